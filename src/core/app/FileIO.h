@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quillane {
+
+// Reads a whole file in one go. Throws EFOpenError when it cannot be opened and
+// EReadError when reading fails.
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+// Writes the bytes to a temporary file in the same folder and renames it over `path`
+// only after every byte is on disk, so a failed write never destroys the previous file.
+// Throws EFCreateError when the temporary cannot be created (nothing is left behind)
+// and EWriteError when writing or the rename fails (the temporary is removed).
+void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes);
+
+bool FileExists(const std::string& path);
+
+// The folder part of a path without a trailing separator ("/" stays "/"), "" when none.
+std::string FolderOf(const std::string& path);
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Finds `name` in `folder`: the exact name first, then one that differs only in case.
+std::optional<std::string> FindFileIgnoringCase(const std::string& folder, const std::string& name);
+
+// Test seam: the next atomic writes fail after this many bytes (cleared by passing nullopt).
+void SetWriteFailureForTesting(std::optional<size_t> failAfterBytes);
+
+} // namespace quillane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Exceptions.h"
+
+namespace quillane {
+
+// Design elements of one kind in creation order; the list owns them. Zero-based.
+template <class TElement, class TOwner> class ODesignList {
+public:
+  explicit ODesignList(TOwner* owner) : Owner(owner) {}
+  ODesignList(const ODesignList&) = delete;
+  ODesignList& operator=(const ODesignList&) = delete;
+
+  TOwner* Owner;
+
+  TElement* Add(std::unique_ptr<TElement> element) {
+    Items.push_back(std::move(element));
+    return Items.back().get();
+  }
+  int Count() const { return static_cast<int>(Items.size()); }
+  TElement* Get(int index) const {
+    Check(index);
+    return Items[static_cast<size_t>(index)].get();
+  }
+  void Delete(int index) {
+    Check(index);
+    Items.erase(Items.begin() + index);
+  }
+  void Remove(const TElement* element) {
+    auto it = std::find_if(Items.begin(), Items.end(),
+                           [element](const auto& item) { return item.get() == element; });
+    Delete(it == Items.end() ? -1 : static_cast<int>(it - Items.begin()));
+  }
+  void Clear() { Items.clear(); }
+
+  auto begin() const { return Items.begin(); }
+  auto end() const { return Items.end(); }
+
+private:
+  void Check(int index) const {
+    if (index < 0 || index >= Count())
+      throw ERangeError("List index out of bounds (" + std::to_string(index) + ")");
+  }
+  std::vector<std::unique_ptr<TElement>> Items;
+};
+
+} // namespace quillane

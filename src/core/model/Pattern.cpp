@@ -1,0 +1,85 @@
+#include "model/Pattern.h"
+
+#include "setup/Settings.h"
+
+namespace quillane {
+
+namespace {
+const TMachineTypeInfo MachineTypes[MaxMachineType + 1] = {
+    {"UTPA", pmStates, 1, 2, {"High", "Low", nullptr}},
+    {"ICN", pmStates, 1, 2, {"On", "Off", nullptr}},
+    {"SCROLL2", pmStates, 1, 2, {"High", "Low", nullptr}},
+    {"SCROLL3", pmStates, 3, 3, {"High", "Medium", "Low"}},
+    {"HLCS", pmStates, 2, 3, {"Low", "Cut", "High"}},
+    {"LCL", pmStates, 1, 2, {"High", "Low", nullptr}},
+    {"UTPA2", pmStates, 1, 2, {"High", "Low", nullptr}},
+    {"ICN2", pmStates, 1, 2, {"High", "Low", nullptr}},
+    {"LCL2", pmStates, 1, 2, {"High", "Low", nullptr}},
+    {"FRS", pmStates, 1, 2, {"High", "Low", nullptr}},
+    {"SCROLL2S", pmStates, 1, 2, {"High", "Low", nullptr}},
+    {"COLORTEC", pmColours, 1, 1, {"Color", nullptr, nullptr}},
+    {"TWEAVER", pmColours, 1, 1, {"Color", nullptr, nullptr}},
+    {"FRS2", pmStates, 1, 2, {"High", "Low", nullptr}},
+};
+} // namespace
+
+const TMachineTypeInfo& MachineTypeInfo(int machineType) {
+  return MachineTypes[machineType >= 0 && machineType <= MaxMachineType ? machineType : 0];
+}
+
+OPattern::OPattern() : Settings(std::make_unique<OSettings>(this)) {}
+
+OPattern::~OPattern() = default;
+
+void OPattern::SetNoControls(uint16_t n) {
+  if (n == NoControls)
+    return;
+  NoControls = n;
+  DesignColours.Resize(NoControls, NoPLines);
+  MachineColours.Resize(NoControls, NoPLines);
+  States.Resize(NoControls, NoPLines);
+  Settings->NoControls = n;
+}
+
+void OPattern::SetNoPLines(uint16_t n) {
+  if (n == NoPLines)
+    return;
+  NoPLines = n;
+  DesignColours.Resize(NoControls, NoPLines);
+  MachineColours.Resize(NoControls, NoPLines);
+  States.Resize(NoControls, NoPLines);
+  Settings->NoPLines = n;
+}
+
+void OPattern::SetNoStates(uint8_t n) {
+  if (n == NoStates)
+    return;
+  NoStates = n;
+}
+
+void OPattern::SetMachineType(uint8_t type) {
+  MachineType = type;
+  Settings->MachineType = type;
+  if (type > MaxMachineType)
+    return; // stored, but it means nothing else
+  const TMachineTypeInfo& info = MachineTypes[type];
+  PatternMode = info.PatternMode;
+  ControlDataFormat = info.ControlDataFormat;
+  SetNoStates(info.NoStates);
+  for (int i = 0; i < 3; ++i)
+    if (info.StateNames[i])
+      StateNames[static_cast<size_t>(i) + 1] = info.StateNames[i];
+}
+
+void OPattern::ApplySettings() {
+  SetNoControls(Settings->NoControls);
+  SetNoPLines(Settings->NoPLines);
+  SetMachineType(Settings->MachineType);
+  Settings->Validate();
+}
+
+std::string OPattern::GetStateName(int index) const {
+  return index >= 0 && index < 5 ? StateNames[static_cast<size_t>(index)] : std::string();
+}
+
+} // namespace quillane

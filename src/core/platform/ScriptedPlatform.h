@@ -1,0 +1,62 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace quillane {
+
+// Answers dialogs from queues and records everything shown, so a test can drive any
+// flow of the program without a display. An empty queue answers Cancel.
+class OScriptedPlatform : public OPlatform {
+public:
+  enum class TBox { Error, Message, Confirm };
+  struct TShown {
+    TBox Box;
+    std::string Text;
+  };
+
+  std::deque<std::optional<std::string>> FileAnswers; // nullopt cancels
+  std::deque<std::optional<uint32_t>> ColourAnswers;
+  std::deque<bool> ConfirmAnswers;
+
+  std::vector<TShown> Shown;
+  std::vector<TFileDialog> DialogsRun; // each dialog as it stood when it was run
+  std::string Caption;
+  std::string Status;
+  std::string Folder;
+  TWindowBounds Bounds{10, 20, 800, 600};
+  bool Maximised = false;
+  int WaitDepth = 0;
+  int WaitsBegun = 0;
+  std::vector<OPattern*> Refreshed;
+
+  bool RunOpenDialog(TFileDialog& dialog) override { return RunFile(dialog); }
+  bool RunSaveDialog(TFileDialog& dialog) override { return RunFile(dialog); }
+  bool RunColourDialog(uint32_t& colour) override;
+  void ShowError(const std::string& text) override { Shown.push_back({TBox::Error, text}); }
+  void ShowMessage(const std::string& text) override { Shown.push_back({TBox::Message, text}); }
+  bool Confirm(const std::string& text) override;
+  void BeginWait() override {
+    ++WaitDepth;
+    ++WaitsBegun;
+  }
+  void EndWait() override { --WaitDepth; }
+  void SetCaption(const std::string& text) override { Caption = text; }
+  void ShowStatus(const std::string& text) override { Status = text; }
+  void ShowFolder(const std::string& text) override { Folder = text; }
+  TWindowBounds GetBounds() override { return Bounds; }
+  void SetBounds(const TWindowBounds& bounds) override { Bounds = bounds; }
+  void Maximise() override { Maximised = true; }
+  void RefreshEditors(OPattern& pattern) override { Refreshed.push_back(&pattern); }
+
+  // The texts of the error boxes shown so far.
+  std::vector<std::string> Errors() const;
+
+private:
+  bool RunFile(TFileDialog& dialog);
+};
+
+} // namespace quillane

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "app/FileIO.h"
+#include "model/Record.h"
+#include "platform/ScriptedPlatform.h"
+
+namespace quillane::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A folder of its own for one test, removed afterwards.
+class TTempDir {
+public:
+  TTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillane-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back(0);
+    Path = ::mkdtemp(buffer.data());
+  }
+  ~TTempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(Path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(Path, ec);
+  }
+  std::string File(const std::string& name) const { return JoinPath(Path, name); }
+  std::string Path;
+};
+
+inline void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline Bytes FileBytes(const std::string& path) { return ReadFileBytes(path); }
+
+// Little-endian helpers for building expected bytes by hand.
+inline void Put(Bytes& b, std::initializer_list<int> values) {
+  for (int v : values)
+    b.push_back(static_cast<uint8_t>(v));
+}
+inline void PutWord(Bytes& b, uint16_t v) { Put(b, {v & 0xFF, v >> 8}); }
+inline void PutCardinal(Bytes& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+inline void PutSingle(Bytes& b, float f) {
+  uint32_t v;
+  std::memcpy(&v, &f, 4);
+  PutCardinal(b, v);
+}
+inline void PutText(Bytes& b, const std::string& text, size_t capacity, bool lengthByte = true) {
+  if (lengthByte)
+    b.push_back(static_cast<uint8_t>(text.size()));
+  for (size_t i = 0; i < capacity; ++i)
+    b.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
+}
+
+// Installs a scripted user interface and points both default-file folders at fresh
+// temporary folders, so no test sees another's files or the working directory.
+class TFlowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    g.SetPlatform(&UI);
+    g.CurrentDir = Current.Path;
+    g.StartDir = Start.Path;
+    UI.OpenDialog = {};
+    UI.SaveDialog = {};
+  }
+  void TearDown() override {
+    g.SetPlatform(nullptr);
+    SetWriteFailureForTesting(std::nullopt);
+  }
+
+  OScriptedPlatform UI;
+  TTempDir Current;
+  TTempDir Start;
+};
+
+} // namespace quillane::test
