@@ -1,0 +1,185 @@
+#include "TestSupport.h"
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "app/Exceptions.h"
+#include "app/Text.h"
+
+namespace quillane::test {
+namespace {
+
+class StartUp : public TFlowTest {
+protected:
+  void SetUp() override {
+    TFlowTest::SetUp();
+    Saved = std::filesystem::current_path();
+    std::filesystem::current_path(Start.Path);
+    g.Version = {"3.31.0.0", "3.31"};
+  }
+  void TearDown() override {
+    std::filesystem::current_path(Saved);
+    g.Version = TVersionInfo::FromBuild();
+    TFlowTest::TearDown();
+  }
+  std::unique_ptr<OMemoryPersist> Ini(std::map<std::string, std::string> values = {}) {
+    auto ini = std::make_unique<OMemoryPersist>();
+    ini->Values = std::move(values);
+    return ini;
+  }
+  std::filesystem::path Saved;
+};
+
+TEST_F(StartUp, CaptionFoldersAndStatusBar) {
+  g.Start({}, Ini());
+  EXPECT_EQ(UI.Caption, "Quillane - V3.31 - 3.31");
+  EXPECT_EQ(g.StartDir, Start.Path);
+  EXPECT_EQ(g.CurrentDir, Start.Path);
+  EXPECT_EQ(UI.Folder, Start.Path);
+}
+
+TEST_F(StartUp, MissingVersionLeavesTheSeparators) {
+  g.Version = {};
+  g.Start({}, Ini());
+  EXPECT_EQ(UI.Caption, "Quillane - V - ");
+}
+
+TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
+  g.Start({}, Ini({{"g.CurrentDir", "/designs/last"}}));
+  EXPECT_EQ(g.CurrentDir, "/designs/last");
+
+  // Any case of the switch; the folder keeps its own case; the last one wins.
+  g.Start({"/D=/first", "other", "/d=/Mill/Designs"}, Ini({{"g.CurrentDir", "/designs/last"}}));
+  EXPECT_EQ(g.CurrentDir, "/Mill/Designs");
+  EXPECT_EQ(UI.Folder, "/Mill/Designs");
+
+  g.Start({"/x=/nowhere", "/d"}, Ini());
+  EXPECT_EQ(g.CurrentDir, Start.Path);
+}
+
+TEST_F(StartUp, SaveStateWritesTheCurrentFolder) {
+  g.Start({"/d=/Carpets"}, Ini());
+  g.SaveState();
+  EXPECT_EQ(g.Persist().ReadString("g.CurrentDir", ""), "/Carpets");
+}
+
+TEST_F(StartUp, WindowPositionIsRestoredByItsState) {
+  g.Start({}, Ini({{"fmMain.WindowState", "0"}, {"fmMain.Width", "1024"}, {"fmMain.Left", "x"}}));
+  EXPECT_EQ(UI.Bounds, (TWindowBounds{10, 20, 1024, 600})) << "missing or bad keys keep the value";
+  EXPECT_FALSE(UI.Maximised);
+
+  UI.Bounds = {1, 2, 3, 4};
+  g.Start({}, Ini({{"fmMain.WindowState", "2"}, {"fmMain.Width", "1024"}}));
+  EXPECT_TRUE(UI.Maximised);
+  EXPECT_EQ(UI.Bounds, (TWindowBounds{1, 2, 3, 4}));
+
+  UI.Maximised = false;
+  g.Start({}, Ini({{"fmMain.WindowState", "1"}, {"fmMain.Width", "1024"}}));
+  EXPECT_FALSE(UI.Maximised);
+  EXPECT_EQ(UI.Bounds, (TWindowBounds{1, 2, 3, 4})) << "minimised changes nothing";
+}
+
+TEST(Persist, IntegersFallBackToTheDefault) {
+  OMemoryPersist ini;
+  ini.WriteInteger("a", -17);
+  ini.Values["b"] = "12abc";
+  ini.Values["c"] = "99999999999";
+  ini.Values["d"] = "";
+  EXPECT_EQ(ini.ReadInteger("a", 5), -17);
+  for (const char* key : {"b", "c", "d", "missing"})
+    EXPECT_EQ(ini.ReadInteger(key, 5), 5) << key;
+  EXPECT_EQ(ini.ReadString("missing", "dflt"), "dflt");
+}
+
+TEST(SharedRoutines, StripExtension) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"C:\\a.b\\name.tar.PAT", "name"},
+      {"C:\\dir\\README", "README"},
+      {"C:\\x\\my.design.SET", "my"},
+      {"/home/mill/a.b/rug.v2.pat", "rug"}, // Linux folders
+      {"C:name.SET", "name"},
+      {"", ""},
+      {".hidden", ""},
+  };
+  for (auto [path, expected] : rows)
+    EXPECT_EQ(StripExtension(path), expected) << path;
+}
+
+TEST(SharedRoutines, RoundUpAndTexts) {
+  EXPECT_EQ(RoundUp(2.0), 2);
+  EXPECT_EQ(RoundUp(2.1), 3);
+  EXPECT_EQ(RoundUp(-2.5), -2);
+  EXPECT_EQ(RoundUp(0.0), 0);
+  EXPECT_EQ(RoundUp(1e300), INT64_MAX);
+  EXPECT_EQ(LeftText("Pattern", 3), "Pat");
+  EXPECT_EQ(LeftText("ab", 5), "ab");
+
+  TShortString<15> field;
+  field.SetText("ABCDEFGH");
+  SetTextLength(field, 3);
+  EXPECT_EQ(field.Text(), "ABC");
+  EXPECT_EQ(field.Chars[3], 0);
+  EXPECT_EQ(field.Chars[4], 'E') << "bytes after the zero stay as they were";
+  SetTextLength(field, 40);
+  EXPECT_EQ(field.Length, 14);
+  EXPECT_EQ(field.Chars[14], 0);
+}
+
+TEST(SharedRoutines, DialogRunnerFollowsTheChosenFolder) {
+  OScriptedPlatform ui;
+  g.SetPlatform(&ui);
+  TFileDialog dialog;
+  ui.FileAnswers = {std::string("/mill/designs/rug.PAT"), std::nullopt, std::string("/x.PAT")};
+  EXPECT_TRUE(ExecuteOpenDialog(dialog));
+  EXPECT_EQ(g.CurrentDir, "/mill/designs");
+  EXPECT_FALSE(ExecuteSaveDialog(dialog));
+  EXPECT_EQ(g.CurrentDir, "/mill/designs");
+  EXPECT_TRUE(ExecuteSaveDialog(dialog));
+  EXPECT_EQ(g.CurrentDir, "/") << "the root keeps its separator";
+  g.SetPlatform(nullptr);
+}
+
+TEST(Text, Windows1252RoundTripsThroughUtf8) {
+  std::string all;
+  for (int b = 1; b < 256; ++b)
+    if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D)
+      all += static_cast<char>(b);
+  EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(all)), all);
+  EXPECT_EQ(Windows1252ToUtf8("\x80"), "\xE2\x82\xAC"); // euro sign
+  EXPECT_EQ(Windows1252ToUtf8("\x81"), "\xEF\xBF\xBD");
+  EXPECT_EQ(Utf8ToWindows1252("\xE6\x97\xA5"), "?");   // not in the code page
+  EXPECT_EQ(Utf8ToWindows1252("a\xC3"), "a?");         // cut short
+}
+
+TEST(Records, ReaderIsBoundsCheckedAndLittleEndian) {
+  const Bytes b = {0x01, 0x34, 0x12, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0x00, 0x00, 0x80, 0x3F};
+  OReader r(b);
+  EXPECT_EQ(r.ReadByte(), 1);
+  EXPECT_EQ(r.ReadWord(), 0x1234);
+  EXPECT_EQ(r.ReadSmallInt(), -2);
+  EXPECT_EQ(r.ReadCardinal(), 0x12345678u);
+  EXPECT_EQ(r.ReadSingle(), 1.0f);
+  EXPECT_THROW(r.ReadByte(), EReadError);
+  OReader s(b.data(), 3);
+  s.Skip(2);
+  EXPECT_THROW(s.ReadWord(), EReadError);
+  EXPECT_EQ(s.Position(), 2u) << "a failed read consumes nothing";
+  EXPECT_THROW(s.Skip(SIZE_MAX), EReadError);
+
+  OWriter w;
+  w.WriteByte(1);
+  w.WriteWord(0x1234);
+  w.WriteSmallInt(-2);
+  w.WriteCardinal(0x12345678);
+  w.WriteSingle(1.0f);
+  EXPECT_EQ(w.Bytes(), b);
+
+  OWriter rect;
+  rect.WriteRect({1, -1, 0x01020304, 0});
+  OReader rr(rect.Bytes());
+  EXPECT_EQ(rect.Size(), 16u);
+  EXPECT_EQ(rr.ReadRect(), (TRect{1, -1, 0x01020304, 0}));
+}
+
+} // namespace
+} // namespace quillane::test
