@@ -1,0 +1,477 @@
+#include "files/TuftFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "app/App.h"
+#include "app/FileIO.h"
+#include "model/Record.h"
+
+namespace quillane {
+
+namespace {
+
+[[noreturn]] void RangeError() { throw ERangeError("Range check error"); }
+
+void CheckCount(int32_t n, int32_t highest) {
+  if (n < 0 || n > highest)
+    RangeError();
+}
+
+// --- Variant 1 header ------------------------------------------------------------------
+
+[[noreturn]] void ReadingError() { throw ETuftFile("Error reading tuft file"); }
+
+uint8_t PeekByte(OReader& r) {
+  uint8_t b = r.ReadByte();
+  r.Seek(r.Position() - 1);
+  return b;
+}
+
+void Expect(OReader& r, uint8_t separator) {
+  if (r.ReadByte() != separator)
+    ReadingError();
+}
+
+// A decimal integer up to the next comma or CR, which stays in the stream for the
+// separator check that follows.
+int32_t ReadIntegerField(OReader& r) {
+  constexpr size_t MaxDigits = 8;
+  std::string text;
+  for (;;) {
+    uint8_t c = PeekByte(r);
+    if (c == ',' || c == '\r')
+      break;
+    if (text.size() == MaxDigits)
+      ReadingError();
+    text.push_back(static_cast<char>(c));
+    r.Skip(1);
+  }
+  size_t i = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+  bool valid = i < text.size();
+  int32_t value = 0;
+  for (size_t k = i; k < text.size() && valid; ++k) {
+    valid = text[k] >= '0' && text[k] <= '9';
+    value = value * 10 + (text[k] - '0'); // eight digits cannot overflow
+  }
+  if (!valid)
+    throw EConvertError("'" + text + "' is not a valid integer value");
+  return text[0] == '-' ? -value : value;
+}
+
+// A text between double quotes; the quotes are not part of it.
+std::string ReadQuotedText(OReader& r) {
+  Expect(r, '"');
+  std::string text;
+  for (uint8_t c = r.ReadByte(); c != '"'; c = r.ReadByte()) {
+    if (text.size() == TTuftFile1::MaxTextLength)
+      ReadingError();
+    text.push_back(static_cast<char>(c));
+  }
+  return text;
+}
+
+size_t BytesPerRow(int32_t noControls) { return (static_cast<size_t>(noControls) + 7) / 8; }
+
+} // namespace
+
+// --- TTuftFile -------------------------------------------------------------------------
+
+uint8_t TTuftFile::ReadVersion() {
+  std::ifstream in(FileName, std::ios::binary);
+  if (!in)
+    throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
+  char first = 0;
+  if (!in.get(first))
+    throw EReadError();
+  Version = first == 0 ? 2 : 1;
+  return Version;
+}
+
+uint8_t TTuftFile::VersionOf(std::span<const uint8_t> bytes) {
+  if (bytes.empty())
+    throw EReadError();
+  return bytes[0] == 0 ? 2 : 1;
+}
+
+// --- TTuftFile1 ------------------------------------------------------------------------
+
+void TTuftFile1::Resize(int32_t noControls, int32_t noPlanes, int32_t noPLines) {
+  size_t stride = static_cast<size_t>(noControls) + 1;
+  size_t planeSize = stride * (static_cast<size_t>(noPLines) + 1);
+  std::vector<uint8_t> bits(static_cast<size_t>(noPlanes) * planeSize, 0);
+  int32_t keepControls = std::min(noControls, FNoControls);
+  int32_t keepPLines = std::min(noPLines, FNoPLines);
+  for (int32_t plane = 0; plane < std::min(noPlanes, FNoPlanes); ++plane)
+    for (int32_t p = 0; p <= keepPLines; ++p)
+      std::memcpy(bits.data() + plane * planeSize + p * stride, &FPlaneBit[BitIndex(plane, 0, p)],
+                  static_cast<size_t>(keepControls) + 1);
+  FPlaneBit = std::move(bits);
+  FControlYarn.resize(stride, 0);
+  FNoControls = noControls;
+  FNoPlanes = noPlanes;
+  FNoPLines = noPLines;
+}
+
+void TTuftFile1::SetNoControls(int32_t n) {
+  CheckCount(n, MaxCount);
+  Resize(n, FNoPlanes, FNoPLines);
+}
+
+void TTuftFile1::SetNoPlanes(int32_t n) {
+  CheckCount(n, MaxPlanes);
+  Resize(FNoControls, n, FNoPLines);
+}
+
+void TTuftFile1::SetNoPLines(int32_t n) {
+  CheckCount(n, MaxCount);
+  Resize(FNoControls, FNoPlanes, n);
+}
+
+uint8_t TTuftFile1::ControlYarn(int32_t control) const {
+  if (control < 0 || control > FNoControls)
+    RangeError();
+  return FControlYarn[static_cast<size_t>(control)];
+}
+
+void TTuftFile1::SetControlYarn(int32_t control, uint8_t yarn) {
+  if (control < 0 || control > FNoControls)
+    RangeError();
+  FControlYarn[static_cast<size_t>(control)] = yarn;
+}
+
+size_t TTuftFile1::BitIndex(int32_t plane, int32_t control, int32_t pLine) const {
+  return static_cast<size_t>(plane) * PlaneSize() + static_cast<size_t>(pLine) * Stride() +
+         static_cast<size_t>(control);
+}
+
+uint8_t TTuftFile1::PlaneBit(int32_t plane, int32_t control, int32_t pLine) const {
+  if (plane < 0 || plane >= FNoPlanes || control < 0 || control > FNoControls || pLine < 0 ||
+      pLine > FNoPLines)
+    RangeError();
+  return FPlaneBit[BitIndex(plane, control, pLine)];
+}
+
+void TTuftFile1::SetPlaneBit(int32_t plane, int32_t control, int32_t pLine, uint8_t value) {
+  if (plane < 0 || plane >= FNoPlanes || control < 0 || control > FNoControls || pLine < 0 ||
+      pLine > FNoPLines)
+    RangeError();
+  FPlaneBit[BitIndex(plane, control, pLine)] = value;
+}
+
+void TTuftFile1::Load() { LoadFromBytes(ReadFileBytes(FileName)); }
+
+void TTuftFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
+  OReader r(bytes);
+  int32_t noControls = ReadIntegerField(r);
+  if (noControls < 0 || noControls > MaxCount)
+    ReadingError();
+  Expect(r, ',');
+  int32_t noPLines = ReadIntegerField(r);
+  if (noPLines < 0 || noPLines > MaxCount)
+    ReadingError();
+  Expect(r, ',');
+  int32_t flags = ReadIntegerField(r);
+  if (flags < 0 || flags > 255)
+    ReadingError();
+  Expect(r, '\r');
+  Expect(r, '\n');
+  std::string styleCode = ReadQuotedText(r);
+  Expect(r, ',');
+  std::string sizeCode = ReadQuotedText(r);
+  Expect(r, '\r');
+  Expect(r, '\n');
+
+  int32_t noPlanes = ((flags >> 1) & 3) + 1;
+  // The whole body must be there before anything is sized after the header's numbers.
+  size_t rowBytes = BytesPerRow(noControls);
+  size_t planeBytes = rowBytes * static_cast<size_t>(noPLines);
+  size_t bodyBytes = planeBytes * static_cast<size_t>(noPlanes) + noControls + 1;
+  if (bodyBytes > r.Remaining())
+    ReadingError();
+
+  TTuftFile1 t;
+  t.Resize(noControls, noPlanes, noPLines);
+  std::span<const uint8_t> body = r.ReadSpan(bodyBytes);
+  std::span<const uint8_t> controlBytes = body.subspan(planeBytes, noControls);
+  t.ReversePattern = body[planeBytes + noControls];
+  for (int32_t c = 1; c <= noControls; ++c)
+    t.FControlYarn[c] = static_cast<uint8_t>(controlBytes[c - 1] + 1);
+
+  bool reverse = t.ReversePattern == 1;
+  for (int32_t plane = 0; plane < noPlanes; ++plane) {
+    // Plane 0 comes first, then the control bytes and the reverse byte, then the others.
+    size_t start = plane == 0 ? 0 : planeBytes * plane + noControls + 1;
+    for (int32_t p = 1; p <= noPLines; ++p) {
+      const uint8_t* row = body.data() + start + (p - 1) * rowBytes;
+      uint8_t* cells = &t.FPlaneBit[t.BitIndex(plane, 0, p)];
+      for (int32_t k = 1; k <= noControls; ++k)
+        cells[reverse ? noControls + 1 - k : k] = (row[(k - 1) >> 3] >> ((k - 1) & 7)) & 1;
+    }
+  }
+
+  // Nothing below can fail: the object changes only when the whole file has been read.
+  ReversePattern = t.ReversePattern;
+  MachineType = static_cast<uint8_t>(flags >> 4);
+  SizeCode = std::move(sizeCode);
+  OffsetAllowed = static_cast<uint8_t>(flags & 1);
+  StyleCode = std::move(styleCode);
+  FNoControls = noControls;
+  FNoPlanes = noPlanes;
+  FNoPLines = noPLines;
+  FControlYarn = std::move(t.FControlYarn);
+  FPlaneBit = std::move(t.FPlaneBit);
+}
+
+std::vector<uint8_t> TTuftFile1::SaveToBytes() const {
+  // Refuse what would come back different or not at all: the two flag bits only tell
+  // two and three planes from one, and a quote or an overlong text ends the header early.
+  if (FNoPlanes < 1 || FNoPlanes > 3 || MachineType > 15)
+    throw ETuftFile("Error saving tuft file");
+  for (const std::string* text : {&StyleCode, &SizeCode})
+    if (text->size() > MaxTextLength || text->find('"') != std::string::npos)
+      throw ETuftFile("Error saving tuft file");
+
+  int flags = (OffsetAllowed != 0 ? 1 : 0) | (FNoPlanes - 1) << 1 | MachineType << 4;
+  std::string header = std::to_string(FNoControls) + "," + std::to_string(FNoPLines) + "," +
+                       std::to_string(flags) + "\r\n\"" + StyleCode + "\",\"" + SizeCode + "\"\r\n";
+  size_t rowBytes = BytesPerRow(FNoControls);
+  size_t planeBytes = rowBytes * static_cast<size_t>(FNoPLines);
+
+  std::vector<uint8_t> out;
+  out.reserve(header.size() + planeBytes * FNoPlanes + FNoControls + 1);
+  out.insert(out.end(), header.begin(), header.end());
+  bool reverse = ReversePattern != 0;
+  for (int32_t plane = 0; plane < FNoPlanes; ++plane) {
+    for (int32_t p = 1; p <= FNoPLines; ++p) {
+      size_t row = out.size();
+      out.resize(row + rowBytes, 0);
+      const uint8_t* cells = &FPlaneBit[BitIndex(plane, 0, p)];
+      for (int32_t k = 1; k <= FNoControls; ++k)
+        if (cells[reverse ? FNoControls + 1 - k : k] == 1)
+          out[row + ((k - 1) >> 3)] |= static_cast<uint8_t>(1u << ((k - 1) & 7));
+    }
+    if (plane == 0) {
+      // The controller takes the creel as it stands, in natural order.
+      out.insert(out.end(), FControlYarn.begin() + 1, FControlYarn.end());
+      out.push_back(reverse ? 1 : 0);
+    }
+  }
+  return out;
+}
+
+bool TTuftFile1::Save() const {
+  try {
+    WriteFileAtomic(FileName, SaveToBytes());
+    return true;
+  } catch (const std::exception&) {
+    g.UI().ShowError("Error saving tuft file");
+    return false;
+  }
+}
+
+// --- TTuftFile2 ------------------------------------------------------------------------
+
+TTuftFile2::TTuftFile2() : FColour(NoColourEntries, 0), FControlYarn(1, 0), FCell(1, 0) {}
+
+TTuftFile2::TTuftFile2(std::string fileName) : TTuftFile2() { FileName = std::move(fileName); }
+
+void TTuftFile2::Resize(int32_t noControls, int32_t noPLines) {
+  size_t stride = static_cast<size_t>(noControls) + 1;
+  std::vector<uint8_t> cells(stride * (static_cast<size_t>(noPLines) + 1), 0);
+  size_t keep = static_cast<size_t>(std::min(noControls, FNoControls)) + 1;
+  for (int32_t p = 0; p <= std::min(noPLines, FNoPLines); ++p)
+    std::memcpy(cells.data() + p * stride, FCell.data() + p * Stride(), keep);
+  FCell = std::move(cells);
+  FControlYarn.resize(stride, 0);
+  FNoControls = noControls;
+  FNoPLines = noPLines;
+}
+
+void TTuftFile2::SetNoControls(int32_t n) {
+  CheckCount(n, MaxCount);
+  Resize(n, FNoPLines);
+}
+
+void TTuftFile2::SetNoPLines(int32_t n) {
+  CheckCount(n, MaxCount);
+  Resize(FNoControls, n);
+}
+
+uint32_t TTuftFile2::Colour(int32_t index) const {
+  if (index < 0 || index >= NoColourEntries)
+    RangeError();
+  return FColour[static_cast<size_t>(index)];
+}
+
+void TTuftFile2::SetColour(int32_t index, uint32_t colour) {
+  if (index < 0 || index >= NoColourEntries)
+    RangeError();
+  FColour[static_cast<size_t>(index)] = colour;
+}
+
+uint8_t TTuftFile2::ControlYarn(int32_t control) const {
+  if (control < 0 || control > FNoControls)
+    RangeError();
+  return FControlYarn[static_cast<size_t>(control)];
+}
+
+void TTuftFile2::SetControlYarn(int32_t control, uint8_t yarn) {
+  if (control < 0 || control > FNoControls)
+    RangeError();
+  FControlYarn[static_cast<size_t>(control)] = yarn;
+}
+
+uint8_t TTuftFile2::Cell(int32_t control, int32_t pLine) const {
+  if (control < 0 || control > FNoControls || pLine < 0 || pLine > FNoPLines)
+    RangeError();
+  return FCell[static_cast<size_t>(pLine) * Stride() + static_cast<size_t>(control)];
+}
+
+void TTuftFile2::SetCell(int32_t control, int32_t pLine, uint8_t value) {
+  if (control < 0 || control > FNoControls || pLine < 0 || pLine > FNoPLines)
+    RangeError();
+  FCell[static_cast<size_t>(pLine) * Stride() + static_cast<size_t>(control)] = value;
+}
+
+void TTuftFile2::Clear() {
+  // The colour entries stay, zeroed, so that the accessors keep working.
+  FColour.assign(NoColourEntries, 0);
+  FCell.assign(1, 0);
+  FControlYarn.assign(1, 0);
+  FNoControls = 0;
+  FNoPLines = 0;
+}
+
+void TTuftFile2::DataError() const { throw ETuftFile("Error in tuft file data: " + FileName); }
+
+void TTuftFile2::Load() {
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadFileBytes(FileName);
+  } catch (...) {
+    Clear();
+    throw;
+  }
+  LoadFromBytes(bytes);
+}
+
+void TTuftFile2::LoadFromBytes(std::span<const uint8_t> bytes) {
+  try {
+    OReader r(bytes);
+    r.Require(HeaderSize);
+    r.Skip(2);
+    TTuftFile2 t;
+    t.FileName = FileName;
+    int32_t noControls = r.ReadWord();
+    int32_t noPLines = r.ReadWord();
+    t.OffsetAllowed = r.ReadByte();
+    t.MachineType = r.ReadByte();
+    r.Skip(1);
+    t.StepsPerPLine = r.ReadByte();
+    for (int i = 1; i < NoColourEntries; ++i) {
+      t.FColour[i] = r.ReadCardinal();
+      if (t.FColour[i] > 0x7FFFFFFFu)
+        DataError();
+    }
+    if ((static_cast<size_t>(noControls) + 1) * (static_cast<size_t>(noPLines) + 1) > MaxCells)
+      DataError();
+    std::span<const uint8_t> controlBytes = r.ReadSpan(static_cast<size_t>(noControls));
+    // Every line has at least its count: a file too short for that many is not sized for.
+    if (r.Remaining() / 2 < static_cast<size_t>(noPLines))
+      DataError();
+
+    t.Resize(noControls, noPLines);
+    for (int32_t c = 1; c <= noControls; ++c)
+      t.FControlYarn[c] = static_cast<uint8_t>(controlBytes[c - 1] + 1);
+    for (int32_t p = 1; p <= noPLines; ++p) {
+      if (r.Remaining() < 2)
+        DataError();
+      size_t n = r.ReadWord();
+      if (n > static_cast<size_t>(noControls) || n > r.Remaining())
+        DataError();
+      uint8_t* cells = t.FCell.data() + p * t.Stride();
+      int32_t c = 1;
+      for (uint8_t run : r.ReadSpan(n)) {
+        uint8_t value = static_cast<uint8_t>((run & 0x0F) + 1);
+        int32_t length = (run >> 4) + 1;
+        if (length > noControls + 1 - c)
+          DataError();
+        std::memset(cells + c, value, static_cast<size_t>(length));
+        c += length;
+      }
+    }
+    FColour = std::move(t.FColour);
+    FControlYarn = std::move(t.FControlYarn);
+    FCell = std::move(t.FCell);
+    FNoControls = noControls;
+    FNoPLines = noPLines;
+    MachineType = t.MachineType;
+    OffsetAllowed = t.OffsetAllowed;
+    StepsPerPLine = t.StepsPerPLine;
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+std::vector<uint8_t> TTuftFile2::SaveToBytes() const {
+  if (StepsPerPLine < 0 || StepsPerPLine > 255)
+    RangeError();
+  for (int i = 1; i < NoColourEntries; ++i)
+    if (FColour[i] > 0x7FFFFFFFu)
+      RangeError();
+
+  OWriter w;
+  w.Reserve(HeaderSize + Stride() + (Stride() + 2) * static_cast<size_t>(FNoPLines));
+  w.WriteByte(0);
+  w.WriteByte(2);
+  w.WriteWord(static_cast<uint16_t>(FNoControls));
+  w.WriteWord(static_cast<uint16_t>(FNoPLines));
+  w.WriteByte(OffsetAllowed);
+  w.WriteByte(MachineType);
+  w.WriteByte(0);
+  w.WriteByte(static_cast<uint8_t>(StepsPerPLine));
+  for (int i = 1; i < NoColourEntries; ++i)
+    w.WriteCardinal(FColour[i]);
+  for (int32_t c = 1; c <= FNoControls; ++c)
+    w.WriteByte(FControlYarn[c] == 0 ? 0 : static_cast<uint8_t>(FControlYarn[c] - 1));
+
+  std::vector<uint8_t>& out = w.Bytes();
+  for (int32_t p = 1; p <= FNoPLines; ++p) {
+    size_t countAt = out.size();
+    w.WriteWord(0);
+    const uint8_t* cells = FCell.data() + p * Stride();
+    uint8_t v = 0;
+    int r = 0;
+    for (int32_t c = 1; c <= FNoControls; ++c) {
+      // Values wrap into four bits: 0 is stored as 16, 17 as 1.
+      uint8_t x = static_cast<uint8_t>(cells[c] - 1) & 0x0F;
+      if (r == 0) {
+        v = x;
+        r = 1;
+      } else if (x == v) {
+        if (++r == 16) {
+          out.push_back(static_cast<uint8_t>(0xF0 + v));
+          r = 0;
+        }
+      } else {
+        out.push_back(static_cast<uint8_t>((r - 1) * 16 + v));
+        v = x;
+        r = 1;
+      }
+    }
+    if (r > 0)
+      out.push_back(static_cast<uint8_t>((r - 1) * 16 + v));
+    size_t n = out.size() - countAt - 2;
+    out[countAt] = static_cast<uint8_t>(n);
+    out[countAt + 1] = static_cast<uint8_t>(n >> 8);
+  }
+  return std::move(out);
+}
+
+void TTuftFile2::Save() const { WriteFileAtomic(FileName, SaveToBytes()); }
+
+} // namespace quillane

@@ -1,0 +1,135 @@
+#include "TestSupport.h"
+
+#include <random>
+
+#include "app/Exceptions.h"
+#include "files/Colors.h"
+
+namespace quillane::test {
+namespace {
+
+void ExpectSame(const TColorsFile& a, const TColorsFile& b) {
+  EXPECT_EQ(a.Version(), b.Version());
+  ASSERT_EQ(a.Count(), b.Count());
+  ASSERT_EQ(a.Capacity(), b.Capacity());
+  for (int s = 1; s <= 3; ++s)
+    for (int y = 0; y <= 26; ++y)
+      EXPECT_EQ(a.Colour(s, y), b.Colour(s, y)) << s << " " << y;
+  for (int c = 0; c <= a.Capacity(); ++c)
+    EXPECT_EQ(a.ControlYarn(c), b.ControlYarn(c)) << c;
+}
+
+TColorsFile Sentinel() {
+  TColorsFile f(6);
+  f.SetColour(1, 1, 0x111111);
+  for (int c = 1; c <= 6; ++c)
+    f.SetControlYarn(c, static_cast<uint8_t>(10 + c));
+  return f;
+}
+
+// The header is packed: the colour table starts at offset 1.
+TEST(ColorsFile, FourControlsMakeAFileOf331Bytes) {
+  TColorsFile f(4);
+  f.SetColour(1, 1, 0x00332211);
+  f.SetColour(2, 3, 0x00CCBBAA);
+  f.SetColour(3, 26, -2);
+  for (int c = 1; c <= 4; ++c)
+    f.SetControlYarn(c, static_cast<uint8_t>(c * 3));
+
+  Bytes e(331, 0);
+  auto at = [&](size_t offset, std::initializer_list<int> values) {
+    for (int v : values)
+      e[offset++] = static_cast<uint8_t>(v);
+  };
+  at(0, {2});
+  at(5, {0x11, 0x22, 0x33});         // state 1, yarn type 1
+  at(121, {0xAA, 0xBB, 0xCC});       // state 2, yarn type 3
+  at(321, {0xFE, 0xFF, 0xFF, 0xFF}); // state 3, yarn type 26
+  at(325, {4, 0});
+  at(327, {3, 6, 9, 12});
+  EXPECT_EQ(f.SaveToBytes(), e);
+
+  TColorsFile back(4);
+  back.LoadFromBytes(e);
+  ExpectSame(back, f);
+}
+
+TEST(ColorsFile, RandomContentSurvivesSaveAndLoad) {
+  TTempDir dir;
+  std::mt19937 rng(7);
+  for (int count : {0, 1, 33, 300}) {
+    TColorsFile f(count);
+    for (int s = 1; s <= 3; ++s)
+      for (int y = 0; y <= 26; ++y)
+        f.SetColour(s, y, static_cast<int32_t>(rng()));
+    for (int c = 1; c <= count; ++c)
+      f.SetControlYarn(c, static_cast<uint8_t>(rng()));
+    f.Save(dir.File("R.CLR"));
+    EXPECT_EQ(FileBytes(dir.File("R.CLR")).size(), 327u + static_cast<size_t>(count));
+    TColorsFile back(count);
+    back.Load(dir.File("R.CLR"));
+    ExpectSame(back, f);
+  }
+}
+
+// A smaller file fills the first controls and leaves the rest; a larger one is refused.
+TEST(ColorsFile, LoadRespectsTheConstructionCount) {
+  TColorsFile four(4);
+  four.SetColour(3, 2, 77);
+  for (int c = 1; c <= 4; ++c)
+    four.SetControlYarn(c, 1);
+  four.SetControlYarn(0, 99); // index 0 is never stored
+  const Bytes file = four.SaveToBytes();
+
+  TColorsFile six = Sentinel();
+  six.LoadFromBytes(file);
+  EXPECT_EQ(six.Count(), 4);
+  EXPECT_EQ(six.Colour(3, 2), 77);
+  EXPECT_EQ(six.Colour(1, 1), 0);
+  const uint8_t yarns[] = {0, 1, 1, 1, 1, 15, 16};
+  for (int c = 0; c <= 6; ++c)
+    EXPECT_EQ(six.ControlYarn(c), yarns[c]) << c;
+
+  TColorsFile three(3);
+  EXPECT_THROW(three.LoadFromBytes(file), EReadError);
+  EXPECT_EQ(three.Count(), 3);
+  EXPECT_EQ(three.Colour(3, 2), 0);
+
+  // The version byte is taken as it is; bytes past the count are not looked at.
+  Bytes odd = file;
+  odd[0] = 9;
+  odd.push_back(0xEE);
+  TColorsFile any(4);
+  any.LoadFromBytes(odd);
+  EXPECT_EQ(any.Version(), 9);
+}
+
+TEST(ColorsFile, TruncatedAtEveryOffsetFailsAndKeepsTheObject) {
+  const Bytes file = Sentinel().SaveToBytes();
+  ASSERT_EQ(file.size(), 333u);
+  for (size_t n = 0; n < file.size(); ++n) {
+    TColorsFile f(6);
+    Bytes cut(file.begin(), file.begin() + n);
+    EXPECT_THROW(f.LoadFromBytes(cut), EReadError) << n;
+    ExpectSame(f, TColorsFile(6));
+  }
+}
+
+TEST(ColorsFile, IndicesAndCountsAreChecked) {
+  EXPECT_THROW(TColorsFile(65536), ERangeError);
+  EXPECT_THROW(TColorsFile(-1), ERangeError);
+  TColorsFile f(2);
+  EXPECT_EQ(f.Version(), 2);
+  EXPECT_THROW(f.Colour(0, 1), ERangeError);
+  EXPECT_THROW(f.Colour(4, 1), ERangeError);
+  EXPECT_THROW(f.SetColour(1, 27, 0), ERangeError);
+  EXPECT_THROW(f.ControlYarn(3), ERangeError);
+  EXPECT_THROW(f.SetControlYarn(-1, 0), ERangeError);
+
+  TTempDir dir;
+  EXPECT_THROW(f.Load(dir.File("NONE.CLR")), EFOpenError);
+  EXPECT_THROW(f.Save(dir.File("none/X.CLR")), EFCreateError);
+}
+
+} // namespace
+} // namespace quillane::test

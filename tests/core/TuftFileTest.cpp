@@ -1,0 +1,558 @@
+#include "TestSupport.h"
+
+#include <functional>
+#include <random>
+
+#include "app/Exceptions.h"
+#include "files/TuftFile.h"
+
+namespace quillane::test {
+namespace {
+
+using namespace std::string_literals;
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Everything an object holds, index 0 included, as one comparable list.
+std::vector<int> Snapshot(const TTuftFile1& t) {
+  std::vector<int> s = {t.NoControls(),   t.NoPlanes(),  t.NoPLines(),
+                        t.ReversePattern, t.MachineType, t.OffsetAllowed};
+  for (const std::string& text : {t.StyleCode, std::string("|"), t.SizeCode})
+    s.insert(s.end(), text.begin(), text.end());
+  for (int c = 0; c <= t.NoControls(); ++c)
+    s.push_back(t.ControlYarn(c));
+  for (int plane = 0; plane < t.NoPlanes(); ++plane)
+    for (int p = 0; p <= t.NoPLines(); ++p)
+      for (int c = 0; c <= t.NoControls(); ++c)
+        s.push_back(t.PlaneBit(plane, c, p));
+  return s;
+}
+
+std::vector<int> Snapshot(const TTuftFile2& t) {
+  std::vector<int> s = {t.NoControls(), t.NoPLines(), t.MachineType, t.OffsetAllowed,
+                        t.StepsPerPLine};
+  for (int i = 0; i < TTuftFile2::NoColourEntries; ++i)
+    s.push_back(static_cast<int>(t.Colour(i)));
+  for (int c = 0; c <= t.NoControls(); ++c)
+    s.push_back(t.ControlYarn(c));
+  for (int p = 0; p <= t.NoPLines(); ++p)
+    for (int c = 0; c <= t.NoControls(); ++c)
+      s.push_back(t.Cell(c, p));
+  return s;
+}
+
+// What a variant-1 read gives back for the control bytes written.
+void RaiseControlYarns(TTuftFile1& t) {
+  for (int c = 1; c <= t.NoControls(); ++c)
+    t.SetControlYarn(c, static_cast<uint8_t>(t.ControlYarn(c) + 1));
+}
+
+// Something in every field, to see that a failed load keeps it.
+TTuftFile1 Sentinel1() {
+  TTuftFile1 t;
+  t.MachineType = 7;
+  t.StyleCode = "KEEP";
+  t.SetNoControls(3);
+  t.SetNoPlanes(2);
+  t.SetNoPLines(2);
+  t.SetPlaneBit(1, 3, 2, 1);
+  t.SetControlYarn(2, 9);
+  return t;
+}
+
+// --- Variant 1 -------------------------------------------------------------------------
+
+// Ten controls: two bytes per bit row, control 1 in bit 0. Empty codes, one plane: the
+// control bytes and the reverse byte end the file.
+TEST(TuftFile1, TenControlsPackIntoTwoBytesLeastSignificantBitFirst) {
+  TTuftFile1 t;
+  t.SetNoControls(10);
+  t.SetNoPlanes(1);
+  t.SetNoPLines(2);
+  for (int c : {1, 3, 9})
+    t.SetPlaneBit(0, c, 1, 1);
+  for (int c : {8, 10})
+    t.SetPlaneBit(0, c, 2, 1);
+  for (int c = 1; c <= 10; ++c)
+    t.SetControlYarn(c, static_cast<uint8_t>(c - 1));
+
+  Bytes e = Text("10,2,0\r\n\"\",\"\"\r\n");
+  Put(e, {0x05, 0x01, 0x80, 0x02, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0});
+  EXPECT_EQ(t.SaveToBytes(), e);
+  TTuftFile1 other = t;
+  other.SetPlaneBit(0, 4, 1, 2); // only the value 1 sets a bit
+  EXPECT_EQ(other.SaveToBytes(), e);
+
+  // The spare bits of the last byte are ignored on reading.
+  e[15 + 1] |= 0xF8;
+  e[15 + 3] |= 0xF8;
+  TTuftFile1 back;
+  back.LoadFromBytes(e);
+  RaiseControlYarns(t);
+  EXPECT_EQ(Snapshot(back), Snapshot(t));
+}
+
+// With three planes the control bytes and the reverse byte stand between plane 0 and 1.
+TEST(TuftFile1, ControlBytesAndReverseByteFollowPlaneZeroOnly) {
+  TTuftFile1 t;
+  t.MachineType = 3;
+  t.StyleCode = "ST";
+  t.SizeCode = "SZ";
+  t.SetNoControls(3);
+  t.SetNoPlanes(3);
+  t.SetNoPLines(2);
+  for (int plane = 0; plane < 3; ++plane) {
+    t.SetPlaneBit(plane, plane + 1, 1, 1);
+    t.SetPlaneBit(plane, 3 - plane, 2, 1);
+  }
+  t.SetControlYarn(1, 0xA1);
+  t.SetControlYarn(3, 0xFF);
+
+  Bytes e = Text("3,2,52\r\n\"ST\",\"SZ\"\r\n");
+  Put(e, {0x01, 0x04, 0xA1, 0x00, 0xFF, 0x00, 0x02, 0x02, 0x04, 0x01});
+  EXPECT_EQ(t.SaveToBytes(), e);
+  TTuftFile1 back;
+  back.LoadFromBytes(e);
+  RaiseControlYarns(t); // 0xFF wraps to 0
+  EXPECT_EQ(Snapshot(back), Snapshot(t));
+
+  t.SetNoPlanes(2); // flag bit 1
+  const Bytes two = t.SaveToBytes();
+  EXPECT_EQ(Bytes(two.begin(), two.begin() + 8), Text("3,2,50\r\n"));
+}
+
+TEST(TuftFile1, ReversedPatternStoresControlOneInTheLastBit) {
+  TTuftFile1 t;
+  t.ReversePattern = 1;
+  t.SetNoControls(10);
+  t.SetNoPlanes(2);
+  t.SetNoPLines(1);
+  t.SetPlaneBit(0, 1, 1, 1);
+  t.SetPlaneBit(1, 2, 1, 1);
+  t.SetPlaneBit(1, 10, 1, 1);
+  t.SetControlYarn(1, 1);
+  t.SetControlYarn(10, 10);
+
+  Bytes e = Text("10,1,2\r\n\"\",\"\"\r\n");
+  Put(e, {0x00, 0x02});                    // plane 0: control 1 in the place of control 10
+  Put(e, {1, 0, 0, 0, 0, 0, 0, 0, 0, 10}); // the creel keeps its order
+  Put(e, {1, 0x01, 0x01});
+  EXPECT_EQ(t.SaveToBytes(), e);
+  TTuftFile1 back;
+  back.LoadFromBytes(e);
+  RaiseControlYarns(t);
+  EXPECT_EQ(Snapshot(back), Snapshot(t));
+
+  // Any non-zero setting writes the reverse byte 1, so its rows must be reversed too.
+  const Bytes withOne = t.SaveToBytes();
+  t.ReversePattern = 2;
+  EXPECT_EQ(t.SaveToBytes(), withOne);
+}
+
+TEST(TuftFile1, HeaderTwelveFortyFiftyThree) {
+  Bytes file = Text("12,40,53\r\n\"\",\"\"\r\n");
+  file.resize(file.size() + 3 * 40 * 2 + 12 + 1, 0);
+  TTuftFile1 t;
+  t.LoadFromBytes(file);
+  const std::vector<int> s = Snapshot(t);
+  EXPECT_EQ(s.size(), 6 + 1 + 13 + 3 * 41 * 13u);
+  EXPECT_EQ(std::vector<int>(s.begin(), s.begin() + 8),
+            (std::vector<int>{12, 3, 40, 0, 3, 1, '|', 0}));
+  EXPECT_EQ(t.ControlYarn(12), 1);
+  for (int c = 1; c <= 12; ++c)
+    t.SetControlYarn(c, 0);
+  EXPECT_EQ(t.SaveToBytes(), file);
+}
+
+TEST(TuftFile1, RandomContentSurvivesSaveAndLoad) {
+  TTempDir dir;
+  std::mt19937 rng(1234);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int round = 0; round < 24; ++round) {
+    TTuftFile1 t(dir.File("R.TUF"));
+    t.ReversePattern = static_cast<uint8_t>(round % 2);
+    t.MachineType = static_cast<uint8_t>(pick(0, 15));
+    t.OffsetAllowed = static_cast<uint8_t>(pick(0, 1));
+    t.StyleCode = std::string(static_cast<size_t>(pick(0, 100)), static_cast<char>(pick(32, 33)));
+    t.SizeCode = std::string(static_cast<size_t>(pick(0, 14)), '\xE9');
+    t.SetNoControls(pick(0, 40));
+    t.SetNoPlanes(round % 3 + 1);
+    t.SetNoPLines(pick(0, 20));
+    for (int c = 1; c <= t.NoControls(); ++c)
+      t.SetControlYarn(c, static_cast<uint8_t>(pick(0, 254)));
+    for (int plane = 0; plane < t.NoPlanes(); ++plane)
+      for (int p = 1; p <= t.NoPLines(); ++p)
+        for (int c = 1; c <= t.NoControls(); ++c)
+          t.SetPlaneBit(plane, c, p, static_cast<uint8_t>(pick(0, 1)));
+    ASSERT_TRUE(t.Save());
+    TTuftFile1 back(dir.File("R.TUF"));
+    back.Load();
+    RaiseControlYarns(t);
+    ASSERT_EQ(Snapshot(back), Snapshot(t)) << round;
+  }
+}
+
+TEST(TuftFile1, SettersKeepWhatFitsAndCheckIndices) {
+  TTuftFile1 t;
+  EXPECT_EQ(t.ControlYarn(0), 0);                 // index 0 exists from the start
+  EXPECT_THROW(t.PlaneBit(0, 0, 0), ERangeError); // no planes yet
+  t.SetNoControls(4);
+  t.SetNoPlanes(2);
+  t.SetNoPLines(3);
+  t.SetPlaneBit(0, 2, 1, 1);
+  t.SetPlaneBit(1, 4, 3, 1);
+  t.SetControlYarn(4, 7);
+  t.SetNoControls(6);
+  t.SetNoPLines(2);
+  t.SetNoPlanes(1);
+  t.SetNoPlanes(2);
+  EXPECT_EQ(t.PlaneBit(0, 2, 1), 1);
+  EXPECT_EQ(t.PlaneBit(1, 4, 2) + t.PlaneBit(1, 6, 2) + t.PlaneBit(1, 2, 1), 0);
+  EXPECT_EQ(t.ControlYarn(4), 7);
+  EXPECT_EQ(t.ControlYarn(6), 0);
+
+  EXPECT_THROW(t.PlaneBit(2, 1, 1), ERangeError);
+  EXPECT_THROW(t.PlaneBit(0, 7, 1), ERangeError);
+  EXPECT_THROW(t.SetPlaneBit(0, 1, 3, 1), ERangeError);
+  EXPECT_THROW(t.ControlYarn(-1), ERangeError);
+  EXPECT_THROW(t.SetControlYarn(7, 1), ERangeError);
+  EXPECT_THROW(t.SetNoControls(-1), ERangeError);
+  EXPECT_THROW(t.SetNoPLines(65536), ERangeError);
+  EXPECT_THROW(t.SetNoPlanes(5), ERangeError);
+  EXPECT_EQ(t.NoControls(), 6);
+}
+
+class TuftFile1Save : public TFlowTest {};
+
+// Content the file cannot carry faithfully, and writes that fail: each is shown once,
+// answered with false, and leaves the previous file as it was.
+TEST_F(TuftFile1Save, FailureIsShownAndReported) {
+  TTuftFile1 t(Current.File("OK.TUF"));
+  t.SetNoControls(2);
+  t.SetNoPlanes(1);
+  ASSERT_TRUE(t.Save());
+  const Bytes good = FileBytes(t.FileName);
+  std::vector<std::function<void(TTuftFile1&)>> faults = {
+      [](TTuftFile1& f) { f.MachineType = 16; }, // flags past 255
+      [](TTuftFile1& f) { f.SetNoPlanes(4); },
+      [](TTuftFile1& f) { f.SetNoPlanes(0); },
+      [](TTuftFile1& f) { f.StyleCode = "A\"B"; },
+      [](TTuftFile1& f) { f.SizeCode = std::string(101, 'x'); },
+      [](TTuftFile1&) { SetWriteFailureForTesting(5); },
+      [&](TTuftFile1& f) { f.FileName = Current.File("no/such/folder/X.TUF"); },
+  };
+  for (size_t i = 0; i < faults.size(); ++i) {
+    TTuftFile1 f = t;
+    faults[i](f);
+    UI.Shown.clear();
+    EXPECT_FALSE(f.Save()) << i;
+    EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Error saving tuft file"}) << i;
+    EXPECT_EQ(FileBytes(t.FileName), good) << i;
+    SetWriteFailureForTesting(std::nullopt);
+  }
+}
+
+// Each bad header with the error it must give; the body after it is ample.
+TEST(TuftFile1, BadHeadersFailWithTheirOwnError) {
+  enum TKind { Format, Convert };
+  const std::pair<const char*, TKind> cases[] = {
+      {"2;1,0\r\n\"\",\"\"\r\n", Convert},        // a field runs to the comma: "2;1"
+      {"2,1,0\n\"\",\"\"\r\n", Convert},          // and so takes in a lone LF
+      {"2,1,0\r\r\"\",\"\"\r\n", Format},         // CR without LF
+      {"2,1\r\n\"\",\"\"\r\n", Format},           // CR where a comma belongs
+      {"2,1,0\r\n\"\"\"\"\r\n", Format},          // no comma between the texts
+      {"2,1,0\r\n\"\",X\"\r\n", Format},          // text not opened by a quote
+      {"2,1,0\r\n\"\",\"\"\n", Format},           // second line without CR
+      {"123456789,1,0\r\n\"\",\"\"\r\n", Format}, // nine characters
+      {"2,1,000000000\r\n\"\",\"\"\r\n", Format}, // nine characters in the flags
+      {"-1,1,0\r\n\"\",\"\"\r\n", Format},        // negative count
+      {"2,-4,0\r\n\"\",\"\"\r\n", Format},        // negative count
+      {"65536,1,0\r\n\"\",\"\"\r\n", Format},     // more controls than a pattern holds
+      {"2,1,256\r\n\"\",\"\"\r\n", Format},       // flags past one byte
+      {"2,1,-1\r\n\"\",\"\"\r\n", Format},        // negative flags
+      {"2x,1,0\r\n\"\",\"\"\r\n", Convert},       // not a number
+      {",1,0\r\n\"\",\"\"\r\n", Convert},         // empty field
+      {"2,1,$F\r\n\"\",\"\"\r\n", Convert},       // decimal only
+      {"2,1, 0\r\n\"\",\"\"\r\n", Convert},       // no spaces
+  };
+  for (auto [header, kind] : cases) {
+    TTuftFile1 t = Sentinel1();
+    try {
+      t.LoadFromBytes(Concat(Text(header), Bytes(64, 0)));
+      ADD_FAILURE() << "accepted " << header;
+    } catch (const ETuftFile& e) {
+      EXPECT_EQ(kind, Format) << header;
+      EXPECT_STREQ(e.what(), "Error reading tuft file");
+    } catch (const EConvertError&) {
+      EXPECT_EQ(kind, Convert) << header;
+    }
+    EXPECT_EQ(Snapshot(t), Snapshot(Sentinel1())) << header;
+  }
+
+  // A hundred characters is the longest text; eight digits the longest number.
+  std::string hundred(100, 'T');
+  TTuftFile1 t;
+  t.LoadFromBytes(Text("00000002,1,0\r\n\"" + hundred + "\",\"\"\r\n\0\5\6\0"s));
+  EXPECT_EQ(t.StyleCode, hundred);
+  EXPECT_EQ(t.ControlYarn(2), 7);
+  EXPECT_THROW(t.LoadFromBytes(Text("2,1,0\r\n\"" + hundred + "T\",\"\"\r\n\0\5\6\0"s)), ETuftFile);
+}
+
+// A forged header announcing more than the file holds fails before anything is sized.
+TEST(TuftFile1, ForgedSizesFailBeforeAllocating) {
+  for (const char* header : {"65535,65535,6\r\n\"\",\"\"\r\n", "8,65535,0\r\n\"\",\"\"\r\n",
+                             "65535,0,0\r\n\"\",\"\"\r\n", "1,1,6\r\n\"\",\"\"\r\n"}) {
+    TTuftFile1 t = Sentinel1();
+    EXPECT_THROW(t.LoadFromBytes(Concat(Text(header), Bytes(4, 0))), ETuftFile) << header;
+    EXPECT_EQ(Snapshot(t), Snapshot(Sentinel1()));
+  }
+  // Without controls every row is empty: only the reverse byte is needed.
+  TTuftFile1 t;
+  t.LoadFromBytes(Text("0,65535,0\r\n\"\",\"\"\r\n\0"s));
+  EXPECT_EQ(t.NoPLines(), 65535);
+}
+
+// Cut inside the header, the data simply ends; cut in the body, the header promised more
+// than there is. Either way the object keeps what it had.
+TEST(TuftFile1, TruncatedAtEveryOffsetFails) {
+  TTuftFile1 source = Sentinel1();
+  source.SetNoPlanes(3);
+  source.SizeCode = "SZ";
+  const Bytes file = source.SaveToBytes();
+  const Bytes header = Text("3,2,116\r\n\"KEEP\",\"SZ\"\r\n");
+  ASSERT_EQ(Bytes(file.begin(), file.begin() + header.size()), header);
+  for (size_t n = 0; n < file.size(); ++n) {
+    TTuftFile1 t = Sentinel1();
+    Bytes cut(file.begin(), file.begin() + n);
+    if (n < header.size())
+      EXPECT_THROW(t.LoadFromBytes(cut), EReadError) << n;
+    else
+      EXPECT_THROW(t.LoadFromBytes(cut), ETuftFile) << n;
+    EXPECT_EQ(Snapshot(t), Snapshot(Sentinel1())) << n;
+  }
+}
+
+// --- Variant 2 -------------------------------------------------------------------------
+
+Bytes Header2(uint16_t controls, uint16_t pLines) {
+  Bytes b = {0, 2};
+  PutWord(b, controls);
+  PutWord(b, pLines);
+  b.resize(74, 0);
+  return b;
+}
+
+TEST(TuftFile2, HeaderControlBytesAndRunLengthLines) {
+  TTuftFile2 t;
+  t.MachineType = 11;
+  t.OffsetAllowed = 1;
+  t.StepsPerPLine = 200;
+  t.SetNoControls(20);
+  t.SetNoPLines(3);
+  for (int i = 1; i <= 16; ++i)
+    t.SetColour(i, 0x00010203u * static_cast<uint32_t>(i));
+  for (int c = 1; c <= 20; ++c) {
+    t.SetControlYarn(c, c == 1 ? 0 : static_cast<uint8_t>(c == 2 ? 5 : 16)); // 0 stays 0
+    t.SetCell(c, 1, 3);                                                      // twenty equal cells
+    t.SetCell(c, 2, static_cast<uint8_t>(c % 2 + 1));                        // alternating
+  } // PLine 3 stays 0: written as 16
+
+  Bytes e = {0, 2};
+  PutWord(e, 20);
+  PutWord(e, 3);
+  Put(e, {1, 11, 0, 200});
+  for (int i = 1; i <= 16; ++i)
+    PutCardinal(e, 0x00010203u * static_cast<uint32_t>(i));
+  ASSERT_EQ(e.size(), 74u);
+  Put(e, {0, 4});
+  e.resize(74 + 20, 15);
+  Put(e, {2, 0, 0xF2, 0x32, 20, 0});
+  for (int c = 1; c <= 20; ++c)
+    Put(e, {c % 2});
+  Put(e, {2, 0, 0xFF, 0x3F});
+  EXPECT_EQ(t.SaveToBytes(), e);
+
+  TTuftFile2 back;
+  back.LoadFromBytes(e);
+  t.SetControlYarn(1, 1);
+  for (int c = 1; c <= 20; ++c)
+    t.SetCell(c, 3, 16);
+  EXPECT_EQ(Snapshot(back), Snapshot(t));
+
+  TTuftFile2 wrap; // values past 16 keep four bits
+  wrap.SetNoControls(1);
+  wrap.SetNoPLines(1);
+  wrap.SetCell(1, 1, 17);
+  EXPECT_EQ(wrap.SaveToBytes(), Concat(Header2(1, 1), {0, 1, 0, 0x00}));
+}
+
+TEST(TuftFile2, RunsCoverControlsInOrderAndUncoveredCellsStayEmpty) {
+  Bytes file = Header2(5, 2);
+  Put(file, {0, 0, 0, 0, 0});
+  Put(file, {2, 0, 0x10, 0x2F}); // two of 1, three of 16
+  Put(file, {1, 0, 0x16});       // two of 7, the rest uncovered
+  Put(file, {1, 0, 0xF0});       // a line the header did not announce is not read
+  TTuftFile2 t;
+  t.LoadFromBytes(file);
+  const std::vector<int> s = Snapshot(t);
+  EXPECT_EQ(std::vector<int>(s.end() - 12, s.end()),
+            (std::vector<int>{0, 1, 1, 16, 16, 16, 0, 7, 7, 0, 0, 0}));
+  EXPECT_EQ(t.ControlYarn(5), 1);
+}
+
+TEST(TuftFile2, RandomContentSurvivesSaveAndLoad) {
+  TTempDir dir;
+  std::mt19937 rng(99);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int round = 0; round < 24; ++round) {
+    TTuftFile2 t(dir.File("C.TUF"));
+    t.MachineType = static_cast<uint8_t>(pick(0, 255));
+    t.OffsetAllowed = static_cast<uint8_t>(pick(0, 255));
+    t.StepsPerPLine = pick(0, 255);
+    for (int i = 1; i <= 16; ++i)
+      t.SetColour(i, static_cast<uint32_t>(pick(0, 0x7FFFFFFF)));
+    t.SetNoControls(pick(0, 70));
+    t.SetNoPLines(pick(0, 20));
+    for (int c = 1; c <= t.NoControls(); ++c)
+      t.SetControlYarn(c, static_cast<uint8_t>(pick(1, 255)));
+    int runChance = pick(0, 3); // long runs as well as short ones, so runs of 16 are split
+    for (int p = 1; p <= t.NoPLines(); ++p) {
+      uint8_t v = static_cast<uint8_t>(pick(1, 16));
+      for (int c = 1; c <= t.NoControls(); ++c) {
+        if (pick(0, runChance) == 0)
+          v = static_cast<uint8_t>(pick(1, 16));
+        t.SetCell(c, p, v);
+      }
+    }
+    t.Save();
+    TTuftFile2 back(dir.File("C.TUF"));
+    back.Load();
+    ASSERT_EQ(Snapshot(back), Snapshot(t)) << round;
+  }
+}
+
+TTuftFile2 Sentinel2() {
+  TTuftFile2 t;
+  t.SetNoControls(3);
+  t.SetNoPLines(2);
+  t.SetColour(4, 44);
+  t.SetCell(3, 2, 9);
+  return t;
+}
+
+// Cleared: no controls, no PLines, no colours; the other header values stay.
+const std::vector<int> Cleared2 = [] {
+  std::vector<int> s = {0, 0, 0, 0, 0};
+  s.resize(s.size() + TTuftFile2::NoColourEntries + 2, 0);
+  return s;
+}();
+
+TEST(TuftFile2, TruncatedAtEveryOffsetFailsAndClears) {
+  TTuftFile2 source = Sentinel2();
+  source.SetCell(1, 1, 2);
+  const Bytes file = source.SaveToBytes();
+  ASSERT_EQ(file.size(), 74u + 3 + 4 + 4);
+  for (size_t n = 0; n < file.size(); ++n) {
+    TTuftFile2 t = Sentinel2();
+    t.FileName = "/x/CUT.TUF";
+    Bytes cut(file.begin(), file.begin() + n);
+    if (n < 74 + 3) {
+      EXPECT_THROW(t.LoadFromBytes(cut), EReadError) << n;
+    } else {
+      try {
+        t.LoadFromBytes(cut);
+        ADD_FAILURE() << n;
+      } catch (const ETuftFile& e) {
+        EXPECT_STREQ(e.what(), "Error in tuft file data: /x/CUT.TUF");
+      }
+    }
+    EXPECT_EQ(Snapshot(t), Cleared2) << n;
+  }
+  TTempDir dir;
+  TTuftFile2 t = Sentinel2();
+  t.FileName = dir.File("NONE.TUF");
+  EXPECT_THROW(t.Load(), EFOpenError);
+  EXPECT_EQ(Snapshot(t), Cleared2);
+}
+
+TEST(TuftFile2, BadDataFailsWithTheDataError) {
+  const std::pair<const char*, Bytes> cases[] = {
+      {"count above the controls", Concat(Header2(2, 1), {0, 0, 3, 0, 0, 0, 0})},
+      {"runs past the last control", Concat(Header2(2, 1), {0, 0, 2, 0, 0x00, 0x10})},
+      {"colour past the signed range",
+       [] {
+         Bytes b = Concat(Header2(1, 1), {0, 0, 0});
+         b[10 + 15 * 4 + 3] = 0x80;
+         return b;
+       }()},
+      {"65535 by 65535 with no lines", Concat(Header2(65535, 65535), Bytes(65535, 0))},
+      {"lines announced that are not there", Concat(Header2(1, 60000), Bytes(101, 0))},
+  };
+  for (const auto& [why, bytes] : cases) {
+    TTuftFile2 t = Sentinel2();
+    t.FileName = "D.TUF";
+    try {
+      t.LoadFromBytes(bytes);
+      ADD_FAILURE() << why;
+    } catch (const ETuftFile& e) {
+      EXPECT_STREQ(e.what(), "Error in tuft file data: D.TUF") << why;
+    }
+    EXPECT_EQ(Snapshot(t), Cleared2) << why;
+  }
+}
+
+TEST(TuftFile2, SaveRefusesValuesTheHeaderCannotHold) {
+  TTempDir dir;
+  TTuftFile2 t(dir.File("V.TUF"));
+  for (int steps : {256, -1}) {
+    t.StepsPerPLine = steps;
+    EXPECT_THROW(t.Save(), ERangeError);
+  }
+  t.StepsPerPLine = 255;
+  t.SetColour(16, 0x80000000u);
+  EXPECT_THROW(t.Save(), ERangeError);
+  EXPECT_FALSE(FileExists(t.FileName));
+  t.SetColour(16, 0x7FFFFFFFu);
+  t.Save();
+  EXPECT_EQ(FileBytes(t.FileName).size(), 74u);
+  TTuftFile2 nowhere(dir.File("none/V.TUF"));
+  EXPECT_THROW(nowhere.Save(), EFCreateError);
+
+  EXPECT_THROW(t.SetNoControls(65536), ERangeError);
+  EXPECT_THROW(t.Colour(17), ERangeError);
+  EXPECT_THROW(t.Cell(0, 1), ERangeError);
+  t.SetNoControls(2);
+  t.SetNoPLines(2);
+  t.SetCell(2, 2, 5);
+  t.SetNoControls(3);
+  EXPECT_EQ(t.Cell(2, 2), 5);
+  t.Clear();
+  const std::vector<int> s = Snapshot(t);
+  EXPECT_EQ(std::vector<int>(s.begin(), s.begin() + 5), (std::vector<int>{0, 0, 0, 0, 255}));
+}
+
+TEST(TuftFile, FirstByteZeroMarksVariantTwo) {
+  TTempDir dir;
+  TTuftFile t(dir.File("A.TUF"));
+  WriteBytes(t.FileName, {0, 2, 3});
+  EXPECT_EQ(t.ReadVersion(), 2);
+  EXPECT_EQ(t.Version, 2);
+  WriteBytes(t.FileName, {'1'});
+  EXPECT_EQ(t.ReadVersion(), 1);
+  WriteBytes(t.FileName, {});
+  EXPECT_THROW(t.ReadVersion(), EReadError);
+  t.FileName = dir.File("MISSING.TUF");
+  EXPECT_THROW(t.ReadVersion(), EFOpenError);
+  EXPECT_EQ(t.Version, 1);
+  EXPECT_EQ(TTuftFile::VersionOf(Bytes{0}), 2);
+  EXPECT_EQ(TTuftFile::VersionOf(Bytes{0xFF}), 1);
+  EXPECT_THROW(TTuftFile::VersionOf(Bytes{}), EReadError);
+}
+
+} // namespace
+} // namespace quillane::test
