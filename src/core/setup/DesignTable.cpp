@@ -50,7 +50,8 @@ OPaletteEntry ODesignTable::ColourEntry(int oddYarnType, int evenYarnType, int o
 
 void ODesignTable::SetColour(int oddYarnType, int evenYarnType, int oddState, int evenState,
                              OPaletteEntry colour) {
-  if (colour > ColourCount || !ColourTable.Contains({oddYarnType, evenYarnType, oddState, evenState}))
+  if (colour > ColourCount ||
+      !ColourTable.Contains({oddYarnType, evenYarnType, oddState, evenState}))
     return;
   ColourTable.Set({oddYarnType, evenYarnType, oddState, evenState}, colour);
   OddStateTable.Set({oddYarnType, evenYarnType, colour}, static_cast<uint8_t>(oddState));

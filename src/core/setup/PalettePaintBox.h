@@ -43,8 +43,7 @@ public:
   bool Changed = false;
   std::string HintText;
 
-  // The paint box's size, kept current by the window.
-  int Width = 0;
+  // The paint box's height, kept current by the window; a cell spans its full width.
   int Height = 0;
   // Repaints the paint box; set by the window.
   std::function<void()> Repaint;
