@@ -9,6 +9,10 @@
 #include "app/FileIO.h"
 #include "app/Text.h"
 #include "model/DesignData.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
 #include "setup/Settings.h"
 
 namespace quillane {
@@ -46,6 +50,60 @@ Json SettingsJson(const OSettings& s) {
   return j;
 }
 
+Json PaletteJson(const OPalette& p) {
+  Json j;
+  j["NoColours"] = p.NoColours();
+  Json colours = Json::array();
+  for (int i = 0; i <= p.NoColours(); ++i)
+    colours.push_back(p.GetColour(i));
+  j["Colours"] = colours;
+  j["Background"] = p.Background;
+  return j;
+}
+
+Json CreelJson(const OCreel& c) {
+  Json j;
+  j["RepeatSize"] = c.RepeatSize;
+  j["NoControls"] = c.NoControls();
+  j["NoYarnTypes"] = c.NoYarnTypes();
+  Json yarnTypes = Json::array();
+  for (int control = 1; control <= c.NoControls(); ++control)
+    yarnTypes.push_back(c.YarnTypeEntry(control));
+  j["YarnTypes"] = yarnTypes;
+  return j;
+}
+
+Json MachineTableJson(const OMachineTable& t) {
+  Json j;
+  j["NoYarnTypes"] = t.NoYarnTypes();
+  j["NoStates"] = t.NoStates();
+  j["NoColours"] = t.NoColours();
+  j["UndefinedState"] = t.UndefinedState();
+  Json table = Json::array();
+  for (int y = 1; y <= t.NoYarnTypes(); ++y) {
+    Json row = Json::array();
+    for (int s = 1; s <= t.NoStates(); ++s)
+      row.push_back(t.ColourEntry(y, s));
+    table.push_back(row);
+  }
+  j["ColourTable"] = table;
+  return j;
+}
+
+Json DesignTableJson(const ODesignTable& t) {
+  Json j;
+  j["NoYarnTypes"] = t.NoYarnTypes();
+  j["NoStates"] = t.NoStates();
+  j["NoColours"] = t.NoColours();
+  Json table = Json::array();
+  for (size_t i = 0; i < t.NoCombinations(); ++i) {
+    const TDesignCombination c = t.CombinationAt(i);
+    table.push_back(t.ColourEntry(c.OddYarnType, c.EvenYarnType, c.OddState, c.EvenState));
+  }
+  j["ColourTable"] = table;
+  return j;
+}
+
 namespace {
 struct TDumpKind {
   const char* Extension;
@@ -61,6 +119,30 @@ const TDumpKind DumpKinds[] = {
        OSettings s(nullptr);
        s.ReadFromStream(r);
        return SettingsJson(s);
+     }},
+    {"PAL", TDesignRecordKind::Palette, "palette",
+     [](OReader& r) {
+       OPalette p(nullptr);
+       p.ReadFromStream(r);
+       return PaletteJson(p);
+     }},
+    {"CRE", TDesignRecordKind::Creel, "creel",
+     [](OReader& r) {
+       OCreel c(nullptr);
+       c.ReadFromStream(r);
+       return CreelJson(c);
+     }},
+    {"MCH", TDesignRecordKind::MachineTable, "machinetable",
+     [](OReader& r) {
+       OMachineTable t(nullptr);
+       t.ReadFromStream(r);
+       return MachineTableJson(t);
+     }},
+    {"DES", TDesignRecordKind::DesignTable, "designtable",
+     [](OReader& r) {
+       ODesignTable t(nullptr);
+       t.ReadFromStream(r);
+       return DesignTableJson(t);
      }},
 };
 

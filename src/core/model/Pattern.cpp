@@ -1,5 +1,9 @@
 #include "model/Pattern.h"
 
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
 #include "setup/Settings.h"
 
 namespace quillane {
@@ -27,7 +31,10 @@ const TMachineTypeInfo& MachineTypeInfo(int machineType) {
   return MachineTypes[machineType >= 0 && machineType <= MaxMachineType ? machineType : 0];
 }
 
-OPattern::OPattern() : Settings(std::make_unique<OSettings>(this)) {}
+OPattern::OPattern()
+    : Creel(std::make_unique<OCreel>(this)), DesignTable(std::make_unique<ODesignTable>(this)),
+      MachineTable(std::make_unique<OMachineTable>(this)),
+      Palette(std::make_unique<OPalette>(this)), Settings(std::make_unique<OSettings>(this)) {}
 
 OPattern::~OPattern() = default;
 
@@ -38,6 +45,7 @@ void OPattern::SetNoControls(uint16_t n) {
   DesignColours.Resize(NoControls, NoPLines);
   MachineColours.Resize(NoControls, NoPLines);
   States.Resize(NoControls, NoPLines);
+  Creel->SetNoControls(n);
   Settings->NoControls = n;
 }
 
@@ -51,10 +59,29 @@ void OPattern::SetNoPLines(uint16_t n) {
   Settings->NoPLines = n;
 }
 
+void OPattern::SetNoColours(uint8_t n) {
+  if (n == NoColours)
+    return;
+  NoColours = n;
+  DesignTable->SetNoColours(n);
+  MachineTable->SetNoColours(n);
+}
+
 void OPattern::SetNoStates(uint8_t n) {
   if (n == NoStates)
     return;
   NoStates = n;
+  DesignTable->SetNoStates(n);
+  MachineTable->SetNoStates(n);
+}
+
+// The creel learns the new count only at the next Update.
+void OPattern::SetNoYarnTypes(uint8_t n) {
+  if (n == NoYarnTypes)
+    return;
+  NoYarnTypes = n;
+  DesignTable->SetNoYarnTypes(n);
+  MachineTable->SetNoYarnTypes(n);
 }
 
 void OPattern::SetMachineType(uint8_t type) {
@@ -77,6 +104,20 @@ void OPattern::ApplySettings() {
   SetMachineType(Settings->MachineType);
   Settings->Validate();
 }
+
+void OPattern::ApplyPalette() {
+  SetNoColours(Palette->NoColours());
+  Palette->Validate();
+}
+
+void OPattern::ApplyMachineTable() {
+  SetNoYarnTypes(MachineTable->NoYarnTypes());
+  MachineTable->Validate();
+}
+
+void OPattern::ApplyDesignTable() { DesignTable->Validate(); }
+
+void OPattern::ApplyCreel() { Creel->Validate(); }
 
 std::string OPattern::GetStateName(int index) const {
   return index >= 0 && index < 5 ? StateNames[static_cast<size_t>(index)] : std::string();

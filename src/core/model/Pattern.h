@@ -9,6 +9,10 @@
 
 namespace quillane {
 
+class OCreel;
+class ODesignTable;
+class OMachineTable;
+class OPalette;
 class OSettings;
 
 // Pattern modes: which grid holds the primary data.
@@ -48,6 +52,11 @@ public:
   uint8_t ViewMode = 0;
   std::array<std::string, 5> StateNames;
 
+  // Created in this order, each starting cleared.
+  std::unique_ptr<OCreel> Creel;
+  std::unique_ptr<ODesignTable> DesignTable;
+  std::unique_ptr<OMachineTable> MachineTable;
+  std::unique_ptr<OPalette> Palette;
   std::unique_ptr<OSettings> Settings;
 
   TGrid DesignColours;
@@ -58,12 +67,18 @@ public:
   // SetMachineType, which always applies its table.
   void SetNoControls(uint16_t n);
   void SetNoPLines(uint16_t n);
+  void SetNoColours(uint8_t n);
   void SetNoStates(uint8_t n);
+  void SetNoYarnTypes(uint8_t n);
   void SetMachineType(uint8_t type);
   void SetControlDataFormat(uint8_t format) { ControlDataFormat = format; }
 
-  // Re-synchronisation after the settings were replaced or edited.
+  // Re-synchronisation after a setup object was replaced or edited.
   void ApplySettings();
+  void ApplyPalette();
+  void ApplyMachineTable();
+  void ApplyDesignTable();
+  void ApplyCreel();
 
   std::string GetStateName(int index) const;
 };
