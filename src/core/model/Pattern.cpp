@@ -1,5 +1,7 @@
 #include "model/Pattern.h"
 
+#include "elements/Picture.h"
+#include "elements/Section.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
@@ -31,10 +33,22 @@ const TMachineTypeInfo& MachineTypeInfo(int machineType) {
   return MachineTypes[machineType >= 0 && machineType <= MaxMachineType ? machineType : 0];
 }
 
-OPattern::OPattern()
+namespace {
+int32_t PatternCounter = 0;
+} // namespace
+
+int32_t OPattern::PatternsCreated() { return PatternCounter; }
+
+OPattern::OPattern() : OPattern(TUncounted{}) {
+  ++PatternCounter;
+  FileName = "Pattern" + std::to_string(PatternCounter) + ".pat";
+}
+
+OPattern::OPattern(TUncounted)
     : Creel(std::make_unique<OCreel>(this)), DesignTable(std::make_unique<ODesignTable>(this)),
       MachineTable(std::make_unique<OMachineTable>(this)),
-      Palette(std::make_unique<OPalette>(this)), Settings(std::make_unique<OSettings>(this)) {}
+      Palette(std::make_unique<OPalette>(this)), Pictures(std::make_unique<OPictureList>(this)),
+      Sections(std::make_unique<OSectionList>(this)), Settings(std::make_unique<OSettings>(this)) {}
 
 OPattern::~OPattern() = default;
 
@@ -118,6 +132,15 @@ void OPattern::ApplyMachineTable() {
 void OPattern::ApplyDesignTable() { DesignTable->Validate(); }
 
 void OPattern::ApplyCreel() { Creel->Validate(); }
+
+static std::string ElementName(const char* kind, int32_t& counter) {
+  return std::string(kind) + std::to_string(PatternCounter) + "-" + std::to_string(++counter);
+}
+
+std::string OPattern::NewPictureName() { return ElementName("Picture", PictureCounter); }
+std::string OPattern::NewRegionName() { return ElementName("Region", RegionCounter); }
+std::string OPattern::NewSectionName() { return ElementName("Section", SectionCounter); }
+std::string OPattern::NewWindowName() { return ElementName("Window", WindowCounter); }
 
 std::string OPattern::GetStateName(int index) const {
   return index >= 0 && index < 5 ? StateNames[static_cast<size_t>(index)] : std::string();

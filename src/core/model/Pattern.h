@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "model/DesignList.h"
 #include "model/Grid.h"
+#include "model/Record.h"
 
 namespace quillane {
 
@@ -14,6 +16,11 @@ class ODesignTable;
 class OMachineTable;
 class OPalette;
 class OSettings;
+class OPicture;
+class OSection;
+class OPattern;
+using OPictureList = ODesignList<OPicture, OPattern>;
+using OSectionList = ODesignList<OSection, OPattern>;
 
 // Pattern modes: which grid holds the primary data.
 constexpr uint8_t pmStates = 1;
@@ -34,6 +41,7 @@ const TMachineTypeInfo& MachineTypeInfo(int machineType);
 // The document: one tufting pattern with its setup objects, elements and cell grids.
 class OPattern {
 public:
+  // Counts itself among the patterns created since the program started.
   OPattern();
   ~OPattern();
   OPattern(const OPattern&) = delete;
@@ -57,7 +65,15 @@ public:
   std::unique_ptr<ODesignTable> DesignTable;
   std::unique_ptr<OMachineTable> MachineTable;
   std::unique_ptr<OPalette> Palette;
+  std::unique_ptr<OPictureList> Pictures;
+  std::unique_ptr<OSectionList> Sections;
   std::unique_ptr<OSettings> Settings;
+
+  // Last number used for an element name of each kind; never stored.
+  int32_t PictureCounter = 0;
+  int32_t RegionCounter = 0;
+  int32_t SectionCounter = 0;
+  int32_t WindowCounter = 0;
 
   TGrid DesignColours;
   TGrid MachineColours;
@@ -81,6 +97,71 @@ public:
   void ApplyCreel();
 
   std::string GetStateName(int index) const;
+
+  // Life cycle.
+  // A new pattern's content: DEFAULT.PAT when one reads completely, else the built-in one.
+  void InitNew();
+  bool LoadDefault();
+  // Writes FileName atomically and clears Modified; errors pass to the caller.
+  void SaveToFile();
+  // The pattern file record. Reading is meant for a freshly created pattern; a failed
+  // read leaves it half filled, for the caller to discard.
+  void ReadFromStream(OReader& stream);
+  void WriteToStream(OWriter& stream) const;
+  std::string GetExtension() const { return "PAT"; }
+  // The change notification after every change that can affect more than one object.
+  void Changed();
+
+  // Cell access, controls and PLines from 1. Outside the grid a read gives 0 and a write
+  // does nothing; a value above the colour or state count leaves the cell unchanged.
+  uint8_t GetDesignColour(int c, int p) const { return DesignColours.Get(c, p); }
+  uint8_t GetMachineColour(int c, int p) const { return MachineColours.Get(c, p); }
+  uint8_t GetState(int c, int p) const { return States.Get(c, p); }
+  void SetDesignColour(int c, int p, uint8_t v) {
+    if (v <= NoColours)
+      DesignColours.Set(c, p, v);
+  }
+  void SetMachineColour(int c, int p, uint8_t v) {
+    if (v <= NoColours)
+      MachineColours.Set(c, p, v);
+  }
+  void SetState(int c, int p, uint8_t v) {
+    if (v <= NoStates)
+      States.Set(c, p, v);
+  }
+
+  // Names for new elements, e.g. "Region3-1".
+  std::string NewPictureName();
+  std::string NewRegionName();
+  std::string NewSectionName();
+  std::string NewWindowName();
+
+  // Grids, sections and painting.
+  void ComputeMachineColours();
+  void ComputeDesignColours();
+  void SetViewMode(uint8_t mode);
+  bool ValidateSections();
+  void ApplySections();
+  void PaintMachineColour(int32_t c, int32_t p, uint8_t v);
+  void PaintDesignColour(int32_t c, int32_t p, uint8_t v);
+  void RedrawMachineCell(int32_t c, int32_t p, uint32_t colour);
+  void RedrawDesignCell(int32_t c, int32_t p, uint32_t colour);
+  void SetUndefined();
+
+  // The pattern file can hold no more than these.
+  static constexpr int MaxPictures = 255;
+  static constexpr int MaxSections = 65535;
+
+  // Patterns created since the program started.
+  static int32_t PatternsCreated();
+
+private:
+  struct TUncounted {};
+  // A pattern that does not count itself: a trial read of a default file.
+  explicit OPattern(TUncounted);
+  // The odd control of C's pair and that control's partner for lookups.
+  int OddControl(int c) const { return ((c - 1) | 1); }
+  int Partner(int odd) const { return odd + 1 <= NoControls ? odd + 1 : odd - 1; }
 };
 
 } // namespace quillane

@@ -1,0 +1,257 @@
+#include "elements/Picture.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/Exceptions.h"
+#include "model/Pattern.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+
+namespace quillane {
+
+OPicture::OPicture(OPattern* owner) : ODesignData(owner), Regions(this) { OPicture::Clear(); }
+
+std::unique_ptr<ODesignData> OPicture::NewEmpty() const { return std::make_unique<OPicture>(Owner); }
+
+void OPicture::SetWidth(int32_t width) {
+  Width = width;
+  MachineImage.SetSize(Width, Height);
+  DesignImage.SetSize(Width, Height);
+}
+
+void OPicture::SetHeight(int32_t height) {
+  Height = height;
+  MachineImage.SetSize(Width, Height);
+  DesignImage.SetSize(Width, Height);
+}
+
+void OPicture::Clear() {
+  while (Regions.Count() > 0)
+    Regions.Delete(Regions.Count() - 1);
+  AspectRatio = 1.0f;
+  SetHeight(0);
+  SetWidth(0);
+  SetViewMode(0);
+}
+
+void OPicture::SetDefaults() {
+  AspectRatio = 1.0f;
+  SetWidth(Owner ? Owner->NoControls : 0);
+  SetHeight(Owner ? Owner->NoPLines : 0);
+  ORegion* region = Regions.Add(std::make_unique<ORegion>(Owner, this));
+  region->SetDefaults();
+}
+
+void OPicture::Update() {
+  AspectRatio = 1.0f;
+  if (Owner) {
+    // A zero or missing spacing gives 1.0: the view divides by the ratio.
+    const float ratio = Owner->Settings->PLineSpacing / Owner->Settings->NeedleSpacing;
+    if (std::isfinite(ratio) && ratio > 0)
+      AspectRatio = ratio;
+  }
+  for (const auto& region : Regions)
+    region->Update();
+  ViewMode = 0;
+}
+
+void OPicture::SetViewMode(uint8_t mode) {
+  if (Owner)
+    Owner->SetViewMode(mode);
+  if (mode == ViewMode)
+    return;
+  ViewMode = mode;
+  if (mode == 1)
+    RenderMachineImage();
+  else if (mode == 2)
+    RenderDesignImage();
+}
+
+void OPicture::PaintMachinePixel(int32_t x, int32_t y, uint8_t v) {
+  if (!Owner)
+    return;
+  for (const auto& region : Regions) {
+    int32_t c = x + 1, p = y + 1;
+    if (region->MapPixelToCell(c, p))
+      Owner->PaintMachineColour(c, p, v);
+  }
+}
+
+void OPicture::PaintDesignPixel(int32_t x, int32_t y, uint8_t v) {
+  if (!Owner)
+    return;
+  for (const auto& region : Regions) {
+    int32_t c = x + 1, p = y + 1;
+    if (region->MapPixelToCell(c, p))
+      Owner->PaintDesignColour(c, p, v);
+  }
+}
+
+void OPicture::RenderMachineImage() {
+  if (Owner)
+    Render(Owner->MachineColours, MachineImage);
+}
+
+void OPicture::RenderDesignImage() {
+  if (Owner)
+    Render(Owner->DesignColours, DesignImage);
+}
+
+namespace {
+// Where a region's cells inside the grid land: the cell rectangle and the pixel
+// rectangle (from 0) it maps onto.
+struct TFootprint {
+  int64_t C0, C1, P0, P1;
+  int64_t X0, X1, Y0, Y1;
+  bool Empty;
+};
+
+TFootprint FootprintOf(const ORegion& r, const TGrid& grid) {
+  TFootprint f{};
+  f.C0 = std::max<int64_t>(r.PatternArea.Left, 1);
+  f.C1 = std::min<int64_t>(r.PatternArea.Right, grid.Controls());
+  f.P0 = std::max<int64_t>(r.PatternArea.Top, 1);
+  f.P1 = std::min<int64_t>(r.PatternArea.Bottom, grid.PLines());
+  f.Empty = f.C0 > f.C1 || f.P0 > f.P1;
+  if (f.Empty)
+    return f;
+  const TPoint64 a = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, f.C0, f.P0);
+  const TPoint64 b = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, f.C1, f.P1);
+  f.X0 = std::min(a.X, b.X) - 1;
+  f.X1 = std::max(a.X, b.X) - 1;
+  f.Y0 = std::min(a.Y, b.Y) - 1;
+  f.Y1 = std::max(a.Y, b.Y) - 1;
+  return f;
+}
+
+bool Overlap(const TFootprint& a, const TFootprint& b) {
+  return !a.Empty && !b.Empty && a.X0 <= b.X1 && b.X0 <= a.X1 && a.Y0 <= b.Y1 && b.Y0 <= a.Y1;
+}
+} // namespace
+
+void OPicture::Render(const TGrid& grid, OBitmap24& image) {
+  std::array<uint32_t, 256> colours{};
+  for (int i = 0; i < 256; ++i)
+    colours[static_cast<size_t>(i)] = Owner->Palette->GetColour(i);
+
+  std::vector<TFootprint> footprints;
+  footprints.reserve(static_cast<size_t>(Regions.Count()));
+  bool overlapping = false;
+  for (const auto& region : Regions) {
+    footprints.push_back(FootprintOf(*region, grid));
+    for (size_t i = 0; i + 1 < footprints.size() && !overlapping; ++i)
+      overlapping = Overlap(footprints[i], footprints.back());
+  }
+
+  if (overlapping) {
+    // Where regions share pixels the last cell in control-then-PLine order wins, as the
+    // cell-by-cell definition says; this path keeps that order exactly.
+    for (int c = 1; c <= grid.Controls(); ++c)
+      for (int p = 1; p <= grid.PLines(); ++p) {
+        const uint32_t colour = colours[grid.Get(c, p)];
+        for (const auto& region : Regions) {
+          int32_t x = c, y = p;
+          if (region->MapCellToPixel(x, y))
+            image.SetPixel(int64_t{x} - 1, int64_t{y} - 1, colour);
+        }
+      }
+    return;
+  }
+
+  // Regions whose pixels are apart can be drawn one after another, a PLine at a time.
+  size_t index = 0;
+  for (const auto& region : Regions) {
+    const TFootprint& f = footprints[index++];
+    if (f.Empty)
+      continue;
+    const ORegion& r = *region;
+    const TPoint64 origin = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 0);
+    const TPoint64 stepC = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 1, 0);
+    const TPoint64 stepP = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 1);
+    const int64_t dxC = stepC.X - origin.X, dyC = stepC.Y - origin.Y;
+    const int64_t dxP = stepP.X - origin.X, dyP = stepP.Y - origin.Y;
+    for (int64_t p = f.P0; p <= f.P1; ++p) {
+      const uint8_t* row = grid.Row(static_cast<int>(p));
+      int64_t x = origin.X + dxC * f.C0 + dxP * p - 1;
+      int64_t y = origin.Y + dyC * f.C0 + dyP * p - 1;
+      if (dyC == 0 && dxC == 1 && y >= 0 && y < image.Height() && x >= 0 &&
+          x + (f.C1 - f.C0) < image.Width()) {
+        // The common case: a PLine lands on one image row, left to right.
+        uint32_t* out = image.Row(static_cast<int>(y)) + x;
+        for (int64_t c = f.C0; c <= f.C1; ++c)
+          *out++ = colours[row[c]];
+        continue;
+      }
+      for (int64_t c = f.C0; c <= f.C1; ++c, x += dxC, y += dyC)
+        image.SetPixel(x, y, colours[row[c]]);
+    }
+  }
+}
+
+void OPicture::Assign(const OPicture& source) {
+  AspectRatio = source.AspectRatio;
+  SetHeight(source.Height);
+  SetViewMode(source.ViewMode);
+  SetWidth(source.Width);
+  MachineImage = source.MachineImage;
+  DesignImage = source.DesignImage;
+  Regions.Clear();
+  for (const auto& region : source.Regions) {
+    auto copy = std::make_unique<ORegion>(Owner, this);
+    copy->Assign(*region);
+    Regions.Add(std::move(copy));
+  }
+}
+
+void OPicture::ReadFromStream(OReader& stream) {
+  const TKindTexts& texts = KindTexts(TDesignRecordKind::Picture);
+  ReadHeader(stream, 1, 1);
+  const float aspect = stream.ReadSingle();
+  const int32_t height = stream.ReadInteger();
+  stream.Skip(1);
+  const int32_t width = stream.ReadInteger();
+  // Images are allocated from these sizes, so a forged record must not reach them.
+  if (height < 0 || width < 0 || int64_t{width} * height > MaxPixels)
+    throw EDesignData(texts.HeaderError);
+  const uint8_t count = stream.ReadByte();
+  std::vector<std::unique_ptr<ORegion>> read;
+  for (int i = 0; i < count; ++i) {
+    auto region = std::make_unique<ORegion>(Owner, this);
+    region->ReadFromStream(stream);
+    read.push_back(std::move(region));
+  }
+  AspectRatio = aspect;
+  SetHeight(height);
+  SetWidth(width);
+  for (auto& region : read)
+    Regions.Add(std::move(region));
+  ViewMode = 0;
+}
+
+void OPicture::WriteToStream(OWriter& s) const {
+  if (Regions.Count() > MaxRegions)
+    throw Exception("A picture can hold at most 255 regions; this one has " +
+                    std::to_string(Regions.Count()) + ".");
+  s.WriteByte(static_cast<uint8_t>(TDesignRecordKind::Picture));
+  s.WriteByte(1);
+  s.WriteSingle(AspectRatio);
+  s.WriteInteger(Height);
+  s.WriteByte(0);
+  s.WriteInteger(Width);
+  s.WriteByte(static_cast<uint8_t>(Regions.Count()));
+  for (const auto& region : Regions)
+    region->WriteToStream(s);
+}
+
+void OPicture::Export() { ExportFlow(); }
+
+void OPicture::Import() {
+  ImportFlow([this](OReader& stream) {
+    OPicture temp(Owner);
+    temp.ReadFromStream(stream);
+    Assign(temp);
+  });
+}
+
+} // namespace quillane

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+
+#include "elements/Bitmap.h"
+#include "elements/Region.h"
+#include "model/DesignData.h"
+#include "model/DesignList.h"
+
+namespace quillane {
+
+class OPicture;
+class TGrid;
+using ORegionList = ODesignList<ORegion, OPicture>;
+
+// The image through which the user sees and paints a pattern: a machine-view and a
+// design-view image of the same size, and the regions that place pattern cells in them.
+class OPicture : public ODesignData {
+public:
+  explicit OPicture(OPattern* owner);
+
+  float AspectRatio = 1.0f;
+  int32_t Height = 0;
+  uint8_t ViewMode = 0;
+  int32_t Width = 0;
+  ORegionList Regions;
+  OBitmap24 DesignImage;
+  OBitmap24 MachineImage;
+
+  void Export() override;
+  void Import() override;
+  std::string GetExtension() const override { return "PIC"; }
+  void SetDefaults() override;
+  void Clear() override;
+  void Update() override;
+  void ReadFromStream(OReader& stream) override;
+  void WriteToStream(OWriter& stream) const override;
+  void Validate() override {}
+  TDesignRecordKind Kind() const override { return TDesignRecordKind::Picture; }
+
+  void SetWidth(int32_t width);
+  void SetHeight(int32_t height);
+  void SetViewMode(uint8_t mode);
+
+  void SetMachinePixel(int64_t x, int64_t y, uint32_t colour) { MachineImage.SetPixel(x, y, colour); }
+  void SetDesignPixel(int64_t x, int64_t y, uint32_t colour) { DesignImage.SetPixel(x, y, colour); }
+  uint32_t GetMachinePixel(int64_t x, int64_t y) const { return MachineImage.GetPixel(x, y); }
+  uint32_t GetDesignPixel(int64_t x, int64_t y) const { return DesignImage.GetPixel(x, y); }
+
+  // The user painted pixel (X, Y) with palette index V.
+  void PaintMachinePixel(int32_t x, int32_t y, uint8_t v);
+  void PaintDesignPixel(int32_t x, int32_t y, uint8_t v);
+
+  void RenderMachineImage();
+  void RenderDesignImage();
+
+  void Assign(const OPicture& source);
+
+  // Largest image a picture record may announce: the pixels of the largest pattern the
+  // control settings allow at production widths, with room to spare.
+  static constexpr int64_t MaxPixels = int64_t{1} << 27;
+  static constexpr int MaxRegions = 255;
+
+protected:
+  std::unique_ptr<ODesignData> NewEmpty() const override;
+
+private:
+  void Render(const TGrid& grid, OBitmap24& image);
+};
+
+} // namespace quillane

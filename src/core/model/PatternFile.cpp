@@ -1,0 +1,171 @@
+// The pattern's life cycle: new patterns, the pattern file and the change notification.
+#include "model/Pattern.h"
+
+#include "app/App.h"
+#include "app/Exceptions.h"
+#include "app/FileIO.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "model/DesignData.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+
+namespace quillane {
+
+namespace {
+constexpr uint8_t PatternVersion = 2;
+const char* const PatternHeaderError = "Error reading pattern data";
+} // namespace
+
+void OPattern::InitNew() {
+  if (!LoadDefault()) {
+    SetNoControls(100);
+    SetNoPLines(100);
+    SetNoYarnTypes(3);
+    SetNoStates(2);
+    StateNames[1] = "High";
+    StateNames[2] = "Low";
+    SetNoColours(16);
+    Settings->SetDefaults();
+    ApplySettings();
+    Palette->SetDefaults();
+    MachineTable->SetDefaults();
+    DesignTable->SetDefaults();
+    Creel->SetDefaults();
+
+    OPicture* picture = Pictures->Add(std::make_unique<OPicture>(this));
+    picture->SetDefaults();
+    OSection* section = Sections->Add(std::make_unique<OSection>(this));
+    section->SetDefaults();
+  }
+  Modified = 0;
+  Changed();
+}
+
+bool OPattern::LoadDefault() {
+  return LoadDefaultFile(GetExtension(), [this](const std::vector<uint8_t>& bytes) {
+    // A trial read first: a truncated default must not leave sections or pictures behind.
+    {
+      OPattern trial{TUncounted{}};
+      OReader stream(bytes);
+      trial.ReadFromStream(stream);
+    }
+    OReader stream(bytes);
+    ReadFromStream(stream);
+    return true;
+  });
+}
+
+void OPattern::SaveToFile() {
+  OWriter writer;
+  WriteToStream(writer);
+  WriteFileAtomic(FileName, writer.Bytes());
+  Modified = 0;
+}
+
+void OPattern::WriteToStream(OWriter& s) const {
+  // Refused before a byte is written: the file's counts could not hold them.
+  if (Pictures->Count() > MaxPictures)
+    throw Exception("A pattern can hold at most 255 pictures; this one has " +
+                    std::to_string(Pictures->Count()) + ".");
+  if (Sections->Count() > MaxSections)
+    throw Exception("A pattern can hold at most 65535 sections; this one has " +
+                    std::to_string(Sections->Count()) + ".");
+  for (const auto& picture : *Pictures)
+    if (picture->Regions.Count() > OPicture::MaxRegions)
+      throw Exception("A picture can hold at most 255 regions; one has " +
+                      std::to_string(picture->Regions.Count()) + ".");
+
+  s.Reserve(s.Size() + 1024 + size_t{NoControls} * NoPLines);
+  s.WriteByte(static_cast<uint8_t>(TDesignRecordKind::Pattern));
+  s.WriteByte(PatternVersion);
+  Settings->WriteToStream(s);
+  Palette->WriteToStream(s);
+  MachineTable->WriteToStream(s);
+  DesignTable->WriteToStream(s);
+  Creel->WriteToStream(s);
+  s.WriteWord(NoControls);
+  s.WriteWord(NoPLines);
+  const TGrid& primary = PatternMode == pmStates ? States : MachineColours;
+  for (int p = 1; p <= NoPLines; ++p)
+    s.Write(primary.Row(p) + 1, NoControls);
+  s.WriteWord(static_cast<uint16_t>(Sections->Count()));
+  for (const auto& section : *Sections)
+    section->WriteToStream(s);
+  s.WriteByte(static_cast<uint8_t>(Pictures->Count()));
+  for (const auto& picture : *Pictures)
+    picture->WriteToStream(s);
+}
+
+void OPattern::ReadFromStream(OReader& s) {
+  const uint8_t kind = s.ReadByte();
+  const uint8_t version = s.ReadByte();
+  if (kind != static_cast<uint8_t>(TDesignRecordKind::Pattern) || version < 1 || version > 2)
+    throw EDesignData(PatternHeaderError);
+
+  Settings->ReadFromStream(s);
+  // The settings size the grids at once; a forged record must not make them larger than
+  // the cells the file still holds.
+  if (uint64_t{Settings->NoControls} * Settings->NoPLines > s.Remaining())
+    throw EReadError();
+  ApplySettings();
+  Palette->ReadFromStream(s);
+  ApplyPalette();
+  MachineTable->ReadFromStream(s);
+  ApplyMachineTable();
+  DesignTable->ReadFromStream(s);
+  ApplyDesignTable();
+  Creel->ReadFromStream(s);
+  Creel->SetNoYarnTypes(MachineTable->NoYarnTypes());
+  ApplyCreel();
+
+  const uint16_t controls = s.ReadWord();
+  const uint16_t pLines = s.ReadWord();
+  s.Require(size_t{controls} * pLines);
+  SetNoControls(controls);
+  SetNoPLines(pLines);
+  const bool states = PatternMode == pmStates;
+  TGrid& primary = states ? States : MachineColours;
+  const uint8_t highest = states ? NoStates : NoColours;
+  for (int p = 1; p <= NoPLines; ++p) {
+    std::span<const uint8_t> cells = s.ReadSpan(NoControls);
+    uint8_t* row = primary.Row(p) + 1;
+    // Values the setters would refuse leave the cell as it is.
+    for (size_t c = 0; c < cells.size(); ++c)
+      if (cells[c] <= highest)
+        row[c] = cells[c];
+  }
+
+  const int sectionCount = version == 1 ? s.ReadByte() : s.ReadWord();
+  s.Require(size_t(sectionCount) * OSection::RecordSize);
+  for (int i = 0; i < sectionCount; ++i)
+    Sections->Add(std::make_unique<OSection>(this))->ReadFromStream(s);
+  const int pictureCount = s.ReadByte();
+  for (int i = 0; i < pictureCount; ++i)
+    Pictures->Add(std::make_unique<OPicture>(this))->ReadFromStream(s);
+
+  if (PatternMode != pmColours)
+    ComputeMachineColours();
+  Changed();
+}
+
+void OPattern::Changed() {
+  Modified = 1;
+  ViewMode = 0;
+  Settings->Update();
+  Palette->Update();
+  MachineTable->Update();
+  DesignTable->Update();
+  Creel->Update();
+  ApplySections();
+  for (const auto& section : *Sections)
+    section->Update();
+  for (const auto& picture : *Pictures)
+    picture->Update();
+  g.UI().RefreshEditors(*this);
+}
+
+} // namespace quillane

@@ -1,0 +1,304 @@
+// The pattern's grids: the derived colour grids, section copies and painting.
+#include "model/Pattern.h"
+
+#include <array>
+#include <vector>
+
+#include "app/App.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+
+namespace quillane {
+
+namespace {
+using TByteMap = std::array<uint8_t, 256>;
+
+// A lookup per yarn type, filled once per whole-grid pass so that the pass itself does
+// one table read per cell.
+template <class TFill> std::vector<TByteMap> PerYarnType(TFill fill) {
+  std::vector<TByteMap> maps(256);
+  for (int y = 0; y < 256; ++y)
+    for (int v = 0; v < 256; ++v)
+      maps[static_cast<size_t>(y)][static_cast<size_t>(v)] = fill(y, v);
+  return maps;
+}
+} // namespace
+
+void OPattern::ComputeMachineColours() {
+  if (PatternMode == pmColours)
+    return;
+  const OMachineTable& table = *MachineTable;
+  // Entries above NoColours are refused by the cell setter: they keep the old value.
+  bool refused = false;
+  const std::vector<TByteMap> colourOf = PerYarnType([&](int y, int s) {
+    const uint8_t colour = table.GetColour(y, s);
+    refused = refused || colour > NoColours;
+    return colour;
+  });
+  std::vector<const uint8_t*> mapOfControl(size_t{NoControls} + 1);
+  for (int c = 1; c <= NoControls; ++c)
+    mapOfControl[static_cast<size_t>(c)] = colourOf[Creel->GetYarnType(c)].data();
+  for (int p = 1; p <= NoPLines; ++p) {
+    const uint8_t* states = States.Row(p);
+    uint8_t* colours = MachineColours.Row(p);
+    if (!refused) {
+      for (int c = 1; c <= NoControls; ++c)
+        colours[c] = mapOfControl[static_cast<size_t>(c)][states[c]];
+    } else {
+      for (int c = 1; c <= NoControls; ++c) {
+        const uint8_t v = mapOfControl[static_cast<size_t>(c)][states[c]];
+        if (v <= NoColours)
+          colours[c] = v;
+      }
+    }
+  }
+}
+
+void OPattern::ComputeDesignColours() {
+  if (PatternMode == pmColours)
+    return;
+  const ODesignTable& table = *DesignTable;
+  // One state-by-state lookup per pair of yarn types that occurs, made when first met.
+  std::vector<std::vector<uint8_t>> pairMaps(size_t{256} * 256);
+  auto mapFor = [&](int oddType, int evenType) -> const uint8_t* {
+    std::vector<uint8_t>& m = pairMaps[static_cast<size_t>(oddType) * 256 + static_cast<size_t>(evenType)];
+    if (m.empty()) {
+      m.resize(size_t{256} * 256);
+      for (int so = 0; so < 256; ++so)
+        for (int se = 0; se < 256; ++se)
+          m[static_cast<size_t>(so) * 256 + static_cast<size_t>(se)] =
+              table.GetColour(oddType, evenType, so, se);
+    }
+    return m.data();
+  };
+  for (int odd = 1; odd <= NoControls; odd += 2) {
+    const int even = Partner(odd);
+    const uint8_t* map = mapFor(Creel->GetYarnType(odd), Creel->GetYarnType(even));
+    const bool pair = odd + 1 <= NoControls;
+    for (int p = 1; p <= NoPLines; ++p) {
+      const uint8_t* states = States.Row(p);
+      const uint8_t k = map[static_cast<size_t>(states[odd]) * 256 + states[even]];
+      if (k > NoColours)
+        continue;
+      uint8_t* colours = DesignColours.Row(p);
+      colours[odd] = k;
+      if (pair)
+        colours[odd + 1] = k;
+    }
+  }
+}
+
+void OPattern::SetViewMode(uint8_t mode) {
+  if (mode == ViewMode)
+    return;
+  ViewMode = mode;
+  if (mode == 1)
+    ComputeMachineColours();
+  else if (mode == 2)
+    ComputeDesignColours();
+}
+
+bool OPattern::ValidateSections() {
+  auto inside = [this](const TRect& r) {
+    return r.Left >= 1 && r.Left <= NoControls && r.Right >= 1 && r.Right <= NoControls &&
+           r.Top >= 1 && r.Top <= NoPLines && r.Bottom >= 1 && r.Bottom <= NoPLines;
+  };
+  int number = 0;
+  for (const auto& section : *Sections) {
+    ++number;
+    if (!inside(section->SourceArea) || !inside(section->TargetArea)) {
+      g.UI().ShowError("Section #" + std::to_string(number) +
+                       " invalid (outside boundary of pattern)");
+      return false;
+    }
+  }
+  return true;
+}
+
+void OPattern::ApplySections() {
+  if (!ValidateSections())
+    return;
+  const bool states = PatternMode == pmStates;
+  // In a state pattern a copied cell takes the state that shows the source's colour on
+  // the source control's yarn type. The colour comes from the source's state rather than
+  // the machine-view grid, which is stale after painting in the design view.
+  std::vector<TByteMap> copyOf;
+  std::vector<const uint8_t*> mapOfControl;
+  if (states) {
+    const OMachineTable& table = *MachineTable;
+    copyOf = PerYarnType([&](int y, int s) { return table.GetState(y, table.GetColour(y, s)); });
+    mapOfControl.resize(size_t{NoControls} + 1);
+    for (int c = 1; c <= NoControls; ++c)
+      mapOfControl[static_cast<size_t>(c)] = copyOf[Creel->GetYarnType(c)].data();
+  }
+  TGrid& grid = states ? States : MachineColours;
+  auto copied = [&](int c, uint8_t v) { return states ? mapOfControl[static_cast<size_t>(c)][v] : v; };
+
+  for (const auto& sectionPtr : *Sections) {
+    const OSection& section = *sectionPtr;
+    const TRect& src = section.SourceArea;
+    if (src == section.TargetArea)
+      continue;
+    const bool straight = section.HFlip != 1 && section.VFlip != 1 &&
+                          (section.Rotation < 1 || section.Rotation > 3);
+    const int64_t dc = int64_t{section.TargetArea.Left} - src.Left;
+    const int64_t dp = int64_t{section.TargetArea.Top} - src.Top;
+    // A plain shift whose copy does not overlap its source reads nothing it wrote, so it
+    // can go a PLine at a time; anything else keeps the cell-by-cell order exactly.
+    const bool apart = src.Right + dc < src.Left || src.Left + dc > src.Right ||
+                       src.Bottom + dp < src.Top || src.Top + dp > src.Bottom;
+    if (straight && apart) {
+      for (int64_t p = src.Top; p <= src.Bottom; ++p) {
+        const int64_t p2 = p + dp;
+        if (p < 1 || p > NoPLines || p2 < 1 || p2 > NoPLines)
+          continue;
+        const uint8_t* from = grid.Row(static_cast<int>(p));
+        uint8_t* to = grid.Row(static_cast<int>(p2));
+        for (int64_t c = src.Left; c <= src.Right; ++c) {
+          const int64_t c2 = c + dc;
+          if (c >= 1 && c <= NoControls && c2 >= 1 && c2 <= NoControls)
+            to[c2] = copied(static_cast<int>(c), from[c]);
+        }
+      }
+      continue;
+    }
+    // Validated areas lie inside the grid, so these loops are bounded by its size.
+    for (int32_t c = src.Left; c <= src.Right; ++c)
+      for (int32_t p = src.Top; p <= src.Bottom; ++p) {
+        int32_t c2 = c, p2 = p;
+        if (section.MapToTarget(c2, p2) && grid.Contains(c2, p2))
+          grid.Data()[grid.Index(c2, p2)] = copied(c, grid.Get(c, p));
+      }
+  }
+}
+
+void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
+  const OSection* found = nullptr;
+  for (const auto& section : *Sections)
+    if (section->MapToSource(c, p)) {
+      found = section.get();
+      break;
+    }
+  if (!found || !States.Contains(c, p))
+    return;
+  const bool states = PatternMode == pmStates;
+  if (states) {
+    const uint8_t s = MachineTable->GetState(Creel->GetYarnType(c), v);
+    if (s != 0)
+      SetState(c, p, s);
+  }
+  SetMachineColour(c, p, v);
+  const uint32_t colour = Palette->GetColour(v);
+  Modified = 1;
+  for (const auto& section : *Sections) {
+    int32_t c2 = c, p2 = p;
+    if (!section->MapToTarget(c2, p2) || !States.Contains(c2, p2))
+      continue;
+    if (states) {
+      const uint8_t s2 = MachineTable->GetState(Creel->GetYarnType(c2), v);
+      if (s2 == 0)
+        continue;
+      SetState(c2, p2, s2);
+    }
+    SetMachineColour(c2, p2, v);
+    RedrawMachineCell(c2, p2, colour);
+  }
+}
+
+void OPattern::PaintDesignColour(int32_t c, int32_t p, uint8_t v) {
+  const OSection* found = nullptr;
+  for (const auto& section : *Sections)
+    if (section->MapToSource(c, p)) {
+      found = section.get();
+      break;
+    }
+  if (!found || !States.Contains(c, p))
+    return;
+  // The painted pair itself, or (copy) a pair a section copies it to.
+  auto paintPair = [&](int32_t cc, int32_t pp, bool copy, uint32_t colour) {
+    const int odd = OddControl(cc), even = Partner(odd);
+    const int oddType = Creel->GetYarnType(odd), evenType = Creel->GetYarnType(even);
+    const uint8_t so = DesignTable->GetOddState(oddType, evenType, v);
+    const uint8_t se = DesignTable->GetEvenState(oddType, evenType, v);
+    const bool pair = odd + 1 <= NoControls;
+    if (!copy) {
+      if (so != 0) {
+        SetDesignColour(odd, pp, v);
+        SetState(odd, pp, so);
+      }
+      if (pair && se != 0) {
+        SetDesignColour(odd + 1, pp, v);
+        SetState(odd + 1, pp, se);
+      }
+      return;
+    }
+    if (so == 0)
+      return;
+    SetDesignColour(odd, pp, v);
+    SetState(odd, pp, so);
+    if (pair) {
+      SetDesignColour(odd + 1, pp, v);
+      SetState(odd + 1, pp, se);
+    }
+    RedrawDesignCell(odd, pp, colour);
+    if (pair)
+      RedrawDesignCell(odd + 1, pp, colour);
+  };
+  paintPair(c, p, false, 0);
+  const uint32_t colour = Palette->GetColour(v);
+  Modified = 1;
+  for (const auto& section : *Sections) {
+    int32_t c2 = c, p2 = p;
+    if (section->MapToTarget(c2, p2) && States.Contains(c2, p2))
+      paintPair(c2, p2, true, colour);
+  }
+}
+
+void OPattern::RedrawMachineCell(int32_t c, int32_t p, uint32_t colour) {
+  for (const auto& picture : *Pictures)
+    for (const auto& region : picture->Regions) {
+      int32_t x = c, y = p;
+      if (region->MapCellToPixel(x, y))
+        picture->SetMachinePixel(int64_t{x} - 1, int64_t{y} - 1, colour);
+    }
+}
+
+void OPattern::RedrawDesignCell(int32_t c, int32_t p, uint32_t colour) {
+  for (const auto& picture : *Pictures)
+    for (const auto& region : picture->Regions) {
+      int32_t x = c, y = p;
+      if (region->MapCellToPixel(x, y))
+        picture->SetDesignPixel(int64_t{x} - 1, int64_t{y} - 1, colour);
+    }
+}
+
+void OPattern::SetUndefined() {
+  const uint32_t undefined = Palette->GetUndefinedColour();
+  Modified = 1;
+  if (Sections->Count() == 0)
+    return;
+  const bool states = PatternMode == pmStates;
+  for (int c = 1; c <= NoControls; ++c) {
+    const uint8_t undefinedState = states ? MachineTable->GetState(Creel->GetYarnType(c), 0) : 0;
+    for (int p = 1; p <= NoPLines; ++p) {
+      bool uncovered = false;
+      for (const auto& section : *Sections)
+        if (!section->Covers(c, p)) {
+          uncovered = true;
+          break;
+        }
+      if (!uncovered)
+        continue;
+      if (states)
+        SetState(c, p, undefinedState);
+      SetMachineColour(c, p, 0);
+      RedrawMachineCell(c, p, undefined);
+    }
+  }
+}
+
+} // namespace quillane

@@ -1,0 +1,212 @@
+#include "TestSupport.h"
+
+#include "app/Exceptions.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "model/Pattern.h"
+
+namespace quillane::test {
+namespace {
+
+struct TMapRow {
+  TRect From, To;
+  uint8_t HFlip, VFlip, Rotation;
+  int32_t X, Y;
+  bool Inside;
+  int32_t MX, MY;
+};
+
+TEST(SectionMapping, ExamplesBothWays) {
+  const TMapRow rows[] = {
+      // Plain offset, and a cell outside the source.
+      {{11, 1, 20, 10}, {1, 1, 10, 10}, 0, 0, 0, 13, 4, true, 3, 4},
+      {{11, 1, 20, 10}, {1, 1, 10, 10}, 0, 0, 0, 10, 4, false, 10, 4},
+      // Mirrored left to right.
+      {{1, 1, 10, 10}, {11, 1, 20, 10}, 1, 0, 0, 1, 5, true, 20, 5},
+      {{1, 1, 10, 10}, {11, 1, 20, 10}, 1, 0, 0, 10, 5, true, 11, 5},
+      {{11, 1, 20, 10}, {1, 1, 10, 10}, 1, 0, 0, 11, 1, true, 10, 1},
+      // Quarter turn onto a turned area.
+      {{1, 1, 4, 2}, {5, 1, 6, 4}, 0, 0, 1, 1, 1, true, 5, 4},
+      {{1, 1, 4, 2}, {5, 1, 6, 4}, 0, 0, 1, 4, 2, true, 6, 1},
+      {{1, 1, 4, 2}, {1, 1, 2, 4}, 0, 0, 1, 4, 1, true, 1, 1},
+      {{1, 1, 4, 2}, {1, 1, 2, 4}, 0, 0, 1, 1, 2, true, 2, 4},
+      // Half turn, and mirrored top to bottom.
+      {{1, 1, 3, 3}, {1, 1, 3, 3}, 0, 0, 2, 1, 1, true, 3, 3},
+      {{1, 1, 3, 3}, {1, 1, 3, 3}, 0, 1, 0, 2, 1, true, 2, 3},
+      // Three-quarter turn.
+      {{1, 1, 4, 2}, {1, 1, 2, 4}, 0, 0, 3, 1, 1, true, 2, 1},
+      // A flip and a quarter turn together do not undo each other.
+      {{1, 1, 2, 2}, {1, 1, 2, 2}, 1, 0, 1, 1, 1, true, 1, 1},
+  };
+  for (const TMapRow& row : rows) {
+    OSection s(nullptr);
+    s.SetSourceArea(row.From);
+    s.TargetArea = row.To;
+    s.HFlip = row.HFlip;
+    s.VFlip = row.VFlip;
+    s.Rotation = row.Rotation;
+    int32_t x = row.X, y = row.Y;
+    EXPECT_EQ(s.MapToTarget(x, y), row.Inside) << row.X << "," << row.Y;
+    EXPECT_EQ(x, row.MX);
+    EXPECT_EQ(y, row.MY);
+    // Without a flip-and-quarter-turn combination the way back is exact.
+    if (row.Inside && !((row.HFlip == 1 || row.VFlip == 1) && (row.Rotation & 1))) {
+      EXPECT_TRUE(s.MapToSource(x, y));
+      EXPECT_EQ(x, row.X);
+      EXPECT_EQ(y, row.Y);
+    }
+  }
+  OSection s(nullptr);
+  s.SetSourceArea({1, 1, 2, 2});
+  s.TargetArea = {1, 1, 2, 2};
+  s.HFlip = 1;
+  s.Rotation = 1;
+  int32_t x = 1, y = 1;
+  ASSERT_TRUE(s.MapToSource(x, y));
+  EXPECT_EQ(x, 2);
+  EXPECT_EQ(y, 2);
+}
+
+TEST(SectionMapping, ForgedAreasNeverOverflow) {
+  OSection s(nullptr);
+  s.SetSourceArea({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+  s.TargetArea = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  s.HFlip = 1;
+  s.Rotation = 3;
+  EXPECT_EQ(s.SourceWidth, INT32_MAX);
+  int32_t x = INT32_MAX, y = INT32_MIN;
+  EXPECT_TRUE(s.MapToTarget(x, y));
+  EXPECT_FALSE(s.MapToSource(x, y)) << "the inverted target holds no cell";
+}
+
+TEST(Section, CoversDefaultsAndRecord) {
+  OPattern p;
+  p.SetNoControls(100);
+  p.SetNoPLines(50);
+  OSection s(&p);
+  s.SetDefaults();
+  EXPECT_EQ(s.SourceArea, (TRect{1, 1, 100, 50}));
+  EXPECT_EQ(s.TargetArea, (TRect{1, 1, 100, 50}));
+  EXPECT_TRUE(s.Covers(100, 50));
+  EXPECT_FALSE(s.Covers(101, 1));
+  int32_t c = 37, pl = 12;
+  EXPECT_TRUE(s.MapToTarget(c, pl));
+  EXPECT_EQ(c, 37);
+  EXPECT_EQ(pl, 12);
+
+  s.SetSourceArea({1, 1, 10, 10});
+  s.TargetArea = {21, 1, 30, 10};
+  EXPECT_FALSE(s.Covers(15, 5));
+  EXPECT_TRUE(s.Covers(21, 10));
+
+  s.HFlip = 1;
+  s.VFlip = 0;
+  s.Rotation = 3;
+  OWriter w;
+  s.WriteToStream(w);
+  Bytes e;
+  Put(e, {8, 1});
+  for (int v : {1, 1, 10, 10, 21, 1, 30, 10})
+    PutCardinal(e, static_cast<uint32_t>(v));
+  Put(e, {1, 0, 3});
+  EXPECT_EQ(w.Bytes(), e);
+  EXPECT_EQ(e.size(), OSection::RecordSize);
+
+  // A right edge of 0 is read without complaint.
+  Bytes zero = e;
+  zero[10] = 0;
+  OSection back(nullptr);
+  OReader r(zero);
+  back.ReadFromStream(r);
+  EXPECT_EQ(back.SourceArea.Right, 0);
+  EXPECT_EQ(back.SourceWidth, 0);
+  EXPECT_EQ(back.Rotation, 3);
+
+  for (size_t n = 0; n < e.size(); ++n) {
+    OSection t(nullptr);
+    OReader cut(e.data(), n);
+    EXPECT_THROW(t.ReadFromStream(cut), EReadError) << n;
+    EXPECT_EQ(t.SourceArea, TRect{}) << "a short record changes nothing";
+  }
+  Bytes other = e;
+  other[1] = 2;
+  OReader bad(other);
+  try {
+    back.ReadFromStream(bad);
+    FAIL();
+  } catch (const EDesignData& ex) {
+    EXPECT_STREQ(ex.what(), "Error reading section data");
+  }
+}
+
+TEST(Region, RecordVersionsAndMapping) {
+  OPicture picture(nullptr);
+  ORegion r(nullptr, &picture);
+  r.SetPatternArea({11, 1, 20, 10});
+  r.SetPictureArea({1, 1, 10, 10});
+  int32_t c = 13, p = 4;
+  ASSERT_TRUE(r.MapCellToPixel(c, p));
+  EXPECT_EQ(c, 3);
+  EXPECT_EQ(p, 4);
+  ASSERT_TRUE(r.MapPixelToCell(c, p));
+  EXPECT_EQ(c, 13);
+  c = 10;
+  EXPECT_FALSE(r.MapCellToPixel(c, p));
+  EXPECT_EQ(c, 10);
+
+  r.ImportFlag = 1;
+  r.Rotation = 2;
+  OWriter w;
+  r.WriteToStream(w);
+  Bytes e;
+  Put(e, {7, 2});
+  for (int v : {11, 1, 20, 10, 1, 1, 10, 10})
+    PutCardinal(e, static_cast<uint32_t>(v));
+  Put(e, {0, 0, 2, 1});
+  EXPECT_EQ(w.Bytes(), e);
+
+  // Version 1: no import flag, one byte shorter; written back as version 2.
+  Bytes v1(e.begin(), e.end() - 1);
+  v1[1] = 1;
+  ORegion fresh(nullptr, &picture);
+  OReader r1(v1);
+  fresh.ReadFromStream(r1);
+  EXPECT_EQ(r1.Remaining(), 0u);
+  EXPECT_EQ(fresh.ImportFlag, 0);
+  EXPECT_EQ(fresh.PatternWidth, 10);
+  OWriter again;
+  fresh.WriteToStream(again);
+  EXPECT_EQ(again.Size(), 38u);
+  EXPECT_EQ(again.Bytes()[1], 2);
+
+  for (size_t n = 0; n < e.size(); ++n) {
+    ORegion t(nullptr, &picture);
+    OReader cut(e.data(), n);
+    EXPECT_THROW(t.ReadFromStream(cut), EReadError) << n;
+  }
+  Bytes v3 = e;
+  v3[1] = 3;
+  OReader bad(v3);
+  EXPECT_THROW(fresh.ReadFromStream(bad), EDesignData);
+}
+
+TEST(Bitmap, ResizeKeepsWhatFitsAndFillsTheRest) {
+  OBitmap24 b;
+  b.SetSize(3, 2);
+  b.SetPixel(2, 1, 0xFF123456);
+  EXPECT_EQ(b.GetPixel(2, 1), 0x123456u) << "the top byte is always 0";
+  b.SetPixel(3, 0, 1);
+  b.SetPixel(-1, 0, 1);
+  EXPECT_EQ(b.GetPixel(3, 0), 0u);
+  b.SetSize(4, 1);
+  EXPECT_EQ(b.GetPixel(2, 0), OBitmap24::DefaultColour);
+  EXPECT_EQ(b.GetPixel(3, 0), OBitmap24::DefaultColour);
+  b.SetSize(4, 3);
+  EXPECT_EQ(b.GetPixel(2, 1), OBitmap24::DefaultColour) << "cut rows do not come back";
+  b.SetSize(-5, 2);
+  EXPECT_EQ(b.Width(), 0);
+  EXPECT_TRUE(b.Data().empty());
+}
+
+} // namespace
+} // namespace quillane::test
