@@ -8,7 +8,11 @@
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
+#include "Cli.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
 #include "model/DesignData.h"
+#include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
@@ -104,6 +108,89 @@ Json DesignTableJson(const ODesignTable& t) {
   return j;
 }
 
+static Json AreaJson(const TRect& r) { return Json::array({r.Left, r.Top, r.Right, r.Bottom}); }
+
+Json SectionJson(const OSection& s) {
+  Json j;
+  j["SourceArea"] = AreaJson(s.SourceArea);
+  j["TargetArea"] = AreaJson(s.TargetArea);
+  j["HFlip"] = s.HFlip;
+  j["VFlip"] = s.VFlip;
+  j["Rotation"] = s.Rotation;
+  return j;
+}
+
+Json RegionJson(const ORegion& r) {
+  Json j;
+  j["PatternArea"] = AreaJson(r.PatternArea);
+  j["PictureArea"] = AreaJson(r.PictureArea);
+  j["HFlip"] = r.HFlip;
+  j["VFlip"] = r.VFlip;
+  j["Rotation"] = r.Rotation;
+  j["ImportFlag"] = r.ImportFlag;
+  return j;
+}
+
+Json PictureJson(const OPicture& p) {
+  Json j;
+  j["Width"] = p.Width;
+  j["Height"] = p.Height;
+  j["AspectRatio"] = p.AspectRatio;
+  Json regions = Json::array();
+  for (const auto& region : p.Regions)
+    regions.push_back(RegionJson(*region));
+  j["Regions"] = regions;
+  return j;
+}
+
+// PLine by PLine, controls 1 to N within each.
+static Json GridJson(const TGrid& grid) {
+  Json rows = Json::array();
+  for (int p = 1; p <= grid.PLines(); ++p)
+    rows.push_back(Json(std::vector<uint8_t>(grid.Row(p) + 1, grid.Row(p) + 1 + grid.Controls())));
+  return rows;
+}
+
+Json PatternJson(OPattern& p, bool derived) {
+  Json j;
+  j["NoControls"] = p.NoControls;
+  j["NoPLines"] = p.NoPLines;
+  j["NoColours"] = p.NoColours;
+  j["NoStates"] = p.NoStates;
+  j["NoYarnTypes"] = p.NoYarnTypes;
+  j["MachineType"] = p.MachineType;
+  j["PatternMode"] = p.PatternMode;
+  j["ControlDataFormat"] = p.ControlDataFormat;
+  Json names = Json::array();
+  for (const std::string& name : p.StateNames)
+    names.push_back(Windows1252ToUtf8(name));
+  j["StateNames"] = names;
+  j["Settings"] = SettingsJson(*p.Settings);
+  j["Palette"] = PaletteJson(*p.Palette);
+  j["Creel"] = CreelJson(*p.Creel);
+  j["MachineTable"] = MachineTableJson(*p.MachineTable);
+  j["DesignTable"] = DesignTableJson(*p.DesignTable);
+  if (p.PatternMode == pmStates)
+    j["States"] = GridJson(p.States);
+  else
+    j["MachineColours"] = GridJson(p.MachineColours);
+  if (derived) {
+    p.ComputeMachineColours();
+    p.ComputeDesignColours();
+    j["MachineColours"] = GridJson(p.MachineColours);
+    j["DesignColours"] = GridJson(p.DesignColours);
+  }
+  Json sections = Json::array();
+  for (const auto& section : *p.Sections)
+    sections.push_back(SectionJson(*section));
+  j["Sections"] = sections;
+  Json pictures = Json::array();
+  for (const auto& picture : *p.Pictures)
+    pictures.push_back(PictureJson(*picture));
+  j["Pictures"] = pictures;
+  return j;
+}
+
 namespace {
 struct TDumpKind {
   const char* Extension;
@@ -112,38 +199,30 @@ struct TDumpKind {
   std::function<Json(OReader&)> Read;
 };
 
+// Reads one free-standing object of the kind and shows it.
+template <class T> std::function<Json(OReader&)> Reader(Json (*show)(const T&)) {
+  return [show](OReader& r) {
+    T object(nullptr);
+    object.ReadFromStream(r);
+    return show(object);
+  };
+}
+
 // One row per exchange kind: how to read its file and show it.
 const TDumpKind DumpKinds[] = {
-    {"SET", TDesignRecordKind::Settings, "settings",
+    {"SET", TDesignRecordKind::Settings, "settings", Reader(SettingsJson)},
+    {"PAL", TDesignRecordKind::Palette, "palette", Reader(PaletteJson)},
+    {"CRE", TDesignRecordKind::Creel, "creel", Reader(CreelJson)},
+    {"MCH", TDesignRecordKind::MachineTable, "machinetable", Reader(MachineTableJson)},
+    {"DES", TDesignRecordKind::DesignTable, "designtable", Reader(DesignTableJson)},
+    {"PIC", TDesignRecordKind::Picture, "picture", Reader(PictureJson)},
+    {"REG", TDesignRecordKind::Region, "region",
      [](OReader& r) {
-       OSettings s(nullptr);
-       s.ReadFromStream(r);
-       return SettingsJson(s);
+       ORegion region(nullptr, nullptr);
+       region.ReadFromStream(r);
+       return RegionJson(region);
      }},
-    {"PAL", TDesignRecordKind::Palette, "palette",
-     [](OReader& r) {
-       OPalette p(nullptr);
-       p.ReadFromStream(r);
-       return PaletteJson(p);
-     }},
-    {"CRE", TDesignRecordKind::Creel, "creel",
-     [](OReader& r) {
-       OCreel c(nullptr);
-       c.ReadFromStream(r);
-       return CreelJson(c);
-     }},
-    {"MCH", TDesignRecordKind::MachineTable, "machinetable",
-     [](OReader& r) {
-       OMachineTable t(nullptr);
-       t.ReadFromStream(r);
-       return MachineTableJson(t);
-     }},
-    {"DES", TDesignRecordKind::DesignTable, "designtable",
-     [](OReader& r) {
-       ODesignTable t(nullptr);
-       t.ReadFromStream(r);
-       return DesignTableJson(t);
-     }},
+    {"SEC", TDesignRecordKind::Section, "section", Reader(SectionJson)},
 };
 
 std::string UpperExtension(const std::string& path) {
@@ -154,10 +233,51 @@ std::string UpperExtension(const std::string& path) {
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return ext;
 }
+
+// Indented JSON, except that an array of plain values stays on one line: a grid then
+// reads a PLine per line.
+void Write(std::ostream& out, const Json& j, int indent) {
+  const std::string pad(static_cast<size_t>(indent) * 2, ' ');
+  const std::string inner(static_cast<size_t>(indent + 1) * 2, ' ');
+  if (j.is_object() && !j.empty()) {
+    out << "{\n";
+    size_t i = 0;
+    for (const auto& [key, value] : j.items()) {
+      out << inner << Json(key).dump() << ": ";
+      Write(out, value, indent + 1);
+      out << (++i < j.size() ? ",\n" : "\n");
+    }
+    out << pad << "}";
+  } else if (j.is_array() && !j.empty() &&
+             std::any_of(j.begin(), j.end(), [](const Json& e) { return e.is_structured(); })) {
+    out << "[\n";
+    for (size_t i = 0; i < j.size(); ++i) {
+      out << inner;
+      Write(out, j[i], indent + 1);
+      out << (i + 1 < j.size() ? ",\n" : "\n");
+    }
+    out << pad << "]";
+  } else {
+    out << j.dump(-1, ' ', false, Json::error_handler_t::replace);
+  }
+}
+
+void Print(const char* kind, const Json& body) {
+  Json out;
+  out["kind"] = kind;
+  out.update(body);
+  Write(std::cout, out, 0);
+  std::cout << '\n';
+}
 } // namespace
 
-int DumpFile(const std::string& path, bool /*derived*/) {
+int DumpFile(const std::string& path, bool derived) {
   const std::string ext = UpperExtension(path);
+  if (ext == "PAT") {
+    std::unique_ptr<OPattern> pattern = OpenPattern(path);
+    Print("pattern", PatternJson(*pattern, derived));
+    return 0;
+  }
   for (const TDumpKind& kind : DumpKinds) {
     if (ext != kind.Extension)
       continue;
@@ -166,28 +286,31 @@ int DumpFile(const std::string& path, bool /*derived*/) {
     try {
       bytes = ReadFileBytes(path);
     } catch (const EFOpenError&) {
-      std::cerr << texts.NotFoundError << path << '\n';
-      return 1;
+      throw TCliFailure(texts.NotFoundError + path);
     } catch (const std::exception&) {
-      std::cerr << texts.ImportReadError << path << '\n';
-      return 1;
+      throw TCliFailure(texts.ImportReadError + path);
     }
     Json j;
     try {
       OReader reader(bytes);
       j = kind.Read(reader);
     } catch (const std::exception&) {
-      std::cerr << texts.ImportReadError << path << '\n';
-      return 1;
+      throw TCliFailure(texts.ImportReadError + path);
     }
-    Json out;
-    out["kind"] = kind.Name;
-    out.update(j);
-    std::cout << out.dump(2) << '\n';
+    Print(kind.Name, j);
     return 0;
   }
-  std::cerr << "Unknown kind of file (by its extension): " << path << '\n';
-  return 2;
+  throw CLI::ValidationError("FILE", "unknown kind of file (by its extension): " + path);
+}
+
+void AddDumpCommand(CLI::App& app, TCommands& commands) {
+  auto path = std::make_shared<std::string>();
+  auto derived = std::make_shared<bool>(false);
+  CLI::App* dump = app.add_subcommand("dump", "Print a pattern or exchange file as JSON");
+  dump->add_option("FILE", *path, "The file (.PAT, .SET, .PAL, .CRE, .MCH, .DES, .PIC, .REG, .SEC)")
+      ->required();
+  dump->add_flag("--derived", *derived, "Also print the colour grids both views compute");
+  commands.push_back({dump, [path, derived] { return DumpFile(*path, *derived); }});
 }
 
 } // namespace quillane

@@ -1,7 +1,6 @@
-#include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "Dump.h"
+#include "Cli.h"
 #include "app/App.h"
 #include "platform/DirectPlatform.h"
 
@@ -13,14 +12,13 @@ int main(int argc, char** argv) {
                                         g.Version.FileVersion + ")");
   app.require_subcommand(1);
   std::string dir;
-  app.add_option("--dir", dir, "Current design directory (where DEFAULT files are looked up first)");
+  app.add_option("--dir", dir,
+                 "Current design directory, where DEFAULT files are looked up first "
+                 "(default: the working directory)");
 
-  std::string dumpPath;
-  bool derived = false;
-  CLI::App* dump = app.add_subcommand("dump", "Print a pattern or exchange file as JSON");
-  dump->add_option("FILE", dumpPath, "The file (.PAT, .SET, .PAL, .CRE, .MCH, .DES, .PIC, .REG, .SEC)")
-      ->required();
-  dump->add_flag("--derived", derived, "Also print the colour grids both views compute");
+  TCommands commands;
+  AddPatternCommands(app, commands);
+  AddDumpCommand(app, commands);
 
   try {
     app.parse(argc, argv);
@@ -35,12 +33,18 @@ int main(int argc, char** argv) {
   if (!dir.empty())
     g.SetCurrentDir(dir);
 
-  try {
-    if (*dump)
-      return DumpFile(dumpPath, derived);
-  } catch (const std::exception& e) {
-    std::cerr << e.what() << '\n';
-    return 1;
+  for (const TCommand& command : commands) {
+    if (!command.App->parsed())
+      continue;
+    try {
+      return command.Run();
+    } catch (const CLI::ParseError& e) {
+      std::cerr << e.what() << '\n';
+      return 2;
+    } catch (const std::exception& e) {
+      std::cerr << e.what() << '\n';
+      return 1;
+    }
   }
   return 2;
 }

@@ -164,4 +164,8 @@ private:
   int Partner(int odd) const { return odd + 1 <= NoControls ? odd + 1 : odd - 1; }
 };
 
+// Opens a pattern file as the Open command does; failures carry its messages
+// ("Error, pattern file not found " + path, "Error reading pattern: " + path).
+std::unique_ptr<OPattern> OpenPatternFile(const std::string& path);
+
 } // namespace quillane

@@ -152,6 +152,26 @@ void OPattern::ReadFromStream(OReader& s) {
   Changed();
 }
 
+std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
+  auto pattern = std::make_unique<OPattern>();
+  pattern->FileName = path;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadFileBytes(path);
+  } catch (const EFOpenError&) {
+    throw Exception("Error, pattern file not found " + path);
+  } catch (const std::exception&) {
+    throw Exception("Error reading pattern: " + path);
+  }
+  try {
+    OReader stream(bytes);
+    pattern->ReadFromStream(stream);
+  } catch (const std::exception&) {
+    throw Exception("Error reading pattern: " + path);
+  }
+  return pattern;
+}
+
 void OPattern::Changed() {
   Modified = 1;
   ViewMode = 0;

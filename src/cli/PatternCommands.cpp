@@ -1,0 +1,205 @@
+// Commands that make, change and show patterns: new, extract, render, paint.
+#include <iostream>
+
+#include "Cli.h"
+#include "app/Exceptions.h"
+#include "app/FileIO.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+
+namespace quillane {
+
+std::unique_ptr<OPattern> OpenPattern(const std::string& path) {
+  try {
+    return OpenPatternFile(path);
+  } catch (const Exception& e) {
+    throw TCliFailure(e.what());
+  }
+}
+
+void SavePattern(OPattern& pattern, const std::string& path) {
+  pattern.FileName = path;
+  try {
+    pattern.SaveToFile();
+  } catch (const EStreamError&) {
+    throw TCliFailure("Error writing pattern file: " + path);
+  }
+}
+
+OPicture& PictureNumber(OPattern& pattern, int number) {
+  if (number < 1 || number > pattern.Pictures->Count())
+    throw CLI::ValidationError("--picture", "the pattern has " +
+                                                std::to_string(pattern.Pictures->Count()) +
+                                                " picture(s); there is no picture " +
+                                                std::to_string(number));
+  return *pattern.Pictures->Get(number - 1);
+}
+
+ORegion& RegionNumber(OPicture& picture, int number) {
+  if (number < 1 || number > picture.Regions.Count())
+    throw CLI::ValidationError("--region", "the picture has " +
+                                               std::to_string(picture.Regions.Count()) +
+                                               " region(s); there is no region " +
+                                               std::to_string(number));
+  return *picture.Regions.Get(number - 1);
+}
+
+uint8_t ViewNumber(const std::string& view) { return view == "design" ? 2 : 1; }
+
+namespace {
+CLI::Option* AddViewOption(CLI::App* command, std::string& view) {
+  return command->add_option("--view", view, "machine or design")
+      ->required()
+      ->check(CLI::IsMember({"machine", "design"}));
+}
+
+// The object the editors' Export of that kind would write.
+const ODesignData& ExtractedObject(OPattern& pattern, const std::string& kind, int index,
+                                   int pictureNumber) {
+  if (kind == "SET")
+    return *pattern.Settings;
+  if (kind == "PAL")
+    return *pattern.Palette;
+  if (kind == "CRE")
+    return *pattern.Creel;
+  if (kind == "MCH")
+    return *pattern.MachineTable;
+  if (kind == "DES")
+    return *pattern.DesignTable;
+  if (kind == "PIC")
+    return PictureNumber(pattern, index);
+  if (kind == "REG")
+    return RegionNumber(PictureNumber(pattern, pictureNumber), index);
+  if (index < 1 || index > pattern.Sections->Count())
+    throw CLI::ValidationError("--index", "the pattern has " +
+                                              std::to_string(pattern.Sections->Count()) +
+                                              " section(s); there is no section " +
+                                              std::to_string(index));
+  return *pattern.Sections->Get(index - 1);
+}
+
+struct TPaintStroke {
+  int X, Y, V;
+};
+
+TPaintStroke ParseStroke(const std::string& text) {
+  TPaintStroke s{};
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%d,%d,%d%c", &s.X, &s.Y, &s.V, &tail) != 3 || s.V < 0 ||
+      s.V > 255)
+    throw CLI::ValidationError("X,Y,V", "expected X,Y,V with V from 0 to 255: " + text);
+  return s;
+}
+} // namespace
+
+void AddPatternCommands(CLI::App& app, TCommands& commands) {
+  {
+    auto out = std::make_shared<std::string>();
+    CLI::App* cmd = app.add_subcommand("new", "Write a new pattern (DEFAULT files apply)");
+    cmd->add_option("-o,--output", *out, "The pattern file to write")->required();
+    commands.push_back({cmd, [out] {
+                          OPattern pattern;
+                          pattern.InitNew();
+                          SavePattern(pattern, *out);
+                          return 0;
+                        }});
+  }
+  {
+    struct TArgs {
+      std::string In, Kind, Out;
+      int Index = 1, Picture = 1;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "extract", "Write one object of a pattern as its exchange file, as the editors' Export does");
+    cmd->add_option("IN", a->In, "The pattern file")->required();
+    cmd->add_option("--kind", a->Kind, "SET, PAL, CRE, MCH, DES, PIC, REG or SEC")
+        ->required()
+        ->transform(CLI::IsMember({"SET", "PAL", "CRE", "MCH", "DES", "PIC", "REG", "SEC"},
+                                  CLI::ignore_case));
+    cmd->add_option("--index", a->Index, "Which picture, region or section, from 1");
+    cmd->add_option("--picture", a->Picture, "The picture of a region, from 1");
+    cmd->add_option("-o,--output", a->Out, "The file to write")->required();
+    commands.push_back({cmd, [a] {
+                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          const ODesignData& object =
+                              ExtractedObject(*pattern, a->Kind, a->Index, a->Picture);
+                          OWriter writer;
+                          object.WriteToStream(writer);
+                          const TKindTexts& texts = KindTexts(object.Kind());
+                          try {
+                            WriteFileAtomic(a->Out, writer.Bytes());
+                          } catch (const EFCreateError&) {
+                            throw TCliFailure(texts.CreatingError + a->Out);
+                          } catch (const std::exception&) {
+                            throw TCliFailure(texts.WritingError + a->Out);
+                          }
+                          return 0;
+                        }});
+  }
+  {
+    struct TArgs {
+      std::string In, View, Out;
+      int Picture = 1;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "render", "Write a picture as the view shows it (PLine 1 at the bottom) to BMP or PNG");
+    cmd->add_option("IN", a->In, "The pattern file")->required();
+    cmd->add_option("--picture", a->Picture, "The picture, from 1")->required();
+    AddViewOption(cmd, a->View);
+    cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
+    commands.push_back({cmd, [a] {
+                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          OPicture& picture = PictureNumber(*pattern, a->Picture);
+                          const uint8_t view = ViewNumber(a->View);
+                          picture.SetViewMode(view);
+                          SaveImage(view == 2 ? picture.DesignImage : picture.MachineImage, a->Out,
+                                    true);
+                          return 0;
+                        }});
+  }
+  {
+    struct TArgs {
+      std::string In, View, Out;
+      int Picture = 1;
+      std::vector<std::string> Strokes;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "paint", "Paint picture pixels (X, Y from 0) with palette index V, as a press in the view does");
+    cmd->add_option("IN", a->In, "The pattern file")->required();
+    cmd->add_option("--picture", a->Picture, "The picture, from 1")->required();
+    AddViewOption(cmd, a->View);
+    cmd->add_option("STROKES", a->Strokes, "X,Y,V ...")->required();
+    cmd->add_option("-o,--output", a->Out, "The pattern file to write")->required();
+    commands.push_back({cmd, [a] {
+                          std::vector<TPaintStroke> strokes;
+                          for (const std::string& text : a->Strokes)
+                            strokes.push_back(ParseStroke(text));
+                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          OPicture& picture = PictureNumber(*pattern, a->Picture);
+                          const uint8_t view = ViewNumber(a->View);
+                          for (const TPaintStroke& s : strokes) {
+                            // The view ignores presses outside the picture.
+                            if (s.X < 0 || s.Y < 0 || s.X >= picture.Width || s.Y >= picture.Height)
+                              continue;
+                            picture.SetViewMode(view);
+                            if (view == 2)
+                              picture.PaintDesignPixel(s.X, s.Y, static_cast<uint8_t>(s.V));
+                            else
+                              picture.PaintMachinePixel(s.X, s.Y, static_cast<uint8_t>(s.V));
+                          }
+                          SavePattern(*pattern, a->Out);
+                          return 0;
+                        }});
+  }
+}
+
+} // namespace quillane
