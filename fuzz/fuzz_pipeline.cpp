@@ -1,0 +1,24 @@
+// What the program does with a pattern it has read: the change notification, both views
+// with their images, and writing it again.
+#include "FuzzSupport.h"
+#include "elements/Picture.h"
+#include "model/Pattern.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace quillane;
+  return fuzz::Guarded([&] {
+    OPattern pattern;
+    OReader stream(data, size);
+    pattern.ReadFromStream(stream);
+    pattern.Changed();
+    for (const auto& picture : *pattern.Pictures) {
+      picture->SetViewMode(1);
+      picture->PaintMachinePixel(0, 0, 1);
+      picture->SetViewMode(2);
+      picture->PaintDesignPixel(1, 1, 2);
+    }
+    pattern.SetUndefined();
+    OWriter again;
+    pattern.WriteToStream(again);
+  });
+}
