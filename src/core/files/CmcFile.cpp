@@ -66,9 +66,13 @@ void TCmcFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
 }
 
 std::unique_ptr<OPattern> NewPatternFromCmcFile(const std::string& fileName) {
+  return NewPatternFromCmcBytes(ReadFileBytes(fileName));
+}
+
+std::unique_ptr<OPattern> NewPatternFromCmcBytes(std::span<const uint8_t> bytes) {
   auto p = std::make_unique<OPattern>();
-  TCmcFile1 f(fileName);
-  f.Load();
+  TCmcFile1 f;
+  f.LoadFromBytes(bytes);
   // The header counts from 0 and can announce one more than a pattern holds.
   if (f.NoControls() > 65535 || f.NoPLines() > 65535)
     ReadingError();

@@ -49,6 +49,7 @@ private:
 // type 1 on every control, the states decoded from the planes. Throws ECmcFile ("Error
 // reading CMC file") for a file it cannot use, the file error when it cannot be opened.
 std::unique_ptr<OPattern> NewPatternFromCmcFile(const std::string& fileName);
+std::unique_ptr<OPattern> NewPatternFromCmcBytes(std::span<const uint8_t> bytes);
 
 // The menu command: open dialog, then the import; failures are shown. nullptr when
 // cancelled or failed.

@@ -50,9 +50,13 @@ void TNedFile::LoadFromBytes(std::span<const uint8_t> bytes) {
 }
 
 std::unique_ptr<OPattern> NewPatternFromNedFile(const std::string& fileName) {
+  return NewPatternFromNedBytes(ReadFileBytes(fileName));
+}
+
+std::unique_ptr<OPattern> NewPatternFromNedBytes(std::span<const uint8_t> bytes) {
   auto p = std::make_unique<OPattern>();
-  TNedFile f(fileName);
-  f.Load();
+  TNedFile f;
+  f.LoadFromBytes(bytes);
   // A file without cells would give a pattern its own default section cannot cover.
   if (f.NoControls() == 0 || f.NoPLines() == 0)
     ReadingError();

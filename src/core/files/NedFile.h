@@ -45,6 +45,7 @@ private:
 // on every control, Low for a marked cell and High for the others. Throws ENedFile for a
 // file it cannot use, the file error when it cannot be opened.
 std::unique_ptr<OPattern> NewPatternFromNedFile(const std::string& fileName);
+std::unique_ptr<OPattern> NewPatternFromNedBytes(std::span<const uint8_t> bytes);
 
 // The menu command: open dialog, then the import; failures are shown. nullptr when
 // cancelled or failed.

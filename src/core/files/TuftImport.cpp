@@ -199,7 +199,11 @@ void SetImportRegionFlag(OPattern& pattern) {
 }
 
 std::unique_ptr<OPattern> NewPatternFromTuftFile(const std::string& fileName) {
-  const std::vector<uint8_t> bytes = ReadFileBytes(fileName);
+  return NewPatternFromTuftBytes(fileName, ReadFileBytes(fileName));
+}
+
+std::unique_ptr<OPattern> NewPatternFromTuftBytes(const std::string& fileName,
+                                                  std::span<const uint8_t> bytes) {
   return TTuftFile::VersionOf(bytes) == 1 ? ImportVariant1(fileName, bytes)
                                           : ImportVariant2(fileName, bytes);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace quillane {
@@ -15,6 +17,9 @@ class OPattern;
 // program's message: ETuftFile for a file that is not a tuft control file the program can
 // use, the file errors for a missing or short control file or B.DAT.
 std::unique_ptr<OPattern> NewPatternFromTuftFile(const std::string& fileName);
+// The same with the control file's bytes in memory; `fileName` places the companions.
+std::unique_ptr<OPattern> NewPatternFromTuftBytes(const std::string& fileName,
+                                                  std::span<const uint8_t> bytes);
 
 // The menu command: the open dialog, then the import. Failures are shown; nullptr when
 // cancelled or failed. The caller adds the pattern to the tree and expands it.
