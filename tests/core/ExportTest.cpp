@@ -1,28 +1,11 @@
 #include "InterchangeSupport.h"
 
-#include <algorithm>
-#include <filesystem>
-
 #include "files/Export.h"
 
 namespace quillane::test {
 namespace {
 
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts)
-    all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using Names = std::vector<std::string>;
 
 class Export : public TFlowTest {
 protected:
@@ -33,6 +16,7 @@ protected:
 };
 
 const Bytes Creel10 = {1, 2, 3, 1, 2, 3, 1, 2, 3, 1};
+const Bytes Head = Text("\"ST1\",\"SZ\"\r\n");
 
 TEST_F(Export, WritesExactFileSets) {
   struct TCase {
@@ -41,29 +25,28 @@ TEST_F(Export, WritesExactFileSets) {
     std::vector<const char*> Cells;                     // 10 controls, PLines 1 to 3
     Bytes Tuf;
   };
+  Bytes colortec = {0, 2, 10, 0, 3, 0, 1, 11, 0, 1};
+  for (uint32_t i = 1; i <= 16; ++i)
+    PutCardinal(colortec, i <= 5 ? 0x111111 * i : 0);
   const TCase cases[] = {
       // One plane: the first state sets the bit; a cell without a state takes state 1.
       {"UTPA", 0, 3, 0, 0, {"1212011221", "2222222222", "1111111111"},
-       Cat({Text("10,3,1\r\n\"ST1\",\"SZ\"\r\n"), {0x75, 0x02, 0, 0, 0xFF, 0x03}, Creel10, {0}})},
+       Cat({Text("10,3,1\r\n"), Head, {0x75, 0x02, 0, 0, 0xFF, 0x03}, Creel10, {0}})},
       // Reversed: the bit rows run right to left, the creel bytes do not.
       {"reversed", 0, 3, 1, 0, {"1212011221", "2222222222", "1111111111"},
-       Cat({Text("10,3,1\r\n\"ST1\",\"SZ\"\r\n"), {0xB9, 0x02, 0, 0, 0xFF, 0x03}, Creel10, {1}})},
+       Cat({Text("10,3,1\r\n"), Head, {0xB9, 0x02, 0, 0, 0xFF, 0x03}, Creel10, {1}})},
       // Low no bit, Cut both planes, High plane 0; no state takes the table's High.
       {"HLCS", 4, 3, 0, 3, {"1230123022", "0000000000", "1111111111"},
-       Cat({Text("10,3,67\r\n\"ST1\",\"SZ\"\r\n"), {0xEE, 0x03, 0xFF, 0x03, 0, 0}, Creel10, {0},
+       Cat({Text("10,3,67\r\n"), Head, {0xEE, 0x03, 0xFF, 0x03, 0, 0}, Creel10, {0},
             {0x22, 0x03, 0, 0, 0, 0}})},
       // Exactly one bit per cell: High plane 2, Medium plane 1, Low plane 0.
       {"SCROLL3", 3, 3, 0, 0, {"1230123012", "3333333333", "2222222222"},
-       Cat({Text("10,3,53\r\n\"ST1\",\"SZ\"\r\n"), {0x44, 0x00, 0xFF, 0x03, 0, 0}, Creel10, {0},
+       Cat({Text("10,3,53\r\n"), Head, {0x44, 0x00, 0xFF, 0x03, 0, 0}, Creel10, {0},
             {0x22, 0x02, 0, 0, 0xFF, 0x03}, {0x99, 0x01, 0, 0, 0, 0}})},
       // Header colours 1 to 5 then zeros, creel bytes minus 1, run-length lines, no .CLR.
-      {"COLORTEC", 11, 5, 0, 0, {"1234555555", "1111111111", "2222233333"}, [] {
-         Bytes b = {0, 2, 10, 0, 3, 0, 1, 11, 0, 1};
-         for (uint32_t i = 1; i <= 16; ++i)
-           PutCardinal(b, i <= 5 ? 0x111111 * i : 0);
-         return Cat({b, {0, 1, 2, 3, 4, 0, 1, 2, 3, 4}, {5, 0, 0x00, 0x01, 0x02, 0x03, 0x54},
-                     {1, 0, 0x90}, {2, 0, 0x41, 0x42}});
-       }()},
+      {"COLORTEC", 11, 5, 0, 0, {"1234555555", "1111111111", "2222233333"},
+       Cat({colortec, {0, 1, 2, 3, 4, 0, 1, 2, 3, 4}, {5, 0, 0x00, 0x01, 0x02, 0x03, 0x54},
+            {1, 0, 0x90}, {2, 0, 0x41, 0x42}})},
   };
   // Yarn type y shows colour 2y - 1 in state 1 and 2y in state 2; colour i is 0x111111 i.
   Bytes clr = {2};
@@ -83,17 +66,17 @@ TEST_F(Export, WritesExactFileSets) {
     p->Settings->SetSizeCode("SZ");
     if (k.Undefined)
       p->MachineTable->SetUndefinedState(k.Undefined);
-    SetCells(*p, {k.Cells[0], k.Cells[1], k.Cells[2]});
+    SetCells(*p, k.Cells);
     TTempDir d;
     ASSERT_TRUE(ExportAs(*p, d.File("RUG1.TUF")));
     EXPECT_TRUE(UI.Shown.empty());
     EXPECT_EQ(FileBytes(d.File("RUG1.TUF")), k.Tuf);
     EXPECT_EQ(FileBytes(d.File("RUG1.DAT")), p->Settings->OptionFileBytes());
     EXPECT_EQ(FileBytes(d.File("RUG1.DAT")).size(), 121u);
+    EXPECT_EQ(FileExists(d.File("RUG1.CLR")), p->PatternMode == pmStates);
     if (k.MachineType == 0) {
       EXPECT_EQ(FileBytes(d.File("RUG1.CLR")), clr) << "natural order, reversed or not";
     }
-    EXPECT_EQ(FileExists(d.File("RUG1.CLR")), p->PatternMode == pmStates);
   }
 
   // A new table has no undefined state until the pattern is saved and read back: the same
@@ -114,21 +97,17 @@ TEST_F(Export, NamesTheSetAfterABaseNameOfAtMostEightCharacters) {
   EXPECT_FALSE(ExportControlFiles(*p));
   ASSERT_EQ(UI.DialogsRun.size(), 1u);
   const TFileDialog& d = UI.DialogsRun[0];
-  EXPECT_EQ(d.FileName, "Pattern3");
-  EXPECT_EQ(d.DefaultExt, "TUF");
-  EXPECT_EQ(d.Filter, "Tuft control files (*.TUF)|*.TUF");
-  EXPECT_EQ(d.Title, "Export Tuft Control File");
-  EXPECT_EQ(d.InitialDir, Current.Path);
+  EXPECT_EQ(Names({d.FileName, d.DefaultExt, d.Filter, d.Title, d.InitialDir}),
+            Names({"Pattern3", "TUF", "Tuft control files (*.TUF)|*.TUF", "Export Tuft Control File",
+                   Current.Path}));
   EXPECT_EQ(d.Options, ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist);
 
   TTempDir other;
   EXPECT_FALSE(ExportAs(*p, other.File("LONGNAME9.TUF")));
-  EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Error, filename can not exceed 8 characters: LONGNAME9"});
+  EXPECT_EQ(UI.Errors(), Names{"Error, filename can not exceed 8 characters: LONGNAME9"});
   EXPECT_TRUE(FilesIn(other.Path).empty());
-
   EXPECT_TRUE(ExportAs(*p, other.File("A.B.TUF")));
-  EXPECT_EQ(FilesIn(other.Path), (std::vector<std::string>{"A.B.TUF", "A.CLR", "A.DAT"}));
-  EXPECT_EQ(g.CurrentDir, other.Path);
+  EXPECT_EQ(FilesIn(other.Path), (Names{"A.B.TUF", "A.CLR", "A.DAT"}));
 }
 
 TEST_F(Export, StopsAtTheFirstFileThatFails) {
@@ -137,7 +116,7 @@ TEST_F(Export, StopsAtTheFirstFileThatFails) {
   SetWriteFailureForTesting(0);
   EXPECT_FALSE(ExportAs(*p, d.File("RUG1.TUF")));
   SetWriteFailureForTesting(std::nullopt);
-  EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Error saving tuft file"});
+  EXPECT_EQ(UI.Errors(), Names{"Error saving tuft file"});
   EXPECT_TRUE(FilesIn(d.Path).empty()) << "no temporary left, no companion written";
 
   // A folder in the option file's place: the control file stands, the colour file is not
@@ -147,7 +126,7 @@ TEST_F(Export, StopsAtTheFirstFileThatFails) {
   EXPECT_FALSE(ExportAs(*p, d.File("RUG1.TUF")));
   ASSERT_EQ(UI.Errors().size(), 1u);
   EXPECT_NE(UI.Errors()[0].find(d.File("RUG1.DAT")), std::string::npos) << UI.Errors()[0];
-  EXPECT_EQ(FilesIn(d.Path), (std::vector<std::string>{"RUG1.DAT", "RUG1.TUF"}));
+  EXPECT_EQ(FilesIn(d.Path), (Names{"RUG1.DAT", "RUG1.TUF"}));
 }
 
 TEST_F(Export, RefusesWhatTheFilesCannotHoldBeforeWritingAnything) {
@@ -175,20 +154,20 @@ TEST_F(Export, RefusesWhatTheFilesCannotHoldBeforeWritingAnything) {
     SetCells(*p, {"1111111111", "1111111111", "1111111111"});
     k.Spoil(*p);
     UI.Shown.clear();
-    UI.ConfirmAnswers.push_back(false);
+    UI.FileAnswers.clear();
+    UI.ConfirmAnswers = {false};
     TTempDir d;
     EXPECT_FALSE(ExportAs(*p, d.File("RUG1.TUF")));
     ASSERT_EQ(UI.Shown.size(), 1u);
     EXPECT_EQ(UI.Shown[0].Text, k.Shown);
     EXPECT_TRUE(FilesIn(d.Path).empty());
-    UI.FileAnswers.clear();
-    UI.ConfirmAnswers.clear();
   }
 
-  // Confirmed: written as it stands, the cell coded 16 (run of one, value bits 15).
+  // Confirmed: written as it stands, the cell coded 16 (a run of one, value bits 15).
   auto p = MakePattern(11, 10, 3, 5);
   SetCells(*p, {"1111111111", "1191111111", "1111111111"});
-  UI.ConfirmAnswers.push_back(true);
+  UI.ConfirmAnswers = {true};
+  UI.FileAnswers.clear();
   TTempDir d;
   ASSERT_TRUE(ExportAs(*p, d.File("RUG1.TUF")));
   const Bytes tuf = FileBytes(d.File("RUG1.TUF"));

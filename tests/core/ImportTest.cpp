@@ -14,39 +14,7 @@
 namespace quillane::test {
 namespace {
 
-using TImport = std::function<std::unique_ptr<OPattern>(const std::string&)>;
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts)
-    all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-// The primary grid, PLine by PLine.
-std::vector<int> Cells(const OPattern& p) {
-  std::vector<int> cells;
-  for (int pl = 1; pl <= p.NoPLines; ++pl)
-    for (int c = 1; c <= p.NoControls; ++c)
-      cells.push_back(p.PatternMode == pmStates ? p.GetState(c, pl) : p.GetMachineColour(c, pl));
-  return cells;
-}
-std::vector<int> CreelOf(const OPattern& p) {
-  std::vector<int> yarns;
-  for (int c = 1; c <= p.NoControls; ++c)
-    yarns.push_back(p.Creel->GetYarnType(c));
-  return yarns;
-}
-
-template <class TRead, class TInput> std::string Failure(const TRead& import, const TInput& input) {
-  try {
-    import(input);
-    return "imported";
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-}
+using TReadBytes = std::function<std::unique_ptr<OPattern>(std::span<const uint8_t>)>;
 
 // UTPA, 4 controls, 2 PLines: set bits at controls 1, 3 and 2, 4; control bytes 0, 1, 2, 0.
 const Bytes Utpa = Cat({Text("4,2,1\r\n\"STY\",\"SZ\"\r\n"), {0x05, 0x0A, 0, 1, 2, 0, 0}});
@@ -57,15 +25,14 @@ const Bytes Tweaver = [] {
     PutCardinal(b, 0x010203 * i);
   return Cat({b, {0, 4, 15}, {1, 0, 0x25}, {3, 0, 0x00, 0x01, 0x0F}});
 }();
-// One CMC plane of 16 controls and 10 PLines at offset 512, two bytes a row.
+// Header, zeros to offset 512, then 0xFF (no marks) up to `size`.
 Bytes Car(int planes, int lastRow, int controls, int pLines, size_t size) {
   Bytes b(size, 0xFF);
   std::fill(b.begin(), b.begin() + 512, 0);
   b[5] = static_cast<uint8_t>(planes);
-  for (int i : {6, 8, 10}) {
-    const int v = i == 6 ? lastRow : i == 8 ? controls - 1 : pLines - 1;
-    b[i] = static_cast<uint8_t>(v);
-    b[i + 1] = static_cast<uint8_t>(v >> 8);
+  for (auto [at, v] : {std::pair{6, lastRow}, {8, controls - 1}, {10, pLines - 1}}) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
   }
   return b;
 }
@@ -109,18 +76,18 @@ TEST_F(Import, GivesBackWhatTheExportWroteForEveryMachineType) {
     EXPECT_EQ(q->ControlDataFormat, p->ControlDataFormat);
     EXPECT_EQ(CreelOf(*q), CreelOf(*p));
     std::vector<int> expected = Cells(*p);
-    for (int& cell : expected) // no state exports as the undefined state, yarn numbers as colours
+    for (int& cell : expected) // no state exports as the undefined state, colours as yarn numbers
       cell = states ? std::max(cell, 1) : p->MachineTable->GetYarnType(cell, 1);
     EXPECT_EQ(Cells(*q), expected);
     for (int y = 1; y <= 3; ++y)
       for (int s = 1; s <= p->NoStates; ++s)
         EXPECT_EQ(q->Palette->GetColour(q->MachineTable->GetColour(y, s)),
                   p->Palette->GetColour(p->MachineTable->GetColour(y, s)));
-    EXPECT_EQ(q->Settings->OffsetAllowed, 0);
-    EXPECT_EQ(q->Settings->FileVersion, 3);
+    EXPECT_EQ(std::vector<int>({q->Settings->OffsetAllowed, q->Settings->FileVersion}),
+              std::vector<int>({0, 3}));
     if (states) {
-      EXPECT_EQ(q->Settings->ReversePattern, type % 2);
-      EXPECT_EQ(q->Settings->GetStyleCode(), "S" + std::to_string(type));
+      EXPECT_EQ(q->Settings->GetStyleCode() + char('0' + q->Settings->ReversePattern),
+                "S" + std::to_string(type) + char('0' + type % 2));
     }
   }
 }
@@ -134,8 +101,8 @@ TEST_F(Import, TuftFilesOfBothVariants) {
     int YarnTypes;
     std::vector<uint32_t> Palette; // the colours 1, 2, ... that are not the defaults
   };
-  // Colour of state s, yarn type y: 27 (s - 1) + y. Yarn type y shows palette colours 2y - 1
-  // and 2y.
+  // Colour of state s, yarn type y: 27 (s - 1) + y. Yarn type y shows palette colours
+  // 2y - 1 and 2y.
   Bytes clr = {2};
   for (int k = 0; k < 81; ++k)
     PutCardinal(clr, k);
@@ -143,28 +110,27 @@ TEST_F(Import, TuftFilesOfBothVariants) {
   clr = Cat({clr, {2, 2, 1, 1}});
   Bytes negative = clr;
   negative[1 + 108 + 2 * 4 + 3] = 0x80; // state 2, yarn type 2
+  std::vector<uint32_t> header;
+  for (uint32_t i = 1; i <= 16; ++i)
+    header.push_back(0x010203 * i);
+  const std::vector<int> utpaCells = {1, 2, 1, 2, 2, 1, 2, 1};
 
   const TCase cases[] = {
       // No colour file: default palette, the creel from the control bytes (plus 1).
-      {"UTPA", Utpa, {}, 0, {1, 2, 1, 2, 2, 1, 2, 1}, {1, 2, 3, 1}, 3, {}},
-      {"control bytes 0", Cat({Text("4,2,1\r\n\"STY\",\"SZ\"\r\n"), {0x05, 0x0A, 0, 0, 0, 0, 0}}), {},
-       0, {1, 2, 1, 2, 2, 1, 2, 1}, {1, 1, 1, 1}, 1, {}},
-      {"colour file", Utpa, clr, 0, {1, 2, 1, 2, 2, 1, 2, 1}, {2, 2, 1, 1}, 3, {1, 28, 2, 29, 3, 30}},
+      {"UTPA", Utpa, {}, 0, utpaCells, {1, 2, 3, 1}, 3, {}},
+      {"control bytes 0", Cat({Text("4,2,1\r\n\"\",\"\"\r\n\x05\x0A"), {0, 0, 0, 0, 0}}), {}, 0,
+       utpaCells, {1, 1, 1, 1}, 1, {}},
+      {"colour file", Utpa, clr, 0, utpaCells, {2, 2, 1, 1}, 3, {1, 28, 2, 29, 3, 30}},
       // Falls back at state 2 of yarn type 2; the colours taken before stay.
-      {"negative colour", Utpa, negative, 0, {1, 2, 1, 2, 2, 1, 2, 1}, {1, 2, 3, 1}, 3, {1, 28, 2}},
+      {"negative colour", Utpa, negative, 0, utpaCells, {1, 2, 3, 1}, 3, {1, 28, 2}},
       // Planes 0, 1: 0,0 Low; 1,1 Cut; 1,0 High; 0,1 (never written) Low.
-      {"HLCS", Cat({Text("4,1,67\r\n\"\",\"\"\r\n"), {0x06, 0, 0, 0, 0, 0, 0x0A}}), {}, 4,
+      {"HLCS", Cat({Text("4,1,67\r\n\"\",\"\"\r\n\x06"), {0, 0, 0, 0, 0, 0x0A}}), {}, 4,
        {1, 2, 3, 1}, {1, 1, 1, 1}, 1, {}},
       // Plane 2 High, plane 1 Medium, plane 0 Low, no bit High.
-      {"SCROLL3", Cat({Text("4,1,53\r\n\"\",\"\"\r\n"), {0x02, 0, 0, 0, 0, 0, 0x04, 0x01}}), {}, 3,
+      {"SCROLL3", Cat({Text("4,1,53\r\n\"\",\"\"\r\n\x02"), {0, 0, 0, 0, 0, 4, 1}}), {}, 3,
        {1, 3, 2, 1}, {1, 1, 1, 1}, 1, {}},
       // Sixteen colours and yarn types; a cell's colour is its yarn number.
-      {"TWEAVER", Tweaver, {}, 12, {6, 6, 6, 1, 2, 16}, {1, 5, 16}, 16, [] {
-         std::vector<uint32_t> header;
-         for (uint32_t i = 1; i <= 16; ++i)
-           header.push_back(0x010203 * i);
-         return header;
-       }()},
+      {"TWEAVER", Tweaver, {}, 12, {6, 6, 6, 1, 2, 16}, {1, 5, 16}, 16, header},
   };
   for (const TCase& k : cases) {
     SCOPED_TRACE(k.Name);
@@ -178,46 +144,21 @@ TEST_F(Import, TuftFilesOfBothVariants) {
     EXPECT_EQ(Cells(*p), k.Cells);
     EXPECT_EQ(CreelOf(*p), k.Creel);
     EXPECT_EQ(p->NoYarnTypes, k.YarnTypes);
-    EXPECT_EQ(p->Settings->FileVersion, 7);
-    EXPECT_EQ(p->Settings->NoControls, p->NoControls);
-    EXPECT_EQ(p->Pictures->Get(0)->Regions.Get(0)->ImportFlag, 1);
-    EXPECT_EQ(p->Sections->Count(), 1);
-    EXPECT_FALSE(p->Modified == 0);
+    EXPECT_EQ(std::vector<int>({p->Settings->FileVersion, p->Settings->NoControls,
+                                p->Pictures->Get(0)->Regions.Get(0)->ImportFlag}),
+              std::vector<int>({7, p->NoControls, 1}));
     for (size_t i = 1; i <= 16; ++i)
       EXPECT_EQ(p->Palette->GetColour(static_cast<int>(i)),
                 i <= k.Palette.size() ? k.Palette[i - 1] : DefaultPaletteColours[i - 1])
           << i;
   }
-  Put("U.DAT", {7});
-  auto v1 = NewPatternFromTuftFile(Put("U.TUF", Utpa));
-  EXPECT_EQ(v1->Settings->GetStyleCode(), "STY");
-  EXPECT_EQ(v1->Settings->GetSizeCode(), "SZ");
-  EXPECT_EQ(v1->Settings->OffsetAllowed, 1);
-}
-
-TEST_F(Import, RefusesTuftFilesThatWouldLoseTheirCells) {
-  Put("B.DAT", {7});
-  const std::string dataError = "Error in tuft file data: " + Current.File("B.TUF");
-  Bytes stateType = Tweaver;
-  stateType[7] = 0; // UTPA in a colour file
-  const std::pair<Bytes, std::string> cases[] = {
-      {Cat({Text("4,2,225\r\n\"\",\"\"\r\n"), {0x05, 0x0A, 0, 1, 2, 0, 0}}), "Error reading tuft file"},
-      {Cat({Text("4,2,177\r\n\"\",\"\"\r\n"), {0x05, 0x0A, 0, 1, 2, 0, 0}}), "Error reading tuft file"},
-      {Cat({Text("1,1,7\r\n\"\",\"\"\r\n"), {1, 0, 0, 1, 1, 1}}), "Error reading tuft file"},
-      {Cat({Text("0,2,1\r\n\"\",\"\"\r\n"), {0}}), "Error reading tuft file"},
-      {stateType, dataError},
-  };
-  for (const auto& [tuf, message] : cases)
-    EXPECT_EQ(Failure(NewPatternFromTuftFile, Put("B.TUF", tuf)), message);
-  std::filesystem::remove(Current.File("B.DAT"));
-  EXPECT_EQ(Failure(NewPatternFromTuftFile, Put("B.TUF", Utpa)).find("Cannot open file"), 0u);
 }
 
 TEST_F(Import, CmcAndNedFiles) {
   struct TCase {
     const char* Name;
     Bytes File;
-    TImport Read;
+    TReadBytes Read;
     uint8_t MachineType, Format;
     std::vector<int> Cells;
   };
@@ -235,24 +176,21 @@ TEST_F(Import, CmcAndNedFiles) {
   three[512] = 0xFB;
   three[1025] = 0xFE;
   three[1538] = 0xFD;
-  // The file's first row is the last PLine.
-  const Bytes ned = Ned(3, 2, {1, 0, 0, 0, 2, 255});
-
   const TCase cases[] = {
-      {"all 0xFF", Car(1, 9, 16, 10, 532), NewPatternFromCmcFile, 2, 1, std::vector<int>(160, 1)},
-      {"all 0x00", low, NewPatternFromCmcFile, 2, 1, std::vector<int>(160, 2)},
-      {"two planes", two, NewPatternFromCmcFile, 3, 2, twoCells},
-      {"three planes", three, NewPatternFromCmcFile, 3, 3, {2, 3, 1, 1, 1, 1, 1, 1}},
-      {"NED", ned, NewPatternFromNedFile, 0, 1, {1, 2, 2, 2, 1, 1}},
+      {"all 0xFF", Car(1, 9, 16, 10, 532), NewPatternFromCmcBytes, 2, 1, std::vector<int>(160, 1)},
+      {"all 0x00", low, NewPatternFromCmcBytes, 2, 1, std::vector<int>(160, 2)},
+      {"two planes", two, NewPatternFromCmcBytes, 3, 2, twoCells},
+      {"three planes", three, NewPatternFromCmcBytes, 3, 3, {2, 3, 1, 1, 1, 1, 1, 1}},
+      // Byte 1536 is control 1 of the last PLine.
+      {"NED", Ned(3, 2, {1, 0, 0, 0, 2, 255}), NewPatternFromNedBytes, 0, 1, {1, 2, 2, 2, 1, 1}},
   };
   for (const TCase& k : cases) {
     SCOPED_TRACE(k.Name);
-    auto p = k.Read(Put("IN", k.File));
-    EXPECT_EQ(p->MachineType, k.MachineType);
-    EXPECT_EQ(p->ControlDataFormat, k.Format);
+    auto p = k.Read(k.File);
+    EXPECT_EQ(std::vector<int>({p->MachineType, p->ControlDataFormat, p->NoYarnTypes}),
+              std::vector<int>({k.MachineType, k.Format, 1}));
     EXPECT_EQ(Cells(*p), k.Cells);
     EXPECT_EQ(CreelOf(*p), std::vector<int>(p->NoControls, 1));
-    EXPECT_EQ(p->NoYarnTypes, 1);
     const OSettings& s = *p->Settings;
     EXPECT_EQ(std::vector<int>({s.MachineType, s.ReversePattern, s.OffsetAllowed, s.FileVersion}),
               std::vector<int>({k.MachineType, 0, 1, 6}));
@@ -261,62 +199,64 @@ TEST_F(Import, CmcAndNedFiles) {
   }
   // 300 controls and 200 PLines need every one of their 60000 cells.
   Bytes big = Ned(300, 200, Bytes(60000, 0));
-  EXPECT_EQ(NewPatternFromNedFile(Put("BIG.PAT", big))->NoControls, 300);
+  EXPECT_EQ(NewPatternFromNedBytes(big)->NoControls, 300);
   big.pop_back();
-  EXPECT_EQ(Failure(NewPatternFromNedFile, Put("BIG.PAT", big)), "Error reading NED Graphics file");
+  EXPECT_EQ(Failure(NewPatternFromNedBytes, big), "Error reading NED Graphics file");
 }
 
 TEST_F(Import, HostileFilesFailWithTheirFamilysMessage) {
   Put("B.DAT", {7});
   const std::string tuf = Current.File("B.TUF");
   const std::string v2Error = "Error in tuft file data: " + tuf;
+  auto fromTuft = [&](std::span<const uint8_t> b) { return NewPatternFromTuftBytes(tuf, b); };
+  const std::tuple<Bytes, TReadBytes, std::vector<std::string>> cut[] = {
+      {Car(2, 9, 16, 10, 1064), NewPatternFromCmcBytes, {"Error reading CMC file"}},
+      {Ned(3, 2, {1, 0, 0, 0, 2, 255}), NewPatternFromNedBytes, {"Error reading NED Graphics file"}},
+      {Utpa, fromTuft, {"Stream read error", "Error reading tuft file"}},
+      {Tweaver, fromTuft, {"Stream read error", v2Error}},
+  };
+  for (const auto& [file, read, messages] : cut)
+    for (size_t n = 0; n < file.size(); ++n)
+      EXPECT_THAT(messages, ::testing::Contains(Failure(read, std::span(file.data(), n)))) << n;
+
+  // Forged sizes fail before anything is sized after them; files whose machine type or plane
+  // count would drop every cell, or that have no cells, are refused.
   Bytes lastControlPlusOne = Car(1, 0, 8, 1, 8704); // 65536 controls: one more than a pattern holds
   lastControlPlusOne[8] = lastControlPlusOne[9] = 0xFF;
   // 16383 x 16383 cells, every line empty: the file describes none of them.
   Bytes emptyLines = {0, 2, 0xFF, 0x3F, 0xFF, 0x3F, 0, 11, 0, 1};
   emptyLines.resize(74 + 16383 + 2 * 16383, 0);
-
-  struct TCase {
-    const char* Name;
-    Bytes File;
-    std::function<std::unique_ptr<OPattern>(std::span<const uint8_t>)> Read;
-    std::vector<std::string> Messages; // what a file cut anywhere may give
+  Bytes stateType = Tweaver;
+  stateType[7] = 0; // UTPA in a colour file
+  const std::pair<Bytes, TReadBytes> forged[] = {
+      {Car(1, 0xFFFF, 65536, 65536, 600), NewPatternFromCmcBytes},
+      {Car(0, 9, 16, 10, 1064), NewPatternFromCmcBytes},
+      {Car(4, 9, 16, 10, 4096), NewPatternFromCmcBytes},
+      {lastControlPlusOne, NewPatternFromCmcBytes},
+      {{0, 1, 0, 1}, NewPatternFromNedBytes},
+      {Ned(0, 0, {}), NewPatternFromNedBytes},
+      {emptyLines, fromTuft},
+      {Text("65535,65535,5\r\n\"\",\"\"\r\n"), fromTuft},
+      {Cat({Text("4,2,225\r\n\"\",\"\"\r\n"), Bytes(7, 0)}), fromTuft}, // machine type 14
+      {Cat({Text("4,2,177\r\n\"\",\"\"\r\n"), Bytes(7, 0)}), fromTuft}, // COLORTEC
+      {Cat({Text("1,1,7\r\n\"\",\"\"\r\n"), Bytes(6, 0)}), fromTuft},   // four planes
+      {Cat({Text("0,2,1\r\n\"\",\"\"\r\n"), {0}}), fromTuft},
+      {stateType, fromTuft},
   };
-  auto fromTuft = [&](std::span<const uint8_t> b) { return NewPatternFromTuftBytes(tuf, b); };
-  const TCase cases[] = {
-      {"CAR", Car(2, 9, 16, 10, 1064), NewPatternFromCmcBytes, {"Error reading CMC file"}},
-      {"NED", Ned(3, 2, {1, 0, 0, 0, 2, 255}), NewPatternFromNedBytes, {"Error reading NED Graphics file"}},
-      {"TUF 1", Utpa, fromTuft, {"Stream read error", "Error reading tuft file"}},
-      {"TUF 2", Tweaver, fromTuft, {"Stream read error", v2Error}},
-  };
-  for (const TCase& k : cases)
-    for (size_t n = 0; n < k.File.size(); ++n) {
-      SCOPED_TRACE(std::string(k.Name) + " cut at " + std::to_string(n));
-      EXPECT_THAT(k.Messages, ::testing::Contains(Failure(k.Read, std::span(k.File.data(), n))));
-    }
+  for (const auto& [file, read] : forged)
+    EXPECT_THAT((std::vector<std::string>{"Error reading CMC file", "Error reading NED Graphics file",
+                                          v2Error, "Error reading tuft file"}),
+                ::testing::Contains(Failure(read, file)));
 
-  // Forged sizes fail before anything is sized after them.
-  const std::pair<Bytes, std::string> forged[] = {
-      {Car(1, 0xFFFF, 65536, 65536, 600), "Error reading CMC file"},
-      {Car(0, 9, 16, 10, 1064), "Error reading CMC file"},
-      {Car(4, 9, 16, 10, 4096), "Error reading CMC file"},
-      {lastControlPlusOne, "Error reading CMC file"},
-  };
-  for (const auto& [file, message] : forged)
-    EXPECT_EQ(Failure(NewPatternFromCmcFile, Put("F.CAR", file)), message);
-  EXPECT_EQ(Failure(NewPatternFromNedFile, Put("F.PAT", {0, 1, 0, 1})), "Error reading NED Graphics file");
-  EXPECT_EQ(Failure(NewPatternFromNedFile, Put("F.PAT", Ned(0, 0, {}))), "Error reading NED Graphics file");
-  EXPECT_EQ(Failure(NewPatternFromTuftFile, Put("B.TUF", emptyLines)), v2Error);
-  EXPECT_EQ(Failure(NewPatternFromTuftFile, Put("B.TUF", Text("65535,65535,5\r\n\"\",\"\"\r\n"))),
-            "Error reading tuft file");
-
-  // A short option file stops the import; a short colour file only loses its colours.
-  Put("B.TUF", Utpa);
+  // A short or missing option file stops the import; a short colour file only loses its
+  // colours.
   Put("B.DAT", Bytes(100, 6));
-  EXPECT_EQ(Failure(NewPatternFromTuftFile, tuf), "Stream read error");
+  EXPECT_EQ(Failure(fromTuft, Utpa), "Stream read error");
+  std::filesystem::remove(Current.File("B.DAT"));
+  EXPECT_EQ(Failure(fromTuft, Utpa).find("Cannot open file"), 0u);
   Put("B.DAT", {7});
   Put("B.CLR", Bytes(330, 1));
-  EXPECT_EQ(CreelOf(*NewPatternFromTuftFile(tuf)), (std::vector<int>{1, 2, 3, 1}));
+  EXPECT_EQ(CreelOf(*fromTuft(Utpa)), (std::vector<int>{1, 2, 3, 1}));
 }
 
 TEST_F(Import, MenuCommandsAskForTheFileAndShowFailures) {
@@ -326,18 +266,10 @@ TEST_F(Import, MenuCommandsAskForTheFileAndShowFailures) {
   EXPECT_EQ(ImportNedPatternFile(), nullptr);
   EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Error reading NED Graphics file"});
   ASSERT_EQ(UI.DialogsRun.size(), 3u);
-  const char* titles[] = {"Create New Pattern From Orlek Tuft Control File",
-                          "Create New Pattern From CMC Control File",
-                          "Create New Pattern From Ned Graphics Pattern File"};
-  const char* filters[] = {"Tuft control files (*.TUF)|*.TUF", "CMC control files (*.CAR)|*.CAR",
-                           "NED Graphics pattern files (*.PAT)|*.PAT"};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(UI.DialogsRun[i].Title, titles[i]);
-    EXPECT_EQ(UI.DialogsRun[i].Filter, filters[i]);
-    EXPECT_EQ(UI.DialogsRun[i].Options, ofReadOnly | ofShowHelp | ofFileMustExist);
-  }
+  EXPECT_EQ(UI.DialogsRun[1].Title, "Create New Pattern From CMC Control File");
+  EXPECT_EQ(UI.DialogsRun[2].Filter, "NED Graphics pattern files (*.PAT)|*.PAT");
   EXPECT_EQ(UI.DialogsRun[2].FileName, "A") << "the previous name, without its extension";
-  EXPECT_EQ(UI.WaitDepth, 0);
+  EXPECT_EQ(UI.DialogsRun[0].Options, ofReadOnly | ofShowHelp | ofFileMustExist);
 }
 
 } // namespace
