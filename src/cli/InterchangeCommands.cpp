@@ -14,8 +14,8 @@ namespace quillane {
 namespace {
 using TImport = std::unique_ptr<OPattern> (*)(const std::string&);
 
-void AddImportCommand(CLI::App& app, TCommands& commands, const char* name,
-                      const char* description, const char* inputHelp, TImport import) {
+void AddImportCommand(CLI::App& app, TCommands& commands, const char* name, const char* description,
+                      const char* inputHelp, TImport import) {
   struct TArgs {
     std::string In, Out;
   };

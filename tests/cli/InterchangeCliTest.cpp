@@ -18,7 +18,8 @@ TEST_F(InterchangeCli, ExportThenImportGivesBackCellsAndCreel) {
     auto p = MakePattern(type, 12, 5, 3);
     for (int pl = 1; pl <= 5; ++pl)
       for (int c = 1; c <= 12; ++c)
-        type == 4 ? p->SetState(c, pl, (c + pl) % 3 + 1) : p->SetMachineColour(c, pl, (c * pl) % 3 + 1);
+        type == 4 ? p->SetState(c, pl, (c + pl) % 3 + 1)
+                  : p->SetMachineColour(c, pl, (c * pl) % 3 + 1);
     SaveAs(*p, "in.pat");
     std::remove(Current.File("OUT.CLR").c_str());
     TCliResult e = RunCli(Current.Path, {"export", "in.pat", "OUT.TUF"});

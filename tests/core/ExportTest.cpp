@@ -98,8 +98,8 @@ TEST_F(Export, NamesTheSetAfterABaseNameOfAtMostEightCharacters) {
   ASSERT_EQ(UI.DialogsRun.size(), 1u);
   const TFileDialog& d = UI.DialogsRun[0];
   EXPECT_EQ(Names({d.FileName, d.DefaultExt, d.Filter, d.Title, d.InitialDir}),
-            Names({"Pattern3", "TUF", "Tuft control files (*.TUF)|*.TUF", "Export Tuft Control File",
-                   Current.Path}));
+            Names({"Pattern3", "TUF", "Tuft control files (*.TUF)|*.TUF",
+                   "Export Tuft Control File", Current.Path}));
   EXPECT_EQ(d.Options, ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist);
 
   TTempDir other;
@@ -136,7 +136,8 @@ TEST_F(Export, RefusesWhatTheFilesCannotHoldBeforeWritingAnything) {
     const char* Shown;
   };
   const TCase cases[] = {
-      {0, 27, [](OPattern&) {}, "Error, the colour file can hold at most 26 yarn types; this pattern has 27"},
+      {0, 27, [](OPattern&) {},
+       "Error, the colour file can hold at most 26 yarn types; this pattern has 27"},
       {0, 3, [](OPattern& p) { p.Settings->SetStyleCode("A\"B"); },
        "Error, the style code can not contain a double quote or a line break: A\"B"},
       {4, 3, [](OPattern& p) { p.Settings->SetSizeCode("4\n5"); },

@@ -211,7 +211,8 @@ TEST_F(Import, HostileFilesFailWithTheirFamilysMessage) {
   auto fromTuft = [&](std::span<const uint8_t> b) { return NewPatternFromTuftBytes(tuf, b); };
   const std::tuple<Bytes, TReadBytes, std::vector<std::string>> cut[] = {
       {Car(2, 9, 16, 10, 1064), NewPatternFromCmcBytes, {"Error reading CMC file"}},
-      {Ned(3, 2, {1, 0, 0, 0, 2, 255}), NewPatternFromNedBytes, {"Error reading NED Graphics file"}},
+      {Ned(3, 2, {1, 0, 0, 0, 2, 255}), NewPatternFromNedBytes,
+       {"Error reading NED Graphics file"}},
       {Utpa, fromTuft, {"Stream read error", "Error reading tuft file"}},
       {Tweaver, fromTuft, {"Stream read error", v2Error}},
   };
@@ -244,8 +245,9 @@ TEST_F(Import, HostileFilesFailWithTheirFamilysMessage) {
       {stateType, fromTuft},
   };
   for (const auto& [file, read] : forged)
-    EXPECT_THAT((std::vector<std::string>{"Error reading CMC file", "Error reading NED Graphics file",
-                                          v2Error, "Error reading tuft file"}),
+    EXPECT_THAT((std::vector<std::string>{"Error reading CMC file",
+                                          "Error reading NED Graphics file", v2Error,
+                                          "Error reading tuft file"}),
                 ::testing::Contains(Failure(read, file)));
 
   // A short or missing option file stops the import; a short colour file only loses its

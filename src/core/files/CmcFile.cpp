@@ -13,7 +13,9 @@
 namespace quillane {
 
 namespace {
-[[noreturn]] void ReadingError() { throw ECmcFile("Error reading CMC file"); }
+[[noreturn]] void ReadingError() {
+  throw ECmcFile("Error reading CMC file");
+}
 
 uint32_t WordAt(std::span<const uint8_t> bytes, size_t offset) {
   return bytes[offset] | static_cast<uint32_t>(bytes[offset + 1]) << 8;
@@ -29,7 +31,9 @@ uint8_t TCmcFile1::Marked(int32_t plane, int32_t control, int32_t pLine) const {
                  static_cast<size_t>(control)];
 }
 
-void TCmcFile1::Load() { LoadFromBytes(ReadFileBytes(FileName)); }
+void TCmcFile1::Load() {
+  LoadFromBytes(ReadFileBytes(FileName));
+}
 
 void TCmcFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
   if (bytes.size() < HeaderSize)
@@ -44,7 +48,8 @@ void TCmcFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
   // before anything is sized after the header.
   const uint64_t rowBytes = (static_cast<uint64_t>(controls) + 7) / 8;
   auto planeStart = [&](int32_t i) {
-    return PlaneAlignment * static_cast<uint64_t>(i + 1) + static_cast<uint64_t>(i) * blockRows * rowBytes;
+    return PlaneAlignment * static_cast<uint64_t>(i + 1) +
+           static_cast<uint64_t>(i) * blockRows * rowBytes;
   };
   if (planeStart(planes - 1) + static_cast<uint64_t>(pLines) * rowBytes > bytes.size())
     ReadingError();
@@ -55,7 +60,8 @@ void TCmcFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
   for (int32_t i = 0; i < planes; ++i)
     for (int32_t p = 1; p <= pLines; ++p) {
       const uint8_t* row = bytes.data() + planeStart(i) + static_cast<uint64_t>(p - 1) * rowBytes;
-      uint8_t* cells = marked.data() + static_cast<size_t>(i) * planeSize + static_cast<size_t>(p) * stride;
+      uint8_t* cells =
+          marked.data() + static_cast<size_t>(i) * planeSize + static_cast<size_t>(p) * stride;
       for (int32_t c = 1; c <= controls; ++c)
         cells[c] = ((row[(c - 1) >> 3] >> ((c - 1) & 7)) & 1) == 0 ? 1 : 0;
     }
@@ -128,9 +134,9 @@ std::unique_ptr<OPattern> NewPatternFromCmcBytes(std::span<const uint8_t> bytes)
 }
 
 std::unique_ptr<OPattern> ImportCmcControlFile() {
-  return RunImportCommand({"CAR", "CMC control files (*.CAR)|*.CAR",
-                           "Create New Pattern From CMC Control File"},
-                          NewPatternFromCmcFile);
+  return RunImportCommand(
+      {"CAR", "CMC control files (*.CAR)|*.CAR", "Create New Pattern From CMC Control File"},
+      NewPatternFromCmcFile);
 }
 
 } // namespace quillane

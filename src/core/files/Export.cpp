@@ -17,24 +17,14 @@ namespace {
 
 const char* const SavingError = "Error saving tuft file";
 
-// Plane bits of a state, planes 0, 1, 2, by plane count. With one plane the first state
-// sets the bit; with two (Low, Cut, High) Low is no bit, Cut both and High plane 0; with
-// three (High, Medium, Low) High sets plane 2, Medium plane 1 and Low plane 0.
-struct TPlaneCode {
-  uint8_t Bits[3];
+// Plane bits of a state, planes 0, 1, 2, by plane count and state 1, 2 or any other. With one
+// plane the first state sets the bit; with two (Low, Cut, High) Low is no bit, Cut both and
+// High plane 0; with three (High, Medium, Low) High sets plane 2, Medium plane 1, Low plane 0.
+constexpr uint8_t PlaneBits[3][3][3] = {
+    {{1, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+    {{0, 0, 0}, {1, 1, 0}, {1, 0, 0}},
+    {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}},
 };
-TPlaneCode PlaneCode(int planes, uint8_t state) {
-  switch (planes) {
-  case 1:
-    return {{static_cast<uint8_t>(state == 1 ? 1 : 0), 0, 0}};
-  case 2:
-    return state == 1 ? TPlaneCode{{0, 0, 0}} : state == 2 ? TPlaneCode{{1, 1, 0}} : TPlaneCode{{1, 0, 0}};
-  case 3:
-    return state == 1 ? TPlaneCode{{0, 0, 1}} : state == 2 ? TPlaneCode{{0, 1, 0}} : TPlaneCode{{1, 0, 0}};
-  default:
-    return {{0, 0, 0}};
-  }
-}
 
 // A new pattern's machine table has no undefined state until it is saved and read back;
 // the export must not depend on that, so it takes state 1 as the pattern setup shows it.
@@ -58,13 +48,15 @@ std::vector<uint8_t> Variant1Bytes(const OPattern& pattern) {
     t.SetControlYarn(c, pattern.Creel->GetYarnType(c));
 
   const int planes = t.NoPlanes();
+  if (planes < 1 || planes > 3)
+    return t.SaveToBytes(); // every bit 0; the file refuses such a count anyway
   const uint8_t undefined = UndefinedStateOf(pattern);
   for (int p = 1; p <= pattern.NoPLines; ++p)
     for (int c = 1; c <= pattern.NoControls; ++c) {
-      const uint8_t s = pattern.GetState(c, p);
-      const TPlaneCode code = PlaneCode(planes, s == 0 ? undefined : s);
-      for (int plane = 0; plane < planes && plane < 3; ++plane)
-        t.SetPlaneBit(plane, c, p, code.Bits[plane]);
+      const uint8_t s = pattern.GetState(c, p) == 0 ? undefined : pattern.GetState(c, p);
+      const uint8_t* bits = PlaneBits[planes - 1][s == 1 ? 0 : s == 2 ? 1 : 2];
+      for (int plane = 0; plane < planes; ++plane)
+        t.SetPlaneBit(plane, c, p, bits[plane]);
     }
   return t.SaveToBytes();
 }
@@ -73,7 +65,8 @@ std::vector<uint8_t> Variant2Bytes(const OPattern& pattern) {
   const OMachineTable& table = *pattern.MachineTable;
   TTuftFile2 t;
   for (int i = 1; i <= 16; ++i)
-    t.SetColour(i, i <= pattern.NoYarnTypes ? pattern.Palette->GetColour(table.GetColour(i, 1)) : 0);
+    t.SetColour(i,
+                i <= pattern.NoYarnTypes ? pattern.Palette->GetColour(table.GetColour(i, 1)) : 0);
   t.MachineType = pattern.MachineType;
   t.SetNoControls(pattern.NoControls);
   t.SetNoPLines(pattern.NoPLines);
@@ -91,8 +84,9 @@ std::vector<uint8_t> ColourFileBytes(const OPattern& pattern) {
   TColorsFile f(pattern.NoControls);
   for (int y = 1; y <= pattern.NoYarnTypes; ++y)
     for (int s = 1; s <= pattern.NoStates; ++s)
-      f.SetColour(s, y,
-                  static_cast<int32_t>(pattern.Palette->GetColour(pattern.MachineTable->GetColour(y, s))));
+      f.SetColour(
+          s, y,
+          static_cast<int32_t>(pattern.Palette->GetColour(pattern.MachineTable->GetColour(y, s))));
   for (int c = 1; c <= pattern.NoControls; ++c)
     f.SetControlYarn(c, pattern.Creel->GetYarnType(c));
   return f.SaveToBytes();

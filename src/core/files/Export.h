@@ -11,8 +11,8 @@ class OPattern;
 
 // The file set the machine controller loads, built in memory before anything is written.
 struct TControlFileSet {
-  std::vector<uint8_t> Control; // .TUF, variant 1 for state patterns, else variant 2
-  std::vector<uint8_t> Option;  // .DAT, in the settings' FileVersion
+  std::vector<uint8_t> Control;                // .TUF, variant 1 for state patterns, else variant 2
+  std::vector<uint8_t> Option;                 // .DAT, in the settings' FileVersion
   std::optional<std::vector<uint8_t>> Colours; // .CLR, state patterns only
 };
 

@@ -13,7 +13,9 @@
 namespace quillane {
 
 namespace {
-[[noreturn]] void ReadingError() { throw ENedFile("Error reading NED Graphics file"); }
+[[noreturn]] void ReadingError() {
+  throw ENedFile("Error reading NED Graphics file");
+}
 } // namespace
 
 uint8_t TNedFile::Marked(int32_t plane, int32_t control, int32_t pLine) const {
@@ -24,7 +26,9 @@ uint8_t TNedFile::Marked(int32_t plane, int32_t control, int32_t pLine) const {
                  static_cast<size_t>(control)];
 }
 
-void TNedFile::Load() { LoadFromBytes(ReadFileBytes(FileName)); }
+void TNedFile::Load() {
+  LoadFromBytes(ReadFileBytes(FileName));
+}
 
 void TNedFile::LoadFromBytes(std::span<const uint8_t> bytes) {
   if (bytes.size() < 4)
