@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   TCommands commands;
   AddPatternCommands(app, commands);
   AddDumpCommand(app, commands);
+  AddInterchangeCommands(app, commands);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,67 @@
+// Commands between patterns and the controllers' files: export, import-tuf, import-car,
+// import-ned.
+#include "Cli.h"
+#include "app/App.h"
+#include "files/CmcFile.h"
+#include "files/Export.h"
+#include "files/NedFile.h"
+#include "files/TuftImport.h"
+#include "model/Pattern.h"
+#include "platform/DirectPlatform.h"
+
+namespace quillane {
+
+namespace {
+using TImport = std::unique_ptr<OPattern> (*)(const std::string&);
+
+void AddImportCommand(CLI::App& app, TCommands& commands, const char* name, const char* description,
+                      const char* inputHelp, TImport import) {
+  struct TArgs {
+    std::string In, Out;
+  };
+  auto a = std::make_shared<TArgs>();
+  CLI::App* cmd = app.add_subcommand(name, description);
+  cmd->add_option("IN", a->In, inputHelp)->required();
+  cmd->add_option("-o,--output", a->Out, "The pattern file to write")->required();
+  commands.push_back({cmd, [a, import] {
+                        // Failures carry the program's message; main prints it and exits 1.
+                        std::unique_ptr<OPattern> pattern = import(a->In);
+                        SavePattern(*pattern, a->Out);
+                        return 0;
+                      }});
+}
+} // namespace
+
+void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
+  {
+    struct TArgs {
+      std::string In, Out;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "export", "Write a pattern's tuft control file set: TUF, DAT and, for state patterns, CLR");
+    cmd->add_option("IN", a->In, "The pattern file")->required();
+    cmd->add_option("OUT", a->Out,
+                    "The tuft control file; the companions take its base name (at most 8 "
+                    "characters) in its folder")
+        ->required();
+    commands.push_back({cmd, [a] {
+                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          // The save dialog is answered with the name given; the export
+                          // prints its own messages, and a question is answered Cancel.
+                          auto* platform = dynamic_cast<ODirectPlatform*>(&g.UI());
+                          if (platform)
+                            platform->FileAnswers.push_back(a->Out);
+                          return ExportControlFiles(*pattern) ? 0 : 1;
+                        }});
+  }
+  AddImportCommand(app, commands, "import-tuf",
+                   "A new pattern from a tuft control file set (IN.DAT and IN.CLR beside it)",
+                   "The tuft control file (.TUF)", NewPatternFromTuftFile);
+  AddImportCommand(app, commands, "import-car", "A new pattern from a CMC control file",
+                   "The CMC control file (.CAR)", NewPatternFromCmcFile);
+  AddImportCommand(app, commands, "import-ned", "A new pattern from a NED Graphics pattern file",
+                   "The NED Graphics pattern file (.PAT)", NewPatternFromNedFile);
+}
+
+} // namespace quillane

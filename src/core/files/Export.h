@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillane {
+
+class OPattern;
+
+// The file set the machine controller loads, built in memory before anything is written.
+struct TControlFileSet {
+  std::vector<uint8_t> Control;                // .TUF, variant 1 for state patterns, else variant 2
+  std::vector<uint8_t> Option;                 // .DAT, in the settings' FileVersion
+  std::optional<std::vector<uint8_t>> Colours; // .CLR, state patterns only
+};
+
+// Why a pattern cannot be exported as it stands (the colour file's limits, header texts
+// the controller could not read back), or nothing when it can.
+std::optional<std::string> ExportRefusal(const OPattern& pattern);
+// For a colour pattern: the question naming the first cell whose yarn number the tuft file
+// cannot hold (0 or above 16), or nothing when every cell can be coded.
+std::optional<std::string> UncodableCellQuestion(const OPattern& pattern);
+
+// The bytes of the three files. Throws ETuftFile ("Error saving tuft file") when the
+// variant-1 control file cannot hold the content, and ERangeError for a variant-2 header
+// value out of range. The pattern's setup tables must be validated.
+TControlFileSet BuildControlFileSet(const OPattern& pattern);
+
+// The Export command of a pattern: validates the sections, asks for the control file's
+// name through the save dialog, and writes the control file, B.DAT and, for a state
+// pattern, B.CLR beside it, B being the chosen name's base of at most eight characters.
+// Each file is written through a temporary name; the first that fails stops the export
+// and no later file of the set is written. Every message goes through the seam. True only
+// when the whole set was written; the pattern is not changed.
+bool ExportControlFiles(OPattern& pattern);
+
+// The largest base name the controller accepts.
+constexpr size_t MaxBaseNameLength = 8;
+
+} // namespace quillane

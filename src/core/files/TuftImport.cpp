@@ -1,0 +1,239 @@
+#include "files/TuftImport.h"
+
+#include <algorithm>
+#include <span>
+
+#include "app/App.h"
+#include "app/Exceptions.h"
+#include "app/FileIO.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "files/Colors.h"
+#include "files/TuftFile.h"
+#include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+
+namespace quillane {
+
+namespace {
+
+const char* const ReadingError = "Error reading tuft file";
+
+// A machine type whose cells the file's variant can carry: any other gives a pattern that
+// drops every cell.
+bool UsableMachineType(uint8_t machineType, uint8_t patternMode) {
+  return machineType <= MaxMachineType && MachineTypeInfo(machineType).PatternMode == patternMode;
+}
+
+// Palette colours and creel from the colour file; false (with the colours stored so far
+// kept) when there is none or it does not fit the pattern.
+bool TakeColourFile(OPattern& p, const std::string& path) {
+  try {
+    TColorsFile f(p.NoControls);
+    f.Load(path);
+    for (int y = 1; y <= p.NoYarnTypes; ++y)
+      for (int s = 1; s <= p.NoStates; ++s) {
+        const int32_t colour = f.Colour(s, y); // beyond the file's table: ERangeError
+        if (colour < 0)
+          return false;
+        // Index 0 is the undefined colour, not a colour of the file.
+        if (const OPaletteEntry index = p.MachineTable->GetColour(y, s); index != 0)
+          p.Palette->SetColour(index, static_cast<uint32_t>(colour));
+      }
+    for (int c = 1; c <= p.NoControls; ++c)
+      p.Creel->SetYarnType(c, f.ControlYarn(c));
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// The inverse of the export's plane coding.
+uint8_t DecodeState(int planes, uint8_t b0, uint8_t b1, uint8_t b2) {
+  switch (planes) {
+  case 1:
+    return b0 ? 1 : 2;
+  case 2:
+    return !b0 ? 1 : b1 ? 2 : 3; // 0,1 is never written: taken as Low like 0,0
+  default:
+    return !b0 && b1 && !b2 ? 2 : b0 && !b1 && !b2 ? 3 : 1;
+  }
+}
+
+std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
+                                         std::span<const uint8_t> bytes) {
+  auto p = std::make_unique<OPattern>();
+  TTuftFile1 t(fileName);
+  t.LoadFromBytes(bytes);
+  if (!UsableMachineType(t.MachineType, pmStates) || t.NoPlanes() > 3 || t.NoControls() == 0 ||
+      t.NoPLines() == 0)
+    throw ETuftFile(ReadingError);
+
+  p->Settings->ReadOptionFile(CompanionFile(fileName, ".DAT"));
+  p->SetNoControls(static_cast<uint16_t>(t.NoControls()));
+  p->SetNoPLines(static_cast<uint16_t>(t.NoPLines()));
+  p->SetControlDataFormat(static_cast<uint8_t>(t.NoPlanes()));
+  p->SetMachineType(t.MachineType);
+
+  OSettings& settings = *p->Settings;
+  settings.MachineType = t.MachineType;
+  settings.NoControls = static_cast<uint16_t>(t.NoControls());
+  settings.NoPLines = static_cast<uint16_t>(t.NoPLines());
+  settings.ReversePattern = t.ReversePattern;
+  settings.OffsetAllowed = t.OffsetAllowed;
+  settings.SetSizeCode(t.SizeCode);
+  settings.SetStyleCode(t.StyleCode);
+
+  p->Palette->SetDefaults();
+  p->SetNoColours(p->Palette->NoColours());
+  uint8_t yarnTypes = 0;
+  for (int c = 1; c <= t.NoControls(); ++c)
+    yarnTypes = std::max(yarnTypes, t.ControlYarn(c));
+  p->SetNoYarnTypes(yarnTypes);
+  p->Creel->SetDefaults();
+  p->Creel->SetNoControls(p->NoControls);
+  p->Creel->SetNoYarnTypes(yarnTypes);
+  p->MachineTable->SetDefaults();
+  p->MachineTable->SetNoYarnTypes(yarnTypes);
+  p->DesignTable->SetDefaults();
+  AddDefaultPictureAndSection(*p);
+  p->Changed();
+
+  if (!TakeColourFile(*p, CompanionFile(fileName, ".CLR")))
+    for (int c = 1; c <= p->NoControls; ++c)
+      p->Creel->SetYarnType(c, t.ControlYarn(c));
+  p->Creel->Validate();
+
+  const int planes = t.NoPlanes();
+  for (int pl = 1; pl <= t.NoPLines(); ++pl)
+    for (int c = 1; c <= t.NoControls(); ++c)
+      p->SetState(c, pl,
+                  DecodeState(planes, t.PlaneBit(0, c, pl), planes > 1 ? t.PlaneBit(1, c, pl) : 0,
+                              planes > 2 ? t.PlaneBit(2, c, pl) : 0));
+  SetImportRegionFlag(*p);
+  p->Changed();
+  return p;
+}
+
+std::unique_ptr<OPattern> ImportVariant2(const std::string& fileName,
+                                         std::span<const uint8_t> bytes) {
+  const ETuftFile dataError("Error in tuft file data: " + fileName);
+  auto p = std::make_unique<OPattern>();
+  // Every honest line covers all its controls, at most 16 to a run byte: a file announcing
+  // more cells than that cannot be one, however its lines are cut.
+  if (bytes.size() >= 6) {
+    const uint64_t controls = bytes[2] | bytes[3] << 8, pLines = bytes[4] | bytes[5] << 8;
+    if (controls * pLines > uint64_t{16} * bytes.size())
+      throw dataError;
+  }
+  TTuftFile2 t(fileName);
+  t.LoadFromBytes(bytes);
+  if (!UsableMachineType(t.MachineType, pmColours) || t.NoControls() == 0 || t.NoPLines() == 0)
+    throw dataError;
+
+  p->Settings->ReadOptionFile(CompanionFile(fileName, ".DAT"));
+  p->SetNoControls(static_cast<uint16_t>(t.NoControls()));
+  p->SetNoPLines(static_cast<uint16_t>(t.NoPLines()));
+  p->SetMachineType(t.MachineType);
+
+  OSettings& settings = *p->Settings;
+  settings.MachineType = t.MachineType;
+  settings.NoControls = static_cast<uint16_t>(t.NoControls());
+  settings.NoPLines = static_cast<uint16_t>(t.NoPLines());
+  settings.OffsetAllowed = t.OffsetAllowed;
+  settings.StepsPerPLine = static_cast<uint8_t>(t.StepsPerPLine);
+
+  constexpr int YarnNumbers = 16;
+  p->Palette->SetDefaults();
+  p->SetNoColours(YarnNumbers);
+  p->Palette->SetNoColours(YarnNumbers);
+  for (int i = 1; i <= YarnNumbers; ++i)
+    p->Palette->SetColour(i, t.Colour(i));
+
+  p->SetNoYarnTypes(YarnNumbers);
+  p->Creel->SetNoYarnTypes(YarnNumbers);
+  p->Creel->SetNoControls(p->NoControls);
+  for (int c = 1; c <= p->NoControls; ++c)
+    p->Creel->SetYarnType(c, t.ControlYarn(c));
+
+  // Yarn type i shows palette colour i: a cell's colour is its yarn number.
+  p->MachineTable->SetNoColours(YarnNumbers);
+  p->MachineTable->SetNoStates(1);
+  p->MachineTable->SetNoYarnTypes(YarnNumbers);
+  for (int i = 1; i <= YarnNumbers; ++i)
+    p->MachineTable->SetColour(i, 1, static_cast<OPaletteEntry>(i));
+
+  AddDefaultPictureAndSection(*p);
+  for (int pl = 1; pl <= t.NoPLines(); ++pl)
+    for (int c = 1; c <= t.NoControls(); ++c)
+      p->SetMachineColour(c, pl, t.Cell(c, pl));
+  SetImportRegionFlag(*p);
+  p->Changed();
+  return p;
+}
+
+} // namespace
+
+std::string CompanionFile(const std::string& fileName, const std::string& extension) {
+  const std::string folder = FolderOf(fileName);
+  const std::string name = StripExtension(fileName) + extension;
+  // Files from other systems come as b.dat.
+  return FindFileIgnoringCase(folder, name).value_or(JoinPath(folder, name));
+}
+
+void AddDefaultPictureAndSection(OPattern& pattern) {
+  pattern.Pictures->Add(std::make_unique<OPicture>(&pattern))->SetDefaults();
+  pattern.Sections->Add(std::make_unique<OSection>(&pattern))->SetDefaults();
+}
+
+void SetImportRegionFlag(OPattern& pattern) {
+  if (pattern.Pictures->Count() == 0)
+    return;
+  ORegionList& regions = pattern.Pictures->Get(pattern.Pictures->Count() - 1)->Regions;
+  if (regions.Count() > 0)
+    regions.Get(regions.Count() - 1)->ImportFlag = 1;
+}
+
+std::unique_ptr<OPattern> NewPatternFromTuftFile(const std::string& fileName) {
+  return NewPatternFromTuftBytes(fileName, ReadFileBytes(fileName));
+}
+
+std::unique_ptr<OPattern> NewPatternFromTuftBytes(const std::string& fileName,
+                                                  std::span<const uint8_t> bytes) {
+  return TTuftFile::VersionOf(bytes) == 1 ? ImportVariant1(fileName, bytes)
+                                          : ImportVariant2(fileName, bytes);
+}
+
+std::unique_ptr<OPattern>
+RunImportCommand(const TImportDialog& texts,
+                 const std::function<std::unique_ptr<OPattern>(const std::string&)>& import) {
+  OPlatform& ui = g.UI();
+  TFileDialog& dialog = ui.OpenDialog;
+  dialog.DefaultExt = texts.DefaultExt;
+  dialog.FileName = StripExtension(dialog.FileName);
+  dialog.Filter = texts.Filter;
+  dialog.InitialDir = g.CurrentDir;
+  dialog.Options = ofReadOnly | ofShowHelp | ofFileMustExist;
+  dialog.Title = texts.Title;
+  if (!ExecuteOpenDialog(dialog))
+    return nullptr;
+  try {
+    OWaitCursor wait(ui);
+    return import(dialog.FileName);
+  } catch (const std::exception& e) {
+    ui.ShowError(e.what());
+    return nullptr;
+  }
+}
+
+std::unique_ptr<OPattern> ImportTuftControlFile() {
+  return RunImportCommand({"TUF", "Tuft control files (*.TUF)|*.TUF",
+                           "Create New Pattern From Orlek Tuft Control File"},
+                          NewPatternFromTuftFile);
+}
+
+} // namespace quillane

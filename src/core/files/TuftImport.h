@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace quillane {
+
+class OPattern;
+
+// A new pattern from a tuft control file set: the control file, B.DAT and, for variant 1,
+// B.CLR, B being the control file's base name and the companions lying in its folder
+// (found by the exact name first, then ignoring case). Without a readable colour file the
+// creel comes from the control file and the palette keeps its defaults. Throws with the
+// program's message: ETuftFile for a file that is not a tuft control file the program can
+// use, the file errors for a missing or short control file or B.DAT.
+std::unique_ptr<OPattern> NewPatternFromTuftFile(const std::string& fileName);
+// The same with the control file's bytes in memory; `fileName` places the companions.
+std::unique_ptr<OPattern> NewPatternFromTuftBytes(const std::string& fileName,
+                                                  std::span<const uint8_t> bytes);
+
+// The menu command: the open dialog, then the import. Failures are shown; nullptr when
+// cancelled or failed. The caller adds the pattern to the tree and expands it.
+std::unique_ptr<OPattern> ImportTuftControlFile();
+
+// --- Shared by the three imports ---------------------------------------------------------
+
+// The companion of a file: its base name with `extension` (".DAT") in its folder, the exact
+// name if it exists, else one differing only in case, else the exact name.
+std::string CompanionFile(const std::string& fileName, const std::string& extension);
+
+// One default picture (with its first region) and one default section over the pattern.
+void AddDefaultPictureAndSection(OPattern& pattern);
+// Marks the last region of the last picture as the one the pattern was imported through.
+void SetImportRegionFlag(OPattern& pattern);
+
+// The open dialog of an import command with its texts; on confirmation runs `import` with
+// the chosen file under the hourglass and shows any failure's message.
+struct TImportDialog {
+  const char* DefaultExt;
+  const char* Filter;
+  const char* Title;
+};
+std::unique_ptr<OPattern>
+RunImportCommand(const TImportDialog& texts,
+                 const std::function<std::unique_ptr<OPattern>(const std::string&)>& import);
+
+} // namespace quillane

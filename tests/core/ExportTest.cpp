@@ -1,0 +1,179 @@
+#include "InterchangeSupport.h"
+
+#include "files/Export.h"
+
+namespace quillane::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class Export : public TFlowTest {
+protected:
+  bool ExportAs(OPattern& p, const std::string& file) {
+    UI.FileAnswers.push_back(file);
+    return ExportControlFiles(p);
+  }
+};
+
+const Bytes Creel10 = {1, 2, 3, 1, 2, 3, 1, 2, 3, 1};
+const Bytes Head = Text("\"ST1\",\"SZ\"\r\n");
+
+TEST_F(Export, WritesExactFileSets) {
+  struct TCase {
+    const char* Name;
+    uint8_t MachineType, YarnTypes, Reverse, Undefined; // Undefined 0: a new table's
+    std::vector<const char*> Cells;                     // 10 controls, PLines 1 to 3
+    Bytes Tuf;
+  };
+  Bytes colortec = {0, 2, 10, 0, 3, 0, 1, 11, 0, 1};
+  for (uint32_t i = 1; i <= 16; ++i)
+    PutCardinal(colortec, i <= 5 ? 0x111111 * i : 0);
+  const TCase cases[] = {
+      // One plane: the first state sets the bit; a cell without a state takes state 1.
+      {"UTPA", 0, 3, 0, 0, {"1212011221", "2222222222", "1111111111"},
+       Cat({Text("10,3,1\r\n"), Head, {0x75, 0x02, 0, 0, 0xFF, 0x03}, Creel10, {0}})},
+      // Reversed: the bit rows run right to left, the creel bytes do not.
+      {"reversed", 0, 3, 1, 0, {"1212011221", "2222222222", "1111111111"},
+       Cat({Text("10,3,1\r\n"), Head, {0xB9, 0x02, 0, 0, 0xFF, 0x03}, Creel10, {1}})},
+      // Low no bit, Cut both planes, High plane 0; no state takes the table's High.
+      {"HLCS", 4, 3, 0, 3, {"1230123022", "0000000000", "1111111111"},
+       Cat({Text("10,3,67\r\n"), Head, {0xEE, 0x03, 0xFF, 0x03, 0, 0}, Creel10, {0},
+            {0x22, 0x03, 0, 0, 0, 0}})},
+      // Exactly one bit per cell: High plane 2, Medium plane 1, Low plane 0.
+      {"SCROLL3", 3, 3, 0, 0, {"1230123012", "3333333333", "2222222222"},
+       Cat({Text("10,3,53\r\n"), Head, {0x44, 0x00, 0xFF, 0x03, 0, 0}, Creel10, {0},
+            {0x22, 0x02, 0, 0, 0xFF, 0x03}, {0x99, 0x01, 0, 0, 0, 0}})},
+      // Header colours 1 to 5 then zeros, creel bytes minus 1, run-length lines, no .CLR.
+      {"COLORTEC", 11, 5, 0, 0, {"1234555555", "1111111111", "2222233333"},
+       Cat({colortec, {0, 1, 2, 3, 4, 0, 1, 2, 3, 4}, {5, 0, 0x00, 0x01, 0x02, 0x03, 0x54},
+            {1, 0, 0x90}, {2, 0, 0x41, 0x42}})},
+  };
+  // Yarn type y shows colour 2y - 1 in state 1 and 2y in state 2; colour i is 0x111111 i.
+  Bytes clr = {2};
+  for (int s = 1; s <= 3; ++s)
+    for (uint32_t y = 0; y <= 26; ++y)
+      PutCardinal(clr, s <= 2 && y >= 1 && y <= 3 ? 0x111111 * (2 * y - 2 + s) : 0);
+  PutWord(clr, 10);
+  clr = Cat({clr, Creel10});
+
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Name);
+    auto p = MakePattern(k.MachineType, 10, 3, k.YarnTypes);
+    for (int i = 1; i <= 6; ++i)
+      p->Palette->SetColour(i, 0x111111u * i);
+    p->Settings->ReversePattern = k.Reverse;
+    p->Settings->SetStyleCode("ST1");
+    p->Settings->SetSizeCode("SZ");
+    if (k.Undefined)
+      p->MachineTable->SetUndefinedState(k.Undefined);
+    SetCells(*p, k.Cells);
+    TTempDir d;
+    ASSERT_TRUE(ExportAs(*p, d.File("RUG1.TUF")));
+    EXPECT_TRUE(UI.Shown.empty());
+    EXPECT_EQ(FileBytes(d.File("RUG1.TUF")), k.Tuf);
+    EXPECT_EQ(FileBytes(d.File("RUG1.DAT")), p->Settings->OptionFileBytes());
+    EXPECT_EQ(FileBytes(d.File("RUG1.DAT")).size(), 121u);
+    EXPECT_EQ(FileExists(d.File("RUG1.CLR")), p->PatternMode == pmStates);
+    if (k.MachineType == 0) {
+      EXPECT_EQ(FileBytes(d.File("RUG1.CLR")), clr) << "natural order, reversed or not";
+    }
+  }
+
+  // A new table has no undefined state until the pattern is saved and read back: the same
+  // cells give the same file either way.
+  auto p = MakePattern(0, 10, 3, 3);
+  p->FileName = Current.File("P.pat");
+  TTempDir before, after;
+  ASSERT_TRUE(ExportAs(*p, before.File("P.TUF")));
+  p->SaveToFile();
+  ASSERT_TRUE(ExportAs(*OpenPatternFile(p->FileName), after.File("P.TUF")));
+  EXPECT_EQ(FileBytes(before.File("P.TUF")), FileBytes(after.File("P.TUF")));
+}
+
+TEST_F(Export, NamesTheSetAfterABaseNameOfAtMostEightCharacters) {
+  auto p = MakePattern(0, 10, 3, 3);
+  p->FileName = "/elsewhere/Pattern3.pat";
+  UI.FileAnswers.push_back(std::nullopt);
+  EXPECT_FALSE(ExportControlFiles(*p));
+  ASSERT_EQ(UI.DialogsRun.size(), 1u);
+  const TFileDialog& d = UI.DialogsRun[0];
+  EXPECT_EQ(Names({d.FileName, d.DefaultExt, d.Filter, d.Title, d.InitialDir}),
+            Names({"Pattern3", "TUF", "Tuft control files (*.TUF)|*.TUF",
+                   "Export Tuft Control File", Current.Path}));
+  EXPECT_EQ(d.Options, ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist);
+
+  TTempDir other;
+  EXPECT_FALSE(ExportAs(*p, other.File("LONGNAME9.TUF")));
+  EXPECT_EQ(UI.Errors(), Names{"Error, filename can not exceed 8 characters: LONGNAME9"});
+  EXPECT_TRUE(FilesIn(other.Path).empty());
+  EXPECT_TRUE(ExportAs(*p, other.File("A.B.TUF")));
+  EXPECT_EQ(FilesIn(other.Path), (Names{"A.B.TUF", "A.CLR", "A.DAT"}));
+}
+
+TEST_F(Export, StopsAtTheFirstFileThatFails) {
+  auto p = MakePattern(0, 10, 3, 3);
+  TTempDir d;
+  SetWriteFailureForTesting(0);
+  EXPECT_FALSE(ExportAs(*p, d.File("RUG1.TUF")));
+  SetWriteFailureForTesting(std::nullopt);
+  EXPECT_EQ(UI.Errors(), Names{"Error saving tuft file"});
+  EXPECT_TRUE(FilesIn(d.Path).empty()) << "no temporary left, no companion written";
+
+  // A folder in the option file's place: the control file stands, the colour file is not
+  // written, and the message names the file that failed.
+  UI.Shown.clear();
+  std::filesystem::create_directory(d.File("RUG1.DAT"));
+  EXPECT_FALSE(ExportAs(*p, d.File("RUG1.TUF")));
+  ASSERT_EQ(UI.Errors().size(), 1u);
+  EXPECT_NE(UI.Errors()[0].find(d.File("RUG1.DAT")), std::string::npos) << UI.Errors()[0];
+  EXPECT_EQ(FilesIn(d.Path), (Names{"RUG1.DAT", "RUG1.TUF"}));
+}
+
+TEST_F(Export, RefusesWhatTheFilesCannotHoldBeforeWritingAnything) {
+  struct TCase {
+    uint8_t MachineType, YarnTypes;
+    void (*Spoil)(OPattern&);
+    const char* Shown;
+  };
+  const TCase cases[] = {
+      {0, 27, [](OPattern&) {},
+       "Error, the colour file can hold at most 26 yarn types; this pattern has 27"},
+      {0, 3, [](OPattern& p) { p.Settings->SetStyleCode("A\"B"); },
+       "Error, the style code can not contain a double quote or a line break: A\"B"},
+      {4, 3, [](OPattern& p) { p.Settings->SetSizeCode("4\n5"); },
+       "Error, the size code can not contain a double quote or a line break: 4\n5"},
+      {0, 3, [](OPattern& p) { p.Sections->Get(0)->TargetArea.Right = 11; },
+       "Section #1 invalid (outside boundary of pattern)"},
+      // Colour 9 shows no yarn type: the file would take it for yarn number 16. Cancelled.
+      {11, 5, [](OPattern& p) { p.SetMachineColour(3, 2, 9); },
+       "Control 3, PLine 2 has a colour without a yarn number from 1 to 16 (yarn number 0); "
+       "the tuft control file would store yarn number 16. Export anyway?"},
+  };
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Shown);
+    auto p = MakePattern(k.MachineType, 10, 3, k.YarnTypes);
+    SetCells(*p, {"1111111111", "1111111111", "1111111111"});
+    k.Spoil(*p);
+    UI.Shown.clear();
+    UI.FileAnswers.clear();
+    UI.ConfirmAnswers = {false};
+    TTempDir d;
+    EXPECT_FALSE(ExportAs(*p, d.File("RUG1.TUF")));
+    ASSERT_EQ(UI.Shown.size(), 1u);
+    EXPECT_EQ(UI.Shown[0].Text, k.Shown);
+    EXPECT_TRUE(FilesIn(d.Path).empty());
+  }
+
+  // Confirmed: written as it stands, the cell coded 16 (a run of one, value bits 15).
+  auto p = MakePattern(11, 10, 3, 5);
+  SetCells(*p, {"1111111111", "1191111111", "1111111111"});
+  UI.ConfirmAnswers = {true};
+  UI.FileAnswers.clear();
+  TTempDir d;
+  ASSERT_TRUE(ExportAs(*p, d.File("RUG1.TUF")));
+  const Bytes tuf = FileBytes(d.File("RUG1.TUF"));
+  EXPECT_EQ(Bytes(tuf.begin() + 87, tuf.begin() + 92), (Bytes{3, 0, 0x10, 0x0F, 0x60}));
+}
+
+} // namespace
+} // namespace quillane::test

@@ -1,0 +1,278 @@
+#include "InterchangeSupport.h"
+
+#include <gmock/gmock.h>
+
+#include <functional>
+#include <random>
+
+#include "elements/Picture.h"
+#include "files/CmcFile.h"
+#include "files/Export.h"
+#include "files/NedFile.h"
+#include "files/TuftImport.h"
+
+namespace quillane::test {
+namespace {
+
+using TReadBytes = std::function<std::unique_ptr<OPattern>(std::span<const uint8_t>)>;
+
+// UTPA, 4 controls, 2 PLines: set bits at controls 1, 3 and 2, 4; control bytes 0, 1, 2, 0.
+const Bytes Utpa = Cat({Text("4,2,1\r\n\"STY\",\"SZ\"\r\n"), {0x05, 0x0A, 0, 1, 2, 0, 0}});
+// TWEAVER, 3 controls, 2 PLines: a run of three 6s, then 1, 2, 16.
+const Bytes Tweaver = [] {
+  Bytes b = {0, 2, 3, 0, 2, 0, 0, 12, 0, 7};
+  for (uint32_t i = 1; i <= 16; ++i)
+    PutCardinal(b, 0x010203 * i);
+  return Cat({b, {0, 4, 15}, {1, 0, 0x25}, {3, 0, 0x00, 0x01, 0x0F}});
+}();
+// Header, zeros to offset 512, then 0xFF (no marks) up to `size`.
+Bytes Car(int planes, int lastRow, int controls, int pLines, size_t size) {
+  Bytes b(size, 0xFF);
+  std::fill(b.begin(), b.begin() + 512, 0);
+  b[5] = static_cast<uint8_t>(planes);
+  for (auto [at, v] : {std::pair{6, lastRow}, {8, controls - 1}, {10, pLines - 1}}) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  return b;
+}
+Bytes Ned(int controls, int pLines, const Bytes& cells) {
+  Bytes b = {static_cast<uint8_t>(controls >> 8), static_cast<uint8_t>(controls),
+             static_cast<uint8_t>(pLines >> 8), static_cast<uint8_t>(pLines)};
+  b.resize(TNedFile::CellOffset, 0);
+  return Cat({b, cells});
+}
+
+class Import : public TFlowTest {
+protected:
+  std::string Put(const std::string& name, const Bytes& bytes) {
+    WriteBytes(Current.File(name), bytes);
+    return Current.File(name);
+  }
+};
+
+TEST_F(Import, GivesBackWhatTheExportWroteForEveryMachineType) {
+  std::mt19937 random(6);
+  for (uint8_t type = 0; type <= MaxMachineType; ++type) {
+    SCOPED_TRACE(int(type));
+    auto p = MakePattern(type, 13, 4, 3);
+    p->Settings->ReversePattern = type % 2;
+    p->Settings->OffsetAllowed = 0;
+    p->Settings->SetStyleCode("S" + std::to_string(type));
+    p->Settings->FileVersion = 3;
+    for (int i = 1; i <= 16; ++i)
+      p->Palette->SetColour(i, 0x0F0E0Du * i + type);
+    const bool states = p->PatternMode == pmStates;
+    for (int pl = 1; pl <= 4; ++pl)
+      for (int c = 1; c <= 13; ++c)
+        states ? p->SetState(c, pl, random() % (p->NoStates + 1))
+               : p->SetMachineColour(c, pl, 1 + random() % 3);
+    TTempDir d;
+    UI.FileAnswers.push_back(d.File("RT.TUF"));
+    ASSERT_TRUE(ExportControlFiles(*p));
+
+    auto q = NewPatternFromTuftFile(d.File("RT.TUF"));
+    EXPECT_EQ(q->MachineType, type);
+    EXPECT_EQ(q->ControlDataFormat, p->ControlDataFormat);
+    EXPECT_EQ(CreelOf(*q), CreelOf(*p));
+    std::vector<int> expected = Cells(*p);
+    for (int& cell : expected) // no state exports as the undefined state, colours as yarn numbers
+      cell = states ? std::max(cell, 1) : p->MachineTable->GetYarnType(cell, 1);
+    EXPECT_EQ(Cells(*q), expected);
+    for (int y = 1; y <= 3; ++y)
+      for (int s = 1; s <= p->NoStates; ++s)
+        EXPECT_EQ(q->Palette->GetColour(q->MachineTable->GetColour(y, s)),
+                  p->Palette->GetColour(p->MachineTable->GetColour(y, s)));
+    EXPECT_EQ(std::vector<int>({q->Settings->OffsetAllowed, q->Settings->FileVersion}),
+              std::vector<int>({0, 3}));
+    if (states) {
+      EXPECT_EQ(q->Settings->GetStyleCode() + char('0' + q->Settings->ReversePattern),
+                "S" + std::to_string(type) + char('0' + type % 2));
+    }
+  }
+}
+
+TEST_F(Import, TuftFilesOfBothVariants) {
+  struct TCase {
+    const char* Name;
+    Bytes Tuf, Clr; // no .CLR when empty
+    uint8_t MachineType;
+    std::vector<int> Cells, Creel;
+    int YarnTypes;
+    std::vector<uint32_t> Palette; // the colours 1, 2, ... that are not the defaults
+  };
+  // Colour of state s, yarn type y: 27 (s - 1) + y. Yarn type y shows palette colours
+  // 2y - 1 and 2y.
+  Bytes clr = {2};
+  for (int k = 0; k < 81; ++k)
+    PutCardinal(clr, k);
+  PutWord(clr, 4);
+  clr = Cat({clr, {2, 2, 1, 1}});
+  Bytes negative = clr;
+  negative[1 + 108 + 2 * 4 + 3] = 0x80; // state 2, yarn type 2
+  std::vector<uint32_t> header;
+  for (uint32_t i = 1; i <= 16; ++i)
+    header.push_back(0x010203 * i);
+  const std::vector<int> utpaCells = {1, 2, 1, 2, 2, 1, 2, 1};
+
+  const TCase cases[] = {
+      // No colour file: default palette, the creel from the control bytes (plus 1).
+      {"UTPA", Utpa, {}, 0, utpaCells, {1, 2, 3, 1}, 3, {}},
+      {"control bytes 0", Cat({Text("4,2,1\r\n\"\",\"\"\r\n\x05\x0A"), {0, 0, 0, 0, 0}}), {}, 0,
+       utpaCells, {1, 1, 1, 1}, 1, {}},
+      {"colour file", Utpa, clr, 0, utpaCells, {2, 2, 1, 1}, 3, {1, 28, 2, 29, 3, 30}},
+      // Falls back at state 2 of yarn type 2; the colours taken before stay.
+      {"negative colour", Utpa, negative, 0, utpaCells, {1, 2, 3, 1}, 3, {1, 28, 2}},
+      // Planes 0, 1: 0,0 Low; 1,1 Cut; 1,0 High; 0,1 (never written) Low.
+      {"HLCS", Cat({Text("4,1,67\r\n\"\",\"\"\r\n\x06"), {0, 0, 0, 0, 0, 0x0A}}), {}, 4,
+       {1, 2, 3, 1}, {1, 1, 1, 1}, 1, {}},
+      // Plane 2 High, plane 1 Medium, plane 0 Low, no bit High.
+      {"SCROLL3", Cat({Text("4,1,53\r\n\"\",\"\"\r\n\x02"), {0, 0, 0, 0, 0, 4, 1}}), {}, 3,
+       {1, 3, 2, 1}, {1, 1, 1, 1}, 1, {}},
+      // Sixteen colours and yarn types; a cell's colour is its yarn number.
+      {"TWEAVER", Tweaver, {}, 12, {6, 6, 6, 1, 2, 16}, {1, 5, 16}, 16, header},
+  };
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Name);
+    TTempDir d;
+    WriteBytes(d.File("B.TUF"), k.Tuf);
+    WriteBytes(d.File("b.dat"), {7}); // companions from elsewhere come in lower case
+    if (!k.Clr.empty())
+      WriteBytes(d.File("b.clr"), k.Clr);
+    auto p = NewPatternFromTuftFile(d.File("B.TUF"));
+    EXPECT_EQ(p->MachineType, k.MachineType);
+    EXPECT_EQ(Cells(*p), k.Cells);
+    EXPECT_EQ(CreelOf(*p), k.Creel);
+    EXPECT_EQ(p->NoYarnTypes, k.YarnTypes);
+    EXPECT_EQ(std::vector<int>({p->Settings->FileVersion, p->Settings->NoControls,
+                                p->Pictures->Get(0)->Regions.Get(0)->ImportFlag}),
+              std::vector<int>({7, p->NoControls, 1}));
+    for (size_t i = 1; i <= 16; ++i)
+      EXPECT_EQ(p->Palette->GetColour(static_cast<int>(i)),
+                i <= k.Palette.size() ? k.Palette[i - 1] : DefaultPaletteColours[i - 1])
+          << i;
+  }
+}
+
+TEST_F(Import, CmcAndNedFiles) {
+  struct TCase {
+    const char* Name;
+    Bytes File;
+    TReadBytes Read;
+    uint8_t MachineType, Format;
+    std::vector<int> Cells;
+  };
+  Bytes low = Car(1, 9, 16, 10, 532);
+  std::fill(low.begin() + 512, low.end(), 0);
+  // Two planes, R = 9: plane 1 at 1044. Control 1 marked in plane 0, control 2 in plane 1.
+  Bytes two = Car(2, 9, 16, 10, 1064);
+  two[512] = 0xFE;
+  two[1044] = 0xFD;
+  std::vector<int> twoCells(160, 1);
+  twoCells[0] = 2;
+  twoCells[1] = 3;
+  // Three planes, R = 0, one byte a row: planes at 512, 1025, 1538.
+  Bytes three = Car(3, 0, 8, 1, 1539);
+  three[512] = 0xFB;
+  three[1025] = 0xFE;
+  three[1538] = 0xFD;
+  const TCase cases[] = {
+      {"all 0xFF", Car(1, 9, 16, 10, 532), NewPatternFromCmcBytes, 2, 1, std::vector<int>(160, 1)},
+      {"all 0x00", low, NewPatternFromCmcBytes, 2, 1, std::vector<int>(160, 2)},
+      {"two planes", two, NewPatternFromCmcBytes, 3, 2, twoCells},
+      {"three planes", three, NewPatternFromCmcBytes, 3, 3, {2, 3, 1, 1, 1, 1, 1, 1}},
+      // Byte 1536 is control 1 of the last PLine.
+      {"NED", Ned(3, 2, {1, 0, 0, 0, 2, 255}), NewPatternFromNedBytes, 0, 1, {1, 2, 2, 2, 1, 1}},
+  };
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Name);
+    auto p = k.Read(k.File);
+    EXPECT_EQ(std::vector<int>({p->MachineType, p->ControlDataFormat, p->NoYarnTypes}),
+              std::vector<int>({k.MachineType, k.Format, 1}));
+    EXPECT_EQ(Cells(*p), k.Cells);
+    EXPECT_EQ(CreelOf(*p), std::vector<int>(p->NoControls, 1));
+    const OSettings& s = *p->Settings;
+    EXPECT_EQ(std::vector<int>({s.MachineType, s.ReversePattern, s.OffsetAllowed, s.FileVersion}),
+              std::vector<int>({k.MachineType, 0, 1, 6}));
+    EXPECT_EQ(s.GetSizeCode() + s.GetStyleCode() + s.GetDescription(), "Default ControlSetup");
+    EXPECT_EQ(p->Pictures->Get(0)->Regions.Get(0)->ImportFlag, 1);
+  }
+  // 300 controls and 200 PLines need every one of their 60000 cells.
+  Bytes big = Ned(300, 200, Bytes(60000, 0));
+  EXPECT_EQ(NewPatternFromNedBytes(big)->NoControls, 300);
+  big.pop_back();
+  EXPECT_EQ(Failure(NewPatternFromNedBytes, big), "Error reading NED Graphics file");
+}
+
+TEST_F(Import, HostileFilesFailWithTheirFamilysMessage) {
+  Put("B.DAT", {7});
+  const std::string tuf = Current.File("B.TUF");
+  const std::string v2Error = "Error in tuft file data: " + tuf;
+  auto fromTuft = [&](std::span<const uint8_t> b) { return NewPatternFromTuftBytes(tuf, b); };
+  const std::tuple<Bytes, TReadBytes, std::vector<std::string>> cut[] = {
+      {Car(2, 9, 16, 10, 1064), NewPatternFromCmcBytes, {"Error reading CMC file"}},
+      {Ned(3, 2, {1, 0, 0, 0, 2, 255}), NewPatternFromNedBytes,
+       {"Error reading NED Graphics file"}},
+      {Utpa, fromTuft, {"Stream read error", "Error reading tuft file"}},
+      {Tweaver, fromTuft, {"Stream read error", v2Error}},
+  };
+  for (const auto& [file, read, messages] : cut)
+    for (size_t n = 0; n < file.size(); ++n)
+      EXPECT_THAT(messages, ::testing::Contains(Failure(read, std::span(file.data(), n)))) << n;
+
+  // Forged sizes fail before anything is sized after them; files whose machine type or plane
+  // count would drop every cell, or that have no cells, are refused.
+  Bytes lastControlPlusOne = Car(1, 0, 8, 1, 8704); // 65536 controls: one more than a pattern holds
+  lastControlPlusOne[8] = lastControlPlusOne[9] = 0xFF;
+  // 16383 x 16383 cells, every line empty: the file describes none of them.
+  Bytes emptyLines = {0, 2, 0xFF, 0x3F, 0xFF, 0x3F, 0, 11, 0, 1};
+  emptyLines.resize(74 + 16383 + 2 * 16383, 0);
+  Bytes stateType = Tweaver;
+  stateType[7] = 0; // UTPA in a colour file
+  const std::pair<Bytes, TReadBytes> forged[] = {
+      {Car(1, 0xFFFF, 65536, 65536, 600), NewPatternFromCmcBytes},
+      {Car(0, 9, 16, 10, 1064), NewPatternFromCmcBytes},
+      {Car(4, 9, 16, 10, 4096), NewPatternFromCmcBytes},
+      {lastControlPlusOne, NewPatternFromCmcBytes},
+      {{0, 1, 0, 1}, NewPatternFromNedBytes},
+      {Ned(0, 0, {}), NewPatternFromNedBytes},
+      {emptyLines, fromTuft},
+      {Text("65535,65535,5\r\n\"\",\"\"\r\n"), fromTuft},
+      {Cat({Text("4,2,225\r\n\"\",\"\"\r\n"), Bytes(7, 0)}), fromTuft}, // machine type 14
+      {Cat({Text("4,2,177\r\n\"\",\"\"\r\n"), Bytes(7, 0)}), fromTuft}, // COLORTEC
+      {Cat({Text("1,1,7\r\n\"\",\"\"\r\n"), Bytes(6, 0)}), fromTuft},   // four planes
+      {Cat({Text("0,2,1\r\n\"\",\"\"\r\n"), {0}}), fromTuft},
+      {stateType, fromTuft},
+  };
+  for (const auto& [file, read] : forged)
+    EXPECT_THAT((std::vector<std::string>{"Error reading CMC file",
+                                          "Error reading NED Graphics file", v2Error,
+                                          "Error reading tuft file"}),
+                ::testing::Contains(Failure(read, file)));
+
+  // A short or missing option file stops the import; a short colour file only loses its
+  // colours.
+  Put("B.DAT", Bytes(100, 6));
+  EXPECT_EQ(Failure(fromTuft, Utpa), "Stream read error");
+  std::filesystem::remove(Current.File("B.DAT"));
+  EXPECT_EQ(Failure(fromTuft, Utpa).find("Cannot open file"), 0u);
+  Put("B.DAT", {7});
+  Put("B.CLR", Bytes(330, 1));
+  EXPECT_EQ(CreelOf(*fromTuft(Utpa)), (std::vector<int>{1, 2, 3, 1}));
+}
+
+TEST_F(Import, MenuCommandsAskForTheFileAndShowFailures) {
+  UI.FileAnswers = {std::nullopt, Put("A.CAR", Car(1, 9, 16, 10, 532)), Put("A.PAT", {0, 1})};
+  EXPECT_EQ(ImportTuftControlFile(), nullptr);
+  EXPECT_NE(ImportCmcControlFile(), nullptr);
+  EXPECT_EQ(ImportNedPatternFile(), nullptr);
+  EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Error reading NED Graphics file"});
+  ASSERT_EQ(UI.DialogsRun.size(), 3u);
+  EXPECT_EQ(UI.DialogsRun[1].Title, "Create New Pattern From CMC Control File");
+  EXPECT_EQ(UI.DialogsRun[2].Filter, "NED Graphics pattern files (*.PAT)|*.PAT");
+  EXPECT_EQ(UI.DialogsRun[2].FileName, "A") << "the previous name, without its extension";
+  EXPECT_EQ(UI.DialogsRun[0].Options, ofReadOnly | ofShowHelp | ofFileMustExist);
+}
+
+} // namespace
+} // namespace quillane::test
