@@ -118,5 +118,27 @@ int main(int argc, char** argv) {
   const std::vector<uint8_t> body = colours.SaveToBytes();
   clr.insert(clr.end(), body.begin(), body.end());
   Seed("fuzz_colors", "four.clr", clr);
+
+  // CMC: 16 controls, 3 PLines, one to three planes, rows padded to blocks of R + 1 = 4.
+  for (int planes = 1; planes <= 3; ++planes) {
+    const int rows = 4, width = 2;
+    std::vector<uint8_t> car(static_cast<size_t>(512 * planes + planes * rows * width), 0xFF);
+    std::fill(car.begin(), car.begin() + 512, 0);
+    car[5] = static_cast<uint8_t>(planes);
+    car[6] = rows - 1;
+    car[8] = 15;
+    car[10] = 2;
+    for (int i = 0; i < planes; ++i)
+      car[static_cast<size_t>(512 * (i + 1) + i * rows * width + i)] = 0x5A;
+    Seed("fuzz_cmc", "planes" + std::to_string(planes) + ".car", car);
+  }
+
+  // NED: 12 controls by 5 PLines, big-endian sizes, cells from byte 1536.
+  std::vector<uint8_t> ned(1536 + 12 * 5, 0);
+  ned[1] = 12;
+  ned[3] = 5;
+  for (size_t i = 1536; i < ned.size(); i += 3)
+    ned[i] = 1;
+  Seed("fuzz_ned", "twelve.pat", ned);
   return 0;
 }

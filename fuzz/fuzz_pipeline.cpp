@@ -1,7 +1,8 @@
 // What the program does with a pattern it has read: the change notification, both views
-// with their images, and writing it again.
+// with their images, writing it again and exporting it into memory.
 #include "FuzzSupport.h"
 #include "elements/Picture.h"
+#include "files/Export.h"
 #include "model/Pattern.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -20,5 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pattern.SetUndefined();
     OWriter again;
     pattern.WriteToStream(again);
+    if (!ExportRefusal(pattern))
+      (void)BuildControlFileSet(pattern);
   });
 }

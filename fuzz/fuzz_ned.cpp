@@ -1,0 +1,9 @@
+// The NED Graphics pattern file, through to the pattern the import builds.
+#include "FuzzSupport.h"
+#include "files/NedFile.h"
+#include "model/Pattern.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace quillane;
+  return fuzz::Guarded([&] { (void)NewPatternFromNedBytes({data, size}); });
+}
