@@ -30,6 +30,8 @@ using TCommands = std::vector<TCommand>;
 // Each group of commands adds itself here.
 void AddDumpCommand(CLI::App& app, TCommands& commands);
 void AddPatternCommands(CLI::App& app, TCommands& commands);
+void AddWizardCommands(CLI::App& app, TCommands& commands);
+void AddBitmapCommands(CLI::App& app, TCommands& commands);
 
 // Opens a pattern file as the desktop program does, or fails with its message.
 std::unique_ptr<OPattern> OpenPattern(const std::string& path);

@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   TCommands commands;
   AddPatternCommands(app, commands);
   AddDumpCommand(app, commands);
+  AddWizardCommands(app, commands);
+  AddBitmapCommands(app, commands);
 
   try {
     app.parse(argc, argv);
