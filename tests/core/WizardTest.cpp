@@ -13,7 +13,6 @@
 namespace quillane::test {
 namespace {
 
-using TStrings = std::vector<std::string>;
 using L = TWizardLayout;
 
 std::string Text(const TRect& r) {
@@ -21,41 +20,40 @@ std::string Text(const TRect& r) {
          "," + std::to_string(r.Bottom);
 }
 
-// "source>target" and the flips: " h", " v" or " hv".
-TStrings SectionsOf(const OPattern& p) {
-  TStrings out;
+// Sections as "source>target" with " h" / " v" / " hv" for the flips; regions as the
+// pattern area, ">picture area" where that differs, " *" for the import flag; "; " between.
+std::string SectionsOf(const OPattern& p) {
+  std::string out;
   for (const auto& s : *p.Sections) {
-    EXPECT_EQ(s->Rotation, 0);
-    std::string flips = std::string(s->HFlip ? "h" : "") + (s->VFlip ? "v" : "");
-    out.push_back(Text(s->SourceArea) + ">" + Text(s->TargetArea) +
-                  (flips.empty() ? "" : " " + flips));
+    const std::string flips = std::string(s->HFlip ? "h" : "") + (s->VFlip ? "v" : "");
+    out += (out.empty() ? "" : "; ") + Text(s->SourceArea) + ">" + Text(s->TargetArea) +
+           (flips.empty() ? "" : " " + flips) + (s->Rotation ? " turned" : "");
   }
   return out;
 }
 
-// The pattern area, ">picture area" where it differs, and " *" for the import flag.
-TStrings RegionsOf(const OPattern& p) {
-  TStrings out;
+std::string RegionsOf(const OPattern& p) {
+  std::string out;
   for (const auto& r : p.Pictures->Get(0)->Regions) {
-    std::string s = Text(r->PatternArea);
+    out += (out.empty() ? "" : "; ") + Text(r->PatternArea);
     if (!(r->PictureArea == r->PatternArea))
-      s += ">" + Text(r->PictureArea);
-    out.push_back(s + (r->ImportFlag ? " *" : ""));
+      out += ">" + Text(r->PictureArea);
+    out += r->ImportFlag ? " *" : "";
   }
   return out;
 }
 
 template <class TWizard> struct TLayoutRow {
-  const char* Name;
   TWizard W;
-  TStrings Sections, Regions;
+  std::string Sections, Regions;
 };
 
 class Wizards : public TFlowTest {
 protected:
   template <class TWizard> void Check(const std::vector<TLayoutRow<TWizard>>& rows) {
+    int i = 0;
     for (const auto& row : rows) {
-      SCOPED_TRACE(row.Name);
+      SCOPED_TRACE("row " + std::to_string(i++));
       ASSERT_EQ(ValidateWizard(row.W), "");
       std::unique_ptr<OPattern> p = GenerateWizard(row.W);
       EXPECT_EQ(SectionsOf(*p), row.Sections);
@@ -65,24 +63,18 @@ protected:
   }
 };
 
+// clang-format off
 TEST_F(Wizards, PlainLayouts) {
   Check<TPlainWizard>({
-      {"one section: the default region carries the flag",
-       {8, 3, L::Section1},
-       {"1,1,8,3>1,1,8,3"},
-       {"1,1,8,3 *"}},
-      {"odd width: the mirrored target is one control narrower",
-       {5, 4, L::Sections4},
-       {"1,1,3,2>1,1,3,2", "1,1,3,2>4,1,5,2 h", "1,1,3,2>1,3,3,4 v", "1,1,3,2>4,3,5,4 hv"},
-       {"1,1,5,4", "1,1,3,2 *"}},
-      {"one control: the mirrored half covers nothing",
-       {1, 6, L::Sections2h},
-       {"1,1,1,6>1,1,1,6", "1,1,1,6>2,1,1,6 h"},
-       {"1,1,1,6", "1,1,1,6 *"}},
-      {"one PLine: the mirrored half covers nothing",
-       {7, 1, L::Sections2v},
-       {"1,1,7,1>1,1,7,1", "1,1,7,1>1,2,7,1 v"},
-       {"1,1,7,1", "1,1,7,1 *"}},
+    // One section: the default region carries the flag.
+    {{8, 3, L::Section1}, "1,1,8,3>1,1,8,3", "1,1,8,3 *"},
+    // Odd sizes: the mirrored targets are one narrower.
+    {{5, 4, L::Sections4},
+     "1,1,3,2>1,1,3,2; 1,1,3,2>4,1,5,2 h; 1,1,3,2>1,3,3,4 v; 1,1,3,2>4,3,5,4 hv",
+     "1,1,5,4; 1,1,3,2 *"},
+    // One control or one PLine: the mirrored half covers nothing.
+    {{1, 6, L::Sections2h}, "1,1,1,6>1,1,1,6; 1,1,1,6>2,1,1,6 h", "1,1,1,6; 1,1,1,6 *"},
+    {{7, 1, L::Sections2v}, "1,1,7,1>1,1,7,1; 1,1,7,1>1,2,7,1 v", "1,1,7,1; 1,1,7,1 *"},
   });
 }
 
@@ -93,45 +85,34 @@ TEST_F(Wizards, RugLayouts) {
     w.DeriveCutPLines();
     return w;
   };
-  const TStrings none{"1,1,23,10 *"};
   Check<TRugWizard>({
-      {"three rugs",
-       rug(23, 10, 7, 10, 1, false, 1, 1, L::Section1),
-       {"1,1,7,10>1,1,7,10", "1,1,7,10>9,1,15,10", "1,1,7,10>17,1,23,10"},
-       {"1,1,23,10", "1,1,7,10 *"}},
-      {"the third rug would end at 23",
-       rug(22, 10, 7, 10, 1, false, 1, 1, L::Section1),
-       {"1,1,7,10>1,1,7,10", "1,1,7,10>9,1,15,10"},
-       {"1,1,22,10", "1,1,7,10 *"}},
-      {"the first rug does not fit", rug(23, 10, 7, 10, 1, false, 18, 1, L::Section1), {}, none},
-      {"quarters, offset PLines",
-       rug(10, 8, 5, 6, 0, false, 1, 2, L::Sections4),
-       {"1,2,3,4>1,2,3,4", "1,2,3,4>4,2,5,4 h", "1,2,3,4>1,5,3,7 v", "1,2,3,4>4,5,5,7 hv",
-        "1,2,3,4>6,2,8,4", "1,2,3,4>9,2,10,4 h", "1,2,3,4>6,5,8,7 v", "1,2,3,4>9,5,10,7 hv"},
-       {"1,1,10,8", "1,2,3,4 *"}},
-      {"mirrored halves",
-       rug(12, 4, 5, 4, 1, true, 1, 1, L::Section1),
-       {"1,1,3,4>1,1,3,4", "1,1,3,4>5,1,7,4 h", "1,1,3,4>8,1,9,4"},
-       {"1,1,12,4", "1,1,3,4 *"}},
-      {"half rug, cut mark, whole rug",
-       rug(13, 10, 7, 10, 2, true, 1, 1, L::Sections2h),
-       {"10,1,10,10>1,1,1,10", "7,1,9,10>2,1,4,10 h", "7,1,9,10>7,1,9,10", "10,1,10,10>10,1,10,10",
-        "7,1,9,10>11,1,13,10 h"},
-       {"1,1,13,10", "7,1,10,10 *"}},
-      {"even rug: 7 wide, ends at 13",
-       rug(12, 10, 6, 10, 2, true, 1, 1, L::Sections2h),
-       {},
-       {"1,1,12,10 *"}},
-      {"mirrored quarters",
-       rug(13, 10, 7, 6, 2, true, 1, 1, L::Sections4),
-       {"10,1,10,3>1,1,1,3", "10,1,10,3>1,4,1,6 v", "7,1,9,3>2,1,4,3 h", "7,1,9,3>2,4,4,6 hv",
-        "7,1,9,3>7,1,9,3", "7,1,9,3>7,4,9,6 v", "10,1,10,3>10,1,10,3", "10,1,10,3>10,4,10,6 v",
-        "7,1,9,3>11,1,13,3 h", "7,1,9,3>11,4,13,6 hv"},
-       {"1,1,13,10", "7,1,10,3 *"}},
-      {"mirrored quarters and cut mark PLines pass the end",
-       rug(13, 10, 7, 6, 2, true, 1, 2, L::Sections4),
-       {},
-       {"1,1,13,10 *"}},
+    {rug(23, 10, 7, 10, 1, false, 1, 1, L::Section1),
+     "1,1,7,10>1,1,7,10; 1,1,7,10>9,1,15,10; 1,1,7,10>17,1,23,10", "1,1,23,10; 1,1,7,10 *"},
+    // The third rug would end at 23.
+    {rug(22, 10, 7, 10, 1, false, 1, 1, L::Section1),
+     "1,1,7,10>1,1,7,10; 1,1,7,10>9,1,15,10", "1,1,22,10; 1,1,7,10 *"},
+    // The first rug does not fit: nothing added.
+    {rug(23, 10, 7, 10, 1, false, 18, 1, L::Section1), "", "1,1,23,10 *"},
+    // Sums past 65535 do not wrap.
+    {rug(3, 65534, 3, 60000, 0, false, 1, 9999, L::Section1),
+     "1,9999,3,69998>1,9999,3,69998", "1,1,3,65534; 1,9999,3,69998 *"},
+    {rug(5, 8, 5, 6, 0, false, 1, 2, L::Sections4),
+     "1,2,3,4>1,2,3,4; 1,2,3,4>4,2,5,4 h; 1,2,3,4>1,5,3,7 v; 1,2,3,4>4,5,5,7 hv",
+     "1,1,5,8; 1,2,3,4 *"},
+    {rug(12, 4, 5, 4, 1, true, 1, 1, L::Section1),
+     "1,1,3,4>1,1,3,4; 1,1,3,4>5,1,7,4 h; 1,1,3,4>8,1,9,4", "1,1,12,4; 1,1,3,4 *"},
+    // Half rug 1-4, cut mark 5-6, whole rug 7-13 about control 10.
+    {rug(13, 10, 7, 10, 2, true, 1, 1, L::Sections2h),
+     "10,1,10,10>1,1,1,10; 7,1,9,10>2,1,4,10 h; 7,1,9,10>7,1,9,10; 10,1,10,10>10,1,10,10; "
+     "7,1,9,10>11,1,13,10 h", "1,1,13,10; 7,1,10,10 *"},
+    // An even rug is built 7 wide and would end at 13.
+    {rug(12, 10, 6, 10, 2, true, 1, 1, L::Sections2h), "", "1,1,12,10 *"},
+    {rug(13, 10, 7, 6, 2, true, 1, 1, L::Sections4),
+     "10,1,10,3>1,1,1,3; 10,1,10,3>1,4,1,6 v; 7,1,9,3>2,1,4,3 h; 7,1,9,3>2,4,4,6 hv; "
+     "7,1,9,3>7,1,9,3; 7,1,9,3>7,4,9,6 v; 10,1,10,3>10,1,10,3; 10,1,10,3>10,4,10,6 v; "
+     "7,1,9,3>11,1,13,3 h; 7,1,9,3>11,4,13,6 hv", "1,1,13,10; 7,1,10,3 *"},
+    // The cut mark PLines would pass the end.
+    {rug(13, 10, 7, 6, 2, true, 1, 2, L::Sections4), "", "1,1,13,10 *"},
   });
 }
 
@@ -142,37 +123,21 @@ TEST_F(Wizards, CarpetLayouts) {
     return w;
   };
   Check<TCarpetWizard>({
-      {"centred: a cut block on the left",
-       carpet(10, 4, true, 1, 1),
-       {"3,1,6,6>3,1,6,6", "5,1,6,6>1,1,2,6", "3,1,6,6>7,1,10,6"},
-       {"1,1,10,6", "3,1,6,6 *"}},
-      {"centred, as wide as the pattern",
-       carpet(10, 10, true, 1, 1),
-       {"1,1,9,6>1,1,9,6", "1,1,1,6>10,1,10,6"},
-       {"1,1,10,6", "1,1,9,6 *"}},
-      {"centred: whole and cut blocks both ways",
-       carpet(20, 4, true, 1, 1),
-       {"8,1,11,6>8,1,11,6", "8,1,11,6>4,1,7,6", "9,1,11,6>1,1,3,6", "8,1,11,6>12,1,15,6",
-        "8,1,11,6>16,1,19,6", "8,1,8,6>20,1,20,6"},
-       {"1,1,20,6", "8,1,11,6 *"}},
-      {"from needle 2: control 1 uncovered",
-       carpet(10, 3, false, 2, 1),
-       {"2,1,4,6>2,1,4,6", "2,1,4,6>5,1,7,6", "2,1,4,6>8,1,10,6"},
-       {"1,1,10,6", "2,1,4,6 *"}},
-      {"from needle 1, cut at the end, three repeats",
-       carpet(10, 4, false, 1, 3),
-       {"1,1,4,6>1,1,4,6", "1,1,4,6>5,1,8,6", "1,1,2,6>9,1,10,6"},
-       {"1,1,10,6", "1,1,10,6>1,7,10,12", "1,1,10,6>1,13,10,18", "1,1,4,6 *"}},
-      {"does not fit: the last repeat region is flagged",
-       carpet(10, 4, false, 8, 3),
-       {},
-       {"1,1,10,6", "1,1,10,6>1,7,10,12", "1,1,10,6>1,13,10,18 *"}},
+    {carpet(10, 4, true, 1, 1), "3,1,6,6>3,1,6,6; 5,1,6,6>1,1,2,6; 3,1,6,6>7,1,10,6",
+     "1,1,10,6; 3,1,6,6 *"},
+    {carpet(10, 10, true, 1, 1), "1,1,9,6>1,1,9,6; 1,1,1,6>10,1,10,6", "1,1,10,6; 1,1,9,6 *"},
+    {carpet(20, 4, true, 1, 1),
+     "8,1,11,6>8,1,11,6; 8,1,11,6>4,1,7,6; 9,1,11,6>1,1,3,6; 8,1,11,6>12,1,15,6; "
+     "8,1,11,6>16,1,19,6; 8,1,8,6>20,1,20,6", "1,1,20,6; 8,1,11,6 *"},
+    // Control 1 receives no copy.
+    {carpet(10, 3, false, 2, 1), "2,1,4,6>2,1,4,6; 2,1,4,6>5,1,7,6; 2,1,4,6>8,1,10,6",
+     "1,1,10,6; 2,1,4,6 *"},
+    {carpet(10, 4, false, 1, 3), "1,1,4,6>1,1,4,6; 1,1,4,6>5,1,8,6; 1,1,2,6>9,1,10,6",
+     "1,1,10,6; 1,1,10,6>1,7,10,12; 1,1,10,6>1,13,10,18; 1,1,4,6 *"},
+    // Does not fit: the last repeat region carries the flag.
+    {carpet(10, 4, false, 8, 3), "", "1,1,10,6; 1,1,10,6>1,7,10,12; 1,1,10,6>1,13,10,18 *"},
   });
-  TCarpetWizard w = carpet(10, 4, false, 1, 3);
-  w.PatternPLines = 20;
-  w.DeriveSectionPLines();
-  EXPECT_EQ(w.SectionPLines, 20);
-  EXPECT_EQ(GenerateWizard(w)->Pictures->Get(0)->Height, 60);
+  EXPECT_EQ(GenerateWizard(carpet(10, 4, false, 1, 3))->Pictures->Get(0)->Height, 18);
 }
 
 TEST_F(Wizards, HalfDropLayouts) {
@@ -182,20 +147,17 @@ TEST_F(Wizards, HalfDropLayouts) {
     return w;
   };
   Check<THalfDropWizard>({
-      {"centred: ten sections",
-       drop(6, true, 1),
-       {"8,1,10,5>8,1,10,5", "11,1,13,5>11,1,13,5", "8,1,13,5>2,1,7,5", "13,1,13,5>1,1,1,5",
-        "8,1,13,5>14,1,19,5", "8,1,8,5>20,1,20,5", "8,1,13,5>5,6,10,10", "10,1,13,5>1,6,4,10",
-        "8,1,13,5>11,6,16,10", "8,1,11,5>17,6,20,10"},
-       {"1,1,20,10", "8,1,13,5 *"}},
-      {"from needle 1: four runs, the second band shifted",
-       drop(6, false, 1),
-       {"1,1,3,5>1,1,3,5", "1,1,3,5>7,1,9,5", "1,1,3,5>13,1,15,5", "1,1,2,5>19,1,20,5",
-        "4,1,6,5>4,1,6,5", "4,1,6,5>10,1,12,5", "4,1,6,5>16,1,18,5", "1,1,3,5>4,6,6,10",
-        "1,1,3,5>10,6,12,10", "1,1,3,5>16,6,18,10", "4,1,6,5>1,6,3,10", "4,1,6,5>7,6,9,10",
-        "4,1,6,5>13,6,15,10", "4,1,5,5>19,6,20,10"},
-       {"1,1,20,10", "1,1,6,5 *"}},
-      {"the tile does not fit", drop(6, false, 16), {}, {"1,1,20,10 *"}},
+    {drop(6, true, 1),
+     "8,1,10,5>8,1,10,5; 11,1,13,5>11,1,13,5; 8,1,13,5>2,1,7,5; 13,1,13,5>1,1,1,5; "
+     "8,1,13,5>14,1,19,5; 8,1,8,5>20,1,20,5; 8,1,13,5>5,6,10,10; 10,1,13,5>1,6,4,10; "
+     "8,1,13,5>11,6,16,10; 8,1,11,5>17,6,20,10", "1,1,20,10; 8,1,13,5 *"},
+    {drop(6, false, 1),
+     "1,1,3,5>1,1,3,5; 1,1,3,5>7,1,9,5; 1,1,3,5>13,1,15,5; 1,1,2,5>19,1,20,5; "
+     "4,1,6,5>4,1,6,5; 4,1,6,5>10,1,12,5; 4,1,6,5>16,1,18,5; "
+     "1,1,3,5>4,6,6,10; 1,1,3,5>10,6,12,10; 1,1,3,5>16,6,18,10; "
+     "4,1,6,5>1,6,3,10; 4,1,6,5>7,6,9,10; 4,1,6,5>13,6,15,10; 4,1,5,5>19,6,20,10",
+     "1,1,20,10; 1,1,6,5 *"},
+    {drop(6, false, 16), "", "1,1,20,10 *"},
   });
   THalfDropWizard w;
   w.PatternPLines = 9;
@@ -205,133 +167,67 @@ TEST_F(Wizards, HalfDropLayouts) {
 
 TEST_F(Wizards, RepeatsGrid) {
   Check<TRepeatsWizard>({
-      {"cut blocks at the right and a cut last band",
-       {10, 5, 4, 3, 1},
-       {"1,1,4,3>1,1,4,3", "1,1,4,3>5,1,8,3", "1,1,2,3>9,1,10,3", "1,1,4,2>1,4,4,5",
-        "1,1,4,2>5,4,8,5", "1,1,2,2>9,4,10,5"},
-       {"1,1,10,5", "1,1,4,3 *"}},
-      {"one block as large as the pattern, two repeats",
-       {7, 3, 7, 3, 2},
-       {"1,1,7,3>1,1,7,3"},
-       {"1,1,7,3", "1,1,7,3>1,4,7,6", "1,1,7,3 *"}},
+    {{10, 5, 4, 3, 1},
+     "1,1,4,3>1,1,4,3; 1,1,4,3>5,1,8,3; 1,1,2,3>9,1,10,3; 1,1,4,2>1,4,4,5; 1,1,4,2>5,4,8,5; "
+     "1,1,2,2>9,4,10,5", "1,1,10,5; 1,1,4,3 *"},
+    {{7, 3, 7, 3, 2}, "1,1,7,3>1,1,7,3", "1,1,7,3; 1,1,7,3>1,4,7,6; 1,1,7,3 *"},
   });
 }
 
+// clang-format on
+// The validation of `w` after `change`.
+template <class TWizard>
+std::function<std::string()> Validated(TWizard w, std::function<void(TWizard&)> change) {
+  return [=] {
+    TWizard copy = w;
+    change(copy);
+    return ValidateWizard(copy);
+  };
+}
+
 TEST_F(Wizards, ValidationMessagesInOrder) {
-  TRugWizard good{23, 10, 7, 10, 1, 0};
-  auto rug = [good](std::function<void(TRugWizard&)> change) {
-    return [good, change] {
-      TRugWizard w = good;
-      change(w);
-      return ValidateWizard(w);
-    };
+  // clang-format off
+  auto R = [](std::function<void(TRugWizard&)> f) { return Validated({23, 10, 7, 10, 1, 0}, f); };
+  auto C = [](std::function<void(TCarpetWizard&)> f) { return Validated({10, 6, 4, 6}, f); };
+  auto D = [](std::function<void(THalfDropWizard&)> f) { return Validated({10, 6, 4, 3}, f); };
+  auto P = [](std::function<void(TRepeatsWizard&)> f) { return Validated({10, 6, 4, 3}, f); };
+  const std::pair<std::function<std::string()>, std::string> rows[] = {
+    {R([](auto&) {}), ""},
+    {R([](auto& w) { w.PatternControls = 10000; }), "Invalid Pattern Size - No. Controls"},
+    // The first failing test wins.
+    {R([](auto& w) { w.RugControls = 24, w.PLineOffset = 11; }), "Invalid Rug Size - No. Controls"},
+    {R([](auto& w) { w.CutControls = 24; }), "Invalid Cut Mark Size - No. Controls"},
+    {R([](auto& w) { w.PatternPLines = 0; }), "Invalid Pattern Size - No. PLines"},
+    // The derived cut mark does not wrap round and get in first.
+    {R([](auto& w) { w.RugPLines = 11, w.DeriveCutPLines(); }), "Invalid Rug Size - No. PLines"},
+    {R([](auto& w) { w.CutPLines = 11; }), "Invalid Cut Mark Size - No. PLines"},
+    {R([](auto& w) { w.ControlOffset = 0; }), "Invalid Control Offset"},
+    {R([](auto& w) { w.PLineOffset = 11; }), "Invalid PLine Offset"},
+    {R([](auto& w) { w.Mirror = true, w.Layout = L::Sections2v; }),
+     "Mirror 2 Sections Vertical Layout not supported"},
+    {R([](auto& w) { w.Mirror = true, w.Layout = L::Sections2h; }),
+     "Invalid Pattern Size - No. Controls"},
+    {R([](auto& w) { w.Mirror = true, w.Layout = L::Sections2h, w.PatternControls = 12; }), ""},
+    {C([](auto& w) { w.SectionControls = 11; }), "Invalid Section Size - No. Controls"},
+    {C([](auto& w) { w.SectionPLines = 7; }), "Invalid Section Size - No. PLines"},
+    {C([](auto& w) { w.PatternOffset = 11; }), "Invalid Pattern Offset"},
+    {D([](auto& w) { w.RegionControls = 11; }), "Invalid Region Size - No. Controls"},
+    {D([](auto& w) { w.RegionPLines = 7; }), "Invalid Region Size - No. PLines"},
+    {D([](auto& w) { w.PatternOffset = 11; }), "Invalid Pattern Offset"},
+    {P([](auto& w) { w.SectionControls = 11; }), "Invalid Section Size - No. Controls"},
+    {P([](auto& w) { w.SectionPLines = 7; }), "Invalid Section Size - No. PLines"},
+    // What a pattern file holds: 65535 sections, a picture within its record's limit.
+    {[] { return ValidateWizard(TRepeatsWizard{256, 256, 1, 1}); }, TooManySectionsMessage},
+    {[] { return ValidateWizard(TRepeatsWizard{256, 256, 1, 2}); }, ""},
+    {[] { return ValidateWizard(TCarpetWizard{1000, 2000, 10, 2000, false, 1, 99}); },
+     PictureTooLargeMessage},
+    {[] { return ValidateWizard(TPlainWizard{2000, 65534}); }, ""},
+    {[] { return ValidateWizard(TPlainWizard{2100, 65534}); }, PictureTooLargeMessage},
   };
-  const TCarpetWizard carpet{10, 6, 4, 6};
-  const THalfDropWizard drop{10, 6, 4, 3};
-  const TRepeatsWizard repeats{10, 6, 4, 3};
-  struct TRow {
-    std::function<std::string()> Validate;
-    std::string Message;
-  };
-  const TRow rows[] = {
-      {rug([](auto&) {}), ""},
-      {rug([](auto& w) { w.PatternControls = 10000; }), "Invalid Pattern Size - No. Controls"},
-      {rug([](auto& w) { w.RugControls = 0; }), "Invalid Rug Size - No. Controls"},
-      // The first failing test wins.
-      {rug([](auto& w) { w.RugControls = 24, w.PLineOffset = 11; }),
-       "Invalid Rug Size - No. Controls"},
-      {rug([](auto& w) { w.CutControls = 24; }), "Invalid Cut Mark Size - No. Controls"},
-      {rug([](auto& w) { w.PatternPLines = 0; }), "Invalid Pattern Size - No. PLines"},
-      // The derived cut mark does not wrap and so does not get in first.
-      {rug([](auto& w) { w.RugPLines = 11, w.DeriveCutPLines(); }),
-       "Invalid Rug Size - No. PLines"},
-      {rug([](auto& w) { w.CutPLines = 11; }), "Invalid Cut Mark Size - No. PLines"},
-      {rug([](auto& w) { w.ControlOffset = 0; }), "Invalid Control Offset"},
-      {rug([](auto& w) { w.ControlOffset = 24; }), "Invalid Control Offset"},
-      {rug([](auto& w) { w.PLineOffset = 11; }), "Invalid PLine Offset"},
-      {rug([](auto& w) { w.Mirror = true, w.Layout = L::Sections2v; }),
-       "Mirror 2 Sections Vertical Layout not supported"},
-      {rug([](auto& w) { w.Mirror = true, w.Layout = L::Sections2h; }),
-       "Invalid Pattern Size - No. Controls"},
-      {rug([](auto& w) { w.Mirror = true, w.Layout = L::Sections2h, w.PatternControls = 12; }), ""},
-      {[=] { return ValidateWizard(carpet); }, ""},
-      {[=] {
-         auto w = carpet;
-         w.SectionControls = 11;
-         return ValidateWizard(w);
-       },
-       "Invalid Section Size - No. Controls"},
-      {[=] {
-         auto w = carpet;
-         w.SectionPLines = 7;
-         return ValidateWizard(w);
-       },
-       "Invalid Section Size - No. PLines"},
-      {[=] {
-         auto w = carpet;
-         w.PatternOffset = 11;
-         return ValidateWizard(w);
-       },
-       "Invalid Pattern Offset"},
-      {[=] {
-         auto w = drop;
-         w.RegionControls = 11;
-         return ValidateWizard(w);
-       },
-       "Invalid Region Size - No. Controls"},
-      {[=] {
-         auto w = drop;
-         w.RegionPLines = 7;
-         return ValidateWizard(w);
-       },
-       "Invalid Region Size - No. PLines"},
-      {[=] {
-         auto w = drop;
-         w.PatternOffset = 11;
-         return ValidateWizard(w);
-       },
-       "Invalid Pattern Offset"},
-      {[=] {
-         auto w = repeats;
-         w.SectionControls = 11;
-         return ValidateWizard(w);
-       },
-       "Invalid Section Size - No. Controls"},
-      {[=] {
-         auto w = repeats;
-         w.SectionPLines = 7;
-         return ValidateWizard(w);
-       },
-       "Invalid Section Size - No. PLines"},
-      // Sizes a pattern file cannot hold: 65536 sections, a picture past its record's limit.
-      {[] {
-         return ValidateWizard(TRepeatsWizard{256, 256, 1, 1});
-       },
-       TooManySectionsMessage},
-      {[] {
-         return ValidateWizard(TRepeatsWizard{256, 256, 1, 2});
-       },
-       ""},
-      {[] {
-         return ValidateWizard(TRepeatsWizard{9999, 65534, 1, 1});
-       },
-       PictureTooLargeMessage},
-      {[] {
-         return ValidateWizard(TCarpetWizard{1000, 2000, 10, 2000, false, 1, 99});
-       },
-       PictureTooLargeMessage},
-      {[] {
-         return ValidateWizard(TPlainWizard{2000, 65534});
-       },
-       ""},
-      {[] {
-         return ValidateWizard(TPlainWizard{2100, 65534});
-       },
-       PictureTooLargeMessage},
-  };
+  // clang-format on
   int i = 0;
-  for (const TRow& row : rows)
-    EXPECT_EQ(row.Validate(), row.Message) << "row " << i++;
+  for (const auto& [validate, message] : rows)
+    EXPECT_EQ(validate(), message) << "row " << i++;
 
   try {
     GenerateWizard(TRepeatsWizard{1000, 1000, 1, 1});
