@@ -31,6 +31,8 @@ using TCommands = std::vector<TCommand>;
 void AddDumpCommand(CLI::App& app, TCommands& commands);
 void AddPatternCommands(CLI::App& app, TCommands& commands);
 void AddInterchangeCommands(CLI::App& app, TCommands& commands);
+void AddWizardCommands(CLI::App& app, TCommands& commands);
+void AddBitmapCommands(CLI::App& app, TCommands& commands);
 
 // Opens a pattern file as the desktop program does, or fails with its message.
 std::unique_ptr<OPattern> OpenPattern(const std::string& path);

@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
   AddPatternCommands(app, commands);
   AddDumpCommand(app, commands);
   AddInterchangeCommands(app, commands);
+  AddWizardCommands(app, commands);
+  AddBitmapCommands(app, commands);
 
   try {
     app.parse(argc, argv);

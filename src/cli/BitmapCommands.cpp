@@ -1,0 +1,84 @@
+// `import-bitmap` and `export-bitmap`: a region's picture area from and to an image file.
+#include "Cli.h"
+#include "elements/BitmapMapping.h"
+#include "elements/Picture.h"
+#include "model/Pattern.h"
+
+namespace quillane {
+
+namespace {
+
+struct TBitmapArgs {
+  std::string In, Image, View, Out;
+  int Picture = 1, Region = 1;
+  bool UpdatePalette = false;
+};
+
+void AddRegionOptions(CLI::App* cmd, TBitmapArgs& a) {
+  cmd->add_option("IN", a.In, "The pattern file")->required();
+  cmd->add_option("--picture", a.Picture, "The picture, from 1")->required();
+  cmd->add_option("--region", a.Region, "The region of the picture, from 1")->required();
+  cmd->add_option("--view", a.View, "machine or design")
+      ->required()
+      ->check(CLI::IsMember({"machine", "design"}));
+}
+
+// A colour pattern has only the machine view: the window and the export never offer the
+// design view for one.
+bool MachineView(const OPattern& pattern, const std::string& view) {
+  if (ViewNumber(view) == 1)
+    return true;
+  if (pattern.PatternMode == pmColours)
+    throw CLI::ValidationError("--view", "a colour pattern has only the machine view");
+  return false;
+}
+
+} // namespace
+
+void AddBitmapCommands(CLI::App& app, TCommands& commands) {
+  {
+    auto a = std::make_shared<TBitmapArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "import-bitmap",
+        "Paint an image (BMP, PNG) into a region with the automatic colour assignment");
+    AddRegionOptions(cmd, *a);
+    cmd->add_option("IMAGE", a->Image, "The image file")->required();
+    cmd->add_flag("--update-palette", a->UpdatePalette,
+                  "Give the assigned palette entries the image's exact colours");
+    cmd->add_option("-o,--output", a->Out, "The pattern file to write")->required();
+    commands.push_back(
+        {cmd, [a] {
+           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+           ORegion& region = RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
+           const bool machine = MachineView(*pattern, a->View);
+           OBitmapMapping mapping(region, LoadImage(a->Image));
+           region.BitmapFileName = a->Image;
+           if (a->UpdatePalette)
+             mapping.UpdatePalette();
+           if (!mapping.Apply(machine))
+             throw TCliFailure(
+                 "The region's picture area is empty: there is nothing to import into");
+           SavePattern(*pattern, a->Out);
+           return 0;
+         }});
+  }
+  {
+    auto a = std::make_shared<TBitmapArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "export-bitmap",
+        "Write a region's part of a picture as an image (BMP, PNG), PLine 1 at the bottom");
+    AddRegionOptions(cmd, *a);
+    cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
+    commands.push_back({cmd, [a] {
+                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          ORegion& region =
+                              RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
+                          const bool machine = MachineView(*pattern, a->View);
+                          // The bitmap has its first PLine at the bottom already.
+                          SaveImage(ExportBitmap(region, machine), a->Out, false);
+                          return 0;
+                        }});
+  }
+}
+
+} // namespace quillane

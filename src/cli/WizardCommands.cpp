@@ -1,0 +1,188 @@
+// `wizard`: the five pattern wizards, their fields as options.
+#include <iostream>
+
+#include "Cli.h"
+#include "model/Pattern.h"
+#include "wizards/Wizards.h"
+
+namespace quillane {
+
+namespace {
+
+const CLI::Range ControlRange(1, 9999);
+const CLI::Range PLineRange(1, 65534);
+const CLI::Range RepeatRange(1, 99);
+
+void AddLayoutOption(CLI::App* cmd, std::string& layout) {
+  cmd->add_option("--layout", layout, "1, 2h, 2v or 4 sections (default 1)")
+      ->check(CLI::IsMember({"1", "2h", "2v", "4"}));
+}
+
+TWizardLayout LayoutOf(const std::string& text) {
+  if (text == "2h")
+    return TWizardLayout::Sections2h;
+  if (text == "2v")
+    return TWizardLayout::Sections2v;
+  if (text == "4")
+    return TWizardLayout::Sections4;
+  return TWizardLayout::Section1;
+}
+
+// Validates as OK does, builds the pattern and writes it. A layout that does not fit
+// still makes the pattern, as the dialogs do, but is worth a word.
+template <class TWizard> int RunWizard(const TWizard& w, const std::string& out, bool warnIfEmpty) {
+  const std::string refused = ValidateWizard(w);
+  if (!refused.empty())
+    throw TCliFailure(refused);
+  std::unique_ptr<OPattern> pattern = GenerateWizard(w);
+  if (warnIfEmpty && pattern->Sections->Count() == 0)
+    std::cerr << "Warning: the layout does not fit the pattern; no design region and no "
+                 "section were added\n";
+  SavePattern(*pattern, out);
+  return 0;
+}
+
+CLI::App* AddWizard(CLI::App* wizard, const char* name, const char* help, std::string& out) {
+  CLI::App* cmd = wizard->add_subcommand(name, help);
+  cmd->add_option("-o,--output", out, "The pattern file to write")->required();
+  return cmd;
+}
+
+} // namespace
+
+void AddWizardCommands(CLI::App& app, TCommands& commands) {
+  CLI::App* wizard = app.add_subcommand("wizard", "Make a new pattern with one of the wizards");
+  wizard->require_subcommand(1);
+  {
+    struct TArgs {
+      TPlainWizard W;
+      std::string Layout = "1", Out;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = AddWizard(wizard, "plain", "New Pattern", a->Out);
+    cmd->add_option("--controls", a->W.NoControls, "No. Controls")->required()->check(ControlRange);
+    cmd->add_option("--plines", a->W.NoPLines, "No. Pattern Lines")->required()->check(PLineRange);
+    AddLayoutOption(cmd, a->Layout);
+    commands.push_back({cmd, [a] {
+                          a->W.Layout = LayoutOf(a->Layout);
+                          return RunWizard(a->W, a->Out, false);
+                        }});
+  }
+  {
+    struct TArgs {
+      TRugWizard W;
+      std::string Layout = "1", Out;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = AddWizard(wizard, "rug", "New Rug Pattern", a->Out);
+    cmd->add_option("--pattern-controls", a->W.PatternControls, "Pattern Size, No. Controls")
+        ->required()
+        ->check(ControlRange);
+    cmd->add_option("--pattern-plines", a->W.PatternPLines, "Pattern Size, No. Pattern Lines")
+        ->required()
+        ->check(PLineRange);
+    cmd->add_option("--rug-controls", a->W.RugControls, "Rug Size, No. Controls")
+        ->required()
+        ->check(ControlRange);
+    cmd->add_option("--rug-plines", a->W.RugPLines, "Rug Size, No. Pattern Lines")
+        ->required()
+        ->check(PLineRange);
+    cmd->add_option("--cut-controls", a->W.CutControls, "Cut Mark Size, No. Controls (default 1)")
+        ->check(CLI::Range(0, 9999));
+    cmd->add_flag("--mirror", a->W.Mirror, "Mirror Generated Sections");
+    cmd->add_option("--control-offset", a->W.ControlOffset,
+                    "Start Pattern at Specified Control (default 1)")
+        ->check(ControlRange);
+    cmd->add_option("--pline-offset", a->W.PLineOffset,
+                    "Start Pattern at Specified PLine (default 1)")
+        ->check(ControlRange);
+    AddLayoutOption(cmd, a->Layout);
+    commands.push_back({cmd, [a] {
+                          // The dialog sets the offset to 1 when the mirror box is checked
+                          // and unchecks the box for any other offset.
+                          if (a->W.Mirror && a->W.ControlOffset != 1)
+                            throw CLI::ValidationError("--control-offset",
+                                                       "the mirrored layouts start at control 1");
+                          a->W.Layout = LayoutOf(a->Layout);
+                          a->W.DeriveCutPLines();
+                          return RunWizard(a->W, a->Out, true);
+                        }});
+  }
+  {
+    struct TArgs {
+      TCarpetWizard W;
+      std::string Out;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = AddWizard(wizard, "carpet", "New Carpet Pattern", a->Out);
+    cmd->add_option("--pattern-controls", a->W.PatternControls, "Pattern Size, No. Controls")
+        ->required()
+        ->check(ControlRange);
+    cmd->add_option("--pattern-plines", a->W.PatternPLines, "Pattern Size, No. Pattern Lines")
+        ->required()
+        ->check(PLineRange);
+    cmd->add_option("--section-controls", a->W.SectionControls, "Section Size, No. Controls")
+        ->required()
+        ->check(ControlRange);
+    cmd->add_flag("--center", a->W.Center, "Center Pattern On Machine");
+    cmd->add_option("--offset", a->W.PatternOffset, "Start Pattern at Specified Needle (default 1)")
+        ->check(ControlRange);
+    cmd->add_option("--repeats", a->W.NoRepeats, "No. Repeats in Picture (default 1)")
+        ->check(RepeatRange);
+    commands.push_back({cmd, [a] {
+                          a->W.DeriveSectionPLines();
+                          return RunWizard(a->W, a->Out, true);
+                        }});
+  }
+  {
+    struct TArgs {
+      THalfDropWizard W;
+      std::string Out;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = AddWizard(wizard, "halfdrop", "New Half Drop Pattern", a->Out);
+    cmd->add_option("--pattern-controls", a->W.PatternControls, "Pattern Size, No. Controls")
+        ->required()
+        ->check(ControlRange);
+    cmd->add_option("--pattern-plines", a->W.PatternPLines, "Pattern Size, No. Pattern Lines")
+        ->required()
+        ->check(PLineRange);
+    cmd->add_option("--region-controls", a->W.RegionControls, "Region Size, No. Controls")
+        ->required()
+        ->check(ControlRange);
+    cmd->add_flag("--center", a->W.Center, "Center Pattern On Machine");
+    cmd->add_option("--offset", a->W.PatternOffset, "Start Pattern at Specified Needle (default 1)")
+        ->check(ControlRange);
+    cmd->add_option("--repeats", a->W.NoRepeats, "No. Repeats in Picture (default 1)")
+        ->check(RepeatRange);
+    commands.push_back({cmd, [a] {
+                          a->W.DeriveRegionPLines();
+                          return RunWizard(a->W, a->Out, true);
+                        }});
+  }
+  {
+    struct TArgs {
+      TRepeatsWizard W;
+      std::string Out;
+    };
+    auto a = std::make_shared<TArgs>();
+    CLI::App* cmd = AddWizard(wizard, "repeats", "New Pattern With Repeats", a->Out);
+    cmd->add_option("--pattern-controls", a->W.PatternControls, "Pattern Size, No. Controls")
+        ->required()
+        ->check(ControlRange);
+    cmd->add_option("--pattern-plines", a->W.PatternPLines, "Pattern Size, No. Pattern Lines")
+        ->required()
+        ->check(PLineRange);
+    cmd->add_option("--section-controls", a->W.SectionControls, "Section Size, No. Controls")
+        ->required()
+        ->check(ControlRange);
+    cmd->add_option("--section-plines", a->W.SectionPLines, "Section Size, No. Pattern Lines")
+        ->required()
+        ->check(PLineRange);
+    cmd->add_option("--repeats", a->W.NoRepeats, "No. Repeats in Picture (default 1)")
+        ->check(RepeatRange);
+    commands.push_back({cmd, [a] { return RunWizard(a->W, a->Out, false); }});
+  }
+}
+
+} // namespace quillane

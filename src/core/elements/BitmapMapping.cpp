@@ -1,0 +1,234 @@
+#include "elements/BitmapMapping.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+
+#include "app/Exceptions.h"
+#include "elements/Picture.h"
+#include "elements/Region.h"
+#include "model/Pattern.h"
+#include "platform/Platform.h"
+
+namespace quillane {
+
+namespace {
+
+// Up to 255 distinct colours, each with a small value, found in a few probes: the import
+// looks up every pixel it reads.
+class TColourTable {
+public:
+  TColourTable() { Keys.fill(Empty); }
+  // The value stored for the colour, or -1.
+  int Find(uint32_t colour) const {
+    for (size_t i = Slot(colour);; i = (i + 1) & Mask) {
+      if (Keys[i] == colour)
+        return Values[i];
+      if (Keys[i] == Empty)
+        return -1;
+    }
+  }
+  void Add(uint32_t colour, int value) {
+    size_t i = Slot(colour);
+    while (Keys[i] != Empty && Keys[i] != colour)
+      i = (i + 1) & Mask;
+    Keys[i] = colour;
+    Values[i] = value;
+  }
+
+private:
+  static constexpr size_t Size = 1024; // never more than a quarter full
+  static constexpr size_t Mask = Size - 1;
+  static constexpr uint32_t Empty = 0xFFFFFFFFu; // no pixel has a high byte
+  static size_t Slot(uint32_t colour) { return (colour * 2654435761u >> 22) & Mask; }
+  std::array<uint32_t, Size> Keys;
+  std::array<int, Size> Values{};
+};
+
+std::string RGBText(uint32_t colour) {
+  return "Red=" + std::to_string(colour & 0xFF) +
+         ", Green=" + std::to_string((colour >> 8) & 0xFF) +
+         ", Blue=" + std::to_string((colour >> 16) & 0xFF);
+}
+
+} // namespace
+
+OBitmapMapping::OBitmapMapping(ORegion& region, OBitmap24 bitmap)
+    : Region(region), WorkPalette(region.Owner), Image(std::move(bitmap)) {
+  if (Image.Width() <= 0 || Image.Height() <= 0)
+    throw Exception("The bitmap is empty: there is nothing to import");
+  WorkPalette.Assign(*region.Owner->Palette);
+  MaxColours = WorkPalette.NoColours();
+  BitmapColours.assign(static_cast<size_t>(MaxColours) + 1, clGrey);
+  Mapping.assign(static_cast<size_t>(MaxColours) + 1, 0);
+  CollectColours();
+  AssignColours();
+}
+
+// Column by column from the left, each from the top: the colours met first are kept.
+void OBitmapMapping::CollectColours() {
+  TColourTable seen;
+  uint32_t last = 0xFFFFFFFFu;
+  const int w = Image.Width(), h = Image.Height();
+  for (int x = 0; x < w && NoBitmapColours < MaxColours; ++x)
+    for (int y = 0; y < h; ++y) {
+      const uint32_t c = Image.Row(y)[x];
+      if (c == last)
+        continue;
+      last = c;
+      if (seen.Find(c) >= 0)
+        continue;
+      BitmapColours[static_cast<size_t>(++NoBitmapColours)] = c;
+      seen.Add(c, NoBitmapColours);
+      if (NoBitmapColours == MaxColours)
+        break; // every further colour would be dropped
+    }
+}
+
+// Exact palette matches first; the rest take the lowest unused indices in turn.
+void OBitmapMapping::AssignColours() {
+  std::vector<bool> used(static_cast<size_t>(MaxColours) + 1, false);
+  for (int i = 1; i <= NoBitmapColours; ++i) {
+    const OPaletteEntry found = WorkPalette.FindColour(BitmapColours[static_cast<size_t>(i)]);
+    Mapping[static_cast<size_t>(i)] = found;
+    used[found] = true;
+  }
+  int k = 1;
+  for (int i = 1; i <= NoBitmapColours; ++i) {
+    if (Mapping[static_cast<size_t>(i)] != 0)
+      continue;
+    while (k <= MaxColours && used[static_cast<size_t>(k)])
+      ++k;
+    if (k > MaxColours)
+      continue;
+    Mapping[static_cast<size_t>(i)] = static_cast<OPaletteEntry>(k);
+    used[static_cast<size_t>(k)] = true;
+    ++k;
+  }
+}
+
+void OBitmapMapping::SetMapping(int row, OPaletteEntry index) {
+  if (row >= 1 && row <= NoBitmapColours)
+    Mapping[static_cast<size_t>(row)] = index;
+}
+
+void OBitmapMapping::UpdatePalette() {
+  for (int i = 1; i <= NoBitmapColours; ++i) {
+    // Entry 0 is the undefined colour, not a colour of the bitmap's.
+    if (Mapping[static_cast<size_t>(i)] != 0)
+      WorkPalette.SetColour(Mapping[static_cast<size_t>(i)], BitmapColours[static_cast<size_t>(i)]);
+  }
+  PaletteChanged = true;
+}
+
+OPaletteEntry OBitmapMapping::MappedColour(uint32_t colour) const {
+  for (int i = 1; i <= NoBitmapColours; ++i)
+    if (BitmapColours[static_cast<size_t>(i)] == colour)
+      return Mapping[static_cast<size_t>(i)];
+  return 0;
+}
+
+std::string OBitmapMapping::BitmapColourHint(int row) const {
+  if (row < 1 || row > NoBitmapColours)
+    return "";
+  return "Color from bitmap: " + RGBText(BitmapColours[static_cast<size_t>(row)]);
+}
+
+std::string OBitmapMapping::PaletteColourHint(int row) const {
+  if (row < 1 || row > NoBitmapColours)
+    return "";
+  const OPaletteEntry index = Mapping[static_cast<size_t>(row)];
+  return "Assigned Palette Color " + std::to_string(index) + ": " +
+         RGBText(WorkPalette.GetColour(index));
+}
+
+bool OBitmapMapping::Apply(bool machine) {
+  const TRect B = Region.PictureArea;
+  const int64_t w = AreaWidth(B), h = AreaHeight(B);
+  if (w < 1 || h < 1)
+    return false;
+  OWaitCursor wait;
+  OPattern& pattern = *Region.Owner;
+  if (PaletteChanged) {
+    pattern.Palette->Assign(WorkPalette);
+    pattern.ApplyPalette();
+    pattern.Changed();
+  }
+  OPicture& picture = *Region.Picture;
+  picture.SetViewMode(machine ? 1 : 2);
+
+  const int W = Image.Width(), H = Image.Height();
+  // Samples at the centre of each cell's share of the bitmap, in 4-byte reals as the
+  // stored patterns were made with; a design-view sample covers a control pair.
+  const int64_t columns = machine ? w : (w + 1) / 2;
+  const float sx = static_cast<float>(static_cast<double>(W) / static_cast<double>(columns));
+  const float sy = static_cast<float>(static_cast<double>(H) / static_cast<double>(h));
+  const float x0 = sx / 2;
+  const float y0 = static_cast<float>(H - static_cast<double>(sy) / 2);
+
+  TColourTable mapped;
+  for (int i = 1; i <= NoBitmapColours; ++i)
+    mapped.Add(BitmapColours[static_cast<size_t>(i)], Mapping[static_cast<size_t>(i)]);
+  uint32_t lastColour = 0xFFFFFFFFu;
+  OPaletteEntry lastEntry = 0;
+  auto entryOf = [&](uint32_t colour) {
+    if (colour != lastColour) {
+      lastColour = colour;
+      const int found = mapped.Find(colour);
+      lastEntry = static_cast<OPaletteEntry>(found < 0 ? 0 : found);
+    }
+    return lastEntry;
+  };
+  auto position = [](float f, int size) {
+    return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(f), 0, size - 1));
+  };
+
+  const int64_t step = machine ? 1 : 2;
+  float fx = x0;
+  for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, fx += sx) {
+    if (X < INT32_MIN)
+      continue;
+    const int bx = position(fx, W);
+    float fy = y0;
+    for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy) {
+      if (Y < INT32_MIN)
+        continue;
+      const OPaletteEntry v = entryOf(Image.Row(position(fy, H))[bx]);
+      if (machine)
+        picture.PaintMachinePixel(static_cast<int32_t>(X), static_cast<int32_t>(Y), v);
+      else
+        picture.PaintDesignPixel(static_cast<int32_t>(X), static_cast<int32_t>(Y), v);
+    }
+  }
+  return true;
+}
+
+OBitmap24 ExportBitmap(ORegion& region, bool machine) {
+  const int64_t w = region.PatternWidth, h = region.PatternHeight;
+  if (w < 1 || h < 1)
+    throw Exception("The region's pattern area is empty: there is nothing to export");
+  if (w * h > OPicture::MaxPixels)
+    throw Exception("The region's pattern area is too large to export");
+  OPattern& pattern = *region.Owner;
+  OPicture& picture = *region.Picture;
+  if (machine) {
+    pattern.ComputeMachineColours();
+    picture.RenderMachineImage();
+  } else {
+    pattern.ComputeDesignColours();
+    picture.RenderDesignImage();
+  }
+  const OBitmap24& image = machine ? picture.MachineImage : picture.DesignImage;
+  OBitmap24 out;
+  out.SetSize(static_cast<int>(w), static_cast<int>(h));
+  const int64_t left = int64_t{region.PatternArea.Left} - 1,
+                top = int64_t{region.PatternArea.Top} - 1;
+  for (int64_t y = 0; y < h; ++y) {
+    uint32_t* row = out.Row(static_cast<int>(h - 1 - y));
+    for (int64_t x = 0; x < w; ++x)
+      row[x] = image.GetPixel(left + x, top + y);
+  }
+  return out;
+}
+
+} // namespace quillane

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "elements/Bitmap.h"
+#include "setup/Palette.h"
+
+namespace quillane {
+
+class ORegion;
+
+// One bitmap import into a region: the bitmap's colours, the palette index assigned to
+// each, and a working copy of the pattern's palette. Nothing in the pattern changes until
+// Apply.
+class OBitmapMapping {
+public:
+  // Takes the bitmap's colours and assigns them automatically. Throws Exception for an
+  // empty bitmap, before anything is kept.
+  OBitmapMapping(ORegion& region, OBitmap24 bitmap);
+
+  ORegion& Region;
+  OPalette WorkPalette;
+  // The most bitmap colours kept: the palette's size when the import began.
+  int MaxColours = 0;
+  // Entries 1 to MaxColours; those past NoBitmapColours are grey.
+  std::vector<uint32_t> BitmapColours;
+  int NoBitmapColours = 0;
+  // The palette index of each bitmap colour, entries 1 to MaxColours.
+  std::vector<OPaletteEntry> Mapping;
+  bool PaletteChanged = false;
+
+  const OBitmap24& Bitmap() const { return Image; }
+
+  // The user's choice for bitmap colour `row`; rows outside the used ones change nothing.
+  void SetMapping(int row, OPaletteEntry index);
+  // Gives every assigned palette entry the exact bitmap colour ("Update Palette").
+  void UpdatePalette();
+  // A colour that was not kept answers 0, the undefined colour.
+  OPaletteEntry MappedColour(uint32_t colour) const;
+  // Takes the working palette if it was changed, then paints the bitmap, scaled to the
+  // region's picture area and upside down, through the pattern's painting in the machine
+  // or design view. A region whose picture area is empty or inverted changes nothing and
+  // answers false.
+  bool Apply(bool machine);
+
+  // The status texts over row `row` of the bitmap and of the palette column.
+  std::string BitmapColourHint(int row) const;
+  std::string PaletteColourHint(int row) const;
+
+private:
+  OBitmap24 Image;
+  void CollectColours();
+  void AssignColours();
+};
+
+// The part of the picture's machine or design image that belongs to the region, the
+// region's first PLine as the bottom row. Throws Exception when the region's pattern area
+// is empty or too large for an image.
+OBitmap24 ExportBitmap(ORegion& region, bool machine);
+
+} // namespace quillane

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace quillane {
+
+class OPattern;
+
+// The wizards' choice of how the drawn area is copied: the radio buttons of group "Layout".
+enum class TWizardLayout : uint8_t { Section1, Sections2h, Sections2v, Sections4 };
+
+// The fields of each wizard dialog, with the dialog's defaults. Values are the dialogs'
+// 16-bit readings; all arithmetic on them is signed 32-bit, so nothing wraps.
+
+struct TPlainWizard {
+  uint16_t NoControls = 1;
+  uint16_t NoPLines = 1;
+  TWizardLayout Layout = TWizardLayout::Section1;
+};
+
+struct TRugWizard {
+  uint16_t PatternControls = 1; // PC
+  uint16_t PatternPLines = 1;   // PP
+  uint16_t RugControls = 1;     // RC
+  uint16_t RugPLines = 1;       // RP
+  uint16_t CutControls = 1;     // CC
+  uint16_t CutPLines = 1;       // CP, derived: PP - RP
+  bool Mirror = false;
+  uint16_t ControlOffset = 1; // CO
+  uint16_t PLineOffset = 1;   // PO
+  TWizardLayout Layout = TWizardLayout::Section1;
+  // What the dialog does on leaving either PLines edit.
+  void DeriveCutPLines();
+};
+
+struct TCarpetWizard {
+  uint16_t PatternControls = 1; // PC
+  uint16_t PatternPLines = 1;   // PP
+  uint16_t SectionControls = 1; // SC
+  uint16_t SectionPLines = 1;   // SP, derived: PP
+  bool Center = false;
+  uint16_t PatternOffset = 1; // PO
+  uint16_t NoRepeats = 1;     // N
+  void DeriveSectionPLines();
+};
+
+struct THalfDropWizard {
+  uint16_t PatternControls = 1; // PC
+  uint16_t PatternPLines = 1;   // PP
+  uint16_t RegionControls = 1;  // RC
+  uint16_t RegionPLines = 1;    // RP, derived: PP div 2
+  bool Center = false;
+  uint16_t PatternOffset = 1; // PO
+  uint16_t NoRepeats = 1;     // N
+  void DeriveRegionPLines();
+};
+
+struct TRepeatsWizard {
+  uint16_t PatternControls = 1; // PC
+  uint16_t PatternPLines = 1;   // PP
+  uint16_t SectionControls = 1; // SC
+  uint16_t SectionPLines = 1;   // SP
+  uint16_t NoRepeats = 1;       // N
+};
+
+// The first failing test of a wizard's OK button, as its message, or "" when the values
+// are accepted. Beyond the dialogs' own tests, a layout that needs more sections than a
+// pattern file holds, or a picture larger than a picture record allows, is refused.
+std::string ValidateWizard(const TPlainWizard& w);
+std::string ValidateWizard(const TRugWizard& w);
+std::string ValidateWizard(const TCarpetWizard& w);
+std::string ValidateWizard(const THalfDropWizard& w);
+std::string ValidateWizard(const TRepeatsWizard& w);
+
+// The finished new pattern, Changed already run. Values that fail validation throw
+// Exception with the validation message. A rug, carpet or half-drop layout that does not
+// fit the pattern adds no design region and no section: the pattern has no sections.
+std::unique_ptr<OPattern> GenerateWizard(const TPlainWizard& w);
+std::unique_ptr<OPattern> GenerateWizard(const TRugWizard& w);
+std::unique_ptr<OPattern> GenerateWizard(const TCarpetWizard& w);
+std::unique_ptr<OPattern> GenerateWizard(const THalfDropWizard& w);
+std::unique_ptr<OPattern> GenerateWizard(const TRepeatsWizard& w);
+
+// The construction every wizard shares: a pattern of `controls` x `pLines` with the
+// default setup objects and one picture with its default region ...
+std::unique_ptr<OPattern> StartWizardPattern(uint16_t controls, uint16_t pLines);
+// ... and, after the wizard's own regions and sections, the import flag on the picture's
+// last region and the change notification.
+void FinishWizardPattern(OPattern& pattern);
+
+// The messages of the two size limits.
+extern const char* const TooManySectionsMessage;
+extern const char* const PictureTooLargeMessage;
+
+} // namespace quillane

@@ -1,0 +1,153 @@
+#include "TestSupport.h"
+
+#include "app/Exceptions.h"
+#include "elements/BitmapMapping.h"
+#include "elements/Picture.h"
+#include "model/Pattern.h"
+#include "wizards/Wizards.h"
+
+namespace quillane::test {
+namespace {
+
+// Default palette entries 1 (red) and 2: the two colours yarn type A shows, so painting
+// them sets states in a new pattern. No entry has teal or a shade.
+constexpr uint32_t Red = 0x0000FF, Entry2 = 0x0000C0, White = 0xFFFFFF, Teal = 0x123456;
+uint32_t Shade(int i) {
+  return 0x37u | static_cast<uint32_t>(i) << 16;
+}
+
+OBitmap24 Bitmap(int w, int h, uint32_t fill = White) {
+  OBitmap24 b;
+  b.SetSize(w, h);
+  b.Fill(fill);
+  return b;
+}
+
+class BitmapMapping : public TFlowTest {
+protected:
+  // A state pattern of w x h with its default region and section.
+  std::unique_ptr<OPattern> Pattern(uint16_t w, uint16_t h) {
+    return GenerateWizard(TPlainWizard{w, h, TWizardLayout::Section1});
+  }
+  static ORegion& RegionOf(OPattern& p) { return *p.Pictures->Get(0)->Regions.Get(0); }
+};
+
+TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndices) {
+  auto p = Pattern(4, 4);
+  OBitmap24 b = Bitmap(3, 2, Red);
+  b.SetPixel(1, 1, White);
+  b.SetPixel(2, 0, Teal);
+  OBitmapMapping m(RegionOf(*p), b);
+  EXPECT_EQ(m.MaxColours, 16);
+  ASSERT_EQ(m.NoBitmapColours, 3);
+  EXPECT_EQ(std::vector<uint32_t>(m.BitmapColours.begin() + 1, m.BitmapColours.begin() + 5),
+            (std::vector<uint32_t>{Red, White, Teal, clGrey}));
+  EXPECT_EQ(m.Mapping[1], 1);
+  EXPECT_EQ(m.Mapping[2], 16);
+  EXPECT_EQ(m.Mapping[3], 2) << "index 1 is taken by the exact match";
+  EXPECT_EQ(m.MappedColour(Teal), 2);
+  EXPECT_EQ(m.BitmapColourHint(3), "Color from bitmap: Red=86, Green=52, Blue=18");
+  EXPECT_EQ(m.PaletteColourHint(1), "Assigned Palette Color 1: Red=255, Green=0, Blue=0");
+  EXPECT_EQ(m.PaletteColourHint(4), "");
+
+  // The user's choice, then "Update Palette": only the working copy changes ...
+  m.SetMapping(0, 9);
+  m.SetMapping(4, 9);
+  m.SetMapping(2, 0);
+  EXPECT_EQ(m.Mapping[2], 0);
+  EXPECT_EQ(m.Mapping[4], 0);
+  m.UpdatePalette();
+  EXPECT_EQ(m.WorkPalette.GetColour(2), Teal);
+  EXPECT_EQ(m.WorkPalette.GetUndefinedColour(), clGrey) << "a colour mapped to 0 is no entry";
+  EXPECT_EQ(p->Palette->GetColour(2), Entry2);
+  // ... until applying replaces the pattern's palette.
+  ASSERT_TRUE(m.Apply(true));
+  EXPECT_EQ(p->Palette->GetColour(2), Teal);
+}
+
+TEST_F(BitmapMapping, KeepsTheFirstColoursInColumnOrder) {
+  auto p = Pattern(5, 4);
+  // 20 colours; row order would meet colour 5 (x 0, y 1) long after 1 to 4.
+  OBitmap24 b = Bitmap(5, 4);
+  for (int x = 0; x < 5; ++x)
+    for (int y = 0; y < 4; ++y)
+      b.SetPixel(x, y, Shade(x * 4 + y + 1));
+  OBitmapMapping m(RegionOf(*p), b);
+  ASSERT_EQ(m.NoBitmapColours, 16);
+  for (int i = 1; i <= 16; ++i) {
+    EXPECT_EQ(m.BitmapColours[static_cast<size_t>(i)], Shade(i));
+    EXPECT_EQ(m.Mapping[static_cast<size_t>(i)], i) << "no exact match: indices in turn";
+  }
+  for (int dropped = 17; dropped <= 20; ++dropped)
+    EXPECT_EQ(m.MappedColour(Shade(dropped)), 0);
+
+  EXPECT_THROW(OBitmapMapping(RegionOf(*p), OBitmap24{}), Exception);
+}
+
+// Which bitmap pixels are sampled: the expected sample points are red (entry 1), the first
+// PLine's first one entry 2, everything else a colour that paints nothing.
+TEST_F(BitmapMapping, SamplesCellCentresUpsideDownInBothViews) {
+  struct TRow {
+    bool Machine;
+    std::vector<int> Xs;
+  };
+  const TRow rows[] = {{true, {5, 15, 25, 35, 45, 55, 65, 75, 85, 95}},
+                       {false, {10, 30, 50, 70, 90}}};
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Machine ? "machine" : "design");
+    auto p = Pattern(10, 5);
+    OBitmap24 b = Bitmap(100, 50);
+    for (int x : row.Xs)
+      for (int y : {45, 35, 25, 15, 5})
+        b.SetPixel(x, y, Red);
+    b.SetPixel(row.Xs[0], 45, Entry2);
+    OBitmapMapping m(RegionOf(*p), b);
+    ASSERT_TRUE(m.Apply(row.Machine));
+    // A design-view sample paints a pair of controls.
+    for (int c = 1; c <= 10; ++c)
+      for (int pl = 1; pl <= 5; ++pl)
+        EXPECT_EQ(row.Machine ? p->GetMachineColour(c, pl) : p->GetDesignColour(c, pl),
+                  c <= (row.Machine ? 1 : 2) && pl == 1 ? 2 : 1)
+            << c << "," << pl;
+  }
+}
+
+TEST_F(BitmapMapping, ExportThenImportGivesEveryCellItsIndex) {
+  // A colour pattern, so that every palette index is a cell value.
+  auto source = Pattern(10, 5);
+  source->SetMachineType(11);
+  source->Changed();
+  OPicture& picture = *source->Pictures->Get(0);
+  picture.SetViewMode(1);
+  auto index = [](int c, int pl) { return static_cast<uint8_t>((c + 3 * pl) % 16 + 1); };
+  for (int c = 1; c <= 10; ++c)
+    for (int pl = 1; pl <= 5; ++pl)
+      picture.PaintMachinePixel(c - 1, pl - 1, index(c, pl));
+
+  OBitmap24 exported = ExportBitmap(RegionOf(*source), true);
+  ASSERT_EQ(exported.Width(), 10);
+  ASSERT_EQ(exported.Height(), 5);
+  EXPECT_EQ(exported.GetPixel(0, 4), source->Palette->GetColour(index(1, 1)))
+      << "PLine 1 at the bottom";
+
+  auto target = Pattern(10, 5);
+  target->SetMachineType(11);
+  target->Changed();
+  OBitmapMapping m(RegionOf(*target), exported);
+  ASSERT_TRUE(m.Apply(true));
+  for (int c = 1; c <= 10; ++c)
+    for (int pl = 1; pl <= 5; ++pl)
+      EXPECT_EQ(target->GetMachineColour(c, pl), index(c, pl)) << c << "," << pl;
+
+  // Regions with nothing to sample or export.
+  ORegion& region = RegionOf(*target);
+  region.SetPictureArea({5, 1, 4, 5});
+  m.UpdatePalette();
+  EXPECT_FALSE(m.Apply(true));
+  EXPECT_EQ(target->GetMachineColour(1, 1), index(1, 1));
+  region.SetPatternArea({1, 3, 10, 2});
+  EXPECT_THROW(ExportBitmap(region, true), Exception);
+}
+
+} // namespace
+} // namespace quillane::test
