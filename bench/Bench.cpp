@@ -1,0 +1,407 @@
+// Production-size benchmarks. Every operation is measured against baselines taken in the
+// same run on the same pattern size, and the run ends with a table of ratios and goals:
+//   build/bench/quillane-bench
+// B1: one byte-table pass over every cell; B4: the same writing 4-byte values; BW: writing
+// a file of the same size in one write, made durable as a save makes it (fsync);
+// BR: reading it back in one read.
+#include <benchmark/benchmark.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "app/App.h"
+#include "app/FileIO.h"
+#include "elements/BitmapMapping.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "files/Export.h"
+#include "files/TuftImport.h"
+#include "model/Pattern.h"
+#include "platform/ScriptedPlatform.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+#include "wizards/Wizards.h"
+
+using namespace quillane;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint16_t Controls = 1800;
+constexpr uint16_t PLines = 20000;
+constexpr uint16_t SectionControls = 120;
+constexpr uint16_t Repeats = 3;
+
+// The carpet wizard's layout, every cell given a fixed pseudo-random state (or, for a
+// colour pattern, a colour with a yarn number).
+std::unique_ptr<OPattern> ProductionPattern(uint16_t controls, uint16_t pLines, uint16_t sectionControls,
+                                            bool colour) {
+  TCarpetWizard w;
+  w.PatternControls = controls;
+  w.PatternPLines = pLines;
+  w.SectionControls = sectionControls;
+  w.DeriveSectionPLines();
+  w.Center = true;
+  w.NoRepeats = Repeats;
+  std::unique_ptr<OPattern> p = GenerateWizard(w);
+  if (colour) {
+    p->Settings->MachineType = 11;
+    p->Settings->Assign(*p->Settings);
+    p->Changed();
+  }
+  std::mt19937 random(1234);
+  std::vector<uint8_t> values;
+  if (colour) {
+    for (int y = 1; y <= p->NoYarnTypes; ++y)
+      values.push_back(p->MachineTable->GetColour(y, 1));
+  } else {
+    for (int s = 1; s <= p->NoStates; ++s)
+      values.push_back(static_cast<uint8_t>(s));
+  }
+  TGrid& grid = colour ? p->MachineColours : p->States;
+  for (int pl = 1; pl <= p->NoPLines; ++pl) {
+    uint8_t* row = grid.Row(pl);
+    for (int c = 1; c <= p->NoControls; ++c)
+      row[c] = values[random() % values.size()];
+  }
+  p->Changed();
+  return p;
+}
+
+struct TFixture {
+  std::string Folder;
+  std::unique_ptr<OPattern> Pattern;
+  std::unique_ptr<OPattern> Colour;
+  std::unique_ptr<OPattern> Small;
+  std::string PatternFile;
+  size_t PatternBytes = 0;
+  size_t ExportBytes1 = 0, ExportBytes2 = 0, TufBytes1 = 0, TufBytes2 = 0;
+  std::vector<uint8_t> Lut = std::vector<uint8_t>(256);
+  std::vector<uint32_t> Lut4 = std::vector<uint32_t>(256);
+  OScriptedPlatform UI;
+};
+
+TFixture& Fix() {
+  static TFixture* f = [] {
+    auto* x = new TFixture;
+    char pattern[] = "/tmp/quillane-bench-XXXXXX";
+    x->Folder = ::mkdtemp(pattern);
+    g.SetPlatform(&x->UI);
+    g.CurrentDir = g.StartDir = x->Folder; // no DEFAULT files
+    x->Pattern = ProductionPattern(Controls, PLines, SectionControls, false);
+    x->Colour = ProductionPattern(Controls, PLines, SectionControls, true);
+    x->Small = ProductionPattern(100, 100, 7, false);
+    x->PatternFile = JoinPath(x->Folder, "prod.pat");
+    x->Pattern->FileName = x->PatternFile;
+    x->Pattern->SaveToFile();
+    x->PatternBytes = fs::file_size(x->PatternFile);
+    for (int i = 0; i < 256; ++i) {
+      x->Lut[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - i);
+      x->Lut4[static_cast<size_t>(i)] = 0x010101u * static_cast<uint32_t>(i);
+    }
+    return x;
+  }();
+  return *f;
+}
+
+size_t Cells() { return size_t{Controls} * PLines; }
+
+void WriteDurably(const std::string& path, const std::vector<uint8_t>& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+      ::fsync(fd) != 0)
+    std::abort();
+  ::close(fd);
+}
+
+// Baselines.
+void B1(benchmark::State& state) {
+  TFixture& f = Fix();
+  const std::vector<uint8_t>& src = f.Pattern->States.Data();
+  std::vector<uint8_t> dst(src.size());
+  for (auto _ : state) {
+    const uint8_t* lut = f.Lut.data();
+    for (size_t i = 0; i < src.size(); ++i)
+      dst[i] = lut[src[i]];
+    benchmark::DoNotOptimize(dst.data());
+  }
+}
+
+void B4(benchmark::State& state) {
+  TFixture& f = Fix();
+  const std::vector<uint8_t>& src = f.Pattern->States.Data();
+  std::vector<uint32_t> dst(src.size());
+  for (auto _ : state) {
+    const uint32_t* lut = f.Lut4.data();
+    for (size_t i = 0; i < src.size(); ++i)
+      dst[i] = lut[src[i]];
+    benchmark::DoNotOptimize(dst.data());
+  }
+}
+
+void BW(benchmark::State& state) {
+  const std::vector<uint8_t> bytes(static_cast<size_t>(state.range(0)), 7);
+  const std::string path = JoinPath(Fix().Folder, "bw.bin");
+  for (auto _ : state)
+    WriteDurably(path, bytes);
+}
+
+void BR(benchmark::State& state) {
+  const std::string path = JoinPath(Fix().Folder, "br.bin");
+  WriteDurably(path, std::vector<uint8_t>(static_cast<size_t>(state.range(0)), 7));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ReadFileBytes(path).data());
+}
+
+// The pattern document.
+void SaveToFile(benchmark::State& state) {
+  for (auto _ : state)
+    Fix().Pattern->SaveToFile();
+}
+
+void Open(benchmark::State& state) {
+  for (auto _ : state) {
+    std::unique_ptr<OPattern> p = OpenPatternFile(Fix().PatternFile);
+    benchmark::DoNotOptimize(p.get());
+  }
+}
+
+void ComputeMachineColours(benchmark::State& state) {
+  for (auto _ : state)
+    Fix().Pattern->ComputeMachineColours();
+}
+
+void ComputeDesignColours(benchmark::State& state) {
+  for (auto _ : state)
+    Fix().Pattern->ComputeDesignColours();
+}
+
+void ApplySections(benchmark::State& state) {
+  for (auto _ : state)
+    Fix().Pattern->ApplySections();
+}
+
+void RenderMachineImage(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  p.ComputeMachineColours();
+  for (auto _ : state)
+    p.Pictures->Get(0)->RenderMachineImage();
+}
+
+// The controller's file set and reading it back.
+void Export(benchmark::State& state, OPattern& p, const std::string& name, size_t& total,
+            size_t& tuf) {
+  TFixture& f = Fix();
+  const std::string file = JoinPath(f.Folder, name + ".TUF");
+  for (auto _ : state) {
+    f.UI.FileAnswers.push_back(file);
+    if (!ExportControlFiles(p))
+      state.SkipWithError("export failed");
+  }
+  tuf = fs::file_size(file);
+  total = tuf + fs::file_size(JoinPath(f.Folder, name + ".DAT"));
+  if (fs::exists(JoinPath(f.Folder, name + ".CLR")))
+    total += fs::file_size(JoinPath(f.Folder, name + ".CLR"));
+}
+
+void ExportVariant1(benchmark::State& state) {
+  Export(state, *Fix().Pattern, "V1", Fix().ExportBytes1, Fix().TufBytes1);
+}
+void ExportVariant2(benchmark::State& state) {
+  Export(state, *Fix().Colour, "V2", Fix().ExportBytes2, Fix().TufBytes2);
+}
+
+void Import(benchmark::State& state, const std::string& name) {
+  const std::string file = JoinPath(Fix().Folder, name + ".TUF");
+  for (auto _ : state)
+    benchmark::DoNotOptimize(NewPatternFromTuftFile(file).get());
+}
+void ImportVariant1(benchmark::State& state) { Import(state, "V1"); }
+void ImportVariant2(benchmark::State& state) { Import(state, "V2"); }
+
+// One press in the view: the same call on the production pattern and on a small one with
+// the same kind of layout.
+void Paint(benchmark::State& state, OPattern& p) {
+  OPicture& picture = *p.Pictures->Get(0);
+  picture.SetViewMode(1);
+  const int x = p.NoControls / 2, y = p.NoPLines / 2;
+  uint8_t v = 1;
+  for (auto _ : state) {
+    picture.PaintMachinePixel(x, y, v);
+    v = static_cast<uint8_t>(3 - v);
+  }
+}
+void PaintLarge(benchmark::State& state) { Paint(state, *Fix().Pattern); }
+void PaintSmall(benchmark::State& state) { Paint(state, *Fix().Small); }
+
+// A drawing as wide as the design region and as long as the pattern, in palette colours.
+void BitmapApply(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  OPicture& picture = *p.Pictures->Get(0);
+  ORegion& design = *picture.Regions.Get(picture.Regions.Count() - 1);
+  OBitmap24 bitmap;
+  bitmap.SetSize(design.PictureWidth, design.PictureHeight);
+  std::mt19937 random(99);
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x)
+      bitmap.SetPixel(x, y, p.Palette->GetColour(1 + static_cast<int>(random() % 6)));
+  for (auto _ : state) {
+    OBitmapMapping mapping(design, bitmap);
+    mapping.Apply(true);
+  }
+}
+
+// Collects each run's time per iteration and prints the report at the end.
+class TCollector : public benchmark::ConsoleReporter {
+public:
+  std::map<std::string, double> Seconds;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (!run.error_occurred)
+        Seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+// Peak memory of opening the pattern and selecting one view, measured in a fresh process.
+long PeakMemoryKiB(const std::string& self, const std::string& file) {
+  std::string command = "'" + self + "' --open-and-view '" + file + "'";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  long kib = -1;
+  if (pipe && std::fscanf(pipe, "%ld", &kib) != 1)
+    kib = -1;
+  if (pipe)
+    ::pclose(pipe);
+  return kib;
+}
+
+long StatusKiB(const char* key) {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  char line[256];
+  long v = -1;
+  while (f && std::fgets(line, sizeof line, f))
+    if (std::strncmp(line, key, std::strlen(key)) == 0)
+      v = std::strtol(line + std::strlen(key), nullptr, 10);
+  if (f)
+    std::fclose(f);
+  return v;
+}
+
+int OpenAndView(const std::string& file) {
+  const long before = StatusKiB("VmRSS:");
+  std::unique_ptr<OPattern> p = OpenPatternFile(file);
+  p->Pictures->Get(0)->SetViewMode(1);
+  std::printf("%ld\n", StatusKiB("VmHWM:") - before);
+  return 0;
+}
+
+struct TGoal {
+  std::string Operation;
+  double Measured;
+  double Allowed;
+  std::string Goal;
+};
+
+void PrintReport(const TCollector& c, long peakKiB) {
+  TFixture& f = Fix();
+  auto t = [&](const std::string& name) {
+    auto it = c.Seconds.find(name);
+    return it == c.Seconds.end() ? -1.0 : it->second;
+  };
+  auto bw = [&](size_t bytes) { return t("BW/" + std::to_string(bytes)); };
+  auto br = [&](size_t bytes) { return t("BR/" + std::to_string(bytes)); };
+  const double b1 = t("B1"), b4 = t("B4");
+  const int regions = f.Pattern->Pictures->Get(0)->Regions.Count();
+  const double grids = 3.0 * static_cast<double>(Cells()) / 1024.0;
+  const OPicture& picture = *f.Pattern->Pictures->Get(0);
+  const double image = 4.0 * picture.Width * static_cast<double>(picture.Height) / 1024.0;
+
+  std::vector<TGoal> goals = {
+      {"SaveToFile", t("SaveToFile"), 1.5 * bw(f.PatternBytes), "1.5 x BW"},
+      {"open (ReadFromStream + Changed)", t("Open"), 4 * (br(f.PatternBytes) + b1), "4 x (BR + B1)"},
+      {"ComputeMachineColours", t("ComputeMachineColours"), 2 * b1, "2 x B1"},
+      {"ComputeDesignColours", t("ComputeDesignColours"), 2 * b1, "2 x B1"},
+      {"ApplySections", t("ApplySections"), 3 * b1, "3 x B1"},
+      {"RenderMachineImage", t("RenderMachineImage"), (regions + 1) * b4,
+       std::to_string(regions + 1) + " x B4"},
+      {"export, variant 1", t("ExportVariant1"), 3 * (b1 + bw(f.ExportBytes1)), "3 x (B1 + BW)"},
+      {"export, variant 2", t("ExportVariant2"), 3 * (b1 + bw(f.ExportBytes2)), "3 x (B1 + BW)"},
+      {"import, variant 1", t("ImportVariant1"), 3 * (br(f.TufBytes1) + b1), "3 x (BR + B1)"},
+      {"import, variant 2", t("ImportVariant2"), 3 * (br(f.TufBytes2) + b1), "3 x (BR + B1)"},
+      {"PaintMachinePixel", t("PaintLarge"), 2 * t("PaintSmall"), "2 x on 100 x 100"},
+      {"bitmap apply, design region", t("BitmapApply"),
+       3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
+      {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
+       "1.25 x (3 grids + 1 image)"},
+  };
+  std::printf("\nPattern %u x %u (%zu cells), %d sections, %d regions, file %zu bytes\n",
+              Controls, PLines, Cells(), f.Pattern->Sections->Count(), regions, f.PatternBytes);
+  std::printf("B1 %.4f s, B4 %.4f s\n\n", b1, b4);
+  std::printf("%-34s %12s %12s %7s  %-30s %s\n", "operation", "measured", "allowed", "ratio",
+              "goal", "");
+  bool all = true;
+  for (const TGoal& goal : goals) {
+    const bool ok = goal.Measured >= 0 && goal.Allowed > 0 && goal.Measured <= goal.Allowed;
+    all = all && ok;
+    const bool bytes = goal.Operation.rfind("peak", 0) == 0;
+    std::printf("%-34s %12.4g %12.4g %7.2f  %-30s %s\n", goal.Operation.c_str(),
+                bytes ? goal.Measured / 1048576 : goal.Measured,
+                bytes ? goal.Allowed / 1048576 : goal.Allowed,
+                goal.Allowed > 0 ? goal.Measured / goal.Allowed : 0.0, goal.Goal.c_str(),
+                ok ? "meets" : "misses");
+  }
+  std::printf("\n(times in seconds, memory in MiB; ratio = measured / allowed)\n%s\n",
+              all ? "All goals met." : "Some goals missed.");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--open-and-view") == 0)
+    return OpenAndView(argv[2]);
+
+  benchmark::Initialize(&argc, argv);
+  TFixture& f = Fix();
+  auto add = [](const char* name, void (*fn)(benchmark::State&)) {
+    return benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMillisecond)->UseRealTime();
+  };
+  add("B1", B1);
+  add("B4", B4);
+  add("SaveToFile", SaveToFile)->Iterations(3);
+  add("Open", Open)->Iterations(3);
+  add("ComputeMachineColours", ComputeMachineColours);
+  add("ComputeDesignColours", ComputeDesignColours);
+  add("ApplySections", ApplySections);
+  add("RenderMachineImage", RenderMachineImage);
+  add("ExportVariant1", ExportVariant1)->Iterations(3);
+  add("ExportVariant2", ExportVariant2)->Iterations(3);
+  add("ImportVariant1", ImportVariant1)->Iterations(3);
+  add("ImportVariant2", ImportVariant2)->Iterations(3);
+  add("PaintLarge", PaintLarge)->Unit(benchmark::kMicrosecond);
+  add("PaintSmall", PaintSmall)->Unit(benchmark::kMicrosecond);
+  add("BitmapApply", BitmapApply)->Iterations(2);
+  TCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+
+  // The file baselines need the sizes the runs above produced.
+  for (size_t bytes : {f.PatternBytes, f.ExportBytes1, f.ExportBytes2})
+    add("BW", BW)->Arg(static_cast<int64_t>(bytes))->Iterations(5);
+  for (size_t bytes : {f.PatternBytes, f.TufBytes1, f.TufBytes2})
+    add("BR", BR)->Arg(static_cast<int64_t>(bytes))->Iterations(5);
+  benchmark::RunSpecifiedBenchmarks(&collector);
+
+  PrintReport(collector, PeakMemoryKiB(fs::read_symlink("/proc/self/exe").string(), f.PatternFile));
+  std::error_code ec;
+  fs::remove_all(f.Folder, ec);
+  return 0;
+}
