@@ -144,8 +144,13 @@ void OPattern::ReadFromStream(OReader& s) {
   for (int i = 0; i < sectionCount; ++i)
     Sections->Add(std::make_unique<OSection>(this))->ReadFromStream(s);
   const int pictureCount = s.ReadByte();
-  for (int i = 0; i < pictureCount; ++i)
-    Pictures->Add(std::make_unique<OPicture>(this))->ReadFromStream(s);
+  // One limit for all pictures: a few bytes per picture must not reserve gigabytes.
+  int64_t pixelsLeft = OPicture::MaxPixels;
+  for (int i = 0; i < pictureCount; ++i) {
+    OPicture* picture = Pictures->Add(std::make_unique<OPicture>(this));
+    picture->ReadFromStream(s, pixelsLeft);
+    pixelsLeft -= int64_t{picture->Width} * picture->Height;
+  }
 
   if (PatternMode != pmColours)
     ComputeMachineColours();
