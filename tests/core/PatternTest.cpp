@@ -150,12 +150,23 @@ TEST_F(PatternDocument, ANewPatternCopiesACompleteDefaultFileOnly) {
   TSmallFile f = SmallFile();
   WriteBytes(Current.File("DEFAULT.PAT"), f.File);
   const int32_t before = OPattern::PatternsCreated();
+  UI.Refreshed.clear();
   OPattern p;
   p.InitNew();
   EXPECT_EQ(OPattern::PatternsCreated(), before + 1) << "the trial read is not a pattern";
   EXPECT_EQ(p.FileName, "Pattern" + std::to_string(before + 1) + ".pat");
   EXPECT_EQ(PatternBytes(p), f.File);
   EXPECT_EQ(p.Modified, 1);
+  EXPECT_EQ(UI.Refreshed, (std::vector<OPattern*>{&p, &p})) << "after reading and after InitNew";
+
+  // The trial read before adopting a default file shows no message of its own.
+  AddSection(*f.Pattern, {1, 1, 0, 2}, {1, 1, 3, 2});
+  WriteBytes(Current.File("DEFAULT.PAT"), PatternBytes(*f.Pattern));
+  UI.Shown.clear();
+  OPattern invalid;
+  invalid.InitNew();
+  EXPECT_EQ(invalid.Sections->Count(), 4);
+  EXPECT_EQ(UI.Shown.size(), 2u) << "after reading and after InitNew";
 
   // A default file cut short anywhere leaves the built-in pattern, without extra elements.
   for (size_t cut : {f.File.size() - 1, f.SectionCountAt + 40, f.SectionCountAt - 1}) {

@@ -50,6 +50,7 @@ bool OPattern::LoadDefault() {
     // A trial read first: a truncated default must not leave sections or pictures behind.
     {
       OPattern trial{TUncounted{}};
+      trial.Quiet = true;
       OReader stream(bytes);
       trial.ReadFromStream(stream);
     }
@@ -190,7 +191,8 @@ void OPattern::Changed() {
     section->Update();
   for (const auto& picture : *Pictures)
     picture->Update();
-  g.UI().RefreshEditors(*this);
+  if (!Quiet)
+    g.UI().RefreshEditors(*this);
 }
 
 } // namespace quillane
