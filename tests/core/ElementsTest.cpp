@@ -4,6 +4,7 @@
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
+#include "setup/Settings.h"
 
 namespace quillane::test {
 namespace {
@@ -188,6 +189,79 @@ TEST(Region, RecordVersionsAndMapping) {
   v3[1] = 3;
   OReader bad(v3);
   EXPECT_THROW(fresh.ReadFromStream(bad), EDesignData);
+}
+
+TEST(Picture, RecordSizesAndCopies) {
+  OPicture picture(nullptr);
+  picture.AspectRatio = 1.5f;
+  picture.SetWidth(4);
+  picture.SetHeight(3);
+  for (int i = 0; i < 2; ++i) {
+    ORegion* r = picture.Regions.Add(std::make_unique<ORegion>(nullptr, &picture));
+    r->SetPatternArea({1, 1, 4, 3});
+    r->SetPictureArea({1, 1, 4, 3});
+    r->ImportFlag = static_cast<uint8_t>(i);
+  }
+  OWriter w;
+  picture.WriteToStream(w);
+  Bytes e;
+  Put(e, {6, 1});
+  PutSingle(e, 1.5f);
+  PutCardinal(e, 3);
+  Put(e, {0});
+  PutCardinal(e, 4);
+  Put(e, {2});
+  ASSERT_EQ(w.Size(), 92u) << "16 bytes and two regions of 38";
+  EXPECT_EQ(Bytes(w.Bytes().begin(), w.Bytes().begin() + 16), e);
+
+  // Reading sizes both images without any pattern content; regions join those it has.
+  OPicture back(nullptr);
+  back.MachineImage.SetSize(1, 1);
+  back.MachineImage.SetPixel(0, 0, 0x123456);
+  back.ViewMode = 2;
+  OReader r(w.Bytes());
+  back.ReadFromStream(r);
+  EXPECT_EQ(back.Width, 4);
+  EXPECT_EQ(back.MachineImage.Width(), 4);
+  EXPECT_EQ(back.DesignImage.Height(), 3);
+  EXPECT_EQ(back.MachineImage.GetPixel(3, 2), OBitmap24::DefaultColour);
+  EXPECT_EQ(back.ViewMode, 0);
+  EXPECT_EQ(back.Regions.Get(1)->ImportFlag, 1);
+  EXPECT_EQ(back.Regions.Get(1)->Picture, &back);
+
+  // A short record, or one announcing more pixels than allowed, changes nothing.
+  for (size_t n = 0; n < w.Size(); ++n) {
+    OReader cut(w.Bytes().data(), n);
+    EXPECT_THROW(back.ReadFromStream(cut), EReadError) << n;
+  }
+  OReader limited(w.Bytes());
+  EXPECT_THROW(back.ReadFromStream(limited, 11), EDesignData);
+  EXPECT_EQ(back.Regions.Count(), 2);
+  EXPECT_EQ(back.Width, 4);
+
+  // A copy draws into its own picture.
+  OPicture copy(nullptr);
+  copy.Assign(picture);
+  EXPECT_EQ(copy.AspectRatio, 1.5f);
+  EXPECT_EQ(copy.MachineImage, picture.MachineImage);
+  ASSERT_EQ(copy.Regions.Count(), 2);
+  EXPECT_EQ(copy.Regions.Get(0)->Picture, &copy);
+  EXPECT_EQ(copy.Regions.Get(1)->ImportFlag, 1);
+}
+
+TEST(Picture, AspectRatioIsAPositiveFiniteRatioOrOne) {
+  const struct {
+    float PLineSpacing, NeedleSpacing, Ratio;
+  } rows[] = {{3, 2, 1.5f}, {0, 0, 1}, {3, 0, 1}, {0, 2, 1}, {-3, 2, 1}, {1e38f, 1e-38f, 1}};
+  OPattern p;
+  OPicture picture(&p);
+  for (const auto& row : rows) {
+    p.Settings->PLineSpacing = row.PLineSpacing;
+    p.Settings->NeedleSpacing = row.NeedleSpacing;
+    picture.AspectRatio = 7;
+    picture.Update();
+    EXPECT_EQ(picture.AspectRatio, row.Ratio) << row.PLineSpacing << "/" << row.NeedleSpacing;
+  }
 }
 
 TEST(Bitmap, ResizeKeepsWhatFitsAndFillsTheRest) {

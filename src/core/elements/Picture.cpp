@@ -204,7 +204,9 @@ void OPicture::Assign(const OPicture& source) {
   }
 }
 
-void OPicture::ReadFromStream(OReader& stream) {
+void OPicture::ReadFromStream(OReader& stream) { ReadFromStream(stream, MaxPixels); }
+
+void OPicture::ReadFromStream(OReader& stream, int64_t pixelLimit) {
   const TKindTexts& texts = KindTexts(TDesignRecordKind::Picture);
   ReadHeader(stream, 1, 1);
   const float aspect = stream.ReadSingle();
@@ -212,7 +214,7 @@ void OPicture::ReadFromStream(OReader& stream) {
   stream.Skip(1);
   const int32_t width = stream.ReadInteger();
   // Images are allocated from these sizes, so a forged record must not reach them.
-  if (height < 0 || width < 0 || int64_t{width} * height > MaxPixels)
+  if (height < 0 || width < 0 || int64_t{width} * height > std::min(pixelLimit, MaxPixels))
     throw EDesignData(texts.HeaderError);
   const uint8_t count = stream.ReadByte();
   std::vector<std::unique_ptr<ORegion>> read;

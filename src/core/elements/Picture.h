@@ -34,6 +34,9 @@ public:
   void Clear() override;
   void Update() override;
   void ReadFromStream(OReader& stream) override;
+  // The record, refused when its images would hold more than `pixelLimit` pixels: the
+  // pictures of one pattern file share a single limit.
+  void ReadFromStream(OReader& stream, int64_t pixelLimit);
   void WriteToStream(OWriter& stream) const override;
   void Validate() override {}
   TDesignRecordKind Kind() const override { return TDesignRecordKind::Picture; }

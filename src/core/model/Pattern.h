@@ -159,6 +159,9 @@ private:
   struct TUncounted {};
   // A pattern that does not count itself: a trial read of a default file.
   explicit OPattern(TUncounted);
+  // A trial read does all the work of a read but tells the user and the main window nothing:
+  // the real read that follows does.
+  bool Quiet = false;
   // The odd control of C's pair and that control's partner for lookups.
   int OddControl(int c) const { return ((c - 1) | 1); }
   int Partner(int odd) const { return odd + 1 <= NoControls ? odd + 1 : odd - 1; }

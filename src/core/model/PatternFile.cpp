@@ -50,6 +50,7 @@ bool OPattern::LoadDefault() {
     // A trial read first: a truncated default must not leave sections or pictures behind.
     {
       OPattern trial{TUncounted{}};
+      trial.Quiet = true;
       OReader stream(bytes);
       trial.ReadFromStream(stream);
     }
@@ -144,8 +145,13 @@ void OPattern::ReadFromStream(OReader& s) {
   for (int i = 0; i < sectionCount; ++i)
     Sections->Add(std::make_unique<OSection>(this))->ReadFromStream(s);
   const int pictureCount = s.ReadByte();
-  for (int i = 0; i < pictureCount; ++i)
-    Pictures->Add(std::make_unique<OPicture>(this))->ReadFromStream(s);
+  // One limit for all pictures: a few bytes per picture must not reserve gigabytes.
+  int64_t pixelsLeft = OPicture::MaxPixels;
+  for (int i = 0; i < pictureCount; ++i) {
+    OPicture* picture = Pictures->Add(std::make_unique<OPicture>(this));
+    picture->ReadFromStream(s, pixelsLeft);
+    pixelsLeft -= int64_t{picture->Width} * picture->Height;
+  }
 
   if (PatternMode != pmColours)
     ComputeMachineColours();
@@ -185,7 +191,8 @@ void OPattern::Changed() {
     section->Update();
   for (const auto& picture : *Pictures)
     picture->Update();
-  g.UI().RefreshEditors(*this);
+  if (!Quiet)
+    g.UI().RefreshEditors(*this);
 }
 
 } // namespace quillane

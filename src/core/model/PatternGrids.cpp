@@ -111,8 +111,9 @@ bool OPattern::ValidateSections() {
   for (const auto& section : *Sections) {
     ++number;
     if (!inside(section->SourceArea) || !inside(section->TargetArea)) {
-      g.UI().ShowError("Section #" + std::to_string(number) +
-                       " invalid (outside boundary of pattern)");
+      if (!Quiet)
+        g.UI().ShowError("Section #" + std::to_string(number) +
+                         " invalid (outside boundary of pattern)");
       return false;
     }
   }

@@ -1,0 +1,198 @@
+#include "CliSupport.h"
+
+#include <filesystem>
+
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+
+namespace quillane::test {
+namespace {
+
+class PatternCli : public TFlowTest {
+protected:
+  nlohmann::json Dump(const std::vector<std::string>& args) {
+    TCliResult r = RunCli(Current.Path, args);
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    return r.Status == 0 ? r.Json() : nlohmann::json();
+  }
+  // Cells of a grid that are not 0, as (control, PLine, value).
+  static std::vector<std::array<int, 3>> NonZero(const nlohmann::json& grid) {
+    std::vector<std::array<int, 3>> cells;
+    for (size_t p = 0; p < grid.size(); ++p)
+      for (size_t c = 0; c < grid[p].size(); ++c)
+        if (grid[p][c] != 0)
+          cells.push_back({int(c) + 1, int(p) + 1, grid[p][c].get<int>()});
+    return cells;
+  }
+  static uint32_t Le32(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+  }
+};
+
+TEST_F(PatternCli, NewPaintAndDumpShowTheOnePaintedCell) {
+  ASSERT_EQ(RunCli(Current.Path, {"new", "-o", "a.pat"}).Status, 0);
+  TCliResult paint = RunCli(Current.Path, {"paint", "a.pat", "--picture", "1", "--view", "machine",
+                                           "4,6,2", "-o", "b.pat"});
+  ASSERT_EQ(paint.Status, 0) << paint.Err;
+  EXPECT_EQ(paint.Out + paint.Err, "");
+
+  nlohmann::json a = Dump({"dump", "a.pat"});
+  EXPECT_EQ(a["kind"], "pattern");
+  EXPECT_EQ(a["NoControls"], 100);
+  EXPECT_EQ(a["States"].size(), 100u);
+  EXPECT_TRUE(NonZero(a["States"]).empty());
+  EXPECT_FALSE(a.contains("DesignColours"));
+  nlohmann::json b = Dump({"dump", "b.pat"});
+  EXPECT_EQ(NonZero(b["States"]), (std::vector<std::array<int, 3>>{{5, 7, 2}}));
+  EXPECT_EQ(b["StateNames"][2], "Low");
+  EXPECT_EQ(b["Sections"][0]["TargetArea"], nlohmann::json::array({1, 1, 100, 100}));
+  EXPECT_EQ(b["Pictures"][0]["Regions"].size(), 1u);
+
+  // In the design view colour 3 on yarn types A and A is the pair of states (2, 1).
+  ASSERT_EQ(RunCli(Current.Path, {"paint", "b.pat", "--picture", "1", "--view", "design", "4,8,3",
+                                  "100,0,1", "-o", "c.pat"})
+                .Status,
+            0);
+  nlohmann::json c = Dump({"dump", "c.pat", "--derived"});
+  EXPECT_EQ(NonZero(c["States"]),
+            (std::vector<std::array<int, 3>>{{5, 7, 2}, {5, 9, 2}, {6, 9, 1}}));
+  EXPECT_EQ(NonZero(c["MachineColours"]),
+            (std::vector<std::array<int, 3>>{{5, 7, 2}, {5, 9, 2}, {6, 9, 1}}));
+  const std::vector<std::array<int, 3>> design = NonZero(c["DesignColours"]);
+  EXPECT_NE(std::find(design.begin(), design.end(), std::array<int, 3>{5, 9, 3}), design.end());
+  EXPECT_NE(std::find(design.begin(), design.end(), std::array<int, 3>{6, 9, 3}), design.end());
+}
+
+TEST_F(PatternCli, ExtractWritesEachObjectAsItsExchangeFile) {
+  ASSERT_EQ(RunCli(Current.Path, {"new", "-o", "a.pat"}).Status, 0);
+  std::unique_ptr<OPattern> p = OpenPatternFile(Current.File("a.pat"));
+  const struct {
+    const char* Kind;
+    std::vector<std::string> Extra;
+    const char* Name;
+    const ODesignData* Object;
+  } rows[] = {
+      {"SET", {}, "settings", p->Settings.get()},
+      {"pal", {}, "palette", p->Palette.get()},
+      {"CRE", {}, "creel", p->Creel.get()},
+      {"MCH", {}, "machinetable", p->MachineTable.get()},
+      {"DES", {}, "designtable", p->DesignTable.get()},
+      {"PIC", {"--index", "1"}, "picture", p->Pictures->Get(0)},
+      {"REG", {"--picture", "1", "--index", "1"}, "region", p->Pictures->Get(0)->Regions.Get(0)},
+      {"SEC", {}, "section", p->Sections->Get(0)},
+  };
+  for (const auto& row : rows) {
+    const std::string out = std::string("x.") + row.Kind;
+    std::vector<std::string> args{"extract", "a.pat", "--kind", row.Kind, "-o", out};
+    args.insert(args.end(), row.Extra.begin(), row.Extra.end());
+    TCliResult r = RunCli(Current.Path, args);
+    ASSERT_EQ(r.Status, 0) << row.Kind << ": " << r.Err;
+    OWriter w;
+    row.Object->WriteToStream(w);
+    EXPECT_EQ(FileBytes(Current.File(out)), w.Bytes()) << row.Kind;
+    EXPECT_EQ(Dump({"dump", out})["kind"], row.Name);
+  }
+  nlohmann::json section = Dump({"dump", "x.SEC"});
+  EXPECT_EQ(section["SourceArea"], nlohmann::json::array({1, 1, 100, 100}));
+
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"extract", "a.pat", "--kind", "SEC", "--index", "2", "-o", "y"},
+        {"extract", "a.pat", "--kind", "REG", "--picture", "2", "-o", "y"},
+        {"extract", "a.pat", "--kind", "TUF", "-o", "y"},
+        {"render", "a.pat", "--picture", "0", "--view", "machine", "-o", "y.bmp"},
+        {"paint", "a.pat", "--picture", "1", "--view", "side", "1,1,1", "-o", "y.pat"},
+        {"paint", "a.pat", "--picture", "1", "--view", "machine", "1,1", "-o", "y.pat"},
+        {"paint", "a.pat", "--picture", "1", "--view", "machine", "1,1,256", "-o", "y.pat"}}) {
+    TCliResult r = RunCli(Current.Path, wrong);
+    EXPECT_EQ(r.Status, 2) << wrong[2] << " " << wrong[4];
+    EXPECT_NE(r.Err, "");
+  }
+  EXPECT_FALSE(std::filesystem::exists(Current.File("y")));
+  EXPECT_FALSE(std::filesystem::exists(Current.File("y.pat")));
+}
+
+TEST_F(PatternCli, RenderWritesTheViewWithPLineOneAtTheBottom) {
+  ASSERT_EQ(RunCli(Current.Path, {"new", "-o", "a.pat"}).Status, 0);
+  ASSERT_EQ(RunCli(Current.Path, {"paint", "a.pat", "--picture", "1", "--view", "machine", "4,6,2",
+                                  "-o", "b.pat"})
+                .Status,
+            0);
+  const nlohmann::json colours = Dump({"dump", "b.pat"})["Palette"]["Colours"];
+  TCliResult bmp = RunCli(
+      Current.Path, {"render", "b.pat", "--picture", "1", "--view", "machine", "-o", "b.bmp"});
+  ASSERT_EQ(bmp.Status, 0) << bmp.Err;
+  const Bytes b = FileBytes(Current.File("b.bmp"));
+  ASSERT_GT(b.size(), 54u);
+  EXPECT_EQ(b[0], 'B');
+  EXPECT_EQ(b[1], 'M');
+  EXPECT_EQ(Le32(b, 18), 100u);
+  ASSERT_EQ(Le32(b, 22), 100u) << "rows stored from the bottom";
+  ASSERT_EQ(b[28], 24) << "bits per pixel";
+  // Stored row 6 from the bottom is PLine 7; each pixel is blue, green, red.
+  auto pixel = [&](int x, int row) {
+    const size_t at = Le32(b, 10) + static_cast<size_t>(row) * 300 + static_cast<size_t>(x) * 3;
+    return uint32_t(b[at + 2]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at]) << 16;
+  };
+  EXPECT_EQ(pixel(4, 6), colours[2].get<uint32_t>());
+  EXPECT_EQ(pixel(5, 6), colours[0].get<uint32_t>());
+  EXPECT_EQ(pixel(4, 93), colours[0].get<uint32_t>());
+
+  TCliResult png = RunCli(Current.Path,
+                          {"render", "b.pat", "--picture", "1", "--view", "design", "-o", "b.png"});
+  ASSERT_EQ(png.Status, 0) << png.Err;
+  const Bytes n = FileBytes(Current.File("b.png"));
+  ASSERT_GT(n.size(), 24u);
+  EXPECT_EQ(Bytes(n.begin() + 1, n.begin() + 4), (Bytes{'P', 'N', 'G'}));
+  EXPECT_EQ(n[19] | n[18] << 8, 100) << "width";
+}
+
+TEST_F(PatternCli, DefaultsAndBadFiles) {
+  // A DEFAULT.PAT in the folder given with --dir is the new pattern.
+  std::filesystem::create_directory(Current.File("defaults"));
+  {
+    OPattern p;
+    p.InitNew();
+    p.Settings->NoControls = 20;
+    p.Settings->NoPLines = 10;
+    p.ApplySettings();
+    p.Sections->Get(0)->SetDefaults();
+    p.FileName = Current.File("defaults/DEFAULT.PAT");
+    p.SaveToFile();
+  }
+  ASSERT_EQ(RunCli(Current.Path, {"--dir", "defaults", "new", "-o", "d.pat"}).Status, 0);
+  nlohmann::json d = Dump({"dump", "d.pat"});
+  EXPECT_EQ(d["NoControls"], 20);
+  EXPECT_EQ(d["Sections"][0]["SourceArea"], nlohmann::json::array({1, 1, 20, 10}));
+
+  // A file of 20 bytes announcing the largest grid, and a missing file.
+  Bytes tiny = {5, 2, 9, 1, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+  tiny.resize(20, 0);
+  WriteBytes(Current.File("h.pat"), tiny);
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"dump", "h.pat"},
+        {"paint", "h.pat", "--picture", "1", "--view", "machine", "1,1,1", "-o", "o.pat"}}) {
+    TCliResult r = RunCli(Current.Path, args);
+    EXPECT_EQ(r.Status, 1) << args[0];
+    EXPECT_EQ(r.Err, "Error reading pattern: h.pat\n") << args[0];
+    EXPECT_EQ(r.Out, "") << args[0];
+  }
+  TCliResult missing = RunCli(Current.Path, {"dump", "none.PAT"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Err, "Error, pattern file not found none.PAT\n");
+  EXPECT_FALSE(std::filesystem::exists(Current.File("o.pat")));
+
+  // An exchange file of the wrong kind fails with the kind's message.
+  std::filesystem::copy_file(Current.File("d.pat"), Current.File("d.SEC"));
+  TCliResult wrong = RunCli(Current.Path, {"dump", "d.SEC"});
+  EXPECT_EQ(wrong.Status, 1);
+  EXPECT_EQ(wrong.Err, "Error reading section data: d.SEC\n");
+}
+
+} // namespace
+} // namespace quillane::test

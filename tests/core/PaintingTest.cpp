@@ -1,0 +1,425 @@
+#include "PatternSupport.h"
+
+#include <random>
+
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+
+namespace quillane::test {
+namespace {
+
+class Painting : public TFlowTest {};
+
+using TCell = std::pair<int, int>;
+struct TSectionRow {
+  TRect Source, Target;
+  uint8_t HFlip;
+};
+
+// The copy as the cell-by-cell definition reads it, the state of a copied cell taken from
+// the colour its source state shows.
+void ReferenceApplySections(OPattern& p) {
+  const bool states = p.PatternMode == pmStates;
+  for (const auto& s : *p.Sections) {
+    if (s->SourceArea == s->TargetArea)
+      continue;
+    for (int c = s->SourceArea.Left; c <= s->SourceArea.Right; ++c)
+      for (int pl = s->SourceArea.Top; pl <= s->SourceArea.Bottom; ++pl) {
+        int32_t c2 = c, p2 = pl;
+        if (!s->MapToTarget(c2, p2))
+          continue;
+        if (states) {
+          const int y = p.Creel->GetYarnType(c);
+          const uint8_t v = p.MachineTable->GetColour(y, p.States.Get(c, pl));
+          p.States.Set(c2, p2, p.MachineTable->GetState(y, v));
+        } else {
+          p.MachineColours.Set(c2, p2, p.MachineColours.Get(c, pl));
+        }
+      }
+  }
+}
+
+// The image as the cell-by-cell definition draws it over `before`.
+OBitmap24 ReferenceRender(const OPattern& p, const OPicture& picture, const TGrid& grid,
+                          OBitmap24 image) {
+  for (int c = 1; c <= p.NoControls; ++c)
+    for (int pl = 1; pl <= p.NoPLines; ++pl)
+      for (const auto& r : picture.Regions) {
+        int32_t x = c, y = pl;
+        if (r->MapCellToPixel(x, y))
+          image.SetPixel(x - 1, y - 1, p.Palette->GetColour(grid.Get(c, pl)));
+      }
+  return image;
+}
+
+TEST_F(Painting, ApplySectionsMatchesTheCellByCellCopy) {
+  std::mt19937 rng(5);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int W = 13, H = 9; // odd sizes: quarter turns of non-square areas reach outside
+  for (uint8_t type : {0, 4, 11})
+    for (int round = 0; round < 60; ++round) {
+      auto p = BarePattern(W, H, type);
+      const bool states = p->PatternMode == pmStates;
+      for (int c = 1; c <= W; ++c)
+        p->Creel->SetYarnType(c, static_cast<uint8_t>(pick(1, 3)));
+      p->Creel->Validate();
+      // Few colours, so several states look alike and a copy need not keep its state.
+      for (int y = 1; y <= 3 && states; ++y)
+        for (int s = 1; s <= p->NoStates; ++s)
+          p->MachineTable->SetColour(y, s, static_cast<uint8_t>(pick(0, 3)));
+      p->MachineTable->Validate();
+      const int count = pick(1, 4);
+      for (int i = 0; i < count; ++i) {
+        const bool straight = pick(0, 1) == 0;
+        const uint8_t rotation = straight ? 0 : static_cast<uint8_t>(pick(0, 4));
+        const int w = pick(1, 6), h = pick(1, 6);
+        const int tw = rotation % 2 ? h : w, th = rotation % 2 ? w : h;
+        const int sl = pick(1, W - w + 1), st = pick(1, H - h + 1);
+        TRect target{pick(1, W - tw + 1), pick(1, H - th + 1), 0, 0};
+        if (pick(0, 5) == 0 && sl + tw - 1 <= W && st + th - 1 <= H) // sometimes onto itself
+          target = {sl, st, 0, 0};
+        target.Right = target.Left + tw - 1;
+        target.Bottom = target.Top + th - 1;
+        AddSection(*p, {sl, st, sl + w - 1, st + h - 1}, target,
+                   straight ? 0 : static_cast<uint8_t>(pick(0, 2)),
+                   straight ? 0 : static_cast<uint8_t>(pick(0, 2)), rotation);
+      }
+      TGrid& grid = states ? p->States : p->MachineColours;
+      for (uint8_t& cell : grid.Data())
+        cell = static_cast<uint8_t>(pick(0, states ? p->NoStates : p->NoColours));
+      if (states) // stale after design-view painting: a copy must not read it
+        for (uint8_t& cell : p->MachineColours.Data())
+          cell = static_cast<uint8_t>(pick(0, 255));
+      const std::vector<uint8_t> before = grid.Data();
+      p->ApplySections();
+      const std::vector<uint8_t> fast = grid.Data();
+      grid.Data() = before;
+      ReferenceApplySections(*p);
+      ASSERT_EQ(fast, grid.Data()) << "type " << int(type) << " round " << round;
+      ASSERT_TRUE(UI.Shown.empty());
+    }
+}
+
+// Copies themselves are checked against the reference above; here what is not copied.
+TEST_F(Painting, ApplySectionsSkipsIdenticalAreasAndStopsAtAnInvalidSection) {
+  const TRect whole{1, 1, 30, 20}, left{1, 1, 10, 10}, right{11, 1, 20, 10};
+  const std::string invalid = " invalid (outside boundary of pattern)";
+  const struct {
+    std::vector<TSectionRow> Sections;
+    std::string Message;
+  } rows[] = {
+      {{{whole, whole, 0}}, ""},
+      {{{left, left, 1}}, ""}, // onto itself, even flipped
+      {{{{1, 1, 0, 10}, right, 0}, {left, right, 0}}, "Section #1" + invalid},
+      {{{left, right, 0}, {left, {1, 12, 10, 21}, 0}}, "Section #2" + invalid},
+      {{{{0, 1, 9, 10}, right, 0}}, "Section #1" + invalid},
+  };
+  for (const auto& row : rows) {
+    auto p = BarePattern(30, 20);
+    for (const TSectionRow& s : row.Sections)
+      AddSection(*p, s.Source, s.Target, s.HFlip);
+    for (size_t i = 0; i < p->States.Data().size(); ++i)
+      p->States.Data()[i] = static_cast<uint8_t>(i % 3);
+    const std::vector<uint8_t> before = p->States.Data();
+    UI.Shown.clear();
+    p->ApplySections();
+    EXPECT_EQ(p->States.Data(), before) << row.Message;
+    EXPECT_EQ(p->ValidateSections(), row.Message.empty());
+    if (row.Message.empty()) {
+      EXPECT_TRUE(UI.Shown.empty());
+    } else {
+      ASSERT_EQ(UI.Shown.size(), 2u) << row.Message;
+      EXPECT_EQ(UI.Shown[0].Box, OScriptedPlatform::TBox::Error);
+      EXPECT_EQ(UI.Shown[0].Text, row.Message);
+    }
+  }
+}
+
+TEST_F(Painting, RenderingMatchesTheCellByCellDrawing) {
+  std::mt19937 rng(11);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto p = BarePattern(11, 7, 11);
+  for (uint8_t& cell : p->MachineColours.Data())
+    cell = static_cast<uint8_t>(pick(0, 16));
+  for (uint8_t& cell : p->DesignColours.Data())
+    cell = static_cast<uint8_t>(pick(0, 16));
+  auto flips = [&](bool any, uint8_t rotation) {
+    // Away from the quarter turns a flip keeps a region inside its picture area.
+    return any || rotation % 2 == 0 ? static_cast<uint8_t>(pick(0, 1)) : uint8_t{0};
+  };
+  for (int round = 0; round < 600; ++round) {
+    OPicture& picture = AddPicture(*p, 20, 16);
+    const int kind = round % 3; // one region, regions apart, regions anywhere
+    const int count = kind == 0 ? 1 : pick(2, 4);
+    for (int i = 0; i < count; ++i) {
+      const uint8_t rotation = static_cast<uint8_t>(pick(0, 3));
+      const int w = pick(1, kind == 1 ? 7 : 12), h = pick(1, 7);
+      const int tw = rotation % 2 ? h : w, th = rotation % 2 ? w : h;
+      TRect cells{pick(-2, 10), pick(-2, 6), 0, 0}; // may reach past the grid
+      cells.Right = cells.Left + w - 1;
+      cells.Bottom = cells.Top + h - 1;
+      // Apart: each region in its own quarter of the picture; else anywhere, even outside.
+      TRect pixels = kind == 1 ? TRect{1 + (i % 2) * 10, 1 + (i / 2) * 8, 0, 0}
+                               : TRect{pick(-3, 18), pick(-3, 14), 0, 0};
+      pixels.Right = pixels.Left + tw - 1;
+      pixels.Bottom = pixels.Top + th - 1;
+      const uint8_t h1 = flips(kind != 1, rotation), v1 = flips(kind != 1, rotation);
+      AddRegion(picture, cells, pixels, h1, v1, rotation);
+    }
+    picture.MachineImage.Fill(0x010203);
+    picture.DesignImage.Fill(0x040506);
+    const OBitmap24 machine = ReferenceRender(*p, picture, p->MachineColours, picture.MachineImage);
+    const OBitmap24 design = ReferenceRender(*p, picture, p->DesignColours, picture.DesignImage);
+    picture.RenderMachineImage();
+    picture.RenderDesignImage();
+    ASSERT_EQ(picture.MachineImage, machine) << "round " << round;
+    ASSERT_EQ(picture.DesignImage, design) << "round " << round;
+    p->Pictures->Clear();
+  }
+}
+
+// Cells whose state differs from `before`, in control then PLine order.
+std::vector<std::tuple<int, int, int>> ChangedStates(const OPattern& p,
+                                                     const std::vector<uint8_t>& before) {
+  std::vector<std::tuple<int, int, int>> changed;
+  for (int c = 1; c <= p.NoControls; ++c)
+    for (int pl = 1; pl <= p.NoPLines; ++pl)
+      if (p.GetState(c, pl) != before[p.States.Index(c, pl)])
+        changed.emplace_back(c, pl, p.GetState(c, pl));
+  return changed;
+}
+
+std::vector<std::pair<int, int>> ChangedPixels(const OBitmap24& image, uint32_t background) {
+  std::vector<std::pair<int, int>> changed;
+  for (int y = 0; y < image.Height(); ++y)
+    for (int x = 0; x < image.Width(); ++x)
+      if (image.GetPixel(x, y) != background)
+        changed.emplace_back(x, y);
+  return changed;
+}
+
+TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
+  using TStates = std::vector<std::tuple<int, int, int>>;
+  using TPixels = std::vector<std::pair<int, int>>;
+  struct TRow {
+    const char* What;
+    bool CopyFirst, CopyOnly, Flip, Design;
+    TCell Painted;
+    TStates States; // cells changed, with their new state
+    TPixels Pixels; // machine or design pixels of the first picture redrawn
+  };
+  // Machine colour 2 is state 2 on yarn type A; design colour 3 is the pair (2, 1).
+  const TRow rows[] = {
+      {"source of the copy",
+       true,
+       false,
+       false,
+       false,
+       {3, 4},
+       {{3, 4, 2}, {13, 4, 2}},
+       {{2, 3}, {12, 3}}},
+      {"target of the copy",
+       true,
+       false,
+       false,
+       false,
+       {13, 4},
+       {{3, 4, 2}, {13, 4, 2}},
+       {{2, 3}, {12, 3}}},
+      {"whole section first: the algorithm's order",
+       false,
+       false,
+       false,
+       false,
+       {13, 4},
+       {{13, 4, 2}},
+       {{12, 3}}},
+      {"flipped copy",
+       true,
+       false,
+       true,
+       false,
+       {3, 4},
+       {{3, 4, 2}, {18, 4, 2}},
+       {{2, 3}, {17, 3}}},
+      {"outside every target", false, true, false, false, {25, 4}, {}, {}},
+      {"design pair through the copy",
+       true,
+       false,
+       false,
+       true,
+       {14, 4},
+       {{3, 4, 2}, {4, 4, 1}, {13, 4, 2}, {14, 4, 1}},
+       {{2, 3}, {3, 3}, {12, 3}, {13, 3}}},
+  };
+  for (const TRow& row : rows) {
+    auto p = BarePattern(30, 20);
+    const TRect left{1, 1, 10, 10}, right{11, 1, 20, 10}, whole{1, 1, 30, 20};
+    if (!row.CopyFirst && !row.CopyOnly)
+      AddSection(*p, whole, whole);
+    AddSection(*p, left, right, row.Flip ? 1 : 0);
+    if (row.CopyFirst)
+      AddSection(*p, whole, whole);
+    OPicture& first = AddPicture(*p, 30, 20);
+    AddRegion(first, whole, {1, 1, 30, 20});
+    // A second picture shows the left half twice, the second time mirrored.
+    OPicture& second = AddPicture(*p, 40, 20);
+    AddRegion(second, {1, 1, 20, 20}, {1, 1, 20, 20});
+    AddRegion(second, {1, 1, 20, 20}, {21, 1, 40, 20}, 1);
+    for (const auto& picture : *p->Pictures) {
+      picture->MachineImage.Fill(0x0A0B0C);
+      picture->DesignImage.Fill(0x0A0B0C);
+    }
+    const std::vector<uint8_t> before = p->States.Data();
+    p->Modified = 0;
+    const uint8_t v = row.Design ? 3 : 2;
+    if (row.Design)
+      p->PaintDesignColour(row.Painted.first, row.Painted.second, v);
+    else
+      p->PaintMachineColour(row.Painted.first, row.Painted.second, v);
+
+    EXPECT_EQ(ChangedStates(*p, before), row.States) << row.What;
+    EXPECT_EQ(p->Modified, row.States.empty() ? 0 : 1) << row.What;
+    const TGrid& colours = row.Design ? p->DesignColours : p->MachineColours;
+    for (const auto& [c, pl, s] : row.States)
+      EXPECT_EQ(colours.Get(c, pl), v) << row.What;
+    const OBitmap24& image = row.Design ? first.DesignImage : first.MachineImage;
+    EXPECT_EQ(ChangedPixels(image, 0x0A0B0C), row.Pixels) << row.What;
+    for (const auto& [x, y] : row.Pixels)
+      EXPECT_EQ(image.GetPixel(x, y), p->Palette->GetColour(v));
+    // The second picture shows every redrawn cell of the left half twice.
+    size_t leftHalf = 0;
+    for (const auto& [x, y] : row.Pixels)
+      leftHalf += x < 20;
+    const OBitmap24& image2 = row.Design ? second.DesignImage : second.MachineImage;
+    EXPECT_EQ(ChangedPixels(image2, 0x0A0B0C).size(), 2 * leftHalf) << row.What;
+  }
+}
+
+TEST_F(Painting, PixelsPaintThroughEveryRegionAndOddLastControlsAlone) {
+  // Two regions show cells (1..10) and (21..30) from the same pixels.
+  auto p = BarePattern(30, 10);
+  AddSection(*p, {1, 1, 30, 10}, {1, 1, 30, 10});
+  OPicture& picture = AddPicture(*p, 10, 10);
+  AddRegion(picture, {1, 1, 10, 10}, {1, 1, 10, 10});
+  AddRegion(picture, {21, 1, 30, 10}, {1, 1, 10, 10});
+  picture.PaintMachinePixel(2, 3, 2);
+  EXPECT_EQ(p->GetState(3, 4), 2);
+  EXPECT_EQ(p->GetState(23, 4), 2);
+  EXPECT_EQ(picture.GetMachinePixel(2, 3), p->Palette->GetColour(2));
+
+  // A colour no state of the yarn type shows: the colour is stored, the state is not.
+  picture.PaintMachinePixel(0, 0, 5);
+  EXPECT_EQ(p->GetState(1, 1), 0);
+  EXPECT_EQ(p->GetMachineColour(1, 1), 5);
+
+  // With 5 controls the last one pairs with control 4 for the lookup and is written alone.
+  auto q = BarePattern(5, 4);
+  AddSection(*q, {1, 1, 5, 4}, {1, 1, 5, 4});
+  OPicture& view = AddPicture(*q, 5, 4);
+  AddRegion(view, {1, 1, 5, 4}, {1, 1, 5, 4});
+  q->Creel->SetYarnType(4, 2);
+  q->Changed();
+  view.SetViewMode(2);
+  const std::vector<uint8_t> before = q->States.Data();
+  const uint32_t pixel4 = view.GetDesignPixel(3, 1);
+  // Colour 6 is the pair (1, 2) on yarn types A and B only.
+  ASSERT_EQ(q->DesignTable->GetOddState(1, 2, 6), 1);
+  ASSERT_EQ(q->DesignTable->GetOddState(1, 1, 6), 0);
+  view.PaintDesignPixel(4, 1, 6);
+  EXPECT_EQ(ChangedStates(*q, before), (std::vector<std::tuple<int, int, int>>{{5, 2, 1}}));
+  EXPECT_EQ(q->GetDesignColour(5, 2), 6);
+  EXPECT_EQ(q->GetDesignColour(4, 2), 0);
+  EXPECT_EQ(view.GetDesignPixel(4, 1), q->Palette->GetColour(6));
+  EXPECT_EQ(view.GetDesignPixel(3, 1), pixel4);
+}
+
+TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
+  struct TRow {
+    std::vector<std::pair<TRect, TRect>> Sections;
+    std::vector<int> ClearedControls;
+  };
+  const TRect whole{1, 1, 40, 10}, left{1, 1, 10, 10}, right{21, 1, 30, 10};
+  const TRow rows[] = {
+      {{}, {}},
+      {{{whole, whole}}, {}},
+      {{{left, right}}, {11, 20, 31, 40}},
+      {{{whole, whole}, {left, right}}, {11, 20, 31, 40}},
+  };
+  for (const TRow& row : rows) {
+    auto p = BarePattern(40, 10);
+    for (const auto& [s, t] : row.Sections)
+      AddSection(*p, s, t);
+    OPicture& picture = AddPicture(*p, 40, 10);
+    AddRegion(picture, whole, whole);
+    p->States.Fill(1);
+    p->MachineColours.Fill(1);
+    picture.MachineImage.Fill(0x0A0B0C);
+    p->Modified = 0;
+    p->SetUndefined();
+    EXPECT_EQ(p->Modified, 1);
+    for (int c = 1; c <= 40; ++c) {
+      const bool cleared = (c >= 11 && c <= 20 && !row.ClearedControls.empty()) ||
+                           (c >= 31 && !row.ClearedControls.empty());
+      for (int pl = 1; pl <= 10; ++pl) {
+        EXPECT_EQ(p->GetState(c, pl), cleared ? p->MachineTable->GetState(1, 0) : 1) << c;
+        EXPECT_EQ(p->GetMachineColour(c, pl), cleared ? 0 : 1) << c;
+        EXPECT_EQ(picture.GetMachinePixel(c - 1, pl - 1),
+                  cleared ? p->Palette->GetUndefinedColour() : 0x0A0B0Cu);
+      }
+    }
+  }
+}
+
+TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
+  auto p = BarePattern(6, 3);
+  AddSection(*p, {1, 1, 6, 3}, {1, 1, 6, 3});
+  OPicture& picture = AddPicture(*p, 6, 3);
+  AddRegion(picture, {1, 1, 6, 3}, {1, 1, 6, 3});
+  p->Changed();
+  p->States.Set(1, 1, 2);
+  p->States.Set(2, 1, 1);
+  picture.SetViewMode(2);
+  ASSERT_EQ(p->GetDesignColour(2, 1), 3) << "the pair (2, 1) on yarn types A, A";
+  ASSERT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(3));
+
+  // Selecting the same view again computes and draws nothing.
+  p->States.Set(1, 1, 1);
+  picture.SetViewMode(2);
+  EXPECT_EQ(p->GetDesignColour(1, 1), 3);
+  EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(3));
+  p->SetViewMode(2);
+  EXPECT_EQ(p->GetDesignColour(1, 1), 3);
+
+  // After a change both happen again.
+  p->Changed();
+  EXPECT_EQ(p->ViewMode, 0);
+  EXPECT_EQ(picture.ViewMode, 0);
+  picture.SetViewMode(2);
+  EXPECT_EQ(p->GetDesignColour(1, 1), 1);
+  EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(1));
+
+  // Other values are only stored.
+  p->States.Set(1, 1, 2);
+  p->SetViewMode(7);
+  EXPECT_EQ(p->ViewMode, 7);
+  EXPECT_EQ(p->GetDesignColour(1, 1), 1);
+
+  // A colour pattern derives nothing.
+  auto q = BarePattern(6, 3, 11);
+  for (TGrid* grid : {&q->States, &q->MachineColours, &q->DesignColours})
+    for (size_t i = 0; i < grid->Data().size(); ++i)
+      grid->Data()[i] = static_cast<uint8_t>(i % 5);
+  const std::vector<uint8_t> s = q->States.Data(), m = q->MachineColours.Data(),
+                             d = q->DesignColours.Data();
+  q->ComputeMachineColours();
+  q->ComputeDesignColours();
+  EXPECT_EQ(q->States.Data(), s);
+  EXPECT_EQ(q->MachineColours.Data(), m);
+  EXPECT_EQ(q->DesignColours.Data(), d);
+}
+
+} // namespace
+} // namespace quillane::test

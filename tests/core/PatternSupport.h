@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+
+#include "TestSupport.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "model/Pattern.h"
+#include "setup/Settings.h"
+
+namespace quillane::test {
+
+// A built-in new pattern (the fixture's folders hold no DEFAULT files) of the given size and
+// machine type, with no sections and no pictures yet.
+inline std::unique_ptr<OPattern> BarePattern(int controls, int pLines, uint8_t machineType = 0) {
+  auto p = std::make_unique<OPattern>();
+  p->InitNew();
+  p->Sections->Clear();
+  p->Pictures->Clear();
+  p->Settings->NoControls = static_cast<uint16_t>(controls);
+  p->Settings->NoPLines = static_cast<uint16_t>(pLines);
+  p->Settings->MachineType = machineType;
+  p->ApplySettings();
+  p->Changed();
+  return p;
+}
+
+inline OSection& AddSection(OPattern& p, const TRect& source, const TRect& target,
+                            uint8_t hFlip = 0, uint8_t vFlip = 0, uint8_t rotation = 0) {
+  OSection* s = p.Sections->Add(std::make_unique<OSection>(&p));
+  s->SetSourceArea(source);
+  s->TargetArea = target;
+  s->HFlip = hFlip;
+  s->VFlip = vFlip;
+  s->Rotation = rotation;
+  return *s;
+}
+
+inline OPicture& AddPicture(OPattern& p, int width, int height) {
+  OPicture* picture = p.Pictures->Add(std::make_unique<OPicture>(&p));
+  picture->SetWidth(width);
+  picture->SetHeight(height);
+  return *picture;
+}
+
+inline ORegion& AddRegion(OPicture& picture, const TRect& pattern, const TRect& pixels,
+                          uint8_t hFlip = 0, uint8_t vFlip = 0, uint8_t rotation = 0) {
+  ORegion* r = picture.Regions.Add(std::make_unique<ORegion>(picture.Owner, &picture));
+  r->SetPatternArea(pattern);
+  r->SetPictureArea(pixels);
+  r->HFlip = hFlip;
+  r->VFlip = vFlip;
+  r->Rotation = rotation;
+  return *r;
+}
+
+} // namespace quillane::test
