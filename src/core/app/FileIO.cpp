@@ -1,5 +1,6 @@
 #include "app/FileIO.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "app/Exceptions.h"
@@ -69,6 +71,11 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes) {
+  const std::span<const uint8_t> whole[] = {bytes};
+  WriteFileAtomic(path, std::span<const std::span<const uint8_t>>(whole));
+}
+
+void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
   std::string folder = FolderOf(path);
   std::string base = fs::path(path).filename().string();
   std::random_device rd;
@@ -92,19 +99,41 @@ void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes) {
     throw EWriteError(std::string("Stream write error") + (why ? std::string(": ") + why : ""));
   };
 
-  size_t limit = bytes.size();
+  size_t total = 0;
+  for (const auto& part : parts)
+    total += part.size();
+  size_t limit = total;
   if (WriteFailure && *WriteFailure < limit)
     limit = *WriteFailure;
-  size_t done = 0;
+  // Gather the parts a batch at a time; a short write resumes where it stopped.
+  size_t done = 0, index = 0, offset = 0;
+  std::vector<iovec> batch;
   while (done < limit) {
-    ssize_t n = ::write(fd.Get(), bytes.data() + done, limit - done);
+    batch.clear();
+    size_t room = limit - done;
+    for (size_t i = index, o = offset; i < parts.size() && batch.size() < 1024 && room > 0; ++i, o = 0) {
+      const size_t n = std::min(parts[i].size() - o, room);
+      if (n > 0)
+        batch.push_back({const_cast<uint8_t*>(parts[i].data() + o), n});
+      room -= n;
+    }
+    ssize_t n = ::writev(fd.Get(), batch.data(), static_cast<int>(batch.size()));
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
       fail(std::strerror(errno));
     done += static_cast<size_t>(n);
+    for (size_t left = static_cast<size_t>(n); left > 0;) {
+      const size_t step = std::min(parts[index].size() - offset, left);
+      left -= step;
+      offset += step;
+      if (offset == parts[index].size()) {
+        ++index;
+        offset = 0;
+      }
+    }
   }
-  if (done < bytes.size())
+  if (done < total)
     fail(nullptr);
   if (::fsync(fd.Get()) != 0)
     fail(std::strerror(errno));

@@ -17,6 +17,9 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path);
 // Throws EFCreateError when the temporary cannot be created (nothing is left behind)
 // and EWriteError when writing or the rename fails (the temporary is removed).
 void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes);
+// The same for a file made of several parts, written in order without joining them first
+// (a pattern's cells go straight from its grid to the file).
+void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts);
 
 bool FileExists(const std::string& path);
 

@@ -9,16 +9,27 @@ void OBitmap24::SetSize(int width, int height) {
   height = std::max(height, 0);
   if (width == W && height == H)
     return;
+  if (Buffer.empty() || width == 0 || height == 0) {
+    // Nothing drawn yet (or nothing left): the pixels come when first used.
+    std::vector<uint32_t>().swap(Buffer);
+    W = width;
+    H = height;
+    return;
+  }
   std::vector<uint32_t> resized(static_cast<size_t>(width) * static_cast<size_t>(height),
                                 DefaultColour);
   const int keepW = std::min(W, width), keepH = std::min(H, height);
   for (int y = 0; y < keepH; ++y)
-    std::copy_n(Row(y), keepW, resized.data() + static_cast<size_t>(y) * static_cast<size_t>(width));
-  Pixels.swap(resized);
+    std::copy_n(Buffer.data() + static_cast<size_t>(y) * static_cast<size_t>(W), keepW,
+                resized.data() + static_cast<size_t>(y) * static_cast<size_t>(width));
+  Buffer.swap(resized);
   W = width;
   H = height;
 }
 
-void OBitmap24::Fill(uint32_t colour) { std::fill(Pixels.begin(), Pixels.end(), colour & 0x00FFFFFFu); }
+void OBitmap24::Fill(uint32_t colour) {
+  std::vector<uint32_t>& pixels = Pixels();
+  std::fill(pixels.begin(), pixels.end(), colour & 0x00FFFFFFu);
+}
 
 } // namespace quillane

@@ -8,6 +8,8 @@ namespace quillane {
 
 // A picture image: Width x Height pixels, top row first, each a colour 0x00BBGGRR. In
 // memory a pixel's bytes are R, G, B, 0, so a view can show the buffer as it is.
+// The pixels are allocated when first used: a picture has two images, and only the view
+// that is shown needs its image in memory.
 class OBitmap24 {
 public:
   // New and enlarged areas are filled with this colour.
@@ -22,22 +24,39 @@ public:
   // Positions outside the image are ignored (set) or read as 0 (get).
   void SetPixel(int64_t x, int64_t y, uint32_t colour) {
     if (Contains(x, y))
-      Pixels[static_cast<size_t>(y) * static_cast<size_t>(W) + static_cast<size_t>(x)] = colour & 0x00FFFFFFu;
+      Pixels()[Offset(x, y)] = colour & 0x00FFFFFFu;
   }
   uint32_t GetPixel(int64_t x, int64_t y) const {
-    return Contains(x, y) ? Pixels[static_cast<size_t>(y) * static_cast<size_t>(W) + static_cast<size_t>(x)] : 0;
+    if (!Contains(x, y))
+      return 0;
+    return Buffer.empty() ? DefaultColour : Buffer[Offset(x, y)];
   }
-  uint32_t* Row(int y) { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(W); }
-  const uint32_t* Row(int y) const { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(W); }
-  const std::vector<uint32_t>& Data() const { return Pixels; }
+  uint32_t* Row(int y) { return Pixels().data() + static_cast<size_t>(y) * static_cast<size_t>(W); }
+  const uint32_t* Row(int y) const {
+    return Pixels().data() + static_cast<size_t>(y) * static_cast<size_t>(W);
+  }
+  const std::vector<uint32_t>& Data() const { return Pixels(); }
   void Fill(uint32_t colour);
+  // Whether the pixels have been allocated yet.
+  bool Allocated() const { return !Buffer.empty(); }
 
-  friend bool operator==(const OBitmap24&, const OBitmap24&) = default;
+  friend bool operator==(const OBitmap24& a, const OBitmap24& b) {
+    return a.W == b.W && a.H == b.H && a.Data() == b.Data();
+  }
 
 private:
   int W = 0;
   int H = 0;
-  std::vector<uint32_t> Pixels;
+  mutable std::vector<uint32_t> Buffer; // empty until first used
+
+  size_t Offset(int64_t x, int64_t y) const {
+    return static_cast<size_t>(y) * static_cast<size_t>(W) + static_cast<size_t>(x);
+  }
+  std::vector<uint32_t>& Pixels() const {
+    if (Buffer.empty() && W > 0 && H > 0)
+      Buffer.assign(static_cast<size_t>(W) * static_cast<size_t>(H), DefaultColour);
+    return Buffer;
+  }
 };
 
 } // namespace quillane

@@ -99,12 +99,13 @@ void OPicture::RenderDesignImage() {
 }
 
 namespace {
-// Where a region's cells inside the grid land: the cell rectangle and the pixel
-// rectangle (from 0) it maps onto.
+// Where a region's cells inside the grid land: the cell rectangle, the pixel rectangle
+// (from 0) it maps onto, and the map itself as pixel = origin + C * stepC + P * stepP.
 struct TFootprint {
   int64_t C0, C1, P0, P1;
   int64_t X0, X1, Y0, Y1;
   bool Empty;
+  TPoint64 Origin, StepC, StepP;
 };
 
 TFootprint FootprintOf(const ORegion& r, const TGrid& grid) {
@@ -116,6 +117,11 @@ TFootprint FootprintOf(const ORegion& r, const TGrid& grid) {
   f.Empty = f.C0 > f.C1 || f.P0 > f.P1;
   if (f.Empty)
     return f;
+  f.Origin = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 0);
+  const TPoint64 c1 = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 1, 0);
+  const TPoint64 p1 = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 1);
+  f.StepC = {c1.X - f.Origin.X, c1.Y - f.Origin.Y};
+  f.StepP = {p1.X - f.Origin.X, p1.Y - f.Origin.Y};
   const TPoint64 a = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, f.C0, f.P0);
   const TPoint64 b = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, f.C1, f.P1);
   f.X0 = std::min(a.X, b.X) - 1;
@@ -125,8 +131,16 @@ TFootprint FootprintOf(const ORegion& r, const TGrid& grid) {
   return f;
 }
 
-bool Overlap(const TFootprint& a, const TFootprint& b) {
-  return !a.Empty && !b.Empty && a.X0 <= b.X1 && b.X0 <= a.X1 && a.Y0 <= b.Y1 && b.Y0 <= a.Y1;
+// Two regions conflict when they share pixels and map a shared pixel from different
+// cells. Regions with the same map (a design region inside the whole-pattern region) put
+// the same cell on a shared pixel, so their order does not matter.
+bool Conflict(const TFootprint& a, const TFootprint& b) {
+  const bool overlap =
+      !a.Empty && !b.Empty && a.X0 <= b.X1 && b.X0 <= a.X1 && a.Y0 <= b.Y1 && b.Y0 <= a.Y1;
+  const bool sameMap = a.Origin.X == b.Origin.X && a.Origin.Y == b.Origin.Y &&
+                       a.StepC.X == b.StepC.X && a.StepC.Y == b.StepC.Y &&
+                       a.StepP.X == b.StepP.X && a.StepP.Y == b.StepP.Y;
+  return overlap && !sameMap;
 }
 } // namespace
 
@@ -141,7 +155,7 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image) {
   for (const auto& region : Regions) {
     footprints.push_back(FootprintOf(*region, grid));
     for (size_t i = 0; i + 1 < footprints.size() && !overlapping; ++i)
-      overlapping = Overlap(footprints[i], footprints.back());
+      overlapping = Conflict(footprints[i], footprints.back());
   }
 
   if (overlapping) {
@@ -159,18 +173,12 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image) {
     return;
   }
 
-  // Regions whose pixels are apart can be drawn one after another, a PLine at a time.
-  size_t index = 0;
-  for (const auto& region : Regions) {
-    const TFootprint& f = footprints[index++];
+  // Regions that do not conflict can be drawn one after another, a PLine at a time.
+  for (const TFootprint& f : footprints) {
     if (f.Empty)
       continue;
-    const ORegion& r = *region;
-    const TPoint64 origin = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 0);
-    const TPoint64 stepC = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 1, 0);
-    const TPoint64 stepP = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 1);
-    const int64_t dxC = stepC.X - origin.X, dyC = stepC.Y - origin.Y;
-    const int64_t dxP = stepP.X - origin.X, dyP = stepP.Y - origin.Y;
+    const TPoint64 origin = f.Origin;
+    const int64_t dxC = f.StepC.X, dyC = f.StepC.Y, dxP = f.StepP.X, dyP = f.StepP.Y;
     for (int64_t p = f.P0; p <= f.P1; ++p) {
       const uint8_t* row = grid.Row(static_cast<int>(p));
       int64_t x = origin.X + dxC * f.C0 + dxP * p - 1;

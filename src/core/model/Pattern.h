@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "model/DesignList.h"
 #include "model/Grid.h"
@@ -156,6 +158,15 @@ public:
   static int32_t PatternsCreated();
 
 private:
+  // The pattern file in three parts: the records before the cells, the cells of each PLine
+  // (pointing into the primary grid), and the records after them.
+  struct TFileParts {
+    OWriter Head;
+    std::vector<std::span<const uint8_t>> Rows;
+    OWriter Tail;
+  };
+  TFileParts FileParts() const;
+
   struct TUncounted {};
   // A pattern that does not count itself: a trial read of a default file.
   explicit OPattern(TUncounted);
@@ -164,6 +175,7 @@ private:
   bool Quiet = false;
   // The odd control of C's pair and that control's partner for lookups.
   int OddControl(int c) const { return ((c - 1) | 1); }
+  int HighestYarnTypeInUse() const;
   int Partner(int odd) const { return odd + 1 <= NoControls ? odd + 1 : odd - 1; }
 };
 

@@ -61,13 +61,26 @@ bool OPattern::LoadDefault() {
 }
 
 void OPattern::SaveToFile() {
-  OWriter writer;
-  WriteToStream(writer);
-  WriteFileAtomic(FileName, writer.Bytes());
+  TFileParts parts = FileParts();
+  std::vector<std::span<const uint8_t>> spans;
+  spans.reserve(parts.Rows.size() + 2);
+  spans.emplace_back(parts.Head.Bytes());
+  spans.insert(spans.end(), parts.Rows.begin(), parts.Rows.end());
+  spans.emplace_back(parts.Tail.Bytes());
+  WriteFileAtomic(FileName, spans);
   Modified = 0;
 }
 
 void OPattern::WriteToStream(OWriter& s) const {
+  TFileParts parts = FileParts();
+  s.Reserve(s.Size() + parts.Head.Size() + size_t{NoControls} * NoPLines + parts.Tail.Size());
+  s.Write(parts.Head.Bytes().data(), parts.Head.Size());
+  for (std::span<const uint8_t> row : parts.Rows)
+    s.Write(row.data(), row.size());
+  s.Write(parts.Tail.Bytes().data(), parts.Tail.Size());
+}
+
+OPattern::TFileParts OPattern::FileParts() const {
   // Refused before a byte is written: the file's counts could not hold them.
   if (Pictures->Count() > MaxPictures)
     throw Exception("A pattern can hold at most 255 pictures; this one has " +
@@ -80,7 +93,8 @@ void OPattern::WriteToStream(OWriter& s) const {
       throw Exception("A picture can hold at most 255 regions; one has " +
                       std::to_string(picture->Regions.Count()) + ".");
 
-  s.Reserve(s.Size() + 1024 + size_t{NoControls} * NoPLines);
+  TFileParts parts;
+  OWriter& s = parts.Head;
   s.WriteByte(static_cast<uint8_t>(TDesignRecordKind::Pattern));
   s.WriteByte(PatternVersion);
   Settings->WriteToStream(s);
@@ -90,15 +104,19 @@ void OPattern::WriteToStream(OWriter& s) const {
   Creel->WriteToStream(s);
   s.WriteWord(NoControls);
   s.WriteWord(NoPLines);
+  // The cells straight from the primary grid, a PLine at a time.
   const TGrid& primary = PatternMode == pmStates ? States : MachineColours;
+  parts.Rows.reserve(NoPLines);
   for (int p = 1; p <= NoPLines; ++p)
-    s.Write(primary.Row(p) + 1, NoControls);
-  s.WriteWord(static_cast<uint16_t>(Sections->Count()));
+    parts.Rows.emplace_back(primary.Row(p) + 1, NoControls);
+  OWriter& t = parts.Tail;
+  t.WriteWord(static_cast<uint16_t>(Sections->Count()));
   for (const auto& section : *Sections)
-    section->WriteToStream(s);
-  s.WriteByte(static_cast<uint8_t>(Pictures->Count()));
+    section->WriteToStream(t);
+  t.WriteByte(static_cast<uint8_t>(Pictures->Count()));
   for (const auto& picture : *Pictures)
-    picture->WriteToStream(s);
+    picture->WriteToStream(t);
+  return parts;
 }
 
 void OPattern::ReadFromStream(OReader& s) {

@@ -1,7 +1,9 @@
 // The pattern's grids: the derived colour grids, section copies and painting.
 #include "model/Pattern.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "app/App.h"
@@ -17,16 +19,23 @@ namespace quillane {
 namespace {
 using TByteMap = std::array<uint8_t, 256>;
 
-// A lookup per yarn type, filled once per whole-grid pass so that the pass itself does
-// one table read per cell.
-template <class TFill> std::vector<TByteMap> PerYarnType(TFill fill) {
-  std::vector<TByteMap> maps(256);
-  for (int y = 0; y < 256; ++y)
+// A lookup per yarn type in use, filled once per whole-grid pass so that the pass itself
+// does one table read per cell.
+template <class TFill> std::vector<TByteMap> PerYarnType(int highestYarnType, TFill fill) {
+  std::vector<TByteMap> maps(static_cast<size_t>(highestYarnType) + 1);
+  for (int y = 0; y <= highestYarnType; ++y)
     for (int v = 0; v < 256; ++v)
       maps[static_cast<size_t>(y)][static_cast<size_t>(v)] = fill(y, v);
   return maps;
 }
 } // namespace
+
+int OPattern::HighestYarnTypeInUse() const {
+  int highest = 0;
+  for (int c = 1; c <= NoControls; ++c)
+    highest = std::max<int>(highest, Creel->GetYarnType(c));
+  return highest;
+}
 
 void OPattern::ComputeMachineColours() {
   if (PatternMode == pmColours)
@@ -34,7 +43,7 @@ void OPattern::ComputeMachineColours() {
   const OMachineTable& table = *MachineTable;
   // Entries above NoColours are refused by the cell setter: they keep the old value.
   bool refused = false;
-  const std::vector<TByteMap> colourOf = PerYarnType([&](int y, int s) {
+  const std::vector<TByteMap> colourOf = PerYarnType(HighestYarnTypeInUse(), [&](int y, int s) {
     const uint8_t colour = table.GetColour(y, s);
     refused = refused || colour > NoColours;
     return colour;
@@ -75,19 +84,26 @@ void OPattern::ComputeDesignColours() {
     }
     return m.data();
   };
+  struct TPair {
+    int Odd, Even;
+    const uint8_t* Map;
+  };
+  std::vector<TPair> pairs;
   for (int odd = 1; odd <= NoControls; odd += 2) {
     const int even = Partner(odd);
-    const uint8_t* map = mapFor(Creel->GetYarnType(odd), Creel->GetYarnType(even));
-    const bool pair = odd + 1 <= NoControls;
-    for (int p = 1; p <= NoPLines; ++p) {
-      const uint8_t* states = States.Row(p);
-      const uint8_t k = map[static_cast<size_t>(states[odd]) * 256 + states[even]];
+    pairs.push_back({odd, even, mapFor(Creel->GetYarnType(odd), Creel->GetYarnType(even))});
+  }
+  // A PLine at a time, as the grid lies in memory.
+  for (int p = 1; p <= NoPLines; ++p) {
+    const uint8_t* states = States.Row(p);
+    uint8_t* colours = DesignColours.Row(p);
+    for (const TPair& pair : pairs) {
+      const uint8_t k = pair.Map[static_cast<size_t>(states[pair.Odd]) * 256 + states[pair.Even]];
       if (k > NoColours)
         continue;
-      uint8_t* colours = DesignColours.Row(p);
-      colours[odd] = k;
-      if (pair)
-        colours[odd + 1] = k;
+      colours[pair.Odd] = k;
+      if (pair.Odd + 1 <= NoControls)
+        colours[pair.Odd + 1] = k;
     }
   }
 }
@@ -131,7 +147,8 @@ void OPattern::ApplySections() {
   std::vector<const uint8_t*> mapOfControl;
   if (states) {
     const OMachineTable& table = *MachineTable;
-    copyOf = PerYarnType([&](int y, int s) { return table.GetState(y, table.GetColour(y, s)); });
+    copyOf = PerYarnType(HighestYarnTypeInUse(),
+                         [&](int y, int s) { return table.GetState(y, table.GetColour(y, s)); });
     mapOfControl.resize(size_t{NoControls} + 1);
     for (int c = 1; c <= NoControls; ++c)
       mapOfControl[static_cast<size_t>(c)] = copyOf[Creel->GetYarnType(c)].data();
@@ -153,16 +170,31 @@ void OPattern::ApplySections() {
     const bool apart = src.Right + dc < src.Left || src.Left + dc > src.Right ||
                        src.Bottom + dp < src.Top || src.Top + dp > src.Bottom;
     if (straight && apart) {
-      for (int64_t p = src.Top; p <= src.Bottom; ++p) {
-        const int64_t p2 = p + dp;
-        if (p < 1 || p > NoPLines || p2 < 1 || p2 > NoPLines)
-          continue;
-        const uint8_t* from = grid.Row(static_cast<int>(p));
-        uint8_t* to = grid.Row(static_cast<int>(p2));
-        for (int64_t c = src.Left; c <= src.Right; ++c) {
-          const int64_t c2 = c + dc;
-          if (c >= 1 && c <= NoControls && c2 >= 1 && c2 <= NoControls)
-            to[c2] = copied(static_cast<int>(c), from[c]);
+      // The columns both inside the grid where they are read and where they are written.
+      const int64_t c0 = std::max<int64_t>({src.Left, 1, 1 - dc});
+      const int64_t c1 = std::min<int64_t>({src.Right, NoControls, NoControls - dc});
+      if (c0 > c1)
+        continue;
+      const size_t width = static_cast<size_t>(c1 - c0 + 1);
+      // One map for the whole span when every source control has the same one (a creel of
+      // one yarn type, or a colour pattern, where the copy is the value itself).
+      const uint8_t* uniform = states ? mapOfControl[static_cast<size_t>(c0)] : nullptr;
+      bool same = true;
+      for (int64_t c = c0; states && c <= c1 && same; ++c)
+        same = mapOfControl[static_cast<size_t>(c)] == uniform;
+      for (int64_t p = std::max<int64_t>({src.Top, 1, 1 - dp});
+           p <= std::min<int64_t>({src.Bottom, NoPLines, NoPLines - dp}); ++p) {
+        const uint8_t* from = grid.Row(static_cast<int>(p)) + c0;
+        uint8_t* to = grid.Row(static_cast<int>(p + dp)) + c0 + dc;
+        if (!states) {
+          std::memcpy(to, from, width);
+        } else if (same) {
+          for (size_t i = 0; i < width; ++i)
+            to[i] = uniform[from[i]];
+        } else {
+          const uint8_t* const* maps = mapOfControl.data() + c0;
+          for (size_t i = 0; i < width; ++i)
+            to[i] = maps[i][from[i]];
         }
       }
       continue;
