@@ -27,6 +27,11 @@ void OBitmap24::SetSize(int width, int height) {
   H = height;
 }
 
+void OBitmap24::Allocate() const {
+  if (W > 0 && H > 0)
+    Buffer.assign(static_cast<size_t>(W) * static_cast<size_t>(H), DefaultColour);
+}
+
 void OBitmap24::Fill(uint32_t colour) {
   std::vector<uint32_t>& pixels = Pixels();
   std::fill(pixels.begin(), pixels.end(), colour & 0x00FFFFFFu);

@@ -53,10 +53,11 @@ private:
     return static_cast<size_t>(y) * static_cast<size_t>(W) + static_cast<size_t>(x);
   }
   std::vector<uint32_t>& Pixels() const {
-    if (Buffer.empty() && W > 0 && H > 0)
-      Buffer.assign(static_cast<size_t>(W) * static_cast<size_t>(H), DefaultColour);
+    if (Buffer.empty())
+      Allocate();
     return Buffer;
   }
+  void Allocate() const;
 };
 
 } // namespace quillane

@@ -183,6 +183,16 @@ bool OBitmapMapping::Apply(bool machine) {
     return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(f), 0, size - 1));
   };
 
+  // Machine-view paints are batched: the same cells, the pixels redrawn once at the end.
+  struct TBatch {
+    OPattern& Pattern;
+    explicit TBatch(OPattern& pattern, bool open) : Pattern(pattern) {
+      if (open)
+        Pattern.BeginPaintBatch();
+    }
+    ~TBatch() { Pattern.EndPaintBatch(); }
+  } batch(pattern, machine);
+
   const int64_t step = machine ? 1 : 2;
   float fx = x0;
   for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, fx += sx) {

@@ -144,6 +144,19 @@ bool Conflict(const TFootprint& a, const TFootprint& b) {
 }
 } // namespace
 
+bool OPicture::RegionsDrawApart() const {
+  if (!Owner)
+    return true;
+  std::vector<TFootprint> footprints;
+  for (const auto& region : Regions) {
+    footprints.push_back(FootprintOf(*region, Owner->States));
+    for (size_t i = 0; i + 1 < footprints.size(); ++i)
+      if (Conflict(footprints[i], footprints.back()))
+        return false;
+  }
+  return true;
+}
+
 void OPicture::Render(const TGrid& grid, OBitmap24& image) {
   std::array<uint32_t, 256> colours{};
   for (int i = 0; i < 256; ++i)

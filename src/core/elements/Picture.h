@@ -59,6 +59,10 @@ public:
 
   void Assign(const OPicture& source);
 
+  // True when no two regions put different cells on one pixel: the image then does not
+  // depend on the order in which cells are drawn.
+  bool RegionsDrawApart() const;
+
   // Largest image a picture record may announce: the pixels of the largest pattern the
   // control settings allow at production widths, with room to spare.
   static constexpr int64_t MaxPixels = int64_t{1} << 27;

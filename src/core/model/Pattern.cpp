@@ -1,4 +1,5 @@
 #include "model/Pattern.h"
+#include "model/PaintBatch.h"
 
 #include "elements/Picture.h"
 #include "elements/Section.h"

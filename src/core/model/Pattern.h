@@ -145,6 +145,12 @@ public:
   bool ValidateSections();
   void ApplySections();
   void PaintMachineColour(int32_t c, int32_t p, uint8_t v);
+  // Many machine-view paints in a row (a bitmap applied to a region): while a batch is
+  // open, PaintMachineColour gives the same cells as one by one but redraws the pixels
+  // once, when the batch closes. Layouts whose result would depend on that (sections with
+  // flips or turns, regions that overlap with different cells) paint one by one.
+  void BeginPaintBatch();
+  void EndPaintBatch();
   void PaintDesignColour(int32_t c, int32_t p, uint8_t v);
   void RedrawMachineCell(int32_t c, int32_t p, uint32_t colour);
   void RedrawDesignCell(int32_t c, int32_t p, uint32_t colour);
@@ -166,6 +172,10 @@ private:
     OWriter Tail;
   };
   TFileParts FileParts() const;
+
+  struct TPaintBatch;
+  std::unique_ptr<TPaintBatch> Batch;
+  void BatchPaint(int32_t c, int32_t p, uint8_t v);
 
   struct TUncounted {};
   // A pattern that does not count itself: a trial read of a default file.

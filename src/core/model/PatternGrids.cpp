@@ -1,5 +1,6 @@
 // The pattern's grids: the derived colour grids, section copies and painting.
 #include "model/Pattern.h"
+#include "model/PaintBatch.h"
 
 #include <algorithm>
 #include <array>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "elements/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "setup/Creel.h"
@@ -17,7 +19,6 @@
 namespace quillane {
 
 namespace {
-using TByteMap = std::array<uint8_t, 256>;
 
 // A lookup per yarn type in use, filled once per whole-grid pass so that the pass itself
 // does one table read per cell.
@@ -209,7 +210,135 @@ void OPattern::ApplySections() {
   }
 }
 
+void OPattern::BeginPaintBatch() {
+  Batch.reset();
+  if (PatternMode != pmStates && PatternMode != pmColours)
+    return;
+  for (const auto& section : *Sections)
+    if (section->HFlip == 1 || section->VFlip == 1 || (section->Rotation >= 1 && section->Rotation <= 3))
+      return;
+  for (const auto& picture : *Pictures)
+    if (!picture->RegionsDrawApart())
+      return;
+  auto batch = std::make_unique<TPaintBatch>();
+  for (const auto& section : *Sections)
+    batch->Shifts.push_back({section->SourceArea, section->TargetArea,
+                             section->TargetArea.Left - section->SourceArea.Left,
+                             section->TargetArea.Top - section->SourceArea.Top});
+  const OMachineTable& table = *MachineTable;
+  const bool states = PatternMode == pmStates;
+  batch->StateOf = PerYarnType(HighestYarnTypeInUse(),
+                               [&](int y, int v) { return states ? table.GetState(y, v) : 0; });
+  batch->YarnType.resize(size_t{NoControls} + 1);
+  for (int c = 1; c <= NoControls; ++c)
+    batch->YarnType[static_cast<size_t>(c)] = Creel->GetYarnType(c);
+  batch->Redrawn.assign(States.Data().size() / 64 + 1, 0);
+  Batch = std::move(batch);
+}
+
+void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
+  TPaintBatch& b = *Batch;
+  // The same paint again right away changes nothing.
+  if (c == b.LastC && p == b.LastP && v == b.LastV)
+    return;
+  b.LastC = c;
+  b.LastP = p;
+  b.LastV = v;
+  const auto& targets = b.Hits(b.TargetHits, c, p, false);
+  if (targets.empty())
+    return;
+  const TPaintBatch::TShift* found = targets.front(); // the first section in list order
+  const int64_t sc = int64_t{c} - found->DC, sp = int64_t{p} - found->DP;
+  if (!States.Contains(static_cast<int>(std::clamp<int64_t>(sc, -1, 65536)),
+                       static_cast<int>(std::clamp<int64_t>(sp, -1, 65536))))
+    return;
+  const bool states = PatternMode == pmStates;
+  const size_t stride = States.Stride();
+  uint8_t* stateCells = States.Data().data();
+  uint8_t* colourCells = MachineColours.Data().data();
+  auto write = [&](size_t index, uint8_t s) {
+    if (states && s != 0 && s <= NoStates)
+      stateCells[index] = s;
+    if (v <= NoColours)
+      colourCells[index] = v;
+  };
+  const size_t source = static_cast<size_t>(sp) * stride + static_cast<size_t>(sc);
+  // A source write changes no pixel: keep the colour a redrawn cell shows.
+  if (v <= NoColours && b.IsRedrawn(source) && colourCells[source] != v)
+    b.RedrawnWith.try_emplace(source, colourCells[source]);
+  write(source, b.StateOf[b.YarnType[static_cast<size_t>(sc)]][v]);
+  Modified = 1;
+  for (const TPaintBatch::TShift* shift : b.Hits(b.SourceHits, sc, sp, true)) {
+    const int64_t tc = sc + shift->DC, tp = sp + shift->DP;
+    if (tc < 1 || tc > NoControls || tp < 1 || tp > NoPLines)
+      continue;
+    const uint8_t s2 = states ? b.StateOf[b.YarnType[static_cast<size_t>(tc)]][v] : 1;
+    if (s2 == 0)
+      continue;
+    const size_t target = static_cast<size_t>(tp) * stride + static_cast<size_t>(tc);
+    write(target, s2);
+    b.MarkRedrawn(target);
+    if (v > NoColours)
+      b.RedrawnWith[target] = v;
+    else if (!b.RedrawnWith.empty())
+      b.RedrawnWith.erase(target);
+  }
+}
+
+void OPattern::EndPaintBatch() {
+  if (!Batch)
+    return;
+  std::unique_ptr<TPaintBatch> batch = std::move(Batch);
+  std::array<uint32_t, 256> colours{};
+  for (int i = 0; i < 256; ++i)
+    colours[static_cast<size_t>(i)] = Palette->GetColour(i) & 0x00FFFFFFu;
+  // Each redrawn cell's pixels in every region that shows it; regions draw apart, so the
+  // order of cells does not matter.
+  const uint8_t* colourCells = MachineColours.Data().data();
+  const bool noneKept = batch->RedrawnWith.empty(); // usually the grid holds every colour
+  for (const auto& picture : *Pictures) {
+    OBitmap24& image = picture->MachineImage;
+    if (image.Width() <= 0 || image.Height() <= 0)
+      continue;
+    uint32_t* pixels = image.Row(0);
+    const int64_t w = image.Width(), h = image.Height();
+    for (const auto& region : picture->Regions) {
+      const ORegion& r = *region;
+      const int64_t c0 = std::max<int64_t>(r.PatternArea.Left, 1);
+      const int64_t c1 = std::min<int64_t>(r.PatternArea.Right, NoControls);
+      const int64_t p0 = std::max<int64_t>(r.PatternArea.Top, 1);
+      const int64_t p1 = std::min<int64_t>(r.PatternArea.Bottom, NoPLines);
+      auto map = [&](int64_t c, int64_t p) {
+        return MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, c, p);
+      };
+      const TPoint64 origin = map(0, 0), stepC = map(1, 0), stepP = map(0, 1);
+      const int64_t dxC = stepC.X - origin.X, dyC = stepC.Y - origin.Y;
+      const int64_t dxP = stepP.X - origin.X, dyP = stepP.Y - origin.Y;
+      for (int64_t p = p0; p <= p1; ++p) {
+        const size_t row = static_cast<size_t>(p) * States.Stride();
+        int64_t x = origin.X + dxC * c0 + dxP * p - 1, y = origin.Y + dyC * c0 + dyP * p - 1;
+        for (int64_t c = c0; c <= c1; ++c, x += dxC, y += dyC) {
+          const size_t index = row + static_cast<size_t>(c);
+          if (!batch->IsRedrawn(index) || x < 0 || y < 0 || x >= w || y >= h)
+            continue;
+          uint8_t v = colourCells[index];
+          if (!noneKept) {
+            auto found = batch->RedrawnWith.find(index);
+            if (found != batch->RedrawnWith.end())
+              v = found->second;
+          }
+          pixels[static_cast<size_t>(y * w + x)] = colours[v];
+        }
+      }
+    }
+  }
+}
+
 void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
+  if (Batch) {
+    BatchPaint(c, p, v);
+    return;
+  }
   const OSection* found = nullptr;
   for (const auto& section : *Sections)
     if (section->MapToSource(c, p)) {

@@ -1,0 +1,69 @@
+#pragma once
+
+// The state of an open paint batch (see OPattern::BeginPaintBatch); private to the pattern.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "model/Pattern.h"
+#include "model/Record.h"
+
+namespace quillane {
+
+using TByteMap = std::array<uint8_t, 256>;
+
+// What a batch keeps: the sections as plain shifts, the states a colour gives on each
+// yarn type, and which cells were redrawn. A redrawn cell is drawn with its machine-view
+// colour at the end, unless that colour no longer is the one it was redrawn with (a later
+// paint of the cell as a source, or a colour the cell could not take): then the colour it
+// was redrawn with is kept aside.
+struct OPattern::TPaintBatch {
+  struct TShift {
+    TRect Source, Target;
+    int32_t DC, DP;
+  };
+  std::vector<TShift> Shifts;
+  // The shifts whose source (or target) area holds a cell, for one column and the run of
+  // PLines over which that stays the same: paints come a column at a time.
+  struct THits {
+    int64_t Column = INT64_MIN, Lo = 1, Hi = 0;
+    std::vector<const TShift*> List;
+  };
+  THits SourceHits, TargetHits;
+  const std::vector<const TShift*>& Hits(THits& h, int64_t column, int64_t pLine, bool source) {
+    if (column == h.Column && pLine >= h.Lo && pLine <= h.Hi)
+      return h.List;
+    h.Column = column;
+    h.Lo = INT64_MIN;
+    h.Hi = INT64_MAX;
+    h.List.clear();
+    for (const TShift& shift : Shifts) {
+      const TRect& r = source ? shift.Source : shift.Target;
+      if (column < r.Left || column > r.Right)
+        continue;
+      if (pLine >= r.Top && pLine <= r.Bottom) {
+        h.List.push_back(&shift);
+        h.Lo = std::max<int64_t>(h.Lo, r.Top);
+        h.Hi = std::min<int64_t>(h.Hi, r.Bottom);
+      } else if (pLine < r.Top) {
+        h.Hi = std::min<int64_t>(h.Hi, int64_t{r.Top} - 1);
+      } else {
+        h.Lo = std::max<int64_t>(h.Lo, int64_t{r.Bottom} + 1);
+      }
+    }
+    return h.List;
+  }
+  std::vector<TByteMap> StateOf; // [yarn type][colour]
+  std::vector<uint8_t> YarnType; // per control
+  std::vector<uint64_t> Redrawn;                    // a bit per cell
+  std::unordered_map<size_t, uint8_t> RedrawnWith;  // cells whose grid colour differs
+
+  bool IsRedrawn(size_t index) const { return (Redrawn[index >> 6] >> (index & 63)) & 1; }
+  void MarkRedrawn(size_t index) { Redrawn[index >> 6] |= uint64_t{1} << (index & 63); }
+  int32_t LastC = -1, LastP = -1;
+  int LastV = -1;
+};
+
+} // namespace quillane
