@@ -1,5 +1,7 @@
 #include "files/Export.h"
 
+#include <array>
+
 #include "app/App.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
@@ -50,14 +52,24 @@ std::vector<uint8_t> Variant1Bytes(const OPattern& pattern) {
   const int planes = t.NoPlanes();
   if (planes < 1 || planes > 3)
     return t.SaveToBytes(); // every bit 0; the file refuses such a count anyway
+  // Each plane's bit for every state value, so that a PLine is one lookup per cell.
   const uint8_t undefined = UndefinedStateOf(pattern);
-  for (int p = 1; p <= pattern.NoPLines; ++p)
-    for (int c = 1; c <= pattern.NoControls; ++c) {
-      const uint8_t s = pattern.GetState(c, p) == 0 ? undefined : pattern.GetState(c, p);
-      const uint8_t* bits = PlaneBits[planes - 1][s == 1 ? 0 : s == 2 ? 1 : 2];
-      for (int plane = 0; plane < planes; ++plane)
-        t.SetPlaneBit(plane, c, p, bits[plane]);
+  std::array<std::array<uint8_t, 256>, 3> bitOf{};
+  for (int v = 0; v < 256; ++v) {
+    const int s = v == 0 ? undefined : v;
+    for (int plane = 0; plane < planes; ++plane)
+      bitOf[static_cast<size_t>(plane)][static_cast<size_t>(v)] =
+          PlaneBits[planes - 1][s == 1 ? 0 : s == 2 ? 1 : 2][plane];
+  }
+  for (int p = 1; p <= pattern.NoPLines; ++p) {
+    const uint8_t* states = pattern.States.Row(p);
+    for (int plane = 0; plane < planes; ++plane) {
+      uint8_t* row = t.PlaneRow(plane, p);
+      const uint8_t* bit = bitOf[static_cast<size_t>(plane)].data();
+      for (int c = 1; c <= pattern.NoControls; ++c)
+        row[c] = bit[states[c]];
     }
+  }
   return t.SaveToBytes();
 }
 
@@ -74,9 +86,15 @@ std::vector<uint8_t> Variant2Bytes(const OPattern& pattern) {
   t.StepsPerPLine = pattern.Settings->StepsPerPLine;
   for (int c = 1; c <= pattern.NoControls; ++c)
     t.SetControlYarn(c, pattern.Creel->GetYarnType(c));
-  for (int p = 1; p <= pattern.NoPLines; ++p)
+  std::array<uint8_t, 256> yarnOf{};
+  for (int v = 0; v < 256; ++v)
+    yarnOf[static_cast<size_t>(v)] = table.GetYarnType(v, 1);
+  for (int p = 1; p <= pattern.NoPLines; ++p) {
+    const uint8_t* colours = pattern.MachineColours.Row(p);
+    uint8_t* row = t.CellRow(p);
     for (int c = 1; c <= pattern.NoControls; ++c)
-      t.SetCell(c, p, table.GetYarnType(pattern.GetMachineColour(c, p), 1));
+      row[c] = yarnOf[colours[c]];
+  }
   return t.SaveToBytes();
 }
 

@@ -1,5 +1,7 @@
 #include "files/TuftFile.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -152,6 +154,16 @@ uint8_t TTuftFile1::PlaneBit(int32_t plane, int32_t control, int32_t pLine) cons
       pLine > FNoPLines)
     RangeError();
   return FPlaneBit[BitIndex(plane, control, pLine)];
+}
+
+const uint8_t* TTuftFile1::PlaneRow(int32_t plane, int32_t pLine) const {
+  if (plane < 0 || plane >= FNoPlanes || pLine < 0 || pLine > FNoPLines)
+    throw ERangeError("Range check error");
+  return &FPlaneBit[BitIndex(plane, 0, pLine)];
+}
+
+uint8_t* TTuftFile1::PlaneRow(int32_t plane, int32_t pLine) {
+  return const_cast<uint8_t*>(std::as_const(*this).PlaneRow(plane, pLine));
 }
 
 void TTuftFile1::SetPlaneBit(int32_t plane, int32_t control, int32_t pLine, uint8_t value) {
@@ -322,6 +334,16 @@ void TTuftFile2::SetControlYarn(int32_t control, uint8_t yarn) {
   if (control < 0 || control > FNoControls)
     RangeError();
   FControlYarn[static_cast<size_t>(control)] = yarn;
+}
+
+const uint8_t* TTuftFile2::CellRow(int32_t pLine) const {
+  if (pLine < 0 || pLine > FNoPLines)
+    throw ERangeError("Range check error");
+  return FCell.data() + static_cast<size_t>(pLine) * Stride();
+}
+
+uint8_t* TTuftFile2::CellRow(int32_t pLine) {
+  return const_cast<uint8_t*>(std::as_const(*this).CellRow(pLine));
 }
 
 uint8_t TTuftFile2::Cell(int32_t control, int32_t pLine) const {

@@ -57,6 +57,10 @@ public:
   void SetControlYarn(int32_t control, uint8_t yarn);
   uint8_t PlaneBit(int32_t plane, int32_t control, int32_t pLine) const;
   void SetPlaneBit(int32_t plane, int32_t control, int32_t pLine, uint8_t value);
+  // One PLine of one plane, a byte per control from index 1 (0 or 1), for whole-row work.
+  // A plane or PLine outside the dimensions is ERangeError.
+  uint8_t* PlaneRow(int32_t plane, int32_t pLine);
+  const uint8_t* PlaneRow(int32_t plane, int32_t pLine) const;
 
   // Replaces the whole content with the file's. Format errors are ETuftFile ("Error
   // reading tuft file"), a short header is EReadError, a field that is not a number is
@@ -111,6 +115,9 @@ public:
   void SetControlYarn(int32_t control, uint8_t yarn);
   uint8_t Cell(int32_t control, int32_t pLine) const;
   void SetCell(int32_t control, int32_t pLine, uint8_t value);
+  // One PLine of cells from index 1, for whole-row work; a PLine outside is ERangeError.
+  uint8_t* CellRow(int32_t pLine);
+  const uint8_t* CellRow(int32_t pLine) const;
 
   // Zero colours, no controls, no PLines. The other header values are kept.
   void Clear();

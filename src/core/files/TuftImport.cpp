@@ -1,5 +1,7 @@
 #include "files/TuftImport.h"
 
+#include <array>
+
 #include <algorithm>
 #include <span>
 
@@ -108,12 +110,26 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
       p->Creel->SetYarnType(c, t.ControlYarn(c));
   p->Creel->Validate();
 
+  // The state of each combination of plane bits, then a PLine at a time.
   const int planes = t.NoPlanes();
-  for (int pl = 1; pl <= t.NoPLines(); ++pl)
-    for (int c = 1; c <= t.NoControls(); ++c)
-      p->SetState(c, pl,
-                  DecodeState(planes, t.PlaneBit(0, c, pl), planes > 1 ? t.PlaneBit(1, c, pl) : 0,
-                              planes > 2 ? t.PlaneBit(2, c, pl) : 0));
+  std::array<uint8_t, 8> stateOf{};
+  for (int code = 0; code < 8; ++code) {
+    const uint8_t s = DecodeState(planes, code & 1, planes > 1 ? (code >> 1) & 1 : 0,
+                                  planes > 2 ? (code >> 2) & 1 : 0);
+    stateOf[static_cast<size_t>(code)] = s <= p->NoStates ? s : 0; // as the cell setter refuses
+  }
+  const int controls = std::min<int>(t.NoControls(), p->NoControls);
+  for (int pl = 1; pl <= std::min<int>(t.NoPLines(), p->NoPLines); ++pl) {
+    const uint8_t* bits[3] = {t.PlaneRow(0, pl), planes > 1 ? t.PlaneRow(1, pl) : nullptr,
+                              planes > 2 ? t.PlaneRow(2, pl) : nullptr};
+    uint8_t* row = p->States.Row(pl);
+    for (int c = 1; c <= controls; ++c) {
+      const int code = (bits[0][c] & 1) | (bits[1] ? (bits[1][c] & 1) << 1 : 0) |
+                       (bits[2] ? (bits[2][c] & 1) << 2 : 0);
+      if (stateOf[static_cast<size_t>(code)] != 0)
+        row[c] = stateOf[static_cast<size_t>(code)];
+    }
+  }
   SetImportRegionFlag(*p);
   p->Changed();
   return p;
@@ -168,9 +184,14 @@ std::unique_ptr<OPattern> ImportVariant2(const std::string& fileName,
     p->MachineTable->SetColour(i, 1, static_cast<OPaletteEntry>(i));
 
   AddDefaultPictureAndSection(*p);
-  for (int pl = 1; pl <= t.NoPLines(); ++pl)
-    for (int c = 1; c <= t.NoControls(); ++c)
-      p->SetMachineColour(c, pl, t.Cell(c, pl));
+  const int controls = std::min<int>(t.NoControls(), p->NoControls);
+  for (int pl = 1; pl <= std::min<int>(t.NoPLines(), p->NoPLines); ++pl) {
+    const uint8_t* cells = t.CellRow(pl);
+    uint8_t* row = p->MachineColours.Row(pl);
+    for (int c = 1; c <= controls; ++c)
+      if (cells[c] <= p->NoColours) // as the cell setter refuses larger values
+        row[c] = cells[c];
+  }
   SetImportRegionFlag(*p);
   p->Changed();
   return p;
