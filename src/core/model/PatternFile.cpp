@@ -144,8 +144,12 @@ void OPattern::ReadFromStream(OReader& s) {
   const uint16_t controls = s.ReadWord();
   const uint16_t pLines = s.ReadWord();
   s.Require(size_t{controls} * pLines);
-  SetNoControls(controls);
+  // Shrink before growing, so that no grid on the way holds more cells than the file has
+  // (the settings' counts and these may pair a large width with a large length).
+  if (controls < NoControls)
+    SetNoControls(controls);
   SetNoPLines(pLines);
+  SetNoControls(controls);
   const bool states = PatternMode == pmStates;
   TGrid& primary = states ? States : MachineColours;
   const uint8_t highest = states ? NoStates : NoColours;
