@@ -48,6 +48,40 @@ CLI::App* AddWizard(CLI::App* wizard, const char* name, const char* help, std::s
   return cmd;
 }
 
+void AddPatternSize(CLI::App* cmd, uint16_t& controls, uint16_t& pLines) {
+  cmd->add_option("--pattern-controls", controls, "Pattern Size, No. Controls")
+      ->required()
+      ->check(ControlRange);
+  cmd->add_option("--pattern-plines", pLines, "Pattern Size, No. Pattern Lines")
+      ->required()
+      ->check(PLineRange);
+}
+
+// The carpet and half-drop wizards: a strip repeated across the machine, centred or from a
+// needle, shown several times along the PLines.
+template <class TWizard>
+void AddStripWizard(CLI::App* wizard, TCommands& commands, const char* name, const char* help,
+                    const char* areaOption, const char* areaLabel,
+                    uint16_t TWizard::*areaControls, void (TWizard::*derive)()) {
+  struct TArgs {
+    TWizard W;
+    std::string Out;
+  };
+  auto a = std::make_shared<TArgs>();
+  CLI::App* cmd = AddWizard(wizard, name, help, a->Out);
+  AddPatternSize(cmd, a->W.PatternControls, a->W.PatternPLines);
+  cmd->add_option(areaOption, a->W.*areaControls, areaLabel)->required()->check(ControlRange);
+  cmd->add_flag("--center", a->W.Center, "Center Pattern On Machine");
+  cmd->add_option("--offset", a->W.PatternOffset, "Start Pattern at Specified Needle (default 1)")
+      ->check(ControlRange);
+  cmd->add_option("--repeats", a->W.NoRepeats, "No. Repeats in Picture (default 1)")
+      ->check(RepeatRange);
+  commands.push_back({cmd, [a, derive] {
+                        (a->W.*derive)();
+                        return RunWizard(a->W, a->Out, true);
+                      }});
+}
+
 } // namespace
 
 void AddWizardCommands(CLI::App& app, TCommands& commands) {
@@ -75,12 +109,7 @@ void AddWizardCommands(CLI::App& app, TCommands& commands) {
     };
     auto a = std::make_shared<TArgs>();
     CLI::App* cmd = AddWizard(wizard, "rug", "New Rug Pattern", a->Out);
-    cmd->add_option("--pattern-controls", a->W.PatternControls, "Pattern Size, No. Controls")
-        ->required()
-        ->check(ControlRange);
-    cmd->add_option("--pattern-plines", a->W.PatternPLines, "Pattern Size, No. Pattern Lines")
-        ->required()
-        ->check(PLineRange);
+    AddPatternSize(cmd, a->W.PatternControls, a->W.PatternPLines);
     cmd->add_option("--rug-controls", a->W.RugControls, "Rug Size, No. Controls")
         ->required()
         ->check(ControlRange);
@@ -108,58 +137,14 @@ void AddWizardCommands(CLI::App& app, TCommands& commands) {
                           return RunWizard(a->W, a->Out, true);
                         }});
   }
-  {
-    struct TArgs {
-      TCarpetWizard W;
-      std::string Out;
-    };
-    auto a = std::make_shared<TArgs>();
-    CLI::App* cmd = AddWizard(wizard, "carpet", "New Carpet Pattern", a->Out);
-    cmd->add_option("--pattern-controls", a->W.PatternControls, "Pattern Size, No. Controls")
-        ->required()
-        ->check(ControlRange);
-    cmd->add_option("--pattern-plines", a->W.PatternPLines, "Pattern Size, No. Pattern Lines")
-        ->required()
-        ->check(PLineRange);
-    cmd->add_option("--section-controls", a->W.SectionControls, "Section Size, No. Controls")
-        ->required()
-        ->check(ControlRange);
-    cmd->add_flag("--center", a->W.Center, "Center Pattern On Machine");
-    cmd->add_option("--offset", a->W.PatternOffset, "Start Pattern at Specified Needle (default 1)")
-        ->check(ControlRange);
-    cmd->add_option("--repeats", a->W.NoRepeats, "No. Repeats in Picture (default 1)")
-        ->check(RepeatRange);
-    commands.push_back({cmd, [a] {
-                          a->W.DeriveSectionPLines();
-                          return RunWizard(a->W, a->Out, true);
-                        }});
-  }
-  {
-    struct TArgs {
-      THalfDropWizard W;
-      std::string Out;
-    };
-    auto a = std::make_shared<TArgs>();
-    CLI::App* cmd = AddWizard(wizard, "halfdrop", "New Half Drop Pattern", a->Out);
-    cmd->add_option("--pattern-controls", a->W.PatternControls, "Pattern Size, No. Controls")
-        ->required()
-        ->check(ControlRange);
-    cmd->add_option("--pattern-plines", a->W.PatternPLines, "Pattern Size, No. Pattern Lines")
-        ->required()
-        ->check(PLineRange);
-    cmd->add_option("--region-controls", a->W.RegionControls, "Region Size, No. Controls")
-        ->required()
-        ->check(ControlRange);
-    cmd->add_flag("--center", a->W.Center, "Center Pattern On Machine");
-    cmd->add_option("--offset", a->W.PatternOffset, "Start Pattern at Specified Needle (default 1)")
-        ->check(ControlRange);
-    cmd->add_option("--repeats", a->W.NoRepeats, "No. Repeats in Picture (default 1)")
-        ->check(RepeatRange);
-    commands.push_back({cmd, [a] {
-                          a->W.DeriveRegionPLines();
-                          return RunWizard(a->W, a->Out, true);
-                        }});
-  }
+  AddStripWizard<TCarpetWizard>(wizard, commands, "carpet", "New Carpet Pattern",
+                                "--section-controls", "Section Size, No. Controls",
+                                &TCarpetWizard::SectionControls,
+                                &TCarpetWizard::DeriveSectionPLines);
+  AddStripWizard<THalfDropWizard>(wizard, commands, "halfdrop", "New Half Drop Pattern",
+                                  "--region-controls", "Region Size, No. Controls",
+                                  &THalfDropWizard::RegionControls,
+                                  &THalfDropWizard::DeriveRegionPLines);
   {
     struct TArgs {
       TRepeatsWizard W;
@@ -167,12 +152,7 @@ void AddWizardCommands(CLI::App& app, TCommands& commands) {
     };
     auto a = std::make_shared<TArgs>();
     CLI::App* cmd = AddWizard(wizard, "repeats", "New Pattern With Repeats", a->Out);
-    cmd->add_option("--pattern-controls", a->W.PatternControls, "Pattern Size, No. Controls")
-        ->required()
-        ->check(ControlRange);
-    cmd->add_option("--pattern-plines", a->W.PatternPLines, "Pattern Size, No. Pattern Lines")
-        ->required()
-        ->check(PLineRange);
+    AddPatternSize(cmd, a->W.PatternControls, a->W.PatternPLines);
     cmd->add_option("--section-controls", a->W.SectionControls, "Section Size, No. Controls")
         ->required()
         ->check(ControlRange);
