@@ -127,7 +127,7 @@ void WriteDurably(const std::string& path, const std::vector<uint8_t>& bytes) {
 // Baselines.
 void B1(benchmark::State& state) {
   TFixture& f = Fix();
-  const std::vector<uint8_t>& src = f.Pattern->States.Data();
+  const TZeroedBytes& src = f.Pattern->States.Data();
   std::vector<uint8_t> dst(src.size());
   for (auto _ : state) {
     const uint8_t* lut = f.Lut.data();
@@ -139,7 +139,7 @@ void B1(benchmark::State& state) {
 
 void B4(benchmark::State& state) {
   TFixture& f = Fix();
-  const std::vector<uint8_t>& src = f.Pattern->States.Data();
+  const TZeroedBytes& src = f.Pattern->States.Data();
   std::vector<uint32_t> dst(src.size());
   for (auto _ : state) {
     const uint32_t* lut = f.Lut4.data();

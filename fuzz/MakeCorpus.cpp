@@ -23,18 +23,18 @@ namespace fs = std::filesystem;
 namespace {
 std::string Root;
 
-void Seed(const std::string& target, const std::string& name, const std::vector<uint8_t>& bytes) {
+void Seed(const std::string& target, const std::string& name, const TBytes& bytes) {
   fs::create_directories(fs::path(Root) / target);
   WriteFileAtomic((fs::path(Root) / target / name).string(), bytes);
 }
 
-std::vector<uint8_t> Record(const ODesignData& object) {
+TBytes Record(const ODesignData& object) {
   OWriter w;
   object.WriteToStream(w);
   return w.Bytes();
 }
 
-std::vector<uint8_t> PatternBytes(uint8_t machineType, int controls, int pLines) {
+TBytes PatternBytes(uint8_t machineType, int controls, int pLines) {
   OPattern p;
   p.InitNew();
   p.Settings->MachineType = machineType;
@@ -114,15 +114,15 @@ int main(int argc, char** argv) {
   colours.SetColour(2, 3, 7);
   for (int c = 1; c <= 4; ++c)
     colours.SetControlYarn(c, static_cast<uint8_t>(c));
-  std::vector<uint8_t> clr = {4, 0};
-  const std::vector<uint8_t> body = colours.SaveToBytes();
+  TBytes clr = {4, 0};
+  const TBytes body = colours.SaveToBytes();
   clr.insert(clr.end(), body.begin(), body.end());
   Seed("fuzz_colors", "four.clr", clr);
 
   // CMC: 16 controls, 3 PLines, one to three planes, rows padded to blocks of R + 1 = 4.
   for (int planes = 1; planes <= 3; ++planes) {
     const int rows = 4, width = 2;
-    std::vector<uint8_t> car(static_cast<size_t>(512 * planes + planes * rows * width), 0xFF);
+    TBytes car(static_cast<size_t>(512 * planes + planes * rows * width), 0xFF);
     std::fill(car.begin(), car.begin() + 512, 0);
     car[5] = static_cast<uint8_t>(planes);
     car[6] = rows - 1;
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
   }
 
   // NED: 12 controls by 5 PLines, big-endian sizes, cells from byte 1536.
-  std::vector<uint8_t> ned(1536 + 12 * 5, 0);
+  TBytes ned(1536 + 12 * 5, 0);
   ned[1] = 12;
   ned[3] = 5;
   for (size_t i = 1536; i < ned.size(); i += 3)

@@ -147,7 +147,7 @@ Json PictureJson(const OPicture& p) {
 static Json GridJson(const TGrid& grid) {
   Json rows = Json::array();
   for (int p = 1; p <= grid.PLines(); ++p)
-    rows.push_back(Json(std::vector<uint8_t>(grid.Row(p) + 1, grid.Row(p) + 1 + grid.Controls())));
+    rows.push_back(Json(TBytes(grid.Row(p) + 1, grid.Row(p) + 1 + grid.Controls())));
   return rows;
 }
 
@@ -282,7 +282,7 @@ int DumpFile(const std::string& path, bool derived) {
     if (ext != kind.Extension)
       continue;
     const TKindTexts& texts = KindTexts(kind.Kind);
-    std::vector<uint8_t> bytes;
+    TBytes bytes;
     try {
       bytes = ReadFileBytes(path);
     } catch (const EFOpenError&) {

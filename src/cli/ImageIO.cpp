@@ -15,7 +15,7 @@ namespace quillane {
 
 namespace {
 
-uint32_t Little(const std::vector<uint8_t>& b, size_t at, int size) {
+uint32_t Little(const TBytes& b, size_t at, int size) {
   uint32_t v = 0;
   for (int k = size - 1; k >= 0; --k)
     v = v << 8 | b[at + static_cast<size_t>(k)];
@@ -24,7 +24,7 @@ uint32_t Little(const std::vector<uint8_t>& b, size_t at, int size) {
 
 // Qt reads a BMP whose pixels stop short as if the rest were there; its header says how
 // long an uncompressed one must be.
-bool ShortBmp(const std::vector<uint8_t>& b) {
+bool ShortBmp(const TBytes& b) {
   if (b.size() < 2 || b[0] != 'B' || b[1] != 'M')
     return false;
   if (b.size() < 26)
@@ -77,7 +77,7 @@ void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtB
 
 OBitmap24 LoadImage(const std::string& path) {
   const std::string failure = "Error reading bitmap file: " + path;
-  std::vector<uint8_t> bytes;
+  TBytes bytes;
   try {
     bytes = ReadFileBytes(path);
   } catch (const std::exception&) {

@@ -18,7 +18,7 @@
 
 namespace quillane::test {
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = TBytes;
 
 // A folder of its own for one test, removed afterwards.
 class TTempDir {

@@ -197,6 +197,50 @@ TEST(TuftFile1, RandomContentSurvivesSaveAndLoad) {
   }
 }
 
+// The rows are packed and unpacked eight cells at a time; each bit must still land where
+// the one-bit-at-a-time coding puts it, at every width and in both directions, and only a
+// cell holding 1 sets its bit.
+TEST(TuftFile1, PlaneRowsMatchTheBitByBitCodingAtAnyWidth) {
+  std::mt19937 rng(77);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int controls = 0; controls <= 35; ++controls)
+    for (uint8_t reverse : {0, 1}) {
+      const int pLines = 3;
+      TTuftFile1 t;
+      t.ReversePattern = reverse;
+      t.SetNoControls(controls);
+      t.SetNoPlanes(2);
+      t.SetNoPLines(pLines);
+      Bytes e = Text(std::to_string(controls) + ",3,2\r\n\"\",\"\"\r\n");
+      Bytes planes[2];
+      for (int plane = 0; plane < 2; ++plane)
+        for (int p = 1; p <= pLines; ++p) {
+          Bytes row((static_cast<size_t>(controls) + 7) / 8, 0);
+          for (int c = 1; c <= controls; ++c) {
+            const uint8_t v = static_cast<uint8_t>(pick(0, 5) == 0 ? pick(2, 255) : pick(0, 1));
+            t.SetPlaneBit(plane, c, p, v);
+            const int k = reverse ? controls + 1 - c : c; // its place in the row
+            if (v == 1)
+              row[static_cast<size_t>(k - 1) / 8] |= static_cast<uint8_t>(1 << ((k - 1) % 8));
+          }
+          planes[plane] = Concat(planes[plane], row);
+        }
+      e = Concat(e, planes[0]);
+      e.resize(e.size() + static_cast<size_t>(controls), 0);
+      e.push_back(reverse);
+      e = Concat(e, planes[1]);
+      ASSERT_EQ(t.SaveToBytes(), e) << controls << " controls, reverse " << int(reverse);
+
+      TTuftFile1 back;
+      back.LoadFromBytes(e);
+      for (int plane = 0; plane < 2; ++plane)
+        for (int p = 1; p <= pLines; ++p)
+          for (int c = 1; c <= controls; ++c)
+            ASSERT_EQ(back.PlaneBit(plane, c, p), t.PlaneBit(plane, c, p) == 1 ? 1 : 0)
+                << controls << " controls, reverse " << int(reverse) << ", cell " << c;
+    }
+}
+
 TEST(TuftFile1, SettersKeepWhatFitsAndCheckIndices) {
   TTuftFile1 t;
   EXPECT_EQ(t.ControlYarn(0), 0);                 // index 0 exists from the start

@@ -47,14 +47,14 @@ private:
 };
 } // namespace
 
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+TBytes ReadFileBytes(const std::string& path) {
   OFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0)
     throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
     throw EFOpenError("Cannot open file \"" + path + "\". Not a regular file");
-  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  TBytes bytes(static_cast<size_t>(st.st_size));
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
 
 // Reads a whole file in one go. Throws EFOpenError when it cannot be opened and
 // EReadError when reading fails.
-std::vector<uint8_t> ReadFileBytes(const std::string& path);
+TBytes ReadFileBytes(const std::string& path);
 
 // Writes the bytes to a temporary file in the same folder and renames it over `path`
 // only after every byte is on disk, so a failed write never destroys the previous file.

@@ -11,12 +11,12 @@ void OBitmap24::SetSize(int width, int height) {
     return;
   if (Buffer.empty() || width == 0 || height == 0) {
     // Nothing drawn yet (or nothing left): the pixels come when first used.
-    std::vector<uint32_t>().swap(Buffer);
+    TPixels().swap(Buffer);
     W = width;
     H = height;
     return;
   }
-  std::vector<uint32_t> resized(static_cast<size_t>(width) * static_cast<size_t>(height),
+  TPixels resized(static_cast<size_t>(width) * static_cast<size_t>(height),
                                 DefaultColour);
   const int keepW = std::min(W, width), keepH = std::min(H, height);
   for (int y = 0; y < keepH; ++y)
@@ -33,7 +33,7 @@ void OBitmap24::Allocate() const {
 }
 
 void OBitmap24::Fill(uint32_t colour) {
-  std::vector<uint32_t>& pixels = Pixels();
+  TPixels& pixels = Pixels();
   std::fill(pixels.begin(), pixels.end(), colour & 0x00FFFFFFu);
 }
 

@@ -4,7 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
+
+using TPixels = std::vector<uint32_t, TLargeAllocator<uint32_t>>;
 
 // A picture image: Width x Height pixels, top row first, each a colour 0x00BBGGRR. In
 // memory a pixel's bytes are R, G, B, 0, so a view can show the buffer as it is.
@@ -35,7 +39,7 @@ public:
   const uint32_t* Row(int y) const {
     return Pixels().data() + static_cast<size_t>(y) * static_cast<size_t>(W);
   }
-  const std::vector<uint32_t>& Data() const { return Pixels(); }
+  const TPixels& Data() const { return Pixels(); }
   void Fill(uint32_t colour);
   // Whether the pixels have been allocated yet.
   bool Allocated() const { return !Buffer.empty(); }
@@ -47,12 +51,12 @@ public:
 private:
   int W = 0;
   int H = 0;
-  mutable std::vector<uint32_t> Buffer; // empty until first used
+  mutable TPixels Buffer; // empty until first used
 
   size_t Offset(int64_t x, int64_t y) const {
     return static_cast<size_t>(y) * static_cast<size_t>(W) + static_cast<size_t>(x);
   }
-  std::vector<uint32_t>& Pixels() const {
+  TPixels& Pixels() const {
     if (Buffer.empty())
       Allocate();
     return Buffer;

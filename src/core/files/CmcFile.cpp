@@ -56,7 +56,7 @@ void TCmcFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
 
   const size_t stride = static_cast<size_t>(controls) + 1;
   const size_t planeSize = stride * (static_cast<size_t>(pLines) + 1);
-  std::vector<uint8_t> marked(static_cast<size_t>(planes) * planeSize, 0);
+  TBytes marked(static_cast<size_t>(planes) * planeSize, 0);
   for (int32_t i = 0; i < planes; ++i)
     for (int32_t p = 1; p <= pLines; ++p) {
       const uint8_t* row = bytes.data() + planeStart(i) + static_cast<uint64_t>(p - 1) * rowBytes;

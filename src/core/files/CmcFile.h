@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
 
 class OPattern;
@@ -40,7 +42,7 @@ private:
   int32_t FNoControls = 0;
   int32_t FNoPlanes = 0;
   int32_t FNoPLines = 0;
-  std::vector<uint8_t> FMarked; // [plane][PLine][control]
+  TBytes FMarked; // [plane][PLine][control]
 
   size_t Stride() const { return static_cast<size_t>(FNoControls) + 1; }
 };

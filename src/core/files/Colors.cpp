@@ -48,7 +48,7 @@ void TColorsFile::SetControlYarn(int32_t control, uint8_t yarnType) {
   FControlYarn[static_cast<size_t>(control)] = yarnType;
 }
 
-std::vector<uint8_t> TColorsFile::SaveToBytes() const {
+TBytes TColorsFile::SaveToBytes() const {
   OWriter w;
   w.Reserve(HeaderSize + Header.Count);
   w.WriteByte(Header.Version);

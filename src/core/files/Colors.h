@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
 
 // The file header exactly as it lies in the file: packed, so the colour table starts at
@@ -39,7 +41,7 @@ public:
 
   // Header, then Count yarn types from control 1, committed in one atomic step.
   void Save(const std::string& fileName) const;
-  std::vector<uint8_t> SaveToBytes() const;
+  TBytes SaveToBytes() const;
 
   // Takes the header and Count yarn types from the file; entries past the file's count
   // keep their values. A short file, or one with more controls than Capacity(), is
@@ -53,7 +55,7 @@ public:
 
 private:
   TColorsHeader Header;
-  std::vector<uint8_t> FControlYarn;
+  TBytes FControlYarn;
 };
 
 } // namespace quillane

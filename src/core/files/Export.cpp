@@ -35,7 +35,7 @@ uint8_t UndefinedStateOf(const OPattern& pattern) {
   return s >= 1 && s <= pattern.NoStates ? s : 1;
 }
 
-std::vector<uint8_t> Variant1Bytes(const OPattern& pattern) {
+TBytes Variant1Bytes(const OPattern& pattern) {
   const OSettings& settings = *pattern.Settings;
   TTuftFile1 t;
   t.MachineType = pattern.MachineType;
@@ -73,7 +73,7 @@ std::vector<uint8_t> Variant1Bytes(const OPattern& pattern) {
   return t.SaveToBytes();
 }
 
-std::vector<uint8_t> Variant2Bytes(const OPattern& pattern) {
+TBytes Variant2Bytes(const OPattern& pattern) {
   const OMachineTable& table = *pattern.MachineTable;
   TTuftFile2 t;
   for (int i = 1; i <= 16; ++i)
@@ -98,7 +98,7 @@ std::vector<uint8_t> Variant2Bytes(const OPattern& pattern) {
   return t.SaveToBytes();
 }
 
-std::vector<uint8_t> ColourFileBytes(const OPattern& pattern) {
+TBytes ColourFileBytes(const OPattern& pattern) {
   TColorsFile f(pattern.NoControls);
   for (int y = 1; y <= pattern.NoYarnTypes; ++y)
     for (int s = 1; s <= pattern.NoStates; ++s)
@@ -222,7 +222,7 @@ bool ExportControlFiles(OPattern& pattern) {
   const std::string folder = FolderOf(fileName);
   struct TPart {
     std::string Path;
-    const std::vector<uint8_t>* Bytes;
+    const TBytes* Bytes;
   };
   std::vector<TPart> parts{{fileName, &set.Control},
                            {JoinPath(folder, base + ".DAT"), &set.Option}};

@@ -5,15 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
 
 class OPattern;
 
 // The file set the machine controller loads, built in memory before anything is written.
 struct TControlFileSet {
-  std::vector<uint8_t> Control;                // .TUF, variant 1 for state patterns, else variant 2
-  std::vector<uint8_t> Option;                 // .DAT, in the settings' FileVersion
-  std::optional<std::vector<uint8_t>> Colours; // .CLR, state patterns only
+  TBytes Control;                // .TUF, variant 1 for state patterns, else variant 2
+  TBytes Option;                 // .DAT, in the settings' FileVersion
+  std::optional<TBytes> Colours; // .CLR, state patterns only
 };
 
 // Why a pattern cannot be exported as it stands (the colour file's limits, header texts

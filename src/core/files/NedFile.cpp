@@ -41,7 +41,7 @@ void TNedFile::LoadFromBytes(std::span<const uint8_t> bytes) {
     ReadingError();
 
   const size_t stride = static_cast<size_t>(controls) + 1;
-  std::vector<uint8_t> marked(stride * (static_cast<size_t>(pLines) + 1), 0);
+  TBytes marked(stride * (static_cast<size_t>(pLines) + 1), 0);
   // The file's first row is the pattern's last PLine.
   const uint8_t* row = bytes.data() + CellOffset;
   for (int32_t p = pLines; p >= 1; --p, row += controls)

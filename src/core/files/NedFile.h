@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
 
 class OPattern;
@@ -38,7 +40,7 @@ private:
   int32_t FNoControls = 0;
   int32_t FNoPlanes = 0;
   int32_t FNoPLines = 0;
-  std::vector<uint8_t> FMarked; // [PLine][control]
+  TBytes FMarked; // [PLine][control]
 };
 
 // A new UTPA pattern from a NED Graphics pattern file: default setup tables, yarn type 1

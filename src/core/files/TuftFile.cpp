@@ -3,6 +3,8 @@
 #include <utility>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -77,6 +79,42 @@ std::string ReadQuotedText(OReader& r) {
 
 size_t BytesPerRow(int32_t noControls) { return (static_cast<size_t>(noControls) + 7) / 8; }
 
+// A plane row holds control k's bit at bit (k - 1) % 8 of byte (k - 1) / 8. These turn a
+// whole row into one cell byte per bit (0 or 1) and back, eight cells at a time.
+void UnpackRow(const uint8_t* packed, int32_t n, uint8_t* cells) {
+  static const auto cellsOf = [] {
+    std::array<std::array<uint8_t, 8>, 256> table{};
+    for (size_t b = 0; b < 256; ++b)
+      for (size_t i = 0; i < 8; ++i)
+        table[b][i] = static_cast<uint8_t>((b >> i) & 1);
+    return table;
+  }();
+  const int32_t whole = n / 8;
+  for (int32_t j = 0; j < whole; ++j)
+    std::memcpy(cells + 8 * j, cellsOf[packed[j]].data(), 8);
+  for (int32_t k = 8 * whole; k < n; ++k)
+    cells[k] = (packed[k >> 3] >> (k & 7)) & 1;
+}
+
+// Only a cell holding 1 sets its bit. `packed` starts zeroed.
+void PackRow(const uint8_t* cells, int32_t n, uint8_t* packed) {
+  int32_t k = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; k + 8 <= n; k += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, cells + k, 8);
+      // With every byte 0 or 1 the product gathers byte i's bit into bit 56 + i.
+      if ((eight & 0xFEFEFEFEFEFEFEFEu) == 0)
+        packed[k >> 3] = static_cast<uint8_t>((eight * 0x0102040810204080u) >> 56);
+      else
+        for (int32_t i = k; i < k + 8; ++i)
+          packed[i >> 3] |= static_cast<uint8_t>((cells[i] == 1 ? 1u : 0u) << (i & 7));
+    }
+  }
+  for (; k < n; ++k)
+    packed[k >> 3] |= static_cast<uint8_t>((cells[k] == 1 ? 1u : 0u) << (k & 7));
+}
+
 } // namespace
 
 // --- TTuftFile -------------------------------------------------------------------------
@@ -103,7 +141,7 @@ uint8_t TTuftFile::VersionOf(std::span<const uint8_t> bytes) {
 void TTuftFile1::Resize(int32_t noControls, int32_t noPlanes, int32_t noPLines) {
   size_t stride = static_cast<size_t>(noControls) + 1;
   size_t planeSize = stride * (static_cast<size_t>(noPLines) + 1);
-  std::vector<uint8_t> bits(static_cast<size_t>(noPlanes) * planeSize, 0);
+  TZeroedBytes bits(static_cast<size_t>(noPlanes) * planeSize);
   int32_t keepControls = std::min(noControls, FNoControls);
   int32_t keepPLines = std::min(noPLines, FNoPLines);
   for (int32_t plane = 0; plane < std::min(noPlanes, FNoPlanes); ++plane)
@@ -213,14 +251,19 @@ void TTuftFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
     t.FControlYarn[c] = static_cast<uint8_t>(controlBytes[c - 1] + 1);
 
   bool reverse = t.ReversePattern == 1;
+  std::vector<uint8_t> reversed(reverse ? static_cast<size_t>(noControls) : 0);
   for (int32_t plane = 0; plane < noPlanes; ++plane) {
     // Plane 0 comes first, then the control bytes and the reverse byte, then the others.
     size_t start = plane == 0 ? 0 : planeBytes * plane + noControls + 1;
     for (int32_t p = 1; p <= noPLines; ++p) {
       const uint8_t* row = body.data() + start + (p - 1) * rowBytes;
-      uint8_t* cells = &t.FPlaneBit[t.BitIndex(plane, 0, p)];
-      for (int32_t k = 1; k <= noControls; ++k)
-        cells[reverse ? noControls + 1 - k : k] = (row[(k - 1) >> 3] >> ((k - 1) & 7)) & 1;
+      uint8_t* cells = &t.FPlaneBit[t.BitIndex(plane, 1, p)];
+      if (!reverse) {
+        UnpackRow(row, noControls, cells);
+      } else {
+        UnpackRow(row, noControls, reversed.data());
+        std::reverse_copy(reversed.begin(), reversed.end(), cells);
+      }
     }
   }
 
@@ -237,7 +280,7 @@ void TTuftFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
   FPlaneBit = std::move(t.FPlaneBit);
 }
 
-std::vector<uint8_t> TTuftFile1::SaveToBytes() const {
+TBytes TTuftFile1::SaveToBytes() const {
   // Refuse what would come back different or not at all: the two flag bits only tell
   // two and three planes from one, and a quote or an overlong text ends the header early.
   if (FNoPlanes < 1 || FNoPlanes > 3 || MachineType > 15)
@@ -252,18 +295,21 @@ std::vector<uint8_t> TTuftFile1::SaveToBytes() const {
   size_t rowBytes = BytesPerRow(FNoControls);
   size_t planeBytes = rowBytes * static_cast<size_t>(FNoPLines);
 
-  std::vector<uint8_t> out;
+  TBytes out;
   out.reserve(header.size() + planeBytes * FNoPlanes + FNoControls + 1);
   out.insert(out.end(), header.begin(), header.end());
   bool reverse = ReversePattern != 0;
+  std::vector<uint8_t> reversed(reverse ? static_cast<size_t>(FNoControls) : 0);
   for (int32_t plane = 0; plane < FNoPlanes; ++plane) {
-    for (int32_t p = 1; p <= FNoPLines; ++p) {
-      size_t row = out.size();
-      out.resize(row + rowBytes, 0);
-      const uint8_t* cells = &FPlaneBit[BitIndex(plane, 0, p)];
-      for (int32_t k = 1; k <= FNoControls; ++k)
-        if (cells[reverse ? FNoControls + 1 - k : k] == 1)
-          out[row + ((k - 1) >> 3)] |= static_cast<uint8_t>(1u << ((k - 1) & 7));
+    size_t row = out.size();
+    out.resize(row + planeBytes, 0);
+    for (int32_t p = 1; p <= FNoPLines; ++p, row += rowBytes) {
+      const uint8_t* cells = &FPlaneBit[BitIndex(plane, 1, p)];
+      if (reverse) {
+        std::reverse_copy(cells, cells + FNoControls, reversed.data());
+        cells = reversed.data();
+      }
+      PackRow(cells, FNoControls, out.data() + row);
     }
     if (plane == 0) {
       // The controller takes the creel as it stands, in natural order.
@@ -286,13 +332,13 @@ bool TTuftFile1::Save() const {
 
 // --- TTuftFile2 ------------------------------------------------------------------------
 
-TTuftFile2::TTuftFile2() : FColour(NoColourEntries, 0), FControlYarn(1, 0), FCell(1, 0) {}
+TTuftFile2::TTuftFile2() : FColour(NoColourEntries, 0), FControlYarn(1, 0), FCell(1) {}
 
 TTuftFile2::TTuftFile2(std::string fileName) : TTuftFile2() { FileName = std::move(fileName); }
 
 void TTuftFile2::Resize(int32_t noControls, int32_t noPLines) {
   size_t stride = static_cast<size_t>(noControls) + 1;
-  std::vector<uint8_t> cells(stride * (static_cast<size_t>(noPLines) + 1), 0);
+  TZeroedBytes cells(stride * (static_cast<size_t>(noPLines) + 1));
   size_t keep = static_cast<size_t>(std::min(noControls, FNoControls)) + 1;
   for (int32_t p = 0; p <= std::min(noPLines, FNoPLines); ++p)
     std::memcpy(cells.data() + p * stride, FCell.data() + p * Stride(), keep);
@@ -361,7 +407,7 @@ void TTuftFile2::SetCell(int32_t control, int32_t pLine, uint8_t value) {
 void TTuftFile2::Clear() {
   // The colour entries stay, zeroed, so that the accessors keep working.
   FColour.assign(NoColourEntries, 0);
-  FCell.assign(1, 0);
+  FCell = TZeroedBytes(1);
   FControlYarn.assign(1, 0);
   FNoControls = 0;
   FNoPLines = 0;
@@ -370,7 +416,7 @@ void TTuftFile2::Clear() {
 void TTuftFile2::DataError() const { throw ETuftFile("Error in tuft file data: " + FileName); }
 
 void TTuftFile2::Load() {
-  std::vector<uint8_t> bytes;
+  TBytes bytes;
   try {
     bytes = ReadFileBytes(FileName);
   } catch (...) {
@@ -439,7 +485,7 @@ void TTuftFile2::LoadFromBytes(std::span<const uint8_t> bytes) {
   }
 }
 
-std::vector<uint8_t> TTuftFile2::SaveToBytes() const {
+TBytes TTuftFile2::SaveToBytes() const {
   if (StepsPerPLine < 0 || StepsPerPLine > 255)
     RangeError();
   for (int i = 1; i < NoColourEntries; ++i)
@@ -461,7 +507,7 @@ std::vector<uint8_t> TTuftFile2::SaveToBytes() const {
   for (int32_t c = 1; c <= FNoControls; ++c)
     w.WriteByte(FControlYarn[c] == 0 ? 0 : static_cast<uint8_t>(FControlYarn[c] - 1));
 
-  std::vector<uint8_t>& out = w.Bytes();
+  TBytes& out = w.Bytes();
   for (int32_t p = 1; p <= FNoPLines; ++p) {
     size_t countAt = out.size();
     w.WriteWord(0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Exceptions.h"
+#include "app/LargeBuffer.h"
 
 namespace quillane {
 
@@ -72,7 +73,7 @@ public:
   // "Error saving tuft file" and answered with false; the previous file is left intact.
   bool Save() const;
   // The file's bytes; throws when the content cannot be stored (see Save).
-  std::vector<uint8_t> SaveToBytes() const;
+  TBytes SaveToBytes() const;
 
   static constexpr int32_t MaxPlanes = 4;      // what the two flag bits can announce
   static constexpr size_t MaxTextLength = 100; // longest quoted text the reader takes
@@ -81,9 +82,9 @@ private:
   int32_t FNoControls = 0;
   int32_t FNoPlanes = 0;
   int32_t FNoPLines = 0;
-  std::vector<uint8_t> FControlYarn = std::vector<uint8_t>(1, 0);
+  TBytes FControlYarn = TBytes(1, 0);
   // [plane][PLine][control], each plane PLine-major so that a bit row is contiguous.
-  std::vector<uint8_t> FPlaneBit;
+  TZeroedBytes FPlaneBit;
 
   void Resize(int32_t noControls, int32_t noPlanes, int32_t noPLines);
   size_t Stride() const { return static_cast<size_t>(FNoControls) + 1; }
@@ -131,7 +132,7 @@ public:
   // Writes the content to FileName in one atomic step; failures are passed on (ERangeError
   // for a value the header cannot hold, the file errors of the write).
   void Save() const;
-  std::vector<uint8_t> SaveToBytes() const;
+  TBytes SaveToBytes() const;
 
   static constexpr size_t HeaderSize = 74;
   static constexpr int NoColourEntries = 17;
@@ -143,8 +144,8 @@ private:
   int32_t FNoControls = 0;
   int32_t FNoPLines = 0;
   std::vector<uint32_t> FColour;
-  std::vector<uint8_t> FControlYarn;
-  std::vector<uint8_t> FCell; // [PLine][control]
+  TBytes FControlYarn;
+  TZeroedBytes FCell; // [PLine][control]
 
   void Resize(int32_t noControls, int32_t noPLines);
   size_t Stride() const { return static_cast<size_t>(FNoControls) + 1; }

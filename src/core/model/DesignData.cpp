@@ -71,7 +71,7 @@ uint8_t ODesignData::ReadHeader(OReader& stream, uint8_t lowestVersion,
 }
 
 bool LoadDefaultFile(const std::string& extension,
-                     const std::function<bool(const std::vector<uint8_t>&)>& tryRead) {
+                     const std::function<bool(const TBytes&)>& tryRead) {
   // A DEFAULT.set written by hand must be found as well as DEFAULT.SET.
   const std::string names[] = {"DEFAULT." + extension, "DEFAULT." + LowerCase(extension)};
   for (const std::string& folder : {g.CurrentDir, g.StartDir}) {
@@ -88,7 +88,7 @@ bool LoadDefaultFile(const std::string& extension,
 }
 
 bool ODesignData::LoadDefault() {
-  return LoadDefaultFile(GetExtension(), [this](const std::vector<uint8_t>& bytes) {
+  return LoadDefaultFile(GetExtension(), [this](const TBytes& bytes) {
     // Trial read into a fresh object first, so a truncated file leaves nothing behind.
     {
       std::unique_ptr<ODesignData> trial = NewEmpty();
@@ -141,7 +141,7 @@ void ODesignData::ImportFlow(const std::function<void(OReader&)>& readAndAssign)
   if (!ExecuteOpenDialog(dialog))
     return;
   const std::string fileName = dialog.FileName;
-  std::vector<uint8_t> bytes;
+  TBytes bytes;
   try {
     bytes = ReadFileBytes(fileName);
   } catch (const EFOpenError&) {

@@ -71,6 +71,6 @@ protected:
 // directory; the exact name, then the extension in lower case). `tryRead` gets the
 // bytes of each file found and returns true once one was taken.
 bool LoadDefaultFile(const std::string& extension,
-                     const std::function<bool(const std::vector<uint8_t>&)>& tryRead);
+                     const std::function<bool(const TBytes&)>& tryRead);
 
 } // namespace quillane

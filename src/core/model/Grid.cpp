@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace quillane {
 
@@ -13,19 +14,17 @@ void TGrid::Resize(int noControls, int noPLines) {
   if (noControls == NoControls && noPLines == NoPLines && !Cells.empty())
     return;
   const size_t newStride = static_cast<size_t>(noControls) + 1;
-  const size_t newSize = newStride * (static_cast<size_t>(noPLines) + 1);
-  if (noControls == NoControls && !Cells.empty()) {
-    // Same stride: whole PLines are kept or dropped, no copy needed.
-    Cells.resize(newSize, 0);
-  } else {
-    std::vector<uint8_t> resized(newSize, 0);
+  TZeroedBytes resized(newStride * (static_cast<size_t>(noPLines) + 1));
+  if (!Cells.empty()) {
     const size_t keep = std::min(Stride(), newStride);
     const int rows = std::min(NoPLines, noPLines);
-    if (!Cells.empty())
+    if (keep == Stride() && keep == newStride) // whole PLines are kept or dropped
+      std::memcpy(resized.data(), Cells.data(), (static_cast<size_t>(rows) + 1) * keep);
+    else
       for (int p = 0; p <= rows; ++p)
         std::memcpy(resized.data() + static_cast<size_t>(p) * newStride, Row(p), keep);
-    Cells.swap(resized);
   }
+  Cells = std::move(resized);
   NoControls = noControls;
   NoPLines = noPLines;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
 
 // One cell grid of a pattern: a contiguous byte block, PLine-major, so a PLine lies in
@@ -32,13 +34,13 @@ public:
   const uint8_t* Row(int p) const { return Cells.data() + static_cast<size_t>(p) * Stride(); }
   size_t Index(int c, int p) const { return static_cast<size_t>(p) * Stride() + static_cast<size_t>(c); }
 
-  std::vector<uint8_t>& Data() { return Cells; }
-  const std::vector<uint8_t>& Data() const { return Cells; }
+  TZeroedBytes& Data() { return Cells; }
+  const TZeroedBytes& Data() const { return Cells; }
 
 private:
   int NoControls = 0;
   int NoPLines = 0;
-  std::vector<uint8_t> Cells;
+  TZeroedBytes Cells;
 };
 
 } // namespace quillane

@@ -56,7 +56,7 @@ struct OPattern::TPaintBatch {
     return h.List;
   }
   std::vector<TByteMap> StateOf; // [yarn type][colour]
-  std::vector<uint8_t> YarnType; // per control
+  TBytes YarnType; // per control
   std::vector<uint64_t> Redrawn;                    // a bit per cell
   std::unordered_map<size_t, uint8_t> RedrawnWith;  // cells whose grid colour differs
 

@@ -46,7 +46,7 @@ void OPattern::InitNew() {
 }
 
 bool OPattern::LoadDefault() {
-  return LoadDefaultFile(GetExtension(), [this](const std::vector<uint8_t>& bytes) {
+  return LoadDefaultFile(GetExtension(), [this](const TBytes& bytes) {
     // A trial read first: a truncated default must not leave sections or pictures behind.
     {
       OPattern trial{TUncounted{}};
@@ -158,8 +158,7 @@ void OPattern::ReadFromStream(OReader& s) {
     uint8_t* row = primary.Row(p) + 1;
     // Values the setters would refuse leave the cell as it is.
     for (size_t c = 0; c < cells.size(); ++c)
-      if (cells[c] <= highest)
-        row[c] = cells[c];
+      row[c] = cells[c] <= highest ? cells[c] : row[c]; // a select, so the loop vectorises
   }
 
   const int sectionCount = version == 1 ? s.ReadByte() : s.ReadWord();
@@ -183,7 +182,7 @@ void OPattern::ReadFromStream(OReader& s) {
 std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
   auto pattern = std::make_unique<OPattern>();
   pattern->FileName = path;
-  std::vector<uint8_t> bytes;
+  TBytes bytes;
   try {
     bytes = ReadFileBytes(path);
   } catch (const EFOpenError&) {

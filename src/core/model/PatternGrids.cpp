@@ -29,6 +29,13 @@ template <class TFill> std::vector<TByteMap> PerYarnType(int highestYarnType, TF
       maps[static_cast<size_t>(y)][static_cast<size_t>(v)] = fill(y, v);
   return maps;
 }
+// The largest value up to which a map leaves every value as it is; -1 when it changes 0.
+int UnchangedUpTo(const uint8_t* map) {
+  int v = 0;
+  while (v < 256 && map[v] == v)
+    ++v;
+  return v - 1;
+}
 } // namespace
 
 int OPattern::HighestYarnTypeInUse() const {
@@ -73,9 +80,9 @@ void OPattern::ComputeDesignColours() {
     return;
   const ODesignTable& table = *DesignTable;
   // One state-by-state lookup per pair of yarn types that occurs, made when first met.
-  std::vector<std::vector<uint8_t>> pairMaps(size_t{256} * 256);
+  std::vector<TBytes> pairMaps(size_t{256} * 256);
   auto mapFor = [&](int oddType, int evenType) -> const uint8_t* {
-    std::vector<uint8_t>& m = pairMaps[static_cast<size_t>(oddType) * 256 + static_cast<size_t>(evenType)];
+    TBytes& m = pairMaps[static_cast<size_t>(oddType) * 256 + static_cast<size_t>(evenType)];
     if (m.empty()) {
       m.resize(size_t{256} * 256);
       for (int so = 0; so < 256; ++so)
@@ -181,13 +188,19 @@ void OPattern::ApplySections() {
       // one yarn type, or a colour pattern, where the copy is the value itself).
       const uint8_t* uniform = states ? mapOfControl[static_cast<size_t>(c0)] : nullptr;
       bool same = true;
-      for (int64_t c = c0; states && c <= c1 && same; ++c)
-        same = mapOfControl[static_cast<size_t>(c)] == uniform;
+      // Values up to this one copy as they are through every source control's map (the
+      // usual machine table gives each state its own colour), so a PLine holding no
+      // larger value is a plain copy.
+      int unchangedUpTo = states ? 255 : -1;
+      for (int64_t c = c0; states && c <= c1; ++c) {
+        same = same && mapOfControl[static_cast<size_t>(c)] == uniform;
+        unchangedUpTo = std::min(unchangedUpTo, UnchangedUpTo(mapOfControl[static_cast<size_t>(c)]));
+      }
       for (int64_t p = std::max<int64_t>({src.Top, 1, 1 - dp});
            p <= std::min<int64_t>({src.Bottom, NoPLines, NoPLines - dp}); ++p) {
         const uint8_t* from = grid.Row(static_cast<int>(p)) + c0;
         uint8_t* to = grid.Row(static_cast<int>(p + dp)) + c0 + dc;
-        if (!states) {
+        if (!states || (unchangedUpTo >= 0 && *std::max_element(from, from + width) <= unchangedUpTo)) {
           std::memcpy(to, from, width);
         } else if (same) {
           for (size_t i = 0; i < width; ++i)

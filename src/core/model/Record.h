@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
 
 // Record kind codes: the first byte of every stored record.
@@ -94,8 +96,8 @@ private:
 // Builds a record in memory; the bytes are committed to disk in one step afterwards.
 class OWriter {
 public:
-  std::vector<uint8_t>& Bytes() { return Buffer; }
-  const std::vector<uint8_t>& Bytes() const { return Buffer; }
+  TBytes& Bytes() { return Buffer; }
+  const TBytes& Bytes() const { return Buffer; }
   size_t Size() const { return Buffer.size(); }
 
   void Reserve(size_t n) { Buffer.reserve(n); }
@@ -114,7 +116,7 @@ public:
   }
 
 private:
-  std::vector<uint8_t> Buffer;
+  TBytes Buffer;
 };
 
 template <size_t Capacity> void TShortString<Capacity>::SetTextLength(size_t n) {

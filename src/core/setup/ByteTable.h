@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "app/LargeBuffer.h"
+
 namespace quillane {
 
 // A table of bytes over Rank dimensions, each indexed from 0 to its count, in one contiguous
@@ -24,7 +26,7 @@ public:
       extent[d] = counts[d] < 0 ? 0 : static_cast<size_t>(counts[d]) + 1;
     if (extent == Extent)
       return;
-    std::vector<uint8_t> cells(Product(extent), 0);
+    TBytes cells(Product(extent), 0);
     std::array<size_t, Rank> overlap{};
     for (size_t d = 0; d < Rank; ++d)
       overlap[d] = Extent[d] < extent[d] ? Extent[d] : extent[d];
@@ -71,7 +73,7 @@ public:
 
 private:
   std::array<size_t, Rank> Extent{};
-  std::vector<uint8_t> Cells;
+  TBytes Cells;
 
   static size_t Product(const std::array<size_t, Rank>& extent) {
     size_t n = 1;

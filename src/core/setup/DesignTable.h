@@ -9,6 +9,7 @@
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
+#include "app/LargeBuffer.h"
 
 namespace quillane {
 
@@ -95,7 +96,7 @@ public:
 
 private:
   int Count = 0;
-  std::vector<uint8_t> Flags; // (Count + 1) squared
+  TBytes Flags; // (Count + 1) squared
 };
 
 } // namespace quillane

@@ -256,7 +256,7 @@ struct TOptionReader {
 };
 } // namespace
 
-std::vector<uint8_t> OSettings::OptionFileBytes() const {
+TBytes OSettings::OptionFileBytes() const {
   OWriter w;
   w.WriteByte(FileVersion);
   TOptionWriter v{*this, w};

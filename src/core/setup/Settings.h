@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/DesignData.h"
+#include "app/LargeBuffer.h"
 
 namespace quillane {
 
@@ -70,7 +71,7 @@ public:
   void SetStitchCount(float stitchCount);
 
   // The pattern option file (.DAT) of this object's FileVersion.
-  std::vector<uint8_t> OptionFileBytes() const;
+  TBytes OptionFileBytes() const;
   void WriteOptionFile(const std::string& fileName) const;
   // Reads an option file; on any error this object is left as it was.
   void ReadOptionFile(const std::string& fileName);

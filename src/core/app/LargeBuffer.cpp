@@ -1,0 +1,85 @@
+#include "app/LargeBuffer.h"
+
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace quillane {
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLANE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLANE_ASAN 1
+#endif
+#endif
+
+#ifdef QUILLANE_ASAN
+// The sanitizers guard heap blocks only: keep every block on the heap so overruns of
+// large grids are still caught.
+constexpr size_t Threshold = SIZE_MAX;
+#else
+constexpr size_t Threshold = size_t{1} << 20;
+#endif
+
+#ifndef MADV_POPULATE_WRITE
+constexpr int MADV_POPULATE_WRITE = 23; // Linux 5.14; older kernels refuse it harmlessly
+#endif
+
+} // namespace
+
+bool IsLargeBlock(size_t bytes) noexcept { return bytes >= Threshold; }
+
+void* MapLargeBlock(size_t bytes) {
+  if (!IsLargeBlock(bytes))
+    return nullptr;
+  void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED)
+    throw std::bad_alloc();
+  // Both are hints: without them the block works the same, only slower to touch.
+  ::madvise(block, bytes, MADV_HUGEPAGE);
+  ::madvise(block, bytes, MADV_POPULATE_WRITE);
+  return block;
+}
+
+void UnmapLargeBlock(void* block, size_t bytes) noexcept { ::munmap(block, bytes); }
+
+TZeroedBytes::TZeroedBytes(size_t n) : Size(n) {
+  if (n == 0)
+    return;
+  void* block = MapLargeBlock(n);
+  if (!block && !(block = std::calloc(n, 1)))
+    throw std::bad_alloc();
+  Block = static_cast<uint8_t*>(block);
+}
+
+TZeroedBytes::TZeroedBytes(const TZeroedBytes& other) : TZeroedBytes(other.Size) {
+  if (Size > 0)
+    std::memcpy(Block, other.Block, Size);
+}
+
+TZeroedBytes::TZeroedBytes(TZeroedBytes&& other) noexcept
+    : Block(std::exchange(other.Block, nullptr)), Size(std::exchange(other.Size, 0)) {}
+
+TZeroedBytes& TZeroedBytes::operator=(TZeroedBytes other) noexcept {
+  std::swap(Block, other.Block);
+  std::swap(Size, other.Size);
+  return *this;
+}
+
+TZeroedBytes::~TZeroedBytes() {
+  if (IsLargeBlock(Size))
+    UnmapLargeBlock(Block, Size);
+  else
+    std::free(Block);
+}
+
+bool operator==(const TZeroedBytes& a, const TZeroedBytes& b) {
+  return a.Size == b.Size && (a.Size == 0 || std::memcmp(a.Block, b.Block, a.Size) == 0);
+}
+
+} // namespace quillane
