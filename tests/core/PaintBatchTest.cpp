@@ -1,5 +1,8 @@
 #include <random>
 
+#include "elements/BitmapMapping.h"
+#include "elements/Region.h"
+
 #include "PatternSupport.h"
 #include "setup/Creel.h"
 
@@ -82,6 +85,139 @@ TEST_F(PaintBatch, LayoutsWhoseResultDependsOnOrderPaintOneByOne) {
     batched->EndPaintBatch();
     EXPECT_EQ(one->States.Data(), batched->States.Data());
   }
+}
+
+// A carpet-like layout: a strip copied side by side across the grid (onto itself first), a
+// creel that repeats with the strip or not, the whole pattern shown twice (once flipped or
+// turned) and the strip twice more (once flipped and turned). Some seeds add a copy that
+// lands on another's cells.
+std::unique_ptr<OPattern> Strips(unsigned seed, uint8_t machineType) {
+  std::mt19937 random(seed);
+  auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % unsigned(hi - lo + 1)); };
+  const int W = 40, H = 12, w = pick(2, 11), left = pick(1, W - w + 1);
+  auto p = BarePattern(W, H, machineType);
+  const bool repeating = pick(0, 1) == 0;
+  for (int c = 1; c <= W; ++c)
+    p->Creel->SetYarnType(c, static_cast<uint8_t>(repeating ? 1 + (c - left + 3 * w) % w % 3 : pick(1, 3)));
+  p->ApplyCreel();
+  const int top = pick(1, 3), bottom = pick(H - 2, H);
+  AddSection(*p, {left, top, left + w - 1, bottom}, {left, top, left + w - 1, bottom});
+  for (int l = left % w - w; l <= W; l += w)
+    if (l != left)
+      AddSection(*p, {left, top, left + w - 1, bottom}, {l, top, l + w - 1, bottom});
+  if (pick(0, 3) == 0) // lands on the cells of another copy
+    AddSection(*p, {left, top, left + w - 1, bottom}, {left + 1, top, left + w, bottom});
+  OPicture& picture = AddPicture(*p, 2 * W + 2, 2 * W + H + 2);
+  AddRegion(picture, {1, 1, W, H}, {1, 1, W, H});
+  if (pick(0, 1) == 0)
+    AddRegion(picture, {1, 1, W, H}, {1, H + 2, W, 2 * H + 1}, 1, 1, 0);
+  else
+    AddRegion(picture, {1, 1, W, H}, {W + 2, 1, W + 1 + H, W}, 0, 0, 1);
+  AddRegion(picture, {left, 1, left + w - 1, H}, {left, 1, left + w - 1, H});
+  // The strip once more, flipped and turned, below everything else.
+  const int turn = pick(0, 3), across = turn % 2 ? bottom - top + 1 : w,
+            down = turn % 2 ? w : bottom - top + 1;
+  AddRegion(picture, {left, top, left + w - 1, bottom}, {1, 2 * W + 2, across, 2 * W + 1 + down},
+            static_cast<uint8_t>(pick(0, 1)), static_cast<uint8_t>(pick(0, 1)),
+            static_cast<uint8_t>(turn));
+  p->Changed();
+  picture.SetViewMode(1);
+  return p;
+}
+
+void ExpectSameCellsAndPixels(const OPattern& a, const OPattern& b) {
+  EXPECT_EQ(a.States.Data(), b.States.Data());
+  EXPECT_EQ(a.MachineColours.Data(), b.MachineColours.Data());
+  for (int i = 0; i < a.Pictures->Count(); ++i)
+    EXPECT_TRUE(a.Pictures->Get(i)->MachineImage == b.Pictures->Get(i)->MachineImage);
+  EXPECT_EQ(a.Modified, b.Modified);
+}
+
+TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
+  int painted = 0, refused = 0;
+  for (uint8_t machineType : {0, 4, 11})
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+      const bool strips = seed % 4 != 0; // else the overlapping copies of Layout
+      auto one = strips ? Strips(seed, machineType) : Layout(seed, machineType);
+      auto area = strips ? Strips(seed, machineType) : Layout(seed, machineType);
+      std::mt19937 random(seed * 31);
+      auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % unsigned(hi - lo + 1)); };
+      const int left = pick(1, one->NoControls), top = pick(1, one->NoPLines);
+      const TRect cells{left, top, pick(left, one->NoControls), pick(top, one->NoPLines)};
+      std::vector<uint8_t> values;
+      for (int p = cells.Top; p <= cells.Bottom; ++p)
+        for (int c = cells.Left; c <= cells.Right; ++c) // now and then past the palette
+          values.push_back(static_cast<uint8_t>(pick(0, 9) == 0 ? pick(0, 40) : pick(1, 6)));
+      one->Modified = area->Modified = 0;
+
+      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " + std::to_string(seed));
+      area->BeginPaintBatch();
+      if (!area->BatchPaintArea(cells, values)) {
+        ++refused;
+        area->EndPaintBatch();
+        ExpectSameCellsAndPixels(*one, *area);
+        continue;
+      }
+      ++painted;
+      area->EndPaintBatch();
+      size_t i = 0;
+      for (int p = cells.Top; p <= cells.Bottom; ++p)
+        for (int c = cells.Left; c <= cells.Right; ++c)
+          one->PaintMachineColour(c, p, values[i++]);
+      ExpectSameCellsAndPixels(*one, *area);
+    }
+  EXPECT_GT(painted, 40);
+  EXPECT_GT(refused, 10);
+
+  // Cells whose first section takes them from outside the grid paint nothing, even where a
+  // later section would take them from inside.
+  std::unique_ptr<OPattern> pair[2];
+  for (auto& p : pair) {
+    p = BarePattern(20, 4);
+    AddSection(*p, {-9, 1, -6, 4}, {1, 1, 4, 4});
+    AddSection(*p, {11, 1, 14, 4}, {1, 1, 4, 4});
+    AddRegion(AddPicture(*p, 20, 4), {1, 1, 20, 4}, {1, 1, 20, 4});
+    p->Changed();
+    p->Pictures->Get(0)->SetViewMode(1);
+    p->Modified = 0;
+  }
+  pair[1]->BeginPaintBatch();
+  pair[1]->BatchPaintArea({1, 1, 4, 4}, std::vector<uint8_t>(16, 2));
+  pair[1]->EndPaintBatch();
+  for (int p = 1; p <= 4; ++p)
+    for (int c = 1; c <= 4; ++c)
+      pair[0]->PaintMachineColour(c, p, 2);
+  ExpectSameCellsAndPixels(*pair[0], *pair[1]);
+}
+
+// Without a batch every sample is painted pixel by pixel; that is what the applied bitmap
+// must give. The bitmap is the picture area's size, so sample (i, j) is pixel (i, H-1-j).
+TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
+  for (uint8_t machineType : {0, 11})
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+      auto one = Strips(seed, machineType), applied = Strips(seed, machineType);
+      // The bitmap goes into the strip's region, its flipped or turned copy, or the whole
+      // pattern's second region (where painting a copy changes its source, one by one).
+      const int regionIndex = seed % 3 == 0 ? 1 : seed % 3 == 1 ? 2 : 3;
+      const ORegion& region = *one->Pictures->Get(0)->Regions.Get(regionIndex);
+      const TRect& B = region.PictureArea;
+      const int w = B.Right - B.Left + 1, h = B.Bottom - B.Top + 1;
+      std::mt19937 random(seed);
+      OBitmap24 bitmap;
+      bitmap.SetSize(w, h);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          bitmap.SetPixel(x, y, one->Palette->GetColour(1 + static_cast<int>(random() % 6)));
+      OBitmapMapping mapping(*applied->Pictures->Get(0)->Regions.Get(regionIndex), bitmap);
+      ASSERT_FALSE(mapping.PaletteChanged);
+      ASSERT_TRUE(mapping.Apply(true));
+      for (int i = 0; i < w; ++i)
+        for (int j = 0; j < h; ++j)
+          one->Pictures->Get(0)->PaintMachinePixel(B.Left - 1 + i, B.Top - 1 + j,
+                                                   mapping.MappedColour(bitmap.GetPixel(i, h - 1 - j)));
+      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " + std::to_string(seed));
+      ExpectSameCellsAndPixels(*one, *applied);
+    }
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <vector>
 
 #include "app/Exceptions.h"
+#include "elements/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
 #include "model/Pattern.h"
@@ -49,6 +51,63 @@ std::string RGBText(uint32_t colour) {
   return "Red=" + std::to_string(colour & 0xFF) +
          ", Green=" + std::to_string((colour >> 8) & 0xFF) +
          ", Blue=" + std::to_string((colour >> 16) & 0xFF);
+}
+
+// The machine-view samples painted as one area of cells inside the open batch: when every
+// pixel of the region shows its cell through this region's map alone (any other region
+// over those pixels maps them the same way) and all those cells lie in the grid, painting
+// them in any order gives what painting pixel after pixel does. `sample(i, j)` is the
+// value of the region's i-th pixel column and j-th row. False when it does not apply.
+template <class TSample>
+bool PaintAsArea(OPattern& pattern, const OPicture& picture, const ORegion& region, TSample sample) {
+  const TRect& B = region.PictureArea;
+  if (B.Left == INT32_MIN || B.Top == INT32_MIN) // the pixel loops never reach that far
+    return false;
+  auto map = [](const ORegion& r, int64_t x, int64_t y) {
+    return MapUnchecked(r.PictureArea, r.PatternArea, r.HFlip, r.VFlip, ReverseRotation(r.Rotation), x, y);
+  };
+  struct TAffine {
+    int64_t X, Y, XX, XY, YX, YY; // cell = (X, Y) + x * (XX, XY) + y * (YX, YY)
+    bool operator==(const TAffine&) const = default;
+  };
+  auto affine = [&](const ORegion& r) {
+    const TPoint64 o = map(r, 0, 0), ex = map(r, 1, 0), ey = map(r, 0, 1);
+    return TAffine{o.X, o.Y, ex.X - o.X, ex.Y - o.Y, ey.X - o.X, ey.Y - o.Y};
+  };
+  const TAffine a = affine(region);
+  for (const auto& other : picture.Regions) {
+    const TRect& q = other->PictureArea;
+    const bool overlaps = q.Left <= q.Right && q.Top <= q.Bottom && q.Left <= B.Right &&
+                          B.Left <= q.Right && q.Top <= B.Bottom && B.Top <= q.Bottom;
+    if (other.get() != &region && overlaps && !(affine(*other) == a))
+      return false;
+  }
+  int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+  for (const int64_t x : {int64_t{B.Left}, int64_t{B.Right}})
+    for (const int64_t y : {int64_t{B.Top}, int64_t{B.Bottom}}) {
+      const int64_t c = a.X + x * a.XX + y * a.YX, p = a.Y + x * a.XY + y * a.YY;
+      left = std::min(left, c);
+      right = std::max(right, c);
+      top = std::min(top, p);
+      bottom = std::max(bottom, p);
+    }
+  if (left < 1 || top < 1 || right > pattern.NoControls || bottom > pattern.NoPLines)
+    return false;
+
+  const int64_t width = right - left + 1;
+  TZeroedBytes values(static_cast<size_t>(width * (bottom - top + 1)));
+  // A step along a pixel row moves this far through the area's cells.
+  const int64_t stepX = a.XX + a.XY * width;
+  for (int64_t y = B.Top; y <= B.Bottom; ++y) {
+    const int64_t c = a.X + B.Left * a.XX + y * a.YX, p = a.Y + B.Left * a.XY + y * a.YY;
+    int64_t k = (p - top) * width + (c - left);
+    const size_t j = static_cast<size_t>(y - B.Top);
+    for (int64_t x = B.Left; x <= B.Right; ++x, k += stepX)
+      values[static_cast<size_t>(k)] = sample(static_cast<size_t>(x - B.Left), j);
+  }
+  return pattern.BatchPaintArea({static_cast<int32_t>(left), static_cast<int32_t>(top),
+                                 static_cast<int32_t>(right), static_cast<int32_t>(bottom)},
+                                {values.data(), values.size()});
 }
 
 } // namespace
@@ -193,17 +252,29 @@ bool OBitmapMapping::Apply(bool machine) {
     ~TBatch() { Pattern.EndPaintBatch(); }
   } batch(pattern, machine);
 
+  // The bitmap column and row of each sample, summed step by step as the loops below do.
+  std::vector<int> sampleX, sampleY;
   const int64_t step = machine ? 1 : 2;
-  float fx = x0;
-  for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, fx += sx) {
+  float fx = x0, fy = y0;
+  for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, fx += sx)
+    sampleX.push_back(position(fx, W));
+  for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy)
+    sampleY.push_back(position(fy, H));
+  if (machine &&
+      PaintAsArea(pattern, picture, Region, [&](size_t i, size_t j) {
+        return entryOf(Image.Row(sampleY[j])[sampleX[i]]);
+      }))
+    return true;
+
+  size_t i = 0;
+  for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, ++i) {
     if (X < INT32_MIN)
       continue;
-    const int bx = position(fx, W);
-    float fy = y0;
-    for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy) {
+    size_t j = 0;
+    for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, ++j) {
       if (Y < INT32_MIN)
         continue;
-      const OPaletteEntry v = entryOf(Image.Row(position(fy, H))[bx]);
+      const OPaletteEntry v = entryOf(Image.Row(sampleY[j])[sampleX[i]]);
       if (machine)
         picture.PaintMachinePixel(static_cast<int32_t>(X), static_cast<int32_t>(Y), v);
       else

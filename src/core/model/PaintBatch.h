@@ -62,6 +62,14 @@ struct OPattern::TPaintBatch {
 
   bool IsRedrawn(size_t index) const { return (Redrawn[index >> 6] >> (index & 63)) & 1; }
   void MarkRedrawn(size_t index) { Redrawn[index >> 6] |= uint64_t{1} << (index & 63); }
+  void MarkRedrawn(size_t index, size_t n) {
+    for (; n > 0 && (index & 63) != 0; --n)
+      MarkRedrawn(index++);
+    for (; n >= 64; n -= 64, index += 64)
+      Redrawn[index >> 6] = ~uint64_t{0};
+    for (; n > 0; --n)
+      MarkRedrawn(index++);
+  }
   int32_t LastC = -1, LastP = -1;
   int LastV = -1;
 };

@@ -29,6 +29,47 @@ template <class TFill> std::vector<TByteMap> PerYarnType(int highestYarnType, TF
       maps[static_cast<size_t>(y)][static_cast<size_t>(v)] = fill(y, v);
   return maps;
 }
+// Draws the redrawn cells among the `n` from `first` on, each onto the pixel `step` after
+// the previous one's.
+void DrawRedrawn(const uint64_t* redrawn, const uint8_t* colourCells, const uint32_t* colours,
+                 size_t first, size_t n, uint32_t* pixel, int64_t step) {
+  // A word of the bit set at a time: usually all of its cells were redrawn, or none.
+  const size_t end = first + n;
+  for (size_t index = first; index < end;) {
+    const uint64_t word = redrawn[index >> 6];
+    const size_t stop = std::min(end, (index | 63) + 1);
+    if (word == ~uint64_t{0}) {
+      for (; index < stop; ++index, pixel += step)
+        *pixel = colours[colourCells[index]];
+    } else if (word == 0) {
+      pixel += step * static_cast<int64_t>(stop - index);
+      index = stop;
+    } else {
+      // Mixed words follow the painted colours, so a select instead of a branch.
+      for (; index < stop; ++index, pixel += step) {
+        const uint32_t drawn = colours[colourCells[index]];
+        const uint32_t mask = 0u - static_cast<uint32_t>((word >> (index & 63)) & 1);
+        *pixel = (drawn & mask) | (*pixel & ~mask);
+      }
+    }
+  }
+}
+
+// Narrows [lo, hi] to the k for which a + d * (k - first) lies in [0, n).
+void KeepInside(int64_t& lo, int64_t& hi, int64_t first, int64_t a, int64_t d, int64_t n) {
+  auto floorDiv = [](int64_t x, int64_t y) { return x / y - ((x % y != 0) && ((x < 0) != (y < 0))); };
+  if (d == 0) {
+    if (a < 0 || a >= n)
+      hi = lo - 1;
+    return;
+  }
+  // a + d * j >= 0 and <= n - 1, for j = k - first.
+  int64_t j0 = d > 0 ? -floorDiv(a, d) : -floorDiv(n - 1 - a, -d);
+  int64_t j1 = d > 0 ? floorDiv(n - 1 - a, d) : floorDiv(a, -d);
+  lo = std::max(lo, first + j0);
+  hi = std::min(hi, first + j1);
+}
+
 // The largest value up to which a map leaves every value as it is; -1 when it changes 0.
 int UnchangedUpTo(const uint8_t* map) {
   int v = 0;
@@ -309,6 +350,7 @@ void OPattern::EndPaintBatch() {
   // order of cells does not matter.
   const uint8_t* colourCells = MachineColours.Data().data();
   const bool noneKept = batch->RedrawnWith.empty(); // usually the grid holds every colour
+  const uint64_t* redrawn = batch->Redrawn.data();
   for (const auto& picture : *Pictures) {
     OBitmap24& image = picture->MachineImage;
     if (image.Width() <= 0 || image.Height() <= 0)
@@ -329,10 +371,23 @@ void OPattern::EndPaintBatch() {
       const int64_t dxP = stepP.X - origin.X, dyP = stepP.Y - origin.Y;
       for (int64_t p = p0; p <= p1; ++p) {
         const size_t row = static_cast<size_t>(p) * States.Stride();
-        int64_t x = origin.X + dxC * c0 + dxP * p - 1, y = origin.Y + dyC * c0 + dyP * p - 1;
-        for (int64_t c = c0; c <= c1; ++c, x += dxC, y += dyC) {
+        // The controls of this PLine whose pixel lies in the image.
+        const int64_t x0 = origin.X + dxC * c0 + dxP * p - 1, y0 = origin.Y + dyC * c0 + dyP * p - 1;
+        int64_t lo = c0, hi = c1;
+        KeepInside(lo, hi, c0, x0, dxC, w);
+        KeepInside(lo, hi, c0, y0, dyC, h);
+        if (lo > hi)
+          continue;
+        uint32_t* pixel = pixels + ((y0 + dyC * (lo - c0)) * w + x0 + dxC * (lo - c0));
+        const int64_t step = dyC * w + dxC;
+        if (noneKept) {
+          DrawRedrawn(redrawn, colourCells, colours.data(), row + static_cast<size_t>(lo),
+                      static_cast<size_t>(hi - lo + 1), pixel, step);
+          continue;
+        }
+        for (int64_t c = lo; c <= hi; ++c, pixel += step) {
           const size_t index = row + static_cast<size_t>(c);
-          if (!batch->IsRedrawn(index) || x < 0 || y < 0 || x >= w || y >= h)
+          if (!batch->IsRedrawn(index))
             continue;
           uint8_t v = colourCells[index];
           if (!noneKept) {
@@ -340,7 +395,7 @@ void OPattern::EndPaintBatch() {
             if (found != batch->RedrawnWith.end())
               v = found->second;
           }
-          pixels[static_cast<size_t>(y * w + x)] = colours[v];
+          *pixel = colours[v];
         }
       }
     }

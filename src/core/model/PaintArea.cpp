@@ -1,0 +1,238 @@
+// Painting a whole area of cells inside a paint batch, a PLine at a time.
+#include "model/PaintBatch.h"
+#include "model/Pattern.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace quillane {
+
+namespace {
+
+// An inclusive cell area in 64 bits, so that shifted stored areas cannot overflow.
+struct TArea {
+  int64_t Left, Top, Right, Bottom;
+  bool Empty() const { return Left > Right || Top > Bottom; }
+  int64_t Width() const { return Right - Left + 1; }
+  TArea Shifted(int64_t dc, int64_t dp) const { return {Left + dc, Top + dp, Right + dc, Bottom + dp}; }
+  bool operator==(const TArea&) const = default;
+};
+
+TArea AreaOf(const TRect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+
+TArea Meet(const TArea& a, const TArea& b) {
+  return {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+          std::min(a.Bottom, b.Bottom)};
+}
+
+bool Meets(const TArea& a, const TArea& b) { return !a.Empty() && !b.Empty() && !Meet(a, b).Empty(); }
+
+TArea Bounds(const TArea& a, const TArea& b) {
+  if (a.Empty())
+    return b;
+  if (b.Empty())
+    return a;
+  return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+          std::max(a.Bottom, b.Bottom)};
+}
+
+// Where the source took a state (not 0), the copy takes that state and the source's colour
+// and is marked redrawn (bit `first + i` of `redrawn`); elsewhere it stays as it was. Eight
+// cells at a time: a byte of 0x80 marks each cell whose source took a state.
+void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toState,
+                     uint8_t* toColour, size_t n, uint64_t* redrawn, size_t first) {
+  size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Fu;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t s, v, ts, tc;
+      std::memcpy(&s, state + i, 8);
+      std::memcpy(&v, colour + i, 8);
+      std::memcpy(&ts, toState + i, 8);
+      std::memcpy(&tc, toColour + i, 8);
+      const uint64_t ones = ((((s & Low7) + Low7) | s) & ~Low7) >> 7; // 1 in each stated byte
+      const uint64_t m = ones * 0xFF;
+      ts = (ts & ~m) | (s & m);
+      tc = (tc & ~m) | (v & m);
+      std::memcpy(toState + i, &ts, 8);
+      std::memcpy(toColour + i, &tc, 8);
+      const uint64_t bits = (ones * 0x0102040810204080u) >> 56; // byte j's 1 to bit j
+      const size_t at = first + i;
+      redrawn[at >> 6] |= bits << (at & 63);
+      if ((at & 63) > 56)
+        redrawn[(at >> 6) + 1] |= bits >> (64 - (at & 63));
+    }
+  }
+  for (; i < n; ++i)
+    if (state[i] != 0) {
+      toState[i] = state[i];
+      toColour[i] = colour[i];
+      redrawn[(first + i) >> 6] |= uint64_t{1} << ((first + i) & 63);
+    }
+}
+
+} // namespace
+
+bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values) {
+  if (!Batch)
+    return false;
+  TPaintBatch& b = *Batch;
+  const TArea cells = AreaOf(area);
+  const TArea grid{1, 1, NoControls, NoPLines};
+  if (cells.Empty() || Meet(cells, grid) != cells ||
+      values.size() != static_cast<size_t>(cells.Width() * (cells.Bottom - cells.Top + 1)))
+    return false;
+  const std::vector<TPaintBatch::TShift>& shifts = b.Shifts;
+
+  // A painted cell takes its source through the first section whose target holds it. Here
+  // every section holding a painted cell must move it by the same amount, so that any of
+  // them gives its source. The paints commute when no two of them can write one cell:
+  // different cells must have different sources, and no two of the writes (the source
+  // itself, and each section's copy of it) may land on one cell unless they move it by
+  // the same amount, which only one paint can do.
+  std::vector<TArea> painted(shifts.size()), sourceOf(shifts.size());
+  TArea sources{0, 0, -1, -1};
+  for (size_t i = 0; i < shifts.size(); ++i) {
+    painted[i] = Meet(cells, AreaOf(shifts[i].Target));
+    sourceOf[i] = Meet(painted[i].Shifted(-shifts[i].DC, -shifts[i].DP), grid);
+    sources = Bounds(sources, sourceOf[i]);
+    for (size_t j = 0; j < i; ++j)
+      if ((shifts[j].DC != shifts[i].DC || shifts[j].DP != shifts[i].DP) &&
+          (Meets(painted[j], painted[i]) || Meets(sourceOf[j], sourceOf[i])))
+        return false;
+  }
+  struct TWrite {
+    TArea Area;
+    int64_t DC, DP;
+  };
+  std::vector<TWrite> writes{{sources, 0, 0}};
+  for (const TPaintBatch::TShift& shift : shifts)
+    writes.push_back({Meet(Meet(sources, AreaOf(shift.Source)).Shifted(shift.DC, shift.DP), grid),
+                      shift.DC, shift.DP});
+  for (size_t i = 0; i < writes.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if ((writes[i].DC != writes[j].DC || writes[i].DP != writes[j].DP) &&
+          Meets(writes[i].Area, writes[j].Area))
+        return false;
+  b.LastC = b.LastP = b.LastV = -1;
+  if (sources.Empty())
+    return true;
+
+  // Each source's paint value; a painted cell whose source lies outside the grid paints
+  // nothing.
+  const int64_t width = sources.Width();
+  auto at = [&](int64_t c, int64_t p) {
+    return static_cast<size_t>((p - sources.Top) * width + (c - sources.Left));
+  };
+  TZeroedBytes value(static_cast<size_t>(width * (sources.Bottom - sources.Top + 1)));
+  TZeroedBytes has(value.size());
+  bool any = false;
+  for (size_t i = 0; i < shifts.size(); ++i) {
+    const TArea from = Meet(painted[i], grid.Shifted(shifts[i].DC, shifts[i].DP)); // sources inside
+    for (int64_t p = from.Top; p <= from.Bottom; ++p) {
+      const uint8_t* row = values.data() + static_cast<size_t>((p - cells.Top) * cells.Width());
+      for (int64_t c = from.Left; c <= from.Right; ++c) {
+        const size_t k = at(c - shifts[i].DC, p - shifts[i].DP);
+        value[k] = row[c - cells.Left];
+        has[k] = 1;
+        any = true;
+      }
+    }
+  }
+  if (!any)
+    return true;
+  Modified = 1;
+
+  const bool states = PatternMode == pmStates;
+  const size_t stride = States.Stride();
+  uint8_t* stateCells = States.Data().data();
+  uint8_t* colourCells = MachineColours.Data().data();
+  auto write = [&](size_t index, uint8_t s, uint8_t v) {
+    if (states && s != 0 && s <= NoStates)
+      stateCells[index] = s;
+    if (v <= NoColours)
+      colourCells[index] = v;
+  };
+  auto stateOf = [&](int64_t c, uint8_t v) { return b.StateOf[b.YarnType[static_cast<size_t>(c)]][v]; };
+
+  // The sources first: no copy lands on another paint's source, and a paint's own copies
+  // come after its source as they would one by one. A PLine whose sources are all painted,
+  // with colours the cells take and states that are 0 or ones the cells take, is "plain".
+  TZeroedBytes sourceState(states ? value.size() : 0);
+  std::vector<uint8_t> plain(static_cast<size_t>(sources.Bottom - sources.Top + 1));
+  for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp) {
+    bool all = true;
+    for (int64_t sc = sources.Left; sc <= sources.Right; ++sc) {
+      const size_t k = at(sc, sp);
+      if (!has[k]) {
+        all = false;
+        continue;
+      }
+      const uint8_t v = value[k], s = stateOf(sc, v);
+      const size_t index = static_cast<size_t>(sp) * stride + static_cast<size_t>(sc);
+      if (v <= NoColours && b.IsRedrawn(index) && colourCells[index] != v)
+        b.RedrawnWith.try_emplace(index, colourCells[index]);
+      write(index, s, v);
+      if (states)
+        sourceState[k] = s;
+      all = all && v <= NoColours && s <= NoStates;
+    }
+    plain[static_cast<size_t>(sp - sources.Top)] = all;
+  }
+
+  // Then the copies, a PLine at a time, every section's copies of one PLine together.
+  struct TCopy {
+    const TPaintBatch::TShift* Shift;
+    TArea From;
+    bool SameYarns; // then a copy takes the state its source took
+  };
+  std::vector<TCopy> copies;
+  for (const TPaintBatch::TShift& shift : shifts) {
+    const TArea from = Meet(Meet(sources, AreaOf(shift.Source)), grid.Shifted(-shift.DC, -shift.DP));
+    bool sameYarns = true;
+    for (int64_t c = from.Left; c <= from.Right && sameYarns && states; ++c)
+      sameYarns = b.YarnType[static_cast<size_t>(c)] == b.YarnType[static_cast<size_t>(c + shift.DC)];
+    if (!from.Empty())
+      copies.push_back({&shift, from, sameYarns});
+  }
+  for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp)
+    for (const TCopy& copy : copies) {
+      const TArea& from = copy.From;
+      if (sp < from.Top || sp > from.Bottom)
+        continue;
+      const size_t n = static_cast<size_t>(from.Width());
+      const size_t k = at(from.Left, sp);
+      const size_t target = static_cast<size_t>(sp + copy.Shift->DP) * stride +
+                            static_cast<size_t>(from.Left + copy.Shift->DC);
+      if (plain[static_cast<size_t>(sp - sources.Top)] && copy.SameYarns && b.RedrawnWith.empty()) {
+        if (states) {
+          CopyWhereStated(sourceState.data() + k, value.data() + k, stateCells + target,
+                          colourCells + target, n, b.Redrawn.data(), target);
+        } else {
+          std::memcpy(colourCells + target, value.data() + k, n);
+          b.MarkRedrawn(target, n);
+        }
+        continue;
+      }
+      for (size_t i = 0; i < n; ++i) {
+        if (!has[k + i])
+          continue;
+        const uint8_t v = value[k + i];
+        const uint8_t s2 = states ? stateOf(from.Left + copy.Shift->DC + static_cast<int64_t>(i), v) : 1;
+        if (s2 == 0)
+          continue;
+        write(target + i, s2, v);
+        b.MarkRedrawn(target + i);
+        if (v > NoColours)
+          b.RedrawnWith[target + i] = v;
+        else if (!b.RedrawnWith.empty())
+          b.RedrawnWith.erase(target + i);
+      }
+    }
+  return true;
+}
+
+} // namespace quillane
