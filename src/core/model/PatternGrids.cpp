@@ -29,30 +29,20 @@ template <class TFill> std::vector<TByteMap> PerYarnType(int highestYarnType, TF
       maps[static_cast<size_t>(y)][static_cast<size_t>(v)] = fill(y, v);
   return maps;
 }
-// Draws the redrawn cells among the `n` from `first` on, each onto the pixel `step` after
-// the previous one's.
-void DrawRedrawn(const uint64_t* redrawn, const uint8_t* colourCells, const uint32_t* colours,
-                 size_t first, size_t n, uint32_t* pixel, int64_t step) {
-  // A word of the bit set at a time: usually all of its cells were redrawn, or none.
-  const size_t end = first + n;
-  for (size_t index = first; index < end;) {
-    const uint64_t word = redrawn[index >> 6];
-    const size_t stop = std::min(end, (index | 63) + 1);
-    if (word == ~uint64_t{0}) {
-      for (; index < stop; ++index, pixel += step)
-        *pixel = colours[colourCells[index]];
-    } else if (word == 0) {
-      pixel += step * static_cast<int64_t>(stop - index);
-      index = stop;
-    } else {
-      // Mixed words follow the painted colours, so a select instead of a branch.
-      for (; index < stop; ++index, pixel += step) {
-        const uint32_t drawn = colours[colourCells[index]];
-        const uint32_t mask = 0u - static_cast<uint32_t>((word >> (index & 63)) & 1);
-        *pixel = (drawn & mask) | (*pixel & ~mask);
-      }
+// Draws `drawn[i]` onto the pixel `step` after the previous one's where mask[i] is all ones,
+// keeping the pixel where it is 0. Left to right, 64 pixels at a time, which vectorises.
+void DrawMasked(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t* pixel, int64_t step) {
+  size_t i = 0;
+  if (step == 1)
+    for (; i + 64 <= n; i += 64) {
+      const uint32_t* d = drawn + i;
+      const uint32_t* m = mask + i;
+      uint32_t* out = pixel + i;
+      for (size_t k = 0; k < 64; ++k)
+        out[k] = (d[k] & m[k]) | (out[k] & ~m[k]);
     }
-  }
+  for (pixel += static_cast<int64_t>(i) * step; i < n; ++i, pixel += step)
+    *pixel = (drawn[i] & mask[i]) | (*pixel & ~mask[i]);
 }
 
 // Narrows [lo, hi] to the k for which a + d * (k - first) lies in [0, n).
@@ -347,56 +337,67 @@ void OPattern::EndPaintBatch() {
   for (int i = 0; i < 256; ++i)
     colours[static_cast<size_t>(i)] = Palette->GetColour(i) & 0x00FFFFFFu;
   // Each redrawn cell's pixels in every region that shows it; regions draw apart, so the
-  // order of cells does not matter.
+  // order does not matter. A PLine's colours and which of its cells were redrawn are worked
+  // out once, then drawn into every region that shows the PLine.
   const uint8_t* colourCells = MachineColours.Data().data();
-  const bool noneKept = batch->RedrawnWith.empty(); // usually the grid holds every colour
   const uint64_t* redrawn = batch->Redrawn.data();
+  const bool noneKept = batch->RedrawnWith.empty(); // usually the grid holds every colour
+  std::vector<uint32_t> drawn(size_t{NoControls} + 1), mask(size_t{NoControls} + 1);
   for (const auto& picture : *Pictures) {
     OBitmap24& image = picture->MachineImage;
     if (image.Width() <= 0 || image.Height() <= 0)
       continue;
     uint32_t* pixels = image.Row(0);
     const int64_t w = image.Width(), h = image.Height();
+    struct TShown {
+      int64_t C0, C1, P0, P1;
+      TPoint64 Origin;
+      int64_t DxC, DyC, DxP, DyP;
+    };
+    std::vector<TShown> shown;
     for (const auto& region : picture->Regions) {
       const ORegion& r = *region;
-      const int64_t c0 = std::max<int64_t>(r.PatternArea.Left, 1);
-      const int64_t c1 = std::min<int64_t>(r.PatternArea.Right, NoControls);
-      const int64_t p0 = std::max<int64_t>(r.PatternArea.Top, 1);
-      const int64_t p1 = std::min<int64_t>(r.PatternArea.Bottom, NoPLines);
       auto map = [&](int64_t c, int64_t p) {
         return MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, c, p);
       };
       const TPoint64 origin = map(0, 0), stepC = map(1, 0), stepP = map(0, 1);
-      const int64_t dxC = stepC.X - origin.X, dyC = stepC.Y - origin.Y;
-      const int64_t dxP = stepP.X - origin.X, dyP = stepP.Y - origin.Y;
-      for (int64_t p = p0; p <= p1; ++p) {
-        const size_t row = static_cast<size_t>(p) * States.Stride();
+      shown.push_back({std::max<int64_t>(r.PatternArea.Left, 1), std::min<int64_t>(r.PatternArea.Right, NoControls),
+                       std::max<int64_t>(r.PatternArea.Top, 1), std::min<int64_t>(r.PatternArea.Bottom, NoPLines),
+                       origin, stepC.X - origin.X, stepC.Y - origin.Y, stepP.X - origin.X,
+                       stepP.Y - origin.Y});
+    }
+    for (int64_t p = 1; p <= NoPLines; ++p) {
+      const size_t row = static_cast<size_t>(p) * States.Stride();
+      bool ready = false;
+      for (const TShown& s : shown) {
+        if (p < s.P0 || p > s.P1)
+          continue;
         // The controls of this PLine whose pixel lies in the image.
-        const int64_t x0 = origin.X + dxC * c0 + dxP * p - 1, y0 = origin.Y + dyC * c0 + dyP * p - 1;
-        int64_t lo = c0, hi = c1;
-        KeepInside(lo, hi, c0, x0, dxC, w);
-        KeepInside(lo, hi, c0, y0, dyC, h);
+        const int64_t x0 = s.Origin.X + s.DxC * s.C0 + s.DxP * p - 1;
+        const int64_t y0 = s.Origin.Y + s.DyC * s.C0 + s.DyP * p - 1;
+        int64_t lo = s.C0, hi = s.C1;
+        KeepInside(lo, hi, s.C0, x0, s.DxC, w);
+        KeepInside(lo, hi, s.C0, y0, s.DyC, h);
         if (lo > hi)
           continue;
-        uint32_t* pixel = pixels + ((y0 + dyC * (lo - c0)) * w + x0 + dxC * (lo - c0));
-        const int64_t step = dyC * w + dxC;
-        if (noneKept) {
-          DrawRedrawn(redrawn, colourCells, colours.data(), row + static_cast<size_t>(lo),
-                      static_cast<size_t>(hi - lo + 1), pixel, step);
-          continue;
-        }
-        for (int64_t c = lo; c <= hi; ++c, pixel += step) {
-          const size_t index = row + static_cast<size_t>(c);
-          if (!batch->IsRedrawn(index))
-            continue;
-          uint8_t v = colourCells[index];
-          if (!noneKept) {
-            auto found = batch->RedrawnWith.find(index);
-            if (found != batch->RedrawnWith.end())
-              v = found->second;
+        if (!ready) {
+          for (int c = 1; c <= NoControls; ++c) {
+            const size_t index = row + static_cast<size_t>(c);
+            const uint32_t bit = (redrawn[index >> 6] >> (index & 63)) & 1;
+            uint8_t v = colourCells[index];
+            if (bit && !noneKept) {
+              auto found = batch->RedrawnWith.find(index);
+              if (found != batch->RedrawnWith.end())
+                v = found->second;
+            }
+            drawn[static_cast<size_t>(c)] = colours[v];
+            mask[static_cast<size_t>(c)] = 0u - bit;
           }
-          *pixel = colours[v];
+          ready = true;
         }
+        uint32_t* pixel = pixels + ((y0 + s.DyC * (lo - s.C0)) * w + x0 + s.DxC * (lo - s.C0));
+        const int64_t step = s.DyC * w + s.DxC;
+        DrawMasked(drawn.data() + lo, mask.data() + lo, static_cast<size_t>(hi - lo + 1), pixel, step);
       }
     }
   }
