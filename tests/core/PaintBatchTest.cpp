@@ -94,7 +94,7 @@ TEST_F(PaintBatch, LayoutsWhoseResultDependsOnOrderPaintOneByOne) {
 std::unique_ptr<OPattern> Strips(unsigned seed, uint8_t machineType) {
   std::mt19937 random(seed);
   auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % unsigned(hi - lo + 1)); };
-  const int W = 40, H = 12, w = pick(2, 11), left = pick(1, W - w + 1);
+  const int W = 40, H = 12, w = pick(2, 19), left = pick(1, W - w + 1);
   auto p = BarePattern(W, H, machineType);
   const bool repeating = pick(0, 1) == 0;
   for (int c = 1; c <= W; ++c)

@@ -228,15 +228,11 @@ bool OBitmapMapping::Apply(bool machine) {
   TColourTable mapped;
   for (int i = 1; i <= NoBitmapColours; ++i)
     mapped.Add(BitmapColours[static_cast<size_t>(i)], Mapping[static_cast<size_t>(i)]);
-  uint32_t lastColour = 0xFFFFFFFFu;
-  OPaletteEntry lastEntry = 0;
+  // One probe finds nearly every colour; remembering the last one would only add a
+  // branch that busy drawings mispredict.
   auto entryOf = [&](uint32_t colour) {
-    if (colour != lastColour) {
-      lastColour = colour;
-      const int found = mapped.Find(colour);
-      lastEntry = static_cast<OPaletteEntry>(found < 0 ? 0 : found);
-    }
-    return lastEntry;
+    const int found = mapped.Find(colour);
+    return static_cast<OPaletteEntry>(found < 0 ? 0 : found);
   };
   auto position = [](float f, int size) {
     return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(f), 0, size - 1));
