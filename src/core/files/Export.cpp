@@ -147,11 +147,14 @@ std::optional<std::string> UncodableCellQuestion(const OPattern& pattern) {
   if (pattern.PatternMode == pmStates)
     return std::nullopt;
   const OMachineTable& table = *pattern.MachineTable;
+  std::array<bool, 256> codable{};
+  for (int v = 0; v < 256; ++v)
+    codable[static_cast<size_t>(v)] = table.GetYarnType(v, 1) >= 1 && table.GetYarnType(v, 1) <= 16;
   for (int p = 1; p <= pattern.NoPLines; ++p)
     for (int c = 1; c <= pattern.NoControls; ++c) {
-      const int yarn = table.GetYarnType(pattern.GetMachineColour(c, p), 1);
-      if (yarn >= 1 && yarn <= 16)
+      if (codable[pattern.MachineColours.Row(p)[c]])
         continue;
+      const int yarn = table.GetYarnType(pattern.GetMachineColour(c, p), 1);
       const int stored = (yarn + 15) % 16 + 1; // the four bits the file keeps
       return "Control " + std::to_string(c) + ", PLine " + std::to_string(p) +
              " has a colour without a yarn number from 1 to 16 (yarn number " +

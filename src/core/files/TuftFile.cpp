@@ -467,9 +467,16 @@ void TTuftFile2::LoadFromBytes(std::span<const uint8_t> bytes) {
         int32_t length = (run >> 4) + 1;
         if (length > noControls + 1 - c)
           DataError();
-        std::memset(cells + c, value, static_cast<size_t>(length));
+        // Runs are short: where the row has room, sixteen bytes are written at once and
+        // what lies past the run is written again by the next one.
+        if (c + 16 <= noControls + 1)
+          std::memset(cells + c, value, 16);
+        else
+          std::memset(cells + c, value, static_cast<size_t>(length));
         c += length;
       }
+      // A line that stops short leaves the rest of its cells empty.
+      std::memset(cells + c, 0, static_cast<size_t>(std::min(15, noControls + 1 - c)));
     }
     FColour = std::move(t.FColour);
     FControlYarn = std::move(t.FControlYarn);
@@ -512,27 +519,26 @@ TBytes TTuftFile2::SaveToBytes() const {
     size_t countAt = out.size();
     w.WriteWord(0);
     const uint8_t* cells = FCell.data() + p * Stride();
-    uint8_t v = 0;
-    int r = 0;
-    for (int32_t c = 1; c <= FNoControls; ++c) {
-      // Values wrap into four bits: 0 is stored as 16, 17 as 1.
-      uint8_t x = static_cast<uint8_t>(cells[c] - 1) & 0x0F;
-      if (r == 0) {
-        v = x;
-        r = 1;
-      } else if (x == v) {
-        if (++r == 16) {
-          out.push_back(static_cast<uint8_t>(0xF0 + v));
-          r = 0;
-        }
-      } else {
-        out.push_back(static_cast<uint8_t>((r - 1) * 16 + v));
-        v = x;
-        r = 1;
-      }
+    // Runs of one value, up to 16 cells each. Every cell writes the run before it in
+    // place and moves on only where that run ended, so the drawing decides no branch.
+    size_t at = out.size();
+    out.resize(at + static_cast<size_t>(FNoControls) + 1);
+    uint8_t* runs = out.data();
+    // Values wrap into four bits: 0 is stored as 16, 17 as 1.
+    uint8_t v = FNoControls > 0 ? static_cast<uint8_t>(cells[1] - 1) & 0x0F : 0;
+    unsigned r = FNoControls > 0 ? 1 : 0;
+    for (int32_t c = 2; c <= FNoControls; ++c) {
+      const uint8_t x = static_cast<uint8_t>(cells[c] - 1) & 0x0F;
+      // Arithmetic rather than a condition, which the compiler would turn into a branch.
+      const unsigned longer = static_cast<unsigned>(x == v) & static_cast<unsigned>(r < 16);
+      runs[at] = static_cast<uint8_t>((r - 1) * 16 + v);
+      at += 1 - longer;
+      r = 1 + (r & (0u - longer));
+      v = x;
     }
     if (r > 0)
-      out.push_back(static_cast<uint8_t>((r - 1) * 16 + v));
+      runs[at++] = static_cast<uint8_t>((r - 1) * 16 + v);
+    out.resize(at);
     size_t n = out.size() - countAt - 2;
     out[countAt] = static_cast<uint8_t>(n);
     out[countAt + 1] = static_cast<uint8_t>(n >> 8);

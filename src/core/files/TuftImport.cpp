@@ -6,6 +6,7 @@
 #include <span>
 
 #include "app/App.h"
+#include "app/ByteRows.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "elements/Picture.h"
@@ -123,6 +124,10 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
     const uint8_t* bits[3] = {t.PlaneRow(0, pl), planes > 1 ? t.PlaneRow(1, pl) : nullptr,
                               planes > 2 ? t.PlaneRow(2, pl) : nullptr};
     uint8_t* row = p->States.Row(pl);
+    if (planes == 1) { // the usual two states: one select per cell
+      TakeByBit(bits[0] + 1, row + 1, static_cast<size_t>(std::max(controls, 0)), stateOf[0], stateOf[1]);
+      continue;
+    }
     for (int c = 1; c <= controls; ++c) {
       const int code = (bits[0][c] & 1) | (bits[1] ? (bits[1][c] & 1) << 1 : 0) |
                        (bits[2] ? (bits[2][c] & 1) << 2 : 0);
@@ -186,11 +191,9 @@ std::unique_ptr<OPattern> ImportVariant2(const std::string& fileName,
   AddDefaultPictureAndSection(*p);
   const int controls = std::min<int>(t.NoControls(), p->NoControls);
   for (int pl = 1; pl <= std::min<int>(t.NoPLines(), p->NoPLines); ++pl) {
-    const uint8_t* cells = t.CellRow(pl);
-    uint8_t* row = p->MachineColours.Row(pl);
-    for (int c = 1; c <= controls; ++c)
-      if (cells[c] <= p->NoColours) // as the cell setter refuses larger values
-        row[c] = cells[c];
+    // Values the cell setter would refuse leave the cell as it is.
+    TakeUpTo(t.CellRow(pl) + 1, p->MachineColours.Row(pl) + 1, static_cast<size_t>(std::max(controls, 0)),
+             static_cast<uint8_t>(p->NoColours));
   }
   SetImportRegionFlag(*p);
   p->Changed();

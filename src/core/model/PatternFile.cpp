@@ -2,6 +2,7 @@
 #include "model/Pattern.h"
 
 #include "app/App.h"
+#include "app/ByteRows.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "elements/Picture.h"
@@ -157,8 +158,7 @@ void OPattern::ReadFromStream(OReader& s) {
     std::span<const uint8_t> cells = s.ReadSpan(NoControls);
     uint8_t* row = primary.Row(p) + 1;
     // Values the setters would refuse leave the cell as it is.
-    for (size_t c = 0; c < cells.size(); ++c)
-      row[c] = cells[c] <= highest ? cells[c] : row[c]; // a select, so the loop vectorises
+    TakeUpTo(cells.data(), row, cells.size(), highest);
   }
 
   const int sectionCount = version == 1 ? s.ReadByte() : s.ReadWord();

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quillane {
+
+// Whole-row byte passes written so that the compiler vectorises them (fixed runs of 16,
+// then the rest one by one), on rows that do not overlap. Kept out of line: inlined into a
+// caller, the promise that the rows do not overlap is lost and so is the vectorising.
+
+// to[i] = from[i] where from[i] <= highest; the rest of `to` is kept.
+void TakeUpTo(const uint8_t* __restrict from, uint8_t* __restrict to, size_t n, uint8_t highest);
+
+// to[i] = (bit[i] & 1 ? one : zero), where that is not 0; the rest of `to` is kept.
+void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, uint8_t zero,
+               uint8_t one);
+
+} // namespace quillane
