@@ -93,6 +93,33 @@ void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toSta
     }
 }
 
+// The sources of one PLine where no earlier paint of the batch redrew a cell: a cell takes
+// its paint's colour where the pattern has it, and the state that shows it on the cell's
+// yarn type where there is one (a select, since which cells do follows the drawing).
+// Answers whether the PLine is "plain": every cell painted, with a colour the cells take
+// and a state that is 0 or one the cells take.
+bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value,
+                  const uint8_t* const* __restrict mapOf, size_t n, uint8_t* __restrict colour,
+                  uint8_t* __restrict state, uint8_t* __restrict sourceState, uint8_t noColours,
+                  uint8_t noStates) {
+  unsigned all = 1;
+  for (size_t i = 0; i < n; ++i) {
+    if (!has[i]) {
+      all = 0;
+      continue;
+    }
+    const uint8_t v = value[i], s = mapOf[i][v];
+    colour[i] = v <= noColours ? v : colour[i];
+    if (state) {
+      const uint8_t take = static_cast<uint8_t>(0u - (static_cast<uint8_t>(s - 1) < noStates ? 1u : 0u));
+      state[i] = static_cast<uint8_t>((s & take) | (state[i] & ~take));
+      sourceState[i] = s;
+    }
+    all &= static_cast<unsigned>(v <= noColours) & static_cast<unsigned>(s <= noStates);
+  }
+  return all != 0;
+}
+
 } // namespace
 
 bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values) {
@@ -151,14 +178,12 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
   bool any = false;
   for (size_t i = 0; i < shifts.size(); ++i) {
     const TArea from = Meet(painted[i], grid.Shifted(shifts[i].DC, shifts[i].DP)); // sources inside
-    for (int64_t p = from.Top; p <= from.Bottom; ++p) {
-      const uint8_t* row = values.data() + static_cast<size_t>((p - cells.Top) * cells.Width());
-      for (int64_t c = from.Left; c <= from.Right; ++c) {
-        const size_t k = at(c - shifts[i].DC, p - shifts[i].DP);
-        value[k] = row[c - cells.Left];
-        has[k] = 1;
-        any = true;
-      }
+    for (int64_t p = from.Top; p <= from.Bottom && !from.Empty(); ++p) {
+      const size_t k = at(from.Left - shifts[i].DC, p - shifts[i].DP), n = static_cast<size_t>(from.Width());
+      std::memcpy(value.data() + k,
+                  values.data() + static_cast<size_t>((p - cells.Top) * cells.Width() + (from.Left - cells.Left)), n);
+      std::memset(has.data() + k, 1, n);
+      any = true;
     }
   }
   if (!any)
@@ -185,29 +210,33 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
   std::vector<const uint8_t*> mapOf(static_cast<size_t>(width)); // each source control's states
   for (int64_t sc = sources.Left; sc <= sources.Right; ++sc)
     mapOf[static_cast<size_t>(sc - sources.Left)] = b.StateOf[b.YarnType[static_cast<size_t>(sc)]].data();
+  const uint8_t noColours = NoColours, noStates = NoStates; // not reread after every store
   for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp) {
-    const size_t k0 = at(sources.Left, sp);
+    const size_t k0 = at(sources.Left, sp), n = static_cast<size_t>(width);
     const size_t index0 = static_cast<size_t>(sp) * stride + static_cast<size_t>(sources.Left);
+    bool redrawnHere = false; // by an earlier paint of the batch
+    for (size_t word = index0 >> 6; word <= (index0 + n - 1) >> 6 && !redrawnHere; ++word)
+      redrawnHere = b.Redrawn[word] != 0;
     bool all = true;
-    for (size_t i = 0; i < static_cast<size_t>(width); ++i) {
-      const size_t k = k0 + i, index = index0 + i;
-      if (!has[k]) {
-        all = false;
-        continue;
-      }
-      const uint8_t v = value[k], s = mapOf[i][v];
-      if (v <= NoColours) {
-        if (b.IsRedrawn(index) && colourCells[index] != v)
+    if (!redrawnHere) {
+      all = WriteSources(has.data() + k0, value.data() + k0, mapOf.data(), n, colourCells + index0,
+                         states ? stateCells + index0 : nullptr, states ? sourceState.data() + k0 : nullptr,
+                         noColours, noStates);
+    } else {
+      for (size_t i = 0; i < n; ++i) {
+        const size_t k = k0 + i, index = index0 + i;
+        if (!has[k]) {
+          all = false;
+          continue;
+        }
+        const uint8_t v = value[k], s = mapOf[i][v];
+        if (v <= noColours && b.IsRedrawn(index) && colourCells[index] != v)
           b.RedrawnWith.try_emplace(index, colourCells[index]);
-        colourCells[index] = v;
+        write(index, s, v);
+        if (states)
+          sourceState[k] = s;
+        all = all && v <= noColours && s <= noStates;
       }
-      if (states) {
-        // Whether a state is taken follows the drawing, so a select rather than a branch.
-        const uint8_t take = static_cast<uint8_t>(0u - (static_cast<uint8_t>(s - 1) < NoStates ? 1u : 0u));
-        stateCells[index] = static_cast<uint8_t>((s & take) | (stateCells[index] & ~take));
-        sourceState[k] = s;
-      }
-      all = all & (v <= NoColours) & (s <= NoStates);
     }
     plain[static_cast<size_t>(sp - sources.Top)] = all;
   }
