@@ -1,7 +1,11 @@
 // What the program does with a pattern it has read: the change notification, both views
-// with their images, painting, writing it again and exporting it into memory.
+// with their images, painting (one pixel, and a bitmap applied to a region), writing it
+// again and exporting it into memory.
 #include "FuzzSupport.h"
+#include "elements/BitmapMapping.h"
+#include "elements/Mapping.h"
 #include "elements/Picture.h"
+#include "elements/Region.h"
 #include "files/Export.h"
 #include "model/Pattern.h"
 
@@ -23,6 +27,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         picture->PaintMachinePixel(0, 0, 1);
         picture->SetViewMode(2);
         picture->PaintDesignPixel(1, 1, 2);
+      }
+      // A bitmap applied in the machine view, which paints a region's cells as one area
+      // where the layout allows and pixel by pixel where it does not.
+      if (pattern.Pictures->Count() > 0 && pattern.Pictures->Get(0)->Regions.Count() > 0) {
+        ORegion& region = *pattern.Pictures->Get(0)->Regions.Get(0);
+        const int64_t w = AreaWidth(region.PictureArea), h = AreaHeight(region.PictureArea);
+        if (w > 0 && h > 0 && w * h <= (int64_t{1} << 16)) {
+          OBitmap24 bitmap;
+          bitmap.SetSize(3, 2);
+          for (int i = 0; i < 6; ++i)
+            bitmap.SetPixel(i % 3, i / 3, pattern.Palette->GetColour(i));
+          OBitmapMapping(region, bitmap).Apply(true);
+        }
       }
       pattern.SetUndefined();
     }

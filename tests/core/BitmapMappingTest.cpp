@@ -145,6 +145,10 @@ TEST_F(BitmapMapping, ExportThenImportGivesEveryCellItsIndex) {
   m.UpdatePalette();
   EXPECT_FALSE(m.Apply(true));
   EXPECT_EQ(target->GetMachineColour(1, 1), index(1, 1));
+  // A forged region larger than any picture would take until the end of time to paint.
+  region.SetPictureArea({1, 1, 1 << 30, 1 << 30});
+  EXPECT_FALSE(m.Apply(true));
+  EXPECT_EQ(target->GetMachineColour(1, 1), index(1, 1));
   region.SetPatternArea({1, 3, 10, 2});
   EXPECT_THROW(ExportBitmap(region, true), Exception);
 }

@@ -204,7 +204,9 @@ std::string OBitmapMapping::PaletteColourHint(int row) const {
 bool OBitmapMapping::Apply(bool machine) {
   const TRect B = Region.PictureArea;
   const int64_t w = AreaWidth(B), h = AreaHeight(B);
-  if (w < 1 || h < 1)
+  // No picture holds more pixels than this; only a forged region asks for more, and
+  // painting it would not end.
+  if (w < 1 || h < 1 || w * h > OPicture::MaxPixels)
     return false;
   OWaitCursor wait;
   OPattern& pattern = *Region.Owner;

@@ -41,8 +41,8 @@ public:
   OPaletteEntry MappedColour(uint32_t colour) const;
   // Takes the working palette if it was changed, then paints the bitmap, scaled to the
   // region's picture area and upside down, through the pattern's painting in the machine
-  // or design view. A region whose picture area is empty or inverted changes nothing and
-  // answers false.
+  // or design view. A region whose picture area is empty, inverted or larger than any
+  // picture changes nothing and answers false.
   bool Apply(bool machine);
 
   // The status texts over row `row` of the bitmap and of the palette column.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <optional>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -42,20 +41,21 @@ TArea Bounds(const TArea& a, const TArea& b) {
           std::max(a.Bottom, b.Bottom)};
 }
 
-// Where the source took a state (not 0), the copy takes that state and the source's colour
-// and is marked redrawn (bit `first + i` of `redrawn`); elsewhere it stays as it was. Eight
-// cells at a time: a byte of 0x80 marks each cell whose source took a state.
+// Sets the `count` low bits of `bits` in the bit set from bit `at` on.
 void MarkBits(uint64_t* redrawn, size_t at, uint64_t bits, size_t count) {
   redrawn[at >> 6] |= bits << (at & 63);
   if ((at & 63) > 64 - count)
     redrawn[(at >> 6) + 1] |= bits >> (64 - (at & 63));
 }
 
+// Where the source took a state (not 0), the copy takes that state and the source's colour
+// and is marked redrawn (bit `first + i` of `redrawn`); elsewhere it stays as it was.
+// Sixteen or eight cells at a time; in the eight, a byte of 0x80 marks each cell whose
+// source took a state.
 void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toState,
                      uint8_t* toColour, size_t n, uint64_t* redrawn, size_t first) {
   size_t i = 0;
 #if defined(__SSE2__)
-  // Sixteen at a time where the processor has the instructions for it.
   const __m128i zero = _mm_setzero_si128();
   for (; i + 16 <= n; i += 16) {
     auto load = [](const uint8_t* from) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)); };

@@ -29,8 +29,6 @@ template <class TFill> std::vector<TByteMap> PerYarnType(int highestYarnType, TF
       maps[static_cast<size_t>(y)][static_cast<size_t>(v)] = fill(y, v);
   return maps;
 }
-void ExpandBits(const uint64_t* bits, size_t first, size_t n, uint32_t* mask);
-
 // The largest value up to which a map leaves every value as it is; -1 when it changes 0.
 int UnchangedUpTo(const uint8_t* map) {
   int v = 0;
@@ -38,6 +36,108 @@ int UnchangedUpTo(const uint8_t* map) {
     ++v;
   return v - 1;
 }
+// Where a region shows cells in its picture: its cells inside the grid, and the map to
+// pixels (from 0) as pixel = origin + C * (DxC, DyC) + P * (DxP, DyP).
+struct TShownArea {
+  int64_t C0, C1, P0, P1;
+  TPoint64 Origin;
+  int64_t DxC, DyC, DxP, DyP;
+};
+
+std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines) {
+  std::vector<TShownArea> shown;
+  for (const auto& region : picture.Regions) {
+    const ORegion& r = *region;
+    auto map = [&](int64_t c, int64_t p) {
+      return MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, c, p);
+    };
+    const TPoint64 origin = map(0, 0), stepC = map(1, 0), stepP = map(0, 1);
+    shown.push_back({std::max<int64_t>(r.PatternArea.Left, 1), std::min<int64_t>(r.PatternArea.Right, noControls),
+                     std::max<int64_t>(r.PatternArea.Top, 1), std::min<int64_t>(r.PatternArea.Bottom, noPLines),
+                     origin, stepC.X - origin.X, stepC.Y - origin.Y, stepP.X - origin.X, stepP.Y - origin.Y});
+  }
+  return shown;
+}
+
+// mask[i] = all ones where bit `first + i` of `bits` is set, else 0: a byte of bits at a time.
+void ExpandBits(const uint64_t* bits, size_t first, size_t n, uint32_t* mask) {
+  static const auto masksOf = [] {
+    std::array<std::array<uint32_t, 8>, 256> table{};
+    for (size_t b = 0; b < 256; ++b)
+      for (size_t i = 0; i < 8; ++i)
+        table[b][i] = (b >> i) & 1 ? ~0u : 0u;
+    return table;
+  }();
+  size_t i = 0;
+  for (; i < n && ((first + i) & 7) != 0; ++i)
+    mask[i] = 0u - static_cast<uint32_t>((bits[(first + i) >> 6] >> ((first + i) & 63)) & 1);
+  for (; i + 8 <= n; i += 8)
+    std::memcpy(mask + i, masksOf[(bits[(first + i) >> 6] >> ((first + i) & 63)) & 0xFF].data(), 32);
+  for (; i < n; ++i)
+    mask[i] = 0u - static_cast<uint32_t>((bits[(first + i) >> 6] >> ((first + i) & 63)) & 1);
+}
+
+// Narrows [lo, hi] to the k for which a + d * (k - first) lies in [0, n).
+void KeepInside(int64_t& lo, int64_t& hi, int64_t first, int64_t a, int64_t d, int64_t n) {
+  auto floorDiv = [](int64_t x, int64_t y) { return x / y - ((x % y != 0) && ((x < 0) != (y < 0))); };
+  if (d == 0) {
+    if (a < 0 || a >= n)
+      hi = lo - 1;
+    return;
+  }
+  // a + d * j >= 0 and <= n - 1, for j = k - first.
+  const int64_t j0 = d > 0 ? -floorDiv(a, d) : -floorDiv(n - 1 - a, -d);
+  const int64_t j1 = d > 0 ? floorDiv(n - 1 - a, d) : floorDiv(a, -d);
+  lo = std::max(lo, first + j0);
+  hi = std::min(hi, first + j1);
+}
+
+// Draws `drawn[i]` onto the pixel `step` after the previous one's where mask[i] is all ones,
+// keeping the pixel where it is 0. Left to right, in fixed runs of pixels, which vectorise.
+template <size_t Run>
+void DrawRuns(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t* pixel, size_t& i) {
+  for (; i + Run <= n; i += Run) {
+    const uint32_t* d = drawn + i;
+    const uint32_t* m = mask + i;
+    uint32_t* out = pixel + i;
+    for (size_t k = 0; k < Run; ++k)
+      out[k] = (d[k] & m[k]) | (out[k] & ~m[k]);
+  }
+}
+
+void DrawMasked(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t* pixel, int64_t step) {
+  size_t i = 0;
+  if (step == 1) {
+    DrawRuns<64>(drawn, mask, n, pixel, i);
+    DrawRuns<8>(drawn, mask, n, pixel, i);
+  }
+  for (pixel += static_cast<int64_t>(i) * step; i < n; ++i, pixel += step)
+    *pixel = (drawn[i] & mask[i]) | (*pixel & ~mask[i]);
+}
+
+// Draws cells `first` to `last` of PLine `p` where the area shows them inside the image:
+// cell c takes drawn[c - first] where mask[c - first] is all ones and keeps its pixel where
+// it is 0.
+void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, const uint32_t* drawn,
+               const uint32_t* mask, OBitmap24& image) {
+  if (p < area.P0 || p > area.P1)
+    return;
+  int64_t lo = std::max(first, area.C0), hi = std::min(last, area.C1);
+  if (lo > hi)
+    return;
+  // The cells of this PLine whose pixel lies in the image.
+  const int64_t w = image.Width(), h = image.Height(), start = lo;
+  const int64_t x0 = area.Origin.X + area.DxC * lo + area.DxP * p - 1;
+  const int64_t y0 = area.Origin.Y + area.DyC * lo + area.DyP * p - 1;
+  KeepInside(lo, hi, start, x0, area.DxC, w);
+  KeepInside(lo, hi, start, y0, area.DyC, h);
+  if (lo > hi)
+    return;
+  uint32_t* pixel = image.Row(0) + ((y0 + area.DyC * (lo - start)) * w + x0 + area.DxC * (lo - start));
+  DrawMasked(drawn + (lo - first), mask + (lo - first), static_cast<size_t>(hi - lo + 1), pixel,
+             area.DyC * w + area.DxC);
+}
+
 } // namespace
 
 int OPattern::HighestYarnTypeInUse() const {
@@ -475,99 +575,6 @@ void OPattern::SetUndefined() {
       RedrawMachineCell(c, p, undefined);
     }
   }
-}
-
-std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines) {
-  std::vector<TShownArea> shown;
-  for (const auto& region : picture.Regions) {
-    const ORegion& r = *region;
-    auto map = [&](int64_t c, int64_t p) {
-      return MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, c, p);
-    };
-    const TPoint64 origin = map(0, 0), stepC = map(1, 0), stepP = map(0, 1);
-    shown.push_back({std::max<int64_t>(r.PatternArea.Left, 1), std::min<int64_t>(r.PatternArea.Right, noControls),
-                     std::max<int64_t>(r.PatternArea.Top, 1), std::min<int64_t>(r.PatternArea.Bottom, noPLines),
-                     origin, stepC.X - origin.X, stepC.Y - origin.Y, stepP.X - origin.X, stepP.Y - origin.Y});
-  }
-  return shown;
-}
-
-namespace {
-// mask[i] = all ones where bit `first + i` of `bits` is set, else 0: a byte of bits at a time.
-void ExpandBits(const uint64_t* bits, size_t first, size_t n, uint32_t* mask) {
-  static const auto masksOf = [] {
-    std::array<std::array<uint32_t, 8>, 256> table{};
-    for (size_t b = 0; b < 256; ++b)
-      for (size_t i = 0; i < 8; ++i)
-        table[b][i] = (b >> i) & 1 ? ~0u : 0u;
-    return table;
-  }();
-  size_t i = 0;
-  for (; i < n && ((first + i) & 7) != 0; ++i)
-    mask[i] = 0u - static_cast<uint32_t>((bits[(first + i) >> 6] >> ((first + i) & 63)) & 1);
-  for (; i + 8 <= n; i += 8)
-    std::memcpy(mask + i, masksOf[(bits[(first + i) >> 6] >> ((first + i) & 63)) & 0xFF].data(), 32);
-  for (; i < n; ++i)
-    mask[i] = 0u - static_cast<uint32_t>((bits[(first + i) >> 6] >> ((first + i) & 63)) & 1);
-}
-
-// Narrows [lo, hi] to the k for which a + d * (k - first) lies in [0, n).
-void KeepInside(int64_t& lo, int64_t& hi, int64_t first, int64_t a, int64_t d, int64_t n) {
-  auto floorDiv = [](int64_t x, int64_t y) { return x / y - ((x % y != 0) && ((x < 0) != (y < 0))); };
-  if (d == 0) {
-    if (a < 0 || a >= n)
-      hi = lo - 1;
-    return;
-  }
-  // a + d * j >= 0 and <= n - 1, for j = k - first.
-  const int64_t j0 = d > 0 ? -floorDiv(a, d) : -floorDiv(n - 1 - a, -d);
-  const int64_t j1 = d > 0 ? floorDiv(n - 1 - a, d) : floorDiv(a, -d);
-  lo = std::max(lo, first + j0);
-  hi = std::min(hi, first + j1);
-}
-
-// Draws `drawn[i]` onto the pixel `step` after the previous one's where mask[i] is all ones,
-// keeping the pixel where it is 0. Left to right, in fixed runs of pixels, which vectorise.
-template <size_t Run>
-void DrawRuns(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t* pixel, size_t& i) {
-  for (; i + Run <= n; i += Run) {
-    const uint32_t* d = drawn + i;
-    const uint32_t* m = mask + i;
-    uint32_t* out = pixel + i;
-    for (size_t k = 0; k < Run; ++k)
-      out[k] = (d[k] & m[k]) | (out[k] & ~m[k]);
-  }
-}
-
-void DrawMasked(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t* pixel, int64_t step) {
-  size_t i = 0;
-  if (step == 1) {
-    DrawRuns<64>(drawn, mask, n, pixel, i);
-    DrawRuns<8>(drawn, mask, n, pixel, i);
-  }
-  for (pixel += static_cast<int64_t>(i) * step; i < n; ++i, pixel += step)
-    *pixel = (drawn[i] & mask[i]) | (*pixel & ~mask[i]);
-}
-} // namespace
-
-void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, const uint32_t* drawn,
-               const uint32_t* mask, OBitmap24& image) {
-  if (p < area.P0 || p > area.P1)
-    return;
-  int64_t lo = std::max(first, area.C0), hi = std::min(last, area.C1);
-  if (lo > hi)
-    return;
-  // The cells of this PLine whose pixel lies in the image.
-  const int64_t w = image.Width(), h = image.Height(), start = lo;
-  const int64_t x0 = area.Origin.X + area.DxC * lo + area.DxP * p - 1;
-  const int64_t y0 = area.Origin.Y + area.DyC * lo + area.DyP * p - 1;
-  KeepInside(lo, hi, start, x0, area.DxC, w);
-  KeepInside(lo, hi, start, y0, area.DyC, h);
-  if (lo > hi)
-    return;
-  uint32_t* pixel = image.Row(0) + ((y0 + area.DyC * (lo - start)) * w + x0 + area.DxC * (lo - start));
-  DrawMasked(drawn + (lo - first), mask + (lo - first), static_cast<size_t>(hi - lo + 1), pixel,
-             area.DyC * w + area.DxC);
 }
 
 } // namespace quillane
