@@ -1,14 +1,18 @@
 // Painting a whole area of cells inside a paint batch, a PLine at a time.
 #include "model/PaintBatch.h"
-#include "model/Pattern.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "elements/Picture.h"
+#include "model/Pattern.h"
+#include "setup/Palette.h"
 
 namespace quillane {
 
@@ -49,7 +53,7 @@ void MarkBits(uint64_t* redrawn, size_t at, uint64_t bits, size_t count) {
 }
 
 // Where the source took a state (not 0), the copy takes that state and the source's colour
-// and is marked redrawn (bit `first + i` of `redrawn`); elsewhere it stays as it was.
+// and, given a bit set, is marked redrawn (bit `first + i`); elsewhere it stays as it was.
 // Sixteen or eight cells at a time; in the eight, a byte of 0x80 marks each cell whose
 // source took a state.
 void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toState,
@@ -65,7 +69,8 @@ void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toSta
         _mm_or_si128(_mm_and_si128(keep, load(toColour + i)), _mm_andnot_si128(keep, load(colour + i)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(toState + i), ts);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(toColour + i), tc);
-    MarkBits(redrawn, first + i, static_cast<uint16_t>(~_mm_movemask_epi8(keep)), 16);
+    if (redrawn)
+      MarkBits(redrawn, first + i, static_cast<uint16_t>(~_mm_movemask_epi8(keep)), 16);
   }
 #endif
   if constexpr (std::endian::native == std::endian::little) {
@@ -82,14 +87,16 @@ void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toSta
       tc = (tc & ~m) | (v & m);
       std::memcpy(toState + i, &ts, 8);
       std::memcpy(toColour + i, &tc, 8);
-      MarkBits(redrawn, first + i, (ones * 0x0102040810204080u) >> 56, 8); // byte j's 1 to bit j
+      if (redrawn)
+        MarkBits(redrawn, first + i, (ones * 0x0102040810204080u) >> 56, 8); // byte j's 1 to bit j
     }
   }
   for (; i < n; ++i)
     if (state[i] != 0) {
       toState[i] = state[i];
       toColour[i] = colour[i];
-      redrawn[(first + i) >> 6] |= uint64_t{1} << ((first + i) & 63);
+      if (redrawn)
+        redrawn[(first + i) >> 6] |= uint64_t{1} << ((first + i) & 63);
     }
 }
 
@@ -256,7 +263,38 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
     if (!from.Empty())
       copies.push_back({&shift, from, sameYarns});
   }
-  for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp)
+  // When every copy stays on its source's PLine, a PLine's copies on the plain path are
+  // drawn as soon as they are written instead of being marked for the end of the batch:
+  // only this paint writes those cells, and a later paint that changes one redraws it or
+  // keeps its pixel, as one by one. Each source's colour and whether its copies are drawn:
+  bool drawNow = true;
+  for (const TCopy& copy : copies)
+    drawNow = drawNow && copy.Shift->DP == 0;
+  struct TShownImage {
+    OBitmap24* Image;
+    std::vector<TShownArea> Areas;
+  };
+  std::vector<TShownImage> shown;
+  std::vector<uint32_t, TLargeAllocator<uint32_t>> drawn, drawnWhere;
+  std::vector<uint32_t> rowDrawn, rowWhere;
+  if (drawNow) {
+    for (const auto& picture : *Pictures)
+      if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
+        shown.push_back({&picture->MachineImage, ShownAreas(*picture, NoControls, NoPLines)});
+    std::array<uint32_t, 256> colours{};
+    for (int i = 0; i < 256; ++i)
+      colours[static_cast<size_t>(i)] = Palette->GetColour(i) & 0x00FFFFFFu;
+    drawn.resize(value.size());
+    drawnWhere.resize(value.size());
+    for (size_t k = 0; k < value.size(); ++k) {
+      drawn[k] = colours[value[k]];
+      drawnWhere[k] = !states || sourceState[k] != 0 ? ~0u : 0u;
+    }
+    rowDrawn.resize(size_t{NoControls} + 1);
+    rowWhere.resize(size_t{NoControls} + 1);
+  }
+  for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp) {
+    int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLine's cells drawn now
     for (const TCopy& copy : copies) {
       const TArea& from = copy.From;
       if (sp < from.Top || sp > from.Bottom)
@@ -266,11 +304,18 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
       const size_t target = static_cast<size_t>(sp + copy.Shift->DP) * stride +
                             static_cast<size_t>(from.Left + copy.Shift->DC);
       if (plain[static_cast<size_t>(sp - sources.Top)] && copy.SameYarns && b.RedrawnWith.empty()) {
-        if (states) {
+        if (states)
           CopyWhereStated(sourceState.data() + k, value.data() + k, stateCells + target,
-                          colourCells + target, n, b.Redrawn.data(), target);
-        } else {
+                          colourCells + target, n, drawNow ? nullptr : b.Redrawn.data(), target);
+        else
           std::memcpy(colourCells + target, value.data() + k, n);
+        if (drawNow) {
+          const int64_t c0 = from.Left + copy.Shift->DC;
+          std::memcpy(rowDrawn.data() + c0, drawn.data() + k, n * sizeof(uint32_t));
+          std::memcpy(rowWhere.data() + c0, drawnWhere.data() + k, n * sizeof(uint32_t));
+          lo = std::min(lo, c0);
+          hi = std::max(hi, c0 + static_cast<int64_t>(n) - 1);
+        } else if (!states) {
           b.MarkRedrawn(target, n);
         }
         continue;
@@ -290,6 +335,14 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
           b.RedrawnWith.erase(target + i);
       }
     }
+    if (lo > hi)
+      continue;
+    // Cells between the drawn copies that no plain copy wrote keep their pixels here.
+    for (const TShownImage& image : shown)
+      for (const TShownArea& where : image.Areas)
+        DrawShown(where, sp, lo, hi, rowDrawn.data() + lo, rowWhere.data() + lo, *image.Image);
+    std::fill(rowWhere.begin() + lo, rowWhere.begin() + hi + 1, 0u);
+  }
   return true;
 }
 

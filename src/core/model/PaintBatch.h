@@ -7,10 +7,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "elements/Bitmap.h"
+#include "elements/Mapping.h"
 #include "model/Pattern.h"
 #include "model/Record.h"
 
 namespace quillane {
+
+class OPicture;
 
 using TByteMap = std::array<uint8_t, 256>;
 
@@ -73,5 +77,19 @@ struct OPattern::TPaintBatch {
   int32_t LastC = -1, LastP = -1;
   int LastV = -1;
 };
+
+// Where a region shows cells in its picture: its cells inside the grid, and the map to
+// pixels (from 0) as pixel = origin + C * (DxC, DyC) + P * (DxP, DyP).
+struct TShownArea {
+  int64_t C0, C1, P0, P1;
+  TPoint64 Origin;
+  int64_t DxC, DyC, DxP, DyP;
+};
+std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines);
+// Draws cells `first` to `last` of PLine `p` where the area shows them inside the image:
+// cell c takes drawn[c - first] where mask[c - first] is all ones and keeps its pixel where
+// it is 0.
+void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, const uint32_t* drawn,
+               const uint32_t* mask, OBitmap24& image);
 
 } // namespace quillane

@@ -36,29 +36,6 @@ int UnchangedUpTo(const uint8_t* map) {
     ++v;
   return v - 1;
 }
-// Where a region shows cells in its picture: its cells inside the grid, and the map to
-// pixels (from 0) as pixel = origin + C * (DxC, DyC) + P * (DxP, DyP).
-struct TShownArea {
-  int64_t C0, C1, P0, P1;
-  TPoint64 Origin;
-  int64_t DxC, DyC, DxP, DyP;
-};
-
-std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines) {
-  std::vector<TShownArea> shown;
-  for (const auto& region : picture.Regions) {
-    const ORegion& r = *region;
-    auto map = [&](int64_t c, int64_t p) {
-      return MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, c, p);
-    };
-    const TPoint64 origin = map(0, 0), stepC = map(1, 0), stepP = map(0, 1);
-    shown.push_back({std::max<int64_t>(r.PatternArea.Left, 1), std::min<int64_t>(r.PatternArea.Right, noControls),
-                     std::max<int64_t>(r.PatternArea.Top, 1), std::min<int64_t>(r.PatternArea.Bottom, noPLines),
-                     origin, stepC.X - origin.X, stepC.Y - origin.Y, stepP.X - origin.X, stepP.Y - origin.Y});
-  }
-  return shown;
-}
-
 // mask[i] = all ones where bit `first + i` of `bits` is set, else 0: a byte of bits at a time.
 void ExpandBits(const uint64_t* bits, size_t first, size_t n, uint32_t* mask) {
   static const auto masksOf = [] {
@@ -115,6 +92,23 @@ void DrawMasked(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t*
     *pixel = (drawn[i] & mask[i]) | (*pixel & ~mask[i]);
 }
 
+} // namespace
+
+std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines) {
+  std::vector<TShownArea> shown;
+  for (const auto& region : picture.Regions) {
+    const ORegion& r = *region;
+    auto map = [&](int64_t c, int64_t p) {
+      return MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, c, p);
+    };
+    const TPoint64 origin = map(0, 0), stepC = map(1, 0), stepP = map(0, 1);
+    shown.push_back({std::max<int64_t>(r.PatternArea.Left, 1), std::min<int64_t>(r.PatternArea.Right, noControls),
+                     std::max<int64_t>(r.PatternArea.Top, 1), std::min<int64_t>(r.PatternArea.Bottom, noPLines),
+                     origin, stepC.X - origin.X, stepC.Y - origin.Y, stepP.X - origin.X, stepP.Y - origin.Y});
+  }
+  return shown;
+}
+
 // Draws cells `first` to `last` of PLine `p` where the area shows them inside the image:
 // cell c takes drawn[c - first] where mask[c - first] is all ones and keeps its pixel where
 // it is 0.
@@ -137,8 +131,6 @@ void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, c
   DrawMasked(drawn + (lo - first), mask + (lo - first), static_cast<size_t>(hi - lo + 1), pixel,
              area.DyC * w + area.DxC);
 }
-
-} // namespace
 
 int OPattern::HighestYarnTypeInUse() const {
   int highest = 0;
