@@ -200,6 +200,35 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
   ExpectSameCellsAndPixels(*pair[0], *pair[1]);
 }
 
+// A forged section may take its cells from further away than 32 bits reach.
+TEST_F(PaintBatch, SectionsFarApartPaintAsOneByOne) {
+  std::unique_ptr<OPattern> pair[2];
+  for (auto& p : pair) {
+    p = BarePattern(10, 4);
+    AddSection(*p, {INT32_MIN + 1, 1, INT32_MIN + 4, 4}, {INT32_MAX - 3, 1, INT32_MAX, 4});
+    AddSection(*p, {1, 1, 10, 4}, {1, 1, 10, 4});
+    AddSection(*p, {INT32_MAX - 3, 1, INT32_MAX, 4}, {2, 1, 5, 4});
+    AddRegion(AddPicture(*p, 10, 4), {1, 1, 10, 4}, {1, 1, 10, 4});
+    p->Changed();
+    p->Pictures->Get(0)->SetViewMode(1);
+  }
+  pair[1]->BeginPaintBatch();
+  pair[1]->PaintMachineColour(3, 2, 1);
+  pair[1]->EndPaintBatch();
+  pair[0]->PaintMachineColour(3, 2, 1);
+  ExpectSameCellsAndPixels(*pair[0], *pair[1]);
+  pair[1]->BeginPaintBatch();
+  const bool asArea = pair[1]->BatchPaintArea({1, 1, 10, 4}, std::vector<uint8_t>(40, 2));
+  for (int p = 1; p <= 4; ++p)
+    for (int c = 1; c <= 10; ++c) {
+      pair[0]->PaintMachineColour(c, p, 2);
+      if (!asArea) // as the bitmap import then does
+        pair[1]->PaintMachineColour(c, p, 2);
+    }
+  pair[1]->EndPaintBatch();
+  ExpectSameCellsAndPixels(*pair[0], *pair[1]);
+}
+
 // Without a batch every sample is painted pixel by pixel; that is what the applied bitmap
 // must give. The bitmap is the picture area's size, so sample (i, j) is pixel (i, H-1-j).
 TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {

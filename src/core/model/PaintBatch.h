@@ -26,7 +26,7 @@ using TByteMap = std::array<uint8_t, 256>;
 struct OPattern::TPaintBatch {
   struct TShift {
     TRect Source, Target;
-    int32_t DC, DP;
+    int64_t DC, DP; // forged areas may lie further apart than 32 bits reach
   };
   std::vector<TShift> Shifts;
   // The shifts whose source (or target) area holds a cell, for one column and the run of

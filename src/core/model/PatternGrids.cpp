@@ -330,8 +330,8 @@ void OPattern::BeginPaintBatch() {
   auto batch = std::make_unique<TPaintBatch>();
   for (const auto& section : *Sections)
     batch->Shifts.push_back({section->SourceArea, section->TargetArea,
-                             section->TargetArea.Left - section->SourceArea.Left,
-                             section->TargetArea.Top - section->SourceArea.Top});
+                             int64_t{section->TargetArea.Left} - section->SourceArea.Left,
+                             int64_t{section->TargetArea.Top} - section->SourceArea.Top});
   const OMachineTable& table = *MachineTable;
   const bool states = PatternMode == pmStates;
   batch->StateOf = PerYarnType(HighestYarnTypeInUse(),
