@@ -55,7 +55,7 @@ public:
     Extent = {};
   }
 
-  void Fill(uint8_t value) { std::memset(Cells.data(), value, Cells.size()); }
+  void Fill(uint8_t value) { std::fill(Cells.begin(), Cells.end(), value); }
 
   bool Contains(const TIndex& i) const {
     for (size_t d = 0; d < Rank; ++d)
