@@ -148,8 +148,10 @@ std::optional<std::string> UncodableCellQuestion(const OPattern& pattern) {
     return std::nullopt;
   const OMachineTable& table = *pattern.MachineTable;
   std::array<bool, 256> codable{};
-  for (int v = 0; v < 256; ++v)
-    codable[static_cast<size_t>(v)] = table.GetYarnType(v, 1) >= 1 && table.GetYarnType(v, 1) <= 16;
+  for (int v = 0; v < 256; ++v) {
+    const int yarn = table.GetYarnType(v, 1);
+    codable[static_cast<size_t>(v)] = yarn >= 1 && yarn <= 16;
+  }
   for (int p = 1; p <= pattern.NoPLines; ++p)
     for (int c = 1; c <= pattern.NoControls; ++c) {
       if (codable[pattern.MachineColours.Row(p)[c]])
