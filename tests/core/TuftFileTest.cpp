@@ -449,6 +449,51 @@ TEST(TuftFile2, RunsCoverControlsInOrderAndUncoveredCellsStayEmpty) {
   EXPECT_EQ(t.ControlYarn(5), 1);
 }
 
+// Runs are cut greedily at 16 cells and values equal in their four kept bits (1 and 17,
+// 0 and 16) make one run, at every width and wherever a run meets the row's end.
+TEST(TuftFile2, RunLinesMatchTheCellByCellCodingAtAnyWidth) {
+  std::mt19937 rng(31);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const uint8_t values[] = {0, 1, 2, 15, 16, 17, 18, 32, 255};
+  std::vector<int> widths;
+  for (int w = 0; w <= 200; ++w)
+    widths.push_back(w);
+  widths.insert(widths.end(), {255, 256, 257, 1800});
+  for (int controls : widths) {
+    const int pLines = 5;
+    TTuftFile2 t;
+    t.SetNoControls(controls);
+    t.SetNoPLines(pLines);
+    Bytes e = Header2(static_cast<uint16_t>(controls), pLines);
+    e.resize(e.size() + static_cast<size_t>(controls), 0);
+    for (int p = 1; p <= pLines; ++p) {
+      const int runChance = p - 1; // PLine 1 changes at every cell, PLine 5 at one in five
+      uint8_t v = values[pick(0, 8)];
+      Bytes line;
+      int kept = -1, length = 0;
+      for (int c = 1; c <= controls; ++c) {
+        if (pick(0, runChance * runChance) == 0)
+          v = values[pick(0, 8)];
+        t.SetCell(c, p, v);
+        const int x = (v - 1) & 0x0F;
+        if (length > 0 && x == kept && length < 16) {
+          ++length;
+          continue;
+        }
+        if (length > 0)
+          line.push_back(static_cast<uint8_t>((length - 1) * 16 + kept));
+        kept = x;
+        length = 1;
+      }
+      if (length > 0)
+        line.push_back(static_cast<uint8_t>((length - 1) * 16 + kept));
+      PutWord(e, static_cast<uint16_t>(line.size()));
+      e = Concat(e, line);
+    }
+    ASSERT_EQ(t.SaveToBytes(), e) << controls << " controls";
+  }
+}
+
 TEST(TuftFile2, RandomContentSurvivesSaveAndLoad) {
   TTempDir dir;
   std::mt19937 rng(99);

@@ -332,6 +332,47 @@ bool TTuftFile1::Save() const {
 
 // --- TTuftFile2 ------------------------------------------------------------------------
 
+namespace {
+
+// A PLine's runs of one value, up to 16 cells each, as bytes (length - 1) * 16 + value, the
+// value wrapped into the four bits the file keeps (0 is stored as 16, 17 as 1). Answers
+// how many bytes were written: at most one per cell. Where the runs end is found 64 cells
+// at a time, so the work goes by runs rather than by cells.
+size_t EncodeRuns(const uint8_t* x, size_t n, uint8_t* out) {
+  uint8_t* o = out;
+  size_t start = 0; // the first cell of the run not yet written
+  for (size_t base = 0; base < n; base += 64) {
+    uint64_t ends = 0; // bit i: cell base + i is the last of its run
+    if (std::endian::native == std::endian::little && base + 64 < n) {
+      for (size_t k = 0; k < 64; k += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, x + base + k, 8);
+        std::memcpy(&b, x + base + k + 1, 8);
+        const uint64_t differ = (a ^ b) & 0x0F0F0F0F0F0F0F0Fu;
+        const uint64_t ones = ((differ + 0x7F7F7F7F7F7F7F7Fu) & 0x8080808080808080u) >> 7;
+        ends |= ((ones * 0x0102040810204080u) >> 56) << k; // byte j's 1 to bit j
+      }
+    } else {
+      for (size_t i = 0; i < 64 && base + i < n; ++i)
+        if (base + i + 1 == n || ((x[base + i] ^ x[base + i + 1]) & 0x0F) != 0)
+          ends |= uint64_t{1} << i;
+    }
+    for (; ends != 0; ends &= ends - 1) {
+      const size_t end = base + static_cast<size_t>(std::countr_zero(ends));
+      const uint8_t v = static_cast<uint8_t>(x[end] - 1) & 0x0F;
+      size_t length = end + 1 - start;
+      start = end + 1;
+      for (; length > 16; length -= 16)
+        *o++ = static_cast<uint8_t>(0xF0 | v);
+      *o++ = static_cast<uint8_t>((length - 1) << 4 | v);
+    }
+  }
+  return static_cast<size_t>(o - out);
+}
+
+} // namespace
+
+
 TTuftFile2::TTuftFile2() : FColour(NoColourEntries, 0), FControlYarn(1, 0), FCell(1) {}
 
 TTuftFile2::TTuftFile2(std::string fileName) : TTuftFile2() { FileName = std::move(fileName); }
@@ -516,32 +557,13 @@ TBytes TTuftFile2::SaveToBytes() const {
 
   TBytes& out = w.Bytes();
   for (int32_t p = 1; p <= FNoPLines; ++p) {
-    size_t countAt = out.size();
-    w.WriteWord(0);
-    const uint8_t* cells = FCell.data() + p * Stride();
-    // Runs of one value, up to 16 cells each. Every cell writes the run before it in
-    // place and moves on only where that run ended, so the drawing decides no branch.
-    size_t at = out.size();
-    out.resize(at + static_cast<size_t>(FNoControls) + 1);
-    uint8_t* runs = out.data();
-    // Values wrap into four bits: 0 is stored as 16, 17 as 1.
-    uint8_t v = FNoControls > 0 ? static_cast<uint8_t>(cells[1] - 1) & 0x0F : 0;
-    unsigned r = FNoControls > 0 ? 1 : 0;
-    for (int32_t c = 2; c <= FNoControls; ++c) {
-      const uint8_t x = static_cast<uint8_t>(cells[c] - 1) & 0x0F;
-      // Arithmetic rather than a condition, which the compiler would turn into a branch.
-      const unsigned longer = static_cast<unsigned>(x == v) & static_cast<unsigned>(r < 16);
-      runs[at] = static_cast<uint8_t>((r - 1) * 16 + v);
-      at += 1 - longer;
-      r = 1 + (r & (0u - longer));
-      v = x;
-    }
-    if (r > 0)
-      runs[at++] = static_cast<uint8_t>((r - 1) * 16 + v);
-    out.resize(at);
-    size_t n = out.size() - countAt - 2;
-    out[countAt] = static_cast<uint8_t>(n);
-    out[countAt + 1] = static_cast<uint8_t>(n >> 8);
+    const size_t at = out.size() + 2; // after the line's byte count
+    out.resize(at + static_cast<size_t>(FNoControls));
+    const size_t n = EncodeRuns(FCell.data() + p * Stride() + 1, static_cast<size_t>(FNoControls),
+                                out.data() + at);
+    out.resize(at + n);
+    out[at - 2] = static_cast<uint8_t>(n);
+    out[at - 1] = static_cast<uint8_t>(n >> 8);
   }
   return std::move(out);
 }
