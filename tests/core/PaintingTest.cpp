@@ -103,6 +103,30 @@ TEST_F(Painting, ApplySectionsMatchesTheCellByCellCopy) {
     }
 }
 
+// A PLine holding only states the table keeps is copied as it stands; one state the table
+// changes, wherever it lies in a wide copy, must still be changed.
+TEST_F(Painting, ApplySectionsChangesALoneStateAnywhereInAWideCopy) {
+  const int W = 82, H = 2, half = W / 2;
+  for (int at = 1; at <= half; ++at) {
+    auto p = BarePattern(W, H, 0);
+    // The second state shows no colour, so its copy takes no state.
+    for (int y = 1; y <= p->NoYarnTypes; ++y)
+      p->MachineTable->SetColour(y, 2, 0);
+    p->MachineTable->Validate();
+    AddSection(*p, {1, 1, half, H}, {half + 1, 1, W, H}, 0, 0, 0);
+    for (int c = 1; c <= half; ++c)
+      for (int pl = 1; pl <= H; ++pl)
+        p->States.Set(c, pl, static_cast<uint8_t>(c == at && pl == 2 ? 2 : (c + pl) % 2));
+    const TZeroedBytes before = p->States.Data();
+    p->ApplySections();
+    const TZeroedBytes fast = p->States.Data();
+    p->States.Data() = before;
+    ReferenceApplySections(*p);
+    ASSERT_EQ(fast, p->States.Data()) << "state 2 at control " << at;
+    ASSERT_EQ(p->States.Get(half + at, 2), 0);
+  }
+}
+
 // Copies themselves are checked against the reference above; here what is not copied.
 TEST_F(Painting, ApplySectionsSkipsIdenticalAreasAndStopsAtAnInvalidSection) {
   const TRect whole{1, 1, 30, 20}, left{1, 1, 10, 10}, right{11, 1, 20, 10};
