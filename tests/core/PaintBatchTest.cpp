@@ -65,6 +65,33 @@ TEST_F(PaintBatch, GivesTheSameCellsAndPixelsAsPaintingOneByOne) {
     }
 }
 
+// The end of a batch draws each PLine from its first to its last redrawn cell: a cell
+// alone at either end of its PLine, or at a word's edge in the marks, is drawn as well.
+TEST_F(PaintBatch, ALoneCellAtEitherEndOfItsPLineIsDrawn) {
+  for (int controls : {24, 63, 64, 65})
+    for (int pLine : {1, 2, 3})
+      for (bool last : {false, true}) {
+        auto make = [&] {
+          auto p = BarePattern(controls, 3, 0);
+          AddSection(*p, {1, 1, controls, 3}, {1, 1, controls, 3});
+          AddRegion(AddPicture(*p, controls, 3), {1, 1, controls, 3}, {1, 1, controls, 3});
+          p->Changed();
+          p->Pictures->Get(0)->SetViewMode(1);
+          return p;
+        };
+        auto one = make(), batched = make();
+        const int x = last ? controls - 1 : 0, y = pLine - 1;
+        const uint32_t before = one->Pictures->Get(0)->MachineImage.Row(y)[x];
+        one->Pictures->Get(0)->PaintMachinePixel(x, y, 2);
+        batched->BeginPaintBatch();
+        batched->Pictures->Get(0)->PaintMachinePixel(x, y, 2);
+        batched->EndPaintBatch();
+        ASSERT_TRUE(one->Pictures->Get(0)->MachineImage == batched->Pictures->Get(0)->MachineImage)
+            << controls << " controls, PLine " << pLine << (last ? ", last" : ", first");
+        ASSERT_NE(one->Pictures->Get(0)->MachineImage.Row(y)[x], before);
+      }
+}
+
 TEST_F(PaintBatch, LayoutsWhoseResultDependsOnOrderPaintOneByOne) {
   // A flipped copy, and regions that put different cells on one pixel: the batch stays
   // closed, so every pixel is drawn at once, exactly as without it.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -75,6 +76,33 @@ void ExpandBits(const uint64_t* bits, size_t first, size_t n, uint32_t* mask) {
     std::memcpy(mask + i, masksOf[(bits[(first + i) >> 6] >> ((first + i) & 63)) & 0xFF].data(), 32);
   for (; i < n; ++i)
     mask[i] = 0u - static_cast<uint32_t>((bits[(first + i) >> 6] >> ((first + i) & 63)) & 1);
+}
+
+// The first and the last set bit from bit `from` to bit `to`, or -1 where none is set.
+int64_t FirstBitIn(const uint64_t* bits, size_t from, size_t to) {
+  for (size_t word = from >> 6; word <= to >> 6; ++word) {
+    uint64_t w = bits[word];
+    if (word == from >> 6)
+      w &= ~uint64_t{0} << (from & 63);
+    if (word == to >> 6)
+      w &= ~uint64_t{0} >> (63 - (to & 63));
+    if (w != 0)
+      return static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(w)));
+  }
+  return -1;
+}
+
+int64_t LastBitIn(const uint64_t* bits, size_t from, size_t to) {
+  for (size_t word = (to >> 6) + 1; word-- > from >> 6;) {
+    uint64_t w = bits[word];
+    if (word == from >> 6)
+      w &= ~uint64_t{0} << (from & 63);
+    if (word == to >> 6)
+      w &= ~uint64_t{0} >> (63 - (to & 63));
+    if (w != 0)
+      return static_cast<int64_t>(word * 64 + 63 - static_cast<size_t>(std::countl_zero(w)));
+  }
+  return -1;
 }
 
 // Narrows [lo, hi] to the k for which a + d * (k - first) lies in [0, n).
@@ -430,28 +458,30 @@ void OPattern::EndPaintBatch() {
     const std::vector<TShownArea> shown = ShownAreas(*picture, NoControls, NoPLines);
     for (int64_t p = 1; p <= NoPLines; ++p) {
       const size_t row = static_cast<size_t>(p) * States.Stride();
-      // Most PLines of a large pattern have no redrawn cell at all.
-      bool any = false;
-      for (size_t word = (row + 1) >> 6; word <= (row + NoControls) >> 6 && !any; ++word)
-        any = redrawn[word] != 0;
-      if (!any)
+      // Most PLines of a large pattern have no redrawn cell at all, and most of the rest
+      // have them in a few places: only the span from the first to the last is drawn.
+      const int64_t lo = FirstBitIn(redrawn, row + 1, row + static_cast<size_t>(NoControls));
+      if (lo < 0)
         continue;
+      const int64_t hi = LastBitIn(redrawn, row + 1, row + static_cast<size_t>(NoControls));
+      const int64_t first = lo - static_cast<int64_t>(row), last = hi - static_cast<int64_t>(row);
+      const size_t n = static_cast<size_t>(last - first + 1);
       bool ready = false;
       for (const TShownArea& area : shown) {
         if (p < area.P0 || p > area.P1)
           continue;
         if (!ready) {
-          for (int c = 1; c <= NoControls; ++c)
+          for (int64_t c = first; c <= last; ++c)
             drawn[static_cast<size_t>(c)] = colours[colourCells[row + static_cast<size_t>(c)]];
-          ExpandBits(redrawn, row + 1, static_cast<size_t>(NoControls), mask.data() + 1);
-          for (int c = 1; c <= NoControls && !noneKept; ++c) {
+          ExpandBits(redrawn, static_cast<size_t>(lo), n, mask.data() + first);
+          for (int64_t c = first; c <= last && !noneKept; ++c) {
             auto found = batch->RedrawnWith.find(row + static_cast<size_t>(c));
             if (mask[static_cast<size_t>(c)] != 0 && found != batch->RedrawnWith.end())
               drawn[static_cast<size_t>(c)] = colours[found->second];
           }
           ready = true;
         }
-        DrawShown(area, p, 1, NoControls, drawn.data() + 1, mask.data() + 1, image);
+        DrawShown(area, p, first, last, drawn.data() + first, mask.data() + first, image);
       }
     }
   }
