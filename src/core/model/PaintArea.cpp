@@ -275,26 +275,25 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
     std::vector<TShownArea> Areas;
   };
   std::vector<TShownImage> shown;
-  std::vector<uint32_t, TLargeAllocator<uint32_t>> drawn, drawnWhere;
-  std::vector<uint32_t> rowDrawn, rowWhere;
+  std::array<uint32_t, 256> colours{};
+  // A PLine's sources as drawn, and whether they are (where the source took a state);
+  // then the PLine's copies as drawn and where they are.
+  std::vector<uint32_t> sourceDrawn, sourceWhere, rowDrawn, rowWhere;
   if (drawNow) {
     for (const auto& picture : *Pictures)
       if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
         shown.push_back({&picture->MachineImage, ShownAreas(*picture, NoControls, NoPLines)});
-    std::array<uint32_t, 256> colours{};
     for (int i = 0; i < 256; ++i)
       colours[static_cast<size_t>(i)] = Palette->GetColour(i) & 0x00FFFFFFu;
-    drawn.resize(value.size());
-    drawnWhere.resize(value.size());
-    for (size_t k = 0; k < value.size(); ++k) {
-      drawn[k] = colours[value[k]];
-      drawnWhere[k] = !states || sourceState[k] != 0 ? ~0u : 0u;
-    }
+    sourceDrawn.resize(static_cast<size_t>(width));
+    sourceWhere.resize(static_cast<size_t>(width));
     rowDrawn.resize(size_t{NoControls} + 1);
     rowWhere.resize(size_t{NoControls} + 1);
   }
   for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp) {
     int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLine's cells drawn now
+    const size_t k0 = at(sources.Left, sp);
+    bool sourcesDrawn = false;
     for (const TCopy& copy : copies) {
       const TArea& from = copy.From;
       if (sp < from.Top || sp > from.Bottom)
@@ -310,9 +309,16 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
         else
           std::memcpy(colourCells + target, value.data() + k, n);
         if (drawNow) {
+          if (!sourcesDrawn) {
+            for (size_t i = 0; i < static_cast<size_t>(width); ++i) {
+              sourceDrawn[i] = colours[value[k0 + i]];
+              sourceWhere[i] = !states || sourceState[k0 + i] != 0 ? ~0u : 0u;
+            }
+            sourcesDrawn = true;
+          }
           const int64_t c0 = from.Left + copy.Shift->DC;
-          std::memcpy(rowDrawn.data() + c0, drawn.data() + k, n * sizeof(uint32_t));
-          std::memcpy(rowWhere.data() + c0, drawnWhere.data() + k, n * sizeof(uint32_t));
+          std::memcpy(rowDrawn.data() + c0, sourceDrawn.data() + (k - k0), n * sizeof(uint32_t));
+          std::memcpy(rowWhere.data() + c0, sourceWhere.data() + (k - k0), n * sizeof(uint32_t));
           lo = std::min(lo, c0);
           hi = std::max(hi, c0 + static_cast<int64_t>(n) - 1);
         } else if (!states) {
