@@ -290,7 +290,16 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
     rowDrawn.resize(size_t{NoControls} + 1);
     rowWhere.resize(size_t{NoControls} + 1);
   }
+  // The columns copies can be drawn on, whose pixels one PLine ahead are asked for early.
+  int64_t reachLo = INT64_MAX, reachHi = INT64_MIN;
+  for (const TCopy& copy : copies) {
+    reachLo = std::min(reachLo, copy.From.Left + copy.Shift->DC);
+    reachHi = std::max(reachHi, copy.From.Right + copy.Shift->DC);
+  }
   for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp) {
+    for (const TShownImage& image : shown)
+      for (const TShownArea& where : image.Areas)
+        PrefetchShown(where, sp + 1, reachLo, reachHi, *image.Image);
     int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLine's cells drawn now
     const size_t k0 = at(sources.Left, sp);
     bool sourcesDrawn = false;

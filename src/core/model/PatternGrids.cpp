@@ -154,27 +154,49 @@ std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int 
   return shown;
 }
 
-// Draws cells `first` to `last` of PLine `p` where the area shows them inside the image:
-// cell c takes drawn[c - first] where mask[c - first] is all ones and keeps its pixel where
-// it is 0.
-void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, const uint32_t* drawn,
-               const uint32_t* mask, OBitmap24& image) {
+namespace {
+// Where cells `first` to `last` of PLine `p` land in the image through the area: the first
+// of them in the image, its pixel, how many follow it in the image and the step between
+// their pixels. Count 0 where none does.
+struct TShownSpan {
+  int64_t First = 0;
+  uint32_t* Pixel = nullptr;
+  size_t Count = 0;
+  int64_t Step = 0;
+};
+
+TShownSpan SpanOf(const TShownArea& area, int64_t p, int64_t first, int64_t last, OBitmap24& image) {
   if (p < area.P0 || p > area.P1)
-    return;
+    return {};
   int64_t lo = std::max(first, area.C0), hi = std::min(last, area.C1);
   if (lo > hi)
-    return;
-  // The cells of this PLine whose pixel lies in the image.
+    return {};
   const int64_t w = image.Width(), h = image.Height(), start = lo;
   const int64_t x0 = area.Origin.X + area.DxC * lo + area.DxP * p - 1;
   const int64_t y0 = area.Origin.Y + area.DyC * lo + area.DyP * p - 1;
   KeepInside(lo, hi, start, x0, area.DxC, w);
   KeepInside(lo, hi, start, y0, area.DyC, h);
   if (lo > hi)
+    return {};
+  return {lo, image.Row(0) + ((y0 + area.DyC * (lo - start)) * w + x0 + area.DxC * (lo - start)),
+          static_cast<size_t>(hi - lo + 1), area.DyC * w + area.DxC};
+}
+} // namespace
+
+void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, const uint32_t* drawn,
+               const uint32_t* mask, OBitmap24& image) {
+  const TShownSpan span = SpanOf(area, p, first, last, image);
+  if (span.Count > 0)
+    DrawMasked(drawn + (span.First - first), mask + (span.First - first), span.Count, span.Pixel, span.Step);
+}
+
+void PrefetchShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, OBitmap24& image) {
+  const TShownSpan span = SpanOf(area, p, first, last, image);
+  if (span.Step != 1)
     return;
-  uint32_t* pixel = image.Row(0) + ((y0 + area.DyC * (lo - start)) * w + x0 + area.DxC * (lo - start));
-  DrawMasked(drawn + (lo - first), mask + (lo - first), static_cast<size_t>(hi - lo + 1), pixel,
-             area.DyC * w + area.DxC);
+  const char* from = reinterpret_cast<const char*>(span.Pixel);
+  for (size_t at = 0; at < span.Count * sizeof(uint32_t); at += 64)
+    __builtin_prefetch(from + at, 1);
 }
 
 int OPattern::HighestYarnTypeInUse() const {
