@@ -1,9 +1,13 @@
 #include "TestSupport.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
 #include <filesystem>
 #include <unistd.h>
 
 #include "app/Exceptions.h"
+#include "app/LargeBuffer.h"
 #include "app/Text.h"
 
 namespace quillane::test {
@@ -179,6 +183,35 @@ TEST(Records, ReaderIsBoundsCheckedAndLittleEndian) {
   OReader rr(rect.Bytes());
   EXPECT_EQ(rect.Size(), 16u);
   EXPECT_EQ(rr.ReadRect(), (TRect{1, -1, 0x01020304, 0}));
+}
+
+// Blocks around the huge-page size are mapped on their own boundaries and rounded up:
+// each must be whole, zero when made, apart from the others, and given back exactly.
+TEST(LargeBlocks, AreZeroWholeAndApartAtEverySizeAroundAHugePage) {
+  const size_t mib = size_t{1} << 20;
+  const std::vector<size_t> sizes = {mib - 1, mib, 2 * mib - 1, 2 * mib, 2 * mib + 1, 6 * mib + 12345};
+  for (int round = 0; round < 2; ++round) {
+    std::vector<TZeroedBytes> blocks;
+    for (size_t n : sizes)
+      blocks.emplace_back(n);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      ASSERT_EQ(blocks[i].size(), sizes[i]);
+      EXPECT_TRUE(std::all_of(blocks[i].data(), blocks[i].data() + sizes[i], [](uint8_t b) { return b == 0; }));
+      std::memset(blocks[i].data(), static_cast<int>(i + 1), sizes[i]);
+    }
+    for (size_t i = 0; i < blocks.size(); ++i)
+      EXPECT_TRUE(std::all_of(blocks[i].data(), blocks[i].data() + sizes[i],
+                              [&](uint8_t b) { return b == static_cast<uint8_t>(i + 1); }))
+          << sizes[i] << " bytes";
+    blocks.erase(blocks.begin() + 2); // given back out of order, then the rest
+  }
+  TBytes grown;
+  for (size_t n = 1; n <= 5 * mib; n = n * 3 + 1) {
+    const size_t old = grown.size();
+    grown.resize(n, static_cast<uint8_t>(n));
+    EXPECT_EQ(grown[old], static_cast<uint8_t>(n));
+    EXPECT_EQ(grown[0], 1); // kept through every move to a larger block
+  }
 }
 
 } // namespace
