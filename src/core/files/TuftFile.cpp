@@ -334,6 +334,14 @@ bool TTuftFile1::Save() const {
 
 namespace {
 
+// Sixteen cells of each value a run byte can give (its low four bits plus 1).
+constexpr auto RunFill = [] {
+  std::array<std::array<uint8_t, 16>, 16> fill{};
+  for (size_t v = 0; v < 16; ++v)
+    fill[v].fill(static_cast<uint8_t>(v + 1));
+  return fill;
+}();
+
 // A PLine's runs of one value, up to 16 cells each, as bytes (length - 1) * 16 + value, the
 // value wrapped into the four bits the file keeps (0 is stored as 16, 17 as 1). Answers
 // how many bytes were written: at most one per cell. Where the runs end is found 64 cells
@@ -504,16 +512,16 @@ void TTuftFile2::LoadFromBytes(std::span<const uint8_t> bytes) {
       uint8_t* cells = t.FCell.data() + p * t.Stride();
       int32_t c = 1;
       for (uint8_t run : r.ReadSpan(n)) {
-        uint8_t value = static_cast<uint8_t>((run & 0x0F) + 1);
-        int32_t length = (run >> 4) + 1;
+        const int32_t length = (run >> 4) + 1;
         if (length > noControls + 1 - c)
           DataError();
-        // Runs are short: where the row has room, sixteen bytes are written at once and
-        // what lies past the run is written again by the next one.
+        // Runs are short: where the row has room, sixteen bytes of the value are copied at
+        // once and what lies past the run is written again by the next one.
+        const uint8_t* value = RunFill[run & 0x0F].data();
         if (c + 16 <= noControls + 1)
-          std::memset(cells + c, value, 16);
+          std::memcpy(cells + c, value, 16);
         else
-          std::memset(cells + c, value, static_cast<size_t>(length));
+          std::memcpy(cells + c, value, static_cast<size_t>(length));
         c += length;
       }
       // A line that stops short leaves the rest of its cells empty.
