@@ -175,5 +175,44 @@ TEST_F(Export, RefusesWhatTheFilesCannotHoldBeforeWritingAnything) {
   EXPECT_EQ(Bytes(tuf.begin() + 87, tuf.begin() + 92), (Bytes{3, 0, 0x10, 0x0F, 0x60}));
 }
 
+// The question names the first uncodable cell in PLine order, wherever it lies in its
+// PLine and whatever values the PLine holds beside it.
+TEST_F(Export, TheUncodableCellQuestionNamesTheFirstSuchCell) {
+  const int controls = 40; // two runs of sixteen cells and a few more
+  auto p = MakePattern(11, controls, 3, 5);
+  std::vector<uint8_t> codable, uncodable;
+  for (int v = 0; v < 256; ++v) {
+    const int yarn = p->MachineTable->GetYarnType(v, 1);
+    (yarn >= 1 && yarn <= 16 ? codable : uncodable).push_back(static_cast<uint8_t>(v));
+  }
+  ASSERT_GE(codable.size(), 2u);
+  ASSERT_FALSE(uncodable.empty());
+  const uint8_t low = codable.front(), high = codable.back();
+  auto fill = [&] {
+    for (int pl = 1; pl <= 3; ++pl)
+      for (int c = 1; c <= controls; ++c)
+        p->MachineColours.Row(pl)[c] = (c * 7 + pl) % 3 == 0 ? high : low;
+  };
+  fill();
+  EXPECT_EQ(UncodableCellQuestion(*p), std::nullopt);
+  // Below the codable values, just above them, and far above them (many values between).
+  std::vector<uint8_t> lone = {uncodable.front(), uncodable.back()};
+  for (uint8_t v : uncodable)
+    if (v > high) {
+      lone.push_back(v);
+      break;
+    }
+  for (uint8_t v : lone)
+    for (int at = 1; at <= controls; ++at) {
+      fill();
+      p->MachineColours.Row(3)[1] = v; // a later one
+      p->MachineColours.Row(2)[at] = v;
+      const std::optional<std::string> question = UncodableCellQuestion(*p);
+      ASSERT_TRUE(question.has_value()) << int(v) << " at " << at;
+      EXPECT_EQ(question->rfind("Control " + std::to_string(at) + ", PLine 2 has", 0), 0u)
+          << int(v) << " at " << at << ": " << *question;
+    }
+}
+
 } // namespace
 } // namespace quillane::test

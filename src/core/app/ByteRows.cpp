@@ -1,5 +1,11 @@
 #include "app/ByteRows.h"
 
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quillane {
 
 void TakeUpTo(const uint8_t* __restrict from, uint8_t* __restrict to, size_t n, uint8_t highest) {
@@ -23,6 +29,60 @@ void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, 
     const uint8_t v = bit[i] & 1 ? one : zero;
     to[i] = v != 0 ? v : to[i];
   }
+}
+
+TByteRange RangeOf(const uint8_t* bytes, size_t n) {
+  TByteRange r{bytes[0], bytes[0]};
+  size_t i = 0;
+#if defined(__SSE2__)
+  if (n >= 16) {
+    __m128i lo = _mm_set1_epi8(-1), hi = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+      lo = _mm_min_epu8(lo, v);
+      hi = _mm_max_epu8(hi, v);
+    }
+    // Folded in halves until the first byte holds the answer.
+    lo = _mm_min_epu8(lo, _mm_srli_si128(lo, 8));
+    hi = _mm_max_epu8(hi, _mm_srli_si128(hi, 8));
+    lo = _mm_min_epu8(lo, _mm_srli_si128(lo, 4));
+    hi = _mm_max_epu8(hi, _mm_srli_si128(hi, 4));
+    lo = _mm_min_epu8(lo, _mm_srli_si128(lo, 2));
+    hi = _mm_max_epu8(hi, _mm_srli_si128(hi, 2));
+    lo = _mm_min_epu8(lo, _mm_srli_si128(lo, 1));
+    hi = _mm_max_epu8(hi, _mm_srli_si128(hi, 1));
+    r = {static_cast<uint8_t>(_mm_cvtsi128_si32(lo)), static_cast<uint8_t>(_mm_cvtsi128_si32(hi))};
+  }
+#endif
+  for (; i < n; ++i) {
+    r.Lo = std::min(r.Lo, bytes[i]);
+    r.Hi = std::max(r.Hi, bytes[i]);
+  }
+  return r;
+}
+
+bool AnyOf(const uint8_t* bytes, size_t n, std::span<const uint8_t> values) {
+  if (values.empty())
+    return false;
+  size_t i = 0;
+  bool found = false;
+#if defined(__SSE2__)
+  if (values.size() <= 4) {
+    __m128i want[4]; // a short list repeats its last value
+    for (size_t k = 0; k < 4; ++k)
+      want[k] = _mm_set1_epi8(static_cast<char>(values[std::min(k, values.size() - 1)]));
+    __m128i hits = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+      hits = _mm_or_si128(hits, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, want[0]), _mm_cmpeq_epi8(v, want[1])),
+                                             _mm_or_si128(_mm_cmpeq_epi8(v, want[2]), _mm_cmpeq_epi8(v, want[3]))));
+    }
+    found = _mm_movemask_epi8(hits) != 0;
+  }
+#endif
+  for (; i < n && !found; ++i)
+    found = std::find(values.begin(), values.end(), bytes[i]) != values.end();
+  return found;
 }
 
 } // namespace quillane

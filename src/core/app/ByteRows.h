@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace quillane {
 
@@ -15,5 +16,14 @@ void TakeUpTo(const uint8_t* __restrict from, uint8_t* __restrict to, size_t n, 
 // to[i] = (bit[i] & 1 ? one : zero), where that is not 0; the rest of `to` is kept.
 void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, uint8_t zero,
                uint8_t one);
+
+// Questions asked of a whole row, sixteen bytes at a time where the machine can.
+struct TByteRange {
+  uint8_t Lo, Hi;
+};
+// The smallest and the largest of n > 0 bytes.
+TByteRange RangeOf(const uint8_t* bytes, size_t n);
+// Whether any of n bytes equals one of `values` (best with a few values).
+bool AnyOf(const uint8_t* bytes, size_t n, std::span<const uint8_t> values);
 
 } // namespace quillane

@@ -1,8 +1,11 @@
 #include "files/Export.h"
 
 #include <array>
+#include <span>
+#include <vector>
 
 #include "app/App.h"
+#include "app/ByteRows.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "files/Colors.h"
@@ -152,9 +155,25 @@ std::optional<std::string> UncodableCellQuestion(const OPattern& pattern) {
     const int yarn = table.GetYarnType(v, 1);
     codable[static_cast<size_t>(v)] = yarn >= 1 && yarn <= 16;
   }
-  for (int p = 1; p <= pattern.NoPLines; ++p)
+  // The uncodable values in order: those between a PLine's smallest and largest value are
+  // the only ones it can hold, usually none or a few, looked for sixteen cells at a time.
+  std::vector<uint8_t> uncodable;
+  std::array<size_t, 257> uncodableBelow{};
+  for (size_t v = 0; v < 256; ++v) {
+    if (!codable[v])
+      uncodable.push_back(static_cast<uint8_t>(v));
+    uncodableBelow[v + 1] = uncodable.size();
+  }
+  const size_t n = pattern.NoControls;
+  for (int p = 1; p <= pattern.NoPLines && n > 0; ++p) {
+    const uint8_t* row = pattern.MachineColours.Row(p);
+    const TByteRange range = RangeOf(row + 1, n);
+    const std::span<const uint8_t> inRange(uncodable.data() + uncodableBelow[range.Lo],
+                                           uncodable.data() + uncodableBelow[size_t{range.Hi} + 1]);
+    if (inRange.empty() || (inRange.size() <= 4 && !AnyOf(row + 1, n, inRange)))
+      continue;
     for (int c = 1; c <= pattern.NoControls; ++c) {
-      if (codable[pattern.MachineColours.Row(p)[c]])
+      if (codable[row[c]])
         continue;
       const int yarn = table.GetYarnType(pattern.GetMachineColour(c, p), 1);
       const int stored = (yarn + 15) % 16 + 1; // the four bits the file keeps
@@ -163,6 +182,7 @@ std::optional<std::string> UncodableCellQuestion(const OPattern& pattern) {
              std::to_string(yarn) + "); the tuft control file would store yarn number " +
              std::to_string(stored) + ". Export anyway?";
     }
+  }
   return std::nullopt;
 }
 
