@@ -13,6 +13,7 @@
 #endif
 
 #include "app/App.h"
+#include "app/ByteRows.h"
 #include "elements/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
@@ -41,25 +42,6 @@ int UnchangedUpTo(const uint8_t* map) {
     ++v;
   return v - 1;
 }
-// Sixteen bytes at a time where the machine has them; std::max_element answers a position
-// and goes a byte at a time.
-uint8_t LargestOf(const uint8_t* bytes, size_t n) {
-  uint8_t m = 0;
-  size_t i = 0;
-#if defined(__SSE2__)
-  __m128i lanes = _mm_setzero_si128();
-  for (; i + 16 <= n; i += 16)
-    lanes = _mm_max_epu8(lanes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
-  alignas(16) uint8_t each[16];
-  _mm_store_si128(reinterpret_cast<__m128i*>(each), lanes);
-  for (uint8_t lane : each)
-    m = std::max(m, lane);
-#endif
-  for (; i < n; ++i)
-    m = std::max(m, bytes[i]);
-  return m;
-}
-
 // mask[i] = all ones where bit `first + i` of `bits` is set, else 0: a byte of bits at a time.
 void ExpandBits(const uint64_t* bits, size_t first, size_t n, uint32_t* mask) {
   static const auto masksOf = [] {
@@ -361,7 +343,7 @@ void OPattern::ApplySections() {
            p <= std::min<int64_t>({src.Bottom, NoPLines, NoPLines - dp}); ++p) {
         const uint8_t* from = grid.Row(static_cast<int>(p)) + c0;
         uint8_t* to = grid.Row(static_cast<int>(p + dp)) + c0 + dc;
-        if (!states || (unchangedUpTo >= 0 && LargestOf(from, width) <= unchangedUpTo)) {
+        if (!states || (unchangedUpTo >= 0 && RangeOf(from, width).Hi <= unchangedUpTo)) {
           std::memcpy(to, from, width);
         } else if (same) {
           for (size_t i = 0; i < width; ++i)
