@@ -437,7 +437,6 @@ size_t EncodeRuns(const uint8_t* x, size_t n, uint8_t* out) {
 
 } // namespace
 
-
 TTuftFile2::TTuftFile2() : FColour(NoColourEntries, 0), FControlYarn(1, 0), FCell(1) {}
 
 TTuftFile2::TTuftFile2(std::string fileName) : TTuftFile2() { FileName = std::move(fileName); }
