@@ -45,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     OWriter again;
     pattern.WriteToStream(again);
+    (void)UncodableCellQuestion(pattern);
     if (!ExportRefusal(pattern))
       (void)BuildControlFileSet(pattern);
   });
