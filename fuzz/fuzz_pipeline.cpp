@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (pattern.Pictures->Count() > 0 && pattern.Pictures->Get(0)->Regions.Count() > 0) {
         ORegion& region = *pattern.Pictures->Get(0)->Regions.Get(0);
         const int64_t w = AreaWidth(region.PictureArea), h = AreaHeight(region.PictureArea);
-        if (w > 0 && h > 0 && w * h <= (int64_t{1} << 16)) {
+        if (w > 0 && h > 0 && w <= (int64_t{1} << 16) / h) {
           OBitmap24 bitmap;
           bitmap.SetSize(3, 2);
           for (int i = 0; i < 6; ++i)

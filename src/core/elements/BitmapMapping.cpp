@@ -206,7 +206,7 @@ bool OBitmapMapping::Apply(bool machine) {
   const int64_t w = AreaWidth(B), h = AreaHeight(B);
   // No picture holds more pixels than this; only a forged region asks for more, and
   // painting it would not end.
-  if (w < 1 || h < 1 || w * h > OPicture::MaxPixels)
+  if (w < 1 || h < 1 || w > OPicture::MaxPixels / h)
     return false;
   OWaitCursor wait;
   OPattern& pattern = *Region.Owner;
