@@ -60,30 +60,28 @@ void ExpandBits(const uint64_t* bits, size_t first, size_t n, uint32_t* mask) {
     mask[i] = 0u - static_cast<uint32_t>((bits[(first + i) >> 6] >> ((first + i) & 63)) & 1);
 }
 
+// Word `word` of `bits` with only bits `from` to `to` kept.
+uint64_t WordIn(const uint64_t* bits, size_t word, size_t from, size_t to) {
+  uint64_t w = bits[word];
+  if (word == from >> 6)
+    w &= ~uint64_t{0} << (from & 63);
+  if (word == to >> 6)
+    w &= ~uint64_t{0} >> (63 - (to & 63));
+  return w;
+}
+
 // The first and the last set bit from bit `from` to bit `to`, or -1 where none is set.
 int64_t FirstBitIn(const uint64_t* bits, size_t from, size_t to) {
-  for (size_t word = from >> 6; word <= to >> 6; ++word) {
-    uint64_t w = bits[word];
-    if (word == from >> 6)
-      w &= ~uint64_t{0} << (from & 63);
-    if (word == to >> 6)
-      w &= ~uint64_t{0} >> (63 - (to & 63));
-    if (w != 0)
+  for (size_t word = from >> 6; word <= to >> 6; ++word)
+    if (const uint64_t w = WordIn(bits, word, from, to); w != 0)
       return static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(w)));
-  }
   return -1;
 }
 
 int64_t LastBitIn(const uint64_t* bits, size_t from, size_t to) {
-  for (size_t word = (to >> 6) + 1; word-- > from >> 6;) {
-    uint64_t w = bits[word];
-    if (word == from >> 6)
-      w &= ~uint64_t{0} << (from & 63);
-    if (word == to >> 6)
-      w &= ~uint64_t{0} >> (63 - (to & 63));
-    if (w != 0)
+  for (size_t word = (to >> 6) + 1; word-- > from >> 6;)
+    if (const uint64_t w = WordIn(bits, word, from, to); w != 0)
       return static_cast<int64_t>(word * 64 + 63 - static_cast<size_t>(std::countl_zero(w)));
-  }
   return -1;
 }
 
