@@ -17,6 +17,14 @@ void TakeUpTo(const uint8_t* __restrict from, uint8_t* __restrict to, size_t n, 
 void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, uint8_t zero,
                uint8_t one);
 
+// Eight bytes read as one little-endian word, a byte at a time: 1 in each byte that is not
+// 0, and a word of bytes 0 or 1 gathered into 8 bits, byte i to bit i.
+inline uint64_t NonZeroBytes(uint64_t eight) {
+  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Fu;
+  return ((((eight & Low7) + Low7) | eight) & ~Low7) >> 7;
+}
+inline uint8_t GatherBytes(uint64_t ones) { return static_cast<uint8_t>((ones * 0x0102040810204080u) >> 56); }
+
 // Questions asked of a whole row, sixteen bytes at a time where the machine can.
 struct TByteRange {
   uint8_t Lo, Hi;

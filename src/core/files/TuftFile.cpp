@@ -14,6 +14,7 @@
 #endif
 
 #include "app/App.h"
+#include "app/ByteRows.h"
 #include "app/FileIO.h"
 #include "model/Record.h"
 
@@ -107,9 +108,8 @@ void PackRow(const uint8_t* cells, int32_t n, uint8_t* packed) {
     for (; k + 8 <= n; k += 8) {
       uint64_t eight;
       std::memcpy(&eight, cells + k, 8);
-      // With every byte 0 or 1 the product gathers byte i's bit into bit 56 + i.
-      if ((eight & 0xFEFEFEFEFEFEFEFEu) == 0)
-        packed[k >> 3] = static_cast<uint8_t>((eight * 0x0102040810204080u) >> 56);
+      if ((eight & 0xFEFEFEFEFEFEFEFEu) == 0) // every byte 0 or 1
+        packed[k >> 3] = GatherBytes(eight);
       else
         for (int32_t i = k; i < k + 8; ++i)
           packed[i >> 3] |= static_cast<uint8_t>((cells[i] == 1 ? 1u : 0u) << (i & 7));
@@ -355,9 +355,7 @@ uint64_t RunEnds(const uint8_t* x, size_t base, size_t count, size_t n) {
       uint64_t a, b;
       std::memcpy(&a, x + base + k, 8);
       std::memcpy(&b, x + base + k + 1, 8);
-      const uint64_t differ = (a ^ b) & 0x0F0F0F0F0F0F0F0Fu;
-      const uint64_t ones = ((differ + 0x7F7F7F7F7F7F7F7Fu) & 0x8080808080808080u) >> 7;
-      ends |= ((ones * 0x0102040810204080u) >> 56) << k; // byte j's 1 to bit j
+      ends |= uint64_t{GatherBytes(NonZeroBytes((a ^ b) & 0x0F0F0F0F0F0F0F0Fu))} << k;
     }
     return ends;
   }

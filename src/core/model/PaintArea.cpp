@@ -10,6 +10,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "app/ByteRows.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
 #include "setup/Palette.h"
@@ -74,21 +75,20 @@ void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toSta
   }
 #endif
   if constexpr (std::endian::native == std::endian::little) {
-    constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Fu;
     for (; i + 8 <= n; i += 8) {
       uint64_t s, v, ts, tc;
       std::memcpy(&s, state + i, 8);
       std::memcpy(&v, colour + i, 8);
       std::memcpy(&ts, toState + i, 8);
       std::memcpy(&tc, toColour + i, 8);
-      const uint64_t ones = ((((s & Low7) + Low7) | s) & ~Low7) >> 7; // 1 in each stated byte
+      const uint64_t ones = NonZeroBytes(s); // 1 in each stated byte
       const uint64_t m = ones * 0xFF;
       ts = (ts & ~m) | (s & m);
       tc = (tc & ~m) | (v & m);
       std::memcpy(toState + i, &ts, 8);
       std::memcpy(toColour + i, &tc, 8);
       if (redrawn)
-        MarkBits(redrawn, first + i, (ones * 0x0102040810204080u) >> 56, 8); // byte j's 1 to bit j
+        MarkBits(redrawn, first + i, GatherBytes(ones), 8);
     }
   }
   for (; i < n; ++i)
