@@ -2,8 +2,8 @@
 // with their images, painting (one pixel, and a bitmap applied to a region), writing it
 // again and exporting it into memory.
 #include "FuzzSupport.h"
+#include "data/Mapping.h"
 #include "elements/BitmapMapping.h"
-#include "elements/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
 #include "files/Export.h"

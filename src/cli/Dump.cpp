@@ -5,13 +5,13 @@
 #include <functional>
 #include <iostream>
 
+#include "Cli.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
-#include "Cli.h"
+#include "data/DesignData.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
-#include "model/DesignData.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"

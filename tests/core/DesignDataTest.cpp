@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/Exceptions.h"
-#include "model/DesignList.h"
+#include "data/DesignList.h"
 #include "model/Pattern.h"
 #include "setup/Settings.h"
 

@@ -13,7 +13,7 @@
 
 #include "app/App.h"
 #include "app/FileIO.h"
-#include "model/Record.h"
+#include "data/Record.h"
 #include "platform/ScriptedPlatform.h"
 
 namespace quillane::test {

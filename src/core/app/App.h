@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/Record.h"
+#include "data/Record.h"
 #include "platform/Platform.h"
 
 namespace quillane {

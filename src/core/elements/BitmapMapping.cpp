@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/Exceptions.h"
-#include "elements/Mapping.h"
+#include "data/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
 #include "model/Pattern.h"

@@ -2,10 +2,10 @@
 
 #include <array>
 
+#include "data/DesignData.h"
+#include "data/DesignList.h"
 #include "elements/Bitmap.h"
 #include "elements/Region.h"
-#include "model/DesignData.h"
-#include "model/DesignList.h"
 
 namespace quillane {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "elements/Mapping.h"
-#include "model/DesignData.h"
+#include "data/DesignData.h"
+#include "data/Mapping.h"
 
 namespace quillane {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "elements/Mapping.h"
-#include "model/DesignData.h"
+#include "data/DesignData.h"
+#include "data/Mapping.h"
 
 namespace quillane {
 

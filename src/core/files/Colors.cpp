@@ -4,7 +4,7 @@
 
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
-#include "model/Record.h"
+#include "data/Record.h"
 
 namespace quillane {
 

@@ -16,7 +16,7 @@
 #include "app/App.h"
 #include "app/ByteRows.h"
 #include "app/FileIO.h"
-#include "model/Record.h"
+#include "data/Record.h"
 
 namespace quillane {
 

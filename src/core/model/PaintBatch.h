@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/Mapping.h"
+#include "data/Record.h"
 #include "elements/Bitmap.h"
-#include "elements/Mapping.h"
 #include "model/Pattern.h"
-#include "model/Record.h"
 
 namespace quillane {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "model/DesignList.h"
-#include "model/Grid.h"
-#include "model/Record.h"
+#include "data/DesignList.h"
+#include "data/Grid.h"
+#include "data/Record.h"
 
 namespace quillane {
 

@@ -1,6 +1,6 @@
 // The pattern's grids: the derived colour grids, section copies and painting.
-#include "model/Pattern.h"
 #include "model/PaintBatch.h"
+#include "model/Pattern.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 
 #include "app/App.h"
 #include "app/ByteRows.h"
-#include "elements/Mapping.h"
+#include "data/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "setup/Creel.h"

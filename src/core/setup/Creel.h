@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "model/DesignData.h"
+#include "data/DesignData.h"
 
 namespace quillane {
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "model/DesignData.h"
-#include "setup/ByteTable.h"
+#include "app/LargeBuffer.h"
+#include "data/ByteTable.h"
+#include "data/DesignData.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
-#include "app/LargeBuffer.h"
 
 namespace quillane {
 

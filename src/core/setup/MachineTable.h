@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "model/DesignData.h"
-#include "setup/ByteTable.h"
+#include "data/ByteTable.h"
+#include "data/DesignData.h"
 #include "setup/Creel.h"
 #include "setup/Palette.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/DesignData.h"
+#include "data/DesignData.h"
 
 namespace quillane {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "model/DesignData.h"
 #include "app/LargeBuffer.h"
+#include "data/DesignData.h"
 
 namespace quillane {
 

@@ -1,4 +1,4 @@
-#include "model/DesignData.h"
+#include "data/DesignData.h"
 
 #include "app/App.h"
 #include "app/Exceptions.h"

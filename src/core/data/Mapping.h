@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "model/Record.h"
+#include "data/Record.h"
 
 namespace quillane {
 

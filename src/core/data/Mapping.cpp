@@ -1,4 +1,4 @@
-#include "elements/Mapping.h"
+#include "data/Mapping.h"
 
 #include <algorithm>
 

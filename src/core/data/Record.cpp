@@ -1,4 +1,4 @@
-#include "model/Record.h"
+#include "data/Record.h"
 
 #include <bit>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "model/Grid.h"
+#include "data/Grid.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "model/Record.h"
+#include "data/Record.h"
 
 namespace quillane {
 
