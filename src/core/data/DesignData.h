@@ -8,7 +8,7 @@
 
 namespace quillane {
 
-class OPattern;
+class ODesignOwner;
 
 // The texts that tell the exchange flows of one kind apart.
 struct TKindTexts {
@@ -29,13 +29,13 @@ const TKindTexts& KindTexts(TDesignRecordKind kind);
 // Base of every stored setup object and design element.
 class ODesignData {
 public:
-  explicit ODesignData(OPattern* owner) : Owner(owner) {}
+  explicit ODesignData(ODesignOwner* owner) : Owner(owner) {}
   virtual ~ODesignData() = default;
   ODesignData(const ODesignData&) = delete;
   ODesignData& operator=(const ODesignData&) = delete;
 
   // The pattern this object belongs to; null for a free-standing copy.
-  OPattern* Owner;
+  ODesignOwner* Owner;
 
   // The nine operations, in their fixed slot order.
   virtual void Export() = 0;

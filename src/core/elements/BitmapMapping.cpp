@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "app/Exceptions.h"
+#include "data/DesignOwner.h"
 #include "data/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
-#include "model/Pattern.h"
 #include "platform/Platform.h"
 
 namespace quillane {
@@ -59,7 +59,8 @@ std::string RGBText(uint32_t colour) {
 // them in any order gives what painting pixel after pixel does. `sample(i, j)` is the
 // value of the region's i-th pixel column and j-th row. False when it does not apply.
 template <class TSample>
-bool PaintAsArea(OPattern& pattern, const OPicture& picture, const ORegion& region, TSample sample) {
+bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& region,
+                 TSample sample) {
   const TRect& B = region.PictureArea;
   if (B.Left == INT32_MIN || B.Top == INT32_MIN) // the pixel loops never reach that far
     return false;
@@ -116,7 +117,7 @@ OBitmapMapping::OBitmapMapping(ORegion& region, OBitmap24 bitmap)
     : Region(region), WorkPalette(region.Owner), Image(std::move(bitmap)) {
   if (Image.Width() <= 0 || Image.Height() <= 0)
     throw Exception("The bitmap is empty: there is nothing to import");
-  WorkPalette.Assign(*region.Owner->Palette);
+  WorkPalette.Assign(region.Owner->GetPalette());
   MaxColours = WorkPalette.NoColours();
   BitmapColours.assign(static_cast<size_t>(MaxColours) + 1, clGrey);
   Mapping.assign(static_cast<size_t>(MaxColours) + 1, 0);
@@ -209,9 +210,9 @@ bool OBitmapMapping::Apply(bool machine) {
   if (w < 1 || h < 1 || w > OPicture::MaxPixels / h)
     return false;
   OWaitCursor wait;
-  OPattern& pattern = *Region.Owner;
+  ODesignOwner& pattern = *Region.Owner;
   if (PaletteChanged) {
-    pattern.Palette->Assign(WorkPalette);
+    pattern.GetPalette().Assign(WorkPalette);
     pattern.ApplyPalette();
     pattern.Changed();
   }
@@ -242,8 +243,8 @@ bool OBitmapMapping::Apply(bool machine) {
 
   // Machine-view paints are batched: the same cells, the pixels redrawn once at the end.
   struct TBatch {
-    OPattern& Pattern;
-    explicit TBatch(OPattern& pattern, bool open) : Pattern(pattern) {
+    ODesignOwner& Pattern;
+    explicit TBatch(ODesignOwner& pattern, bool open) : Pattern(pattern) {
       if (open)
         Pattern.BeginPaintBatch();
     }
@@ -288,7 +289,7 @@ OBitmap24 ExportBitmap(ORegion& region, bool machine) {
     throw Exception("The region's pattern area is empty: there is nothing to export");
   if (w * h > OPicture::MaxPixels)
     throw Exception("The region's pattern area is too large to export");
-  OPattern& pattern = *region.Owner;
+  ODesignOwner& pattern = *region.Owner;
   OPicture& picture = *region.Picture;
   if (machine) {
     pattern.ComputeMachineColours();

@@ -4,13 +4,15 @@
 #include <cmath>
 
 #include "app/Exceptions.h"
-#include "model/Pattern.h"
+#include "data/DesignOwner.h"
 #include "setup/Palette.h"
 #include "setup/Settings.h"
 
 namespace quillane {
 
-OPicture::OPicture(OPattern* owner) : ODesignData(owner), Regions(this) { OPicture::Clear(); }
+OPicture::OPicture(ODesignOwner* owner) : ODesignData(owner), Regions(this) {
+  OPicture::Clear();
+}
 
 std::unique_ptr<ODesignData> OPicture::NewEmpty() const { return std::make_unique<OPicture>(Owner); }
 
@@ -47,7 +49,7 @@ void OPicture::Update() {
   AspectRatio = 1.0f;
   if (Owner) {
     // A zero or missing spacing gives 1.0: the view divides by the ratio.
-    const float ratio = Owner->Settings->PLineSpacing / Owner->Settings->NeedleSpacing;
+    const float ratio = Owner->GetSettings().PLineSpacing / Owner->GetSettings().NeedleSpacing;
     if (std::isfinite(ratio) && ratio > 0)
       AspectRatio = ratio;
   }
@@ -160,7 +162,7 @@ bool OPicture::RegionsDrawApart() const {
 void OPicture::Render(const TGrid& grid, OBitmap24& image) {
   std::array<uint32_t, 256> colours{};
   for (int i = 0; i < 256; ++i)
-    colours[static_cast<size_t>(i)] = Owner->Palette->GetColour(i);
+    colours[static_cast<size_t>(i)] = Owner->GetPalette().GetColour(i);
 
   std::vector<TFootprint> footprints;
   footprints.reserve(static_cast<size_t>(Regions.Count()));

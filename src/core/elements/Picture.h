@@ -17,7 +17,7 @@ using ORegionList = ODesignList<ORegion, OPicture>;
 // design-view image of the same size, and the regions that place pattern cells in them.
 class OPicture : public ODesignData {
 public:
-  explicit OPicture(OPattern* owner);
+  explicit OPicture(ODesignOwner* owner);
 
   float AspectRatio = 1.0f;
   int32_t Height = 0;

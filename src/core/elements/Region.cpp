@@ -10,7 +10,7 @@ namespace {
 int32_t Clamped(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 } // namespace
 
-ORegion::ORegion(OPattern* owner, OPicture* picture) : ODesignData(owner), Picture(picture) {
+ORegion::ORegion(ODesignOwner* owner, OPicture* picture) : ODesignData(owner), Picture(picture) {
   ORegion::Clear();
 }
 

@@ -13,7 +13,7 @@ class OPicture;
 // and turned.
 class ORegion : public ODesignData {
 public:
-  ORegion(OPattern* owner, OPicture* picture);
+  ORegion(ODesignOwner* owner, OPicture* picture);
 
   OPicture* const Picture;
   std::string BitmapFileName;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
-#include "model/Pattern.h"
+#include "data/DesignOwner.h"
 
 namespace quillane {
 
-OSection::OSection(OPattern* owner) : ODesignData(owner) { OSection::Clear(); }
+OSection::OSection(ODesignOwner* owner) : ODesignData(owner) {
+  OSection::Clear();
+}
 
 std::unique_ptr<ODesignData> OSection::NewEmpty() const { return std::make_unique<OSection>(Owner); }
 

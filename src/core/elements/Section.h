@@ -8,7 +8,7 @@ namespace quillane {
 // Makes one area of the pattern a copy of another, possibly mirrored and turned.
 class OSection : public ODesignData {
 public:
-  explicit OSection(OPattern* owner);
+  explicit OSection(ODesignOwner* owner);
 
   TRect SourceArea;
   TRect TargetArea;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/DesignList.h"
+#include "data/DesignOwner.h"
 #include "data/Grid.h"
 #include "data/Record.h"
 
@@ -24,10 +25,6 @@ class OPattern;
 using OPictureList = ODesignList<OPicture, OPattern>;
 using OSectionList = ODesignList<OSection, OPattern>;
 
-// Pattern modes: which grid holds the primary data.
-constexpr uint8_t pmStates = 1;
-constexpr uint8_t pmColours = 2;
-
 // What a machine type code makes of a pattern.
 struct TMachineTypeInfo {
   const char* Name;
@@ -41,7 +38,7 @@ constexpr int MaxMachineType = 13;
 const TMachineTypeInfo& MachineTypeInfo(int machineType);
 
 // The document: one tufting pattern with its setup objects, elements and cell grids.
-class OPattern {
+class OPattern final : public ODesignOwner {
 public:
   // Counts itself among the patterns created since the program started.
   OPattern();
@@ -51,14 +48,9 @@ public:
 
   uint8_t Modified = 0;
   std::string FileName;
-  uint8_t MachineType = 0;
-  uint16_t NoControls = 0;
-  uint8_t NoColours = 0;
+  // MachineType, NoControls, NoColours, NoPLines, NoStates, NoYarnTypes, PatternMode and
+  // the three grids are the owner's.
   uint8_t ControlDataFormat = 0;
-  uint16_t NoPLines = 0;
-  uint8_t NoStates = 0;
-  uint8_t NoYarnTypes = 0;
-  uint8_t PatternMode = 0;
   uint8_t ViewMode = 0;
   std::array<std::string, 5> StateNames;
 
@@ -70,16 +62,14 @@ public:
   std::unique_ptr<OPictureList> Pictures;
   std::unique_ptr<OSectionList> Sections;
   std::unique_ptr<OSettings> Settings;
+  OPalette& GetPalette() override { return *Palette; }
+  const OSettings& GetSettings() const override { return *Settings; }
 
   // Last number used for an element name of each kind; never stored.
   int32_t PictureCounter = 0;
   int32_t RegionCounter = 0;
   int32_t SectionCounter = 0;
   int32_t WindowCounter = 0;
-
-  TGrid DesignColours;
-  TGrid MachineColours;
-  TGrid States;
 
   // Dimension and type setters; each does nothing for an unchanged value, except
   // SetMachineType, which always applies its table.
@@ -92,11 +82,11 @@ public:
   void SetControlDataFormat(uint8_t format) { ControlDataFormat = format; }
 
   // Re-synchronisation after a setup object was replaced or edited.
-  void ApplySettings();
-  void ApplyPalette();
-  void ApplyMachineTable();
-  void ApplyDesignTable();
-  void ApplyCreel();
+  void ApplySettings() override;
+  void ApplyPalette() override;
+  void ApplyMachineTable() override;
+  void ApplyDesignTable() override;
+  void ApplyCreel() override;
 
   std::string GetStateName(int index) const;
 
@@ -112,7 +102,7 @@ public:
   void WriteToStream(OWriter& stream) const;
   std::string GetExtension() const { return "PAT"; }
   // The change notification after every change that can affect more than one object.
-  void Changed();
+  void Changed() override;
 
   // Cell access, controls and PLines from 1. Outside the grid a read gives 0 and a write
   // does nothing; a value above the colour or state count leaves the cell unchanged.
@@ -139,24 +129,24 @@ public:
   std::string NewWindowName();
 
   // Grids, sections and painting.
-  void ComputeMachineColours();
-  void ComputeDesignColours();
-  void SetViewMode(uint8_t mode);
+  void ComputeMachineColours() override;
+  void ComputeDesignColours() override;
+  void SetViewMode(uint8_t mode) override;
   bool ValidateSections();
   void ApplySections();
-  void PaintMachineColour(int32_t c, int32_t p, uint8_t v);
+  void PaintMachineColour(int32_t c, int32_t p, uint8_t v) override;
   // Many machine-view paints in a row (a bitmap applied to a region): while a batch is
   // open, PaintMachineColour gives the same cells as one by one but redraws the pixels
   // once, when the batch closes. Layouts whose result would depend on that (sections with
   // flips or turns, regions that overlap with different cells) paint one by one.
-  void BeginPaintBatch();
-  void EndPaintBatch();
+  void BeginPaintBatch() override;
+  void EndPaintBatch() override;
   // Inside an open batch, paints every cell of `area` (inside the grid) with its value from
   // `values` (a PLine after another, each `area`'s width long) as PaintMachineColour would
   // one cell after another in any order, a PLine at a time. Answers false, changing
   // nothing, when no batch is open or the order of these paints could change the result.
-  bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values);
-  void PaintDesignColour(int32_t c, int32_t p, uint8_t v);
+  bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values) override;
+  void PaintDesignColour(int32_t c, int32_t p, uint8_t v) override;
   void RedrawMachineCell(int32_t c, int32_t p, uint32_t colour);
   void RedrawDesignCell(int32_t c, int32_t p, uint32_t colour);
   void SetUndefined();

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/Exceptions.h"
-#include "model/Pattern.h"
+#include "data/DesignOwner.h"
 
 namespace quillane {
 
@@ -11,7 +11,9 @@ std::string YarnTypeLetter(OYarnType yarnType) {
   return yarnType == 0 ? std::string() : std::string(1, static_cast<char>(64 + yarnType));
 }
 
-OCreel::OCreel(OPattern* owner) : ODesignData(owner) { OCreel::Clear(); }
+OCreel::OCreel(ODesignOwner* owner) : ODesignData(owner) {
+  OCreel::Clear();
+}
 
 std::unique_ptr<ODesignData> OCreel::NewEmpty() const { return std::make_unique<OCreel>(Owner); }
 

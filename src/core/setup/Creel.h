@@ -17,7 +17,7 @@ std::string YarnTypeLetter(OYarnType yarnType);
 // Which yarn type feeds each control of the machine.
 class OCreel : public ODesignData {
 public:
-  explicit OCreel(OPattern* owner);
+  explicit OCreel(ODesignOwner* owner);
 
   // The length of the yarn-type sequence the setup editor repeats across the creel.
   uint16_t RepeatSize = 0;

@@ -1,7 +1,7 @@
 #include "setup/DesignTable.h"
 
 #include "app/Exceptions.h"
-#include "model/Pattern.h"
+#include "data/DesignOwner.h"
 
 namespace quillane {
 
@@ -16,7 +16,9 @@ template <class F> void ForEachCombination(int yarnTypes, int states, F f) {
 }
 } // namespace
 
-ODesignTable::ODesignTable(OPattern* owner) : ODesignData(owner) { ODesignTable::Clear(); }
+ODesignTable::ODesignTable(ODesignOwner* owner) : ODesignData(owner) {
+  ODesignTable::Clear();
+}
 
 std::unique_ptr<ODesignData> ODesignTable::NewEmpty() const {
   return std::make_unique<ODesignTable>(Owner);

@@ -26,7 +26,7 @@ struct TDesignCombination {
 // types and states, and the inversions: the states of the pair that show a colour.
 class ODesignTable : public ODesignData {
 public:
-  explicit ODesignTable(OPattern* owner);
+  explicit ODesignTable(ODesignOwner* owner);
 
   bool NeedsValidating() const { return Unvalidated; }
   uint8_t NoColours() const { return ColourCount; }

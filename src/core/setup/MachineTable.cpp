@@ -3,11 +3,13 @@
 #include <vector>
 
 #include "app/Exceptions.h"
-#include "model/Pattern.h"
+#include "data/DesignOwner.h"
 
 namespace quillane {
 
-OMachineTable::OMachineTable(OPattern* owner) : ODesignData(owner) { OMachineTable::Clear(); }
+OMachineTable::OMachineTable(ODesignOwner* owner) : ODesignData(owner) {
+  OMachineTable::Clear();
+}
 
 std::unique_ptr<ODesignData> OMachineTable::NewEmpty() const {
   return std::make_unique<OMachineTable>(Owner);

@@ -18,7 +18,7 @@ using OState = uint8_t;
 // colour in a state.
 class OMachineTable : public ODesignData {
 public:
-  explicit OMachineTable(OPattern* owner);
+  explicit OMachineTable(ODesignOwner* owner);
 
   bool NeedsValidating() const { return Unvalidated; }
   uint8_t NoColours() const { return ColourCount; }

@@ -1,7 +1,7 @@
 #include "setup/Palette.h"
 
 #include "app/Exceptions.h"
-#include "model/Pattern.h"
+#include "data/DesignOwner.h"
 
 namespace quillane {
 
@@ -10,7 +10,9 @@ const std::array<uint32_t, 16> DefaultPaletteColours = {
     0x800000, 0xFFFF00, 0xFFC000, 0xFF8000, 0x00FFFF, 0x808080, 0x000000, 0xFFFFFF,
 };
 
-OPalette::OPalette(OPattern* owner) : ODesignData(owner) { OPalette::Clear(); }
+OPalette::OPalette(ODesignOwner* owner) : ODesignData(owner) {
+  OPalette::Clear();
+}
 
 std::unique_ptr<ODesignData> OPalette::NewEmpty() const {
   return std::make_unique<OPalette>(Owner);
@@ -77,7 +79,7 @@ void OPalette::SetDefaults() {
 
 void OPalette::Update() {
   if (Owner)
-    Assign(*Owner->Palette);
+    Assign(Owner->GetPalette());
 }
 
 void OPalette::ReadFromStream(OReader& stream) {

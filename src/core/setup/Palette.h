@@ -23,7 +23,7 @@ extern const std::array<uint32_t, 16> DefaultPaletteColours;
 // background colour.
 class OPalette : public ODesignData {
 public:
-  explicit OPalette(OPattern* owner);
+  explicit OPalette(ODesignOwner* owner);
 
   uint32_t Background = 0;
 

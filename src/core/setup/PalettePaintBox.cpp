@@ -1,7 +1,7 @@
 #include "setup/PalettePaintBox.h"
 
 #include "app/App.h"
-#include "model/Pattern.h"
+#include "data/DesignOwner.h"
 #include "setup/Palette.h"
 
 namespace quillane {

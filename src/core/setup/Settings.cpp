@@ -2,11 +2,11 @@
 
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
-#include "model/Pattern.h"
+#include "data/DesignOwner.h"
 
 namespace quillane {
 
-OSettings::OSettings(OPattern* owner) : ODesignData(owner) { OSettings::Clear(); }
+OSettings::OSettings(ODesignOwner* owner) : ODesignData(owner) { OSettings::Clear(); }
 
 std::unique_ptr<ODesignData> OSettings::NewEmpty() const {
   return std::make_unique<OSettings>(Owner);

@@ -14,7 +14,7 @@ namespace quillane {
 // controller sees them, the control file's header values and the option file's values.
 class OSettings : public ODesignData {
 public:
-  explicit OSettings(OPattern* owner);
+  explicit OSettings(ODesignOwner* owner);
 
   uint8_t ReversePattern = 0;
   uint8_t MachineType = 0;
@@ -85,7 +85,7 @@ protected:
 private:
   // A blank object for internal copies: the constructor's Clear would recurse.
   struct TBlank {};
-  OSettings(OPattern* owner, TBlank) : ODesignData(owner) {}
+  OSettings(ODesignOwner* owner, TBlank) : ODesignData(owner) {}
   void CopyFields(const OSettings& source);
 };
 

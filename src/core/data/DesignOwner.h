@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "data/Grid.h"
+#include "data/Record.h"
+
+namespace quillane {
+
+class OPalette;
+class OSettings;
+
+// Pattern modes: which grid holds the primary data.
+constexpr uint8_t pmStates = 1;
+constexpr uint8_t pmColours = 2;
+
+// What a setup object or design element sees of the pattern that owns it: the counts it
+// validates against, the cells its views show, and the calls that bring the pattern in line
+// after the object changed. The pattern sets the counts and grids; the objects only read
+// them.
+class ODesignOwner {
+public:
+  ODesignOwner(const ODesignOwner&) = delete;
+  ODesignOwner& operator=(const ODesignOwner&) = delete;
+
+  uint8_t MachineType = 0;
+  uint16_t NoControls = 0;
+  uint8_t NoColours = 0;
+  uint16_t NoPLines = 0;
+  uint8_t NoStates = 0;
+  uint8_t NoYarnTypes = 0;
+  uint8_t PatternMode = 0;
+
+  TGrid DesignColours;
+  TGrid MachineColours;
+  TGrid States;
+
+  // The pattern's own palette and settings, which an element's working copy starts from.
+  virtual OPalette& GetPalette() = 0;
+  virtual const OSettings& GetSettings() const = 0;
+
+  // Re-synchronisation after a setup object was replaced or edited.
+  virtual void ApplySettings() = 0;
+  virtual void ApplyPalette() = 0;
+  virtual void ApplyMachineTable() = 0;
+  virtual void ApplyDesignTable() = 0;
+  virtual void ApplyCreel() = 0;
+  // The change notification after every change that can affect more than one object.
+  virtual void Changed() = 0;
+
+  // The grids the pictures show and paint, controls and PLines from 1.
+  virtual void ComputeMachineColours() = 0;
+  virtual void ComputeDesignColours() = 0;
+  virtual void SetViewMode(uint8_t mode) = 0;
+  virtual void PaintMachineColour(int32_t c, int32_t p, uint8_t v) = 0;
+  virtual void PaintDesignColour(int32_t c, int32_t p, uint8_t v) = 0;
+  virtual void BeginPaintBatch() = 0;
+  virtual void EndPaintBatch() = 0;
+  virtual bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values) = 0;
+
+protected:
+  ODesignOwner() = default;
+  // Never deleted through this interface.
+  ~ODesignOwner() = default;
+};
+
+} // namespace quillane
