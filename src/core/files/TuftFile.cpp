@@ -329,7 +329,6 @@ bool TTuftFile1::Save() const {
     WriteFileAtomic(FileName, SaveToBytes());
     return true;
   } catch (const std::exception&) {
-    g.UI().ShowError("Error saving tuft file");
     return false;
   }
 }

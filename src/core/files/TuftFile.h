@@ -69,8 +69,8 @@ public:
   void Load();
   void LoadFromBytes(std::span<const uint8_t> bytes);
 
-  // Writes the content to FileName in one atomic step. A failure is shown to the user as
-  // "Error saving tuft file" and answered with false; the previous file is left intact.
+  // Writes the content to FileName in one atomic step. A failure is answered with false,
+  // the previous file left intact; the caller tells the user ("Error saving tuft file").
   bool Save() const;
   // The file's bytes; throws when the content cannot be stored (see Save).
   TBytes SaveToBytes() const;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -132,6 +133,10 @@ public:
   void ComputeMachineColours() override;
   void ComputeDesignColours() override;
   void SetViewMode(uint8_t mode) override;
+  // The first section whose source or target reaches outside the grid, as the message the
+  // user sees; nothing when every section fits.
+  std::optional<std::string> SectionsError() const;
+  // Shows SectionsError, unless quiet, and answers whether there was none.
   bool ValidateSections();
   void ApplySections();
   void PaintMachineColour(int32_t c, int32_t p, uint8_t v) override;

@@ -267,7 +267,7 @@ void OPattern::SetViewMode(uint8_t mode) {
     ComputeDesignColours();
 }
 
-bool OPattern::ValidateSections() {
+std::optional<std::string> OPattern::SectionsError() const {
   auto inside = [this](const TRect& r) {
     return r.Left >= 1 && r.Left <= NoControls && r.Right >= 1 && r.Right <= NoControls &&
            r.Top >= 1 && r.Top <= NoPLines && r.Bottom >= 1 && r.Bottom <= NoPLines;
@@ -275,14 +275,17 @@ bool OPattern::ValidateSections() {
   int number = 0;
   for (const auto& section : *Sections) {
     ++number;
-    if (!inside(section->SourceArea) || !inside(section->TargetArea)) {
-      if (!Quiet)
-        g.UI().ShowError("Section #" + std::to_string(number) +
-                         " invalid (outside boundary of pattern)");
-      return false;
-    }
+    if (!inside(section->SourceArea) || !inside(section->TargetArea))
+      return "Section #" + std::to_string(number) + " invalid (outside boundary of pattern)";
   }
-  return true;
+  return std::nullopt;
+}
+
+bool OPattern::ValidateSections() {
+  const std::optional<std::string> error = SectionsError();
+  if (error && !Quiet)
+    g.UI().ShowError(*error);
+  return !error;
 }
 
 void OPattern::ApplySections() {
