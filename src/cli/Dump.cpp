@@ -25,32 +25,14 @@ using Json = nlohmann::ordered_json;
 
 Json SettingsJson(const OSettings& s) {
   Json j;
-  j["ReversePattern"] = s.ReversePattern;
-  j["MachineType"] = s.MachineType;
-  j["NoControls"] = s.NoControls;
-  j["NoPLines"] = s.NoPLines;
-  j["OffsetAllowed"] = s.OffsetAllowed;
-  j["SizeCode"] = Windows1252ToUtf8(s.GetSizeCode());
-  j["StyleCode"] = Windows1252ToUtf8(s.GetStyleCode());
-  j["AutoStart"] = s.AutoStart;
-  j["AllowChangeControlMode"] = s.AllowChangeControlMode;
-  j["AllowChangePatternLength"] = s.AllowChangePatternLength;
-  j["AllowChangePatternOffset"] = s.AllowChangePatternOffset;
-  j["AllowInvertPattern"] = s.AllowInvertPattern;
-  j["CamStart"] = s.CamStart;
-  j["ControlMode"] = s.ControlMode;
-  j["Description"] = Windows1252ToUtf8(s.GetDescription());
-  j["FileVersion"] = s.FileVersion;
-  j["InvertFlag"] = s.InvertFlag;
-  j["LengthMultiplier"] = s.LengthMultiplier;
-  j["NeedleSpacing"] = s.NeedleSpacing;
-  j["Offset"] = s.Offset;
-  j["OffsetMode"] = s.OffsetMode;
-  j["PLineSpacing"] = s.PLineSpacing;
-  j["PLineStart"] = s.PLineStart;
-  j["InverseStitchCount"] = s.InverseStitchCount;
-  j["StepsPerPLine"] = s.StepsPerPLine;
-  j["TestFlag"] = s.TestFlag;
+  OSettings::ForEachField(
+      [&](const char* name, const auto& field) {
+        if constexpr (requires { field.Text(); })
+          j[name] = Windows1252ToUtf8(field.Text());
+        else
+          j[name] = field;
+      },
+      s);
   return j;
 }
 

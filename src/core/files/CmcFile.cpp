@@ -5,10 +5,6 @@
 #include "files/TuftImport.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
-#include "setup/DesignTable.h"
-#include "setup/MachineTable.h"
-#include "setup/Palette.h"
-#include "setup/Settings.h"
 
 namespace quillane {
 
@@ -90,27 +86,8 @@ std::unique_ptr<OPattern> NewPatternFromCmcBytes(std::span<const uint8_t> bytes)
   p->SetNoControls(static_cast<uint16_t>(f.NoControls()));
   p->SetNoPLines(static_cast<uint16_t>(f.NoPLines()));
   p->SetControlDataFormat(static_cast<uint8_t>(planes));
-  p->SetNoYarnTypes(1);
-
-  OSettings& settings = *p->Settings;
-  settings.SetDefaults();
-  settings.MachineType = p->MachineType;
-  settings.NoControls = p->NoControls;
-  settings.NoPLines = p->NoPLines;
-  settings.ReversePattern = 0;
-  settings.OffsetAllowed = 1;
-  settings.SetSizeCode("");
-  settings.SetStyleCode("");
-
-  p->Palette->SetDefaults();
-  p->SetNoColours(p->Palette->NoColours());
-  p->Creel->SetDefaults();
-  p->Creel->SetNoControls(p->NoControls);
-  p->Creel->SetNoYarnTypes(p->NoYarnTypes);
-  p->MachineTable->SetDefaults();
-  p->MachineTable->SetNoYarnTypes(1);
-  p->DesignTable->SetDefaults();
-  AddDefaultPictureAndSection(*p);
+  SetImportedSettings(*p);
+  SetUpImportedPattern(*p, 1);
   for (int c = 1; c <= p->NoControls; ++c)
     p->Creel->SetYarnType(c, 1);
 

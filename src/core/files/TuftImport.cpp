@@ -91,19 +91,10 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
   settings.SetSizeCode(t.SizeCode);
   settings.SetStyleCode(t.StyleCode);
 
-  p->Palette->SetDefaults();
-  p->SetNoColours(p->Palette->NoColours());
   uint8_t yarnTypes = 0;
   for (int c = 1; c <= t.NoControls(); ++c)
     yarnTypes = std::max(yarnTypes, t.ControlYarn(c));
-  p->SetNoYarnTypes(yarnTypes);
-  p->Creel->SetDefaults();
-  p->Creel->SetNoControls(p->NoControls);
-  p->Creel->SetNoYarnTypes(yarnTypes);
-  p->MachineTable->SetDefaults();
-  p->MachineTable->SetNoYarnTypes(yarnTypes);
-  p->DesignTable->SetDefaults();
-  AddDefaultPictureAndSection(*p);
+  SetUpImportedPattern(*p, yarnTypes);
   p->Changed();
 
   if (!TakeColourFile(*p, CompanionFile(fileName, ".CLR")))
@@ -212,6 +203,31 @@ std::string CompanionFile(const std::string& fileName, const std::string& extens
 void AddDefaultPictureAndSection(OPattern& pattern) {
   pattern.Pictures->Add(std::make_unique<OPicture>(&pattern))->SetDefaults();
   pattern.Sections->Add(std::make_unique<OSection>(&pattern))->SetDefaults();
+}
+
+void SetUpImportedPattern(OPattern& pattern, uint8_t yarnTypes) {
+  pattern.Palette->SetDefaults();
+  pattern.SetNoColours(pattern.Palette->NoColours());
+  pattern.SetNoYarnTypes(yarnTypes);
+  pattern.Creel->SetDefaults();
+  pattern.Creel->SetNoControls(pattern.NoControls);
+  pattern.Creel->SetNoYarnTypes(yarnTypes);
+  pattern.MachineTable->SetDefaults();
+  pattern.MachineTable->SetNoYarnTypes(yarnTypes);
+  pattern.DesignTable->SetDefaults();
+  AddDefaultPictureAndSection(pattern);
+}
+
+void SetImportedSettings(OPattern& pattern) {
+  OSettings& settings = *pattern.Settings;
+  settings.SetDefaults();
+  settings.MachineType = pattern.MachineType;
+  settings.NoControls = pattern.NoControls;
+  settings.NoPLines = pattern.NoPLines;
+  settings.ReversePattern = 0;
+  settings.OffsetAllowed = 1;
+  settings.SetSizeCode("");
+  settings.SetStyleCode("");
 }
 
 void SetImportRegionFlag(OPattern& pattern) {

@@ -33,6 +33,13 @@ std::string CompanionFile(const std::string& fileName, const std::string& extens
 
 // One default picture (with its first region) and one default section over the pattern.
 void AddDefaultPictureAndSection(OPattern& pattern);
+// The rest of a new pattern once the file set its dimensions and machine type: the default
+// palette, creel, machine and design tables for `yarnTypes` yarn types, and the default
+// picture and section.
+void SetUpImportedPattern(OPattern& pattern, uint8_t yarnTypes);
+// The settings of a pattern from a file that carries none: the defaults, with the pattern's
+// type and dimensions, no reversal, offset allowed and empty size and style codes.
+void SetImportedSettings(OPattern& pattern);
 // Marks the last region of the last picture as the one the pattern was imported through.
 void SetImportRegionFlag(OPattern& pattern);
 

@@ -6,7 +6,59 @@
 
 namespace quillane {
 
-OSettings::OSettings(ODesignOwner* owner) : ODesignData(owner) { OSettings::Clear(); }
+namespace {
+// The settings record after its header: reading and writing walk this one layout.
+template <class TSettings, class TVisit> void WalkRecord(TSettings& s, TVisit&& v) {
+  v(s.MachineType);
+  v(s.NoControls);
+  v(s.NoPLines);
+  v(s.ReversePattern);
+  v(s.OffsetAllowed);
+  v(s.StepsPerPLine);
+  v(s.SizeCode);
+  v(s.StyleCode);
+  v(s.AllowChangeControlMode);
+  v(s.AllowChangePatternLength);
+  v(s.AllowChangePatternOffset);
+  v(s.AllowInvertPattern);
+  v(s.AutoStart);
+  v(s.CamStart);
+  v(s.ControlMode);
+  v(s.Description);
+  v(s.FileVersion);
+  v(s.InvertFlag);
+  v(s.LengthMultiplier);
+  v(s.NeedleSpacing);
+  v(s.Offset);
+  v(s.OffsetMode);
+  v(s.PLineSpacing);
+  v(s.PLineStart);
+  v(s.InverseStitchCount);
+  v(s.TestFlag);
+}
+
+struct TRecordReader {
+  OReader& R;
+  void operator()(uint8_t& x) { x = R.ReadByte(); }
+  void operator()(uint16_t& x) { x = R.ReadWord(); }
+  void operator()(int16_t& x) { x = R.ReadSmallInt(); }
+  void operator()(float& x) { x = R.ReadSingle(); }
+  template <size_t N> void operator()(TShortString<N>& x) { R.ReadShortString(x); }
+};
+
+struct TRecordWriter {
+  OWriter& W;
+  void operator()(const uint8_t& x) { W.WriteByte(x); }
+  void operator()(const uint16_t& x) { W.WriteWord(x); }
+  void operator()(const int16_t& x) { W.WriteSmallInt(x); }
+  void operator()(const float& x) { W.WriteSingle(x); }
+  template <size_t N> void operator()(const TShortString<N>& x) { W.WriteShortString(x); }
+};
+} // namespace
+
+OSettings::OSettings(ODesignOwner* owner) : ODesignData(owner) {
+  OSettings::Clear();
+}
 
 std::unique_ptr<ODesignData> OSettings::NewEmpty() const {
   return std::make_unique<OSettings>(Owner);
@@ -56,33 +108,8 @@ void OSettings::Update() {
   NoPLines = Owner->NoPLines;
 }
 
-void OSettings::CopyFields(const OSettings& s) {
-  ReversePattern = s.ReversePattern;
-  MachineType = s.MachineType;
-  NoControls = s.NoControls;
-  NoPLines = s.NoPLines;
-  OffsetAllowed = s.OffsetAllowed;
-  SizeCode = s.SizeCode;
-  StyleCode = s.StyleCode;
-  AutoStart = s.AutoStart;
-  AllowChangeControlMode = s.AllowChangeControlMode;
-  AllowChangePatternLength = s.AllowChangePatternLength;
-  AllowChangePatternOffset = s.AllowChangePatternOffset;
-  AllowInvertPattern = s.AllowInvertPattern;
-  CamStart = s.CamStart;
-  ControlMode = s.ControlMode;
-  Description = s.Description;
-  FileVersion = s.FileVersion;
-  InvertFlag = s.InvertFlag;
-  LengthMultiplier = s.LengthMultiplier;
-  NeedleSpacing = s.NeedleSpacing;
-  Offset = s.Offset;
-  OffsetMode = s.OffsetMode;
-  PLineSpacing = s.PLineSpacing;
-  PLineStart = s.PLineStart;
-  InverseStitchCount = s.InverseStitchCount;
-  StepsPerPLine = s.StepsPerPLine;
-  TestFlag = s.TestFlag;
+void OSettings::CopyFields(const OSettings& source) {
+  ForEachField([](const char*, auto& to, const auto& from) { to = from; }, *this, source);
 }
 
 void OSettings::Assign(const OSettings& source) {
@@ -96,64 +123,14 @@ void OSettings::ReadFromStream(OReader& stream) {
   ReadHeader(stream, 1, 1);
   // Fields go into a copy first, so a short record changes nothing.
   OSettings r(nullptr, TBlank{});
-  r.MachineType = stream.ReadByte();
-  r.NoControls = stream.ReadWord();
-  r.NoPLines = stream.ReadWord();
-  r.ReversePattern = stream.ReadByte();
-  r.OffsetAllowed = stream.ReadByte();
-  r.StepsPerPLine = stream.ReadByte();
-  stream.ReadShortString(r.SizeCode);
-  stream.ReadShortString(r.StyleCode);
-  r.AllowChangeControlMode = stream.ReadByte();
-  r.AllowChangePatternLength = stream.ReadByte();
-  r.AllowChangePatternOffset = stream.ReadByte();
-  r.AllowInvertPattern = stream.ReadByte();
-  r.AutoStart = stream.ReadByte();
-  r.CamStart = stream.ReadByte();
-  r.ControlMode = stream.ReadByte();
-  stream.ReadShortString(r.Description);
-  r.FileVersion = stream.ReadByte();
-  r.InvertFlag = stream.ReadByte();
-  r.LengthMultiplier = stream.ReadSingle();
-  r.NeedleSpacing = stream.ReadSingle();
-  r.Offset = stream.ReadSmallInt();
-  r.OffsetMode = stream.ReadByte();
-  r.PLineSpacing = stream.ReadSingle();
-  r.PLineStart = stream.ReadWord();
-  r.InverseStitchCount = stream.ReadSingle();
-  r.TestFlag = stream.ReadByte();
+  WalkRecord(r, TRecordReader{stream});
   CopyFields(r);
 }
 
 void OSettings::WriteToStream(OWriter& s) const {
   s.WriteByte(static_cast<uint8_t>(TDesignRecordKind::Settings));
   s.WriteByte(1);
-  s.WriteByte(MachineType);
-  s.WriteWord(NoControls);
-  s.WriteWord(NoPLines);
-  s.WriteByte(ReversePattern);
-  s.WriteByte(OffsetAllowed);
-  s.WriteByte(StepsPerPLine);
-  s.WriteShortString(SizeCode);
-  s.WriteShortString(StyleCode);
-  s.WriteByte(AllowChangeControlMode);
-  s.WriteByte(AllowChangePatternLength);
-  s.WriteByte(AllowChangePatternOffset);
-  s.WriteByte(AllowInvertPattern);
-  s.WriteByte(AutoStart);
-  s.WriteByte(CamStart);
-  s.WriteByte(ControlMode);
-  s.WriteShortString(Description);
-  s.WriteByte(FileVersion);
-  s.WriteByte(InvertFlag);
-  s.WriteSingle(LengthMultiplier);
-  s.WriteSingle(NeedleSpacing);
-  s.WriteSmallInt(Offset);
-  s.WriteByte(OffsetMode);
-  s.WriteSingle(PLineSpacing);
-  s.WriteWord(PLineStart);
-  s.WriteSingle(InverseStitchCount);
-  s.WriteByte(TestFlag);
+  WalkRecord(*this, TRecordWriter{s});
 }
 
 void OSettings::Export() { ExportFlow(); }

@@ -79,6 +79,38 @@ public:
 
   static constexpr size_t RecordSize = 138;
 
+  // Every stored field with its name, in declaration order; `visit(name, field...)` gets
+  // the same field of each object given. Copying and listing the settings walk this list.
+  template <class TVisit, class... TSettings>
+  static void ForEachField(TVisit&& visit, TSettings&... s) {
+    visit("ReversePattern", s.ReversePattern...);
+    visit("MachineType", s.MachineType...);
+    visit("NoControls", s.NoControls...);
+    visit("NoPLines", s.NoPLines...);
+    visit("OffsetAllowed", s.OffsetAllowed...);
+    visit("SizeCode", s.SizeCode...);
+    visit("StyleCode", s.StyleCode...);
+    visit("AutoStart", s.AutoStart...);
+    visit("AllowChangeControlMode", s.AllowChangeControlMode...);
+    visit("AllowChangePatternLength", s.AllowChangePatternLength...);
+    visit("AllowChangePatternOffset", s.AllowChangePatternOffset...);
+    visit("AllowInvertPattern", s.AllowInvertPattern...);
+    visit("CamStart", s.CamStart...);
+    visit("ControlMode", s.ControlMode...);
+    visit("Description", s.Description...);
+    visit("FileVersion", s.FileVersion...);
+    visit("InvertFlag", s.InvertFlag...);
+    visit("LengthMultiplier", s.LengthMultiplier...);
+    visit("NeedleSpacing", s.NeedleSpacing...);
+    visit("Offset", s.Offset...);
+    visit("OffsetMode", s.OffsetMode...);
+    visit("PLineSpacing", s.PLineSpacing...);
+    visit("PLineStart", s.PLineStart...);
+    visit("InverseStitchCount", s.InverseStitchCount...);
+    visit("StepsPerPLine", s.StepsPerPLine...);
+    visit("TestFlag", s.TestFlag...);
+  }
+
 protected:
   std::unique_ptr<ODesignData> NewEmpty() const override;
 
