@@ -1,15 +1,16 @@
 // Bitmap files go through QImage; the core only sees OBitmap24.
-#include <QByteArray>
-#include <QImage>
-#include <QString>
-#include <QtGlobal>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include "ImageIO.h"
 
-#include "Cli.h"
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <cstdlib>
+
+#include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "elements/Bitmap.h"
+#include "elements/Picture.h"
 
 namespace quillane {
 
@@ -50,59 +51,135 @@ bool ShortBmp(const TBytes& b) {
   return b.size() < offset + stride * static_cast<uint64_t>(std::llabs(h));
 }
 
-// Qt's decoders report on their own; the command says it once, in its own words.
-void Quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+// Reports each whole percent once over `rows` rows.
+class TRowProgress {
+public:
+  TRowProgress(const TImageProgress& report, int rows, int from, int to)
+      : Report(report), Rows(rows), From(from), To(to) {}
+  void Row(int y) {
+    if (!Report)
+      return;
+    const int percent = From + static_cast<int>(int64_t{To - From} * (y + 1) / Rows);
+    if (percent != Last)
+      Report(Last = percent);
+  }
+
+private:
+  const TImageProgress& Report;
+  int Rows, From, To, Last = -1;
+};
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
 
 } // namespace
 
-void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom) {
-  if (image.Width() <= 0 || image.Height() <= 0)
-    throw TCliFailure("The image is empty: nothing to write to " + path);
-  // A pixel 0x00BBGGRR lies in memory as R, G, B, 0: Qt's RGBX layout.
-  QImage out(image.Width(), image.Height(), QImage::Format_RGBX8888);
-  if (out.isNull())
-    throw TCliFailure("Not enough memory for an image of " + std::to_string(image.Width()) + " x " +
-                      std::to_string(image.Height()) + " pixels");
-  const size_t rowBytes = static_cast<size_t>(image.Width()) * 4;
-  for (int y = 0; y < image.Height(); ++y) {
-    const int from = pLineOneAtBottom ? image.Height() - 1 - y : y;
-    auto* dst = reinterpret_cast<uint32_t*>(out.scanLine(y));
-    std::memcpy(dst, image.Row(from), rowBytes);
-    for (int x = 0; x < image.Width(); ++x)
-      dst[x] |= 0xFF000000u; // opaque
-  }
-  if (!out.convertToFormat(QImage::Format_RGB888).save(QString::fromStdString(path)))
-    throw TCliFailure("Error writing bitmap file: " + path);
+std::string ImageFormatFor(const std::string& path) {
+  if (path == StandardOutputName)
+    return "bmp";
+  const size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return "";
+  const std::string ext = Lower(path.substr(dot + 1));
+  return ext == "bmp" || ext == "png" ? ext : "";
 }
 
-OBitmap24 LoadImage(const std::string& path) {
+QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool pLineOneAtBottom,
+                       const TImageProgress& progress) {
+  if (image.Width() <= 0 || image.Height() <= 0)
+    throw Exception("The image is empty");
+  QImage out(image.Width(), image.Height(), QImage::Format_RGB888);
+  if (out.isNull())
+    throw Exception("Not enough memory for an image of " + std::to_string(image.Width()) + " x " +
+                    std::to_string(image.Height()) + " pixels");
+  TRowProgress rows(progress, image.Height(), 0, 50);
+  for (int y = 0; y < image.Height(); ++y) {
+    const uint32_t* src = image.Row(pLineOneAtBottom ? image.Height() - 1 - y : y);
+    uchar* dst = out.scanLine(y);
+    for (int x = 0; x < image.Width(); ++x, dst += 3) {
+      const QRgb rgb = ToQRgb(src[x]);
+      dst[0] = static_cast<uchar>(qRed(rgb));
+      dst[1] = static_cast<uchar>(qGreen(rgb));
+      dst[2] = static_cast<uchar>(qBlue(rgb));
+    }
+    rows.Row(y);
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, QByteArray::fromStdString(format));
+  if (!writer.write(out))
+    throw Exception("Cannot encode the image: " + writer.errorString().toStdString());
+  if (progress)
+    progress(90);
+  return bytes;
+}
+
+void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom,
+               const TImageProgress& progress) {
+  const std::string format = ImageFormatFor(path);
+  if (format.empty())
+    throw Exception("Cannot write an image of this kind (use .bmp or .png): " + path);
+  const QByteArray bytes = EncodeImage(image, format, pLineOneAtBottom, progress);
+  WriteFileAtomic(path,
+                  std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                           static_cast<size_t>(bytes.size())));
+  if (progress)
+    progress(100);
+}
+
+OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
+                      const TImageProgress& progress) {
   const std::string failure = "Error reading bitmap file: " + path;
+  if (ShortBmp(bytes))
+    throw Exception(failure);
+  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                            static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  // The header's size is checked here, before the decoder allocates; Qt's own cap is far
+  // below the largest picture a pattern holds.
+  const QSize size = reader.size();
+  if (size.isValid() && (size.width() < 1 || size.height() < 1 ||
+                         int64_t{size.width()} * size.height() > OPicture::MaxPixels))
+    throw Exception("The image is too large (" + std::to_string(size.width()) + " x " +
+                    std::to_string(size.height()) + " pixels; a picture holds at most " +
+                    std::to_string(OPicture::MaxPixels) + "): " + path);
+  if (size.isValid())
+    QImageReader::setAllocationLimit(0);
+  QImage in = reader.read();
+  if (in.isNull())
+    throw Exception(failure);
+  if (progress)
+    progress(40);
+  if (in.format() != QImage::Format_RGB32 && in.format() != QImage::Format_ARGB32)
+    in = in.convertToFormat(QImage::Format_RGB32);
+  OBitmap24 bitmap;
+  bitmap.SetSize(in.width(), in.height());
+  TRowProgress rows(progress, in.height(), 40, 100);
+  for (int y = 0; y < in.height(); ++y) {
+    const auto* src = reinterpret_cast<const QRgb*>(in.constScanLine(y));
+    uint32_t* dst = bitmap.Row(y);
+    for (int x = 0; x < in.width(); ++x)
+      dst[x] = FromQRgb(src[x]);
+    rows.Row(y);
+  }
+  return bitmap;
+}
+
+OBitmap24 LoadImage(const std::string& path, const TImageProgress& progress) {
   TBytes bytes;
   try {
     bytes = ReadFileBytes(path);
   } catch (const std::exception&) {
-    throw TCliFailure(failure);
+    throw Exception("Error reading bitmap file: " + path);
   }
-  if (ShortBmp(bytes))
-    throw TCliFailure(failure);
-  const QtMessageHandler previous = qInstallMessageHandler(Quiet);
-  QImage in = QImage::fromData(QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                                       static_cast<qsizetype>(bytes.size())));
-  qInstallMessageHandler(previous);
-  if (in.isNull())
-    throw TCliFailure(failure);
-  if (in.width() <= 0 || in.height() <= 0)
-    throw TCliFailure("The bitmap is empty: " + path);
-  in = in.convertToFormat(QImage::Format_RGBX8888);
-  OBitmap24 bitmap;
-  bitmap.SetSize(in.width(), in.height());
-  for (int y = 0; y < in.height(); ++y) {
-    const auto* src = reinterpret_cast<const uint32_t*>(in.constScanLine(y));
-    uint32_t* dst = bitmap.Row(y);
-    for (int x = 0; x < in.width(); ++x)
-      dst[x] = src[x] & 0x00FFFFFFu;
-  }
-  return bitmap;
+  return DecodeImage(bytes, path, progress);
 }
 
 } // namespace quillane
