@@ -168,13 +168,12 @@ void WriteFileAtomic(const std::string& path, std::span<const std::span<const ui
     WriteDirect(STDOUT_FILENO, "standard output", parts);
     return;
   }
-  const std::string target = LinkTarget(path);
+  // Opened by the name given: /dev/stdout's link names no file of its own.
   struct stat old {};
-  const bool existed = ::stat(target.c_str(), &old) == 0;
-  if (existed && S_ISDIR(old.st_mode))
+  if (::stat(path.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
     throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(EISDIR));
-  if (existed && !S_ISREG(old.st_mode)) {
-    OFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+  if (::stat(path.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
+    OFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0)
       throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
     WriteDirect(fd.Get(), path, parts);
@@ -182,6 +181,8 @@ void WriteFileAtomic(const std::string& path, std::span<const std::span<const ui
       throw EWriteError(WriteFailureText(path, errno));
     return;
   }
+  const std::string target = LinkTarget(path);
+  const bool existed = ::stat(target.c_str(), &old) == 0;
 
   const std::string folder = FolderOf(target);
   const std::string base = fs::path(target).filename().string();
