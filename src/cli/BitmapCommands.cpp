@@ -75,7 +75,7 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
                  "The region's picture area is empty: there is nothing to import into");
            // Colours that all land on entries that paint nothing are worth a word.
            if (before == cells.Data())
-             std::cerr << "0 cells changed: " << a->Image << '\n';
+             std::cerr << PrintableLine("0 cells changed: " + a->Image) << '\n';
            SavePattern(*pattern, a->Out);
            return 0;
          }});

@@ -29,9 +29,9 @@ TWizardLayout LayoutOf(const std::string& text) {
 }
 
 // Validates as OK does, builds the pattern and writes it. A layout that does not fit
-// still makes the pattern, as the dialogs do, but is worth a word.
-// A pattern whose sections do not validate is refused as the dialog refuses it: the message
-// once (the platform has shown it when the check did), nothing written.
+// still makes the pattern, as the dialogs do, but is worth a word. A pattern whose
+// sections do not validate is refused as the dialog refuses it: its message once (the
+// platform shows it when the check fails), nothing written.
 template <class TWizard> int RunWizard(const TWizard& w, const std::string& out, bool warnIfEmpty) {
   CheckOutput(out, {});
   const std::string refused = ValidateWizard(w);
@@ -44,8 +44,10 @@ template <class TWizard> int RunWizard(const TWizard& w, const std::string& out,
   } catch (const std::exception& e) {
     throw TCliFailure(ErrorsShown() > shown ? "" : e.what());
   }
-  if (!pattern || (ErrorsShown() == shown && !pattern->ValidateSections()) || ErrorsShown() > shown)
-    throw TCliFailure(ErrorsShown() > shown ? "" : "The wizard made no pattern");
+  // The generator may have checked the sections and shown the message itself.
+  const bool valid = ErrorsShown() == shown && pattern && pattern->ValidateSections();
+  if (!valid)
+    throw TCliFailure(ErrorsShown() > shown ? "" : "The wizard made no valid pattern");
   if (warnIfEmpty && pattern->Sections->Count() == 0)
     std::cerr << "Warning: the layout does not fit the pattern; no design region and no "
                  "section were added\n";
