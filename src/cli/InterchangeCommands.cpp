@@ -1,8 +1,11 @@
 // Commands between patterns and the controllers' files: export, import-tuf, import-car,
 // import-ned.
+#include <filesystem>
+
 #include "Cli.h"
 #include "app/App.h"
 #include "app/Exceptions.h"
+#include "app/FileIO.h"
 #include "files/CmcFile.h"
 #include "files/Export.h"
 #include "files/NedFile.h"
@@ -25,8 +28,14 @@ void AddImportCommand(CLI::App& app, TCommands& commands, const char* name, cons
   cmd->add_option("IN", a->In, inputHelp)->required();
   cmd->add_option("-o,--output", a->Out, "The pattern file to write")->required();
   commands.push_back({cmd, [a, import] {
-                        const std::string base = StripExtension(a->In);
-                        CheckOutput(a->Out, {a->In, base + ".DAT", base + ".CLR"});
+                        // The companions are found in either case, so they are compared so.
+                        std::vector<std::string> inputs{a->In};
+                        const std::string stem =
+                            std::filesystem::path(StripExtension(a->In)).filename().string();
+                        for (const char* ext : {".DAT", ".CLR"})
+                          if (auto found = FindFileIgnoringCase(FolderOf(a->In), stem + ext))
+                            inputs.push_back(*found);
+                        CheckOutput(a->Out, inputs);
                         // Failures carry the program's message; main prints it and exits 1.
                         std::unique_ptr<OPattern> pattern;
                         try {
