@@ -76,11 +76,16 @@ bool LoadDefaultFile(const std::string& extension,
   const std::string names[] = {"DEFAULT." + extension, "DEFAULT." + LowerCase(extension)};
   for (const std::string& folder : {g.CurrentDir, g.StartDir}) {
     for (const std::string& name : names) {
+      const std::string path = JoinPath(folder, name);
       try {
-        if (tryRead(ReadFileBytes(JoinPath(folder, name))))
+        if (tryRead(ReadFileBytes(path)))
           return true;
+      } catch (const EFOpenError&) {
+        // A missing default file is no error; try the next one.
       } catch (const std::exception&) {
-        // A missing or unreadable default file is no error; try the next one.
+        // A damaged one is passed over too, but the user would not know why the new
+        // pattern ignores it.
+        g.UI().ShowWarning("Damaged default file ignored: " + path);
       }
     }
   }
@@ -94,6 +99,7 @@ bool ODesignData::LoadDefault() {
       std::unique_ptr<ODesignData> trial = NewEmpty();
       OReader stream(bytes);
       trial->ReadFromStream(stream);
+      stream.RequireEnd();
     }
     OReader stream(bytes);
     ReadFromStream(stream);
