@@ -32,13 +32,15 @@ Bytes PatternBytes(const OPattern& p) {
 TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
   auto p = MakePattern(0, 60, 40, 3);
   const Bytes whole = PatternBytes(*p);
+  const TControlFileSet v1 = BuildControlFileSet(*p);
+  const TControlFileSet v2 = BuildControlFileSet(*MakePattern(11, 10, 3, 3));
   // The creel announcing 65535 controls reads on into the cells and stops early, with the
   // rest of the file unread.
   Bytes forgedCreel = whole;
   const size_t creel = 2 + RecordOf(*p->Settings).size() + RecordOf(*p->Palette).size() +
                        RecordOf(*p->MachineTable).size() + RecordOf(*p->DesignTable).size();
   ASSERT_EQ(forgedCreel[creel], 1);
-  forgedCreel[creel + 4] = forgedCreel[creel + 5] = 0xFF;
+  forgedCreel[creel + 2] = forgedCreel[creel + 4] = 0xFF; // 255 controls
   Bytes extra = whole;
   extra.push_back(0);
   const std::string path = Current.File("p.pat");
@@ -69,17 +71,16 @@ TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
     file.push_back(0);
     const std::string name = Current.File("X." + ext);
     WriteBytes(name, file);
+    UI.Shown.clear();
     UI.FileAnswers.push_back(name);
     object->Import();
-    EXPECT_EQ(UI.Errors().back(), KindTexts(object->Kind()).ImportReadError + name);
+    EXPECT_EQ(UI.Errors(), Names{KindTexts(object->Kind()).ImportReadError + name});
     EXPECT_EQ(RecordOf(*object), before) << ext;
     WriteBytes(Current.File("DEFAULT." + ext), file);
     EXPECT_FALSE(object->LoadDefault()) << ext;
   }
 
   // The controller's files end with their last line, plane or field.
-  auto colours = MakePattern(11, 10, 3, 3);
-  const TControlFileSet v1 = BuildControlFileSet(*p), v2 = BuildControlFileSet(*colours);
   const std::pair<Bytes, std::function<void(const Bytes&)>> controller[] = {
       {v1.Control, [](const Bytes& b) { TTuftFile1().LoadFromBytes(b); }},
       {v2.Control, [](const Bytes& b) { TTuftFile2().LoadFromBytes(b); }},
