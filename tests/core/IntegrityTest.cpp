@@ -17,21 +17,15 @@ using Names = std::vector<std::string>;
 
 class Integrity : public TFlowTest {};
 
-Bytes RecordOf(const ODesignData& object) {
+template <class T> Bytes RecordOf(const T& object) {
   OWriter w;
   object.WriteToStream(w);
   return w.Bytes();
 }
 
-Bytes PatternBytes(const OPattern& p) {
-  OWriter w;
-  p.WriteToStream(w);
-  return w.Bytes();
-}
-
 TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
   auto p = MakePattern(0, 60, 40, 3);
-  const Bytes whole = PatternBytes(*p);
+  const Bytes whole = RecordOf(*p);
   const TControlFileSet v1 = BuildControlFileSet(*p);
   const TControlFileSet v2 = BuildControlFileSet(*MakePattern(11, 10, 3, 3));
   // The creel announcing 65535 controls reads on into the cells and stops early, with the
@@ -122,23 +116,10 @@ TEST_F(Integrity, RenderedPixelsHaveNoTopByte) {
 }
 
 TEST_F(Integrity, WizardsHandOutNoPatternWhoseSectionsLieOutside) {
-  const std::function<std::unique_ptr<OPattern>()> broken[] = {
-      [] {
-        return GenerateWizard(TPlainWizard{1, 1, TWizardLayout::Sections4});
-      },
-      [] {
-        THalfDropWizard w{10, 10, 1};
-        w.DeriveRegionPLines();
-        return GenerateWizard(w);
-      },
-      [] {
-        THalfDropWizard w{10, 1, 4};
-        w.DeriveRegionPLines();
-        return GenerateWizard(w);
-      },
-  };
-  for (const auto& generate : broken) {
-    const std::string message = Failure([&](int) { return generate(); }, 0);
+  // A region one control wide, and a pattern one PLine long.
+  for (THalfDropWizard w : {THalfDropWizard{10, 10, 1}, THalfDropWizard{10, 1, 4}}) {
+    w.DeriveRegionPLines();
+    const std::string message = Failure([](const auto& v) { return GenerateWizard(v); }, w);
     EXPECT_NE(message.find("invalid (outside boundary of pattern)"), std::string::npos) << message;
   }
   EXPECT_TRUE(UI.Shown.empty()) << "the caller shows the message, once";
