@@ -14,7 +14,8 @@ struct TFilePart {
 
 // Writes files that belong together (a control file and its companions) so that a failure
 // leaves the old set whole: each goes to a temporary beside it first, and they are renamed
-// into place only when every one was written. On a failure the temporaries are removed,
+// into place only when every one was written (a device or pipe takes its bytes directly,
+// before any rename). On a failure the temporaries are removed,
 // `failed` is the index of the file that failed and the error is thrown on.
 void WriteFileSetAtomic(std::span<const TFilePart> files, size_t& failed);
 
