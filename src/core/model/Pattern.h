@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -133,11 +132,11 @@ public:
   void ComputeMachineColours() override;
   void ComputeDesignColours() override;
   void SetViewMode(uint8_t mode) override;
-  // The first section whose source or target reaches outside the grid, as the message the
-  // user sees; nothing when every section fits.
-  std::optional<std::string> SectionsError() const;
-  // Shows SectionsError, unless quiet, and answers whether there was none.
+  // Shows SectionsProblem, unless quiet, and answers whether there was none.
   bool ValidateSections();
+  // The message ValidateSections would show, or "" when every section lies inside the
+  // pattern; shows nothing, so a caller can report it once in its own way.
+  std::string SectionsProblem() const;
   void ApplySections();
   void PaintMachineColour(int32_t c, int32_t p, uint8_t v) override;
   // Many machine-view paints in a row (a bitmap applied to a region): while a batch is

@@ -267,7 +267,14 @@ void OPattern::SetViewMode(uint8_t mode) {
     ComputeDesignColours();
 }
 
-std::optional<std::string> OPattern::SectionsError() const {
+bool OPattern::ValidateSections() {
+  const std::string problem = SectionsProblem();
+  if (!problem.empty() && !Quiet)
+    g.UI().ShowError(problem);
+  return problem.empty();
+}
+
+std::string OPattern::SectionsProblem() const {
   auto inside = [this](const TRect& r) {
     return r.Left >= 1 && r.Left <= NoControls && r.Right >= 1 && r.Right <= NoControls &&
            r.Top >= 1 && r.Top <= NoPLines && r.Bottom >= 1 && r.Bottom <= NoPLines;
@@ -278,14 +285,7 @@ std::optional<std::string> OPattern::SectionsError() const {
     if (!inside(section->SourceArea) || !inside(section->TargetArea))
       return "Section #" + std::to_string(number) + " invalid (outside boundary of pattern)";
   }
-  return std::nullopt;
-}
-
-bool OPattern::ValidateSections() {
-  const std::optional<std::string> error = SectionsError();
-  if (error && !Quiet)
-    g.UI().ShowError(*error);
-  return !error;
+  return "";
 }
 
 void OPattern::ApplySections() {
