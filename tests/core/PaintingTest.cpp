@@ -399,11 +399,8 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
 }
 
 TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
-  auto p = BarePattern(6, 3);
-  AddSection(*p, {1, 1, 6, 3}, {1, 1, 6, 3});
-  OPicture& picture = AddPicture(*p, 6, 3);
-  AddRegion(picture, {1, 1, 6, 3}, {1, 1, 6, 3});
-  p->Changed();
+  auto p = ShownPattern(6, 3);
+  OPicture& picture = *p->Pictures->Get(0);
   p->States.Set(1, 1, 2);
   p->States.Set(2, 1, 1);
   picture.SetViewMode(2);
@@ -438,7 +435,7 @@ TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
     for (size_t i = 0; i < grid->Data().size(); ++i)
       grid->Data()[i] = static_cast<uint8_t>(i % 5);
   const TZeroedBytes s = q->States.Data(), m = q->MachineColours.Data(),
-                             d = q->DesignColours.Data();
+                     d = q->DesignColours.Data();
   q->ComputeMachineColours();
   q->ComputeDesignColours();
   EXPECT_EQ(q->States.Data(), s);
