@@ -91,51 +91,38 @@ TSmallFile SmallFile() {
 TEST_F(PatternDocument, ANewPatternWithoutDefaultFiles) {
   OPattern p;
   EXPECT_EQ(p.FileName, "Pattern" + std::to_string(OPattern::PatternsCreated()) + ".pat");
-  EXPECT_EQ(p.NoControls, 0);
-  EXPECT_TRUE(p.Sections->Count() == 0 && p.Pictures->Count() == 0);
+  EXPECT_TRUE(p.NoControls == 0 && p.Sections->Count() == 0 && p.Pictures->Count() == 0);
   p.InitNew();
 
-  EXPECT_EQ(p.NoControls, 100);
-  EXPECT_EQ(p.NoPLines, 100);
-  EXPECT_EQ(p.NoColours, 16);
-  EXPECT_EQ(p.NoYarnTypes, 3);
-  EXPECT_EQ(p.NoStates, 2);
-  EXPECT_EQ(p.MachineType, 0);
-  EXPECT_EQ(p.PatternMode, pmStates);
-  EXPECT_EQ(p.ControlDataFormat, 1);
+  EXPECT_EQ((std::vector<int>{p.NoControls, p.NoPLines, p.NoColours, p.NoYarnTypes, p.NoStates,
+                              p.MachineType, p.PatternMode, p.ControlDataFormat, p.Modified}),
+            (std::vector<int>{100, 100, 16, 3, 2, 0, pmStates, 1, 1}));
   EXPECT_EQ(p.StateNames, (std::array<std::string, 5>{"", "High", "Low", "", ""}));
-  EXPECT_EQ(p.Modified, 1) << "the closing change notification marks it";
-  EXPECT_EQ(p.ViewMode, 0);
   EXPECT_EQ(p.PictureCounter + p.RegionCounter + p.SectionCounter + p.WindowCounter, 0);
-  EXPECT_EQ(p.Settings->NoControls, 100);
-  EXPECT_EQ(p.Settings->NoPLines, 100);
-  EXPECT_EQ(p.Creel->NoControls(), 100);
-  EXPECT_EQ(p.Creel->NoYarnTypes(), 3);
-  EXPECT_EQ(p.Palette->NoColours(), 16);
-  EXPECT_EQ(p.MachineTable->NoColours(), 16);
+  EXPECT_EQ((std::vector<int>{p.Settings->NoControls, p.Settings->NoPLines, p.Creel->NoControls(),
+                              p.Creel->NoYarnTypes(), p.Palette->NoColours(),
+                              p.MachineTable->NoColours()}),
+            (std::vector<int>{100, 100, 100, 3, 16, 16}));
   EXPECT_FALSE(p.MachineTable->NeedsValidating() || p.DesignTable->NeedsValidating() ||
                p.Creel->NeedsValidating());
   for (const TGrid* grid : {&p.States, &p.MachineColours, &p.DesignColours}) {
-    EXPECT_EQ(grid->Controls(), 100);
-    EXPECT_EQ(grid->PLines(), 100);
+    EXPECT_EQ(grid->Controls() * grid->PLines(), 100 * 100);
     EXPECT_EQ(std::count(grid->Data().begin(), grid->Data().end(), 0),
               static_cast<long>(grid->Data().size()));
   }
+  const TRect whole{1, 1, 100, 100};
   ASSERT_EQ(p.Sections->Count(), 1);
   const OSection& s = *p.Sections->Get(0);
-  EXPECT_EQ(s.SourceArea, (TRect{1, 1, 100, 100}));
-  EXPECT_EQ(s.TargetArea, (TRect{1, 1, 100, 100}));
-  EXPECT_EQ(s.HFlip + s.VFlip + s.Rotation, 0);
+  EXPECT_TRUE(s.SourceArea == whole && s.TargetArea == whole &&
+              s.HFlip + s.VFlip + s.Rotation == 0);
   ASSERT_EQ(p.Pictures->Count(), 1);
   const OPicture& picture = *p.Pictures->Get(0);
-  EXPECT_EQ(picture.Width, 100);
-  EXPECT_EQ(picture.Height, 100);
-  EXPECT_EQ(picture.MachineImage.Width(), 100);
+  EXPECT_EQ(picture.MachineImage.Width() * picture.Height, 100 * 100);
   EXPECT_EQ(picture.AspectRatio, 1.0f);
   ASSERT_EQ(picture.Regions.Count(), 1);
-  EXPECT_EQ(picture.Regions.Get(0)->PatternArea, (TRect{1, 1, 100, 100}));
-  EXPECT_EQ(picture.Regions.Get(0)->PictureArea, (TRect{1, 1, 100, 100}));
-  EXPECT_EQ(picture.Regions.Get(0)->Picture, &picture);
+  const ORegion& region = *picture.Regions.Get(0);
+  EXPECT_TRUE(region.PatternArea == whole && region.PictureArea == whole);
+  EXPECT_EQ(region.Picture, &picture);
   EXPECT_EQ(UI.Refreshed, std::vector<OPattern*>{&p}) << "the main window hears of it once";
   EXPECT_TRUE(UI.Shown.empty());
 

@@ -729,23 +729,6 @@ TEST_F(SettingsFiles, OptionFileOnDiskRoundTripsAndReplacesAtomically) {
   EXPECT_THROW(back.ReadOptionFile(Current.File("missing.DAT")), EFOpenError);
 }
 
-TEST_F(SettingsFiles, AssignResizesTheOwnerPattern) {
-  OPattern p;
-  p.SetNoControls(100);
-  p.SetNoPLines(100);
-  p.States.Set(100, 100, 2);
-  OSettings edited(&p);
-  edited.Assign(*p.Settings);
-  edited.NoControls = 120;
-  edited.MachineType = 3;
-  p.Settings->Assign(edited);
-  EXPECT_EQ(p.NoControls, 120);
-  EXPECT_EQ(p.States.Controls(), 120);
-  EXPECT_EQ(p.States.Get(100, 100), 2);
-  EXPECT_EQ(p.NoStates, 3);
-  EXPECT_EQ(p.GetStateName(2), "Medium");
-}
-
 class SetupFiles : public TFlowTest {};
 
 // Each kind's exchange file, imported into a pattern it fits and exported again, comes back
