@@ -891,6 +891,30 @@ TEST(SetupRecords, EachKindWritesItsExactRecordAndReadsItBack) {
   Put(e, {1});
   ASSERT_EQ(e.size(), OSettings::RecordSize);
 
+  auto section = std::make_unique<OSection>(nullptr);
+  section->SetSourceArea({1, 1, 10, 10});
+  section->TargetArea = {21, 1, 30, 10};
+  section->HFlip = 1;
+  section->Rotation = 3;
+  Bytes sectionBytes = {8, 1};
+  for (int v : {1, 1, 10, 10, 21, 1, 30, 10})
+    PutCardinal(sectionBytes, static_cast<uint32_t>(v));
+  Put(sectionBytes, {1, 0, 3});
+  OPicture picture(nullptr);
+  auto region = std::make_unique<ORegion>(nullptr, &picture);
+  region->SetPatternArea({11, 1, 20, 10});
+  region->SetPictureArea({1, 1, 10, 10});
+  region->ImportFlag = 1;
+  region->Rotation = 2;
+  Bytes regionBytes = {7, 2}; // version 1 lacks the import flag
+  for (int v : {11, 1, 20, 10, 1, 1, 10, 10})
+    PutCardinal(regionBytes, static_cast<uint32_t>(v));
+  Bytes oldRegion = regionBytes, oldRegionWritten = regionBytes;
+  oldRegion[1] = 1;
+  Put(oldRegionWritten, {0, 0, 2, 0});
+  Put(oldRegion, {0, 0, 2});
+  Put(regionBytes, {0, 0, 2, 1});
+
   struct TRow {
     std::unique_ptr<ODesignData> Object, Fresh;
     Bytes Record, Older = {}, OlderWritten = {};
@@ -905,10 +929,13 @@ TEST(SetupRecords, EachKindWritesItsExactRecordAndReadsItBack) {
        {3, 2, 3, 2, 1, 2, 3, 4, 5, 6, 1}},
       {std::move(design), std::make_unique<ODesignTable>(nullptr), designBytes},
       {std::move(settings), std::make_unique<OSettings>(nullptr), e},
+      {std::move(section), std::make_unique<OSection>(nullptr), sectionBytes},
+      {std::move(region), std::make_unique<ORegion>(nullptr, &picture), regionBytes, oldRegion,
+       oldRegionWritten},
   };
   for (TRow& row : rows) {
     EXPECT_EQ(Record(*row.Object), row.Record) << int(row.Record[0]);
-    for (auto [in, out] : {std::pair{row.Record, row.Record}, {row.Older, row.OlderWritten}}) {
+    for (auto [in, out] : {std::pair{row.Older, row.OlderWritten}, {row.Record, row.Record}}) {
       if (in.empty())
         continue;
       OReader r(in);
