@@ -15,9 +15,7 @@ protected:
     OSettings s(nullptr);
     s.SetDescription(description);
     s.MachineType = machineType;
-    OWriter w;
-    s.WriteToStream(w);
-    return w.Bytes();
+    return RecordBytes(s);
   }
 };
 
@@ -96,9 +94,7 @@ TEST_F(ExchangeFlow, ImportReadsIntoATemporaryAndAssigns) {
   incoming.NoPLines = 44;
   incoming.MachineType = 4;
   incoming.SetDescription("imported");
-  OWriter w;
-  incoming.WriteToStream(w);
-  WriteBytes(source, w.Bytes());
+  WriteBytes(source, RecordBytes(incoming));
 
   UI.FileAnswers.push_back(source);
   p.Settings->Import();
@@ -187,9 +183,7 @@ TEST_F(DefaultFiles, TruncatedDefaultLeavesNoStrayFields) {
   OSettings full(nullptr);
   full.ReversePattern = 1;
   full.MachineType = 4;
-  OWriter w;
-  full.WriteToStream(w);
-  Bytes cut = w.Bytes();
+  Bytes cut = RecordBytes(full);
   cut.resize(20); // past ReversePattern, short of the rest
   WriteBytes(Current.File("DEFAULT.SET"), cut);
 

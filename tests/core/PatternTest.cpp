@@ -14,18 +14,6 @@ namespace {
 
 class PatternDocument : public TFlowTest {};
 
-Bytes RecordOf(const ODesignData& object) {
-  OWriter w;
-  object.WriteToStream(w);
-  return w.Bytes();
-}
-
-Bytes PatternBytes(const OPattern& p) {
-  OWriter w;
-  p.WriteToStream(w);
-  return w.Bytes();
-}
-
 void Append(Bytes& to, const Bytes& from) {
   to.insert(to.end(), from.begin(), from.end());
 }
@@ -64,7 +52,7 @@ TSmallFile SmallFile() {
   for (const ODesignData* part : std::initializer_list<const ODesignData*>{
            p.Settings.get(), p.Palette.get(), p.MachineTable.get(), p.DesignTable.get(),
            p.Creel.get()})
-    Append(e, RecordOf(*part));
+    Append(e, RecordBytes(*part));
   PutWord(e, 3);
   PutWord(e, 2);
   Put(e, {1, 2, 2, 2, 0, 1}); // PLine 1, then PLine 2
@@ -144,13 +132,13 @@ TEST_F(PatternDocument, ANewPatternCopiesACompleteDefaultFileOnly) {
   p.InitNew();
   EXPECT_EQ(OPattern::PatternsCreated(), before + 1) << "the trial read is not a pattern";
   EXPECT_EQ(p.FileName, "Pattern" + std::to_string(before + 1) + ".pat");
-  EXPECT_EQ(PatternBytes(p), f.File);
+  EXPECT_EQ(RecordBytes(p), f.File);
   EXPECT_EQ(p.Modified, 1);
   EXPECT_EQ(UI.Refreshed, (std::vector<OPattern*>{&p, &p})) << "after reading and after InitNew";
 
   // The trial read before adopting a default file shows no message of its own.
   AddSection(*f.Pattern, {1, 1, 0, 2}, {1, 1, 3, 2});
-  WriteBytes(Current.File("DEFAULT.PAT"), PatternBytes(*f.Pattern));
+  WriteBytes(Current.File("DEFAULT.PAT"), RecordBytes(*f.Pattern));
   UI.Shown.clear();
   OPattern invalid;
   invalid.InitNew();
@@ -170,7 +158,7 @@ TEST_F(PatternDocument, ANewPatternCopiesACompleteDefaultFileOnly) {
 
 TEST_F(PatternDocument, FileIsWrittenFieldByFieldAndReadBack) {
   TSmallFile f = SmallFile();
-  EXPECT_EQ(PatternBytes(*f.Pattern), f.File);
+  EXPECT_EQ(RecordBytes(*f.Pattern), f.File);
 
   // Version 1 differs only in its one-byte section count.
   Bytes v1 = f.File;
@@ -181,7 +169,7 @@ TEST_F(PatternDocument, FileIsWrittenFieldByFieldAndReadBack) {
     OReader r(file);
     q.ReadFromStream(r);
     EXPECT_EQ(r.Remaining(), 0u);
-    EXPECT_EQ(PatternBytes(q), f.File) << "always written as version 2";
+    EXPECT_EQ(RecordBytes(q), f.File) << "always written as version 2";
     EXPECT_EQ(q.Sections->Count(), 3);
     EXPECT_EQ(q.GetMachineColour(2, 1), q.MachineTable->GetColour(1, 2)) << "derived after reading";
     EXPECT_EQ(q.Pictures->Get(0)->Regions.Get(0)->Picture, q.Pictures->Get(0));
@@ -231,11 +219,11 @@ TEST_F(PatternDocument, RoundTripsKeepEveryMachineType) {
     p->Changed();
     EXPECT_EQ(two.AspectRatio, 1.5f);
 
-    const Bytes file = PatternBytes(*p);
+    const Bytes file = RecordBytes(*p);
     OPattern q;
     OReader r(file);
     q.ReadFromStream(r);
-    EXPECT_EQ(PatternBytes(q), file) << int(type);
+    EXPECT_EQ(RecordBytes(q), file) << int(type);
     EXPECT_EQ(q.PatternMode, p->PatternMode);
     EXPECT_EQ((states ? q.States : q.MachineColours).Data(), primary.Data()) << int(type);
     if (states) {
@@ -252,11 +240,11 @@ TEST_F(PatternDocument, RoundTripsKeepEveryMachineType) {
   p->MachineColours.Fill(9);
   p->States.Fill(1);
   // The four cells come last but for the section and picture counts.
-  Bytes file = PatternBytes(*p);
+  Bytes file = RecordBytes(*p);
   EXPECT_EQ(Bytes(file.end() - 7, file.end() - 3), Bytes(4, 9));
   p->Settings->MachineType = 0;
   p->ApplySettings();
-  file = PatternBytes(*p);
+  file = RecordBytes(*p);
   EXPECT_EQ(Bytes(file.end() - 7, file.end() - 3), Bytes(4, 1));
 }
 
@@ -323,7 +311,7 @@ TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
   p->SaveToFile();
   EXPECT_EQ(p->Modified, 0);
   const Bytes saved = FileBytes(p->FileName);
-  EXPECT_EQ(saved, PatternBytes(*p));
+  EXPECT_EQ(saved, RecordBytes(*p));
 
   struct TRow {
     const char* Message;

@@ -17,12 +17,6 @@
 namespace quillane::test {
 namespace {
 
-Bytes Record(const ODesignData& d) {
-  OWriter w;
-  d.WriteToStream(w);
-  return w.Bytes();
-}
-
 std::vector<int> YarnTypes(const OCreel& c) {
   std::vector<int> result;
   for (int i = 1; i <= c.NoControls(); ++i)
@@ -795,7 +789,7 @@ TEST(SetupRecords, BadRecordsFailAndChangeNothing) {
        {{1, 1}, {2, 0}, {2, 2}},
        "Error reading design table data"},
       {[] { return std::make_unique<OSettings>(nullptr); },
-       Record(OSettings(nullptr)),
+       RecordBytes(OSettings(nullptr)),
        {},
        {{4, 1}, {9, 0}, {9, 2}},
        "Error reading settings data"},
@@ -805,7 +799,7 @@ TEST(SetupRecords, BadRecordsFailAndChangeNothing) {
     OReader good(c.Good);
     d->ReadFromStream(good);
     EXPECT_EQ(good.Remaining(), 0u);
-    const Bytes before = Record(*d);
+    const Bytes before = RecordBytes(*d);
 
     for (auto [kind, version] : c.BadHeaders) {
       Bytes b = c.Good;
@@ -825,7 +819,7 @@ TEST(SetupRecords, BadRecordsFailAndChangeNothing) {
       readers.emplace_back(f);
     for (OReader& r : readers) {
       EXPECT_THROW(d->ReadFromStream(r), EReadError) << c.HeaderError << " " << r.TotalSize();
-      EXPECT_EQ(Record(*d), before) << c.HeaderError << " " << r.TotalSize();
+      EXPECT_EQ(RecordBytes(*d), before) << c.HeaderError << " " << r.TotalSize();
     }
   }
 }
@@ -924,14 +918,14 @@ TEST(SetupRecords, EachKindWritesItsExactRecordAndReadsItBack) {
        oldRegionWritten},
   };
   for (TRow& row : rows) {
-    EXPECT_EQ(Record(*row.Object), row.Record) << int(row.Record[0]);
+    EXPECT_EQ(RecordBytes(*row.Object), row.Record) << int(row.Record[0]);
     for (auto [in, out] : {std::pair{row.Older, row.OlderWritten}, {row.Record, row.Record}}) {
       if (in.empty())
         continue;
       OReader r(in);
       row.Fresh->ReadFromStream(r);
       EXPECT_EQ(r.Remaining(), 0u) << int(in[0]);
-      EXPECT_EQ(Record(*row.Fresh), out) << int(in[0]);
+      EXPECT_EQ(RecordBytes(*row.Fresh), out) << int(in[0]);
     }
   }
 }

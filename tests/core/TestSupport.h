@@ -49,6 +49,13 @@ inline Bytes FileBytes(const std::string& path) {
   return ReadFileBytes(path);
 }
 
+// What a record, or a whole pattern, writes.
+template <class TObject> Bytes RecordBytes(const TObject& object) {
+  OWriter w;
+  object.WriteToStream(w);
+  return w.Bytes();
+}
+
 // Little-endian helpers for building expected bytes by hand.
 inline void Put(Bytes& b, std::initializer_list<int> values) {
   for (int v : values)

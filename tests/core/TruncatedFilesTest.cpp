@@ -27,12 +27,6 @@ std::string Outcome(const std::function<void()>& read, const std::function<bool(
   }
 }
 
-template <class TObject> Bytes RecordBytes(const TObject& d) {
-  OWriter w;
-  d.WriteToStream(w);
-  return w.Bytes();
-}
-
 // A design record read into a fresh object, which must write back as before.
 template <class TMake> TRead RecordInto(TMake make) {
   return [make](std::span<const uint8_t> cut) {

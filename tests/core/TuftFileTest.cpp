@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "InterchangeSupport.h"
 
 #include <functional>
 #include <random>
@@ -10,15 +10,6 @@ namespace quillane::test {
 namespace {
 
 using namespace std::string_literals;
-
-Bytes Text(const std::string& s) {
-  return Bytes(s.begin(), s.end());
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 // Everything an object holds, index 0 included, as one comparable list.
 std::vector<int> Snapshot(const TTuftFile1& t) {
@@ -197,12 +188,12 @@ TEST(TuftFile1, PlaneRowsMatchTheBitByBitCodingAtAnyWidth) {
             if (v == 1)
               row[static_cast<size_t>(k - 1) / 8] |= static_cast<uint8_t>(1 << ((k - 1) % 8));
           }
-          planes[plane] = Concat(planes[plane], row);
+          planes[plane] = Cat({planes[plane], row});
         }
-      e = Concat(e, planes[0]);
+      e = Cat({e, planes[0]});
       e.resize(e.size() + static_cast<size_t>(controls), 0);
       e.push_back(reverse);
-      e = Concat(e, planes[1]);
+      e = Cat({e, planes[1]});
       ASSERT_EQ(t.SaveToBytes(), e) << controls << " controls, reverse " << int(reverse);
 
       TTuftFile1 back;
@@ -271,7 +262,7 @@ TEST(TuftFile1, BadHeadersFailWithTheirOwnError) {
   for (auto [header, kind] : cases) {
     TTuftFile1 t = Sentinel1();
     try {
-      t.LoadFromBytes(Concat(Text(header), Bytes(64, 0)));
+      t.LoadFromBytes(Cat({Text(header), Bytes(64, 0)}));
       ADD_FAILURE() << "accepted " << header;
     } catch (const ETuftFile& e) {
       EXPECT_EQ(kind, Format) << header;
@@ -296,7 +287,7 @@ TEST(TuftFile1, ForgedSizesFailBeforeAllocating) {
   for (const char* header : {"65535,65535,6\r\n\"\",\"\"\r\n", "8,65535,0\r\n\"\",\"\"\r\n",
                              "65535,0,0\r\n\"\",\"\"\r\n", "1,1,6\r\n\"\",\"\"\r\n"}) {
     TTuftFile1 t = Sentinel1();
-    EXPECT_THROW(t.LoadFromBytes(Concat(Text(header), Bytes(4, 0))), ETuftFile) << header;
+    EXPECT_THROW(t.LoadFromBytes(Cat({Text(header), Bytes(4, 0)})), ETuftFile) << header;
     EXPECT_EQ(Snapshot(t), Snapshot(Sentinel1()));
   }
   // Without controls every row is empty: only the reverse byte is needed.
@@ -356,7 +347,7 @@ TEST(TuftFile2, HeaderControlBytesAndRunLengthLines) {
   wrap.SetNoControls(1);
   wrap.SetNoPLines(1);
   wrap.SetCell(1, 1, 17);
-  EXPECT_EQ(wrap.SaveToBytes(), Concat(Header2(1, 1), {0, 1, 0, 0x00}));
+  EXPECT_EQ(wrap.SaveToBytes(), Cat({Header2(1, 1), {0, 1, 0, 0x00}}));
 }
 
 TEST(TuftFile2, RunsCoverControlsInOrderAndUncoveredCellsStayEmpty) {
@@ -412,7 +403,7 @@ TEST(TuftFile2, RunLinesMatchTheCellByCellCodingAtAnyWidth) {
       if (length > 0)
         line.push_back(static_cast<uint8_t>((length - 1) * 16 + kept));
       PutWord(e, static_cast<uint16_t>(line.size()));
-      e = Concat(e, line);
+      e = Cat({e, line});
     }
     ASSERT_EQ(t.SaveToBytes(), e) << controls << " controls";
   }
@@ -436,16 +427,16 @@ const std::vector<int> Cleared2 = [] {
 
 TEST(TuftFile2, BadDataFailsWithTheDataError) {
   const std::pair<const char*, Bytes> cases[] = {
-      {"count above the controls", Concat(Header2(2, 1), {0, 0, 3, 0, 0, 0, 0})},
-      {"runs past the last control", Concat(Header2(2, 1), {0, 0, 2, 0, 0x00, 0x10})},
+      {"count above the controls", Cat({Header2(2, 1), {0, 0, 3, 0, 0, 0, 0}})},
+      {"runs past the last control", Cat({Header2(2, 1), {0, 0, 2, 0, 0x00, 0x10}})},
       {"colour past the signed range",
        [] {
-         Bytes b = Concat(Header2(1, 1), {0, 0, 0});
+         Bytes b = Cat({Header2(1, 1), {0, 0, 0}});
          b[10 + 15 * 4 + 3] = 0x80;
          return b;
        }()},
-      {"65535 by 65535 with no lines", Concat(Header2(65535, 65535), Bytes(65535, 0))},
-      {"lines announced that are not there", Concat(Header2(1, 60000), Bytes(101, 0))},
+      {"65535 by 65535 with no lines", Cat({Header2(65535, 65535), Bytes(65535, 0)})},
+      {"lines announced that are not there", Cat({Header2(1, 60000), Bytes(101, 0)})},
   };
   for (const auto& [why, bytes] : cases) {
     TTuftFile2 t = Sentinel2();
