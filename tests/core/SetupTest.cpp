@@ -874,6 +874,9 @@ TEST(SetupRecords, EachKindWritesItsExactRecordAndReadsItBack) {
   PutSingle(e, 0.125f);
   Put(e, {1});
   ASSERT_EQ(e.size(), OSettings::RecordSize);
+  OSettings noCount(nullptr);
+  noCount.SetStitchCount(0); // stores no infinite reciprocal
+  EXPECT_EQ(noCount.InverseStitchCount, 0.0f);
 
   auto section = std::make_unique<OSection>(nullptr);
   section->SetSourceArea({1, 1, 10, 10});
