@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 #include <filesystem>
 #include <unistd.h>
+#include <vector>
 
 #include "app/Exceptions.h"
 #include "app/LargeBuffer.h"
@@ -42,12 +42,6 @@ TEST_F(StartUp, CaptionFoldersAndStatusBar) {
   EXPECT_EQ(UI.Folder, Start.Path);
 }
 
-TEST_F(StartUp, MissingVersionLeavesTheSeparators) {
-  g.Version = {};
-  g.Start({}, Ini());
-  EXPECT_EQ(UI.Caption, "Quillane - V - ");
-}
-
 TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
   g.Start({}, Ini({{"g.CurrentDir", "/designs/last"}}));
   EXPECT_EQ(g.CurrentDir, "/designs/last");
@@ -56,15 +50,11 @@ TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
   g.Start({"/D=/first", "other", "/d=/Mill/Designs"}, Ini({{"g.CurrentDir", "/designs/last"}}));
   EXPECT_EQ(g.CurrentDir, "/Mill/Designs");
   EXPECT_EQ(UI.Folder, "/Mill/Designs");
+  g.SaveState();
+  EXPECT_EQ(g.Persist().ReadString("g.CurrentDir", ""), "/Mill/Designs") << "for the next run";
 
   g.Start({"/x=/nowhere", "/d"}, Ini());
   EXPECT_EQ(g.CurrentDir, Start.Path);
-}
-
-TEST_F(StartUp, SaveStateWritesTheCurrentFolder) {
-  g.Start({"/d=/Carpets"}, Ini());
-  g.SaveState();
-  EXPECT_EQ(g.Persist().ReadString("g.CurrentDir", ""), "/Carpets");
 }
 
 TEST_F(StartUp, WindowPositionIsRestoredByItsState) {
@@ -81,18 +71,6 @@ TEST_F(StartUp, WindowPositionIsRestoredByItsState) {
   g.Start({}, Ini({{"fmMain.WindowState", "1"}, {"fmMain.Width", "1024"}}));
   EXPECT_FALSE(UI.Maximised);
   EXPECT_EQ(UI.Bounds, (TWindowBounds{1, 2, 3, 4})) << "minimised changes nothing";
-}
-
-TEST(Persist, IntegersFallBackToTheDefault) {
-  OMemoryPersist ini;
-  ini.WriteInteger("a", -17);
-  ini.Values["b"] = "12abc";
-  ini.Values["c"] = "99999999999";
-  ini.Values["d"] = "";
-  EXPECT_EQ(ini.ReadInteger("a", 5), -17);
-  for (const char* key : {"b", "c", "d", "missing"})
-    EXPECT_EQ(ini.ReadInteger(key, 5), 5) << key;
-  EXPECT_EQ(ini.ReadString("missing", "dflt"), "dflt");
 }
 
 TEST(SharedRoutines, StripExtension) {
@@ -151,8 +129,8 @@ TEST(Text, Windows1252RoundTripsThroughUtf8) {
   EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(all)), all);
   EXPECT_EQ(Windows1252ToUtf8("\x80"), "\xE2\x82\xAC"); // euro sign
   EXPECT_EQ(Windows1252ToUtf8("\x81"), "\xEF\xBF\xBD");
-  EXPECT_EQ(Utf8ToWindows1252("\xE6\x97\xA5"), "?");   // not in the code page
-  EXPECT_EQ(Utf8ToWindows1252("a\xC3"), "a?");         // cut short
+  EXPECT_EQ(Utf8ToWindows1252("\xE6\x97\xA5"), "?"); // not in the code page
+  EXPECT_EQ(Utf8ToWindows1252("a\xC3"), "a?");       // cut short
 }
 
 TEST(Records, ReaderIsBoundsCheckedAndLittleEndian) {
@@ -189,14 +167,16 @@ TEST(Records, ReaderIsBoundsCheckedAndLittleEndian) {
 // each must be whole, zero when made, apart from the others, and given back exactly.
 TEST(LargeBlocks, AreZeroWholeAndApartAtEverySizeAroundAHugePage) {
   const size_t mib = size_t{1} << 20;
-  const std::vector<size_t> sizes = {mib - 1, mib, 2 * mib - 1, 2 * mib, 2 * mib + 1, 6 * mib + 12345};
+  const std::vector<size_t> sizes = {mib - 1, mib,         2 * mib - 1,
+                                     2 * mib, 2 * mib + 1, 6 * mib + 12345};
   for (int round = 0; round < 2; ++round) {
     std::vector<TZeroedBytes> blocks;
     for (size_t n : sizes)
       blocks.emplace_back(n);
     for (size_t i = 0; i < blocks.size(); ++i) {
       ASSERT_EQ(blocks[i].size(), sizes[i]);
-      EXPECT_TRUE(std::all_of(blocks[i].data(), blocks[i].data() + sizes[i], [](uint8_t b) { return b == 0; }));
+      EXPECT_TRUE(std::all_of(blocks[i].data(), blocks[i].data() + sizes[i],
+                              [](uint8_t b) { return b == 0; }));
       std::memset(blocks[i].data(), static_cast<int>(i + 1), sizes[i]);
     }
     for (size_t i = 0; i < blocks.size(); ++i)

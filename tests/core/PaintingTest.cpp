@@ -236,49 +236,17 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
     TPixels Pixels; // machine or design pixels of the first picture redrawn
   };
   // Machine colour 2 is state 2 on yarn type A; design colour 3 is the pair (2, 1).
+  // clang-format off
   const TRow rows[] = {
-      {"source of the copy",
-       true,
-       false,
-       false,
-       false,
-       {3, 4},
-       {{3, 4, 2}, {13, 4, 2}},
-       {{2, 3}, {12, 3}}},
-      {"target of the copy",
-       true,
-       false,
-       false,
-       false,
-       {13, 4},
-       {{3, 4, 2}, {13, 4, 2}},
-       {{2, 3}, {12, 3}}},
-      {"whole section first: the algorithm's order",
-       false,
-       false,
-       false,
-       false,
-       {13, 4},
-       {{13, 4, 2}},
-       {{12, 3}}},
-      {"flipped copy",
-       true,
-       false,
-       true,
-       false,
-       {3, 4},
-       {{3, 4, 2}, {18, 4, 2}},
-       {{2, 3}, {17, 3}}},
+      {"copy source", true, false, false, false, {3, 4}, {{3, 4, 2}, {13, 4, 2}}, {{2, 3}, {12, 3}}},
+      {"copy target", true, false, false, false, {13, 4}, {{3, 4, 2}, {13, 4, 2}}, {{2, 3}, {12, 3}}},
+      {"whole section first", false, false, false, false, {13, 4}, {{13, 4, 2}}, {{12, 3}}},
+      {"flipped copy", true, false, true, false, {3, 4}, {{3, 4, 2}, {18, 4, 2}}, {{2, 3}, {17, 3}}},
       {"outside every target", false, true, false, false, {25, 4}, {}, {}},
-      {"design pair through the copy",
-       true,
-       false,
-       false,
-       true,
-       {14, 4},
-       {{3, 4, 2}, {4, 4, 1}, {13, 4, 2}, {14, 4, 1}},
-       {{2, 3}, {3, 3}, {12, 3}, {13, 3}}},
+      {"design pair through the copy", true, false, false, true, {14, 4},
+       {{3, 4, 2}, {4, 4, 1}, {13, 4, 2}, {14, 4, 1}}, {{2, 3}, {3, 3}, {12, 3}, {13, 3}}},
   };
+  // clang-format on
   for (const TRow& row : rows) {
     auto p = BarePattern(30, 20);
     const TRect left{1, 1, 10, 10}, right{11, 1, 20, 10}, whole{1, 1, 30, 20};
@@ -399,11 +367,8 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
 }
 
 TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
-  auto p = BarePattern(6, 3);
-  AddSection(*p, {1, 1, 6, 3}, {1, 1, 6, 3});
-  OPicture& picture = AddPicture(*p, 6, 3);
-  AddRegion(picture, {1, 1, 6, 3}, {1, 1, 6, 3});
-  p->Changed();
+  auto p = ShownPattern(6, 3);
+  OPicture& picture = *p->Pictures->Get(0);
   p->States.Set(1, 1, 2);
   p->States.Set(2, 1, 1);
   picture.SetViewMode(2);
@@ -438,7 +403,7 @@ TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
     for (size_t i = 0; i < grid->Data().size(); ++i)
       grid->Data()[i] = static_cast<uint8_t>(i % 5);
   const TZeroedBytes s = q->States.Data(), m = q->MachineColours.Data(),
-                             d = q->DesignColours.Data();
+                     d = q->DesignColours.Data();
   q->ComputeMachineColours();
   q->ComputeDesignColours();
   EXPECT_EQ(q->States.Data(), s);
