@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
     return status == 0 ? 0 : 2;
   }
 
-  ODirectPlatform platform(std::cerr);
-  g.SetPlatform(&platform);
+  ODirectPlatform platform(std::cerr, ODirectPlatform::StderrIsTerminal());
+  OPlatformScope platformScope(platform);
   g.Start({}, nullptr);
   if (!dir.empty())
     g.SetCurrentDir(dir);

@@ -34,7 +34,7 @@ TEST_F(ExchangeFlow, ExportWritesTheRecordAndFollowsTheChosenFolder) {
   const TFileDialog& d = UI.DialogsRun[0];
   EXPECT_EQ(d.DefaultExt, "SET");
   EXPECT_EQ(d.FileName, "my") << "proposed name drops folder and every extension";
-  EXPECT_EQ(d.Filter, "Settings files (*.SET)|*.SET");
+  EXPECT_EQ(d.Filters, (std::vector<TFileFilter>{{"Settings files (*.SET)", {"*.SET", "*.set"}}}));
   EXPECT_EQ(d.InitialDir, Current.Path);
   EXPECT_EQ(d.Title, "Export Settings");
   EXPECT_EQ(d.Options, ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist);
@@ -233,14 +233,14 @@ TEST(KindTexts, EveryExchangeKindHasItsTexts) {
   EXPECT_STREQ(KindTexts(TDesignRecordKind::DesignTable).ImportTitle, "Import Design Table Files");
   EXPECT_STREQ(KindTexts(TDesignRecordKind::Settings).ImportReadError,
                "Error reading settings file: ");
-  EXPECT_STREQ(KindTexts(TDesignRecordKind::Region).Filter, "Region files (*.REG)|*.REG");
+  EXPECT_STREQ(KindTexts(TDesignRecordKind::Region).FilterDescription, "Region files (*.REG)");
   for (auto kind : {TDesignRecordKind::Creel, TDesignRecordKind::DesignTable,
                     TDesignRecordKind::MachineTable, TDesignRecordKind::Palette,
                     TDesignRecordKind::Picture, TDesignRecordKind::Region,
                     TDesignRecordKind::Section, TDesignRecordKind::Settings}) {
     const TKindTexts& t = KindTexts(kind);
-    const std::string filter = t.Filter, ext = t.Extension;
-    const std::string tail = "(*." + ext + ")|*." + ext;
+    const std::string filter = t.FilterDescription, ext = t.Extension;
+    const std::string tail = "(*." + ext + ")";
     EXPECT_EQ(filter.substr(filter.size() - tail.size()), tail);
     EXPECT_EQ(std::string(t.NotFoundError).back(), ' ');
     EXPECT_EQ(std::string(t.CreatingError).substr(std::string(t.CreatingError).size() - 7), " file: ");
