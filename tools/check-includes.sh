@@ -27,13 +27,7 @@ target_of() {
 
 # Known faults, each "file: what"; taken out as they are mended. A listed fault that no
 # longer occurs is reported so that its line can go.
-known=(
-  # The platform seam and the application object still know the pattern; the seam's rework
-  # removes both.
-  "src/core/app/App.h: data/Record.h"
-  "src/core/platform/Platform.h: OPattern"
-  "src/core/platform/ScriptedPlatform.h: OPattern"
-)
+known=()
 is_known() {
   local k
   for k in "${known[@]}"; do

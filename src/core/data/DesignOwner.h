@@ -4,11 +4,13 @@
 #include <span>
 
 #include "data/Grid.h"
+#include "data/PatternEvents.h"
 #include "data/Record.h"
 
 namespace quillane {
 
 class OPalette;
+class OPicture;
 class OSettings;
 
 // Pattern modes: which grid holds the primary data.
@@ -36,6 +38,9 @@ public:
   TGrid MachineColours;
   TGrid States;
 
+  // Views subscribe here to hear what changed.
+  OPatternEvents Events;
+
   // The pattern's own palette and settings, which an element's working copy starts from.
   virtual OPalette& GetPalette() = 0;
   virtual const OSettings& GetSettings() const = 0;
@@ -48,6 +53,8 @@ public:
   virtual void ApplyCreel() = 0;
   // The change notification after every change that can affect more than one object.
   virtual void Changed() = 0;
+  // Reports that elements of `kind` were added or removed (regions: of `picture`).
+  virtual void ElementsChanged(TDesignRecordKind kind, const OPicture* picture) = 0;
 
   // The grids the pictures show and paint, controls and PLines from 1.
   virtual void ComputeMachineColours() = 0;

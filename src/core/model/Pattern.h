@@ -46,7 +46,12 @@ public:
   OPattern(const OPattern&) = delete;
   OPattern& operator=(const OPattern&) = delete;
 
-  uint8_t Modified = 0;
+  // Events, where views subscribe to hear what changed, is the owner's.
+
+  // Set by every change, cleared by saving; a change of the flag is reported.
+  uint8_t Modified() const { return ModifiedFlag; }
+  void SetModified(uint8_t modified);
+
   std::string FileName;
   // MachineType, NoControls, NoColours, NoPLines, NoStates, NoYarnTypes, PatternMode and
   // the three grids are the owner's.
@@ -81,7 +86,7 @@ public:
   void SetMachineType(uint8_t type);
   void SetControlDataFormat(uint8_t format) { ControlDataFormat = format; }
 
-  // Re-synchronisation after a setup object was replaced or edited.
+  // Re-synchronisation after a setup object was replaced or edited; each is reported.
   void ApplySettings() override;
   void ApplyPalette() override;
   void ApplyMachineTable() override;
@@ -127,6 +132,8 @@ public:
   std::string NewRegionName();
   std::string NewSectionName();
   std::string NewWindowName();
+  // Reports that elements of `kind` were added or removed (regions: of `picture`).
+  void ElementsChanged(TDesignRecordKind kind, const OPicture* picture) override;
 
   // Grids, sections and painting.
   void ComputeMachineColours() override;
@@ -163,6 +170,10 @@ public:
   static int32_t PatternsCreated();
 
 private:
+  uint8_t ModifiedFlag = 0;
+  bool BatchGrouped = false; // the open batch holds a group of the events open
+  void SetupApplied(TDesignRecordKind kind);
+
   // The pattern file in three parts: the records before the cells, the cells of each PLine
   // (pointing into the primary grid), and the records after them.
   struct TFileParts {
