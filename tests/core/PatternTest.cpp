@@ -150,9 +150,9 @@ TEST_F(PatternDocument, ANewPatternCopiesACompleteDefaultFileOnly) {
     WriteBytes(Current.File("DEFAULT.PAT"), Bytes(f.File.begin(), f.File.begin() + cut));
     OPattern q;
     q.InitNew();
-    EXPECT_EQ(q.NoControls, 100) << cut;
-    EXPECT_EQ(q.Sections->Count(), 1) << cut;
-    EXPECT_EQ(q.Pictures->Count(), 1) << cut;
+    EXPECT_EQ((std::vector<int>{q.NoControls, q.Sections->Count(), q.Pictures->Count()}),
+              (std::vector<int>{100, 1, 1}))
+        << cut;
   }
 }
 
@@ -190,8 +190,7 @@ TEST_F(PatternDocument, FileIsWrittenFieldByFieldAndReadBack) {
     } catch (const EDesignData& e) {
       EXPECT_STREQ(e.what(), "Error reading pattern data");
     }
-    EXPECT_EQ(q.NoControls, 0);
-    EXPECT_EQ(q.Settings->NoControls, 0);
+    EXPECT_EQ(q.NoControls + q.Settings->NoControls, 0);
   }
 }
 
@@ -372,9 +371,9 @@ TEST_F(PatternDocument, DimensionsAndMachineTypes) {
     for (int c = 1; c <= 120; ++c)
       for (int pl = 1; pl <= 12; ++pl)
         ASSERT_EQ(grid->Get(c, pl), c <= 100 && pl <= 10 ? 1 : 0) << c << "," << pl;
-  EXPECT_EQ(p->Settings->NoControls, 120);
-  EXPECT_EQ(p->Settings->NoPLines, 12);
-  EXPECT_EQ(p->Creel->NoControls(), 120);
+  EXPECT_EQ(
+      (std::vector<int>{p->Settings->NoControls, p->Settings->NoPLines, p->Creel->NoControls()}),
+      (std::vector<int>{120, 12, 120}));
 
   // Cells outside the grid read 0 and take nothing; values above the counts are refused.
   p->SetState(121, 1, 1);
@@ -383,15 +382,14 @@ TEST_F(PatternDocument, DimensionsAndMachineTypes) {
   p->SetState(1, 1, 3);
   p->SetMachineColour(1, 1, 17);
   p->SetDesignColour(1, 1, 16);
-  EXPECT_EQ(p->GetState(1, 1), 1);
-  EXPECT_EQ(p->GetMachineColour(1, 1), 1);
-  EXPECT_EQ(p->GetDesignColour(1, 1), 16);
+  EXPECT_EQ(
+      (std::vector<int>{p->GetState(1, 1), p->GetMachineColour(1, 1), p->GetDesignColour(1, 1)}),
+      (std::vector<int>{1, 1, 16}));
 
   p->SetMachineType(3);
-  EXPECT_EQ(p->NoStates, 3);
-  EXPECT_EQ(p->ControlDataFormat, 3);
+  EXPECT_EQ((std::vector<int>{p->NoStates, p->ControlDataFormat, p->MachineTable->NoStates()}),
+            (std::vector<int>{3, 3, 3}));
   EXPECT_EQ(p->StateNames, (std::array<std::string, 5>{"", "High", "Medium", "Low", ""}));
-  EXPECT_EQ(p->MachineTable->NoStates(), 3);
   p->SetMachineType(0);
   EXPECT_EQ(p->NoStates, 2);
   EXPECT_EQ(p->GetStateName(3), "Low") << "names a type does not set stay";
@@ -399,10 +397,10 @@ TEST_F(PatternDocument, DimensionsAndMachineTypes) {
   EXPECT_EQ(p->PatternMode, pmColours);
   EXPECT_EQ(p->StateNames, (std::array<std::string, 5>{"", "Color", "Low", "Low", ""}));
   p->SetMachineType(14);
-  EXPECT_EQ(p->MachineType, 14);
-  EXPECT_EQ(p->Settings->MachineType, 14);
-  EXPECT_EQ(p->PatternMode, pmColours) << "an unknown type changes nothing else";
-  EXPECT_EQ(p->NoStates, 1);
+  EXPECT_EQ(
+      (std::vector<int>{p->MachineType, p->Settings->MachineType, p->PatternMode, p->NoStates}),
+      (std::vector<int>{14, 14, pmColours, 1}))
+      << "an unknown type changes nothing else";
 }
 
 } // namespace
