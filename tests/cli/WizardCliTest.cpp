@@ -26,12 +26,8 @@ TEST_F(WizardCli, EveryKindWithItsRefusalsAndWarnings) {
     {"plain --controls 5 --plines 4 --layout 4", 0, "", 4},
     {"rug --pattern-controls 23 --pattern-plines 10 --rug-controls 7 --rug-plines 10 "
      "--cut-controls 1", 0, "", 3},
-    {"plain --controls 1 --plines 1 --layout 4", 1,
-     "Section #2 invalid (outside boundary of pattern)\n", -1},
     {"rug --pattern-controls 23 --pattern-plines 10 --rug-controls 7 --rug-plines 11", 1,
      "Invalid Rug Size - No. PLines\n", -1},
-    {"rug --pattern-controls 23 --pattern-plines 10 --rug-controls 7 --rug-plines 10 "
-     "--control-offset 18", 0, noFit, 0},
     {"rug --pattern-controls 13 --pattern-plines 10 --rug-controls 7 --rug-plines 10 "
      "--cut-controls 2 --mirror --layout 2h", 0, "", 5},
     // The mirrored layouts start at control 1.

@@ -116,10 +116,11 @@ TEST_F(PatternDocument, ANewPatternWithoutDefaultFiles) {
 
   // Element names carry the program-wide pattern number and a counter per kind.
   const std::string n = std::to_string(OPattern::PatternsCreated());
-  EXPECT_EQ(p.NewRegionName() + p.NewRegionName() + p.NewPictureName() + p.NewSectionName() +
-                p.NewWindowName(),
-            "Region" + n + "-1Region" + n + "-2Picture" + n + "-1Section" + n + "-1Window" + n +
-                "-1");
+  using Names = std::vector<std::string>; // braces: called in order
+  EXPECT_EQ((Names{p.NewRegionName(), p.NewRegionName(), p.NewPictureName(), p.NewSectionName(),
+                   p.NewWindowName()}),
+            (Names{"Region" + n + "-1", "Region" + n + "-2", "Picture" + n + "-1",
+                   "Section" + n + "-1", "Window" + n + "-1"}));
 }
 
 TEST_F(PatternDocument, ANewPatternCopiesACompleteDefaultFileOnly) {
