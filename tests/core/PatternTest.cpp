@@ -229,18 +229,6 @@ TEST_F(PatternDocument, RoundTripsKeepEveryMachineType) {
               std::pair(1.5f, 2));
     EXPECT_TRUE(UI.Shown.empty());
   }
-
-  // A colour pattern stores its machine-view colours; as a state pattern it stores states.
-  auto p = BarePattern(4, 1, 11);
-  p->MachineColours.Fill(9);
-  p->States.Fill(1);
-  // The four cells come last but for the section and picture counts.
-  Bytes file = RecordBytes(*p);
-  EXPECT_EQ(Bytes(file.end() - 7, file.end() - 3), Bytes(4, 9));
-  p->Settings->MachineType = 0;
-  p->ApplySettings();
-  file = RecordBytes(*p);
-  EXPECT_EQ(Bytes(file.end() - 7, file.end() - 3), Bytes(4, 1));
 }
 
 TEST_F(PatternDocument, HostileFilesFailBeforeAllocating) {
