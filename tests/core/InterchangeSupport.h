@@ -60,16 +60,6 @@ inline std::vector<int> CreelOf(const OPattern& p) {
   return yarns;
 }
 
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts)
-    all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-inline Bytes Text(const std::string& s) {
-  return Bytes(s.begin(), s.end());
-}
-
 // UTPA, 4 controls, 2 PLines: set bits at controls 1, 3 and 2, 4; control bytes 0, 1, 2, 0.
 inline const Bytes Utpa = Cat({Text("4,2,1\r\n\"STY\",\"SZ\"\r\n"), {0x05, 0x0A, 0, 1, 2, 0, 0}});
 // TWEAVER, 3 controls, 2 PLines: a run of three 6s, then 1, 2, 16.
