@@ -7,7 +7,6 @@
 
 #include "files/CmcFile.h"
 #include "files/Colors.h"
-#include "files/TuftFile.h"
 #include "files/TuftImport.h"
 #include "setup/DesignTable.h"
 
@@ -48,25 +47,10 @@ class TruncatedFiles : public TFlowTest {};
 TEST_F(TruncatedFiles, EveryReaderFailsAtEveryOffsetAndKeepsItsObject) {
   const std::string readError = "Stream read error";
   OPicture picture(nullptr);
-  auto sentinel1 = [] {
-    TTuftFile1 t;
-    t.MachineType = 7;
-    t.StyleCode = "KEEP";
-    t.SetNoControls(3);
-    t.SetNoPlanes(2);
-    t.SetNoPLines(2);
-    t.SetPlaneBit(1, 3, 2, 1);
-    t.SetControlYarn(2, 9);
-    return t;
-  };
-  TTuftFile1 tuft1 = sentinel1();
+  TTuftFile1 tuft1 = Sentinel1();
   tuft1.SetNoPlanes(3);
   tuft1.SizeCode = "SZ";
-  TTuftFile2 tuft2;
-  tuft2.SetNoControls(3);
-  tuft2.SetNoPLines(2);
-  tuft2.SetColour(4, 44);
-  tuft2.SetCell(3, 2, 9);
+  TTuftFile2 tuft2 = Sentinel2();
   tuft2.SetCell(1, 1, 2);
   TColorsFile colours(6);
   colours.SetColour(1, 1, 0x111111);
@@ -160,9 +144,9 @@ TEST_F(TruncatedFiles, EveryReaderFailsAtEveryOffsetAndKeepsItsObject) {
       {"tuft file 1",
        tuft1.SaveToBytes(),
        [&](std::span<const uint8_t> cut) {
-         TTuftFile1 t = sentinel1();
+         TTuftFile1 t = Sentinel1();
          return Outcome([&] { t.LoadFromBytes(cut); },
-                        [&] { return Saved(t) == Saved(sentinel1()); });
+                        [&] { return Saved(t) == Saved(Sentinel1()); });
        },
        {readError, "Error reading tuft file"}},
       {"tuft file 2",

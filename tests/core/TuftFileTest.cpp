@@ -45,19 +45,6 @@ void RaiseControlYarns(TTuftFile1& t) {
     t.SetControlYarn(c, static_cast<uint8_t>(t.ControlYarn(c) + 1));
 }
 
-// Something in every field, to see that a failed load keeps it.
-TTuftFile1 Sentinel1() {
-  TTuftFile1 t;
-  t.MachineType = 7;
-  t.StyleCode = "KEEP";
-  t.SetNoControls(3);
-  t.SetNoPlanes(2);
-  t.SetNoPLines(2);
-  t.SetPlaneBit(1, 3, 2, 1);
-  t.SetControlYarn(2, 9);
-  return t;
-}
-
 // --- Variant 1 -------------------------------------------------------------------------
 
 // Ten controls: two bytes per bit row, control 1 in bit 0. Empty codes, one plane: the
@@ -406,15 +393,6 @@ TEST(TuftFile2, RunLinesMatchTheCellByCellCodingAtAnyWidth) {
     }
     ASSERT_EQ(t.SaveToBytes(), e) << controls << " controls";
   }
-}
-
-TTuftFile2 Sentinel2() {
-  TTuftFile2 t;
-  t.SetNoControls(3);
-  t.SetNoPLines(2);
-  t.SetColour(4, 44);
-  t.SetCell(3, 2, 9);
-  return t;
 }
 
 // Cleared: no controls, no PLines, no colours; the other header values stay.
