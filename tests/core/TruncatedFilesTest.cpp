@@ -36,6 +36,10 @@ template <class TMake> TRead RecordInto(TMake make) {
   };
 }
 
+template <class T, class... TArgs> TRead Fresh(TArgs... args) {
+  return RecordInto([=] { return std::make_unique<T>(nullptr, args...); });
+}
+
 template <class TFile> Bytes Saved(TFile f) {
   return f.SaveToBytes();
 }
@@ -84,38 +88,17 @@ TEST_F(TruncatedFiles, EveryReaderFailsAtEveryOffsetAndKeepsItsObject) {
     TRead Read;
     std::vector<std::string> Messages;
   } rows[] = {
-      {"settings",
-       RecordBytes(settings),
-       RecordInto([] { return std::make_unique<OSettings>(nullptr); }),
-       {readError}},
-      {"palette",
-       {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8},
-       RecordInto([] { return std::make_unique<OPalette>(nullptr); }),
-       {readError}},
-      {"creel",
-       {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2},
-       RecordInto([] { return std::make_unique<OCreel>(nullptr); }),
-       {readError}},
+      {"settings", RecordBytes(settings), Fresh<OSettings>(), {readError}},
+      {"palette", {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8}, Fresh<OPalette>(), {readError}},
+      {"creel", {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2}, Fresh<OCreel>(), {readError}},
       {"machine table",
        {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-       RecordInto([] { return std::make_unique<OMachineTable>(nullptr); }),
+       Fresh<OMachineTable>(),
        {readError}},
-      {"design table",
-       {2, 1, 1, 2, 5, 1, 2, 3, 4},
-       RecordInto([] { return std::make_unique<ODesignTable>(nullptr); }),
-       {readError}},
-      {"section",
-       RecordBytes(*pattern->Sections->Get(1)),
-       RecordInto([] { return std::make_unique<OSection>(nullptr); }),
-       {readError}},
-      {"region",
-       RecordBytes(*shown.Regions.Get(1)),
-       RecordInto([&] { return std::make_unique<ORegion>(nullptr, &picture); }),
-       {readError}},
-      {"picture",
-       RecordBytes(shown),
-       RecordInto([] { return std::make_unique<OPicture>(nullptr); }),
-       {readError}},
+      {"design table", {2, 1, 1, 2, 5, 1, 2, 3, 4}, Fresh<ODesignTable>(), {readError}},
+      {"section", RecordBytes(*pattern->Sections->Get(1)), Fresh<OSection>(), {readError}},
+      {"region", RecordBytes(*shown.Regions.Get(1)), Fresh<ORegion>(&picture), {readError}},
+      {"picture", RecordBytes(shown), Fresh<OPicture>(), {readError}},
       {"pattern",
        RecordBytes(*pattern), // a new pattern is discarded whole when reading fails
        importer([](std::span<const uint8_t> cut) {
