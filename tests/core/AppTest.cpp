@@ -104,7 +104,7 @@ TEST(SharedRoutines, RoundUpAndTexts) {
 
 TEST(SharedRoutines, DialogRunnerFollowsTheChosenFolder) {
   OScriptedPlatform ui;
-  g.SetPlatform(&ui);
+  OPlatformScope scope(ui);
   TFileDialog dialog;
   ui.FileAnswers = {std::string("/mill/designs/rug.PAT"), std::nullopt, std::string("/x.PAT")};
   EXPECT_TRUE(ExecuteOpenDialog(dialog));
@@ -113,7 +113,6 @@ TEST(SharedRoutines, DialogRunnerFollowsTheChosenFolder) {
   EXPECT_EQ(g.CurrentDir, "/mill/designs");
   EXPECT_TRUE(ExecuteSaveDialog(dialog));
   EXPECT_EQ(g.CurrentDir, "/") << "the root keeps its separator";
-  g.SetPlatform(nullptr);
 }
 
 TEST(Text, Windows1252RoundTripsThroughUtf8) {

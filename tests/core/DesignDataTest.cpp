@@ -31,7 +31,7 @@ TEST_F(ExchangeFlow, ExportWritesTheRecordAndFollowsTheChosenFolder) {
   const TFileDialog& d = UI.DialogsRun[0];
   EXPECT_EQ(d.DefaultExt, "SET");
   EXPECT_EQ(d.FileName, "my") << "proposed name drops folder and every extension";
-  EXPECT_EQ(d.Filter, "Settings files (*.SET)|*.SET");
+  EXPECT_EQ(d.Filters, (std::vector<TFileFilter>{{"Settings files (*.SET)", {"*.SET", "*.set"}}}));
   EXPECT_EQ(d.InitialDir, Current.Path);
   EXPECT_EQ(d.Title, "Export Settings");
   EXPECT_EQ(d.Options, ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist);

@@ -134,9 +134,9 @@ TEST_F(Export, NamesTheSetAfterABaseNameOfAtMostEightCharacters) {
   EXPECT_FALSE(ExportControlFiles(*p));
   ASSERT_EQ(UI.DialogsRun.size(), 1u);
   const TFileDialog& d = UI.DialogsRun[0];
-  EXPECT_EQ(Names({d.FileName, d.DefaultExt, d.Filter, d.Title, d.InitialDir}),
-            Names({"Pattern3", "TUF", "Tuft control files (*.TUF)|*.TUF",
-                   "Export Tuft Control File", Current.Path}));
+  EXPECT_EQ(Names({d.FileName, d.DefaultExt, d.Filters.at(0).Description, d.Title, d.InitialDir}),
+            Names({"Pattern3", "TUF", "Tuft control files (*.TUF)", "Export Tuft Control File",
+                   Current.Path}));
   EXPECT_EQ(d.Options, ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist);
 
   TTempDir other;

@@ -245,7 +245,8 @@ TEST_F(Import, MenuCommandsAskForTheFileAndShowFailures) {
   EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Error reading NED Graphics file"});
   ASSERT_EQ(UI.DialogsRun.size(), 3u);
   EXPECT_EQ(UI.DialogsRun[1].Title, "Create New Pattern From CMC Control File");
-  EXPECT_EQ(UI.DialogsRun[2].Filter, "NED Graphics pattern files (*.PAT)|*.PAT");
+  EXPECT_EQ(UI.DialogsRun[2].Filters,
+            (std::vector<TFileFilter>{{"NED Graphics pattern files (*.PAT)", {"*.PAT", "*.pat"}}}));
   EXPECT_EQ(UI.DialogsRun[2].FileName, "A") << "the previous name, without its extension";
   EXPECT_EQ(UI.DialogsRun[0].Options, ofReadOnly | ofShowHelp | ofFileMustExist);
 }

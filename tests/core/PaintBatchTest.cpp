@@ -64,7 +64,7 @@ TEST_F(PaintBatch, GivesTheSameCellsAndPixelsAsPaintingOneByOne) {
       EXPECT_EQ(one->MachineColours.Data(), batched->MachineColours.Data());
       for (int i = 0; i < one->Pictures->Count(); ++i)
         EXPECT_TRUE(one->Pictures->Get(i)->MachineImage == batched->Pictures->Get(i)->MachineImage);
-      EXPECT_EQ(batched->Modified, 1);
+      EXPECT_EQ(batched->Modified(), 1);
     }
 }
 
@@ -157,7 +157,7 @@ void ExpectSameCellsAndPixels(const OPattern& a, const OPattern& b) {
   EXPECT_EQ(a.MachineColours.Data(), b.MachineColours.Data());
   for (int i = 0; i < a.Pictures->Count(); ++i)
     EXPECT_TRUE(a.Pictures->Get(i)->MachineImage == b.Pictures->Get(i)->MachineImage);
-  EXPECT_EQ(a.Modified, b.Modified);
+  EXPECT_EQ(a.Modified(), b.Modified());
 }
 
 TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
@@ -177,7 +177,8 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
       for (int p = cells.Top; p <= cells.Bottom; ++p)
         for (int c = cells.Left; c <= cells.Right; ++c) // now and then past the palette
           values.push_back(static_cast<uint8_t>(pick(0, 9) == 0 ? pick(0, 40) : pick(1, 6)));
-      one->Modified = area->Modified = 0;
+      one->SetModified(0);
+      area->SetModified(0);
 
       SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " +
                    std::to_string(seed));
@@ -212,7 +213,7 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
   std::unique_ptr<OPattern> pair[2];
   for (auto& p : pair) {
     p = ShownPattern(20, 4, {{{-9, 1, -6, 4}, {1, 1, 4, 4}}, {{11, 1, 14, 4}, {1, 1, 4, 4}}});
-    p->Modified = 0;
+    p->SetModified(0);
   }
   pair[1]->BeginPaintBatch();
   pair[1]->BatchPaintArea({1, 1, 4, 4}, std::vector<uint8_t>(16, 2));

@@ -266,7 +266,7 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
       picture->DesignImage.Fill(0x0A0B0C);
     }
     const TZeroedBytes before = p->States.Data();
-    p->Modified = 0;
+    p->SetModified(0);
     const uint8_t v = row.Design ? 3 : 2;
     if (row.Design)
       p->PaintDesignColour(row.Painted.first, row.Painted.second, v);
@@ -274,7 +274,7 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
       p->PaintMachineColour(row.Painted.first, row.Painted.second, v);
 
     EXPECT_EQ(ChangedStates(*p, before), row.States) << row.What;
-    EXPECT_EQ(p->Modified, row.States.empty() ? 0 : 1) << row.What;
+    EXPECT_EQ(p->Modified(), row.States.empty() ? 0 : 1) << row.What;
     const TGrid& colours = row.Design ? p->DesignColours : p->MachineColours;
     for (const auto& [c, pl, s] : row.States)
       EXPECT_EQ(colours.Get(c, pl), v) << row.What;
@@ -350,9 +350,9 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
     p->States.Fill(1);
     p->MachineColours.Fill(1);
     picture.MachineImage.Fill(0x0A0B0C);
-    p->Modified = 0;
+    p->SetModified(0);
     p->SetUndefined();
-    EXPECT_EQ(p->Modified, 1);
+    EXPECT_EQ(p->Modified(), 1);
     for (int c = 1; c <= 40; ++c) {
       const bool cleared = (c >= 11 && c <= 20 && !row.ClearedControls.empty()) ||
                            (c >= 31 && !row.ClearedControls.empty());

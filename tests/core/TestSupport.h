@@ -103,18 +103,15 @@ inline void PutText(Bytes& b, const std::string& text, size_t capacity, bool len
 class TFlowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    g.SetPlatform(&UI);
     g.CurrentDir = Current.Path;
     g.StartDir = Start.Path;
     UI.OpenDialog = {};
     UI.SaveDialog = {};
   }
-  void TearDown() override {
-    g.SetPlatform(nullptr);
-    SetWriteFailureForTesting(std::nullopt);
-  }
+  void TearDown() override { SetWriteFailureForTesting(std::nullopt); }
 
   OScriptedPlatform UI;
+  OPlatformScope Scope{UI};
   TTempDir Current;
   TTempDir Start;
 };

@@ -195,7 +195,12 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
   }
   if (!any)
     return true;
-  Modified = 1;
+  SetModified(1);
+  for (const TWrite& w : writes)
+    if (!w.Area.Empty())
+      Events.CellsChanged({static_cast<int32_t>(w.Area.Left), static_cast<int32_t>(w.Area.Top),
+                           static_cast<int32_t>(w.Area.Right),
+                           static_cast<int32_t>(w.Area.Bottom)});
 
   const bool states = PatternMode == pmStates;
   const size_t stride = States.Stride();

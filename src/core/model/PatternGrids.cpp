@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -160,6 +161,27 @@ TShownSpan SpanOf(const TShownArea& area, int64_t p, int64_t first, int64_t last
     return {};
   return {lo, image.Row(0) + ((y0 + area.DyC * (lo - start)) * w + x0 + area.DxC * (lo - start)),
           static_cast<size_t>(hi - lo + 1), area.DyC * w + area.DxC};
+}
+// The pixels (from 0) through which `area` shows `cells`, clipped to the image; empty
+// where it shows none of them.
+TRect ShownPixels(const TShownArea& area, const TRect& cells, const OBitmap24& image) {
+  const int64_t c0 = std::max<int64_t>(cells.Left, area.C0),
+                c1 = std::min<int64_t>(cells.Right, area.C1);
+  const int64_t p0 = std::max<int64_t>(cells.Top, area.P0),
+                p1 = std::min<int64_t>(cells.Bottom, area.P1);
+  if (c0 > c1 || p0 > p1)
+    return {0, 0, -1, -1};
+  int64_t x0 = INT64_MAX, x1 = INT64_MIN, y0 = INT64_MAX, y1 = INT64_MIN;
+  for (const int64_t c : {c0, c1})
+    for (const int64_t p : {p0, p1}) {
+      const int64_t x = area.Origin.X + area.DxC * c + area.DxP * p - 1;
+      const int64_t y = area.Origin.Y + area.DyC * c + area.DyP * p - 1;
+      x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+  return {static_cast<int32_t>(std::max<int64_t>(x0, 0)),
+          static_cast<int32_t>(std::max<int64_t>(y0, 0)),
+          static_cast<int32_t>(std::min<int64_t>(x1, image.Width() - 1)),
+          static_cast<int32_t>(std::min<int64_t>(y1, image.Height() - 1))};
 }
 } // namespace
 
@@ -369,6 +391,9 @@ void OPattern::ApplySections() {
 
 void OPattern::BeginPaintBatch() {
   Batch.reset();
+  // However the batch paints, it reports its cells and pixels once, when it closes.
+  if (!std::exchange(BatchGrouped, true))
+    Events.BeginGroup();
   if (PatternMode != pmStates && PatternMode != pmColours)
     return;
   for (const auto& section : *Sections)
@@ -424,7 +449,9 @@ void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
   if (v <= NoColours && b.IsRedrawn(source) && colourCells[source] != v)
     b.RedrawnWith.try_emplace(source, colourCells[source]);
   write(source, b.StateOf[b.YarnType[static_cast<size_t>(sc)]][v]);
-  Modified = 1;
+  SetModified(1);
+  Events.CellsChanged({static_cast<int32_t>(sc), static_cast<int32_t>(sp), static_cast<int32_t>(sc),
+                       static_cast<int32_t>(sp)});
   for (const TPaintBatch::TShift* shift : b.Hits(b.SourceHits, sc, sp, true)) {
     const int64_t tc = sc + shift->DC, tp = sp + shift->DP;
     if (tc < 1 || tc > NoControls || tp < 1 || tp > NoPLines)
@@ -434,6 +461,8 @@ void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
       continue;
     const size_t target = static_cast<size_t>(tp) * stride + static_cast<size_t>(tc);
     write(target, s2);
+    Events.CellsChanged({static_cast<int32_t>(tc), static_cast<int32_t>(tp),
+                         static_cast<int32_t>(tc), static_cast<int32_t>(tp)});
     b.MarkRedrawn(target);
     if (v > NoColours)
       b.RedrawnWith[target] = v;
@@ -443,9 +472,21 @@ void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
 }
 
 void OPattern::EndPaintBatch() {
-  if (!Batch)
+  auto report = [this] {
+    if (std::exchange(BatchGrouped, false))
+      Events.EndGroup();
+  };
+  if (!Batch) {
+    report();
     return;
+  }
   std::unique_ptr<TPaintBatch> batch = std::move(Batch);
+  // The pixels that may have changed: wherever a region shows a changed cell.
+  if (const TRect* cells = Events.PendingCells())
+    for (const auto& picture : *Pictures)
+      for (const TShownArea& area : ShownAreas(*picture, NoControls, NoPLines))
+        Events.PixelsChanged(picture.get(), false,
+                             ShownPixels(area, *cells, picture->MachineImage));
   std::array<uint32_t, 256> colours{};
   for (int i = 0; i < 256; ++i)
     colours[static_cast<size_t>(i)] = Palette->GetColour(i) & 0x00FFFFFFu;
@@ -490,6 +531,7 @@ void OPattern::EndPaintBatch() {
       }
     }
   }
+  report();
 }
 
 void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
@@ -505,6 +547,8 @@ void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
     }
   if (!found || !States.Contains(c, p))
     return;
+  OPatternEvents::TGroup oneReport(Events);
+  Events.CellsChanged({c, p, c, p});
   const bool states = PatternMode == pmStates;
   if (states) {
     const uint8_t s = MachineTable->GetState(Creel->GetYarnType(c), v);
@@ -513,7 +557,7 @@ void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
   }
   SetMachineColour(c, p, v);
   const uint32_t colour = Palette->GetColour(v);
-  Modified = 1;
+  SetModified(1);
   for (const auto& section : *Sections) {
     int32_t c2 = c, p2 = p;
     if (!section->MapToTarget(c2, p2) || !States.Contains(c2, p2))
@@ -525,6 +569,7 @@ void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
       SetState(c2, p2, s2);
     }
     SetMachineColour(c2, p2, v);
+    Events.CellsChanged({c2, p2, c2, p2});
     RedrawMachineCell(c2, p2, colour);
   }
 }
@@ -538,6 +583,7 @@ void OPattern::PaintDesignColour(int32_t c, int32_t p, uint8_t v) {
     }
   if (!found || !States.Contains(c, p))
     return;
+  OPatternEvents::TGroup oneReport(Events);
   // The painted pair itself, or (copy) a pair a section copies it to.
   auto paintPair = [&](int32_t cc, int32_t pp, bool copy, uint32_t colour) {
     const int odd = OddControl(cc), even = Partner(odd);
@@ -549,15 +595,18 @@ void OPattern::PaintDesignColour(int32_t c, int32_t p, uint8_t v) {
       if (so != 0) {
         SetDesignColour(odd, pp, v);
         SetState(odd, pp, so);
+        Events.CellsChanged({odd, pp, odd, pp});
       }
       if (pair && se != 0) {
         SetDesignColour(odd + 1, pp, v);
         SetState(odd + 1, pp, se);
+        Events.CellsChanged({odd + 1, pp, odd + 1, pp});
       }
       return;
     }
     if (so == 0)
       return;
+    Events.CellsChanged({odd, pp, pair ? odd + 1 : odd, pp});
     SetDesignColour(odd, pp, v);
     SetState(odd, pp, so);
     if (pair) {
@@ -570,7 +619,7 @@ void OPattern::PaintDesignColour(int32_t c, int32_t p, uint8_t v) {
   };
   paintPair(c, p, false, 0);
   const uint32_t colour = Palette->GetColour(v);
-  Modified = 1;
+  SetModified(1);
   for (const auto& section : *Sections) {
     int32_t c2 = c, p2 = p;
     if (section->MapToTarget(c2, p2) && States.Contains(c2, p2))
@@ -582,8 +631,11 @@ void OPattern::RedrawMachineCell(int32_t c, int32_t p, uint32_t colour) {
   for (const auto& picture : *Pictures)
     for (const auto& region : picture->Regions) {
       int32_t x = c, y = p;
-      if (region->MapCellToPixel(x, y))
+      if (region->MapCellToPixel(x, y) &&
+          picture->MachineImage.Contains(int64_t{x} - 1, int64_t{y} - 1)) {
         picture->SetMachinePixel(int64_t{x} - 1, int64_t{y} - 1, colour);
+        Events.PixelsChanged(picture.get(), false, {x - 1, y - 1, x - 1, y - 1});
+      }
     }
 }
 
@@ -591,16 +643,21 @@ void OPattern::RedrawDesignCell(int32_t c, int32_t p, uint32_t colour) {
   for (const auto& picture : *Pictures)
     for (const auto& region : picture->Regions) {
       int32_t x = c, y = p;
-      if (region->MapCellToPixel(x, y))
+      if (region->MapCellToPixel(x, y) &&
+          picture->DesignImage.Contains(int64_t{x} - 1, int64_t{y} - 1)) {
         picture->SetDesignPixel(int64_t{x} - 1, int64_t{y} - 1, colour);
+        Events.PixelsChanged(picture.get(), true, {x - 1, y - 1, x - 1, y - 1});
+      }
     }
 }
 
 void OPattern::SetUndefined() {
   const uint32_t undefined = Palette->GetUndefinedColour();
-  Modified = 1;
+  SetModified(1);
   if (Sections->Count() == 0)
     return;
+  OPatternEvents::TGroup oneReport(Events);
+  Events.CellsChanged({1, 1, NoControls, NoPLines});
   const bool states = PatternMode == pmStates;
   for (int c = 1; c <= NoControls; ++c) {
     const uint8_t undefinedState = states ? MachineTable->GetState(Creel->GetYarnType(c), 0) : 0;
