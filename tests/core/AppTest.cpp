@@ -34,14 +34,6 @@ protected:
   std::filesystem::path Saved;
 };
 
-TEST_F(StartUp, CaptionFoldersAndStatusBar) {
-  g.Start({}, Ini());
-  EXPECT_EQ(UI.Caption, "Quillane - V3.31 - 3.31");
-  EXPECT_EQ(g.StartDir, Start.Path);
-  EXPECT_EQ(g.CurrentDir, Start.Path);
-  EXPECT_EQ(UI.Folder, Start.Path);
-}
-
 TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
   g.Start({}, Ini({{"g.CurrentDir", "/designs/last"}}));
   EXPECT_EQ(g.CurrentDir, "/designs/last");
@@ -55,6 +47,9 @@ TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
 
   g.Start({"/x=/nowhere", "/d"}, Ini());
   EXPECT_EQ(g.CurrentDir, Start.Path);
+  EXPECT_EQ(g.StartDir, Start.Path);
+  EXPECT_EQ(UI.Folder, Start.Path);
+  EXPECT_EQ(UI.Caption, "Quillane - V3.31 - 3.31");
 }
 
 TEST_F(StartUp, WindowPositionIsRestoredByItsState) {
