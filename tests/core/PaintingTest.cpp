@@ -398,6 +398,37 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
   }
 }
 
+TEST_F(Painting, DesignColoursFollowTheTableForEveryPairAndState) {
+  std::mt19937 rng(5);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto p = BarePattern(7, 40, 3); // three states; the last control pairs with the one before
+  const int types = p->NoYarnTypes, states = p->NoStates;
+  for (int a = 1; a <= types; ++a)
+    for (int b = 1; b <= types; ++b)
+      for (int sa = 1; sa <= states; ++sa)
+        for (int sb = 1; sb <= states; ++sb)
+          p->DesignTable->SetColour(a, b, sa, sb, static_cast<uint8_t>(pick(0, p->NoColours)));
+  for (int c = 1; c <= 7; ++c) // a yarn type above the count has no colours
+    p->Creel->SetYarnType(c, static_cast<uint8_t>(pick(1, types + 1)));
+  for (uint8_t& cell : p->States.Data()) // states above the count too
+    cell = static_cast<uint8_t>(pick(0, 1) ? pick(0, states + 1) : pick(0, 255));
+  for (uint8_t& cell : p->DesignColours.Data())
+    cell = static_cast<uint8_t>(pick(0, 255));
+  TZeroedBytes expected = p->DesignColours.Data();
+  for (int pl = 1; pl <= 40; ++pl)
+    for (int odd = 1; odd <= 7; odd += 2) {
+      const int even = odd < 7 ? odd + 1 : odd - 1;
+      const uint8_t k =
+          p->DesignTable->GetColour(p->Creel->GetYarnType(odd), p->Creel->GetYarnType(even),
+                                    p->GetState(odd, pl), p->GetState(even, pl));
+      expected[p->DesignColours.Index(odd, pl)] = k;
+      if (odd < 7)
+        expected[p->DesignColours.Index(odd + 1, pl)] = k;
+    }
+  p->ComputeDesignColours();
+  EXPECT_EQ(p->DesignColours.Data(), expected);
+}
+
 TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
   auto p = BarePattern(6, 3);
   AddSection(*p, {1, 1, 6, 3}, {1, 1, 6, 3});
@@ -438,7 +469,7 @@ TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
     for (size_t i = 0; i < grid->Data().size(); ++i)
       grid->Data()[i] = static_cast<uint8_t>(i % 5);
   const TZeroedBytes s = q->States.Data(), m = q->MachineColours.Data(),
-                             d = q->DesignColours.Data();
+                     d = q->DesignColours.Data();
   q->ComputeMachineColours();
   q->ComputeDesignColours();
   EXPECT_EQ(q->States.Data(), s);
