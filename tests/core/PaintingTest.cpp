@@ -408,8 +408,8 @@ TEST_F(Painting, DesignColoursFollowTheTableForEveryPairAndState) {
       for (int sa = 1; sa <= states; ++sa)
         for (int sb = 1; sb <= states; ++sb)
           p->DesignTable->SetColour(a, b, sa, sb, static_cast<uint8_t>(pick(0, p->NoColours)));
-  for (int c = 1; c <= 7; ++c) // a yarn type above the count has no colours
-    p->Creel->SetYarnType(c, static_cast<uint8_t>(pick(1, types + 1)));
+  for (int c = 1; c <= 7; ++c) // the last pair a yarn type above the count: no colours
+    p->Creel->SetYarnType(c, static_cast<uint8_t>(c == 7 ? types + 1 : pick(1, types)));
   for (uint8_t& cell : p->States.Data()) // states above the count too
     cell = static_cast<uint8_t>(pick(0, 1) ? pick(0, states + 1) : pick(0, 255));
   for (uint8_t& cell : p->DesignColours.Data())
