@@ -15,6 +15,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -434,6 +435,34 @@ void PrintReport(const TCollector& c, long peakKiB) {
               all ? "All goals met." : "Some goals missed.");
 }
 
+#ifdef QUILLANE_CLI
+// The command-line tool's peak resident memory for one run, its output thrown away.
+long CliPeakKiB(const char* command, const std::string& file) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::execl(QUILLANE_CLI, QUILLANE_CLI, command, file.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || ::wait4(child, &status, 0, &usage) != child || status != 0)
+    return -1;
+  return usage.ru_maxrss;
+}
+
+// dump writes its grids as it goes: its peak stays within twice what opening the pattern
+// takes (info opens it and counts its cells).
+void PrintDumpMemory(const std::string& file) {
+  const long dump = CliPeakKiB("dump", file), own = CliPeakKiB("info", file);
+  const bool ok = dump > 0 && own > 0 && dump <= 2 * own;
+  std::printf("%-34s %12.4g %12.4g %7.2f  %-30s %s\n", "peak memory, dump", dump / 1024.0,
+              2 * own / 1024.0, own > 0 ? dump / (2.0 * own) : 0.0, "2 x info (the pattern's own)",
+              ok ? "meets" : "misses");
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -477,6 +506,9 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&collector, "^B[WR]/");
 
   PrintReport(collector, PeakMemoryKiB(fs::read_symlink("/proc/self/exe").string(), f.PatternFile));
+#ifdef QUILLANE_CLI
+  PrintDumpMemory(f.PatternFile);
+#endif
   std::error_code ec;
   fs::remove_all(f.Folder, ec);
   return 0;

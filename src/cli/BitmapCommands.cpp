@@ -1,5 +1,9 @@
 // `import-bitmap` and `export-bitmap`: a region's picture area from and to an image file.
+#include <iostream>
+
 #include "Cli.h"
+#include "ImageIO.h"
+#include "app/Exceptions.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
@@ -48,16 +52,30 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
     cmd->add_option("-o,--output", a->Out, "The pattern file to write")->required();
     commands.push_back(
         {cmd, [a] {
+           CheckOutput(a->Out, {a->In, a->Image});
            std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
            ORegion& region = RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
            const bool machine = MachineView(*pattern, a->View);
-           OBitmapMapping mapping(region, LoadImage(a->Image));
+           OBitmap24 image;
+           try {
+             const int64_t pixels = int64_t{region.Picture->Width} * region.Picture->Height;
+             image = LoadImage(a->Image, ProgressFor("import-bitmap", pixels));
+           } catch (const Exception& e) {
+             throw TCliFailure(e.what());
+           }
+           OBitmapMapping mapping(region, std::move(image));
            region.BitmapFileName = a->Image;
            if (a->UpdatePalette)
              mapping.UpdatePalette();
+           const TGrid& cells =
+               pattern->PatternMode == pmStates ? pattern->States : pattern->MachineColours;
+           const TZeroedBytes before = cells.Data();
            if (!mapping.Apply(machine))
              throw TCliFailure(
                  "The region's picture area is empty: there is nothing to import into");
+           // Colours that all land on entries that paint nothing are worth a word.
+           if (before == cells.Data())
+             std::cerr << PrintableLine("0 cells changed: " + a->Image) << '\n';
            SavePattern(*pattern, a->Out);
            return 0;
          }});
@@ -69,15 +87,18 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
         "Write a region's part of a picture as an image (BMP, PNG), PLine 1 at the bottom");
     AddRegionOptions(cmd, *a);
     cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
-    commands.push_back({cmd, [a] {
-                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
-                          ORegion& region =
-                              RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
-                          const bool machine = MachineView(*pattern, a->View);
-                          // The bitmap has its first PLine at the bottom already.
-                          SaveImage(ExportBitmap(region, machine), a->Out, false);
-                          return 0;
-                        }});
+    commands.push_back(
+        {cmd, [a] {
+           CheckOutput(a->Out, {a->In}, TOutputKind::Image);
+           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+           ORegion& region = RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
+           const bool machine = MachineView(*pattern, a->View);
+           // The bitmap has its first PLine at the bottom already.
+           const OBitmap24 image = ExportBitmap(region, machine);
+           SaveImage(image, a->Out, false,
+                     ProgressFor("export-bitmap", int64_t{image.Width()} * image.Height()));
+           return 0;
+         }});
   }
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/DirectPlatform.h"
+
 namespace quillane {
 
 class OBitmap24;
@@ -19,6 +21,20 @@ class TCliFailure : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
+
+// The command line's face of the seam: every message one line on stderr, bytes that came
+// from a file escaped, and the export's bare saving error named after its file.
+class TCliPlatform : public ODirectPlatform {
+public:
+  TCliPlatform();
+  std::string SavingFile;
+  void ShowError(const std::string& text) override;
+  void ShowMessage(const std::string& text) override;
+  bool Confirm(const std::string& text) override;
+};
+// One line, printable: line breaks become spaces, control bytes and bytes that are not
+// UTF-8 become \xNN.
+std::string PrintableLine(const std::string& text);
 
 // A subcommand and what runs it; the handler returns the exit status.
 struct TCommand {
@@ -34,6 +50,20 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands);
 void AddWizardCommands(CLI::App& app, TCommands& commands);
 void AddBitmapCommands(CLI::App& app, TCommands& commands);
 
+// Checked before anything is opened, so that a refused command leaves every file as it was:
+// the output is none of the inputs (after links are followed), its folder can take it, and
+// an image's name says a format we write. A file set is not written to standard output
+// ("-"), and its flow checks the folder itself.
+enum class TOutputKind { Any, Image, FileSet };
+void CheckOutput(const std::string& out, const std::vector<std::string>& inputs,
+                 TOutputKind kind = TOutputKind::Any);
+// A file's failure text that names the file, whether or not the core's text did.
+std::string Named(const std::exception& e, const std::string& path);
+// Progress of long image work on stderr, only when a person is watching it.
+std::function<void(int)> ProgressFor(const char* what, int64_t pixels);
+// The number of errors the platform has shown so far (they are on stderr already).
+int ErrorsShown();
+
 // Opens a pattern file as the desktop program does, or fails with its message.
 std::unique_ptr<OPattern> OpenPattern(const std::string& path);
 // Saves the pattern under `path`, or fails with the reason.
@@ -43,9 +73,5 @@ OPicture& PictureNumber(OPattern& pattern, int number);
 ORegion& RegionNumber(OPicture& picture, int number);
 // The view named on the command line: 1 machine, 2 design.
 uint8_t ViewNumber(const std::string& view);
-
-// Bitmap files through QImage: BMP, PNG and whatever else Qt reads.
-void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom);
-OBitmap24 LoadImage(const std::string& path);
 
 } // namespace quillane

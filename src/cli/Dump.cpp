@@ -1,14 +1,15 @@
 #include "Dump.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <functional>
 #include <iostream>
 
+#include "Cli.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "app/Text.h"
-#include "Cli.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/DesignData.h"
@@ -108,7 +109,9 @@ Json DesignTableJson(const ODesignTable& t) {
   return j;
 }
 
-static Json AreaJson(const TRect& r) { return Json::array({r.Left, r.Top, r.Right, r.Bottom}); }
+static Json AreaJson(const TRect& r) {
+  return Json::array({r.Left, r.Top, r.Right, r.Bottom});
+}
 
 Json SectionJson(const OSection& s) {
   Json j;
@@ -143,15 +146,7 @@ Json PictureJson(const OPicture& p) {
   return j;
 }
 
-// PLine by PLine, controls 1 to N within each.
-static Json GridJson(const TGrid& grid) {
-  Json rows = Json::array();
-  for (int p = 1; p <= grid.PLines(); ++p)
-    rows.push_back(Json(TBytes(grid.Row(p) + 1, grid.Row(p) + 1 + grid.Controls())));
-  return rows;
-}
-
-Json PatternJson(OPattern& p, bool derived) {
+Json PatternHeadJson(const OPattern& p) {
   Json j;
   j["NoControls"] = p.NoControls;
   j["NoPLines"] = p.NoPLines;
@@ -170,16 +165,11 @@ Json PatternJson(OPattern& p, bool derived) {
   j["Creel"] = CreelJson(*p.Creel);
   j["MachineTable"] = MachineTableJson(*p.MachineTable);
   j["DesignTable"] = DesignTableJson(*p.DesignTable);
-  if (p.PatternMode == pmStates)
-    j["States"] = GridJson(p.States);
-  else
-    j["MachineColours"] = GridJson(p.MachineColours);
-  if (derived) {
-    p.ComputeMachineColours();
-    p.ComputeDesignColours();
-    j["MachineColours"] = GridJson(p.MachineColours);
-    j["DesignColours"] = GridJson(p.DesignColours);
-  }
+  return j;
+}
+
+Json PatternTailJson(const OPattern& p) {
+  Json j;
   Json sections = Json::array();
   for (const auto& section : *p.Sections)
     sections.push_back(SectionJson(*section));
@@ -269,13 +259,104 @@ void Print(const char* kind, const Json& body) {
   Write(std::cout, out, 0);
   std::cout << '\n';
 }
+
+// The members of an object at the top level, after `first` or not.
+void WriteMembers(std::ostream& out, const Json& j, bool& first) {
+  for (const auto& [key, value] : j.items()) {
+    out << (first ? "" : ",\n") << "  " << Json(key).dump() << ": ";
+    Write(out, value, 1);
+    first = false;
+  }
+}
+
+// PLine by PLine, controls 1 to N within each, written as it goes: a production pattern's
+// grid as one JSON value would cost many times the pattern's own memory.
+void WriteGrid(std::ostream& out, const char* key, const TGrid& grid) {
+  static const auto Numbers = [] {
+    std::array<std::string, 256> n;
+    for (size_t v = 0; v < n.size(); ++v)
+      n[v] = std::to_string(v);
+    return n;
+  }();
+  out << ",\n  \"" << key << "\": ";
+  if (grid.PLines() <= 0) {
+    out << "[]";
+    return;
+  }
+  out << "[\n";
+  std::string line;
+  for (int p = 1; p <= grid.PLines(); ++p) {
+    line = "    [";
+    const uint8_t* row = grid.Row(p);
+    for (int c = 1; c <= grid.Controls(); ++c) {
+      line += Numbers[row[c]];
+      line += ',';
+    }
+    if (line.back() == ',')
+      line.pop_back();
+    line += p < grid.PLines() ? "],\n" : "]\n";
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+  }
+  out << "  ]";
+}
+
+void PrintPattern(OPattern& p, bool derived, bool cells) {
+  std::ostream& out = std::cout;
+  if (derived) {
+    p.ComputeMachineColours();
+    p.ComputeDesignColours();
+  }
+  bool first = true;
+  out << "{\n";
+  WriteMembers(out, Json{{"kind", "pattern"}}, first);
+  WriteMembers(out, PatternHeadJson(p), first);
+  if (cells) {
+    if (p.PatternMode == pmStates)
+      WriteGrid(out, "States", p.States);
+    if (p.PatternMode != pmStates || derived)
+      WriteGrid(out, "MachineColours", p.MachineColours);
+    if (derived)
+      WriteGrid(out, "DesignColours", p.DesignColours);
+  }
+  WriteMembers(out, PatternTailJson(p), first);
+  out << "\n}\n";
+}
 } // namespace
 
-int DumpFile(const std::string& path, bool derived) {
+int PrintInfo(const std::string& path) {
+  std::unique_ptr<OPattern> p = OpenPattern(path);
+  const TGrid& grid = p->PatternMode == pmStates ? p->States : p->MachineColours;
+  std::array<uint64_t, 256> counts{};
+  for (int pLine = 1; pLine <= grid.PLines(); ++pLine) {
+    const uint8_t* row = grid.Row(pLine);
+    for (int c = 1; c <= grid.Controls(); ++c)
+      ++counts[row[c]];
+  }
+  Json cellCounts = Json::object();
+  for (size_t v = 0; v < counts.size(); ++v)
+    if (counts[v] != 0)
+      cellCounts[std::to_string(v)] = counts[v];
+  int regions = 0;
+  for (const auto& picture : *p->Pictures)
+    regions += picture->Regions.Count();
+  Json j;
+  j["NoControls"] = p->NoControls;
+  j["NoPLines"] = p->NoPLines;
+  j["MachineType"] = p->MachineType;
+  j["PatternMode"] = p->PatternMode;
+  j["Sections"] = p->Sections->Count();
+  j["Pictures"] = p->Pictures->Count();
+  j["Regions"] = regions;
+  j[p->PatternMode == pmStates ? "StateCounts" : "ColourCounts"] = cellCounts;
+  Print("pattern", j);
+  return 0;
+}
+
+int DumpFile(const std::string& path, bool derived, bool cells) {
   const std::string ext = UpperExtension(path);
   if (ext == "PAT") {
     std::unique_ptr<OPattern> pattern = OpenPattern(path);
-    Print("pattern", PatternJson(*pattern, derived));
+    PrintPattern(*pattern, derived, cells);
     return 0;
   }
   for (const TDumpKind& kind : DumpKinds) {
@@ -305,12 +386,20 @@ int DumpFile(const std::string& path, bool derived) {
 
 void AddDumpCommand(CLI::App& app, TCommands& commands) {
   auto path = std::make_shared<std::string>();
-  auto derived = std::make_shared<bool>(false);
+  auto derived = std::make_shared<bool>(false), noCells = std::make_shared<bool>(false);
   CLI::App* dump = app.add_subcommand("dump", "Print a pattern or exchange file as JSON");
   dump->add_option("FILE", *path, "The file (.PAT, .SET, .PAL, .CRE, .MCH, .DES, .PIC, .REG, .SEC)")
       ->required();
   dump->add_flag("--derived", *derived, "Also print the colour grids both views compute");
-  commands.push_back({dump, [path, derived] { return DumpFile(*path, *derived); }});
+  dump->add_flag("--no-cells", *noCells, "Leave out the cell grids");
+  commands.push_back(
+      {dump, [path, derived, noCells] { return DumpFile(*path, *derived, !*noCells); }});
+
+  auto infoPath = std::make_shared<std::string>();
+  CLI::App* info = app.add_subcommand(
+      "info", "Print a pattern's size, machine type, counts of its objects and of its cell values");
+  info->add_option("FILE", *infoPath, "The pattern file (.PAT)")->required();
+  commands.push_back({info, [infoPath] { return PrintInfo(*infoPath); }});
 }
 
 } // namespace quillane

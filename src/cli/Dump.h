@@ -25,11 +25,15 @@ nlohmann::ordered_json DesignTableJson(const ODesignTable& table);
 nlohmann::ordered_json SectionJson(const OSection& section);
 nlohmann::ordered_json RegionJson(const ORegion& region);
 nlohmann::ordered_json PictureJson(const OPicture& picture);
-// The pattern as the program holds it; `derived` adds both views' colour grids.
-nlohmann::ordered_json PatternJson(OPattern& pattern, bool derived);
+// The pattern's fields before its grids, and its element lists after them.
+nlohmann::ordered_json PatternHeadJson(const OPattern& pattern);
+nlohmann::ordered_json PatternTailJson(const OPattern& pattern);
 
-// Reads FILE as the extension says and prints its JSON to stdout. Failures throw with the
-// program's own message.
-int DumpFile(const std::string& path, bool derived);
+// Reads FILE as the extension says and prints its JSON to stdout, the grids of a pattern
+// PLine by PLine as they are written (`derived` adds both views' colour grids, `cells`
+// false leaves every grid out). Failures throw with the program's own message.
+int DumpFile(const std::string& path, bool derived, bool cells);
+// A pattern's sizes, counts of its objects and of each value in its cells, as JSON.
+int PrintInfo(const std::string& path);
 
 } // namespace quillane

@@ -1,7 +1,11 @@
 // Commands between patterns and the controllers' files: export, import-tuf, import-car,
 // import-ned.
+#include <filesystem>
+
 #include "Cli.h"
 #include "app/App.h"
+#include "app/Exceptions.h"
+#include "app/FileIO.h"
 #include "files/CmcFile.h"
 #include "files/Export.h"
 #include "files/NedFile.h"
@@ -24,8 +28,21 @@ void AddImportCommand(CLI::App& app, TCommands& commands, const char* name, cons
   cmd->add_option("IN", a->In, inputHelp)->required();
   cmd->add_option("-o,--output", a->Out, "The pattern file to write")->required();
   commands.push_back({cmd, [a, import] {
+                        // The companions are found in either case, so they are compared so.
+                        std::vector<std::string> inputs{a->In};
+                        const std::string stem =
+                            std::filesystem::path(StripExtension(a->In)).filename().string();
+                        for (const char* ext : {".DAT", ".CLR"})
+                          if (auto found = FindFileIgnoringCase(FolderOf(a->In), stem + ext))
+                            inputs.push_back(*found);
+                        CheckOutput(a->Out, inputs);
                         // Failures carry the program's message; main prints it and exits 1.
-                        std::unique_ptr<OPattern> pattern = import(a->In);
+                        std::unique_ptr<OPattern> pattern;
+                        try {
+                          pattern = import(a->In);
+                        } catch (const Exception& e) {
+                          throw TCliFailure(Named(e, a->In));
+                        }
                         SavePattern(*pattern, a->Out);
                         return 0;
                       }});
@@ -46,12 +63,18 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
                     "characters) in its folder")
         ->required();
     commands.push_back({cmd, [a] {
+                          // The companions take the control file's base name in its folder.
+                          const std::string base = StripExtension(a->Out);
+                          for (const std::string& out : {a->Out, base + ".DAT", base + ".CLR"})
+                            CheckOutput(out, {a->In}, TOutputKind::FileSet);
                           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
                           // The save dialog is answered with the name given; the export
                           // prints its own messages, and a question is answered Cancel.
-                          auto* platform = dynamic_cast<ODirectPlatform*>(&g.UI());
-                          if (platform)
+                          auto* platform = dynamic_cast<TCliPlatform*>(&g.UI());
+                          if (platform) {
                             platform->FileAnswers.push_back(a->Out);
+                            platform->SavingFile = a->Out;
+                          }
                           return ExportControlFiles(*pattern) ? 0 : 1;
                         }});
   }

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "Cli.h"
+#include "ImageIO.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "elements/Picture.h"
@@ -27,30 +28,30 @@ void SavePattern(OPattern& pattern, const std::string& path) {
   pattern.FileName = path;
   try {
     pattern.SaveToFile();
-  } catch (const EStreamError&) {
-    throw TCliFailure("Error writing pattern file: " + path);
+  } catch (const EStreamError& e) {
+    throw TCliFailure(Named(e, path));
   }
 }
 
 OPicture& PictureNumber(OPattern& pattern, int number) {
   if (number < 1 || number > pattern.Pictures->Count())
-    throw CLI::ValidationError("--picture", "the pattern has " +
-                                                std::to_string(pattern.Pictures->Count()) +
-                                                " picture(s); there is no picture " +
-                                                std::to_string(number));
+    throw CLI::ValidationError("--picture",
+                               "the pattern has " + std::to_string(pattern.Pictures->Count()) +
+                                   " picture(s); there is no picture " + std::to_string(number));
   return *pattern.Pictures->Get(number - 1);
 }
 
 ORegion& RegionNumber(OPicture& picture, int number) {
   if (number < 1 || number > picture.Regions.Count())
-    throw CLI::ValidationError("--region", "the picture has " +
-                                               std::to_string(picture.Regions.Count()) +
-                                               " region(s); there is no region " +
-                                               std::to_string(number));
+    throw CLI::ValidationError("--region",
+                               "the picture has " + std::to_string(picture.Regions.Count()) +
+                                   " region(s); there is no region " + std::to_string(number));
   return *picture.Regions.Get(number - 1);
 }
 
-uint8_t ViewNumber(const std::string& view) { return view == "design" ? 2 : 1; }
+uint8_t ViewNumber(const std::string& view) {
+  return view == "design" ? 2 : 1;
+}
 
 namespace {
 CLI::Option* AddViewOption(CLI::App* command, std::string& view) {
@@ -77,10 +78,9 @@ const ODesignData& ExtractedObject(OPattern& pattern, const std::string& kind, i
   if (kind == "REG")
     return RegionNumber(PictureNumber(pattern, pictureNumber), index);
   if (index < 1 || index > pattern.Sections->Count())
-    throw CLI::ValidationError("--index", "the pattern has " +
-                                              std::to_string(pattern.Sections->Count()) +
-                                              " section(s); there is no section " +
-                                              std::to_string(index));
+    throw CLI::ValidationError("--index",
+                               "the pattern has " + std::to_string(pattern.Sections->Count()) +
+                                   " section(s); there is no section " + std::to_string(index));
   return *pattern.Sections->Get(index - 1);
 }
 
@@ -91,8 +91,7 @@ struct TPaintStroke {
 TPaintStroke ParseStroke(const std::string& text) {
   TPaintStroke s{};
   char tail = 0;
-  if (std::sscanf(text.c_str(), "%d,%d,%d%c", &s.X, &s.Y, &s.V, &tail) != 3 || s.V < 0 ||
-      s.V > 255)
+  if (std::sscanf(text.c_str(), "%d,%d,%d%c", &s.X, &s.Y, &s.V, &tail) != 3 || s.V < 0 || s.V > 255)
     throw CLI::ValidationError("X,Y,V", "expected X,Y,V with V from 0 to 255: " + text);
   return s;
 }
@@ -104,6 +103,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     CLI::App* cmd = app.add_subcommand("new", "Write a new pattern (DEFAULT files apply)");
     cmd->add_option("-o,--output", *out, "The pattern file to write")->required();
     commands.push_back({cmd, [out] {
+                          CheckOutput(*out, {});
                           OPattern pattern;
                           pattern.InitNew();
                           SavePattern(pattern, *out);
@@ -117,7 +117,8 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     };
     auto a = std::make_shared<TArgs>();
     CLI::App* cmd = app.add_subcommand(
-        "extract", "Write one object of a pattern as its exchange file, as the editors' Export does");
+        "extract",
+        "Write one object of a pattern as its exchange file, as the editors' Export does");
     cmd->add_option("IN", a->In, "The pattern file")->required();
     cmd->add_option("--kind", a->Kind, "SET, PAL, CRE, MCH, DES, PIC, REG or SEC")
         ->required()
@@ -127,6 +128,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     cmd->add_option("--picture", a->Picture, "The picture of a region, from 1");
     cmd->add_option("-o,--output", a->Out, "The file to write")->required();
     commands.push_back({cmd, [a] {
+                          CheckOutput(a->Out, {a->In});
                           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
                           const ODesignData& object =
                               ExtractedObject(*pattern, a->Kind, a->Index, a->Picture);
@@ -135,10 +137,10 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                           const TKindTexts& texts = KindTexts(object.Kind());
                           try {
                             WriteFileAtomic(a->Out, writer.Bytes());
-                          } catch (const EFCreateError&) {
-                            throw TCliFailure(texts.CreatingError + a->Out);
-                          } catch (const std::exception&) {
-                            throw TCliFailure(texts.WritingError + a->Out);
+                          } catch (const EFCreateError& e) {
+                            throw TCliFailure(texts.CreatingError + a->Out + ": " + e.what());
+                          } catch (const std::exception& e) {
+                            throw TCliFailure(texts.WritingError + a->Out + ": " + e.what());
                           }
                           return 0;
                         }});
@@ -156,12 +158,14 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     AddViewOption(cmd, a->View);
     cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
     commands.push_back({cmd, [a] {
+                          CheckOutput(a->Out, {a->In}, TOutputKind::Image);
                           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
                           OPicture& picture = PictureNumber(*pattern, a->Picture);
                           const uint8_t view = ViewNumber(a->View);
                           picture.SetViewMode(view);
                           SaveImage(view == 2 ? picture.DesignImage : picture.MachineImage, a->Out,
-                                    true);
+                                    true,
+                                    ProgressFor("render", int64_t{picture.Width} * picture.Height));
                           return 0;
                         }});
   }
@@ -173,7 +177,8 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     };
     auto a = std::make_shared<TArgs>();
     CLI::App* cmd = app.add_subcommand(
-        "paint", "Paint picture pixels (X, Y from 0) with palette index V, as a press in the view does");
+        "paint",
+        "Paint picture pixels (X, Y from 0) with palette index V, as a press in the view does");
     cmd->add_option("IN", a->In, "The pattern file")->required();
     cmd->add_option("--picture", a->Picture, "The picture, from 1")->required();
     AddViewOption(cmd, a->View);
@@ -183,13 +188,22 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                           std::vector<TPaintStroke> strokes;
                           for (const std::string& text : a->Strokes)
                             strokes.push_back(ParseStroke(text));
+                          CheckOutput(a->Out, {a->In});
                           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
                           OPicture& picture = PictureNumber(*pattern, a->Picture);
                           const uint8_t view = ViewNumber(a->View);
+                          // The view ignores such presses; asked for by name they are mistakes.
+                          for (const TPaintStroke& s : strokes)
+                            if (s.X < 0 || s.Y < 0 || s.X >= picture.Width ||
+                                s.Y >= picture.Height || s.V > pattern->Palette->NoColours())
+                              throw CLI::ValidationError(
+                                  "X,Y,V", "the picture is " + std::to_string(picture.Width) +
+                                               " x " + std::to_string(picture.Height) +
+                                               " pixels and the palette has colours 0 to " +
+                                               std::to_string(pattern->Palette->NoColours()) +
+                                               ": " + std::to_string(s.X) + "," +
+                                               std::to_string(s.Y) + "," + std::to_string(s.V));
                           for (const TPaintStroke& s : strokes) {
-                            // The view ignores presses outside the picture.
-                            if (s.X < 0 || s.Y < 0 || s.X >= picture.Width || s.Y >= picture.Height)
-                              continue;
                             picture.SetViewMode(view);
                             if (view == 2)
                               picture.PaintDesignPixel(s.X, s.Y, static_cast<uint8_t>(s.V));

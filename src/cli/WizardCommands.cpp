@@ -29,12 +29,25 @@ TWizardLayout LayoutOf(const std::string& text) {
 }
 
 // Validates as OK does, builds the pattern and writes it. A layout that does not fit
-// still makes the pattern, as the dialogs do, but is worth a word.
+// still makes the pattern, as the dialogs do, but is worth a word. A pattern whose
+// sections do not validate is refused as the dialog refuses it: its message once (the
+// platform shows it when the check fails), nothing written.
 template <class TWizard> int RunWizard(const TWizard& w, const std::string& out, bool warnIfEmpty) {
+  CheckOutput(out, {});
   const std::string refused = ValidateWizard(w);
   if (!refused.empty())
     throw TCliFailure(refused);
-  std::unique_ptr<OPattern> pattern = GenerateWizard(w);
+  const int shown = ErrorsShown();
+  std::unique_ptr<OPattern> pattern;
+  try {
+    pattern = GenerateWizard(w);
+  } catch (const std::exception& e) {
+    throw TCliFailure(ErrorsShown() > shown ? "" : e.what());
+  }
+  // The generator may have checked the sections and shown the message itself.
+  const bool valid = ErrorsShown() == shown && pattern && pattern->ValidateSections();
+  if (!valid)
+    throw TCliFailure(ErrorsShown() > shown ? "" : "The wizard made no valid pattern");
   if (warnIfEmpty && pattern->Sections->Count() == 0)
     std::cerr << "Warning: the layout does not fit the pattern; no design region and no "
                  "section were added\n";
@@ -61,8 +74,8 @@ void AddPatternSize(CLI::App* cmd, uint16_t& controls, uint16_t& pLines) {
 // needle, shown several times along the PLines.
 template <class TWizard>
 void AddStripWizard(CLI::App* wizard, TCommands& commands, const char* name, const char* help,
-                    const char* areaOption, const char* areaLabel,
-                    uint16_t TWizard::*areaControls, void (TWizard::*derive)()) {
+                    const char* areaOption, const char* areaLabel, uint16_t TWizard::*areaControls,
+                    void (TWizard::*derive)()) {
   struct TArgs {
     TWizard W;
     std::string Out;

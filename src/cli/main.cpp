@@ -1,20 +1,108 @@
+#include <QtGlobal>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "Cli.h"
 #include "app/App.h"
-#include "platform/DirectPlatform.h"
 
 using namespace quillane;
 
+namespace {
+// Qt's decoders (and libpng through them) report on their own; a command says it once, in
+// its own words.
+void Quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+void PrintLine(const std::string& text) {
+  std::cerr << PrintableLine(text) << '\n' << std::flush;
+}
+
+// The first word that is not a global option names the command.
+std::string CommandName(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--dir")
+      ++i;
+    else if (arg.empty() || arg[0] != '-')
+      return arg;
+  }
+  return "";
+}
+
+// Standard output is checked like any file: a full disk or a closed pipe is a failure.
+bool StandardOutputWritten() {
+  std::cout.flush();
+  const bool ok = std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+  if (!ok)
+    PrintLine(std::string("Cannot write standard output. ") + std::strerror(errno ? errno : EIO));
+  return ok;
+}
+} // namespace
+
+namespace quillane {
+
+TCliPlatform::TCliPlatform() : ODirectPlatform(std::cerr) {}
+
+void TCliPlatform::ShowError(const std::string& text) {
+  ++ErrorsShown;
+  PrintLine(!SavingFile.empty() && text == "Error saving tuft file" ? text + ": " + SavingFile
+                                                                    : text);
+}
+
+void TCliPlatform::ShowMessage(const std::string& text) {
+  PrintLine(text);
+}
+
+bool TCliPlatform::Confirm(const std::string& text) {
+  PrintLine(text);
+  return ConfirmAnswer;
+}
+
+std::string PrintableLine(const std::string& text) {
+  static const char Hex[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    size_t length = c < 0x80             ? 1
+                    : (c & 0xE0) == 0xC0 ? 2
+                    : (c & 0xF0) == 0xE0 ? 3
+                    : (c & 0xF8) == 0xF0 ? 4
+                                         : 0;
+    bool valid = length > 0 && i + length <= text.size() && !(length == 2 && c < 0xC2);
+    for (size_t k = 1; valid && k < length; ++k)
+      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    if (c == '\n' || c == '\r' || c == '\t') {
+      out += ' ';
+      ++i;
+    } else if (!valid || (length == 1 && (c < 0x20 || c == 0x7F))) {
+      out += "\\x";
+      out += Hex[c >> 4];
+      out += Hex[c & 15];
+      ++i;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
+} // namespace quillane
+
 int main(int argc, char** argv) {
+  qInstallMessageHandler(Quiet);
   CLI::App app{"Quillane: tufting pattern design from the command line", "quillane-cli"};
   app.set_version_flag("--version", "quillane-cli " + g.Version.ProductVersion + " (" +
                                         g.Version.FileVersion + ")");
   app.require_subcommand(1);
+  app.footer("Exit status: 0 success, 1 the operation failed, 2 usage error. "
+             "\"-o -\" writes to standard output.");
   std::string dir;
   app.add_option("--dir", dir,
                  "Current design directory, where DEFAULT files are looked up first "
-                 "(default: the working directory)");
+                 "(default: the working directory)")
+      ->check(CLI::ExistingDirectory);
 
   TCommands commands;
   AddPatternCommands(app, commands);
@@ -23,14 +111,24 @@ int main(int argc, char** argv) {
   AddWizardCommands(app, commands);
   AddBitmapCommands(app, commands);
 
+  const std::string name = CommandName(argc, argv);
+  if (!name.empty() &&
+      app.get_subcommands([&](CLI::App* sub) { return sub->check_name(name); }).empty()) {
+    PrintLine("unknown command " + name);
+    PrintLine("Run with --help for more information.");
+    return 2;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    int status = app.exit(e);
-    return status == 0 ? 0 : 2;
+    if (e.get_exit_code() == 0)
+      return app.exit(e) == 0 && StandardOutputWritten() ? 0 : 1;
+    PrintLine(e.what());
+    PrintLine("Run with --help for more information.");
+    return 2;
   }
 
-  ODirectPlatform platform(std::cerr);
+  TCliPlatform platform;
   g.SetPlatform(&platform);
   g.Start({}, nullptr);
   if (!dir.empty())
@@ -39,15 +137,19 @@ int main(int argc, char** argv) {
   for (const TCommand& command : commands) {
     if (!command.App->parsed())
       continue;
+    int status = 1;
     try {
-      return command.Run();
+      status = command.Run();
     } catch (const CLI::ParseError& e) {
-      std::cerr << e.what() << '\n';
+      PrintLine(e.what());
       return 2;
     } catch (const std::exception& e) {
-      std::cerr << e.what() << '\n';
+      // An empty message was shown already, by the platform.
+      if (*e.what())
+        PrintLine(e.what());
       return 1;
     }
+    return StandardOutputWritten() ? status : 1;
   }
   return 2;
 }

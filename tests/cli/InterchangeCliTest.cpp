@@ -56,13 +56,13 @@ TEST_F(InterchangeCli, FailuresExitOneWithTheProgramsMessage) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"export", "states.pat", "LONGNAME9.TUF"},
        "Error, filename can not exceed 8 characters: LONGNAME9\n"},
-      {{"export", "states.pat", "missing/RUG1.TUF"}, "Error saving tuft file\n"},
+      {{"export", "states.pat", "missing/RUG1.TUF"}, "Error saving tuft file: missing/RUG1.TUF\n"},
       {{"export", "colours.pat", "RUG2.TUF"},
        "Control 1, PLine 1 has a colour without a yarn number from 1 to 16 (yarn number 0); the "
        "tuft control file would store yarn number 16. Export anyway?\n"},
-      {{"import-car", "F.CAR", "-o", "x.pat"}, "Error reading CMC file\n"},
-      {{"import-ned", "F.PAT", "-o", "x.pat"}, "Error reading NED Graphics file\n"},
-      {{"import-tuf", "T14.TUF", "-o", "x.pat"}, "Error reading tuft file\n"},
+      {{"import-car", "F.CAR", "-o", "x.pat"}, "Error reading CMC file: F.CAR\n"},
+      {{"import-ned", "F.PAT", "-o", "x.pat"}, "Error reading NED Graphics file: F.PAT\n"},
+      {{"import-tuf", "T14.TUF", "-o", "x.pat"}, "Error reading tuft file: T14.TUF\n"},
       {{"import-tuf", "NODAT.TUF", "-o", "x.pat"},
        "Cannot open file \"NODAT.DAT\". No such file or directory\n"},
   };

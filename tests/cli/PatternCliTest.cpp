@@ -56,7 +56,7 @@ TEST_F(PatternCli, NewPaintAndDumpShowTheOnePaintedCell) {
 
   // In the design view colour 3 on yarn types A and A is the pair of states (2, 1).
   ASSERT_EQ(RunCli(Current.Path, {"paint", "b.pat", "--picture", "1", "--view", "design", "4,8,3",
-                                  "100,0,1", "-o", "c.pat"})
+                                  "-o", "c.pat"})
                 .Status,
             0);
   nlohmann::json c = Dump({"dump", "c.pat", "--derived"});

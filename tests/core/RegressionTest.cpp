@@ -95,5 +95,34 @@ TEST(AtomicWrite, PartsAreJoinedInOrderAndAFailedWriteKeepsTheOldFile) {
             1);
 }
 
+TEST(AtomicWrite, WritesThroughLinksIntoDevicesAndClearsStaleTemporaries) {
+  namespace fs = std::filesystem;
+  TTempDir dir;
+  const std::string target = dir.File("target.pat"), link = dir.File("link.pat");
+  const std::string stale = dir.File(".target.pat.tmp-Ab12Cd"),
+                    other = dir.File(".o.pat.tmp-Ab12Cd");
+  WriteBytes(target, {1});
+  fs::create_symlink("target.pat", link);
+  WriteBytes(stale, {2}); // left by a killed save of the same file
+  WriteBytes(other, {3});
+  WriteFileAtomic(link, Bytes{4, 5});
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(FileBytes(target), (Bytes{4, 5}));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(other));
+
+  if (!fs::is_character_file("/dev/full"))
+    return;
+  fs::create_symlink("/dev/full", dir.File("full.pat"));
+  try {
+    WriteFileAtomic(dir.File("full.pat"), Bytes{6});
+    ADD_FAILURE() << "a full device took the bytes";
+  } catch (const EWriteError& e) {
+    EXPECT_EQ(e.what(),
+              "Cannot write file \"" + dir.File("full.pat") + "\". No space left on device");
+  }
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
 } // namespace
 } // namespace quillane::test

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -61,7 +61,7 @@ TBytes ReadFileBytes(const std::string& path) {
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0)
-      throw EReadError();
+      throw EReadError("Cannot read file \"" + path + "\". " + std::strerror(errno));
     if (n == 0)
       break; // the file shrank under us: what we have is what it holds
     done += static_cast<size_t>(n);
@@ -75,30 +75,9 @@ void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes) {
   WriteFileAtomic(path, std::span<const std::span<const uint8_t>>(whole));
 }
 
-void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
-  std::string folder = FolderOf(path);
-  std::string base = fs::path(path).filename().string();
-  std::random_device rd;
-  std::string temp;
-  int raw = -1;
-  for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(rd()));
-    temp = JoinPath(folder.empty() ? std::string(".") : folder, "." + base + suffix);
-    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw < 0 && errno != EEXIST)
-      break;
-  }
-  if (raw < 0)
-    throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
-  OFd fd(raw);
-
-  auto fail = [&](const char* why) {
-    ::close(fd.Release());
-    ::unlink(temp.c_str());
-    throw EWriteError(std::string("Stream write error") + (why ? std::string(": ") + why : ""));
-  };
-
+namespace {
+// Writes every part to `fd`, resuming short writes; 0 or the errno of the failure.
+int WriteAll(int fd, std::span<const std::span<const uint8_t>> parts) {
   size_t total = 0;
   for (const auto& part : parts)
     total += part.size();
@@ -111,17 +90,18 @@ void WriteFileAtomic(const std::string& path, std::span<const std::span<const ui
   while (done < limit) {
     batch.clear();
     size_t room = limit - done;
-    for (size_t i = index, o = offset; i < parts.size() && batch.size() < 1024 && room > 0; ++i, o = 0) {
+    for (size_t i = index, o = offset; i < parts.size() && batch.size() < 1024 && room > 0;
+         ++i, o = 0) {
       const size_t n = std::min(parts[i].size() - o, room);
       if (n > 0)
         batch.push_back({const_cast<uint8_t*>(parts[i].data() + o), n});
       room -= n;
     }
-    ssize_t n = ::writev(fd.Get(), batch.data(), static_cast<int>(batch.size()));
+    ssize_t n = ::writev(fd, batch.data(), static_cast<int>(batch.size()));
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
-      fail(std::strerror(errno));
+      return n < 0 ? errno : ENOSPC;
     done += static_cast<size_t>(n);
     for (size_t left = static_cast<size_t>(n); left > 0;) {
       const size_t step = std::min(parts[index].size() - offset, left);
@@ -133,23 +113,120 @@ void WriteFileAtomic(const std::string& path, std::span<const std::span<const ui
       }
     }
   }
-  if (done < total)
-    fail(nullptr);
+  return done < total ? ENOSPC : 0;
+}
+
+std::string WriteFailureText(const std::string& path, int error) {
+  return "Cannot write file \"" + path + "\". " + std::strerror(error);
+}
+
+// Follows links to the file they name, so that the link itself stays; a dangling link
+// names the file to create.
+std::string LinkTarget(const std::string& path) {
+  fs::path p = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec)))
+      break;
+    const fs::path next = fs::read_symlink(p, ec);
+    if (ec)
+      break;
+    p = next.is_absolute() ? next : p.parent_path() / next;
+  }
+  return p.string();
+}
+
+const std::string TemporaryMark = ".tmp-";
+constexpr size_t TemporarySuffix = 6;
+
+// A save killed half-way leaves its temporary behind; the next save of the same file
+// removes it. Other files' temporaries are not ours to judge.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& base,
+                            const std::string& keep) {
+  const std::string prefix = "." + base + TemporaryMark;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() == prefix.size() + TemporarySuffix &&
+        name.compare(0, prefix.size(), prefix) == 0 && it->path().string() != keep &&
+        it->is_regular_file(ec))
+      ::unlink(it->path().c_str());
+  }
+}
+
+// Devices, pipes and standard output cannot be replaced: they take the bytes directly.
+void WriteDirect(int fd, const std::string& name, std::span<const std::span<const uint8_t>> parts) {
+  if (const int e = WriteAll(fd, parts))
+    throw EWriteError(WriteFailureText(name, e));
+  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
+    throw EWriteError(WriteFailureText(name, errno));
+}
+} // namespace
+
+void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
+  if (path == StandardOutputName) {
+    WriteDirect(STDOUT_FILENO, "standard output", parts);
+    return;
+  }
+  // Opened by the name given: /dev/stdout's link names no file of its own.
+  struct stat old {};
+  if (::stat(path.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
+    throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(EISDIR));
+  if (::stat(path.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
+    OFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (fd.Get() < 0)
+      throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    WriteDirect(fd.Get(), path, parts);
+    if (::close(fd.Release()) != 0)
+      throw EWriteError(WriteFailureText(path, errno));
+    return;
+  }
+  const std::string target = LinkTarget(path);
+  const bool existed = ::stat(target.c_str(), &old) == 0;
+
+  const std::string folder = FolderOf(target);
+  const std::string base = fs::path(target).filename().string();
+  const std::string dir = folder.empty() ? std::string(".") : folder;
+  static const char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device rd;
+  std::string temp;
+  int raw = -1;
+  for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
+    std::string suffix;
+    for (size_t i = 0; i < TemporarySuffix; ++i)
+      suffix += Letters[rd() % (sizeof Letters - 1)];
+    temp = JoinPath(dir, "." + base + TemporaryMark + suffix);
+    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (raw < 0 && errno != EEXIST)
+      break;
+  }
+  if (raw < 0)
+    throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+  OFd fd(raw);
+
+  auto fail = [&](int e) {
+    ::close(fd.Release());
+    ::unlink(temp.c_str());
+    throw EWriteError(WriteFailureText(path, e));
+  };
+  if (const int e = WriteAll(fd.Get(), parts))
+    fail(e);
   if (::fsync(fd.Get()) != 0)
-    fail(std::strerror(errno));
+    fail(errno);
   // Keep the old file's permissions where there was one.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0)
-    ::fchmod(fd.Get(), st.st_mode & 07777);
+  if (existed)
+    ::fchmod(fd.Get(), old.st_mode & 07777);
   if (::close(fd.Release()) != 0) {
+    const int e = errno;
     ::unlink(temp.c_str());
-    throw EWriteError();
+    throw EWriteError(WriteFailureText(path, e));
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    int e = errno;
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    const int e = errno;
     ::unlink(temp.c_str());
-    throw EWriteError(std::string("Stream write error: ") + std::strerror(e));
+    throw EWriteError(WriteFailureText(path, e));
   }
+  RemoveStaleTemporaries(dir, base, temp);
 }
 
 bool FileExists(const std::string& path) {

@@ -14,10 +14,16 @@ namespace quillane {
 // EReadError when reading fails.
 TBytes ReadFileBytes(const std::string& path);
 
-// Writes the bytes to a temporary file in the same folder and renames it over `path`
-// only after every byte is on disk, so a failed write never destroys the previous file.
-// Throws EFCreateError when the temporary cannot be created (nothing is left behind)
-// and EWriteError when writing or the rename fails (the temporary is removed).
+// The name that stands for standard output where a file name is asked for.
+inline const std::string StandardOutputName = "-";
+
+// Writes the bytes to a temporary file (".NAME.tmp-XXXXXX") in the same folder and renames
+// it over `path` only after every byte is on disk, so a failed write never destroys the
+// previous file; a successful one removes temporaries that killed saves of the same file
+// left behind. A link is written through, beside its target; a device or pipe (and "-",
+// standard output) takes the bytes directly. Throws EFCreateError when the temporary
+// cannot be created (nothing is left behind) and EWriteError, naming the file and the
+// system's reason, when writing or the rename fails (the temporary is removed).
 void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes);
 // The same for a file made of several parts, written in order without joining them first
 // (a pattern's cells go straight from its grid to the file).

@@ -1,0 +1,74 @@
+// What every command checks and reports about the files it writes.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+#include "Cli.h"
+#include "ImageIO.h"
+#include "app/App.h"
+#include "app/FileIO.h"
+#include "elements/Picture.h"
+#include "platform/DirectPlatform.h"
+
+namespace quillane {
+namespace fs = std::filesystem;
+
+void CheckOutput(const std::string& out, const std::vector<std::string>& inputs, TOutputKind kind) {
+  if (out == StandardOutputName) {
+    if (kind == TOutputKind::FileSet)
+      throw CLI::ValidationError("OUT", "this command writes several files; it cannot write "
+                                        "to standard output");
+    return;
+  }
+  if (kind == TOutputKind::Image && ImageFormatFor(out).empty())
+    throw CLI::ValidationError("--output", "an image is written as .bmp or .png: " + out);
+  std::error_code ec;
+  for (const std::string& in : inputs)
+    if (fs::equivalent(out, in, ec))
+      throw CLI::ValidationError("--output", "would write over the input file " + in);
+  // A device or pipe takes the bytes where it is; a file needs a folder that takes it. A
+  // file set's flow reports its own folder failure.
+  if (kind == TOutputKind::FileSet)
+    return;
+  const fs::file_status status = fs::status(out, ec);
+  if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status))
+    return;
+  std::string folder = FolderOf(fs::weakly_canonical(out, ec).string());
+  if (folder.empty())
+    folder = ".";
+  int error = 0;
+  if (fs::is_directory(status))
+    error = EISDIR;
+  else if (!fs::is_directory(folder, ec))
+    error = fs::exists(folder, ec) ? ENOTDIR : ENOENT;
+  else if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    error = errno;
+  if (error != 0)
+    throw TCliFailure("Cannot create file \"" + out + "\". " + std::strerror(error));
+}
+
+std::string Named(const std::exception& e, const std::string& path) {
+  // A quoted name is the file the message is about already.
+  const std::string text = e.what();
+  const bool named = text.find(path) != std::string::npos || text.find('"') != std::string::npos;
+  return named ? text : text + ": " + path;
+}
+
+std::function<void(int)> ProgressFor(const char* what, int64_t pixels) {
+  // Only work that takes a moment, and only for a terminal: a script's stderr stays clean.
+  if (pixels < (int64_t{1} << 24) || !::isatty(STDERR_FILENO))
+    return {};
+  return [what](int percent) {
+    std::cerr << '\r' << what << ": " << percent << '%' << (percent >= 100 ? "\n" : "")
+              << std::flush;
+  };
+}
+
+int ErrorsShown() {
+  auto* platform = dynamic_cast<ODirectPlatform*>(&g.UI());
+  return platform ? platform->ErrorsShown : 0;
+}
+
+} // namespace quillane

@@ -1,0 +1,185 @@
+// Bitmap files go through QImage; the core only sees OBitmap24.
+#include "ImageIO.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <cstdlib>
+
+#include "app/Exceptions.h"
+#include "app/FileIO.h"
+#include "elements/Bitmap.h"
+#include "elements/Picture.h"
+
+namespace quillane {
+
+namespace {
+
+uint32_t Little(const TBytes& b, size_t at, int size) {
+  uint32_t v = 0;
+  for (int k = size - 1; k >= 0; --k)
+    v = v << 8 | b[at + static_cast<size_t>(k)];
+  return v;
+}
+
+// Qt reads a BMP whose pixels stop short as if the rest were there; its header says how
+// long an uncompressed one must be.
+bool ShortBmp(const TBytes& b) {
+  if (b.size() < 2 || b[0] != 'B' || b[1] != 'M')
+    return false;
+  if (b.size() < 26)
+    return true;
+  const uint64_t offset = Little(b, 10, 4), info = Little(b, 14, 4);
+  int64_t w = 0, h = 0;
+  uint64_t bits = 0, compression = 0;
+  if (info == 12) {
+    w = Little(b, 18, 2);
+    h = Little(b, 20, 2);
+    bits = Little(b, 24, 2);
+  } else {
+    if (b.size() < 34)
+      return true;
+    w = static_cast<int32_t>(Little(b, 18, 4));
+    h = static_cast<int32_t>(Little(b, 22, 4));
+    bits = Little(b, 28, 2);
+    compression = Little(b, 30, 4);
+  }
+  if (compression != 0 && compression != 3)
+    return false; // run-length data has no fixed length
+  const uint64_t stride = (static_cast<uint64_t>(std::llabs(w)) * bits + 31) / 32 * 4;
+  return b.size() < offset + stride * static_cast<uint64_t>(std::llabs(h));
+}
+
+// Reports each whole percent once over `rows` rows.
+class TRowProgress {
+public:
+  TRowProgress(const TImageProgress& report, int rows, int from, int to)
+      : Report(report), Rows(rows), From(from), To(to) {}
+  void Row(int y) {
+    if (!Report)
+      return;
+    const int percent = From + static_cast<int>(int64_t{To - From} * (y + 1) / Rows);
+    if (percent != Last)
+      Report(Last = percent);
+  }
+
+private:
+  const TImageProgress& Report;
+  int Rows, From, To, Last = -1;
+};
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+} // namespace
+
+std::string ImageFormatFor(const std::string& path) {
+  if (path == StandardOutputName)
+    return "bmp";
+  const size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return "";
+  const std::string ext = Lower(path.substr(dot + 1));
+  return ext == "bmp" || ext == "png" ? ext : "";
+}
+
+QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool pLineOneAtBottom,
+                       const TImageProgress& progress) {
+  if (image.Width() <= 0 || image.Height() <= 0)
+    throw Exception("The image is empty");
+  QImage out(image.Width(), image.Height(), QImage::Format_RGB888);
+  if (out.isNull())
+    throw Exception("Not enough memory for an image of " + std::to_string(image.Width()) + " x " +
+                    std::to_string(image.Height()) + " pixels");
+  TRowProgress rows(progress, image.Height(), 0, 50);
+  for (int y = 0; y < image.Height(); ++y) {
+    const uint32_t* src = image.Row(pLineOneAtBottom ? image.Height() - 1 - y : y);
+    uchar* dst = out.scanLine(y);
+    for (int x = 0; x < image.Width(); ++x, dst += 3) {
+      const QRgb rgb = ToQRgb(src[x]);
+      dst[0] = static_cast<uchar>(qRed(rgb));
+      dst[1] = static_cast<uchar>(qGreen(rgb));
+      dst[2] = static_cast<uchar>(qBlue(rgb));
+    }
+    rows.Row(y);
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, QByteArray::fromStdString(format));
+  if (!writer.write(out))
+    throw Exception("Cannot encode the image: " + writer.errorString().toStdString());
+  if (progress)
+    progress(90);
+  return bytes;
+}
+
+void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom,
+               const TImageProgress& progress) {
+  const std::string format = ImageFormatFor(path);
+  if (format.empty())
+    throw Exception("Cannot write an image of this kind (use .bmp or .png): " + path);
+  const QByteArray bytes = EncodeImage(image, format, pLineOneAtBottom, progress);
+  WriteFileAtomic(path,
+                  std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                           static_cast<size_t>(bytes.size())));
+  if (progress)
+    progress(100);
+}
+
+OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
+                      const TImageProgress& progress) {
+  const std::string failure = "Error reading bitmap file: " + path;
+  if (ShortBmp(bytes))
+    throw Exception(failure);
+  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                            static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  // The header's size is checked here, before the decoder allocates; Qt's own cap is far
+  // below the largest picture a pattern holds.
+  const QSize size = reader.size();
+  if (size.isValid() && (size.width() < 1 || size.height() < 1 ||
+                         int64_t{size.width()} * size.height() > OPicture::MaxPixels))
+    throw Exception("The image is too large (" + std::to_string(size.width()) + " x " +
+                    std::to_string(size.height()) + " pixels; a picture holds at most " +
+                    std::to_string(OPicture::MaxPixels) + "): " + path);
+  if (size.isValid())
+    QImageReader::setAllocationLimit(0);
+  QImage in = reader.read();
+  if (in.isNull())
+    throw Exception(failure);
+  if (progress)
+    progress(40);
+  if (in.format() != QImage::Format_RGB32 && in.format() != QImage::Format_ARGB32)
+    in = in.convertToFormat(QImage::Format_RGB32);
+  OBitmap24 bitmap;
+  bitmap.SetSize(in.width(), in.height());
+  TRowProgress rows(progress, in.height(), 40, 100);
+  for (int y = 0; y < in.height(); ++y) {
+    const auto* src = reinterpret_cast<const QRgb*>(in.constScanLine(y));
+    uint32_t* dst = bitmap.Row(y);
+    for (int x = 0; x < in.width(); ++x)
+      dst[x] = FromQRgb(src[x]);
+    rows.Row(y);
+  }
+  return bitmap;
+}
+
+OBitmap24 LoadImage(const std::string& path, const TImageProgress& progress) {
+  TBytes bytes;
+  try {
+    bytes = ReadFileBytes(path);
+  } catch (const std::exception&) {
+    throw Exception("Error reading bitmap file: " + path);
+  }
+  return DecodeImage(bytes, path, progress);
+}
+
+} // namespace quillane

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGui/qrgb.h>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/LargeBuffer.h"
+
+namespace quillane {
+
+class OBitmap24;
+
+// The core's colours are 0x00BBGGRR; Qt's are 0xAARRGGBB. Every crossing goes through
+// these two, which never look at how either lies in memory.
+inline QRgb ToQRgb(uint32_t colour) {
+  return qRgb(static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF),
+              static_cast<int>(colour >> 16 & 0xFF));
+}
+inline uint32_t FromQRgb(QRgb rgb) {
+  return static_cast<uint32_t>(qRed(rgb)) | static_cast<uint32_t>(qGreen(rgb)) << 8 |
+         static_cast<uint32_t>(qBlue(rgb)) << 16;
+}
+
+// Called now and then with the share done so far, 0 to 100.
+using TImageProgress = std::function<void(int percent)>;
+
+// The format an image file is written in, by its extension without regard to case ("bmp",
+// "png"); "" when the name asks for none we write. Standard output ("-") takes BMP.
+std::string ImageFormatFor(const std::string& path);
+
+// The image's file bytes in `format`, rows top down (or PLine 1 at the bottom). Throws
+// Exception when it cannot be encoded.
+QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool pLineOneAtBottom,
+                       const TImageProgress& progress = {});
+// Encodes and writes the image atomically (see WriteFileAtomic), in the format its name
+// asks for.
+void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom,
+               const TImageProgress& progress = {});
+
+// Decodes an image file's bytes; its size is checked against what a picture can hold
+// before anything is allocated. Throws Exception naming `path` and the reason.
+OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
+                      const TImageProgress& progress = {});
+OBitmap24 LoadImage(const std::string& path, const TImageProgress& progress = {});
+
+} // namespace quillane
