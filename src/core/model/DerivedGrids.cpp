@@ -3,6 +3,7 @@
 #include "model/Pattern.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -55,14 +56,20 @@ void OPattern::ComputeDesignColours() {
     return;
   const ODesignTable& table = *DesignTable;
   // One state-by-state table per pair of yarn types that occurs, made once per pass and
-  // only as large as the states the design table holds: a creel of many yarn types meets
-  // tens of thousands of pairs. A state above those has no colour (0), as in the table.
-  const size_t side = size_t{table.NoStates()} + 1;
+  // only as large as the states the design table holds, plus a row and a column of zeros
+  // where every state above those falls (such a state has no colour, as in the table): a
+  // creel of many yarn types meets tens of thousands of pairs.
+  const size_t side = size_t{table.NoStates()} + 2;
+  std::array<uint32_t, 256> rowAt{}, columnOf{}; // of each state in a pair's table
+  for (size_t s = 0; s < 256; ++s) {
+    columnOf[s] = static_cast<uint32_t>(std::min(s, side - 1));
+    rowAt[s] = static_cast<uint32_t>(columnOf[s] * side);
+  }
   std::vector<int32_t> slotOf(size_t{256} * 256, -1); // each pair's table, in order met
   std::vector<std::pair<int, int>> slotPair;
+  std::vector<size_t> slotOfPair;
   struct TPair {
     int Odd, Even;
-    size_t Slot;
     const uint8_t* Map;
   };
   std::vector<TPair> pairs;
@@ -74,28 +81,30 @@ void OPattern::ComputeDesignColours() {
       slot = static_cast<int32_t>(slotPair.size());
       slotPair.emplace_back(oddType, evenType);
     }
-    pairs.push_back({odd, even, static_cast<size_t>(slot), nullptr});
+    pairs.push_back({odd, even, nullptr});
+    slotOfPair.push_back(static_cast<size_t>(slot));
   }
-  TBytes maps(slotPair.size() * side * side);
+  TBytes maps(slotPair.size() * side * side, 0);
   for (size_t slot = 0; slot < slotPair.size(); ++slot)
-    for (size_t so = 0; so < side; ++so)
-      for (size_t se = 0; se < side; ++se)
+    for (size_t so = 0; so + 1 < side; ++so)
+      for (size_t se = 0; se + 1 < side; ++se)
         maps[(slot * side + so) * side + se] =
             table.GetColour(slotPair[slot].first, slotPair[slot].second, static_cast<int>(so),
                             static_cast<int>(se));
-  for (TPair& pair : pairs)
-    pair.Map = maps.data() + pair.Slot * side * side;
+  for (size_t i = 0; i < pairs.size(); ++i)
+    pairs[i].Map = maps.data() + slotOfPair[i] * side * side;
+  const uint8_t noColours = NoColours; // not reread after every store
+  const int noControls = NoControls;
   // A PLine at a time, as the grid lies in memory.
   for (int p = 1; p <= NoPLines; ++p) {
     const uint8_t* states = States.Row(p);
     uint8_t* colours = DesignColours.Row(p);
     for (const TPair& pair : pairs) {
-      const size_t so = states[pair.Odd], se = states[pair.Even];
-      const uint8_t k = so < side && se < side ? pair.Map[so * side + se] : 0;
-      if (k > NoColours)
+      const uint8_t k = pair.Map[rowAt[states[pair.Odd]] + columnOf[states[pair.Even]]];
+      if (k > noColours)
         continue;
       colours[pair.Odd] = k;
-      if (pair.Odd + 1 <= NoControls)
+      if (pair.Odd + 1 <= noControls)
         colours[pair.Odd + 1] = k;
     }
   }
