@@ -375,6 +375,7 @@ int DumpFile(const std::string& path, bool derived, bool cells) {
     try {
       OReader reader(bytes);
       j = kind.Read(reader);
+      reader.RequireEnd();
     } catch (const std::exception&) {
       throw TCliFailure(texts.ImportReadError + path);
     }

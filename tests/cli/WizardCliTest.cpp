@@ -80,6 +80,8 @@ TEST_F(WizardCli, EveryKindWithItsRefusalsAndWarnings) {
   // clang-format off
   const TRow rows[] = {
     {"plain --controls 5 --plines 4 --layout 4", 0, "", 4},
+    {"plain --controls 1 --plines 1 --layout 4", 1,
+     "Section #2 invalid (outside boundary of pattern)\n", -1},
     {"rug --pattern-controls 23 --pattern-plines 10 --rug-controls 7 --rug-plines 11", 1,
      "Invalid Rug Size - No. PLines\n", -1},
     {"rug --pattern-controls 23 --pattern-plines 10 --rug-controls 7 --rug-plines 10 "

@@ -95,10 +95,9 @@ TEST(ColorsFile, LoadRespectsTheConstructionCount) {
   EXPECT_EQ(three.Count(), 3);
   EXPECT_EQ(three.Colour(3, 2), 0);
 
-  // The version byte is taken as it is; bytes past the count are not looked at.
+  // The version byte is taken as it is.
   Bytes odd = file;
   odd[0] = 9;
-  odd.push_back(0xEE);
   TColorsFile any(4);
   any.LoadFromBytes(odd);
   EXPECT_EQ(any.Version(), 9);

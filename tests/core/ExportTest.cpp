@@ -119,14 +119,14 @@ TEST_F(Export, StopsAtTheFirstFileThatFails) {
   EXPECT_EQ(UI.Errors(), Names{"Error saving tuft file"});
   EXPECT_TRUE(FilesIn(d.Path).empty()) << "no temporary left, no companion written";
 
-  // A folder in the option file's place: the control file stands, the colour file is not
-  // written, and the message names the file that failed.
+  // A folder in the option file's place: no file of the set is written, and the message
+  // names the file that failed.
   UI.Shown.clear();
   std::filesystem::create_directory(d.File("RUG1.DAT"));
   EXPECT_FALSE(ExportAs(*p, d.File("RUG1.TUF")));
   ASSERT_EQ(UI.Errors().size(), 1u);
   EXPECT_NE(UI.Errors()[0].find(d.File("RUG1.DAT")), std::string::npos) << UI.Errors()[0];
-  EXPECT_EQ(FilesIn(d.Path), (Names{"RUG1.DAT", "RUG1.TUF"}));
+  EXPECT_EQ(FilesIn(d.Path), (Names{"RUG1.DAT"}));
 }
 
 TEST_F(Export, RefusesWhatTheFilesCannotHoldBeforeWritingAnything) {

@@ -224,9 +224,6 @@ TEST_F(Import, HostileFilesFailWithTheirFamilysMessage) {
   // count would drop every cell, or that have no cells, are refused.
   Bytes lastControlPlusOne = Car(1, 0, 8, 1, 8704); // 65536 controls: one more than a pattern holds
   lastControlPlusOne[8] = lastControlPlusOne[9] = 0xFF;
-  // 16383 x 16383 cells, every line empty: the file describes none of them.
-  Bytes emptyLines = {0, 2, 0xFF, 0x3F, 0xFF, 0x3F, 0, 11, 0, 1};
-  emptyLines.resize(74 + 16383 + 2 * 16383, 0);
   Bytes stateType = Tweaver;
   stateType[7] = 0; // UTPA in a colour file
   const std::pair<Bytes, TReadBytes> forged[] = {
@@ -236,7 +233,6 @@ TEST_F(Import, HostileFilesFailWithTheirFamilysMessage) {
       {lastControlPlusOne, NewPatternFromCmcBytes},
       {{0, 1, 0, 1}, NewPatternFromNedBytes},
       {Ned(0, 0, {}), NewPatternFromNedBytes},
-      {emptyLines, fromTuft},
       {Text("65535,65535,5\r\n\"\",\"\"\r\n"), fromTuft},
       {Cat({Text("4,2,225\r\n\"\",\"\"\r\n"), Bytes(7, 0)}), fromTuft}, // machine type 14
       {Cat({Text("4,2,177\r\n\"\",\"\"\r\n"), Bytes(7, 0)}), fromTuft}, // COLORTEC

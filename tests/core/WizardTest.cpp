@@ -55,6 +55,15 @@ protected:
     for (const auto& row : rows) {
       SCOPED_TRACE("row " + std::to_string(i++));
       ASSERT_EQ(ValidateWizard(row.W), "");
+      if (row.Sections.rfind("Section #", 0) == 0) { // a layout leaving the pattern: refused
+        EXPECT_THROW(
+            try { GenerateWizard(row.W); } catch (const Exception& e) {
+              EXPECT_EQ(e.what(), row.Sections);
+              throw;
+            },
+            Exception);
+        continue;
+      }
       std::unique_ptr<OPattern> p = GenerateWizard(row.W);
       EXPECT_EQ(SectionsOf(*p), row.Sections);
       EXPECT_EQ(RegionsOf(*p), row.Regions);
@@ -72,9 +81,9 @@ TEST_F(Wizards, PlainLayouts) {
     {{5, 4, L::Sections4},
      "1,1,3,2>1,1,3,2; 1,1,3,2>4,1,5,2 h; 1,1,3,2>1,3,3,4 v; 1,1,3,2>4,3,5,4 hv",
      "1,1,5,4; 1,1,3,2 *"},
-    // One control or one PLine: the mirrored half covers nothing.
-    {{1, 6, L::Sections2h}, "1,1,1,6>1,1,1,6; 1,1,1,6>2,1,1,6 h", "1,1,1,6; 1,1,1,6 *"},
-    {{7, 1, L::Sections2v}, "1,1,7,1>1,1,7,1; 1,1,7,1>1,2,7,1 v", "1,1,7,1; 1,1,7,1 *"},
+    // One control or one PLine: the mirrored half would lie outside the pattern.
+    {{1, 6, L::Sections2h}, "Section #2 invalid (outside boundary of pattern)", ""},
+    {{7, 1, L::Sections2v}, "Section #2 invalid (outside boundary of pattern)", ""},
   });
 }
 
@@ -93,9 +102,9 @@ TEST_F(Wizards, RugLayouts) {
      "1,1,7,10>1,1,7,10; 1,1,7,10>9,1,15,10", "1,1,22,10; 1,1,7,10 *"},
     // The first rug does not fit: nothing added.
     {rug(23, 10, 7, 10, 1, false, 18, 1, L::Section1), "", "1,1,23,10 *"},
-    // Sums past 65535 do not wrap.
+    // Sums past 65535 do not wrap, and the rug past the pattern's end is refused.
     {rug(3, 65534, 3, 60000, 0, false, 1, 9999, L::Section1),
-     "1,9999,3,69998>1,9999,3,69998", "1,1,3,65534; 1,9999,3,69998 *"},
+     "Section #1 invalid (outside boundary of pattern)", ""},
     {rug(5, 8, 5, 6, 0, false, 1, 2, L::Sections4),
      "1,2,3,4>1,2,3,4; 1,2,3,4>4,2,5,4 h; 1,2,3,4>1,5,3,7 v; 1,2,3,4>4,5,5,7 hv",
      "1,1,5,8; 1,2,3,4 *"},

@@ -160,7 +160,7 @@ bool OPicture::RegionsDrawApart() const {
 void OPicture::Render(const TGrid& grid, OBitmap24& image) {
   std::array<uint32_t, 256> colours{};
   for (int i = 0; i < 256; ++i)
-    colours[static_cast<size_t>(i)] = Owner->Palette->GetColour(i);
+    colours[static_cast<size_t>(i)] = Owner->Palette->GetColour(i) & 0x00FFFFFFu; // as SetPixel
 
   std::vector<TFootprint> footprints;
   footprints.reserve(static_cast<size_t>(Regions.Count()));
@@ -273,6 +273,7 @@ void OPicture::Import() {
   ImportFlow([this](OReader& stream) {
     OPicture temp(Owner);
     temp.ReadFromStream(stream);
+    stream.RequireEnd();
     Assign(temp);
   });
 }

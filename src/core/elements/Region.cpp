@@ -84,6 +84,7 @@ void ORegion::Import() {
   ImportFlow([this](OReader& stream) {
     ORegion temp(Owner, Picture);
     temp.ReadFromStream(stream);
+    stream.RequireEnd();
     Assign(temp);
   });
 }

@@ -64,6 +64,7 @@ void OSection::Import() {
   ImportFlow([this](OReader& stream) {
     OSection temp(Owner);
     temp.ReadFromStream(stream);
+    stream.RequireEnd();
     Assign(temp);
   });
 }

@@ -77,6 +77,7 @@ void TColorsFile::LoadFromBytes(std::span<const uint8_t> bytes) {
   if (h.Count > Capacity())
     throw EReadError();
   std::span<const uint8_t> yarns = r.ReadSpan(h.Count);
+  r.RequireEnd();
   Header = h;
   std::copy(yarns.begin(), yarns.end(), FControlYarn.begin() + 1);
 }

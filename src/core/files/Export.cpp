@@ -1,5 +1,6 @@
 #include "files/Export.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "app/ByteRows.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
+#include "app/FileSet.h"
 #include "files/Colors.h"
 #include "files/TuftFile.h"
 #include "model/Pattern.h"
@@ -228,7 +230,10 @@ bool ExportControlFiles(OPattern& pattern) {
     return false;
   const std::string fileName = dialog.FileName;
   const std::string base = StripExtension(fileName);
-  if (base.size() > MaxBaseNameLength) {
+  // A name in UTF-8 is counted in characters: the bytes that do not continue one.
+  const auto characters = std::count_if(
+      base.begin(), base.end(), [](char ch) { return (static_cast<uint8_t>(ch) & 0xC0) != 0x80; });
+  if (static_cast<size_t>(characters) > MaxBaseNameLength) {
     ui.ShowError("Error, filename can not exceed 8 characters: " + base);
     return false;
   }
@@ -245,23 +250,19 @@ bool ExportControlFiles(OPattern& pattern) {
 
   // The companions lie beside the control file, whatever folder the dialog ended in.
   const std::string folder = FolderOf(fileName);
-  struct TPart {
-    std::string Path;
-    const TBytes* Bytes;
-  };
-  std::vector<TPart> parts{{fileName, &set.Control},
-                           {JoinPath(folder, base + ".DAT"), &set.Option}};
+  std::vector<TFilePart> parts{{fileName, set.Control},
+                               {JoinPath(folder, base + ".DAT"), set.Option}};
   if (set.Colours)
-    parts.push_back({JoinPath(folder, base + ".CLR"), &*set.Colours});
-  // A set whose parts do not belong together is worse than none: stop at the first failure.
-  for (const TPart& part : parts) {
-    try {
-      WriteFileAtomic(part.Path, *part.Bytes);
-    } catch (const std::exception& e) {
-      const bool controlFile = part.Bytes == &set.Control;
-      ui.ShowError(controlFile && states ? std::string(SavingError) : FileFailure(e, part.Path));
-      return false;
-    }
+    parts.push_back({JoinPath(folder, base + ".CLR"), *set.Colours});
+  // A set whose parts do not belong together is worse than none: all files or none.
+  size_t failed = 0;
+  try {
+    WriteFileSetAtomic(parts, failed);
+  } catch (const std::exception& e) {
+    const bool controlFile = failed == 0;
+    ui.ShowError(controlFile && states ? std::string(SavingError)
+                                       : FileFailure(e, parts[failed].Path));
+    return false;
   }
   return true;
 }

@@ -33,8 +33,8 @@ TControlFileSet BuildControlFileSet(const OPattern& pattern);
 // The Export command of a pattern: validates the sections, asks for the control file's
 // name through the save dialog, and writes the control file, B.DAT and, for a state
 // pattern, B.CLR beside it, B being the chosen name's base of at most eight characters.
-// Each file is written through a temporary name; the first that fails stops the export
-// and no later file of the set is written. Every message goes through the seam. True only
+// Every file is written to a temporary first and renamed into place only when all were
+// written, so a failure leaves the old set whole. Every message goes through the seam. True only
 // when the whole set was written; the pattern is not changed.
 bool ExportControlFiles(OPattern& pattern);
 

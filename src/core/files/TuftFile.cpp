@@ -254,6 +254,8 @@ void TTuftFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
   TTuftFile1 t;
   t.Resize(noControls, noPlanes, noPLines);
   std::span<const uint8_t> body = r.ReadSpan(bodyBytes);
+  if (r.Remaining() != 0) // the last plane ends the file
+    ReadingError();
   std::span<const uint8_t> controlBytes = body.subspan(planeBytes, noControls);
   t.ReversePattern = body[planeBytes + noControls];
   for (int32_t c = 1; c <= noControls; ++c)
@@ -592,6 +594,8 @@ void TTuftFile2::LoadFromBytes(std::span<const uint8_t> bytes) {
       // A line that stops short leaves the rest of its cells empty.
       std::memset(cells + c, 0, static_cast<size_t>(std::min(15, noControls + 1 - c)));
     }
+    if (r.Remaining() != 0) // the last line ends the file
+      DataError();
     FColour = std::move(t.FColour);
     FControlYarn = std::move(t.FControlYarn);
     FCell = std::move(t.FCell);

@@ -143,16 +143,11 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
 std::unique_ptr<OPattern> ImportVariant2(const std::string& fileName,
                                          std::span<const uint8_t> bytes) {
   const ETuftFile dataError("Error in tuft file data: " + fileName);
-  auto p = std::make_unique<OPattern>();
-  // Every honest line covers all its controls, at most 16 to a run byte: a file announcing
-  // more cells than that cannot be one, however its lines are cut.
-  if (bytes.size() >= 6) {
-    const uint64_t controls = bytes[2] | bytes[3] << 8, pLines = bytes[4] | bytes[5] << 8;
-    if (controls * pLines > uint64_t{16} * bytes.size())
-      throw dataError;
-  }
+  // The reader bounds the size (its cell limit, two bytes a line) before it allocates; a
+  // line may stop short of the last control, so the file's length says no more than that.
   TTuftFile2 t(fileName);
   t.LoadFromBytes(bytes);
+  auto p = std::make_unique<OPattern>();
   if (!UsableMachineType(t.MachineType, pmColours) || t.NoControls() == 0 || t.NoPLines() == 0)
     throw dataError;
 

@@ -1,5 +1,9 @@
 #include "model/DesignData.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "app/App.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
@@ -74,13 +78,26 @@ bool LoadDefaultFile(const std::string& extension,
                      const std::function<bool(const TBytes&)>& tryRead) {
   // A DEFAULT.set written by hand must be found as well as DEFAULT.SET.
   const std::string names[] = {"DEFAULT." + extension, "DEFAULT." + LowerCase(extension)};
+  std::vector<std::string> tried;
   for (const std::string& folder : {g.CurrentDir, g.StartDir}) {
     for (const std::string& name : names) {
+      const std::string path = JoinPath(folder, name);
+      // The two folders, or the two spellings, may name one file: tried (and reported) once.
+      std::error_code ec;
+      if (std::any_of(tried.begin(), tried.end(), [&](const std::string& t) {
+            return std::filesystem::equivalent(t, path, ec);
+          }))
+        continue;
+      tried.push_back(path);
       try {
-        if (tryRead(ReadFileBytes(JoinPath(folder, name))))
+        if (tryRead(ReadFileBytes(path)))
           return true;
+      } catch (const EFOpenError&) {
+        // A missing default file is no error; try the next one.
       } catch (const std::exception&) {
-        // A missing or unreadable default file is no error; try the next one.
+        // A damaged one is passed over too, but the user would not know why the new
+        // pattern ignores it.
+        g.UI().ShowWarning("Damaged default file ignored: " + path);
       }
     }
   }
@@ -94,6 +111,7 @@ bool ODesignData::LoadDefault() {
       std::unique_ptr<ODesignData> trial = NewEmpty();
       OReader stream(bytes);
       trial->ReadFromStream(stream);
+      stream.RequireEnd();
     }
     OReader stream(bytes);
     ReadFromStream(stream);

@@ -50,7 +50,8 @@ public:
 
   virtual TDesignRecordKind Kind() const = 0;
 
-  // Loads this object from the kind's DEFAULT file, silently; true when one was read.
+  // Loads this object from the kind's DEFAULT file; true when one was read. A missing file
+  // is passed over silently, a damaged one with a warning through the seam.
   bool LoadDefault();
 
 protected:

@@ -143,6 +143,9 @@ public:
   void ComputeDesignColours();
   void SetViewMode(uint8_t mode);
   bool ValidateSections();
+  // The message ValidateSections would show, or "" when every section lies inside the
+  // pattern; shows nothing, so a caller can report it once in its own way.
+  std::string SectionsProblem() const;
   void ApplySections();
   void PaintMachineColour(int32_t c, int32_t p, uint8_t v);
   // Many machine-view paints in a row (a bitmap applied to a region): while a batch is

@@ -54,6 +54,7 @@ bool OPattern::LoadDefault() {
       trial.Quiet = true;
       OReader stream(bytes);
       trial.ReadFromStream(stream);
+      stream.RequireEnd();
     }
     OReader stream(bytes);
     ReadFromStream(stream);
@@ -193,6 +194,7 @@ std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
   try {
     OReader stream(bytes);
     pattern->ReadFromStream(stream);
+    stream.RequireEnd();
   } catch (const std::exception&) {
     throw Exception("Error reading pattern: " + path);
   }

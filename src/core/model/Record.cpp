@@ -18,6 +18,11 @@ void OReader::Require(size_t n) const {
     throw EReadError();
 }
 
+void OReader::RequireEnd() const {
+  if (Pos != Size)
+    throw EReadError();
+}
+
 void OReader::Read(void* destination, size_t n) {
   Require(n);
   if (n > 0)

@@ -68,6 +68,9 @@ public:
   void Seek(size_t position);
   // Throws the stream read error unless n bytes remain.
   void Require(size_t n) const;
+  // Throws the stream read error unless everything was read: a file holds exactly its
+  // record, and bytes left over mean it is not the file it claims to be.
+  void RequireEnd() const;
 
   void Read(void* destination, size_t n);
   std::span<const uint8_t> ReadSpan(size_t n);

@@ -28,6 +28,13 @@ int UnchangedUpTo(const uint8_t* map) {
 } // namespace
 
 bool OPattern::ValidateSections() {
+  const std::string problem = SectionsProblem();
+  if (!problem.empty() && !Quiet)
+    g.UI().ShowError(problem);
+  return problem.empty();
+}
+
+std::string OPattern::SectionsProblem() const {
   auto inside = [this](const TRect& r) {
     return r.Left >= 1 && r.Left <= NoControls && r.Right >= 1 && r.Right <= NoControls &&
            r.Top >= 1 && r.Top <= NoPLines && r.Bottom >= 1 && r.Bottom <= NoPLines;
@@ -35,14 +42,10 @@ bool OPattern::ValidateSections() {
   int number = 0;
   for (const auto& section : *Sections) {
     ++number;
-    if (!inside(section->SourceArea) || !inside(section->TargetArea)) {
-      if (!Quiet)
-        g.UI().ShowError("Section #" + std::to_string(number) +
-                         " invalid (outside boundary of pattern)");
-      return false;
-    }
+    if (!inside(section->SourceArea) || !inside(section->TargetArea))
+      return "Section #" + std::to_string(number) + " invalid (outside boundary of pattern)";
   }
-  return true;
+  return "";
 }
 
 void OPattern::ApplySections() {

@@ -21,6 +21,11 @@ void ODirectPlatform::ShowError(const std::string& text) {
 
 void ODirectPlatform::ShowMessage(const std::string& text) { Out << text << '\n' << std::flush; }
 
+void ODirectPlatform::ShowWarning(const std::string& text) {
+  if (Warned.insert(text).second)
+    Out << "Warning: " << text << '\n' << std::flush;
+}
+
 bool ODirectPlatform::Confirm(const std::string& text) {
   Out << text << '\n' << std::flush;
   return ConfirmAnswer;

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <iosfwd>
+#include <set>
 #include <string>
 
 #include "platform/Platform.h"
@@ -25,8 +26,11 @@ public:
   void ShowError(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   bool Confirm(const std::string& text) override;
+  // Printed once per run however often it comes up.
+  void ShowWarning(const std::string& text) override;
 
 private:
+  std::set<std::string> Warned;
   bool RunFile(TFileDialog& dialog);
   std::ostream& Out;
 };

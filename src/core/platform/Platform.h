@@ -56,6 +56,9 @@ public:
   virtual void ShowError(const std::string& text) = 0;   // error box with OK
   virtual void ShowMessage(const std::string& text) = 0; // plain message box
   virtual bool Confirm(const std::string& text) = 0;     // OK (true) or Cancel
+  // Something the user should know that stops nothing (a damaged default file passed
+  // over): no box, the status bar is enough.
+  virtual void ShowWarning(const std::string& text) { ShowStatus(text); }
 
   virtual void BeginWait() {}
   virtual void EndWait() {}

@@ -140,6 +140,7 @@ void OCreel::Import() {
   ImportFlow([this](OReader& stream) {
     OCreel temp(Owner);
     temp.ReadFromStream(stream);
+    stream.RequireEnd();
     // Fitted to the pattern (or, for a free-standing creel, to this one) before it is taken.
     temp.SetNoControls(Owner ? Owner->NoControls : ControlCount);
     temp.SetNoYarnTypes(Owner ? Owner->NoYarnTypes : YarnTypeCount);

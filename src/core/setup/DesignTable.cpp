@@ -219,6 +219,7 @@ void ODesignTable::Import() {
   ImportFlow([this](OReader& stream) {
     ODesignTable temp(Owner);
     temp.ReadFromStream(stream);
+    stream.RequireEnd();
     // Fitted to the pattern and validated as Update does, before it is taken.
     temp.Update();
     if (temp.NeedsValidating())

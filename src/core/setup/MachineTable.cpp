@@ -195,6 +195,7 @@ void OMachineTable::Import() {
   ImportFlow([this](OReader& stream) {
     OMachineTable temp(Owner);
     temp.ReadFromStream(stream);
+    stream.RequireEnd();
     // Fitted to the pattern and validated as Update does, before it is taken.
     temp.Update();
     if (temp.NeedsValidating())

@@ -118,6 +118,7 @@ void OPalette::Import() {
   ImportFlow([this](OReader& stream) {
     OPalette temp(Owner);
     temp.ReadFromStream(stream);
+    stream.RequireEnd();
     Assign(temp);
   });
 }

@@ -162,6 +162,7 @@ void OSettings::Import() {
   ImportFlow([this](OReader& stream) {
     OSettings temp(Owner);
     temp.ReadFromStream(stream);
+    stream.RequireEnd();
     Assign(temp);
   });
 }
@@ -275,6 +276,9 @@ void OSettings::ReadOptionBytes(std::span<const uint8_t> bytes) {
   copy.FileVersion = r.ReadByte();
   TOptionReader v{copy, r};
   WalkOptionFile(copy.FileVersion, v);
+  // The versions we know end with their last field; a later version may carry more.
+  if (copy.FileVersion >= 1 && copy.FileVersion <= 6)
+    r.RequireEnd();
   copy.Description.SetLengthFromContents();
   copy.SizeCode.SetLengthFromContents();
   copy.StyleCode.SetLengthFromContents();

@@ -19,7 +19,10 @@ namespace quillane {
 const char* const TooManySectionsMessage =
     "Too many sections - a pattern can hold at most 65535 sections";
 const char* const PictureTooLargeMessage =
-    "Picture too large - reduce the pattern size or the No. Repeats in Picture";
+    "Picture too large - a picture can hold at most 134217728 pixels; reduce the pattern size "
+    "or the No. Repeats in Picture";
+
+static_assert(OPicture::MaxPixels == 134217728, "the message names the limit");
 
 void TRugWizard::DeriveCutPLines() {
   CutPLines = static_cast<uint16_t>(std::max(0, int32_t{PatternPLines} - RugPLines));
@@ -398,6 +401,10 @@ template <class TWizard> std::unique_ptr<OPattern> Generate(const TWizard& w, in
     pattern->Pictures->Get(0)->SetHeight(static_cast<int32_t>(pattern->NoPLines * repeats));
   TLayout layout(pattern.get());
   Lay(w, layout);
+  // A pattern whose sections the export would refuse is not handed out; checked before
+  // Changed, which would show the message on its own.
+  if (const std::string problem = pattern->SectionsProblem(); !problem.empty())
+    throw Exception(problem);
   FinishWizardPattern(*pattern);
   return pattern;
 }

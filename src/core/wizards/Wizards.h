@@ -74,9 +74,11 @@ std::string ValidateWizard(const TCarpetWizard& w);
 std::string ValidateWizard(const THalfDropWizard& w);
 std::string ValidateWizard(const TRepeatsWizard& w);
 
-// The finished new pattern, Changed already run. Values that fail validation throw
-// Exception with the validation message. A rug, carpet or half-drop layout that does not
-// fit the pattern adds no design region and no section: the pattern has no sections.
+// The finished new pattern, Changed already run. Values that fail validation, and a layout
+// whose sections would lie outside the pattern, throw Exception with the message (shown by
+// nobody yet, so the caller reports it once and a dialog can stay open). A rug, carpet or
+// half-drop layout that does not fit the pattern adds no design region and no section: the
+// pattern has no sections.
 std::unique_ptr<OPattern> GenerateWizard(const TPlainWizard& w);
 std::unique_ptr<OPattern> GenerateWizard(const TRugWizard& w);
 std::unique_ptr<OPattern> GenerateWizard(const TCarpetWizard& w);

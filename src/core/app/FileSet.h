@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace quillane {
+
+struct TFilePart {
+  std::string Path;
+  std::span<const uint8_t> Bytes;
+};
+
+// Writes files that belong together (a control file and its companions) so that a failure
+// leaves the old set whole: each goes to a temporary beside it first, and they are renamed
+// into place only when every one was written (a device or pipe takes its bytes directly,
+// before any rename). On a failure the temporaries are removed,
+// `failed` is the index of the file that failed and the error is thrown on.
+void WriteFileSetAtomic(std::span<const TFilePart> files, size_t& failed);
+
+} // namespace quillane
