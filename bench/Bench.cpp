@@ -100,7 +100,7 @@ TFixture& Fix() {
     auto* x = new TFixture;
     char pattern[] = "/tmp/quillane-bench-XXXXXX";
     x->Folder = ::mkdtemp(pattern);
-    g.SetPlatform(&x->UI);
+    new OPlatformScope(x->UI);             // the fixture lives as long as the program
     g.CurrentDir = g.StartDir = x->Folder; // no DEFAULT files
     x->Pattern = ProductionPattern(Controls, PLines, SectionControls, false);
     x->Colour = ProductionPattern(Controls, PLines, SectionControls, true);

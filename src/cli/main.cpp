@@ -42,7 +42,7 @@ bool StandardOutputWritten() {
 
 namespace quillane {
 
-TCliPlatform::TCliPlatform() : ODirectPlatform(std::cerr) {}
+TCliPlatform::TCliPlatform() : ODirectPlatform(std::cerr, StderrIsTerminal()) {}
 
 void TCliPlatform::ShowError(const std::string& text) {
   ++ErrorsShown;
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   }
 
   TCliPlatform platform;
-  g.SetPlatform(&platform);
+  OPlatformScope platformScope(platform);
   g.Start({}, nullptr);
   if (!dir.empty())
     g.SetCurrentDir(dir);

@@ -46,27 +46,6 @@ std::vector<std::string> Words(const std::string& text) {
 
 class WizardCli : public TFlowTest {};
 
-TEST_F(WizardCli, RugWizardLaysOutThreeRugs) {
-  TCliResult r = RunCli(Current.Path, {"wizard", "rug", "--pattern-controls", "23",
-                                       "--pattern-plines", "10", "--rug-controls", "7",
-                                       "--rug-plines", "10", "--cut-controls", "1", "-o", "r.pat"});
-  ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(r.Err, "");
-  nlohmann::json j = RunCli(Current.Path, {"dump", "r.pat"}).Json();
-  ASSERT_EQ(j["Sections"].size(), 3u);
-  const int lefts[] = {1, 9, 17};
-  for (size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(j["Sections"][i]["SourceArea"], nlohmann::json({1, 1, 7, 10}));
-    EXPECT_EQ(j["Sections"][i]["TargetArea"], nlohmann::json({lefts[i], 1, lefts[i] + 6, 10}));
-  }
-  const nlohmann::json& regions = j["Pictures"][0]["Regions"];
-  ASSERT_EQ(regions.size(), 2u);
-  EXPECT_EQ(regions[0]["ImportFlag"], 0);
-  EXPECT_EQ(regions[1]["PatternArea"], nlohmann::json({1, 1, 7, 10}));
-  EXPECT_EQ(regions[1]["ImportFlag"], 1);
-  EXPECT_EQ(j["NoYarnTypes"], 3);
-}
-
 TEST_F(WizardCli, EveryKindWithItsRefusalsAndWarnings) {
   struct TRow {
     std::string Args;
@@ -80,6 +59,8 @@ TEST_F(WizardCli, EveryKindWithItsRefusalsAndWarnings) {
   // clang-format off
   const TRow rows[] = {
     {"plain --controls 5 --plines 4 --layout 4", 0, "", 4},
+    {"rug --pattern-controls 23 --pattern-plines 10 --rug-controls 7 --rug-plines 10 "
+     "--cut-controls 1", 0, "", 3},
     {"plain --controls 1 --plines 1 --layout 4", 1,
      "Section #2 invalid (outside boundary of pattern)\n", -1},
     {"rug --pattern-controls 23 --pattern-plines 10 --rug-controls 7 --rug-plines 11", 1,

@@ -45,12 +45,6 @@ TEST_F(StartUp, CaptionFoldersAndStatusBar) {
   EXPECT_EQ(UI.Folder, Start.Path);
 }
 
-TEST_F(StartUp, MissingVersionLeavesTheSeparators) {
-  g.Version = {};
-  g.Start({}, Ini());
-  EXPECT_EQ(UI.Caption, "Quillane - V - ");
-}
-
 TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
   g.Start({}, Ini({{"g.CurrentDir", "/designs/last"}}));
   EXPECT_EQ(g.CurrentDir, "/designs/last");
@@ -59,15 +53,11 @@ TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
   g.Start({"/D=/first", "other", "/d=/Mill/Designs"}, Ini({{"g.CurrentDir", "/designs/last"}}));
   EXPECT_EQ(g.CurrentDir, "/Mill/Designs");
   EXPECT_EQ(UI.Folder, "/Mill/Designs");
+  g.SaveState();
+  EXPECT_EQ(g.Persist().ReadString("g.CurrentDir", ""), "/Mill/Designs") << "for the next run";
 
   g.Start({"/x=/nowhere", "/d"}, Ini());
   EXPECT_EQ(g.CurrentDir, Start.Path);
-}
-
-TEST_F(StartUp, SaveStateWritesTheCurrentFolder) {
-  g.Start({"/d=/Carpets"}, Ini());
-  g.SaveState();
-  EXPECT_EQ(g.Persist().ReadString("g.CurrentDir", ""), "/Carpets");
 }
 
 TEST_F(StartUp, WindowPositionIsRestoredByItsState) {
@@ -84,18 +74,6 @@ TEST_F(StartUp, WindowPositionIsRestoredByItsState) {
   g.Start({}, Ini({{"fmMain.WindowState", "1"}, {"fmMain.Width", "1024"}}));
   EXPECT_FALSE(UI.Maximised);
   EXPECT_EQ(UI.Bounds, (TWindowBounds{1, 2, 3, 4})) << "minimised changes nothing";
-}
-
-TEST(Persist, IntegersFallBackToTheDefault) {
-  OMemoryPersist ini;
-  ini.WriteInteger("a", -17);
-  ini.Values["b"] = "12abc";
-  ini.Values["c"] = "99999999999";
-  ini.Values["d"] = "";
-  EXPECT_EQ(ini.ReadInteger("a", 5), -17);
-  for (const char* key : {"b", "c", "d", "missing"})
-    EXPECT_EQ(ini.ReadInteger(key, 5), 5) << key;
-  EXPECT_EQ(ini.ReadString("missing", "dflt"), "dflt");
 }
 
 TEST(SharedRoutines, StripExtension) {
@@ -134,7 +112,7 @@ TEST(SharedRoutines, RoundUpAndTexts) {
 
 TEST(SharedRoutines, DialogRunnerFollowsTheChosenFolder) {
   OScriptedPlatform ui;
-  g.SetPlatform(&ui);
+  OPlatformScope scope(ui);
   TFileDialog dialog;
   ui.FileAnswers = {std::string("/mill/designs/rug.PAT"), std::nullopt, std::string("/x.PAT")};
   EXPECT_TRUE(ExecuteOpenDialog(dialog));
@@ -143,7 +121,6 @@ TEST(SharedRoutines, DialogRunnerFollowsTheChosenFolder) {
   EXPECT_EQ(g.CurrentDir, "/mill/designs");
   EXPECT_TRUE(ExecuteSaveDialog(dialog));
   EXPECT_EQ(g.CurrentDir, "/") << "the root keeps its separator";
-  g.SetPlatform(nullptr);
 }
 
 TEST(Text, Windows1252RoundTripsThroughUtf8) {

@@ -147,7 +147,8 @@ TEST_F(BitmapMapping, ExportThenImportGivesEveryCellItsIndex) {
   EXPECT_EQ(target->GetMachineColour(1, 1), index(1, 1));
   // A forged region larger than any picture would take until the end of time to paint.
   // Nor may its size overflow on the way: the widest area has 2^32 pixels a side.
-  for (const TRect& forged : {TRect{1, 1, 1 << 30, 1 << 30}, TRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}}) {
+  for (const TRect& forged :
+       {TRect{1, 1, 1 << 30, 1 << 30}, TRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}}) {
     region.SetPictureArea(forged);
     EXPECT_FALSE(m.Apply(true));
     EXPECT_EQ(target->GetMachineColour(1, 1), index(1, 1));

@@ -103,17 +103,6 @@ TEST(ColorsFile, LoadRespectsTheConstructionCount) {
   EXPECT_EQ(any.Version(), 9);
 }
 
-TEST(ColorsFile, TruncatedAtEveryOffsetFailsAndKeepsTheObject) {
-  const Bytes file = Sentinel().SaveToBytes();
-  ASSERT_EQ(file.size(), 333u);
-  for (size_t n = 0; n < file.size(); ++n) {
-    TColorsFile f(6);
-    Bytes cut(file.begin(), file.begin() + n);
-    EXPECT_THROW(f.LoadFromBytes(cut), EReadError) << n;
-    ExpectSame(f, TColorsFile(6));
-  }
-}
-
 TEST(ColorsFile, IndicesAndCountsAreChecked) {
   EXPECT_THROW(TColorsFile(65536), ERangeError);
   EXPECT_THROW(TColorsFile(-1), ERangeError);

@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "app/Exceptions.h"
-#include "model/DesignList.h"
 #include "model/Pattern.h"
 #include "setup/Settings.h"
 
@@ -16,9 +15,7 @@ protected:
     OSettings s(nullptr);
     s.SetDescription(description);
     s.MachineType = machineType;
-    OWriter w;
-    s.WriteToStream(w);
-    return w.Bytes();
+    return RecordBytes(s);
   }
 };
 
@@ -34,7 +31,7 @@ TEST_F(ExchangeFlow, ExportWritesTheRecordAndFollowsTheChosenFolder) {
   const TFileDialog& d = UI.DialogsRun[0];
   EXPECT_EQ(d.DefaultExt, "SET");
   EXPECT_EQ(d.FileName, "my") << "proposed name drops folder and every extension";
-  EXPECT_EQ(d.Filter, "Settings files (*.SET)|*.SET");
+  EXPECT_EQ(d.Filters, (std::vector<TFileFilter>{{"Settings files (*.SET)", {"*.SET", "*.set"}}}));
   EXPECT_EQ(d.InitialDir, Current.Path);
   EXPECT_EQ(d.Title, "Export Settings");
   EXPECT_EQ(d.Options, ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist);
@@ -60,7 +57,8 @@ TEST_F(ExchangeFlow, CancelledDialogsChangeNothing) {
 
 TEST_F(ExchangeFlow, ExportWhereNoFileCanBeCreatedReportsTheCreatingError) {
   WriteBytes(Current.File("plain"), {1});
-  for (const std::string& target : {Current.File("no/such/folder/x.SET"), Current.File("plain/x.SET")}) {
+  for (const std::string& target :
+       {Current.File("no/such/folder/x.SET"), Current.File("plain/x.SET")}) {
     OSettings s(nullptr);
     UI.Shown.clear();
     UI.FileAnswers.push_back(target);
@@ -96,9 +94,7 @@ TEST_F(ExchangeFlow, ImportReadsIntoATemporaryAndAssigns) {
   incoming.NoPLines = 44;
   incoming.MachineType = 4;
   incoming.SetDescription("imported");
-  OWriter w;
-  incoming.WriteToStream(w);
-  WriteBytes(source, w.Bytes());
+  WriteBytes(source, RecordBytes(incoming));
 
   UI.FileAnswers.push_back(source);
   p.Settings->Import();
@@ -187,9 +183,7 @@ TEST_F(DefaultFiles, TruncatedDefaultLeavesNoStrayFields) {
   OSettings full(nullptr);
   full.ReversePattern = 1;
   full.MachineType = 4;
-  OWriter w;
-  full.WriteToStream(w);
-  Bytes cut = w.Bytes();
+  Bytes cut = RecordBytes(full);
   cut.resize(20); // past ReversePattern, short of the rest
   WriteBytes(Current.File("DEFAULT.SET"), cut);
 
@@ -200,51 +194,6 @@ TEST_F(DefaultFiles, TruncatedDefaultLeavesNoStrayFields) {
   EXPECT_EQ(p.Settings->ReversePattern, 0);
   EXPECT_EQ(p.Settings->MachineType, 0);
   EXPECT_EQ(p.Settings->GetDescription(), "Default ControlSetup");
-}
-
-TEST(DesignList, OwnsItsElementsAndChecksIndices) {
-  struct TItem {
-    explicit TItem(int& alive) : Alive(alive) { ++Alive; }
-    ~TItem() { --Alive; }
-    int& Alive;
-  };
-  int alive = 0;
-  int owner = 0;
-  {
-    ODesignList<TItem, int> list(&owner);
-    TItem* a = list.Add(std::make_unique<TItem>(alive));
-    TItem* b = list.Add(std::make_unique<TItem>(alive));
-    list.Add(std::make_unique<TItem>(alive));
-    EXPECT_EQ(list.Count(), 3);
-    list.Remove(a);
-    EXPECT_EQ(list.Get(0), b);
-    EXPECT_EQ(alive, 2);
-    EXPECT_THROW(list.Get(2), ERangeError);
-    EXPECT_THROW(list.Delete(-1), ERangeError);
-    EXPECT_THROW(list.Remove(a), ERangeError);
-    list.Delete(1);
-    EXPECT_EQ(alive, 1);
-  }
-  EXPECT_EQ(alive, 0);
-}
-
-TEST(KindTexts, EveryExchangeKindHasItsTexts) {
-  EXPECT_STREQ(KindTexts(TDesignRecordKind::MachineTable).ImportTitle, "Import Machine Table Files");
-  EXPECT_STREQ(KindTexts(TDesignRecordKind::DesignTable).ImportTitle, "Import Design Table Files");
-  EXPECT_STREQ(KindTexts(TDesignRecordKind::Settings).ImportReadError,
-               "Error reading settings file: ");
-  EXPECT_STREQ(KindTexts(TDesignRecordKind::Region).Filter, "Region files (*.REG)|*.REG");
-  for (auto kind : {TDesignRecordKind::Creel, TDesignRecordKind::DesignTable,
-                    TDesignRecordKind::MachineTable, TDesignRecordKind::Palette,
-                    TDesignRecordKind::Picture, TDesignRecordKind::Region,
-                    TDesignRecordKind::Section, TDesignRecordKind::Settings}) {
-    const TKindTexts& t = KindTexts(kind);
-    const std::string filter = t.Filter, ext = t.Extension;
-    const std::string tail = "(*." + ext + ")|*." + ext;
-    EXPECT_EQ(filter.substr(filter.size() - tail.size()), tail);
-    EXPECT_EQ(std::string(t.NotFoundError).back(), ' ');
-    EXPECT_EQ(std::string(t.CreatingError).substr(std::string(t.CreatingError).size() - 7), " file: ");
-  }
 }
 
 } // namespace

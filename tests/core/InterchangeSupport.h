@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "elements/Section.h"
+#include "files/NedFile.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
@@ -65,7 +66,36 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
     all.insert(all.end(), part.begin(), part.end());
   return all;
 }
-inline Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+inline Bytes Text(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+// UTPA, 4 controls, 2 PLines: set bits at controls 1, 3 and 2, 4; control bytes 0, 1, 2, 0.
+inline const Bytes Utpa = Cat({Text("4,2,1\r\n\"STY\",\"SZ\"\r\n"), {0x05, 0x0A, 0, 1, 2, 0, 0}});
+// TWEAVER, 3 controls, 2 PLines: a run of three 6s, then 1, 2, 16.
+inline const Bytes Tweaver = [] {
+  Bytes b = {0, 2, 3, 0, 2, 0, 0, 12, 0, 7};
+  for (uint32_t i = 1; i <= 16; ++i)
+    PutCardinal(b, 0x010203 * i);
+  return Cat({b, {0, 4, 15}, {1, 0, 0x25}, {3, 0, 0x00, 0x01, 0x0F}});
+}();
+// Header, zeros to offset 512, then 0xFF (no marks) up to `size`.
+inline Bytes Car(int planes, int lastRow, int controls, int pLines, size_t size) {
+  Bytes b(size, 0xFF);
+  std::fill(b.begin(), b.begin() + 512, 0);
+  b[5] = static_cast<uint8_t>(planes);
+  for (auto [at, v] : {std::pair{6, lastRow}, {8, controls - 1}, {10, pLines - 1}}) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  return b;
+}
+inline Bytes Ned(int controls, int pLines, const Bytes& cells) {
+  Bytes b = {static_cast<uint8_t>(controls >> 8), static_cast<uint8_t>(controls),
+             static_cast<uint8_t>(pLines >> 8), static_cast<uint8_t>(pLines)};
+  b.resize(TNedFile::CellOffset, 0);
+  return Cat({b, cells});
+}
 
 inline std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;

@@ -15,7 +15,9 @@ class PaintBatch : public TFlowTest {};
 // the grid, regions kept apart (some with a quarter turn), a creel of mixed yarn types.
 std::unique_ptr<OPattern> Layout(unsigned seed, uint8_t machineType) {
   std::mt19937 random(seed);
-  auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % unsigned(hi - lo + 1)); };
+  auto pick = [&](int lo, int hi) {
+    return lo + static_cast<int>(random() % unsigned(hi - lo + 1));
+  };
   auto p = BarePattern(24, 18, machineType);
   for (int c = 1; c <= 24; ++c)
     p->Creel->SetYarnType(c, static_cast<uint8_t>(pick(1, 3)));
@@ -56,12 +58,13 @@ TEST_F(PaintBatch, GivesTheSameCellsAndPixelsAsPaintingOneByOne) {
         batched->Pictures->Get(0)->PaintMachinePixel(x, y, static_cast<uint8_t>(v));
       batched->EndPaintBatch();
 
-      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " + std::to_string(seed));
+      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " +
+                   std::to_string(seed));
       EXPECT_EQ(one->States.Data(), batched->States.Data());
       EXPECT_EQ(one->MachineColours.Data(), batched->MachineColours.Data());
       for (int i = 0; i < one->Pictures->Count(); ++i)
         EXPECT_TRUE(one->Pictures->Get(i)->MachineImage == batched->Pictures->Get(i)->MachineImage);
-      EXPECT_EQ(batched->Modified, 1);
+      EXPECT_EQ(batched->Modified(), 1);
     }
 }
 
@@ -71,15 +74,7 @@ TEST_F(PaintBatch, ALoneCellAtEitherEndOfItsPLineIsDrawn) {
   for (int controls : {24, 63, 64, 65})
     for (int pLine : {1, 2, 3})
       for (bool last : {false, true}) {
-        auto make = [&] {
-          auto p = BarePattern(controls, 3, 0);
-          AddSection(*p, {1, 1, controls, 3}, {1, 1, controls, 3});
-          AddRegion(AddPicture(*p, controls, 3), {1, 1, controls, 3}, {1, 1, controls, 3});
-          p->Changed();
-          p->Pictures->Get(0)->SetViewMode(1);
-          return p;
-        };
-        auto one = make(), batched = make();
+        auto one = ShownPattern(controls, 3), batched = ShownPattern(controls, 3);
         const int x = last ? controls - 1 : 0, y = pLine - 1;
         const uint32_t before = one->Pictures->Get(0)->MachineImage.Row(y)[x];
         one->Pictures->Get(0)->PaintMachinePixel(x, y, 2);
@@ -120,12 +115,15 @@ TEST_F(PaintBatch, LayoutsWhoseResultDependsOnOrderPaintOneByOne) {
 // lands on another's cells.
 std::unique_ptr<OPattern> Strips(unsigned seed, uint8_t machineType) {
   std::mt19937 random(seed);
-  auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % unsigned(hi - lo + 1)); };
+  auto pick = [&](int lo, int hi) {
+    return lo + static_cast<int>(random() % unsigned(hi - lo + 1));
+  };
   const int W = 40, H = 12, w = pick(2, 19), left = pick(1, W - w + 1);
   auto p = BarePattern(W, H, machineType);
   const bool repeating = pick(0, 1) == 0;
   for (int c = 1; c <= W; ++c)
-    p->Creel->SetYarnType(c, static_cast<uint8_t>(repeating ? 1 + (c - left + 3 * w) % w % 3 : pick(1, 3)));
+    p->Creel->SetYarnType(
+        c, static_cast<uint8_t>(repeating ? 1 + (c - left + 3 * w) % w % 3 : pick(1, 3)));
   p->ApplyCreel();
   const int top = pick(1, 3), bottom = pick(H - 2, H), middle = (top + bottom) / 2;
   AddSection(*p, {left, top, left + w - 1, bottom}, {left, top, left + w - 1, bottom});
@@ -159,7 +157,7 @@ void ExpectSameCellsAndPixels(const OPattern& a, const OPattern& b) {
   EXPECT_EQ(a.MachineColours.Data(), b.MachineColours.Data());
   for (int i = 0; i < a.Pictures->Count(); ++i)
     EXPECT_TRUE(a.Pictures->Get(i)->MachineImage == b.Pictures->Get(i)->MachineImage);
-  EXPECT_EQ(a.Modified, b.Modified);
+  EXPECT_EQ(a.Modified(), b.Modified());
 }
 
 TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
@@ -170,16 +168,20 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
       auto one = strips ? Strips(seed, machineType) : Layout(seed, machineType);
       auto area = strips ? Strips(seed, machineType) : Layout(seed, machineType);
       std::mt19937 random(seed * 31);
-      auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % unsigned(hi - lo + 1)); };
+      auto pick = [&](int lo, int hi) {
+        return lo + static_cast<int>(random() % unsigned(hi - lo + 1));
+      };
       const int left = pick(1, one->NoControls), top = pick(1, one->NoPLines);
       const TRect cells{left, top, pick(left, one->NoControls), pick(top, one->NoPLines)};
       std::vector<uint8_t> values;
       for (int p = cells.Top; p <= cells.Bottom; ++p)
         for (int c = cells.Left; c <= cells.Right; ++c) // now and then past the palette
           values.push_back(static_cast<uint8_t>(pick(0, 9) == 0 ? pick(0, 40) : pick(1, 6)));
-      one->Modified = area->Modified = 0;
+      one->SetModified(0);
+      area->SetModified(0);
 
-      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " + std::to_string(seed));
+      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " +
+                   std::to_string(seed));
       area->BeginPaintBatch();
       // Now and then a few presses first, some with colours past the palette, so the area
       // meets cells the batch already redrew or keeps aside.
@@ -210,13 +212,8 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
   // later section would take them from inside.
   std::unique_ptr<OPattern> pair[2];
   for (auto& p : pair) {
-    p = BarePattern(20, 4);
-    AddSection(*p, {-9, 1, -6, 4}, {1, 1, 4, 4});
-    AddSection(*p, {11, 1, 14, 4}, {1, 1, 4, 4});
-    AddRegion(AddPicture(*p, 20, 4), {1, 1, 20, 4}, {1, 1, 20, 4});
-    p->Changed();
-    p->Pictures->Get(0)->SetViewMode(1);
-    p->Modified = 0;
+    p = ShownPattern(20, 4, {{{-9, 1, -6, 4}, {1, 1, 4, 4}}, {{11, 1, 14, 4}, {1, 1, 4, 4}}});
+    p->SetModified(0);
   }
   pair[1]->BeginPaintBatch();
   pair[1]->BatchPaintArea({1, 1, 4, 4}, std::vector<uint8_t>(16, 2));
@@ -230,15 +227,11 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
 // A forged section may take its cells from further away than 32 bits reach.
 TEST_F(PaintBatch, SectionsFarApartPaintAsOneByOne) {
   std::unique_ptr<OPattern> pair[2];
-  for (auto& p : pair) {
-    p = BarePattern(10, 4);
-    AddSection(*p, {INT32_MIN + 1, 1, INT32_MIN + 4, 4}, {INT32_MAX - 3, 1, INT32_MAX, 4});
-    AddSection(*p, {1, 1, 10, 4}, {1, 1, 10, 4});
-    AddSection(*p, {INT32_MAX - 3, 1, INT32_MAX, 4}, {2, 1, 5, 4});
-    AddRegion(AddPicture(*p, 10, 4), {1, 1, 10, 4}, {1, 1, 10, 4});
-    p->Changed();
-    p->Pictures->Get(0)->SetViewMode(1);
-  }
+  for (auto& p : pair)
+    p = ShownPattern(10, 4,
+                     {{{INT32_MIN + 1, 1, INT32_MIN + 4, 4}, {INT32_MAX - 3, 1, INT32_MAX, 4}},
+                      {{1, 1, 10, 4}, {1, 1, 10, 4}},
+                      {{INT32_MAX - 3, 1, INT32_MAX, 4}, {2, 1, 5, 4}}});
   pair[1]->BeginPaintBatch();
   pair[1]->PaintMachineColour(3, 2, 1);
   pair[1]->EndPaintBatch();
@@ -279,9 +272,10 @@ TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
       ASSERT_TRUE(mapping.Apply(true));
       for (int i = 0; i < w; ++i)
         for (int j = 0; j < h; ++j)
-          one->Pictures->Get(0)->PaintMachinePixel(B.Left - 1 + i, B.Top - 1 + j,
-                                                   mapping.MappedColour(bitmap.GetPixel(i, h - 1 - j)));
-      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " + std::to_string(seed));
+          one->Pictures->Get(0)->PaintMachinePixel(
+              B.Left - 1 + i, B.Top - 1 + j, mapping.MappedColour(bitmap.GetPixel(i, h - 1 - j)));
+      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " +
+                   std::to_string(seed));
       ExpectSameCellsAndPixels(*one, *applied);
     }
 }

@@ -236,49 +236,17 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
     TPixels Pixels; // machine or design pixels of the first picture redrawn
   };
   // Machine colour 2 is state 2 on yarn type A; design colour 3 is the pair (2, 1).
+  // clang-format off
   const TRow rows[] = {
-      {"source of the copy",
-       true,
-       false,
-       false,
-       false,
-       {3, 4},
-       {{3, 4, 2}, {13, 4, 2}},
-       {{2, 3}, {12, 3}}},
-      {"target of the copy",
-       true,
-       false,
-       false,
-       false,
-       {13, 4},
-       {{3, 4, 2}, {13, 4, 2}},
-       {{2, 3}, {12, 3}}},
-      {"whole section first: the algorithm's order",
-       false,
-       false,
-       false,
-       false,
-       {13, 4},
-       {{13, 4, 2}},
-       {{12, 3}}},
-      {"flipped copy",
-       true,
-       false,
-       true,
-       false,
-       {3, 4},
-       {{3, 4, 2}, {18, 4, 2}},
-       {{2, 3}, {17, 3}}},
+      {"copy source", true, false, false, false, {3, 4}, {{3, 4, 2}, {13, 4, 2}}, {{2, 3}, {12, 3}}},
+      {"copy target", true, false, false, false, {13, 4}, {{3, 4, 2}, {13, 4, 2}}, {{2, 3}, {12, 3}}},
+      {"whole section first", false, false, false, false, {13, 4}, {{13, 4, 2}}, {{12, 3}}},
+      {"flipped copy", true, false, true, false, {3, 4}, {{3, 4, 2}, {18, 4, 2}}, {{2, 3}, {17, 3}}},
       {"outside every target", false, true, false, false, {25, 4}, {}, {}},
-      {"design pair through the copy",
-       true,
-       false,
-       false,
-       true,
-       {14, 4},
-       {{3, 4, 2}, {4, 4, 1}, {13, 4, 2}, {14, 4, 1}},
-       {{2, 3}, {3, 3}, {12, 3}, {13, 3}}},
+      {"design pair through the copy", true, false, false, true, {14, 4},
+       {{3, 4, 2}, {4, 4, 1}, {13, 4, 2}, {14, 4, 1}}, {{2, 3}, {3, 3}, {12, 3}, {13, 3}}},
   };
+  // clang-format on
   for (const TRow& row : rows) {
     auto p = BarePattern(30, 20);
     const TRect left{1, 1, 10, 10}, right{11, 1, 20, 10}, whole{1, 1, 30, 20};
@@ -298,7 +266,7 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
       picture->DesignImage.Fill(0x0A0B0C);
     }
     const TZeroedBytes before = p->States.Data();
-    p->Modified = 0;
+    p->SetModified(0);
     const uint8_t v = row.Design ? 3 : 2;
     if (row.Design)
       p->PaintDesignColour(row.Painted.first, row.Painted.second, v);
@@ -306,7 +274,7 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
       p->PaintMachineColour(row.Painted.first, row.Painted.second, v);
 
     EXPECT_EQ(ChangedStates(*p, before), row.States) << row.What;
-    EXPECT_EQ(p->Modified, row.States.empty() ? 0 : 1) << row.What;
+    EXPECT_EQ(p->Modified(), row.States.empty() ? 0 : 1) << row.What;
     const TGrid& colours = row.Design ? p->DesignColours : p->MachineColours;
     for (const auto& [c, pl, s] : row.States)
       EXPECT_EQ(colours.Get(c, pl), v) << row.What;
@@ -382,9 +350,9 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
     p->States.Fill(1);
     p->MachineColours.Fill(1);
     picture.MachineImage.Fill(0x0A0B0C);
-    p->Modified = 0;
+    p->SetModified(0);
     p->SetUndefined();
-    EXPECT_EQ(p->Modified, 1);
+    EXPECT_EQ(p->Modified(), 1);
     for (int c = 1; c <= 40; ++c) {
       const bool cleared = (c >= 11 && c <= 20 && !row.ClearedControls.empty()) ||
                            (c >= 31 && !row.ClearedControls.empty());
@@ -430,11 +398,8 @@ TEST_F(Painting, DesignColoursFollowTheTableForEveryPairAndState) {
 }
 
 TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
-  auto p = BarePattern(6, 3);
-  AddSection(*p, {1, 1, 6, 3}, {1, 1, 6, 3});
-  OPicture& picture = AddPicture(*p, 6, 3);
-  AddRegion(picture, {1, 1, 6, 3}, {1, 1, 6, 3});
-  p->Changed();
+  auto p = ShownPattern(6, 3);
+  OPicture& picture = *p->Pictures->Get(0);
   p->States.Set(1, 1, 2);
   p->States.Set(2, 1, 1);
   picture.SetViewMode(2);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "TestSupport.h"
 #include "elements/Picture.h"
@@ -52,6 +53,27 @@ inline ORegion& AddRegion(OPicture& picture, const TRect& pattern, const TRect& 
   r->VFlip = vFlip;
   r->Rotation = rotation;
   return *r;
+}
+
+struct TCopy {
+  TRect Source, Target;
+  uint8_t HFlip = 0, VFlip = 0, Rotation = 0;
+};
+
+// A bare pattern with the sections given (by default one over the whole pattern) and one
+// picture showing it whole, brought up to date and shown in the machine view.
+inline std::unique_ptr<OPattern>
+ShownPattern(int controls, int pLines, std::vector<TCopy> sections = {}, uint8_t machineType = 0) {
+  auto p = BarePattern(controls, pLines, machineType);
+  const TRect whole{1, 1, controls, pLines};
+  if (sections.empty())
+    sections.push_back({whole, whole});
+  for (const TCopy& s : sections)
+    AddSection(*p, s.Source, s.Target, s.HFlip, s.VFlip, s.Rotation);
+  AddRegion(AddPicture(*p, controls, pLines), whole, whole);
+  p->Changed();
+  p->Pictures->Get(0)->SetViewMode(1);
+  return p;
 }
 
 } // namespace quillane::test

@@ -45,7 +45,8 @@ TEST_F(Regression, AForgedWidthAndLengthNeverMeetInOneGrid) {
 
 // Inputs that once crashed a fuzz target stay fixed: each is read again by its reader.
 TEST_F(Regression, KeptFuzzInputsAreRefusedOrReadCleanly) {
-  const std::filesystem::path root = std::filesystem::path(QUILLANE_SOURCE_DIR) / "fuzz" / "regressions";
+  const std::filesystem::path root =
+      std::filesystem::path(QUILLANE_SOURCE_DIR) / "fuzz" / "regressions";
   int replayed = 0;
   for (const auto& folder : std::filesystem::directory_iterator(root)) {
     const std::string target = folder.path().filename().string();

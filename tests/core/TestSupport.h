@@ -41,17 +41,29 @@ public:
 
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
-inline Bytes FileBytes(const std::string& path) { return ReadFileBytes(path); }
+inline Bytes FileBytes(const std::string& path) {
+  return ReadFileBytes(path);
+}
+
+// What a record, or a whole pattern, writes.
+template <class TObject> Bytes RecordBytes(const TObject& object) {
+  OWriter w;
+  object.WriteToStream(w);
+  return w.Bytes();
+}
 
 // Little-endian helpers for building expected bytes by hand.
 inline void Put(Bytes& b, std::initializer_list<int> values) {
   for (int v : values)
     b.push_back(static_cast<uint8_t>(v));
 }
-inline void PutWord(Bytes& b, uint16_t v) { Put(b, {v & 0xFF, v >> 8}); }
+inline void PutWord(Bytes& b, uint16_t v) {
+  Put(b, {v & 0xFF, v >> 8});
+}
 inline void PutCardinal(Bytes& b, uint32_t v) {
   for (int i = 0; i < 4; ++i)
     b.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -73,18 +85,15 @@ inline void PutText(Bytes& b, const std::string& text, size_t capacity, bool len
 class TFlowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    g.SetPlatform(&UI);
     g.CurrentDir = Current.Path;
     g.StartDir = Start.Path;
     UI.OpenDialog = {};
     UI.SaveDialog = {};
   }
-  void TearDown() override {
-    g.SetPlatform(nullptr);
-    SetWriteFailureForTesting(std::nullopt);
-  }
+  void TearDown() override { SetWriteFailureForTesting(std::nullopt); }
 
   OScriptedPlatform UI;
+  OPlatformScope Scope{UI};
   TTempDir Current;
   TTempDir Start;
 };

@@ -67,7 +67,7 @@ protected:
       std::unique_ptr<OPattern> p = GenerateWizard(row.W);
       EXPECT_EQ(SectionsOf(*p), row.Sections);
       EXPECT_EQ(RegionsOf(*p), row.Regions);
-      EXPECT_EQ(p->Modified, 1);
+      EXPECT_EQ(p->Modified(), 1);
     }
   }
 };

@@ -79,8 +79,6 @@ OApp::OApp()
 
 OApp::~OApp() = default;
 
-void OApp::SetPlatform(OPlatform* platform) { Platform = platform ? platform : Silent.get(); }
-
 OPersist& OApp::Persist() { return *PersistStore; }
 
 void OApp::Start(const std::vector<std::string>& arguments, std::unique_ptr<OPersist> persist) {
@@ -166,5 +164,7 @@ int64_t RoundUp(double value) {
 std::string LeftText(const std::string& text, size_t count) { return text.substr(0, count); }
 
 OWaitCursor::OWaitCursor() : OWaitCursor(g.UI()) {}
+
+OProgress::OProgress(const std::string& text, int64_t steps) : OProgress(g.UI(), text, steps) {}
 
 } // namespace quillane

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "model/Record.h"
 #include "platform/Platform.h"
 
 namespace quillane {
@@ -62,18 +61,31 @@ public:
   std::string GetProductVersion() const { return Version.ProductVersion; }
 
   OPersist& Persist();
-  // The user-interface seam. Until a program installs its own, a silent one answers
-  // Cancel to every question.
+  // The user-interface seam. Until a program installs its own with an OPlatformScope, a
+  // silent one answers Cancel to every question.
   OPlatform& UI() { return *Platform; }
-  void SetPlatform(OPlatform* platform);
 
 private:
+  friend class OPlatformScope;
   std::unique_ptr<OPersist> PersistStore;
   std::unique_ptr<OPlatform> Silent;
   OPlatform* Platform;
 };
 
 extern OApp g;
+
+// Installs a user-interface seam for its lifetime and puts the previous one back, so the
+// application never holds a seam that is gone. Scopes nest.
+class OPlatformScope {
+public:
+  explicit OPlatformScope(OPlatform& platform) : Previous(g.Platform) { g.Platform = &platform; }
+  ~OPlatformScope() { g.Platform = Previous; }
+  OPlatformScope(const OPlatformScope&) = delete;
+  OPlatformScope& operator=(const OPlatformScope&) = delete;
+
+private:
+  OPlatform* Previous;
+};
 
 // Reads the main window's saved position and applies it through the seam.
 void RestoreWindowPosition(OPersist& persist, OPlatform& window);
@@ -88,8 +100,5 @@ std::string StripExtension(const std::string& path);
 // The integer part, plus 1 when the number is greater than it.
 int64_t RoundUp(double value);
 std::string LeftText(const std::string& text, size_t count);
-template <size_t N> void SetTextLength(TShortString<N>& field, size_t length) {
-  field.SetTextLength(length);
-}
 
 } // namespace quillane

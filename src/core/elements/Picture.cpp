@@ -10,7 +10,13 @@
 
 namespace quillane {
 
-OPicture::OPicture(OPattern* owner) : ODesignData(owner), Regions(this) { OPicture::Clear(); }
+OPicture::OPicture(OPattern* owner) : ODesignData(owner), Regions(this) {
+  Regions.OnChange = [this] {
+    if (Owner)
+      Owner->ElementsChanged(TDesignRecordKind::Region, this);
+  };
+  OPicture::Clear();
+}
 
 std::unique_ptr<ODesignData> OPicture::NewEmpty() const { return std::make_unique<OPicture>(Owner); }
 
@@ -71,6 +77,7 @@ void OPicture::SetViewMode(uint8_t mode) {
 void OPicture::PaintMachinePixel(int32_t x, int32_t y, uint8_t v) {
   if (!Owner)
     return;
+  OPatternEvents::TGroup oneReport(Owner->Events);
   for (const auto& region : Regions) {
     int32_t c = x + 1, p = y + 1;
     if (region->MapPixelToCell(c, p))
@@ -81,6 +88,7 @@ void OPicture::PaintMachinePixel(int32_t x, int32_t y, uint8_t v) {
 void OPicture::PaintDesignPixel(int32_t x, int32_t y, uint8_t v) {
   if (!Owner)
     return;
+  OPatternEvents::TGroup oneReport(Owner->Events);
   for (const auto& region : Regions) {
     int32_t c = x + 1, p = y + 1;
     if (region->MapPixelToCell(c, p))
@@ -89,13 +97,19 @@ void OPicture::PaintDesignPixel(int32_t x, int32_t y, uint8_t v) {
 }
 
 void OPicture::RenderMachineImage() {
-  if (Owner)
-    Render(Owner->MachineColours, MachineImage);
+  if (!Owner)
+    return;
+  Render(Owner->MachineColours, MachineImage);
+  Owner->Events.PixelsChanged(this, false,
+                              {0, 0, MachineImage.Width() - 1, MachineImage.Height() - 1});
 }
 
 void OPicture::RenderDesignImage() {
-  if (Owner)
-    Render(Owner->DesignColours, DesignImage);
+  if (!Owner)
+    return;
+  Render(Owner->DesignColours, DesignImage);
+  Owner->Events.PixelsChanged(this, true,
+                              {0, 0, DesignImage.Width() - 1, DesignImage.Height() - 1});
 }
 
 namespace {

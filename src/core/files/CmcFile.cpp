@@ -135,7 +135,7 @@ std::unique_ptr<OPattern> NewPatternFromCmcBytes(std::span<const uint8_t> bytes)
 
 std::unique_ptr<OPattern> ImportCmcControlFile() {
   return RunImportCommand(
-      {"CAR", "CMC control files (*.CAR)|*.CAR", "Create New Pattern From CMC Control File"},
+      {"CAR", "CMC control files (*.CAR)", "Create New Pattern From CMC Control File"},
       NewPatternFromCmcFile);
 }
 

@@ -222,7 +222,7 @@ bool ExportControlFiles(OPattern& pattern) {
   TFileDialog& dialog = ui.SaveDialog;
   dialog.DefaultExt = "TUF";
   dialog.FileName = StripExtension(pattern.FileName);
-  dialog.Filter = "Tuft control files (*.TUF)|*.TUF";
+  dialog.Filters = {TFileFilter::ForExtension("Tuft control files (*.TUF)", "TUF")};
   dialog.InitialDir = g.CurrentDir;
   dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist;
   dialog.Title = "Export Tuft Control File";

@@ -101,7 +101,7 @@ std::unique_ptr<OPattern> NewPatternFromNedBytes(std::span<const uint8_t> bytes)
 }
 
 std::unique_ptr<OPattern> ImportNedPatternFile() {
-  return RunImportCommand({"PAT", "NED Graphics pattern files (*.PAT)|*.PAT",
+  return RunImportCommand({"PAT", "NED Graphics pattern files (*.PAT)",
                            "Create New Pattern From Ned Graphics Pattern File"},
                           NewPatternFromNedFile);
 }

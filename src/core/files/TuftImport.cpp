@@ -234,7 +234,7 @@ RunImportCommand(const TImportDialog& texts,
   TFileDialog& dialog = ui.OpenDialog;
   dialog.DefaultExt = texts.DefaultExt;
   dialog.FileName = StripExtension(dialog.FileName);
-  dialog.Filter = texts.Filter;
+  dialog.Filters = {TFileFilter::ForExtension(texts.FilterDescription, texts.DefaultExt)};
   dialog.InitialDir = g.CurrentDir;
   dialog.Options = ofReadOnly | ofShowHelp | ofFileMustExist;
   dialog.Title = texts.Title;
@@ -250,9 +250,9 @@ RunImportCommand(const TImportDialog& texts,
 }
 
 std::unique_ptr<OPattern> ImportTuftControlFile() {
-  return RunImportCommand({"TUF", "Tuft control files (*.TUF)|*.TUF",
-                           "Create New Pattern From Orlek Tuft Control File"},
-                          NewPatternFromTuftFile);
+  return RunImportCommand(
+      {"TUF", "Tuft control files (*.TUF)", "Create New Pattern From Orlek Tuft Control File"},
+      NewPatternFromTuftFile);
 }
 
 } // namespace quillane

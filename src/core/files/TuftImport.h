@@ -40,7 +40,7 @@ void SetImportRegionFlag(OPattern& pattern);
 // the chosen file under the hourglass and shows any failure's message.
 struct TImportDialog {
   const char* DefaultExt;
-  const char* Filter;
+  const char* FilterDescription; // of the files with DefaultExt
   const char* Title;
 };
 std::unique_ptr<OPattern>

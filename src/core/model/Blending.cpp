@@ -100,6 +100,26 @@ TShownSpan SpanOf(const TShownArea& area, int64_t p, int64_t first, int64_t last
 }
 } // namespace
 
+TRect ShownPixels(const TShownArea& area, const TRect& cells, const OBitmap24& image) {
+  const int64_t c0 = std::max<int64_t>(cells.Left, area.C0),
+                c1 = std::min<int64_t>(cells.Right, area.C1);
+  const int64_t p0 = std::max<int64_t>(cells.Top, area.P0),
+                p1 = std::min<int64_t>(cells.Bottom, area.P1);
+  if (c0 > c1 || p0 > p1)
+    return {0, 0, -1, -1};
+  int64_t x0 = INT64_MAX, x1 = INT64_MIN, y0 = INT64_MAX, y1 = INT64_MIN;
+  for (const int64_t c : {c0, c1})
+    for (const int64_t p : {p0, p1}) {
+      const int64_t x = area.Origin.X + area.DxC * c + area.DxP * p - 1;
+      const int64_t y = area.Origin.Y + area.DyC * c + area.DyP * p - 1;
+      x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+  return {static_cast<int32_t>(std::max<int64_t>(x0, 0)),
+          static_cast<int32_t>(std::max<int64_t>(y0, 0)),
+          static_cast<int32_t>(std::min<int64_t>(x1, image.Width() - 1)),
+          static_cast<int32_t>(std::min<int64_t>(y1, image.Height() - 1))};
+}
+
 void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
                const uint32_t* drawn, const uint32_t* mask, OBitmap24& image) {
   const TShownSpan span = SpanOf(area, p, first, last, image);

@@ -14,33 +14,37 @@ namespace {
 // Indexed by record kind code.
 const TKindTexts Texts[] = {
     {},
-    {"CRE", "Creel files (*.CRE)|*.CRE", "Export Creel", "Error creating creel file: ",
-     "Error writing creel file: ", "Import Creel", "Error reading creel data: ",
-     "Error, creel file not found ", "Error reading creel data"},
-    {"DES", "Design table files (*.DES)|*.DES", "Export Design Table",
+    {"CRE", "Creel files (*.CRE)", "Export Creel",
+     "Error creating creel file: ", "Error writing creel file: ", "Import Creel",
+     "Error reading creel data: ", "Error, creel file not found ", "Error reading creel data"},
+    {"DES", "Design table files (*.DES)", "Export Design Table",
      "Error creating design table file: ", "Error writing design table file: ",
      "Import Design Table Files", "Error reading design table data: ",
      "Error, design table file not found ", "Error reading design table data"},
-    {"MCH", "Machine table files (*.MCH)|*.MCH", "Export Machine Table",
+    {"MCH", "Machine table files (*.MCH)", "Export Machine Table",
      "Error creating machine table file: ", "Error writing machine table file: ",
      "Import Machine Table Files", "Error reading machine table data: ",
      "Error, machine table file not found ", "Error reading machine table data"},
-    {"PAL", "Palette files (*.PAL)|*.PAL", "Export Palette", "Error creating palette file: ",
-     "Error writing palette file: ", "Import Palette", "Error reading palette data: ",
-     "Error, palette file not found ", "Error reading palette data"},
+    {"PAL", "Palette files (*.PAL)", "Export Palette",
+     "Error creating palette file: ", "Error writing palette file: ", "Import Palette",
+     "Error reading palette data: ", "Error, palette file not found ",
+     "Error reading palette data"},
     {"PAT", "", "", "", "", "", "", "", "Error reading pattern data"},
-    {"PIC", "Picture files (*.PIC)|*.PIC", "Export Picture", "Error creating picture file: ",
-     "Error writing picture file: ", "Import Picture", "Error reading picture data: ",
-     "Error, picture file not found ", "Error reading picture data"},
-    {"REG", "Region files (*.REG)|*.REG", "Export Region", "Error creating region file: ",
-     "Error writing region file: ", "Import Region", "Error reading region data: ",
-     "Error, region file not found ", "Error reading region data"},
-    {"SEC", "Section files (*.SEC)|*.SEC", "Export Section", "Error creating section file: ",
-     "Error writing section file: ", "Import Section", "Error reading section data: ",
-     "Error, section file not found ", "Error reading section data"},
-    {"SET", "Settings files (*.SET)|*.SET", "Export Settings", "Error creating settings file: ",
-     "Error writing settings file: ", "Import Settings", "Error reading settings file: ",
-     "Error, settings file not found ", "Error reading settings data"},
+    {"PIC", "Picture files (*.PIC)", "Export Picture",
+     "Error creating picture file: ", "Error writing picture file: ", "Import Picture",
+     "Error reading picture data: ", "Error, picture file not found ",
+     "Error reading picture data"},
+    {"REG", "Region files (*.REG)", "Export Region",
+     "Error creating region file: ", "Error writing region file: ", "Import Region",
+     "Error reading region data: ", "Error, region file not found ", "Error reading region data"},
+    {"SEC", "Section files (*.SEC)", "Export Section",
+     "Error creating section file: ", "Error writing section file: ", "Import Section",
+     "Error reading section data: ", "Error, section file not found ",
+     "Error reading section data"},
+    {"SET", "Settings files (*.SET)", "Export Settings",
+     "Error creating settings file: ", "Error writing settings file: ", "Import Settings",
+     "Error reading settings file: ", "Error, settings file not found ",
+     "Error reading settings data"},
 };
 
 std::string LowerCase(std::string s) {
@@ -53,7 +57,7 @@ std::string LowerCase(std::string s) {
 void PrepareDialog(TFileDialog& dialog, const TKindTexts& texts) {
   dialog.DefaultExt = texts.Extension;
   dialog.FileName = StripExtension(dialog.FileName);
-  dialog.Filter = texts.Filter;
+  dialog.Filters = {TFileFilter::ForExtension(texts.FilterDescription, texts.Extension)};
   dialog.InitialDir = g.CurrentDir;
 }
 } // namespace

@@ -13,7 +13,7 @@ class OPattern;
 // The texts that tell the exchange flows of one kind apart.
 struct TKindTexts {
   const char* Extension;
-  const char* Filter;
+  const char* FilterDescription; // of the files with Extension
   const char* ExportTitle;
   const char* CreatingError;
   const char* WritingError;

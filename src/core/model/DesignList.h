@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,9 +18,12 @@ public:
   ODesignList& operator=(const ODesignList&) = delete;
 
   TOwner* Owner;
+  // Called after every addition or removal.
+  std::function<void()> OnChange;
 
   TElement* Add(std::unique_ptr<TElement> element) {
     Items.push_back(std::move(element));
+    Changed();
     return Items.back().get();
   }
   int Count() const { return static_cast<int>(Items.size()); }
@@ -30,18 +34,26 @@ public:
   void Delete(int index) {
     Check(index);
     Items.erase(Items.begin() + index);
+    Changed();
   }
   void Remove(const TElement* element) {
     auto it = std::find_if(Items.begin(), Items.end(),
                            [element](const auto& item) { return item.get() == element; });
     Delete(it == Items.end() ? -1 : static_cast<int>(it - Items.begin()));
   }
-  void Clear() { Items.clear(); }
+  void Clear() {
+    Items.clear();
+    Changed();
+  }
 
   auto begin() const { return Items.begin(); }
   auto end() const { return Items.end(); }
 
 private:
+  void Changed() const {
+    if (OnChange)
+      OnChange();
+  }
   void Check(int index) const {
     if (index < 0 || index >= Count())
       throw ERangeError("List index out of bounds (" + std::to_string(index) + ")");

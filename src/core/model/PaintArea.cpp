@@ -152,6 +152,11 @@ struct OPattern::TPaintBatch::TAreaPaint {
   TPaintBatch& B;
   TArea Cells{}, Grid{};
   std::vector<TArea> Painted; // each section's painted cells
+  struct TWrite {
+    TArea Area;
+    int64_t DC, DP;
+  };
+  std::vector<TWrite> Writes; // the sources, then each section's copies of them
   TArea Sources{0, 0, -1, -1};
   int64_t Width = 0;                    // of the sources
   TZeroedBytes Value, Has, SourceState; // per source cell
@@ -211,11 +216,8 @@ bool OPattern::TPaintBatch::TAreaPaint::Plan(const TRect& area, size_t valueCoun
           (Meets(Painted[j], Painted[i]) || Meets(sourceOf[j], sourceOf[i])))
         return false;
   }
-  struct TWrite {
-    TArea Area;
-    int64_t DC, DP;
-  };
-  std::vector<TWrite> writes{{Sources, 0, 0}};
+  std::vector<TWrite>& writes = Writes;
+  writes = {{Sources, 0, 0}};
   for (const TShift& shift : shifts)
     writes.push_back({Meet(Meet(Sources, AreaOf(shift.Source)).Shifted(shift.DC, shift.DP), Grid),
                       shift.DC, shift.DP});
@@ -430,7 +432,12 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
   Batch->LastC = Batch->LastP = Batch->LastV = -1;
   if (!paint.GatherValues(values))
     return true;
-  Modified = 1;
+  SetModified(1);
+  for (const TPaintBatch::TAreaPaint::TWrite& w : paint.Writes)
+    if (!w.Area.Empty())
+      Events.CellsChanged({static_cast<int32_t>(w.Area.Left), static_cast<int32_t>(w.Area.Top),
+                           static_cast<int32_t>(w.Area.Right),
+                           static_cast<int32_t>(w.Area.Bottom)});
   paint.PaintSources();
   paint.PaintCopies();
   return true;

@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "elements/Picture.h"
@@ -66,6 +67,9 @@ int64_t LastBitIn(const uint64_t* bits, size_t from, size_t to) {
 
 void OPattern::BeginPaintBatch() {
   Batch.reset();
+  // However the batch paints, it reports its cells and pixels once, when it closes.
+  if (!std::exchange(BatchGrouped, true))
+    Events.BeginGroup();
   if (PatternMode != pmStates && PatternMode != pmColours)
     return;
   for (const auto& section : *Sections)
@@ -122,7 +126,9 @@ void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
   if (v <= NoColours && b.IsRedrawn(source) && colourCells[source] != v)
     b.RedrawnWith.try_emplace(source, colourCells[source]);
   write(source, b.StateOf[b.YarnType[static_cast<size_t>(sc)]][v]);
-  Modified = 1;
+  SetModified(1);
+  Events.CellsChanged({static_cast<int32_t>(sc), static_cast<int32_t>(sp), static_cast<int32_t>(sc),
+                       static_cast<int32_t>(sp)});
   for (const TPaintBatch::TShift* shift : b.Hits(b.SourceHits, sc, sp, true)) {
     const int64_t tc = sc + shift->DC, tp = sp + shift->DP;
     if (tc < 1 || tc > NoControls || tp < 1 || tp > NoPLines)
@@ -132,6 +138,8 @@ void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
       continue;
     const size_t target = static_cast<size_t>(tp) * stride + static_cast<size_t>(tc);
     write(target, s2);
+    Events.CellsChanged({static_cast<int32_t>(tc), static_cast<int32_t>(tp),
+                         static_cast<int32_t>(tc), static_cast<int32_t>(tp)});
     b.MarkRedrawn(target);
     if (v > NoColours)
       b.RedrawnWith[target] = v;
@@ -141,9 +149,21 @@ void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
 }
 
 void OPattern::EndPaintBatch() {
-  if (!Batch)
+  auto report = [this] {
+    if (std::exchange(BatchGrouped, false))
+      Events.EndGroup();
+  };
+  if (!Batch) {
+    report();
     return;
+  }
   std::unique_ptr<TPaintBatch> batch = std::move(Batch);
+  // The pixels that may have changed: wherever a region shows a changed cell.
+  if (const TRect* cells = Events.PendingCells())
+    for (const auto& picture : *Pictures)
+      for (const TShownArea& area : ShownAreas(*picture, NoControls, NoPLines))
+        Events.PixelsChanged(picture.get(), false,
+                             ShownPixels(area, *cells, picture->MachineImage));
   std::array<uint32_t, 256> colours{};
   for (int i = 0; i < 256; ++i)
     colours[static_cast<size_t>(i)] = Palette->GetColour(i) & 0x00FFFFFFu;
@@ -188,6 +208,7 @@ void OPattern::EndPaintBatch() {
       }
     }
   }
+  report();
 }
 
 } // namespace quillane

@@ -97,6 +97,9 @@ struct TShownArea {
   int64_t DxC, DyC, DxP, DyP;
 };
 std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines);
+// The pixels (from 0) through which `area` shows `cells`, clipped to the image; empty
+// where it shows none of them.
+TRect ShownPixels(const TShownArea& area, const TRect& cells, const OBitmap24& image);
 // Draws cells `first` to `last` of PLine `p` where the area shows them inside the image:
 // cell c takes drawn[c - first] where mask[c - first] is all ones and keeps its pixel where
 // it is 0.

@@ -49,7 +49,25 @@ OPattern::OPattern(TUncounted)
     : Creel(std::make_unique<OCreel>(this)), DesignTable(std::make_unique<ODesignTable>(this)),
       MachineTable(std::make_unique<OMachineTable>(this)),
       Palette(std::make_unique<OPalette>(this)), Pictures(std::make_unique<OPictureList>(this)),
-      Sections(std::make_unique<OSectionList>(this)), Settings(std::make_unique<OSettings>(this)) {}
+      Sections(std::make_unique<OSectionList>(this)), Settings(std::make_unique<OSettings>(this)) {
+  Pictures->OnChange = [this] { ElementsChanged(TDesignRecordKind::Picture, nullptr); };
+  Sections->OnChange = [this] { ElementsChanged(TDesignRecordKind::Section, nullptr); };
+}
+
+void OPattern::SetModified(uint8_t modified) {
+  if (modified == ModifiedFlag)
+    return;
+  ModifiedFlag = modified;
+  Events.Notify({TPatternChange::TKind::Modified});
+}
+
+void OPattern::ElementsChanged(TDesignRecordKind kind, const OPicture* picture) {
+  Events.Notify({TPatternChange::TKind::Elements, {}, picture, false, kind});
+}
+
+void OPattern::SetupApplied(TDesignRecordKind kind) {
+  Events.Notify({TPatternChange::TKind::Setup, {}, nullptr, false, kind});
+}
 
 OPattern::~OPattern() = default;
 
@@ -118,21 +136,30 @@ void OPattern::ApplySettings() {
   SetNoPLines(Settings->NoPLines);
   SetMachineType(Settings->MachineType);
   Settings->Validate();
+  SetupApplied(TDesignRecordKind::Settings);
 }
 
 void OPattern::ApplyPalette() {
   SetNoColours(Palette->NoColours());
   Palette->Validate();
+  SetupApplied(TDesignRecordKind::Palette);
 }
 
 void OPattern::ApplyMachineTable() {
   SetNoYarnTypes(MachineTable->NoYarnTypes());
   MachineTable->Validate();
+  SetupApplied(TDesignRecordKind::MachineTable);
 }
 
-void OPattern::ApplyDesignTable() { DesignTable->Validate(); }
+void OPattern::ApplyDesignTable() {
+  DesignTable->Validate();
+  SetupApplied(TDesignRecordKind::DesignTable);
+}
 
-void OPattern::ApplyCreel() { Creel->Validate(); }
+void OPattern::ApplyCreel() {
+  Creel->Validate();
+  SetupApplied(TDesignRecordKind::Creel);
+}
 
 static std::string ElementName(const char* kind, int32_t& counter) {
   return std::string(kind) + std::to_string(PatternCounter) + "-" + std::to_string(++counter);

@@ -9,6 +9,7 @@
 
 #include "model/DesignList.h"
 #include "model/Grid.h"
+#include "model/PatternEvents.h"
 #include "model/Record.h"
 
 namespace quillane {
@@ -49,7 +50,13 @@ public:
   OPattern(const OPattern&) = delete;
   OPattern& operator=(const OPattern&) = delete;
 
-  uint8_t Modified = 0;
+  // Views subscribe here to hear what changed.
+  OPatternEvents Events;
+
+  // Set by every change, cleared by saving; a change of the flag is reported.
+  uint8_t Modified() const { return ModifiedFlag; }
+  void SetModified(uint8_t modified);
+
   std::string FileName;
   uint8_t MachineType = 0;
   uint16_t NoControls = 0;
@@ -91,7 +98,7 @@ public:
   void SetMachineType(uint8_t type);
   void SetControlDataFormat(uint8_t format) { ControlDataFormat = format; }
 
-  // Re-synchronisation after a setup object was replaced or edited.
+  // Re-synchronisation after a setup object was replaced or edited; each is reported.
   void ApplySettings();
   void ApplyPalette();
   void ApplyMachineTable();
@@ -137,6 +144,8 @@ public:
   std::string NewRegionName();
   std::string NewSectionName();
   std::string NewWindowName();
+  // Reports that elements of `kind` were added or removed (regions: of `picture`).
+  void ElementsChanged(TDesignRecordKind kind, const OPicture* picture);
 
   // Grids, sections and painting.
   void ComputeMachineColours();
@@ -172,6 +181,10 @@ public:
   static int32_t PatternsCreated();
 
 private:
+  uint8_t ModifiedFlag = 0;
+  bool BatchGrouped = false; // the open batch holds a group of the events open
+  void SetupApplied(TDesignRecordKind kind);
+
   // The pattern file in three parts: the records before the cells, the cells of each PLine
   // (pointing into the primary grid), and the records after them.
   struct TFileParts {

@@ -1,7 +1,6 @@
 // The pattern's life cycle: new patterns, the pattern file and the change notification.
 #include "model/Pattern.h"
 
-#include "app/App.h"
 #include "app/ByteRows.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
@@ -42,7 +41,7 @@ void OPattern::InitNew() {
     OSection* section = Sections->Add(std::make_unique<OSection>(this));
     section->SetDefaults();
   }
-  Modified = 0;
+  SetModified(0);
   Changed();
 }
 
@@ -70,7 +69,7 @@ void OPattern::SaveToFile() {
   spans.insert(spans.end(), parts.Rows.begin(), parts.Rows.end());
   spans.emplace_back(parts.Tail.Bytes());
   WriteFileAtomic(FileName, spans);
-  Modified = 0;
+  SetModified(0);
 }
 
 void OPattern::WriteToStream(OWriter& s) const {
@@ -202,7 +201,7 @@ std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
 }
 
 void OPattern::Changed() {
-  Modified = 1;
+  SetModified(1);
   ViewMode = 0;
   Settings->Update();
   Palette->Update();
@@ -214,8 +213,7 @@ void OPattern::Changed() {
     section->Update();
   for (const auto& picture : *Pictures)
     picture->Update();
-  if (!Quiet)
-    g.UI().RefreshEditors(*this);
+  Events.Notify({TPatternChange::TKind::All});
 }
 
 } // namespace quillane

@@ -23,6 +23,8 @@ void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
     }
   if (!found || !States.Contains(c, p))
     return;
+  OPatternEvents::TGroup oneReport(Events);
+  Events.CellsChanged({c, p, c, p});
   const bool states = PatternMode == pmStates;
   if (states) {
     const uint8_t s = MachineTable->GetState(Creel->GetYarnType(c), v);
@@ -31,7 +33,7 @@ void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
   }
   SetMachineColour(c, p, v);
   const uint32_t colour = Palette->GetColour(v);
-  Modified = 1;
+  SetModified(1);
   for (const auto& section : *Sections) {
     int32_t c2 = c, p2 = p;
     if (!section->MapToTarget(c2, p2) || !States.Contains(c2, p2))
@@ -43,6 +45,7 @@ void OPattern::PaintMachineColour(int32_t c, int32_t p, uint8_t v) {
       SetState(c2, p2, s2);
     }
     SetMachineColour(c2, p2, v);
+    Events.CellsChanged({c2, p2, c2, p2});
     RedrawMachineCell(c2, p2, colour);
   }
 }
@@ -56,6 +59,7 @@ void OPattern::PaintDesignColour(int32_t c, int32_t p, uint8_t v) {
     }
   if (!found || !States.Contains(c, p))
     return;
+  OPatternEvents::TGroup oneReport(Events);
   // The painted pair itself, or (copy) a pair a section copies it to.
   auto paintPair = [&](int32_t cc, int32_t pp, bool copy, uint32_t colour) {
     const int odd = OddControl(cc), even = Partner(odd);
@@ -67,15 +71,18 @@ void OPattern::PaintDesignColour(int32_t c, int32_t p, uint8_t v) {
       if (so != 0) {
         SetDesignColour(odd, pp, v);
         SetState(odd, pp, so);
+        Events.CellsChanged({odd, pp, odd, pp});
       }
       if (pair && se != 0) {
         SetDesignColour(odd + 1, pp, v);
         SetState(odd + 1, pp, se);
+        Events.CellsChanged({odd + 1, pp, odd + 1, pp});
       }
       return;
     }
     if (so == 0)
       return;
+    Events.CellsChanged({odd, pp, pair ? odd + 1 : odd, pp});
     SetDesignColour(odd, pp, v);
     SetState(odd, pp, so);
     if (pair) {
@@ -88,7 +95,7 @@ void OPattern::PaintDesignColour(int32_t c, int32_t p, uint8_t v) {
   };
   paintPair(c, p, false, 0);
   const uint32_t colour = Palette->GetColour(v);
-  Modified = 1;
+  SetModified(1);
   for (const auto& section : *Sections) {
     int32_t c2 = c, p2 = p;
     if (section->MapToTarget(c2, p2) && States.Contains(c2, p2))
@@ -100,8 +107,11 @@ void OPattern::RedrawMachineCell(int32_t c, int32_t p, uint32_t colour) {
   for (const auto& picture : *Pictures)
     for (const auto& region : picture->Regions) {
       int32_t x = c, y = p;
-      if (region->MapCellToPixel(x, y))
+      if (region->MapCellToPixel(x, y) &&
+          picture->MachineImage.Contains(int64_t{x} - 1, int64_t{y} - 1)) {
         picture->SetMachinePixel(int64_t{x} - 1, int64_t{y} - 1, colour);
+        Events.PixelsChanged(picture.get(), false, {x - 1, y - 1, x - 1, y - 1});
+      }
     }
 }
 
@@ -109,8 +119,11 @@ void OPattern::RedrawDesignCell(int32_t c, int32_t p, uint32_t colour) {
   for (const auto& picture : *Pictures)
     for (const auto& region : picture->Regions) {
       int32_t x = c, y = p;
-      if (region->MapCellToPixel(x, y))
+      if (region->MapCellToPixel(x, y) &&
+          picture->DesignImage.Contains(int64_t{x} - 1, int64_t{y} - 1)) {
         picture->SetDesignPixel(int64_t{x} - 1, int64_t{y} - 1, colour);
+        Events.PixelsChanged(picture.get(), true, {x - 1, y - 1, x - 1, y - 1});
+      }
     }
 }
 

@@ -122,6 +122,11 @@ private:
   TBytes Buffer;
 };
 
+// The free form of TShortString::SetTextLength that the program's flows call.
+template <size_t N> void SetTextLength(TShortString<N>& field, size_t length) {
+  field.SetTextLength(length);
+}
+
 template <size_t Capacity> void TShortString<Capacity>::SetTextLength(size_t n) {
   if (n > Capacity - 1)
     n = Capacity - 1;

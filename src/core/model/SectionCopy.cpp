@@ -132,9 +132,11 @@ void OPattern::ApplySections() {
 
 void OPattern::SetUndefined() {
   const uint32_t undefined = Palette->GetUndefinedColour();
-  Modified = 1;
+  SetModified(1);
   if (Sections->Count() == 0)
     return;
+  OPatternEvents::TGroup oneReport(Events);
+  Events.CellsChanged({1, 1, NoControls, NoPLines});
   const bool states = PatternMode == pmStates;
   for (int c = 1; c <= NoControls; ++c) {
     const uint8_t undefinedState = states ? MachineTable->GetState(Creel->GetYarnType(c), 0) : 0;

@@ -2,9 +2,16 @@
 
 #include <ostream>
 
+#include <unistd.h>
+
 namespace quillane {
 
-ODirectPlatform::ODirectPlatform(std::ostream& messages) : Out(messages) {}
+ODirectPlatform::ODirectPlatform(std::ostream& messages, bool terminal)
+    : Out(messages), Terminal(terminal) {}
+
+bool ODirectPlatform::StderrIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
 
 bool ODirectPlatform::RunFile(TFileDialog& dialog) {
   if (FileAnswers.empty())
@@ -29,6 +36,31 @@ void ODirectPlatform::ShowWarning(const std::string& text) {
 bool ODirectPlatform::Confirm(const std::string& text) {
   Out << text << '\n' << std::flush;
   return ConfirmAnswer;
+}
+
+void ODirectPlatform::BeginProgress(const std::string& text, int64_t steps) {
+  ProgressText = text;
+  ProgressSteps = steps;
+  ProgressShown = -1;
+}
+
+bool ODirectPlatform::Progress(int64_t done) {
+  if (!Terminal)
+    return true;
+  const int64_t clamped = done < 0 ? 0 : (done > ProgressSteps ? ProgressSteps : done);
+  const int percent = ProgressSteps > 0 ? static_cast<int>(clamped * 100 / ProgressSteps) : 0;
+  // Written only when the figure changes: a terminal is slow next to the work.
+  if (percent != ProgressShown) {
+    ProgressShown = percent;
+    Out << '\r' << ProgressText << ' ' << percent << '%' << std::flush;
+  }
+  return true;
+}
+
+void ODirectPlatform::EndProgress() {
+  if (Terminal && ProgressShown >= 0)
+    Out << "\r\033[K" << std::flush; // the line is cleared for whatever follows
+  ProgressShown = -1;
 }
 
 } // namespace quillane

@@ -11,10 +11,12 @@ namespace quillane {
 
 // The command line's face of the seam: file dialogs are answered with names taken
 // from the arguments, every message goes to stderr on a line of its own, and a
-// question that would need a person is answered Cancel after its text is printed.
+// question that would need a person is answered Cancel after its text is printed. Long
+// work shows its progress on one line that it rewrites, when a person watches (`terminal`).
 class ODirectPlatform : public OPlatform {
 public:
-  explicit ODirectPlatform(std::ostream& messages);
+  explicit ODirectPlatform(std::ostream& messages, bool terminal = false);
+  static bool StderrIsTerminal();
 
   std::deque<std::string> FileAnswers;
   bool ConfirmAnswer = false;
@@ -28,11 +30,18 @@ public:
   bool Confirm(const std::string& text) override;
   // Printed once per run however often it comes up.
   void ShowWarning(const std::string& text) override;
+  void BeginProgress(const std::string& text, int64_t steps) override;
+  bool Progress(int64_t done) override;
+  void EndProgress() override;
 
 private:
   std::set<std::string> Warned;
   bool RunFile(TFileDialog& dialog);
   std::ostream& Out;
+  bool Terminal;
+  std::string ProgressText;
+  int64_t ProgressSteps = 0;
+  int ProgressShown = -1; // the percentage on the line, -1 before the first
 };
 
 } // namespace quillane

@@ -2,10 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillane {
-
-class OPattern;
 
 // File dialog options, as the program sets them on the shared dialogs.
 enum TDialogOption : uint32_t {
@@ -17,12 +16,25 @@ enum TDialogOption : uint32_t {
   ofFileMustExist = 1u << 5,
 };
 
+// One entry of a file dialog's type list: its text and the name patterns it shows. File
+// names here are case-sensitive, so an extension is listed in both cases.
+struct TFileFilter {
+  std::string Description;           // "Palette files (*.PAL)"
+  std::vector<std::string> Patterns; // "*.PAL", "*.pal"
+  friend bool operator==(const TFileFilter&, const TFileFilter&) = default;
+
+  // The filter of one extension, given in upper case.
+  static TFileFilter ForExtension(std::string description, const std::string& extension);
+  // Whether the name (without folder) matches a pattern, '*' standing for any run.
+  bool Matches(const std::string& fileName) const;
+};
+
 // The settings of a shared open or save dialog. The dialog objects live as long as the
 // main window, so the file name chosen last is proposed again next time.
 struct TFileDialog {
   std::string DefaultExt;
   std::string FileName;
-  std::string Filter;
+  std::vector<TFileFilter> Filters;
   std::string InitialDir;
   std::string Title;
   uint32_t Options = 0;
@@ -63,14 +75,19 @@ public:
   virtual void BeginWait() {}
   virtual void EndWait() {}
 
-  // The main window: caption, the two status bar panels, position, editor refresh.
+  // A long piece of work in `steps` steps, shown with its text and a Cancel button.
+  // Progress answers false once the user has cancelled; the work then stops.
+  virtual void BeginProgress(const std::string& /*text*/, int64_t /*steps*/) {}
+  virtual bool Progress(int64_t /*done*/) { return true; }
+  virtual void EndProgress() {}
+
+  // The main window: caption, the two status bar panels, position.
   virtual void SetCaption(const std::string&) {}
   virtual void ShowStatus(const std::string&) {}
   virtual void ShowFolder(const std::string&) {}
   virtual TWindowBounds GetBounds() { return {}; }
   virtual void SetBounds(const TWindowBounds&) {}
   virtual void Maximise() {}
-  virtual void RefreshEditors(OPattern&) {}
 };
 
 // The hourglass for the length of a long command; the previous cursor comes back
@@ -82,6 +99,24 @@ public:
   ~OWaitCursor() { Platform.EndWait(); }
   OWaitCursor(const OWaitCursor&) = delete;
   OWaitCursor& operator=(const OWaitCursor&) = delete;
+
+private:
+  OPlatform& Platform;
+};
+
+// The progress report for the length of a long piece of work; it closes however the work
+// ends.
+class OProgress {
+public:
+  OProgress(OPlatform& platform, const std::string& text, int64_t steps) : Platform(platform) {
+    Platform.BeginProgress(text, steps);
+  }
+  OProgress(const std::string& text, int64_t steps);
+  ~OProgress() { Platform.EndProgress(); }
+  OProgress(const OProgress&) = delete;
+  OProgress& operator=(const OProgress&) = delete;
+  // False once the user has cancelled.
+  bool Step(int64_t done) { return Platform.Progress(done); }
 
 private:
   OPlatform& Platform;

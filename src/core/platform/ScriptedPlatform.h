@@ -31,7 +31,12 @@ public:
   bool Maximised = false;
   int WaitDepth = 0;
   int WaitsBegun = 0;
-  std::vector<OPattern*> Refreshed;
+  // Progress reports: each one's text, every step reported, and the step from which the
+  // user has pressed Cancel.
+  std::vector<std::string> ProgressTexts;
+  std::vector<int64_t> ProgressSteps;
+  std::optional<int64_t> CancelAtStep;
+  int ProgressDepth = 0;
 
   bool RunOpenDialog(TFileDialog& dialog) override { return RunFile(dialog); }
   bool RunSaveDialog(TFileDialog& dialog) override { return RunFile(dialog); }
@@ -44,13 +49,21 @@ public:
     ++WaitsBegun;
   }
   void EndWait() override { --WaitDepth; }
+  void BeginProgress(const std::string& text, int64_t) override {
+    ProgressTexts.push_back(text);
+    ++ProgressDepth;
+  }
+  bool Progress(int64_t done) override {
+    ProgressSteps.push_back(done);
+    return !CancelAtStep || done < *CancelAtStep;
+  }
+  void EndProgress() override { --ProgressDepth; }
   void SetCaption(const std::string& text) override { Caption = text; }
   void ShowStatus(const std::string& text) override { Status = text; }
   void ShowFolder(const std::string& text) override { Folder = text; }
   TWindowBounds GetBounds() override { return Bounds; }
   void SetBounds(const TWindowBounds& bounds) override { Bounds = bounds; }
   void Maximise() override { Maximised = true; }
-  void RefreshEditors(OPattern& pattern) override { Refreshed.push_back(&pattern); }
 
   // The texts of the error boxes shown so far.
   std::vector<std::string> Errors() const;

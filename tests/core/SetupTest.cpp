@@ -1,0 +1,960 @@
+#include "TestSupport.h"
+
+#include <functional>
+#include <numeric>
+
+#include "app/Exceptions.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/PalettePaintBox.h"
+#include "setup/Settings.h"
+
+namespace quillane::test {
+namespace {
+
+std::vector<int> YarnTypes(const OCreel& c) {
+  std::vector<int> result;
+  for (int i = 1; i <= c.NoControls(); ++i)
+    result.push_back(c.GetYarnType(i));
+  return result;
+}
+
+void Fill(OCreel& c, std::vector<int> yarnTypes, uint8_t noYarnTypes) {
+  c.SetNoControls(static_cast<uint16_t>(yarnTypes.size()));
+  c.SetNoYarnTypes(noYarnTypes);
+  for (size_t i = 0; i < yarnTypes.size(); ++i)
+    c.SetYarnType(static_cast<int>(i) + 1, static_cast<OYarnType>(yarnTypes[i]));
+  c.Validate();
+}
+
+TEST(Creel, CountChangesTakeEffectAtValidation) {
+  OCreel c(nullptr);
+  Fill(c, {1, 2, 3, 4, 1, 2, 3, 4, 2, 3}, 4);
+  c.SetNoYarnTypes(2);
+  EXPECT_TRUE(c.NeedsValidating());
+  c.Validate();
+  c.SetNoYarnTypes(4);
+  c.Validate();
+  EXPECT_EQ(YarnTypes(c), (std::vector<int>{1, 2, 0, 0, 1, 2, 0, 0, 2, 0}));
+  c.SetNoControls(12);
+  c.Validate();
+  EXPECT_EQ(YarnTypes(c).size(), 12u);
+  EXPECT_EQ(c.GetYarnType(12), 0);
+  c.SetNoControls(8);
+  c.SetNoControls(10);
+  c.Validate();
+  EXPECT_EQ(YarnTypes(c), (std::vector<int>{1, 2, 0, 0, 1, 2, 0, 0, 0, 0}));
+  c.SetYarnType(0, 1); // outside the creel: ignored
+  c.SetYarnType(11, 1);
+  EXPECT_EQ(c.GetYarnType(0) + c.GetYarnType(11), 0);
+}
+
+TEST(Creel, RepeatCopiesTheFirstControlsAcross) {
+  const struct {
+    std::vector<int> Before;
+    int Size;
+    std::vector<int> After;
+  } cases[] = {{{1, 3, 2, 2, 1}, 2, {1, 3, 1, 3, 1}},
+               {{1, 3, 2, 2, 1}, 0, {1, 3, 2, 2, 1}},
+               {{1, 2, 3, 3, 3, 3}, 2, {1, 2, 1, 2, 1, 2}},
+               {{1, 2, 3}, 9, {1, 2, 3}}};
+  for (const auto& t : cases) {
+    OCreel c(nullptr);
+    Fill(c, t.Before, 3);
+    c.Repeat(t.Size);
+    EXPECT_EQ(YarnTypes(c), t.After) << t.Size;
+  }
+}
+
+class CreelFlows : public TFlowTest {};
+
+TEST_F(CreelFlows, DefaultsCycleTheYarnTypesButANewPatternStartsAllA) {
+  OCreel c(nullptr);
+  c.SetNoControls(7);
+  c.SetNoYarnTypes(3);
+  c.SetDefaults();
+  EXPECT_TRUE(c.NeedsValidating());
+  c.Validate();
+  EXPECT_EQ(YarnTypes(c), (std::vector<int>{1, 2, 3, 1, 2, 3, 1}));
+  EXPECT_EQ(c.RepeatSize, 3);
+
+  // A new pattern passes its yarn-type count to the creel only through the Update that
+  // follows the defaults.
+  OPattern p;
+  p.SetNoControls(7);
+  p.SetNoYarnTypes(3);
+  p.SetNoStates(2);
+  p.SetNoColours(16);
+  const std::initializer_list<ODesignData*> objects = {p.Palette.get(), p.MachineTable.get(),
+                                                       p.DesignTable.get(), p.Creel.get()};
+  for (ODesignData* d : objects)
+    d->SetDefaults();
+  for (ODesignData* d : objects)
+    d->Update();
+  EXPECT_EQ(YarnTypes(*p.Creel), (std::vector<int>(7, 1)));
+  EXPECT_EQ(p.Creel->RepeatSize, 0);
+  EXPECT_EQ(p.Creel->NoYarnTypes(), 3);
+  EXPECT_EQ(YarnTypeLetter(p.Creel->GetYarnType(1)), "A");
+}
+
+TEST_F(CreelFlows, ImportFitsTheFileToThePattern) {
+  Bytes file = {1, 1, 3, 0};
+  PutWord(file, 200);
+  for (int c = 1; c <= 200; ++c)
+    file.push_back(static_cast<uint8_t>(c % 5)); // yarn type 4 exceeds the pattern's 3
+  const std::string name = Current.File("wide.CRE");
+  WriteBytes(name, file);
+  for (int controls : {100, 300}) {
+    OPattern p;
+    p.SetNoControls(static_cast<uint16_t>(controls));
+    p.SetNoYarnTypes(3);
+    UI.FileAnswers = {name};
+    p.Creel->Import();
+    ASSERT_TRUE(UI.Errors().empty());
+    EXPECT_FALSE(p.Creel->NeedsValidating());
+    std::vector<int> expected;
+    for (int c = 1; c <= controls; ++c)
+      expected.push_back(c > 200 || c % 5 == 4 ? 0 : c % 5);
+    EXPECT_EQ(YarnTypes(*p.Creel), expected) << controls;
+  }
+}
+
+TEST(Palette, ResizingKeepsSharedColoursAndAddsGrey) {
+  OPalette p(nullptr);
+  p.SetNoColours(2);
+  EXPECT_EQ(p.GetColour(0), 0u) << "an entry 0 made after Clear holds 0";
+  EXPECT_EQ(p.GetColour(2), clGrey);
+  p.SetNoColours(16);
+  for (int i = 1; i <= 16; ++i)
+    p.SetColour(i, DefaultPaletteColours[static_cast<size_t>(i - 1)]);
+  p.SetUndefinedColour(0x111111);
+  p.SetNoColours(20);
+  EXPECT_EQ(p.GetColour(16), 0xFFFFFFu);
+  EXPECT_EQ(p.GetColour(17), clGrey);
+  p.SetNoColours(8);
+  EXPECT_EQ(p.GetColour(8), 0xC00000u);
+  EXPECT_EQ(p.GetUndefinedColour(), 0x111111u);
+  EXPECT_EQ(p.GetColour(12), 0x111111u) << "a colour the palette lost shows as undefined";
+  p.SetColour(12, 0x222222);
+  p.SetNoColours(12);
+  EXPECT_EQ(p.GetColour(12), clGrey) << "a write outside the palette is ignored";
+
+  p.SetColour(5, 0x123456);
+  p.SetColour(9, 0x123456);
+  p.Background = 0x654321;
+  EXPECT_EQ(p.FindColour(0x123456), 5);
+  EXPECT_EQ(p.FindColour(0x111111), 0) << "the undefined colour is not searched";
+  EXPECT_EQ(p.FindColour(0x654321), 0) << "nor the background";
+}
+
+class PaletteFlows : public TFlowTest {};
+
+TEST_F(PaletteFlows, DefaultsComeFromTheBuiltInPaletteOrADefaultFile) {
+  OPalette p(nullptr);
+  p.SetDefaults();
+  ASSERT_EQ(p.NoColours(), 16);
+  EXPECT_EQ(p.GetColour(7), 0xFF0000u); // blue
+  EXPECT_EQ(p.GetColour(12), 0xFF8000u);
+  EXPECT_EQ(p.Background, clSilver);
+  EXPECT_EQ(p.GetUndefinedColour(), clGrey);
+
+  Bytes file = {4, 2, 8};
+  for (uint32_t i = 0; i <= 8; ++i)
+    PutCardinal(file, 0x010101u * i);
+  PutCardinal(file, 0xFFFFFF);
+  WriteBytes(Start.File("DEFAULT.PAL"), file);
+  OPalette d(nullptr);
+  d.SetDefaults();
+  EXPECT_EQ(d.NoColours(), 8);
+  EXPECT_EQ(d.GetColour(8), 0x080808u);
+  EXPECT_EQ(d.Background, clSilver) << "a default file never supplies the special colours";
+  EXPECT_EQ(d.GetUndefinedColour(), clGrey);
+}
+
+TEST_F(PaletteFlows, AssignAndImportPassTheColourCountToThePattern) {
+  OPattern pattern;
+  pattern.Palette->SetDefaults();
+  OPalette edited(&pattern);
+  edited.Assign(*pattern.Palette);
+  EXPECT_EQ(pattern.NoColours, 16);
+  edited.SetNoColours(6);
+  pattern.Palette->Assign(edited);
+  EXPECT_EQ(pattern.NoColours, 6);
+  EXPECT_EQ(pattern.MachineTable->NoColours(), 6);
+  EXPECT_EQ(pattern.DesignTable->NoColours(), 6);
+
+  const std::string file = Current.File("three.PAL");
+  WriteBytes(file, {4, 1, 3, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0});
+  UI.FileAnswers = {file};
+  pattern.Palette->Import();
+  EXPECT_EQ(pattern.Palette->GetColour(3), 3u);
+  EXPECT_EQ(pattern.NoColours, 3);
+}
+
+TEST_F(PaletteFlows, StripCellsHitTestHintsAndSelection) {
+  OPalette p(nullptr);
+  p.SetNoColours(6);
+  p.SetColour(3, 0x030201);
+  p.Background = 0x0A0B0C;
+  p.SetUndefinedColour(0x102030);
+  OPalettePaintBox strip(&p, true);
+  strip.Height = 300;
+  int repaints = 0;
+  strip.Repaint = [&] { ++repaints; };
+  EXPECT_EQ(strip.CellHeight(), 30);
+  std::vector<TPaletteCell> cells = strip.Cells();
+  ASSERT_EQ(cells.size(), 10u);
+  EXPECT_EQ(cells[2].Fill, 0x030201u);
+  EXPECT_EQ(cells[2].Label, "3");
+  EXPECT_EQ(cells[6].Top, 180);
+  EXPECT_EQ(cells[6].Label + cells[7].Label + cells[8].Label + cells[9].Label, "LRBU");
+  EXPECT_EQ(cells[8].Fill, 0x0A0B0Cu);
+
+  strip.MouseDown(TMouseButton::Left, ssDouble, 5, 200);  // the "L" cell: nothing
+  strip.MouseDown(TMouseButton::Right, ssDouble, 5, 250); // the "B" cell; dialog cancelled
+  EXPECT_EQ(strip.LeftIndex, 1);
+  EXPECT_EQ(strip.RightIndex, 2);
+  EXPECT_FALSE(strip.Changed);
+  strip.MouseDown(TMouseButton::Right, 0, 5, 65);
+  EXPECT_EQ(strip.RightIndex, 3);
+  EXPECT_EQ(repaints, 3);
+
+  const std::pair<int, const char*> hints[] = {{65, "Palette Color 3: R=1, G=2, B=3"},
+                                               {185, "Left Button Assigned to Palette Color 1"},
+                                               {215, "Right Button Assigned to Palette Color 3"},
+                                               {250, "Background Color: R=12, G=11, B=10"},
+                                               {299, "Undefined Color: R=48, G=32, B=16"},
+                                               {300, ""},
+                                               {-1, ""}};
+  for (auto [y, text] : hints) {
+    strip.MouseMove(0, 0, y);
+    EXPECT_EQ(strip.HintText, text) << y;
+  }
+  strip.Height = 9; // too small for any cell: nothing is hit and nothing divides by zero
+  strip.MouseDown(TMouseButton::Right, 0, 0, 5);
+  EXPECT_EQ(strip.RightIndex, 3);
+
+  strip.LeftIndex = 5;
+  p.SetNoColours(4);
+  EXPECT_EQ(strip.Cells()[4].Fill, 0x102030u) << "a lost colour shows as undefined";
+  strip.CheckSelection();
+  EXPECT_EQ(strip.LeftIndex, 0);
+  EXPECT_EQ(strip.RightIndex, 3);
+}
+
+TEST_F(PaletteFlows, StripDoubleClickEditsColoursThroughTheColourDialog) {
+  OPattern pattern;
+  OPalette& p = *pattern.Palette;
+  p.SetNoColours(6);
+  OPalettePaintBox strip(&p, true);
+  strip.Height = 300;
+  UI.ColourAnswers = {std::nullopt, 0x445566u, 0x777777u, 0x888888u};
+  strip.MouseDown(TMouseButton::Right, ssDouble, 0, 100); // cancelled
+  EXPECT_FALSE(strip.Changed);
+  EXPECT_EQ(p.GetColour(4), clGrey);
+  strip.MouseDown(TMouseButton::Right, ssDouble, 0, 100);
+  EXPECT_EQ(p.GetColour(4), 0x445566u);
+  EXPECT_EQ(strip.RightIndex, 4);
+  EXPECT_EQ(strip.LeftIndex, 4) << "an edited colour goes to the left button";
+  EXPECT_TRUE(strip.Changed);
+  EXPECT_EQ(pattern.NoColours, 6) << "the owner was told";
+  EXPECT_EQ(UI.WaitsBegun, 1);
+  EXPECT_EQ(UI.WaitDepth, 0);
+  strip.MouseDown(TMouseButton::Left, ssDouble, 0, 250);
+  strip.MouseDown(TMouseButton::Left, ssDouble, 0, 290);
+  EXPECT_EQ(p.Background, 0x777777u);
+  EXPECT_EQ(p.GetUndefinedColour(), 0x888888u);
+  strip.MouseDown(TMouseButton::Left, 0, 0, 250);
+  EXPECT_FALSE(strip.Changed) << "cleared by every press";
+
+  OPalettePaintBox selectOnly(&p, false);
+  selectOnly.Height = 300;
+  UI.ColourAnswers = {0x999999u};
+  selectOnly.MouseDown(TMouseButton::Left, ssDouble, 0, 40);
+  EXPECT_EQ(selectOnly.LeftIndex, 2);
+  EXPECT_EQ(UI.ColourAnswers.size(), 1u) << "no dialog for a strip that only selects";
+}
+
+// A validated table of Y yarn types and S states with the built-in defaults for C colours.
+void Defaults(OMachineTable& t, uint8_t y, uint8_t s, uint8_t c) {
+  t.SetNoYarnTypes(y);
+  t.SetNoStates(s);
+  t.SetNoColours(c);
+  t.SetDefaults();
+  t.Validate();
+}
+
+std::vector<int> Colours(const OMachineTable& t) {
+  std::vector<int> result;
+  for (int y = 1; y <= t.NoYarnTypes(); ++y)
+    for (int s = 1; s <= t.NoStates(); ++s)
+      result.push_back(t.GetColour(y, s));
+  return result;
+}
+
+class MachineTable : public TFlowTest {};
+
+TEST_F(MachineTable, DefaultsHandOutThePaletteInTurn) {
+  const std::pair<int, std::vector<int>> cases[] = {
+      {16, {1, 2, 3, 4, 5, 6}}, {4, {1, 2, 3, 4, 1, 2}}, {0, {0, 0, 0, 0, 0, 0}}};
+  for (const auto& [colours, expected] : cases) {
+    OMachineTable t(nullptr);
+    Defaults(t, 3, 2, static_cast<uint8_t>(colours));
+    EXPECT_EQ(Colours(t), expected) << colours;
+    EXPECT_EQ(t.UndefinedState(), 0) << "not set by the defaults";
+  }
+}
+
+TEST_F(MachineTable, InverseTablesLetTheHighestStateAndYarnTypeWin) {
+  OPattern p;
+  p.SetMachineType(0);
+  p.SetNoYarnTypes(3);
+  p.SetNoColours(16);
+  OMachineTable& t = *p.MachineTable;
+  t.SetColour(1, 1, 5);
+  t.SetColour(1, 2, 5);
+  t.SetColour(2, 1, 2);
+  t.SetColour(3, 1, 2);
+  t.Validate();
+  EXPECT_EQ(t.GetState(1, 5), 2);
+  EXPECT_EQ(t.GetState(1, 7), 0);
+  EXPECT_EQ(t.GetState(1, 0), 0);
+  EXPECT_EQ(t.GetYarnType(2, 1), 3);
+  EXPECT_EQ(t.GetYarnType(0, 1), 0);
+
+  t.SetColour(1, 2, 6);
+  EXPECT_EQ(t.GetState(1, 5), 2) << "the old inverse entry stays until validation";
+  t.Validate();
+  EXPECT_EQ(t.GetState(1, 5), 1);
+
+  p.SetMachineType(11); // COLORTEC: one state, "Color"
+  t.Validate();
+  EXPECT_EQ(t.GetState(2, 9), 1);
+  EXPECT_EQ(t.GetState(200, 200), 1);
+  p.PatternMode = 0;
+  EXPECT_EQ(t.GetState(1, 5), 0);
+}
+
+TEST_F(MachineTable, ShrinkingCountsClearsWhatNoLongerFits) {
+  OMachineTable t(nullptr);
+  Defaults(t, 8, 2, 16);
+  t.SetNoColours(4);
+  t.Validate();
+  EXPECT_EQ(Colours(t), (std::vector<int>{1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(t.GetYarnType(3, 1), 2);
+  t.SetNoStates(1);
+  t.Validate();
+  EXPECT_EQ(t.GetColour(1, 2), 0) << "a state left over from SCROLL3 answers 0";
+  EXPECT_EQ(t.GetColour(9, 1), 0);
+  t.SetColour(9, 1, 1); // outside the table: ignored, also in the inverse tables
+  EXPECT_EQ(t.GetYarnType(1, 1), 1);
+  t.SetNoStates(2);
+  t.Validate();
+  EXPECT_EQ(Colours(t), (std::vector<int>{1, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  t.SetNoYarnTypes(0);
+  t.Validate();
+  EXPECT_EQ(t.GetYarnType(3, 1), 0) << "nothing of the larger table is left";
+
+  for (auto [given, stored] : {std::pair{0, 1}, std::pair{3, 1}, std::pair{2, 2}}) {
+    t.SetUndefinedState(static_cast<OState>(given));
+    EXPECT_EQ(t.UndefinedState(), stored) << given;
+  }
+}
+
+TEST_F(MachineTable, AssignAndImportFollowThePattern) {
+  OPattern p;
+  p.SetNoStates(2);
+  p.SetNoYarnTypes(2);
+  p.SetNoColours(8);
+  OMachineTable edited(&p);
+  Defaults(edited, 4, 2, 8);
+  edited.SetUndefinedState(2);
+  p.MachineTable->Assign(edited);
+  EXPECT_EQ(p.NoYarnTypes, 4);
+  EXPECT_EQ(p.DesignTable->NoYarnTypes(), 4);
+  EXPECT_FALSE(p.MachineTable->NeedsValidating());
+  EXPECT_EQ(Colours(*p.MachineTable), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(p.MachineTable->UndefinedState(), 2);
+
+  // A file for 3 yarn types with colours up to 12: fitted to 4 yarn types and 8 colours.
+  const std::string name = Current.File("t.MCH");
+  WriteBytes(name, {3, 2, 3, 2, 9, 10, 11, 12, 3, 4, 2});
+  UI.FileAnswers = {name};
+  p.MachineTable->Import();
+  ASSERT_TRUE(UI.Errors().empty());
+  EXPECT_EQ(Colours(*p.MachineTable), (std::vector<int>{0, 0, 0, 0, 3, 4, 0, 0}));
+  EXPECT_EQ(p.NoYarnTypes, 4);
+}
+
+void Counts(ODesignTable& t, uint8_t y, uint8_t s, uint8_t c) {
+  t.SetNoYarnTypes(y);
+  t.SetNoStates(s);
+  t.SetNoColours(c);
+}
+
+std::vector<int> Colours(const ODesignTable& t) {
+  std::vector<int> result;
+  for (size_t i = 0; i < t.NoCombinations(); ++i) {
+    TDesignCombination c = t.CombinationAt(i);
+    result.push_back(t.GetColour(c.OddYarnType, c.EvenYarnType, c.OddState, c.EvenState));
+  }
+  return result;
+}
+
+class DesignTable : public TFlowTest {};
+
+TEST_F(DesignTable, DefaultsRunThroughTheCombinationsInLoopOrder) {
+  ODesignTable t(nullptr);
+  Counts(t, 2, 2, 16);
+  t.SetDefaults();
+  t.Validate();
+  std::vector<int> all(16);
+  std::iota(all.begin(), all.end(), 1);
+  EXPECT_EQ(Colours(t), all);
+  EXPECT_EQ(t.GetColour(1, 2, 1, 1), 5);
+  EXPECT_EQ(t.CombinationAt(9), (TDesignCombination{2, 1, 1, 2}));
+  EXPECT_EQ(t.GetOddState(2, 2, 16), 2) << "the state tables are built by validation";
+
+  Counts(t, 2, 2, 10);
+  t.SetDefaults();
+  t.Validate();
+  EXPECT_EQ(t.GetColour(2, 1, 2, 1), 1);
+  EXPECT_EQ(t.GetColour(2, 2, 2, 2), 6);
+}
+
+TEST_F(DesignTable, StateTablesTheMirrorAndIndicesOutside) {
+  ODesignTable t(nullptr);
+  Counts(t, 3, 2, 8);
+  t.Validate();
+  t.SetColourAndMirror({1, 2, 1, 2}, 7);
+  EXPECT_EQ(t.GetColour(2, 1, 2, 1), 7);
+  EXPECT_EQ(t.GetOddState(2, 1, 7), 2);
+  EXPECT_EQ(t.GetEvenState(2, 1, 7), 1);
+
+  t.SetColour(1, 2, 1, 2, 4);
+  t.SetColour(1, 2, 2, 1, 4);
+  t.SetColour(1, 2, 1, 1, 4);
+  t.Validate();
+  EXPECT_EQ(t.GetOddState(1, 2, 4), 2);
+  EXPECT_EQ(t.GetEvenState(1, 2, 4), 1);
+  t.SetColour(1, 2, 2, 1, 5);
+  t.SetColour(1, 2, 1, 2, 5);
+  t.SetColour(1, 2, 1, 1, 5);
+  t.BuildStateTables();
+  EXPECT_EQ(t.GetOddState(1, 2, 4), 0);
+  EXPECT_EQ(t.GetEvenState(1, 2, 4), 0);
+
+  t.SetColour(4, 1, 1, 1, 3);
+  t.SetColour(1, 1, 3, 1, 3);
+  t.SetColour(1, 1, 1, 1, 9);
+  t.Validate();
+  EXPECT_EQ(t.GetOddState(1, 1, 3), 0);
+  EXPECT_EQ(t.GetColour(1, 1, 1, 1), 0);
+  EXPECT_EQ(t.GetColour(4, 1, 1, 1), 0);
+  EXPECT_EQ(t.GetOddState(1, 1, 200), 0);
+}
+
+TEST_F(DesignTable, CountChangesKeepTheOverlapAndValidationClears) {
+  ODesignTable t(nullptr);
+  Counts(t, 3, 3, 16);
+  t.SetDefaults();
+  t.Validate();
+  const std::vector<int> before = Colours(t);
+  t.SetNoStates(2);
+  t.SetNoYarnTypes(2);
+  t.SetNoColours(12);
+  EXPECT_TRUE(t.NeedsValidating());
+  t.Validate();
+  t.SetNoStates(3);
+  t.SetNoYarnTypes(3);
+  t.Validate();
+  const std::vector<int> after = Colours(t);
+  for (size_t i = 0; i < after.size(); ++i) {
+    TDesignCombination c = t.CombinationAt(i);
+    const bool kept = c.OddYarnType < 3 && c.EvenYarnType < 3 && c.OddState < 3 && c.EvenState < 3;
+    EXPECT_EQ(after[i], kept && before[i] <= 12 ? before[i] : 0) << i;
+  }
+}
+
+TEST_F(DesignTable, AssignAndImportFollowThePattern) {
+  OPattern p;
+  p.SetNoStates(2);
+  p.SetNoYarnTypes(2);
+  p.SetNoColours(4);
+  ODesignTable edited(&p);
+  Counts(edited, 2, 2, 4);
+  edited.Validate();
+  edited.SetColourAndMirror({1, 2, 2, 1}, 3);
+  p.DesignTable->Assign(edited);
+  EXPECT_FALSE(p.DesignTable->NeedsValidating());
+  EXPECT_EQ(p.DesignTable->GetOddState(2, 1, 3), 1);
+
+  // A file with 16 colours: fitted to the pattern's 4 colours before it is taken.
+  Bytes file = {2, 1, 2, 2, 16};
+  for (int i = 1; i <= 16; ++i)
+    file.push_back(static_cast<uint8_t>(i));
+  const std::string name = Current.File("t.DES");
+  WriteBytes(name, file);
+  UI.FileAnswers = {name};
+  p.DesignTable->Import();
+  ASSERT_TRUE(UI.Errors().empty());
+  EXPECT_EQ(p.DesignTable->NoColours(), 4);
+  EXPECT_EQ(Colours(*p.DesignTable),
+            (std::vector<int>{1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(YarnPairs, OddControlsPairWithTheirNeighbour) {
+  using Pairs = std::vector<std::pair<int, int>>;
+  const std::pair<std::vector<int>, Pairs> cases[] = {
+      {{1, 2, 1, 2}, {{1, 2}}},
+      {{1, 2, 3, 1, 2}, {{1, 2}, {2, 1}, {3, 1}}}, // control 5 pairs with control 4
+      {{3}, {{3, 0}}},
+      {{}, {}}};
+  for (const auto& [yarnTypes, expected] : cases) {
+    OCreel c(nullptr);
+    c.SetNoControls(static_cast<uint16_t>(yarnTypes.size()));
+    c.SetNoYarnTypes(3);
+    for (size_t i = 0; i < yarnTypes.size(); ++i)
+      c.SetYarnType(static_cast<int>(i) + 1, static_cast<OYarnType>(yarnTypes[i]));
+    c.Validate();
+    TYarnPairs pairs(c);
+    Pairs inUse;
+    for (int a = 0; a <= 4; ++a)
+      for (int b = 0; b <= 4; ++b)
+        if (pairs.InUse(a, b))
+          inUse.emplace_back(a, b);
+    EXPECT_EQ(inUse, expected);
+  }
+}
+
+// A settings object with a distinct value in every field.
+void FillDistinct(OSettings& s) {
+  s.MachineType = 4;
+  s.NoControls = 0x1234;
+  s.NoPLines = 0xABCD;
+  s.ReversePattern = 1;
+  s.OffsetAllowed = 1;
+  s.StepsPerPLine = 7;
+  s.SetSizeCode("12,40,53");
+  s.SetStyleCode("STYLE");
+  s.AllowChangeControlMode = 1;
+  s.AllowChangePatternLength = 0;
+  s.AllowChangePatternOffset = 1;
+  s.AllowInvertPattern = 0;
+  s.AutoStart = 1;
+  s.CamStart = 42;
+  s.ControlMode = 2;
+  s.SetDescription("Berber loop");
+  s.FileVersion = 6;
+  s.InvertFlag = 1;
+  s.LengthMultiplier = 1.5f;
+  s.NeedleSpacing = 0.125f;
+  s.Offset = -300;
+  s.OffsetMode = 1;
+  s.PLineSpacing = 0.25f;
+  s.PLineStart = 513;
+  s.InverseStitchCount = 0.125f;
+  s.TestFlag = 1;
+}
+
+TEST(Settings, OversizedLengthBytesAreClampedToTheField) {
+  OSettings s(nullptr);
+  OWriter w;
+  s.WriteToStream(w);
+  Bytes b = w.Bytes();
+  b[10] = 200; // SizeCode's length byte
+  b[49] = 255; // Description's length byte
+  OReader r(b);
+  s.ReadFromStream(r);
+  EXPECT_EQ(s.GetSizeCode().size(), 15u);
+  EXPECT_EQ(s.GetDescription().size(), 64u);
+}
+
+// Option file layouts: expected bytes built field by field for the values of FillDistinct.
+Bytes ExpectedOptionFile(int version) {
+  Bytes e;
+  auto description = [&] { PutText(e, "Berber loop", 64, false); };
+  auto block = [&] {
+    for (int i = 0; i < 16; ++i)
+      e.push_back(static_cast<uint8_t>(i));
+  };
+  auto reals = [&] {
+    PutSingle(e, 0.125f);
+    PutSingle(e, 0.25f);
+    PutSingle(e, 0.125f);
+    PutSingle(e, 1.5f);
+  };
+  const uint16_t offset = static_cast<uint16_t>(-300);
+  Put(e, {version});
+  if (version < 1 || version > 6)
+    return e;
+  if (version == 3) {
+    Put(e, {2, 1});
+    reals();
+    Put(e, {0});
+    PutWord(e, offset);
+    Put(e, {1, 1, 1, 0, 1, 4});
+    PutWord(e, 0x1234);
+    PutWord(e, 0xABCD);
+    Put(e, {7, 1});
+    block();
+    description();
+    return e;
+  }
+  Put(e, {2, 1, 0});
+  reals();
+  Put(e, {0, 0});
+  PutWord(e, offset);
+  Put(e, {1});
+  if (version == 1) {
+    Put(e, {0});
+    return e;
+  }
+  Put(e, {1, 1, 0});
+  if (version == 2)
+    return e;
+  Put(e, {0, 1, 4});
+  PutWord(e, 0x1234);
+  PutWord(e, 0xABCD);
+  Put(e, {7, 1});
+  block();
+  description();
+  if (version >= 5)
+    Put(e, {1});
+  if (version >= 6) {
+    Put(e, {42});
+    PutWord(e, 513);
+  }
+  return e;
+}
+
+TEST(Settings, OptionFileOfEveryVersionHasItsExactLayout) {
+  const std::pair<int, size_t> sizes[] = {{0, 1},   {1, 26},  {2, 28}, {3, 114}, {4, 117},
+                                          {5, 118}, {6, 121}, {7, 1},  {255, 1}};
+  for (auto [version, size] : sizes) {
+    OSettings s(nullptr);
+    FillDistinct(s);
+    s.SetFileVersion(static_cast<uint8_t>(version));
+    Bytes written = s.OptionFileBytes();
+    EXPECT_EQ(written.size(), size) << "version " << version;
+    EXPECT_EQ(written, ExpectedOptionFile(version)) << "version " << version;
+  }
+}
+
+TEST(Settings, OptionFileReadsBackTheFieldsItCarriesAndKeepsTheRest) {
+  for (int version = 0; version <= 7; ++version) {
+    OSettings source(nullptr);
+    FillDistinct(source);
+    source.SetFileVersion(static_cast<uint8_t>(version));
+    Bytes file = source.OptionFileBytes();
+
+    OSettings target(nullptr);
+    target.MachineType = 11;
+    target.NoControls = 5;
+    target.NoPLines = 6;
+    target.OffsetAllowed = 0;
+    target.SetSizeCode("SZ");
+    target.SetDescription("before");
+    target.CamStart = 9;
+    target.OffsetMode = 0;
+    target.AutoStart = 0;
+    target.ControlMode = 1;
+    target.ReadOptionBytes(file);
+
+    EXPECT_EQ(target.FileVersion, version);
+    // Never taken from the option file.
+    EXPECT_EQ(target.MachineType, 11);
+    EXPECT_EQ(target.NoControls, 5);
+    EXPECT_EQ(target.NoPLines, 6);
+    EXPECT_EQ(target.OffsetAllowed, 0);
+    EXPECT_EQ(target.GetSizeCode(), "SZ");
+
+    const bool any = version >= 1 && version <= 6;
+    EXPECT_EQ(target.ControlMode, any ? 2 : 1) << version;
+    EXPECT_EQ(target.Offset, any ? -300 : 0) << version;
+    EXPECT_EQ(target.NeedleSpacing, any ? 0.125f : 0.0f) << version;
+    EXPECT_EQ(target.AutoStart, any && version >= 2 ? 1 : 0) << version;
+    EXPECT_EQ(target.GetDescription(), any && version >= 3 ? "Berber loop" : "before") << version;
+    EXPECT_EQ(target.StepsPerPLine, any && version >= 3 ? 7 : 0) << version;
+    EXPECT_EQ(target.OffsetMode, any && version >= 5 ? 1 : 0) << version;
+    EXPECT_EQ(target.CamStart, any && version == 6 ? 42 : 9) << version;
+    EXPECT_EQ(target.PLineStart, any && version == 6 ? 513 : 0) << version;
+  }
+}
+
+TEST(Settings, OptionFileDescriptionWithoutZeroIsCutToItsLimit) {
+  OSettings source(nullptr);
+  FillDistinct(source);
+  Bytes file = source.OptionFileBytes();
+  std::fill(file.end() - 3 - 1 - 64, file.end() - 3 - 1, 'D'); // 64 characters, no zero
+  OSettings target(nullptr);
+  target.ReadOptionBytes(file);
+  EXPECT_EQ(target.GetDescription(), std::string(63, 'D'));
+}
+
+class SettingsFiles : public TFlowTest {};
+
+TEST_F(SettingsFiles, OptionFileOnDiskRoundTrips) {
+  OSettings s(nullptr);
+  FillDistinct(s);
+  const std::string dat = Current.File("B.DAT");
+  WriteBytes(dat, Bytes(5, 0xEE));
+  s.WriteOptionFile(dat);
+  EXPECT_EQ(FileBytes(dat), ExpectedOptionFile(6));
+
+  OSettings back(nullptr);
+  back.ReadOptionFile(dat);
+  EXPECT_EQ(back.CamStart, 42);
+  EXPECT_THROW(back.ReadOptionFile(Current.File("missing.DAT")), EFOpenError);
+}
+
+class SetupFiles : public TFlowTest {};
+
+// Each kind's exchange file, imported into a pattern it fits and exported again, comes back
+// byte for byte.
+TEST_F(SetupFiles, EveryKindRoundTripsThroughItsExchangeFile) {
+  OPattern p;
+  p.SetNoControls(5);
+  p.SetNoYarnTypes(3);
+  p.SetMachineType(0); // a state pattern with two states
+  p.SetNoColours(16);
+  const std::initializer_list<ODesignData*> objects = {p.Palette.get(), p.MachineTable.get(),
+                                                       p.DesignTable.get(), p.Creel.get()};
+  for (ODesignData* d : objects)
+    d->SetDefaults();
+  for (ODesignData* d : objects)
+    d->Update();
+
+  Bytes palette = {4, 2, 16};
+  for (uint32_t i = 0; i <= 17; ++i)
+    PutCardinal(palette, 0x00030201u * i);
+  Bytes design = {2, 1, 3, 2, 16};
+  for (int i = 0; i < 36; ++i)
+    design.push_back(static_cast<uint8_t>(16 - i % 17));
+  const std::pair<ODesignData*, Bytes> cases[] = {
+      {p.Palette.get(), palette},
+      {p.Creel.get(), {1, 1, 7, 0, 5, 0, 3, 1, 2, 0, 3}},
+      {p.MachineTable.get(), {3, 2, 3, 2, 16, 15, 14, 13, 12, 11, 2}},
+      {p.DesignTable.get(), design}};
+  for (const auto& [object, bytes] : cases) {
+    const std::string in = Current.File("in." + object->GetExtension());
+    const std::string out = Current.File("out." + object->GetExtension());
+    WriteBytes(in, bytes);
+    UI.FileAnswers = {in, out};
+    object->Import();
+    object->Export();
+    EXPECT_TRUE(UI.Errors().empty()) << object->GetExtension();
+    EXPECT_EQ(FileBytes(out), bytes) << object->GetExtension();
+  }
+  EXPECT_EQ(p.Creel->GetYarnType(5), 3);
+  EXPECT_EQ(p.MachineTable->GetState(3, 11), 2);
+  EXPECT_EQ(p.DesignTable->GetOddState(1, 1, 16), 1);
+}
+
+// Wrong headers fail with the kind's text before reading on; records cut anywhere, or with
+// counts that promise more bytes than remain, fail with the read error before anything grows.
+// Either way the object keeps what it had.
+TEST(SetupRecords, BadRecordsFailAndChangeNothing) {
+  struct TCase {
+    std::function<std::unique_ptr<ODesignData>()> Make;
+    Bytes Good;
+    std::vector<Bytes> Forged;
+    std::vector<std::pair<int, int>> BadHeaders;
+    const char* HeaderError;
+  };
+  const TCase cases[] = {
+      {[] { return std::make_unique<OPalette>(nullptr); },
+       {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8},
+       {{4, 2, 255, 1, 2, 3, 4}},
+       {{9, 2}, {4, 0}, {4, 3}},
+       "Error reading palette data"},
+      {[] { return std::make_unique<OCreel>(nullptr); },
+       {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2},
+       {{1, 1, 2, 1, 255, 255, 1, 2, 3, 1, 2}},
+       {{2, 1}, {1, 0}, {1, 2}},
+       "Error reading creel data"},
+      {[] { return std::make_unique<OMachineTable>(nullptr); },
+       {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       {{3, 2, 255, 255, 1, 2, 3}, {3, 1, 1, 1, 1, 255, 255, 0}},
+       {{2, 2}, {3, 0}, {3, 3}},
+       "Error reading machine table data"},
+      {[] { return std::make_unique<ODesignTable>(nullptr); },
+       {2, 1, 1, 2, 5, 1, 2, 3, 4},
+       {{2, 1, 255, 255, 16, 1, 2, 3}}, // four gigabytes promised
+       {{1, 1}, {2, 0}, {2, 2}},
+       "Error reading design table data"},
+      {[] { return std::make_unique<OSettings>(nullptr); },
+       RecordBytes(OSettings(nullptr)),
+       {},
+       {{4, 1}, {9, 0}, {9, 2}},
+       "Error reading settings data"},
+  };
+  for (const TCase& c : cases) {
+    std::unique_ptr<ODesignData> d = c.Make();
+    OReader good(c.Good);
+    d->ReadFromStream(good);
+    EXPECT_EQ(good.Remaining(), 0u);
+    const Bytes before = RecordBytes(*d);
+
+    for (auto [kind, version] : c.BadHeaders) {
+      Bytes b = c.Good;
+      b[0] = static_cast<uint8_t>(kind);
+      b[1] = static_cast<uint8_t>(version);
+      OReader r(b);
+      try {
+        d->ReadFromStream(r);
+        ADD_FAILURE() << c.HeaderError << ": accepted " << kind << ", " << version;
+      } catch (const EDesignData& e) {
+        EXPECT_STREQ(e.what(), c.HeaderError);
+      }
+      EXPECT_EQ(r.Position(), 2u);
+    }
+    std::vector<OReader> readers;
+    for (const Bytes& f : c.Forged)
+      readers.emplace_back(f);
+    for (OReader& r : readers) {
+      EXPECT_THROW(d->ReadFromStream(r), EReadError) << c.HeaderError << " " << r.TotalSize();
+      EXPECT_EQ(RecordBytes(*d), before) << c.HeaderError << " " << r.TotalSize();
+    }
+  }
+}
+
+// Each kind's record byte for byte, read back to the same bytes; older versions read and are
+// written back as the current one.
+TEST(SetupRecords, EachKindWritesItsExactRecordAndReadsItBack) {
+  auto creel = std::make_unique<OCreel>(nullptr);
+  Fill(*creel, {1, 2, 3, 1, 2}, 3);
+  creel->RepeatSize = 0x0102;
+  auto palette = std::make_unique<OPalette>(nullptr);
+  palette->SetNoColours(3);
+  int entry = 0;
+  for (uint32_t c : {0x0000FFu, 0x123456u, 0xFFFFFFu})
+    palette->SetColour(++entry, c);
+  palette->SetUndefinedColour(clGrey);
+  palette->Background = clSilver;
+  Bytes oldPalette = {4, 1, 3}, newPalette = {4, 2, 3};
+  for (uint32_t c : {0x0000FFu, 0x123456u, 0xFFFFFFu})
+    PutCardinal(oldPalette, c);
+  for (uint32_t c : {clGrey, 0x0000FFu, 0x123456u, 0xFFFFFFu, clSilver})
+    PutCardinal(newPalette, c);
+  auto machine = std::make_unique<OMachineTable>(nullptr);
+  Defaults(*machine, 3, 2, 16);
+  machine->SetUndefinedState(2);
+  Bytes oldMachine = {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3};
+  oldMachine.resize(24, 0xEE); // the 4 x 3 bytes of the old table
+  auto design = std::make_unique<ODesignTable>(nullptr);
+  Counts(*design, 3, 2, 16);
+  design->SetDefaults();
+  Bytes designBytes = {2, 1, 3, 2, 16};
+  for (int i = 0; i < 36; ++i)
+    designBytes.push_back(static_cast<uint8_t>(i % 16 + 1));
+  auto settings = std::make_unique<OSettings>(nullptr);
+  FillDistinct(*settings);
+  settings->SetDescription(std::string(70, 'x')); // cut to leave room for the zero
+  Bytes e = {9, 1, 4};
+  PutWord(e, 0x1234);
+  PutWord(e, 0xABCD);
+  Put(e, {1, 1, 7});
+  PutText(e, "12,40,53", 15);
+  PutText(e, "STYLE", 15);
+  Put(e, {1, 0, 1, 0, 1, 42, 2});
+  PutText(e, std::string(63, 'x'), 64);
+  Put(e, {6, 1});
+  PutSingle(e, 1.5f);
+  PutSingle(e, 0.125f);
+  PutWord(e, static_cast<uint16_t>(-300));
+  Put(e, {1});
+  PutSingle(e, 0.25f);
+  PutWord(e, 513);
+  PutSingle(e, 0.125f);
+  Put(e, {1});
+  ASSERT_EQ(e.size(), OSettings::RecordSize);
+  OSettings noCount(nullptr);
+  noCount.SetStitchCount(0); // stores no infinite reciprocal
+  EXPECT_EQ(noCount.InverseStitchCount, 0.0f);
+
+  auto section = std::make_unique<OSection>(nullptr);
+  section->SetSourceArea({1, 1, 10, 10});
+  section->TargetArea = {21, 1, 30, 10};
+  section->HFlip = 1;
+  section->Rotation = 3;
+  Bytes sectionBytes = {8, 1};
+  for (int v : {1, 1, 10, 10, 21, 1, 30, 10})
+    PutCardinal(sectionBytes, static_cast<uint32_t>(v));
+  Put(sectionBytes, {1, 0, 3});
+  OPicture picture(nullptr);
+  auto region = std::make_unique<ORegion>(nullptr, &picture);
+  region->SetPatternArea({11, 1, 20, 10});
+  region->SetPictureArea({1, 1, 10, 10});
+  region->ImportFlag = 1;
+  region->Rotation = 2;
+  Bytes regionBytes = {7, 2}; // version 1 lacks the import flag
+  for (int v : {11, 1, 20, 10, 1, 1, 10, 10})
+    PutCardinal(regionBytes, static_cast<uint32_t>(v));
+  Bytes oldRegion = regionBytes, oldRegionWritten = regionBytes;
+  oldRegion[1] = 1;
+  Put(oldRegionWritten, {0, 0, 2, 0});
+  Put(oldRegion, {0, 0, 2});
+  Put(regionBytes, {0, 0, 2, 1});
+
+  struct TRow {
+    std::unique_ptr<ODesignData> Object, Fresh;
+    Bytes Record, Older = {}, OlderWritten = {};
+  };
+  TRow rows[] = {
+      {std::move(creel), std::make_unique<OCreel>(nullptr), {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2}},
+      {std::move(palette), std::make_unique<OPalette>(nullptr), newPalette, oldPalette, newPalette},
+      {std::move(machine),
+       std::make_unique<OMachineTable>(nullptr),
+       {3, 2, 3, 2, 1, 2, 3, 4, 5, 6, 2},
+       oldMachine,
+       {3, 2, 3, 2, 1, 2, 3, 4, 5, 6, 1}},
+      {std::move(design), std::make_unique<ODesignTable>(nullptr), designBytes},
+      {std::move(settings), std::make_unique<OSettings>(nullptr), e},
+      {std::move(section), std::make_unique<OSection>(nullptr), sectionBytes},
+      {std::move(region), std::make_unique<ORegion>(nullptr, &picture), regionBytes, oldRegion,
+       oldRegionWritten},
+  };
+  for (TRow& row : rows) {
+    EXPECT_EQ(RecordBytes(*row.Object), row.Record) << int(row.Record[0]);
+    for (auto [in, out] : {std::pair{row.Older, row.OlderWritten}, {row.Record, row.Record}}) {
+      if (in.empty())
+        continue;
+      OReader r(in);
+      row.Fresh->ReadFromStream(r);
+      EXPECT_EQ(r.Remaining(), 0u) << int(in[0]);
+      EXPECT_EQ(RecordBytes(*row.Fresh), out) << int(in[0]);
+    }
+  }
+}
+
+TEST(SetupRecords, LookupsBeforeValidationThrowWithTheClassName) {
+  OCreel creel(nullptr);
+  OMachineTable machine(nullptr);
+  ODesignTable design(nullptr);
+  const std::pair<std::function<void()>, const char*> lookups[] = {
+      {[&] { creel.GetYarnType(1); }, "Creel needs validating"},
+      {[&] { OCreel(nullptr).Assign(creel); }, "Creel needs validating"},
+      {[&] { machine.GetColour(1, 1); }, "MachineTable needs validating"},
+      {[&] { machine.GetState(1, 1); }, "MachineTable needs validating"},
+      {[&] { machine.GetYarnType(1, 1); }, "MachineTable needs validating"},
+      {[&] { design.GetColour(1, 1, 1, 1); }, "DesignTable needs validating"},
+      {[&] { design.GetOddState(1, 1, 1); }, "DesignTable needs validating"},
+      {[&] { design.GetEvenState(1, 1, 1); }, "DesignTable needs validating"},
+  };
+  for (const auto& [lookup, text] : lookups) {
+    try {
+      lookup();
+      ADD_FAILURE() << text;
+    } catch (const EAssertionFailed& e) {
+      EXPECT_STREQ(e.what(), text);
+    }
+  }
+}
+} // namespace
+} // namespace quillane::test

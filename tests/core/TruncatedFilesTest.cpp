@@ -1,0 +1,198 @@
+#include "InterchangeSupport.h"
+#include "PatternSupport.h"
+
+#include <gmock/gmock.h>
+
+#include <functional>
+
+#include "files/CmcFile.h"
+#include "files/Colors.h"
+#include "files/TuftFile.h"
+#include "files/TuftImport.h"
+#include "setup/DesignTable.h"
+
+namespace quillane::test {
+namespace {
+
+using TRead = std::function<std::string(std::span<const uint8_t>)>;
+
+// The failure's message, "accepted", or "changed" when a failed read left its object other
+// than `kept` says it must be.
+std::string Outcome(const std::function<void()>& read, const std::function<bool()>& kept) {
+  try {
+    read();
+    return "accepted";
+  } catch (const std::exception& e) {
+    return kept() ? e.what() : "changed by: " + std::string(e.what());
+  }
+}
+
+// A design record read into a fresh object, which must write back as before.
+template <class TMake> TRead RecordInto(TMake make) {
+  return [make](std::span<const uint8_t> cut) {
+    auto d = make();
+    const Bytes before = RecordBytes(*d);
+    OReader r(cut.data(), cut.size());
+    return Outcome([&] { d->ReadFromStream(r); }, [&] { return RecordBytes(*d) == before; });
+  };
+}
+
+template <class TFile> Bytes Saved(TFile f) {
+  return f.SaveToBytes();
+}
+
+class TruncatedFiles : public TFlowTest {};
+
+// Every reader, given its file cut short at any offset, fails with its own message and keeps
+// what its object held (a variant-2 tuft file is cleared instead).
+TEST_F(TruncatedFiles, EveryReaderFailsAtEveryOffsetAndKeepsItsObject) {
+  const std::string readError = "Stream read error";
+  OPicture picture(nullptr);
+  auto sentinel1 = [] {
+    TTuftFile1 t;
+    t.MachineType = 7;
+    t.StyleCode = "KEEP";
+    t.SetNoControls(3);
+    t.SetNoPlanes(2);
+    t.SetNoPLines(2);
+    t.SetPlaneBit(1, 3, 2, 1);
+    t.SetControlYarn(2, 9);
+    return t;
+  };
+  TTuftFile1 tuft1 = sentinel1();
+  tuft1.SetNoPlanes(3);
+  tuft1.SizeCode = "SZ";
+  TTuftFile2 tuft2;
+  tuft2.SetNoControls(3);
+  tuft2.SetNoPLines(2);
+  tuft2.SetColour(4, 44);
+  tuft2.SetCell(3, 2, 9);
+  tuft2.SetCell(1, 1, 2);
+  TColorsFile colours(6);
+  colours.SetColour(1, 1, 0x111111);
+  for (int c = 1; c <= 6; ++c)
+    colours.SetControlYarn(c, static_cast<uint8_t>(10 + c));
+  OSettings settings(nullptr);
+  settings.MachineType = 4;
+  settings.NoControls = 0x1234;
+  settings.SetDescription("Berber loop");
+  settings.CamStart = 42;
+  settings.FileVersion = 6;
+  auto pattern = BarePattern(3, 2);
+  AddSection(*pattern, {1, 1, 3, 2}, {1, 1, 3, 2});
+  AddSection(*pattern, {1, 1, 2, 2}, {1, 1, 2, 2}, 1, 0, 2);
+  AddRegion(AddPicture(*pattern, 3, 2), {1, 1, 3, 2}, {1, 1, 3, 2});
+  OPicture& shown = AddPicture(*pattern, 4, 3);
+  AddRegion(shown, {1, 1, 3, 2}, {1, 1, 3, 2}).ImportFlag = 1;
+  AddRegion(shown, {1, 1, 3, 2}, {1, 1, 2, 3}, 0, 0, 1);
+
+  WriteBytes(Current.File("B.DAT"), {7});
+  const std::string tuf = Current.File("B.TUF");
+  auto fromTuft = [&](std::span<const uint8_t> b) { return NewPatternFromTuftBytes(tuf, b); };
+  auto importer = [](auto read) -> TRead {
+    return [read](std::span<const uint8_t> cut) {
+      return Outcome([&] { read(cut); }, [] { return true; });
+    };
+  };
+  const struct {
+    const char* Name;
+    Bytes File;
+    TRead Read;
+    std::vector<std::string> Messages;
+  } rows[] = {
+      {"settings",
+       RecordBytes(settings),
+       RecordInto([] { return std::make_unique<OSettings>(nullptr); }),
+       {readError}},
+      {"palette",
+       {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8},
+       RecordInto([] { return std::make_unique<OPalette>(nullptr); }),
+       {readError}},
+      {"creel",
+       {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2},
+       RecordInto([] { return std::make_unique<OCreel>(nullptr); }),
+       {readError}},
+      {"machine table",
+       {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       RecordInto([] { return std::make_unique<OMachineTable>(nullptr); }),
+       {readError}},
+      {"design table",
+       {2, 1, 1, 2, 5, 1, 2, 3, 4},
+       RecordInto([] { return std::make_unique<ODesignTable>(nullptr); }),
+       {readError}},
+      {"section",
+       RecordBytes(*pattern->Sections->Get(1)),
+       RecordInto([] { return std::make_unique<OSection>(nullptr); }),
+       {readError}},
+      {"region",
+       RecordBytes(*shown.Regions.Get(1)),
+       RecordInto([&] { return std::make_unique<ORegion>(nullptr, &picture); }),
+       {readError}},
+      {"picture",
+       RecordBytes(shown),
+       RecordInto([] { return std::make_unique<OPicture>(nullptr); }),
+       {readError}},
+      {"pattern",
+       RecordBytes(*pattern), // a new pattern is discarded whole when reading fails
+       importer([](std::span<const uint8_t> cut) {
+         OReader r(cut.data(), cut.size());
+         OPattern().ReadFromStream(r);
+       }),
+       {readError}},
+      {"option file",
+       settings.OptionFileBytes(),
+       [](std::span<const uint8_t> cut) {
+         OSettings s(nullptr);
+         s.SetDescription("kept");
+         s.FileVersion = 2;
+         const Bytes before = RecordBytes(s);
+         return Outcome([&] { s.ReadOptionBytes(cut); }, [&] { return RecordBytes(s) == before; });
+       },
+       {readError}},
+      {"colour file",
+       colours.SaveToBytes(),
+       [](std::span<const uint8_t> cut) {
+         TColorsFile f(6);
+         return Outcome([&] { f.LoadFromBytes(cut); },
+                        [&] { return Saved(f) == Saved(TColorsFile(6)); });
+       },
+       {readError}},
+      {"tuft file 1",
+       tuft1.SaveToBytes(),
+       [&](std::span<const uint8_t> cut) {
+         TTuftFile1 t = sentinel1();
+         return Outcome([&] { t.LoadFromBytes(cut); },
+                        [&] { return Saved(t) == Saved(sentinel1()); });
+       },
+       {readError, "Error reading tuft file"}},
+      {"tuft file 2",
+       tuft2.SaveToBytes(),
+       [&](std::span<const uint8_t> cut) {
+         TTuftFile2 t = tuft2;
+         t.FileName = "/x/CUT.TUF";
+         return Outcome([&] { t.LoadFromBytes(cut); },
+                        [&] { return Saved(t) == Saved(TTuftFile2()); });
+       },
+       {readError, "Error in tuft file data: /x/CUT.TUF"}},
+      {"CMC import",
+       Car(2, 9, 16, 10, 1064),
+       importer(NewPatternFromCmcBytes),
+       {"Error reading CMC file"}},
+      {"NED import",
+       Ned(3, 2, {1, 0, 0, 0, 2, 255}),
+       importer(NewPatternFromNedBytes),
+       {"Error reading NED Graphics file"}},
+      {"tuft import 1", Utpa, importer(fromTuft), {readError, "Error reading tuft file"}},
+      {"tuft import 2",
+       Tweaver,
+       importer(fromTuft),
+       {readError, "Error in tuft file data: " + tuf}},
+  };
+  for (const auto& row : rows)
+    for (size_t n = 0; n < row.File.size(); ++n)
+      ASSERT_THAT(row.Messages, ::testing::Contains(row.Read({row.File.data(), n})))
+          << row.Name << " cut at " << n << " of " << row.File.size();
+}
+
+} // namespace
+} // namespace quillane::test
