@@ -358,6 +358,37 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
   }
 }
 
+TEST_F(Painting, DesignColoursFollowTheTableForEveryPairAndState) {
+  std::mt19937 rng(5);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto p = BarePattern(7, 40, 3); // three states; the last control pairs with the one before
+  const int types = p->NoYarnTypes, states = p->NoStates;
+  for (int a = 1; a <= types; ++a)
+    for (int b = 1; b <= types; ++b)
+      for (int sa = 1; sa <= states; ++sa)
+        for (int sb = 1; sb <= states; ++sb)
+          p->DesignTable->SetColour(a, b, sa, sb, static_cast<uint8_t>(pick(0, p->NoColours)));
+  for (int c = 1; c <= 7; ++c) // the last pair a yarn type above the count: no colours
+    p->Creel->SetYarnType(c, static_cast<uint8_t>(c == 7 ? types + 1 : pick(1, types)));
+  for (uint8_t& cell : p->States.Data()) // states above the count too
+    cell = static_cast<uint8_t>(pick(0, 1) ? pick(0, states + 1) : pick(0, 255));
+  for (uint8_t& cell : p->DesignColours.Data())
+    cell = static_cast<uint8_t>(pick(0, 255));
+  TZeroedBytes expected = p->DesignColours.Data();
+  for (int pl = 1; pl <= 40; ++pl)
+    for (int odd = 1; odd <= 7; odd += 2) {
+      const int even = odd < 7 ? odd + 1 : odd - 1;
+      const uint8_t k =
+          p->DesignTable->GetColour(p->Creel->GetYarnType(odd), p->Creel->GetYarnType(even),
+                                    p->GetState(odd, pl), p->GetState(even, pl));
+      expected[p->DesignColours.Index(odd, pl)] = k;
+      if (odd < 7)
+        expected[p->DesignColours.Index(odd + 1, pl)] = k;
+    }
+  p->ComputeDesignColours();
+  EXPECT_EQ(p->DesignColours.Data(), expected);
+}
+
 TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
   auto p = ShownPattern(6, 3);
   OPicture& picture = *p->Pictures->Get(0);
