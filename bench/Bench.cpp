@@ -29,6 +29,8 @@
 #include "files/TuftImport.h"
 #include "model/Pattern.h"
 #include "platform/ScriptedPlatform.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
 #include "setup/Settings.h"
@@ -46,8 +48,8 @@ constexpr uint16_t Repeats = 3;
 
 // The carpet wizard's layout, every cell given a fixed pseudo-random state (or, for a
 // colour pattern, a colour with a yarn number).
-std::unique_ptr<OPattern> ProductionPattern(uint16_t controls, uint16_t pLines, uint16_t sectionControls,
-                                            bool colour) {
+std::unique_ptr<OPattern> ProductionPattern(uint16_t controls, uint16_t pLines,
+                                            uint16_t sectionControls, bool colour) {
   TCarpetWizard w;
   w.PatternControls = controls;
   w.PatternPLines = pLines;
@@ -116,7 +118,9 @@ TFixture& Fix() {
   return *f;
 }
 
-size_t Cells() { return size_t{Controls} * PLines; }
+size_t Cells() {
+  return size_t{Controls} * PLines;
+}
 
 void WriteDurably(const std::string& path, const std::vector<uint8_t>& bytes) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -188,6 +192,49 @@ void ComputeDesignColours(benchmark::State& state) {
     Fix().Pattern->ComputeDesignColours();
 }
 
+// The design view of patterns of the production pattern's cell count whose creel holds
+// many yarn types: every control pair a random pair of them, every cell a random state, the
+// design table giving every combination a colour.
+std::unique_ptr<OPattern> ManyYarnTypesPattern(uint16_t controls, uint8_t yarnTypes) {
+  auto p = std::make_unique<OPattern>();
+  p->InitNew();
+  p->Settings->NoControls = controls;
+  p->Settings->NoPLines = static_cast<uint16_t>(Cells() / controls);
+  p->ApplySettings();
+  p->MachineTable->SetNoYarnTypes(yarnTypes);
+  p->ApplyMachineTable();
+  p->Creel->SetNoYarnTypes(yarnTypes);
+  std::mt19937 random(77);
+  for (int c = 1; c <= p->NoControls; ++c)
+    p->Creel->SetYarnType(c, static_cast<uint8_t>(1 + random() % yarnTypes));
+  p->ApplyCreel();
+  for (int a = 1; a <= yarnTypes; ++a)
+    for (int b = 1; b <= yarnTypes; ++b)
+      for (int sa = 1; sa <= p->NoStates; ++sa)
+        for (int sb = 1; sb <= p->NoStates; ++sb)
+          p->DesignTable->SetColour(a, b, sa, sb,
+                                    static_cast<uint8_t>(1 + random() % p->NoColours));
+  p->ApplyDesignTable();
+  for (int pl = 1; pl <= p->NoPLines; ++pl) {
+    uint8_t* row = p->States.Row(pl);
+    for (int c = 1; c <= p->NoControls; ++c)
+      row[c] = static_cast<uint8_t>(1 + random() % p->NoStates);
+  }
+  return p;
+}
+
+void ComputeDesignColoursManyYarnTypes(benchmark::State& state) {
+  static const std::unique_ptr<OPattern> p = ManyYarnTypesPattern(65535, 255);
+  for (auto _ : state)
+    p->ComputeDesignColours();
+}
+
+void ComputeDesignColoursTwentyYarnTypes(benchmark::State& state) {
+  static const std::unique_ptr<OPattern> p = ManyYarnTypesPattern(2000, 20);
+  for (auto _ : state)
+    p->ComputeDesignColours();
+}
+
 void ApplySections(benchmark::State& state) {
   for (auto _ : state)
     Fix().Pattern->ApplySections();
@@ -230,8 +277,12 @@ void Import(benchmark::State& state, const std::string& name) {
   for (auto _ : state)
     benchmark::DoNotOptimize(NewPatternFromTuftFile(file).get());
 }
-void ImportVariant1(benchmark::State& state) { Import(state, "V1"); }
-void ImportVariant2(benchmark::State& state) { Import(state, "V2"); }
+void ImportVariant1(benchmark::State& state) {
+  Import(state, "V1");
+}
+void ImportVariant2(benchmark::State& state) {
+  Import(state, "V2");
+}
 
 // One press in the view: the same call on the production pattern and on a small one with
 // the same kind of layout.
@@ -245,8 +296,12 @@ void Paint(benchmark::State& state, OPattern& p) {
     v = static_cast<uint8_t>(3 - v);
   }
 }
-void PaintLarge(benchmark::State& state) { Paint(state, *Fix().Pattern); }
-void PaintSmall(benchmark::State& state) { Paint(state, *Fix().Small); }
+void PaintLarge(benchmark::State& state) {
+  Paint(state, *Fix().Pattern);
+}
+void PaintSmall(benchmark::State& state) {
+  Paint(state, *Fix().Small);
+}
 
 // A drawing as wide as the design region and as long as the pattern, in palette colours.
 void BitmapApply(benchmark::State& state) {
@@ -275,7 +330,8 @@ public:
   std::map<std::string, double> Seconds;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+      if (!run.error_occurred && run.run_type == Run::RT_Aggregate &&
+          run.aggregate_name == "median")
         Seconds[run.run_name.function_name +
                 (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
             run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
@@ -338,9 +394,14 @@ void PrintReport(const TCollector& c, long peakKiB) {
 
   std::vector<TGoal> goals = {
       {"SaveToFile", t("SaveToFile"), 1.5 * bw(f.PatternBytes), "1.5 x BW"},
-      {"open (ReadFromStream + Changed)", t("Open"), 4 * (br(f.PatternBytes) + b1), "4 x (BR + B1)"},
+      {"open (ReadFromStream + Changed)", t("Open"), 4 * (br(f.PatternBytes) + b1),
+       "4 x (BR + B1)"},
       {"ComputeMachineColours", t("ComputeMachineColours"), 2 * b1, "2 x B1"},
       {"ComputeDesignColours", t("ComputeDesignColours"), 2 * b1, "2 x B1"},
+      {"ComputeDesignColours, 255 yarn types", t("ComputeDesignColoursManyYarnTypes"), 2 * b1,
+       "2 x B1"},
+      {"ComputeDesignColours, 20 yarn types", t("ComputeDesignColoursTwentyYarnTypes"), 2 * b1,
+       "2 x B1"},
       {"ApplySections", t("ApplySections"), 3 * b1, "3 x B1"},
       {"RenderMachineImage", t("RenderMachineImage"), (regions + 1) * b4,
        std::to_string(regions + 1) + " x B4"},
@@ -354,8 +415,8 @@ void PrintReport(const TCollector& c, long peakKiB) {
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
-  std::printf("\nPattern %u x %u (%zu cells), %d sections, %d regions, file %zu bytes\n",
-              Controls, PLines, Cells(), f.Pattern->Sections->Count(), regions, f.PatternBytes);
+  std::printf("\nPattern %u x %u (%zu cells), %d sections, %d regions, file %zu bytes\n", Controls,
+              PLines, Cells(), f.Pattern->Sections->Count(), regions, f.PatternBytes);
   std::printf("B1 %.4f s, B4 %.4f s\n\n", b1, b4);
   std::printf("%-34s %12s %12s %7s  %-30s %s\n", "operation", "measured", "allowed", "ratio",
               "goal", "");
@@ -423,6 +484,8 @@ int main(int argc, char** argv) {
   add("Open", Open)->Iterations(3);
   add("ComputeMachineColours", ComputeMachineColours);
   add("ComputeDesignColours", ComputeDesignColours);
+  add("ComputeDesignColoursManyYarnTypes", ComputeDesignColoursManyYarnTypes);
+  add("ComputeDesignColoursTwentyYarnTypes", ComputeDesignColoursTwentyYarnTypes);
   add("ApplySections", ApplySections);
   add("RenderMachineImage", RenderMachineImage);
   add("ExportVariant1", ExportVariant1)->Iterations(3);

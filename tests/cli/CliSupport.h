@@ -45,4 +45,14 @@ inline TCliResult RunCli(const std::string& folder, const std::vector<std::strin
   return r;
 }
 
+// RunCli with the arguments given as one line, separated by single spaces.
+inline TCliResult RunLine(const std::string& folder, const std::string& line) {
+  std::vector<std::string> args;
+  for (size_t at = 0, end; at < line.size(); at = end + 1) {
+    end = std::min(line.find(' ', at), line.size());
+    args.push_back(line.substr(at, end - at));
+  }
+  return RunCli(folder, args);
+}
+
 } // namespace quillane::test

@@ -7,15 +7,6 @@ namespace quillane::test {
 namespace {
 namespace fs = std::filesystem;
 
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> words;
-  for (size_t at = 0, end; at < text.size(); at = end + 1) {
-    end = std::min(text.find(' ', at), text.size());
-    words.push_back(text.substr(at, end - at));
-  }
-  return words;
-}
-
 // Every regular file of the folder (links not followed) and its bytes.
 std::map<std::string, Bytes> Snapshot(const std::string& folder) {
   std::map<std::string, Bytes> files;
@@ -28,7 +19,7 @@ std::map<std::string, Bytes> Snapshot(const std::string& folder) {
 class OutputSafety : public TFlowTest {};
 
 TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThroughLinks) {
-  auto run = [&](const std::string& line) { return RunCli(Current.Path, Split(line)); };
+  auto run = [&](const std::string& line) { return RunLine(Current.Path, line); };
   ASSERT_EQ(run("wizard plain --controls 6 --plines 4 -o in.pat").Status, 0);
   ASSERT_EQ(run("paint in.pat --picture 1 --view machine 0,0,1 -o painted.pat").Status, 0);
   ASSERT_EQ(
@@ -111,7 +102,7 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
 }
 
 TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
-  auto run = [&](const std::string& line) { return RunCli(Current.Path, Split(line)); };
+  auto run = [&](const std::string& line) { return RunLine(Current.Path, line); };
   ASSERT_EQ(run("wizard plain --controls 6 --plines 4 -o in.pat").Status, 0);
   ASSERT_EQ(run("paint in.pat --picture 1 --view machine 0,0,1 -o painted.pat").Status, 0);
   ASSERT_EQ(

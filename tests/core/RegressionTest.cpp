@@ -23,22 +23,13 @@ TEST_F(Regression, AForgedWidthAndLengthNeverMeetInOneGrid) {
   settings.NoControls = 0;
   settings.NoPLines = 65535;
   auto p = BarePattern(1, 1);
-  OWriter w;
-  w.WriteByte(5);
-  w.WriteByte(2);
-  settings.WriteToStream(w);
-  p->Palette->WriteToStream(w);
-  p->MachineTable->WriteToStream(w);
-  p->DesignTable->WriteToStream(w);
-  p->Creel->WriteToStream(w);
-  w.WriteWord(65535);
-  w.WriteWord(0);
-  w.WriteWord(0); // no sections
-  w.WriteByte(0); // no pictures
-  // The counts disagree with the settings, so the file is refused; what matters is that
-  // no grid on the way was large.
+  // The counts disagree with the settings, so the file is refused; no grid on the way is large.
+  const Bytes file =
+      Cat({Hex("0502"), RecordBytes(settings), RecordBytes(*p->Palette),
+           RecordBytes(*p->MachineTable), RecordBytes(*p->DesignTable), RecordBytes(*p->Creel),
+           Hex("ffff 0000 0000 00")}); // no sections, pictures
   OPattern read;
-  OReader stream(w.Bytes());
+  OReader stream(file);
   EXPECT_THROW(read.ReadFromStream(stream), Exception);
   EXPECT_LT(read.States.Data().size(), size_t{1} << 20);
 }
@@ -79,9 +70,7 @@ TEST(AtomicWrite, PartsAreJoinedInOrderAndAFailedWriteKeepsTheOldFile) {
   const Bytes a = {1, 2, 3}, empty, b(3000, 7), c = {9};
   const std::span<const uint8_t> parts[] = {a, empty, b, empty, c};
   WriteFileAtomic(path, parts);
-  Bytes joined = a;
-  joined.insert(joined.end(), b.begin(), b.end());
-  joined.push_back(9);
+  const Bytes joined = Cat({a, b, c});
   EXPECT_EQ(FileBytes(path), joined);
 
   for (size_t cut : {0, 1, 2, 1500, 3000}) {

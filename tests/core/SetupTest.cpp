@@ -163,11 +163,8 @@ TEST_F(PaletteFlows, DefaultsComeFromTheBuiltInPaletteOrADefaultFile) {
   EXPECT_EQ(p.Background, clSilver);
   EXPECT_EQ(p.GetUndefinedColour(), clGrey);
 
-  Bytes file = {4, 2, 8};
-  for (uint32_t i = 0; i <= 8; ++i)
-    PutCardinal(file, 0x010101u * i);
-  PutCardinal(file, 0xFFFFFF);
-  WriteBytes(Start.File("DEFAULT.PAL"), file);
+  WriteBytes(Start.File("DEFAULT.PAL"), Hex("040208 00000000 01010100 02020200 03030300 04040400 "
+                                            "05050500 06060600 07070700 08080800 ffffff00"));
   OPalette d(nullptr);
   d.SetDefaults();
   EXPECT_EQ(d.NoColours(), 8);
@@ -517,11 +514,7 @@ TEST(YarnPairs, OddControlsPairWithTheirNeighbour) {
       {{}, {}}};
   for (const auto& [yarnTypes, expected] : cases) {
     OCreel c(nullptr);
-    c.SetNoControls(static_cast<uint16_t>(yarnTypes.size()));
-    c.SetNoYarnTypes(3);
-    for (size_t i = 0; i < yarnTypes.size(); ++i)
-      c.SetYarnType(static_cast<int>(i) + 1, static_cast<OYarnType>(yarnTypes[i]));
-    c.Validate();
+    Fill(c, yarnTypes, 3);
     TYarnPairs pairs(c);
     Pairs inUse;
     for (int a = 0; a <= 4; ++a)
@@ -575,61 +568,25 @@ TEST(Settings, OversizedLengthBytesAreClampedToTheField) {
   EXPECT_EQ(s.GetDescription().size(), 64u);
 }
 
-// Option file layouts: expected bytes built field by field for the values of FillDistinct.
+// The option file of each version for FillDistinct's values: control mode, offset allowed,
+// the four reals, offset, flags, counts, the 16-byte block, the description, then later fields.
 Bytes ExpectedOptionFile(int version) {
-  Bytes e;
-  auto description = [&] { PutText(e, "Berber loop", 64, false); };
-  auto block = [&] {
-    for (int i = 0; i < 16; ++i)
-      e.push_back(static_cast<uint8_t>(i));
-  };
-  auto reals = [&] {
-    PutSingle(e, 0.125f);
-    PutSingle(e, 0.25f);
-    PutSingle(e, 0.125f);
-    PutSingle(e, 1.5f);
-  };
-  const uint16_t offset = static_cast<uint16_t>(-300);
-  Put(e, {version});
+  const Bytes tail =
+      Cat({Hex("000102030405060708090a0b0c0d0e0f"), Text("Berber loop"), Bytes(53, 0)});
+  if (version == 3)
+    return Cat(
+        {Hex("03 0201 0000003e 0000803e 0000003e 0000c03f 00 d4fe 010101000104 3412 cdab 0701"),
+         tail});
   if (version < 1 || version > 6)
-    return e;
-  if (version == 3) {
-    Put(e, {2, 1});
-    reals();
-    Put(e, {0});
-    PutWord(e, offset);
-    Put(e, {1, 1, 1, 0, 1, 4});
-    PutWord(e, 0x1234);
-    PutWord(e, 0xABCD);
-    Put(e, {7, 1});
-    block();
-    description();
-    return e;
-  }
-  Put(e, {2, 1, 0});
-  reals();
-  Put(e, {0, 0});
-  PutWord(e, offset);
-  Put(e, {1});
-  if (version == 1) {
-    Put(e, {0});
-    return e;
-  }
-  Put(e, {1, 1, 0});
-  if (version == 2)
-    return e;
-  Put(e, {0, 1, 4});
-  PutWord(e, 0x1234);
-  PutWord(e, 0xABCD);
-  Put(e, {7, 1});
-  block();
-  description();
-  if (version >= 5)
-    Put(e, {1});
-  if (version >= 6) {
-    Put(e, {42});
-    PutWord(e, 513);
-  }
+    return {static_cast<uint8_t>(version)};
+  Bytes e = Cat({Hex("06 020100 0000003e 0000803e 0000003e 0000c03f 0000 d4fe 01 010100 000104 "
+                     "3412 cdab 0701"),
+                 tail, Hex("01 2a 0102")});
+  const size_t sizes[] = {0, 26, 28, 0, 117, 118, 121};
+  e.resize(sizes[version]);
+  e[0] = static_cast<uint8_t>(version);
+  if (version == 1)
+    e[25] = 0;
   return e;
 }
 
@@ -837,11 +794,8 @@ TEST(SetupRecords, EachKindWritesItsExactRecordAndReadsItBack) {
     palette->SetColour(++entry, c);
   palette->SetUndefinedColour(clGrey);
   palette->Background = clSilver;
-  Bytes oldPalette = {4, 1, 3}, newPalette = {4, 2, 3};
-  for (uint32_t c : {0x0000FFu, 0x123456u, 0xFFFFFFu})
-    PutCardinal(oldPalette, c);
-  for (uint32_t c : {clGrey, 0x0000FFu, 0x123456u, 0xFFFFFFu, clSilver})
-    PutCardinal(newPalette, c);
+  const Bytes oldPalette = Hex("040103 ff000000 56341200 ffffff00");
+  const Bytes newPalette = Hex("040203 80808000 ff000000 56341200 ffffff00 c0c0c000");
   auto machine = std::make_unique<OMachineTable>(nullptr);
   Defaults(*machine, 3, 2, 16);
   machine->SetUndefinedState(2);
@@ -856,23 +810,10 @@ TEST(SetupRecords, EachKindWritesItsExactRecordAndReadsItBack) {
   auto settings = std::make_unique<OSettings>(nullptr);
   FillDistinct(*settings);
   settings->SetDescription(std::string(70, 'x')); // cut to leave room for the zero
-  Bytes e = {9, 1, 4};
-  PutWord(e, 0x1234);
-  PutWord(e, 0xABCD);
-  Put(e, {1, 1, 7});
-  PutText(e, "12,40,53", 15);
-  PutText(e, "STYLE", 15);
-  Put(e, {1, 0, 1, 0, 1, 42, 2});
-  PutText(e, std::string(63, 'x'), 64);
-  Put(e, {6, 1});
-  PutSingle(e, 1.5f);
-  PutSingle(e, 0.125f);
-  PutWord(e, static_cast<uint16_t>(-300));
-  Put(e, {1});
-  PutSingle(e, 0.25f);
-  PutWord(e, 513);
-  PutSingle(e, 0.125f);
-  Put(e, {1});
+  const Bytes e =
+      Cat({Hex("09 01 04 3412 cdab 01 01 07 08"), Text("12,40,53"), Bytes(7, 0), Hex("05"),
+           Text("STYLE"), Bytes(10, 0), Hex("01 00 01 00 01 2a 02 3f"), Bytes(63, 'x'),
+           Hex("00 06 01 0000c03f 0000003e d4fe 01 0000803e 0102 0000003e 01")});
   ASSERT_EQ(e.size(), OSettings::RecordSize);
   OSettings noCount(nullptr);
   noCount.SetStitchCount(0); // stores no infinite reciprocal
@@ -883,24 +824,19 @@ TEST(SetupRecords, EachKindWritesItsExactRecordAndReadsItBack) {
   section->TargetArea = {21, 1, 30, 10};
   section->HFlip = 1;
   section->Rotation = 3;
-  Bytes sectionBytes = {8, 1};
-  for (int v : {1, 1, 10, 10, 21, 1, 30, 10})
-    PutCardinal(sectionBytes, static_cast<uint32_t>(v));
-  Put(sectionBytes, {1, 0, 3});
+  const Bytes sectionBytes =
+      Hex("0801 01000000 01000000 0a000000 0a000000 15000000 01000000 1e000000 0a000000 010003");
   OPicture picture(nullptr);
   auto region = std::make_unique<ORegion>(nullptr, &picture);
   region->SetPatternArea({11, 1, 20, 10});
   region->SetPictureArea({1, 1, 10, 10});
   region->ImportFlag = 1;
   region->Rotation = 2;
-  Bytes regionBytes = {7, 2}; // version 1 lacks the import flag
-  for (int v : {11, 1, 20, 10, 1, 1, 10, 10})
-    PutCardinal(regionBytes, static_cast<uint32_t>(v));
-  Bytes oldRegion = regionBytes, oldRegionWritten = regionBytes;
-  oldRegion[1] = 1;
-  Put(oldRegionWritten, {0, 0, 2, 0});
-  Put(oldRegion, {0, 0, 2});
-  Put(regionBytes, {0, 0, 2, 1});
+  const Bytes areas =
+      Hex("0b000000 01000000 14000000 0a000000 01000000 01000000 0a000000 0a000000");
+  const Bytes regionBytes = Cat({Hex("0702"), areas, Hex("00000201")}); // version 1: no import flag
+  const Bytes oldRegion = Cat({Hex("0701"), areas, Hex("000002")});
+  const Bytes oldRegionWritten = Cat({Hex("0702"), areas, Hex("00000200")});
 
   struct TRow {
     std::unique_ptr<ODesignData> Object, Fresh;

@@ -56,6 +56,24 @@ template <class TObject> Bytes RecordBytes(const TObject& object) {
   return w.Bytes();
 }
 
+// Bytes from hex digits, spaces ignored: Hex("0102 ff") is 1, 2, 255.
+inline Bytes Hex(const std::string& digits) {
+  Bytes b;
+  for (size_t i = 0; i < digits.size(); ++i)
+    if (digits[i] != ' ')
+      b.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i++, 2), nullptr, 16)));
+  return b;
+}
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts)
+    all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+inline Bytes Text(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
 // Little-endian helpers for building expected bytes by hand.
 inline void Put(Bytes& b, std::initializer_list<int> values) {
   for (int v : values)

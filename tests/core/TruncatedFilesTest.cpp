@@ -7,7 +7,6 @@
 
 #include "files/CmcFile.h"
 #include "files/Colors.h"
-#include "files/TuftFile.h"
 #include "files/TuftImport.h"
 #include "setup/DesignTable.h"
 
@@ -37,6 +36,10 @@ template <class TMake> TRead RecordInto(TMake make) {
   };
 }
 
+template <class T, class... TArgs> TRead Fresh(TArgs... args) {
+  return RecordInto([=] { return std::make_unique<T>(nullptr, args...); });
+}
+
 template <class TFile> Bytes Saved(TFile f) {
   return f.SaveToBytes();
 }
@@ -48,25 +51,10 @@ class TruncatedFiles : public TFlowTest {};
 TEST_F(TruncatedFiles, EveryReaderFailsAtEveryOffsetAndKeepsItsObject) {
   const std::string readError = "Stream read error";
   OPicture picture(nullptr);
-  auto sentinel1 = [] {
-    TTuftFile1 t;
-    t.MachineType = 7;
-    t.StyleCode = "KEEP";
-    t.SetNoControls(3);
-    t.SetNoPlanes(2);
-    t.SetNoPLines(2);
-    t.SetPlaneBit(1, 3, 2, 1);
-    t.SetControlYarn(2, 9);
-    return t;
-  };
-  TTuftFile1 tuft1 = sentinel1();
+  TTuftFile1 tuft1 = Sentinel1();
   tuft1.SetNoPlanes(3);
   tuft1.SizeCode = "SZ";
-  TTuftFile2 tuft2;
-  tuft2.SetNoControls(3);
-  tuft2.SetNoPLines(2);
-  tuft2.SetColour(4, 44);
-  tuft2.SetCell(3, 2, 9);
+  TTuftFile2 tuft2 = Sentinel2();
   tuft2.SetCell(1, 1, 2);
   TColorsFile colours(6);
   colours.SetColour(1, 1, 0x111111);
@@ -100,38 +88,17 @@ TEST_F(TruncatedFiles, EveryReaderFailsAtEveryOffsetAndKeepsItsObject) {
     TRead Read;
     std::vector<std::string> Messages;
   } rows[] = {
-      {"settings",
-       RecordBytes(settings),
-       RecordInto([] { return std::make_unique<OSettings>(nullptr); }),
-       {readError}},
-      {"palette",
-       {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8},
-       RecordInto([] { return std::make_unique<OPalette>(nullptr); }),
-       {readError}},
-      {"creel",
-       {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2},
-       RecordInto([] { return std::make_unique<OCreel>(nullptr); }),
-       {readError}},
+      {"settings", RecordBytes(settings), Fresh<OSettings>(), {readError}},
+      {"palette", {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8}, Fresh<OPalette>(), {readError}},
+      {"creel", {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2}, Fresh<OCreel>(), {readError}},
       {"machine table",
        {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-       RecordInto([] { return std::make_unique<OMachineTable>(nullptr); }),
+       Fresh<OMachineTable>(),
        {readError}},
-      {"design table",
-       {2, 1, 1, 2, 5, 1, 2, 3, 4},
-       RecordInto([] { return std::make_unique<ODesignTable>(nullptr); }),
-       {readError}},
-      {"section",
-       RecordBytes(*pattern->Sections->Get(1)),
-       RecordInto([] { return std::make_unique<OSection>(nullptr); }),
-       {readError}},
-      {"region",
-       RecordBytes(*shown.Regions.Get(1)),
-       RecordInto([&] { return std::make_unique<ORegion>(nullptr, &picture); }),
-       {readError}},
-      {"picture",
-       RecordBytes(shown),
-       RecordInto([] { return std::make_unique<OPicture>(nullptr); }),
-       {readError}},
+      {"design table", {2, 1, 1, 2, 5, 1, 2, 3, 4}, Fresh<ODesignTable>(), {readError}},
+      {"section", RecordBytes(*pattern->Sections->Get(1)), Fresh<OSection>(), {readError}},
+      {"region", RecordBytes(*shown.Regions.Get(1)), Fresh<ORegion>(&picture), {readError}},
+      {"picture", RecordBytes(shown), Fresh<OPicture>(), {readError}},
       {"pattern",
        RecordBytes(*pattern), // a new pattern is discarded whole when reading fails
        importer([](std::span<const uint8_t> cut) {
@@ -160,9 +127,9 @@ TEST_F(TruncatedFiles, EveryReaderFailsAtEveryOffsetAndKeepsItsObject) {
       {"tuft file 1",
        tuft1.SaveToBytes(),
        [&](std::span<const uint8_t> cut) {
-         TTuftFile1 t = sentinel1();
+         TTuftFile1 t = Sentinel1();
          return Outcome([&] { t.LoadFromBytes(cut); },
-                        [&] { return Saved(t) == Saved(sentinel1()); });
+                        [&] { return Saved(t) == Saved(Sentinel1()); });
        },
        {readError, "Error reading tuft file"}},
       {"tuft file 2",

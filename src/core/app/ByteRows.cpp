@@ -1,10 +1,7 @@
 #include "app/ByteRows.h"
+#include "app/Simd.h"
 
 #include <algorithm>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillane {
 
@@ -34,7 +31,7 @@ void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, 
 TByteRange RangeOf(const uint8_t* bytes, size_t n) {
   TByteRange r{bytes[0], bytes[0]};
   size_t i = 0;
-#if defined(__SSE2__)
+#if defined(QUILLANE_SSE2)
   if (n >= 16) {
     __m128i lo = _mm_set1_epi8(-1), hi = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16) {
@@ -66,7 +63,7 @@ bool AnyOf(const uint8_t* bytes, size_t n, std::span<const uint8_t> values) {
     return false;
   size_t i = 0;
   bool found = false;
-#if defined(__SSE2__)
+#if defined(QUILLANE_SSE2)
   if (values.size() <= 4) {
     __m128i want[4]; // a short list repeats its last value
     for (size_t k = 0; k < 4; ++k)
@@ -74,8 +71,9 @@ bool AnyOf(const uint8_t* bytes, size_t n, std::span<const uint8_t> values) {
     __m128i hits = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-      hits = _mm_or_si128(hits, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, want[0]), _mm_cmpeq_epi8(v, want[1])),
-                                             _mm_or_si128(_mm_cmpeq_epi8(v, want[2]), _mm_cmpeq_epi8(v, want[3]))));
+      hits = _mm_or_si128(
+          hits, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, want[0]), _mm_cmpeq_epi8(v, want[1])),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, want[2]), _mm_cmpeq_epi8(v, want[3]))));
     }
     found = _mm_movemask_epi8(hits) != 0;
   }

@@ -1,11 +1,22 @@
 #include "app/LargeBuffer.h"
 
-#include <sys/mman.h>
-
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 #include <utility>
+
+#if defined(__has_include)
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
+#endif
+#if defined(MAP_ANONYMOUS) && defined(MAP_FAILED)
+#define QUILLANE_MAPPING 1
+#endif
 
 namespace quillane {
 
@@ -19,58 +30,109 @@ namespace {
 #endif
 #endif
 
-#ifdef QUILLANE_ASAN
+#if defined(QUILLANE_ASAN) || !defined(QUILLANE_MAPPING)
 // The sanitizers guard heap blocks only: keep every block on the heap so overruns of
-// large grids are still caught.
+// large grids are still caught. Where the system cannot map memory, the heap is all there is.
 constexpr size_t Threshold = SIZE_MAX;
 #else
 constexpr size_t Threshold = size_t{1} << 20;
 #endif
 
-#ifndef MADV_POPULATE_WRITE
-constexpr int MADV_POPULATE_WRITE = 23; // Linux 5.14; older kernels refuse it harmlessly
-#endif
+std::atomic<bool> MappingAllowed{true};
 
-} // namespace
-
-bool IsLargeBlock(size_t bytes) noexcept { return bytes >= Threshold; }
-
-namespace {
 // Blocks of a huge page or more are mapped whole huge pages long, on a huge-page boundary:
 // only those pages are huge. Everything else is 4 KB pages, each of which costs more on
-// its first touch here (about 5 microseconds, even after it was committed) than a pass
-// over its bytes; the few unused bytes at the end cost less than that.
+// its first touch here (about 5 microseconds) than a pass over its bytes; the few unused
+// bytes at the end cost less than that.
 constexpr size_t HugePage = size_t{2} << 20;
 
 size_t MappedSize(size_t bytes) {
-  return bytes >= HugePage && bytes <= SIZE_MAX - HugePage ? (bytes + HugePage - 1) & ~(HugePage - 1)
-                                                            : bytes;
+  return bytes >= HugePage && bytes <= SIZE_MAX - HugePage
+             ? (bytes + HugePage - 1) & ~(HugePage - 1)
+             : bytes;
 }
+
+// The mapped blocks and their mapped lengths: a block is given back the way it was taken,
+// whatever its size says, since one the system would not map came from the heap.
+struct TMappedBlocks {
+  std::mutex Lock;
+  std::unordered_map<void*, size_t> Length;
+};
+TMappedBlocks& Mapped() {
+  static TMappedBlocks* blocks = new TMappedBlocks; // outlives every static that holds a block
+  return *blocks;
+}
+
 } // namespace
 
+bool IsLargeBlock(size_t bytes) noexcept {
+  return bytes >= Threshold;
+}
+
+void AllowLargeBlockMapping(bool allowed) noexcept {
+  MappingAllowed = allowed;
+}
+
 void* MapLargeBlock(size_t bytes) {
-  if (!IsLargeBlock(bytes))
+#if defined(QUILLANE_MAPPING)
+  if (!IsLargeBlock(bytes) || !MappingAllowed)
     return nullptr;
   const size_t size = MappedSize(bytes);
   const size_t slack = size % HugePage == 0 ? HugePage : 0; // room to find the boundary in
   if (size > SIZE_MAX - slack)
     throw std::bad_alloc();
-  void* mapped = ::mmap(nullptr, size + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapped == MAP_FAILED)
-    throw std::bad_alloc();
+  void* mapped =
+      ::mmap(nullptr, size + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) {
+    if (errno == ENOMEM)
+      throw std::bad_alloc();
+    return nullptr; // mapping refused for another reason: the heap may still have room
+  }
   const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
   const uintptr_t block = slack == 0 ? start : (start + slack - 1) & ~uintptr_t{slack - 1};
   if (block > start)
     ::munmap(mapped, block - start);
   if (start + slack > block)
     ::munmap(reinterpret_cast<void*>(block + size), start + slack - block);
-  // Both are hints: without them the block works the same, only slower to touch.
-  ::madvise(reinterpret_cast<void*>(block), size, MADV_HUGEPAGE);
-  ::madvise(reinterpret_cast<void*>(block), size, MADV_POPULATE_WRITE);
-  return reinterpret_cast<void*>(block);
+  void* const result = reinterpret_cast<void*>(block);
+  try {
+    std::lock_guard<std::mutex> hold(Mapped().Lock);
+    Mapped().Length.emplace(result, size);
+  } catch (...) {
+    ::munmap(result, size);
+    throw std::bad_alloc();
+  }
+#if defined(MADV_HUGEPAGE)
+  // A hint: without it the block works the same, only slower to touch. The block is not
+  // committed here: pages are taken as they are first written, so that running out of
+  // memory shows as it does for any heap block, not as a process killed while committing.
+  ::madvise(result, size, MADV_HUGEPAGE);
+#endif
+  return result;
+#else
+  (void)bytes;
+  return nullptr;
+#endif
 }
 
-void UnmapLargeBlock(void* block, size_t bytes) noexcept { ::munmap(block, MappedSize(bytes)); }
+bool UnmapLargeBlock(void* block) noexcept {
+#if defined(QUILLANE_MAPPING)
+  size_t size = 0;
+  {
+    std::lock_guard<std::mutex> hold(Mapped().Lock);
+    auto found = Mapped().Length.find(block);
+    if (found == Mapped().Length.end())
+      return false;
+    size = found->second;
+    Mapped().Length.erase(found);
+  }
+  ::munmap(block, size);
+  return true;
+#else
+  (void)block;
+  return false;
+#endif
+}
 
 TZeroedBytes::TZeroedBytes(size_t n) : Size(n) {
   if (n == 0)
@@ -96,9 +158,7 @@ TZeroedBytes& TZeroedBytes::operator=(TZeroedBytes other) noexcept {
 }
 
 TZeroedBytes::~TZeroedBytes() {
-  if (IsLargeBlock(Size))
-    UnmapLargeBlock(Block, Size);
-  else
+  if (!IsLargeBlock(Size) || !UnmapLargeBlock(Block))
     std::free(Block);
 }
 

@@ -9,20 +9,20 @@
 namespace quillane {
 
 // Pattern-sized blocks (grids, images, whole files) are mapped straight from the system in
-// huge pages and committed at once. Touching fresh memory a 4 KB page at a time costs more
-// here than everything the operations then do with it: a new 36-million-cell grid took
-// ten times as long to fault in as to fill.
-void* MapLargeBlock(size_t bytes);          // nullptr: too small, or not available here
-void UnmapLargeBlock(void* block, size_t bytes) noexcept;
-bool IsLargeBlock(size_t bytes) noexcept;
+// huge pages where it can. Touching fresh memory a 4 KB page at a time costs more here than
+// everything the operations then do with it: a new 36-million-cell grid took ten times as
+// long to fault in as to fill. Where mapping is not available the blocks come from the heap.
+void* MapLargeBlock(size_t bytes); // nullptr: too small, or take it from the heap; bad_alloc
+bool UnmapLargeBlock(void* block) noexcept; // false: not a mapped block, give it to the heap
+bool IsLargeBlock(size_t bytes) noexcept;   // false: never a mapped block
+// Off: every new block comes from the heap, as where the system cannot map memory.
+void AllowLargeBlockMapping(bool allowed) noexcept;
 
-template <class T>
-struct TLargeAllocator {
+template <class T> struct TLargeAllocator {
   using value_type = T;
 
   TLargeAllocator() = default;
-  template <class U>
-  TLargeAllocator(const TLargeAllocator<U>&) noexcept {}
+  template <class U> TLargeAllocator(const TLargeAllocator<U>&) noexcept {}
 
   T* allocate(size_t n) {
     if (n > SIZE_MAX / sizeof(T))
@@ -32,9 +32,7 @@ struct TLargeAllocator {
     return std::allocator<T>().allocate(n);
   }
   void deallocate(T* p, size_t n) noexcept {
-    if (IsLargeBlock(n * sizeof(T)))
-      UnmapLargeBlock(p, n * sizeof(T));
-    else
+    if (!IsLargeBlock(n * sizeof(T)) || !UnmapLargeBlock(p))
       std::allocator<T>().deallocate(p, n);
   }
   friend bool operator==(const TLargeAllocator&, const TLargeAllocator&) noexcept { return true; }

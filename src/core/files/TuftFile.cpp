@@ -9,20 +9,19 @@
 #include <cstring>
 #include <fstream>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "app/App.h"
 #include "app/ByteRows.h"
 #include "app/FileIO.h"
+#include "app/Simd.h"
 #include "data/Record.h"
 
 namespace quillane {
 
 namespace {
 
-[[noreturn]] void RangeError() { throw ERangeError("Range check error"); }
+[[noreturn]] void RangeError() {
+  throw ERangeError("Range check error");
+}
 
 void CheckCount(int32_t n, int32_t highest) {
   if (n < 0 || n > highest)
@@ -31,7 +30,9 @@ void CheckCount(int32_t n, int32_t highest) {
 
 // --- Variant 1 header ------------------------------------------------------------------
 
-[[noreturn]] void ReadingError() { throw ETuftFile("Error reading tuft file"); }
+[[noreturn]] void ReadingError() {
+  throw ETuftFile("Error reading tuft file");
+}
 
 uint8_t PeekByte(OReader& r) {
   uint8_t b = r.ReadByte();
@@ -82,7 +83,9 @@ std::string ReadQuotedText(OReader& r) {
   return text;
 }
 
-size_t BytesPerRow(int32_t noControls) { return (static_cast<size_t>(noControls) + 7) / 8; }
+size_t BytesPerRow(int32_t noControls) {
+  return (static_cast<size_t>(noControls) + 7) / 8;
+}
 
 // A plane row holds control k's bit at bit (k - 1) % 8 of byte (k - 1) / 8. These turn a
 // whole row into one cell byte per bit (0 or 1) and back, eight cells at a time.
@@ -104,7 +107,7 @@ void UnpackRow(const uint8_t* packed, int32_t n, uint8_t* cells) {
 // Only a cell holding 1 sets its bit. `packed` starts zeroed.
 void PackRow(const uint8_t* cells, int32_t n, uint8_t* packed) {
   int32_t k = 0;
-  if constexpr (std::endian::native == std::endian::little) {
+  if constexpr (WordsOfBytes) {
     for (; k + 8 <= n; k += 8) {
       uint64_t eight;
       std::memcpy(&eight, cells + k, 8);
@@ -215,7 +218,9 @@ void TTuftFile1::SetPlaneBit(int32_t plane, int32_t control, int32_t pLine, uint
   FPlaneBit[BitIndex(plane, control, pLine)] = value;
 }
 
-void TTuftFile1::Load() { LoadFromBytes(ReadFileBytes(FileName)); }
+void TTuftFile1::Load() {
+  LoadFromBytes(ReadFileBytes(FileName));
+}
 
 void TTuftFile1::LoadFromBytes(std::span<const uint8_t> bytes) {
   OReader r(bytes);
@@ -351,7 +356,7 @@ constexpr auto RunFill = [] {
 // one whose next cell differs in the four bits the file keeps.
 uint64_t RunEnds(const uint8_t* x, size_t base, size_t count, size_t n) {
   uint64_t ends = 0;
-  if (std::endian::native == std::endian::little && count == 64 && base + 64 < n) {
+  if (WordsOfBytes && count == 64 && base + 64 < n) {
     for (size_t k = 0; k < 64; k += 8) {
       uint64_t a, b;
       std::memcpy(&a, x + base + k, 8);
@@ -380,7 +385,7 @@ void WriteRuns(const uint8_t* x, size_t base, uint64_t ends, size_t& start, uint
   }
 }
 
-#if defined(__SSE2__)
+#if defined(QUILLANE_SSE2)
 // Cells base to base + 15 (cell base + 16 must exist) as WriteRuns writes them, every byte
 // worked out at once: each cell ending a run finds the end before it by a running maximum
 // over the lanes. False, with nothing written, where a run longer than 16 cells ends.
@@ -393,7 +398,8 @@ bool EncodeSixteen(const uint8_t* x, size_t base, size_t& start, uint8_t*& o) {
   if (ends == 0)
     return true;
   // Lane i stands for cell base + i as i + 17; the cell before `start` as the same count.
-  const __m128i place = _mm_setr_epi8(17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32);
+  const __m128i place =
+      _mm_setr_epi8(17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32);
   const int64_t before = static_cast<int64_t>(start) - static_cast<int64_t>(base) + 16;
   __m128i last = _mm_or_si128(_mm_slli_si128(_mm_andnot_si128(same, place), 1),
                               _mm_cvtsi32_si128(static_cast<int>(std::max<int64_t>(before, 0))));
@@ -405,7 +411,8 @@ bool EncodeSixteen(const uint8_t* x, size_t base, size_t& start, uint8_t*& o) {
   if (_mm_movemask_epi8(_mm_andnot_si128(same, _mm_cmpgt_epi8(length, _mm_set1_epi8(16)))) != 0)
     return false;
   const __m128i lengthBits =
-      _mm_and_si128(_mm_slli_epi16(_mm_sub_epi8(length, _mm_set1_epi8(1)), 4), _mm_set1_epi8(static_cast<char>(0xF0)));
+      _mm_and_si128(_mm_slli_epi16(_mm_sub_epi8(length, _mm_set1_epi8(1)), 4),
+                    _mm_set1_epi8(static_cast<char>(0xF0)));
   alignas(16) uint8_t codes[16];
   _mm_store_si128(reinterpret_cast<__m128i*>(codes),
                   _mm_or_si128(lengthBits, _mm_and_si128(_mm_sub_epi8(a, _mm_set1_epi8(1)), low)));
@@ -424,7 +431,7 @@ size_t EncodeRuns(const uint8_t* x, size_t n, uint8_t* out) {
   uint8_t* o = out;
   size_t start = 0; // the first cell of the run not yet written
   size_t base = 0;
-#if defined(__SSE2__)
+#if defined(QUILLANE_SSE2)
   for (; base + 16 < n; base += 16)
     if (!EncodeSixteen(x, base, start, o))
       WriteRuns(x, base, RunEnds(x, base, 16, n), start, o);
@@ -438,7 +445,9 @@ size_t EncodeRuns(const uint8_t* x, size_t n, uint8_t* out) {
 
 TTuftFile2::TTuftFile2() : FColour(NoColourEntries, 0), FControlYarn(1, 0), FCell(1) {}
 
-TTuftFile2::TTuftFile2(std::string fileName) : TTuftFile2() { FileName = std::move(fileName); }
+TTuftFile2::TTuftFile2(std::string fileName) : TTuftFile2() {
+  FileName = std::move(fileName);
+}
 
 void TTuftFile2::Resize(int32_t noControls, int32_t noPLines) {
   size_t stride = static_cast<size_t>(noControls) + 1;
@@ -517,7 +526,9 @@ void TTuftFile2::Clear() {
   FNoPLines = 0;
 }
 
-void TTuftFile2::DataError() const { throw ETuftFile("Error in tuft file data: " + FileName); }
+void TTuftFile2::DataError() const {
+  throw ETuftFile("Error in tuft file data: " + FileName);
+}
 
 void TTuftFile2::Load() {
   TBytes bytes;
@@ -633,6 +644,8 @@ TBytes TTuftFile2::SaveToBytes() const {
   return std::move(out);
 }
 
-void TTuftFile2::Save() const { WriteFileAtomic(FileName, SaveToBytes()); }
+void TTuftFile2::Save() const {
+  WriteFileAtomic(FileName, SaveToBytes());
+}
 
 } // namespace quillane

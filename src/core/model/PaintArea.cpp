@@ -6,11 +6,9 @@
 #include <bit>
 #include <cstring>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "app/ByteRows.h"
+#include "app/Simd.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
 #include "setup/Palette.h"
@@ -24,18 +22,24 @@ struct TArea {
   int64_t Left, Top, Right, Bottom;
   bool Empty() const { return Left > Right || Top > Bottom; }
   int64_t Width() const { return Right - Left + 1; }
-  TArea Shifted(int64_t dc, int64_t dp) const { return {Left + dc, Top + dp, Right + dc, Bottom + dp}; }
+  TArea Shifted(int64_t dc, int64_t dp) const {
+    return {Left + dc, Top + dp, Right + dc, Bottom + dp};
+  }
   bool operator==(const TArea&) const = default;
 };
 
-TArea AreaOf(const TRect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+TArea AreaOf(const TRect& r) {
+  return {r.Left, r.Top, r.Right, r.Bottom};
+}
 
 TArea Meet(const TArea& a, const TArea& b) {
   return {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
           std::min(a.Bottom, b.Bottom)};
 }
 
-bool Meets(const TArea& a, const TArea& b) { return !a.Empty() && !b.Empty() && !Meet(a, b).Empty(); }
+bool Meets(const TArea& a, const TArea& b) {
+  return !a.Empty() && !b.Empty() && !Meet(a, b).Empty();
+}
 
 TArea Bounds(const TArea& a, const TArea& b) {
   if (a.Empty())
@@ -60,21 +64,24 @@ void MarkBits(uint64_t* redrawn, size_t at, uint64_t bits, size_t count) {
 void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toState,
                      uint8_t* toColour, size_t n, uint64_t* redrawn, size_t first) {
   size_t i = 0;
-#if defined(__SSE2__)
+#if defined(QUILLANE_SSE2)
   const __m128i zero = _mm_setzero_si128();
   for (; i + 16 <= n; i += 16) {
-    auto load = [](const uint8_t* from) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)); };
+    auto load = [](const uint8_t* from) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    };
     const __m128i s = load(state + i), keep = _mm_cmpeq_epi8(s, zero);
-    const __m128i ts = _mm_or_si128(_mm_and_si128(keep, load(toState + i)), _mm_andnot_si128(keep, s));
-    const __m128i tc =
-        _mm_or_si128(_mm_and_si128(keep, load(toColour + i)), _mm_andnot_si128(keep, load(colour + i)));
+    const __m128i ts =
+        _mm_or_si128(_mm_and_si128(keep, load(toState + i)), _mm_andnot_si128(keep, s));
+    const __m128i tc = _mm_or_si128(_mm_and_si128(keep, load(toColour + i)),
+                                    _mm_andnot_si128(keep, load(colour + i)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(toState + i), ts);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(toColour + i), tc);
     if (redrawn)
       MarkBits(redrawn, first + i, static_cast<uint16_t>(~_mm_movemask_epi8(keep)), 16);
   }
 #endif
-  if constexpr (std::endian::native == std::endian::little) {
+  if constexpr (WordsOfBytes) {
     for (; i + 8 <= n; i += 8) {
       uint64_t s, v, ts, tc;
       std::memcpy(&s, state + i, 8);
@@ -118,7 +125,8 @@ bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value
     const uint8_t v = value[i], s = mapOf[i][v];
     colour[i] = v <= noColours ? v : colour[i];
     if (state) {
-      const uint8_t take = static_cast<uint8_t>(0u - (static_cast<uint8_t>(s - 1) < noStates ? 1u : 0u));
+      const uint8_t take =
+          static_cast<uint8_t>(0u - (static_cast<uint8_t>(s - 1) < noStates ? 1u : 0u));
       state[i] = static_cast<uint8_t>((s & take) | (state[i] & ~take));
       sourceState[i] = s;
     }
@@ -129,145 +137,191 @@ bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value
 
 } // namespace
 
-bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values) {
-  if (!Batch)
-    return false;
-  TPaintBatch& b = *Batch;
-  const TArea cells = AreaOf(area);
-  const TArea grid{1, 1, NoControls, NoPLines};
-  if (cells.Empty() || Meet(cells, grid) != cells ||
-      values.size() != static_cast<size_t>(cells.Width() * (cells.Bottom - cells.Top + 1)))
-    return false;
-  const std::vector<TPaintBatch::TShift>& shifts = b.Shifts;
-
-  // A painted cell takes its source through the first section whose target holds it. Here
-  // every section holding a painted cell must move it by the same amount, so that any of
-  // them gives its source. The paints commute when no two of them can write one cell:
-  // different cells must have different sources, and no two of the writes (the source
-  // itself, and each section's copy of it) may land on one cell unless they move it by
-  // the same amount, which only one paint can do.
-  std::vector<TArea> painted(shifts.size()), sourceOf(shifts.size());
-  TArea sources{0, 0, -1, -1};
-  for (size_t i = 0; i < shifts.size(); ++i) {
-    painted[i] = Meet(cells, AreaOf(shifts[i].Target));
-    sourceOf[i] = Meet(painted[i].Shifted(-shifts[i].DC, -shifts[i].DP), grid);
-    sources = Bounds(sources, sourceOf[i]);
-    for (size_t j = 0; j < i; ++j)
-      if ((shifts[j].DC != shifts[i].DC || shifts[j].DP != shifts[i].DP) &&
-          (Meets(painted[j], painted[i]) || Meets(sourceOf[j], sourceOf[i])))
-        return false;
-  }
+// One area painted inside a batch, step by step. The algorithm:
+//   1. Plan: find each painted cell's source and check that the paints commute, so that
+//      painting the area at once gives what painting its cells one by one would.
+//   2. GatherValues: each source's paint value, taken from the painted cell it shows.
+//   3. PaintSources: write the sources, PLine by PLine.
+//   4. PaintCopies: write every section's copies of each PLine, drawing them at once
+//      where they can be, else marking them for the end of the batch.
+// The speed-ups (whole PLines as plain copies, sixteen cells at a time, pixels fetched a
+// PLine ahead) live in the helpers above and in the "plain" test of each step.
+struct OPattern::TPaintBatch::TAreaPaint {
+  TAreaPaint(OPattern& pattern, TPaintBatch& batch) : P(pattern), B(batch) {}
+  OPattern& P;
+  TPaintBatch& B;
+  TArea Cells{}, Grid{};
+  std::vector<TArea> Painted; // each section's painted cells
   struct TWrite {
     TArea Area;
     int64_t DC, DP;
   };
-  std::vector<TWrite> writes{{sources, 0, 0}};
-  for (const TPaintBatch::TShift& shift : shifts)
-    writes.push_back({Meet(Meet(sources, AreaOf(shift.Source)).Shifted(shift.DC, shift.DP), grid),
+  std::vector<TWrite> Writes; // the sources, then each section's copies of them
+  TArea Sources{0, 0, -1, -1};
+  int64_t Width = 0;                    // of the sources
+  TZeroedBytes Value, Has, SourceState; // per source cell
+  std::vector<uint8_t> Plain;           // per source PLine: see PaintSources
+  bool States = false;
+  size_t Stride = 0;
+  uint8_t* StateCells = nullptr;
+  uint8_t* ColourCells = nullptr;
+
+  struct TCopy {
+    const TShift* Shift;
+    TArea From;
+    bool SameYarns; // then a copy takes the state its source took
+  };
+
+  size_t At(int64_t c, int64_t p) const {
+    return static_cast<size_t>((p - Sources.Top) * Width + (c - Sources.Left));
+  }
+  uint8_t StateOf(int64_t c, uint8_t v) const {
+    return B.StateOf[B.YarnType[static_cast<size_t>(c)]][v];
+  }
+  void Write(size_t index, uint8_t s, uint8_t v) const {
+    if (States && s != 0 && s <= P.NoStates)
+      StateCells[index] = s;
+    if (v <= P.NoColours)
+      ColourCells[index] = v;
+  }
+
+  bool Plan(const TRect& area, size_t valueCount);
+  bool GatherValues(std::span<const uint8_t> values);
+  void PaintSources();
+  std::vector<TCopy> Copies() const;
+  void PaintCopies();
+};
+
+// A painted cell takes its source through the first section whose target holds it. Here
+// every section holding a painted cell must move it by the same amount, so that any of
+// them gives its source. The paints commute when no two of them can write one cell:
+// different cells must have different sources, and no two of the writes (the source
+// itself, and each section's copy of it) may land on one cell unless they move it by
+// the same amount, which only one paint can do.
+bool OPattern::TPaintBatch::TAreaPaint::Plan(const TRect& area, size_t valueCount) {
+  Cells = AreaOf(area);
+  Grid = {1, 1, P.NoControls, P.NoPLines};
+  if (Cells.Empty() || Meet(Cells, Grid) != Cells ||
+      valueCount != static_cast<size_t>(Cells.Width() * (Cells.Bottom - Cells.Top + 1)))
+    return false;
+  const std::vector<TShift>& shifts = B.Shifts;
+  Painted.resize(shifts.size());
+  std::vector<TArea> sourceOf(shifts.size());
+  for (size_t i = 0; i < shifts.size(); ++i) {
+    Painted[i] = Meet(Cells, AreaOf(shifts[i].Target));
+    sourceOf[i] = Meet(Painted[i].Shifted(-shifts[i].DC, -shifts[i].DP), Grid);
+    Sources = Bounds(Sources, sourceOf[i]);
+    for (size_t j = 0; j < i; ++j)
+      if ((shifts[j].DC != shifts[i].DC || shifts[j].DP != shifts[i].DP) &&
+          (Meets(Painted[j], Painted[i]) || Meets(sourceOf[j], sourceOf[i])))
+        return false;
+  }
+  std::vector<TWrite>& writes = Writes;
+  writes = {{Sources, 0, 0}};
+  for (const TShift& shift : shifts)
+    writes.push_back({Meet(Meet(Sources, AreaOf(shift.Source)).Shifted(shift.DC, shift.DP), Grid),
                       shift.DC, shift.DP});
   for (size_t i = 0; i < writes.size(); ++i)
     for (size_t j = 0; j < i; ++j)
       if ((writes[i].DC != writes[j].DC || writes[i].DP != writes[j].DP) &&
           Meets(writes[i].Area, writes[j].Area))
         return false;
-  b.LastC = b.LastP = b.LastV = -1;
-  if (sources.Empty())
-    return true;
+  return true;
+}
 
-  // Each source's paint value; a painted cell whose source lies outside the grid paints
-  // nothing.
-  const int64_t width = sources.Width();
-  auto at = [&](int64_t c, int64_t p) {
-    return static_cast<size_t>((p - sources.Top) * width + (c - sources.Left));
-  };
-  TZeroedBytes value(static_cast<size_t>(width * (sources.Bottom - sources.Top + 1)));
-  TZeroedBytes has(value.size());
+// Each source's paint value; a painted cell whose source lies outside the grid paints
+// nothing. Answers whether any source is painted.
+bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> values) {
+  if (Sources.Empty())
+    return false;
+  const std::vector<TShift>& shifts = B.Shifts;
+  Width = Sources.Width();
+  Value = TZeroedBytes(static_cast<size_t>(Width * (Sources.Bottom - Sources.Top + 1)));
+  Has = TZeroedBytes(Value.size());
   bool any = false;
   for (size_t i = 0; i < shifts.size(); ++i) {
-    const TArea from = Meet(painted[i], grid.Shifted(shifts[i].DC, shifts[i].DP)); // sources inside
+    const TArea from = Meet(Painted[i], Grid.Shifted(shifts[i].DC, shifts[i].DP)); // sources inside
     for (int64_t p = from.Top; p <= from.Bottom && !from.Empty(); ++p) {
-      const size_t k = at(from.Left - shifts[i].DC, p - shifts[i].DP), n = static_cast<size_t>(from.Width());
-      std::memcpy(value.data() + k,
-                  values.data() + static_cast<size_t>((p - cells.Top) * cells.Width() + (from.Left - cells.Left)), n);
-      std::memset(has.data() + k, 1, n);
+      const size_t k = At(from.Left - shifts[i].DC, p - shifts[i].DP),
+                   n = static_cast<size_t>(from.Width());
+      std::memcpy(Value.data() + k,
+                  values.data() + static_cast<size_t>((p - Cells.Top) * Cells.Width() +
+                                                      (from.Left - Cells.Left)),
+                  n);
+      std::memset(Has.data() + k, 1, n);
       any = true;
     }
   }
-  if (!any)
-    return true;
-  SetModified(1);
-  for (const TWrite& w : writes)
-    if (!w.Area.Empty())
-      Events.CellsChanged({static_cast<int32_t>(w.Area.Left), static_cast<int32_t>(w.Area.Top),
-                           static_cast<int32_t>(w.Area.Right),
-                           static_cast<int32_t>(w.Area.Bottom)});
+  return any;
+}
 
-  const bool states = PatternMode == pmStates;
-  const size_t stride = States.Stride();
-  uint8_t* stateCells = States.Data().data();
-  uint8_t* colourCells = MachineColours.Data().data();
-  auto write = [&](size_t index, uint8_t s, uint8_t v) {
-    if (states && s != 0 && s <= NoStates)
-      stateCells[index] = s;
-    if (v <= NoColours)
-      colourCells[index] = v;
-  };
-  auto stateOf = [&](int64_t c, uint8_t v) { return b.StateOf[b.YarnType[static_cast<size_t>(c)]][v]; };
-
-  // The sources first: no copy lands on another paint's source, and a paint's own copies
-  // come after its source as they would one by one. A PLine whose sources are all painted,
-  // with colours the cells take and states that are 0 or ones the cells take, is "plain".
-  TZeroedBytes sourceState(states ? value.size() : 0);
-  std::vector<uint8_t> plain(static_cast<size_t>(sources.Bottom - sources.Top + 1));
-  std::vector<const uint8_t*> mapOf(static_cast<size_t>(width)); // each source control's states
-  for (int64_t sc = sources.Left; sc <= sources.Right; ++sc)
-    mapOf[static_cast<size_t>(sc - sources.Left)] = b.StateOf[b.YarnType[static_cast<size_t>(sc)]].data();
-  const uint8_t noColours = NoColours, noStates = NoStates; // not reread after every store
-  for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp) {
-    const size_t k0 = at(sources.Left, sp), n = static_cast<size_t>(width);
-    const size_t index0 = static_cast<size_t>(sp) * stride + static_cast<size_t>(sources.Left);
+// The sources first: no copy lands on another paint's source, and a paint's own copies
+// come after its source as they would one by one. A PLine whose sources are all painted,
+// with colours the cells take and states that are 0 or ones the cells take, is "plain".
+void OPattern::TPaintBatch::TAreaPaint::PaintSources() {
+  States = P.PatternMode == pmStates;
+  Stride = P.States.Stride();
+  StateCells = P.States.Data().data();
+  ColourCells = P.MachineColours.Data().data();
+  SourceState = TZeroedBytes(States ? Value.size() : 0);
+  Plain.assign(static_cast<size_t>(Sources.Bottom - Sources.Top + 1), 0);
+  std::vector<const uint8_t*> mapOf(static_cast<size_t>(Width)); // each source control's states
+  for (int64_t sc = Sources.Left; sc <= Sources.Right; ++sc)
+    mapOf[static_cast<size_t>(sc - Sources.Left)] =
+        B.StateOf[B.YarnType[static_cast<size_t>(sc)]].data();
+  const uint8_t noColours = P.NoColours, noStates = P.NoStates; // not reread after every store
+  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
+    const size_t k0 = At(Sources.Left, sp), n = static_cast<size_t>(Width);
+    const size_t index0 = static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left);
     bool redrawnHere = false; // by an earlier paint of the batch
     for (size_t word = index0 >> 6; word <= (index0 + n - 1) >> 6 && !redrawnHere; ++word)
-      redrawnHere = b.Redrawn[word] != 0;
+      redrawnHere = B.Redrawn[word] != 0;
     bool all = true;
     if (!redrawnHere) {
-      all = WriteSources(has.data() + k0, value.data() + k0, mapOf.data(), n, colourCells + index0,
-                         states ? stateCells + index0 : nullptr, states ? sourceState.data() + k0 : nullptr,
-                         noColours, noStates);
+      all = WriteSources(Has.data() + k0, Value.data() + k0, mapOf.data(), n, ColourCells + index0,
+                         States ? StateCells + index0 : nullptr,
+                         States ? SourceState.data() + k0 : nullptr, noColours, noStates);
     } else {
       for (size_t i = 0; i < n; ++i) {
         const size_t k = k0 + i, index = index0 + i;
-        if (!has[k]) {
+        if (!Has[k]) {
           all = false;
           continue;
         }
-        const uint8_t v = value[k], s = mapOf[i][v];
-        if (v <= noColours && b.IsRedrawn(index) && colourCells[index] != v)
-          b.RedrawnWith.try_emplace(index, colourCells[index]);
-        write(index, s, v);
-        if (states)
-          sourceState[k] = s;
+        const uint8_t v = Value[k], s = mapOf[i][v];
+        if (v <= noColours && B.IsRedrawn(index) && ColourCells[index] != v)
+          B.RedrawnWith.try_emplace(index, ColourCells[index]);
+        Write(index, s, v);
+        if (States)
+          SourceState[k] = s;
         all = all && v <= noColours && s <= noStates;
       }
     }
-    plain[static_cast<size_t>(sp - sources.Top)] = all;
+    Plain[static_cast<size_t>(sp - Sources.Top)] = all;
   }
+}
 
-  // Then the copies, a PLine at a time, every section's copies of one PLine together.
-  struct TCopy {
-    const TPaintBatch::TShift* Shift;
-    TArea From;
-    bool SameYarns; // then a copy takes the state its source took
-  };
+// Each section's sources among the painted ones, and whether its copies stay on the
+// same yarn types.
+std::vector<OPattern::TPaintBatch::TAreaPaint::TCopy>
+OPattern::TPaintBatch::TAreaPaint::Copies() const {
   std::vector<TCopy> copies;
-  for (const TPaintBatch::TShift& shift : shifts) {
-    const TArea from = Meet(Meet(sources, AreaOf(shift.Source)), grid.Shifted(-shift.DC, -shift.DP));
+  for (const TShift& shift : B.Shifts) {
+    const TArea from =
+        Meet(Meet(Sources, AreaOf(shift.Source)), Grid.Shifted(-shift.DC, -shift.DP));
     bool sameYarns = true;
-    for (int64_t c = from.Left; c <= from.Right && sameYarns && states; ++c)
-      sameYarns = b.YarnType[static_cast<size_t>(c)] == b.YarnType[static_cast<size_t>(c + shift.DC)];
+    for (int64_t c = from.Left; c <= from.Right && sameYarns && States; ++c)
+      sameYarns =
+          B.YarnType[static_cast<size_t>(c)] == B.YarnType[static_cast<size_t>(c + shift.DC)];
     if (!from.Empty())
       copies.push_back({&shift, from, sameYarns});
   }
+  return copies;
+}
+
+// Then the copies, a PLine at a time, every section's copies of one PLine together.
+void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
+  const std::vector<TCopy> copies = Copies();
   // When every copy stays on its source's PLine, a PLine's copies on the plain path are
   // drawn as soon as they are written instead of being marked for the end of the batch:
   // only this paint writes those cells, and a later paint that changes one redraws it or
@@ -285,15 +339,15 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
   // then the PLine's copies as drawn and where they are.
   std::vector<uint32_t> sourceDrawn, sourceWhere, rowDrawn, rowWhere;
   if (drawNow) {
-    for (const auto& picture : *Pictures)
+    for (const auto& picture : *P.Pictures)
       if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
-        shown.push_back({&picture->MachineImage, ShownAreas(*picture, NoControls, NoPLines)});
+        shown.push_back({&picture->MachineImage, ShownAreas(*picture, P.NoControls, P.NoPLines)});
     for (int i = 0; i < 256; ++i)
-      colours[static_cast<size_t>(i)] = Palette->GetColour(i) & 0x00FFFFFFu;
-    sourceDrawn.resize(static_cast<size_t>(width));
-    sourceWhere.resize(static_cast<size_t>(width));
-    rowDrawn.resize(size_t{NoControls} + 1);
-    rowWhere.resize(size_t{NoControls} + 1);
+      colours[static_cast<size_t>(i)] = P.Palette->GetColour(i) & 0x00FFFFFFu;
+    sourceDrawn.resize(static_cast<size_t>(Width));
+    sourceWhere.resize(static_cast<size_t>(Width));
+    rowDrawn.resize(size_t{P.NoControls} + 1);
+    rowWhere.resize(size_t{P.NoControls} + 1);
   }
   // The columns copies can be drawn on, whose pixels one PLine ahead are asked for early.
   int64_t reachLo = INT64_MAX, reachHi = INT64_MIN;
@@ -301,58 +355,62 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
     reachLo = std::min(reachLo, copy.From.Left + copy.Shift->DC);
     reachHi = std::max(reachHi, copy.From.Right + copy.Shift->DC);
   }
-  for (int64_t sp = sources.Top; sp <= sources.Bottom; ++sp) {
+  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
     for (const TShownImage& image : shown)
       for (const TShownArea& where : image.Areas)
         PrefetchShown(where, sp + 1, reachLo, reachHi, *image.Image);
     int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLine's cells drawn now
-    const size_t k0 = at(sources.Left, sp);
+    const size_t k0 = At(Sources.Left, sp);
     bool sourcesDrawn = false;
     for (const TCopy& copy : copies) {
       const TArea& from = copy.From;
       if (sp < from.Top || sp > from.Bottom)
         continue;
       const size_t n = static_cast<size_t>(from.Width());
-      const size_t k = at(from.Left, sp);
-      const size_t target = static_cast<size_t>(sp + copy.Shift->DP) * stride +
+      const size_t k = At(from.Left, sp);
+      const size_t target = static_cast<size_t>(sp + copy.Shift->DP) * Stride +
                             static_cast<size_t>(from.Left + copy.Shift->DC);
-      if (plain[static_cast<size_t>(sp - sources.Top)] && copy.SameYarns && b.RedrawnWith.empty()) {
-        if (states)
-          CopyWhereStated(sourceState.data() + k, value.data() + k, stateCells + target,
-                          colourCells + target, n, drawNow ? nullptr : b.Redrawn.data(), target);
-        else
-          std::memcpy(colourCells + target, value.data() + k, n);
-        if (drawNow) {
-          if (!sourcesDrawn) {
-            for (size_t i = 0; i < static_cast<size_t>(width); ++i) {
-              sourceDrawn[i] = colours[value[k0 + i]];
-              sourceWhere[i] = !states || sourceState[k0 + i] != 0 ? ~0u : 0u;
-            }
-            sourcesDrawn = true;
-          }
-          const int64_t c0 = from.Left + copy.Shift->DC;
-          std::memcpy(rowDrawn.data() + c0, sourceDrawn.data() + (k - k0), n * sizeof(uint32_t));
-          std::memcpy(rowWhere.data() + c0, sourceWhere.data() + (k - k0), n * sizeof(uint32_t));
-          lo = std::min(lo, c0);
-          hi = std::max(hi, c0 + static_cast<int64_t>(n) - 1);
-        } else if (!states) {
-          b.MarkRedrawn(target, n);
+      if (!Plain[static_cast<size_t>(sp - Sources.Top)] || !copy.SameYarns ||
+          !B.RedrawnWith.empty()) {
+        // Cell by cell, as one by one.
+        for (size_t i = 0; i < n; ++i) {
+          if (!Has[k + i])
+            continue;
+          const uint8_t v = Value[k + i];
+          const uint8_t s2 =
+              States ? StateOf(from.Left + copy.Shift->DC + static_cast<int64_t>(i), v) : 1;
+          if (s2 == 0)
+            continue;
+          Write(target + i, s2, v);
+          B.MarkRedrawn(target + i);
+          if (v > P.NoColours)
+            B.RedrawnWith[target + i] = v;
+          else if (!B.RedrawnWith.empty())
+            B.RedrawnWith.erase(target + i);
         }
         continue;
       }
-      for (size_t i = 0; i < n; ++i) {
-        if (!has[k + i])
-          continue;
-        const uint8_t v = value[k + i];
-        const uint8_t s2 = states ? stateOf(from.Left + copy.Shift->DC + static_cast<int64_t>(i), v) : 1;
-        if (s2 == 0)
-          continue;
-        write(target + i, s2, v);
-        b.MarkRedrawn(target + i);
-        if (v > NoColours)
-          b.RedrawnWith[target + i] = v;
-        else if (!b.RedrawnWith.empty())
-          b.RedrawnWith.erase(target + i);
+      // The plain path: the copy takes what its source took, many cells at a time.
+      if (States)
+        CopyWhereStated(SourceState.data() + k, Value.data() + k, StateCells + target,
+                        ColourCells + target, n, drawNow ? nullptr : B.Redrawn.data(), target);
+      else
+        std::memcpy(ColourCells + target, Value.data() + k, n);
+      if (drawNow) {
+        if (!sourcesDrawn) {
+          for (size_t i = 0; i < static_cast<size_t>(Width); ++i) {
+            sourceDrawn[i] = colours[Value[k0 + i]];
+            sourceWhere[i] = !States || SourceState[k0 + i] != 0 ? ~0u : 0u;
+          }
+          sourcesDrawn = true;
+        }
+        const int64_t c0 = from.Left + copy.Shift->DC;
+        std::memcpy(rowDrawn.data() + c0, sourceDrawn.data() + (k - k0), n * sizeof(uint32_t));
+        std::memcpy(rowWhere.data() + c0, sourceWhere.data() + (k - k0), n * sizeof(uint32_t));
+        lo = std::min(lo, c0);
+        hi = std::max(hi, c0 + static_cast<int64_t>(n) - 1);
+      } else if (!States) {
+        B.MarkRedrawn(target, n);
       }
     }
     if (lo > hi)
@@ -363,6 +421,25 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
         DrawShown(where, sp, lo, hi, rowDrawn.data() + lo, rowWhere.data() + lo, *image.Image);
     std::fill(rowWhere.begin() + lo, rowWhere.begin() + hi + 1, 0u);
   }
+}
+
+bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values) {
+  if (!Batch)
+    return false;
+  TPaintBatch::TAreaPaint paint(*this, *Batch);
+  if (!paint.Plan(area, values.size()))
+    return false;
+  Batch->LastC = Batch->LastP = Batch->LastV = -1;
+  if (!paint.GatherValues(values))
+    return true;
+  SetModified(1);
+  for (const TPaintBatch::TAreaPaint::TWrite& w : paint.Writes)
+    if (!w.Area.Empty())
+      Events.CellsChanged({static_cast<int32_t>(w.Area.Left), static_cast<int32_t>(w.Area.Top),
+                           static_cast<int32_t>(w.Area.Right),
+                           static_cast<int32_t>(w.Area.Bottom)});
+  paint.PaintSources();
+  paint.PaintCopies();
   return true;
 }
 

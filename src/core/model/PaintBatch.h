@@ -18,6 +18,16 @@ class OPicture;
 
 using TByteMap = std::array<uint8_t, 256>;
 
+// A lookup per yarn type in use, filled once per whole-grid pass so that the pass itself
+// does one table read per cell.
+template <class TFill> std::vector<TByteMap> PerYarnType(int highestYarnType, TFill fill) {
+  std::vector<TByteMap> maps(static_cast<size_t>(highestYarnType) + 1);
+  for (int y = 0; y <= highestYarnType; ++y)
+    for (int v = 0; v < 256; ++v)
+      maps[static_cast<size_t>(y)][static_cast<size_t>(v)] = fill(y, v);
+  return maps;
+}
+
 // What a batch keeps: the sections as plain shifts, the states a colour gives on each
 // yarn type, and which cells were redrawn. A redrawn cell is drawn with its machine-view
 // colour at the end, unless that colour no longer is the one it was redrawn with (a later
@@ -59,10 +69,10 @@ struct OPattern::TPaintBatch {
     }
     return h.List;
   }
-  std::vector<TByteMap> StateOf; // [yarn type][colour]
-  TBytes YarnType; // per control
+  std::vector<TByteMap> StateOf;                            // [yarn type][colour]
+  TBytes YarnType;                                          // per control
   std::vector<uint64_t, TLargeAllocator<uint64_t>> Redrawn; // a bit per cell
-  std::unordered_map<size_t, uint8_t> RedrawnWith;  // cells whose grid colour differs
+  std::unordered_map<size_t, uint8_t> RedrawnWith;          // cells whose grid colour differs
 
   bool IsRedrawn(size_t index) const { return (Redrawn[index >> 6] >> (index & 63)) & 1; }
   void MarkRedrawn(size_t index) { Redrawn[index >> 6] |= uint64_t{1} << (index & 63); }
@@ -76,6 +86,7 @@ struct OPattern::TPaintBatch {
   }
   int32_t LastC = -1, LastP = -1;
   int LastV = -1;
+  struct TAreaPaint; // OPattern::BatchPaintArea, step by step
 };
 
 // Where a region shows cells in its picture: its cells inside the grid, and the map to
@@ -86,14 +97,18 @@ struct TShownArea {
   int64_t DxC, DyC, DxP, DyP;
 };
 std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines);
+// The pixels (from 0) through which `area` shows `cells`, clipped to the image; empty
+// where it shows none of them.
+TRect ShownPixels(const TShownArea& area, const TRect& cells, const OBitmap24& image);
 // Draws cells `first` to `last` of PLine `p` where the area shows them inside the image:
 // cell c takes drawn[c - first] where mask[c - first] is all ones and keeps its pixel where
 // it is 0.
-void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, const uint32_t* drawn,
-               const uint32_t* mask, OBitmap24& image);
+void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
+               const uint32_t* drawn, const uint32_t* mask, OBitmap24& image);
 // Asks for the pixels DrawShown would draw on a row of the image to be brought into the
 // cache ahead of time: an image is far larger than the caches, and its rows are otherwise
 // fetched only as the blend reaches each line of them.
-void PrefetchShown(const TShownArea& area, int64_t p, int64_t first, int64_t last, OBitmap24& image);
+void PrefetchShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
+                   OBitmap24& image);
 
 } // namespace quillane
