@@ -75,10 +75,14 @@ int main(int argc, char** argv) {
   p.InitNew();
   p.Settings->SetDescription("seed");
   const std::vector<std::pair<std::string, const ODesignData*>> records = {
-      {"creel", p.Creel.get()},       {"designtable", p.DesignTable.get()},
-      {"machinetable", p.MachineTable.get()}, {"palette", p.Palette.get()},
-      {"picture", p.Pictures->Get(0)}, {"region", p.Pictures->Get(0)->Regions.Get(0)},
-      {"section", p.Sections->Get(0)}, {"settings", p.Settings.get()}};
+      {"creel", p.Creel.get()},
+      {"designtable", p.DesignTable.get()},
+      {"machinetable", p.MachineTable.get()},
+      {"palette", p.Palette.get()},
+      {"picture", p.Pictures->Get(0)},
+      {"region", p.Pictures->Get(0)->Regions.Get(0)},
+      {"section", p.Sections->Get(0)},
+      {"settings", p.Settings.get()}};
   for (const auto& [name, object] : records)
     Seed("fuzz_records", name, Record(*object));
 

@@ -1,8 +1,8 @@
 #include "app/App.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 
@@ -71,7 +71,9 @@ void OMemoryPersist::WriteString(const std::string& key, const std::string& valu
   Values[key] = value;
 }
 
-TVersionInfo TVersionInfo::FromBuild() { return {QUILLANE_FILE_VERSION, QUILLANE_PRODUCT_VERSION}; }
+TVersionInfo TVersionInfo::FromBuild() {
+  return {QUILLANE_FILE_VERSION, QUILLANE_PRODUCT_VERSION};
+}
 
 OApp::OApp()
     : Version(TVersionInfo::FromBuild()), PersistStore(std::make_unique<OMemoryPersist>()),
@@ -79,7 +81,9 @@ OApp::OApp()
 
 OApp::~OApp() = default;
 
-OPersist& OApp::Persist() { return *PersistStore; }
+OPersist& OApp::Persist() {
+  return *PersistStore;
+}
 
 void OApp::Start(const std::vector<std::string>& arguments, std::unique_ptr<OPersist> persist) {
   UI().SetCaption("Quillane - V" + GetVersionText() + " - " + GetProductVersion());
@@ -109,7 +113,9 @@ void OApp::SetCurrentDir(const std::string& folder) {
   UI().ShowFolder(folder);
 }
 
-void OApp::SaveState() { PersistStore->WriteString("g.CurrentDir", CurrentDir); }
+void OApp::SaveState() {
+  PersistStore->WriteString("g.CurrentDir", CurrentDir);
+}
 
 std::string OApp::GetVersionText() const {
   const std::string& v = Version.FileVersion;
@@ -141,8 +147,12 @@ static bool ExecuteFileDialog(TFileDialog& dialog, bool save) {
   return confirmed;
 }
 
-bool ExecuteOpenDialog(TFileDialog& dialog) { return ExecuteFileDialog(dialog, false); }
-bool ExecuteSaveDialog(TFileDialog& dialog) { return ExecuteFileDialog(dialog, true); }
+bool ExecuteOpenDialog(TFileDialog& dialog) {
+  return ExecuteFileDialog(dialog, false);
+}
+bool ExecuteSaveDialog(TFileDialog& dialog) {
+  return ExecuteFileDialog(dialog, true);
+}
 
 std::string StripExtension(const std::string& path) {
   size_t start = path.find_last_of("/\\:");
@@ -161,7 +171,9 @@ int64_t RoundUp(double value) {
   return static_cast<int64_t>(whole) + (value > whole ? 1 : 0);
 }
 
-std::string LeftText(const std::string& text, size_t count) { return text.substr(0, count); }
+std::string LeftText(const std::string& text, size_t count) {
+  return text.substr(0, count);
+}
 
 OWaitCursor::OWaitCursor() : OWaitCursor(g.UI()) {}
 

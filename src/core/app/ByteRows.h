@@ -23,7 +23,9 @@ inline uint64_t NonZeroBytes(uint64_t eight) {
   constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Fu;
   return ((((eight & Low7) + Low7) | eight) & ~Low7) >> 7;
 }
-inline uint8_t GatherBytes(uint64_t ones) { return static_cast<uint8_t>((ones * 0x0102040810204080u) >> 56); }
+inline uint8_t GatherBytes(uint64_t ones) {
+  return static_cast<uint8_t>((ones * 0x0102040810204080u) >> 56);
+}
 
 // Questions asked of a whole row, sixteen bytes at a time where the machine can.
 struct TByteRange {

@@ -29,6 +29,8 @@ void TGrid::Resize(int noControls, int noPLines) {
   NoPLines = noPLines;
 }
 
-void TGrid::Fill(uint8_t value) { std::fill(Cells.begin(), Cells.end(), value); }
+void TGrid::Fill(uint8_t value) {
+  std::fill(Cells.begin(), Cells.end(), value);
+}
 
 } // namespace quillane

@@ -32,7 +32,9 @@ public:
   // Unchecked access for whole-grid passes.
   uint8_t* Row(int p) { return Cells.data() + static_cast<size_t>(p) * Stride(); }
   const uint8_t* Row(int p) const { return Cells.data() + static_cast<size_t>(p) * Stride(); }
-  size_t Index(int c, int p) const { return static_cast<size_t>(p) * Stride() + static_cast<size_t>(c); }
+  size_t Index(int c, int p) const {
+    return static_cast<size_t>(p) * Stride() + static_cast<size_t>(c);
+  }
 
   TZeroedBytes& Data() { return Cells; }
   const TZeroedBytes& Data() const { return Cells; }

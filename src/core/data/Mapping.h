@@ -7,8 +7,12 @@
 namespace quillane {
 
 // Width and height of an inclusive area, in 64 bits so that any stored area is safe.
-inline int64_t AreaWidth(const TRect& r) { return int64_t{r.Right} - r.Left + 1; }
-inline int64_t AreaHeight(const TRect& r) { return int64_t{r.Bottom} - r.Top + 1; }
+inline int64_t AreaWidth(const TRect& r) {
+  return int64_t{r.Right} - r.Left + 1;
+}
+inline int64_t AreaHeight(const TRect& r) {
+  return int64_t{r.Bottom} - r.Top + 1;
+}
 inline bool InArea(const TRect& r, int64_t x, int64_t y) {
   return x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom;
 }

@@ -54,7 +54,9 @@ uint16_t OReader::ReadWord() {
   return v;
 }
 
-int16_t OReader::ReadSmallInt() { return static_cast<int16_t>(ReadWord()); }
+int16_t OReader::ReadSmallInt() {
+  return static_cast<int16_t>(ReadWord());
+}
 
 uint32_t OReader::ReadCardinal() {
   Require(4);
@@ -65,9 +67,13 @@ uint32_t OReader::ReadCardinal() {
   return v;
 }
 
-int32_t OReader::ReadInteger() { return static_cast<int32_t>(ReadCardinal()); }
+int32_t OReader::ReadInteger() {
+  return static_cast<int32_t>(ReadCardinal());
+}
 
-float OReader::ReadSingle() { return std::bit_cast<float>(ReadCardinal()); }
+float OReader::ReadSingle() {
+  return std::bit_cast<float>(ReadCardinal());
+}
 
 TRect OReader::ReadRect() {
   TRect r;
@@ -93,7 +99,9 @@ void OWriter::WriteCardinal(uint32_t value) {
     Buffer.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-void OWriter::WriteSingle(float value) { WriteCardinal(std::bit_cast<uint32_t>(value)); }
+void OWriter::WriteSingle(float value) {
+  WriteCardinal(std::bit_cast<uint32_t>(value));
+}
 
 void OWriter::WriteRect(const TRect& rect) {
   WriteInteger(rect.Left);

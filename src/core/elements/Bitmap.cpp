@@ -16,8 +16,7 @@ void OBitmap24::SetSize(int width, int height) {
     H = height;
     return;
   }
-  TPixels resized(static_cast<size_t>(width) * static_cast<size_t>(height),
-                                DefaultColour);
+  TPixels resized(static_cast<size_t>(width) * static_cast<size_t>(height), DefaultColour);
   const int keepW = std::min(W, width), keepH = std::min(H, height);
   for (int y = 0; y < keepH; ++y)
     std::copy_n(Buffer.data() + static_cast<size_t>(y) * static_cast<size_t>(W), keepW,

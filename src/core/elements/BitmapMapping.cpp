@@ -65,7 +65,8 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
   if (B.Left == INT32_MIN || B.Top == INT32_MIN) // the pixel loops never reach that far
     return false;
   auto map = [](const ORegion& r, int64_t x, int64_t y) {
-    return MapUnchecked(r.PictureArea, r.PatternArea, r.HFlip, r.VFlip, ReverseRotation(r.Rotation), x, y);
+    return MapUnchecked(r.PictureArea, r.PatternArea, r.HFlip, r.VFlip, ReverseRotation(r.Rotation),
+                        x, y);
   };
   struct TAffine {
     int64_t X, Y, XX, XY, YX, YY; // cell = (X, Y) + x * (XX, XY) + y * (YX, YY)
@@ -259,8 +260,7 @@ bool OBitmapMapping::Apply(bool machine) {
     sampleX.push_back(position(fx, W));
   for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy)
     sampleY.push_back(position(fy, H));
-  if (machine &&
-      PaintAsArea(pattern, picture, Region, [&](size_t i, size_t j) {
+  if (machine && PaintAsArea(pattern, picture, Region, [&](size_t i, size_t j) {
         return entryOf(Image.Row(sampleY[j])[sampleX[i]]);
       }))
     return true;

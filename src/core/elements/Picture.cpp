@@ -18,7 +18,9 @@ OPicture::OPicture(ODesignOwner* owner) : ODesignData(owner), Regions(this) {
   OPicture::Clear();
 }
 
-std::unique_ptr<ODesignData> OPicture::NewEmpty() const { return std::make_unique<OPicture>(Owner); }
+std::unique_ptr<ODesignData> OPicture::NewEmpty() const {
+  return std::make_unique<OPicture>(Owner);
+}
 
 void OPicture::SetWidth(int32_t width) {
   Width = width;
@@ -132,12 +134,16 @@ TFootprint FootprintOf(const ORegion& r, const TGrid& grid) {
   if (f.Empty)
     return f;
   f.Origin = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 0);
-  const TPoint64 c1 = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 1, 0);
-  const TPoint64 p1 = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 1);
+  const TPoint64 c1 =
+      MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 1, 0);
+  const TPoint64 p1 =
+      MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, 0, 1);
   f.StepC = {c1.X - f.Origin.X, c1.Y - f.Origin.Y};
   f.StepP = {p1.X - f.Origin.X, p1.Y - f.Origin.Y};
-  const TPoint64 a = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, f.C0, f.P0);
-  const TPoint64 b = MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, f.C1, f.P1);
+  const TPoint64 a =
+      MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, f.C0, f.P0);
+  const TPoint64 b =
+      MapUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, f.C1, f.P1);
   f.X0 = std::min(a.X, b.X) - 1;
   f.X1 = std::max(a.X, b.X) - 1;
   f.Y0 = std::min(a.Y, b.Y) - 1;
@@ -152,8 +158,8 @@ bool Conflict(const TFootprint& a, const TFootprint& b) {
   const bool overlap =
       !a.Empty && !b.Empty && a.X0 <= b.X1 && b.X0 <= a.X1 && a.Y0 <= b.Y1 && b.Y0 <= a.Y1;
   const bool sameMap = a.Origin.X == b.Origin.X && a.Origin.Y == b.Origin.Y &&
-                       a.StepC.X == b.StepC.X && a.StepC.Y == b.StepC.Y &&
-                       a.StepP.X == b.StepP.X && a.StepP.Y == b.StepP.Y;
+                       a.StepC.X == b.StepC.X && a.StepC.Y == b.StepC.Y && a.StepP.X == b.StepP.X &&
+                       a.StepP.Y == b.StepP.Y;
   return overlap && !sameMap;
 }
 } // namespace
@@ -239,7 +245,9 @@ void OPicture::Assign(const OPicture& source) {
   }
 }
 
-void OPicture::ReadFromStream(OReader& stream) { ReadFromStream(stream, MaxPixels); }
+void OPicture::ReadFromStream(OReader& stream) {
+  ReadFromStream(stream, MaxPixels);
+}
 
 void OPicture::ReadFromStream(OReader& stream, int64_t pixelLimit) {
   const TKindTexts& texts = KindTexts(TDesignRecordKind::Picture);
@@ -281,7 +289,9 @@ void OPicture::WriteToStream(OWriter& s) const {
     region->WriteToStream(s);
 }
 
-void OPicture::Export() { ExportFlow(); }
+void OPicture::Export() {
+  ExportFlow();
+}
 
 void OPicture::Import() {
   ImportFlow([this](OReader& stream) {

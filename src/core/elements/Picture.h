@@ -45,7 +45,9 @@ public:
   void SetHeight(int32_t height);
   void SetViewMode(uint8_t mode);
 
-  void SetMachinePixel(int64_t x, int64_t y, uint32_t colour) { MachineImage.SetPixel(x, y, colour); }
+  void SetMachinePixel(int64_t x, int64_t y, uint32_t colour) {
+    MachineImage.SetPixel(x, y, colour);
+  }
   void SetDesignPixel(int64_t x, int64_t y, uint32_t colour) { DesignImage.SetPixel(x, y, colour); }
   uint32_t GetMachinePixel(int64_t x, int64_t y) const { return MachineImage.GetPixel(x, y); }
   uint32_t GetDesignPixel(int64_t x, int64_t y) const { return DesignImage.GetPixel(x, y); }

@@ -7,7 +7,9 @@
 namespace quillane {
 
 namespace {
-int32_t Clamped(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+int32_t Clamped(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
 } // namespace
 
 ORegion::ORegion(ODesignOwner* owner, OPicture* picture) : ODesignData(owner), Picture(picture) {
@@ -78,7 +80,9 @@ void ORegion::WriteToStream(OWriter& s) const {
   s.WriteByte(ImportFlag);
 }
 
-void ORegion::Export() { ExportFlow(); }
+void ORegion::Export() {
+  ExportFlow();
+}
 
 void ORegion::Import() {
   ImportFlow([this](OReader& stream) {

@@ -10,7 +10,9 @@ OSection::OSection(ODesignOwner* owner) : ODesignData(owner) {
   OSection::Clear();
 }
 
-std::unique_ptr<ODesignData> OSection::NewEmpty() const { return std::make_unique<OSection>(Owner); }
+std::unique_ptr<ODesignData> OSection::NewEmpty() const {
+  return std::make_unique<OSection>(Owner);
+}
 
 void OSection::SetSourceArea(const TRect& area) {
   SourceArea = area;
@@ -60,7 +62,9 @@ void OSection::WriteToStream(OWriter& s) const {
   s.WriteByte(Rotation);
 }
 
-void OSection::Export() { ExportFlow(); }
+void OSection::Export() {
+  ExportFlow();
+}
 
 void OSection::Import() {
   ImportFlow([this](OReader& stream) {

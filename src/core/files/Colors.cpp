@@ -9,7 +9,9 @@
 namespace quillane {
 
 namespace {
-[[noreturn]] void RangeError() { throw ERangeError("Range check error"); }
+[[noreturn]] void RangeError() {
+  throw ERangeError("Range check error");
+}
 
 bool ValidColourIndex(int32_t state, int32_t yarnType) {
   return state >= 1 && state <= TColorsFile::NoStates && yarnType >= 0 &&
@@ -82,6 +84,8 @@ void TColorsFile::LoadFromBytes(std::span<const uint8_t> bytes) {
   std::copy(yarns.begin(), yarns.end(), FControlYarn.begin() + 1);
 }
 
-void TColorsFile::Load(const std::string& fileName) { LoadFromBytes(ReadFileBytes(fileName)); }
+void TColorsFile::Load(const std::string& fileName) {
+  LoadFromBytes(ReadFileBytes(fileName));
+}
 
 } // namespace quillane

@@ -64,7 +64,9 @@ TBytes Variant1Bytes(const OPattern& pattern) {
     const int s = v == 0 ? undefined : v;
     for (int plane = 0; plane < planes; ++plane)
       bitOf[static_cast<size_t>(plane)][static_cast<size_t>(v)] =
-          PlaneBits[planes - 1][s == 1 ? 0 : s == 2 ? 1 : 2][plane];
+          PlaneBits[planes - 1][s == 1   ? 0
+                                : s == 2 ? 1
+                                         : 2][plane];
   }
   for (int p = 1; p <= pattern.NoPLines; ++p) {
     const uint8_t* states = pattern.States.Row(p);

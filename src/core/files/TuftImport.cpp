@@ -116,7 +116,8 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
                               planes > 2 ? t.PlaneRow(2, pl) : nullptr};
     uint8_t* row = p->States.Row(pl);
     if (planes == 1) { // the usual two states: one select per cell
-      TakeByBit(bits[0] + 1, row + 1, static_cast<size_t>(std::max(controls, 0)), stateOf[0], stateOf[1]);
+      TakeByBit(bits[0] + 1, row + 1, static_cast<size_t>(std::max(controls, 0)), stateOf[0],
+                stateOf[1]);
       continue;
     }
     for (int c = 1; c <= controls; ++c) {
@@ -178,8 +179,8 @@ std::unique_ptr<OPattern> ImportVariant2(const std::string& fileName,
   const int controls = std::min<int>(t.NoControls(), p->NoControls);
   for (int pl = 1; pl <= std::min<int>(t.NoPLines(), p->NoPLines); ++pl) {
     // Values the cell setter would refuse leave the cell as it is.
-    TakeUpTo(t.CellRow(pl) + 1, p->MachineColours.Row(pl) + 1, static_cast<size_t>(std::max(controls, 0)),
-             static_cast<uint8_t>(p->NoColours));
+    TakeUpTo(t.CellRow(pl) + 1, p->MachineColours.Row(pl) + 1,
+             static_cast<size_t>(std::max(controls, 0)), static_cast<uint8_t>(p->NoColours));
   }
   SetImportRegionFlag(*p);
   p->Changed();

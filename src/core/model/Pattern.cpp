@@ -38,7 +38,9 @@ namespace {
 int32_t PatternCounter = 0;
 } // namespace
 
-int32_t OPattern::PatternsCreated() { return PatternCounter; }
+int32_t OPattern::PatternsCreated() {
+  return PatternCounter;
+}
 
 OPattern::OPattern() : OPattern(TUncounted{}) {
   ++PatternCounter;
@@ -165,10 +167,18 @@ static std::string ElementName(const char* kind, int32_t& counter) {
   return std::string(kind) + std::to_string(PatternCounter) + "-" + std::to_string(++counter);
 }
 
-std::string OPattern::NewPictureName() { return ElementName("Picture", PictureCounter); }
-std::string OPattern::NewRegionName() { return ElementName("Region", RegionCounter); }
-std::string OPattern::NewSectionName() { return ElementName("Section", SectionCounter); }
-std::string OPattern::NewWindowName() { return ElementName("Window", WindowCounter); }
+std::string OPattern::NewPictureName() {
+  return ElementName("Picture", PictureCounter);
+}
+std::string OPattern::NewRegionName() {
+  return ElementName("Region", RegionCounter);
+}
+std::string OPattern::NewSectionName() {
+  return ElementName("Section", SectionCounter);
+}
+std::string OPattern::NewWindowName() {
+  return ElementName("Window", WindowCounter);
+}
 
 std::string OPattern::GetStateName(int index) const {
   return index >= 0 && index < 5 ? StateNames[static_cast<size_t>(index)] : std::string();

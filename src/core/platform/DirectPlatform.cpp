@@ -26,7 +26,9 @@ void ODirectPlatform::ShowError(const std::string& text) {
   Out << text << '\n' << std::flush;
 }
 
-void ODirectPlatform::ShowMessage(const std::string& text) { Out << text << '\n' << std::flush; }
+void ODirectPlatform::ShowMessage(const std::string& text) {
+  Out << text << '\n' << std::flush;
+}
 
 void ODirectPlatform::ShowWarning(const std::string& text) {
   if (Warned.insert(text).second)

@@ -15,7 +15,9 @@ OCreel::OCreel(ODesignOwner* owner) : ODesignData(owner) {
   OCreel::Clear();
 }
 
-std::unique_ptr<ODesignData> OCreel::NewEmpty() const { return std::make_unique<OCreel>(Owner); }
+std::unique_ptr<ODesignData> OCreel::NewEmpty() const {
+  return std::make_unique<OCreel>(Owner);
+}
 
 OYarnType OCreel::GetYarnType(int control) const {
   if (Unvalidated)
@@ -136,7 +138,9 @@ void OCreel::WriteToStream(OWriter& s) const {
     s.WriteByte(YarnTypeEntry(c));
 }
 
-void OCreel::Export() { ExportFlow(); }
+void OCreel::Export() {
+  ExportFlow();
+}
 
 void OCreel::Import() {
   ImportFlow([this](OReader& stream) {

@@ -215,7 +215,9 @@ void ODesignTable::WriteToStream(OWriter& w) const {
   });
 }
 
-void ODesignTable::Export() { ExportFlow(); }
+void ODesignTable::Export() {
+  ExportFlow();
+}
 
 void ODesignTable::Import() {
   ImportFlow([this](OReader& stream) {

@@ -191,7 +191,9 @@ void OMachineTable::WriteToStream(OWriter& s) const {
   s.WriteByte(Undefined);
 }
 
-void OMachineTable::Export() { ExportFlow(); }
+void OMachineTable::Export() {
+  ExportFlow();
+}
 
 void OMachineTable::Import() {
   ImportFlow([this](OReader& stream) {

@@ -114,7 +114,9 @@ void OPalette::WriteToStream(OWriter& s) const {
   s.WriteColour(Background);
 }
 
-void OPalette::Export() { ExportFlow(); }
+void OPalette::Export() {
+  ExportFlow();
+}
 
 void OPalette::Import() {
   ImportFlow([this](OReader& stream) {

@@ -19,9 +19,13 @@ std::string RGBText(uint32_t colour) {
 OPalettePaintBox::OPalettePaintBox(OPalette* palette, bool editable)
     : Editable(editable), Palette(palette) {}
 
-int OPalettePaintBox::CellCount() const { return Palette->NoColours() + 4; }
+int OPalettePaintBox::CellCount() const {
+  return Palette->NoColours() + 4;
+}
 
-int OPalettePaintBox::CellHeight() const { return Height > 0 ? Height / CellCount() : 0; }
+int OPalettePaintBox::CellHeight() const {
+  return Height > 0 ? Height / CellCount() : 0;
+}
 
 std::vector<TPaletteCell> OPalettePaintBox::Cells() const {
   const int n = Palette->NoColours();

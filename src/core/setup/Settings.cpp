@@ -133,7 +133,9 @@ void OSettings::WriteToStream(OWriter& s) const {
   WalkRecord(*this, TRecordWriter{s});
 }
 
-void OSettings::Export() { ExportFlow(); }
+void OSettings::Export() {
+  ExportFlow();
+}
 
 void OSettings::Import() {
   ImportFlow([this](OReader& stream) {
