@@ -61,8 +61,6 @@ void CheckOutput(const std::string& out, const std::vector<std::string>& inputs,
 std::string Named(const std::exception& e, const std::string& path);
 // Progress of long image work on stderr, only when a person is watching it.
 std::function<void(int)> ProgressFor(const char* what, int64_t pixels);
-// The number of errors the platform has shown so far (they are on stderr already).
-int ErrorsShown();
 
 // Opens a pattern file as the desktop program does, or fails with its message.
 std::unique_ptr<OPattern> OpenPattern(const std::string& path);

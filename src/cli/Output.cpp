@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <unistd.h>
 
 #include "Cli.h"
@@ -10,7 +11,7 @@
 #include "app/App.h"
 #include "app/FileIO.h"
 #include "elements/Picture.h"
-#include "platform/DirectPlatform.h"
+#include "platform/Platform.h"
 
 namespace quillane {
 namespace fs = std::filesystem;
@@ -57,18 +58,12 @@ std::string Named(const std::exception& e, const std::string& path) {
 }
 
 std::function<void(int)> ProgressFor(const char* what, int64_t pixels) {
-  // Only work that takes a moment, and only for a terminal: a script's stderr stays clean.
-  if (pixels < (int64_t{1} << 24) || !::isatty(STDERR_FILENO))
+  // Only work that takes a moment; the platform shows it only to a person at a terminal. The
+  // line is cleared when the work ends, however it ends.
+  if (pixels < (int64_t{1} << 24))
     return {};
-  return [what](int percent) {
-    std::cerr << '\r' << what << ": " << percent << '%' << (percent >= 100 ? "\n" : "")
-              << std::flush;
-  };
-}
-
-int ErrorsShown() {
-  auto* platform = dynamic_cast<ODirectPlatform*>(&g.UI());
-  return platform ? platform->ErrorsShown : 0;
+  auto progress = std::make_shared<OProgress>(std::string(what) + ":", 100);
+  return [progress](int percent) { progress->Step(percent); };
 }
 
 } // namespace quillane
