@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
+#include <utility>
 
 #include "app/Exceptions.h"
 
@@ -163,7 +164,9 @@ void WriteDirect(int fd, const std::string& name, std::span<const std::span<cons
 }
 } // namespace
 
-void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
+TPendingWrite::TPendingWrite(const std::string& path,
+                             std::span<const std::span<const uint8_t>> parts)
+    : Path(path) {
   if (path == StandardOutputName) {
     WriteDirect(STDOUT_FILENO, "standard output", parts);
     return;
@@ -181,52 +184,73 @@ void WriteFileAtomic(const std::string& path, std::span<const std::span<const ui
       throw EWriteError(WriteFailureText(path, errno));
     return;
   }
-  const std::string target = LinkTarget(path);
-  const bool existed = ::stat(target.c_str(), &old) == 0;
+  Target = LinkTarget(path);
+  const bool existed = ::stat(Target.c_str(), &old) == 0;
 
-  const std::string folder = FolderOf(target);
-  const std::string base = fs::path(target).filename().string();
+  const std::string folder = FolderOf(Target);
   const std::string dir = folder.empty() ? std::string(".") : folder;
+  const std::string base = fs::path(Target).filename().string();
   static const char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::random_device rd;
-  std::string temp;
   int raw = -1;
   for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
     std::string suffix;
     for (size_t i = 0; i < TemporarySuffix; ++i)
       suffix += Letters[rd() % (sizeof Letters - 1)];
-    temp = JoinPath(dir, "." + base + TemporaryMark + suffix);
-    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    Temp = JoinPath(dir, "." + base + TemporaryMark + suffix);
+    raw = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (raw < 0 && errno != EEXIST)
       break;
   }
-  if (raw < 0)
+  if (raw < 0) {
+    Temp.clear();
     throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+  }
   OFd fd(raw);
-
-  auto fail = [&](int e) {
-    ::close(fd.Release());
-    ::unlink(temp.c_str());
-    throw EWriteError(WriteFailureText(path, e));
-  };
-  if (const int e = WriteAll(fd.Get(), parts))
-    fail(e);
-  if (::fsync(fd.Get()) != 0)
-    fail(errno);
+  int e = WriteAll(fd.Get(), parts);
+  if (e == 0 && ::fsync(fd.Get()) != 0)
+    e = errno;
   // Keep the old file's permissions where there was one.
-  if (existed)
+  if (e == 0 && existed)
     ::fchmod(fd.Get(), old.st_mode & 07777);
-  if (::close(fd.Release()) != 0) {
-    const int e = errno;
-    ::unlink(temp.c_str());
+  if (::close(fd.Release()) != 0 && e == 0)
+    e = errno;
+  if (e != 0) {
+    Discard();
     throw EWriteError(WriteFailureText(path, e));
   }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
+}
+
+TPendingWrite::TPendingWrite(TPendingWrite&& other) noexcept
+    : Path(std::move(other.Path)), Target(std::move(other.Target)),
+      Temp(std::exchange(other.Temp, {})) {}
+
+TPendingWrite::~TPendingWrite() {
+  Discard();
+}
+
+void TPendingWrite::Discard() {
+  if (!Temp.empty())
+    ::unlink(Temp.c_str());
+  Temp.clear();
+}
+
+void TPendingWrite::Commit() {
+  if (Temp.empty())
+    return; // written directly
+  if (::rename(Temp.c_str(), Target.c_str()) != 0) {
     const int e = errno;
-    ::unlink(temp.c_str());
-    throw EWriteError(WriteFailureText(path, e));
+    Discard();
+    throw EWriteError(WriteFailureText(Path, e));
   }
-  RemoveStaleTemporaries(dir, base, temp);
+  const std::string folder = FolderOf(Target);
+  RemoveStaleTemporaries(folder.empty() ? std::string(".") : folder,
+                         fs::path(Target).filename().string(), Temp);
+  Temp.clear();
+}
+
+void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
+  TPendingWrite(path, parts).Commit();
 }
 
 bool FileExists(const std::string& path) {

@@ -29,6 +29,27 @@ void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes);
 // (a pattern's cells go straight from its grid to the file).
 void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts);
 
+// The first half of an atomic write, for files that must be replaced together: the bytes
+// go to a temporary beside the file they will replace (a link's target); a device, pipe or
+// standard output takes them directly. Commit puts the temporary in place; one that is
+// dropped uncommitted is removed. Throws as WriteFileAtomic does.
+class TPendingWrite {
+public:
+  TPendingWrite(const std::string& path, std::span<const std::span<const uint8_t>> parts);
+  TPendingWrite(TPendingWrite&& other) noexcept;
+  TPendingWrite(const TPendingWrite&) = delete;
+  TPendingWrite& operator=(const TPendingWrite&) = delete;
+  TPendingWrite& operator=(TPendingWrite&&) = delete;
+  ~TPendingWrite();
+  void Commit();
+
+private:
+  void Discard();
+  std::string Path;
+  std::string Target;
+  std::string Temp; // empty when written directly, committed or discarded
+};
+
 bool FileExists(const std::string& path);
 
 // The folder part of a path without a trailing separator ("/" stays "/"), "" when none.
