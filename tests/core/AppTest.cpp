@@ -47,7 +47,6 @@ TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
 
   g.Start({"/x=/nowhere", "/d"}, Ini());
   EXPECT_EQ(g.CurrentDir, Start.Path);
-  EXPECT_EQ(UI.Folder, Start.Path);
   EXPECT_EQ(UI.Caption, "Quillane - V3.31 - 3.31");
 }
 

@@ -10,6 +10,7 @@
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
+#include "setup/PalettePaintBox.h"
 #include "setup/Settings.h"
 
 namespace quillane::test {
@@ -38,9 +39,6 @@ TEST(Creel, CountChangesTakeEffectAtValidation) {
   c.SetNoYarnTypes(4);
   c.Validate();
   EXPECT_EQ(YarnTypes(c), (std::vector<int>{1, 2, 0, 0, 1, 2, 0, 0, 2, 0}));
-  c.SetNoControls(12);
-  c.Validate();
-  EXPECT_EQ(c.GetYarnType(12), 0);
   c.SetNoControls(8);
   c.SetNoControls(10);
   c.Validate();
@@ -107,15 +105,35 @@ TEST(Palette, ResizingKeepsSharedColoursAndAddsGrey) {
 
 class PaletteFlows : public TFlowTest {};
 
-TEST_F(PaletteFlows, DefaultsComeFromTheBuiltInPaletteOrADefaultFile) {
+TEST_F(PaletteFlows, DefaultFileNeverSuppliesTheSpecialColours) {
   WriteBytes(Start.File("DEFAULT.PAL"), Hex("040208 00000000 01010100 02020200 03030300 04040400 "
                                             "05050500 06060600 07070700 08080800 ffffff00"));
   OPalette d(nullptr);
   d.SetDefaults();
   EXPECT_EQ(d.NoColours(), 8);
   EXPECT_EQ(d.GetColour(8), 0x080808u);
-  EXPECT_EQ(d.Background, clSilver) << "a default file never supplies the special colours";
-  EXPECT_EQ(d.GetUndefinedColour(), clGrey);
+  EXPECT_EQ(d.Background, clSilver);
+}
+
+TEST_F(PaletteFlows, StripHintsAndATooSmallStripHitsNothing) {
+  OPalette p(nullptr);
+  p.SetNoColours(6);
+  p.SetColour(3, 0x030201);
+  p.Background = 0x0A0B0C;
+  OPalettePaintBox strip(&p, true);
+  strip.Height = 300;
+  strip.MouseDown(TMouseButton::Right, 0, 5, 65);
+  const std::pair<int, const char*> hints[] = {{65, "Palette Color 3: R=1, G=2, B=3"},
+                                               {215, "Right Button Assigned to Palette Color 3"},
+                                               {250, "Background Color: R=12, G=11, B=10"},
+                                               {300, ""}};
+  for (auto [y, text] : hints) {
+    strip.MouseMove(0, 0, y);
+    EXPECT_EQ(strip.HintText, text) << y;
+  }
+  strip.Height = 9; // too small for any cell: nothing is hit and nothing divides by zero
+  strip.MouseDown(TMouseButton::Right, 0, 0, 5);
+  EXPECT_EQ(strip.RightIndex, 3);
 }
 
 // A validated table of Y yarn types and S states with the built-in defaults for C colours.
