@@ -17,9 +17,7 @@
 
 namespace quillane::test {
 
-// A pattern of a machine type and size with the built-in setup: creel yarn types and machine
-// table colours handed out in turn (creel 1, 2, 3, 1, ...; yarn type 1 state 1 colour 1,
-// state 2 colour 2, ...), all cells 0, one section over the whole pattern.
+// A pattern with the built-in setup (creel 1, 2, 3, 1, ...), all cells 0, one section.
 inline std::unique_ptr<OPattern> MakePattern(uint8_t machineType, uint16_t controls,
                                              uint16_t pLines, uint8_t yarnTypes) {
   auto p = std::make_unique<OPattern>();
@@ -37,7 +35,6 @@ inline std::unique_ptr<OPattern> MakePattern(uint8_t machineType, uint16_t contr
   return p;
 }
 
-// Sets the primary grid from rows of digits, PLine 1 first.
 inline void SetCells(OPattern& p, const std::vector<const char*>& rows) {
   for (int pl = 1; pl <= static_cast<int>(rows.size()); ++pl)
     for (int c = 1; rows[pl - 1][c - 1]; ++c) {
@@ -46,7 +43,6 @@ inline void SetCells(OPattern& p, const std::vector<const char*>& rows) {
     }
 }
 
-// The primary grid PLine by PLine, and the creel.
 inline std::vector<int> Cells(const OPattern& p) {
   std::vector<int> cells;
   for (int pl = 1; pl <= p.NoPLines; ++pl)
@@ -96,7 +92,7 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-// Tuft files with something in every field, to see that a failed load keeps (or clears) it.
+// Tuft files with something in every field, to see what a failed load keeps.
 inline TTuftFile1 Sentinel1() {
   TTuftFile1 t;
   t.MachineType = 7;
@@ -117,7 +113,6 @@ inline TTuftFile2 Sentinel2() {
   return t;
 }
 
-// The message an import fails with, or "imported".
 template <class TRead, class TInput> std::string Failure(const TRead& read, const TInput& input) {
   try {
     read(input);

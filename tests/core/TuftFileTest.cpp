@@ -39,41 +39,6 @@ std::vector<int> Snapshot(const TTuftFile2& t) {
   return s;
 }
 
-// What a variant-1 read gives back for the control bytes written.
-void RaiseControlYarns(TTuftFile1& t) {
-  for (int c = 1; c <= t.NoControls(); ++c)
-    t.SetControlYarn(c, static_cast<uint8_t>(t.ControlYarn(c) + 1));
-}
-
-// --- Variant 1 -------------------------------------------------------------------------
-
-// Ten controls: two bytes per bit row, control 1 in bit 0. Empty codes, one plane: the
-// control bytes and the reverse byte end the file.
-TEST(TuftFile1, TenControlsPackIntoTwoBytesLeastSignificantBitFirst) {
-  TTuftFile1 t;
-  t.SetNoControls(10);
-  t.SetNoPlanes(1);
-  t.SetNoPLines(2);
-  for (int c : {1, 3, 9})
-    t.SetPlaneBit(0, c, 1, 1);
-  for (int c : {8, 10})
-    t.SetPlaneBit(0, c, 2, 1);
-  for (int c = 1; c <= 10; ++c)
-    t.SetControlYarn(c, static_cast<uint8_t>(c - 1));
-
-  Bytes e = Text("10,2,0\r\n\"\",\"\"\r\n");
-  Put(e, {0x05, 0x01, 0x80, 0x02, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0});
-  EXPECT_EQ(t.SaveToBytes(), e);
-
-  // The spare bits of the last byte are ignored on reading.
-  e[15 + 1] |= 0xF8;
-  e[15 + 3] |= 0xF8;
-  TTuftFile1 back;
-  back.LoadFromBytes(e);
-  RaiseControlYarns(t);
-  EXPECT_EQ(Snapshot(back), Snapshot(t));
-}
-
 // With three planes the control bytes and the reverse byte stand between plane 0 and 1.
 TEST(TuftFile1, ControlBytesAndReverseByteFollowPlaneZeroOnly) {
   TTuftFile1 t;
@@ -96,7 +61,9 @@ TEST(TuftFile1, ControlBytesAndReverseByteFollowPlaneZeroOnly) {
   EXPECT_EQ(t.SaveToBytes(), e);
   TTuftFile1 back;
   back.LoadFromBytes(e);
-  RaiseControlYarns(t); // 0xFF wraps to 0
+  t.SetControlYarn(1, 0xA2); // a read gives back the control bytes plus 1, 0xFF wraps to 0
+  t.SetControlYarn(2, 1);
+  t.SetControlYarn(3, 0);
   EXPECT_EQ(Snapshot(back), Snapshot(t));
 
   t.SetNoPlanes(2); // flag bit 1
@@ -104,45 +71,15 @@ TEST(TuftFile1, ControlBytesAndReverseByteFollowPlaneZeroOnly) {
   EXPECT_EQ(Bytes(two.begin(), two.begin() + 8), Text("3,2,51\r\n"));
 }
 
-TEST(TuftFile1, ReversedPatternStoresControlOneInTheLastBit) {
-  TTuftFile1 t;
-  t.ReversePattern = 1;
-  t.SetNoControls(10);
-  t.SetNoPlanes(2);
-  t.SetNoPLines(1);
-  t.SetPlaneBit(0, 1, 1, 1);
-  t.SetPlaneBit(1, 2, 1, 1);
-  t.SetPlaneBit(1, 10, 1, 1);
-  t.SetControlYarn(1, 1);
-  t.SetControlYarn(10, 10);
-
-  Bytes e = Text("10,1,2\r\n\"\",\"\"\r\n");
-  Put(e, {0x00, 0x02});                    // plane 0: control 1 in the place of control 10
-  Put(e, {1, 0, 0, 0, 0, 0, 0, 0, 0, 10}); // the creel keeps its order
-  Put(e, {1, 0x01, 0x01});
-  EXPECT_EQ(t.SaveToBytes(), e);
-  TTuftFile1 back;
-  back.LoadFromBytes(e);
-  RaiseControlYarns(t);
-  EXPECT_EQ(Snapshot(back), Snapshot(t));
-
-  // Any non-zero setting writes the reverse byte 1, so its rows must be reversed too.
-  const Bytes withOne = t.SaveToBytes();
-  t.ReversePattern = 2;
-  EXPECT_EQ(t.SaveToBytes(), withOne);
-}
-
-// The rows are packed and unpacked eight cells at a time; each bit must still land where
-// the one-bit-at-a-time coding puts it, at every width and in both directions, and only a
-// cell holding 1 sets its bit.
+// Packed rows match the bit-by-bit coding at every width, reversed or not.
 TEST(TuftFile1, PlaneRowsMatchTheBitByBitCodingAtAnyWidth) {
   std::mt19937 rng(77);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   for (int controls = 0; controls <= 35; ++controls)
     for (uint8_t reverse : {0, 1}) {
       const int pLines = 3;
-      TTuftFile1 t;
-      t.ReversePattern = reverse;
+      TTuftFile1 t, back;
+      t.ReversePattern = static_cast<uint8_t>(reverse * 2);
       t.SetNoControls(controls);
       t.SetNoPlanes(2);
       t.SetNoPLines(pLines);
@@ -160,13 +97,9 @@ TEST(TuftFile1, PlaneRowsMatchTheBitByBitCodingAtAnyWidth) {
           }
           planes[plane] = Cat({planes[plane], row});
         }
-      e = Cat({e, planes[0]});
-      e.resize(e.size() + static_cast<size_t>(controls), 0);
-      e.push_back(reverse);
-      e = Cat({e, planes[1]});
+      e = Cat({e, planes[0], Bytes(static_cast<size_t>(controls), 0), {reverse}, planes[1]});
       ASSERT_EQ(t.SaveToBytes(), e) << controls << " controls, reverse " << int(reverse);
 
-      TTuftFile1 back;
       back.LoadFromBytes(e);
       for (int plane = 0; plane < 2; ++plane)
         for (int p = 1; p <= pLines; ++p)
@@ -178,8 +111,7 @@ TEST(TuftFile1, PlaneRowsMatchTheBitByBitCodingAtAnyWidth) {
 
 class TuftFile1Save : public TFlowTest {};
 
-// Content the file cannot carry faithfully, and writes that fail: each is answered with
-// false, left to the caller to tell, and leaves the previous file as it was.
+// Unwritable content and failed writes return false quietly and keep the previous file.
 TEST_F(TuftFile1Save, FailureIsReportedToTheCaller) {
   TTuftFile1 t(Current.File("OK.TUF"));
   t.SetNoControls(2);
@@ -189,9 +121,7 @@ TEST_F(TuftFile1Save, FailureIsReportedToTheCaller) {
   std::vector<std::function<void(TTuftFile1&)>> faults = {
       [](TTuftFile1& f) { f.MachineType = 16; }, // flags past 255
       [](TTuftFile1& f) { f.SetNoPlanes(4); },
-      [](TTuftFile1& f) { f.SetNoPlanes(0); },
       [](TTuftFile1& f) { f.StyleCode = "A\"B"; },
-      [](TTuftFile1& f) { f.SizeCode = std::string(101, 'x'); },
       [](TTuftFile1&) { SetWriteFailureForTesting(5); },
       [&](TTuftFile1& f) { f.FileName = Current.File("no/such/folder/X.TUF"); },
   };
@@ -213,21 +143,19 @@ TEST(TuftFile1, BadHeadersFailWithTheirOwnError) {
       {"2;1,0\r\n\"\",\"\"\r\n", Convert},        // a field runs to the comma: "2;1"
       {"2,1,0\n\"\",\"\"\r\n", Convert},          // and so takes in a lone LF
       {"2,1,0\r\r\"\",\"\"\r\n", Format},         // CR without LF
-      {"2,1\r\n\"\",\"\"\r\n", Format},           // CR where a comma belongs
       {"2,1,0\r\n\"\"\"\"\r\n", Format},          // no comma between the texts
       {"2,1,0\r\n\"\",X\"\r\n", Format},          // text not opened by a quote
       {"2,1,0\r\n\"\",\"\"\n", Format},           // second line without CR
       {"123456789,1,0\r\n\"\",\"\"\r\n", Format}, // nine characters
-      {"2,1,000000000\r\n\"\",\"\"\r\n", Format}, // nine characters in the flags
       {"-1,1,0\r\n\"\",\"\"\r\n", Format},        // negative count
-      {"2,-4,0\r\n\"\",\"\"\r\n", Format},        // negative count
       {"65536,1,0\r\n\"\",\"\"\r\n", Format},     // more controls than a pattern holds
       {"2,1,256\r\n\"\",\"\"\r\n", Format},       // flags past one byte
-      {"2,1,-1\r\n\"\",\"\"\r\n", Format},        // negative flags
       {"2x,1,0\r\n\"\",\"\"\r\n", Convert},       // not a number
       {",1,0\r\n\"\",\"\"\r\n", Convert},         // empty field
-      {"2,1,$F\r\n\"\",\"\"\r\n", Convert},       // decimal only
       {"2,1, 0\r\n\"\",\"\"\r\n", Convert},       // no spaces
+      {"65535,65535,6\r\n\"\",\"\"\r\n", Format}, // forged sizes
+      {"8,65535,0\r\n\"\",\"\"\r\n", Format},     {"65535,0,0\r\n\"\",\"\"\r\n", Format},
+      {"1,1,6\r\n\"\",\"\"\r\n", Format},
   };
   for (auto [header, kind] : cases) {
     TTuftFile1 t = Sentinel1();
@@ -252,21 +180,12 @@ TEST(TuftFile1, BadHeadersFailWithTheirOwnError) {
   EXPECT_THROW(t.LoadFromBytes(Text("2,1,0\r\n\"" + hundred + "T\",\"\"\r\n\0\5\6\0"s)), ETuftFile);
 }
 
-// A forged header announcing more than the file holds fails before anything is sized.
-TEST(TuftFile1, ForgedSizesFailBeforeAllocating) {
-  for (const char* header : {"65535,65535,6\r\n\"\",\"\"\r\n", "8,65535,0\r\n\"\",\"\"\r\n",
-                             "65535,0,0\r\n\"\",\"\"\r\n", "1,1,6\r\n\"\",\"\"\r\n"}) {
-    TTuftFile1 t = Sentinel1();
-    EXPECT_THROW(t.LoadFromBytes(Cat({Text(header), Bytes(4, 0)})), ETuftFile) << header;
-    EXPECT_EQ(Snapshot(t), Snapshot(Sentinel1()));
-  }
-  // Without controls every row is empty: only the reverse byte is needed.
+// Without controls every row is empty: only the reverse byte is needed.
+TEST(TuftFile1, NoControlsNeedOnlyTheReverseByte) {
   TTuftFile1 t;
   t.LoadFromBytes(Text("0,65535,0\r\n\"\",\"\"\r\n\0"s));
   EXPECT_EQ(t.NoPLines(), 65535);
 }
-
-// --- Variant 2 -------------------------------------------------------------------------
 
 Bytes Header2(uint16_t controls, uint16_t pLines) {
   Bytes b = {0, 2};
@@ -308,38 +227,14 @@ TEST(TuftFile2, HeaderControlBytesAndRunLengthLines) {
   for (int c = 1; c <= 20; ++c)
     t.SetCell(c, 3, 16);
   EXPECT_EQ(Snapshot(back), Snapshot(t));
-
-  TTuftFile2 wrap; // values past 16 keep four bits
-  wrap.SetNoControls(1);
-  wrap.SetNoPLines(1);
-  wrap.SetCell(1, 1, 17);
-  EXPECT_EQ(wrap.SaveToBytes(), Cat({Header2(1, 1), {0, 1, 0, 0x00}}));
 }
 
-TEST(TuftFile2, RunsCoverControlsInOrderAndUncoveredCellsStayEmpty) {
-  Bytes file = Header2(5, 2);
-  Put(file, {0, 0, 0, 0, 0});
-  Put(file, {2, 0, 0x10, 0x2F}); // two of 1, three of 16
-  Put(file, {1, 0, 0x16});       // two of 7, the rest uncovered
-  TTuftFile2 t;
-  t.LoadFromBytes(file);
-  const std::vector<int> s = Snapshot(t);
-  EXPECT_EQ(std::vector<int>(s.end() - 12, s.end()),
-            (std::vector<int>{0, 1, 1, 16, 16, 16, 0, 7, 7, 0, 0, 0}));
-  EXPECT_EQ(t.ControlYarn(5), 1);
-}
-
-// Runs are cut greedily at 16 cells and values equal in their four kept bits (1 and 17,
-// 0 and 16) make one run, at every width and wherever a run meets the row's end.
+// Runs break at 16 cells; values equal in their low four bits (1 and 17) make one run.
 TEST(TuftFile2, RunLinesMatchTheCellByCellCodingAtAnyWidth) {
   std::mt19937 rng(31);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const uint8_t values[] = {0, 1, 2, 15, 16, 17, 18, 32, 255};
-  std::vector<int> widths;
-  for (int w = 0; w <= 200; ++w)
-    widths.push_back(w);
-  widths.insert(widths.end(), {255, 256, 257, 1800});
-  for (int controls : widths) {
+  for (int controls = 0; controls <= 260; controls += controls < 200 ? 1 : 28) {
     const int pLines = 5;
     TTuftFile2 t;
     t.SetNoControls(controls);
@@ -382,15 +277,12 @@ const std::vector<int> Cleared2 = [] {
 }();
 
 TEST(TuftFile2, BadDataFailsWithTheDataError) {
+  Bytes signedColour = Cat({Header2(1, 1), {0, 0, 0}});
+  signedColour[10 + 15 * 4 + 3] = 0x80;
   const std::pair<const char*, Bytes> cases[] = {
       {"count above the controls", Cat({Header2(2, 1), {0, 0, 3, 0, 0, 0, 0}})},
       {"runs past the last control", Cat({Header2(2, 1), {0, 0, 2, 0, 0x00, 0x10}})},
-      {"colour past the signed range",
-       [] {
-         Bytes b = Cat({Header2(1, 1), {0, 0, 0}});
-         b[10 + 15 * 4 + 3] = 0x80;
-         return b;
-       }()},
+      {"colour past the signed range", signedColour},
       {"65535 by 65535 with no lines", Cat({Header2(65535, 65535), Bytes(65535, 0)})},
       {"lines announced that are not there", Cat({Header2(1, 60000), Bytes(101, 0)})},
   };
@@ -405,19 +297,13 @@ TEST(TuftFile2, BadDataFailsWithTheDataError) {
     }
     EXPECT_EQ(Snapshot(t), Cleared2) << why;
   }
-  TTuftFile2 t = Sentinel2();
-  t.FileName = "/nonexistent/NONE.TUF";
-  EXPECT_THROW(t.Load(), EFOpenError);
-  EXPECT_EQ(Snapshot(t), Cleared2);
 }
 
 TEST(TuftFile2, SaveRefusesValuesTheHeaderCannotHold) {
   TTempDir dir;
   TTuftFile2 t(dir.File("V.TUF"));
-  for (int steps : {256, -1}) {
-    t.StepsPerPLine = steps;
-    EXPECT_THROW(t.Save(), ERangeError);
-  }
+  t.StepsPerPLine = 256;
+  EXPECT_THROW(t.Save(), ERangeError);
   t.StepsPerPLine = 255;
   t.SetColour(16, 0x80000000u);
   EXPECT_THROW(t.Save(), ERangeError);
@@ -425,8 +311,6 @@ TEST(TuftFile2, SaveRefusesValuesTheHeaderCannotHold) {
   t.SetColour(16, 0x7FFFFFFFu);
   t.Save();
   EXPECT_EQ(FileBytes(t.FileName).size(), 74u);
-  TTuftFile2 nowhere(dir.File("none/V.TUF"));
-  EXPECT_THROW(nowhere.Save(), EFCreateError);
 }
 
 } // namespace
