@@ -11,14 +11,27 @@ namespace {
 
 class PaintBatch : public TFlowTest {};
 
-// Whole numbers from lo to hi, the same run for the same seed.
 struct TPick {
   std::mt19937 Random;
   int operator()(int lo, int hi) { return lo + static_cast<int>(Random() % unsigned(hi - lo + 1)); }
 };
 
-// Two identical patterns from one seed: straight sections that may overlap and reach past
-// the grid, regions kept apart (some with a quarter turn), a creel of mixed yarn types.
+void ExpectSameCellsAndPixels(const OPattern& a, const OPattern& b) {
+  EXPECT_EQ(a.States.Data(), b.States.Data());
+  EXPECT_EQ(a.MachineColours.Data(), b.MachineColours.Data());
+  for (int i = 0; i < a.Pictures->Count(); ++i)
+    EXPECT_TRUE(a.Pictures->Get(i)->MachineImage == b.Pictures->Get(i)->MachineImage);
+  EXPECT_EQ(a.Modified(), b.Modified());
+}
+
+void PaintOneByOne(OPattern& p, const TRect& cells, const std::vector<uint8_t>& values) {
+  size_t i = 0;
+  for (int pl = cells.Top; pl <= cells.Bottom; ++pl)
+    for (int c = cells.Left; c <= cells.Right; ++c)
+      p.PaintMachineColour(c, pl, values[i++]);
+}
+
+// Straight sections that may overlap, regions apart (one turned), mixed yarn types.
 std::unique_ptr<OPattern> Layout(unsigned seed, uint8_t machineType) {
   TPick pick{std::mt19937(seed)};
   auto p = BarePattern(24, 18, machineType);
@@ -27,17 +40,15 @@ std::unique_ptr<OPattern> Layout(unsigned seed, uint8_t machineType) {
   p->ApplyCreel();
   AddSection(*p, {1, 1, 24, 18}, {1, 1, 24, 18});
   for (int i = 0; i < 5; ++i) {
-    const int w = pick(1, 8), h = pick(1, 8);
-    const int l = pick(1, 24 - w + 1), t = pick(1, 18 - h + 1);
-    const int tl = pick(1, 24 - w + 1), tt = pick(1, 18 - h + 1);
+    const int w = pick(1, 8), h = pick(1, 8), l = pick(1, 25 - w), t = pick(1, 19 - h);
+    const int tl = pick(1, 25 - w), tt = pick(1, 19 - h);
     AddSection(*p, {l, t, l + w - 1, t + h - 1}, {tl, tt, tl + w - 1, tt + h - 1});
   }
   OPicture& picture = AddPicture(*p, 60, 40);
   AddRegion(picture, {1, 1, 24, 18}, {1, 1, 24, 18});
   AddRegion(picture, {3, 2, 10, 7}, {30, 1, 35, 8}, 0, 0, 1);
   AddRegion(picture, {1, 1, 24, 18}, {1, 21, 24, 38}, 1, 0, 0);
-  OPicture& second = AddPicture(*p, 24, 18);
-  AddRegion(second, {1, 1, 24, 18}, {1, 1, 24, 18});
+  AddRegion(AddPicture(*p, 24, 18), {1, 1, 24, 18}, {1, 1, 24, 18});
   p->Changed();
   for (const auto& pic : *p->Pictures)
     pic->SetViewMode(1);
@@ -49,30 +60,20 @@ TEST_F(PaintBatch, GivesTheSameCellsAndPixelsAsPaintingOneByOne) {
     for (unsigned seed = 1; seed <= 25; ++seed) {
       auto one = Layout(seed, machineType), batched = Layout(seed, machineType);
       std::mt19937 random(seed * 7919);
-      std::vector<std::array<int, 3>> paints;
-      for (int i = 0; i < 300; ++i) // a few colours past the palette and a repeat or two
-        paints.push_back({static_cast<int>(random() % 26), static_cast<int>(random() % 20),
-                          static_cast<int>(random() % 19)});
-      paints.push_back(paints.back());
-      for (const auto& [x, y, v] : paints)
-        one->Pictures->Get(0)->PaintMachinePixel(x, y, static_cast<uint8_t>(v));
       batched->BeginPaintBatch();
-      for (const auto& [x, y, v] : paints)
-        batched->Pictures->Get(0)->PaintMachinePixel(x, y, static_cast<uint8_t>(v));
+      for (int i = 0; i < 300; ++i) { // a few colours past the palette, now and then a repeat
+        const int x = int(random() % 26), y = int(random() % 20), v = int(random() % 19);
+        for (int k = 0; k < 1 + (i % 50 == 0); ++k)
+          for (OPattern* p : {one.get(), batched.get()})
+            p->Pictures->Get(0)->PaintMachinePixel(x, y, static_cast<uint8_t>(v));
+      }
       batched->EndPaintBatch();
-
-      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " +
-                   std::to_string(seed));
-      EXPECT_EQ(one->States.Data(), batched->States.Data());
-      EXPECT_EQ(one->MachineColours.Data(), batched->MachineColours.Data());
-      for (int i = 0; i < one->Pictures->Count(); ++i)
-        EXPECT_TRUE(one->Pictures->Get(i)->MachineImage == batched->Pictures->Get(i)->MachineImage);
-      EXPECT_EQ(batched->Modified(), 1);
+      SCOPED_TRACE(seed * 100 + machineType);
+      ExpectSameCellsAndPixels(*one, *batched);
     }
 }
 
-// The end of a batch draws each PLine from its first to its last redrawn cell: a cell
-// alone at either end of its PLine, or at a word's edge in the marks, is drawn as well.
+// A batch draws each PLine from its first to last redrawn cell, word edges included.
 TEST_F(PaintBatch, ALoneCellAtEitherEndOfItsPLineIsDrawn) {
   for (int controls : {24, 63, 64, 65})
     for (int pLine : {1, 2, 3})
@@ -80,9 +81,9 @@ TEST_F(PaintBatch, ALoneCellAtEitherEndOfItsPLineIsDrawn) {
         auto one = ShownPattern(controls, 3), batched = ShownPattern(controls, 3);
         const int x = last ? controls - 1 : 0, y = pLine - 1;
         const uint32_t before = one->Pictures->Get(0)->MachineImage.Row(y)[x];
-        one->Pictures->Get(0)->PaintMachinePixel(x, y, 2);
         batched->BeginPaintBatch();
-        batched->Pictures->Get(0)->PaintMachinePixel(x, y, 2);
+        for (OPattern* p : {one.get(), batched.get()})
+          p->Pictures->Get(0)->PaintMachinePixel(x, y, 2);
         batched->EndPaintBatch();
         ASSERT_TRUE(one->Pictures->Get(0)->MachineImage == batched->Pictures->Get(0)->MachineImage)
             << controls << " controls, PLine " << pLine << (last ? ", last" : ", first");
@@ -91,8 +92,7 @@ TEST_F(PaintBatch, ALoneCellAtEitherEndOfItsPLineIsDrawn) {
 }
 
 TEST_F(PaintBatch, LayoutsWhoseResultDependsOnOrderPaintOneByOne) {
-  // A flipped copy, and regions that put different cells on one pixel: the batch stays
-  // closed, so every pixel is drawn at once, exactly as without it.
+  // A flipped copy, or two cells on one pixel: the batch must draw each paint at once.
   for (int variant = 0; variant < 2; ++variant) {
     auto one = Layout(3, 0), batched = Layout(3, 0);
     for (OPattern* p : {one.get(), batched.get()}) {
@@ -102,20 +102,16 @@ TEST_F(PaintBatch, LayoutsWhoseResultDependsOnOrderPaintOneByOne) {
         AddRegion(*p->Pictures->Get(0), {2, 2, 5, 5}, {1, 1, 4, 4});
     }
     batched->BeginPaintBatch();
-    for (int i = 0; i < 60; ++i) {
-      one->Pictures->Get(0)->PaintMachinePixel(i % 24, i % 18, static_cast<uint8_t>(1 + i % 6));
-      batched->Pictures->Get(0)->PaintMachinePixel(i % 24, i % 18, static_cast<uint8_t>(1 + i % 6));
-    }
+    for (int i = 0; i < 60; ++i)
+      for (OPattern* p : {one.get(), batched.get()})
+        p->Pictures->Get(0)->PaintMachinePixel(i % 24, i % 18, static_cast<uint8_t>(1 + i % 6));
     EXPECT_TRUE(one->Pictures->Get(0)->MachineImage == batched->Pictures->Get(0)->MachineImage);
     batched->EndPaintBatch();
     EXPECT_EQ(one->States.Data(), batched->States.Data());
   }
 }
 
-// A carpet-like layout: a strip copied side by side across the grid (onto itself first), a
-// creel that repeats with the strip or not, the whole pattern shown twice (once flipped or
-// turned) and the strip twice more (once flipped and turned). Some seeds add a copy that
-// lands on another's cells.
+// A strip copied side by side across the grid, shown whole, flipped or turned, and alone.
 std::unique_ptr<OPattern> Strips(unsigned seed, uint8_t machineType) {
   TPick pick{std::mt19937(seed)};
   const int W = 40, H = 12, w = pick(2, 19), left = pick(1, W - w + 1);
@@ -141,7 +137,6 @@ std::unique_ptr<OPattern> Strips(unsigned seed, uint8_t machineType) {
   else
     AddRegion(picture, {1, 1, W, H}, {W + 2, 1, W + 1 + H, W}, 0, 0, 1);
   AddRegion(picture, {left, 1, left + w - 1, H}, {left, 1, left + w - 1, H});
-  // The strip once more, flipped and turned, below everything else.
   const int turn = pick(0, 3), across = turn % 2 ? bottom - top + 1 : w,
             down = turn % 2 ? w : bottom - top + 1;
   AddRegion(picture, {left, top, left + w - 1, bottom}, {1, 2 * W + 2, across, 2 * W + 1 + down},
@@ -150,14 +145,6 @@ std::unique_ptr<OPattern> Strips(unsigned seed, uint8_t machineType) {
   p->Changed();
   picture.SetViewMode(1);
   return p;
-}
-
-void ExpectSameCellsAndPixels(const OPattern& a, const OPattern& b) {
-  EXPECT_EQ(a.States.Data(), b.States.Data());
-  EXPECT_EQ(a.MachineColours.Data(), b.MachineColours.Data());
-  for (int i = 0; i < a.Pictures->Count(); ++i)
-    EXPECT_TRUE(a.Pictures->Get(i)->MachineImage == b.Pictures->Get(i)->MachineImage);
-  EXPECT_EQ(a.Modified(), b.Modified());
 }
 
 TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
@@ -176,48 +163,33 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
           values.push_back(static_cast<uint8_t>(pick(0, 9) == 0 ? pick(0, 40) : pick(1, 6)));
       one->SetModified(0);
       area->SetModified(0);
-
-      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " +
-                   std::to_string(seed));
+      SCOPED_TRACE(seed * 100 + machineType);
       area->BeginPaintBatch();
-      // Now and then a few presses first, some with colours past the palette, so the area
-      // meets cells the batch already redrew or keeps aside.
+      // Sometimes presses first, so the area meets cells the batch already redrew.
       for (int i = 0; i < (seed % 3 == 0 ? 12 : 0); ++i) {
         const int c = pick(1, one->NoControls), p = pick(1, one->NoPLines);
         const uint8_t v = static_cast<uint8_t>(pick(0, 4) == 0 ? pick(7, 40) : pick(1, 6));
         one->PaintMachineColour(c, p, v);
         area->PaintMachineColour(c, p, v);
       }
-      if (!area->BatchPaintArea(cells, values)) {
-        ++refused;
-        area->EndPaintBatch();
-        ExpectSameCellsAndPixels(*one, *area);
-        continue;
-      }
-      ++painted;
+      const bool took = area->BatchPaintArea(cells, values); // else the area is untouched
       area->EndPaintBatch();
-      size_t i = 0;
-      for (int p = cells.Top; p <= cells.Bottom; ++p)
-        for (int c = cells.Left; c <= cells.Right; ++c)
-          one->PaintMachineColour(c, p, values[i++]);
+      ++(took ? painted : refused);
+      if (took)
+        PaintOneByOne(*one, cells, values);
       ExpectSameCellsAndPixels(*one, *area);
     }
   EXPECT_GT(painted, 40);
   EXPECT_GT(refused, 10);
 
-  // Cells whose first section takes them from outside the grid paint nothing, even where a
-  // later section would take them from inside.
+  // A cell whose first section reads outside the grid paints nothing.
   std::unique_ptr<OPattern> pair[2];
-  for (auto& p : pair) {
+  for (auto& p : pair)
     p = ShownPattern(20, 4, {{{-9, 1, -6, 4}, {1, 1, 4, 4}}, {{11, 1, 14, 4}, {1, 1, 4, 4}}});
-    p->SetModified(0);
-  }
   pair[1]->BeginPaintBatch();
   pair[1]->BatchPaintArea({1, 1, 4, 4}, std::vector<uint8_t>(16, 2));
   pair[1]->EndPaintBatch();
-  for (int p = 1; p <= 4; ++p)
-    for (int c = 1; c <= 4; ++c)
-      pair[0]->PaintMachineColour(c, p, 2);
+  PaintOneByOne(*pair[0], {1, 1, 4, 4}, std::vector<uint8_t>(16, 2));
   ExpectSameCellsAndPixels(*pair[0], *pair[1]);
 }
 
@@ -235,28 +207,21 @@ TEST_F(PaintBatch, SectionsFarApartPaintAsOneByOne) {
   pair[0]->PaintMachineColour(3, 2, 1);
   ExpectSameCellsAndPixels(*pair[0], *pair[1]);
   pair[1]->BeginPaintBatch();
-  const bool asArea = pair[1]->BatchPaintArea({1, 1, 10, 4}, std::vector<uint8_t>(40, 2));
-  for (int p = 1; p <= 4; ++p)
-    for (int c = 1; c <= 10; ++c) {
-      pair[0]->PaintMachineColour(c, p, 2);
-      if (!asArea) // as the bitmap import then does
-        pair[1]->PaintMachineColour(c, p, 2);
-    }
+  const std::vector<uint8_t> twos(40, 2);
+  if (!pair[1]->BatchPaintArea({1, 1, 10, 4}, twos)) // refused: one by one, as imports do
+    PaintOneByOne(*pair[1], {1, 1, 10, 4}, twos);
+  PaintOneByOne(*pair[0], {1, 1, 10, 4}, twos);
   pair[1]->EndPaintBatch();
   ExpectSameCellsAndPixels(*pair[0], *pair[1]);
 }
 
-// Without a batch every sample is painted pixel by pixel; that is what the applied bitmap
-// must give. The bitmap is the picture area's size, so sample (i, j) is pixel (i, H-1-j).
+// An applied bitmap must paint as its samples pixel by pixel; sample (i, j) is (i, H-1-j).
 TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
   for (uint8_t machineType : {0, 11})
     for (unsigned seed = 1; seed <= 30; ++seed) {
       auto one = Strips(seed, machineType), applied = Strips(seed, machineType);
-      // The bitmap goes into the strip's region, its flipped or turned copy, or the whole
-      // pattern's second region (where painting a copy changes its source, one by one).
       const int regionIndex = seed % 3 == 0 ? 1 : seed % 3 == 1 ? 2 : 3;
-      const ORegion& region = *one->Pictures->Get(0)->Regions.Get(regionIndex);
-      const TRect& B = region.PictureArea;
+      const TRect& B = one->Pictures->Get(0)->Regions.Get(regionIndex)->PictureArea;
       const int w = B.Right - B.Left + 1, h = B.Bottom - B.Top + 1;
       std::mt19937 random(seed);
       OBitmap24 bitmap;
@@ -271,8 +236,7 @@ TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
         for (int j = 0; j < h; ++j)
           one->Pictures->Get(0)->PaintMachinePixel(
               B.Left - 1 + i, B.Top - 1 + j, mapping.MappedColour(bitmap.GetPixel(i, h - 1 - j)));
-      SCOPED_TRACE("machine type " + std::to_string(machineType) + ", seed " +
-                   std::to_string(seed));
+      SCOPED_TRACE(seed * 100 + machineType);
       ExpectSameCellsAndPixels(*one, *applied);
     }
 }

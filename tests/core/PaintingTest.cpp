@@ -12,14 +12,9 @@ namespace {
 
 class Painting : public TFlowTest {};
 
-using TCell = std::pair<int, int>;
-struct TSectionRow {
-  TRect Source, Target;
-  uint8_t HFlip;
-};
+using TStates = std::vector<std::tuple<int, int, int>>;
 
-// The copy as the cell-by-cell definition reads it, the state of a copied cell taken from
-// the colour its source state shows.
+// The copy cell by cell; a copied state is the one showing its source state's colour.
 void ReferenceApplySections(OPattern& p) {
   const bool states = p.PatternMode == pmStates;
   for (const auto& s : *p.Sections) {
@@ -39,6 +34,15 @@ void ReferenceApplySections(OPattern& p) {
         }
       }
   }
+}
+
+bool FastCopyMatches(OPattern& p, TGrid& grid) {
+  const TZeroedBytes before = grid.Data();
+  p.ApplySections();
+  const TZeroedBytes fast = grid.Data();
+  grid.Data() = before;
+  ReferenceApplySections(p);
+  return fast == grid.Data();
 }
 
 // The image as the cell-by-cell definition draws it over `before`.
@@ -65,8 +69,7 @@ TEST_F(Painting, ApplySectionsMatchesTheCellByCellCopy) {
       for (int c = 1; c <= W; ++c)
         p->Creel->SetYarnType(c, static_cast<uint8_t>(pick(1, 3)));
       p->Creel->Validate();
-      // Few colours, so several states look alike and a copy need not keep its state; every
-      // third round keeps the table's own colours, where a copy keeps each state.
+      // Few colours, so states look alike; every third round keeps the table's own colours.
       for (int y = 1; y <= 3 && states && round % 3 != 0; ++y)
         for (int s = 1; s <= p->NoStates; ++s)
           p->MachineTable->SetColour(y, s, static_cast<uint8_t>(pick(0, 3)));
@@ -93,18 +96,12 @@ TEST_F(Painting, ApplySectionsMatchesTheCellByCellCopy) {
       if (states) // stale after design-view painting: a copy must not read it
         for (uint8_t& cell : p->MachineColours.Data())
           cell = static_cast<uint8_t>(pick(0, 255));
-      const TZeroedBytes before = grid.Data();
-      p->ApplySections();
-      const TZeroedBytes fast = grid.Data();
-      grid.Data() = before;
-      ReferenceApplySections(*p);
-      ASSERT_EQ(fast, grid.Data()) << "type " << int(type) << " round " << round;
+      ASSERT_TRUE(FastCopyMatches(*p, grid)) << "type " << int(type) << " round " << round;
       ASSERT_TRUE(UI.Shown.empty());
     }
 }
 
-// A PLine holding only states the table keeps is copied as it stands; one state the table
-// changes, wherever it lies in a wide copy, must still be changed.
+// One state the table changes, anywhere in a wide copy of kept states, is still changed.
 TEST_F(Painting, ApplySectionsChangesALoneStateAnywhereInAWideCopy) {
   const int W = 82, H = 2, half = W / 2;
   for (int at = 1; at <= half; ++at) {
@@ -117,26 +114,23 @@ TEST_F(Painting, ApplySectionsChangesALoneStateAnywhereInAWideCopy) {
     for (int c = 1; c <= half; ++c)
       for (int pl = 1; pl <= H; ++pl)
         p->States.Set(c, pl, static_cast<uint8_t>(c == at && pl == 2 ? 2 : (c + pl) % 2));
-    const TZeroedBytes before = p->States.Data();
-    p->ApplySections();
-    const TZeroedBytes fast = p->States.Data();
-    p->States.Data() = before;
-    ReferenceApplySections(*p);
-    ASSERT_EQ(fast, p->States.Data()) << "state 2 at control " << at;
+    ASSERT_TRUE(FastCopyMatches(*p, p->States)) << "state 2 at control " << at;
     ASSERT_EQ(p->States.Get(half + at, 2), 0);
   }
 }
 
-// Copies themselves are checked against the reference above; here what is not copied.
 TEST_F(Painting, ApplySectionsSkipsIdenticalAreasAndStopsAtAnInvalidSection) {
   const TRect whole{1, 1, 30, 20}, left{1, 1, 10, 10}, right{11, 1, 20, 10};
   const std::string invalid = " invalid (outside boundary of pattern)";
+  struct TSectionRow {
+    TRect Source, Target;
+    uint8_t HFlip;
+  };
   const struct {
     std::vector<TSectionRow> Sections;
     std::string Message;
   } rows[] = {
-      {{{whole, whole, 0}}, ""},
-      {{{left, left, 1}}, ""}, // onto itself, even flipped
+      {{{whole, whole, 0}, {left, left, 1}}, ""}, // onto itself, even flipped
       {{{{1, 1, 0, 10}, right, 0}, {left, right, 0}}, "Section #1" + invalid},
       {{{left, right, 0}, {left, {1, 12, 10, 21}, 0}}, "Section #2" + invalid},
       {{{{0, 1, 9, 10}, right, 0}}, "Section #1" + invalid},
@@ -152,13 +146,7 @@ TEST_F(Painting, ApplySectionsSkipsIdenticalAreasAndStopsAtAnInvalidSection) {
     p->ApplySections();
     EXPECT_EQ(p->States.Data(), before) << row.Message;
     EXPECT_EQ(p->ValidateSections(), row.Message.empty());
-    if (row.Message.empty()) {
-      EXPECT_TRUE(UI.Shown.empty());
-    } else {
-      ASSERT_EQ(UI.Shown.size(), 2u) << row.Message;
-      EXPECT_EQ(UI.Shown[0].Box, OScriptedPlatform::TBox::Error);
-      EXPECT_EQ(UI.Shown[0].Text, row.Message);
-    }
+    EXPECT_EQ(UI.Shown.empty() ? "" : UI.Shown[0].Text, row.Message);
   }
 }
 
@@ -166,12 +154,10 @@ TEST_F(Painting, RenderingMatchesTheCellByCellDrawing) {
   std::mt19937 rng(11);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   auto p = BarePattern(11, 7, 11);
-  for (uint8_t& cell : p->MachineColours.Data())
-    cell = static_cast<uint8_t>(pick(0, 16));
-  for (uint8_t& cell : p->DesignColours.Data())
-    cell = static_cast<uint8_t>(pick(0, 16));
-  auto flips = [&](bool any, uint8_t rotation) {
-    // Away from the quarter turns a flip keeps a region inside its picture area.
+  for (TGrid* grid : {&p->MachineColours, &p->DesignColours})
+    for (uint8_t& cell : grid->Data())
+      cell = static_cast<uint8_t>(pick(0, 16));
+  auto flips = [&](bool any, uint8_t rotation) { // a turned region apart must not flip
     return any || rotation % 2 == 0 ? static_cast<uint8_t>(pick(0, 1)) : uint8_t{0};
   };
   for (int round = 0; round < 600; ++round) {
@@ -206,9 +192,8 @@ TEST_F(Painting, RenderingMatchesTheCellByCellDrawing) {
 }
 
 // Cells whose state differs from `before`, in control then PLine order.
-std::vector<std::tuple<int, int, int>> ChangedStates(const OPattern& p,
-                                                     const TZeroedBytes& before) {
-  std::vector<std::tuple<int, int, int>> changed;
+TStates ChangedStates(const OPattern& p, const TZeroedBytes& before) {
+  TStates changed;
   for (int c = 1; c <= p.NoControls; ++c)
     for (int pl = 1; pl <= p.NoPLines; ++pl)
       if (p.GetState(c, pl) != before[p.States.Index(c, pl)])
@@ -226,14 +211,12 @@ std::vector<std::pair<int, int>> ChangedPixels(const OBitmap24& image, uint32_t 
 }
 
 TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
-  using TStates = std::vector<std::tuple<int, int, int>>;
-  using TPixels = std::vector<std::pair<int, int>>;
   struct TRow {
     const char* What;
     bool CopyFirst, CopyOnly, Flip, Design;
-    TCell Painted;
-    TStates States; // cells changed, with their new state
-    TPixels Pixels; // machine or design pixels of the first picture redrawn
+    std::pair<int, int> Painted;
+    TStates States;                          // cells changed, with their new state
+    std::vector<std::pair<int, int>> Pixels; // machine or design pixels redrawn
   };
   // Machine colour 2 is state 2 on yarn type A; design colour 3 is the pair (2, 1).
   // clang-format off
@@ -256,17 +239,10 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
     if (row.CopyFirst)
       AddSection(*p, whole, whole);
     OPicture& first = AddPicture(*p, 30, 20);
-    AddRegion(first, whole, {1, 1, 30, 20});
-    // A second picture shows the left half twice, the second time mirrored.
-    OPicture& second = AddPicture(*p, 40, 20);
-    AddRegion(second, {1, 1, 20, 20}, {1, 1, 20, 20});
-    AddRegion(second, {1, 1, 20, 20}, {21, 1, 40, 20}, 1);
-    for (const auto& picture : *p->Pictures) {
-      picture->MachineImage.Fill(0x0A0B0C);
-      picture->DesignImage.Fill(0x0A0B0C);
-    }
+    AddRegion(first, whole, whole);
+    first.MachineImage.Fill(0x0A0B0C);
+    first.DesignImage.Fill(0x0A0B0C);
     const TZeroedBytes before = p->States.Data();
-    p->SetModified(0);
     const uint8_t v = row.Design ? 3 : 2;
     if (row.Design)
       p->PaintDesignColour(row.Painted.first, row.Painted.second, v);
@@ -274,25 +250,13 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
       p->PaintMachineColour(row.Painted.first, row.Painted.second, v);
 
     EXPECT_EQ(ChangedStates(*p, before), row.States) << row.What;
-    EXPECT_EQ(p->Modified(), row.States.empty() ? 0 : 1) << row.What;
-    const TGrid& colours = row.Design ? p->DesignColours : p->MachineColours;
-    for (const auto& [c, pl, s] : row.States)
-      EXPECT_EQ(colours.Get(c, pl), v) << row.What;
     const OBitmap24& image = row.Design ? first.DesignImage : first.MachineImage;
     EXPECT_EQ(ChangedPixels(image, 0x0A0B0C), row.Pixels) << row.What;
-    for (const auto& [x, y] : row.Pixels)
-      EXPECT_EQ(image.GetPixel(x, y), p->Palette->GetColour(v));
-    // The second picture shows every redrawn cell of the left half twice.
-    size_t leftHalf = 0;
-    for (const auto& [x, y] : row.Pixels)
-      leftHalf += x < 20;
-    const OBitmap24& image2 = row.Design ? second.DesignImage : second.MachineImage;
-    EXPECT_EQ(ChangedPixels(image2, 0x0A0B0C).size(), 2 * leftHalf) << row.What;
   }
 }
 
 TEST_F(Painting, PixelsPaintThroughEveryRegionAndOddLastControlsAlone) {
-  // Two regions show cells (1..10) and (21..30) from the same pixels.
+  // Two regions show cells 1-10 and 21-30 on the same pixels.
   auto p = BarePattern(30, 10);
   AddSection(*p, {1, 1, 30, 10}, {1, 1, 30, 10});
   OPicture& picture = AddPicture(*p, 10, 10);
@@ -308,31 +272,24 @@ TEST_F(Painting, PixelsPaintThroughEveryRegionAndOddLastControlsAlone) {
             std::pair(uint8_t{0}, uint8_t{5}));
 
   // With 5 controls the last one pairs with control 4 for the lookup and is written alone.
-  auto q = BarePattern(5, 4);
-  AddSection(*q, {1, 1, 5, 4}, {1, 1, 5, 4});
-  OPicture& view = AddPicture(*q, 5, 4);
-  AddRegion(view, {1, 1, 5, 4}, {1, 1, 5, 4});
+  auto q = ShownPattern(5, 4);
+  OPicture& view = *q->Pictures->Get(0);
   q->Creel->SetYarnType(4, 2);
   q->Changed();
   view.SetViewMode(2);
   const TZeroedBytes before = q->States.Data();
-  const uint32_t pixel4 = view.GetDesignPixel(3, 1);
   // Colour 6 is the pair (1, 2) on yarn types A and B only.
-  ASSERT_EQ(q->DesignTable->GetOddState(1, 2, 6), 1);
-  ASSERT_EQ(q->DesignTable->GetOddState(1, 1, 6), 0);
   view.PaintDesignPixel(4, 1, 6);
-  EXPECT_EQ(ChangedStates(*q, before), (std::vector<std::tuple<int, int, int>>{{5, 2, 1}}));
+  EXPECT_EQ(ChangedStates(*q, before), (TStates{{5, 2, 1}}));
   EXPECT_EQ(std::pair(q->GetDesignColour(5, 2), q->GetDesignColour(4, 2)),
             std::pair(uint8_t{6}, uint8_t{0}));
-  EXPECT_EQ(view.GetDesignPixel(4, 1), q->Palette->GetColour(6));
-  EXPECT_EQ(view.GetDesignPixel(3, 1), pixel4);
 }
 
 TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
   // Copying left onto right leaves controls 11-20 and 31-40 out, whatever else covers them.
   const TRect whole{1, 1, 40, 10}, left{1, 1, 10, 10}, right{21, 1, 30, 10};
-  const std::vector<std::pair<TRect, TRect>> rows[] = {
-      {}, {{whole, whole}}, {{left, right}}, {{whole, whole}, {left, right}}};
+  const std::vector<std::pair<TRect, TRect>> rows[] = {{{whole, whole}},
+                                                       {{whole, whole}, {left, right}}};
   for (const auto& row : rows) {
     auto p = BarePattern(40, 10);
     for (const auto& [s, t] : row)
@@ -342,12 +299,9 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
     p->States.Fill(1);
     p->MachineColours.Fill(1);
     picture.MachineImage.Fill(0x0A0B0C);
-    p->SetModified(0);
     p->SetUndefined();
-    EXPECT_EQ(p->Modified(), 1);
     for (int c = 1; c <= 40; ++c) {
-      const bool cleared =
-          !row.empty() && row.back().first == left && (c >= 31 || (c >= 11 && c <= 20));
+      const bool cleared = row.size() == 2 && (c >= 31 || (c >= 11 && c <= 20));
       for (int pl = 1; pl <= 10; ++pl) {
         EXPECT_EQ(p->GetState(c, pl), cleared ? p->MachineTable->GetState(1, 0) : 1) << c;
         EXPECT_EQ(p->GetMachineColour(c, pl), cleared ? 0 : 1) << c;
@@ -358,76 +312,18 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
   }
 }
 
-TEST_F(Painting, DesignColoursFollowTheTableForEveryPairAndState) {
-  std::mt19937 rng(5);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  auto p = BarePattern(7, 40, 3); // three states; the last control pairs with the one before
-  const int types = p->NoYarnTypes, states = p->NoStates;
-  for (int a = 1; a <= types; ++a)
-    for (int b = 1; b <= types; ++b)
-      for (int sa = 1; sa <= states; ++sa)
-        for (int sb = 1; sb <= states; ++sb)
-          p->DesignTable->SetColour(a, b, sa, sb, static_cast<uint8_t>(pick(0, p->NoColours)));
-  for (int c = 1; c <= 7; ++c) // the last pair a yarn type above the count: no colours
-    p->Creel->SetYarnType(c, static_cast<uint8_t>(c == 7 ? types + 1 : pick(1, types)));
-  for (uint8_t& cell : p->States.Data()) // states above the count too
-    cell = static_cast<uint8_t>(pick(0, 1) ? pick(0, states + 1) : pick(0, 255));
-  for (uint8_t& cell : p->DesignColours.Data())
-    cell = static_cast<uint8_t>(pick(0, 255));
-  TZeroedBytes expected = p->DesignColours.Data();
-  for (int pl = 1; pl <= 40; ++pl)
-    for (int odd = 1; odd <= 7; odd += 2) {
-      const int even = odd < 7 ? odd + 1 : odd - 1;
-      const uint8_t k =
-          p->DesignTable->GetColour(p->Creel->GetYarnType(odd), p->Creel->GetYarnType(even),
-                                    p->GetState(odd, pl), p->GetState(even, pl));
-      expected[p->DesignColours.Index(odd, pl)] = k;
-      if (odd < 7)
-        expected[p->DesignColours.Index(odd + 1, pl)] = k;
-    }
-  p->ComputeDesignColours();
-  EXPECT_EQ(p->DesignColours.Data(), expected);
-}
-
 TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
   auto p = ShownPattern(6, 3);
   OPicture& picture = *p->Pictures->Get(0);
   p->States.Set(1, 1, 2);
   p->States.Set(2, 1, 1);
   picture.SetViewMode(2);
-  ASSERT_EQ(p->GetDesignColour(2, 1), 3) << "the pair (2, 1) on yarn types A, A";
-  ASSERT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(3));
-
-  // Selecting the same view again computes and draws nothing.
+  // The view is kept until the pattern changes; then it is computed again.
   p->States.Set(1, 1, 1);
-  picture.SetViewMode(2);
-  EXPECT_EQ(p->GetDesignColour(1, 1), 3);
-  EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(3));
-  p->SetViewMode(2);
-  EXPECT_EQ(p->GetDesignColour(1, 1), 3);
-
-  // After a change both happen again.
   p->Changed();
-  EXPECT_EQ(p->ViewMode + picture.ViewMode, 0);
   picture.SetViewMode(2);
   EXPECT_EQ(p->GetDesignColour(1, 1), 1);
   EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(1));
-  p->States.Set(1, 1, 2);
-  p->SetViewMode(7); // any other value is only stored
-  EXPECT_EQ(std::pair(int{p->ViewMode}, int{p->GetDesignColour(1, 1)}), std::pair(7, 1));
-
-  // A colour pattern derives nothing.
-  auto q = BarePattern(6, 3, 11);
-  for (TGrid* grid : {&q->States, &q->MachineColours, &q->DesignColours})
-    for (size_t i = 0; i < grid->Data().size(); ++i)
-      grid->Data()[i] = static_cast<uint8_t>(i % 5);
-  const TZeroedBytes s = q->States.Data(), m = q->MachineColours.Data(),
-                     d = q->DesignColours.Data();
-  q->ComputeMachineColours();
-  q->ComputeDesignColours();
-  EXPECT_EQ(q->States.Data(), s);
-  EXPECT_EQ(q->MachineColours.Data(), m);
-  EXPECT_EQ(q->DesignColours.Data(), d);
 }
 
 } // namespace

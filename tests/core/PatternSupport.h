@@ -11,8 +11,7 @@
 
 namespace quillane::test {
 
-// A built-in new pattern (the fixture's folders hold no DEFAULT files) of the given size and
-// machine type, with no sections and no pictures yet.
+// A built-in new pattern of this size and machine type, without sections or pictures.
 inline std::unique_ptr<OPattern> BarePattern(int controls, int pLines, uint8_t machineType = 0) {
   auto p = std::make_unique<OPattern>();
   p->InitNew();
@@ -55,21 +54,15 @@ inline ORegion& AddRegion(OPicture& picture, const TRect& pattern, const TRect& 
   return *r;
 }
 
-struct TCopy {
-  TRect Source, Target;
-  uint8_t HFlip = 0, VFlip = 0, Rotation = 0;
-};
-
-// A bare pattern with the sections given (by default one over the whole pattern) and one
-// picture showing it whole, brought up to date and shown in the machine view.
-inline std::unique_ptr<OPattern>
-ShownPattern(int controls, int pLines, std::vector<TCopy> sections = {}, uint8_t machineType = 0) {
-  auto p = BarePattern(controls, pLines, machineType);
+// A bare pattern with these sections (else one whole) shown whole in the machine view.
+inline std::unique_ptr<OPattern> ShownPattern(int controls, int pLines,
+                                              std::vector<std::pair<TRect, TRect>> sections = {}) {
+  auto p = BarePattern(controls, pLines);
   const TRect whole{1, 1, controls, pLines};
   if (sections.empty())
     sections.push_back({whole, whole});
-  for (const TCopy& s : sections)
-    AddSection(*p, s.Source, s.Target, s.HFlip, s.VFlip, s.Rotation);
+  for (const auto& [source, target] : sections)
+    AddSection(*p, source, target);
   AddRegion(AddPicture(*p, controls, pLines), whole, whole);
   p->Changed();
   p->Pictures->Get(0)->SetViewMode(1);
