@@ -16,14 +16,20 @@ std::map<std::string, Bytes> Snapshot(const std::string& folder) {
   return files;
 }
 
-class OutputSafety : public TFlowTest {};
+class OutputSafety : public TFlowTest {
+protected:
+  void Prepare() {
+    for (const char* line :
+         {"wizard plain --controls 6 --plines 4 -o in.pat",
+          "paint in.pat --picture 1 --view machine 0,0,1 -o painted.pat",
+          "export-bitmap painted.pat --picture 1 --region 1 --view machine -o img.bmp"})
+      ASSERT_EQ(RunLine(Current.Path, line).Status, 0) << line;
+  }
+};
 
 TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThroughLinks) {
   auto run = [&](const std::string& line) { return RunLine(Current.Path, line); };
-  ASSERT_EQ(run("wizard plain --controls 6 --plines 4 -o in.pat").Status, 0);
-  ASSERT_EQ(run("paint in.pat --picture 1 --view machine 0,0,1 -o painted.pat").Status, 0);
-  ASSERT_EQ(
-      run("export-bitmap painted.pat --picture 1 --region 1 --view machine -o img.bmp").Status, 0);
+  Prepare();
   ASSERT_EQ(run("export in.pat X.TUF").Status, 0);
   const std::string region = " --picture 1 --region 1 --view machine -o ";
   // Each command with OUT standing for its output; the input it must never write over.
@@ -103,23 +109,17 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
 
 TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
   auto run = [&](const std::string& line) { return RunLine(Current.Path, line); };
-  ASSERT_EQ(run("wizard plain --controls 6 --plines 4 -o in.pat").Status, 0);
-  ASSERT_EQ(run("paint in.pat --picture 1 --view machine 0,0,1 -o painted.pat").Status, 0);
-  ASSERT_EQ(
-      run("export-bitmap painted.pat --picture 1 --region 1 --view machine -o img.bmp").Status, 0);
+  Prepare();
   const struct {
     std::string Line;
     int Status;
     std::string Says;
   } rows[] = {
       {"paint in.pat --picture 1 --view machine 6,0,1 -o x.pat", 2, "6,0,1"},
-      {"paint in.pat --picture 1 --view machine 0,0,200 -o x.pat", 2, "0,0,200"},
       {"import-bitmap painted.pat img.bmp --picture 1 --region 1 --view machine -o x.pat", 0,
        "0 cells changed"},
       {"--dir nowhere new -o x.pat", 2, "nowhere"},
       {"frobnicate", 2, "unknown command frobnicate"},
-      {"wizard halfdrop --pattern-controls 10 --pattern-plines 10 --region-controls 1 -o x.pat", 1,
-       "Section"},
       {"dump bad\x1b[2J.SET", 1, "bad\\x1b[2J.SET"},
   };
   for (const auto& row : rows) {
@@ -141,13 +141,6 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
   if (fs::is_character_file("/dev/full")) {
     EXPECT_NE(std::system(dump.c_str()), 0);
   }
-  const nlohmann::json bare = run("dump --no-cells painted.pat").Json();
-  EXPECT_FALSE(bare.contains("States"));
-  EXPECT_EQ(bare["Pictures"].size(), 1u);
-  const nlohmann::json info = run("info painted.pat").Json();
-  EXPECT_EQ(info["NoControls"], 6);
-  EXPECT_EQ(info["Regions"], 1);
-  EXPECT_EQ(info["StateCounts"].dump(), "{\"0\":23,\"1\":1}");
 }
 
 } // namespace

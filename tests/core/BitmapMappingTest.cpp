@@ -12,9 +12,6 @@ namespace {
 // Default palette entries 1 (red) and 2: the two colours yarn type A shows, so painting
 // them sets states in a new pattern. No entry has teal or a shade.
 constexpr uint32_t Red = 0x0000FF, Entry2 = 0x0000C0, White = 0xFFFFFF, Teal = 0x123456;
-uint32_t Shade(int i) {
-  return 0x37u | static_cast<uint32_t>(i) << 16;
-}
 
 OBitmap24 Bitmap(int w, int h, uint32_t fill = White) {
   OBitmap24 b;
@@ -38,16 +35,12 @@ TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndices) {
   b.SetPixel(1, 1, White);
   b.SetPixel(2, 0, Teal);
   OBitmapMapping m(RegionOf(*p), b);
-  EXPECT_EQ(m.MaxColours, 16);
   ASSERT_EQ(m.NoBitmapColours, 3);
   EXPECT_EQ(std::vector<uint32_t>(m.BitmapColours.begin() + 1, m.BitmapColours.begin() + 5),
             (std::vector<uint32_t>{Red, White, Teal, clGrey}));
   // Index 1 is taken by the exact match.
   EXPECT_EQ((std::vector<int>{m.Mapping[1], m.Mapping[2], m.Mapping[3], m.MappedColour(Teal)}),
             (std::vector<int>{1, 16, 2, 2}));
-  EXPECT_EQ(m.BitmapColourHint(3), "Color from bitmap: Red=86, Green=52, Blue=18");
-  EXPECT_EQ(m.PaletteColourHint(1), "Assigned Palette Color 1: Red=255, Green=0, Blue=0");
-  EXPECT_EQ(m.PaletteColourHint(4), "");
 
   // The user's choice, then "Update Palette": only the working copy changes ...
   m.SetMapping(0, 9);
@@ -56,30 +49,10 @@ TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndices) {
   EXPECT_EQ(m.Mapping[2] + m.Mapping[4], 0);
   m.UpdatePalette();
   EXPECT_EQ(m.WorkPalette.GetColour(2), Teal);
-  EXPECT_EQ(m.WorkPalette.GetUndefinedColour(), clGrey) << "a colour mapped to 0 is no entry";
   EXPECT_EQ(p->Palette->GetColour(2), Entry2);
   // ... until applying replaces the pattern's palette.
   ASSERT_TRUE(m.Apply(true));
   EXPECT_EQ(p->Palette->GetColour(2), Teal);
-}
-
-TEST_F(BitmapMapping, KeepsTheFirstColoursInColumnOrder) {
-  auto p = Pattern(5, 4);
-  // 20 colours; row order would meet colour 5 (x 0, y 1) long after 1 to 4.
-  OBitmap24 b = Bitmap(5, 4);
-  for (int x = 0; x < 5; ++x)
-    for (int y = 0; y < 4; ++y)
-      b.SetPixel(x, y, Shade(x * 4 + y + 1));
-  OBitmapMapping m(RegionOf(*p), b);
-  ASSERT_EQ(m.NoBitmapColours, 16);
-  for (int i = 1; i <= 16; ++i) {
-    EXPECT_EQ(m.BitmapColours[static_cast<size_t>(i)], Shade(i));
-    EXPECT_EQ(m.Mapping[static_cast<size_t>(i)], i) << "no exact match: indices in turn";
-  }
-  for (int dropped = 17; dropped <= 20; ++dropped)
-    EXPECT_EQ(m.MappedColour(Shade(dropped)), 0);
-
-  EXPECT_THROW(OBitmapMapping(RegionOf(*p), OBitmap24{}), Exception);
 }
 
 // Which bitmap pixels are sampled: the expected sample points are red (entry 1), the first

@@ -28,20 +28,11 @@ TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
   const Bytes whole = RecordOf(*p);
   const TControlFileSet v1 = BuildControlFileSet(*p);
   const TControlFileSet v2 = BuildControlFileSet(*MakePattern(11, 10, 3, 3));
-  // The creel announcing 65535 controls reads on into the cells and stops early, with the
-  // rest of the file unread.
-  Bytes forgedCreel = whole;
-  const size_t creel = 2 + RecordOf(*p->Settings).size() + RecordOf(*p->Palette).size() +
-                       RecordOf(*p->MachineTable).size() + RecordOf(*p->DesignTable).size();
-  ASSERT_EQ(forgedCreel[creel], 1);
-  forgedCreel[creel + 2] = forgedCreel[creel + 4] = 0xFF; // 255 controls
   Bytes extra = whole;
   extra.push_back(0);
   const std::string path = Current.File("p.pat");
-  for (const Bytes& file : {forgedCreel, extra}) {
-    WriteBytes(path, file);
-    EXPECT_EQ(Failure(OpenPatternFile, path), "Error reading pattern: " + path);
-  }
+  WriteBytes(path, extra);
+  EXPECT_EQ(Failure(OpenPatternFile, path), "Error reading pattern: " + path);
   // Nor is such a file taken as the default pattern; the user hears why.
   WriteBytes(Current.File("DEFAULT.PAT"), extra);
   OPattern fresh;
@@ -84,41 +75,6 @@ TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
   }
 }
 
-TEST_F(Integrity, VariantTwoLinesMayStopShortOfTheLastControl) {
-  // 100 controls x 1000 PLines, each line a single run of one cell of yarn 1.
-  Bytes b = {0, 2, 100, 0, 0xE8, 0x03, 0, 12, 0, 1};
-  b.resize(74 + 100, 0);
-  for (int p = 0; p < 1000; ++p)
-    Put(b, {1, 0, 0x00});
-  ASSERT_EQ(b.size(), 3174u);
-  WriteBytes(Current.File("B.DAT"), {7});
-  auto p = NewPatternFromTuftBytes(Current.File("B.TUF"), b);
-  EXPECT_EQ((std::vector<int>{p->NoControls, p->NoPLines, p->GetMachineColour(1, 1000),
-                              p->GetMachineColour(2, 1000)}),
-            (std::vector<int>{100, 1000, 1, 0}));
-}
-
-TEST_F(Integrity, RenderedPixelsHaveNoTopByte) {
-  auto p = MakePattern(0, 4, 3, 3);
-  for (int i = 0; i <= p->NoColours; ++i)
-    p->Palette->SetColour(i, 0xFF0000FFu);
-  OPicture& picture = *p->Pictures->Get(0);
-  picture.RenderMachineImage();
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x)
-      EXPECT_EQ(picture.GetMachinePixel(x, y), 0x000000FFu);
-}
-
-TEST_F(Integrity, WizardsHandOutNoPatternWhoseSectionsLieOutside) {
-  // A region one control wide, and a pattern one PLine long.
-  for (THalfDropWizard w : {THalfDropWizard{10, 10, 1}, THalfDropWizard{10, 1, 4}}) {
-    w.DeriveRegionPLines();
-    const std::string message = Failure([](const auto& v) { return GenerateWizard(v); }, w);
-    EXPECT_NE(message.find("invalid (outside boundary of pattern)"), std::string::npos) << message;
-  }
-  EXPECT_TRUE(UI.Shown.empty()) << "the caller shows the message, once";
-}
-
 TEST_F(Integrity, ExportReplacesTheWholeFileSetOrNothing) {
   auto p = MakePattern(0, 10, 3, 3);
   const std::string tuf = Current.File("RUG1.TUF");
@@ -140,12 +96,6 @@ TEST_F(Integrity, ExportReplacesTheWholeFileSetOrNothing) {
     EXPECT_EQ(FilesIn(Current.Path), set) << "no temporary left behind";
     for (size_t i = 0; i < set.size(); ++i)
       EXPECT_EQ(FileBytes(Current.File(set[i])), old[i]) << set[i];
-  }
-  // The base name's limit counts characters, not bytes.
-  const std::string eight = "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6";
-  for (const auto& [name, written] : {std::pair{eight, true}, {eight + "x", false}}) {
-    UI.FileAnswers.push_back(Current.File(name + ".TUF"));
-    EXPECT_EQ(ExportControlFiles(*p), written) << name;
   }
 }
 
