@@ -97,6 +97,25 @@ TEST_F(Integrity, ExportReplacesTheWholeFileSetOrNothing) {
     for (size_t i = 0; i < set.size(); ++i)
       EXPECT_EQ(FileBytes(Current.File(set[i])), old[i]) << set[i];
   }
+  // The base name's limit counts characters, not bytes.
+  const std::string eight = "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6";
+  for (const auto& [name, written] : {std::pair{eight, true}, {eight + "x", false}}) {
+    UI.FileAnswers.push_back(Current.File(name + ".TUF"));
+    EXPECT_EQ(ExportControlFiles(*p), written) << name;
+  }
+}
+
+TEST_F(Integrity, VariantTwoLinesMayStopShortOfTheLastControl) {
+  // 100 controls x 1000 PLines, each line a single run of one cell of yarn 1.
+  Bytes b = {0, 2, 100, 0, 0xE8, 0x03, 0, 12, 0, 1};
+  b.resize(74 + 100, 0);
+  for (int p = 0; p < 1000; ++p)
+    Put(b, {1, 0, 0x00});
+  WriteBytes(Current.File("B.DAT"), {7});
+  auto p = NewPatternFromTuftBytes(Current.File("B.TUF"), b);
+  EXPECT_EQ((std::vector<int>{p->NoControls, p->NoPLines, p->GetMachineColour(1, 1000),
+                              p->GetMachineColour(2, 1000)}),
+            (std::vector<int>{100, 1000, 1, 0}));
 }
 
 } // namespace
