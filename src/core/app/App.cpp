@@ -24,6 +24,9 @@ public:
   void ShowError(const std::string&) override {}
   void ShowMessage(const std::string&) override {}
   bool Confirm(const std::string&) override { return false; }
+  TSaveChoice AskSaveChanges(const std::string&) override { return TSaveChoice::Cancel; }
+  bool RunFolderDialog(const std::string&, std::string&) override { return false; }
+  bool ShellOpen(const std::string&) override { return false; }
 };
 
 bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {

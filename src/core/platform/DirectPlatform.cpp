@@ -40,6 +40,11 @@ bool ODirectPlatform::Confirm(const std::string& text) {
   return ConfirmAnswer;
 }
 
+TSaveChoice ODirectPlatform::AskSaveChanges(const std::string& text) {
+  Out << text << '\n' << std::flush;
+  return TSaveChoice::Cancel;
+}
+
 void ODirectPlatform::BeginProgress(const std::string& text, int64_t steps) {
   ProgressText = text;
   ProgressSteps = steps;

@@ -28,6 +28,10 @@ public:
   void ShowError(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   bool Confirm(const std::string& text) override;
+  // Nothing is closed from the command line; should it come up, nothing is lost.
+  TSaveChoice AskSaveChanges(const std::string& text) override;
+  bool RunFolderDialog(const std::string&, std::string&) override { return false; }
+  bool ShellOpen(const std::string&) override { return false; }
   // Printed once per run however often it comes up.
   void ShowWarning(const std::string& text) override;
   void BeginProgress(const std::string& text, int64_t steps) override;

@@ -40,6 +40,12 @@ struct TFileDialog {
   uint32_t Options = 0;
 };
 
+// The answer to "Save changes to NAME?".
+enum class TSaveChoice : uint8_t { Save, Discard, Cancel };
+
+// The main window's state as the settings file keeps it.
+enum TWindowState : int32_t { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
+
 struct TWindowBounds {
   int32_t Left = 0;
   int32_t Top = 0;
@@ -68,6 +74,13 @@ public:
   virtual void ShowError(const std::string& text) = 0;   // error box with OK
   virtual void ShowMessage(const std::string& text) = 0; // plain message box
   virtual bool Confirm(const std::string& text) = 0;     // OK (true) or Cancel
+  // Closing what holds unsaved changes: Save, Discard or Cancel.
+  virtual TSaveChoice AskSaveChanges(const std::string& text) = 0;
+  // The folder chooser: starts at `folder` and stores the choice there.
+  virtual bool RunFolderDialog(const std::string& title, std::string& folder) = 0;
+  // Hands a file, folder or URL to the desktop's default application; false when
+  // nothing took it.
+  virtual bool ShellOpen(const std::string& target) = 0;
   // Something the user should know that stops nothing (a damaged default file passed
   // over): no box, the status bar is enough.
   virtual void ShowWarning(const std::string& text) { ShowStatus(text); }
@@ -85,7 +98,9 @@ public:
   virtual void SetCaption(const std::string&) {}
   virtual void ShowStatus(const std::string&) {}
   virtual void ShowFolder(const std::string&) {}
+  // The bounds are those of the normal (not maximized) window.
   virtual TWindowBounds GetBounds() { return {}; }
+  virtual TWindowState GetWindowState() { return wsNormal; }
   virtual void SetBounds(const TWindowBounds&) {}
   virtual void Maximise() {}
 };

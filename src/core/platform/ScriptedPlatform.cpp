@@ -34,6 +34,30 @@ bool OScriptedPlatform::Confirm(const std::string& text) {
   return answer;
 }
 
+TSaveChoice OScriptedPlatform::AskSaveChanges(const std::string& text) {
+  Shown.push_back({TBox::SaveChanges, text});
+  if (SaveAnswers.empty())
+    return TSaveChoice::Cancel;
+  TSaveChoice answer = SaveAnswers.front();
+  SaveAnswers.pop_front();
+  return answer;
+}
+
+bool OScriptedPlatform::RunFolderDialog(const std::string& title, std::string& folder) {
+  TFileDialog shown;
+  shown.InitialDir = folder;
+  shown.Title = title;
+  DialogsRun.push_back(shown);
+  if (FolderAnswers.empty() || !FolderAnswers.front()) {
+    if (!FolderAnswers.empty())
+      FolderAnswers.pop_front();
+    return false;
+  }
+  folder = *FolderAnswers.front();
+  FolderAnswers.pop_front();
+  return true;
+}
+
 std::vector<std::string> OScriptedPlatform::Errors() const {
   std::vector<std::string> result;
   for (const TShown& s : Shown)

@@ -12,7 +12,7 @@ namespace quillane {
 // flow of the program without a display. An empty queue answers Cancel.
 class OScriptedPlatform : public OPlatform {
 public:
-  enum class TBox { Error, Message, Confirm };
+  enum class TBox { Error, Message, Confirm, SaveChanges };
   struct TShown {
     TBox Box;
     std::string Text;
@@ -21,6 +21,9 @@ public:
   std::deque<std::optional<std::string>> FileAnswers; // nullopt cancels
   std::deque<std::optional<uint32_t>> ColourAnswers;
   std::deque<bool> ConfirmAnswers;
+  std::deque<TSaveChoice> SaveAnswers;
+  std::deque<std::optional<std::string>> FolderAnswers; // nullopt cancels
+  std::vector<std::string> ShellOpened;                 // every target handed to the desktop
 
   std::vector<TShown> Shown;
   std::vector<TFileDialog> DialogsRun; // each dialog as it stood when it was run
@@ -29,6 +32,7 @@ public:
   std::string Folder;
   TWindowBounds Bounds{10, 20, 800, 600};
   bool Maximised = false;
+  TWindowState State = wsNormal;
   int WaitDepth = 0;
   int WaitsBegun = 0;
   // Progress reports: each one's text, every step reported, and the step from which the
@@ -44,6 +48,12 @@ public:
   void ShowError(const std::string& text) override { Shown.push_back({TBox::Error, text}); }
   void ShowMessage(const std::string& text) override { Shown.push_back({TBox::Message, text}); }
   bool Confirm(const std::string& text) override;
+  TSaveChoice AskSaveChanges(const std::string& text) override;
+  bool RunFolderDialog(const std::string& title, std::string& folder) override;
+  bool ShellOpen(const std::string& target) override {
+    ShellOpened.push_back(target);
+    return true;
+  }
   void BeginWait() override {
     ++WaitDepth;
     ++WaitsBegun;
@@ -64,6 +74,7 @@ public:
   TWindowBounds GetBounds() override { return Bounds; }
   void SetBounds(const TWindowBounds& bounds) override { Bounds = bounds; }
   void Maximise() override { Maximised = true; }
+  TWindowState GetWindowState() override { return State; }
 
   // The texts of the error boxes shown so far.
   std::vector<std::string> Errors() const;

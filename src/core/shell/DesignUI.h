@@ -1,0 +1,195 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "data/PatternEvents.h"
+
+namespace quillane {
+
+class OEditor;
+class OPattern;
+class OPatternTree;
+class OPicture;
+class ORegion;
+class OSection;
+
+// The commands a node offers in the tree, as bits of GetCommands.
+enum TCommandBits : uint8_t {
+  cmNew = 1,
+  cmOpen = 2,
+  cmDelete = 16,
+  cmImport = 32,
+  cmExport = 64,
+  cmClose = 128,
+};
+
+// Which editor window a node's Open shows.
+enum class TEditorKind : uint8_t { ControlSetup, PatternSetup, Picture, Region, Window, Section };
+
+// The controller behind one node of the pattern tree: its name, its pattern, its element,
+// and the editor window it opened (which it owns).
+class ODesignUI {
+public:
+  ODesignUI(OPatternTree& tree, std::string name, OPattern* pattern);
+  // Closes the editor first.
+  virtual ~ODesignUI();
+  ODesignUI(const ODesignUI&) = delete;
+  ODesignUI& operator=(const ODesignUI&) = delete;
+
+  OEditor* Editor = nullptr;
+  OPattern* const Pattern;
+  // The node under which this one stands; none for the root.
+  ODesignUI* Parent = nullptr;
+  uint32_t Colour;
+
+  const std::string& Name() const { return NameText; }
+  // Also the node's text.
+  void SetName(const std::string& name);
+
+  // Called when the user closes this controller's editor window.
+  virtual void QueryClose() {}
+  virtual void Delete() {}
+  virtual void Export() {}
+  virtual void Import() {}
+  virtual void New() {}
+  virtual void Open() {}
+  // Writes the pattern to its file; a pattern never saved asks where, as Save As does.
+  // False when nothing was written (cancelled or failed, the failure shown).
+  virtual bool Save();
+  virtual bool SaveAs();
+  void CloseEditor();
+  // The editor is gone: forget it, drop its tab and go back to the tree.
+  void EditorClosed();
+  // A double click on the node.
+  virtual void Activate() {}
+  virtual uint8_t GetCommands() const { return 0; }
+  virtual const char* ExportCaption() const { return " Export "; }
+  virtual const char* ImportCaption() const { return " Import "; }
+
+protected:
+  OPatternTree& Tree;
+  // Shows this node's editor: brings an open one to the front or creates it; either way
+  // its tab is selected.
+  void OpenEditor(TEditorKind kind);
+
+private:
+  std::string NameText;
+};
+
+// "Patterns", the root.
+class OPatternsUI : public ODesignUI {
+public:
+  explicit OPatternsUI(OPatternTree& tree);
+  void New() override;
+  void Open() override;
+  uint8_t GetCommands() const override { return cmNew | cmOpen; }
+};
+
+// A pattern's node. It owns the pattern: closing the branch frees it.
+class OPatternUI : public ODesignUI {
+public:
+  OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern);
+  ~OPatternUI() override;
+  void Export() override;
+  bool SaveAs() override;
+  uint8_t GetCommands() const override { return cmExport | cmClose; }
+  const char* ExportCaption() const override { return " Export Tuft "; }
+
+private:
+  std::unique_ptr<OPattern> Owned;
+  OPatternEvents::TSubscription Subscription;
+};
+
+class OControlSetupUI : public ODesignUI {
+public:
+  OControlSetupUI(OPatternTree& tree, OPattern& pattern);
+  void Open() override { OpenEditor(TEditorKind::ControlSetup); }
+  void Activate() override { Open(); }
+  uint8_t GetCommands() const override { return cmOpen; }
+};
+
+class OPatternSetupUI : public ODesignUI {
+public:
+  OPatternSetupUI(OPatternTree& tree, OPattern& pattern);
+  void Open() override { OpenEditor(TEditorKind::PatternSetup); }
+  void Activate() override { Open(); }
+  uint8_t GetCommands() const override { return cmOpen; }
+};
+
+class OPicturesUI : public ODesignUI {
+public:
+  OPicturesUI(OPatternTree& tree, OPattern& pattern);
+  void New() override;
+  uint8_t GetCommands() const override { return cmNew; }
+};
+
+class OPictureUI : public ODesignUI {
+public:
+  OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
+  OPicture& Picture;
+  void Open() override { OpenEditor(TEditorKind::Picture); }
+  void Activate() override { Open(); }
+  void Delete() override;
+  uint8_t GetCommands() const override { return cmOpen | cmDelete; }
+};
+
+class ORegionsUI : public ODesignUI {
+public:
+  ORegionsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
+  OPicture& Picture;
+  void New() override;
+  uint8_t GetCommands() const override { return cmNew; }
+};
+
+class ORegionUI : public ODesignUI {
+public:
+  ORegionUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, ORegion& region);
+  OPicture& Picture;
+  ORegion& Region;
+  void Open() override { OpenEditor(TEditorKind::Region); }
+  void Activate() override { Open(); }
+  void Delete() override;
+  void Export() override;
+  void Import() override;
+  uint8_t GetCommands() const override { return cmOpen | cmDelete | cmImport | cmExport; }
+  const char* ExportCaption() const override { return " Export Bitmap "; }
+  const char* ImportCaption() const override { return " Import Bitmap "; }
+};
+
+class OWindowsUI : public ODesignUI {
+public:
+  OWindowsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
+  OPicture& Picture;
+  void New() override;
+  uint8_t GetCommands() const override { return cmNew; }
+};
+
+class OWindowUI : public ODesignUI {
+public:
+  OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
+  OPicture& Picture;
+  void Open() override { OpenEditor(TEditorKind::Window); }
+  void Activate() override { Open(); }
+  uint8_t GetCommands() const override { return cmOpen | cmDelete; }
+};
+
+class OSectionsUI : public ODesignUI {
+public:
+  OSectionsUI(OPatternTree& tree, OPattern& pattern);
+  void New() override;
+  uint8_t GetCommands() const override { return cmNew; }
+};
+
+class OSectionUI : public ODesignUI {
+public:
+  OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section);
+  OSection& Section;
+  void Open() override { OpenEditor(TEditorKind::Section); }
+  void Activate() override { Open(); }
+  void Delete() override;
+  uint8_t GetCommands() const override { return cmOpen | cmDelete; }
+};
+
+} // namespace quillane

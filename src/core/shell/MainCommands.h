@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillane {
+
+class OPatternTree;
+class OPersist;
+class OPlatform;
+
+// The manual this program ships, installed beside the executable.
+inline const char* const ShippedManualName = "quillane-manual.html";
+
+enum class THelpKind { Reference, Manual };
+
+// Where Help looks, in order: the start folder, its "Manual" folder, then the manual
+// shipped beside the program.
+std::vector<std::string> HelpFileCandidates(THelpKind kind, const std::string& startDir,
+                                            const std::string& programDir);
+// Opens the first help file that exists; says so when there is none.
+void OpenHelp(THelpKind kind, const std::string& programDir);
+// The current design folder in the desktop's file manager.
+void OpenExplorer();
+// The folder chooser "Select Current Folder"; a confirmed folder becomes the current one.
+void ChooseFolder();
+
+// The five position keys: the window's state and its normal bounds.
+void SaveWindowPosition(OPersist& persist, OPlatform& window);
+// Closing the main window: every modified pattern is asked about first (false, everything
+// kept open, when the user cancels or a save fails); then the current folder and the
+// window's position are stored and every pattern is closed.
+bool CloseMainWindow(OPatternTree& tree);
+
+} // namespace quillane

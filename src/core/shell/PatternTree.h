@@ -1,0 +1,111 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/DesignUI.h"
+
+namespace quillane {
+
+class OEditor;
+class OPattern;
+class OPicture;
+class OTabRegistry;
+
+// What shows the tree and makes editor windows: the tree window and the main window. A
+// test implements it to run every command of the tree without a display.
+class OTreeView {
+public:
+  virtual ~OTreeView() = default;
+  // A node for `node` as the last child of `parent`'s node (no parent: the root).
+  virtual void AddNode(ODesignUI& node, ODesignUI* parent) = 0;
+  // Deletes the node with every node below it.
+  virtual void DeleteNode(ODesignUI& node) = 0;
+  virtual void SetNodeText(ODesignUI& node, const std::string& text) = 0;
+  virtual void ExpandAll() = 0;
+  // The node's look may have changed (a region's import flag).
+  virtual void RepaintNode(ODesignUI&) {}
+  // The selection or what the selected node offers may have changed.
+  virtual void UpdateButtons() {}
+  // A new editor window for the controller, shown at once; its tab is the caller's.
+  virtual OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) = 0;
+};
+
+// The enabled state and captions of the tree's toolbar for the selected node.
+struct TTreeButtons {
+  bool New = false, Open = false, Save = false, SaveAs = false;
+  bool Delete = false, Import = false, Export = false, Close = false;
+  std::string ExportCaption = " Export ";
+  std::string ImportCaption = " Import ";
+  friend bool operator==(const TTreeButtons&, const TTreeButtons&) = default;
+};
+
+// The tree of open patterns: the root "Patterns", a branch per pattern, and the registry
+// that owns every controller but the root, in the order they were added.
+class OPatternTree {
+public:
+  OPatternTree(OTreeView& view, OTabRegistry& tabs);
+  ~OPatternTree();
+  OPatternTree(const OPatternTree&) = delete;
+  OPatternTree& operator=(const OPatternTree&) = delete;
+
+  OTreeView& View;
+  OTabRegistry& Tabs;
+
+  OPatternsUI& Root() { return *RootUI; }
+  const std::vector<std::unique_ptr<ODesignUI>>& Registry() const { return Entries; }
+
+  ODesignUI* Selected() const { return SelectedUI; }
+  void Select(ODesignUI* node);
+
+  ODesignUI& AddController(std::unique_ptr<ODesignUI> controller, ODesignUI& parent);
+  // Builds the pattern's branch, takes the pattern over and expands the tree.
+  OPatternUI& AddPattern(std::unique_ptr<OPattern> pattern);
+  // A picture's node with its regions and one window, under the "Pictures" node.
+  void AddPictureBranch(OPicture& picture, ODesignUI& pictures);
+  // The pattern's node; none when it is not in the tree.
+  OPatternUI* PatternNode(const OPattern& pattern) const;
+
+  // Closes the branch and frees the pattern; saves nothing and asks nothing.
+  void ClosePattern(OPattern& pattern);
+  // Closing what holds unsaved changes: asks "Save changes to NAME?"; true when the
+  // pattern may go (saved, discarded or unmodified).
+  bool QuerySave(OPattern& pattern);
+  // Closes the pattern once QuerySave lets it go.
+  bool QueryClosePattern(OPattern& pattern);
+  // Every pattern, each asked about first; stops at the first Cancel or failed save and
+  // answers false, the rest staying open.
+  bool CloseAll();
+  // Saves every pattern in the order they were opened.
+  void SaveAll();
+  // Removes the node with every node below it, their editors closed first.
+  void DeleteNode(ODesignUI& node);
+
+  // The toolbar for the selected node.
+  TTreeButtons Buttons() const;
+  // The toolbar's commands on the selected node.
+  void RunNew();
+  void RunOpen();
+  void RunSave();
+  void RunSaveAs();
+  void RunDelete();
+  void RunImport();
+  void RunExport();
+  void RunClose();
+  void Activate(ODesignUI& node);
+
+  // Opens a pattern file as the root's Open does once a file is chosen: failures are
+  // shown and leave the tree unchanged.
+  void OpenPatternPath(const std::string& path);
+
+private:
+  std::unique_ptr<OPatternsUI> RootUI;
+  std::vector<std::unique_ptr<ODesignUI>> Entries;
+  ODesignUI* SelectedUI = nullptr;
+  bool IsBelow(const ODesignUI& node, const ODesignUI& ancestor) const;
+  void Remove(ODesignUI& node);
+  template <typename TRun> void RunOnSelected(TRun run);
+};
+
+} // namespace quillane

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillane {
+
+class ODesignUI;
+class OPattern;
+
+// An editor window as the shell sees it: the tree window and every editor the tree's
+// controllers open. The desktop program's editor base implements it.
+class OEditor {
+public:
+  virtual ~OEditor() = default;
+
+  // The controller that opened the editor; none for the tree window.
+  ODesignUI* Controller = nullptr;
+
+  // The editor holds changes not yet applied. Setting a new value updates the buttons.
+  uint8_t Modified() const { return ModifiedFlag; }
+  void SetModified(uint8_t modified);
+
+  // After the pattern changed: show it again.
+  virtual void Refresh() {}
+  // Enable, disable and caption the editor's buttons.
+  virtual void UpdateButtons() {}
+  virtual void BringToFront() {}
+  // Closes the window and frees it, without calling back to its controller.
+  virtual void Destroy() = 0;
+
+private:
+  uint8_t ModifiedFlag = 0;
+};
+
+// What shows the tabs: the main window's tab bar.
+class OTabBar {
+public:
+  virtual ~OTabBar() = default;
+  virtual void InsertTab(size_t index, const std::string& caption) = 0;
+  virtual void RemoveTab(size_t index) = 0;
+  virtual void SelectTab(size_t index) = 0;
+};
+
+// The main window's tabs: one per editor window, in the order they were added. The first
+// is the tree window's "Tree", which is never removed.
+class OTabRegistry {
+public:
+  struct TTab {
+    std::string Caption;
+    OEditor* Form = nullptr;
+  };
+
+  explicit OTabRegistry(OTabBar* view = nullptr) : View(view) {}
+  void SetView(OTabBar* view) { View = view; }
+
+  const std::vector<TTab>& Tabs() const { return Entries; }
+  // The selected tab's index; meaningless while there are no tabs.
+  size_t Selected() const { return SelectedIndex; }
+
+  size_t AddTab(const std::string& caption, OEditor& form);
+  // The first tab whose caption is `caption`, exactly.
+  void RemoveTab(const std::string& caption);
+  // The tab of this window, whatever its caption: closing one editor never takes another
+  // editor's tab of the same name.
+  void RemoveTab(const OEditor& form);
+  // Selects the form's tab, adding one with `caption` when it has none.
+  void ShowTab(const std::string& caption, OEditor& form);
+  // Selects a tab as a click on it does: its window comes to the front and updates its
+  // buttons.
+  void SelectTab(size_t index);
+  // The active window changed to `form`: its tab is selected.
+  void FormActivated(const OEditor& form);
+  // Every open editor of the pattern shows it again.
+  void RefreshEditors(const OPattern& pattern);
+  // The "Tree" tab: the first.
+  void SelectTree() { SelectTab(0); }
+
+private:
+  std::vector<TTab> Entries;
+  size_t SelectedIndex = 0;
+  OTabBar* View;
+  void Remove(size_t index);
+};
+
+} // namespace quillane
