@@ -1,0 +1,102 @@
+#include "ui/DesignForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "shell/DesignUI.h"
+
+namespace quillane {
+
+TfmDesignForm::TfmDesignForm(QWidget* parent)
+    : QWidget(parent), ToolBar1(new QToolBar(this)), Panel1(new QWidget(this)) {
+  setObjectName(QStringLiteral("fmDesignForm"));
+  setWindowTitle(QStringLiteral("Object Form"));
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setAccessibleName(QStringLiteral("Toolbar"));
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(ToolBar1);
+  layout->addWidget(Panel1, 1);
+  // The form sees Enter before the focused control does, wherever the focus is in it.
+  qApp->installEventFilter(this);
+}
+
+TfmDesignForm::~TfmDesignForm() {
+  if (Controller && Controller->Editor == this)
+    Controller->Editor = nullptr;
+}
+
+QMdiSubWindow* TfmDesignForm::SubWindow() const {
+  return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+void TfmDesignForm::BringToFront() {
+  if (QMdiSubWindow* sub = SubWindow()) {
+    if (sub->isMinimized())
+      sub->showNormal();
+    sub->mdiArea()->setActiveSubWindow(sub);
+  }
+}
+
+void TfmDesignForm::Destroy() {
+  Controller = nullptr;
+  QWidget* window = SubWindow() ? static_cast<QWidget*>(SubWindow()) : this;
+  // The command that closed it may still be running in this window's own handlers.
+  window->hide();
+  window->deleteLater();
+}
+
+void TfmDesignForm::CommitFocusedField() {
+  QWidget* field = QApplication::focusWidget();
+  if (!field || !isAncestorOf(field))
+    return;
+  setFocus(Qt::OtherFocusReason);
+  field->setFocus(Qt::OtherFocusReason);
+}
+
+QToolButton* AddToolButton(QToolBar& bar, const char* name, const char* caption, const char* hint) {
+  auto* button = new QToolButton(&bar);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setText(QString::fromLatin1(caption));
+  button->setAccessibleName(QString::fromLatin1(hint ? hint : caption).trimmed());
+  if (hint)
+    button->setToolTip(QString::fromLatin1(hint));
+  button->setFocusPolicy(Qt::TabFocus);
+  bar.addWidget(button);
+  return button;
+}
+
+bool TfmDesignForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+    return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+    return false;
+  if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+    return false;
+  auto* widget = static_cast<QWidget*>(watched);
+  if (widget != this && !isAncestorOf(widget))
+    return false;
+  focusNextChild();
+  return true;
+}
+
+void TfmDesignForm::closeEvent(QCloseEvent* event) {
+  if (ODesignUI* controller = Controller) {
+    controller->QueryClose();
+    Controller = nullptr;
+    controller->EditorClosed();
+  }
+  event->accept();
+}
+
+} // namespace quillane

@@ -1,0 +1,276 @@
+#include "ui/MainForm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <type_traits>
+
+#include "files/CmcFile.h"
+#include "files/NedFile.h"
+#include "files/TuftImport.h"
+#include "model/Pattern.h"
+#include "shell/MainCommands.h"
+#include "ui/AboutForm.h"
+#include "ui/TreeForm.h"
+
+namespace quillane {
+
+namespace {
+
+std::string ProgramDir() {
+  return QCoreApplication::applicationDirPath().toStdString();
+}
+
+} // namespace
+
+TfmMain::TfmMain()
+    : Tabs(this), ToolBar1(new QToolBar(this)), tcMain(new QTabBar(this)),
+      MdiArea(new QMdiArea(this)), StatusPanel(new QLabel(this)), FolderPanel(new QLabel(this)) {
+  setObjectName(QStringLiteral("fmMain"));
+  setWindowTitle(QStringLiteral("Quillane"));
+  resize(805, 557);
+
+  CreateMenus();
+  CreateToolBar();
+
+  tcMain->setObjectName(QStringLiteral("tcMain"));
+  tcMain->setAccessibleName(QStringLiteral("Windows"));
+  tcMain->setDocumentMode(true);
+  tcMain->setExpanding(false);
+  tcMain->setFocusPolicy(Qt::TabFocus);
+  MdiArea->setObjectName(QStringLiteral("MdiArea"));
+  MdiArea->setAccessibleName(QStringLiteral("Windows area"));
+  auto* client = new QWidget(this);
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(tcMain);
+  layout->addWidget(MdiArea, 1);
+  setCentralWidget(client);
+
+  auto* sbMain = statusBar();
+  sbMain->setObjectName(QStringLiteral("sbMain"));
+  StatusPanel->setObjectName(QStringLiteral("sbMainMessage"));
+  StatusPanel->setAccessibleName(QStringLiteral("Message"));
+  StatusPanel->setMinimumWidth(200);
+  FolderPanel->setObjectName(QStringLiteral("sbMainFolder"));
+  FolderPanel->setAccessibleName(QStringLiteral("Current folder"));
+  FolderPanel->setMinimumWidth(300);
+  sbMain->addWidget(StatusPanel);
+  sbMain->addWidget(FolderPanel, 1);
+
+  // A click on a tab, even on the selected one, brings its window to the front.
+  connect(tcMain, &QTabBar::currentChanged, this, [this](int index) {
+    if (index >= 0)
+      Tabs.SelectTab(static_cast<size_t>(index));
+  });
+  connect(tcMain, &QTabBar::tabBarClicked, this, [this](int index) {
+    if (index >= 0)
+      Tabs.SelectTab(static_cast<size_t>(index));
+  });
+  connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] { ActiveFormChanged(); });
+
+  TreeForm = new TfmTree(*this);
+  Tabs.AddTab("Tree", *TreeForm);
+}
+
+TfmMain::~TfmMain() {
+  MdiArea->disconnect(this);
+  tcMain->disconnect(this);
+  // The tree's controllers close their editors and drop their tabs while both still exist.
+  delete TreeForm->SubWindow();
+  Tabs.SetView(nullptr);
+}
+
+QMdiSubWindow* TfmMain::AddForm(TfmDesignForm& form) {
+  QMdiSubWindow* window = MdiArea->addSubWindow(&form);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  return window;
+}
+
+void TfmMain::CreateMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+  auto menu = [bar](const char* name, const char* caption) {
+    QMenu* m = bar->addMenu(QString::fromLatin1(caption));
+    m->setObjectName(QString::fromLatin1(name));
+    return m;
+  };
+  auto item = [](QMenu* m, const char* name, const char* caption, auto run) {
+    QAction* a = m->addAction(QString::fromLatin1(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    if constexpr (std::is_same_v<decltype(run), std::nullptr_t>)
+      a->setEnabled(false);
+    else
+      QObject::connect(a, &QAction::triggered, m, run);
+    return a;
+  };
+  auto patterns = [this]() -> OPatternTree& { return TreeForm->Patterns(); };
+  auto addImported = [patterns](std::unique_ptr<OPattern> pattern) {
+    if (pattern)
+      patterns().AddPattern(std::move(pattern));
+  };
+
+  QMenu* file = menu("miFile", "  &File");
+  item(file, "miNewPattern", "&New Pattern", [patterns] { patterns().Root().New(); });
+  item(file, "miOpenPattern", "&Open Pattern", [patterns] { patterns().Root().Open(); });
+  file->addSeparator();
+  item(file, "miCloseAllPatterns", "&Close All Patterns", [patterns] { patterns().CloseAll(); });
+  file->addSeparator();
+  item(file, "miSaveAllPatterns", "&Save All Patterns", [patterns] { patterns().SaveAll(); });
+  file->addSeparator();
+  item(file, "miExplorer", "&Explorer", [] { OpenExplorer(); });
+  item(file, "miFolder", "&Folder", [] { ChooseFolder(); });
+  file->addSeparator();
+  item(file, "miExit", "E&xit", [this] { close(); });
+
+  QMenu* edit = menu("miEdit", "&Edit");
+  item(edit, "miPreferences", "&Preferences", nullptr);
+
+  QMenu* wizards = menu("miWizards", "Wi&zards");
+  item(wizards, "miNewPlainPattern", "New &Pattern", nullptr);
+  item(wizards, "miNewRugPattern", "New &Rug Pattern", nullptr);
+  item(wizards, "miNewCarpetPattern", "New &Carpet Pattern", nullptr);
+  item(wizards, "miNewHalfDropPattern", "New &Half Drop Pattern", nullptr);
+  item(wizards, "miImportTuft", "New Pattern From Orlek Control File (.TUF)",
+       [addImported] { addImported(ImportTuftControlFile()); });
+  item(wizards, "miImportCmc", "New Pattern From CMC Control File (.CAR)",
+       [addImported] { addImported(ImportCmcControlFile()); });
+  item(wizards, "miImportNed", "New Pattern From NED Graphics Pattern File (.PAT)",
+       [addImported] { addImported(ImportNedPatternFile()); });
+  item(wizards, "miNewRepeatsPattern", "New Pattern With Repeats", nullptr);
+
+  WindowMenu = menu("miWindow", "&Window");
+  item(WindowMenu, "miTile", "&Tile", [this] { MdiArea->tileSubWindows(); });
+  item(WindowMenu, "miCascade", "&Cascade", [this] { MdiArea->cascadeSubWindows(); });
+  item(WindowMenu, "miArrangeIcons", "&Arrange Icons", [this] { ArrangeIcons(); });
+  item(WindowMenu, "miCloseAll", "Cl&ose All", [this] { MdiArea->closeAllSubWindows(); });
+  connect(WindowMenu, &QMenu::aboutToShow, this, [this] { ListWindows(); });
+
+  QMenu* help = menu("miHelp", "&Help");
+  item(help, "miReference", "&Reference", [] { OpenHelp(THelpKind::Reference, ProgramDir()); });
+  item(help, "miManual", "&Manual", [] { OpenHelp(THelpKind::Manual, ProgramDir()); });
+  item(help, "miAbout", "&About", [this] {
+    TfmAbout about(this);
+    about.exec();
+  });
+}
+
+void TfmMain::CreateToolBar() {
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setWindowTitle(QStringLiteral("Toolbar"));
+  ToolBar1->setAccessibleName(QStringLiteral("Toolbar"));
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  addToolBar(Qt::TopToolBarArea, ToolBar1);
+  auto button = [this](const char* name, const char* caption, const char* hint, auto run) {
+    QToolButton* b = AddToolButton(*ToolBar1, name, caption, hint);
+    connect(b, &QToolButton::clicked, this, run);
+  };
+  button("buNew", " New Pattern ", "Create New Pattern",
+         [this] { TreeForm->Patterns().Root().New(); });
+  button("buOpen", " Open Pattern ", "Open Existing Pattern",
+         [this] { TreeForm->Patterns().Root().Open(); });
+  ToolBar1->addSeparator();
+  button("buCloseAll", "Close All", "Close All Opened Patterns",
+         [this] { TreeForm->Patterns().CloseAll(); });
+  button("buSaveAll", "Save All", "Save All Opened Patterns",
+         [this] { TreeForm->Patterns().SaveAll(); });
+  ToolBar1->addSeparator();
+  button("buExplorer", " Explorer ", "Windows Explorer", [] { OpenExplorer(); });
+  button("buFolder", " Folder ", "Select Current Folder", [] { ChooseFolder(); });
+}
+
+void TfmMain::ListWindows() {
+  for (QAction* entry : WindowEntries)
+    WindowMenu->removeAction(entry);
+  qDeleteAll(WindowEntries);
+  WindowEntries.clear();
+  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList();
+  if (windows.isEmpty())
+    return;
+  WindowEntries << WindowMenu->addSeparator();
+  int number = 0;
+  for (QMdiSubWindow* window : windows) {
+    QString title = window->windowTitle().replace(QLatin1Char('&'), QLatin1String("&&"));
+    QAction* entry = WindowMenu->addAction(
+        (++number < 10 ? QStringLiteral("&%1 ").arg(number) : QString()) + title);
+    entry->setCheckable(true);
+    entry->setChecked(window == MdiArea->activeSubWindow());
+    connect(entry, &QAction::triggered, this,
+            [this, window] { MdiArea->setActiveSubWindow(window); });
+    WindowEntries << entry;
+  }
+}
+
+void TfmMain::ArrangeIcons() {
+  int left = 0;
+  const int bottom = MdiArea->viewport()->height();
+  for (QMdiSubWindow* window : MdiArea->subWindowList()) {
+    if (!window->isMinimized())
+      continue;
+    window->move(left, bottom - window->height());
+    left += window->width();
+  }
+}
+
+void TfmMain::ActiveFormChanged() {
+  QMdiSubWindow* window = MdiArea->activeSubWindow();
+  if (auto* form = window ? qobject_cast<TfmDesignForm*>(window->widget()) : nullptr)
+    Tabs.FormActivated(*form);
+}
+
+void TfmMain::ShowStatus(const QString& text) {
+  StatusPanel->setText(text);
+}
+
+void TfmMain::ShowFolder(const QString& text) {
+  FolderPanel->setText(text);
+}
+
+QString TfmMain::StatusText() const {
+  return StatusPanel->text();
+}
+
+QString TfmMain::FolderText() const {
+  return FolderPanel->text();
+}
+
+void TfmMain::InsertTab(size_t index, const std::string& caption) {
+  QSignalBlocker quiet(tcMain);
+  tcMain->insertTab(static_cast<int>(index), QString::fromStdString(caption));
+}
+
+void TfmMain::RemoveTab(size_t index) {
+  QSignalBlocker quiet(tcMain);
+  tcMain->removeTab(static_cast<int>(index));
+}
+
+void TfmMain::SelectTab(size_t index) {
+  QSignalBlocker quiet(tcMain);
+  tcMain->setCurrentIndex(static_cast<int>(index));
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+  if (CloseMainWindow(TreeForm->Patterns()))
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TfmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    ActiveFormChanged();
+}
+
+} // namespace quillane

@@ -1,0 +1,178 @@
+#include "ui/TreeForm.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QMdiSubWindow>
+#include <QScopedValueRollback>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "elements/Region.h"
+#include "ui/MainForm.h"
+
+namespace quillane {
+
+namespace {
+
+constexpr int ControllerRole = Qt::UserRole;
+
+} // namespace
+
+TfmTree::TfmTree(TfmMain& main)
+    : TreeView1(new QTreeWidget(Panel1)), Main(main), buNew(AddButton("buNew", " New ")),
+      buOpen(AddButton("buOpen", " Open ")), buSave(AddButton("buSave", " Save ")),
+      buSaveAs(AddButton("buSaveAs", " Save As ")), buDelete(AddButton("buDelete", " Delete ")),
+      buImport(AddButton("buImport", " Import ")), buExport(AddButton("buExport", " Export ")),
+      buClose(AddButton("buClose", " Close ")) {
+  setObjectName(QStringLiteral("fmTree"));
+  setWindowTitle(QStringLiteral("Tree"));
+
+  TreeView1->setObjectName(QStringLiteral("TreeView1"));
+  TreeView1->setAccessibleName(QStringLiteral("Patterns"));
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  TreeView1->setExpandsOnDoubleClick(false);
+  TreeView1->setUniformRowHeights(true);
+  auto* layout = new QVBoxLayout(Panel1);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(TreeView1);
+
+  connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (Changing)
+      return;
+    Tree->Select(ControllerOf(item));
+    UpdateButtons();
+  });
+  connect(TreeView1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+    if (ODesignUI* node = ControllerOf(item))
+      Run([this, node] { Tree->Activate(*node); });
+  });
+  connect(buNew, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunNew(); }); });
+  connect(buOpen, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunOpen(); }); });
+  connect(buSave, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunSave(); }); });
+  connect(buSaveAs, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunSaveAs(); }); });
+  connect(buDelete, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunDelete(); }); });
+  connect(buImport, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunImport(); }); });
+  connect(buExport, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunExport(); }); });
+  connect(buClose, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunClose(); }); });
+
+  Main.AddForm(*this)->showMaximized();
+  Tree = std::make_unique<OPatternTree>(*this, Main.Tabs);
+  Tree->Select(&Tree->Root());
+  ShowSelected();
+  UpdateButtons();
+}
+
+TfmTree::~TfmTree() {
+  // The controllers close their editors and drop their nodes while the view still exists.
+  Changing = true;
+  Tree.reset();
+}
+
+ODesignUI* TfmTree::ControllerOf(const QTreeWidgetItem* item) const {
+  return item ? static_cast<ODesignUI*>(item->data(0, ControllerRole).value<void*>()) : nullptr;
+}
+
+template <typename TCommand> void TfmTree::Run(TCommand command) {
+  command();
+  if (Tree)
+    UpdateButtons();
+}
+
+void TfmTree::AddNode(ODesignUI& node, ODesignUI* parent) {
+  QScopedValueRollback<bool> changing(Changing, true);
+  auto found = parent ? Items.find(parent) : Items.end();
+  auto* item =
+      found != Items.end() ? new QTreeWidgetItem(found->second) : new QTreeWidgetItem(TreeView1);
+  item->setText(0, QString::fromStdString(node.Name()));
+  item->setData(0, ControllerRole, QVariant::fromValue(static_cast<void*>(&node)));
+  Items[&node] = item;
+  RepaintNode(node);
+}
+
+void TfmTree::Forget(QTreeWidgetItem* item) {
+  for (int i = 0; i < item->childCount(); ++i)
+    Forget(item->child(i));
+  Items.erase(ControllerOf(item));
+}
+
+void TfmTree::DeleteNode(ODesignUI& node) {
+  auto found = Items.find(&node);
+  if (found == Items.end())
+    return;
+  QScopedValueRollback<bool> changing(Changing, true);
+  QTreeWidgetItem* item = found->second;
+  Forget(item);
+  delete item;
+}
+
+void TfmTree::SetNodeText(ODesignUI& node, const std::string& text) {
+  if (auto found = Items.find(&node); found != Items.end())
+    found->second->setText(0, QString::fromStdString(text));
+}
+
+void TfmTree::ExpandAll() {
+  TreeView1->expandAll();
+}
+
+void TfmTree::RepaintNode(ODesignUI& node) {
+  auto found = Items.find(&node);
+  if (found == Items.end())
+    return;
+  auto* region = dynamic_cast<ORegionUI*>(&node);
+  bool imported = region && region->Region.ImportFlag != 0;
+  // An imported region stands out in red.
+  found->second->setBackground(0, imported ? QBrush(Qt::red) : QBrush());
+}
+
+void TfmTree::ShowSelected() {
+  auto found = Items.find(Tree->Selected());
+  if (found == Items.end()) {
+    // The selected node went: the view has already moved on to another.
+    ODesignUI* shown = ControllerOf(TreeView1->currentItem());
+    Tree->Select(shown ? shown : &Tree->Root());
+    found = Items.find(Tree->Selected());
+  }
+  QTreeWidgetItem* item = found != Items.end() ? found->second : nullptr;
+  if (item && TreeView1->currentItem() != item) {
+    QScopedValueRollback<bool> changing(Changing, true);
+    TreeView1->setCurrentItem(item);
+  }
+}
+
+void TfmTree::UpdateButtons() {
+  if (!Tree)
+    return;
+  ShowSelected();
+  TTreeButtons b = Tree->Buttons();
+  buNew->setEnabled(b.New);
+  buOpen->setEnabled(b.Open);
+  buSave->setEnabled(b.Save);
+  buSaveAs->setEnabled(b.SaveAs);
+  buDelete->setEnabled(b.Delete);
+  buImport->setEnabled(b.Import);
+  buExport->setEnabled(b.Export);
+  buClose->setEnabled(b.Close);
+  buImport->setText(QString::fromStdString(b.ImportCaption));
+  buExport->setText(QString::fromStdString(b.ExportCaption));
+  buImport->setAccessibleName(buImport->text().trimmed());
+  buExport->setAccessibleName(buExport->text().trimmed());
+}
+
+OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind) {
+  // Each kind gets its own editor later; until then an empty window with the node's name.
+  auto* form = new TfmDesignForm;
+  form->Controller = &controller;
+  form->setWindowTitle(QString::fromStdString(controller.Name()));
+  Main.AddForm(*form)->show();
+  return *form;
+}
+
+void TfmTree::closeEvent(QCloseEvent* event) {
+  event->ignore();
+}
+
+} // namespace quillane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "shell/PatternTree.h"
+#include "ui/DesignForm.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quillane {
+
+class TfmMain;
+
+// "Tree": every open pattern as a branch, a node per controller, and the toolbar that runs
+// the selected node's commands. It stays open as long as the main window.
+class TfmTree : public TfmDesignForm, public OTreeView {
+  Q_OBJECT
+public:
+  explicit TfmTree(TfmMain& main);
+  ~TfmTree() override;
+
+  OPatternTree& Patterns() { return *Tree; }
+  QTreeWidget* TreeView1;
+
+  void AddNode(ODesignUI& node, ODesignUI* parent) override;
+  void DeleteNode(ODesignUI& node) override;
+  void SetNodeText(ODesignUI& node, const std::string& text) override;
+  void ExpandAll() override;
+  void RepaintNode(ODesignUI& node) override;
+  void UpdateButtons() override;
+  OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) override;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  TfmMain& Main;
+  std::map<const ODesignUI*, QTreeWidgetItem*> Items;
+  std::unique_ptr<OPatternTree> Tree;
+  QToolButton *buNew, *buOpen, *buSave, *buSaveAs, *buDelete, *buImport, *buExport, *buClose;
+  // While the core changes the nodes, the view's own selection changes are not the user's.
+  bool Changing = false;
+
+  ODesignUI* ControllerOf(const QTreeWidgetItem* item) const;
+  void Forget(QTreeWidgetItem* item);
+  void ShowSelected();
+  template <typename TCommand> void Run(TCommand command);
+};
+
+} // namespace quillane
