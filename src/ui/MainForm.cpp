@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabBar>
@@ -30,6 +31,19 @@ std::string ProgramDir() {
   return QCoreApplication::applicationDirPath().toStdString();
 }
 
+// A small patch of tufted cells in diagonal stripes.
+QIcon ProgramIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  const QColor yarns[] = {QColor(176, 58, 46), QColor(224, 164, 58), QColor(46, 111, 142),
+                          QColor(242, 232, 213)};
+  for (int row = 0; row < 4; ++row)
+    for (int column = 0; column < 4; ++column)
+      painter.fillRect(column * 8, row * 8, 7, 7, yarns[(row + column) % 4]);
+  return QIcon(pixmap);
+}
+
 } // namespace
 
 TfmMain::TfmMain()
@@ -37,6 +51,7 @@ TfmMain::TfmMain()
       MdiArea(new QMdiArea(this)), StatusPanel(new QLabel(this)), FolderPanel(new QLabel(this)) {
   setObjectName(QStringLiteral("fmMain"));
   setWindowTitle(QStringLiteral("Quillane"));
+  setWindowIcon(ProgramIcon());
   resize(805, 557);
 
   CreateMenus();

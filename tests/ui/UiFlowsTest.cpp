@@ -1,0 +1,224 @@
+// The desktop program's user flows, on the offscreen platform: start-up and its settings,
+// the tree, New and Open from the menus, and the menus and toolbar as the user reads them.
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <deque>
+
+#include "ui/DesignForm.h"
+#include "ui/IniPersist.h"
+#include "ui/MainForm.h"
+#include "ui/QtPlatform.h"
+#include "ui/TreeForm.h"
+
+using namespace quillane;
+
+namespace {
+
+// The real seam, but errors are recorded and the open dialog answers from a queue.
+class TTestPlatform : public OQtPlatform {
+public:
+  using OQtPlatform::OQtPlatform;
+  std::vector<std::string> Errors;
+  std::deque<std::string> Files;
+  void ShowError(const std::string& text) override { Errors.push_back(text); }
+  bool RunOpenDialog(TFileDialog& dialog) override {
+    if (Files.empty())
+      return false;
+    dialog.FileName = Files.front();
+    Files.pop_front();
+    return true;
+  }
+};
+
+// The program as main() starts it, with its settings in `ini`.
+struct TProgram {
+  TfmMain Main;
+  TTestPlatform Platform{Main};
+  OPlatformScope Scope{Platform};
+  explicit TProgram(const QString& ini, const std::vector<std::string>& arguments = {}) {
+    g.Start(arguments, std::make_unique<OIniPersist>(ini));
+  }
+  void Trigger(const char* action) {
+    QAction* found = Main.findChild<QAction*>(QString::fromLatin1(action));
+    QVERIFY(found);
+    found->trigger();
+  }
+  QTreeWidgetItem* Root() { return Main.Tree().TreeView1->topLevelItem(0); }
+};
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+} // namespace
+
+class UiFlowsTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir Dir;
+  QString Ini() const { return Dir.filePath(QStringLiteral("quillane.ini")); }
+
+private slots:
+  void init() { QFile::remove(Ini()); }
+  // Drops the last ini file before its folder goes.
+  void cleanupTestCase() { g.Start({}, nullptr); }
+
+  void startUpRestoresTheSavedWindow_data() {
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<bool>("maximized");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("no settings file: the designed size")
+        << QByteArray() << false << QSize(805, 557);
+    QTest::newRow("maximized") << QByteArray("fmMain.WindowState=2") << true << QSize();
+    QTest::newRow("minimized: neither state nor bounds")
+        << QByteArray("fmMain.WindowState=1\nfmMain.Width=300\nfmMain.Height=200") << false
+        << QSize(805, 557);
+    QTest::newRow("normal: the bounds")
+        << QByteArray("fmMain.WindowState=0\nfmMain.Width=640\nfmMain.Height=480") << false
+        << QSize(640, 480);
+    QTest::newRow("a value that is no number keeps the window's")
+        << QByteArray("fmMain.Width=wide\nfmMain.Height=480") << false << QSize(805, 480);
+  }
+  void startUpRestoresTheSavedWindow() {
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, maximized);
+    QFETCH(QSize, size);
+    if (!ini.isEmpty())
+      WriteFile(Ini(), "[App]\n" + ini + "\n");
+    TProgram program(Ini());
+    QCOMPARE(program.Main.isMaximized(), maximized);
+    QVERIFY(!program.Main.isMinimized());
+    if (!maximized)
+      QCOMPARE(program.Main.size(), size);
+  }
+
+  void closingMaximizedStartsMaximizedNextTime() {
+    {
+      TProgram first(Ini());
+      first.Main.showMaximized();
+      QVERIFY(first.Main.close());
+    }
+    TProgram second(Ini());
+    QVERIFY(second.Main.isMaximized());
+  }
+
+  void folderArgumentKeepsItsCase() {
+    TProgram program(Ini(), {"/D=/Some/Mixed"});
+    QCOMPARE(program.Main.FolderText(), QStringLiteral("/Some/Mixed"));
+  }
+
+  void treeAfterStartOffersOnlyNewAndOpen() {
+    TProgram program(Ini());
+    QTreeWidget* tree = program.Main.Tree().TreeView1;
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(program.Root()->text(0), QStringLiteral("Patterns"));
+    QCOMPARE(program.Root()->childCount(), 0);
+    QCOMPARE(tree->currentItem(), program.Root());
+    QCOMPARE(program.Main.tcMain->tabText(0), QStringLiteral("Tree"));
+    for (const char* name :
+         {"buNew", "buOpen", "buSave", "buSaveAs", "buDelete", "buImport", "buExport", "buClose"}) {
+      auto* button = program.Main.Tree().findChild<QToolButton*>(QString::fromLatin1(name));
+      QVERIFY2(button, name);
+      QCOMPARE(button->isEnabled(), name == std::string("buNew") || name == std::string("buOpen"));
+    }
+  }
+
+  void newPatternShowsItsBranchAndCloseAllRemovesIt() {
+    TProgram program(Ini());
+    program.Trigger("miNewPattern");
+    QCOMPARE(program.Root()->childCount(), 1);
+    QTreeWidgetItem* pattern = program.Root()->child(0);
+    QVERIFY(pattern->text(0).startsWith(QStringLiteral("Pattern")));
+    QStringList children;
+    for (int i = 0; i < pattern->childCount(); ++i)
+      children << pattern->child(i)->text(0).remove(QRegularExpression(QStringLiteral("\\d+$")));
+    QCOMPARE(children, QStringList({"ControlSetup", "PatternSetup", "Pictures", "Sections"}));
+    QVERIFY(pattern->child(2)->child(0)->isExpanded());
+
+    program.Main.Tree().TreeView1->setCurrentItem(pattern);
+    auto* exportButton = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buExport"));
+    QVERIFY(exportButton->isEnabled());
+    QCOMPARE(exportButton->text(), QStringLiteral(" Export Tuft "));
+
+    program.Trigger("miCloseAllPatterns");
+    QCOMPARE(program.Root()->childCount(), 0);
+  }
+
+  void openingABadFileShowsWhyAndLeavesTheTree() {
+    TProgram program(Ini());
+    const std::string bad = Dir.filePath(QStringLiteral("bad.pat")).toStdString();
+    const std::string missing = Dir.filePath(QStringLiteral("missing.pat")).toStdString();
+    WriteFile(QString::fromStdString(bad), "not a pattern");
+    program.Platform.Files = {bad, missing};
+    program.Trigger("miOpenPattern");
+    program.Trigger("miOpenPattern");
+    QCOMPARE(program.Platform.Errors,
+             std::vector<std::string>(
+                 {"Error reading pattern: " + bad, "Error, pattern file not found " + missing}));
+    QCOMPARE(program.Root()->childCount(), 0);
+  }
+
+  void menusAndToolbarReadAsWritten() {
+    TProgram program(Ini());
+    const std::vector<std::pair<QString, QStringList>> menus = {
+        {"  &File",
+         {"&New Pattern", "&Open Pattern", "-", "&Close All Patterns", "-", "&Save All Patterns",
+          "-", "&Explorer", "&Folder", "-", "E&xit"}},
+        {"&Edit", {"&Preferences"}},
+        {"Wi&zards",
+         {"New &Pattern", "New &Rug Pattern", "New &Carpet Pattern", "New &Half Drop Pattern",
+          "New Pattern From Orlek Control File (.TUF)", "New Pattern From CMC Control File (.CAR)",
+          "New Pattern From NED Graphics Pattern File (.PAT)", "New Pattern With Repeats"}},
+        {"&Window", {"&Tile", "&Cascade", "&Arrange Icons", "Cl&ose All"}},
+        {"&Help", {"&Reference", "&Manual", "&About"}}};
+    const QList<QAction*> bar = program.Main.menuBar()->actions();
+    QCOMPARE(bar.size(), static_cast<qsizetype>(menus.size()));
+    for (size_t m = 0; m < menus.size(); ++m) {
+      QCOMPARE(bar[m]->text(), menus[m].first);
+      QStringList items;
+      for (QAction* a : bar[m]->menu()->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+      QCOMPARE(items, menus[m].second);
+    }
+
+    const std::vector<std::array<const char*, 3>> buttons = {
+        {"buNew", " New Pattern ", "Create New Pattern"},
+        {"buOpen", " Open Pattern ", "Open Existing Pattern"},
+        {"buCloseAll", "Close All", "Close All Opened Patterns"},
+        {"buSaveAll", "Save All", "Save All Opened Patterns"},
+        {"buExplorer", " Explorer ", "Windows Explorer"},
+        {"buFolder", " Folder ", "Select Current Folder"}};
+    for (const auto& [name, caption, hint] : buttons) {
+      auto* button = program.Main.ToolBar1->findChild<QToolButton*>(QString::fromLatin1(name));
+      QVERIFY2(button, name);
+      QCOMPARE(button->text(), QString::fromLatin1(caption));
+      QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
+      QCOMPARE(button->accessibleName(), QString::fromLatin1(hint));
+    }
+  }
+
+  void enterMovesTheFocusInAnEditor() {
+    TProgram program(Ini());
+    auto* form = new TfmDesignForm;
+    auto* first = new QLineEdit(form->Panel1);
+    auto* second = new QLineEdit(form->Panel1);
+    program.Main.AddForm(*form)->show();
+    program.Main.show();
+    QVERIFY(QTest::qWaitForWindowActive(&program.Main));
+    first->setFocus();
+    QTest::keyClick(first, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), second);
+  }
+};
+
+QTEST_MAIN(UiFlowsTest)
+#include "UiFlowsTest.moc"
