@@ -93,7 +93,6 @@ public:
   OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern);
   ~OPatternUI() override;
   void Export() override;
-  bool SaveAs() override;
   uint8_t GetCommands() const override { return cmExport | cmClose; }
   const char* ExportCaption() const override { return " Export Tuft "; }
 
@@ -151,8 +150,6 @@ public:
   void Open() override { OpenEditor(TEditorKind::Region); }
   void Activate() override { Open(); }
   void Delete() override;
-  void Export() override;
-  void Import() override;
   uint8_t GetCommands() const override { return cmOpen | cmDelete | cmImport | cmExport; }
   const char* ExportCaption() const override { return " Export Bitmap "; }
   const char* ImportCaption() const override { return " Import Bitmap "; }

@@ -20,8 +20,10 @@ public:
   virtual ~OTreeView() = default;
   // A node for `node` as the last child of `parent`'s node (no parent: the root).
   virtual void AddNode(ODesignUI& node, ODesignUI* parent) = 0;
-  // Deletes the node with every node below it.
+  // Deletes the node; the tree deletes the nodes below it first, deepest first.
   virtual void DeleteNode(ODesignUI& node) = 0;
+  // Makes the node the selected one, as the tree itself does when a selected node goes.
+  virtual void SelectNode(ODesignUI&) {}
   virtual void SetNodeText(ODesignUI& node, const std::string& text) = 0;
   virtual void ExpandAll() = 0;
   // The node's look may have changed (a region's import flag).
@@ -74,9 +76,12 @@ public:
   bool QuerySave(OPattern& pattern);
   // Closes the pattern once QuerySave lets it go.
   bool QueryClosePattern(OPattern& pattern);
-  // Every pattern, each asked about first; stops at the first Cancel or failed save and
-  // answers false, the rest staying open.
+  // Asks about every modified pattern in turn; false at the first Cancel or failed save.
+  bool QuerySaveAll();
+  // Every pattern, once QuerySaveAll lets them go; on false all stay open.
   bool CloseAll();
+  // Every pattern, asking nothing (the answers were given).
+  void CloseAllUnasked();
   // Saves every pattern in the order they were opened.
   void SaveAll();
   // Removes the node with every node below it, their editors closed first.
@@ -105,6 +110,7 @@ private:
   ODesignUI* SelectedUI = nullptr;
   bool IsBelow(const ODesignUI& node, const ODesignUI& ancestor) const;
   void Remove(ODesignUI& node);
+  void RemoveBelow(const ODesignUI& node);
   template <typename TRun> void RunOnSelected(TRun run);
 };
 

@@ -1,0 +1,231 @@
+#include "shell/DesignUI.h"
+
+#include "app/App.h"
+#include "app/FileIO.h"
+#include "elements/Picture.h"
+#include "elements/Region.h"
+#include "elements/Section.h"
+#include "files/Export.h"
+#include "model/Pattern.h"
+#include "shell/PatternTree.h"
+#include "shell/Tabs.h"
+
+namespace quillane {
+
+namespace {
+constexpr uint32_t WindowColour = 0x00FFFFFF;
+
+TFileFilter PatternFilter() {
+  return TFileFilter::ForExtension("Pattern files (*.PAT)", "PAT");
+}
+
+// Writes the pattern to its file under the hourglass; a failure is shown and the pattern
+// stays modified.
+bool WritePattern(OPattern& pattern) {
+  try {
+    OWaitCursor wait;
+    pattern.SaveToFile();
+    return true;
+  } catch (const std::exception& e) {
+    g.UI().ShowError("Error saving pattern: " + pattern.FileName + "\n" + e.what());
+    return false;
+  }
+}
+
+// A pattern still under its first name, "PatternN.pat" without a folder, was never saved.
+bool NeverSaved(const OPattern& pattern) {
+  return FolderOf(pattern.FileName).empty();
+}
+} // namespace
+
+ODesignUI::ODesignUI(OPatternTree& tree, std::string name, OPattern* pattern)
+    : Pattern(pattern), Colour(WindowColour), Tree(tree), NameText(std::move(name)) {}
+
+ODesignUI::~ODesignUI() {
+  CloseEditor();
+}
+
+void ODesignUI::SetName(const std::string& name) {
+  NameText = name;
+  Tree.View.SetNodeText(*this, name);
+}
+
+bool ODesignUI::Save() {
+  if (!Pattern)
+    return false;
+  if (NeverSaved(*Pattern))
+    return SaveAs();
+  return WritePattern(*Pattern);
+}
+
+bool ODesignUI::SaveAs() {
+  if (!Pattern)
+    return false;
+  TFileDialog& dialog = g.UI().SaveDialog;
+  dialog.DefaultExt = "PAT";
+  dialog.FileName = StripExtension(Pattern->FileName);
+  dialog.Filters = {PatternFilter()};
+  dialog.InitialDir = g.CurrentDir;
+  dialog.Title = "Save Pattern";
+  dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist;
+  if (!ExecuteSaveDialog(dialog))
+    return false;
+  // The whole path is kept, so the file lands where the user chose; the pattern takes the
+  // new name only once it is written there.
+  std::string previous = Pattern->FileName;
+  Pattern->FileName = dialog.FileName;
+  if (!WritePattern(*Pattern)) {
+    Pattern->FileName = previous;
+    return false;
+  }
+  if (OPatternUI* node = Tree.PatternNode(*Pattern))
+    node->SetName(StripExtension(Pattern->FileName));
+  Tree.View.UpdateButtons();
+  return true;
+}
+
+void ODesignUI::CloseEditor() {
+  if (OEditor* editor = Editor) {
+    EditorClosed();
+    editor->Destroy();
+  }
+}
+
+void ODesignUI::EditorClosed() {
+  if (OEditor* editor = Editor) {
+    Editor = nullptr;
+    Tree.Tabs.RemoveTab(*editor);
+    Tree.Tabs.SelectTree();
+  }
+}
+
+void ODesignUI::OpenEditor(TEditorKind kind) {
+  if (!Editor) {
+    Editor = &Tree.View.CreateEditor(*this, kind);
+    Editor->Controller = this;
+  }
+  Tree.Tabs.ShowTab(Name(), *Editor);
+}
+
+OPatternsUI::OPatternsUI(OPatternTree& tree) : ODesignUI(tree, "Patterns", nullptr) {}
+
+void OPatternsUI::New() {
+  OWaitCursor wait;
+  auto pattern = std::make_unique<OPattern>();
+  pattern->InitNew();
+  Tree.AddPattern(std::move(pattern));
+}
+
+void OPatternsUI::Open() {
+  TFileDialog& dialog = g.UI().OpenDialog;
+  dialog.DefaultExt = "PAT";
+  dialog.FileName = StripExtension(dialog.FileName);
+  dialog.Filters = {PatternFilter()};
+  dialog.InitialDir = g.CurrentDir;
+  dialog.Title = "Open Pattern";
+  dialog.Options = ofReadOnly | ofShowHelp | ofFileMustExist;
+  if (ExecuteOpenDialog(dialog))
+    Tree.OpenPatternPath(dialog.FileName);
+}
+
+OPatternUI::OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern)
+    : ODesignUI(tree, StripExtension(pattern->FileName), pattern.get()), Owned(std::move(pattern)) {
+  Subscription = Owned->Events.Subscribe([this](const TPatternChange& change) {
+    if (change.Kind == TPatternChange::TKind::All)
+      Tree.Tabs.RefreshEditors(*Pattern);
+    else if (change.Kind == TPatternChange::TKind::Modified)
+      Tree.View.UpdateButtons();
+  });
+}
+
+OPatternUI::~OPatternUI() = default;
+
+void OPatternUI::Export() {
+  ExportControlFiles(*Pattern);
+}
+
+OControlSetupUI::OControlSetupUI(OPatternTree& tree, OPattern& pattern)
+    : ODesignUI(tree, "ControlSetup" + std::to_string(OPattern::PatternsCreated()), &pattern) {}
+
+OPatternSetupUI::OPatternSetupUI(OPatternTree& tree, OPattern& pattern)
+    : ODesignUI(tree, "PatternSetup" + std::to_string(OPattern::PatternsCreated()), &pattern) {}
+
+OPicturesUI::OPicturesUI(OPatternTree& tree, OPattern& pattern)
+    : ODesignUI(tree, "Pictures", &pattern) {}
+
+void OPicturesUI::New() {
+  // The pattern file could not hold one more; better said now than when saving.
+  if (Pattern->Pictures->Count() >= OPattern::MaxPictures) {
+    g.UI().ShowMessage("A pattern can hold at most 255 pictures.");
+    return;
+  }
+  OPicture* picture = Pattern->Pictures->Add(std::make_unique<OPicture>(Pattern));
+  picture->SetDefaults();
+  Tree.AddPictureBranch(*picture, *this);
+  Pattern->Changed();
+  Tree.View.ExpandAll();
+}
+
+OPictureUI::OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
+    : ODesignUI(tree, pattern.NewPictureName(), &pattern), Picture(picture) {}
+
+void OPictureUI::Delete() {
+  Pattern->Pictures->Remove(&Picture);
+  Pattern->Changed();
+}
+
+ORegionsUI::ORegionsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
+    : ODesignUI(tree, "Regions", &pattern), Picture(picture) {}
+
+void ORegionsUI::New() {
+  if (Picture.Regions.Count() >= OPicture::MaxRegions) {
+    g.UI().ShowMessage("A picture can hold at most 255 regions.");
+    return;
+  }
+  ORegion* region = Picture.Regions.Add(std::make_unique<ORegion>(Pattern, &Picture));
+  region->SetDefaults();
+  Tree.AddController(std::make_unique<ORegionUI>(Tree, *Pattern, Picture, *region), *this);
+  Pattern->Changed();
+}
+
+ORegionUI::ORegionUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, ORegion& region)
+    : ODesignUI(tree, pattern.NewRegionName(), &pattern), Picture(picture), Region(region) {}
+
+void ORegionUI::Delete() {
+  Picture.Regions.Remove(&Region);
+  Pattern->Changed();
+}
+
+OWindowsUI::OWindowsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
+    : ODesignUI(tree, "Windows", &pattern), Picture(picture) {}
+
+void OWindowsUI::New() {
+  Tree.AddController(std::make_unique<OWindowUI>(Tree, *Pattern, Picture), *this);
+}
+
+OWindowUI::OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
+    : ODesignUI(tree, pattern.NewWindowName(), &pattern), Picture(picture) {}
+
+OSectionsUI::OSectionsUI(OPatternTree& tree, OPattern& pattern)
+    : ODesignUI(tree, "Sections", &pattern) {}
+
+void OSectionsUI::New() {
+  if (Pattern->Sections->Count() >= OPattern::MaxSections) {
+    g.UI().ShowMessage("A pattern can hold at most 65535 sections.");
+    return;
+  }
+  OSection* section = Pattern->Sections->Add(std::make_unique<OSection>(Pattern));
+  section->SetDefaults();
+  Tree.AddController(std::make_unique<OSectionUI>(Tree, *Pattern, *section), *this);
+  Pattern->Changed();
+}
+
+OSectionUI::OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section)
+    : ODesignUI(tree, pattern.NewSectionName(), &pattern), Section(section) {}
+
+void OSectionUI::Delete() {
+  Pattern->Sections->Remove(&Section);
+  Pattern->Changed();
+}
+
+} // namespace quillane

@@ -1,0 +1,286 @@
+#include "shell/PatternTree.h"
+
+#include "app/App.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "model/Pattern.h"
+#include "shell/Tabs.h"
+
+namespace quillane {
+
+OPatternTree::OPatternTree(OTreeView& view, OTabRegistry& tabs)
+    : View(view), Tabs(tabs), RootUI(std::make_unique<OPatternsUI>(*this)) {
+  View.AddNode(*RootUI, nullptr);
+  SelectedUI = RootUI.get();
+}
+
+OPatternTree::~OPatternTree() {
+  // Last first, so that no controller outlives the pattern its editor shows.
+  while (!Entries.empty())
+    Entries.pop_back();
+}
+
+void OPatternTree::Select(ODesignUI* node) {
+  SelectedUI = node ? node : RootUI.get();
+  View.UpdateButtons();
+}
+
+ODesignUI& OPatternTree::AddController(std::unique_ptr<ODesignUI> controller, ODesignUI& parent) {
+  controller->Parent = &parent;
+  Entries.push_back(std::move(controller));
+  ODesignUI& added = *Entries.back();
+  View.AddNode(added, &parent);
+  return added;
+}
+
+OPatternUI& OPatternTree::AddPattern(std::unique_ptr<OPattern> pattern) {
+  OPattern& p = *pattern;
+  auto& node = static_cast<OPatternUI&>(
+      AddController(std::make_unique<OPatternUI>(*this, std::move(pattern)), *RootUI));
+  AddController(std::make_unique<OControlSetupUI>(*this, p), node);
+  AddController(std::make_unique<OPatternSetupUI>(*this, p), node);
+  ODesignUI& pictures = AddController(std::make_unique<OPicturesUI>(*this, p), node);
+  for (const auto& picture : *p.Pictures)
+    AddPictureBranch(*picture, pictures);
+  ODesignUI& sections = AddController(std::make_unique<OSectionsUI>(*this, p), node);
+  for (const auto& section : *p.Sections)
+    AddController(std::make_unique<OSectionUI>(*this, p, *section), sections);
+  View.ExpandAll();
+  View.UpdateButtons();
+  return node;
+}
+
+void OPatternTree::AddPictureBranch(OPicture& picture, ODesignUI& pictures) {
+  OPattern& p = *pictures.Pattern;
+  ODesignUI& pictureNode = AddController(std::make_unique<OPictureUI>(*this, p, picture), pictures);
+  ODesignUI& regions = AddController(std::make_unique<ORegionsUI>(*this, p, picture), pictureNode);
+  for (const auto& region : picture.Regions)
+    AddController(std::make_unique<ORegionUI>(*this, p, picture, *region), regions);
+  ODesignUI& windows = AddController(std::make_unique<OWindowsUI>(*this, p, picture), pictureNode);
+  AddController(std::make_unique<OWindowUI>(*this, p, picture), windows);
+}
+
+OPatternUI* OPatternTree::PatternNode(const OPattern& pattern) const {
+  for (const auto& entry : Entries)
+    if (entry->Pattern == &pattern)
+      if (auto* node = dynamic_cast<OPatternUI*>(entry.get()))
+        return node;
+  return nullptr;
+}
+
+bool OPatternTree::IsBelow(const ODesignUI& node, const ODesignUI& ancestor) const {
+  for (const ODesignUI* p = node.Parent; p; p = p->Parent)
+    if (p == &ancestor)
+      return true;
+  return false;
+}
+
+void OPatternTree::Remove(ODesignUI& node) {
+  node.CloseEditor();
+  bool wasSelected = SelectedUI == &node;
+  View.DeleteNode(node);
+  ODesignUI* parent = node.Parent;
+  for (size_t i = Entries.size(); i-- > 0;)
+    if (Entries[i].get() == &node) {
+      Entries.erase(Entries.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  if (wasSelected) {
+    SelectedUI = parent ? parent : RootUI.get();
+    View.SelectNode(*SelectedUI);
+  }
+}
+
+void OPatternTree::RemoveBelow(const ODesignUI& node) {
+  // Children always stand after their parents in the registry, so going from the last
+  // entry removes the deepest nodes first.
+  for (size_t i = Entries.size(); i-- > 0;)
+    if (i < Entries.size() && IsBelow(*Entries[i], node))
+      Remove(*Entries[i]);
+}
+
+void OPatternTree::DeleteNode(ODesignUI& node) {
+  RemoveBelow(node);
+  Remove(node);
+}
+
+void OPatternTree::ClosePattern(OPattern& pattern) {
+  for (size_t i = Entries.size(); i-- > 0;)
+    if (i < Entries.size() && Entries[i]->Pattern == &pattern)
+      Remove(*Entries[i]);
+  View.UpdateButtons();
+}
+
+bool OPatternTree::QuerySave(OPattern& pattern) {
+  if (!pattern.Modified())
+    return true;
+  OPatternUI* node = PatternNode(pattern);
+  std::string name = node ? node->Name() : StripExtension(pattern.FileName);
+  switch (g.UI().AskSaveChanges("Save changes to " + name + "?")) {
+  case TSaveChoice::Save:
+    return node ? node->Save() : false;
+  case TSaveChoice::Discard:
+    return true;
+  case TSaveChoice::Cancel:
+    break;
+  }
+  return false;
+}
+
+bool OPatternTree::QueryClosePattern(OPattern& pattern) {
+  if (!QuerySave(pattern))
+    return false;
+  ClosePattern(pattern);
+  return true;
+}
+
+bool OPatternTree::QuerySaveAll() {
+  for (size_t i = 0; i < Entries.size(); ++i)
+    if (dynamic_cast<OPatternUI*>(Entries[i].get()) && !QuerySave(*Entries[i]->Pattern))
+      return false;
+  return true;
+}
+
+bool OPatternTree::CloseAll() {
+  if (!QuerySaveAll())
+    return false;
+  CloseAllUnasked();
+  return true;
+}
+
+void OPatternTree::CloseAllUnasked() {
+  while (!Entries.empty())
+    Remove(*Entries.back());
+  View.UpdateButtons();
+}
+
+void OPatternTree::SaveAll() {
+  for (size_t i = 0; i < Entries.size(); ++i)
+    if (dynamic_cast<OPatternUI*>(Entries[i].get()))
+      Entries[i]->Save();
+  View.UpdateButtons();
+}
+
+TTreeButtons OPatternTree::Buttons() const {
+  const ODesignUI& c = SelectedUI ? *SelectedUI : *RootUI;
+  TTreeButtons b;
+  b.ExportCaption = c.ExportCaption();
+  b.ImportCaption = c.ImportCaption();
+  uint8_t bits = c.GetCommands();
+  b.New = bits & cmNew;
+  b.Open = bits & cmOpen;
+  b.Delete = bits & cmDelete;
+  b.Import = bits & cmImport;
+  b.Export = bits & cmExport;
+  b.Close = (bits & cmClose) || c.Editor;
+  b.SaveAs = c.Pattern != nullptr;
+  b.Save = c.Pattern && c.Pattern->Modified();
+  return b;
+}
+
+// A command on the selected node, if its button is enabled. A failure that nothing else
+// reported is shown rather than lost, and the toolbar follows whatever the command did.
+template <typename TRun> void OPatternTree::RunOnSelected(TRun run) {
+  try {
+    run(SelectedUI ? *SelectedUI : *RootUI, Buttons());
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+  }
+  View.UpdateButtons();
+}
+
+void OPatternTree::RunNew() {
+  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
+    if (b.New)
+      c.New();
+  });
+}
+
+void OPatternTree::RunOpen() {
+  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
+    if (b.Open)
+      c.Open();
+  });
+}
+
+void OPatternTree::RunSave() {
+  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
+    if (b.Save)
+      c.Save();
+  });
+}
+
+void OPatternTree::RunSaveAs() {
+  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
+    if (b.SaveAs)
+      c.SaveAs();
+  });
+}
+
+void OPatternTree::RunImport() {
+  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
+    if (b.Import)
+      c.Import();
+  });
+}
+
+void OPatternTree::RunExport() {
+  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
+    if (b.Export)
+      c.Export();
+  });
+}
+
+void OPatternTree::RunDelete() {
+  RunOnSelected([this](ODesignUI& c, const TTreeButtons& b) {
+    if (!b.Delete)
+      return;
+    if (dynamic_cast<OPatternUI*>(&c)) {
+      c.Delete();
+      QueryClosePattern(*c.Pattern);
+    } else {
+      // The editors below go before the element they show.
+      RemoveBelow(c);
+      c.CloseEditor();
+      c.Delete();
+      Remove(c);
+    }
+    Tabs.SelectTree();
+  });
+}
+
+void OPatternTree::RunClose() {
+  RunOnSelected([this](ODesignUI& c, const TTreeButtons& b) {
+    if (!b.Close)
+      return;
+    if (dynamic_cast<OPatternUI*>(&c))
+      QueryClosePattern(*c.Pattern);
+    else
+      c.CloseEditor();
+  });
+}
+
+void OPatternTree::Activate(ODesignUI& node) {
+  try {
+    node.Activate();
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+  }
+  View.UpdateButtons();
+}
+
+void OPatternTree::OpenPatternPath(const std::string& path) {
+  OWaitCursor wait;
+  std::unique_ptr<OPattern> pattern;
+  try {
+    pattern = OpenPatternFile(path);
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+    return;
+  }
+  // Just read, it holds nothing the file does not.
+  pattern->SetModified(0);
+  AddPattern(std::move(pattern));
+}
+
+} // namespace quillane

@@ -1,0 +1,300 @@
+// The pattern tree and the main window's tabs, driven without a window.
+#include "TestSupport.h"
+
+#include <algorithm>
+#include <map>
+
+#include "elements/Picture.h"
+#include "elements/Region.h"
+#include "elements/Section.h"
+#include "model/Pattern.h"
+#include "shell/MainCommands.h"
+#include "shell/PatternTree.h"
+#include "shell/Tabs.h"
+#include "wizards/Wizards.h"
+
+namespace quillane::test {
+namespace {
+
+struct TEditor : OEditor {
+  std::vector<std::string>* Log;
+  explicit TEditor(std::vector<std::string>* log) : Log(log) {}
+  void Refresh() override { Log->push_back("refresh " + Controller->Name()); }
+  void Destroy() override {
+    Log->push_back("destroy " + Controller->Name());
+    delete this;
+  }
+};
+
+// The tree window and tab bar as a test sees them: node captions under their parents.
+struct TShell : OTreeView, OTabBar {
+  std::map<ODesignUI*, ODesignUI*> Parents;
+  std::vector<ODesignUI*> Order;
+  std::vector<std::string> Log;
+  std::vector<std::string> TabCaptions;
+  OTabRegistry Tabs{this};
+  TEditor TreeForm{&Log};
+  OPatternTree Tree{*this, Tabs};
+  OScriptedPlatform UI;
+  OPlatformScope Scope{UI};
+
+  TShell() { Tabs.AddTab("Tree", TreeForm); }
+  void AddNode(ODesignUI& node, ODesignUI* parent) override {
+    Parents[&node] = parent;
+    Order.push_back(&node);
+  }
+  void DeleteNode(ODesignUI& node) override {
+    for (auto& [child, parent] : Parents)
+      EXPECT_NE(parent, &node) << "a node went before the nodes below it";
+    Parents.erase(&node);
+    std::erase(Order, &node);
+  }
+  void SetNodeText(ODesignUI&, const std::string&) override {}
+  void ExpandAll() override {}
+  OEditor& CreateEditor(ODesignUI&, TEditorKind) override { return *new TEditor(&Log); }
+  void InsertTab(size_t index, const std::string& caption) override {
+    TabCaptions.insert(TabCaptions.begin() + static_cast<std::ptrdiff_t>(index), caption);
+  }
+  void RemoveTab(size_t index) override {
+    TabCaptions.erase(TabCaptions.begin() + static_cast<std::ptrdiff_t>(index));
+  }
+  void SelectTab(size_t) override {}
+
+  // "  Name" per node, indented by depth, in tree order.
+  std::string Outline(ODesignUI* parent = nullptr, int depth = 0) const {
+    std::string text;
+    for (ODesignUI* node : Order)
+      if (Parents.at(node) == parent)
+        text += std::string(depth * 2, ' ') + node->Name() + "\n" + Outline(node, depth + 1);
+    return text;
+  }
+  ODesignUI& Node(const std::string& name) const {
+    for (ODesignUI* node : Order)
+      if (node->Name() == name)
+        return *node;
+    throw std::runtime_error("no node " + name);
+  }
+  OPattern& AddNew() {
+    auto pattern = std::make_unique<OPattern>();
+    pattern->InitNew();
+    return *Tree.AddPattern(std::move(pattern)).Pattern;
+  }
+};
+
+std::string N(const std::string& kind, int count, int element) {
+  return kind + std::to_string(count) + "-" + std::to_string(element);
+}
+
+TEST(PatternTree, BuildsTheBranchOfAWizardPatternInOrderWithTheImportedRegionMarked) {
+  TShell shell;
+  auto pattern = GenerateWizard(TPlainWizard{20, 10, TWizardLayout::Sections2h});
+  const int n = OPattern::PatternsCreated();
+  pattern->FileName = "/designs/my.design.pat";
+  shell.Tree.AddPattern(std::move(pattern));
+  const std::string c = std::to_string(n);
+  EXPECT_EQ(shell.Outline(), "Patterns\n  my\n    ControlSetup" + c + "\n    PatternSetup" + c +
+                                 "\n    Pictures\n      " + N("Picture", n, 1) +
+                                 "\n        Regions\n          " + N("Region", n, 1) +
+                                 "\n          " + N("Region", n, 2) + "\n        Windows\n" +
+                                 "          " + N("Window", n, 1) + "\n    Sections\n      " +
+                                 N("Section", n, 1) + "\n      " + N("Section", n, 2) + "\n");
+  EXPECT_EQ(static_cast<ORegionUI&>(shell.Node(N("Region", n, 2))).Region.ImportFlag, 1);
+  EXPECT_EQ(static_cast<ORegionUI&>(shell.Node(N("Region", n, 1))).Region.ImportFlag, 0);
+}
+
+TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
+  TShell shell;
+  auto buttons = [&](ODesignUI& node) {
+    shell.Tree.Select(&node);
+    TTreeButtons b = shell.Tree.Buttons();
+    return std::string(b.New ? "N" : "") + (b.Open ? "O" : "") + (b.Save ? "S" : "") +
+           (b.SaveAs ? "A" : "") + (b.Delete ? "D" : "") + (b.Import ? "I" : "") +
+           (b.Export ? "E" : "") + (b.Close ? "C" : "") + b.ExportCaption + "|" + b.ImportCaption;
+  };
+  EXPECT_EQ(buttons(shell.Tree.Root()), "NO Export | Import ");
+  OPattern& p = shell.AddNew();
+  const int n = OPattern::PatternsCreated();
+  ODesignUI& patternNode = *shell.Tree.PatternNode(p);
+  EXPECT_EQ(buttons(patternNode), "SAEC Export Tuft | Import ");
+  p.SetModified(0);
+  EXPECT_EQ(buttons(patternNode), "AEC Export Tuft | Import ");
+  EXPECT_EQ(buttons(shell.Node("ControlSetup" + std::to_string(n))), "OA Export | Import ");
+  EXPECT_EQ(buttons(shell.Node("Pictures")), "NA Export | Import ");
+  EXPECT_EQ(buttons(shell.Node(N("Picture", n, 1))), "OAD Export | Import ");
+  EXPECT_EQ(buttons(shell.Node(N("Region", n, 1))), "OADIE Export Bitmap | Import Bitmap ");
+  ODesignUI& window = shell.Node(N("Window", n, 1));
+  EXPECT_EQ(buttons(window), "OAD Export | Import ");
+  shell.Tree.Activate(window);
+  EXPECT_EQ(buttons(window), "OADC Export | Import "); // an open editor can be closed
+  shell.Tree.RunClose();
+  EXPECT_EQ(window.Editor, nullptr);
+  EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
+}
+
+TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {
+  TShell shell;
+  OPattern& p = shell.AddNew();
+  const int n = OPattern::PatternsCreated();
+  shell.Tree.Select(&shell.Node("Regions"));
+  shell.Tree.RunNew(); // a second region
+  shell.Tree.Activate(shell.Node(N("Window", n, 1)));
+  shell.Tree.Activate(shell.Node(N("Region", n, 2)));
+  shell.Tree.Activate(shell.Node(N("Section", n, 1)));
+  p.SetModified(0);
+
+  shell.Tree.Select(&shell.Node(N("Picture", n, 1)));
+  shell.Tree.RunDelete();
+  EXPECT_EQ(p.Pictures->Count(), 0);
+  EXPECT_TRUE(p.Modified());
+  // The last added goes first; the editors that stay show the change.
+  EXPECT_EQ(shell.Log, (std::vector<std::string>{"destroy " + N("Region", n, 2),
+                                                 "destroy " + N("Window", n, 1),
+                                                 "refresh " + N("Section", n, 1)}));
+  EXPECT_EQ(shell.Tree.Selected(), &shell.Node("Pictures"));
+  shell.Tree.Select(&shell.Node(N("Section", n, 1)));
+  shell.Tree.RunDelete();
+  EXPECT_EQ(p.Sections->Count(), 0);
+  EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
+  EXPECT_EQ(shell.Tree.Registry().size(), 5u); // the pattern, its setups, Pictures, Sections
+
+  shell.Tree.Select(&shell.Node("Pictures"));
+  shell.Tree.RunNew();
+  EXPECT_EQ(p.Pictures->Get(0)->Regions.Count(), 1);
+  EXPECT_NO_THROW(shell.Node(N("Region", n, 3)));
+  EXPECT_NO_THROW(shell.Node(N("Window", n, 2)));
+}
+
+TEST(PatternTree, ClosingAModifiedPatternAsksAndEachAnswerKeepsTheWork) {
+  TTempDir dir;
+  TShell shell;
+  g.SetCurrentDir(dir.Path);
+  OPattern& p = shell.AddNew();
+  ODesignUI& node = *shell.Tree.PatternNode(p);
+  shell.Tree.Select(&node);
+
+  shell.UI.SaveAnswers = {TSaveChoice::Cancel};
+  shell.Tree.RunClose();
+  EXPECT_EQ(shell.UI.Shown.back().Text, "Save changes to " + node.Name() + "?");
+  ASSERT_NE(shell.Tree.PatternNode(p), nullptr);
+
+  // Save on a pattern never saved asks where; cancelling that keeps it open too.
+  shell.UI.SaveAnswers = {TSaveChoice::Save};
+  shell.UI.FileAnswers = {std::nullopt};
+  shell.Tree.RunClose();
+  ASSERT_NE(shell.Tree.PatternNode(p), nullptr);
+  EXPECT_EQ(shell.UI.DialogsRun.back().Title, "Save Pattern");
+  EXPECT_EQ(shell.UI.DialogsRun.back().InitialDir, dir.Path);
+
+  // A save that fails keeps it open with the reason shown.
+  shell.UI.SaveAnswers = {TSaveChoice::Save};
+  shell.UI.FileAnswers = {dir.File("missing/x.pat")};
+  shell.Tree.RunClose();
+  ASSERT_NE(shell.Tree.PatternNode(p), nullptr);
+  EXPECT_EQ(shell.UI.Errors().back().rfind("Error saving pattern: " + dir.File("missing/x.pat"), 0),
+            0u);
+  EXPECT_EQ(node.Name(), StripExtension(p.FileName)); // the name did not move either
+
+  shell.UI.SaveAnswers = {TSaveChoice::Save};
+  shell.UI.FileAnswers = {dir.File("kept.design.pat")};
+  shell.Tree.RunClose();
+  EXPECT_TRUE(FileExists(dir.File("kept.design.pat")));
+  EXPECT_EQ(shell.Tree.Registry().size(), 0u);
+
+  OPattern& q = shell.AddNew();
+  shell.UI.SaveAnswers = {TSaveChoice::Discard};
+  EXPECT_TRUE(shell.Tree.CloseAll());
+  EXPECT_EQ(shell.Tree.PatternNode(q), nullptr);
+}
+
+TEST(PatternTree, SaveAsKeepsTheFolderAndOpenReportsBadFiles) {
+  TTempDir dir;
+  TShell shell;
+  OPattern& p = shell.AddNew();
+  shell.Tree.Select(shell.Tree.PatternNode(p));
+  shell.UI.FileAnswers = {dir.File("rug.v2.pat")};
+  shell.Tree.RunSaveAs();
+  EXPECT_EQ(p.FileName, dir.File("rug.v2.pat"));
+  EXPECT_EQ(shell.Tree.PatternNode(p)->Name(), "rug");
+  EXPECT_FALSE(shell.Tree.Buttons().Save);
+  EXPECT_EQ(g.CurrentDir, dir.Path);
+  p.SetModified(1);
+  shell.Tree.SaveAll(); // writes where it was saved, asking nothing
+  EXPECT_FALSE(p.Modified());
+  EXPECT_EQ(shell.UI.DialogsRun.size(), 1u);
+
+  shell.UI.FileAnswers = {dir.File("rug.v2.pat")};
+  shell.Tree.Root().Open();
+  OPatternUI& opened = *static_cast<OPatternUI*>(shell.Tree.Registry().back()->Parent->Parent);
+  EXPECT_EQ(opened.Name(), "rug");
+  EXPECT_FALSE(opened.Pattern->Modified()); // just read: nothing to ask about on closing
+
+  WriteBytes(dir.File("bad.pat"), Hex("0502 ff"));
+  const size_t nodes = shell.Order.size();
+  for (const std::string& file : {dir.File("bad.pat"), dir.File("gone.pat")})
+    shell.Tree.OpenPatternPath(file);
+  EXPECT_EQ(shell.UI.Errors(),
+            (std::vector<std::string>{"Error reading pattern: " + dir.File("bad.pat"),
+                                      "Error, pattern file not found " + dir.File("gone.pat")}));
+  EXPECT_EQ(shell.Order.size(), nodes);
+}
+
+TEST(TabRegistry, TabsFollowTheirWindowsNotTheirCaptions) {
+  TShell shell;
+  OPattern& p = shell.AddNew();
+  OPattern& other = shell.AddNew();
+  TEditor a{&shell.Log}, b{&shell.Log}, c{&shell.Log};
+  a.Controller = shell.Tree.PatternNode(p);
+  b.Controller = a.Controller;
+  c.Controller = shell.Tree.PatternNode(other);
+  shell.Tabs.ShowTab("Same", a);
+  shell.Tabs.ShowTab("Same", b);
+  shell.Tabs.ShowTab("Same", a); // selects, adds nothing
+  shell.Tabs.ShowTab("Other", c);
+  EXPECT_EQ(shell.TabCaptions, (std::vector<std::string>{"Tree", "Same", "Same", "Other"}));
+  EXPECT_EQ(shell.Tabs.Selected(), 3u);
+  shell.Tabs.RemoveTab(b);
+  EXPECT_EQ(shell.Tabs.Tabs()[1].Form, &a);
+  shell.Log.clear();
+  p.Changed();
+  EXPECT_EQ(shell.Log, std::vector<std::string>{"refresh " + a.Controller->Name()});
+  shell.Tabs.RemoveTab("Same");
+  shell.Tabs.RemoveTab("Same");
+  EXPECT_EQ(shell.TabCaptions, (std::vector<std::string>{"Tree", "Other"}));
+  EXPECT_EQ(shell.Tabs.Selected(), 1u);
+}
+
+TEST(MainCommands, HelpFolderAndClosingTheMainWindow) {
+  TTempDir dir;
+  TShell shell;
+  g.StartDir = dir.Path;
+  OpenHelp(THelpKind::Manual, dir.File("bin"));
+  EXPECT_EQ(shell.UI.Shown.back().Text,
+            "No help file was found. Looked for:\n" + dir.File("Quillane.pdf") + "\n" +
+                dir.File("Manual/Quillane.pdf") + "\n" + dir.File("bin/quillane-manual.html"));
+  EXPECT_TRUE(shell.UI.ShellOpened.empty());
+  std::filesystem::create_directories(dir.File("Manual"));
+  WriteBytes(dir.File("Manual/Quillane.html"), Text("<p>"));
+  OpenHelp(THelpKind::Reference, dir.File("bin"));
+  EXPECT_EQ(shell.UI.ShellOpened, std::vector<std::string>{dir.File("Manual/Quillane.html")});
+
+  shell.UI.FolderAnswers = {dir.File("Manual")};
+  ChooseFolder();
+  EXPECT_EQ(g.CurrentDir, dir.File("Manual"));
+  EXPECT_EQ(shell.UI.Folder, dir.File("Manual"));
+  EXPECT_EQ(shell.UI.DialogsRun.back().Title, "Select Current Folder");
+
+  g.Start({}, std::make_unique<OMemoryPersist>());
+  shell.AddNew();
+  shell.UI.SaveAnswers = {TSaveChoice::Cancel};
+  EXPECT_FALSE(CloseMainWindow(shell.Tree));
+  EXPECT_EQ(shell.Tree.Registry().size(), 11u);
+  shell.UI.SaveAnswers = {TSaveChoice::Discard};
+  shell.UI.State = wsMaximized;
+  EXPECT_TRUE(CloseMainWindow(shell.Tree));
+  EXPECT_EQ(shell.Tree.Registry().size(), 0u);
+  EXPECT_EQ(g.Persist().ReadInteger("fmMain.WindowState", -1), 2);
+  EXPECT_EQ(g.Persist().ReadInteger("fmMain.Width", -1), 800);
+}
+
+} // namespace
+} // namespace quillane::test
