@@ -109,6 +109,13 @@ void TfmTree::DeleteNode(ODesignUI& node) {
   delete item;
 }
 
+void TfmTree::SelectNode(ODesignUI& node) {
+  if (auto found = Items.find(&node); found != Items.end()) {
+    QScopedValueRollback<bool> changing(Changing, true);
+    TreeView1->setCurrentItem(found->second);
+  }
+}
+
 void TfmTree::SetNodeText(ODesignUI& node, const std::string& text) {
   if (auto found = Items.find(&node); found != Items.end())
     found->second->setText(0, QString::fromStdString(text));

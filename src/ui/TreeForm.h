@@ -26,6 +26,7 @@ public:
 
   void AddNode(ODesignUI& node, ODesignUI* parent) override;
   void DeleteNode(ODesignUI& node) override;
+  void SelectNode(ODesignUI& node) override;
   void SetNodeText(ODesignUI& node, const std::string& text) override;
   void ExpandAll() override;
   void RepaintNode(ODesignUI& node) override;

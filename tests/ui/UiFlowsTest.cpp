@@ -2,6 +2,7 @@
 // the tree, New and Open from the menus, and the menus and toolbar as the user reads them.
 #include <QFile>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QTabBar>
@@ -22,13 +23,19 @@ using namespace quillane;
 
 namespace {
 
-// The real seam, but errors are recorded and the open dialog answers from a queue.
+// The real seam, but errors and questions are recorded and the open dialog answers from a
+// queue.
 class TTestPlatform : public OQtPlatform {
 public:
   using OQtPlatform::OQtPlatform;
-  std::vector<std::string> Errors;
+  std::vector<std::string> Errors, Questions;
   std::deque<std::string> Files;
+  TSaveChoice Answer = TSaveChoice::Cancel;
   void ShowError(const std::string& text) override { Errors.push_back(text); }
+  TSaveChoice AskSaveChanges(const std::string& text) override {
+    Questions.push_back(text);
+    return Answer;
+  }
   bool RunOpenDialog(TFileDialog& dialog) override {
     if (Files.empty())
       return false;
@@ -132,7 +139,7 @@ private slots:
     }
   }
 
-  void newPatternShowsItsBranchAndCloseAllRemovesIt() {
+  void newPatternShowsItsBranchAndCloseAllAsksFirst() {
     TProgram program(Ini());
     program.Trigger("miNewPattern");
     QCOMPARE(program.Root()->childCount(), 1);
@@ -150,7 +157,38 @@ private slots:
     QCOMPARE(exportButton->text(), QStringLiteral(" Export Tuft "));
 
     program.Trigger("miCloseAllPatterns");
+    QCOMPARE(program.Root()->childCount(), 1);
+    QCOMPARE(program.Platform.Questions,
+             std::vector<std::string>({"Save changes to " + pattern->text(0).toStdString() + "?"}));
+    program.Platform.Answer = TSaveChoice::Discard;
+    program.Trigger("miCloseAllPatterns");
     QCOMPARE(program.Root()->childCount(), 0);
+  }
+
+  void openingANodeGivesItsWindowATabUntilTheWindowCloses() {
+    TProgram program(Ini());
+    program.Trigger("miNewPattern");
+    QTreeWidget* tree = program.Main.Tree().TreeView1;
+    QTabBar* tabs = program.Main.tcMain;
+    QTreeWidgetItem* setup = program.Root()->child(0)->child(0);
+    emit tree->itemDoubleClicked(setup, 0);
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(1), setup->text(0));
+    QCOMPARE(tabs->currentIndex(), 1);
+    QMdiSubWindow* window = program.Main.MdiArea->activeSubWindow();
+    QCOMPARE(window->windowTitle(), setup->text(0));
+
+    window->close(); // as the user closes it
+    QCOMPARE(tabs->count(), 1);
+    QCOMPARE(tabs->currentIndex(), 0);
+
+    emit tree->itemDoubleClicked(setup, 0);
+    tree->setCurrentItem(setup);
+    auto* close = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buClose"));
+    QVERIFY(close->isEnabled());
+    close->click();
+    QCOMPARE(tabs->count(), 1);
+    QVERIFY(!close->isEnabled());
   }
 
   void openingABadFileShowsWhyAndLeavesTheTree() {
