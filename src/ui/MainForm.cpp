@@ -64,6 +64,7 @@ TfmMain::TfmMain()
   tcMain->setFocusPolicy(Qt::TabFocus);
   MdiArea->setObjectName(QStringLiteral("MdiArea"));
   MdiArea->setAccessibleName(QStringLiteral("Windows area"));
+  MdiArea->setFocusPolicy(Qt::NoFocus);
   auto* client = new QWidget(this);
   auto* layout = new QVBoxLayout(client);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -94,6 +95,8 @@ TfmMain::TfmMain()
   });
   connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] { ActiveFormChanged(); });
 
+  // Tab runs along the toolbar, then to the tabs and into the windows.
+  setTabOrder(ToolBar1->findChild<QToolButton*>(QStringLiteral("buFolder")), tcMain);
   TreeForm = new TfmTree(*this);
   Tabs.AddTab("Tree", *TreeForm);
 }

@@ -40,24 +40,22 @@ TfmTree::TfmTree(TfmMain& main)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(TreeView1);
 
+  // The tree's commands update the toolbar themselves.
   connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-    if (Changing)
-      return;
-    Tree->Select(ControllerOf(item));
-    UpdateButtons();
+    if (!Changing)
+      Tree->Select(ControllerOf(item));
   });
   connect(TreeView1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
     if (ODesignUI* node = ControllerOf(item))
-      Run([this, node] { Tree->Activate(*node); });
+      Tree->Activate(*node);
   });
-  connect(buNew, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunNew(); }); });
-  connect(buOpen, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunOpen(); }); });
-  connect(buSave, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunSave(); }); });
-  connect(buSaveAs, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunSaveAs(); }); });
-  connect(buDelete, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunDelete(); }); });
-  connect(buImport, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunImport(); }); });
-  connect(buExport, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunExport(); }); });
-  connect(buClose, &QToolButton::clicked, this, [this] { Run([this] { Tree->RunClose(); }); });
+  const std::pair<QToolButton*, void (OPatternTree::*)()> commands[] = {
+      {buNew, &OPatternTree::RunNew},       {buOpen, &OPatternTree::RunOpen},
+      {buSave, &OPatternTree::RunSave},     {buSaveAs, &OPatternTree::RunSaveAs},
+      {buDelete, &OPatternTree::RunDelete}, {buImport, &OPatternTree::RunImport},
+      {buExport, &OPatternTree::RunExport}, {buClose, &OPatternTree::RunClose}};
+  for (auto [button, command] : commands)
+    connect(button, &QToolButton::clicked, this, [this, command] { (*Tree.*command)(); });
 
   Main.AddForm(*this)->showMaximized();
   Tree = std::make_unique<OPatternTree>(*this, Main.Tabs);
@@ -74,12 +72,6 @@ TfmTree::~TfmTree() {
 
 ODesignUI* TfmTree::ControllerOf(const QTreeWidgetItem* item) const {
   return item ? static_cast<ODesignUI*>(item->data(0, ControllerRole).value<void*>()) : nullptr;
-}
-
-template <typename TCommand> void TfmTree::Run(TCommand command) {
-  command();
-  if (Tree)
-    UpdateButtons();
 }
 
 void TfmTree::AddNode(ODesignUI& node, ODesignUI* parent) {

@@ -47,7 +47,6 @@ private:
   ODesignUI* ControllerOf(const QTreeWidgetItem* item) const;
   void Forget(QTreeWidgetItem* item);
   void ShowSelected();
-  template <typename TCommand> void Run(TCommand command);
 };
 
 } // namespace quillane
