@@ -1,9 +1,14 @@
 #include "ui/TreeForm.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QMdiSubWindow>
+#include <QPainter>
 #include <QScopedValueRollback>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -17,6 +22,25 @@ namespace quillane {
 namespace {
 
 constexpr int ControllerRole = Qt::UserRole;
+
+// A node's background colour lies behind its text only, as a tree draws a marked node.
+class TNodeDelegate : public QStyledItemDelegate {
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem item(option);
+    initStyleOption(&item, index);
+    if (item.backgroundBrush.style() != Qt::NoBrush) {
+      QRect text = item.rect;
+      text.setWidth(std::min(text.width(), item.fontMetrics.horizontalAdvance(item.text) + 8));
+      painter->fillRect(text, item.backgroundBrush);
+      item.backgroundBrush = QBrush();
+    }
+    QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
+  }
+};
 
 } // namespace
 
@@ -36,6 +60,7 @@ TfmTree::TfmTree(TfmMain& main)
   TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
   TreeView1->setExpandsOnDoubleClick(false);
   TreeView1->setUniformRowHeights(true);
+  TreeView1->setItemDelegate(new TNodeDelegate(TreeView1));
   auto* layout = new QVBoxLayout(Panel1);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(TreeView1);

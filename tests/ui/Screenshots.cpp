@@ -5,11 +5,13 @@
 #include <QTreeWidget>
 
 #include "app/App.h"
+#include "model/Pattern.h"
 #include "ui/AboutForm.h"
 #include "ui/MainForm.h"
 #include "ui/QtPlatform.h"
 #include "ui/SelectDirForm.h"
 #include "ui/TreeForm.h"
+#include "wizards/Wizards.h"
 
 using namespace quillane;
 
@@ -46,6 +48,9 @@ int main(int argc, char* argv[]) {
   g.Start({"/d=" + QDir::homePath().toStdString()}, nullptr);
   main.show();
   main.Tree().Patterns().Root().New();
+  // A two-part pattern, whose second region is an imported one (drawn on red).
+  main.Tree().Patterns().AddPattern(
+      GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h}));
   main.Tree().TreeView1->expandAll();
   bool ok = Save(main, out.filePath(QStringLiteral("main.png")));
 
