@@ -1,6 +1,7 @@
 // The desktop program's user flows, on the offscreen platform: start-up and its settings,
 // the tree, New and Open from the menus, and the menus and toolbar as the user reads them.
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -203,6 +204,36 @@ private slots:
              std::vector<std::string>(
                  {"Error reading pattern: " + bad, "Error, pattern file not found " + missing}));
     QCOMPARE(program.Root()->childCount(), 0);
+  }
+
+  void fileDialogsListBothCasesAndGiveTheFullPath() {
+    TProgram program(Ini());
+    WriteFile(Dir.filePath(QStringLiteral("my.design.pat")), "x");
+    QStringList filters;
+    // Types a name into the dialog once it shows, as the user would.
+    auto answer = [&](const QString& name) {
+      QTimer::singleShot(0, [&filters, name] {
+        auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        filters = box->nameFilters();
+        box->selectFile(name);
+        static_cast<QDialog*>(box)->accept();
+      });
+    };
+    TFileDialog dialog{"PAT",
+                       "",
+                       {TFileFilter::ForExtension("Pattern files (*.PAT)", "PAT")},
+                       Dir.path().toStdString(),
+                       "Open Pattern",
+                       ofFileMustExist};
+    answer(QStringLiteral("my.design.pat"));
+    QVERIFY(program.Platform.OQtPlatform::RunOpenDialog(dialog));
+    QCOMPARE(dialog.FileName, Dir.filePath(QStringLiteral("my.design.pat")).toStdString());
+    QCOMPARE(filters, QStringList(QStringLiteral("Pattern files (*.PAT *.pat)")));
+
+    answer(QStringLiteral("copy"));
+    QVERIFY(program.Platform.OQtPlatform::RunSaveDialog(dialog));
+    QCOMPARE(dialog.FileName, Dir.filePath(QStringLiteral("copy.PAT")).toStdString());
   }
 
   void menusAndToolbarReadAsWritten() {
