@@ -59,7 +59,7 @@ void TfmDesignForm::CommitFocusedField() {
   QWidget* field = QApplication::focusWidget();
   if (!field || !isAncestorOf(field))
     return;
-  setFocus(Qt::OtherFocusReason);
+  field->clearFocus();
   field->setFocus(Qt::OtherFocusReason);
 }
 

@@ -219,6 +219,8 @@ void TfmMain::ListWindows() {
   WindowEntries << WindowMenu->addSeparator();
   int number = 0;
   for (QMdiSubWindow* window : windows) {
+    if (window->isHidden()) // closed, waiting to be freed
+      continue;
     QString title = window->windowTitle().replace(QLatin1Char('&'), QLatin1String("&&"));
     QAction* entry = WindowMenu->addAction(
         (++number < 10 ? QStringLiteral("&%1 ").arg(number) : QString()) + title);

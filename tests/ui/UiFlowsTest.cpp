@@ -275,7 +275,7 @@ private slots:
     }
   }
 
-  void enterMovesTheFocusInAnEditor() {
+  void enterMovesTheFocusAndACommitRunsTheFieldsExit() {
     TProgram program(Ini());
     auto* form = new TfmDesignForm;
     auto* first = new QLineEdit(form->Panel1);
@@ -285,6 +285,13 @@ private slots:
     QVERIFY(QTest::qWaitForWindowActive(&program.Main));
     first->setFocus();
     QTest::keyClick(first, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), second);
+
+    int exits = 0;
+    connect(second, &QLineEdit::editingFinished, [&exits] { ++exits; });
+    QTest::keyClicks(second, "12");
+    form->CommitFocusedField();
+    QCOMPARE(exits, 1);
     QCOMPARE(QApplication::focusWidget(), second);
   }
 };
