@@ -104,7 +104,9 @@ TfmMain::TfmMain()
 TfmMain::~TfmMain() {
   MdiArea->disconnect(this);
   tcMain->disconnect(this);
-  // The tree's controllers close their editors and drop their tabs while both still exist.
+  // The patterns' controllers close their editors and drop their tabs while every window
+  // still exists.
+  TreeForm->Patterns().CloseAllUnasked();
   delete TreeForm->SubWindow();
   Tabs.SetView(nullptr);
 }

@@ -85,8 +85,6 @@ TfmTree::TfmTree(TfmMain& main)
   Main.AddForm(*this)->showMaximized();
   Tree = std::make_unique<OPatternTree>(*this, Main.Tabs);
   Tree->Select(&Tree->Root());
-  ShowSelected();
-  UpdateButtons();
 }
 
 TfmTree::~TfmTree() {
