@@ -81,6 +81,10 @@ TfmMain::TfmMain()
   FolderPanel->setObjectName(QStringLiteral("sbMainFolder"));
   FolderPanel->setAccessibleName(QStringLiteral("Current folder"));
   FolderPanel->setMinimumWidth(300);
+  for (QLabel* panel : {StatusPanel, FolderPanel}) {
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    panel->setContentsMargins(4, 0, 4, 0);
+  }
   sbMain->addWidget(StatusPanel);
   sbMain->addWidget(FolderPanel, 1);
 
