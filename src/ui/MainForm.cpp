@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <type_traits>
 
+#include "app/App.h"
 #include "files/CmcFile.h"
 #include "files/NedFile.h"
 #include "files/TuftImport.h"
@@ -29,6 +30,18 @@ namespace {
 
 std::string ProgramDir() {
   return QCoreApplication::applicationDirPath().toStdString();
+}
+
+// A command of the menus or the toolbar: a failure nothing else reported is shown, never
+// let loose in Qt's event loop.
+template <typename TRun> auto Guarded(TRun run) {
+  return [run] {
+    try {
+      run();
+    } catch (const std::exception& e) {
+      g.UI().ShowError(e.what());
+    }
+  };
 }
 
 // A small patch of tufted cells in diagonal stripes.
@@ -135,7 +148,7 @@ void TfmMain::CreateMenus() {
     if constexpr (std::is_same_v<decltype(run), std::nullptr_t>)
       a->setEnabled(false);
     else
-      QObject::connect(a, &QAction::triggered, m, run);
+      QObject::connect(a, &QAction::triggered, m, Guarded(run));
     return a;
   };
   auto patterns = [this]() -> OPatternTree& { return TreeForm->Patterns(); };
@@ -198,7 +211,7 @@ void TfmMain::CreateToolBar() {
   addToolBar(Qt::TopToolBarArea, ToolBar1);
   auto button = [this](const char* name, const char* caption, const char* hint, auto run) {
     QToolButton* b = AddToolButton(*ToolBar1, name, caption, hint);
-    connect(b, &QToolButton::clicked, this, run);
+    connect(b, &QToolButton::clicked, this, Guarded(run));
   };
   button("buNew", " New Pattern ", "Create New Pattern",
          [this] { TreeForm->Patterns().Root().New(); });
