@@ -10,7 +10,6 @@ using namespace quillane;
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Quillane"));
 
   TfmMain main;
   OQtPlatform platform(main);
