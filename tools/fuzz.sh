@@ -8,7 +8,7 @@ seconds=${1:-20}
 shift || true
 tools/install-deps.sh clang libclang-rt-14-dev
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_FUZZ=ON \
-  -DQUILLANE_BUILD_TESTS=OFF -DQUILLANE_BUILD_CLI=OFF
+  -DQUILLANE_BUILD_TESTS=OFF -DQUILLANE_BUILD_CLI=OFF -DQUILLANE_BUILD_DESKTOP=OFF
 cmake --build build-fuzz -j"$(nproc)"
 
 corpus=build-fuzz/corpus

@@ -79,8 +79,8 @@ TfmTree::TfmTree(TfmMain& main)
       {buSave, &OPatternTree::RunSave},     {buSaveAs, &OPatternTree::RunSaveAs},
       {buDelete, &OPatternTree::RunDelete}, {buImport, &OPatternTree::RunImport},
       {buExport, &OPatternTree::RunExport}, {buClose, &OPatternTree::RunClose}};
-  for (auto [button, command] : commands)
-    connect(button, &QToolButton::clicked, this, [this, command] { (*Tree.*command)(); });
+  for (const auto& [button, command] : commands)
+    connect(button, &QToolButton::clicked, this, [this, run = command] { (*Tree.*run)(); });
 
   Main.AddForm(*this)->showMaximized();
   Tree = std::make_unique<OPatternTree>(*this, Main.Tabs);
