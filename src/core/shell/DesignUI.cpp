@@ -32,6 +32,14 @@ bool WritePattern(OPattern& pattern) {
   }
 }
 
+// The pattern file could not hold one more element; better said now than when saving.
+bool RefuseBeyond(int count, int limit, const std::string& message) {
+  if (count < limit)
+    return false;
+  g.UI().ShowMessage(message);
+  return true;
+}
+
 // A pattern still under its first name, "PatternN.pat" without a folder, was never saved.
 bool NeverSaved(const OPattern& pattern) {
   return FolderOf(pattern.FileName).empty();
@@ -145,20 +153,20 @@ void OPatternUI::Export() {
 }
 
 OControlSetupUI::OControlSetupUI(OPatternTree& tree, OPattern& pattern)
-    : ODesignUI(tree, "ControlSetup" + std::to_string(OPattern::PatternsCreated()), &pattern) {}
+    : OEditorNodeUI(tree, "ControlSetup" + std::to_string(OPattern::PatternsCreated()), pattern,
+                    TEditorKind::ControlSetup) {}
 
 OPatternSetupUI::OPatternSetupUI(OPatternTree& tree, OPattern& pattern)
-    : ODesignUI(tree, "PatternSetup" + std::to_string(OPattern::PatternsCreated()), &pattern) {}
+    : OEditorNodeUI(tree, "PatternSetup" + std::to_string(OPattern::PatternsCreated()), pattern,
+                    TEditorKind::PatternSetup) {}
 
 OPicturesUI::OPicturesUI(OPatternTree& tree, OPattern& pattern)
     : ODesignUI(tree, "Pictures", &pattern) {}
 
 void OPicturesUI::New() {
-  // The pattern file could not hold one more; better said now than when saving.
-  if (Pattern->Pictures->Count() >= OPattern::MaxPictures) {
-    g.UI().ShowMessage("A pattern can hold at most 255 pictures.");
+  if (RefuseBeyond(Pattern->Pictures->Count(), OPattern::MaxPictures,
+                   "A pattern can hold at most 255 pictures."))
     return;
-  }
   OPicture* picture = Pattern->Pictures->Add(std::make_unique<OPicture>(Pattern));
   picture->SetDefaults();
   Tree.AddPictureBranch(*picture, *this);
@@ -167,7 +175,8 @@ void OPicturesUI::New() {
 }
 
 OPictureUI::OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
-    : ODesignUI(tree, pattern.NewPictureName(), &pattern), Picture(picture) {}
+    : OEditorNodeUI(tree, pattern.NewPictureName(), pattern, TEditorKind::Picture),
+      Picture(picture) {}
 
 void OPictureUI::Delete() {
   Pattern->Pictures->Remove(&Picture);
@@ -178,10 +187,9 @@ ORegionsUI::ORegionsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
     : ODesignUI(tree, "Regions", &pattern), Picture(picture) {}
 
 void ORegionsUI::New() {
-  if (Picture.Regions.Count() >= OPicture::MaxRegions) {
-    g.UI().ShowMessage("A picture can hold at most 255 regions.");
+  if (RefuseBeyond(Picture.Regions.Count(), OPicture::MaxRegions,
+                   "A picture can hold at most 255 regions."))
     return;
-  }
   ORegion* region = Picture.Regions.Add(std::make_unique<ORegion>(Pattern, &Picture));
   region->SetDefaults();
   Tree.AddController(std::make_unique<ORegionUI>(Tree, *Pattern, Picture, *region), *this);
@@ -189,7 +197,8 @@ void ORegionsUI::New() {
 }
 
 ORegionUI::ORegionUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, ORegion& region)
-    : ODesignUI(tree, pattern.NewRegionName(), &pattern), Picture(picture), Region(region) {}
+    : OEditorNodeUI(tree, pattern.NewRegionName(), pattern, TEditorKind::Region), Picture(picture),
+      Region(region) {}
 
 void ORegionUI::Delete() {
   Picture.Regions.Remove(&Region);
@@ -204,16 +213,16 @@ void OWindowsUI::New() {
 }
 
 OWindowUI::OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
-    : ODesignUI(tree, pattern.NewWindowName(), &pattern), Picture(picture) {}
+    : OEditorNodeUI(tree, pattern.NewWindowName(), pattern, TEditorKind::Window), Picture(picture) {
+}
 
 OSectionsUI::OSectionsUI(OPatternTree& tree, OPattern& pattern)
     : ODesignUI(tree, "Sections", &pattern) {}
 
 void OSectionsUI::New() {
-  if (Pattern->Sections->Count() >= OPattern::MaxSections) {
-    g.UI().ShowMessage("A pattern can hold at most 65535 sections.");
+  if (RefuseBeyond(Pattern->Sections->Count(), OPattern::MaxSections,
+                   "A pattern can hold at most 65535 sections."))
     return;
-  }
   OSection* section = Pattern->Sections->Add(std::make_unique<OSection>(Pattern));
   section->SetDefaults();
   Tree.AddController(std::make_unique<OSectionUI>(Tree, *Pattern, *section), *this);
@@ -221,7 +230,8 @@ void OSectionsUI::New() {
 }
 
 OSectionUI::OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section)
-    : ODesignUI(tree, pattern.NewSectionName(), &pattern), Section(section) {}
+    : OEditorNodeUI(tree, pattern.NewSectionName(), pattern, TEditorKind::Section),
+      Section(section) {}
 
 void OSectionUI::Delete() {
   Pattern->Sections->Remove(&Section);

@@ -101,20 +101,27 @@ private:
   OPatternEvents::TSubscription Subscription;
 };
 
-class OControlSetupUI : public ODesignUI {
+// A node whose Open, and a double click on it, shows its editor window.
+class OEditorNodeUI : public ODesignUI {
 public:
-  OControlSetupUI(OPatternTree& tree, OPattern& pattern);
-  void Open() override { OpenEditor(TEditorKind::ControlSetup); }
+  OEditorNodeUI(OPatternTree& tree, std::string name, OPattern& pattern, TEditorKind kind)
+      : ODesignUI(tree, std::move(name), &pattern), Kind(kind) {}
+  void Open() override { OpenEditor(Kind); }
   void Activate() override { Open(); }
   uint8_t GetCommands() const override { return cmOpen; }
+
+private:
+  TEditorKind Kind;
 };
 
-class OPatternSetupUI : public ODesignUI {
+class OControlSetupUI : public OEditorNodeUI {
+public:
+  OControlSetupUI(OPatternTree& tree, OPattern& pattern);
+};
+
+class OPatternSetupUI : public OEditorNodeUI {
 public:
   OPatternSetupUI(OPatternTree& tree, OPattern& pattern);
-  void Open() override { OpenEditor(TEditorKind::PatternSetup); }
-  void Activate() override { Open(); }
-  uint8_t GetCommands() const override { return cmOpen; }
 };
 
 class OPicturesUI : public ODesignUI {
@@ -124,12 +131,10 @@ public:
   uint8_t GetCommands() const override { return cmNew; }
 };
 
-class OPictureUI : public ODesignUI {
+class OPictureUI : public OEditorNodeUI {
 public:
   OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
   OPicture& Picture;
-  void Open() override { OpenEditor(TEditorKind::Picture); }
-  void Activate() override { Open(); }
   void Delete() override;
   uint8_t GetCommands() const override { return cmOpen | cmDelete; }
 };
@@ -142,13 +147,11 @@ public:
   uint8_t GetCommands() const override { return cmNew; }
 };
 
-class ORegionUI : public ODesignUI {
+class ORegionUI : public OEditorNodeUI {
 public:
   ORegionUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, ORegion& region);
   OPicture& Picture;
   ORegion& Region;
-  void Open() override { OpenEditor(TEditorKind::Region); }
-  void Activate() override { Open(); }
   void Delete() override;
   uint8_t GetCommands() const override { return cmOpen | cmDelete | cmImport | cmExport; }
   const char* ExportCaption() const override { return " Export Bitmap "; }
@@ -163,12 +166,10 @@ public:
   uint8_t GetCommands() const override { return cmNew; }
 };
 
-class OWindowUI : public ODesignUI {
+class OWindowUI : public OEditorNodeUI {
 public:
   OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
   OPicture& Picture;
-  void Open() override { OpenEditor(TEditorKind::Window); }
-  void Activate() override { Open(); }
   uint8_t GetCommands() const override { return cmOpen | cmDelete; }
 };
 
@@ -179,12 +180,10 @@ public:
   uint8_t GetCommands() const override { return cmNew; }
 };
 
-class OSectionUI : public ODesignUI {
+class OSectionUI : public OEditorNodeUI {
 public:
   OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section);
   OSection& Section;
-  void Open() override { OpenEditor(TEditorKind::Section); }
-  void Activate() override { Open(); }
   void Delete() override;
   uint8_t GetCommands() const override { return cmOpen | cmDelete; }
 };

@@ -178,63 +178,51 @@ TTreeButtons OPatternTree::Buttons() const {
   return b;
 }
 
-// A command on the selected node, if its button is enabled. A failure that nothing else
-// reported is shown rather than lost, and the toolbar follows whatever the command did.
-template <typename TRun> void OPatternTree::RunOnSelected(TRun run) {
+// A command on a node, if its button is enabled (always, without one). A failure that
+// nothing else reported is shown rather than lost, and the toolbar follows whatever the
+// command did.
+void OPatternTree::RunCommand(ODesignUI& node, bool TTreeButtons::*enabled,
+                              const std::function<void(ODesignUI&)>& run) {
   try {
-    run(SelectedUI ? *SelectedUI : *RootUI, Buttons());
+    if (!enabled || Buttons().*enabled)
+      run(node);
   } catch (const std::exception& e) {
     g.UI().ShowError(e.what());
   }
   View.UpdateButtons();
 }
 
+void OPatternTree::RunOnSelected(bool TTreeButtons::*enabled,
+                                 const std::function<void(ODesignUI&)>& run) {
+  RunCommand(SelectedUI ? *SelectedUI : *RootUI, enabled, run);
+}
+
 void OPatternTree::RunNew() {
-  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
-    if (b.New)
-      c.New();
-  });
+  RunOnSelected(&TTreeButtons::New, [](ODesignUI& c) { c.New(); });
 }
 
 void OPatternTree::RunOpen() {
-  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
-    if (b.Open)
-      c.Open();
-  });
+  RunOnSelected(&TTreeButtons::Open, [](ODesignUI& c) { c.Open(); });
 }
 
 void OPatternTree::RunSave() {
-  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
-    if (b.Save)
-      c.Save();
-  });
+  RunOnSelected(&TTreeButtons::Save, [](ODesignUI& c) { c.Save(); });
 }
 
 void OPatternTree::RunSaveAs() {
-  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
-    if (b.SaveAs)
-      c.SaveAs();
-  });
+  RunOnSelected(&TTreeButtons::SaveAs, [](ODesignUI& c) { c.SaveAs(); });
 }
 
 void OPatternTree::RunImport() {
-  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
-    if (b.Import)
-      c.Import();
-  });
+  RunOnSelected(&TTreeButtons::Import, [](ODesignUI& c) { c.Import(); });
 }
 
 void OPatternTree::RunExport() {
-  RunOnSelected([](ODesignUI& c, const TTreeButtons& b) {
-    if (b.Export)
-      c.Export();
-  });
+  RunOnSelected(&TTreeButtons::Export, [](ODesignUI& c) { c.Export(); });
 }
 
 void OPatternTree::RunDelete() {
-  RunOnSelected([this](ODesignUI& c, const TTreeButtons& b) {
-    if (!b.Delete)
-      return;
+  RunOnSelected(&TTreeButtons::Delete, [this](ODesignUI& c) {
     if (dynamic_cast<OPatternUI*>(&c)) {
       c.Delete();
       QueryClosePattern(*c.Pattern);
@@ -250,9 +238,7 @@ void OPatternTree::RunDelete() {
 }
 
 void OPatternTree::RunClose() {
-  RunOnSelected([this](ODesignUI& c, const TTreeButtons& b) {
-    if (!b.Close)
-      return;
+  RunOnSelected(&TTreeButtons::Close, [this](ODesignUI& c) {
     if (dynamic_cast<OPatternUI*>(&c))
       QueryClosePattern(*c.Pattern);
     else
@@ -261,12 +247,7 @@ void OPatternTree::RunClose() {
 }
 
 void OPatternTree::Activate(ODesignUI& node) {
-  try {
-    node.Activate();
-  } catch (const std::exception& e) {
-    g.UI().ShowError(e.what());
-  }
-  View.UpdateButtons();
+  RunCommand(node, nullptr, [](ODesignUI& c) { c.Activate(); });
 }
 
 void OPatternTree::OpenPatternPath(const std::string& path) {

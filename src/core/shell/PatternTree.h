@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,7 +112,9 @@ private:
   bool IsBelow(const ODesignUI& node, const ODesignUI& ancestor) const;
   void Remove(ODesignUI& node);
   void RemoveBelow(const ODesignUI& node);
-  template <typename TRun> void RunOnSelected(TRun run);
+  void RunCommand(ODesignUI& node, bool TTreeButtons::*enabled,
+                  const std::function<void(ODesignUI&)>& run);
+  void RunOnSelected(bool TTreeButtons::*enabled, const std::function<void(ODesignUI&)>& run);
 };
 
 } // namespace quillane
