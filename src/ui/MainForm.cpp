@@ -276,10 +276,6 @@ void TfmMain::ShowFolder(const QString& text) {
   FolderPanel->setText(text);
 }
 
-QString TfmMain::StatusText() const {
-  return StatusPanel->text();
-}
-
 QString TfmMain::FolderText() const {
   return FolderPanel->text();
 }

@@ -35,7 +35,6 @@ public:
 
   void ShowStatus(const QString& text);
   void ShowFolder(const QString& text);
-  QString StatusText() const;
   QString FolderText() const;
 
   void InsertTab(size_t index, const std::string& caption) override;

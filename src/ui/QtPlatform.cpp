@@ -28,8 +28,8 @@ QString Q(const std::string& text) {
 // Progress is shown in thousandths, whatever the number of steps.
 constexpr int ProgressScale = 1000;
 
-} // namespace
-
+// The text a file dialog shows for a filter: its description with every pattern listed, so
+// that "Pattern files (*.PAT)" reads "Pattern files (*.PAT *.pat)" and matches either case.
 std::string FilterText(const TFileFilter& filter) {
   std::string patterns;
   for (const std::string& p : filter.Patterns)
@@ -41,6 +41,8 @@ std::string FilterText(const TFileFilter& filter) {
     description.pop_back();
   return description + " (" + patterns + ")";
 }
+
+} // namespace
 
 OQtPlatform::OQtPlatform(TfmMain& main) : Main(main) {}
 

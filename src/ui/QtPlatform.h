@@ -50,8 +50,4 @@ private:
   bool RunFileDialog(TFileDialog& dialog, bool save);
 };
 
-// The text a file dialog shows for a filter: its description with every pattern listed, so
-// that "Pattern files (*.PAT)" reads "Pattern files (*.PAT *.pat)" and matches either case.
-std::string FilterText(const TFileFilter& filter);
-
 } // namespace quillane

@@ -187,7 +187,6 @@ void TfmTree::UpdateButtons() {
 OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind) {
   // Each kind gets its own editor later; until then an empty window with the node's name.
   auto* form = new TfmDesignForm;
-  form->Controller = &controller;
   form->setWindowTitle(QString::fromStdString(controller.Name()));
   Main.AddForm(*form)->show();
   return *form;
