@@ -14,61 +14,12 @@
 #include <QtTest>
 #include <deque>
 
+#include "UiSupport.h"
 #include "ui/DesignForm.h"
-#include "ui/IniPersist.h"
-#include "ui/MainForm.h"
-#include "ui/QtPlatform.h"
 #include "ui/TreeForm.h"
 
 using namespace quillane;
-
-namespace {
-
-// The real seam, but errors and questions are recorded and the open dialog answers from a
-// queue.
-class TTestPlatform : public OQtPlatform {
-public:
-  using OQtPlatform::OQtPlatform;
-  std::vector<std::string> Errors, Questions;
-  std::deque<std::string> Files;
-  TSaveChoice Answer = TSaveChoice::Cancel;
-  void ShowError(const std::string& text) override { Errors.push_back(text); }
-  TSaveChoice AskSaveChanges(const std::string& text) override {
-    Questions.push_back(text);
-    return Answer;
-  }
-  bool RunOpenDialog(TFileDialog& dialog) override {
-    if (Files.empty())
-      return false;
-    dialog.FileName = Files.front();
-    Files.pop_front();
-    return true;
-  }
-};
-
-// The program as main() starts it, with its settings in `ini`.
-struct TProgram {
-  TfmMain Main;
-  TTestPlatform Platform{Main};
-  OPlatformScope Scope{Platform};
-  explicit TProgram(const QString& ini, const std::vector<std::string>& arguments = {}) {
-    g.Start(arguments, std::make_unique<OIniPersist>(ini));
-  }
-  void Trigger(const char* action) {
-    QAction* found = Main.findChild<QAction*>(QString::fromLatin1(action));
-    QVERIFY(found);
-    found->trigger();
-  }
-  QTreeWidgetItem* Root() { return Main.Tree().TreeView1->topLevelItem(0); }
-};
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-} // namespace
+using namespace quillane::test;
 
 class UiFlowsTest : public QObject {
   Q_OBJECT
