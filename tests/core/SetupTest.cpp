@@ -115,7 +115,7 @@ TEST_F(PaletteFlows, DefaultFileNeverSuppliesTheSpecialColours) {
   EXPECT_EQ(d.Background, clSilver);
 }
 
-TEST_F(PaletteFlows, StripHintsAndATooSmallStripHitsNothing) {
+TEST_F(PaletteFlows, StripHintsAndAShortStripStillHitsItsRows) {
   OPalette p(nullptr);
   p.SetNoColours(6);
   p.SetColour(3, 0x030201);
@@ -131,9 +131,16 @@ TEST_F(PaletteFlows, StripHintsAndATooSmallStripHitsNothing) {
     strip.MouseMove(0, 0, y);
     EXPECT_EQ(strip.HintText, text) << y;
   }
-  strip.Height = 9; // too small for any cell: nothing is hit and nothing divides by zero
+  // Nine pixels for ten cells: a pixel row each; beyond the box (a drag) nothing is hit.
+  strip.Height = 9;
   strip.MouseDown(TMouseButton::Right, 0, 0, 5);
-  EXPECT_EQ(strip.RightIndex, 3);
+  EXPECT_EQ(strip.RightIndex, 6);
+  for (int y : {-1, 9, 12}) {
+    strip.MouseDown(TMouseButton::Right, 0, 0, y);
+    strip.MouseMove(0, 0, y);
+    EXPECT_EQ(strip.RightIndex, 6) << y;
+    EXPECT_EQ(strip.HintText, "") << y;
+  }
 }
 
 // A validated table of Y yarn types and S states with the built-in defaults for C colours.

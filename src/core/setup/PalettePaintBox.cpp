@@ -1,5 +1,7 @@
 #include "setup/PalettePaintBox.h"
 
+#include <algorithm>
+
 #include "app/App.h"
 #include "data/DesignOwner.h"
 #include "setup/Palette.h"
@@ -24,7 +26,8 @@ int OPalettePaintBox::CellCount() const {
 }
 
 int OPalettePaintBox::CellHeight() const {
-  return Height > 0 ? Height / CellCount() : 0;
+  // A strip too short for its colours still gives every cell a pixel row.
+  return std::max(Height / CellCount(), 1);
 }
 
 std::vector<TPaletteCell> OPalettePaintBox::Cells() const {
@@ -43,10 +46,10 @@ std::vector<TPaletteCell> OPalettePaintBox::Cells() const {
 }
 
 int OPalettePaintBox::RowAt(int y) const {
-  const int h = CellHeight();
-  if (h <= 0 || y < 0)
+  // Outside the paint box (a drag goes on above or below it) is no row.
+  if (y < 0 || y >= Height)
     return 0;
-  return y / h + 1;
+  return y / CellHeight() + 1;
 }
 
 void OPalettePaintBox::EditColour(int index, bool selectIt) {

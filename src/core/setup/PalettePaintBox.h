@@ -49,11 +49,12 @@ public:
   std::function<void()> Repaint;
 
   int CellCount() const;
+  // At least 1, however short the strip.
   int CellHeight() const;
   // The cells from the top, as they are drawn.
   std::vector<TPaletteCell> Cells() const;
-  // The cell row (from 1) under a point of the paint box, or 0 above it or when the box is
-  // too small to give a cell any height. Rows below the strip count on past CellCount.
+  // The cell row (from 1) under a point of the paint box, or 0 outside the box. Rows below
+  // the strip's cells count on past CellCount.
   int RowAt(int y) const;
 
   void MouseDown(TMouseButton button, uint32_t shift, int x, int y);

@@ -1,0 +1,152 @@
+#include "editors/ViewGeometry.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "elements/Picture.h"
+
+namespace quillane {
+
+void OViewGeometry::SetZoom(float zoom) {
+  // Not-a-number fails both comparisons and falls to the smallest zoom.
+  ZoomFactor = zoom >= MinZoom ? std::min(zoom, MaxZoom) : MinZoom;
+}
+
+std::string OViewGeometry::ZoomText() const {
+  char text[32];
+  auto end = std::to_chars(text, text + sizeof text, ZoomFactor).ptr;
+  return "Zoom=" + std::string(text, end);
+}
+
+void OViewGeometry::SetPicture(int width, int height, float aspectRatio) {
+  W = std::max(width, 0);
+  H = std::max(height, 0);
+  // A ratio from odd spacings must neither divide by zero nor overflow the row arithmetic.
+  Aspect =
+      std::isfinite(aspectRatio) && aspectRatio >= 1e-3f && aspectRatio <= 1e3f ? aspectRatio : 1.0;
+  SetScroll(Horz, Vert);
+}
+
+void OViewGeometry::SetBox(int width, int height) {
+  PW = std::max(width, 0);
+  PH = std::max(height, 0);
+}
+
+void OViewGeometry::SetScroll(int horz, int vert) {
+  Horz = std::clamp(horz, 0, W);
+  Vert = std::clamp(vert, -H, 0);
+}
+
+TViewFrame OViewGeometry::Frame() const {
+  TViewFrame f;
+  const double z = ZoomFactor, zs = RowHeight();
+  f.X0 = Horz;
+  f.X1 = static_cast<int>(std::min<double>(f.X0 + std::ceil(PW / z), W));
+  f.DR = static_cast<int>((f.X1 - f.X0) * z);
+  f.Y0 = -Vert;
+  f.Y1 = static_cast<int>(std::min<double>(f.Y0 + std::ceil(PH / zs), H));
+  f.DH = static_cast<int>((f.Y1 - f.Y0) * zs);
+  if (f.DR <= 0 || f.DH <= 0) {
+    // Nothing of the picture is visible: an empty grid.
+    f.X1 = f.X0;
+    f.Y1 = f.Y0;
+    f.DR = f.DH = 0;
+  }
+  f.Source = {f.X0, f.Y0, f.X1, f.Y1};
+  f.Dest = {0, PH, f.DR, PH - f.DH};
+  f.FillAbove = {0, 0, f.DR + 1, PH - f.DH + 1};
+  f.FillRight = {f.DR, 0, PW, PH};
+  return f;
+}
+
+std::optional<TCell> OViewGeometry::CellAt(int x, int y) const {
+  const TViewFrame f = Frame();
+  // Outside the drawn image, also left of or below it, where truncating towards zero
+  // would still give column or row 0.
+  if (x < 0 || x >= f.DR || y < PH - f.DH || y >= PH)
+    return std::nullopt;
+  // The bottom pixel row of the grid shows row Y0.
+  const int c = f.X0 + static_cast<int>(std::floor(x / double{ZoomFactor}));
+  const int r = f.Y0 + static_cast<int>(std::floor((PH - 1 - y) / RowHeight()));
+  if (c >= f.X1 || r >= f.Y1)
+    return std::nullopt;
+  return TCell{c, r};
+}
+
+void OViewGeometry::ZoomAt(int x, int y, bool in) {
+  const std::optional<TCell> cell = CellAt(x, y);
+  SetZoom(in ? ZoomFactor * 2 : ZoomFactor / 2);
+  if (cell)
+    SetScroll(std::max(0, cell->C - static_cast<int>(PW / (2.0 * ZoomFactor))),
+              -std::max(0, cell->R - static_cast<int>(PH / (2.0 * RowHeight()))));
+}
+
+TScreenRect OViewGeometry::ScreenRect(const TRect& area) const {
+  const TViewFrame f = Frame();
+  const int left = std::max(area.Left, f.X0), right = std::min(area.Right + 1, f.X1);
+  const int top = std::max(area.Top, f.Y0), bottom = std::min(area.Bottom + 1, f.Y1);
+  if (left >= right || top >= bottom)
+    return {};
+  const double z = ZoomFactor, zs = RowHeight();
+  TScreenRect r;
+  r.Left = std::max(0, static_cast<int>(std::floor((left - f.X0) * z)));
+  r.Right = std::min(f.DR, static_cast<int>(std::ceil((right - f.X0) * z)));
+  r.Top = std::max(PH - f.DH, static_cast<int>(std::floor(PH - (bottom - f.Y0) * zs)));
+  r.Bottom = std::min(PH, static_cast<int>(std::ceil(PH - (top - f.Y0) * zs)));
+  return r.Empty() ? TScreenRect{} : r;
+}
+
+std::string CellText(const std::optional<TCell>& cell) {
+  if (!cell)
+    return {};
+  return "Control=" + std::to_string(cell->C + 1) + ", PLine=" + std::to_string(cell->R + 1);
+}
+
+TViewAction OViewMouse::Press(OViewGeometry& geometry, TGridButton button, int x, int y,
+                              uint8_t leftIndex, uint8_t rightIndex) {
+  TViewAction a;
+  if (ZoomMode) {
+    DragState = 0;
+    geometry.ZoomAt(x, y, button == TGridButton::Left);
+    a.Kind = TViewAction::TKind::Zoomed;
+    a.Status = true;
+    a.StatusText = geometry.ZoomText();
+    return a;
+  }
+  const std::optional<TCell> cell = geometry.CellAt(x, y);
+  if (!cell) {
+    a.Status = true;
+    return a;
+  }
+  DragState = button == TGridButton::Left ? 1 : 2;
+  a.Kind = TViewAction::TKind::Paint;
+  a.Cell = *cell;
+  a.Index = DragState == 1 ? leftIndex : rightIndex;
+  a.View = View;
+  return a;
+}
+
+TViewAction OViewMouse::Move(OViewGeometry& geometry, int x, int y, uint8_t leftIndex,
+                             uint8_t rightIndex) {
+  TViewAction a;
+  // A stroke only paints; the Zoom button pressed during one does not make it zoom.
+  if (DragState != 0 && !ZoomMode)
+    a = Press(geometry, DragState == 1 ? TGridButton::Left : TGridButton::Other, x, y, leftIndex,
+              rightIndex);
+  a.Status = true;
+  a.StatusText = CellText(geometry.CellAt(x, y));
+  return a;
+}
+
+void Perform(OPicture& picture, const TViewAction& action) {
+  if (action.Kind != TViewAction::TKind::Paint)
+    return;
+  picture.SetViewMode(action.View);
+  if (action.View == OViewMouse::DesignView)
+    picture.PaintDesignPixel(action.Cell.C, action.Cell.R, action.Index);
+  else
+    picture.PaintMachinePixel(action.Cell.C, action.Cell.R, action.Index);
+}
+
+} // namespace quillane

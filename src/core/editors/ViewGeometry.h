@@ -1,0 +1,130 @@
+#pragma once
+
+// What the pattern view window shows where: the zoom, the scroll ranges, the part of the
+// picture that is visible and where it lands in the grid, and which cell lies under a
+// point. Also what a mouse press or move in the grid does. The window only draws and
+// forwards its events.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "data/Record.h"
+
+namespace quillane {
+
+class OPicture;
+
+// A rectangle of the grid in screen pixels: Left and Top inclusive, Right and Bottom
+// exclusive. Empty when Right <= Left or Bottom <= Top.
+struct TScreenRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+  bool Empty() const { return Right <= Left || Bottom <= Top; }
+  friend bool operator==(const TScreenRect&, const TScreenRect&) = default;
+};
+
+// A picture pixel, both from 0: column (control - 1) and row (PLine - 1).
+struct TCell {
+  int C = 0;
+  int R = 0;
+  friend bool operator==(const TCell&, const TCell&) = default;
+};
+
+// The visible part of the picture and where it is drawn.
+struct TViewFrame {
+  int X0 = 0, X1 = 0; // visible columns [X0, X1)
+  int Y0 = 0, Y1 = 0; // visible rows [Y0, Y1), row 0 is PLine 1
+  int DR = 0, DH = 0; // the image's width and height on screen
+  // The source pixels and where they land: the image is drawn upside down, so that row Y0
+  // lies on the bottom edge.
+  TScreenRect Source;
+  TScreenRect Dest;
+  // The background around the image: above it, and right of it over the full height.
+  TScreenRect FillAbove;
+  TScreenRect FillRight;
+};
+
+// Owns the zoom (screen pixels per control, a power of two) and the arithmetic of the view.
+class OViewGeometry {
+public:
+  static constexpr float MinZoom = 1.0f / 16;
+  static constexpr float MaxZoom = 64.0f;
+
+  float Zoom() const { return ZoomFactor; }
+  // Clamped to MinZoom .. MaxZoom.
+  void SetZoom(float zoom);
+  // "Zoom=" and the zoom in its shortest decimal form.
+  std::string ZoomText() const;
+
+  // The picture's size in pixels and how many times higher than wide a PLine is drawn.
+  void SetPicture(int width, int height, float aspectRatio);
+  // The grid's size on screen.
+  void SetBox(int width, int height);
+  int BoxWidth() const { return PW; }
+  int BoxHeight() const { return PH; }
+
+  // Horizontal: first visible column, 0 .. W. Vertical: minus the first visible row from
+  // the bottom, -H .. 0. Positions are clamped into their ranges.
+  int HorzMax() const { return W; }
+  int VertMin() const { return -H; }
+  int HorzPos() const { return Horz; }
+  int VertPos() const { return Vert; }
+  void SetScroll(int horz, int vert);
+
+  TViewFrame Frame() const;
+  // The picture pixel drawn under a point of the grid; none outside the drawn image.
+  std::optional<TCell> CellAt(int x, int y) const;
+  // Zooms in (or out) and, when the point lies on the picture, centres its cell.
+  void ZoomAt(int x, int y, bool in);
+  // The part of the grid that shows pixels `area` (from 0, inclusive); empty when none of
+  // them is visible.
+  TScreenRect ScreenRect(const TRect& area) const;
+
+private:
+  float ZoomFactor = 1.0f;
+  int W = 0, H = 0;
+  double Aspect = 1.0;
+  int PW = 0, PH = 0;
+  int Horz = 0, Vert = 0;
+  double RowHeight() const { return ZoomFactor * Aspect; }
+};
+
+// "Control=c+1, PLine=r+1" for a cell, empty for none.
+std::string CellText(const std::optional<TCell>& cell);
+
+enum class TGridButton : uint8_t { Left, Other };
+
+// What a press or move in the grid asks the window to do.
+struct TViewAction {
+  enum class TKind : uint8_t { None, Paint, Zoomed };
+  TKind Kind = TKind::None;
+  TCell Cell;
+  uint8_t Index = 0; // the palette index to paint with
+  uint8_t View = 1;
+  bool Status = false; // StatusText is to be shown
+  std::string StatusText;
+};
+
+// The grid's mouse: zoom mode or paint mode, the button held while painting, the view.
+class OViewMouse {
+public:
+  static constexpr uint8_t MachineView = 1;
+  static constexpr uint8_t DesignView = 2;
+
+  bool ZoomMode = true;
+  // 0 none, 1 painting with the left button, 2 with another.
+  uint8_t DragState = 0;
+  uint8_t View = MachineView;
+
+  TViewAction Press(OViewGeometry& geometry, TGridButton button, int x, int y, uint8_t leftIndex,
+                    uint8_t rightIndex);
+  TViewAction Move(OViewGeometry& geometry, int x, int y, uint8_t leftIndex, uint8_t rightIndex);
+  void Release() { DragState = 0; }
+};
+
+// Paints a Paint action's pixel into the picture, in its view; anything else does nothing.
+void Perform(OPicture& picture, const TViewAction& action);
+
+} // namespace quillane

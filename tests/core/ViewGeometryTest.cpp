@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "editors/ViewGeometry.h"
+
+namespace quillane::test {
+namespace {
+
+using TPoint = std::pair<int, int>;
+using TMaybeCell = std::optional<TCell>;
+
+struct TFrameRow {
+  const char* What;
+  int W, H;
+  float S, Zoom;
+  int Horz, Vert;
+  TViewFrame Expected; // X0..DH, Source, Dest, FillAbove, FillRight
+  std::vector<std::pair<TPoint, TMaybeCell>> Points;
+};
+
+// A picture of 100 x 50 in a grid of 80 x 60 pixels.
+OViewGeometry Geometry(int w, int h, float s, float zoom, int horz, int vert) {
+  OViewGeometry g;
+  g.SetBox(80, 60);
+  g.SetPicture(w, h, s);
+  g.SetZoom(zoom);
+  g.SetScroll(horz, vert);
+  return g;
+}
+
+TEST(ViewGeometry, FramesAndCellsUnderTheMouse) {
+  const std::nullopt_t none = std::nullopt;
+  const TFrameRow rows[] = {
+      {"zoom 1: PLine 1 on the bottom edge, the picture shorter than the grid",
+       100,
+       50,
+       1,
+       1,
+       0,
+       0,
+       {0, 80, 0, 50, 80, 50, {0, 0, 80, 50}, {0, 60, 80, 10}, {0, 0, 81, 11}, {80, 0, 80, 60}},
+       {{{0, 59}, TCell{0, 0}},
+        {{79, 10}, TCell{79, 49}},
+        {{0, 9}, none},
+        // left of and below the image, where truncating towards zero would give 0
+        {{-1, 59}, none},
+        {{0, 60}, none}}},
+      {"zoom 2, each PLine 4 pixels high (s = 2), scrolled",
+       100,
+       50,
+       2,
+       2,
+       10,
+       -5,
+       {10, 50, 5, 20, 80, 60, {10, 5, 50, 20}, {0, 60, 80, 0}, {0, 0, 81, 1}, {80, 0, 80, 60}},
+       {{{1, 59}, TCell{10, 5}}, {{3, 56}, TCell{11, 5}}, {{3, 55}, TCell{11, 6}}}},
+      {"zoom 0.5: the whole picture and background right of it",
+       100,
+       50,
+       1,
+       0.5f,
+       0,
+       0,
+       {0, 100, 0, 50, 50, 25, {0, 0, 100, 50}, {0, 60, 50, 35}, {0, 0, 51, 36}, {50, 0, 80, 60}},
+       {{{49, 59}, TCell{98, 0}}, {{50, 59}, none}, {{0, 34}, none}}},
+      {"a picture without width: an empty grid",
+       0,
+       10,
+       1,
+       1,
+       5,
+       -3,
+       {0, 0, 3, 3, 0, 0, {0, 3, 0, 3}, {0, 60, 0, 60}, {0, 0, 1, 61}, {0, 0, 80, 60}},
+       {{{0, 59}, none}}},
+      {"a spacing of 0 draws PLines square",
+       100,
+       50,
+       0,
+       1,
+       0,
+       0,
+       {0, 80, 0, 50, 80, 50, {0, 0, 80, 50}, {0, 60, 80, 10}, {0, 0, 81, 11}, {80, 0, 80, 60}},
+       {}},
+  };
+  for (const TFrameRow& row : rows) {
+    SCOPED_TRACE(row.What);
+    const OViewGeometry g = Geometry(row.W, row.H, row.S, row.Zoom, row.Horz, row.Vert);
+    const TViewFrame f = g.Frame(), &e = row.Expected;
+    EXPECT_EQ(std::vector<int>({f.X0, f.X1, f.Y0, f.Y1, f.DR, f.DH}),
+              std::vector<int>({e.X0, e.X1, e.Y0, e.Y1, e.DR, e.DH}));
+    EXPECT_EQ(f.Source, e.Source);
+    EXPECT_EQ(f.Dest, e.Dest);
+    EXPECT_EQ(f.FillAbove, e.FillAbove);
+    EXPECT_EQ(f.FillRight, e.FillRight);
+    for (const auto& [point, cell] : row.Points)
+      EXPECT_EQ(g.CellAt(point.first, point.second), cell) << point.first << "," << point.second;
+  }
+}
+
+TEST(ViewGeometry, ZoomScrollAndRepaintArea) {
+  OViewGeometry g = Geometry(100, 50, 1, 1, 0, 0);
+  // Zooming in on cell (50, 20) centres it; out on (10, 0) scrolls back to the corner.
+  g.ZoomAt(50, 39, true);
+  EXPECT_EQ(g.ZoomText(), "Zoom=2");
+  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(30, -5));
+  g.SetScroll(0, 0);
+  g.SetZoom(1);
+  g.ZoomAt(10, 59, false);
+  EXPECT_EQ(g.ZoomText(), "Zoom=0.5");
+  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
+  // The zoom stops at 1/16 and 64 however often the user clicks.
+  for (int i = 0; i < 20; ++i)
+    g.ZoomAt(0, 0, false);
+  EXPECT_EQ(g.ZoomText(), "Zoom=0.0625");
+  for (int i = 0; i < 40; ++i)
+    g.ZoomAt(-5, -5, true);
+  EXPECT_EQ(g.ZoomText(), "Zoom=64");
+  // Scroll positions stay in 0..W and -H..0.
+  g.SetScroll(500, -500);
+  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(100, -50));
+  g.SetScroll(-3, 7);
+  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
+  // Changed pixels: the screen rectangle that shows them, nothing when none is visible.
+  g = Geometry(100, 50, 2, 2, 10, -5);
+  EXPECT_EQ(g.ScreenRect({12, 6, 13, 6}), (TScreenRect{4, 52, 8, 56}));
+  EXPECT_TRUE(g.ScreenRect({0, 0, 5, 4}).Empty());
+}
+
+TEST(ViewMouse, ZoomModeZoomsPaintModePaintsAStrokeWithTheHeldButton) {
+  OViewGeometry g = Geometry(100, 50, 1, 1, 0, 0);
+  OViewMouse m;
+  TViewAction a = m.Press(g, TGridButton::Left, 3, 58, 5, 7);
+  EXPECT_EQ(a.Kind, TViewAction::TKind::Zoomed);
+  EXPECT_EQ(a.StatusText, "Zoom=2");
+  g = Geometry(100, 50, 1, 1, 0, 0);
+  m.ZoomMode = false;
+  m.View = OViewMouse::DesignView;
+  a = m.Press(g, TGridButton::Other, 3, 58, 5, 7);
+  EXPECT_EQ(std::make_tuple(a.Kind, a.Cell, a.Index, a.View),
+            std::make_tuple(TViewAction::TKind::Paint, TCell{3, 1}, uint8_t{7}, uint8_t{2}));
+  a = m.Move(g, 4, 58, 5, 7);
+  EXPECT_EQ(std::make_tuple(a.Kind, a.Cell, a.Index, a.StatusText),
+            std::make_tuple(TViewAction::TKind::Paint, TCell{4, 1}, uint8_t{7},
+                            std::string("Control=5, PLine=2")));
+  // Off the picture: nothing painted, the status emptied, the stroke goes on.
+  a = m.Move(g, -1, 58, 5, 7);
+  EXPECT_EQ(std::make_tuple(a.Kind, a.Status, a.StatusText),
+            std::make_tuple(TViewAction::TKind::None, true, std::string()));
+  EXPECT_EQ(m.Move(g, 6, 58, 5, 7).Kind, TViewAction::TKind::Paint);
+  m.Release();
+  a = m.Move(g, 5, 58, 5, 7);
+  EXPECT_EQ(std::make_tuple(a.Kind, a.StatusText),
+            std::make_tuple(TViewAction::TKind::None, std::string("Control=6, PLine=2")));
+  a = m.Press(g, TGridButton::Left, 5, 0, 5, 7); // above the image
+  EXPECT_EQ(std::make_tuple(a.Kind, a.Status, m.DragState),
+            std::make_tuple(TViewAction::TKind::None, true, uint8_t{0}));
+}
+
+} // namespace
+} // namespace quillane::test
