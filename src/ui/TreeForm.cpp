@@ -16,6 +16,7 @@
 
 #include "elements/Region.h"
 #include "ui/MainForm.h"
+#include "ui/WindowForm.h"
 
 namespace quillane {
 
@@ -184,8 +185,14 @@ void TfmTree::UpdateButtons() {
   buExport->setAccessibleName(buExport->text().trimmed());
 }
 
-OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind) {
-  // Each kind gets its own editor later; until then an empty window with the node's name.
+OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
+  if (kind == TEditorKind::Window) {
+    auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
+    Main.AddForm(*window)->show();
+    return *window;
+  }
+  // Each other kind gets its own editor later; until then an empty window with the node's
+  // name.
   auto* form = new TfmDesignForm;
   form->setWindowTitle(QString::fromStdString(controller.Name()));
   Main.AddForm(*form)->show();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFile>
+#include <QTreeWidget>
 #include <QtTest>
 #include <deque>
 

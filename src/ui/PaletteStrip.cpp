@@ -1,0 +1,81 @@
+#include "ui/PaletteStrip.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "ImageIO.h"
+#include "app/App.h"
+
+namespace quillane {
+
+namespace {
+uint32_t ShiftOf(const QMouseEvent& event) {
+  uint32_t shift = 0;
+  if (event.modifiers() & Qt::ShiftModifier)
+    shift |= ssShift;
+  if (event.modifiers() & Qt::AltModifier)
+    shift |= ssAlt;
+  if (event.modifiers() & Qt::ControlModifier)
+    shift |= ssCtrl;
+  return shift;
+}
+} // namespace
+
+TPaletteStrip::TPaletteStrip(QWidget* parent, OPalette* palette, bool editable)
+    : QWidget(parent), Strip(std::make_unique<OPalettePaintBox>(palette, editable)) {
+  setAccessibleName(QStringLiteral("Palette"));
+  setMouseTracking(true);
+  Strip->Repaint = [this] { update(); };
+}
+
+TPaletteStrip::~TPaletteStrip() = default;
+
+void TPaletteStrip::SetPalette(OPalette* palette) {
+  Strip->Palette = palette;
+  update();
+}
+
+void TPaletteStrip::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::Inactive, QPalette::Mid));
+  const int w = width();
+  for (const TPaletteCell& cell : Strip->Cells()) {
+    const QRect box(0, cell.Top, w, cell.Height);
+    painter.fillRect(box, QColor::fromRgb(ToQRgb(cell.Fill)));
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    painter.save();
+    painter.setPen(Qt::black);
+    painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(cell.Label));
+    painter.restore();
+  }
+}
+
+void TPaletteStrip::resizeEvent(QResizeEvent* event) {
+  Strip->Height = height();
+  QWidget::resizeEvent(event);
+}
+
+void TPaletteStrip::Press(QMouseEvent* event, uint32_t shift) {
+  const TMouseButton button = event->button() == Qt::LeftButton    ? TMouseButton::Left
+                              : event->button() == Qt::RightButton ? TMouseButton::Right
+                                                                   : TMouseButton::Middle;
+  const QPoint at = event->position().toPoint();
+  Strip->MouseDown(button, ShiftOf(*event) | shift, at.x(), at.y());
+  emit Pressed();
+}
+
+void TPaletteStrip::mousePressEvent(QMouseEvent* event) {
+  Press(event, 0);
+}
+
+void TPaletteStrip::mouseDoubleClickEvent(QMouseEvent* event) {
+  Press(event, ssDouble);
+}
+
+void TPaletteStrip::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  Strip->MouseMove(ShiftOf(*event), at.x(), at.y());
+  g.UI().ShowStatus(Strip->HintText);
+}
+
+} // namespace quillane

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "setup/PalettePaintBox.h"
+
+namespace quillane {
+
+class OPalette;
+
+// The palette strip on screen: draws the strip's cells, passes the mouse on and shows the
+// hint of the cell under the mouse in the main window's status bar.
+class TPaletteStrip : public QWidget {
+  Q_OBJECT
+public:
+  TPaletteStrip(QWidget* parent, OPalette* palette, bool editable);
+  ~TPaletteStrip() override;
+
+  OPalettePaintBox& Box() { return *Strip; }
+  void SetPalette(OPalette* palette);
+
+signals:
+  // After the strip handled a press.
+  void Pressed();
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+  std::unique_ptr<OPalettePaintBox> Strip;
+  void Press(QMouseEvent* event, uint32_t shift);
+};
+
+} // namespace quillane

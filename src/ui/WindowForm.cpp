@@ -1,0 +1,305 @@
+#include "ui/WindowForm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include <QButtonGroup>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "ImageIO.h"
+#include "app/App.h"
+#include "elements/Picture.h"
+#include "model/Pattern.h"
+#include "setup/Palette.h"
+#include "shell/DesignUI.h"
+#include "ui/PaletteStrip.h"
+
+namespace quillane {
+
+namespace {
+
+constexpr int StripWidth = 30;
+constexpr int BarSize = 16;
+
+// A core pixel (bytes R, G, B, 0) as the grid's buffer holds it.
+inline QRgb Shown(uint32_t pixel) {
+  return 0xFF000000u | (pixel & 0xFFu) << 16 | (pixel & 0xFF00u) | (pixel >> 16 & 0xFFu);
+}
+
+// The grid: it draws and takes the mouse through its window.
+class TViewGrid : public QWidget {
+public:
+  TViewGrid(QWidget* parent, TfmWindow& window) : QWidget(parent), Window(window) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+  }
+
+protected:
+  void paintEvent(QPaintEvent* event) override { Window.PaintGrid(event->region()); }
+  void mousePressEvent(QMouseEvent* event) override {
+    Window.GridPress(event->button(), event->position().toPoint());
+  }
+  void mouseMoveEvent(QMouseEvent* event) override { Window.GridMove(event->position().toPoint()); }
+  void mouseReleaseEvent(QMouseEvent*) override { Window.GridRelease(); }
+
+private:
+  TfmWindow& Window;
+};
+
+QRadioButton* AddRadio(QToolBar& bar, const char* name, const char* caption, const char* hint) {
+  auto* button = new QRadioButton(QString::fromLatin1(caption), &bar);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setToolTip(QString::fromLatin1(hint));
+  button->setAccessibleName(QString::fromLatin1(hint));
+  bar.addWidget(button);
+  return button;
+}
+
+} // namespace
+
+TfmWindow::TfmWindow(OWindowUI& controller)
+    : buZoom(AddButton("buZoom", " Zoom ")),
+      rbDesign(AddRadio(*ToolBar1, "rbDesign", "Design", "Design View")),
+      rbMachine(AddRadio(*ToolBar1, "rbMachine", "Machine", "Machine View")),
+      buSetUndefined(AddButton("buSetUndefined", "Set Undefined")),
+      buSave(AddButton("buSave", "Save")), buSaveAs(AddButton("buSaveAs", "Save As")),
+      buClose(AddButton("buClose", " Close ")), Pattern(*controller.Pattern),
+      Picture(controller.Picture), Palette(Pattern.Palette.get()) {
+  setObjectName(QStringLiteral("fmWindow"));
+  Controller = &controller;
+  setWindowTitle(QString::fromStdString(controller.Name()));
+
+  pbPalette = new TPaletteStrip(Panel1, Palette, false);
+  pbPalette->setObjectName(QStringLiteral("pbPalette"));
+  PaintBox1 = new TViewGrid(Panel1, *this);
+  PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+  PaintBox1->setAccessibleName(QStringLiteral("Pattern View"));
+  sbHorz = new QScrollBar(Qt::Horizontal, Panel1);
+  sbHorz->setObjectName(QStringLiteral("sbHorz"));
+  sbHorz->setAccessibleName(QStringLiteral("Controls"));
+  sbVert = new QScrollBar(Qt::Vertical, Panel1);
+  sbVert->setObjectName(QStringLiteral("sbVert"));
+  sbVert->setAccessibleName(QStringLiteral("PLines"));
+  // The square between the scroll bars.
+  Corner = new QWidget(Panel1);
+  Corner->setBackgroundRole(QPalette::Base);
+  Corner->setAutoFillBackground(true);
+  Panel1->installEventFilter(this);
+
+  buZoom->setCheckable(true);
+  buZoom->setChecked(true);
+  rbMachine->setChecked(true);
+  auto* views = new QButtonGroup(this);
+  views->addButton(rbDesign);
+  views->addButton(rbMachine);
+
+  connect(buZoom, &QToolButton::toggled, this, &TfmWindow::SetZoomMode);
+  connect(rbDesign, &QRadioButton::toggled, this, &TfmWindow::ViewChosen);
+  connect(buSetUndefined, &QToolButton::clicked, this, [this] { Pattern.SetUndefined(); });
+  connect(buSave, &QToolButton::clicked, this, [this] {
+    if (Controller)
+      Controller->Save();
+    UpdateButtons();
+  });
+  connect(buSaveAs, &QToolButton::clicked, this, [this] {
+    if (Controller)
+      Controller->SaveAs();
+    UpdateButtons();
+  });
+  connect(buClose, &QToolButton::clicked, this, [this] {
+    QWidget* window = SubWindow() ? static_cast<QWidget*>(SubWindow()) : this;
+    window->close();
+  });
+  for (QScrollBar* bar : {sbHorz, sbVert})
+    connect(bar, &QScrollBar::valueChanged, this, [this] {
+      View.SetScroll(sbHorz->value(), sbVert->value());
+      PaintBox1->update();
+    });
+  connect(pbPalette, &TPaletteStrip::Pressed, this, [this] { buZoom->setChecked(false); });
+
+  Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
+  SetZoomMode(true);
+  RefreshGrids();
+}
+
+TfmWindow::~TfmWindow() = default;
+
+void TfmWindow::SetZoomMode(bool on) {
+  MouseState.ZoomMode = on;
+  if (on)
+    setCursor(Qt::SizeAllCursor);
+  else
+    unsetCursor();
+}
+
+void TfmWindow::ViewChosen() {
+  MouseState.View = rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView;
+  RefreshGrids();
+}
+
+void TfmWindow::Refresh() {
+  Palette = Pattern.Palette.get();
+  pbPalette->SetPalette(Palette);
+  RefreshGrids();
+}
+
+void TfmWindow::RefreshGrids() {
+  if (Pattern.PatternMode == pmColours) {
+    rbDesign->setEnabled(false);
+    rbMachine->setChecked(true);
+  } else {
+    rbDesign->setEnabled(true);
+  }
+  MouseState.View = rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView;
+  SyncGeometry();
+  PaintBox1->update();
+  pbPalette->update();
+}
+
+void TfmWindow::SyncGeometry() {
+  View.SetPicture(Picture.Width, Picture.Height, Picture.AspectRatio);
+  View.SetBox(PaintBox1->width(), PaintBox1->height());
+  const QSignalBlocker h(sbHorz), v(sbVert);
+  sbHorz->setRange(0, View.HorzMax());
+  sbVert->setRange(View.VertMin(), 0);
+  sbHorz->setValue(View.HorzPos());
+  sbVert->setValue(View.VertPos());
+}
+
+void TfmWindow::LayOut() {
+  const int w = Panel1->width(), h = Panel1->height();
+  pbPalette->setGeometry(0, 0, StripWidth, h);
+  sbHorz->setGeometry(StripWidth, h - BarSize, w - StripWidth - BarSize, BarSize);
+  sbVert->setGeometry(w - BarSize, 0, BarSize, h - BarSize);
+  PaintBox1->setGeometry(StripWidth, 0, w - StripWidth - BarSize, h - BarSize);
+  Corner->setGeometry(w - BarSize, h - BarSize, BarSize, BarSize);
+  SyncGeometry();
+}
+
+bool TfmWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Panel1 && event->type() == QEvent::Resize)
+    LayOut();
+  return TfmDesignForm::eventFilter(watched, event);
+}
+
+void TfmWindow::Changed(const TPatternChange& change) {
+  // A closed window waits to be freed; its picture may already be gone.
+  if (!Controller)
+    return;
+  switch (change.Kind) {
+  case TPatternChange::TKind::Pixels:
+    if (change.Picture == &Picture && change.DesignImage == (MouseState.View == 2)) {
+      const TScreenRect r = View.ScreenRect(change.Area);
+      if (!r.Empty())
+        PaintBox1->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
+    }
+    break;
+  case TPatternChange::TKind::Cells:
+  case TPatternChange::TKind::Modified:
+    break;
+  default:
+    // The picture's size, its regions or the colours may have changed.
+    SyncGeometry();
+    PaintBox1->update();
+    pbPalette->update();
+    break;
+  }
+}
+
+void TfmWindow::PaintGrid(const QRegion& region) {
+  if (!Controller)
+    return;
+  View.SetBox(PaintBox1->width(), PaintBox1->height());
+  if (Buffer.size() != PaintBox1->size())
+    Buffer = QImage(PaintBox1->size(), QImage::Format_RGB32);
+  if (Buffer.isNull())
+    return;
+  // Brings the image of the view up to date; a no-op when it is.
+  Picture.SetViewMode(MouseState.View);
+  for (const QRect& rect : region)
+    DrawRect(rect.intersected(Buffer.rect()));
+  QPainter painter(PaintBox1);
+  for (const QRect& rect : region)
+    painter.drawImage(rect.topLeft(), Buffer, rect);
+}
+
+void TfmWindow::DrawRect(const QRect& rect) {
+  if (rect.isEmpty())
+    return;
+  const TViewFrame f = View.Frame();
+  const OBitmap24& image =
+      MouseState.View == OViewMouse::DesignView ? Picture.DesignImage : Picture.MachineImage;
+  const QRgb background = Shown(Palette->Background);
+  const int ph = View.BoxHeight(), top = ph - f.DH;
+  const double z = View.Zoom();
+  const int left = rect.left(), right = rect.right() + 1;
+  const int imageRight = std::clamp(f.DR, left, right);
+  // The column each screen column shows, once for the whole rectangle.
+  Columns.resize(static_cast<size_t>(std::max(imageRight - left, 0)));
+  for (int x = left; x < imageRight; ++x)
+    Columns[static_cast<size_t>(x - left)] = f.X0 + static_cast<int>(std::floor(x / double{z}));
+  const bool straight = z == 1.0f;
+  int shownRow = -1;
+  const QRgb* shownLine = nullptr;
+  for (int y = rect.top(); y <= rect.bottom(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(Buffer.scanLine(y));
+    if (y < top || f.DR == 0) {
+      std::fill(line + left, line + right, background);
+      continue;
+    }
+    const std::optional<TCell> cell = View.CellAt(0, y);
+    if (!cell) { // cannot happen on the image, but never read outside it
+      std::fill(line + left, line + right, background);
+      continue;
+    }
+    const int row = cell->R;
+    if (row == shownRow && shownLine) {
+      // Screen rows of one PLine are alike.
+      std::memcpy(line + left, shownLine + left, sizeof(QRgb) * static_cast<size_t>(right - left));
+      continue;
+    }
+    const uint32_t* source = image.Row(row);
+    if (straight) {
+      const uint32_t* from = source + f.X0 + left;
+      for (int x = left; x < imageRight; ++x)
+        line[x] = Shown(*from++);
+    } else {
+      const int* column = Columns.data();
+      for (int x = left; x < imageRight; ++x)
+        line[x] = Shown(source[*column++]);
+    }
+    std::fill(line + imageRight, line + right, background);
+    shownRow = row;
+    shownLine = line;
+  }
+}
+
+void TfmWindow::GridPress(Qt::MouseButton button, QPoint at) {
+  const TViewAction a =
+      MouseState.Press(View, button == Qt::LeftButton ? TGridButton::Left : TGridButton::Other,
+                       at.x(), at.y(), pbPalette->Box().LeftIndex, pbPalette->Box().RightIndex);
+  if (a.Status)
+    g.UI().ShowStatus(a.StatusText);
+  if (a.Kind == TViewAction::TKind::Zoomed) {
+    SyncGeometry();
+    PaintBox1->update();
+  }
+  Perform(Picture, a);
+}
+
+void TfmWindow::GridMove(QPoint at) {
+  const TViewAction a = MouseState.Move(View, at.x(), at.y(), pbPalette->Box().LeftIndex,
+                                        pbPalette->Box().RightIndex);
+  Perform(Picture, a);
+  g.UI().ShowStatus(a.StatusText);
+}
+
+} // namespace quillane

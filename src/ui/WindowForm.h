@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QImage>
+#include <vector>
+
+#include "data/PatternEvents.h"
+#include "editors/ViewGeometry.h"
+#include "ui/DesignForm.h"
+
+class QRadioButton;
+class QScrollBar;
+class QToolButton;
+
+namespace quillane {
+
+class OPalette;
+class OPattern;
+class OPicture;
+class OWindowUI;
+class TPaletteStrip;
+
+// The pattern view window: a picture of the pattern, one pixel per cell enlarged by the
+// zoom, PLine 1 at the bottom; clicks zoom or paint with the strip's button colours.
+class TfmWindow : public TfmDesignForm {
+  Q_OBJECT
+public:
+  explicit TfmWindow(OWindowUI& controller);
+  ~TfmWindow() override;
+
+  QToolButton* buZoom;
+  QRadioButton* rbDesign;
+  QRadioButton* rbMachine;
+  QToolButton* buSetUndefined;
+  QToolButton* buSave;
+  QToolButton* buSaveAs;
+  QToolButton* buClose;
+  TPaletteStrip* pbPalette;
+  QWidget* PaintBox1;
+  QScrollBar* sbHorz;
+  QScrollBar* sbVert;
+
+  OPattern& Pattern;
+  OPicture& Picture;
+  const OViewGeometry& Geometry() const { return View; }
+  const OViewMouse& Mouse() const { return MouseState; }
+
+  void Refresh() override;
+  void RefreshGrids() override;
+
+  // The grid's paint box calls these.
+  void PaintGrid(const QRegion& region);
+  void GridPress(Qt::MouseButton button, QPoint at);
+  void GridMove(QPoint at);
+  void GridRelease() { MouseState.Release(); }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  OPalette* Palette;
+  OViewGeometry View;
+  OViewMouse MouseState;
+  OPatternEvents::TSubscription Subscription;
+  QWidget* Corner;
+  // The grid's pixels, drawn in place for the exposed part and then shown at once.
+  QImage Buffer;
+  std::vector<int> Columns;
+
+  void SetZoomMode(bool on);
+  void ViewChosen();
+  void LayOut();
+  // The picture's size and the grid's, and the scroll bars' ranges and positions.
+  void SyncGeometry();
+  void Changed(const TPatternChange& change);
+  void DrawRect(const QRect& rect);
+};
+
+} // namespace quillane

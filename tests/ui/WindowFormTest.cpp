@@ -1,0 +1,164 @@
+// The pattern view window on the offscreen platform: what a new window shows, zooming,
+// strokes in both views, the palette strip and colour patterns.
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "UiSupport.h"
+#include "elements/Picture.h"
+#include "model/Pattern.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+#include "shell/DesignUI.h"
+#include "ui/PaletteStrip.h"
+#include "ui/WindowForm.h"
+#include "wizards/Wizards.h"
+
+using namespace quillane;
+using namespace quillane::test;
+
+namespace {
+
+std::unique_ptr<OPattern> TwoParts() {
+  return GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
+}
+
+void Mouse(QWidget* widget, QEvent::Type type, Qt::MouseButton button, QPoint at) {
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton
+                                : type == QEvent::MouseMove        ? Qt::MouseButtons(button)
+                                                                   : button;
+  QMouseEvent event(type, at, widget->mapToGlobal(at),
+                    type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
+  QApplication::sendEvent(widget, &event);
+}
+
+// The program with one pattern and its first window node opened at 400 x 300.
+struct TOpened {
+  TProgram Program;
+  OPattern* Pattern;
+  TfmWindow* Window = nullptr;
+  TOpened(const QString& ini, std::unique_ptr<OPattern> pattern) : Program(ini) {
+    Pattern = pattern.get();
+    OPatternTree& tree = Program.Main.Tree().Patterns();
+    tree.AddPattern(std::move(pattern));
+    for (const auto& node : tree.Registry())
+      if (auto* window = dynamic_cast<OWindowUI*>(node.get()); window && !Window) {
+        window->Open();
+        Window = dynamic_cast<TfmWindow*>(window->Editor);
+      }
+    Program.Main.show();
+    Window->SubWindow()->resize(400, 300);
+    QApplication::processEvents();
+  }
+  QString Status() {
+    return Program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"))->text();
+  }
+};
+
+} // namespace
+
+class WindowFormTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir Dir;
+  QString Ini() const { return Dir.filePath(QStringLiteral("quillane.ini")); }
+
+private slots:
+  void cleanupTestCase() { g.Start({}, nullptr); }
+
+  void newWindowShowsPLineOneAtTheBottomAndZoomsWithEitherButton() {
+    auto pattern = TwoParts();
+    pattern->Pictures->Get(0)->SetViewMode(1);
+    pattern->Pictures->Get(0)->PaintMachinePixel(0, 0, 1); // control 1, PLine 1: red
+    TOpened o(Ini(), std::move(pattern));
+    TfmWindow& w = *o.Window;
+    QCOMPARE(w.windowTitle().toStdString(), w.Controller->Name());
+    QVERIFY(w.buZoom->isChecked() && w.rbMachine->isChecked() && w.Mouse().ZoomMode);
+    QCOMPARE(w.cursor().shape(), Qt::SizeAllCursor);
+    QCOMPARE(w.Geometry().Zoom(), 1.0f);
+    const QSize panel = w.Panel1->size();
+    QCOMPARE(w.pbPalette->geometry(), QRect(0, 0, 30, panel.height()));
+    QCOMPARE(w.PaintBox1->geometry(), QRect(30, 0, panel.width() - 46, panel.height() - 16));
+    QCOMPARE(w.sbHorz->geometry(), QRect(30, panel.height() - 16, panel.width() - 46, 16));
+    QCOMPARE(w.sbVert->geometry(), QRect(panel.width() - 16, 0, 16, panel.height() - 16));
+    QCOMPARE(std::make_pair(w.sbVert->minimum(), w.sbVert->maximum()), std::make_pair(-30, 0));
+    const QImage shown = w.PaintBox1->grab().toImage();
+    const int bottom = shown.height() - 1;
+    QCOMPARE(shown.pixel(0, bottom), qRgb(255, 0, 0));
+    QCOMPARE(shown.pixel(1, bottom), qRgb(128, 128, 128));      // undefined
+    QCOMPARE(shown.pixel(0, bottom - 30), qRgb(192, 192, 192)); // background above PLine 30
+
+    const std::pair<Qt::MouseButton, const char*> clicks[] = {
+        {Qt::LeftButton, "Zoom=2"}, {Qt::RightButton, "Zoom=1"}, {Qt::RightButton, "Zoom=0.5"}};
+    for (auto [button, text] : clicks) {
+      QTest::mouseClick(w.PaintBox1, button, {}, QPoint(2, bottom));
+      QCOMPARE(o.Status(), QString::fromLatin1(text));
+    }
+    QTest::mouseClick(w.buClose, Qt::LeftButton);
+    QVERIFY(!w.Controller || !w.isVisible());
+  }
+
+  void strokesPaintWhatTheCorePaints_data() {
+    QTest::addColumn<bool>("design");
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::newRow("machine view, left button") << false << Qt::LeftButton;
+    QTest::newRow("machine view, right button") << false << Qt::RightButton;
+    QTest::newRow("design view, left button") << true << Qt::LeftButton;
+    QTest::newRow("design view, right button") << true << Qt::RightButton;
+  }
+  void strokesPaintWhatTheCorePaints() {
+    QFETCH(bool, design);
+    QFETCH(Qt::MouseButton, button);
+    TOpened o(Ini(), TwoParts());
+    TfmWindow& w = *o.Window;
+    QTest::mouseClick(w.buZoom, Qt::LeftButton);
+    if (design)
+      QTest::mouseClick(w.rbDesign, Qt::LeftButton);
+    const int bottom = w.PaintBox1->height() - 1;
+    // Across PLines 1 and 2, then off the picture to the left, which paints nothing.
+    const QPoint stroke[] = {{3, bottom}, {5, bottom}, {5, bottom - 1}, {-4, bottom - 1}};
+    auto reference = TwoParts();
+    OPicture& picture = *reference->Pictures->Get(0);
+    picture.SetViewMode(design ? 2 : 1);
+    const uint8_t index = button == Qt::LeftButton ? 1 : 2;
+    for (const QPoint& at : stroke) {
+      Mouse(w.PaintBox1, at == stroke[0] ? QEvent::MouseButtonPress : QEvent::MouseMove, button,
+            at);
+      if (std::optional<TCell> cell = w.Geometry().CellAt(at.x(), at.y()))
+        design ? picture.PaintDesignPixel(cell->C, cell->R, index)
+               : picture.PaintMachinePixel(cell->C, cell->R, index);
+    }
+    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, button, stroke[3]);
+    QCOMPARE(o.Status(), QString());
+    QVERIFY(!(reference->States.Data() == TwoParts()->States.Data()));
+    QVERIFY(o.Pattern->States.Data() == reference->States.Data());
+    QVERIFY(o.Pattern->MachineColours.Data() == reference->MachineColours.Data());
+  }
+
+  void stripPressSwitchesToPaintModeAndColourPatternsShowTheMachineView() {
+    TOpened o(Ini(), TwoParts());
+    TfmWindow& w = *o.Window;
+    const int cell = w.pbPalette->Box().CellHeight();
+    QTest::mouseClick(w.pbPalette, Qt::RightButton, {}, QPoint(5, 2 * cell + 1));
+    QCOMPARE(w.pbPalette->Box().RightIndex, 3);
+    QVERIFY(!w.buZoom->isChecked() && !w.Mouse().ZoomMode);
+    QVERIFY(w.cursor().shape() != Qt::SizeAllCursor);
+    QTest::mouseMove(w.pbPalette, QPoint(5, 1));
+    QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=0, B=0"));
+
+    QTest::mouseClick(w.rbDesign, Qt::LeftButton);
+    QCOMPARE(w.Mouse().View, OViewMouse::DesignView);
+    o.Pattern->Settings->MachineType = 11; // a colour machine
+    o.Pattern->ApplySettings();
+    o.Pattern->Changed();
+    QCOMPARE(o.Pattern->PatternMode, pmColours);
+    QVERIFY(!w.rbDesign->isEnabled() && w.rbMachine->isChecked());
+    QCOMPARE(w.Mouse().View, OViewMouse::MachineView);
+  }
+};
+
+QTEST_MAIN(WindowFormTest)
+#include "WindowFormTest.moc"
