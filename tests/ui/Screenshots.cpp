@@ -1,16 +1,25 @@
-// Pictures of the desktop program's windows: OUTDIR/main.png, about.png and folder.png.
+// Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
+// window-machine.png and window-design.png.
 #include <QApplication>
 #include <QDir>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QRadioButton>
 #include <QThread>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "app/App.h"
 #include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "shell/DesignUI.h"
 #include "ui/AboutForm.h"
 #include "ui/MainForm.h"
+#include "ui/PaletteStrip.h"
 #include "ui/QtPlatform.h"
 #include "ui/SelectDirForm.h"
 #include "ui/TreeForm.h"
+#include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
 using namespace quillane;
@@ -53,6 +62,65 @@ int main(int argc, char* argv[]) {
       GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h}));
   main.Tree().TreeView1->expandAll();
   bool ok = Save(main, out.filePath(QStringLiteral("main.png")));
+
+  // A rug pattern painted with a few strokes at zoom 4: the copies of the rug show them too.
+  TRugWizard rug;
+  rug.PatternControls = 100;
+  rug.PatternPLines = 60;
+  rug.RugControls = 40;
+  rug.RugPLines = 50;
+  rug.CutControls = 10;
+  rug.DeriveCutPLines();
+  rug.Layout = TWizardLayout::Sections2h;
+  std::unique_ptr<OPattern> painted = GenerateWizard(rug);
+  // Yarn type B everywhere: its states show lime and maroon.
+  for (int c = 1; c <= painted->NoControls; ++c)
+    painted->Creel->SetYarnType(c, 2);
+  painted->ApplyCreel();
+  OPattern& rugPattern = *main.Tree().Patterns().AddPattern(std::move(painted)).Pattern;
+  TfmWindow* window = nullptr;
+  for (const auto& node : main.Tree().Patterns().Registry())
+    if (node->Pattern == &rugPattern && dynamic_cast<OWindowUI*>(node.get()) && !window) {
+      node->Open();
+      window = dynamic_cast<TfmWindow*>(node->Editor);
+    }
+  if (!window)
+    return 1;
+  window->SubWindow()->setGeometry(10, 10, 520, 360);
+  Settle();
+  const int bottom = window->PaintBox1->height() - 1;
+  for (int i = 0; i < 2; ++i)
+    window->GridPress(Qt::LeftButton, QPoint(1, bottom));
+  // Paint mode with lime on the left button and maroon on the right.
+  const int cell = window->pbPalette->Box().CellHeight();
+  for (auto [button, row] : {std::pair(Qt::LeftButton, 4), std::pair(Qt::RightButton, 3)}) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, (row - 1) * cell + 1), QPointF(), button,
+                      button, Qt::NoModifier);
+    QApplication::sendEvent(window->pbPalette, &press);
+  }
+  auto stroke = [&](Qt::MouseButton button, int c0, int r0, int c1, int r1) {
+    const int steps = std::max(std::abs(c1 - c0), std::abs(r1 - r0));
+    for (int i = 0; i <= steps; ++i) {
+      const int c = c0 + (c1 - c0) * i / std::max(steps, 1);
+      const int r = r0 + (r1 - r0) * i / std::max(steps, 1);
+      const QPoint at(c * 4 + 1, bottom - r * 4 - 1);
+      if (i == 0)
+        window->GridPress(button, at);
+      else
+        window->GridMove(at);
+    }
+    window->GridRelease();
+  };
+  stroke(Qt::LeftButton, 2, 2, 15, 40);
+  stroke(Qt::LeftButton, 2, 40, 15, 2);
+  stroke(Qt::RightButton, 0, 0, 19, 0);
+  stroke(Qt::RightButton, 5, 20, 12, 20);
+  ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-machine.png"))) && ok;
+  window->rbDesign->click();
+  // The design view paints control pairs.
+  stroke(Qt::LeftButton, 2, 10, 17, 45);
+  stroke(Qt::RightButton, 2, 45, 17, 10);
+  ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-design.png"))) && ok;
 
   TfmAbout about(&main);
   about.show();
