@@ -5,8 +5,11 @@
 // B1: one byte-table pass over every cell; B4: the same writing 4-byte values; BW: writing
 // a file of the same size in one write, made durable as a save makes it (fsync);
 // BR: reading it back in one read.
+// With the desktop program built, the view window is measured too (offscreen), against
+// B_draw: drawing a prepared 1600 x 1000 image onto a window of that size.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +38,18 @@
 #include "setup/Palette.h"
 #include "setup/Settings.h"
 #include "wizards/Wizards.h"
+
+#ifdef QUILLANE_GUI
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolButton>
+
+#include "shell/DesignUI.h"
+#include "shell/PatternTree.h"
+#include "ui/WindowForm.h"
+#endif
 
 using namespace quillane;
 namespace fs = std::filesystem;
@@ -322,6 +337,177 @@ void BitmapApply(benchmark::State& state) {
     mapping.Apply(true);
 }
 
+#ifdef QUILLANE_GUI
+// The view window on the production pattern, its grid 1600 x 1000 pixels.
+constexpr int ViewWidth = 1600, ViewHeight = 1000;
+
+// B_draw: a window that draws a prepared image of the grid's size.
+class TBlit : public QWidget {
+public:
+  QImage Image{ViewWidth, ViewHeight, QImage::Format_RGB32};
+  TBlit() {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    std::mt19937 random(5);
+    for (int y = 0; y < ViewHeight; ++y) {
+      auto* line = reinterpret_cast<QRgb*>(Image.scanLine(y));
+      for (int x = 0; x < ViewWidth; ++x)
+        line[x] = 0xFF000000u | random();
+    }
+    resize(ViewWidth, ViewHeight);
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, Image); }
+};
+
+// Makes view windows as the tree window does, as top-level windows of one size.
+class TBenchView : public OTreeView {
+public:
+  QSize Size{ViewWidth + 46, ViewHeight + 60};
+  void AddNode(ODesignUI&, ODesignUI*) override {}
+  void DeleteNode(ODesignUI&) override {}
+  void SetNodeText(ODesignUI&, const std::string&) override {}
+  void ExpandAll() override {}
+  OEditor& CreateEditor(ODesignUI& controller, TEditorKind) override {
+    auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
+    window->resize(Size);
+    window->show();
+    return *window;
+  }
+};
+
+struct TGui {
+  TBenchView View;
+  OTabRegistry Tabs;
+  OPatternTree Tree{View, Tabs};
+  OWindowUI Node{Tree, *Fix().Pattern, *Fix().Pattern->Pictures->Get(0)};
+  TBlit Blit;
+  std::vector<double> Gaps; // each stroke's largest, in seconds
+
+  TfmWindow& Open() {
+    Node.Open();
+    QApplication::processEvents();
+    return *static_cast<TfmWindow*>(Node.Editor);
+  }
+  void Close() {
+    Node.CloseEditor();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  TfmWindow& Window() { return Node.Editor ? *static_cast<TfmWindow*>(Node.Editor) : Open(); }
+  // Zooms by pressing at the bottom left corner, which keeps PLine 1 and control 1 there.
+  void ZoomTo(float zoom) {
+    TfmWindow& w = Window();
+    if (!w.Mouse().ZoomMode)
+      w.buZoom->setChecked(true);
+    const QPoint corner(0, w.PaintBox1->height() - 1);
+    while (w.Geometry().Zoom() < zoom)
+      w.GridPress(Qt::LeftButton, corner);
+    while (w.Geometry().Zoom() > zoom)
+      w.GridPress(Qt::RightButton, corner);
+    QApplication::processEvents();
+  }
+};
+
+TGui& Gui() {
+  static TGui* gui = [] {
+    auto* x = new TGui;
+    x->Blit.show();
+    // The window size that gives the grid its size, whatever the toolbar's height.
+    TfmWindow& w = x->Open();
+    x->View.Size += QSize(ViewWidth, ViewHeight) - w.PaintBox1->size();
+    x->Close();
+    QApplication::processEvents();
+    return x;
+  }();
+  return *gui;
+}
+
+void BDraw(benchmark::State& state) {
+  TGui& gui = Gui();
+  for (auto _ : state)
+    gui.Blit.repaint();
+}
+
+void WindowRepaint(benchmark::State& state, float zoom) {
+  TGui& gui = Gui();
+  gui.ZoomTo(zoom);
+  TfmWindow& w = gui.Window();
+  if (w.PaintBox1->size() != QSize(ViewWidth, ViewHeight))
+    state.SkipWithError("the grid is not 1600 x 1000");
+  for (auto _ : state)
+    w.PaintBox1->repaint();
+}
+void WindowRepaintZoom1(benchmark::State& state) {
+  WindowRepaint(state, 1);
+}
+void WindowRepaintZoom4(benchmark::State& state) {
+  WindowRepaint(state, 4);
+}
+void WindowRepaintZoomQuarter(benchmark::State& state) {
+  WindowRepaint(state, 0.25f);
+}
+
+// One press in the middle of the grid, the buttons' colours taking turns, and the repaint
+// of what it changed.
+void WindowPaintPress(benchmark::State& state) {
+  TGui& gui = Gui();
+  gui.ZoomTo(1);
+  TfmWindow& w = gui.Window();
+  w.buZoom->setChecked(false);
+  const QPoint middle(ViewWidth / 2, ViewHeight / 2);
+  bool left = true;
+  for (auto _ : state) {
+    w.GridPress(left ? Qt::LeftButton : Qt::RightButton, middle);
+    w.GridRelease();
+    QApplication::processEvents();
+    left = !left;
+  }
+}
+
+// Opening the window node: the window, the first render of its image and the first paint.
+void WindowOpen(benchmark::State& state) {
+  TGui& gui = Gui();
+  OPicture& picture = *Fix().Pattern->Pictures->Get(0);
+  Fix().Pattern->SetViewMode(1);
+  for (auto _ : state) {
+    state.PauseTiming();
+    gui.Close();
+    picture.ViewMode = 0; // the image is rendered again, the grids are up to date
+    state.ResumeTiming();
+    gui.Open();
+    if (picture.ViewMode != 1)
+      state.SkipWithError("the window did not paint");
+  }
+}
+
+// A stroke of 200 moves, each handled with its repaint before the next: the largest gap
+// between two handled moves is what a mouse sending moves faster would wait.
+void WindowStroke(benchmark::State& state) {
+  TGui& gui = Gui();
+  gui.ZoomTo(1);
+  TfmWindow& w = gui.Window();
+  w.buZoom->setChecked(false);
+  for (auto _ : state) {
+    const int y = ViewHeight / 2;
+    w.GridPress(Qt::LeftButton, QPoint(600, y));
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, gap = 0;
+    for (int i = 1; i <= 200; ++i) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(600 + i, y), QPointF(600 + i, y), Qt::NoButton,
+                       Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(w.PaintBox1, &move);
+      QApplication::processEvents();
+      const qint64 now = clock.nsecsElapsed();
+      gap = std::max(gap, now - last);
+      last = now;
+    }
+    w.GridRelease();
+    gui.Gaps.push_back(static_cast<double>(gap) / 1e9);
+  }
+}
+#endif
+
 // Collects each benchmark's median time per iteration over its repetitions and prints the
 // report at the end. The machine is shared: the median of several runs is what it does
 // when nothing else gets in the way, and a baseline gets the same treatment.
@@ -378,7 +564,7 @@ struct TGoal {
   std::string Goal;
 };
 
-void PrintReport(const TCollector& c, long peakKiB) {
+void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
   TFixture& f = Fix();
   auto t = [&](const std::string& name) {
     auto it = c.Seconds.find(name);
@@ -415,17 +601,36 @@ void PrintReport(const TCollector& c, long peakKiB) {
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
+#ifdef QUILLANE_GUI
+  const double draw = t("BDraw");
+  const std::vector<TGoal> gui = {
+      {"view repaint, zoom 1", t("WindowRepaintZoom1"), 3 * draw, "3 x B_draw"},
+      {"view repaint, zoom 4", t("WindowRepaintZoom4"), 3 * draw, "3 x B_draw"},
+      {"view repaint, zoom 1/4", t("WindowRepaintZoomQuarter"), 3 * draw, "3 x B_draw"},
+      {"view paint press + repaint", t("WindowPaintPress"), 2 * draw, "2 x B_draw"},
+      {"view window open", t("WindowOpen"), 1.2 * (t("RenderBeforeOpen") + draw),
+       "1.2 x (RenderMachineImage + B_draw)"},
+      {"stroke of 200 moves, largest gap", largestGap, 2 * draw, "2 x B_draw"},
+  };
+  goals.insert(goals.end(), gui.begin(), gui.end());
+#else
+  (void)largestGap;
+#endif
   std::printf("\nPattern %u x %u (%zu cells), %d sections, %d regions, file %zu bytes\n", Controls,
               PLines, Cells(), f.Pattern->Sections->Count(), regions, f.PatternBytes);
-  std::printf("B1 %.4f s, B4 %.4f s\n\n", b1, b4);
-  std::printf("%-34s %12s %12s %7s  %-30s %s\n", "operation", "measured", "allowed", "ratio",
+  std::printf("B1 %.4f s, B4 %.4f s", b1, b4);
+#ifdef QUILLANE_GUI
+  std::printf(", B_draw %.4f s (1600 x 1000)", t("BDraw"));
+#endif
+  std::printf("\n\n");
+  std::printf("%-34s %12s %12s %7s  %-36s %s\n", "operation", "measured", "allowed", "ratio",
               "goal", "");
   bool all = true;
   for (const TGoal& goal : goals) {
     const bool ok = goal.Measured >= 0 && goal.Allowed > 0 && goal.Measured <= goal.Allowed;
     all = all && ok;
     const bool bytes = goal.Operation.rfind("peak", 0) == 0;
-    std::printf("%-34s %12.4g %12.4g %7.2f  %-30s %s\n", goal.Operation.c_str(),
+    std::printf("%-34s %12.4g %12.4g %7.2f  %-36s %s\n", goal.Operation.c_str(),
                 bytes ? goal.Measured / 1048576 : goal.Measured,
                 bytes ? goal.Allowed / 1048576 : goal.Allowed,
                 goal.Allowed > 0 ? goal.Measured / goal.Allowed : 0.0, goal.Goal.c_str(),
@@ -457,7 +662,7 @@ long CliPeakKiB(const char* command, const std::string& file) {
 void PrintDumpMemory(const std::string& file) {
   const long dump = CliPeakKiB("dump", file), own = CliPeakKiB("info", file);
   const bool ok = dump > 0 && own > 0 && dump <= 2 * own;
-  std::printf("%-34s %12.4g %12.4g %7.2f  %-30s %s\n", "peak memory, dump", dump / 1024.0,
+  std::printf("%-34s %12.4g %12.4g %7.2f  %-36s %s\n", "peak memory, dump", dump / 1024.0,
               2 * own / 1024.0, own > 0 ? dump / (2.0 * own) : 0.0, "2 x info (the pattern's own)",
               ok ? "meets" : "misses");
 }
@@ -469,6 +674,11 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--open-and-view") == 0)
     return OpenAndView(argv[2]);
 
+#ifdef QUILLANE_GUI
+  if (!std::getenv("QT_QPA_PLATFORM"))
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication application(argc, argv);
+#endif
   benchmark::Initialize(&argc, argv);
   TFixture& f = Fix();
   auto add = [](const char* name, void (*fn)(benchmark::State&)) {
@@ -495,6 +705,17 @@ int main(int argc, char** argv) {
   add("PaintLarge", PaintLarge)->Unit(benchmark::kMicrosecond);
   add("PaintSmall", PaintSmall)->Unit(benchmark::kMicrosecond);
   add("BitmapApply", BitmapApply)->Iterations(3);
+#ifdef QUILLANE_GUI
+  add("BDraw", BDraw);
+  add("WindowRepaintZoom1", WindowRepaintZoom1);
+  add("WindowRepaintZoom4", WindowRepaintZoom4);
+  add("WindowRepaintZoomQuarter", WindowRepaintZoomQuarter);
+  add("WindowPaintPress", WindowPaintPress);
+  // The render again next to the open: the shared machine's speed drifts over a run.
+  add("RenderBeforeOpen", RenderMachineImage);
+  add("WindowOpen", WindowOpen)->Iterations(3);
+  add("WindowStroke", WindowStroke)->Iterations(3);
+#endif
   TCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
 
@@ -505,7 +726,17 @@ int main(int argc, char** argv) {
     add("BR", BR)->Arg(static_cast<int64_t>(bytes))->Iterations(5);
   benchmark::RunSpecifiedBenchmarks(&collector, "^B[WR]/");
 
-  PrintReport(collector, PeakMemoryKiB(fs::read_symlink("/proc/self/exe").string(), f.PatternFile));
+  double largestGap = -1;
+#ifdef QUILLANE_GUI
+  // The median stroke's: the machine is shared.
+  std::vector<double>& gaps = Gui().Gaps;
+  if (!gaps.empty()) {
+    std::sort(gaps.begin(), gaps.end());
+    largestGap = gaps[gaps.size() / 2];
+  }
+#endif
+  PrintReport(collector, PeakMemoryKiB(fs::read_symlink("/proc/self/exe").string(), f.PatternFile),
+              largestGap);
 #ifdef QUILLANE_CLI
   PrintDumpMemory(f.PatternFile);
 #endif

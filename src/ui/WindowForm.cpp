@@ -196,7 +196,8 @@ void TfmWindow::Changed(const TPatternChange& change) {
     return;
   switch (change.Kind) {
   case TPatternChange::TKind::Pixels:
-    if (change.Picture == &Picture && change.DesignImage == (MouseState.View == 2)) {
+    // A render while painting is being drawn already.
+    if (!Painting && change.Picture == &Picture && change.DesignImage == (MouseState.View == 2)) {
       const TScreenRect r = View.ScreenRect(change.Area);
       if (!r.Empty())
         PaintBox1->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
@@ -218,68 +219,85 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   if (!Controller)
     return;
   View.SetBox(PaintBox1->width(), PaintBox1->height());
-  if (Buffer.size() != PaintBox1->size())
-    Buffer = QImage(PaintBox1->size(), QImage::Format_RGB32);
-  if (Buffer.isNull())
-    return;
   // Brings the image of the view up to date; a no-op when it is.
+  Painting = true;
   Picture.SetViewMode(MouseState.View);
-  for (const QRect& rect : region)
-    DrawRect(rect.intersected(Buffer.rect()));
+  Painting = false;
+  const TViewFrame f = View.Frame();
+  const QRect box = PaintBox1->rect();
+  const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
+  const QColor background = QColor::fromRgb(ToQRgb(Palette->Background));
   QPainter painter(PaintBox1);
-  for (const QRect& rect : region)
-    painter.drawImage(rect.topLeft(), Buffer, rect);
+  for (const QRect& exposed : region) {
+    const QRect rect = exposed & box;
+    const QRect shown = rect & image;
+    // The background above and right of the image.
+    if (rect.top() < image.top())
+      painter.fillRect(QRect(rect.left(), rect.top(), rect.width(),
+                             std::min(image.top(), rect.bottom() + 1) - rect.top()),
+                       background);
+    if (rect.right() >= image.right() + 1) {
+      const int left = std::max(rect.left(), image.right() + 1);
+      const int top = std::max(rect.top(), image.top());
+      if (top <= rect.bottom())
+        painter.fillRect(QRect(left, top, rect.right() + 1 - left, rect.bottom() + 1 - top),
+                         background);
+    }
+    if (!shown.isEmpty())
+      DrawImagePart(painter, f, shown);
+  }
 }
 
-void TfmWindow::DrawRect(const QRect& rect) {
-  if (rect.isEmpty())
-    return;
-  const TViewFrame f = View.Frame();
+void TfmWindow::DrawImagePart(QPainter& painter, const TViewFrame& f, const QRect& part) {
   const OBitmap24& image =
       MouseState.View == OViewMouse::DesignView ? Picture.DesignImage : Picture.MachineImage;
-  const QRgb background = Shown(Palette->Background);
-  const int ph = View.BoxHeight(), top = ph - f.DH;
+  // The picture pixels under the part's corners: the bottom row shows the lowest PLine.
+  const std::optional<TCell> topLeft = View.CellAt(part.left(), part.top());
+  const std::optional<TCell> bottomRight = View.CellAt(part.right(), part.bottom());
+  if (!topLeft || !bottomRight)
+    return;
   const double z = View.Zoom();
-  const int left = rect.left(), right = rect.right() + 1;
-  const int imageRight = std::clamp(f.DR, left, right);
-  // The column each screen column shows, once for the whole rectangle.
-  Columns.resize(static_cast<size_t>(std::max(imageRight - left, 0)));
-  for (int x = left; x < imageRight; ++x)
-    Columns[static_cast<size_t>(x - left)] = f.X0 + static_cast<int>(std::floor(x / double{z}));
-  const bool straight = z == 1.0f;
-  int shownRow = -1;
-  const QRgb* shownLine = nullptr;
-  for (int y = rect.top(); y <= rect.bottom(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(Buffer.scanLine(y));
-    if (y < top || f.DR == 0) {
-      std::fill(line + left, line + right, background);
-      continue;
+  if (z >= 1) {
+    // Each visible pixel once, enlarged by the drawing.
+    const int c0 = topLeft->C, columns = bottomRight->C - c0 + 1;
+    const int top = topLeft->R, rows = top - bottomRight->R + 1;
+    Reserve(columns, rows);
+    for (int i = 0; i < rows; ++i) {
+      auto* line = reinterpret_cast<QRgb*>(Buffer.scanLine(i));
+      const uint32_t* from = image.Row(top - i) + c0;
+      for (int x = 0; x < columns; ++x)
+        line[x] = Shown(from[x]);
     }
-    const std::optional<TCell> cell = View.CellAt(0, y);
-    if (!cell) { // cannot happen on the image, but never read outside it
-      std::fill(line + left, line + right, background);
-      continue;
-    }
-    const int row = cell->R;
-    if (row == shownRow && shownLine) {
-      // Screen rows of one PLine are alike.
-      std::memcpy(line + left, shownLine + left, sizeof(QRgb) * static_cast<size_t>(right - left));
-      continue;
-    }
-    const uint32_t* source = image.Row(row);
-    if (straight) {
-      const uint32_t* from = source + f.X0 + left;
-      for (int x = left; x < imageRight; ++x)
-        line[x] = Shown(*from++);
-    } else {
-      const int* column = Columns.data();
-      for (int x = left; x < imageRight; ++x)
-        line[x] = Shown(source[*column++]);
-    }
-    std::fill(line + imageRight, line + right, background);
-    shownRow = row;
-    shownLine = line;
+    const double zs = View.RowHeight();
+    const QRectF cells((c0 - f.X0) * z, View.BoxHeight() - (top + 1 - f.Y0) * zs, columns * z,
+                       rows * zs);
+    painter.save();
+    painter.setClipRect(part);
+    painter.drawImage(cells, Buffer, QRectF(0, 0, columns, rows));
+    painter.restore();
+    return;
   }
+  // Zoomed out: one picture pixel for each screen pixel.
+  Reserve(part.width(), part.height());
+  Columns.resize(static_cast<size_t>(part.width()));
+  for (int x = 0; x < part.width(); ++x)
+    Columns[static_cast<size_t>(x)] = f.X0 + static_cast<int>(std::floor((part.left() + x) / z));
+  const int bottom = View.BoxHeight() - 1;
+  for (int y = 0; y < part.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(Buffer.scanLine(y));
+    const int row =
+        f.Y0 + static_cast<int>(std::floor((bottom - part.top() - y) / View.RowHeight()));
+    const uint32_t* from = image.Row(std::min(row, f.Y1 - 1));
+    for (int x = 0; x < part.width(); ++x)
+      line[x] = Shown(from[Columns[static_cast<size_t>(x)]]);
+  }
+  painter.drawImage(part.topLeft(), Buffer, QRect(0, 0, part.width(), part.height()));
+}
+
+void TfmWindow::Reserve(int width, int height) {
+  if (Buffer.width() < width || Buffer.height() < height)
+    Buffer = QImage(std::max(Buffer.width(), width), std::max(Buffer.height(), height),
+                    QImage::Format_RGB32);
 }
 
 void TfmWindow::GridPress(Qt::MouseButton button, QPoint at) {

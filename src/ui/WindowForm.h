@@ -7,6 +7,7 @@
 #include "editors/ViewGeometry.h"
 #include "ui/DesignForm.h"
 
+class QPainter;
 class QRadioButton;
 class QScrollBar;
 class QToolButton;
@@ -62,9 +63,10 @@ private:
   OViewMouse MouseState;
   OPatternEvents::TSubscription Subscription;
   QWidget* Corner;
-  // The grid's pixels, drawn in place for the exposed part and then shown at once.
+  // The visible pixels of an exposed part, converted once and then drawn enlarged.
   QImage Buffer;
   std::vector<int> Columns;
+  bool Painting = false;
 
   void SetZoomMode(bool on);
   void ViewChosen();
@@ -72,7 +74,9 @@ private:
   // The picture's size and the grid's, and the scroll bars' ranges and positions.
   void SyncGeometry();
   void Changed(const TPatternChange& change);
-  void DrawRect(const QRect& rect);
+  void DrawImagePart(QPainter& painter, const TViewFrame& f, const QRect& part);
+  // The buffer holds at least this many pixels.
+  void Reserve(int width, int height);
 };
 
 } // namespace quillane

@@ -96,6 +96,12 @@ private slots:
     for (auto [button, text] : clicks) {
       QTest::mouseClick(w.PaintBox1, button, {}, QPoint(2, bottom));
       QCOMPARE(o.Status(), QString::fromLatin1(text));
+      if (w.Geometry().Zoom() == 2) { // the red cell two pixels wide and high
+        const QImage zoomed = w.PaintBox1->grab().toImage();
+        QCOMPARE(zoomed.pixel(1, bottom - 1), qRgb(255, 0, 0));
+        QCOMPARE(zoomed.pixel(2, bottom), qRgb(128, 128, 128));
+        QCOMPARE(zoomed.pixel(1, bottom - 2), qRgb(128, 128, 128));
+      }
     }
     QTest::mouseClick(w.buClose, Qt::LeftButton);
     QVERIFY(!w.Controller || !w.isVisible());

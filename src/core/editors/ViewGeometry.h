@@ -73,6 +73,8 @@ public:
   int VertPos() const { return Vert; }
   void SetScroll(int horz, int vert);
 
+  // Screen pixels per PLine.
+  double RowHeight() const { return ZoomFactor * Aspect; }
   TViewFrame Frame() const;
   // The picture pixel drawn under a point of the grid; none outside the drawn image.
   std::optional<TCell> CellAt(int x, int y) const;
@@ -88,7 +90,6 @@ private:
   double Aspect = 1.0;
   int PW = 0, PH = 0;
   int Horz = 0, Vert = 0;
-  double RowHeight() const { return ZoomFactor * Aspect; }
 };
 
 // "Control=c+1, PLine=r+1" for a cell, empty for none.
