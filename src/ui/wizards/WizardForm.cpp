@@ -39,6 +39,8 @@ void TfmWizard::Finish() {
   buOK->setDefault(true);
   buCancel = new QPushButton(QStringLiteral("Cancel"), this);
   buCancel->setObjectName(QStringLiteral("buCancel"));
+  for (QPushButton* button : {buOK, buCancel})
+    button->setAccessibleName(button->text());
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(buOK, QDialogButtonBox::AcceptRole);
   buttons->addButton(buCancel, QDialogButtonBox::RejectRole);
@@ -104,6 +106,8 @@ QSpinBox* TfmWizard::AddNumber(QFormLayout& rows, const char* name, const char* 
   edit->setObjectName(field);
   caption->setObjectName(QStringLiteral("lb") + field.mid(2));
   caption->setBuddy(edit);
+  // Digits as the core reads them, whatever the desktop's language.
+  edit->setLocale(QLocale::c());
   edit->setRange(minimum, maximum);
   edit->setValue(1);
   edit->setAlignment(Qt::AlignRight);
