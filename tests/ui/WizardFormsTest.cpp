@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
+#include <variant>
 
 #include "UiSupport.h"
 #include "elements/Picture.h"
@@ -50,17 +51,20 @@ QString Controls(QDialog& dialog) {
   return out.join(' ');
 }
 
-void Set(QDialog& dialog, const char* name, int value) {
-  auto* edit = dialog.findChild<QSpinBox*>(QString::fromLatin1(name));
-  QVERIFY2(edit, name);
-  edit->setValue(value);
-  emit edit->editingFinished(); // as leaving the field does
-}
+using TFields = std::vector<std::pair<const char*, int>>;
 
-void Click(QDialog& dialog, const char* name) {
-  auto* button = dialog.findChild<QAbstractButton*>(QString::fromLatin1(name));
-  QVERIFY2(button, name);
-  button->click();
+// Each edit set as the user leaves it; a box or button clicked.
+void Set(QDialog& dialog, const TFields& fields) {
+  for (auto [name, value] : fields) {
+    if (auto* edit = dialog.findChild<QSpinBox*>(QString::fromLatin1(name))) {
+      edit->setValue(value);
+      emit edit->editingFinished();
+    } else if (auto* button = dialog.findChild<QAbstractButton*>(QString::fromLatin1(name))) {
+      button->click();
+    } else {
+      QFAIL(name);
+    }
+  }
 }
 
 // Acts on the wizard dialog once the menu command has opened it.
@@ -128,21 +132,19 @@ private slots:
 
   void aRefusalIsShownAndKeepsTheDialogOpen() {
     TProgram program(Ini());
-    const std::tuple<TMake, const char*, const char*, std::string> rows[] = {
+    const std::tuple<TMake, TFields, std::string> rows[] = {
         // One control cannot be halved: the mirrored half would lie outside the pattern.
-        {Make<TfmWizard1>(), "rbSection2h", nullptr,
+        {Make<TfmWizard1>(),
+         {{"rbSection2h", 0}},
          "Section #2 invalid (outside boundary of pattern)"},
-        {Make<TfmWizard2>(), nullptr, "edNoPLines2", "Invalid Rug Size - No. PLines"},
-        {Make<TfmWizard3>(), nullptr, "edNoControls2", "Invalid Section Size - No. Controls"},
-        {Make<TfmWizard4>(), nullptr, "edNoControls2", "Invalid Region Size - No. Controls"},
-        {Make<TfmWizard5>(), nullptr, "edNoPLines2", "Invalid Section Size - No. PLines"}};
-    for (const auto& [make, click, raise, message] : rows) {
+        {Make<TfmWizard2>(), {{"edNoPLines2", 2}}, "Invalid Rug Size - No. PLines"},
+        {Make<TfmWizard3>(), {{"edNoControls2", 2}}, "Invalid Section Size - No. Controls"},
+        {Make<TfmWizard4>(), {{"edNoControls2", 2}}, "Invalid Region Size - No. Controls"},
+        {Make<TfmWizard5>(), {{"edNoPLines2", 2}}, "Invalid Section Size - No. PLines"}};
+    for (const auto& [make, fields, message] : rows) {
       std::unique_ptr<TfmWizard> dialog = make(&program.Main);
       dialog->show();
-      if (click)
-        Click(*dialog, click);
-      if (raise)
-        Set(*dialog, raise, 2);
+      Set(*dialog, fields);
       program.Platform.Messages.clear();
       dialog->buOK->click();
       QCOMPARE(program.Platform.Messages, std::vector<std::string>{message});
@@ -153,72 +155,47 @@ private slots:
   }
 
   void okFromTheMenuAddsWhatTheWizardBuilds() {
-    using TFill = std::function<void(QDialog&)>;
-    const std::tuple<const char*, TFill, std::function<std::unique_ptr<OPattern>()>> rows[] = {
+    using TWizard =
+        std::variant<TPlainWizard, TRugWizard, TCarpetWizard, THalfDropWizard, TRepeatsWizard>;
+    const std::tuple<const char*, TFields, TWizard> rows[] = {
         {"miNewPlainPattern",
-         [](QDialog& d) {
-           Set(d, "edNoControls", 5), Set(d, "edNoPLines", 4), Click(d, "rbSection4");
-         },
-         [] {
-           return GenerateWizard(TPlainWizard{5, 4, TWizardLayout::Sections4});
-         }},
+         {{"edNoControls", 5}, {"edNoPLines", 4}, {"rbSection4", 0}},
+         TPlainWizard{5, 4, TWizardLayout::Sections4}},
         // The cut mark's PLines follow from the sizes: 0.
         {"miNewRugPattern",
-         [](QDialog& d) {
-           for (auto [name, value] : {std::pair{"edNoControls1", 23},
-                                      {"edNoPLines1", 10},
-                                      {"edNoControls2", 7},
-                                      {"edNoPLines2", 10}})
-             Set(d, name, value);
-         },
-         [] {
-           return GenerateWizard(TRugWizard{23, 10, 7, 10, 1, 0});
-         }},
+         {{"edNoControls1", 23}, {"edNoPLines1", 10}, {"edNoControls2", 7}, {"edNoPLines2", 10}},
+         TRugWizard{23, 10, 7, 10, 1, 0}},
         {"miNewCarpetPattern",
-         [](QDialog& d) {
-           Set(d, "edNoControls1", 10), Set(d, "edNoPLines1", 6), Set(d, "edNoControls2", 4);
-           Click(d, "cbCenter");
-         },
-         [] {
-           return GenerateWizard(TCarpetWizard{10, 6, 4, 6, true, 1, 1});
-         }},
+         {{"edNoControls1", 10}, {"edNoPLines1", 6}, {"edNoControls2", 4}, {"cbCenter", 0}},
+         TCarpetWizard{10, 6, 4, 6, true, 1, 1}},
         {"miNewHalfDropPattern",
-         [](QDialog& d) {
-           Set(d, "edNoControls1", 20), Set(d, "edNoPLines1", 10), Set(d, "edNoControls2", 6);
-           Click(d, "cbCenter");
-         },
-         [] {
-           return GenerateWizard(THalfDropWizard{20, 10, 6, 5, true, 1, 1});
-         }},
+         {{"edNoControls1", 20}, {"edNoPLines1", 10}, {"edNoControls2", 6}, {"cbCenter", 0}},
+         THalfDropWizard{20, 10, 6, 5, true, 1, 1}},
         {"miNewRepeatsPattern",
-         [](QDialog& d) {
-           for (auto [name, value] : {std::pair{"edNoControls1", 10},
-                                      {"edNoPLines1", 5},
-                                      {"edNoControls2", 4},
-                                      {"edNoPLines2", 3},
-                                      {"edNoRepeats", 2}})
-             Set(d, name, value);
-         },
-         [] {
-           return GenerateWizard(TRepeatsWizard{10, 5, 4, 3, 2});
-         }}};
+         {{"edNoControls1", 10},
+          {"edNoPLines1", 5},
+          {"edNoControls2", 4},
+          {"edNoPLines2", 3},
+          {"edNoRepeats", 2}},
+         TRepeatsWizard{10, 5, 4, 3, 2}}};
     {
       TProgram program(Ini());
       WhenOpen([](TfmWizard& dialog) { dialog.buCancel->click(); });
       program.Trigger("miNewRugPattern");
       QCOMPARE(program.Root()->childCount(), 0);
     }
-    for (const auto& [action, fill, expected] : rows) {
+    for (const auto& [action, fields, wizard] : rows) {
       TProgram program(Ini());
-      WhenOpen([fill](TfmWizard& dialog) {
-        fill(dialog);
+      WhenOpen([&fields](TfmWizard& dialog) {
+        Set(dialog, fields);
         dialog.buOK->click();
       });
       program.Trigger(action);
       QCOMPARE(program.Root()->childCount(), 1);
       const OPattern* made = OnlyPattern(program);
       QVERIFY(made);
-      QCOMPARE(Layout(*made), Layout(*expected()));
+      QCOMPARE(Layout(*made),
+               Layout(*std::visit([](auto w) { return GenerateWizard(w); }, wizard)));
       QTreeWidgetItem* branch = program.Root()->child(0);
       QCOMPARE(branch->child(3)->childCount(), static_cast<int>(made->Sections->Count()));
       QCOMPARE(branch->child(2)->child(0)->child(0)->childCount(),
@@ -226,31 +203,12 @@ private slots:
     }
   }
 
-  void leavingThePatternLinesDerivesTheRegionLines() {
-    TProgram program(Ini());
-    TfmWizard4 drop(&program.Main);
-    drop.show();
-    QVERIFY(QTest::qWaitForWindowActive(&drop));
-    drop.edNoPLines1->setFocus();
-    drop.edNoPLines1->selectAll();
-    QTest::keyClicks(drop.edNoPLines1, "9");
-    QTest::keyClick(drop.edNoPLines1, Qt::Key_Tab);
-    QCOMPARE(drop.edNoPLines2->value(), 4);
-  }
-
   void mirrorAndControlOffsetFollowEachOther() {
     TProgram program(Ini());
     TfmWizard2 rug(&program.Main);
-    rug.show();
-    QVERIFY(QTest::qWaitForWindowActive(&rug));
-    rug.edControlOffset->setValue(3);
-    rug.cbMirror->click();
+    Set(rug, {{"edControlOffset", 3}, {"cbMirror", 0}});
     QCOMPARE(rug.edControlOffset->value(), 1);
-    rug.edControlOffset->setFocus();
-    rug.edControlOffset->selectAll();
-    QTest::keyClicks(rug.edControlOffset, "2");
-    QTest::keyClick(rug.edControlOffset, Qt::Key_Return); // moves on and leaves the field
-    QCOMPARE(QApplication::focusWidget(), rug.edPLineOffset);
+    Set(rug, {{"edControlOffset", 2}});
     QVERIFY(!rug.cbMirror->isChecked());
   }
 
