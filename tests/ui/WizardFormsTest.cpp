@@ -212,6 +212,18 @@ private slots:
     QVERIFY(!rug.cbMirror->isChecked());
   }
 
+  // The sizes are read from the edits' text, which must not come in another script's digits.
+  void sizesReadTheSameWhateverTheDesktopsLanguage() {
+    TProgram program(Ini());
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    TfmWizard1 plain(&program.Main);
+    QLocale::setDefault(QLocale::c());
+    Set(plain, {{"edNoControls", 5}, {"edNoPLines", 3}});
+    plain.buOK->click();
+    std::unique_ptr<OPattern> made = plain.TakePattern();
+    QVERIFY(made && made->NoControls == 5 && made->NoPLines == 3);
+  }
+
   void enterMovesTheFocusInTheNewPatternWizardButPressesOkWithRepeats() {
     TProgram program(Ini());
     TfmWizard1 plain(&program.Main);
