@@ -26,8 +26,8 @@ class TfmWizard : public QDialog {
   Q_OBJECT
 public:
   ~TfmWizard() override;
-  QPushButton* buOK;
-  QPushButton* buCancel;
+  QPushButton* buOK = nullptr;
+  QPushButton* buCancel = nullptr;
 
   // The pattern OK built; none before, after Cancel and once taken.
   std::unique_ptr<OPattern> TakePattern();
