@@ -23,6 +23,11 @@
 #include "shell/MainCommands.h"
 #include "ui/AboutForm.h"
 #include "ui/TreeForm.h"
+#include "ui/wizards/Wizard1Form.h"
+#include "ui/wizards/Wizard2Form.h"
+#include "ui/wizards/Wizard3Form.h"
+#include "ui/wizards/Wizard4Form.h"
+#include "ui/wizards/Wizard5Form.h"
 
 namespace quillane {
 
@@ -42,6 +47,16 @@ template <typename TRun> auto Guarded(TRun run) {
       g.UI().ShowError(e.what());
     }
   };
+}
+
+// A wizard dialog, made for this one use and freed when it returns; what it built joins
+// the tree.
+template <class TForm> void RunWizard(TfmMain& main, OPatternTree& tree) {
+  TForm form(&main);
+  if (form.exec() != QDialog::Accepted)
+    return;
+  if (std::unique_ptr<OPattern> pattern = form.TakePattern())
+    tree.AddPattern(std::move(pattern));
 }
 
 // A small patch of tufted cells in diagonal stripes.
@@ -174,17 +189,22 @@ void TfmMain::CreateMenus() {
   item(edit, "miPreferences", "&Preferences", nullptr);
 
   QMenu* wizards = menu("miWizards", "Wi&zards");
-  item(wizards, "miNewPlainPattern", "New &Pattern", nullptr);
-  item(wizards, "miNewRugPattern", "New &Rug Pattern", nullptr);
-  item(wizards, "miNewCarpetPattern", "New &Carpet Pattern", nullptr);
-  item(wizards, "miNewHalfDropPattern", "New &Half Drop Pattern", nullptr);
+  item(wizards, "miNewPlainPattern", "New &Pattern",
+       [this, patterns] { RunWizard<TfmWizard1>(*this, patterns()); });
+  item(wizards, "miNewRugPattern", "New &Rug Pattern",
+       [this, patterns] { RunWizard<TfmWizard2>(*this, patterns()); });
+  item(wizards, "miNewCarpetPattern", "New &Carpet Pattern",
+       [this, patterns] { RunWizard<TfmWizard3>(*this, patterns()); });
+  item(wizards, "miNewHalfDropPattern", "New &Half Drop Pattern",
+       [this, patterns] { RunWizard<TfmWizard4>(*this, patterns()); });
   item(wizards, "miImportTuft", "New Pattern From Orlek Control File (.TUF)",
        [addImported] { addImported(ImportTuftControlFile()); });
   item(wizards, "miImportCmc", "New Pattern From CMC Control File (.CAR)",
        [addImported] { addImported(ImportCmcControlFile()); });
   item(wizards, "miImportNed", "New Pattern From NED Graphics Pattern File (.PAT)",
        [addImported] { addImported(ImportNedPatternFile()); });
-  item(wizards, "miNewRepeatsPattern", "New Pattern With Repeats", nullptr);
+  item(wizards, "miNewRepeatsPattern", "New Pattern With Repeats",
+       [this, patterns] { RunWizard<TfmWizard5>(*this, patterns()); });
 
   WindowMenu = menu("miWindow", "&Window");
   item(WindowMenu, "miTile", "&Tile", [this] { MdiArea->tileSubWindows(); });

@@ -25,6 +25,12 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+// A box belongs to the modal dialog that is open, if any, so that it shows above it.
+QWidget* Owner(QWidget& main) {
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal ? modal : &main;
+}
+
 // Progress is shown in thousandths, whatever the number of steps.
 constexpr int ProgressScale = 1000;
 
@@ -76,11 +82,11 @@ bool OQtPlatform::RunColourDialog(uint32_t& colour) {
 }
 
 void OQtPlatform::ShowError(const std::string& text) {
-  QMessageBox::critical(&Main, Title, Q(text), QMessageBox::Ok);
+  QMessageBox::critical(Owner(Main), Title, Q(text), QMessageBox::Ok);
 }
 
 void OQtPlatform::ShowMessage(const std::string& text) {
-  QMessageBox::information(&Main, Title, Q(text), QMessageBox::Ok);
+  QMessageBox::information(Owner(Main), Title, Q(text), QMessageBox::Ok);
 }
 
 bool OQtPlatform::Confirm(const std::string& text) {

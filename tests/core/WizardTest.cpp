@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <functional>
+#include <tuple>
 
 #include "app/Exceptions.h"
 #include "elements/Picture.h"
@@ -169,6 +170,38 @@ TEST_F(Wizards, ValidationMessagesInOrder) {
   int i = 0;
   for (const auto& [validate, message] : rows)
     EXPECT_EQ(validate(), message) << "row " << i++;
+}
+
+TEST_F(Wizards, FieldEventsDecideTheDialogsValues) {
+  // Text as the dialogs read it; beyond 16 bits and below 0 it saturates, never wraps.
+  const std::tuple<const char*, uint16_t, uint16_t> texts[] = {
+      {" 12 ", 0, 12}, {"+7", 0, 7},        {"", 0, 0},
+      {"1x", 1, 1},    {"3.5", 0, 0},       {"-", 1, 1},
+      {"-4", 1, 0},    {"65536", 0, 65535}, {"123456789012345678901", 0, 65535}};
+  for (const auto& [text, notANumber, value] : texts)
+    EXPECT_EQ(ReadWizardNumber(text, notANumber), value) << text;
+  TPlainWizard plain;
+  plain.ReadSizes("ten", "");
+  EXPECT_EQ(plain.NoControls + plain.NoPLines, 0);
+  EXPECT_THROW(GenerateWizard(plain), Exception); // an empty pattern is refused, not made
+
+  TRugWizard rug;
+  rug.ControlOffset = 5, rug.Mirror = true, rug.MirrorClick();
+  EXPECT_EQ(rug.ControlOffset, 1);
+  rug.ReadControlOffset("no"), rug.ControlOffsetExit(); // reads as 1: the box stays
+  EXPECT_TRUE(rug.Mirror);
+  rug.ReadControlOffset("2"), rug.ControlOffsetExit();
+  EXPECT_FALSE(rug.Mirror);
+  rug.Mirror = false, rug.ControlOffset = 3, rug.MirrorClick(); // unchecking keeps the offset
+  EXPECT_EQ(rug.ControlOffset, 3);
+
+  TCarpetWizard carpet;
+  carpet.PatternOffset = 4, carpet.Center = true, carpet.CenterClick();
+  THalfDropWizard drop;
+  drop.PatternOffset = 4, drop.Center = true, drop.CenterClick();
+  drop.PatternPLines = 9, drop.DeriveRegionPLines();
+  EXPECT_EQ(std::vector<int>({carpet.PatternOffset, drop.PatternOffset, drop.RegionPLines}),
+            std::vector<int>({1, 1, 4}));
 }
 
 TEST_F(Wizards, NewPatternsGetYarnTypesSoThatPaintingSetsStates) {

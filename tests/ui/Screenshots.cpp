@@ -1,5 +1,5 @@
 // Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
-// window-machine.png and window-design.png.
+// wizard1.png to wizard5.png, window-machine.png and window-design.png.
 #include <QApplication>
 #include <QDir>
 #include <QMdiSubWindow>
@@ -20,6 +20,11 @@
 #include "ui/SelectDirForm.h"
 #include "ui/TreeForm.h"
 #include "ui/WindowForm.h"
+#include "ui/wizards/Wizard1Form.h"
+#include "ui/wizards/Wizard2Form.h"
+#include "ui/wizards/Wizard3Form.h"
+#include "ui/wizards/Wizard4Form.h"
+#include "ui/wizards/Wizard5Form.h"
 #include "wizards/Wizards.h"
 
 using namespace quillane;
@@ -131,5 +136,19 @@ int main(int argc, char* argv[]) {
   folder.show();
   ok = Save(folder, out.filePath(QStringLiteral("folder.png"))) && ok;
   folder.hide();
+
+  // Each wizard with its defaults, as the menu opens it.
+  TfmWizard1 wizard1(&main);
+  TfmWizard2 wizard2(&main);
+  TfmWizard3 wizard3(&main);
+  TfmWizard4 wizard4(&main);
+  TfmWizard5 wizard5(&main);
+  int number = 0;
+  for (QDialog* wizard :
+       std::initializer_list<QDialog*>{&wizard1, &wizard2, &wizard3, &wizard4, &wizard5}) {
+    wizard->show();
+    ok = Save(*wizard, out.filePath(QStringLiteral("wizard%1.png").arg(++number))) && ok;
+    wizard->hide();
+  }
   return ok ? 0 : 1;
 }

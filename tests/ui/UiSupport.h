@@ -14,15 +14,16 @@
 
 namespace quillane::test {
 
-// The real seam, but errors and questions are recorded and the open dialog answers from a
-// queue.
+// The real seam, but errors, plain messages and questions are recorded and the open dialog
+// answers from a queue.
 class TTestPlatform : public OQtPlatform {
 public:
   using OQtPlatform::OQtPlatform;
-  std::vector<std::string> Errors, Questions;
+  std::vector<std::string> Errors, Messages, Questions;
   std::deque<std::string> Files;
   TSaveChoice Answer = TSaveChoice::Cancel;
   void ShowError(const std::string& text) override { Errors.push_back(text); }
+  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
   TSaveChoice AskSaveChanges(const std::string& text) override {
     Questions.push_back(text);
     return Answer;

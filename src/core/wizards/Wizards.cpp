@@ -24,6 +24,55 @@ const char* const PictureTooLargeMessage =
 
 static_assert(OPicture::MaxPixels == 134217728, "the message names the limit");
 
+uint16_t ReadWizardNumber(std::string_view text, uint16_t notANumber) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && blank(text.back()))
+    text.remove_suffix(1);
+  const bool negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (negative || text.front() == '+'))
+    text.remove_prefix(1);
+  if (text.empty())
+    return notANumber;
+  uint32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return notANumber;
+    value = std::min<uint32_t>(value * 10 + static_cast<uint32_t>(c - '0'), 65535);
+  }
+  return negative ? 0 : static_cast<uint16_t>(value);
+}
+
+void TPlainWizard::ReadSizes(std::string_view controls, std::string_view pLines) {
+  NoControls = ReadWizardNumber(controls, 0);
+  NoPLines = ReadWizardNumber(pLines, 0);
+}
+
+void TRugWizard::ReadControlOffset(std::string_view text) {
+  ControlOffset = ReadWizardNumber(text, 1);
+}
+
+void TRugWizard::MirrorClick() {
+  if (Mirror)
+    ControlOffset = 1;
+}
+
+void TRugWizard::ControlOffsetExit() {
+  if (ControlOffset != 1)
+    Mirror = false;
+}
+
+void TCarpetWizard::CenterClick() {
+  if (Center)
+    PatternOffset = 1;
+}
+
+void THalfDropWizard::CenterClick() {
+  if (Center)
+    PatternOffset = 1;
+}
+
 void TRugWizard::DeriveCutPLines() {
   CutPLines = static_cast<uint16_t>(std::max(0, int32_t{PatternPLines} - RugPLines));
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace quillane {
 
@@ -12,12 +13,23 @@ class OPattern;
 enum class TWizardLayout : uint8_t { Section1, Sections2h, Sections2v, Sections4 };
 
 // The fields of each wizard dialog, with the dialog's defaults. Values are the dialogs'
-// 16-bit readings; all arithmetic on them is signed 32-bit, so nothing wraps.
+// 16-bit readings; all arithmetic on them is signed 32-bit, so nothing wraps. The member
+// functions are the dialogs' field events: a dialog puts its fields into the struct, runs
+// the event and shows the fields again.
+
+// A field's text read as a whole number, for the fields a dialog reads as text. Blanks
+// around the digits and a leading '+' are allowed; any other text, the empty text
+// included, reads as `notANumber`. A number past 65535 reads as 65535 and a negative one
+// as 0: neither wraps round into a plausible size, and both fail the range tests that
+// follow.
+uint16_t ReadWizardNumber(std::string_view text, uint16_t notANumber);
 
 struct TPlainWizard {
   uint16_t NoControls = 1;
   uint16_t NoPLines = 1;
   TWizardLayout Layout = TWizardLayout::Section1;
+  // The sizes from the edits' text; text that is not a number reads as 0.
+  void ReadSizes(std::string_view controls, std::string_view pLines);
 };
 
 struct TRugWizard {
@@ -33,6 +45,12 @@ struct TRugWizard {
   TWizardLayout Layout = TWizardLayout::Section1;
   // What the dialog does on leaving either PLines edit.
   void DeriveCutPLines();
+  // The control offset from its edit's text; text that is not a number reads as 1.
+  void ReadControlOffset(std::string_view text);
+  // Checking "Mirror Generated Sections": the mirrored layouts start at control 1.
+  void MirrorClick();
+  // Leaving the control offset: any offset but 1 unchecks the mirror box.
+  void ControlOffsetExit();
 };
 
 struct TCarpetWizard {
@@ -44,6 +62,8 @@ struct TCarpetWizard {
   uint16_t PatternOffset = 1; // PO
   uint16_t NoRepeats = 1;     // N
   void DeriveSectionPLines();
+  // Checking "Center Pattern On Machine" sets the pattern offset to 1; nothing unchecks it.
+  void CenterClick();
 };
 
 struct THalfDropWizard {
@@ -55,6 +75,7 @@ struct THalfDropWizard {
   uint16_t PatternOffset = 1; // PO
   uint16_t NoRepeats = 1;     // N
   void DeriveRegionPLines();
+  void CenterClick();
 };
 
 struct TRepeatsWizard {

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ui/wizards/WizardForm.h"
+
+namespace quillane {
+
+// "New Pattern With Repeats": the whole pattern filled with copies of one block drawn at
+// control 1, PLine 1. Sizeable, and Enter is the dialog's own (it presses OK).
+class TfmWizard5 : public TWizardForm<TRepeatsWizard> {
+  Q_OBJECT
+public:
+  explicit TfmWizard5(QWidget* parent = nullptr);
+  QSpinBox *edNoControls1, *edNoPLines1; // pattern size
+  QSpinBox *edNoControls2, *edNoPLines2; // section size
+  QSpinBox* edNoRepeats;
+
+protected:
+  TRepeatsWizard Values() const override;
+};
+
+} // namespace quillane

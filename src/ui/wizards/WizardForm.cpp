@@ -1,0 +1,177 @@
+#include "ui/wizards/WizardForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/App.h"
+#include "model/Pattern.h"
+#include "platform/Platform.h"
+
+namespace quillane {
+
+TfmWizard::TfmWizard(const char* name, const char* caption, bool enterMovesFocus, QWidget* parent)
+    : QDialog(parent), Body(new QVBoxLayout), EnterMovesFocus(enterMovesFocus) {
+  setObjectName(QString::fromLatin1(name));
+  setWindowTitle(QString::fromLatin1(caption));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(12, 12, 12, 12);
+  layout->setSpacing(12);
+  Body->setSpacing(10);
+  layout->addLayout(Body);
+  if (EnterMovesFocus) // the dialog sees Enter before the focused control does
+    qApp->installEventFilter(this);
+}
+
+TfmWizard::~TfmWizard() = default;
+
+void TfmWizard::Finish() {
+  buOK = new QPushButton(QStringLiteral("OK"), this);
+  buOK->setObjectName(QStringLiteral("buOK"));
+  buOK->setDefault(true);
+  buCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  buCancel->setObjectName(QStringLiteral("buCancel"));
+  for (QPushButton* button : {buOK, buCancel})
+    button->setAccessibleName(button->text());
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(buOK, QDialogButtonBox::AcceptRole);
+  buttons->addButton(buCancel, QDialogButtonBox::RejectRole);
+  connect(buOK, &QPushButton::clicked, this, [this] { buOKClick(); });
+  connect(buCancel, &QPushButton::clicked, this, &QDialog::reject);
+  static_cast<QVBoxLayout*>(layout())->addStretch(1);
+  layout()->addWidget(buttons);
+}
+
+std::unique_ptr<OPattern> TfmWizard::TakePattern() {
+  return std::move(Pattern);
+}
+
+void TfmWizard::buOKClick() {
+  // A layout the pattern cannot hold is refused by the generator like a wrong value.
+  std::string refused = Validate();
+  if (refused.empty()) {
+    try {
+      OWaitCursor wait;
+      Pattern = Generate();
+    } catch (const std::exception& e) {
+      refused = e.what();
+    }
+  }
+  if (!refused.empty()) {
+    g.UI().ShowMessage(refused);
+    return;
+  }
+  accept();
+}
+
+namespace {
+
+// The edits keep their width however wide the labels beside them make the rows.
+QFormLayout* NewRows(QWidget* owner) {
+  auto* rows = new QFormLayout(owner);
+  rows->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+  return rows;
+}
+
+} // namespace
+
+QFormLayout* TfmWizard::AddRows(QBoxLayout& into) {
+  QFormLayout* rows = NewRows(nullptr);
+  into.addLayout(rows);
+  return rows;
+}
+
+QFormLayout* TfmWizard::AddGroup(QBoxLayout& into, const char* title) {
+  auto* group = new QGroupBox(QString::fromLatin1(title), this);
+  group->setObjectName(QStringLiteral("gb") + QString::fromLatin1(title).remove(QLatin1Char(' ')));
+  QFormLayout* rows = NewRows(group);
+  into.addWidget(group);
+  return rows;
+}
+
+QSpinBox* TfmWizard::AddNumber(QFormLayout& rows, const char* name, const char* label, int minimum,
+                               int maximum, bool enabled) {
+  const QString text = QString::fromLatin1(label);
+  auto* caption = new QLabel(text, this);
+  auto* edit = new QSpinBox(this);
+  const QString field = QString::fromLatin1(name);
+  edit->setObjectName(field);
+  caption->setObjectName(QStringLiteral("lb") + field.mid(2));
+  caption->setBuddy(edit);
+  // Digits as the core reads them, whatever the desktop's language.
+  edit->setLocale(QLocale::c());
+  edit->setRange(minimum, maximum);
+  edit->setValue(1);
+  edit->setAlignment(Qt::AlignRight);
+  edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 24);
+  edit->setAccessibleName(text.trimmed());
+  if (auto* group = qobject_cast<QGroupBox*>(rows.parentWidget()))
+    edit->setAccessibleDescription(group->title());
+  caption->setEnabled(enabled);
+  edit->setEnabled(enabled);
+  rows.addRow(caption, edit);
+  return edit;
+}
+
+uint16_t TfmWizard::ValueOf(const QSpinBox& edit) {
+  return static_cast<uint16_t>(edit.value());
+}
+
+QCheckBox* TfmWizard::AddCheck(QBoxLayout& into, const char* name, const char* caption) {
+  auto* box = new QCheckBox(QString::fromLatin1(caption), this);
+  box->setObjectName(QString::fromLatin1(name));
+  box->setAccessibleName(box->text());
+  into.addWidget(box);
+  return box;
+}
+
+QGroupBox* TfmWizard::AddLayoutGroup(QBoxLayout& into) {
+  auto* group = new QGroupBox(QStringLiteral("Layout"), this);
+  group->setObjectName(QStringLiteral("gbLayout"));
+  auto* column = new QVBoxLayout(group);
+  const char* const radios[][2] = {{"rbSection1", "1 Section"},
+                                   {"rbSection2h", "2 Sections, Horizontal"},
+                                   {"rbSection2v", "2 Sections, Vertical"},
+                                   {"rbSection4", "4 Sections"}};
+  for (int i = 0; i < 4; ++i) {
+    Layouts[i] = new QRadioButton(QString::fromLatin1(radios[i][1]), group);
+    Layouts[i]->setObjectName(QString::fromLatin1(radios[i][0]));
+    Layouts[i]->setAccessibleName(Layouts[i]->text());
+    column->addWidget(Layouts[i]);
+  }
+  Layouts[0]->setChecked(true);
+  into.addWidget(group);
+  return group;
+}
+
+TWizardLayout TfmWizard::Layout() const {
+  for (int i = 0; i < 4; ++i)
+    if (Layouts[i] && Layouts[i]->isChecked())
+      return static_cast<TWizardLayout>(i);
+  return TWizardLayout::Section1;
+}
+
+bool TfmWizard::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+    return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+    return false;
+  if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+    return false;
+  auto* widget = static_cast<QWidget*>(watched);
+  if (widget != this && !isAncestorOf(widget))
+    return false;
+  focusNextChild();
+  return true;
+}
+
+} // namespace quillane

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+
+#include "model/Pattern.h"
+#include "wizards/Wizards.h"
+
+class QBoxLayout;
+class QCheckBox;
+class QFormLayout;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QVBoxLayout;
+
+namespace quillane {
+
+// What the five wizard dialogs share. OK runs the wizard's validation: a refusal is shown in
+// a plain box and the dialog stays open with the values entered; otherwise the pattern is
+// built under the hourglass, the dialog closes and the pattern waits to be taken. Where the
+// dialog asks for it, Enter moves the focus to the next control as Tab does.
+class TfmWizard : public QDialog {
+  Q_OBJECT
+public:
+  ~TfmWizard() override;
+  QPushButton* buOK = nullptr;
+  QPushButton* buCancel = nullptr;
+
+  // The pattern OK built; none before, after Cancel and once taken.
+  std::unique_ptr<OPattern> TakePattern();
+
+protected:
+  TfmWizard(const char* name, const char* caption, bool enterMovesFocus, QWidget* parent);
+  // The wizard's own rows; the buttons follow them. Call Finish once they are all added,
+  // so that the buttons come last in the tab order.
+  QVBoxLayout* Body;
+  void Finish();
+
+  // The refusal of the fields' values, "" when they are accepted; the new pattern.
+  virtual std::string Validate() const = 0;
+  virtual std::unique_ptr<OPattern> Generate() const = 0;
+
+  // Labelled rows, plain or in a titled group.
+  QFormLayout* AddRows(QBoxLayout& into);
+  QFormLayout* AddGroup(QBoxLayout& into, const char* title);
+  // A whole-number edit with its label; a disabled one is shown greyed with its label.
+  QSpinBox* AddNumber(QFormLayout& rows, const char* name, const char* label, int minimum,
+                      int maximum, bool enabled = true);
+  // An edit's value, which its range keeps within 16 bits.
+  static uint16_t ValueOf(const QSpinBox& edit);
+  QCheckBox* AddCheck(QBoxLayout& into, const char* name, const char* caption);
+  // The group "Layout" with its four radio buttons, "1 Section" selected.
+  QGroupBox* AddLayoutGroup(QBoxLayout& into);
+  TWizardLayout Layout() const;
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  std::unique_ptr<OPattern> Pattern;
+  bool EnterMovesFocus;
+  QRadioButton* Layouts[4] = {};
+  void buOKClick();
+};
+
+// A wizard over the core's fields: the dialog puts its fields into `TWizard`, the core
+// validates and builds from them, and a field event is the core's rule run on the fields.
+template <class TWizard> class TWizardForm : public TfmWizard {
+protected:
+  using TfmWizard::TfmWizard;
+  virtual TWizard Values() const = 0;
+  virtual void ShowValues(const TWizard&) {}
+  void Run(void (TWizard::*rule)()) {
+    TWizard w = Values();
+    (w.*rule)();
+    ShowValues(w);
+  }
+  std::string Validate() const override { return ValidateWizard(Values()); }
+  std::unique_ptr<OPattern> Generate() const override { return GenerateWizard(Values()); }
+};
+
+} // namespace quillane
