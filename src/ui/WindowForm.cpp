@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRadioButton>
@@ -215,6 +216,32 @@ void TfmWindow::Changed(const TPatternChange& change) {
   }
 }
 
+namespace {
+
+// The pixels of the window's backing store when the painter writes straight into them
+// (a plain 32-bit image not shared with anything, no scaling): the grid is then sampled
+// into them without a pass through a buffer.
+struct TDirect {
+  QImage* Image = nullptr;
+  QPoint Offset;
+};
+
+TDirect DirectTarget(QPainter& painter) {
+  QPaintEngine* engine = painter.paintEngine();
+  if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
+      engine->paintDevice()->devType() != QInternal::Image)
+    return {};
+  auto* image = static_cast<QImage*>(engine->paintDevice());
+  const QTransform t = painter.deviceTransform();
+  if ((image->format() != QImage::Format_RGB32 &&
+       image->format() != QImage::Format_ARGB32_Premultiplied) ||
+      !image->isDetached() || image->devicePixelRatio() != 1 || t.type() > QTransform::TxTranslate)
+    return {};
+  return {image, QPoint(qRound(t.dx()), qRound(t.dy()))};
+}
+
+} // namespace
+
 void TfmWindow::PaintGrid(const QRegion& region) {
   if (!Controller)
     return;
@@ -228,6 +255,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
   const QColor background = QColor::fromRgb(ToQRgb(Palette->Background));
   QPainter painter(PaintBox1);
+  const TDirect direct = DirectTarget(painter);
   for (const QRect& exposed : region) {
     const QRect rect = exposed & box;
     const QRect shown = rect & image;
@@ -243,61 +271,56 @@ void TfmWindow::PaintGrid(const QRegion& region) {
         painter.fillRect(QRect(left, top, rect.right() + 1 - left, rect.bottom() + 1 - top),
                          background);
     }
-    if (!shown.isEmpty())
-      DrawImagePart(painter, f, shown);
+    if (shown.isEmpty())
+      continue;
+    const QRect on = direct.Image ? shown.translated(direct.Offset) : QRect();
+    if (direct.Image && direct.Image->rect().contains(on)) {
+      Sample(f, shown, reinterpret_cast<QRgb*>(direct.Image->scanLine(on.top())) + on.left(),
+             direct.Image->bytesPerLine() / 4);
+    } else {
+      if (Buffer.width() < shown.width() || Buffer.height() < shown.height())
+        Buffer = QImage(std::max(Buffer.width(), shown.width()),
+                        std::max(Buffer.height(), shown.height()), QImage::Format_RGB32);
+      Sample(f, shown, reinterpret_cast<QRgb*>(Buffer.bits()), Buffer.bytesPerLine() / 4);
+      painter.drawImage(shown.topLeft(), Buffer, QRect(QPoint(0, 0), shown.size()));
+    }
   }
 }
 
-void TfmWindow::DrawImagePart(QPainter& painter, const TViewFrame& f, const QRect& part) {
+void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride) {
   const OBitmap24& image =
       MouseState.View == OViewMouse::DesignView ? Picture.DesignImage : Picture.MachineImage;
-  // The picture pixels under the part's corners: the bottom row shows the lowest PLine.
-  const std::optional<TCell> topLeft = View.CellAt(part.left(), part.top());
-  const std::optional<TCell> bottomRight = View.CellAt(part.right(), part.bottom());
-  if (!topLeft || !bottomRight)
-    return;
-  const double z = View.Zoom();
-  if (z >= 1) {
-    // Each visible pixel once, enlarged by the drawing.
-    const int c0 = topLeft->C, columns = bottomRight->C - c0 + 1;
-    const int top = topLeft->R, rows = top - bottomRight->R + 1;
-    Reserve(columns, rows);
-    for (int i = 0; i < rows; ++i) {
-      auto* line = reinterpret_cast<QRgb*>(Buffer.scanLine(i));
-      const uint32_t* from = image.Row(top - i) + c0;
-      for (int x = 0; x < columns; ++x)
-        line[x] = Shown(from[x]);
-    }
-    const double zs = View.RowHeight();
-    const QRectF cells((c0 - f.X0) * z, View.BoxHeight() - (top + 1 - f.Y0) * zs, columns * z,
-                       rows * zs);
-    painter.save();
-    painter.setClipRect(part);
-    painter.drawImage(cells, Buffer, QRectF(0, 0, columns, rows));
-    painter.restore();
-    return;
-  }
-  // Zoomed out: one picture pixel for each screen pixel.
-  Reserve(part.width(), part.height());
-  Columns.resize(static_cast<size_t>(part.width()));
-  for (int x = 0; x < part.width(); ++x)
-    Columns[static_cast<size_t>(x)] = f.X0 + static_cast<int>(std::floor((part.left() + x) / z));
-  const int bottom = View.BoxHeight() - 1;
-  for (int y = 0; y < part.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(Buffer.scanLine(y));
+  const double z = View.Zoom(), zs = View.RowHeight();
+  const int width = part.width(), bottom = View.BoxHeight() - 1;
+  // The picture column each screen column shows, once for the whole part.
+  Columns.resize(static_cast<size_t>(width));
+  for (int x = 0; x < width; ++x)
+    Columns[static_cast<size_t>(x)] =
+        std::min(f.X0 + static_cast<int>(std::floor((part.left() + x) / z)), f.X1 - 1);
+  const bool straight = z == 1.0f;
+  int shownRow = -1;
+  const QRgb* shownLine = nullptr;
+  for (int y = 0; y < part.height(); ++y, to += stride) {
     const int row =
-        f.Y0 + static_cast<int>(std::floor((bottom - part.top() - y) / View.RowHeight()));
-    const uint32_t* from = image.Row(std::min(row, f.Y1 - 1));
-    for (int x = 0; x < part.width(); ++x)
-      line[x] = Shown(from[Columns[static_cast<size_t>(x)]]);
+        std::min(f.Y0 + static_cast<int>(std::floor((bottom - part.top() - y) / zs)), f.Y1 - 1);
+    if (row == shownRow) {
+      // The screen rows of one PLine are alike.
+      std::memcpy(to, shownLine, sizeof(QRgb) * static_cast<size_t>(width));
+      continue;
+    }
+    const uint32_t* from = image.Row(row);
+    if (straight) {
+      from += Columns[0];
+      for (int x = 0; x < width; ++x)
+        to[x] = Shown(from[x]);
+    } else {
+      const int* column = Columns.data();
+      for (int x = 0; x < width; ++x)
+        to[x] = Shown(from[column[x]]);
+    }
+    shownRow = row;
+    shownLine = to;
   }
-  painter.drawImage(part.topLeft(), Buffer, QRect(0, 0, part.width(), part.height()));
-}
-
-void TfmWindow::Reserve(int width, int height) {
-  if (Buffer.width() < width || Buffer.height() < height)
-    Buffer = QImage(std::max(Buffer.width(), width), std::max(Buffer.height(), height),
-                    QImage::Format_RGB32);
 }
 
 void TfmWindow::GridPress(Qt::MouseButton button, QPoint at) {

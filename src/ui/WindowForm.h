@@ -7,7 +7,6 @@
 #include "editors/ViewGeometry.h"
 #include "ui/DesignForm.h"
 
-class QPainter;
 class QRadioButton;
 class QScrollBar;
 class QToolButton;
@@ -63,7 +62,7 @@ private:
   OViewMouse MouseState;
   OPatternEvents::TSubscription Subscription;
   QWidget* Corner;
-  // The visible pixels of an exposed part, converted once and then drawn enlarged.
+  // Where an exposed part is drawn when the window's pixels cannot be written directly.
   QImage Buffer;
   std::vector<int> Columns;
   bool Painting = false;
@@ -74,9 +73,9 @@ private:
   // The picture's size and the grid's, and the scroll bars' ranges and positions.
   void SyncGeometry();
   void Changed(const TPatternChange& change);
-  void DrawImagePart(QPainter& painter, const TViewFrame& f, const QRect& part);
-  // The buffer holds at least this many pixels.
-  void Reserve(int width, int height);
+  // Draws the picture's pixels shown in `part` of the grid, whose top left pixel is at `to`,
+  // rows `stride` pixels apart.
+  void Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride);
 };
 
 } // namespace quillane

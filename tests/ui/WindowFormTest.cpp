@@ -101,6 +101,12 @@ private slots:
         QCOMPARE(zoomed.pixel(1, bottom - 1), qRgb(255, 0, 0));
         QCOMPARE(zoomed.pixel(2, bottom), qRgb(128, 128, 128));
         QCOMPARE(zoomed.pixel(1, bottom - 2), qRgb(128, 128, 128));
+        // Drawn inside the whole window, and through a buffer into a 24-bit image, alike.
+        const QRect at(w.PaintBox1->mapTo(&w, QPoint()), w.PaintBox1->size());
+        QImage packed(w.PaintBox1->size(), QImage::Format_RGB888);
+        w.PaintBox1->render(&packed);
+        QCOMPARE(w.grab().toImage().copy(at).convertToFormat(zoomed.format()), zoomed);
+        QCOMPARE(packed.convertToFormat(zoomed.format()), zoomed);
       }
     }
     QTest::mouseClick(w.buClose, Qt::LeftButton);
