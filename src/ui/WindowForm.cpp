@@ -198,7 +198,8 @@ void TfmWindow::Changed(const TPatternChange& change) {
   switch (change.Kind) {
   case TPatternChange::TKind::Pixels:
     // A render while painting is being drawn already.
-    if (!Painting && change.Picture == &Picture && change.DesignImage == (MouseState.View == 2)) {
+    if (!Painting && change.Picture == &Picture &&
+        change.DesignImage == (MouseState.View == OViewMouse::DesignView)) {
       const TScreenRect r = View.ScreenRect(change.Area);
       if (!r.Empty())
         PaintBox1->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
