@@ -146,6 +146,10 @@ TEST(ViewMouse, ZoomModeZoomsPaintModePaintsAStrokeWithTheHeldButton) {
   EXPECT_EQ(std::make_tuple(a.Kind, a.Status, a.StatusText),
             std::make_tuple(TViewAction::TKind::None, true, std::string()));
   EXPECT_EQ(m.Move(g, 6, 58, 5, 7).Kind, TViewAction::TKind::Paint);
+  m.ZoomMode = true; // Zoom pressed during a stroke: the moves neither paint nor zoom
+  EXPECT_EQ(m.Move(g, 7, 58, 5, 7).Kind, TViewAction::TKind::None);
+  EXPECT_EQ(g.Zoom(), 1.0f);
+  m.ZoomMode = false;
   m.Release();
   a = m.Move(g, 5, 58, 5, 7);
   EXPECT_EQ(std::make_tuple(a.Kind, a.StatusText),
