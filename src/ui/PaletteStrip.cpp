@@ -44,6 +44,8 @@ void TPaletteStrip::paintEvent(QPaintEvent*) {
     painter.fillRect(box, QColor::fromRgb(ToQRgb(cell.Fill)));
     painter.drawRect(box.adjusted(0, 0, -1, -1));
     painter.save();
+    // A strip too short for its labels keeps each inside its own cell.
+    painter.setClipRect(box);
     painter.setPen(Qt::black);
     painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(cell.Label));
     painter.restore();

@@ -46,6 +46,9 @@ public:
 
   void Refresh() override;
   void RefreshGrids() override;
+  // The grid lays itself out by hand, so the window says how large it likes to open (and
+  // to be cascaded).
+  QSize sizeHint() const override { return {520, 360}; }
 
   // The grid's paint box calls these.
   void PaintGrid(const QRegion& region);
