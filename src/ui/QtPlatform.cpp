@@ -25,7 +25,8 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// A box belongs to the modal dialog that is open, if any, so that it shows above it.
+// A box or dialog belongs to the modal dialog that is open, if any, so that it shows above
+// it.
 QWidget* Owner(QWidget& main) {
   QWidget* modal = QApplication::activeModalWidget();
   return modal ? modal : &main;
@@ -55,7 +56,7 @@ OQtPlatform::OQtPlatform(TfmMain& main) : Main(main) {}
 OQtPlatform::~OQtPlatform() = default;
 
 bool OQtPlatform::RunFileDialog(TFileDialog& dialog, bool save) {
-  QFileDialog box(&Main, Q(dialog.Title), Q(dialog.InitialDir));
+  QFileDialog box(Owner(Main), Q(dialog.Title), Q(dialog.InitialDir));
   box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   box.setFileMode(!save && (dialog.Options & ofFileMustExist) ? QFileDialog::ExistingFile
                                                               : QFileDialog::AnyFile);
@@ -74,7 +75,7 @@ bool OQtPlatform::RunFileDialog(TFileDialog& dialog, bool save) {
 }
 
 bool OQtPlatform::RunColourDialog(uint32_t& colour) {
-  QColor chosen = QColorDialog::getColor(QColor::fromRgb(ToQRgb(colour)), &Main);
+  QColor chosen = QColorDialog::getColor(QColor::fromRgb(ToQRgb(colour)), Owner(Main));
   if (!chosen.isValid())
     return false;
   colour = FromQRgb(chosen.rgb());
@@ -90,13 +91,13 @@ void OQtPlatform::ShowMessage(const std::string& text) {
 }
 
 bool OQtPlatform::Confirm(const std::string& text) {
-  return QMessageBox::question(&Main, Title, Q(text), QMessageBox::Ok | QMessageBox::Cancel,
+  return QMessageBox::question(Owner(Main), Title, Q(text), QMessageBox::Ok | QMessageBox::Cancel,
                                QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 TSaveChoice OQtPlatform::AskSaveChanges(const std::string& text) {
   QMessageBox box(QMessageBox::Warning, Title, Q(text),
-                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, &Main);
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, Owner(Main));
   box.setDefaultButton(QMessageBox::Save);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
@@ -110,7 +111,7 @@ TSaveChoice OQtPlatform::AskSaveChanges(const std::string& text) {
 }
 
 bool OQtPlatform::RunFolderDialog(const std::string& title, std::string& folder) {
-  TfmSelectDir box(Q(folder), &Main);
+  TfmSelectDir box(Q(folder), Owner(Main));
   box.setWindowTitle(Q(title));
   if (box.exec() != QDialog::Accepted)
     return false;
@@ -134,8 +135,8 @@ void OQtPlatform::EndWait() {
 
 void OQtPlatform::BeginProgress(const std::string& text, int64_t steps) {
   ProgressSteps = steps > 0 ? steps : 1;
-  ProgressBox =
-      std::make_unique<QProgressDialog>(Q(text), QStringLiteral("Cancel"), 0, ProgressScale, &Main);
+  ProgressBox = std::make_unique<QProgressDialog>(Q(text), QStringLiteral("Cancel"), 0,
+                                                  ProgressScale, Owner(Main));
   ProgressBox->setWindowTitle(Title);
   ProgressBox->setWindowModality(Qt::WindowModal);
   ProgressBox->setMinimumDuration(500);
