@@ -1,0 +1,307 @@
+#include "editors/PatternSetupEditor.h"
+
+#include <algorithm>
+
+#include "app/App.h"
+#include "app/Exceptions.h"
+#include "model/Pattern.h"
+
+namespace quillane {
+
+namespace {
+// The text a numeric box's range error shows.
+constexpr const char* RangeErrorText = "Range check error";
+
+bool InRange(int n, int lowest, int highest) {
+  if (n >= lowest && n <= highest)
+    return true;
+  g.UI().ShowError(RangeErrorText);
+  return false;
+}
+
+TSetupCell ColourCell(const OPalette& palette, int index) {
+  return {std::to_string(index), true, palette.GetColour(index), false};
+}
+} // namespace
+
+OPatternSetupEditor::OPatternSetupEditor(OPattern& pattern)
+    : Pattern(pattern), WorkingCreel(std::make_unique<OCreel>(&pattern)),
+      WorkingDesignTable(std::make_unique<ODesignTable>(&pattern)),
+      WorkingMachineTable(std::make_unique<OMachineTable>(&pattern)),
+      WorkingPalette(std::make_unique<OPalette>(&pattern)), Strip(WorkingPalette.get(), true) {
+  WorkingCreel->Assign(*pattern.Creel);
+  WorkingDesignTable->Assign(*pattern.DesignTable);
+  WorkingMachineTable->Assign(*pattern.MachineTable);
+  WorkingPalette->Assign(*pattern.Palette);
+  Refresh();
+  ShowData();
+}
+
+OPatternSetupEditor::~OPatternSetupEditor() = default;
+
+bool OPatternSetupEditor::SaveEnabled() const {
+  return Pattern.Modified() != 0;
+}
+
+bool OPatternSetupEditor::UndefinedEnabled() const {
+  return Pattern.PatternMode == pmStates;
+}
+
+std::vector<std::string> OPatternSetupEditor::UndefinedItems() const {
+  std::vector<std::string> items;
+  for (int s = 1; s <= Pattern.NoStates; ++s)
+    items.push_back(std::to_string(s) + " - " + Pattern.GetStateName(s));
+  return items;
+}
+
+int OPatternSetupEditor::UndefinedIndex() const {
+  return std::max(WorkingMachineTable->UndefinedState() - 1, 0);
+}
+
+bool OPatternSetupEditor::DesignTableVisible() const {
+  return Pattern.PatternMode != pmColours;
+}
+
+void OPatternSetupEditor::Refresh() {
+  WorkingCreel->Update();
+  WorkingPalette->Update();
+  WorkingMachineTable->Update();
+  WorkingDesignTable->Update();
+  RebuildYarnPairs();
+}
+
+void OPatternSetupEditor::ShowData() {
+  RebuildYarnPairs();
+  ModifiedFlag = false;
+}
+
+void OPatternSetupEditor::StoreData() {
+  Pattern.Creel->Assign(*WorkingCreel);
+  Pattern.DesignTable->Assign(*WorkingDesignTable);
+  Pattern.MachineTable->Assign(*WorkingMachineTable);
+  Pattern.Palette->Assign(*WorkingPalette);
+  ModifiedFlag = false;
+}
+
+void OPatternSetupEditor::RebuildYarnPairs() {
+  YarnPairs.emplace(*WorkingCreel);
+  YarnTypeRow = std::clamp(YarnTypeRow, 0, std::max(YarnTypeRows() - 1, 0));
+}
+
+bool OPatternSetupEditor::YarnPairInUse(int oddYarnType, int evenYarnType) const {
+  return YarnPairs && YarnPairs->InUse(oddYarnType, evenYarnType);
+}
+
+int OPatternSetupEditor::ColumnCount(TSetupGrid grid) const {
+  switch (grid) {
+  case TSetupGrid::Creel:
+    return WorkingCreel->NoControls() + 1;
+  case TSetupGrid::MachineTable:
+    return WorkingMachineTable->NoYarnTypes() * WorkingMachineTable->NoStates() + 1;
+  case TSetupGrid::DesignTable:
+    return static_cast<int>(WorkingDesignTable->NoCombinations()) + 1;
+  }
+  return 1;
+}
+
+int OPatternSetupEditor::RowCount(TSetupGrid grid) {
+  return grid == TSetupGrid::DesignTable ? 5 : 3;
+}
+
+const char* OPatternSetupEditor::RowTitle(TSetupGrid grid, int row) {
+  static const char* const creel[] = {"Control", "Yarn Type", "Color"};
+  static const char* const machine[] = {"Yarn Type", "State", "Palette Entry"};
+  static const char* const design[] = {"Odd Yarn Type", "Odd State", "Even Yarn Type", "Even State",
+                                       "Palette Entry"};
+  if (row < 0 || row >= RowCount(grid))
+    return "";
+  switch (grid) {
+  case TSetupGrid::Creel:
+    return creel[row];
+  case TSetupGrid::MachineTable:
+    return machine[row];
+  case TSetupGrid::DesignTable:
+    return design[row];
+  }
+  return "";
+}
+
+TSetupCell OPatternSetupEditor::Cell(TSetupGrid grid, int row, int column) const {
+  if (column < 1 || column >= ColumnCount(grid))
+    return {};
+  if (grid == TSetupGrid::Creel) {
+    const OYarnType y = WorkingCreel->YarnTypeEntry(column);
+    if (row == 0)
+      return {std::to_string(column)};
+    if (row == 1)
+      return {YarnTypeLetter(y)};
+    return {"", true, WorkingPalette->GetColour(WorkingMachineTable->ColourEntry(y, 1)), false};
+  }
+  if (grid == TSetupGrid::MachineTable) {
+    const int states = WorkingMachineTable->NoStates();
+    const int y = (column - 1) / states + 1;
+    const int s = (column - 1) % states + 1;
+    if (row == 0)
+      return {YarnTypeLetter(static_cast<OYarnType>(y))};
+    if (row == 1)
+      return {Pattern.GetStateName(s)};
+    return ColourCell(*WorkingPalette, WorkingMachineTable->ColourEntry(y, s));
+  }
+  const TDesignCombination c = WorkingDesignTable->CombinationAt(static_cast<size_t>(column - 1));
+  if (row == 4)
+    return ColourCell(*WorkingPalette, WorkingDesignTable->ColourEntry(
+                                           c.OddYarnType, c.EvenYarnType, c.OddState, c.EvenState));
+  TSetupCell cell;
+  switch (row) {
+  case 0:
+    cell.Text = YarnTypeLetter(static_cast<OYarnType>(c.OddYarnType));
+    break;
+  case 1:
+    cell.Text = Pattern.GetStateName(c.OddState);
+    break;
+  case 2:
+    cell.Text = YarnTypeLetter(static_cast<OYarnType>(c.EvenYarnType));
+    break;
+  default:
+    cell.Text = Pattern.GetStateName(c.EvenState);
+    break;
+  }
+  cell.Grey = !YarnPairInUse(c.OddYarnType, c.EvenYarnType);
+  return cell;
+}
+
+bool OPatternSetupEditor::Click(TSetupGrid grid, int column, TMouseButton button) {
+  if (column < 1 || column >= ColumnCount(grid))
+    return false;
+  const OPaletteEntry colour = button == TMouseButton::Left ? Strip.LeftIndex : Strip.RightIndex;
+  switch (grid) {
+  case TSetupGrid::Creel:
+    WorkingCreel->SetYarnType(column, static_cast<OYarnType>(YarnTypeRow + 1));
+    RebuildYarnPairs();
+    break;
+  case TSetupGrid::MachineTable: {
+    const int states = WorkingMachineTable->NoStates();
+    WorkingMachineTable->SetColour((column - 1) / states + 1, (column - 1) % states + 1, colour);
+    break;
+  }
+  case TSetupGrid::DesignTable:
+    WorkingDesignTable->SetColourAndMirror(
+        WorkingDesignTable->CombinationAt(static_cast<size_t>(column - 1)), colour);
+    break;
+  }
+  ModifiedFlag = true;
+  return true;
+}
+
+bool OPatternSetupEditor::SetNoColours(int n) {
+  if (!InRange(n, MinColours, MaxColours) || n == NoColours())
+    return false;
+  WorkingPalette->SetNoColours(static_cast<uint8_t>(n));
+  WorkingPalette->Validate();
+  Strip.CheckSelection();
+  WorkingMachineTable->SetNoColours(WorkingPalette->NoColours());
+  WorkingMachineTable->Validate();
+  WorkingDesignTable->SetNoColours(WorkingPalette->NoColours());
+  WorkingDesignTable->Validate();
+  ModifiedFlag = true;
+  return true;
+}
+
+bool OPatternSetupEditor::SetNoYarnTypes(int n) {
+  if (!InRange(n, MinYarnTypes, MaxYarnTypes) || n == NoYarnTypes())
+    return false;
+  WorkingCreel->SetNoYarnTypes(static_cast<uint8_t>(n));
+  WorkingCreel->Validate();
+  WorkingMachineTable->SetNoYarnTypes(WorkingCreel->NoYarnTypes());
+  WorkingMachineTable->Validate();
+  WorkingDesignTable->SetNoYarnTypes(WorkingCreel->NoYarnTypes());
+  WorkingDesignTable->Validate();
+  RebuildYarnPairs();
+  ModifiedFlag = true;
+  return true;
+}
+
+bool OPatternSetupEditor::SetRepeatSize(int n) {
+  if (!InRange(n, 0, MaxRepeatSize) || n == RepeatSize())
+    return false;
+  WorkingCreel->RepeatSize = static_cast<uint16_t>(n);
+  ModifiedFlag = true;
+  return true;
+}
+
+void OPatternSetupEditor::SetUndefinedIndex(int index) {
+  const auto state = static_cast<OState>(index + 1);
+  if (index < 0 || state == WorkingMachineTable->UndefinedState())
+    return;
+  WorkingMachineTable->SetUndefinedState(state);
+  ModifiedFlag = true;
+}
+
+void OPatternSetupEditor::Repeat() {
+  if (WorkingCreel->RepeatSize < 1)
+    return;
+  WorkingCreel->Repeat(WorkingCreel->RepeatSize);
+  RebuildYarnPairs();
+  ModifiedFlag = true;
+}
+
+void OPatternSetupEditor::StripPressed() {
+  if (Strip.Changed)
+    ModifiedFlag = true;
+}
+
+ODesignData& OPatternSetupEditor::Object(TSetupObject object) {
+  switch (object) {
+  case TSetupObject::Creel:
+    return *WorkingCreel;
+  case TSetupObject::DesignTable:
+    return *WorkingDesignTable;
+  case TSetupObject::MachineTable:
+    return *WorkingMachineTable;
+  case TSetupObject::Palette:
+    break;
+  }
+  return *WorkingPalette;
+}
+
+void OPatternSetupEditor::Import(TSetupObject object) {
+  Object(object).Import();
+  if (object == TSetupObject::Creel) {
+    WorkingCreel->SetNoControls(Pattern.NoControls);
+    WorkingCreel->SetNoYarnTypes(WorkingMachineTable->NoYarnTypes());
+  }
+  if (object != TSetupObject::Palette)
+    Object(object).Validate();
+  ShowData();
+  ModifiedFlag = true;
+}
+
+void OPatternSetupEditor::Export(TSetupObject object) {
+  Object(object).Export();
+}
+
+void OPatternSetupEditor::Apply() {
+  if (!ModifiedFlag)
+    return;
+  WorkingDesignTable->BuildStateTables();
+  StoreData();
+  Pattern.ApplyCreel();
+  Pattern.ApplyDesignTable();
+  Pattern.ApplyMachineTable();
+  Pattern.ApplyPalette();
+  Pattern.Changed();
+}
+
+void OPatternSetupEditor::Cancel() {
+  WorkingCreel->Assign(*Pattern.Creel);
+  WorkingDesignTable->Assign(*Pattern.DesignTable);
+  WorkingMachineTable->Assign(*Pattern.MachineTable);
+  WorkingPalette->Assign(*Pattern.Palette);
+  WorkingCreel->Validate();
+  WorkingMachineTable->Validate();
+  WorkingDesignTable->Validate();
+  Strip.CheckSelection();
+  ShowData();
+}
+
+} // namespace quillane

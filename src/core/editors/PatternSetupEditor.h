@@ -1,0 +1,114 @@
+#pragma once
+
+// The pattern setup editor's model: working copies of the palette, creel, machine table and
+// design table, the three grids it shows them in, and what each edit does to them. The
+// window draws the cells this model answers and passes its input on.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/PalettePaintBox.h"
+
+namespace quillane {
+
+class OPattern;
+
+enum class TSetupGrid : uint8_t { Creel, MachineTable, DesignTable };
+
+// The four objects the editor imports and exports, in the order of its menus.
+enum class TSetupObject : uint8_t { Creel, DesignTable, MachineTable, Palette };
+
+// One cell of a grid as it is drawn. A coloured cell is filled with Fill; a grey one is a
+// combination the creel never uses.
+struct TSetupCell {
+  std::string Text;
+  bool Coloured = false;
+  uint32_t Fill = 0;
+  bool Grey = false;
+};
+
+class OPatternSetupEditor {
+public:
+  explicit OPatternSetupEditor(OPattern& pattern);
+  ~OPatternSetupEditor();
+  OPatternSetupEditor(const OPatternSetupEditor&) = delete;
+  OPatternSetupEditor& operator=(const OPatternSetupEditor&) = delete;
+
+  static constexpr int MinColours = 4, MaxColours = 64;
+  static constexpr int MinYarnTypes = 1, MaxYarnTypes = 99;
+  static constexpr int MaxRepeatSize = 99;
+
+  OPattern& Pattern;
+  std::unique_ptr<OCreel> WorkingCreel;
+  std::unique_ptr<ODesignTable> WorkingDesignTable;
+  std::unique_ptr<OMachineTable> WorkingMachineTable;
+  std::unique_ptr<OPalette> WorkingPalette;
+  // Draws WorkingPalette and holds the colours of the two mouse buttons.
+  OPalettePaintBox Strip;
+  // The row selected in the yarn types list: the yarn type a creel click puts in, less 1.
+  int YarnTypeRow = 0;
+
+  bool Modified() const { return ModifiedFlag; }
+  void SetModified(bool modified) { ModifiedFlag = modified; }
+  bool SaveEnabled() const;
+  bool ApplyEnabled() const { return ModifiedFlag; }
+  bool CancelEnabled() const { return ModifiedFlag; }
+
+  // The values the boxes and lists show.
+  int NoColours() const { return WorkingPalette->NoColours(); }
+  int NoYarnTypes() const { return WorkingMachineTable->NoYarnTypes(); }
+  int RepeatSize() const { return WorkingCreel->RepeatSize; }
+  bool UndefinedEnabled() const;
+  std::vector<std::string> UndefinedItems() const;
+  int UndefinedIndex() const;
+  bool DesignTableVisible() const;
+  int YarnTypeRows() const { return WorkingCreel->NoYarnTypes(); }
+
+  // After the pattern changed, and on opening: the working copies follow its counts.
+  void Refresh();
+  // Clean again, showing the working copies as they are.
+  void ShowData();
+  void StoreData();
+
+  // The grids: columns include the title column 0, which the window draws itself.
+  int ColumnCount(TSetupGrid grid) const;
+  static int RowCount(TSetupGrid grid);
+  static const char* RowTitle(TSetupGrid grid, int row);
+  // Computed for the one cell asked for, so a grid of any width costs only what is seen.
+  TSetupCell Cell(TSetupGrid grid, int row, int column) const;
+  bool YarnPairInUse(int oddYarnType, int evenYarnType) const;
+  // A click on a column with a mouse button; the title column and anything outside the
+  // grid change nothing. True when something changed.
+  bool Click(TSetupGrid grid, int column, TMouseButton button);
+
+  // Leaving the boxes. A value outside its range shows the range error and changes
+  // nothing; an unchanged value changes nothing either. True when something changed.
+  bool SetNoColours(int n);
+  bool SetNoYarnTypes(int n);
+  bool SetRepeatSize(int n);
+  void SetUndefinedIndex(int index);
+  // Repeats the first RepeatSize controls' yarn types across the creel.
+  void Repeat();
+  // After the strip handled a press.
+  void StripPressed();
+
+  void Import(TSetupObject object);
+  void Export(TSetupObject object);
+  // Writes the working copies back when they changed, and tells the pattern.
+  void Apply();
+  void Cancel();
+
+private:
+  bool ModifiedFlag = false;
+  std::optional<TYarnPairs> YarnPairs;
+  void RebuildYarnPairs();
+  ODesignData& Object(TSetupObject object);
+};
+
+} // namespace quillane

@@ -1,0 +1,138 @@
+// The pattern setup editor's grids and edits, driven without a window.
+#include "editors/PatternSetupEditor.h"
+#include "PatternSupport.h"
+
+namespace quillane::test {
+namespace {
+
+class PatternSetupEditorTest : public TFlowTest {
+protected:
+  // A UTPA pattern (states High, Low) with three yarn types.
+  std::unique_ptr<OPattern> P = BarePattern(6, 4);
+  OPatternSetupEditor E{*P};
+  void SetUp() override {
+    TFlowTest::SetUp();
+    E.SetNoYarnTypes(3);
+  }
+  // Puts yarn types into the creel by clicking its columns, as the user does.
+  void SetCreel(const std::string& letters) {
+    for (size_t c = 0; c < letters.size(); ++c) {
+      E.YarnTypeRow = letters[c] - 'A';
+      E.Click(TSetupGrid::Creel, static_cast<int>(c) + 1, TMouseButton::Left);
+    }
+  }
+  std::string Creel() const {
+    std::string s;
+    for (int c = 1; c < E.ColumnCount(TSetupGrid::Creel); ++c)
+      s += E.Cell(TSetupGrid::Creel, 1, c).Text;
+    return s;
+  }
+  std::string Column(TSetupGrid grid, int column) const {
+    std::string s;
+    for (int r = 0; r < OPatternSetupEditor::RowCount(grid); ++r)
+      s += E.Cell(grid, r, column).Text + (E.Cell(grid, r, column).Grey ? "*" : "") + "|";
+    return s;
+  }
+};
+
+TEST_F(PatternSetupEditorTest, GridsHaveAColumnPerCombinationInTheirOrder) {
+  EXPECT_EQ(E.ColumnCount(TSetupGrid::MachineTable), 6 + 1);
+  EXPECT_EQ(E.ColumnCount(TSetupGrid::DesignTable), 36 + 1);
+  EXPECT_EQ(Column(TSetupGrid::MachineTable, 4),
+            "B|Low|" + E.Cell(TSetupGrid::MachineTable, 2, 4).Text + "|");
+  SetCreel("ABABAB");
+  struct {
+    int Column;
+    const char* Shows; // odd yarn type, odd state, even yarn type, even state; * grey
+  } rows[] = {
+      {1, "A*|High*|A*|High*|"}, {2, "A*|High*|A*|Low*|"},  {3, "A*|Low*|A*|High*|"},
+      {5, "A|High|B|High|"},     {9, "A*|High*|C*|High*|"}, {13, "B*|High*|A*|High*|"},
+      {36, "C*|Low*|C*|Low*|"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(Column(TSetupGrid::DesignTable, row.Column).substr(0, std::string(row.Shows).size()),
+              row.Shows)
+        << row.Column;
+  // The title column and anything past the last column is no combination.
+  EXPECT_FALSE(E.Click(TSetupGrid::DesignTable, 0, TMouseButton::Left));
+  EXPECT_FALSE(E.Click(TSetupGrid::MachineTable, 7, TMouseButton::Left));
+}
+
+TEST_F(PatternSetupEditorTest, YarnPairsPairALastOddControlWithItsLeftNeighbour) {
+  SetCreel("ABABC");
+  P->SetNoControls(5);
+  E.Refresh();
+  EXPECT_TRUE(E.YarnPairInUse(1, 2));
+  EXPECT_TRUE(E.YarnPairInUse(3, 2)); // control 5 with control 4
+  EXPECT_FALSE(E.YarnPairInUse(2, 1));
+  EXPECT_FALSE(E.YarnPairInUse(3, 3));
+}
+
+TEST_F(PatternSetupEditorTest, RepeatCopiesTheFirstControlsAcrossTheCreel) {
+  SetCreel("ABCCCC");
+  E.SetRepeatSize(0);
+  E.Repeat();
+  EXPECT_EQ(Creel(), "ABCCCC");
+  E.SetRepeatSize(2);
+  E.Repeat();
+  EXPECT_EQ(Creel(), "ABABAB");
+  EXPECT_TRUE(E.Modified());
+}
+
+TEST_F(PatternSetupEditorTest, DesignClickSetsTheCombinationAndItsMirrorAndApplyStoresThem) {
+  E.Strip.LeftIndex = 5;
+  E.Strip.RightIndex = 7;
+  const size_t ab12 = 4 + 1; // (A, B, High, Low)
+  ASSERT_TRUE(E.Click(TSetupGrid::DesignTable, static_cast<int>(ab12) + 1, TMouseButton::Left));
+  E.Click(TSetupGrid::MachineTable, 2, TMouseButton::Right); // (A, Low)
+  EXPECT_TRUE(E.ApplyEnabled());
+  EXPECT_EQ(E.WorkingDesignTable->ColourEntry(2, 1, 2, 1), 5);
+  EXPECT_NE(P->DesignTable->GetColour(1, 2, 1, 2), 5);
+  E.Apply();
+  EXPECT_EQ(P->DesignTable->GetColour(1, 2, 1, 2), 5);
+  EXPECT_EQ(P->DesignTable->GetColour(2, 1, 2, 1), 5);
+  EXPECT_EQ(P->MachineTable->GetColour(1, 2), 7);
+  EXPECT_EQ(P->NoYarnTypes, 3);
+  EXPECT_FALSE(E.ApplyEnabled());
+  EXPECT_TRUE(E.SaveEnabled());
+}
+
+TEST_F(PatternSetupEditorTest, FewerColoursDropTheStripSelectionAndValidateTheTables) {
+  E.Strip.LeftIndex = 12;
+  E.Click(TSetupGrid::MachineTable, 1, TMouseButton::Left);
+  E.Click(TSetupGrid::DesignTable, 1, TMouseButton::Left);
+  ASSERT_EQ(E.NoColours(), 16);
+  EXPECT_TRUE(E.SetNoColours(8));
+  EXPECT_EQ(E.Strip.LeftIndex, 0);
+  EXPECT_EQ(E.WorkingMachineTable->GetColour(1, 1), 0);
+  EXPECT_EQ(E.WorkingDesignTable->GetColour(1, 1, 1, 1), 0);
+  EXPECT_EQ(E.WorkingDesignTable->NoColours(), 8);
+}
+
+TEST_F(PatternSetupEditorTest, CountsOutsideTheirRangesChangeNothing) {
+  E.SetModified(false);
+  for (int n : {0, 100, 255, 256})
+    EXPECT_FALSE(E.SetNoYarnTypes(n));
+  for (int n : {3, 65})
+    EXPECT_FALSE(E.SetNoColours(n));
+  EXPECT_FALSE(E.SetRepeatSize(100));
+  EXPECT_EQ(UI.Errors().size(), 7u);
+  EXPECT_EQ(E.NoYarnTypes(), 3);
+  EXPECT_EQ(E.WorkingCreel->NoYarnTypes(), 3);
+  EXPECT_EQ(E.WorkingDesignTable->NoYarnTypes(), 3);
+  EXPECT_EQ(E.NoColours(), 16);
+  EXPECT_FALSE(E.Modified());
+}
+
+TEST_F(PatternSetupEditorTest, CancelBringsBackThePatternsObjects) {
+  SetCreel("CCCCCC");
+  E.SetNoYarnTypes(5);
+  E.Cancel();
+  EXPECT_EQ(E.NoYarnTypes(), P->NoYarnTypes);
+  EXPECT_EQ(Creel()[0], YarnTypeLetter(P->Creel->GetYarnType(1))[0]);
+  EXPECT_FALSE(E.Modified());
+  EXPECT_EQ(E.UndefinedItems(), (std::vector<std::string>{"1 - High", "2 - Low"}));
+}
+
+} // namespace
+} // namespace quillane::test
