@@ -91,6 +91,10 @@ bool TfmDesignForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfmDesignForm::closeEvent(QCloseEvent* event) {
+  if (!QueryClose()) {
+    event->ignore();
+    return;
+  }
   if (ODesignUI* controller = Controller) {
     controller->QueryClose();
     Controller = nullptr;

@@ -28,6 +28,9 @@ public:
   // Enable, disable and caption the editor's buttons.
   virtual void UpdateButtons() {}
   virtual void BringToFront() {}
+  // The user asked to close the window: false keeps it open (its changes could not be
+  // written back).
+  virtual bool QueryClose() { return true; }
   // Closes the window and frees it, without calling back to its controller.
   virtual void Destroy() = 0;
 

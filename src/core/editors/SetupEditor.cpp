@@ -1,0 +1,77 @@
+#include "editors/SetupEditor.h"
+
+#include "model/Pattern.h"
+
+namespace quillane {
+
+void OSetupEditor::SetModified(bool modified) {
+  if (modified == ModifiedFlag)
+    return;
+  ModifiedFlag = modified;
+  UpdateButtons();
+}
+
+bool OSetupEditor::SaveEnabled() const {
+  return Pattern.Modified() != 0;
+}
+
+void OSetupEditor::UpdateButtons() const {
+  if (OnUpdateButtons)
+    OnUpdateButtons();
+}
+
+void OSetupEditor::ShowData() {
+  if (OnShowData)
+    OnShowData();
+  SetModified(false);
+}
+
+void OSetupEditor::Reload() {
+  LoadCopies();
+  ShowData();
+}
+
+bool OSetupEditor::Apply() {
+  if (Applying)
+    return false;
+  bool applied = true;
+  if (ModifiedFlag) {
+    Applying = true;
+    struct TDone {
+      bool& Flag;
+      ~TDone() { Flag = false; }
+    } done{Applying};
+    applied = ConfirmApply();
+    if (applied) {
+      StoreData();
+      ModifiedFlag = false;
+      ApplyToPattern();
+      Pattern.Changed();
+    }
+  }
+  UpdateButtons();
+  return applied;
+}
+
+void OSetupEditor::Cancel() {
+  Reload();
+  UpdateButtons();
+}
+
+bool OSetupEditor::Save() {
+  if (!Apply())
+    return false;
+  const bool saved = OnSave && OnSave();
+  UpdateButtons();
+  return saved;
+}
+
+bool OSetupEditor::SaveAs() {
+  if (!Apply())
+    return false;
+  const bool saved = OnSaveAs && OnSaveAs();
+  UpdateButtons();
+  return saved;
+}
+
+} // namespace quillane

@@ -1,0 +1,77 @@
+#pragma once
+
+// What the two setup editors share. Each edits private working copies of some of a
+// pattern's setup objects and writes them back on Apply, when its window loses activation
+// and when it closes. The window fills its controls from the editor, forwards every edit,
+// and asks the editor which buttons are enabled; the rules live here.
+#include <functional>
+
+namespace quillane {
+
+class OPattern;
+
+class OSetupEditor {
+public:
+  explicit OSetupEditor(OPattern& pattern) : Pattern(pattern) {}
+  virtual ~OSetupEditor() = default;
+  OSetupEditor(const OSetupEditor&) = delete;
+  OSetupEditor& operator=(const OSetupEditor&) = delete;
+
+  OPattern& Pattern;
+
+  // The window's part: fill every control from the working copies, and read the enabled
+  // states again. Either may be empty (a test drives the editor without a window).
+  std::function<void()> OnShowData;
+  std::function<void()> OnUpdateButtons;
+  // The tree node's Save and Save As of the pattern; false when nothing was written.
+  std::function<bool()> OnSave;
+  std::function<bool()> OnSaveAs;
+
+  // The working copies hold changes the pattern does not have yet.
+  bool Modified() const { return ModifiedFlag; }
+  // Any edit sets it; the buttons follow a change.
+  void SetModified(bool modified);
+
+  bool SaveEnabled() const;
+  bool CancelEnabled() const { return ModifiedFlag; }
+  bool ApplyEnabled() const { return ModifiedFlag; }
+
+  // Writes the working copies back to the pattern, when there are changes, and tells the
+  // pattern it changed. False when the user chose to keep the pattern as it is (a question
+  // answered with Cancel): the editor then stays changed.
+  bool Apply();
+  // Takes the pattern's objects again and shows them.
+  void Cancel();
+  // Apply, then the tree node's save. False when the apply was refused or nothing was
+  // written.
+  bool Save();
+  bool SaveAs();
+  // The window lost activation or is about to close: the changes go to the pattern.
+  // A window whose close gets false stays open.
+  bool Leave() { return Apply(); }
+
+  // Copies the pattern's objects into the working copies and shows them: the window's
+  // start. A derived editor calls it once its copies exist.
+  void Reload();
+
+protected:
+  // Fill the window from the working copies; the editor is clean afterwards.
+  void ShowData();
+  // Copy the pattern's objects into the working copies.
+  virtual void LoadCopies() = 0;
+  // Copy the working copies into the pattern's objects.
+  virtual void StoreData() = 0;
+  // The pattern's apply operations for the objects stored (Changed follows them).
+  virtual void ApplyToPattern() = 0;
+  // Asked before anything is stored; false keeps the pattern as it is.
+  virtual bool ConfirmApply() { return true; }
+  void UpdateButtons() const;
+
+private:
+  bool ModifiedFlag = false;
+  // An apply is under way (a question may be open): leaving the window meanwhile must not
+  // start another.
+  bool Applying = false;
+};
+
+} // namespace quillane

@@ -1,0 +1,102 @@
+#include "ui/SetupForm.h"
+
+#include <QEvent>
+#include <QMdiSubWindow>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "editors/SetupEditor.h"
+#include "model/Pattern.h"
+#include "shell/DesignUI.h"
+
+namespace quillane {
+
+TfmSetupForm::TfmSetupForm(ODesignUI& controller)
+    : buSave(AddToolButton(*ToolBar1, "buSave", "Save", "Save Pattern")),
+      buSaveAs(AddToolButton(*ToolBar1, "buSaveAs", "Save As", "Save Pattern As")),
+      buImport(AddToolButton(*ToolBar1, "buImport", "Import", "Import Data")),
+      buExport(AddToolButton(*ToolBar1, "buExport", "Export", "Export Data")),
+      buCancel(AddToolButton(*ToolBar1, "buCancel", "Cancel", "Cancel Changes")),
+      buApply(AddToolButton(*ToolBar1, "buApply", "Apply", "Apply Changes")),
+      buClose(AddToolButton(*ToolBar1, "buClose", "Close", "Close Form")) {
+  Controller = &controller;
+  connect(buSave, &QToolButton::clicked, this, [this] {
+    CommitEdit();
+    Editor->Save();
+  });
+  connect(buSaveAs, &QToolButton::clicked, this, [this] {
+    CommitEdit();
+    Editor->SaveAs();
+  });
+  connect(buImport, &QToolButton::clicked, this, [this] { ImportClick(); });
+  connect(buExport, &QToolButton::clicked, this, [this] { ExportClick(); });
+  connect(buCancel, &QToolButton::clicked, this, [this] { Editor->Cancel(); });
+  connect(buApply, &QToolButton::clicked, this, [this] { Apply(); });
+  connect(buClose, &QToolButton::clicked, this, [this] {
+    QWidget* window = SubWindow() ? static_cast<QWidget*>(SubWindow()) : this;
+    window->close();
+  });
+}
+
+TfmSetupForm::~TfmSetupForm() = default;
+
+void TfmSetupForm::Attach(OSetupEditor& editor) {
+  Editor = &editor;
+  editor.OnShowData = [this] { ShowData(); };
+  editor.OnUpdateButtons = [this] { UpdateButtons(); };
+  // The node may go before the window does; a gone node saves nothing.
+  editor.OnSave = [this] { return Controller && Controller->Save(); };
+  editor.OnSaveAs = [this] { return Controller && Controller->SaveAs(); };
+  // Save follows the pattern's flag, whoever changed it.
+  Subscription = editor.Pattern.Events.Subscribe([this](const TPatternChange& change) {
+    if (change.Kind == TPatternChange::TKind::Modified)
+      UpdateButtons();
+  });
+  editor.Reload();
+  UpdateButtons();
+}
+
+void TfmSetupForm::UpdateButtons() {
+  if (!Editor)
+    return;
+  buSave->setEnabled(Editor->SaveEnabled());
+  buCancel->setEnabled(Editor->CancelEnabled());
+  buApply->setEnabled(Editor->ApplyEnabled());
+}
+
+bool TfmSetupForm::Apply() {
+  CommitEdit();
+  return Editor->Apply();
+}
+
+bool TfmSetupForm::QueryClose() {
+  return !Editor || Apply();
+}
+
+void TfmSetupForm::Deactivated() {
+  if (!Editor || !Controller || !Editor->Modified())
+    return;
+  CommitEdit();
+  Editor->Leave();
+}
+
+bool TfmSetupForm::event(QEvent* event) {
+  // A form shown on its own, outside the main window's area, hears its deactivation here.
+  if (event->type() == QEvent::WindowDeactivate && !SubWindow())
+    Deactivated();
+  return TfmDesignForm::event(event);
+}
+
+void TfmSetupForm::showEvent(QShowEvent* event) {
+  if (QMdiSubWindow* window = SubWindow(); window && !Watching) {
+    Watching = true;
+    connect(window, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates before, Qt::WindowStates now) {
+              if ((before & Qt::WindowActive) && !(now & Qt::WindowActive))
+                Deactivated();
+            });
+  }
+  TfmDesignForm::showEvent(event);
+}
+
+} // namespace quillane
