@@ -22,7 +22,12 @@ uint32_t ShiftOf(const QMouseEvent& event) {
 } // namespace
 
 TPaletteStrip::TPaletteStrip(QWidget* parent, OPalette* palette, bool editable)
-    : QWidget(parent), Strip(std::make_unique<OPalettePaintBox>(palette, editable)) {
+    : TPaletteStrip(parent, *new OPalettePaintBox(palette, editable)) {
+  Owned.reset(Strip);
+}
+
+TPaletteStrip::TPaletteStrip(QWidget* parent, OPalettePaintBox& box)
+    : QWidget(parent), Strip(&box) {
   setAccessibleName(QStringLiteral("Palette"));
   setMouseTracking(true);
   Strip->Repaint = [this] { update(); };

@@ -15,6 +15,8 @@ class TPaletteStrip : public QWidget {
   Q_OBJECT
 public:
   TPaletteStrip(QWidget* parent, OPalette* palette, bool editable);
+  // Shows and drives a strip logic that an editor model keeps.
+  TPaletteStrip(QWidget* parent, OPalettePaintBox& box);
   ~TPaletteStrip() override;
 
   OPalettePaintBox& Box() { return *Strip; }
@@ -32,7 +34,8 @@ protected:
   void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-  std::unique_ptr<OPalettePaintBox> Strip;
+  std::unique_ptr<OPalettePaintBox> Owned;
+  OPalettePaintBox* Strip;
   void Press(QMouseEvent* event, uint32_t shift);
 };
 

@@ -16,6 +16,7 @@
 
 #include "elements/Region.h"
 #include "ui/MainForm.h"
+#include "ui/PatternSetupForm.h"
 #include "ui/WindowForm.h"
 
 namespace quillane {
@@ -190,6 +191,11 @@ OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
     Main.AddForm(*window)->show();
     return *window;
+  }
+  if (kind == TEditorKind::PatternSetup) {
+    auto* form = new TfmPatternSetup(static_cast<OPatternSetupUI&>(controller));
+    Main.AddForm(*form)->show();
+    return *form;
   }
   // Each other kind gets its own editor later; until then an empty window with the node's
   // name.

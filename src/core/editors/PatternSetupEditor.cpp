@@ -25,23 +25,15 @@ TSetupCell ColourCell(const OPalette& palette, int index) {
 } // namespace
 
 OPatternSetupEditor::OPatternSetupEditor(OPattern& pattern)
-    : Pattern(pattern), WorkingCreel(std::make_unique<OCreel>(&pattern)),
+    : OSetupEditor(pattern), WorkingCreel(std::make_unique<OCreel>(&pattern)),
       WorkingDesignTable(std::make_unique<ODesignTable>(&pattern)),
       WorkingMachineTable(std::make_unique<OMachineTable>(&pattern)),
       WorkingPalette(std::make_unique<OPalette>(&pattern)), Strip(WorkingPalette.get(), true) {
-  WorkingCreel->Assign(*pattern.Creel);
-  WorkingDesignTable->Assign(*pattern.DesignTable);
-  WorkingMachineTable->Assign(*pattern.MachineTable);
-  WorkingPalette->Assign(*pattern.Palette);
+  Reload();
   Refresh();
-  ShowData();
 }
 
 OPatternSetupEditor::~OPatternSetupEditor() = default;
-
-bool OPatternSetupEditor::SaveEnabled() const {
-  return Pattern.Modified() != 0;
-}
 
 bool OPatternSetupEditor::UndefinedEnabled() const {
   return Pattern.PatternMode == pmStates;
@@ -70,17 +62,31 @@ void OPatternSetupEditor::Refresh() {
   RebuildYarnPairs();
 }
 
-void OPatternSetupEditor::ShowData() {
+void OPatternSetupEditor::LoadCopies() {
+  WorkingCreel->Assign(*Pattern.Creel);
+  WorkingDesignTable->Assign(*Pattern.DesignTable);
+  WorkingMachineTable->Assign(*Pattern.MachineTable);
+  WorkingPalette->Assign(*Pattern.Palette);
+  WorkingCreel->Validate();
+  WorkingMachineTable->Validate();
+  WorkingDesignTable->Validate();
+  Strip.CheckSelection();
   RebuildYarnPairs();
-  ModifiedFlag = false;
 }
 
 void OPatternSetupEditor::StoreData() {
+  WorkingDesignTable->BuildStateTables();
   Pattern.Creel->Assign(*WorkingCreel);
   Pattern.DesignTable->Assign(*WorkingDesignTable);
   Pattern.MachineTable->Assign(*WorkingMachineTable);
   Pattern.Palette->Assign(*WorkingPalette);
-  ModifiedFlag = false;
+}
+
+void OPatternSetupEditor::ApplyToPattern() {
+  Pattern.ApplyCreel();
+  Pattern.ApplyDesignTable();
+  Pattern.ApplyMachineTable();
+  Pattern.ApplyPalette();
 }
 
 void OPatternSetupEditor::RebuildYarnPairs() {
@@ -189,7 +195,7 @@ bool OPatternSetupEditor::Click(TSetupGrid grid, int column, TMouseButton button
         WorkingDesignTable->CombinationAt(static_cast<size_t>(column - 1)), colour);
     break;
   }
-  ModifiedFlag = true;
+  SetModified(true);
   return true;
 }
 
@@ -203,7 +209,7 @@ bool OPatternSetupEditor::SetNoColours(int n) {
   WorkingMachineTable->Validate();
   WorkingDesignTable->SetNoColours(WorkingPalette->NoColours());
   WorkingDesignTable->Validate();
-  ModifiedFlag = true;
+  SetModified(true);
   return true;
 }
 
@@ -217,7 +223,7 @@ bool OPatternSetupEditor::SetNoYarnTypes(int n) {
   WorkingDesignTable->SetNoYarnTypes(WorkingCreel->NoYarnTypes());
   WorkingDesignTable->Validate();
   RebuildYarnPairs();
-  ModifiedFlag = true;
+  SetModified(true);
   return true;
 }
 
@@ -225,7 +231,7 @@ bool OPatternSetupEditor::SetRepeatSize(int n) {
   if (!InRange(n, 0, MaxRepeatSize) || n == RepeatSize())
     return false;
   WorkingCreel->RepeatSize = static_cast<uint16_t>(n);
-  ModifiedFlag = true;
+  SetModified(true);
   return true;
 }
 
@@ -234,7 +240,7 @@ void OPatternSetupEditor::SetUndefinedIndex(int index) {
   if (index < 0 || state == WorkingMachineTable->UndefinedState())
     return;
   WorkingMachineTable->SetUndefinedState(state);
-  ModifiedFlag = true;
+  SetModified(true);
 }
 
 void OPatternSetupEditor::Repeat() {
@@ -242,12 +248,12 @@ void OPatternSetupEditor::Repeat() {
     return;
   WorkingCreel->Repeat(WorkingCreel->RepeatSize);
   RebuildYarnPairs();
-  ModifiedFlag = true;
+  SetModified(true);
 }
 
 void OPatternSetupEditor::StripPressed() {
   if (Strip.Changed)
-    ModifiedFlag = true;
+    SetModified(true);
 }
 
 ODesignData& OPatternSetupEditor::Object(TSetupObject object) {
@@ -272,36 +278,13 @@ void OPatternSetupEditor::Import(TSetupObject object) {
   }
   if (object != TSetupObject::Palette)
     Object(object).Validate();
+  RebuildYarnPairs();
   ShowData();
-  ModifiedFlag = true;
+  SetModified(true);
 }
 
 void OPatternSetupEditor::Export(TSetupObject object) {
   Object(object).Export();
-}
-
-void OPatternSetupEditor::Apply() {
-  if (!ModifiedFlag)
-    return;
-  WorkingDesignTable->BuildStateTables();
-  StoreData();
-  Pattern.ApplyCreel();
-  Pattern.ApplyDesignTable();
-  Pattern.ApplyMachineTable();
-  Pattern.ApplyPalette();
-  Pattern.Changed();
-}
-
-void OPatternSetupEditor::Cancel() {
-  WorkingCreel->Assign(*Pattern.Creel);
-  WorkingDesignTable->Assign(*Pattern.DesignTable);
-  WorkingMachineTable->Assign(*Pattern.MachineTable);
-  WorkingPalette->Assign(*Pattern.Palette);
-  WorkingCreel->Validate();
-  WorkingMachineTable->Validate();
-  WorkingDesignTable->Validate();
-  Strip.CheckSelection();
-  ShowData();
 }
 
 } // namespace quillane

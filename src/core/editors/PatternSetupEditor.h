@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "editors/SetupEditor.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
@@ -16,8 +17,6 @@
 #include "setup/PalettePaintBox.h"
 
 namespace quillane {
-
-class OPattern;
 
 enum class TSetupGrid : uint8_t { Creel, MachineTable, DesignTable };
 
@@ -33,18 +32,15 @@ struct TSetupCell {
   bool Grey = false;
 };
 
-class OPatternSetupEditor {
+class OPatternSetupEditor : public OSetupEditor {
 public:
   explicit OPatternSetupEditor(OPattern& pattern);
-  ~OPatternSetupEditor();
-  OPatternSetupEditor(const OPatternSetupEditor&) = delete;
-  OPatternSetupEditor& operator=(const OPatternSetupEditor&) = delete;
+  ~OPatternSetupEditor() override;
 
   static constexpr int MinColours = 4, MaxColours = 64;
   static constexpr int MinYarnTypes = 1, MaxYarnTypes = 99;
   static constexpr int MaxRepeatSize = 99;
 
-  OPattern& Pattern;
   std::unique_ptr<OCreel> WorkingCreel;
   std::unique_ptr<ODesignTable> WorkingDesignTable;
   std::unique_ptr<OMachineTable> WorkingMachineTable;
@@ -53,12 +49,6 @@ public:
   OPalettePaintBox Strip;
   // The row selected in the yarn types list: the yarn type a creel click puts in, less 1.
   int YarnTypeRow = 0;
-
-  bool Modified() const { return ModifiedFlag; }
-  void SetModified(bool modified) { ModifiedFlag = modified; }
-  bool SaveEnabled() const;
-  bool ApplyEnabled() const { return ModifiedFlag; }
-  bool CancelEnabled() const { return ModifiedFlag; }
 
   // The values the boxes and lists show.
   int NoColours() const { return WorkingPalette->NoColours(); }
@@ -72,9 +62,6 @@ public:
 
   // After the pattern changed, and on opening: the working copies follow its counts.
   void Refresh();
-  // Clean again, showing the working copies as they are.
-  void ShowData();
-  void StoreData();
 
   // The grids: columns include the title column 0, which the window draws itself.
   int ColumnCount(TSetupGrid grid) const;
@@ -100,12 +87,13 @@ public:
 
   void Import(TSetupObject object);
   void Export(TSetupObject object);
-  // Writes the working copies back when they changed, and tells the pattern.
-  void Apply();
-  void Cancel();
+
+protected:
+  void LoadCopies() override;
+  void StoreData() override;
+  void ApplyToPattern() override;
 
 private:
-  bool ModifiedFlag = false;
   std::optional<TYarnPairs> YarnPairs;
   void RebuildYarnPairs();
   ODesignData& Object(TSetupObject object);

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <memory>
+
+#include "editors/PatternSetupEditor.h"
+#include "ui/SetupForm.h"
+
+class QComboBox;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+
+namespace quillane {
+
+class OPatternSetupUI;
+class TPaletteStrip;
+class TSetupGridModel;
+
+// The pattern setup editor: the palette, creel, machine table and design table of a pattern
+// in one window. The three grids show the editor model's cells, a screenful at a time.
+class TfmPatternSetup : public TfmSetupForm {
+  Q_OBJECT
+public:
+  explicit TfmPatternSetup(OPatternSetupUI& controller);
+  ~TfmPatternSetup() override;
+
+  OPatternSetupEditor& Editor() { return *Model; }
+
+  QSpinBox* edNoColors;
+  QSpinBox* edNoYarnTypes;
+  QComboBox* cbUndefined;
+  TPaletteStrip* pbPalette;
+  QListWidget* sgYarnTypes;
+  // Model/view grids: each asks its cells only for the columns it shows.
+  QTableView* sgCreel;
+  QTableView* sgMV;
+  QTableView* sgDV;
+  QPushButton* buRepeat;
+  QSpinBox* edRepeatSize;
+  QMenu* pmImport;
+  QMenu* pmExport;
+
+  void Refresh() override;
+  void ShowData() override;
+  void RefreshGrids() override;
+
+protected:
+  void ImportClick() override;
+  void ExportClick() override;
+  // Stores the boxes' values directly, so losing activation never takes the focus back.
+  void CommitEdit() override;
+
+private:
+  std::unique_ptr<OPatternSetupEditor> Model;
+  TSetupGridModel* CreelCells;
+  TSetupGridModel* MachineCells;
+  TSetupGridModel* DesignCells;
+  bool Showing = false;
+  void FillUndefined();
+  void FillYarnTypes();
+  void Clicked(TSetupGrid grid, int column, Qt::MouseButton button);
+};
+
+} // namespace quillane

@@ -1,0 +1,148 @@
+// The pattern setup editor on the offscreen platform: colour patterns, the Import and
+// Export menus, and a grid click that Apply hands to the pattern.
+#include <QComboBox>
+#include <QMenu>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "UiSupport.h"
+#include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+#include "shell/DesignUI.h"
+#include "shell/PatternTree.h"
+#include "ui/PatternSetupForm.h"
+
+using namespace quillane;
+using namespace quillane::test;
+
+namespace {
+
+// Save dialogs answer from the same queue as open dialogs.
+struct TExchangePlatform : TTestPlatform {
+  using TTestPlatform::TTestPlatform;
+  bool RunSaveDialog(TFileDialog& dialog) override { return RunOpenDialog(dialog); }
+};
+
+struct TOpened {
+  TProgram Program;
+  TExchangePlatform Exchange{Program.Main};
+  OPlatformScope Scope{Exchange};
+  OPattern* Pattern = nullptr;
+  TfmPatternSetup* Form = nullptr;
+  TOpened(const QString& ini, uint8_t machineType) : Program(ini) {
+    auto pattern = std::make_unique<OPattern>();
+    pattern->InitNew();
+    pattern->Settings->MachineType = machineType;
+    pattern->ApplySettings();
+    pattern->Changed();
+    Pattern = pattern.get();
+    OPatternTree& tree = Program.Main.Tree().Patterns();
+    tree.AddPattern(std::move(pattern));
+    for (const auto& node : tree.Registry())
+      if (dynamic_cast<OPatternSetupUI*>(node.get())) {
+        node->Open();
+        Form = dynamic_cast<TfmPatternSetup*>(node->Editor);
+      }
+    Program.Main.show();
+    QApplication::processEvents();
+  }
+  void Click(QTableView* grid, int column, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(grid->viewport(), button, {},
+                      grid->visualRect(grid->model()->index(0, column - 1)).center());
+  }
+  void Trigger(const char* item) {
+    QAction* action = Form->findChild<QAction*>(QString::fromLatin1(item));
+    QVERIFY(action);
+    action->trigger();
+  }
+};
+
+class PatternSetupFormTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir Dir;
+  QString Ini() { return Dir.filePath(QStringLiteral("q.ini")); }
+
+private slots:
+  void aColourPatternHasNoDesignTableAndNoUndefinedState() {
+    for (uint8_t type : {0, 11}) { // UTPA, COLORTEC
+      TOpened o(Ini(), type);
+      QVERIFY(o.Form);
+      QCOMPARE(o.Form->windowTitle(), QStringLiteral("Pattern Setup"));
+      QCOMPARE(o.Form->sgDV->isVisible(), type == 0);
+      QCOMPARE(o.Form->cbUndefined->isEnabled(), type == 0);
+    }
+  }
+
+  void eachMenuItemExportsAndImportsItsOwnObject() {
+    TOpened o(Ini(), 0);
+    TfmPatternSetup& f = *o.Form;
+    OPatternSetupEditor& e = f.Editor();
+    e.Strip.LeftIndex = 9;
+    struct {
+      const char* Name;
+      const char* Extension;
+      char Kind;
+      std::function<void()> Edit;
+      std::function<int()> Probe;
+    } rows[] = {
+        {"Creel", "CRE", 1,
+         [&] {
+           e.YarnTypeRow = 1;
+           o.Click(f.sgCreel, 1);
+         },
+         [&] { return e.WorkingCreel->GetYarnType(1); }},
+        {"DesignTable", "DES", 2, [&] { o.Click(f.sgDV, 2); },
+         [&] { return e.WorkingDesignTable->GetColour(1, 1, 1, 2); }},
+        {"MachineTable", "MCH", 3, [&] { o.Click(f.sgMV, 1); },
+         [&] { return e.WorkingMachineTable->GetColour(1, 1); }},
+        {"Palette", "PAL", 4,
+         [&] {
+           f.edNoColors->setValue(8);
+           emit f.edNoColors->editingFinished();
+         },
+         [&] { return e.WorkingPalette->NoColours(); }},
+    };
+    for (const auto& row : rows) {
+      const QString file = Dir.filePath(QStringLiteral("x.") + QString::fromLatin1(row.Extension));
+      const int before = row.Probe();
+      o.Exchange.Files.push_back(file.toStdString());
+      o.Trigger((std::string("miExport") + row.Name).c_str());
+      QFile written(file);
+      QVERIFY2(written.open(QIODevice::ReadOnly), row.Name);
+      QCOMPARE(written.read(1).at(0), row.Kind);
+      row.Edit();
+      QVERIFY2(row.Probe() != before, row.Name);
+      QVERIFY(f.buApply->isEnabled());
+      o.Exchange.Files.push_back(file.toStdString());
+      o.Trigger((std::string("miImport") + row.Name).c_str());
+      QCOMPARE(row.Probe(), before);
+    }
+    QVERIFY(o.Exchange.Errors.empty());
+  }
+
+  void aGridClickReachesThePatternOnApply() {
+    TOpened o(Ini(), 0);
+    TfmPatternSetup& f = *o.Form;
+    f.Editor().Strip.RightIndex = 7;
+    QVERIFY(!f.buApply->isEnabled());
+    o.Click(f.sgMV, 2, Qt::RightButton);
+    QVERIFY(f.buApply->isEnabled());
+    QVERIFY(o.Pattern->MachineTable->GetColour(1, 2) != 7);
+    f.buApply->click();
+    QCOMPARE(o.Pattern->MachineTable->GetColour(1, 2), 7);
+    QVERIFY(!f.buApply->isEnabled());
+    QCOMPARE(f.sgMV->model()->index(2, 1).data().toString(), QStringLiteral("7"));
+  }
+};
+
+} // namespace
+
+QTEST_MAIN(PatternSetupFormTest)
+#include "PatternSetupFormTest.moc"
