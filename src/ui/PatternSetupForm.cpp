@@ -1,5 +1,6 @@
 #include "ui/PatternSetupForm.h"
 
+#include <algorithm>
 #include <functional>
 
 #include <QAbstractTableModel>
@@ -107,9 +108,16 @@ public:
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(RowHeight);
+    // At least the given width, and wide enough for the titles in the font in use.
+    const int rows = model->rowCount({});
+    const QFontMetrics metrics(verticalHeader()->font());
+    for (int r = 0; r < rows; ++r)
+      titleWidth =
+          std::max(titleWidth, metrics.horizontalAdvance(
+                                   model->headerData(r, Qt::Vertical, Qt::DisplayRole).toString()) +
+                                   12);
     verticalHeader()->setFixedWidth(titleWidth);
     verticalHeader()->setSectionsClickable(false);
-    const int rows = model->rowCount({});
     setFixedHeight(rows * RowHeight + horizontalScrollBar()->sizeHint().height() +
                    2 * frameWidth());
   }

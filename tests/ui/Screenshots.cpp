@@ -1,5 +1,5 @@
 // Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
-// wizard1.png to wizard5.png, window-machine.png and window-design.png.
+// wizard1.png to wizard5.png, window-machine.png, window-design.png and pattern-setup.png.
 #include <QApplication>
 #include <QDir>
 #include <QMdiSubWindow>
@@ -16,6 +16,7 @@
 #include "ui/AboutForm.h"
 #include "ui/MainForm.h"
 #include "ui/PaletteStrip.h"
+#include "ui/PatternSetupForm.h"
 #include "ui/QtPlatform.h"
 #include "ui/SelectDirForm.h"
 #include "ui/TreeForm.h"
@@ -126,6 +127,23 @@ int main(int argc, char* argv[]) {
   stroke(Qt::LeftButton, 2, 10, 17, 45);
   stroke(Qt::RightButton, 2, 45, 17, 10);
   ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-design.png"))) && ok;
+
+  // The pattern setup editor on a rug pattern with three yarn types, the creel A, B, C, ...
+  std::unique_ptr<OPattern> yarns = GenerateWizard(rug);
+  yarns->SetNoYarnTypes(3);
+  yarns->Changed();
+  for (int c = 1; c <= yarns->NoControls; ++c)
+    yarns->Creel->SetYarnType(c, static_cast<OYarnType>((c - 1) / 2 % 3 + 1));
+  yarns->ApplyCreel();
+  OPattern& setupPattern = *main.Tree().Patterns().AddPattern(std::move(yarns)).Pattern;
+  for (const auto& node : main.Tree().Patterns().Registry())
+    if (node->Pattern == &setupPattern && dynamic_cast<OPatternSetupUI*>(node.get()))
+      node->Open();
+  auto* setup = main.findChild<TfmPatternSetup*>();
+  if (!setup)
+    return 1;
+  setup->SubWindow()->setGeometry(20, 20, 900, 560);
+  ok = Save(*setup->SubWindow(), out.filePath(QStringLiteral("pattern-setup.png"))) && ok;
 
   TfmAbout about(&main);
   about.show();
