@@ -6,7 +6,9 @@
 // a file of the same size in one write, made durable as a save makes it (fsync);
 // BR: reading it back in one read.
 // With the desktop program built, the view window is measured too (offscreen), against
-// B_draw: drawing a prepared 1600 x 1000 image onto a window of that size.
+// B_draw: drawing a prepared 1600 x 1000 image onto a window of that size. The pattern
+// setup editor is measured against B_draw too, on 99 yarn types in 4 states (156,816
+// design table columns), at the same window size.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -44,10 +46,12 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTableView>
 #include <QToolButton>
 
 #include "shell/DesignUI.h"
 #include "shell/PatternTree.h"
+#include "ui/PatternSetupForm.h"
 #include "ui/WindowForm.h"
 #endif
 
@@ -368,7 +372,13 @@ public:
   void DeleteNode(ODesignUI&) override {}
   void SetNodeText(ODesignUI&, const std::string&) override {}
   void ExpandAll() override {}
-  OEditor& CreateEditor(ODesignUI& controller, TEditorKind) override {
+  OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) override {
+    if (kind == TEditorKind::PatternSetup) {
+      auto* form = new TfmPatternSetup(static_cast<OPatternSetupUI&>(controller));
+      form->resize(Size);
+      form->show();
+      return *form;
+    }
     auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
     window->resize(Size);
     window->show();
@@ -376,11 +386,25 @@ public:
   }
 };
 
+// A new pattern with the largest setup the editor has to show: 99 yarn types in 4 states.
+std::unique_ptr<OPattern> LargeSetupPattern() {
+  auto p = std::make_unique<OPattern>();
+  p->InitNew();
+  p->SetNoStates(4);
+  p->SetNoYarnTypes(99);
+  p->MachineTable->Validate();
+  p->DesignTable->Validate();
+  p->Creel->Update();
+  return p;
+}
+
 struct TGui {
   TBenchView View;
   OTabRegistry Tabs;
   OPatternTree Tree{View, Tabs};
   OWindowUI Node{Tree, *Fix().Pattern, *Fix().Pattern->Pictures->Get(0)};
+  std::unique_ptr<OPattern> SetupPattern = LargeSetupPattern();
+  OPatternSetupUI SetupNode{Tree, *SetupPattern};
   TBlit Blit;
   std::vector<double> Gaps; // each stroke's largest, in seconds
 
@@ -478,6 +502,48 @@ void WindowOpen(benchmark::State& state) {
     if (picture.ViewMode != 1)
       state.SkipWithError("the window did not paint");
   }
+}
+
+// Opening the pattern setup editor on 99 yarn types x 4 states and painting it.
+void PatternSetupOpen(benchmark::State& state) {
+  TGui& gui = Gui();
+  for (auto _ : state) {
+    state.PauseTiming();
+    gui.SetupNode.CloseEditor();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    state.ResumeTiming();
+    gui.SetupNode.Open();
+    auto* form = static_cast<TfmPatternSetup*>(gui.SetupNode.Editor);
+    form->repaint();
+    if (form->sgDV->model()->columnCount() != 156816)
+      state.SkipWithError("the design table does not have 156,816 columns");
+  }
+}
+
+// A press on a design table column and the repaint it causes, the buttons taking turns.
+void PatternSetupDesignClick(benchmark::State& state) {
+  TGui& gui = Gui();
+  if (!gui.SetupNode.Editor)
+    gui.SetupNode.Open();
+  auto* form = static_cast<TfmPatternSetup*>(gui.SetupNode.Editor);
+  QApplication::processEvents();
+  QWidget* grid = form->sgDV->viewport();
+  const QPoint at = form->sgDV->visualRect(form->sgDV->model()->index(4, 5)).center();
+  bool left = true;
+  for (auto _ : state) {
+    const Qt::MouseButton button = left ? Qt::LeftButton : Qt::RightButton;
+    QMouseEvent press(QEvent::MouseButtonPress, at, grid->mapToGlobal(at), button, button,
+                      Qt::NoModifier);
+    QApplication::sendEvent(grid, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, grid->mapToGlobal(at), button, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(grid, &release);
+    grid->repaint();
+    left = !left;
+  }
+  gui.SetupNode.CloseEditor();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // A stroke of 200 moves, each handled with its repaint before the next: the largest gap
@@ -611,6 +677,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"view window open", t("WindowOpen"), 1.2 * (t("RenderBeforeOpen") + draw),
        "1.2 x (RenderMachineImage + B_draw)"},
       {"stroke of 200 moves, largest gap", largestGap, 2 * draw, "2 x B_draw"},
+      {"pattern setup open + paint", t("PatternSetupOpen"), 3 * draw, "3 x B_draw"},
+      {"pattern setup design click", t("PatternSetupDesignClick"), draw, "1 x B_draw"},
   };
   goals.insert(goals.end(), gui.begin(), gui.end());
 #else
@@ -715,6 +783,8 @@ int main(int argc, char** argv) {
   add("RenderBeforeOpen", RenderMachineImage);
   add("WindowOpen", WindowOpen)->Iterations(3);
   add("WindowStroke", WindowStroke)->Iterations(3);
+  add("PatternSetupOpen", PatternSetupOpen)->Iterations(5);
+  add("PatternSetupDesignClick", PatternSetupDesignClick);
 #endif
   TCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include <QAbstractTableModel>
+#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -11,9 +12,12 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
 
@@ -49,27 +53,47 @@ public:
     return parent.isValid() ? 0 : Columns;
   }
   QVariant data(const QModelIndex& index, int role) const override {
-    if (role != Qt::DisplayRole && role != Qt::BackgroundRole && role != Qt::ForegroundRole &&
-        role != Qt::TextAlignmentRole)
-      return {};
-    if (role == Qt::TextAlignmentRole)
-      return int(Qt::AlignCenter);
+    QModelRoleData one(role);
+    multiData(index, one);
+    return one.data();
+  }
+  // The view asks for several roles of a cell at once: the cell is worked out once.
+  void multiData(const QModelIndex& index, QModelRoleDataSpan roles) const override {
     const TSetupCell cell = Editor.Cell(Grid, index.row(), index.column() + 1);
-    switch (role) {
-    case Qt::DisplayRole:
-      return QString::fromStdString(cell.Text);
-    case Qt::BackgroundRole:
-      if (cell.Coloured)
-        return QColor::fromRgb(ToQRgb(cell.Fill));
-      return cell.Grey ? QVariant(QColor(128, 128, 128)) : QVariant();
-    default:
-      return cell.Coloured ? QVariant(TextOn(cell.Fill)) : QVariant();
+    for (QModelRoleData& r : roles) {
+      switch (r.role()) {
+      case Qt::DisplayRole:
+        r.setData(QString::fromStdString(cell.Text));
+        break;
+      case Qt::TextAlignmentRole:
+        r.setData(int(Qt::AlignCenter));
+        break;
+      case Qt::BackgroundRole:
+        if (cell.Coloured)
+          r.setData(QColor::fromRgb(ToQRgb(cell.Fill)));
+        else if (cell.Grey)
+          r.setData(QColor(128, 128, 128));
+        else
+          r.clearData();
+        break;
+      case Qt::ForegroundRole:
+        if (cell.Coloured)
+          r.setData(TextOn(cell.Fill));
+        else
+          r.clearData();
+        break;
+      default:
+        r.clearData();
+      }
     }
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation == Qt::Vertical && role == Qt::DisplayRole)
       return QString::fromLatin1(OPatternSetupEditor::RowTitle(Grid, section));
     return {};
+  }
+  TSetupCell CellAt(const QModelIndex& index) const {
+    return Editor.Cell(Grid, index.row(), index.column() + 1);
   }
   // A changed column count resets the view; otherwise only what it shows is drawn again.
   void Reload() {
@@ -89,12 +113,64 @@ private:
   int Columns = 0;
 };
 
+// Draws a cell straight from the editor's answer: its fill, its text centred on one line
+// (laid out once per distinct text), and the focus frame.
+class TSetupCellDelegate : public QStyledItemDelegate {
+public:
+  TSetupCellDelegate(QObject* parent, const TSetupGridModel& model)
+      : QStyledItemDelegate(parent), Model(model) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const TSetupCell cell = Model.CellAt(index);
+    const QRect box = option.rect;
+    if (cell.Coloured)
+      painter->fillRect(box, QColor::fromRgb(ToQRgb(cell.Fill)));
+    else if (cell.Grey)
+      painter->fillRect(box, QColor(128, 128, 128));
+    else
+      painter->fillRect(box, option.palette.base());
+    if (!cell.Text.empty()) {
+      const QStaticText& text = Laid(QString::fromStdString(cell.Text), option.font);
+      const QSizeF size = text.size();
+      painter->save();
+      painter->setClipRect(box);
+      painter->setFont(option.font);
+      painter->setPen(cell.Coloured ? TextOn(cell.Fill) : option.palette.text().color());
+      painter->drawStaticText(QPointF(box.x() + (box.width() - size.width()) / 2,
+                                      box.y() + (box.height() - size.height()) / 2),
+                              text);
+      painter->restore();
+    }
+    if (option.state & QStyle::State_HasFocus) {
+      QStyleOptionFocusRect focus;
+      focus.QStyleOption::operator=(option);
+      focus.rect = box.adjusted(1, 1, -1, -1);
+      const QWidget* view = option.widget;
+      (view ? view->style() : QApplication::style())
+          ->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view);
+    }
+  }
+
+private:
+  const TSetupGridModel& Model;
+  mutable QHash<QString, QStaticText> Texts;
+  const QStaticText& Laid(const QString& s, const QFont& font) const {
+    auto it = Texts.find(s);
+    if (it == Texts.end()) {
+      it = Texts.insert(s, QStaticText(s));
+      it->setTextFormat(Qt::PlainText);
+      it->prepare(QTransform(), font);
+    }
+    return *it;
+  }
+};
+
 // A grid of uniform fixed sections that reports which column a mouse button pressed.
 class TSetupGridView : public QTableView {
 public:
   TSetupGridView(QWidget* parent, TSetupGridModel* model, int titleWidth, int columnWidth)
       : QTableView(parent) {
-    setModel(model);
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
@@ -118,6 +194,9 @@ public:
                                    12);
     verticalHeader()->setFixedWidth(titleWidth);
     verticalHeader()->setSectionsClickable(false);
+    // Sized before the columns exist: sizing them afterwards visits every one of them.
+    setModel(model);
+    setItemDelegate(new TSetupCellDelegate(this, *model));
     setFixedHeight(rows * RowHeight + horizontalScrollBar()->sizeHint().height() +
                    2 * frameWidth());
   }

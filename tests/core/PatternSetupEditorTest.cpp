@@ -12,6 +12,7 @@ protected:
   OPatternSetupEditor E{*P};
   void SetUp() override {
     TFlowTest::SetUp();
+    E.Reload();
     E.SetNoYarnTypes(3);
   }
   // Puts yarn types into the creel by clicking its columns, as the user does.

@@ -28,10 +28,7 @@ OPatternSetupEditor::OPatternSetupEditor(OPattern& pattern)
     : OSetupEditor(pattern), WorkingCreel(std::make_unique<OCreel>(&pattern)),
       WorkingDesignTable(std::make_unique<ODesignTable>(&pattern)),
       WorkingMachineTable(std::make_unique<OMachineTable>(&pattern)),
-      WorkingPalette(std::make_unique<OPalette>(&pattern)), Strip(WorkingPalette.get(), true) {
-  Reload();
-  Refresh();
-}
+      WorkingPalette(std::make_unique<OPalette>(&pattern)), Strip(WorkingPalette.get(), true) {}
 
 OPatternSetupEditor::~OPatternSetupEditor() = default;
 

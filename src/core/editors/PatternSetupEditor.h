@@ -34,6 +34,7 @@ struct TSetupCell {
 
 class OPatternSetupEditor : public OSetupEditor {
 public:
+  // Empty copies: the window attaches itself, then Reload takes the pattern's objects.
   explicit OPatternSetupEditor(OPattern& pattern);
   ~OPatternSetupEditor() override;
 
