@@ -255,6 +255,24 @@ TEST_F(DesignTable, StateTablesTheMirrorAndIndicesOutside) {
   EXPECT_EQ(t.GetOddState(1, 1, 200), 0);
 }
 
+TEST_F(DesignTable, AssignCopiesEveryCombinationAndTheLastOfAColourGivesItsStates) {
+  ODesignTable t(nullptr), u(nullptr);
+  Counts(t, 3, 3, 8);
+  t.Validate();
+  for (size_t i = 0; i < t.NoCombinations(); ++i)
+    t.SetColour(t.CombinationAt(i).OddYarnType, t.CombinationAt(i).EvenYarnType,
+                t.CombinationAt(i).OddState, t.CombinationAt(i).EvenState,
+                static_cast<OPaletteEntry>(i * 7 % 5));
+  t.Validate();
+  Counts(u, 2, 2, 4);
+  u.Assign(t);
+  u.Validate();
+  EXPECT_EQ(Colours(u), Colours(t));
+  // Colour 2 shows at (A, A, 1, 2) and at (A, A, 3, 1): the later one gives the states.
+  EXPECT_EQ(u.GetOddState(1, 1, 2), 3);
+  EXPECT_EQ(u.GetEvenState(1, 1, 2), 1);
+}
+
 TEST_F(DesignTable, CountChangesKeepTheOverlapAndValidationClears) {
   ODesignTable t(nullptr);
   Counts(t, 3, 3, 16);

@@ -71,9 +71,71 @@ public:
 
   size_t Size() const { return Cells.size(); }
 
+  // Calls f(index, entry) for every entry whose indices are all 1 or more, the last index
+  // fastest; f may change the entry. Walks the block row by row, without a bounds check per
+  // entry, for whole-table passes.
+  template <class F> void ForEachCounted(F f) {
+    for (size_t d = 0; d < Rank; ++d)
+      if (Extent[d] < 2)
+        return;
+    TIndex i;
+    i.fill(1);
+    const size_t width = Extent[Rank - 1] - 1;
+    for (;;) {
+      uint8_t* row = Cells.data() + Flat(i);
+      for (size_t k = 0; k < width; ++k) {
+        i[Rank - 1] = static_cast<int>(k) + 1;
+        f(static_cast<const TIndex&>(i), row[k]);
+      }
+      i[Rank - 1] = 1;
+      size_t d = Rank - 1;
+      while (d-- > 0) {
+        if (static_cast<size_t>(++i[d]) < Extent[d])
+          break;
+        i[d] = 1;
+      }
+      if (d == static_cast<size_t>(-1))
+        return;
+    }
+  }
+
+  // Takes the entries whose indices are all 1 or more from a table of the same shape; the
+  // entries with an index 0 stay as they are.
+  void CopyCounted(const TByteTable& source) {
+    if (source.Extent != Extent) {
+      ForEachCounted([&](const TIndex& i, uint8_t& v) { v = source.Get(i); });
+      return;
+    }
+    const size_t width = Extent[Rank - 1];
+    ForEachRow([&](size_t offset) {
+      std::memcpy(Cells.data() + offset + 1, source.Cells.data() + offset + 1, width - 1);
+    });
+  }
+
 private:
   std::array<size_t, Rank> Extent{};
   TBytes Cells;
+
+  // Calls f with the offset of every row (last index 0) whose other indices are 1 or more.
+  template <class F> void ForEachRow(F f) const {
+    for (size_t d = 0; d < Rank; ++d)
+      if (Extent[d] < 2)
+        return;
+    std::array<size_t, Rank> i{};
+    for (size_t d = 0; d + 1 < Rank; ++d)
+      i[d] = 1;
+    for (;;) {
+      f(Flat(i, Extent));
+      size_t d = Rank - 1;
+      while (d-- > 0) {
+        if (++i[d] < Extent[d])
+          break;
+        i[d] = 1;
+      }
+      if (d == static_cast<size_t>(-1))
+        return;
+    }
+  }
 
   static size_t Product(const std::array<size_t, Rank>& extent) {
     size_t n = 1;

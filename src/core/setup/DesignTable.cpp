@@ -97,20 +97,20 @@ void ODesignTable::BuildStateTables() {
   OddStateTable.Fill(0);
   EvenStateTable.Fill(0);
   // The last combination in loop order wins: the highest odd state, then the highest even one.
-  ForEachCombination(YarnTypeCount, StateCount, [&](int a, int b, int sa, int sb) {
-    const uint8_t c = ColourTable.Get({a, b, sa, sb});
+  ColourTable.ForEachCounted([&](const TByteTable<4>::TIndex& i, uint8_t& c) {
     if (c != 0) {
-      OddStateTable.Set({a, b, c}, static_cast<uint8_t>(sa));
-      EvenStateTable.Set({a, b, c}, static_cast<uint8_t>(sb));
+      OddStateTable.Set({i[0], i[1], c}, static_cast<uint8_t>(i[2]));
+      EvenStateTable.Set({i[0], i[1], c}, static_cast<uint8_t>(i[3]));
     }
   });
 }
 
 void ODesignTable::Validate() {
   Unvalidated = false;
-  ForEachCombination(YarnTypeCount, StateCount, [&](int a, int b, int sa, int sb) {
-    if (ColourTable.Get({a, b, sa, sb}) > ColourCount)
-      SetColour(a, b, sa, sb, 0);
+  // The state tables are built afresh below, so only the colours need clearing.
+  ColourTable.ForEachCounted([&](const TByteTable<4>::TIndex&, uint8_t& c) {
+    if (c > ColourCount)
+      c = 0;
   });
   BuildStateTables();
 }
@@ -121,9 +121,9 @@ void ODesignTable::Assign(const ODesignTable& source) {
     SetNoColours(source.ColourCount);
     SetNoStates(source.StateCount);
     SetNoYarnTypes(source.YarnTypeCount);
-    ForEachCombination(YarnTypeCount, StateCount, [&](int a, int b, int sa, int sb) {
-      SetColour(a, b, sa, sb, source.GetColour(a, b, sa, sb));
-    });
+    // A validated source holds no colour above the count; the state tables are rebuilt by
+    // the Validate that must follow.
+    ColourTable.CopyCounted(source.ColourTable);
   }
   Unvalidated = true;
   if (Owner)
