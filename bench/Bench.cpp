@@ -539,7 +539,7 @@ void PatternSetupDesignClick(benchmark::State& state) {
     QMouseEvent release(QEvent::MouseButtonRelease, at, grid->mapToGlobal(at), button, Qt::NoButton,
                         Qt::NoModifier);
     QApplication::sendEvent(grid, &release);
-    grid->repaint();
+    QApplication::processEvents();
     left = !left;
   }
   gui.SetupNode.CloseEditor();

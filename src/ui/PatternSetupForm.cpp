@@ -95,6 +95,11 @@ public:
   TSetupCell CellAt(const QModelIndex& index) const {
     return Editor.Cell(Grid, index.row(), index.column() + 1);
   }
+  // One cell changed: the view draws that cell again, if it shows it.
+  void CellChanged(int row, int column) {
+    const QModelIndex at = index(row, column - 1);
+    emit dataChanged(at, at);
+  }
   // A changed column count resets the view; otherwise only what it shows is drawn again.
   void Reload() {
     const int columns = Editor.ColumnCount(Grid) - 1;
@@ -388,7 +393,9 @@ void TfmPatternSetup::Clicked(TSetupGrid grid, int column, Qt::MouseButton butto
     MachineCells->Reload();
     CreelCells->Reload();
   } else {
-    DesignCells->Reload();
+    // Only the colours of the column and its mirror changed.
+    DesignCells->CellChanged(4, column);
+    DesignCells->CellChanged(4, Model->MirrorColumn(column));
   }
 }
 

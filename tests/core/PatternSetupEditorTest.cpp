@@ -88,6 +88,8 @@ TEST_F(PatternSetupEditorTest, DesignClickSetsTheCombinationAndItsMirrorAndApply
   E.Click(TSetupGrid::MachineTable, 2, TMouseButton::Right); // (A, Low)
   EXPECT_TRUE(E.ApplyEnabled());
   EXPECT_EQ(E.WorkingDesignTable->ColourEntry(2, 1, 2, 1), 5);
+  EXPECT_EQ(E.MirrorColumn(6), 15);
+  EXPECT_EQ(Column(TSetupGrid::DesignTable, 15), "B*|Low*|A*|High*|5|");
   EXPECT_NE(P->DesignTable->GetColour(1, 2, 1, 2), 5);
   E.Apply();
   EXPECT_EQ(P->DesignTable->GetColour(1, 2, 1, 2), 5);

@@ -95,6 +95,17 @@ bool OPatternSetupEditor::YarnPairInUse(int oddYarnType, int evenYarnType) const
   return YarnPairs && YarnPairs->InUse(oddYarnType, evenYarnType);
 }
 
+int OPatternSetupEditor::DesignColumn(const TDesignCombination& c) const {
+  const int y = WorkingDesignTable->NoYarnTypes(), s = WorkingDesignTable->NoStates();
+  return (((c.OddYarnType - 1) * y + c.EvenYarnType - 1) * s + c.OddState - 1) * s + c.EvenState;
+}
+
+int OPatternSetupEditor::MirrorColumn(int designColumn) const {
+  const TDesignCombination c =
+      WorkingDesignTable->CombinationAt(static_cast<size_t>(designColumn - 1));
+  return DesignColumn({c.EvenYarnType, c.OddYarnType, c.EvenState, c.OddState});
+}
+
 int OPatternSetupEditor::ColumnCount(TSetupGrid grid) const {
   switch (grid) {
   case TSetupGrid::Creel:

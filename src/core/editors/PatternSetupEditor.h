@@ -71,6 +71,9 @@ public:
   // Computed for the one cell asked for, so a grid of any width costs only what is seen.
   TSetupCell Cell(TSetupGrid grid, int row, int column) const;
   bool YarnPairInUse(int oddYarnType, int evenYarnType) const;
+  // The design table column of a combination and of its mirror (the controls exchanged).
+  int DesignColumn(const TDesignCombination& combination) const;
+  int MirrorColumn(int designColumn) const;
   // A click on a column with a mouse button; the title column and anything outside the
   // grid change nothing. True when something changed.
   bool Click(TSetupGrid grid, int column, TMouseButton button);
