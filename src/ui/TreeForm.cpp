@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "elements/Region.h"
+#include "ui/ControlSetupForm.h"
 #include "ui/MainForm.h"
 #include "ui/WindowForm.h"
 
@@ -190,6 +191,11 @@ OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
     Main.AddForm(*window)->show();
     return *window;
+  }
+  if (kind == TEditorKind::ControlSetup) {
+    auto* form = new TfmControlSetup(controller);
+    Main.AddForm(*form)->show();
+    return *form;
   }
   // Each other kind gets its own editor later; until then an empty window with the node's
   // name.
