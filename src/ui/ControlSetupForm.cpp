@@ -67,8 +67,8 @@ TfmControlSetup::TfmControlSetup(ODesignUI& controller)
     QWidget* widget = AddControl(info, parent);
     widget->setAccessibleDescription(QString::fromLatin1(OControlSetupEditor::Groups[info.Group]));
     if (info.Kind == TFieldKind::Check) {
-      if (!info.Row) {
-        into.addRow(widget);
+      if (!info.Row) { // under the boxes, as their label stands beside it
+        into.addRow(QString(), widget);
         continue;
       }
       if (!checkRow || checkCaption != info.Row) {
