@@ -11,6 +11,7 @@
 #include "UiSupport.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
+#include "shell/MainCommands.h"
 #include "ui/ControlSetupForm.h"
 #include "wizards/Wizards.h"
 
@@ -86,6 +87,13 @@ private slots:
     QTest::keyClicks(o.Box(TSettingsField::NoPLines), QStringLiteral("70"));
     o.Program.Main.Tree().BringToFront();
     QCOMPARE(o.Pattern->NoPLines, 70);
+
+    // Closing the program writes back what the window holds before it asks to save.
+    o.Form->BringToFront();
+    o.Type(TSettingsField::NoControls, "130");
+    QVERIFY(!CloseMainWindow(o.Program.Main.Tree().Patterns()));
+    QCOMPARE(o.Pattern->NoControls, 130);
+    QCOMPARE(o.Program.Platform.Questions.size(), size_t(1));
   }
 
   void aDeclinedShrinkKeepsTheWindowOpenWithTheValue() {
@@ -93,11 +101,14 @@ private slots:
     QVERIFY(QTest::qWaitForWindowActive(&o.Program.Main));
     o.Pattern->SetState(80, 1, 1);
     o.Type(TSettingsField::NoControls, "50");
-    o.Program.Platform.Confirms = {false, false, true};
-    // Leaving, then closing, are both declined; the next close shrinks and closes.
+    o.Program.Platform.Confirms = {false, false, false, true};
+    // Leaving, closing the window and the tree's Close are declined; the next close shrinks.
     o.Program.Main.Tree().BringToFront();
+    OPatternTree& tree = o.Program.Main.Tree().Patterns();
+    tree.Select(o.Node);
+    tree.RunClose();
     QVERIFY(!o.Form->SubWindow()->close());
-    QCOMPARE(o.Program.Platform.Questions.size(), size_t(2));
+    QCOMPARE(o.Program.Platform.Questions.size(), size_t(3));
     QCOMPARE(o.Pattern->NoControls, 100);
     QCOMPARE(o.Box(TSettingsField::NoControls)->value(), 50);
     QVERIFY(o.Form->buApply->isEnabled());
