@@ -32,7 +32,6 @@ template <class TBox> TBox* NewNumberBox(const TSettingsFieldInfo& info, QWidget
   box->setLocale(QLocale::c());
   box->setRange(info.Minimum, info.Maximum);
   box->setAlignment(Qt::AlignRight);
-  box->setKeyboardTracking(true);
   return box;
 }
 
@@ -92,7 +91,9 @@ TfmControlSetup::TfmControlSetup(ODesignUI& controller)
   Attach(Model);
 }
 
-TfmControlSetup::~TfmControlSetup() = default;
+TfmControlSetup::~TfmControlSetup() {
+  Detach();
+}
 
 QWidget* TfmControlSetup::AddControl(const TSettingsFieldInfo& info, QWidget* parent) {
   const TSettingsField field = info.Field;
