@@ -61,10 +61,17 @@ TEST(ControlSetupEditor, AnImportReachesThePatternOnlyWhenTheWindowIsLeft) {
   OSettings file(nullptr);
   file.SetDefaults();
   file.NoControls = 120;
+  file.NoPLines = 10;
   WriteBytes(dir.File("wide.set"), RecordBytes(file));
+  file.NoPLines = 65535; // gigabytes of cells once applied: no box would take it
+  WriteBytes(dir.File("huge.set"), RecordBytes(file));
   TEditing e;
-  e.UI.FileAnswers = {dir.File("wide.set")};
+  e.UI.FileAnswers = {dir.File("huge.set"), dir.File("wide.set")};
   e.Editor.Import();
+  EXPECT_EQ(e.UI.Errors(), std::vector{"Error reading settings file: " + dir.File("huge.set")});
+  EXPECT_EQ(e.Editor.Number(F::NoControls), 100);
+  e.Editor.Import();
+  EXPECT_EQ(e.UI.Errors().size(), 1u);
   EXPECT_TRUE(e.Editor.ApplyEnabled());
   EXPECT_EQ(e.Editor.Number(F::NoControls), 120);
   EXPECT_EQ(e.Pattern->NoControls, 100);

@@ -91,7 +91,10 @@ public:
   void StoreChecked(TSettingsField field, bool checked);
   void StoreItem(TSettingsField field, int index);
 
-  // The working copy from a settings file; it becomes the pattern's on Apply.
+  // Whether every box and list could show the working copy's values.
+  bool WithinRanges() const;
+  // The working copy from a settings file; it becomes the pattern's on Apply. A file with
+  // a value outside a field's range is refused as unreadable.
   void Import();
   // Apply, then the working copy to a settings file.
   void Export();
