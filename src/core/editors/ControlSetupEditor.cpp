@@ -259,33 +259,18 @@ void OControlSetupEditor::StoreItem(TSettingsField field, int index) {
   SetModified(true);
 }
 
-bool OControlSetupEditor::WithinRanges() const {
-  for (const TSettingsFieldInfo& info : Fields()) {
-    if (info.Kind == TFieldKind::Number) {
-      const double v = Number(info.Field);
-      if (!std::isfinite(v) || v < info.Minimum || v > info.Maximum)
-        return false;
-    } else if (info.Kind == TFieldKind::List) {
-      const int index = ItemIndex(info.Field);
-      if (index < 0 || index >= static_cast<int>(Items(info.Field).size()))
-        return false;
-    }
-  }
-  return true;
-}
-
 void OControlSetupEditor::Import() {
-  auto record = [](const OSettings& s) {
-    OWriter w;
-    s.WriteToStream(w);
-    return w.Bytes();
-  };
   OSettings before(nullptr);
   before.Assign(WorkingCopy);
   WorkingCopy.Import();
-  // A file may hold what no box would take (65535 x 65535 cells are gigabytes): it is
-  // refused as unreadable rather than applied later.
-  if (record(WorkingCopy) != record(before) && !WithinRanges()) {
+  // A file may ask for a size no box would take (65535 x 65535 cells are gigabytes): it is
+  // refused as unreadable rather than applied later. The pattern's own size always passes,
+  // whatever made it.
+  auto fits = [this](TSettingsField field, int current) {
+    const double v = Number(field);
+    return v == current || (v >= Info(field).Minimum && v <= Info(field).Maximum);
+  };
+  if (!fits(F::NoControls, Pattern.NoControls) || !fits(F::NoPLines, Pattern.NoPLines)) {
     WorkingCopy.Assign(before);
     g.UI().ShowError("Error reading settings file: " + g.UI().OpenDialog.FileName);
   }

@@ -91,10 +91,8 @@ public:
   void StoreChecked(TSettingsField field, bool checked);
   void StoreItem(TSettingsField field, int index);
 
-  // Whether every box and list could show the working copy's values.
-  bool WithinRanges() const;
-  // The working copy from a settings file; it becomes the pattern's on Apply. A file with
-  // a value outside a field's range is refused as unreadable.
+  // The working copy from a settings file; it becomes the pattern's on Apply. A file whose
+  // size is outside the boxes' ranges (and not the pattern's) is refused as unreadable.
   void Import();
   // Apply, then the working copy to a settings file.
   void Export();
