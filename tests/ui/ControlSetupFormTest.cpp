@@ -1,6 +1,7 @@
 // The control setup window on the offscreen platform: one window per node, an edit through
 // the real boxes applied by the button and by leaving, the close that keeps a declined
 // shrink, and the Tab order.
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSpinBox>
@@ -80,6 +81,14 @@ private slots:
     f.buApply->click();
     QCOMPARE(o.Pattern->NoControls, 120);
     QVERIFY(!f.buApply->isEnabled() && f.buSave->isEnabled());
+
+    // A refused text is told and taken back.
+    auto* size = qobject_cast<QLineEdit*>(f.Control(TSettingsField::SizeCode));
+    size->setFocus();
+    QTest::keyClicks(size, QStringLiteral("6\" wide"));
+    QTest::keyClick(size, Qt::Key_Return);
+    QCOMPARE(o.Program.Platform.Messages.size(), size_t(1));
+    QCOMPARE(size->text(), QString());
 
     // Leaving the window applies: the edit still being typed goes with it.
     o.Box(TSettingsField::NoPLines)->setFocus();
