@@ -56,6 +56,11 @@ void TfmSetupForm::Attach(OSetupEditor& editor) {
   UpdateButtons();
 }
 
+void TfmSetupForm::Detach() {
+  Subscription.Reset();
+  Editor = nullptr;
+}
+
 void TfmSetupForm::UpdateButtons() {
   if (!Editor)
     return;
@@ -65,12 +70,14 @@ void TfmSetupForm::UpdateButtons() {
 }
 
 bool TfmSetupForm::Apply() {
+  if (!Editor)
+    return true;
   CommitEdit();
   return Editor->Apply();
 }
 
 bool TfmSetupForm::QueryClose() {
-  return !Editor || Apply();
+  return Apply();
 }
 
 void TfmSetupForm::Deactivated() {

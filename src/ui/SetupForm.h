@@ -37,6 +37,8 @@ protected:
   ~TfmSetupForm() override;
   // Points the editor's window hooks here and shows the data.
   void Attach(OSetupEditor& editor);
+  // The derived form's destructor lets go of its editor before the editor goes.
+  void Detach();
   // What Import and Export do is the derived form's: one object's exchange, or a menu
   // opened below the button (buImport, buExport).
   virtual void ImportClick() = 0;

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "elements/Region.h"
+#include "ui/ControlSetupForm.h"
 #include "ui/MainForm.h"
 #include "ui/PatternSetupForm.h"
 #include "ui/WindowForm.h"
@@ -191,6 +192,11 @@ OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
     Main.AddForm(*window)->show();
     return *window;
+  }
+  if (kind == TEditorKind::ControlSetup) {
+    auto* form = new TfmControlSetup(controller);
+    Main.AddForm(*form)->show();
+    return *form;
   }
   if (kind == TEditorKind::PatternSetup) {
     auto* form = new TfmPatternSetup(static_cast<OPatternSetupUI&>(controller));

@@ -1,5 +1,6 @@
 // Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
-// wizard1.png to wizard5.png, window-machine.png, window-design.png and pattern-setup.png.
+// wizard1.png to wizard5.png, window-machine.png, window-design.png, control-setup.png and
+// pattern-setup.png.
 #include <QApplication>
 #include <QDir>
 #include <QMdiSubWindow>
@@ -14,6 +15,7 @@
 #include "setup/Creel.h"
 #include "shell/DesignUI.h"
 #include "ui/AboutForm.h"
+#include "ui/ControlSetupForm.h"
 #include "ui/MainForm.h"
 #include "ui/PaletteStrip.h"
 #include "ui/PatternSetupForm.h"
@@ -127,6 +129,16 @@ int main(int argc, char* argv[]) {
   stroke(Qt::LeftButton, 2, 10, 17, 45);
   stroke(Qt::RightButton, 2, 45, 17, 10);
   ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-design.png"))) && ok;
+
+  // The settings of the same rug pattern.
+  for (const auto& node : main.Tree().Patterns().Registry())
+    if (node->Pattern == &rugPattern && dynamic_cast<OControlSetupUI*>(node.get()))
+      main.Tree().Patterns().Activate(*node);
+  auto* settings = dynamic_cast<TfmControlSetup*>(main.Tabs.Tabs().back().Form);
+  if (!settings)
+    return 1;
+  settings->SubWindow()->adjustSize();
+  ok = Save(*settings->SubWindow(), out.filePath(QStringLiteral("control-setup.png"))) && ok;
 
   // The pattern setup editor on a rug pattern with three yarn types, the creel A, B, C, ...
   std::unique_ptr<OPattern> yarns = GenerateWizard(rug);

@@ -128,7 +128,7 @@ private slots:
     QCOMPARE(tabs->tabText(1), setup->text(0));
     QCOMPARE(tabs->currentIndex(), 1);
     QMdiSubWindow* window = program.Main.MdiArea->activeSubWindow();
-    QCOMPARE(window->windowTitle(), setup->text(0));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Pattern Settings and Options"));
 
     window->close(); // as the user closes it
     QCOMPARE(tabs->count(), 1);

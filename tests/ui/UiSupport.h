@@ -22,8 +22,16 @@ public:
   std::vector<std::string> Errors, Messages, Questions;
   std::deque<std::string> Files;
   TSaveChoice Answer = TSaveChoice::Cancel;
+  std::deque<bool> Confirms; // OK (true) or Cancel; Cancel when empty
   void ShowError(const std::string& text) override { Errors.push_back(text); }
   void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+  bool Confirm(const std::string& text) override {
+    Questions.push_back(text);
+    const bool ok = !Confirms.empty() && Confirms.front();
+    if (!Confirms.empty())
+      Confirms.pop_front();
+    return ok;
+  }
   TSaveChoice AskSaveChanges(const std::string& text) override {
     Questions.push_back(text);
     return Answer;

@@ -117,10 +117,6 @@ TBytes ColourFileBytes(const OPattern& pattern) {
   return f.SaveToBytes();
 }
 
-bool UnreadableInHeader(const std::string& text) {
-  return text.find_first_of("\"\r\n") != std::string::npos;
-}
-
 // The platform's text of a failed write, naming the file when it does not already.
 std::string FileFailure(const std::exception& e, const std::string& path) {
   const std::string text = e.what();
@@ -128,6 +124,10 @@ std::string FileFailure(const std::exception& e, const std::string& path) {
 }
 
 } // namespace
+
+bool UnreadableInHeader(std::string_view text) {
+  return text.find_first_of("\"\r\n") != std::string_view::npos;
+}
 
 std::optional<std::string> ExportRefusal(const OPattern& pattern) {
   if (pattern.PatternMode != pmStates)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/LargeBuffer.h"
@@ -21,6 +22,9 @@ struct TControlFileSet {
 // Why a pattern cannot be exported as it stands (the colour file's limits, header texts
 // the controller could not read back), or nothing when it can.
 std::optional<std::string> ExportRefusal(const OPattern& pattern);
+// Whether the control file's header cannot hold a text (size code, style code): it stands
+// between double quotes on a line of its own.
+bool UnreadableInHeader(std::string_view text);
 // For a colour pattern: the question naming the first cell whose yarn number the tuft file
 // cannot hold (0 or above 16), or nothing when every cell can be coded.
 std::optional<std::string> UncodableCellQuestion(const OPattern& pattern);

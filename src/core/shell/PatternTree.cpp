@@ -127,14 +127,23 @@ bool OPatternTree::QuerySave(OPattern& pattern) {
   return false;
 }
 
+bool OPatternTree::QueryCloseEditors(const OPattern* pattern) {
+  for (const auto& c : Entries)
+    if (c->Editor && (!pattern || c->Pattern == pattern) && !c->Editor->QueryClose())
+      return false;
+  return true;
+}
+
 bool OPatternTree::QueryClosePattern(OPattern& pattern) {
-  if (!QuerySave(pattern))
+  if (!QueryCloseEditors(&pattern) || !QuerySave(pattern))
     return false;
   ClosePattern(pattern);
   return true;
 }
 
 bool OPatternTree::QuerySaveAll() {
+  if (!QueryCloseEditors(nullptr))
+    return false;
   for (size_t i = 0; i < Entries.size(); ++i)
     if (dynamic_cast<OPatternUI*>(Entries[i].get()) && !QuerySave(*Entries[i]->Pattern))
       return false;
@@ -241,7 +250,7 @@ void OPatternTree::RunClose() {
   RunOnSelected(&TTreeButtons::Close, [this](ODesignUI& c) {
     if (dynamic_cast<OPatternUI*>(&c))
       QueryClosePattern(*c.Pattern);
-    else
+    else if (!c.Editor || c.Editor->QueryClose())
       c.CloseEditor();
   });
 }

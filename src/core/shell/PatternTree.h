@@ -75,9 +75,13 @@ public:
   // Closing what holds unsaved changes: asks "Save changes to NAME?"; true when the
   // pattern may go (saved, discarded or unmodified).
   bool QuerySave(OPattern& pattern);
-  // Closes the pattern once QuerySave lets it go.
+  // The open editors of the pattern (of every pattern without one) write back the
+  // changes they hold, as closing them would; false when one of them must stay open.
+  bool QueryCloseEditors(const OPattern* pattern);
+  // Closes the pattern once its editors and QuerySave let it go.
   bool QueryClosePattern(OPattern& pattern);
-  // Asks about every modified pattern in turn; false at the first Cancel or failed save.
+  // Lets every editor write back its changes, then asks about every modified pattern in
+  // turn; false at the first editor that stays open, Cancel or failed save.
   bool QuerySaveAll();
   // Every pattern, once QuerySaveAll lets them go; on false all stay open.
   bool CloseAll();

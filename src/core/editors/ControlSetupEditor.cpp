@@ -1,0 +1,319 @@
+#include "editors/ControlSetupEditor.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/App.h"
+#include "files/Export.h"
+#include "model/Pattern.h"
+
+namespace quillane {
+
+namespace {
+
+using F = TSettingsField;
+using K = TFieldKind;
+// The real boxes show five decimals; the controller reads singles.
+constexpr double RealLimit = 99999.99999;
+
+const TSettingsFieldInfo FieldTable[] = {
+    {F::MachineType, K::List, "cbMachineType", "Machine Type", 0},
+    {F::NoControls, K::Number, "edNoControls", "No. Controls", 0, nullptr, 1, 9999},
+    {F::NoPLines, K::Number, "edNoPLines", "No. Pattern Lines", 0, nullptr, 1, 65534},
+    {F::OffsetAllowed, K::Check, "cbOffsetAllowed", "Allow Pattern Offset", 0},
+    {F::ReversePattern, K::Check, "cbReversePattern", "Reverse Pattern", 0},
+    {F::StepsPerPLine, K::Number, "edStepsPerPLine", "Stitches/Backing Step", 0, nullptr, 0, 99},
+    {F::SizeCode, K::Text, "edSizeCode", "Size Code", 0, nullptr, 0, 0, 0, 14},
+    {F::StyleCode, K::Text, "edStyleCode", "Style Code", 0, nullptr, 0, 0, 0, 14},
+    {F::Description, K::Text, "edDescription", "Description", 1, nullptr, 0, 0, 0, 63},
+    {F::FileVersion, K::List, "cbFileVersion", "File Version", 1},
+    {F::ControlMode, K::List, "cbControlMode", "Control Mode", 1},
+    {F::NeedleSpacing, K::Number, "edNeedleSpacing", "Needle Spacing", 1, nullptr, -RealLimit,
+     RealLimit, 5},
+    {F::Offset, K::Number, "edOffset", "Pattern Offset", 1, nullptr, -32768, 32767},
+    {F::PLineSpacing, K::Number, "edPLineSpacing", "Pattern Line Spacing", 1, nullptr, -RealLimit,
+     RealLimit, 5},
+    {F::OffsetMode, K::List, "cbOffsetMode", "Offset Mode", 1},
+    {F::StitchCount, K::Number, "edStitchCount", "Stitch Count", 1, nullptr, -RealLimit, RealLimit,
+     5},
+    {F::CamStart, K::Number, "edCamStart", "Starting Cam Position", 1, nullptr, 0, 99},
+    {F::LengthMultiplier, K::Number, "edLengthMultiplier", "Length Multiplier", 1, nullptr,
+     -RealLimit, RealLimit, 5},
+    {F::PLineStart, K::Number, "edPLineStart", "Starting PLine", 1, nullptr, 0, 9999},
+    {F::AllowChangeControlMode, K::Check, "cbAllowChangeControlMode", "Change Control Mode", 1,
+     "Allow Operator To:"},
+    {F::AllowChangePatternLength, K::Check, "cbAllowChangePatternLength", "Change Pattern Length",
+     1, "Allow Operator To:"},
+    {F::AllowChangePatternOffset, K::Check, "cbAllowChangePatternOffset", "Change Pattern Offset",
+     1, "Allow Operator To:"},
+    {F::AllowInvertPattern, K::Check, "cbAllowInvertPattern", "Invert Pattern", 1,
+     "Allow Operator To:"},
+    {F::AutoStart, K::Check, "cbAutoStart", "Auto Start Pattern", 1, "Flags:"},
+    {F::InvertFlag, K::Check, "cbInvertFlag", "Invert Pattern", 1, "Flags:"},
+    {F::TestFlag, K::Check, "cbTestFlag", "Test Pattern", 1, "Flags:"},
+};
+
+// The byte flags and byte lists of the working copy, by field.
+template <class TSettings>
+auto ByteOf(TSettings& s, TSettingsField field) -> decltype(&s.TestFlag) {
+  switch (field) {
+  case F::MachineType:
+    return &s.MachineType;
+  case F::OffsetAllowed:
+    return &s.OffsetAllowed;
+  case F::ReversePattern:
+    return &s.ReversePattern;
+  case F::ControlMode:
+    return &s.ControlMode;
+  case F::OffsetMode:
+    return &s.OffsetMode;
+  case F::AllowChangeControlMode:
+    return &s.AllowChangeControlMode;
+  case F::AllowChangePatternLength:
+    return &s.AllowChangePatternLength;
+  case F::AllowChangePatternOffset:
+    return &s.AllowChangePatternOffset;
+  case F::AllowInvertPattern:
+    return &s.AllowInvertPattern;
+  case F::AutoStart:
+    return &s.AutoStart;
+  case F::InvertFlag:
+    return &s.InvertFlag;
+  case F::TestFlag:
+    return &s.TestFlag;
+  default:
+    return nullptr;
+  }
+}
+
+template <class TSettings>
+auto RealOf(TSettings& s, TSettingsField field) -> decltype(&s.NeedleSpacing) {
+  switch (field) {
+  case F::NeedleSpacing:
+    return &s.NeedleSpacing;
+  case F::PLineSpacing:
+    return &s.PLineSpacing;
+  case F::LengthMultiplier:
+    return &s.LengthMultiplier;
+  default:
+    return nullptr;
+  }
+}
+
+} // namespace
+
+std::span<const TSettingsFieldInfo> OControlSetupEditor::Fields() {
+  return FieldTable;
+}
+
+const TSettingsFieldInfo& OControlSetupEditor::Info(TSettingsField field) {
+  return *std::find_if(std::begin(FieldTable), std::end(FieldTable),
+                       [field](const TSettingsFieldInfo& i) { return i.Field == field; });
+}
+
+OControlSetupEditor::OControlSetupEditor(OPattern& pattern)
+    : OSetupEditor(pattern), WorkingCopy(&pattern) {}
+
+std::vector<std::string> OControlSetupEditor::Items(TSettingsField field) {
+  switch (field) {
+  case F::MachineType: {
+    std::vector<std::string> names;
+    for (int type = 0; type <= MaxMachineType; ++type)
+      names.emplace_back(MachineTypeInfo(type).Name);
+    return names;
+  }
+  case F::FileVersion:
+    return {"1", "2", "3", "4", "5", "6"};
+  case F::ControlMode:
+    return {"0 - Backing Sync", "1 - Needle Sync", "2 - Both Sync"};
+  case F::OffsetMode:
+    return {"0 - Offset", "1- Rotate"};
+  default:
+    return {};
+  }
+}
+
+double OControlSetupEditor::Number(TSettingsField field) const {
+  const OSettings& s = WorkingCopy;
+  switch (field) {
+  case F::NoControls:
+    return s.NoControls;
+  case F::NoPLines:
+    return s.NoPLines;
+  case F::StepsPerPLine:
+    return s.StepsPerPLine;
+  case F::Offset:
+    return s.Offset;
+  case F::StitchCount:
+    return s.GetStitchCount();
+  case F::CamStart:
+    return s.CamStart;
+  case F::PLineStart:
+    return s.PLineStart;
+  default: {
+    const float* real = RealOf(s, field);
+    return real ? *real : 0;
+  }
+  }
+}
+
+bool OControlSetupEditor::Checked(TSettingsField field) const {
+  const uint8_t* flag = ByteOf(WorkingCopy, field);
+  return flag && *flag != 0;
+}
+
+int OControlSetupEditor::ItemIndex(TSettingsField field) const {
+  if (field == F::FileVersion)
+    return WorkingCopy.FileVersion - 1;
+  const uint8_t* value = ByteOf(WorkingCopy, field);
+  return value ? *value : -1;
+}
+
+std::string OControlSetupEditor::Text(TSettingsField field) const {
+  switch (field) {
+  case F::SizeCode:
+    return WorkingCopy.GetSizeCode();
+  case F::StyleCode:
+    return WorkingCopy.GetStyleCode();
+  case F::Description:
+    return WorkingCopy.GetDescription();
+  default:
+    return {};
+  }
+}
+
+bool OControlSetupEditor::StoreNumber(TSettingsField field, double value) {
+  const TSettingsFieldInfo& info = Info(field);
+  if (!std::isfinite(value) || value < info.Minimum || value > info.Maximum) {
+    g.UI().ShowError("Range check error");
+    return false;
+  }
+  OSettings& s = WorkingCopy;
+  const long whole = std::lround(value);
+  switch (field) {
+  case F::NoControls:
+    s.NoControls = static_cast<uint16_t>(whole);
+    break;
+  case F::NoPLines:
+    s.NoPLines = static_cast<uint16_t>(whole);
+    break;
+  case F::StepsPerPLine:
+    s.StepsPerPLine = static_cast<uint8_t>(whole);
+    break;
+  case F::Offset:
+    s.Offset = static_cast<int16_t>(whole);
+    break;
+  case F::StitchCount:
+    s.SetStitchCount(static_cast<float>(value));
+    break;
+  case F::CamStart:
+    s.CamStart = static_cast<uint8_t>(whole);
+    break;
+  case F::PLineStart:
+    s.PLineStart = static_cast<uint16_t>(whole);
+    break;
+  default:
+    if (float* real = RealOf(s, field))
+      *real = static_cast<float>(value);
+    break;
+  }
+  return true;
+}
+
+bool OControlSetupEditor::StoreText(TSettingsField field, std::string_view text) {
+  switch (field) {
+  case F::SizeCode:
+  case F::StyleCode:
+    if (UnreadableInHeader(text)) {
+      g.UI().ShowMessage(std::string(field == F::SizeCode ? "The size code" : "The style code") +
+                         " can not contain a double quote or a line break.");
+      return false;
+    }
+    if (field == F::SizeCode)
+      WorkingCopy.SetSizeCode(text);
+    else
+      WorkingCopy.SetStyleCode(text);
+    return true;
+  case F::Description:
+    WorkingCopy.SetDescription(text);
+    return true;
+  default:
+    return false;
+  }
+}
+
+void OControlSetupEditor::StoreChecked(TSettingsField field, bool checked) {
+  if (uint8_t* flag = ByteOf(WorkingCopy, field))
+    *flag = checked ? 1 : 0;
+  SetModified(true);
+}
+
+void OControlSetupEditor::StoreItem(TSettingsField field, int index) {
+  const int count = static_cast<int>(Items(field).size());
+  if (index < 0 || index >= count)
+    return;
+  if (field == F::FileVersion)
+    WorkingCopy.SetFileVersion(static_cast<uint8_t>(index + 1));
+  else if (uint8_t* value = ByteOf(WorkingCopy, field))
+    *value = static_cast<uint8_t>(index);
+  SetModified(true);
+}
+
+void OControlSetupEditor::Import() {
+  OSettings before(nullptr);
+  before.Assign(WorkingCopy);
+  WorkingCopy.Import();
+  // A file may ask for a size no box would take (65535 x 65535 cells are gigabytes): it is
+  // refused as unreadable rather than applied later. The pattern's own size always passes,
+  // whatever made it.
+  auto fits = [this](TSettingsField field, int current) {
+    const double v = Number(field);
+    return v == current || (v >= Info(field).Minimum && v <= Info(field).Maximum);
+  };
+  if (!fits(F::NoControls, Pattern.NoControls) || !fits(F::NoPLines, Pattern.NoPLines)) {
+    WorkingCopy.Assign(before);
+    g.UI().ShowError("Error reading settings file: " + g.UI().OpenDialog.FileName);
+  }
+  ShowData();
+  SetModified(true);
+}
+
+void OControlSetupEditor::Export() {
+  if (Apply())
+    WorkingCopy.Export();
+}
+
+void OControlSetupEditor::LoadCopies() {
+  WorkingCopy.Assign(*Pattern.Settings);
+}
+
+void OControlSetupEditor::StoreData() {
+  Pattern.Settings->Assign(WorkingCopy);
+}
+
+void OControlSetupEditor::ApplyToPattern() {
+  Pattern.ApplySettings();
+}
+
+bool OControlSetupEditor::ConfirmApply() {
+  const int w = WorkingCopy.NoControls, p = WorkingCopy.NoPLines;
+  if (!HoldsCellsOutside(Pattern, w, p))
+    return true;
+  return g.UI().Confirm("Reduce the pattern to " + std::to_string(w) + " \xC3\x97 " +
+                        std::to_string(p) + "? Cells outside it will be lost.");
+}
+
+bool HoldsCellsOutside(const OPattern& pattern, int noControls, int noPLines) {
+  for (const TGrid* grid : {&pattern.States, &pattern.MachineColours}) {
+    for (int p = 1; p <= grid->PLines(); ++p) {
+      const uint8_t* row = grid->Row(p);
+      const int first = p <= noPLines ? noControls + 1 : 1;
+      if (first <= grid->Controls() &&
+          std::any_of(row + first, row + grid->Controls() + 1, [](uint8_t v) { return v != 0; }))
+        return true;
+    }
+  }
+  return false;
+}
+
+} // namespace quillane

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "editors/ControlSetupEditor.h"
+#include "ui/SetupForm.h"
+
+namespace quillane {
+
+class ODesignUI;
+
+// The control setup editor's window: the settings in the groups "Tuft File Settings" and
+// "Pattern Option File Settings", each control built from the editor's field list. A box
+// stores its value when it is left, a check box or list at once.
+class TfmControlSetup : public TfmSetupForm {
+  Q_OBJECT
+public:
+  explicit TfmControlSetup(ODesignUI& controller);
+  ~TfmControlSetup() override;
+
+  OControlSetupEditor Model;
+  // The control of a field.
+  QWidget* Control(TSettingsField field) const;
+
+  void ShowData() override;
+
+protected:
+  void ImportClick() override;
+  void ExportClick() override;
+  void CommitEdit() override;
+
+private:
+  struct TControl {
+    const TSettingsFieldInfo* Info;
+    QWidget* Widget;
+  };
+  std::vector<TControl> Controls;
+  // The box edited since it last stored its value.
+  std::optional<TSettingsField> Pending;
+  bool Showing = false;
+  bool Storing = false;
+
+  QWidget* AddControl(const TSettingsFieldInfo& info, QWidget* parent);
+  void ShowField(const TControl& control);
+  void Edited(TSettingsField field);
+  void Store(TSettingsField field);
+};
+
+} // namespace quillane

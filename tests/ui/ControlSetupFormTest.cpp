@@ -1,0 +1,143 @@
+// The control setup window on the offscreen platform: one window per node, an edit through
+// the real boxes applied by the button and by leaving, the close that keeps a declined
+// shrink, and the Tab order.
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "UiSupport.h"
+#include "model/Pattern.h"
+#include "shell/DesignUI.h"
+#include "shell/MainCommands.h"
+#include "ui/ControlSetupForm.h"
+#include "wizards/Wizards.h"
+
+using namespace quillane;
+using namespace quillane::test;
+
+namespace {
+
+// The program with a rug pattern (100 x 60) and its control setup window opened from the tree.
+struct TOpened {
+  TProgram Program;
+  OPattern* Pattern;
+  ODesignUI* Node = nullptr;
+  TfmControlSetup* Form = nullptr;
+  explicit TOpened(const QString& ini) : Program(ini) {
+    TRugWizard rug;
+    rug.PatternControls = 100;
+    rug.PatternPLines = 60;
+    rug.RugControls = 40;
+    rug.RugPLines = 50;
+    rug.DeriveCutPLines();
+    OPatternTree& tree = Program.Main.Tree().Patterns();
+    Pattern = tree.AddPattern(GenerateWizard(rug)).Pattern;
+    Pattern->SetModified(0);
+    for (const auto& node : tree.Registry())
+      if (dynamic_cast<OControlSetupUI*>(node.get()))
+        Node = node.get();
+    Program.Main.show();
+    tree.Activate(*Node);
+    Form = dynamic_cast<TfmControlSetup*>(Node->Editor);
+  }
+  QSpinBox* Box(TSettingsField field) { return qobject_cast<QSpinBox*>(Form->Control(field)); }
+  // Types a value into a box and presses Enter, which moves on to the next control.
+  void Type(TSettingsField field, const char* text) {
+    QSpinBox* box = Box(field);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, QString::fromLatin1(text));
+    QTest::keyClick(box, Qt::Key_Return);
+  }
+};
+
+} // namespace
+
+class ControlSetupFormTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir Dir;
+  QString Ini() const { return Dir.filePath(QStringLiteral("quillane.ini")); }
+
+private slots:
+  void cleanupTestCase() { g.Start({}, nullptr); }
+
+  void openingTwiceShowsOneWindowAndAnEditIsApplied() {
+    TOpened o(Ini());
+    QVERIFY(o.Form);
+    o.Program.Main.Tree().Patterns().Activate(*o.Node);
+    QCOMPARE(o.Program.Main.MdiArea->subWindowList().size(), 2); // the tree and this one
+    QCOMPARE(o.Node->Editor, static_cast<OEditor*>(o.Form));
+    QVERIFY(QTest::qWaitForWindowActive(&o.Program.Main));
+    TfmControlSetup& f = *o.Form;
+    QVERIFY(!f.buApply->isEnabled() && !f.buCancel->isEnabled() && !f.buSave->isEnabled());
+
+    o.Type(TSettingsField::NoControls, "120");
+    QVERIFY(f.buApply->isEnabled() && f.buCancel->isEnabled());
+    QCOMPARE(o.Pattern->NoControls, 100);
+    f.buApply->click();
+    QCOMPARE(o.Pattern->NoControls, 120);
+    QVERIFY(!f.buApply->isEnabled() && f.buSave->isEnabled());
+
+    // A refused text is told and taken back.
+    auto* size = qobject_cast<QLineEdit*>(f.Control(TSettingsField::SizeCode));
+    size->setFocus();
+    QTest::keyClicks(size, QStringLiteral("6\" wide"));
+    QTest::keyClick(size, Qt::Key_Return);
+    QCOMPARE(o.Program.Platform.Messages.size(), size_t(1));
+    QCOMPARE(size->text(), QString());
+
+    // Leaving the window applies: the edit still being typed goes with it.
+    o.Box(TSettingsField::NoPLines)->setFocus();
+    QTest::keyClick(o.Box(TSettingsField::NoPLines), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(o.Box(TSettingsField::NoPLines), QStringLiteral("70"));
+    o.Program.Main.Tree().BringToFront();
+    QCOMPARE(o.Pattern->NoPLines, 70);
+
+    // Closing the program writes back what the window holds before it asks to save.
+    o.Form->BringToFront();
+    o.Type(TSettingsField::NoControls, "130");
+    QVERIFY(!CloseMainWindow(o.Program.Main.Tree().Patterns()));
+    QCOMPARE(o.Pattern->NoControls, 130);
+    QCOMPARE(o.Program.Platform.Questions.size(), size_t(1));
+  }
+
+  void aDeclinedShrinkKeepsTheWindowOpenWithTheValue() {
+    TOpened o(Ini());
+    QVERIFY(QTest::qWaitForWindowActive(&o.Program.Main));
+    o.Pattern->SetState(80, 1, 1);
+    o.Type(TSettingsField::NoControls, "50");
+    o.Program.Platform.Confirms = {false, false, false, true};
+    // Leaving, closing the window and the tree's Close are declined; the next close shrinks.
+    o.Program.Main.Tree().BringToFront();
+    OPatternTree& tree = o.Program.Main.Tree().Patterns();
+    tree.Select(o.Node);
+    tree.RunClose();
+    QVERIFY(!o.Form->SubWindow()->close());
+    QCOMPARE(o.Program.Platform.Questions.size(), size_t(3));
+    QCOMPARE(o.Pattern->NoControls, 100);
+    QCOMPARE(o.Box(TSettingsField::NoControls)->value(), 50);
+    QVERIFY(o.Form->buApply->isEnabled());
+    QVERIFY(o.Form->SubWindow()->close());
+    QCOMPARE(o.Pattern->NoControls, 50);
+    QVERIFY(!o.Node->Editor);
+  }
+
+  void tabVisitsEveryFieldInTheWindowsOrder() {
+    TOpened o(Ini());
+    QVERIFY(QTest::qWaitForWindowActive(&o.Program.Main));
+    const auto fields = OControlSetupEditor::Fields();
+    o.Form->Control(fields.front().Field)->setFocus();
+    for (const TSettingsFieldInfo& info : fields) {
+      QCOMPARE(QApplication::focusWidget(), o.Form->Control(info.Field));
+      QVERIFY(!o.Form->Control(info.Field)->accessibleName().isEmpty());
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+  }
+};
+
+QTEST_MAIN(ControlSetupFormTest)
+#include "ControlSetupFormTest.moc"
