@@ -52,6 +52,7 @@
 #include "shell/DesignUI.h"
 #include "shell/PatternTree.h"
 #include "ui/PatternSetupForm.h"
+#include "ui/SetupGridView.h"
 #include "ui/WindowForm.h"
 #endif
 
@@ -516,7 +517,7 @@ void PatternSetupOpen(benchmark::State& state) {
     gui.SetupNode.Open();
     auto* form = static_cast<TfmPatternSetup*>(gui.SetupNode.Editor);
     form->repaint();
-    if (form->sgDV->model()->columnCount() != 156816)
+    if (form->sgDV->ColumnCount() != 156816)
       state.SkipWithError("the design table does not have 156,816 columns");
   }
 }
@@ -529,7 +530,7 @@ void PatternSetupDesignClick(benchmark::State& state) {
   auto* form = static_cast<TfmPatternSetup*>(gui.SetupNode.Editor);
   QApplication::processEvents();
   QWidget* grid = form->sgDV->viewport();
-  const QPoint at = form->sgDV->visualRect(form->sgDV->model()->index(4, 5)).center();
+  const QPoint at = form->sgDV->CellRect(4, 6).center();
   bool left = true;
   for (auto _ : state) {
     const Qt::MouseButton button = left ? Qt::LeftButton : Qt::RightButton;

@@ -1,220 +1,26 @@
 #include "ui/PatternSetupForm.h"
 
 #include <algorithm>
-#include <functional>
 
-#include <QAbstractTableModel>
-#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSpinBox>
-#include <QStaticText>
-#include <QStyledItemDelegate>
-#include <QTableView>
 #include <QToolButton>
 
-#include "ImageIO.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
 #include "ui/PaletteStrip.h"
+#include "ui/SetupGridView.h"
 
 namespace quillane {
 
 namespace {
-constexpr int RowHeight = 20;
 constexpr int StripWidth = 30;
-
-// Dark text on light fills, light text on dark ones.
-QColor TextOn(uint32_t fill) {
-  const int r = fill & 0xFF, g = fill >> 8 & 0xFF, b = fill >> 16 & 0xFF;
-  return r * 299 + g * 587 + b * 114 < 128000 ? Qt::white : Qt::black;
-}
 } // namespace
-
-// One grid's cells as the view asks for them; column 0 is the grid's first combination,
-// the title column being the vertical header.
-class TSetupGridModel : public QAbstractTableModel {
-public:
-  TSetupGridModel(QObject* parent, const OPatternSetupEditor& editor, TSetupGrid grid)
-      : QAbstractTableModel(parent), Editor(editor), Grid(grid) {}
-
-  int rowCount(const QModelIndex& parent) const override {
-    return parent.isValid() ? 0 : OPatternSetupEditor::RowCount(Grid);
-  }
-  int columnCount(const QModelIndex& parent) const override {
-    return parent.isValid() ? 0 : Columns;
-  }
-  QVariant data(const QModelIndex& index, int role) const override {
-    QModelRoleData one(role);
-    multiData(index, one);
-    return one.data();
-  }
-  // The view asks for several roles of a cell at once: the cell is worked out once.
-  void multiData(const QModelIndex& index, QModelRoleDataSpan roles) const override {
-    const TSetupCell cell = Editor.Cell(Grid, index.row(), index.column() + 1);
-    for (QModelRoleData& r : roles) {
-      switch (r.role()) {
-      case Qt::DisplayRole:
-        r.setData(QString::fromStdString(cell.Text));
-        break;
-      case Qt::TextAlignmentRole:
-        r.setData(int(Qt::AlignCenter));
-        break;
-      case Qt::BackgroundRole:
-        if (cell.Coloured)
-          r.setData(QColor::fromRgb(ToQRgb(cell.Fill)));
-        else if (cell.Grey)
-          r.setData(QColor(128, 128, 128));
-        else
-          r.clearData();
-        break;
-      case Qt::ForegroundRole:
-        if (cell.Coloured)
-          r.setData(TextOn(cell.Fill));
-        else
-          r.clearData();
-        break;
-      default:
-        r.clearData();
-      }
-    }
-  }
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-      return QString::fromLatin1(OPatternSetupEditor::RowTitle(Grid, section));
-    return {};
-  }
-  TSetupCell CellAt(const QModelIndex& index) const {
-    return Editor.Cell(Grid, index.row(), index.column() + 1);
-  }
-  // One cell changed: the view draws that cell again, if it shows it.
-  void CellChanged(int row, int column) {
-    const QModelIndex at = index(row, column - 1);
-    emit dataChanged(at, at);
-  }
-  // A changed column count resets the view; otherwise only what it shows is drawn again.
-  void Reload() {
-    const int columns = Editor.ColumnCount(Grid) - 1;
-    if (columns != Columns) {
-      beginResetModel();
-      Columns = columns;
-      endResetModel();
-    } else if (Columns > 0) {
-      emit dataChanged(index(0, 0), index(rowCount({}) - 1, Columns - 1));
-    }
-  }
-
-private:
-  const OPatternSetupEditor& Editor;
-  TSetupGrid Grid;
-  int Columns = 0;
-};
-
-// Draws a cell straight from the editor's answer: its fill, its text centred on one line
-// (laid out once per distinct text), and the focus frame.
-class TSetupCellDelegate : public QStyledItemDelegate {
-public:
-  TSetupCellDelegate(QObject* parent, const TSetupGridModel& model)
-      : QStyledItemDelegate(parent), Model(model) {}
-
-  void paint(QPainter* painter, const QStyleOptionViewItem& option,
-             const QModelIndex& index) const override {
-    const TSetupCell cell = Model.CellAt(index);
-    const QRect box = option.rect;
-    if (cell.Coloured)
-      painter->fillRect(box, QColor::fromRgb(ToQRgb(cell.Fill)));
-    else if (cell.Grey)
-      painter->fillRect(box, QColor(128, 128, 128));
-    else
-      painter->fillRect(box, option.palette.base());
-    if (!cell.Text.empty()) {
-      const QStaticText& text = Laid(QString::fromStdString(cell.Text), option.font);
-      const QSizeF size = text.size();
-      painter->save();
-      painter->setClipRect(box);
-      painter->setFont(option.font);
-      painter->setPen(cell.Coloured ? TextOn(cell.Fill) : option.palette.text().color());
-      painter->drawStaticText(QPointF(box.x() + (box.width() - size.width()) / 2,
-                                      box.y() + (box.height() - size.height()) / 2),
-                              text);
-      painter->restore();
-    }
-    if (option.state & QStyle::State_HasFocus) {
-      QStyleOptionFocusRect focus;
-      focus.QStyleOption::operator=(option);
-      focus.rect = box.adjusted(1, 1, -1, -1);
-      const QWidget* view = option.widget;
-      (view ? view->style() : QApplication::style())
-          ->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view);
-    }
-  }
-
-private:
-  const TSetupGridModel& Model;
-  mutable QHash<QString, QStaticText> Texts;
-  const QStaticText& Laid(const QString& s, const QFont& font) const {
-    auto it = Texts.find(s);
-    if (it == Texts.end()) {
-      it = Texts.insert(s, QStaticText(s));
-      it->setTextFormat(Qt::PlainText);
-      it->prepare(QTransform(), font);
-    }
-    return *it;
-  }
-};
-
-// A grid of uniform fixed sections that reports which column a mouse button pressed.
-class TSetupGridView : public QTableView {
-public:
-  TSetupGridView(QWidget* parent, TSetupGridModel* model, int titleWidth, int columnWidth)
-      : QTableView(parent) {
-    setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTabKeyNavigation(false);
-    setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    horizontalHeader()->hide();
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setDefaultSectionSize(columnWidth);
-    horizontalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setDefaultSectionSize(RowHeight);
-    // At least the given width, and wide enough for the titles in the font in use.
-    const int rows = model->rowCount({});
-    const QFontMetrics metrics(verticalHeader()->font());
-    for (int r = 0; r < rows; ++r)
-      titleWidth =
-          std::max(titleWidth, metrics.horizontalAdvance(
-                                   model->headerData(r, Qt::Vertical, Qt::DisplayRole).toString()) +
-                                   12);
-    verticalHeader()->setFixedWidth(titleWidth);
-    verticalHeader()->setSectionsClickable(false);
-    // Sized before the columns exist: sizing them afterwards visits every one of them.
-    setModel(model);
-    setItemDelegate(new TSetupCellDelegate(this, *model));
-    setFixedHeight(rows * RowHeight + horizontalScrollBar()->sizeHint().height() +
-                   2 * frameWidth());
-  }
-  std::function<void(int column, Qt::MouseButton button)> Pressed;
-
-protected:
-  void mousePressEvent(QMouseEvent* event) override {
-    const QModelIndex at = indexAt(event->position().toPoint());
-    QTableView::mousePressEvent(event);
-    if (at.isValid() && Pressed)
-      Pressed(at.column() + 1, event->button());
-  }
-};
 
 namespace {
 QSpinBox* NumberBox(QWidget* parent, const char* name, const char* label, int lowest, int highest) {
@@ -268,22 +74,14 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
   sgYarnTypes->setObjectName(QStringLiteral("sgYarnTypes"));
   sgYarnTypes->setAccessibleName(QStringLiteral("Yarn Types"));
   sgYarnTypes->setFixedWidth(40);
+  sgYarnTypes->setUniformItemSizes(true);
 
-  CreelCells = new TSetupGridModel(this, e, TSetupGrid::Creel);
-  MachineCells = new TSetupGridModel(this, e, TSetupGrid::MachineTable);
-  DesignCells = new TSetupGridModel(this, e, TSetupGrid::DesignTable);
-  CreelCells->Reload();
-  MachineCells->Reload();
-  DesignCells->Reload();
-  auto* creel = new TSetupGridView(Panel1, CreelCells, 55, 36);
-  auto* machine = new TSetupGridView(Panel1, MachineCells, 70, 52);
-  auto* design = new TSetupGridView(Panel1, DesignCells, 85, 52);
-  sgCreel = creel;
-  sgMV = machine;
-  sgDV = design;
-  creel->setObjectName(QStringLiteral("sgCreel"));
-  machine->setObjectName(QStringLiteral("sgMV"));
-  design->setObjectName(QStringLiteral("sgDV"));
+  sgCreel = new TSetupGridView(Panel1, e, TSetupGrid::Creel, 55, 36);
+  sgMV = new TSetupGridView(Panel1, e, TSetupGrid::MachineTable, 70, 52);
+  sgDV = new TSetupGridView(Panel1, e, TSetupGrid::DesignTable, 85, 52);
+  sgCreel->setObjectName(QStringLiteral("sgCreel"));
+  sgMV->setObjectName(QStringLiteral("sgMV"));
+  sgDV->setObjectName(QStringLiteral("sgDV"));
   sgCreel->setAccessibleName(QStringLiteral("Creel"));
   sgMV->setAccessibleName(QStringLiteral("Machine Table"));
   sgDV->setAccessibleName(QStringLiteral("Design Table"));
@@ -369,9 +167,9 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
     if (Model->Strip.Changed)
       RefreshGrids();
   });
-  creel->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::Creel, c, b); };
-  machine->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::MachineTable, c, b); };
-  design->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::DesignTable, c, b); };
+  sgCreel->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::Creel, c, b); };
+  sgMV->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::MachineTable, c, b); };
+  sgDV->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::DesignTable, c, b); };
 
   Attach(e);
   Refresh();
@@ -387,15 +185,15 @@ void TfmPatternSetup::Clicked(TSetupGrid grid, int column, Qt::MouseButton butto
   // A creel click changes the pairs the design table greys; a machine table click the
   // creel's colours.
   if (grid == TSetupGrid::Creel) {
-    CreelCells->Reload();
-    DesignCells->Reload();
+    sgCreel->Reload();
+    sgDV->Reload();
   } else if (grid == TSetupGrid::MachineTable) {
-    MachineCells->Reload();
-    CreelCells->Reload();
+    sgMV->Reload();
+    sgCreel->Reload();
   } else {
     // Only the colours of the column and its mirror changed.
-    DesignCells->CellChanged(4, column);
-    DesignCells->CellChanged(4, Model->MirrorColumn(column));
+    sgDV->CellChanged(4, column);
+    sgDV->CellChanged(4, Model->MirrorColumn(column));
   }
 }
 
@@ -410,9 +208,12 @@ void TfmPatternSetup::FillUndefined() {
 void TfmPatternSetup::FillYarnTypes() {
   const int rows = Model->YarnTypeRows();
   if (sgYarnTypes->count() != rows) {
-    sgYarnTypes->clear();
+    QStringList letters;
     for (int y = 1; y <= rows; ++y)
-      sgYarnTypes->addItem(QString::fromStdString(YarnTypeLetter(static_cast<OYarnType>(y))));
+      letters.append(QString::fromStdString(YarnTypeLetter(static_cast<OYarnType>(y))));
+    // Added at once: one by one, the list lays itself out for each.
+    sgYarnTypes->clear();
+    sgYarnTypes->addItems(letters);
   }
   sgYarnTypes->setCurrentRow(Model->YarnTypeRow);
 }
@@ -438,9 +239,9 @@ void TfmPatternSetup::ShowData() {
 }
 
 void TfmPatternSetup::RefreshGrids() {
-  CreelCells->Reload();
-  MachineCells->Reload();
-  DesignCells->Reload();
+  sgCreel->Reload();
+  sgMV->Reload();
+  sgDV->Reload();
   const bool design = Model->DesignTableVisible();
   sgDV->setVisible(design);
   if (auto* label = Panel1->findChild<QLabel*>(QStringLiteral("lbDesignTable")))

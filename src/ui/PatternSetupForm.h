@@ -10,13 +10,12 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class QSpinBox;
-class QTableView;
 
 namespace quillane {
 
 class OPatternSetupUI;
 class TPaletteStrip;
-class TSetupGridModel;
+class TSetupGridView;
 
 // The pattern setup editor: the palette, creel, machine table and design table of a pattern
 // in one window. The three grids show the editor model's cells, a screenful at a time.
@@ -33,10 +32,10 @@ public:
   QComboBox* cbUndefined;
   TPaletteStrip* pbPalette;
   QListWidget* sgYarnTypes;
-  // Model/view grids: each asks its cells only for the columns it shows.
-  QTableView* sgCreel;
-  QTableView* sgMV;
-  QTableView* sgDV;
+  // Each grid asks the editor only for the cells it shows.
+  TSetupGridView* sgCreel;
+  TSetupGridView* sgMV;
+  TSetupGridView* sgDV;
   QPushButton* buRepeat;
   QSpinBox* edRepeatSize;
   QMenu* pmImport;
@@ -54,9 +53,6 @@ protected:
 
 private:
   std::unique_ptr<OPatternSetupEditor> Model;
-  TSetupGridModel* CreelCells;
-  TSetupGridModel* MachineCells;
-  TSetupGridModel* DesignCells;
   bool Showing = false;
   void FillUndefined();
   void FillYarnTypes();

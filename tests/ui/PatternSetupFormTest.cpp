@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QSpinBox>
-#include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -18,6 +17,7 @@
 #include "shell/DesignUI.h"
 #include "shell/PatternTree.h"
 #include "ui/PatternSetupForm.h"
+#include "ui/SetupGridView.h"
 
 using namespace quillane;
 using namespace quillane::test;
@@ -53,9 +53,8 @@ struct TOpened {
     Program.Main.show();
     QApplication::processEvents();
   }
-  void Click(QTableView* grid, int column, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(grid->viewport(), button, {},
-                      grid->visualRect(grid->model()->index(0, column - 1)).center());
+  void Click(TSetupGridView* grid, int column, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(grid->viewport(), button, {}, grid->CellRect(0, column).center());
   }
   void Trigger(const char* item) {
     QAction* action = Form->findChild<QAction*>(QString::fromLatin1(item));
@@ -138,7 +137,7 @@ private slots:
     f.buApply->click();
     QCOMPARE(o.Pattern->MachineTable->GetColour(1, 2), 7);
     QVERIFY(!f.buApply->isEnabled());
-    QCOMPARE(f.sgMV->model()->index(2, 1).data().toString(), QStringLiteral("7"));
+    QCOMPARE(f.Editor().Cell(TSetupGrid::MachineTable, 2, 2).Text, "7");
   }
 };
 

@@ -1,0 +1,231 @@
+#include "ui/SetupGridView.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOption>
+
+#include "ImageIO.h"
+
+namespace quillane {
+
+namespace {
+constexpr int RowHeight = 20;
+
+// Dark text on light fills, light text on dark ones.
+QColor TextOn(uint32_t fill) {
+  const int r = fill & 0xFF, g = fill >> 8 & 0xFF, b = fill >> 16 & 0xFF;
+  return r * 299 + g * 587 + b * 114 < 128000 ? Qt::white : Qt::black;
+}
+} // namespace
+
+TSetupGridView::TSetupGridView(QWidget* parent, const OPatternSetupEditor& editor, TSetupGrid grid,
+                               int titleWidth, int columnWidth)
+    : QAbstractScrollArea(parent), Editor(editor), Grid(grid),
+      Rows(OPatternSetupEditor::RowCount(grid)), ColumnWidth(columnWidth) {
+  setFocusPolicy(Qt::StrongFocus);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  horizontalScrollBar()->setSingleStep(1);
+  // At least the given width, and wide enough for the titles in the font in use.
+  const QFontMetrics metrics(font());
+  for (int r = 0; r < Rows; ++r)
+    titleWidth = std::max(titleWidth, metrics.horizontalAdvance(QString::fromLatin1(
+                                          OPatternSetupEditor::RowTitle(grid, r))) +
+                                          12);
+  TitleWidth = titleWidth;
+  setFixedHeight(Rows * RowHeight + horizontalScrollBar()->sizeHint().height() + 2 * frameWidth());
+}
+
+QRect TSetupGridView::CellRect(int row, int column) const {
+  const int first = FirstColumn();
+  if (row < 0 || row >= Rows || column < first || column > Columns)
+    return {};
+  const QRect cell(TitleWidth + (column - first) * ColumnWidth, row * RowHeight, ColumnWidth,
+                   RowHeight);
+  return cell.left() < viewport()->width() ? cell : QRect();
+}
+
+int TSetupGridView::FirstColumn() const {
+  return horizontalScrollBar()->value() + 1;
+}
+
+int TSetupGridView::ColumnAt(int x) const {
+  if (x < TitleWidth)
+    return 0;
+  const int column = FirstColumn() + (x - TitleWidth) / ColumnWidth;
+  return column <= Columns ? column : -1;
+}
+
+void TSetupGridView::UpdateScrollBar() {
+  const int inSight = std::max(1, (viewport()->width() - TitleWidth) / ColumnWidth);
+  horizontalScrollBar()->setPageStep(inSight);
+  horizontalScrollBar()->setRange(0, std::max(0, Columns - inSight));
+}
+
+void TSetupGridView::Reload() {
+  const int columns = Editor.ColumnCount(Grid) - 1;
+  if (columns != Columns) {
+    Columns = columns;
+    CurrentColumn = std::clamp(CurrentColumn, 1, std::max(1, Columns));
+    UpdateScrollBar();
+  }
+  viewport()->update();
+}
+
+void TSetupGridView::CellChanged(int row, int column) {
+  const QRect cell = CellRect(row, column);
+  if (!cell.isEmpty())
+    viewport()->update(cell);
+}
+
+void TSetupGridView::MakeCurrent(int row, int column) {
+  row = std::clamp(row, 0, Rows - 1);
+  column = std::clamp(column, 1, std::max(1, Columns));
+  CellChanged(CurrentRow, CurrentColumn);
+  CurrentRow = row;
+  CurrentColumn = column;
+  // Scrolled so the current column is wholly in sight.
+  QScrollBar* bar = horizontalScrollBar();
+  if (column < FirstColumn())
+    bar->setValue(column - 1);
+  else if (column >= FirstColumn() + bar->pageStep())
+    bar->setValue(column - bar->pageStep());
+  CellChanged(CurrentRow, CurrentColumn);
+}
+
+const QStaticText& TSetupGridView::Laid(const QString& s) {
+  auto it = Texts.find(s);
+  if (it == Texts.end()) {
+    it = Texts.insert(s, QStaticText(s));
+    it->setTextFormat(Qt::PlainText);
+    it->prepare(QTransform(), font());
+  }
+  return *it;
+}
+
+void TSetupGridView::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  const QRect area = event->rect();
+  const QPalette& colours = palette();
+  if (area.left() < TitleWidth) {
+    QStyleOptionHeader title;
+    title.initFrom(this);
+    title.orientation = Qt::Vertical;
+    title.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    for (int r = 0; r < Rows; ++r) {
+      title.section = r;
+      title.position = Rows == 1       ? QStyleOptionHeader::OnlyOneSection
+                       : r == 0        ? QStyleOptionHeader::Beginning
+                       : r == Rows - 1 ? QStyleOptionHeader::End
+                                       : QStyleOptionHeader::Middle;
+      title.rect = QRect(0, r * RowHeight, TitleWidth, RowHeight);
+      title.text = QString::fromLatin1(OPatternSetupEditor::RowTitle(Grid, r));
+      style()->drawControl(QStyle::CE_Header, &title, &painter, this);
+    }
+  }
+  QStyleOption option;
+  option.initFrom(this);
+  const QColor lines = QColor::fromRgba(
+      static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+  const int first = std::max(FirstColumn(), ColumnAt(std::max(area.left(), TitleWidth)));
+  const int last = ColumnAt(area.right()) < 0 ? Columns : ColumnAt(area.right());
+  if (first < 1 || first > Columns)
+    return;
+  painter.setFont(font());
+  for (int c = first; c <= last; ++c)
+    for (int r = 0; r < Rows; ++r) {
+      const QRect whole = CellRect(r, c);
+      const QRect box = whole.adjusted(0, 0, -1, -1);
+      const TSetupCell cell = Editor.Cell(Grid, r, c);
+      if (cell.Coloured)
+        painter.fillRect(box, QColor::fromRgb(ToQRgb(cell.Fill)));
+      else if (cell.Grey)
+        painter.fillRect(box, QColor(128, 128, 128));
+      if (!cell.Text.empty()) {
+        const QStaticText& text = Laid(QString::fromStdString(cell.Text));
+        const QSizeF size = text.size();
+        painter.setClipRect(box);
+        painter.setPen(cell.Coloured ? TextOn(cell.Fill) : colours.text().color());
+        painter.drawStaticText(QPointF(box.x() + (box.width() - size.width()) / 2,
+                                       box.y() + (box.height() - size.height()) / 2),
+                               text);
+        painter.setClipping(false);
+      }
+      painter.setPen(lines);
+      painter.drawLine(whole.right(), whole.top(), whole.right(), whole.bottom());
+      painter.drawLine(whole.left(), whole.bottom(), whole.right(), whole.bottom());
+      if (hasFocus() && r == CurrentRow && c == CurrentColumn) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = box.adjusted(1, 1, -1, -1);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+      }
+    }
+}
+
+void TSetupGridView::mousePressEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  const int column = ColumnAt(at.x());
+  const int row = at.y() / RowHeight;
+  if (column < 1 || row >= Rows)
+    return;
+  MakeCurrent(row, column);
+  if (Pressed)
+    Pressed(column, event->button());
+}
+
+void TSetupGridView::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+  case Qt::Key_Left:
+    MakeCurrent(CurrentRow, CurrentColumn - 1);
+    break;
+  case Qt::Key_Right:
+    MakeCurrent(CurrentRow, CurrentColumn + 1);
+    break;
+  case Qt::Key_Up:
+    MakeCurrent(CurrentRow - 1, CurrentColumn);
+    break;
+  case Qt::Key_Down:
+    MakeCurrent(CurrentRow + 1, CurrentColumn);
+    break;
+  case Qt::Key_Home:
+    MakeCurrent(CurrentRow, 1);
+    break;
+  case Qt::Key_End:
+    MakeCurrent(CurrentRow, Columns);
+    break;
+  default:
+    QAbstractScrollArea::keyPressEvent(event);
+  }
+}
+
+void TSetupGridView::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  CellChanged(CurrentRow, CurrentColumn);
+}
+
+void TSetupGridView::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  CellChanged(CurrentRow, CurrentColumn);
+}
+
+// The grid scrolls only sideways, whichever way the wheel turns.
+void TSetupGridView::wheelEvent(QWheelEvent* event) {
+  QApplication::sendEvent(horizontalScrollBar(), event);
+}
+
+void TSetupGridView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBar();
+}
+
+void TSetupGridView::scrollContentsBy(int, int) {
+  viewport()->update();
+}
+
+} // namespace quillane

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+
+#include <QAbstractScrollArea>
+#include <QHash>
+#include <QStaticText>
+
+#include "editors/PatternSetupEditor.h"
+
+namespace quillane {
+
+// One grid of the pattern setup editor, drawn straight from the editor model's cells: a title
+// column, then columns of one width scrolled a column at a time. Only the columns in sight
+// are asked for, so a grid of any width opens and paints in the same time.
+class TSetupGridView : public QAbstractScrollArea {
+public:
+  TSetupGridView(QWidget* parent, const OPatternSetupEditor& editor, TSetupGrid grid,
+                 int titleWidth, int columnWidth);
+
+  // The grid's columns, the title column not counted; the first is column 1.
+  int ColumnCount() const { return Columns; }
+  // Where a cell is drawn in the viewport; empty when out of sight.
+  QRect CellRect(int row, int column) const;
+  // A changed column count moves the scroll bar; the cells in sight are drawn again.
+  void Reload();
+  // One cell changed: drawn again if it is in sight.
+  void CellChanged(int row, int column);
+
+  std::function<void(int column, Qt::MouseButton button)> Pressed;
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+
+private:
+  const OPatternSetupEditor& Editor;
+  TSetupGrid Grid;
+  int Rows;
+  int TitleWidth;
+  int ColumnWidth;
+  int Columns = 0;
+  int CurrentRow = 0, CurrentColumn = 1;
+  QHash<QString, QStaticText> Texts;
+  int FirstColumn() const;
+  int ColumnAt(int x) const;
+  void UpdateScrollBar();
+  void MakeCurrent(int row, int column);
+  const QStaticText& Laid(const QString& s);
+};
+
+} // namespace quillane
