@@ -70,6 +70,8 @@ public:
   }
 
   size_t Size() const { return Cells.size(); }
+  // The entry at i and those after it in the row; null outside the table.
+  uint8_t* Entries(const TIndex& i) { return Contains(i) ? Cells.data() + Flat(i) : nullptr; }
 
   // Calls f(index, entry) for every entry whose indices are all 1 or more, the last index
   // fastest; f may change the entry. Walks the block row by row, without a bounds check per

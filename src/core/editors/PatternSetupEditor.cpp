@@ -1,6 +1,7 @@
 #include "editors/PatternSetupEditor.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/App.h"
 #include "app/Exceptions.h"
@@ -61,7 +62,16 @@ void OPatternSetupEditor::Refresh() {
 
 void OPatternSetupEditor::LoadCopies() {
   WorkingCreel->Assign(*Pattern.Creel);
-  WorkingDesignTable->Assign(*Pattern.DesignTable);
+  // The pattern's design table is applied already: taking a copy of it applies it again only
+  // to validate the whole table once more.
+  {
+    struct TOwnerBack {
+      ODesignData& Copy;
+      ODesignOwner* Owner;
+      ~TOwnerBack() { Copy.Owner = Owner; }
+    } back{*WorkingDesignTable, std::exchange(WorkingDesignTable->Owner, nullptr)};
+    WorkingDesignTable->Assign(*Pattern.DesignTable);
+  }
   WorkingMachineTable->Assign(*Pattern.MachineTable);
   WorkingPalette->Assign(*Pattern.Palette);
   WorkingCreel->Validate();

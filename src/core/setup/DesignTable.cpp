@@ -107,12 +107,30 @@ void ODesignTable::BuildStateTables() {
 
 void ODesignTable::Validate() {
   Unvalidated = false;
-  // The state tables are built afresh below, so only the colours need clearing.
-  ColourTable.ForEachCounted([&](const TByteTable<4>::TIndex&, uint8_t& c) {
+  // Clears the colours above the count and builds the state tables in one pass, as
+  // BuildStateTables would after the clearing: the last combination in loop order wins.
+  // Both state tables have the colour rows of the yarn type pair at hand.
+  OddStateTable.Fill(0);
+  EvenStateTable.Fill(0);
+  int odd = -1, even = -1;
+  uint8_t* oddStates = nullptr;
+  uint8_t* evenStates = nullptr;
+  ColourTable.ForEachCounted([&](const TByteTable<4>::TIndex& i, uint8_t& c) {
     if (c > ColourCount)
       c = 0;
+    if (c == 0)
+      return;
+    if (i[0] != odd || i[1] != even) {
+      odd = i[0];
+      even = i[1];
+      oddStates = OddStateTable.Entries({odd, even, 0});
+      evenStates = EvenStateTable.Entries({odd, even, 0});
+    }
+    if (oddStates && evenStates) {
+      oddStates[c] = static_cast<uint8_t>(i[2]);
+      evenStates[c] = static_cast<uint8_t>(i[3]);
+    }
   });
-  BuildStateTables();
 }
 
 void ODesignTable::Assign(const ODesignTable& source) {
