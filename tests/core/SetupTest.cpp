@@ -264,6 +264,7 @@ TEST_F(DesignTable, AssignCopiesEveryCombinationAndTheLastOfAColourGivesItsState
                 t.CombinationAt(i).OddState, t.CombinationAt(i).EvenState,
                 static_cast<OPaletteEntry>(i * 7 % 5));
   t.Validate();
+  t.SetColour(1, 1, 1, 1, 2); // its states follow this combination, not the last one
   Counts(u, 2, 2, 4);
   u.Assign(t);
   u.Validate();

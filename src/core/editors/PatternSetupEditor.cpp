@@ -1,7 +1,6 @@
 #include "editors/PatternSetupEditor.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "app/App.h"
 #include "app/Exceptions.h"
@@ -62,16 +61,7 @@ void OPatternSetupEditor::Refresh() {
 
 void OPatternSetupEditor::LoadCopies() {
   WorkingCreel->Assign(*Pattern.Creel);
-  // The pattern's design table is applied already: taking a copy of it applies it again only
-  // to validate the whole table once more.
-  {
-    struct TOwnerBack {
-      ODesignData& Copy;
-      ODesignOwner* Owner;
-      ~TOwnerBack() { Copy.Owner = Owner; }
-    } back{*WorkingDesignTable, std::exchange(WorkingDesignTable->Owner, nullptr)};
-    WorkingDesignTable->Assign(*Pattern.DesignTable);
-  }
+  WorkingDesignTable->Assign(*Pattern.DesignTable);
   WorkingMachineTable->Assign(*Pattern.MachineTable);
   WorkingPalette->Assign(*Pattern.Palette);
   WorkingCreel->Validate();

@@ -56,6 +56,8 @@ void ODesignTable::SetColour(int oddYarnType, int evenYarnType, int oddState, in
       !ColourTable.Contains({oddYarnType, evenYarnType, oddState, evenState}))
     return;
   ColourTable.Set({oddYarnType, evenYarnType, oddState, evenState}, colour);
+  // Kept current for this combination only: a rebuild lets the last combination win.
+  Clean = false;
   OddStateTable.Set({oddYarnType, evenYarnType, colour}, static_cast<uint8_t>(oddState));
   EvenStateTable.Set({oddYarnType, evenYarnType, colour}, static_cast<uint8_t>(evenState));
 }
@@ -70,6 +72,7 @@ void ODesignTable::Reshape() {
   OddStateTable.Resize({YarnTypeCount, YarnTypeCount, ColourCount});
   EvenStateTable.Resize({YarnTypeCount, YarnTypeCount, ColourCount});
   Unvalidated = true;
+  Clean = false;
 }
 
 void ODesignTable::SetNoColours(uint8_t n) {
@@ -107,6 +110,9 @@ void ODesignTable::BuildStateTables() {
 
 void ODesignTable::Validate() {
   Unvalidated = false;
+  if (Clean)
+    return;
+  Clean = true;
   // Clears the colours above the count and builds the state tables in one pass, as
   // BuildStateTables would after the clearing: the last combination in loop order wins.
   // Both state tables have the colour rows of the yarn type pair at hand.
@@ -140,10 +146,18 @@ void ODesignTable::Assign(const ODesignTable& source) {
     SetNoStates(source.StateCount);
     SetNoYarnTypes(source.YarnTypeCount);
     // A validated source holds no colour above the count; the state tables are rebuilt by
-    // the Validate that must follow.
+    // the Validate that must follow, unless a clean source's (of the same shape by now) are
+    // what it would build.
     ColourTable.CopyCounted(source.ColourTable);
+    if (source.Clean) {
+      OddStateTable = source.OddStateTable;
+      EvenStateTable = source.EvenStateTable;
+    }
+    Unvalidated = true;
+    Clean = source.Clean;
+  } else {
+    Unvalidated = true;
   }
-  Unvalidated = true;
   if (Owner)
     Owner->ApplyDesignTable();
 }
@@ -177,6 +191,7 @@ void ODesignTable::Clear() {
   OddStateTable.Clear();
   EvenStateTable.Clear();
   Unvalidated = true;
+  Clean = false;
 }
 
 void ODesignTable::SetDefaults() {
@@ -189,6 +204,7 @@ void ODesignTable::SetDefaults() {
     });
   }
   Unvalidated = true;
+  Clean = false;
 }
 
 void ODesignTable::Update() {
@@ -219,6 +235,7 @@ void ODesignTable::ReadFromStream(OReader& stream) {
   });
   // The state tables are not built yet.
   Unvalidated = true;
+  Clean = false;
 }
 
 void ODesignTable::WriteToStream(OWriter& w) const {

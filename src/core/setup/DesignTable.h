@@ -75,6 +75,9 @@ protected:
 
 private:
   bool Unvalidated = true;
+  // No colour above the count, and the state tables as a rebuild makes them: validating
+  // again would change nothing. A copy of such a table is one too.
+  bool Clean = false;
   uint8_t ColourCount = 0;
   uint8_t StateCount = 0;
   uint8_t YarnTypeCount = 0;
