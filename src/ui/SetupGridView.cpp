@@ -25,12 +25,15 @@ QColor TextOn(uint32_t fill) {
 
 TSetupGridView::TSetupGridView(QWidget* parent, const OPatternSetupEditor& editor, TSetupGrid grid,
                                int titleWidth, int columnWidth)
-    : QAbstractScrollArea(parent), Editor(editor), Grid(grid),
+    : QFrame(parent), Editor(editor), Bar(new QScrollBar(Qt::Horizontal, this)), Grid(grid),
       Rows(OPatternSetupEditor::RowCount(grid)), ColumnWidth(columnWidth) {
+  setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setFocusPolicy(Qt::StrongFocus);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  horizontalScrollBar()->setSingleStep(1);
+  setBackgroundRole(QPalette::Base);
+  BarHeight = Bar->sizeHint().height();
+  Bar->setSingleStep(1);
+  Bar->setFocusPolicy(Qt::NoFocus);
+  connect(Bar, &QScrollBar::valueChanged, this, [this] { update(Area()); });
   // At least the given width, and wide enough for the titles in the font in use.
   const QFontMetrics metrics(font());
   for (int r = 0; r < Rows; ++r)
@@ -38,23 +41,29 @@ TSetupGridView::TSetupGridView(QWidget* parent, const OPatternSetupEditor& edito
                                           OPatternSetupEditor::RowTitle(grid, r))) +
                                           12);
   TitleWidth = titleWidth;
-  setFixedHeight(Rows * RowHeight + horizontalScrollBar()->sizeHint().height() + 2 * frameWidth());
+  setFixedHeight(Rows * RowHeight + BarHeight + 2 * frameWidth());
+}
+
+QRect TSetupGridView::Area() const {
+  return contentsRect().adjusted(0, 0, 0, -BarHeight);
 }
 
 QRect TSetupGridView::CellRect(int row, int column) const {
   const int first = FirstColumn();
   if (row < 0 || row >= Rows || column < first || column > Columns)
     return {};
-  const QRect cell(TitleWidth + (column - first) * ColumnWidth, row * RowHeight, ColumnWidth,
-                   RowHeight);
-  return cell.left() < viewport()->width() ? cell : QRect();
+  const QRect area = Area();
+  const QRect cell(area.left() + TitleWidth + (column - first) * ColumnWidth,
+                   area.top() + row * RowHeight, ColumnWidth, RowHeight);
+  return cell.left() <= area.right() ? cell : QRect();
 }
 
 int TSetupGridView::FirstColumn() const {
-  return horizontalScrollBar()->value() + 1;
+  return Bar->value() + 1;
 }
 
 int TSetupGridView::ColumnAt(int x) const {
+  x -= Area().left();
   if (x < TitleWidth)
     return 0;
   const int column = FirstColumn() + (x - TitleWidth) / ColumnWidth;
@@ -62,9 +71,9 @@ int TSetupGridView::ColumnAt(int x) const {
 }
 
 void TSetupGridView::UpdateScrollBar() {
-  const int inSight = std::max(1, (viewport()->width() - TitleWidth) / ColumnWidth);
-  horizontalScrollBar()->setPageStep(inSight);
-  horizontalScrollBar()->setRange(0, std::max(0, Columns - inSight));
+  const int inSight = std::max(1, (Area().width() - TitleWidth) / ColumnWidth);
+  Bar->setPageStep(inSight);
+  Bar->setRange(0, std::max(0, Columns - inSight));
 }
 
 void TSetupGridView::Reload() {
@@ -74,13 +83,13 @@ void TSetupGridView::Reload() {
     CurrentColumn = std::clamp(CurrentColumn, 1, std::max(1, Columns));
     UpdateScrollBar();
   }
-  viewport()->update();
+  update(Area());
 }
 
 void TSetupGridView::CellChanged(int row, int column) {
   const QRect cell = CellRect(row, column);
   if (!cell.isEmpty())
-    viewport()->update(cell);
+    update(cell);
 }
 
 void TSetupGridView::MakeCurrent(int row, int column) {
@@ -90,7 +99,7 @@ void TSetupGridView::MakeCurrent(int row, int column) {
   CurrentRow = row;
   CurrentColumn = column;
   // Scrolled so the current column is wholly in sight.
-  QScrollBar* bar = horizontalScrollBar();
+  QScrollBar* bar = Bar;
   if (column < FirstColumn())
     bar->setValue(column - 1);
   else if (column >= FirstColumn() + bar->pageStep())
@@ -109,10 +118,14 @@ const QStaticText& TSetupGridView::Laid(const QString& s) {
 }
 
 void TSetupGridView::paintEvent(QPaintEvent* event) {
-  QPainter painter(viewport());
-  const QRect area = event->rect();
+  QPainter painter(this);
+  drawFrame(&painter);
+  const QRect cells = Area();
+  painter.setClipRect(cells);
+  painter.fillRect(cells, palette().base());
+  const QRect area = event->rect() & cells;
   const QPalette& colours = palette();
-  if (area.left() < TitleWidth) {
+  if (area.left() < cells.left() + TitleWidth) {
     QStyleOptionHeader title;
     title.initFrom(this);
     title.orientation = Qt::Vertical;
@@ -123,7 +136,7 @@ void TSetupGridView::paintEvent(QPaintEvent* event) {
                        : r == 0        ? QStyleOptionHeader::Beginning
                        : r == Rows - 1 ? QStyleOptionHeader::End
                                        : QStyleOptionHeader::Middle;
-      title.rect = QRect(0, r * RowHeight, TitleWidth, RowHeight);
+      title.rect = QRect(cells.left(), cells.top() + r * RowHeight, TitleWidth, RowHeight);
       title.text = QString::fromLatin1(OPatternSetupEditor::RowTitle(Grid, r));
       style()->drawControl(QStyle::CE_Header, &title, &painter, this);
     }
@@ -132,7 +145,8 @@ void TSetupGridView::paintEvent(QPaintEvent* event) {
   option.initFrom(this);
   const QColor lines = QColor::fromRgba(
       static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
-  const int first = std::max(FirstColumn(), ColumnAt(std::max(area.left(), TitleWidth)));
+  const int first =
+      std::max(FirstColumn(), ColumnAt(std::max(area.left(), cells.left() + TitleWidth)));
   const int last = ColumnAt(area.right()) < 0 ? Columns : ColumnAt(area.right());
   if (first < 1 || first > Columns)
     return;
@@ -149,12 +163,12 @@ void TSetupGridView::paintEvent(QPaintEvent* event) {
       if (!cell.Text.empty()) {
         const QStaticText& text = Laid(QString::fromStdString(cell.Text));
         const QSizeF size = text.size();
-        painter.setClipRect(box);
+        painter.setClipRect(box & cells);
         painter.setPen(cell.Coloured ? TextOn(cell.Fill) : colours.text().color());
         painter.drawStaticText(QPointF(box.x() + (box.width() - size.width()) / 2,
                                        box.y() + (box.height() - size.height()) / 2),
                                text);
-        painter.setClipping(false);
+        painter.setClipRect(cells);
       }
       painter.setPen(lines);
       painter.drawLine(whole.right(), whole.top(), whole.right(), whole.bottom());
@@ -171,8 +185,8 @@ void TSetupGridView::paintEvent(QPaintEvent* event) {
 void TSetupGridView::mousePressEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   const int column = ColumnAt(at.x());
-  const int row = at.y() / RowHeight;
-  if (column < 1 || row >= Rows)
+  const int row = (at.y() - Area().top()) / RowHeight;
+  if (column < 1 || at.y() < Area().top() || row >= Rows)
     return;
   MakeCurrent(row, column);
   if (Pressed)
@@ -200,32 +214,30 @@ void TSetupGridView::keyPressEvent(QKeyEvent* event) {
     MakeCurrent(CurrentRow, Columns);
     break;
   default:
-    QAbstractScrollArea::keyPressEvent(event);
+    QFrame::keyPressEvent(event);
   }
 }
 
 void TSetupGridView::focusInEvent(QFocusEvent* event) {
-  QAbstractScrollArea::focusInEvent(event);
+  QFrame::focusInEvent(event);
   CellChanged(CurrentRow, CurrentColumn);
 }
 
 void TSetupGridView::focusOutEvent(QFocusEvent* event) {
-  QAbstractScrollArea::focusOutEvent(event);
+  QFrame::focusOutEvent(event);
   CellChanged(CurrentRow, CurrentColumn);
 }
 
 // The grid scrolls only sideways, whichever way the wheel turns.
 void TSetupGridView::wheelEvent(QWheelEvent* event) {
-  QApplication::sendEvent(horizontalScrollBar(), event);
+  QApplication::sendEvent(Bar, event);
 }
 
 void TSetupGridView::resizeEvent(QResizeEvent* event) {
-  QAbstractScrollArea::resizeEvent(event);
+  QFrame::resizeEvent(event);
+  const QRect inside = contentsRect();
+  Bar->setGeometry(inside.left(), inside.bottom() + 1 - BarHeight, inside.width(), BarHeight);
   UpdateScrollBar();
-}
-
-void TSetupGridView::scrollContentsBy(int, int) {
-  viewport()->update();
 }
 
 } // namespace quillane

@@ -2,25 +2,29 @@
 
 #include <functional>
 
-#include <QAbstractScrollArea>
+#include <QFrame>
 #include <QHash>
 #include <QStaticText>
 
 #include "editors/PatternSetupEditor.h"
+
+class QScrollBar;
 
 namespace quillane {
 
 // One grid of the pattern setup editor, drawn straight from the editor model's cells: a title
 // column, then columns of one width scrolled a column at a time. Only the columns in sight
 // are asked for, so a grid of any width opens and paints in the same time.
-class TSetupGridView : public QAbstractScrollArea {
+class TSetupGridView : public QFrame {
 public:
   TSetupGridView(QWidget* parent, const OPatternSetupEditor& editor, TSetupGrid grid,
                  int titleWidth, int columnWidth);
 
   // The grid's columns, the title column not counted; the first is column 1.
   int ColumnCount() const { return Columns; }
-  // Where a cell is drawn in the viewport; empty when out of sight.
+  // The widget that takes the mouse: the grid itself, which has no separate viewport.
+  QWidget* viewport() { return this; }
+  // Where a cell is drawn; empty when out of sight.
   QRect CellRect(int row, int column) const;
   // A changed column count moves the scroll bar; the cells in sight are drawn again.
   void Reload();
@@ -37,10 +41,11 @@ protected:
   void focusOutEvent(QFocusEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void scrollContentsBy(int dx, int dy) override;
 
 private:
   const OPatternSetupEditor& Editor;
+  QScrollBar* Bar;
+  int BarHeight;
   TSetupGrid Grid;
   int Rows;
   int TitleWidth;
@@ -49,6 +54,8 @@ private:
   int CurrentRow = 0, CurrentColumn = 1;
   QHash<QString, QStaticText> Texts;
   int FirstColumn() const;
+  // Where the cells go, above the scroll bar.
+  QRect Area() const;
   int ColumnAt(int x) const;
   void UpdateScrollBar();
   void MakeCurrent(int row, int column);
