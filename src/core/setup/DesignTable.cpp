@@ -142,9 +142,14 @@ void ODesignTable::Validate() {
 void ODesignTable::Assign(const ODesignTable& source) {
   source.CheckValidated(); // before anything changes
   if (&source != this) {
-    SetNoColours(source.ColourCount);
-    SetNoStates(source.StateCount);
-    SetNoYarnTypes(source.YarnTypeCount);
+    // One reshape for the three counts: each reshape copies the whole table.
+    if (ColourCount != source.ColourCount || StateCount != source.StateCount ||
+        YarnTypeCount != source.YarnTypeCount) {
+      ColourCount = source.ColourCount;
+      StateCount = source.StateCount;
+      YarnTypeCount = source.YarnTypeCount;
+      Reshape();
+    }
     // A validated source holds no colour above the count; the state tables are rebuilt by
     // the Validate that must follow, unless a clean source's (of the same shape by now) are
     // what it would build.
