@@ -122,23 +122,6 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
   grid->setRowStretch(8, 1);
   grid->setColumnStretch(2, 1);
 
-  pmImport = new QMenu(this);
-  pmImport->setObjectName(QStringLiteral("pmImport"));
-  pmExport = new QMenu(this);
-  pmExport->setObjectName(QStringLiteral("pmExport"));
-  for (const TObjectItem& item : ObjectItems) {
-    QAction* import = pmImport->addAction(QString::fromLatin1(item.Import));
-    import->setObjectName(QStringLiteral("miImport") + QString::fromLatin1(item.Name));
-    connect(import, &QAction::triggered, this, [this, object = item.Object] {
-      Model->Import(object);
-      RefreshGrids();
-    });
-    QAction* exported = pmExport->addAction(QString::fromLatin1(item.Export));
-    exported->setObjectName(QStringLiteral("miExport") + QString::fromLatin1(item.Name));
-    connect(exported, &QAction::triggered, this,
-            [this, object = item.Object] { Model->Export(object); });
-  }
-
   connect(edNoColors, &QSpinBox::editingFinished, this, [this] {
     if (!Showing && Model->SetNoColours(edNoColors->value()))
       RefreshGrids();
@@ -194,6 +177,27 @@ void TfmPatternSetup::Clicked(TSetupGrid grid, int column, Qt::MouseButton butto
     // Only the colours of the column and its mirror changed.
     sgDV->CellChanged(4, column);
     sgDV->CellChanged(4, Model->MirrorColumn(column));
+  }
+}
+
+void TfmPatternSetup::MakeMenus() {
+  if (pmImport)
+    return;
+  pmImport = new QMenu(this);
+  pmImport->setObjectName(QStringLiteral("pmImport"));
+  pmExport = new QMenu(this);
+  pmExport->setObjectName(QStringLiteral("pmExport"));
+  for (const TObjectItem& item : ObjectItems) {
+    QAction* import = pmImport->addAction(QString::fromLatin1(item.Import));
+    import->setObjectName(QStringLiteral("miImport") + QString::fromLatin1(item.Name));
+    connect(import, &QAction::triggered, this, [this, object = item.Object] {
+      Model->Import(object);
+      RefreshGrids();
+    });
+    QAction* exported = pmExport->addAction(QString::fromLatin1(item.Export));
+    exported->setObjectName(QStringLiteral("miExport") + QString::fromLatin1(item.Name));
+    connect(exported, &QAction::triggered, this,
+            [this, object = item.Object] { Model->Export(object); });
   }
 }
 
@@ -257,11 +261,13 @@ void TfmPatternSetup::CommitEdit() {
 }
 
 void TfmPatternSetup::ImportClick() {
+  MakeMenus();
   pmImport->popup(buImport->mapToGlobal(QPoint(0, buImport->height())));
 }
 
 void TfmPatternSetup::ExportClick() {
   Apply();
+  MakeMenus();
   pmExport->popup(buExport->mapToGlobal(QPoint(0, buExport->height())));
 }
 

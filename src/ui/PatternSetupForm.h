@@ -38,8 +38,10 @@ public:
   TSetupGridView* sgDV;
   QPushButton* buRepeat;
   QSpinBox* edRepeatSize;
-  QMenu* pmImport;
-  QMenu* pmExport;
+  // Made on first use, as few openings use them.
+  QMenu* pmImport = nullptr;
+  QMenu* pmExport = nullptr;
+  void MakeMenus();
 
   void Refresh() override;
   void ShowData() override;

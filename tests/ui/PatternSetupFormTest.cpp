@@ -57,6 +57,7 @@ struct TOpened {
     QTest::mouseClick(grid->viewport(), button, {}, grid->CellRect(0, column).center());
   }
   void Trigger(const char* item) {
+    Form->MakeMenus();
     QAction* action = Form->findChild<QAction*>(QString::fromLatin1(item));
     QVERIFY(action);
     action->trigger();
