@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollArea>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -25,7 +26,14 @@ TfmDesignForm::TfmDesignForm(QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(ToolBar1);
-  layout->addWidget(Panel1, 1);
+  // A window made smaller than its controls scrolls them instead of cutting them off.
+  auto* scroller = new QScrollArea(this);
+  scroller->setObjectName(QStringLiteral("sbPanel1"));
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setFocusPolicy(Qt::NoFocus);
+  scroller->setWidgetResizable(true);
+  scroller->setWidget(Panel1);
+  layout->addWidget(scroller, 1);
   // The form sees Enter before the focused control does, wherever the focus is in it.
   qApp->installEventFilter(this);
 }

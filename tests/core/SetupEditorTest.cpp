@@ -100,7 +100,11 @@ TEST(ControlSetupEditor, ShrinkingOverPaintedCellsAsksFirst) {
   EXPECT_EQ(e.Pattern->GetState(80, 5), 1);
   EXPECT_TRUE(e.Editor.Modified());
   EXPECT_EQ(e.Editor.Number(F::NoControls), 50); // left for the user to correct
-  EXPECT_FALSE(e.Editor.Leave());                // leaving asks again
+  EXPECT_FALSE(e.Editor.Leave());                // leaving keeps the refusal without asking again
+  EXPECT_EQ(e.UI.Shown.size(), 1u);
+  e.UI.ConfirmAnswers = {false};
+  EXPECT_FALSE(e.Editor.Apply()); // the user's own Apply asks
+  EXPECT_EQ(e.UI.Shown.size(), 2u);
   e.Editor.Cancel();
   EXPECT_EQ(e.Editor.Number(F::NoControls), 100);
 

@@ -299,8 +299,14 @@ bool OControlSetupEditor::ConfirmApply() {
   const int w = WorkingCopy.NoControls, p = WorkingCopy.NoPLines;
   if (!HoldsCellsOutside(Pattern, w, p))
     return true;
-  return g.UI().Confirm("Reduce the pattern to " + std::to_string(w) + " \xC3\x97 " +
-                        std::to_string(p) + "? Cells outside it will be lost.");
+  // Switching windows does not ask again about a reduction the user just refused: one
+  // click elsewhere would otherwise raise the question once per activation change.
+  if (Leaving && DeclinedSize == std::pair{w, p})
+    return false;
+  const bool reduce = g.UI().Confirm("Reduce the pattern to " + std::to_string(w) + " \xC3\x97 " +
+                                     std::to_string(p) + "? Cells outside it will be lost.");
+  DeclinedSize = reduce ? std::pair{0, 0} : std::pair{w, p};
+  return reduce;
 }
 
 bool HoldsCellsOutside(const OPattern& pattern, int noControls, int noPLines) {

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "editors/SetupEditor.h"
@@ -103,6 +104,8 @@ protected:
   void ApplyToPattern() override;
   // A smaller pattern loses the cells outside it: asked first when any of them is set.
   bool ConfirmApply() override;
+  // The sizes of the last reduction the user refused.
+  std::pair<int, int> DeclinedSize{0, 0};
 };
 
 // Whether cells outside `noControls` x `noPLines` hold a state or colour.

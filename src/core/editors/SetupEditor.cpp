@@ -53,6 +53,13 @@ bool OSetupEditor::Apply() {
   return applied;
 }
 
+bool OSetupEditor::Leave() {
+  Leaving = true;
+  const bool applied = Apply();
+  Leaving = false;
+  return applied;
+}
+
 void OSetupEditor::Cancel() {
   Reload();
   UpdateButtons();

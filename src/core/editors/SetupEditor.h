@@ -46,9 +46,8 @@ public:
   // written.
   bool Save();
   bool SaveAs();
-  // The window lost activation or is about to close: the changes go to the pattern.
-  // A window whose close gets false stays open.
-  bool Leave() { return Apply(); }
+  // The window lost activation: the changes go to the pattern.
+  bool Leave();
 
   // Copies the pattern's objects into the working copies and shows them: the window's
   // start. A derived editor calls it once its copies exist.
@@ -65,6 +64,9 @@ protected:
   virtual void ApplyToPattern() = 0;
   // Asked before anything is stored; false keeps the pattern as it is.
   virtual bool ConfirmApply() { return true; }
+  // The apply under way comes from the window losing activation, not from the user's
+  // Apply, Save or Close.
+  bool Leaving = false;
   void UpdateButtons() const;
 
 private:
