@@ -36,6 +36,8 @@ public:
 protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  // The press before it counted already.
+  void mouseDoubleClickEvent(QMouseEvent*) override {}
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
