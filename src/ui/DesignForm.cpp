@@ -83,7 +83,7 @@ QToolButton* AddToolButton(QToolBar& bar, const char* name, const char* caption,
   return button;
 }
 
-bool TfmDesignForm::eventFilter(QObject* watched, QEvent* event) {
+bool IsEnterIn(const QWidget& form, QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
     return false;
   auto* key = static_cast<QKeyEvent*>(event);
@@ -92,7 +92,11 @@ bool TfmDesignForm::eventFilter(QObject* watched, QEvent* event) {
   if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
     return false;
   auto* widget = static_cast<QWidget*>(watched);
-  if (widget != this && !isAncestorOf(widget))
+  return widget == &form || form.isAncestorOf(widget);
+}
+
+bool TfmDesignForm::eventFilter(QObject* watched, QEvent* event) {
+  if (!IsEnterIn(*this, watched, event))
     return false;
   focusNextChild();
   return true;

@@ -14,6 +14,11 @@ namespace quillane {
 QToolButton* AddToolButton(QToolBar& bar, const char* name, const char* caption,
                            const char* hint = nullptr);
 
+// For an application-wide event filter: whether the event is Enter (without modifiers)
+// pressed somewhere in `form`, which forms and dialogs take to move the focus on as Tab
+// does.
+bool IsEnterIn(const QWidget& form, QObject* watched, QEvent* event);
+
 // The base of every editor window: a toolbar over a panel, shown in the main window's MDI
 // area. Enter moves the focus to the next control, as in a dialog.
 class TfmDesignForm : public QWidget, public OEditor {

@@ -5,7 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QKeyEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +15,7 @@
 #include "app/App.h"
 #include "model/Pattern.h"
 #include "platform/Platform.h"
+#include "ui/DesignForm.h"
 
 namespace quillane {
 
@@ -160,18 +161,57 @@ TWizardLayout TfmWizard::Layout() const {
 }
 
 bool TfmWizard::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
-    return false;
-  auto* key = static_cast<QKeyEvent*>(event);
-  if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-    return false;
-  if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
-    return false;
-  auto* widget = static_cast<QWidget*>(watched);
-  if (widget != this && !isAncestorOf(widget))
+  if (!IsEnterIn(*this, watched, event))
     return false;
   focusNextChild();
   return true;
 }
+
+template <class TWizard>
+TCentredWizardForm<TWizard>::TCentredWizardForm(const char* name, const char* caption,
+                                                const TBlock& block, QWidget* parent)
+    : TWizardForm<TWizard>(name, caption, true, parent), Block(block) {
+  QVBoxLayout& body = *this->Body;
+  auto* sizes = new QHBoxLayout;
+  body.addLayout(sizes);
+  QFormLayout* pattern = this->AddGroup(*sizes, "Pattern Size");
+  edNoControls1 = this->AddNumber(*pattern, "edNoControls1", "No. Controls", 1, 9999);
+  edNoPLines1 = this->AddNumber(*pattern, "edNoPLines1", "No. Pattern Lines", 1, 65534);
+  QFormLayout* size = this->AddGroup(*sizes, block.Title);
+  edNoControls2 = this->AddNumber(*size, "edNoControls2", "No. Controls", 1, 9999);
+  edNoPLines2 = this->AddNumber(*size, "edNoPLines2", "No. Pattern Lines", 1, 65534, false);
+  cbCenter = this->AddCheck(body, "cbCenter", "Center Pattern On Machine");
+  QFormLayout* rows = this->AddRows(body);
+  edPatternOffset =
+      this->AddNumber(*rows, "edPatternOffset", "Start Pattern at Specified Needle", 1, 9999);
+  edNoRepeats = this->AddNumber(*rows, "edNoRepeats", "No. Repeats in Picture", 1, 99);
+  this->Finish();
+  this->layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+  QObject::connect(edNoPLines1, &QSpinBox::editingFinished, this,
+                   [this] { this->Run(Block.DerivePLines); });
+  QObject::connect(cbCenter, &QCheckBox::clicked, this,
+                   [this] { this->Run(&TWizard::CenterClick); });
+}
+
+template <class TWizard> TWizard TCentredWizardForm<TWizard>::Values() const {
+  TWizard w;
+  w.PatternControls = this->ValueOf(*edNoControls1);
+  w.PatternPLines = this->ValueOf(*edNoPLines1);
+  w.*Block.Controls = this->ValueOf(*edNoControls2);
+  w.*Block.PLines = this->ValueOf(*edNoPLines2);
+  w.Center = cbCenter->isChecked();
+  w.PatternOffset = this->ValueOf(*edPatternOffset);
+  w.NoRepeats = this->ValueOf(*edNoRepeats);
+  return w;
+}
+
+template <class TWizard> void TCentredWizardForm<TWizard>::ShowValues(const TWizard& w) {
+  edNoPLines2->setValue(w.*Block.PLines);
+  edPatternOffset->setValue(w.PatternOffset);
+}
+
+template class TCentredWizardForm<TCarpetWizard>;
+template class TCentredWizardForm<THalfDropWizard>;
 
 } // namespace quillane

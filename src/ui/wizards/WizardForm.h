@@ -81,4 +81,33 @@ protected:
   std::unique_ptr<OPattern> Generate() const override { return GenerateWizard(Values()); }
 };
 
+// The carpet and half-drop dialogs: a pattern size, a block size whose PLines follow the
+// pattern's, "Center Pattern On Machine", the starting needle and the picture's repeats.
+// They differ only in the block's name and in how its PLines follow.
+template <class TWizard> class TCentredWizardForm : public TWizardForm<TWizard> {
+public:
+  QSpinBox *edNoControls1, *edNoPLines1; // pattern size
+  QSpinBox *edNoControls2, *edNoPLines2; // block size; its PLines are derived
+  QCheckBox* cbCenter;
+  QSpinBox *edPatternOffset, *edNoRepeats;
+
+protected:
+  // The block's fields, its group's title and the rule that derives its PLines.
+  struct TBlock {
+    const char* Title;
+    uint16_t TWizard::*Controls;
+    uint16_t TWizard::*PLines;
+    void (TWizard::*DerivePLines)();
+  };
+  TCentredWizardForm(const char* name, const char* caption, const TBlock& block, QWidget* parent);
+  TWizard Values() const override;
+  void ShowValues(const TWizard& w) override;
+
+private:
+  TBlock Block;
+};
+
+extern template class TCentredWizardForm<TCarpetWizard>;
+extern template class TCentredWizardForm<THalfDropWizard>;
+
 } // namespace quillane
