@@ -10,7 +10,8 @@ std::vector<std::string> HelpFileCandidates(THelpKind kind, const std::string& s
                                             const std::string& programDir) {
   std::string name = kind == THelpKind::Reference ? "Quillane.html" : "Quillane.pdf";
   return {JoinPath(startDir, name), JoinPath(JoinPath(startDir, "Manual"), name),
-          JoinPath(programDir, ShippedManualName)};
+          JoinPath(programDir, ShippedManualName),
+          JoinPath(JoinPath(FolderOf(programDir), InstalledManualFolder), ShippedManualName)};
 }
 
 void OpenHelp(THelpKind kind, const std::string& programDir) {

@@ -9,13 +9,15 @@ class OPatternTree;
 class OPersist;
 class OPlatform;
 
-// The manual this program ships, installed beside the executable.
+// The manual this program ships: beside the executable in a build folder, and under the
+// installation prefix (the executable's parent folder) once installed.
 inline const char* const ShippedManualName = "quillane-manual.html";
+inline const char* const InstalledManualFolder = "share/doc/quillane";
 
 enum class THelpKind { Reference, Manual };
 
 // Where Help looks, in order: the start folder, its "Manual" folder, then the manual
-// shipped beside the program.
+// shipped beside the program and the installed one.
 std::vector<std::string> HelpFileCandidates(THelpKind kind, const std::string& startDir,
                                             const std::string& programDir);
 // Opens the first help file that exists; says so when there is none.
