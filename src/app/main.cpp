@@ -10,6 +10,8 @@ using namespace quillane;
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
+  // Lets the desktop match our windows to the installed quillane.desktop and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("quillane"));
 
   TfmMain main;
   OQtPlatform platform(main);
