@@ -14,7 +14,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ImageIO.h"
 #include "elements/Region.h"
+#include "ui/BitmapForm.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/MainForm.h"
 #include "ui/PatternSetupForm.h"
@@ -209,6 +211,18 @@ OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
   form->setWindowTitle(QString::fromStdString(controller.Name()));
   Main.AddForm(*form)->show();
   return *form;
+}
+
+void TfmTree::RunBitmapImport(ORegion& region) {
+  TfmBitmap::Execute(region, &Main);
+}
+
+bool TfmTree::AskExportMode(bool& machine) {
+  return TfmExportMode::Ask(&Main, machine);
+}
+
+void TfmTree::SaveBitmap(const OBitmap24& bitmap, const std::string& path) {
+  SaveImage(bitmap, path, false);
 }
 
 void TfmTree::closeEvent(QCloseEvent* event) {

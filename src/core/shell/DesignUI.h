@@ -153,6 +153,9 @@ public:
   OPicture& Picture;
   ORegion& Region;
   void Delete() override;
+  // "Import Bitmap" and "Export Bitmap".
+  void Import() override;
+  void Export() override;
   uint8_t GetCommands() const override { return cmOpen | cmDelete | cmImport | cmExport; }
   const char* ExportCaption() const override { return " Export Bitmap "; }
   const char* ImportCaption() const override { return " Import Bitmap "; }
