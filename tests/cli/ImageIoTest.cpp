@@ -48,15 +48,9 @@ TEST(ImageFiles, ColoursCrossByValueAndSizesReachTheLargestPicture) {
     return forged;
   };
   // 54 bytes of header and a few of pixels; 8 bits with run-length data has no fixed size.
-  auto forgedBmp = [](uint32_t side, int bits, int compression) {
+  auto forgedBmp = [](uint32_t side, uint32_t bits, uint32_t compression) {
     Bytes b = {'B', 'M'};
-    for (uint32_t v : {62u, 0u, 54u, 40u, side, side})
-      for (int k = 0; k < 4; ++k)
-        b.push_back(static_cast<uint8_t>(v >> (8 * k)));
-    for (uint32_t v : {1u, static_cast<uint32_t>(bits)})
-      for (int k = 0; k < 2; ++k)
-        b.push_back(static_cast<uint8_t>(v >> (8 * k)));
-    for (uint32_t v : {static_cast<uint32_t>(compression), 0u, 0u, 0u, 0u, 0u})
+    for (uint32_t v : {62u, 0u, 54u, 40u, side, side, 1u | bits << 16, compression})
       for (int k = 0; k < 4; ++k)
         b.push_back(static_cast<uint8_t>(v >> (8 * k)));
     b.resize(62, 0);
@@ -64,12 +58,9 @@ TEST(ImageFiles, ColoursCrossByValueAndSizesReachTheLargestPicture) {
   };
   const std::pair<std::string, Bytes> forged[] = {
       {"100000.png", forgedPng(100000)},
-      {"2^31-1.png", forgedPng(0x7FFFFFFFu)},
       {"2^31.png", forgedPng(0x80000000u)},
       {"2^31.bmp", forgedBmp(0x80000000u, 24, 0)},
-      {"2^31-1.bmp", forgedBmp(0x7FFFFFFFu, 24, 0)},
       {"2^31-1 rle.bmp", forgedBmp(0x7FFFFFFFu, 8, 1)},
-      {"2^31 rle.bmp", forgedBmp(0x80000000u, 8, 1)},
   };
   for (const auto& [name, bytes] : forged) {
     try {
