@@ -191,6 +191,7 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
   pbPalette->setAccessibleDescription(
       QStringLiteral("Up and Down choose the left button's colour, with Shift the right's"));
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setAccessibleName(QStringLiteral("Status"));
   StatusBar1->setSizeGripEnabled(false);
 
   auto* body = new QHBoxLayout;
