@@ -18,33 +18,32 @@ void TfmElementForm::Build(OElementEditor& model, bool importFlag) {
   Model = &model;
   Areas = dynamic_cast<OAreaEditor*>(&model);
 
-  // One column at the top left, whatever the window's size.
+  // The groups side by side at the top left, whatever the window's size; the flips and
+  // the rotation below the last group.
   auto* row = new QHBoxLayout(Panel1);
   row->setContentsMargins(8, 8, 8, 8);
-  auto* column = new QVBoxLayout;
-  column->setSpacing(8);
-  row->addLayout(column);
-  row->addStretch(1);
-
+  row->setSpacing(8);
   const auto groups = model.Groups();
   std::vector<QFormLayout*> forms;
+  QVBoxLayout* column = nullptr;
   for (size_t g = 0; g < std::max<size_t>(groups.size(), 1); ++g) {
-    QWidget* host = Panel1;
-    if (!groups.empty()) {
-      auto* box = new QGroupBox(QString::fromLatin1(groups[g]), Panel1);
-      box->setObjectName(QStringLiteral("gb%1%2").arg(QString::fromLatin1(groups[g])).arg(g + 1));
-      column->addWidget(box);
-      host = box;
-    }
+    column = new QVBoxLayout;
+    column->setSpacing(8);
+    row->addLayout(column);
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    if (host == Panel1)
+    if (groups.empty()) {
       column->addLayout(form);
-    else
-      host->setLayout(form);
+    } else {
+      auto* box = new QGroupBox(QString::fromLatin1(groups[g]), Panel1);
+      box->setObjectName(QStringLiteral("gb%1%2").arg(QString::fromLatin1(groups[g])).arg(g + 1));
+      box->setLayout(form);
+      column->addWidget(box);
+    }
     forms.push_back(form);
   }
+  row->addStretch(1);
 
   std::vector<QLabel*> labels;
   for (const TElementFieldInfo& info : model.Fields()) {
@@ -98,7 +97,9 @@ void TfmElementForm::Build(OElementEditor& model, bool importFlag) {
       cbImportFlag = AddCheck(*options, "cbImportFlag", "Import Region", TElementCheck::ImportFlag);
     column->addLayout(options);
   }
-  column->addStretch(1);
+  for (int i = 0; i < row->count(); ++i)
+    if (QLayout* each = row->itemAt(i)->layout())
+      static_cast<QVBoxLayout*>(each)->addStretch(1);
   Attach(model);
 }
 
