@@ -87,6 +87,24 @@ TEST_F(ElementEditor, APictureImportAppliesOnlyTheSize) {
   EXPECT_FALSE(HeardChanged());
 }
 
+TEST_F(ElementEditor, APictureThePatternFileCouldNotReadBackIsRefused) {
+  AddPicture(*Pattern, 10000, 10000); // never drawn, so never allocated
+  OPicture file(Pattern.get());
+  file.SetWidth(8000);
+  file.SetHeight(5000);
+  WriteBytes(Current.File("big.pic"), RecordBytes(file));
+  OPictureEditor e(*Pattern, Picture);
+  e.Reload();
+  UI.FileAnswers = {Current.File("big.pic")};
+  e.Import();
+  EXPECT_EQ(e.Number(F::NoControls), 30);
+  EXPECT_TRUE(e.StoreNumber(F::NoControls, 9999));
+  EXPECT_FALSE(e.StoreNumber(F::NoPLines, 5000));
+  EXPECT_EQ(e.Number(F::NoPLines), 20);
+  EXPECT_EQ(UI.Errors(), std::vector<std::string>(2, "Picture too large - the pictures of a "
+                                                     "pattern can hold at most 134217728 pixels"));
+}
+
 TEST_F(ElementEditor, CancelAfterSeveralEditsShowsTheRegionAgain) {
   ORegionEditor e(*Pattern, Region);
   e.Reload();

@@ -16,6 +16,10 @@ constexpr const char* RangeErrorText = "Range check error";
 // No area edge may lie beyond the last PLine a pattern can have.
 constexpr int64_t LastEdge = 65534;
 
+constexpr const char* PictureTooLargeText =
+    "Picture too large - the pictures of a pattern can hold at most 134217728 pixels";
+static_assert(OPicture::MaxPixels == 134217728, "the message names the limit");
+
 bool Refuse() {
   g.UI().ShowError(RangeErrorText);
   return false;
@@ -86,10 +90,25 @@ int OPictureEditor::Number(TElementField field) const {
   return Clamped(field == F::NoControls ? WorkingCopy.Width : WorkingCopy.Height, field);
 }
 
+bool OPictureEditor::FitsPatternFile(int64_t width, int64_t height) const {
+  // A pattern file holds this many pixels in all its pictures, and no more is read back.
+  int64_t others = 0;
+  for (const auto& picture : *Pattern.Pictures)
+    if (picture.get() != &Element)
+      others += int64_t{std::max(picture->Width, 0)} * std::max(picture->Height, 0);
+  if (width * height <= OPicture::MaxPixels - others)
+    return true;
+  g.UI().ShowError(PictureTooLargeText);
+  return false;
+}
+
 bool OPictureEditor::StoreNumber(TElementField field, int value) {
   if (!InRange(value, field) || (field != F::NoControls && field != F::NoPLines))
     return Refuse();
-  if (field == F::NoControls)
+  const bool width = field == F::NoControls;
+  if (!FitsPatternFile(width ? value : WorkingCopy.Width, width ? WorkingCopy.Height : value))
+    return false;
+  if (width)
     WorkingCopy.SetWidth(value);
   else
     WorkingCopy.SetHeight(value);
@@ -97,7 +116,12 @@ bool OPictureEditor::StoreNumber(TElementField field, int value) {
 }
 
 void OPictureEditor::Import() {
+  const int32_t width = WorkingCopy.Width, height = WorkingCopy.Height;
   WorkingCopy.Import();
+  if (!FitsPatternFile(WorkingCopy.Width, WorkingCopy.Height)) {
+    WorkingCopy.SetWidth(width);
+    WorkingCopy.SetHeight(height);
+  }
   ShowData();
   SetModified(true);
 }

@@ -75,6 +75,11 @@ protected:
   void LoadCopies() override;
   void StoreData() override;
   void ApplyToPattern() override;
+
+private:
+  // Whether the pattern file could hold the picture at this size beside the others; told
+  // when not.
+  bool FitsPatternFile(int64_t width, int64_t height) const;
 };
 
 // What the region and section editors share: two areas of one size, the second turned
