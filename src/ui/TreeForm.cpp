@@ -20,6 +20,9 @@
 #include "ui/ControlSetupForm.h"
 #include "ui/MainForm.h"
 #include "ui/PatternSetupForm.h"
+#include "ui/PictureForm.h"
+#include "ui/RegionForm.h"
+#include "ui/SectionForm.h"
 #include "ui/WindowForm.h"
 
 namespace quillane {
@@ -190,25 +193,27 @@ void TfmTree::UpdateButtons() {
 }
 
 OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
-  if (kind == TEditorKind::Window) {
-    auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
-    Main.AddForm(*window)->show();
-    return *window;
+  TfmDesignForm* form = nullptr;
+  switch (kind) {
+  case TEditorKind::ControlSetup:
+    form = new TfmControlSetup(controller);
+    break;
+  case TEditorKind::PatternSetup:
+    form = new TfmPatternSetup(static_cast<OPatternSetupUI&>(controller));
+    break;
+  case TEditorKind::Picture:
+    form = new TfmPicture(static_cast<OPictureUI&>(controller));
+    break;
+  case TEditorKind::Region:
+    form = new TfmRegion(static_cast<ORegionUI&>(controller));
+    break;
+  case TEditorKind::Window:
+    form = new TfmWindow(static_cast<OWindowUI&>(controller));
+    break;
+  case TEditorKind::Section:
+    form = new TfmSection(static_cast<OSectionUI&>(controller));
+    break;
   }
-  if (kind == TEditorKind::ControlSetup) {
-    auto* form = new TfmControlSetup(controller);
-    Main.AddForm(*form)->show();
-    return *form;
-  }
-  if (kind == TEditorKind::PatternSetup) {
-    auto* form = new TfmPatternSetup(static_cast<OPatternSetupUI&>(controller));
-    Main.AddForm(*form)->show();
-    return *form;
-  }
-  // Each other kind gets its own editor later; until then an empty window with the node's
-  // name.
-  auto* form = new TfmDesignForm;
-  form->setWindowTitle(QString::fromStdString(controller.Name()));
   Main.AddForm(*form)->show();
   return *form;
 }

@@ -59,6 +59,10 @@ void ODesignUI::SetName(const std::string& name) {
   Tree.View.SetNodeText(*this, name);
 }
 
+void ODesignUI::RepaintNode() {
+  Tree.View.RepaintNode(*this);
+}
+
 bool ODesignUI::Save() {
   if (!Pattern)
     return false;

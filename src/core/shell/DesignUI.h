@@ -47,6 +47,8 @@ public:
   const std::string& Name() const { return NameText; }
   // Also the node's text.
   void SetName(const std::string& name);
+  // The node's look may have changed (a region's import flag).
+  void RepaintNode();
 
   // Called when the user closes this controller's editor window.
   virtual void QueryClose() {}
