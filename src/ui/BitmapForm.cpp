@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -23,10 +24,11 @@
 namespace quillane {
 
 // The drawing, scaled to fit with its proportions kept.
-class TBitmapPreview : public QWidget {
+class TBitmapPreview : public QFrame {
 public:
   TBitmapPreview(QWidget* parent, const OBitmap24& bitmap)
-      : QWidget(parent), Source(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32) {
+      : QFrame(parent), Source(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32) {
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     for (int y = 0; y < bitmap.Height(); ++y) {
       auto* line = reinterpret_cast<QRgb*>(Source.scanLine(y));
       const uint32_t* row = bitmap.Row(y);
@@ -40,13 +42,17 @@ public:
   }
 
 protected:
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* event) override {
+    QFrame::paintEvent(event);
     QPainter painter(this);
-    painter.drawImage((width() - Scaled.width()) / 2, (height() - Scaled.height()) / 2, Scaled);
+    const QRect inside = contentsRect();
+    painter.drawImage(inside.x() + (inside.width() - Scaled.width()) / 2,
+                      inside.y() + (inside.height() - Scaled.height()) / 2, Scaled);
   }
   // Scaled once per size, not per paint: the drawing may be large.
-  void resizeEvent(QResizeEvent*) override {
-    Scaled = Source.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  void resizeEvent(QResizeEvent* event) override {
+    QFrame::resizeEvent(event);
+    Scaled = Source.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
   }
 
 private:
