@@ -86,7 +86,7 @@ void TColourColumn::paintEvent(QPaintEvent*) {
     if (Palette) {
       painter.save();
       painter.setClipRect(box);
-      painter.setPen(Qt::black);
+      painter.setPen(QColor::fromRgb(ToQRgb(LabelInk(colour))));
       painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::number(index));
       painter.restore();
     }
