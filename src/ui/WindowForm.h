@@ -34,6 +34,7 @@ public:
   QToolButton* buSave;
   QToolButton* buSaveAs;
   QToolButton* buClose;
+  QToolButton* buFit;
   TPaletteStrip* pbPalette;
   QWidget* PaintBox1;
   QScrollBar* sbHorz;
@@ -55,9 +56,17 @@ public:
   void GridPress(Qt::MouseButton button, QPoint at);
   void GridMove(QPoint at);
   void GridRelease() { MouseState.Release(); }
+  // Navigation: the wheel (Shift across, Ctrl zooms around the mouse), the middle button's
+  // drag, the keys and Fit.
+  void GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at);
+  void PanPress(QPoint at);
+  void PanMove(QPoint at);
+  void PanRelease();
+  void Fit();
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   OPalette* Palette;
@@ -69,12 +78,15 @@ private:
   QImage Buffer;
   std::vector<int> Columns;
   bool Painting = false;
+  OWheelSteps WheelAcross, WheelUp, WheelZoom;
 
   void SetZoomMode(bool on);
   void ViewChosen();
   void LayOut();
   // The picture's size and the grid's, and the scroll bars' ranges and positions.
   void SyncGeometry();
+  // The view moved or zoomed by navigation: the scroll bars follow and the grid repaints.
+  void Navigated(bool zoomed);
   void Changed(const TPatternChange& change);
   // Draws the picture's pixels shown in `part` of the grid, whose top left pixel is at `to`,
   // rows `stride` pixels apart.
