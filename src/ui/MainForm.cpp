@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
@@ -158,6 +159,14 @@ TfmMain::~TfmMain() {
 QMdiSubWindow* TfmMain::AddForm(TfmDesignForm& form) {
   QMdiSubWindow* window = MdiArea->addSubWindow(&form);
   window->setAttribute(Qt::WA_DeleteOnClose);
+  // Ctrl+W is the File menu's Close Window, which leaves the tree open; the window's own
+  // Close would make the key ambiguous, and neither would run.
+  if (QMenu* menu = window->systemMenu())
+    for (QAction* action : menu->actions()) {
+      QList<QKeySequence> keys = action->shortcuts();
+      if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_W)) > 0)
+        action->setShortcuts(keys);
+    }
   return window;
 }
 
@@ -184,11 +193,7 @@ void TfmMain::CreateMenus() {
       patterns().AddPattern(std::move(pattern));
   };
 
-  auto keys = [](QAction* action, const QKeySequence& sequence) {
-    action->setShortcut(sequence);
-    // The MDI windows' own Close takes Ctrl+W otherwise.
-    action->setShortcutContext(Qt::ApplicationShortcut);
-  };
+  auto keys = [](QAction* action, const QKeySequence& sequence) { action->setShortcut(sequence); };
 
   QMenu* file = menu("miFile", "  &File");
   keys(item(file, "miNewPattern", "&New Pattern", [patterns] { patterns().Root().New(); }),

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
@@ -43,7 +44,6 @@ public:
   TViewGrid(QWidget* parent, TfmWindow& window) : QWidget(parent), Window(window) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    // The keys scroll the grid it has the focus.
     setFocusPolicy(Qt::StrongFocus);
   }
 
@@ -70,6 +70,11 @@ protected:
       Window.PanRelease();
     else if (!Window.Geometry().IsPanning())
       Window.GridRelease();
+  }
+  // The keys scroll the grid; the scroll area around the window's panel would take them.
+  void keyPressEvent(QKeyEvent* event) override {
+    if (!Window.GridKey(event->key(), event->modifiers()))
+      QWidget::keyPressEvent(event);
   }
   void wheelEvent(QWheelEvent* event) override {
     Window.GridWheel(event->angleDelta(), event->modifiers(), event->position().toPoint());
@@ -150,8 +155,14 @@ TfmWindow::TfmWindow(OWindowUI& controller)
     });
   connect(pbPalette, &TPaletteStrip::Pressed, this, [this] { buZoom->setChecked(false); });
   buFit->setToolTip(QStringLiteral("Show the whole picture (Ctrl+0)"));
-  buFit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
   connect(buFit, &QToolButton::clicked, this, &TfmWindow::Fit);
+  // Each view window's own: a button's shortcut would be the main window's, and two
+  // windows' would cancel each other.
+  auto* fit = new QAction(this);
+  fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  fit->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(fit);
+  connect(fit, &QAction::triggered, this, &TfmWindow::Fit);
   setFocusProxy(PaintBox1);
 
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
@@ -412,19 +423,19 @@ void TfmWindow::Fit() {
   Navigated(true);
 }
 
-void TfmWindow::keyPressEvent(QKeyEvent* event) {
+bool TfmWindow::GridKey(int key, Qt::KeyboardModifiers modifiers) {
   using K = OViewGeometry::TScrollKey;
   static const std::pair<int, K> keys[] = {
       {Qt::Key_Left, K::Left}, {Qt::Key_Right, K::Right},   {Qt::Key_Up, K::Up},
       {Qt::Key_Down, K::Down}, {Qt::Key_PageUp, K::PageUp}, {Qt::Key_PageDown, K::PageDown},
       {Qt::Key_Home, K::Home}, {Qt::Key_End, K::End}};
-  for (const auto& [key, scroll] : keys)
-    if (event->key() == key && !(event->modifiers() & ~Qt::KeypadModifier)) {
+  for (const auto& [code, scroll] : keys)
+    if (key == code && !(modifiers & ~Qt::KeypadModifier)) {
       View.ScrollKey(scroll);
       Navigated(false);
-      return;
+      return true;
     }
-  TfmDesignForm::keyPressEvent(event);
+  return false;
 }
 
 void TfmWindow::GridMove(QPoint at) {

@@ -63,10 +63,11 @@ public:
   void PanMove(QPoint at);
   void PanRelease();
   void Fit();
+  // The arrows, Page Up, Page Down, Home and End; false for any other key.
+  bool GridKey(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   OPalette* Palette;
