@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -51,7 +52,9 @@ TfmPreferences::TfmPreferences(const TPreferences& preferences, QWidget* parent)
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("&Undo memory per pattern:"), edUndoMiB);
   form->addRow(QStringLiteral("&Recovery copies every:"), edRecoveryMinutes);
-  form->addRow(QStringLiteral("Default design &folder:"), folderRow);
+  auto* folderLabel = new QLabel(QStringLiteral("Default design &folder:"), this);
+  folderLabel->setBuddy(edDesignFolder);
+  form->addRow(folderLabel, folderRow);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buOK = buttons->button(QDialogButtonBox::Ok);
