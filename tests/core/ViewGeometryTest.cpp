@@ -194,10 +194,6 @@ TEST(ViewGeometry, WheelKeysAndMiddleDragScrollWithinThePicture) {
     run();
     EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), expected) << what;
   }
-  // At zoom 64 a line is still one cell.
-  g = Geometry(100, 50, 1, 64, 0, 0);
-  g.ScrollLines(1, 1);
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(1, -1));
   // The middle button drags the picture with the mouse: right shows earlier controls, down
   // higher PLines; a move without a drag does nothing.
   g = Geometry(100, 50, 1, 2, 30, -10);
