@@ -46,7 +46,6 @@ bool OSetupEditor::Apply() {
       StoreData();
       ModifiedFlag = false;
       ApplyToPattern();
-      Pattern.Changed();
     }
   }
   UpdateButtons();
