@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -109,15 +110,22 @@ private slots:
     const QString a = Dir.filePath(QStringLiteral("a.pat")),
                   b = Dir.filePath(QStringLiteral("b.pat"));
     {
-      // Named on the command line: both open, most recent first.
+      // One named on the command line, one dropped on the window: both open.
       for (const QString& path : {a, b}) {
         OPattern pattern;
         pattern.InitNew();
         pattern.FileName = path.toStdString();
         pattern.SaveToFile();
       }
-      TProgram program(Ini(), {a.toStdString(), b.toStdString()});
+      TProgram program(Ini(), {a.toStdString()});
       program.Main.Begin({});
+      QMimeData dropped;
+      dropped.setUrls({QUrl::fromLocalFile(b)});
+      QDragEnterEvent enter({10, 10}, Qt::CopyAction, &dropped, Qt::LeftButton, {});
+      QApplication::sendEvent(&program.Main, &enter);
+      QDropEvent drop({10, 10}, Qt::CopyAction, &dropped, Qt::LeftButton, {});
+      QApplication::sendEvent(&program.Main, &drop);
+      QApplication::processEvents();
       QCOMPARE(OpenPatterns(program).size(), size_t{2});
     }
     QFile::remove(a);
