@@ -29,7 +29,7 @@ std::string NamePath(const std::string& copyPath) {
 
 // The file locked for this program, or -1 when another program holds it.
 int LockFile(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_RDWR | O_CLOEXEC, 0600);
+  const int fd = ::open(path.c_str(), flags | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0)
     return -1;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -207,8 +207,9 @@ std::vector<TRecoveredCopy> ORecovery::ClaimOrphans() {
   std::vector<TRecoveredCopy> copies;
   std::error_code ec;
   std::vector<std::string> folders;
+  // Links are passed over: a discard must never reach files outside the recovery folder.
   for (const auto& item : fs::directory_iterator(Folder, ec))
-    if (item.is_directory(ec) && item.path().string() != Session)
+    if (!item.is_symlink(ec) && item.is_directory(ec) && item.path().string() != Session)
       folders.push_back(item.path().string());
   std::sort(folders.begin(), folders.end());
   for (const std::string& folder : folders) {
@@ -222,7 +223,7 @@ std::vector<TRecoveredCopy> ORecovery::ClaimOrphans() {
     Claimed.push_back({folder, folder + ".lock", fd});
     std::vector<std::string> found;
     for (const auto& item : fs::directory_iterator(folder, ec))
-      if (item.is_regular_file(ec) && item.path().extension() == ".pat")
+      if (!item.is_symlink(ec) && item.is_regular_file(ec) && item.path().extension() == ".pat")
         found.push_back(item.path().string());
     std::sort(found.begin(), found.end());
     for (const std::string& copy : found)
