@@ -9,15 +9,12 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QToolButton>
 #include <QtTest>
 
 #include "UiSupport.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
-#include "shell/RecentPatterns.h"
-#include "shell/Recovery.h"
 #include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
