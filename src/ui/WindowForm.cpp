@@ -96,13 +96,13 @@ QRadioButton* AddRadio(QToolBar& bar, const char* name, const char* caption, con
 } // namespace
 
 TfmWindow::TfmWindow(OWindowUI& controller)
-    : buZoom(AddButton("buZoom", " Zoom ")),
+    : buZoom(AddButton("buZoom", " Zoom ")), buFit(AddButton("buFit", " Fit ")),
       rbDesign(AddRadio(*ToolBar1, "rbDesign", "Design", "Design View")),
       rbMachine(AddRadio(*ToolBar1, "rbMachine", "Machine", "Machine View")),
       buSetUndefined(AddButton("buSetUndefined", "Set Undefined")),
       buSave(AddButton("buSave", "Save")), buSaveAs(AddButton("buSaveAs", "Save As")),
-      buClose(AddButton("buClose", " Close ")), buFit(AddButton("buFit", " Fit ")),
-      Pattern(*controller.Pattern), Picture(controller.Picture), Palette(Pattern.Palette.get()) {
+      buClose(AddButton("buClose", " Close ")), Pattern(*controller.Pattern),
+      Picture(controller.Picture), Palette(Pattern.Palette.get()) {
   setObjectName(QStringLiteral("fmWindow"));
   Controller = &controller;
   setWindowTitle(QString::fromStdString(controller.Name()));

@@ -28,13 +28,13 @@ public:
   ~TfmWindow() override;
 
   QToolButton* buZoom;
+  QToolButton* buFit;
   QRadioButton* rbDesign;
   QRadioButton* rbMachine;
   QToolButton* buSetUndefined;
   QToolButton* buSave;
   QToolButton* buSaveAs;
   QToolButton* buClose;
-  QToolButton* buFit;
   TPaletteStrip* pbPalette;
   QWidget* PaintBox1;
   QScrollBar* sbHorz;
@@ -49,7 +49,7 @@ public:
   void RefreshGrids() override;
   // The grid lays itself out by hand, so the window says how large it likes to open (and
   // to be cascaded).
-  QSize sizeHint() const override { return {520, 360}; }
+  QSize sizeHint() const override { return {580, 360}; }
 
   // The grid's paint box calls these.
   void PaintGrid(const QRegion& region);

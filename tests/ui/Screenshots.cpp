@@ -145,7 +145,7 @@ int main(int argc, char* argv[]) {
     }
   if (!window)
     return 1;
-  window->SubWindow()->setGeometry(10, 10, 520, 360);
+  window->SubWindow()->setGeometry(10, 10, 580, 360);
   Settle();
   const int bottom = window->PaintBox1->height() - 1;
   for (int i = 0; i < 2; ++i)
