@@ -89,6 +89,8 @@ QRadioButton* AddRadio(QToolBar& bar, const char* name, const char* caption, con
   button->setObjectName(QString::fromLatin1(name));
   button->setToolTip(QString::fromLatin1(hint));
   button->setAccessibleName(QString::fromLatin1(hint));
+  // A click leaves the focus on the grid, whose arrow keys scroll.
+  button->setFocusPolicy(Qt::TabFocus);
   bar.addWidget(button);
   return button;
 }
@@ -228,6 +230,11 @@ bool TfmWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Panel1 && event->type() == QEvent::Resize)
     LayOut();
   return TfmDesignForm::eventFilter(watched, event);
+}
+
+void TfmWindow::showEvent(QShowEvent* event) {
+  TfmDesignForm::showEvent(event);
+  PaintBox1->setFocus();
 }
 
 void TfmWindow::Changed(const TPatternChange& change) {

@@ -68,6 +68,8 @@ public:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The grid takes the focus, so that the keys scroll from the start.
+  void showEvent(QShowEvent* event) override;
 
 private:
   OPalette* Palette;
