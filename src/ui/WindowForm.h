@@ -54,7 +54,8 @@ public:
   void PaintGrid(const QRegion& region);
   void GridPress(Qt::MouseButton button, QPoint at);
   void GridMove(QPoint at);
-  void GridRelease() { MouseState.Release(); }
+  // The stroke ends: it becomes one step of the pattern's history.
+  void GridRelease();
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

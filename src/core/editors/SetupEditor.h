@@ -6,13 +6,17 @@
 // and asks the editor which buttons are enabled; the rules live here.
 #include <functional>
 
+#include "data/PatternEvents.h"
+
 namespace quillane {
 
 class OPattern;
 
 class OSetupEditor {
 public:
-  explicit OSetupEditor(OPattern& pattern) : Pattern(pattern) {}
+  // The editor follows the pattern (an undo, another editor's Apply) while it holds no
+  // changes of its own.
+  explicit OSetupEditor(OPattern& pattern);
   virtual ~OSetupEditor() = default;
   OSetupEditor(const OSetupEditor&) = delete;
   OSetupEditor& operator=(const OSetupEditor&) = delete;
@@ -74,6 +78,7 @@ private:
   // An apply is under way (a question may be open): leaving the window meanwhile must not
   // start another.
   bool Applying = false;
+  OPatternEvents::TSubscription Subscription;
 };
 
 } // namespace quillane

@@ -212,6 +212,7 @@ bool OBitmapMapping::Apply(bool machine) {
     return false;
   OWaitCursor wait;
   ODesignOwner& pattern = *Region.Owner;
+  ODesignOwner::TStep oneStep(pattern); // one undo step for the palette and the cells
   if (PaletteChanged) {
     pattern.GetPalette().Assign(WorkPalette);
     pattern.ApplyPalette();
