@@ -23,6 +23,7 @@
 #include "shell/MainCommands.h"
 #include "ui/AboutForm.h"
 #include "ui/TreeForm.h"
+#include "ui/UndoActions.h"
 #include "ui/wizards/Wizard1Form.h"
 #include "ui/wizards/Wizard2Form.h"
 #include "ui/wizards/Wizard3Form.h"
@@ -186,6 +187,8 @@ void TfmMain::CreateMenus() {
   item(file, "miExit", "E&xit", [this] { close(); });
 
   QMenu* edit = menu("miEdit", "&Edit");
+  AddUndoActions(*edit, *this, [this] { return ActivePattern(*MdiArea, TreeForm->Patterns()); });
+  edit->addSeparator();
   item(edit, "miPreferences", "&Preferences", nullptr);
 
   QMenu* wizards = menu("miWizards", "Wi&zards");

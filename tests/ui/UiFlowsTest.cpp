@@ -193,7 +193,7 @@ private slots:
         {"  &File",
          {"&New Pattern", "&Open Pattern", "-", "&Close All Patterns", "-", "&Save All Patterns",
           "-", "&Explorer", "&Folder", "-", "E&xit"}},
-        {"&Edit", {"&Preferences"}},
+        {"&Edit", {"&Undo", "&Redo", "-", "&Preferences"}},
         {"Wi&zards",
          {"New &Pattern", "New &Rug Pattern", "New &Carpet Pattern", "New &Half Drop Pattern",
           "New Pattern From Orlek Control File (.TUF)", "New Pattern From CMC Control File (.CAR)",
