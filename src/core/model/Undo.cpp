@@ -21,20 +21,25 @@ std::function<void()>& Observer() {
   return observer;
 }
 
-void AddRun(TCellRuns& runs, size_t index, uint8_t before, uint8_t after) {
-  if (!runs.Starts.empty() && runs.Starts.back() + runs.Lengths.back() == index &&
-      runs.Lengths.back() < UINT32_MAX) {
-    ++runs.Lengths.back();
+// A run takes in up to this many unchanged cells rather than start anew.
+constexpr uint64_t Gap = 16;
+
+// Adds cells [index, index + n) with their other values; `cells` is the grid, which gives
+// the values of unchanged cells taken into a run.
+void AddRun(TCellRuns& runs, uint64_t index, const uint8_t* other, size_t n, const uint8_t* cells) {
+  const uint64_t end = runs.Starts.empty() ? 0 : runs.Starts.back() + runs.Lengths.back();
+  if (!runs.Starts.empty() && index >= end && index - end <= Gap &&
+      runs.Lengths.back() + (index - end) + n < UINT32_MAX) {
+    runs.Values.insert(runs.Values.end(), cells + end, cells + index);
+    runs.Lengths.back() += static_cast<uint32_t>(index - end + n);
   } else {
     runs.Starts.push_back(index);
-    runs.Lengths.push_back(1);
+    runs.Lengths.push_back(static_cast<uint32_t>(n));
   }
-  runs.Before.push_back(before);
-  runs.After.push_back(after);
+  runs.Values.insert(runs.Values.end(), other, other + n);
 }
 
-// The cells that differ between two grids of one size; equal stretches are skipped a block
-// at a time.
+// The blocks that differ between two grids of one size, with their values from before.
 TCellRuns Difference(const TGrid& before, const TGrid& after) {
   TCellRuns runs;
   const uint8_t* a = before.Data().data();
@@ -43,11 +48,8 @@ TCellRuns Difference(const TGrid& before, const TGrid& after) {
   constexpr size_t Block = 64;
   for (size_t i = 0; i < n; i += Block) {
     const size_t m = std::min(Block, n - i);
-    if (std::memcmp(a + i, b + i, m) == 0)
-      continue;
-    for (size_t j = i; j < i + m; ++j)
-      if (a[j] != b[j])
-        AddRun(runs, j, a[j], b[j]);
+    if (std::memcmp(a + i, b + i, m) != 0)
+      AddRun(runs, i, a + i, m, b);
   }
   return runs;
 }
@@ -64,7 +66,7 @@ std::string ReadText(OReader& s) {
 } // namespace
 
 size_t TCellRuns::Bytes() const {
-  return Starts.size() * (sizeof(uint64_t) + sizeof(uint32_t)) + Before.size() + After.size();
+  return Starts.size() * (sizeof(uint64_t) + sizeof(uint32_t)) + Values.size();
 }
 
 size_t OUndoHistory::DefaultLimit() {
@@ -120,9 +122,9 @@ void OUndoHistory::EndStroke() {
     const TNote& note = Journal[i];
     if (i > 0 && Journal[i - 1].Grid == note.Grid && Journal[i - 1].Index == note.Index)
       continue;
-    const uint8_t now = Grid(note.Grid).Data()[note.Index];
-    if (now != note.Before) {
-      AddRun(step.Cells[note.Grid], note.Index, note.Before, now);
+    const uint8_t* cells = Grid(note.Grid).Data().data();
+    if (cells[note.Index] != note.Before) {
+      AddRun(step.Cells[note.Grid], note.Index, &note.Before, 1, cells);
       any = true;
     }
   }
@@ -161,8 +163,7 @@ void OUndoHistory::EndChange() {
   for (int i = 0; i < 3; ++i) {
     const auto k = static_cast<size_t>(i);
     if (step.Resized) {
-      step.GridsBefore[k] = std::move(before->Grids[k]);
-      step.GridsAfter[k] = Grid(i);
+      step.Grids[k] = std::move(before->Grids[k]);
     } else {
       step.Cells[k] = Difference(before->Grids[k], Grid(i));
       any = any || !step.Cells[k].Empty();
@@ -176,14 +177,26 @@ void OUndoHistory::Push(TStep step) {
   for (const TStep& dropped : Undone)
     HeldBytes -= dropped.Bytes;
   Undone.clear();
-  step.Bytes = sizeof(TStep) + step.ObjectsBefore.size() + step.ObjectsAfter.size();
-  for (size_t i = 0; i < 3; ++i)
-    step.Bytes += step.Cells[i].Bytes() + step.GridsBefore[i].Data().size() +
-                  step.GridsAfter[i].Data().size();
+  step.Bytes = SizeOf(step);
   HeldBytes += step.Bytes;
   Done.push_back(std::move(step));
   Trim();
   Notify();
+}
+
+size_t OUndoHistory::SizeOf(const TStep& step) {
+  size_t bytes = sizeof(TStep) + step.ObjectsBefore.size() + step.ObjectsAfter.size();
+  for (size_t i = 0; i < 3; ++i)
+    bytes += step.Cells[i].Bytes() + step.Grids[i].Data().size();
+  return bytes;
+}
+
+// A resized step holds the grids of the other size after a swap.
+void OUndoHistory::Resize(TStep& step) {
+  HeldBytes -= step.Bytes;
+  step.Bytes = SizeOf(step);
+  HeldBytes += step.Bytes;
+  Trim();
 }
 
 void OUndoHistory::Trim() {
@@ -215,6 +228,7 @@ void OUndoHistory::Undo() {
   Done.pop_back();
   Put(step, false);
   Undone.push_back(std::move(step));
+  Resize(Undone.back());
   Notify();
 }
 
@@ -225,6 +239,7 @@ void OUndoHistory::Redo() {
   Undone.pop_back();
   Put(step, true);
   Done.push_back(std::move(step));
+  Resize(Done.back());
   Notify();
 }
 
@@ -239,26 +254,25 @@ void OUndoHistory::Put(TStep& step, bool after) {
   } done{*this};
 
   auto writeCells = [&](int i) {
-    const TCellRuns& runs = step.Cells[static_cast<size_t>(i)];
-    const std::vector<uint8_t>& values = after ? runs.After : runs.Before;
+    TCellRuns& runs = step.Cells[static_cast<size_t>(i)];
     uint8_t* cells = Grid(i).Data().data();
-    size_t at = 0;
+    uint8_t* values = runs.Values.data();
     for (size_t r = 0; r < runs.Starts.size(); ++r) {
-      std::memcpy(cells + runs.Starts[r], values.data() + at, runs.Lengths[r]);
-      at += runs.Lengths[r];
+      std::swap_ranges(values, values + runs.Lengths[r], cells + runs.Starts[r]);
+      values += runs.Lengths[r];
     }
   };
 
   if (!step.Stroke) {
-    if (!step.ObjectsBefore.empty())
-      RestoreObjects(after ? step.ObjectsAfter : step.ObjectsBefore);
+    // Grids of the right size first: putting back the settings then finds them so.
     for (int i = 0; i < 3; ++i) {
-      const auto k = static_cast<size_t>(i);
       if (step.Resized)
-        Grid(i) = after ? step.GridsAfter[k] : step.GridsBefore[k];
+        std::swap(Grid(i), step.Grids[static_cast<size_t>(i)]);
       else
         writeCells(i);
     }
+    if (!step.ObjectsBefore.empty())
+      RestoreObjects(after ? step.ObjectsAfter : step.ObjectsBefore);
     Pattern.Restored();
     return;
   }

@@ -20,11 +20,14 @@ namespace quillane {
 class ODesignData;
 class OPattern;
 
-// The cells of one grid that a step changed.
+// The cells of one grid that a step changed, in runs of neighbouring cells (a run may take
+// in a few unchanged cells between changed ones: that costs less than a new run). Values
+// holds the runs' other values, the ones the grid does not hold now: those from before the
+// step while it is done, those from after it while it is undone. Undo and redo swap them.
 struct TCellRuns {
   std::vector<uint64_t> Starts; // grid index of each run's first cell
   std::vector<uint32_t> Lengths;
-  std::vector<uint8_t> Before, After; // every run's cells, one run after another
+  std::vector<uint8_t> Values; // every run's cells, one run after another
   size_t Bytes() const;
   bool Empty() const { return Starts.empty(); }
 };
@@ -94,8 +97,9 @@ private:
   };
   struct TStep {
     std::array<TCellRuns, 3> Cells;
+    // Grids of the other size, swapped in and out as Values are.
     bool Resized = false;
-    std::array<TGrid, 3> GridsBefore, GridsAfter;
+    std::array<TGrid, 3> Grids;
     TBytes ObjectsBefore, ObjectsAfter;
     bool Stroke = false;
     size_t Bytes = 0;
@@ -121,6 +125,8 @@ private:
   TBytes Objects() const;
   void RestoreObjects(const TBytes& bytes);
   void Push(TStep step);
+  static size_t SizeOf(const TStep& step);
+  void Resize(TStep& step);
   void Put(TStep& step, bool after);
   void Trim();
   static void Notify();
