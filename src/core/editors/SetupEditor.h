@@ -56,6 +56,9 @@ public:
   // Copies the pattern's objects into the working copies and shows them: the window's
   // start. A derived editor calls it once its copies exist.
   void Reload();
+  // The window is going: the editor no longer follows the pattern, whose objects it shows
+  // may go before the window does.
+  void StopFollowing() { Subscription.Reset(); }
 
 protected:
   // Fill the window from the working copies; the editor is clean afterwards.
