@@ -150,6 +150,12 @@ OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
     throw Exception("The image is too large (" + std::to_string(size.width()) + " x " +
                     std::to_string(size.height()) + " pixels; a picture holds at most " +
                     std::to_string(OPicture::MaxPixels) + "): " + path);
+  // Qt's cap is lifted for the one image checked here only; a reader that tells no size
+  // before decoding keeps it.
+  struct TLimit {
+    const int Kept = QImageReader::allocationLimit();
+    ~TLimit() { QImageReader::setAllocationLimit(Kept); }
+  } limit;
   if (size.isValid())
     QImageReader::setAllocationLimit(0);
   QImage in = reader.read();

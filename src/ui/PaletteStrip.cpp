@@ -51,7 +51,7 @@ void TPaletteStrip::paintEvent(QPaintEvent*) {
     painter.save();
     // A strip too short for its labels keeps each inside its own cell.
     painter.setClipRect(box);
-    painter.setPen(Qt::black);
+    painter.setPen(QColor::fromRgb(ToQRgb(LabelInk(cell.Fill))));
     painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(cell.Label));
     painter.restore();
   }

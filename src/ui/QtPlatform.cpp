@@ -151,6 +151,11 @@ bool OQtPlatform::Progress(int64_t done) {
   return !ProgressBox->wasCanceled();
 }
 
+void OQtPlatform::ProgressCannotCancel() {
+  if (ProgressBox)
+    ProgressBox->setCancelButton(nullptr);
+}
+
 void OQtPlatform::EndProgress() {
   ProgressBox.reset();
 }

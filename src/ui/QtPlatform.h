@@ -31,6 +31,7 @@ public:
   void EndWait() override;
   void BeginProgress(const std::string& text, int64_t steps) override;
   bool Progress(int64_t done) override;
+  void ProgressCannotCancel() override;
   void EndProgress() override;
 
   void SetCaption(const std::string& text) override;

@@ -14,10 +14,15 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ImageIO.h"
 #include "elements/Region.h"
+#include "ui/BitmapForm.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/MainForm.h"
 #include "ui/PatternSetupForm.h"
+#include "ui/PictureForm.h"
+#include "ui/RegionForm.h"
+#include "ui/SectionForm.h"
 #include "ui/WindowForm.h"
 
 namespace quillane {
@@ -188,27 +193,41 @@ void TfmTree::UpdateButtons() {
 }
 
 OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
-  if (kind == TEditorKind::Window) {
-    auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
-    Main.AddForm(*window)->show();
-    return *window;
+  TfmDesignForm* form = nullptr;
+  switch (kind) {
+  case TEditorKind::ControlSetup:
+    form = new TfmControlSetup(controller);
+    break;
+  case TEditorKind::PatternSetup:
+    form = new TfmPatternSetup(static_cast<OPatternSetupUI&>(controller));
+    break;
+  case TEditorKind::Picture:
+    form = new TfmPicture(static_cast<OPictureUI&>(controller));
+    break;
+  case TEditorKind::Region:
+    form = new TfmRegion(static_cast<ORegionUI&>(controller));
+    break;
+  case TEditorKind::Window:
+    form = new TfmWindow(static_cast<OWindowUI&>(controller));
+    break;
+  case TEditorKind::Section:
+    form = new TfmSection(static_cast<OSectionUI&>(controller));
+    break;
   }
-  if (kind == TEditorKind::ControlSetup) {
-    auto* form = new TfmControlSetup(controller);
-    Main.AddForm(*form)->show();
-    return *form;
-  }
-  if (kind == TEditorKind::PatternSetup) {
-    auto* form = new TfmPatternSetup(static_cast<OPatternSetupUI&>(controller));
-    Main.AddForm(*form)->show();
-    return *form;
-  }
-  // Each other kind gets its own editor later; until then an empty window with the node's
-  // name.
-  auto* form = new TfmDesignForm;
-  form->setWindowTitle(QString::fromStdString(controller.Name()));
   Main.AddForm(*form)->show();
   return *form;
+}
+
+void TfmTree::RunBitmapImport(ORegion& region) {
+  TfmBitmap::Execute(region, &Main);
+}
+
+bool TfmTree::AskExportMode(bool& machine) {
+  return TfmExportMode::Ask(&Main, machine);
+}
+
+void TfmTree::SaveBitmap(const OBitmap24& bitmap, const std::string& path) {
+  SaveImage(bitmap, path, false);
 }
 
 void TfmTree::closeEvent(QCloseEvent* event) {

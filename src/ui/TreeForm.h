@@ -32,6 +32,9 @@ public:
   void RepaintNode(ODesignUI& node) override;
   void UpdateButtons() override;
   OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) override;
+  void RunBitmapImport(ORegion& region) override;
+  bool AskExportMode(bool& machine) override;
+  void SaveBitmap(const OBitmap24& bitmap, const std::string& path) override;
 
 protected:
   void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,6 @@
 #include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 
 #include "ImageIO.h"
@@ -23,29 +24,51 @@ TEST(ImageFiles, ColoursCrossByValueAndSizesReachTheLargestPicture) {
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(QImageWriter(&buffer, "png").write(big));
   }
+  const int cap = QImageReader::allocationLimit();
   const OBitmap24 read = DecodeImage(TBytes(png.begin(), png.end()), "big.png");
   ASSERT_EQ(read.Width(), 5800);
   EXPECT_EQ(read.Row(5799)[5799], 0x030201u);
+  EXPECT_EQ(QImageReader::allocationLimit(), cap) << "the cap holds for the next image";
 
-  // A PNG announcing 100,000 x 100,000 pixels in a few bytes: refused from its header,
-  // before the decoder allocates.
-  Bytes forged(png.begin(), png.end());
-  for (size_t at : {16, 20})
+  // Headers announcing more pixels a side than a picture holds, in a few bytes: refused
+  // from the header with the loader's message, before the decoder allocates.
+  auto forgedPng = [&](uint32_t side) {
+    Bytes forged(png.begin(), png.end());
+    for (size_t at : {16, 20})
+      for (int k = 0; k < 4; ++k)
+        forged[at + k] = static_cast<uint8_t>(side >> (24 - 8 * k));
+    uint32_t crc = ~0u; // of the header chunk's type and data
+    for (size_t i = 12; i < 29; ++i) {
+      crc ^= forged[i];
+      for (int k = 0; k < 8; ++k)
+        crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
     for (int k = 0; k < 4; ++k)
-      forged[at + k] = static_cast<uint8_t>(100000u >> (24 - 8 * k));
-  uint32_t crc = ~0u; // of the header chunk's type and data
-  for (size_t i = 12; i < 29; ++i) {
-    crc ^= forged[i];
-    for (int k = 0; k < 8; ++k)
-      crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  for (int k = 0; k < 4; ++k)
-    forged[29 + k] = static_cast<uint8_t>(~crc >> (24 - 8 * k));
-  try {
-    DecodeImage(forged, "forged.png");
-    ADD_FAILURE() << "a forged size was decoded";
-  } catch (const Exception& e) {
-    EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << "[" << e.what() << "]";
+      forged[29 + k] = static_cast<uint8_t>(~crc >> (24 - 8 * k));
+    return forged;
+  };
+  // 54 bytes of header and a few of pixels; 8 bits with run-length data has no fixed size.
+  auto forgedBmp = [](uint32_t side, uint32_t bits, uint32_t compression) {
+    Bytes b = {'B', 'M'};
+    for (uint32_t v : {62u, 0u, 54u, 40u, side, side, 1u | bits << 16, compression})
+      for (int k = 0; k < 4; ++k)
+        b.push_back(static_cast<uint8_t>(v >> (8 * k)));
+    b.resize(62, 0);
+    return b;
+  };
+  const std::pair<std::string, Bytes> forged[] = {
+      {"100000.png", forgedPng(100000)},
+      {"2^31.png", forgedPng(0x80000000u)},
+      {"2^31.bmp", forgedBmp(0x80000000u, 24, 0)},
+      {"2^31-1 rle.bmp", forgedBmp(0x7FFFFFFFu, 8, 1)},
+  };
+  for (const auto& [name, bytes] : forged) {
+    try {
+      DecodeImage(bytes, name);
+      ADD_FAILURE() << "a forged size was decoded: " << name;
+    } catch (const Exception& e) {
+      EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << "[" << e.what() << "]";
+    }
   }
 }
 

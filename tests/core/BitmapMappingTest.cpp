@@ -55,6 +55,88 @@ TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndices) {
   EXPECT_EQ(p->Palette->GetColour(2), Teal);
 }
 
+TEST_F(BitmapMapping, KeepsTheFirstColoursFoundColumnByColumn) {
+  auto p = Pattern(4, 4);
+  // 20 colours, none in the palette, found in order down each column.
+  auto colour = [](int k) { return 0x100000u + static_cast<uint32_t>(k); };
+  OBitmap24 b = Bitmap(5, 4);
+  for (int k = 0; k < 20; ++k)
+    b.SetPixel(k / 4, k % 4, colour(k));
+  OBitmapMapping m(RegionOf(*p), b);
+  ASSERT_EQ(m.NoBitmapColours, 16);
+  EXPECT_EQ(m.BitmapColours[16], colour(15));
+  EXPECT_EQ(m.Mapping[16], 16);
+  EXPECT_EQ(m.MappedColour(colour(16)), 0) << "a dropped colour paints undefined";
+}
+
+// The window's colour columns with three colours: five rows of a fifth of the height.
+TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
+  auto p = Pattern(4, 4);
+  OBitmap24 b = Bitmap(3, 1, Red);
+  b.SetPixel(1, 0, White);
+  b.SetPixel(2, 0, Teal);
+  OBitmapMapping m(RegionOf(*p), b);
+  const std::vector<OPaletteEntry> automatic = m.Mapping;
+  OPalettePaintBox strip(&m.WorkPalette, false);
+  strip.LeftIndex = 7;
+  strip.RightIndex = 9;
+  struct TRow {
+    TMouseButton Button;
+    int X, Y, Height;
+    int Row; // 0: nothing changes
+    OPaletteEntry Index;
+  };
+  const TRow rows[] = {
+      {TMouseButton::Left, 0, 0, 100, 1, 7},   {TMouseButton::Right, 39, 59, 100, 3, 9},
+      {TMouseButton::Left, 5, 60, 100, 0, 0},  // below the used rows
+      {TMouseButton::Left, 40, 10, 100, 0, 0}, // right of the column
+      {TMouseButton::Left, -1, 10, 100, 0, 0}, // left of it
+      {TMouseButton::Left, 5, 100, 100, 0, 0}, // under it
+      {TMouseButton::Middle, 5, 0, 100, 0, 0}, // neither button's colour
+      {TMouseButton::Left, 5, 2, 3, 3, 7},     // rows of one pixel in a short column
+      {TMouseButton::Right, 5, 0, 0, 0, 0},    // a column of no height
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(std::to_string(row.Y) + " of " + std::to_string(row.Height));
+    m.Mapping = automatic;
+    std::vector<OPaletteEntry> expected = automatic;
+    if (row.Row)
+      expected[static_cast<size_t>(row.Row)] = row.Index;
+    EXPECT_EQ(m.RowAt(40, row.Height, row.X, row.Y),
+              row.Button == TMouseButton::Middle ? 1 : row.Row);
+    EXPECT_EQ(m.Press(row.Button, strip, 40, row.Height, row.X, row.Y), row.Row != 0);
+    EXPECT_EQ(m.Mapping, expected);
+  }
+}
+
+// A cancel while the samples are taken leaves every byte of the pattern as it was; once
+// painting has begun the cancel comes too late and the whole bitmap is painted.
+TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
+  for (const bool machine : {true, false}) {
+    SCOPED_TRACE(machine ? "machine" : "design");
+    auto painted = Pattern(40, 30);
+    OBitmap24 b = Bitmap(1, 2, Teal);
+    b.SetPixel(0, 0, Red);
+    OBitmapMapping whole(RegionOf(*painted), b);
+    whole.UpdatePalette();
+    ASSERT_TRUE(whole.Apply(machine));
+
+    auto p = Pattern(40, 30);
+    OBitmapMapping m(RegionOf(*p), b);
+    m.UpdatePalette();
+    const Bytes before = RecordBytes(*p);
+    UI.CancelAtStep = 10;
+    EXPECT_FALSE(m.Apply(machine));
+    EXPECT_TRUE(m.Cancelled);
+    EXPECT_EQ(RecordBytes(*p), before);
+    EXPECT_EQ(UI.ProgressDepth, 0);
+    UI.CancelAtStep = 31;
+    EXPECT_TRUE(m.Apply(machine));
+    EXPECT_FALSE(m.Cancelled);
+    EXPECT_EQ(RecordBytes(*p), RecordBytes(*painted));
+  }
+}
+
 // Which bitmap pixels are sampled: the expected sample points are red (entry 1), the first
 // PLine's first one entry 2, everything else a colour that paints nothing.
 TEST_F(BitmapMapping, SamplesCellCentresUpsideDownInBothViews) {

@@ -141,6 +141,11 @@ TEST_F(PaletteFlows, StripHintsAndAShortStripStillHitsItsRows) {
     EXPECT_EQ(strip.RightIndex, 6) << y;
     EXPECT_EQ(strip.HintText, "") << y;
   }
+  // Labels stay readable on the palette's dark colours: black, navy and dark grey.
+  for (uint32_t fill : {0x000000u, 0x800000u, 0x404040u})
+    EXPECT_EQ(LabelInk(fill), 0xFFFFFFu) << fill;
+  for (uint32_t fill : {0xFFFFFFu, 0x00FFFFu, 0x00FF00u})
+    EXPECT_EQ(LabelInk(fill), 0u) << fill;
 }
 
 // A validated table of Y yarn types and S states with the built-in defaults for C colours.

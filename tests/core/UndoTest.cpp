@@ -37,11 +37,20 @@ Bytes State(const OPattern& p) {
   return r;
 }
 
+TViewAction PaintAt(int x, int y, uint8_t index, uint8_t view) {
+  TViewAction a;
+  a.Kind = TViewAction::TKind::Paint;
+  a.Cell = {x, y};
+  a.Index = index;
+  a.View = view;
+  return a;
+}
+
 // A stroke as the view window paints it: press, moves, release.
 void Stroke(OPattern& p, uint8_t view, uint8_t index, int from, int to, int row) {
   OPicture& picture = *p.Pictures->Get(0);
   for (int x = from; x <= to; ++x)
-    Perform(picture, {TViewAction::TKind::Paint, {x, row}, index, view});
+    Perform(picture, PaintAt(x, row, index, view));
   p.History.EndStroke();
 }
 
@@ -68,8 +77,8 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
        [](OPattern& p, auto&) {
          OPicture& picture = *p.Pictures->Get(0);
          for (int i = 0; i < 400; ++i)
-           Perform(picture, {TViewAction::TKind::Paint, {i % 20, i / 20}, 2, 1});
-         Perform(picture, {TViewAction::TKind::Paint, {3, 3}, 1, 1});
+           Perform(picture, PaintAt(i % 20, i / 20, 2, 1));
+         Perform(picture, PaintAt(3, 3, 1, 1));
          p.History.EndStroke();
        }},
       {"design stroke", 2, [](OPattern& p, auto&) { Stroke(p, 2, 3, 0, 19, 5); }},

@@ -1,6 +1,6 @@
 // Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
-// wizard1.png to wizard5.png, window-machine.png, window-design.png, control-setup.png and
-// pattern-setup.png.
+// wizard1.png to wizard5.png, window-machine.png, window-design.png, control-setup.png,
+// pattern-setup.png, picture.png, region.png, section.png and bitmap-import.png.
 #include <QApplication>
 #include <QDir>
 #include <QMdiSubWindow>
@@ -10,12 +10,17 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "ImageIO.h"
 #include "app/App.h"
+#include "elements/Picture.h"
+#include "elements/Region.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "shell/DesignUI.h"
 #include "ui/AboutForm.h"
+#include "ui/BitmapForm.h"
 #include "ui/ControlSetupForm.h"
+#include "ui/DesignForm.h"
 #include "ui/MainForm.h"
 #include "ui/PaletteStrip.h"
 #include "ui/PatternSetupForm.h"
@@ -156,6 +161,29 @@ int main(int argc, char* argv[]) {
     return 1;
   setup->SubWindow()->setGeometry(20, 20, 900, 560);
   ok = Save(*setup->SubWindow(), out.filePath(QStringLiteral("pattern-setup.png"))) && ok;
+
+  // The element editors on the two-part pattern; its second region is an import region.
+  auto shoot = [&](auto* kind, const std::string& name, const char* file) {
+    for (const auto& node : main.Tree().Patterns().Registry())
+      if (dynamic_cast<decltype(kind)>(node.get()) && node->Name() == name)
+        node->Open();
+    auto* form = dynamic_cast<TfmDesignForm*>(main.Tabs.Tabs().back().Form);
+    if (!form || !form->SubWindow())
+      return false;
+    form->SubWindow()->adjustSize();
+    return Save(*form->SubWindow(), out.filePath(QString::fromLatin1(file)));
+  };
+  ok = shoot(static_cast<OPictureUI*>(nullptr), "Picture2-1", "picture.png") && ok;
+  ok = shoot(static_cast<ORegionUI*>(nullptr), "Region2-2", "region.png") && ok;
+  ok = shoot(static_cast<OSectionUI*>(nullptr), "Section2-2", "section.png") && ok;
+
+  // The import window with a drawing loaded into the region of a new pattern.
+  std::unique_ptr<OPattern> drawn = GenerateWizard(TPlainWizard{120, 80, TWizardLayout::Section1});
+  TfmBitmap bitmap(*drawn->Pictures->Get(0)->Regions.Get(0),
+                   LoadImage(QUILLANE_TEST_DATA "/drawing.png"), &main);
+  bitmap.show();
+  ok = Save(bitmap, out.filePath(QStringLiteral("bitmap-import.png"))) && ok;
+  bitmap.hide();
 
   TfmAbout about(&main);
   about.show();

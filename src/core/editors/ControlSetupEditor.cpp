@@ -293,6 +293,7 @@ void OControlSetupEditor::StoreData() {
 
 void OControlSetupEditor::ApplyToPattern() {
   Pattern.ApplySettings();
+  Pattern.Changed();
 }
 
 bool OControlSetupEditor::ConfirmApply() {

@@ -84,6 +84,7 @@ void OPatternSetupEditor::ApplyToPattern() {
   Pattern.ApplyDesignTable();
   Pattern.ApplyMachineTable();
   Pattern.ApplyPalette();
+  Pattern.Changed();
 }
 
 void OPatternSetupEditor::RebuildYarnPairs() {

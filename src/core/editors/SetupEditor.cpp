@@ -54,7 +54,6 @@ bool OSetupEditor::Apply() {
       StoreData();
       ModifiedFlag = false;
       ApplyToPattern();
-      Pattern.Changed();
     }
   }
   UpdateButtons();

@@ -1,9 +1,9 @@
 #pragma once
 
-// What the two setup editors share. Each edits private working copies of some of a
-// pattern's setup objects and writes them back on Apply, when its window loses activation
-// and when it closes. The window fills its controls from the editor, forwards every edit,
-// and asks the editor which buttons are enabled; the rules live here.
+// What the setup and element editors share. Each edits private working copies of some of
+// a pattern's setup objects or of one element and writes them back on Apply, when its
+// window loses activation and when it closes. The window fills its controls from the editor,
+// forwards every edit, and asks the editor which buttons are enabled; the rules live here.
 #include <functional>
 
 #include "data/PatternEvents.h"
@@ -40,8 +40,8 @@ public:
   bool CancelEnabled() const { return ModifiedFlag; }
   bool ApplyEnabled() const { return ModifiedFlag; }
 
-  // Writes the working copies back to the pattern, when there are changes, and tells the
-  // pattern it changed. False when the user chose to keep the pattern as it is (a question
+  // Writes the working copies back to the pattern, when there are changes, and tells
+  // whoever needs to know. False when the user chose to keep the pattern as it is (a question
   // answered with Cancel): the editor then stays changed.
   bool Apply();
   // Takes the pattern's objects again and shows them.
@@ -67,7 +67,8 @@ protected:
   virtual void LoadCopies() = 0;
   // Copy the working copies into the pattern's objects.
   virtual void StoreData() = 0;
-  // The pattern's apply operations for the objects stored (Changed follows them).
+  // What follows the store: the pattern's apply operations and the notification the
+  // change needs (a setup object's ends in Changed).
   virtual void ApplyToPattern() = 0;
   // Asked before anything is stored; false keeps the pattern as it is.
   virtual bool ConfirmApply() { return true; }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Exceptions.h"
+#include "app/LargeBuffer.h"
 #include "data/DesignOwner.h"
 #include "data/Mapping.h"
 #include "elements/Picture.h"
@@ -203,7 +204,28 @@ std::string OBitmapMapping::PaletteColourHint(int row) const {
          RGBText(WorkPalette.GetColour(index));
 }
 
+int OBitmapMapping::RowHeight(int height) const {
+  return std::max(1, height / (NoBitmapColours + 2));
+}
+
+int OBitmapMapping::RowAt(int width, int height, int x, int y) const {
+  if (x < 0 || x >= width || y < 0 || y >= height)
+    return 0;
+  const int row = y / RowHeight(height) + 1;
+  return row <= NoBitmapColours ? row : 0;
+}
+
+bool OBitmapMapping::Press(TMouseButton button, const OPalettePaintBox& strip, int width,
+                           int height, int x, int y) {
+  const int row = RowAt(width, height, x, y);
+  if (row == 0 || button == TMouseButton::Middle)
+    return false;
+  SetMapping(row, button == TMouseButton::Left ? strip.LeftIndex : strip.RightIndex);
+  return true;
+}
+
 bool OBitmapMapping::Apply(bool machine) {
+  Cancelled = false;
   const TRect B = Region.PictureArea;
   const int64_t w = AreaWidth(B), h = AreaHeight(B);
   // No picture holds more pixels than this; only a forged region asks for more, and
@@ -212,14 +234,7 @@ bool OBitmapMapping::Apply(bool machine) {
     return false;
   OWaitCursor wait;
   ODesignOwner& pattern = *Region.Owner;
-  ODesignOwner::TStep oneStep(pattern); // one undo step for the palette and the cells
-  if (PaletteChanged) {
-    pattern.GetPalette().Assign(WorkPalette);
-    pattern.ApplyPalette();
-    pattern.Changed();
-  }
   OPicture& picture = *Region.Picture;
-  picture.SetViewMode(machine ? 1 : 2);
 
   const int W = Image.Width(), H = Image.Height();
   // Samples at the centre of each cell's share of the bitmap, in 4-byte reals as the
@@ -233,15 +248,51 @@ bool OBitmapMapping::Apply(bool machine) {
   TColourTable mapped;
   for (int i = 1; i <= NoBitmapColours; ++i)
     mapped.Add(BitmapColours[static_cast<size_t>(i)], Mapping[static_cast<size_t>(i)]);
-  // One probe finds nearly every colour; remembering the last one would only add a
-  // branch that busy drawings mispredict.
-  auto entryOf = [&](uint32_t colour) {
-    const int found = mapped.Find(colour);
-    return static_cast<OPaletteEntry>(found < 0 ? 0 : found);
-  };
   auto position = [](float f, int size) {
     return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(f), 0, size - 1));
   };
+  // The bitmap column and row of each sample, summed step by step as the loops below do.
+  std::vector<int> sampleX, sampleY;
+  const int64_t step = machine ? 1 : 2;
+  float fx = x0, fy = y0;
+  for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, fx += sx)
+    sampleX.push_back(position(fx, W));
+  for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy)
+    sampleY.push_back(position(fy, H));
+
+  // Every sample first, row by row; a cancel here leaves the pattern untouched. The
+  // painting after it runs to its end, so no cancel leaves half a bitmap behind.
+  const size_t across = sampleX.size(), down = sampleY.size();
+  TZeroedBytes samples(across * down);
+  const int64_t steps = static_cast<int64_t>(down + across);
+  const int64_t every = std::max<int64_t>(1, steps / 500);
+  OProgress progress("Applying bitmap", steps);
+  for (size_t j = 0; j < down; ++j) {
+    if (static_cast<int64_t>(j) % every == 0 && !progress.Step(static_cast<int64_t>(j))) {
+      Cancelled = true;
+      return false;
+    }
+    const uint32_t* row = Image.Row(sampleY[j]);
+    uint8_t* out = samples.data() + j * across;
+    // One probe finds nearly every colour; remembering the last one would only add a
+    // branch that busy drawings mispredict.
+    for (size_t i = 0; i < across; ++i) {
+      const int found = mapped.Find(row[sampleX[i]]);
+      out[i] = static_cast<OPaletteEntry>(found < 0 ? 0 : found);
+    }
+  }
+  progress.CannotCancel();
+  progress.Step(static_cast<int64_t>(down));
+
+  // From here on the palette and the cells change: one step of the pattern's undo, closed
+  // after the batch below.
+  ODesignOwner::TStep oneStep(pattern);
+  if (PaletteChanged) {
+    pattern.GetPalette().Assign(WorkPalette);
+    pattern.ApplyPalette();
+    pattern.Changed();
+  }
+  picture.SetViewMode(machine ? 1 : 2);
 
   // Machine-view paints are batched: the same cells, the pixels redrawn once at the end.
   struct TBatch {
@@ -253,34 +304,30 @@ bool OBitmapMapping::Apply(bool machine) {
     ~TBatch() { Pattern.EndPaintBatch(); }
   } batch(pattern, machine);
 
-  // The bitmap column and row of each sample, summed step by step as the loops below do.
-  std::vector<int> sampleX, sampleY;
-  const int64_t step = machine ? 1 : 2;
-  float fx = x0, fy = y0;
-  for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, fx += sx)
-    sampleX.push_back(position(fx, W));
-  for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy)
-    sampleY.push_back(position(fy, H));
-  if (machine && PaintAsArea(pattern, picture, Region, [&](size_t i, size_t j) {
-        return entryOf(Image.Row(sampleY[j])[sampleX[i]]);
-      }))
+  if (machine && PaintAsArea(pattern, picture, Region,
+                             [&](size_t i, size_t j) { return samples[j * across + i]; })) {
+    progress.Step(steps);
     return true;
+  }
 
   size_t i = 0;
   for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, ++i) {
+    if (i % static_cast<size_t>(every) == 0)
+      progress.Step(static_cast<int64_t>(down + i));
     if (X < INT32_MIN)
       continue;
     size_t j = 0;
     for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, ++j) {
       if (Y < INT32_MIN)
         continue;
-      const OPaletteEntry v = entryOf(Image.Row(sampleY[j])[sampleX[i]]);
+      const OPaletteEntry v = samples[j * across + i];
       if (machine)
         picture.PaintMachinePixel(static_cast<int32_t>(X), static_cast<int32_t>(Y), v);
       else
         picture.PaintDesignPixel(static_cast<int32_t>(X), static_cast<int32_t>(Y), v);
     }
   }
+  progress.Step(steps);
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "elements/Bitmap.h"
 #include "setup/Palette.h"
+#include "setup/PalettePaintBox.h"
 
 namespace quillane {
 
@@ -39,11 +40,25 @@ public:
   void UpdatePalette();
   // A colour that was not kept answers 0, the undefined colour.
   OPaletteEntry MappedColour(uint32_t colour) const;
+
+  // The window's two colour columns, each `width` x `height` pixels: NoBitmapColours + 2
+  // rows of equal height, at least 1 pixel however many colours share a short column.
+  int RowHeight(int height) const;
+  // The used row (from 1) under a point of a column; 0 below the used rows or outside.
+  int RowAt(int width, int height, int x, int y) const;
+  // A press on a column gives the row the strip's left or right index; false when it
+  // changed nothing.
+  bool Press(TMouseButton button, const OPalettePaintBox& strip, int width, int height, int x,
+             int y);
+
   // Takes the working palette if it was changed, then paints the bitmap, scaled to the
   // region's picture area and upside down, through the pattern's painting in the machine
-  // or design view. A region whose picture area is empty, inverted or larger than any
-  // picture changes nothing and answers false.
+  // or design view. Every sample is taken first, under a progress report the user may
+  // cancel; only then is the pattern touched, and that runs to its end. A region whose
+  // picture area is empty, inverted or larger than any picture, or a cancelled apply,
+  // changes nothing and answers false (Cancelled tells which).
   bool Apply(bool machine);
+  bool Cancelled = false;
 
   // The status texts over row `row` of the bitmap and of the palette column.
   std::string BitmapColourHint(int row) const;

@@ -92,6 +92,8 @@ public:
   // Progress answers false once the user has cancelled; the work then stops.
   virtual void BeginProgress(const std::string& /*text*/, int64_t /*steps*/) {}
   virtual bool Progress(int64_t /*done*/) { return true; }
+  // From here on the work runs to its end: Cancel is no longer offered.
+  virtual void ProgressCannotCancel() {}
   virtual void EndProgress() {}
 
   // The main window: caption, the two status bar panels, position.
@@ -132,6 +134,7 @@ public:
   OProgress& operator=(const OProgress&) = delete;
   // False once the user has cancelled.
   bool Step(int64_t done) { return Platform.Progress(done); }
+  void CannotCancel() { Platform.ProgressCannotCancel(); }
 
 private:
   OPlatform& Platform;

@@ -28,6 +28,9 @@ struct TPaletteCell {
   std::string Label;
 };
 
+// The colour a label is written in on `fill`: black, or white where black would not show.
+uint32_t LabelInk(uint32_t fill);
+
 // The palette strip: a column of the palette colours, then the cells of the left and right
 // button colours, the background and the undefined colour. This is its logic; the window
 // draws the cells and passes its mouse events on.

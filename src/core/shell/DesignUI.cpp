@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "app/FileIO.h"
+#include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
 #include "elements/Section.h"
@@ -56,6 +57,10 @@ ODesignUI::~ODesignUI() {
 void ODesignUI::SetName(const std::string& name) {
   NameText = name;
   Tree.View.SetNodeText(*this, name);
+}
+
+void ODesignUI::RepaintNode() {
+  Tree.View.RepaintNode(*this);
 }
 
 bool ODesignUI::Save() {
@@ -209,6 +214,47 @@ void ORegionUI::Delete() {
   OUndoHistory::TChange step(Pattern->History);
   Picture.Regions.Remove(&Region);
   Pattern->Changed();
+}
+
+void ORegionUI::Import() {
+  TFileDialog& dialog = g.UI().OpenDialog;
+  dialog.DefaultExt = "BMP";
+  dialog.FileName = Region.BitmapFileName;
+  // Bitmaps first; then every kind of image the desktop program reads.
+  dialog.Filters = {TFileFilter::ForExtension("Bitmap files (*.BMP)", "BMP"),
+                    {"Image files (*.BMP *.PNG *.GIF *.JPG *.JPEG)",
+                     {"*.BMP", "*.bmp", "*.PNG", "*.png", "*.GIF", "*.gif", "*.JPG", "*.jpg",
+                      "*.JPEG", "*.jpeg"}},
+                    {"All files (*)", {"*"}}};
+  dialog.InitialDir = g.CurrentDir;
+  dialog.Title = "Import Bitmap";
+  dialog.Options = ofReadOnly | ofShowHelp | ofFileMustExist;
+  if (!ExecuteOpenDialog(dialog))
+    return;
+  Region.BitmapFileName = dialog.FileName;
+  Tree.View.RunBitmapImport(Region);
+}
+
+void ORegionUI::Export() {
+  bool machine = true;
+  if (Pattern->PatternMode == pmStates && !Tree.View.AskExportMode(machine))
+    return;
+  TFileDialog& dialog = g.UI().SaveDialog;
+  dialog.DefaultExt = "BMP";
+  dialog.FileName = StripExtension(dialog.FileName);
+  dialog.Filters = {TFileFilter::ForExtension("Bitmap files (*.BMP)", "BMP"),
+                    TFileFilter::ForExtension("PNG files (*.PNG)", "PNG")};
+  dialog.InitialDir = g.CurrentDir;
+  dialog.Title = "Export Bitmap";
+  dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofShowHelp | ofPathMustExist;
+  if (!ExecuteSaveDialog(dialog))
+    return;
+  try {
+    OWaitCursor wait;
+    Tree.View.SaveBitmap(ExportBitmap(Region, machine), dialog.FileName);
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+  }
 }
 
 OWindowsUI::OWindowsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)

@@ -47,6 +47,8 @@ public:
   const std::string& Name() const { return NameText; }
   // Also the node's text.
   void SetName(const std::string& name);
+  // The node's look may have changed (a region's import flag).
+  void RepaintNode();
 
   // Called when the user closes this controller's editor window.
   virtual void QueryClose() {}
@@ -153,6 +155,9 @@ public:
   OPicture& Picture;
   ORegion& Region;
   void Delete() override;
+  // "Import Bitmap" and "Export Bitmap".
+  void Import() override;
+  void Export() override;
   uint8_t GetCommands() const override { return cmOpen | cmDelete | cmImport | cmExport; }
   const char* ExportCaption() const override { return " Export Bitmap "; }
   const char* ImportCaption() const override { return " Import Bitmap "; }

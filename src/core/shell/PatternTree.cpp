@@ -4,12 +4,17 @@
 #include <set>
 
 #include "app/App.h"
+#include "app/Exceptions.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
 #include "shell/Tabs.h"
 
 namespace quillane {
+
+void OTreeView::SaveBitmap(const OBitmap24&, const std::string& path) {
+  throw Exception("Cannot write a bitmap file here: " + path);
+}
 
 OPatternTree::OPatternTree(OTreeView& view, OTabRegistry& tabs)
     : View(view), Tabs(tabs), RootUI(std::make_unique<OPatternsUI>(*this)) {

@@ -9,6 +9,7 @@
 
 namespace quillane {
 
+class OBitmap24;
 class OEditor;
 class OPattern;
 class OPicture;
@@ -33,6 +34,18 @@ public:
   virtual void UpdateButtons() {}
   // A new editor window for the controller, shown at once; its tab is the caller's.
   virtual OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) = 0;
+  // The bitmap import window for the region, on the file its BitmapFileName names, shown
+  // modally; it applies what the user chose.
+  virtual void RunBitmapImport(ORegion&) {}
+  // The "Export Mode" question of a state pattern's bitmap export: true and the machine
+  // view (or not) when confirmed.
+  virtual bool AskExportMode(bool& machine) {
+    machine = true;
+    return true;
+  }
+  // Writes a bitmap file, its kind chosen by the name's extension; throws Exception with
+  // the message to show.
+  virtual void SaveBitmap(const OBitmap24& bitmap, const std::string& path);
 };
 
 // The enabled state and captions of the tree's toolbar for the selected node.

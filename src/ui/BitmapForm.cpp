@@ -1,0 +1,357 @@
+#include "ui/BitmapForm.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ImageIO.h"
+#include "app/App.h"
+#include "data/DesignOwner.h"
+#include "elements/Region.h"
+#include "ui/DesignForm.h"
+#include "ui/PaletteStrip.h"
+
+namespace quillane {
+
+// The drawing, scaled to fit with its proportions kept.
+class TBitmapPreview : public QFrame {
+public:
+  TBitmapPreview(QWidget* parent, const OBitmap24& bitmap)
+      : QFrame(parent), Source(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32) {
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(Source.scanLine(y));
+      const uint32_t* row = bitmap.Row(y);
+      for (int x = 0; x < bitmap.Width(); ++x)
+        line[x] = ToQRgb(row[x]);
+    }
+    setAccessibleName(QStringLiteral("Bitmap"));
+    setMinimumSize(160, 120);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setMouseTracking(true);
+  }
+
+protected:
+  void paintEvent(QPaintEvent* event) override {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect inside = contentsRect();
+    painter.drawImage(inside.x() + (inside.width() - Scaled.width()) / 2,
+                      inside.y() + (inside.height() - Scaled.height()) / 2, Scaled);
+  }
+  // Scaled once per size, not per paint: the drawing may be large.
+  void resizeEvent(QResizeEvent* event) override {
+    QFrame::resizeEvent(event);
+    Scaled = Source.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  }
+
+private:
+  QImage Source, Scaled;
+};
+
+TColourColumn::TColourColumn(TfmBitmap& form, bool palette, const char* name)
+    : QWidget(&form), Form(form), Palette(palette) {
+  setObjectName(QString::fromLatin1(name));
+  setAccessibleName(palette ? QStringLiteral("Assigned palette colours")
+                            : QStringLiteral("Bitmap colours"));
+  setAccessibleDescription(
+      QStringLiteral("Up and Down choose a colour; Space gives it the left button's palette "
+                     "colour, Shift+Space the right button's"));
+  setFixedWidth(40);
+  setMinimumHeight(120);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void TColourColumn::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const OBitmapMapping& m = Form.Work;
+  const int h = m.RowHeight(height());
+  for (int i = 1; i <= m.NoBitmapColours; ++i) {
+    const QRect box(0, (i - 1) * h, width(), h);
+    const OPaletteEntry index = m.Mapping[static_cast<size_t>(i)];
+    const uint32_t colour =
+        Palette ? m.WorkPalette.GetColour(index) : m.BitmapColours[static_cast<size_t>(i)];
+    painter.fillRect(box, QColor::fromRgb(ToQRgb(colour)));
+    if (Palette) {
+      painter.save();
+      painter.setClipRect(box);
+      painter.setPen(QColor::fromRgb(ToQRgb(LabelInk(colour))));
+      painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::number(index));
+      painter.restore();
+    }
+    if (hasFocus() && i == Current) {
+      painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+      painter.drawRect(box.adjusted(1, 1, -1, -1));
+    }
+  }
+}
+
+void TColourColumn::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  Hint(Form.Work.RowAt(width(), height(), at.x(), at.y()));
+}
+
+void TColourColumn::leaveEvent(QEvent*) {
+  Form.StatusBar1->clearMessage();
+}
+
+void TColourColumn::mousePressEvent(QMouseEvent* event) {
+  const TMouseButton button = event->button() == Qt::LeftButton    ? TMouseButton::Left
+                              : event->button() == Qt::RightButton ? TMouseButton::Right
+                                                                   : TMouseButton::Middle;
+  const QPoint at = event->position().toPoint();
+  if (Form.Work.Press(button, Form.pbPalette->Box(), width(), height(), at.x(), at.y()))
+    Changed(Form.Work.RowAt(width(), height(), at.x(), at.y()));
+}
+
+void TColourColumn::keyPressEvent(QKeyEvent* event) {
+  const int rows = Form.Work.NoBitmapColours;
+  if (rows == 0) {
+    QWidget::keyPressEvent(event);
+  } else if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
+    Current = std::clamp(Current + (event->key() == Qt::Key_Up ? -1 : 1), 1, rows);
+    Hint(Current);
+    update();
+  } else if (event->key() == Qt::Key_Space) {
+    const OPalettePaintBox& strip = Form.pbPalette->Box();
+    const bool right = event->modifiers() & Qt::ShiftModifier;
+    Form.Work.SetMapping(Current, right ? strip.RightIndex : strip.LeftIndex);
+    Changed(Current);
+  } else {
+    QWidget::keyPressEvent(event);
+  }
+}
+
+void TColourColumn::focusInEvent(QFocusEvent* event) {
+  Current = std::clamp(Current, 1, std::max(1, Form.Work.NoBitmapColours));
+  Hint(Current);
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void TColourColumn::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
+}
+
+void TColourColumn::Hint(int row) {
+  Form.StatusBar1->showMessage(QString::fromStdString(Palette ? Form.Work.PaletteColourHint(row)
+                                                              : Form.Work.BitmapColourHint(row)));
+}
+
+void TColourColumn::Changed(int row) {
+  Form.pbBitmapColours->update();
+  Form.pbPaletteColours->update();
+  Hint(row);
+}
+
+namespace {
+
+QRadioButton* NewRadio(QWidget* parent, const char* name, const char* caption,
+                       const char* hint = nullptr) {
+  auto* radio = new QRadioButton(QString::fromLatin1(caption), parent);
+  radio->setObjectName(QString::fromLatin1(name));
+  radio->setAccessibleName(radio->text());
+  if (hint)
+    radio->setToolTip(QString::fromLatin1(hint));
+  return radio;
+}
+
+} // namespace
+
+TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
+    : QDialog(parent), Work(region, std::move(bitmap)), ToolBar1(new QToolBar(this)),
+      buPalette(AddToolButton(*ToolBar1, "buPalette", "Palette", "Update Palette")),
+      buCancel(AddToolButton(*ToolBar1, "buCancel", "Cancel")),
+      buApply(AddToolButton(*ToolBar1, "buApply", "Apply", "Apply Bitmap")),
+      rbDesign(NewRadio(this, "rbDesign", "Design", "Design View")),
+      rbMachine(NewRadio(this, "rbMachine", "Machine", "Machine View")),
+      imBitmap(new TBitmapPreview(this, Work.Bitmap())),
+      pbPalette(new TPaletteStrip(this, &Work.WorkPalette, false)),
+      pbBitmapColours(new TColourColumn(*this, false, "pbBitmapColours")),
+      pbPaletteColours(new TColourColumn(*this, true, "pbPaletteColours")),
+      StatusBar1(new QStatusBar(this)) {
+  setObjectName(QStringLiteral("fmBitmap"));
+  setWindowTitle(QStringLiteral("Import Bitmap"));
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setAccessibleName(QStringLiteral("Toolbar"));
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  ToolBar1->addSeparator();
+  ToolBar1->addWidget(rbDesign);
+  ToolBar1->addWidget(rbMachine);
+  imBitmap->setObjectName(QStringLiteral("imBitmap"));
+  pbPalette->setObjectName(QStringLiteral("pbPalette"));
+  pbPalette->setFixedWidth(40);
+  pbPalette->setFocusPolicy(Qt::StrongFocus);
+  pbPalette->setAccessibleDescription(
+      QStringLiteral("Up and Down choose the left button's colour, with Shift the right's"));
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setAccessibleName(QStringLiteral("Status"));
+  StatusBar1->setSizeGripEnabled(false);
+
+  auto* body = new QHBoxLayout;
+  body->setContentsMargins(8, 8, 8, 8);
+  body->setSpacing(8);
+  body->addWidget(imBitmap, 1);
+  body->addWidget(pbPalette);
+  body->addWidget(pbBitmapColours);
+  body->addWidget(pbPaletteColours);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(ToolBar1);
+  layout->addLayout(body, 1);
+  layout->addWidget(StatusBar1);
+  resize(640, 440);
+  setMouseTracking(true);
+
+  rbDesign->setChecked(true);
+  // A colour pattern has only the machine view.
+  if (region.Owner->PatternMode == pmColours) {
+    rbDesign->setEnabled(false);
+    rbMachine->setChecked(true);
+  }
+  connect(buPalette, &QToolButton::clicked, this, [this] {
+    Work.UpdatePalette();
+    Repaint();
+  });
+  connect(buCancel, &QToolButton::clicked, this, [this] {
+    CloseResult = 2;
+    QDialog::reject();
+  });
+  connect(buApply, &QToolButton::clicked, this, [this] {
+    CloseResult = 1;
+    accept();
+  });
+  pbPalette->installEventFilter(this);
+  imBitmap->installEventFilter(this);
+  // The dialog sees Enter before the focused control does.
+  qApp->installEventFilter(this);
+}
+
+TfmBitmap::~TfmBitmap() = default;
+
+void TfmBitmap::ShowHint(const std::string& text) {
+  if (text.empty())
+    StatusBar1->clearMessage();
+  else
+    StatusBar1->showMessage(QString::fromStdString(text));
+}
+
+void TfmBitmap::Repaint() {
+  pbPalette->update();
+  pbBitmapColours->update();
+  pbPaletteColours->update();
+}
+
+void TfmBitmap::reject() {
+  if (CloseResult == 0)
+    CloseResult = g.UI().Confirm("Apply changes") ? 1 : 2;
+  if (CloseResult == 1)
+    accept();
+  else
+    QDialog::reject();
+}
+
+void TfmBitmap::mouseMoveEvent(QMouseEvent* event) {
+  ShowHint("");
+  QDialog::mouseMoveEvent(event);
+}
+
+bool TfmBitmap::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == imBitmap && event->type() == QEvent::MouseMove) {
+    ShowHint("");
+  } else if (watched == pbPalette && event->type() == QEvent::MouseMove) {
+    const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+    OPalettePaintBox& strip = pbPalette->Box();
+    strip.MouseMove(0, at.x(), at.y());
+    ShowHint(strip.HintText);
+  } else if (watched == pbPalette && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Up && key->key() != Qt::Key_Down)
+      return false;
+    OPalettePaintBox& strip = pbPalette->Box();
+    const int colours = Work.WorkPalette.NoColours();
+    if (colours == 0)
+      return true;
+    uint8_t& index = key->modifiers() & Qt::ShiftModifier ? strip.RightIndex : strip.LeftIndex;
+    index =
+        static_cast<uint8_t>(std::clamp(index + (key->key() == Qt::Key_Up ? -1 : 1), 1, colours));
+    strip.MouseMove(0, 0, (index - 1) * strip.CellHeight());
+    ShowHint(strip.HintText);
+    pbPalette->update();
+    return true;
+  } else if (IsEnterIn(*this, watched, event)) {
+    focusNextChild();
+    return true;
+  }
+  return false;
+}
+
+void TfmBitmap::ApplyChoice() {
+  if (CloseResult != 1)
+    return;
+  if (!Work.Apply(rbMachine->isChecked()) && !Work.Cancelled)
+    g.UI().ShowMessage("The region's picture area is empty: there is nothing to import into");
+}
+
+void TfmBitmap::Execute(ORegion& region, QWidget* parent) {
+  std::unique_ptr<TfmBitmap> form;
+  try {
+    OWaitCursor wait;
+    form = std::make_unique<TfmBitmap>(region, LoadImage(region.BitmapFileName), parent);
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+    return;
+  }
+  form->exec();
+  form->hide();
+  form->ApplyChoice();
+}
+
+TfmExportMode::TfmExportMode(QWidget* parent)
+    : QDialog(parent), rbMachineView(NewRadio(this, "rbMachineView", "Machine View")),
+      rbDesignView(NewRadio(this, "rbDesignView", "DesignView")) {
+  setObjectName(QStringLiteral("fmExportMode"));
+  setWindowTitle(QStringLiteral("Export Mode"));
+  auto* group = new QGroupBox(QStringLiteral("Export Mode Selection"), this);
+  group->setObjectName(QStringLiteral("gbExportMode"));
+  auto* column = new QVBoxLayout(group);
+  column->addWidget(rbMachineView);
+  column->addWidget(rbDesignView);
+  rbMachineView->setChecked(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("buOK"));
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("buCancel"));
+  for (QAbstractButton* button : buttons->buttons())
+    button->setAccessibleName(button->text().remove(QLatin1Char('&')));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(12, 12, 12, 12);
+  layout->setSpacing(12);
+  layout->addWidget(group);
+  layout->addWidget(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+bool TfmExportMode::Ask(QWidget* parent, bool& machine) {
+  TfmExportMode dialog(parent);
+  if (dialog.exec() != QDialog::Accepted)
+    return false;
+  machine = dialog.rbMachineView->isChecked();
+  return true;
+}
+
+} // namespace quillane

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <memory>
+
+#include "elements/BitmapMapping.h"
+
+class QLabel;
+class QRadioButton;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+
+namespace quillane {
+
+class ORegion;
+class TPaletteStrip;
+class TBitmapPreview;
+class TfmBitmap;
+
+// One of the import window's two colour columns: the drawing's colours, or the palette
+// colours assigned to them with their numbers.
+class TColourColumn : public QWidget {
+  Q_OBJECT
+public:
+  TColourColumn(TfmBitmap& form, bool palette, const char* name);
+  // The row the keyboard works on.
+  int Current = 1;
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+private:
+  TfmBitmap& Form;
+  bool Palette;
+  void Hint(int row);
+  void Changed(int row);
+};
+
+// "Import Bitmap": a drawing's colours against the pattern's palette. The user corrects
+// the assignment, may take the drawing's colours into a working copy of the palette, and
+// applies; nothing in the pattern changes before that.
+class TfmBitmap : public QDialog {
+  Q_OBJECT
+public:
+  TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent = nullptr);
+  ~TfmBitmap() override;
+
+  // Loads the file the region names, shows the window modally and applies what the user
+  // chose. A file that cannot be read is reported with its own message.
+  static void Execute(ORegion& region, QWidget* parent);
+
+  OBitmapMapping Work;
+  // 0 while open, 1 apply, 2 cancel.
+  uint8_t CloseResult = 0;
+
+  QToolBar* ToolBar1;
+  QToolButton *buPalette, *buCancel, *buApply;
+  QRadioButton *rbDesign, *rbMachine;
+  TBitmapPreview* imBitmap;
+  TPaletteStrip* pbPalette;
+  TColourColumn *pbBitmapColours, *pbPaletteColours;
+  QStatusBar* StatusBar1;
+
+  // The user's choice carried out: the mapping applied under a progress report.
+  void ApplyChoice();
+
+public slots:
+  // The close box and Escape: "Apply changes" decides, unless a button already did.
+  void reject() override;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+  void ShowHint(const std::string& text);
+  void Repaint();
+};
+
+// "Export Mode": which view a state pattern's bitmap export shows.
+class TfmExportMode : public QDialog {
+  Q_OBJECT
+public:
+  explicit TfmExportMode(QWidget* parent = nullptr);
+  QRadioButton *rbMachineView, *rbDesignView;
+  // False when cancelled.
+  static bool Ask(QWidget* parent, bool& machine);
+};
+
+} // namespace quillane

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "editors/ElementEditor.h"
+#include "ui/SetupForm.h"
+
+class QCheckBox;
+class QComboBox;
+class QSpinBox;
+class QVBoxLayout;
+
+namespace quillane {
+
+// What the picture, region and section windows share: the editor model's boxes in their
+// groups, stored when left, and for the two area editors the flips and the rotation,
+// stored at once.
+class TfmElementForm : public TfmSetupForm {
+  Q_OBJECT
+public:
+  QSpinBox* Box(TElementField field) const;
+  QCheckBox* cbHFlip = nullptr;
+  QCheckBox* cbVFlip = nullptr;
+  QComboBox* cbRotate = nullptr;
+  QCheckBox* cbImportFlag = nullptr;
+
+  void ShowData() override;
+
+protected:
+  using TfmSetupForm::TfmSetupForm;
+  // Builds the controls of the model (and, for an area editor, its flips and rotation),
+  // then attaches it. The derived form calls it once its model exists.
+  void Build(OElementEditor& model, bool importFlag = false);
+  void ImportClick() override;
+  void ExportClick() override;
+  // Stores the box directly, so losing activation never takes the focus back.
+  void CommitEdit() override;
+
+private:
+  struct TBox {
+    const TElementFieldInfo* Info;
+    QSpinBox* Widget;
+  };
+  OElementEditor* Model = nullptr;
+  OAreaEditor* Areas = nullptr;
+  std::vector<TBox> Boxes;
+  // The box edited since it last stored its value.
+  std::optional<TElementField> Pending;
+  bool Showing = false;
+
+  QCheckBox* AddCheck(QVBoxLayout& column, const char* name, const char* caption,
+                      TElementCheck check);
+  void Edited(TElementField field);
+  void Store(TElementField field);
+};
+
+} // namespace quillane

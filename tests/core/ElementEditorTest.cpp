@@ -1,0 +1,178 @@
+// The picture, region and section editors' models: the area arithmetic with its quarter
+// turns, what Apply stores and whom it tells, Cancel, Import and Export, and areas refused
+// when they would leave the range.
+#include "editors/ElementEditor.h"
+#include "PatternSupport.h"
+
+namespace quillane::test {
+namespace {
+
+using F = TElementField;
+
+// A 30 x 20 pattern with one section and a picture whose region shows 6 x 4 cells.
+struct ElementEditor : TFlowTest {
+  std::unique_ptr<OPattern> Pattern = BarePattern(30, 20);
+  OSection& Section = AddSection(*Pattern, {1, 1, 5, 5}, {11, 1, 15, 5});
+  OPicture& Picture = AddPicture(*Pattern, 30, 20);
+  ORegion& Region = AddRegion(Picture, {3, 2, 8, 5}, {2, 3, 7, 6});
+  std::vector<TPatternChange::TKind> Heard;
+  OPatternEvents::TSubscription Listening =
+      Pattern->Events.Subscribe([this](const TPatternChange& c) { Heard.push_back(c.Kind); });
+  bool HeardChanged() const {
+    return std::count(Heard.begin(), Heard.end(), TPatternChange::TKind::All) > 0;
+  }
+  std::vector<TRect> Areas(OAreaEditor& e) {
+    if (auto* r = dynamic_cast<ORegionEditor*>(&e))
+      return {r->WorkingCopy.PatternArea, r->WorkingCopy.PictureArea};
+    auto& s = dynamic_cast<OSectionEditor&>(e).WorkingCopy;
+    return {s.SourceArea, s.TargetArea};
+  }
+};
+
+TEST_F(ElementEditor, Rotate90TurnsThePictureAreaInPlaceAndApplyingTellsOnlyTheViews) {
+  ORegionEditor e(*Pattern, Region);
+  int stored = 0;
+  e.OnStored = [&] { ++stored; };
+  e.Reload();
+  Pattern->SetModified(0);
+  Pattern->SetState(1, 1, 1);
+  ASSERT_TRUE(e.StoreRotation(1));
+  EXPECT_EQ(e.WorkingCopy.PictureArea, (TRect{2, 3, 5, 8})); // 4 wide, 6 high
+  EXPECT_EQ(e.Number(F::NoControls), 6);
+  Heard.clear();
+  ASSERT_TRUE(e.Apply());
+  // An open view takes the region's new shape before it draws again.
+  EXPECT_EQ(Heard, (std::vector{TPatternChange::TKind::Elements, TPatternChange::TKind::Modified}));
+  EXPECT_EQ(Region.PictureArea, (TRect{2, 3, 5, 8}));
+  EXPECT_EQ(Region.Rotation, 1);
+  ASSERT_TRUE(e.StoreRotation(0));
+  EXPECT_EQ(e.WorkingCopy.PictureArea, (TRect{2, 3, 7, 6}));
+  // No Changed: the section copies wait, but the pattern is to be saved and the node
+  // repainted.
+  EXPECT_FALSE(HeardChanged());
+  EXPECT_EQ(Pattern->States.Get(11, 1), 0);
+  EXPECT_TRUE(Pattern->Modified());
+  EXPECT_EQ(stored, 1);
+}
+
+TEST_F(ElementEditor, ApplyingASectionRedoesTheCopies) {
+  OSectionEditor e(*Pattern, Section);
+  e.Reload();
+  Pattern->SetState(1, 1, 1);
+  ASSERT_TRUE(e.StoreNumber(F::Control2, 21));
+  e.Edited();
+  ASSERT_TRUE(e.Apply());
+  EXPECT_EQ(Section.TargetArea, (TRect{21, 1, 25, 5}));
+  EXPECT_TRUE(HeardChanged());
+  EXPECT_EQ(Pattern->States.Get(21, 1), 1);
+}
+
+TEST_F(ElementEditor, APictureImportAppliesOnlyTheSize) {
+  OPicture file(Pattern.get());
+  file.SetWidth(50);
+  file.SetHeight(7);
+  AddRegion(file, {1, 1, 2, 2}, {1, 1, 2, 2});
+  AddRegion(file, {3, 3, 4, 4}, {1, 1, 2, 2});
+  WriteBytes(Current.File("other.pic"), RecordBytes(file));
+  OPictureEditor e(*Pattern, Picture);
+  e.Reload();
+  UI.FileAnswers = {Current.File("other.pic")};
+  e.Import();
+  EXPECT_EQ(e.Number(F::NoControls), 50);
+  EXPECT_TRUE(e.ApplyEnabled());
+  ASSERT_TRUE(e.Apply());
+  EXPECT_EQ(std::pair(Picture.Width, Picture.Height), std::pair(50, 7));
+  ASSERT_EQ(Picture.Regions.Count(), 1);
+  EXPECT_EQ(Picture.Regions.Get(0)->PatternArea, (TRect{3, 2, 8, 5}));
+  EXPECT_FALSE(HeardChanged());
+}
+
+TEST_F(ElementEditor, APictureThePatternFileCouldNotReadBackIsRefused) {
+  AddPicture(*Pattern, 10000, 10000); // never drawn, so never allocated
+  OPicture file(Pattern.get());
+  file.SetWidth(8000);
+  file.SetHeight(5000);
+  WriteBytes(Current.File("big.pic"), RecordBytes(file));
+  OPictureEditor e(*Pattern, Picture);
+  e.Reload();
+  UI.FileAnswers = {Current.File("big.pic")};
+  e.Import();
+  EXPECT_EQ(e.Number(F::NoControls), 30);
+  EXPECT_TRUE(e.StoreNumber(F::NoControls, 9999));
+  EXPECT_FALSE(e.StoreNumber(F::NoPLines, 5000));
+  EXPECT_EQ(e.Number(F::NoPLines), 20);
+  EXPECT_EQ(UI.Errors(), std::vector<std::string>(2, "Picture too large - the pictures of a "
+                                                     "pattern can hold at most 134217728 pixels"));
+}
+
+TEST_F(ElementEditor, CancelAfterSeveralEditsShowsTheRegionAgain) {
+  ORegionEditor e(*Pattern, Region);
+  e.Reload();
+  const std::vector<TRect> before = Areas(e);
+  ASSERT_TRUE(e.StoreNumber(F::Control1, 10) && e.StoreNumber(F::NoPLines, 9) &&
+              e.StoreNumber(F::PLine2, 4) && e.StoreRotation(3));
+  for (TElementCheck c : {TElementCheck::HFlip, TElementCheck::VFlip, TElementCheck::ImportFlag})
+    e.StoreChecked(c, true);
+  e.Cancel();
+  EXPECT_EQ(Areas(e), before);
+  EXPECT_EQ(e.RotationIndex(), 0);
+  for (TElementCheck c : {TElementCheck::HFlip, TElementCheck::VFlip, TElementCheck::ImportFlag})
+    EXPECT_FALSE(e.Checked(c));
+  EXPECT_FALSE(e.ApplyEnabled() || e.CancelEnabled());
+  EXPECT_EQ(Region.PatternArea, (TRect{3, 2, 8, 5}));
+}
+
+TEST_F(ElementEditor, ARegionExportWritesTheEditJustMade) {
+  ORegionEditor e(*Pattern, Region);
+  e.Reload();
+  ASSERT_TRUE(e.StoreNumber(F::NoControls, 12));
+  e.Edited();
+  UI.FileAnswers = {Current.File("edited.reg"), Current.File("applied.reg")};
+  e.Export();
+  Region.Export();
+  EXPECT_EQ(Region.PatternArea, (TRect{3, 2, 14, 5}));
+  EXPECT_EQ(FileBytes(Current.File("edited.reg")), FileBytes(Current.File("applied.reg")));
+  EXPECT_EQ(FileBytes(Current.File("edited.reg")), RecordBytes(Region));
+}
+
+TEST_F(ElementEditor, AreasThatWouldLeaveTheRangeAreRefusedWhole) {
+  struct TStep {
+    int Rotation; // a rotation to store, or -1 for the box
+    F Field;
+    int Value;
+  };
+  const std::vector<std::vector<TStep>> rows = {
+      {{-1, F::PLine1, 60000}, {-1, F::NoPLines, 10000}}, // the first area past 65534
+      // The second area past the edge while the first would fit.
+      {{-1, F::PLine2, 60000}, {-1, F::NoPLines, 6000}},
+      // Turned, the PLines run across the controls.
+      {{1, F::Control1, 1}, {-1, F::NoPLines, 60000}, {-1, F::Control2, 9999}},
+      {{-1, F::NoPLines, 60000}, {-1, F::Control2, 9000}, {1, F::Control1, 0}},
+      {{-1, F::NoControls, 10000}}, // beyond the boxes' own limits
+      {{-1, F::PLine1, 0}},
+  };
+  for (size_t row = 0; row < rows.size(); ++row) {
+    ORegionEditor region(*Pattern, Region);
+    OSectionEditor section(*Pattern, Section);
+    for (OAreaEditor* e : std::initializer_list<OAreaEditor*>{&region, &section}) {
+      SCOPED_TRACE(row);
+      e->Reload();
+      UI.Shown.clear();
+      const std::vector<TStep>& steps = rows[row];
+      for (size_t i = 0; i + 1 < steps.size(); ++i)
+        ASSERT_TRUE(steps[i].Rotation >= 0 ? e->StoreRotation(steps[i].Rotation)
+                                           : e->StoreNumber(steps[i].Field, steps[i].Value));
+      const std::vector<TRect> before = Areas(*e);
+      const int rotation = e->RotationIndex();
+      const TStep& last = steps.back();
+      EXPECT_FALSE(last.Rotation >= 0 ? e->StoreRotation(last.Rotation)
+                                      : e->StoreNumber(last.Field, last.Value));
+      EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Range check error"});
+      EXPECT_EQ(Areas(*e), before);
+      EXPECT_EQ(e->RotationIndex(), rotation);
+    }
+  }
+}
+
+} // namespace
+} // namespace quillane::test

@@ -1,0 +1,117 @@
+// A drawing brought into a region through the import window, and the region written out as
+// an image, on the offscreen platform.
+#include <QFileDialog>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "ImageIO.h"
+#include "UiSupport.h"
+#include "data/Record.h"
+#include "elements/Picture.h"
+#include "elements/Region.h"
+#include "model/Pattern.h"
+#include "ui/BitmapForm.h"
+#include "ui/PaletteStrip.h"
+#include "wizards/Wizards.h"
+
+using namespace quillane;
+using namespace quillane::test;
+
+class BitmapFormTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void cleanupTestCase() { g.Start({}, nullptr); }
+
+  void importPressApplyThenExport() {
+    QTemporaryDir dir;
+    TProgram program(dir.filePath(QStringLiteral("quillane.ini")));
+    // A colour pattern the drawing's size, its one region selected.
+    auto made = GenerateWizard(TPlainWizard{120, 80, TWizardLayout::Section1});
+    made->SetMachineType(11);
+    made->Changed();
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    OPattern& pattern = *tree.AddPattern(std::move(made)).Pattern;
+    for (const auto& node : tree.Registry())
+      if (dynamic_cast<ORegionUI*>(node.get()))
+        tree.Select(node.get());
+    auto saved = [&pattern] {
+      OWriter w;
+      pattern.WriteToStream(w);
+      return w.Bytes();
+    };
+    auto run = [&](const char* button, std::function<void(QWidget*)> inside) {
+      QTimer::singleShot(0, [inside] { inside(QApplication::activeModalWidget()); });
+      program.Main.Tree().findChild<QToolButton*>(QString::fromLatin1(button))->click();
+    };
+    auto press = [](QWidget* widget, Qt::MouseButton button, int y) {
+      QMouseEvent event(QEvent::MouseButtonPress, QPointF(5, y), widget->mapToGlobal(QPointF(5, y)),
+                        button, button, Qt::NoModifier);
+      QApplication::sendEvent(widget, &event);
+    };
+    // 120 x 80: white, a black bottom line, and red, lime, blue and orange shapes.
+    const std::string drawing = QUILLANE_TEST_DATA "/drawing.png";
+
+    // Changes, then the close box answered Cancel: nothing happens.
+    const TBytes before = saved();
+    program.Platform.Files = {drawing};
+    run("buImport", [&](QWidget* window) {
+      auto* form = qobject_cast<TfmBitmap*>(window);
+      QVERIFY(form);
+      form->buPalette->click();
+      press(form->pbBitmapColours, Qt::RightButton, 1);
+      form->close();
+    });
+    QCOMPARE(program.Platform.Questions, std::vector<std::string>{"Apply changes"});
+    QCOMPARE(pattern.Pictures->Get(0)->Regions.Get(0)->BitmapFileName, drawing);
+    pattern.Pictures->Get(0)->Regions.Get(0)->BitmapFileName.clear();
+    QVERIFY(saved() == before);
+
+    program.Platform.Files = {drawing};
+    run("buImport", [&](QWidget* window) {
+      auto* form = qobject_cast<TfmBitmap*>(window);
+      QVERIFY(form);
+      QVERIFY(!form->rbDesign->isEnabled() && form->rbMachine->isChecked());
+      // White, black, red, lime, blue, then orange on the first entry no colour took.
+      QCOMPARE(form->Work.Mapping,
+               (std::vector<OPaletteEntry>{0, 16, 15, 1, 4, 7, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+      // Navy on the left button, then onto orange's row.
+      press(form->pbPalette, Qt::LeftButton, 8 * form->pbPalette->Box().CellHeight() + 1);
+      press(form->pbPaletteColours, Qt::LeftButton,
+            5 * form->Work.RowHeight(form->pbPaletteColours->height()) + 1);
+      QCOMPARE(form->StatusBar1->currentMessage(),
+               QStringLiteral("Assigned Palette Color 9: Red=0, Green=0, Blue=128"));
+      form->buApply->click();
+    });
+    // PLine 1 is the drawing's bottom row.
+    const std::pair<QPoint, int> cells[] = {
+        {{1, 1}, 15}, {{1, 80}, 16}, {{21, 60}, 1}, {{91, 20}, 9}, {{86, 50}, 7}};
+    for (const auto& [cell, index] : cells)
+      QCOMPARE(pattern.GetMachineColour(cell.x(), cell.y()), index);
+
+    // Navy written out where the drawing had orange; an unknown kind of file is refused.
+    const QString out = dir.filePath(QStringLiteral("region.png"));
+    for (const QString& name : {dir.filePath(QStringLiteral("region.gif")), out})
+      run("buExport", [name](QWidget* window) {
+        auto* box = qobject_cast<QFileDialog*>(window);
+        QVERIFY(box && box->windowTitle() == QStringLiteral("Export Bitmap"));
+        box->selectFile(name);
+        static_cast<QDialog*>(box)->accept();
+      });
+    QCOMPARE(program.Platform.Errors,
+             std::vector<std::string>{"Cannot write an image of this kind (use .bmp or .png): " +
+                                      dir.filePath(QStringLiteral("region.gif")).toStdString()});
+    const OBitmap24 back = LoadImage(out.toStdString()), original = LoadImage(drawing);
+    QCOMPARE(back.Width() * 1000 + back.Height(), 120080);
+    for (int y = 0; y < 80; ++y)
+      for (int x = 0; x < 120; ++x)
+        QCOMPARE(back.Row(y)[x],
+                 x >= 80 && x <= 112 && y >= 55 && y <= 72 ? 0x800000u : original.Row(y)[x]);
+  }
+};
+
+QTEST_MAIN(BitmapFormTest)
+#include "BitmapFormTest.moc"

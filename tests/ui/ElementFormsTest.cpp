@@ -1,0 +1,79 @@
+// The element editors on the offscreen platform: a section's target moved in its window
+// and applied by switching to the tree, and a region marked as imported drawn so at once.
+#include <QCheckBox>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "UiSupport.h"
+#include "elements/Section.h"
+#include "model/Pattern.h"
+#include "shell/DesignUI.h"
+#include "ui/RegionForm.h"
+#include "ui/SectionForm.h"
+#include "wizards/Wizards.h"
+
+using namespace quillane;
+using namespace quillane::test;
+
+class ElementFormsTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir Dir;
+
+  // The node of that kind and name in the tree of a 40 x 30 pattern in two mirrored halves.
+  template <class TNode> static TNode* Node(TProgram& program, const std::string& suffix) {
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    if (tree.Registry().empty())
+      tree.AddPattern(GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h}));
+    for (const auto& node : tree.Registry())
+      if (auto* found = dynamic_cast<TNode*>(node.get()); found && node->Name().ends_with(suffix))
+        return found;
+    return nullptr;
+  }
+
+private slots:
+  void cleanupTestCase() { g.Start({}, nullptr); }
+
+  void aMovedTargetIsAppliedWhenTheTreeIsActivated() {
+    TProgram program(Dir.filePath(QStringLiteral("quillane.ini")));
+    OSectionUI* node = Node<OSectionUI>(program, "-2");
+    QVERIFY(node);
+    OPattern& pattern = *node->Pattern;
+    pattern.SetState(1, 1, 1); // not yet copied to the mirrored half
+    program.Main.show();
+    program.Main.Tree().Patterns().Activate(*node);
+    auto* form = dynamic_cast<TfmSection*>(node->Editor);
+    QVERIFY(form);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Section"));
+    QVERIFY(QTest::qWaitForWindowActive(&program.Main));
+    QSpinBox* target = form->Box(TElementField::Control2);
+    QCOMPARE(target->value(), 21);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(target, QStringLiteral("19"));
+    QVERIFY(form->buApply->isEnabled());
+    program.Main.Tree().BringToFront();
+    QCOMPARE(node->Section.TargetArea, (TRect{19, 1, 38, 30}));
+    QCOMPARE(pattern.States.Get(38, 1), uint8_t(1));
+    QVERIFY(!form->buApply->isEnabled() && form->buSave->isEnabled());
+  }
+
+  void anImportRegionTurnsRedWhenApplied() {
+    TProgram program(Dir.filePath(QStringLiteral("quillane.ini")));
+    ORegionUI* node = Node<ORegionUI>(program, "-1");
+    QVERIFY(node);
+    program.Main.show();
+    program.Main.Tree().Patterns().Activate(*node);
+    auto* form = dynamic_cast<TfmRegion*>(node->Editor);
+    QVERIFY(form && !form->cbImportFlag->isChecked());
+    form->cbImportFlag->click();
+    form->buApply->click();
+    QTreeWidgetItem* item = program.Main.Tree().TreeView1->findItems(
+        QString::fromStdString(node->Name()), Qt::MatchExactly | Qt::MatchRecursive)[0];
+    QCOMPARE(item->background(0).color(), QColor(Qt::red));
+  }
+};
+
+QTEST_MAIN(ElementFormsTest)
+#include "ElementFormsTest.moc"
