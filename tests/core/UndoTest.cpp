@@ -202,9 +202,13 @@ TEST_F(Undo, TheMemoryBoundDropsTheOldestStepsAndANewStepTheRedoBranch) {
   Stroke(*P, 1, 3, 0, 0, 9);
   EXPECT_EQ(P->History.RedoCount(), 0);
   EXPECT_FALSE(P->History.CanRedo());
-  // A stroke that changes nothing is no step.
+  // A stroke that changes nothing is no step, nor is anything without memory for steps.
   Stroke(*P, 1, 3, 0, 0, 9);
   EXPECT_EQ(P->History.UndoCount(), 2);
+  P->History.SetLimit(0);
+  Stroke(*P, 1, 2, 0, 0, 9);
+  P->SetUndefined();
+  EXPECT_EQ(P->History.UndoCount() + P->History.RedoCount(), 0);
 }
 
 } // namespace

@@ -100,8 +100,9 @@ TGrid& OUndoHistory::Grid(int i) {
   return i == 0 ? Pattern.States : i == 1 ? Pattern.MachineColours : Pattern.DesignColours;
 }
 
+// A history without memory for steps (the command-line tool's) records nothing at all.
 void OUndoHistory::BeginStroke() {
-  if (Journaling || Depth > 0 || RestoringFlag)
+  if (Journaling || Depth > 0 || RestoringFlag || LimitBytes == 0)
     return;
   Journal.clear();
   Journaling = true;
@@ -135,7 +136,7 @@ void OUndoHistory::EndStroke() {
 }
 
 void OUndoHistory::BeginChange() {
-  if (Depth++ > 0 || RestoringFlag)
+  if (Depth++ > 0 || RestoringFlag || LimitBytes == 0)
     return;
   EndStroke();
   Before = std::make_unique<TSnapshot>();
