@@ -30,8 +30,8 @@ Bytes State(const OPattern& p) {
   const auto [x, y] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
   if (x == a.end() && y == b.end())
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "sizes " << a.size() << ", " << b.size()
-                                       << "; first difference at " << (x - a.begin());
+  return ::testing::AssertionFailure()
+         << "sizes " << a.size() << ", " << b.size() << "; first difference at " << (x - a.begin());
 }
 
 TViewAction PaintAt(int x, int y, uint8_t index, uint8_t view) {
@@ -104,6 +104,14 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
          e.Strip.Height = 200; // 20 cells of 10 pixels
          e.Strip.MouseDown(TMouseButton::Left, ssDouble, 5, 5);
          e.StripPressed();
+         ASSERT_TRUE(e.Apply());
+       }},
+      {"fewer colours and another yarn type", 0,
+       [](OPattern& p, auto&) {
+         OPatternSetupEditor e(p);
+         e.Reload();
+         e.SetNoColours(8);
+         e.SetNoYarnTypes(4);
          ASSERT_TRUE(e.Apply());
        }},
       {"deleted section", 0,
