@@ -355,7 +355,8 @@ void UndoStrokeLarge(benchmark::State& state) {
   }
 }
 
-// A drawing as wide as the design region and as long as the pattern, in palette colours.
+// A drawing as wide as the design region and as long as the pattern, in palette colours;
+// with its undo step (argument 1) or without a history (0).
 void BitmapApply(benchmark::State& state) {
   OPattern& p = *Fix().Pattern;
   OPicture& picture = *p.Pictures->Get(0);
@@ -370,8 +371,11 @@ void BitmapApply(benchmark::State& state) {
   // machine view is already shown, as it is where the bitmap is applied.
   OBitmapMapping mapping(design, bitmap);
   picture.SetViewMode(1);
+  const size_t limit = p.History.Limit();
+  p.History.SetLimit(state.range(0) != 0 ? limit : 0);
   for (auto _ : state)
     mapping.Apply(true);
+  p.History.SetLimit(limit);
 }
 
 #ifdef QUILLANE_GUI
@@ -697,7 +701,7 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"PaintMachinePixel", t("PaintLarge"), 2 * t("PaintSmall"), "2 x on 100 x 100"},
       {"undo of a stroke of 200 presses", t("UndoStrokeLarge"), t("StrokeLarge"),
        "1 x the stroke"},
-      {"bitmap apply, design region", t("BitmapApply"),
+      {"bitmap apply, design region", t("BitmapApply/1"),
        3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
@@ -809,7 +813,8 @@ int main(int argc, char** argv) {
   add("PaintSmall", PaintSmall)->Unit(benchmark::kMicrosecond);
   add("StrokeLarge", StrokeLarge)->Unit(benchmark::kMicrosecond);
   add("UndoStrokeLarge", UndoStrokeLarge)->Unit(benchmark::kMicrosecond);
-  add("BitmapApply", BitmapApply)->Iterations(3);
+  add("BitmapApply", BitmapApply)->Arg(1)->Iterations(3);
+  add("BitmapApply", BitmapApply)->Arg(0)->Iterations(3);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);

@@ -39,19 +39,24 @@ void AddRun(TCellRuns& runs, uint64_t index, const uint8_t* other, size_t n, con
   runs.Values.insert(runs.Values.end(), other, other + n);
 }
 
-// The blocks that differ between two grids of one size, with their values from before.
-TCellRuns Difference(const TGrid& before, const TGrid& after) {
-  TCellRuns runs;
+// The blocks that differ between two grids of one size, with their values from before;
+// false when they come to more than half the grid, which is then better kept whole.
+bool Difference(const TGrid& before, const TGrid& after, TCellRuns& runs) {
   const uint8_t* a = before.Data().data();
   const uint8_t* b = after.Data().data();
   const size_t n = after.Data().size();
   constexpr size_t Block = 64;
   for (size_t i = 0; i < n; i += Block) {
     const size_t m = std::min(Block, n - i);
-    if (std::memcmp(a + i, b + i, m) != 0)
+    if (std::memcmp(a + i, b + i, m) != 0) {
       AddRun(runs, i, a + i, m, b);
+      if (runs.Values.size() > n / 2) {
+        runs = {};
+        return false;
+      }
+    }
   }
-  return runs;
+  return true;
 }
 
 void WriteText(OWriter& s, const std::string& text) {
@@ -155,20 +160,18 @@ void OUndoHistory::EndChange() {
     step.ObjectsBefore = std::move(before->Objects);
     step.ObjectsAfter = std::move(objects);
   }
+  bool resized = false;
   for (int i = 0; i < 3; ++i) {
     const TGrid& was = before->Grids[static_cast<size_t>(i)];
-    step.Resized =
-        step.Resized || was.Controls() != Grid(i).Controls() || was.PLines() != Grid(i).PLines();
+    resized = resized || was.Controls() != Grid(i).Controls() || was.PLines() != Grid(i).PLines();
   }
-  bool any = step.Resized || !step.ObjectsBefore.empty();
+  bool any = !step.ObjectsBefore.empty();
   for (int i = 0; i < 3; ++i) {
     const auto k = static_cast<size_t>(i);
-    if (step.Resized) {
+    step.Whole[k] = resized || !Difference(before->Grids[k], Grid(i), step.Cells[k]);
+    if (step.Whole[k])
       step.Grids[k] = std::move(before->Grids[k]);
-    } else {
-      step.Cells[k] = Difference(before->Grids[k], Grid(i));
-      any = any || !step.Cells[k].Empty();
-    }
+    any = any || step.Whole[k] || !step.Cells[k].Empty();
   }
   if (any)
     Push(std::move(step));
@@ -267,7 +270,7 @@ void OUndoHistory::Put(TStep& step, bool after) {
   if (!step.Stroke) {
     // Grids of the right size first: putting back the settings then finds them so.
     for (int i = 0; i < 3; ++i) {
-      if (step.Resized)
+      if (step.Whole[static_cast<size_t>(i)])
         std::swap(Grid(i), step.Grids[static_cast<size_t>(i)]);
       else
         writeCells(i);

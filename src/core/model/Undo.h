@@ -97,8 +97,9 @@ private:
   };
   struct TStep {
     std::array<TCellRuns, 3> Cells;
-    // Grids of the other size, swapped in and out as Values are.
-    bool Resized = false;
+    // Whole grids, swapped in and out as Values are: when the size changed, or when most
+    // cells did.
+    std::array<bool, 3> Whole{};
     std::array<TGrid, 3> Grids;
     TBytes ObjectsBefore, ObjectsAfter;
     bool Stroke = false;
