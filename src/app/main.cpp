@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QStandardPaths>
 
 #include "app/App.h"
 #include "ui/IniPersist.h"
@@ -21,6 +22,8 @@ int main(int argc, char* argv[]) {
   OIniPersist& ini = *persist;
   g.Start(arguments, std::move(persist));
   main.show();
+  main.Begin(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+             QStringLiteral("/recovery"));
   int status = QApplication::exec();
   // The application object outlives Qt; write the settings while Qt is still here.
   ini.Sync();

@@ -2,14 +2,19 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -20,8 +25,12 @@
 #include "files/NedFile.h"
 #include "files/TuftImport.h"
 #include "model/Pattern.h"
+#include "shell/DesignUI.h"
 #include "shell/MainCommands.h"
+#include "shell/RecentPatterns.h"
+#include "shell/Recovery.h"
 #include "ui/AboutForm.h"
+#include "ui/PreferencesForm.h"
 #include "ui/TreeForm.h"
 #include "ui/UndoActions.h"
 #include "ui/wizards/Wizard1Form.h"
@@ -77,8 +86,11 @@ QIcon ProgramIcon() {
 
 TfmMain::TfmMain()
     : Tabs(this), ToolBar1(new QToolBar(this)), tcMain(new QTabBar(this)),
-      MdiArea(new QMdiArea(this)), StatusPanel(new QLabel(this)), FolderPanel(new QLabel(this)) {
+      MdiArea(new QMdiArea(this)), StatusPanel(new QLabel(this)), FolderPanel(new QLabel(this)),
+      RecoveryTimer(new QTimer(this)) {
   setObjectName(QStringLiteral("fmMain"));
+  setAcceptDrops(true);
+  connect(RecoveryTimer, &QTimer::timeout, this, [this] { UpdateRecovery(true); });
   setWindowTitle(QStringLiteral("Quillane"));
   setWindowIcon(ProgramIcon());
   resize(805, 557);
@@ -135,6 +147,8 @@ TfmMain::TfmMain()
 }
 
 TfmMain::~TfmMain() {
+  // Closing the patterns here is no clean close: what a clean close did not remove stays.
+  RecoveryCopies.reset();
   MdiArea->disconnect(this);
   tcMain->disconnect(this);
   // The patterns' controllers close their editors and drop their tabs while every window
@@ -147,6 +161,14 @@ TfmMain::~TfmMain() {
 QMdiSubWindow* TfmMain::AddForm(TfmDesignForm& form) {
   QMdiSubWindow* window = MdiArea->addSubWindow(&form);
   window->setAttribute(Qt::WA_DeleteOnClose);
+  // Ctrl+W is the File menu's Close Window, which leaves the tree open; the window's own
+  // Close would make the key ambiguous, and neither would run.
+  if (QMenu* menu = window->systemMenu())
+    for (QAction* action : menu->actions()) {
+      QList<QKeySequence> keys = action->shortcuts();
+      if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_W)) > 0)
+        action->setShortcuts(keys);
+    }
   return window;
 }
 
@@ -173,9 +195,23 @@ void TfmMain::CreateMenus() {
       patterns().AddPattern(std::move(pattern));
   };
 
+  auto keys = [](QAction* action, const QKeySequence& sequence) { action->setShortcut(sequence); };
+
   QMenu* file = menu("miFile", "  &File");
-  item(file, "miNewPattern", "&New Pattern", [patterns] { patterns().Root().New(); });
-  item(file, "miOpenPattern", "&Open Pattern", [patterns] { patterns().Root().Open(); });
+  keys(item(file, "miNewPattern", "&New Pattern", [patterns] { patterns().Root().New(); }),
+       QKeySequence::New);
+  keys(item(file, "miOpenPattern", "&Open Pattern", [patterns] { patterns().Root().Open(); }),
+       QKeySequence::Open);
+  file->addSeparator();
+  RecentMenu = file->addMenu(QStringLiteral("&Recent Patterns"));
+  RecentMenu->setObjectName(QStringLiteral("miRecentPatterns"));
+  connect(file, &QMenu::aboutToShow, this, [this] { ListRecentPatterns(); });
+  keys(item(file, "miSavePattern", "Save &Pattern", [patterns] { patterns().SaveActive(); }),
+       QKeySequence::Save);
+  keys(item(file, "miSavePatternAs", "Save Pattern &As", [patterns] { patterns().SaveActiveAs(); }),
+       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  keys(item(file, "miCloseWindow", "Close &Window", [this] { CloseActiveEditor(); }),
+       QKeySequence(Qt::CTRL | Qt::Key_W));
   file->addSeparator();
   item(file, "miCloseAllPatterns", "&Close All Patterns", [patterns] { patterns().CloseAll(); });
   file->addSeparator();
@@ -187,9 +223,9 @@ void TfmMain::CreateMenus() {
   item(file, "miExit", "E&xit", [this] { close(); });
 
   QMenu* edit = menu("miEdit", "&Edit");
-  AddUndoActions(*edit, *this, [this] { return ActivePattern(*MdiArea, TreeForm->Patterns()); });
+  AddUndoActions(*edit, *this, patterns);
   edit->addSeparator();
-  item(edit, "miPreferences", "&Preferences", nullptr);
+  item(edit, "miPreferences", "&Preferences", [this] { EditPreferences(); });
 
   QMenu* wizards = menu("miWizards", "Wi&zards");
   item(wizards, "miNewPlainPattern", "New &Pattern",
@@ -218,7 +254,8 @@ void TfmMain::CreateMenus() {
 
   QMenu* help = menu("miHelp", "&Help");
   item(help, "miReference", "&Reference", [] { OpenHelp(THelpKind::Reference, ProgramDir()); });
-  item(help, "miManual", "&Manual", [] { OpenHelp(THelpKind::Manual, ProgramDir()); });
+  keys(item(help, "miManual", "&Manual", [] { OpenHelp(THelpKind::Manual, ProgramDir()); }),
+       QKeySequence(Qt::Key_F1));
   item(help, "miAbout", "&About", [this] {
     TfmAbout about(this);
     about.exec();
@@ -274,6 +311,105 @@ void TfmMain::ListWindows() {
   }
 }
 
+void TfmMain::ListRecentPatterns() {
+  RecentMenu->clear();
+  const std::vector<std::string> paths = RecentPatterns(g.Persist());
+  RecentMenu->setEnabled(!paths.empty());
+  int number = 0;
+  for (const std::string& path : paths) {
+    ++number;
+    const QString text =
+        QString::fromStdString(path).replace(QLatin1Char('&'), QLatin1String("&&"));
+    QAction* entry = RecentMenu->addAction(
+        (number < 10 ? QStringLiteral("&%1 ").arg(number) : QStringLiteral("1&0 ")) + text);
+    entry->setObjectName(QStringLiteral("miRecent%1").arg(number));
+    connect(entry, &QAction::triggered, this,
+            Guarded([this, path] { OpenRecentPattern(TreeForm->Patterns(), path); }));
+  }
+}
+
+void TfmMain::CloseActiveEditor() {
+  // The tree window cannot close.
+  if (auto* form = dynamic_cast<TfmDesignForm*>(TreeForm->Patterns().ActiveEditor())) {
+    QWidget* window = form->SubWindow() ? static_cast<QWidget*>(form->SubWindow()) : form;
+    window->close();
+  }
+}
+
+void TfmMain::EditPreferences() {
+  const TPreferences before = LoadPreferences(g.Persist());
+  TfmPreferences box(before, this);
+  if (box.exec() != QDialog::Accepted)
+    return;
+  const TPreferences after = box.Values();
+  StorePreferences(g.Persist(), after);
+  if (after.DesignFolder != before.DesignFolder && !after.DesignFolder.empty())
+    g.SetCurrentDir(after.DesignFolder);
+  ApplyPreferences(after);
+}
+
+void TfmMain::ApplyPreferences(const TPreferences& preferences) {
+  RecoveryTimer->stop();
+  if (RecoveryCopies && preferences.RecoveryMinutes > 0)
+    RecoveryTimer->start(preferences.RecoveryMinutes * 60 * 1000);
+  // The undo memory: for patterns opened from now on and for every open one.
+  const size_t undoBytes = static_cast<size_t>(preferences.UndoMiB) << 20;
+  OUndoHistory::SetDefaultLimit(undoBytes);
+  for (const auto& node : TreeForm->Patterns().Registry())
+    if (dynamic_cast<OPatternUI*>(node.get()))
+      node->Pattern->History.SetLimit(undoBytes);
+}
+
+void TfmMain::Begin(const QString& recoveryFolder) {
+  if (!recoveryFolder.isEmpty()) {
+    try {
+      RecoveryCopies = std::make_unique<ORecovery>(recoveryFolder.toStdString());
+      OfferRecovery(*RecoveryCopies, TreeForm->Patterns());
+    } catch (const std::exception& e) {
+      g.UI().ShowWarning(e.what());
+    }
+  }
+  ApplyPreferences(LoadPreferences(g.Persist()));
+  TreeForm->Patterns().OpenPatternPaths(g.PatternArguments);
+}
+
+void TfmMain::UpdateRecovery(bool write) {
+  if (!RecoveryCopies)
+    return;
+  std::vector<OPattern*> open;
+  for (const auto& node : TreeForm->Patterns().Registry())
+    if (dynamic_cast<const OPatternUI*>(node.get()))
+      open.push_back(node->Pattern);
+  const std::vector<std::string> failures = RecoveryCopies->Update(open, write);
+  if (!failures.empty())
+    g.UI().ShowWarning(failures.front());
+}
+
+void TfmMain::OpenPatterns(const QStringList& files) {
+  std::vector<std::string> paths;
+  for (const QString& file : files)
+    paths.push_back(file.toStdString());
+  TreeForm->Patterns().OpenPatternPaths(paths);
+}
+
+void TfmMain::dragEnterEvent(QDragEnterEvent* event) {
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) {
+      event->acceptProposedAction();
+      return;
+    }
+}
+
+void TfmMain::dropEvent(QDropEvent* event) {
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile())
+      files << url.toLocalFile();
+  event->acceptProposedAction();
+  // Not inside the drop: the source waits for it, and opening may ask questions.
+  QTimer::singleShot(0, this, [this, files] { OpenPatterns(files); });
+}
+
 void TfmMain::ArrangeIcons() {
   int left = 0;
   const int bottom = MdiArea->viewport()->height();
@@ -319,9 +455,12 @@ void TfmMain::SelectTab(size_t index) {
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
-  if (CloseMainWindow(TreeForm->Patterns()))
+  if (CloseMainWindow(TreeForm->Patterns())) {
+    // A clean close: nothing is left to recover.
+    if (RecoveryCopies)
+      RecoveryCopies->Close();
     event->accept();
-  else
+  } else
     event->ignore();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <memory>
 
+#include "shell/Preferences.h"
 #include "shell/Tabs.h"
 
 class QLabel;
@@ -9,10 +11,12 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QTabBar;
+class QTimer;
 class QToolBar;
 
 namespace quillane {
 
+class ORecovery;
 class TfmDesignForm;
 class TfmTree;
 
@@ -37,6 +41,18 @@ public:
   void ShowFolder(const QString& text);
   QString FolderText() const;
 
+  // After start-up: recovery copies in `recoveryFolder` (none: no recovery), the copies a
+  // crash left offered back, the preferences applied, the command line's patterns opened.
+  void Begin(const QString& recoveryFolder);
+  // Makes the preferences take effect.
+  void ApplyPreferences(const TPreferences& preferences);
+  // Copies the modified patterns to the recovery folder (when `write`) and drops the copies
+  // of patterns saved or closed since.
+  void UpdateRecovery(bool write);
+  ORecovery* Recovery() { return RecoveryCopies.get(); }
+  // Opens each file as File, Open does; failures are shown and the others still open.
+  void OpenPatterns(const QStringList& files);
+
   void InsertTab(size_t index, const std::string& caption) override;
   void RemoveTab(size_t index) override;
   void SelectTab(size_t index) override;
@@ -44,6 +60,8 @@ public:
 protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   TfmTree* TreeForm = nullptr;
@@ -51,10 +69,16 @@ private:
   QLabel* FolderPanel;
   QMenu* WindowMenu = nullptr;
   QList<QAction*> WindowEntries;
+  QMenu* RecentMenu = nullptr;
+  std::unique_ptr<ORecovery> RecoveryCopies;
+  QTimer* RecoveryTimer;
 
   void CreateMenus();
   void CreateToolBar();
   void ListWindows();
+  void ListRecentPatterns();
+  void EditPreferences();
+  void CloseActiveEditor();
   void ArrangeIcons();
   void ActiveFormChanged();
 };

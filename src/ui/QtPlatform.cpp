@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QUrl>
 
@@ -93,6 +94,15 @@ void OQtPlatform::ShowMessage(const std::string& text) {
 bool OQtPlatform::Confirm(const std::string& text) {
   return QMessageBox::question(Owner(Main), Title, Q(text), QMessageBox::Ok | QMessageBox::Cancel,
                                QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+bool OQtPlatform::AskRestore(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, Title, Q(text), QMessageBox::NoButton, Owner(Main));
+  QPushButton* restore = box.addButton(QStringLiteral("&Restore"), QMessageBox::AcceptRole);
+  box.addButton(QStringLiteral("&Discard"), QMessageBox::DestructiveRole);
+  box.setDefaultButton(restore);
+  box.exec();
+  return box.clickedButton() == restore;
 }
 
 TSaveChoice OQtPlatform::AskSaveChanges(const std::string& text) {

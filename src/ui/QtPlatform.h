@@ -24,6 +24,7 @@ public:
   void ShowMessage(const std::string& text) override;
   bool Confirm(const std::string& text) override;
   TSaveChoice AskSaveChanges(const std::string& text) override;
+  bool AskRestore(const std::string& text) override;
   bool RunFolderDialog(const std::string& title, std::string& folder) override;
   bool ShellOpen(const std::string& target) override;
 

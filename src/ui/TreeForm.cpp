@@ -190,6 +190,8 @@ void TfmTree::UpdateButtons() {
   buExport->setText(QString::fromStdString(b.ExportCaption));
   buImport->setAccessibleName(buImport->text().trimmed());
   buExport->setAccessibleName(buExport->text().trimmed());
+  // A pattern saved or closed takes its recovery copy with it.
+  Main.UpdateRecovery(false);
 }
 
 OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {

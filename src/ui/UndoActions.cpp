@@ -3,14 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 
 #include "app/App.h"
 #include "model/Pattern.h"
+#include "shell/DesignUI.h"
 #include "shell/PatternTree.h"
-#include "ui/DesignForm.h"
 
 namespace quillane {
 
@@ -19,12 +17,17 @@ namespace {
 // would not hear it; the active window and the tree's selection change without telling.
 class TUndoActions : public QObject {
 public:
-  TUndoActions(QWidget& window, std::function<OPattern*()> active)
-      : QObject(&window), Active(std::move(active)) {}
+  TUndoActions(QWidget& window, std::function<OPatternTree&()> patterns)
+      : QObject(&window), Patterns(std::move(patterns)) {}
   ~TUndoActions() override { OUndoHistory::SetObserver(nullptr); }
   QAction* Undo = nullptr;
   QAction* Redo = nullptr;
-  std::function<OPattern*()> Active;
+  std::function<OPatternTree&()> Patterns;
+
+  OPattern* Active() const {
+    OPatternUI* node = Patterns().ActivePatternNode();
+    return node ? node->Pattern : nullptr;
+  }
 
   void Refresh() const {
     OPattern* pattern = Active();
@@ -50,17 +53,8 @@ protected:
 };
 } // namespace
 
-OPattern* ActivePattern(QMdiArea& windows, OPatternTree& tree) {
-  if (QMdiSubWindow* window = windows.activeSubWindow())
-    if (auto* form = qobject_cast<TfmDesignForm*>(window->widget()))
-      if (form->Controller && form->Controller->Pattern)
-        return form->Controller->Pattern;
-  ODesignUI* node = tree.Selected();
-  return node ? node->Pattern : nullptr;
-}
-
-void AddUndoActions(QMenu& menu, QWidget& window, std::function<OPattern*()> active) {
-  auto* actions = new TUndoActions(window, std::move(active));
+void AddUndoActions(QMenu& menu, QWidget& window, std::function<OPatternTree&()> patterns) {
+  auto* actions = new TUndoActions(window, std::move(patterns));
   auto add = [&](const char* name, const char* caption, QList<QKeySequence> keys, bool undo) {
     QAction* a = menu.addAction(QString::fromLatin1(caption));
     a->setObjectName(QString::fromLatin1(name));

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include <QAction>
 #include <QButtonGroup>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPaintEngine>
@@ -14,6 +16,7 @@
 #include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "ImageIO.h"
 #include "app/App.h"
@@ -41,15 +44,41 @@ public:
   TViewGrid(QWidget* parent, TfmWindow& window) : QWidget(parent), Window(window) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
   }
 
 protected:
   void paintEvent(QPaintEvent* event) override { Window.PaintGrid(event->region()); }
+  // The middle button drags the picture; the others zoom or paint.
   void mousePressEvent(QMouseEvent* event) override {
-    Window.GridPress(event->button(), event->position().toPoint());
+    if (event->button() == Qt::MiddleButton) {
+      if (Window.Mouse().DragState == 0)
+        Window.PanPress(event->position().toPoint());
+      return;
+    }
+    if (!Window.Geometry().IsPanning())
+      Window.GridPress(event->button(), event->position().toPoint());
   }
-  void mouseMoveEvent(QMouseEvent* event) override { Window.GridMove(event->position().toPoint()); }
-  void mouseReleaseEvent(QMouseEvent*) override { Window.GridRelease(); }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (Window.Geometry().IsPanning())
+      Window.PanMove(event->position().toPoint());
+    else
+      Window.GridMove(event->position().toPoint());
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::MiddleButton)
+      Window.PanRelease();
+    else if (!Window.Geometry().IsPanning())
+      Window.GridRelease();
+  }
+  // The keys scroll the grid; the scroll area around the window's panel would take them.
+  void keyPressEvent(QKeyEvent* event) override {
+    if (!Window.GridKey(event->key(), event->modifiers()))
+      QWidget::keyPressEvent(event);
+  }
+  void wheelEvent(QWheelEvent* event) override {
+    Window.GridWheel(event->angleDelta(), event->modifiers(), event->position().toPoint());
+  }
 
 private:
   TfmWindow& Window;
@@ -60,6 +89,8 @@ QRadioButton* AddRadio(QToolBar& bar, const char* name, const char* caption, con
   button->setObjectName(QString::fromLatin1(name));
   button->setToolTip(QString::fromLatin1(hint));
   button->setAccessibleName(QString::fromLatin1(hint));
+  // A click leaves the focus on the grid, whose arrow keys scroll.
+  button->setFocusPolicy(Qt::TabFocus);
   bar.addWidget(button);
   return button;
 }
@@ -67,7 +98,7 @@ QRadioButton* AddRadio(QToolBar& bar, const char* name, const char* caption, con
 } // namespace
 
 TfmWindow::TfmWindow(OWindowUI& controller)
-    : buZoom(AddButton("buZoom", " Zoom ")),
+    : buZoom(AddButton("buZoom", " Zoom ")), buFit(AddButton("buFit", " Fit ")),
       rbDesign(AddRadio(*ToolBar1, "rbDesign", "Design", "Design View")),
       rbMachine(AddRadio(*ToolBar1, "rbMachine", "Machine", "Machine View")),
       buSetUndefined(AddButton("buSetUndefined", "Set Undefined")),
@@ -125,6 +156,16 @@ TfmWindow::TfmWindow(OWindowUI& controller)
       PaintBox1->update();
     });
   connect(pbPalette, &TPaletteStrip::Pressed, this, [this] { buZoom->setChecked(false); });
+  buFit->setToolTip(QStringLiteral("Show the whole picture (Ctrl+0)"));
+  connect(buFit, &QToolButton::clicked, this, &TfmWindow::Fit);
+  // Each view window's own: a button's shortcut would be the main window's, and two
+  // windows' would cancel each other.
+  auto* fit = new QAction(this);
+  fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  fit->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(fit);
+  connect(fit, &QAction::triggered, this, &TfmWindow::Fit);
+  setFocusProxy(PaintBox1);
 
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
   SetZoomMode(true);
@@ -189,6 +230,11 @@ bool TfmWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Panel1 && event->type() == QEvent::Resize)
     LayOut();
   return TfmDesignForm::eventFilter(watched, event);
+}
+
+void TfmWindow::showEvent(QShowEvent* event) {
+  TfmDesignForm::showEvent(event);
+  PaintBox1->setFocus();
 }
 
 void TfmWindow::Changed(const TPatternChange& change) {
@@ -335,6 +381,68 @@ void TfmWindow::GridPress(Qt::MouseButton button, QPoint at) {
     PaintBox1->update();
   }
   Perform(Picture, a);
+}
+
+void TfmWindow::Navigated(bool zoomed) {
+  SyncGeometry();
+  PaintBox1->update();
+  if (zoomed)
+    g.UI().ShowStatus(View.ZoomText());
+}
+
+void TfmWindow::GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at) {
+  if (modifiers & Qt::ControlModifier) {
+    if (const int steps = WheelZoom.Take(angle.y() ? angle.y() : angle.x())) {
+      View.ZoomAround(at.x(), at.y(), steps);
+      Navigated(true);
+    }
+    return;
+  }
+  // Shift turns the wheel across; some systems already deliver it as a sideways turn.
+  const bool across = (modifiers & Qt::ShiftModifier) != 0;
+  const int sideways = WheelAcross.Take(across ? angle.y() + angle.x() : angle.x());
+  const int up = across ? 0 : WheelUp.Take(angle.y());
+  if (sideways || up) {
+    // A turn away from the user (positive) goes left and towards higher PLines.
+    View.ScrollLines(-sideways, up);
+    Navigated(false);
+  }
+}
+
+void TfmWindow::PanPress(QPoint at) {
+  View.BeginPan(at.x(), at.y());
+  PaintBox1->setCursor(Qt::ClosedHandCursor);
+}
+
+void TfmWindow::PanMove(QPoint at) {
+  View.PanTo(at.x(), at.y());
+  Navigated(false);
+}
+
+void TfmWindow::PanRelease() {
+  View.EndPan();
+  PaintBox1->unsetCursor();
+}
+
+void TfmWindow::Fit() {
+  View.SetBox(PaintBox1->width(), PaintBox1->height());
+  View.Fit();
+  Navigated(true);
+}
+
+bool TfmWindow::GridKey(int key, Qt::KeyboardModifiers modifiers) {
+  using K = OViewGeometry::TScrollKey;
+  static const std::pair<int, K> keys[] = {
+      {Qt::Key_Left, K::Left}, {Qt::Key_Right, K::Right},   {Qt::Key_Up, K::Up},
+      {Qt::Key_Down, K::Down}, {Qt::Key_PageUp, K::PageUp}, {Qt::Key_PageDown, K::PageDown},
+      {Qt::Key_Home, K::Home}, {Qt::Key_End, K::End}};
+  for (const auto& [code, scroll] : keys)
+    if (key == code && !(modifiers & ~Qt::KeypadModifier)) {
+      View.ScrollKey(scroll);
+      Navigated(false);
+      return true;
+    }
+  return false;
 }
 
 void TfmWindow::GridMove(QPoint at) {

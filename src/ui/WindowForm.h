@@ -28,6 +28,7 @@ public:
   ~TfmWindow() override;
 
   QToolButton* buZoom;
+  QToolButton* buFit;
   QRadioButton* rbDesign;
   QRadioButton* rbMachine;
   QToolButton* buSetUndefined;
@@ -48,7 +49,7 @@ public:
   void RefreshGrids() override;
   // The grid lays itself out by hand, so the window says how large it likes to open (and
   // to be cascaded).
-  QSize sizeHint() const override { return {520, 360}; }
+  QSize sizeHint() const override { return {580, 360}; }
 
   // The grid's paint box calls these.
   void PaintGrid(const QRegion& region);
@@ -56,9 +57,20 @@ public:
   void GridMove(QPoint at);
   // The stroke ends: it becomes one step of the pattern's history.
   void GridRelease();
+  // Navigation: the wheel (Shift across, Ctrl zooms around the mouse), the middle button's
+  // drag, the keys and Fit.
+  void GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at);
+  void PanPress(QPoint at);
+  void PanMove(QPoint at);
+  void PanRelease();
+  void Fit();
+  // The arrows, Page Up, Page Down, Home and End; false for any other key.
+  bool GridKey(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The grid takes the focus, so that the keys scroll from the start.
+  void showEvent(QShowEvent* event) override;
 
 private:
   OPalette* Palette;
@@ -70,12 +82,15 @@ private:
   QImage Buffer;
   std::vector<int> Columns;
   bool Painting = false;
+  OWheelSteps WheelAcross, WheelUp, WheelZoom;
 
   void SetZoomMode(bool on);
   void ViewChosen();
   void LayOut();
   // The picture's size and the grid's, and the scroll bars' ranges and positions.
   void SyncGeometry();
+  // The view moved or zoomed by navigation: the scroll bars follow and the grid repaints.
+  void Navigated(bool zoomed);
   void Changed(const TPatternChange& change);
   // Draws the picture's pixels shown in `part` of the grid, whose top left pixel is at `to`,
   // rows `stride` pixels apart.

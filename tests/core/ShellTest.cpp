@@ -10,6 +10,9 @@
 #include "model/Pattern.h"
 #include "shell/MainCommands.h"
 #include "shell/PatternTree.h"
+#include "shell/Preferences.h"
+#include "shell/RecentPatterns.h"
+#include "shell/Recovery.h"
 #include "shell/Tabs.h"
 #include "wizards/Wizards.h"
 
@@ -336,6 +339,177 @@ TEST(MainCommands, HelpFolderAndClosingTheMainWindow) {
   EXPECT_EQ(shell.Tree.Registry().size(), 0u);
   EXPECT_EQ(g.Persist().ReadInteger("fmMain.WindowState", -1), 2);
   EXPECT_EQ(g.Persist().ReadInteger("fmMain.Width", -1), 800);
+}
+
+TEST(RecentPatterns, MostRecentFirstWithoutDuplicates) {
+  TTempDir dir;
+  TShell shell;
+  g.Start({}, std::make_unique<OMemoryPersist>());
+  OPersist& ini = g.Persist();
+  for (int i = 1; i <= 12; ++i)
+    AddRecentPattern(ini, dir.File("p" + std::to_string(i) + ".pat"));
+  // The same file by another spelling moves up rather than doubling.
+  AddRecentPattern(ini, dir.Path + "/sub/../p5.pat");
+  std::vector<std::string> recent = RecentPatterns(ini);
+  ASSERT_EQ(recent.size(), 10u);
+  EXPECT_EQ(recent[0], dir.File("p5.pat"));
+  EXPECT_EQ(recent[1], dir.File("p12.pat"));
+  EXPECT_EQ(recent[9], dir.File("p3.pat"));
+  EXPECT_EQ(ini.ReadString("RecentPattern1", ""), dir.File("p5.pat"));
+
+  // Saving puts the pattern first.
+  OPattern& p = shell.AddNew();
+  shell.Tree.Select(shell.Tree.PatternNode(p));
+  shell.UI.FileAnswers = {dir.File("saved.pat")};
+  shell.Tree.RunSaveAs();
+  EXPECT_EQ(RecentPatterns(ini)[0], dir.File("saved.pat"));
+  // A shorter list leaves no old entry behind.
+  RemoveRecentPattern(ini, dir.File("p12.pat"));
+  EXPECT_EQ(RecentPatterns(ini).size(), 9u);
+  EXPECT_EQ(ini.ReadString("RecentPattern10", "x"), "");
+}
+
+TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
+  TTempDir dir;
+  TShell shell;
+  // Patterns beside "/d=", relative ones from the start folder; options are passed over.
+  const auto started = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path);
+  g.Start({"a.pat", "/D=" + dir.File("designs"), "-x", dir.File("b.pat")}, nullptr);
+  std::filesystem::current_path(started);
+  EXPECT_EQ(g.PatternArguments, (std::vector<std::string>{dir.File("a.pat"), dir.File("b.pat")}));
+  EXPECT_EQ(g.CurrentDir, dir.File("designs"));
+
+  // Preferences: defaults, out-of-range values read as defaults, the folder they start in.
+  auto ini = std::make_unique<OMemoryPersist>();
+  EXPECT_EQ(LoadPreferences(*ini), TPreferences{});
+  ini->Values = {{"Preferences.UndoMiB", "1"}, {"Preferences.RecoveryMinutes", "15"}};
+  EXPECT_EQ(LoadPreferences(*ini), (TPreferences{256, 15, ""}));
+  StorePreferences(*ini, {512, 0, dir.Path});
+  EXPECT_EQ(LoadPreferences(*ini), (TPreferences{512, 0, dir.Path}));
+  ini->Values["g.CurrentDir"] = "/elsewhere";
+  g.Start({}, std::move(ini));
+  EXPECT_EQ(g.CurrentDir, dir.Path);
+  const std::pair<TPreferences, std::string> problems[] = {
+      {{256, 2, ""}, ""},
+      {{15, 2, ""}, "The undo memory must be between 16 and 65536 MiB."},
+      {{256, 121, ""}, "The recovery interval must be between 0 (never) and 120 minutes."},
+      {{256, 2, dir.File("none")}, "The design folder " + dir.File("none") + " does not exist."},
+  };
+  for (const auto& [preferences, problem] : problems)
+    EXPECT_EQ(PreferencesProblem(preferences), problem);
+
+  // Save works on the active editor's pattern, else the selected node's; none on the root.
+  OPattern& p = shell.AddNew();
+  OPattern& q = shell.AddNew();
+  EXPECT_EQ(shell.Tree.ActivePatternNode(), nullptr);
+  shell.Tree.Select(shell.Tree.Registry().back().get()); // q's last section
+  EXPECT_EQ(shell.Tree.ActivePatternNode(), shell.Tree.PatternNode(q));
+  ODesignUI* setup = shell.Tree.PatternNode(p);
+  for (const auto& node : shell.Tree.Registry())
+    if (node->Pattern == &p && dynamic_cast<OControlSetupUI*>(node.get()))
+      setup = node.get();
+  setup->Open();
+  EXPECT_EQ(shell.Tree.ActiveEditor(), setup->Editor);
+  EXPECT_EQ(shell.Tree.ActivePatternNode(), shell.Tree.PatternNode(p));
+  shell.UI.FileAnswers = {dir.File("first.pat")};
+  shell.Tree.SaveActive(); // never saved: asks where
+  EXPECT_EQ(p.FileName, dir.File("first.pat"));
+  shell.Tabs.SelectTree();
+  EXPECT_EQ(shell.Tree.ActiveEditor(), nullptr);
+  EXPECT_EQ(shell.Tree.ActivePatternNode(), shell.Tree.PatternNode(q));
+}
+
+TEST(Recovery, ACrashLeavesCopiesToRestoreUnderTheirNamesAndACleanCloseLeavesNone) {
+  TTempDir dir;
+  TShell shell;
+  const std::string folder = dir.File("recovery");
+  auto recovery = std::make_unique<ORecovery>(folder);
+  OPattern& saved = shell.AddNew();
+  saved.FileName = dir.File("rug.pat");
+  saved.SaveToFile();
+  OPattern& fresh = shell.AddNew();
+  fresh.Changed();
+  auto open = [&] {
+    std::vector<OPattern*> patterns;
+    for (const auto& node : shell.Tree.Registry())
+      if (dynamic_cast<OPatternUI*>(node.get()))
+        patterns.push_back(node->Pattern);
+    return patterns;
+  };
+  auto copies = [&] {
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder))
+      if (item.path().extension() == ".pat")
+        names.push_back(item.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  // Only modified patterns are copied, and only when they changed since.
+  EXPECT_TRUE(recovery->Update(open(), true).empty());
+  EXPECT_EQ(copies(), (std::vector<std::string>{"2.pat"}));
+  saved.SetNoPLines(saved.NoPLines + 3);
+  saved.Changed();
+  recovery->Update(open(), true);
+  EXPECT_EQ(copies(), (std::vector<std::string>{"1.pat", "2.pat"}));
+  const auto written = std::filesystem::last_write_time(recovery->SessionFolder() + "/1.pat");
+  std::filesystem::last_write_time(recovery->SessionFolder() + "/1.pat",
+                                   written - std::chrono::hours(1));
+  recovery->Update(open(), true);
+  EXPECT_LT(std::filesystem::last_write_time(recovery->SessionFolder() + "/1.pat"), written);
+
+  // A second program running at the same time takes nothing of the first's.
+  {
+    ORecovery other(folder);
+    EXPECT_TRUE(other.ClaimOrphans().empty());
+    other.Close();
+  }
+  // The crash: the copies stay behind, and the next start offers each one.
+  recovery.reset();
+  shell.Tree.CloseAllUnasked();
+  recovery = std::make_unique<ORecovery>(folder);
+  shell.UI.ConfirmAnswers = {true, true};
+  OfferRecovery(*recovery, shell.Tree);
+  ASSERT_EQ(shell.UI.Shown.size(), 2u);
+  EXPECT_EQ(shell.UI.Shown[0].Text, "The program ended without saving " + dir.File("rug.pat") +
+                                        ". Restore the recovered copy?");
+  EXPECT_EQ(shell.UI.Shown[1].Text, "The program ended without saving a new pattern that was "
+                                    "never saved. Restore the recovered copy?");
+  std::vector<OPattern*> restored = open();
+  ASSERT_EQ(restored.size(), 2u);
+  EXPECT_EQ(restored[0]->FileName, dir.File("rug.pat"));
+  EXPECT_EQ(restored[1]->FileName,
+            "Pattern" + std::to_string(OPattern::PatternsCreated()) + ".pat");
+  for (OPattern* p : restored)
+    EXPECT_TRUE(p->Modified());
+  // The copies now belong to this program, until the pattern is saved or closed.
+  EXPECT_EQ(copies(), (std::vector<std::string>{"1.pat", "2.pat"}));
+  restored[0]->SaveToFile();
+  recovery->Update(open(), false);
+  EXPECT_EQ(copies(), (std::vector<std::string>{"2.pat"}));
+  shell.Tree.CloseAllUnasked();
+  recovery->Update(open(), false);
+  EXPECT_TRUE(copies().empty());
+
+  // Discarded copies go; a clean close leaves nothing at all. A link in the recovery folder
+  // is no copy: nothing it leads to is offered or removed.
+  std::filesystem::create_directories(dir.File("designs"));
+  WriteBytes(dir.File("designs/mine.pat"), Text("mine"));
+  std::filesystem::create_directory_symlink(dir.File("designs"), folder + "/1-9");
+  OPattern& again = shell.AddNew();
+  again.Changed();
+  recovery->Update(open(), true);
+  recovery.reset();
+  recovery = std::make_unique<ORecovery>(folder);
+  shell.UI.ConfirmAnswers = {false};
+  OfferRecovery(*recovery, shell.Tree);
+  EXPECT_TRUE(FileExists(dir.File("designs/mine.pat")));
+  EXPECT_EQ(shell.UI.Shown.size(), 3u);
+  std::filesystem::remove(folder + "/1-9");
+  EXPECT_TRUE(copies().empty());
+  recovery->Update(open(), true);
+  recovery->Close();
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "editors/ViewGeometry.h"
 
 namespace quillane::test {
@@ -123,6 +125,92 @@ TEST(ViewGeometry, ZoomScrollAndRepaintArea) {
   g = Geometry(100, 50, 2, 2, 10, -5);
   EXPECT_EQ(g.ScreenRect({12, 6, 13, 6}), (TScreenRect{4, 52, 8, 56}));
   EXPECT_TRUE(g.ScreenRect({0, 0, 5, 4}).Empty());
+}
+
+TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture) {
+  struct TRow {
+    const char* What;
+    float Zoom;
+    int Steps;
+    TPoint At;
+    float Expected;
+  };
+  const TRow rows[] = {
+      {"in from 1", 1, 1, {37, 21}, 2},
+      {"out from 4", 4, -1, {50, 40}, 2},
+      {"two notches at once", 1, 2, {10, 50}, 4},
+      {"off the ladder: from the nearest rung", 3.1f, 1, {40, 30}, 8},
+      {"stops at the top", 64, 1, {40, 30}, 64},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.What);
+    OViewGeometry g = Geometry(100, 50, 2, row.Zoom, 20, -10);
+    const TMaybeCell before = g.CellAt(row.At.first, row.At.second);
+    ASSERT_TRUE(before);
+    g.ZoomAround(row.At.first, row.At.second, row.Steps);
+    EXPECT_EQ(g.Zoom(), row.Expected);
+    EXPECT_EQ(g.CellAt(row.At.first, row.At.second), before);
+  }
+  // Near the corner the scroll ranges win over the point.
+  OViewGeometry g = Geometry(100, 50, 1, 2, 0, 0);
+  g.ZoomAround(70, 10, -1);
+  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
+
+  // Fit: the largest rung that shows it all, PLine 1 at the bottom left.
+  const std::tuple<int, int, float, float> fits[] = {
+      {100, 50, 1, 0.5f},         // 80 x 60 holds 100 x 50 at 1/2
+      {10, 10, 1, 4},             // and 10 x 10 at 4 (at 8 too high)
+      {10, 10, 2, 2},             // PLines twice as high: 10 rows at 2 take 40 of 60
+      {5000, 5000, 1, 1.0f / 16}, // too large even for the smallest rung
+  };
+  for (const auto& [w, h, s, zoom] : fits) {
+    g = Geometry(w, h, s, 1, 3, -3);
+    g.Fit();
+    EXPECT_EQ(g.Zoom(), zoom) << w << "x" << h;
+    EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
+  }
+}
+
+TEST(ViewGeometry, WheelKeysAndMiddleDragScrollWithinThePicture) {
+  using K = OViewGeometry::TScrollKey;
+  // 100 x 50 at zoom 2 in 80 x 60: 40 columns and 30 PLines shown; a line is 24 cells.
+  OViewGeometry g = Geometry(100, 50, 1, 2, 0, 0);
+  const std::tuple<const char*, std::function<void()>, TPoint> steps[] = {
+      {"right a line", [&] { g.ScrollLines(1, 0); }, {24, 0}},
+      {"right stops at the last column", [&] { g.ScrollLines(5, 0); }, {60, 0}},
+      {"up a line", [&] { g.ScrollKey(K::Up); }, {60, -20}},
+      {"page up stops at the last PLine", [&] { g.ScrollKey(K::PageUp); }, {60, -20}},
+      {"page down: 29 PLines", [&] { g.ScrollKey(K::PageDown); }, {60, 0}},
+      {"left twice", [&] { g.ScrollKey(K::Left), g.ScrollKey(K::Left); }, {12, 0}},
+      {"left stops at the first column", [&] { g.ScrollKey(K::Left); }, {0, 0}},
+      {"end: the far corner", [&] { g.ScrollKey(K::End); }, {60, -20}},
+      {"home", [&] { g.ScrollKey(K::Home); }, {0, 0}},
+      {"beyond, as the scroll bar may go, a step on stays",
+       [&] { g.SetScroll(90, -45), g.ScrollLines(1, 1); },
+       {90, -45}},
+      {"and a step back comes back", [&] { g.ScrollLines(-1, -1); }, {66, -21}},
+  };
+  for (const auto& [what, run, expected] : steps) {
+    run();
+    EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), expected) << what;
+  }
+  // The middle button drags the picture with the mouse: right shows earlier controls, down
+  // higher PLines; a move without a drag does nothing.
+  g = Geometry(100, 50, 1, 2, 30, -10);
+  g.PanTo(0, 0);
+  g.BeginPan(40, 30);
+  g.PanTo(20, 40);
+  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(40, -15));
+  g.PanTo(200, 30);
+  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, -10));
+  g.EndPan();
+  g.PanTo(0, 0);
+  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, -10));
+  // Wheel turns make whole notches; turning back starts again.
+  OWheelSteps wheel;
+  EXPECT_EQ(std::vector<int>({wheel.Take(60), wheel.Take(90), wheel.Take(-30), wheel.Take(-100),
+                              wheel.Take(-20), wheel.Take(-360)}),
+            std::vector<int>({0, 1, 0, -1, 0, -3}));
 }
 
 TEST(ViewMouse, ZoomModeZoomsPaintModePaintsAStrokeWithTheHeldButton) {

@@ -1,10 +1,14 @@
 // Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
 // wizard1.png to wizard5.png, window-machine.png, window-design.png, control-setup.png,
-// pattern-setup.png, picture.png, region.png, section.png and bitmap-import.png.
+// pattern-setup.png, picture.png, region.png, section.png, bitmap-import.png, edit-menu.png,
+// recent-patterns.png and preferences.png.
 #include <QApplication>
 #include <QDir>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRadioButton>
 #include <QThread>
 #include <QToolButton>
@@ -17,6 +21,7 @@
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "shell/DesignUI.h"
+#include "shell/RecentPatterns.h"
 #include "ui/AboutForm.h"
 #include "ui/BitmapForm.h"
 #include "ui/ControlSetupForm.h"
@@ -24,6 +29,7 @@
 #include "ui/MainForm.h"
 #include "ui/PaletteStrip.h"
 #include "ui/PatternSetupForm.h"
+#include "ui/PreferencesForm.h"
 #include "ui/QtPlatform.h"
 #include "ui/SelectDirForm.h"
 #include "ui/TreeForm.h"
@@ -52,6 +58,27 @@ bool Save(QWidget& window, const QString& path) {
   return window.grab().save(path);
 }
 
+// The window with its open menus drawn over it where they stand on the screen.
+bool SaveWithMenus(QWidget& window, std::initializer_list<QMenu*> menus, const QString& path) {
+  Settle();
+  QPixmap shot = window.grab();
+  QPainter painter(&shot);
+  for (QMenu* menu : menus)
+    painter.drawPixmap(window.mapFromGlobal(menu->pos()), menu->grab());
+  painter.end();
+  for (QMenu* menu : menus)
+    menu->hide();
+  return shot.save(path);
+}
+
+// Opens a menu of the menu bar as a click on it does.
+QMenu* OpenMenu(TfmMain& main, int index) {
+  QAction* action = main.menuBar()->actions()[index];
+  QMenu* menu = action->menu();
+  menu->popup(main.menuBar()->mapToGlobal(main.menuBar()->actionGeometry(action).bottomLeft()));
+  return menu;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -76,6 +103,25 @@ int main(int argc, char* argv[]) {
   main.Tree().TreeView1->expandAll();
   bool ok = Save(main, out.filePath(QStringLiteral("main.png")));
 
+  // The Edit menu; File, Recent Patterns with a few patterns; the Preferences dialog.
+  ok =
+      SaveWithMenus(main, {OpenMenu(main, 1)}, out.filePath(QStringLiteral("edit-menu.png"))) && ok;
+  for (const char* name :
+       {"/home/designer/Designs/Hall Runner.pat", "/home/designer/Designs/Lobby Border.pat",
+        "/home/designer/Designs/rugs/Medallion 3x4.pat"})
+    AddRecentPattern(g.Persist(), name);
+  QMenu* fileMenu = OpenMenu(main, 0);
+  Settle();
+  auto* recent = main.findChild<QMenu*>(QStringLiteral("miRecentPatterns"));
+  recent->popup(fileMenu->mapToGlobal(fileMenu->actionGeometry(recent->menuAction()).topRight()));
+  ok = SaveWithMenus(main, {fileMenu, recent},
+                     out.filePath(QStringLiteral("recent-patterns.png"))) &&
+       ok;
+  TfmPreferences preferences(LoadPreferences(g.Persist()), &main);
+  preferences.show();
+  ok = Save(preferences, out.filePath(QStringLiteral("preferences.png"))) && ok;
+  preferences.hide();
+
   // A rug pattern painted with a few strokes at zoom 4: the copies of the rug show them too.
   TRugWizard rug;
   rug.PatternControls = 100;
@@ -99,7 +145,7 @@ int main(int argc, char* argv[]) {
     }
   if (!window)
     return 1;
-  window->SubWindow()->setGeometry(10, 10, 520, 360);
+  window->SubWindow()->setGeometry(10, 10, 580, 360);
   Settle();
   const int bottom = window->PaintBox1->height() - 1;
   for (int i = 0; i < 2; ++i)

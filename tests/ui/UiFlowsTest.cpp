@@ -191,22 +191,27 @@ private slots:
     TProgram program(Ini());
     const std::vector<std::pair<QString, QStringList>> menus = {
         {"  &File",
-         {"&New Pattern", "&Open Pattern", "-", "&Close All Patterns", "-", "&Save All Patterns",
-          "-", "&Explorer", "&Folder", "-", "E&xit"}},
-        {"&Edit", {"&Undo", "&Redo", "-", "&Preferences"}},
+         {"&New Pattern\tCtrl+N", "&Open Pattern\tCtrl+O", "-", "&Recent Patterns",
+          "Save &Pattern\tCtrl+S", "Save Pattern &As\tCtrl+Shift+S", "Close &Window\tCtrl+W", "-",
+          "&Close All Patterns", "-", "&Save All Patterns", "-", "&Explorer", "&Folder", "-",
+          "E&xit"}},
+        {"&Edit", {"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "-", "&Preferences"}},
         {"Wi&zards",
          {"New &Pattern", "New &Rug Pattern", "New &Carpet Pattern", "New &Half Drop Pattern",
           "New Pattern From Orlek Control File (.TUF)", "New Pattern From CMC Control File (.CAR)",
           "New Pattern From NED Graphics Pattern File (.PAT)", "New Pattern With Repeats"}},
         {"&Window", {"&Tile", "&Cascade", "&Arrange Icons", "Cl&ose All"}},
-        {"&Help", {"&Reference", "&Manual", "&About"}}};
+        {"&Help", {"&Reference", "&Manual\tF1", "&About"}}};
     const QList<QAction*> bar = program.Main.menuBar()->actions();
     QCOMPARE(bar.size(), static_cast<qsizetype>(menus.size()));
     for (size_t m = 0; m < menus.size(); ++m) {
       QCOMPARE(bar[m]->text(), menus[m].first);
       QStringList items;
       for (QAction* a : bar[m]->menu()->actions())
-        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        items << (a->isSeparator() ? QStringLiteral("-")
+                  : a->shortcut().isEmpty()
+                      ? a->text()
+                      : a->text() + QLatin1Char('\t') + a->shortcut().toString());
       QCOMPARE(items, menus[m].second);
     }
 

@@ -32,6 +32,7 @@ public:
       Confirms.pop_front();
     return ok;
   }
+  bool AskRestore(const std::string& text) override { return Confirm(text); }
   TSaveChoice AskSaveChanges(const std::string& text) override {
     Questions.push_back(text);
     return Answer;

@@ -98,15 +98,24 @@ void OApp::Start(const std::vector<std::string>& arguments, std::unique_ptr<OPer
 
   // "/d=" is matched in any case, but the folder keeps its own: on this system
   // /home/Designs and /home/designs are different folders.
+  // Anything else that is not an option names a pattern to open.
   bool folderGiven = false;
+  PatternArguments.clear();
   for (const std::string& argument : arguments) {
     if (StartsWithIgnoringCase(argument, "/d=")) {
       CurrentDir = argument.substr(3);
       folderGiven = true;
+    } else if (!argument.empty() && argument[0] != '-') {
+      // Named from the folder the program was started in, whatever the dialogs do later.
+      PatternArguments.push_back(
+          (std::filesystem::path(StartDir) / argument).lexically_normal().string());
     }
   }
-  if (!folderGiven)
-    CurrentDir = PersistStore->ReadString("g.CurrentDir", CurrentDir);
+  if (!folderGiven) {
+    const std::string preferred = PersistStore->ReadString(DesignFolderKey, "");
+    CurrentDir =
+        preferred.empty() ? PersistStore->ReadString("g.CurrentDir", CurrentDir) : preferred;
+  }
   SetCurrentDir(CurrentDir);
   RestoreWindowPosition(*PersistStore, UI());
 }

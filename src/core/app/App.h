@@ -32,6 +32,10 @@ public:
   void WriteString(const std::string& key, const std::string& value) override;
 };
 
+// The folder the program starts in when no "/d=" names one (a preference); empty for the
+// folder the last run ended in.
+inline const char* const DesignFolderKey = "Preferences.DesignFolder";
+
 // Parses a whole decimal integer as the ini reader does; false when it is not one.
 bool ParseInteger(const std::string& text, int32_t& value);
 
@@ -50,6 +54,8 @@ public:
   std::string CurrentDir;
   std::string StartDir;
   TVersionInfo Version;
+  // The patterns the command line names, in order, with their full paths.
+  std::vector<std::string> PatternArguments;
 
   // Start-up: folders, command line, persisted state, the main window's caption and
   // position. `arguments` are the command-line arguments without the program name.

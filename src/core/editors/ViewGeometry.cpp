@@ -83,6 +83,101 @@ void OViewGeometry::ZoomAt(int x, int y, bool in) {
               -std::max(0, cell->R - static_cast<int>(PH / (2.0 * RowHeight()))));
 }
 
+void OViewGeometry::ZoomAround(int x, int y, int steps) {
+  // The cell under the point, also beyond the picture's edges.
+  const double z = ZoomFactor, zs = RowHeight();
+  const int c = Horz + static_cast<int>(std::floor(x / z));
+  const int r = -Vert + static_cast<int>(std::floor((PH - 1 - y) / zs));
+  // Rungs -4 .. 6: MinZoom .. MaxZoom.
+  const int rung = std::clamp(static_cast<int>(std::lround(std::log2(ZoomFactor))) + steps, -4, 6);
+  SetZoom(std::ldexp(1.0f, rung));
+  SetScroll(c - static_cast<int>(std::floor(x / double{ZoomFactor})),
+            -(r - static_cast<int>(std::floor((PH - 1 - y) / RowHeight()))));
+}
+
+void OViewGeometry::Fit() {
+  float zoom = MinZoom;
+  for (float z = MaxZoom; z > MinZoom; z /= 2)
+    if (W * double{z} <= PW && H * z * Aspect <= PH) {
+      zoom = z;
+      break;
+    }
+  SetZoom(zoom);
+  SetScroll(0, 0);
+}
+
+int OViewGeometry::ShownColumns() const {
+  return static_cast<int>(PW / double{ZoomFactor});
+}
+
+int OViewGeometry::ShownRows() const {
+  return static_cast<int>(PH / RowHeight());
+}
+
+void OViewGeometry::ScrollCells(int columns, int rows) {
+  auto step = [](int from, int by, int last) {
+    const int64_t to = int64_t{from} + by;
+    if (by > 0)
+      return static_cast<int>(std::min<int64_t>(to, std::max(from, last)));
+    return static_cast<int>(std::max<int64_t>(to, 0));
+  };
+  SetScroll(step(Horz, columns, W - ShownColumns()), -step(-Vert, rows, H - ShownRows()));
+}
+
+void OViewGeometry::ScrollLines(int across, int up) {
+  const int column = std::max(1, static_cast<int>(LinePixels / double{ZoomFactor}));
+  const int row = std::max(1, static_cast<int>(LinePixels / RowHeight()));
+  ScrollCells(static_cast<int>(std::clamp<int64_t>(int64_t{across} * column, -W, W)),
+              static_cast<int>(std::clamp<int64_t>(int64_t{up} * row, -H, H)));
+}
+
+void OViewGeometry::ScrollKey(TScrollKey key) {
+  const int page = std::max(1, ShownRows() - 1);
+  switch (key) {
+  case TScrollKey::Left:
+    return ScrollLines(-1, 0);
+  case TScrollKey::Right:
+    return ScrollLines(1, 0);
+  case TScrollKey::Up:
+    return ScrollLines(0, 1);
+  case TScrollKey::Down:
+    return ScrollLines(0, -1);
+  case TScrollKey::PageUp:
+    return ScrollCells(0, page);
+  case TScrollKey::PageDown:
+    return ScrollCells(0, -page);
+  case TScrollKey::Home:
+    return SetScroll(0, 0);
+  case TScrollKey::End:
+    return SetScroll(std::max(0, W - ShownColumns()), -std::max(0, H - ShownRows()));
+  }
+}
+
+void OViewGeometry::BeginPan(int x, int y) {
+  Panning = true;
+  PanX = x;
+  PanY = y;
+  PanHorz = Horz;
+  PanVert = Vert;
+}
+
+void OViewGeometry::PanTo(int x, int y) {
+  if (!Panning)
+    return;
+  // Dragging right brings earlier controls into view, dragging down higher PLines.
+  SetScroll(PanHorz - static_cast<int>((x - PanX) / double{ZoomFactor}),
+            PanVert - static_cast<int>((y - PanY) / RowHeight()));
+}
+
+int OWheelSteps::Take(int delta) {
+  if ((delta > 0 && Pending < 0) || (delta < 0 && Pending > 0))
+    Pending = 0;
+  Pending += delta;
+  const int steps = Pending / Notch;
+  Pending -= steps * Notch;
+  return steps;
+}
+
 TScreenRect OViewGeometry::ScreenRect(const TRect& area) const {
   const TViewFrame f = Frame();
   const int left = std::max(area.Left, f.X0), right = std::min(area.Right + 1, f.X1);

@@ -80,6 +80,28 @@ public:
   std::optional<TCell> CellAt(int x, int y) const;
   // Zooms in (or out) and, when the point lies on the picture, centres its cell.
   void ZoomAt(int x, int y, bool in);
+  // Moves `steps` rungs up (or down) the ladder of powers of two between the clamps, from
+  // the rung nearest the zoom, keeping the cell under (x, y) under it where the scroll
+  // ranges allow.
+  void ZoomAround(int x, int y, int steps);
+  // The largest rung at which the whole picture fits the grid (the smallest when none
+  // does), scrolled to PLine 1 at the bottom left.
+  void Fit();
+
+  // Scrolling by the wheel and the keys. A line is about LinePixels of the screen, at least
+  // a cell; a page is what the grid shows less one cell. Steps towards the end stop where the
+  // last column or PLine reaches the grid's edge (a position the scroll bar took further
+  // stays); steps back stop at the start.
+  static constexpr int LinePixels = 48;
+  enum class TScrollKey : uint8_t { Left, Right, Up, Down, PageUp, PageDown, Home, End };
+  // `across` lines to the right, `up` lines towards higher PLines.
+  void ScrollLines(int across, int up);
+  void ScrollKey(TScrollKey key);
+  // The middle button drags the picture: it follows the mouse from where the drag began.
+  void BeginPan(int x, int y);
+  void PanTo(int x, int y);
+  void EndPan() { Panning = false; }
+  bool IsPanning() const { return Panning; }
   // The part of the grid that shows pixels `area` (from 0, inclusive); empty when none of
   // them is visible.
   TScreenRect ScreenRect(const TRect& area) const;
@@ -90,6 +112,24 @@ private:
   double Aspect = 1.0;
   int PW = 0, PH = 0;
   int Horz = 0, Vert = 0;
+  bool Panning = false;
+  int PanX = 0, PanY = 0, PanHorz = 0, PanVert = 0;
+  // Whole columns and PLines the grid shows.
+  int ShownColumns() const;
+  int ShownRows() const;
+  // Moves the first visible column and row by these many, stopping as ScrollLines says.
+  void ScrollCells(int columns, int rows);
+};
+
+// Wheel turns add up until they make whole notches (a fine-grained wheel or a touchpad
+// sends fractions of one); turning back starts again.
+class OWheelSteps {
+public:
+  static constexpr int Notch = 120;
+  int Take(int delta);
+
+private:
+  int Pending = 0;
 };
 
 // "Control=c+1, PLine=r+1" for a cell, empty for none.

@@ -102,6 +102,8 @@ public:
   bool LoadDefault();
   // Writes FileName atomically and clears Modified; errors pass to the caller.
   void SaveToFile();
+  // The same bytes to another file, atomically, leaving FileName and Modified alone.
+  void WriteCopy(const std::string& path) const;
   // The pattern file record. Reading is meant for a freshly created pattern; a failed
   // read leaves it half filled, for the caller to discard.
   void ReadFromStream(OReader& stream);

@@ -62,14 +62,18 @@ bool OPattern::LoadDefault() {
 }
 
 void OPattern::SaveToFile() {
+  WriteCopy(FileName);
+  SetModified(0);
+}
+
+void OPattern::WriteCopy(const std::string& path) const {
   TFileParts parts = FileParts();
   std::vector<std::span<const uint8_t>> spans;
   spans.reserve(parts.Rows.size() + 2);
   spans.emplace_back(parts.Head.Bytes());
   spans.insert(spans.end(), parts.Rows.begin(), parts.Rows.end());
   spans.emplace_back(parts.Tail.Bytes());
-  WriteFileAtomic(FileName, spans);
-  SetModified(0);
+  WriteFileAtomic(path, spans);
 }
 
 void OPattern::WriteToStream(OWriter& s) const {

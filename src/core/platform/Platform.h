@@ -76,6 +76,8 @@ public:
   virtual bool Confirm(const std::string& text) = 0;     // OK (true) or Cancel
   // Closing what holds unsaved changes: Save, Discard or Cancel.
   virtual TSaveChoice AskSaveChanges(const std::string& text) = 0;
+  // A pattern recovered after a crash: Restore (true) or Discard.
+  virtual bool AskRestore(const std::string& text) { return Confirm(text); }
   // The folder chooser: starts at `folder` and stores the choice there.
   virtual bool RunFolderDialog(const std::string& title, std::string& folder) = 0;
   // Hands a file, folder or URL to the desktop's default application; false when

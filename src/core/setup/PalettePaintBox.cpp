@@ -10,8 +10,8 @@ namespace quillane {
 
 uint32_t LabelInk(uint32_t fill) {
   // Perceived brightness in thousandths: green counts most, blue least.
-  const uint32_t r = fill & 0xFF, g = fill >> 8 & 0xFF, b = fill >> 16 & 0xFF;
-  return 299 * r + 587 * g + 114 * b < 128 * 1000 ? 0x00FFFFFFu : 0;
+  const uint32_t red = fill & 0xFF, green = fill >> 8 & 0xFF, blue = fill >> 16 & 0xFF;
+  return 299 * red + 587 * green + 114 * blue < 128 * 1000 ? 0x00FFFFFFu : 0;
 }
 
 namespace {

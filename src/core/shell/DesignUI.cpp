@@ -9,6 +9,7 @@
 #include "files/Export.h"
 #include "model/Pattern.h"
 #include "shell/PatternTree.h"
+#include "shell/RecentPatterns.h"
 #include "shell/Tabs.h"
 
 namespace quillane {
@@ -26,6 +27,7 @@ bool WritePattern(OPattern& pattern) {
   try {
     OWaitCursor wait;
     pattern.SaveToFile();
+    AddRecentPattern(g.Persist(), pattern.FileName);
     return true;
   } catch (const std::exception& e) {
     g.UI().ShowError("Error saving pattern: " + pattern.FileName + "\n" + e.what());

@@ -8,6 +8,7 @@
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
+#include "shell/RecentPatterns.h"
 #include "shell/Tabs.h"
 
 namespace quillane {
@@ -354,6 +355,37 @@ void OPatternTree::OpenPatternPath(const std::string& path) {
   // Just read, it holds nothing the file does not.
   pattern->SetModified(0);
   AddPattern(std::move(pattern));
+  AddRecentPattern(g.Persist(), path);
+}
+
+void OPatternTree::OpenPatternPaths(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths)
+    OpenPatternPath(path);
+}
+
+OEditor* OPatternTree::ActiveEditor() const {
+  const auto& tabs = Tabs.Tabs();
+  const size_t index = Tabs.Selected();
+  if (index == 0 || index >= tabs.size() || !tabs[index].Form->Controller)
+    return nullptr;
+  return tabs[index].Form;
+}
+
+OPatternUI* OPatternTree::ActivePatternNode() const {
+  const ODesignUI* node = SelectedUI;
+  if (const OEditor* editor = ActiveEditor())
+    node = editor->Controller;
+  return node && node->Pattern ? PatternNode(*node->Pattern) : nullptr;
+}
+
+void OPatternTree::SaveActive() {
+  if (OPatternUI* node = ActivePatternNode())
+    RunCommand(*node, nullptr, [](ODesignUI& c) { c.Save(); });
+}
+
+void OPatternTree::SaveActiveAs() {
+  if (OPatternUI* node = ActivePatternNode())
+    RunCommand(*node, nullptr, [](ODesignUI& c) { c.SaveAs(); });
 }
 
 } // namespace quillane

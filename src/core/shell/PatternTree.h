@@ -121,9 +121,19 @@ public:
   void RunClose();
   void Activate(ODesignUI& node);
 
+  // The pattern File, Save works on: the active editor window's, else (the tree window
+  // active) the selected node's; none when that has no pattern.
+  OPatternUI* ActivePatternNode() const;
+  // The active editor window; none while the tree window is the active one.
+  OEditor* ActiveEditor() const;
+  void SaveActive();
+  void SaveActiveAs();
+
   // Opens a pattern file as the root's Open does once a file is chosen: failures are
-  // shown and leave the tree unchanged.
+  // shown and leave the tree unchanged. An opened file joins the recent patterns.
   void OpenPatternPath(const std::string& path);
+  // Each in turn; one that fails is shown and the others still open.
+  void OpenPatternPaths(const std::vector<std::string>& paths);
 
 private:
   std::unique_ptr<OPatternsUI> RootUI;

@@ -1,0 +1,46 @@
+#include "shell/Preferences.h"
+
+#include <filesystem>
+
+#include "app/App.h"
+
+namespace quillane {
+
+namespace {
+int32_t InRange(OPersist& persist, const char* key, int32_t low, int32_t high, int32_t fallback) {
+  const int32_t value = persist.ReadInteger(key, fallback);
+  return value >= low && value <= high ? value : fallback;
+}
+} // namespace
+
+TPreferences LoadPreferences(OPersist& persist) {
+  TPreferences p;
+  p.UndoMiB = InRange(persist, "Preferences.UndoMiB", TPreferences::MinUndoMiB,
+                      TPreferences::MaxUndoMiB, TPreferences::DefaultUndoMiB);
+  p.RecoveryMinutes =
+      InRange(persist, "Preferences.RecoveryMinutes", 0, TPreferences::MaxRecoveryMinutes,
+              TPreferences::DefaultRecoveryMinutes);
+  p.DesignFolder = persist.ReadString(DesignFolderKey, "");
+  return p;
+}
+
+void StorePreferences(OPersist& persist, const TPreferences& p) {
+  persist.WriteInteger("Preferences.UndoMiB", p.UndoMiB);
+  persist.WriteInteger("Preferences.RecoveryMinutes", p.RecoveryMinutes);
+  persist.WriteString(DesignFolderKey, p.DesignFolder);
+}
+
+std::string PreferencesProblem(const TPreferences& p) {
+  if (p.UndoMiB < TPreferences::MinUndoMiB || p.UndoMiB > TPreferences::MaxUndoMiB)
+    return "The undo memory must be between " + std::to_string(TPreferences::MinUndoMiB) + " and " +
+           std::to_string(TPreferences::MaxUndoMiB) + " MiB.";
+  if (p.RecoveryMinutes < 0 || p.RecoveryMinutes > TPreferences::MaxRecoveryMinutes)
+    return "The recovery interval must be between 0 (never) and " +
+           std::to_string(TPreferences::MaxRecoveryMinutes) + " minutes.";
+  std::error_code ec;
+  if (!p.DesignFolder.empty() && !std::filesystem::is_directory(p.DesignFolder, ec))
+    return "The design folder " + p.DesignFolder + " does not exist.";
+  return {};
+}
+
+} // namespace quillane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillane {
+
+class OPersist;
+
+// What the user sets in Edit, Preferences; kept in the ini file.
+struct TPreferences {
+  static constexpr int32_t MinUndoMiB = 16, MaxUndoMiB = 65536, DefaultUndoMiB = 256;
+  static constexpr int32_t MaxRecoveryMinutes = 120, DefaultRecoveryMinutes = 2;
+
+  // How much memory each pattern's undo history may take.
+  int32_t UndoMiB = DefaultUndoMiB;
+  // How often modified patterns are copied to the recovery folder; 0 never.
+  int32_t RecoveryMinutes = DefaultRecoveryMinutes;
+  // Where the program starts when no "/d=" names a folder; empty: where the last run ended.
+  std::string DesignFolder;
+
+  friend bool operator==(const TPreferences&, const TPreferences&) = default;
+};
+
+// A stored value out of its range (an edited ini file) gives its default.
+TPreferences LoadPreferences(OPersist& persist);
+void StorePreferences(OPersist& persist, const TPreferences& preferences);
+// The message the dialog shows for a value it cannot take, "" when all are fine.
+std::string PreferencesProblem(const TPreferences& preferences);
+
+} // namespace quillane
