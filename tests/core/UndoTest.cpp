@@ -96,7 +96,7 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
          e.StoreItem(TSettingsField::MachineType, 11);
          ASSERT_TRUE(e.Apply());
        }},
-      {"palette colour from the strip", 0,
+      {"palette from the strip, of fewer colours, another yarn type", 0,
        [](OPattern& p, OScriptedPlatform& ui) {
          OPatternSetupEditor e(p);
          e.Reload();
@@ -104,12 +104,6 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
          e.Strip.Height = 200; // 20 cells of 10 pixels
          e.Strip.MouseDown(TMouseButton::Left, ssDouble, 5, 5);
          e.StripPressed();
-         ASSERT_TRUE(e.Apply());
-       }},
-      {"fewer colours and another yarn type", 0,
-       [](OPattern& p, auto&) {
-         OPatternSetupEditor e(p);
-         e.Reload();
          e.SetNoColours(8);
          e.SetNoYarnTypes(4);
          ASSERT_TRUE(e.Apply());
