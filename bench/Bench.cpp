@@ -323,7 +323,40 @@ void PaintSmall(benchmark::State& state) {
   Paint(state, *Fix().Small);
 }
 
-// A drawing as wide as the design region and as long as the pattern, in palette colours.
+// A stroke of 200 presses along the middle PLine, each copied through the sections, from
+// the press to the release that makes it one step of the history; and the undo of such a
+// stroke, which should cost no more.
+void Stroke(OPattern& p, uint8_t v) {
+  OPicture& picture = *p.Pictures->Get(0);
+  p.History.BeginStroke();
+  for (int x = p.NoControls / 2; x < p.NoControls / 2 + 200; ++x)
+    picture.PaintMachinePixel(x, p.NoPLines / 2, v);
+  p.History.EndStroke();
+}
+void StrokeLarge(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  p.Pictures->Get(0)->SetViewMode(1);
+  uint8_t v = 1;
+  for (auto _ : state) {
+    Stroke(p, v);
+    v = static_cast<uint8_t>(3 - v);
+  }
+}
+void UndoStrokeLarge(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  p.Pictures->Get(0)->SetViewMode(1);
+  uint8_t v = 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    Stroke(p, v);
+    v = static_cast<uint8_t>(3 - v);
+    state.ResumeTiming();
+    p.History.Undo();
+  }
+}
+
+// A drawing as wide as the design region and as long as the pattern, in palette colours;
+// with its undo step (argument 1) or without a history (0).
 void BitmapApply(benchmark::State& state) {
   OPattern& p = *Fix().Pattern;
   OPicture& picture = *p.Pictures->Get(0);
@@ -338,8 +371,11 @@ void BitmapApply(benchmark::State& state) {
   // machine view is already shown, as it is where the bitmap is applied.
   OBitmapMapping mapping(design, bitmap);
   picture.SetViewMode(1);
+  const size_t limit = p.History.Limit();
+  p.History.SetLimit(state.range(0) != 0 ? limit : 0);
   for (auto _ : state)
     mapping.Apply(true);
+  p.History.SetLimit(limit);
 }
 
 #ifdef QUILLANE_GUI
@@ -663,7 +699,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"import, variant 1", t("ImportVariant1"), 3 * (br(f.TufBytes1) + b1), "3 x (BR + B1)"},
       {"import, variant 2", t("ImportVariant2"), 3 * (br(f.TufBytes2) + b1), "3 x (BR + B1)"},
       {"PaintMachinePixel", t("PaintLarge"), 2 * t("PaintSmall"), "2 x on 100 x 100"},
-      {"bitmap apply, design region", t("BitmapApply"),
+      {"undo of a stroke of 200 presses", t("UndoStrokeLarge"), t("StrokeLarge"), "1 x the stroke"},
+      {"bitmap apply, design region", t("BitmapApply/1"),
        3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
@@ -773,7 +810,10 @@ int main(int argc, char** argv) {
   add("ImportVariant2", ImportVariant2)->Iterations(3);
   add("PaintLarge", PaintLarge)->Unit(benchmark::kMicrosecond);
   add("PaintSmall", PaintSmall)->Unit(benchmark::kMicrosecond);
-  add("BitmapApply", BitmapApply)->Iterations(3);
+  add("StrokeLarge", StrokeLarge)->Unit(benchmark::kMicrosecond);
+  add("UndoStrokeLarge", UndoStrokeLarge)->Unit(benchmark::kMicrosecond);
+  add("BitmapApply", BitmapApply)->Arg(1)->Iterations(3);
+  add("BitmapApply", BitmapApply)->Arg(0)->Iterations(3);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);

@@ -6,6 +6,7 @@
 
 #include "Cli.h"
 #include "app/App.h"
+#include "model/Undo.h"
 
 using namespace quillane;
 
@@ -131,6 +132,7 @@ int main(int argc, char** argv) {
   TCliPlatform platform;
   OPlatformScope platformScope(platform);
   g.Start({}, nullptr);
+  OUndoHistory::SetDefaultLimit(0); // a command is never undone: keep no history
   if (!dir.empty())
     g.SetCurrentDir(dir);
 

@@ -25,12 +25,14 @@
 #include "files/NedFile.h"
 #include "files/TuftImport.h"
 #include "model/Pattern.h"
+#include "shell/DesignUI.h"
 #include "shell/MainCommands.h"
 #include "shell/RecentPatterns.h"
 #include "shell/Recovery.h"
 #include "ui/AboutForm.h"
 #include "ui/PreferencesForm.h"
 #include "ui/TreeForm.h"
+#include "ui/UndoActions.h"
 #include "ui/wizards/Wizard1Form.h"
 #include "ui/wizards/Wizard2Form.h"
 #include "ui/wizards/Wizard3Form.h"
@@ -221,6 +223,8 @@ void TfmMain::CreateMenus() {
   item(file, "miExit", "E&xit", [this] { close(); });
 
   QMenu* edit = menu("miEdit", "&Edit");
+  AddUndoActions(*edit, *this, patterns);
+  edit->addSeparator();
   item(edit, "miPreferences", "&Preferences", [this] { EditPreferences(); });
 
   QMenu* wizards = menu("miWizards", "Wi&zards");
@@ -348,7 +352,12 @@ void TfmMain::ApplyPreferences(const TPreferences& preferences) {
   RecoveryTimer->stop();
   if (RecoveryCopies && preferences.RecoveryMinutes > 0)
     RecoveryTimer->start(preferences.RecoveryMinutes * 60 * 1000);
-  // The undo memory (preferences.UndoMiB) is set here for every pattern's history.
+  // The undo memory: for patterns opened from now on and for every open one.
+  const size_t undoBytes = static_cast<size_t>(preferences.UndoMiB) << 20;
+  OUndoHistory::SetDefaultLimit(undoBytes);
+  for (const auto& node : TreeForm->Patterns().Registry())
+    if (dynamic_cast<OPatternUI*>(node.get()))
+      node->Pattern->History.SetLimit(undoBytes);
 }
 
 void TfmMain::Begin(const QString& recoveryFolder) {

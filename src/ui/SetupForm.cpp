@@ -56,6 +56,12 @@ void TfmSetupForm::Attach(OSetupEditor& editor) {
   UpdateButtons();
 }
 
+void TfmSetupForm::Destroy() {
+  if (Editor)
+    Editor->StopFollowing();
+  TfmDesignForm::Destroy();
+}
+
 void TfmSetupForm::Detach() {
   Subscription.Reset();
   Editor = nullptr;

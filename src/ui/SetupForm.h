@@ -27,6 +27,7 @@ public:
 
   void UpdateButtons() override;
   bool QueryClose() override;
+  void Destroy() override;
   // As the Apply button: the box being edited stores its value first.
   bool Apply();
 

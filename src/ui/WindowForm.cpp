@@ -452,4 +452,9 @@ void TfmWindow::GridMove(QPoint at) {
   g.UI().ShowStatus(a.StatusText);
 }
 
+void TfmWindow::GridRelease() {
+  MouseState.Release();
+  Pattern.History.EndStroke();
+}
+
 } // namespace quillane

@@ -55,7 +55,8 @@ public:
   void PaintGrid(const QRegion& region);
   void GridPress(Qt::MouseButton button, QPoint at);
   void GridMove(QPoint at);
-  void GridRelease() { MouseState.Release(); }
+  // The stroke ends: it becomes one step of the pattern's history.
+  void GridRelease();
   // Navigation: the wheel (Shift across, Ctrl zooms around the mouse), the middle button's
   // drag, the keys and Fit.
   void GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at);

@@ -167,6 +167,48 @@ TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {
   EXPECT_NO_THROW(shell.Node(N("Window", n, 2)));
 }
 
+TEST(PatternTree, UndoingDeletionsBringsNodesBackAndRedoClosesTheirEditors) {
+  TShell shell;
+  OPattern& p = shell.AddNew();
+  const int n = OPattern::PatternsCreated();
+  auto saved = [&p] {
+    OWriter w;
+    p.WriteToStream(w);
+    return w.Bytes();
+  };
+  shell.Tree.Select(&shell.Node("Sections"));
+  shell.Tree.RunNew();
+  const TBytes start = saved();
+  shell.Tree.Select(&shell.Node(N("Section", n, 1)));
+  shell.Tree.RunDelete();
+  shell.Tree.Select(&shell.Node(N("Picture", n, 1)));
+  shell.Tree.RunDelete();
+  const TBytes deleted = saved();
+  const std::string outline = shell.Outline();
+
+  p.History.Undo();
+  p.History.Undo();
+  EXPECT_EQ(saved(), start);
+  // What comes back comes at the lists' ends, under new names.
+  const std::string c = std::to_string(n);
+  EXPECT_EQ(shell.Outline(), "Patterns\n  Pattern" + c + "\n    ControlSetup" + c +
+                                 "\n    PatternSetup" + c + "\n    Pictures\n      " +
+                                 N("Picture", n, 2) + "\n        Regions\n          " +
+                                 N("Region", n, 2) + "\n        Windows\n          " +
+                                 N("Window", n, 2) + "\n    Sections\n      " + N("Section", n, 2) +
+                                 "\n      " + N("Section", n, 3) + "\n");
+  shell.Tree.Activate(shell.Node(N("Window", n, 2)));
+  shell.Log.clear();
+  p.History.Redo();
+  p.History.Redo();
+  EXPECT_EQ(saved(), deleted);
+  EXPECT_EQ(shell.Outline(), outline);
+  // The window follows the section's redo, then goes with its picture.
+  EXPECT_EQ(shell.Log, (std::vector<std::string>{"refresh " + N("Window", n, 2),
+                                                 "destroy " + N("Window", n, 2)}));
+  EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
+}
+
 TEST(PatternTree, ClosingAModifiedPatternAsksAndEachAnswerKeepsTheWork) {
   TTempDir dir;
   TShell shell;

@@ -36,6 +36,14 @@ public:
     Items.erase(Items.begin() + index);
     Changed();
   }
+  // Takes the element out without freeing it.
+  std::unique_ptr<TElement> Take(int index) {
+    Check(index);
+    std::unique_ptr<TElement> taken = std::move(Items[static_cast<size_t>(index)]);
+    Items.erase(Items.begin() + index);
+    Changed();
+    return taken;
+  }
   void Remove(const TElement* element) {
     auto it = std::find_if(Items.begin(), Items.end(),
                            [element](const auto& item) { return item.get() == element; });

@@ -66,6 +66,20 @@ public:
   virtual void EndPaintBatch() = 0;
   virtual bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values) = 0;
 
+  // What happens between the two is one step of the pattern's undo; steps may nest.
+  virtual void BeginStep() {}
+  virtual void EndStep() {}
+  class TStep {
+  public:
+    explicit TStep(ODesignOwner& owner) : Owner(owner) { Owner.BeginStep(); }
+    ~TStep() { Owner.EndStep(); }
+    TStep(const TStep&) = delete;
+    TStep& operator=(const TStep&) = delete;
+
+  private:
+    ODesignOwner& Owner;
+  };
+
 protected:
   ODesignOwner() = default;
   // Never deleted through this interface.

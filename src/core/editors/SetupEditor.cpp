@@ -4,6 +4,13 @@
 
 namespace quillane {
 
+OSetupEditor::OSetupEditor(OPattern& pattern) : Pattern(pattern) {
+  Subscription = pattern.Events.Subscribe([this](const TPatternChange& change) {
+    if (change.Kind == TPatternChange::TKind::All && !ModifiedFlag && !Applying)
+      Reload();
+  });
+}
+
 void OSetupEditor::SetModified(bool modified) {
   if (modified == ModifiedFlag)
     return;
@@ -43,6 +50,7 @@ bool OSetupEditor::Apply() {
     } done{Applying};
     applied = ConfirmApply();
     if (applied) {
+      OUndoHistory::TChange step(Pattern.History);
       StoreData();
       ModifiedFlag = false;
       ApplyToPattern();

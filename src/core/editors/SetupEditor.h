@@ -6,13 +6,17 @@
 // forwards every edit, and asks the editor which buttons are enabled; the rules live here.
 #include <functional>
 
+#include "data/PatternEvents.h"
+
 namespace quillane {
 
 class OPattern;
 
 class OSetupEditor {
 public:
-  explicit OSetupEditor(OPattern& pattern) : Pattern(pattern) {}
+  // The editor follows the pattern (an undo, another editor's Apply) while it holds no
+  // changes of its own.
+  explicit OSetupEditor(OPattern& pattern);
   virtual ~OSetupEditor() = default;
   OSetupEditor(const OSetupEditor&) = delete;
   OSetupEditor& operator=(const OSetupEditor&) = delete;
@@ -52,6 +56,9 @@ public:
   // Copies the pattern's objects into the working copies and shows them: the window's
   // start. A derived editor calls it once its copies exist.
   void Reload();
+  // The window is going: the editor no longer follows the pattern, whose objects it shows
+  // may go before the window does.
+  void StopFollowing() { Subscription.Reset(); }
 
 protected:
   // Fill the window from the working copies; the editor is clean afterwards.
@@ -75,6 +82,7 @@ private:
   // An apply is under way (a question may be open): leaving the window meanwhile must not
   // start another.
   bool Applying = false;
+  OPatternEvents::TSubscription Subscription;
 };
 
 } // namespace quillane

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "elements/Picture.h"
+#include "model/Pattern.h"
 
 namespace quillane {
 
@@ -238,6 +239,10 @@ void Perform(OPicture& picture, const TViewAction& action) {
   if (action.Kind != TViewAction::TKind::Paint)
     return;
   picture.SetViewMode(action.View);
+  // The stroke begins with its first paint, after the view's grid was brought up to date:
+  // that is no change of the user's.
+  if (auto* pattern = dynamic_cast<OPattern*>(picture.Owner))
+    pattern->History.BeginStroke();
   if (action.View == OViewMouse::DesignView)
     picture.PaintDesignPixel(action.Cell.C, action.Cell.R, action.Index);
   else

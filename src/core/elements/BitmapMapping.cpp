@@ -284,6 +284,9 @@ bool OBitmapMapping::Apply(bool machine) {
   progress.CannotCancel();
   progress.Step(static_cast<int64_t>(down));
 
+  // From here on the palette and the cells change: one step of the pattern's undo, closed
+  // after the batch below.
+  ODesignOwner::TStep oneStep(pattern);
   if (PaletteChanged) {
     pattern.GetPalette().Assign(WorkPalette);
     pattern.ApplyPalette();

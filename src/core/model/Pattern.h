@@ -11,6 +11,7 @@
 #include "data/DesignOwner.h"
 #include "data/Grid.h"
 #include "data/Record.h"
+#include "model/Undo.h"
 
 namespace quillane {
 
@@ -110,23 +111,38 @@ public:
   std::string GetExtension() const { return "PAT"; }
   // The change notification after every change that can affect more than one object.
   void Changed() override;
+  // The same after an undo or redo put the pattern back: the section copies were put back
+  // with it, so they are not made again.
+  void Restored();
+  void BeginStep() override { History.BeginChange(); }
+  void EndStep() override { History.EndChange(); }
 
   // Cell access, controls and PLines from 1. Outside the grid a read gives 0 and a write
   // does nothing; a value above the colour or state count leaves the cell unchanged.
   uint8_t GetDesignColour(int c, int p) const { return DesignColours.Get(c, p); }
   uint8_t GetMachineColour(int c, int p) const { return MachineColours.Get(c, p); }
   uint8_t GetState(int c, int p) const { return States.Get(c, p); }
+  // An open stroke of the history hears of every cell before it is written.
   void SetDesignColour(int c, int p, uint8_t v) {
-    if (v <= NoColours)
+    if (v <= NoColours) {
+      if (History.Journaling) [[unlikely]]
+        History.Note(2, DesignColours, c, p);
       DesignColours.Set(c, p, v);
+    }
   }
   void SetMachineColour(int c, int p, uint8_t v) {
-    if (v <= NoColours)
+    if (v <= NoColours) {
+      if (History.Journaling) [[unlikely]]
+        History.Note(1, MachineColours, c, p);
       MachineColours.Set(c, p, v);
+    }
   }
   void SetState(int c, int p, uint8_t v) {
-    if (v <= NoStates)
+    if (v <= NoStates) {
+      if (History.Journaling) [[unlikely]]
+        History.Note(0, States, c, p);
       States.Set(c, p, v);
+    }
   }
 
   // Names for new elements, e.g. "Region3-1".
@@ -171,8 +187,13 @@ public:
   // Patterns created since the program started.
   static int32_t PatternsCreated();
 
+  // Undo and redo; it lives and dies with the pattern, so saving keeps it and closing the
+  // pattern drops it.
+  OUndoHistory History{*this};
+
 private:
   uint8_t ModifiedFlag = 0;
+  void Resynchronise(bool copySections);
   bool BatchGrouped = false; // the open batch holds a group of the events open
   void SetupApplied(TDesignRecordKind kind);
 

@@ -205,6 +205,14 @@ std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
 }
 
 void OPattern::Changed() {
+  Resynchronise(true);
+}
+
+void OPattern::Restored() {
+  Resynchronise(false);
+}
+
+void OPattern::Resynchronise(bool copySections) {
   SetModified(1);
   ViewMode = 0;
   Settings->Update();
@@ -212,7 +220,8 @@ void OPattern::Changed() {
   MachineTable->Update();
   DesignTable->Update();
   Creel->Update();
-  ApplySections();
+  if (copySections)
+    ApplySections();
   for (const auto& section : *Sections)
     section->Update();
   for (const auto& picture : *Pictures)

@@ -131,6 +131,7 @@ void OPattern::ApplySections() {
 }
 
 void OPattern::SetUndefined() {
+  OUndoHistory::TChange step(History);
   const uint32_t undefined = Palette->GetUndefinedColour();
   SetModified(1);
   if (Sections->Count() == 0)

@@ -61,6 +61,8 @@ protected:
   std::unique_ptr<ODesignData> NewEmpty() const override;
 
 private:
+  // Puts back a table exactly as it was, an undefined state of 0 included.
+  friend class OUndoHistory;
   bool Unvalidated = true;
   uint8_t ColourCount = 0;
   uint8_t StateCount = 0;

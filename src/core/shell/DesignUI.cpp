@@ -146,9 +146,11 @@ void OPatternsUI::Open() {
 OPatternUI::OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern)
     : ODesignUI(tree, StripExtension(pattern->FileName), pattern.get()), Owned(std::move(pattern)) {
   Subscription = Owned->Events.Subscribe([this](const TPatternChange& change) {
-    if (change.Kind == TPatternChange::TKind::All)
+    if (change.Kind == TPatternChange::TKind::All) {
+      if (Pattern->History.Restoring())
+        Tree.SyncElements(*Pattern);
       Tree.Tabs.RefreshEditors(*Pattern);
-    else if (change.Kind == TPatternChange::TKind::Modified)
+    } else if (change.Kind == TPatternChange::TKind::Modified)
       Tree.View.UpdateButtons();
   });
 }
@@ -174,6 +176,7 @@ void OPicturesUI::New() {
   if (RefuseBeyond(Pattern->Pictures->Count(), OPattern::MaxPictures,
                    "A pattern can hold at most 255 pictures."))
     return;
+  OUndoHistory::TChange step(Pattern->History);
   OPicture* picture = Pattern->Pictures->Add(std::make_unique<OPicture>(Pattern));
   picture->SetDefaults();
   Tree.AddPictureBranch(*picture, *this);
@@ -186,6 +189,7 @@ OPictureUI::OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
       Picture(picture) {}
 
 void OPictureUI::Delete() {
+  OUndoHistory::TChange step(Pattern->History);
   Pattern->Pictures->Remove(&Picture);
   Pattern->Changed();
 }
@@ -197,6 +201,7 @@ void ORegionsUI::New() {
   if (RefuseBeyond(Picture.Regions.Count(), OPicture::MaxRegions,
                    "A picture can hold at most 255 regions."))
     return;
+  OUndoHistory::TChange step(Pattern->History);
   ORegion* region = Picture.Regions.Add(std::make_unique<ORegion>(Pattern, &Picture));
   region->SetDefaults();
   Tree.AddController(std::make_unique<ORegionUI>(Tree, *Pattern, Picture, *region), *this);
@@ -208,6 +213,7 @@ ORegionUI::ORegionUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, O
       Region(region) {}
 
 void ORegionUI::Delete() {
+  OUndoHistory::TChange step(Pattern->History);
   Picture.Regions.Remove(&Region);
   Pattern->Changed();
 }
@@ -271,6 +277,7 @@ void OSectionsUI::New() {
   if (RefuseBeyond(Pattern->Sections->Count(), OPattern::MaxSections,
                    "A pattern can hold at most 65535 sections."))
     return;
+  OUndoHistory::TChange step(Pattern->History);
   OSection* section = Pattern->Sections->Add(std::make_unique<OSection>(Pattern));
   section->SetDefaults();
   Tree.AddController(std::make_unique<OSectionUI>(Tree, *Pattern, *section), *this);
@@ -282,6 +289,7 @@ OSectionUI::OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section)
       Section(section) {}
 
 void OSectionUI::Delete() {
+  OUndoHistory::TChange step(Pattern->History);
   Pattern->Sections->Remove(&Section);
   Pattern->Changed();
 }

@@ -1,5 +1,8 @@
 #include "shell/PatternTree.h"
 
+#include <map>
+#include <set>
+
 #include "app/App.h"
 #include "app/Exceptions.h"
 #include "elements/Picture.h"
@@ -108,6 +111,81 @@ void OPatternTree::RemoveBelow(const ODesignUI& node) {
 void OPatternTree::DeleteNode(ODesignUI& node) {
   RemoveBelow(node);
   Remove(node);
+}
+
+namespace {
+// The element a node shows, if any.
+const void* ElementOf(const ODesignUI& node) {
+  if (auto* n = dynamic_cast<const OSectionUI*>(&node))
+    return &n->Section;
+  if (auto* n = dynamic_cast<const ORegionUI*>(&node))
+    return &n->Region;
+  if (auto* n = dynamic_cast<const OPictureUI*>(&node))
+    return &n->Picture;
+  if (auto* n = dynamic_cast<const ORegionsUI*>(&node))
+    return &n->Picture;
+  if (auto* n = dynamic_cast<const OWindowsUI*>(&node))
+    return &n->Picture;
+  if (auto* n = dynamic_cast<const OWindowUI*>(&node))
+    return &n->Picture;
+  return nullptr;
+}
+} // namespace
+
+void OPatternTree::SyncElements(OPattern& pattern) {
+  std::set<const void*> alive;
+  for (const auto& picture : *pattern.Pictures) {
+    alive.insert(picture.get());
+    for (const auto& region : picture->Regions)
+      alive.insert(region.get());
+  }
+  for (const auto& section : *pattern.Sections)
+    alive.insert(section.get());
+  std::set<const void*> shown;
+  for (size_t i = Entries.size(); i-- > 0;) {
+    if (i >= Entries.size() || Entries[i]->Pattern != &pattern)
+      continue;
+    const void* element = ElementOf(*Entries[i]);
+    if (element && !alive.count(element))
+      Remove(*Entries[i]);
+    else if (element)
+      shown.insert(element);
+  }
+  ODesignUI* pictures = nullptr;
+  ODesignUI* sections = nullptr;
+  std::map<const OPicture*, ODesignUI*> regionsOf;
+  for (const auto& entry : Entries)
+    if (entry->Pattern == &pattern) {
+      if (dynamic_cast<OPicturesUI*>(entry.get()))
+        pictures = entry.get();
+      else if (dynamic_cast<OSectionsUI*>(entry.get()))
+        sections = entry.get();
+      else if (auto* regions = dynamic_cast<ORegionsUI*>(entry.get()))
+        regionsOf[&regions->Picture] = regions;
+    }
+  bool added = false;
+  for (const auto& picture : *pattern.Pictures) {
+    if (!shown.count(picture.get())) {
+      if (pictures)
+        AddPictureBranch(*picture, *pictures);
+      added = true;
+      continue;
+    }
+    for (const auto& region : picture->Regions)
+      if (!shown.count(region.get()) && regionsOf.count(picture.get())) {
+        AddController(std::make_unique<ORegionUI>(*this, pattern, *picture, *region),
+                      *regionsOf[picture.get()]);
+        added = true;
+      }
+  }
+  for (const auto& section : *pattern.Sections)
+    if (!shown.count(section.get()) && sections) {
+      AddController(std::make_unique<OSectionUI>(*this, pattern, *section), *sections);
+      added = true;
+    }
+  if (added)
+    View.ExpandAll();
+  View.UpdateButtons();
 }
 
 void OPatternTree::ClosePattern(OPattern& pattern) {

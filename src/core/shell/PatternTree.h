@@ -102,6 +102,9 @@ public:
   void CloseAllUnasked();
   // Saves every pattern in the order they were opened.
   void SaveAll();
+  // After an undo or redo: nodes whose element left the pattern go (their editors with
+  // them), and elements without a node get one.
+  void SyncElements(OPattern& pattern);
   // Removes the node with every node below it, their editors closed first.
   void DeleteNode(ODesignUI& node);
 

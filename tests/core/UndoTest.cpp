@@ -1,0 +1,214 @@
+// Undo and redo: every kind of step puts the pattern back exactly, the memory bound and
+// the redo branch.
+#include <algorithm>
+#include <functional>
+
+#include "PatternSupport.h"
+#include "editors/ControlSetupEditor.h"
+#include "editors/PatternSetupEditor.h"
+#include "editors/ViewGeometry.h"
+#include "elements/BitmapMapping.h"
+#include "setup/Palette.h"
+#include "wizards/Wizards.h"
+
+namespace quillane::test {
+namespace {
+
+// What must come back: the saved file and every grid, derived ones included, since later
+// section copies read them.
+Bytes State(const OPattern& p) {
+  OWriter w;
+  p.WriteToStream(w);
+  Bytes b(w.Bytes().begin(), w.Bytes().end());
+  for (const TGrid* grid : {&p.States, &p.MachineColours, &p.DesignColours})
+    b.insert(b.end(), grid->Data().begin(), grid->Data().end());
+  return b;
+}
+
+// Where two states part, rather than both in full.
+::testing::AssertionResult Same(const Bytes& a, const Bytes& b) {
+  const auto [x, y] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+  if (x == a.end() && y == b.end())
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "sizes " << a.size() << ", " << b.size() << "; first difference at " << (x - a.begin());
+}
+
+TViewAction PaintAt(int x, int y, uint8_t index, uint8_t view) {
+  TViewAction a;
+  a.Kind = TViewAction::TKind::Paint;
+  a.Cell = {x, y};
+  a.Index = index;
+  a.View = view;
+  return a;
+}
+
+// A stroke as the view window paints it: press, moves, release.
+void Stroke(OPattern& p, uint8_t view, uint8_t index, int from, int to, int row) {
+  OPicture& picture = *p.Pictures->Get(0);
+  for (int x = from; x <= to; ++x)
+    Perform(picture, PaintAt(x, row, index, view));
+  p.History.EndStroke();
+}
+
+class Undo : public TFlowTest {
+protected:
+  // Two sections side by side: the right half copies the left.
+  std::unique_ptr<OPattern> P = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
+  void SetUp() override {
+    TFlowTest::SetUp();
+    Stroke(*P, 1, 1, 0, 15, 3); // something painted before the step
+    P->History.Clear();
+  }
+};
+
+TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
+  struct TRow {
+    const char* Name;
+    uint8_t View; // chosen before the step: bringing a view up to date is no change
+    std::function<void(OPattern&, OScriptedPlatform&)> Step;
+  };
+  const TRow rows[] = {
+      // Back and forth over the same cells: each keeps its value from before the stroke.
+      {"long machine stroke", 1,
+       [](OPattern& p, auto&) {
+         OPicture& picture = *p.Pictures->Get(0);
+         for (int i = 0; i < 400; ++i)
+           Perform(picture, PaintAt(i % 20, i / 20, 2, 1));
+         Perform(picture, PaintAt(3, 3, 1, 1));
+         p.History.EndStroke();
+       }},
+      {"design stroke", 2, [](OPattern& p, auto&) { Stroke(p, 2, 3, 0, 19, 5); }},
+      {"set undefined", 0, [](OPattern& p, auto&) { p.SetUndefined(); }},
+      {"apply of a smaller pattern, confirmed", 0,
+       [](OPattern& p, OScriptedPlatform& ui) {
+         OControlSetupEditor e(p);
+         e.Reload();
+         e.StoreNumber(TSettingsField::NoControls, 12);
+         e.Edited();
+         ui.ConfirmAnswers = {true};
+         ASSERT_TRUE(e.Apply());
+       }},
+      {"apply of a colour machine type", 0,
+       [](OPattern& p, auto&) {
+         OControlSetupEditor e(p);
+         e.Reload();
+         e.StoreItem(TSettingsField::MachineType, 11);
+         ASSERT_TRUE(e.Apply());
+       }},
+      {"palette from the strip, of fewer colours, another yarn type", 0,
+       [](OPattern& p, OScriptedPlatform& ui) {
+         OPatternSetupEditor e(p);
+         e.Reload();
+         ui.ColourAnswers = {0x123456};
+         e.Strip.Height = 200; // 20 cells of 10 pixels
+         e.Strip.MouseDown(TMouseButton::Left, ssDouble, 5, 5);
+         e.StripPressed();
+         e.SetNoColours(8);
+         e.SetNoYarnTypes(4);
+         ASSERT_TRUE(e.Apply());
+       }},
+      {"deleted section", 0,
+       [](OPattern& p, auto&) {
+         OUndoHistory::TChange step(p.History);
+         p.Sections->Delete(0);
+         p.Changed();
+       }},
+      {"bitmap applied with its palette", 0,
+       [](OPattern& p, auto&) {
+         OBitmap24 b;
+         b.SetSize(20, 30);
+         b.Fill(0x654321);
+         b.SetPixel(3, 4, 0x0000FF);
+         OBitmapMapping m(*p.Pictures->Get(0)->Regions.Get(0), b);
+         m.UpdatePalette();
+         ASSERT_TRUE(m.Apply(true));
+       }},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    auto p = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
+    Stroke(*p, 1, 1, 0, 15, 3);
+    if (row.View)
+      p->Pictures->Get(0)->SetViewMode(row.View);
+    p->SetModified(0);
+    const Bytes before = State(*p);
+    row.Step(*p, UI);
+    const Bytes after = State(*p);
+    ASSERT_FALSE(Same(before, after));
+    ASSERT_EQ(p->History.UndoCount(), 2); // the stroke before and this step
+    p->SetModified(0);
+    p->History.Undo();
+    EXPECT_TRUE(Same(State(*p), before));
+    EXPECT_EQ(p->Modified(), 1);
+    p->History.Redo();
+    EXPECT_TRUE(Same(State(*p), after));
+    p->History.Undo();
+    p->History.Undo();
+    p->History.Redo();
+    EXPECT_TRUE(Same(State(*p), before));
+    EXPECT_EQ(p->History.RedoCount(), 1);
+  }
+}
+
+TEST_F(Undo, AStrokeGivesBackItsPixelsAndAnOpenEditorFollows) {
+  OControlSetupEditor editor(*P);
+  editor.Reload();
+  OPicture& picture = *P->Pictures->Get(0);
+  const OBitmap24 image = picture.MachineImage;
+  auto changedPixels = [&] {
+    int n = 0;
+    for (int y = 0; y < image.Height(); ++y)
+      for (int x = 0; x < image.Width(); ++x)
+        n += picture.MachineImage.GetPixel(x, y) != image.GetPixel(x, y);
+    return n;
+  };
+  Stroke(*P, 1, 2, 0, 19, 7);
+  ASSERT_GT(changedPixels(), 20); // the cells and their copies
+  P->History.Undo();
+  EXPECT_EQ(changedPixels(), 0);
+
+  editor.StoreNumber(TSettingsField::NoPLines, 20);
+  editor.Edited();
+  UI.ConfirmAnswers = {true};
+  ASSERT_TRUE(editor.Apply());
+  P->History.Undo();
+  EXPECT_EQ(editor.Number(TSettingsField::NoPLines), 30);
+  // Changes of its own it keeps.
+  editor.StoreNumber(TSettingsField::NoPLines, 25);
+  editor.Edited();
+  P->History.Redo();
+  EXPECT_EQ(editor.Number(TSettingsField::NoPLines), 25);
+}
+
+TEST_F(Undo, TheMemoryBoundDropsTheOldestStepsAndANewStepTheRedoBranch) {
+  for (int row = 0; row < 6; ++row)
+    Stroke(*P, 1, 2, 0, 19, row);
+  ASSERT_EQ(P->History.UndoCount(), 6);
+  const size_t perStroke = P->History.Bytes() / 6;
+  P->History.SetLimit(perStroke * 4);
+  EXPECT_EQ(P->History.UndoCount(), 4);
+  EXPECT_LE(P->History.Bytes(), P->History.Limit());
+  while (P->History.CanUndo())
+    P->History.Undo();
+  // The two oldest strokes stay.
+  EXPECT_EQ((std::vector<int>{P->GetMachineColour(5, 2), P->GetMachineColour(5, 3),
+                              P->GetMachineColour(5, 4)}),
+            (std::vector<int>{2, 0, 1}));
+
+  P->History.Redo();
+  ASSERT_EQ(P->History.RedoCount(), 3);
+  Stroke(*P, 1, 3, 0, 0, 9);
+  EXPECT_EQ(P->History.RedoCount(), 0);
+  EXPECT_FALSE(P->History.CanRedo());
+  // A stroke that changes nothing is no step, nor is anything without memory for steps.
+  Stroke(*P, 1, 3, 0, 0, 9);
+  EXPECT_EQ(P->History.UndoCount(), 2);
+  P->History.SetLimit(0);
+  Stroke(*P, 1, 2, 0, 0, 9);
+  P->SetUndefined();
+  EXPECT_EQ(P->History.UndoCount() + P->History.RedoCount(), 0);
+}
+
+} // namespace
+} // namespace quillane::test
