@@ -233,7 +233,7 @@ void OAreaEditor::Export() {
 // Region
 
 ORegionEditor::ORegionEditor(OPattern& pattern, ORegion& region)
-    : OAreaEditor(pattern), Element(region), WorkingCopy(&pattern, region.Picture) {}
+    : OAreaEditorOf(pattern, region, &pattern, region.Picture) {}
 
 std::span<const TElementFieldInfo> ORegionEditor::Fields() const {
   return RegionFields;
@@ -256,20 +256,6 @@ void ORegionEditor::StoreChecked(TElementCheck check, bool checked) {
     return;
   }
   OAreaEditor::StoreChecked(check, checked);
-}
-
-void ORegionEditor::Import() {
-  WorkingCopy.Import();
-  ShowData();
-  SetModified(true);
-}
-
-void ORegionEditor::LoadCopies() {
-  WorkingCopy.Assign(Element);
-}
-
-void ORegionEditor::StoreData() {
-  Element.Assign(WorkingCopy);
 }
 
 void ORegionEditor::ApplyToPattern() {
@@ -299,7 +285,7 @@ void ORegionEditor::SetState(const TAreas& a) {
 // Section
 
 OSectionEditor::OSectionEditor(OPattern& pattern, OSection& section)
-    : OAreaEditor(pattern), Element(section), WorkingCopy(&pattern) {}
+    : OAreaEditorOf(pattern, section, &pattern) {}
 
 std::span<const TElementFieldInfo> OSectionEditor::Fields() const {
   return SectionFields;
@@ -307,20 +293,6 @@ std::span<const TElementFieldInfo> OSectionEditor::Fields() const {
 
 std::span<const char* const> OSectionEditor::Groups() const {
   return SectionGroups;
-}
-
-void OSectionEditor::Import() {
-  WorkingCopy.Import();
-  ShowData();
-  SetModified(true);
-}
-
-void OSectionEditor::LoadCopies() {
-  WorkingCopy.Assign(Element);
-}
-
-void OSectionEditor::StoreData() {
-  Element.Assign(WorkingCopy);
 }
 
 void OSectionEditor::ApplyToPattern() {

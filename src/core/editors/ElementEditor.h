@@ -7,6 +7,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "data/Record.h"
 #include "editors/SetupEditor.h"
@@ -121,14 +122,34 @@ private:
   bool Recompute(TAreas& areas, TElementField field, int value) const;
 };
 
-// "Region": where a region takes its cells from and where its picture shows them.
-class ORegionEditor : public OAreaEditor {
+// The region and section editors' working copy: taken, stored and exchanged whole.
+template <class TElement> class OAreaEditorOf : public OAreaEditor {
+public:
+  TElement& Element;
+  TElement WorkingCopy;
+
+  void Import() override {
+    WorkingCopy.Import();
+    ShowData();
+    SetModified(true);
+  }
+
+protected:
+  // The working copy is made from `copyArgs`.
+  template <class... TArgs>
+  OAreaEditorOf(OPattern& pattern, TElement& element, TArgs&&... copyArgs)
+      : OAreaEditor(pattern), Element(element), WorkingCopy(std::forward<TArgs>(copyArgs)...) {}
+  void LoadCopies() override { WorkingCopy.Assign(Element); }
+  void StoreData() override { Element.Assign(WorkingCopy); }
+  void ExportCopy() override { WorkingCopy.Export(); }
+};
+
+// "Region": where a region takes its cells from and where its picture shows them. Its
+// working copy is made for the region's picture, as the region is.
+class ORegionEditor : public OAreaEditorOf<ORegion> {
 public:
   ORegionEditor(OPattern& pattern, ORegion& region);
 
-  ORegion& Element;
-  // Made for the region's picture, as the region is.
-  ORegion WorkingCopy;
   // The region was stored: its node's look follows the import flag.
   std::function<void()> OnStored;
 
@@ -136,36 +157,25 @@ public:
   std::span<const char* const> Groups() const override;
   bool Checked(TElementCheck check) const override;
   void StoreChecked(TElementCheck check, bool checked) override;
-  void Import() override;
 
 protected:
-  void LoadCopies() override;
-  void StoreData() override;
   void ApplyToPattern() override;
   TAreas State() const override;
   void SetState(const TAreas& areas) override;
-  void ExportCopy() override { WorkingCopy.Export(); }
 };
 
 // "Section": a section's source and target; applying copies the sections anew.
-class OSectionEditor : public OAreaEditor {
+class OSectionEditor : public OAreaEditorOf<OSection> {
 public:
   OSectionEditor(OPattern& pattern, OSection& section);
 
-  OSection& Element;
-  OSection WorkingCopy;
-
   std::span<const TElementFieldInfo> Fields() const override;
   std::span<const char* const> Groups() const override;
-  void Import() override;
 
 protected:
-  void LoadCopies() override;
-  void StoreData() override;
   void ApplyToPattern() override;
   TAreas State() const override;
   void SetState(const TAreas& areas) override;
-  void ExportCopy() override { WorkingCopy.Export(); }
 };
 
 } // namespace quillane
