@@ -67,7 +67,7 @@ private slots:
     program.Main.show();
     w.SubWindow()->resize(400, 300);
     QVERIFY(QTest::qWaitForWindowActive(&program.Main));
-    OpenPatterns(program)[0]->SetModified(0); // navigation changes nothing
+    OpenPatterns(program)[0]->SetModified(0);           // navigation changes nothing
     QCOMPARE(QApplication::focusWidget(), w.PaintBox1); // the keys scroll from the start
     auto position = [&] { return std::make_pair(w.sbHorz->value(), w.sbVert->value()); };
     QWidget* grid = w.PaintBox1;
