@@ -10,11 +10,11 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 expected=(bin/quillane bin/quillane-cli share/applications/quillane.desktop
-  share/doc/quillane/copyright share/doc/quillane/quillane-manual.html
+  share/doc/quillane/copyright share/quillane/quillane-manual.html
   share/icons/hicolor/48x48/apps/quillane.png share/icons/hicolor/256x256/apps/quillane.png
   share/icons/hicolor/scalable/apps/quillane.svg share/mime/packages/quillane.xml)
 for image in docs/images/*.png; do
-  [[ -e $image ]] && expected+=("share/doc/quillane/images/$(basename "$image")")
+  [[ -e $image ]] && expected+=("share/quillane/images/$(basename "$image")")
 done
 diff -u <(printf '%s\n' "${expected[@]}" | sort) \
   <(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort) ||

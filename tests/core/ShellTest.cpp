@@ -316,17 +316,17 @@ TEST(MainCommands, HelpFolderAndClosingTheMainWindow) {
   EXPECT_EQ(shell.UI.Shown.back().Text,
             "No help file was found. Looked for:\n" + dir.File("Quillane.pdf") + "\n" +
                 dir.File("Manual/Quillane.pdf") + "\n" + dir.File("bin/quillane-manual.html") +
-                "\n" + dir.File("share/doc/quillane/quillane-manual.html"));
+                "\n" + dir.File("share/quillane/quillane-manual.html"));
   EXPECT_TRUE(shell.UI.ShellOpened.empty());
   // Installed: the program in PREFIX/bin, its manual under PREFIX/share.
-  std::filesystem::create_directories(dir.File("share/doc/quillane"));
-  WriteBytes(dir.File("share/doc/quillane/quillane-manual.html"), Text("<p>"));
+  std::filesystem::create_directories(dir.File("share/quillane"));
+  WriteBytes(dir.File("share/quillane/quillane-manual.html"), Text("<p>"));
   OpenHelp(THelpKind::Manual, dir.File("bin"));
   std::filesystem::create_directories(dir.File("Manual"));
   WriteBytes(dir.File("Manual/Quillane.html"), Text("<p>"));
   OpenHelp(THelpKind::Reference, dir.File("bin"));
   EXPECT_EQ(shell.UI.ShellOpened,
-            (std::vector<std::string>{dir.File("share/doc/quillane/quillane-manual.html"),
+            (std::vector<std::string>{dir.File("share/quillane/quillane-manual.html"),
                                       dir.File("Manual/Quillane.html")}));
 
   shell.UI.FolderAnswers = {dir.File("Manual")};

@@ -12,7 +12,7 @@ class OPlatform;
 // The manual this program ships: beside the executable in a build folder, and under the
 // installation prefix (the executable's parent folder) once installed.
 inline const char* const ShippedManualName = "quillane-manual.html";
-inline const char* const InstalledManualFolder = "share/doc/quillane";
+inline const char* const InstalledManualFolder = "share/quillane";
 
 enum class THelpKind { Reference, Manual };
 
