@@ -35,14 +35,8 @@ private slots:
     made->Changed();
     OPatternTree& tree = program.Main.Tree().Patterns();
     OPattern& pattern = *tree.AddPattern(std::move(made)).Pattern;
-    for (const auto& node : tree.Registry())
-      if (dynamic_cast<ORegionUI*>(node.get()))
-        tree.Select(node.get());
-    auto saved = [&pattern] {
-      OWriter w;
-      pattern.WriteToStream(w);
-      return w.Bytes();
-    };
+    tree.Select(FindNode<ORegionUI>(tree));
+    auto saved = [&pattern] { return PatternBytes(pattern); };
     auto run = [&](const char* button, std::function<void(QWidget*)> inside) {
       QTimer::singleShot(0, [inside] { inside(QApplication::activeModalWidget()); });
       program.Main.Tree().findChild<QToolButton*>(QString::fromLatin1(button))->click();

@@ -28,18 +28,10 @@ struct TOpened {
   ODesignUI* Node = nullptr;
   TfmControlSetup* Form = nullptr;
   explicit TOpened(const QString& ini) : Program(ini) {
-    TRugWizard rug;
-    rug.PatternControls = 100;
-    rug.PatternPLines = 60;
-    rug.RugControls = 40;
-    rug.RugPLines = 50;
-    rug.DeriveCutPLines();
     OPatternTree& tree = Program.Main.Tree().Patterns();
-    Pattern = tree.AddPattern(GenerateWizard(rug)).Pattern;
+    Pattern = tree.AddPattern(GenerateWizard(TRugWizard{100, 60, 40, 50, 1, 10})).Pattern;
     Pattern->SetModified(0);
-    for (const auto& node : tree.Registry())
-      if (dynamic_cast<OControlSetupUI*>(node.get()))
-        Node = node.get();
+    Node = FindNode<OControlSetupUI>(tree);
     Program.Main.show();
     tree.Activate(*Node);
     Form = dynamic_cast<TfmControlSetup*>(Node->Editor);

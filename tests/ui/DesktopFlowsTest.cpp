@@ -58,9 +58,7 @@ private slots:
     TProgram program(Ini());
     program.Main.Tree().Patterns().AddPattern(
         GenerateWizard(TPlainWizard{1000, 800, TWizardLayout::Section1}));
-    OWindowUI* node = nullptr;
-    for (const auto& entry : program.Main.Tree().Patterns().Registry())
-      node = node ? node : dynamic_cast<OWindowUI*>(entry.get());
+    OWindowUI* node = FindNode<OWindowUI>(program.Main.Tree().Patterns());
     QVERIFY(node);
     node->Open();
     auto& w = *dynamic_cast<TfmWindow*>(node->Editor);

@@ -26,10 +26,7 @@ class ElementFormsTest : public QObject {
     OPatternTree& tree = program.Main.Tree().Patterns();
     if (tree.Registry().empty())
       tree.AddPattern(GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h}));
-    for (const auto& node : tree.Registry())
-      if (auto* found = dynamic_cast<TNode*>(node.get()); found && node->Name().ends_with(suffix))
-        return found;
-    return nullptr;
+    return FindNode<TNode>(tree, nullptr, suffix);
   }
 
 private slots:

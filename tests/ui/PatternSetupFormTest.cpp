@@ -45,11 +45,7 @@ struct TOpened {
     Pattern = pattern.get();
     OPatternTree& tree = Program.Main.Tree().Patterns();
     tree.AddPattern(std::move(pattern));
-    for (const auto& node : tree.Registry())
-      if (dynamic_cast<OPatternSetupUI*>(node.get())) {
-        node->Open();
-        Form = dynamic_cast<TfmPatternSetup*>(node->Editor);
-      }
+    Form = OpenEditor<TfmPatternSetup, OPatternSetupUI>(tree);
     Program.Main.show();
     QApplication::processEvents();
   }

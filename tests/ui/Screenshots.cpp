@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 
 #include "ImageIO.h"
+#include "UiSupport.h"
 #include "app/App.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
@@ -42,6 +43,7 @@
 #include "wizards/Wizards.h"
 
 using namespace quillane;
+using namespace quillane::test;
 
 namespace {
 
@@ -56,6 +58,14 @@ void Settle() {
 bool Save(QWidget& window, const QString& path) {
   Settle();
   return window.grab().save(path);
+}
+
+// A dialog shown on its own, then put away.
+bool SaveShown(QWidget& dialog, const QString& path) {
+  dialog.show();
+  const bool saved = Save(dialog, path);
+  dialog.hide();
+  return saved;
 }
 
 // The window with its open menus drawn over it where they stand on the screen.
@@ -118,31 +128,19 @@ int main(int argc, char* argv[]) {
                      out.filePath(QStringLiteral("recent-patterns.png"))) &&
        ok;
   TfmPreferences preferences(LoadPreferences(g.Persist()), &main);
-  preferences.show();
-  ok = Save(preferences, out.filePath(QStringLiteral("preferences.png"))) && ok;
-  preferences.hide();
+  ok = SaveShown(preferences, out.filePath(QStringLiteral("preferences.png"))) && ok;
 
   // A rug pattern painted with a few strokes at zoom 4: the copies of the rug show them too.
-  TRugWizard rug;
-  rug.PatternControls = 100;
-  rug.PatternPLines = 60;
-  rug.RugControls = 40;
-  rug.RugPLines = 50;
-  rug.CutControls = 10;
-  rug.DeriveCutPLines();
-  rug.Layout = TWizardLayout::Sections2h;
+  // The pattern 100 x 60, the rug 40 x 50, the cut 10 x 10, in two halves.
+  const TRugWizard rug{100, 60, 40, 50, 10, 10, false, 1, 1, TWizardLayout::Sections2h};
   std::unique_ptr<OPattern> painted = GenerateWizard(rug);
   // Yarn type B everywhere: its states show lime and maroon.
   for (int c = 1; c <= painted->NoControls; ++c)
     painted->Creel->SetYarnType(c, 2);
   painted->ApplyCreel();
-  OPattern& rugPattern = *main.Tree().Patterns().AddPattern(std::move(painted)).Pattern;
-  TfmWindow* window = nullptr;
-  for (const auto& node : main.Tree().Patterns().Registry())
-    if (node->Pattern == &rugPattern && dynamic_cast<OWindowUI*>(node.get()) && !window) {
-      node->Open();
-      window = dynamic_cast<TfmWindow*>(node->Editor);
-    }
+  OPatternTree& tree = main.Tree().Patterns();
+  OPattern& rugPattern = *tree.AddPattern(std::move(painted)).Pattern;
+  auto* window = OpenEditor<TfmWindow, OWindowUI>(tree, &rugPattern);
   if (!window)
     return 1;
   window->SubWindow()->setGeometry(10, 10, 580, 360);
@@ -182,9 +180,7 @@ int main(int argc, char* argv[]) {
   ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-design.png"))) && ok;
 
   // The settings of the same rug pattern.
-  for (const auto& node : main.Tree().Patterns().Registry())
-    if (node->Pattern == &rugPattern && dynamic_cast<OControlSetupUI*>(node.get()))
-      main.Tree().Patterns().Activate(*node);
+  tree.Activate(*FindNode<OControlSetupUI>(tree, &rugPattern));
   auto* settings = dynamic_cast<TfmControlSetup*>(main.Tabs.Tabs().back().Form);
   if (!settings)
     return 1;
@@ -198,11 +194,8 @@ int main(int argc, char* argv[]) {
   for (int c = 1; c <= yarns->NoControls; ++c)
     yarns->Creel->SetYarnType(c, static_cast<OYarnType>((c - 1) / 2 % 3 + 1));
   yarns->ApplyCreel();
-  OPattern& setupPattern = *main.Tree().Patterns().AddPattern(std::move(yarns)).Pattern;
-  for (const auto& node : main.Tree().Patterns().Registry())
-    if (node->Pattern == &setupPattern && dynamic_cast<OPatternSetupUI*>(node.get()))
-      node->Open();
-  auto* setup = main.findChild<TfmPatternSetup*>();
+  OPattern& setupPattern = *tree.AddPattern(std::move(yarns)).Pattern;
+  auto* setup = OpenEditor<TfmPatternSetup, OPatternSetupUI>(tree, &setupPattern);
   if (!setup)
     return 1;
   setup->SubWindow()->setGeometry(20, 20, 900, 560);
@@ -210,9 +203,8 @@ int main(int argc, char* argv[]) {
 
   // The element editors on the two-part pattern; its second region is an import region.
   auto shoot = [&](auto* kind, const std::string& name, const char* file) {
-    for (const auto& node : main.Tree().Patterns().Registry())
-      if (dynamic_cast<decltype(kind)>(node.get()) && node->Name() == name)
-        node->Open();
+    if (auto* node = FindNode<std::remove_pointer_t<decltype(kind)>>(tree, nullptr, name))
+      node->Open();
     auto* form = dynamic_cast<TfmDesignForm*>(main.Tabs.Tabs().back().Form);
     if (!form || !form->SubWindow())
       return false;
@@ -227,19 +219,11 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<OPattern> drawn = GenerateWizard(TPlainWizard{120, 80, TWizardLayout::Section1});
   TfmBitmap bitmap(*drawn->Pictures->Get(0)->Regions.Get(0),
                    LoadImage(QUILLANE_TEST_DATA "/drawing.png"), &main);
-  bitmap.show();
-  ok = Save(bitmap, out.filePath(QStringLiteral("bitmap-import.png"))) && ok;
-  bitmap.hide();
-
+  ok = SaveShown(bitmap, out.filePath(QStringLiteral("bitmap-import.png"))) && ok;
   TfmAbout about(&main);
-  about.show();
-  ok = Save(about, out.filePath(QStringLiteral("about.png"))) && ok;
-  about.hide();
-
+  ok = SaveShown(about, out.filePath(QStringLiteral("about.png"))) && ok;
   TfmSelectDir folder(QDir::homePath(), &main);
-  folder.show();
-  ok = Save(folder, out.filePath(QStringLiteral("folder.png"))) && ok;
-  folder.hide();
+  ok = SaveShown(folder, out.filePath(QStringLiteral("folder.png"))) && ok;
 
   // Each wizard with its defaults, as the menu opens it.
   TfmWizard1 wizard1(&main);
@@ -249,10 +233,7 @@ int main(int argc, char* argv[]) {
   TfmWizard5 wizard5(&main);
   int number = 0;
   for (QDialog* wizard :
-       std::initializer_list<QDialog*>{&wizard1, &wizard2, &wizard3, &wizard4, &wizard5}) {
-    wizard->show();
-    ok = Save(*wizard, out.filePath(QStringLiteral("wizard%1.png").arg(++number))) && ok;
-    wizard->hide();
-  }
+       std::initializer_list<QDialog*>{&wizard1, &wizard2, &wizard3, &wizard4, &wizard5})
+    ok = SaveShown(*wizard, out.filePath(QStringLiteral("wizard%1.png").arg(++number))) && ok;
   return ok ? 0 : 1;
 }

@@ -7,6 +7,9 @@
 #include <QtTest>
 #include <deque>
 
+#include "data/Record.h"
+#include "model/Pattern.h"
+#include "shell/DesignUI.h"
 #include "ui/IniPersist.h"
 #include "ui/MainForm.h"
 #include "ui/QtPlatform.h"
@@ -61,6 +64,34 @@ struct TProgram {
   }
   QTreeWidgetItem* Root() { return Main.Tree().TreeView1->topLevelItem(0); }
 };
+
+// The first node of this kind, of that pattern if one is named, whose name ends so.
+template <class TNode>
+TNode* FindNode(const OPatternTree& tree, const OPattern* of = nullptr,
+                const std::string& suffix = {}) {
+  for (const auto& node : tree.Registry())
+    if (auto* found = dynamic_cast<TNode*>(node.get());
+        found && (!of || node->Pattern == of) && node->Name().ends_with(suffix))
+      return found;
+  return nullptr;
+}
+
+// The editor of that node kind, opened from the tree.
+template <class TForm, class TNode>
+TForm* OpenEditor(OPatternTree& tree, const OPattern* of = nullptr) {
+  TNode* node = FindNode<TNode>(tree, of);
+  if (!node)
+    return nullptr;
+  node->Open();
+  return dynamic_cast<TForm*>(node->Editor);
+}
+
+// What the pattern writes to its file.
+inline TBytes PatternBytes(const OPattern& pattern) {
+  OWriter w;
+  pattern.WriteToStream(w);
+  return w.Bytes();
+}
 
 inline void WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);

@@ -28,19 +28,10 @@ private slots:
     OPattern& p = *owned;
     OPatternTree& tree = program.Main.Tree().Patterns();
     tree.AddPattern(std::move(owned));
-    TfmWindow* w = nullptr;
-    for (const auto& node : tree.Registry())
-      if (auto* window = dynamic_cast<OWindowUI*>(node.get()); window && !w) {
-        window->Open();
-        w = dynamic_cast<TfmWindow*>(window->Editor);
-      }
+    TfmWindow* w = OpenEditor<TfmWindow, OWindowUI>(tree);
     program.Main.show();
     QApplication::processEvents();
-    auto saved = [&p] {
-      OWriter s;
-      p.WriteToStream(s);
-      return s.Bytes();
-    };
+    auto saved = [&p] { return PatternBytes(p); };
     const TBytes before = saved();
     QAction* undo = program.Main.findChild<QAction*>(QStringLiteral("miUndo"));
     QAction* redo = program.Main.findChild<QAction*>(QStringLiteral("miRedo"));

@@ -45,11 +45,7 @@ struct TOpened {
     Pattern = pattern.get();
     OPatternTree& tree = Program.Main.Tree().Patterns();
     tree.AddPattern(std::move(pattern));
-    for (const auto& node : tree.Registry())
-      if (auto* window = dynamic_cast<OWindowUI*>(node.get()); window && !Window) {
-        window->Open();
-        Window = dynamic_cast<TfmWindow*>(window->Editor);
-      }
+    Window = OpenEditor<TfmWindow, OWindowUI>(tree);
     Program.Main.show();
     Window->SubWindow()->resize(400, 300);
     QApplication::processEvents();
