@@ -47,38 +47,33 @@ TEST_F(ExchangeFlow, FailedExportLeavesThePreviousFileWhole) {
   EXPECT_EQ(FilesIn(Current.Path).size(), 1u);
 }
 
-TEST_F(ExchangeFlow, ImportReadsIntoATemporaryAndAssigns) {
+TEST_F(ExchangeFlow, ImportFailuresChangeNothingAndAGoodFileIsAssigned) {
   OPattern p;
-  OSettings incoming(nullptr);
-  incoming.NoControls = 33;
-  incoming.NoPLines = 44;
-  incoming.SetDescription("imported");
-  WriteBytes(Current.File("in.SET"), RecordBytes(incoming));
-  UI.FileAnswers.push_back(Current.File("in.SET"));
-  p.Settings->Import();
-  EXPECT_EQ(p.Settings->GetDescription(), "imported");
-  EXPECT_EQ(p.NoControls, 33) << "assigning the settings resizes the pattern";
-  EXPECT_EQ(p.NoPLines, 44);
-}
-
-TEST_F(ExchangeFlow, ImportFailuresReportAndLeaveTheTargetAlone) {
-  OSettings s(nullptr);
-  s.SetDescription("mine");
-
+  p.Settings->SetDescription("mine");
   // Another kind under a .SET name, a short file, an empty file.
   Bytes palette = SettingsRecord("x");
   palette[0] = 4;
   Bytes shortFile = SettingsRecord("cut");
   shortFile.resize(60);
+  const std::string path = Current.File("in.SET");
   for (const Bytes& content : {palette, shortFile, Bytes{}}) {
-    const std::string path = Current.File("bad.SET");
     WriteBytes(path, content);
     UI.Shown.clear();
     UI.FileAnswers.push_back(path);
-    s.Import();
+    p.Settings->Import();
     EXPECT_EQ(UI.Errors(), std::vector<std::string>{"Error reading settings file: " + path});
-    EXPECT_EQ(s.GetDescription(), "mine");
+    EXPECT_EQ(p.Settings->GetDescription(), "mine");
   }
+  OSettings incoming(nullptr);
+  incoming.NoControls = 33;
+  incoming.NoPLines = 44;
+  incoming.SetDescription("imported");
+  WriteBytes(path, RecordBytes(incoming));
+  UI.FileAnswers.push_back(path);
+  p.Settings->Import();
+  EXPECT_EQ(p.Settings->GetDescription(), "imported");
+  EXPECT_EQ(p.NoControls, 33) << "assigning the settings resizes the pattern";
+  EXPECT_EQ(p.NoPLines, 44);
 }
 
 class DefaultFiles : public ExchangeFlow {

@@ -17,15 +17,9 @@ using Names = std::vector<std::string>;
 
 class Integrity : public TFlowTest {};
 
-template <class T> Bytes RecordOf(const T& object) {
-  OWriter w;
-  object.WriteToStream(w);
-  return w.Bytes();
-}
-
 TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
   auto p = MakePattern(0, 60, 40, 3);
-  const Bytes whole = RecordOf(*p);
+  const Bytes whole = RecordBytes(*p);
   const TControlFileSet v1 = BuildControlFileSet(*p);
   const TControlFileSet v2 = BuildControlFileSet(*MakePattern(11, 10, 3, 3));
   Bytes extra = whole;
@@ -46,7 +40,7 @@ TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
            p->Creel.get(), p->Pictures->Get(0), p->Pictures->Get(0)->Regions.Get(0),
            p->Sections->Get(0)}) {
     const std::string ext = object->GetExtension();
-    const Bytes before = RecordOf(*object);
+    const Bytes before = RecordBytes(*object);
     Bytes file = before;
     file.push_back(0);
     const std::string name = Current.File("X." + ext);
@@ -55,7 +49,7 @@ TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
     UI.FileAnswers.push_back(name);
     object->Import();
     EXPECT_EQ(UI.Errors(), Names{KindTexts(object->Kind()).ImportReadError + name});
-    EXPECT_EQ(RecordOf(*object), before) << ext;
+    EXPECT_EQ(RecordBytes(*object), before) << ext;
     WriteBytes(Current.File("DEFAULT." + ext), file);
     EXPECT_FALSE(object->LoadDefault()) << ext;
   }

@@ -13,10 +13,6 @@ namespace {
 
 class PatternDocument : public TFlowTest {};
 
-void Append(Bytes& to, const Bytes& from) {
-  to.insert(to.end(), from.begin(), from.end());
-}
-
 void PutArea(Bytes& b, const TRect& r) {
   for (int32_t v : {r.Left, r.Top, r.Right, r.Bottom})
     PutCardinal(b, static_cast<uint32_t>(v));
@@ -50,7 +46,7 @@ TSmallFile SmallFile() {
   for (const ODesignData* part : std::initializer_list<const ODesignData*>{
            p.Settings.get(), p.Palette.get(), p.MachineTable.get(), p.DesignTable.get(),
            p.Creel.get()})
-    Append(e, RecordBytes(*part));
+    e = Cat({e, RecordBytes(*part)});
   PutWord(e, 3);
   PutWord(e, 2);
   Put(e, {1, 2, 2, 2, 0, 1}); // PLine 1, then PLine 2
@@ -174,7 +170,7 @@ TEST_F(PatternDocument, HostileFilesFailBeforeAllocating) {
   // The pictures of one file share one pixel limit.
   Bytes two(f.File.begin(), f.File.begin() + static_cast<long>(picturesAt));
   Put(two, {2});
-  Append(two, Bytes(f.File.begin() + static_cast<long>(picturesAt) + 1, f.File.end()));
+  two.insert(two.end(), f.File.begin() + static_cast<long>(picturesAt) + 1, f.File.end());
   Put(two, {6, 1});
   PutSingle(two, 1.0f);
   PutCardinal(two, static_cast<uint32_t>(OPicture::MaxPixels / 2));

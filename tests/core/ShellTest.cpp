@@ -171,11 +171,7 @@ TEST(PatternTree, UndoingDeletionsBringsNodesBackAndRedoClosesTheirEditors) {
   TShell shell;
   OPattern& p = shell.AddNew();
   const int n = OPattern::PatternsCreated();
-  auto saved = [&p] {
-    OWriter w;
-    p.WriteToStream(w);
-    return w.Bytes();
-  };
+  auto saved = [&p] { return RecordBytes(p); };
   shell.Tree.Select(&shell.Node("Sections"));
   shell.Tree.RunNew();
   const TBytes start = saved();

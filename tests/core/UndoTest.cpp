@@ -17,9 +17,7 @@ namespace {
 // What must come back: the saved file and every grid, derived ones included, since later
 // section copies read them.
 Bytes State(const OPattern& p) {
-  OWriter w;
-  p.WriteToStream(w);
-  Bytes b(w.Bytes().begin(), w.Bytes().end());
+  Bytes b = RecordBytes(p);
   for (const TGrid* grid : {&p.States, &p.MachineColours, &p.DesignColours})
     b.insert(b.end(), grid->Data().begin(), grid->Data().end());
   return b;

@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -20,15 +19,11 @@
 using namespace quillane;
 using namespace quillane::test;
 
-class BitmapFormTest : public QObject {
+class BitmapFormTest : public TUiTest {
   Q_OBJECT
-
 private slots:
-  void cleanupTestCase() { g.Start({}, nullptr); }
-
   void importPressApplyThenExport() {
-    QTemporaryDir dir;
-    TProgram program(dir.filePath(QStringLiteral("quillane.ini")));
+    TProgram program(Ini());
     // A colour pattern the drawing's size, its one region selected.
     auto made = GenerateWizard(TPlainWizard{120, 80, TWizardLayout::Section1});
     made->SetMachineType(11);
@@ -87,8 +82,8 @@ private slots:
       QCOMPARE(pattern.GetMachineColour(cell.x(), cell.y()), index);
 
     // Navy written out where the drawing had orange; an unknown kind of file is refused.
-    const QString out = dir.filePath(QStringLiteral("region.png"));
-    for (const QString& name : {dir.filePath(QStringLiteral("region.gif")), out})
+    const QString out = Dir.filePath(QStringLiteral("region.png"));
+    for (const QString& name : {Dir.filePath(QStringLiteral("region.gif")), out})
       run("buExport", [name](QWidget* window) {
         auto* box = qobject_cast<QFileDialog*>(window);
         QVERIFY(box && box->windowTitle() == QStringLiteral("Export Bitmap"));
@@ -97,7 +92,7 @@ private slots:
       });
     QCOMPARE(program.Platform.Errors,
              std::vector<std::string>{"Cannot write an image of this kind (use .bmp or .png): " +
-                                      dir.filePath(QStringLiteral("region.gif")).toStdString()});
+                                      Dir.filePath(QStringLiteral("region.gif")).toStdString()});
     const OBitmap24 back = LoadImage(out.toStdString()), original = LoadImage(drawing);
     QCOMPARE(back.Width() * 1000 + back.Height(), 120080);
     for (int y = 0; y < 80; ++y)

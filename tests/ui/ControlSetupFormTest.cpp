@@ -5,7 +5,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -49,14 +48,9 @@ struct TOpened {
 
 } // namespace
 
-class ControlSetupFormTest : public QObject {
+class ControlSetupFormTest : public TUiTest {
   Q_OBJECT
-  QTemporaryDir Dir;
-  QString Ini() const { return Dir.filePath(QStringLiteral("quillane.ini")); }
-
 private slots:
-  void cleanupTestCase() { g.Start({}, nullptr); }
-
   void openingTwiceShowsOneWindowAndAnEditIsApplied() {
     TOpened o(Ini());
     QVERIFY(o.Form);

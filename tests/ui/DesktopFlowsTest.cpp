@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "UiSupport.h"
@@ -45,15 +44,11 @@ QByteArray Bytes(const OPattern& pattern, const QString& path) {
 
 } // namespace
 
-class DesktopFlowsTest : public QObject {
+class DesktopFlowsTest : public TUiTest {
   Q_OBJECT
-  QTemporaryDir Dir;
-  QString Ini() const { return Dir.filePath(QStringLiteral("quillane.ini")); }
   QString Recovery() const { return Dir.filePath(QStringLiteral("recovery")); }
 
 private slots:
-  void cleanupTestCase() { g.Start({}, nullptr); }
-
   void wheelKeysMiddleDragAndFitMoveTheView() {
     TProgram program(Ini());
     program.Main.Tree().Patterns().AddPattern(

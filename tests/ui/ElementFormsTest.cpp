@@ -2,7 +2,6 @@
 // and applied by switching to the tree, and a region marked as imported drawn so at once.
 #include <QCheckBox>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -17,9 +16,8 @@
 using namespace quillane;
 using namespace quillane::test;
 
-class ElementFormsTest : public QObject {
+class ElementFormsTest : public TUiTest {
   Q_OBJECT
-  QTemporaryDir Dir;
 
   // The node of that kind and name in the tree of a 40 x 30 pattern in two mirrored halves.
   template <class TNode> static TNode* Node(TProgram& program, const std::string& suffix) {
@@ -30,10 +28,8 @@ class ElementFormsTest : public QObject {
   }
 
 private slots:
-  void cleanupTestCase() { g.Start({}, nullptr); }
-
   void aMovedTargetIsAppliedWhenTheTreeIsActivated() {
-    TProgram program(Dir.filePath(QStringLiteral("quillane.ini")));
+    TProgram program(Ini());
     OSectionUI* node = Node<OSectionUI>(program, "-2");
     QVERIFY(node);
     OPattern& pattern = *node->Pattern;
@@ -57,7 +53,7 @@ private slots:
   }
 
   void anImportRegionTurnsRedWhenApplied() {
-    TProgram program(Dir.filePath(QStringLiteral("quillane.ini")));
+    TProgram program(Ini());
     ORegionUI* node = Node<ORegionUI>(program, "-1");
     QVERIFY(node);
     program.Main.show();

@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -60,11 +59,8 @@ struct TOpened {
   }
 };
 
-class PatternSetupFormTest : public QObject {
+class PatternSetupFormTest : public TUiTest {
   Q_OBJECT
-  QTemporaryDir Dir;
-  QString Ini() { return Dir.filePath(QStringLiteral("q.ini")); }
-
 private slots:
   void aColourPatternHasNoDesignTableAndNoUndefinedState() {
     for (uint8_t type : {0, 11}) { // UTPA, COLORTEC

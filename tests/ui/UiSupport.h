@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 #include <deque>
@@ -47,6 +48,17 @@ public:
     Files.pop_front();
     return true;
   }
+};
+
+// A test class with a folder of its own for the settings file and whatever else it writes.
+class TUiTest : public QObject {
+  Q_OBJECT
+protected:
+  QTemporaryDir Dir;
+  QString Ini() const { return Dir.filePath(QStringLiteral("quillane.ini")); }
+private slots:
+  // Drops the last settings file before its folder goes.
+  void cleanupTestCase() { g.Start({}, nullptr); }
 };
 
 // The program as main() starts it, with its settings in `ini`.

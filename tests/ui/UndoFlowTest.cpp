@@ -1,6 +1,5 @@
 // Undo and redo from the keyboard while the view window has the focus.
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -15,15 +14,11 @@
 using namespace quillane;
 using namespace quillane::test;
 
-class UndoFlowTest : public QObject {
+class UndoFlowTest : public TUiTest {
   Q_OBJECT
-  QTemporaryDir Dir;
-
 private slots:
-  void cleanupTestCase() { g.Start({}, nullptr); }
-
   void ctrlZUndoesAStrokeOfTheViewWindowAndCtrlYRedoesIt() {
-    TProgram program(Dir.filePath(QStringLiteral("quillane.ini")));
+    TProgram program(Ini());
     auto owned = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
     OPattern& p = *owned;
     OPatternTree& tree = program.Main.Tree().Patterns();

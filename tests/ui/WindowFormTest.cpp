@@ -4,7 +4,6 @@
 #include <QMdiSubWindow>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -57,14 +56,9 @@ struct TOpened {
 
 } // namespace
 
-class WindowFormTest : public QObject {
+class WindowFormTest : public TUiTest {
   Q_OBJECT
-  QTemporaryDir Dir;
-  QString Ini() const { return Dir.filePath(QStringLiteral("quillane.ini")); }
-
 private slots:
-  void cleanupTestCase() { g.Start({}, nullptr); }
-
   void newWindowShowsPLineOneAtTheBottomAndZoomsWithEitherButton() {
     auto pattern = TwoParts();
     pattern->Pictures->Get(0)->SetViewMode(1);
@@ -109,41 +103,34 @@ private slots:
     QVERIFY(!w.Controller || !w.isVisible());
   }
 
-  void strokesPaintWhatTheCorePaints_data() {
-    QTest::addColumn<bool>("design");
-    QTest::addColumn<Qt::MouseButton>("button");
-    QTest::newRow("machine view, left button") << false << Qt::LeftButton;
-    QTest::newRow("machine view, right button") << false << Qt::RightButton;
-    QTest::newRow("design view, left button") << true << Qt::LeftButton;
-    QTest::newRow("design view, right button") << true << Qt::RightButton;
-  }
   void strokesPaintWhatTheCorePaints() {
-    QFETCH(bool, design);
-    QFETCH(Qt::MouseButton, button);
-    TOpened o(Ini(), TwoParts());
-    TfmWindow& w = *o.Window;
-    QTest::mouseClick(w.buZoom, Qt::LeftButton);
-    if (design)
-      QTest::mouseClick(w.rbDesign, Qt::LeftButton);
-    const int bottom = w.PaintBox1->height() - 1;
-    // Across PLines 1 and 2, then off the picture to the left, which paints nothing.
-    const QPoint stroke[] = {{3, bottom}, {5, bottom}, {5, bottom - 1}, {-4, bottom - 1}};
-    auto reference = TwoParts();
-    OPicture& picture = *reference->Pictures->Get(0);
-    picture.SetViewMode(design ? 2 : 1);
-    const uint8_t index = button == Qt::LeftButton ? 1 : 2;
-    for (const QPoint& at : stroke) {
-      Mouse(w.PaintBox1, at == stroke[0] ? QEvent::MouseButtonPress : QEvent::MouseMove, button,
-            at);
-      if (std::optional<TCell> cell = w.Geometry().CellAt(at.x(), at.y()))
-        design ? picture.PaintDesignPixel(cell->C, cell->R, index)
-               : picture.PaintMachinePixel(cell->C, cell->R, index);
-    }
-    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, button, stroke[3]);
-    QCOMPARE(o.Status(), QString());
-    QVERIFY(!(reference->States.Data() == TwoParts()->States.Data()));
-    QVERIFY(o.Pattern->States.Data() == reference->States.Data());
-    QVERIFY(o.Pattern->MachineColours.Data() == reference->MachineColours.Data());
+    for (const bool design : {false, true})
+      for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
+        TOpened o(Ini(), TwoParts());
+        TfmWindow& w = *o.Window;
+        QTest::mouseClick(w.buZoom, Qt::LeftButton);
+        if (design)
+          QTest::mouseClick(w.rbDesign, Qt::LeftButton);
+        const int bottom = w.PaintBox1->height() - 1;
+        // Across PLines 1 and 2, then off the picture to the left, which paints nothing.
+        const QPoint stroke[] = {{3, bottom}, {5, bottom}, {5, bottom - 1}, {-4, bottom - 1}};
+        auto reference = TwoParts();
+        OPicture& picture = *reference->Pictures->Get(0);
+        picture.SetViewMode(design ? 2 : 1);
+        const uint8_t index = button == Qt::LeftButton ? 1 : 2;
+        for (const QPoint& at : stroke) {
+          Mouse(w.PaintBox1, at == stroke[0] ? QEvent::MouseButtonPress : QEvent::MouseMove, button,
+                at);
+          if (std::optional<TCell> cell = w.Geometry().CellAt(at.x(), at.y()))
+            design ? picture.PaintDesignPixel(cell->C, cell->R, index)
+                   : picture.PaintMachinePixel(cell->C, cell->R, index);
+        }
+        Mouse(w.PaintBox1, QEvent::MouseButtonRelease, button, stroke[3]);
+        QCOMPARE(o.Status(), QString());
+        QVERIFY(!(reference->States.Data() == TwoParts()->States.Data()));
+        QVERIFY(o.Pattern->States.Data() == reference->States.Data());
+        QVERIFY(o.Pattern->MachineColours.Data() == reference->MachineColours.Data());
+      }
   }
 
   void stripPressSwitchesToPaintModeAndColourPatternsShowTheMachineView() {

@@ -3,7 +3,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 #include <variant>
@@ -92,14 +91,9 @@ std::string Layout(const OPattern& p) {
 
 } // namespace
 
-class WizardFormsTest : public QObject {
+class WizardFormsTest : public TUiTest {
   Q_OBJECT
-  QTemporaryDir Dir;
-  QString Ini() const { return Dir.filePath(QStringLiteral("quillane.ini")); }
-
 private slots:
-  void cleanupTestCase() { g.Start({}, nullptr); }
-
   void eachDialogStartsAtItsDefaults() {
     TProgram program(Ini());
     const QString sizes = "edNoControls1[1,9999]=1 edNoPLines1[1,65534]=1 edNoControls2[1,9999]=1 ";
