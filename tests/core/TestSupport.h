@@ -91,12 +91,6 @@ inline void PutSingle(Bytes& b, float f) {
   std::memcpy(&v, &f, 4);
   PutCardinal(b, v);
 }
-inline void PutText(Bytes& b, const std::string& text, size_t capacity, bool lengthByte = true) {
-  if (lengthByte)
-    b.push_back(static_cast<uint8_t>(text.size()));
-  for (size_t i = 0; i < capacity; ++i)
-    b.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
-}
 
 // Installs a scripted user interface and points both default-file folders at fresh
 // temporary folders, so no test sees another's files or the working directory.
