@@ -67,17 +67,21 @@ TEST_F(ElementEditor, ApplyingASectionRedoesTheCopies) {
   EXPECT_EQ(Pattern->States.Get(21, 1), 1);
 }
 
-TEST_F(ElementEditor, APictureImportAppliesOnlyTheSize) {
-  OPicture file(Pattern.get());
-  file.SetWidth(50);
-  file.SetHeight(7);
-  AddRegion(file, {1, 1, 2, 2}, {1, 1, 2, 2});
-  AddRegion(file, {3, 3, 4, 4}, {1, 1, 2, 2});
-  WriteBytes(Current.File("other.pic"), RecordBytes(file));
+TEST_F(ElementEditor, APictureImportTakesOnlyTheSizeAndOneTooLargeIsRefused) {
+  // A picture file of that size with two regions, imported into the editor.
+  auto import = [&](OPictureEditor& e, int width, int height) {
+    OPicture file(Pattern.get());
+    file.SetWidth(width);
+    file.SetHeight(height);
+    AddRegion(file, {1, 1, 2, 2}, {1, 1, 2, 2});
+    AddRegion(file, {3, 3, 4, 4}, {1, 1, 2, 2});
+    WriteBytes(Current.File("other.pic"), RecordBytes(file));
+    e.Reload();
+    UI.FileAnswers = {Current.File("other.pic")};
+    e.Import();
+  };
   OPictureEditor e(*Pattern, Picture);
-  e.Reload();
-  UI.FileAnswers = {Current.File("other.pic")};
-  e.Import();
+  import(e, 50, 7);
   EXPECT_EQ(e.Number(F::NoControls), 50);
   EXPECT_TRUE(e.ApplyEnabled());
   ASSERT_TRUE(e.Apply());
@@ -85,22 +89,15 @@ TEST_F(ElementEditor, APictureImportAppliesOnlyTheSize) {
   ASSERT_EQ(Picture.Regions.Count(), 1);
   EXPECT_EQ(Picture.Regions.Get(0)->PatternArea, (TRect{3, 2, 8, 5}));
   EXPECT_FALSE(HeardChanged());
-}
 
-TEST_F(ElementEditor, APictureThePatternFileCouldNotReadBackIsRefused) {
+  // Sizes the pattern file could not read back are refused, imported or typed.
   AddPicture(*Pattern, 10000, 10000); // never drawn, so never allocated
-  OPicture file(Pattern.get());
-  file.SetWidth(8000);
-  file.SetHeight(5000);
-  WriteBytes(Current.File("big.pic"), RecordBytes(file));
-  OPictureEditor e(*Pattern, Picture);
-  e.Reload();
-  UI.FileAnswers = {Current.File("big.pic")};
-  e.Import();
-  EXPECT_EQ(e.Number(F::NoControls), 30);
-  EXPECT_TRUE(e.StoreNumber(F::NoControls, 9999));
-  EXPECT_FALSE(e.StoreNumber(F::NoPLines, 5000));
-  EXPECT_EQ(e.Number(F::NoPLines), 20);
+  OPictureEditor big(*Pattern, Picture);
+  import(big, 8000, 5000);
+  EXPECT_EQ(big.Number(F::NoControls), 50);
+  EXPECT_TRUE(big.StoreNumber(F::NoControls, 9999));
+  EXPECT_FALSE(big.StoreNumber(F::NoPLines, 5000));
+  EXPECT_EQ(big.Number(F::NoPLines), 7);
   EXPECT_EQ(UI.Errors(), std::vector<std::string>(2, "Picture too large - the pictures of a "
                                                      "pattern can hold at most 134217728 pixels"));
 }
