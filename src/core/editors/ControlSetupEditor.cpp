@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "app/App.h"
 #include "files/Export.h"
@@ -53,51 +54,43 @@ const TSettingsFieldInfo FieldTable[] = {
     {F::TestFlag, K::Check, "cbTestFlag", "Test Pattern", 1, "Flags:"},
 };
 
-// The byte flags and byte lists of the working copy, by field.
-template <class TSettings>
-auto ByteOf(TSettings& s, TSettingsField field) -> decltype(&s.TestFlag) {
-  switch (field) {
-  case F::MachineType:
-    return &s.MachineType;
-  case F::OffsetAllowed:
-    return &s.OffsetAllowed;
-  case F::ReversePattern:
-    return &s.ReversePattern;
-  case F::ControlMode:
-    return &s.ControlMode;
-  case F::OffsetMode:
-    return &s.OffsetMode;
-  case F::AllowChangeControlMode:
-    return &s.AllowChangeControlMode;
-  case F::AllowChangePatternLength:
-    return &s.AllowChangePatternLength;
-  case F::AllowChangePatternOffset:
-    return &s.AllowChangePatternOffset;
-  case F::AllowInvertPattern:
-    return &s.AllowInvertPattern;
-  case F::AutoStart:
-    return &s.AutoStart;
-  case F::InvertFlag:
-    return &s.InvertFlag;
-  case F::TestFlag:
-    return &s.TestFlag;
-  default:
-    return nullptr;
-  }
+// The byte flags and byte lists, and the reals, of the settings by field.
+constexpr std::pair<TSettingsField, uint8_t OSettings::*> ByteFields[] = {
+    {F::MachineType, &OSettings::MachineType},
+    {F::OffsetAllowed, &OSettings::OffsetAllowed},
+    {F::ReversePattern, &OSettings::ReversePattern},
+    {F::ControlMode, &OSettings::ControlMode},
+    {F::OffsetMode, &OSettings::OffsetMode},
+    {F::AllowChangeControlMode, &OSettings::AllowChangeControlMode},
+    {F::AllowChangePatternLength, &OSettings::AllowChangePatternLength},
+    {F::AllowChangePatternOffset, &OSettings::AllowChangePatternOffset},
+    {F::AllowInvertPattern, &OSettings::AllowInvertPattern},
+    {F::AutoStart, &OSettings::AutoStart},
+    {F::InvertFlag, &OSettings::InvertFlag},
+    {F::TestFlag, &OSettings::TestFlag},
+};
+constexpr std::pair<TSettingsField, float OSettings::*> RealFields[] = {
+    {F::NeedleSpacing, &OSettings::NeedleSpacing},
+    {F::PLineSpacing, &OSettings::PLineSpacing},
+    {F::LengthMultiplier, &OSettings::LengthMultiplier},
+};
+
+// The field's member of `s` in the table, or none.
+template <class TSettings, class TMember, size_t N>
+auto MemberOf(TSettings& s, TSettingsField field,
+              const std::pair<TSettingsField, TMember OSettings::*> (&table)[N]) {
+  for (const auto& [f, member] : table)
+    if (f == field)
+      return &(s.*member);
+  return static_cast<decltype(&(s.*table[0].second))>(nullptr);
 }
 
-template <class TSettings>
-auto RealOf(TSettings& s, TSettingsField field) -> decltype(&s.NeedleSpacing) {
-  switch (field) {
-  case F::NeedleSpacing:
-    return &s.NeedleSpacing;
-  case F::PLineSpacing:
-    return &s.PLineSpacing;
-  case F::LengthMultiplier:
-    return &s.LengthMultiplier;
-  default:
-    return nullptr;
-  }
+template <class TSettings> auto ByteOf(TSettings& s, TSettingsField field) {
+  return MemberOf(s, field, ByteFields);
+}
+
+template <class TSettings> auto RealOf(TSettings& s, TSettingsField field) {
+  return MemberOf(s, field, RealFields);
 }
 
 } // namespace
