@@ -348,6 +348,8 @@ int DumpFile(const std::string& path, bool derived, bool cells) {
     TBytes bytes;
     try {
       bytes = ReadFileBytes(path);
+    } catch (const EUnreadableFile& e) {
+      throw TCliFailure(e.what());
     } catch (const EFOpenError&) {
       throw TCliFailure(texts.NotFoundError + path);
     } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Cli.h"
@@ -29,6 +30,10 @@ void CheckOutput(const std::string& out, const std::vector<std::string>& inputs,
   for (const std::string& in : inputs)
     if (fs::equivalent(out, in, ec))
       throw CLI::ValidationError("--output", "would write over the input file " + in);
+  // A link loop names no file to write through to; replacing the link would lose it.
+  struct stat named {};
+  if (::stat(out.c_str(), &named) != 0 && errno == ELOOP)
+    throw TCliFailure("Cannot create file \"" + out + "\". " + std::strerror(ELOOP));
   // A device or pipe takes the bytes where it is; a file needs a folder that takes it. A
   // file set's flow reports its own folder failure.
   if (kind == TOutputKind::FileSet)

@@ -46,7 +46,9 @@ TEST_F(InterchangeCli, FailuresExitOneWithTheProgramsMessage) {
   WriteBytes(Current.File("NODAT.TUF"), Cat({Text("1,1,1\r\n\"\",\"\"\r\n"), {1, 0, 0}}));
 
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"export", "states.pat", "missing/RUG1.TUF"}, "Error saving tuft file: missing/RUG1.TUF\n"},
+      {{"export", "states.pat", "missing/RUG1.TUF"},
+       "Error saving tuft file: Cannot create file \"missing/RUG1.TUF\". No such file or "
+       "directory\n"},
       {{"import-tuf", "T14.TUF", "-o", "x.pat"}, "Error reading tuft file: T14.TUF\n"},
       {{"import-tuf", "NODAT.TUF", "-o", "x.pat"},
        "Cannot open file \"NODAT.DAT\". No such file or directory\n"},

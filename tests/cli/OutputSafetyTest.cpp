@@ -1,7 +1,9 @@
 #include "CliSupport.h"
+#include "InterchangeSupport.h"
 
 #include <filesystem>
 #include <map>
+#include <sys/stat.h>
 
 namespace quillane::test {
 namespace {
@@ -11,7 +13,7 @@ namespace fs = std::filesystem;
 std::map<std::string, Bytes> Snapshot(const std::string& folder) {
   std::map<std::string, Bytes> files;
   for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.is_regular_file() && !entry.is_symlink())
+    if (!entry.is_symlink() && entry.is_regular_file())
       files[entry.path().filename().string()] = FileBytes(entry.path().string());
   return files;
 }
@@ -54,7 +56,11 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
       fs::remove(Current.File("link." + c.Ext));
     }
     fs::remove(Current.File("full." + c.Ext));
+    fs::remove(Current.File("loop." + c.Ext));
     fs::create_symlink("target." + c.Ext, Current.File("link." + c.Ext));
+    fs::create_symlink("loop." + c.Ext, Current.File("loop." + c.Ext));
+    // The longest name the folder takes: its temporary must fit too.
+    const std::string longest(255 - 1 - c.Ext.size(), 'L');
     if (full)
       fs::create_symlink("/dev/full", Current.File("full." + c.Ext));
     // The output, the exit status, and the file that may change.
@@ -68,6 +74,8 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
         {"in.pat/sub." + c.Ext, 1, ""},
         {"link." + c.Ext, 0, "target."},
         {"full." + c.Ext, full ? 1 : -1, ""},
+        {"loop." + c.Ext, 1, ""},
+        {longest + "." + c.Ext, single ? 0 : -1, longest + "."},
         {"-", single ? 0 : 2, ""},
         {"out.gif", c.Ext == "bmp" || c.Ext == "png" ? 2 : -1, ""},
     };
@@ -100,6 +108,7 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
       for (const auto& [file, bytes] : after)
         EXPECT_TRUE(before.count(file) || mayChange(file)) << what << "left " << file;
       EXPECT_TRUE(fs::is_symlink(Current.File("link." + c.Ext)));
+      EXPECT_TRUE(fs::is_symlink(Current.File("loop." + c.Ext)));
       if (!k.Changes.empty()) {
         EXPECT_NE(after.at(k.Changes + c.Ext), Bytes({'o', 'l', 'd'})) << what;
       }
@@ -110,11 +119,18 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
 TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
   auto run = [&](const std::string& line) { return RunLine(Current.Path, line); };
   Prepare();
+  fs::create_directory(Current.File("fifo"));
+  ASSERT_EQ(::mkfifo(Current.File("fifo.pat").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(Current.File("fifo/DEFAULT.PAL").c_str(), 0600), 0);
   const struct {
     std::string Line;
     int Status;
     std::string Says;
   } rows[] = {
+      // Inputs that are no files are refused, not waited on.
+      {"info fifo.pat", 1, "not a regular file"},
+      {"info fifo", 1, "not a regular file"},
+      {"--dir fifo new -o x.pat", 0, "Damaged default file ignored: fifo/DEFAULT.PAL"},
       {"paint in.pat --picture 1 --view machine 6,0,1 -o x.pat", 2, "6,0,1"},
       {"import-bitmap painted.pat img.bmp --picture 1 --region 1 --view machine -o x.pat", 0,
        "0 cells changed"},
@@ -140,6 +156,34 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
                            " dump in.pat >/dev/full 2>/dev/null";
   if (fs::is_character_file("/dev/full")) {
     EXPECT_NE(std::system(dump.c_str()), 0);
+  }
+}
+
+TEST_F(OutputSafety, ConcurrentExportsToOneNameLeaveTheSetWholeAndOfOneWriter) {
+  // A state set (TUF, DAT, CLR) and a colour set (TUF, DAT) are exported to one name at once,
+  // round after round; each time both succeed and the set is all of one of them.
+  std::vector<std::map<std::string, Bytes>> sets;
+  for (const uint8_t type : {0, 11}) {
+    auto p = MakePattern(type, 400, 300, 3);
+    for (int pl = 1; pl <= 300 && type == 11; ++pl)
+      for (int c = 1; c <= 400; ++c)
+        p->SetMachineColour(c, pl, 1);
+    const std::string name = "p" + std::to_string(type);
+    p->FileName = Current.File(name + ".pat");
+    p->SaveToFile();
+    fs::create_directory(Current.File(name));
+    const TCliResult r = RunLine(Current.Path, "export " + name + ".pat " + name + "/S.TUF");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    sets.push_back(Snapshot(Current.File(name)));
+  }
+  fs::create_directory(Current.File("set"));
+  const std::string round = "cd " + ShellQuote(Current.Path) + " && C=" + ShellQuote(QUILLANE_CLI) +
+                            " && { $C export p0.pat set/S.TUF & a=$!; $C export p11.pat "
+                            "set/S.TUF & b=$!; wait $a && wait $b; } 2>>err";
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_EQ(std::system(round.c_str()), 0) << i << ReadText(Current.File("err"));
+    const auto set = Snapshot(Current.File("set"));
+    ASSERT_TRUE(set == sets[0] || set == sets[1]) << i;
   }
 }
 

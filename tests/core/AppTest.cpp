@@ -10,6 +10,7 @@
 #endif
 
 #include "app/Exceptions.h"
+#include "app/FileIO.h"
 #include "app/LargeBuffer.h"
 #include "app/Text.h"
 
@@ -172,6 +173,22 @@ TEST(LargeBlocks, AreZeroWholeAndApartAtEverySizeAroundAHugePage) {
     EXPECT_EQ(grown[old], static_cast<uint8_t>(n));
     EXPECT_EQ(grown[0], 1); // kept through every move to a larger block
   }
+}
+
+TEST(AtomicWrite, RemovesOnlyTheTemporariesNoLiveWriterHolds) {
+  namespace fs = std::filesystem;
+  TTempDir dir;
+  const std::string target = dir.File("t.pat"), stale = dir.File(".t.pat.tmp-Ab12Cd");
+  WriteBytes(stale, {2}); // a killed save's
+  const Bytes first = {1}, second = {3};
+  const std::span<const uint8_t> whole[] = {first};
+  TPendingWrite live(target, whole); // another writer, half-way
+  WriteFileAtomic(target, second);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 2);
+  live.Commit(); // its temporary is still there to be put in place
+  EXPECT_EQ(FileBytes(target), first);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "InterchangeSupport.h"
 
+#include <cstring>
+
 #include "files/Export.h"
 
 namespace quillane::test {
@@ -69,6 +71,7 @@ TEST_F(Export, WritesExactFileSets) {
       p->MachineTable->SetUndefinedState(k.Undefined);
     SetCells(*p, k.Cells);
     TTempDir d;
+    WriteBytes(d.File("RUG1.CLR"), {'o', 'l', 'd'}); // a colour set must not keep it
     ASSERT_TRUE(ExportAs(*p, d.File("RUG1.TUF")));
     EXPECT_TRUE(UI.Shown.empty());
     EXPECT_EQ(FileBytes(d.File("RUG1.TUF")), k.Tuf);
@@ -103,7 +106,8 @@ TEST_F(Export, StopsAtTheFirstFileThatFails) {
   SetWriteFailureForTesting(0);
   EXPECT_FALSE(ExportAs(*p, d.File("RUG1.TUF")));
   SetWriteFailureForTesting(std::nullopt);
-  EXPECT_EQ(UI.Errors(), Names{"Error saving tuft file"});
+  EXPECT_EQ(UI.Errors(), Names{"Error saving tuft file: Cannot write file \"" + d.File("RUG1.TUF") +
+                               "\". " + std::strerror(ENOSPC)});
   EXPECT_TRUE(FilesIn(d.Path).empty()) << "no temporary left, no companion written";
 
   // A folder in the option file's place: nothing is written, the message names the file.

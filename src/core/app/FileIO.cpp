@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -48,13 +49,47 @@ private:
 };
 } // namespace
 
+namespace {
+// What a file that is not a regular file is, in the user's words.
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode))
+    return "a folder";
+  if (S_ISFIFO(mode))
+    return "a pipe";
+  if (S_ISSOCK(mode))
+    return "a socket";
+  return "a device";
+}
+
+std::string NotRegular(const std::string& path, mode_t mode) {
+  return "Cannot open file \"" + path + "\": not a regular file but " + KindOf(mode);
+}
+} // namespace
+
 TBytes ReadFileBytes(const std::string& path) {
-  OFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0)
-    throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+  // Judged by its name first, so a pipe is never opened (opening one waits for a writer) nor
+  // a device (opening one may act on it).
   struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    const int e = errno;
+    const std::string text = "Cannot open file \"" + path + "\". " + std::strerror(e);
+    if (e == ENOENT || e == ENOTDIR)
+      throw EFOpenError(text);
+    throw EUnreadableFile(text);
+  }
+  if (!S_ISREG(st.st_mode))
+    throw EUnreadableFile(NotRegular(path, st.st_mode));
+  // Not blocking, should the name have been replaced by a pipe since.
+  OFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (fd.Get() < 0) {
+    const int e = errno;
+    const std::string text = "Cannot open file \"" + path + "\". " + std::strerror(e);
+    if (e == ENOENT)
+      throw EFOpenError(text);
+    throw EUnreadableFile(text);
+  }
   if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-    throw EFOpenError("Cannot open file \"" + path + "\". Not a regular file");
+    throw EUnreadableFile(NotRegular(path, st.st_mode));
   TBytes bytes(static_cast<size_t>(st.st_size));
   size_t done = 0;
   while (done < bytes.size()) {
@@ -139,19 +174,43 @@ std::string LinkTarget(const std::string& path) {
 
 const std::string TemporaryMark = ".tmp-";
 constexpr size_t TemporarySuffix = 6;
+constexpr size_t LongestName = 255; // NAME_MAX of the file systems we write to
+
+// ".NAME.tmp-": NAME is cut, never inside a character, so that every name the folder takes
+// has a temporary it takes too.
+std::string TemporaryPrefix(const std::string& base) {
+  size_t keep = std::min(base.size(), LongestName - 1 - TemporaryMark.size() - TemporarySuffix);
+  while (keep < base.size() && keep > 0 && (static_cast<uint8_t>(base[keep]) & 0xC0) == 0x80)
+    --keep;
+  return "." + base.substr(0, keep) + TemporaryMark;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // A save killed half-way leaves its temporary behind; the next save of the same file
-// removes it. Other files' temporaries are not ours to judge.
+// removes it. A temporary whose writer still runs is locked and stays. Other files'
+// temporaries are not ours to judge.
 void RemoveStaleTemporaries(const std::string& folder, const std::string& base,
                             const std::string& keep) {
-  const std::string prefix = "." + base + TemporaryMark;
+  const std::string prefix = TemporaryPrefix(base);
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (name.size() == prefix.size() + TemporarySuffix &&
-        name.compare(0, prefix.size(), prefix) == 0 && it->path().string() != keep &&
-        it->is_regular_file(ec))
-      ::unlink(it->path().c_str());
+    const std::string path = it->path().string();
+    if (name.size() != prefix.size() + TemporarySuffix ||
+        name.compare(0, prefix.size(), prefix) != 0 || path == keep)
+      continue;
+    OFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    struct stat held {
+    }, named{};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &held) != 0 || !S_ISREG(held.st_mode) ||
+        ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
+      continue;
+    // Still the file we locked, not one renamed into place or created since.
+    if (::lstat(path.c_str(), &named) == 0 && SameFile(held, named))
+      ::unlink(path.c_str());
   }
 }
 
@@ -185,11 +244,13 @@ TPendingWrite::TPendingWrite(const std::string& path,
     return;
   }
   Target = LinkTarget(path);
+  if (::lstat(Target.c_str(), &old) == 0 && S_ISLNK(old.st_mode))
+    throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(ELOOP));
   const bool existed = ::stat(Target.c_str(), &old) == 0;
 
   const std::string folder = FolderOf(Target);
   const std::string dir = folder.empty() ? std::string(".") : folder;
-  const std::string base = fs::path(Target).filename().string();
+  const std::string prefix = TemporaryPrefix(fs::path(Target).filename().string());
   static const char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::random_device rd;
   int raw = -1;
@@ -197,24 +258,34 @@ TPendingWrite::TPendingWrite(const std::string& path,
     std::string suffix;
     for (size_t i = 0; i < TemporarySuffix; ++i)
       suffix += Letters[rd() % (sizeof Letters - 1)];
-    Temp = JoinPath(dir, "." + base + TemporaryMark + suffix);
+    Temp = JoinPath(dir, prefix + suffix);
     raw = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (raw < 0 && errno != EEXIST)
       break;
+    if (raw < 0)
+      continue;
+    // Locked before a byte is written; a cleaner that took it for a dead save's in the
+    // moment between has removed it, and we start again.
+    struct stat held {
+    }, named{};
+    if (::flock(raw, LOCK_EX) != 0 || ::fstat(raw, &held) != 0 ||
+        ::lstat(Temp.c_str(), &named) != 0 || !SameFile(held, named)) {
+      ::close(raw);
+      raw = -1;
+      errno = EEXIST;
+    }
   }
   if (raw < 0) {
     Temp.clear();
     throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
   }
-  OFd fd(raw);
-  int e = WriteAll(fd.Get(), parts);
-  if (e == 0 && ::fsync(fd.Get()) != 0)
+  Fd = raw;
+  int e = WriteAll(Fd, parts);
+  if (e == 0 && ::fsync(Fd) != 0)
     e = errno;
   // Keep the old file's permissions where there was one.
   if (e == 0 && existed)
-    ::fchmod(fd.Get(), old.st_mode & 07777);
-  if (::close(fd.Release()) != 0 && e == 0)
-    e = errno;
+    ::fchmod(Fd, old.st_mode & 07777);
   if (e != 0) {
     Discard();
     throw EWriteError(WriteFailureText(path, e));
@@ -223,16 +294,20 @@ TPendingWrite::TPendingWrite(const std::string& path,
 
 TPendingWrite::TPendingWrite(TPendingWrite&& other) noexcept
     : Path(std::move(other.Path)), Target(std::move(other.Target)),
-      Temp(std::exchange(other.Temp, {})) {}
+      Temp(std::exchange(other.Temp, {})), Fd(std::exchange(other.Fd, -1)) {}
 
 TPendingWrite::~TPendingWrite() {
   Discard();
 }
 
 void TPendingWrite::Discard() {
+  // Removed while still locked, so no cleaner judges it in between.
   if (!Temp.empty())
     ::unlink(Temp.c_str());
   Temp.clear();
+  if (Fd >= 0)
+    ::close(Fd);
+  Fd = -1;
 }
 
 void TPendingWrite::Commit() {
@@ -247,8 +322,19 @@ void TPendingWrite::Commit() {
   RemoveStaleTemporaries(folder.empty() ? std::string(".") : folder,
                          fs::path(Target).filename().string(), Temp);
   Temp.clear();
+  ::close(std::exchange(Fd, -1));
 }
 
+TFolderLock::TFolderLock(const std::string& folder)
+    : Fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  while (Fd >= 0 && ::flock(Fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+TFolderLock::~TFolderLock() {
+  if (Fd >= 0)
+    ::close(Fd);
+}
 void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
   TPendingWrite(path, parts).Commit();
 }
@@ -256,6 +342,12 @@ void WriteFileAtomic(const std::string& path, std::span<const std::span<const ui
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return fs::is_regular_file(path, ec);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && SameFile(sa, sb);
 }
 
 std::string FolderOf(const std::string& path) {

@@ -6,21 +6,33 @@
 #include <string>
 #include <vector>
 
+#include "app/Exceptions.h"
 #include "app/LargeBuffer.h"
 
 namespace quillane {
 
-// Reads a whole file in one go. Throws EFOpenError when it cannot be opened and
-// EReadError when reading fails.
+// An input that is there but cannot be read as a file: a folder, a pipe, a device, a link
+// loop or a file the user may not read. Its text says which, where "not found" would not.
+class EUnreadableFile : public EFOpenError {
+public:
+  using EFOpenError::EFOpenError;
+};
+
+// Reads a whole regular file in one go; anything else is refused before it is opened for
+// reading, so a pipe cannot hang the program. Throws EFOpenError when the file is missing,
+// EUnreadableFile when it is there but cannot be read as a file, and EReadError when
+// reading fails.
 TBytes ReadFileBytes(const std::string& path);
 
 // The name that stands for standard output where a file name is asked for.
 inline const std::string StandardOutputName = "-";
 
-// Writes the bytes to a temporary file (".NAME.tmp-XXXXXX") in the same folder and renames
-// it over `path` only after every byte is on disk, so a failed write never destroys the
-// previous file; a successful one removes temporaries that killed saves of the same file
-// left behind. A link is written through, beside its target; a device or pipe (and "-",
+// Writes the bytes to a temporary file (".NAME.tmp-XXXXXX", NAME cut so that the whole fits
+// any name the folder takes) in the same folder and renames it over `path` only after every
+// byte is on disk, so a failed write never destroys the previous file. The writer holds an
+// advisory lock on its temporary until it is renamed or removed; a successful write removes
+// the temporaries of the same file that no process holds (saves killed half-way). A link is
+// written through, beside its target (a link loop is refused); a device or pipe (and "-",
 // standard output) takes the bytes directly. Throws EFCreateError when the temporary
 // cannot be created (nothing is left behind) and EWriteError, naming the file and the
 // system's reason, when writing or the rename fails (the temporary is removed).
@@ -48,9 +60,27 @@ private:
   std::string Path;
   std::string Target;
   std::string Temp; // empty when written directly, committed or discarded
+  int Fd = -1;      // the temporary, open and locked until committed or discarded
+};
+
+// An exclusive advisory lock on a folder, held while it lives: writers of files that must be
+// replaced together take it so that each set is put in place whole. When the folder cannot
+// be opened for reading, nothing is locked.
+class TFolderLock {
+public:
+  explicit TFolderLock(const std::string& folder);
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
+  ~TFolderLock();
+
+private:
+  int Fd;
 };
 
 bool FileExists(const std::string& path);
+// Whether two names lead to one file, of any kind (std::filesystem::equivalent refuses two
+// devices or pipes).
+bool SameFile(const std::string& a, const std::string& b);
 
 // The folder part of a path without a trailing separator ("/" stays "/"), "" when none.
 std::string FolderOf(const std::string& path);

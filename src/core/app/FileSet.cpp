@@ -1,7 +1,11 @@
 #include "app/FileSet.h"
 
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 #include <vector>
 
+#include "app/Exceptions.h"
 #include "app/FileIO.h"
 
 namespace quillane {
@@ -13,11 +17,22 @@ void WriteFileSetAtomic(std::span<const TFilePart> files, size_t& failed) {
   std::vector<TPendingWrite> pending;
   pending.reserve(files.size());
   for (failed = 0; failed < files.size(); ++failed) {
+    if (files[failed].Remove)
+      continue;
     const std::span<const uint8_t> whole[] = {files[failed].Bytes};
     pending.emplace_back(files[failed].Path, whole);
   }
-  for (failed = 0; failed < files.size(); ++failed)
-    pending[failed].Commit();
+  const TFolderLock lock(files.empty() ? std::string() : FolderOf(files[0].Path));
+  auto next = pending.begin();
+  for (failed = 0; failed < files.size(); ++failed) {
+    if (!files[failed].Remove) {
+      (next++)->Commit();
+      continue;
+    }
+    const std::string& path = files[failed].Path;
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+      throw EWriteError("Cannot delete file \"" + path + "\". " + std::strerror(errno));
+  }
 }
 
 } // namespace quillane

@@ -1,7 +1,6 @@
 #include "data/DesignData.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "app/App.h"
@@ -87,21 +86,22 @@ bool LoadDefaultFile(const std::string& extension,
     for (const std::string& name : names) {
       const std::string path = JoinPath(folder, name);
       // The two folders, or the two spellings, may name one file: tried (and reported) once.
-      std::error_code ec;
-      if (std::any_of(tried.begin(), tried.end(), [&](const std::string& t) {
-            return std::filesystem::equivalent(t, path, ec);
-          }))
+      if (std::any_of(tried.begin(), tried.end(),
+                      [&](const std::string& t) { return SameFile(t, path); }))
         continue;
       tried.push_back(path);
+      // A damaged one, or one that is no file at all (a folder, a pipe, a device), is passed
+      // over too, but the user would not know why the new pattern ignores it.
+      const auto ignored = [&] { g.UI().ShowWarning("Damaged default file ignored: " + path); };
       try {
         if (tryRead(ReadFileBytes(path)))
           return true;
+      } catch (const EUnreadableFile&) {
+        ignored();
       } catch (const EFOpenError&) {
         // A missing default file is no error; try the next one.
       } catch (const std::exception&) {
-        // A damaged one is passed over too, but the user would not know why the new
-        // pattern ignores it.
-        g.UI().ShowWarning("Damaged default file ignored: " + path);
+        ignored();
       }
     }
   }
@@ -166,6 +166,9 @@ void ODesignData::ImportFlow(const std::function<void(OReader&)>& readAndAssign)
   TBytes bytes;
   try {
     bytes = ReadFileBytes(fileName);
+  } catch (const EUnreadableFile& e) {
+    ui.ShowError(e.what()); // there, but no file to read: "not found" would mislead
+    return;
   } catch (const EFOpenError&) {
     ui.ShowError(texts.NotFoundError + fileName);
     return;

@@ -254,15 +254,19 @@ bool ExportControlFiles(OPattern& pattern) {
   const std::string folder = FolderOf(fileName);
   std::vector<TFilePart> parts{{fileName, set.Control},
                                {JoinPath(folder, base + ".DAT"), set.Option}};
+  // A colour file left by an earlier state export would make the controller load a mixed
+  // set: it goes in the same commit.
   if (set.Colours)
     parts.push_back({JoinPath(folder, base + ".CLR"), *set.Colours});
+  else
+    parts.push_back({JoinPath(folder, base + ".CLR"), {}, true});
   // A set whose parts do not belong together is worse than none: all files or none.
   size_t failed = 0;
   try {
     WriteFileSetAtomic(parts, failed);
   } catch (const std::exception& e) {
     const bool controlFile = failed == 0;
-    ui.ShowError(controlFile && states ? std::string(SavingError)
+    ui.ShowError(controlFile && states ? std::string(SavingError) + ": " + e.what()
                                        : FileFailure(e, parts[failed].Path));
     return false;
   }

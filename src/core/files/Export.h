@@ -36,9 +36,11 @@ TControlFileSet BuildControlFileSet(const OPattern& pattern);
 
 // The Export command of a pattern: validates the sections, asks for the control file's
 // name through the save dialog, and writes the control file, B.DAT and, for a state
-// pattern, B.CLR beside it, B being the chosen name's base of at most eight characters.
-// Every file is written to a temporary first and renamed into place only when all were
-// written, so a failure leaves the old set whole. Every message goes through the seam. True only
+// pattern, B.CLR beside it (a colour pattern removes an old B.CLR), B being the chosen name's
+// base of at most eight characters. Every file is written to a temporary first and the set is
+// put in place only when all were written, under a lock that keeps a concurrent export of the
+// same set from mixing with it, so a failure leaves the old set whole. Every message goes
+// through the seam ("Error saving tuft file" is followed by the system's reason). True only
 // when the whole set was written; the pattern is not changed.
 bool ExportControlFiles(OPattern& pattern);
 

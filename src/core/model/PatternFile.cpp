@@ -189,6 +189,8 @@ std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
   TBytes bytes;
   try {
     bytes = ReadFileBytes(path);
+  } catch (const EUnreadableFile& e) {
+    throw Exception(e.what()); // there, but no file to read: "not found" would mislead
   } catch (const EFOpenError&) {
     throw Exception("Error, pattern file not found " + path);
   } catch (const std::exception&) {
