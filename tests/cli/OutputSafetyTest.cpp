@@ -121,9 +121,11 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
 TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
   auto run = [&](const std::string& line) { return RunLine(Current.Path, line); };
   Prepare();
-  fs::create_directory(Current.File("fifo"));
+  for (const char* folder : {"fifo", "dir", "dir/DEFAULT.SET", "zero"})
+    fs::create_directory(Current.File(folder));
   ASSERT_EQ(::mkfifo(Current.File("fifo.pat").c_str(), 0600), 0);
   ASSERT_EQ(::mkfifo(Current.File("fifo/DEFAULT.PAL").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", Current.File("zero/DEFAULT.PAT"));
   const struct {
     std::string Line;
     int Status;
@@ -131,8 +133,11 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
   } rows[] = {
       // Inputs that are no files are refused, not waited on.
       {"info fifo.pat", 1, "not a regular file"},
-      {"info fifo", 1, "not a regular file"},
+      {"info dir", 1, "not a regular file but a folder"},
+      // A DEFAULT file that is no file is passed over, and said so.
       {"--dir fifo new -o x.pat", 0, "Damaged default file ignored: fifo/DEFAULT.PAL"},
+      {"--dir dir new -o x.pat", 0, "Damaged default file ignored: dir/DEFAULT.SET"},
+      {"--dir zero new -o x.pat", 0, "Damaged default file ignored: zero/DEFAULT.PAT"},
       {"paint in.pat --picture 1 --view machine 6,0,1 -o x.pat", 2, "6,0,1"},
       {"import-bitmap painted.pat img.bmp --picture 1 --region 1 --view machine -o x.pat", 0,
        "0 cells changed"},
