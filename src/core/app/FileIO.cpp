@@ -203,8 +203,8 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& base,
         name.compare(0, prefix.size(), prefix) != 0 || path == keep)
       continue;
     OFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &held) != 0 || !S_ISREG(held.st_mode) ||
         ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
       continue;
@@ -265,11 +265,13 @@ TPendingWrite::TPendingWrite(const std::string& path,
     if (raw < 0)
       continue;
     // Locked before a byte is written; a cleaner that took it for a dead save's in the
-    // moment between has removed it, and we start again.
-    struct stat held {
-    }, named{};
-    if (::flock(raw, LOCK_EX) != 0 || ::fstat(raw, &held) != 0 ||
-        ::lstat(Temp.c_str(), &named) != 0 || !SameFile(held, named)) {
+    // moment between has removed it, and we start again. A file system without locks
+    // is written unlocked.
+    struct stat held {};
+    struct stat named {};
+    if (::flock(raw, LOCK_EX) == 0 &&
+        (::fstat(raw, &held) != 0 || ::lstat(Temp.c_str(), &named) != 0 ||
+         !SameFile(held, named))) {
       ::close(raw);
       raw = -1;
       errno = EEXIST;
