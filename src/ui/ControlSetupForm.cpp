@@ -1,5 +1,7 @@
 #include "ui/ControlSetupForm.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -153,7 +155,7 @@ void TfmControlSetup::ShowField(const TControl& c) {
 }
 
 void TfmControlSetup::ShowData() {
-  Pending.reset();
+  Pending.clear();
   Edit.Done();
   for (const TControl& c : Controls)
     ShowField(c);
@@ -162,13 +164,14 @@ void TfmControlSetup::ShowData() {
 void TfmControlSetup::Edited(TSettingsField field) {
   if (Showing)
     return;
-  Pending = field;
+  if (std::find(Pending.begin(), Pending.end(), field) == Pending.end())
+    Pending.push_back(field);
   Edit.Edited(Model);
 }
 
 void TfmControlSetup::Store(TSettingsField field, bool takeFocus) {
   // Only a box edited since it last stored: leaving an untouched box changes nothing.
-  if (Showing || Storing || Pending != field)
+  if (Showing || Storing || std::find(Pending.begin(), Pending.end(), field) == Pending.end())
     return;
   Storing = true;
   bool stored = false;
@@ -189,8 +192,8 @@ void TfmControlSetup::Store(TSettingsField field, bool takeFocus) {
     KeepForCorrection(widget, takeFocus);
     return;
   }
-  Pending.reset();
-  Edit.Done();
+  Pending.erase(std::find(Pending.begin(), Pending.end(), field));
+  Edit.Stored(Model);
   // The box shows what the field holds: a number as the rule reads it, a text cut to its
   // limit.
   for (const TControl& c : Controls)
@@ -199,8 +202,9 @@ void TfmControlSetup::Store(TSettingsField field, bool takeFocus) {
 }
 
 void TfmControlSetup::CommitEdit() {
-  if (Pending)
-    Store(*Pending, false);
+  const std::vector<TSettingsField> pending = Pending;
+  for (TSettingsField field : pending)
+    Store(field, false);
 }
 
 void TfmControlSetup::showEvent(QShowEvent* event) {

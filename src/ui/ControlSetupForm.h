@@ -38,8 +38,9 @@ private:
     QWidget* Widget;
   };
   std::vector<TControl> Controls;
-  // The box edited since it last stored its value.
-  std::optional<TSettingsField> Pending;
+  // The boxes edited since they last stored their values: the one being typed in, and
+  // any whose text was refused and still waits for correction.
+  std::vector<TSettingsField> Pending;
   // A refused value leaves the editor's changed flag as it was before the edit.
   TNumberEdit Edit;
   bool Showing = false;

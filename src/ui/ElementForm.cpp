@@ -119,7 +119,7 @@ TNumberBox* TfmElementForm::Box(TElementField field) const {
 void TfmElementForm::ShowData() {
   if (!Model)
     return;
-  Pending.reset();
+  Pending.clear();
   const bool showing = Showing;
   Showing = true;
   for (const TBox& b : Boxes)
@@ -137,13 +137,14 @@ void TfmElementForm::ShowData() {
 void TfmElementForm::Edited(TElementField field) {
   if (Showing)
     return;
-  Pending = field;
+  if (std::find(Pending.begin(), Pending.end(), field) == Pending.end())
+    Pending.push_back(field);
   Model->Edited();
 }
 
 void TfmElementForm::Store(TElementField field, bool takeFocus) {
   // Only a box edited since it last stored: leaving an untouched box changes nothing.
-  if (Showing || Pending != field)
+  if (Showing || std::find(Pending.begin(), Pending.end(), field) == Pending.end())
     return;
   TNumberBox* box = Box(field);
   if (!Model->StoreText(field, box->text().toStdString())) {
@@ -151,14 +152,15 @@ void TfmElementForm::Store(TElementField field, bool takeFocus) {
     box->Refused(takeFocus);
     return;
   }
-  Pending.reset();
+  Pending.erase(std::find(Pending.begin(), Pending.end(), field));
   // As the box's rule reads it: " 12" shows as 12.
   box->setValue(Model->Number(field));
 }
 
 void TfmElementForm::CommitEdit() {
-  if (Pending)
-    Store(*Pending, false);
+  const std::vector<TElementField> pending = Pending;
+  for (TElementField field : pending)
+    Store(field, false);
 }
 
 void TfmElementForm::showEvent(QShowEvent* event) {

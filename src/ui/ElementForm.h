@@ -47,8 +47,9 @@ private:
   OElementEditor* Model = nullptr;
   OAreaEditor* Areas = nullptr;
   std::vector<TBox> Boxes;
-  // The box edited since it last stored its value.
-  std::optional<TElementField> Pending;
+  // The boxes edited since they last stored their values: the one being typed in, and
+  // any whose text was refused and still waits for correction.
+  std::vector<TElementField> Pending;
   bool Showing = false;
   bool Shown = false;
 

@@ -95,7 +95,7 @@ bool OElementEditor::StoreText(TElementField field, std::string_view text) {
     Edit.Refused(*this);
     return false;
   }
-  Edit.Done();
+  Edit.Stored(*this);
   return true;
 }
 

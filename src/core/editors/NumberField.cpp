@@ -95,6 +95,11 @@ std::optional<double> TNumberEdit::Leave(const TNumberField& field, std::string_
   return value;
 }
 
+void TNumberEdit::Stored(OSetupEditor& editor) {
+  Before.reset();
+  editor.SetModified(true);
+}
+
 void TNumberEdit::Refused(OSetupEditor& editor) {
   if (Before)
     editor.SetModified(*Before);

@@ -49,7 +49,9 @@ public:
                               OSetupEditor& editor);
   // The editor's own rule refused a value the field took.
   void Refused(OSetupEditor& editor);
-  // The value was stored, or the window shows the working copies again.
+  // The value was stored: the editor is changed, whatever another box's refusal put back.
+  void Stored(OSetupEditor& editor);
+  // The window shows the working copies again.
   void Done() { Before.reset(); }
 
 private:
