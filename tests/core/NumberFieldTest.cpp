@@ -3,6 +3,8 @@
 // its limits, never cut or reverted; the limits themselves are taken.
 #include "editors/NumberField.h"
 #include "PatternSupport.h"
+#include <cmath>
+
 #include "editors/ControlSetupEditor.h"
 #include "editors/ElementEditor.h"
 #include "shell/Preferences.h"
@@ -58,6 +60,9 @@ TEST_F(NumberField, EveryBoxRefusesWhatItCannotHoldAndTakesItsLimits) {
       EXPECT_FALSE(f.Parse("1.5"));
     }
     EXPECT_EQ(f.Parse(f.Text(f.Minimum)), f.Minimum);
+    if (f.Minimum <= 0) {
+      EXPECT_FALSE(std::signbit(f.Parse("-0.0000001").value_or(1)));
+    }
     EXPECT_EQ(f.Parse(" +" + f.Text(f.Maximum) + " "), f.Maximum);
     const std::string message = f.RangeMessage();
     EXPECT_NE(message.find(f.Name + " must be"), std::string::npos) << message;

@@ -54,7 +54,8 @@ std::optional<double> TNumberField::Parse(std::string_view text) const {
   }
   if (value < Minimum || value > Maximum)
     return std::nullopt;
-  return value;
+  // "-0" is stored as 0: a negative zero would reach the files with its sign bit.
+  return value == 0 ? 0.0 : value;
 }
 
 std::optional<double> TNumberField::Read(std::string_view text) const {
