@@ -1,21 +1,20 @@
 #include "ui/ControlSetupForm.h"
 
-#include <cmath>
+#include <algorithm>
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/Text.h"
 #include "shell/DesignUI.h"
+#include "ui/NumberBox.h"
 
 namespace quillane {
 
@@ -23,16 +22,6 @@ namespace {
 
 QString FromBytes(const std::string& bytes) {
   return QString::fromStdString(Windows1252ToUtf8(bytes));
-}
-
-// A numeric box wide enough for its longest value, right-aligned, digits as the core reads
-// them whatever the desktop's language.
-template <class TBox> TBox* NewNumberBox(const TSettingsFieldInfo& info, QWidget* parent) {
-  auto* box = new TBox(parent);
-  box->setLocale(QLocale::c());
-  box->setRange(info.Minimum, info.Maximum);
-  box->setAlignment(Qt::AlignRight);
-  return box;
 }
 
 } // namespace
@@ -110,20 +99,13 @@ QWidget* TfmControlSetup::AddControl(const TSettingsFieldInfo& info, QWidget* pa
     widget = list;
     break;
   }
-  case TFieldKind::Number:
-    if (info.Decimals > 0) {
-      auto* box = NewNumberBox<QDoubleSpinBox>(info, parent);
-      box->setDecimals(info.Decimals);
-      connect(box, &QDoubleSpinBox::valueChanged, this, [this, field] { Edited(field); });
-      connect(box, &QDoubleSpinBox::editingFinished, this, [this, field] { Store(field); });
-      widget = box;
-    } else {
-      auto* box = NewNumberBox<QSpinBox>(info, parent);
-      connect(box, &QSpinBox::valueChanged, this, [this, field] { Edited(field); });
-      connect(box, &QSpinBox::editingFinished, this, [this, field] { Store(field); });
-      widget = box;
-    }
+  case TFieldKind::Number: {
+    auto* box = new TNumberBox(NumberFieldOf(info), parent);
+    connect(box, &TNumberBox::Edited, this, [this, field] { Edited(field); });
+    connect(box, &TNumberBox::editingFinished, this, [this, field] { Store(field); });
+    widget = box;
     break;
+  }
   case TFieldKind::Check: {
     auto* check = new QCheckBox(QString::fromLatin1(info.Label), parent);
     connect(check, &QCheckBox::clicked, this,
@@ -165,17 +147,16 @@ void TfmControlSetup::ShowField(const TControl& c) {
     list->setCurrentIndex(Model.ItemIndex(field));
   else if (auto* check = qobject_cast<QCheckBox*>(c.Widget))
     check->setChecked(Model.Checked(field));
-  else if (auto* real = qobject_cast<QDoubleSpinBox*>(c.Widget))
-    real->setValue(Model.Number(field));
-  else if (auto* whole = qobject_cast<QSpinBox*>(c.Widget))
-    whole->setValue(static_cast<int>(std::lround(Model.Number(field))));
+  else if (auto* box = qobject_cast<TNumberBox*>(c.Widget))
+    box->setValue(Model.Number(field));
   else if (auto* edit = qobject_cast<QLineEdit*>(c.Widget))
     edit->setText(FromBytes(Model.Text(field)));
   Showing = showing;
 }
 
 void TfmControlSetup::ShowData() {
-  Pending.reset();
+  Pending.clear();
+  Edit.Done();
   for (const TControl& c : Controls)
     ShowField(c);
 }
@@ -183,34 +164,55 @@ void TfmControlSetup::ShowData() {
 void TfmControlSetup::Edited(TSettingsField field) {
   if (Showing)
     return;
-  Pending = field;
-  Model.Edited();
+  if (std::find(Pending.begin(), Pending.end(), field) == Pending.end())
+    Pending.push_back(field);
+  Edit.Edited(Model);
 }
 
-void TfmControlSetup::Store(TSettingsField field) {
+void TfmControlSetup::Store(TSettingsField field, bool takeFocus) {
   // Only a box edited since it last stored: leaving an untouched box changes nothing.
-  if (Showing || Storing || Pending != field)
+  if (Showing || Storing || std::find(Pending.begin(), Pending.end(), field) == Pending.end())
     return;
-  Pending.reset();
   Storing = true;
-  bool stored = true;
+  bool stored = false;
   QWidget* widget = Control(field);
-  if (auto* real = qobject_cast<QDoubleSpinBox*>(widget))
-    stored = Model.StoreNumber(field, real->value());
-  else if (auto* whole = qobject_cast<QSpinBox*>(widget))
-    stored = Model.StoreNumber(field, whole->value());
-  else if (auto* edit = qobject_cast<QLineEdit*>(widget))
+  if (auto* box = qobject_cast<TNumberBox*>(widget)) {
+    const std::optional<double> value = Edit.Leave(box->Field(), box->text().toStdString(), Model);
+    stored = value && Model.StoreNumber(field, *value);
+    if (value && !stored)
+      Edit.Refused(Model);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     stored = Model.StoreText(field, Utf8ToWindows1252(edit->text().toStdString()));
+    if (!stored)
+      Edit.Refused(Model);
+  }
   Storing = false;
-  // The box shows what the field holds: its last good value, or a text cut to its limit.
+  if (!stored) {
+    // The designer's text stays for correction, and is read again when next left.
+    KeepForCorrection(widget, takeFocus);
+    return;
+  }
+  Pending.erase(std::find(Pending.begin(), Pending.end(), field));
+  Edit.Stored(Model);
+  // The box shows what the field holds: a number as the rule reads it, a text cut to its
+  // limit.
   for (const TControl& c : Controls)
-    if (c.Widget == widget && (!stored || qobject_cast<QLineEdit*>(widget)))
+    if (c.Widget == widget)
       ShowField(c);
 }
 
 void TfmControlSetup::CommitEdit() {
-  if (Pending)
-    Store(*Pending);
+  const std::vector<TSettingsField> pending = Pending;
+  for (TSettingsField field : pending)
+    Store(field, false);
+}
+
+void TfmControlSetup::showEvent(QShowEvent* event) {
+  TfmSetupForm::showEvent(event);
+  if (!Shown && !Controls.empty()) {
+    Shown = true;
+    FocusFirstField(Controls.front().Widget);
+  }
 }
 
 void TfmControlSetup::ImportClick() {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "editors/ControlSetupEditor.h"
+#include "editors/NumberField.h"
 #include "ui/SetupForm.h"
 
 namespace quillane {
@@ -29,6 +30,7 @@ protected:
   void ImportClick() override;
   void ExportClick() override;
   void CommitEdit() override;
+  void showEvent(QShowEvent* event) override;
 
 private:
   struct TControl {
@@ -36,15 +38,21 @@ private:
     QWidget* Widget;
   };
   std::vector<TControl> Controls;
-  // The box edited since it last stored its value.
-  std::optional<TSettingsField> Pending;
+  // The boxes edited since they last stored their values: the one being typed in, and
+  // any whose text was refused and still waits for correction.
+  std::vector<TSettingsField> Pending;
+  // A refused value leaves the editor's changed flag as it was before the edit.
+  TNumberEdit Edit;
   bool Showing = false;
   bool Storing = false;
+  bool Shown = false;
 
   QWidget* AddControl(const TSettingsFieldInfo& info, QWidget* parent);
   void ShowField(const TControl& control);
   void Edited(TSettingsField field);
-  void Store(TSettingsField field);
+  // A refusal from leaving the box takes the focus back; one from a window losing
+  // activation must not.
+  void Store(TSettingsField field, bool takeFocus = true);
 };
 
 } // namespace quillane

@@ -8,9 +8,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QSignalBlocker>
-#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include "ui/NumberBox.h"
 
 namespace quillane {
 
@@ -50,18 +50,13 @@ void TfmElementForm::Build(OElementEditor& model, bool importFlag) {
     const TElementField field = info.Field;
     QFormLayout* form = forms[static_cast<size_t>(std::max(info.Group, 0))];
     QWidget* host = form->parentWidget() ? form->parentWidget() : Panel1;
-    auto* box = new QSpinBox(host);
+    auto* box = new TNumberBox(model.NumberField(field), host);
     box->setObjectName(QString::fromLatin1(info.Name));
     box->setAccessibleName(QString::fromLatin1(info.Accessible));
     if (info.Group >= 0)
       box->setAccessibleDescription(QString::fromLatin1(groups[static_cast<size_t>(info.Group)]));
-    // Digits as the core reads them, whatever the desktop's language.
-    box->setLocale(QLocale::c());
-    box->setRange(OElementEditor::Minimum(field), OElementEditor::Maximum(field));
-    box->setAlignment(Qt::AlignRight);
-    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 32);
-    connect(box, &QSpinBox::valueChanged, this, [this, field] { Edited(field); });
-    connect(box, &QSpinBox::editingFinished, this, [this, field] { Store(field); });
+    connect(box, &TNumberBox::Edited, this, [this, field] { Edited(field); });
+    connect(box, &TNumberBox::editingFinished, this, [this, field] { Store(field); });
     auto* label = new QLabel(QString::fromLatin1(info.Label), host);
     label->setObjectName(QStringLiteral("lb") + QString::fromLatin1(info.Name).mid(2));
     label->setBuddy(box);
@@ -114,7 +109,7 @@ QCheckBox* TfmElementForm::AddCheck(QVBoxLayout& column, const char* name, const
   return box;
 }
 
-QSpinBox* TfmElementForm::Box(TElementField field) const {
+TNumberBox* TfmElementForm::Box(TElementField field) const {
   for (const TBox& b : Boxes)
     if (b.Info->Field == field)
       return b.Widget;
@@ -124,7 +119,7 @@ QSpinBox* TfmElementForm::Box(TElementField field) const {
 void TfmElementForm::ShowData() {
   if (!Model)
     return;
-  Pending.reset();
+  Pending.clear();
   const bool showing = Showing;
   Showing = true;
   for (const TBox& b : Boxes)
@@ -142,26 +137,38 @@ void TfmElementForm::ShowData() {
 void TfmElementForm::Edited(TElementField field) {
   if (Showing)
     return;
-  Pending = field;
+  if (std::find(Pending.begin(), Pending.end(), field) == Pending.end())
+    Pending.push_back(field);
   Model->Edited();
 }
 
-void TfmElementForm::Store(TElementField field) {
+void TfmElementForm::Store(TElementField field, bool takeFocus) {
   // Only a box edited since it last stored: leaving an untouched box changes nothing.
-  if (Showing || Pending != field)
+  if (Showing || std::find(Pending.begin(), Pending.end(), field) == Pending.end())
     return;
-  Pending.reset();
-  QSpinBox* box = Box(field);
-  if (Model->StoreNumber(field, box->value()))
+  TNumberBox* box = Box(field);
+  if (!Model->StoreText(field, box->text().toStdString())) {
+    // The designer's text stays for correction, and is read again when next left.
+    box->Refused(takeFocus);
     return;
-  // Refused: the box shows what the element holds.
-  const QSignalBlocker quiet(box);
+  }
+  Pending.erase(std::find(Pending.begin(), Pending.end(), field));
+  // As the box's rule reads it: " 12" shows as 12.
   box->setValue(Model->Number(field));
 }
 
 void TfmElementForm::CommitEdit() {
-  if (Pending)
-    Store(*Pending);
+  const std::vector<TElementField> pending = Pending;
+  for (TElementField field : pending)
+    Store(field, false);
+}
+
+void TfmElementForm::showEvent(QShowEvent* event) {
+  TfmSetupForm::showEvent(event);
+  if (!Shown && !Boxes.empty()) {
+    Shown = true;
+    FocusFirstField(Boxes.front().Widget);
+  }
 }
 
 void TfmElementForm::ImportClick() {

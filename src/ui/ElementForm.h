@@ -8,10 +8,11 @@
 
 class QCheckBox;
 class QComboBox;
-class QSpinBox;
 class QVBoxLayout;
 
 namespace quillane {
+
+class TNumberBox;
 
 // What the picture, region and section windows share: the editor model's boxes in their
 // groups, stored when left, and for the two area editors the flips and the rotation,
@@ -19,7 +20,7 @@ namespace quillane {
 class TfmElementForm : public TfmSetupForm {
   Q_OBJECT
 public:
-  QSpinBox* Box(TElementField field) const;
+  TNumberBox* Box(TElementField field) const;
   QCheckBox* cbHFlip = nullptr;
   QCheckBox* cbVFlip = nullptr;
   QComboBox* cbRotate = nullptr;
@@ -36,23 +37,28 @@ protected:
   void ExportClick() override;
   // Stores the box directly, so losing activation never takes the focus back.
   void CommitEdit() override;
+  void showEvent(QShowEvent* event) override;
 
 private:
   struct TBox {
     const TElementFieldInfo* Info;
-    QSpinBox* Widget;
+    TNumberBox* Widget;
   };
   OElementEditor* Model = nullptr;
   OAreaEditor* Areas = nullptr;
   std::vector<TBox> Boxes;
-  // The box edited since it last stored its value.
-  std::optional<TElementField> Pending;
+  // The boxes edited since they last stored their values: the one being typed in, and
+  // any whose text was refused and still waits for correction.
+  std::vector<TElementField> Pending;
   bool Showing = false;
+  bool Shown = false;
 
   QCheckBox* AddCheck(QVBoxLayout& column, const char* name, const char* caption,
                       TElementCheck check);
   void Edited(TElementField field);
-  void Store(TElementField field);
+  // A refusal from leaving the box takes the focus back; one from a window losing
+  // activation must not.
+  void Store(TElementField field, bool takeFocus = true);
 };
 
 } // namespace quillane

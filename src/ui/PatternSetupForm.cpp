@@ -8,11 +8,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QToolButton>
 
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
+#include "ui/NumberBox.h"
 #include "ui/PaletteStrip.h"
 #include "ui/SetupGridView.h"
 
@@ -23,13 +23,18 @@ constexpr int StripWidth = 30;
 } // namespace
 
 namespace {
-QSpinBox* NumberBox(QWidget* parent, const char* name, const char* label, int lowest, int highest) {
-  auto* box = new QSpinBox(parent);
+TNumberBox* NumberBox(QWidget* parent, const char* name, const TNumberField& field) {
+  auto* box = new TNumberBox(field, parent);
   box->setObjectName(QString::fromLatin1(name));
-  box->setAccessibleName(QString::fromLatin1(label));
-  box->setRange(lowest, highest);
-  box->setKeyboardTracking(false);
+  box->setAccessibleName(QString::fromStdString(field.Name));
   return box;
+}
+
+// A box's value as its rule reads it, told to the designer when refused.
+std::optional<int> ReadBox(TNumberBox& box, bool takeFocus = true) {
+  if (const std::optional<double> value = box.Read(takeFocus))
+    return static_cast<int>(*value);
+  return std::nullopt;
 }
 
 QLabel* Label(QWidget* parent, const char* text, QWidget* buddy) {
@@ -60,10 +65,8 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
   setWindowTitle(QStringLiteral("Pattern Setup"));
   OPatternSetupEditor& e = *Model;
 
-  edNoColors = NumberBox(Panel1, "edNoColors", "No. Colors", OPatternSetupEditor::MinColours,
-                         OPatternSetupEditor::MaxColours);
-  edNoYarnTypes = NumberBox(Panel1, "edNoYarnTypes", "No. Yarn Types",
-                            OPatternSetupEditor::MinYarnTypes, OPatternSetupEditor::MaxYarnTypes);
+  edNoColors = NumberBox(Panel1, "edNoColors", NoColoursField);
+  edNoYarnTypes = NumberBox(Panel1, "edNoYarnTypes", NoYarnTypesField);
   cbUndefined = new QComboBox(Panel1);
   cbUndefined->setObjectName(QStringLiteral("cbUndefined"));
   cbUndefined->setAccessibleName(QStringLiteral("Undefined"));
@@ -88,8 +91,7 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
   buRepeat = new QPushButton(QStringLiteral("Repeat"), Panel1);
   buRepeat->setObjectName(QStringLiteral("buRepeat"));
   buRepeat->setAccessibleName(QStringLiteral("Repeat"));
-  edRepeatSize =
-      NumberBox(Panel1, "edRepeatSize", "Repeat Size", 0, OPatternSetupEditor::MaxRepeatSize);
+  edRepeatSize = NumberBox(Panel1, "edRepeatSize", RepeatSizeField);
 
   auto* grid = new QGridLayout(Panel1);
   grid->setContentsMargins(8, 8, 20, 8);
@@ -122,22 +124,31 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
   grid->setRowStretch(8, 1);
   grid->setColumnStretch(2, 1);
 
-  connect(edNoColors, &QSpinBox::editingFinished, this, [this] {
-    if (!Showing && Model->SetNoColours(edNoColors->value()))
+  connect(edNoColors, &TNumberBox::editingFinished, this, [this] {
+    if (Showing)
+      return;
+    if (const std::optional<int> n = ReadBox(*edNoColors); n && Model->SetNoColours(*n))
       RefreshGrids();
   });
-  connect(edNoYarnTypes, &QSpinBox::editingFinished, this, [this] {
-    if (!Showing && Model->SetNoYarnTypes(edNoYarnTypes->value()))
+  connect(edNoYarnTypes, &TNumberBox::editingFinished, this, [this] {
+    if (Showing)
+      return;
+    if (const std::optional<int> n = ReadBox(*edNoYarnTypes); n && Model->SetNoYarnTypes(*n))
       RefreshGrids();
   });
-  connect(edRepeatSize, &QSpinBox::editingFinished, this, [this] {
-    if (!Showing)
-      Model->SetRepeatSize(edRepeatSize->value());
+  connect(edRepeatSize, &TNumberBox::editingFinished, this, [this] {
+    if (Showing)
+      return;
+    if (const std::optional<int> n = ReadBox(*edRepeatSize))
+      Model->SetRepeatSize(*n);
   });
   connect(cbUndefined, &QComboBox::activated, this,
           [this](int index) { Model->SetUndefinedIndex(index); });
   connect(buRepeat, &QPushButton::clicked, this, [this] {
-    Model->SetRepeatSize(edRepeatSize->value());
+    const std::optional<int> n = ReadBox(*edRepeatSize);
+    if (!n)
+      return;
+    Model->SetRepeatSize(*n);
     Model->Repeat();
     RefreshGrids();
   });
@@ -255,9 +266,24 @@ void TfmPatternSetup::RefreshGrids() {
 }
 
 void TfmPatternSetup::CommitEdit() {
-  if (Model->SetNoColours(edNoColors->value()) | Model->SetNoYarnTypes(edNoYarnTypes->value()))
+  // A refused box keeps its text and the working copies their counts.
+  bool changed = false;
+  if (const std::optional<int> n = ReadBox(*edNoColors, false))
+    changed |= Model->SetNoColours(*n);
+  if (const std::optional<int> n = ReadBox(*edNoYarnTypes, false))
+    changed |= Model->SetNoYarnTypes(*n);
+  if (changed)
     RefreshGrids();
-  Model->SetRepeatSize(edRepeatSize->value());
+  if (const std::optional<int> n = ReadBox(*edRepeatSize, false))
+    Model->SetRepeatSize(*n);
+}
+
+void TfmPatternSetup::showEvent(QShowEvent* event) {
+  TfmSetupForm::showEvent(event);
+  if (!Shown) {
+    Shown = true;
+    FocusFirstField(edNoColors);
+  }
 }
 
 void TfmPatternSetup::ImportClick() {

@@ -3,13 +3,13 @@
 #include <memory>
 
 #include "editors/PatternSetupEditor.h"
+#include "ui/NumberBox.h"
 #include "ui/SetupForm.h"
 
 class QComboBox;
 class QListWidget;
 class QMenu;
 class QPushButton;
-class QSpinBox;
 
 namespace quillane {
 
@@ -27,8 +27,8 @@ public:
 
   OPatternSetupEditor& Editor() { return *Model; }
 
-  QSpinBox* edNoColors;
-  QSpinBox* edNoYarnTypes;
+  TNumberBox* edNoColors;
+  TNumberBox* edNoYarnTypes;
   QComboBox* cbUndefined;
   TPaletteStrip* pbPalette;
   QListWidget* sgYarnTypes;
@@ -37,7 +37,7 @@ public:
   TSetupGridView* sgMV;
   TSetupGridView* sgDV;
   QPushButton* buRepeat;
-  QSpinBox* edRepeatSize;
+  TNumberBox* edRepeatSize;
   // Made on first use, as few openings use them.
   QMenu* pmImport = nullptr;
   QMenu* pmExport = nullptr;
@@ -52,10 +52,12 @@ protected:
   void ExportClick() override;
   // Stores the boxes' values directly, so losing activation never takes the focus back.
   void CommitEdit() override;
+  void showEvent(QShowEvent* event) override;
 
 private:
   std::unique_ptr<OPatternSetupEditor> Model;
   bool Showing = false;
+  bool Shown = false;
   void FillUndefined();
   void FillYarnTypes();
   void Clicked(TSetupGrid grid, int column, Qt::MouseButton button);

@@ -6,33 +6,37 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/App.h"
+#include "ui/NumberBox.h"
 
 namespace quillane {
 
 TfmPreferences::TfmPreferences(const TPreferences& preferences, QWidget* parent)
-    : QDialog(parent), edUndoMiB(new QSpinBox(this)), edRecoveryMinutes(new QSpinBox(this)),
+    : QDialog(parent),
+      edUndoMiB(new TNumberBox(
+          {"Undo memory per pattern", TPreferences::MinUndoMiB, TPreferences::MaxUndoMiB}, this)),
+      edRecoveryMinutes(
+          new TNumberBox({"Recovery copies every", 0, TPreferences::MaxRecoveryMinutes}, this)),
       edDesignFolder(new QLineEdit(this)),
       buBrowse(new QPushButton(QStringLiteral("&Browse..."), this)) {
   setObjectName(QStringLiteral("fmPreferences"));
   setWindowTitle(QStringLiteral("Preferences"));
 
   edUndoMiB->setObjectName(QStringLiteral("edUndoMiB"));
-  edUndoMiB->setRange(TPreferences::MinUndoMiB, TPreferences::MaxUndoMiB);
-  edUndoMiB->setSuffix(QStringLiteral(" MiB"));
   edUndoMiB->setValue(preferences.UndoMiB);
   edUndoMiB->setToolTip(QStringLiteral("The most memory each pattern's undo steps may take; the "
                                        "oldest steps go first"));
   edRecoveryMinutes->setObjectName(QStringLiteral("edRecoveryMinutes"));
-  edRecoveryMinutes->setRange(0, TPreferences::MaxRecoveryMinutes);
-  edRecoveryMinutes->setSuffix(QStringLiteral(" min"));
-  edRecoveryMinutes->setSpecialValueText(QStringLiteral("Never"));
   edRecoveryMinutes->setValue(preferences.RecoveryMinutes);
   edRecoveryMinutes->setToolTip(
-      QStringLiteral("How often modified patterns are copied, to be offered back after a crash"));
+      QStringLiteral("How often modified patterns are copied, to be offered back after a crash; "
+                     "0 never"));
+  for (TNumberBox* box : {edUndoMiB, edRecoveryMinutes}) {
+    box->setAccessibleName(QString::fromStdString(box->Field().Name));
+    connect(box, &TNumberBox::editingFinished, this, [box] { box->Read(); });
+  }
   edDesignFolder->setObjectName(QStringLiteral("edDesignFolder"));
   edDesignFolder->setText(QString::fromStdString(preferences.DesignFolder));
   edDesignFolder->setPlaceholderText(QStringLiteral("The folder the last run ended in"));
@@ -50,8 +54,21 @@ TfmPreferences::TfmPreferences(const TPreferences& preferences, QWidget* parent)
   folderRow->addWidget(edDesignFolder, 1);
   folderRow->addWidget(buBrowse);
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("&Undo memory per pattern:"), edUndoMiB);
-  form->addRow(QStringLiteral("&Recovery copies every:"), edRecoveryMinutes);
+  // The units beside the boxes, which take digits only.
+  auto* undoRow = new QHBoxLayout;
+  undoRow->addWidget(edUndoMiB);
+  undoRow->addWidget(new QLabel(QStringLiteral("MiB"), this));
+  undoRow->addStretch(1);
+  auto* recoveryRow = new QHBoxLayout;
+  recoveryRow->addWidget(edRecoveryMinutes);
+  recoveryRow->addWidget(new QLabel(QStringLiteral("minutes (0: never)"), this));
+  recoveryRow->addStretch(1);
+  auto* undoLabel = new QLabel(QStringLiteral("&Undo memory per pattern:"), this);
+  undoLabel->setBuddy(edUndoMiB);
+  auto* recoveryLabel = new QLabel(QStringLiteral("&Recovery copies every:"), this);
+  recoveryLabel->setBuddy(edRecoveryMinutes);
+  form->addRow(undoLabel, undoRow);
+  form->addRow(recoveryLabel, recoveryRow);
   auto* folderLabel = new QLabel(QStringLiteral("Default design &folder:"), this);
   folderLabel->setBuddy(edDesignFolder);
   form->addRow(folderLabel, folderRow);
@@ -76,7 +93,19 @@ TPreferences TfmPreferences::Values() const {
   return p;
 }
 
+void TfmPreferences::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!Shown) {
+    Shown = true;
+    FocusFirstField(edUndoMiB);
+  }
+}
+
 void TfmPreferences::OKClicked() {
+  // A box holding a text it refuses is told, and the dialog stays open.
+  for (TNumberBox* box : {edUndoMiB, edRecoveryMinutes})
+    if (!box->Read())
+      return;
   const std::string problem = PreferencesProblem(Values());
   if (!problem.empty()) {
     g.UI().ShowMessage(problem);

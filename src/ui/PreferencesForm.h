@@ -6,9 +6,10 @@
 
 class QLineEdit;
 class QPushButton;
-class QSpinBox;
 
 namespace quillane {
+
+class TNumberBox;
 
 // Edit, Preferences: the undo memory, the recovery interval and the design folder. OK keeps
 // the dialog open, with a message, while a value is wrong.
@@ -17,15 +18,19 @@ class TfmPreferences : public QDialog {
 public:
   TfmPreferences(const TPreferences& preferences, QWidget* parent);
 
-  QSpinBox* edUndoMiB;
-  QSpinBox* edRecoveryMinutes;
+  TNumberBox* edUndoMiB;
+  TNumberBox* edRecoveryMinutes;
   QLineEdit* edDesignFolder;
   QPushButton* buBrowse;
   QPushButton* buOK;
 
   TPreferences Values() const;
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
 private:
+  bool Shown = false;
   void OKClicked();
 };
 

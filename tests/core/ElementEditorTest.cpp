@@ -139,7 +139,7 @@ TEST_F(ElementEditor, AreasThatWouldLeaveTheRangeAreRefusedWhole) {
     int Value;
   };
   const std::vector<std::vector<TStep>> rows = {
-      {{-1, F::PLine1, 60000}, {-1, F::NoPLines, 10000}}, // the first area past 65534
+      {{-1, F::PLine1, 15}, {-1, F::NoPLines, 65530}}, // the first area past 65534
       // The second area past the edge while the first would fit.
       {{-1, F::PLine2, 60000}, {-1, F::NoPLines, 6000}},
       // Turned, the PLines run across the controls.
@@ -169,6 +169,59 @@ TEST_F(ElementEditor, AreasThatWouldLeaveTheRangeAreRefusedWhole) {
       EXPECT_EQ(e->RotationIndex(), rotation);
     }
   }
+}
+
+TEST_F(ElementEditor, ARefusedBoxOrARegionOutsideThePatternLeavesTheEditorAsItWas) {
+  ORegionEditor e(*Pattern, Region); // on a 30 x 20 pattern
+  e.Reload();
+  const std::vector<TRect> before = Areas(e);
+  struct TRow {
+    F Field;
+    const char* Text;
+    bool Taken;
+  };
+  const TRow rows[] = {
+      {F::NoControls, "12000", false}, // never cut to 1200
+      {F::NoControls, "0", false},
+      {F::PLine1, "x", false},
+      {F::PLine1, "", false},
+      {F::Control1, "31", false}, // the region would show no cell of the pattern
+      {F::PLine1, " 21", false},
+      // A region partly outside shows what it covers; a refusal after it leaves the editor
+      // changed.
+      {F::Control1, "30", true},
+      {F::NoControls, "99999", false},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Text);
+    e.Edited();
+    EXPECT_EQ(e.StoreText(row.Field, row.Text), row.Taken);
+    EXPECT_EQ(e.Modified(), Areas(e) != before);
+  }
+  EXPECT_EQ(Areas(e)[0], (TRect{30, 2, 35, 5}));
+  const std::string outside = "Region invalid (outside boundary of pattern)";
+  const std::vector<std::string> errors = {
+      "Range check error: No. Controls must be a whole number between 1 and 9999",
+      "Range check error: No. Controls must be a whole number between 1 and 9999",
+      "Range check error: Pattern PLine must be a whole number between 1 and 65534",
+      "Range check error: Pattern PLine must be a whole number between 1 and 65534",
+      outside,
+      outside,
+      "Range check error: No. Controls must be a whole number between 1 and 9999"};
+  EXPECT_EQ(UI.Errors(), errors);
+
+  // Imported from a file, such a region is refused on Apply and the region keeps its place.
+  ORegion far(Pattern.get(), &Picture);
+  far.SetPatternArea({6500, 1, 7499, 10});
+  far.SetPictureArea({1, 1, 1000, 10});
+  WriteBytes(Current.File("far.reg"), RecordBytes(far));
+  UI.FileAnswers = {Current.File("far.reg")};
+  UI.Shown.clear();
+  e.Import();
+  EXPECT_FALSE(e.Apply());
+  EXPECT_EQ(UI.Errors(), std::vector{outside});
+  EXPECT_EQ(Region.PatternArea, (TRect{3, 2, 8, 5}));
+  EXPECT_TRUE(e.ApplyEnabled());
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
 
@@ -13,6 +12,7 @@
 #include "shell/DesignUI.h"
 #include "shell/MainCommands.h"
 #include "ui/ControlSetupForm.h"
+#include "ui/NumberBox.h"
 #include "wizards/Wizards.h"
 
 using namespace quillane;
@@ -35,10 +35,10 @@ struct TOpened {
     tree.Activate(*Node);
     Form = dynamic_cast<TfmControlSetup*>(Node->Editor);
   }
-  QSpinBox* Box(TSettingsField field) { return qobject_cast<QSpinBox*>(Form->Control(field)); }
+  TNumberBox* Box(TSettingsField field) { return qobject_cast<TNumberBox*>(Form->Control(field)); }
   // Types a value into a box and presses Enter, which moves on to the next control.
   void Type(TSettingsField field, const char* text) {
-    QSpinBox* box = Box(field);
+    TNumberBox* box = Box(field);
     box->setFocus();
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box, QString::fromLatin1(text));
@@ -68,13 +68,18 @@ private slots:
     QCOMPARE(o.Pattern->NoControls, 120);
     QVERIFY(!f.buApply->isEnabled() && f.buSave->isEnabled());
 
-    // A refused text is told and taken back.
+    // A refused text is told and kept, selected for correction; the editor stays as it was.
     auto* size = qobject_cast<QLineEdit*>(f.Control(TSettingsField::SizeCode));
     size->setFocus();
     QTest::keyClicks(size, QStringLiteral("6\" wide"));
     QTest::keyClick(size, Qt::Key_Return);
     QCOMPARE(o.Program.Platform.Messages.size(), size_t(1));
-    QCOMPARE(size->text(), QString());
+    QTRY_COMPARE(QApplication::focusWidget(), size);
+    QCOMPARE(size->selectedText(), QStringLiteral("6\" wide"));
+    QVERIFY(!f.buApply->isEnabled());
+    QTest::keyClicks(size, QStringLiteral("6 wide"));
+    QTest::keyClick(size, Qt::Key_Return);
+    QCOMPARE(o.Form->Model.WorkingCopy.GetSizeCode(), std::string("6 wide"));
 
     // Leaving the window applies: the edit still being typed goes with it.
     o.Box(TSettingsField::NoPLines)->setFocus();

@@ -1,7 +1,6 @@
 // The element editors on the offscreen platform: a section's target moved in its window
 // and applied by switching to the tree, and a region marked as imported drawn so at once.
 #include <QCheckBox>
-#include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
 
@@ -9,6 +8,7 @@
 #include "elements/Section.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
+#include "ui/NumberBox.h"
 #include "ui/RegionForm.h"
 #include "ui/SectionForm.h"
 #include "wizards/Wizards.h"
@@ -40,7 +40,7 @@ private slots:
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), QStringLiteral("Section"));
     QVERIFY(QTest::qWaitForWindowActive(&program.Main));
-    QSpinBox* target = form->Box(TElementField::Control2);
+    TNumberBox* target = form->Box(TElementField::Control2);
     QCOMPARE(target->value(), 21);
     target->setFocus();
     QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
@@ -50,6 +50,32 @@ private slots:
     QCOMPARE(node->Section.TargetArea, (TRect{19, 1, 38, 30}));
     QCOMPARE(pattern.States.Get(38, 1), uint8_t(1));
     QVERIFY(!form->buApply->isEnabled() && form->buSave->isEnabled());
+  }
+
+  void aTooBigValueIsToldAndKeptForCorrectionAndTheEditorStaysAsItWas() {
+    TProgram program(Ini());
+    ORegionUI* node = Node<ORegionUI>(program, "-1");
+    QVERIFY(node);
+    const TRect before = node->Region.PatternArea;
+    program.Main.show();
+    program.Main.Tree().Patterns().Activate(*node);
+    auto* form = dynamic_cast<TfmRegion*>(node->Editor);
+    QVERIFY(form && QTest::qWaitForWindowActive(&program.Main));
+    // The editor opens on its first field, not on Save.
+    QTRY_COMPARE(QApplication::focusWidget(), form->Box(TElementField::Control1));
+    TNumberBox* box = form->Box(TElementField::NoControls);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, QStringLiteral("12000"));
+    QVERIFY(form->buApply->isEnabled());
+    QTest::keyClick(box, Qt::Key_Tab);
+    QCOMPARE(program.Platform.Errors,
+             std::vector<std::string>{
+                 "Range check error: No. Controls must be a whole number between 1 and 9999"});
+    QTRY_COMPARE(QApplication::focusWidget(), box);
+    QCOMPARE(box->selectedText(), QStringLiteral("12000"));
+    QVERIFY(!form->buApply->isEnabled());
+    QCOMPARE(node->Region.PatternArea, before);
   }
 
   void anImportRegionTurnsRedWhenApplied() {

@@ -2,7 +2,6 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QtTest>
 #include <functional>
 #include <variant>
@@ -11,6 +10,7 @@
 #include "elements/Picture.h"
 #include "elements/Region.h"
 #include "elements/Section.h"
+#include "ui/NumberBox.h"
 #include "ui/wizards/Wizard1Form.h"
 #include "ui/wizards/Wizard2Form.h"
 #include "ui/wizards/Wizard3Form.h"
@@ -33,7 +33,7 @@ QString Controls(QDialog& dialog) {
   QStringList out;
   for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain()) {
     QString text;
-    if (auto* edit = qobject_cast<QSpinBox*>(w))
+    if (auto* edit = qobject_cast<TNumberBox*>(w))
       text = QStringLiteral("%1[%2,%3]=%4%5")
                  .arg(w->objectName())
                  .arg(edit->minimum())
@@ -55,7 +55,7 @@ using TFields = std::vector<std::pair<const char*, int>>;
 // Each edit set as the user leaves it; a box or button clicked.
 void Set(QDialog& dialog, const TFields& fields) {
   for (auto [name, value] : fields) {
-    if (auto* edit = dialog.findChild<QSpinBox*>(QString::fromLatin1(name))) {
+    if (auto* edit = dialog.findChild<TNumberBox*>(QString::fromLatin1(name))) {
       edit->setValue(value);
       emit edit->editingFinished();
     } else if (auto* button = dialog.findChild<QAbstractButton*>(QString::fromLatin1(name))) {
@@ -215,10 +215,21 @@ private slots:
     TfmWizard1 plain(&program.Main);
     plain.show();
     QVERIFY(QTest::qWaitForWindowActive(&plain));
-    plain.edNoControls->setFocus();
+    // The first field is ready to take what is typed at once.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("23"));
+    QCOMPARE(plain.edNoControls->text(), QStringLiteral("23"));
     QTest::keyClick(plain.edNoControls, Qt::Key_Return);
     QCOMPARE(QApplication::focusWidget(), plain.edNoPLines);
-    QVERIFY(plain.isVisible());
+    // A size past the box's limit is told and kept, and OK tells it again.
+    QTest::keyClicks(plain.edNoPLines, QStringLiteral("70000"));
+    QTest::keyClick(plain.edNoPLines, Qt::Key_Return);
+    plain.buOK->click();
+    QCOMPARE(
+        program.Platform.Errors,
+        std::vector<std::string>(
+            2, "Range check error: No. Pattern Lines must be a whole number between 1 and 65534"));
+    QCOMPARE(plain.edNoPLines->text(), QStringLiteral("70000"));
+    QVERIFY(plain.isVisible() && !plain.TakePattern());
 
     TfmWizard5 repeats(&program.Main);
     repeats.show();

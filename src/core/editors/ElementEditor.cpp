@@ -20,6 +20,8 @@ constexpr const char* PictureTooLargeText =
     "Picture too large - the pictures of a pattern can hold at most 134217728 pixels";
 static_assert(OPicture::MaxPixels == 134217728, "the message names the limit");
 
+constexpr const char* RegionOutsideText = "Region invalid (outside boundary of pattern)";
+
 bool Refuse() {
   g.UI().ShowError(RangeErrorText);
   return false;
@@ -77,6 +79,26 @@ int OElementEditor::Maximum(TElementField field) {
   return field == F::PLine1 || field == F::PLine2 || field == F::NoPLines ? 65534 : 9999;
 }
 
+TNumberField OElementEditor::NumberField(TElementField field) const {
+  std::string name;
+  for (const TElementFieldInfo& info : Fields())
+    if (info.Field == field)
+      name = info.Accessible;
+  return {name, double(Minimum(field)), double(Maximum(field))};
+}
+
+bool OElementEditor::StoreText(TElementField field, std::string_view text) {
+  const std::optional<double> value = Edit.Leave(NumberField(field), text, *this);
+  if (!value)
+    return false;
+  if (!StoreNumber(field, static_cast<int>(*value))) {
+    Edit.Refused(*this);
+    return false;
+  }
+  Edit.Stored(*this);
+  return true;
+}
+
 // Picture
 
 OPictureEditor::OPictureEditor(OPattern& pattern, OPicture& picture)
@@ -116,6 +138,7 @@ bool OPictureEditor::StoreNumber(TElementField field, int value) {
 }
 
 void OPictureEditor::Import() {
+  Edit.Done();
   const int32_t width = WorkingCopy.Width, height = WorkingCopy.Height;
   WorkingCopy.Import();
   if (!FitsPatternFile(WorkingCopy.Width, WorkingCopy.Height)) {
@@ -131,6 +154,7 @@ void OPictureEditor::Export() {
 }
 
 void OPictureEditor::LoadCopies() {
+  Edit.Done();
   WorkingCopy.Assign(Element);
 }
 
@@ -191,6 +215,8 @@ bool OAreaEditor::StoreNumber(TElementField field, int value) {
   TAreas a = State();
   if (!InRange(value, field) || !Recompute(a, field, value))
     return Refuse();
+  if (!Acceptable(a))
+    return false;
   SetState(a);
   return true;
 }
@@ -267,6 +293,20 @@ void ORegionEditor::ApplyToPattern() {
   Pattern.SetModified(1);
   if (OnStored)
     OnStored();
+}
+
+bool ORegionEditor::Acceptable(const TAreas& a) const {
+  const TRect& r = a.First;
+  const bool shows =
+      std::max(r.Left, r.Right) >= 1 && std::min(r.Left, r.Right) <= Pattern.NoControls &&
+      std::max(r.Top, r.Bottom) >= 1 && std::min(r.Top, r.Bottom) <= Pattern.NoPLines;
+  if (!shows)
+    g.UI().ShowError(RegionOutsideText);
+  return shows;
+}
+
+bool ORegionEditor::ConfirmApply() {
+  return Acceptable(State());
 }
 
 OAreaEditor::TAreas ORegionEditor::State() const {

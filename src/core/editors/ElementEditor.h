@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "data/Record.h"
+#include "editors/NumberField.h"
 #include "editors/SetupEditor.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
@@ -43,18 +44,29 @@ public:
   static int Minimum(TElementField) { return 1; }
   static int Maximum(TElementField field);
 
+  // A box's limits and the name its refusals give it.
+  TNumberField NumberField(TElementField field) const;
+
   // What a box shows, within its limits.
   virtual int Number(TElementField field) const = 0;
   // A box's text changed: the editor is changed.
-  void Edited() { SetModified(true); }
-  // A box is left: its value goes into the working copy by the box's rule. A value out of
-  // range, or areas it would carry out of range, are reported and change nothing; the
-  // result is then false and the box should show its stored value again.
+  void Edited() { Edit.Edited(*this); }
+  // A box is left with what was typed in it: read by the box's rule, then stored as
+  // StoreNumber does. A refusal is told and leaves the working copy and the changed flag as
+  // they were before the edit; the box should keep the text for correction.
+  bool StoreText(TElementField field, std::string_view text);
+  // A box's value goes into the working copy by the box's rule. A value out of range, or
+  // areas it would carry out of range, are reported and change nothing; the result is then
+  // false.
   virtual bool StoreNumber(TElementField field, int value) = 0;
 
   // The working copy from an exchange file; the user still has to apply it.
   virtual void Import() = 0;
   virtual void Export() = 0;
+
+protected:
+  // The edit of the box being typed in.
+  TNumberEdit Edit;
 };
 
 // "Picture": the size of a picture. Only the size reaches the picture on Apply.
@@ -116,6 +128,8 @@ protected:
   // Stores through the working copy's setters.
   virtual void SetState(const TAreas& areas) = 0;
   virtual void ExportCopy() = 0;
+  // Whether the areas the boxes make may be stored; told when not.
+  virtual bool Acceptable(const TAreas&) const { return true; }
 
 private:
   // The areas the boxes make, with `field` holding `value` and the rotation given.
@@ -129,6 +143,7 @@ public:
   TElement WorkingCopy;
 
   void Import() override {
+    Edit.Done();
     WorkingCopy.Import();
     ShowData();
     SetModified(true);
@@ -139,7 +154,10 @@ protected:
   template <class... TArgs>
   OAreaEditorOf(OPattern& pattern, TElement& element, TArgs&&... copyArgs)
       : OAreaEditor(pattern), Element(element), WorkingCopy(std::forward<TArgs>(copyArgs)...) {}
-  void LoadCopies() override { WorkingCopy.Assign(Element); }
+  void LoadCopies() override {
+    Edit.Done();
+    WorkingCopy.Assign(Element);
+  }
   void StoreData() override { Element.Assign(WorkingCopy); }
   void ExportCopy() override { WorkingCopy.Export(); }
 };
@@ -162,6 +180,9 @@ protected:
   void ApplyToPattern() override;
   TAreas State() const override;
   void SetState(const TAreas& areas) override;
+  // A region that shows no cell of the pattern is refused, typed or imported.
+  bool Acceptable(const TAreas& areas) const override;
+  bool ConfirmApply() override;
 };
 
 // "Section": a section's source and target; applying copies the sections anew.

@@ -17,6 +17,14 @@ enum class TWizardLayout : uint8_t { Section1, Sections2h, Sections2v, Sections4
 // functions are the dialogs' field events: a dialog puts its fields into the struct, runs
 // the event and shows the fields again.
 
+// The limits of the wizards' number boxes, as the dialogs show them.
+struct TWizardRange {
+  uint16_t Minimum;
+  uint16_t Maximum;
+};
+inline constexpr TWizardRange ControlsRange{1, 9999}, PLinesRange{1, 65534},
+    CutControlsRange{0, 9999}, CutPLinesRange{0, 65534}, OffsetRange{1, 9999}, RepeatsRange{1, 99};
+
 // A field's text read as a whole number, for the fields a dialog reads as text. Blanks
 // around the digits and a leading '+' are allowed; any other text, the empty text
 // included, reads as `notANumber`. A number past 65535 reads as 65535 and a negative one

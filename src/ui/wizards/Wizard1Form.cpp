@@ -1,15 +1,16 @@
 #include "ui/wizards/Wizard1Form.h"
 
 #include <QFormLayout>
-#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include "ui/NumberBox.h"
 
 namespace quillane {
 
 TfmWizard1::TfmWizard1(QWidget* parent) : TWizardForm("fmWizard1", "New Pattern", true, parent) {
   QFormLayout* rows = AddRows(*Body);
-  edNoControls = AddNumber(*rows, "edNoControls", "No. Controls", 1, 9999);
-  edNoPLines = AddNumber(*rows, "edNoPLines", "No. Pattern Lines", 1, 65534);
+  edNoControls = AddNumber(*rows, "edNoControls", "No. Controls", ControlsRange);
+  edNoPLines = AddNumber(*rows, "edNoPLines", "No. Pattern Lines", PLinesRange);
   AddLayoutGroup(*Body);
   Finish();
   layout()->setSizeConstraint(QLayout::SetFixedSize);

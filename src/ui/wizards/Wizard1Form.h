@@ -9,8 +9,8 @@ class TfmWizard1 : public TWizardForm<TPlainWizard> {
   Q_OBJECT
 public:
   explicit TfmWizard1(QWidget* parent = nullptr);
-  QSpinBox* edNoControls;
-  QSpinBox* edNoPLines;
+  TNumberBox* edNoControls;
+  TNumberBox* edNoPLines;
 
 protected:
   TPlainWizard Values() const override;

@@ -3,8 +3,9 @@
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include "ui/NumberBox.h"
 
 namespace quillane {
 
@@ -13,14 +14,14 @@ TfmWizard2::TfmWizard2(QWidget* parent)
   auto* sizes = new QHBoxLayout;
   Body->addLayout(sizes);
   QFormLayout* pattern = AddGroup(*sizes, "Pattern Size");
-  edNoControls1 = AddNumber(*pattern, "edNoControls1", "No. Controls", 1, 9999);
-  edNoPLines1 = AddNumber(*pattern, "edNoPLines1", "No. Pattern Lines", 1, 65534);
+  edNoControls1 = AddNumber(*pattern, "edNoControls1", "No. Controls", ControlsRange);
+  edNoPLines1 = AddNumber(*pattern, "edNoPLines1", "No. Pattern Lines", PLinesRange);
   QFormLayout* rug = AddGroup(*sizes, "Rug Size");
-  edNoControls2 = AddNumber(*rug, "edNoControls2", "No. Controls", 1, 9999);
-  edNoPLines2 = AddNumber(*rug, "edNoPLines2", "No. Pattern Lines", 1, 65534);
+  edNoControls2 = AddNumber(*rug, "edNoControls2", "No. Controls", ControlsRange);
+  edNoPLines2 = AddNumber(*rug, "edNoPLines2", "No. Pattern Lines", PLinesRange);
   QFormLayout* cut = AddGroup(*sizes, "Cut Mark Size");
-  edNoControls3 = AddNumber(*cut, "edNoControls3", "No. Controls", 0, 9999);
-  edNoPLines3 = AddNumber(*cut, "edNoPLines3", "No. Pattern Lines", 0, 65534, false);
+  edNoControls3 = AddNumber(*cut, "edNoControls3", "No. Controls", CutControlsRange);
+  edNoPLines3 = AddNumber(*cut, "edNoPLines3", "No. Pattern Lines", CutPLinesRange, false);
 
   auto* lower = new QHBoxLayout;
   Body->addLayout(lower);
@@ -30,19 +31,17 @@ TfmWizard2::TfmWizard2(QWidget* parent)
   QFormLayout* offsets = AddRows(*start);
   start->addStretch(1);
   edControlOffset =
-      AddNumber(*offsets, "edControlOffset", "Start Pattern at Specified Control", 1, 9999);
+      AddNumber(*offsets, "edControlOffset", "Start Pattern at Specified Control", OffsetRange);
   edPLineOffset =
-      AddNumber(*offsets, "edPLineOffset", "Start Pattern at Specified PLine ", 1, 9999);
+      AddNumber(*offsets, "edPLineOffset", "Start Pattern at Specified PLine ", OffsetRange);
   AddLayoutGroup(*lower);
   Finish();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-  for (QSpinBox* pLines : {edNoPLines1, edNoPLines2})
-    connect(pLines, &QSpinBox::editingFinished, this,
-            [this] { Run(&TRugWizard::DeriveCutPLines); });
+  for (TNumberBox* pLines : {edNoPLines1, edNoPLines2})
+    OnLeft(pLines, [this] { Run(&TRugWizard::DeriveCutPLines); });
   connect(cbMirror, &QCheckBox::clicked, this, [this] { Run(&TRugWizard::MirrorClick); });
-  connect(edControlOffset, &QSpinBox::editingFinished, this,
-          [this] { Run(&TRugWizard::ControlOffsetExit); });
+  OnLeft(edControlOffset, [this] { Run(&TRugWizard::ControlOffsetExit); });
 }
 
 TRugWizard TfmWizard2::Values() const {
@@ -63,7 +62,7 @@ TRugWizard TfmWizard2::Values() const {
 void TfmWizard2::ShowValues(const TRugWizard& w) {
   edNoPLines3->setValue(w.CutPLines);
   cbMirror->setChecked(w.Mirror);
-  edControlOffset->setValue(w.ControlOffset);
+  Follow(*edControlOffset, w.ControlOffset);
 }
 
 } // namespace quillane

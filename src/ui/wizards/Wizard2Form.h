@@ -10,11 +10,11 @@ class TfmWizard2 : public TWizardForm<TRugWizard> {
   Q_OBJECT
 public:
   explicit TfmWizard2(QWidget* parent = nullptr);
-  QSpinBox *edNoControls1, *edNoPLines1; // pattern size
-  QSpinBox *edNoControls2, *edNoPLines2; // rug size
-  QSpinBox *edNoControls3, *edNoPLines3; // cut mark size; its PLines are derived
+  TNumberBox *edNoControls1, *edNoPLines1; // pattern size
+  TNumberBox *edNoControls2, *edNoPLines2; // rug size
+  TNumberBox *edNoControls3, *edNoPLines3; // cut mark size; its PLines are derived
   QCheckBox* cbMirror;
-  QSpinBox *edControlOffset, *edPLineOffset;
+  TNumberBox *edControlOffset, *edPLineOffset;
 
 protected:
   TRugWizard Values() const override;

@@ -2,8 +2,9 @@
 
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include "ui/NumberBox.h"
 
 namespace quillane {
 
@@ -12,13 +13,13 @@ TfmWizard5::TfmWizard5(QWidget* parent)
   auto* sizes = new QHBoxLayout;
   Body->addLayout(sizes);
   QFormLayout* pattern = AddGroup(*sizes, "Pattern Size");
-  edNoControls1 = AddNumber(*pattern, "edNoControls1", "No. Controls", 1, 9999);
-  edNoPLines1 = AddNumber(*pattern, "edNoPLines1", "No. Pattern Lines", 1, 65534);
+  edNoControls1 = AddNumber(*pattern, "edNoControls1", "No. Controls", ControlsRange);
+  edNoPLines1 = AddNumber(*pattern, "edNoPLines1", "No. Pattern Lines", PLinesRange);
   QFormLayout* section = AddGroup(*sizes, "Section Size");
-  edNoControls2 = AddNumber(*section, "edNoControls2", "No. Controls", 1, 9999);
-  edNoPLines2 = AddNumber(*section, "edNoPLines2", "No. Pattern Lines", 1, 65534);
+  edNoControls2 = AddNumber(*section, "edNoControls2", "No. Controls", ControlsRange);
+  edNoPLines2 = AddNumber(*section, "edNoPLines2", "No. Pattern Lines", PLinesRange);
   QFormLayout* rows = AddRows(*Body);
-  edNoRepeats = AddNumber(*rows, "edNoRepeats", "No. Repeats in Picture", 1, 99);
+  edNoRepeats = AddNumber(*rows, "edNoRepeats", "No. Repeats in Picture", RepeatsRange);
   Finish();
   setSizeGripEnabled(true);
 }

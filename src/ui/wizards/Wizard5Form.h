@@ -10,9 +10,9 @@ class TfmWizard5 : public TWizardForm<TRepeatsWizard> {
   Q_OBJECT
 public:
   explicit TfmWizard5(QWidget* parent = nullptr);
-  QSpinBox *edNoControls1, *edNoPLines1; // pattern size
-  QSpinBox *edNoControls2, *edNoPLines2; // section size
-  QSpinBox* edNoRepeats;
+  TNumberBox *edNoControls1, *edNoPLines1; // pattern size
+  TNumberBox *edNoControls2, *edNoPLines2; // section size
+  TNumberBox* edNoRepeats;
 
 protected:
   TRepeatsWizard Values() const override;

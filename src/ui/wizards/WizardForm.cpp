@@ -9,13 +9,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/App.h"
 #include "model/Pattern.h"
 #include "platform/Platform.h"
 #include "ui/DesignForm.h"
+#include "ui/NumberBox.h"
 
 namespace quillane {
 
@@ -56,6 +56,10 @@ std::unique_ptr<OPattern> TfmWizard::TakePattern() {
 }
 
 void TfmWizard::buOKClick() {
+  // A box still holding a text it refuses is told again, and the dialog stays open.
+  for (TNumberBox* box : Numbers)
+    if (box->isEnabled() && !box->Read())
+      return;
   // A layout the pattern cannot hold is refused by the generator like a wrong value.
   std::string refused = Validate();
   if (refused.empty()) {
@@ -98,31 +102,45 @@ QFormLayout* TfmWizard::AddGroup(QBoxLayout& into, const char* title) {
   return rows;
 }
 
-QSpinBox* TfmWizard::AddNumber(QFormLayout& rows, const char* name, const char* label, int minimum,
-                               int maximum, bool enabled) {
+TNumberBox* TfmWizard::AddNumber(QFormLayout& rows, const char* name, const char* label,
+                                 TWizardRange range, bool enabled) {
   const QString text = QString::fromLatin1(label);
   auto* caption = new QLabel(text, this);
-  auto* edit = new QSpinBox(this);
+  auto* edit = new TNumberBox(
+      {text.trimmed().toStdString(), double(range.Minimum), double(range.Maximum)}, this);
   const QString field = QString::fromLatin1(name);
   edit->setObjectName(field);
   caption->setObjectName(QStringLiteral("lb") + field.mid(2));
   caption->setBuddy(edit);
-  // Digits as the core reads them, whatever the desktop's language.
-  edit->setLocale(QLocale::c());
-  edit->setRange(minimum, maximum);
   edit->setValue(1);
-  edit->setAlignment(Qt::AlignRight);
-  edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 24);
   edit->setAccessibleName(text.trimmed());
   if (auto* group = qobject_cast<QGroupBox*>(rows.parentWidget()))
     edit->setAccessibleDescription(group->title());
   caption->setEnabled(enabled);
   edit->setEnabled(enabled);
   rows.addRow(caption, edit);
+  // Before the wizard's own rules, which then see the value read.
+  connect(edit, &TNumberBox::editingFinished, this, [edit] {
+    if (edit->isEnabled())
+      edit->Read();
+  });
+  Numbers.push_back(edit);
   return edit;
 }
 
-uint16_t TfmWizard::ValueOf(const QSpinBox& edit) {
+void TfmWizard::OnLeft(TNumberBox* box, std::function<void()> rule) {
+  connect(box, &TNumberBox::editingFinished, this, [box, rule = std::move(rule)] {
+    if (box->Field().Parse(box->text().toStdString()))
+      rule();
+  });
+}
+
+void TfmWizard::Follow(TNumberBox& box, int value) {
+  if (box.value() != value)
+    box.setValue(value);
+}
+
+uint16_t TfmWizard::ValueOf(const TNumberBox& edit) {
   return static_cast<uint16_t>(edit.value());
 }
 
@@ -160,6 +178,14 @@ TWizardLayout TfmWizard::Layout() const {
   return TWizardLayout::Section1;
 }
 
+void TfmWizard::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!Shown && !Numbers.empty()) {
+    Shown = true;
+    FocusFirstField(Numbers.front());
+  }
+}
+
 bool TfmWizard::eventFilter(QObject* watched, QEvent* event) {
   if (!IsEnterIn(*this, watched, event))
     return false;
@@ -175,21 +201,20 @@ TCentredWizardForm<TWizard>::TCentredWizardForm(const char* name, const char* ca
   auto* sizes = new QHBoxLayout;
   body.addLayout(sizes);
   QFormLayout* pattern = this->AddGroup(*sizes, "Pattern Size");
-  edNoControls1 = this->AddNumber(*pattern, "edNoControls1", "No. Controls", 1, 9999);
-  edNoPLines1 = this->AddNumber(*pattern, "edNoPLines1", "No. Pattern Lines", 1, 65534);
+  edNoControls1 = this->AddNumber(*pattern, "edNoControls1", "No. Controls", ControlsRange);
+  edNoPLines1 = this->AddNumber(*pattern, "edNoPLines1", "No. Pattern Lines", PLinesRange);
   QFormLayout* size = this->AddGroup(*sizes, block.Title);
-  edNoControls2 = this->AddNumber(*size, "edNoControls2", "No. Controls", 1, 9999);
-  edNoPLines2 = this->AddNumber(*size, "edNoPLines2", "No. Pattern Lines", 1, 65534, false);
+  edNoControls2 = this->AddNumber(*size, "edNoControls2", "No. Controls", ControlsRange);
+  edNoPLines2 = this->AddNumber(*size, "edNoPLines2", "No. Pattern Lines", PLinesRange, false);
   cbCenter = this->AddCheck(body, "cbCenter", "Center Pattern On Machine");
   QFormLayout* rows = this->AddRows(body);
   edPatternOffset =
-      this->AddNumber(*rows, "edPatternOffset", "Start Pattern at Specified Needle", 1, 9999);
-  edNoRepeats = this->AddNumber(*rows, "edNoRepeats", "No. Repeats in Picture", 1, 99);
+      this->AddNumber(*rows, "edPatternOffset", "Start Pattern at Specified Needle", OffsetRange);
+  edNoRepeats = this->AddNumber(*rows, "edNoRepeats", "No. Repeats in Picture", RepeatsRange);
   this->Finish();
   this->layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-  QObject::connect(edNoPLines1, &QSpinBox::editingFinished, this,
-                   [this] { this->Run(Block.DerivePLines); });
+  this->OnLeft(edNoPLines1, [this] { this->Run(Block.DerivePLines); });
   QObject::connect(cbCenter, &QCheckBox::clicked, this,
                    [this] { this->Run(&TWizard::CenterClick); });
 }
@@ -208,7 +233,7 @@ template <class TWizard> TWizard TCentredWizardForm<TWizard>::Values() const {
 
 template <class TWizard> void TCentredWizardForm<TWizard>::ShowValues(const TWizard& w) {
   edNoPLines2->setValue(w.*Block.PLines);
-  edPatternOffset->setValue(w.PatternOffset);
+  this->Follow(*edPatternOffset, w.PatternOffset);
 }
 
 template class TCentredWizardForm<TCarpetWizard>;

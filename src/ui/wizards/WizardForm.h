@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/Pattern.h"
 #include "wizards/Wizards.h"
@@ -13,10 +15,11 @@ class QFormLayout;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
 class QVBoxLayout;
 
 namespace quillane {
+
+class TNumberBox;
 
 // What the five wizard dialogs share. OK runs the wizard's validation: a refusal is shown in
 // a plain box and the dialog stays open with the values entered; otherwise the pattern is
@@ -47,20 +50,29 @@ protected:
   QFormLayout* AddRows(QBoxLayout& into);
   QFormLayout* AddGroup(QBoxLayout& into, const char* title);
   // A whole-number edit with its label; a disabled one is shown greyed with its label.
-  QSpinBox* AddNumber(QFormLayout& rows, const char* name, const char* label, int minimum,
-                      int maximum, bool enabled = true);
+  // Leaving it reads its text by its rule.
+  TNumberBox* AddNumber(QFormLayout& rows, const char* name, const char* label, TWizardRange range,
+                        bool enabled = true);
+  // A rule run when the box is left holding a value it takes.
+  void OnLeft(TNumberBox* box, std::function<void()> rule);
+  // A value a rule gives the box; a text the box refused stays unless the rule changed the
+  // value.
+  static void Follow(TNumberBox& box, int value);
   // An edit's value, which its range keeps within 16 bits.
-  static uint16_t ValueOf(const QSpinBox& edit);
+  static uint16_t ValueOf(const TNumberBox& edit);
   QCheckBox* AddCheck(QBoxLayout& into, const char* name, const char* caption);
   // The group "Layout" with its four radio buttons, "1 Section" selected.
   QGroupBox* AddLayoutGroup(QBoxLayout& into);
   TWizardLayout Layout() const;
 
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
 private:
   std::unique_ptr<OPattern> Pattern;
   bool EnterMovesFocus;
+  bool Shown = false;
+  std::vector<TNumberBox*> Numbers;
   QRadioButton* Layouts[4] = {};
   void buOKClick();
 };
@@ -86,10 +98,10 @@ protected:
 // They differ only in the block's name and in how its PLines follow.
 template <class TWizard> class TCentredWizardForm : public TWizardForm<TWizard> {
 public:
-  QSpinBox *edNoControls1, *edNoPLines1; // pattern size
-  QSpinBox *edNoControls2, *edNoPLines2; // block size; its PLines are derived
+  TNumberBox *edNoControls1, *edNoPLines1; // pattern size
+  TNumberBox *edNoControls2, *edNoPLines2; // block size; its PLines are derived
   QCheckBox* cbCenter;
-  QSpinBox *edPatternOffset, *edNoRepeats;
+  TNumberBox *edPatternOffset, *edNoRepeats;
 
 protected:
   // The block's fields, its group's title and the rule that derives its PLines.
