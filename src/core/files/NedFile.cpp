@@ -60,6 +60,7 @@ std::unique_ptr<OPattern> NewPatternFromNedBytes(std::span<const uint8_t> bytes)
   // A file without cells would give a pattern its own default section cannot cover.
   if (f.NoControls() == 0 || f.NoPLines() == 0)
     ReadingError();
+  CheckImportSize(f.NoControls(), f.NoPLines());
 
   p->SetMachineType(0);
   p->SetNoControls(static_cast<uint16_t>(f.NoControls()));
