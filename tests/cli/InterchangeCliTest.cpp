@@ -35,6 +35,21 @@ TEST_F(InterchangeCli, ExportThenImportGivesBackCellsAndCreel) {
     EXPECT_EQ(after[grid], before[grid]);
     EXPECT_EQ(after["Creel"]["YarnTypes"], before["Creel"]["YarnTypes"]);
     EXPECT_EQ(after["MachineType"], type);
+    if (type != 4)
+      continue;
+    // A colour file one byte too long is passed over, with the reason: the creel then
+    // comes from the control file as it was.
+    Bytes clr = FileBytes(Current.File("OUT.CLR"));
+    clr.push_back(0);
+    WriteBytes(Current.File("OUT.CLR"), clr);
+    i = RunCli(Current.Path, {"import-tuf", "OUT.TUF", "-o", "back.pat"});
+    ASSERT_EQ(i.Status, 0) << i.Err;
+    EXPECT_EQ(i.Err,
+              "Warning: Colour file passed over: OUT.CLR (its length does not fit its count of "
+              "controls); the creel comes from the control file.\n");
+    after = RunCli(Current.Path, {"dump", "back.pat"}).Json();
+    EXPECT_EQ(after["Creel"]["YarnTypes"], before["Creel"]["YarnTypes"]);
+    EXPECT_EQ(after["NoYarnTypes"], before["NoYarnTypes"]);
   }
 }
 
@@ -44,12 +59,18 @@ TEST_F(InterchangeCli, FailuresExitOneWithTheProgramsMessage) {
   WriteBytes(Current.File("T14.TUF"), Cat({Text("1,1,225\r\n\"\",\"\"\r\n"), {1, 0, 0}}));
   WriteBytes(Current.File("T14.DAT"), {7});
   WriteBytes(Current.File("NODAT.TUF"), Cat({Text("1,1,1\r\n\"\",\"\"\r\n"), {1, 0, 0}}));
+  // COLORTEC, 65535 x 2049 cells of empty lines: one PLine more than a pattern can hold.
+  Bytes huge = {0, 2, 0xFF, 0xFF, 0x01, 0x08, 1, 11, 0, 0};
+  WriteBytes(Current.File("HUGE.TUF"), Cat({huge, Bytes(64 + 65535 + 2 * 2049, 0)}));
+  WriteBytes(Current.File("HUGE.DAT"), {7});
 
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"export", "states.pat", "missing/RUG1.TUF"}, "Error saving tuft file: missing/RUG1.TUF\n"},
       {{"import-tuf", "T14.TUF", "-o", "x.pat"}, "Error reading tuft file: T14.TUF\n"},
       {{"import-tuf", "NODAT.TUF", "-o", "x.pat"},
        "Cannot open file \"NODAT.DAT\". No such file or directory\n"},
+      {{"import-tuf", "HUGE.TUF", "-o", "x.pat"},
+       "The file's 65535 x 2049 cells are more than a pattern can hold (134217728): HUGE.TUF\n"},
   };
   for (const auto& [args, message] : cases) {
     TCliResult r = RunCli(Current.Path, args);

@@ -215,7 +215,7 @@ TEST_F(Import, NoImportWritesAPatternTheProgramCannotOpen) {
   const std::string tuf = Current.File("B.TUF");
   auto fromTuft = [&](std::span<const uint8_t> b) { return NewPatternFromTuftBytes(tuf, b); };
   EXPECT_EQ(Failure(fromTuft, EmptyColortec(65535, 2049)),
-            "The file has 65535 x 2049 cells; a pattern can hold at most 134217728.");
+            "The file's 65535 x 2049 cells are more than a pattern can hold (134217728)");
 
   // The widest patterns each import makes, written and opened again.
   Bytes car = Car(1, 2, 65535, 3, 512 + 3 * 8192);

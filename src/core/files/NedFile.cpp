@@ -50,7 +50,13 @@ void TNedFile::LoadFromBytes(std::span<const uint8_t> bytes) {
 }
 
 std::unique_ptr<OPattern> NewPatternFromNedFile(const std::string& fileName) {
-  return NewPatternFromNedBytes(ReadFileBytes(fileName));
+  const TBytes bytes = ReadFileBytes(fileName);
+  try {
+    return NewPatternFromNedBytes(bytes);
+  } catch (const ENedFile& e) {
+    // Our own pattern files share the extension: the box says which file was meant.
+    throw ENedFile(std::string(e.what()) + ": " + fileName);
+  }
 }
 
 std::unique_ptr<OPattern> NewPatternFromNedBytes(std::span<const uint8_t> bytes) {

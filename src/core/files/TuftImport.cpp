@@ -230,9 +230,9 @@ std::string CompanionFile(const std::string& fileName, const std::string& extens
 void CheckImportSize(int64_t controls, int64_t pLines) {
   // The readers bound each side to 65535 already.
   if (controls * pLines > OPicture::MaxPixels)
-    throw Exception("The file has " + std::to_string(controls) + " x " + std::to_string(pLines) +
-                    " cells; a pattern can hold at most " + std::to_string(OPicture::MaxPixels) +
-                    ".");
+    throw Exception("The file's " + std::to_string(controls) + " x " + std::to_string(pLines) +
+                    " cells are more than a pattern can hold (" +
+                    std::to_string(OPicture::MaxPixels) + ")");
 }
 
 void AddDefaultPictureAndSection(OPattern& pattern) {
