@@ -3,8 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DirectPlatform.h"
@@ -32,6 +34,9 @@ public:
   void ShowMessage(const std::string& text) override;
   bool Confirm(const std::string& text) override;
 };
+// A whole decimal number from the command line within [low, high], or nothing: no spaces,
+// no '+', no other base, and nothing that wraps.
+std::optional<int64_t> DecimalNumber(std::string_view text, int64_t low, int64_t high);
 // One line, printable: line breaks become spaces, control bytes and bytes that are not
 // UTF-8 become \xNN.
 std::string PrintableLine(const std::string& text);

@@ -89,11 +89,18 @@ struct TPaintStroke {
 };
 
 TPaintStroke ParseStroke(const std::string& text) {
-  TPaintStroke s{};
-  char tail = 0;
-  if (std::sscanf(text.c_str(), "%d,%d,%d%c", &s.X, &s.Y, &s.V, &tail) != 3 || s.V < 0 || s.V > 255)
+  // Each number whole and in range: 4294967296 is no way of writing 0.
+  const size_t first = text.find(','), second = text.find(',', first + 1);
+  std::optional<int64_t> x, y, v;
+  if (first != std::string::npos && second != std::string::npos) {
+    const std::string_view t = text;
+    x = DecimalNumber(t.substr(0, first), INT32_MIN, INT32_MAX);
+    y = DecimalNumber(t.substr(first + 1, second - first - 1), INT32_MIN, INT32_MAX);
+    v = DecimalNumber(t.substr(second + 1), 0, 255);
+  }
+  if (!x || !y || !v)
     throw CLI::ValidationError("X,Y,V", "expected X,Y,V with V from 0 to 255: " + text);
-  return s;
+  return {static_cast<int>(*x), static_cast<int>(*y), static_cast<int>(*v)};
 }
 } // namespace
 
