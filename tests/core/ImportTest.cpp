@@ -311,7 +311,8 @@ TEST_F(Import, HostileFilesFailWithTheirFamilysMessage) {
         ::testing::Contains(Failure(read, file)));
 
   Put("B.DAT", Bytes(100, 6));
-  EXPECT_EQ(Failure(fromTuft, Utpa), "Stream read error");
+  EXPECT_EQ(Failure(fromTuft, Utpa),
+            "Cannot read file \"" + Current.File("B.DAT") + "\". Stream read error");
   std::filesystem::remove(Current.File("B.DAT"));
   EXPECT_EQ(Failure(fromTuft, Utpa).find("Cannot open file"), 0u);
   Put("B.DAT", {7});

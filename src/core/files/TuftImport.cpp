@@ -69,6 +69,19 @@ std::optional<std::string> TakeColourFile(OPattern& p, const std::string& path) 
   return std::nullopt;
 }
 
+// The settings from the control file's B.DAT. A damaged one is named: the user chose the
+// control file, not this one.
+void ReadOptionCompanion(OSettings& settings, const std::string& fileName) {
+  const std::string dat = CompanionFile(fileName, ".DAT");
+  try {
+    settings.ReadOptionFile(dat);
+  } catch (const EFOpenError&) {
+    throw; // names the file already
+  } catch (const Exception& e) {
+    throw Exception("Cannot read file \"" + dat + "\". " + e.what());
+  }
+}
+
 // The inverse of the export's plane coding.
 uint8_t DecodeState(int planes, uint8_t b0, uint8_t b1, uint8_t b2) {
   switch (planes) {
@@ -91,7 +104,7 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
     throw ETuftFile(ReadingError);
   CheckImportSize(t.NoControls(), t.NoPLines());
 
-  p->Settings->ReadOptionFile(CompanionFile(fileName, ".DAT"));
+  ReadOptionCompanion(*p->Settings, fileName);
   p->SetNoControls(static_cast<uint16_t>(t.NoControls()));
   p->SetNoPLines(static_cast<uint16_t>(t.NoPLines()));
   p->SetControlDataFormat(static_cast<uint8_t>(t.NoPlanes()));
@@ -174,7 +187,7 @@ std::unique_ptr<OPattern> ImportVariant2(const std::string& fileName,
     throw dataError;
   CheckImportSize(t.NoControls(), t.NoPLines());
 
-  p->Settings->ReadOptionFile(CompanionFile(fileName, ".DAT"));
+  ReadOptionCompanion(*p->Settings, fileName);
   p->SetNoControls(static_cast<uint16_t>(t.NoControls()));
   p->SetNoPLines(static_cast<uint16_t>(t.NoPLines()));
   p->SetMachineType(t.MachineType);
