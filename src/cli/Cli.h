@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,9 +31,15 @@ class TCliPlatform : public ODirectPlatform {
 public:
   TCliPlatform();
   std::string SavingFile;
+  // The option that answers OK to a question, when the command offers one.
+  std::string YesOption;
+  // Each text once: a pattern's problem comes up at every step that checks it.
   void ShowError(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   bool Confirm(const std::string& text) override;
+
+private:
+  std::set<std::string> ErrorsPrinted;
 };
 // A whole decimal number from the command line within [low, high], or nothing: no spaces,
 // no '+', no other base, and nothing that wraps.
@@ -69,6 +76,9 @@ std::function<void(int)> ProgressFor(const char* what, int64_t pixels);
 
 // Opens a pattern file as the desktop program does, or fails with its message.
 std::unique_ptr<OPattern> OpenPattern(const std::string& path);
+// The same for a command that writes the pattern or exports it: a pattern whose sections
+// are invalid fails too (its message shown once).
+std::unique_ptr<OPattern> OpenPatternToChange(const std::string& path);
 // Saves the pattern under `path`, or fails with the reason.
 void SavePattern(OPattern& pattern, const std::string& path);
 // Picture N and region N of it, numbered from 1, or a usage failure.

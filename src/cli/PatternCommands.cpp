@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 #include "ImageIO.h"
+#include "app/App.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "elements/Picture.h"
@@ -22,6 +23,15 @@ std::unique_ptr<OPattern> OpenPattern(const std::string& path) {
   } catch (const Exception& e) {
     throw TCliFailure(e.what());
   }
+}
+
+std::unique_ptr<OPattern> OpenPatternToChange(const std::string& path) {
+  std::unique_ptr<OPattern> pattern = OpenPattern(path);
+  if (const std::string problem = pattern->SectionsProblem(); !problem.empty()) {
+    g.UI().ShowError(problem);
+    throw TCliFailure(""); // shown
+  }
+  return pattern;
 }
 
 void SavePattern(OPattern& pattern, const std::string& path) {
@@ -196,7 +206,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                           for (const std::string& text : a->Strokes)
                             strokes.push_back(ParseStroke(text));
                           CheckOutput(a->Out, {a->In});
-                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          std::unique_ptr<OPattern> pattern = OpenPatternToChange(a->In);
                           OPicture& picture = PictureNumber(*pattern, a->Picture);
                           const uint8_t view = ViewNumber(a->View);
                           // The view ignores such presses; asked for by name they are mistakes.

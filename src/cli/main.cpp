@@ -72,6 +72,8 @@ TCliPlatform::TCliPlatform() : ODirectPlatform(std::cerr, StderrIsTerminal()) {}
 
 void TCliPlatform::ShowError(const std::string& text) {
   ++ErrorsShown;
+  if (!ErrorsPrinted.insert(text).second)
+    return;
   PrintLine(!SavingFile.empty() && text == "Error saving tuft file" ? text + ": " + SavingFile
                                                                     : text);
 }
@@ -82,6 +84,8 @@ void TCliPlatform::ShowMessage(const std::string& text) {
 
 bool TCliPlatform::Confirm(const std::string& text) {
   PrintLine(text);
+  if (!ConfirmAnswer && !YesOption.empty())
+    PrintLine("Answered Cancel; run again with " + YesOption + " to answer OK.");
   return ConfirmAnswer;
 }
 

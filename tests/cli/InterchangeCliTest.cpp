@@ -1,6 +1,9 @@
 #include "CliSupport.h"
 #include "InterchangeSupport.h"
 
+#include <gmock/gmock.h>
+#include <tuple>
+
 namespace quillane::test {
 namespace {
 
@@ -51,6 +54,37 @@ TEST_F(InterchangeCli, ExportThenImportGivesBackCellsAndCreel) {
     EXPECT_EQ(after["Creel"]["YarnTypes"], before["Creel"]["YarnTypes"]);
     EXPECT_EQ(after["NoYarnTypes"], before["NoYarnTypes"]);
   }
+}
+
+TEST_F(InterchangeCli, ProblemsAreSaidOnceAndFailOnlyWhatWrites) {
+  auto bad = MakePattern(0, 10, 3, 3);
+  bad->Sections->Get(0)->TargetArea = {1, 1, 11, 3};
+  SaveAs(*bad, "bad.pat");
+  auto colours = MakePattern(11, 4, 2, 3);
+  colours->SetMachineColour(1, 1, 16);
+  SaveAs(*colours, "colours.pat");
+  const std::string invalid = "Section #1 invalid (outside boundary of pattern)\n";
+  const std::string question = RunLine(Current.Path, "export colours.pat C.TUF").Err;
+  const std::tuple<std::string, int, std::string> cases[] = {
+      // Reading commands say it and go on; writing ones fail.
+      {"info bad.pat", 0, invalid},
+      {"render bad.pat --picture 1 --view machine -o bad.bmp", 0, invalid},
+      {"paint bad.pat --picture 1 --view machine 0,0,1 -o out.pat", 1, invalid},
+      {"export bad.pat OUT.TUF", 1, invalid},
+      {"export colours.pat colours.pat", 2, "OUT: would write over the input file colours.pat\n"},
+      {"export colours.pat C.TUF", 1, question},
+      {"export colours.pat C.TUF --yes", 0, question.substr(0, question.find('\n') + 1)},
+  };
+  for (const auto& [line, status, err] : cases) {
+    const TCliResult r = RunLine(Current.Path, line);
+    EXPECT_EQ(r.Status, status) << line;
+    EXPECT_EQ(r.Err, err) << line;
+  }
+  EXPECT_THAT(
+      question,
+      ::testing::EndsWith("Export anyway?\nAnswered Cancel; run again with --yes to answer OK.\n"));
+  EXPECT_FALSE(FileExists(Current.File("out.pat")));
+  EXPECT_TRUE(FileExists(Current.File("C.TUF")));
 }
 
 TEST_F(InterchangeCli, FailuresExitOneWithTheProgramsMessage) {
