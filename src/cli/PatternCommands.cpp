@@ -18,19 +18,22 @@
 namespace quillane {
 
 std::unique_ptr<OPattern> OpenPattern(const std::string& path) {
+  std::unique_ptr<OPattern> pattern;
   try {
-    return OpenPatternFile(path);
+    pattern = OpenPatternFile(path);
   } catch (const Exception& e) {
     throw TCliFailure(e.what());
   }
+  // Said whether or not opening applied the sections; the platform says each text once.
+  if (const std::string problem = pattern->SectionsProblem(); !problem.empty())
+    g.UI().ShowError(problem);
+  return pattern;
 }
 
 std::unique_ptr<OPattern> OpenPatternToChange(const std::string& path) {
   std::unique_ptr<OPattern> pattern = OpenPattern(path);
-  if (const std::string problem = pattern->SectionsProblem(); !problem.empty()) {
-    g.UI().ShowError(problem);
-    throw TCliFailure(""); // shown
-  }
+  if (!pattern->SectionsProblem().empty())
+    throw TCliFailure(""); // said already
   return pattern;
 }
 
