@@ -36,17 +36,25 @@ bool UsableMachineType(uint8_t machineType, uint8_t patternMode) {
 // Palette colours and creel from the colour file. A file that is there but cannot be used
 // gives the reason (the colours stored so far kept), a missing one an empty reason.
 std::optional<std::string> TakeColourFile(OPattern& p, const std::string& path) {
-  TColorsFile f(p.NoControls);
+  TBytes bytes;
   try {
-    f.Load(path);
+    bytes = ReadFileBytes(path);
   } catch (const EFOpenError&) {
     return std::string();
-  } catch (const std::exception&) {
-    return "its length does not fit its count of controls";
+  } catch (const std::exception& e) {
+    return std::string(e.what());
   }
-  if (f.Count() != p.NoControls)
-    return "it is for " + std::to_string(f.Count()) + " controls, the control file has " +
+  constexpr size_t countAt = TColorsFile::HeaderSize - 2;
+  const size_t count = bytes.size() < TColorsFile::HeaderSize
+                           ? 0
+                           : size_t{bytes[countAt]} | size_t{bytes[countAt + 1]} << 8;
+  if (bytes.size() >= TColorsFile::HeaderSize && count != p.NoControls)
+    return "it is for " + std::to_string(count) + " controls, the control file has " +
            std::to_string(p.NoControls);
+  if (bytes.size() != TColorsFile::HeaderSize + count)
+    return "its length does not fit its count of controls";
+  TColorsFile f(p.NoControls);
+  f.LoadFromBytes(bytes);
   if (p.NoYarnTypes >= TColorsFile::NoYarnTypes)
     return "it holds colours for " + std::to_string(TColorsFile::NoYarnTypes - 1) +
            " yarn types, the control file uses " + std::to_string(p.NoYarnTypes);
