@@ -247,6 +247,10 @@ TEST_F(Import, NoImportWritesAPatternTheProgramCannotOpen) {
   p->SetNoControls(0);
   EXPECT_EQ(Failure([&](const std::string& path) { p->WriteCopy(path); }, Current.File("x.pat")),
             "A pattern needs at least one control and one PLine; this one has 0 x 2.");
+  p->SetNoControls(3);
+  p->Settings->NoPLines = 9999;
+  EXPECT_EQ(Failure([&](const std::string& path) { p->WriteCopy(path); }, Current.File("x.pat")),
+            "The control settings give 3 x 9999 cells, the pattern has 3 x 2.");
   EXPECT_FALSE(std::filesystem::exists(Current.File("x.pat")));
 }
 

@@ -114,6 +114,7 @@ OPattern::TFileParts OPattern::FileParts() const {
   s.WriteByte(static_cast<uint8_t>(TDesignRecordKind::Pattern));
   s.WriteByte(PatternVersion);
   Settings->WriteToStream(s);
+  const size_t settingsEnd = s.Size();
   Palette->WriteToStream(s);
   MachineTable->WriteToStream(s);
   DesignTable->WriteToStream(s);
@@ -132,6 +133,13 @@ OPattern::TFileParts OPattern::FileParts() const {
   t.WriteByte(static_cast<uint8_t>(Pictures->Count()));
   for (const auto& picture : *Pictures)
     picture->WriteToStream(t);
+  // The reader sizes the grids from the settings before it meets the cells, and refuses
+  // settings that announce more cells than the file holds after them.
+  const uint64_t after = s.Size() - settingsEnd + uint64_t{NoControls} * NoPLines + t.Size();
+  if (uint64_t{Settings->NoControls} * Settings->NoPLines > after)
+    throw Exception("The control settings give " + std::to_string(Settings->NoControls) + " x " +
+                    std::to_string(Settings->NoPLines) + " cells, the pattern has " +
+                    std::to_string(NoControls) + " x " + std::to_string(NoPLines) + ".");
   return parts;
 }
 
