@@ -53,7 +53,7 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
     commands.push_back(
         {cmd, [a] {
            CheckOutput(a->Out, {a->In, a->Image});
-           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+           std::unique_ptr<OPattern> pattern = OpenPatternToChange(a->In);
            ORegion& region = RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
            const bool machine = MachineView(*pattern, a->View);
            OBitmap24 image;

@@ -3,8 +3,11 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DirectPlatform.h"
@@ -28,10 +31,19 @@ class TCliPlatform : public ODirectPlatform {
 public:
   TCliPlatform();
   std::string SavingFile;
+  // The option that answers OK to a question, when the command offers one.
+  std::string YesOption;
+  // Each text once: a pattern's problem comes up at every step that checks it.
   void ShowError(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   bool Confirm(const std::string& text) override;
+
+private:
+  std::set<std::string> ErrorsPrinted;
 };
+// A whole decimal number from the command line within [low, high], or nothing: no spaces,
+// no '+', no other base, and nothing that wraps.
+std::optional<int64_t> DecimalNumber(std::string_view text, int64_t low, int64_t high);
 // One line, printable: line breaks become spaces, control bytes and bytes that are not
 // UTF-8 become \xNN.
 std::string PrintableLine(const std::string& text);
@@ -64,6 +76,9 @@ std::function<void(int)> ProgressFor(const char* what, int64_t pixels);
 
 // Opens a pattern file as the desktop program does, or fails with its message.
 std::unique_ptr<OPattern> OpenPattern(const std::string& path);
+// The same for a command that writes the pattern or exports it: a pattern whose sections
+// are invalid fails too (its message shown once).
+std::unique_ptr<OPattern> OpenPatternToChange(const std::string& path);
 // Saves the pattern under `path`, or fails with the reason.
 void SavePattern(OPattern& pattern, const std::string& path);
 // Picture N and region N of it, numbered from 1, or a usage failure.

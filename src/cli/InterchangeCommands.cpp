@@ -53,6 +53,7 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
   {
     struct TArgs {
       std::string In, Out;
+      bool Yes = false;
     };
     auto a = std::make_shared<TArgs>();
     CLI::App* cmd = app.add_subcommand(
@@ -62,18 +63,21 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
                     "The tuft control file; the companions take its base name (at most 8 "
                     "characters) in its folder")
         ->required();
+    cmd->add_flag("--yes", a->Yes, "Answer OK when the export asks whether to export anyway");
     commands.push_back({cmd, [a] {
                           // The companions take the control file's base name in its folder.
                           const std::string base = StripExtension(a->Out);
                           for (const std::string& out : {a->Out, base + ".DAT", base + ".CLR"})
                             CheckOutput(out, {a->In}, TOutputKind::FileSet);
-                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          std::unique_ptr<OPattern> pattern = OpenPatternToChange(a->In);
                           // The save dialog is answered with the name given; the export
                           // prints its own messages, and a question is answered Cancel.
                           auto* platform = dynamic_cast<TCliPlatform*>(&g.UI());
                           if (platform) {
                             platform->FileAnswers.push_back(a->Out);
                             platform->SavingFile = a->Out;
+                            platform->ConfirmAnswer = a->Yes;
+                            platform->YesOption = "--yes";
                           }
                           return ExportControlFiles(*pattern) ? 0 : 1;
                         }});

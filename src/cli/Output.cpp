@@ -27,9 +27,11 @@ void CheckOutput(const std::string& out, const std::vector<std::string>& inputs,
   if (kind == TOutputKind::Image && ImageFormatFor(out).empty())
     throw CLI::ValidationError("--output", "an image is written as .bmp or .png: " + out);
   std::error_code ec;
+  // The export names its output as an argument, not with -o.
+  const char* const option = kind == TOutputKind::FileSet ? "OUT" : "--output";
   for (const std::string& in : inputs)
     if (fs::equivalent(out, in, ec))
-      throw CLI::ValidationError("--output", "would write over the input file " + in);
+      throw CLI::ValidationError(option, "would write over the input file " + in);
   // A link loop names no file to write through to; replacing the link would lose it.
   struct stat named {};
   if (::stat(out.c_str(), &named) != 0 && errno == ELOOP)

@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 #include "ImageIO.h"
+#include "app/App.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "elements/Picture.h"
@@ -17,11 +18,23 @@
 namespace quillane {
 
 std::unique_ptr<OPattern> OpenPattern(const std::string& path) {
+  std::unique_ptr<OPattern> pattern;
   try {
-    return OpenPatternFile(path);
+    pattern = OpenPatternFile(path);
   } catch (const Exception& e) {
     throw TCliFailure(e.what());
   }
+  // Said whether or not opening applied the sections; the platform says each text once.
+  if (const std::string problem = pattern->SectionsProblem(); !problem.empty())
+    g.UI().ShowError(problem);
+  return pattern;
+}
+
+std::unique_ptr<OPattern> OpenPatternToChange(const std::string& path) {
+  std::unique_ptr<OPattern> pattern = OpenPattern(path);
+  if (!pattern->SectionsProblem().empty())
+    throw TCliFailure(""); // said already
+  return pattern;
 }
 
 void SavePattern(OPattern& pattern, const std::string& path) {
@@ -89,11 +102,18 @@ struct TPaintStroke {
 };
 
 TPaintStroke ParseStroke(const std::string& text) {
-  TPaintStroke s{};
-  char tail = 0;
-  if (std::sscanf(text.c_str(), "%d,%d,%d%c", &s.X, &s.Y, &s.V, &tail) != 3 || s.V < 0 || s.V > 255)
+  // Each number whole and in range: 4294967296 is no way of writing 0.
+  const size_t first = text.find(','), second = text.find(',', first + 1);
+  std::optional<int64_t> x, y, v;
+  if (first != std::string::npos && second != std::string::npos) {
+    const std::string_view t = text;
+    x = DecimalNumber(t.substr(0, first), INT32_MIN, INT32_MAX);
+    y = DecimalNumber(t.substr(first + 1, second - first - 1), INT32_MIN, INT32_MAX);
+    v = DecimalNumber(t.substr(second + 1), 0, 255);
+  }
+  if (!x || !y || !v)
     throw CLI::ValidationError("X,Y,V", "expected X,Y,V with V from 0 to 255: " + text);
-  return s;
+  return {static_cast<int>(*x), static_cast<int>(*y), static_cast<int>(*v)};
 }
 } // namespace
 
@@ -189,7 +209,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                           for (const std::string& text : a->Strokes)
                             strokes.push_back(ParseStroke(text));
                           CheckOutput(a->Out, {a->In});
-                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          std::unique_ptr<OPattern> pattern = OpenPatternToChange(a->In);
                           OPicture& picture = PictureNumber(*pattern, a->Picture);
                           const uint8_t view = ViewNumber(a->View);
                           // The view ignores such presses; asked for by name they are mistakes.

@@ -1,5 +1,6 @@
 #include <QtGlobal>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -39,14 +40,40 @@ bool StandardOutputWritten() {
     PrintLine(std::string("Cannot write standard output. ") + std::strerror(errno ? errno : EIO));
   return ok;
 }
+// CLI11 alone takes " 1", "0x10" and "0b1" as numbers; every number here is a plain
+// decimal, its range then checked as CLI11 converts it.
+std::string PlainDecimal(std::string& text) {
+  return DecimalNumber(text, INT64_MIN, INT64_MAX) ? "" : "not a decimal number: " + text;
+}
+
+void RequirePlainDecimals(CLI::App& app) {
+  for (CLI::Option* option : app.get_options()) {
+    const std::string type = option->get_type_name();
+    if (type.rfind("INT", 0) == 0 || type.rfind("UINT", 0) == 0)
+      option->check(CLI::Validator(PlainDecimal, ""));
+  }
+  for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+    RequirePlainDecimals(*sub);
+}
 } // namespace
 
 namespace quillane {
+
+std::optional<int64_t> DecimalNumber(std::string_view text, int64_t low, int64_t high) {
+  int64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [at, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || at != end || value < low || value > high)
+    return std::nullopt;
+  return value;
+}
 
 TCliPlatform::TCliPlatform() : ODirectPlatform(std::cerr, StderrIsTerminal()) {}
 
 void TCliPlatform::ShowError(const std::string& text) {
   ++ErrorsShown;
+  if (!ErrorsPrinted.insert(text).second)
+    return;
   PrintLine(!SavingFile.empty() && text == "Error saving tuft file" ? text + ": " + SavingFile
                                                                     : text);
 }
@@ -57,6 +84,8 @@ void TCliPlatform::ShowMessage(const std::string& text) {
 
 bool TCliPlatform::Confirm(const std::string& text) {
   PrintLine(text);
+  if (!ConfirmAnswer && !YesOption.empty())
+    PrintLine("Answered Cancel; run again with " + YesOption + " to answer OK.");
   return ConfirmAnswer;
 }
 
@@ -111,6 +140,7 @@ int main(int argc, char** argv) {
   AddInterchangeCommands(app, commands);
   AddWizardCommands(app, commands);
   AddBitmapCommands(app, commands);
+  RequirePlainDecimals(app);
 
   const std::string name = CommandName(argc, argv);
   if (!name.empty() &&

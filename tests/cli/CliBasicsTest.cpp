@@ -9,7 +9,22 @@ namespace {
 class Cli : public TFlowTest {};
 
 TEST_F(Cli, UsageErrorsExitTwo) {
-  for (const auto& [line, status] : {std::pair{"", 2}, {"dump", 2}, {"dump --help", 0}})
+  ASSERT_EQ(RunLine(Current.Path, "new -o a.pat").Status, 0);
+  // Numbers are whole decimals in range; none wraps round to a cell that exists.
+  const std::pair<const char*, int> cases[] = {
+      {"", 2},
+      {"dump", 2},
+      {"dump --help", 0},
+      {"paint a.pat --picture 1 --view machine 4294967296,0,1 -o b.pat", 2},
+      {"paint a.pat --picture 1 --view machine 0,-4294967296,1 -o b.pat", 2},
+      {"paint a.pat --picture 1 --view machine 0,0,+1 -o b.pat", 2},
+      {"paint a.pat --picture 1 --view machine 0,0,1,2 -o b.pat", 2},
+      {"paint a.pat --picture 4294967297 --view machine 0,0,1 -o b.pat", 2},
+      {"paint a.pat --picture 0x1 --view machine 0,0,1 -o b.pat", 2},
+      {"wizard plain --controls 10 --plines 1e1 -o b.pat", 2},
+      {"paint a.pat --picture 1 --view machine 99,99,16 -o b.pat", 0},
+  };
+  for (const auto& [line, status] : cases)
     EXPECT_EQ(RunLine(Current.Path, line).Status, status) << line;
 }
 

@@ -1,6 +1,9 @@
 #include "CliSupport.h"
 #include "InterchangeSupport.h"
 
+#include <gmock/gmock.h>
+#include <tuple>
+
 namespace quillane::test {
 namespace {
 
@@ -35,7 +38,53 @@ TEST_F(InterchangeCli, ExportThenImportGivesBackCellsAndCreel) {
     EXPECT_EQ(after[grid], before[grid]);
     EXPECT_EQ(after["Creel"]["YarnTypes"], before["Creel"]["YarnTypes"]);
     EXPECT_EQ(after["MachineType"], type);
+    if (type != 4)
+      continue;
+    // A colour file one byte too long is passed over, with the reason: the creel then
+    // comes from the control file as it was.
+    Bytes clr = FileBytes(Current.File("OUT.CLR"));
+    clr.push_back(0);
+    WriteBytes(Current.File("OUT.CLR"), clr);
+    i = RunCli(Current.Path, {"import-tuf", "OUT.TUF", "-o", "back.pat"});
+    ASSERT_EQ(i.Status, 0) << i.Err;
+    EXPECT_EQ(i.Err,
+              "Warning: Colour file passed over: OUT.CLR (its length does not fit its count of "
+              "controls); the creel comes from the control file.\n");
+    after = RunCli(Current.Path, {"dump", "back.pat"}).Json();
+    EXPECT_EQ(after["Creel"]["YarnTypes"], before["Creel"]["YarnTypes"]);
+    EXPECT_EQ(after["NoYarnTypes"], before["NoYarnTypes"]);
   }
+}
+
+TEST_F(InterchangeCli, ProblemsAreSaidOnceAndFailOnlyWhatWrites) {
+  auto bad = MakePattern(0, 10, 3, 3);
+  bad->Sections->Get(0)->TargetArea = {1, 1, 11, 3};
+  SaveAs(*bad, "bad.pat");
+  auto colours = MakePattern(11, 4, 2, 3);
+  colours->SetMachineColour(1, 1, 16);
+  SaveAs(*colours, "colours.pat");
+  const std::string invalid = "Section #1 invalid (outside boundary of pattern)\n";
+  const std::string question = RunLine(Current.Path, "export colours.pat C.TUF").Err;
+  const std::tuple<std::string, int, std::string> cases[] = {
+      // Reading commands say it and go on; writing ones fail.
+      {"info bad.pat", 0, invalid},
+      {"render bad.pat --picture 1 --view machine -o bad.bmp", 0, invalid},
+      {"paint bad.pat --picture 1 --view machine 0,0,1 -o out.pat", 1, invalid},
+      {"export bad.pat OUT.TUF", 1, invalid},
+      {"export colours.pat colours.pat", 2, "OUT: would write over the input file colours.pat\n"},
+      {"export colours.pat C.TUF", 1, question},
+      {"export colours.pat C.TUF --yes", 0, question.substr(0, question.find('\n') + 1)},
+  };
+  for (const auto& [line, status, err] : cases) {
+    const TCliResult r = RunLine(Current.Path, line);
+    EXPECT_EQ(r.Status, status) << line;
+    EXPECT_EQ(r.Err, err) << line;
+  }
+  EXPECT_THAT(
+      question,
+      ::testing::EndsWith("Export anyway?\nAnswered Cancel; run again with --yes to answer OK.\n"));
+  EXPECT_FALSE(FileExists(Current.File("out.pat")));
+  EXPECT_TRUE(FileExists(Current.File("C.TUF")));
 }
 
 TEST_F(InterchangeCli, FailuresExitOneWithTheProgramsMessage) {
@@ -44,6 +93,12 @@ TEST_F(InterchangeCli, FailuresExitOneWithTheProgramsMessage) {
   WriteBytes(Current.File("T14.TUF"), Cat({Text("1,1,225\r\n\"\",\"\"\r\n"), {1, 0, 0}}));
   WriteBytes(Current.File("T14.DAT"), {7});
   WriteBytes(Current.File("NODAT.TUF"), Cat({Text("1,1,1\r\n\"\",\"\"\r\n"), {1, 0, 0}}));
+  // COLORTEC, 65535 x 2049 cells of empty lines: one PLine more than a pattern can hold.
+  Bytes huge = {0, 2, 0xFF, 0xFF, 0x01, 0x08, 1, 11, 0, 0};
+  WriteBytes(Current.File("HUGE.TUF"), Cat({huge, Bytes(64 + 65535 + 2 * 2049, 0)}));
+  WriteBytes(Current.File("HUGE.DAT"), {7});
+  WriteBytes(Current.File("SHORT.TUF"), FileBytes(Current.File("NODAT.TUF")));
+  WriteBytes(Current.File("SHORT.DAT"), Bytes(100, 6));
 
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"export", "states.pat", "missing/RUG1.TUF"},
@@ -52,6 +107,10 @@ TEST_F(InterchangeCli, FailuresExitOneWithTheProgramsMessage) {
       {{"import-tuf", "T14.TUF", "-o", "x.pat"}, "Error reading tuft file: T14.TUF\n"},
       {{"import-tuf", "NODAT.TUF", "-o", "x.pat"},
        "Cannot open file \"NODAT.DAT\". No such file or directory\n"},
+      {{"import-tuf", "SHORT.TUF", "-o", "x.pat"},
+       "Cannot read file \"SHORT.DAT\". Stream read error\n"},
+      {{"import-tuf", "HUGE.TUF", "-o", "x.pat"},
+       "The file's 65535 x 2049 cells are more than a pattern can hold (134217728): HUGE.TUF\n"},
   };
   for (const auto& [args, message] : cases) {
     TCliResult r = RunCli(Current.Path, args);

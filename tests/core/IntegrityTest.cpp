@@ -26,7 +26,8 @@ TEST_F(Integrity, FilesWithBytesLeftOverAreRefused) {
   extra.push_back(0);
   const std::string path = Current.File("p.pat");
   WriteBytes(path, extra);
-  EXPECT_EQ(Failure(OpenPatternFile, path), "Error reading pattern: " + path);
+  EXPECT_EQ(Failure(OpenPatternFile, path),
+            "Error reading pattern: " + path + ": there are bytes after the last picture");
   // Nor is such a file taken as the default pattern; the user hears why.
   WriteBytes(Current.File("DEFAULT.PAT"), extra);
   OPattern fresh;

@@ -274,7 +274,8 @@ TEST(PatternTree, SaveAsKeepsTheFolderAndOpenReportsBadFiles) {
   for (const std::string& file : {dir.File("bad.pat"), dir.File("gone.pat")})
     shell.Tree.OpenPatternPath(file);
   EXPECT_EQ(shell.UI.Errors(),
-            (std::vector<std::string>{"Error reading pattern: " + dir.File("bad.pat"),
+            (std::vector<std::string>{"Error reading pattern: " + dir.File("bad.pat") +
+                                          ": the settings record is damaged",
                                       "Error, pattern file not found " + dir.File("gone.pat")}));
   EXPECT_EQ(shell.Order.size(), nodes);
 }

@@ -137,7 +137,9 @@ private slots:
     WriteFile(QString::fromStdString(bad), "not a pattern");
     program.Platform.Files = {bad};
     program.Trigger("miOpenPattern");
-    QCOMPARE(program.Platform.Errors, std::vector<std::string>{"Error reading pattern: " + bad});
+    QCOMPARE(program.Platform.Errors,
+             std::vector<std::string>{"Error reading pattern: " + bad +
+                                      ": it is not a pattern file, or one of a later version"});
     QCOMPARE(program.Root()->childCount(), 0);
   }
 

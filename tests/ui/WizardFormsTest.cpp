@@ -261,8 +261,11 @@ private slots:
       WriteFile(path, bytes);
       program.Platform.Files = {path.toStdString()};
       program.Trigger(action);
+      // The NED file shares our patterns' extension: its message names the file.
+      const std::string named =
+          error + (std::string(action) == "miImportNed" ? ": " + path.toStdString() : "");
       QCOMPARE(program.Platform.Errors,
-               error.empty() ? std::vector<std::string>() : std::vector<std::string>{error});
+               error.empty() ? std::vector<std::string>() : std::vector<std::string>{named});
       QCOMPARE(program.Root()->childCount(), error.empty() ? 1 : 0);
     }
   }

@@ -78,6 +78,7 @@ std::unique_ptr<OPattern> NewPatternFromCmcBytes(std::span<const uint8_t> bytes)
   // The header counts from 0 and can announce one more than a pattern holds.
   if (f.NoControls() > 65535 || f.NoPLines() > 65535)
     ReadingError();
+  CheckImportSize(f.NoControls(), f.NoPLines());
 
   const int planes = f.NoPlanes();
   // One plane: High and Low. Two and three planes: High, Medium and Low; the data format

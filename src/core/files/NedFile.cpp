@@ -50,7 +50,13 @@ void TNedFile::LoadFromBytes(std::span<const uint8_t> bytes) {
 }
 
 std::unique_ptr<OPattern> NewPatternFromNedFile(const std::string& fileName) {
-  return NewPatternFromNedBytes(ReadFileBytes(fileName));
+  const TBytes bytes = ReadFileBytes(fileName);
+  try {
+    return NewPatternFromNedBytes(bytes);
+  } catch (const ENedFile& e) {
+    // Our own pattern files share the extension: the box says which file was meant.
+    throw ENedFile(std::string(e.what()) + ": " + fileName);
+  }
 }
 
 std::unique_ptr<OPattern> NewPatternFromNedBytes(std::span<const uint8_t> bytes) {
@@ -60,6 +66,7 @@ std::unique_ptr<OPattern> NewPatternFromNedBytes(std::span<const uint8_t> bytes)
   // A file without cells would give a pattern its own default section cannot cover.
   if (f.NoControls() == 0 || f.NoPLines() == 0)
     ReadingError();
+  CheckImportSize(f.NoControls(), f.NoPLines());
 
   p->SetMachineType(0);
   p->SetNoControls(static_cast<uint16_t>(f.NoControls()));

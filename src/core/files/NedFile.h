@@ -45,7 +45,8 @@ private:
 
 // A new UTPA pattern from a NED Graphics pattern file: default setup tables, yarn type 1
 // on every control, Low for a marked cell and High for the others. Throws ENedFile for a
-// file it cannot use, the file error when it cannot be opened.
+// file it cannot use (from a file, its message ends with ": " + the file's name), the file
+// error when it cannot be opened.
 std::unique_ptr<OPattern> NewPatternFromNedFile(const std::string& fileName);
 std::unique_ptr<OPattern> NewPatternFromNedBytes(std::span<const uint8_t> bytes);
 

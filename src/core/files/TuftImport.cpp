@@ -3,6 +3,7 @@
 #include <array>
 
 #include <algorithm>
+#include <optional>
 #include <span>
 
 #include "app/App.h"
@@ -32,26 +33,60 @@ bool UsableMachineType(uint8_t machineType, uint8_t patternMode) {
   return machineType <= MaxMachineType && MachineTypeInfo(machineType).PatternMode == patternMode;
 }
 
-// Palette colours and creel from the colour file; false (with the colours stored so far
-// kept) when there is none or it does not fit the pattern.
-bool TakeColourFile(OPattern& p, const std::string& path) {
+// Palette colours and creel from the colour file. A file that is there but cannot be used
+// gives the reason (the colours stored so far kept), a missing one an empty reason.
+std::optional<std::string> TakeColourFile(OPattern& p, const std::string& path) {
+  TBytes bytes;
   try {
-    TColorsFile f(p.NoControls);
-    f.Load(path);
-    for (int y = 1; y <= p.NoYarnTypes; ++y)
-      for (int s = 1; s <= p.NoStates; ++s) {
-        const int32_t colour = f.Colour(s, y); // beyond the file's table: ERangeError
-        if (colour < 0)
-          return false;
-        // Index 0 is the undefined colour, not a colour of the file.
-        if (const OPaletteEntry index = p.MachineTable->GetColour(y, s); index != 0)
-          p.Palette->SetColour(index, static_cast<uint32_t>(colour));
-      }
-    for (int c = 1; c <= p.NoControls; ++c)
-      p.Creel->SetYarnType(c, f.ControlYarn(c));
-    return true;
-  } catch (const std::exception&) {
-    return false;
+    bytes = ReadFileBytes(path);
+  } catch (const EFOpenError&) {
+    return std::string();
+  } catch (const std::exception& e) {
+    return std::string(e.what());
+  }
+  constexpr size_t countAt = TColorsFile::HeaderSize - 2;
+  const size_t count = bytes.size() < TColorsFile::HeaderSize
+                           ? 0
+                           : size_t{bytes[countAt]} | size_t{bytes[countAt + 1]} << 8;
+  if (bytes.size() >= TColorsFile::HeaderSize && count != p.NoControls)
+    return "it is for " + std::to_string(count) + " controls, the control file has " +
+           std::to_string(p.NoControls);
+  if (bytes.size() != TColorsFile::HeaderSize + count)
+    return "its length does not fit its count of controls";
+  TColorsFile f(p.NoControls);
+  f.LoadFromBytes(bytes);
+  if (p.NoYarnTypes >= TColorsFile::NoYarnTypes)
+    return "it holds colours for " + std::to_string(TColorsFile::NoYarnTypes - 1) +
+           " yarn types, the control file uses " + std::to_string(p.NoYarnTypes);
+  for (int y = 1; y <= p.NoYarnTypes; ++y)
+    for (int s = 1; s <= p.NoStates; ++s) {
+      const int32_t colour = f.Colour(s, y);
+      if (colour < 0)
+        return "it has no colour for yarn type " + std::to_string(y) + " in state " +
+               std::to_string(s);
+      // Index 0 is the undefined colour, not a colour of the file.
+      if (const OPaletteEntry index = p.MachineTable->GetColour(y, s); index != 0)
+        p.Palette->SetColour(index, static_cast<uint32_t>(colour));
+    }
+  for (int c = 1; c <= p.NoControls; ++c)
+    if (f.ControlYarn(c) > p.NoYarnTypes)
+      return "control " + std::to_string(c) + " carries yarn type " +
+             std::to_string(f.ControlYarn(c)) + ", which the control file does not use";
+  for (int c = 1; c <= p.NoControls; ++c)
+    p.Creel->SetYarnType(c, f.ControlYarn(c));
+  return std::nullopt;
+}
+
+// The settings from the control file's B.DAT. A damaged one is named: the user chose the
+// control file, not this one.
+void ReadOptionCompanion(OSettings& settings, const std::string& fileName) {
+  const std::string dat = CompanionFile(fileName, ".DAT");
+  try {
+    settings.ReadOptionFile(dat);
+  } catch (const EFOpenError&) {
+    throw; // names the file already
+  } catch (const Exception& e) {
+    throw Exception("Cannot read file \"" + dat + "\". " + e.what());
   }
 }
 
@@ -75,8 +110,9 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
   if (!UsableMachineType(t.MachineType, pmStates) || t.NoPlanes() > 3 || t.NoControls() == 0 ||
       t.NoPLines() == 0)
     throw ETuftFile(ReadingError);
+  CheckImportSize(t.NoControls(), t.NoPLines());
 
-  p->Settings->ReadOptionFile(CompanionFile(fileName, ".DAT"));
+  ReadOptionCompanion(*p->Settings, fileName);
   p->SetNoControls(static_cast<uint16_t>(t.NoControls()));
   p->SetNoPLines(static_cast<uint16_t>(t.NoPLines()));
   p->SetControlDataFormat(static_cast<uint8_t>(t.NoPlanes()));
@@ -91,15 +127,26 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
   settings.SetSizeCode(t.SizeCode);
   settings.SetStyleCode(t.StyleCode);
 
+  // The export writes each control's yarn type as it is and the reader adds 1 (byte 255
+  // wrapping to 0), so the byte is the reader's value less 1. A byte of 0 names no yarn
+  // type; such a control carries the first.
+  auto fileYarn = [&t](int c) {
+    return std::max<uint8_t>(static_cast<uint8_t>(t.ControlYarn(c) - 1), 1);
+  };
   uint8_t yarnTypes = 0;
   for (int c = 1; c <= t.NoControls(); ++c)
-    yarnTypes = std::max(yarnTypes, t.ControlYarn(c));
+    yarnTypes = std::max(yarnTypes, fileYarn(c));
   SetUpImportedPattern(*p, yarnTypes);
   p->Changed();
 
-  if (!TakeColourFile(*p, CompanionFile(fileName, ".CLR")))
+  const std::string colourFile = CompanionFile(fileName, ".CLR");
+  if (const auto passedOver = TakeColourFile(*p, colourFile)) {
+    if (!passedOver->empty())
+      g.UI().ShowWarning("Colour file passed over: " + colourFile + " (" + *passedOver +
+                         "); the creel comes from the control file.");
     for (int c = 1; c <= p->NoControls; ++c)
-      p->Creel->SetYarnType(c, t.ControlYarn(c));
+      p->Creel->SetYarnType(c, fileYarn(c));
+  }
   p->Creel->Validate();
 
   // The state of each combination of plane bits, then a PLine at a time.
@@ -137,13 +184,18 @@ std::unique_ptr<OPattern> ImportVariant2(const std::string& fileName,
   const ETuftFile dataError("Error in tuft file data: " + fileName);
   // The reader bounds the size (its cell limit, two bytes a line) before it allocates; a
   // line may stop short of the last control, so the file's length says no more than that.
+  // A few bytes a line can announce a grid too large for a pattern: refused before the
+  // reader sizes it.
+  if (bytes.size() >= 6)
+    CheckImportSize(bytes[2] | bytes[3] << 8, bytes[4] | bytes[5] << 8);
   TTuftFile2 t(fileName);
   t.LoadFromBytes(bytes);
   auto p = std::make_unique<OPattern>();
   if (!UsableMachineType(t.MachineType, pmColours) || t.NoControls() == 0 || t.NoPLines() == 0)
     throw dataError;
+  CheckImportSize(t.NoControls(), t.NoPLines());
 
-  p->Settings->ReadOptionFile(CompanionFile(fileName, ".DAT"));
+  ReadOptionCompanion(*p->Settings, fileName);
   p->SetNoControls(static_cast<uint16_t>(t.NoControls()));
   p->SetNoPLines(static_cast<uint16_t>(t.NoPLines()));
   p->SetMachineType(t.MachineType);
@@ -194,6 +246,14 @@ std::string CompanionFile(const std::string& fileName, const std::string& extens
   const std::string name = StripExtension(fileName) + extension;
   // Files from other systems come as b.dat.
   return FindFileIgnoringCase(folder, name).value_or(JoinPath(folder, name));
+}
+
+void CheckImportSize(int64_t controls, int64_t pLines) {
+  // The readers bound each side to 65535 already.
+  if (controls * pLines > OPicture::MaxPixels)
+    throw Exception("The file's " + std::to_string(controls) + " x " + std::to_string(pLines) +
+                    " cells are more than a pattern can hold (" +
+                    std::to_string(OPicture::MaxPixels) + ")");
 }
 
 void AddDefaultPictureAndSection(OPattern& pattern) {

@@ -31,6 +31,10 @@ std::unique_ptr<OPattern> ImportTuftControlFile();
 // name if it exists, else one differing only in case, else the exact name.
 std::string CompanionFile(const std::string& fileName, const std::string& extension);
 
+// Refuses a size the pattern file could not hold before anything of that size is built:
+// an imported pattern gets a picture of its own size, and the pattern file's reader refuses
+// pictures of more than OPicture::MaxPixels pixels. Throws Exception with the reason.
+void CheckImportSize(int64_t controls, int64_t pLines);
 // One default picture (with its first region) and one default section over the pattern.
 void AddDefaultPictureAndSection(OPattern& pattern);
 // The rest of a new pattern once the file set its dimensions and machine type: the default

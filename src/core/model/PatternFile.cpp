@@ -93,16 +93,28 @@ OPattern::TFileParts OPattern::FileParts() const {
   if (Sections->Count() > MaxSections)
     throw Exception("A pattern can hold at most 65535 sections; this one has " +
                     std::to_string(Sections->Count()) + ".");
-  for (const auto& picture : *Pictures)
+  int64_t pixels = 0;
+  for (const auto& picture : *Pictures) {
     if (picture->Regions.Count() > OPicture::MaxRegions)
       throw Exception("A picture can hold at most 255 regions; one has " +
                       std::to_string(picture->Regions.Count()) + ".");
+    pixels += int64_t{picture->Width} * picture->Height;
+  }
+  // The reader's own limits: a file it would refuse is never written.
+  if (NoControls == 0 || NoPLines == 0)
+    throw Exception("A pattern needs at least one control and one PLine; this one has " +
+                    std::to_string(NoControls) + " x " + std::to_string(NoPLines) + ".");
+  if (pixels > OPicture::MaxPixels)
+    throw Exception("The pictures of a pattern can hold at most " +
+                    std::to_string(OPicture::MaxPixels) + " pixels in all; this one's hold " +
+                    std::to_string(pixels) + ".");
 
   TFileParts parts;
   OWriter& s = parts.Head;
   s.WriteByte(static_cast<uint8_t>(TDesignRecordKind::Pattern));
   s.WriteByte(PatternVersion);
   Settings->WriteToStream(s);
+  const size_t settingsEnd = s.Size();
   Palette->WriteToStream(s);
   MachineTable->WriteToStream(s);
   DesignTable->WriteToStream(s);
@@ -121,66 +133,141 @@ OPattern::TFileParts OPattern::FileParts() const {
   t.WriteByte(static_cast<uint8_t>(Pictures->Count()));
   for (const auto& picture : *Pictures)
     picture->WriteToStream(t);
+  // The reader sizes the grids from the settings before it meets the cells, and refuses
+  // settings that announce more cells than the file holds after them.
+  const uint64_t after = s.Size() - settingsEnd + uint64_t{NoControls} * NoPLines + t.Size();
+  if (uint64_t{Settings->NoControls} * Settings->NoPLines > after)
+    throw Exception("The control settings give " + std::to_string(Settings->NoControls) + " x " +
+                    std::to_string(Settings->NoPLines) + " cells, the pattern has " +
+                    std::to_string(NoControls) + " x " + std::to_string(NoPLines) + ".");
   return parts;
 }
 
-void OPattern::ReadFromStream(OReader& s) {
+namespace {
+
+// The parts of a pattern file in their order, each with what a failure there tells the user.
+enum class TPatternPart {
+  Header,
+  Settings,
+  Palette,
+  MachineTable,
+  DesignTable,
+  Creel,
+  Size,
+  Cells,
+  Sections,
+  Pictures,
+  End
+};
+
+const char* PartReason(TPatternPart part) {
+  switch (part) {
+  case TPatternPart::Header:
+    return "it is not a pattern file, or one of a later version";
+  case TPatternPart::Settings:
+    return "the settings record is damaged";
+  case TPatternPart::Palette:
+    return "the palette record is damaged";
+  case TPatternPart::MachineTable:
+    return "the machine table record is damaged";
+  case TPatternPart::DesignTable:
+    return "the design table record is damaged";
+  case TPatternPart::Creel:
+    return "the creel record is damaged";
+  case TPatternPart::Size:
+    return "the pattern has no controls or no PLines";
+  case TPatternPart::Cells:
+    return "the cells are cut short";
+  case TPatternPart::Sections:
+    return "a section record is damaged";
+  case TPatternPart::Pictures:
+    return "a picture record is damaged";
+  case TPatternPart::End:
+    break;
+  }
+  return "there are bytes after the last picture";
+}
+
+// Reads the record into `p`, keeping `part` at the part being read so that a failure can
+// say where the file is damaged.
+void ReadPattern(OPattern& p, OReader& s, TPatternPart& part) {
+  part = TPatternPart::Header;
   const uint8_t kind = s.ReadByte();
   const uint8_t version = s.ReadByte();
   if (kind != static_cast<uint8_t>(TDesignRecordKind::Pattern) || version < 1 || version > 2)
     throw EDesignData(PatternHeaderError);
 
-  Settings->ReadFromStream(s);
+  part = TPatternPart::Settings;
+  p.Settings->ReadFromStream(s);
   // The settings size the grids at once; a forged record must not make them larger than
   // the cells the file still holds.
-  if (uint64_t{Settings->NoControls} * Settings->NoPLines > s.Remaining())
+  if (uint64_t{p.Settings->NoControls} * p.Settings->NoPLines > s.Remaining())
     throw EReadError();
-  ApplySettings();
-  Palette->ReadFromStream(s);
-  ApplyPalette();
-  MachineTable->ReadFromStream(s);
-  ApplyMachineTable();
-  DesignTable->ReadFromStream(s);
-  ApplyDesignTable();
-  Creel->ReadFromStream(s);
-  Creel->SetNoYarnTypes(MachineTable->NoYarnTypes());
-  ApplyCreel();
+  p.ApplySettings();
+  part = TPatternPart::Palette;
+  p.Palette->ReadFromStream(s);
+  p.ApplyPalette();
+  part = TPatternPart::MachineTable;
+  p.MachineTable->ReadFromStream(s);
+  p.ApplyMachineTable();
+  part = TPatternPart::DesignTable;
+  p.DesignTable->ReadFromStream(s);
+  p.ApplyDesignTable();
+  part = TPatternPart::Creel;
+  p.Creel->ReadFromStream(s);
+  p.Creel->SetNoYarnTypes(p.MachineTable->NoYarnTypes());
+  p.ApplyCreel();
 
+  part = TPatternPart::Cells;
   const uint16_t controls = s.ReadWord();
   const uint16_t pLines = s.ReadWord();
+  if (controls == 0 || pLines == 0) { // sizes no editor lets a pattern take
+    part = TPatternPart::Size;
+    throw EDesignData(PatternHeaderError);
+  }
   s.Require(size_t{controls} * pLines);
   // Shrink before growing, so that no grid on the way holds more cells than the file has
   // (the settings' counts and these may pair a large width with a large length).
-  if (controls < NoControls)
-    SetNoControls(controls);
-  SetNoPLines(pLines);
-  SetNoControls(controls);
-  const bool states = PatternMode == pmStates;
-  TGrid& primary = states ? States : MachineColours;
-  const uint8_t highest = states ? NoStates : NoColours;
-  for (int p = 1; p <= NoPLines; ++p) {
-    std::span<const uint8_t> cells = s.ReadSpan(NoControls);
-    uint8_t* row = primary.Row(p) + 1;
+  if (controls < p.NoControls)
+    p.SetNoControls(controls);
+  p.SetNoPLines(pLines);
+  p.SetNoControls(controls);
+  const bool states = p.PatternMode == pmStates;
+  TGrid& primary = states ? p.States : p.MachineColours;
+  const uint8_t highest = states ? p.NoStates : p.NoColours;
+  for (int l = 1; l <= p.NoPLines; ++l) {
+    std::span<const uint8_t> cells = s.ReadSpan(p.NoControls);
+    uint8_t* row = primary.Row(l) + 1;
     // Values the setters would refuse leave the cell as it is.
     TakeUpTo(cells.data(), row, cells.size(), highest);
   }
 
+  part = TPatternPart::Sections;
   const int sectionCount = version == 1 ? s.ReadByte() : s.ReadWord();
   s.Require(size_t(sectionCount) * OSection::RecordSize);
   for (int i = 0; i < sectionCount; ++i)
-    Sections->Add(std::make_unique<OSection>(this))->ReadFromStream(s);
+    p.Sections->Add(std::make_unique<OSection>(&p))->ReadFromStream(s);
+  part = TPatternPart::Pictures;
   const int pictureCount = s.ReadByte();
   // One limit for all pictures: a few bytes per picture must not reserve gigabytes.
   int64_t pixelsLeft = OPicture::MaxPixels;
   for (int i = 0; i < pictureCount; ++i) {
-    OPicture* picture = Pictures->Add(std::make_unique<OPicture>(this));
+    OPicture* picture = p.Pictures->Add(std::make_unique<OPicture>(&p));
     picture->ReadFromStream(s, pixelsLeft);
     pixelsLeft -= int64_t{picture->Width} * picture->Height;
   }
 
-  if (PatternMode != pmColours)
-    ComputeMachineColours();
-  Changed();
+  if (p.PatternMode != pmColours)
+    p.ComputeMachineColours();
+  p.Changed();
+  part = TPatternPart::End;
+}
+
+} // namespace
+
+void OPattern::ReadFromStream(OReader& s) {
+  TPatternPart part;
+  ReadPattern(*this, s, part);
 }
 
 std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
@@ -196,12 +283,13 @@ std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
   } catch (const std::exception&) {
     throw Exception("Error reading pattern: " + path);
   }
+  TPatternPart part = TPatternPart::Header;
   try {
     OReader stream(bytes);
-    pattern->ReadFromStream(stream);
+    ReadPattern(*pattern, stream, part);
     stream.RequireEnd();
   } catch (const std::exception&) {
-    throw Exception("Error reading pattern: " + path);
+    throw Exception("Error reading pattern: " + path + ": " + PartReason(part));
   }
   return pattern;
 }
