@@ -267,11 +267,13 @@ OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     form = new TfmSection(static_cast<OSectionUI&>(controller));
     break;
   }
-  // The window says whose it is: two patterns' editors of one kind differ by the node.
+  // The frame says whose window it is, in the Window menu and when tiled: two patterns'
+  // editors of one kind differ by the node.
+  QMdiSubWindow* window = Main.AddForm(*form);
   const QString name = QString::fromStdString(controller.Name());
   if (form->windowTitle() != name)
-    form->setWindowTitle(name + QStringLiteral(" - ") + form->windowTitle());
-  Main.AddForm(*form)->show();
+    window->setWindowTitle(name + QStringLiteral(" - ") + form->windowTitle());
+  window->show();
   return *form;
 }
 
