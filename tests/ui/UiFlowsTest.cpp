@@ -136,6 +136,16 @@ private slots:
     QCOMPARE(children, QStringList({"ControlSetup", "PatternSetup", "Pictures", "Sections"}));
     QVERIFY(pattern->child(2)->child(0)->isExpanded());
 
+    // A second pattern is selected and unfolded; the first stays folded as the user left it.
+    pattern->setExpanded(false);
+    program.Trigger("miNewPattern");
+    QTreeWidgetItem* second = program.Root()->child(1);
+    QCOMPARE(program.Main.Tree().TreeView1->currentItem(), second);
+    QVERIFY(second->isExpanded() && second->child(2)->child(0)->isExpanded());
+    QVERIFY(!pattern->isExpanded());
+    program.Main.Tree().Patterns().ClosePattern(
+        *program.Main.Tree().Patterns().Selected()->Pattern);
+
     program.Main.Tree().TreeView1->setCurrentItem(pattern);
     auto* exportButton = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buExport"));
     QVERIFY(exportButton->isEnabled());
