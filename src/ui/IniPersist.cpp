@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "shell/MainCommands.h"
+
 namespace quillane {
 
 namespace {
@@ -22,13 +24,11 @@ OIniPersist::~OIniPersist() {
 }
 
 QString OIniPersist::DefaultFileName() {
-  const QString name = QStringLiteral("quillane.ini");
-  QString programDir = QCoreApplication::applicationDirPath();
-  if (QFileInfo(programDir).isWritable())
-    return QDir(programDir).filePath(name);
-  QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-  QDir().mkpath(config);
-  return QDir(config).filePath(name);
+  const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+  const QString file = QString::fromStdString(
+      IniFileFor(QCoreApplication::applicationDirPath().toStdString(), config.toStdString()));
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  return file;
 }
 
 int32_t OIniPersist::ReadInteger(const std::string& key, int32_t defaultValue) {

@@ -12,8 +12,8 @@ public:
   explicit OIniPersist(const QString& fileName);
   ~OIniPersist() override;
 
-  // "quillane.ini" beside the executable when that folder is writable (a portable
-  // install), else in the user's configuration folder.
+  // "quillane.ini" beside the executable when one is there already (a portable install),
+  // else in the user's configuration folder.
   static QString DefaultFileName();
   // Writes what changed to the file now.
   void Sync() { Settings.sync(); }

@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <type_traits>
+#include <utility>
 
 #include "app/App.h"
 #include "files/CmcFile.h"
@@ -30,6 +31,7 @@
 #include "shell/RecentPatterns.h"
 #include "shell/Recovery.h"
 #include "ui/AboutForm.h"
+#include "ui/HelpForm.h"
 #include "ui/PreferencesForm.h"
 #include "ui/TreeForm.h"
 #include "ui/UndoActions.h"
@@ -144,6 +146,7 @@ TfmMain::TfmMain()
   setTabOrder(ToolBar1->findChild<QToolButton*>(QStringLiteral("buFolder")), tcMain);
   TreeForm = new TfmTree(*this);
   Tabs.AddTab("Tree", *TreeForm);
+  UpdateCommands();
 }
 
 TfmMain::~TfmMain() {
@@ -154,7 +157,9 @@ TfmMain::~TfmMain() {
   // The patterns' controllers close their editors and drop their tabs while every window
   // still exists.
   TreeForm->Patterns().CloseAllUnasked();
-  delete TreeForm->SubWindow();
+  // Gone from here on for everything the tree's own end calls back to.
+  TfmTree* tree = std::exchange(TreeForm, nullptr);
+  delete tree->SubWindow();
   Tabs.SetView(nullptr);
 }
 
@@ -206,16 +211,20 @@ void TfmMain::CreateMenus() {
   RecentMenu = file->addMenu(QStringLiteral("&Recent Patterns"));
   RecentMenu->setObjectName(QStringLiteral("miRecentPatterns"));
   connect(file, &QMenu::aboutToShow, this, [this] { ListRecentPatterns(); });
-  keys(item(file, "miSavePattern", "Save &Pattern", [patterns] { patterns().SaveActive(); }),
-       QKeySequence::Save);
-  keys(item(file, "miSavePatternAs", "Save Pattern &As", [patterns] { patterns().SaveActiveAs(); }),
-       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-  keys(item(file, "miCloseWindow", "Close &Window", [this] { CloseActiveEditor(); }),
-       QKeySequence(Qt::CTRL | Qt::Key_W));
+  miSavePattern =
+      item(file, "miSavePattern", "Save &Pattern", [patterns] { patterns().SaveActive(); });
+  keys(miSavePattern, QKeySequence::Save);
+  miSavePatternAs =
+      item(file, "miSavePatternAs", "Save Pattern &As", [patterns] { patterns().SaveActiveAs(); });
+  keys(miSavePatternAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  miCloseWindow = item(file, "miCloseWindow", "Close &Window", [this] { CloseActiveEditor(); });
+  keys(miCloseWindow, QKeySequence(Qt::CTRL | Qt::Key_W));
   file->addSeparator();
-  item(file, "miCloseAllPatterns", "&Close All Patterns", [patterns] { patterns().CloseAll(); });
+  miCloseAllPatterns = item(file, "miCloseAllPatterns", "&Close All Patterns",
+                            [patterns] { patterns().CloseAll(); });
   file->addSeparator();
-  item(file, "miSaveAllPatterns", "&Save All Patterns", [patterns] { patterns().SaveAll(); });
+  miSaveAllPatterns =
+      item(file, "miSaveAllPatterns", "&Save All Patterns", [patterns] { patterns().SaveAll(); });
   file->addSeparator();
   item(file, "miExplorer", "&Explorer", [] { OpenExplorer(); });
   item(file, "miFolder", "&Folder", [] { ChooseFolder(); });
@@ -236,13 +245,13 @@ void TfmMain::CreateMenus() {
        [this, patterns] { RunWizard<TfmWizard3>(*this, patterns()); });
   item(wizards, "miNewHalfDropPattern", "New &Half Drop Pattern",
        [this, patterns] { RunWizard<TfmWizard4>(*this, patterns()); });
-  item(wizards, "miImportTuft", "New Pattern From Orlek Control File (.TUF)",
+  item(wizards, "miImportTuft", "New Pattern From &Orlek Control File (.TUF)",
        [addImported] { addImported(ImportTuftControlFile()); });
-  item(wizards, "miImportCmc", "New Pattern From CMC Control File (.CAR)",
+  item(wizards, "miImportCmc", "New Pattern From C&MC Control File (.CAR)",
        [addImported] { addImported(ImportCmcControlFile()); });
-  item(wizards, "miImportNed", "New Pattern From NED Graphics Pattern File (.PAT)",
+  item(wizards, "miImportNed", "New Pattern From &NED Graphics Pattern File (.PAT)",
        [addImported] { addImported(ImportNedPatternFile()); });
-  item(wizards, "miNewRepeatsPattern", "New Pattern With Repeats",
+  item(wizards, "miNewRepeatsPattern", "New Pattern With R&epeats",
        [this, patterns] { RunWizard<TfmWizard5>(*this, patterns()); });
 
   WindowMenu = menu("miWindow", "&Window");
@@ -253,8 +262,11 @@ void TfmMain::CreateMenus() {
   connect(WindowMenu, &QMenu::aboutToShow, this, [this] { ListWindows(); });
 
   QMenu* help = menu("miHelp", "&Help");
-  item(help, "miReference", "&Reference", [] { OpenHelp(THelpKind::Reference, ProgramDir()); });
-  keys(item(help, "miManual", "&Manual", [] { OpenHelp(THelpKind::Manual, ProgramDir()); }),
+  auto showPage = [this](const std::string& file) { return ShowHelpPage(file); };
+  item(help, "miReference", "&Reference",
+       [showPage] { OpenHelp(THelpKind::Reference, ProgramDir(), showPage); });
+  keys(item(help, "miManual", "&Manual",
+            [showPage] { OpenHelp(THelpKind::Manual, ProgramDir(), showPage); }),
        QKeySequence(Qt::Key_F1));
   item(help, "miAbout", "&About", [this] {
     TfmAbout about(this);
@@ -272,16 +284,17 @@ void TfmMain::CreateToolBar() {
   auto button = [this](const char* name, const char* caption, const char* hint, auto run) {
     QToolButton* b = AddToolButton(*ToolBar1, name, caption, hint);
     connect(b, &QToolButton::clicked, this, Guarded(run));
+    return b;
   };
   button("buNew", " New Pattern ", "Create New Pattern",
          [this] { TreeForm->Patterns().Root().New(); });
   button("buOpen", " Open Pattern ", "Open Existing Pattern",
          [this] { TreeForm->Patterns().Root().Open(); });
   ToolBar1->addSeparator();
-  button("buCloseAll", "Close All", "Close All Opened Patterns",
-         [this] { TreeForm->Patterns().CloseAll(); });
-  button("buSaveAll", "Save All", "Save All Opened Patterns",
-         [this] { TreeForm->Patterns().SaveAll(); });
+  buCloseAll = button("buCloseAll", "Close All", "Close All Opened Patterns",
+                      [this] { TreeForm->Patterns().CloseAll(); });
+  buSaveAll = button("buSaveAll", "Save All", "Save All Opened Patterns",
+                     [this] { TreeForm->Patterns().SaveAll(); });
   ToolBar1->addSeparator();
   button("buExplorer", " Explorer ", "Windows Explorer", [] { OpenExplorer(); });
   button("buFolder", " Folder ", "Select Current Folder", [] { ChooseFolder(); });
@@ -315,14 +328,20 @@ void TfmMain::ListRecentPatterns() {
   RecentMenu->clear();
   const std::vector<std::string> paths = RecentPatterns(g.Persist());
   RecentMenu->setEnabled(!paths.empty());
+  RecentMenu->setToolTipsVisible(true);
+  // Long paths lose their middle, never the file's name; the whole path is the tip.
+  const QFontMetrics metrics(RecentMenu->font());
+  const int width = metrics.averageCharWidth() * 60;
   int number = 0;
   for (const std::string& path : paths) {
     ++number;
-    const QString text =
-        QString::fromStdString(path).replace(QLatin1Char('&'), QLatin1String("&&"));
+    const QString whole = QString::fromStdString(path);
+    const QString text = metrics.elidedText(whole, Qt::ElideMiddle, width)
+                             .replace(QLatin1Char('&'), QLatin1String("&&"));
     QAction* entry = RecentMenu->addAction(
         (number < 10 ? QStringLiteral("&%1 ").arg(number) : QStringLiteral("1&0 ")) + text);
     entry->setObjectName(QStringLiteral("miRecent%1").arg(number));
+    entry->setToolTip(whole);
     connect(entry, &QAction::triggered, this,
             Guarded([this, path] { OpenRecentPattern(TreeForm->Patterns(), path); }));
   }
@@ -370,7 +389,28 @@ void TfmMain::Begin(const QString& recoveryFolder) {
     }
   }
   ApplyPreferences(LoadPreferences(g.Persist()));
+  CheckCurrentDir();
   TreeForm->Patterns().OpenPatternPaths(g.PatternArguments);
+  UpdateCommands();
+}
+
+void TfmMain::UpdateCommands() {
+  if (!TreeForm || !miSavePattern)
+    return;
+  const TFileCommands c = TreeForm->Patterns().FileCommands();
+  miSavePattern->setEnabled(c.Save);
+  miSavePatternAs->setEnabled(c.SaveAs);
+  miCloseWindow->setEnabled(c.CloseWindow);
+  miCloseAllPatterns->setEnabled(c.CloseAll);
+  miSaveAllPatterns->setEnabled(c.SaveAll);
+  buCloseAll->setEnabled(c.CloseAll);
+  buSaveAll->setEnabled(c.SaveAll);
+}
+
+bool TfmMain::ShowHelpPage(const std::string& file) {
+  if (!HelpWindow)
+    HelpWindow = new TfmHelp(this);
+  return static_cast<TfmHelp*>(HelpWindow)->ShowPage(QString::fromStdString(file));
 }
 
 void TfmMain::UpdateRecovery(bool write) {
@@ -445,13 +485,20 @@ void TfmMain::InsertTab(size_t index, const std::string& caption) {
 }
 
 void TfmMain::RemoveTab(size_t index) {
-  QSignalBlocker quiet(tcMain);
-  tcMain->removeTab(static_cast<int>(index));
+  {
+    QSignalBlocker quiet(tcMain);
+    tcMain->removeTab(static_cast<int>(index));
+  }
+  UpdateCommands();
 }
 
 void TfmMain::SelectTab(size_t index) {
-  QSignalBlocker quiet(tcMain);
-  tcMain->setCurrentIndex(static_cast<int>(index));
+  {
+    QSignalBlocker quiet(tcMain);
+    tcMain->setCurrentIndex(static_cast<int>(index));
+  }
+  // Save and Close Window act on the window in front.
+  UpdateCommands();
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

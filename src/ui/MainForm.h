@@ -6,6 +6,7 @@
 #include "shell/Preferences.h"
 #include "shell/Tabs.h"
 
+class QAction;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -53,6 +54,11 @@ public:
   // Opens each file as File, Open does; failures are shown and the others still open.
   void OpenPatterns(const QStringList& files);
 
+  // Enables the pattern commands of the menus and the toolbar exactly where they act.
+  void UpdateCommands();
+  // The program's own help window, made on first use.
+  bool ShowHelpPage(const std::string& file);
+
   void InsertTab(size_t index, const std::string& caption) override;
   void RemoveTab(size_t index) override;
   void SelectTab(size_t index) override;
@@ -70,6 +76,10 @@ private:
   QMenu* WindowMenu = nullptr;
   QList<QAction*> WindowEntries;
   QMenu* RecentMenu = nullptr;
+  QAction *miSavePattern = nullptr, *miSavePatternAs = nullptr, *miCloseWindow = nullptr;
+  QAction *miCloseAllPatterns = nullptr, *miSaveAllPatterns = nullptr;
+  QWidget *buCloseAll = nullptr, *buSaveAll = nullptr;
+  QWidget* HelpWindow = nullptr;
   std::unique_ptr<ORecovery> RecoveryCopies;
   QTimer* RecoveryTimer;
 

@@ -9,10 +9,12 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QUrl>
 
 #include "ImageIO.h"
+#include "shell/MainCommands.h"
 #include "ui/MainForm.h"
 #include "ui/SelectDirForm.h"
 
@@ -193,7 +195,18 @@ TWindowState OQtPlatform::GetWindowState() {
   return Main.isMaximized() ? wsMaximized : wsNormal;
 }
 
-void OQtPlatform::SetBounds(const TWindowBounds& bounds) {
+void OQtPlatform::SetBounds(const TWindowBounds& saved) {
+  // The screens may have changed since the bounds were saved.
+  std::vector<TWindowBounds> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect a = screen->availableGeometry();
+    TWindowBounds s{a.x(), a.y(), a.width(), a.height()};
+    if (screen == QGuiApplication::primaryScreen())
+      screens.insert(screens.begin(), s);
+    else
+      screens.push_back(s);
+  }
+  const TWindowBounds bounds = FitToScreens(saved, screens);
   QRect r(bounds.Left, bounds.Top, bounds.Width, bounds.Height);
   // Moving a window that has not been shown pins it there; leave the placement to the
   // desktop unless the bounds really change.

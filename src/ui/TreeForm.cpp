@@ -1,14 +1,18 @@
 #include "ui/TreeForm.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -57,7 +61,8 @@ TfmTree::TfmTree(TfmMain& main)
       buOpen(AddButton("buOpen", " Open ")), buSave(AddButton("buSave", " Save ")),
       buSaveAs(AddButton("buSaveAs", " Save As ")), buDelete(AddButton("buDelete", " Delete ")),
       buImport(AddButton("buImport", " Import ")), buExport(AddButton("buExport", " Export ")),
-      buClose(AddButton("buClose", " Close ")) {
+      buClose(AddButton("buClose", " Close ")), Watcher(new QFileSystemWatcher(this)),
+      WatchDelay(new QTimer(this)) {
   setObjectName(QStringLiteral("fmTree"));
   setWindowTitle(QStringLiteral("Tree"));
 
@@ -78,6 +83,20 @@ TfmTree::TfmTree(TfmMain& main)
     if (!Changing)
       Tree->Select(ControllerOf(item));
   });
+  // A click beside the nodes takes the highlight away but leaves the current node, whose
+  // commands the toolbar still offers: show it selected again.
+  connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+    if (!Changing && TreeView1->selectedItems().isEmpty() && TreeView1->currentItem())
+      TreeView1->currentItem()->setSelected(true);
+  });
+  WatchDelay->setSingleShot(true);
+  WatchDelay->setInterval(300);
+  connect(Watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& file) {
+    if (!ChangedFiles.contains(file))
+      ChangedFiles << file;
+    WatchDelay->start();
+  });
+  connect(WatchDelay, &QTimer::timeout, this, [this] { CheckChangedFiles(); });
   connect(TreeView1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
     if (ODesignUI* node = ControllerOf(item))
       Tree->Activate(*node);
@@ -148,6 +167,37 @@ void TfmTree::ExpandAll() {
   TreeView1->expandAll();
 }
 
+void TfmTree::ExpandBranch(ODesignUI& node) {
+  auto found = Items.find(&node);
+  if (found == Items.end())
+    return;
+  found->second->setExpanded(true);
+  TreeView1->expandRecursively(TreeView1->indexFromItem(found->second));
+  for (QTreeWidgetItem* up = found->second->parent(); up; up = up->parent())
+    up->setExpanded(true);
+  TreeView1->scrollToItem(found->second, QAbstractItemView::PositionAtTop);
+}
+
+void TfmTree::WatchFiles(const std::vector<std::string>& files) {
+  QStringList wanted;
+  for (const std::string& file : files)
+    if (QFileInfo::exists(QString::fromStdString(file)))
+      wanted << QString::fromStdString(file);
+  // Watched afresh each time: a save renames a new file over the old one, which leaves the
+  // watch on a file that is gone.
+  if (!Watcher->files().isEmpty())
+    Watcher->removePaths(Watcher->files());
+  if (!wanted.isEmpty())
+    Watcher->addPaths(wanted);
+}
+
+void TfmTree::CheckChangedFiles() {
+  const QStringList files = std::exchange(ChangedFiles, {});
+  for (const QString& file : files)
+    Tree->FileChangedOnDisk(file.toStdString());
+  Tree->WatchFiles();
+}
+
 void TfmTree::RepaintNode(ODesignUI& node) {
   auto found = Items.find(&node);
   if (found == Items.end())
@@ -192,6 +242,7 @@ void TfmTree::UpdateButtons() {
   buExport->setAccessibleName(buExport->text().trimmed());
   // A pattern saved or closed takes its recovery copy with it.
   Main.UpdateRecovery(false);
+  Main.UpdateCommands();
 }
 
 OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
@@ -216,7 +267,13 @@ OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     form = new TfmSection(static_cast<OSectionUI&>(controller));
     break;
   }
-  Main.AddForm(*form)->show();
+  // The frame says whose window it is, in the Window menu and when tiled: two patterns'
+  // editors of one kind differ by the node.
+  QMdiSubWindow* window = Main.AddForm(*form);
+  const QString name = QString::fromStdString(controller.Name());
+  if (form->windowTitle() != name)
+    window->setWindowTitle(name + QStringLiteral(" - ") + form->windowTitle());
+  window->show();
   return *form;
 }
 

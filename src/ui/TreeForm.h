@@ -6,6 +6,8 @@
 #include "shell/PatternTree.h"
 #include "ui/DesignForm.h"
 
+class QFileSystemWatcher;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -29,6 +31,8 @@ public:
   void SelectNode(ODesignUI& node) override;
   void SetNodeText(ODesignUI& node, const std::string& text) override;
   void ExpandAll() override;
+  void ExpandBranch(ODesignUI& node) override;
+  void WatchFiles(const std::vector<std::string>& files) override;
   void RepaintNode(ODesignUI& node) override;
   void UpdateButtons() override;
   OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) override;
@@ -46,6 +50,12 @@ private:
   QToolButton *buNew, *buOpen, *buSave, *buSaveAs, *buDelete, *buImport, *buExport, *buClose;
   // While the core changes the nodes, the view's own selection changes are not the user's.
   bool Changing = false;
+  // The open patterns' files; a change is looked at once the writer has had a moment to
+  // finish.
+  QFileSystemWatcher* Watcher;
+  QTimer* WatchDelay;
+  QStringList ChangedFiles;
+  void CheckChangedFiles();
 
   ODesignUI* ControllerOf(const QTreeWidgetItem* item) const;
   void Forget(QTreeWidgetItem* item);

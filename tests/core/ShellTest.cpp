@@ -1,4 +1,5 @@
 // The pattern tree and the main window's tabs, driven without a window.
+#include "InterchangeSupport.h"
 #include "TestSupport.h"
 
 #include <algorithm>
@@ -54,6 +55,8 @@ struct TShell : OTreeView, OTabBar {
   }
   void SetNodeText(ODesignUI&, const std::string&) override {}
   void ExpandAll() override {}
+  std::vector<std::string> Watched;
+  void WatchFiles(const std::vector<std::string>& files) override { Watched = files; }
   OEditor& CreateEditor(ODesignUI&, TEditorKind) override { return *new TEditor(&Log); }
   void InsertTab(size_t index, const std::string& caption) override {
     TabCaptions.insert(TabCaptions.begin() + static_cast<std::ptrdiff_t>(index), caption);
@@ -171,6 +174,7 @@ TEST(PatternTree, UndoingDeletionsBringsNodesBackAndRedoClosesTheirEditors) {
   TShell shell;
   OPattern& p = shell.AddNew();
   const int n = OPattern::PatternsCreated();
+  shell.AddNew(); // names that come back still carry their own pattern's number
   auto saved = [&p] { return RecordBytes(p); };
   shell.Tree.Select(&shell.Node("Sections"));
   shell.Tree.RunNew();
@@ -187,12 +191,14 @@ TEST(PatternTree, UndoingDeletionsBringsNodesBackAndRedoClosesTheirEditors) {
   EXPECT_EQ(saved(), start);
   // What comes back comes at the lists' ends, under new names.
   const std::string c = std::to_string(n);
-  EXPECT_EQ(shell.Outline(), "Patterns\n  Pattern" + c + "\n    ControlSetup" + c +
-                                 "\n    PatternSetup" + c + "\n    Pictures\n      " +
-                                 N("Picture", n, 2) + "\n        Regions\n          " +
-                                 N("Region", n, 2) + "\n        Windows\n          " +
-                                 N("Window", n, 2) + "\n    Sections\n      " + N("Section", n, 2) +
-                                 "\n      " + N("Section", n, 3) + "\n");
+  EXPECT_EQ(shell.Outline().rfind(
+                "Patterns\n  Pattern" + c + "\n    ControlSetup" + c + "\n    PatternSetup" + c +
+                    "\n    Pictures\n      " + N("Picture", n, 2) +
+                    "\n        Regions\n          " + N("Region", n, 2) +
+                    "\n        Windows\n          " + N("Window", n, 2) + "\n    Sections\n      " +
+                    N("Section", n, 2) + "\n      " + N("Section", n, 3) + "\n  Pattern",
+                0),
+            0u);
   shell.Tree.Activate(shell.Node(N("Window", n, 2)));
   shell.Log.clear();
   p.History.Redo();
@@ -280,6 +286,116 @@ TEST(PatternTree, SaveAsKeepsTheFolderAndOpenReportsBadFiles) {
   EXPECT_EQ(shell.Order.size(), nodes);
 }
 
+TEST(PatternTree, AnOutsideChangeIsAskedAboutBeforeItIsOverwrittenAndAFileOpensOnce) {
+  TTempDir dir;
+  TShell shell;
+  const std::string file = dir.File("good.pat");
+  OPattern& p = shell.AddNew();
+  shell.UI.FileAnswers = {file};
+  shell.Tree.RunSaveAs();
+  EXPECT_EQ(shell.Watched, std::vector<std::string>{file});
+  shell.Tree.FileChangedOnDisk(file); // our own save: nothing to ask
+  EXPECT_TRUE(shell.UI.Shown.empty());
+
+  // Another program writes a longer pattern over it.
+  auto outside = [&](int plines) {
+    auto other = std::make_unique<OPattern>();
+    other->InitNew();
+    other->SetNoPLines(static_cast<uint16_t>(plines));
+    other->Changed();
+    other->WriteCopy(file);
+    return FileBytes(file);
+  };
+  const TBytes theirs = outside(p.NoPLines + 7);
+  shell.UI.ConfirmAnswers = {false}; // keep ours
+  shell.Tree.FileChangedOnDisk(file);
+  ASSERT_EQ(shell.UI.Shown.size(), 1u);
+  EXPECT_EQ(shell.UI.Shown[0].Text.rfind(file + " was changed by another program.", 0), 0u);
+  shell.Tree.FileChangedOnDisk(file); // the same change is asked about once
+  EXPECT_EQ(shell.UI.Shown.size(), 1u);
+  // Saving over it asks; Cancel writes nothing, OK writes ours.
+  p.SetModified(1);
+  shell.UI.ConfirmAnswers = {false, true};
+  EXPECT_FALSE(shell.Tree.PatternNode(p)->Save());
+  EXPECT_EQ(FileBytes(file), theirs);
+  EXPECT_TRUE(shell.Tree.PatternNode(p)->Save());
+  EXPECT_NE(FileBytes(file), theirs);
+  EXPECT_EQ(shell.UI.Shown.size(), 3u);
+  EXPECT_TRUE(shell.Tree.PatternNode(p)->Save()); // written by us since: asks nothing
+  EXPECT_EQ(shell.UI.Shown.size(), 3u);
+
+  // Reloading takes the file's version in place of ours, selected.
+  const uint16_t plines = static_cast<uint16_t>(p.NoPLines + 11);
+  outside(plines);
+  shell.UI.ConfirmAnswers = {true};
+  shell.Tree.FileChangedOnDisk(file);
+  OPatternUI* reloaded = shell.Tree.PatternOfFile(file);
+  ASSERT_NE(reloaded, nullptr);
+  EXPECT_EQ(reloaded->Pattern->NoPLines, plines);
+  EXPECT_FALSE(reloaded->Pattern->Modified());
+  EXPECT_EQ(shell.Tree.Selected(), reloaded);
+  EXPECT_EQ(shell.Tree.Registry().size(), 11u);
+
+  // The same file by another spelling is not read twice: its branch is selected.
+  shell.Tree.Select(&shell.Tree.Root());
+  const int created = OPattern::PatternsCreated();
+  shell.Tree.OpenPatternPath(dir.Path + "/sub/../good.pat");
+  EXPECT_EQ(shell.Tree.Registry().size(), 11u);
+  EXPECT_EQ(shell.Tree.Selected(), reloaded);
+  // A file that fails uses up no pattern number; one a Wizards import reads says which.
+  const std::pair<std::string, TBytes> failures[] = {
+      {"bad.pat", Hex("0502 ff")},
+      {"ned.pat", Ned(3, 2, {1, 0, 0, 0, 2, 1})},
+      {"cmc.car", Car(1, 9, 16, 10, 532)},
+      {"x.tuf", Hex("00")},
+  };
+  for (const auto& [name, bytes] : failures) {
+    WriteBytes(dir.File(name), bytes);
+    shell.Tree.OpenPatternPath(dir.File(name));
+  }
+  std::vector<std::string> errors = shell.UI.Errors();
+  errors.erase(errors.begin(), errors.end() - 4);
+  const std::string error = "Error reading pattern: ";
+  EXPECT_EQ(errors, (std::vector<std::string>{
+                        error + dir.File("bad.pat"),
+                        error + dir.File("ned.pat") +
+                            "\n\nThis is a NED Graphics pattern file: Wizards, New Pattern "
+                            "From NED Graphics Pattern File (.PAT) reads it.",
+                        error + dir.File("cmc.car") +
+                            "\n\nThis is a CMC control file: Wizards, New Pattern From CMC "
+                            "Control File (.CAR) reads it.",
+                        error + dir.File("x.tuf") +
+                            "\n\nThis is an Orlek control file: Wizards, New Pattern From "
+                            "Orlek Control File (.TUF) reads it."}));
+  EXPECT_EQ(OPattern::PatternsCreated(), created);
+}
+
+TEST(PatternTree, FileCommandsAreEnabledExactlyWhereTheyAct) {
+  TShell shell;
+  auto commands = [&] {
+    TFileCommands c = shell.Tree.FileCommands();
+    return std::string(c.Save ? "S" : "") + (c.SaveAs ? "A" : "") + (c.CloseWindow ? "W" : "") +
+           (c.CloseAll ? "C" : "") + (c.SaveAll ? "L" : "");
+  };
+  EXPECT_EQ(commands(), ""); // nothing open
+  OPattern& p = shell.AddNew();
+  // A new pattern is selected, so Save right after New saves it.
+  EXPECT_EQ(shell.Tree.Selected(), shell.Tree.PatternNode(p));
+  const std::pair<std::function<void()>, std::string> steps[] = {
+      {[] {}, "SACL"},
+      {[&] { p.SetModified(0); }, "AC"},
+      {[&] { shell.Tree.Select(&shell.Tree.Root()); }, "C"},
+      {[&] { p.SetModified(1); }, "CL"},
+      {[&] { shell.Tree.Activate(*shell.Tree.Registry()[1]); }, "SAWCL"}, // the control setup
+      {[&] { shell.Tabs.SelectTree(); }, "CL"},
+      {[&] { shell.Tree.CloseAllUnasked(); }, ""},
+  };
+  for (const auto& [step, expected] : steps) {
+    step();
+    EXPECT_EQ(commands(), expected);
+  }
+}
+
 TEST(TabRegistry, TabsFollowTheirWindowsNotTheirCaptions) {
   TShell shell;
   OPattern& p = shell.AddNew();
@@ -309,28 +425,75 @@ TEST(MainCommands, HelpFolderAndClosingTheMainWindow) {
   TTempDir dir;
   TShell shell;
   g.StartDir = dir.Path;
-  OpenHelp(THelpKind::Manual, dir.File("bin"));
+  std::vector<std::string> pages;
+  bool pageShown = true;
+  auto showPage = [&](const std::string& file) {
+    pages.push_back(file);
+    return pageShown;
+  };
+  OpenHelp(THelpKind::Manual, dir.File("bin"), showPage);
   EXPECT_EQ(shell.UI.Shown.back().Text,
             "No help file was found. Looked for:\n" + dir.File("Quillane.pdf") + "\n" +
                 dir.File("Manual/Quillane.pdf") + "\n" + dir.File("bin/quillane-manual.html") +
                 "\n" + dir.File("share/quillane/quillane-manual.html"));
   EXPECT_TRUE(shell.UI.ShellOpened.empty());
-  // Installed: the program in PREFIX/bin, its manual under PREFIX/share.
+  // Installed: the program in PREFIX/bin, its manual under PREFIX/share, shown by the
+  // program itself; a PDF goes to the desktop, and when nothing there takes it the page is
+  // shown instead.
   std::filesystem::create_directories(dir.File("share/quillane"));
   WriteBytes(dir.File("share/quillane/quillane-manual.html"), Text("<p>"));
-  OpenHelp(THelpKind::Manual, dir.File("bin"));
-  std::filesystem::create_directories(dir.File("Manual"));
-  WriteBytes(dir.File("Manual/Quillane.html"), Text("<p>"));
-  OpenHelp(THelpKind::Reference, dir.File("bin"));
-  EXPECT_EQ(shell.UI.ShellOpened,
-            (std::vector<std::string>{dir.File("share/quillane/quillane-manual.html"),
-                                      dir.File("Manual/Quillane.html")}));
+  WriteBytes(dir.File("Quillane.pdf"), Text("%PDF"));
+  OpenHelp(THelpKind::Manual, dir.File("bin"), showPage);
+  EXPECT_EQ(shell.UI.ShellOpened, std::vector<std::string>{dir.File("Quillane.pdf")});
+  struct TNoDesktop : OScriptedPlatform {
+    bool ShellOpen(const std::string&) override { return false; }
+  } bare;
+  {
+    OPlatformScope scope(bare);
+    OpenHelp(THelpKind::Manual, dir.File("bin"), showPage);
+    pageShown = false;
+    OpenHelp(THelpKind::Manual, dir.File("bin"), showPage);
+    g.CurrentDir = dir.Path;
+    OpenExplorer();
+  }
+  EXPECT_EQ(pages, std::vector<std::string>(2, dir.File("share/quillane/quillane-manual.html")));
+  ASSERT_EQ(bare.Shown.size(), 2u);
+  EXPECT_EQ(bare.Shown[0].Text, "No program could be started to show the help file:\n" +
+                                    dir.File("Quillane.pdf") + "\n" +
+                                    dir.File("share/quillane/quillane-manual.html"));
+  EXPECT_EQ(bare.Shown[1].Text,
+            "No file manager could be started to show the folder " + dir.Path + ".");
 
-  shell.UI.FolderAnswers = {dir.File("Manual")};
+  // A folder must exist to become the current one, at start as in the chooser.
+  shell.UI.FolderAnswers = {dir.File("share"), dir.File("gone")};
   ChooseFolder();
-  EXPECT_EQ(g.CurrentDir, dir.File("Manual"));
-  EXPECT_EQ(shell.UI.Folder, dir.File("Manual"));
+  EXPECT_EQ(g.CurrentDir, dir.File("share"));
+  EXPECT_EQ(shell.UI.Folder, dir.File("share"));
   EXPECT_EQ(shell.UI.DialogsRun.back().Title, "Select Current Folder");
+  ChooseFolder();
+  EXPECT_EQ(g.CurrentDir, dir.File("share"));
+  EXPECT_EQ(shell.UI.Shown.back().Text, "The folder " + dir.File("gone") + " does not exist.");
+  g.CurrentDir = dir.File("gone");
+  CheckCurrentDir();
+  EXPECT_EQ(g.CurrentDir, dir.Path);
+
+  // The ini stays beside the program only where one is already.
+  EXPECT_EQ(IniFileFor(dir.File("bin"), dir.File("cfg")), dir.File("cfg/quillane.ini"));
+  WriteBytes(dir.File("share/quillane.ini"), Text(""));
+  EXPECT_EQ(IniFileFor(dir.File("share"), dir.File("cfg")), dir.File("share/quillane.ini"));
+  // Saved bounds come back where they can be taken hold of.
+  const std::vector<TWindowBounds> screens = {{0, 0, 1600, 1000}, {1600, 0, 1280, 1024}};
+  const std::pair<TWindowBounds, TWindowBounds> placements[] = {
+      {{100, 50, 800, 600}, {100, 50, 800, 600}},     // on the first screen
+      {{2000, 100, 800, 600}, {2000, 100, 800, 600}}, // on the second
+      {{1590, 10, 800, 600}, {1590, 10, 800, 600}},   // across both
+      {{99999, 50, 800, 600}, {800, 50, 800, 600}},   // off to the right
+      {{-790, 50, 800, 600}, {0, 50, 800, 600}},      // all but 10 pixels off to the left
+      {{100, -300, 800, 600}, {100, 0, 800, 600}},    // title bar above the screens
+      {{0, 990, 4000, 3000}, {0, 0, 1600, 1000}},     // too big as well
+  };
+  for (const auto& [saved, shown] : placements)
+    EXPECT_EQ(FitToScreens(saved, screens), shown) << saved.Left << "," << saved.Top;
 
   g.Start({}, std::make_unique<OMemoryPersist>());
   shell.AddNew();
@@ -406,6 +569,7 @@ TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
   // Save works on the active editor's pattern, else the selected node's; none on the root.
   OPattern& p = shell.AddNew();
   OPattern& q = shell.AddNew();
+  shell.Tree.Select(&shell.Tree.Root());
   EXPECT_EQ(shell.Tree.ActivePatternNode(), nullptr);
   shell.Tree.Select(shell.Tree.Registry().back().get()); // q's last section
   EXPECT_EQ(shell.Tree.ActivePatternNode(), shell.Tree.PatternNode(q));

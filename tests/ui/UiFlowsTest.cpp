@@ -76,6 +76,52 @@ private slots:
       QVERIFY2(button, name);
       QCOMPARE(button->isEnabled(), name == std::string("buNew") || name == std::string("buOpen"));
     }
+    // Nothing open: nothing to save or close.
+    for (const char* name : {"miSavePattern", "miSavePatternAs", "miCloseWindow",
+                             "miCloseAllPatterns", "miSaveAllPatterns"})
+      QVERIFY2(!program.Main.findChild<QAction*>(QString::fromLatin1(name))->isEnabled(), name);
+  }
+
+  void aFileChangedOutsideAsksToReloadAndASecondOpenSelectsItsBranch() {
+    TProgram program(Ini());
+    const QString file = Dir.filePath(QStringLiteral("good.pat"));
+    auto write = [&](int plines) {
+      auto pattern = std::make_unique<OPattern>();
+      pattern->InitNew();
+      pattern->SetNoPLines(static_cast<uint16_t>(plines));
+      pattern->Changed();
+      pattern->WriteCopy(file.toStdString());
+    };
+    write(40);
+    program.Platform.Files = {file.toStdString()};
+    program.Trigger("miOpenPattern");
+    QCOMPARE(program.Root()->childCount(), 1);
+    QTreeWidget* tree = program.Main.Tree().TreeView1;
+    QCOMPARE(tree->currentItem(), program.Root()->child(0));
+    // Another program writes the file: asked once it has had a moment; OK reloads.
+    program.Platform.Confirms = {true};
+    write(70);
+    QTRY_COMPARE_WITH_TIMEOUT(program.Platform.Questions.size(), size_t{1}, 5000);
+    QVERIFY(program.Platform.Questions[0].starts_with(file.toStdString() + " was changed"));
+    QCOMPARE(program.Root()->childCount(), 1);
+    OPatternUI* node = program.Main.Tree().Patterns().PatternOfFile(file.toStdString());
+    QVERIFY(node);
+    QCOMPARE(node->Pattern->NoPLines, 70);
+    // A click beside the nodes leaves the selection, and what the toolbar offers, in place.
+    program.Main.resize(800, 900);
+    program.Main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.Main));
+    const QPoint below(5, tree->viewport()->height() - 5);
+    QVERIFY(!tree->itemAt(below));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, below);
+    QVERIFY(tree->currentItem()->isSelected());
+
+    tree->setCurrentItem(program.Root());
+    program.Platform.Files = {file.toStdString()};
+    program.Trigger("miOpenPattern");
+    QCOMPARE(program.Root()->childCount(), 1);
+    QCOMPARE(tree->currentItem(), program.Root()->child(0));
+    QVERIFY(program.Main.findChild<QAction*>(QStringLiteral("miSavePatternAs"))->isEnabled());
   }
 
   void newPatternShowsItsBranchAndCloseAllAsksFirst() {
@@ -89,6 +135,16 @@ private slots:
       children << pattern->child(i)->text(0).remove(QRegularExpression(QStringLiteral("\\d+$")));
     QCOMPARE(children, QStringList({"ControlSetup", "PatternSetup", "Pictures", "Sections"}));
     QVERIFY(pattern->child(2)->child(0)->isExpanded());
+
+    // A second pattern is selected and unfolded; the first stays folded as the user left it.
+    pattern->setExpanded(false);
+    program.Trigger("miNewPattern");
+    QTreeWidgetItem* second = program.Root()->child(1);
+    QCOMPARE(program.Main.Tree().TreeView1->currentItem(), second);
+    QVERIFY(second->isExpanded() && second->child(2)->child(0)->isExpanded());
+    QVERIFY(!pattern->isExpanded());
+    program.Main.Tree().Patterns().ClosePattern(
+        *program.Main.Tree().Patterns().Selected()->Pattern);
 
     program.Main.Tree().TreeView1->setCurrentItem(pattern);
     auto* exportButton = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buExport"));
@@ -115,7 +171,9 @@ private slots:
     QCOMPARE(tabs->tabText(1), setup->text(0));
     QCOMPARE(tabs->currentIndex(), 1);
     QMdiSubWindow* window = program.Main.MdiArea->activeSubWindow();
-    QCOMPARE(window->windowTitle(), QStringLiteral("Pattern Settings and Options"));
+    // Named after its node, so that two patterns' windows differ.
+    QCOMPARE(window->windowTitle(),
+             setup->text(0) + QStringLiteral(" - Pattern Settings and Options"));
 
     window->close(); // as the user closes it
     QCOMPARE(tabs->count(), 1);
@@ -184,8 +242,9 @@ private slots:
         {"&Edit", {"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "-", "&Preferences"}},
         {"Wi&zards",
          {"New &Pattern", "New &Rug Pattern", "New &Carpet Pattern", "New &Half Drop Pattern",
-          "New Pattern From Orlek Control File (.TUF)", "New Pattern From CMC Control File (.CAR)",
-          "New Pattern From NED Graphics Pattern File (.PAT)", "New Pattern With Repeats"}},
+          "New Pattern From &Orlek Control File (.TUF)",
+          "New Pattern From C&MC Control File (.CAR)",
+          "New Pattern From &NED Graphics Pattern File (.PAT)", "New Pattern With R&epeats"}},
         {"&Window", {"&Tile", "&Cascade", "&Arrange Icons", "Cl&ose All"}},
         {"&Help", {"&Reference", "&Manual\tF1", "&About"}}};
     const QList<QAction*> bar = program.Main.menuBar()->actions();

@@ -42,8 +42,13 @@ int32_t OPattern::PatternsCreated() {
   return PatternCounter;
 }
 
+void OPattern::GiveBackNumbers(int32_t count) {
+  if (count >= 0 && count < PatternCounter)
+    PatternCounter = count;
+}
+
 OPattern::OPattern() : OPattern(TUncounted{}) {
-  ++PatternCounter;
+  OwnNumber = ++PatternCounter;
   FileName = "Pattern" + std::to_string(PatternCounter) + ".pat";
 }
 
@@ -163,21 +168,21 @@ void OPattern::ApplyCreel() {
   SetupApplied(TDesignRecordKind::Creel);
 }
 
-static std::string ElementName(const char* kind, int32_t& counter) {
-  return std::string(kind) + std::to_string(PatternCounter) + "-" + std::to_string(++counter);
+static std::string ElementName(const char* kind, int32_t number, int32_t& counter) {
+  return std::string(kind) + std::to_string(number) + "-" + std::to_string(++counter);
 }
 
 std::string OPattern::NewPictureName() {
-  return ElementName("Picture", PictureCounter);
+  return ElementName("Picture", OwnNumber, PictureCounter);
 }
 std::string OPattern::NewRegionName() {
-  return ElementName("Region", RegionCounter);
+  return ElementName("Region", OwnNumber, RegionCounter);
 }
 std::string OPattern::NewSectionName() {
-  return ElementName("Section", SectionCounter);
+  return ElementName("Section", OwnNumber, SectionCounter);
 }
 std::string OPattern::NewWindowName() {
-  return ElementName("Window", WindowCounter);
+  return ElementName("Window", OwnNumber, WindowCounter);
 }
 
 std::string OPattern::GetStateName(int index) const {

@@ -186,6 +186,12 @@ public:
 
   // Patterns created since the program started.
   static int32_t PatternsCreated();
+  // A pattern that never joined the program (a file that failed to read) gives its number
+  // back, so the next one does not skip it: the count returns to `count` if it is above.
+  static void GiveBackNumbers(int32_t count);
+  // The count when this pattern was made: the number its element names carry, whichever
+  // pattern was made last. 0 for a trial read.
+  int32_t Number() const { return OwnNumber; }
 
   // Undo and redo; it lives and dies with the pattern, so saving keeps it and closing the
   // pattern drops it.
@@ -193,6 +199,7 @@ public:
 
 private:
   uint8_t ModifiedFlag = 0;
+  int32_t OwnNumber = 0;
   void Resynchronise(bool copySections);
   bool BatchGrouped = false; // the open batch holds a group of the events open
   void SetupApplied(TDesignRecordKind kind);

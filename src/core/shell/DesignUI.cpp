@@ -1,5 +1,7 @@
 #include "shell/DesignUI.h"
 
+#include <filesystem>
+
 #include "app/App.h"
 #include "app/FileIO.h"
 #include "elements/BitmapMapping.h"
@@ -22,17 +24,22 @@ TFileFilter PatternFilter() {
 }
 
 // Writes the pattern to its file under the hourglass; a failure is shown and the pattern
-// stays modified.
-bool WritePattern(OPattern& pattern) {
+// stays modified. The file as written is what later outside changes are measured from.
+bool WritePattern(OPatternTree& tree, OPattern& pattern) {
   try {
     OWaitCursor wait;
     pattern.SaveToFile();
     AddRecentPattern(g.Persist(), pattern.FileName);
-    return true;
   } catch (const std::exception& e) {
     g.UI().ShowError("Error saving pattern: " + pattern.FileName + "\n" + e.what());
     return false;
   }
+  if (OPatternUI* node = tree.PatternNode(pattern)) {
+    node->DiskStamp = TFileStamp::Of(pattern.FileName);
+    node->KeptStamp = {};
+  }
+  tree.WatchFiles();
+  return true;
 }
 
 // The pattern file could not hold one more element; better said now than when saving.
@@ -48,6 +55,20 @@ bool NeverSaved(const OPattern& pattern) {
   return FolderOf(pattern.FileName).empty();
 }
 } // namespace
+
+TFileStamp TFileStamp::Of(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  TFileStamp stamp;
+  if (!fs::is_regular_file(path, ec))
+    return stamp;
+  stamp.Size = fs::file_size(path, ec);
+  if (ec)
+    return stamp;
+  stamp.Time = fs::last_write_time(path, ec).time_since_epoch().count();
+  stamp.Exists = !ec;
+  return stamp;
+}
 
 ODesignUI::ODesignUI(OPatternTree& tree, std::string name, OPattern* pattern)
     : Pattern(pattern), Colour(WindowColour), Tree(tree), NameText(std::move(name)) {}
@@ -70,7 +91,13 @@ bool ODesignUI::Save() {
     return false;
   if (NeverSaved(*Pattern))
     return SaveAs();
-  return WritePattern(*Pattern);
+  OPatternUI* node = Tree.PatternNode(*Pattern);
+  if (node && node->ChangedOnDisk() &&
+      !g.UI().Confirm(Pattern->FileName +
+                      " was changed by another program since it was read here.\n\nSave over "
+                      "it? OK replaces that change with this pattern; Cancel saves nothing."))
+    return false;
+  return WritePattern(Tree, *Pattern);
 }
 
 bool ODesignUI::SaveAs() {
@@ -89,7 +116,7 @@ bool ODesignUI::SaveAs() {
   // new name only once it is written there.
   std::string previous = Pattern->FileName;
   Pattern->FileName = dialog.FileName;
-  if (!WritePattern(*Pattern)) {
+  if (!WritePattern(Tree, *Pattern)) {
     Pattern->FileName = previous;
     return false;
   }
@@ -157,16 +184,24 @@ OPatternUI::OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern)
 
 OPatternUI::~OPatternUI() = default;
 
+bool OPatternUI::ChangedOnDisk() const {
+  if (!DiskStamp.Exists)
+    return false;
+  const TFileStamp now = TFileStamp::Of(Pattern->FileName);
+  // A file that went is no change to keep: saving writes it again.
+  return now.Exists && now != DiskStamp;
+}
+
 void OPatternUI::Export() {
   ExportControlFiles(*Pattern);
 }
 
 OControlSetupUI::OControlSetupUI(OPatternTree& tree, OPattern& pattern)
-    : OEditorNodeUI(tree, "ControlSetup" + std::to_string(OPattern::PatternsCreated()), pattern,
+    : OEditorNodeUI(tree, "ControlSetup" + std::to_string(pattern.Number()), pattern,
                     TEditorKind::ControlSetup) {}
 
 OPatternSetupUI::OPatternSetupUI(OPatternTree& tree, OPattern& pattern)
-    : OEditorNodeUI(tree, "PatternSetup" + std::to_string(OPattern::PatternsCreated()), pattern,
+    : OEditorNodeUI(tree, "PatternSetup" + std::to_string(pattern.Number()), pattern,
                     TEditorKind::PatternSetup) {}
 
 OPicturesUI::OPicturesUI(OPatternTree& tree, OPattern& pattern)
@@ -181,7 +216,7 @@ void OPicturesUI::New() {
   picture->SetDefaults();
   Tree.AddPictureBranch(*picture, *this);
   Pattern->Changed();
-  Tree.View.ExpandAll();
+  Tree.View.ExpandBranch(*this);
 }
 
 OPictureUI::OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)

@@ -25,6 +25,16 @@ enum TCommandBits : uint8_t {
   cmClose = 128,
 };
 
+// A file as it stood on disk: whether another program has written it since, without
+// reading it again.
+struct TFileStamp {
+  bool Exists = false;
+  uintmax_t Size = 0;
+  int64_t Time = 0; // the last write, in the file system's ticks
+  friend bool operator==(const TFileStamp&, const TFileStamp&) = default;
+  static TFileStamp Of(const std::string& path);
+};
+
 // Which editor window a node's Open shows.
 enum class TEditorKind : uint8_t { ControlSetup, PatternSetup, Picture, Region, Window, Section };
 
@@ -97,6 +107,13 @@ public:
   void Export() override;
   uint8_t GetCommands() const override { return cmExport | cmClose; }
   const char* ExportCaption() const override { return " Export Tuft "; }
+
+  // The file as this program last read or wrote it, and the outside change the user chose
+  // to keep this program's version over (asked once per change).
+  TFileStamp DiskStamp;
+  TFileStamp KeptStamp;
+  // Another program wrote the pattern's file since this program read or wrote it.
+  bool ChangedOnDisk() const;
 
 private:
   std::unique_ptr<OPattern> Owned;

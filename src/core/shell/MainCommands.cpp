@@ -1,5 +1,8 @@
 #include "shell/MainCommands.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "app/App.h"
 #include "app/FileIO.h"
 #include "shell/PatternTree.h"
@@ -14,27 +17,87 @@ std::vector<std::string> HelpFileCandidates(THelpKind kind, const std::string& s
           JoinPath(JoinPath(FolderOf(programDir), InstalledManualFolder), ShippedManualName)};
 }
 
-void OpenHelp(THelpKind kind, const std::string& programDir) {
+namespace {
+bool IsPage(const std::string& file) {
+  std::string ext = file.substr(file.find_last_of("./") + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == "html" || ext == "htm";
+}
+
+bool IsFolder(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_directory(path, ec);
+}
+} // namespace
+
+void OpenHelp(THelpKind kind, const std::string& programDir,
+              const std::function<bool(const std::string&)>& showPage) {
   std::vector<std::string> candidates = HelpFileCandidates(kind, g.StartDir, programDir);
+  std::vector<std::string> unopened;
   for (const std::string& file : candidates)
     if (FileExists(file)) {
-      g.UI().ShellOpen(file);
-      return;
+      if (IsPage(file) ? showPage(file) : g.UI().ShellOpen(file))
+        return;
+      unopened.push_back(file);
     }
   std::string text = "No help file was found. Looked for:";
   for (const std::string& file : candidates)
     text += "\n" + file;
+  if (!unopened.empty()) {
+    text = "No program could be started to show the help file:";
+    for (const std::string& file : unopened)
+      text += "\n" + file;
+  }
   g.UI().ShowMessage(text);
 }
 
 void OpenExplorer() {
-  g.UI().ShellOpen(g.CurrentDir);
+  if (!g.UI().ShellOpen(g.CurrentDir))
+    g.UI().ShowMessage("No file manager could be started to show the folder " + g.CurrentDir + ".");
 }
 
 void ChooseFolder() {
   std::string folder = g.CurrentDir;
-  if (g.UI().RunFolderDialog("Select Current Folder", folder))
+  if (!g.UI().RunFolderDialog("Select Current Folder", folder))
+    return;
+  if (IsFolder(folder))
     g.SetCurrentDir(folder);
+  else
+    g.UI().ShowMessage("The folder " + folder + " does not exist.");
+}
+
+void CheckCurrentDir() {
+  if (IsFolder(g.CurrentDir))
+    return;
+  const std::string missing = g.CurrentDir;
+  g.SetCurrentDir(g.StartDir);
+  g.UI().ShowWarning("The folder " + missing + " does not exist; the current folder is " +
+                     g.StartDir + ".");
+}
+
+std::string IniFileFor(const std::string& programDir, const std::string& configDir) {
+  const std::string portable = JoinPath(programDir, "quillane.ini");
+  return FileExists(portable) ? portable : JoinPath(configDir, "quillane.ini");
+}
+
+TWindowBounds FitToScreens(TWindowBounds bounds, const std::vector<TWindowBounds>& screens) {
+  if (screens.empty())
+    return bounds;
+  // Enough of the title bar to take hold of it.
+  constexpr int32_t Grip = 40;
+  for (const TWindowBounds& s : screens) {
+    const int32_t left = std::max(bounds.Left, s.Left);
+    const int32_t right = std::min(bounds.Left + bounds.Width, s.Left + s.Width);
+    if (right - left >= Grip && bounds.Top >= s.Top && bounds.Top + Grip <= s.Top + s.Height)
+      return bounds;
+  }
+  const TWindowBounds& s = screens.front();
+  bounds.Width = std::clamp(bounds.Width, 1, s.Width);
+  bounds.Height = std::clamp(bounds.Height, 1, s.Height);
+  bounds.Left = std::clamp(bounds.Left, s.Left, s.Left + s.Width - bounds.Width);
+  bounds.Top = std::clamp(bounds.Top, s.Top, s.Top + s.Height - bounds.Height);
+  return bounds;
 }
 
 void SaveWindowPosition(OPersist& persist, OPlatform& window) {

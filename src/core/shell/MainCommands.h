@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/Platform.h"
 
 namespace quillane {
 
@@ -20,12 +23,26 @@ enum class THelpKind { Reference, Manual };
 // shipped beside the program and the installed one.
 std::vector<std::string> HelpFileCandidates(THelpKind kind, const std::string& startDir,
                                             const std::string& programDir);
-// Opens the first help file that exists; says so when there is none.
-void OpenHelp(THelpKind kind, const std::string& programDir);
-// The current design folder in the desktop's file manager.
+// Shows the first help file that exists and can be shown: a page (.html) in the program's
+// own help window (`showPage`), any other file through the desktop, passed over when no
+// desktop program takes it. Says so when nothing could be shown.
+void OpenHelp(THelpKind kind, const std::string& programDir,
+              const std::function<bool(const std::string&)>& showPage);
+// The current design folder in the desktop's file manager; says so when none starts.
 void OpenExplorer();
-// The folder chooser "Select Current Folder"; a confirmed folder becomes the current one.
+// The folder chooser "Select Current Folder"; a confirmed folder becomes the current one
+// when it exists.
 void ChooseFolder();
+// At start: a current folder that does not exist (gone since the last run, or a mistyped
+// "/d=") gives way to the start folder, with a word in the status bar.
+void CheckCurrentDir();
+
+// The ini file: beside the program only where one is already (a portable install), so
+// that the users of one installation each keep their own; else in the user's own folder.
+std::string IniFileFor(const std::string& programDir, const std::string& configDir);
+// Saved bounds moved where the window can be seen and grabbed: a window whose title bar
+// lies on no screen goes onto the first (the primary), shrunk to fit it.
+TWindowBounds FitToScreens(TWindowBounds bounds, const std::vector<TWindowBounds>& screens);
 
 // The five position keys: the window's state and its normal bounds.
 void SaveWindowPosition(OPersist& persist, OPlatform& window);

@@ -1,12 +1,16 @@
 #include "shell/PatternTree.h"
 
+#include <cctype>
 #include <map>
 #include <set>
 
 #include "app/App.h"
 #include "app/Exceptions.h"
+#include "app/FileIO.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
+#include "files/CmcFile.h"
+#include "files/NedFile.h"
 #include "model/Pattern.h"
 #include "shell/RecentPatterns.h"
 #include "shell/Tabs.h"
@@ -54,8 +58,12 @@ OPatternUI& OPatternTree::AddPattern(std::unique_ptr<OPattern> pattern) {
   ODesignUI& sections = AddController(std::make_unique<OSectionsUI>(*this, p), node);
   for (const auto& section : *p.Sections)
     AddController(std::make_unique<OSectionUI>(*this, p, *section), sections);
-  View.ExpandAll();
+  View.ExpandBranch(node);
+  // The new pattern is the one the next command (Save, Export) is meant for.
+  SelectedUI = &node;
+  View.SelectNode(node);
   View.UpdateButtons();
+  WatchFiles();
   return node;
 }
 
@@ -183,8 +191,8 @@ void OPatternTree::SyncElements(OPattern& pattern) {
       AddController(std::make_unique<OSectionUI>(*this, pattern, *section), *sections);
       added = true;
     }
-  if (added)
-    View.ExpandAll();
+  if (OPatternUI* node = PatternNode(pattern); added && node)
+    View.ExpandBranch(*node);
   View.UpdateButtons();
 }
 
@@ -193,6 +201,7 @@ void OPatternTree::ClosePattern(OPattern& pattern) {
     if (i < Entries.size() && Entries[i]->Pattern == &pattern)
       Remove(*Entries[i]);
   View.UpdateButtons();
+  WatchFiles();
 }
 
 bool OPatternTree::QuerySave(OPattern& pattern) {
@@ -245,6 +254,7 @@ void OPatternTree::CloseAllUnasked() {
   while (!Entries.empty())
     Remove(*Entries.back());
   View.UpdateButtons();
+  WatchFiles();
 }
 
 void OPatternTree::SaveAll() {
@@ -343,19 +353,151 @@ void OPatternTree::Activate(ODesignUI& node) {
   RunCommand(node, nullptr, [](ODesignUI& c) { c.Activate(); });
 }
 
-void OPatternTree::OpenPatternPath(const std::string& path) {
-  OWaitCursor wait;
-  std::unique_ptr<OPattern> pattern;
+namespace {
+// A pattern never saved keeps a name without a folder, which names no file yet.
+bool HasFile(const OPattern& pattern) {
+  return !FolderOf(pattern.FileName).empty();
+}
+
+// A file Open cannot read may be one that a Wizards import reads: say which.
+std::string ImportHint(const std::string& path) {
+  const std::string ext = [&] {
+    std::string e = path.substr(path.find_last_of("./\\") + 1);
+    for (char& ch : e)
+      ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return e;
+  }();
+  const char* item = nullptr;
+  const char* kind = nullptr;
+  if (ext == "TUF" || ext == "DAT") {
+    kind = "an Orlek control file";
+    item = "New Pattern From Orlek Control File (.TUF)";
+  } else {
+    const int32_t created = OPattern::PatternsCreated();
+    try {
+      const TBytes bytes = ReadFileBytes(path);
+      if (ext == "CAR") {
+        NewPatternFromCmcBytes(bytes);
+        kind = "a CMC control file";
+        item = "New Pattern From CMC Control File (.CAR)";
+      } else {
+        NewPatternFromNedBytes(bytes);
+        kind = "a NED Graphics pattern file";
+        item = "New Pattern From NED Graphics Pattern File (.PAT)";
+      }
+    } catch (const std::exception&) {
+    }
+    // A trial read, not a pattern of the program's.
+    OPattern::GiveBackNumbers(created);
+  }
+  if (!item)
+    return "";
+  return std::string("\n\nThis is ") + kind + ": Wizards, " + item + " reads it.";
+}
+
+// The pattern read from the file, or the failure shown. A file that fails does not use up
+// a pattern number.
+std::unique_ptr<OPattern> ReadPattern(const std::string& path) {
+  const int32_t created = OPattern::PatternsCreated();
   try {
-    pattern = OpenPatternFile(path);
+    std::unique_ptr<OPattern> pattern = OpenPatternFile(path);
+    // Just read, it holds nothing the file does not.
+    pattern->SetModified(0);
+    return pattern;
   } catch (const std::exception& e) {
-    g.UI().ShowError(e.what());
+    OPattern::GiveBackNumbers(created);
+    g.UI().ShowError(e.what() + ImportHint(path));
+    return nullptr;
+  }
+}
+} // namespace
+
+OPatternUI* OPatternTree::PatternOfFile(const std::string& path) const {
+  const std::string normal = NormalPatternPath(path);
+  for (const auto& entry : Entries)
+    if (auto* node = dynamic_cast<OPatternUI*>(entry.get()))
+      if (HasFile(*node->Pattern) && NormalPatternPath(node->Pattern->FileName) == normal)
+        return node;
+  return nullptr;
+}
+
+void OPatternTree::OpenPatternPath(const std::string& path) {
+  if (OPatternUI* open = PatternOfFile(path)) {
+    Select(open);
+    View.ExpandBranch(*open);
+    View.SelectNode(*open);
+    Tabs.SelectTree();
+    g.UI().ShowStatus(path + " is open already.");
     return;
   }
-  // Just read, it holds nothing the file does not.
-  pattern->SetModified(0);
-  AddPattern(std::move(pattern));
+  OWaitCursor wait;
+  // Measured before reading: a write that comes while it is read counts as a change.
+  const TFileStamp stamp = TFileStamp::Of(path);
+  std::unique_ptr<OPattern> pattern = ReadPattern(path);
+  if (!pattern)
+    return;
+  AddPattern(std::move(pattern)).DiskStamp = stamp;
   AddRecentPattern(g.Persist(), path);
+}
+
+void OPatternTree::WatchFiles() {
+  std::vector<std::string> files;
+  for (const auto& entry : Entries)
+    if (dynamic_cast<OPatternUI*>(entry.get()) && HasFile(*entry->Pattern))
+      files.push_back(entry->Pattern->FileName);
+  View.WatchFiles(files);
+}
+
+void OPatternTree::FileChangedOnDisk(const std::string& path) {
+  OPatternUI* node = PatternOfFile(path);
+  if (!node || Asking || !node->ChangedOnDisk())
+    return;
+  const TFileStamp now = TFileStamp::Of(node->Pattern->FileName);
+  if (now == node->KeptStamp)
+    return;
+  node->KeptStamp = now;
+  std::string text = node->Pattern->FileName + " was changed by another program.\n\nReload it? ";
+  text += node->Pattern->Modified()
+              ? "OK reads the file again and drops the changes made here to " + node->Name() +
+                    "; Cancel keeps them, and saving then asks before it replaces the file."
+              : "OK reads the file again; Cancel keeps the pattern as it is here, and saving "
+                "then asks before it replaces the file.";
+  bool reload;
+  {
+    Asking = true;
+    reload = g.UI().Confirm(text);
+    Asking = false;
+  }
+  // The answer may have taken a while: the pattern may have gone meanwhile.
+  node = PatternOfFile(path);
+  if (reload && node)
+    Reload(*node);
+}
+
+void OPatternTree::Reload(OPatternUI& node) {
+  const std::string path = node.Pattern->FileName;
+  OWaitCursor wait;
+  const TFileStamp stamp = TFileStamp::Of(path);
+  std::unique_ptr<OPattern> pattern = ReadPattern(path);
+  if (!pattern)
+    return;
+  // The editors go with the old pattern; what they held was not applied.
+  ClosePattern(*node.Pattern);
+  AddPattern(std::move(pattern)).DiskStamp = stamp;
+}
+
+TFileCommands OPatternTree::FileCommands() const {
+  TFileCommands c;
+  const OPatternUI* active = ActivePatternNode();
+  c.SaveAs = active != nullptr;
+  c.Save = active && active->Pattern->Modified();
+  c.CloseWindow = ActiveEditor() != nullptr;
+  for (const auto& entry : Entries)
+    if (dynamic_cast<const OPatternUI*>(entry.get())) {
+      c.CloseAll = true;
+      c.SaveAll = c.SaveAll || entry->Pattern->Modified();
+    }
+  return c;
 }
 
 void OPatternTree::OpenPatternPaths(const std::vector<std::string>& paths) {

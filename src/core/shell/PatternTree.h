@@ -28,6 +28,12 @@ public:
   virtual void SelectNode(ODesignUI&) {}
   virtual void SetNodeText(ODesignUI& node, const std::string& text) = 0;
   virtual void ExpandAll() = 0;
+  // Unfolds the node and every node below it and scrolls it into sight, leaving the rest of
+  // the tree as the user left it.
+  virtual void ExpandBranch(ODesignUI&) { ExpandAll(); }
+  // The files of the open patterns, to be watched for changes by other programs; each
+  // change comes back through OPatternTree::FileChangedOnDisk.
+  virtual void WatchFiles(const std::vector<std::string>&) {}
   // The node's look may have changed (a region's import flag).
   virtual void RepaintNode(ODesignUI&) {}
   // The selection or what the selected node offers may have changed.
@@ -57,6 +63,12 @@ struct TTreeButtons {
   friend bool operator==(const TTreeButtons&, const TTreeButtons&) = default;
 };
 
+// What the File menu's pattern commands would act on: each is enabled exactly then.
+struct TFileCommands {
+  bool Save = false, SaveAs = false, CloseWindow = false, CloseAll = false, SaveAll = false;
+  friend bool operator==(const TFileCommands&, const TFileCommands&) = default;
+};
+
 // The tree of open patterns: the root "Patterns", a branch per pattern, and the registry
 // that owns every controller but the root, in the order they were added.
 class OPatternTree {
@@ -76,7 +88,7 @@ public:
   void Select(ODesignUI* node);
 
   ODesignUI& AddController(std::unique_ptr<ODesignUI> controller, ODesignUI& parent);
-  // Builds the pattern's branch, takes the pattern over and expands the tree.
+  // Builds the pattern's branch, takes the pattern over, unfolds the branch and selects it.
   OPatternUI& AddPattern(std::unique_ptr<OPattern> pattern);
   // A picture's node with its regions and one window, under the "Pictures" node.
   void AddPictureBranch(OPicture& picture, ODesignUI& pictures);
@@ -130,8 +142,20 @@ public:
   void SaveActiveAs();
 
   // Opens a pattern file as the root's Open does once a file is chosen: failures are
-  // shown and leave the tree unchanged. An opened file joins the recent patterns.
+  // shown and leave the tree unchanged. An opened file joins the recent patterns. A file
+  // that is open already is not read twice: its branch is selected.
   void OpenPatternPath(const std::string& path);
+  // The pattern open from this file, if any.
+  OPatternUI* PatternOfFile(const std::string& path) const;
+
+  // The menus' pattern commands for the active window and the open patterns.
+  TFileCommands FileCommands() const;
+
+  // Hands the files of the saved open patterns to the view to watch.
+  void WatchFiles();
+  // Another program may have written `path`: for a pattern open from it that is not as
+  // this program left it, asks whether to reload it or keep the version here.
+  void FileChangedOnDisk(const std::string& path);
   // Each in turn; one that fails is shown and the others still open.
   void OpenPatternPaths(const std::vector<std::string>& paths);
 
@@ -145,6 +169,8 @@ private:
   void RunCommand(ODesignUI& node, bool TTreeButtons::*enabled,
                   const std::function<void(ODesignUI&)>& run);
   void RunOnSelected(bool TTreeButtons::*enabled, const std::function<void(ODesignUI&)>& run);
+  bool Asking = false; // a question about a changed file is open
+  void Reload(OPatternUI& node);
 };
 
 } // namespace quillane

@@ -234,9 +234,8 @@ std::vector<TRecoveredCopy> ORecovery::ClaimOrphans() {
 
 std::unique_ptr<OPattern> ORecovery::Restore(const TRecoveredCopy& copy) {
   std::unique_ptr<OPattern> pattern = OpenPatternFile(copy.CopyPath);
-  pattern->FileName = copy.NeverSaved()
-                          ? "Pattern" + std::to_string(OPattern::PatternsCreated()) + ".pat"
-                          : copy.FileName;
+  pattern->FileName =
+      copy.NeverSaved() ? "Pattern" + std::to_string(pattern->Number()) + ".pat" : copy.FileName;
   pattern->SetModified(1);
   // Safe in this program's folder before the old copy goes; when it cannot be written
   // there, the old copy stays to be offered again.
