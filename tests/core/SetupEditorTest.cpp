@@ -1,12 +1,18 @@
 // The control setup editor's model: fields stored by their rules, Apply, Cancel, Import,
 // leaving, and the question before a smaller pattern drops painted cells.
+#include <functional>
+
 #include "PatternSupport.h"
 #include "editors/ControlSetupEditor.h"
+#include "setup/Creel.h"
+#include "wizards/Wizards.h"
 
 namespace quillane::test {
 namespace {
 
 using F = TSettingsField;
+
+class SetupFlow : public TFlowTest {};
 
 struct TEditing {
   OScriptedPlatform UI;
@@ -15,7 +21,9 @@ struct TEditing {
   OControlSetupEditor Editor;
   int Shown = 0, Saved = 0;
   explicit TEditing(int controls = 100, int pLines = 10)
-      : Pattern(BarePattern(controls, pLines)), Editor(*Pattern) {
+      : TEditing(BarePattern(controls, pLines)) {}
+  explicit TEditing(std::unique_ptr<OPattern> pattern)
+      : Pattern(std::move(pattern)), Editor(*Pattern) {
     Pattern->SetModified(0);
     Editor.OnShowData = [this] { ++Shown; };
     Editor.OnSave = [this] { return ++Saved, true; };
@@ -113,6 +121,115 @@ TEST(ControlSetupEditor, ShrinkingOverPaintedCellsAsksFirst) {
   e.UI.ConfirmAnswers = {true};
   EXPECT_TRUE(e.Editor.Apply());
   EXPECT_EQ(e.Pattern->NoControls, 50);
+}
+
+// Wizard-made patterns resized in the editor: whatever spanned the whole pattern follows
+// it, the rest is cut to fit or taken out with one message, the copies left still copy what
+// they copied, the creel continues its repeat, and nothing fails the section check then or
+// after a save and open. Undo brings the old layout back.
+TEST_F(SetupFlow, ElementsFollowAResize) {
+  auto plain = [](TWizardLayout layout) {
+    return [layout] { return GenerateWizard(TPlainWizard{100, 100, layout}); };
+  };
+  const struct {
+    std::function<std::unique_ptr<OPattern>()> Make;
+    int Controls, PLines;
+    int Sections;     // left afterwards
+    TRect Picture;    // the first picture's new size, as an area
+    const char* Note; // the message after the question, if any
+  } rows[] = {
+      {plain(TWizardLayout::Section1), 120, 80, 1, {1, 1, 120, 80}, nullptr},
+      {plain(TWizardLayout::Sections4),
+       120,
+       80,
+       4,
+       {1, 1, 120, 80},
+       "The pattern is now 120 \xC3\x97 80. Cut to fit: Section #3, Section #4."},
+      {plain(TWizardLayout::Sections4),
+       30,
+       100,
+       2,
+       {1, 1, 30, 100},
+       "The pattern is now 30 \xC3\x97 100. Cut to fit: Region #2 of Picture #1, Section #1, "
+       "Section #3. Removed: Section #2, Section #4."},
+      {plain(TWizardLayout::Sections2v),
+       50,
+       50,
+       1,
+       {1, 1, 50, 50},
+       "The pattern is now 50 \xC3\x97 50. Removed: Section #2."},
+      // A carpet shown twice along the PLines: the picture keeps both repeats.
+      {[] {
+         return GenerateWizard(TCarpetWizard{100, 100, 30, 100, false, 1, 2});
+       },
+       50,
+       60,
+       2,
+       {1, 1, 50, 120},
+       "The pattern is now 50 \xC3\x97 60. Cut to fit: Section #2. Removed: Section #3, "
+       "Section #4."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Controls);
+    TEditing e(row.Make());
+    OPattern& p = *e.Pattern;
+    const bool wasWhole = p.Sections->Get(0)->SourceArea == TRect{1, 1, 100, 100};
+    const int sectionsBefore = p.Sections->Count();
+    p.Creel->RepeatSize = 3;
+    for (int c = 1; c <= p.NoControls; ++c)
+      p.Creel->SetYarnType(c, static_cast<OYarnType>((c - 1) % 3 + 1));
+    for (int c = 1; c <= p.NoControls; ++c)
+      for (int l = 1; l <= p.NoPLines; ++l)
+        p.SetState(c, l, static_cast<uint8_t>((c * 7 + l * 3) % 3));
+    p.Changed(); // the copies made, so every copy agrees with its source
+    const TGrid before = p.States;
+
+    ASSERT_TRUE(e.Editor.StoreNumber(F::NoControls, row.Controls));
+    ASSERT_TRUE(e.Editor.StoreNumber(F::NoPLines, row.PLines));
+    e.Editor.Edited();
+    e.UI.ConfirmAnswers = {true};
+    ASSERT_TRUE(e.Editor.Apply());
+    std::vector<std::string> notes;
+    for (const auto& shown : e.UI.Shown)
+      if (shown.Box != OScriptedPlatform::TBox::Confirm)
+        notes.push_back(shown.Text);
+    EXPECT_EQ(notes, row.Note ? std::vector<std::string>{row.Note} : std::vector<std::string>{});
+
+    const TRect cells{1, 1, row.Controls, row.PLines};
+    EXPECT_EQ(p.SectionsProblem(), "");
+    EXPECT_EQ(p.Sections->Count(), row.Sections);
+    for (const auto& s : *p.Sections) // a copy keeps its shape, so painting agrees with it
+      EXPECT_TRUE(AreaWidth(s->SourceArea) == AreaWidth(s->TargetArea) &&
+                  AreaHeight(s->SourceArea) == AreaHeight(s->TargetArea));
+    if (wasWhole) {
+      EXPECT_EQ(p.Sections->Get(0)->TargetArea, cells);
+    }
+    const OPicture& picture = *p.Pictures->Get(0);
+    EXPECT_EQ((TRect{1, 1, picture.Width, picture.Height}), row.Picture);
+    // The picture's first region showed the whole pattern and still does.
+    EXPECT_EQ(picture.Regions.Get(0)->PatternArea, cells);
+    for (const auto& r : picture.Regions)
+      EXPECT_TRUE(r->PatternArea.Left >= 1 && r->PatternArea.Right <= row.Controls &&
+                  r->PatternArea.Bottom <= row.PLines && r->PictureArea.Right <= picture.Width &&
+                  r->PictureArea.Bottom <= picture.Height);
+    // The copies left put the same cells where they put them before.
+    for (int c = 1; c <= std::min(100, row.Controls); ++c)
+      for (int l = 1; l <= std::min(100, row.PLines); ++l)
+        ASSERT_EQ(p.GetState(c, l), before.Get(c, l)) << c << "," << l;
+    for (int c = 101; c <= row.Controls; ++c)
+      EXPECT_EQ(p.Creel->GetYarnType(c), p.Creel->GetYarnType((c - 1) % 3 + 1)) << c;
+
+    const std::string file = Current.File("resized.pat");
+    p.WriteCopy(file);
+    const size_t shown = e.UI.Shown.size();
+    EXPECT_EQ(OpenPatternFile(file)->Sections->Count(), row.Sections);
+    EXPECT_EQ(e.UI.Shown.size(), shown);
+
+    p.History.Undo();
+    EXPECT_EQ(p.NoControls, 100);
+    EXPECT_EQ(p.Sections->Count(), sectionsBefore);
+    EXPECT_EQ(p.SectionsProblem(), "");
+  }
 }
 
 TEST(ControlSetupEditor, AValueOutOfRangeChangesNothing) {

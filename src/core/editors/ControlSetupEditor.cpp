@@ -281,12 +281,20 @@ void OControlSetupEditor::LoadCopies() {
 }
 
 void OControlSetupEditor::StoreData() {
+  SizeBefore = {Pattern.NoControls, Pattern.NoPLines};
   Pattern.Settings->Assign(WorkingCopy);
 }
 
 void OControlSetupEditor::ApplyToPattern() {
   Pattern.ApplySettings();
+  // The elements follow the new size before Changed copies the sections; those taken out
+  // stay alive until every view has heard of the change.
+  TResizeReport report;
+  if (SizeBefore != std::pair<int, int>{Pattern.NoControls, Pattern.NoPLines})
+    report = Pattern.FollowResize(SizeBefore.first, SizeBefore.second);
   Pattern.Changed();
+  if (!report.Empty())
+    g.UI().ShowMessage(report.Message(Pattern.NoControls, Pattern.NoPLines));
 }
 
 bool OControlSetupEditor::ConfirmApply() {

@@ -106,6 +106,8 @@ protected:
   bool ConfirmApply() override;
   // The sizes of the last reduction the user refused.
   std::pair<int, int> DeclinedSize{0, 0};
+  // The pattern's size before the store under way.
+  std::pair<int, int> SizeBefore{0, 0};
 };
 
 // Whether cells outside `noControls` x `noPLines` hold a state or colour.
