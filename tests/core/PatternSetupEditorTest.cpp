@@ -139,3 +139,42 @@ TEST_F(PatternSetupEditorTest, CancelBringsBackThePatternsObjects) {
 
 } // namespace
 } // namespace quillane::test
+
+namespace quillane::test {
+namespace {
+
+// Fewer colours in a colour pattern ask before the cells painted with the colours that go
+// are lost, counting them, however the count was lowered; leaving the window does not ask
+// a declined question again, and an agreed one clears the cells from the grid.
+TEST(PatternSetupEditorLoss, FewerColoursAskBeforeCellsAreLost) {
+  OScriptedPlatform ui;
+  OPlatformScope scope(ui);
+  auto p = BarePattern(6, 4, 11); // COLORTEC
+  p->SetMachineColour(1, 1, 10);
+  p->SetMachineColour(2, 2, 13);
+  p->SetMachineColour(3, 3, 4);
+  OPatternSetupEditor e(*p);
+  e.Reload();
+  ASSERT_TRUE(e.SetNoColours(4));
+  ui.ConfirmAnswers = {false};
+  EXPECT_FALSE(e.Leave());
+  EXPECT_FALSE(e.Leave());
+  ASSERT_EQ(ui.Shown.size(), 1u);
+  EXPECT_EQ(ui.Shown[0].Text, "Reduce the palette to 4 colours? Cells painted with the colours "
+                              "above it will be lost (2 cells).");
+  EXPECT_EQ(p->GetMachineColour(2, 2), 13);
+  EXPECT_EQ(p->NoColours, 16);
+  ui.ConfirmAnswers = {true};
+  EXPECT_TRUE(e.Apply());
+  EXPECT_EQ(p->NoColours, 4);
+  EXPECT_EQ(p->GetMachineColour(1, 1), 0);
+  EXPECT_EQ(p->GetMachineColour(2, 2), 0);
+  EXPECT_EQ(p->GetMachineColour(3, 3), 4);
+  // Nothing above the new count: no question.
+  ASSERT_TRUE(e.SetNoColours(8));
+  EXPECT_TRUE(e.Apply());
+  EXPECT_EQ(ui.Shown.size(), 2u);
+}
+
+} // namespace
+} // namespace quillane::test

@@ -1,10 +1,12 @@
 // The control setup editor's model: fields stored by their rules, Apply, Cancel, Import,
 // leaving, and the question before a smaller pattern drops painted cells.
 #include <functional>
+#include <tuple>
 
 #include "PatternSupport.h"
 #include "editors/ControlSetupEditor.h"
 #include "setup/Creel.h"
+#include "setup/MachineTable.h"
 #include "wizards/Wizards.h"
 
 namespace quillane::test {
@@ -103,7 +105,7 @@ TEST(ControlSetupEditor, ShrinkingOverPaintedCellsAsksFirst) {
   EXPECT_FALSE(e.Editor.Apply());
   ASSERT_EQ(e.UI.Shown.size(), 1u);
   EXPECT_EQ(e.UI.Shown[0].Text,
-            "Reduce the pattern to 50 \xC3\x97 6? Cells outside it will be lost.");
+            "Reduce the pattern to 50 \xC3\x97 6? Cells outside it will be lost (1 cell).");
   EXPECT_EQ(e.Pattern->NoControls, 100);
   EXPECT_EQ(e.Pattern->GetState(80, 5), 1);
   EXPECT_TRUE(e.Editor.Modified());
@@ -229,6 +231,51 @@ TEST_F(SetupFlow, ElementsFollowAResize) {
     EXPECT_EQ(p.NoControls, 100);
     EXPECT_EQ(p.Sections->Count(), sectionsBefore);
     EXPECT_EQ(p.SectionsProblem(), "");
+  }
+}
+
+// A machine type that cannot hold the painted cells asks first, counting them; the cells
+// agreed to go are gone from the grid, not only from the views.
+TEST(ControlSetupEditor, AMachineTypeThatDropsCellsAsksFirst) {
+  const struct {
+    uint8_t From, To;
+    const char* Question; // nullptr: nothing is lost
+  } rows[] = {
+      {3, 0, "Change the machine type to UTPA? Cells it cannot hold will be lost (2 cells)."},
+      {11, 0, "Change the machine type to UTPA? Cells it cannot hold will be lost (3 cells)."},
+      {3, 4, nullptr},  // SCROLL3 to HLCS: three states either way
+      {0, 11, nullptr}, // a state pattern keeps the colours its states show
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.To);
+    TEditing e(BarePattern(10, 4, row.From));
+    OPattern& p = *e.Pattern;
+    const bool colours = p.PatternMode == pmColours;
+    for (auto [c, l, v] : {std::tuple{1, 1, 3}, {2, 2, 3}, {3, 3, 1}}) {
+      if (colours)
+        p.SetMachineColour(c, l, static_cast<uint8_t>(v));
+      else
+        p.SetState(c, l, static_cast<uint8_t>(v));
+    }
+    // The colour the state painted at (3, 3) shows, though the machine view was not chosen.
+    const uint8_t shown = p.MachineTable->GetColour(p.Creel->GetYarnType(3), p.GetState(3, 3));
+    e.Editor.StoreItem(F::MachineType, row.To);
+    e.UI.ConfirmAnswers = {false, true};
+    if (!row.Question) {
+      EXPECT_TRUE(e.Editor.Apply());
+      EXPECT_TRUE(e.UI.Shown.empty());
+      EXPECT_EQ(p.PatternMode == pmColours ? p.GetMachineColour(3, 3) : p.GetState(1, 1),
+                p.PatternMode == pmColours ? shown : 3);
+      EXPECT_NE(shown, 0);
+      continue;
+    }
+    EXPECT_FALSE(e.Editor.Apply());
+    EXPECT_EQ(p.MachineType, row.From);
+    EXPECT_TRUE(e.Editor.Apply());
+    ASSERT_EQ(e.UI.Shown.size(), 2u);
+    EXPECT_EQ(e.UI.Shown[0].Text, row.Question);
+    EXPECT_EQ(p.MachineType, row.To);
+    EXPECT_EQ(p.GetState(1, 1), 0);
   }
 }
 

@@ -84,7 +84,31 @@ void OPatternSetupEditor::ApplyToPattern() {
   Pattern.ApplyDesignTable();
   Pattern.ApplyMachineTable();
   Pattern.ApplyPalette();
+  // The cells agreed to go are cleared rather than kept unseen until a save drops them.
+  if (Pattern.PatternMode == pmColours)
+    for (int p = 1; p <= Pattern.NoPLines; ++p)
+      for (int c = 1; c <= Pattern.NoControls; ++c)
+        if (Pattern.GetMachineColour(c, p) > Pattern.NoColours)
+          Pattern.SetMachineColour(c, p, 0);
   Pattern.Changed();
+}
+
+bool OPatternSetupEditor::ConfirmApply() {
+  const int n = WorkingPalette->NoColours();
+  return ConfirmCellLoss("Reduce the palette to " + std::to_string(n) + " colours",
+                         "painted with the colours above it", CellsAboveColours(Pattern, n));
+}
+
+int64_t CellsAboveColours(const OPattern& pattern, int noColours) {
+  if (pattern.PatternMode != pmColours)
+    return 0; // a state pattern keeps its states; only the table's colours go
+  int64_t count = 0;
+  for (int p = 1; p <= pattern.NoPLines; ++p) {
+    const uint8_t* row = pattern.MachineColours.Row(p);
+    count += std::count_if(row + 1, row + pattern.NoControls + 1,
+                           [noColours](uint8_t v) { return v > noColours; });
+  }
+  return count;
 }
 
 void OPatternSetupEditor::RebuildYarnPairs() {

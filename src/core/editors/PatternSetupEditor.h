@@ -96,11 +96,16 @@ protected:
   void LoadCopies() override;
   void StoreData() override;
   void ApplyToPattern() override;
+  // Fewer colours drop the cells of a colour pattern painted with the colours that go.
+  bool ConfirmApply() override;
 
 private:
   std::optional<TYarnPairs> YarnPairs;
   void RebuildYarnPairs();
   ODesignData& Object(TSetupObject object);
 };
+
+// How many cells of a colour pattern hold a colour above `noColours`.
+int64_t CellsAboveColours(const OPattern& pattern, int noColours);
 
 } // namespace quillane

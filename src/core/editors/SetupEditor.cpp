@@ -1,5 +1,6 @@
 #include "editors/SetupEditor.h"
 
+#include "app/App.h"
 #include "model/Pattern.h"
 
 namespace quillane {
@@ -58,6 +59,19 @@ bool OSetupEditor::Apply() {
   }
   UpdateButtons();
   return applied;
+}
+
+bool OSetupEditor::ConfirmCellLoss(const std::string& change, const std::string& where,
+                                   int64_t cells) {
+  if (cells <= 0)
+    return true;
+  const std::string question = change + "? Cells " + where + " will be lost (" +
+                               std::to_string(cells) + (cells == 1 ? " cell)." : " cells).");
+  if (Leaving && DeclinedQuestion == question)
+    return false;
+  const bool agreed = g.UI().Confirm(question);
+  DeclinedQuestion = agreed ? std::string() : question;
+  return agreed;
 }
 
 bool OSetupEditor::Leave() {
