@@ -66,22 +66,51 @@ TEST(ControlSetupEditor, ApplyingScroll3GivesThreeStatesAndEnablesSave) {
   EXPECT_EQ(e.Pattern->Settings->FileVersion, 3);
 }
 
+// An imported file is refused, naming the field, when a control could not show a value of
+// it; a good one reaches the pattern only on Apply, here by leaving the window.
 TEST(ControlSetupEditor, AnImportReachesThePatternOnlyWhenTheWindowIsLeft) {
+  const struct {
+    size_t Offset; // in the record, after its two header bytes
+    std::vector<uint8_t> Bytes;
+    const char* Field;
+  } hostile[] = {
+      {0, {200}, "Machine Type 200 is out of range (0 to 13)."},
+      {3, {0xFF, 0xFF}, "No. Pattern Lines 65535 is out of range (1 to 65534)."},
+      {1, {0x10, 0x27}, "No. Controls 10000 is out of range (1 to 9999)."},
+      {7, {100}, "Stitches/Backing Step 100 is out of range (0 to 99)."},
+      {45, {100}, "Starting Cam Position 100 is out of range (0 to 99)."},
+      {46, {3}, "Control Mode 3 is out of range (0 to 2)."},
+      {112, {0}, "File Version 0 is out of range (1 to 6)."},
+      {112, {7}, "File Version 7 is out of range (1 to 6)."},
+      {124, {2}, "Offset Mode 2 is out of range (0 to 1)."},
+      {129, {0x10, 0x27}, "Starting PLine 10000 is out of range (0 to 9999)."},
+      {114,
+       {0, 0, 0xC0, 0x7F},
+       "Length Multiplier nan is out of range (-99999.99999 to "
+       "99999.99999)."},
+  };
   TTempDir dir;
   OSettings file(nullptr);
   file.SetDefaults();
   file.NoControls = 120;
   file.NoPLines = 10;
   WriteBytes(dir.File("wide.set"), RecordBytes(file));
-  file.NoPLines = 65535; // gigabytes of cells once applied: no box would take it
-  WriteBytes(dir.File("huge.set"), RecordBytes(file));
   TEditing e;
-  e.UI.FileAnswers = {dir.File("huge.set"), dir.File("wide.set")};
+  for (const auto& row : hostile) {
+    Bytes bytes = RecordBytes(file);
+    std::copy(row.Bytes.begin(), row.Bytes.end(), bytes.begin() + 2 + row.Offset);
+    WriteBytes(dir.File("bad.set"), bytes);
+    e.UI.FileAnswers = {dir.File("bad.set")};
+    e.UI.Shown.clear();
+    e.Editor.Import();
+    EXPECT_EQ(e.UI.Errors(), std::vector{"Error reading settings file: " + dir.File("bad.set") +
+                                         "\n" + row.Field});
+    EXPECT_EQ(RecordBytes(e.Editor.WorkingCopy), RecordBytes(*e.Pattern->Settings));
+  }
+  e.UI.Shown.clear();
+  e.UI.FileAnswers = {dir.File("wide.set")};
   e.Editor.Import();
-  EXPECT_EQ(e.UI.Errors(), std::vector{"Error reading settings file: " + dir.File("huge.set")});
-  EXPECT_EQ(e.Editor.Number(F::NoControls), 100);
-  e.Editor.Import();
-  EXPECT_EQ(e.UI.Errors().size(), 1u);
+  EXPECT_TRUE(e.UI.Shown.empty());
   EXPECT_TRUE(e.Editor.ApplyEnabled());
   EXPECT_EQ(e.Editor.Number(F::NoControls), 120);
   EXPECT_EQ(e.Pattern->NoControls, 100);

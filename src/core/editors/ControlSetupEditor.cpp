@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "app/App.h"
@@ -252,20 +253,51 @@ void OControlSetupEditor::StoreItem(TSettingsField field, int index) {
   SetModified(true);
 }
 
+std::string OControlSetupEditor::Unshowable() const {
+  auto number = [](double v, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, v);
+    return std::string(text);
+  };
+  for (const TSettingsFieldInfo& info : Fields()) {
+    double value = 0, lowest = info.Minimum, highest = info.Maximum;
+    if (info.Kind == K::List) {
+      // The stored byte against the codes the list offers (file versions count from 1).
+      const int first = info.Field == F::FileVersion ? 1 : 0;
+      value = ItemIndex(info.Field) + first;
+      lowest = first;
+      highest = first + static_cast<double>(Items(info.Field).size()) - 1;
+    } else if (info.Kind == K::Number) {
+      value = Number(info.Field);
+      // The pattern's own size passes, whatever made it.
+      if ((info.Field == F::NoControls && value == Pattern.NoControls) ||
+          (info.Field == F::NoPLines && value == Pattern.NoPLines))
+        continue;
+    } else {
+      continue;
+    }
+    if (!(value >= lowest && value <= highest))
+      return std::string(info.Label) + " " + number(value, info.Decimals) + " is out of range (" +
+             number(lowest, info.Decimals) + " to " + number(highest, info.Decimals) + ").";
+  }
+  return "";
+}
+
 void OControlSetupEditor::Import() {
   OSettings before(nullptr);
   before.Assign(WorkingCopy);
   WorkingCopy.Import();
-  // A file may ask for a size no box would take (65535 x 65535 cells are gigabytes): it is
-  // refused as unreadable rather than applied later. The pattern's own size always passes,
-  // whatever made it.
-  auto fits = [this](TSettingsField field, int current) {
-    const double v = Number(field);
-    return v == current || (v >= Info(field).Minimum && v <= Info(field).Maximum);
-  };
-  if (!fits(F::NoControls, Pattern.NoControls) || !fits(F::NoPLines, Pattern.NoPLines)) {
+  // A file may hold what no control would show: a machine type past the list, or a size no
+  // box would take (65535 x 65535 cells are gigabytes). It is refused as unreadable, naming
+  // the field, rather than shown blank or applied later.
+  OWriter was, is;
+  before.WriteToStream(was);
+  WorkingCopy.WriteToStream(is);
+  const bool read =
+      !std::equal(was.Bytes().begin(), was.Bytes().end(), is.Bytes().begin(), is.Bytes().end());
+  if (const std::string field = read ? Unshowable() : ""; !field.empty()) {
     WorkingCopy.Assign(before);
-    g.UI().ShowError("Error reading settings file: " + g.UI().OpenDialog.FileName);
+    g.UI().ShowError("Error reading settings file: " + g.UI().OpenDialog.FileName + "\n" + field);
   }
   ShowData();
   SetModified(true);

@@ -92,9 +92,12 @@ public:
   void StoreChecked(TSettingsField field, bool checked);
   void StoreItem(TSettingsField field, int index);
 
-  // The working copy from a settings file; it becomes the pattern's on Apply. A file whose
-  // size is outside the boxes' ranges (and not the pattern's) is refused as unreadable.
+  // The working copy from a settings file; it becomes the pattern's on Apply. A file with a
+  // value its control cannot show (a list code past the list, a number outside its box's
+  // range other than the pattern's own size) is refused as unreadable, naming the field.
   void Import();
+  // That field and its value, or "" when the working copy shows whole.
+  std::string Unshowable() const;
   // Apply, then the working copy to a settings file.
   void Export();
 
