@@ -69,6 +69,33 @@ TEST_F(PatternSetupEditorTest, YarnPairsPairALastOddControlWithItsLeftNeighbour)
   EXPECT_FALSE(E.YarnPairInUse(3, 3));
 }
 
+// A drag sets every control between where it was and where it went, whichever way and
+// however far the mouse moved; the tables take no ranges.
+TEST_F(PatternSetupEditorTest, ADragOverTheCreelSetsTheControlsItCovers) {
+  const struct {
+    int From, To;
+    char YarnType;
+    const char* Creel;
+  } rows[] = {
+      {2, 4, 'B', "ABBBAA"},
+      {6, 3, 'C', "ABCCCC"},
+      {0, 9, 'A', "AAAAAA"},
+      {7, 9, 'B', "AAAAAA"},
+  };
+  SetCreel("AAAAAA");
+  for (const auto& row : rows) {
+    E.YarnTypeRow = row.YarnType - 'A';
+    E.Drag(TSetupGrid::Creel, row.From, row.To);
+    EXPECT_EQ(Creel(), row.Creel) << row.From << "-" << row.To;
+  }
+  E.YarnTypeRow = 0;
+  EXPECT_FALSE(E.Drag(TSetupGrid::Creel, 1, 6)); // nothing to change
+  EXPECT_FALSE(E.Drag(TSetupGrid::MachineTable, 1, 6));
+  E.YarnTypeRow = 1;
+  EXPECT_TRUE(E.Drag(TSetupGrid::Creel, 1, 2));
+  EXPECT_TRUE(E.YarnPairInUse(2, 2));
+}
+
 TEST_F(PatternSetupEditorTest, RepeatCopiesTheFirstControlsAcrossTheCreel) {
   SetCreel("ABCCCC");
   E.SetRepeatSize(0);

@@ -232,6 +232,25 @@ bool OPatternSetupEditor::Click(TSetupGrid grid, int column, TMouseButton button
   return true;
 }
 
+bool OPatternSetupEditor::Drag(TSetupGrid grid, int from, int to) {
+  const int last = ColumnCount(grid) - 1;
+  const int low = std::max(std::min(from, to), 1), high = std::min(std::max(from, to), last);
+  if (grid != TSetupGrid::Creel || low > high)
+    return false;
+  const auto yarnType = static_cast<OYarnType>(YarnTypeRow + 1);
+  bool changed = false;
+  for (int c = low; c <= high; ++c)
+    if (WorkingCreel->YarnTypeEntry(c) != yarnType) {
+      WorkingCreel->SetYarnType(c, yarnType);
+      changed = true;
+    }
+  if (!changed)
+    return false;
+  RebuildYarnPairs();
+  SetModified(true);
+  return true;
+}
+
 bool OPatternSetupEditor::SetNoColours(int n) {
   if (!InRange(n, MinColours, MaxColours) || n == NoColours())
     return false;
