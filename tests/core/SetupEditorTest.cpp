@@ -306,6 +306,19 @@ TEST(ControlSetupEditor, AMachineTypeThatDropsCellsAsksFirst) {
     EXPECT_EQ(p.MachineType, row.To);
     EXPECT_EQ(p.GetState(1, 1), 0);
   }
+  // Two questions, the second declined: leaving the window asks neither again.
+  TEditing e(BarePattern(10, 4, 3));
+  e.Pattern->SetState(1, 1, 3);
+  e.Pattern->SetState(5, 1, 1);
+  e.Editor.StoreItem(F::MachineType, 0);
+  ASSERT_TRUE(e.Editor.StoreNumber(F::NoControls, 2));
+  e.UI.ConfirmAnswers = {true, false};
+  EXPECT_FALSE(e.Editor.Apply());
+  EXPECT_FALSE(e.Editor.Leave());
+  ASSERT_EQ(e.UI.Shown.size(), 2u);
+  EXPECT_EQ(e.UI.Shown[0].Text, "Reduce the pattern to 2 \xC3\x97 4? Cells outside it will be lost "
+                                "(1 cell).");
+  EXPECT_EQ(e.Pattern->NoControls, 10);
 }
 
 TEST(ControlSetupEditor, AValueOutOfRangeChangesNothing) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "data/PatternEvents.h"
 
@@ -91,6 +92,7 @@ private:
   bool Applying = false;
   OPatternEvents::TSubscription Subscription;
   std::string DeclinedQuestion;
+  std::vector<std::string> AgreedQuestions;
 };
 
 } // namespace quillane
