@@ -162,6 +162,12 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
       RefreshGrids();
   });
   sgCreel->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::Creel, c, b); };
+  sgCreel->Dragged = [this](int from, int to) {
+    if (Model->Drag(TSetupGrid::Creel, from, to)) {
+      sgCreel->Reload();
+      sgDV->Reload();
+    }
+  };
   sgMV->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::MachineTable, c, b); };
   sgDV->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::DesignTable, c, b); };
 

@@ -189,8 +189,29 @@ void TSetupGridView::mousePressEvent(QMouseEvent* event) {
   if (column < 1 || at.y() < Area().top() || row >= Rows)
     return;
   MakeCurrent(row, column);
+  DragColumn = column;
   if (Pressed)
     Pressed(column, event->button());
+}
+
+void TSetupGridView::mouseMoveEvent(QMouseEvent* event) {
+  if (DragColumn < 1 || Columns < 1)
+    return;
+  // Past the last column counts as the last, left of the cells as the first in sight.
+  const int at = ColumnAt(event->position().toPoint().x());
+  const int column = at < 0 ? Columns : std::clamp(at, FirstColumn(), Columns);
+  if (column == DragColumn)
+    return;
+  const int from = DragColumn;
+  DragColumn = column;
+  MakeCurrent(CurrentRow, column);
+  if (Dragged)
+    Dragged(from, column);
+}
+
+void TSetupGridView::mouseReleaseEvent(QMouseEvent* event) {
+  DragColumn = 0;
+  QFrame::mouseReleaseEvent(event);
 }
 
 void TSetupGridView::keyPressEvent(QKeyEvent* event) {

@@ -32,10 +32,14 @@ public:
   void CellChanged(int row, int column);
 
   std::function<void(int column, Qt::MouseButton button)> Pressed;
+  // The mouse, pressed in a column, moved on from column `from` to column `to`.
+  std::function<void(int from, int to)> Dragged;
 
 protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   // The press before it counted already.
   void mouseDoubleClickEvent(QMouseEvent*) override {}
   void keyPressEvent(QKeyEvent* event) override;
@@ -54,6 +58,7 @@ private:
   int ColumnWidth;
   int Columns = 0;
   int CurrentRow = 0, CurrentColumn = 1;
+  int DragColumn = 0; // the column under a pressed mouse, 0 when none is pressed
   QHash<QString, QStaticText> Texts;
   int FirstColumn() const;
   // Where the cells go, above the scroll bar.

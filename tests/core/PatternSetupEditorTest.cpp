@@ -69,6 +69,33 @@ TEST_F(PatternSetupEditorTest, YarnPairsPairALastOddControlWithItsLeftNeighbour)
   EXPECT_FALSE(E.YarnPairInUse(3, 3));
 }
 
+// A drag sets every control between where it was and where it went, whichever way and
+// however far the mouse moved; the tables take no ranges.
+TEST_F(PatternSetupEditorTest, ADragOverTheCreelSetsTheControlsItCovers) {
+  const struct {
+    int From, To;
+    char YarnType;
+    const char* Creel;
+  } rows[] = {
+      {2, 4, 'B', "ABBBAA"},
+      {6, 3, 'C', "ABCCCC"},
+      {0, 9, 'A', "AAAAAA"},
+      {7, 9, 'B', "AAAAAA"},
+  };
+  SetCreel("AAAAAA");
+  for (const auto& row : rows) {
+    E.YarnTypeRow = row.YarnType - 'A';
+    E.Drag(TSetupGrid::Creel, row.From, row.To);
+    EXPECT_EQ(Creel(), row.Creel) << row.From << "-" << row.To;
+  }
+  E.YarnTypeRow = 0;
+  EXPECT_FALSE(E.Drag(TSetupGrid::Creel, 1, 6)); // nothing to change
+  EXPECT_FALSE(E.Drag(TSetupGrid::MachineTable, 1, 6));
+  E.YarnTypeRow = 1;
+  EXPECT_TRUE(E.Drag(TSetupGrid::Creel, 1, 2));
+  EXPECT_TRUE(E.YarnPairInUse(2, 2));
+}
+
 TEST_F(PatternSetupEditorTest, RepeatCopiesTheFirstControlsAcrossTheCreel) {
   SetCreel("ABCCCC");
   E.SetRepeatSize(0);
@@ -135,6 +162,45 @@ TEST_F(PatternSetupEditorTest, CancelBringsBackThePatternsObjects) {
   EXPECT_EQ(Creel()[0], YarnTypeLetter(P->Creel->GetYarnType(1))[0]);
   EXPECT_FALSE(E.Modified());
   EXPECT_EQ(E.UndefinedItems(), (std::vector<std::string>{"1 - High", "2 - Low"}));
+}
+
+} // namespace
+} // namespace quillane::test
+
+namespace quillane::test {
+namespace {
+
+// Fewer colours in a colour pattern ask before the cells painted with the colours that go
+// are lost, counting them, however the count was lowered; leaving the window does not ask
+// a declined question again, and an agreed one clears the cells from the grid.
+TEST(PatternSetupEditorLoss, FewerColoursAskBeforeCellsAreLost) {
+  OScriptedPlatform ui;
+  OPlatformScope scope(ui);
+  auto p = BarePattern(6, 4, 11); // COLORTEC
+  p->SetMachineColour(1, 1, 10);
+  p->SetMachineColour(2, 2, 13);
+  p->SetMachineColour(3, 3, 4);
+  OPatternSetupEditor e(*p);
+  e.Reload();
+  ASSERT_TRUE(e.SetNoColours(4));
+  ui.ConfirmAnswers = {false};
+  EXPECT_FALSE(e.Leave());
+  EXPECT_FALSE(e.Leave());
+  ASSERT_EQ(ui.Shown.size(), 1u);
+  EXPECT_EQ(ui.Shown[0].Text, "Reduce the palette to 4 colours? Cells painted with the colours "
+                              "above it will be lost (2 cells).");
+  EXPECT_EQ(p->GetMachineColour(2, 2), 13);
+  EXPECT_EQ(p->NoColours, 16);
+  ui.ConfirmAnswers = {true};
+  EXPECT_TRUE(e.Apply());
+  EXPECT_EQ(p->NoColours, 4);
+  EXPECT_EQ(p->GetMachineColour(1, 1), 0);
+  EXPECT_EQ(p->GetMachineColour(2, 2), 0);
+  EXPECT_EQ(p->GetMachineColour(3, 3), 4);
+  // Nothing above the new count: no question.
+  ASSERT_TRUE(e.SetNoColours(8));
+  EXPECT_TRUE(e.Apply());
+  EXPECT_EQ(ui.Shown.size(), 2u);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The control setup window on the offscreen platform: one window per node, an edit through
 // the real boxes applied by the button and by leaving, the close that keeps a declined
-// shrink, and the Tab order.
+// shrink, what an open view shows after a shrink, and the Tab order.
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -8,11 +8,13 @@
 #include <QtTest>
 
 #include "UiSupport.h"
+#include "elements/Picture.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
 #include "shell/MainCommands.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/NumberBox.h"
+#include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
 using namespace quillane;
@@ -26,9 +28,12 @@ struct TOpened {
   OPattern* Pattern;
   ODesignUI* Node = nullptr;
   TfmControlSetup* Form = nullptr;
-  explicit TOpened(const QString& ini) : Program(ini) {
+  explicit TOpened(const QString& ini,
+                   std::unique_ptr<OPattern> pattern = GenerateWizard(TRugWizard{100, 60, 40, 50, 1,
+                                                                                 10}))
+      : Program(ini) {
     OPatternTree& tree = Program.Main.Tree().Patterns();
-    Pattern = tree.AddPattern(GenerateWizard(TRugWizard{100, 60, 40, 50, 1, 10})).Pattern;
+    Pattern = tree.AddPattern(std::move(pattern)).Pattern;
     Pattern->SetModified(0);
     Node = FindNode<OControlSetupUI>(tree);
     Program.Main.show();
@@ -115,6 +120,57 @@ private slots:
     QVERIFY(o.Form->SubWindow()->close());
     QCOMPARE(o.Pattern->NoControls, 50);
     QVERIFY(!o.Node->Editor);
+  }
+
+  // Shrinking a pattern whose view window is open: the view shows exactly the cells the
+  // core renders and no phantom columns, and the nodes of the sections taken out go, their
+  // open editor with them.
+  void theViewShowsWhatIsLeftAfterAShrink() {
+    auto made = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections4});
+    OPicture& picture = *made->Pictures->Get(0);
+    picture.SetViewMode(1);
+    for (int i = 0; i < 20; ++i)
+      picture.PaintMachinePixel(i, i, static_cast<uint8_t>(1 + i % 2));
+    TOpened o(Ini(), std::move(made));
+    OPatternTree& tree = o.Program.Main.Tree().Patterns();
+    auto* window = OpenEditor<TfmWindow, OWindowUI>(tree);
+    QVERIFY(window);
+    window->SubWindow()->resize(400, 300);
+    auto sections = [&] {
+      std::vector<OSectionUI*> nodes;
+      for (const auto& node : tree.Registry())
+        if (auto* section = dynamic_cast<OSectionUI*>(node.get()))
+          nodes.push_back(section);
+      return nodes;
+    };
+    QCOMPARE(sections().size(), size_t(4));
+    sections()[1]->Open(); // Section #2, which the shrink takes out
+    QVERIFY(sections()[1]->Editor);
+    o.Form->BringToFront();
+    o.Type(TSettingsField::NoControls, "15");
+    o.Program.Platform.Confirms = {true};
+    o.Form->buApply->click();
+    QCOMPARE(o.Program.Platform.Messages,
+             std::vector<std::string>{"The pattern is now 15 \xC3\x97 30. Cut to fit: Region #2 of "
+                                      "Picture #1, Section #1, Section #3. Removed: Section #2, "
+                                      "Section #4."});
+    QCOMPARE(sections().size(), size_t(2));
+    QCOMPARE(o.Program.Platform.Errors, std::vector<std::string>{});
+
+    window->BringToFront();
+    QApplication::processEvents();
+    const QImage shown = window->PaintBox1->grab().toImage();
+    QCOMPARE(window->Geometry().Zoom(), 1.0f);
+    const int bottom = shown.height() - 1;
+    QCOMPARE(picture.Width, 15);
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 17; ++x) {
+        const uint32_t core = picture.GetMachinePixel(x, y); // 0x00BBGGRR
+        const QRgb expected = x < 15 ? qRgb(core & 0xFF, (core >> 8) & 0xFF, (core >> 16) & 0xFF)
+                                     : qRgb(192, 192, 192);
+        QCOMPARE(shown.pixel(x, bottom - y), expected);
+      }
+    QVERIFY(picture.GetMachinePixel(3, 3) != picture.GetMachinePixel(4, 3)); // painted, shown
   }
 
   void tabVisitsEveryFieldInTheWindowsOrder() {

@@ -1,7 +1,9 @@
 // The pattern setup editor on the offscreen platform: colour patterns, the Import and
 // Export menus, and a grid click that Apply hands to the pattern.
 #include <QComboBox>
+#include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
@@ -131,6 +133,20 @@ private slots:
     QCOMPARE(o.Pattern->MachineTable->GetColour(1, 2), 7);
     QVERIFY(!f.buApply->isEnabled());
     QCOMPARE(f.Editor().Cell(TSetupGrid::MachineTable, 2, 2).Text, "7");
+
+    // A drag along the creel gives every control it passes the selected yarn type.
+    f.sgYarnTypes->setCurrentRow(2);
+    QWidget* creel = f.sgCreel->viewport();
+    QTest::mousePress(creel, Qt::LeftButton, {}, f.sgCreel->CellRect(1, 2).center());
+    QMouseEvent move(QEvent::MouseMove, QPointF(f.sgCreel->CellRect(1, 5).center()),
+                     creel->mapToGlobal(QPointF(f.sgCreel->CellRect(1, 5).center())), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(creel, &move);
+    QTest::mouseRelease(creel, Qt::LeftButton, {}, f.sgCreel->CellRect(1, 5).center());
+    QString letters;
+    for (int c = 1; c <= 6; ++c)
+      letters += QString::fromStdString(f.Editor().Cell(TSetupGrid::Creel, 1, c).Text);
+    QCOMPARE(letters, QStringLiteral("ACCCCA"));
   }
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "app/App.h"
@@ -252,20 +253,51 @@ void OControlSetupEditor::StoreItem(TSettingsField field, int index) {
   SetModified(true);
 }
 
+std::string OControlSetupEditor::Unshowable() const {
+  auto number = [](double v, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, v);
+    return std::string(text);
+  };
+  for (const TSettingsFieldInfo& info : Fields()) {
+    double value = 0, lowest = info.Minimum, highest = info.Maximum;
+    if (info.Kind == K::List) {
+      // The stored byte against the codes the list offers (file versions count from 1).
+      const int first = info.Field == F::FileVersion ? 1 : 0;
+      value = ItemIndex(info.Field) + first;
+      lowest = first;
+      highest = first + static_cast<double>(Items(info.Field).size()) - 1;
+    } else if (info.Kind == K::Number) {
+      value = Number(info.Field);
+      // The pattern's own size passes, whatever made it.
+      if ((info.Field == F::NoControls && value == Pattern.NoControls) ||
+          (info.Field == F::NoPLines && value == Pattern.NoPLines))
+        continue;
+    } else {
+      continue;
+    }
+    if (!(value >= lowest && value <= highest))
+      return std::string(info.Label) + " " + number(value, info.Decimals) + " is out of range (" +
+             number(lowest, info.Decimals) + " to " + number(highest, info.Decimals) + ").";
+  }
+  return "";
+}
+
 void OControlSetupEditor::Import() {
   OSettings before(nullptr);
   before.Assign(WorkingCopy);
   WorkingCopy.Import();
-  // A file may ask for a size no box would take (65535 x 65535 cells are gigabytes): it is
-  // refused as unreadable rather than applied later. The pattern's own size always passes,
-  // whatever made it.
-  auto fits = [this](TSettingsField field, int current) {
-    const double v = Number(field);
-    return v == current || (v >= Info(field).Minimum && v <= Info(field).Maximum);
-  };
-  if (!fits(F::NoControls, Pattern.NoControls) || !fits(F::NoPLines, Pattern.NoPLines)) {
+  // A file may hold what no control would show: a machine type past the list, or a size no
+  // box would take (65535 x 65535 cells are gigabytes). It is refused as unreadable, naming
+  // the field, rather than shown blank or applied later.
+  OWriter was, is;
+  before.WriteToStream(was);
+  WorkingCopy.WriteToStream(is);
+  const bool read =
+      !std::equal(was.Bytes().begin(), was.Bytes().end(), is.Bytes().begin(), is.Bytes().end());
+  if (const std::string field = read ? Unshowable() : ""; !field.empty()) {
     WorkingCopy.Assign(before);
-    g.UI().ShowError("Error reading settings file: " + g.UI().OpenDialog.FileName);
+    g.UI().ShowError("Error reading settings file: " + g.UI().OpenDialog.FileName + "\n" + field);
   }
   ShowData();
   SetModified(true);
@@ -281,39 +313,75 @@ void OControlSetupEditor::LoadCopies() {
 }
 
 void OControlSetupEditor::StoreData() {
+  SizeBefore = {Pattern.NoControls, Pattern.NoPLines};
+  // A state pattern becoming a colour pattern keeps the colours its states show, whichever
+  // view was painted last.
+  if (Pattern.PatternMode == pmStates && WorkingCopy.MachineType <= MaxMachineType &&
+      MachineTypeInfo(WorkingCopy.MachineType).PatternMode == pmColours)
+    Pattern.ComputeMachineColours();
   Pattern.Settings->Assign(WorkingCopy);
 }
 
 void OControlSetupEditor::ApplyToPattern() {
   Pattern.ApplySettings();
+  // States the new machine type does not have were agreed to go: they go now rather than
+  // stay in the grid unseen until the next save drops them.
+  if (Pattern.PatternMode == pmStates)
+    for (int p = 1; p <= Pattern.NoPLines; ++p)
+      for (int c = 1; c <= Pattern.NoControls; ++c)
+        if (Pattern.GetState(c, p) > Pattern.NoStates)
+          Pattern.SetState(c, p, 0);
+  // The elements follow the new size before Changed copies the sections; those taken out
+  // stay alive until every view has heard of the change.
+  TResizeReport report;
+  if (SizeBefore != std::pair<int, int>{Pattern.NoControls, Pattern.NoPLines})
+    report = Pattern.FollowResize(SizeBefore.first, SizeBefore.second);
   Pattern.Changed();
+  if (!report.Empty())
+    g.UI().ShowMessage(report.Message(Pattern.NoControls, Pattern.NoPLines));
 }
 
 bool OControlSetupEditor::ConfirmApply() {
   const int w = WorkingCopy.NoControls, p = WorkingCopy.NoPLines;
-  if (!HoldsCellsOutside(Pattern, w, p))
-    return true;
-  // Switching windows does not ask again about a reduction the user just refused: one
-  // click elsewhere would otherwise raise the question once per activation change.
-  if (Leaving && DeclinedSize == std::pair{w, p})
+  const std::string size = std::to_string(w) + " \xC3\x97 " + std::to_string(p);
+  if (!ConfirmCellLoss("Reduce the pattern to " + size, "outside it", CellsOutside(Pattern, w, p)))
     return false;
-  const bool reduce = g.UI().Confirm("Reduce the pattern to " + std::to_string(w) + " \xC3\x97 " +
-                                     std::to_string(p) + "? Cells outside it will be lost.");
-  DeclinedSize = reduce ? std::pair{0, 0} : std::pair{w, p};
-  return reduce;
+  const int type = WorkingCopy.MachineType;
+  return type == Pattern.MachineType ||
+         ConfirmCellLoss(std::string("Change the machine type to ") + MachineTypeInfo(type).Name,
+                         "it cannot hold", CellsLostToMachineType(Pattern, type, w, p));
 }
 
-bool HoldsCellsOutside(const OPattern& pattern, int noControls, int noPLines) {
-  for (const TGrid* grid : {&pattern.States, &pattern.MachineColours}) {
-    for (int p = 1; p <= grid->PLines(); ++p) {
-      const uint8_t* row = grid->Row(p);
-      const int first = p <= noPLines ? noControls + 1 : 1;
-      if (first <= grid->Controls() &&
-          std::any_of(row + first, row + grid->Controls() + 1, [](uint8_t v) { return v != 0; }))
-        return true;
-    }
+int64_t CellsOutside(const OPattern& pattern, int noControls, int noPLines) {
+  const TGrid& grid = pattern.PatternMode == pmColours ? pattern.MachineColours : pattern.States;
+  int64_t count = 0;
+  for (int p = 1; p <= grid.PLines(); ++p) {
+    const uint8_t* row = grid.Row(p);
+    const int first = p <= noPLines ? noControls + 1 : 1;
+    if (first <= grid.Controls())
+      count +=
+          std::count_if(row + first, row + grid.Controls() + 1, [](uint8_t v) { return v != 0; });
   }
-  return false;
+  return count;
+}
+
+int64_t CellsLostToMachineType(const OPattern& pattern, int type, int noControls, int noPLines) {
+  if (type > MaxMachineType)
+    return 0; // such a type changes nothing else
+  const TMachineTypeInfo& info = MachineTypeInfo(type);
+  const bool fromColours = pattern.PatternMode == pmColours;
+  if (fromColours && info.PatternMode == pmColours)
+    return 0;
+  const TGrid& grid = fromColours ? pattern.MachineColours : pattern.States;
+  // A state pattern becoming a colour pattern keeps the colours its states show.
+  const int highest = fromColours ? 0 : info.PatternMode == pmColours ? 255 : info.NoStates;
+  int64_t count = 0;
+  for (int p = 1; p <= std::min(noPLines, grid.PLines()); ++p) {
+    const uint8_t* row = grid.Row(p);
+    count += std::count_if(row + 1, row + std::min(noControls, grid.Controls()) + 1,
+                           [highest](uint8_t v) { return v > highest; });
+  }
+  return count;
 }
 
 } // namespace quillane

@@ -92,9 +92,12 @@ public:
   void StoreChecked(TSettingsField field, bool checked);
   void StoreItem(TSettingsField field, int index);
 
-  // The working copy from a settings file; it becomes the pattern's on Apply. A file whose
-  // size is outside the boxes' ranges (and not the pattern's) is refused as unreadable.
+  // The working copy from a settings file; it becomes the pattern's on Apply. A file with a
+  // value its control cannot show (a list code past the list, a number outside its box's
+  // range other than the pattern's own size) is refused as unreadable, naming the field.
   void Import();
+  // That field and its value, or "" when the working copy shows whole.
+  std::string Unshowable() const;
   // Apply, then the working copy to a settings file.
   void Export();
 
@@ -102,13 +105,18 @@ protected:
   void LoadCopies() override;
   void StoreData() override;
   void ApplyToPattern() override;
-  // A smaller pattern loses the cells outside it: asked first when any of them is set.
+  // A smaller pattern loses the cells outside it, and a machine type with fewer states or
+  // another kind of pattern the cells it cannot hold: asked first when any of them is set.
   bool ConfirmApply() override;
-  // The sizes of the last reduction the user refused.
-  std::pair<int, int> DeclinedSize{0, 0};
+  // The pattern's size before the store under way.
+  std::pair<int, int> SizeBefore{0, 0};
 };
 
-// Whether cells outside `noControls` x `noPLines` hold a state or colour.
-bool HoldsCellsOutside(const OPattern& pattern, int noControls, int noPLines);
+// How many cells outside `noControls` x `noPLines` hold a state or colour.
+int64_t CellsOutside(const OPattern& pattern, int noControls, int noPLines);
+// How many cells inside `noControls` x `noPLines` machine type `type` would lose: states above
+// its state count, or, from a colour pattern to a state pattern, every painted colour (the
+// states of a colour pattern are never painted).
+int64_t CellsLostToMachineType(const OPattern& pattern, int type, int noControls, int noPLines);
 
 } // namespace quillane

@@ -84,7 +84,31 @@ void OPatternSetupEditor::ApplyToPattern() {
   Pattern.ApplyDesignTable();
   Pattern.ApplyMachineTable();
   Pattern.ApplyPalette();
+  // The cells agreed to go are cleared rather than kept unseen until a save drops them.
+  if (Pattern.PatternMode == pmColours)
+    for (int p = 1; p <= Pattern.NoPLines; ++p)
+      for (int c = 1; c <= Pattern.NoControls; ++c)
+        if (Pattern.GetMachineColour(c, p) > Pattern.NoColours)
+          Pattern.SetMachineColour(c, p, 0);
   Pattern.Changed();
+}
+
+bool OPatternSetupEditor::ConfirmApply() {
+  const int n = WorkingPalette->NoColours();
+  return ConfirmCellLoss("Reduce the palette to " + std::to_string(n) + " colours",
+                         "painted with the colours above it", CellsAboveColours(Pattern, n));
+}
+
+int64_t CellsAboveColours(const OPattern& pattern, int noColours) {
+  if (pattern.PatternMode != pmColours)
+    return 0; // a state pattern keeps its states; only the table's colours go
+  int64_t count = 0;
+  for (int p = 1; p <= pattern.NoPLines; ++p) {
+    const uint8_t* row = pattern.MachineColours.Row(p);
+    count += std::count_if(row + 1, row + pattern.NoControls + 1,
+                           [noColours](uint8_t v) { return v > noColours; });
+  }
+  return count;
 }
 
 void OPatternSetupEditor::RebuildYarnPairs() {
@@ -204,6 +228,25 @@ bool OPatternSetupEditor::Click(TSetupGrid grid, int column, TMouseButton button
         WorkingDesignTable->CombinationAt(static_cast<size_t>(column - 1)), colour);
     break;
   }
+  SetModified(true);
+  return true;
+}
+
+bool OPatternSetupEditor::Drag(TSetupGrid grid, int from, int to) {
+  const int last = ColumnCount(grid) - 1;
+  const int low = std::max(std::min(from, to), 1), high = std::min(std::max(from, to), last);
+  if (grid != TSetupGrid::Creel || low > high)
+    return false;
+  const auto yarnType = static_cast<OYarnType>(YarnTypeRow + 1);
+  bool changed = false;
+  for (int c = low; c <= high; ++c)
+    if (WorkingCreel->YarnTypeEntry(c) != yarnType) {
+      WorkingCreel->SetYarnType(c, yarnType);
+      changed = true;
+    }
+  if (!changed)
+    return false;
+  RebuildYarnPairs();
   SetModified(true);
   return true;
 }

@@ -77,6 +77,11 @@ public:
   // A click on a column with a mouse button; the title column and anything outside the
   // grid change nothing. True when something changed.
   bool Click(TSetupGrid grid, int column, TMouseButton button);
+  // A drag over the creel from column `from` on to column `to` (the mouse may skip
+  // columns): every control between them, both included, takes the selected yarn type, as a
+  // click on each would give it. The tables take single clicks only. True when something
+  // changed.
+  bool Drag(TSetupGrid grid, int from, int to);
 
   // Leaving the boxes. A value outside its range shows the range error and changes
   // nothing; an unchanged value changes nothing either. True when something changed.
@@ -96,11 +101,16 @@ protected:
   void LoadCopies() override;
   void StoreData() override;
   void ApplyToPattern() override;
+  // Fewer colours drop the cells of a colour pattern painted with the colours that go.
+  bool ConfirmApply() override;
 
 private:
   std::optional<TYarnPairs> YarnPairs;
   void RebuildYarnPairs();
   ODesignData& Object(TSetupObject object);
 };
+
+// How many cells of a colour pattern hold a colour above `noColours`.
+int64_t CellsAboveColours(const OPattern& pattern, int noColours);
 
 } // namespace quillane

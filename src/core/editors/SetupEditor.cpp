@@ -1,5 +1,8 @@
 #include "editors/SetupEditor.h"
 
+#include <algorithm>
+
+#include "app/App.h"
 #include "model/Pattern.h"
 
 namespace quillane {
@@ -48,8 +51,14 @@ bool OSetupEditor::Apply() {
       bool& Flag;
       ~TDone() { Flag = false; }
     } done{Applying};
+    if (!Leaving) {
+      DeclinedQuestion.clear();
+      AgreedQuestions.clear();
+    }
     applied = ConfirmApply();
     if (applied) {
+      DeclinedQuestion.clear();
+      AgreedQuestions.clear();
       OUndoHistory::TChange step(Pattern.History);
       StoreData();
       ModifiedFlag = false;
@@ -58,6 +67,26 @@ bool OSetupEditor::Apply() {
   }
   UpdateButtons();
   return applied;
+}
+
+bool OSetupEditor::ConfirmCellLoss(const std::string& change, const std::string& where,
+                                   int64_t cells) {
+  if (cells <= 0)
+    return true;
+  const std::string question = change + "? Cells " + where + " will be lost (" +
+                               std::to_string(cells) + (cells == 1 ? " cell)." : " cells).");
+  if (Leaving && question == DeclinedQuestion)
+    return false;
+  // The questions of the declined apply the user agreed to stand while leaving.
+  if (Leaving &&
+      std::find(AgreedQuestions.begin(), AgreedQuestions.end(), question) != AgreedQuestions.end())
+    return true;
+  const bool agreed = g.UI().Confirm(question);
+  if (agreed)
+    AgreedQuestions.push_back(question);
+  else
+    DeclinedQuestion = question;
+  return agreed;
 }
 
 bool OSetupEditor::Leave() {

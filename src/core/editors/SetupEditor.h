@@ -4,7 +4,10 @@
 // a pattern's setup objects or of one element and writes them back on Apply, when its
 // window loses activation and when it closes. The window fills its controls from the editor,
 // forwards every edit, and asks the editor which buttons are enabled; the rules live here.
+#include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "data/PatternEvents.h"
 
@@ -72,6 +75,11 @@ protected:
   virtual void ApplyToPattern() = 0;
   // Asked before anything is stored; false keeps the pattern as it is.
   virtual bool ConfirmApply() { return true; }
+  // The question before a change that drops painted cells: "`change`? Cells `where` will be
+  // lost (N cells)." True when there are none or the user agreed. Leaving the window does
+  // not ask again a question the user just declined: one click elsewhere would otherwise
+  // raise it at every change of activation.
+  bool ConfirmCellLoss(const std::string& change, const std::string& where, int64_t cells);
   // The apply under way comes from the window losing activation, not from the user's
   // Apply, Save or Close.
   bool Leaving = false;
@@ -83,6 +91,8 @@ private:
   // start another.
   bool Applying = false;
   OPatternEvents::TSubscription Subscription;
+  std::string DeclinedQuestion;
+  std::vector<std::string> AgreedQuestions;
 };
 
 } // namespace quillane

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/DesignData.h"
 #include "data/DesignList.h"
 #include "data/DesignOwner.h"
 #include "data/Grid.h"
@@ -37,6 +38,17 @@ struct TMachineTypeInfo {
 constexpr int MaxMachineType = 13;
 // The entry of a machine type code 0 to 13.
 const TMachineTypeInfo& MachineTypeInfo(int machineType);
+
+// What a change of the pattern's size did to its elements beyond following it.
+struct TResizeReport {
+  // By their numbers before the change, from 1: "Section #3", "Region #2 of Picture #1".
+  std::vector<std::string> Clipped, Removed;
+  // The elements taken out, kept alive until the views have heard of the change.
+  std::vector<std::unique_ptr<ODesignData>> Taken;
+  bool Empty() const { return Clipped.empty() && Removed.empty(); }
+  // One message naming every element that changed, for a pattern now `controls` x `pLines`.
+  std::string Message(int controls, int pLines) const;
+};
 
 // The document: one tufting pattern with its setup objects, elements and cell grids.
 class OPattern final : public ODesignOwner {
@@ -86,6 +98,17 @@ public:
   void SetNoYarnTypes(uint8_t n);
   void SetMachineType(uint8_t type);
   void SetControlDataFormat(uint8_t format) { ControlDataFormat = format; }
+
+  // After the size changed from `oldControls` x `oldPLines` to the present one (the user
+  // agreed to it): a picture whose side was the pattern's, or a whole number of times it,
+  // keeps that proportion; a section or region spanning the whole pattern on a side keeps
+  // spanning it; the creel's new controls continue its repeat; an element that no longer
+  // fits is cut to the pattern, or taken out when nothing of it is left. Sections lie
+  // inside the pattern afterwards. Called before Changed.
+  TResizeReport FollowResize(int oldControls, int oldPLines);
+  // The pattern took elements out itself (a resize did) since the tree last looked: the
+  // tree brings its nodes in line at the next change notification, as after an undo.
+  bool ElementsTakenOut = false;
 
   // Re-synchronisation after a setup object was replaced or edited; each is reported.
   void ApplySettings() override;

@@ -1,6 +1,7 @@
 #include "shell/DesignUI.h"
 
 #include <filesystem>
+#include <utility>
 
 #include "app/App.h"
 #include "app/FileIO.h"
@@ -174,7 +175,7 @@ OPatternUI::OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern)
     : ODesignUI(tree, StripExtension(pattern->FileName), pattern.get()), Owned(std::move(pattern)) {
   Subscription = Owned->Events.Subscribe([this](const TPatternChange& change) {
     if (change.Kind == TPatternChange::TKind::All) {
-      if (Pattern->History.Restoring())
+      if (Pattern->History.Restoring() || std::exchange(Pattern->ElementsTakenOut, false))
         Tree.SyncElements(*Pattern);
       Tree.Tabs.RefreshEditors(*Pattern);
     } else if (change.Kind == TPatternChange::TKind::Modified)
