@@ -356,15 +356,16 @@ TEST(PatternTree, AnOutsideChangeIsAskedAboutBeforeItIsOverwrittenAndAFileOpensO
   std::vector<std::string> errors = shell.UI.Errors();
   errors.erase(errors.begin(), errors.end() - 4);
   const std::string error = "Error reading pattern: ";
+  const std::string notPattern = ": it is not a pattern file, or one of a later version";
   EXPECT_EQ(errors, (std::vector<std::string>{
-                        error + dir.File("bad.pat"),
-                        error + dir.File("ned.pat") +
+                        error + dir.File("bad.pat") + ": the settings record is damaged",
+                        error + dir.File("ned.pat") + notPattern +
                             "\n\nThis is a NED Graphics pattern file: Wizards, New Pattern "
                             "From NED Graphics Pattern File (.PAT) reads it.",
-                        error + dir.File("cmc.car") +
+                        error + dir.File("cmc.car") + notPattern +
                             "\n\nThis is a CMC control file: Wizards, New Pattern From CMC "
                             "Control File (.CAR) reads it.",
-                        error + dir.File("x.tuf") +
+                        error + dir.File("x.tuf") + notPattern +
                             "\n\nThis is an Orlek control file: Wizards, New Pattern From "
                             "Orlek Control File (.TUF) reads it."}));
   EXPECT_EQ(OPattern::PatternsCreated(), created);
