@@ -380,7 +380,8 @@ void TfmWindow::GridPress(Qt::MouseButton button, QPoint at) {
     SyncGeometry();
     PaintBox1->update();
   }
-  Perform(Picture, a);
+  if (const std::string refused = Perform(Picture, a); !refused.empty())
+    g.UI().ShowStatus(refused);
 }
 
 void TfmWindow::Navigated(bool zoomed) {
@@ -448,8 +449,8 @@ bool TfmWindow::GridKey(int key, Qt::KeyboardModifiers modifiers) {
 void TfmWindow::GridMove(QPoint at) {
   const TViewAction a = MouseState.Move(View, at.x(), at.y(), pbPalette->Box().LeftIndex,
                                         pbPalette->Box().RightIndex);
-  Perform(Picture, a);
-  g.UI().ShowStatus(a.StatusText);
+  const std::string refused = Perform(Picture, a);
+  g.UI().ShowStatus(refused.empty() ? a.StatusText : refused);
 }
 
 void TfmWindow::GridRelease() {

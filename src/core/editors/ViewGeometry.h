@@ -166,6 +166,8 @@ public:
 };
 
 // Paints a Paint action's pixel into the picture, in its view; anything else does nothing.
-void Perform(OPicture& picture, const TViewAction& action);
+// A paint that no cell it reaches can take (the tables give no state that shows the colour
+// on those controls' yarn types) is not made: the answer then says why, for the status bar.
+std::string Perform(OPicture& picture, const TViewAction& action);
 
 } // namespace quillane
