@@ -45,9 +45,10 @@ bool FastCopyMatches(OPattern& p, TGrid& grid) {
   return fast == grid.Data();
 }
 
-// The image as the cell-by-cell definition draws it over `before`.
+// The image as the cell-by-cell definition draws it; pixels no region draws are blank.
 OBitmap24 ReferenceRender(const OPattern& p, const OPicture& picture, const TGrid& grid,
                           OBitmap24 image) {
+  image.Fill(OBitmap24::DefaultColour);
   for (int c = 1; c <= p.NoControls; ++c)
     for (int pl = 1; pl <= p.NoPLines; ++pl)
       for (const auto& r : picture.Regions) {

@@ -184,12 +184,19 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image) {
 
   std::vector<TFootprint> footprints;
   footprints.reserve(static_cast<size_t>(Regions.Count()));
-  bool overlapping = false;
+  bool overlapping = false, covered = false;
   for (const auto& region : Regions) {
     footprints.push_back(FootprintOf(*region, grid));
+    const TFootprint& f = footprints.back();
+    covered = covered || (!f.Empty && f.X0 <= 0 && f.Y0 <= 0 && f.X1 >= image.Width() - 1 &&
+                          f.Y1 >= image.Height() - 1);
     for (size_t i = 0; i + 1 < footprints.size() && !overlapping; ++i)
       overlapping = Conflict(footprints[i], footprints.back());
   }
+  // Pixels no region draws show what a picture opened afresh shows, not what regions moved
+  // or turned since left there.
+  if (!covered)
+    image.Fill(OBitmap24::DefaultColour);
 
   if (overlapping) {
     // Where regions share pixels the last cell in control-then-PLine order wins, as the
