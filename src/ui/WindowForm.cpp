@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPaintEngine>
@@ -172,7 +173,18 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   RefreshGrids();
 }
 
-TfmWindow::~TfmWindow() = default;
+TfmWindow::~TfmWindow() {
+  if (StatusLabel && !ShownStatus.empty() &&
+      StatusLabel->text() == QString::fromStdString(ShownStatus))
+    g.UI().ShowStatus({});
+}
+
+void TfmWindow::Status(const std::string& text) {
+  if (!StatusLabel)
+    StatusLabel = window()->findChild<QLabel*>(QStringLiteral("sbMainMessage"));
+  g.UI().ShowStatus(text);
+  ShownStatus = text;
+}
 
 void TfmWindow::SetZoomMode(bool on) {
   MouseState.ZoomMode = on;
@@ -375,20 +387,20 @@ void TfmWindow::GridPress(Qt::MouseButton button, QPoint at) {
       MouseState.Press(View, button == Qt::LeftButton ? TGridButton::Left : TGridButton::Other,
                        at.x(), at.y(), pbPalette->Box().LeftIndex, pbPalette->Box().RightIndex);
   if (a.Status)
-    g.UI().ShowStatus(a.StatusText);
+    Status(a.StatusText);
   if (a.Kind == TViewAction::TKind::Zoomed) {
     SyncGeometry();
     PaintBox1->update();
   }
   if (const std::string refused = Perform(Picture, a); !refused.empty())
-    g.UI().ShowStatus(refused);
+    Status(refused);
 }
 
 void TfmWindow::Navigated(bool zoomed) {
   SyncGeometry();
   PaintBox1->update();
   if (zoomed)
-    g.UI().ShowStatus(View.ZoomText());
+    Status(View.ZoomText());
 }
 
 void TfmWindow::GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at) {
@@ -450,7 +462,7 @@ void TfmWindow::GridMove(QPoint at) {
   const TViewAction a = MouseState.Move(View, at.x(), at.y(), pbPalette->Box().LeftIndex,
                                         pbPalette->Box().RightIndex);
   const std::string refused = Perform(Picture, a);
-  g.UI().ShowStatus(refused.empty() ? a.StatusText : refused);
+  Status(refused.empty() ? a.StatusText : refused);
 }
 
 void TfmWindow::GridRelease() {

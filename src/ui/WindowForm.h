@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
+#include <string>
 #include <vector>
 
 #include "data/PatternEvents.h"
 #include "editors/ViewGeometry.h"
 #include "ui/DesignForm.h"
 
+class QLabel;
 class QRadioButton;
 class QScrollBar;
 class QToolButton;
@@ -83,6 +86,11 @@ private:
   std::vector<int> Columns;
   bool Painting = false;
   OWheelSteps WheelAcross, WheelUp, WheelZoom;
+  // The status text the window put up last (the cell under the mouse and the like): a
+  // window that closes takes it down while the bar still shows it.
+  QPointer<QLabel> StatusLabel;
+  std::string ShownStatus;
+  void Status(const std::string& text);
 
   void SetZoomMode(bool on);
   void ViewChosen();

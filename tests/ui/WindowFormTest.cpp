@@ -143,6 +143,14 @@ private slots:
     QVERIFY(w.cursor().shape() != Qt::SizeAllCursor);
     QTest::mouseMove(w.pbPalette, QPoint(5, 1));
     QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=0, B=0"));
+    // The hint follows the colour while the bar shows it; the cell under the mouse goes
+    // with the window.
+    o.Pattern->Palette->SetColour(1, 0x0080FF);
+    o.Pattern->Changed();
+    QApplication::processEvents();
+    QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=128, B=0"));
+    QTest::mouseMove(w.PaintBox1, QPoint(3, w.PaintBox1->height() - 1));
+    QCOMPARE(o.Status(), QStringLiteral("Control=4, PLine=1"));
 
     QTest::mouseClick(w.rbDesign, Qt::LeftButton);
     QCOMPARE(w.Mouse().View, OViewMouse::DesignView);
@@ -152,6 +160,9 @@ private slots:
     QCOMPARE(o.Pattern->PatternMode, pmColours);
     QVERIFY(!w.rbDesign->isEnabled() && w.rbMachine->isChecked());
     QCOMPARE(w.Mouse().View, OViewMouse::MachineView);
+    w.SubWindow()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(o.Status(), QString());
   }
 };
 
