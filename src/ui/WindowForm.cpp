@@ -136,7 +136,10 @@ TfmWindow::TfmWindow(OWindowUI& controller)
 
   connect(buZoom, &QToolButton::toggled, this, &TfmWindow::SetZoomMode);
   connect(rbDesign, &QRadioButton::toggled, this, &TfmWindow::ViewChosen);
-  connect(buSetUndefined, &QToolButton::clicked, this, [this] { Pattern.SetUndefined(); });
+  connect(buSetUndefined, &QToolButton::clicked, this, [this] {
+    OWaitCursor wait(g.UI()); // a whole-pattern pass: a second on a carpet
+    Pattern.SetUndefined();
+  });
   connect(buSave, &QToolButton::clicked, this, [this] {
     if (Controller)
       Controller->Save();
@@ -196,6 +199,8 @@ void TfmWindow::SetZoomMode(bool on) {
 
 void TfmWindow::ViewChosen() {
   MouseState.View = rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView;
+  // The view's colours and image are made afresh on a switch: most of a second on a carpet.
+  OWaitCursor wait(g.UI());
   RefreshGrids();
 }
 
@@ -226,6 +231,9 @@ void TfmWindow::SyncGeometry() {
   sbVert->setRange(View.VertMin(), 0);
   sbHorz->setValue(View.HorzPos());
   sbVert->setValue(View.VertPos());
+  // The sliders show how much of the picture is in sight.
+  sbHorz->setPageStep(std::max(1, View.ShownColumns()));
+  sbVert->setPageStep(std::max(1, View.ShownRows()));
 }
 
 void TfmWindow::LayOut() {

@@ -75,6 +75,9 @@ private slots:
     QCOMPARE(w.sbHorz->geometry(), QRect(30, panel.height() - 16, panel.width() - 46, 16));
     QCOMPARE(w.sbVert->geometry(), QRect(panel.width() - 16, 0, 16, panel.height() - 16));
     QCOMPARE(std::make_pair(w.sbVert->minimum(), w.sbVert->maximum()), std::make_pair(-30, 0));
+    // A page is the part in sight: at zoom 1 a column and a PLine are a pixel each.
+    QCOMPARE(std::make_pair(w.sbHorz->pageStep(), w.sbVert->pageStep()),
+             std::make_pair(w.PaintBox1->width(), w.PaintBox1->height()));
     const QImage shown = w.PaintBox1->grab().toImage();
     const int bottom = shown.height() - 1;
     QCOMPARE(shown.pixel(0, bottom), qRgb(255, 0, 0));
