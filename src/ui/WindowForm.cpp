@@ -261,6 +261,18 @@ void TfmWindow::Changed(const TPatternChange& change) {
   // A closed window waits to be freed; its picture may already be gone.
   if (!Controller)
     return;
+  if (change.Kind == TPatternChange::TKind::Pixels) {
+    const OBitmap24& image = change.DesignImage ? Picture.DesignImage : Picture.MachineImage;
+    if (change.Picture == &Picture && Reduced.Of == &image) {
+      const int top = std::max(change.Area.Top, 0);
+      const int bottom = std::min(change.Area.Bottom, Reduced.Height - 1);
+      for (int row = top; row <= bottom; ++row)
+        Reduced.RowReady[static_cast<size_t>(row)] = 0;
+    }
+  } else if (change.Kind != TPatternChange::TKind::Cells &&
+             change.Kind != TPatternChange::TKind::Modified) {
+    Reduced.Of = nullptr;
+  }
   switch (change.Kind) {
   case TPatternChange::TKind::Pixels:
     // A render while painting is being drawn already.
@@ -365,6 +377,27 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
     Columns[static_cast<size_t>(x)] =
         std::min(f.X0 + static_cast<int>(std::floor((part.left() + x) / z)), f.X1 - 1);
   const bool straight = z == 1.0f;
+  // Zoomed out by a power of two, the columns shown are every Step-th from the first.
+  const int step = z < 1.0f ? static_cast<int>(std::lround(1.0 / z)) : 1;
+  bool reduced = step >= 2 && static_cast<double>(z) * step == 1.0 && width > 0;
+  const int phase = step >= 2 ? f.X0 % step : 0;
+  for (int x = 0; x < width && reduced; ++x)
+    reduced = (Columns[static_cast<size_t>(x)] - phase) % step == 0 &&
+              Columns[static_cast<size_t>(x)] == Columns[0] + x * step;
+  if (reduced && (Reduced.Of != &image || Reduced.Step != step || Reduced.Phase != phase ||
+                  Reduced.Width != image.Width() || Reduced.Height != image.Height())) {
+    Reduced.Of = &image;
+    Reduced.Step = step;
+    Reduced.Phase = phase;
+    Reduced.Width = image.Width();
+    Reduced.Height = image.Height();
+    const size_t across = static_cast<size_t>((image.Width() - phase + step - 1) / step);
+    Reduced.Pixels.assign(across * static_cast<size_t>(std::max(image.Height(), 0)), 0);
+    Reduced.RowReady.assign(static_cast<size_t>(std::max(image.Height(), 0)), 0);
+  }
+  const size_t across =
+      reduced ? static_cast<size_t>((Reduced.Width - phase + step - 1) / step) : 0;
+  const size_t first = reduced ? static_cast<size_t>((Columns[0] - phase) / step) : 0;
   int shownRow = -1;
   const QRgb* shownLine = nullptr;
   for (int y = 0; y < part.height(); ++y, to += stride) {
@@ -373,6 +406,19 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
     if (row == shownRow) {
       // The screen rows of one PLine are alike.
       std::memcpy(to, shownLine, sizeof(QRgb) * static_cast<size_t>(width));
+      continue;
+    }
+    if (reduced) {
+      QRgb* line = Reduced.Pixels.data() + static_cast<size_t>(row) * across;
+      if (!Reduced.RowReady[static_cast<size_t>(row)]) {
+        const uint32_t* from = image.Row(row) + phase;
+        for (size_t j = 0; j < across; ++j)
+          line[j] = Shown(from[j * static_cast<size_t>(step)]);
+        Reduced.RowReady[static_cast<size_t>(row)] = 1;
+      }
+      std::memcpy(to, line + first, sizeof(QRgb) * static_cast<size_t>(width));
+      shownRow = row;
+      shownLine = to;
       continue;
     }
     const uint32_t* from = image.Row(row);

@@ -135,7 +135,7 @@ private slots:
               return false;
             }
           }
-      return compared > 1000;
+      return compared > 500;
     };
     auto drag = [&](int row, uint8_t index) {
       w.pbPalette->Box().LeftIndex = index;
@@ -193,6 +193,13 @@ private slots:
         ++painted;
       }
     QVERIFY(painted > 0);
+    // Zoomed out, where every second column is drawn from a copy kept beside the image.
+    while (w.Geometry().Zoom() > 0.5f)
+      Wheel(w.PaintBox1, {5, 5}, -120, Qt::ControlModifier);
+    QVERIFY(matches());
+    drag(30, 1);
+    QCOMPARE(p.History.UndoCount(), 3);
+    QVERIFY(matches());
   }
 
   void recentPatternsAreKeptAndAGoneOneIsDropped() {
