@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/Exceptions.h"
 #include "data/DesignOwner.h"
@@ -194,9 +195,33 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image) {
       overlapping = Conflict(footprints[i], footprints.back());
   }
   // Pixels no region draws show what a picture opened afresh shows, not what regions moved
-  // or turned since left there.
-  if (!covered)
-    image.Fill(OBitmap24::DefaultColour);
+  // or turned since left there. Only the gaps between the regions' rectangles are blanked:
+  // regions side by side usually leave none.
+  if (!covered) {
+    const int64_t width = image.Width();
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    for (int y = 0; y < image.Height(); ++y) {
+      spans.clear();
+      for (const TFootprint& f : footprints)
+        if (!f.Empty && y >= f.Y0 && y <= f.Y1)
+          spans.emplace_back(std::max<int64_t>(f.X0, 0), std::min(f.X1, width - 1));
+      std::sort(spans.begin(), spans.end());
+      int64_t next = 0;
+      uint32_t* row = nullptr;
+      auto blank = [&](int64_t from, int64_t to) {
+        if (!row)
+          row = image.Row(y);
+        std::fill(row + from, row + to, OBitmap24::DefaultColour);
+      };
+      for (const auto& [from, to] : spans) {
+        if (from > next)
+          blank(next, from);
+        next = std::max(next, to + 1);
+      }
+      if (next < width)
+        blank(next, width);
+    }
+  }
 
   if (overlapping) {
     // Where regions share pixels the last cell in control-then-PLine order wins, as the
