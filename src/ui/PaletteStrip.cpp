@@ -1,5 +1,6 @@
 #include "ui/PaletteStrip.h"
 
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -41,6 +42,8 @@ void TPaletteStrip::SetPalette(OPalette* palette) {
 }
 
 void TPaletteStrip::paintEvent(QPaintEvent*) {
+  if (!ShownHint.isEmpty() && StatusLabel && StatusLabel->text() == ShownHint)
+    ShowHint();
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::Inactive, QPalette::Mid));
   const int w = width();
@@ -80,9 +83,18 @@ void TPaletteStrip::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TPaletteStrip::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint at = event->position().toPoint();
-  Strip->MouseMove(ShiftOf(*event), at.x(), at.y());
-  g.UI().ShowStatus(Strip->HintText);
+  HintAt = event->position().toPoint();
+  ShowHint();
+}
+
+void TPaletteStrip::ShowHint() {
+  Strip->MouseMove(0, HintAt.x(), HintAt.y());
+  const QString hint = QString::fromStdString(Strip->HintText);
+  if (!StatusLabel)
+    StatusLabel = window()->findChild<QLabel*>(QStringLiteral("sbMainMessage"));
+  if (hint != ShownHint || !StatusLabel || StatusLabel->text() != hint)
+    g.UI().ShowStatus(Strip->HintText);
+  ShownHint = hint;
 }
 
 } // namespace quillane

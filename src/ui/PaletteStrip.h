@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <string>
+
+class QLabel;
 
 #include "setup/PalettePaintBox.h"
 
@@ -36,7 +40,13 @@ protected:
 private:
   std::unique_ptr<OPalettePaintBox> Owned;
   OPalettePaintBox* Strip;
+  // The hint last put on the status bar and where the mouse was: while the bar still shows
+  // it, a repaint (the colours or the buttons changed) shows it anew.
+  QPointer<QLabel> StatusLabel;
+  QString ShownHint;
+  QPoint HintAt;
   void Press(QMouseEvent* event, uint32_t shift);
+  void ShowHint();
 };
 
 } // namespace quillane

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPaintEngine>
@@ -135,7 +136,10 @@ TfmWindow::TfmWindow(OWindowUI& controller)
 
   connect(buZoom, &QToolButton::toggled, this, &TfmWindow::SetZoomMode);
   connect(rbDesign, &QRadioButton::toggled, this, &TfmWindow::ViewChosen);
-  connect(buSetUndefined, &QToolButton::clicked, this, [this] { Pattern.SetUndefined(); });
+  connect(buSetUndefined, &QToolButton::clicked, this, [this] {
+    OWaitCursor wait(g.UI()); // a whole-pattern pass: a second on a carpet
+    Pattern.SetUndefined();
+  });
   connect(buSave, &QToolButton::clicked, this, [this] {
     if (Controller)
       Controller->Save();
@@ -172,7 +176,18 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   RefreshGrids();
 }
 
-TfmWindow::~TfmWindow() = default;
+TfmWindow::~TfmWindow() {
+  if (StatusLabel && !ShownStatus.empty() &&
+      StatusLabel->text() == QString::fromStdString(ShownStatus))
+    g.UI().ShowStatus({});
+}
+
+void TfmWindow::Status(const std::string& text) {
+  if (!StatusLabel)
+    StatusLabel = window()->findChild<QLabel*>(QStringLiteral("sbMainMessage"));
+  g.UI().ShowStatus(text);
+  ShownStatus = text;
+}
 
 void TfmWindow::SetZoomMode(bool on) {
   MouseState.ZoomMode = on;
@@ -184,6 +199,8 @@ void TfmWindow::SetZoomMode(bool on) {
 
 void TfmWindow::ViewChosen() {
   MouseState.View = rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView;
+  // The view's colours and image are made afresh on a switch: most of a second on a carpet.
+  OWaitCursor wait(g.UI());
   RefreshGrids();
 }
 
@@ -214,6 +231,9 @@ void TfmWindow::SyncGeometry() {
   sbVert->setRange(View.VertMin(), 0);
   sbHorz->setValue(View.HorzPos());
   sbVert->setValue(View.VertPos());
+  // The sliders show how much of the picture is in sight.
+  sbHorz->setPageStep(std::max(1, View.ShownColumns()));
+  sbVert->setPageStep(std::max(1, View.ShownRows()));
 }
 
 void TfmWindow::LayOut() {
@@ -241,6 +261,18 @@ void TfmWindow::Changed(const TPatternChange& change) {
   // A closed window waits to be freed; its picture may already be gone.
   if (!Controller)
     return;
+  if (change.Kind == TPatternChange::TKind::Pixels) {
+    const OBitmap24& image = change.DesignImage ? Picture.DesignImage : Picture.MachineImage;
+    if (change.Picture == &Picture && Reduced.Of == &image) {
+      const int top = std::max(change.Area.Top, 0);
+      const int bottom = std::min(change.Area.Bottom, Reduced.Height - 1);
+      for (int row = top; row <= bottom; ++row)
+        Reduced.RowReady[static_cast<size_t>(row)] = 0;
+    }
+  } else if (change.Kind != TPatternChange::TKind::Cells &&
+             change.Kind != TPatternChange::TKind::Modified) {
+    Reduced.Of = nullptr;
+  }
   switch (change.Kind) {
   case TPatternChange::TKind::Pixels:
     // A render while painting is being drawn already.
@@ -345,6 +377,27 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
     Columns[static_cast<size_t>(x)] =
         std::min(f.X0 + static_cast<int>(std::floor((part.left() + x) / z)), f.X1 - 1);
   const bool straight = z == 1.0f;
+  // Zoomed out by a power of two, the columns shown are every Step-th from the first.
+  const int step = z < 1.0f ? static_cast<int>(std::lround(1.0 / z)) : 1;
+  bool reduced = step >= 2 && static_cast<double>(z) * step == 1.0 && width > 0;
+  const int phase = step >= 2 ? f.X0 % step : 0;
+  for (int x = 0; x < width && reduced; ++x)
+    reduced = (Columns[static_cast<size_t>(x)] - phase) % step == 0 &&
+              Columns[static_cast<size_t>(x)] == Columns[0] + x * step;
+  if (reduced && (Reduced.Of != &image || Reduced.Step != step || Reduced.Phase != phase ||
+                  Reduced.Width != image.Width() || Reduced.Height != image.Height())) {
+    Reduced.Of = &image;
+    Reduced.Step = step;
+    Reduced.Phase = phase;
+    Reduced.Width = image.Width();
+    Reduced.Height = image.Height();
+    const size_t across = static_cast<size_t>((image.Width() - phase + step - 1) / step);
+    Reduced.Pixels.assign(across * static_cast<size_t>(std::max(image.Height(), 0)), 0);
+    Reduced.RowReady.assign(static_cast<size_t>(std::max(image.Height(), 0)), 0);
+  }
+  const size_t across =
+      reduced ? static_cast<size_t>((Reduced.Width - phase + step - 1) / step) : 0;
+  const size_t first = reduced ? static_cast<size_t>((Columns[0] - phase) / step) : 0;
   int shownRow = -1;
   const QRgb* shownLine = nullptr;
   for (int y = 0; y < part.height(); ++y, to += stride) {
@@ -353,6 +406,19 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
     if (row == shownRow) {
       // The screen rows of one PLine are alike.
       std::memcpy(to, shownLine, sizeof(QRgb) * static_cast<size_t>(width));
+      continue;
+    }
+    if (reduced) {
+      QRgb* line = Reduced.Pixels.data() + static_cast<size_t>(row) * across;
+      if (!Reduced.RowReady[static_cast<size_t>(row)]) {
+        const uint32_t* from = image.Row(row) + phase;
+        for (size_t j = 0; j < across; ++j)
+          line[j] = Shown(from[j * static_cast<size_t>(step)]);
+        Reduced.RowReady[static_cast<size_t>(row)] = 1;
+      }
+      std::memcpy(to, line + first, sizeof(QRgb) * static_cast<size_t>(width));
+      shownRow = row;
+      shownLine = to;
       continue;
     }
     const uint32_t* from = image.Row(row);
@@ -375,19 +441,20 @@ void TfmWindow::GridPress(Qt::MouseButton button, QPoint at) {
       MouseState.Press(View, button == Qt::LeftButton ? TGridButton::Left : TGridButton::Other,
                        at.x(), at.y(), pbPalette->Box().LeftIndex, pbPalette->Box().RightIndex);
   if (a.Status)
-    g.UI().ShowStatus(a.StatusText);
+    Status(a.StatusText);
   if (a.Kind == TViewAction::TKind::Zoomed) {
     SyncGeometry();
     PaintBox1->update();
   }
-  Perform(Picture, a);
+  if (const std::string refused = Perform(Picture, a); !refused.empty())
+    Status(refused);
 }
 
 void TfmWindow::Navigated(bool zoomed) {
   SyncGeometry();
   PaintBox1->update();
   if (zoomed)
-    g.UI().ShowStatus(View.ZoomText());
+    Status(View.ZoomText());
 }
 
 void TfmWindow::GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at) {
@@ -448,8 +515,8 @@ bool TfmWindow::GridKey(int key, Qt::KeyboardModifiers modifiers) {
 void TfmWindow::GridMove(QPoint at) {
   const TViewAction a = MouseState.Move(View, at.x(), at.y(), pbPalette->Box().LeftIndex,
                                         pbPalette->Box().RightIndex);
-  Perform(Picture, a);
-  g.UI().ShowStatus(a.StatusText);
+  const std::string refused = Perform(Picture, a);
+  Status(refused.empty() ? a.StatusText : refused);
 }
 
 void TfmWindow::GridRelease() {

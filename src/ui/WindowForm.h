@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
+#include <string>
 #include <vector>
 
 #include "data/PatternEvents.h"
 #include "editors/ViewGeometry.h"
 #include "ui/DesignForm.h"
 
+class QLabel;
 class QRadioButton;
 class QScrollBar;
 class QToolButton;
@@ -80,9 +83,24 @@ private:
   QWidget* Corner;
   // Where an exposed part is drawn when the window's pixels cannot be written directly.
   QImage Buffer;
+  // Zoomed out, every Step-th column of the shown image from column Phase, converted for the
+  // screen, a PLine at a time as first drawn: a repaint then reads a few contiguous pixels
+  // per PLine instead of touching every cache line of the image's width. A changed area
+  // makes its PLines be taken again; anything else starts afresh.
+  struct TReduced {
+    const void* Of = nullptr;
+    int Step = 0, Phase = 0, Width = 0, Height = 0;
+    std::vector<QRgb> Pixels;
+    std::vector<uint8_t> RowReady;
+  } Reduced;
   std::vector<int> Columns;
   bool Painting = false;
   OWheelSteps WheelAcross, WheelUp, WheelZoom;
+  // The status text the window put up last (the cell under the mouse and the like): a
+  // window that closes takes it down while the bar still shows it.
+  QPointer<QLabel> StatusLabel;
+  std::string ShownStatus;
+  void Status(const std::string& text);
 
   void SetZoomMode(bool on);
   void ViewChosen();

@@ -179,6 +179,51 @@ TEST_F(Undo, AStrokeGivesBackItsPixelsAndAnOpenEditorFollows) {
   EXPECT_EQ(editor.Number(TSettingsField::NoPLines), 25);
 }
 
+// What the picture shows in a view against the view made afresh from the states.
+::testing::AssertionResult ShowsTheStates(OPattern& p, uint8_t view) {
+  OPicture& picture = *p.Pictures->Get(0);
+  const OBitmap24 shown = view == 1 ? picture.MachineImage : picture.DesignImage;
+  const TZeroedBytes grid = (view == 1 ? p.MachineColours : p.DesignColours).Data();
+  picture.SetViewMode(0);
+  p.ViewMode = 0;
+  picture.SetViewMode(view);
+  if ((view == 1 ? p.MachineColours : p.DesignColours).Data() != grid)
+    return ::testing::AssertionFailure() << "the grid differs from the states'";
+  if ((view == 1 ? picture.MachineImage : picture.DesignImage) != shown)
+    return ::testing::AssertionFailure() << "the picture differs from the states'";
+  return ::testing::AssertionSuccess();
+}
+
+TEST_F(Undo, APaintNoStateTakesIsRefusedAndUndoShowsTheStatesInEitherView) {
+  OPicture& picture = *P->Pictures->Get(0);
+  uint8_t none = 1; // a colour the tables give no state of the first yarn type
+  while (P->MachineTable->GetState(P->Creel->GetYarnType(1), none) != 0)
+    ++none;
+  const Bytes before = State(*P);
+  EXPECT_EQ(Perform(picture, PaintAt(0, 9, none, 1)),
+            "Palette Color " + std::to_string(none) +
+                " has no state for Yarn Type A in the machine table");
+  Stroke(*P, 1, none, 0, 19, 9);
+  EXPECT_TRUE(Same(State(*P), before));
+  EXPECT_EQ(P->History.UndoCount(), 0);
+  EXPECT_EQ(Perform(picture, PaintAt(0, 9, 1, 1)), "");
+  P->History.EndStroke();
+
+  // Drawn in one view and undone or redone in the other, or in the same.
+  for (const uint8_t from : {1, 2})
+    for (const uint8_t in : {1, 2}) {
+      SCOPED_TRACE(std::to_string(from) + " in " + std::to_string(in));
+      Stroke(*P, from, from == 1 ? 2 : 3, 0, 19, 11);
+      picture.SetViewMode(in);
+      P->History.Undo();
+      EXPECT_TRUE(ShowsTheStates(*P, in));
+      P->History.Redo();
+      EXPECT_TRUE(ShowsTheStates(*P, in));
+      P->History.Undo();
+      EXPECT_TRUE(ShowsTheStates(*P, in));
+    }
+}
+
 TEST_F(Undo, TheMemoryBoundDropsTheOldestStepsAndANewStepTheRedoBranch) {
   for (int row = 0; row < 6; ++row)
     Stroke(*P, 1, 2, 0, 19, row);
@@ -196,11 +241,11 @@ TEST_F(Undo, TheMemoryBoundDropsTheOldestStepsAndANewStepTheRedoBranch) {
 
   P->History.Redo();
   ASSERT_EQ(P->History.RedoCount(), 3);
-  Stroke(*P, 1, 3, 0, 0, 9);
+  Stroke(*P, 1, 1, 0, 0, 9);
   EXPECT_EQ(P->History.RedoCount(), 0);
   EXPECT_FALSE(P->History.CanRedo());
   // A stroke that changes nothing is no step, nor is anything without memory for steps.
-  Stroke(*P, 1, 3, 0, 0, 9);
+  Stroke(*P, 1, 1, 0, 0, 9);
   EXPECT_EQ(P->History.UndoCount(), 2);
   P->History.SetLimit(0);
   Stroke(*P, 1, 2, 0, 0, 9);

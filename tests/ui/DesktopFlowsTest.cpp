@@ -8,12 +8,18 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QToolButton>
 #include <QtTest>
 
+#include "ImageIO.h"
 #include "UiSupport.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
 #include "shell/DesignUI.h"
+#include "ui/PaletteStrip.h"
 #include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
@@ -95,6 +101,105 @@ private slots:
     const qsizetype windows = program.Main.MdiArea->subWindowList().size();
     QTest::keyClick(&program.Main, Qt::Key_W, Qt::ControlModifier);
     QCOMPARE(program.Main.MdiArea->subWindowList().size(), windows);
+  }
+
+  // What the grid shows, pixel for pixel, against the picture the saved pattern renders
+  // when it is opened again: after a stroke, a refused one, an undo and a turned region.
+  void theGridShowsWhatTheSavedPatternRenders() {
+    TProgram program(Ini());
+    program.Main.Tree().Patterns().AddPattern(
+        GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections4}));
+    OPattern& p = *OpenPatterns(program)[0];
+    auto& w = *OpenEditor<TfmWindow, OWindowUI>(program.Main.Tree().Patterns());
+    program.Main.show();
+    w.SubWindow()->resize(400, 300);
+    QApplication::processEvents();
+    w.buFit->click();
+    w.buZoom->click(); // paint mode
+    const QString saved = Dir.filePath(QStringLiteral("saved.pat"));
+    auto matches = [&]() -> bool {
+      QApplication::processEvents();
+      p.WriteCopy(saved.toStdString());
+      auto opened = OpenPatternFile(saved.toStdString());
+      OPicture& picture = *opened->Pictures->Get(0);
+      picture.SetViewMode(1);
+      const QImage shown = w.PaintBox1->grab().toImage();
+      int compared = 0;
+      for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+          if (const auto cell = w.Geometry().CellAt(x, y)) {
+            ++compared;
+            if (shown.pixel(x, y) !=
+                (ToQRgb(picture.GetMachinePixel(cell->C, cell->R)) | 0xFF000000u)) {
+              qWarning() << "differs at" << x << y << "cell" << cell->C << cell->R;
+              return false;
+            }
+          }
+      return compared > 500;
+    };
+    auto drag = [&](int row, uint8_t index) {
+      w.pbPalette->Box().LeftIndex = index;
+      const int y = w.PaintBox1->height() - 1 - static_cast<int>(row * w.Geometry().RowHeight());
+      QTest::mousePress(w.PaintBox1, Qt::LeftButton, {}, QPoint(2, y));
+      auto move = [&](int x) {
+        QMouseEvent event(QEvent::MouseMove, QPoint(x, y), w.PaintBox1->mapToGlobal(QPoint(x, y)),
+                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.PaintBox1, &event);
+      };
+      for (int x = 2; x < w.PaintBox1->width(); x += 3)
+        move(x);
+      move(2); // back onto the picture
+      QTest::mouseRelease(w.PaintBox1, Qt::LeftButton, {}, QPoint(2, y));
+    };
+    QVERIFY(matches());
+    uint8_t none = 1; // a colour no state of the first yarn type shows
+    while (p.MachineTable->GetState(p.Creel->GetYarnType(1), none) != 0)
+      ++none;
+    drag(3, none);
+    QCOMPARE(p.History.UndoCount(), 0);
+    QVERIFY(program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"))
+                ->text()
+                .startsWith(QStringLiteral("Palette Color %1 has no state").arg(none)));
+    drag(3, 1);
+    QVERIFY(matches());
+    w.PaintBox1->setFocus();
+    QTest::keyClick(w.PaintBox1, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(matches());
+
+    // The quarter's region moved beside the rest on a larger picture, turned and flipped; a
+    // stroke across it paints the cells drawn under the mouse.
+    {
+      OUndoHistory::TChange step(p.History);
+      OPicture& picture = *p.Pictures->Get(0);
+      picture.SetWidth(80);
+      picture.SetHeight(45);
+      ORegion& region = *picture.Regions.Get(1);
+      region.SetPictureArea({45, 20, 59, 39});
+      region.HFlip = 1;
+      region.Rotation = 1;
+      p.Changed();
+    }
+    w.buFit->click();
+    QVERIFY(matches());
+    drag(25, 2);
+    QVERIFY(p.History.UndoCount() == 2);
+    QVERIFY(matches());
+    const QImage shown = w.PaintBox1->grab().toImage();
+    const int y = w.PaintBox1->height() - 1 - static_cast<int>(25 * w.Geometry().RowHeight());
+    int painted = 0;
+    for (int x = 0; x < shown.width(); ++x)
+      if (const auto cell = w.Geometry().CellAt(x, y); cell && cell->C >= 44 && cell->C <= 58) {
+        QCOMPARE(shown.pixel(x, y), ToQRgb(p.Palette->GetColour(2)) | 0xFF000000u);
+        ++painted;
+      }
+    QVERIFY(painted > 0);
+    // Zoomed out, where every second column is drawn from a copy kept beside the image.
+    while (w.Geometry().Zoom() > 0.5f)
+      Wheel(w.PaintBox1, {5, 5}, -120, Qt::ControlModifier);
+    QVERIFY(matches());
+    drag(30, 1);
+    QCOMPARE(p.History.UndoCount(), 3);
+    QVERIFY(matches());
   }
 
   void recentPatternsAreKeptAndAGoneOneIsDropped() {

@@ -75,6 +75,9 @@ private slots:
     QCOMPARE(w.sbHorz->geometry(), QRect(30, panel.height() - 16, panel.width() - 46, 16));
     QCOMPARE(w.sbVert->geometry(), QRect(panel.width() - 16, 0, 16, panel.height() - 16));
     QCOMPARE(std::make_pair(w.sbVert->minimum(), w.sbVert->maximum()), std::make_pair(-30, 0));
+    // A page is the part in sight: at zoom 1 a column and a PLine are a pixel each.
+    QCOMPARE(std::make_pair(w.sbHorz->pageStep(), w.sbVert->pageStep()),
+             std::make_pair(w.PaintBox1->width(), w.PaintBox1->height()));
     const QImage shown = w.PaintBox1->grab().toImage();
     const int bottom = shown.height() - 1;
     QCOMPARE(shown.pixel(0, bottom), qRgb(255, 0, 0));
@@ -143,6 +146,14 @@ private slots:
     QVERIFY(w.cursor().shape() != Qt::SizeAllCursor);
     QTest::mouseMove(w.pbPalette, QPoint(5, 1));
     QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=0, B=0"));
+    // The hint follows the colour while the bar shows it; the cell under the mouse goes
+    // with the window.
+    o.Pattern->Palette->SetColour(1, 0x0080FF);
+    o.Pattern->Changed();
+    QApplication::processEvents();
+    QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=128, B=0"));
+    QTest::mouseMove(w.PaintBox1, QPoint(3, w.PaintBox1->height() - 1));
+    QCOMPARE(o.Status(), QStringLiteral("Control=4, PLine=1"));
 
     QTest::mouseClick(w.rbDesign, Qt::LeftButton);
     QCOMPARE(w.Mouse().View, OViewMouse::DesignView);
@@ -152,6 +163,9 @@ private slots:
     QCOMPARE(o.Pattern->PatternMode, pmColours);
     QVERIFY(!w.rbDesign->isEnabled() && w.rbMachine->isChecked());
     QCOMPARE(w.Mouse().View, OViewMouse::MachineView);
+    w.SubWindow()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(o.Status(), QString());
   }
 };
 

@@ -17,25 +17,29 @@ inline bool InArea(const TRect& r, int64_t x, int64_t y) {
   return x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom;
 }
 
-// Maps (x, y) from area `from` into area `to`: offset, then the flips against the far
-// edges of `to`, then the quarter turns. Regions and sections map the same way; their
-// reverse direction passes the two quarter turns exchanged. Answers false, leaving
-// (x, y) as they were, when the point is outside `from`. The arithmetic is 64-bit; a
-// result beyond 32 bits lies outside every grid and image and is saturated.
+// Maps (x, y) from area `from` into area `to`: offset, then the flips, then the quarter
+// turns. A flip mirrors against the far edge of `to` as it lies before the turn (for a
+// quarter turn its width and height exchanged), so that every orientation maps the area
+// onto the whole of `to`; mirroring against the turned edges put a non-square area beside
+// itself. Regions and sections map the same way. Answers false, leaving (x, y) as they
+// were, when the point is outside `from`. The arithmetic is 64-bit; a result beyond 32 bits
+// lies outside every grid and image and is saturated.
 bool MapBetween(const TRect& from, const TRect& to, uint8_t hFlip, uint8_t vFlip, uint8_t rotation,
                 int32_t& x, int32_t& y);
+// The way back: the point of `to` that MapBetween with the same arguments maps onto (x, y)
+// is answered in `from`; false, leaving (x, y), outside `to`. The turn is undone before the
+// flips, so a click finds the cell drawn under it in every orientation.
+bool MapBack(const TRect& from, const TRect& to, uint8_t hFlip, uint8_t vFlip, uint8_t rotation,
+             int32_t& x, int32_t& y);
 
-// The same mapping without the range test, for whole areas at once.
+// The same mappings without the range test, for whole areas at once.
 struct TPoint64 {
   int64_t X;
   int64_t Y;
 };
 TPoint64 MapUnchecked(const TRect& from, const TRect& to, uint8_t hFlip, uint8_t vFlip,
                       uint8_t rotation, int64_t x, int64_t y);
-
-// The reverse direction's rotation: the two quarter turns exchanged.
-inline uint8_t ReverseRotation(uint8_t rotation) {
-  return rotation == 1 ? 3 : rotation == 3 ? 1 : rotation;
-}
+TPoint64 MapBackUnchecked(const TRect& from, const TRect& to, uint8_t hFlip, uint8_t vFlip,
+                          uint8_t rotation, int64_t x, int64_t y);
 
 } // namespace quillane

@@ -5,7 +5,11 @@
 #include <cmath>
 
 #include "elements/Picture.h"
+#include "elements/Section.h"
 #include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/DesignTable.h"
+#include "setup/MachineTable.h"
 
 namespace quillane {
 
@@ -235,18 +239,89 @@ TViewAction OViewMouse::Move(OViewGeometry& geometry, int x, int y, uint8_t left
   return a;
 }
 
-void Perform(OPicture& picture, const TViewAction& action) {
+namespace {
+
+std::string YarnTypeText(int yarnType) {
+  return yarnType > 0 ? std::string(1, static_cast<char>(64 + yarnType)) : "0";
+}
+
+// Why a paint of the pixel would change no state, or nothing when some cell it reaches takes
+// it (or it reaches none: outside every region and section there is nothing to explain).
+// The cells and copies are those the pattern's paint operations visit.
+std::string NothingTakes(const OPicture& picture, const OPattern& p, const TViewAction& action) {
+  if (p.PatternMode != pmStates)
+    return {};
+  const uint8_t v = action.Index;
+  const bool design = action.View == OViewMouse::DesignView;
+  // Whether a paint of the cell takes; `copy`: as a section's copy does.
+  auto takes = [&](int c, bool copy) {
+    if (!design)
+      return p.MachineTable->GetState(p.Creel->GetYarnType(c), v) != 0;
+    const int odd = (c - 1) | 1, even = odd + 1 <= p.NoControls ? odd + 1 : odd - 1;
+    const int a = p.Creel->GetYarnType(odd), b = p.Creel->GetYarnType(even);
+    return p.DesignTable->GetOddState(a, b, v) != 0 ||
+           (!copy && odd + 1 <= p.NoControls && p.DesignTable->GetEvenState(a, b, v) != 0);
+  };
+  int refused = 0; // the first control reached
+  for (const auto& region : picture.Regions) {
+    int32_t c = action.Cell.C + 1, pl = action.Cell.R + 1;
+    if (!region->MapPixelToCell(c, pl))
+      continue;
+    const OSection* found = nullptr;
+    for (const auto& section : *p.Sections)
+      if (section->MapToSource(c, pl)) {
+        found = section.get();
+        break;
+      }
+    if (!found || !p.States.Contains(c, pl))
+      continue;
+    if (takes(c, false))
+      return {};
+    for (const auto& section : *p.Sections) {
+      int32_t c2 = c, p2 = pl;
+      if (section->MapToTarget(c2, p2) && p.States.Contains(c2, p2) && takes(c2, true))
+        return {};
+    }
+    if (refused == 0)
+      refused = c;
+  }
+  if (refused == 0)
+    return {};
+  const std::string colour = "Palette Color " + std::to_string(v);
+  if (!design)
+    return colour + " has no state for Yarn Type " + YarnTypeText(p.Creel->GetYarnType(refused)) +
+           " in the machine table";
+  const int odd = (refused - 1) | 1, even = odd + 1 <= p.NoControls ? odd + 1 : odd - 1;
+  return colour + " has no states for Yarn Types " + YarnTypeText(p.Creel->GetYarnType(odd)) +
+         " and " + YarnTypeText(p.Creel->GetYarnType(even)) + " in the design table";
+}
+
+} // namespace
+
+std::string Perform(OPicture& picture, const TViewAction& action) {
   if (action.Kind != TViewAction::TKind::Paint)
-    return;
+    return {};
   picture.SetViewMode(action.View);
+  auto* pattern = dynamic_cast<OPattern*>(picture.Owner);
+  if (!pattern) {
+    if (action.View == OViewMouse::DesignView)
+      picture.PaintDesignPixel(action.Cell.C, action.Cell.R, action.Index);
+    else
+      picture.PaintMachinePixel(action.Cell.C, action.Cell.R, action.Index);
+    return {};
+  }
+  // Such a paint would store the colour beside a state that does not show it, unseen until
+  // an undo or a second view drew the stored colour.
+  if (std::string why = NothingTakes(picture, *pattern, action); !why.empty())
+    return why;
   // The stroke begins with its first paint, after the view's grid was brought up to date:
   // that is no change of the user's.
-  if (auto* pattern = dynamic_cast<OPattern*>(picture.Owner))
-    pattern->History.BeginStroke();
+  pattern->History.BeginStroke();
   if (action.View == OViewMouse::DesignView)
     picture.PaintDesignPixel(action.Cell.C, action.Cell.R, action.Index);
   else
     picture.PaintMachinePixel(action.Cell.C, action.Cell.R, action.Index);
+  return {};
 }
 
 } // namespace quillane

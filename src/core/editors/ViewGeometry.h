@@ -71,6 +71,9 @@ public:
   int VertMin() const { return -H; }
   int HorzPos() const { return Horz; }
   int VertPos() const { return Vert; }
+  // Whole columns and PLines the grid shows: the scroll bars' page steps.
+  int ShownColumns() const;
+  int ShownRows() const;
   void SetScroll(int horz, int vert);
 
   // Screen pixels per PLine.
@@ -114,9 +117,6 @@ private:
   int Horz = 0, Vert = 0;
   bool Panning = false;
   int PanX = 0, PanY = 0, PanHorz = 0, PanVert = 0;
-  // Whole columns and PLines the grid shows.
-  int ShownColumns() const;
-  int ShownRows() const;
   // Moves the first visible column and row by these many, stopping as ScrollLines says.
   void ScrollCells(int columns, int rows);
 };
@@ -166,6 +166,8 @@ public:
 };
 
 // Paints a Paint action's pixel into the picture, in its view; anything else does nothing.
-void Perform(OPicture& picture, const TViewAction& action);
+// A paint that no cell it reaches can take (the tables give no state that shows the colour
+// on those controls' yarn types) is not made: the answer then says why, for the status bar.
+std::string Perform(OPicture& picture, const TViewAction& action);
 
 } // namespace quillane

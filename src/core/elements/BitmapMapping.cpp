@@ -66,8 +66,7 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
   if (B.Left == INT32_MIN || B.Top == INT32_MIN) // the pixel loops never reach that far
     return false;
   auto map = [](const ORegion& r, int64_t x, int64_t y) {
-    return MapUnchecked(r.PictureArea, r.PatternArea, r.HFlip, r.VFlip, ReverseRotation(r.Rotation),
-                        x, y);
+    return MapBackUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, x, y);
   };
   struct TAffine {
     int64_t X, Y, XX, XY, YX, YY; // cell = (X, Y) + x * (XX, XY) + y * (YX, YY)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/Exceptions.h"
 #include "data/DesignOwner.h"
@@ -184,11 +185,42 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image) {
 
   std::vector<TFootprint> footprints;
   footprints.reserve(static_cast<size_t>(Regions.Count()));
-  bool overlapping = false;
+  bool overlapping = false, covered = false;
   for (const auto& region : Regions) {
     footprints.push_back(FootprintOf(*region, grid));
+    const TFootprint& f = footprints.back();
+    covered = covered || (!f.Empty && f.X0 <= 0 && f.Y0 <= 0 && f.X1 >= image.Width() - 1 &&
+                          f.Y1 >= image.Height() - 1);
     for (size_t i = 0; i + 1 < footprints.size() && !overlapping; ++i)
       overlapping = Conflict(footprints[i], footprints.back());
+  }
+  // Pixels no region draws show what a picture opened afresh shows, not what regions moved
+  // or turned since left there. Only the gaps between the regions' rectangles are blanked:
+  // regions side by side usually leave none.
+  if (!covered) {
+    const int64_t width = image.Width();
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    for (int y = 0; y < image.Height(); ++y) {
+      spans.clear();
+      for (const TFootprint& f : footprints)
+        if (!f.Empty && y >= f.Y0 && y <= f.Y1)
+          spans.emplace_back(std::max<int64_t>(f.X0, 0), std::min(f.X1, width - 1));
+      std::sort(spans.begin(), spans.end());
+      int64_t next = 0;
+      uint32_t* row = nullptr;
+      auto blank = [&](int64_t from, int64_t to) {
+        if (!row)
+          row = image.Row(y);
+        std::fill(row + from, row + to, OBitmap24::DefaultColour);
+      };
+      for (const auto& [from, to] : spans) {
+        if (from > next)
+          blank(next, from);
+        next = std::max(next, to + 1);
+      }
+      if (next < width)
+        blank(next, width);
+    }
   }
 
   if (overlapping) {

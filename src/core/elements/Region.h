@@ -47,7 +47,7 @@ public:
   }
   // Picture position (from 1) to cell; false when the position is outside the region.
   bool MapPixelToCell(int32_t& x, int32_t& y) const {
-    return MapBetween(PictureArea, PatternArea, HFlip, VFlip, ReverseRotation(Rotation), x, y);
+    return MapBack(PatternArea, PictureArea, HFlip, VFlip, Rotation, x, y);
   }
   // Copies everything but the picture link: a region draws into its own picture.
   void Assign(const ORegion& source);

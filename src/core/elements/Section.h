@@ -34,7 +34,7 @@ public:
     return MapBetween(SourceArea, TargetArea, HFlip, VFlip, Rotation, c, p);
   }
   bool MapToSource(int32_t& c, int32_t& p) const {
-    return MapBetween(TargetArea, SourceArea, HFlip, VFlip, ReverseRotation(Rotation), c, p);
+    return MapBack(SourceArea, TargetArea, HFlip, VFlip, Rotation, c, p);
   }
   bool Covers(int32_t c, int32_t p) const {
     return InArea(SourceArea, c, p) || InArea(TargetArea, c, p);

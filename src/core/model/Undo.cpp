@@ -123,6 +123,7 @@ void OUndoHistory::EndStroke() {
   });
   TStep step;
   step.Stroke = true;
+  step.View = Pattern.ViewMode;
   bool any = false;
   for (size_t i = 0; i < Journal.size(); ++i) {
     const TNote& note = Journal[i];
@@ -301,19 +302,52 @@ void OUndoHistory::Put(TStep& step, bool after) {
   }
   // Only the grid the pictures show makes pixels.
   const int shown = Pattern.ViewMode == 1 ? 1 : Pattern.ViewMode == 2 ? 2 : -1;
-  if (shown > 0) {
-    const TGrid& grid = Grid(shown);
-    const TCellRuns& runs = step.Cells[static_cast<size_t>(shown)];
+  if (shown < 0) {
+    Pattern.SetModified(1);
+    return;
+  }
+  TGrid& grid = Grid(shown);
+  auto redraw = [&](uint64_t index) {
+    const auto c = static_cast<int32_t>(index % static_cast<uint64_t>(stride));
+    const auto p = static_cast<int32_t>(index / static_cast<uint64_t>(stride));
+    const uint32_t colour = Pattern.Palette->GetColour(grid.Data()[index]);
+    if (shown == 1)
+      Pattern.RedrawMachineCell(c, p, colour);
+    else
+      Pattern.RedrawDesignCell(c, p, colour);
+  };
+  if (Pattern.PatternMode == pmStates && step.View != Pattern.ViewMode) {
+    // Drawn in the other view: the grid shown now was made from the states since, and is
+    // made again for the states put back, so that it shows what they hold.
+    const int controls = Pattern.NoControls;
+    const TCellRuns& runs = step.Cells[0];
     for (size_t r = 0; r < runs.Starts.size(); ++r)
       for (uint64_t index = runs.Starts[r]; index < runs.Starts[r] + runs.Lengths[r]; ++index) {
-        const auto c = static_cast<int32_t>(index % static_cast<uint64_t>(stride));
-        const auto p = static_cast<int32_t>(index / static_cast<uint64_t>(stride));
-        const uint32_t colour = Pattern.Palette->GetColour(grid.Data()[index]);
-        if (shown == 1)
-          Pattern.RedrawMachineCell(c, p, colour);
-        else
-          Pattern.RedrawDesignCell(c, p, colour);
+        const auto c = static_cast<int>(index % static_cast<uint64_t>(stride));
+        const auto p = static_cast<int>(index / static_cast<uint64_t>(stride));
+        if (c < 1 || c > controls)
+          continue;
+        if (shown == 1) {
+          grid.Set(c, p,
+                   Pattern.MachineTable->GetColour(Pattern.Creel->GetYarnType(c),
+                                                   Pattern.States.Get(c, p)));
+          redraw(index);
+          continue;
+        }
+        const int odd = (c - 1) | 1, even = odd + 1 <= controls ? odd + 1 : odd - 1;
+        const uint8_t k = Pattern.DesignTable->GetColour(
+            Pattern.Creel->GetYarnType(odd), Pattern.Creel->GetYarnType(even),
+            Pattern.States.Get(odd, p), Pattern.States.Get(even, p));
+        for (int pc = odd; pc <= std::min(odd + 1, controls); ++pc) {
+          grid.Set(pc, p, k);
+          redraw(grid.Index(pc, p));
+        }
       }
+  } else {
+    const TCellRuns& runs = step.Cells[static_cast<size_t>(shown)];
+    for (size_t r = 0; r < runs.Starts.size(); ++r)
+      for (uint64_t index = runs.Starts[r]; index < runs.Starts[r] + runs.Lengths[r]; ++index)
+        redraw(index);
   }
   Pattern.SetModified(1);
 }

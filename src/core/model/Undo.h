@@ -103,6 +103,8 @@ private:
     std::array<TGrid, 3> Grids;
     TBytes ObjectsBefore, ObjectsAfter;
     bool Stroke = false;
+    // The view a stroke was drawn in: the grid it kept beside the states.
+    uint8_t View = 0;
     size_t Bytes = 0;
   };
   struct TSnapshot {
