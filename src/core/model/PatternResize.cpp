@@ -39,31 +39,36 @@ int32_t Narrow(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-// Where the part of `from` lands in `to`. The mapping keeps rows and columns whole, so two
-// opposite corners give the whole rectangle.
+// Where the part of `from` lands in `to` or, going back, the part of `to` in `from`. The
+// mapping keeps rows and columns whole, so two opposite corners give the whole rectangle.
 TRect MappedPart(const TRect& from, const TRect& to, uint8_t hFlip, uint8_t vFlip, uint8_t rotation,
-                 const TRect& part) {
-  const TPoint64 a = MapUnchecked(from, to, hFlip, vFlip, rotation, part.Left, part.Top);
-  const TPoint64 b = MapUnchecked(from, to, hFlip, vFlip, rotation, part.Right, part.Bottom);
+                 const TRect& part, bool back) {
+  const auto map = back ? MapBackUnchecked : MapUnchecked;
+  const TPoint64 a = map(from, to, hFlip, vFlip, rotation, part.Left, part.Top);
+  const TPoint64 b = map(from, to, hFlip, vFlip, rotation, part.Right, part.Bottom);
   return {Narrow(std::min(a.X, b.X)), Narrow(std::min(a.Y, b.Y)), Narrow(std::max(a.X, b.X)),
           Narrow(std::max(a.Y, b.Y))};
 }
 
 // Cuts a pair of mapped areas to their bounds so that what is left maps as before: the
 // first area is cut, the second follows it, is cut in turn, and the first follows back.
+// The mapping runs from `first` to `second`, or from `second` to `first` when `reversed`.
 // False when nothing is left.
 bool CutPair(TRect& first, const TRect& firstBounds, TRect& second, const TRect& secondBounds,
-             uint8_t hFlip, uint8_t vFlip, uint8_t rotation) {
+             uint8_t hFlip, uint8_t vFlip, uint8_t rotation, bool reversed) {
   if (!Proper(first) || !Proper(second))
     return false;
   const TRect a = Intersection(first, firstBounds);
   if (!Proper(a))
     return false;
-  const TRect b = Intersection(MappedPart(first, second, hFlip, vFlip, rotation, a), secondBounds);
+  const TRect& from = reversed ? second : first;
+  const TRect& to = reversed ? first : second;
+  const TRect b =
+      Intersection(MappedPart(from, to, hFlip, vFlip, rotation, a, reversed), secondBounds);
   if (!Proper(b))
     return false;
-  const TRect back = Intersection(
-      MappedPart(second, first, hFlip, vFlip, ReverseRotation(rotation), b), firstBounds);
+  const TRect back =
+      Intersection(MappedPart(from, to, hFlip, vFlip, rotation, b, !reversed), firstBounds);
   if (!Proper(back))
     return false;
   first = back;
@@ -117,7 +122,7 @@ TResizeReport OPattern::FollowResize(int oldControls, int oldPLines) {
       const std::string name =
           "Region #" + std::to_string(i + 1) + " of Picture #" + std::to_string(pictureNumber);
       if (!Inside(pattern, cells) || !Inside(image, pixels)) {
-        if (!CutPair(pattern, cells, image, pixels, r.HFlip, r.VFlip, r.Rotation)) {
+        if (!CutPair(pattern, cells, image, pixels, r.HFlip, r.VFlip, r.Rotation, false)) {
           gone.push_back(i);
           report.Removed.push_back(name);
           continue;
@@ -149,8 +154,7 @@ TResizeReport OPattern::FollowResize(int oldControls, int oldPLines) {
       if (drawn)
         source = target = Proper(target) ? Intersection(target, cells) : target;
       if (drawn ? !Proper(target)
-                : !CutPair(target, cells, source, cells, s.HFlip, s.VFlip,
-                           ReverseRotation(s.Rotation))) {
+                : !CutPair(target, cells, source, cells, s.HFlip, s.VFlip, s.Rotation, true)) {
         gone.push_back(i);
         report.Removed.push_back(name);
         continue;
