@@ -378,6 +378,27 @@ void BitmapApply(benchmark::State& state) {
   p.History.SetLimit(limit);
 }
 
+// A full-size image imported over the whole pattern (the first repeat's region), which
+// holds every section's source and copies: the command-line import of a carpet.
+void BitmapImportWhole(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  OPicture& picture = *p.Pictures->Get(0);
+  ORegion& whole = *picture.Regions.Get(0);
+  OBitmap24 bitmap;
+  bitmap.SetSize(whole.PictureWidth, whole.PictureHeight);
+  std::mt19937 random(98);
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x)
+      bitmap.SetPixel(x, y, p.Palette->GetColour(1 + static_cast<int>(random() % 6)));
+  OBitmapMapping mapping(whole, bitmap);
+  picture.SetViewMode(1);
+  const size_t limit = p.History.Limit();
+  p.History.SetLimit(0); // the command-line tool keeps no history
+  for (auto _ : state)
+    mapping.Apply(true);
+  p.History.SetLimit(limit);
+}
+
 #ifdef QUILLANE_GUI
 // The view window on the production pattern, its grid 1600 x 1000 pixels.
 constexpr int ViewWidth = 1600, ViewHeight = 1000;
@@ -702,6 +723,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"undo of a stroke of 200 presses", t("UndoStrokeLarge"), t("StrokeLarge"), "1 x the stroke"},
       {"bitmap apply, design region", t("BitmapApply/1"),
        3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
+      {"bitmap import, whole pattern", t("BitmapImportWhole"),
+       3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -814,6 +837,7 @@ int main(int argc, char** argv) {
   add("UndoStrokeLarge", UndoStrokeLarge)->Unit(benchmark::kMicrosecond);
   add("BitmapApply", BitmapApply)->Arg(1)->Iterations(3);
   add("BitmapApply", BitmapApply)->Arg(0)->Iterations(3);
+  add("BitmapImportWhole", BitmapImportWhole)->Iterations(3);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);

@@ -62,8 +62,9 @@ std::string Named(const std::exception& e, const std::string& path);
 // Progress of long image work on stderr, only when a person is watching it.
 std::function<void(int)> ProgressFor(const char* what, int64_t pixels);
 
-// Opens a pattern file as the desktop program does, or fails with its message.
-std::unique_ptr<OPattern> OpenPattern(const std::string& path);
+// Opens a pattern file as the desktop program does, or fails with its message. Commands
+// that only look at the file leave its sections uncopied.
+std::unique_ptr<OPattern> OpenPattern(const std::string& path, bool applySections = true);
 // Saves the pattern under `path`, or fails with the reason.
 void SavePattern(OPattern& pattern, const std::string& path);
 // Picture N and region N of it, numbered from 1, or a usage failure.

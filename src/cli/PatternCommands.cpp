@@ -16,9 +16,9 @@
 
 namespace quillane {
 
-std::unique_ptr<OPattern> OpenPattern(const std::string& path) {
+std::unique_ptr<OPattern> OpenPattern(const std::string& path, bool applySections) {
   try {
-    return OpenPatternFile(path);
+    return OpenPatternFile(path, applySections);
   } catch (const Exception& e) {
     throw TCliFailure(e.what());
   }
@@ -129,7 +129,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     cmd->add_option("-o,--output", a->Out, "The file to write")->required();
     commands.push_back({cmd, [a] {
                           CheckOutput(a->Out, {a->In});
-                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In, false);
                           const ODesignData& object =
                               ExtractedObject(*pattern, a->Kind, a->Index, a->Picture);
                           OWriter writer;

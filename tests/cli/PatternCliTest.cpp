@@ -121,5 +121,33 @@ TEST_F(PatternCli, NewStartsFromTheDefaultPatternInDir) {
   EXPECT_EQ(d["Sections"][0]["SourceArea"], nlohmann::json::array({1, 1, 20, 10}));
 }
 
+// A few megabytes of flipped sections over a million cells would take minutes to copy:
+// commands that only look at the file read it as it is stored.
+TEST_F(PatternCli, LookingAtAPatternLeavesItsSectionsUncopied) {
+  {
+    OPattern p;
+    p.InitNew();
+    p.Sections->Clear();
+    p.Settings->NoControls = 1000;
+    p.Settings->NoPLines = 1000;
+    p.ApplySettings();
+    p.Changed();
+    for (int i = 0; i < 65535; ++i) {
+      OSection* s = p.Sections->Add(std::make_unique<OSection>(&p));
+      s->SetSourceArea({1, 1, 1000, 1000});
+      s->TargetArea = {1, 1, 1000, 1000};
+      s->HFlip = 1;
+    }
+    p.States.Row(1)[1] = 1; // copied, it would show at the other end of the PLine too
+    p.FileName = Current.File("many.pat");
+    p.SaveToFile();
+  }
+  nlohmann::json info = Dump({"info", "many.pat"});
+  EXPECT_EQ(info["Sections"], 65535);
+  EXPECT_EQ(info["StateCounts"], nlohmann::json({{"0", 999999}, {"1", 1}}));
+  EXPECT_EQ(Dump({"dump", "many.pat", "--no-cells"})["Sections"].size(), 65535u);
+  Ok("extract many.pat --kind SEC --index 65535 -o last.SEC");
+}
+
 } // namespace
 } // namespace quillane::test

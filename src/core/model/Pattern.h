@@ -54,6 +54,9 @@ public:
   void SetModified(uint8_t modified);
 
   std::string FileName;
+  // Reading copies the sections' cells unless the reader only looks at the file (info,
+  // extract): a few megabytes of sections can ask for minutes of copies.
+  bool ApplySectionsOnRead = true;
   // MachineType, NoControls, NoColours, NoPLines, NoStates, NoYarnTypes, PatternMode and
   // the three grids are the owner's.
   uint8_t ControlDataFormat = 0;
@@ -227,6 +230,6 @@ private:
 
 // Opens a pattern file as the Open command does; failures carry its messages
 // ("Error, pattern file not found " + path, "Error reading pattern: " + path).
-std::unique_ptr<OPattern> OpenPatternFile(const std::string& path);
+std::unique_ptr<OPattern> OpenPatternFile(const std::string& path, bool applySections = true);
 
 } // namespace quillane

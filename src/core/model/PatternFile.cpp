@@ -180,12 +180,13 @@ void OPattern::ReadFromStream(OReader& s) {
 
   if (PatternMode != pmColours)
     ComputeMachineColours();
-  Changed();
+  Resynchronise(ApplySectionsOnRead);
 }
 
-std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
+std::unique_ptr<OPattern> OpenPatternFile(const std::string& path, bool applySections) {
   auto pattern = std::make_unique<OPattern>();
   pattern->FileName = path;
+  pattern->ApplySectionsOnRead = applySections;
   TBytes bytes;
   try {
     bytes = ReadFileBytes(path);
