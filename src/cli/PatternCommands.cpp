@@ -18,7 +18,7 @@ namespace quillane {
 
 std::unique_ptr<OPattern> OpenPattern(const std::string& path, bool applySections) {
   try {
-    return OpenPatternFile(path, applySections);
+    return ReadPatternFile(path, applySections);
   } catch (const Exception& e) {
     throw TCliFailure(e.what());
   }

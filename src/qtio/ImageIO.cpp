@@ -5,7 +5,11 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
 
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
@@ -69,6 +73,40 @@ private:
   int Rows, From, To, Last = -1;
 };
 
+// While an image is decoded or encoded, the decoders' own words go nowhere: libpng prints
+// its errors to the standard error itself and Qt logs its warnings, and we say in one line
+// what failed. The standard error is the process's, so this is kept to the call itself.
+class TQuietDecoders {
+public:
+  TQuietDecoders() : Previous(qInstallMessageHandler(Ignore)) {
+    std::fflush(stderr);
+    Saved = ::dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (Saved >= 0 && null >= 0)
+      ::dup2(null, STDERR_FILENO);
+    if (null >= 0)
+      ::close(null);
+  }
+  ~TQuietDecoders() {
+    std::fflush(stderr);
+    if (Saved >= 0) {
+      ::dup2(Saved, STDERR_FILENO);
+      ::close(Saved);
+    }
+    qInstallMessageHandler(Previous);
+  }
+  TQuietDecoders(const TQuietDecoders&) = delete;
+  TQuietDecoders& operator=(const TQuietDecoders&) = delete;
+
+private:
+  static void Ignore(QtMsgType, const QMessageLogContext&, const QString&) {}
+  QtMessageHandler Previous;
+  int Saved = -1;
+};
+
+// libpng refuses images more than this many pixels a side, whatever the format allows.
+constexpr int PngLargestSide = 1000000;
+
 std::string Lower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z')
@@ -92,6 +130,12 @@ QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool p
                        const TImageProgress& progress) {
   if (image.Width() <= 0 || image.Height() <= 0)
     throw Exception("The image is empty");
+  if (format == "png" && (image.Width() > PngLargestSide || image.Height() > PngLargestSide))
+    throw Exception("The picture is too " +
+                    std::string(image.Height() > PngLargestSide ? "tall" : "wide") + " for PNG (" +
+                    std::to_string(image.Width()) + " x " + std::to_string(image.Height()) +
+                    " pixels; PNG takes at most " + std::to_string(PngLargestSide) +
+                    " a side): BMP can hold it, use .bmp");
   QImage out(image.Width(), image.Height(), QImage::Format_RGB888);
   if (out.isNull())
     throw Exception("Not enough memory for an image of " + std::to_string(image.Width()) + " x " +
@@ -112,7 +156,12 @@ QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool p
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, QByteArray::fromStdString(format));
-  if (!writer.write(out))
+  bool written = false;
+  {
+    TQuietDecoders quiet;
+    written = writer.write(out);
+  }
+  if (!written)
     throw Exception("Cannot encode the image: " + writer.errorString().toStdString());
   if (progress)
     progress(90);
@@ -142,6 +191,7 @@ OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
   QBuffer buffer(&data);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
+  std::optional<TQuietDecoders> quiet(std::in_place);
   // The header's size is checked here, before the decoder allocates; Qt's own cap is far
   // below the largest picture a pattern holds.
   const QSize size = reader.size();
@@ -159,6 +209,7 @@ OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
   if (size.isValid())
     QImageReader::setAllocationLimit(0);
   QImage in = reader.read();
+  quiet.reset();
   if (in.isNull())
     throw Exception(failure);
   if (progress)

@@ -110,8 +110,9 @@ void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toSta
 // The sources of one PLine where no earlier paint of the batch redrew a cell: a cell takes
 // its paint's colour where the pattern has it, and the state that shows it on the cell's
 // yarn type where there is one (a select, since which cells do follows the drawing).
-// Answers whether the PLine is "plain": every cell painted, with a colour the cells take
-// and a state that is 0 or one the cells take.
+// Answers whether the PLine is "plain": every cell painted (or, with states, unpainted ones
+// copying nothing, as their state stays 0), with a colour the cells take and a state that
+// is 0 or one the cells take.
 bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value,
                   const uint8_t* const* __restrict mapOf, size_t n, uint8_t* __restrict colour,
                   uint8_t* __restrict state, uint8_t* __restrict sourceState, uint8_t noColours,
@@ -119,7 +120,7 @@ bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value
   unsigned all = 1;
   for (size_t i = 0; i < n; ++i) {
     if (!has[i]) {
-      all = 0;
+      all &= state ? 1u : 0u;
       continue;
     }
     const uint8_t v = value[i], s = mapOf[i][v];
@@ -276,9 +277,18 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
       return shifts[a].DC * Order.PerControl + shifts[a].DP * Order.PerPLine <
              shifts[b].DC * Order.PerControl + shifts[b].DP * Order.PerPLine;
     });
+  // Per source control: whether each value gives its yarn type a state.
+  std::vector<std::array<uint8_t, 256>> statedOnYarn;
+  std::vector<const uint8_t*> statedOf;
   if (Shared) {
     Last = TZeroedBytes(Value.size());
     HasLast = TZeroedBytes(Value.size());
+    statedOnYarn.resize(B.StateOf.size());
+    for (size_t y = 0; y < B.StateOf.size(); ++y)
+      for (size_t v = 0; v < 256; ++v)
+        statedOnYarn[y][v] = !States || B.StateOf[y][v] != 0 ? 1 : 0;
+    for (int64_t sc = Sources.Left; sc <= Sources.Right; ++sc)
+      statedOf.push_back(statedOnYarn[B.YarnType[static_cast<size_t>(sc)]].data());
   }
   for (const size_t i : inOrder) {
     const TArea from = Meet(Painted[i], Grid.Shifted(shifts[i].DC, shifts[i].DP)); // sources inside
@@ -297,15 +307,15 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
       // state gives it that state and its copies everything (see SharedReduces).
       std::memcpy(Last.data() + k, row, n);
       std::memset(HasLast.data() + k, 1, n);
-      const int64_t sc0 = from.Left - shifts[i].DC;
+      const uint8_t* const* stated = statedOf.data() + (from.Left - shifts[i].DC - Sources.Left);
+      uint8_t highest = Highest;
       for (size_t j = 0; j < n; ++j) {
-        const uint8_t v = row[j];
-        Highest = std::max(Highest, v);
-        const uint8_t stated =
-            !States || StateOf(sc0 + static_cast<int64_t>(j), v) != 0 ? uint8_t{1} : uint8_t{0};
-        Value[k + j] = stated ? v : Value[k + j];
-        Has[k + j] |= stated;
+        const uint8_t v = row[j], st = stated[j][v];
+        highest = std::max(highest, v);
+        Value[k + j] = st ? v : Value[k + j];
+        Has[k + j] |= st;
       }
+      Highest = highest;
     }
   }
   return any;

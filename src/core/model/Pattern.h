@@ -230,6 +230,9 @@ private:
 
 // Opens a pattern file as the Open command does; failures carry its messages
 // ("Error, pattern file not found " + path, "Error reading pattern: " + path).
-std::unique_ptr<OPattern> OpenPatternFile(const std::string& path, bool applySections = true);
+std::unique_ptr<OPattern> OpenPatternFile(const std::string& path);
+// The same, leaving the sections uncopied where `applySections` is false (see
+// ApplySectionsOnRead).
+std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySections);
 
 } // namespace quillane

@@ -183,7 +183,11 @@ void OPattern::ReadFromStream(OReader& s) {
   Resynchronise(ApplySectionsOnRead);
 }
 
-std::unique_ptr<OPattern> OpenPatternFile(const std::string& path, bool applySections) {
+std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
+  return ReadPatternFile(path, true);
+}
+
+std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySections) {
   auto pattern = std::make_unique<OPattern>();
   pattern->FileName = path;
   pattern->ApplySectionsOnRead = applySections;
