@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -179,6 +180,81 @@ void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtB
                                            static_cast<size_t>(bytes.size())));
   if (progress)
     progress(100);
+}
+
+void SaveImageRows(const std::string& path, int width, int height, int bandRows,
+                   bool pLineOneAtBottom, const TDrawRows& draw, const TImageProgress& progress) {
+  const std::string format = ImageFormatFor(path);
+  if (format.empty())
+    throw Exception("Cannot write an image of this kind (use .bmp or .png): " + path);
+  if (width <= 0 || height <= 0)
+    throw Exception("The image is empty");
+  if (format != "bmp") {
+    OBitmap24 whole;
+    whole.SetSize(width, height);
+    draw(0, whole);
+    SaveImage(whole, path, pLineOneAtBottom, progress);
+    return;
+  }
+  // A BMP holds its bottom row first, 24 bits a pixel, each row padded to 4 bytes. The
+  // header is the one Qt writes, so that either way gives the same file.
+  const uint64_t stride = (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
+  const uint64_t pixels = stride * static_cast<uint64_t>(height);
+  if (pixels > 0xFFFFFFFFu - 54)
+    throw Exception("The picture is too large for BMP (" + std::to_string(width) + " x " +
+                    std::to_string(height) + " pixels)");
+  std::vector<uint8_t> header;
+  auto put = [&](uint64_t v, int bytes) {
+    for (int k = 0; k < bytes; ++k)
+      header.push_back(static_cast<uint8_t>(v >> (8 * k)));
+  };
+  header = {'B', 'M'};
+  put(54 + pixels, 4);
+  put(0, 4);
+  put(54, 4);
+  put(40, 4);
+  put(static_cast<uint64_t>(width), 4);
+  put(static_cast<uint64_t>(height), 4);
+  put(1, 2);
+  put(24, 2);
+  put(0, 4);
+  put(pixels, 4);
+  put(3937, 4); // 100 dots an inch
+  put(3937, 4);
+  put(0, 8);
+  bandRows = std::clamp(bandRows, 1, height);
+  OBitmap24 band;
+  std::vector<uint8_t> bytes;
+  TRowProgress rows(progress, height, 0, 100);
+  bool headerSent = false;
+  int done = 0; // rows written, from the file's first (the image's bottom row)
+  WriteFileAtomic(path, [&]() -> std::span<const uint8_t> {
+    if (!headerSent) {
+      headerSent = true;
+      return header;
+    }
+    if (done >= height)
+      return {};
+    // The file's rows from `done` on: image rows from the bottom up, which are the core's
+    // rows from the first up when PLine 1 is at the bottom, else from the last down.
+    const int n = std::min(bandRows, height - done);
+    const int first = pLineOneAtBottom ? done : height - done - n;
+    band.SetSize(width, n);
+    draw(first, band);
+    bytes.assign(stride * static_cast<uint64_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+      const uint32_t* src = band.Row(pLineOneAtBottom ? i : n - 1 - i);
+      uint8_t* dst = bytes.data() + stride * static_cast<uint64_t>(i);
+      for (int x = 0; x < width; ++x, dst += 3) {
+        dst[0] = static_cast<uint8_t>(src[x] >> 16); // blue, green, red
+        dst[1] = static_cast<uint8_t>(src[x] >> 8);
+        dst[2] = static_cast<uint8_t>(src[x]);
+      }
+      rows.Row(done + i);
+    }
+    done += n;
+    return bytes;
+  });
 }
 
 OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,

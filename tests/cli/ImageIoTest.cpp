@@ -116,5 +116,30 @@ TEST(ImageFiles, FailuresAreOneLineOfOurs) {
   EXPECT_EQ(EncodeImage(tall, "bmp", true).size(), 54 + 4 * 1000001);
 }
 
+// A BMP written band after band is the file Qt writes of the whole image, at every row
+// padding, band size and either way up.
+TEST(ImageFiles, BandsGiveTheWholeImagesBmp) {
+  TTempDir dir;
+  for (int width : {1, 2, 3, 4, 7})
+    for (int height : {1, 5})
+      for (int bandRows : {1, 2, 5})
+        for (bool pLineOneAtBottom : {false, true}) {
+          OBitmap24 whole;
+          whole.SetSize(width, height);
+          for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+              whole.SetPixel(x, y, 0x010203u * static_cast<uint32_t>(1 + x + 7 * y));
+          const std::string path = dir.File("band.bmp");
+          SaveImageRows(path, width, height, bandRows, pLineOneAtBottom,
+                        [&](int first, OBitmap24& band) {
+                          for (int y = 0; y < band.Height(); ++y)
+                            std::copy_n(whole.Row(first + y), width, band.Row(y));
+                        });
+          const QByteArray qt = EncodeImage(whole, "bmp", pLineOneAtBottom);
+          ASSERT_EQ(FileBytes(path), Bytes(qt.begin(), qt.end()))
+              << width << " x " << height << ", bands of " << bandRows << ", " << pLineOneAtBottom;
+        }
+}
+
 } // namespace
 } // namespace quillane::test

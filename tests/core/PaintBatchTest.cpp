@@ -242,5 +242,28 @@ TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
     }
 }
 
+// A picture written out a band at a time: every band size gives the rows of its image,
+// turned and flipped regions included.
+TEST_F(PaintBatch, BandsOfRowsAreTheRenderedImagesRows) {
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    auto p = Strips(seed, 0);
+    OPicture& picture = *p->Pictures->Get(0);
+    for (uint8_t view : {1, 2}) {
+      picture.SetViewMode(view);
+      const OBitmap24& whole = view == 1 ? picture.MachineImage : picture.DesignImage;
+      for (int rows : {1, 7, picture.Height}) {
+        OBitmap24 band;
+        for (int first = 0; first < picture.Height; first += rows) {
+          band.SetSize(picture.Width, std::min(rows, picture.Height - first));
+          picture.RenderRows(view, first, band);
+          for (int y = 0; y < band.Height(); ++y)
+            ASSERT_TRUE(std::equal(band.Row(y), band.Row(y) + band.Width(), whole.Row(first + y)))
+                << seed << ", view " << int(view) << ", bands of " << rows << ", row " << first + y;
+        }
+      }
+    }
+  }
+}
+
 } // namespace
 } // namespace quillane::test
