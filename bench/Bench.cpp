@@ -795,6 +795,28 @@ void PrintDumpMemory(const std::string& file) {
               2 * own / 1024.0, own > 0 ? dump / (2.0 * own) : 0.0, "2 x info (the pattern's own)",
               ok ? "meets" : "misses");
 }
+
+// render writes its image a band of rows at a time: its peak stays within what opening
+// the pattern takes (info) and one band with its bytes, however large the picture.
+void PrintRenderMemory(const std::string& folder, const std::string& file) {
+  const std::string out = JoinPath(folder, "render.bmp");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::execl(QUILLANE_CLI, QUILLANE_CLI, "render", file.c_str(), "--picture", "1", "--view",
+            "machine", "-o", out.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  const long render = child > 0 && ::wait4(child, &status, 0, &usage) == child && status == 0
+                          ? usage.ru_maxrss
+                          : -1;
+  const long own = CliPeakKiB("info", file), allowed = own + 32 * 1024;
+  std::printf("%-34s %12.4g %12.4g %7.2f  %-36s %s\n", "peak memory, render to BMP",
+              render / 1024.0, allowed / 1024.0, own > 0 ? double(render) / double(allowed) : 0.0,
+              "info + 32 MiB (a band and its bytes)",
+              render > 0 && own > 0 && render <= allowed ? "meets" : "misses");
+}
 #endif
 
 } // namespace
@@ -874,6 +896,7 @@ int main(int argc, char** argv) {
               largestGap);
 #ifdef QUILLANE_CLI
   PrintDumpMemory(f.PatternFile);
+  PrintRenderMemory(f.Folder, f.PatternFile);
 #endif
   std::error_code ec;
   fs::remove_all(f.Folder, ec);
