@@ -378,6 +378,27 @@ void BitmapApply(benchmark::State& state) {
   p.History.SetLimit(limit);
 }
 
+// A full-size image imported over the whole pattern (the first repeat's region), which
+// holds every section's source and copies: the command-line import of a carpet.
+void BitmapImportWhole(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  OPicture& picture = *p.Pictures->Get(0);
+  ORegion& whole = *picture.Regions.Get(0);
+  OBitmap24 bitmap;
+  bitmap.SetSize(whole.PictureWidth, whole.PictureHeight);
+  std::mt19937 random(98);
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x)
+      bitmap.SetPixel(x, y, p.Palette->GetColour(1 + static_cast<int>(random() % 6)));
+  OBitmapMapping mapping(whole, bitmap);
+  picture.SetViewMode(1);
+  const size_t limit = p.History.Limit();
+  p.History.SetLimit(0); // the command-line tool keeps no history
+  for (auto _ : state)
+    mapping.Apply(true);
+  p.History.SetLimit(limit);
+}
+
 #ifdef QUILLANE_GUI
 // The view window on the production pattern, its grid 1600 x 1000 pixels.
 constexpr int ViewWidth = 1600, ViewHeight = 1000;
@@ -702,6 +723,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"undo of a stroke of 200 presses", t("UndoStrokeLarge"), t("StrokeLarge"), "1 x the stroke"},
       {"bitmap apply, design region", t("BitmapApply/1"),
        3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
+      {"bitmap import, whole pattern", t("BitmapImportWhole"),
+       3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -772,6 +795,28 @@ void PrintDumpMemory(const std::string& file) {
               2 * own / 1024.0, own > 0 ? dump / (2.0 * own) : 0.0, "2 x info (the pattern's own)",
               ok ? "meets" : "misses");
 }
+
+// render writes its image a band of rows at a time: its peak stays within what opening
+// the pattern takes (info) and one band with its bytes, however large the picture.
+void PrintRenderMemory(const std::string& folder, const std::string& file) {
+  const std::string out = JoinPath(folder, "render.bmp");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::execl(QUILLANE_CLI, QUILLANE_CLI, "render", file.c_str(), "--picture", "1", "--view",
+            "machine", "-o", out.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  const long render = child > 0 && ::wait4(child, &status, 0, &usage) == child && status == 0
+                          ? usage.ru_maxrss
+                          : -1;
+  const long own = CliPeakKiB("info", file), allowed = own + 32 * 1024;
+  std::printf("%-34s %12.4g %12.4g %7.2f  %-36s %s\n", "peak memory, render to BMP",
+              render / 1024.0, allowed / 1024.0, own > 0 ? double(render) / double(allowed) : 0.0,
+              "info + 32 MiB (a band and its bytes)",
+              render > 0 && own > 0 && render <= allowed ? "meets" : "misses");
+}
 #endif
 
 } // namespace
@@ -814,6 +859,7 @@ int main(int argc, char** argv) {
   add("UndoStrokeLarge", UndoStrokeLarge)->Unit(benchmark::kMicrosecond);
   add("BitmapApply", BitmapApply)->Arg(1)->Iterations(3);
   add("BitmapApply", BitmapApply)->Arg(0)->Iterations(3);
+  add("BitmapImportWhole", BitmapImportWhole)->Iterations(3);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);
@@ -850,6 +896,7 @@ int main(int argc, char** argv) {
               largestGap);
 #ifdef QUILLANE_CLI
   PrintDumpMemory(f.PatternFile);
+  PrintRenderMemory(f.Folder, f.PatternFile);
 #endif
   std::error_code ec;
   fs::remove_all(f.Folder, ec);

@@ -1,4 +1,5 @@
 // `import-bitmap` and `export-bitmap`: a region's picture area from and to an image file.
+#include <algorithm>
 #include <iostream>
 
 #include "Cli.h"
@@ -87,18 +88,46 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
         "Write a region's part of a picture as an image (BMP, PNG), PLine 1 at the bottom");
     AddRegionOptions(cmd, *a);
     cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
-    commands.push_back(
-        {cmd, [a] {
-           CheckOutput(a->Out, {a->In}, TOutputKind::Image);
-           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
-           ORegion& region = RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
-           const bool machine = MachineView(*pattern, a->View);
-           // The bitmap has its first PLine at the bottom already.
-           const OBitmap24 image = ExportBitmap(region, machine);
-           SaveImage(image, a->Out, false,
-                     ProgressFor("export-bitmap", int64_t{image.Width()} * image.Height()));
-           return 0;
-         }});
+    commands.push_back({cmd, [a] {
+                          CheckOutput(a->Out, {a->In}, TOutputKind::Image);
+                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          ORegion& region =
+                              RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
+                          const bool machine = MachineView(*pattern, a->View);
+                          const int64_t w = region.PatternWidth, h = region.PatternHeight;
+                          if (w < 1 || h < 1 || w * h > OPicture::MaxPixels)
+                            (void)ExportBitmap(region, machine); // refuses it, saying why
+                          // The picture's pixels under the region's pattern area, PLine 1 at the
+                          // bottom, as ExportBitmap takes them, drawn a band of rows at a time as
+                          // render draws them.
+                          OPicture& picture = *region.Picture;
+                          const int64_t left = int64_t{region.PatternArea.Left} - 1,
+                                        top = int64_t{region.PatternArea.Top} - 1;
+                          const int band =
+                              picture.RegionsDrawApart()
+                                  ? std::max<int>(1, static_cast<int>((16 << 20) / (4 * w)))
+                                  : static_cast<int>(h);
+                          OBitmap24 rows;
+                          SaveImageRows(
+                              a->Out, static_cast<int>(w), static_cast<int>(h), band, false,
+                              [&](int first, OBitmap24& out) {
+                                // Out row r is picture row top + h - 1 - r.
+                                const int n = out.Height();
+                                const int64_t from = top + h - first - n;
+                                rows.SetSize(picture.Width, n);
+                                picture.RenderRows(machine ? 1 : 2, from, rows);
+                                for (int r = 0; r < n; ++r) {
+                                  const int64_t y = n - 1 - r; // in the band
+                                  uint32_t* row = out.Row(r);
+                                  for (int64_t x = 0; x < w; ++x)
+                                    row[x] = from + y >= 0 && from + y < picture.Height
+                                                 ? rows.GetPixel(left + x, y)
+                                                 : 0;
+                                }
+                              },
+                              ProgressFor("export-bitmap", w * h));
+                          return 0;
+                        }});
   }
 }
 

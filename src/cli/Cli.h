@@ -74,8 +74,9 @@ std::string Named(const std::exception& e, const std::string& path);
 // Progress of long image work on stderr, only when a person is watching it.
 std::function<void(int)> ProgressFor(const char* what, int64_t pixels);
 
-// Opens a pattern file as the desktop program does, or fails with its message.
-std::unique_ptr<OPattern> OpenPattern(const std::string& path);
+// Opens a pattern file as the desktop program does, or fails with its message. Commands
+// that only look at the file leave its sections uncopied.
+std::unique_ptr<OPattern> OpenPattern(const std::string& path, bool applySections = true);
 // The same for a command that writes the pattern or exports it: a pattern whose sections
 // are invalid fails too (its message shown once).
 std::unique_ptr<OPattern> OpenPatternToChange(const std::string& path);

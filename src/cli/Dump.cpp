@@ -306,7 +306,7 @@ void PrintPattern(OPattern& p, bool derived, bool cells) {
 } // namespace
 
 int PrintInfo(const std::string& path) {
-  std::unique_ptr<OPattern> p = OpenPattern(path);
+  std::unique_ptr<OPattern> p = OpenPattern(path, false);
   const TGrid& grid = p->PatternMode == pmStates ? p->States : p->MachineColours;
   std::array<uint64_t, 256> counts{};
   for (int pLine = 1; pLine <= grid.PLines(); ++pLine) {
@@ -337,7 +337,7 @@ int PrintInfo(const std::string& path) {
 int DumpFile(const std::string& path, bool derived, bool cells) {
   const std::string ext = UpperExtension(path);
   if (ext == "PAT") {
-    std::unique_ptr<OPattern> pattern = OpenPattern(path);
+    std::unique_ptr<OPattern> pattern = OpenPattern(path, cells || derived);
     PrintPattern(*pattern, derived, cells);
     return 0;
   }

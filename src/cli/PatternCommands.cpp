@@ -17,10 +17,10 @@
 
 namespace quillane {
 
-std::unique_ptr<OPattern> OpenPattern(const std::string& path) {
+std::unique_ptr<OPattern> OpenPattern(const std::string& path, bool applySections) {
   std::unique_ptr<OPattern> pattern;
   try {
-    pattern = OpenPatternFile(path);
+    pattern = ReadPatternFile(path, applySections);
   } catch (const Exception& e) {
     throw TCliFailure(e.what());
   }
@@ -149,7 +149,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     cmd->add_option("-o,--output", a->Out, "The file to write")->required();
     commands.push_back({cmd, [a] {
                           CheckOutput(a->Out, {a->In});
-                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In, false);
                           const ODesignData& object =
                               ExtractedObject(*pattern, a->Kind, a->Index, a->Picture);
                           OWriter writer;
@@ -177,17 +177,23 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     cmd->add_option("--picture", a->Picture, "The picture, from 1")->required();
     AddViewOption(cmd, a->View);
     cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
-    commands.push_back({cmd, [a] {
-                          CheckOutput(a->Out, {a->In}, TOutputKind::Image);
-                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
-                          OPicture& picture = PictureNumber(*pattern, a->Picture);
-                          const uint8_t view = ViewNumber(a->View);
-                          picture.SetViewMode(view);
-                          SaveImage(view == 2 ? picture.DesignImage : picture.MachineImage, a->Out,
-                                    true,
-                                    ProgressFor("render", int64_t{picture.Width} * picture.Height));
-                          return 0;
-                        }});
+    commands.push_back(
+        {cmd, [a] {
+           CheckOutput(a->Out, {a->In}, TOutputKind::Image);
+           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+           OPicture& picture = PictureNumber(*pattern, a->Picture);
+           const uint8_t view = ViewNumber(a->View);
+           // A band of rows at a time, about 16 MB: the image may be far
+           // larger than the pattern.
+           const int band = picture.RegionsDrawApart()
+                                ? std::max(1, (16 << 20) / (4 * picture.Width))
+                                : picture.Height;
+           SaveImageRows(
+               a->Out, picture.Width, picture.Height, band, true,
+               [&](int first, OBitmap24& rows) { picture.RenderRows(view, first, rows); },
+               ProgressFor("render", int64_t{picture.Width} * picture.Height));
+           return 0;
+         }});
   }
   {
     struct TArgs {

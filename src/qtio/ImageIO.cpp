@@ -5,7 +5,12 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
 
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
@@ -69,6 +74,40 @@ private:
   int Rows, From, To, Last = -1;
 };
 
+// While an image is decoded or encoded, the decoders' own words go nowhere: libpng prints
+// its errors to the standard error itself and Qt logs its warnings, and we say in one line
+// what failed. The standard error is the process's, so this is kept to the call itself.
+class TQuietDecoders {
+public:
+  TQuietDecoders() : Previous(qInstallMessageHandler(Ignore)) {
+    std::fflush(stderr);
+    Saved = ::dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (Saved >= 0 && null >= 0)
+      ::dup2(null, STDERR_FILENO);
+    if (null >= 0)
+      ::close(null);
+  }
+  ~TQuietDecoders() {
+    std::fflush(stderr);
+    if (Saved >= 0) {
+      ::dup2(Saved, STDERR_FILENO);
+      ::close(Saved);
+    }
+    qInstallMessageHandler(Previous);
+  }
+  TQuietDecoders(const TQuietDecoders&) = delete;
+  TQuietDecoders& operator=(const TQuietDecoders&) = delete;
+
+private:
+  static void Ignore(QtMsgType, const QMessageLogContext&, const QString&) {}
+  QtMessageHandler Previous;
+  int Saved = -1;
+};
+
+// libpng refuses images more than this many pixels a side, whatever the format allows.
+constexpr int PngLargestSide = 1000000;
+
 std::string Lower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z')
@@ -92,6 +131,12 @@ QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool p
                        const TImageProgress& progress) {
   if (image.Width() <= 0 || image.Height() <= 0)
     throw Exception("The image is empty");
+  if (format == "png" && (image.Width() > PngLargestSide || image.Height() > PngLargestSide))
+    throw Exception("The picture is too " +
+                    std::string(image.Height() > PngLargestSide ? "tall" : "wide") + " for PNG (" +
+                    std::to_string(image.Width()) + " x " + std::to_string(image.Height()) +
+                    " pixels; PNG takes at most " + std::to_string(PngLargestSide) +
+                    " a side): BMP can hold it, use .bmp");
   QImage out(image.Width(), image.Height(), QImage::Format_RGB888);
   if (out.isNull())
     throw Exception("Not enough memory for an image of " + std::to_string(image.Width()) + " x " +
@@ -112,7 +157,12 @@ QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool p
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, QByteArray::fromStdString(format));
-  if (!writer.write(out))
+  bool written = false;
+  {
+    TQuietDecoders quiet;
+    written = writer.write(out);
+  }
+  if (!written)
     throw Exception("Cannot encode the image: " + writer.errorString().toStdString());
   if (progress)
     progress(90);
@@ -132,6 +182,81 @@ void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtB
     progress(100);
 }
 
+void SaveImageRows(const std::string& path, int width, int height, int bandRows,
+                   bool pLineOneAtBottom, const TDrawRows& draw, const TImageProgress& progress) {
+  const std::string format = ImageFormatFor(path);
+  if (format.empty())
+    throw Exception("Cannot write an image of this kind (use .bmp or .png): " + path);
+  if (width <= 0 || height <= 0)
+    throw Exception("The image is empty");
+  if (format != "bmp") {
+    OBitmap24 whole;
+    whole.SetSize(width, height);
+    draw(0, whole);
+    SaveImage(whole, path, pLineOneAtBottom, progress);
+    return;
+  }
+  // A BMP holds its bottom row first, 24 bits a pixel, each row padded to 4 bytes. The
+  // header is the one Qt writes, so that either way gives the same file.
+  const uint64_t stride = (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
+  const uint64_t pixels = stride * static_cast<uint64_t>(height);
+  if (pixels > 0xFFFFFFFFu - 54)
+    throw Exception("The picture is too large for BMP (" + std::to_string(width) + " x " +
+                    std::to_string(height) + " pixels)");
+  std::vector<uint8_t> header;
+  auto put = [&](uint64_t v, int bytes) {
+    for (int k = 0; k < bytes; ++k)
+      header.push_back(static_cast<uint8_t>(v >> (8 * k)));
+  };
+  header = {'B', 'M'};
+  put(54 + pixels, 4);
+  put(0, 4);
+  put(54, 4);
+  put(40, 4);
+  put(static_cast<uint64_t>(width), 4);
+  put(static_cast<uint64_t>(height), 4);
+  put(1, 2);
+  put(24, 2);
+  put(0, 4);
+  put(pixels, 4);
+  put(3937, 4); // 100 dots an inch
+  put(3937, 4);
+  put(0, 8);
+  bandRows = std::clamp(bandRows, 1, height);
+  OBitmap24 band;
+  std::vector<uint8_t> bytes;
+  TRowProgress rows(progress, height, 0, 100);
+  bool headerSent = false;
+  int done = 0; // rows written, from the file's first (the image's bottom row)
+  WriteFileAtomic(path, [&]() -> std::span<const uint8_t> {
+    if (!headerSent) {
+      headerSent = true;
+      return header;
+    }
+    if (done >= height)
+      return {};
+    // The file's rows from `done` on: image rows from the bottom up, which are the core's
+    // rows from the first up when PLine 1 is at the bottom, else from the last down.
+    const int n = std::min(bandRows, height - done);
+    const int first = pLineOneAtBottom ? done : height - done - n;
+    band.SetSize(width, n);
+    draw(first, band);
+    bytes.assign(stride * static_cast<uint64_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+      const uint32_t* src = band.Row(pLineOneAtBottom ? i : n - 1 - i);
+      uint8_t* dst = bytes.data() + stride * static_cast<uint64_t>(i);
+      for (int x = 0; x < width; ++x, dst += 3) {
+        dst[0] = static_cast<uint8_t>(src[x] >> 16); // blue, green, red
+        dst[1] = static_cast<uint8_t>(src[x] >> 8);
+        dst[2] = static_cast<uint8_t>(src[x]);
+      }
+      rows.Row(done + i);
+    }
+    done += n;
+    return bytes;
+  });
+}
+
 OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
                       const TImageProgress& progress) {
   const std::string failure = "Error reading bitmap file: " + path;
@@ -142,6 +267,7 @@ OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
   QBuffer buffer(&data);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
+  std::optional<TQuietDecoders> quiet(std::in_place);
   // The header's size is checked here, before the decoder allocates; Qt's own cap is far
   // below the largest picture a pattern holds.
   const QSize size = reader.size();
@@ -159,6 +285,7 @@ OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
   if (size.isValid())
     QImageReader::setAllocationLimit(0);
   QImage in = reader.read();
+  quiet.reset();
   if (in.isNull())
     throw Exception(failure);
   if (progress)

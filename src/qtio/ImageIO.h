@@ -39,6 +39,15 @@ QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool p
 void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom,
                const TImageProgress& progress = {});
 
+// Draws rows `first` on into `band` (as wide as the image).
+using TDrawRows = std::function<void(int first, OBitmap24& band)>;
+// Writes a `width` x `height` image drawn `bandRows` rows at a time, atomically, in the
+// format its name asks for: a BMP is written band after band, so that only one band is
+// held; a PNG is drawn whole and then encoded.
+void SaveImageRows(const std::string& path, int width, int height, int bandRows,
+                   bool pLineOneAtBottom, const TDrawRows& draw,
+                   const TImageProgress& progress = {});
+
 // Decodes an image file's bytes; its size is checked against what a picture can hold
 // before anything is allocated. Throws Exception naming `path` and the reason.
 OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,

@@ -2,6 +2,8 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <cstdio>
+#include <unistd.h>
 
 #include "ImageIO.h"
 #include "TestSupport.h"
@@ -70,6 +72,73 @@ TEST(ImageFiles, ColoursCrossByValueAndSizesReachTheLargestPicture) {
       EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << "[" << e.what() << "]";
     }
   }
+}
+
+// Our one line says what failed: libpng and Qt print nothing of their own, and a picture
+// taller than PNG takes is refused before encoding, pointing to BMP.
+TEST(ImageFiles, FailuresAreOneLineOfOurs) {
+  OBitmap24 tall;
+  tall.SetSize(1, 1000001);
+  tall.Fill(0x123456);
+  QByteArray png;
+  {
+    QImage small(40, 40, QImage::Format_RGB32);
+    small.fill(qRgb(9, 8, 7));
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImageWriter(&buffer, "png").write(small));
+  }
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  std::FILE* captured = std::tmpfile();
+  ::dup2(::fileno(captured), STDERR_FILENO);
+  std::string failures;
+  for (size_t keep : {size_t{60}, static_cast<size_t>(png.size()) - 20})
+    try {
+      DecodeImage(TBytes(png.begin(), png.begin() + static_cast<qsizetype>(keep)), "cut.png");
+    } catch (const Exception& e) {
+      failures += std::string(e.what()) + "\n";
+    }
+  try {
+    EncodeImage(tall, "png", true);
+  } catch (const Exception& e) {
+    failures += std::string(e.what()) + "\n";
+  }
+  std::fflush(stderr);
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  std::fseek(captured, 0, SEEK_END);
+  EXPECT_EQ(std::ftell(captured), 0) << "printed by the decoders";
+  std::fclose(captured);
+  EXPECT_EQ(failures, "Error reading bitmap file: cut.png\nError reading bitmap file: cut.png\n"
+                      "The picture is too tall for PNG (1 x 1000001 pixels; PNG takes at most "
+                      "1000000 a side): BMP can hold it, use .bmp\n");
+  EXPECT_EQ(EncodeImage(tall, "bmp", true).size(), 54 + 4 * 1000001);
+}
+
+// A BMP written band after band is the file Qt writes of the whole image, at every row
+// padding, band size and either way up.
+TEST(ImageFiles, BandsGiveTheWholeImagesBmp) {
+  TTempDir dir;
+  for (int width : {1, 2, 3, 4, 7})
+    for (int height : {1, 5})
+      for (int bandRows : {1, 2, 5})
+        for (bool pLineOneAtBottom : {false, true}) {
+          OBitmap24 whole;
+          whole.SetSize(width, height);
+          for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+              whole.SetPixel(x, y, 0x010203u * static_cast<uint32_t>(1 + x + 7 * y));
+          const std::string path = dir.File("band.bmp");
+          SaveImageRows(path, width, height, bandRows, pLineOneAtBottom,
+                        [&](int first, OBitmap24& band) {
+                          for (int y = 0; y < band.Height(); ++y)
+                            std::copy_n(whole.Row(first + y), width, band.Row(y));
+                        });
+          const QByteArray qt = EncodeImage(whole, "bmp", pLineOneAtBottom);
+          ASSERT_EQ(FileBytes(path), Bytes(qt.begin(), qt.end()))
+              << width << " x " << height << ", bands of " << bandRows << ", " << pLineOneAtBottom;
+        }
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "ImageIO.h"
+#include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
@@ -119,6 +121,53 @@ TEST_F(PatternCli, NewStartsFromTheDefaultPatternInDir) {
   nlohmann::json d = Dump({"dump", "d.pat"});
   EXPECT_EQ(d["NoControls"], 20);
   EXPECT_EQ(d["Sections"][0]["SourceArea"], nlohmann::json::array({1, 1, 20, 10}));
+}
+
+// A few megabytes of flipped sections over a million cells would take minutes to copy:
+// commands that only look at the file read it as it is stored.
+TEST_F(PatternCli, LookingAtAPatternLeavesItsSectionsUncopied) {
+  {
+    OPattern p;
+    p.InitNew();
+    p.Sections->Clear();
+    p.Settings->NoControls = 1000;
+    p.Settings->NoPLines = 1000;
+    p.ApplySettings();
+    p.Changed();
+    for (int i = 0; i < 65535; ++i) {
+      OSection* s = p.Sections->Add(std::make_unique<OSection>(&p));
+      s->SetSourceArea({1, 1, 1000, 1000});
+      s->TargetArea = {1, 1, 1000, 1000};
+      s->HFlip = 1;
+    }
+    p.States.Row(1)[1] = 1; // copied, it would show at the other end of the PLine too
+    p.FileName = Current.File("many.pat");
+    p.SaveToFile();
+  }
+  nlohmann::json info = Dump({"info", "many.pat"});
+  EXPECT_EQ(info["Sections"], 65535);
+  EXPECT_EQ(info["StateCounts"], nlohmann::json({{"0", 999999}, {"1", 1}}));
+  EXPECT_EQ(Dump({"dump", "many.pat", "--no-cells"})["Sections"].size(), 65535u);
+  Ok("extract many.pat --kind SEC --index 65535 -o last.SEC");
+}
+
+// export-bitmap draws its image a band of rows at a time: the file is the one the whole
+// region's bitmap gives, in each view, for a region at the picture's foot and one above it.
+TEST_F(PatternCli, ExportedBitmapsAreTheRegionsWholeBitmaps) {
+  Ok("wizard carpet --pattern-controls 30 --pattern-plines 9 --section-controls 4 --center "
+     "--repeats 3 -o w.pat");
+  Ok("paint w.pat --picture 1 --view machine 3,2,2 15,4,1 0,8,2 -o c.pat");
+  std::unique_ptr<OPattern> p = OpenPatternFile(Current.File("c.pat"));
+  for (int region : {1, 2, 4})
+    for (const std::string view : {"machine", "design"}) {
+      Ok("export-bitmap c.pat --picture 1 --region " + std::to_string(region) + " --view " + view +
+         " -o r.bmp");
+      const QByteArray whole = EncodeImage(
+          ExportBitmap(*p->Pictures->Get(0)->Regions.Get(region - 1), view == "machine"), "bmp",
+          false);
+      EXPECT_EQ(FileBytes(Current.File("r.bmp")), Bytes(whole.begin(), whole.end()))
+          << region << " " << view;
+    }
 }
 
 } // namespace

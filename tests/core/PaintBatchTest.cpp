@@ -172,7 +172,8 @@ TEST_F(PaintBatch, AnAreaPaintsAsItsCellsOneByOneOrRefusesUntouched) {
         one->PaintMachineColour(c, p, v);
         area->PaintMachineColour(c, p, v);
       }
-      const bool took = area->BatchPaintArea(cells, values); // else the area is untouched
+      // In the order PaintOneByOne takes them, so cells may share a source.
+      const bool took = area->BatchPaintArea(cells, values, {1, one->NoControls + 1});
       area->EndPaintBatch();
       ++(took ? painted : refused);
       if (took)
@@ -220,7 +221,7 @@ TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
   for (uint8_t machineType : {0, 11})
     for (unsigned seed = 1; seed <= 30; ++seed) {
       auto one = Strips(seed, machineType), applied = Strips(seed, machineType);
-      const int regionIndex = seed % 3 == 0 ? 1 : seed % 3 == 1 ? 2 : 3;
+      const int regionIndex = static_cast<int>(seed % 4); // 0: the whole grid over its copies
       const TRect& B = one->Pictures->Get(0)->Regions.Get(regionIndex)->PictureArea;
       const int w = B.Right - B.Left + 1, h = B.Bottom - B.Top + 1;
       std::mt19937 random(seed);
@@ -239,6 +240,29 @@ TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
       SCOPED_TRACE(seed * 100 + machineType);
       ExpectSameCellsAndPixels(*one, *applied);
     }
+}
+
+// A picture written out a band at a time: every band size gives the rows of its image,
+// turned and flipped regions included.
+TEST_F(PaintBatch, BandsOfRowsAreTheRenderedImagesRows) {
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    auto p = Strips(seed, 0);
+    OPicture& picture = *p->Pictures->Get(0);
+    for (uint8_t view : {1, 2}) {
+      picture.SetViewMode(view);
+      const OBitmap24& whole = view == 1 ? picture.MachineImage : picture.DesignImage;
+      for (int rows : {1, 7, picture.Height}) {
+        OBitmap24 band;
+        for (int first = 0; first < picture.Height; first += rows) {
+          band.SetSize(picture.Width, std::min(rows, picture.Height - first));
+          picture.RenderRows(view, first, band);
+          for (int y = 0; y < band.Height(); ++y)
+            ASSERT_TRUE(std::equal(band.Row(y), band.Row(y) + band.Width(), whole.Row(first + y)))
+                << seed << ", view " << int(view) << ", bands of " << rows << ", row " << first + y;
+        }
+      }
+    }
+  }
 }
 
 } // namespace

@@ -215,8 +215,8 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& base,
 }
 
 // Devices, pipes and standard output cannot be replaced: they take the bytes directly.
-void WriteDirect(int fd, const std::string& name, std::span<const std::span<const uint8_t>> parts) {
-  if (const int e = WriteAll(fd, parts))
+void WriteDirect(int fd, const std::string& name, const std::function<int(int)>& write) {
+  if (const int e = write(fd))
     throw EWriteError(WriteFailureText(name, e));
   if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
     throw EWriteError(WriteFailureText(name, errno));
@@ -225,9 +225,12 @@ void WriteDirect(int fd, const std::string& name, std::span<const std::span<cons
 
 TPendingWrite::TPendingWrite(const std::string& path,
                              std::span<const std::span<const uint8_t>> parts)
+    : TPendingWrite(path, [parts](int fd) { return WriteAll(fd, parts); }) {}
+
+TPendingWrite::TPendingWrite(const std::string& path, const std::function<int(int fd)>& write)
     : Path(path) {
   if (path == StandardOutputName) {
-    WriteDirect(STDOUT_FILENO, "standard output", parts);
+    WriteDirect(STDOUT_FILENO, "standard output", write);
     return;
   }
   // Opened by the name given: /dev/stdout's link names no file of its own.
@@ -238,7 +241,7 @@ TPendingWrite::TPendingWrite(const std::string& path,
     OFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0)
       throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
-    WriteDirect(fd.Get(), path, parts);
+    WriteDirect(fd.Get(), path, write);
     if (::close(fd.Release()) != 0)
       throw EWriteError(WriteFailureText(path, errno));
     return;
@@ -282,7 +285,7 @@ TPendingWrite::TPendingWrite(const std::string& path,
     throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
   }
   Fd = raw;
-  int e = WriteAll(Fd, parts);
+  int e = write(Fd);
   if (e == 0 && ::fsync(Fd) != 0)
     e = errno;
   // Keep the old file's permissions where there was one.
@@ -339,6 +342,18 @@ TFolderLock::~TFolderLock() {
 }
 void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
   TPendingWrite(path, parts).Commit();
+}
+
+void WriteFileAtomic(const std::string& path,
+                     const std::function<std::span<const uint8_t>()>& next) {
+  TPendingWrite(path, [&next](int fd) {
+    for (std::span<const uint8_t> part = next(); !part.empty(); part = next()) {
+      const std::span<const uint8_t> one[] = {part};
+      if (const int e = WriteAll(fd, one))
+        return e;
+    }
+    return 0;
+  }).Commit();
 }
 
 bool FileExists(const std::string& path) {

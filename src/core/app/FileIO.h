@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -40,6 +41,11 @@ void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes);
 // The same for a file made of several parts, written in order without joining them first
 // (a pattern's cells go straight from its grid to the file).
 void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts);
+// The same for a file made as it is written, larger than what it is made from should be
+// held at once (an image a band of rows at a time): `next` gives each part in turn, valid
+// until it is called again, and an empty part at the end.
+void WriteFileAtomic(const std::string& path,
+                     const std::function<std::span<const uint8_t>()>& next);
 
 // The first half of an atomic write, for files that must be replaced together: the bytes
 // go to a temporary beside the file they will replace (a link's target); a device, pipe or
@@ -48,6 +54,8 @@ void WriteFileAtomic(const std::string& path, std::span<const std::span<const ui
 class TPendingWrite {
 public:
   TPendingWrite(const std::string& path, std::span<const std::span<const uint8_t>> parts);
+  // Writes with `write`, which answers 0 or the errno of its failure.
+  TPendingWrite(const std::string& path, const std::function<int(int fd)>& write);
   TPendingWrite(TPendingWrite&& other) noexcept;
   TPendingWrite(const TPendingWrite&) = delete;
   TPendingWrite& operator=(const TPendingWrite&) = delete;

@@ -17,6 +17,12 @@ class OSettings;
 constexpr uint8_t pmStates = 1;
 constexpr uint8_t pmColours = 2;
 
+// The order in which painting cell after cell would take an area's cells: a cell comes at
+// PerControl * C + PerPLine * P. Unknown (0, 0): then no two cells may share a source.
+struct TPaintOrder {
+  int64_t PerControl = 0, PerPLine = 0;
+};
+
 // What a setup object or design element sees of the pattern that owns it: the counts it
 // validates against, the cells its views show, and the calls that bring the pattern in line
 // after the object changed. The pattern sets the counts and grids; the objects only read
@@ -64,7 +70,8 @@ public:
   virtual void PaintDesignColour(int32_t c, int32_t p, uint8_t v) = 0;
   virtual void BeginPaintBatch() = 0;
   virtual void EndPaintBatch() = 0;
-  virtual bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values) = 0;
+  virtual bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values,
+                              TPaintOrder order = {}) = 0;
 
   // What happens between the two is one step of the pattern's undo; steps may nest.
   virtual void BeginStep() {}

@@ -107,9 +107,18 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
     for (int64_t x = B.Left; x <= B.Right; ++x, k += stepX)
       values[static_cast<size_t>(k)] = sample(static_cast<size_t>(x - B.Left), j);
   }
+  // Pixel after pixel goes column by column, each from the top: a pixel comes at
+  // x * (rows + 1) + y, and a cell at that of its pixel (the map turns and flips, so it is
+  // its own inverse transposed). Where several cells share a source, the last one wins.
+  TPaintOrder order;
+  if (a.XX * a.XX + a.XY * a.XY == 1 && a.YX * a.YX + a.YY * a.YY == 1 &&
+      a.XX * a.YX + a.XY * a.YY == 0) {
+    const int64_t rows = int64_t{B.Bottom} - B.Top + 2;
+    order = {a.XX * rows + a.YX, a.XY * rows + a.YY};
+  }
   return pattern.BatchPaintArea({static_cast<int32_t>(left), static_cast<int32_t>(top),
                                  static_cast<int32_t>(right), static_cast<int32_t>(bottom)},
-                                {values.data(), values.size()});
+                                {values.data(), values.size()}, order);
 }
 
 } // namespace

@@ -178,7 +178,15 @@ bool OPicture::RegionsDrawApart() const {
   return true;
 }
 
-void OPicture::Render(const TGrid& grid, OBitmap24& image) {
+void OPicture::RenderRows(uint8_t view, int64_t first, OBitmap24& band) {
+  if (!Owner || band.Width() <= 0 || band.Height() <= 0)
+    return;
+  Owner->SetViewMode(view);
+  band.Fill(OBitmap24::DefaultColour);
+  Render(view == 2 ? Owner->DesignColours : Owner->MachineColours, band, first);
+}
+
+void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow) {
   std::array<uint32_t, 256> colours{};
   for (int i = 0; i < 256; ++i)
     colours[static_cast<size_t>(i)] = Owner->GetPalette().GetColour(i) & 0x00FFFFFFu; // as SetPixel
@@ -232,7 +240,7 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image) {
         for (const auto& region : Regions) {
           int32_t x = c, y = p;
           if (region->MapCellToPixel(x, y))
-            image.SetPixel(int64_t{x} - 1, int64_t{y} - 1, colour);
+            image.SetPixel(int64_t{x} - 1, int64_t{y} - 1 - firstRow, colour);
         }
       }
     return;
@@ -247,7 +255,9 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image) {
     for (int64_t p = f.P0; p <= f.P1; ++p) {
       const uint8_t* row = grid.Row(static_cast<int>(p));
       int64_t x = origin.X + dxC * f.C0 + dxP * p - 1;
-      int64_t y = origin.Y + dyC * f.C0 + dyP * p - 1;
+      int64_t y = origin.Y + dyC * f.C0 + dyP * p - 1 - firstRow;
+      if (dyC == 0 && (y < 0 || y >= image.Height()))
+        continue; // a PLine of another band
       if (dyC == 0 && dxC == 1 && y >= 0 && y < image.Height() && x >= 0 &&
           x + (f.C1 - f.C0) < image.Width()) {
         // The common case: a PLine lands on one image row, left to right.
@@ -256,7 +266,17 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image) {
           *out++ = colours[row[c]];
         continue;
       }
-      for (int64_t c = f.C0; c <= f.C1; ++c, x += dxC, y += dyC)
+      // A turned PLine runs down the image: only its controls in this band are drawn.
+      int64_t c0 = f.C0, c1 = f.C1;
+      if (dyC != 0) {
+        const int64_t lo = dyC > 0 ? -y : y - (image.Height() - 1),
+                      hi = dyC > 0 ? image.Height() - 1 - y : y;
+        c0 = std::max(c0, f.C0 + lo);
+        c1 = std::min(c1, f.C0 + hi);
+        x += dxC * (c0 - f.C0);
+        y += dyC * (c0 - f.C0);
+      }
+      for (int64_t c = c0; c <= c1; ++c, x += dxC, y += dyC)
         image.SetPixel(x, y, colours[row[c]]);
     }
   }

@@ -58,6 +58,11 @@ public:
 
   void RenderMachineImage();
   void RenderDesignImage();
+  // Rows `first` on of the image of `view` (1 machine, 2 design) as a fresh render draws
+  // them, into `band` (as wide as the picture): a picture is written out a band at a time
+  // without its whole image in memory. Regions that do not draw apart need the whole
+  // image in one band.
+  void RenderRows(uint8_t view, int64_t first, OBitmap24& band);
 
   void Assign(const OPicture& source);
 
@@ -74,7 +79,8 @@ protected:
   std::unique_ptr<ODesignData> NewEmpty() const override;
 
 private:
-  void Render(const TGrid& grid, OBitmap24& image);
+  // Into `image`, which holds the rows from `firstRow` on.
+  void Render(const TGrid& grid, OBitmap24& image, int64_t firstRow = 0);
 };
 
 } // namespace quillane

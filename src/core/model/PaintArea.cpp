@@ -110,8 +110,9 @@ void CopyWhereStated(const uint8_t* state, const uint8_t* colour, uint8_t* toSta
 // The sources of one PLine where no earlier paint of the batch redrew a cell: a cell takes
 // its paint's colour where the pattern has it, and the state that shows it on the cell's
 // yarn type where there is one (a select, since which cells do follows the drawing).
-// Answers whether the PLine is "plain": every cell painted, with a colour the cells take
-// and a state that is 0 or one the cells take.
+// Answers whether the PLine is "plain": every cell painted (or, with states, unpainted ones
+// copying nothing, as their state stays 0), with a colour the cells take and a state that
+// is 0 or one the cells take.
 bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value,
                   const uint8_t* const* __restrict mapOf, size_t n, uint8_t* __restrict colour,
                   uint8_t* __restrict state, uint8_t* __restrict sourceState, uint8_t noColours,
@@ -119,7 +120,7 @@ bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value
   unsigned all = 1;
   for (size_t i = 0; i < n; ++i) {
     if (!has[i]) {
-      all = 0;
+      all &= state ? 1u : 0u;
       continue;
     }
     const uint8_t v = value[i], s = mapOf[i][v];
@@ -147,9 +148,15 @@ bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value
 // The speed-ups (whole PLines as plain copies, sixteen cells at a time, pixels fetched a
 // PLine ahead) live in the helpers above and in the "plain" test of each step.
 struct OPattern::TPaintBatch::TAreaPaint {
-  TAreaPaint(OPattern& pattern, TPaintBatch& batch) : P(pattern), B(batch) {}
+  TAreaPaint(OPattern& pattern, TPaintBatch& batch, TPaintOrder order)
+      : P(pattern), B(batch), Order(order) {}
   OPattern& P;
   TPaintBatch& B;
+  TPaintOrder Order;
+  // Painted cells share sources (see GatherValues).
+  bool Shared = false;
+  TZeroedBytes Last, HasLast; // per source: the value of the last paint of it
+  uint8_t Highest = 0;        // of the values painted
   TArea Cells{}, Grid{};
   std::vector<TArea> Painted; // each section's painted cells
   struct TWrite {
@@ -187,6 +194,8 @@ struct OPattern::TPaintBatch::TAreaPaint {
 
   bool Plan(const TRect& area, size_t valueCount);
   bool GatherValues(std::span<const uint8_t> values);
+  bool SharedReduces() const;
+  void FinishShared();
   void PaintSources();
   std::vector<TCopy> Copies() const;
   void PaintCopies();
@@ -195,12 +204,17 @@ struct OPattern::TPaintBatch::TAreaPaint {
 // A painted cell takes its source through the first section whose target holds it. Here
 // every section holding a painted cell must move it by the same amount, so that any of
 // them gives its source. The paints commute when no two of them can write one cell:
-// different cells must have different sources, and no two of the writes (the source
-// itself, and each section's copy of it) may land on one cell unless they move it by
-// the same amount, which only one paint can do.
+// different cells must have different sources (or, given the order, the last of those that
+// share one wins: see Shared), and no two of the writes (the source itself, and each
+// section's copy of it) may land on one cell unless they move it by the same amount,
+// which only one paint can do.
 bool OPattern::TPaintBatch::TAreaPaint::Plan(const TRect& area, size_t valueCount) {
   Cells = AreaOf(area);
   Grid = {1, 1, P.NoControls, P.NoPLines};
+  States = P.PatternMode == pmStates;
+  Stride = P.States.Stride();
+  StateCells = P.States.Data().data();
+  ColourCells = P.MachineColours.Data().data();
   if (Cells.Empty() || Meet(Cells, Grid) != Cells ||
       valueCount != static_cast<size_t>(Cells.Width() * (Cells.Bottom - Cells.Top + 1)))
     return false;
@@ -211,10 +225,24 @@ bool OPattern::TPaintBatch::TAreaPaint::Plan(const TRect& area, size_t valueCoun
     Painted[i] = Meet(Cells, AreaOf(shifts[i].Target));
     sourceOf[i] = Meet(Painted[i].Shifted(-shifts[i].DC, -shifts[i].DP), Grid);
     Sources = Bounds(Sources, sourceOf[i]);
-    for (size_t j = 0; j < i; ++j)
-      if ((shifts[j].DC != shifts[i].DC || shifts[j].DP != shifts[i].DP) &&
-          (Meets(Painted[j], Painted[i]) || Meets(sourceOf[j], sourceOf[i])))
+    for (size_t j = 0; j < i; ++j) {
+      if (shifts[j].DC == shifts[i].DC && shifts[j].DP == shifts[i].DP)
+        continue;
+      if (Meets(Painted[j], Painted[i]))
         return false;
+      if (Meets(sourceOf[j], sourceOf[i])) {
+        // Which paint comes last is worked out from the shifts; forged ones refuse.
+        constexpr int64_t far = int64_t{1} << 24, farOrder = int64_t{1} << 36;
+        for (const TShift* s : {&shifts[i], &shifts[j]})
+          if (s->DC <= -far || s->DC >= far || s->DP <= -far || s->DP >= far)
+            return false;
+        if ((Order.PerControl == 0 && Order.PerPLine == 0) || Order.PerControl <= -farOrder ||
+            Order.PerControl >= farOrder || Order.PerPLine <= -farOrder ||
+            Order.PerPLine >= farOrder)
+          return false;
+        Shared = true;
+      }
+    }
   }
   std::vector<TWrite>& writes = Writes;
   writes = {{Sources, 0, 0}};
@@ -239,30 +267,113 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
   Value = TZeroedBytes(static_cast<size_t>(Width * (Sources.Bottom - Sources.Top + 1)));
   Has = TZeroedBytes(Value.size());
   bool any = false;
-  for (size_t i = 0; i < shifts.size(); ++i) {
+  // A source shared by cells of several sections takes the value of the one painted last:
+  // a section's cells come at their source's place plus a fixed amount each.
+  std::vector<size_t> inOrder(shifts.size());
+  for (size_t i = 0; i < shifts.size(); ++i)
+    inOrder[i] = i;
+  if (Shared)
+    std::stable_sort(inOrder.begin(), inOrder.end(), [&](size_t a, size_t b) {
+      return shifts[a].DC * Order.PerControl + shifts[a].DP * Order.PerPLine <
+             shifts[b].DC * Order.PerControl + shifts[b].DP * Order.PerPLine;
+    });
+  // Per source control: whether each value gives its yarn type a state.
+  std::vector<std::array<uint8_t, 256>> statedOnYarn;
+  std::vector<const uint8_t*> statedOf;
+  if (Shared) {
+    Last = TZeroedBytes(Value.size());
+    HasLast = TZeroedBytes(Value.size());
+    statedOnYarn.resize(B.StateOf.size());
+    for (size_t y = 0; y < B.StateOf.size(); ++y)
+      for (size_t v = 0; v < 256; ++v)
+        statedOnYarn[y][v] = !States || B.StateOf[y][v] != 0 ? 1 : 0;
+    for (int64_t sc = Sources.Left; sc <= Sources.Right; ++sc)
+      statedOf.push_back(statedOnYarn[B.YarnType[static_cast<size_t>(sc)]].data());
+  }
+  for (const size_t i : inOrder) {
     const TArea from = Meet(Painted[i], Grid.Shifted(shifts[i].DC, shifts[i].DP)); // sources inside
     for (int64_t p = from.Top; p <= from.Bottom && !from.Empty(); ++p) {
       const size_t k = At(from.Left - shifts[i].DC, p - shifts[i].DP),
                    n = static_cast<size_t>(from.Width());
-      std::memcpy(Value.data() + k,
-                  values.data() + static_cast<size_t>((p - Cells.Top) * Cells.Width() +
-                                                      (from.Left - Cells.Left)),
-                  n);
-      std::memset(Has.data() + k, 1, n);
+      const uint8_t* row = values.data() + static_cast<size_t>((p - Cells.Top) * Cells.Width() +
+                                                               (from.Left - Cells.Left));
       any = true;
+      if (!Shared) {
+        std::memcpy(Value.data() + k, row, n);
+        std::memset(Has.data() + k, 1, n);
+        continue;
+      }
+      // The last paint of a source gives it its colour; the last that gives its yarn type a
+      // state gives it that state and its copies everything (see SharedReduces).
+      std::memcpy(Last.data() + k, row, n);
+      std::memset(HasLast.data() + k, 1, n);
+      const uint8_t* const* stated = statedOf.data() + (from.Left - shifts[i].DC - Sources.Left);
+      uint8_t highest = Highest;
+      for (size_t j = 0; j < n; ++j) {
+        const uint8_t v = row[j], st = stated[j][v];
+        highest = std::max(highest, v);
+        Value[k + j] = st ? v : Value[k + j];
+        Has[k + j] |= st;
+      }
+      Highest = highest;
     }
   }
   return any;
+}
+
+// Painted cells of different sections may share a source: each paint writes the source
+// and all its copies, so the last one wins, except that a paint whose colour gives the
+// cell's yarn type no state writes only the source's colour. Then the source takes the
+// last paint's colour, and the last paint that has a state is painted as the source's own:
+// its state, its copies and its pixels (a source that is its own copy keeps showing that
+// paint's colour, as one by one keeps the colour it was redrawn with). That holds where
+// every paint writes its colour, states are all the machine takes, each copy stays on its
+// source's yarn type, and no source was redrawn before.
+bool OPattern::TPaintBatch::TAreaPaint::SharedReduces() const {
+  if (Highest > P.NoColours)
+    return false;
+  if (States) {
+    std::array<bool, 256> yarnInUse{};
+    for (int c = 1; c <= P.NoControls; ++c)
+      yarnInUse[B.YarnType[static_cast<size_t>(c)]] = true;
+    for (size_t y = 0; y < B.StateOf.size(); ++y)
+      for (int v = 0; v <= P.NoColours && yarnInUse[y]; ++v)
+        if (B.StateOf[y][static_cast<size_t>(v)] > P.NoStates)
+          return false;
+    for (const TCopy& copy : Copies())
+      if (!copy.SameYarns)
+        return false;
+  }
+  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
+    const size_t first =
+        static_cast<size_t>(sp) * P.States.Stride() + static_cast<size_t>(Sources.Left);
+    for (size_t word = first >> 6; word <= (first + static_cast<size_t>(Width) - 1) >> 6; ++word)
+      if (B.Redrawn[word] != 0)
+        return false;
+  }
+  return true;
+}
+
+// The sources' own colours, after their copies (see SharedReduces).
+void OPattern::TPaintBatch::TAreaPaint::FinishShared() {
+  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
+    const size_t k0 = At(Sources.Left, sp);
+    const size_t index0 = static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left);
+    for (size_t i = 0; i < static_cast<size_t>(Width); ++i) {
+      const size_t k = k0 + i, index = index0 + i;
+      if (!HasLast[k])
+        continue;
+      if (Has[k] && Last[k] != Value[k] && B.IsRedrawn(index))
+        B.RedrawnWith.Set(index, Value[k]);
+      ColourCells[index] = Last[k];
+    }
+  }
 }
 
 // The sources first: no copy lands on another paint's source, and a paint's own copies
 // come after its source as they would one by one. A PLine whose sources are all painted,
 // with colours the cells take and states that are 0 or ones the cells take, is "plain".
 void OPattern::TPaintBatch::TAreaPaint::PaintSources() {
-  States = P.PatternMode == pmStates;
-  Stride = P.States.Stride();
-  StateCells = P.States.Data().data();
-  ColourCells = P.MachineColours.Data().data();
   SourceState = TZeroedBytes(States ? Value.size() : 0);
   Plain.assign(static_cast<size_t>(Sources.Bottom - Sources.Top + 1), 0);
   std::vector<const uint8_t*> mapOf(static_cast<size_t>(Width)); // each source control's states
@@ -290,7 +401,7 @@ void OPattern::TPaintBatch::TAreaPaint::PaintSources() {
         }
         const uint8_t v = Value[k], s = mapOf[i][v];
         if (v <= noColours && B.IsRedrawn(index) && ColourCells[index] != v)
-          B.RedrawnWith.try_emplace(index, ColourCells[index]);
+          B.RedrawnWith.SetIfNone(index, ColourCells[index]);
         Write(index, s, v);
         if (States)
           SourceState[k] = s;
@@ -384,9 +495,9 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
           Write(target + i, s2, v);
           B.MarkRedrawn(target + i);
           if (v > P.NoColours)
-            B.RedrawnWith[target + i] = v;
+            B.RedrawnWith.Set(target + i, v);
           else if (!B.RedrawnWith.empty())
-            B.RedrawnWith.erase(target + i);
+            B.RedrawnWith.Erase(target + i);
         }
         continue;
       }
@@ -423,14 +534,18 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
   }
 }
 
-bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values) {
+bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values,
+                              TPaintOrder order) {
   if (!Batch)
     return false;
-  TPaintBatch::TAreaPaint paint(*this, *Batch);
+  TPaintBatch::TAreaPaint paint(*this, *Batch, order);
   if (!paint.Plan(area, values.size()))
     return false;
+  const bool any = paint.GatherValues(values);
+  if (paint.Shared && !paint.SharedReduces())
+    return false;
   Batch->LastC = Batch->LastP = Batch->LastV = -1;
-  if (!paint.GatherValues(values))
+  if (!any)
     return true;
   SetModified(1);
   for (const TPaintBatch::TAreaPaint::TWrite& w : paint.Writes)
@@ -440,6 +555,8 @@ bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values
                            static_cast<int32_t>(w.Area.Bottom)});
   paint.PaintSources();
   paint.PaintCopies();
+  if (paint.Shared)
+    paint.FinishShared();
   return true;
 }
 

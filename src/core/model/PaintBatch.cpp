@@ -92,6 +92,7 @@ void OPattern::BeginPaintBatch() {
   for (int c = 1; c <= NoControls; ++c)
     batch->YarnType[static_cast<size_t>(c)] = Creel->GetYarnType(c);
   batch->Redrawn.assign(States.Data().size() / 64 + 1, 0);
+  batch->RedrawnWith = TPaintBatch::TKept(States.Data().size());
   Batch = std::move(batch);
 }
 
@@ -124,7 +125,7 @@ void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
   const size_t source = static_cast<size_t>(sp) * stride + static_cast<size_t>(sc);
   // A source write changes no pixel: keep the colour a redrawn cell shows.
   if (v <= NoColours && b.IsRedrawn(source) && colourCells[source] != v)
-    b.RedrawnWith.try_emplace(source, colourCells[source]);
+    b.RedrawnWith.SetIfNone(source, colourCells[source]);
   write(source, b.StateOf[b.YarnType[static_cast<size_t>(sc)]][v]);
   SetModified(1);
   Events.CellsChanged({static_cast<int32_t>(sc), static_cast<int32_t>(sp), static_cast<int32_t>(sc),
@@ -142,9 +143,9 @@ void OPattern::BatchPaint(int32_t c, int32_t p, uint8_t v) {
                          static_cast<int32_t>(tc), static_cast<int32_t>(tp)});
     b.MarkRedrawn(target);
     if (v > NoColours)
-      b.RedrawnWith[target] = v;
+      b.RedrawnWith.Set(target, v);
     else if (!b.RedrawnWith.empty())
-      b.RedrawnWith.erase(target);
+      b.RedrawnWith.Erase(target);
   }
 }
 
@@ -198,9 +199,9 @@ void OPattern::EndPaintBatch() {
             drawn[static_cast<size_t>(c)] = colours[colourCells[row + static_cast<size_t>(c)]];
           ExpandBits(redrawn, static_cast<size_t>(lo), n, mask.data() + first);
           for (int64_t c = first; c <= last && !noneKept; ++c) {
-            auto found = batch->RedrawnWith.find(row + static_cast<size_t>(c));
-            if (mask[static_cast<size_t>(c)] != 0 && found != batch->RedrawnWith.end())
-              drawn[static_cast<size_t>(c)] = colours[found->second];
+            const uint8_t* kept = batch->RedrawnWith.Find(row + static_cast<size_t>(c));
+            if (mask[static_cast<size_t>(c)] != 0 && kept)
+              drawn[static_cast<size_t>(c)] = colours[*kept];
           }
           ready = true;
         }

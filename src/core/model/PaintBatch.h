@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
+#include "app/LargeBuffer.h"
 #include "data/Mapping.h"
 #include "data/Record.h"
 #include "elements/Bitmap.h"
@@ -72,7 +72,42 @@ struct OPattern::TPaintBatch {
   std::vector<TByteMap> StateOf;                            // [yarn type][colour]
   TBytes YarnType;                                          // per control
   std::vector<uint64_t, TLargeAllocator<uint64_t>> Redrawn; // a bit per cell
-  std::unordered_map<size_t, uint8_t> RedrawnWith;          // cells whose grid colour differs
+  // Cells whose grid colour differs from the one they were redrawn with. A flag and a byte
+  // per cell, made on first use: a hash map of them grew with every source painted over a
+  // redrawn copy and made a whole-pattern import grow faster than the pattern.
+  class TKept {
+  public:
+    explicit TKept(size_t cells) : Cells(cells) {}
+    bool empty() const { return Count == 0; }
+    const uint8_t* Find(size_t i) const { return Count != 0 && Flag[i] ? &Colour[i] : nullptr; }
+    void Set(size_t i, uint8_t colour) {
+      Make();
+      Count += Flag[i] ^ 1u;
+      Flag[i] = 1;
+      Colour[i] = colour;
+    }
+    void SetIfNone(size_t i, uint8_t colour) {
+      if (!Find(i))
+        Set(i, colour);
+    }
+    void Erase(size_t i) {
+      if (Count != 0 && Flag[i]) {
+        Flag[i] = 0;
+        --Count;
+      }
+    }
+
+  private:
+    void Make() {
+      if (Flag.empty()) {
+        Flag = TZeroedBytes(Cells);
+        Colour = TZeroedBytes(Cells);
+      }
+    }
+    size_t Cells, Count = 0;
+    TZeroedBytes Flag, Colour;
+  };
+  TKept RedrawnWith{0};
 
   bool IsRedrawn(size_t index) const { return (Redrawn[index >> 6] >> (index & 63)) & 1; }
   void MarkRedrawn(size_t index) { Redrawn[index >> 6] |= uint64_t{1} << (index & 63); }

@@ -66,6 +66,9 @@ public:
   void SetModified(uint8_t modified);
 
   std::string FileName;
+  // Reading copies the sections' cells unless the reader only looks at the file (info,
+  // extract): a few megabytes of sections can ask for minutes of copies.
+  bool ApplySectionsOnRead = true;
   // MachineType, NoControls, NoColours, NoPLines, NoStates, NoYarnTypes, PatternMode and
   // the three grids are the owner's.
   uint8_t ControlDataFormat = 0;
@@ -195,9 +198,12 @@ public:
   void EndPaintBatch() override;
   // Inside an open batch, paints every cell of `area` (inside the grid) with its value from
   // `values` (a PLine after another, each `area`'s width long) as PaintMachineColour would
-  // one cell after another in any order, a PLine at a time. Answers false, changing
-  // nothing, when no batch is open or the order of these paints could change the result.
-  bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values) override;
+  // one cell after another in any order, a PLine at a time. Cells that share a source
+  // (a whole pattern painted over its sections' copies) need `order`: the last of them
+  // wins. Answers false, changing nothing, when no batch is open or the order of these
+  // paints could change the result.
+  bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values,
+                      TPaintOrder order = {}) override;
   void PaintDesignColour(int32_t c, int32_t p, uint8_t v) override;
   void RedrawMachineCell(int32_t c, int32_t p, uint32_t colour);
   void RedrawDesignCell(int32_t c, int32_t p, uint32_t colour);
@@ -255,5 +261,8 @@ private:
 // Opens a pattern file as the Open command does; failures carry its messages
 // ("Error, pattern file not found " + path, "Error reading pattern: " + path).
 std::unique_ptr<OPattern> OpenPatternFile(const std::string& path);
+// The same, leaving the sections uncopied where `applySections` is false (see
+// ApplySectionsOnRead).
+std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySections);
 
 } // namespace quillane

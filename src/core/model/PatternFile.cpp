@@ -259,7 +259,11 @@ void ReadPattern(OPattern& p, OReader& s, TPatternPart& part) {
 
   if (p.PatternMode != pmColours)
     p.ComputeMachineColours();
-  p.Changed();
+  // Commands that only look at the file leave the sections' copies as stored.
+  if (p.ApplySectionsOnRead)
+    p.Changed();
+  else
+    p.Restored();
   part = TPatternPart::End;
 }
 
@@ -271,8 +275,13 @@ void OPattern::ReadFromStream(OReader& s) {
 }
 
 std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
+  return ReadPatternFile(path, true);
+}
+
+std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySections) {
   auto pattern = std::make_unique<OPattern>();
   pattern->FileName = path;
+  pattern->ApplySectionsOnRead = applySections;
   TBytes bytes;
   try {
     bytes = ReadFileBytes(path);
