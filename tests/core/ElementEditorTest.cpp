@@ -200,15 +200,12 @@ TEST_F(ElementEditor, ARefusedBoxOrARegionOutsideThePatternLeavesTheEditorAsItWa
   }
   EXPECT_EQ(Areas(e)[0], (TRect{30, 2, 35, 5}));
   const std::string outside = "Region invalid (outside boundary of pattern)";
-  const std::vector<std::string> errors = {
-      "Range check error: No. Controls must be a whole number between 1 and 9999",
-      "Range check error: No. Controls must be a whole number between 1 and 9999",
-      "Range check error: Pattern PLine must be a whole number between 1 and 65534",
-      "Range check error: Pattern PLine must be a whole number between 1 and 65534",
-      outside,
-      outside,
-      "Range check error: No. Controls must be a whole number between 1 and 9999"};
-  EXPECT_EQ(UI.Errors(), errors);
+  const std::string controls =
+      "Range check error: No. Controls must be a whole number between 1 and 9999";
+  const std::string pLine = "Range check error: Pattern PLine must be a whole number between 1 "
+                            "and 65534";
+  EXPECT_EQ(UI.Errors(),
+            (std::vector{controls, controls, pLine, pLine, outside, outside, controls}));
 
   // Imported from a file, such a region is refused on Apply and the region keeps its place.
   ORegion far(Pattern.get(), &Picture);

@@ -165,40 +165,20 @@ TEST_F(SetupFlow, ElementsFollowAResize) {
   const struct {
     std::function<std::unique_ptr<OPattern>()> Make;
     int Controls, PLines;
-    int Sections;     // left afterwards
-    TRect Picture;    // the first picture's new size, as an area
-    const char* Note; // the message after the question, if any
+    int Sections;      // left afterwards
+    int PictureHeight; // the first picture's new height; its width is the pattern's
+    const char* Note;  // the message after the question, after the new size
   } rows[] = {
-      {plain(TWizardLayout::Section1), 120, 80, 1, {1, 1, 120, 80}, nullptr},
-      {plain(TWizardLayout::Sections4),
-       120,
-       80,
-       4,
-       {1, 1, 120, 80},
-       "The pattern is now 120 \xC3\x97 80. Cut to fit: Section #3, Section #4."},
-      {plain(TWizardLayout::Sections4),
-       30,
-       100,
-       2,
-       {1, 1, 30, 100},
-       "The pattern is now 30 \xC3\x97 100. Cut to fit: Region #2 of Picture #1, Section #1, "
-       "Section #3. Removed: Section #2, Section #4."},
-      {plain(TWizardLayout::Sections2v),
-       50,
-       50,
-       1,
-       {1, 1, 50, 50},
-       "The pattern is now 50 \xC3\x97 50. Removed: Section #2."},
+      // clang-format off
+      {plain(TWizardLayout::Section1), 120, 80, 1, 80, nullptr},
+      {plain(TWizardLayout::Sections4), 120, 80, 4, 80, "Cut to fit: Section #3, Section #4."},
+      {plain(TWizardLayout::Sections4), 30, 100, 2, 100, "Cut to fit: Region #2 of Picture #1, "
+       "Section #1, Section #3. Removed: Section #2, Section #4."},
+      {plain(TWizardLayout::Sections2v), 50, 50, 1, 50, "Removed: Section #2."},
       // A carpet shown twice along the PLines: the picture keeps both repeats.
-      {[] {
-         return GenerateWizard(TCarpetWizard{100, 100, 30, 100, false, 1, 2});
-       },
-       50,
-       60,
-       2,
-       {1, 1, 50, 120},
-       "The pattern is now 50 \xC3\x97 60. Cut to fit: Section #2. Removed: Section #3, "
-       "Section #4."},
+      {[] { return GenerateWizard(TCarpetWizard{100, 100, 30, 100, false, 1, 2}); }, 50, 60, 2,
+       120, "Cut to fit: Section #2. Removed: Section #3, Section #4."},
+      // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Controls);
@@ -224,7 +204,9 @@ TEST_F(SetupFlow, ElementsFollowAResize) {
     for (const auto& shown : e.UI.Shown)
       if (shown.Box != OScriptedPlatform::TBox::Confirm)
         notes.push_back(shown.Text);
-    EXPECT_EQ(notes, row.Note ? std::vector<std::string>{row.Note} : std::vector<std::string>{});
+    const std::string note = "The pattern is now " + std::to_string(row.Controls) + " \xC3\x97 " +
+                             std::to_string(row.PLines) + ". " + (row.Note ? row.Note : "");
+    EXPECT_EQ(notes, row.Note ? std::vector{note} : std::vector<std::string>{});
 
     const TRect cells{1, 1, row.Controls, row.PLines};
     EXPECT_EQ(p.SectionsProblem(), "");
@@ -236,7 +218,7 @@ TEST_F(SetupFlow, ElementsFollowAResize) {
       EXPECT_EQ(p.Sections->Get(0)->TargetArea, cells);
     }
     const OPicture& picture = *p.Pictures->Get(0);
-    EXPECT_EQ((TRect{1, 1, picture.Width, picture.Height}), row.Picture);
+    EXPECT_EQ(std::pair(picture.Width, picture.Height), std::pair(row.Controls, row.PictureHeight));
     // The picture's first region showed the whole pattern and still does.
     EXPECT_EQ(picture.Regions.Get(0)->PatternArea, cells);
     for (const auto& r : picture.Regions)

@@ -400,15 +400,11 @@ Bytes ExpectedOptionFile(int version) {
 }
 
 TEST(Settings, OptionFileOfEveryVersionHasItsExactLayout) {
-  const std::pair<int, size_t> sizes[] = {{0, 1},   {1, 26},  {2, 28}, {3, 114}, {4, 117},
-                                          {5, 118}, {6, 121}, {7, 1},  {255, 1}};
-  for (auto [version, size] : sizes) {
+  for (int version : {0, 1, 2, 3, 4, 5, 6, 7, 255}) {
     OSettings s(nullptr);
     FillDistinct(s);
     s.SetFileVersion(static_cast<uint8_t>(version));
-    Bytes written = s.OptionFileBytes();
-    EXPECT_EQ(written.size(), size) << "version " << version;
-    EXPECT_EQ(written, ExpectedOptionFile(version)) << "version " << version;
+    EXPECT_EQ(s.OptionFileBytes(), ExpectedOptionFile(version)) << "version " << version;
   }
 }
 
