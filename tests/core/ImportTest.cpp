@@ -239,18 +239,20 @@ TEST_F(Import, NoImportWritesAPatternTheProgramCannotOpen) {
   // What the reader refuses, the writer refuses before a byte is written.
   auto p = MakePattern(0, 3, 2, 2);
   p->Pictures->Get(0)->SetHeight(2);
+  auto writeFailure = [&] {
+    return Failure([&](auto path) { p->WriteCopy(path); }, Current.File("x.pat"));
+  };
   p->Pictures->Get(0)->SetWidth(static_cast<int32_t>(OPicture::MaxPixels / 2 + 1));
-  EXPECT_EQ(Failure([&](const std::string& path) { p->WriteCopy(path); }, Current.File("x.pat")),
+  EXPECT_EQ(writeFailure(),
             "The pictures of a pattern can hold at most 134217728 pixels in all; this one's hold "
             "134217730.");
   p->Pictures->Get(0)->SetWidth(3);
   p->SetNoControls(0);
-  EXPECT_EQ(Failure([&](const std::string& path) { p->WriteCopy(path); }, Current.File("x.pat")),
+  EXPECT_EQ(writeFailure(),
             "A pattern needs at least one control and one PLine; this one has 0 x 2.");
   p->SetNoControls(3);
   p->Settings->NoPLines = 9999;
-  EXPECT_EQ(Failure([&](const std::string& path) { p->WriteCopy(path); }, Current.File("x.pat")),
-            "The control settings give 3 x 9999 cells, the pattern has 3 x 2.");
+  EXPECT_EQ(writeFailure(), "The control settings give 3 x 9999 cells, the pattern has 3 x 2.");
   EXPECT_FALSE(std::filesystem::exists(Current.File("x.pat")));
 }
 

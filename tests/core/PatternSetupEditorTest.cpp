@@ -164,12 +164,6 @@ TEST_F(PatternSetupEditorTest, CancelBringsBackThePatternsObjects) {
   EXPECT_EQ(E.UndefinedItems(), (std::vector<std::string>{"1 - High", "2 - Low"}));
 }
 
-} // namespace
-} // namespace quillane::test
-
-namespace quillane::test {
-namespace {
-
 // Fewer colours in a colour pattern ask before the cells painted with the colours that go
 // are lost, counting them, however the count was lowered; leaving the window does not ask
 // a declined question again, and an agreed one clears the cells from the grid.
