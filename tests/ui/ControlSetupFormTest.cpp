@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "ImageIO.h"
 #include "UiSupport.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
@@ -162,13 +163,10 @@ private slots:
     const QImage shown = window->PaintBox1->grab().toImage();
     QCOMPARE(window->Geometry().Zoom(), 1.0f);
     const int bottom = shown.height() - 1;
-    QCOMPARE(picture.Width, 15);
     for (int y = 0; y < 30; ++y)
       for (int x = 0; x < 17; ++x) {
-        const uint32_t core = picture.GetMachinePixel(x, y); // 0x00BBGGRR
-        const QRgb expected = x < 15 ? qRgb(core & 0xFF, (core >> 8) & 0xFF, (core >> 16) & 0xFF)
-                                     : qRgb(192, 192, 192);
-        QCOMPARE(shown.pixel(x, bottom - y), expected);
+        const QRgb expected = x < 15 ? ToQRgb(picture.GetMachinePixel(x, y)) : qRgb(192, 192, 192);
+        QCOMPARE(shown.pixel(x, bottom - y), expected | 0xFF000000u);
       }
     QVERIFY(picture.GetMachinePixel(3, 3) != picture.GetMachinePixel(4, 3)); // painted, shown
   }
