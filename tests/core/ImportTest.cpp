@@ -31,7 +31,7 @@ TEST_F(Import, GivesBackWhatTheExportWroteForEveryMachineType) {
   for (uint8_t type = 0; type <= MaxMachineType; ++type)
     cases.emplace_back(type, 3);
   cases.emplace_back(0, 26); // every yarn type the colour file holds
-  for (const auto [type, yarnTypes] : cases) {
+  for (const auto& [type, yarnTypes] : cases) {
     SCOPED_TRACE(int(type));
     auto p = MakePattern(type, 13, 4, yarnTypes);
     if (yarnTypes > 3)
@@ -62,8 +62,9 @@ TEST_F(Import, GivesBackWhatTheExportWroteForEveryMachineType) {
     for (int& cell : expected) // no state exports as the undefined state, colours as yarn numbers
       cell = states ? std::max(cell, 1) : p->MachineTable->GetYarnType(cell, 1);
     EXPECT_EQ(Cells(*q), expected);
-    if (states)
+    if (states) {
       EXPECT_EQ(q->NoYarnTypes, yarnTypes);
+    }
     for (int y = 1; y <= yarnTypes; ++y)
       for (int s = 1; s <= p->NoStates; ++s)
         EXPECT_EQ(q->Palette->GetColour(q->MachineTable->GetColour(y, s)),
