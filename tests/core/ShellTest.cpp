@@ -409,8 +409,9 @@ TEST(PatternTree, ALongOpenShowsProgressThatCancelsWithNothingLeftOpen) {
     EXPECT_EQ(opened != nullptr, row.Opened);
     EXPECT_EQ(shell.Order.size() == nodes, !row.Opened);
     EXPECT_EQ(OPattern::PatternsCreated(), created + row.Opened);
-    if (opened)
+    if (opened) {
       EXPECT_EQ(opened->Pattern->GetState(101, 1), 2);
+    }
     EXPECT_EQ(shell.UI.ProgressTexts.size(), size_t{row.Reported});
     EXPECT_EQ(shell.UI.ProgressDepth, 0);
   }
@@ -418,6 +419,11 @@ TEST(PatternTree, ALongOpenShowsProgressThatCancelsWithNothingLeftOpen) {
   EXPECT_EQ(shell.UI.Status, "Opening cancelled: " + dir.File("201cancelled.pat"));
   // The copy was reported as it went, not once at its start.
   EXPECT_GT(shell.UI.ProgressSteps.size(), 50u);
+  // Set Undefined on it reports too, but runs to its end: it offers no Cancel.
+  shell.UI.ProgressTexts.clear();
+  shell.Tree.PatternOfFile(dir.File("201.pat"))->Pattern->SetUndefined();
+  EXPECT_EQ(shell.UI.ProgressTexts, std::vector<std::string>{"Setting undefined cells"});
+  EXPECT_EQ(shell.UI.ProgressDepth, 0);
 }
 
 TEST(PatternTree, FileCommandsAreEnabledExactlyWhereTheyAct) {

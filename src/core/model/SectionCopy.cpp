@@ -168,8 +168,18 @@ void OPattern::SetUndefined() {
     return;
   OPatternEvents::TGroup oneReport(Events);
   Events.CellsChanged({1, 1, NoControls, NoPLines});
+  // Every cell against every section: a second on a carpet. Cells change as it goes, so
+  // it offers no Cancel that would leave half of them behind.
+  std::optional<OProgress> progress;
+  if (int64_t{NoControls} * NoPLines * Sections->Count() > LargeSectionCopy) {
+    progress.emplace("Setting undefined cells", NoControls);
+    progress->CannotCancel();
+  }
+  const int every = std::max(1, NoControls / 200);
   const bool states = PatternMode == pmStates;
   for (int c = 1; c <= NoControls; ++c) {
+    if (progress && c % every == 0)
+      progress->Step(c);
     const uint8_t undefinedState = states ? MachineTable->GetState(Creel->GetYarnType(c), 0) : 0;
     for (int p = 1; p <= NoPLines; ++p) {
       bool uncovered = false;
