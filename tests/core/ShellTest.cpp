@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "elements/Picture.h"
 #include "elements/Region.h"
@@ -367,6 +368,60 @@ TEST(PatternTree, AnOutsideChangeIsAskedAboutBeforeItIsOverwrittenAndAFileOpensO
                             "\n\nThis is an Orlek control file: Wizards, New Pattern From "
                             "Orlek Control File (.TUF) reads it."}));
   EXPECT_EQ(OPattern::PatternsCreated(), created);
+}
+
+TEST(PatternTree, ALongOpenShowsProgressThatCancelsWithNothingLeftOpen) {
+  TTempDir dir;
+  TShell shell;
+  // Shifts of half of 200 x 200 cells: 200 of them copy 4,000,000 cells, the most opened
+  // without a report.
+  auto write = [&](const std::string& name, int sections) {
+    OPattern p;
+    p.InitNew();
+    p.SetNoControls(200);
+    p.SetNoPLines(200);
+    p.SetState(1, 1, 2);
+    for (int i = 0; i < sections; ++i) {
+      OSection& s = *p.Sections->Add(std::make_unique<OSection>(&p));
+      s.SetSourceArea({1, 1, 100, 200});
+      s.TargetArea = {101, 1, 200, 200};
+    }
+    p.WriteCopy(dir.File(name));
+    return dir.File(name);
+  };
+  const struct {
+    int Sections;
+    std::optional<int64_t> CancelAt;
+    bool Opened, Reported;
+  } rows[] = {{200, 0, true, false}, {201, std::nullopt, true, true}, {201, 0, false, true}};
+  for (const auto& row : rows) {
+    const std::string file = write(
+        std::to_string(row.Sections) + (row.Opened ? "" : "cancelled") + ".pat", row.Sections);
+    shell.UI.ProgressTexts.clear();
+    shell.UI.CancelAtStep = row.CancelAt;
+    const size_t nodes = shell.Order.size();
+    const int created = OPattern::PatternsCreated();
+    shell.Tree.OpenPatternPath(file);
+    SCOPED_TRACE(file);
+    OPatternUI* opened = shell.Tree.PatternOfFile(file);
+    EXPECT_EQ(opened != nullptr, row.Opened);
+    EXPECT_EQ(shell.Order.size() == nodes, !row.Opened);
+    EXPECT_EQ(OPattern::PatternsCreated(), created + row.Opened);
+    if (opened) {
+      EXPECT_EQ(opened->Pattern->GetState(101, 1), 2);
+    }
+    EXPECT_EQ(shell.UI.ProgressTexts.size(), size_t{row.Reported});
+    EXPECT_EQ(shell.UI.ProgressDepth, 0);
+  }
+  EXPECT_TRUE(shell.UI.Shown.empty());
+  EXPECT_EQ(shell.UI.Status, "Opening cancelled: " + dir.File("201cancelled.pat"));
+  // The copy was reported as it went, not once at its start.
+  EXPECT_GT(shell.UI.ProgressSteps.size(), 50u);
+  // Set Undefined on it reports too, but runs to its end: it offers no Cancel.
+  shell.UI.ProgressTexts.clear();
+  shell.Tree.PatternOfFile(dir.File("201.pat"))->Pattern->SetUndefined();
+  EXPECT_EQ(shell.UI.ProgressTexts, std::vector<std::string>{"Setting undefined cells"});
+  EXPECT_EQ(shell.UI.ProgressDepth, 0);
 }
 
 TEST(PatternTree, FileCommandsAreEnabledExactlyWhereTheyAct) {

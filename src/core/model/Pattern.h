@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Exceptions.h"
 #include "data/DesignData.h"
 #include "data/DesignList.h"
 #include "data/DesignOwner.h"
@@ -69,6 +70,9 @@ public:
   // Reading copies the sections' cells unless the reader only looks at the file (info,
   // extract): a few megabytes of sections can ask for minutes of copies.
   bool ApplySectionsOnRead = true;
+  // Set only while the Open command reads the file: a long copy of the sections then
+  // shows progress with Cancel, and a cancel stops the read with EOpenCancelled.
+  bool OfferCancel = false;
   // MachineType, NoControls, NoColours, NoPLines, NoStates, NoYarnTypes, PatternMode and
   // the three grids are the owner's.
   uint8_t ControlDataFormat = 0;
@@ -258,11 +262,19 @@ private:
   int Partner(int odd) const { return odd + 1 <= NoControls ? odd + 1 : odd - 1; }
 };
 
+// The user cancelled a read that offered it (OfferCancel): nothing to report.
+class EOpenCancelled : public Exception {
+public:
+  EOpenCancelled() : Exception("Opening cancelled") {}
+};
+
 // Opens a pattern file as the Open command does; failures carry its messages
 // ("Error, pattern file not found " + path, "Error reading pattern: " + path).
 std::unique_ptr<OPattern> OpenPatternFile(const std::string& path);
 // The same, leaving the sections uncopied where `applySections` is false (see
-// ApplySectionsOnRead).
-std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySections);
+// ApplySectionsOnRead). Where `cancellable`, a long copy of the sections can be cancelled
+// (EOpenCancelled).
+std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySections,
+                                          bool cancellable = false);
 
 } // namespace quillane

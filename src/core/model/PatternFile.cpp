@@ -278,10 +278,12 @@ std::unique_ptr<OPattern> OpenPatternFile(const std::string& path) {
   return ReadPatternFile(path, true);
 }
 
-std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySections) {
+std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySections,
+                                          bool cancellable) {
   auto pattern = std::make_unique<OPattern>();
   pattern->FileName = path;
   pattern->ApplySectionsOnRead = applySections;
+  pattern->OfferCancel = cancellable;
   TBytes bytes;
   try {
     bytes = ReadFileBytes(path);
@@ -297,9 +299,13 @@ std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySec
     OReader stream(bytes);
     ReadPattern(*pattern, stream, part);
     stream.RequireEnd();
+  } catch (const EOpenCancelled&) {
+    throw;
   } catch (const std::exception&) {
     throw Exception("Error reading pattern: " + path + ": " + PartReason(part));
   }
+  // Later copies come from editing, where a cancel would leave half a copy.
+  pattern->OfferCancel = false;
   return pattern;
 }
 

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/App.h"
 #include "app/ByteRows.h"
 #include "elements/Section.h"
+#include "platform/Platform.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
 
@@ -24,6 +26,18 @@ int UnchangedUpTo(const uint8_t* map) {
     ++v;
   return v - 1;
 }
+
+// The cells a section copies; a copy onto its own area copies none.
+int64_t CopiedCells(const OSection& section) {
+  const TRect& r = section.SourceArea;
+  if (r == section.TargetArea)
+    return 0;
+  return std::max<int64_t>(0, int64_t{r.Right} - r.Left + 1) *
+         std::max<int64_t>(0, int64_t{r.Bottom} - r.Top + 1);
+}
+
+// Copies up to about this many cells take a moment; more are worth a progress report.
+constexpr int64_t LargeSectionCopy = 4'000'000;
 
 } // namespace
 
@@ -70,8 +84,24 @@ void OPattern::ApplySections() {
     return states ? mapOfControl[static_cast<size_t>(c)][v] : v;
   };
 
+  // A few megabytes of sections can ask for minutes of copies while a file opens. The
+  // cancel comes before a section, and the half-copied pattern goes with the read.
+  std::optional<OProgress> progress;
+  int64_t work = 0, done = 0, nextReport = 0;
+  if (OfferCancel)
+    for (const auto& section : *Sections)
+      work += CopiedCells(*section);
+  if (work > LargeSectionCopy)
+    progress.emplace("Applying sections", work);
+
   for (const auto& sectionPtr : *Sections) {
     const OSection& section = *sectionPtr;
+    if (progress && done >= nextReport) {
+      if (!progress->Step(done))
+        throw EOpenCancelled();
+      nextReport = done + work / 200;
+    }
+    done += CopiedCells(section);
     const TRect& src = section.SourceArea;
     if (src == section.TargetArea)
       continue;
@@ -138,8 +168,18 @@ void OPattern::SetUndefined() {
     return;
   OPatternEvents::TGroup oneReport(Events);
   Events.CellsChanged({1, 1, NoControls, NoPLines});
+  // Every cell against every section: a second on a carpet. Cells change as it goes, so
+  // it offers no Cancel that would leave half of them behind.
+  std::optional<OProgress> progress;
+  if (int64_t{NoControls} * NoPLines * Sections->Count() > LargeSectionCopy) {
+    progress.emplace("Setting undefined cells", NoControls);
+    progress->CannotCancel();
+  }
+  const int every = std::max(1, NoControls / 200);
   const bool states = PatternMode == pmStates;
   for (int c = 1; c <= NoControls; ++c) {
+    if (progress && c % every == 0)
+      progress->Step(c);
     const uint8_t undefinedState = states ? MachineTable->GetState(Creel->GetYarnType(c), 0) : 0;
     for (int p = 1; p <= NoPLines; ++p) {
       bool uncovered = false;

@@ -395,15 +395,19 @@ std::string ImportHint(const std::string& path) {
   return std::string("\n\nThis is ") + kind + ": Wizards, " + item + " reads it.";
 }
 
-// The pattern read from the file, or the failure shown. A file that fails does not use up
-// a pattern number.
+// The pattern read from the file, or the failure shown. A file that fails, or whose read
+// the user cancels, does not use up a pattern number.
 std::unique_ptr<OPattern> ReadPattern(const std::string& path) {
   const int32_t created = OPattern::PatternsCreated();
   try {
-    std::unique_ptr<OPattern> pattern = OpenPatternFile(path);
+    std::unique_ptr<OPattern> pattern = ReadPatternFile(path, true, true);
     // Just read, it holds nothing the file does not.
     pattern->SetModified(0);
     return pattern;
+  } catch (const EOpenCancelled&) {
+    OPattern::GiveBackNumbers(created);
+    g.UI().ShowStatus("Opening cancelled: " + path);
+    return nullptr;
   } catch (const std::exception& e) {
     OPattern::GiveBackNumbers(created);
     g.UI().ShowError(e.what() + ImportHint(path));
