@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <span>
 #include <vector>
 
 #include "app/Exceptions.h"
@@ -58,10 +59,11 @@ std::string RGBText(uint32_t colour) {
 // pixel of the region shows its cell through this region's map alone (any other region
 // over those pixels maps them the same way) and all those cells lie in the grid, painting
 // them in any order gives what painting pixel after pixel does. `sample(i, j)` is the
-// value of the region's i-th pixel column and j-th row. False when it does not apply.
+// value of the region's i-th pixel column and j-th row; `laid`, when not empty, holds the
+// same values row after row (the samples as taken). False when it does not apply.
 template <class TSample>
 bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& region,
-                 TSample sample) {
+                 TSample sample, std::span<const uint8_t> laid) {
   const TRect& B = region.PictureArea;
   if (B.Left == INT32_MIN || B.Top == INT32_MIN) // the pixel loops never reach that far
     return false;
@@ -97,15 +99,23 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
     return false;
 
   const int64_t width = right - left + 1;
-  TZeroedBytes values(static_cast<size_t>(width * (bottom - top + 1)));
-  // A step along a pixel row moves this far through the area's cells.
-  const int64_t stepX = a.XX + a.XY * width;
-  for (int64_t y = B.Top; y <= B.Bottom; ++y) {
-    const int64_t c = a.X + B.Left * a.XX + y * a.YX, p = a.Y + B.Left * a.XY + y * a.YY;
-    int64_t k = (p - top) * width + (c - left);
-    const size_t j = static_cast<size_t>(y - B.Top);
-    for (int64_t x = B.Left; x <= B.Right; ++x, k += stepX)
-      values[static_cast<size_t>(k)] = sample(static_cast<size_t>(x - B.Left), j);
+  const size_t cellCount = static_cast<size_t>(width * (bottom - top + 1));
+  // A region that neither flips nor turns lays its cells out as its pixels: the samples
+  // are the cells' values as they are (another pass over the whole image otherwise).
+  std::span<const uint8_t> cells = laid;
+  TZeroedBytes values;
+  if (!(a.XX == 1 && a.XY == 0 && a.YX == 0 && a.YY == 1 && laid.size() == cellCount)) {
+    values = TZeroedBytes(cellCount);
+    // A step along a pixel row moves this far through the area's cells.
+    const int64_t stepX = a.XX + a.XY * width;
+    for (int64_t y = B.Top; y <= B.Bottom; ++y) {
+      const int64_t c = a.X + B.Left * a.XX + y * a.YX, p = a.Y + B.Left * a.XY + y * a.YY;
+      int64_t k = (p - top) * width + (c - left);
+      const size_t j = static_cast<size_t>(y - B.Top);
+      for (int64_t x = B.Left; x <= B.Right; ++x, k += stepX)
+        values[static_cast<size_t>(k)] = sample(static_cast<size_t>(x - B.Left), j);
+    }
+    cells = {values.data(), values.size()};
   }
   // Pixel after pixel goes column by column, each from the top: a pixel comes at
   // x * (rows + 1) + y, and a cell at that of its pixel (the map turns and flips, so it is
@@ -118,7 +128,7 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
   }
   return pattern.BatchPaintArea({static_cast<int32_t>(left), static_cast<int32_t>(top),
                                  static_cast<int32_t>(right), static_cast<int32_t>(bottom)},
-                                {values.data(), values.size()}, order);
+                                cells, order);
 }
 
 } // namespace
@@ -313,7 +323,8 @@ bool OBitmapMapping::Apply(bool machine) {
   } batch(pattern, machine);
 
   if (machine && PaintAsArea(pattern, picture, Region,
-                             [&](size_t i, size_t j) { return samples[j * across + i]; })) {
+                             [&](size_t i, size_t j) { return samples[j * across + i]; },
+                             {samples.data(), samples.size()})) {
     progress.Step(steps);
     return true;
   }
