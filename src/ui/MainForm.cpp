@@ -262,7 +262,7 @@ void TfmMain::CreateMenus() {
   connect(WindowMenu, &QMenu::aboutToShow, this, [this] { ListWindows(); });
 
   QMenu* help = menu("miHelp", "&Help");
-  auto showPage = [this](const std::string& file) { return ShowHelpPage(file); };
+  auto showPage = [this](const std::string& page) { return ShowHelpPage(page); };
   item(help, "miReference", "&Reference",
        [showPage] { OpenHelp(THelpKind::Reference, ProgramDir(), showPage); });
   keys(item(help, "miManual", "&Manual",
