@@ -197,8 +197,8 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow) {
   for (const auto& region : Regions) {
     footprints.push_back(FootprintOf(*region, grid));
     const TFootprint& f = footprints.back();
-    covered = covered || (!f.Empty && f.X0 <= 0 && f.Y0 <= 0 && f.X1 >= image.Width() - 1 &&
-                          f.Y1 >= image.Height() - 1);
+    covered = covered || (!f.Empty && f.X0 <= 0 && f.Y0 <= firstRow && f.X1 >= image.Width() - 1 &&
+                          f.Y1 >= firstRow + image.Height() - 1);
     for (size_t i = 0; i + 1 < footprints.size() && !overlapping; ++i)
       overlapping = Conflict(footprints[i], footprints.back());
   }
@@ -209,10 +209,15 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow) {
     const int64_t width = image.Width();
     std::vector<std::pair<int64_t, int64_t>> spans;
     for (int y = 0; y < image.Height(); ++y) {
+      // Footprints are in the whole picture's rows; the image may be one band of them, and a
+      // footprint may reach past either side of it.
+      const int64_t pictureRow = firstRow + y;
       spans.clear();
-      for (const TFootprint& f : footprints)
-        if (!f.Empty && y >= f.Y0 && y <= f.Y1)
-          spans.emplace_back(std::max<int64_t>(f.X0, 0), std::min(f.X1, width - 1));
+      for (const TFootprint& f : footprints) {
+        const int64_t from = std::max<int64_t>(f.X0, 0), to = std::min(f.X1, width - 1);
+        if (!f.Empty && pictureRow >= f.Y0 && pictureRow <= f.Y1 && from <= to)
+          spans.emplace_back(from, to);
+      }
       std::sort(spans.begin(), spans.end());
       int64_t next = 0;
       uint32_t* row = nullptr;
