@@ -206,33 +206,43 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow) {
   // or turned since left there. Only the gaps between the regions' rectangles are blanked:
   // regions side by side usually leave none.
   if (!covered) {
-    const int64_t width = image.Width();
-    std::vector<std::pair<int64_t, int64_t>> spans;
-    for (int y = 0; y < image.Height(); ++y) {
-      // Footprints are in the whole picture's rows; the image may be one band of them, and a
-      // footprint may reach past either side of it.
-      const int64_t pictureRow = firstRow + y;
+    const int64_t width = image.Width(), rows = image.Height();
+    // Rows between two footprint edges share their gaps, so the gaps are worked out once a
+    // stretch, not once a row: a tall picture with many regions stays cheap. Footprints are
+    // in the whole picture's rows; the image may be one band of them.
+    std::vector<int64_t> edges{0, rows};
+    for (const TFootprint& f : footprints)
+      if (!f.Empty)
+        for (const int64_t edge : {f.Y0 - firstRow, f.Y1 + 1 - firstRow})
+          if (edge > 0 && edge < rows)
+            edges.push_back(edge);
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    std::vector<std::pair<int64_t, int64_t>> spans, gaps;
+    for (size_t i = 0; i + 1 < edges.size(); ++i) {
+      const int64_t pictureRow = firstRow + edges[i];
       spans.clear();
       for (const TFootprint& f : footprints) {
+        // A footprint may reach past either side of the picture.
         const int64_t from = std::max<int64_t>(f.X0, 0), to = std::min(f.X1, width - 1);
         if (!f.Empty && pictureRow >= f.Y0 && pictureRow <= f.Y1 && from <= to)
           spans.emplace_back(from, to);
       }
       std::sort(spans.begin(), spans.end());
+      gaps.clear();
       int64_t next = 0;
-      uint32_t* row = nullptr;
-      auto blank = [&](int64_t from, int64_t to) {
-        if (!row)
-          row = image.Row(y);
-        std::fill(row + from, row + to, OBitmap24::DefaultColour);
-      };
       for (const auto& [from, to] : spans) {
         if (from > next)
-          blank(next, from);
+          gaps.emplace_back(next, from);
         next = std::max(next, to + 1);
       }
       if (next < width)
-        blank(next, width);
+        gaps.emplace_back(next, width);
+      for (int64_t y = edges[i]; y < edges[i + 1] && !gaps.empty(); ++y) {
+        uint32_t* row = image.Row(static_cast<int>(y));
+        for (const auto& [from, to] : gaps)
+          std::fill(row + from, row + to, OBitmap24::DefaultColour);
+      }
     }
   }
 
