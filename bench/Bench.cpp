@@ -355,18 +355,24 @@ void UndoStrokeLarge(benchmark::State& state) {
   }
 }
 
+// An image of the region's size in the palette's first six colours, from a fixed seed.
+OBitmap24 RandomBitmap(const OPattern& p, const ORegion& region, unsigned seed) {
+  OBitmap24 bitmap;
+  bitmap.SetSize(region.PictureWidth, region.PictureHeight);
+  std::mt19937 random(seed);
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x)
+      bitmap.SetPixel(x, y, p.Palette->GetColour(1 + static_cast<int>(random() % 6)));
+  return bitmap;
+}
+
 // A drawing as wide as the design region and as long as the pattern, in palette colours;
 // with its undo step (argument 1) or without a history (0).
 void BitmapApply(benchmark::State& state) {
   OPattern& p = *Fix().Pattern;
   OPicture& picture = *p.Pictures->Get(0);
   ORegion& design = *picture.Regions.Get(picture.Regions.Count() - 1);
-  OBitmap24 bitmap;
-  bitmap.SetSize(design.PictureWidth, design.PictureHeight);
-  std::mt19937 random(99);
-  for (int y = 0; y < bitmap.Height(); ++y)
-    for (int x = 0; x < bitmap.Width(); ++x)
-      bitmap.SetPixel(x, y, p.Palette->GetColour(1 + static_cast<int>(random() % 6)));
+  const OBitmap24 bitmap = RandomBitmap(p, design, 99);
   // The colour mapping is made once, as the import window makes it before Apply, and the
   // machine view is already shown, as it is where the bitmap is applied.
   OBitmapMapping mapping(design, bitmap);
@@ -384,12 +390,7 @@ void BitmapImportWhole(benchmark::State& state) {
   OPattern& p = *Fix().Pattern;
   OPicture& picture = *p.Pictures->Get(0);
   ORegion& whole = *picture.Regions.Get(0);
-  OBitmap24 bitmap;
-  bitmap.SetSize(whole.PictureWidth, whole.PictureHeight);
-  std::mt19937 random(98);
-  for (int y = 0; y < bitmap.Height(); ++y)
-    for (int x = 0; x < bitmap.Width(); ++x)
-      bitmap.SetPixel(x, y, p.Palette->GetColour(1 + static_cast<int>(random() % 6)));
+  const OBitmap24 bitmap = RandomBitmap(p, whole, 98);
   OBitmapMapping mapping(whole, bitmap);
   picture.SetViewMode(1);
   const size_t limit = p.History.Limit();

@@ -207,12 +207,8 @@ void TfmControlSetup::CommitEdit() {
     Store(field, false);
 }
 
-void TfmControlSetup::showEvent(QShowEvent* event) {
-  TfmSetupForm::showEvent(event);
-  if (!Shown && !Controls.empty()) {
-    Shown = true;
-    FocusFirstField(Controls.front().Widget);
-  }
+QWidget* TfmControlSetup::FirstField() {
+  return Controls.empty() ? nullptr : Controls.front().Widget;
 }
 
 void TfmControlSetup::ImportClick() {

@@ -30,7 +30,7 @@ protected:
   void ImportClick() override;
   void ExportClick() override;
   void CommitEdit() override;
-  void showEvent(QShowEvent* event) override;
+  QWidget* FirstField() override;
 
 private:
   struct TControl {
@@ -45,7 +45,6 @@ private:
   TNumberEdit Edit;
   bool Showing = false;
   bool Storing = false;
-  bool Shown = false;
 
   QWidget* AddControl(const TSettingsFieldInfo& info, QWidget* parent);
   void ShowField(const TControl& control);

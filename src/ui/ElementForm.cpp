@@ -163,12 +163,8 @@ void TfmElementForm::CommitEdit() {
     Store(field, false);
 }
 
-void TfmElementForm::showEvent(QShowEvent* event) {
-  TfmSetupForm::showEvent(event);
-  if (!Shown && !Boxes.empty()) {
-    Shown = true;
-    FocusFirstField(Boxes.front().Widget);
-  }
+QWidget* TfmElementForm::FirstField() {
+  return Boxes.empty() ? nullptr : Boxes.front().Widget;
 }
 
 void TfmElementForm::ImportClick() {

@@ -37,7 +37,7 @@ protected:
   void ExportClick() override;
   // Stores the box directly, so losing activation never takes the focus back.
   void CommitEdit() override;
-  void showEvent(QShowEvent* event) override;
+  QWidget* FirstField() override;
 
 private:
   struct TBox {
@@ -51,7 +51,6 @@ private:
   // any whose text was refused and still waits for correction.
   std::vector<TElementField> Pending;
   bool Showing = false;
-  bool Shown = false;
 
   QCheckBox* AddCheck(QVBoxLayout& column, const char* name, const char* caption,
                       TElementCheck check);

@@ -284,12 +284,8 @@ void TfmPatternSetup::CommitEdit() {
     Model->SetRepeatSize(*n);
 }
 
-void TfmPatternSetup::showEvent(QShowEvent* event) {
-  TfmSetupForm::showEvent(event);
-  if (!Shown) {
-    Shown = true;
-    FocusFirstField(edNoColors);
-  }
+QWidget* TfmPatternSetup::FirstField() {
+  return edNoColors;
 }
 
 void TfmPatternSetup::ImportClick() {

@@ -52,12 +52,11 @@ protected:
   void ExportClick() override;
   // Stores the boxes' values directly, so losing activation never takes the focus back.
   void CommitEdit() override;
-  void showEvent(QShowEvent* event) override;
+  QWidget* FirstField() override;
 
 private:
   std::unique_ptr<OPatternSetupEditor> Model;
   bool Showing = false;
-  bool Shown = false;
   void FillUndefined();
   void FillYarnTypes();
   void Clicked(TSetupGrid grid, int column, Qt::MouseButton button);

@@ -8,6 +8,7 @@
 #include "editors/SetupEditor.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
+#include "ui/NumberBox.h"
 
 namespace quillane {
 
@@ -110,6 +111,10 @@ void TfmSetupForm::showEvent(QShowEvent* event) {
             });
   }
   TfmDesignForm::showEvent(event);
+  if (QWidget* first = Shown ? nullptr : FirstField()) {
+    Shown = true;
+    FocusFirstField(first);
+  }
 }
 
 } // namespace quillane

@@ -48,6 +48,8 @@ protected:
   // focus leaves and comes back), which suits a button press; a form whose window is
   // losing activation must not take the focus back, so it may store the box directly.
   virtual void CommitEdit() { CommitFocusedField(); }
+  // The field that takes the focus, its text selected, when the window first shows.
+  virtual QWidget* FirstField() { return nullptr; }
 
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -55,6 +57,7 @@ protected:
 private:
   OSetupEditor* Editor = nullptr;
   bool Watching = false;
+  bool Shown = false;
   OPatternEvents::TSubscription Subscription;
   void Deactivated();
 };

@@ -13,19 +13,23 @@
 namespace quillane::test {
 namespace {
 
+// A PNG of one colour, as another program would write it.
+QByteArray PngOf(int width, int height, QRgb colour) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(colour);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  EXPECT_TRUE(QImageWriter(&buffer, "png").write(image));
+  return png;
+}
+
 TEST(ImageFiles, ColoursCrossByValueAndSizesReachTheLargestPicture) {
   EXPECT_EQ(ToQRgb(0xFF0000FFu), qRgb(0xFF, 0, 0)) << "the top byte is not alpha";
   EXPECT_EQ(FromQRgb(qRgba(0x12, 0x34, 0x56, 0x80)), 0x563412u);
 
   // Above Qt's own cap of 2^25 pixels, well within a picture.
-  QByteArray png;
-  {
-    QImage big(5800, 5800, QImage::Format_RGB32);
-    big.fill(qRgb(1, 2, 3));
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(QImageWriter(&buffer, "png").write(big));
-  }
+  const QByteArray png = PngOf(5800, 5800, qRgb(1, 2, 3));
   const int cap = QImageReader::allocationLimit();
   const OBitmap24 read = DecodeImage(TBytes(png.begin(), png.end()), "big.png");
   ASSERT_EQ(read.Width(), 5800);
@@ -80,14 +84,7 @@ TEST(ImageFiles, FailuresAreOneLineOfOurs) {
   OBitmap24 tall;
   tall.SetSize(1, 1000001);
   tall.Fill(0x123456);
-  QByteArray png;
-  {
-    QImage small(40, 40, QImage::Format_RGB32);
-    small.fill(qRgb(9, 8, 7));
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(QImageWriter(&buffer, "png").write(small));
-  }
+  const QByteArray png = PngOf(40, 40, qRgb(9, 8, 7));
   std::fflush(stderr);
   const int saved = ::dup(STDERR_FILENO);
   std::FILE* captured = std::tmpfile();
