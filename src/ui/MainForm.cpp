@@ -410,7 +410,7 @@ void TfmMain::UpdateCommands() {
 bool TfmMain::ShowHelpPage(const std::string& file) {
   if (!HelpWindow)
     HelpWindow = new TfmHelp(this);
-  return static_cast<TfmHelp*>(HelpWindow)->ShowPage(QString::fromStdString(file));
+  return HelpWindow->ShowPage(QString::fromStdString(file));
 }
 
 void TfmMain::UpdateRecovery(bool write) {

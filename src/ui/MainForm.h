@@ -19,6 +19,7 @@ namespace quillane {
 
 class ORecovery;
 class TfmDesignForm;
+class TfmHelp;
 class TfmTree;
 
 // The frame window: menus, toolbar, a tab per editor window over the MDI area that shows
@@ -79,7 +80,7 @@ private:
   QAction *miSavePattern = nullptr, *miSavePatternAs = nullptr, *miCloseWindow = nullptr;
   QAction *miCloseAllPatterns = nullptr, *miSaveAllPatterns = nullptr;
   QWidget *buCloseAll = nullptr, *buSaveAll = nullptr;
-  QWidget* HelpWindow = nullptr;
+  TfmHelp* HelpWindow = nullptr;
   std::unique_ptr<ORecovery> RecoveryCopies;
   QTimer* RecoveryTimer;
 

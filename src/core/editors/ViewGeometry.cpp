@@ -242,7 +242,7 @@ TViewAction OViewMouse::Move(OViewGeometry& geometry, int x, int y, uint8_t left
 namespace {
 
 std::string YarnTypeText(int yarnType) {
-  return yarnType > 0 ? std::string(1, static_cast<char>(64 + yarnType)) : "0";
+  return yarnType > 0 ? YarnTypeLetter(static_cast<OYarnType>(yarnType)) : "0";
 }
 
 // Why a paint of the pixel would change no state, or nothing when some cell it reaches takes

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "data/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
@@ -22,8 +23,7 @@ bool Spans(TRect r, int axis, int32_t size) {
 
 // Every corner inside `bounds`, which is all the section check asks.
 bool Inside(const TRect& r, const TRect& b) {
-  return r.Left >= b.Left && r.Left <= b.Right && r.Right >= b.Left && r.Right <= b.Right &&
-         r.Top >= b.Top && r.Top <= b.Bottom && r.Bottom >= b.Top && r.Bottom <= b.Bottom;
+  return InArea(b, r.Left, r.Top) && InArea(b, r.Right, r.Bottom);
 }
 
 bool Proper(const TRect& r) {

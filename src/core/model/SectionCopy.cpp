@@ -1,4 +1,5 @@
 // Section copies: checking the sections and copying their sources onto their targets.
+#include "data/Mapping.h"
 #include "model/PaintBatch.h"
 #include "model/Pattern.h"
 
@@ -32,8 +33,7 @@ int64_t CopiedCells(const OSection& section) {
   const TRect& r = section.SourceArea;
   if (r == section.TargetArea)
     return 0;
-  return std::max<int64_t>(0, int64_t{r.Right} - r.Left + 1) *
-         std::max<int64_t>(0, int64_t{r.Bottom} - r.Top + 1);
+  return std::max<int64_t>(0, AreaWidth(r)) * std::max<int64_t>(0, AreaHeight(r));
 }
 
 // Copies up to about this many cells take a moment; more are worth a progress report.
