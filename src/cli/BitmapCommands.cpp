@@ -103,10 +103,7 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
                           OPicture& picture = *region.Picture;
                           const int64_t left = int64_t{region.PatternArea.Left} - 1,
                                         top = int64_t{region.PatternArea.Top} - 1;
-                          const int band =
-                              picture.RegionsDrawApart()
-                                  ? std::max<int>(1, static_cast<int>((16 << 20) / (4 * w)))
-                                  : static_cast<int>(h);
+                          const int band = BandRows(picture, static_cast<int>(h));
                           OBitmap24 rows;
                           SaveImageRows(
                               a->Out, static_cast<int>(w), static_cast<int>(h), band, false,

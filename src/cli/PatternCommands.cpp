@@ -46,6 +46,13 @@ void SavePattern(OPattern& pattern, const std::string& path) {
   }
 }
 
+int BandRows(const OPicture& picture, int height) {
+  // Each band is drawn as wide as the picture, whatever part of it is written.
+  return picture.RegionsDrawApart()
+             ? std::min(height, std::max(1, (16 << 20) / (4 * picture.Width)))
+             : height;
+}
+
 OPicture& PictureNumber(OPattern& pattern, int number) {
   if (number < 1 || number > pattern.Pictures->Count())
     throw CLI::ValidationError("--picture",
@@ -183,11 +190,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
            std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
            OPicture& picture = PictureNumber(*pattern, a->Picture);
            const uint8_t view = ViewNumber(a->View);
-           // A band of rows at a time, about 16 MB: the image may be far
-           // larger than the pattern.
-           const int band = picture.RegionsDrawApart()
-                                ? std::max(1, (16 << 20) / (4 * picture.Width))
-                                : picture.Height;
+           const int band = BandRows(picture, picture.Height);
            SaveImageRows(
                a->Out, picture.Width, picture.Height, band, true,
                [&](int first, OBitmap24& rows) { picture.RenderRows(view, first, rows); },
