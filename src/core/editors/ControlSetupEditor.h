@@ -81,6 +81,8 @@ public:
   std::string Text(TSettingsField field) const;
   static std::vector<std::string> Items(TSettingsField field);
 
+  // A box's text or number changed: the editor is changed.
+  void Edited() { SetModified(true); }
   // A box is left: its value goes into the working copy by the field's rule. A value out
   // of range, or a text the field cannot hold, is reported and changes nothing; the result
   // is then false and the box should show the field's value again.
