@@ -6,6 +6,7 @@
 #include "app/App.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
+#include "editors/ViewStates.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
@@ -13,6 +14,7 @@
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
+#include "setup/PalettePaintBox.h"
 #include "setup/Settings.h"
 
 namespace quillane {
@@ -122,6 +124,30 @@ TPaintStroke ParseStroke(const std::string& text) {
     throw CLI::ValidationError("X,Y,V", "expected X,Y,V with V from 0 to 255: " + text);
   return {static_cast<int>(*x), static_cast<int>(*y), static_cast<int>(*v)};
 }
+
+// Each pixel a click of the left button in the view, at zoom 1 with the whole picture in
+// sight, the left colour being the pixel's: the view's own mouse state paints it. A paint
+// the view would refuse is said and left out, as the view's status bar says it.
+void PaintAsPresses(OPattern& pattern, OPicture& picture, uint8_t view,
+                    const std::vector<TPaintStroke>& strokes) {
+  OViewGeometry geometry;
+  geometry.SetPicture(picture.Width, picture.Height, 1.0f);
+  geometry.SetBox(picture.Width, picture.Height);
+  OViewMouse mouse(pattern, picture, geometry);
+  mouse.View = view;
+  OPalettePaintBox colours(pattern.Palette.get(), false);
+  mouse.Choose(std::make_unique<OPaintState>(colours));
+  for (const TPaintStroke& s : strokes) {
+    colours.LeftIndex = static_cast<uint8_t>(s.V);
+    const TScreenRect at = geometry.ScreenRect({s.X, s.Y, s.X, s.Y});
+    const TViewInput click{at.Left, at.Top, TMouseButton::Left, 0};
+    if (const TViewReply pressed = mouse.Press(click); pressed.Status)
+      std::cerr << "Warning: " << s.X << "," << s.Y << "," << s.V << ": " << *pressed.Status
+                << "\n";
+    mouse.Release(click);
+  }
+}
+
 } // namespace
 
 void AddPatternCommands(CLI::App& app, TCommands& commands) {
@@ -232,13 +258,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                                                std::to_string(pattern->Palette->NoColours()) +
                                                ": " + std::to_string(s.X) + "," +
                                                std::to_string(s.Y) + "," + std::to_string(s.V));
-                          for (const TPaintStroke& s : strokes) {
-                            picture.SetViewMode(view);
-                            if (view == 2)
-                              picture.PaintDesignPixel(s.X, s.Y, static_cast<uint8_t>(s.V));
-                            else
-                              picture.PaintMachinePixel(s.X, s.Y, static_cast<uint8_t>(s.V));
-                          }
+                          PaintAsPresses(*pattern, picture, view, strokes);
                           SavePattern(*pattern, a->Out);
                           return 0;
                         }});

@@ -50,27 +50,15 @@ public:
 
 protected:
   void paintEvent(QPaintEvent* event) override { Window.PaintGrid(event->region()); }
-  // The middle button drags the picture; the others zoom or paint.
+  // The window's mouse state decides what each event does.
   void mousePressEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::MiddleButton) {
-      if (Window.Mouse().DragState == 0)
-        Window.PanPress(event->position().toPoint());
-      return;
-    }
-    if (!Window.Geometry().IsPanning())
-      Window.GridPress(event->button(), event->position().toPoint());
+    Window.GridPress(event->button(), event->position().toPoint(), event->modifiers());
   }
   void mouseMoveEvent(QMouseEvent* event) override {
-    if (Window.Geometry().IsPanning())
-      Window.PanMove(event->position().toPoint());
-    else
-      Window.GridMove(event->position().toPoint());
+    Window.GridMove(event->position().toPoint(), event->modifiers());
   }
   void mouseReleaseEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::MiddleButton)
-      Window.PanRelease();
-    else if (!Window.Geometry().IsPanning())
-      Window.GridRelease();
+    Window.GridRelease(event->button(), event->position().toPoint(), event->modifiers());
   }
   // The keys scroll the grid; the scroll area around the window's panel would take them.
   void keyPressEvent(QKeyEvent* event) override {
@@ -84,6 +72,25 @@ protected:
 private:
   TfmWindow& Window;
 };
+
+// The grid's events as the mouse state takes them; a button other than the left and the
+// middle one counts as the right.
+TViewInput Input(QPoint at, Qt::KeyboardModifiers modifiers,
+                 Qt::MouseButton button = Qt::LeftButton) {
+  TViewInput in;
+  in.X = at.x();
+  in.Y = at.y();
+  in.Button = button == Qt::LeftButton     ? TMouseButton::Left
+              : button == Qt::MiddleButton ? TMouseButton::Middle
+                                           : TMouseButton::Right;
+  if (modifiers & Qt::ShiftModifier)
+    in.Shift |= ssShift;
+  if (modifiers & Qt::ControlModifier)
+    in.Shift |= ssCtrl;
+  if (modifiers & (Qt::AltModifier | Qt::MetaModifier | Qt::GroupSwitchModifier))
+    in.Shift |= ssAlt;
+  return in;
+}
 
 QRadioButton* AddRadio(QToolBar& bar, const char* name, const char* caption, const char* hint) {
   auto* button = new QRadioButton(QString::fromLatin1(caption), &bar);
@@ -105,7 +112,8 @@ TfmWindow::TfmWindow(OWindowUI& controller)
       buSetUndefined(AddButton("buSetUndefined", "Set Undefined")),
       buSave(AddButton("buSave", "Save")), buSaveAs(AddButton("buSaveAs", "Save As")),
       buClose(AddButton("buClose", " Close ")), Pattern(*controller.Pattern),
-      Picture(controller.Picture), Palette(Pattern.Palette.get()) {
+      Picture(controller.Picture), Palette(Pattern.Palette.get()),
+      MouseState(Pattern, Picture, View) {
   setObjectName(QStringLiteral("fmWindow"));
   Controller = &controller;
   setWindowTitle(QString::fromStdString(controller.Name()));
@@ -190,11 +198,29 @@ void TfmWindow::Status(const std::string& text) {
 }
 
 void TfmWindow::SetZoomMode(bool on) {
-  MouseState.ZoomMode = on;
   if (on)
-    setCursor(Qt::SizeAllCursor);
+    MouseState.Choose(std::make_unique<OZoomState>());
   else
-    unsetCursor();
+    MouseState.Choose(std::make_unique<OPaintState>(pbPalette->Box()));
+  ShowCursor();
+}
+
+void TfmWindow::ShowCursor() {
+  static constexpr Qt::CursorShape shapes[] = {Qt::ArrowCursor, Qt::SizeAllCursor,
+                                               Qt::ClosedHandCursor};
+  const Qt::CursorShape shape = shapes[static_cast<int>(MouseState.Cursor())];
+  if (PaintBox1->cursor().shape() != shape)
+    PaintBox1->setCursor(shape);
+}
+
+void TfmWindow::Follow(const TViewReply& reply) {
+  if (reply.Moved) {
+    SyncGeometry();
+    PaintBox1->update();
+  }
+  if (reply.Status)
+    Status(*reply.Status);
+  ShowCursor();
 }
 
 void TfmWindow::ViewChosen() {
@@ -436,92 +462,45 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
   }
 }
 
-void TfmWindow::GridPress(Qt::MouseButton button, QPoint at) {
-  const TViewAction a =
-      MouseState.Press(View, button == Qt::LeftButton ? TGridButton::Left : TGridButton::Other,
-                       at.x(), at.y(), pbPalette->Box().LeftIndex, pbPalette->Box().RightIndex);
-  if (a.Status)
-    Status(a.StatusText);
-  if (a.Kind == TViewAction::TKind::Zoomed) {
-    SyncGeometry();
-    PaintBox1->update();
-  }
-  if (const std::string refused = Perform(Picture, a); !refused.empty())
-    Status(refused);
+void TfmWindow::GridPress(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers) {
+  Follow(MouseState.Press(Input(at, modifiers, button)));
 }
 
-void TfmWindow::Navigated(bool zoomed) {
-  SyncGeometry();
-  PaintBox1->update();
-  if (zoomed)
-    Status(View.ZoomText());
+void TfmWindow::GridMove(QPoint at, Qt::KeyboardModifiers modifiers) {
+  Follow(MouseState.Move(Input(at, modifiers)));
+}
+
+void TfmWindow::GridRelease(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers) {
+  Follow(MouseState.Release(Input(at, modifiers, button)));
 }
 
 void TfmWindow::GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at) {
-  if (modifiers & Qt::ControlModifier) {
-    if (const int steps = WheelZoom.Take(angle.y() ? angle.y() : angle.x())) {
-      View.ZoomAround(at.x(), at.y(), steps);
-      Navigated(true);
-    }
-    return;
-  }
-  // Shift turns the wheel across; some systems already deliver it as a sideways turn.
-  const bool across = (modifiers & Qt::ShiftModifier) != 0;
-  const int sideways = WheelAcross.Take(across ? angle.y() + angle.x() : angle.x());
-  const int up = across ? 0 : WheelUp.Take(angle.y());
-  if (sideways || up) {
-    // A turn away from the user (positive) goes left and towards higher PLines.
-    View.ScrollLines(-sideways, up);
-    Navigated(false);
-  }
-}
-
-void TfmWindow::PanPress(QPoint at) {
-  View.BeginPan(at.x(), at.y());
-  PaintBox1->setCursor(Qt::ClosedHandCursor);
-}
-
-void TfmWindow::PanMove(QPoint at) {
-  View.PanTo(at.x(), at.y());
-  Navigated(false);
-}
-
-void TfmWindow::PanRelease() {
-  View.EndPan();
-  PaintBox1->unsetCursor();
+  Follow(MouseState.Wheel(angle.x(), angle.y(), Input(at, modifiers)));
 }
 
 void TfmWindow::Fit() {
   View.SetBox(PaintBox1->width(), PaintBox1->height());
   View.Fit();
-  Navigated(true);
+  TViewReply fitted;
+  fitted.Moved = true;
+  fitted.Status = View.ZoomText();
+  Follow(fitted);
 }
 
 bool TfmWindow::GridKey(int key, Qt::KeyboardModifiers modifiers) {
-  using K = OViewGeometry::TScrollKey;
-  static const std::pair<int, K> keys[] = {
-      {Qt::Key_Left, K::Left}, {Qt::Key_Right, K::Right},   {Qt::Key_Up, K::Up},
-      {Qt::Key_Down, K::Down}, {Qt::Key_PageUp, K::PageUp}, {Qt::Key_PageDown, K::PageDown},
-      {Qt::Key_Home, K::Home}, {Qt::Key_End, K::End}};
-  for (const auto& [code, scroll] : keys)
-    if (key == code && !(modifiers & ~Qt::KeypadModifier)) {
-      View.ScrollKey(scroll);
-      Navigated(false);
-      return true;
-    }
-  return false;
-}
-
-void TfmWindow::GridMove(QPoint at) {
-  const TViewAction a = MouseState.Move(View, at.x(), at.y(), pbPalette->Box().LeftIndex,
-                                        pbPalette->Box().RightIndex);
-  const std::string refused = Perform(Picture, a);
-  Status(refused.empty() ? a.StatusText : refused);
-}
-
-void TfmWindow::GridRelease() {
-  MouseState.Release();
-  Pattern.History.EndStroke();
+  static const std::pair<int, TViewKey> keys[] = {
+      {Qt::Key_Left, TViewKey::Left},     {Qt::Key_Right, TViewKey::Right},
+      {Qt::Key_Up, TViewKey::Up},         {Qt::Key_Down, TViewKey::Down},
+      {Qt::Key_PageUp, TViewKey::PageUp}, {Qt::Key_PageDown, TViewKey::PageDown},
+      {Qt::Key_Home, TViewKey::Home},     {Qt::Key_End, TViewKey::End},
+      {Qt::Key_Escape, TViewKey::Escape}};
+  TViewKey k = TViewKey::Other;
+  for (const auto& [code, which] : keys)
+    if (key == code)
+      k = which;
+  const TViewReply reply = MouseState.Key(k, Input({}, modifiers).Shift);
+  Follow(reply);
+  return reply.Taken;
 }
 
 } // namespace quillane

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "data/PatternEvents.h"
-#include "editors/ViewGeometry.h"
+#include "editors/ViewStates.h"
 #include "ui/DesignForm.h"
 
 class QLabel;
@@ -54,20 +54,15 @@ public:
   // to be cascaded).
   QSize sizeHint() const override { return {580, 360}; }
 
-  // The grid's paint box calls these.
+  // The grid's paint box calls these; the mouse state decides what they do.
   void PaintGrid(const QRegion& region);
-  void GridPress(Qt::MouseButton button, QPoint at);
-  void GridMove(QPoint at);
-  // The stroke ends: it becomes one step of the pattern's history.
-  void GridRelease();
-  // Navigation: the wheel (Shift across, Ctrl zooms around the mouse), the middle button's
-  // drag, the keys and Fit.
+  void GridPress(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers = {});
+  void GridMove(QPoint at, Qt::KeyboardModifiers modifiers = {});
+  void GridRelease(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers = {});
+  // The wheel: Shift turns across, Ctrl zooms around the mouse.
   void GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at);
-  void PanPress(QPoint at);
-  void PanMove(QPoint at);
-  void PanRelease();
   void Fit();
-  // The arrows, Page Up, Page Down, Home and End; false for any other key.
+  // False for a key the grid does not use.
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
@@ -95,7 +90,6 @@ private:
   } Reduced;
   std::vector<int> Columns;
   bool Painting = false;
-  OWheelSteps WheelAcross, WheelUp, WheelZoom;
   // The status text the window put up last (the cell under the mouse and the like): a
   // window that closes takes it down while the bar still shows it.
   QPointer<QLabel> StatusLabel;
@@ -103,12 +97,13 @@ private:
   void Status(const std::string& text);
 
   void SetZoomMode(bool on);
+  // What an event of the grid asks besides the pattern's change notices.
+  void Follow(const TViewReply& reply);
+  void ShowCursor();
   void ViewChosen();
   void LayOut();
   // The picture's size and the grid's, and the scroll bars' ranges and positions.
   void SyncGeometry();
-  // The view moved or zoomed by navigation: the scroll bars follow and the grid repaints.
-  void Navigated(bool zoomed);
   void Changed(const TPatternChange& change);
   // Draws the picture's pixels shown in `part` of the grid, whose top left pixel is at `to`,
   // rows `stride` pixels apart.

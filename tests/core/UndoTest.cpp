@@ -6,7 +6,7 @@
 #include "PatternSupport.h"
 #include "editors/ControlSetupEditor.h"
 #include "editors/PatternSetupEditor.h"
-#include "editors/ViewGeometry.h"
+#include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "setup/Palette.h"
 #include "wizards/Wizards.h"
@@ -32,20 +32,11 @@ Bytes State(const OPattern& p) {
          << "sizes " << a.size() << ", " << b.size() << "; first difference at " << (x - a.begin());
 }
 
-TViewAction PaintAt(int x, int y, uint8_t index, uint8_t view) {
-  TViewAction a;
-  a.Kind = TViewAction::TKind::Paint;
-  a.Cell = {x, y};
-  a.Index = index;
-  a.View = view;
-  return a;
-}
-
 // A stroke as the view window paints it: press, moves, release.
 void Stroke(OPattern& p, uint8_t view, uint8_t index, int from, int to, int row) {
   OPicture& picture = *p.Pictures->Get(0);
   for (int x = from; x <= to; ++x)
-    Perform(picture, PaintAt(x, row, index, view));
+    PaintPixel(p, picture, view, {x, row}, index);
   p.History.EndStroke();
 }
 
@@ -72,8 +63,8 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
        [](OPattern& p, auto&) {
          OPicture& picture = *p.Pictures->Get(0);
          for (int i = 0; i < 400; ++i)
-           Perform(picture, PaintAt(i % 20, i / 20, 2, 1));
-         Perform(picture, PaintAt(3, 3, 1, 1));
+           PaintPixel(p, picture, 1, {i % 20, i / 20}, 2);
+         PaintPixel(p, picture, 1, {3, 3}, 1);
          p.History.EndStroke();
        }},
       {"design stroke", 2, [](OPattern& p, auto&) { Stroke(p, 2, 3, 0, 19, 5); }},
@@ -200,13 +191,13 @@ TEST_F(Undo, APaintNoStateTakesIsRefusedAndUndoShowsTheStatesInEitherView) {
   while (P->MachineTable->GetState(P->Creel->GetYarnType(1), none) != 0)
     ++none;
   const Bytes before = State(*P);
-  EXPECT_EQ(Perform(picture, PaintAt(0, 9, none, 1)),
+  EXPECT_EQ(PaintPixel(*P, picture, 1, {0, 9}, none),
             "Palette Color " + std::to_string(none) +
                 " has no state for Yarn Type A in the machine table");
   Stroke(*P, 1, none, 0, 19, 9);
   EXPECT_TRUE(Same(State(*P), before));
   EXPECT_EQ(P->History.UndoCount(), 0);
-  EXPECT_EQ(Perform(picture, PaintAt(0, 9, 1, 1)), "");
+  EXPECT_EQ(PaintPixel(*P, picture, 1, {0, 9}, 1), "");
   P->History.EndStroke();
 
   // Drawn in one view and undone or redone in the other, or in the same.

@@ -145,7 +145,7 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
   }
 }
 
-TEST(ViewGeometry, WheelKeysAndMiddleDragScrollWithinThePicture) {
+TEST(ViewGeometry, WheelAndKeysScrollWithinThePicture) {
   using K = OViewGeometry::TScrollKey;
   // 100 x 50 at zoom 2 in 80 x 60: 40 columns and 30 PLines shown; a line is 24 cells.
   OViewGeometry g = Geometry(100, 50, 1, 2, 0, 0);
@@ -168,57 +168,11 @@ TEST(ViewGeometry, WheelKeysAndMiddleDragScrollWithinThePicture) {
     run();
     EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), expected) << what;
   }
-  // The middle button drags the picture with the mouse: right shows earlier controls, down
-  // higher PLines; a move without a drag does nothing.
-  g = Geometry(100, 50, 1, 2, 30, -10);
-  g.PanTo(0, 0);
-  g.BeginPan(40, 30);
-  g.PanTo(20, 40);
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(40, -15));
-  g.PanTo(200, 30);
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, -10));
-  g.EndPan();
-  g.PanTo(0, 0);
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, -10));
   // Wheel turns make whole notches; turning back starts again.
   OWheelSteps wheel;
   EXPECT_EQ(std::vector<int>({wheel.Take(60), wheel.Take(90), wheel.Take(-30), wheel.Take(-100),
                               wheel.Take(-20), wheel.Take(-360)}),
             std::vector<int>({0, 1, 0, -1, 0, -3}));
-}
-
-TEST(ViewMouse, ZoomModeZoomsPaintModePaintsAStrokeWithTheHeldButton) {
-  OViewGeometry g = Geometry(100, 50, 1, 1, 0, 0);
-  OViewMouse m;
-  TViewAction a = m.Press(g, TGridButton::Left, 3, 58, 5, 7);
-  EXPECT_EQ(a.Kind, TViewAction::TKind::Zoomed);
-  EXPECT_EQ(a.StatusText, "Zoom=2");
-  g = Geometry(100, 50, 1, 1, 0, 0);
-  m.ZoomMode = false;
-  m.View = OViewMouse::DesignView;
-  a = m.Press(g, TGridButton::Other, 3, 58, 5, 7);
-  EXPECT_EQ(std::make_tuple(a.Kind, a.Cell, a.Index, a.View),
-            std::make_tuple(TViewAction::TKind::Paint, TCell{3, 1}, uint8_t{7}, uint8_t{2}));
-  a = m.Move(g, 4, 58, 5, 7);
-  EXPECT_EQ(std::make_tuple(a.Kind, a.Cell, a.Index, a.StatusText),
-            std::make_tuple(TViewAction::TKind::Paint, TCell{4, 1}, uint8_t{7},
-                            std::string("Control=5, PLine=2")));
-  // Off the picture: nothing painted, the status emptied, the stroke goes on.
-  a = m.Move(g, -1, 58, 5, 7);
-  EXPECT_EQ(std::make_tuple(a.Kind, a.Status, a.StatusText),
-            std::make_tuple(TViewAction::TKind::None, true, std::string()));
-  EXPECT_EQ(m.Move(g, 6, 58, 5, 7).Kind, TViewAction::TKind::Paint);
-  m.ZoomMode = true; // Zoom pressed during a stroke: the moves neither paint nor zoom
-  EXPECT_EQ(m.Move(g, 7, 58, 5, 7).Kind, TViewAction::TKind::None);
-  EXPECT_EQ(g.Zoom(), 1.0f);
-  m.ZoomMode = false;
-  m.Release();
-  a = m.Move(g, 5, 58, 5, 7);
-  EXPECT_EQ(std::make_tuple(a.Kind, a.StatusText),
-            std::make_tuple(TViewAction::TKind::None, std::string("Control=6, PLine=2")));
-  a = m.Press(g, TGridButton::Left, 5, 0, 5, 7); // above the image
-  EXPECT_EQ(std::make_tuple(a.Kind, a.Status, m.DragState),
-            std::make_tuple(TViewAction::TKind::None, true, uint8_t{0}));
 }
 
 } // namespace

@@ -166,7 +166,7 @@ int main(int argc, char* argv[]) {
       else
         window->GridMove(at);
     }
-    window->GridRelease();
+    window->GridRelease(button, QPoint(c1 * 4 + 1, bottom - r1 * 4 - 1));
   };
   stroke(Qt::LeftButton, 2, 2, 15, 40);
   stroke(Qt::LeftButton, 2, 40, 15, 2);

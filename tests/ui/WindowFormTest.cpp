@@ -66,8 +66,9 @@ private slots:
     TOpened o(Ini(), std::move(pattern));
     TfmWindow& w = *o.Window;
     QCOMPARE(w.windowTitle().toStdString(), w.Controller->Name());
-    QVERIFY(w.buZoom->isChecked() && w.rbMachine->isChecked() && w.Mouse().ZoomMode);
-    QCOMPARE(w.cursor().shape(), Qt::SizeAllCursor);
+    QVERIFY(w.buZoom->isChecked() && w.rbMachine->isChecked());
+    QCOMPARE(w.Mouse().State().Name(), "Zoom");
+    QCOMPARE(w.PaintBox1->cursor().shape(), Qt::SizeAllCursor);
     QCOMPARE(w.Geometry().Zoom(), 1.0f);
     const QSize panel = w.Panel1->size();
     QCOMPARE(w.pbPalette->geometry(), QRect(0, 0, 30, panel.height()));
@@ -142,8 +143,9 @@ private slots:
     const int cell = w.pbPalette->Box().CellHeight();
     QTest::mouseClick(w.pbPalette, Qt::RightButton, {}, QPoint(5, 2 * cell + 1));
     QCOMPARE(w.pbPalette->Box().RightIndex, 3);
-    QVERIFY(!w.buZoom->isChecked() && !w.Mouse().ZoomMode);
-    QVERIFY(w.cursor().shape() != Qt::SizeAllCursor);
+    QVERIFY(!w.buZoom->isChecked());
+    QCOMPARE(w.Mouse().State().Name(), "Paint");
+    QCOMPARE(w.PaintBox1->cursor().shape(), Qt::ArrowCursor);
     QTest::mouseMove(w.pbPalette, QPoint(5, 1));
     QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=0, B=0"));
     // The hint follows the colour while the bar shows it; the cell under the mouse goes

@@ -4,13 +4,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "elements/Picture.h"
-#include "elements/Section.h"
-#include "model/Pattern.h"
-#include "setup/Creel.h"
-#include "setup/DesignTable.h"
-#include "setup/MachineTable.h"
-
 namespace quillane {
 
 void OViewGeometry::SetZoom(float zoom) {
@@ -157,22 +150,6 @@ void OViewGeometry::ScrollKey(TScrollKey key) {
   }
 }
 
-void OViewGeometry::BeginPan(int x, int y) {
-  Panning = true;
-  PanX = x;
-  PanY = y;
-  PanHorz = Horz;
-  PanVert = Vert;
-}
-
-void OViewGeometry::PanTo(int x, int y) {
-  if (!Panning)
-    return;
-  // Dragging right brings earlier controls into view, dragging down higher PLines.
-  SetScroll(PanHorz - static_cast<int>((x - PanX) / double{ZoomFactor}),
-            PanVert - static_cast<int>((y - PanY) / RowHeight()));
-}
-
 int OWheelSteps::Take(int delta) {
   if ((delta > 0 && Pending < 0) || (delta < 0 && Pending > 0))
     Pending = 0;
@@ -201,127 +178,6 @@ std::string CellText(const std::optional<TCell>& cell) {
   if (!cell)
     return {};
   return "Control=" + std::to_string(cell->C + 1) + ", PLine=" + std::to_string(cell->R + 1);
-}
-
-TViewAction OViewMouse::Press(OViewGeometry& geometry, TGridButton button, int x, int y,
-                              uint8_t leftIndex, uint8_t rightIndex) {
-  TViewAction a;
-  if (ZoomMode) {
-    DragState = 0;
-    geometry.ZoomAt(x, y, button == TGridButton::Left);
-    a.Kind = TViewAction::TKind::Zoomed;
-    a.Status = true;
-    a.StatusText = geometry.ZoomText();
-    return a;
-  }
-  const std::optional<TCell> cell = geometry.CellAt(x, y);
-  if (!cell) {
-    a.Status = true;
-    return a;
-  }
-  DragState = button == TGridButton::Left ? 1 : 2;
-  a.Kind = TViewAction::TKind::Paint;
-  a.Cell = *cell;
-  a.Index = DragState == 1 ? leftIndex : rightIndex;
-  a.View = View;
-  return a;
-}
-
-TViewAction OViewMouse::Move(OViewGeometry& geometry, int x, int y, uint8_t leftIndex,
-                             uint8_t rightIndex) {
-  TViewAction a;
-  // A stroke only paints; the Zoom button pressed during one does not make it zoom.
-  if (DragState != 0 && !ZoomMode)
-    a = Press(geometry, DragState == 1 ? TGridButton::Left : TGridButton::Other, x, y, leftIndex,
-              rightIndex);
-  a.Status = true;
-  a.StatusText = CellText(geometry.CellAt(x, y));
-  return a;
-}
-
-namespace {
-
-std::string YarnTypeText(int yarnType) {
-  return yarnType > 0 ? YarnTypeLetter(static_cast<OYarnType>(yarnType)) : "0";
-}
-
-// Why a paint of the pixel would change no state, or nothing when some cell it reaches takes
-// it (or it reaches none: outside every region and section there is nothing to explain).
-// The cells and copies are those the pattern's paint operations visit.
-std::string NothingTakes(const OPicture& picture, const OPattern& p, const TViewAction& action) {
-  if (p.PatternMode != pmStates)
-    return {};
-  const uint8_t v = action.Index;
-  const bool design = action.View == OViewMouse::DesignView;
-  // Whether a paint of the cell takes; `copy`: as a section's copy does.
-  auto takes = [&](int c, bool copy) {
-    if (!design)
-      return p.MachineTable->GetState(p.Creel->GetYarnType(c), v) != 0;
-    const int odd = (c - 1) | 1, even = odd + 1 <= p.NoControls ? odd + 1 : odd - 1;
-    const int a = p.Creel->GetYarnType(odd), b = p.Creel->GetYarnType(even);
-    return p.DesignTable->GetOddState(a, b, v) != 0 ||
-           (!copy && odd + 1 <= p.NoControls && p.DesignTable->GetEvenState(a, b, v) != 0);
-  };
-  int refused = 0; // the first control reached
-  for (const auto& region : picture.Regions) {
-    int32_t c = action.Cell.C + 1, pl = action.Cell.R + 1;
-    if (!region->MapPixelToCell(c, pl))
-      continue;
-    const OSection* found = nullptr;
-    for (const auto& section : *p.Sections)
-      if (section->MapToSource(c, pl)) {
-        found = section.get();
-        break;
-      }
-    if (!found || !p.States.Contains(c, pl))
-      continue;
-    if (takes(c, false))
-      return {};
-    for (const auto& section : *p.Sections) {
-      int32_t c2 = c, p2 = pl;
-      if (section->MapToTarget(c2, p2) && p.States.Contains(c2, p2) && takes(c2, true))
-        return {};
-    }
-    if (refused == 0)
-      refused = c;
-  }
-  if (refused == 0)
-    return {};
-  const std::string colour = "Palette Color " + std::to_string(v);
-  if (!design)
-    return colour + " has no state for Yarn Type " + YarnTypeText(p.Creel->GetYarnType(refused)) +
-           " in the machine table";
-  const int odd = (refused - 1) | 1, even = odd + 1 <= p.NoControls ? odd + 1 : odd - 1;
-  return colour + " has no states for Yarn Types " + YarnTypeText(p.Creel->GetYarnType(odd)) +
-         " and " + YarnTypeText(p.Creel->GetYarnType(even)) + " in the design table";
-}
-
-} // namespace
-
-std::string Perform(OPicture& picture, const TViewAction& action) {
-  if (action.Kind != TViewAction::TKind::Paint)
-    return {};
-  picture.SetViewMode(action.View);
-  auto* pattern = dynamic_cast<OPattern*>(picture.Owner);
-  if (!pattern) {
-    if (action.View == OViewMouse::DesignView)
-      picture.PaintDesignPixel(action.Cell.C, action.Cell.R, action.Index);
-    else
-      picture.PaintMachinePixel(action.Cell.C, action.Cell.R, action.Index);
-    return {};
-  }
-  // Such a paint would store the colour beside a state that does not show it, unseen until
-  // an undo or a second view drew the stored colour.
-  if (std::string why = NothingTakes(picture, *pattern, action); !why.empty())
-    return why;
-  // The stroke begins with its first paint, after the view's grid was brought up to date:
-  // that is no change of the user's.
-  pattern->History.BeginStroke();
-  if (action.View == OViewMouse::DesignView)
-    picture.PaintDesignPixel(action.Cell.C, action.Cell.R, action.Index);
-  else
-    picture.PaintMachinePixel(action.Cell.C, action.Cell.R, action.Index);
-  return {};
 }
 
 } // namespace quillane

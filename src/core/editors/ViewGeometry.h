@@ -2,8 +2,7 @@
 
 // What the pattern view window shows where: the zoom, the scroll ranges, the part of the
 // picture that is visible and where it lands in the grid, and which cell lies under a
-// point. Also what a mouse press or move in the grid does. The window only draws and
-// forwards its events.
+// point. What the mouse does there is in ViewStates.h.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -100,11 +99,6 @@ public:
   // `across` lines to the right, `up` lines towards higher PLines.
   void ScrollLines(int across, int up);
   void ScrollKey(TScrollKey key);
-  // The middle button drags the picture: it follows the mouse from where the drag began.
-  void BeginPan(int x, int y);
-  void PanTo(int x, int y);
-  void EndPan() { Panning = false; }
-  bool IsPanning() const { return Panning; }
   // The part of the grid that shows pixels `area` (from 0, inclusive); empty when none of
   // them is visible.
   TScreenRect ScreenRect(const TRect& area) const;
@@ -115,8 +109,6 @@ private:
   double Aspect = 1.0;
   int PW = 0, PH = 0;
   int Horz = 0, Vert = 0;
-  bool Panning = false;
-  int PanX = 0, PanY = 0, PanHorz = 0, PanVert = 0;
   // Moves the first visible column and row by these many, stopping as ScrollLines says.
   void ScrollCells(int columns, int rows);
 };
@@ -134,40 +126,5 @@ private:
 
 // "Control=c+1, PLine=r+1" for a cell, empty for none.
 std::string CellText(const std::optional<TCell>& cell);
-
-enum class TGridButton : uint8_t { Left, Other };
-
-// What a press or move in the grid asks the window to do.
-struct TViewAction {
-  enum class TKind : uint8_t { None, Paint, Zoomed };
-  TKind Kind = TKind::None;
-  TCell Cell;
-  uint8_t Index = 0; // the palette index to paint with
-  uint8_t View = 1;
-  bool Status = false; // StatusText is to be shown
-  std::string StatusText;
-};
-
-// The grid's mouse: zoom mode or paint mode, the button held while painting, the view.
-class OViewMouse {
-public:
-  static constexpr uint8_t MachineView = 1;
-  static constexpr uint8_t DesignView = 2;
-
-  bool ZoomMode = true;
-  // 0 none, 1 painting with the left button, 2 with another.
-  uint8_t DragState = 0;
-  uint8_t View = MachineView;
-
-  TViewAction Press(OViewGeometry& geometry, TGridButton button, int x, int y, uint8_t leftIndex,
-                    uint8_t rightIndex);
-  TViewAction Move(OViewGeometry& geometry, int x, int y, uint8_t leftIndex, uint8_t rightIndex);
-  void Release() { DragState = 0; }
-};
-
-// Paints a Paint action's pixel into the picture, in its view; anything else does nothing.
-// A paint that no cell it reaches can take (the tables give no state that shows the colour
-// on those controls' yarn types) is not made: the answer then says why, for the status bar.
-std::string Perform(OPicture& picture, const TViewAction& action);
 
 } // namespace quillane

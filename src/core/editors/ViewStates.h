@@ -1,0 +1,177 @@
+#pragma once
+
+// How the pattern view takes the mouse and the keys. The view is in one state at a time:
+// zooming, painting, or dragging the picture with the middle button. Each state turns
+// presses, moves, releases and keys into changes of the view or commands on the pattern, and
+// says which cursor the grid shows and what the status bar says. The window forwards its
+// events here and draws; what a press changed in the pattern reaches it as a change notice.
+// A new tool is one more state: a class of OViewState given to OViewMouse::Choose.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "editors/ViewGeometry.h"
+#include "setup/PalettePaintBox.h"
+
+namespace quillane {
+
+class OPattern;
+class OPicture;
+
+// The grid's cursor; the window shows the platform's shape of that name.
+enum class TViewCursor : uint8_t { Arrow, SizeAll, ClosedHand };
+
+// The keys the states know; any other key is Other.
+enum class TViewKey : uint8_t { Left, Right, Up, Down, PageUp, PageDown, Home, End, Escape, Other };
+
+// What the mouse is dragging while a button is held.
+enum class TDragState : uint8_t { None, Stroke, View };
+
+// A mouse event or a key in grid coordinates. Shift: TShiftFlag bits; only Shift, Alt and
+// Ctrl, the Meta key counting as Alt.
+struct TViewInput {
+  int X = 0;
+  int Y = 0;
+  TMouseButton Button = TMouseButton::Left;
+  uint32_t Shift = 0;
+};
+
+// What an event asks of the window besides what the pattern announces.
+struct TViewReply {
+  bool Taken = true;  // false: a key no state uses, for the window to pass on
+  bool Moved = false; // zoom or scroll changed: the scroll bars follow and the grid repaints
+  std::optional<std::string> Status; // the status bar's new text
+};
+
+class OViewMouse;
+
+class OViewState {
+public:
+  virtual ~OViewState() = default;
+  virtual std::string_view Name() const = 0;
+  virtual TViewCursor Cursor() const = 0;
+  virtual TDragState Drag() const { return TDragState::None; }
+
+  virtual TViewReply Press(OViewMouse& mouse, const TViewInput& in) = 0;
+  // Shows the cell under the mouse.
+  virtual TViewReply Move(OViewMouse& mouse, const TViewInput& in);
+  virtual TViewReply Release(OViewMouse& mouse, const TViewInput& in);
+  // The arrows, Page Up, Page Down, Home and End scroll while no modifier is held; any
+  // other key is not taken.
+  virtual TViewReply Key(OViewMouse& mouse, TViewKey key, uint32_t shift);
+  // Another state takes over: a drag in progress ends here.
+  virtual void Leave(OViewMouse& mouse);
+
+protected:
+  // The middle button drags the picture whatever the chosen state.
+  static TViewReply BeginPan(OViewMouse& mouse, const TViewInput& in);
+};
+
+// A press zooms in with the left button and out with any other, centring the cell pressed.
+class OZoomState : public OViewState {
+public:
+  std::string_view Name() const override { return "Zoom"; }
+  TViewCursor Cursor() const override { return TViewCursor::SizeAll; }
+  TViewReply Press(OViewMouse& mouse, const TViewInput& in) override;
+};
+
+// A press on the picture paints its pixel with the colour of the button pressed (the strip's
+// left colour for the left button, its right one for any other); moving with the button held
+// paints a stroke, which becomes one step of the pattern's history on release.
+class OPaintState : public OViewState {
+public:
+  explicit OPaintState(const OPalettePaintBox& colours) : Colours(colours) {}
+  std::string_view Name() const override { return "Paint"; }
+  TViewCursor Cursor() const override { return TViewCursor::Arrow; }
+  TDragState Drag() const override { return Held ? TDragState::Stroke : TDragState::None; }
+  // The button held and the colour it paints, while a stroke goes on.
+  std::optional<TMouseButton> Button() const { return Held; }
+  uint8_t Colour() const { return Index; }
+
+  TViewReply Press(OViewMouse& mouse, const TViewInput& in) override;
+  TViewReply Move(OViewMouse& mouse, const TViewInput& in) override;
+  TViewReply Release(OViewMouse& mouse, const TViewInput& in) override;
+  void Leave(OViewMouse& mouse) override;
+
+private:
+  const OPalettePaintBox& Colours;
+  std::optional<TMouseButton> Held;
+  uint8_t Index = 0;
+  // Paints the pixel under the point, if any: the refusal's text, the cell's, or none
+  // (nothing) off the picture.
+  TViewReply PaintAt(OViewMouse& mouse, const TViewInput& in);
+};
+
+// The picture follows the mouse from where the middle button went down until it comes up;
+// then the state it interrupted goes on.
+class OPanState : public OViewState {
+public:
+  OPanState(const OViewGeometry& geometry, int x, int y)
+      : X(x), Y(y), Horz(geometry.HorzPos()), Vert(geometry.VertPos()) {}
+  std::string_view Name() const override { return "Pan"; }
+  TViewCursor Cursor() const override { return TViewCursor::ClosedHand; }
+  TDragState Drag() const override { return TDragState::View; }
+  TViewReply Press(OViewMouse&, const TViewInput&) override { return {}; }
+  TViewReply Move(OViewMouse& mouse, const TViewInput& in) override;
+  TViewReply Release(OViewMouse& mouse, const TViewInput& in) override;
+
+private:
+  int X, Y, Horz, Vert;
+};
+
+// The grid's mouse: the state chosen on the toolbar, the drag that may interrupt it, the
+// view painted in and the wheel.
+class OViewMouse {
+public:
+  static constexpr uint8_t MachineView = 1;
+  static constexpr uint8_t DesignView = 2;
+
+  // A new mouse zooms.
+  OViewMouse(OPattern& pattern, OPicture& picture, OViewGeometry& geometry);
+
+  OPattern& Pattern;
+  OPicture& Picture;
+  OViewGeometry& Geometry;
+  uint8_t View = MachineView;
+
+  // The state that takes the events now, and the one the toolbar chose (they differ while
+  // a drag of the view interrupts it).
+  const OViewState& State() const { return Interruption ? *Interruption : *Chosen; }
+  const OViewState& ChosenState() const { return *Chosen; }
+  TViewCursor Cursor() const { return State().Cursor(); }
+  TDragState Drag() const { return State().Drag(); }
+  // The chosen state's drag, if any, ends first.
+  void Choose(std::unique_ptr<OViewState> state);
+  // For states: `state` takes the events until Resume (both take effect after the event).
+  void Interrupt(std::unique_ptr<OViewState> state) { Next = std::move(state); }
+  void Resume() { Resuming = true; }
+
+  TViewReply Press(const TViewInput& in) { return Dispatch(&OViewState::Press, in); }
+  TViewReply Move(const TViewInput& in) { return Dispatch(&OViewState::Move, in); }
+  TViewReply Release(const TViewInput& in) { return Dispatch(&OViewState::Release, in); }
+  TViewReply Key(TViewKey key, uint32_t shift);
+  // A turn of the wheel by these angles (Notch a notch): it scrolls up and down, across
+  // with Shift, and zooms around the mouse with Ctrl.
+  TViewReply Wheel(int across, int up, const TViewInput& at);
+
+private:
+  std::unique_ptr<OViewState> Chosen, Interruption, Next;
+  bool Resuming = false;
+  OWheelSteps WheelAcross, WheelUp, WheelZoom;
+  TViewReply Dispatch(TViewReply (OViewState::*event)(OViewMouse&, const TViewInput&),
+                      const TViewInput& in);
+  void Settle();
+};
+
+// Paints a picture pixel in a view as a press there does: the pixel is mapped through the
+// picture's regions onto pattern cells, which the pattern paints. A paint that no cell it
+// reaches can take (the tables give no state that shows the colour on those controls' yarn
+// types) is not made: the answer then says why, for the status bar. The view's image is
+// brought up to date first, which is no change of the user's; then the pattern's stroke is
+// opened, if it is not, to take the cells painted. Whoever paints closes it.
+std::string PaintPixel(OPattern& pattern, OPicture& picture, uint8_t view, TCell cell,
+                       uint8_t index);
+
+} // namespace quillane
