@@ -87,7 +87,9 @@ private slots:
     QCOMPARE(position(), std::make_pair(12, 0));
     QTest::mousePress(grid, Qt::MiddleButton, {}, {50, 50});
     QTest::mouseMove(grid, {10, 90});
+    QCOMPARE(grid->cursor().shape(), Qt::ClosedHandCursor);
     QTest::mouseRelease(grid, Qt::MiddleButton, {}, {10, 90});
+    QCOMPARE(grid->cursor().shape(), Qt::SizeAllCursor);
     QCOMPARE(position(), std::make_pair(22, -10));
     QVERIFY(!OpenPatterns(program)[0]->Modified());
     QTest::keyClick(&w, Qt::Key_0, Qt::ControlModifier);
