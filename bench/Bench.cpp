@@ -480,8 +480,7 @@ struct TGui {
   // Zooms by pressing at the bottom left corner, which keeps PLine 1 and control 1 there.
   void ZoomTo(float zoom) {
     TfmWindow& w = Window();
-    if (!w.Mouse().ZoomMode)
-      w.buZoom->setChecked(true);
+    w.buZoom->setChecked(true);
     const QPoint corner(0, w.PaintBox1->height() - 1);
     while (w.Geometry().Zoom() < zoom)
       w.GridPress(Qt::LeftButton, corner);
@@ -540,8 +539,9 @@ void WindowPaintPress(benchmark::State& state) {
   const QPoint middle(ViewWidth / 2, ViewHeight / 2);
   bool left = true;
   for (auto _ : state) {
-    w.GridPress(left ? Qt::LeftButton : Qt::RightButton, middle);
-    w.GridRelease();
+    const Qt::MouseButton button = left ? Qt::LeftButton : Qt::RightButton;
+    w.GridPress(button, middle);
+    w.GridRelease(button, middle);
     QApplication::processEvents();
     left = !left;
   }
@@ -627,7 +627,7 @@ void WindowStroke(benchmark::State& state) {
       gap = std::max(gap, now - last);
       last = now;
     }
-    w.GridRelease();
+    w.GridRelease(Qt::LeftButton, QPoint(800, y));
     gui.Gaps.push_back(static_cast<double>(gap) / 1e9);
   }
 }
