@@ -236,8 +236,7 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
   });
   pbPalette->installEventFilter(this);
   imBitmap->installEventFilter(this);
-  // The dialog sees Enter before the focused control does.
-  qApp->installEventFilter(this);
+  MoveFocusOnEnter(*this, [this] { focusNextChild(); });
 }
 
 TfmBitmap::~TfmBitmap() = default;
@@ -291,9 +290,6 @@ bool TfmBitmap::eventFilter(QObject* watched, QEvent* event) {
     strip.MouseMove(0, 0, (index - 1) * strip.CellHeight());
     ShowHint(strip.HintText);
     pbPalette->update();
-    return true;
-  } else if (IsEnterIn(*this, watched, event)) {
-    focusNextChild();
     return true;
   }
   return false;

@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -34,8 +35,7 @@ TfmDesignForm::TfmDesignForm(QWidget* parent)
   scroller->setWidgetResizable(true);
   scroller->setWidget(Panel1);
   layout->addWidget(scroller, 1);
-  // The form sees Enter before the focused control does, wherever the focus is in it.
-  qApp->installEventFilter(this);
+  MoveFocusOnEnter(*this, [this] { focusNextChild(); });
 }
 
 TfmDesignForm::~TfmDesignForm() {
@@ -83,23 +83,13 @@ QToolButton* AddToolButton(QToolBar& bar, const char* name, const char* caption,
   return button;
 }
 
-bool IsEnterIn(const QWidget& form, QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
-    return false;
-  auto* key = static_cast<QKeyEvent*>(event);
-  if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-    return false;
-  if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
-    return false;
-  auto* widget = static_cast<QWidget*>(watched);
-  return widget == &form || form.isAncestorOf(widget);
-}
-
-bool TfmDesignForm::eventFilter(QObject* watched, QEvent* event) {
-  if (!IsEnterIn(*this, watched, event))
-    return false;
-  focusNextChild();
-  return true;
+void MoveFocusOnEnter(QWidget& form, std::function<void()> next) {
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), &form);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    shortcut->setAutoRepeat(false);
+    QObject::connect(shortcut, &QShortcut::activated, &form, next);
+  }
 }
 
 void TfmDesignForm::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QWidget>
 
 #include "shell/Tabs.h"
@@ -14,10 +16,11 @@ namespace quillane {
 QToolButton* AddToolButton(QToolBar& bar, const char* name, const char* caption,
                            const char* hint = nullptr);
 
-// For an application-wide event filter: whether the event is Enter (without modifiers)
-// pressed somewhere in `form`, which forms and dialogs take to move the focus on as Tab
-// does.
-bool IsEnterIn(const QWidget& form, QObject* watched, QEvent* event);
+// Enter (either key, without modifiers) pressed anywhere in `form` runs `next`, which moves
+// the focus on as Tab does. A shortcut of the form's own, so the form sees Enter before the
+// focused control does (an edit would otherwise finish its editing twice, on Enter and on
+// leaving) and no other window's keys pass through it.
+void MoveFocusOnEnter(QWidget& form, std::function<void()> next);
 
 // The base of every editor window: a toolbar over a panel, shown in the main window's MDI
 // area. Enter moves the focus to the next control, as in a dialog.
@@ -48,7 +51,6 @@ protected:
   QToolButton* AddButton(const char* name, const char* caption) {
     return AddToolButton(*ToolBar1, name, caption);
   }
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 };
 

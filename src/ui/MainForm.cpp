@@ -362,21 +362,14 @@ void TfmMain::EditPreferences() {
     return;
   const TPreferences after = box.Values();
   StorePreferences(g.Persist(), after);
-  if (after.DesignFolder != before.DesignFolder && !after.DesignFolder.empty())
-    g.SetCurrentDir(after.DesignFolder);
-  ApplyPreferences(after);
+  UsePreferences(before, after);
 }
 
-void TfmMain::ApplyPreferences(const TPreferences& preferences) {
+void TfmMain::UsePreferences(const TPreferences& before, const TPreferences& after) {
+  ApplyPreferences(before, after, TreeForm->Patterns().OpenPatterns());
   RecoveryTimer->stop();
-  if (RecoveryCopies && preferences.RecoveryMinutes > 0)
-    RecoveryTimer->start(preferences.RecoveryMinutes * 60 * 1000);
-  // The undo memory: for patterns opened from now on and for every open one.
-  const size_t undoBytes = static_cast<size_t>(preferences.UndoMiB) << 20;
-  OUndoHistory::SetDefaultLimit(undoBytes);
-  for (const auto& node : TreeForm->Patterns().Registry())
-    if (dynamic_cast<OPatternUI*>(node.get()))
-      node->Pattern->History.SetLimit(undoBytes);
+  if (RecoveryCopies && after.RecoveryMinutes > 0)
+    RecoveryTimer->start(after.RecoveryMinutes * 60 * 1000);
 }
 
 void TfmMain::Begin(const QString& recoveryFolder) {
@@ -388,7 +381,8 @@ void TfmMain::Begin(const QString& recoveryFolder) {
       g.UI().ShowWarning(e.what());
     }
   }
-  ApplyPreferences(LoadPreferences(g.Persist()));
+  const TPreferences stored = LoadPreferences(g.Persist());
+  UsePreferences(stored, stored);
   CheckCurrentDir();
   TreeForm->Patterns().OpenPatternPaths(g.PatternArguments);
   UpdateCommands();
@@ -416,11 +410,8 @@ bool TfmMain::ShowHelpPage(const std::string& file) {
 void TfmMain::UpdateRecovery(bool write) {
   if (!RecoveryCopies)
     return;
-  std::vector<OPattern*> open;
-  for (const auto& node : TreeForm->Patterns().Registry())
-    if (dynamic_cast<const OPatternUI*>(node.get()))
-      open.push_back(node->Pattern);
-  const std::vector<std::string> failures = RecoveryCopies->Update(open, write);
+  const std::vector<std::string> failures =
+      RecoveryCopies->Update(TreeForm->Patterns().OpenPatterns(), write);
   if (!failures.empty())
     g.UI().ShowWarning(failures.front());
 }

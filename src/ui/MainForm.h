@@ -47,7 +47,7 @@ public:
   // crash left offered back, the preferences applied, the command line's patterns opened.
   void Begin(const QString& recoveryFolder);
   // Makes the preferences take effect.
-  void ApplyPreferences(const TPreferences& preferences);
+  void UsePreferences(const TPreferences& before, const TPreferences& after);
   // Copies the modified patterns to the recovery folder (when `write`) and drops the copies
   // of patterns saved or closed since.
   void UpdateRecovery(bool write);

@@ -623,6 +623,20 @@ TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
   // Save works on the active editor's pattern, else the selected node's; none on the root.
   OPattern& p = shell.AddNew();
   OPattern& q = shell.AddNew();
+
+  // New preferences reach every open pattern and the next one; a new design folder becomes
+  // the current one, an unchanged one leaves where the designer went since.
+  const size_t defaultLimit = OUndoHistory::DefaultLimit();
+  std::filesystem::create_directory(dir.File("next"));
+  g.SetCurrentDir(dir.File("designs"));
+  ApplyPreferences({256, 2, dir.Path}, {512, 2, dir.Path}, shell.Tree.OpenPatterns());
+  EXPECT_EQ(g.CurrentDir, dir.File("designs"));
+  ApplyPreferences({256, 2, dir.Path}, {512, 2, dir.File("next")}, shell.Tree.OpenPatterns());
+  EXPECT_EQ(g.CurrentDir, dir.File("next"));
+  const OPattern later;
+  for (const OPattern* open : std::initializer_list<const OPattern*>{&p, &q, &later})
+    EXPECT_EQ(open->History.Limit(), size_t{512} << 20);
+  OUndoHistory::SetDefaultLimit(defaultLimit);
   shell.Tree.Select(&shell.Tree.Root());
   EXPECT_EQ(shell.Tree.ActivePatternNode(), nullptr);
   shell.Tree.Select(shell.Tree.Registry().back().get()); // q's last section

@@ -230,6 +230,7 @@ private slots:
             2, "Range check error: No. Pattern Lines must be a whole number between 1 and 65534"));
     QCOMPARE(plain.edNoPLines->text(), QStringLiteral("70000"));
     QVERIFY(plain.isVisible() && !plain.TakePattern());
+    plain.reject();
 
     TfmWizard5 repeats(&program.Main);
     repeats.show();

@@ -534,4 +534,12 @@ void OPatternTree::SaveActiveAs() {
     RunCommand(*node, nullptr, [](ODesignUI& c) { c.SaveAs(); });
 }
 
+std::vector<OPattern*> OPatternTree::OpenPatterns() const {
+  std::vector<OPattern*> open;
+  for (const auto& entry : Entries)
+    if (dynamic_cast<const OPatternUI*>(entry.get()))
+      open.push_back(entry->Pattern);
+  return open;
+}
+
 } // namespace quillane

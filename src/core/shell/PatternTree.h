@@ -83,6 +83,8 @@ public:
 
   OPatternsUI& Root() { return *RootUI; }
   const std::vector<std::unique_ptr<ODesignUI>>& Registry() const { return Entries; }
+  // The patterns of the tree's branches, in the tree's order.
+  std::vector<OPattern*> OpenPatterns() const;
 
   ODesignUI* Selected() const { return SelectedUI; }
   void Select(ODesignUI* node);

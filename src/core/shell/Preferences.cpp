@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/App.h"
+#include "model/Pattern.h"
 
 namespace quillane {
 
@@ -41,6 +42,16 @@ std::string PreferencesProblem(const TPreferences& p) {
   if (!p.DesignFolder.empty() && !std::filesystem::is_directory(p.DesignFolder, ec))
     return "The design folder " + p.DesignFolder + " does not exist.";
   return {};
+}
+
+void ApplyPreferences(const TPreferences& before, const TPreferences& after,
+                      const std::vector<OPattern*>& open) {
+  const size_t undoBytes = static_cast<size_t>(after.UndoMiB) << 20;
+  OUndoHistory::SetDefaultLimit(undoBytes);
+  for (OPattern* pattern : open)
+    pattern->History.SetLimit(undoBytes);
+  if (after.DesignFolder != before.DesignFolder && !after.DesignFolder.empty())
+    g.SetCurrentDir(after.DesignFolder);
 }
 
 } // namespace quillane

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillane {
 
+class OPattern;
 class OPersist;
 
 // What the user sets in Edit, Preferences; kept in the ini file.
@@ -27,5 +29,10 @@ TPreferences LoadPreferences(OPersist& persist);
 void StorePreferences(OPersist& persist, const TPreferences& preferences);
 // The message the dialog shows for a value it cannot take, "" when all are fine.
 std::string PreferencesProblem(const TPreferences& preferences);
+// Puts new preferences into effect in the running program: the undo memory of the open
+// patterns and of those opened from now on, and a changed design folder as the current one.
+// The recovery interval is the caller's timer to set.
+void ApplyPreferences(const TPreferences& before, const TPreferences& after,
+                      const std::vector<OPattern*>& open);
 
 } // namespace quillane

@@ -20,7 +20,7 @@
 namespace quillane {
 
 TfmWizard::TfmWizard(const char* name, const char* caption, bool enterMovesFocus, QWidget* parent)
-    : QDialog(parent), Body(new QVBoxLayout), EnterMovesFocus(enterMovesFocus) {
+    : QDialog(parent), Body(new QVBoxLayout) {
   setObjectName(QString::fromLatin1(name));
   setWindowTitle(QString::fromLatin1(caption));
   auto* layout = new QVBoxLayout(this);
@@ -28,8 +28,8 @@ TfmWizard::TfmWizard(const char* name, const char* caption, bool enterMovesFocus
   layout->setSpacing(12);
   Body->setSpacing(10);
   layout->addLayout(Body);
-  if (EnterMovesFocus) // the dialog sees Enter before the focused control does
-    qApp->installEventFilter(this);
+  if (enterMovesFocus)
+    MoveFocusOnEnter(*this, [this] { focusNextChild(); });
 }
 
 TfmWizard::~TfmWizard() = default;
@@ -184,13 +184,6 @@ void TfmWizard::showEvent(QShowEvent* event) {
     Shown = true;
     FocusFirstField(Numbers.front());
   }
-}
-
-bool TfmWizard::eventFilter(QObject* watched, QEvent* event) {
-  if (!IsEnterIn(*this, watched, event))
-    return false;
-  focusNextChild();
-  return true;
 }
 
 template <class TWizard>

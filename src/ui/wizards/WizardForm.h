@@ -65,12 +65,10 @@ protected:
   QGroupBox* AddLayoutGroup(QBoxLayout& into);
   TWizardLayout Layout() const;
 
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
 private:
   std::unique_ptr<OPattern> Pattern;
-  bool EnterMovesFocus;
   bool Shown = false;
   std::vector<TNumberBox*> Numbers;
   QRadioButton* Layouts[4] = {};
