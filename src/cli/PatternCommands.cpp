@@ -127,7 +127,8 @@ TPaintStroke ParseStroke(const std::string& text) {
 
 // Each pixel a click of the left button in the view, at zoom 1 with the whole picture in
 // sight, the left colour being the pixel's: the view's own mouse state paints it. A paint
-// the view would refuse is said and left out, as the view's status bar says it.
+// the view would refuse fails the command with the view's words, so that a script never
+// takes a pattern missing a cell it asked for.
 void PaintAsPresses(OPattern& pattern, OPicture& picture, uint8_t view,
                     const std::vector<TPaintStroke>& strokes) {
   OViewGeometry geometry;
@@ -141,10 +142,11 @@ void PaintAsPresses(OPattern& pattern, OPicture& picture, uint8_t view,
     colours.LeftIndex = static_cast<uint8_t>(s.V);
     const TScreenRect at = geometry.ScreenRect({s.X, s.Y, s.X, s.Y});
     const TViewInput click{at.Left, at.Top, TMouseButton::Left, 0};
-    if (const TViewReply pressed = mouse.Press(click); pressed.Status)
-      std::cerr << "Warning: " << s.X << "," << s.Y << "," << s.V << ": " << *pressed.Status
-                << "\n";
+    const TViewReply pressed = mouse.Press(click);
     mouse.Release(click);
+    if (pressed.Status)
+      throw Exception(std::to_string(s.X) + "," + std::to_string(s.Y) + "," + std::to_string(s.V) +
+                      ": " + *pressed.Status);
   }
 }
 

@@ -22,7 +22,7 @@ TEST_F(Cli, UsageErrorsExitTwo) {
       {"paint a.pat --picture 4294967297 --view machine 0,0,1 -o b.pat", 2},
       {"paint a.pat --picture 0x1 --view machine 0,0,1 -o b.pat", 2},
       {"wizard plain --controls 10 --plines 1e1 -o b.pat", 2},
-      {"paint a.pat --picture 1 --view machine 99,99,16 -o b.pat", 0},
+      {"paint a.pat --picture 1 --view machine 99,99,2 -o b.pat", 0},
   };
   for (const auto& [line, status] : cases)
     EXPECT_EQ(RunLine(Current.Path, line).Status, status) << line;

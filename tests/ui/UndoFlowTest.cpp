@@ -7,7 +7,6 @@
 #include "elements/Picture.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
-#include "shell/Preferences.h"
 #include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
@@ -55,15 +54,6 @@ private slots:
     QTest::keyClick(w->PaintBox1, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(w->PaintBox1, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(saved() == painted);
-
-    // The preferences bound the open pattern's history and those to come.
-    TPreferences preferences;
-    preferences.UndoMiB = 16;
-    program.Main.ApplyPreferences(preferences);
-    QCOMPARE(p.History.Limit(), size_t{16} << 20);
-    QCOMPARE(OUndoHistory::DefaultLimit(), size_t{16} << 20);
-    preferences.UndoMiB = TPreferences::DefaultUndoMiB;
-    program.Main.ApplyPreferences(preferences);
   }
 };
 
