@@ -1,6 +1,7 @@
 #include "ui/SetupGridView.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -21,6 +22,26 @@ QColor TextOn(uint32_t fill) {
   const int r = fill & 0xFF, g = fill >> 8 & 0xFF, b = fill >> 16 & 0xFF;
   return r * 299 + g * 587 + b * 114 < 128000 ? Qt::white : Qt::black;
 }
+// The width the grid's row titles take in a font, measured once per grid and font: the
+// text is shaped each time it is measured, and every opening of the editor asked again.
+int TitlesWidth(TSetupGrid grid, const QFont& font) {
+  struct TMeasured {
+    QString Font;
+    int Width;
+  };
+  static std::optional<TMeasured> measured[3];
+  std::optional<TMeasured>& m = measured[static_cast<size_t>(grid)];
+  if (!m || m->Font != font.key()) {
+    const QFontMetrics metrics(font);
+    int width = 0;
+    for (int r = 0; r < OPatternSetupEditor::RowCount(grid); ++r)
+      width = std::max(width, metrics.horizontalAdvance(
+                                  QString::fromLatin1(OPatternSetupEditor::RowTitle(grid, r))) +
+                                  12);
+    m = TMeasured{font.key(), width};
+  }
+  return m->Width;
+}
 } // namespace
 
 TSetupGridView::TSetupGridView(QWidget* parent, const OPatternSetupEditor& editor, TSetupGrid grid,
@@ -35,12 +56,7 @@ TSetupGridView::TSetupGridView(QWidget* parent, const OPatternSetupEditor& edito
   Bar->setFocusPolicy(Qt::NoFocus);
   connect(Bar, &QScrollBar::valueChanged, this, [this] { update(Area()); });
   // At least the given width, and wide enough for the titles in the font in use.
-  const QFontMetrics metrics(font());
-  for (int r = 0; r < Rows; ++r)
-    titleWidth = std::max(titleWidth, metrics.horizontalAdvance(QString::fromLatin1(
-                                          OPatternSetupEditor::RowTitle(grid, r))) +
-                                          12);
-  TitleWidth = titleWidth;
+  TitleWidth = std::max(titleWidth, TitlesWidth(grid, font()));
   setFixedHeight(Rows * RowHeight + BarHeight + 2 * frameWidth());
 }
 
