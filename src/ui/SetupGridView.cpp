@@ -4,10 +4,12 @@
 #include <optional>
 
 #include <QApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QStyleOption>
 
 #include "ImageIO.h"
@@ -123,12 +125,18 @@ void TSetupGridView::MakeCurrent(int row, int column) {
   CellChanged(CurrentRow, CurrentColumn);
 }
 
-const QStaticText& TSetupGridView::Laid(const QString& s) {
-  auto it = Texts.find(s);
-  if (it == Texts.end()) {
-    it = Texts.insert(s, QStaticText(s));
+const QStaticText& TSetupGridView::Laid(const QString& s, const QFont& font,
+                                        const QString& fontKey) {
+  // Shared by every grid and every opening of the editor, per font: laying a text out
+  // shapes it, and the grids show the same few numbers, letters and state names. Never
+  // freed, as the texts must not outlive the application's fonts.
+  static auto* laid = new QHash<QString, QHash<QString, QStaticText>>;
+  QHash<QString, QStaticText>& texts = (*laid)[fontKey];
+  auto it = texts.find(s);
+  if (it == texts.end()) {
+    it = texts.insert(s, QStaticText(s));
     it->setTextFormat(Qt::PlainText);
-    it->prepare(QTransform(), font());
+    it->prepare(QTransform(), font);
   }
   return *it;
 }
@@ -166,7 +174,9 @@ void TSetupGridView::paintEvent(QPaintEvent* event) {
   const int last = ColumnAt(area.right()) < 0 ? Columns : ColumnAt(area.right());
   if (first < 1 || first > Columns)
     return;
-  painter.setFont(font());
+  const QFont font = this->font();
+  const QString fontKey = font.key();
+  painter.setFont(font);
   for (int c = first; c <= last; ++c)
     for (int r = 0; r < Rows; ++r) {
       const QRect whole = CellRect(r, c);
@@ -177,7 +187,7 @@ void TSetupGridView::paintEvent(QPaintEvent* event) {
       else if (cell.Grey)
         painter.fillRect(box, QColor(128, 128, 128));
       if (!cell.Text.empty()) {
-        const QStaticText& text = Laid(QString::fromStdString(cell.Text));
+        const QStaticText& text = Laid(QString::fromStdString(cell.Text), font, fontKey);
         const QSizeF size = text.size();
         painter.setClipRect(box & cells);
         painter.setPen(cell.Coloured ? TextOn(cell.Fill) : colours.text().color());
