@@ -267,6 +267,9 @@ void TfmWindow::Changed(const TPatternChange& change) {
       const TScreenRect r = View.ScreenRect(change.Area);
       if (!r.Empty())
         Drawn.Stale += QRect(r.Left - 1, r.Top - 1, r.Right - r.Left + 2, r.Bottom - r.Top + 2);
+      // Many strokes while the window is not painted: their bounds, not a list to search.
+      if (Drawn.Stale.rectCount() > 64)
+        Drawn.Stale = Drawn.Stale.boundingRect();
     }
     const OBitmap24& image = change.DesignImage ? Picture.DesignImage : Picture.MachineImage;
     if (change.Picture == &Picture && Reduced.Of == &image) {
