@@ -225,9 +225,11 @@ void TfmPatternSetup::MakeMenus() {
 
 void TfmPatternSetup::FillUndefined() {
   cbUndefined->setEnabled(Model->UndefinedEnabled());
-  cbUndefined->clear();
+  QStringList items;
   for (const std::string& item : Model->UndefinedItems())
-    cbUndefined->addItem(QString::fromStdString(item));
+    items.append(QString::fromStdString(item));
+  cbUndefined->clear();
+  cbUndefined->addItems(items);
   cbUndefined->setCurrentIndex(Model->UndefinedIndex());
 }
 
