@@ -117,9 +117,9 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
   grid->addLayout(repeat, 3, 2);
   grid->addWidget(Label(Panel1, "Machine Table", sgMV), 4, 1, 1, 2);
   grid->addWidget(sgMV, 5, 1, 1, 2);
-  auto* designLabel = Label(Panel1, "Design Table", sgDV);
-  designLabel->setObjectName(QStringLiteral("lbDesignTable"));
-  grid->addWidget(designLabel, 6, 1, 1, 2);
+  DesignLabel = Label(Panel1, "Design Table", sgDV);
+  DesignLabel->setObjectName(QStringLiteral("lbDesignTable"));
+  grid->addWidget(DesignLabel, 6, 1, 1, 2);
   grid->addWidget(sgDV, 7, 1, 1, 2);
   grid->setRowStretch(8, 1);
   grid->setColumnStretch(2, 1);
@@ -171,8 +171,13 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
   sgMV->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::MachineTable, c, b); };
   sgDV->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::DesignTable, c, b); };
 
+  // Shown once, after the copies follow the pattern's counts, rather than as the editor
+  // attaches and again after: each showing fills the lists and lays out the grids.
+  Attaching = true;
   Attach(e);
-  Refresh();
+  Attaching = false;
+  Model->Refresh();
+  ShowData();
   resize(760, 520);
 }
 
@@ -220,9 +225,11 @@ void TfmPatternSetup::MakeMenus() {
 
 void TfmPatternSetup::FillUndefined() {
   cbUndefined->setEnabled(Model->UndefinedEnabled());
-  cbUndefined->clear();
+  QStringList items;
   for (const std::string& item : Model->UndefinedItems())
-    cbUndefined->addItem(QString::fromStdString(item));
+    items.append(QString::fromStdString(item));
+  cbUndefined->clear();
+  cbUndefined->addItems(items);
   cbUndefined->setCurrentIndex(Model->UndefinedIndex());
 }
 
@@ -248,8 +255,8 @@ void TfmPatternSetup::Refresh() {
 }
 
 void TfmPatternSetup::ShowData() {
-  if (!Model)
-    return; // the editor shows its first data while it is being made
+  if (Attaching)
+    return;
   Showing = true;
   edNoColors->setValue(Model->NoColours());
   edNoYarnTypes->setValue(Model->NoYarnTypes());
@@ -265,8 +272,7 @@ void TfmPatternSetup::RefreshGrids() {
   sgDV->Reload();
   const bool design = Model->DesignTableVisible();
   sgDV->setVisible(design);
-  if (auto* label = Panel1->findChild<QLabel*>(QStringLiteral("lbDesignTable")))
-    label->setVisible(design);
+  DesignLabel->setVisible(design);
   FillYarnTypes();
   pbPalette->update();
 }

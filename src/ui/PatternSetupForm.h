@@ -7,6 +7,7 @@
 #include "ui/SetupForm.h"
 
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -57,6 +58,8 @@ protected:
 private:
   std::unique_ptr<OPatternSetupEditor> Model;
   bool Showing = false;
+  bool Attaching = false;
+  QLabel* DesignLabel;
   void FillUndefined();
   void FillYarnTypes();
   void Clicked(TSetupGrid grid, int column, Qt::MouseButton button);

@@ -1,12 +1,15 @@
 #include "ui/SetupGridView.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QStyleOption>
 
 #include "ImageIO.h"
@@ -20,6 +23,26 @@ constexpr int RowHeight = 20;
 QColor TextOn(uint32_t fill) {
   const int r = fill & 0xFF, g = fill >> 8 & 0xFF, b = fill >> 16 & 0xFF;
   return r * 299 + g * 587 + b * 114 < 128000 ? Qt::white : Qt::black;
+}
+// The width the grid's row titles take in a font, measured once per grid and font: the
+// text is shaped each time it is measured, and every opening of the editor asked again.
+int TitlesWidth(TSetupGrid grid, const QFont& font) {
+  struct TMeasured {
+    QString Font;
+    int Width;
+  };
+  static std::optional<TMeasured> measured[3];
+  std::optional<TMeasured>& m = measured[static_cast<size_t>(grid)];
+  if (!m || m->Font != font.key()) {
+    const QFontMetrics metrics(font);
+    int width = 0;
+    for (int r = 0; r < OPatternSetupEditor::RowCount(grid); ++r)
+      width = std::max(width, metrics.horizontalAdvance(
+                                  QString::fromLatin1(OPatternSetupEditor::RowTitle(grid, r))) +
+                                  12);
+    m = TMeasured{font.key(), width};
+  }
+  return m->Width;
 }
 } // namespace
 
@@ -35,12 +58,7 @@ TSetupGridView::TSetupGridView(QWidget* parent, const OPatternSetupEditor& edito
   Bar->setFocusPolicy(Qt::NoFocus);
   connect(Bar, &QScrollBar::valueChanged, this, [this] { update(Area()); });
   // At least the given width, and wide enough for the titles in the font in use.
-  const QFontMetrics metrics(font());
-  for (int r = 0; r < Rows; ++r)
-    titleWidth = std::max(titleWidth, metrics.horizontalAdvance(QString::fromLatin1(
-                                          OPatternSetupEditor::RowTitle(grid, r))) +
-                                          12);
-  TitleWidth = titleWidth;
+  TitleWidth = std::max(titleWidth, TitlesWidth(grid, font()));
   setFixedHeight(Rows * RowHeight + BarHeight + 2 * frameWidth());
 }
 
@@ -107,12 +125,18 @@ void TSetupGridView::MakeCurrent(int row, int column) {
   CellChanged(CurrentRow, CurrentColumn);
 }
 
-const QStaticText& TSetupGridView::Laid(const QString& s) {
-  auto it = Texts.find(s);
-  if (it == Texts.end()) {
-    it = Texts.insert(s, QStaticText(s));
+const QStaticText& TSetupGridView::Laid(const QString& s, const QFont& font,
+                                        const QString& fontKey) {
+  // Shared by every grid and every opening of the editor, per font: laying a text out
+  // shapes it, and the grids show the same few numbers, letters and state names. Never
+  // freed, as the texts must not outlive the application's fonts.
+  static auto* laid = new QHash<QString, QHash<QString, QStaticText>>;
+  QHash<QString, QStaticText>& texts = (*laid)[fontKey];
+  auto it = texts.find(s);
+  if (it == texts.end()) {
+    it = texts.insert(s, QStaticText(s));
     it->setTextFormat(Qt::PlainText);
-    it->prepare(QTransform(), font());
+    it->prepare(QTransform(), font);
   }
   return *it;
 }
@@ -150,7 +174,9 @@ void TSetupGridView::paintEvent(QPaintEvent* event) {
   const int last = ColumnAt(area.right()) < 0 ? Columns : ColumnAt(area.right());
   if (first < 1 || first > Columns)
     return;
-  painter.setFont(font());
+  const QFont font = this->font();
+  const QString fontKey = font.key();
+  painter.setFont(font);
   for (int c = first; c <= last; ++c)
     for (int r = 0; r < Rows; ++r) {
       const QRect whole = CellRect(r, c);
@@ -161,7 +187,7 @@ void TSetupGridView::paintEvent(QPaintEvent* event) {
       else if (cell.Grey)
         painter.fillRect(box, QColor(128, 128, 128));
       if (!cell.Text.empty()) {
-        const QStaticText& text = Laid(QString::fromStdString(cell.Text));
+        const QStaticText& text = Laid(QString::fromStdString(cell.Text), font, fontKey);
         const QSizeF size = text.size();
         painter.setClipRect(box & cells);
         painter.setPen(cell.Coloured ? TextOn(cell.Fill) : colours.text().color());

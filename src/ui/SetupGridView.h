@@ -3,12 +3,11 @@
 #include <functional>
 
 #include <QFrame>
-#include <QHash>
-#include <QStaticText>
 
 #include "editors/PatternSetupEditor.h"
 
 class QScrollBar;
+class QStaticText;
 
 namespace quillane {
 
@@ -59,14 +58,13 @@ private:
   int Columns = 0;
   int CurrentRow = 0, CurrentColumn = 1;
   int DragColumn = 0; // the column under a pressed mouse, 0 when none is pressed
-  QHash<QString, QStaticText> Texts;
   int FirstColumn() const;
   // Where the cells go, above the scroll bar.
   QRect Area() const;
   int ColumnAt(int x) const;
   void UpdateScrollBar();
   void MakeCurrent(int row, int column);
-  const QStaticText& Laid(const QString& s);
+  static const QStaticText& Laid(const QString& s, const QFont& font, const QString& fontKey);
 };
 
 } // namespace quillane

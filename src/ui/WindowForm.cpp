@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRadioButton>
@@ -288,6 +287,16 @@ void TfmWindow::Changed(const TPatternChange& change) {
   if (!Controller)
     return;
   if (change.Kind == TPatternChange::TKind::Pixels) {
+    // Also while painting: the render that brought the image up to date is drawn afresh.
+    // A pixel either side, so that no rounding of the area keeps an old pixel on screen.
+    if (change.Picture == &Picture) {
+      const TScreenRect r = View.ScreenRect(change.Area);
+      if (!r.Empty())
+        Drawn.Stale += QRect(r.Left - 1, r.Top - 1, r.Right - r.Left + 2, r.Bottom - r.Top + 2);
+      // Many strokes while the window is not painted: their bounds, not a list to search.
+      if (Drawn.Stale.rectCount() > 64)
+        Drawn.Stale = Drawn.Stale.boundingRect();
+    }
     const OBitmap24& image = change.DesignImage ? Picture.DesignImage : Picture.MachineImage;
     if (change.Picture == &Picture && Reduced.Of == &image) {
       const int top = std::max(change.Area.Top, 0);
@@ -298,6 +307,7 @@ void TfmWindow::Changed(const TPatternChange& change) {
   } else if (change.Kind != TPatternChange::TKind::Cells &&
              change.Kind != TPatternChange::TKind::Modified) {
     Reduced.Of = nullptr;
+    Drawn.Of = nullptr;
   }
   switch (change.Kind) {
   case TPatternChange::TKind::Pixels:
@@ -322,29 +332,10 @@ void TfmWindow::Changed(const TPatternChange& change) {
 }
 
 namespace {
-
-// The pixels of the window's backing store when the painter writes straight into them
-// (a plain 32-bit image not shared with anything, no scaling): the grid is then sampled
-// into them without a pass through a buffer.
-struct TDirect {
-  QImage* Image = nullptr;
-  QPoint Offset;
-};
-
-TDirect DirectTarget(QPainter& painter) {
-  QPaintEngine* engine = painter.paintEngine();
-  if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
-      engine->paintDevice()->devType() != QInternal::Image)
-    return {};
-  auto* image = static_cast<QImage*>(engine->paintDevice());
-  const QTransform t = painter.deviceTransform();
-  if ((image->format() != QImage::Format_RGB32 &&
-       image->format() != QImage::Format_ARGB32_Premultiplied) ||
-      !image->isDetached() || image->devicePixelRatio() != 1 || t.type() > QTransform::TxTranslate)
-    return {};
-  return {image, QPoint(qRound(t.dx()), qRound(t.dy()))};
+bool SameFrame(const TViewFrame& a, const TViewFrame& b) {
+  return a.X0 == b.X0 && a.X1 == b.X1 && a.Y0 == b.Y0 && a.Y1 == b.Y1 && a.DR == b.DR &&
+         a.DH == b.DH;
 }
-
 } // namespace
 
 void TfmWindow::PaintGrid(const QRegion& region) {
@@ -357,39 +348,48 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   Painting = false;
   const TViewFrame f = View.Frame();
   const QRect box = PaintBox1->rect();
-  const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
-  const QColor background = QColor::fromRgb(ToQRgb(Palette->Background));
-  QPainter painter(PaintBox1);
-  const TDirect direct = DirectTarget(painter);
-  for (const QRect& exposed : region) {
-    const QRect rect = exposed & box;
-    const QRect shown = rect & image;
-    // The background above and right of the image.
-    if (rect.top() < image.top())
-      painter.fillRect(QRect(rect.left(), rect.top(), rect.width(),
-                             std::min(image.top(), rect.bottom() + 1) - rect.top()),
-                       background);
-    if (rect.right() >= image.right() + 1) {
-      const int left = std::max(rect.left(), image.right() + 1);
-      const int top = std::max(rect.top(), image.top());
-      if (top <= rect.bottom())
-        painter.fillRect(QRect(left, top, rect.right() + 1 - left, rect.bottom() + 1 - top),
-                         background);
-    }
-    if (shown.isEmpty())
-      continue;
-    const QRect on = direct.Image ? shown.translated(direct.Offset) : QRect();
-    if (direct.Image && direct.Image->rect().contains(on)) {
-      Sample(f, shown, reinterpret_cast<QRgb*>(direct.Image->scanLine(on.top())) + on.left(),
-             direct.Image->bytesPerLine() / 4);
-    } else {
-      if (Buffer.width() < shown.width() || Buffer.height() < shown.height())
-        Buffer = QImage(std::max(Buffer.width(), shown.width()),
-                        std::max(Buffer.height(), shown.height()), QImage::Format_RGB32);
-      Sample(f, shown, reinterpret_cast<QRgb*>(Buffer.bits()), Buffer.bytesPerLine() / 4);
-      painter.drawImage(shown.topLeft(), Buffer, QRect(QPoint(0, 0), shown.size()));
-    }
+  if (box.isEmpty())
+    return;
+  const OBitmap24& picture =
+      MouseState.View == OViewMouse::DesignView ? Picture.DesignImage : Picture.MachineImage;
+  const QRgb background = ToQRgb(Palette->Background);
+  if (Drawn.Image.size() != box.size() || Drawn.Of != &picture || Drawn.Width != picture.Width() ||
+      Drawn.Height != picture.Height() || !SameFrame(Drawn.Frame, f) || Drawn.Zoom != View.Zoom() ||
+      Drawn.RowHeight != View.RowHeight() || Drawn.Background != background) {
+    if (Drawn.Image.size() != box.size())
+      Drawn.Image = QImage(box.size(), QImage::Format_RGB32);
+    Drawn.Of = &picture;
+    Drawn.Width = picture.Width();
+    Drawn.Height = picture.Height();
+    Drawn.Frame = f;
+    Drawn.Zoom = View.Zoom();
+    Drawn.RowHeight = View.RowHeight();
+    Drawn.Background = background;
+    Drawn.Stale = QRegion(box);
   }
+  const QRegion exposed = region & box;
+  const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
+  QRgb* pixels = reinterpret_cast<QRgb*>(Drawn.Image.bits());
+  const qsizetype stride = Drawn.Image.bytesPerLine() / 4;
+  const QRegion stale = exposed & Drawn.Stale;
+  for (const QRect& rect : stale) {
+    // The background above and right of the image.
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+      QRgb* line = pixels + y * stride;
+      if (y < image.top())
+        std::fill(line + rect.left(), line + rect.right() + 1, background);
+      else if (rect.right() > image.right())
+        std::fill(line + std::max(rect.left(), image.right() + 1), line + rect.right() + 1,
+                  background);
+    }
+    const QRect shown = rect & image;
+    if (!shown.isEmpty())
+      Sample(f, shown, pixels + shown.top() * stride + shown.left(), stride);
+  }
+  Drawn.Stale -= exposed;
+  QPainter painter(PaintBox1);
+  for (const QRect& rect : exposed)
+    painter.drawImage(rect.topLeft(), Drawn.Image, rect);
 }
 
 void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride) {

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <string>
 #include <vector>
 
@@ -76,8 +77,20 @@ private:
   OViewMouse MouseState;
   OPatternEvents::TSubscription Subscription;
   QWidget* Corner;
-  // Where an exposed part is drawn when the window's pixels cannot be written directly.
-  QImage Buffer;
+  // The grid as last drawn, background included, and what it was drawn from. An exposed
+  // part is copied from it, as a prepared image is drawn; only the parts in Stale (a changed
+  // area) are sampled from the picture again, and a change of what the grid shows (the
+  // image, the frame, the grid's size, the background) samples everything afresh.
+  struct TShown {
+    QImage Image;
+    const void* Of = nullptr;
+    int Width = 0, Height = 0;
+    TViewFrame Frame;
+    float Zoom = 0;
+    double RowHeight = 0;
+    QRgb Background = 0;
+    QRegion Stale;
+  } Drawn;
   // Zoomed out, every Step-th column of the shown image from column Phase, converted for the
   // screen, a PLine at a time as first drawn: a repaint then reads a few contiguous pixels
   // per PLine instead of touching every cache line of the image's width. A changed area
