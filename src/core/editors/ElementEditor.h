@@ -75,6 +75,7 @@ public:
   OPictureEditor(OPattern& pattern, OPicture& picture);
 
   OPicture& Element;
+  std::string ApplyLabel() const override { return "Apply " + Element.NodeName; }
   OPicture WorkingCopy;
 
   std::span<const TElementFieldInfo> Fields() const override;
@@ -141,6 +142,7 @@ template <class TElement> class OAreaEditorOf : public OAreaEditor {
 public:
   TElement& Element;
   TElement WorkingCopy;
+  std::string ApplyLabel() const override { return "Apply " + Element.NodeName; }
 
   void Import() override {
     Edit.Done();
