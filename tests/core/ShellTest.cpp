@@ -204,19 +204,18 @@ TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirName
   EXPECT_EQ(saved(), start);
   EXPECT_EQ(p.Sections->Get(0), section);
   EXPECT_EQ(p.Pictures->Get(0), picture);
-  // Each at its place under its name, the section's editor open again; only the window,
-  // which is no element, has a new one.
+  // Each at its place under its name, its window's too, the section's editor open again.
   const std::string c = std::to_string(n);
   EXPECT_EQ(shell.Outline().rfind(
                 "Patterns\n  Pattern" + c + "\n    ControlSetup" + c + "\n    PatternSetup" + c +
                     "\n    Pictures\n      " + N("Picture", n, 1) +
                     "\n        Regions\n          " + N("Region", n, 1) +
-                    "\n        Windows\n          " + N("Window", n, 2) + "\n    Sections\n      " +
+                    "\n        Windows\n          " + N("Window", n, 1) + "\n    Sections\n      " +
                     N("Section", n, 1) + "\n      " + N("Section", n, 2) + "\n  Pattern",
                 0),
             0u);
   EXPECT_NE(shell.Node(N("Section", n, 1)).Editor, nullptr);
-  shell.Tree.Activate(shell.Node(N("Window", n, 2)));
+  shell.Tree.Activate(shell.Node(N("Window", n, 1)));
   shell.Log.clear();
   p.History.Redo();
   p.History.Redo();
@@ -224,13 +223,14 @@ TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirName
   EXPECT_EQ(shell.Outline(), outline);
   // The window follows the section's redo, then goes with its picture.
   EXPECT_EQ(shell.Log, (std::vector<std::string>{"destroy " + N("Section", n, 1),
-                                                 "refresh " + N("Window", n, 2),
-                                                 "destroy " + N("Window", n, 2)}));
+                                                 "refresh " + N("Window", n, 1),
+                                                 "destroy " + N("Window", n, 1)}));
   EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
   p.History.Undo();
   p.History.Undo();
   EXPECT_EQ(p.Sections->Get(0), section);
   EXPECT_NE(shell.Node(N("Section", n, 1)).Editor, nullptr);
+  EXPECT_NE(shell.Node(N("Window", n, 1)).Editor, nullptr);
 }
 
 TEST(PatternTree, ClosingAModifiedPatternAsksAndEachAnswerKeepsTheWork) {

@@ -315,9 +315,10 @@ void OWindowsUI::New() {
   Tree.AddController(std::make_unique<OWindowUI>(Tree, *Pattern, Picture), *this);
 }
 
-OWindowUI::OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
-    : OEditorNodeUI(tree, pattern.NewWindowName(), pattern, TEditorKind::Window), Picture(picture) {
-}
+OWindowUI::OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, std::string name)
+    : OEditorNodeUI(tree, name.empty() ? pattern.NewWindowName() : std::move(name), pattern,
+                    TEditorKind::Window),
+      Picture(picture) {}
 
 OSectionsUI::OSectionsUI(OPatternTree& tree, OPattern& pattern)
     : ODesignUI(tree, "Sections", &pattern) {}

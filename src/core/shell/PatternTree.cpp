@@ -84,7 +84,16 @@ void OPatternTree::AddPictureBranch(OPicture& picture, ODesignUI& pictures, int 
   for (const auto& region : picture.Regions)
     AddController(std::make_unique<ORegionUI>(*this, p, picture, *region), regions);
   ODesignUI& windows = AddController(std::make_unique<OWindowsUI>(*this, p, picture), pictureNode);
-  AddController(std::make_unique<OWindowUI>(*this, p, picture), windows);
+  // A picture that comes back brings its windows back under their names.
+  std::vector<std::string> names;
+  if (auto it = WindowsOf.find(picture.NodeName); it != WindowsOf.end()) {
+    names = std::move(it->second);
+    WindowsOf.erase(it);
+  }
+  if (names.empty())
+    names.emplace_back();
+  for (std::string& name : names)
+    AddController(std::make_unique<OWindowUI>(*this, p, picture, std::move(name)), windows);
 }
 
 OPatternUI* OPatternTree::PatternNode(const OPattern& pattern) const {
@@ -150,9 +159,13 @@ const void* ElementOf(const ODesignUI& node) {
 }
 } // namespace
 
-void OPatternTree::NoteLeaving(const ODesignUI& node) {
+void OPatternTree::NoteLeaving(const ODesignUI& node, bool last) {
   if (node.Editor && ElementOf(node))
     LeftOpen.push_back(node.Name());
+  if (auto* window = dynamic_cast<const OWindowUI*>(&node)) {
+    auto& names = WindowsOf[window->Picture.NodeName];
+    names.insert(last ? names.begin() : names.end(), node.Name());
+  }
 }
 
 void OPatternTree::SyncElements(OPattern& pattern) {
@@ -170,7 +183,7 @@ void OPatternTree::SyncElements(OPattern& pattern) {
       continue;
     const void* element = ElementOf(*Entries[i]);
     if (element && !alive.count(element)) {
-      NoteLeaving(*Entries[i]);
+      NoteLeaving(*Entries[i], true);
       Remove(*Entries[i]);
     } else if (element)
       shown.insert(element);
@@ -363,11 +376,14 @@ void OPatternTree::RunDelete() {
       c.Delete();
       QueryClosePattern(*c.Pattern);
     } else {
-      // The editors below go before the element they show; an undo opens them again.
-      NoteLeaving(c);
-      for (const auto& entry : Entries)
-        if (IsBelow(*entry, c))
-          NoteLeaving(*entry);
+      // The editors below go before the element they show; an undo opens them again. A
+      // window is no element: it goes for good.
+      if (!dynamic_cast<OWindowUI*>(&c)) {
+        NoteLeaving(c);
+        for (const auto& entry : Entries)
+          if (IsBelow(*entry, c))
+            NoteLeaving(*entry);
+      }
       RemoveBelow(c);
       c.CloseEditor();
       c.Delete();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -181,7 +182,10 @@ private:
   // Nodes of elements that left the pattern with their editor open; their names are never
   // given twice.
   std::vector<std::string> LeftOpen;
-  void NoteLeaving(const ODesignUI& node);
+  // The windows' names of pictures that left, by the picture's name, in the tree's order.
+  std::map<std::string, std::vector<std::string>> WindowsOf;
+  // `node` goes with its element; `last`: the nodes are seen from the last one back.
+  void NoteLeaving(const ODesignUI& node, bool last = false);
   void Reload(OPatternUI& node);
 };
 
