@@ -232,7 +232,7 @@ void TfmMain::CreateMenus() {
   item(file, "miExit", "E&xit", [this] { close(); });
 
   QMenu* edit = menu("miEdit", "&Edit");
-  AddUndoActions(*edit, *this, patterns);
+  UndoActions = new TUndoActions(*edit, *this, patterns);
   edit->addSeparator();
   item(edit, "miPreferences", "&Preferences", [this] { EditPreferences(); });
 
@@ -399,6 +399,9 @@ void TfmMain::UpdateCommands() {
   miSaveAllPatterns->setEnabled(c.SaveAll);
   buCloseAll->setEnabled(c.CloseAll);
   buSaveAll->setEnabled(c.SaveAll);
+  // The active pattern may be another one now: Edit follows its history.
+  if (UndoActions)
+    UndoActions->Follow();
 }
 
 bool TfmMain::ShowHelpPage(const std::string& file) {

@@ -21,6 +21,7 @@ class ORecovery;
 class TfmDesignForm;
 class TfmHelp;
 class TfmTree;
+class TUndoActions;
 
 // The frame window: menus, toolbar, a tab per editor window over the MDI area that shows
 // them, and the status bar with the transient message and the current folder.
@@ -78,6 +79,7 @@ private:
   QList<QAction*> WindowEntries;
   QMenu* RecentMenu = nullptr;
   QAction *miSavePattern = nullptr, *miSavePatternAs = nullptr, *miCloseWindow = nullptr;
+  TUndoActions* UndoActions = nullptr; // a child of this window
   QAction *miCloseAllPatterns = nullptr, *miSaveAllPatterns = nullptr;
   QWidget *buCloseAll = nullptr, *buSaveAll = nullptr;
   TfmHelp* HelpWindow = nullptr;

@@ -125,10 +125,19 @@ ODesignUI* TfmTree::ControllerOf(const QTreeWidgetItem* item) const {
 }
 
 void TfmTree::AddNode(ODesignUI& node, ODesignUI* parent) {
+  InsertNode(node, parent, -1);
+}
+
+void TfmTree::InsertNode(ODesignUI& node, ODesignUI* parent, int index) {
   QScopedValueRollback<bool> changing(Changing, true);
   auto found = parent ? Items.find(parent) : Items.end();
-  auto* item =
-      found != Items.end() ? new QTreeWidgetItem(found->second) : new QTreeWidgetItem(TreeView1);
+  auto* item = new QTreeWidgetItem;
+  if (found == Items.end())
+    TreeView1->addTopLevelItem(item);
+  else if (index < 0 || index >= found->second->childCount())
+    found->second->addChild(item);
+  else
+    found->second->insertChild(index, item);
   item->setText(0, QString::fromStdString(node.Name()));
   item->setData(0, ControllerRole, QVariant::fromValue(static_cast<void*>(&node)));
   Items[&node] = item;

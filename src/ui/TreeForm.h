@@ -27,6 +27,7 @@ public:
   QTreeWidget* TreeView1;
 
   void AddNode(ODesignUI& node, ODesignUI* parent) override;
+  void InsertNode(ODesignUI& node, ODesignUI* parent, int index) override;
   void DeleteNode(ODesignUI& node) override;
   void SelectNode(ODesignUI& node) override;
   void SetNodeText(ODesignUI& node, const std::string& text) override;

@@ -1,9 +1,8 @@
 #include "ui/UndoActions.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QEvent>
 #include <QMenu>
+#include <QWidget>
 
 #include "app/App.h"
 #include "model/Pattern.h"
@@ -12,67 +11,61 @@
 
 namespace quillane {
 
-namespace {
-// Brings the actions up to date before a shortcut is matched, since a disabled action
-// would not hear it; the active window and the tree's selection change without telling.
-class TUndoActions : public QObject {
-public:
-  TUndoActions(QWidget& window, std::function<OPatternTree&()> patterns)
-      : QObject(&window), Patterns(std::move(patterns)) {}
-  ~TUndoActions() override { OUndoHistory::SetObserver(nullptr); }
-  QAction* Undo = nullptr;
-  QAction* Redo = nullptr;
-  std::function<OPatternTree&()> Patterns;
-
-  OPattern* Active() const {
-    OPatternUI* node = Patterns().ActivePatternNode();
-    return node ? node->Pattern : nullptr;
-  }
-
-  void Refresh() const {
-    OPattern* pattern = Active();
-    Undo->setEnabled(pattern && pattern->History.CanUndo());
-    Redo->setEnabled(pattern && pattern->History.CanRedo());
-  }
-  void Run(bool undo) const {
-    try {
-      if (OPattern* pattern = Active())
-        undo ? pattern->History.Undo() : pattern->History.Redo();
-    } catch (const std::exception& e) {
-      g.UI().ShowError(e.what());
-    }
-    Refresh();
-  }
-
-protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::ShortcutOverride)
-      Refresh();
-    return QObject::eventFilter(watched, event);
-  }
-};
-} // namespace
-
-void AddUndoActions(QMenu& menu, QWidget& window, std::function<OPatternTree&()> patterns) {
-  auto* actions = new TUndoActions(window, std::move(patterns));
-  auto add = [&](const char* name, const char* caption, QList<QKeySequence> keys, bool undo) {
-    QAction* a = menu.addAction(QString::fromLatin1(caption));
+TUndoActions::TUndoActions(QMenu& menu, QWidget& window, std::function<OPatternTree&()> patterns)
+    : QObject(&window), Patterns(std::move(patterns)) {
+  auto add = [&](const char* name, QList<QKeySequence> keys, bool undo) {
+    QAction* a = menu.addAction(QString());
     a->setObjectName(QString::fromLatin1(name));
     a->setShortcuts(keys);
     a->setShortcutContext(Qt::ApplicationShortcut);
     window.addAction(a);
-    QObject::connect(a, &QAction::triggered, actions, [actions, undo] { actions->Run(undo); });
+    QObject::connect(a, &QAction::triggered, this, [this, undo] { Run(undo); });
     return a;
   };
-  actions->Undo = add("miUndo", "&Undo", {QKeySequence(Qt::CTRL | Qt::Key_Z)}, true);
-  actions->Redo = add(
-      "miRedo", "&Redo",
-      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}, false);
-  actions->Undo->setEnabled(false);
-  actions->Redo->setEnabled(false);
-  QObject::connect(&menu, &QMenu::aboutToShow, actions, [actions] { actions->Refresh(); });
-  qApp->installEventFilter(actions);
-  OUndoHistory::SetObserver([actions] { actions->Refresh(); });
+  Undo = add("miUndo", {QKeySequence(Qt::CTRL | Qt::Key_Z)}, true);
+  Redo = add("miRedo",
+             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+             false);
+  Show(nullptr); // the tree comes later
+}
+
+OPattern* TUndoActions::Active() const {
+  OPatternUI* node = Patterns().ActivePatternNode();
+  return node ? node->Pattern : nullptr;
+}
+
+void TUndoActions::Follow() {
+  // Subscribing again costs little, and a pattern closed since may have left its address
+  // to a new one.
+  Subscription.Reset();
+  if (OPattern* pattern = Active())
+    Subscription = pattern->Events.Subscribe([this](const TPatternChange& change) {
+      if (change.Kind == TPatternChange::TKind::History)
+        Show(Active());
+    });
+  Show(Active());
+}
+
+void TUndoActions::Show(const OPattern* pattern) {
+  const OUndoHistory* history = pattern ? &pattern->History : nullptr;
+  auto show = [](QAction* action, const char* caption, bool enabled, const std::string& label) {
+    action->setEnabled(enabled);
+    action->setText(QString::fromLatin1(caption) +
+                    (enabled && !label.empty() ? QStringLiteral(" ") + QString::fromStdString(label)
+                                               : QString()));
+  };
+  show(Undo, "&Undo", history && history->CanUndo(), history ? history->UndoLabel() : "");
+  show(Redo, "&Redo", history && history->CanRedo(), history ? history->RedoLabel() : "");
+}
+
+void TUndoActions::Run(bool undo) {
+  try {
+    if (OPattern* pattern = Active())
+      undo ? pattern->History.Undo() : pattern->History.Redo();
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+  }
+  Show(Active());
 }
 
 } // namespace quillane

@@ -305,7 +305,8 @@ void TfmWindow::Changed(const TPatternChange& change) {
         Reduced.RowReady[static_cast<size_t>(row)] = 0;
     }
   } else if (change.Kind != TPatternChange::TKind::Cells &&
-             change.Kind != TPatternChange::TKind::Modified) {
+             change.Kind != TPatternChange::TKind::Modified &&
+             change.Kind != TPatternChange::TKind::History) {
     Reduced.Of = nullptr;
     Drawn.Of = nullptr;
   }
@@ -321,6 +322,7 @@ void TfmWindow::Changed(const TPatternChange& change) {
     break;
   case TPatternChange::TKind::Cells:
   case TPatternChange::TKind::Modified:
+  case TPatternChange::TKind::History:
     break;
   default:
     // The picture's size, its regions or the colours may have changed.

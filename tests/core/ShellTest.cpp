@@ -44,9 +44,14 @@ struct TShell : OTreeView, OTabBar {
   OPlatformScope Scope{UI};
 
   TShell() { Tabs.AddTab("Tree", TreeForm); }
-  void AddNode(ODesignUI& node, ODesignUI* parent) override {
+  void AddNode(ODesignUI& node, ODesignUI* parent) override { InsertNode(node, parent, -1); }
+  void InsertNode(ODesignUI& node, ODesignUI* parent, int index) override {
+    auto at = Order.end();
+    for (auto it = Order.begin(); it != Order.end() && at == Order.end(); ++it)
+      if (Parents.at(*it) == parent && index-- == 0)
+        at = it;
     Parents[&node] = parent;
-    Order.push_back(&node);
+    Order.insert(at, &node);
   }
   void DeleteNode(ODesignUI& node) override {
     for (auto& [child, parent] : Parents)
@@ -171,7 +176,7 @@ TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {
   EXPECT_NO_THROW(shell.Node(N("Window", n, 2)));
 }
 
-TEST(PatternTree, UndoingDeletionsBringsNodesBackAndRedoClosesTheirEditors) {
+TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirNames) {
   TShell shell;
   OPattern& p = shell.AddNew();
   const int n = OPattern::PatternsCreated();
@@ -179,37 +184,53 @@ TEST(PatternTree, UndoingDeletionsBringsNodesBackAndRedoClosesTheirEditors) {
   auto saved = [&p] { return RecordBytes(p); };
   shell.Tree.Select(&shell.Node("Sections"));
   shell.Tree.RunNew();
+  EXPECT_EQ(p.History.UndoLabel(), "New " + N("Section", n, 2));
   const TBytes start = saved();
+  const OSection* section = p.Sections->Get(0);
+  const OPicture* picture = p.Pictures->Get(0);
+  shell.Tree.Activate(shell.Node(N("Section", n, 1))); // open when it goes
   shell.Tree.Select(&shell.Node(N("Section", n, 1)));
   shell.Tree.RunDelete();
   shell.Tree.Select(&shell.Node(N("Picture", n, 1)));
   shell.Tree.RunDelete();
+  EXPECT_EQ(p.History.UndoLabel(), "Delete " + N("Picture", n, 1));
   const TBytes deleted = saved();
   const std::string outline = shell.Outline();
 
   p.History.Undo();
+  EXPECT_EQ(p.History.RedoLabel(), "Delete " + N("Picture", n, 1));
+  EXPECT_EQ(p.History.UndoLabel(), "Delete " + N("Section", n, 1));
   p.History.Undo();
   EXPECT_EQ(saved(), start);
-  // What comes back comes at the lists' ends, under new names.
+  EXPECT_EQ(p.Sections->Get(0), section);
+  EXPECT_EQ(p.Pictures->Get(0), picture);
+  // Each at its place under its name, its window's too, the section's editor open again.
   const std::string c = std::to_string(n);
   EXPECT_EQ(shell.Outline().rfind(
                 "Patterns\n  Pattern" + c + "\n    ControlSetup" + c + "\n    PatternSetup" + c +
-                    "\n    Pictures\n      " + N("Picture", n, 2) +
-                    "\n        Regions\n          " + N("Region", n, 2) +
-                    "\n        Windows\n          " + N("Window", n, 2) + "\n    Sections\n      " +
-                    N("Section", n, 2) + "\n      " + N("Section", n, 3) + "\n  Pattern",
+                    "\n    Pictures\n      " + N("Picture", n, 1) +
+                    "\n        Regions\n          " + N("Region", n, 1) +
+                    "\n        Windows\n          " + N("Window", n, 1) + "\n    Sections\n      " +
+                    N("Section", n, 1) + "\n      " + N("Section", n, 2) + "\n  Pattern",
                 0),
             0u);
-  shell.Tree.Activate(shell.Node(N("Window", n, 2)));
+  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor, nullptr);
+  shell.Tree.Activate(shell.Node(N("Window", n, 1)));
   shell.Log.clear();
   p.History.Redo();
   p.History.Redo();
   EXPECT_EQ(saved(), deleted);
   EXPECT_EQ(shell.Outline(), outline);
   // The window follows the section's redo, then goes with its picture.
-  EXPECT_EQ(shell.Log, (std::vector<std::string>{"refresh " + N("Window", n, 2),
-                                                 "destroy " + N("Window", n, 2)}));
+  EXPECT_EQ(shell.Log, (std::vector<std::string>{"destroy " + N("Section", n, 1),
+                                                 "refresh " + N("Window", n, 1),
+                                                 "destroy " + N("Window", n, 1)}));
   EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
+  p.History.Undo();
+  p.History.Undo();
+  EXPECT_EQ(p.Sections->Get(0), section);
+  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor, nullptr);
+  EXPECT_NE(shell.Node(N("Window", n, 1)).Editor, nullptr);
 }
 
 TEST(PatternTree, ClosingAModifiedPatternAsksAndEachAnswerKeepsTheWork) {

@@ -2,12 +2,15 @@
 // the redo branch.
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "PatternSupport.h"
 #include "editors/ControlSetupEditor.h"
+#include "editors/ElementEditor.h"
 #include "editors/PatternSetupEditor.h"
 #include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
+#include "elements/Region.h"
 #include "setup/Palette.h"
 #include "wizards/Wizards.h"
 
@@ -51,11 +54,12 @@ protected:
   }
 };
 
-TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
+TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
   struct TRow {
     const char* Name;
     uint8_t View; // chosen before the step: bringing a view up to date is no change
     std::function<void(OPattern&, OScriptedPlatform&)> Step;
+    const char* Label; // as Edit names it
   };
   const TRow rows[] = {
       // Back and forth over the same cells: each keeps its value from before the stroke.
@@ -66,9 +70,10 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
            PaintPixel(p, picture, 1, {i % 20, i / 20}, 2);
          PaintPixel(p, picture, 1, {3, 3}, 1);
          p.History.EndStroke();
-       }},
-      {"design stroke", 2, [](OPattern& p, auto&) { Stroke(p, 2, 3, 0, 19, 5); }},
-      {"set undefined", 0, [](OPattern& p, auto&) { p.SetUndefined(); }},
+       },
+       "Paint"},
+      {"design stroke", 2, [](OPattern& p, auto&) { Stroke(p, 2, 3, 0, 19, 5); }, "Paint"},
+      {"set undefined", 0, [](OPattern& p, auto&) { p.SetUndefined(); }, "Set Undefined"},
       {"apply of a smaller pattern, confirmed", 0,
        [](OPattern& p, OScriptedPlatform& ui) {
          OControlSetupEditor e(p);
@@ -77,14 +82,16 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
          e.Edited();
          ui.ConfirmAnswers = {true};
          ASSERT_TRUE(e.Apply());
-       }},
+       },
+       "Apply Control Setup"},
       {"apply of a colour machine type", 0,
        [](OPattern& p, auto&) {
          OControlSetupEditor e(p);
          e.Reload();
          e.StoreItem(TSettingsField::MachineType, 11);
          ASSERT_TRUE(e.Apply());
-       }},
+       },
+       "Apply Control Setup"},
       {"palette from the strip, of fewer colours, another yarn type", 0,
        [](OPattern& p, OScriptedPlatform& ui) {
          OPatternSetupEditor e(p);
@@ -96,13 +103,26 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
          e.SetNoColours(8);
          e.SetNoYarnTypes(4);
          ASSERT_TRUE(e.Apply());
-       }},
+       },
+       "Apply Pattern Setup"},
       {"deleted section", 0,
        [](OPattern& p, auto&) {
-         OUndoHistory::TChange step(p.History);
-         p.Sections->Delete(0);
+         OUndoHistory::TChange step(p.History, "Delete Section1-1");
+         EXPECT_EQ(p.History.Take(*p.Sections, 0), nullptr); // the history keeps it
          p.Changed();
-       }},
+       },
+       "Delete Section1-1"},
+      {"region edited", 0,
+       [](OPattern& p, auto&) {
+         ORegion& region = *p.Pictures->Get(0)->Regions.Get(0);
+         region.NodeName = "Region1-1";
+         ORegionEditor e(p, region);
+         e.Reload();
+         ASSERT_TRUE(e.StoreNumber(TElementField::NoControls, 7));
+         e.Edited();
+         ASSERT_TRUE(e.Apply());
+       },
+       "Apply Region1-1"},
       {"bitmap applied with its palette", 0,
        [](OPattern& p, auto&) {
          OBitmap24 b;
@@ -112,7 +132,8 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
          OBitmapMapping m(*p.Pictures->Get(0)->Regions.Get(0), b);
          m.UpdatePalette();
          ASSERT_TRUE(m.Apply(true));
-       }},
+       },
+       "Import Bitmap"},
   };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Name);
@@ -122,16 +143,25 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBit) {
       p->Pictures->Get(0)->SetViewMode(row.View);
     p->SetModified(0);
     const Bytes before = State(*p);
+    int heard = 0; // what Edit hears: once at least for the step, its undo and its redo
+    auto subscription = p->Events.Subscribe(
+        [&heard](const TPatternChange& c) { heard += c.Kind == TPatternChange::TKind::History; });
     row.Step(*p, UI);
     const Bytes after = State(*p);
     ASSERT_FALSE(Same(before, after));
     ASSERT_EQ(p->History.UndoCount(), 2); // the stroke before and this step
+    EXPECT_EQ(p->History.UndoLabel(), row.Label);
+    EXPECT_GE(std::exchange(heard, 0), 1);
     p->SetModified(0);
     p->History.Undo();
     EXPECT_TRUE(Same(State(*p), before));
     EXPECT_EQ(p->Modified(), 1);
+    EXPECT_EQ(p->History.UndoLabel(), "Paint");
+    EXPECT_EQ(p->History.RedoLabel(), row.Label);
+    EXPECT_GE(std::exchange(heard, 0), 1);
     p->History.Redo();
     EXPECT_TRUE(Same(State(*p), after));
+    EXPECT_GE(heard, 1);
     p->History.Undo();
     p->History.Undo();
     p->History.Redo();

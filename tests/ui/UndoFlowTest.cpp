@@ -1,12 +1,16 @@
-// Undo and redo from the keyboard while the view window has the focus.
+// Undo and redo from the keyboard while the view window has the focus, and from the Edit
+// menu, which names the step and brings a deleted element back with its editor.
 #include <QMenu>
 #include <QToolButton>
 #include <QtTest>
 
 #include "UiSupport.h"
 #include "elements/Picture.h"
+#include "elements/Region.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
+#include "ui/RegionForm.h"
+#include "ui/TreeForm.h"
 #include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
@@ -42,7 +46,6 @@ private slots:
     const TBytes painted = saved();
     QVERIFY(painted != before);
     QVERIFY(p.History.UndoCount() == 1);
-    emit program.Main.findChild<QMenu*>(QStringLiteral("miEdit"))->aboutToShow();
     QVERIFY(undo->isEnabled() && !redo->isEnabled());
 
     w->PaintBox1->setFocus();
@@ -54,6 +57,42 @@ private slots:
     QTest::keyClick(w->PaintBox1, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(w->PaintBox1, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(saved() == painted);
+  }
+
+  void undoingTheDeleteOfARegionBringsItBackInPlaceWithItsEditor() {
+    TProgram program(Ini());
+    auto owned = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
+    OPattern& p = *owned;
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    tree.AddPattern(std::move(owned));
+    program.Main.show();
+    QAction* undo = program.Main.findChild<QAction*>(QStringLiteral("miUndo"));
+    QCOMPARE(undo->text(), QStringLiteral("&Undo"));
+    tree.Select(FindNode<ORegionsUI>(tree));
+    tree.RunNew(); // one region more, so that the first has others to come back before
+    auto* form = OpenEditor<TfmRegion, ORegionUI>(tree);
+    QVERIFY(form);
+    ODesignUI* node = form->Controller;
+    const std::string name = node->Name();
+    const ORegion* region = &static_cast<ORegionUI*>(node)->Region;
+    const int count = p.Pictures->Get(0)->Regions.Count();
+    tree.Select(node);
+    tree.RunDelete();
+    QCOMPARE(p.Pictures->Get(0)->Regions.Count(), count - 1);
+    QVERIFY(!FindNode<ORegionUI>(tree, &p, name));
+    // Heard from the history, without the menu being opened.
+    QCOMPARE(undo->text(), QString::fromStdString("&Undo Delete " + name));
+
+    undo->trigger();
+    auto* back = FindNode<ORegionUI>(tree, &p, name);
+    QVERIFY(back);
+    QCOMPARE(&back->Region, region);
+    QCOMPARE(p.Pictures->Get(0)->Regions.Get(0), region);
+    QVERIFY(dynamic_cast<TfmRegion*>(back->Editor));
+    QTreeWidgetItem* regions = program.Main.Tree().TreeView1->findItems(
+        QStringLiteral("Regions"), Qt::MatchExactly | Qt::MatchRecursive)[0];
+    QCOMPARE(regions->child(0)->text(0), QString::fromStdString(name));
+    QVERIFY(undo->text().startsWith(QStringLiteral("&Undo New Region")));
   }
 };
 

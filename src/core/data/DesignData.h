@@ -36,6 +36,9 @@ public:
 
   // The pattern this object belongs to; null for a free-standing copy.
   ODesignOwner* Owner;
+  // An element's name in the tree, given once: an element that an undo or redo brings back
+  // comes back under it. Never stored and never copied.
+  std::string NodeName;
 
   // The nine operations, in their fixed slot order.
   virtual void Export() = 0;

@@ -21,10 +21,21 @@ public:
   // Called after every addition or removal.
   std::function<void()> OnChange;
 
-  TElement* Add(std::unique_ptr<TElement> element) {
-    Items.push_back(std::move(element));
+  TElement* Add(std::unique_ptr<TElement> element) { return Insert(Count(), std::move(element)); }
+  // Before the element at `index`; at Count(), after the last.
+  TElement* Insert(int index, std::unique_ptr<TElement> element) {
+    if (index != Count())
+      Check(index);
+    TElement* inserted = element.get();
+    Items.insert(Items.begin() + index, std::move(element));
     Changed();
-    return Items.back().get();
+    return inserted;
+  }
+  // -1 when the element is not in the list.
+  int IndexOf(const TElement* element) const {
+    auto it = std::find_if(Items.begin(), Items.end(),
+                           [element](const auto& item) { return item.get() == element; });
+    return it == Items.end() ? -1 : static_cast<int>(it - Items.begin());
   }
   int Count() const { return static_cast<int>(Items.size()); }
   TElement* Get(int index) const {
@@ -44,11 +55,7 @@ public:
     Changed();
     return taken;
   }
-  void Remove(const TElement* element) {
-    auto it = std::find_if(Items.begin(), Items.end(),
-                           [element](const auto& item) { return item.get() == element; });
-    Delete(it == Items.end() ? -1 : static_cast<int>(it - Items.begin()));
-  }
+  void Remove(const TElement* element) { Delete(IndexOf(element)); }
   void Clear() {
     Items.clear();
     Changed();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "data/Grid.h"
 #include "data/PatternEvents.h"
@@ -73,12 +74,15 @@ public:
   virtual bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values,
                               TPaintOrder order = {}) = 0;
 
-  // What happens between the two is one step of the pattern's undo; steps may nest.
+  // What happens between the two is one step of the pattern's undo, under the label that
+  // names it in the Edit menu; steps may nest.
   virtual void BeginStep() {}
+  virtual void BeginStep(const std::string& label) { (void)label; }
   virtual void EndStep() {}
   class TStep {
   public:
     explicit TStep(ODesignOwner& owner) : Owner(owner) { Owner.BeginStep(); }
+    TStep(ODesignOwner& owner, const std::string& label) : Owner(owner) { Owner.BeginStep(label); }
     ~TStep() { Owner.EndStep(); }
     TStep(const TStep&) = delete;
     TStep& operator=(const TStep&) = delete;

@@ -22,6 +22,7 @@ struct TPatternChange {
     Setup,    // the setup object Object was replaced or edited and applied
     Elements, // elements of kind Object were added or removed
     Modified, // the Modified flag changed; the pattern holds its new value
+    History,  // the undo history took, undid, redid or dropped a step: what Edit offers
   };
   TKind Kind = TKind::All;
   TRect Area{};

@@ -68,6 +68,7 @@ public:
   // Every control in the window's order.
   static std::span<const TSettingsFieldInfo> Fields();
   static const TSettingsFieldInfo& Info(TSettingsField field);
+  std::string ApplyLabel() const override { return "Apply Control Setup"; }
 
   // Shows nothing yet: the window attaches itself, then Reload shows the data.
   explicit OControlSetupEditor(OPattern& pattern);

@@ -65,6 +65,10 @@ public:
   virtual void Export() = 0;
 
 protected:
+  // "Apply Region1-2"; without a node name (no tree), "Apply".
+  static std::string Named(const char* what, const ODesignData& element) {
+    return element.NodeName.empty() ? what : std::string(what) + " " + element.NodeName;
+  }
   // The edit of the box being typed in.
   TNumberEdit Edit;
 };
@@ -75,6 +79,7 @@ public:
   OPictureEditor(OPattern& pattern, OPicture& picture);
 
   OPicture& Element;
+  std::string ApplyLabel() const override { return Named("Apply", Element); }
   OPicture WorkingCopy;
 
   std::span<const TElementFieldInfo> Fields() const override;
@@ -141,6 +146,7 @@ template <class TElement> class OAreaEditorOf : public OAreaEditor {
 public:
   TElement& Element;
   TElement WorkingCopy;
+  std::string ApplyLabel() const override { return Named("Apply", Element); }
 
   void Import() override {
     Edit.Done();

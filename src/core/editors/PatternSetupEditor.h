@@ -37,6 +37,7 @@ public:
   // Empty copies: the window attaches itself, then Reload takes the pattern's objects.
   explicit OPatternSetupEditor(OPattern& pattern);
   ~OPatternSetupEditor() override;
+  std::string ApplyLabel() const override { return "Apply Pattern Setup"; }
 
   static constexpr int MinColours = 4, MaxColours = 64;
   static constexpr int MinYarnTypes = 1, MaxYarnTypes = 99;

@@ -59,7 +59,7 @@ bool OSetupEditor::Apply() {
     if (applied) {
       DeclinedQuestion.clear();
       AgreedQuestions.clear();
-      OUndoHistory::TChange step(Pattern.History);
+      OUndoHistory::TChange step(Pattern.History, ApplyLabel());
       StoreData();
       ModifiedFlag = false;
       ApplyToPattern();

@@ -47,6 +47,8 @@ public:
   // whoever needs to know. False when the user chose to keep the pattern as it is (a question
   // answered with Cancel): the editor then stays changed.
   bool Apply();
+  // The undo step an Apply makes, as the Edit menu names it.
+  virtual std::string ApplyLabel() const { return "Apply"; }
   // Takes the pattern's objects again and shows them.
   void Cancel();
   // Apply, then the tree node's save. False when the apply was refused or nothing was

@@ -304,7 +304,7 @@ bool OBitmapMapping::Apply(bool machine) {
 
   // From here on the palette and the cells change: one step of the pattern's undo, closed
   // after the batch below.
-  ODesignOwner::TStep oneStep(pattern);
+  ODesignOwner::TStep oneStep(pattern, "Import Bitmap");
   if (PaletteChanged) {
     pattern.GetPalette().Assign(WorkPalette);
     pattern.ApplyPalette();

@@ -145,6 +145,7 @@ public:
   // with it, so they are not made again.
   void Restored();
   void BeginStep() override { History.BeginChange(); }
+  void BeginStep(const std::string& label) override { History.BeginChange(label); }
   void EndStep() override { History.EndChange(); }
 
   // Cell access, controls and PLines from 1. Outside the grid a read gives 0 and a write

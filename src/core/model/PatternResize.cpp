@@ -133,7 +133,8 @@ TResizeReport OPattern::FollowResize(int oldControls, int oldPLines) {
       r.SetPictureArea(image);
     }
     for (auto i = gone.rbegin(); i != gone.rend(); ++i)
-      report.Taken.push_back(picture->Regions.Take(*i));
+      if (auto taken = History.Take(picture->Regions, *i))
+        report.Taken.push_back(std::move(taken));
   }
 
   std::vector<int> gone;
@@ -165,7 +166,8 @@ TResizeReport OPattern::FollowResize(int oldControls, int oldPLines) {
     s.TargetArea = target;
   }
   for (auto i = gone.rbegin(); i != gone.rend(); ++i)
-    report.Taken.push_back(Sections->Take(*i));
+    if (auto taken = History.Take(*Sections, *i))
+      report.Taken.push_back(std::move(taken));
 
   // New controls continue the creel's repeat, or the whole old creel when it has none.
   const int repeat =
@@ -174,7 +176,7 @@ TResizeReport OPattern::FollowResize(int oldControls, int oldPLines) {
     for (int c = oldControls + 1; c <= NoControls; ++c)
       Creel->SetYarnType(c, Creel->YarnTypeEntry((c - 1) % repeat + 1));
 
-  if (!report.Taken.empty())
+  if (!report.Removed.empty())
     ElementsTakenOut = true;
   return report;
 }

@@ -161,7 +161,7 @@ void OPattern::ApplySections() {
 }
 
 void OPattern::SetUndefined() {
-  OUndoHistory::TChange step(History);
+  OUndoHistory::TChange step(History, "Set Undefined");
   const uint32_t undefined = Palette->GetUndefinedColour();
   SetModified(1);
   if (Sections->Count() == 0)

@@ -16,10 +16,8 @@ namespace quillane {
 
 namespace {
 size_t DefaultBytes = OUndoHistory::FactoryLimit;
-std::function<void()>& Observer() {
-  static std::function<void()> observer;
-  return observer;
-}
+const char* const PaintLabel = "Paint";
+const char* const ChangeLabel = "Change";
 
 // A run takes in up to this many unchanged cells rather than start anew.
 constexpr uint64_t Gap = 16;
@@ -82,13 +80,18 @@ void OUndoHistory::SetDefaultLimit(size_t bytes) {
   DefaultBytes = bytes;
 }
 
-void OUndoHistory::SetObserver(std::function<void()> observer) {
-  Observer() = std::move(observer);
+void OUndoHistory::Notify() {
+  Pattern.Events.Notify({TPatternChange::TKind::History});
 }
 
-void OUndoHistory::Notify() {
-  if (Observer())
-    Observer()();
+std::string OUndoHistory::UndoLabel() const {
+  if (StrokeOpen())
+    return StrokeLabel;
+  return Done.empty() ? std::string() : Done.back().Label;
+}
+
+std::string OUndoHistory::RedoLabel() const {
+  return CanRedo() ? Undone.back().Label : std::string();
 }
 
 OUndoHistory::OUndoHistory(OPattern& pattern) : Pattern(pattern), LimitBytes(DefaultBytes) {}
@@ -107,10 +110,18 @@ TGrid& OUndoHistory::Grid(int i) {
 
 // A history without memory for steps (the command-line tool's) records nothing at all.
 void OUndoHistory::BeginStroke() {
+  BeginStroke(PaintLabel);
+}
+
+void OUndoHistory::BeginStroke(std::string label) {
   if (Journaling || Depth > 0 || RestoringFlag || LimitBytes == 0)
     return;
   Journal.clear();
   Journaling = true;
+  StrokeLabel = std::move(label);
+  // Undo may now end the stroke and take it back.
+  if (Done.empty())
+    Notify();
 }
 
 void OUndoHistory::EndStroke() {
@@ -122,6 +133,7 @@ void OUndoHistory::EndStroke() {
     return a.Grid != b.Grid ? a.Grid < b.Grid : a.Index < b.Index;
   });
   TStep step;
+  step.Label = std::move(StrokeLabel);
   step.Stroke = true;
   step.View = Pattern.ViewMode;
   bool any = false;
@@ -139,13 +151,20 @@ void OUndoHistory::EndStroke() {
   Journal.shrink_to_fit();
   if (any)
     Push(std::move(step));
+  else if (Done.empty())
+    Notify(); // nothing to take back after all
 }
 
 void OUndoHistory::BeginChange() {
+  BeginChange(ChangeLabel);
+}
+
+void OUndoHistory::BeginChange(std::string label) {
   if (Depth++ > 0 || RestoringFlag || LimitBytes == 0)
     return;
   EndStroke();
   Before = std::make_unique<TSnapshot>();
+  Before->Label = std::move(label);
   for (int i = 0; i < 3; ++i)
     Before->Grids[static_cast<size_t>(i)] = Grid(i);
   Before->Objects = Objects();
@@ -156,6 +175,8 @@ void OUndoHistory::EndChange() {
     return;
   std::unique_ptr<TSnapshot> before = std::move(Before);
   TStep step;
+  step.Label = std::move(before->Label);
+  step.Edits = std::move(before->Edits);
   TBytes objects = Objects();
   if (objects != before->Objects) {
     step.ObjectsBefore = std::move(before->Objects);
@@ -166,7 +187,7 @@ void OUndoHistory::EndChange() {
     const TGrid& was = before->Grids[static_cast<size_t>(i)];
     resized = resized || was.Controls() != Grid(i).Controls() || was.PLines() != Grid(i).PLines();
   }
-  bool any = !step.ObjectsBefore.empty();
+  bool any = !step.ObjectsBefore.empty() || !step.Edits.empty();
   for (int i = 0; i < 3; ++i) {
     const auto k = static_cast<size_t>(i);
     step.Whole[k] = resized || !Difference(before->Grids[k], Grid(i), step.Cells[k]);
@@ -189,8 +210,23 @@ void OUndoHistory::Push(TStep step) {
   Notify();
 }
 
+void OUndoHistory::Record(TPutter put, std::unique_ptr<ODesignData> held, bool added,
+                          const ODesignData& element) {
+  // An element costs its record and, a picture, the images it keeps.
+  OWriter s;
+  element.WriteToStream(s);
+  size_t bytes = s.Bytes().size() + sizeof(TElementEdit);
+  if (const auto* picture = dynamic_cast<const OPicture*>(&element))
+    for (const OBitmap24* image : {&picture->DesignImage, &picture->MachineImage})
+      bytes += static_cast<size_t>(image->Width()) * static_cast<size_t>(image->Height()) * 4;
+  Before->Edits.push_back({std::move(put), std::move(held), added, bytes});
+}
+
 size_t OUndoHistory::SizeOf(const TStep& step) {
-  size_t bytes = sizeof(TStep) + step.ObjectsBefore.size() + step.ObjectsAfter.size();
+  size_t bytes =
+      sizeof(TStep) + step.Label.size() + step.ObjectsBefore.size() + step.ObjectsAfter.size();
+  for (const TElementEdit& edit : step.Edits)
+    bytes += edit.Held ? edit.Bytes : sizeof(TElementEdit);
   for (size_t i = 0; i < 3; ++i)
     bytes += step.Cells[i].Bytes() + step.Grids[i].Data().size();
   return bytes;
@@ -276,8 +312,18 @@ void OUndoHistory::Put(TStep& step, bool after) {
       else
         writeCells(i);
     }
-    if (!step.ObjectsBefore.empty())
-      RestoreObjects(after ? step.ObjectsAfter : step.ObjectsBefore);
+    // The elements themselves next, the last put in or taken out first on the way back, so
+    // that the records below are read into the very objects they came from.
+    auto& edits = step.Edits;
+    if (after)
+      for (TElementEdit& edit : edits)
+        edit.Put(edit.Held, edit.Added);
+    else
+      for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
+        edit->Put(edit->Held, !edit->Added);
+    const TBytes& objects = after ? step.ObjectsAfter : step.ObjectsBefore;
+    if (!objects.empty() && (edits.empty() || Objects() != objects))
+      RestoreObjects(objects);
     Pattern.Restored();
     return;
   }

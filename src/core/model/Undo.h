@@ -4,15 +4,20 @@
 // command wrote (runs of neighbouring cells with their values before and after), the
 // records of the setup objects and elements when they changed, and whole grids only when
 // the pattern's size changed. What follows from those (the colour grids a view derives,
-// the pictures' images, the section copies) is put back with them.
+// the pictures' images, the section copies) is put back with them. An element added or
+// removed is kept itself, so that it comes back as the same object at the same index.
+// Each step carries a label naming what the designer did ("Paint", "Delete Region1-2").
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "data/DesignData.h"
+#include "data/DesignList.h"
 #include "data/Grid.h"
 
 namespace quillane {
@@ -38,8 +43,6 @@ public:
   // The bound a new history starts with.
   static size_t DefaultLimit();
   static void SetDefaultLimit(size_t bytes);
-  // Told after any history took, undid, redid or dropped a step (the menus follow).
-  static void SetObserver(std::function<void()> observer);
 
   explicit OUndoHistory(OPattern& pattern);
   ~OUndoHistory();
@@ -54,23 +57,32 @@ public:
   int RedoCount() const { return static_cast<int>(Undone.size()); }
   bool CanUndo() const { return !Done.empty() || StrokeOpen(); }
   bool CanRedo() const { return !Undone.empty() && !StrokeOpen(); }
+  // What Undo and Redo would take back or do again ("Paint"); empty when nothing.
+  std::string UndoLabel() const;
+  std::string RedoLabel() const;
   void Undo();
   void Redo();
   void Clear();
   // An undo or redo is putting the pattern back (the tree follows the element lists then).
   bool Restoring() const { return RestoringFlag; }
 
-  // A stroke: the cells painted from the first paint until EndStroke make one step.
+  // A stroke: the cells painted from the first paint until EndStroke make one step, labelled
+  // "Paint" unless told otherwise.
   void BeginStroke();
+  void BeginStroke(std::string label);
   void EndStroke();
   bool StrokeOpen() const { return Journaling; }
   // Anything else: the pattern is compared before and after; a change begun inside
-  // another belongs to the outer one.
+  // another belongs to the outer one, under the outer one's label.
   void BeginChange();
+  void BeginChange(std::string label);
   void EndChange();
   class TChange {
   public:
     explicit TChange(OUndoHistory& history) : History(history) { History.BeginChange(); }
+    TChange(OUndoHistory& history, std::string label) : History(history) {
+      History.BeginChange(std::move(label));
+    }
     ~TChange() { History.EndChange(); }
     TChange(const TChange&) = delete;
     TChange& operator=(const TChange&) = delete;
@@ -78,6 +90,32 @@ public:
   private:
     OUndoHistory& History;
   };
+
+  // Element lists change through these inside a change, so that the step keeps the element
+  // itself: undo puts the removed one back at its index, redo takes the added one out again.
+  // Outside a change (or without memory for steps) they only change the list; Take then
+  // hands the element over, while inside a change the history keeps it and gives nothing.
+  template <class E, class O>
+  E* Insert(ODesignList<E, O>& list, int index, std::unique_ptr<E> element) {
+    E* inserted = list.Insert(index, std::move(element));
+    if (Before)
+      Record(Putter(list, index), nullptr, true, *inserted);
+    return inserted;
+  }
+  template <class E, class O> E* Add(ODesignList<E, O>& list, std::unique_ptr<E> element) {
+    return Insert(list, list.Count(), std::move(element));
+  }
+  template <class E, class O> std::unique_ptr<E> Take(ODesignList<E, O>& list, int index) {
+    std::unique_ptr<E> taken = list.Take(index);
+    if (!Before)
+      return taken;
+    const E& element = *taken;
+    Record(Putter(list, index), std::move(taken), false, element);
+    return nullptr;
+  }
+  template <class E, class O> void Remove(ODesignList<E, O>& list, const E* element) {
+    Take(list, list.IndexOf(element));
+  }
 
   // The pattern's cell setters report the cell they are about to write while a stroke is
   // open: grid 0 States, 1 MachineColours, 2 DesignColours.
@@ -95,7 +133,28 @@ private:
     uint8_t Grid;
     uint8_t Before;
   };
+  // One element put in or taken out of a list; Held has it while it is out.
+  using TPutter = std::function<void(std::unique_ptr<ODesignData>& held, bool in)>;
+  struct TElementEdit {
+    TPutter Put;
+    std::unique_ptr<ODesignData> Held;
+    bool Added = false; // the step put it in
+    size_t Bytes = 0;   // what holding it costs
+  };
+  template <class E, class O> static TPutter Putter(ODesignList<E, O>& list, int index) {
+    return [&list, index](std::unique_ptr<ODesignData>& held, bool in) {
+      if (in)
+        list.Insert(index, std::unique_ptr<E>(static_cast<E*>(held.release())));
+      else
+        held = list.Take(index);
+    };
+  }
+  void Record(TPutter put, std::unique_ptr<ODesignData> held, bool added,
+              const ODesignData& element);
+
   struct TStep {
+    std::string Label;
+    std::vector<TElementEdit> Edits;
     std::array<TCellRuns, 3> Cells;
     // Whole grids, swapped in and out as Values are: when the size changed, or when most
     // cells did.
@@ -110,6 +169,8 @@ private:
   struct TSnapshot {
     std::array<TGrid, 3> Grids;
     TBytes Objects;
+    std::string Label;
+    std::vector<TElementEdit> Edits;
   };
 
   OPattern& Pattern;
@@ -118,6 +179,7 @@ private:
   std::deque<TStep> Done;
   std::vector<TStep> Undone;
   std::vector<TNote> Journal;
+  std::string StrokeLabel;
   int Depth = 0;
   std::unique_ptr<TSnapshot> Before;
   bool RestoringFlag = false;
@@ -132,7 +194,8 @@ private:
   void Resize(TStep& step);
   void Put(TStep& step, bool after);
   void Trim();
-  static void Notify();
+  // The pattern's listeners hear that what Undo and Redo offer may have changed.
+  void Notify();
 };
 
 } // namespace quillane

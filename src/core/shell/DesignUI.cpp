@@ -55,6 +55,13 @@ bool RefuseBeyond(int count, int limit, const std::string& message) {
 bool NeverSaved(const OPattern& pattern) {
   return FolderOf(pattern.FileName).empty();
 }
+// An element's node name: the one it had, when an undo or redo brings it back, else a new
+// one that it keeps from now on.
+std::string NameOf(ODesignData& element, OPattern& pattern, std::string (OPattern::*next)()) {
+  if (element.NodeName.empty())
+    element.NodeName = (pattern.*next)();
+  return element.NodeName;
+}
 } // namespace
 
 TFileStamp TFileStamp::Of(const std::string& path) {
@@ -212,21 +219,24 @@ void OPicturesUI::New() {
   if (RefuseBeyond(Pattern->Pictures->Count(), OPattern::MaxPictures,
                    "A pattern can hold at most 255 pictures."))
     return;
-  OUndoHistory::TChange step(Pattern->History);
-  OPicture* picture = Pattern->Pictures->Add(std::make_unique<OPicture>(Pattern));
-  picture->SetDefaults();
+  auto added = std::make_unique<OPicture>(Pattern);
+  added->SetDefaults();
+  added->NodeName = Pattern->NewPictureName();
+  OUndoHistory::TChange step(Pattern->History, "New " + added->NodeName);
+  OPicture* picture = Pattern->History.Add(*Pattern->Pictures, std::move(added));
   Tree.AddPictureBranch(*picture, *this);
   Pattern->Changed();
   Tree.View.ExpandBranch(*this);
 }
 
 OPictureUI::OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
-    : OEditorNodeUI(tree, pattern.NewPictureName(), pattern, TEditorKind::Picture),
+    : OEditorNodeUI(tree, NameOf(picture, pattern, &OPattern::NewPictureName), pattern,
+                    TEditorKind::Picture),
       Picture(picture) {}
 
 void OPictureUI::Delete() {
-  OUndoHistory::TChange step(Pattern->History);
-  Pattern->Pictures->Remove(&Picture);
+  OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
+  Pattern->History.Remove(*Pattern->Pictures, &Picture);
   Pattern->Changed();
 }
 
@@ -237,20 +247,23 @@ void ORegionsUI::New() {
   if (RefuseBeyond(Picture.Regions.Count(), OPicture::MaxRegions,
                    "A picture can hold at most 255 regions."))
     return;
-  OUndoHistory::TChange step(Pattern->History);
-  ORegion* region = Picture.Regions.Add(std::make_unique<ORegion>(Pattern, &Picture));
-  region->SetDefaults();
+  auto added = std::make_unique<ORegion>(Pattern, &Picture);
+  added->SetDefaults();
+  added->NodeName = Pattern->NewRegionName();
+  OUndoHistory::TChange step(Pattern->History, "New " + added->NodeName);
+  ORegion* region = Pattern->History.Add(Picture.Regions, std::move(added));
   Tree.AddController(std::make_unique<ORegionUI>(Tree, *Pattern, Picture, *region), *this);
   Pattern->Changed();
 }
 
 ORegionUI::ORegionUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, ORegion& region)
-    : OEditorNodeUI(tree, pattern.NewRegionName(), pattern, TEditorKind::Region), Picture(picture),
-      Region(region) {}
+    : OEditorNodeUI(tree, NameOf(region, pattern, &OPattern::NewRegionName), pattern,
+                    TEditorKind::Region),
+      Picture(picture), Region(region) {}
 
 void ORegionUI::Delete() {
-  OUndoHistory::TChange step(Pattern->History);
-  Picture.Regions.Remove(&Region);
+  OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
+  Pattern->History.Remove(Picture.Regions, &Region);
   Pattern->Changed();
 }
 
@@ -302,9 +315,10 @@ void OWindowsUI::New() {
   Tree.AddController(std::make_unique<OWindowUI>(Tree, *Pattern, Picture), *this);
 }
 
-OWindowUI::OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
-    : OEditorNodeUI(tree, pattern.NewWindowName(), pattern, TEditorKind::Window), Picture(picture) {
-}
+OWindowUI::OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, std::string name)
+    : OEditorNodeUI(tree, name.empty() ? pattern.NewWindowName() : std::move(name), pattern,
+                    TEditorKind::Window),
+      Picture(picture) {}
 
 OSectionsUI::OSectionsUI(OPatternTree& tree, OPattern& pattern)
     : ODesignUI(tree, "Sections", &pattern) {}
@@ -313,20 +327,23 @@ void OSectionsUI::New() {
   if (RefuseBeyond(Pattern->Sections->Count(), OPattern::MaxSections,
                    "A pattern can hold at most 65535 sections."))
     return;
-  OUndoHistory::TChange step(Pattern->History);
-  OSection* section = Pattern->Sections->Add(std::make_unique<OSection>(Pattern));
-  section->SetDefaults();
+  auto added = std::make_unique<OSection>(Pattern);
+  added->SetDefaults();
+  added->NodeName = Pattern->NewSectionName();
+  OUndoHistory::TChange step(Pattern->History, "New " + added->NodeName);
+  OSection* section = Pattern->History.Add(*Pattern->Sections, std::move(added));
   Tree.AddController(std::make_unique<OSectionUI>(Tree, *Pattern, *section), *this);
   Pattern->Changed();
 }
 
 OSectionUI::OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section)
-    : OEditorNodeUI(tree, pattern.NewSectionName(), pattern, TEditorKind::Section),
+    : OEditorNodeUI(tree, NameOf(section, pattern, &OPattern::NewSectionName), pattern,
+                    TEditorKind::Section),
       Section(section) {}
 
 void OSectionUI::Delete() {
-  OUndoHistory::TChange step(Pattern->History);
-  Pattern->Sections->Remove(&Section);
+  OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
+  Pattern->History.Remove(*Pattern->Sections, &Section);
   Pattern->Changed();
 }
 

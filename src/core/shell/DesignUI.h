@@ -190,7 +190,8 @@ public:
 
 class OWindowUI : public OEditorNodeUI {
 public:
-  OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
+  // Without a name: a new one.
+  OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, std::string name = {});
   OPicture& Picture;
   uint8_t GetCommands() const override { return cmOpen | cmDelete; }
 };

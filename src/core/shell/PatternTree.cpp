@@ -1,5 +1,6 @@
 #include "shell/PatternTree.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <set>
@@ -39,10 +40,18 @@ void OPatternTree::Select(ODesignUI* node) {
 }
 
 ODesignUI& OPatternTree::AddController(std::unique_ptr<ODesignUI> controller, ODesignUI& parent) {
+  return InsertController(std::move(controller), parent, -1);
+}
+
+ODesignUI& OPatternTree::InsertController(std::unique_ptr<ODesignUI> controller, ODesignUI& parent,
+                                          int index) {
   controller->Parent = &parent;
   Entries.push_back(std::move(controller));
   ODesignUI& added = *Entries.back();
-  View.AddNode(added, &parent);
+  if (index < 0)
+    View.AddNode(added, &parent);
+  else
+    View.InsertNode(added, &parent, index);
   return added;
 }
 
@@ -67,14 +76,24 @@ OPatternUI& OPatternTree::AddPattern(std::unique_ptr<OPattern> pattern) {
   return node;
 }
 
-void OPatternTree::AddPictureBranch(OPicture& picture, ODesignUI& pictures) {
+void OPatternTree::AddPictureBranch(OPicture& picture, ODesignUI& pictures, int index) {
   OPattern& p = *pictures.Pattern;
-  ODesignUI& pictureNode = AddController(std::make_unique<OPictureUI>(*this, p, picture), pictures);
+  ODesignUI& pictureNode =
+      InsertController(std::make_unique<OPictureUI>(*this, p, picture), pictures, index);
   ODesignUI& regions = AddController(std::make_unique<ORegionsUI>(*this, p, picture), pictureNode);
   for (const auto& region : picture.Regions)
     AddController(std::make_unique<ORegionUI>(*this, p, picture, *region), regions);
   ODesignUI& windows = AddController(std::make_unique<OWindowsUI>(*this, p, picture), pictureNode);
-  AddController(std::make_unique<OWindowUI>(*this, p, picture), windows);
+  // A picture that comes back brings its windows back under their names.
+  std::vector<std::string> names;
+  if (auto it = WindowsOf.find(picture.NodeName); it != WindowsOf.end()) {
+    names = std::move(it->second);
+    WindowsOf.erase(it);
+  }
+  if (names.empty())
+    names.emplace_back();
+  for (std::string& name : names)
+    AddController(std::make_unique<OWindowUI>(*this, p, picture, std::move(name)), windows);
 }
 
 OPatternUI* OPatternTree::PatternNode(const OPattern& pattern) const {
@@ -140,6 +159,15 @@ const void* ElementOf(const ODesignUI& node) {
 }
 } // namespace
 
+void OPatternTree::NoteLeaving(const ODesignUI& node, bool last) {
+  if (node.Editor && ElementOf(node))
+    LeftOpen.push_back(node.Name());
+  if (auto* window = dynamic_cast<const OWindowUI*>(&node)) {
+    auto& names = WindowsOf[window->Picture.NodeName];
+    names.insert(last ? names.begin() : names.end(), node.Name());
+  }
+}
+
 void OPatternTree::SyncElements(OPattern& pattern) {
   std::set<const void*> alive;
   for (const auto& picture : *pattern.Pictures) {
@@ -154,9 +182,10 @@ void OPatternTree::SyncElements(OPattern& pattern) {
     if (i >= Entries.size() || Entries[i]->Pattern != &pattern)
       continue;
     const void* element = ElementOf(*Entries[i]);
-    if (element && !alive.count(element))
+    if (element && !alive.count(element)) {
+      NoteLeaving(*Entries[i], true);
       Remove(*Entries[i]);
-    else if (element)
+    } else if (element)
       shown.insert(element);
   }
   ODesignUI* pictures = nullptr;
@@ -172,25 +201,42 @@ void OPatternTree::SyncElements(OPattern& pattern) {
         regionsOf[&regions->Picture] = regions;
     }
   bool added = false;
+  const size_t first = Entries.size();
+  int index = 0;
   for (const auto& picture : *pattern.Pictures) {
     if (!shown.count(picture.get())) {
       if (pictures)
-        AddPictureBranch(*picture, *pictures);
+        AddPictureBranch(*picture, *pictures, index);
       added = true;
-      continue;
-    }
-    for (const auto& region : picture->Regions)
-      if (!shown.count(region.get()) && regionsOf.count(picture.get())) {
-        AddController(std::make_unique<ORegionUI>(*this, pattern, *picture, *region),
-                      *regionsOf[picture.get()]);
-        added = true;
+    } else {
+      int r = 0;
+      for (const auto& region : picture->Regions) {
+        if (!shown.count(region.get()) && regionsOf.count(picture.get())) {
+          InsertController(std::make_unique<ORegionUI>(*this, pattern, *picture, *region),
+                           *regionsOf[picture.get()], r);
+          added = true;
+        }
+        ++r;
       }
+    }
+    ++index;
   }
-  for (const auto& section : *pattern.Sections)
+  index = 0;
+  for (const auto& section : *pattern.Sections) {
     if (!shown.count(section.get()) && sections) {
-      AddController(std::make_unique<OSectionUI>(*this, pattern, *section), *sections);
+      InsertController(std::make_unique<OSectionUI>(*this, pattern, *section), *sections, index);
       added = true;
     }
+    ++index;
+  }
+  // What left with its editor open comes back with it open.
+  for (size_t i = first; i < Entries.size(); ++i) {
+    ODesignUI& node = *Entries[i];
+    if (auto it = std::find(LeftOpen.begin(), LeftOpen.end(), node.Name()); it != LeftOpen.end()) {
+      LeftOpen.erase(it);
+      node.Activate();
+    }
+  }
   if (OPatternUI* node = PatternNode(pattern); added && node)
     View.ExpandBranch(*node);
   View.UpdateButtons();
@@ -330,7 +376,14 @@ void OPatternTree::RunDelete() {
       c.Delete();
       QueryClosePattern(*c.Pattern);
     } else {
-      // The editors below go before the element they show.
+      // The editors below go before the element they show; an undo opens them again. A
+      // window is no element: it goes for good.
+      if (!dynamic_cast<OWindowUI*>(&c)) {
+        NoteLeaving(c);
+        for (const auto& entry : Entries)
+          if (IsBelow(*entry, c))
+            NoteLeaving(*entry);
+      }
       RemoveBelow(c);
       c.CloseEditor();
       c.Delete();

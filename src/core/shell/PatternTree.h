@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,11 @@ public:
   virtual ~OTreeView() = default;
   // A node for `node` as the last child of `parent`'s node (no parent: the root).
   virtual void AddNode(ODesignUI& node, ODesignUI* parent) = 0;
+  // The same as the `index`th child (an element back at its place in its list).
+  virtual void InsertNode(ODesignUI& node, ODesignUI* parent, int index) {
+    (void)index;
+    AddNode(node, parent);
+  }
   // Deletes the node; the tree deletes the nodes below it first, deepest first.
   virtual void DeleteNode(ODesignUI& node) = 0;
   // Makes the node the selected one, as the tree itself does when a selected node goes.
@@ -90,10 +96,12 @@ public:
   void Select(ODesignUI* node);
 
   ODesignUI& AddController(std::unique_ptr<ODesignUI> controller, ODesignUI& parent);
+  // The same as the `index`th child of `parent`; -1: the last.
+  ODesignUI& InsertController(std::unique_ptr<ODesignUI> controller, ODesignUI& parent, int index);
   // Builds the pattern's branch, takes the pattern over, unfolds the branch and selects it.
   OPatternUI& AddPattern(std::unique_ptr<OPattern> pattern);
   // A picture's node with its regions and one window, under the "Pictures" node.
-  void AddPictureBranch(OPicture& picture, ODesignUI& pictures);
+  void AddPictureBranch(OPicture& picture, ODesignUI& pictures, int index = -1);
   // The pattern's node; none when it is not in the tree.
   OPatternUI* PatternNode(const OPattern& pattern) const;
 
@@ -117,7 +125,8 @@ public:
   // Saves every pattern in the order they were opened.
   void SaveAll();
   // After an undo or redo: nodes whose element left the pattern go (their editors with
-  // them), and elements without a node get one.
+  // them), and elements without a node get one at their index, under the name they had and
+  // with the editor they had open when they left.
   void SyncElements(OPattern& pattern);
   // Removes the node with every node below it, their editors closed first.
   void DeleteNode(ODesignUI& node);
@@ -172,6 +181,13 @@ private:
                   const std::function<void(ODesignUI&)>& run);
   void RunOnSelected(bool TTreeButtons::*enabled, const std::function<void(ODesignUI&)>& run);
   bool Asking = false; // a question about a changed file is open
+  // Nodes of elements that left the pattern with their editor open; their names are never
+  // given twice.
+  std::vector<std::string> LeftOpen;
+  // The windows' names of pictures that left, by the picture's name, in the tree's order.
+  std::map<std::string, std::vector<std::string>> WindowsOf;
+  // `node` goes with its element; `last`: the nodes are seen from the last one back.
+  void NoteLeaving(const ODesignUI& node, bool last = false);
   void Reload(OPatternUI& node);
 };
 

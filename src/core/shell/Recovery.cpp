@@ -122,7 +122,8 @@ ORecovery::TEntry& ORecovery::Track(OPattern& pattern) {
   entry->Alive = token;
   entry->Subscription =
       pattern.Events.Subscribe([token, dirty = entry->Dirty](const TPatternChange& change) {
-        if (change.Kind != TPatternChange::TKind::Modified)
+        if (change.Kind != TPatternChange::TKind::Modified &&
+            change.Kind != TPatternChange::TKind::History)
           *dirty = true;
       });
   Entries.push_back(std::move(entry));
