@@ -199,8 +199,10 @@ void TfmWindow::SetZoomMode(bool on) {
 
 void TfmWindow::ViewChosen() {
   MouseState.View = rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView;
-  // The view's colours and image are made afresh on a switch: most of a second on a carpet.
+  // The view's colours and image are made afresh on a switch: most of a second on a carpet,
+  // done here rather than in the paint so that its progress can show.
   OWaitCursor wait(g.UI());
+  Picture.ShowViewMode(MouseState.View);
   RefreshGrids();
 }
 

@@ -324,5 +324,35 @@ TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
   EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(1));
 }
 
+// The designer's switch of view on a large pattern shows its progress as it goes and to its
+// end, and runs to its end whatever is pressed; below 16 million cells and pixels it says
+// nothing.
+TEST_F(Painting, ASwitchOfViewOnALargePatternShowsItsProgress) {
+  for (const int pLines : {3999, 4000}) {
+    auto p = ShownPattern(2000, pLines);
+    OPicture& picture = *p->Pictures->Get(0);
+    p->States.Set(1, 1, 2);
+    UI.ProgressTexts.clear();
+    UI.ProgressSteps.clear();
+    UI.CancelAtStep = 0;
+    picture.ShowViewMode(2);
+    SCOPED_TRACE(pLines);
+    EXPECT_EQ(UI.ProgressTexts,
+              std::vector<std::string>(pLines == 4000 ? 1 : 0, "Drawing the design view"));
+    EXPECT_EQ(UI.ProgressDepth, 0);
+    if (pLines == 4000) {
+      // Both the colours and the image report, each by its share.
+      EXPECT_GT(UI.ProgressSteps.size(), 150u);
+      EXPECT_TRUE(std::is_sorted(UI.ProgressSteps.begin(), UI.ProgressSteps.end()));
+      EXPECT_EQ(UI.ProgressSteps.back(), 1000);
+    }
+    OBitmap24 fresh;
+    fresh.SetSize(2000, pLines);
+    picture.RenderRows(2, 0, fresh);
+    EXPECT_TRUE(fresh == picture.DesignImage);
+    EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(p->GetDesignColour(1, 1)));
+  }
+}
+
 } // namespace
 } // namespace quillane::test
