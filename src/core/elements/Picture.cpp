@@ -72,9 +72,18 @@ void OPicture::Update() {
 }
 
 void OPicture::SetViewMode(uint8_t mode, const TWorkDone& done) {
-  // The colours are one share of the work, the image the other, each by its size.
+  if (!Switching)
+    MakeView(mode, done);
+}
+
+void OPicture::MakeView(uint8_t mode, const TWorkDone& done) {
+  // The colours, a fresh image's memory and the drawing are the shares of the work, each by
+  // its size: the memory is most of the first switch to a view.
+  const bool draw = Owner && mode != ViewMode && (mode == 1 || mode == 2);
+  OBitmap24& image = mode == 2 ? DesignImage : MachineImage;
   const int64_t cells = Owner ? int64_t{Owner->NoControls} * Owner->NoPLines : 0;
-  const int64_t total = cells + int64_t{Width} * Height;
+  const int64_t pixels = int64_t{Width} * Height, fresh = draw && !image.Allocated() ? pixels : 0;
+  const int64_t total = cells + fresh + pixels;
   auto share = [&](int64_t from, int64_t size) -> TWorkDone {
     if (!done)
       return {};
@@ -84,34 +93,43 @@ void OPicture::SetViewMode(uint8_t mode, const TWorkDone& done) {
   };
   if (Owner)
     Owner->SetViewMode(mode, share(0, cells));
-  if (mode != ViewMode) {
-    ViewMode = mode;
+  if (draw) {
+    image.Allocate(share(cells, fresh));
     if (mode == 1)
-      RenderMachineImage(share(cells, total - cells));
-    else if (mode == 2)
-      RenderDesignImage(share(cells, total - cells));
+      RenderMachineImage(share(cells + fresh, pixels));
+    else
+      RenderDesignImage(share(cells + fresh, pixels));
   }
+  ViewMode = mode;
   if (done)
     done(total, total);
 }
 
 void OPicture::ShowViewMode(uint8_t mode) {
+  if (Switching)
+    return;
   if (mode == ViewMode || (mode != 1 && mode != 2) || !Owner ||
       int64_t{Owner->NoControls} * Owner->NoPLines + int64_t{Width} * Height < LargeViewWork) {
-    SetViewMode(mode);
+    MakeView(mode, {});
     return;
   }
   // Cells and pixels change as it goes, so there is no Cancel to leave half of them.
   OProgress progress(mode == 2 ? "Drawing the design view" : "Drawing the machine view", 1000);
   progress.CannotCancel();
+  struct TUnderWay {
+    bool& Flag;
+    explicit TUnderWay(bool& flag) : Flag(flag) { Flag = true; }
+    ~TUnderWay() { Flag = false; }
+  } underWay(Switching);
   int64_t next = 0;
-  SetViewMode(mode, [&](int64_t done, int64_t of) {
+  MakeView(mode, [&](int64_t done, int64_t of) {
     const int64_t at = of > 0 ? done * 1000 / of : 1000;
     if (at >= next) {
       progress.Step(at);
       next = at + 5; // at most 200 steps: the report is slow next to a row of cells
     }
   });
+  progress.Step(1000);
 }
 
 void OPicture::PaintMachinePixel(int32_t x, int32_t y, uint8_t v) {

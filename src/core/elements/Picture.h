@@ -46,10 +46,11 @@ public:
   void SetHeight(int32_t height);
   // Makes the view's colours and image when they are not those of `mode` (1 machine, 2
   // design): a pass over every cell and pixel, of which `done` hears how far it has come.
+  // While a switch shows its progress it does nothing: a paint then shows what is there.
   void SetViewMode(uint8_t mode, const TWorkDone& done = {});
   // SetViewMode for the designer's switch of view: on a large pattern (most of a second on
-  // a carpet) it shows its progress, without Cancel. Not for a paint or another report's
-  // work, where a progress window cannot open.
+  // a carpet) it shows its progress, without Cancel. A progress window lets paints through,
+  // so the view goes on showing the other image until the switch is done.
   void ShowViewMode(uint8_t mode);
 
   void SetMachinePixel(int64_t x, int64_t y, uint32_t colour) {
@@ -86,6 +87,8 @@ protected:
   std::unique_ptr<ODesignData> NewEmpty() const override;
 
 private:
+  bool Switching = false; // ShowViewMode is under way
+  void MakeView(uint8_t mode, const TWorkDone& done);
   // Into `image`, which holds the rows from `firstRow` on.
   void Render(const TGrid& grid, OBitmap24& image, int64_t firstRow = 0,
               const TWorkDone& done = {});
