@@ -12,8 +12,8 @@
 namespace quillane {
 
 namespace {
-// Cells and pixels a switch of view makes afresh before it shows its progress: about a
-// tenth of a second.
+// From this many cells and pixels on (about a tenth of a second), a switch of view reports
+// its progress; the platform shows only a report that lasts half a second.
 constexpr int64_t LargeViewWork = 16'000'000;
 } // namespace
 
