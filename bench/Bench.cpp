@@ -798,9 +798,11 @@ void PrintDumpMemory(const std::string& file) {
 }
 
 // render writes its image a band of rows at a time: its peak stays within what opening
-// the pattern takes (info) and one band with its bytes, however large the picture.
-void PrintRenderMemory(const std::string& folder, const std::string& file) {
-  const std::string out = JoinPath(folder, "render.bmp");
+// the pattern takes (info) and one band with its bytes (for a PNG, and the compressor's
+// state), however large the picture.
+void PrintRenderMemory(const std::string& folder, const std::string& file,
+                       const std::string& format) {
+  const std::string out = JoinPath(folder, "render." + format); // either case names the format
   const pid_t child = ::fork();
   if (child == 0) {
     ::execl(QUILLANE_CLI, QUILLANE_CLI, "render", file.c_str(), "--picture", "1", "--view",
@@ -813,8 +815,9 @@ void PrintRenderMemory(const std::string& folder, const std::string& file) {
                           ? usage.ru_maxrss
                           : -1;
   const long own = CliPeakKiB("info", file), allowed = own + 32 * 1024;
-  std::printf("%-34s %12.4g %12.4g %7.2f  %-36s %s\n", "peak memory, render to BMP",
-              render / 1024.0, allowed / 1024.0, own > 0 ? double(render) / double(allowed) : 0.0,
+  const std::string row = "peak memory, render to " + format;
+  std::printf("%-34s %12.4g %12.4g %7.2f  %-36s %s\n", row.c_str(), render / 1024.0,
+              allowed / 1024.0, own > 0 ? double(render) / double(allowed) : 0.0,
               "info + 32 MiB (a band and its bytes)",
               render > 0 && own > 0 && render <= allowed ? "meets" : "misses");
 }
@@ -897,7 +900,8 @@ int main(int argc, char** argv) {
               largestGap);
 #ifdef QUILLANE_CLI
   PrintDumpMemory(f.PatternFile);
-  PrintRenderMemory(f.Folder, f.PatternFile);
+  PrintRenderMemory(f.Folder, f.PatternFile, "BMP");
+  PrintRenderMemory(f.Folder, f.PatternFile, "PNG");
 #endif
   std::error_code ec;
   fs::remove_all(f.Folder, ec);

@@ -2,8 +2,8 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(cmake g++ qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  libcli11-dev xvfb fonts-dejavu-core "$@")
+packages=(cmake g++ qt6-base-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev libcli11-dev xvfb fonts-dejavu-core "$@")
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

@@ -4,13 +4,15 @@
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
+#include <span>
 #include <unistd.h>
+#include <vector>
+#include <zlib.h>
 
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
@@ -107,6 +109,117 @@ private:
 
 // libpng refuses images more than this many pixels a side, whatever the format allows.
 constexpr int PngLargestSide = 1000000;
+// 100 dots an inch, as Qt writes an image's density.
+constexpr uint32_t DotsPerMetre = 3937;
+
+// The header Qt writes of a 24-bit image, so that either way gives the same file. Rows are
+// padded to 4 bytes.
+std::vector<uint8_t> BmpHeader(int width, int height) {
+  const uint64_t stride = (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
+  const uint64_t pixels = stride * static_cast<uint64_t>(height);
+  if (pixels > 0xFFFFFFFFu - 54)
+    throw Exception("The picture is too large for BMP (" + std::to_string(width) + " x " +
+                    std::to_string(height) + " pixels)");
+  std::vector<uint8_t> header = {'B', 'M'};
+  auto put = [&](uint64_t v, int bytes) {
+    for (int k = 0; k < bytes; ++k)
+      header.push_back(static_cast<uint8_t>(v >> (8 * k)));
+  };
+  put(54 + pixels, 4);
+  put(0, 4);
+  put(54, 4);
+  put(40, 4);
+  put(static_cast<uint64_t>(width), 4);
+  put(static_cast<uint64_t>(height), 4);
+  put(1, 2);
+  put(24, 2);
+  put(0, 4);
+  put(pixels, 4);
+  put(DotsPerMetre, 4);
+  put(DotsPerMetre, 4);
+  put(0, 8);
+  return header;
+}
+
+// A PNG of 8-bit RGB made as its rows come: the signature and header at once, then the
+// rows compressed into data chunks of a fixed size as the compressor fills them, so that
+// neither the image nor its compressed bytes are ever held whole.
+class TPngEncoder {
+public:
+  // Appends the signature and the header chunks to `out`; later chunks go there too.
+  TPngEncoder(int width, int height, std::vector<uint8_t>& out) : Out(out) {
+    if (deflateInit(&Stream, Z_DEFAULT_COMPRESSION) != Z_OK)
+      throw Exception("Not enough memory to compress the image");
+    static constexpr uint8_t Signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Out.insert(Out.end(), std::begin(Signature), std::end(Signature));
+    std::vector<uint8_t> header;
+    Big(header, static_cast<uint32_t>(width));
+    Big(header, static_cast<uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, deflate, filters, no interlace
+    Chunk("IHDR", header);
+    std::vector<uint8_t> density;
+    Big(density, DotsPerMetre);
+    Big(density, DotsPerMetre);
+    density.push_back(1); // per metre
+    Chunk("pHYs", density);
+    Deflated.resize(IdatSize);
+    Stream.next_out = Deflated.data();
+    Stream.avail_out = IdatSize;
+  }
+  ~TPngEncoder() { deflateEnd(&Stream); }
+  TPngEncoder(const TPngEncoder&) = delete;
+  TPngEncoder& operator=(const TPngEncoder&) = delete;
+
+  // Compresses rows, each after its filter byte; after the last, the stream is closed and
+  // the end chunk follows.
+  void Deflate(std::span<const uint8_t> rows, bool last) {
+    // zlib counts in unsigned ints; a band may hold more.
+    while (!rows.empty() || last) {
+      const size_t n = std::min<size_t>(rows.size(), 1u << 30);
+      Stream.next_in = const_cast<Bytef*>(rows.data()); // zlib does not write through it
+      Stream.avail_in = static_cast<uInt>(n);
+      rows = rows.subspan(n);
+      const int flush = last && rows.empty() ? Z_FINISH : Z_NO_FLUSH;
+      int status = Z_OK;
+      do {
+        status = deflate(&Stream, flush);
+        if (status == Z_STREAM_ERROR)
+          throw Exception("Cannot compress the image");
+        if (Stream.avail_out == 0 || status == Z_STREAM_END)
+          Data();
+      } while (Stream.avail_in > 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+      if (flush == Z_FINISH) {
+        Chunk("IEND", {});
+        return;
+      }
+    }
+  }
+
+private:
+  static constexpr uInt IdatSize = 1 << 16;
+  std::vector<uint8_t>& Out;
+  z_stream Stream{};
+  std::vector<uint8_t> Deflated;
+
+  static void Big(std::vector<uint8_t>& to, uint32_t v) {
+    for (int k = 3; k >= 0; --k)
+      to.push_back(static_cast<uint8_t>(v >> (8 * k)));
+  }
+  void Chunk(const char (&type)[5], std::span<const uint8_t> data) {
+    Big(Out, static_cast<uint32_t>(data.size()));
+    const size_t from = Out.size();
+    Out.insert(Out.end(), type, type + 4);
+    Out.insert(Out.end(), data.begin(), data.end());
+    Big(Out,
+        static_cast<uint32_t>(crc32(0, Out.data() + from, static_cast<uInt>(Out.size() - from))));
+  }
+  // What the compressor has given so far becomes a data chunk.
+  void Data() {
+    Chunk("IDAT", std::span<const uint8_t>(Deflated.data(), IdatSize - Stream.avail_out));
+    Stream.next_out = Deflated.data();
+    Stream.avail_out = IdatSize;
+  }
+};
 
 std::string Lower(std::string s) {
   for (char& c : s)
@@ -127,59 +240,17 @@ std::string ImageFormatFor(const std::string& path) {
   return ext == "bmp" || ext == "png" ? ext : "";
 }
 
-QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool pLineOneAtBottom,
-                       const TImageProgress& progress) {
-  if (image.Width() <= 0 || image.Height() <= 0)
-    throw Exception("The image is empty");
-  if (format == "png" && (image.Width() > PngLargestSide || image.Height() > PngLargestSide))
-    throw Exception("The picture is too " +
-                    std::string(image.Height() > PngLargestSide ? "tall" : "wide") + " for PNG (" +
-                    std::to_string(image.Width()) + " x " + std::to_string(image.Height()) +
-                    " pixels; PNG takes at most " + std::to_string(PngLargestSide) +
-                    " a side): BMP can hold it, use .bmp");
-  QImage out(image.Width(), image.Height(), QImage::Format_RGB888);
-  if (out.isNull())
-    throw Exception("Not enough memory for an image of " + std::to_string(image.Width()) + " x " +
-                    std::to_string(image.Height()) + " pixels");
-  TRowProgress rows(progress, image.Height(), 0, 50);
-  for (int y = 0; y < image.Height(); ++y) {
-    const uint32_t* src = image.Row(pLineOneAtBottom ? image.Height() - 1 - y : y);
-    uchar* dst = out.scanLine(y);
-    for (int x = 0; x < image.Width(); ++x, dst += 3) {
-      const QRgb rgb = ToQRgb(src[x]);
-      dst[0] = static_cast<uchar>(qRed(rgb));
-      dst[1] = static_cast<uchar>(qGreen(rgb));
-      dst[2] = static_cast<uchar>(qBlue(rgb));
-    }
-    rows.Row(y);
-  }
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, QByteArray::fromStdString(format));
-  bool written = false;
-  {
-    TQuietDecoders quiet;
-    written = writer.write(out);
-  }
-  if (!written)
-    throw Exception("Cannot encode the image: " + writer.errorString().toStdString());
-  if (progress)
-    progress(90);
-  return bytes;
-}
-
 void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom,
                const TImageProgress& progress) {
-  const std::string format = ImageFormatFor(path);
-  if (format.empty())
-    throw Exception("Cannot write an image of this kind (use .bmp or .png): " + path);
-  const QByteArray bytes = EncodeImage(image, format, pLineOneAtBottom, progress);
-  WriteFileAtomic(path,
-                  std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                           static_cast<size_t>(bytes.size())));
-  if (progress)
-    progress(100);
+  // The image is held already; the bands only keep the copy small.
+  const int band = std::max(1, (1 << 20) / std::max(1, image.Width()));
+  SaveImageRows(
+      path, image.Width(), image.Height(), band, pLineOneAtBottom,
+      [&](int first, OBitmap24& rows) {
+        for (int y = 0; y < rows.Height(); ++y)
+          std::copy_n(image.Row(first + y), image.Width(), rows.Row(y));
+      },
+      progress);
 }
 
 void SaveImageRows(const std::string& path, int width, int height, int bandRows,
@@ -189,71 +260,79 @@ void SaveImageRows(const std::string& path, int width, int height, int bandRows,
     throw Exception("Cannot write an image of this kind (use .bmp or .png): " + path);
   if (width <= 0 || height <= 0)
     throw Exception("The image is empty");
-  if (format != "bmp") {
-    OBitmap24 whole;
-    whole.SetSize(width, height);
-    draw(0, whole);
-    SaveImage(whole, path, pLineOneAtBottom, progress);
-    return;
+  const bool png = format == "png";
+  std::vector<uint8_t> out; // the bytes the next part hands to the file
+  std::optional<TPngEncoder> encoder;
+  uint64_t stride = 0;
+  if (png) {
+    if (width > PngLargestSide || height > PngLargestSide)
+      throw Exception("The picture is too " +
+                      std::string(height > PngLargestSide ? "tall" : "wide") + " for PNG (" +
+                      std::to_string(width) + " x " + std::to_string(height) +
+                      " pixels; PNG takes at most " + std::to_string(PngLargestSide) +
+                      " a side): BMP can hold it, use .bmp");
+    encoder.emplace(width, height, out);
+  } else {
+    out = BmpHeader(width, height);
+    stride = (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
   }
-  // A BMP holds its bottom row first, 24 bits a pixel, each row padded to 4 bytes. The
-  // header is the one Qt writes, so that either way gives the same file.
-  const uint64_t stride = (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
-  const uint64_t pixels = stride * static_cast<uint64_t>(height);
-  if (pixels > 0xFFFFFFFFu - 54)
-    throw Exception("The picture is too large for BMP (" + std::to_string(width) + " x " +
-                    std::to_string(height) + " pixels)");
-  std::vector<uint8_t> header;
-  auto put = [&](uint64_t v, int bytes) {
-    for (int k = 0; k < bytes; ++k)
-      header.push_back(static_cast<uint8_t>(v >> (8 * k)));
-  };
-  header = {'B', 'M'};
-  put(54 + pixels, 4);
-  put(0, 4);
-  put(54, 4);
-  put(40, 4);
-  put(static_cast<uint64_t>(width), 4);
-  put(static_cast<uint64_t>(height), 4);
-  put(1, 2);
-  put(24, 2);
-  put(0, 4);
-  put(pixels, 4);
-  put(3937, 4); // 100 dots an inch
-  put(3937, 4);
-  put(0, 8);
+  // A BMP holds the image's bottom row first, a PNG its top row; the image's top row is
+  // the core's last when PLine 1 is at the bottom.
+  const bool lastFirst = png == pLineOneAtBottom;
   bandRows = std::clamp(bandRows, 1, height);
   OBitmap24 band;
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> rowBytes; // a PNG band's rows, each after its filter byte
+  const size_t pngRow = 1 + 3 * static_cast<size_t>(width);
+  std::vector<uint8_t> above(png ? pngRow - 1 : 0); // the row before, as the file has it
   TRowProgress rows(progress, height, 0, 100);
-  bool headerSent = false;
-  int done = 0; // rows written, from the file's first (the image's bottom row)
+  int done = 0; // rows written, in the file's order
+  bool handedOut = false;
   WriteFileAtomic(path, [&]() -> std::span<const uint8_t> {
-    if (!headerSent) {
-      headerSent = true;
-      return header;
-    }
-    if (done >= height)
-      return {};
-    // The file's rows from `done` on: image rows from the bottom up, which are the core's
-    // rows from the first up when PLine 1 is at the bottom, else from the last down.
-    const int n = std::min(bandRows, height - done);
-    const int first = pLineOneAtBottom ? done : height - done - n;
-    band.SetSize(width, n);
-    draw(first, band);
-    bytes.assign(stride * static_cast<uint64_t>(n), 0);
-    for (int i = 0; i < n; ++i) {
-      const uint32_t* src = band.Row(pLineOneAtBottom ? i : n - 1 - i);
-      uint8_t* dst = bytes.data() + stride * static_cast<uint64_t>(i);
-      for (int x = 0; x < width; ++x, dst += 3) {
-        dst[0] = static_cast<uint8_t>(src[x] >> 16); // blue, green, red
-        dst[1] = static_cast<uint8_t>(src[x] >> 8);
-        dst[2] = static_cast<uint8_t>(src[x]);
+    if (handedOut)
+      out.clear();
+    handedOut = true;
+    // The compressor may keep a band's bytes to itself: draw until something comes out.
+    while (out.empty() && done < height) {
+      const int n = std::min(bandRows, height - done);
+      const int first = lastFirst ? height - done - n : done;
+      band.SetSize(width, n);
+      draw(first, band);
+      if (png)
+        rowBytes.resize(static_cast<size_t>(n) * pngRow);
+      else
+        out.assign(stride * static_cast<uint64_t>(n), 0);
+      for (int i = 0; i < n; ++i) {
+        const uint32_t* src = band.Row(lastFirst ? n - 1 - i : i);
+        if (png) {
+          // Each byte less the one above it: a pattern's colours mostly go on down the
+          // rows, and the zeros this leaves compress to half of what the bytes themselves
+          // do, at the cost of one subtraction.
+          uint8_t* dst = rowBytes.data() + static_cast<size_t>(i) * pngRow;
+          *dst++ = 2; // the filter "up"
+          for (int x = 0; x < width; ++x, dst += 3) {
+            const uint8_t rgb[3] = {static_cast<uint8_t>(src[x]), static_cast<uint8_t>(src[x] >> 8),
+                                    static_cast<uint8_t>(src[x] >> 16)};
+            uint8_t* up = above.data() + 3 * static_cast<size_t>(x);
+            for (int k = 0; k < 3; ++k) {
+              dst[k] = static_cast<uint8_t>(rgb[k] - up[k]);
+              up[k] = rgb[k];
+            }
+          }
+        } else {
+          uint8_t* dst = out.data() + stride * static_cast<uint64_t>(i);
+          for (int x = 0; x < width; ++x, dst += 3) {
+            dst[0] = static_cast<uint8_t>(src[x] >> 16); // blue, green, red
+            dst[1] = static_cast<uint8_t>(src[x] >> 8);
+            dst[2] = static_cast<uint8_t>(src[x]);
+          }
+        }
+        rows.Row(done + i);
       }
-      rows.Row(done + i);
+      done += n;
+      if (png)
+        encoder->Deflate(rowBytes, done == height);
     }
-    done += n;
-    return bytes;
+    return out;
   });
 }
 

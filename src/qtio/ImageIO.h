@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QtGui/qrgb.h>
 #include <cstdint>
 #include <functional>
@@ -30,20 +29,16 @@ using TImageProgress = std::function<void(int percent)>;
 // "png"); "" when the name asks for none we write. Standard output ("-") takes BMP.
 std::string ImageFormatFor(const std::string& path);
 
-// The image's file bytes in `format`, rows top down (or PLine 1 at the bottom). Throws
-// Exception when it cannot be encoded.
-QByteArray EncodeImage(const OBitmap24& image, const std::string& format, bool pLineOneAtBottom,
-                       const TImageProgress& progress = {});
-// Encodes and writes the image atomically (see WriteFileAtomic), in the format its name
-// asks for.
+// Writes the image atomically (see WriteFileAtomic), in the format its name asks for, rows
+// top down (or PLine 1 at the bottom). Throws Exception when it cannot be written.
 void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom,
                const TImageProgress& progress = {});
 
 // Draws rows `first` on into `band` (as wide as the image).
 using TDrawRows = std::function<void(int first, OBitmap24& band)>;
 // Writes a `width` x `height` image drawn `bandRows` rows at a time, atomically, in the
-// format its name asks for: a BMP is written band after band, so that only one band is
-// held; a PNG is drawn whole and then encoded.
+// format its name asks for, band after band: only one band is held, with its bytes (and,
+// for a PNG, the compressor's state).
 void SaveImageRows(const std::string& path, int width, int height, int bandRows,
                    bool pLineOneAtBottom, const TDrawRows& draw,
                    const TImageProgress& progress = {});

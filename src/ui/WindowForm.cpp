@@ -223,10 +223,12 @@ void TfmWindow::Follow(const TViewReply& reply) {
 }
 
 void TfmWindow::ViewChosen() {
-  MouseState.View = rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView;
-  // The view's colours and image are made afresh on a switch: most of a second on a carpet.
+  // The view's colours and image are made afresh on a switch: most of a second on a carpet,
+  // made here rather than in the paint so that its progress can show; until they are
+  // made, the view shows the other image.
   OWaitCursor wait(g.UI());
-  RefreshGrids();
+  Picture.ShowViewMode(rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView);
+  RefreshGrids(); // the view the button shows from here on
 }
 
 void TfmWindow::Refresh() {

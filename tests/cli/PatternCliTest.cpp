@@ -158,23 +158,45 @@ TEST_F(PatternCli, LookingAtAPatternLeavesItsSectionsUncopied) {
   Ok("extract many.pat --kind SEC --index 65535 -o last.SEC");
 }
 
-// export-bitmap draws its image a band of rows at a time: the file is the one the whole
-// region's bitmap gives, in each view, for a region at the picture's foot and one above it.
+// export-bitmap draws its image a band of rows at a time: the file decodes to the whole
+// region's bitmap, BMP and PNG, in each view, for a region at the picture's foot and one
+// above it.
 TEST_F(PatternCli, ExportedBitmapsAreTheRegionsWholeBitmaps) {
   Ok("wizard carpet --pattern-controls 30 --pattern-plines 9 --section-controls 4 --center "
      "--repeats 3 -o w.pat");
   Ok("paint w.pat --picture 1 --view machine 3,2,2 15,4,1 0,8,2 -o c.pat");
   std::unique_ptr<OPattern> p = OpenPatternFile(Current.File("c.pat"));
   for (int region : {1, 2, 4})
-    for (const std::string view : {"machine", "design"}) {
-      Ok("export-bitmap c.pat --picture 1 --region " + std::to_string(region) + " --view " + view +
-         " -o r.bmp");
-      const QByteArray whole = EncodeImage(
-          ExportBitmap(*p->Pictures->Get(0)->Regions.Get(region - 1), view == "machine"), "bmp",
-          false);
-      EXPECT_EQ(FileBytes(Current.File("r.bmp")), Bytes(whole.begin(), whole.end()))
-          << region << " " << view;
-    }
+    for (const std::string view : {"machine", "design"})
+      for (const std::string out : {"r.bmp", "r.png"}) {
+        Ok("export-bitmap c.pat --picture 1 --region " + std::to_string(region) + " --view " +
+           view + " -o " + out);
+        EXPECT_EQ(LoadImage(Current.File(out)),
+                  ExportBitmap(*p->Pictures->Get(0)->Regions.Get(region - 1), view == "machine"))
+            << region << " " << view << " " << out;
+      }
+}
+
+// render draws a picture of more than one band a band of rows at a time, the last band
+// shorter, and writes what the view shows, PLine 1 at the bottom.
+TEST_F(PatternCli, RenderedImagesAreThePicturesRender) {
+  Ok("wizard carpet --pattern-controls 2100 --pattern-plines 2100 --section-controls 700 "
+     "--repeats 3 -o w.pat");
+  Ok("paint w.pat --picture 1 --view machine 3,2,2 15,2099,1 2099,0,2 -o c.pat");
+  std::unique_ptr<OPattern> p = OpenPatternFile(Current.File("c.pat"));
+  OPicture& picture = *p->Pictures->Get(0);
+  OBitmap24 whole;
+  whole.SetSize(picture.Width, picture.Height);
+  picture.RenderRows(1, 0, whole);
+  for (const std::string out : {"r.bmp", "r.png"}) {
+    Ok("render c.pat --picture 1 --view machine -o " + out);
+    const OBitmap24 read = LoadImage(Current.File(out));
+    ASSERT_EQ(read.Height(), whole.Height());
+    for (int y = 0; y < whole.Height(); ++y)
+      ASSERT_TRUE(
+          std::equal(whole.Row(y), whole.Row(y) + whole.Width(), read.Row(whole.Height() - 1 - y)))
+          << out << " row " << y;
+  }
 }
 
 } // namespace

@@ -324,5 +324,47 @@ TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
   EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(1));
 }
 
+// The designer's switch of view on a large pattern shows its progress as it goes and to its
+// end, and runs to its end whatever is pressed; below 16 million cells and pixels it says
+// nothing. The progress window lets the view's paint through, which asks for the view it
+// still shows: the switch goes on undisturbed.
+TEST_F(Painting, ASwitchOfViewOnALargePatternShowsItsProgress) {
+  struct TPaintingPlatform : OScriptedPlatform {
+    std::function<void()> Paint;
+    bool Progress(int64_t done) override {
+      Paint();
+      return OScriptedPlatform::Progress(done);
+    }
+  } ui;
+  OPlatformScope scope(ui);
+  for (const int pLines : {3999, 4000}) {
+    auto p = ShownPattern(2000, pLines);
+    OPicture& picture = *p->Pictures->Get(0);
+    p->States.Set(1, 1, 2);
+    ui.Paint = [&] { picture.SetViewMode(1); };
+    ui.CancelAtStep = 0;
+    picture.ShowViewMode(2);
+    SCOPED_TRACE(pLines);
+    EXPECT_EQ(std::pair(p->ViewMode, picture.ViewMode), std::pair(uint8_t{2}, uint8_t{2}));
+    EXPECT_EQ(ui.ProgressTexts,
+              std::vector<std::string>(pLines == 4000 ? 1 : 0, "Drawing the design view"));
+    EXPECT_EQ(ui.ProgressDepth, 0);
+    if (pLines == 4000) {
+      // The colours, the image's memory and the drawing each report by their share: the
+      // bar moves from 0 to the end by at most 1 % at a time.
+      const std::vector<int64_t>& steps = ui.ProgressSteps;
+      ASSERT_GT(steps.size(), 100u);
+      EXPECT_EQ(std::pair(steps.front(), steps.back()), std::pair(int64_t{0}, int64_t{1000}));
+      for (size_t i = 1; i < steps.size(); ++i)
+        ASSERT_TRUE(steps[i] >= steps[i - 1] && steps[i] - steps[i - 1] <= 10) << steps[i];
+    }
+    OBitmap24 fresh;
+    fresh.SetSize(2000, pLines);
+    picture.RenderRows(2, 0, fresh);
+    EXPECT_TRUE(fresh == picture.DesignImage);
+    EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(p->GetDesignColour(1, 1)));
+  }
+}
+
 } // namespace
 } // namespace quillane::test

@@ -7,6 +7,7 @@
 #include "data/Grid.h"
 #include "data/PatternEvents.h"
 #include "data/Record.h"
+#include "platform/Platform.h"
 
 namespace quillane {
 
@@ -63,10 +64,11 @@ public:
   // Reports that elements of `kind` were added or removed (regions: of `picture`).
   virtual void ElementsChanged(TDesignRecordKind kind, const OPicture* picture) = 0;
 
-  // The grids the pictures show and paint, controls and PLines from 1.
-  virtual void ComputeMachineColours() = 0;
-  virtual void ComputeDesignColours() = 0;
-  virtual void SetViewMode(uint8_t mode) = 0;
+  // The grids the pictures show and paint, controls and PLines from 1. Working out a
+  // view's colours is a pass over every cell; `done` hears how far it has come.
+  virtual void ComputeMachineColours(const TWorkDone& done = {}) = 0;
+  virtual void ComputeDesignColours(const TWorkDone& done = {}) = 0;
+  virtual void SetViewMode(uint8_t mode, const TWorkDone& done = {}) = 0;
   virtual void PaintMachineColour(int32_t c, int32_t p, uint8_t v) = 0;
   virtual void PaintDesignColour(int32_t c, int32_t p, uint8_t v) = 0;
   virtual void BeginPaintBatch() = 0;

@@ -31,6 +31,19 @@ void OBitmap24::Allocate() const {
     Buffer.assign(static_cast<size_t>(W) * static_cast<size_t>(H), DefaultColour);
 }
 
+void OBitmap24::Allocate(const TWorkDone& done) {
+  if (!Buffer.empty() || W <= 0 || H <= 0)
+    return;
+  const size_t rows = static_cast<size_t>(H), width = static_cast<size_t>(W);
+  const size_t band = std::max<size_t>(1, (size_t{1} << 17) / width); // half a megabyte
+  Buffer.reserve(rows * width);
+  for (size_t y = 0; y < rows; y += band) {
+    if (done)
+      done(static_cast<int64_t>(y), H);
+    Buffer.insert(Buffer.end(), std::min(band, rows - y) * width, DefaultColour);
+  }
+}
+
 void OBitmap24::Fill(uint32_t colour) {
   TPixels& pixels = Pixels();
   std::fill(pixels.begin(), pixels.end(), colour & 0x00FFFFFFu);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/LargeBuffer.h"
+#include "platform/Platform.h"
 
 namespace quillane {
 
@@ -43,6 +44,9 @@ public:
   void Fill(uint32_t colour);
   // Whether the pixels have been allocated yet.
   bool Allocated() const { return !Buffer.empty(); }
+  // Allocates the pixels now, unless they are, a band at a time so that `done` hears how far
+  // it has come: a picture's image takes seconds to come from a busy system.
+  void Allocate(const TWorkDone& done);
 
   friend bool operator==(const OBitmap24& a, const OBitmap24& b) {
     return a.W == b.W && a.H == b.H && a.Data() == b.Data();

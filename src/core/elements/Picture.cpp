@@ -11,6 +11,12 @@
 
 namespace quillane {
 
+namespace {
+// From this many cells and pixels on (about a tenth of a second), a switch of view reports
+// its progress; the platform shows only a report that lasts half a second.
+constexpr int64_t LargeViewWork = 16'000'000;
+} // namespace
+
 OPicture::OPicture(ODesignOwner* owner) : ODesignData(owner), Regions(this) {
   Regions.OnChange = [this] {
     if (Owner)
@@ -65,16 +71,65 @@ void OPicture::Update() {
   ViewMode = 0;
 }
 
-void OPicture::SetViewMode(uint8_t mode) {
+void OPicture::SetViewMode(uint8_t mode, const TWorkDone& done) {
+  if (!Switching)
+    MakeView(mode, done);
+}
+
+void OPicture::MakeView(uint8_t mode, const TWorkDone& done) {
+  // The colours, a fresh image's memory and the drawing are the shares of the work, each by
+  // its size: the memory is most of the first switch to a view.
+  const bool draw = Owner && mode != ViewMode && (mode == 1 || mode == 2);
+  OBitmap24& image = mode == 2 ? DesignImage : MachineImage;
+  const int64_t cells = Owner ? int64_t{Owner->NoControls} * Owner->NoPLines : 0;
+  const int64_t pixels = int64_t{Width} * Height, fresh = draw && !image.Allocated() ? pixels : 0;
+  const int64_t total = cells + fresh + pixels;
+  auto share = [&](int64_t from, int64_t size) -> TWorkDone {
+    if (!done)
+      return {};
+    return [&done, from, size, total](int64_t part, int64_t of) {
+      done(from + (of > 0 ? size * part / of : size), total);
+    };
+  };
   if (Owner)
-    Owner->SetViewMode(mode);
-  if (mode == ViewMode)
-    return;
+    Owner->SetViewMode(mode, share(0, cells));
+  if (draw) {
+    image.Allocate(share(cells, fresh));
+    if (mode == 1)
+      RenderMachineImage(share(cells + fresh, pixels));
+    else
+      RenderDesignImage(share(cells + fresh, pixels));
+  }
   ViewMode = mode;
-  if (mode == 1)
-    RenderMachineImage();
-  else if (mode == 2)
-    RenderDesignImage();
+  if (done)
+    done(total, total);
+}
+
+void OPicture::ShowViewMode(uint8_t mode) {
+  if (Switching)
+    return;
+  if (mode == ViewMode || (mode != 1 && mode != 2) || !Owner ||
+      int64_t{Owner->NoControls} * Owner->NoPLines + int64_t{Width} * Height < LargeViewWork) {
+    MakeView(mode, {});
+    return;
+  }
+  // Cells and pixels change as it goes, so there is no Cancel to leave half of them.
+  OProgress progress(mode == 2 ? "Drawing the design view" : "Drawing the machine view", 1000);
+  progress.CannotCancel();
+  struct TUnderWay {
+    bool& Flag;
+    explicit TUnderWay(bool& flag) : Flag(flag) { Flag = true; }
+    ~TUnderWay() { Flag = false; }
+  } underWay(Switching);
+  int64_t next = 0;
+  MakeView(mode, [&](int64_t done, int64_t of) {
+    const int64_t at = of > 0 ? done * 1000 / of : 1000;
+    if (at >= next) {
+      progress.Step(at);
+      next = at + 5; // at most 200 steps: the report is slow next to a row of cells
+    }
+  });
+  progress.Step(1000);
 }
 
 void OPicture::PaintMachinePixel(int32_t x, int32_t y, uint8_t v) {
@@ -99,18 +154,18 @@ void OPicture::PaintDesignPixel(int32_t x, int32_t y, uint8_t v) {
   }
 }
 
-void OPicture::RenderMachineImage() {
+void OPicture::RenderMachineImage(const TWorkDone& done) {
   if (!Owner)
     return;
-  Render(Owner->MachineColours, MachineImage);
+  Render(Owner->MachineColours, MachineImage, 0, done);
   Owner->Events.PixelsChanged(this, false,
                               {0, 0, MachineImage.Width() - 1, MachineImage.Height() - 1});
 }
 
-void OPicture::RenderDesignImage() {
+void OPicture::RenderDesignImage(const TWorkDone& done) {
   if (!Owner)
     return;
-  Render(Owner->DesignColours, DesignImage);
+  Render(Owner->DesignColours, DesignImage, 0, done);
   Owner->Events.PixelsChanged(this, true,
                               {0, 0, DesignImage.Width() - 1, DesignImage.Height() - 1});
 }
@@ -186,7 +241,8 @@ void OPicture::RenderRows(uint8_t view, int64_t first, OBitmap24& band) {
   Render(view == 2 ? Owner->DesignColours : Owner->MachineColours, band, first);
 }
 
-void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow) {
+void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
+                      const TWorkDone& done) {
   std::array<uint32_t, 256> colours{};
   for (int i = 0; i < 256; ++i)
     colours[static_cast<size_t>(i)] = Owner->GetPalette().GetColour(i) & 0x00FFFFFFu; // as SetPixel
@@ -249,7 +305,9 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow) {
   if (overlapping) {
     // Where regions share pixels the last cell in control-then-PLine order wins, as the
     // cell-by-cell definition says; this path keeps that order exactly.
-    for (int c = 1; c <= grid.Controls(); ++c)
+    for (int c = 1; c <= grid.Controls(); ++c) {
+      if (done)
+        done(c - 1, grid.Controls());
       for (int p = 1; p <= grid.PLines(); ++p) {
         const uint32_t colour = colours[grid.Get(c, p)];
         for (const auto& region : Regions) {
@@ -258,16 +316,22 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow) {
             image.SetPixel(int64_t{x} - 1, int64_t{y} - 1 - firstRow, colour);
         }
       }
+    }
     return;
   }
 
   // Regions that do not conflict can be drawn one after another, a PLine at a time.
+  int64_t pLines = 0, drawn = 0;
+  for (const TFootprint& f : footprints)
+    pLines += f.Empty ? 0 : f.P1 - f.P0 + 1;
   for (const TFootprint& f : footprints) {
     if (f.Empty)
       continue;
     const TPoint64 origin = f.Origin;
     const int64_t dxC = f.StepC.X, dyC = f.StepC.Y, dxP = f.StepP.X, dyP = f.StepP.Y;
     for (int64_t p = f.P0; p <= f.P1; ++p) {
+      if (done)
+        done(drawn++, pLines);
       const uint8_t* row = grid.Row(static_cast<int>(p));
       int64_t x = origin.X + dxC * f.C0 + dxP * p - 1;
       int64_t y = origin.Y + dyC * f.C0 + dyP * p - 1 - firstRow;

@@ -6,6 +6,7 @@
 #include "data/DesignList.h"
 #include "elements/Bitmap.h"
 #include "elements/Region.h"
+#include "platform/Platform.h"
 
 namespace quillane {
 
@@ -43,7 +44,14 @@ public:
 
   void SetWidth(int32_t width);
   void SetHeight(int32_t height);
-  void SetViewMode(uint8_t mode);
+  // Makes the view's colours and image when they are not those of `mode` (1 machine, 2
+  // design): a pass over every cell and pixel, of which `done` hears how far it has come.
+  // While a switch shows its progress it does nothing: a paint then shows what is there.
+  void SetViewMode(uint8_t mode, const TWorkDone& done = {});
+  // SetViewMode for the designer's switch of view: on a large pattern (most of a second on
+  // a carpet) it shows its progress, without Cancel. A progress window lets paints through,
+  // so the view goes on showing the other image until the switch is done.
+  void ShowViewMode(uint8_t mode);
 
   void SetMachinePixel(int64_t x, int64_t y, uint32_t colour) {
     MachineImage.SetPixel(x, y, colour);
@@ -56,8 +64,8 @@ public:
   void PaintMachinePixel(int32_t x, int32_t y, uint8_t v);
   void PaintDesignPixel(int32_t x, int32_t y, uint8_t v);
 
-  void RenderMachineImage();
-  void RenderDesignImage();
+  void RenderMachineImage(const TWorkDone& done = {});
+  void RenderDesignImage(const TWorkDone& done = {});
   // Rows `first` on of the image of `view` (1 machine, 2 design) as a fresh render draws
   // them, into `band` (as wide as the picture): a picture is written out a band at a time
   // without its whole image in memory. Regions that do not draw apart need the whole
@@ -79,8 +87,11 @@ protected:
   std::unique_ptr<ODesignData> NewEmpty() const override;
 
 private:
+  bool Switching = false; // ShowViewMode is under way
+  void MakeView(uint8_t mode, const TWorkDone& done);
   // Into `image`, which holds the rows from `firstRow` on.
-  void Render(const TGrid& grid, OBitmap24& image, int64_t firstRow = 0);
+  void Render(const TGrid& grid, OBitmap24& image, int64_t firstRow = 0,
+              const TWorkDone& done = {});
 };
 
 } // namespace quillane

@@ -21,7 +21,7 @@ int OPattern::HighestYarnTypeInUse() const {
   return highest;
 }
 
-void OPattern::ComputeMachineColours() {
+void OPattern::ComputeMachineColours(const TWorkDone& done) {
   if (PatternMode == pmColours)
     return;
   const OMachineTable& table = *MachineTable;
@@ -36,6 +36,8 @@ void OPattern::ComputeMachineColours() {
   for (int c = 1; c <= NoControls; ++c)
     mapOfControl[static_cast<size_t>(c)] = colourOf[Creel->GetYarnType(c)].data();
   for (int p = 1; p <= NoPLines; ++p) {
+    if (done)
+      done(p - 1, NoPLines);
     const uint8_t* states = States.Row(p);
     uint8_t* colours = MachineColours.Row(p);
     if (!refused) {
@@ -51,7 +53,7 @@ void OPattern::ComputeMachineColours() {
   }
 }
 
-void OPattern::ComputeDesignColours() {
+void OPattern::ComputeDesignColours(const TWorkDone& done) {
   if (PatternMode == pmColours)
     return;
   const ODesignTable& table = *DesignTable;
@@ -97,6 +99,8 @@ void OPattern::ComputeDesignColours() {
   const int noControls = NoControls;
   // A PLine at a time, as the grid lies in memory.
   for (int p = 1; p <= NoPLines; ++p) {
+    if (done)
+      done(p - 1, NoPLines);
     const uint8_t* states = States.Row(p);
     uint8_t* colours = DesignColours.Row(p);
     for (const TPair& pair : pairs) {
@@ -110,14 +114,14 @@ void OPattern::ComputeDesignColours() {
   }
 }
 
-void OPattern::SetViewMode(uint8_t mode) {
+void OPattern::SetViewMode(uint8_t mode, const TWorkDone& done) {
   if (mode == ViewMode)
     return;
   ViewMode = mode;
   if (mode == 1)
-    ComputeMachineColours();
+    ComputeMachineColours(done);
   else if (mode == 2)
-    ComputeDesignColours();
+    ComputeDesignColours(done);
 }
 
 } // namespace quillane

@@ -185,9 +185,9 @@ public:
   void ElementsChanged(TDesignRecordKind kind, const OPicture* picture) override;
 
   // Grids, sections and painting.
-  void ComputeMachineColours() override;
-  void ComputeDesignColours() override;
-  void SetViewMode(uint8_t mode) override;
+  void ComputeMachineColours(const TWorkDone& done = {}) override;
+  void ComputeDesignColours(const TWorkDone& done = {}) override;
+  void SetViewMode(uint8_t mode, const TWorkDone& done = {}) override;
   // Shows SectionsProblem, unless quiet, and answers whether there was none.
   bool ValidateSections();
   // The message ValidateSections would show, or "" when every section lies inside the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,10 @@ public:
 private:
   OPlatform& Platform;
 };
+
+// How far a piece of work has come: `done` of its `of` steps. Empty when nobody follows it;
+// the work calls it often, so whoever follows it decides how often to show a step.
+using TWorkDone = std::function<void(int64_t done, int64_t of)>;
 
 // The progress report for the length of a long piece of work; it closes however the work
 // ends.
