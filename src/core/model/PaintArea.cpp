@@ -136,6 +136,25 @@ bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value
   return all != 0;
 }
 
+// The highest of `n` values.
+uint8_t HighestOf(const uint8_t* __restrict values, size_t n) {
+  uint8_t highest = 0;
+  for (size_t i = 0; i < n; ++i)
+    highest = values[i] > highest ? values[i] : highest;
+  return highest;
+}
+
+// Where `stated` is 1, the value takes `row`'s and is marked; elsewhere it stays. Without a
+// branch: which cells state follows the drawing, and a branch on it mispredicts.
+void TakeWhereStated(const uint8_t* __restrict row, const uint8_t* __restrict stated,
+                     uint8_t* __restrict value, uint8_t* __restrict has, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t take = static_cast<uint8_t>(0u - stated[i]);
+    value[i] = static_cast<uint8_t>((row[i] & take) | (value[i] & ~take));
+    has[i] = static_cast<uint8_t>(has[i] | stated[i]);
+  }
+}
+
 } // namespace
 
 // One area painted inside a batch, step by step. The algorithm:
@@ -181,6 +200,10 @@ struct OPattern::TPaintBatch::TAreaPaint {
 
   size_t At(int64_t c, int64_t p) const {
     return static_cast<size_t>((p - Sources.Top) * Width + (c - Sources.Left));
+  }
+  // The painted value of cell (c, p) among those handed to the paint.
+  size_t ValueAt(int64_t c, int64_t p) const {
+    return static_cast<size_t>((p - Cells.Top) * Cells.Width() + (c - Cells.Left));
   }
   uint8_t StateOf(int64_t c, uint8_t v) const {
     return B.StateOf[B.YarnType[static_cast<size_t>(c)]][v];
@@ -277,47 +300,84 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
       return shifts[a].DC * Order.PerControl + shifts[a].DP * Order.PerPLine <
              shifts[b].DC * Order.PerControl + shifts[b].DP * Order.PerPLine;
     });
-  // Per source control: whether each value gives its yarn type a state.
-  std::vector<std::array<uint8_t, 256>> statedOnYarn;
-  std::vector<const uint8_t*> statedOf;
-  if (Shared) {
-    Last = TZeroedBytes(Value.size());
-    HasLast = TZeroedBytes(Value.size());
-    statedOnYarn.resize(B.StateOf.size());
-    for (size_t y = 0; y < B.StateOf.size(); ++y)
-      for (size_t v = 0; v < 256; ++v)
-        statedOnYarn[y][v] = !States || B.StateOf[y][v] != 0 ? 1 : 0;
-    for (int64_t sc = Sources.Left; sc <= Sources.Right; ++sc)
-      statedOf.push_back(statedOnYarn[B.YarnType[static_cast<size_t>(sc)]].data());
+  if (!Shared) {
+    for (const size_t i : inOrder) {
+      const TArea from = Meet(Painted[i], Grid.Shifted(shifts[i].DC, shifts[i].DP));
+      if (from.Empty())
+        continue;
+      any = true;
+      const size_t n = static_cast<size_t>(from.Width());
+      for (int64_t p = from.Top; p <= from.Bottom; ++p) {
+        const size_t k = At(from.Left - shifts[i].DC, p - shifts[i].DP);
+        std::memcpy(Value.data() + k, values.data() + ValueAt(from.Left, p), n);
+        std::memset(Has.data() + k, 1, n);
+      }
+    }
+    return any;
   }
+  // The last paint of a source gives it its colour; the last that gives its yarn type a
+  // state gives it that state and its copies everything (see SharedReduces). A source
+  // PLine at a time, its paints in order, so that its values stay in the cache while every
+  // section's cells over it pass.
+  Last = TZeroedBytes(Value.size());
+  HasLast = TZeroedBytes(Value.size());
+  struct TSpan {
+    int64_t Top, Bottom; // source PLines
+    size_t Column, N;    // the first source's offset in a PLine, how many
+    int64_t DP, Left;    // the shift down, the first painted cell's control
+  };
+  std::vector<TSpan> spans;
   for (const size_t i : inOrder) {
     const TArea from = Meet(Painted[i], Grid.Shifted(shifts[i].DC, shifts[i].DP)); // sources inside
-    for (int64_t p = from.Top; p <= from.Bottom && !from.Empty(); ++p) {
-      const size_t k = At(from.Left - shifts[i].DC, p - shifts[i].DP),
-                   n = static_cast<size_t>(from.Width());
-      const uint8_t* row = values.data() + static_cast<size_t>((p - Cells.Top) * Cells.Width() +
-                                                               (from.Left - Cells.Left));
-      any = true;
-      if (!Shared) {
+    if (from.Empty())
+      continue;
+    spans.push_back({from.Top - shifts[i].DP, from.Bottom - shifts[i].DP,
+                     static_cast<size_t>(from.Left - shifts[i].DC - Sources.Left),
+                     static_cast<size_t>(from.Width()), shifts[i].DP, from.Left});
+  }
+  if (spans.empty())
+    return false;
+  // Which values give a source control's yarn type a state: one table for all when the
+  // sources share a yarn type, as a section's strip usually does.
+  std::vector<const uint8_t*> stateOf;
+  bool oneYarn = true;
+  for (int64_t sc = Sources.Left; sc <= Sources.Right; ++sc) {
+    stateOf.push_back(B.StateOf[B.YarnType[static_cast<size_t>(sc)]].data());
+    oneYarn = oneYarn && stateOf.back() == stateOf.front();
+  }
+  TByteMap stated;
+  stated.fill(1);
+  if (States)
+    for (size_t v = 0; v < 256; ++v)
+      stated[v] = stateOf.front()[v] != 0 ? 1 : 0;
+  uint8_t highest = 0;
+  std::vector<uint8_t> stRow(static_cast<size_t>(Width)); // which of a span's values state
+  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp)
+    for (const TSpan& span : spans) {
+      if (sp < span.Top || sp > span.Bottom)
+        continue;
+      const size_t k = At(Sources.Left, sp) + span.Column, n = span.N;
+      const uint8_t* row = values.data() + ValueAt(span.Left, sp + span.DP);
+      std::memcpy(Last.data() + k, row, n);
+      std::memset(HasLast.data() + k, 1, n);
+      highest = std::max(highest, HighestOf(row, n));
+      if (!States) {
         std::memcpy(Value.data() + k, row, n);
         std::memset(Has.data() + k, 1, n);
         continue;
       }
-      // The last paint of a source gives it its colour; the last that gives its yarn type a
-      // state gives it that state and its copies everything (see SharedReduces).
-      std::memcpy(Last.data() + k, row, n);
-      std::memset(HasLast.data() + k, 1, n);
-      const uint8_t* const* stated = statedOf.data() + (from.Left - shifts[i].DC - Sources.Left);
-      uint8_t highest = Highest;
-      for (size_t j = 0; j < n; ++j) {
-        const uint8_t v = row[j], st = stated[j][v];
-        highest = std::max(highest, v);
-        Value[k + j] = st ? v : Value[k + j];
-        Has[k + j] |= st;
+      if (oneYarn) {
+        for (size_t j = 0; j < n; ++j)
+          stRow[j] = stated[row[j]];
+      } else {
+        const uint8_t* const* of = stateOf.data() + span.Column;
+        for (size_t j = 0; j < n; ++j)
+          stRow[j] = of[j][row[j]] != 0 ? 1 : 0;
       }
-      Highest = highest;
+      TakeWhereStated(row, stRow.data(), Value.data() + k, Has.data() + k, n);
     }
-  }
+  Highest = highest;
+  return true;
   return any;
 }
 
