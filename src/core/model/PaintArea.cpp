@@ -144,15 +144,30 @@ uint8_t HighestOf(const uint8_t* __restrict values, size_t n) {
   return highest;
 }
 
-// Where `stated` is 1, the value takes `row`'s and is marked; elsewhere it stays. Without a
-// branch: which cells state follows the drawing, and a branch on it mispredicts.
+// Where `flag` is 1, `to` takes `from`'s byte; where it is 0, it stays. Without a branch:
+// which cells are flagged follows the drawing, and a branch on it mispredicts.
+void CopyWhere(const uint8_t* __restrict from, const uint8_t* __restrict flag,
+               uint8_t* __restrict to, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t take = static_cast<uint8_t>(0u - flag[i]);
+    to[i] = static_cast<uint8_t>((from[i] & take) | (to[i] & ~take));
+  }
+}
+
+// Where `stated` is 1, the value takes `row`'s and is marked; elsewhere it stays.
 void TakeWhereStated(const uint8_t* __restrict row, const uint8_t* __restrict stated,
                      uint8_t* __restrict value, uint8_t* __restrict has, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    const uint8_t take = static_cast<uint8_t>(0u - stated[i]);
-    value[i] = static_cast<uint8_t>((row[i] & take) | (value[i] & ~take));
+  CopyWhere(row, stated, value, n);
+  for (size_t i = 0; i < n; ++i)
     has[i] = static_cast<uint8_t>(has[i] | stated[i]);
-  }
+}
+
+// Whether any of bits `first` to `first + n - 1` (n > 0) is set.
+bool AnyBitIn(const uint64_t* bits, size_t first, size_t n) {
+  for (size_t word = first >> 6; word <= (first + n - 1) >> 6; ++word)
+    if (bits[word] != 0)
+      return true;
+  return false;
 }
 
 } // namespace
@@ -404,13 +419,11 @@ bool OPattern::TPaintBatch::TAreaPaint::SharedReduces() const {
       if (!copy.SameYarns)
         return false;
   }
-  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
-    const size_t first =
-        static_cast<size_t>(sp) * P.States.Stride() + static_cast<size_t>(Sources.Left);
-    for (size_t word = first >> 6; word <= (first + static_cast<size_t>(Width) - 1) >> 6; ++word)
-      if (B.Redrawn[word] != 0)
-        return false;
-  }
+  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp)
+    if (AnyBitIn(B.Redrawn.data(),
+                 static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left),
+                 static_cast<size_t>(Width)))
+      return false;
   return true;
 }
 
@@ -419,6 +432,13 @@ void OPattern::TPaintBatch::TAreaPaint::FinishShared() {
   for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
     const size_t k0 = At(Sources.Left, sp);
     const size_t index0 = static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left);
+    // No source of the PLine redrawn (copies drawn as they are written stay unmarked): each
+    // takes its last paint's colour.
+    if (!AnyBitIn(B.Redrawn.data(), index0, static_cast<size_t>(Width))) {
+      CopyWhere(Last.data() + k0, HasLast.data() + k0, ColourCells + index0,
+                static_cast<size_t>(Width));
+      continue;
+    }
     for (size_t i = 0; i < static_cast<size_t>(Width); ++i) {
       const size_t k = k0 + i, index = index0 + i;
       if (!HasLast[k])
@@ -444,9 +464,8 @@ void OPattern::TPaintBatch::TAreaPaint::PaintSources() {
   for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
     const size_t k0 = At(Sources.Left, sp), n = static_cast<size_t>(Width);
     const size_t index0 = static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left);
-    bool redrawnHere = false; // by an earlier paint of the batch
-    for (size_t word = index0 >> 6; word <= (index0 + n - 1) >> 6 && !redrawnHere; ++word)
-      redrawnHere = B.Redrawn[word] != 0;
+    // Redrawn by an earlier paint of the batch; a shared area's sources never are.
+    const bool redrawnHere = !Shared && AnyBitIn(B.Redrawn.data(), index0, n);
     bool all = true;
     if (!redrawnHere) {
       all = WriteSources(Has.data() + k0, Value.data() + k0, mapOf.data(), n, ColourCells + index0,
