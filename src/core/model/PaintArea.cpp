@@ -162,6 +162,43 @@ void TakeWhereStated(const uint8_t* __restrict row, const uint8_t* __restrict st
     has[i] = static_cast<uint8_t>(has[i] | stated[i]);
 }
 
+// The few values that give one yarn type a state (a machine has few states), each listed
+// at least once: eight compares of sixteen cells are cheaper than sixteen table reads.
+using TStating = std::array<uint8_t, 8>;
+
+// TakeWhereStated where a value states when it is one of `stating`.
+void TakeWhereOneOf(const uint8_t* __restrict row, const TStating& stating,
+                    uint8_t* __restrict value, uint8_t* __restrict has, size_t n) {
+  size_t i = 0;
+#if defined(QUILLANE_SSE2)
+  __m128i each[8];
+  for (size_t s = 0; s < 8; ++s)
+    each[s] = _mm_set1_epi8(static_cast<char>(stating[s]));
+  const __m128i one = _mm_set1_epi8(1);
+  for (; i + 16 <= n; i += 16) {
+    auto at = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+    __m128i st = _mm_cmpeq_epi8(v, each[0]);
+    for (size_t s = 1; s < 8; ++s)
+      st = _mm_or_si128(st, _mm_cmpeq_epi8(v, each[s]));
+    const __m128i old = _mm_loadu_si128(at(value + i));
+    _mm_storeu_si128(at(value + i), _mm_or_si128(_mm_and_si128(st, v), _mm_andnot_si128(st, old)));
+    _mm_storeu_si128(at(has + i),
+                     _mm_or_si128(_mm_loadu_si128(at(has + i)), _mm_and_si128(st, one)));
+  }
+#endif
+  for (; i < n; ++i) {
+    const uint8_t v = row[i];
+    bool st = false;
+    for (const uint8_t s : stating)
+      st = st || v == s;
+    if (st) {
+      value[i] = v;
+      has[i] = 1;
+    }
+  }
+}
+
 // Whether any of bits `first` to `first + n - 1` (n > 0) is set.
 bool AnyBitIn(const uint64_t* bits, size_t first, size_t n) {
   for (size_t word = first >> 6; word <= (first + n - 1) >> 6; ++word)
@@ -362,9 +399,17 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
   }
   TByteMap stated;
   stated.fill(1);
+  TStating stating{};
+  size_t noStating = 0;
   if (States)
-    for (size_t v = 0; v < 256; ++v)
+    for (size_t v = 0; v < 256; ++v) {
       stated[v] = stateOf.front()[v] != 0 ? 1 : 0;
+      if (stated[v] && noStating++ < stating.size())
+        stating[noStating - 1] = static_cast<uint8_t>(v);
+    }
+  const bool fewStating = oneYarn && noStating >= 1 && noStating <= stating.size();
+  for (size_t s = noStating; fewStating && s < stating.size(); ++s)
+    stating[s] = stating[0];
   uint8_t highest = 0;
   std::vector<uint8_t> stRow(static_cast<size_t>(Width)); // which of a span's values state
   for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp)
@@ -379,6 +424,10 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
       if (!States) {
         std::memcpy(Value.data() + k, row, n);
         std::memset(Has.data() + k, 1, n);
+        continue;
+      }
+      if (fewStating) {
+        TakeWhereOneOf(row, stating, Value.data() + k, Has.data() + k, n);
         continue;
       }
       if (oneYarn) {
