@@ -216,8 +216,9 @@ bool AnyBitIn(const uint64_t* bits, size_t first, size_t n) {
 //   3. PaintSources: write the sources, PLine by PLine.
 //   4. PaintCopies: write every section's copies of each PLine, drawing them at once
 //      where they can be, else marking them for the end of the batch.
-// The speed-ups (whole PLines as plain copies, sixteen cells at a time, pixels fetched a
-// PLine ahead) live in the helpers above and in the "plain" test of each step.
+// The speed-ups (whole PLines as plain copies, sixteen cells at a time, a shared area's
+// values gathered a source PLine at a time) live in the helpers above and in the "plain"
+// test of each step.
 struct OPattern::TPaintBatch::TAreaPaint {
   TAreaPaint(OPattern& pattern, TPaintBatch& batch, TPaintOrder order)
       : P(pattern), B(batch), Order(order) {}
@@ -515,6 +516,14 @@ void OPattern::TPaintBatch::TAreaPaint::PaintSources() {
     const size_t index0 = static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left);
     // Redrawn by an earlier paint of the batch; a shared area's sources never are.
     const bool redrawnHere = !Shared && AnyBitIn(B.Redrawn.data(), index0, n);
+    // The sources are a narrow column of the grid's PLines, a stride apart: the next PLine's
+    // cells are asked for while this one's are written.
+    if (sp < Sources.Bottom)
+      for (size_t at = 0; at < n; at += 64) {
+        __builtin_prefetch(ColourCells + index0 + Stride + at, 1);
+        if (States)
+          __builtin_prefetch(StateCells + index0 + Stride + at, 1);
+      }
     bool all = true;
     if (!redrawnHere) {
       all = WriteSources(Has.data() + k0, Value.data() + k0, mapOf.data(), n, ColourCells + index0,
@@ -588,16 +597,9 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
     rowDrawn.resize(size_t{P.NoControls} + 1);
     rowWhere.resize(size_t{P.NoControls} + 1);
   }
-  // The columns copies can be drawn on, whose pixels one PLine ahead are asked for early.
-  int64_t reachLo = INT64_MAX, reachHi = INT64_MIN;
-  for (const TCopy& copy : copies) {
-    reachLo = std::min(reachLo, copy.From.Left + copy.Shift->DC);
-    reachHi = std::max(reachHi, copy.From.Right + copy.Shift->DC);
-  }
+  // The pixels are not asked for a PLine ahead: the processor fetches rows drawn left to
+  // right in time, and asking for every region's row at once stalled the copies.
   for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
-    for (const TShownImage& image : shown)
-      for (const TShownArea& where : image.Areas)
-        PrefetchShown(where, sp + 1, reachLo, reachHi, *image.Image);
     int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLine's cells drawn now
     const size_t k0 = At(Sources.Left, sp);
     bool sourcesDrawn = false;
