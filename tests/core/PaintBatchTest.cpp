@@ -217,10 +217,17 @@ TEST_F(PaintBatch, SectionsFarApartPaintAsOneByOne) {
 }
 
 // An applied bitmap must paint as its samples pixel by pixel; sample (i, j) is (i, H-1-j).
+// Every third layout on one yarn type, as a carpet's strip is.
 TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
   for (uint8_t machineType : {0, 11})
     for (unsigned seed = 1; seed <= 30; ++seed) {
       auto one = Strips(seed, machineType), applied = Strips(seed, machineType);
+      for (OPattern* p : {one.get(), applied.get()})
+        if (seed % 3 == 0) {
+          for (int c = 1; c <= p->NoControls; ++c)
+            p->Creel->SetYarnType(c, 1);
+          p->ApplyCreel();
+        }
       const int regionIndex = static_cast<int>(seed % 4); // 0: the whole grid over its copies
       const TRect& B = one->Pictures->Get(0)->Regions.Get(regionIndex)->PictureArea;
       const int w = B.Right - B.Left + 1, h = B.Bottom - B.Top + 1;

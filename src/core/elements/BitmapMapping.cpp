@@ -49,6 +49,49 @@ private:
   std::array<int, Size> Values{};
 };
 
+// The same colours in one probe without a branch: a table in which no two of them share a
+// slot, each slot holding its colour and value. Every pixel of an import is looked up, and
+// the probe loop's compare and branch were most of the work.
+class TDirectTable {
+public:
+  // False when no tried size and multiplier keeps the colours apart.
+  bool Make(const std::vector<std::pair<uint32_t, uint8_t>>& entries) {
+    uint32_t multiplier = 2654435761u;
+    for (int bits = 10; bits <= 16; ++bits)
+      for (int attempt = 0; attempt < 8;
+           ++attempt, multiplier = multiplier * 747796405u + 2891336453u) {
+        Shift = 32 - bits;
+        Multiplier = multiplier | 1u;
+        Slots.assign(size_t{1} << bits, EmptySlot);
+        bool apart = true;
+        for (const auto& [colour, value] : entries) {
+          uint64_t& slot = Slots[Slot(colour)];
+          if (slot != EmptySlot && static_cast<uint32_t>(slot) != colour) {
+            apart = false;
+            break;
+          }
+          slot = colour | uint64_t{value} << 32;
+        }
+        if (apart)
+          return true;
+      }
+    return false;
+  }
+  // The colour's value, or 0 for a colour not in the table.
+  uint8_t Find(uint32_t colour) const {
+    const uint64_t slot = Slots[Slot(colour)];
+    return static_cast<uint32_t>(slot) == colour ? static_cast<uint8_t>(slot >> 32) : 0;
+  }
+
+private:
+  // No pixel has a high byte; an empty slot's value is 0, as for a colour not kept.
+  static constexpr uint64_t EmptySlot = 0xFFFFFFFFu;
+  size_t Slot(uint32_t colour) const { return (colour * Multiplier) >> Shift; }
+  uint32_t Multiplier = 0;
+  int Shift = 0;
+  std::vector<uint64_t> Slots;
+};
+
 std::string RGBText(uint32_t colour) {
   return "Red=" + std::to_string(colour & 0xFF) +
          ", Green=" + std::to_string((colour >> 8) & 0xFF) +
@@ -264,8 +307,13 @@ bool OBitmapMapping::Apply(bool machine) {
   const float y0 = static_cast<float>(H - static_cast<double>(sy) / 2);
 
   TColourTable mapped;
-  for (int i = 1; i <= NoBitmapColours; ++i)
+  std::vector<std::pair<uint32_t, uint8_t>> entries;
+  for (int i = 1; i <= NoBitmapColours; ++i) {
     mapped.Add(BitmapColours[static_cast<size_t>(i)], Mapping[static_cast<size_t>(i)]);
+    entries.emplace_back(BitmapColours[static_cast<size_t>(i)], Mapping[static_cast<size_t>(i)]);
+  }
+  TDirectTable direct; // nearly always made; else every lookup probes
+  const bool isDirect = direct.Make(entries);
   auto position = [](float f, int size) {
     return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(f), 0, size - 1));
   };
@@ -294,6 +342,11 @@ bool OBitmapMapping::Apply(bool machine) {
     uint8_t* out = samples.data() + j * across;
     // One probe finds nearly every colour; remembering the last one would only add a
     // branch that busy drawings mispredict.
+    if (isDirect) {
+      for (size_t i = 0; i < across; ++i)
+        out[i] = direct.Find(row[sampleX[i]]);
+      continue;
+    }
     for (size_t i = 0; i < across; ++i) {
       const int found = mapped.Find(row[sampleX[i]]);
       out[i] = static_cast<OPaletteEntry>(found < 0 ? 0 : found);

@@ -136,6 +136,77 @@ bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value
   return all != 0;
 }
 
+// The highest of `n` values.
+uint8_t HighestOf(const uint8_t* __restrict values, size_t n) {
+  uint8_t highest = 0;
+  for (size_t i = 0; i < n; ++i)
+    highest = values[i] > highest ? values[i] : highest;
+  return highest;
+}
+
+// Where `flag` is 1, `to` takes `from`'s byte; where it is 0, it stays. Without a branch:
+// which cells are flagged follows the drawing, and a branch on it mispredicts.
+void CopyWhere(const uint8_t* __restrict from, const uint8_t* __restrict flag,
+               uint8_t* __restrict to, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t take = static_cast<uint8_t>(0u - flag[i]);
+    to[i] = static_cast<uint8_t>((from[i] & take) | (to[i] & ~take));
+  }
+}
+
+// Where `stated` is 1, the value takes `row`'s and is marked; elsewhere it stays.
+void TakeWhereStated(const uint8_t* __restrict row, const uint8_t* __restrict stated,
+                     uint8_t* __restrict value, uint8_t* __restrict has, size_t n) {
+  CopyWhere(row, stated, value, n);
+  for (size_t i = 0; i < n; ++i)
+    has[i] = static_cast<uint8_t>(has[i] | stated[i]);
+}
+
+// The few values that give one yarn type a state (a machine has few states), each listed
+// at least once: eight compares of sixteen cells are cheaper than sixteen table reads.
+using TStating = std::array<uint8_t, 8>;
+
+// TakeWhereStated where a value states when it is one of `stating`.
+void TakeWhereOneOf(const uint8_t* __restrict row, const TStating& stating,
+                    uint8_t* __restrict value, uint8_t* __restrict has, size_t n) {
+  size_t i = 0;
+#if defined(QUILLANE_SSE2)
+  __m128i each[8];
+  for (size_t s = 0; s < 8; ++s)
+    each[s] = _mm_set1_epi8(static_cast<char>(stating[s]));
+  const __m128i one = _mm_set1_epi8(1);
+  for (; i + 16 <= n; i += 16) {
+    auto at = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+    __m128i st = _mm_cmpeq_epi8(v, each[0]);
+    for (size_t s = 1; s < 8; ++s)
+      st = _mm_or_si128(st, _mm_cmpeq_epi8(v, each[s]));
+    const __m128i old = _mm_loadu_si128(at(value + i));
+    _mm_storeu_si128(at(value + i), _mm_or_si128(_mm_and_si128(st, v), _mm_andnot_si128(st, old)));
+    _mm_storeu_si128(at(has + i),
+                     _mm_or_si128(_mm_loadu_si128(at(has + i)), _mm_and_si128(st, one)));
+  }
+#endif
+  for (; i < n; ++i) {
+    const uint8_t v = row[i];
+    bool st = false;
+    for (const uint8_t s : stating)
+      st = st || v == s;
+    if (st) {
+      value[i] = v;
+      has[i] = 1;
+    }
+  }
+}
+
+// Whether any of bits `first` to `first + n - 1` (n > 0) is set.
+bool AnyBitIn(const uint64_t* bits, size_t first, size_t n) {
+  for (size_t word = first >> 6; word <= (first + n - 1) >> 6; ++word)
+    if (bits[word] != 0)
+      return true;
+  return false;
+}
+
 } // namespace
 
 // One area painted inside a batch, step by step. The algorithm:
@@ -145,8 +216,9 @@ bool WriteSources(const uint8_t* __restrict has, const uint8_t* __restrict value
 //   3. PaintSources: write the sources, PLine by PLine.
 //   4. PaintCopies: write every section's copies of each PLine, drawing them at once
 //      where they can be, else marking them for the end of the batch.
-// The speed-ups (whole PLines as plain copies, sixteen cells at a time, pixels fetched a
-// PLine ahead) live in the helpers above and in the "plain" test of each step.
+// The speed-ups (whole PLines as plain copies, sixteen cells at a time, a shared area's
+// values gathered a source PLine at a time) live in the helpers above and in the "plain"
+// test of each step.
 struct OPattern::TPaintBatch::TAreaPaint {
   TAreaPaint(OPattern& pattern, TPaintBatch& batch, TPaintOrder order)
       : P(pattern), B(batch), Order(order) {}
@@ -181,6 +253,10 @@ struct OPattern::TPaintBatch::TAreaPaint {
 
   size_t At(int64_t c, int64_t p) const {
     return static_cast<size_t>((p - Sources.Top) * Width + (c - Sources.Left));
+  }
+  // The painted value of cell (c, p) among those handed to the paint.
+  size_t ValueAt(int64_t c, int64_t p) const {
+    return static_cast<size_t>((p - Cells.Top) * Cells.Width() + (c - Cells.Left));
   }
   uint8_t StateOf(int64_t c, uint8_t v) const {
     return B.StateOf[B.YarnType[static_cast<size_t>(c)]][v];
@@ -277,47 +353,96 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
       return shifts[a].DC * Order.PerControl + shifts[a].DP * Order.PerPLine <
              shifts[b].DC * Order.PerControl + shifts[b].DP * Order.PerPLine;
     });
-  // Per source control: whether each value gives its yarn type a state.
-  std::vector<std::array<uint8_t, 256>> statedOnYarn;
-  std::vector<const uint8_t*> statedOf;
-  if (Shared) {
-    Last = TZeroedBytes(Value.size());
-    HasLast = TZeroedBytes(Value.size());
-    statedOnYarn.resize(B.StateOf.size());
-    for (size_t y = 0; y < B.StateOf.size(); ++y)
-      for (size_t v = 0; v < 256; ++v)
-        statedOnYarn[y][v] = !States || B.StateOf[y][v] != 0 ? 1 : 0;
-    for (int64_t sc = Sources.Left; sc <= Sources.Right; ++sc)
-      statedOf.push_back(statedOnYarn[B.YarnType[static_cast<size_t>(sc)]].data());
+  if (!Shared) {
+    for (const size_t i : inOrder) {
+      const TArea from = Meet(Painted[i], Grid.Shifted(shifts[i].DC, shifts[i].DP));
+      if (from.Empty())
+        continue;
+      any = true;
+      const size_t n = static_cast<size_t>(from.Width());
+      for (int64_t p = from.Top; p <= from.Bottom; ++p) {
+        const size_t k = At(from.Left - shifts[i].DC, p - shifts[i].DP);
+        std::memcpy(Value.data() + k, values.data() + ValueAt(from.Left, p), n);
+        std::memset(Has.data() + k, 1, n);
+      }
+    }
+    return any;
   }
+  // The last paint of a source gives it its colour; the last that gives its yarn type a
+  // state gives it that state and its copies everything (see SharedReduces). A source
+  // PLine at a time, its paints in order, so that its values stay in the cache while every
+  // section's cells over it pass.
+  Last = TZeroedBytes(Value.size());
+  HasLast = TZeroedBytes(Value.size());
+  struct TSpan {
+    int64_t Top, Bottom; // source PLines
+    size_t Column, N;    // the first source's offset in a PLine, how many
+    int64_t DP, Left;    // the shift down, the first painted cell's control
+  };
+  std::vector<TSpan> spans;
   for (const size_t i : inOrder) {
     const TArea from = Meet(Painted[i], Grid.Shifted(shifts[i].DC, shifts[i].DP)); // sources inside
-    for (int64_t p = from.Top; p <= from.Bottom && !from.Empty(); ++p) {
-      const size_t k = At(from.Left - shifts[i].DC, p - shifts[i].DP),
-                   n = static_cast<size_t>(from.Width());
-      const uint8_t* row = values.data() + static_cast<size_t>((p - Cells.Top) * Cells.Width() +
-                                                               (from.Left - Cells.Left));
-      any = true;
-      if (!Shared) {
+    if (from.Empty())
+      continue;
+    spans.push_back({from.Top - shifts[i].DP, from.Bottom - shifts[i].DP,
+                     static_cast<size_t>(from.Left - shifts[i].DC - Sources.Left),
+                     static_cast<size_t>(from.Width()), shifts[i].DP, from.Left});
+  }
+  if (spans.empty())
+    return false;
+  // Which values give a source control's yarn type a state: one table for all when the
+  // sources share a yarn type, as a section's strip usually does.
+  std::vector<const uint8_t*> stateOf;
+  bool oneYarn = true;
+  for (int64_t sc = Sources.Left; sc <= Sources.Right; ++sc) {
+    stateOf.push_back(B.StateOf[B.YarnType[static_cast<size_t>(sc)]].data());
+    oneYarn = oneYarn && stateOf.back() == stateOf.front();
+  }
+  TByteMap stated;
+  stated.fill(1);
+  TStating stating{};
+  size_t noStating = 0;
+  if (States)
+    for (size_t v = 0; v < 256; ++v) {
+      stated[v] = stateOf.front()[v] != 0 ? 1 : 0;
+      if (stated[v] && noStating++ < stating.size())
+        stating[noStating - 1] = static_cast<uint8_t>(v);
+    }
+  const bool fewStating = oneYarn && noStating >= 1 && noStating <= stating.size();
+  for (size_t s = noStating; fewStating && s < stating.size(); ++s)
+    stating[s] = stating[0];
+  uint8_t highest = 0;
+  std::vector<uint8_t> stRow(static_cast<size_t>(Width)); // which of a span's values state
+  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp)
+    for (const TSpan& span : spans) {
+      if (sp < span.Top || sp > span.Bottom)
+        continue;
+      const size_t k = At(Sources.Left, sp) + span.Column, n = span.N;
+      const uint8_t* row = values.data() + ValueAt(span.Left, sp + span.DP);
+      std::memcpy(Last.data() + k, row, n);
+      std::memset(HasLast.data() + k, 1, n);
+      highest = std::max(highest, HighestOf(row, n));
+      if (!States) {
         std::memcpy(Value.data() + k, row, n);
         std::memset(Has.data() + k, 1, n);
         continue;
       }
-      // The last paint of a source gives it its colour; the last that gives its yarn type a
-      // state gives it that state and its copies everything (see SharedReduces).
-      std::memcpy(Last.data() + k, row, n);
-      std::memset(HasLast.data() + k, 1, n);
-      const uint8_t* const* stated = statedOf.data() + (from.Left - shifts[i].DC - Sources.Left);
-      uint8_t highest = Highest;
-      for (size_t j = 0; j < n; ++j) {
-        const uint8_t v = row[j], st = stated[j][v];
-        highest = std::max(highest, v);
-        Value[k + j] = st ? v : Value[k + j];
-        Has[k + j] |= st;
+      if (fewStating) {
+        TakeWhereOneOf(row, stating, Value.data() + k, Has.data() + k, n);
+        continue;
       }
-      Highest = highest;
+      if (oneYarn) {
+        for (size_t j = 0; j < n; ++j)
+          stRow[j] = stated[row[j]];
+      } else {
+        const uint8_t* const* of = stateOf.data() + span.Column;
+        for (size_t j = 0; j < n; ++j)
+          stRow[j] = of[j][row[j]] != 0 ? 1 : 0;
+      }
+      TakeWhereStated(row, stRow.data(), Value.data() + k, Has.data() + k, n);
     }
-  }
+  Highest = highest;
+  return true;
   return any;
 }
 
@@ -344,13 +469,11 @@ bool OPattern::TPaintBatch::TAreaPaint::SharedReduces() const {
       if (!copy.SameYarns)
         return false;
   }
-  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
-    const size_t first =
-        static_cast<size_t>(sp) * P.States.Stride() + static_cast<size_t>(Sources.Left);
-    for (size_t word = first >> 6; word <= (first + static_cast<size_t>(Width) - 1) >> 6; ++word)
-      if (B.Redrawn[word] != 0)
-        return false;
-  }
+  for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp)
+    if (AnyBitIn(B.Redrawn.data(),
+                 static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left),
+                 static_cast<size_t>(Width)))
+      return false;
   return true;
 }
 
@@ -359,6 +482,13 @@ void OPattern::TPaintBatch::TAreaPaint::FinishShared() {
   for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
     const size_t k0 = At(Sources.Left, sp);
     const size_t index0 = static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left);
+    // No source of the PLine redrawn (copies drawn as they are written stay unmarked): each
+    // takes its last paint's colour.
+    if (!AnyBitIn(B.Redrawn.data(), index0, static_cast<size_t>(Width))) {
+      CopyWhere(Last.data() + k0, HasLast.data() + k0, ColourCells + index0,
+                static_cast<size_t>(Width));
+      continue;
+    }
     for (size_t i = 0; i < static_cast<size_t>(Width); ++i) {
       const size_t k = k0 + i, index = index0 + i;
       if (!HasLast[k])
@@ -384,9 +514,16 @@ void OPattern::TPaintBatch::TAreaPaint::PaintSources() {
   for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
     const size_t k0 = At(Sources.Left, sp), n = static_cast<size_t>(Width);
     const size_t index0 = static_cast<size_t>(sp) * Stride + static_cast<size_t>(Sources.Left);
-    bool redrawnHere = false; // by an earlier paint of the batch
-    for (size_t word = index0 >> 6; word <= (index0 + n - 1) >> 6 && !redrawnHere; ++word)
-      redrawnHere = B.Redrawn[word] != 0;
+    // Redrawn by an earlier paint of the batch; a shared area's sources never are.
+    const bool redrawnHere = !Shared && AnyBitIn(B.Redrawn.data(), index0, n);
+    // The sources are a narrow column of the grid's PLines, a stride apart: the next PLine's
+    // cells are asked for while this one's are written.
+    if (sp < Sources.Bottom)
+      for (size_t at = 0; at < n; at += 64) {
+        __builtin_prefetch(ColourCells + index0 + Stride + at, 1);
+        if (States)
+          __builtin_prefetch(StateCells + index0 + Stride + at, 1);
+      }
     bool all = true;
     if (!redrawnHere) {
       all = WriteSources(Has.data() + k0, Value.data() + k0, mapOf.data(), n, ColourCells + index0,
@@ -460,16 +597,9 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
     rowDrawn.resize(size_t{P.NoControls} + 1);
     rowWhere.resize(size_t{P.NoControls} + 1);
   }
-  // The columns copies can be drawn on, whose pixels one PLine ahead are asked for early.
-  int64_t reachLo = INT64_MAX, reachHi = INT64_MIN;
-  for (const TCopy& copy : copies) {
-    reachLo = std::min(reachLo, copy.From.Left + copy.Shift->DC);
-    reachHi = std::max(reachHi, copy.From.Right + copy.Shift->DC);
-  }
+  // The pixels are not asked for a PLine ahead: the processor fetches rows drawn left to
+  // right in time, and asking for every region's row at once stalled the copies.
   for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
-    for (const TShownImage& image : shown)
-      for (const TShownArea& where : image.Areas)
-        PrefetchShown(where, sp + 1, reachLo, reachHi, *image.Image);
     int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLine's cells drawn now
     const size_t k0 = At(Sources.Left, sp);
     bool sourcesDrawn = false;
