@@ -308,7 +308,7 @@ void ImportVariant2(benchmark::State& state) {
 // the same kind of layout.
 void Paint(benchmark::State& state, OPattern& p) {
   OPicture& picture = *p.Pictures->Get(0);
-  picture.SetViewMode(1);
+  picture.BringUpToDate(TView::Machine);
   const int x = p.NoControls / 2, y = p.NoPLines / 2;
   uint8_t v = 1;
   for (auto _ : state) {
@@ -335,7 +335,7 @@ void Stroke(OPattern& p, uint8_t v) {
 }
 void StrokeLarge(benchmark::State& state) {
   OPattern& p = *Fix().Pattern;
-  p.Pictures->Get(0)->SetViewMode(1);
+  p.Pictures->Get(0)->BringUpToDate(TView::Machine);
   uint8_t v = 1;
   for (auto _ : state) {
     Stroke(p, v);
@@ -344,7 +344,7 @@ void StrokeLarge(benchmark::State& state) {
 }
 void UndoStrokeLarge(benchmark::State& state) {
   OPattern& p = *Fix().Pattern;
-  p.Pictures->Get(0)->SetViewMode(1);
+  p.Pictures->Get(0)->BringUpToDate(TView::Machine);
   uint8_t v = 1;
   for (auto _ : state) {
     state.PauseTiming();
@@ -376,7 +376,7 @@ void BitmapApply(benchmark::State& state) {
   // The colour mapping is made once, as the import window makes it before Apply, and the
   // machine view is already shown, as it is where the bitmap is applied.
   OBitmapMapping mapping(design, bitmap);
-  picture.SetViewMode(1);
+  picture.BringUpToDate(TView::Machine);
   const size_t limit = p.History.Limit();
   p.History.SetLimit(state.range(0) != 0 ? limit : 0);
   for (auto _ : state)
@@ -392,7 +392,7 @@ void BitmapImportWhole(benchmark::State& state) {
   ORegion& whole = *picture.Regions.Get(0);
   const OBitmap24 bitmap = RandomBitmap(p, whole, 98);
   OBitmapMapping mapping(whole, bitmap);
-  picture.SetViewMode(1);
+  picture.BringUpToDate(TView::Machine);
   const size_t limit = p.History.Limit();
   p.History.SetLimit(0); // the command-line tool keeps no history
   for (auto _ : state)
@@ -551,14 +551,14 @@ void WindowPaintPress(benchmark::State& state) {
 void WindowOpen(benchmark::State& state) {
   TGui& gui = Gui();
   OPicture& picture = *Fix().Pattern->Pictures->Get(0);
-  Fix().Pattern->SetViewMode(1);
+  Fix().Pattern->BringUpToDate(TView::Machine);
   for (auto _ : state) {
     state.PauseTiming();
     gui.Close();
-    picture.ViewMode = 0; // the image is rendered again, the grids are up to date
+    picture.UpToDate = TView::None; // the image is rendered again, the grids are up to date
     state.ResumeTiming();
     gui.Open();
-    if (picture.ViewMode != 1)
+    if (picture.UpToDate != TView::Machine)
       state.SkipWithError("the window did not paint");
   }
 }
@@ -677,7 +677,7 @@ long StatusKiB(const char* key) {
 int OpenAndView(const std::string& file) {
   const long before = StatusKiB("VmRSS:");
   std::unique_ptr<OPattern> p = OpenPatternFile(file);
-  p->Pictures->Get(0)->SetViewMode(1);
+  p->Pictures->Get(0)->BringUpToDate(TView::Machine);
   std::printf("%ld\n", StatusKiB("VmHWM:") - before);
   return 0;
 }

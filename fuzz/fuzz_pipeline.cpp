@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       small = small && int64_t{picture->Width} * picture->Height <= (int64_t{1} << 22);
     if (small) {
       for (const auto& picture : *pattern.Pictures) {
-        picture->SetViewMode(1);
+        picture->BringUpToDate(TView::Machine);
         picture->PaintMachinePixel(0, 0, 1);
-        picture->SetViewMode(2);
+        picture->BringUpToDate(TView::Design);
         picture->PaintDesignPixel(1, 1, 2);
       }
       // A bitmap applied in the machine view, which paints a region's cells as one area

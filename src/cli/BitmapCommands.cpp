@@ -31,7 +31,7 @@ void AddRegionOptions(CLI::App* cmd, TBitmapArgs& a) {
 // A colour pattern has only the machine view: the window and the export never offer the
 // design view for one.
 bool MachineView(const OPattern& pattern, const std::string& view) {
-  if (ViewNumber(view) == 1)
+  if (ViewNumber(view) == TView::Machine)
     return true;
   if (pattern.PatternMode == pmColours)
     throw CLI::ValidationError("--view", "a colour pattern has only the machine view");
@@ -88,43 +88,43 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
         "Write a region's part of a picture as an image (BMP, PNG), PLine 1 at the bottom");
     AddRegionOptions(cmd, *a);
     cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
-    commands.push_back({cmd, [a] {
-                          CheckOutput(a->Out, {a->In}, TOutputKind::Image);
-                          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
-                          ORegion& region =
-                              RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
-                          const bool machine = MachineView(*pattern, a->View);
-                          const int64_t w = region.PatternWidth, h = region.PatternHeight;
-                          if (w < 1 || h < 1 || w * h > OPicture::MaxPixels)
-                            (void)ExportBitmap(region, machine); // refuses it, saying why
-                          // The picture's pixels under the region's pattern area, PLine 1 at the
-                          // bottom, as ExportBitmap takes them, drawn a band of rows at a time as
-                          // render draws them.
-                          OPicture& picture = *region.Picture;
-                          const int64_t left = int64_t{region.PatternArea.Left} - 1,
-                                        top = int64_t{region.PatternArea.Top} - 1;
-                          const int band = BandRows(picture, static_cast<int>(h));
-                          OBitmap24 rows;
-                          SaveImageRows(
-                              a->Out, static_cast<int>(w), static_cast<int>(h), band, false,
-                              [&](int first, OBitmap24& out) {
-                                // Out row r is picture row top + h - 1 - r.
-                                const int n = out.Height();
-                                const int64_t from = top + h - first - n;
-                                rows.SetSize(picture.Width, n);
-                                picture.RenderRows(machine ? 1 : 2, from, rows);
-                                for (int r = 0; r < n; ++r) {
-                                  const int64_t y = n - 1 - r; // in the band
-                                  uint32_t* row = out.Row(r);
-                                  for (int64_t x = 0; x < w; ++x)
-                                    row[x] = from + y >= 0 && from + y < picture.Height
-                                                 ? rows.GetPixel(left + x, y)
-                                                 : 0;
-                                }
-                              },
-                              ProgressFor("export-bitmap", w * h));
-                          return 0;
-                        }});
+    commands.push_back(
+        {cmd, [a] {
+           CheckOutput(a->Out, {a->In}, TOutputKind::Image);
+           std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+           ORegion& region = RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
+           const bool machine = MachineView(*pattern, a->View);
+           const int64_t w = region.PatternWidth, h = region.PatternHeight;
+           if (w < 1 || h < 1 || w * h > OPicture::MaxPixels)
+             (void)ExportBitmap(region, machine); // refuses it, saying why
+           // The picture's pixels under the region's pattern area, PLine 1 at the
+           // bottom, as ExportBitmap takes them, drawn a band of rows at a time as
+           // render draws them.
+           OPicture& picture = *region.Picture;
+           const int64_t left = int64_t{region.PatternArea.Left} - 1,
+                         top = int64_t{region.PatternArea.Top} - 1;
+           const int band = BandRows(picture, static_cast<int>(h));
+           OBitmap24 rows;
+           SaveImageRows(
+               a->Out, static_cast<int>(w), static_cast<int>(h), band, false,
+               [&](int first, OBitmap24& out) {
+                 // Out row r is picture row top + h - 1 - r.
+                 const int n = out.Height();
+                 const int64_t from = top + h - first - n;
+                 rows.SetSize(picture.Width, n);
+                 picture.RenderRows(machine ? TView::Machine : TView::Design, from, rows);
+                 for (int r = 0; r < n; ++r) {
+                   const int64_t y = n - 1 - r; // in the band
+                   uint32_t* row = out.Row(r);
+                   for (int64_t x = 0; x < w; ++x)
+                     row[x] = from + y >= 0 && from + y < picture.Height
+                                  ? rows.GetPixel(left + x, y)
+                                  : 0;
+                 }
+               },
+               ProgressFor("export-bitmap", w * h));
+           return 0;
+         }});
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/Record.h"
 #include "platform/DirectPlatform.h"
 
 namespace quillane {
@@ -88,7 +89,7 @@ int BandRows(const OPicture& picture, int height);
 // Picture N and region N of it, numbered from 1, or a usage failure.
 OPicture& PictureNumber(OPattern& pattern, int number);
 ORegion& RegionNumber(OPicture& picture, int number);
-// The view named on the command line: 1 machine, 2 design.
-uint8_t ViewNumber(const std::string& view);
+// The view named on the command line.
+TView ViewNumber(const std::string& view);
 
 } // namespace quillane

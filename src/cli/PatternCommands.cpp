@@ -71,8 +71,8 @@ ORegion& RegionNumber(OPicture& picture, int number) {
   return *picture.Regions.Get(number - 1);
 }
 
-uint8_t ViewNumber(const std::string& view) {
-  return view == "design" ? 2 : 1;
+TView ViewNumber(const std::string& view) {
+  return view == "design" ? TView::Design : TView::Machine;
 }
 
 namespace {
@@ -129,7 +129,7 @@ TPaintStroke ParseStroke(const std::string& text) {
 // sight, the left colour being the pixel's: the view's own mouse state paints it. A paint
 // the view would refuse fails the command with the view's words, so that a script never
 // takes a pattern missing a cell it asked for.
-void PaintAsPresses(OPattern& pattern, OPicture& picture, uint8_t view,
+void PaintAsPresses(OPattern& pattern, OPicture& picture, TView view,
                     const std::vector<TPaintStroke>& strokes) {
   OViewGeometry geometry;
   geometry.SetPicture(picture.Width, picture.Height, 1.0f);
@@ -217,7 +217,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
            CheckOutput(a->Out, {a->In}, TOutputKind::Image);
            std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
            OPicture& picture = PictureNumber(*pattern, a->Picture);
-           const uint8_t view = ViewNumber(a->View);
+           const TView view = ViewNumber(a->View);
            const int band = BandRows(picture, picture.Height);
            SaveImageRows(
                a->Out, picture.Width, picture.Height, band, true,
@@ -248,7 +248,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                           CheckOutput(a->Out, {a->In});
                           std::unique_ptr<OPattern> pattern = OpenPatternToChange(a->In);
                           OPicture& picture = PictureNumber(*pattern, a->Picture);
-                          const uint8_t view = ViewNumber(a->View);
+                          const TView view = ViewNumber(a->View);
                           // The view ignores such presses; asked for by name they are mistakes.
                           for (const TPaintStroke& s : strokes)
                             if (s.X < 0 || s.Y < 0 || s.X >= picture.Width ||

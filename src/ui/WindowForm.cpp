@@ -227,7 +227,7 @@ void TfmWindow::ViewChosen() {
   // made here rather than in the paint so that its progress can show; until they are
   // made, the view shows the other image.
   OWaitCursor wait(g.UI());
-  Picture.ShowViewMode(rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView);
+  Picture.SwitchView(rbDesign->isChecked() ? TView::Design : TView::Machine);
   RefreshGrids(); // the view the button shows from here on
 }
 
@@ -244,7 +244,7 @@ void TfmWindow::RefreshGrids() {
   } else {
     rbDesign->setEnabled(true);
   }
-  MouseState.View = rbDesign->isChecked() ? OViewMouse::DesignView : OViewMouse::MachineView;
+  MouseState.View = rbDesign->isChecked() ? TView::Design : TView::Machine;
   SyncGeometry();
   PaintBox1->update();
   pbPalette->update();
@@ -316,7 +316,7 @@ void TfmWindow::Changed(const TPatternChange& change) {
   case TPatternChange::TKind::Pixels:
     // A render while painting is being drawn already.
     if (!Painting && change.Picture == &Picture &&
-        change.DesignImage == (MouseState.View == OViewMouse::DesignView)) {
+        change.DesignImage == (MouseState.View == TView::Design)) {
       const TScreenRect r = View.ScreenRect(change.Area);
       if (!r.Empty())
         PaintBox1->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
@@ -348,14 +348,14 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   View.SetBox(PaintBox1->width(), PaintBox1->height());
   // Brings the image of the view up to date; a no-op when it is.
   Painting = true;
-  Picture.SetViewMode(MouseState.View);
+  Picture.BringUpToDate(MouseState.View);
   Painting = false;
   const TViewFrame f = View.Frame();
   const QRect box = PaintBox1->rect();
   if (box.isEmpty())
     return;
   const OBitmap24& picture =
-      MouseState.View == OViewMouse::DesignView ? Picture.DesignImage : Picture.MachineImage;
+      MouseState.View == TView::Design ? Picture.DesignImage : Picture.MachineImage;
   const QRgb background = ToQRgb(Palette->Background);
   if (Drawn.Image.size() != box.size() || Drawn.Of != &picture || Drawn.Width != picture.Width() ||
       Drawn.Height != picture.Height() || !SameFrame(Drawn.Frame, f) || Drawn.Zoom != View.Zoom() ||
@@ -398,7 +398,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
 
 void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride) {
   const OBitmap24& image =
-      MouseState.View == OViewMouse::DesignView ? Picture.DesignImage : Picture.MachineImage;
+      MouseState.View == TView::Design ? Picture.DesignImage : Picture.MachineImage;
   const double z = View.Zoom(), zs = View.RowHeight();
   const int width = part.width(), bottom = View.BoxHeight() - 1;
   // The picture column each screen column shows, once for the whole part.

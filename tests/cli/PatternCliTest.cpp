@@ -187,7 +187,7 @@ TEST_F(PatternCli, RenderedImagesAreThePicturesRender) {
   OPicture& picture = *p->Pictures->Get(0);
   OBitmap24 whole;
   whole.SetSize(picture.Width, picture.Height);
-  picture.RenderRows(1, 0, whole);
+  picture.RenderRows(TView::Machine, 0, whole);
   for (const std::string out : {"r.bmp", "r.png"}) {
     Ok("render c.pat --picture 1 --view machine -o " + out);
     const OBitmap24 read = LoadImage(Current.File(out));

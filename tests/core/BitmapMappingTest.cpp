@@ -171,7 +171,7 @@ TEST_F(BitmapMapping, ExportThenImportGivesEveryCellItsIndex) {
   source->SetMachineType(11);
   source->Changed();
   OPicture& picture = *source->Pictures->Get(0);
-  picture.SetViewMode(1);
+  picture.BringUpToDate(TView::Machine);
   auto index = [](int c, int pl) { return static_cast<uint8_t>((c + 3 * pl) % 16 + 1); };
   for (int c = 1; c <= 10; ++c)
     for (int pl = 1; pl <= 5; ++pl)

@@ -131,11 +131,11 @@ TEST(Picture, RecordSizesAndCopies) {
   OPicture back(nullptr);
   back.MachineImage.SetSize(1, 1);
   back.MachineImage.SetPixel(0, 0, 0x123456);
-  back.ViewMode = 2;
+  back.UpToDate = TView::Design;
   OReader r(w.Bytes());
   back.ReadFromStream(r);
   EXPECT_EQ((std::vector<int>{back.Width, back.MachineImage.Width(), back.DesignImage.Height(),
-                              back.ViewMode, back.Regions.Get(1)->ImportFlag}),
+                              static_cast<int>(back.UpToDate), back.Regions.Get(1)->ImportFlag}),
             (std::vector<int>{4, 4, 3, 0, 1}));
   EXPECT_EQ(back.MachineImage.GetPixel(3, 2), OBitmap24::DefaultColour);
   EXPECT_EQ(back.Regions.Get(1)->Picture, &back);

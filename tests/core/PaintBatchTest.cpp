@@ -51,7 +51,7 @@ std::unique_ptr<OPattern> Layout(unsigned seed, uint8_t machineType) {
   AddRegion(AddPicture(*p, 24, 18), {1, 1, 24, 18}, {1, 1, 24, 18});
   p->Changed();
   for (const auto& pic : *p->Pictures)
-    pic->SetViewMode(1);
+    pic->BringUpToDate(TView::Machine);
   return p;
 }
 
@@ -143,7 +143,7 @@ std::unique_ptr<OPattern> Strips(unsigned seed, uint8_t machineType) {
             static_cast<uint8_t>(pick(0, 1)), static_cast<uint8_t>(pick(0, 1)),
             static_cast<uint8_t>(turn));
   p->Changed();
-  picture.SetViewMode(1);
+  picture.BringUpToDate(TView::Machine);
   return p;
 }
 
@@ -255,9 +255,9 @@ TEST_F(PaintBatch, BandsOfRowsAreTheRenderedImagesRows) {
   for (unsigned seed = 1; seed <= 8; ++seed) {
     auto p = Strips(seed, 0);
     OPicture& picture = *p->Pictures->Get(0);
-    for (uint8_t view : {1, 2}) {
-      picture.SetViewMode(view);
-      const OBitmap24& whole = view == 1 ? picture.MachineImage : picture.DesignImage;
+    for (TView view : {TView::Machine, TView::Design}) {
+      picture.BringUpToDate(view);
+      const OBitmap24& whole = view == TView::Machine ? picture.MachineImage : picture.DesignImage;
       for (int rows : {1, 7, picture.Height}) {
         OBitmap24 band;
         for (int first = 0; first < picture.Height; first += rows) {

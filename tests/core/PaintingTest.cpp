@@ -274,7 +274,7 @@ TEST_F(Painting, PixelsPaintThroughEveryRegionAndOddLastControlsAlone) {
   OPicture& view = *q->Pictures->Get(0);
   q->Creel->SetYarnType(4, 2);
   q->Changed();
-  view.SetViewMode(2);
+  view.BringUpToDate(TView::Design);
   const TZeroedBytes before = q->States.Data();
   // Colour 6 is the pair (1, 2) on yarn types A and B only.
   view.PaintDesignPixel(4, 1, 6);
@@ -315,11 +315,11 @@ TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {
   OPicture& picture = *p->Pictures->Get(0);
   p->States.Set(1, 1, 2);
   p->States.Set(2, 1, 1);
-  picture.SetViewMode(2);
+  picture.BringUpToDate(TView::Design);
   // The view is kept until the pattern changes; then it is computed again.
   p->States.Set(1, 1, 1);
   p->Changed();
-  picture.SetViewMode(2);
+  picture.BringUpToDate(TView::Design);
   EXPECT_EQ(p->GetDesignColour(1, 1), 1);
   EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(1));
 }
@@ -341,11 +341,11 @@ TEST_F(Painting, ASwitchOfViewOnALargePatternShowsItsProgress) {
     auto p = ShownPattern(2000, pLines);
     OPicture& picture = *p->Pictures->Get(0);
     p->States.Set(1, 1, 2);
-    ui.Paint = [&] { picture.SetViewMode(1); };
+    ui.Paint = [&] { picture.BringUpToDate(TView::Machine); };
     ui.CancelAtStep = 0;
-    picture.ShowViewMode(2);
+    picture.SwitchView(TView::Design);
     SCOPED_TRACE(pLines);
-    EXPECT_EQ(std::pair(p->ViewMode, picture.ViewMode), std::pair(uint8_t{2}, uint8_t{2}));
+    EXPECT_EQ(std::pair(p->UpToDate, picture.UpToDate), std::pair(TView::Design, TView::Design));
     EXPECT_EQ(ui.ProgressTexts,
               std::vector<std::string>(pLines == 4000 ? 1 : 0, "Drawing the design view"));
     EXPECT_EQ(ui.ProgressDepth, 0);
@@ -360,7 +360,7 @@ TEST_F(Painting, ASwitchOfViewOnALargePatternShowsItsProgress) {
     }
     OBitmap24 fresh;
     fresh.SetSize(2000, pLines);
-    picture.RenderRows(2, 0, fresh);
+    picture.RenderRows(TView::Design, 0, fresh);
     EXPECT_TRUE(fresh == picture.DesignImage);
     EXPECT_EQ(picture.GetDesignPixel(0, 0), p->Palette->GetColour(p->GetDesignColour(1, 1)));
   }

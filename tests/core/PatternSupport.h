@@ -65,7 +65,7 @@ inline std::unique_ptr<OPattern> ShownPattern(int controls, int pLines,
     AddSection(*p, source, target);
   AddRegion(AddPicture(*p, controls, pLines), whole, whole);
   p->Changed();
-  p->Pictures->Get(0)->SetViewMode(1);
+  p->Pictures->Get(0)->BringUpToDate(TView::Machine);
   return p;
 }
 

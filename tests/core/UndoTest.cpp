@@ -36,7 +36,7 @@ Bytes State(const OPattern& p) {
 }
 
 // A stroke as the view window paints it: press, moves, release.
-void Stroke(OPattern& p, uint8_t view, uint8_t index, int from, int to, int row) {
+void Stroke(OPattern& p, TView view, uint8_t index, int from, int to, int row) {
   OPicture& picture = *p.Pictures->Get(0);
   for (int x = from; x <= to; ++x)
     PaintPixel(p, picture, view, {x, row}, index);
@@ -49,7 +49,7 @@ protected:
   std::unique_ptr<OPattern> P = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
   void SetUp() override {
     TFlowTest::SetUp();
-    Stroke(*P, 1, 1, 0, 15, 3); // something painted before the step
+    Stroke(*P, TView::Machine, 1, 0, 15, 3); // something painted before the step
     P->History.Clear();
   }
 };
@@ -57,24 +57,25 @@ protected:
 TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
   struct TRow {
     const char* Name;
-    uint8_t View; // chosen before the step: bringing a view up to date is no change
+    TView View; // chosen before the step: bringing a view up to date is no change
     std::function<void(OPattern&, OScriptedPlatform&)> Step;
     const char* Label; // as Edit names it
   };
   const TRow rows[] = {
       // Back and forth over the same cells: each keeps its value from before the stroke.
-      {"long machine stroke", 1,
+      {"long machine stroke", TView::Machine,
        [](OPattern& p, auto&) {
          OPicture& picture = *p.Pictures->Get(0);
          for (int i = 0; i < 400; ++i)
-           PaintPixel(p, picture, 1, {i % 20, i / 20}, 2);
-         PaintPixel(p, picture, 1, {3, 3}, 1);
+           PaintPixel(p, picture, TView::Machine, {i % 20, i / 20}, 2);
+         PaintPixel(p, picture, TView::Machine, {3, 3}, 1);
          p.History.EndStroke();
        },
        "Paint"},
-      {"design stroke", 2, [](OPattern& p, auto&) { Stroke(p, 2, 3, 0, 19, 5); }, "Paint"},
-      {"set undefined", 0, [](OPattern& p, auto&) { p.SetUndefined(); }, "Set Undefined"},
-      {"apply of a smaller pattern, confirmed", 0,
+      {"design stroke", TView::Design,
+       [](OPattern& p, auto&) { Stroke(p, TView::Design, 3, 0, 19, 5); }, "Paint"},
+      {"set undefined", TView::None, [](OPattern& p, auto&) { p.SetUndefined(); }, "Set Undefined"},
+      {"apply of a smaller pattern, confirmed", TView::None,
        [](OPattern& p, OScriptedPlatform& ui) {
          OControlSetupEditor e(p);
          e.Reload();
@@ -84,7 +85,7 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
          ASSERT_TRUE(e.Apply());
        },
        "Apply Control Setup"},
-      {"apply of a colour machine type", 0,
+      {"apply of a colour machine type", TView::None,
        [](OPattern& p, auto&) {
          OControlSetupEditor e(p);
          e.Reload();
@@ -92,7 +93,7 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
          ASSERT_TRUE(e.Apply());
        },
        "Apply Control Setup"},
-      {"palette from the strip, of fewer colours, another yarn type", 0,
+      {"palette from the strip, of fewer colours, another yarn type", TView::None,
        [](OPattern& p, OScriptedPlatform& ui) {
          OPatternSetupEditor e(p);
          e.Reload();
@@ -105,14 +106,14 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
          ASSERT_TRUE(e.Apply());
        },
        "Apply Pattern Setup"},
-      {"deleted section", 0,
+      {"deleted section", TView::None,
        [](OPattern& p, auto&) {
          OUndoHistory::TChange step(p.History, "Delete Section1-1");
          EXPECT_EQ(p.History.Take(*p.Sections, 0), nullptr); // the history keeps it
          p.Changed();
        },
        "Delete Section1-1"},
-      {"region edited", 0,
+      {"region edited", TView::None,
        [](OPattern& p, auto&) {
          ORegion& region = *p.Pictures->Get(0)->Regions.Get(0);
          region.NodeName = "Region1-1";
@@ -123,7 +124,7 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
          ASSERT_TRUE(e.Apply());
        },
        "Apply Region1-1"},
-      {"bitmap applied with its palette", 0,
+      {"bitmap applied with its palette", TView::None,
        [](OPattern& p, auto&) {
          OBitmap24 b;
          b.SetSize(20, 30);
@@ -138,9 +139,9 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Name);
     auto p = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
-    Stroke(*p, 1, 1, 0, 15, 3);
-    if (row.View)
-      p->Pictures->Get(0)->SetViewMode(row.View);
+    Stroke(*p, TView::Machine, 1, 0, 15, 3);
+    if (row.View != TView::None)
+      p->Pictures->Get(0)->BringUpToDate(row.View);
     p->SetModified(0);
     const Bytes before = State(*p);
     int heard = 0; // what Edit hears: once at least for the step, its undo and its redo
@@ -182,7 +183,7 @@ TEST_F(Undo, AStrokeGivesBackItsPixelsAndAnOpenEditorFollows) {
         n += picture.MachineImage.GetPixel(x, y) != image.GetPixel(x, y);
     return n;
   };
-  Stroke(*P, 1, 2, 0, 19, 7);
+  Stroke(*P, TView::Machine, 2, 0, 19, 7);
   ASSERT_GT(changedPixels(), 20); // the cells and their copies
   P->History.Undo();
   EXPECT_EQ(changedPixels(), 0);
@@ -201,16 +202,16 @@ TEST_F(Undo, AStrokeGivesBackItsPixelsAndAnOpenEditorFollows) {
 }
 
 // What the picture shows in a view against the view made afresh from the states.
-::testing::AssertionResult ShowsTheStates(OPattern& p, uint8_t view) {
+::testing::AssertionResult ShowsTheStates(OPattern& p, TView view) {
   OPicture& picture = *p.Pictures->Get(0);
-  const OBitmap24 shown = view == 1 ? picture.MachineImage : picture.DesignImage;
-  const TZeroedBytes grid = (view == 1 ? p.MachineColours : p.DesignColours).Data();
-  picture.SetViewMode(0);
-  p.ViewMode = 0;
-  picture.SetViewMode(view);
-  if ((view == 1 ? p.MachineColours : p.DesignColours).Data() != grid)
+  const OBitmap24 shown = view == TView::Machine ? picture.MachineImage : picture.DesignImage;
+  const TZeroedBytes grid = (view == TView::Machine ? p.MachineColours : p.DesignColours).Data();
+  picture.BringUpToDate(TView::None);
+  p.UpToDate = TView::None;
+  picture.BringUpToDate(view);
+  if ((view == TView::Machine ? p.MachineColours : p.DesignColours).Data() != grid)
     return ::testing::AssertionFailure() << "the grid differs from the states'";
-  if ((view == 1 ? picture.MachineImage : picture.DesignImage) != shown)
+  if ((view == TView::Machine ? picture.MachineImage : picture.DesignImage) != shown)
     return ::testing::AssertionFailure() << "the picture differs from the states'";
   return ::testing::AssertionSuccess();
 }
@@ -221,21 +222,22 @@ TEST_F(Undo, APaintNoStateTakesIsRefusedAndUndoShowsTheStatesInEitherView) {
   while (P->MachineTable->GetState(P->Creel->GetYarnType(1), none) != 0)
     ++none;
   const Bytes before = State(*P);
-  EXPECT_EQ(PaintPixel(*P, picture, 1, {0, 9}, none),
+  EXPECT_EQ(PaintPixel(*P, picture, TView::Machine, {0, 9}, none),
             "Palette Color " + std::to_string(none) +
                 " has no state for Yarn Type A in the machine table");
-  Stroke(*P, 1, none, 0, 19, 9);
+  Stroke(*P, TView::Machine, none, 0, 19, 9);
   EXPECT_TRUE(Same(State(*P), before));
   EXPECT_EQ(P->History.UndoCount(), 0);
-  EXPECT_EQ(PaintPixel(*P, picture, 1, {0, 9}, 1), "");
+  EXPECT_EQ(PaintPixel(*P, picture, TView::Machine, {0, 9}, 1), "");
   P->History.EndStroke();
 
   // Drawn in one view and undone or redone in the other, or in the same.
-  for (const uint8_t from : {1, 2})
-    for (const uint8_t in : {1, 2}) {
-      SCOPED_TRACE(std::to_string(from) + " in " + std::to_string(in));
-      Stroke(*P, from, from == 1 ? 2 : 3, 0, 19, 11);
-      picture.SetViewMode(in);
+  for (const TView from : {TView::Machine, TView::Design})
+    for (const TView in : {TView::Machine, TView::Design}) {
+      SCOPED_TRACE(std::to_string(static_cast<int>(from)) + " in " +
+                   std::to_string(static_cast<int>(in)));
+      Stroke(*P, from, from == TView::Machine ? 2 : 3, 0, 19, 11);
+      picture.BringUpToDate(in);
       P->History.Undo();
       EXPECT_TRUE(ShowsTheStates(*P, in));
       P->History.Redo();
@@ -247,7 +249,7 @@ TEST_F(Undo, APaintNoStateTakesIsRefusedAndUndoShowsTheStatesInEitherView) {
 
 TEST_F(Undo, TheMemoryBoundDropsTheOldestStepsAndANewStepTheRedoBranch) {
   for (int row = 0; row < 6; ++row)
-    Stroke(*P, 1, 2, 0, 19, row);
+    Stroke(*P, TView::Machine, 2, 0, 19, row);
   ASSERT_EQ(P->History.UndoCount(), 6);
   const size_t perStroke = P->History.Bytes() / 6;
   P->History.SetLimit(perStroke * 4);
@@ -262,14 +264,14 @@ TEST_F(Undo, TheMemoryBoundDropsTheOldestStepsAndANewStepTheRedoBranch) {
 
   P->History.Redo();
   ASSERT_EQ(P->History.RedoCount(), 3);
-  Stroke(*P, 1, 1, 0, 0, 9);
+  Stroke(*P, TView::Machine, 1, 0, 0, 9);
   EXPECT_EQ(P->History.RedoCount(), 0);
   EXPECT_FALSE(P->History.CanRedo());
   // A stroke that changes nothing is no step, nor is anything without memory for steps.
-  Stroke(*P, 1, 1, 0, 0, 9);
+  Stroke(*P, TView::Machine, 1, 0, 0, 9);
   EXPECT_EQ(P->History.UndoCount(), 2);
   P->History.SetLimit(0);
-  Stroke(*P, 1, 2, 0, 0, 9);
+  Stroke(*P, TView::Machine, 2, 0, 0, 9);
   P->SetUndefined();
   EXPECT_EQ(P->History.UndoCount() + P->History.RedoCount(), 0);
 }

@@ -136,8 +136,7 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
     if (!row.Painted.empty() && row.Painted[0][2] == 0)
       colours.LeftIndex = 5;
     OViewMouse mouse(*p, picture, g);
-    mouse.View =
-        std::string_view(view) == "design" ? OViewMouse::DesignView : OViewMouse::MachineView;
+    mouse.View = std::string_view(view) == "design" ? TView::Design : TView::Machine;
     auto choose = [&](bool paint) {
       if (paint)
         mouse.Choose(std::make_unique<OPaintState>(colours));
@@ -181,8 +180,8 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
     for (const auto& [c, r, index] : row.Painted)
       if (index != 0)
         PaintPixel(*expected, reference, mouse.View, {c, r}, static_cast<uint8_t>(index));
-    reference.SetViewMode(mouse.View);
-    picture.SetViewMode(mouse.View);
+    reference.BringUpToDate(mouse.View);
+    picture.BringUpToDate(mouse.View);
     EXPECT_TRUE(p->States.Data() == expected->States.Data());
     EXPECT_TRUE(p->MachineColours.Data() == expected->MachineColours.Data());
     EXPECT_TRUE(p->DesignColours.Data() == expected->DesignColours.Data());

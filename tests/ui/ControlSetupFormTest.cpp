@@ -129,7 +129,7 @@ private slots:
   void theViewShowsWhatIsLeftAfterAShrink() {
     auto made = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections4});
     OPicture& picture = *made->Pictures->Get(0);
-    picture.SetViewMode(1);
+    picture.BringUpToDate(TView::Machine);
     for (int i = 0; i < 20; ++i)
       picture.PaintMachinePixel(i, i, static_cast<uint8_t>(1 + i % 2));
     TOpened o(Ini(), std::move(made));

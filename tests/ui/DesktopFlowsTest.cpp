@@ -124,7 +124,7 @@ private slots:
       p.WriteCopy(saved.toStdString());
       auto opened = OpenPatternFile(saved.toStdString());
       OPicture& picture = *opened->Pictures->Get(0);
-      picture.SetViewMode(1);
+      picture.BringUpToDate(TView::Machine);
       const QImage shown = w.PaintBox1->grab().toImage();
       int compared = 0;
       for (int y = 0; y < shown.height(); ++y)
@@ -249,7 +249,7 @@ private slots:
       crashed.Main.Begin(Recovery());
       crashed.Main.Tree().Patterns().Root().New();
       OPattern& p = *OpenPatterns(crashed)[0];
-      p.Pictures->Get(0)->SetViewMode(1);
+      p.Pictures->Get(0)->BringUpToDate(TView::Machine);
       p.Pictures->Get(0)->PaintMachinePixel(3, 4, 2);
       crashed.Main.UpdateRecovery(true);
       // What the pattern's file holds once read (a new pattern's undefined state 0 reads as 1).

@@ -61,7 +61,7 @@ class WindowFormTest : public TUiTest {
 private slots:
   void newWindowShowsPLineOneAtTheBottomAndZoomsWithEitherButton() {
     auto pattern = TwoParts();
-    pattern->Pictures->Get(0)->SetViewMode(1);
+    pattern->Pictures->Get(0)->BringUpToDate(TView::Machine);
     pattern->Pictures->Get(0)->PaintMachinePixel(0, 0, 1); // control 1, PLine 1: red
     TOpened o(Ini(), std::move(pattern));
     TfmWindow& w = *o.Window;
@@ -120,7 +120,7 @@ private slots:
         const QPoint stroke[] = {{3, bottom}, {5, bottom}, {5, bottom - 1}, {-4, bottom - 1}};
         auto reference = TwoParts();
         OPicture& picture = *reference->Pictures->Get(0);
-        picture.SetViewMode(design ? 2 : 1);
+        picture.BringUpToDate(design ? TView::Design : TView::Machine);
         const uint8_t index = button == Qt::LeftButton ? 1 : 2;
         for (const QPoint& at : stroke) {
           Mouse(w.PaintBox1, at == stroke[0] ? QEvent::MouseButtonPress : QEvent::MouseMove, button,
@@ -158,13 +158,13 @@ private slots:
     QCOMPARE(o.Status(), QStringLiteral("Control=4, PLine=1"));
 
     QTest::mouseClick(w.rbDesign, Qt::LeftButton);
-    QCOMPARE(w.Mouse().View, OViewMouse::DesignView);
+    QCOMPARE(w.Mouse().View, TView::Design);
     o.Pattern->Settings->MachineType = 11; // a colour machine
     o.Pattern->ApplySettings();
     o.Pattern->Changed();
     QCOMPARE(o.Pattern->PatternMode, pmColours);
     QVERIFY(!w.rbDesign->isEnabled() && w.rbMachine->isChecked());
-    QCOMPARE(w.Mouse().View, OViewMouse::MachineView);
+    QCOMPARE(w.Mouse().View, TView::Machine);
     w.SubWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(o.Status(), QString());

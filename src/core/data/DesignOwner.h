@@ -68,7 +68,7 @@ public:
   // view's colours is a pass over every cell; `done` hears how far it has come.
   virtual void ComputeMachineColours(const TWorkDone& done = {}) = 0;
   virtual void ComputeDesignColours(const TWorkDone& done = {}) = 0;
-  virtual void SetViewMode(uint8_t mode, const TWorkDone& done = {}) = 0;
+  virtual void BringUpToDate(TView view, const TWorkDone& done = {}) = 0;
   virtual void PaintMachineColour(int32_t c, int32_t p, uint8_t v) = 0;
   virtual void PaintDesignColour(int32_t c, int32_t p, uint8_t v) = 0;
   virtual void BeginPaintBatch() = 0;

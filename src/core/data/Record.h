@@ -12,6 +12,10 @@
 
 namespace quillane {
 
+// Which view's colours and image are made: none yet, the machine view's or the design
+// view's. A pattern keeps one view's colours at a time.
+enum class TView : uint8_t { None = 0, Machine = 1, Design = 2 };
+
 // Record kind codes: the first byte of every stored record.
 enum class TDesignRecordKind : uint8_t {
   Creel = 1,

@@ -21,10 +21,10 @@ std::string YarnTypeText(int yarnType) {
 // it (or it reaches none: outside every region and section there is nothing to explain).
 // The cells and copies are those the pattern's paint operations visit.
 std::string NothingTakes(const OPicture& picture, const OPattern& p, TCell cell, uint8_t v,
-                         uint8_t view) {
+                         TView view) {
   if (p.PatternMode != pmStates)
     return {};
-  const bool design = view == OViewMouse::DesignView;
+  const bool design = view == TView::Design;
   // Whether a paint of the cell takes; `copy`: as a section's copy does.
   auto takes = [&](int c, bool copy) {
     if (!design)
@@ -70,9 +70,9 @@ std::string NothingTakes(const OPicture& picture, const OPattern& p, TCell cell,
 
 } // namespace
 
-std::string PaintPixel(OPattern& pattern, OPicture& picture, uint8_t view, TCell cell,
+std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell,
                        uint8_t index) {
-  picture.SetViewMode(view);
+  picture.BringUpToDate(view);
   // Such a paint would store the colour beside a state that does not show it, unseen until
   // an undo or a second view drew the stored colour.
   if (std::string why = NothingTakes(picture, pattern, cell, index, view); !why.empty())
@@ -80,7 +80,7 @@ std::string PaintPixel(OPattern& pattern, OPicture& picture, uint8_t view, TCell
   // The stroke begins with its first paint, after the view's grid was brought up to date:
   // that is no change of the user's.
   pattern.History.BeginStroke();
-  if (view == OViewMouse::DesignView)
+  if (view == TView::Design)
     picture.PaintDesignPixel(cell.C, cell.R, index);
   else
     picture.PaintMachinePixel(cell.C, cell.R, index);

@@ -125,16 +125,13 @@ private:
 // view painted in and the wheel.
 class OViewMouse {
 public:
-  static constexpr uint8_t MachineView = 1;
-  static constexpr uint8_t DesignView = 2;
-
   // A new mouse zooms.
   OViewMouse(OPattern& pattern, OPicture& picture, OViewGeometry& geometry);
 
   OPattern& Pattern;
   OPicture& Picture;
   OViewGeometry& Geometry;
-  uint8_t View = MachineView;
+  TView View = TView::Machine;
 
   // The state that takes the events now, and the one the toolbar chose (they differ while
   // a drag of the view interrupts it).
@@ -171,7 +168,6 @@ private:
 // types) is not made: the answer then says why, for the status bar. The view's image is
 // brought up to date first, which is no change of the user's; then the pattern's stroke is
 // opened, if it is not, to take the cells painted. Whoever paints closes it.
-std::string PaintPixel(OPattern& pattern, OPicture& picture, uint8_t view, TCell cell,
-                       uint8_t index);
+std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell, uint8_t index);
 
 } // namespace quillane

@@ -363,7 +363,7 @@ bool OBitmapMapping::Apply(bool machine) {
     pattern.ApplyPalette();
     pattern.Changed();
   }
-  picture.SetViewMode(machine ? 1 : 2);
+  picture.BringUpToDate(machine ? TView::Machine : TView::Design);
 
   // Machine-view paints are batched: the same cells, the pixels redrawn once at the end.
   struct TBatch {

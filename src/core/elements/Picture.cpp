@@ -47,7 +47,7 @@ void OPicture::Clear() {
   AspectRatio = 1.0f;
   SetHeight(0);
   SetWidth(0);
-  SetViewMode(0);
+  BringUpToDate(TView::None);
 }
 
 void OPicture::SetDefaults() {
@@ -68,19 +68,19 @@ void OPicture::Update() {
   }
   for (const auto& region : Regions)
     region->Update();
-  ViewMode = 0;
+  UpToDate = TView::None;
 }
 
-void OPicture::SetViewMode(uint8_t mode, const TWorkDone& done) {
+void OPicture::BringUpToDate(TView view, const TWorkDone& done) {
   if (!Switching)
-    MakeView(mode, done);
+    MakeView(view, done);
 }
 
-void OPicture::MakeView(uint8_t mode, const TWorkDone& done) {
+void OPicture::MakeView(TView view, const TWorkDone& done) {
   // The colours, a fresh image's memory and the drawing are the shares of the work, each by
   // its size: the memory is most of the first switch to a view.
-  const bool draw = Owner && mode != ViewMode && (mode == 1 || mode == 2);
-  OBitmap24& image = mode == 2 ? DesignImage : MachineImage;
+  const bool draw = Owner && view != UpToDate && view != TView::None;
+  OBitmap24& image = view == TView::Design ? DesignImage : MachineImage;
   const int64_t cells = Owner ? int64_t{Owner->NoControls} * Owner->NoPLines : 0;
   const int64_t pixels = int64_t{Width} * Height, fresh = draw && !image.Allocated() ? pixels : 0;
   const int64_t total = cells + fresh + pixels;
@@ -92,29 +92,30 @@ void OPicture::MakeView(uint8_t mode, const TWorkDone& done) {
     };
   };
   if (Owner)
-    Owner->SetViewMode(mode, share(0, cells));
+    Owner->BringUpToDate(view, share(0, cells));
   if (draw) {
     image.Allocate(share(cells, fresh));
-    if (mode == 1)
+    if (view == TView::Machine)
       RenderMachineImage(share(cells + fresh, pixels));
     else
       RenderDesignImage(share(cells + fresh, pixels));
   }
-  ViewMode = mode;
+  UpToDate = view;
   if (done)
     done(total, total);
 }
 
-void OPicture::ShowViewMode(uint8_t mode) {
+void OPicture::SwitchView(TView view) {
   if (Switching)
     return;
-  if (mode == ViewMode || (mode != 1 && mode != 2) || !Owner ||
+  if (view == UpToDate || view == TView::None || !Owner ||
       int64_t{Owner->NoControls} * Owner->NoPLines + int64_t{Width} * Height < LargeViewWork) {
-    MakeView(mode, {});
+    MakeView(view, {});
     return;
   }
   // Cells and pixels change as it goes, so there is no Cancel to leave half of them.
-  OProgress progress(mode == 2 ? "Drawing the design view" : "Drawing the machine view", 1000);
+  OProgress progress(view == TView::Design ? "Drawing the design view" : "Drawing the machine view",
+                     1000);
   progress.CannotCancel();
   struct TUnderWay {
     bool& Flag;
@@ -122,7 +123,7 @@ void OPicture::ShowViewMode(uint8_t mode) {
     ~TUnderWay() { Flag = false; }
   } underWay(Switching);
   int64_t next = 0;
-  MakeView(mode, [&](int64_t done, int64_t of) {
+  MakeView(view, [&](int64_t done, int64_t of) {
     const int64_t at = of > 0 ? done * 1000 / of : 1000;
     if (at >= next) {
       progress.Step(at);
@@ -233,12 +234,12 @@ bool OPicture::RegionsDrawApart() const {
   return true;
 }
 
-void OPicture::RenderRows(uint8_t view, int64_t first, OBitmap24& band) {
+void OPicture::RenderRows(TView view, int64_t first, OBitmap24& band) {
   if (!Owner || band.Width() <= 0 || band.Height() <= 0)
     return;
-  Owner->SetViewMode(view);
+  Owner->BringUpToDate(view);
   band.Fill(OBitmap24::DefaultColour);
-  Render(view == 2 ? Owner->DesignColours : Owner->MachineColours, band, first);
+  Render(view == TView::Design ? Owner->DesignColours : Owner->MachineColours, band, first);
 }
 
 void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
@@ -364,7 +365,7 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
 void OPicture::Assign(const OPicture& source) {
   AspectRatio = source.AspectRatio;
   SetHeight(source.Height);
-  SetViewMode(source.ViewMode);
+  BringUpToDate(source.UpToDate);
   SetWidth(source.Width);
   MachineImage = source.MachineImage;
   DesignImage = source.DesignImage;
@@ -402,7 +403,7 @@ void OPicture::ReadFromStream(OReader& stream, int64_t pixelLimit) {
   SetWidth(width);
   for (auto& region : read)
     Regions.Add(std::move(region));
-  ViewMode = 0;
+  UpToDate = TView::None;
 }
 
 void OPicture::WriteToStream(OWriter& s) const {

@@ -22,7 +22,7 @@ public:
 
   float AspectRatio = 1.0f;
   int32_t Height = 0;
-  uint8_t ViewMode = 0;
+  TView UpToDate = TView::None;
   int32_t Width = 0;
   ORegionList Regions;
   OBitmap24 DesignImage;
@@ -44,14 +44,14 @@ public:
 
   void SetWidth(int32_t width);
   void SetHeight(int32_t height);
-  // Makes the view's colours and image when they are not those of `mode` (1 machine, 2
-  // design): a pass over every cell and pixel, of which `done` hears how far it has come.
+  // Makes the colours and image of `view` when they are not the ones made: a pass over
+  // every cell and pixel, of which `done` hears how far it has come.
   // While a switch shows its progress it does nothing: a paint then shows what is there.
-  void SetViewMode(uint8_t mode, const TWorkDone& done = {});
-  // SetViewMode for the designer's switch of view: on a large pattern (most of a second on
+  void BringUpToDate(TView view, const TWorkDone& done = {});
+  // BringUpToDate for the designer's switch of view: on a large pattern (most of a second on
   // a carpet) it shows its progress, without Cancel. A progress window lets paints through,
   // so the view goes on showing the other image until the switch is done.
-  void ShowViewMode(uint8_t mode);
+  void SwitchView(TView view);
 
   void SetMachinePixel(int64_t x, int64_t y, uint32_t colour) {
     MachineImage.SetPixel(x, y, colour);
@@ -66,11 +66,11 @@ public:
 
   void RenderMachineImage(const TWorkDone& done = {});
   void RenderDesignImage(const TWorkDone& done = {});
-  // Rows `first` on of the image of `view` (1 machine, 2 design) as a fresh render draws
+  // Rows `first` on of the image of `view` as a fresh render draws
   // them, into `band` (as wide as the picture): a picture is written out a band at a time
   // without its whole image in memory. Regions that do not draw apart need the whole
   // image in one band.
-  void RenderRows(uint8_t view, int64_t first, OBitmap24& band);
+  void RenderRows(TView view, int64_t first, OBitmap24& band);
 
   void Assign(const OPicture& source);
 
@@ -87,8 +87,8 @@ protected:
   std::unique_ptr<ODesignData> NewEmpty() const override;
 
 private:
-  bool Switching = false; // ShowViewMode is under way
-  void MakeView(uint8_t mode, const TWorkDone& done);
+  bool Switching = false; // SwitchView is under way
+  void MakeView(TView view, const TWorkDone& done);
   // Into `image`, which holds the rows from `firstRow` on.
   void Render(const TGrid& grid, OBitmap24& image, int64_t firstRow = 0,
               const TWorkDone& done = {});

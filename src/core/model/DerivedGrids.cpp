@@ -114,13 +114,13 @@ void OPattern::ComputeDesignColours(const TWorkDone& done) {
   }
 }
 
-void OPattern::SetViewMode(uint8_t mode, const TWorkDone& done) {
-  if (mode == ViewMode)
+void OPattern::BringUpToDate(TView view, const TWorkDone& done) {
+  if (view == UpToDate)
     return;
-  ViewMode = mode;
-  if (mode == 1)
+  UpToDate = view;
+  if (view == TView::Machine)
     ComputeMachineColours(done);
-  else if (mode == 2)
+  else if (view == TView::Design)
     ComputeDesignColours(done);
 }
 

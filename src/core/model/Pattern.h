@@ -76,7 +76,7 @@ public:
   // MachineType, NoControls, NoColours, NoPLines, NoStates, NoYarnTypes, PatternMode and
   // the three grids are the owner's.
   uint8_t ControlDataFormat = 0;
-  uint8_t ViewMode = 0;
+  TView UpToDate = TView::None;
   std::array<std::string, 5> StateNames;
 
   // Created in this order, each starting cleared.
@@ -187,7 +187,7 @@ public:
   // Grids, sections and painting.
   void ComputeMachineColours(const TWorkDone& done = {}) override;
   void ComputeDesignColours(const TWorkDone& done = {}) override;
-  void SetViewMode(uint8_t mode, const TWorkDone& done = {}) override;
+  void BringUpToDate(TView view, const TWorkDone& done = {}) override;
   // Shows SectionsProblem, unless quiet, and answers whether there was none.
   bool ValidateSections();
   // The message ValidateSections would show, or "" when every section lies inside the

@@ -319,7 +319,7 @@ void OPattern::Restored() {
 
 void OPattern::Resynchronise(bool copySections) {
   SetModified(1);
-  ViewMode = 0;
+  UpToDate = TView::None;
   Settings->Update();
   Palette->Update();
   MachineTable->Update();

@@ -135,7 +135,7 @@ void OUndoHistory::EndStroke() {
   TStep step;
   step.Label = std::move(StrokeLabel);
   step.Stroke = true;
-  step.View = Pattern.ViewMode;
+  step.View = Pattern.UpToDate;
   bool any = false;
   for (size_t i = 0; i < Journal.size(); ++i) {
     const TNote& note = Journal[i];
@@ -347,7 +347,8 @@ void OUndoHistory::Put(TStep& step, bool after) {
     }
   }
   // Only the grid the pictures show makes pixels.
-  const int shown = Pattern.ViewMode == 1 ? 1 : Pattern.ViewMode == 2 ? 2 : -1;
+  // The grids are numbered as the views: the states 0, the machine colours 1, the design 2.
+  const int shown = Pattern.UpToDate == TView::None ? -1 : static_cast<int>(Pattern.UpToDate);
   if (shown < 0) {
     Pattern.SetModified(1);
     return;
@@ -362,7 +363,7 @@ void OUndoHistory::Put(TStep& step, bool after) {
     else
       Pattern.RedrawDesignCell(c, p, colour);
   };
-  if (Pattern.PatternMode == pmStates && step.View != Pattern.ViewMode) {
+  if (Pattern.PatternMode == pmStates && step.View != Pattern.UpToDate) {
     // Drawn in the other view: the grid shown now was made from the states since, and is
     // made again for the states put back, so that it shows what they hold.
     const int controls = Pattern.NoControls;
@@ -462,7 +463,7 @@ void OUndoHistory::RestoreObjects(const TBytes& bytes) {
     picture->AspectRatio = read.AspectRatio;
     picture->SetHeight(read.Height);
     picture->SetWidth(read.Width);
-    picture->ViewMode = 0;
+    picture->UpToDate = TView::None;
     ORegionList& regions = picture->Regions;
     for (int r = 0; r < read.Regions.Count(); ++r) {
       ORegion* region = r < regions.Count() ? regions.Get(r)

@@ -163,7 +163,7 @@ private:
     TBytes ObjectsBefore, ObjectsAfter;
     bool Stroke = false;
     // The view a stroke was drawn in: the grid it kept beside the states.
-    uint8_t View = 0;
+    TView View = TView::None;
     size_t Bytes = 0;
   };
   struct TSnapshot {
