@@ -335,13 +335,6 @@ void TfmWindow::Changed(const TPatternChange& change) {
   }
 }
 
-namespace {
-bool SameFrame(const TViewFrame& a, const TViewFrame& b) {
-  return a.X0 == b.X0 && a.X1 == b.X1 && a.Y0 == b.Y0 && a.Y1 == b.Y1 && a.DR == b.DR &&
-         a.DH == b.DH;
-}
-} // namespace
-
 void TfmWindow::PaintGrid(const QRegion& region) {
   if (!Controller)
     return;
@@ -358,7 +351,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
       MouseState.View == TView::Design ? Picture.DesignImage : Picture.MachineImage;
   const QRgb background = ToQRgb(Palette->Background);
   if (Drawn.Image.size() != box.size() || Drawn.Of != &picture || Drawn.Width != picture.Width() ||
-      Drawn.Height != picture.Height() || !SameFrame(Drawn.Frame, f) || Drawn.Zoom != View.Zoom() ||
+      Drawn.Height != picture.Height() || Drawn.Frame != f || Drawn.Zoom != View.Zoom() ||
       Drawn.RowHeight != View.RowHeight() || Drawn.Background != background) {
     if (Drawn.Image.size() != box.size())
       Drawn.Image = QImage(box.size(), QImage::Format_RGB32);

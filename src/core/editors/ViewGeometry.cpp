@@ -51,10 +51,6 @@ TViewFrame OViewGeometry::Frame() const {
     f.Y1 = f.Y0;
     f.DR = f.DH = 0;
   }
-  f.Source = {f.X0, f.Y0, f.X1, f.Y1};
-  f.Dest = {0, PH, f.DR, PH - f.DH};
-  f.FillAbove = {0, 0, f.DR + 1, PH - f.DH + 1};
-  f.FillRight = {f.DR, 0, PW, PH};
   return f;
 }
 

@@ -35,14 +35,10 @@ struct TCell {
 struct TViewFrame {
   int X0 = 0, X1 = 0; // visible columns [X0, X1)
   int Y0 = 0, Y1 = 0; // visible rows [Y0, Y1), row 0 is PLine 1
-  int DR = 0, DH = 0; // the image's width and height on screen
-  // The source pixels and where they land: the image is drawn upside down, so that row Y0
-  // lies on the bottom edge.
-  TScreenRect Source;
-  TScreenRect Dest;
-  // The background around the image: above it, and right of it over the full height.
-  TScreenRect FillAbove;
-  TScreenRect FillRight;
+  // The image's width and height on screen. It is drawn upside down in the grid's bottom
+  // left corner, row Y0 on the bottom edge; the background fills the rest.
+  int DR = 0, DH = 0;
+  friend bool operator==(const TViewFrame&, const TViewFrame&) = default;
 };
 
 // Owns the zoom (screen pixels per control, a power of two) and the arithmetic of the view.
