@@ -162,12 +162,7 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
       RefreshGrids();
   });
   sgCreel->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::Creel, c, b); };
-  sgCreel->Dragged = [this](int from, int to) {
-    if (Model->Drag(TSetupGrid::Creel, from, to)) {
-      sgCreel->Reload();
-      sgDV->Reload();
-    }
-  };
+  sgCreel->Dragged = [this](int from, int to) { Redraw(Model->Drag(TSetupGrid::Creel, from, to)); };
   sgMV->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::MachineTable, c, b); };
   sgDV->Pressed = [this](int c, Qt::MouseButton b) { Clicked(TSetupGrid::DesignTable, c, b); };
 
@@ -185,21 +180,14 @@ TfmPatternSetup::~TfmPatternSetup() = default;
 
 void TfmPatternSetup::Clicked(TSetupGrid grid, int column, Qt::MouseButton button) {
   const TMouseButton b = button == Qt::LeftButton ? TMouseButton::Left : TMouseButton::Right;
-  if (!Model->Click(grid, column, b))
-    return;
-  // A creel click changes the pairs the design table greys; a machine table click the
-  // creel's colours.
-  if (grid == TSetupGrid::Creel) {
-    sgCreel->Reload();
-    sgDV->Reload();
-  } else if (grid == TSetupGrid::MachineTable) {
-    sgMV->Reload();
-    sgCreel->Reload();
-  } else {
-    // Only the colours of the column and its mirror changed.
-    sgDV->CellChanged(4, column);
-    sgDV->CellChanged(4, Model->MirrorColumn(column));
-  }
+  Redraw(Model->Click(grid, column, b));
+}
+
+void TfmPatternSetup::Redraw(const TSetupRedraw& redraw) {
+  for (const TSetupGrid grid : redraw.Grids)
+    GridView(grid).Reload();
+  for (const int column : redraw.DesignColumns)
+    sgDV->CellChanged(OPatternSetupEditor::DesignColourRow, column);
 }
 
 void TfmPatternSetup::MakeMenus() {

@@ -63,6 +63,10 @@ private:
   void FillUndefined();
   void FillYarnTypes();
   void Clicked(TSetupGrid grid, int column, Qt::MouseButton button);
+  void Redraw(const TSetupRedraw& redraw);
+  TSetupGridView& GridView(TSetupGrid grid) const {
+    return *(grid == TSetupGrid::Creel ? sgCreel : grid == TSetupGrid::MachineTable ? sgMV : sgDV);
+  }
 };
 
 } // namespace quillane

@@ -92,7 +92,8 @@ TEST_F(PatternSetupEditorTest, ADragOverTheCreelSetsTheControlsItCovers) {
   EXPECT_FALSE(E.Drag(TSetupGrid::Creel, 1, 6)); // nothing to change
   EXPECT_FALSE(E.Drag(TSetupGrid::MachineTable, 1, 6));
   E.YarnTypeRow = 1;
-  EXPECT_TRUE(E.Drag(TSetupGrid::Creel, 1, 2));
+  EXPECT_EQ(E.Drag(TSetupGrid::Creel, 1, 2).Grids, // the pairs the design table greys
+            (std::vector<TSetupGrid>{TSetupGrid::Creel, TSetupGrid::DesignTable}));
   EXPECT_TRUE(E.YarnPairInUse(2, 2));
 }
 
@@ -111,8 +112,12 @@ TEST_F(PatternSetupEditorTest, DesignClickSetsTheCombinationAndItsMirrorAndApply
   E.Strip.LeftIndex = 5;
   E.Strip.RightIndex = 7;
   const size_t ab12 = 4 + 1; // (A, B, High, Low)
-  ASSERT_TRUE(E.Click(TSetupGrid::DesignTable, static_cast<int>(ab12) + 1, TMouseButton::Left));
-  E.Click(TSetupGrid::MachineTable, 2, TMouseButton::Right); // (A, Low)
+  // Only the column and its mirror are drawn again; a machine table click colours the creel.
+  EXPECT_EQ(E.Click(TSetupGrid::DesignTable, static_cast<int>(ab12) + 1, TMouseButton::Left)
+                .DesignColumns,
+            (std::vector<int>{6, 15}));
+  EXPECT_EQ(E.Click(TSetupGrid::MachineTable, 2, TMouseButton::Right).Grids, // (A, Low)
+            (std::vector<TSetupGrid>{TSetupGrid::MachineTable, TSetupGrid::Creel}));
   EXPECT_TRUE(E.ApplyEnabled());
   EXPECT_EQ(E.WorkingDesignTable->ColourEntry(2, 1, 2, 1), 5);
   EXPECT_EQ(E.MirrorColumn(6), 15);

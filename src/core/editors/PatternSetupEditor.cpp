@@ -209,34 +209,38 @@ TSetupCell OPatternSetupEditor::Cell(TSetupGrid grid, int row, int column) const
   return cell;
 }
 
-bool OPatternSetupEditor::Click(TSetupGrid grid, int column, TMouseButton button) {
+TSetupRedraw OPatternSetupEditor::Click(TSetupGrid grid, int column, TMouseButton button) {
   if (column < 1 || column >= ColumnCount(grid))
-    return false;
+    return {};
   const OPaletteEntry colour = button == TMouseButton::Left ? Strip.LeftIndex : Strip.RightIndex;
+  TSetupRedraw redraw;
   switch (grid) {
   case TSetupGrid::Creel:
     WorkingCreel->SetYarnType(column, static_cast<OYarnType>(YarnTypeRow + 1));
     RebuildYarnPairs();
+    redraw.Grids = {TSetupGrid::Creel, TSetupGrid::DesignTable};
     break;
   case TSetupGrid::MachineTable: {
     const int states = WorkingMachineTable->NoStates();
     WorkingMachineTable->SetColour((column - 1) / states + 1, (column - 1) % states + 1, colour);
+    redraw.Grids = {TSetupGrid::MachineTable, TSetupGrid::Creel};
     break;
   }
   case TSetupGrid::DesignTable:
     WorkingDesignTable->SetColourAndMirror(
         WorkingDesignTable->CombinationAt(static_cast<size_t>(column - 1)), colour);
+    redraw.DesignColumns = {column, MirrorColumn(column)};
     break;
   }
   SetModified(true);
-  return true;
+  return redraw;
 }
 
-bool OPatternSetupEditor::Drag(TSetupGrid grid, int from, int to) {
+TSetupRedraw OPatternSetupEditor::Drag(TSetupGrid grid, int from, int to) {
   const int last = ColumnCount(grid) - 1;
   const int low = std::max(std::min(from, to), 1), high = std::min(std::max(from, to), last);
   if (grid != TSetupGrid::Creel || low > high)
-    return false;
+    return {};
   const auto yarnType = static_cast<OYarnType>(YarnTypeRow + 1);
   bool changed = false;
   for (int c = low; c <= high; ++c)
@@ -245,10 +249,10 @@ bool OPatternSetupEditor::Drag(TSetupGrid grid, int from, int to) {
       changed = true;
     }
   if (!changed)
-    return false;
+    return {};
   RebuildYarnPairs();
   SetModified(true);
-  return true;
+  return {{TSetupGrid::Creel, TSetupGrid::DesignTable}, {}};
 }
 
 bool OPatternSetupEditor::SetNoColours(int n) {

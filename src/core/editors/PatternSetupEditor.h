@@ -32,6 +32,14 @@ struct TSetupCell {
   bool Grey = false;
 };
 
+// What an edit changed on screen: grids to draw again whole, and design table columns whose
+// colour alone changed. Nothing when the edit changed nothing.
+struct TSetupRedraw {
+  std::vector<TSetupGrid> Grids;
+  std::vector<int> DesignColumns;
+  explicit operator bool() const { return !Grids.empty() || !DesignColumns.empty(); }
+};
+
 class OPatternSetupEditor : public OSetupEditor {
 public:
   // Empty copies: the window attaches itself, then Reload takes the pattern's objects.
@@ -42,6 +50,8 @@ public:
   static constexpr int MinColours = 4, MaxColours = 64;
   static constexpr int MinYarnTypes = 1, MaxYarnTypes = 99;
   static constexpr int MaxRepeatSize = 99;
+  // The design table's row of colours, the one a click changes.
+  static constexpr int DesignColourRow = 4;
 
   std::unique_ptr<OCreel> WorkingCreel;
   std::unique_ptr<ODesignTable> WorkingDesignTable;
@@ -76,13 +86,13 @@ public:
   int DesignColumn(const TDesignCombination& combination) const;
   int MirrorColumn(int designColumn) const;
   // A click on a column with a mouse button; the title column and anything outside the
-  // grid change nothing. True when something changed.
-  bool Click(TSetupGrid grid, int column, TMouseButton button);
+  // grid change nothing. A creel click changes the pairs the design table greys; a machine
+  // table click the creel's colours; a design table click a column and its mirror.
+  TSetupRedraw Click(TSetupGrid grid, int column, TMouseButton button);
   // A drag over the creel from column `from` on to column `to` (the mouse may skip
   // columns): every control between them, both included, takes the selected yarn type, as a
-  // click on each would give it. The tables take single clicks only. True when something
-  // changed.
-  bool Drag(TSetupGrid grid, int from, int to);
+  // click on each would give it. The tables take single clicks only.
+  TSetupRedraw Drag(TSetupGrid grid, int from, int to);
 
   // Leaving the boxes. A value outside its range shows the range error and changes
   // nothing; an unchanged value changes nothing either. True when something changed.
