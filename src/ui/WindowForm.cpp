@@ -238,12 +238,9 @@ void TfmWindow::Refresh() {
 }
 
 void TfmWindow::RefreshGrids() {
-  if (Pattern.PatternMode == pmColours) {
-    rbDesign->setEnabled(false);
+  rbDesign->setEnabled(OffersDesignView(Pattern));
+  if (!rbDesign->isEnabled())
     rbMachine->setChecked(true);
-  } else {
-    rbDesign->setEnabled(true);
-  }
   MouseState.View = rbDesign->isChecked() ? TView::Design : TView::Machine;
   SyncGeometry();
   PaintBox1->update();

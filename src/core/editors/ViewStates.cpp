@@ -70,6 +70,10 @@ std::string NothingTakes(const OPicture& picture, const OPattern& p, TCell cell,
 
 } // namespace
 
+bool OffersDesignView(const OPattern& pattern) {
+  return pattern.PatternMode != pmColours;
+}
+
 std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell,
                        uint8_t index) {
   picture.BringUpToDate(view);

@@ -162,6 +162,9 @@ private:
   void Settle();
 };
 
+// A colour pattern has one view: its window offers the machine view only.
+bool OffersDesignView(const OPattern& pattern);
+
 // Paints a picture pixel in a view as a press there does: the pixel is mapped through the
 // picture's regions onto pattern cells, which the pattern paints. A paint that no cell it
 // reaches can take (the tables give no state that shows the colour on those controls' yarn
