@@ -125,7 +125,7 @@ private slots:
       auto opened = OpenPatternFile(saved.toStdString());
       OPicture& picture = *opened->Pictures->Get(0);
       picture.BringUpToDate(TView::Machine);
-      const QImage shown = w.PaintBox1->grab().toImage();
+      const QImage shown = OnScreen(w.PaintBox1);
       int compared = 0;
       for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
