@@ -21,6 +21,8 @@
 #include "setup/Palette.h"
 #include "shell/DesignUI.h"
 #include "ui/PaletteStrip.h"
+#include "ui/PatternSetupForm.h"
+#include "ui/SetupGridView.h"
 #include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
@@ -202,6 +204,23 @@ private slots:
     QVERIFY(matches());
     drag(30, 1);
     QCOMPARE(p.History.UndoCount(), 3);
+    QVERIFY(matches());
+    // A machine table colour applied from the pattern setup, and a larger window.
+    const QImage before = OnScreen(w.PaintBox1);
+    auto& setup = *OpenEditor<TfmPatternSetup, OPatternSetupUI>(program.Main.Tree().Patterns());
+    setup.Editor().Strip.LeftIndex = 5;
+    QTest::mouseClick(setup.sgMV->viewport(), Qt::LeftButton, {},
+                      setup.sgMV->CellRect(0, 1).center());
+    setup.buApply->click();
+    QCOMPARE(p.History.UndoCount(), 4);
+    w.BringToFront();
+    QVERIFY(matches());
+    QVERIFY(before != OnScreen(w.PaintBox1));
+    // Its undo, the window on top all along.
+    QTest::keyClick(w.PaintBox1, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(p.History.UndoCount(), 3);
+    QVERIFY(matches());
+    w.SubWindow()->resize(520, 380);
     QVERIFY(matches());
   }
 
