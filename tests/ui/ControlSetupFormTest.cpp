@@ -73,6 +73,10 @@ private slots:
     f.buApply->click();
     QCOMPARE(o.Pattern->NoControls, 120);
     QVERIFY(!f.buApply->isEnabled() && f.buSave->isEnabled());
+    // Enter in the box stored before, untouched since, changes nothing.
+    o.Box(TSettingsField::NoControls)->setFocus();
+    QTest::keyClick(o.Box(TSettingsField::NoControls), Qt::Key_Return);
+    QVERIFY(!f.buApply->isEnabled());
 
     // A refused text is told and kept, selected for correction; the editor stays as it was.
     auto* size = qobject_cast<QLineEdit*>(f.Control(TSettingsField::SizeCode));

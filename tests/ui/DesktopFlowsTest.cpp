@@ -1,6 +1,7 @@
 // What a designer expects of a desktop editor: wheel, keys and Fit in the view window,
 // shortcuts, recent patterns, patterns named on the command line, and crash recovery.
 #include <QDir>
+#include <QDirIterator>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -20,6 +21,8 @@
 #include "setup/Palette.h"
 #include "shell/DesignUI.h"
 #include "ui/PaletteStrip.h"
+#include "ui/PatternSetupForm.h"
+#include "ui/SetupGridView.h"
 #include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
@@ -125,7 +128,7 @@ private slots:
       auto opened = OpenPatternFile(saved.toStdString());
       OPicture& picture = *opened->Pictures->Get(0);
       picture.BringUpToDate(TView::Machine);
-      const QImage shown = w.PaintBox1->grab().toImage();
+      const QImage shown = OnScreen(w.PaintBox1);
       int compared = 0;
       for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
@@ -202,6 +205,23 @@ private slots:
     drag(30, 1);
     QCOMPARE(p.History.UndoCount(), 3);
     QVERIFY(matches());
+    // A machine table colour applied from the pattern setup, and a larger window.
+    const QImage before = OnScreen(w.PaintBox1);
+    auto& setup = *OpenEditor<TfmPatternSetup, OPatternSetupUI>(program.Main.Tree().Patterns());
+    setup.Editor().Strip.LeftIndex = 5;
+    QTest::mouseClick(setup.sgMV->viewport(), Qt::LeftButton, {},
+                      setup.sgMV->CellRect(0, 1).center());
+    setup.buApply->click();
+    QCOMPARE(p.History.UndoCount(), 4);
+    w.BringToFront();
+    QVERIFY(matches());
+    QVERIFY(before != OnScreen(w.PaintBox1));
+    // Its undo, the window on top all along.
+    QTest::keyClick(w.PaintBox1, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(p.History.UndoCount(), 3);
+    QVERIFY(matches());
+    w.SubWindow()->resize(520, 380);
+    QVERIFY(matches());
   }
 
   void recentPatternsAreKeptAndAGoneOneIsDropped() {
@@ -249,8 +269,13 @@ private slots:
       crashed.Main.Begin(Recovery());
       crashed.Main.Tree().Patterns().Root().New();
       OPattern& p = *OpenPatterns(crashed)[0];
+      p.FileName = Dir.filePath(QStringLiteral("crashed.pat")).toStdString();
       p.Pictures->Get(0)->BringUpToDate(TView::Machine);
       p.Pictures->Get(0)->PaintMachinePixel(3, 4, 2);
+      crashed.Main.UpdateRecovery(true);
+      // A change after a copy is written goes into the next.
+      p.Pictures->Get(0)->PaintMachinePixel(5, 6, 1);
+      p.Changed();
       crashed.Main.UpdateRecovery(true);
       // What the pattern's file holds once read (a new pattern's undefined state 0 reads as 1).
       const QString saved = Dir.filePath(QStringLiteral("painted.pat"));
@@ -266,6 +291,28 @@ private slots:
     QCOMPARE(restored.size(), size_t{1});
     QVERIFY(restored[0]->Modified());
     QCOMPARE(Bytes(*restored[0], Dir.filePath(QStringLiteral("restored.ref"))), painted);
+
+    // Copied again while modified; saved, its copy goes at once, without waiting for a tick.
+    auto copies = [&] {
+      QDirIterator it(Recovery(), {QStringLiteral("*.pat")}, QDir::Files,
+                      QDirIterator::Subdirectories);
+      int n = 0;
+      for (; it.hasNext(); it.next())
+        ++n;
+      return n;
+    };
+    program.Main.UpdateRecovery(true);
+    QCOMPARE(copies(), 1);
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    tree.Select(tree.PatternNode(*restored[0]));
+    tree.RunSave();
+    QVERIFY(!restored[0]->Modified());
+    QCOMPARE(copies(), 0);
+    restored[0]->Pictures->Get(0)->PaintMachinePixel(7, 8, 1);
+    restored[0]->Changed();
+    program.Main.UpdateRecovery(true);
+    QVERIFY(restored[0]->Modified());
+    QCOMPARE(copies(), 1);
 
     program.Platform.Answer = TSaveChoice::Discard;
     program.Main.show();

@@ -126,7 +126,16 @@ private slots:
     TfmPatternSetup& f = *o.Form;
     f.Editor().Strip.RightIndex = 7;
     QVERIFY(!f.buApply->isEnabled());
+    // The screen shows each grid as the model's cells draw afresh: a click on a first state
+    // recolours the creel too.
+    auto shown = [&] {
+      for (TSetupGridView* grid : {f.sgCreel, f.sgMV, f.sgDV})
+        QCOMPARE(OnScreen(grid).convertToFormat(QImage::Format_RGB32),
+                 grid->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    };
+    o.Click(f.sgMV, 1, Qt::RightButton);
     o.Click(f.sgMV, 2, Qt::RightButton);
+    shown();
     QVERIFY(f.buApply->isEnabled());
     QVERIFY(o.Pattern->MachineTable->GetColour(1, 2) != 7);
     f.buApply->click();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFile>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -103,6 +104,17 @@ inline TBytes PatternBytes(const OPattern& pattern) {
   OWriter w;
   pattern.WriteToStream(w);
   return w.Bytes();
+}
+
+// What the screen shows of the widget once the pending updates are painted; unlike grab(),
+// no repaint of its own, so that an update left out shows the old pixels.
+inline QImage OnScreen(QWidget* widget) {
+  QApplication::processEvents();
+  QWidget* top = widget->window();
+  const QPoint at = widget->mapTo(top, QPoint());
+  return top->screen()
+      ->grabWindow(top->winId(), at.x(), at.y(), widget->width(), widget->height())
+      .toImage();
 }
 
 inline void WriteFile(const QString& path, const QByteArray& bytes) {
