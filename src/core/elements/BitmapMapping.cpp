@@ -77,10 +77,25 @@ public:
       }
     return false;
   }
-  // The colour's value, or 0 for a colour not in the table.
-  uint8_t Find(uint32_t colour) const {
-    const uint64_t slot = Slots[Slot(colour)];
-    return static_cast<uint32_t>(slot) == colour ? static_cast<uint8_t>(slot >> 32) : 0;
+  // The value of each pixel row[x[i]], or row[i] without x; 0 for a colour not in the
+  // table. The table is held in locals: a store of a byte could change it for all the
+  // compiler knows, and it would be read again for every pixel.
+  void FindRow(const uint32_t* __restrict row, const int* __restrict x, size_t n,
+               uint8_t* __restrict out) const {
+    const uint64_t* __restrict slots = Slots.data();
+    const uint32_t multiplier = Multiplier;
+    const int shift = Shift;
+    auto find = [&](uint32_t colour) {
+      const uint64_t slot = slots[(colour * multiplier) >> shift];
+      return static_cast<uint32_t>(slot) == colour ? static_cast<uint8_t>(slot >> 32) : 0;
+    };
+    if (!x) {
+      for (size_t i = 0; i < n; ++i)
+        out[i] = find(row[i]);
+      return;
+    }
+    for (size_t i = 0; i < n; ++i)
+      out[i] = find(row[x[i]]);
   }
 
 private:
@@ -326,6 +341,11 @@ bool OBitmapMapping::Apply(bool machine) {
   for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy)
     sampleY.push_back(position(fy, H));
 
+  // A bitmap the size of the area is sampled pixel after pixel along its rows.
+  bool straight = true;
+  for (size_t i = 1; i < sampleX.size() && straight; ++i)
+    straight = sampleX[i] == sampleX[0] + static_cast<int>(i);
+
   // Every sample first, row by row; a cancel here leaves the pattern untouched. The
   // painting after it runs to its end, so no cancel leaves half a bitmap behind.
   const size_t across = sampleX.size(), down = sampleY.size();
@@ -343,8 +363,8 @@ bool OBitmapMapping::Apply(bool machine) {
     // One probe finds nearly every colour; remembering the last one would only add a
     // branch that busy drawings mispredict.
     if (isDirect) {
-      for (size_t i = 0; i < across; ++i)
-        out[i] = direct.Find(row[sampleX[i]]);
+      direct.FindRow(row + (straight ? sampleX[0] : 0), straight ? nullptr : sampleX.data(), across,
+                     out);
       continue;
     }
     for (size_t i = 0; i < across; ++i) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "app/Simd.h"
@@ -35,6 +36,17 @@ void KeepInside(int64_t& lo, int64_t& hi, int64_t first, int64_t a, int64_t d, i
 void DrawMasked(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t* pixel,
                 int64_t step) {
   size_t i = 0;
+  // A row drawn whole is a copy: the processor then writes the pixels without reading them
+  // first, and a whole-pattern import draws over a hundred million.
+  if (step == 1) {
+    uint32_t all = ~0u;
+    for (size_t j = 0; j < n; ++j)
+      all &= mask[j];
+    if (all == ~0u) {
+      std::memcpy(pixel, drawn, n * sizeof(uint32_t));
+      return;
+    }
+  }
 #if defined(QUILLANE_SSE2)
   if (step == 1)
     for (; i + 4 <= n; i += 4) {
