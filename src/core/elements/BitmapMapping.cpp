@@ -8,6 +8,7 @@
 
 #include "app/Exceptions.h"
 #include "app/LargeBuffer.h"
+#include "app/Simd.h"
 #include "data/DesignOwner.h"
 #include "data/Mapping.h"
 #include "elements/Picture.h"
@@ -106,6 +107,39 @@ private:
   int Shift = 0;
   std::vector<uint64_t> Slots;
 };
+
+// The values of n pixels of a bitmap with at most eight colours (each listed once), 0 for
+// any other, sixteen pixels at a time: comparing four pixels with each colour at once is
+// cheaper than looking each pixel up. Answers how many pixels it did.
+size_t FindFew(const uint32_t* row, size_t n, const std::vector<std::pair<uint32_t, uint8_t>>& few,
+               uint8_t* out) {
+  size_t i = 0;
+#if defined(QUILLANE_SSE2)
+  if (few.empty() || few.size() > 8)
+    return 0;
+  __m128i colour[8], value[8];
+  for (size_t k = 0; k < 8; ++k) {
+    const auto& [c, v] = few[std::min(k, few.size() - 1)]; // a colour twice finds it twice
+    colour[k] = _mm_set1_epi32(static_cast<int>(c));
+    value[k] = _mm_set1_epi32(v);
+  }
+  auto four = [&](const uint32_t* from) {
+    const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    __m128i found = _mm_and_si128(_mm_cmpeq_epi32(px, colour[0]), value[0]);
+    for (size_t k = 1; k < 8; ++k)
+      found = _mm_or_si128(found, _mm_and_si128(_mm_cmpeq_epi32(px, colour[k]), value[k]));
+    return found;
+  };
+  for (; i + 16 <= n; i += 16) {
+    const __m128i lo = _mm_packs_epi32(four(row + i), four(row + i + 4));
+    const __m128i hi = _mm_packs_epi32(four(row + i + 8), four(row + i + 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+  }
+#else
+  (void)row, (void)n, (void)few, (void)out;
+#endif
+  return i;
+}
 
 std::string RGBText(uint32_t colour) {
   return "Red=" + std::to_string(colour & 0xFF) +
@@ -362,6 +396,11 @@ bool OBitmapMapping::Apply(bool machine) {
     uint8_t* out = samples.data() + j * across;
     // One probe finds nearly every colour; remembering the last one would only add a
     // branch that busy drawings mispredict.
+    if (isDirect && straight) {
+      const size_t done = FindFew(row + sampleX[0], across, entries, out);
+      direct.FindRow(row + sampleX[0] + done, nullptr, across - done, out + done);
+      continue;
+    }
     if (isDirect) {
       direct.FindRow(row + (straight ? sampleX[0] : 0), straight ? nullptr : sampleX.data(), across,
                      out);
