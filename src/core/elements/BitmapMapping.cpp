@@ -8,6 +8,7 @@
 
 #include "app/Exceptions.h"
 #include "app/LargeBuffer.h"
+#include "app/Simd.h"
 #include "data/DesignOwner.h"
 #include "data/Mapping.h"
 #include "elements/Picture.h"
@@ -77,10 +78,25 @@ public:
       }
     return false;
   }
-  // The colour's value, or 0 for a colour not in the table.
-  uint8_t Find(uint32_t colour) const {
-    const uint64_t slot = Slots[Slot(colour)];
-    return static_cast<uint32_t>(slot) == colour ? static_cast<uint8_t>(slot >> 32) : 0;
+  // The value of each pixel row[x[i]], or row[i] without x; 0 for a colour not in the
+  // table. The table is held in locals: a store of a byte could change it for all the
+  // compiler knows, and it would be read again for every pixel.
+  void FindRow(const uint32_t* __restrict row, const int* __restrict x, size_t n,
+               uint8_t* __restrict out) const {
+    const uint64_t* __restrict slots = Slots.data();
+    const uint32_t multiplier = Multiplier;
+    const int shift = Shift;
+    auto find = [&](uint32_t colour) {
+      const uint64_t slot = slots[(colour * multiplier) >> shift];
+      return static_cast<uint32_t>(slot) == colour ? static_cast<uint8_t>(slot >> 32) : 0;
+    };
+    if (!x) {
+      for (size_t i = 0; i < n; ++i)
+        out[i] = find(row[i]);
+      return;
+    }
+    for (size_t i = 0; i < n; ++i)
+      out[i] = find(row[x[i]]);
   }
 
 private:
@@ -91,6 +107,39 @@ private:
   int Shift = 0;
   std::vector<uint64_t> Slots;
 };
+
+// The values of n pixels of a bitmap with at most eight colours (each listed once), 0 for
+// any other, sixteen pixels at a time: comparing four pixels with each colour at once is
+// cheaper than looking each pixel up. Answers how many pixels it did.
+size_t FindFew(const uint32_t* row, size_t n, const std::vector<std::pair<uint32_t, uint8_t>>& few,
+               uint8_t* out) {
+  size_t i = 0;
+#if defined(QUILLANE_SSE2)
+  if (few.empty() || few.size() > 8)
+    return 0;
+  __m128i colour[8], value[8];
+  for (size_t k = 0; k < 8; ++k) {
+    const auto& [c, v] = few[std::min(k, few.size() - 1)]; // a colour twice finds it twice
+    colour[k] = _mm_set1_epi32(static_cast<int>(c));
+    value[k] = _mm_set1_epi32(v);
+  }
+  auto four = [&](const uint32_t* from) {
+    const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    __m128i found = _mm_and_si128(_mm_cmpeq_epi32(px, colour[0]), value[0]);
+    for (size_t k = 1; k < 8; ++k)
+      found = _mm_or_si128(found, _mm_and_si128(_mm_cmpeq_epi32(px, colour[k]), value[k]));
+    return found;
+  };
+  for (; i + 16 <= n; i += 16) {
+    const __m128i lo = _mm_packs_epi32(four(row + i), four(row + i + 4));
+    const __m128i hi = _mm_packs_epi32(four(row + i + 8), four(row + i + 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+  }
+#else
+  (void)row, (void)n, (void)few, (void)out;
+#endif
+  return i;
+}
 
 std::string RGBText(uint32_t colour) {
   return "Red=" + std::to_string(colour & 0xFF) +
@@ -326,6 +375,11 @@ bool OBitmapMapping::Apply(bool machine) {
   for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy)
     sampleY.push_back(position(fy, H));
 
+  // A bitmap the size of the area is sampled pixel after pixel along its rows.
+  bool straight = true;
+  for (size_t i = 1; i < sampleX.size() && straight; ++i)
+    straight = sampleX[i] == sampleX[0] + static_cast<int>(i);
+
   // Every sample first, row by row; a cancel here leaves the pattern untouched. The
   // painting after it runs to its end, so no cancel leaves half a bitmap behind.
   const size_t across = sampleX.size(), down = sampleY.size();
@@ -342,9 +396,14 @@ bool OBitmapMapping::Apply(bool machine) {
     uint8_t* out = samples.data() + j * across;
     // One probe finds nearly every colour; remembering the last one would only add a
     // branch that busy drawings mispredict.
+    if (isDirect && straight) {
+      const size_t done = FindFew(row + sampleX[0], across, entries, out);
+      direct.FindRow(row + sampleX[0] + done, nullptr, across - done, out + done);
+      continue;
+    }
     if (isDirect) {
-      for (size_t i = 0; i < across; ++i)
-        out[i] = direct.Find(row[sampleX[i]]);
+      direct.FindRow(row + (straight ? sampleX[0] : 0), straight ? nullptr : sampleX.data(), across,
+                     out);
       continue;
     }
     for (size_t i = 0; i < across; ++i) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "app/Simd.h"
@@ -31,10 +32,21 @@ void KeepInside(int64_t& lo, int64_t& hi, int64_t first, int64_t a, int64_t d, i
 }
 
 // Draws `drawn[i]` onto the pixel `step` after the previous one's where mask[i] is all ones,
-// keeping the pixel where it is 0. Left to right; four pixels at a time along a row.
+// keeping the pixel where it is 0; without a mask, everywhere. Left to right; four pixels
+// at a time along a row.
 void DrawMasked(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t* pixel,
                 int64_t step) {
   size_t i = 0;
+  // A row drawn whole is a copy: the processor then writes the pixels without reading them
+  // first, and a whole-pattern import draws over a hundred million.
+  if (!mask) {
+    if (step == 1)
+      std::memcpy(pixel, drawn, n * sizeof(uint32_t));
+    else
+      for (; i < n; ++i, pixel += step)
+        *pixel = drawn[i];
+    return;
+  }
 #if defined(QUILLANE_SSE2)
   if (step == 1)
     for (; i + 4 <= n; i += 4) {
@@ -124,8 +136,8 @@ void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
                const uint32_t* drawn, const uint32_t* mask, OBitmap24& image) {
   const TShownSpan span = SpanOf(area, p, first, last, image);
   if (span.Count > 0)
-    DrawMasked(drawn + (span.First - first), mask + (span.First - first), span.Count, span.Pixel,
-               span.Step);
+    DrawMasked(drawn + (span.First - first), mask ? mask + (span.First - first) : nullptr,
+               span.Count, span.Pixel, span.Step);
 }
 
 void PrefetchShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,

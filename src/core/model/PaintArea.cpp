@@ -656,10 +656,15 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
     }
     if (lo > hi)
       continue;
-    // Cells between the drawn copies that no plain copy wrote keep their pixels here.
+    // Cells between the drawn copies that no plain copy wrote keep their pixels here; a
+    // PLine drawn whole is copied into each region's pixels.
+    uint32_t whole = ~0u;
+    for (int64_t c = lo; c <= hi; ++c)
+      whole &= rowWhere[static_cast<size_t>(c)];
     for (const TShownImage& image : shown)
       for (const TShownArea& where : image.Areas)
-        DrawShown(where, sp, lo, hi, rowDrawn.data() + lo, rowWhere.data() + lo, *image.Image);
+        DrawShown(where, sp, lo, hi, rowDrawn.data() + lo,
+                  whole == ~0u ? nullptr : rowWhere.data() + lo, *image.Image);
     std::fill(rowWhere.begin() + lo, rowWhere.begin() + hi + 1, 0u);
   }
 }

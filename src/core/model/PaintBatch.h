@@ -137,7 +137,7 @@ std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int 
 TRect ShownPixels(const TShownArea& area, const TRect& cells, const OBitmap24& image);
 // Draws cells `first` to `last` of PLine `p` where the area shows them inside the image:
 // cell c takes drawn[c - first] where mask[c - first] is all ones and keeps its pixel where
-// it is 0.
+// it is 0; without a mask, every cell takes it.
 void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
                const uint32_t* drawn, const uint32_t* mask, OBitmap24& image);
 // Asks for the pixels DrawShown would draw on a row of the image to be brought into the
