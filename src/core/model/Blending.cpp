@@ -140,14 +140,4 @@ void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
                span.Count, span.Pixel, span.Step);
 }
 
-void PrefetchShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
-                   OBitmap24& image) {
-  const TShownSpan span = SpanOf(area, p, first, last, image);
-  if (span.Step != 1)
-    return;
-  const char* from = reinterpret_cast<const char*>(span.Pixel);
-  for (size_t at = 0; at < span.Count * sizeof(uint32_t); at += 64)
-    __builtin_prefetch(from + at, 1);
-}
-
 } // namespace quillane

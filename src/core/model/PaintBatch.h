@@ -140,10 +140,5 @@ TRect ShownPixels(const TShownArea& area, const TRect& cells, const OBitmap24& i
 // it is 0; without a mask, every cell takes it.
 void DrawShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
                const uint32_t* drawn, const uint32_t* mask, OBitmap24& image);
-// Asks for the pixels DrawShown would draw on a row of the image to be brought into the
-// cache ahead of time: an image is far larger than the caches, and its rows are otherwise
-// fetched only as the blend reaches each line of them.
-void PrefetchShown(const TShownArea& area, int64_t p, int64_t first, int64_t last,
-                   OBitmap24& image);
 
 } // namespace quillane
