@@ -211,10 +211,7 @@ void TfmTree::RepaintNode(ODesignUI& node) {
   auto found = Items.find(&node);
   if (found == Items.end())
     return;
-  auto* region = dynamic_cast<ORegionUI*>(&node);
-  bool imported = region && region->Region.ImportFlag != 0;
-  // An imported region stands out in red.
-  found->second->setBackground(0, imported ? QBrush(Qt::red) : QBrush());
+  found->second->setBackground(0, node.StandsOut() ? QBrush(Qt::red) : QBrush());
 }
 
 void TfmTree::ShowSelected() {

@@ -261,6 +261,10 @@ ORegionUI::ORegionUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, O
                     TEditorKind::Region),
       Picture(picture), Region(region) {}
 
+bool ORegionUI::StandsOut() const {
+  return Region.ImportFlag != 0;
+}
+
 void ORegionUI::Delete() {
   OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
   Pattern->History.Remove(Picture.Regions, &Region);

@@ -79,6 +79,8 @@ public:
   virtual uint8_t GetCommands() const { return 0; }
   virtual const char* ExportCaption() const { return " Export "; }
   virtual const char* ImportCaption() const { return " Import "; }
+  // Whether the tree shows the node standing out: a region a bitmap is imported into.
+  virtual bool StandsOut() const { return false; }
 
 protected:
   OPatternTree& Tree;
@@ -178,6 +180,7 @@ public:
   uint8_t GetCommands() const override { return cmOpen | cmDelete | cmImport | cmExport; }
   const char* ExportCaption() const override { return " Export Bitmap "; }
   const char* ImportCaption() const override { return " Import Bitmap "; }
+  bool StandsOut() const override;
 };
 
 class OWindowsUI : public ODesignUI {
