@@ -112,11 +112,14 @@ constexpr int PngLargestSide = 1000000;
 // 100 dots an inch, as Qt writes an image's density.
 constexpr uint32_t DotsPerMetre = 3937;
 
-// The header Qt writes of a 24-bit image, so that either way gives the same file. Rows are
-// padded to 4 bytes.
+// A BMP row of 24-bit pixels, padded to 4 bytes.
+uint64_t BmpStride(int width) {
+  return (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
+}
+
+// The header Qt writes of a 24-bit image, so that either way gives the same file.
 std::vector<uint8_t> BmpHeader(int width, int height) {
-  const uint64_t stride = (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
-  const uint64_t pixels = stride * static_cast<uint64_t>(height);
+  const uint64_t pixels = BmpStride(width) * static_cast<uint64_t>(height);
   if (pixels > 0xFFFFFFFFu - 54)
     throw Exception("The picture is too large for BMP (" + std::to_string(width) + " x " +
                     std::to_string(height) + " pixels)");
@@ -274,7 +277,7 @@ void SaveImageRows(const std::string& path, int width, int height, int bandRows,
     encoder.emplace(width, height, out);
   } else {
     out = BmpHeader(width, height);
-    stride = (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
+    stride = BmpStride(width);
   }
   // A BMP holds the image's bottom row first, a PNG its top row; the image's top row is
   // the core's last when PLine 1 is at the bottom.

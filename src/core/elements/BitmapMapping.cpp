@@ -150,12 +150,10 @@ std::string RGBText(uint32_t colour) {
 // The machine-view samples painted as one area of cells inside the open batch: when every
 // pixel of the region shows its cell through this region's map alone (any other region
 // over those pixels maps them the same way) and all those cells lie in the grid, painting
-// them in any order gives what painting pixel after pixel does. `sample(i, j)` is the
-// value of the region's i-th pixel column and j-th row; `laid`, when not empty, holds the
-// same values row after row (the samples as taken). False when it does not apply.
-template <class TSample>
+// them in any order gives what painting pixel after pixel does. `samples` holds the value
+// of each of the region's pixels, row after row. False when it does not apply.
 bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& region,
-                 TSample sample, std::span<const uint8_t> laid) {
+                 std::span<const uint8_t> samples) {
   const TRect& B = region.PictureArea;
   if (B.Left == INT32_MIN || B.Top == INT32_MIN) // the pixel loops never reach that far
     return false;
@@ -194,9 +192,10 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
   const size_t cellCount = static_cast<size_t>(width * (bottom - top + 1));
   // A region that neither flips nor turns lays its cells out as its pixels: the samples
   // are the cells' values as they are (another pass over the whole image otherwise).
-  std::span<const uint8_t> cells = laid;
+  std::span<const uint8_t> cells = samples;
   TZeroedBytes values;
-  if (!(a.XX == 1 && a.XY == 0 && a.YX == 0 && a.YY == 1 && laid.size() == cellCount)) {
+  if (!(a.XX == 1 && a.XY == 0 && a.YX == 0 && a.YY == 1 && samples.size() == cellCount)) {
+    const size_t across = static_cast<size_t>(int64_t{B.Right} - B.Left + 1);
     values = TZeroedBytes(cellCount);
     // A step along a pixel row moves this far through the area's cells.
     const int64_t stepX = a.XX + a.XY * width;
@@ -205,7 +204,7 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
       int64_t k = (p - top) * width + (c - left);
       const size_t j = static_cast<size_t>(y - B.Top);
       for (int64_t x = B.Left; x <= B.Right; ++x, k += stepX)
-        values[static_cast<size_t>(k)] = sample(static_cast<size_t>(x - B.Left), j);
+        values[static_cast<size_t>(k)] = samples[j * across + static_cast<size_t>(x - B.Left)];
     }
     cells = {values.data(), values.size()};
   }
@@ -355,14 +354,15 @@ bool OBitmapMapping::Apply(bool machine) {
   const float x0 = sx / 2;
   const float y0 = static_cast<float>(H - static_cast<double>(sy) / 2);
 
-  TColourTable mapped;
   std::vector<std::pair<uint32_t, uint8_t>> entries;
-  for (int i = 1; i <= NoBitmapColours; ++i) {
-    mapped.Add(BitmapColours[static_cast<size_t>(i)], Mapping[static_cast<size_t>(i)]);
+  for (int i = 1; i <= NoBitmapColours; ++i)
     entries.emplace_back(BitmapColours[static_cast<size_t>(i)], Mapping[static_cast<size_t>(i)]);
-  }
   TDirectTable direct; // nearly always made; else every lookup probes
   const bool isDirect = direct.Make(entries);
+  TColourTable mapped;
+  if (!isDirect)
+    for (const auto& [colour, value] : entries)
+      mapped.Add(colour, value);
   auto position = [](float f, int size) {
     return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(f), 0, size - 1));
   };
@@ -434,9 +434,7 @@ bool OBitmapMapping::Apply(bool machine) {
     ~TBatch() { Pattern.EndPaintBatch(); }
   } batch(pattern, machine);
 
-  if (machine && PaintAsArea(pattern, picture, Region,
-                             [&](size_t i, size_t j) { return samples[j * across + i]; },
-                             {samples.data(), samples.size()})) {
+  if (machine && PaintAsArea(pattern, picture, Region, {samples.data(), samples.size()})) {
     progress.Step(steps);
     return true;
   }
