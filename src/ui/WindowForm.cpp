@@ -285,46 +285,38 @@ void TfmWindow::Changed(const TPatternChange& change) {
   // A closed window waits to be freed; its picture may already be gone.
   if (!Controller)
     return;
-  if (change.Kind == TPatternChange::TKind::Pixels) {
+  switch (change.Kind) {
+  case TPatternChange::TKind::Pixels: {
+    if (change.Picture != &Picture)
+      break;
     // Also while painting: the render that brought the image up to date is drawn afresh.
     // A pixel either side, so that no rounding of the area keeps an old pixel on screen.
-    if (change.Picture == &Picture) {
-      const TScreenRect r = View.ScreenRect(change.Area);
-      if (!r.Empty())
-        Drawn.Stale += QRect(r.Left - 1, r.Top - 1, r.Right - r.Left + 2, r.Bottom - r.Top + 2);
-      // Many strokes while the window is not painted: their bounds, not a list to search.
-      if (Drawn.Stale.rectCount() > 64)
-        Drawn.Stale = Drawn.Stale.boundingRect();
-    }
+    const TScreenRect r = View.ScreenRect(change.Area);
+    if (!r.Empty())
+      Drawn.Stale += QRect(r.Left - 1, r.Top - 1, r.Right - r.Left + 2, r.Bottom - r.Top + 2);
+    // Many strokes while the window is not painted: their bounds, not a list to search.
+    if (Drawn.Stale.rectCount() > 64)
+      Drawn.Stale = Drawn.Stale.boundingRect();
     const OBitmap24& image = change.DesignImage ? Picture.DesignImage : Picture.MachineImage;
-    if (change.Picture == &Picture && Reduced.Of == &image) {
+    if (Reduced.Of == &image) {
       const int top = std::max(change.Area.Top, 0);
       const int bottom = std::min(change.Area.Bottom, Reduced.Height - 1);
       for (int row = top; row <= bottom; ++row)
         Reduced.RowReady[static_cast<size_t>(row)] = 0;
     }
-  } else if (change.Kind != TPatternChange::TKind::Cells &&
-             change.Kind != TPatternChange::TKind::Modified &&
-             change.Kind != TPatternChange::TKind::History) {
-    Reduced.Of = nullptr;
-    Drawn.Of = nullptr;
-  }
-  switch (change.Kind) {
-  case TPatternChange::TKind::Pixels:
     // A render while painting is being drawn already.
-    if (!Painting && change.Picture == &Picture &&
-        change.DesignImage == (MouseState.View == TView::Design)) {
-      const TScreenRect r = View.ScreenRect(change.Area);
-      if (!r.Empty())
-        PaintBox1->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
-    }
+    if (!Painting && !r.Empty() && change.DesignImage == (MouseState.View == TView::Design))
+      PaintBox1->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
     break;
+  }
   case TPatternChange::TKind::Cells:
   case TPatternChange::TKind::Modified:
   case TPatternChange::TKind::History:
     break;
   default:
     // The picture's size, its regions or the colours may have changed.
+    Reduced.Of = nullptr;
+    Drawn.Of = nullptr;
     SyncGeometry();
     PaintBox1->update();
     pbPalette->update();
