@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/App.h"
+#include "app/ScopedFlag.h"
 #include "model/Pattern.h"
 
 namespace quillane {
@@ -46,11 +47,7 @@ bool OSetupEditor::Apply() {
     return false;
   bool applied = true;
   if (ModifiedFlag) {
-    Applying = true;
-    struct TDone {
-      bool& Flag;
-      ~TDone() { Flag = false; }
-    } done{Applying};
+    const TScopedFlag applying(Applying);
     if (!Leaving) {
       DeclinedQuestion.clear();
       AgreedQuestions.clear();

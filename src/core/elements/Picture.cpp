@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/Exceptions.h"
+#include "app/ScopedFlag.h"
 #include "data/DesignOwner.h"
 #include "setup/Palette.h"
 #include "setup/Settings.h"
@@ -117,11 +118,7 @@ void OPicture::SwitchView(TView view) {
   OProgress progress(view == TView::Design ? "Drawing the design view" : "Drawing the machine view",
                      1000);
   progress.CannotCancel();
-  struct TUnderWay {
-    bool& Flag;
-    explicit TUnderWay(bool& flag) : Flag(flag) { Flag = true; }
-    ~TUnderWay() { Flag = false; }
-  } underWay(Switching);
+  const TScopedFlag underWay(Switching);
   int64_t next = 0;
   MakeView(view, [&](int64_t done, int64_t of) {
     const int64_t at = of > 0 ? done * 1000 / of : 1000;
