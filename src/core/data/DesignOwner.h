@@ -41,8 +41,8 @@ public:
 class TAreaValuesHeld : public OAreaValues {
 public:
   TAreaValuesHeld(const TRect& area, std::span<const uint8_t> values)
-      : Left(area.Left), Top(area.Top), Width(int64_t{area.Right} - area.Left + 1),
-        Values(values) {}
+      : Left(area.Left), Top(area.Top), Width(int64_t{area.Right} - area.Left + 1), Values(values) {
+  }
   size_t Count() const override { return Values.size(); }
   const uint8_t* Row(int64_t c, int64_t p, size_t) override {
     return Values.data() + (p - Top) * Width + (c - Left);

@@ -215,7 +215,8 @@ std::optional<TCellArea> CellAreaOf(const ODesignOwner& pattern, const OPicture&
 TZeroedBytes TurnedValues(const TCellArea& area, const TRect& B, std::span<const uint8_t> samples) {
   const TCellArea::TAffine& a = area.A;
   const int64_t width = int64_t{area.Cells.Right} - area.Cells.Left + 1;
-  TZeroedBytes values(static_cast<size_t>(width * (int64_t{area.Cells.Bottom} - area.Cells.Top + 1)));
+  TZeroedBytes values(
+      static_cast<size_t>(width * (int64_t{area.Cells.Bottom} - area.Cells.Top + 1)));
   const size_t across = static_cast<size_t>(int64_t{B.Right} - B.Left + 1);
   // A step along a pixel row moves this far through the area's cells.
   const int64_t stepX = a.XX + a.XY * width;
@@ -236,8 +237,8 @@ template <typename TSample> class TAskedSamples final : public OAreaValues {
 public:
   TAskedSamples(const TSample& sample, OProgress& progress, const TRect& cells, size_t across,
                 size_t down, size_t every)
-      : Sample(sample), Progress(progress), Cells(cells), Across(across), Down(down),
-        Every(every), Values(across) {}
+      : Sample(sample), Progress(progress), Cells(cells), Across(across), Down(down), Every(every),
+        Values(across) {}
   bool Halted = false;
   size_t Count() const override { return Across * Down; }
   const uint8_t* Row(int64_t c, int64_t p, size_t n) override {

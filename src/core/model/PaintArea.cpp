@@ -227,7 +227,7 @@ struct OPattern::TPaintBatch::TAreaPaint {
   TPaintOrder Order;
   // Painted cells share sources (see GatherValues).
   bool Shared = false;
-  bool Stopped = false; // the values were not all given
+  bool Stopped = false;       // the values were not all given
   TZeroedBytes Last, HasLast; // per source: the value of the last paint of it
   uint8_t Highest = 0;        // of the values painted
   TArea Cells{}, Grid{};
