@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,7 +33,40 @@ inline constexpr TWizardRange ControlsRange{1, 9999}, PLinesRange{1, 65534},
 // follow.
 uint16_t ReadWizardNumber(std::string_view text, uint16_t notANumber);
 
+// One field of a wizard dialog, in the dialog's tab order: a number box or a check box.
+template <class TWizard> struct TWizardField {
+  const char* Name;                    // the control's name, as the tests and the ini know it
+  const char* Caption;                 // its label, or the check box's caption
+  const char* Group = nullptr;         // its titled group; none for the rows below the groups
+  uint16_t TWizard::*Number = nullptr; // a number box's value
+  TWizardRange Range{};
+  // Run when the box is left holding a value it takes, or when the check box is clicked.
+  void (TWizard::*Rule)() = nullptr;
+  bool Enabled = true; // a disabled box shows what a rule derives
+  // Where not -1, the number is read from the box's text as ReadWizardNumber reads it, this
+  // value standing for a text that is not a number.
+  int32_t NotANumber = -1;
+  bool TWizard::*Check = nullptr; // a check box's value
+
+  // The number box's value into the wizard: the box's reading, or its text.
+  void Read(TWizard& w, uint16_t value, std::string_view text) const {
+    w.*Number = NotANumber < 0 ? value : ReadWizardNumber(text, static_cast<uint16_t>(NotANumber));
+  }
+};
+
+// A wizard dialog: its name and caption, whether Enter moves the focus on as Tab does,
+// whether it can be resized, and its fields. The titled groups stand side by side above the
+// other rows; a wizard with a layout adds the group "Layout".
+template <class TWizard> struct TWizardDialog {
+  const char* Name;
+  const char* Caption;
+  bool EnterMovesFocus;
+  bool Sizeable;
+  std::span<const TWizardField<TWizard>> Fields;
+};
+
 struct TPlainWizard {
+  static const TWizardDialog<TPlainWizard> Dialog;
   uint16_t NoControls = 1;
   uint16_t NoPLines = 1;
   TWizardLayout Layout = TWizardLayout::Section1;
@@ -41,6 +75,7 @@ struct TPlainWizard {
 };
 
 struct TRugWizard {
+  static const TWizardDialog<TRugWizard> Dialog;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t RugControls = 1;     // RC
@@ -62,6 +97,7 @@ struct TRugWizard {
 };
 
 struct TCarpetWizard {
+  static const TWizardDialog<TCarpetWizard> Dialog;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t SectionControls = 1; // SC
@@ -75,6 +111,7 @@ struct TCarpetWizard {
 };
 
 struct THalfDropWizard {
+  static const TWizardDialog<THalfDropWizard> Dialog;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t RegionControls = 1;  // RC
@@ -87,6 +124,7 @@ struct THalfDropWizard {
 };
 
 struct TRepeatsWizard {
+  static const TWizardDialog<TRepeatsWizard> Dialog;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t SectionControls = 1; // SC
