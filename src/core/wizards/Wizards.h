@@ -67,6 +67,7 @@ template <class TWizard> struct TWizardDialog {
 
 struct TPlainWizard {
   static const TWizardDialog<TPlainWizard> Dialog;
+  bool operator==(const TPlainWizard&) const = default;
   uint16_t NoControls = 1;
   uint16_t NoPLines = 1;
   TWizardLayout Layout = TWizardLayout::Section1;
@@ -76,6 +77,7 @@ struct TPlainWizard {
 
 struct TRugWizard {
   static const TWizardDialog<TRugWizard> Dialog;
+  bool operator==(const TRugWizard&) const = default;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t RugControls = 1;     // RC
@@ -98,6 +100,7 @@ struct TRugWizard {
 
 struct TCarpetWizard {
   static const TWizardDialog<TCarpetWizard> Dialog;
+  bool operator==(const TCarpetWizard&) const = default;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t SectionControls = 1; // SC
@@ -112,6 +115,7 @@ struct TCarpetWizard {
 
 struct THalfDropWizard {
   static const TWizardDialog<THalfDropWizard> Dialog;
+  bool operator==(const THalfDropWizard&) const = default;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t RegionControls = 1;  // RC
@@ -125,6 +129,7 @@ struct THalfDropWizard {
 
 struct TRepeatsWizard {
   static const TWizardDialog<TRepeatsWizard> Dialog;
+  bool operator==(const TRepeatsWizard&) const = default;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t SectionControls = 1; // SC
