@@ -12,6 +12,11 @@ class OPattern;
 
 // The wizards' choice of how the drawn area is copied: the radio buttons of group "Layout".
 enum class TWizardLayout : uint8_t { Section1, Sections2h, Sections2v, Sections4 };
+// The buttons' names and captions, in the choices' order; the first is selected at start.
+inline constexpr const char* WizardLayouts[4][2] = {{"rbSection1", "1 Section"},
+                                                    {"rbSection2h", "2 Sections, Horizontal"},
+                                                    {"rbSection2v", "2 Sections, Vertical"},
+                                                    {"rbSection4", "4 Sections"}};
 
 // The fields of each wizard dialog, with the dialog's defaults. Values are the dialogs'
 // 16-bit readings; all arithmetic on them is signed 32-bit, so nothing wraps. The member

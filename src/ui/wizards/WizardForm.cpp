@@ -159,13 +159,9 @@ QGroupBox* TfmWizard::AddLayoutGroup(QBoxLayout& into) {
   auto* group = new QGroupBox(QStringLiteral("Layout"), this);
   group->setObjectName(QStringLiteral("gbLayout"));
   auto* column = new QVBoxLayout(group);
-  const char* const radios[][2] = {{"rbSection1", "1 Section"},
-                                   {"rbSection2h", "2 Sections, Horizontal"},
-                                   {"rbSection2v", "2 Sections, Vertical"},
-                                   {"rbSection4", "4 Sections"}};
   for (int i = 0; i < 4; ++i) {
-    Layouts[i] = new QRadioButton(QString::fromLatin1(radios[i][1]), group);
-    Layouts[i]->setObjectName(QString::fromLatin1(radios[i][0]));
+    Layouts[i] = new QRadioButton(QString::fromLatin1(WizardLayouts[i][1]), group);
+    Layouts[i]->setObjectName(QString::fromLatin1(WizardLayouts[i][0]));
     Layouts[i]->setAccessibleName(Layouts[i]->text());
     column->addWidget(Layouts[i]);
   }
