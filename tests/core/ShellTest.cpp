@@ -23,10 +23,11 @@ namespace {
 
 struct TEditor : OEditor {
   std::vector<std::string>* Log;
-  explicit TEditor(std::vector<std::string>* log) : Log(log) {}
-  void Refresh() override { Log->push_back("refresh " + Controller->Name()); }
+  const ODesignUI* Node;
+  TEditor(std::vector<std::string>* log, const ODesignUI* node) : Log(log), Node(node) {}
+  void Refresh() override { Log->push_back("refresh " + Node->Name()); }
   void Destroy() override {
-    Log->push_back("destroy " + Controller->Name());
+    Log->push_back("destroy " + Node->Name());
     delete this;
   }
 };
@@ -38,7 +39,7 @@ struct TShell : OTreeView, OTabBar {
   std::vector<std::string> Log;
   std::vector<std::string> TabCaptions;
   OTabRegistry Tabs{this};
-  TEditor TreeForm{&Log};
+  TEditor TreeForm{&Log, nullptr};
   OPatternTree Tree{*this, Tabs};
   OScriptedPlatform UI;
   OPlatformScope Scope{UI};
@@ -63,7 +64,9 @@ struct TShell : OTreeView, OTabBar {
   void ExpandAll() override {}
   std::vector<std::string> Watched;
   void WatchFiles(const std::vector<std::string>& files) override { Watched = files; }
-  OEditor& CreateEditor(ODesignUI&, TEditorKind) override { return *new TEditor(&Log); }
+  TEditorWindow CreateEditor(ODesignUI& node, TEditorKind) override {
+    return TEditorWindow(new TEditor(&Log, &node));
+  }
   void InsertTab(size_t index, const std::string& caption) override {
     TabCaptions.insert(TabCaptions.begin() + static_cast<std::ptrdiff_t>(index), caption);
   }
@@ -140,7 +143,7 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
   shell.Tree.Activate(window);
   EXPECT_EQ(buttons(window), "OADC Export | Import "); // an open editor can be closed
   shell.Tree.RunClose();
-  EXPECT_EQ(window.Editor, nullptr);
+  EXPECT_EQ(window.Editor(), nullptr);
   EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
 }
 
@@ -215,7 +218,7 @@ TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirName
                     N("Section", n, 1) + "\n      " + N("Section", n, 2) + "\n  Pattern",
                 0),
             0u);
-  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor, nullptr);
+  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor(), nullptr);
   shell.Tree.Activate(shell.Node(N("Window", n, 1)));
   shell.Log.clear();
   p.History.Redo();
@@ -230,8 +233,8 @@ TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirName
   p.History.Undo();
   p.History.Undo();
   EXPECT_EQ(p.Sections->Get(0), section);
-  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor, nullptr);
-  EXPECT_NE(shell.Node(N("Window", n, 1)).Editor, nullptr);
+  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor(), nullptr);
+  EXPECT_NE(shell.Node(N("Window", n, 1)).Editor(), nullptr);
 }
 
 TEST(PatternTree, ClosingAModifiedPatternAsksAndEachAnswerKeepsTheWork) {
@@ -476,21 +479,20 @@ TEST(TabRegistry, TabsFollowTheirWindowsNotTheirCaptions) {
   TShell shell;
   OPattern& p = shell.AddNew();
   OPattern& other = shell.AddNew();
-  TEditor a{&shell.Log}, b{&shell.Log}, c{&shell.Log};
-  a.Controller = shell.Tree.PatternNode(p);
-  b.Controller = a.Controller;
-  c.Controller = shell.Tree.PatternNode(other);
-  shell.Tabs.ShowTab("Same", a);
-  shell.Tabs.ShowTab("Same", b);
+  const ODesignUI* node = shell.Tree.PatternNode(p);
+  TEditor a{&shell.Log, node}, b{&shell.Log, node};
+  TEditor c{&shell.Log, shell.Tree.PatternNode(other)};
+  shell.Tabs.ShowTab("Same", a, a.Node);
+  shell.Tabs.ShowTab("Same", b, b.Node);
   shell.Tabs.ShowTab("Same", a); // selects, adds nothing
-  shell.Tabs.ShowTab("Other", c);
+  shell.Tabs.ShowTab("Other", c, c.Node);
   EXPECT_EQ(shell.TabCaptions, (std::vector<std::string>{"Tree", "Same", "Same", "Other"}));
   EXPECT_EQ(shell.Tabs.Selected(), 3u);
   shell.Tabs.RemoveTab(b);
   EXPECT_EQ(shell.Tabs.Tabs()[1].Form, &a);
   shell.Log.clear();
   p.Changed();
-  EXPECT_EQ(shell.Log, std::vector<std::string>{"refresh " + a.Controller->Name()});
+  EXPECT_EQ(shell.Log, std::vector<std::string>{"refresh " + node->Name()});
   shell.Tabs.RemoveTab("Same");
   shell.Tabs.RemoveTab("Same");
   EXPECT_EQ(shell.TabCaptions, (std::vector<std::string>{"Tree", "Other"}));
@@ -668,7 +670,7 @@ TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
     if (node->Pattern == &p && dynamic_cast<OControlSetupUI*>(node.get()))
       setup = node.get();
   setup->Open();
-  EXPECT_EQ(shell.Tree.ActiveEditor(), setup->Editor);
+  EXPECT_EQ(shell.Tree.ActiveEditor(), setup->Editor());
   EXPECT_EQ(shell.Tree.ActivePatternNode(), shell.Tree.PatternNode(p));
   shell.UI.FileAnswers = {dir.File("first.pat")};
   shell.Tree.SaveActive(); // never saved: asks where
