@@ -24,8 +24,13 @@ namespace {
 struct TEditor : OEditor {
   std::vector<std::string>* Log;
   const ODesignUI* Node;
+  bool Stays = false; // holds changes it could not write back
   TEditor(std::vector<std::string>* log, const ODesignUI* node) : Log(log), Node(node) {}
   void Refresh() override { Log->push_back("refresh " + Node->Name()); }
+  bool QueryClose() override {
+    Log->push_back("ask " + Node->Name());
+    return !Stays;
+  }
   void Destroy() override {
     Log->push_back("destroy " + Node->Name());
     delete this;
@@ -178,6 +183,55 @@ TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {
   EXPECT_EQ(p.Pictures->Get(0)->Regions.Count(), 1);
   EXPECT_NO_THROW(shell.Node(N("Region", n, 3)));
   EXPECT_NO_THROW(shell.Node(N("Window", n, 2)));
+}
+
+TEST(PatternTree, EveryCloseOfAnEditorIsItsNodeLettingGoOnceTheWindowAgrees) {
+  enum TPath { User, TreeClose, DeleteNode, ClosePattern };
+  const struct {
+    TPath Path;
+    bool Stays;
+    std::vector<std::string> Log; // S: the section's window, W: the picture's view
+    bool SectionOpen;
+  } rows[] = {
+      {User, true, {"ask S"}, true},
+      {User, false, {"ask S", "destroy S"}, false},
+      {TreeClose, true, {"ask S"}, true},
+      {TreeClose, false, {"ask S", "destroy S"}, false},
+      {DeleteNode, true, {"destroy S", "refresh W"}, false}, // unasked: goes with the section
+      {ClosePattern, true, {"ask W", "ask S"}, true},
+      {ClosePattern, false, {"ask W", "ask S", "destroy S", "destroy W"}, false},
+  };
+  for (const auto& row : rows) {
+    TShell shell;
+    OPattern& p = shell.AddNew();
+    p.SetModified(0);
+    const int n = OPattern::PatternsCreated();
+    ODesignUI& section = shell.Node(N("Section", n, 1));
+    shell.Tree.Activate(shell.Node(N("Window", n, 1)));
+    shell.Tree.Activate(section);
+    static_cast<TEditor*>(section.Editor())->Stays = row.Stays;
+    shell.Log.clear();
+    if (row.Path == User)
+      EXPECT_EQ(section.CloseEditorAsked(), !row.Stays);
+    shell.Tree.Select(&section);
+    if (row.Path == TreeClose)
+      shell.Tree.RunClose();
+    if (row.Path == DeleteNode)
+      shell.Tree.RunDelete();
+    if (row.Path == ClosePattern)
+      EXPECT_EQ(shell.Tree.QueryClosePattern(p), !row.Stays);
+    std::vector<std::string> log;
+    for (std::string line : shell.Log)
+      log.push_back(line.substr(0, line.find(' ') + 2));
+    EXPECT_EQ(log, row.Log) << row.Path;
+    const bool patternGone = row.Path == ClosePattern && !row.Stays;
+    EXPECT_EQ(shell.Tree.Registry().size(), patternGone ? 0u : row.Path == DeleteNode ? 10u : 11u);
+    if (row.Path != DeleteNode && !patternGone)
+      EXPECT_EQ(section.Editor() != nullptr, row.SectionOpen) << row.Path;
+    // Each open window keeps its tab; a closed one leaves the tree in front.
+    EXPECT_EQ(shell.TabCaptions.size(), 1u + row.SectionOpen + !patternGone) << row.Path;
+    EXPECT_EQ(shell.Tabs.Selected(), row.SectionOpen ? 2u : 0u) << row.Path;
+  }
 }
 
 TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirNames) {
