@@ -122,9 +122,9 @@ private slots:
     QCOMPARE(o.Pattern->NoControls, 100);
     QCOMPARE(o.Box(TSettingsField::NoControls)->value(), 50);
     QVERIFY(o.Form->buApply->isEnabled());
-    QVERIFY(o.Form->SubWindow()->close());
+    o.Program.Trigger("miCloseAll"); // the Window menu's: every window but the tree's
     QCOMPARE(o.Pattern->NoControls, 50);
-    QVERIFY(!o.Node->Editor());
+    QVERIFY(!o.Node->Editor() && o.Program.Main.Tree().isVisible());
   }
 
   // Shrinking a pattern whose view window is open: the view shows exactly the cells the
