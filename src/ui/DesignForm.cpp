@@ -72,7 +72,8 @@ void TfmEditorForm::Destroy() {
 }
 
 void TfmEditorForm::closeEvent(QCloseEvent* event) {
-  // Once let go, the window only waits to be freed.
+  // Once let go it only waits to be freed, and its node may be gone; Close All still
+  // reaches it when closing an earlier window took this one's node out.
   event->setAccepted(Released || Controller.CloseEditorAsked());
 }
 
