@@ -175,6 +175,21 @@ private slots:
     QVERIFY(picture.GetMachinePixel(3, 3) != picture.GetMachinePixel(4, 3)); // painted, shown
   }
 
+  // Close All reaches a window that closing an earlier one let go, its node gone with the
+  // section the setup's apply took out.
+  void closeAllGetsPastAWindowAnEarlierCloseTookOut() {
+    TOpened o(Ini(), GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections4}));
+    OPatternTree& tree = o.Program.Main.Tree().Patterns();
+    FindNode<OSectionUI>(tree, o.Pattern, "-2")->Open();
+    o.Form->BringToFront();
+    o.Type(TSettingsField::NoControls, "15");
+    o.Program.Platform.Confirms = {true};
+    o.Program.Trigger("miCloseAll");
+    QCOMPARE(o.Pattern->NoControls, 15);
+    QVERIFY(!o.Node->Editor() && !FindNode<OSectionUI>(tree, o.Pattern, "-2"));
+    QCOMPARE(o.Program.Main.Tabs.Tabs().size(), size_t(1));
+  }
+
   void tabVisitsEveryFieldInTheWindowsOrder() {
     TOpened o(Ini());
     QVERIFY(QTest::qWaitForWindowActive(&o.Program.Main));
