@@ -9,10 +9,7 @@ TfmRegion::TfmRegion(ORegionUI& controller)
   setObjectName(QStringLiteral("fmRegion"));
   setWindowTitle(QStringLiteral("Region"));
   // The tree draws an import region in red.
-  Model.OnStored = [this] {
-    if (Controller)
-      Controller->RepaintNode();
-  };
+  Model.OnStored = [this] { Controller.RepaintNode(); };
   Build(Model, true);
 }
 

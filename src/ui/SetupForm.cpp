@@ -13,14 +13,13 @@
 namespace quillane {
 
 TfmSetupForm::TfmSetupForm(ODesignUI& controller)
-    : buSave(AddToolButton(*ToolBar1, "buSave", "Save", "Save Pattern")),
+    : TfmEditorForm(controller), buSave(AddToolButton(*ToolBar1, "buSave", "Save", "Save Pattern")),
       buSaveAs(AddToolButton(*ToolBar1, "buSaveAs", "Save As", "Save Pattern As")),
       buImport(AddToolButton(*ToolBar1, "buImport", "Import", "Import Data")),
       buExport(AddToolButton(*ToolBar1, "buExport", "Export", "Export Data")),
       buCancel(AddToolButton(*ToolBar1, "buCancel", "Cancel", "Cancel Changes")),
       buApply(AddToolButton(*ToolBar1, "buApply", "Apply", "Apply Changes")),
       buClose(AddToolButton(*ToolBar1, "buClose", "Close", "Close Form")) {
-  Controller = &controller;
   connect(buSave, &QToolButton::clicked, this, [this] {
     CommitEdit();
     Editor->Save();
@@ -45,9 +44,8 @@ void TfmSetupForm::Attach(OSetupEditor& editor) {
   Editor = &editor;
   editor.OnShowData = [this] { ShowData(); };
   editor.OnUpdateButtons = [this] { UpdateButtons(); };
-  // The node may go before the window does; a gone node saves nothing.
-  editor.OnSave = [this] { return Controller && Controller->Save(); };
-  editor.OnSaveAs = [this] { return Controller && Controller->SaveAs(); };
+  editor.OnSave = [this] { return Controller.Save(); };
+  editor.OnSaveAs = [this] { return Controller.SaveAs(); };
   // Save follows the pattern's flag, whoever changed it.
   Subscription = editor.Pattern.Events.Subscribe([this](const TPatternChange& change) {
     if (change.Kind == TPatternChange::TKind::Modified)
@@ -60,7 +58,8 @@ void TfmSetupForm::Attach(OSetupEditor& editor) {
 void TfmSetupForm::Destroy() {
   if (Editor)
     Editor->StopFollowing();
-  TfmDesignForm::Destroy();
+  Detach();
+  TfmEditorForm::Destroy();
 }
 
 void TfmSetupForm::Detach() {
@@ -88,7 +87,7 @@ bool TfmSetupForm::QueryClose() {
 }
 
 void TfmSetupForm::Deactivated() {
-  if (!Editor || !Controller || !Editor->Modified())
+  if (!Editor || !Editor->Modified())
     return;
   CommitEdit();
   Editor->Leave();
