@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
+#include "shell/MainCommands.h"
 #include "shell/PatternTree.h"
 
 namespace quillane {
@@ -48,14 +49,12 @@ void TUndoActions::Follow() {
 
 void TUndoActions::Show(const OPattern* pattern) {
   const OUndoHistory* history = pattern ? &pattern->History : nullptr;
-  auto show = [](QAction* action, const char* caption, bool enabled, const std::string& label) {
-    action->setEnabled(enabled);
-    action->setText(QString::fromLatin1(caption) +
-                    (enabled && !label.empty() ? QStringLiteral(" ") + QString::fromStdString(label)
-                                               : QString()));
-  };
-  show(Undo, "&Undo", history && history->CanUndo(), history ? history->UndoLabel() : "");
-  show(Redo, "&Redo", history && history->CanRedo(), history ? history->RedoLabel() : "");
+  for (const bool undo : {true, false}) {
+    const TMenuEntry entry = UndoMenuEntry(history, undo);
+    QAction* action = undo ? Undo : Redo;
+    action->setEnabled(entry.Enabled);
+    action->setText(QString::fromStdString(entry.Caption));
+  }
 }
 
 void TUndoActions::Run(bool undo) {

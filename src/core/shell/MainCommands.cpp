@@ -5,6 +5,7 @@
 
 #include "app/App.h"
 #include "app/FileIO.h"
+#include "model/Undo.h"
 #include "shell/PatternTree.h"
 
 namespace quillane {
@@ -116,6 +117,16 @@ bool CloseMainWindow(OPatternTree& tree) {
   SaveWindowPosition(g.Persist(), g.UI());
   tree.CloseAllUnasked();
   return true;
+}
+
+TMenuEntry UndoMenuEntry(const OUndoHistory* history, bool undo) {
+  TMenuEntry entry{history && (undo ? history->CanUndo() : history->CanRedo()),
+                   undo ? "&Undo" : "&Redo"};
+  const std::string label =
+      entry.Enabled ? (undo ? history->UndoLabel() : history->RedoLabel()) : std::string();
+  if (!label.empty())
+    entry.Caption += " " + label;
+  return entry;
 }
 
 } // namespace quillane

@@ -10,6 +10,7 @@ namespace quillane {
 
 class OPatternTree;
 class OPersist;
+class OUndoHistory;
 class OPlatform;
 
 // The manual this program ships: beside the executable in a build folder, and under the
@@ -36,6 +37,14 @@ void ChooseFolder();
 // At start: a current folder that does not exist (gone since the last run, or a mistyped
 // "/d=") gives way to the start folder, with a word in the status bar.
 void CheckCurrentDir();
+
+// Edit's Undo (or Redo) for a pattern's history, none when no pattern is active: enabled
+// when there is a step to take, and then naming it ("&Undo Paint").
+struct TMenuEntry {
+  bool Enabled = false;
+  std::string Caption;
+};
+TMenuEntry UndoMenuEntry(const OUndoHistory* history, bool undo);
 
 // The ini file: beside the program only where one is already (a portable install), so
 // that the users of one installation each keep their own; else in the user's own folder.
