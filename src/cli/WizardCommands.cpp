@@ -10,9 +10,12 @@ namespace quillane {
 
 namespace {
 
-const CLI::Range ControlRange(1, 9999);
-const CLI::Range PLineRange(1, 65534);
-const CLI::Range RepeatRange(1, 99);
+// The dialogs' limits, so that the command takes what the dialog's boxes take.
+CLI::Range RangeOf(TWizardRange range) {
+  return CLI::Range(range.Minimum, range.Maximum);
+}
+const CLI::Range ControlRange = RangeOf(ControlsRange), PLineRange = RangeOf(PLinesRange),
+                 RepeatRange = RangeOf(RepeatsRange), OffsetLimits = RangeOf(OffsetRange);
 
 void AddLayoutOption(CLI::App* cmd, std::string& layout) {
   cmd->add_option("--layout", layout, "1, 2h, 2v or 4 sections (default 1)")
@@ -126,14 +129,14 @@ void AddWizardCommands(CLI::App& app, TCommands& commands) {
         ->required()
         ->check(PLineRange);
     cmd->add_option("--cut-controls", a->W.CutControls, "Cut Mark Size, No. Controls (default 1)")
-        ->check(CLI::Range(0, 9999));
+        ->check(RangeOf(CutControlsRange));
     cmd->add_flag("--mirror", a->W.Mirror, "Mirror Generated Sections");
     cmd->add_option("--control-offset", a->W.ControlOffset,
                     "Start Pattern at Specified Control (default 1)")
-        ->check(ControlRange);
+        ->check(OffsetLimits);
     cmd->add_option("--pline-offset", a->W.PLineOffset,
                     "Start Pattern at Specified PLine (default 1)")
-        ->check(ControlRange);
+        ->check(OffsetLimits);
     AddLayoutOption(cmd, a->Layout);
     commands.push_back({cmd, [a] {
                           // The dialog sets the offset to 1 when the mirror box is checked
