@@ -28,8 +28,8 @@ public:
   }
   ~TSubscription() { Reset(); }
   void Reset() {
-    if (std::shared_ptr<TSlots> slots = Slots.lock())
-      slots->Drop(Id);
+    if (std::shared_ptr<TSlots> state = Slots.lock())
+      state->Drop(Id);
     Slots.reset();
   }
 
@@ -42,7 +42,7 @@ public:
 
 private:
   template <class TChange> friend class TSignal;
-  TSubscription(std::weak_ptr<TSlots> slots, uint64_t id) : Slots(std::move(slots)), Id(id) {}
+  TSubscription(std::weak_ptr<TSlots> state, uint64_t id) : Slots(std::move(state)), Id(id) {}
   std::weak_ptr<TSlots> Slots;
   uint64_t Id = 0;
 };
