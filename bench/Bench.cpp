@@ -431,17 +431,17 @@ public:
   void DeleteNode(ODesignUI&) override {}
   void SetNodeText(ODesignUI&, const std::string&) override {}
   void ExpandAll() override {}
-  OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) override {
+  TEditorWindow CreateEditor(ODesignUI& controller, TEditorKind kind) override {
     if (kind == TEditorKind::PatternSetup) {
       auto* form = new TfmPatternSetup(static_cast<OPatternSetupUI&>(controller));
       form->resize(Size);
       form->show();
-      return *form;
+      return TEditorWindow(form);
     }
     auto* window = new TfmWindow(static_cast<OWindowUI&>(controller));
     window->resize(Size);
     window->show();
-    return *window;
+    return TEditorWindow(window);
   }
 };
 
@@ -470,13 +470,13 @@ struct TGui {
   TfmWindow& Open() {
     Node.Open();
     QApplication::processEvents();
-    return *static_cast<TfmWindow*>(Node.Editor);
+    return *static_cast<TfmWindow*>(Node.Editor());
   }
   void Close() {
     Node.CloseEditor();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-  TfmWindow& Window() { return Node.Editor ? *static_cast<TfmWindow*>(Node.Editor) : Open(); }
+  TfmWindow& Window() { return Node.Editor() ? *static_cast<TfmWindow*>(Node.Editor()) : Open(); }
   // Zooms by pressing at the bottom left corner, which keeps PLine 1 and control 1 there.
   void ZoomTo(float zoom) {
     TfmWindow& w = Window();
@@ -573,7 +573,7 @@ void PatternSetupOpen(benchmark::State& state) {
     QApplication::processEvents();
     state.ResumeTiming();
     gui.SetupNode.Open();
-    auto* form = static_cast<TfmPatternSetup*>(gui.SetupNode.Editor);
+    auto* form = static_cast<TfmPatternSetup*>(gui.SetupNode.Editor());
     // A repaint of a window the platform has not exposed yet paints nothing: the events
     // that expose it paint it, as they do on the screen.
     QApplication::processEvents();
@@ -585,9 +585,9 @@ void PatternSetupOpen(benchmark::State& state) {
 // A press on a design table column and the repaint it causes, the buttons taking turns.
 void PatternSetupDesignClick(benchmark::State& state) {
   TGui& gui = Gui();
-  if (!gui.SetupNode.Editor)
+  if (!gui.SetupNode.Editor())
     gui.SetupNode.Open();
-  auto* form = static_cast<TfmPatternSetup*>(gui.SetupNode.Editor);
+  auto* form = static_cast<TfmPatternSetup*>(gui.SetupNode.Editor());
   QApplication::processEvents();
   QWidget* grid = form->sgDV->viewport();
   const QPoint at = form->sgDV->CellRect(4, 6).center();

@@ -38,10 +38,7 @@ TfmDesignForm::TfmDesignForm(QWidget* parent)
   MoveFocusOnEnter(*this, [this] { focusNextChild(); });
 }
 
-TfmDesignForm::~TfmDesignForm() {
-  if (Controller && Controller->Editor == this)
-    Controller->Editor = nullptr;
-}
+TfmDesignForm::~TfmDesignForm() = default;
 
 QMdiSubWindow* TfmDesignForm::SubWindow() const {
   return qobject_cast<QMdiSubWindow*>(parentWidget());
@@ -56,11 +53,28 @@ void TfmDesignForm::BringToFront() {
 }
 
 void TfmDesignForm::Destroy() {
-  Controller = nullptr;
   QWidget* window = SubWindow() ? static_cast<QWidget*>(SubWindow()) : this;
   // The command that closed it may still be running in this window's own handlers.
   window->hide();
   window->deleteLater();
+}
+
+void TfmEditorForm::Destroy() {
+  Released = true;
+  // The node may go before the deferred delete: from here on nothing in the window (a
+  // box that stores as it loses the focus, the frame's deactivation) may run a handler.
+  if (QMdiSubWindow* frame = SubWindow())
+    frame->disconnect(this);
+  blockSignals(true);
+  for (QObject* part : findChildren<QObject*>())
+    part->blockSignals(true);
+  TfmDesignForm::Destroy();
+}
+
+void TfmEditorForm::closeEvent(QCloseEvent* event) {
+  // Once let go it only waits to be freed, and its node may be gone; Close All still
+  // reaches it when closing an earlier window took this one's node out.
+  event->setAccepted(Released || Controller.CloseEditorAsked());
 }
 
 void TfmDesignForm::CommitFocusedField() {
@@ -90,19 +104,6 @@ void MoveFocusOnEnter(QWidget& form, std::function<void()> next) {
     shortcut->setAutoRepeat(false);
     QObject::connect(shortcut, &QShortcut::activated, &form, next);
   }
-}
-
-void TfmDesignForm::closeEvent(QCloseEvent* event) {
-  if (!QueryClose()) {
-    event->ignore();
-    return;
-  }
-  if (ODesignUI* controller = Controller) {
-    controller->QueryClose();
-    Controller = nullptr;
-    controller->EditorClosed();
-  }
-  event->accept();
 }
 
 } // namespace quillane

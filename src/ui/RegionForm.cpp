@@ -10,8 +10,8 @@ TfmRegion::TfmRegion(ORegionUI& controller)
   setWindowTitle(QStringLiteral("Region"));
   // The tree draws an import region in red.
   Stored = Model.Changes.Subscribe([this](const TEditorChange& change) {
-    if (change.Kind == TEditorChange::TKind::Stored && Controller)
-      Controller->RepaintNode();
+    if (change.Kind == TEditorChange::TKind::Stored)
+      Controller.RepaintNode();
   });
   Build(Model, true);
 }

@@ -13,14 +13,13 @@
 namespace quillane {
 
 TfmSetupForm::TfmSetupForm(ODesignUI& controller)
-    : buSave(AddToolButton(*ToolBar1, "buSave", "Save", "Save Pattern")),
+    : TfmEditorForm(controller), buSave(AddToolButton(*ToolBar1, "buSave", "Save", "Save Pattern")),
       buSaveAs(AddToolButton(*ToolBar1, "buSaveAs", "Save As", "Save Pattern As")),
       buImport(AddToolButton(*ToolBar1, "buImport", "Import", "Import Data")),
       buExport(AddToolButton(*ToolBar1, "buExport", "Export", "Export Data")),
       buCancel(AddToolButton(*ToolBar1, "buCancel", "Cancel", "Cancel Changes")),
       buApply(AddToolButton(*ToolBar1, "buApply", "Apply", "Apply Changes")),
       buClose(AddToolButton(*ToolBar1, "buClose", "Close", "Close Form")) {
-  Controller = &controller;
   connect(buSave, &QToolButton::clicked, this, [this] { SavePattern(&ODesignUI::Save); });
   connect(buSaveAs, &QToolButton::clicked, this, [this] { SavePattern(&ODesignUI::SaveAs); });
   connect(buImport, &QToolButton::clicked, this, [this] { ImportClick(); });
@@ -55,7 +54,8 @@ void TfmSetupForm::Attach(OSetupEditor& editor) {
 void TfmSetupForm::Destroy() {
   if (Editor)
     Editor->StopFollowing();
-  TfmDesignForm::Destroy();
+  Detach();
+  TfmEditorForm::Destroy();
 }
 
 void TfmSetupForm::Detach() {
@@ -80,10 +80,9 @@ bool TfmSetupForm::Apply() {
 }
 
 void TfmSetupForm::SavePattern(bool (ODesignUI::*save)()) {
-  // What the window shows is what is written: an apply refused writes nothing. The node
-  // may go before the window does; a gone node saves nothing.
-  if (Apply() && Controller)
-    (Controller->*save)();
+  // What the window shows is what is written: an apply refused writes nothing.
+  if (Apply())
+    (Controller.*save)();
 }
 
 bool TfmSetupForm::QueryClose() {
@@ -91,7 +90,7 @@ bool TfmSetupForm::QueryClose() {
 }
 
 void TfmSetupForm::Deactivated() {
-  if (!Editor || !Controller || !Editor->Modified())
+  if (!Editor || !Editor->Modified())
     return;
   CommitEdit();
   Editor->Leave();

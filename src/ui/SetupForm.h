@@ -14,7 +14,7 @@ class OSetupEditor;
 // Close over the editor's controls. The buttons forward to the editor model and show what
 // it enables. The changes are applied when the window loses activation and when it
 // closes; a close whose apply the user declines leaves the window open.
-class TfmSetupForm : public TfmDesignForm {
+class TfmSetupForm : public TfmEditorForm {
   Q_OBJECT
 public:
   QToolButton* buSave;
@@ -27,7 +27,6 @@ public:
 
   void UpdateButtons() override;
   bool QueryClose() override;
-  void Destroy() override;
   // As the Apply button: the box being edited stores its value first.
   bool Apply();
 
@@ -40,6 +39,8 @@ protected:
   void Attach(OSetupEditor& editor);
   // The derived form's destructor lets go of its editor before the editor goes.
   void Detach();
+  // The editor stops following the pattern and the window lets go of it.
+  void Destroy() override;
   // What Import and Export do is the derived form's: one object's exchange, or a menu
   // opened below the button (buImport, buExport).
   virtual void ImportClick() = 0;

@@ -251,7 +251,7 @@ void TfmTree::UpdateButtons() {
   Main.UpdateCommands();
 }
 
-OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
+TEditorWindow TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
   TfmDesignForm* form = nullptr;
   switch (kind) {
   case TEditorKind::ControlSetup:
@@ -280,7 +280,7 @@ OEditor& TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
   if (form->windowTitle() != name)
     window->setWindowTitle(name + QStringLiteral(" - ") + form->windowTitle());
   window->show();
-  return *form;
+  return TEditorWindow(form);
 }
 
 void TfmTree::RunBitmapImport(ORegion& region) {

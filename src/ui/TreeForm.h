@@ -36,7 +36,7 @@ public:
   void WatchFiles(const std::vector<std::string>& files) override;
   void RepaintNode(ODesignUI& node) override;
   void UpdateButtons() override;
-  OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) override;
+  TEditorWindow CreateEditor(ODesignUI& controller, TEditorKind kind) override;
   void RunBitmapImport(ORegion& region) override;
   bool AskExportMode(bool& machine) override;
   void SaveBitmap(const OBitmap24& bitmap, const std::string& path) override;

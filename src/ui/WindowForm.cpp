@@ -105,7 +105,8 @@ QRadioButton* AddRadio(QToolBar& bar, const char* name, const char* caption, con
 } // namespace
 
 TfmWindow::TfmWindow(OWindowUI& controller)
-    : buZoom(AddButton("buZoom", " Zoom ")), buFit(AddButton("buFit", " Fit ")),
+    : TfmEditorForm(controller), buZoom(AddButton("buZoom", " Zoom ")),
+      buFit(AddButton("buFit", " Fit ")),
       rbDesign(AddRadio(*ToolBar1, "rbDesign", "Design", "Design View")),
       rbMachine(AddRadio(*ToolBar1, "rbMachine", "Machine", "Machine View")),
       buSetUndefined(AddButton("buSetUndefined", "Set Undefined")),
@@ -114,7 +115,6 @@ TfmWindow::TfmWindow(OWindowUI& controller)
       Picture(controller.Picture), Palette(Pattern.Palette.get()),
       MouseState(Pattern, Picture, View) {
   setObjectName(QStringLiteral("fmWindow"));
-  Controller = &controller;
   setWindowTitle(QString::fromStdString(controller.Name()));
 
   pbPalette = new TPaletteStrip(Panel1, Palette, false);
@@ -148,13 +148,11 @@ TfmWindow::TfmWindow(OWindowUI& controller)
     Pattern.SetUndefined();
   });
   connect(buSave, &QToolButton::clicked, this, [this] {
-    if (Controller)
-      Controller->Save();
+    Controller.Save();
     UpdateButtons();
   });
   connect(buSaveAs, &QToolButton::clicked, this, [this] {
-    if (Controller)
-      Controller->SaveAs();
+    Controller.SaveAs();
     UpdateButtons();
   });
   connect(buClose, &QToolButton::clicked, this, [this] {
@@ -281,10 +279,12 @@ void TfmWindow::showEvent(QShowEvent* event) {
   PaintBox1->setFocus();
 }
 
+void TfmWindow::Destroy() {
+  Subscription.Reset();
+  TfmEditorForm::Destroy();
+}
+
 void TfmWindow::Changed(const TPatternChange& change) {
-  // A closed window waits to be freed; its picture may already be gone.
-  if (!Controller)
-    return;
   switch (change.Kind) {
   case TPatternChange::TKind::Pixels: {
     if (change.Picture != &Picture)
@@ -325,8 +325,6 @@ void TfmWindow::Changed(const TPatternChange& change) {
 }
 
 void TfmWindow::PaintGrid(const QRegion& region) {
-  if (!Controller)
-    return;
   View.SetBox(PaintBox1->width(), PaintBox1->height());
   // Brings the image of the view up to date; a no-op when it is.
   Painting = true;

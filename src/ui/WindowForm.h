@@ -25,7 +25,7 @@ class TPaletteStrip;
 
 // The pattern view window: a picture of the pattern, one pixel per cell enlarged by the
 // zoom, PLine 1 at the bottom; clicks zoom or paint with the strip's button colours.
-class TfmWindow : public TfmDesignForm {
+class TfmWindow : public TfmEditorForm {
   Q_OBJECT
 public:
   explicit TfmWindow(OWindowUI& controller);
@@ -67,6 +67,8 @@ public:
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
+  // The window stops following the pattern: its picture may go before the window does.
+  void Destroy() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   // The grid takes the focus, so that the keys scroll from the start.
   void showEvent(QShowEvent* event) override;

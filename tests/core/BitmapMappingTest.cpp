@@ -112,29 +112,33 @@ TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
 // A cancel while the samples are taken leaves every byte of the pattern as it was; once
 // painting has begun the cancel comes too late and the whole bitmap is painted.
 TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
-  for (const bool machine : {true, false}) {
-    SCOPED_TRACE(machine ? "machine" : "design");
-    auto painted = Pattern(40, 30);
-    OBitmap24 b = Bitmap(1, 2, Teal);
-    b.SetPixel(0, 0, Red);
-    OBitmapMapping whole(RegionOf(*painted), b);
-    whole.UpdatePalette();
-    ASSERT_TRUE(whole.Apply(machine));
+  // The machine view with the palette kept samples as it paints; the others sample first.
+  for (const bool machine : {true, false})
+    for (const bool takeColours : {true, false}) {
+      SCOPED_TRACE(std::string(machine ? "machine" : "design") + (takeColours ? ", palette" : ""));
+      auto painted = Pattern(40, 30);
+      OBitmap24 b = Bitmap(1, 2, Teal);
+      b.SetPixel(0, 0, Red);
+      OBitmapMapping whole(RegionOf(*painted), b);
+      if (takeColours)
+        whole.UpdatePalette();
+      ASSERT_TRUE(whole.Apply(machine));
 
-    auto p = Pattern(40, 30);
-    OBitmapMapping m(RegionOf(*p), b);
-    m.UpdatePalette();
-    const Bytes before = RecordBytes(*p);
-    UI.CancelAtStep = 10;
-    EXPECT_FALSE(m.Apply(machine));
-    EXPECT_TRUE(m.Cancelled);
-    EXPECT_EQ(RecordBytes(*p), before);
-    EXPECT_EQ(UI.ProgressDepth, 0);
-    UI.CancelAtStep = 31;
-    EXPECT_TRUE(m.Apply(machine));
-    EXPECT_FALSE(m.Cancelled);
-    EXPECT_EQ(RecordBytes(*p), RecordBytes(*painted));
-  }
+      auto p = Pattern(40, 30);
+      OBitmapMapping m(RegionOf(*p), b);
+      if (takeColours)
+        m.UpdatePalette();
+      const Bytes before = RecordBytes(*p);
+      UI.CancelAtStep = 10;
+      EXPECT_FALSE(m.Apply(machine));
+      EXPECT_TRUE(m.Cancelled);
+      EXPECT_EQ(RecordBytes(*p), before);
+      EXPECT_EQ(UI.ProgressDepth, 0);
+      UI.CancelAtStep = 31;
+      EXPECT_TRUE(m.Apply(machine));
+      EXPECT_FALSE(m.Cancelled);
+      EXPECT_EQ(RecordBytes(*p), RecordBytes(*painted));
+    }
 }
 
 // Which bitmap pixels are sampled: the expected sample points are red (entry 1), the first

@@ -23,10 +23,16 @@ namespace {
 
 struct TEditor : OEditor {
   std::vector<std::string>* Log;
-  explicit TEditor(std::vector<std::string>* log) : Log(log) {}
-  void Refresh() override { Log->push_back("refresh " + Controller->Name()); }
+  const ODesignUI* Node;
+  bool Stays = false; // holds changes it could not write back
+  TEditor(std::vector<std::string>* log, const ODesignUI* node) : Log(log), Node(node) {}
+  void Refresh() override { Log->push_back("refresh " + Node->Name()); }
+  bool QueryClose() override {
+    Log->push_back("ask " + Node->Name());
+    return !Stays;
+  }
   void Destroy() override {
-    Log->push_back("destroy " + Controller->Name());
+    Log->push_back("destroy " + Node->Name());
     delete this;
   }
 };
@@ -38,7 +44,7 @@ struct TShell : OTreeView, OTabBar {
   std::vector<std::string> Log;
   std::vector<std::string> TabCaptions;
   OTabRegistry Tabs{this};
-  TEditor TreeForm{&Log};
+  TEditor TreeForm{&Log, nullptr};
   OPatternTree Tree{*this, Tabs};
   OScriptedPlatform UI;
   OPlatformScope Scope{UI};
@@ -63,7 +69,9 @@ struct TShell : OTreeView, OTabBar {
   void ExpandAll() override {}
   std::vector<std::string> Watched;
   void WatchFiles(const std::vector<std::string>& files) override { Watched = files; }
-  OEditor& CreateEditor(ODesignUI&, TEditorKind) override { return *new TEditor(&Log); }
+  TEditorWindow CreateEditor(ODesignUI& node, TEditorKind) override {
+    return TEditorWindow(new TEditor(&Log, &node));
+  }
   void InsertTab(size_t index, const std::string& caption) override {
     TabCaptions.insert(TabCaptions.begin() + static_cast<std::ptrdiff_t>(index), caption);
   }
@@ -140,7 +148,7 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
   shell.Tree.Activate(window);
   EXPECT_EQ(buttons(window), "OADC Export | Import "); // an open editor can be closed
   shell.Tree.RunClose();
-  EXPECT_EQ(window.Editor, nullptr);
+  EXPECT_EQ(window.Editor(), nullptr);
   EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
 }
 
@@ -175,6 +183,55 @@ TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {
   EXPECT_EQ(p.Pictures->Get(0)->Regions.Count(), 1);
   EXPECT_NO_THROW(shell.Node(N("Region", n, 3)));
   EXPECT_NO_THROW(shell.Node(N("Window", n, 2)));
+}
+
+TEST(PatternTree, EveryCloseOfAnEditorIsItsNodeLettingGoOnceTheWindowAgrees) {
+  enum TPath { User, TreeClose, DeleteNode, ClosePattern };
+  const struct {
+    TPath Path;
+    bool Stays;
+    std::vector<std::string> Log; // S: the section's window, W: the picture's view
+    bool SectionOpen;
+  } rows[] = {
+      {User, true, {"ask S"}, true},
+      {User, false, {"ask S", "destroy S"}, false},
+      {TreeClose, true, {"ask S"}, true},
+      {TreeClose, false, {"ask S", "destroy S"}, false},
+      {DeleteNode, true, {"destroy S", "refresh W"}, false}, // unasked: goes with the section
+      {ClosePattern, true, {"ask W", "ask S"}, true},
+      {ClosePattern, false, {"ask W", "ask S", "destroy S", "destroy W"}, false},
+  };
+  for (const auto& row : rows) {
+    TShell shell;
+    OPattern& p = shell.AddNew();
+    p.SetModified(0);
+    const int n = OPattern::PatternsCreated();
+    ODesignUI& section = shell.Node(N("Section", n, 1));
+    shell.Tree.Activate(shell.Node(N("Window", n, 1)));
+    shell.Tree.Activate(section);
+    static_cast<TEditor*>(section.Editor())->Stays = row.Stays;
+    shell.Log.clear();
+    if (row.Path == User)
+      EXPECT_EQ(section.CloseEditorAsked(), !row.Stays);
+    shell.Tree.Select(&section);
+    if (row.Path == TreeClose)
+      shell.Tree.RunClose();
+    if (row.Path == DeleteNode)
+      shell.Tree.RunDelete();
+    if (row.Path == ClosePattern)
+      EXPECT_EQ(shell.Tree.QueryClosePattern(p), !row.Stays);
+    std::vector<std::string> log;
+    for (std::string line : shell.Log)
+      log.push_back(line.substr(0, line.find(' ') + 2));
+    EXPECT_EQ(log, row.Log) << row.Path;
+    const bool patternGone = row.Path == ClosePattern && !row.Stays;
+    EXPECT_EQ(shell.Tree.Registry().size(), patternGone ? 0u : row.Path == DeleteNode ? 10u : 11u);
+    if (row.Path != DeleteNode && !patternGone)
+      EXPECT_EQ(section.Editor() != nullptr, row.SectionOpen) << row.Path;
+    // Each open window keeps its tab; a closed one leaves the tree in front.
+    EXPECT_EQ(shell.TabCaptions.size(), 1u + row.SectionOpen + !patternGone) << row.Path;
+    EXPECT_EQ(shell.Tabs.Selected(), row.SectionOpen ? 2u : 0u) << row.Path;
+  }
 }
 
 TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirNames) {
@@ -215,7 +272,7 @@ TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirName
                     N("Section", n, 1) + "\n      " + N("Section", n, 2) + "\n  Pattern",
                 0),
             0u);
-  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor, nullptr);
+  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor(), nullptr);
   shell.Tree.Activate(shell.Node(N("Window", n, 1)));
   shell.Log.clear();
   p.History.Redo();
@@ -230,8 +287,8 @@ TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirName
   p.History.Undo();
   p.History.Undo();
   EXPECT_EQ(p.Sections->Get(0), section);
-  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor, nullptr);
-  EXPECT_NE(shell.Node(N("Window", n, 1)).Editor, nullptr);
+  EXPECT_NE(shell.Node(N("Section", n, 1)).Editor(), nullptr);
+  EXPECT_NE(shell.Node(N("Window", n, 1)).Editor(), nullptr);
 }
 
 TEST(PatternTree, ClosingAModifiedPatternAsksAndEachAnswerKeepsTheWork) {
@@ -476,21 +533,20 @@ TEST(TabRegistry, TabsFollowTheirWindowsNotTheirCaptions) {
   TShell shell;
   OPattern& p = shell.AddNew();
   OPattern& other = shell.AddNew();
-  TEditor a{&shell.Log}, b{&shell.Log}, c{&shell.Log};
-  a.Controller = shell.Tree.PatternNode(p);
-  b.Controller = a.Controller;
-  c.Controller = shell.Tree.PatternNode(other);
-  shell.Tabs.ShowTab("Same", a);
-  shell.Tabs.ShowTab("Same", b);
+  const ODesignUI* node = shell.Tree.PatternNode(p);
+  TEditor a{&shell.Log, node}, b{&shell.Log, node};
+  TEditor c{&shell.Log, shell.Tree.PatternNode(other)};
+  shell.Tabs.ShowTab("Same", a, a.Node);
+  shell.Tabs.ShowTab("Same", b, b.Node);
   shell.Tabs.ShowTab("Same", a); // selects, adds nothing
-  shell.Tabs.ShowTab("Other", c);
+  shell.Tabs.ShowTab("Other", c, c.Node);
   EXPECT_EQ(shell.TabCaptions, (std::vector<std::string>{"Tree", "Same", "Same", "Other"}));
   EXPECT_EQ(shell.Tabs.Selected(), 3u);
   shell.Tabs.RemoveTab(b);
   EXPECT_EQ(shell.Tabs.Tabs()[1].Form, &a);
   shell.Log.clear();
   p.Changed();
-  EXPECT_EQ(shell.Log, std::vector<std::string>{"refresh " + a.Controller->Name()});
+  EXPECT_EQ(shell.Log, std::vector<std::string>{"refresh " + node->Name()});
   shell.Tabs.RemoveTab("Same");
   shell.Tabs.RemoveTab("Same");
   EXPECT_EQ(shell.TabCaptions, (std::vector<std::string>{"Tree", "Other"}));
@@ -668,7 +724,7 @@ TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
     if (node->Pattern == &p && dynamic_cast<OControlSetupUI*>(node.get()))
       setup = node.get();
   setup->Open();
-  EXPECT_EQ(shell.Tree.ActiveEditor(), setup->Editor);
+  EXPECT_EQ(shell.Tree.ActiveEditor(), setup->Editor());
   EXPECT_EQ(shell.Tree.ActivePatternNode(), shell.Tree.PatternNode(p));
   shell.UI.FileAnswers = {dir.File("first.pat")};
   shell.Tree.SaveActive(); // never saved: asks where

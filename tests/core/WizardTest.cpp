@@ -204,6 +204,37 @@ TEST_F(Wizards, FieldEventsDecideTheDialogsValues) {
             std::vector<int>({1, 1, 4}));
 }
 
+// Every field of a dialog's table at its box's lowest or highest value, checked if a box.
+template <class TWizard> TWizard AtLimit(bool highest) {
+  TWizard w;
+  for (const TWizardField<TWizard>& f : TWizard::Dialog.Fields)
+    if (f.Check)
+      w.*f.Check = highest;
+    else
+      w.*f.Number = highest ? f.Range.Maximum : f.Range.Minimum;
+  return w;
+}
+
+// Each field reaches its own value, and the dialogs' limits pass the wizards' checks: all
+// at their lowest make a pattern, all at their highest only a picture too large.
+TEST_F(Wizards, TableFieldsReachTheirValuesAndTheirLimitsPassTheChecks) {
+  const auto check = [](const auto& lowest, const auto& highest) {
+    using TWizard = std::decay_t<decltype(lowest)>;
+    EXPECT_EQ(AtLimit<TWizard>(false), lowest);
+    EXPECT_EQ(AtLimit<TWizard>(true), highest);
+    EXPECT_EQ(ValidateWizard(lowest), "");
+    EXPECT_EQ(ValidateWizard(highest), PictureTooLargeMessage);
+  };
+  check(TPlainWizard{1, 1}, TPlainWizard{9999, 65534});
+  check(TRugWizard{1, 1, 1, 1, 0, 0, false, 1, 1},
+        TRugWizard{9999, 65534, 9999, 65534, 9999, 65534, true, 9999, 9999});
+  check(TCarpetWizard{1, 1, 1, 1, false, 1, 1},
+        TCarpetWizard{9999, 65534, 9999, 65534, true, 9999, 99});
+  check(THalfDropWizard{1, 1, 1, 1, false, 1, 1},
+        THalfDropWizard{9999, 65534, 9999, 65534, true, 9999, 99});
+  check(TRepeatsWizard{1, 1, 1, 1, 1}, TRepeatsWizard{9999, 65534, 9999, 65534, 99});
+}
+
 TEST_F(Wizards, NewPatternsGetYarnTypesSoThatPaintingSetsStates) {
   std::unique_ptr<OPattern> p = GenerateWizard(TRugWizard{23, 10, 7, 10, 1, 0});
   // The designer paints the first rug; the other two follow through the sections.

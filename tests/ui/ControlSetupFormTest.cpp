@@ -39,7 +39,7 @@ struct TOpened {
     Node = FindNode<OControlSetupUI>(tree);
     Program.Main.show();
     tree.Activate(*Node);
-    Form = dynamic_cast<TfmControlSetup*>(Node->Editor);
+    Form = dynamic_cast<TfmControlSetup*>(Node->Editor());
   }
   TNumberBox* Box(TSettingsField field) { return qobject_cast<TNumberBox*>(Form->Control(field)); }
   // Types a value into a box and presses Enter, which moves on to the next control.
@@ -62,7 +62,7 @@ private slots:
     QVERIFY(o.Form);
     o.Program.Main.Tree().Patterns().Activate(*o.Node);
     QCOMPARE(o.Program.Main.MdiArea->subWindowList().size(), 2); // the tree and this one
-    QCOMPARE(o.Node->Editor, static_cast<OEditor*>(o.Form));
+    QCOMPARE(o.Node->Editor(), static_cast<OEditor*>(o.Form));
     QVERIFY(QTest::qWaitForWindowActive(&o.Program.Main));
     TfmControlSetup& f = *o.Form;
     QVERIFY(!f.buApply->isEnabled() && !f.buCancel->isEnabled() && !f.buSave->isEnabled());
@@ -128,9 +128,9 @@ private slots:
     QCOMPARE(o.Pattern->NoControls, 100);
     QCOMPARE(o.Box(TSettingsField::NoControls)->value(), 50);
     QVERIFY(o.Form->buApply->isEnabled());
-    QVERIFY(o.Form->SubWindow()->close());
+    o.Program.Trigger("miCloseAll"); // the Window menu's: every window but the tree's
     QCOMPARE(o.Pattern->NoControls, 50);
-    QVERIFY(!o.Node->Editor);
+    QVERIFY(!o.Node->Editor() && o.Program.Main.Tree().isVisible());
   }
 
   // Shrinking a pattern whose view window is open: the view shows exactly the cells the
@@ -156,7 +156,7 @@ private slots:
     };
     QCOMPARE(sections().size(), size_t(4));
     sections()[1]->Open(); // Section #2, which the shrink takes out
-    QVERIFY(sections()[1]->Editor);
+    QVERIFY(sections()[1]->Editor());
     o.Form->BringToFront();
     o.Type(TSettingsField::NoControls, "15");
     o.Program.Platform.Confirms = {true};
@@ -179,6 +179,21 @@ private slots:
         QCOMPARE(shown.pixel(x, bottom - y), expected | 0xFF000000u);
       }
     QVERIFY(picture.GetMachinePixel(3, 3) != picture.GetMachinePixel(4, 3)); // painted, shown
+  }
+
+  // Close All reaches a window that closing an earlier one let go, its node gone with the
+  // section the setup's apply took out.
+  void closeAllGetsPastAWindowAnEarlierCloseTookOut() {
+    TOpened o(Ini(), GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections4}));
+    OPatternTree& tree = o.Program.Main.Tree().Patterns();
+    FindNode<OSectionUI>(tree, o.Pattern, "-2")->Open();
+    o.Form->BringToFront();
+    o.Type(TSettingsField::NoControls, "15");
+    o.Program.Platform.Confirms = {true};
+    o.Program.Trigger("miCloseAll");
+    QCOMPARE(o.Pattern->NoControls, 15);
+    QVERIFY(!o.Node->Editor() && !FindNode<OSectionUI>(tree, o.Pattern, "-2"));
+    QCOMPARE(o.Program.Main.Tabs.Tabs().size(), size_t(1));
   }
 
   void tabVisitsEveryFieldInTheWindowsOrder() {

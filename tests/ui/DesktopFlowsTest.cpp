@@ -65,7 +65,7 @@ private slots:
     OWindowUI* node = FindNode<OWindowUI>(program.Main.Tree().Patterns());
     QVERIFY(node);
     node->Open();
-    auto& w = *dynamic_cast<TfmWindow*>(node->Editor);
+    auto& w = *dynamic_cast<TfmWindow*>(node->Editor());
     program.Main.show();
     w.SubWindow()->resize(400, 300);
     QVERIFY(QTest::qWaitForWindowActive(&program.Main));
@@ -102,7 +102,7 @@ private slots:
     // Ctrl+W closes the active editor, and on the tree does nothing.
     QTest::keyClick(&program.Main, Qt::Key_W, Qt::ControlModifier);
     QApplication::processEvents();
-    QVERIFY(!node->Editor);
+    QVERIFY(!node->Editor());
     const qsizetype windows = program.Main.MdiArea->subWindowList().size();
     QTest::keyClick(&program.Main, Qt::Key_W, Qt::ControlModifier);
     QCOMPARE(program.Main.MdiArea->subWindowList().size(), windows);

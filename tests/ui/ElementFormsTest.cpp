@@ -36,7 +36,7 @@ private slots:
     pattern.SetState(1, 1, 1); // not yet copied to the mirrored half
     program.Main.show();
     program.Main.Tree().Patterns().Activate(*node);
-    auto* form = dynamic_cast<TfmSection*>(node->Editor);
+    auto* form = dynamic_cast<TfmSection*>(node->Editor());
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), QStringLiteral("Section"));
     QVERIFY(QTest::qWaitForWindowActive(&program.Main));
@@ -59,7 +59,7 @@ private slots:
     const TRect before = node->Region.PatternArea;
     program.Main.show();
     program.Main.Tree().Patterns().Activate(*node);
-    auto* form = dynamic_cast<TfmRegion*>(node->Editor);
+    auto* form = dynamic_cast<TfmRegion*>(node->Editor());
     QVERIFY(form && QTest::qWaitForWindowActive(&program.Main));
     // The editor opens on its first field, not on Save.
     QTRY_COMPARE(QApplication::focusWidget(), form->Box(TElementField::Control1));
@@ -84,7 +84,7 @@ private slots:
     QVERIFY(node);
     program.Main.show();
     program.Main.Tree().Patterns().Activate(*node);
-    auto* form = dynamic_cast<TfmRegion*>(node->Editor);
+    auto* form = dynamic_cast<TfmRegion*>(node->Editor());
     QVERIFY(form && !form->cbImportFlag->isChecked());
     form->cbImportFlag->click();
     form->buApply->click();

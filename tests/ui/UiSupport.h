@@ -96,7 +96,7 @@ TForm* OpenEditor(OPatternTree& tree, const OPattern* of = nullptr) {
   if (!node)
     return nullptr;
   node->Open();
-  return dynamic_cast<TForm*>(node->Editor);
+  return dynamic_cast<TForm*>(node->Editor());
 }
 
 // What the pattern writes to its file.

@@ -72,7 +72,7 @@ private slots:
     tree.RunNew(); // one region more, so that the first has others to come back before
     auto* form = OpenEditor<TfmRegion, ORegionUI>(tree);
     QVERIFY(form);
-    ODesignUI* node = form->Controller;
+    ODesignUI* node = &form->Controller;
     const std::string name = node->Name();
     const ORegion* region = &static_cast<ORegionUI*>(node)->Region;
     const int count = p.Pictures->Get(0)->Regions.Count();
@@ -88,7 +88,7 @@ private slots:
     QVERIFY(back);
     QCOMPARE(&back->Region, region);
     QCOMPARE(p.Pictures->Get(0)->Regions.Get(0), region);
-    QVERIFY(dynamic_cast<TfmRegion*>(back->Editor));
+    QVERIFY(dynamic_cast<TfmRegion*>(back->Editor()));
     QTreeWidgetItem* regions = program.Main.Tree().TreeView1->findItems(
         QStringLiteral("Regions"), Qt::MatchExactly | Qt::MatchRecursive)[0];
     QCOMPARE(regions->child(0)->text(0), QString::fromStdString(name));

@@ -65,7 +65,7 @@ private slots:
     pattern->Pictures->Get(0)->PaintMachinePixel(0, 0, 1); // control 1, PLine 1: red
     TOpened o(Ini(), std::move(pattern));
     TfmWindow& w = *o.Window;
-    QCOMPARE(w.windowTitle().toStdString(), w.Controller->Name());
+    QCOMPARE(w.windowTitle().toStdString(), w.Controller.Name());
     QVERIFY(w.buZoom->isChecked() && w.rbMachine->isChecked());
     QCOMPARE(w.Mouse().State().Name(), "Zoom");
     QCOMPARE(w.PaintBox1->cursor().shape(), Qt::SizeAllCursor);
@@ -104,7 +104,7 @@ private slots:
       }
     }
     QTest::mouseClick(w.buClose, Qt::LeftButton);
-    QVERIFY(!w.Controller || !w.isVisible());
+    QVERIFY(!w.Controller.Editor() && !w.isVisible());
   }
 
   void strokesPaintWhatTheCorePaints() {

@@ -25,6 +25,34 @@ struct TPaintOrder {
   int64_t PerControl = 0, PerPLine = 0;
 };
 
+// The values an area paint takes, asked for a piece of a PLine at a time, so that a caller
+// can make them as they are needed instead of holding all of them.
+class OAreaValues {
+public:
+  virtual ~OAreaValues() = default;
+  // How many: one for each cell of the area.
+  virtual size_t Count() const = 0;
+  // The `n` values of PLine `p` from control `c` on, inside the area; they stay valid
+  // until the next call. None stops the paint before it has changed anything.
+  virtual const uint8_t* Row(int64_t c, int64_t p, size_t n) = 0;
+};
+
+// Values held in one block, a PLine after another, each `area`'s width long.
+class TAreaValuesHeld : public OAreaValues {
+public:
+  TAreaValuesHeld(const TRect& area, std::span<const uint8_t> values)
+      : Left(area.Left), Top(area.Top), Width(int64_t{area.Right} - area.Left + 1), Values(values) {
+  }
+  size_t Count() const override { return Values.size(); }
+  const uint8_t* Row(int64_t c, int64_t p, size_t) override {
+    return Values.data() + (p - Top) * Width + (c - Left);
+  }
+
+private:
+  int64_t Left, Top, Width;
+  std::span<const uint8_t> Values;
+};
+
 // What a setup object or design element sees of the pattern that owns it: the counts it
 // validates against, the cells its views show, and the calls that bring the pattern in line
 // after the object changed. The pattern sets the counts and grids; the objects only read
@@ -73,8 +101,11 @@ public:
   virtual void PaintDesignColour(int32_t c, int32_t p, uint8_t v) = 0;
   virtual void BeginPaintBatch() = 0;
   virtual void EndPaintBatch() = 0;
-  virtual bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values,
-                              TPaintOrder order = {}) = 0;
+  virtual bool BatchPaintArea(const TRect& area, OAreaValues& values, TPaintOrder order = {}) = 0;
+  bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values, TPaintOrder order = {}) {
+    TAreaValuesHeld held(area, values);
+    return BatchPaintArea(area, held, order);
+  }
 
   // What happens between the two is one step of the pattern's undo, under the label that
   // names it in the Edit menu; steps may nest.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -147,34 +148,41 @@ std::string RGBText(uint32_t colour) {
          ", Blue=" + std::to_string((colour >> 16) & 0xFF);
 }
 
-// The machine-view samples painted as one area of cells inside the open batch: when every
-// pixel of the region shows its cell through this region's map alone (any other region
-// over those pixels maps them the same way) and all those cells lie in the grid, painting
-// them in any order gives what painting pixel after pixel does. `samples` holds the value
-// of each of the region's pixels, row after row. False when it does not apply.
-bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& region,
-                 std::span<const uint8_t> samples) {
-  const TRect& B = region.PictureArea;
-  if (B.Left == INT32_MIN || B.Top == INT32_MIN) // the pixel loops never reach that far
-    return false;
-  auto map = [](const ORegion& r, int64_t x, int64_t y) {
-    return MapBackUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, x, y);
-  };
+// A region whose machine-view samples can be painted as one area of cells inside the open
+// batch: when every pixel of the region shows its cell through this region's map alone (any
+// other region over those pixels maps them the same way) and all those cells lie in the
+// grid, painting them in any order gives what painting pixel after pixel does.
+struct TCellArea {
   struct TAffine {
     int64_t X, Y, XX, XY, YX, YY; // cell = (X, Y) + x * (XX, XY) + y * (YX, YY)
     bool operator==(const TAffine&) const = default;
   };
+  TAffine A;
+  TRect Cells;
+  TPaintOrder Order;
+  // The cells lie as the region's pixels: the samples, row after row, are the cells' values.
+  bool Straight() const { return A.XX == 1 && A.XY == 0 && A.YX == 0 && A.YY == 1; }
+};
+
+std::optional<TCellArea> CellAreaOf(const ODesignOwner& pattern, const OPicture& picture,
+                                    const ORegion& region) {
+  const TRect& B = region.PictureArea;
+  if (B.Left == INT32_MIN || B.Top == INT32_MIN) // the pixel loops never reach that far
+    return std::nullopt;
+  auto map = [](const ORegion& r, int64_t x, int64_t y) {
+    return MapBackUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, x, y);
+  };
   auto affine = [&](const ORegion& r) {
     const TPoint64 o = map(r, 0, 0), ex = map(r, 1, 0), ey = map(r, 0, 1);
-    return TAffine{o.X, o.Y, ex.X - o.X, ex.Y - o.Y, ey.X - o.X, ey.Y - o.Y};
+    return TCellArea::TAffine{o.X, o.Y, ex.X - o.X, ex.Y - o.Y, ey.X - o.X, ey.Y - o.Y};
   };
-  const TAffine a = affine(region);
+  const TCellArea::TAffine a = affine(region);
   for (const auto& other : picture.Regions) {
     const TRect& q = other->PictureArea;
     const bool overlaps = q.Left <= q.Right && q.Top <= q.Bottom && q.Left <= B.Right &&
                           B.Left <= q.Right && q.Top <= B.Bottom && B.Top <= q.Bottom;
     if (other.get() != &region && overlaps && !(affine(*other) == a))
-      return false;
+      return std::nullopt;
   }
   int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
   for (const int64_t x : {int64_t{B.Left}, int64_t{B.Right}})
@@ -186,28 +194,7 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
       bottom = std::max(bottom, p);
     }
   if (left < 1 || top < 1 || right > pattern.NoControls || bottom > pattern.NoPLines)
-    return false;
-
-  const int64_t width = right - left + 1;
-  const size_t cellCount = static_cast<size_t>(width * (bottom - top + 1));
-  // A region that neither flips nor turns lays its cells out as its pixels: the samples
-  // are the cells' values as they are (another pass over the whole image otherwise).
-  std::span<const uint8_t> cells = samples;
-  TZeroedBytes values;
-  if (!(a.XX == 1 && a.XY == 0 && a.YX == 0 && a.YY == 1 && samples.size() == cellCount)) {
-    const size_t across = static_cast<size_t>(int64_t{B.Right} - B.Left + 1);
-    values = TZeroedBytes(cellCount);
-    // A step along a pixel row moves this far through the area's cells.
-    const int64_t stepX = a.XX + a.XY * width;
-    for (int64_t y = B.Top; y <= B.Bottom; ++y) {
-      const int64_t c = a.X + B.Left * a.XX + y * a.YX, p = a.Y + B.Left * a.XY + y * a.YY;
-      int64_t k = (p - top) * width + (c - left);
-      const size_t j = static_cast<size_t>(y - B.Top);
-      for (int64_t x = B.Left; x <= B.Right; ++x, k += stepX)
-        values[static_cast<size_t>(k)] = samples[j * across + static_cast<size_t>(x - B.Left)];
-    }
-    cells = {values.data(), values.size()};
-  }
+    return std::nullopt;
   // Pixel after pixel goes column by column, each from the top: a pixel comes at
   // x * (rows + 1) + y, and a cell at that of its pixel (the map turns and flips, so it is
   // its own inverse transposed). Where several cells share a source, the last one wins.
@@ -217,10 +204,65 @@ bool PaintAsArea(ODesignOwner& pattern, const OPicture& picture, const ORegion& 
     const int64_t rows = int64_t{B.Bottom} - B.Top + 2;
     order = {a.XX * rows + a.YX, a.XY * rows + a.YY};
   }
-  return pattern.BatchPaintArea({static_cast<int32_t>(left), static_cast<int32_t>(top),
-                                 static_cast<int32_t>(right), static_cast<int32_t>(bottom)},
-                                cells, order);
+  return TCellArea{a,
+                   {static_cast<int32_t>(left), static_cast<int32_t>(top),
+                    static_cast<int32_t>(right), static_cast<int32_t>(bottom)},
+                   order};
 }
+
+// The cells' values of an area that flips or turns its region's pixels, from the samples of
+// those pixels, row after row.
+TZeroedBytes TurnedValues(const TCellArea& area, const TRect& B, std::span<const uint8_t> samples) {
+  const TCellArea::TAffine& a = area.A;
+  const int64_t width = int64_t{area.Cells.Right} - area.Cells.Left + 1;
+  TZeroedBytes values(
+      static_cast<size_t>(width * (int64_t{area.Cells.Bottom} - area.Cells.Top + 1)));
+  const size_t across = static_cast<size_t>(int64_t{B.Right} - B.Left + 1);
+  // A step along a pixel row moves this far through the area's cells.
+  const int64_t stepX = a.XX + a.XY * width;
+  for (int64_t y = B.Top; y <= B.Bottom; ++y) {
+    const int64_t c = a.X + B.Left * a.XX + y * a.YX, p = a.Y + B.Left * a.XY + y * a.YY;
+    int64_t k = (p - area.Cells.Top) * width + (c - area.Cells.Left);
+    const size_t j = static_cast<size_t>(y - B.Top);
+    for (int64_t x = B.Left; x <= B.Right; ++x, k += stepX)
+      values[static_cast<size_t>(k)] = samples[j * across + static_cast<size_t>(x - B.Left)];
+  }
+  return values;
+}
+
+// The values of an area whose cells lie as its region's pixels, sampled as the paint asks
+// for them; `sample(j, i0, n, out)` gives samples i0 to i0 + n - 1 of row j. The progress
+// follows what was given, and a cancel before the last value stops the paint.
+template <typename TSample> class TAskedSamples final : public OAreaValues {
+public:
+  TAskedSamples(const TSample& sample, OProgress& progress, const TRect& cells, size_t across,
+                size_t down, size_t every)
+      : Sample(sample), Progress(progress), Cells(cells), Across(across), Down(down), Every(every),
+        Values(across) {}
+  bool Halted = false;
+  size_t Count() const override { return Across * Down; }
+  const uint8_t* Row(int64_t c, int64_t p, size_t n) override {
+    if (Served >= NextStep) {
+      NextStep = Served + Every * Across;
+      if (!Progress.Step(static_cast<int64_t>(std::min(Down, Served / Across)))) {
+        Halted = true;
+        return nullptr;
+      }
+    }
+    Sample(static_cast<size_t>(p - Cells.Top), static_cast<size_t>(c - Cells.Left), n,
+           Values.data());
+    if ((Served += n) >= Count()) // every value given: the paint writes from here on
+      Progress.CannotCancel();
+    return Values.data();
+  }
+
+private:
+  const TSample& Sample;
+  OProgress& Progress;
+  TRect Cells;
+  size_t Across, Down, Every, Served = 0, NextStep = 0;
+  std::vector<uint8_t> Values;
+};
 
 } // namespace
 
@@ -380,39 +422,55 @@ bool OBitmapMapping::Apply(bool machine) {
   for (size_t i = 1; i < sampleX.size() && straight; ++i)
     straight = sampleX[i] == sampleX[0] + static_cast<int>(i);
 
-  // Every sample first, row by row; a cancel here leaves the pattern untouched. The
-  // painting after it runs to its end, so no cancel leaves half a bitmap behind.
   const size_t across = sampleX.size(), down = sampleY.size();
-  TZeroedBytes samples(across * down);
-  const int64_t steps = static_cast<int64_t>(down + across);
-  const int64_t every = std::max<int64_t>(1, steps / 500);
-  OProgress progress("Applying bitmap", steps);
-  for (size_t j = 0; j < down; ++j) {
-    if (static_cast<int64_t>(j) % every == 0 && !progress.Step(static_cast<int64_t>(j))) {
-      Cancelled = true;
-      return false;
-    }
+  // Samples i0 to i0 + n - 1 of row j.
+  auto sample = [&](size_t j, size_t i0, size_t n, uint8_t* out) {
     const uint32_t* row = Image.Row(sampleY[j]);
-    uint8_t* out = samples.data() + j * across;
     // One probe finds nearly every colour; remembering the last one would only add a
     // branch that busy drawings mispredict.
     if (isDirect && straight) {
-      const size_t done = FindFew(row + sampleX[0], across, entries, out);
-      direct.FindRow(row + sampleX[0] + done, nullptr, across - done, out + done);
-      continue;
+      const uint32_t* from = row + sampleX[0] + i0;
+      const size_t done = FindFew(from, n, entries, out);
+      direct.FindRow(from + done, nullptr, n - done, out + done);
+    } else if (isDirect) {
+      direct.FindRow(row, sampleX.data() + i0, n, out);
+    } else {
+      for (size_t i = 0; i < n; ++i) {
+        const int found = mapped.Find(row[sampleX[i0 + i]]);
+        out[i] = static_cast<OPaletteEntry>(found < 0 ? 0 : found);
+      }
     }
-    if (isDirect) {
-      direct.FindRow(row + (straight ? sampleX[0] : 0), straight ? nullptr : sampleX.data(), across,
-                     out);
-      continue;
+  };
+  const int64_t steps = static_cast<int64_t>(down + across);
+  const int64_t every = std::max<int64_t>(1, steps / 500);
+  OProgress progress("Applying bitmap", steps);
+  TZeroedBytes samples;
+  auto sampleAll = [&] {
+    samples = TZeroedBytes(across * down);
+    for (size_t j = 0; j < down; ++j) {
+      if (static_cast<int64_t>(j) % every == 0 && !progress.Step(static_cast<int64_t>(j)))
+        return false;
+      sample(j, 0, across, samples.data() + j * across);
     }
-    for (size_t i = 0; i < across; ++i) {
-      const int found = mapped.Find(row[sampleX[i]]);
-      out[i] = static_cast<OPaletteEntry>(found < 0 ? 0 : found);
+    return true;
+  };
+  // A region painted as one area whose cells lie as its pixels is sampled as the paint
+  // asks for its values, a piece of a row at a time, which keeps them in the cache and
+  // spares a buffer of every sample; a cancel then stops the paint before it writes. Else
+  // every sample comes first, row by row, and a cancel there leaves the pattern untouched:
+  // so too when the palette changes, which comes before the cells. The painting runs to
+  // its end, so no cancel leaves half a bitmap behind.
+  const std::optional<TCellArea> area =
+      machine ? CellAreaOf(pattern, picture, Region) : std::nullopt;
+  const bool asked = area && area->Straight() && !PaletteChanged;
+  if (!asked) {
+    if (!sampleAll()) {
+      Cancelled = true;
+      return false;
     }
+    progress.CannotCancel();
+    progress.Step(static_cast<int64_t>(down));
   }
-  progress.CannotCancel();
-  progress.Step(static_cast<int64_t>(down));
 
   // From here on the palette and the cells change: one step of the pattern's undo, closed
   // after the batch below.
@@ -434,9 +492,28 @@ bool OBitmapMapping::Apply(bool machine) {
     ~TBatch() { Pattern.EndPaintBatch(); }
   } batch(pattern, machine);
 
-  if (machine && PaintAsArea(pattern, picture, Region, {samples.data(), samples.size()})) {
-    progress.Step(steps);
-    return true;
+  if (area) {
+    bool painted = false;
+    if (asked) {
+      TAskedSamples<decltype(sample)> values(sample, progress, area->Cells, across, down,
+                                             static_cast<size_t>(every));
+      painted = pattern.BatchPaintArea(area->Cells, values, area->Order);
+      if (!painted && values.Halted) {
+        Cancelled = true;
+        return false;
+      }
+    } else {
+      const TZeroedBytes turned = TurnedValues(*area, B, {samples.data(), samples.size()});
+      painted = pattern.BatchPaintArea(area->Cells, {turned.data(), turned.size()}, area->Order);
+    }
+    if (painted) {
+      progress.Step(steps);
+      return true;
+    }
+    if (asked) { // refused: the pixel after pixel paint below takes every sample
+      progress.CannotCancel();
+      sampleAll();
+    }
   }
 
   size_t i = 0;

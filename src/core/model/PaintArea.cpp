@@ -227,6 +227,7 @@ struct OPattern::TPaintBatch::TAreaPaint {
   TPaintOrder Order;
   // Painted cells share sources (see GatherValues).
   bool Shared = false;
+  bool Stopped = false;       // the values were not all given
   TZeroedBytes Last, HasLast; // per source: the value of the last paint of it
   uint8_t Highest = 0;        // of the values painted
   TArea Cells{}, Grid{};
@@ -254,10 +255,6 @@ struct OPattern::TPaintBatch::TAreaPaint {
   size_t At(int64_t c, int64_t p) const {
     return static_cast<size_t>((p - Sources.Top) * Width + (c - Sources.Left));
   }
-  // The painted value of cell (c, p) among those handed to the paint.
-  size_t ValueAt(int64_t c, int64_t p) const {
-    return static_cast<size_t>((p - Cells.Top) * Cells.Width() + (c - Cells.Left));
-  }
   uint8_t StateOf(int64_t c, uint8_t v) const {
     return B.StateOf[B.YarnType[static_cast<size_t>(c)]][v];
   }
@@ -269,7 +266,7 @@ struct OPattern::TPaintBatch::TAreaPaint {
   }
 
   bool Plan(const TRect& area, size_t valueCount);
-  bool GatherValues(std::span<const uint8_t> values);
+  bool GatherValues(OAreaValues& values);
   bool SharedReduces() const;
   void FinishShared();
   void PaintSources();
@@ -335,7 +332,7 @@ bool OPattern::TPaintBatch::TAreaPaint::Plan(const TRect& area, size_t valueCoun
 
 // Each source's paint value; a painted cell whose source lies outside the grid paints
 // nothing. Answers whether any source is painted.
-bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> values) {
+bool OPattern::TPaintBatch::TAreaPaint::GatherValues(OAreaValues& values) {
   if (Sources.Empty())
     return false;
   const std::vector<TShift>& shifts = B.Shifts;
@@ -362,7 +359,12 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
       const size_t n = static_cast<size_t>(from.Width());
       for (int64_t p = from.Top; p <= from.Bottom; ++p) {
         const size_t k = At(from.Left - shifts[i].DC, p - shifts[i].DP);
-        std::memcpy(Value.data() + k, values.data() + ValueAt(from.Left, p), n);
+        const uint8_t* row = values.Row(from.Left, p, n);
+        if (!row) {
+          Stopped = true;
+          return false;
+        }
+        std::memcpy(Value.data() + k, row, n);
         std::memset(Has.data() + k, 1, n);
       }
     }
@@ -418,7 +420,11 @@ bool OPattern::TPaintBatch::TAreaPaint::GatherValues(std::span<const uint8_t> va
       if (sp < span.Top || sp > span.Bottom)
         continue;
       const size_t k = At(Sources.Left, sp) + span.Column, n = span.N;
-      const uint8_t* row = values.data() + ValueAt(span.Left, sp + span.DP);
+      const uint8_t* row = values.Row(span.Left, sp + span.DP, n);
+      if (!row) {
+        Stopped = true;
+        return false;
+      }
       std::memcpy(Last.data() + k, row, n);
       std::memset(HasLast.data() + k, 1, n);
       highest = std::max(highest, HighestOf(row, n));
@@ -669,15 +675,14 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
   }
 }
 
-bool OPattern::BatchPaintArea(const TRect& area, std::span<const uint8_t> values,
-                              TPaintOrder order) {
+bool OPattern::BatchPaintArea(const TRect& area, OAreaValues& values, TPaintOrder order) {
   if (!Batch)
     return false;
   TPaintBatch::TAreaPaint paint(*this, *Batch, order);
-  if (!paint.Plan(area, values.size()))
+  if (!paint.Plan(area, values.Count()))
     return false;
   const bool any = paint.GatherValues(values);
-  if (paint.Shared && !paint.SharedReduces())
+  if (paint.Stopped || (paint.Shared && !paint.SharedReduces()))
     return false;
   Batch->LastC = Batch->LastP = Batch->LastV = -1;
   if (!any)

@@ -205,13 +205,13 @@ public:
   void BeginPaintBatch() override;
   void EndPaintBatch() override;
   // Inside an open batch, paints every cell of `area` (inside the grid) with its value from
-  // `values` (a PLine after another, each `area`'s width long) as PaintMachineColour would
+  // `values` as PaintMachineColour would
   // one cell after another in any order, a PLine at a time. Cells that share a source
   // (a whole pattern painted over its sections' copies) need `order`: the last of them
-  // wins. Answers false, changing nothing, when no batch is open or the order of these
-  // paints could change the result.
-  bool BatchPaintArea(const TRect& area, std::span<const uint8_t> values,
-                      TPaintOrder order = {}) override;
+  // wins. Answers false, changing nothing, when no batch is open, the order of these
+  // paints could change the result or the values stopped.
+  using ODesignOwner::BatchPaintArea;
+  bool BatchPaintArea(const TRect& area, OAreaValues& values, TPaintOrder order = {}) override;
   void PaintDesignColour(int32_t c, int32_t p, uint8_t v) override;
   void RedrawMachineCell(int32_t c, int32_t p, uint32_t colour);
   void RedrawDesignCell(int32_t c, int32_t p, uint32_t colour);

@@ -135,26 +135,27 @@ bool ODesignUI::SaveAs() {
 }
 
 void ODesignUI::CloseEditor() {
-  if (OEditor* editor = Editor) {
-    EditorClosed();
-    editor->Destroy();
-  }
-}
-
-void ODesignUI::EditorClosed() {
-  if (OEditor* editor = Editor) {
-    Editor = nullptr;
-    Tree.Tabs.RemoveTab(*editor);
+  // Forgotten before it goes, so whatever its closing calls back finds no window here.
+  if (TEditorWindow window = std::move(Window)) {
+    Tree.Tabs.RemoveTab(*window);
     Tree.Tabs.SelectTree();
   }
 }
 
+bool ODesignUI::CloseEditorAsked() {
+  if (!Window)
+    return true;
+  if (!Window->QueryClose())
+    return false;
+  QueryClose();
+  CloseEditor();
+  return true;
+}
+
 void ODesignUI::OpenEditor(TEditorKind kind) {
-  if (!Editor) {
-    Editor = &Tree.View.CreateEditor(*this, kind);
-    Editor->Controller = this;
-  }
-  Tree.Tabs.ShowTab(Name(), *Editor);
+  if (!Window)
+    Window = Tree.View.CreateEditor(*this, kind);
+  Tree.Tabs.ShowTab(Name(), *Window, this);
 }
 
 OPatternsUI::OPatternsUI(OPatternTree& tree) : ODesignUI(tree, "Patterns", nullptr) {}

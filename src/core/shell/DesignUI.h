@@ -5,10 +5,10 @@
 #include <string>
 
 #include "data/PatternEvents.h"
+#include "shell/Tabs.h"
 
 namespace quillane {
 
-class OEditor;
 class OPattern;
 class OPatternTree;
 class OPicture;
@@ -39,7 +39,8 @@ struct TFileStamp {
 enum class TEditorKind : uint8_t { ControlSetup, PatternSetup, Picture, Region, Window, Section };
 
 // The controller behind one node of the pattern tree: its name, its pattern, its element,
-// and the editor window it opened (which it owns).
+// and the editor window it opened. It owns the window for the window's whole life: every
+// close, the user's or the node's own, is the controller letting go of it.
 class ODesignUI {
 public:
   ODesignUI(OPatternTree& tree, std::string name, OPattern* pattern);
@@ -48,7 +49,6 @@ public:
   ODesignUI(const ODesignUI&) = delete;
   ODesignUI& operator=(const ODesignUI&) = delete;
 
-  OEditor* Editor = nullptr;
   OPattern* const Pattern;
   // The node under which this one stands; none for the root.
   ODesignUI* Parent = nullptr;
@@ -59,6 +59,9 @@ public:
   void SetName(const std::string& name);
   // The node's look may have changed (a region's import flag).
   void RepaintNode();
+
+  // The open editor window; none while the node shows none.
+  OEditor* Editor() const { return Window.get(); }
 
   // Called when the user closes this controller's editor window.
   virtual void QueryClose() {}
@@ -71,9 +74,13 @@ public:
   // False when nothing was written (cancelled or failed, the failure shown).
   virtual bool Save();
   virtual bool SaveAs();
+  // Closes the editor asking nothing: its tab goes, the tree comes to the front and the
+  // window is let go.
   void CloseEditor();
-  // The editor is gone: forget it, drop its tab and go back to the tree.
-  void EditorClosed();
+  // The user closes the editor window (its close box, a Close button or command): the
+  // window may stay, holding changes it could not write back; else the node hears of it
+  // and closes it. False when it stays.
+  bool CloseEditorAsked();
   // A double click on the node.
   virtual void Activate() {}
   virtual uint8_t GetCommands() const { return 0; }
@@ -90,6 +97,7 @@ protected:
 
 private:
   std::string NameText;
+  TEditorWindow Window;
 };
 
 // "Patterns", the root.

@@ -160,7 +160,7 @@ const void* ElementOf(const ODesignUI& node) {
 } // namespace
 
 void OPatternTree::NoteLeaving(const ODesignUI& node, bool last) {
-  if (node.Editor && ElementOf(node))
+  if (node.Editor() && ElementOf(node))
     LeftOpen.push_back(node.Name());
   if (auto* window = dynamic_cast<const OWindowUI*>(&node)) {
     auto& names = WindowsOf[window->Picture.NodeName];
@@ -268,7 +268,7 @@ bool OPatternTree::QuerySave(OPattern& pattern) {
 
 bool OPatternTree::QueryCloseEditors(const OPattern* pattern) {
   for (const auto& c : Entries)
-    if (c->Editor && (!pattern || c->Pattern == pattern) && !c->Editor->QueryClose())
+    if (c->Editor() && (!pattern || c->Pattern == pattern) && !c->Editor()->QueryClose())
       return false;
   return true;
 }
@@ -321,7 +321,7 @@ TTreeButtons OPatternTree::Buttons() const {
   b.Delete = bits & cmDelete;
   b.Import = bits & cmImport;
   b.Export = bits & cmExport;
-  b.Close = (bits & cmClose) || c.Editor;
+  b.Close = (bits & cmClose) || c.Editor();
   b.SaveAs = c.Pattern != nullptr;
   b.Save = c.Pattern && c.Pattern->Modified();
   return b;
@@ -397,8 +397,8 @@ void OPatternTree::RunClose() {
   RunOnSelected(&TTreeButtons::Close, [this](ODesignUI& c) {
     if (dynamic_cast<OPatternUI*>(&c))
       QueryClosePattern(*c.Pattern);
-    else if (!c.Editor || c.Editor->QueryClose())
-      c.CloseEditor();
+    else
+      c.CloseEditorAsked();
   });
 }
 
@@ -565,15 +565,13 @@ void OPatternTree::OpenPatternPaths(const std::vector<std::string>& paths) {
 OEditor* OPatternTree::ActiveEditor() const {
   const auto& tabs = Tabs.Tabs();
   const size_t index = Tabs.Selected();
-  if (index == 0 || index >= tabs.size() || !tabs[index].Form->Controller)
-    return nullptr;
-  return tabs[index].Form;
+  return index < tabs.size() && tabs[index].Node ? tabs[index].Form : nullptr;
 }
 
 OPatternUI* OPatternTree::ActivePatternNode() const {
   const ODesignUI* node = SelectedUI;
-  if (const OEditor* editor = ActiveEditor())
-    node = editor->Controller;
+  if (ActiveEditor())
+    node = Tabs.Tabs()[Tabs.Selected()].Node;
   return node && node->Pattern ? PatternNode(*node->Pattern) : nullptr;
 }
 

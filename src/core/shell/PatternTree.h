@@ -44,8 +44,9 @@ public:
   virtual void RepaintNode(ODesignUI&) {}
   // The selection or what the selected node offers may have changed.
   virtual void UpdateButtons() {}
-  // A new editor window for the controller, shown at once; its tab is the caller's.
-  virtual OEditor& CreateEditor(ODesignUI& controller, TEditorKind kind) = 0;
+  // A new editor window for the controller, shown at once; the controller owns it and its
+  // tab. The window may use the controller until it is let go.
+  virtual TEditorWindow CreateEditor(ODesignUI& controller, TEditorKind kind) = 0;
   // The bitmap import window for the region, on the file its BitmapFileName names, shown
   // modally; it applies what the user chose.
   virtual void RunBitmapImport(ORegion&) {}

@@ -11,8 +11,8 @@ void OEditor::SetModified(uint8_t modified) {
   UpdateButtons();
 }
 
-size_t OTabRegistry::AddTab(const std::string& caption, OEditor& form) {
-  Entries.push_back({caption, &form});
+size_t OTabRegistry::AddTab(const std::string& caption, OEditor& form, const ODesignUI* node) {
+  Entries.push_back({caption, &form, node});
   size_t index = Entries.size() - 1;
   if (View)
     View->InsertTab(index, caption);
@@ -39,11 +39,11 @@ void OTabRegistry::RemoveTab(const OEditor& form) {
       return Remove(i);
 }
 
-void OTabRegistry::ShowTab(const std::string& caption, OEditor& form) {
+void OTabRegistry::ShowTab(const std::string& caption, OEditor& form, const ODesignUI* node) {
   for (size_t i = 0; i < Entries.size(); ++i)
     if (Entries[i].Form == &form)
       return SelectTab(i);
-  SelectTab(AddTab(caption, form));
+  SelectTab(AddTab(caption, form, node));
 }
 
 void OTabRegistry::SelectTab(size_t index) {
@@ -69,9 +69,8 @@ void OTabRegistry::FormActivated(const OEditor& form) {
 void OTabRegistry::RefreshEditors(const OPattern& pattern) {
   // By index: an editor's Refresh may open or close others.
   for (size_t i = 0; i < Entries.size(); ++i) {
-    OEditor* form = Entries[i].Form;
-    if (form->Controller && form->Controller->Pattern == &pattern)
-      form->Refresh();
+    if (Entries[i].Node && Entries[i].Node->Pattern == &pattern)
+      Entries[i].Form->Refresh();
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,6 @@ class OEditor {
 public:
   virtual ~OEditor() = default;
 
-  // The controller that opened the editor; none for the tree window.
-  ODesignUI* Controller = nullptr;
-
   // The editor holds changes not yet applied. Setting a new value updates the buttons.
   uint8_t Modified() const { return ModifiedFlag; }
   void SetModified(uint8_t modified);
@@ -31,12 +29,23 @@ public:
   // The user asked to close the window: false keeps it open (its changes could not be
   // written back).
   virtual bool QueryClose() { return true; }
-  // Closes the window and frees it, without calling back to its controller.
+
+protected:
+  friend struct TEditorCloser;
+  // Its owner let go: the window closes and frees itself, at once or once the handler
+  // that closed it has returned, and none of its handlers reaches the owner again.
   virtual void Destroy() = 0;
 
 private:
   uint8_t ModifiedFlag = 0;
 };
+
+struct TEditorCloser {
+  void operator()(OEditor* editor) const { editor->Destroy(); }
+};
+// The one owner of an editor window, its controller's for the window's whole life:
+// dropping it closes the window.
+using TEditorWindow = std::unique_ptr<OEditor, TEditorCloser>;
 
 // What shows the tabs: the main window's tab bar.
 class OTabBar {
@@ -54,6 +63,8 @@ public:
   struct TTab {
     std::string Caption;
     OEditor* Form = nullptr;
+    // The controller that owns the window; none for the tree window.
+    const ODesignUI* Node = nullptr;
   };
 
   explicit OTabRegistry(OTabBar* view = nullptr) : View(view) {}
@@ -63,14 +74,14 @@ public:
   // The selected tab's index; meaningless while there are no tabs.
   size_t Selected() const { return SelectedIndex; }
 
-  size_t AddTab(const std::string& caption, OEditor& form);
+  size_t AddTab(const std::string& caption, OEditor& form, const ODesignUI* node = nullptr);
   // The first tab whose caption is `caption`, exactly.
   void RemoveTab(const std::string& caption);
   // The tab of this window, whatever its caption: closing one editor never takes another
   // editor's tab of the same name.
   void RemoveTab(const OEditor& form);
   // Selects the form's tab, adding one with `caption` when it has none.
-  void ShowTab(const std::string& caption, OEditor& form);
+  void ShowTab(const std::string& caption, OEditor& form, const ODesignUI* node = nullptr);
   // Selects a tab as a click on it does: its window comes to the front and updates its
   // buttons.
   void SelectTab(size_t index);

@@ -1,6 +1,7 @@
 #include "wizards/Wizards.h"
 
 #include <algorithm>
+#include <array>
 #include <type_traits>
 
 #include "app/Exceptions.h"
@@ -84,6 +85,80 @@ void TCarpetWizard::DeriveSectionPLines() {
 void THalfDropWizard::DeriveRegionPLines() {
   RegionPLines = static_cast<uint16_t>(PatternPLines / 2);
 }
+
+namespace {
+
+constexpr const char *Controls = "No. Controls", *PLines = "No. Pattern Lines",
+                     *Repeats = "No. Repeats in Picture", *PatternSize = "Pattern Size";
+
+constexpr TWizardField<TPlainWizard> PlainFields[] = {
+    {"edNoControls", Controls, nullptr, &TPlainWizard::NoControls, ControlsRange, nullptr, true, 0},
+    {"edNoPLines", PLines, nullptr, &TPlainWizard::NoPLines, PLinesRange, nullptr, true, 0}};
+
+constexpr TWizardField<TRugWizard> RugFields[] = {
+    {"edNoControls1", Controls, PatternSize, &TRugWizard::PatternControls, ControlsRange},
+    {"edNoPLines1", PLines, PatternSize, &TRugWizard::PatternPLines, PLinesRange,
+     &TRugWizard::DeriveCutPLines},
+    {"edNoControls2", Controls, "Rug Size", &TRugWizard::RugControls, ControlsRange},
+    {"edNoPLines2", PLines, "Rug Size", &TRugWizard::RugPLines, PLinesRange,
+     &TRugWizard::DeriveCutPLines},
+    {"edNoControls3", Controls, "Cut Mark Size", &TRugWizard::CutControls, CutControlsRange},
+    {"edNoPLines3", PLines, "Cut Mark Size", &TRugWizard::CutPLines, CutPLinesRange, nullptr,
+     false},
+    {.Name = "cbMirror",
+     .Caption = "Mirror Generated Sections",
+     .Rule = &TRugWizard::MirrorClick,
+     .Check = &TRugWizard::Mirror},
+    {"edControlOffset", "Start Pattern at Specified Control", nullptr, &TRugWizard::ControlOffset,
+     OffsetRange, &TRugWizard::ControlOffsetExit, true, 1},
+    {"edPLineOffset", "Start Pattern at Specified PLine ", nullptr, &TRugWizard::PLineOffset,
+     OffsetRange}};
+
+// The carpet and half-drop dialogs differ only in their block's name and in the rule its
+// PLines follow the pattern's by.
+template <class TWizard>
+constexpr std::array<TWizardField<TWizard>, 7>
+StripFields(const char* block, uint16_t TWizard::*controls, uint16_t TWizard::*pLines,
+            void (TWizard::*derive)()) {
+  return {{{"edNoControls1", Controls, PatternSize, &TWizard::PatternControls, ControlsRange},
+           {"edNoPLines1", PLines, PatternSize, &TWizard::PatternPLines, PLinesRange, derive},
+           {"edNoControls2", Controls, block, controls, ControlsRange},
+           {"edNoPLines2", PLines, block, pLines, PLinesRange, nullptr, false},
+           {.Name = "cbCenter",
+            .Caption = "Center Pattern On Machine",
+            .Rule = &TWizard::CenterClick,
+            .Check = &TWizard::Center},
+           {"edPatternOffset", "Start Pattern at Specified Needle", nullptr,
+            &TWizard::PatternOffset, OffsetRange},
+           {"edNoRepeats", Repeats, nullptr, &TWizard::NoRepeats, RepeatsRange}}};
+}
+
+constexpr auto CarpetFields =
+    StripFields("Section Size", &TCarpetWizard::SectionControls, &TCarpetWizard::SectionPLines,
+                &TCarpetWizard::DeriveSectionPLines);
+constexpr auto HalfDropFields =
+    StripFields("Region Size", &THalfDropWizard::RegionControls, &THalfDropWizard::RegionPLines,
+                &THalfDropWizard::DeriveRegionPLines);
+
+constexpr TWizardField<TRepeatsWizard> RepeatsFields[] = {
+    {"edNoControls1", Controls, PatternSize, &TRepeatsWizard::PatternControls, ControlsRange},
+    {"edNoPLines1", PLines, PatternSize, &TRepeatsWizard::PatternPLines, PLinesRange},
+    {"edNoControls2", Controls, "Section Size", &TRepeatsWizard::SectionControls, ControlsRange},
+    {"edNoPLines2", PLines, "Section Size", &TRepeatsWizard::SectionPLines, PLinesRange},
+    {"edNoRepeats", Repeats, nullptr, &TRepeatsWizard::NoRepeats, RepeatsRange}};
+
+} // namespace
+
+const TWizardDialog<TPlainWizard> TPlainWizard::Dialog{"fmWizard1", "New Pattern", true, false,
+                                                       PlainFields};
+const TWizardDialog<TRugWizard> TRugWizard::Dialog{"fmWizard2", "New Rug Pattern", true, false,
+                                                   RugFields};
+const TWizardDialog<TCarpetWizard> TCarpetWizard::Dialog{"fmWizard3", "New Carpet Pattern", true,
+                                                         false, CarpetFields};
+const TWizardDialog<THalfDropWizard> THalfDropWizard::Dialog{"fmWizard4", "New Half Drop Pattern",
+                                                             true, false, HalfDropFields};
+const TWizardDialog<TRepeatsWizard> TRepeatsWizard::Dialog{"fmWizard5", "New Pattern With Repeats",
+                                                           false, true, RepeatsFields};
 
 namespace {
 

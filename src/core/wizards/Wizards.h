@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,11 @@ class OPattern;
 
 // The wizards' choice of how the drawn area is copied: the radio buttons of group "Layout".
 enum class TWizardLayout : uint8_t { Section1, Sections2h, Sections2v, Sections4 };
+// The buttons' names and captions, in the choices' order; the first is selected at start.
+inline constexpr const char* WizardLayouts[4][2] = {{"rbSection1", "1 Section"},
+                                                    {"rbSection2h", "2 Sections, Horizontal"},
+                                                    {"rbSection2v", "2 Sections, Vertical"},
+                                                    {"rbSection4", "4 Sections"}};
 
 // The fields of each wizard dialog, with the dialog's defaults. Values are the dialogs'
 // 16-bit readings; all arithmetic on them is signed 32-bit, so nothing wraps. The member
@@ -32,7 +38,41 @@ inline constexpr TWizardRange ControlsRange{1, 9999}, PLinesRange{1, 65534},
 // follow.
 uint16_t ReadWizardNumber(std::string_view text, uint16_t notANumber);
 
+// One field of a wizard dialog, in the dialog's tab order: a number box or a check box.
+template <class TWizard> struct TWizardField {
+  const char* Name;                    // the control's name, as the tests and the ini know it
+  const char* Caption;                 // its label, or the check box's caption
+  const char* Group = nullptr;         // its titled group; none for the rows below the groups
+  uint16_t TWizard::*Number = nullptr; // a number box's value
+  TWizardRange Range{};
+  // Run when the box is left holding a value it takes, or when the check box is clicked.
+  void (TWizard::*Rule)() = nullptr;
+  bool Enabled = true; // a disabled box shows what a rule derives
+  // Where not -1, the number is read from the box's text as ReadWizardNumber reads it, this
+  // value standing for a text that is not a number.
+  int32_t NotANumber = -1;
+  bool TWizard::*Check = nullptr; // a check box's value
+
+  // The number box's value into the wizard: the box's reading, or its text.
+  void Read(TWizard& w, uint16_t value, std::string_view text) const {
+    w.*Number = NotANumber < 0 ? value : ReadWizardNumber(text, static_cast<uint16_t>(NotANumber));
+  }
+};
+
+// A wizard dialog: its name and caption, whether Enter moves the focus on as Tab does,
+// whether it can be resized, and its fields. The titled groups stand side by side above the
+// other rows; a wizard with a layout adds the group "Layout".
+template <class TWizard> struct TWizardDialog {
+  const char* Name;
+  const char* Caption;
+  bool EnterMovesFocus;
+  bool Sizeable;
+  std::span<const TWizardField<TWizard>> Fields;
+};
+
 struct TPlainWizard {
+  static const TWizardDialog<TPlainWizard> Dialog;
+  bool operator==(const TPlainWizard&) const = default;
   uint16_t NoControls = 1;
   uint16_t NoPLines = 1;
   TWizardLayout Layout = TWizardLayout::Section1;
@@ -41,6 +81,8 @@ struct TPlainWizard {
 };
 
 struct TRugWizard {
+  static const TWizardDialog<TRugWizard> Dialog;
+  bool operator==(const TRugWizard&) const = default;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t RugControls = 1;     // RC
@@ -62,6 +104,8 @@ struct TRugWizard {
 };
 
 struct TCarpetWizard {
+  static const TWizardDialog<TCarpetWizard> Dialog;
+  bool operator==(const TCarpetWizard&) const = default;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t SectionControls = 1; // SC
@@ -75,6 +119,8 @@ struct TCarpetWizard {
 };
 
 struct THalfDropWizard {
+  static const TWizardDialog<THalfDropWizard> Dialog;
+  bool operator==(const THalfDropWizard&) const = default;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t RegionControls = 1;  // RC
@@ -87,6 +133,8 @@ struct THalfDropWizard {
 };
 
 struct TRepeatsWizard {
+  static const TWizardDialog<TRepeatsWizard> Dialog;
+  bool operator==(const TRepeatsWizard&) const = default;
   uint16_t PatternControls = 1; // PC
   uint16_t PatternPLines = 1;   // PP
   uint16_t SectionControls = 1; // SC

@@ -8,12 +8,9 @@ namespace quillane {
 class TfmWizard1 : public TWizardForm<TPlainWizard> {
   Q_OBJECT
 public:
-  explicit TfmWizard1(QWidget* parent = nullptr);
-  TNumberBox* edNoControls;
-  TNumberBox* edNoPLines;
-
-protected:
-  TPlainWizard Values() const override;
+  using TWizardForm::TWizardForm;
+  TNumberBox* edNoControls = Number("edNoControls");
+  TNumberBox* edNoPLines = Number("edNoPLines");
 };
 
 } // namespace quillane

@@ -9,16 +9,9 @@ namespace quillane {
 class TfmWizard2 : public TWizardForm<TRugWizard> {
   Q_OBJECT
 public:
-  explicit TfmWizard2(QWidget* parent = nullptr);
-  TNumberBox *edNoControls1, *edNoPLines1; // pattern size
-  TNumberBox *edNoControls2, *edNoPLines2; // rug size
-  TNumberBox *edNoControls3, *edNoPLines3; // cut mark size; its PLines are derived
-  QCheckBox* cbMirror;
-  TNumberBox *edControlOffset, *edPLineOffset;
-
-protected:
-  TRugWizard Values() const override;
-  void ShowValues(const TRugWizard& w) override;
+  using TWizardForm::TWizardForm;
+  QCheckBox* cbMirror = Check("cbMirror");
+  TNumberBox* edControlOffset = Number("edControlOffset");
 };
 
 } // namespace quillane

@@ -6,10 +6,10 @@ namespace quillane {
 
 // "New Carpet Pattern": one strip over the full pattern length repeated across the machine,
 // centred on it or from a chosen needle.
-class TfmWizard3 : public TCentredWizardForm<TCarpetWizard> {
+class TfmWizard3 : public TWizardForm<TCarpetWizard> {
   Q_OBJECT
 public:
-  explicit TfmWizard3(QWidget* parent = nullptr);
+  using TWizardForm::TWizardForm;
 };
 
 } // namespace quillane

@@ -6,10 +6,10 @@ namespace quillane {
 
 // "New Half Drop Pattern": a tile repeated across the first band of PLines and again, shifted
 // by half a tile, across the second, centred on the machine or from a chosen needle.
-class TfmWizard4 : public TCentredWizardForm<THalfDropWizard> {
+class TfmWizard4 : public TWizardForm<THalfDropWizard> {
   Q_OBJECT
 public:
-  explicit TfmWizard4(QWidget* parent = nullptr);
+  using TWizardForm::TWizardForm;
 };
 
 } // namespace quillane

@@ -9,13 +9,8 @@ namespace quillane {
 class TfmWizard5 : public TWizardForm<TRepeatsWizard> {
   Q_OBJECT
 public:
-  explicit TfmWizard5(QWidget* parent = nullptr);
-  TNumberBox *edNoControls1, *edNoPLines1; // pattern size
-  TNumberBox *edNoControls2, *edNoPLines2; // section size
-  TNumberBox* edNoRepeats;
-
-protected:
-  TRepeatsWizard Values() const override;
+  using TWizardForm::TWizardForm;
+  TNumberBox* edNoControls1 = Number("edNoControls1");
 };
 
 } // namespace quillane

@@ -1,5 +1,8 @@
 #include "ui/wizards/WizardForm.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -156,13 +159,9 @@ QGroupBox* TfmWizard::AddLayoutGroup(QBoxLayout& into) {
   auto* group = new QGroupBox(QStringLiteral("Layout"), this);
   group->setObjectName(QStringLiteral("gbLayout"));
   auto* column = new QVBoxLayout(group);
-  const char* const radios[][2] = {{"rbSection1", "1 Section"},
-                                   {"rbSection2h", "2 Sections, Horizontal"},
-                                   {"rbSection2v", "2 Sections, Vertical"},
-                                   {"rbSection4", "4 Sections"}};
   for (int i = 0; i < 4; ++i) {
-    Layouts[i] = new QRadioButton(QString::fromLatin1(radios[i][1]), group);
-    Layouts[i]->setObjectName(QString::fromLatin1(radios[i][0]));
+    Layouts[i] = new QRadioButton(QString::fromLatin1(WizardLayouts[i][1]), group);
+    Layouts[i]->setObjectName(QString::fromLatin1(WizardLayouts[i][0]));
     Layouts[i]->setAccessibleName(Layouts[i]->text());
     column->addWidget(Layouts[i]);
   }
@@ -186,50 +185,100 @@ void TfmWizard::showEvent(QShowEvent* event) {
   }
 }
 
-template <class TWizard>
-TCentredWizardForm<TWizard>::TCentredWizardForm(const char* name, const char* caption,
-                                                const TBlock& block, QWidget* parent)
-    : TWizardForm<TWizard>(name, caption, true, parent), Block(block) {
-  QVBoxLayout& body = *this->Body;
-  auto* sizes = new QHBoxLayout;
-  body.addLayout(sizes);
-  QFormLayout* pattern = this->AddGroup(*sizes, "Pattern Size");
-  edNoControls1 = this->AddNumber(*pattern, "edNoControls1", "No. Controls", ControlsRange);
-  edNoPLines1 = this->AddNumber(*pattern, "edNoPLines1", "No. Pattern Lines", PLinesRange);
-  QFormLayout* size = this->AddGroup(*sizes, block.Title);
-  edNoControls2 = this->AddNumber(*size, "edNoControls2", "No. Controls", ControlsRange);
-  edNoPLines2 = this->AddNumber(*size, "edNoPLines2", "No. Pattern Lines", PLinesRange, false);
-  cbCenter = this->AddCheck(body, "cbCenter", "Center Pattern On Machine");
-  QFormLayout* rows = this->AddRows(body);
-  edPatternOffset =
-      this->AddNumber(*rows, "edPatternOffset", "Start Pattern at Specified Needle", OffsetRange);
-  edNoRepeats = this->AddNumber(*rows, "edNoRepeats", "No. Repeats in Picture", RepeatsRange);
-  this->Finish();
-  this->layout()->setSizeConstraint(QLayout::SetFixedSize);
-
-  this->OnLeft(edNoPLines1, [this] { this->Run(Block.DerivePLines); });
-  QObject::connect(cbCenter, &QCheckBox::clicked, this,
-                   [this] { this->Run(&TWizard::CenterClick); });
+TNumberBox* TfmWizard::Number(const char* name) const {
+  return findChild<TNumberBox*>(QString::fromLatin1(name));
 }
 
-template <class TWizard> TWizard TCentredWizardForm<TWizard>::Values() const {
+QCheckBox* TfmWizard::Check(const char* name) const {
+  return findChild<QCheckBox*>(QString::fromLatin1(name));
+}
+
+template <class TWizard>
+TWizardForm<TWizard>::TWizardForm(QWidget* parent)
+    : TfmWizard(TWizard::Dialog.Name, TWizard::Dialog.Caption, TWizard::Dialog.EnterMovesFocus,
+                parent) {
+  constexpr bool laidOut = requires(TWizard w) {
+    w.Layout;
+  };
+  const auto fields = TWizard::Dialog.Fields;
+  // The titled groups side by side; below them the other rows, which with a layout stand
+  // in a column beside the group "Layout".
+  QBoxLayout* groups = nullptr;
+  QBoxLayout *below = Body, *beside = Body;
+  if (std::any_of(fields.begin(), fields.end(), [](const auto& f) { return f.Group; })) {
+    groups = new QHBoxLayout;
+    Body->addLayout(groups);
+    if (laidOut) {
+      beside = new QHBoxLayout;
+      Body->addLayout(beside);
+      below = new QVBoxLayout;
+      beside->addLayout(below, 1);
+    }
+  }
+  QFormLayout* rows = nullptr;
+  std::string_view group;
+  for (const TWizardField<TWizard>& field : fields) {
+    if (field.Check) {
+      QCheckBox* box = AddCheck(*below, field.Name, field.Caption);
+      rows = nullptr;
+      Boxes.push_back(box);
+      if (field.Rule)
+        connect(box, &QCheckBox::clicked, this, [this, rule = field.Rule] { Run(rule); });
+      continue;
+    }
+    const std::string_view title = field.Group ? field.Group : "";
+    if (!rows || title != group)
+      rows = field.Group ? AddGroup(*groups, field.Group) : AddRows(*below);
+    group = title;
+    TNumberBox* box = AddNumber(*rows, field.Name, field.Caption, field.Range, field.Enabled);
+    Boxes.push_back(box);
+    if (field.Rule)
+      OnLeft(box, [this, rule = field.Rule] { Run(rule); });
+  }
+  if constexpr (laidOut) {
+    if (below != Body)
+      below->addStretch(1);
+    AddLayoutGroup(*beside);
+  }
+  Finish();
+  if (TWizard::Dialog.Sizeable)
+    setSizeGripEnabled(true);
+  else
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+template <class TWizard> TWizard TWizardForm<TWizard>::Values() const {
   TWizard w;
-  w.PatternControls = this->ValueOf(*edNoControls1);
-  w.PatternPLines = this->ValueOf(*edNoPLines1);
-  w.*Block.Controls = this->ValueOf(*edNoControls2);
-  w.*Block.PLines = this->ValueOf(*edNoPLines2);
-  w.Center = cbCenter->isChecked();
-  w.PatternOffset = this->ValueOf(*edPatternOffset);
-  w.NoRepeats = this->ValueOf(*edNoRepeats);
+  const auto fields = TWizard::Dialog.Fields;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].Check) {
+      w.*fields[i].Check = static_cast<QCheckBox*>(Boxes[i])->isChecked();
+    } else {
+      const auto& box = *static_cast<TNumberBox*>(Boxes[i]);
+      fields[i].Read(w, ValueOf(box), box.text().toStdString());
+    }
+  }
+  if constexpr (requires { w.Layout; })
+    w.Layout = Layout();
   return w;
 }
 
-template <class TWizard> void TCentredWizardForm<TWizard>::ShowValues(const TWizard& w) {
-  edNoPLines2->setValue(w.*Block.PLines);
-  this->Follow(*edPatternOffset, w.PatternOffset);
+template <class TWizard> void TWizardForm<TWizard>::Run(void (TWizard::*rule)()) {
+  TWizard w = Values();
+  (w.*rule)();
+  const auto fields = TWizard::Dialog.Fields;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].Check)
+      static_cast<QCheckBox*>(Boxes[i])->setChecked(w.*fields[i].Check);
+    else
+      Follow(*static_cast<TNumberBox*>(Boxes[i]), w.*fields[i].Number);
+  }
 }
 
-template class TCentredWizardForm<TCarpetWizard>;
-template class TCentredWizardForm<THalfDropWizard>;
+template class TWizardForm<TPlainWizard>;
+template class TWizardForm<TRugWizard>;
+template class TWizardForm<TCarpetWizard>;
+template class TWizardForm<THalfDropWizard>;
+template class TWizardForm<TRepeatsWizard>;
 
 } // namespace quillane

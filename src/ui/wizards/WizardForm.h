@@ -46,13 +46,14 @@ protected:
   virtual std::string Validate() const = 0;
   virtual std::unique_ptr<OPattern> Generate() const = 0;
 
+  // The table's boxes: a labelled number box in `rows`, disabled with its label where
+  // the table says so, read by its rule when it is left; a check box in `into`.
+  TNumberBox* AddNumber(QFormLayout& rows, const char* name, const char* label, TWizardRange range,
+                        bool enabled);
+  QCheckBox* AddCheck(QBoxLayout& into, const char* name, const char* caption);
   // Labelled rows, plain or in a titled group.
   QFormLayout* AddRows(QBoxLayout& into);
   QFormLayout* AddGroup(QBoxLayout& into, const char* title);
-  // A whole-number edit with its label; a disabled one is shown greyed with its label.
-  // Leaving it reads its text by its rule.
-  TNumberBox* AddNumber(QFormLayout& rows, const char* name, const char* label, TWizardRange range,
-                        bool enabled = true);
   // A rule run when the box is left holding a value it takes.
   void OnLeft(TNumberBox* box, std::function<void()> rule);
   // A value a rule gives the box; a text the box refused stays unless the rule changed the
@@ -60,10 +61,12 @@ protected:
   static void Follow(TNumberBox& box, int value);
   // An edit's value, which its range keeps within 16 bits.
   static uint16_t ValueOf(const TNumberBox& edit);
-  QCheckBox* AddCheck(QBoxLayout& into, const char* name, const char* caption);
   // The group "Layout" with its four radio buttons, "1 Section" selected.
   QGroupBox* AddLayoutGroup(QBoxLayout& into);
   TWizardLayout Layout() const;
+  // A box by its name, for the callers that reach one directly.
+  TNumberBox* Number(const char* name) const;
+  QCheckBox* Check(const char* name) const;
 
   void showEvent(QShowEvent* event) override;
 
@@ -75,49 +78,27 @@ private:
   void buOKClick();
 };
 
-// A wizard over the core's fields: the dialog puts its fields into `TWizard`, the core
-// validates and builds from them, and a field event is the core's rule run on the fields.
+// A wizard dialog built from the core's table of its fields: the dialog puts its fields
+// into `TWizard`, the core validates and builds from them, and a field event is the core's
+// rule run on the fields, whose values are then shown again.
 template <class TWizard> class TWizardForm : public TfmWizard {
+public:
+  explicit TWizardForm(QWidget* parent = nullptr);
+
 protected:
-  using TfmWizard::TfmWizard;
-  virtual TWizard Values() const = 0;
-  virtual void ShowValues(const TWizard&) {}
-  void Run(void (TWizard::*rule)()) {
-    TWizard w = Values();
-    (w.*rule)();
-    ShowValues(w);
-  }
   std::string Validate() const override { return ValidateWizard(Values()); }
   std::unique_ptr<OPattern> Generate() const override { return GenerateWizard(Values()); }
-};
-
-// The carpet and half-drop dialogs: a pattern size, a block size whose PLines follow the
-// pattern's, "Center Pattern On Machine", the starting needle and the picture's repeats.
-// They differ only in the block's name and in how its PLines follow.
-template <class TWizard> class TCentredWizardForm : public TWizardForm<TWizard> {
-public:
-  TNumberBox *edNoControls1, *edNoPLines1; // pattern size
-  TNumberBox *edNoControls2, *edNoPLines2; // block size; its PLines are derived
-  QCheckBox* cbCenter;
-  TNumberBox *edPatternOffset, *edNoRepeats;
-
-protected:
-  // The block's fields, its group's title and the rule that derives its PLines.
-  struct TBlock {
-    const char* Title;
-    uint16_t TWizard::*Controls;
-    uint16_t TWizard::*PLines;
-    void (TWizard::*DerivePLines)();
-  };
-  TCentredWizardForm(const char* name, const char* caption, const TBlock& block, QWidget* parent);
-  TWizard Values() const override;
-  void ShowValues(const TWizard& w) override;
 
 private:
-  TBlock Block;
+  std::vector<QWidget*> Boxes; // one for each field of the table
+  TWizard Values() const;
+  void Run(void (TWizard::*rule)());
 };
 
-extern template class TCentredWizardForm<TCarpetWizard>;
-extern template class TCentredWizardForm<THalfDropWizard>;
+extern template class TWizardForm<TPlainWizard>;
+extern template class TWizardForm<TRugWizard>;
+extern template class TWizardForm<TCarpetWizard>;
+extern template class TWizardForm<THalfDropWizard>;
+extern template class TWizardForm<TRepeatsWizard>;
 
 } // namespace quillane
