@@ -31,7 +31,7 @@ TPaletteStrip::TPaletteStrip(QWidget* parent, OPalettePaintBox& box)
     : QWidget(parent), Strip(&box) {
   setAccessibleName(QStringLiteral("Palette"));
   setMouseTracking(true);
-  Strip->Repaint = [this] { update(); };
+  Subscription = Strip->Changes.Subscribe([this](TStripChange) { update(); });
 }
 
 TPaletteStrip::~TPaletteStrip() = default;

@@ -40,6 +40,7 @@ protected:
 private:
   std::unique_ptr<OPalettePaintBox> Owned;
   OPalettePaintBox* Strip;
+  TSubscription Subscription;
   // The hint last put on the status bar and where the mouse was: while the bar still shows
   // it, a repaint (the colours or the buttons changed) shows it anew.
   QPointer<QLabel> StatusLabel;

@@ -9,7 +9,10 @@ TfmRegion::TfmRegion(ORegionUI& controller)
   setObjectName(QStringLiteral("fmRegion"));
   setWindowTitle(QStringLiteral("Region"));
   // The tree draws an import region in red.
-  Model.OnStored = [this] { Controller.RepaintNode(); };
+  Stored = Model.Changes.Subscribe([this](const TEditorChange& change) {
+    if (change.Kind == TEditorChange::TKind::Stored)
+      Controller.RepaintNode();
+  });
   Build(Model, true);
 }
 

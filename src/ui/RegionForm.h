@@ -14,6 +14,9 @@ public:
   ~TfmRegion() override;
 
   ORegionEditor Model;
+
+private:
+  TSubscription Stored;
 };
 
 } // namespace quillane

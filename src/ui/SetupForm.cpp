@@ -20,14 +20,8 @@ TfmSetupForm::TfmSetupForm(ODesignUI& controller)
       buCancel(AddToolButton(*ToolBar1, "buCancel", "Cancel", "Cancel Changes")),
       buApply(AddToolButton(*ToolBar1, "buApply", "Apply", "Apply Changes")),
       buClose(AddToolButton(*ToolBar1, "buClose", "Close", "Close Form")) {
-  connect(buSave, &QToolButton::clicked, this, [this] {
-    CommitEdit();
-    Editor->Save();
-  });
-  connect(buSaveAs, &QToolButton::clicked, this, [this] {
-    CommitEdit();
-    Editor->SaveAs();
-  });
+  connect(buSave, &QToolButton::clicked, this, [this] { SavePattern(&ODesignUI::Save); });
+  connect(buSaveAs, &QToolButton::clicked, this, [this] { SavePattern(&ODesignUI::SaveAs); });
   connect(buImport, &QToolButton::clicked, this, [this] { ImportClick(); });
   connect(buExport, &QToolButton::clicked, this, [this] { ExportClick(); });
   connect(buCancel, &QToolButton::clicked, this, [this] { Editor->Cancel(); });
@@ -42,10 +36,12 @@ TfmSetupForm::~TfmSetupForm() = default;
 
 void TfmSetupForm::Attach(OSetupEditor& editor) {
   Editor = &editor;
-  editor.OnShowData = [this] { ShowData(); };
-  editor.OnUpdateButtons = [this] { UpdateButtons(); };
-  editor.OnSave = [this] { return Controller.Save(); };
-  editor.OnSaveAs = [this] { return Controller.SaveAs(); };
+  EditorSubscription = editor.Changes.Subscribe([this](const TEditorChange& change) {
+    if (change.Kind == TEditorChange::TKind::Shown)
+      ShowData();
+    else if (change.Kind == TEditorChange::TKind::Buttons)
+      UpdateButtons();
+  });
   // Save follows the pattern's flag, whoever changed it.
   Subscription = editor.Pattern.Events.Subscribe([this](const TPatternChange& change) {
     if (change.Kind == TPatternChange::TKind::Modified)
@@ -64,6 +60,7 @@ void TfmSetupForm::Destroy() {
 
 void TfmSetupForm::Detach() {
   Subscription.Reset();
+  EditorSubscription.Reset();
   Editor = nullptr;
 }
 
@@ -80,6 +77,12 @@ bool TfmSetupForm::Apply() {
     return true;
   CommitEdit();
   return Editor->Apply();
+}
+
+void TfmSetupForm::SavePattern(bool (ODesignUI::*save)()) {
+  // What the window shows is what is written: an apply refused writes nothing.
+  if (Apply())
+    (Controller.*save)();
 }
 
 bool TfmSetupForm::QueryClose() {

@@ -60,7 +60,10 @@ private:
   bool Watching = false;
   bool Shown = false;
   OPatternEvents::TSubscription Subscription;
+  TSubscription EditorSubscription;
   void Deactivated();
+  // Save or Save As of the node, after the apply.
+  void SavePattern(bool (ODesignUI::*save)());
 };
 
 } // namespace quillane

@@ -35,7 +35,8 @@ struct ElementEditor : TFlowTest {
 TEST_F(ElementEditor, Rotate90TurnsThePictureAreaInPlaceAndApplyingTellsOnlyTheViews) {
   ORegionEditor e(*Pattern, Region);
   int stored = 0;
-  e.OnStored = [&] { ++stored; };
+  const TSubscription window = e.Changes.Subscribe(
+      [&](const TEditorChange& c) { stored += c.Kind == TEditorChange::TKind::Stored; });
   e.Reload();
   Pattern->SetModified(0);
   Pattern->SetState(1, 1, 1);
@@ -45,7 +46,7 @@ TEST_F(ElementEditor, Rotate90TurnsThePictureAreaInPlaceAndApplyingTellsOnlyTheV
   Heard.clear();
   ASSERT_TRUE(e.Apply());
   // An open view takes the region's new shape before it draws again.
-  EXPECT_EQ(Heard, (std::vector{TPatternChange::TKind::Elements, TPatternChange::TKind::Modified}));
+  EXPECT_EQ(Heard, (std::vector{TPatternChange::TKind::Modified, TPatternChange::TKind::Elements}));
   EXPECT_EQ(Region.PictureArea, (TRect{2, 3, 5, 8}));
   EXPECT_EQ(Region.Rotation, 1);
   ASSERT_TRUE(e.StoreRotation(0));

@@ -1,5 +1,8 @@
 #include "PatternSupport.h"
 
+#include "editors/ControlSetupEditor.h"
+#include "editors/ElementEditor.h"
+#include "editors/PatternSetupEditor.h"
 #include "setup/Palette.h"
 
 namespace quillane::test {
@@ -116,6 +119,47 @@ TEST_F(Notification, ADroppedSubscriptionHearsNothingAndMayOutliveThePattern) {
   EXPECT_EQ(changes.size(), 2u);
   heard = p->Events.Subscribe([](const TPatternChange&) {});
   p.reset(); // the subscription is dropped after the pattern
+}
+
+// Apply writes back every object an editor holds; the views hear that once, not once per
+// object and again for the whole pattern.
+TEST_F(Notification, AnEditorsApplyIsToldOnce) {
+  using TMake = std::function<std::unique_ptr<OSetupEditor>()>;
+  const std::tuple<TMake, TKind> rows[] = {
+      {[&] { return std::make_unique<OPatternSetupEditor>(*p); }, TKind::All},
+      {[&] { return std::make_unique<OControlSetupEditor>(*p); }, TKind::All},
+      {[&] { return std::make_unique<OPictureEditor>(*p, *picture); }, TKind::Elements},
+      {[&] { return std::make_unique<ORegionEditor>(*p, *picture->Regions.Get(0)); },
+       TKind::Elements},
+      {[&] { return std::make_unique<OSectionEditor>(*p, *p->Sections->Get(0)); }, TKind::All},
+  };
+  for (const auto& [make, kind] : rows) {
+    const std::unique_ptr<OSetupEditor> editor = make();
+    editor->Reload();
+    editor->SetModified(true);
+    changes.clear();
+    ASSERT_TRUE(editor->Apply());
+    std::erase_if(changes, [](const TPatternChange& c) {
+      return c.Kind == TKind::Modified || c.Kind == TKind::History;
+    });
+    ASSERT_EQ(changes.size(), 1u) << editor->ApplyLabel();
+    EXPECT_EQ(changes[0].Kind, kind) << editor->ApplyLabel();
+  }
+}
+
+// A window's hold on its editor ends with the handle it keeps, before or after the editor.
+TEST_F(Notification, AWindowHearsItsEditorUntilItDropsItsSubscription) {
+  auto editor = std::make_unique<OControlSetupEditor>(*p);
+  int told = 0;
+  TSubscription window = editor->Changes.Subscribe([&](const TEditorChange&) { ++told; });
+  editor->Reload();
+  EXPECT_GT(told, 0);
+  window.Reset();
+  told = 0;
+  editor->Reload();
+  EXPECT_EQ(told, 0);
+  window = editor->Changes.Subscribe([&](const TEditorChange&) { ++told; });
+  editor.reset();
 }
 
 TEST_F(Notification, FileFiltersMatchEitherCase) {

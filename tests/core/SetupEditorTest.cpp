@@ -21,14 +21,11 @@ struct TEditing {
   OPlatformScope Scope{UI};
   std::unique_ptr<OPattern> Pattern;
   OControlSetupEditor Editor;
-  int Shown = 0, Saved = 0;
   explicit TEditing(int controls = 100, int pLines = 10)
       : TEditing(BarePattern(controls, pLines)) {}
   explicit TEditing(std::unique_ptr<OPattern> pattern)
       : Pattern(std::move(pattern)), Editor(*Pattern) {
     Pattern->SetModified(0);
-    Editor.OnShowData = [this] { ++Shown; };
-    Editor.OnSave = [this] { return ++Saved, true; };
     Editor.Reload();
   }
 };
@@ -61,8 +58,7 @@ TEST(ControlSetupEditor, ApplyingScroll3GivesThreeStatesAndEnablesSave) {
   EXPECT_TRUE(e.Editor.SaveEnabled());
   EXPECT_FALSE(e.Editor.ApplyEnabled() || e.Editor.CancelEnabled());
   e.Editor.StoreItem(F::FileVersion, 2);
-  EXPECT_TRUE(e.Editor.Save());
-  EXPECT_EQ(e.Saved, 1);
+  ASSERT_TRUE(e.Editor.Apply());
   EXPECT_EQ(e.Pattern->Settings->FileVersion, 3);
 }
 

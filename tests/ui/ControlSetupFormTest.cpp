@@ -77,6 +77,12 @@ private slots:
     o.Box(TSettingsField::NoControls)->setFocus();
     QTest::keyClick(o.Box(TSettingsField::NoControls), Qt::Key_Return);
     QVERIFY(!f.buApply->isEnabled());
+    // Save writes what the window shows: its edit is applied first.
+    o.Pattern->FileName = Dir.filePath(QStringLiteral("rug.pat")).toStdString();
+    o.Type(TSettingsField::NoControls, "130");
+    f.buSave->click();
+    QCOMPARE(o.Pattern->NoControls, 130);
+    QVERIFY(!f.buApply->isEnabled() && !f.buSave->isEnabled() && !o.Pattern->Modified());
 
     // A refused text is told and kept, selected for correction; the editor stays as it was.
     auto* size = qobject_cast<QLineEdit*>(f.Control(TSettingsField::SizeCode));

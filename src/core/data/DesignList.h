@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,7 +9,9 @@
 
 namespace quillane {
 
-// Design elements of one kind in creation order; the list owns them. Zero-based.
+// Design elements of one kind in creation order; the list owns them. Zero-based. After
+// every addition or removal it calls its owner's ListChanged, which tells the pattern's
+// listeners: one owner, known when the list is made, so a call rather than a subscription.
 template <class TElement, class TOwner> class ODesignList {
 public:
   explicit ODesignList(TOwner* owner) : Owner(owner) {}
@@ -18,8 +19,6 @@ public:
   ODesignList& operator=(const ODesignList&) = delete;
 
   TOwner* Owner;
-  // Called after every addition or removal.
-  std::function<void()> OnChange;
 
   TElement* Add(std::unique_ptr<TElement> element) { return Insert(Count(), std::move(element)); }
   // Before the element at `index`; at Count(), after the last.
@@ -66,8 +65,8 @@ public:
 
 private:
   void Changed() const {
-    if (OnChange)
-      OnChange();
+    if (Owner)
+      Owner->ListChanged(*this);
   }
   void Check(int index) const {
     if (index < 0 || index >= Count())

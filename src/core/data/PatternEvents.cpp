@@ -15,66 +15,26 @@ TRect Bounds(const TRect& a, const TRect& b) {
 }
 } // namespace
 
-OPatternEvents::OPatternEvents() : State(std::make_shared<TState>()) {}
-
-OPatternEvents::~OPatternEvents() = default;
-
-OPatternEvents::TSubscription&
-OPatternEvents::TSubscription::operator=(TSubscription&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    State = std::move(other.State);
-    Id = other.Id;
-  }
-  return *this;
-}
-
-void OPatternEvents::TSubscription::Reset() {
-  if (std::shared_ptr<TState> state = State.lock()) {
-    auto& entries = state->Entries;
-    auto it = std::find_if(entries.begin(), entries.end(),
-                           [this](const auto& entry) { return entry.first == Id; });
-    if (it != entries.end()) {
-      if (state->Notifying > 0)
-        it->second.reset();
-      else
-        entries.erase(it);
-    }
-  }
-  State.reset();
-}
-
-OPatternEvents::TSubscription OPatternEvents::Subscribe(TListener listener) {
-  const uint64_t id = State->NextId++;
-  State->Entries.emplace_back(id, std::make_shared<const TListener>(std::move(listener)));
-  return TSubscription(State, id);
-}
-
 void OPatternEvents::Notify(const TPatternChange& change) {
-  if (!Heard())
+  using TKind = TPatternChange::TKind;
+  const bool area = change.Kind == TKind::Cells || change.Kind == TKind::Pixels;
+  if (area && Empty(change.Area))
     return;
-  // Listeners may subscribe or drop their subscription while they hear the change.
-  std::shared_ptr<TState> state = State;
-  ++state->Notifying;
-  const size_t count = state->Entries.size();
-  for (size_t i = 0; i < count; ++i)
-    if (std::shared_ptr<const TListener> listener = state->Entries[i].second)
-      (*listener)(change);
-  if (--state->Notifying == 0)
-    std::erase_if(state->Entries, [](const auto& entry) { return !entry.second; });
-}
-
-void OPatternEvents::Report(const TPatternChange& change) {
-  if (Empty(change.Area))
+  if (GroupDepth == 0 || change.Kind == TKind::Modified || change.Kind == TKind::History) {
+    TSignal::Notify(change);
     return;
-  if (GroupDepth == 0) {
-    Notify(change);
+  }
+  if (change.Kind == TKind::All) {
+    // Sent now: what the edit takes out of the pattern may live only until it returns.
+    Pending.clear();
+    TSignal::Notify(change);
     return;
   }
   for (TPatternChange& pending : Pending)
     if (pending.Kind == change.Kind && pending.Picture == change.Picture &&
-        pending.DesignImage == change.DesignImage) {
-      pending.Area = Bounds(pending.Area, change.Area);
+        pending.DesignImage == change.DesignImage && pending.Object == change.Object) {
+      if (area)
+        pending.Area = Bounds(pending.Area, change.Area);
       return;
     }
   Pending.push_back(change);
@@ -93,7 +53,7 @@ void OPatternEvents::EndGroup() {
   std::vector<TPatternChange> pending = std::move(Pending);
   Pending.clear();
   for (const TPatternChange& change : pending)
-    Notify(change);
+    TSignal::Notify(change);
 }
 
 } // namespace quillane

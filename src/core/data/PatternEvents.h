@@ -4,11 +4,10 @@
 // object or element list changed. Views repaint that and no more; a stroke of paints
 // reports once, when it ends.
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <vector>
 
 #include "data/Record.h"
+#include "data/Signal.h"
 
 namespace quillane {
 
@@ -31,53 +30,27 @@ struct TPatternChange {
   TDesignRecordKind Object = TDesignRecordKind::Pattern;
 };
 
-// The pattern's list of listeners. A subscription is a handle: dropping it unsubscribes,
-// and it may outlive the pattern.
-class OPatternEvents {
+// The pattern's listeners. While a group is open (one edit made of many), what it changes
+// is told once when the outermost group closes: the cells and pixels as one area each (per
+// picture and image), each setup object and element list once. An All within the group is
+// told at once and covers what the group held until then. Modified and History are always
+// told at once.
+class OPatternEvents : private TSignal<TPatternChange> {
 public:
-  using TListener = std::function<void(const TPatternChange&)>;
+  using TSignal::Heard;
+  using TSignal::Subscribe;
+  using TSignal::TListener;
+  using TSubscription = quillane::TSubscription;
 
-private:
-  struct TState {
-    std::vector<std::pair<uint64_t, std::shared_ptr<const TListener>>> Entries;
-    uint64_t NextId = 1;
-    int Notifying = 0; // while listeners run, a dropped one is only emptied
-  };
-
-public:
-  class TSubscription {
-  public:
-    TSubscription() = default;
-    TSubscription(TSubscription&&) noexcept = default;
-    TSubscription& operator=(TSubscription&& other) noexcept;
-    ~TSubscription() { Reset(); }
-    void Reset();
-
-  private:
-    friend class OPatternEvents;
-    TSubscription(std::weak_ptr<TState> state, uint64_t id) : State(std::move(state)), Id(id) {}
-    std::weak_ptr<TState> State;
-    uint64_t Id = 0;
-  };
-
-  OPatternEvents();
-  ~OPatternEvents();
-  OPatternEvents(const OPatternEvents&) = delete;
-  OPatternEvents& operator=(const OPatternEvents&) = delete;
-
-  [[nodiscard]] TSubscription Subscribe(TListener listener);
-  bool Heard() const { return !State->Entries.empty(); }
   void Notify(const TPatternChange& change);
 
-  // Cells and pixels changed, reported at once or, while a group is open, merged into one
-  // area each (cells; pixels per picture and image) until the outermost group closes.
   void CellsChanged(const TRect& area) {
     if (Heard())
-      Report({TPatternChange::TKind::Cells, area});
+      Notify({TPatternChange::TKind::Cells, area});
   }
   void PixelsChanged(const OPicture* picture, bool designImage, const TRect& area) {
     if (Heard())
-      Report({TPatternChange::TKind::Pixels, area, picture, designImage});
+      Notify({TPatternChange::TKind::Pixels, area, picture, designImage});
   }
   // The cells the open group has reported so far, if any.
   const TRect* PendingCells() const;
@@ -97,10 +70,8 @@ public:
   };
 
 private:
-  std::shared_ptr<TState> State;
   int GroupDepth = 0;
-  std::vector<TPatternChange> Pending; // the open group's areas
-  void Report(const TPatternChange& change);
+  std::vector<TPatternChange> Pending; // what the open group holds, each once
 };
 
 } // namespace quillane

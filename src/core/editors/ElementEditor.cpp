@@ -291,8 +291,7 @@ void ORegionEditor::ApplyToPattern() {
     Pattern.ElementsChanged(TDesignRecordKind::Region, Element.Picture);
   }
   Pattern.SetModified(1);
-  if (OnStored)
-    OnStored();
+  Changes.Notify({TEditorChange::TKind::Stored});
 }
 
 bool ORegionEditor::Acceptable(const TAreas& a) const {

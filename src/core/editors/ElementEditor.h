@@ -4,7 +4,6 @@
 // window's boxes show, and the rule each box is stored by when it is left.
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <utility>
@@ -173,9 +172,6 @@ protected:
 class ORegionEditor : public OAreaEditorOf<ORegion> {
 public:
   ORegionEditor(OPattern& pattern, ORegion& region);
-
-  // The region was stored: its node's look follows the import flag.
-  std::function<void()> OnStored;
 
   std::span<const TElementFieldInfo> Fields() const override;
   std::span<const char* const> Groups() const override;

@@ -27,13 +27,11 @@ bool OSetupEditor::SaveEnabled() const {
 }
 
 void OSetupEditor::UpdateButtons() const {
-  if (OnUpdateButtons)
-    OnUpdateButtons();
+  Changes.Notify({TEditorChange::TKind::Buttons});
 }
 
 void OSetupEditor::ShowData() {
-  if (OnShowData)
-    OnShowData();
+  Changes.Notify({TEditorChange::TKind::Shown});
   SetModified(false);
 }
 
@@ -57,6 +55,8 @@ bool OSetupEditor::Apply() {
       DeclinedQuestion.clear();
       AgreedQuestions.clear();
       OUndoHistory::TChange step(Pattern.History, ApplyLabel());
+      // The views hear the apply once, however many objects it wrote back.
+      OPatternEvents::TGroup oneReport(Pattern.Events);
       StoreData();
       ModifiedFlag = false;
       ApplyToPattern();
@@ -96,22 +96,6 @@ bool OSetupEditor::Leave() {
 void OSetupEditor::Cancel() {
   Reload();
   UpdateButtons();
-}
-
-bool OSetupEditor::Save() {
-  if (!Apply())
-    return false;
-  const bool saved = OnSave && OnSave();
-  UpdateButtons();
-  return saved;
-}
-
-bool OSetupEditor::SaveAs() {
-  if (!Apply())
-    return false;
-  const bool saved = OnSaveAs && OnSaveAs();
-  UpdateButtons();
-  return saved;
 }
 
 } // namespace quillane

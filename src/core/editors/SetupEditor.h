@@ -5,15 +5,25 @@
 // window loses activation and when it closes. The window fills its controls from the editor,
 // forwards every edit, and asks the editor which buttons are enabled; the rules live here.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "data/PatternEvents.h"
+#include "data/Signal.h"
 
 namespace quillane {
 
 class OPattern;
+
+// What an editor tells its window.
+struct TEditorChange {
+  enum class TKind : uint8_t {
+    Shown,   // the working copies were taken again or imported: fill every control
+    Buttons, // what is enabled may have changed
+    Stored,  // the element was applied: its node's look may follow (a region's import flag)
+  };
+  TKind Kind = TKind::Shown;
+};
 
 class OSetupEditor {
 public:
@@ -26,13 +36,9 @@ public:
 
   OPattern& Pattern;
 
-  // The window's part: fill every control from the working copies, and read the enabled
-  // states again. Either may be empty (a test drives the editor without a window).
-  std::function<void()> OnShowData;
-  std::function<void()> OnUpdateButtons;
-  // The tree node's Save and Save As of the pattern; false when nothing was written.
-  std::function<bool()> OnSave;
-  std::function<bool()> OnSaveAs;
+  // Heard by the window, which fills its controls and reads the enabled states again; a
+  // test drives the editor without one.
+  TSignal<TEditorChange> Changes;
 
   // The working copies hold changes the pattern does not have yet.
   bool Modified() const { return ModifiedFlag; }
@@ -51,10 +57,6 @@ public:
   virtual std::string ApplyLabel() const { return "Apply"; }
   // Takes the pattern's objects again and shows them.
   void Cancel();
-  // Apply, then the tree node's save. False when the apply was refused or nothing was
-  // written.
-  bool Save();
-  bool SaveAs();
   // The window lost activation: the changes go to the pattern.
   bool Leave();
 

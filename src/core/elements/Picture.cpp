@@ -19,11 +19,12 @@ constexpr int64_t LargeViewWork = 16'000'000;
 } // namespace
 
 OPicture::OPicture(ODesignOwner* owner) : ODesignData(owner), Regions(this) {
-  Regions.OnChange = [this] {
-    if (Owner)
-      Owner->ElementsChanged(TDesignRecordKind::Region, this);
-  };
   OPicture::Clear();
+}
+
+void OPicture::ListChanged(const ORegionList&) const {
+  if (Owner)
+    Owner->ElementsChanged(TDesignRecordKind::Region, this);
 }
 
 std::unique_ptr<ODesignData> OPicture::NewEmpty() const {

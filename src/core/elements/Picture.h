@@ -25,6 +25,8 @@ public:
   TView UpToDate = TView::None;
   int32_t Width = 0;
   ORegionList Regions;
+  // A region was added or removed: the pattern's listeners hear it.
+  void ListChanged(const ORegionList&) const;
   OBitmap24 DesignImage;
   OBitmap24 MachineImage;
 

@@ -56,10 +56,7 @@ OPattern::OPattern(TUncounted)
     : Creel(std::make_unique<OCreel>(this)), DesignTable(std::make_unique<ODesignTable>(this)),
       MachineTable(std::make_unique<OMachineTable>(this)),
       Palette(std::make_unique<OPalette>(this)), Pictures(std::make_unique<OPictureList>(this)),
-      Sections(std::make_unique<OSectionList>(this)), Settings(std::make_unique<OSettings>(this)) {
-  Pictures->OnChange = [this] { ElementsChanged(TDesignRecordKind::Picture, nullptr); };
-  Sections->OnChange = [this] { ElementsChanged(TDesignRecordKind::Section, nullptr); };
-}
+      Sections(std::make_unique<OSectionList>(this)), Settings(std::make_unique<OSettings>(this)) {}
 
 void OPattern::SetModified(uint8_t modified) {
   if (modified == ModifiedFlag)

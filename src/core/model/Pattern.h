@@ -183,6 +183,9 @@ public:
   std::string NewWindowName();
   // Reports that elements of `kind` were added or removed (regions: of `picture`).
   void ElementsChanged(TDesignRecordKind kind, const OPicture* picture) override;
+  // A picture or section was added or removed.
+  void ListChanged(const OPictureList&) { ElementsChanged(TDesignRecordKind::Picture, nullptr); }
+  void ListChanged(const OSectionList&) { ElementsChanged(TDesignRecordKind::Section, nullptr); }
 
   // Grids, sections and painting.
   void ComputeMachineColours(const TWorkDone& done = {}) override;

@@ -91,8 +91,7 @@ void OPalettePaintBox::MouseDown(TMouseButton button, uint32_t shift, int /*x*/,
   } else if (r == n + 4 && edit) {
     EditColour(0, false);
   }
-  if (Repaint)
-    Repaint();
+  Changes.Notify(Changed ? TStripChange::Colour : TStripChange::Selection);
 }
 
 void OPalettePaintBox::MouseMove(uint32_t /*shift*/, int /*x*/, int y) {

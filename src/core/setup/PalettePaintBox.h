@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "data/Signal.h"
 
 namespace quillane {
 
@@ -28,6 +29,9 @@ struct TPaletteCell {
   std::string Label;
 };
 
+// What a press on the strip changed: which colour a button paints with, or a colour itself.
+enum class TStripChange : uint8_t { Selection, Colour };
+
 // The colour a label is written in on `fill`: black, or white where black would not show.
 uint32_t LabelInk(uint32_t fill);
 
@@ -48,8 +52,8 @@ public:
 
   // The paint box's height, kept current by the window; a cell spans its full width.
   int Height = 0;
-  // Repaints the paint box; set by the window.
-  std::function<void()> Repaint;
+  // A press was taken: the window draws the cells again.
+  TSignal<TStripChange> Changes;
 
   int CellCount() const;
   // At least 1, however short the strip.
