@@ -211,23 +211,26 @@ TEST(PatternTree, EveryCloseOfAnEditorIsItsNodeLettingGoOnceTheWindowAgrees) {
     shell.Tree.Activate(section);
     static_cast<TEditor*>(section.Editor())->Stays = row.Stays;
     shell.Log.clear();
-    if (row.Path == User)
+    if (row.Path == User) {
       EXPECT_EQ(section.CloseEditorAsked(), !row.Stays);
+    }
     shell.Tree.Select(&section);
     if (row.Path == TreeClose)
       shell.Tree.RunClose();
     if (row.Path == DeleteNode)
       shell.Tree.RunDelete();
-    if (row.Path == ClosePattern)
+    if (row.Path == ClosePattern) {
       EXPECT_EQ(shell.Tree.QueryClosePattern(p), !row.Stays);
+    }
     std::vector<std::string> log;
     for (std::string line : shell.Log)
       log.push_back(line.substr(0, line.find(' ') + 2));
     EXPECT_EQ(log, row.Log) << row.Path;
     const bool patternGone = row.Path == ClosePattern && !row.Stays;
     EXPECT_EQ(shell.Tree.Registry().size(), patternGone ? 0u : row.Path == DeleteNode ? 10u : 11u);
-    if (row.Path != DeleteNode && !patternGone)
+    if (row.Path != DeleteNode && !patternGone) {
       EXPECT_EQ(section.Editor() != nullptr, row.SectionOpen) << row.Path;
+    }
     // Each open window keeps its tab; a closed one leaves the tree in front.
     EXPECT_EQ(shell.TabCaptions.size(), 1u + row.SectionOpen + !patternGone) << row.Path;
     EXPECT_EQ(shell.Tabs.Selected(), row.SectionOpen ? 2u : 0u) << row.Path;
