@@ -4,6 +4,7 @@
 #include "PatternSupport.h"
 
 #include "production/Production.h"
+#include "production/ProductionFile.h"
 
 namespace quillane::test {
 namespace {
@@ -124,6 +125,77 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
     } catch (const EProduction& e) {
       EXPECT_STREQ(e.what(), k.Message);
     }
+  }
+}
+
+TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
+  TProductionParameters parameters;
+  parameters.TuftLength = {22.5, 0};
+  parameters.YarnCounts = {{1300, TYarnCountUnit::Dtex}, {12.5, TYarnCountUnit::Nm}};
+  parameters.RunLength = 25;
+  const std::string text = "{\n"
+                           "  \"tuftLength\": [22.5, 0],\n"
+                           "  \"yarnTypes\": [\n"
+                           "    {\"yarnCount\": 1300, \"unit\": \"dtex\"},\n"
+                           "    {\"yarnCount\": 12.5, \"unit\": \"Nm\"}\n"
+                           "  ],\n"
+                           "  \"coneWeight\": 5,\n"
+                           "  \"runLength\": 25,\n"
+                           "  \"waste\": 3\n"
+                           "}\n";
+  TTempDir d;
+  const std::string file = ProductionFileName(d.File("rug.pat"));
+  EXPECT_EQ(file, d.File("rug.production.json"));
+  EXPECT_EQ(ProductionFileName("a/rug.v2.PAT"), "a/rug.v2.production.json");
+  SaveProductionParameters(file, parameters);
+  EXPECT_EQ(FileBytes(file), Text(text));
+  EXPECT_EQ(ReadProductionParameters(Text(text)), parameters);
+  // Missing: the defaults, for the pattern's two states and three yarn types.
+  auto p = MakePattern(0, 4, 2, 3);
+  EXPECT_EQ(LoadProductionParameters(d.File("none.production.json"), *p),
+            DefaultProductionParameters(*p));
+
+  const std::pair<std::string, std::string> hostile[] = {
+      {"{\n  \"waste\": 3,\n  \"yarnTypes\": [\n    {\"yarnCount\": -1}\n  ]\n}",
+       "line 4: yarnCount must be positive"},
+      {"{\"tuftLength\": [1,\n 1001]}", "line 2: tuftLength must be from 0 to 1000 mm"},
+      {"{\"yarnTypes\": [{\"unit\": \"tex\", \"yarnCount\": 5}]}",
+       "line 1: unit must be \"dtex\" or \"Nm\""},
+      {"{\"yarnTypes\": [{}]}", "line 1: yarnCount is missing"},
+      {"{\"waste\": \"3\"}", "line 1: waste must be a number"},
+      {"{\"waste\": 3, \"waste\": 4}", "line 1: waste is given twice"},
+      {"{\"coneWeight\": 0}", "line 1: coneWeight must be positive"},
+      {"{\"runLength\": 1e999}", "line 1: a number is out of range"},
+      {"{\"runLength\": 01}", "line 1: a number is not written as JSON writes numbers"},
+      {"{\"runLength\": true}", "line 1: expected a number, a text, [ or {"},
+      {"{\"runLength\": 1", "line 1: expected ',' or '}'"},
+      {"{\"a\": \"b\n\"}", "line 1: a text runs past the end of its line"},
+      {"{\"a\": \"\\u00e9\"}", "line 1: a text holds an escape this file does not use"},
+      {"{} {}", "line 1: unexpected text after the end"},
+      {"[]", "line 1: the file must hold one object in { }"},
+      {"", "line 1: unexpected end of the file"},
+      {std::string(12, '[') + std::string(12, ']'), "line 1: nested too deeply"},
+      {"{\"x\": \"" + std::string(70000, 'x') + "\"}", "line 1: the file is larger than 64 KB"},
+  };
+  for (const auto& [bytes, message] : hostile) {
+    SCOPED_TRACE(message);
+    try {
+      ReadProductionParameters(Text(bytes));
+      ADD_FAILURE();
+    } catch (const EProduction& e) {
+      EXPECT_EQ(e.what(), message);
+    }
+  }
+  // Unknown keys are for later versions; a refused file names itself.
+  EXPECT_EQ(
+      ReadProductionParameters(Text("{\"later\": {\"a\": [1, \"\\n\"]}, \"waste\": 7}")).Waste, 7);
+  WriteBytes(file, Text("{\"waste\": 101}"));
+  try {
+    LoadProductionParameters(file, *p);
+    ADD_FAILURE();
+  } catch (const EProduction& e) {
+    EXPECT_EQ(e.what(), "Error reading production parameters: " + file +
+                            ": line 1: waste must be from 0 to 100 %");
   }
 }
 
