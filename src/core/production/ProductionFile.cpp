@@ -221,7 +221,8 @@ TYarnCount YarnCountField(const TValue& v) {
 
 void PutNumber(std::string& out, double v) {
   char buffer[32];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  // -0 reads back as 0 anyway; nobody should have to wonder what it means.
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v == 0 ? 0.0 : v);
   out.append(buffer, error == std::errc() ? end : buffer);
 }
 
