@@ -34,6 +34,7 @@
 #include "files/TuftImport.h"
 #include "model/Pattern.h"
 #include "platform/ScriptedPlatform.h"
+#include "production/Production.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
@@ -253,6 +254,14 @@ void ComputeDesignColoursTwentyYarnTypes(benchmark::State& state) {
   static const std::unique_ptr<OPattern> p = ManyYarnTypesPattern(2000, 20);
   for (auto _ : state)
     p->ComputeDesignColours();
+}
+
+// The yarn figures of one pass of the pattern with the default parameters.
+void ProductionNumbers(benchmark::State& state) {
+  const OPattern& p = *Fix().Pattern;
+  const TProductionParameters parameters = DefaultProductionParameters(p);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ComputeProduction(p, parameters).Length);
 }
 
 void ApplySections(benchmark::State& state) {
@@ -716,6 +725,7 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"ComputeDesignColours, 20 yarn types", t("ComputeDesignColoursTwentyYarnTypes"), 2 * b1,
        "2 x B1"},
       {"ApplySections", t("ApplySections"), 3 * b1, "3 x B1"},
+      {"production numbers", t("ProductionNumbers"), 2 * b1, "2 x B1"},
       {"RenderMachineImage", t("RenderMachineImage"), (regions + 1) * b4,
        std::to_string(regions + 1) + " x B4"},
       {"export, variant 1", t("ExportVariant1"), 3 * (b1 + bw(f.ExportBytes1)), "3 x (B1 + BW)"},
@@ -854,6 +864,7 @@ int main(int argc, char** argv) {
   add("ComputeDesignColoursManyYarnTypes", ComputeDesignColoursManyYarnTypes);
   add("ComputeDesignColoursTwentyYarnTypes", ComputeDesignColoursTwentyYarnTypes);
   add("ApplySections", ApplySections);
+  add("ProductionNumbers", ProductionNumbers);
   add("RenderMachineImage", RenderMachineImage);
   add("ExportVariant1", ExportVariant1)->Iterations(3);
   add("ExportVariant2", ExportVariant2)->Iterations(3);

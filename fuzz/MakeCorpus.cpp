@@ -11,6 +11,7 @@
 #include "files/Colors.h"
 #include "files/TuftFile.h"
 #include "model/Pattern.h"
+#include "production/ProductionFile.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
@@ -85,6 +86,10 @@ int main(int argc, char** argv) {
       {"settings", p.Settings.get()}};
   for (const auto& [name, object] : records)
     Seed("fuzz_records", name, Record(*object));
+
+  TProductionParameters production = DefaultProductionParameters(p);
+  production.YarnCounts.back() = {12.5, TYarnCountUnit::Nm};
+  Seed("fuzz_production", "rug.production.json", ProductionParametersBytes(production));
 
   for (uint8_t version = 0; version <= 7; ++version) {
     p.Settings->SetFileVersion(version);

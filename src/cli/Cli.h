@@ -62,6 +62,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands);
 void AddInterchangeCommands(CLI::App& app, TCommands& commands);
 void AddWizardCommands(CLI::App& app, TCommands& commands);
 void AddBitmapCommands(CLI::App& app, TCommands& commands);
+void AddReportCommand(CLI::App& app, TCommands& commands);
 
 // Checked before anything is opened, so that a refused command leaves every file as it was:
 // the output is none of the inputs (after links are followed), its folder can take it, and

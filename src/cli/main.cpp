@@ -140,6 +140,7 @@ int main(int argc, char** argv) {
   AddInterchangeCommands(app, commands);
   AddWizardCommands(app, commands);
   AddBitmapCommands(app, commands);
+  AddReportCommand(app, commands);
   RequirePlainDecimals(app);
 
   const std::string name = CommandName(argc, argv);

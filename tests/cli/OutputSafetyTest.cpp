@@ -47,6 +47,7 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
       {"export-bitmap painted.pat" + region + "OUT", "png", "painted.pat"},
       {"import-tuf X.TUF -o OUT", "pat", "X.DAT"},
       {"export in.pat OUT", "TUF", "in.pat"},
+      {"report in.pat -o OUT", "json", "in.pat"},
   };
   const bool full = fs::is_character_file("/dev/full");
   for (const auto& c : commands) {

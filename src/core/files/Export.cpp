@@ -11,6 +11,7 @@
 #include "app/FileIO.h"
 #include "app/FileSet.h"
 #include "files/Colors.h"
+#include "files/ControlCells.h"
 #include "files/TuftFile.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
@@ -33,13 +34,6 @@ constexpr uint8_t PlaneBits[3][3][3] = {
     {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}},
 };
 
-// A new pattern's machine table has no undefined state until it is saved and read back;
-// the export must not depend on that, so it takes state 1 as the pattern setup shows it.
-uint8_t UndefinedStateOf(const OPattern& pattern) {
-  const uint8_t s = pattern.MachineTable->UndefinedState();
-  return s >= 1 && s <= pattern.NoStates ? s : 1;
-}
-
 TBytes Variant1Bytes(const OPattern& pattern) {
   const OSettings& settings = *pattern.Settings;
   TTuftFile1 t;
@@ -58,10 +52,10 @@ TBytes Variant1Bytes(const OPattern& pattern) {
   if (planes < 1 || planes > 3)
     return t.SaveToBytes(); // every bit 0; the file refuses such a count anyway
   // Each plane's bit for every state value, so that a PLine is one lookup per cell.
-  const uint8_t undefined = UndefinedStateOf(pattern);
+  const std::array<uint8_t, 256> stateOf = ExportedStates(pattern);
   std::array<std::array<uint8_t, 256>, 3> bitOf{};
   for (int v = 0; v < 256; ++v) {
-    const int s = v == 0 ? undefined : v;
+    const int s = stateOf[static_cast<size_t>(v)];
     for (int plane = 0; plane < planes; ++plane)
       bitOf[static_cast<size_t>(plane)][static_cast<size_t>(v)] =
           PlaneBits[planes - 1][s == 1   ? 0
@@ -93,9 +87,7 @@ TBytes Variant2Bytes(const OPattern& pattern) {
   t.StepsPerPLine = pattern.Settings->StepsPerPLine;
   for (int c = 1; c <= pattern.NoControls; ++c)
     t.SetControlYarn(c, pattern.Creel->GetYarnType(c));
-  std::array<uint8_t, 256> yarnOf{};
-  for (int v = 0; v < 256; ++v)
-    yarnOf[static_cast<size_t>(v)] = table.GetYarnType(v, 1);
+  const std::array<uint8_t, 256> yarnOf = ExportedYarnTypes(pattern);
   for (int p = 1; p <= pattern.NoPLines; ++p) {
     const uint8_t* colours = pattern.MachineColours.Row(p);
     uint8_t* row = t.CellRow(p);

@@ -1,0 +1,169 @@
+// The report command: a pattern's production figures as JSON or CSV.
+#include <charconv>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "Cli.h"
+#include "app/FileIO.h"
+#include "model/Pattern.h"
+#include "production/Production.h"
+#include "production/ProductionFile.h"
+#include "setup/Creel.h"
+
+namespace quillane {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string LowerExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+Json ReportJson(const OPattern& pattern, const TProductionParameters& parameters,
+                const TProductionFigures& f) {
+  Json j;
+  j["pattern"] = std::filesystem::path(pattern.FileName).filename().string();
+  j["controls"] = pattern.NoControls;
+  j["pLines"] = pattern.NoPLines;
+  Json& run = j["run"];
+  run["runLength"] = parameters.RunLength;
+  run["pLines"] = f.PLines;
+  run["fullRepeats"] = f.FullRepeats;
+  Json& p = j["parameters"];
+  p["tuftLength"] = parameters.TuftLength;
+  p["coneWeight"] = parameters.ConeWeight;
+  p["waste"] = parameters.Waste;
+  Json& states = j["states"] = Json::array();
+  for (size_t s = 1; s < f.TuftsPerState.size(); ++s)
+    states.push_back({{"state", pattern.GetStateName(static_cast<int>(s))},
+                      {"tuftLength", parameters.TuftLength[s - 1]},
+                      {"tufts", f.TuftsPerState[s]}});
+  Json& needles = j["needles"] = Json::array();
+  for (const TNeedleFigures& n : f.Needles)
+    needles.push_back({{"control", n.Control},
+                       {"yarnType", YarnTypeLetter(n.YarnType)},
+                       {"tufts", n.Tufts},
+                       {"length", n.Length},
+                       {"weight", n.Weight}});
+  Json& yarns = j["yarnTypes"] = Json::array();
+  for (const TYarnTypeFigures& y : f.YarnTypes)
+    yarns.push_back({{"yarnType", YarnTypeLetter(y.YarnType)},
+                     {"gramsPerKm", y.GramsPerKm},
+                     {"length", y.Length},
+                     {"weight", y.Weight},
+                     {"weightWithWaste", y.WeightWithWaste},
+                     {"cones", y.Cones}});
+  const TNeedleBalance& b = f.Balance;
+  j["balance"] = {{"min", b.Min},
+                  {"mean", b.Mean},
+                  {"max", b.Max},
+                  {"maxToMean", b.MaxToMean},
+                  {"furthestAboveMean", b.FurthestAboveMean}};
+  uint64_t tufts = 0;
+  for (size_t s = 1; s < f.TuftsPerState.size(); ++s)
+    tufts += f.TuftsPerState[s];
+  j["totals"] = {{"tufts", tufts},
+                 {"length", f.Length},
+                 {"weight", f.Weight},
+                 {"weightWithWaste", f.WeightWithWaste},
+                 {"cones", f.Cones}};
+  return j;
+}
+
+void PutNumber(std::string& out, double v) {
+  char buffer[32];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  out.append(buffer, error == std::errc() ? end : buffer);
+}
+
+// Two tables for a spreadsheet, a blank line between them; lengths in m, weights in kg.
+std::string ReportCsv(const TProductionFigures& f) {
+  std::string out = "control,yarnType,length_m,weight_kg\r\n";
+  for (const TNeedleFigures& n : f.Needles) {
+    out += std::to_string(n.Control) + "," + YarnTypeLetter(n.YarnType) + ",";
+    PutNumber(out, n.Length);
+    out += ",";
+    PutNumber(out, n.Weight);
+    out += "\r\n";
+  }
+  out += "\r\nyarnType,length_m,weight_kg,weightWithWaste_kg,cones\r\n";
+  auto row = [&](const std::string& name, double length, double weight, double withWaste,
+                 uint64_t cones) {
+    out += name + ",";
+    for (double v : {length, weight, withWaste}) {
+      PutNumber(out, v);
+      out += ",";
+    }
+    out += std::to_string(cones) + "\r\n";
+  };
+  for (const TYarnTypeFigures& y : f.YarnTypes)
+    row(YarnTypeLetter(y.YarnType), y.Length, y.Weight, y.WeightWithWaste, y.Cones);
+  row("total", f.Length, f.Weight, f.WeightWithWaste, f.Cones);
+  return out;
+}
+
+} // namespace
+
+void AddReportCommand(CLI::App& app, TCommands& commands) {
+  struct TArgs {
+    std::string In, Out, Parameters;
+    std::optional<double> RunLength;
+  };
+  auto a = std::make_shared<TArgs>();
+  CLI::App* cmd = app.add_subcommand(
+      "report", "Print a pattern's yarn per needle and per yarn type, cones and needle balance");
+  cmd->add_option("PAT", a->In, "The pattern file")->required();
+  cmd->add_option("--run-length", a->RunLength,
+                  "Metres of goods to tuft (default: the parameters file's; 0 tufts the "
+                  "pattern's PLines once)");
+  cmd->add_option("--parameters", a->Parameters,
+                  "The production parameters (default: NAME.production.json beside the "
+                  "pattern, else built-in defaults)");
+  cmd->add_option("-o,--output", a->Out, "OUT.json, OUT.csv, or - for JSON on standard output")
+      ->required();
+  commands.push_back(
+      {cmd, [a] {
+         const std::string ext = LowerExtension(a->Out);
+         if (ext == ".pdf")
+           throw CLI::ValidationError("--output",
+                                      "the production sheet cannot be written as PDF yet; "
+                                      "write .json or .csv: " +
+                                          a->Out);
+         if (a->Out != StandardOutputName && ext != ".json" && ext != ".csv")
+           throw CLI::ValidationError("--output",
+                                      "a report is written as .json or .csv: " + a->Out);
+         if (a->RunLength)
+           if (const std::string problem = ParameterValueProblem("runLength", *a->RunLength);
+               !problem.empty())
+             throw CLI::ValidationError("--run-length", problem);
+         const bool given = !a->Parameters.empty();
+         const std::string parametersFile = given ? a->Parameters : ProductionFileName(a->In);
+         CheckOutput(a->Out, {a->In, parametersFile});
+         if (given && !FileExists(parametersFile))
+           throw TCliFailure("Error, production parameters file not found: " + parametersFile);
+
+         std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
+         std::string text;
+         try {
+           TProductionParameters parameters = LoadProductionParameters(parametersFile, *pattern);
+           if (a->RunLength)
+             parameters.RunLength = *a->RunLength;
+           const TProductionFigures f = ComputeProduction(*pattern, parameters);
+           text = ext == ".csv" ? ReportCsv(f) : ReportJson(*pattern, parameters, f).dump(2) + "\n";
+         } catch (const EProduction& e) {
+           throw TCliFailure(e.what());
+         }
+         try {
+           WriteFileAtomic(a->Out, TBytes(text.begin(), text.end()));
+         } catch (const EStreamError& e) {
+           throw TCliFailure(Named(e, a->Out));
+         }
+         return 0;
+       }});
+}
+
+} // namespace quillane

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Exceptions.h"
+
+namespace quillane {
+
+class OPattern;
+
+// How a yarn's count is given: decitex (grams per 10 km) or metric count (km per kg).
+enum class TYarnCountUnit : uint8_t { Dtex, Nm };
+
+struct TYarnCount {
+  double Value = 1300.0;
+  TYarnCountUnit Unit = TYarnCountUnit::Dtex;
+  double GramsPerKm() const { return Unit == TYarnCountUnit::Dtex ? Value / 10.0 : 1000.0 / Value; }
+  bool operator==(const TYarnCount&) const = default;
+};
+
+// What the mill tells us that the pattern does not know. Kept beside the pattern, never in it.
+struct TProductionParameters {
+  std::vector<double> TuftLength;     // mm of yarn one tuft takes, for states 1, 2, ...
+  std::vector<TYarnCount> YarnCounts; // for yarn types 1, 2, ...
+  double ConeWeight = 5.0;            // kg of yarn on one cone
+  double RunLength = 0.0;             // m of goods; 0 tufts the pattern's PLines once
+  double Waste = 3.0;                 // % of the weight added before cones are counted
+  bool operator==(const TProductionParameters&) const = default;
+};
+
+// A refused parameter or a run that cannot be worked out; the text says which and why.
+class EProduction : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// The yarn one tuft takes for a pile of this height: up the pile, down again and along to
+// the next PLine.
+double ProposedTuftLength(double pileHeight, double pLineSpacing);
+// Proposals for every state of the pattern from its state names (an "Off" state takes no
+// yarn), 1300 dtex for every yarn type, 5 kg cones, one pattern length and 3 % waste.
+TProductionParameters DefaultProductionParameters(const OPattern& pattern);
+// Fills in what a file left out for this pattern's states and yarn types from the defaults;
+// entries beyond the pattern's counts stay (they are the file's) but are not used.
+void CompleteProductionParameters(TProductionParameters& parameters, const OPattern& pattern);
+// Why a value of the named field (tuftLength, yarnCount, coneWeight, runLength, waste) is
+// refused, "NAME must be ...", or "" when it is usable.
+std::string ParameterValueProblem(std::string_view field, double value);
+// The first refused value as "NAME must be ...", or "" when all are usable.
+std::string ProductionParameterProblem(const TProductionParameters& parameters);
+
+struct TNeedleFigures {
+  int Control = 0;
+  uint8_t YarnType = 0;        // the creel's
+  std::vector<uint64_t> Tufts; // states 0 (no tuft) to NoStates
+  double Length = 0.0;         // m
+  double Weight = 0.0;         // kg, without waste
+};
+
+struct TYarnTypeFigures {
+  uint8_t YarnType = 0;
+  double GramsPerKm = 0.0;
+  double Length = 0.0;          // m
+  double Weight = 0.0;          // kg, without waste
+  double WeightWithWaste = 0.0; // kg
+  uint64_t Cones = 0;
+};
+
+struct TNeedleBalance {
+  double Min = 0.0, Mean = 0.0, Max = 0.0; // m per needle
+  double MaxToMean = 0.0;                  // 0 when no needle uses yarn
+  std::vector<int> FurthestAboveMean;      // controls, the longest first
+};
+
+struct TProductionFigures {
+  uint64_t PLines = 0;                     // tufted along the run
+  uint64_t FullRepeats = 0;                // whole passes of the pattern's PLines
+  std::vector<uint64_t> TuftsPerState;     // states 0 (no tuft) to NoStates
+  std::vector<TNeedleFigures> Needles;     // controls 1 to NoControls
+  std::vector<TYarnTypeFigures> YarnTypes; // yarn types 1 to NoYarnTypes
+  double Length = 0.0, Weight = 0.0, WeightWithWaste = 0.0;
+  uint64_t Cones = 0;
+  TNeedleBalance Balance;
+};
+
+// How many controls FurthestAboveMean names at most.
+constexpr size_t FurthestNeedles = 5;
+
+// The yarn the pattern takes over the run, reading each cell as the export codes it: a
+// state pattern's state (a cell without one the undefined state) with the creel's yarn type
+// of its control, a colour pattern's colour as the yarn type showing it, tufted in the one
+// state (a colour no yarn type shows is no tuft). A control without a yarn type uses none.
+// The setup tables must be validated and the parameters complete; throws EProduction
+// when they are refused or the run cannot be laid out in PLines.
+TProductionFigures ComputeProduction(const OPattern& pattern,
+                                     const TProductionParameters& parameters);
+
+} // namespace quillane

@@ -1,0 +1,82 @@
+#include "CliSupport.h"
+#include "InterchangeSupport.h"
+
+#include <numeric>
+
+#include "production/ProductionFile.h"
+
+namespace quillane::test {
+namespace {
+
+using ReportCli = TFlowTest;
+
+TEST_F(ReportCli, TotalsAreTheSumsOfTheRowsInJsonAndCsv) {
+  auto p = MakePattern(4, 12, 5, 3); // HLCS: three states, creel A B C A ...
+  p->Settings->PLineSpacing = 2.5f;
+  for (int pl = 1; pl <= 5; ++pl)
+    for (int c = 1; c <= 12; ++c)
+      p->SetState(c, pl, static_cast<uint8_t>((c * pl) % 4)); // 0 too: the undefined state
+  p->FileName = Current.File("rug.pat");
+  p->SaveToFile();
+  TProductionParameters parameters = DefaultProductionParameters(*p);
+  parameters.YarnCounts[1] = {15, TYarnCountUnit::Nm};
+  parameters.RunLength = 3; // 1200 PLines: the pattern 240 times
+  SaveProductionParameters(ProductionFileName(p->FileName), parameters);
+
+  // 3 m from the file, then 0.03 m from the command line: 12 PLines, 2 passes and 2 more.
+  for (const char* runLength : {"", "0.03"}) {
+    SCOPED_TRACE(runLength);
+    std::vector<std::string> args = {"report", "rug.pat", "-o", "-"};
+    if (*runLength)
+      args.insert(args.end(), {"--run-length", runLength});
+    const TCliResult r = RunCli(Current.Path, args);
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const nlohmann::json j = r.Json();
+    EXPECT_EQ(j["run"]["pLines"], *runLength ? 12 : 1200);
+    ASSERT_EQ(j["needles"].size(), 12u);
+    double length = 0, weight = 0, yarnLength = 0, yarnWeight = 0;
+    uint64_t cones = 0;
+    for (const auto& n : j["needles"]) {
+      length += n["length"].get<double>();
+      weight += n["weight"].get<double>();
+    }
+    for (const auto& y : j["yarnTypes"]) {
+      yarnLength += y["length"].get<double>();
+      yarnWeight += y["weight"].get<double>();
+      cones += y["cones"].get<uint64_t>();
+    }
+    const nlohmann::json& t = j["totals"];
+    EXPECT_GT(length, 0);
+    EXPECT_NEAR(t["length"].get<double>(), length, 1e-9 * length);
+    EXPECT_NEAR(t["length"].get<double>(), yarnLength, 1e-9 * length);
+    EXPECT_NEAR(t["weight"].get<double>(), weight, 1e-9 * weight);
+    EXPECT_NEAR(t["weight"].get<double>(), yarnWeight, 1e-9 * weight);
+    EXPECT_EQ(t["cones"], cones);
+    EXPECT_EQ(t["tufts"], 12 * j["run"]["pLines"].get<uint64_t>());
+  }
+
+  // The CSV holds the same rows: 12 needles, then the yarn types and their total.
+  const TCliResult csv = RunLine(Current.Path, "report rug.pat -o rug.csv");
+  ASSERT_EQ(csv.Status, 0) << csv.Err;
+  const std::string text = ReadText(Current.File("rug.csv"));
+  EXPECT_EQ(text.rfind("control,yarnType,length_m,weight_kg\r\n1,A,", 0), 0u);
+  EXPECT_NE(text.find("\r\n\r\nyarnType,length_m,weight_kg,weightWithWaste_kg,cones\r\nA,"),
+            std::string::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 12 + 1 + 1 + 3 + 1);
+
+  // Refused before anything is written: a PDF, for now, and a run length out of range.
+  for (const char* line :
+       {"report rug.pat -o rug.pdf", "report rug.pat --run-length -1 -o r.json"}) {
+    const TCliResult r = RunLine(Current.Path, line);
+    EXPECT_EQ(r.Status, 2) << line;
+    EXPECT_FALSE(FileExists(Current.File("rug.pdf")) || FileExists(Current.File("r.json")));
+  }
+  WriteBytes(Current.File("bad.json"), Text("{\n\"waste\": -1}"));
+  const TCliResult bad = RunLine(Current.Path, "report rug.pat --parameters bad.json -o r.json");
+  EXPECT_EQ(bad.Status, 1);
+  EXPECT_EQ(bad.Err, "Error reading production parameters: bad.json: line 2: waste must be from "
+                     "0 to 100 %\n");
+}
+
+} // namespace
+} // namespace quillane::test

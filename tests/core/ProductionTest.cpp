@@ -1,0 +1,203 @@
+#include <cmath>
+
+#include "InterchangeSupport.h"
+#include "PatternSupport.h"
+
+#include "production/Production.h"
+#include "production/ProductionFile.h"
+
+namespace quillane::test {
+namespace {
+
+using Production = TFlowTest;
+
+// Yarn A 1000 dtex (100 g/km), yarn B 20 Nm (50 g/km), 1 mg cones and 10 % waste make the
+// weights milligrams that can be checked by hand; PLines lie 2.5 mm apart.
+TEST_F(Production, CountsYarnPerNeedleYarnTypeAndStateAsTheExportCodesCells) {
+  struct TCase {
+    const char* Name;
+    uint8_t MachineType, YarnTypes;
+    std::vector<int> Creel; // empty: the default A, B, A, ...
+    std::vector<const char*> Cells;
+    std::vector<double> TuftLength; // mm for states 1, 2
+    double RunLength;
+    bool Sections; // controls 1 and 2 copied onto 3 and 4
+    std::vector<double> NeedleMm, YarnMm, YarnMg;
+    std::vector<uint64_t> Cones, Tufts; // Tufts from state 0
+    std::vector<int> Furthest;
+  };
+  // clang-format off
+  const TCase cases[] = {
+      // 3 PLines of the 2: the second pass stops after PLine 1. A cell without a state is
+      // the undefined state, High.
+      {"one yarn, two states", 0, 1, {}, {"1122", "1210"}, {20, 10}, 0.0075, false,
+       {60, 50, 40, 40}, {190}, {19}, {21}, {0, 7, 5}, {1, 2}},
+      // The copies count as they were tufted, not as the empty cells under them.
+      {"sections", 0, 1, {}, {"1200", "2200"}, {20, 10}, 0, true,
+       {30, 20, 30, 20}, {100}, {10}, {11}, {0, 2, 6}, {1, 3}},
+      {"creel A B A B", 0, 2, {}, {"1111", "2222"}, {20, 10}, 0, false,
+       {30, 30, 30, 30}, {60, 60}, {6, 3}, {7, 4}, {0, 4, 4}, {}},
+      // Colour 1 is yarn A, 2 yarn B, whatever the creel; 0 and 3 no yarn type shows.
+      {"colour pattern", 11, 2, {}, {"1203", "2211"}, {20}, 0, false,
+       {40, 40, 20, 20}, {60, 60}, {6, 3}, {7, 4}, {2, 6}, {1, 2}},
+      // Off takes no yarn, nor does a control without a yarn type.
+      {"off and no yarn type", 1, 1, {1, 1, 0}, {"122", "111"}, {20, 0}, 0, false,
+       {40, 20, 0}, {60}, {6}, {7}, {0, 4, 2}, {1}},
+  };
+  // clang-format on
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Name);
+    auto p = MakePattern(k.MachineType, static_cast<uint16_t>(std::strlen(k.Cells[0])),
+                         static_cast<uint16_t>(k.Cells.size()), k.YarnTypes);
+    p->Settings->PLineSpacing = 2.5f;
+    for (size_t c = 0; c < k.Creel.size(); ++c)
+      p->Creel->SetYarnType(static_cast<int>(c + 1), static_cast<uint8_t>(k.Creel[c]));
+    SetCells(*p, k.Cells);
+    if (k.Sections) {
+      AddSection(*p, {1, 1, 2, 2}, {3, 1, 4, 2});
+      p->ApplySections();
+    }
+    TProductionParameters parameters;
+    parameters.TuftLength = k.TuftLength;
+    parameters.YarnCounts = {{1000, TYarnCountUnit::Dtex}, {20, TYarnCountUnit::Nm}};
+    parameters.ConeWeight = 1e-6;
+    parameters.Waste = 10;
+    parameters.RunLength = k.RunLength;
+    const TProductionFigures f = ComputeProduction(*p, parameters);
+
+    ASSERT_EQ(f.Needles.size(), k.NeedleMm.size());
+    double sumMm = 0;
+    for (size_t c = 0; c < f.Needles.size(); ++c) {
+      EXPECT_NEAR(f.Needles[c].Length * 1000, k.NeedleMm[c], 1e-9) << "control " << c + 1;
+      EXPECT_EQ(f.Needles[c].YarnType, p->Creel->GetYarnType(static_cast<int>(c + 1)));
+      sumMm += k.NeedleMm[c];
+    }
+    ASSERT_EQ(f.YarnTypes.size(), k.YarnMm.size());
+    double sumMg = 0;
+    for (size_t y = 0; y < f.YarnTypes.size(); ++y) {
+      EXPECT_NEAR(f.YarnTypes[y].Length * 1000, k.YarnMm[y], 1e-9) << "yarn type " << y + 1;
+      EXPECT_NEAR(f.YarnTypes[y].Weight * 1e6, k.YarnMg[y], 1e-9) << "yarn type " << y + 1;
+      EXPECT_NEAR(f.YarnTypes[y].WeightWithWaste * 1e6, k.YarnMg[y] * 1.1, 1e-9);
+      EXPECT_EQ(f.YarnTypes[y].Cones, k.Cones[y]) << "yarn type " << y + 1;
+      sumMg += k.YarnMg[y];
+    }
+    EXPECT_EQ(f.TuftsPerState, k.Tufts);
+    EXPECT_NEAR(f.Length * 1000, sumMm, 1e-9);
+    EXPECT_NEAR(f.Weight * 1e6, sumMg, 1e-9);
+    double needleMg = 0;
+    for (const TNeedleFigures& n : f.Needles)
+      needleMg += n.Weight * 1e6;
+    EXPECT_NEAR(needleMg, sumMg, 1e-9);
+    EXPECT_NEAR(f.Balance.Mean * 1000, sumMm / static_cast<double>(k.NeedleMm.size()), 1e-9);
+    EXPECT_NEAR(f.Balance.Max * 1000, *std::max_element(k.NeedleMm.begin(), k.NeedleMm.end()),
+                1e-9);
+    EXPECT_NEAR(f.Balance.Min * 1000, *std::min_element(k.NeedleMm.begin(), k.NeedleMm.end()),
+                1e-9);
+    EXPECT_EQ(f.Balance.FurthestAboveMean, k.Furthest);
+  }
+}
+
+TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
+  auto p = MakePattern(1, 4, 2, 2);
+  TProductionParameters parameters = DefaultProductionParameters(*p);
+  // ICN's Off takes no yarn; On is two piles and the gauge's advance.
+  EXPECT_EQ(parameters.TuftLength, (std::vector<double>{2 * 8 + 2.54, 0}));
+  EXPECT_EQ(parameters.YarnCounts.size(), 2u);
+  EXPECT_NO_THROW(ComputeProduction(*p, parameters));
+  const struct {
+    void (*Change)(TProductionParameters&);
+    const char* Message;
+  } cases[] = {
+      {[](TProductionParameters& q) { q.RunLength = 10; },
+       "The control settings give no PLine spacing, so a run length cannot be laid out in "
+       "PLines"},
+      {[](TProductionParameters& q) { q.YarnCounts[1].Value = 0; }, "yarnCount must be positive"},
+      {[](TProductionParameters& q) { q.Waste = std::nan(""); }, "waste must be from 0 to 100 %"},
+      {[](TProductionParameters& q) { q.TuftLength.pop_back(); },
+       "The production parameters do not cover the pattern's states and yarn types"},
+  };
+  for (const auto& k : cases) {
+    TProductionParameters q = parameters;
+    k.Change(q);
+    try {
+      ComputeProduction(*p, q);
+      ADD_FAILURE() << k.Message;
+    } catch (const EProduction& e) {
+      EXPECT_STREQ(e.what(), k.Message);
+    }
+  }
+}
+
+TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
+  TProductionParameters parameters;
+  parameters.TuftLength = {22.5, 0};
+  parameters.YarnCounts = {{1300, TYarnCountUnit::Dtex}, {12.5, TYarnCountUnit::Nm}};
+  parameters.RunLength = 25;
+  const std::string text = "{\n"
+                           "  \"tuftLength\": [22.5, 0],\n"
+                           "  \"yarnTypes\": [\n"
+                           "    {\"yarnCount\": 1300, \"unit\": \"dtex\"},\n"
+                           "    {\"yarnCount\": 12.5, \"unit\": \"Nm\"}\n"
+                           "  ],\n"
+                           "  \"coneWeight\": 5,\n"
+                           "  \"runLength\": 25,\n"
+                           "  \"waste\": 3\n"
+                           "}\n";
+  TTempDir d;
+  const std::string file = ProductionFileName(d.File("rug.pat"));
+  EXPECT_EQ(file, d.File("rug.production.json"));
+  EXPECT_EQ(ProductionFileName("a/rug.v2.PAT"), "a/rug.v2.production.json");
+  SaveProductionParameters(file, parameters);
+  EXPECT_EQ(FileBytes(file), Text(text));
+  EXPECT_EQ(ReadProductionParameters(Text(text)), parameters);
+  // Missing: the defaults, for the pattern's two states and three yarn types.
+  auto p = MakePattern(0, 4, 2, 3);
+  EXPECT_EQ(LoadProductionParameters(d.File("none.production.json"), *p),
+            DefaultProductionParameters(*p));
+
+  const std::pair<std::string, std::string> hostile[] = {
+      {"{\n  \"waste\": 3,\n  \"yarnTypes\": [\n    {\"yarnCount\": -1}\n  ]\n}",
+       "line 4: yarnCount must be positive"},
+      {"{\"tuftLength\": [1,\n 1001]}", "line 2: tuftLength must be from 0 to 1000 mm"},
+      {"{\"yarnTypes\": [{\"unit\": \"tex\", \"yarnCount\": 5}]}",
+       "line 1: unit must be \"dtex\" or \"Nm\""},
+      {"{\"yarnTypes\": [{}]}", "line 1: yarnCount is missing"},
+      {"{\"waste\": \"3\"}", "line 1: waste must be a number"},
+      {"{\"waste\": 3, \"waste\": 4}", "line 1: waste is given twice"},
+      {"{\"coneWeight\": 0}", "line 1: coneWeight must be positive"},
+      {"{\"runLength\": 1e999}", "line 1: a number is out of range"},
+      {"{\"runLength\": 01}", "line 1: a number is not written as JSON writes numbers"},
+      {"{\"runLength\": true}", "line 1: expected a number, a text, [ or {"},
+      {"{\"runLength\": 1", "line 1: expected ',' or '}'"},
+      {"{\"a\": \"b\n\"}", "line 1: a text runs past the end of its line"},
+      {"{\"a\": \"\\u00e9\"}", "line 1: a text holds an escape this file does not use"},
+      {"{} {}", "line 1: unexpected text after the end"},
+      {"[]", "line 1: the file must hold one object in { }"},
+      {"", "line 1: unexpected end of the file"},
+      {std::string(12, '[') + std::string(12, ']'), "line 1: nested too deeply"},
+      {"{\"x\": \"" + std::string(70000, 'x') + "\"}", "line 1: the file is larger than 64 KB"},
+  };
+  for (const auto& [bytes, message] : hostile) {
+    SCOPED_TRACE(message);
+    try {
+      ReadProductionParameters(Text(bytes));
+      ADD_FAILURE();
+    } catch (const EProduction& e) {
+      EXPECT_EQ(e.what(), message);
+    }
+  }
+  // Unknown keys are for later versions; a refused file names itself.
+  EXPECT_EQ(
+      ReadProductionParameters(Text("{\"later\": {\"a\": [1, \"\\n\"]}, \"waste\": 7}")).Waste, 7);
+  WriteBytes(file, Text("{\"waste\": 101}"));
+  try {
+    LoadProductionParameters(file, *p);
+    ADD_FAILURE();
+  } catch (const EProduction& e) {
+    EXPECT_EQ(e.what(), "Error reading production parameters: " + file +
+                            ": line 1: waste must be from 0 to 100 %");
+  }
+}
+
+} // namespace
+} // namespace quillane::test
