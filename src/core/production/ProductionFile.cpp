@@ -21,8 +21,10 @@ struct TValue {
   int Line = 1;
   double Number = 0;
   std::string Text;
-  std::vector<std::pair<std::string, TValue>> Members;
+  // An array's items; an object's member values, named by Keys (a pair holding a TValue
+  // could not be declared inside it).
   std::vector<TValue> Items;
+  std::vector<std::string> Keys;
 };
 
 [[noreturn]] void Refuse(int line, const std::string& what) {
@@ -83,7 +85,8 @@ private:
           Refuse(Line, "expected a key in double quotes");
         std::string key = String();
         Expect(':');
-        v.Members.emplace_back(std::move(key), Value(depth + 1));
+        v.Keys.push_back(std::move(key));
+        v.Items.push_back(Value(depth + 1));
       } while (Comma('}'));
     } else if (c == '[') {
       v.Kind = TValue::TKind::Array;
@@ -204,7 +207,9 @@ TYarnCount YarnCountField(const TValue& v) {
     Refuse(v.Line, "each of yarnTypes must be an object in { }");
   TYarnCount count;
   bool given = false;
-  for (const auto& [key, member] : v.Members) {
+  for (size_t i = 0; i < v.Keys.size(); ++i) {
+    const std::string& key = v.Keys[i];
+    const TValue& member = v.Items[i];
     if (key == "yarnCount") {
       count.Value = NumberField(member, "yarnCount");
       given = true;
@@ -268,7 +273,9 @@ TProductionParameters ReadProductionParameters(std::span<const uint8_t> bytes) {
     Refuse(document.Line, "the file must hold one object in { }");
   TProductionParameters parameters;
   std::vector<std::string> seen;
-  for (const auto& [key, v] : document.Members) {
+  for (size_t i = 0; i < document.Keys.size(); ++i) {
+    const std::string& key = document.Keys[i];
+    const TValue& v = document.Items[i];
     for (const std::string& earlier : seen)
       if (earlier == key)
         Refuse(v.Line, key + " is given twice");
