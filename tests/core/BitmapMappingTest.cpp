@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/Exceptions.h"
+#include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
@@ -106,6 +107,62 @@ TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
               row.Button == TMouseButton::Middle ? 1 : row.Row);
     EXPECT_EQ(m.Press(row.Button, strip, 40, row.Height, row.X, row.Y), row.Row != 0);
     EXPECT_EQ(m.Mapping, expected);
+  }
+}
+
+// The window's keys: Up and Down move the column's row and the strip's colours only within
+// what there is, Space gives a row a button's colour. A colour pattern imports into its
+// machine view only.
+TEST_F(BitmapMapping, KeysStayWithinTheColoursAndColourPatternsOfferNoDesignView) {
+  auto p = Pattern(4, 4);
+  OBitmap24 b = Bitmap(3, 1, Red);
+  b.SetPixel(1, 0, White);
+  b.SetPixel(2, 0, Teal);
+  OBitmapMapping m(RegionOf(*p), b);
+  struct TRowKey {
+    int Row, Delta, Reached;
+  };
+  for (const TRowKey k :
+       {TRowKey{0, 0, 1}, {9, 0, 3}, {1, -1, 1}, {1, 1, 2}, {3, 1, 3}, {3, -2, 1}})
+    EXPECT_EQ(m.KeyRow(k.Row, k.Delta), k.Reached) << k.Row << " by " << k.Delta;
+
+  OPalettePaintBox strip(&m.WorkPalette, false);
+  strip.LeftIndex = 7;
+  strip.RightIndex = 9;
+  std::vector<OPaletteEntry> expected = m.Mapping;
+  expected[2] = 7;
+  expected[3] = 9;
+  m.KeyAssign(2, strip, false);
+  m.KeyAssign(3, strip, true);
+  m.KeyAssign(4, strip, true); // past the used rows
+  EXPECT_EQ(m.Mapping, expected);
+
+  const int n = m.WorkPalette.NoColours();
+  strip.Height = 400;
+  struct TStripKey {
+    bool Right;
+    int Delta, Left, RightIndex;
+  };
+  for (const TStripKey k : {TStripKey{false, -1, 6, 9},
+                            {true, 1, 6, 10},
+                            {false, -9, 1, 10},
+                            {true, 99, 1, n},
+                            {false, 0, 1, n}}) {
+    ASSERT_TRUE(strip.Step(k.Right, k.Delta));
+    EXPECT_EQ(std::pair(int(strip.LeftIndex), int(strip.RightIndex)),
+              std::pair(k.Left, k.RightIndex));
+    const int index = k.Right ? k.RightIndex : k.Left;
+    EXPECT_EQ(strip.HintText.rfind("Palette Color " + std::to_string(index) + ":", 0), 0u)
+        << strip.HintText;
+  }
+  m.WorkPalette.SetNoColours(0);
+  EXPECT_FALSE(strip.Step(false, 1));
+  EXPECT_EQ(strip.LeftIndex, 1);
+
+  for (const auto& [mode, offered] :
+       {std::pair{uint8_t(0), true}, {uint8_t(1), true}, {pmColours, false}}) {
+    p->PatternMode = mode;
+    EXPECT_EQ(OffersDesignView(*p), offered) << int(mode);
   }
 }
 

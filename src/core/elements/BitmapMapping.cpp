@@ -375,6 +375,14 @@ bool OBitmapMapping::Press(TMouseButton button, const OPalettePaintBox& strip, i
   return true;
 }
 
+int OBitmapMapping::KeyRow(int row, int delta) const {
+  return std::clamp(row + delta, 1, std::max(1, NoBitmapColours));
+}
+
+void OBitmapMapping::KeyAssign(int row, const OPalettePaintBox& strip, bool right) {
+  SetMapping(row, right ? strip.RightIndex : strip.LeftIndex);
+}
+
 bool OBitmapMapping::Apply(bool machine) {
   Cancelled = false;
   const TRect B = Region.PictureArea;

@@ -50,6 +50,11 @@ public:
   // changed nothing.
   bool Press(TMouseButton button, const OPalettePaintBox& strip, int width, int height, int x,
              int y);
+  // The keyboard's row after `delta` steps of Up and Down (0 as the column takes the
+  // focus), held to the used rows.
+  int KeyRow(int row, int delta) const;
+  // Space on a row gives it the strip's left index, Shift+Space the right one.
+  void KeyAssign(int row, const OPalettePaintBox& strip, bool right);
 
   // Takes the working palette if it was changed, then paints the bitmap, scaled to the
   // region's picture area and upside down, through the pattern's painting in the machine
