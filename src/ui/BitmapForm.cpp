@@ -224,11 +224,11 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
     Repaint();
   });
   connect(buCancel, &QToolButton::clicked, this, [this] {
-    CloseResult = 2;
+    Work.Choice = OBitmapMapping::TChoice::Cancel;
     QDialog::reject();
   });
   connect(buApply, &QToolButton::clicked, this, [this] {
-    CloseResult = 1;
+    Work.Choice = OBitmapMapping::TChoice::Apply;
     accept();
   });
   pbPalette->installEventFilter(this);
@@ -252,9 +252,7 @@ void TfmBitmap::Repaint() {
 }
 
 void TfmBitmap::reject() {
-  if (CloseResult == 0)
-    CloseResult = g.UI().Confirm("Apply changes") ? 1 : 2;
-  if (CloseResult == 1)
+  if (Work.Close())
     accept();
   else
     QDialog::reject();
@@ -288,10 +286,7 @@ bool TfmBitmap::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfmBitmap::ApplyChoice() {
-  if (CloseResult != 1)
-    return;
-  if (!Work.Apply(rbMachine->isChecked()) && !Work.Cancelled)
-    g.UI().ShowMessage("The region's picture area is empty: there is nothing to import into");
+  Work.Finish(rbMachine->isChecked());
 }
 
 void TfmBitmap::Execute(ORegion& region, QWidget* parent) {

@@ -198,6 +198,49 @@ TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
     }
 }
 
+// Leaving the window: the close box asks once unless a button decided, and only an apply
+// that found nothing to import into is told; a cancelled progress says nothing.
+TEST_F(BitmapMapping, LeavingAsksOnceUnlessDecidedAndTellsOnlyOfAnEmptyArea) {
+  using TChoice = OBitmapMapping::TChoice;
+  using TBox = OScriptedPlatform::TBox;
+  struct TRow {
+    TChoice Choice;
+    bool Answer, Applies, Asked, EmptyArea, CancelProgress, Painted;
+  };
+  const TRow rows[] = {
+      {TChoice::Open, true, true, true, false, false, true},
+      {TChoice::Open, false, false, true, false, false, false},
+      {TChoice::Apply, false, true, false, true, false, false},
+      {TChoice::Apply, false, true, false, false, true, false},
+      {TChoice::Cancel, true, false, false, false, false, false},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    UI.Shown.clear();
+    UI.ConfirmAnswers = {row.Answer};
+    UI.CancelAtStep = row.CancelProgress ? std::optional<int64_t>(1) : std::nullopt;
+    auto p = Pattern(4, 4);
+    if (row.EmptyArea)
+      RegionOf(*p).SetPictureArea({5, 1, 4, 5});
+    const Bytes before = RecordBytes(*p);
+    OBitmapMapping m(RegionOf(*p), Bitmap(2, 2, Red));
+    m.Choice = row.Choice;
+    EXPECT_EQ(m.Close(), row.Applies);
+    EXPECT_EQ(m.Close(), row.Applies) << "asked again";
+    m.Finish(true);
+    std::vector<std::pair<TBox, std::string>> told, expected;
+    for (const auto& shown : UI.Shown)
+      told.emplace_back(shown.Box, shown.Text);
+    if (row.Asked)
+      expected.emplace_back(TBox::Confirm, "Apply changes");
+    if (row.EmptyArea)
+      expected.emplace_back(TBox::Message,
+                            "The region's picture area is empty: there is nothing to import into");
+    EXPECT_EQ(told, expected);
+    EXPECT_EQ(RecordBytes(*p) != before, row.Painted);
+  }
+}
+
 // Which bitmap pixels are sampled: the expected sample points are red (entry 1), the first
 // PLine's first one entry 2, everything else a colour that paints nothing.
 TEST_F(BitmapMapping, SamplesCellCentresUpsideDownInBothViews) {

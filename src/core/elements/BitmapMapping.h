@@ -65,6 +65,16 @@ public:
   bool Apply(bool machine);
   bool Cancelled = false;
 
+  // How the window is left: by Apply, by Cancel, or by its close box or Escape, which ask
+  // "Apply changes" unless a button decided already.
+  enum class TChoice : uint8_t { Open, Apply, Cancel };
+  TChoice Choice = TChoice::Open;
+  // The close box or Escape: true when the choice is to apply.
+  bool Close();
+  // The choice carried out once the window is gone; a region with nothing to import into
+  // is told, a cancelled progress is not.
+  void Finish(bool machine);
+
   // The status texts over row `row` of the bitmap and of the palette column.
   std::string BitmapColourHint(int row) const;
   std::string PaletteColourHint(int row) const;
