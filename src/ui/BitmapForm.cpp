@@ -17,6 +17,7 @@
 #include "ImageIO.h"
 #include "app/App.h"
 #include "data/DesignOwner.h"
+#include "editors/ViewStates.h"
 #include "elements/Region.h"
 #include "ui/DesignForm.h"
 #include "ui/PaletteStrip.h"
@@ -116,17 +117,14 @@ void TColourColumn::mousePressEvent(QMouseEvent* event) {
 }
 
 void TColourColumn::keyPressEvent(QKeyEvent* event) {
-  const int rows = Form.Work.NoBitmapColours;
-  if (rows == 0) {
+  if (Form.Work.NoBitmapColours == 0) {
     QWidget::keyPressEvent(event);
   } else if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
-    Current = std::clamp(Current + (event->key() == Qt::Key_Up ? -1 : 1), 1, rows);
+    Current = Form.Work.KeyRow(Current, event->key() == Qt::Key_Up ? -1 : 1);
     Hint(Current);
     update();
   } else if (event->key() == Qt::Key_Space) {
-    const OPalettePaintBox& strip = Form.pbPalette->Box();
-    const bool right = event->modifiers() & Qt::ShiftModifier;
-    Form.Work.SetMapping(Current, right ? strip.RightIndex : strip.LeftIndex);
+    Form.Work.KeyAssign(Current, Form.pbPalette->Box(), event->modifiers() & Qt::ShiftModifier);
     Changed(Current);
   } else {
     QWidget::keyPressEvent(event);
@@ -134,7 +132,7 @@ void TColourColumn::keyPressEvent(QKeyEvent* event) {
 }
 
 void TColourColumn::focusInEvent(QFocusEvent* event) {
-  Current = std::clamp(Current, 1, std::max(1, Form.Work.NoBitmapColours));
+  Current = Form.Work.KeyRow(Current, 0);
   Hint(Current);
   QWidget::focusInEvent(event);
   update();
@@ -217,8 +215,7 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
   setMouseTracking(true);
 
   rbDesign->setChecked(true);
-  // A colour pattern has only the machine view.
-  if (region.Owner->PatternMode == pmColours) {
+  if (!OffersDesignView(*region.Owner)) {
     rbDesign->setEnabled(false);
     rbMachine->setChecked(true);
   }
@@ -227,11 +224,11 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
     Repaint();
   });
   connect(buCancel, &QToolButton::clicked, this, [this] {
-    CloseResult = 2;
+    Work.Choice = OBitmapMapping::TChoice::Cancel;
     QDialog::reject();
   });
   connect(buApply, &QToolButton::clicked, this, [this] {
-    CloseResult = 1;
+    Work.Choice = OBitmapMapping::TChoice::Apply;
     accept();
   });
   pbPalette->installEventFilter(this);
@@ -255,9 +252,7 @@ void TfmBitmap::Repaint() {
 }
 
 void TfmBitmap::reject() {
-  if (CloseResult == 0)
-    CloseResult = g.UI().Confirm("Apply changes") ? 1 : 2;
-  if (CloseResult == 1)
+  if (Work.Close())
     accept();
   else
     QDialog::reject();
@@ -281,25 +276,17 @@ bool TfmBitmap::eventFilter(QObject* watched, QEvent* event) {
     if (key->key() != Qt::Key_Up && key->key() != Qt::Key_Down)
       return false;
     OPalettePaintBox& strip = pbPalette->Box();
-    const int colours = Work.WorkPalette.NoColours();
-    if (colours == 0)
-      return true;
-    uint8_t& index = key->modifiers() & Qt::ShiftModifier ? strip.RightIndex : strip.LeftIndex;
-    index =
-        static_cast<uint8_t>(std::clamp(index + (key->key() == Qt::Key_Up ? -1 : 1), 1, colours));
-    strip.MouseMove(0, 0, (index - 1) * strip.CellHeight());
-    ShowHint(strip.HintText);
-    pbPalette->update();
+    if (strip.Step(key->modifiers() & Qt::ShiftModifier, key->key() == Qt::Key_Up ? -1 : 1)) {
+      ShowHint(strip.HintText);
+      pbPalette->update();
+    }
     return true;
   }
   return false;
 }
 
 void TfmBitmap::ApplyChoice() {
-  if (CloseResult != 1)
-    return;
-  if (!Work.Apply(rbMachine->isChecked()) && !Work.Cancelled)
-    g.UI().ShowMessage("The region's picture area is empty: there is nothing to import into");
+  Work.Finish(rbMachine->isChecked());
 }
 
 void TfmBitmap::Execute(ORegion& region, QWidget* parent) {

@@ -58,8 +58,6 @@ public:
   static void Execute(ORegion& region, QWidget* parent);
 
   OBitmapMapping Work;
-  // 0 while open, 1 apply, 2 cancel.
-  uint8_t CloseResult = 0;
 
   QToolBar* ToolBar1;
   QToolButton *buPalette, *buCancel, *buApply;

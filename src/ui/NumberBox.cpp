@@ -99,7 +99,7 @@ QValidator::State TNumberBox::validate(QString&, int&) const {
 }
 
 void TNumberBox::stepBy(int steps) {
-  const double stepped = std::clamp(Current() + steps, NumberField.Minimum, NumberField.Maximum);
+  const double stepped = NumberField.Stepped(Current(), steps);
   lineEdit()->setText(FromText(NumberField.Text(stepped)));
   selectAll();
   emit Edited();
@@ -110,9 +110,9 @@ QAbstractSpinBox::StepEnabled TNumberBox::stepEnabled() const {
     return StepNone;
   const double current = Current();
   StepEnabled enabled = StepNone;
-  if (current < NumberField.Maximum)
+  if (NumberField.StepsUp(current))
     enabled |= StepUpEnabled;
-  if (current > NumberField.Minimum)
+  if (NumberField.StepsDown(current))
     enabled |= StepDownEnabled;
   return enabled;
 }

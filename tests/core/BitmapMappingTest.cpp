@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/Exceptions.h"
+#include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
@@ -109,6 +110,62 @@ TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
   }
 }
 
+// The window's keys: Up and Down move the column's row and the strip's colours only within
+// what there is, Space gives a row a button's colour. A colour pattern imports into its
+// machine view only.
+TEST_F(BitmapMapping, KeysStayWithinTheColoursAndColourPatternsOfferNoDesignView) {
+  auto p = Pattern(4, 4);
+  OBitmap24 b = Bitmap(3, 1, Red);
+  b.SetPixel(1, 0, White);
+  b.SetPixel(2, 0, Teal);
+  OBitmapMapping m(RegionOf(*p), b);
+  struct TRowKey {
+    int Row, Delta, Reached;
+  };
+  for (const TRowKey k :
+       {TRowKey{0, 0, 1}, {9, 0, 3}, {1, -1, 1}, {1, 1, 2}, {3, 1, 3}, {3, -2, 1}})
+    EXPECT_EQ(m.KeyRow(k.Row, k.Delta), k.Reached) << k.Row << " by " << k.Delta;
+
+  OPalettePaintBox strip(&m.WorkPalette, false);
+  strip.LeftIndex = 7;
+  strip.RightIndex = 9;
+  std::vector<OPaletteEntry> expected = m.Mapping;
+  expected[2] = 7;
+  expected[3] = 9;
+  m.KeyAssign(2, strip, false);
+  m.KeyAssign(3, strip, true);
+  m.KeyAssign(4, strip, true); // past the used rows
+  EXPECT_EQ(m.Mapping, expected);
+
+  const int n = m.WorkPalette.NoColours();
+  strip.Height = 400;
+  struct TStripKey {
+    bool Right;
+    int Delta, Left, RightIndex;
+  };
+  for (const TStripKey k : {TStripKey{false, -1, 6, 9},
+                            {true, 1, 6, 10},
+                            {false, -9, 1, 10},
+                            {true, 99, 1, n},
+                            {false, 0, 1, n}}) {
+    ASSERT_TRUE(strip.Step(k.Right, k.Delta));
+    EXPECT_EQ(std::pair(int(strip.LeftIndex), int(strip.RightIndex)),
+              std::pair(k.Left, k.RightIndex));
+    const int index = k.Right ? k.RightIndex : k.Left;
+    EXPECT_EQ(strip.HintText.rfind("Palette Color " + std::to_string(index) + ":", 0), 0u)
+        << strip.HintText;
+  }
+  m.WorkPalette.SetNoColours(0);
+  EXPECT_FALSE(strip.Step(false, 1));
+  EXPECT_EQ(strip.LeftIndex, 1);
+
+  for (const auto& [mode, offered] :
+       {std::pair{uint8_t(0), true}, {uint8_t(1), true}, {pmColours, false}}) {
+    p->PatternMode = mode;
+    EXPECT_EQ(OffersDesignView(*p), offered) << int(mode);
+  }
+}
+
 // A cancel while the samples are taken leaves every byte of the pattern as it was; once
 // painting has begun the cancel comes too late and the whole bitmap is painted.
 TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
@@ -139,6 +196,49 @@ TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
       EXPECT_FALSE(m.Cancelled);
       EXPECT_EQ(RecordBytes(*p), RecordBytes(*painted));
     }
+}
+
+// Leaving the window: the close box asks once unless a button decided, and only an apply
+// that found nothing to import into is told; a cancelled progress says nothing.
+TEST_F(BitmapMapping, LeavingAsksOnceUnlessDecidedAndTellsOnlyOfAnEmptyArea) {
+  using TChoice = OBitmapMapping::TChoice;
+  using TBox = OScriptedPlatform::TBox;
+  struct TRow {
+    TChoice Choice;
+    bool Answer, Applies, Asked, EmptyArea, CancelProgress, Painted;
+  };
+  const TRow rows[] = {
+      {TChoice::Open, true, true, true, false, false, true},
+      {TChoice::Open, false, false, true, false, false, false},
+      {TChoice::Apply, false, true, false, true, false, false},
+      {TChoice::Apply, false, true, false, false, true, false},
+      {TChoice::Cancel, true, false, false, false, false, false},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    UI.Shown.clear();
+    UI.ConfirmAnswers = {row.Answer};
+    UI.CancelAtStep = row.CancelProgress ? std::optional<int64_t>(1) : std::nullopt;
+    auto p = Pattern(4, 4);
+    if (row.EmptyArea)
+      RegionOf(*p).SetPictureArea({5, 1, 4, 5});
+    const Bytes before = RecordBytes(*p);
+    OBitmapMapping m(RegionOf(*p), Bitmap(2, 2, Red));
+    m.Choice = row.Choice;
+    EXPECT_EQ(m.Close(), row.Applies);
+    EXPECT_EQ(m.Close(), row.Applies) << "asked again";
+    m.Finish(true);
+    std::vector<std::pair<TBox, std::string>> told, expected;
+    for (const auto& shown : UI.Shown)
+      told.emplace_back(shown.Box, shown.Text);
+    if (row.Asked)
+      expected.emplace_back(TBox::Confirm, "Apply changes");
+    if (row.EmptyArea)
+      expected.emplace_back(TBox::Message,
+                            "The region's picture area is empty: there is nothing to import into");
+    EXPECT_EQ(told, expected);
+    EXPECT_EQ(RecordBytes(*p) != before, row.Painted);
+  }
 }
 
 // Which bitmap pixels are sampled: the expected sample points are red (entry 1), the first

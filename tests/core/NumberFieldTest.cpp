@@ -64,6 +64,14 @@ TEST_F(NumberField, EveryBoxRefusesWhatItCannotHoldAndTakesItsLimits) {
       EXPECT_FALSE(std::signbit(f.Parse("-0.0000001").value_or(1)));
     }
     EXPECT_EQ(f.Parse(" +" + f.Text(f.Maximum) + " "), f.Maximum);
+    // The arrows stop at the limits; 0.5 past one still steps back inside.
+    const double inside = std::min(f.Minimum + 1, f.Maximum);
+    EXPECT_EQ(std::vector({f.Stepped(f.Maximum, 3), f.Stepped(f.Minimum, -1),
+                           f.Stepped(f.Minimum, 1), f.Stepped(f.Maximum + 0.5, -1)}),
+              std::vector({f.Maximum, f.Minimum, inside, f.Maximum - 0.5}));
+    EXPECT_EQ(std::vector({f.StepsUp(f.Maximum), f.StepsDown(f.Minimum), f.StepsUp(f.Minimum),
+                           f.StepsDown(f.Maximum)}),
+              std::vector({false, false, f.Minimum < f.Maximum, f.Minimum < f.Maximum}));
     const std::string message = f.RangeMessage();
     EXPECT_NE(message.find(f.Name + " must be"), std::string::npos) << message;
     EXPECT_NE(message.find(f.Text(f.Minimum) + " and " + f.Text(f.Maximum)), std::string::npos);

@@ -70,6 +70,10 @@ std::string TNumberField::RangeMessage() const {
          " between " + Text(Minimum) + " and " + Text(Maximum);
 }
 
+double TNumberField::Stepped(double current, int steps) const {
+  return std::clamp(current + steps, Minimum, Maximum);
+}
+
 std::string TNumberField::Text(double value) const {
   if (Decimals == 0)
     return std::to_string(std::llround(value));

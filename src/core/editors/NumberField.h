@@ -28,6 +28,11 @@ struct TNumberField {
   std::string RangeMessage() const;
   // What the box shows for a value.
   std::string Text(double value) const;
+  // The box's arrows: `steps` whole units from `current`, held within the limits. Up is
+  // offered below the maximum, down above the minimum.
+  double Stepped(double current, int steps) const;
+  bool StepsUp(double current) const { return current < Maximum; }
+  bool StepsDown(double current) const { return current > Minimum; }
 };
 
 // The control setup's numeric boxes, from the editor's field list.

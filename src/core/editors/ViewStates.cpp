@@ -70,7 +70,7 @@ std::string NothingTakes(const OPicture& picture, const OPattern& p, TCell cell,
 
 } // namespace
 
-bool OffersDesignView(const OPattern& pattern) {
+bool OffersDesignView(const ODesignOwner& pattern) {
   return pattern.PatternMode != pmColours;
 }
 

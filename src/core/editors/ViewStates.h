@@ -17,6 +17,7 @@
 
 namespace quillane {
 
+class ODesignOwner;
 class OPattern;
 class OPicture;
 
@@ -162,8 +163,9 @@ private:
   void Settle();
 };
 
-// A colour pattern has one view: its window offers the machine view only.
-bool OffersDesignView(const OPattern& pattern);
+// A colour pattern has one view: its window and its bitmap import offer the machine view
+// only.
+bool OffersDesignView(const ODesignOwner& pattern);
 
 // Paints a picture pixel in a view as a press there does: the pixel is mapped through the
 // picture's regions onto pattern cells, which the pattern paints. A paint that no cell it

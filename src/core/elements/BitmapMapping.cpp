@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "app/App.h"
 #include "app/Exceptions.h"
 #include "app/LargeBuffer.h"
 #include "app/Simd.h"
@@ -373,6 +374,27 @@ bool OBitmapMapping::Press(TMouseButton button, const OPalettePaintBox& strip, i
     return false;
   SetMapping(row, button == TMouseButton::Left ? strip.LeftIndex : strip.RightIndex);
   return true;
+}
+
+int OBitmapMapping::KeyRow(int row, int delta) const {
+  return std::clamp(row + delta, 1, std::max(1, NoBitmapColours));
+}
+
+void OBitmapMapping::KeyAssign(int row, const OPalettePaintBox& strip, bool right) {
+  SetMapping(row, right ? strip.RightIndex : strip.LeftIndex);
+}
+
+bool OBitmapMapping::Close() {
+  if (Choice == TChoice::Open)
+    Choice = g.UI().Confirm("Apply changes") ? TChoice::Apply : TChoice::Cancel;
+  return Choice == TChoice::Apply;
+}
+
+void OBitmapMapping::Finish(bool machine) {
+  if (Choice != TChoice::Apply)
+    return;
+  if (!Apply(machine) && !Cancelled)
+    g.UI().ShowMessage("The region's picture area is empty: there is nothing to import into");
 }
 
 bool OBitmapMapping::Apply(bool machine) {

@@ -50,6 +50,11 @@ public:
   // changed nothing.
   bool Press(TMouseButton button, const OPalettePaintBox& strip, int width, int height, int x,
              int y);
+  // The keyboard's row after `delta` steps of Up and Down (0 as the column takes the
+  // focus), held to the used rows.
+  int KeyRow(int row, int delta) const;
+  // Space on a row gives it the strip's left index, Shift+Space the right one.
+  void KeyAssign(int row, const OPalettePaintBox& strip, bool right);
 
   // Takes the working palette if it was changed, then paints the bitmap, scaled to the
   // region's picture area and upside down, through the pattern's painting in the machine
@@ -59,6 +64,16 @@ public:
   // changes nothing and answers false (Cancelled tells which).
   bool Apply(bool machine);
   bool Cancelled = false;
+
+  // How the window is left: by Apply, by Cancel, or by its close box or Escape, which ask
+  // "Apply changes" unless a button decided already.
+  enum class TChoice : uint8_t { Open, Apply, Cancel };
+  TChoice Choice = TChoice::Open;
+  // The close box or Escape: true when the choice is to apply.
+  bool Close();
+  // The choice carried out once the window is gone; a region with nothing to import into
+  // is told, a cancelled progress is not.
+  void Finish(bool machine);
 
   // The status texts over row `row` of the bitmap and of the palette column.
   std::string BitmapColourHint(int row) const;

@@ -111,6 +111,16 @@ void OPalettePaintBox::MouseMove(uint32_t /*shift*/, int /*x*/, int y) {
     HintText.clear();
 }
 
+bool OPalettePaintBox::Step(bool right, int delta) {
+  const int colours = Palette->NoColours();
+  if (colours == 0)
+    return false;
+  uint8_t& index = right ? RightIndex : LeftIndex;
+  index = static_cast<uint8_t>(std::clamp(index + delta, 1, colours));
+  MouseMove(0, 0, (index - 1) * CellHeight());
+  return true;
+}
+
 void OPalettePaintBox::CheckSelection() {
   if (LeftIndex > Palette->NoColours())
     LeftIndex = 0;

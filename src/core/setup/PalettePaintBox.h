@@ -66,6 +66,10 @@ public:
 
   void MouseDown(TMouseButton button, uint32_t shift, int x, int y);
   void MouseMove(uint32_t shift, int x, int y);
+  // Up and Down on the strip: `delta` steps of the left button's colour, or the right's,
+  // held within the palette; the hint names the colour reached. False, and nothing
+  // changes, for a palette with no colours.
+  bool Step(bool right, int delta);
   // Drops a button's colour that the palette no longer has.
   void CheckSelection();
 
