@@ -92,7 +92,7 @@ TfmMain::TfmMain()
       RecoveryTimer(new QTimer(this)) {
   setObjectName(QStringLiteral("fmMain"));
   setAcceptDrops(true);
-  connect(RecoveryTimer, &QTimer::timeout, this, [this] { UpdateRecovery(true); });
+  connect(RecoveryTimer, &QTimer::timeout, this, [this] { WriteRecovery(); });
   setWindowTitle(QStringLiteral("Quillane"));
   setWindowIcon(ProgramIcon());
   resize(805, 557);
@@ -151,6 +151,7 @@ TfmMain::TfmMain()
 
 TfmMain::~TfmMain() {
   // Closing the patterns here is no clean close: what a clean close did not remove stays.
+  TreeForm->Patterns().KeepRecovery(nullptr);
   RecoveryCopies.reset();
   MdiArea->disconnect(this);
   tcMain->disconnect(this);
@@ -376,6 +377,7 @@ void TfmMain::Begin(const QString& recoveryFolder) {
   if (!recoveryFolder.isEmpty()) {
     try {
       RecoveryCopies = std::make_unique<ORecovery>(recoveryFolder.toStdString());
+      TreeForm->Patterns().KeepRecovery(RecoveryCopies.get());
       OfferRecovery(*RecoveryCopies, TreeForm->Patterns());
     } catch (const std::exception& e) {
       g.UI().ShowWarning(e.what());
@@ -410,11 +412,11 @@ bool TfmMain::ShowHelpPage(const std::string& file) {
   return HelpWindow->ShowPage(QString::fromStdString(file));
 }
 
-void TfmMain::UpdateRecovery(bool write) {
+void TfmMain::WriteRecovery() {
   if (!RecoveryCopies)
     return;
   const std::vector<std::string> failures =
-      RecoveryCopies->Update(TreeForm->Patterns().OpenPatterns(), write);
+      RecoveryCopies->Update(TreeForm->Patterns().OpenPatterns(), true);
   if (!failures.empty())
     g.UI().ShowWarning(failures.front());
 }

@@ -49,9 +49,9 @@ public:
   void Begin(const QString& recoveryFolder);
   // Makes the preferences take effect.
   void UsePreferences(const TPreferences& before, const TPreferences& after);
-  // Copies the modified patterns to the recovery folder (when `write`) and drops the copies
-  // of patterns saved or closed since.
-  void UpdateRecovery(bool write);
+  // Copies the patterns modified since their last copy to the recovery folder (the tree
+  // drops the copies of patterns saved or closed).
+  void WriteRecovery();
   ORecovery* Recovery() { return RecoveryCopies.get(); }
   // Opens each file as File, Open does; failures are shown and the others still open.
   void OpenPatterns(const QStringList& files);

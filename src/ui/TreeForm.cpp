@@ -246,8 +246,6 @@ void TfmTree::UpdateButtons() {
   buExport->setText(QString::fromStdString(b.ExportCaption));
   buImport->setAccessibleName(buImport->text().trimmed());
   buExport->setAccessibleName(buExport->text().trimmed());
-  // A pattern saved or closed takes its recovery copy with it.
-  Main.UpdateRecovery(false);
   Main.UpdateCommands();
 }
 

@@ -801,12 +801,13 @@ TEST(Recovery, ACrashLeavesCopiesToRestoreUnderTheirNamesAndACleanCloseLeavesNon
     EXPECT_TRUE(p->Modified());
   // The copies now belong to this program, until the pattern is saved or closed.
   EXPECT_EQ(copies(), (std::vector<std::string>{"1.pat", "2.pat"}));
+  // The tree keeps them: saving or closing a pattern takes its copy away.
+  shell.Tree.KeepRecovery(recovery.get());
   restored[0]->SaveToFile();
-  recovery->Update(open(), false);
   EXPECT_EQ(copies(), (std::vector<std::string>{"2.pat"}));
   shell.Tree.CloseAllUnasked();
-  recovery->Update(open(), false);
   EXPECT_TRUE(copies().empty());
+  shell.Tree.KeepRecovery(nullptr);
 
   // Discarded copies go; a clean close leaves nothing at all. A link in the recovery folder
   // is no copy: nothing it leads to is offered or removed.

@@ -272,11 +272,11 @@ private slots:
       p.FileName = Dir.filePath(QStringLiteral("crashed.pat")).toStdString();
       p.Pictures->Get(0)->BringUpToDate(TView::Machine);
       p.Pictures->Get(0)->PaintMachinePixel(3, 4, 2);
-      crashed.Main.UpdateRecovery(true);
+      crashed.Main.WriteRecovery();
       // A change after a copy is written goes into the next.
       p.Pictures->Get(0)->PaintMachinePixel(5, 6, 1);
       p.Changed();
-      crashed.Main.UpdateRecovery(true);
+      crashed.Main.WriteRecovery();
       // What the pattern's file holds once read (a new pattern's undefined state 0 reads as 1).
       const QString saved = Dir.filePath(QStringLiteral("painted.pat"));
       Bytes(p, saved);
@@ -301,7 +301,7 @@ private slots:
         ++n;
       return n;
     };
-    program.Main.UpdateRecovery(true);
+    program.Main.WriteRecovery();
     QCOMPARE(copies(), 1);
     OPatternTree& tree = program.Main.Tree().Patterns();
     tree.Select(tree.PatternNode(*restored[0]));
@@ -310,7 +310,7 @@ private slots:
     QCOMPARE(copies(), 0);
     restored[0]->Pictures->Get(0)->PaintMachinePixel(7, 8, 1);
     restored[0]->Changed();
-    program.Main.UpdateRecovery(true);
+    program.Main.WriteRecovery();
     QVERIFY(restored[0]->Modified());
     QCOMPARE(copies(), 1);
 

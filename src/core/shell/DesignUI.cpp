@@ -186,8 +186,10 @@ OPatternUI::OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern)
       if (Pattern->History.Restoring() || std::exchange(Pattern->ElementsTakenOut, false))
         Tree.SyncElements(*Pattern);
       Tree.Tabs.RefreshEditors(*Pattern);
-    } else if (change.Kind == TPatternChange::TKind::Modified)
+    } else if (change.Kind == TPatternChange::TKind::Modified) {
       Tree.View.UpdateButtons();
+      Tree.RecoveryFollows();
+    }
   });
 }
 

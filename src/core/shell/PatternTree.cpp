@@ -14,6 +14,7 @@
 #include "files/NedFile.h"
 #include "model/Pattern.h"
 #include "shell/RecentPatterns.h"
+#include "shell/Recovery.h"
 #include "shell/Tabs.h"
 
 namespace quillane {
@@ -248,6 +249,12 @@ void OPatternTree::ClosePattern(OPattern& pattern) {
       Remove(*Entries[i]);
   View.UpdateButtons();
   WatchFiles();
+  RecoveryFollows();
+}
+
+void OPatternTree::RecoveryFollows() {
+  if (Recovery)
+    Recovery->Update(OpenPatterns(), false); // removing copies writes nothing, so fails in nothing
 }
 
 bool OPatternTree::QuerySave(OPattern& pattern) {
@@ -301,6 +308,7 @@ void OPatternTree::CloseAllUnasked() {
     Remove(*Entries.back());
   View.UpdateButtons();
   WatchFiles();
+  RecoveryFollows();
 }
 
 void OPatternTree::SaveAll() {

@@ -14,6 +14,7 @@ class OBitmap24;
 class OEditor;
 class OPattern;
 class OPicture;
+class ORecovery;
 class OTabRegistry;
 
 // What shows the tree and makes editor windows: the tree window and the main window. A
@@ -123,6 +124,11 @@ public:
   bool CloseAll();
   // Every pattern, asking nothing (the answers were given).
   void CloseAllUnasked();
+  // The copies kept of modified patterns, none while none are kept: a pattern saved or
+  // closed takes its copy with it. The copies must outlive the tree or be let go first.
+  void KeepRecovery(ORecovery* recovery) { Recovery = recovery; }
+  // A pattern was saved, changed or closed: its copy follows.
+  void RecoveryFollows();
   // Saves every pattern in the order they were opened.
   void SaveAll();
   // After an undo or redo: nodes whose element left the pattern go (their editors with
@@ -172,6 +178,7 @@ public:
   void OpenPatternPaths(const std::vector<std::string>& paths);
 
 private:
+  ORecovery* Recovery = nullptr;
   std::unique_ptr<OPatternsUI> RootUI;
   std::vector<std::unique_ptr<ODesignUI>> Entries;
   ODesignUI* SelectedUI = nullptr;
