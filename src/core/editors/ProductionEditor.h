@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace quillane {
+
+class OPattern;
+
+// One row of the yarn table, as the window shows it.
+struct TYarnTypeRow {
+  std::string YarnType, Length, Weight, WithWaste, Cones;
+  friend bool operator==(const TYarnTypeRow&, const TYarnTypeRow&) = default;
+};
+
+// What the Production window shows of a pattern: its figures as text and the yarn each
+// needle takes, for the chart.
+struct TProductionView {
+  // Why the parameters file was passed over or nothing could be worked out; "" when neither.
+  std::string Problem;
+  std::string Totals;
+  std::vector<TYarnTypeRow> YarnTypes;
+  std::string Balance;
+  std::vector<double> NeedleLengths; // m, controls 1 to NoControls
+  double LongestNeedle = 0.0;
+};
+
+// "12.35 m", "0.125 kg": a length to the centimetre and a weight to the gram, which is what
+// a mill can weigh and measure.
+std::string MetresText(double metres);
+std::string KilogramsText(double kilograms);
+
+// The pattern's figures with the parameters of `parametersFile` (the defaults when there is
+// none; a refused file is named in Problem and the defaults used in its place). Nothing but
+// Problem when the figures cannot be worked out.
+TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile);
+
+// The control (from 1) whose bar lies under `x` in a chart `width` wide of `bars` bars of
+// equal width; 0 beside the chart or without bars.
+int ControlAt(double x, double width, size_t bars);
+
+} // namespace quillane
