@@ -321,6 +321,7 @@ TTreeButtons OPatternTree::Buttons() const {
   b.Delete = bits & cmDelete;
   b.Import = bits & cmImport;
   b.Export = bits & cmExport;
+  b.Production = bits & cmProduction;
   b.Close = (bits & cmClose) || c.Editor();
   b.SaveAs = c.Pattern != nullptr;
   b.Save = c.Pattern && c.Pattern->Modified();
@@ -368,6 +369,10 @@ void OPatternTree::RunImport() {
 
 void OPatternTree::RunExport() {
   RunOnSelected(&TTreeButtons::Export, [](ODesignUI& c) { c.Export(); });
+}
+
+void OPatternTree::RunProduction() {
+  RunOnSelected(&TTreeButtons::Production, [](ODesignUI& c) { c.Production(); });
 }
 
 void OPatternTree::RunDelete() {

@@ -64,7 +64,7 @@ public:
 // The enabled state and captions of the tree's toolbar for the selected node.
 struct TTreeButtons {
   bool New = false, Open = false, Save = false, SaveAs = false;
-  bool Delete = false, Import = false, Export = false, Close = false;
+  bool Delete = false, Import = false, Export = false, Close = false, Production = false;
   std::string ExportCaption = " Export ";
   std::string ImportCaption = " Import ";
   friend bool operator==(const TTreeButtons&, const TTreeButtons&) = default;
@@ -143,6 +143,7 @@ public:
   void RunImport();
   void RunExport();
   void RunClose();
+  void RunProduction();
   void Activate(ODesignUI& node);
 
   // The pattern File, Save works on: the active editor window's, else (the tree window
