@@ -15,6 +15,7 @@
 #include "model/Pattern.h"
 #include "production/ProductionFile.h"
 #include "shell/DesignUI.h"
+#include "ui/WindowForm.h"
 
 namespace quillane {
 
@@ -89,7 +90,14 @@ TfmProduction::TfmProduction(ODesignUI& controller)
         change.Kind == K::Setup)
       RefreshGrids();
   });
+  pbNeedles->OnControlClicked = [this](int control) { ShowControl(control); };
   RefreshGrids();
+}
+
+void TfmProduction::ShowControl(int control) {
+  OWindowUI* node = Controller.ShowViewWindow();
+  if (auto* window = node ? dynamic_cast<TfmWindow*>(node->Editor()) : nullptr)
+    window->ShowControl(control);
 }
 
 void TfmProduction::RefreshGrids() {

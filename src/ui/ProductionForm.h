@@ -44,6 +44,8 @@ public:
   TNeedleChart* pbNeedles;
 
   void RefreshGrids() override;
+  // The pattern's view window comes up with the control in the middle.
+  void ShowControl(int control);
 
 protected:
   void Destroy() override;

@@ -211,7 +211,7 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternOrSaysWhyNot) {
     std::string File;            // "": none
     std::string Problem, Totals; // Totals "?": the defaults' figures
   } cases[] = {
-      {good, "", "2 PLines: 5.00 m, 0.050 kg, 0.060 kg with waste, 2 cones"},
+      {good, "", "Yarn for 2 PLines: 5.00 m, 0.050 kg (0.060 kg with waste), 2 cones"},
       {"", "", "?"},
       // A refused file is named and the defaults stand in for it.
       {"{\"waste\": 500}",

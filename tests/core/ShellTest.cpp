@@ -151,6 +151,9 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
   shell.Tree.RunClose();
   EXPECT_EQ(window.Editor(), nullptr);
   EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
+  // A click on the production chart brings the pattern's view window up.
+  EXPECT_EQ(shell.Tree.ShowViewWindow(p), &window);
+  EXPECT_NE(window.Editor(), nullptr);
 }
 
 TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {

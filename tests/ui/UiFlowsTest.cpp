@@ -21,6 +21,7 @@
 #include "ui/DesignForm.h"
 #include "ui/ProductionForm.h"
 #include "ui/TreeForm.h"
+#include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
 using namespace quillane;
@@ -307,6 +308,18 @@ private slots:
     pattern.PaintMachineColour(1, 1, 2);
     QVERIFY(coreLength() != before);
     QVERIFY2(form->laTotals->text().contains(coreLength()), qPrintable(form->laTotals->text()));
+
+    // A click on the tenth of twelve bars brings the view window up on control 10.
+    program.Main.resize(900, 700);
+    program.Main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.Main));
+    QTest::mouseClick(form->pbNeedles, Qt::LeftButton, {},
+                      QPoint(form->pbNeedles->width() * 3 / 4 + 1, 5));
+    auto* view = program.Main.findChild<TfmWindow*>();
+    QVERIFY(view);
+    QCOMPARE(program.Main.MdiArea->activeSubWindow()->widget(), view);
+    const OViewGeometry& g = view->Geometry();
+    QCOMPARE(g.HorzPos(), std::clamp(9 - g.ShownColumns() / 2, 0, g.HorzMax()));
   }
 
   void enterMovesTheFocusAndACommitRunsTheFieldsExit() {

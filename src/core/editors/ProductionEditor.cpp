@@ -53,9 +53,9 @@ TProductionView BuildProductionView(const OPattern& pattern, const std::string& 
     view.Problem += (view.Problem.empty() ? "" : "; ") + std::string(e.what());
     return view;
   }
-  view.Totals = std::to_string(f.PLines) + " PLines: " + MetresText(f.Length) + ", " +
-                KilogramsText(f.Weight) + ", " + KilogramsText(f.WeightWithWaste) +
-                " with waste, " + std::to_string(f.Cones) + " cones";
+  view.Totals = "Yarn for " + std::to_string(f.PLines) + " PLines: " + MetresText(f.Length) + ", " +
+                KilogramsText(f.Weight) + " (" + KilogramsText(f.WeightWithWaste) +
+                " with waste), " + std::to_string(f.Cones) + (f.Cones == 1 ? " cone" : " cones");
   for (const TYarnTypeFigures& y : f.YarnTypes)
     view.YarnTypes.push_back({YarnTypeLetter(y.YarnType), MetresText(y.Length),
                               KilogramsText(y.Weight), KilogramsText(y.WeightWithWaste),

@@ -14,6 +14,7 @@ class OPatternTree;
 class OPicture;
 class ORegion;
 class OSection;
+class OWindowUI;
 
 // The commands a node offers in the tree, as bits of GetCommands.
 enum TCommandBits : uint8_t {
@@ -92,6 +93,8 @@ public:
   // window may stay, holding changes it could not write back; else the node hears of it
   // and closes it. False when it stays.
   bool CloseEditorAsked();
+  // The view window of the node's pattern, brought up (OPatternTree::ShowViewWindow).
+  OWindowUI* ShowViewWindow();
   // A double click on the node.
   virtual void Activate() {}
   virtual uint8_t GetCommands() const { return 0; }

@@ -96,6 +96,17 @@ void OPatternTree::AddPictureBranch(OPicture& picture, ODesignUI& pictures, int 
     AddController(std::make_unique<OWindowUI>(*this, p, picture, std::move(name)), windows);
 }
 
+OWindowUI* OPatternTree::ShowViewWindow(const OPattern& pattern) {
+  OWindowUI* shown = nullptr;
+  for (const auto& entry : Entries)
+    if (auto* window = dynamic_cast<OWindowUI*>(entry.get()); window && window->Pattern == &pattern)
+      if (!shown || (window->Editor() && !shown->Editor()))
+        shown = window;
+  if (shown)
+    shown->Open();
+  return shown;
+}
+
 OPatternUI* OPatternTree::PatternNode(const OPattern& pattern) const {
   for (const auto& entry : Entries)
     if (entry->Pattern == &pattern)

@@ -103,6 +103,9 @@ public:
   OPatternUI& AddPattern(std::unique_ptr<OPattern> pattern);
   // A picture's node with its regions and one window, under the "Pictures" node.
   void AddPictureBranch(OPicture& picture, ODesignUI& pictures, int index = -1);
+  // The view window the pattern shows in, opened or brought to the front: one already open
+  // before the first of the pattern's windows. None when the pattern has no window.
+  OWindowUI* ShowViewWindow(const OPattern& pattern);
   // The pattern's node; none when it is not in the tree.
   OPatternUI* PatternNode(const OPattern& pattern) const;
 
