@@ -256,5 +256,50 @@ TEST_F(Production, ChartClickHitsTheBarUnderIt) {
     EXPECT_EQ(ControlAt(k.X, k.Width, k.Bars), k.Control) << k.X << " of " << k.Width;
 }
 
+TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
+  auto p = MakePattern(0, 3, 2, 2);
+  TProductionParameters parameters = DefaultProductionParameters(*p);
+  parameters.YarnCounts[1] = {12.5, TYarnCountUnit::Nm};
+  const std::vector<TParameterField> fields = ParameterFields(*p, parameters);
+  std::vector<std::string> labels, texts;
+  for (const TParameterField& f : fields)
+    labels.push_back(f.Label), texts.push_back(f.Text);
+  EXPECT_EQ(labels, (std::vector<std::string>{"Tuft length High (mm)", "Tuft length Low (mm)",
+                                              "Yarn count A (dtex)", "Yarn count B (Nm)",
+                                              "Cone weight (kg)", "Run length (m)", "Waste (%)"}));
+  EXPECT_EQ(ReadParameterFields(*p, parameters, texts), parameters);
+  const struct {
+    size_t Box;
+    const char* Text;
+    const char* Message; // "": read, shown as Shown and saved as read
+    const char* Shown = "";
+  } cases[] = {
+      {0, " 21.50 ", "", "21.5"},
+      {3, "0.5", "", "0.5"},
+      {6, "0", "", "0"},
+      {1, "", "Tuft length Low (mm): \"\" is not a number"},
+      {4, "2,5", "Cone weight (kg): \"2,5\" is not a number"},
+      {5, "1e999", "Run length (m): \"1e999\" is not a number"},
+      {2, "0", "Yarn count A (dtex): yarnCount must be positive"},
+      {6, "nan", "Waste (%): waste must be from 0 to 100 %"},
+      {0, "1001", "Tuft length High (mm): tuftLength must be from 0 to 1000 mm"},
+  };
+  const std::string file = Current.File("p.production.json");
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.Text);
+    std::vector<std::string> edited = texts;
+    edited[k.Box] = k.Text;
+    try {
+      const TProductionParameters read = ReadParameterFields(*p, parameters, edited);
+      EXPECT_STREQ("", k.Message);
+      EXPECT_EQ(ParameterFields(*p, read)[k.Box].Text, k.Shown);
+      SaveProductionParameters(file, read);
+      EXPECT_EQ(LoadProductionParameters(file, *p), read);
+    } catch (const EProduction& e) {
+      EXPECT_STREQ(e.what(), k.Message);
+    }
+  }
+}
+
 } // namespace
 } // namespace quillane::test

@@ -1,10 +1,12 @@
 #include "editors/ProductionEditor.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <exception>
 
+#include "model/Pattern.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
 #include "setup/Creel.h"
@@ -26,7 +28,67 @@ std::string Controls(const std::vector<int>& controls) {
   return text;
 }
 
+std::string Shortest(double value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, error == std::errc() ? end : text);
+}
+
+// Each box: its label, the parameter's name in messages, and where its value lives.
+struct TBox {
+  std::string Label;
+  const char* Field;
+  double* Value;
+};
+
+std::vector<TBox> Boxes(const OPattern& pattern, TProductionParameters& p) {
+  std::vector<TBox> boxes;
+  for (size_t s = 0; s < pattern.NoStates && s < p.TuftLength.size(); ++s)
+    boxes.push_back({"Tuft length " + pattern.GetStateName(static_cast<int>(s + 1)) + " (mm)",
+                     "tuftLength", &p.TuftLength[s]});
+  for (size_t y = 0; y < pattern.NoYarnTypes && y < p.YarnCounts.size(); ++y)
+    boxes.push_back({"Yarn count " + YarnTypeLetter(static_cast<OYarnType>(y + 1)) +
+                         (p.YarnCounts[y].Unit == TYarnCountUnit::Dtex ? " (dtex)" : " (Nm)"),
+                     "yarnCount", &p.YarnCounts[y].Value});
+  boxes.push_back({"Cone weight (kg)", "coneWeight", &p.ConeWeight});
+  boxes.push_back({"Run length (m)", "runLength", &p.RunLength});
+  boxes.push_back({"Waste (%)", "waste", &p.Waste});
+  return boxes;
+}
+
 } // namespace
+
+std::vector<TParameterField> ParameterFields(const OPattern& pattern,
+                                             const TProductionParameters& parameters) {
+  TProductionParameters p = parameters;
+  std::vector<TParameterField> fields;
+  for (const TBox& box : Boxes(pattern, p))
+    fields.push_back({box.Label, Shortest(*box.Value)});
+  return fields;
+}
+
+TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
+                                          const std::vector<std::string>& texts) {
+  const std::vector<TBox> boxes = Boxes(pattern, parameters);
+  if (texts.size() != boxes.size())
+    throw EProduction("The production parameters do not match the pattern's states and yarn "
+                      "types");
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    std::string_view text = texts[i];
+    while (!text.empty() && text.front() == ' ')
+      text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+      text.remove_suffix(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+      throw EProduction(boxes[i].Label + ": \"" + texts[i] + "\" is not a number");
+    if (const std::string problem = ParameterValueProblem(boxes[i].Field, value); !problem.empty())
+      throw EProduction(boxes[i].Label + ": " + problem);
+    *boxes[i].Value = value;
+  }
+  return parameters;
+}
 
 std::string MetresText(double metres) {
   return Fixed(metres, 2, "m");
@@ -45,6 +107,7 @@ TProductionView BuildProductionView(const OPattern& pattern, const std::string& 
     view.Problem = e.what();
     parameters = DefaultProductionParameters(pattern);
   }
+  view.Parameters = parameters;
   TProductionFigures f;
   try {
     f = ComputeProduction(pattern, parameters);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "production/Production.h"
+
 namespace quillane {
 
 class OPattern;
@@ -24,7 +26,24 @@ struct TProductionView {
   std::string Balance;
   std::vector<double> NeedleLengths; // m, controls 1 to NoControls
   double LongestNeedle = 0.0;
+  // What the figures were worked out with: the file's, completed, or the defaults.
+  TProductionParameters Parameters;
 };
+
+// A parameter as the window's box shows it: "Tuft length High (mm)" and "22.54".
+struct TParameterField {
+  std::string Label, Text;
+  friend bool operator==(const TParameterField&, const TParameterField&) = default;
+};
+
+// A box for the tuft length of every state, the count of every yarn type (in the unit the
+// parameters give it), the cone weight, the run length and the waste.
+std::vector<TParameterField> ParameterFields(const OPattern& pattern,
+                                             const TProductionParameters& parameters);
+// `parameters` with the boxes' texts read into it, in the order ParameterFields gives them.
+// Throws EProduction "LABEL: ..." for the first box that is not a usable number.
+TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
+                                          const std::vector<std::string>& texts);
 
 // "12.35 m", "0.125 kg": a length to the centimetre and a weight to the gram, which is what
 // a mill can weigh and measure.
