@@ -3,17 +3,20 @@
 #include <cmath>
 #include <utility>
 
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/App.h"
 #include "editors/ProductionEditor.h"
 #include "model/Pattern.h"
-#include "production/ProductionFile.h"
 #include "shell/DesignUI.h"
 #include "ui/WindowForm.h"
 
@@ -56,7 +59,8 @@ void TNeedleChart::mousePressEvent(QMouseEvent* event) {
 TfmProduction::TfmProduction(ODesignUI& controller)
     : TfmEditorForm(controller), laTotals(new QLabel(Panel1)),
       tbYarnTypes(new QTableWidget(Panel1)), laBalance(new QLabel(Panel1)),
-      pbNeedles(new TNeedleChart(Panel1)), Pattern(*controller.Pattern) {
+      pbNeedles(new TNeedleChart(Panel1)), buApply(AddButton("buApply", " &Apply ")),
+      Pattern(*controller.Pattern), Parameters(new QFormLayout) {
   setObjectName(QStringLiteral("fmProduction"));
   setWindowTitle(QStringLiteral("Production"));
   laTotals->setObjectName(QStringLiteral("laTotals"));
@@ -78,10 +82,17 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   tbYarnTypes->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
   auto* layout = new QVBoxLayout(Panel1);
-  layout->addWidget(laTotals);
-  layout->addWidget(tbYarnTypes, 1);
+  auto* top = new QHBoxLayout;
+  auto* figures = new QVBoxLayout;
+  figures->addWidget(laTotals);
+  figures->addWidget(tbYarnTypes, 1);
+  top->addLayout(figures, 1);
+  top->addLayout(Parameters);
+  layout->addLayout(top, 1);
   layout->addWidget(laBalance);
   layout->addWidget(pbNeedles, 1);
+  buApply->setEnabled(false);
+  connect(buApply, &QToolButton::clicked, this, &TfmProduction::Apply);
 
   // Whatever can change the cells or the creel changes the figures.
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& change) {
@@ -101,7 +112,7 @@ void TfmProduction::ShowControl(int control) {
 }
 
 void TfmProduction::RefreshGrids() {
-  const TProductionView view = BuildProductionView(Pattern, ProductionFileName(Pattern.FileName));
+  const TProductionView view = BuildProductionView(Pattern, ParametersFileOf(Pattern));
   laTotals->setText(QString::fromStdString(view.Totals.empty() ? view.Problem : view.Totals));
   tbYarnTypes->setRowCount(static_cast<int>(view.YarnTypes.size()));
   for (int r = 0; r < tbYarnTypes->rowCount(); ++r) {
@@ -116,8 +127,55 @@ void TfmProduction::RefreshGrids() {
   }
   laBalance->setText(QString::fromStdString(view.Balance));
   pbNeedles->SetLengths(view.NeedleLengths, view.LongestNeedle);
+  Shown = view.Parameters;
+  ShowParameters();
   if (!view.Problem.empty())
     g.UI().ShowStatus(view.Problem);
+}
+
+void TfmProduction::ShowParameters() {
+  const std::vector<TParameterField> fields = ParameterFields(Pattern, Shown);
+  bool same = fields.size() == Boxes.size();
+  for (size_t i = 0; same && i < fields.size(); ++i)
+    same = Boxes[i]->accessibleName() == QString::fromStdString(fields[i].Label);
+  if (!same) {
+    // The pattern's states or yarn types changed: what was typed no longer fits.
+    while (Parameters->rowCount() > 0)
+      Parameters->removeRow(0);
+    Boxes.clear();
+    Edited = false;
+    for (const TParameterField& field : fields) {
+      auto* box = new QLineEdit(Panel1);
+      const QString label = QString::fromStdString(field.Label);
+      box->setAccessibleName(label);
+      connect(box, &QLineEdit::textEdited, this, [this] {
+        Edited = true;
+        buApply->setEnabled(true);
+      });
+      Parameters->addRow(label, box);
+      Boxes.push_back(box);
+    }
+  }
+  if (Edited)
+    return;
+  for (size_t i = 0; i < fields.size(); ++i)
+    Boxes[i]->setText(QString::fromStdString(fields[i].Text));
+  buApply->setEnabled(false);
+}
+
+void TfmProduction::Apply() {
+  CommitFocusedField();
+  std::vector<std::string> texts;
+  for (const QLineEdit* box : Boxes)
+    texts.push_back(box->text().toStdString());
+  try {
+    ApplyParameterFields(Pattern, Shown, texts);
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+    return;
+  }
+  Edited = false;
+  RefreshGrids();
 }
 
 void TfmProduction::Destroy() {

@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "data/PatternEvents.h"
+#include "production/Production.h"
 #include "ui/DesignForm.h"
 
+class QFormLayout;
 class QLabel;
+class QLineEdit;
 class QTableWidget;
 
 namespace quillane {
@@ -42,10 +45,15 @@ public:
   QTableWidget* tbYarnTypes;
   QLabel* laBalance;
   TNeedleChart* pbNeedles;
+  QToolButton* buApply;
+  // One a parameter, in the order the parameters' boxes come.
+  std::vector<QLineEdit*> Boxes;
 
   void RefreshGrids() override;
   // The pattern's view window comes up with the control in the middle.
   void ShowControl(int control);
+  // Writes the boxes to the parameters file beside the pattern, once every one is usable.
+  void Apply();
 
 protected:
   void Destroy() override;
@@ -53,6 +61,12 @@ protected:
 private:
   OPattern& Pattern;
   OPatternEvents::TSubscription Subscription;
+  QFormLayout* Parameters;
+  // What the figures were worked out with; the boxes edit a copy.
+  TProductionParameters Shown;
+  // The boxes hold the user's typing: a change of the pattern leaves them alone.
+  bool Edited = false;
+  void ShowParameters();
 };
 
 } // namespace quillane

@@ -268,6 +268,10 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
                                               "Yarn count A (dtex)", "Yarn count B (Nm)",
                                               "Cone weight (kg)", "Run length (m)", "Waste (%)"}));
   EXPECT_EQ(ReadParameterFields(*p, parameters, texts), parameters);
+  // A pattern never saved has no folder to keep its parameters in.
+  EXPECT_EQ(ParametersFileOf(*p), "");
+  EXPECT_THROW(ApplyParameterFields(*p, parameters, texts), EProduction);
+  p->FileName = Current.File("p.pat");
   const struct {
     size_t Box;
     const char* Text;
@@ -293,10 +297,11 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
       const TProductionParameters read = ReadParameterFields(*p, parameters, edited);
       EXPECT_STREQ("", k.Message);
       EXPECT_EQ(ParameterFields(*p, read)[k.Box].Text, k.Shown);
-      SaveProductionParameters(file, read);
+      ApplyParameterFields(*p, parameters, edited);
       EXPECT_EQ(LoadProductionParameters(file, *p), read);
     } catch (const EProduction& e) {
       EXPECT_STREQ(e.what(), k.Message);
+      EXPECT_THROW(ApplyParameterFields(*p, parameters, edited), EProduction);
     }
   }
 }

@@ -18,6 +18,7 @@
 #include "UiSupport.h"
 #include "editors/ProductionEditor.h"
 #include "production/Production.h"
+#include "production/ProductionFile.h"
 #include "ui/DesignForm.h"
 #include "ui/ProductionForm.h"
 #include "ui/TreeForm.h"
@@ -320,6 +321,21 @@ private slots:
     QCOMPARE(program.Main.MdiArea->activeSubWindow()->widget(), view);
     const OViewGeometry& g = view->Geometry();
     QCOMPARE(g.HorzPos(), std::clamp(9 - g.ShownColumns() / 2, 0, g.HorzMax()));
+
+    // Typed parameters are written beside the pattern on Apply, a refused one not at all.
+    pattern.FileName = Dir.filePath(QStringLiteral("wiz.pat")).toStdString();
+    const QString file = Dir.filePath(QStringLiteral("wiz.production.json"));
+    QLineEdit* waste = form->Boxes.back();
+    for (const char* typed : {"250", "10"}) {
+      waste->selectAll();
+      QTest::keyClicks(waste, typed);
+      QVERIFY(form->buApply->isEnabled());
+      form->buApply->click();
+    }
+    QCOMPARE(program.Platform.Errors,
+             std::vector<std::string>{"Waste (%): waste must be from 0 to 100 %"});
+    QCOMPARE(LoadProductionParameters(file.toStdString(), pattern).Waste, 10.0);
+    QVERIFY(!form->buApply->isEnabled());
   }
 
   void enterMovesTheFocusAndACommitRunsTheFieldsExit() {

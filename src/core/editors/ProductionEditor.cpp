@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/FileIO.h"
 #include "model/Pattern.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
@@ -88,6 +89,19 @@ TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionPa
     *boxes[i].Value = value;
   }
   return parameters;
+}
+
+std::string ParametersFileOf(const OPattern& pattern) {
+  return FolderOf(pattern.FileName).empty() ? std::string() : ProductionFileName(pattern.FileName);
+}
+
+void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& parameters,
+                          const std::vector<std::string>& texts) {
+  const TProductionParameters read = ReadParameterFields(pattern, parameters, texts);
+  const std::string file = ParametersFileOf(pattern);
+  if (file.empty())
+    throw EProduction("Save the pattern first: its production parameters are kept beside it");
+  SaveProductionParameters(file, read);
 }
 
 std::string MetresText(double metres) {

@@ -55,6 +55,14 @@ std::string KilogramsText(double kilograms);
 // Problem when the figures cannot be worked out.
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile);
 
+// The parameters file beside the pattern's file; "" for a pattern never saved, whose name
+// names no folder (a file beside it would land wherever the program was started).
+std::string ParametersFileOf(const OPattern& pattern);
+// Apply: the boxes read as ReadParameterFields does and written to ParametersFileOf.
+// Throws EProduction for a refused box or a pattern never saved, and the file errors.
+void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& parameters,
+                          const std::vector<std::string>& texts);
+
 // The control (from 1) whose bar lies under `x` in a chart `width` wide of `bars` bars of
 // equal width; 0 beside the chart or without bars.
 int ControlAt(double x, double width, size_t bars);
