@@ -25,6 +25,7 @@
 #include "ui/MainForm.h"
 #include "ui/PatternSetupForm.h"
 #include "ui/PictureForm.h"
+#include "ui/ProductionForm.h"
 #include "ui/RegionForm.h"
 #include "ui/SectionForm.h"
 #include "ui/WindowForm.h"
@@ -61,8 +62,9 @@ TfmTree::TfmTree(TfmMain& main)
       buOpen(AddButton("buOpen", " Open ")), buSave(AddButton("buSave", " Save ")),
       buSaveAs(AddButton("buSaveAs", " Save As ")), buDelete(AddButton("buDelete", " Delete ")),
       buImport(AddButton("buImport", " Import ")), buExport(AddButton("buExport", " Export ")),
-      buClose(AddButton("buClose", " Close ")), Watcher(new QFileSystemWatcher(this)),
-      WatchDelay(new QTimer(this)) {
+      buClose(AddButton("buClose", " Close ")),
+      buProduction(AddToolButton(*ToolBar1, "buProduction", " &Production ", "Production")),
+      Watcher(new QFileSystemWatcher(this)), WatchDelay(new QTimer(this)) {
   setObjectName(QStringLiteral("fmTree"));
   setWindowTitle(QStringLiteral("Tree"));
 
@@ -102,10 +104,15 @@ TfmTree::TfmTree(TfmMain& main)
       Tree->Activate(*node);
   });
   const std::pair<QToolButton*, void (OPatternTree::*)()> commands[] = {
-      {buNew, &OPatternTree::RunNew},       {buOpen, &OPatternTree::RunOpen},
-      {buSave, &OPatternTree::RunSave},     {buSaveAs, &OPatternTree::RunSaveAs},
-      {buDelete, &OPatternTree::RunDelete}, {buImport, &OPatternTree::RunImport},
-      {buExport, &OPatternTree::RunExport}, {buClose, &OPatternTree::RunClose}};
+      {buNew, &OPatternTree::RunNew},
+      {buOpen, &OPatternTree::RunOpen},
+      {buSave, &OPatternTree::RunSave},
+      {buSaveAs, &OPatternTree::RunSaveAs},
+      {buDelete, &OPatternTree::RunDelete},
+      {buImport, &OPatternTree::RunImport},
+      {buExport, &OPatternTree::RunExport},
+      {buClose, &OPatternTree::RunClose},
+      {buProduction, &OPatternTree::RunProduction}};
   for (const auto& [button, command] : commands)
     connect(button, &QToolButton::clicked, this, [this, run = command] { (*Tree.*run)(); });
 
@@ -242,6 +249,7 @@ void TfmTree::UpdateButtons() {
   buImport->setEnabled(b.Import);
   buExport->setEnabled(b.Export);
   buClose->setEnabled(b.Close);
+  buProduction->setEnabled(b.Production);
   buImport->setText(QString::fromStdString(b.ImportCaption));
   buExport->setText(QString::fromStdString(b.ExportCaption));
   buImport->setAccessibleName(buImport->text().trimmed());
@@ -269,6 +277,9 @@ TEditorWindow TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     break;
   case TEditorKind::Section:
     form = new TfmSection(static_cast<OSectionUI&>(controller));
+    break;
+  case TEditorKind::Production:
+    form = new TfmProduction(controller);
     break;
   }
   // The frame says whose window it is, in the Window menu and when tiled: two patterns'

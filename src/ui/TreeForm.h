@@ -48,7 +48,8 @@ private:
   TfmMain& Main;
   std::map<const ODesignUI*, QTreeWidgetItem*> Items;
   std::unique_ptr<OPatternTree> Tree;
-  QToolButton *buNew, *buOpen, *buSave, *buSaveAs, *buDelete, *buImport, *buExport, *buClose;
+  QToolButton *buNew, *buOpen, *buSave, *buSaveAs, *buDelete, *buImport, *buExport, *buClose,
+      *buProduction;
   // While the core changes the nodes, the view's own selection changes are not the user's.
   bool Changing = false;
   // The open patterns' files; a change is looked at once the writer has had a moment to

@@ -471,6 +471,13 @@ void TfmWindow::Fit() {
   Follow(fitted);
 }
 
+void TfmWindow::ShowControl(int control) {
+  View.SetBox(PaintBox1->width(), PaintBox1->height());
+  View.CentreColumn(control - 1);
+  SyncGeometry();
+  PaintBox1->update();
+}
+
 bool TfmWindow::GridKey(int key, Qt::KeyboardModifiers modifiers) {
   static const std::pair<int, TViewKey> keys[] = {
       {Qt::Key_Left, TViewKey::Left},     {Qt::Key_Right, TViewKey::Right},

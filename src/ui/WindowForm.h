@@ -63,6 +63,8 @@ public:
   // The wheel: Shift turns across, Ctrl zooms around the mouse.
   void GridWheel(QPoint angle, Qt::KeyboardModifiers modifiers, QPoint at);
   void Fit();
+  // Scrolls the control into the middle of the grid.
+  void ShowControl(int control);
   // False for a key the grid does not use.
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
 

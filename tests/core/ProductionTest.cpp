@@ -3,6 +3,7 @@
 #include "InterchangeSupport.h"
 #include "PatternSupport.h"
 
+#include "editors/ProductionEditor.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
 
@@ -196,6 +197,112 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
   } catch (const EProduction& e) {
     EXPECT_EQ(e.what(), "Error reading production parameters: " + file +
                             ": line 1: waste must be from 0 to 100 %");
+  }
+}
+
+// Tufts of 1 m and 0.5 m of a 10 g/m yarn make figures the window shows to the gram.
+TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternOrSaysWhyNot) {
+  auto p = MakePattern(0, 3, 2, 1);
+  SetCells(*p, {"112", "121"});
+  const std::string file = Current.File("p.production.json");
+  const std::string good = "{\"tuftLength\": [1000, 500], \"coneWeight\": 0.05, \"waste\": 20,"
+                           " \"yarnTypes\": [{\"yarnCount\": 0.1, \"unit\": \"Nm\"}]}";
+  const struct {
+    std::string File;            // "": none
+    std::string Problem, Totals; // Totals "?": the defaults' figures
+  } cases[] = {
+      {good, "", "Yarn for 2 PLines: 5.00 m, 0.050 kg (0.060 kg with waste), 2 cones"},
+      {"", "", "?"},
+      // A refused file is named and the defaults stand in for it.
+      {"{\"waste\": 500}",
+       "Error reading production parameters: " + file + ": line 1: waste must be from 0 to 100 %",
+       "?"},
+      {"{\"runLength\": 10}",
+       "The control settings give no PLine spacing, so a run length cannot be laid out in PLines",
+       ""},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.File);
+    std::filesystem::remove(file);
+    if (!k.File.empty())
+      WriteBytes(file, Bytes(k.File.begin(), k.File.end()));
+    const TProductionView v = BuildProductionView(*p, file);
+    EXPECT_EQ(v.Problem, k.Problem);
+    if (k.Totals == "?")
+      EXPECT_FALSE(v.Totals.empty());
+    else
+      EXPECT_EQ(v.Totals, k.Totals);
+    EXPECT_EQ(v.NeedleLengths.size(), v.Totals.empty() ? 0u : 3u);
+    if (k.File != good)
+      continue;
+    EXPECT_EQ(v.YarnTypes,
+              (std::vector<TYarnTypeRow>{{"A", "5.00 m", "0.050 kg", "0.060 kg", "2"}}));
+    EXPECT_EQ(v.Balance, "Needle balance: min 1.50 m, mean 1.67 m, max 2.00 m, max/mean 1.20; "
+                         "furthest above the mean: 1");
+    EXPECT_EQ(v.NeedleLengths, (std::vector<double>{2, 1.5, 1.5}));
+    EXPECT_EQ(v.LongestNeedle, 2);
+  }
+}
+
+TEST_F(Production, ChartClickHitsTheBarUnderIt) {
+  const struct {
+    double X, Width;
+    size_t Bars;
+    int Control;
+  } cases[] = {{0, 100, 4, 1},     {24.9, 100, 4, 1}, {25, 100, 4, 2},
+               {99.99, 100, 4, 4}, {100, 100, 4, 0},  {-0.1, 100, 4, 0},
+               {50, 100, 0, 0},    {50, 0, 4, 0},     {150, 300, 1000, 501}};
+  for (const auto& k : cases)
+    EXPECT_EQ(ControlAt(k.X, k.Width, k.Bars), k.Control) << k.X << " of " << k.Width;
+}
+
+TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
+  auto p = MakePattern(0, 3, 2, 2);
+  TProductionParameters parameters = DefaultProductionParameters(*p);
+  parameters.YarnCounts[1] = {12.5, TYarnCountUnit::Nm};
+  const std::vector<TParameterField> fields = ParameterFields(*p, parameters);
+  std::vector<std::string> labels, texts;
+  for (const TParameterField& f : fields)
+    labels.push_back(f.Label), texts.push_back(f.Text);
+  EXPECT_EQ(labels, (std::vector<std::string>{"Tuft length High (mm)", "Tuft length Low (mm)",
+                                              "Yarn count A (dtex)", "Yarn count B (Nm)",
+                                              "Cone weight (kg)", "Run length (m)", "Waste (%)"}));
+  EXPECT_EQ(ReadParameterFields(*p, parameters, texts), parameters);
+  // A pattern never saved has no folder to keep its parameters in.
+  EXPECT_EQ(ParametersFileOf(*p), "");
+  EXPECT_THROW(ApplyParameterFields(*p, parameters, texts), EProduction);
+  p->FileName = Current.File("p.pat");
+  const struct {
+    size_t Box;
+    const char* Text;
+    const char* Message; // "": read, shown as Shown and saved as read
+    const char* Shown = "";
+  } cases[] = {
+      {0, " 21.50 ", "", "21.5"},
+      {3, "0.5", "", "0.5"},
+      {6, "0", "", "0"},
+      {1, "", "Tuft length Low (mm): \"\" is not a number"},
+      {4, "2,5", "Cone weight (kg): \"2,5\" is not a number"},
+      {5, "1e999", "Run length (m): \"1e999\" is not a number"},
+      {2, "0", "Yarn count A (dtex): yarnCount must be positive"},
+      {6, "nan", "Waste (%): waste must be from 0 to 100 %"},
+      {0, "1001", "Tuft length High (mm): tuftLength must be from 0 to 1000 mm"},
+  };
+  const std::string file = Current.File("p.production.json");
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.Text);
+    std::vector<std::string> edited = texts;
+    edited[k.Box] = k.Text;
+    try {
+      const TProductionParameters read = ReadParameterFields(*p, parameters, edited);
+      EXPECT_STREQ("", k.Message);
+      EXPECT_EQ(ParameterFields(*p, read)[k.Box].Text, k.Shown);
+      ApplyParameterFields(*p, parameters, edited);
+      EXPECT_EQ(LoadProductionParameters(file, *p), read);
+    } catch (const EProduction& e) {
+      EXPECT_STREQ(e.what(), k.Message);
+      EXPECT_THROW(ApplyParameterFields(*p, parameters, edited), EProduction);
+    }
   }
 }
 

@@ -130,15 +130,16 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
     TTreeButtons b = shell.Tree.Buttons();
     return std::string(b.New ? "N" : "") + (b.Open ? "O" : "") + (b.Save ? "S" : "") +
            (b.SaveAs ? "A" : "") + (b.Delete ? "D" : "") + (b.Import ? "I" : "") +
-           (b.Export ? "E" : "") + (b.Close ? "C" : "") + b.ExportCaption + "|" + b.ImportCaption;
+           (b.Export ? "E" : "") + (b.Close ? "C" : "") + (b.Production ? "P" : "") +
+           b.ExportCaption + "|" + b.ImportCaption;
   };
   EXPECT_EQ(buttons(shell.Tree.Root()), "NO Export | Import ");
   OPattern& p = shell.AddNew();
   const int n = OPattern::PatternsCreated();
   ODesignUI& patternNode = *shell.Tree.PatternNode(p);
-  EXPECT_EQ(buttons(patternNode), "SAEC Export Tuft | Import ");
+  EXPECT_EQ(buttons(patternNode), "SAECP Export Tuft | Import ");
   p.SetModified(0);
-  EXPECT_EQ(buttons(patternNode), "AEC Export Tuft | Import ");
+  EXPECT_EQ(buttons(patternNode), "AECP Export Tuft | Import ");
   EXPECT_EQ(buttons(shell.Node("ControlSetup" + std::to_string(n))), "OA Export | Import ");
   EXPECT_EQ(buttons(shell.Node("Pictures")), "NA Export | Import ");
   EXPECT_EQ(buttons(shell.Node(N("Picture", n, 1))), "OAD Export | Import ");
@@ -150,6 +151,9 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
   shell.Tree.RunClose();
   EXPECT_EQ(window.Editor(), nullptr);
   EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
+  // A click on the production chart brings the pattern's view window up.
+  EXPECT_EQ(shell.Tree.ShowViewWindow(p), &window);
+  EXPECT_NE(window.Editor(), nullptr);
 }
 
 TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {

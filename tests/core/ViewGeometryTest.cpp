@@ -158,6 +158,9 @@ TEST(ViewGeometry, WheelAndKeysScrollWithinThePicture) {
        [&] { g.SetScroll(90, -45), g.ScrollLines(1, 1); },
        {90, -45}},
       {"and a step back comes back", [&] { g.ScrollLines(-1, -1); }, {66, -21}},
+      {"a column to the middle", [&] { g.CentreColumn(50); }, {30, -21}},
+      {"the first column as near as it goes", [&] { g.CentreColumn(0); }, {0, -21}},
+      {"the last column too", [&] { g.CentreColumn(99); }, {79, -21}},
   };
   for (const auto& [what, run, expected] : steps) {
     run();

@@ -2,11 +2,13 @@
 // the tree, New and Open from the menus, and the menus and toolbar as the user reads them.
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -14,8 +16,14 @@
 #include <deque>
 
 #include "UiSupport.h"
+#include "editors/ProductionEditor.h"
+#include "production/Production.h"
+#include "production/ProductionFile.h"
 #include "ui/DesignForm.h"
+#include "ui/ProductionForm.h"
 #include "ui/TreeForm.h"
+#include "ui/WindowForm.h"
+#include "wizards/Wizards.h"
 
 using namespace quillane;
 using namespace quillane::test;
@@ -274,6 +282,60 @@ private slots:
       QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
       QCOMPARE(button->accessibleName(), QString::fromLatin1(hint));
     }
+  }
+
+  void productionWindowShowsTheCoresTotalsAndFollowsThePattern() {
+    TProgram program(Ini());
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    OPattern& pattern =
+        *tree.AddPattern(GenerateWizard(TPlainWizard{12, 8, TWizardLayout::Section1})).Pattern;
+    auto* button = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buProduction"));
+    QCOMPARE(button->accessibleName(), QStringLiteral("Production"));
+    QVERIFY(button->isEnabled());
+    button->click();
+    auto* form = program.Main.findChild<TfmProduction*>();
+    QVERIFY(form);
+    QCOMPARE(program.Main.MdiArea->activeSubWindow()->windowTitle(),
+             QString::fromStdString(tree.PatternNode(pattern)->Name()) +
+                 QStringLiteral(" - Production"));
+    auto coreLength = [&pattern] {
+      const TProductionFigures f = ComputeProduction(pattern, DefaultProductionParameters(pattern));
+      return QString::fromStdString(MetresText(f.Length));
+    };
+    const QString before = coreLength();
+    QVERIFY2(form->laTotals->text().contains(before), qPrintable(form->laTotals->text()));
+    QCOMPARE(form->tbYarnTypes->rowCount(), static_cast<int>(pattern.NoYarnTypes));
+    // A painted cell changes the figures shown.
+    pattern.PaintMachineColour(1, 1, 2);
+    QVERIFY(coreLength() != before);
+    QVERIFY2(form->laTotals->text().contains(coreLength()), qPrintable(form->laTotals->text()));
+
+    // A click on the tenth of twelve bars brings the view window up on control 10.
+    program.Main.resize(900, 700);
+    program.Main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.Main));
+    QTest::mouseClick(form->pbNeedles, Qt::LeftButton, {},
+                      QPoint(form->pbNeedles->width() * 3 / 4 + 1, 5));
+    auto* view = program.Main.findChild<TfmWindow*>();
+    QVERIFY(view);
+    QCOMPARE(program.Main.MdiArea->activeSubWindow()->widget(), view);
+    const OViewGeometry& g = view->Geometry();
+    QCOMPARE(g.HorzPos(), std::clamp(9 - g.ShownColumns() / 2, 0, g.HorzMax()));
+
+    // Typed parameters are written beside the pattern on Apply, a refused one not at all.
+    pattern.FileName = Dir.filePath(QStringLiteral("wiz.pat")).toStdString();
+    const QString file = Dir.filePath(QStringLiteral("wiz.production.json"));
+    QLineEdit* waste = form->Boxes.back();
+    for (const char* typed : {"250", "10"}) {
+      waste->selectAll();
+      QTest::keyClicks(waste, typed);
+      QVERIFY(form->buApply->isEnabled());
+      form->buApply->click();
+    }
+    QCOMPARE(program.Platform.Errors,
+             std::vector<std::string>{"Waste (%): waste must be from 0 to 100 %"});
+    QCOMPARE(LoadProductionParameters(file.toStdString(), pattern).Waste, 10.0);
+    QVERIFY(!form->buApply->isEnabled());
   }
 
   void enterMovesTheFocusAndACommitRunsTheFieldsExit() {

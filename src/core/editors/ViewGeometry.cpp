@@ -36,6 +36,10 @@ void OViewGeometry::SetScroll(int horz, int vert) {
   Vert = std::clamp(vert, -H, 0);
 }
 
+void OViewGeometry::CentreColumn(int column) {
+  SetScroll(column - ShownColumns() / 2, Vert);
+}
+
 TViewFrame OViewGeometry::Frame() const {
   TViewFrame f;
   const double z = ZoomFactor, zs = RowHeight();

@@ -70,6 +70,9 @@ public:
   int ShownColumns() const;
   int ShownRows() const;
   void SetScroll(int horz, int vert);
+  // Scrolls across so that the column stands in the middle of the grid, or as near as the
+  // scroll range allows.
+  void CentreColumn(int column);
 
   // Screen pixels per PLine.
   double RowHeight() const { return ZoomFactor * Aspect; }

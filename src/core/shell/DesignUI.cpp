@@ -158,6 +158,10 @@ void ODesignUI::OpenEditor(TEditorKind kind) {
   Tree.Tabs.ShowTab(Name(), *Window, this);
 }
 
+OWindowUI* ODesignUI::ShowViewWindow() {
+  return Pattern ? Tree.ShowViewWindow(*Pattern) : nullptr;
+}
+
 OPatternsUI::OPatternsUI(OPatternTree& tree) : ODesignUI(tree, "Patterns", nullptr) {}
 
 void OPatternsUI::New() {

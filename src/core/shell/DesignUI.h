@@ -14,11 +14,13 @@ class OPatternTree;
 class OPicture;
 class ORegion;
 class OSection;
+class OWindowUI;
 
 // The commands a node offers in the tree, as bits of GetCommands.
 enum TCommandBits : uint8_t {
   cmNew = 1,
   cmOpen = 2,
+  cmProduction = 4,
   cmDelete = 16,
   cmImport = 32,
   cmExport = 64,
@@ -36,7 +38,15 @@ struct TFileStamp {
 };
 
 // Which editor window a node's Open shows.
-enum class TEditorKind : uint8_t { ControlSetup, PatternSetup, Picture, Region, Window, Section };
+enum class TEditorKind : uint8_t {
+  ControlSetup,
+  PatternSetup,
+  Picture,
+  Region,
+  Window,
+  Section,
+  Production
+};
 
 // The controller behind one node of the pattern tree: its name, its pattern, its element,
 // and the editor window it opened. It owns the window for the window's whole life: every
@@ -70,6 +80,8 @@ public:
   virtual void Import() {}
   virtual void New() {}
   virtual void Open() {}
+  // The pattern's yarn figures in the Production window.
+  virtual void Production() {}
   // Writes the pattern to its file; a pattern never saved asks where, as Save As does.
   // False when nothing was written (cancelled or failed, the failure shown).
   virtual bool Save();
@@ -81,6 +93,8 @@ public:
   // window may stay, holding changes it could not write back; else the node hears of it
   // and closes it. False when it stays.
   bool CloseEditorAsked();
+  // The view window of the node's pattern, brought up (OPatternTree::ShowViewWindow).
+  OWindowUI* ShowViewWindow();
   // A double click on the node.
   virtual void Activate() {}
   virtual uint8_t GetCommands() const { return 0; }
@@ -115,7 +129,8 @@ public:
   OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern);
   ~OPatternUI() override;
   void Export() override;
-  uint8_t GetCommands() const override { return cmExport | cmClose; }
+  void Production() override { OpenEditor(TEditorKind::Production); }
+  uint8_t GetCommands() const override { return cmExport | cmClose | cmProduction; }
   const char* ExportCaption() const override { return " Export Tuft "; }
 
   // The file as this program last read or wrote it, and the outside change the user chose

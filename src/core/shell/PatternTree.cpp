@@ -97,6 +97,17 @@ void OPatternTree::AddPictureBranch(OPicture& picture, ODesignUI& pictures, int 
     AddController(std::make_unique<OWindowUI>(*this, p, picture, std::move(name)), windows);
 }
 
+OWindowUI* OPatternTree::ShowViewWindow(const OPattern& pattern) {
+  OWindowUI* shown = nullptr;
+  for (const auto& entry : Entries)
+    if (auto* window = dynamic_cast<OWindowUI*>(entry.get()); window && window->Pattern == &pattern)
+      if (!shown || (window->Editor() && !shown->Editor()))
+        shown = window;
+  if (shown)
+    shown->Open();
+  return shown;
+}
+
 OPatternUI* OPatternTree::PatternNode(const OPattern& pattern) const {
   for (const auto& entry : Entries)
     if (entry->Pattern == &pattern)
@@ -329,6 +340,7 @@ TTreeButtons OPatternTree::Buttons() const {
   b.Delete = bits & cmDelete;
   b.Import = bits & cmImport;
   b.Export = bits & cmExport;
+  b.Production = bits & cmProduction;
   b.Close = (bits & cmClose) || c.Editor();
   b.SaveAs = c.Pattern != nullptr;
   b.Save = c.Pattern && c.Pattern->Modified();
@@ -376,6 +388,10 @@ void OPatternTree::RunImport() {
 
 void OPatternTree::RunExport() {
   RunOnSelected(&TTreeButtons::Export, [](ODesignUI& c) { c.Export(); });
+}
+
+void OPatternTree::RunProduction() {
+  RunOnSelected(&TTreeButtons::Production, [](ODesignUI& c) { c.Production(); });
 }
 
 void OPatternTree::RunDelete() {

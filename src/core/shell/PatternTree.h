@@ -65,7 +65,7 @@ public:
 // The enabled state and captions of the tree's toolbar for the selected node.
 struct TTreeButtons {
   bool New = false, Open = false, Save = false, SaveAs = false;
-  bool Delete = false, Import = false, Export = false, Close = false;
+  bool Delete = false, Import = false, Export = false, Close = false, Production = false;
   std::string ExportCaption = " Export ";
   std::string ImportCaption = " Import ";
   friend bool operator==(const TTreeButtons&, const TTreeButtons&) = default;
@@ -104,6 +104,9 @@ public:
   OPatternUI& AddPattern(std::unique_ptr<OPattern> pattern);
   // A picture's node with its regions and one window, under the "Pictures" node.
   void AddPictureBranch(OPicture& picture, ODesignUI& pictures, int index = -1);
+  // The view window the pattern shows in, opened or brought to the front: one already open
+  // before the first of the pattern's windows. None when the pattern has no window.
+  OWindowUI* ShowViewWindow(const OPattern& pattern);
   // The pattern's node; none when it is not in the tree.
   OPatternUI* PatternNode(const OPattern& pattern) const;
 
@@ -149,6 +152,7 @@ public:
   void RunImport();
   void RunExport();
   void RunClose();
+  void RunProduction();
   void Activate(ODesignUI& node);
 
   // The pattern File, Save works on: the active editor window's, else (the tree window

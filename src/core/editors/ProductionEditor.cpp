@@ -1,0 +1,165 @@
+#include "editors/ProductionEditor.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "app/FileIO.h"
+#include "model/Pattern.h"
+#include "production/Production.h"
+#include "production/ProductionFile.h"
+#include "setup/Creel.h"
+
+namespace quillane {
+
+namespace {
+
+std::string Fixed(double value, int decimals, const char* unit) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
+  return text;
+}
+
+std::string Controls(const std::vector<int>& controls) {
+  std::string text;
+  for (int control : controls)
+    text += (text.empty() ? "" : ", ") + std::to_string(control);
+  return text;
+}
+
+std::string Shortest(double value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, error == std::errc() ? end : text);
+}
+
+// Each box: its label, the parameter's name in messages, and where its value lives.
+struct TBox {
+  std::string Label;
+  const char* Field;
+  double* Value;
+};
+
+std::vector<TBox> Boxes(const OPattern& pattern, TProductionParameters& p) {
+  std::vector<TBox> boxes;
+  for (size_t s = 0; s < pattern.NoStates && s < p.TuftLength.size(); ++s)
+    boxes.push_back({"Tuft length " + pattern.GetStateName(static_cast<int>(s + 1)) + " (mm)",
+                     "tuftLength", &p.TuftLength[s]});
+  for (size_t y = 0; y < pattern.NoYarnTypes && y < p.YarnCounts.size(); ++y)
+    boxes.push_back({"Yarn count " + YarnTypeLetter(static_cast<OYarnType>(y + 1)) +
+                         (p.YarnCounts[y].Unit == TYarnCountUnit::Dtex ? " (dtex)" : " (Nm)"),
+                     "yarnCount", &p.YarnCounts[y].Value});
+  boxes.push_back({"Cone weight (kg)", "coneWeight", &p.ConeWeight});
+  boxes.push_back({"Run length (m)", "runLength", &p.RunLength});
+  boxes.push_back({"Waste (%)", "waste", &p.Waste});
+  return boxes;
+}
+
+} // namespace
+
+std::vector<TParameterField> ParameterFields(const OPattern& pattern,
+                                             const TProductionParameters& parameters) {
+  TProductionParameters p = parameters;
+  std::vector<TParameterField> fields;
+  for (const TBox& box : Boxes(pattern, p))
+    fields.push_back({box.Label, Shortest(*box.Value)});
+  return fields;
+}
+
+TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
+                                          const std::vector<std::string>& texts) {
+  const std::vector<TBox> boxes = Boxes(pattern, parameters);
+  if (texts.size() != boxes.size())
+    throw EProduction("The production parameters do not match the pattern's states and yarn "
+                      "types");
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    std::string_view text = texts[i];
+    while (!text.empty() && text.front() == ' ')
+      text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+      text.remove_suffix(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+      throw EProduction(boxes[i].Label + ": \"" + texts[i] + "\" is not a number");
+    if (const std::string problem = ParameterValueProblem(boxes[i].Field, value); !problem.empty())
+      throw EProduction(boxes[i].Label + ": " + problem);
+    *boxes[i].Value = value;
+  }
+  return parameters;
+}
+
+std::string ParametersFileOf(const OPattern& pattern) {
+  return FolderOf(pattern.FileName).empty() ? std::string() : ProductionFileName(pattern.FileName);
+}
+
+void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& parameters,
+                          const std::vector<std::string>& texts) {
+  const TProductionParameters read = ReadParameterFields(pattern, parameters, texts);
+  const std::string file = ParametersFileOf(pattern);
+  if (file.empty())
+    throw EProduction("Save the pattern first: its production parameters are kept beside it");
+  SaveProductionParameters(file, read);
+}
+
+std::string MetresText(double metres) {
+  return Fixed(metres, 2, "m");
+}
+
+std::string KilogramsText(double kilograms) {
+  return Fixed(kilograms, 3, "kg");
+}
+
+TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile) {
+  TProductionView view;
+  TProductionParameters parameters;
+  try {
+    parameters = LoadProductionParameters(parametersFile, pattern);
+  } catch (const std::exception& e) {
+    view.Problem = e.what();
+    parameters = DefaultProductionParameters(pattern);
+  }
+  view.Parameters = parameters;
+  TProductionFigures f;
+  try {
+    f = ComputeProduction(pattern, parameters);
+  } catch (const std::exception& e) {
+    // A refused file's message stays first: it is the one the designer can act on.
+    view.Problem += (view.Problem.empty() ? "" : "; ") + std::string(e.what());
+    return view;
+  }
+  view.Totals = "Yarn for " + std::to_string(f.PLines) + " PLines: " + MetresText(f.Length) + ", " +
+                KilogramsText(f.Weight) + " (" + KilogramsText(f.WeightWithWaste) +
+                " with waste), " + std::to_string(f.Cones) + (f.Cones == 1 ? " cone" : " cones");
+  for (const TYarnTypeFigures& y : f.YarnTypes)
+    view.YarnTypes.push_back({YarnTypeLetter(y.YarnType), MetresText(y.Length),
+                              KilogramsText(y.Weight), KilogramsText(y.WeightWithWaste),
+                              std::to_string(y.Cones)});
+  const TNeedleBalance& b = f.Balance;
+  if (b.MaxToMean <= 0.0)
+    view.Balance = "Needle balance: no needle takes yarn";
+  else {
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%.2f", b.MaxToMean);
+    view.Balance = "Needle balance: min " + MetresText(b.Min) + ", mean " + MetresText(b.Mean) +
+                   ", max " + MetresText(b.Max) + ", max/mean " + ratio;
+    if (!b.FurthestAboveMean.empty())
+      view.Balance += "; furthest above the mean: " + Controls(b.FurthestAboveMean);
+  }
+  for (const TNeedleFigures& n : f.Needles) {
+    view.NeedleLengths.push_back(n.Length);
+    view.LongestNeedle = std::max(view.LongestNeedle, n.Length);
+  }
+  return view;
+}
+
+int ControlAt(double x, double width, size_t bars) {
+  if (bars == 0 || !(width > 0.0) || !(x >= 0.0) || x >= width)
+    return 0;
+  const auto index = static_cast<size_t>(std::floor(x * static_cast<double>(bars) / width));
+  return static_cast<int>(std::min(index, bars - 1)) + 1;
+}
+
+} // namespace quillane

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "production/Production.h"
+
+namespace quillane {
+
+class OPattern;
+
+// One row of the yarn table, as the window shows it.
+struct TYarnTypeRow {
+  std::string YarnType, Length, Weight, WithWaste, Cones;
+  friend bool operator==(const TYarnTypeRow&, const TYarnTypeRow&) = default;
+};
+
+// What the Production window shows of a pattern: its figures as text and the yarn each
+// needle takes, for the chart.
+struct TProductionView {
+  // Why the parameters file was passed over or nothing could be worked out; "" when neither.
+  std::string Problem;
+  std::string Totals;
+  std::vector<TYarnTypeRow> YarnTypes;
+  std::string Balance;
+  std::vector<double> NeedleLengths; // m, controls 1 to NoControls
+  double LongestNeedle = 0.0;
+  // What the figures were worked out with: the file's, completed, or the defaults.
+  TProductionParameters Parameters;
+};
+
+// A parameter as the window's box shows it: "Tuft length High (mm)" and "22.54".
+struct TParameterField {
+  std::string Label, Text;
+  friend bool operator==(const TParameterField&, const TParameterField&) = default;
+};
+
+// A box for the tuft length of every state, the count of every yarn type (in the unit the
+// parameters give it), the cone weight, the run length and the waste.
+std::vector<TParameterField> ParameterFields(const OPattern& pattern,
+                                             const TProductionParameters& parameters);
+// `parameters` with the boxes' texts read into it, in the order ParameterFields gives them.
+// Throws EProduction "LABEL: ..." for the first box that is not a usable number.
+TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
+                                          const std::vector<std::string>& texts);
+
+// "12.35 m", "0.125 kg": a length to the centimetre and a weight to the gram, which is what
+// a mill can weigh and measure.
+std::string MetresText(double metres);
+std::string KilogramsText(double kilograms);
+
+// The pattern's figures with the parameters of `parametersFile` (the defaults when there is
+// none; a refused file is named in Problem and the defaults used in its place). Nothing but
+// Problem when the figures cannot be worked out.
+TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile);
+
+// The parameters file beside the pattern's file; "" for a pattern never saved, whose name
+// names no folder (a file beside it would land wherever the program was started).
+std::string ParametersFileOf(const OPattern& pattern);
+// Apply: the boxes read as ReadParameterFields does and written to ParametersFileOf.
+// Throws EProduction for a refused box or a pattern never saved, and the file errors.
+void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& parameters,
+                          const std::vector<std::string>& texts);
+
+// The control (from 1) whose bar lies under `x` in a chart `width` wide of `bars` bars of
+// equal width; 0 beside the chart or without bars.
+int ControlAt(double x, double width, size_t bars);
+
+} // namespace quillane

@@ -1,0 +1,186 @@
+#include "ui/ProductionForm.h"
+
+#include <cmath>
+#include <utility>
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/App.h"
+#include "editors/ProductionEditor.h"
+#include "model/Pattern.h"
+#include "shell/DesignUI.h"
+#include "ui/WindowForm.h"
+
+namespace quillane {
+
+TNeedleChart::TNeedleChart(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("pbNeedles"));
+  setAccessibleName(QStringLiteral("Yarn per needle"));
+  setMinimumHeight(120);
+}
+
+void TNeedleChart::SetLengths(std::vector<double> lengths, double longest) {
+  Lengths = std::move(lengths);
+  Longest = longest;
+  update();
+}
+
+void TNeedleChart::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().base());
+  if (Lengths.empty() || !(Longest > 0.0))
+    return;
+  const double barWidth = width() / static_cast<double>(Lengths.size());
+  const QColor bar = palette().highlight().color();
+  for (size_t i = 0; i < Lengths.size(); ++i) {
+    const double h = Lengths[i] / Longest * (height() - 1);
+    const double left = static_cast<double>(i) * barWidth;
+    // Wide bars keep a gap so that neighbours can be told apart.
+    const double gap = barWidth >= 4 ? 1 : 0;
+    painter.fillRect(QRectF(left, height() - h, barWidth - gap, h), bar);
+  }
+}
+
+void TNeedleChart::mousePressEvent(QMouseEvent* event) {
+  const int control = ControlAt(event->position().x(), width(), Lengths.size());
+  if (control > 0 && OnControlClicked)
+    OnControlClicked(control);
+}
+
+TfmProduction::TfmProduction(ODesignUI& controller)
+    : TfmEditorForm(controller), laTotals(new QLabel(Panel1)),
+      tbYarnTypes(new QTableWidget(Panel1)), laBalance(new QLabel(Panel1)),
+      pbNeedles(new TNeedleChart(Panel1)), buApply(AddButton("buApply", " &Apply ")),
+      Pattern(*controller.Pattern), Parameters(new QFormLayout) {
+  setObjectName(QStringLiteral("fmProduction"));
+  setWindowTitle(QStringLiteral("Production"));
+  laTotals->setObjectName(QStringLiteral("laTotals"));
+  laTotals->setAccessibleName(QStringLiteral("Totals"));
+  laTotals->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  laTotals->setWordWrap(true);
+  laBalance->setObjectName(QStringLiteral("laBalance"));
+  laBalance->setAccessibleName(QStringLiteral("Needle balance"));
+  laBalance->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  laBalance->setWordWrap(true);
+  tbYarnTypes->setObjectName(QStringLiteral("tbYarnTypes"));
+  tbYarnTypes->setAccessibleName(QStringLiteral("Yarn types"));
+  tbYarnTypes->setColumnCount(5);
+  tbYarnTypes->setHorizontalHeaderLabels({QStringLiteral("Yarn type"), QStringLiteral("Length"),
+                                          QStringLiteral("Weight"), QStringLiteral("With waste"),
+                                          QStringLiteral("Cones")});
+  tbYarnTypes->verticalHeader()->hide();
+  tbYarnTypes->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tbYarnTypes->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+  auto* layout = new QVBoxLayout(Panel1);
+  auto* top = new QHBoxLayout;
+  auto* figures = new QVBoxLayout;
+  figures->addWidget(laTotals);
+  figures->addWidget(tbYarnTypes, 1);
+  top->addLayout(figures, 1);
+  top->addLayout(Parameters);
+  layout->addLayout(top, 1);
+  layout->addWidget(laBalance);
+  layout->addWidget(pbNeedles, 1);
+  buApply->setEnabled(false);
+  connect(buApply, &QToolButton::clicked, this, &TfmProduction::Apply);
+
+  // Whatever can change the cells or the creel changes the figures.
+  Subscription = Pattern.Events.Subscribe([this](const TPatternChange& change) {
+    using K = TPatternChange::TKind;
+    if (change.Kind == K::All || change.Kind == K::Cells || change.Kind == K::History ||
+        change.Kind == K::Setup)
+      RefreshGrids();
+  });
+  pbNeedles->OnControlClicked = [this](int control) { ShowControl(control); };
+  RefreshGrids();
+}
+
+void TfmProduction::ShowControl(int control) {
+  OWindowUI* node = Controller.ShowViewWindow();
+  if (auto* window = node ? dynamic_cast<TfmWindow*>(node->Editor()) : nullptr)
+    window->ShowControl(control);
+}
+
+void TfmProduction::RefreshGrids() {
+  const TProductionView view = BuildProductionView(Pattern, ParametersFileOf(Pattern));
+  laTotals->setText(QString::fromStdString(view.Totals.empty() ? view.Problem : view.Totals));
+  tbYarnTypes->setRowCount(static_cast<int>(view.YarnTypes.size()));
+  for (int r = 0; r < tbYarnTypes->rowCount(); ++r) {
+    const TYarnTypeRow& row = view.YarnTypes[static_cast<size_t>(r)];
+    const std::string* cells[] = {&row.YarnType, &row.Length, &row.Weight, &row.WithWaste,
+                                  &row.Cones};
+    for (int c = 0; c < 5; ++c) {
+      auto* item = new QTableWidgetItem(QString::fromStdString(*cells[c]));
+      item->setTextAlignment(c == 0 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+      tbYarnTypes->setItem(r, c, item);
+    }
+  }
+  laBalance->setText(QString::fromStdString(view.Balance));
+  pbNeedles->SetLengths(view.NeedleLengths, view.LongestNeedle);
+  Shown = view.Parameters;
+  ShowParameters();
+  if (!view.Problem.empty())
+    g.UI().ShowStatus(view.Problem);
+}
+
+void TfmProduction::ShowParameters() {
+  const std::vector<TParameterField> fields = ParameterFields(Pattern, Shown);
+  bool same = fields.size() == Boxes.size();
+  for (size_t i = 0; same && i < fields.size(); ++i)
+    same = Boxes[i]->accessibleName() == QString::fromStdString(fields[i].Label);
+  if (!same) {
+    // The pattern's states or yarn types changed: what was typed no longer fits.
+    while (Parameters->rowCount() > 0)
+      Parameters->removeRow(0);
+    Boxes.clear();
+    Edited = false;
+    for (const TParameterField& field : fields) {
+      auto* box = new QLineEdit(Panel1);
+      const QString label = QString::fromStdString(field.Label);
+      box->setAccessibleName(label);
+      connect(box, &QLineEdit::textEdited, this, [this] {
+        Edited = true;
+        buApply->setEnabled(true);
+      });
+      Parameters->addRow(label, box);
+      Boxes.push_back(box);
+    }
+  }
+  if (Edited)
+    return;
+  for (size_t i = 0; i < fields.size(); ++i)
+    Boxes[i]->setText(QString::fromStdString(fields[i].Text));
+  buApply->setEnabled(false);
+}
+
+void TfmProduction::Apply() {
+  CommitFocusedField();
+  std::vector<std::string> texts;
+  for (const QLineEdit* box : Boxes)
+    texts.push_back(box->text().toStdString());
+  try {
+    ApplyParameterFields(Pattern, Shown, texts);
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+    return;
+  }
+  Edited = false;
+  RefreshGrids();
+}
+
+void TfmProduction::Destroy() {
+  Subscription.Reset();
+  TfmEditorForm::Destroy();
+}
+
+} // namespace quillane

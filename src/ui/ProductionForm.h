@@ -1,0 +1,72 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "data/PatternEvents.h"
+#include "production/Production.h"
+#include "ui/DesignForm.h"
+
+class QFormLayout;
+class QLabel;
+class QLineEdit;
+class QTableWidget;
+
+namespace quillane {
+
+class OPattern;
+
+// Yarn per needle across the width, one bar a control, so that a needle that takes far
+// more than the rest stands out; a click names the control under it.
+class TNeedleChart : public QWidget {
+  Q_OBJECT
+public:
+  explicit TNeedleChart(QWidget* parent);
+  void SetLengths(std::vector<double> lengths, double longest);
+  std::function<void(int control)> OnControlClicked;
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+private:
+  std::vector<double> Lengths;
+  double Longest = 0.0;
+};
+
+// "Production": the pattern's yarn figures with the parameters beside its file, worked out
+// again whenever the pattern changes.
+class TfmProduction : public TfmEditorForm {
+  Q_OBJECT
+public:
+  explicit TfmProduction(ODesignUI& controller);
+
+  QLabel* laTotals;
+  QTableWidget* tbYarnTypes;
+  QLabel* laBalance;
+  TNeedleChart* pbNeedles;
+  QToolButton* buApply;
+  // One a parameter, in the order the parameters' boxes come.
+  std::vector<QLineEdit*> Boxes;
+
+  void RefreshGrids() override;
+  // The pattern's view window comes up with the control in the middle.
+  void ShowControl(int control);
+  // Writes the boxes to the parameters file beside the pattern, once every one is usable.
+  void Apply();
+
+protected:
+  void Destroy() override;
+
+private:
+  OPattern& Pattern;
+  OPatternEvents::TSubscription Subscription;
+  QFormLayout* Parameters;
+  // What the figures were worked out with; the boxes edit a copy.
+  TProductionParameters Shown;
+  // The boxes hold the user's typing: a change of the pattern leaves them alone.
+  bool Edited = false;
+  void ShowParameters();
+};
+
+} // namespace quillane
