@@ -314,9 +314,8 @@ void TfmMain::ListWindows() {
   for (QMdiSubWindow* window : windows) {
     if (window->isHidden()) // closed, waiting to be freed
       continue;
-    QString title = window->windowTitle().replace(QLatin1Char('&'), QLatin1String("&&"));
-    QAction* entry = WindowMenu->addAction(
-        (++number < 10 ? QStringLiteral("&%1 ").arg(number) : QString()) + title);
+    QAction* entry = WindowMenu->addAction(QString::fromStdString(
+        NumberedMenuEntry(++number, window->windowTitle().toStdString(), false)));
     entry->setCheckable(true);
     entry->setChecked(window == MdiArea->activeSubWindow());
     connect(entry, &QAction::triggered, this,
@@ -337,10 +336,9 @@ void TfmMain::ListRecentPatterns() {
   for (const std::string& path : paths) {
     ++number;
     const QString whole = QString::fromStdString(path);
-    const QString text = metrics.elidedText(whole, Qt::ElideMiddle, width)
-                             .replace(QLatin1Char('&'), QLatin1String("&&"));
-    QAction* entry = RecentMenu->addAction(
-        (number < 10 ? QStringLiteral("&%1 ").arg(number) : QStringLiteral("1&0 ")) + text);
+    const std::string text = metrics.elidedText(whole, Qt::ElideMiddle, width).toStdString();
+    QAction* entry =
+        RecentMenu->addAction(QString::fromStdString(NumberedMenuEntry(number, text, true)));
     entry->setObjectName(QStringLiteral("miRecent%1").arg(number));
     entry->setToolTip(whole);
     connect(entry, &QAction::triggered, this,

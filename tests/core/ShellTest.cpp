@@ -647,6 +647,20 @@ TEST(MainCommands, HelpFolderAndClosingTheMainWindow) {
   EXPECT_EQ(g.Persist().ReadInteger("fmMain.Width", -1), 800);
 }
 
+TEST(MainCommands, NumberedEntriesGiveTheFirstNineOrTenAMnemonicAndShowTheirOwnAmpersand) {
+  struct TRow {
+    int Number;
+    bool Tenth;
+    const char* Text;
+  } rows[] = {{1, false, "&1 R&&D.pat"},
+              {9, true, "&9 R&&D.pat"},
+              {10, true, "1&0 R&&D.pat"},
+              {10, false, "R&&D.pat"},
+              {11, true, "R&&D.pat"}};
+  for (const TRow& row : rows)
+    EXPECT_EQ(NumberedMenuEntry(row.Number, "R&D.pat", row.Tenth), row.Text) << row.Number;
+}
+
 TEST(RecentPatterns, MostRecentFirstWithoutDuplicates) {
   TTempDir dir;
   TShell shell;

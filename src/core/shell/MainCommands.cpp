@@ -129,4 +129,16 @@ TMenuEntry UndoMenuEntry(const OUndoHistory* history, bool undo) {
   return entry;
 }
 
+std::string NumberedMenuEntry(int number, const std::string& text, bool tenth) {
+  std::string entry = number < 10             ? "&" + std::to_string(number) + " "
+                      : number == 10 && tenth ? "1&0 "
+                                              : "";
+  for (const char c : text) {
+    if (c == '&')
+      entry += '&';
+    entry += c;
+  }
+  return entry;
+}
+
 } // namespace quillane

@@ -45,6 +45,10 @@ struct TMenuEntry {
   std::string Caption;
 };
 TMenuEntry UndoMenuEntry(const OUndoHistory* history, bool undo);
+// An entry of a menu's numbered list (open windows, recent patterns): "&1 " to "&9 " give
+// the first nine their mnemonic, the tenth gets "1&0 " where `tenth` and the rest nothing;
+// an & of the text itself is shown, not taken for a mnemonic.
+std::string NumberedMenuEntry(int number, const std::string& text, bool tenth);
 
 // The ini file: beside the program only where one is already (a portable install), so
 // that the users of one installation each keep their own; else in the user's own folder.
