@@ -164,7 +164,12 @@ TfmWindow::TfmWindow(OWindowUI& controller)
       View.SetScroll(sbHorz->value(), sbVert->value());
       PaintBox1->update();
     });
-  connect(pbPalette, &TPaletteStrip::Pressed, this, [this] { buZoom->setChecked(false); });
+  connect(pbPalette, &TPaletteStrip::Pressed, this, [this] {
+    MouseState.StripPressed(pbPalette->Box());
+    const QSignalBlocker b(buZoom);
+    buZoom->setChecked(MouseState.ChosenState().Name() == "Zoom");
+    ShowCursor();
+  });
   buFit->setToolTip(QStringLiteral("Show the whole picture (Ctrl+0)"));
   connect(buFit, &QToolButton::clicked, this, &TfmWindow::Fit);
   // Each view window's own: a button's shortcut would be the main window's, and two
@@ -237,9 +242,9 @@ void TfmWindow::Refresh() {
 
 void TfmWindow::RefreshGrids() {
   rbDesign->setEnabled(OffersDesignView(Pattern));
-  if (!rbDesign->isEnabled())
-    rbMachine->setChecked(true);
-  MouseState.View = rbDesign->isChecked() ? TView::Design : TView::Machine;
+  const TView shown = MouseState.ShowView(rbDesign->isChecked() ? TView::Design : TView::Machine);
+  if (shown == TView::Machine && rbDesign->isChecked())
+    rbMachine->setChecked(true); // and the picture's machine image is made
   SyncGeometry();
   PaintBox1->update();
   pbPalette->update();
@@ -285,42 +290,33 @@ void TfmWindow::Destroy() {
 }
 
 void TfmWindow::Changed(const TPatternChange& change) {
-  switch (change.Kind) {
-  case TPatternChange::TKind::Pixels: {
-    if (change.Picture != &Picture)
-      break;
+  const TRedraw redraw = RedrawFor(change, Picture, MouseState.View, View);
+  auto rect = [](const TScreenRect& r) {
+    return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+  };
+  if (redraw.Kind == TRedraw::TKind::Pixels) {
     // Also while painting: the render that brought the image up to date is drawn afresh.
-    // A pixel either side, so that no rounding of the area keeps an old pixel on screen.
-    const TScreenRect r = View.ScreenRect(change.Area);
-    if (!r.Empty())
-      Drawn.Stale += QRect(r.Left - 1, r.Top - 1, r.Right - r.Left + 2, r.Bottom - r.Top + 2);
+    if (!redraw.Stale.Empty())
+      Drawn.Stale += rect(redraw.Stale);
     // Many strokes while the window is not painted: their bounds, not a list to search.
     if (Drawn.Stale.rectCount() > 64)
       Drawn.Stale = Drawn.Stale.boundingRect();
-    const OBitmap24& image = change.DesignImage ? Picture.DesignImage : Picture.MachineImage;
+    const OBitmap24& image = redraw.DesignImage ? Picture.DesignImage : Picture.MachineImage;
     if (Reduced.Of == &image) {
-      const int top = std::max(change.Area.Top, 0);
-      const int bottom = std::min(change.Area.Bottom, Reduced.Height - 1);
+      const int top = std::max(redraw.Area.Top, 0);
+      const int bottom = std::min(redraw.Area.Bottom, Reduced.Height - 1);
       for (int row = top; row <= bottom; ++row)
         Reduced.RowReady[static_cast<size_t>(row)] = 0;
     }
     // A render while painting is being drawn already.
-    if (!Painting && !r.Empty() && change.DesignImage == (MouseState.View == TView::Design))
-      PaintBox1->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
-    break;
-  }
-  case TPatternChange::TKind::Cells:
-  case TPatternChange::TKind::Modified:
-  case TPatternChange::TKind::History:
-    break;
-  default:
-    // The picture's size, its regions or the colours may have changed.
+    if (!Painting && !redraw.Repaint.Empty())
+      PaintBox1->update(rect(redraw.Repaint));
+  } else if (redraw.Kind == TRedraw::TKind::Everything) {
     Reduced.Of = nullptr;
     Drawn.Of = nullptr;
     SyncGeometry();
     PaintBox1->update();
     pbPalette->update();
-    break;
   }
 }
 

@@ -20,7 +20,8 @@ std::unique_ptr<OPattern> TwoParts() {
 
 // Events, comma-separated: P press, M move, R release with button L, R (the right and any
 // other) or M (middle) at X Y; K a key: KR the right arrow, KC the same with Ctrl, KE
-// Escape; W a wheel turn of Y with Ctrl at X 40; Z and D choose zooming and painting.
+// Escape; W a wheel turn of Y with Ctrl at X 40; Z and D choose zooming and painting; S a
+// press on the palette strip.
 // Bottom left of the 80 x 60 grid is pixel (0, 59): at zoom 1, cell (c, r) lies at (c, 59 - r).
 struct TRow {
   const char* Name;
@@ -99,6 +100,16 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
        "PL 3 59, Z, ML 4 59, RL 4 59",
        {{3, 0, 1}},
        "1 closed, 1 at 0 0, 'Control=5, PLine=1', taken, Zoom SizeAll None"},
+      {"a press on the strip starts painting",
+       "zoom machine 1 0 0",
+       "S, PL 3 59, ML 4 59, RL 4 59",
+       {{3, 0, 1}, {4, 0, 1}},
+       "1 closed, 1 at 0 0, 'Control=5, PLine=1', taken, Paint Arrow None"},
+      {"and leaves a stroke going on",
+       "paint machine 1 0 0",
+       "PL 3 59, S, ML 4 59",
+       {{3, 0, 1}, {4, 0, 1}},
+       "0 open, 1 at 0 0, 'Control=5, PLine=1', taken, Paint Arrow Stroke"},
       {"keys scroll in any state",
        "zoom machine 4 0 0",
        "PM 0 0, KR, RM 0 0, KR",
@@ -136,7 +147,7 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
     if (!row.Painted.empty() && row.Painted[0][2] == 0)
       colours.LeftIndex = 5;
     OViewMouse mouse(*p, picture, g);
-    mouse.View = std::string_view(view) == "design" ? TView::Design : TView::Machine;
+    mouse.ShowView(std::string_view(view) == "design" ? TView::Design : TView::Machine);
     auto choose = [&](bool paint) {
       if (paint)
         mouse.Choose(std::make_unique<OPaintState>(colours));
@@ -171,6 +182,8 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
                     .Taken;
       else if (kind == 'W')
         r = mouse.Wheel(0, y, TViewInput{x, 40, TMouseButton::Left, ssCtrl});
+      else if (kind == 'S')
+        mouse.StripPressed(colours);
       else
         choose(kind == 'D');
       if (r.Status)
@@ -193,6 +206,54 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
           << drags[static_cast<int>(mouse.Drag())];
     EXPECT_EQ(after.str(), row.After);
   }
+}
+
+TEST_F(ViewStates, ChangesRedrawWhatTheyTouchAndAColourPatternShowsTheMachineView) {
+  using K = TPatternChange::TKind;
+  struct TChangeRow {
+    K Kind;
+    bool Other, Design; // another picture's pixels; the design image's
+    TRect Area;
+    const char* Redraw; // for the machine view at zoom 1, cell (c, r) at (c, 59 - r)
+  };
+  const TChangeRow rows[] = {
+      {K::Pixels, false, false, {3, 0, 4, 1}, "Pixels machine 3 0 4 1, 2 57 6 61, 3 58 5 60"},
+      {K::Pixels, false, true, {3, 0, 4, 1}, "Pixels design 3 0 4 1, 2 57 6 61, 0 0 0 0"},
+      {K::Pixels, false, false, {50, 0, 55, 1}, "Pixels machine 50 0 55 1, 0 0 0 0, 0 0 0 0"},
+      {K::Pixels, true, false, {3, 0, 4, 1}, "Nothing"},
+      {K::Cells, false, false, {1, 1, 2, 2}, "Nothing"},
+      {K::Modified, false, false, {}, "Nothing"},
+      {K::History, false, false, {}, "Nothing"},
+      {K::Setup, false, false, {}, "Everything"},
+      {K::Elements, false, false, {}, "Everything"},
+      {K::All, false, false, {}, "Everything"},
+  };
+  std::unique_ptr<OPattern> p = TwoParts(), q = TwoParts();
+  const OPicture& picture = *p->Pictures->Get(0);
+  OViewGeometry g;
+  g.SetBox(80, 60);
+  g.SetPicture(picture.Width, picture.Height, 1);
+  auto text = [](const auto& r) {
+    std::ostringstream o;
+    o << r.Left << " " << r.Top << " " << r.Right << " " << r.Bottom;
+    return o.str();
+  };
+  for (const TChangeRow& row : rows) {
+    TPatternChange change{row.Kind, row.Area, row.Other ? q->Pictures->Get(0) : &picture,
+                          row.Design};
+    const TRedraw r = RedrawFor(change, picture, TView::Machine, g);
+    static constexpr const char* kinds[] = {"Nothing", "Pixels", "Everything"};
+    std::string got = kinds[static_cast<int>(r.Kind)];
+    if (r.Kind == TRedraw::TKind::Pixels)
+      got += std::string(r.DesignImage ? " design " : " machine ") + text(r.Area) + ", " +
+             text(r.Stale) + ", " + text(r.Repaint);
+    EXPECT_EQ(got, row.Redraw) << static_cast<int>(row.Kind);
+  }
+  OViewMouse mouse(*p, *p->Pictures->Get(0), g);
+  EXPECT_EQ(mouse.ShowView(TView::Design), TView::Design);
+  p->PatternMode = pmColours;
+  EXPECT_EQ(mouse.ShowView(TView::Design), TView::Machine);
+  EXPECT_EQ(mouse.View, TView::Machine);
 }
 
 } // namespace

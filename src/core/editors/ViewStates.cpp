@@ -74,6 +74,34 @@ bool OffersDesignView(const ODesignOwner& pattern) {
   return pattern.PatternMode != pmColours;
 }
 
+TRedraw RedrawFor(const TPatternChange& change, const OPicture& picture, TView view,
+                  const OViewGeometry& geometry) {
+  TRedraw r;
+  switch (change.Kind) {
+  case TPatternChange::TKind::Pixels:
+    if (change.Picture != &picture)
+      break;
+    r.Kind = TRedraw::TKind::Pixels;
+    r.DesignImage = change.DesignImage;
+    r.Area = change.Area;
+    if (const TScreenRect s = geometry.ScreenRect(change.Area); !s.Empty()) {
+      r.Stale = {s.Left - 1, s.Top - 1, s.Right + 1, s.Bottom + 1};
+      if (change.DesignImage == (view == TView::Design))
+        r.Repaint = s;
+    }
+    break;
+  case TPatternChange::TKind::Cells: // the pixels they show are announced when rendered
+  case TPatternChange::TKind::Modified:
+  case TPatternChange::TKind::History:
+    break;
+  default:
+    // The picture's size, its regions or the colours may have changed.
+    r.Kind = TRedraw::TKind::Everything;
+    break;
+  }
+  return r;
+}
+
 std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell,
                        uint8_t index) {
   picture.BringUpToDate(view);
@@ -227,6 +255,16 @@ TViewReply OViewMouse::Key(TViewKey key, uint32_t shift) {
   TViewReply r = (Interruption ? *Interruption : *Chosen).Key(*this, key, shift);
   Settle();
   return r;
+}
+
+void OViewMouse::StripPressed(const OPalettePaintBox& colours) {
+  if (dynamic_cast<const OZoomState*>(Chosen.get()))
+    Choose(std::make_unique<OPaintState>(colours));
+}
+
+TView OViewMouse::ShowView(TView wanted) {
+  View = wanted == TView::Design && OffersDesignView(Pattern) ? TView::Design : TView::Machine;
+  return View;
 }
 
 TViewReply OViewMouse::Wheel(int across, int up, const TViewInput& at) {

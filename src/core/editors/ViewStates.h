@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/PatternEvents.h"
 #include "editors/ViewGeometry.h"
 #include "setup/PalettePaintBox.h"
 
@@ -150,6 +151,11 @@ public:
   TViewReply Move(const TViewInput& in) { return Dispatch(&OViewState::Move, in); }
   TViewReply Release(const TViewInput& in) { return Dispatch(&OViewState::Release, in); }
   TViewReply Key(TViewKey key, uint32_t shift);
+  // A press on the palette strip picks a colour to paint with: a zooming view starts painting
+  // with `colours`; a painting one goes on, its stroke too.
+  void StripPressed(const OPalettePaintBox& colours);
+  // Shows `wanted` where the pattern offers it, else the machine view; answers the view shown.
+  TView ShowView(TView wanted);
   // A turn of the wheel by these angles (Notch a notch): it scrolls up and down, across
   // with Shift, and zooms around the mouse with Ctrl.
   TViewReply Wheel(int across, int up, const TViewInput& at);
@@ -166,6 +172,22 @@ private:
 // A colour pattern has one view: its window and its bitmap import offer the machine view
 // only.
 bool OffersDesignView(const ODesignOwner& pattern);
+
+// What a window showing `picture` in `view` draws again when the pattern announces `change`.
+struct TRedraw {
+  enum class TKind : uint8_t { Nothing, Pixels, Everything };
+  TKind Kind = TKind::Nothing;
+  // Pixels: the image whose pixels changed, and the pixels (from 0, inclusive).
+  bool DesignImage = false;
+  TRect Area{};
+  // The grid's part that shows them, a pixel wider each side so that no rounding keeps an
+  // old pixel of a drawing kept between paints; empty when none is in sight.
+  TScreenRect Stale;
+  // The part to repaint now: none when the view shows the other image.
+  TScreenRect Repaint;
+};
+TRedraw RedrawFor(const TPatternChange& change, const OPicture& picture, TView view,
+                  const OViewGeometry& geometry);
 
 // Paints a picture pixel in a view as a press there does: the pixel is mapped through the
 // picture's regions onto pattern cells, which the pattern paints. A paint that no cell it
