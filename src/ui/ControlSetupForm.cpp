@@ -155,7 +155,6 @@ void TfmControlSetup::ShowField(const TControl& c) {
 }
 
 void TfmControlSetup::ShowData() {
-  Pending.clear();
   Edit.Done();
   for (const TControl& c : Controls)
     ShowField(c);
@@ -164,14 +163,12 @@ void TfmControlSetup::ShowData() {
 void TfmControlSetup::Edited(TSettingsField field) {
   if (Showing)
     return;
-  if (std::find(Pending.begin(), Pending.end(), field) == Pending.end())
-    Pending.push_back(field);
+  Model.EditedBoxes.Mark(field);
   Edit.Edited(Model);
 }
 
 void TfmControlSetup::Store(TSettingsField field, bool takeFocus) {
-  // Only a box edited since it last stored: leaving an untouched box changes nothing.
-  if (Showing || Storing || std::find(Pending.begin(), Pending.end(), field) == Pending.end())
+  if (Showing || Storing || !Model.EditedBoxes.Holds(field))
     return;
   Storing = true;
   bool stored = false;
@@ -192,7 +189,7 @@ void TfmControlSetup::Store(TSettingsField field, bool takeFocus) {
     KeepForCorrection(widget, takeFocus);
     return;
   }
-  Pending.erase(std::find(Pending.begin(), Pending.end(), field));
+  Model.EditedBoxes.Stored(field);
   Edit.Stored(Model);
   // The box shows what the field holds: a number as the rule reads it, a text cut to its
   // limit.
@@ -202,8 +199,7 @@ void TfmControlSetup::Store(TSettingsField field, bool takeFocus) {
 }
 
 void TfmControlSetup::CommitEdit() {
-  const std::vector<TSettingsField> pending = Pending;
-  for (TSettingsField field : pending)
+  for (TSettingsField field : Model.EditedBoxes.Waiting())
     Store(field, false);
 }
 

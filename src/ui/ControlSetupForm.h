@@ -40,7 +40,6 @@ private:
   std::vector<TControl> Controls;
   // The boxes edited since they last stored their values: the one being typed in, and
   // any whose text was refused and still waits for correction.
-  std::vector<TSettingsField> Pending;
   // A refused value leaves the editor's changed flag as it was before the edit.
   TNumberEdit Edit;
   bool Showing = false;

@@ -119,7 +119,6 @@ TNumberBox* TfmElementForm::Box(TElementField field) const {
 void TfmElementForm::ShowData() {
   if (!Model)
     return;
-  Pending.clear();
   const bool showing = Showing;
   Showing = true;
   for (const TBox& b : Boxes)
@@ -137,14 +136,12 @@ void TfmElementForm::ShowData() {
 void TfmElementForm::Edited(TElementField field) {
   if (Showing)
     return;
-  if (std::find(Pending.begin(), Pending.end(), field) == Pending.end())
-    Pending.push_back(field);
+  Model->EditedBoxes.Mark(field);
   Model->Edited();
 }
 
 void TfmElementForm::Store(TElementField field, bool takeFocus) {
-  // Only a box edited since it last stored: leaving an untouched box changes nothing.
-  if (Showing || std::find(Pending.begin(), Pending.end(), field) == Pending.end())
+  if (Showing || !Model->EditedBoxes.Holds(field))
     return;
   TNumberBox* box = Box(field);
   if (!Model->StoreText(field, box->text().toStdString())) {
@@ -152,14 +149,13 @@ void TfmElementForm::Store(TElementField field, bool takeFocus) {
     box->Refused(takeFocus);
     return;
   }
-  Pending.erase(std::find(Pending.begin(), Pending.end(), field));
+  Model->EditedBoxes.Stored(field);
   // As the box's rule reads it: " 12" shows as 12.
   box->setValue(Model->Number(field));
 }
 
 void TfmElementForm::CommitEdit() {
-  const std::vector<TElementField> pending = Pending;
-  for (TElementField field : pending)
+  for (TElementField field : Model->EditedBoxes.Waiting())
     Store(field, false);
 }
 

@@ -49,7 +49,6 @@ private:
   std::vector<TBox> Boxes;
   // The boxes edited since they last stored their values: the one being typed in, and
   // any whose text was refused and still waits for correction.
-  std::vector<TElementField> Pending;
   bool Showing = false;
 
   QCheckBox* AddCheck(QVBoxLayout& column, const char* name, const char* caption,

@@ -145,12 +145,8 @@ TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
   connect(cbUndefined, &QComboBox::activated, this,
           [this](int index) { Model->SetUndefinedIndex(index); });
   connect(buRepeat, &QPushButton::clicked, this, [this] {
-    const std::optional<int> n = ReadBox(*edRepeatSize);
-    if (!n)
-      return;
-    Model->SetRepeatSize(*n);
-    Model->Repeat();
-    RefreshGrids();
+    if (Model->RepeatWith(ReadBox(*edRepeatSize)))
+      RefreshGrids();
   });
   connect(sgYarnTypes, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0)

@@ -223,9 +223,8 @@ void TSetupGridView::mousePressEvent(QMouseEvent* event) {
 void TSetupGridView::mouseMoveEvent(QMouseEvent* event) {
   if (DragColumn < 1 || Columns < 1)
     return;
-  // Past the last column counts as the last, left of the cells as the first in sight.
-  const int at = ColumnAt(event->position().toPoint().x());
-  const int column = at < 0 ? Columns : std::clamp(at, FirstColumn(), Columns);
+  const int column = OPatternSetupEditor::DraggedTo(ColumnAt(event->position().toPoint().x()),
+                                                    FirstColumn(), Columns);
   if (column == DragColumn)
     return;
   const int from = DragColumn;

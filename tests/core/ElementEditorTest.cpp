@@ -110,6 +110,7 @@ TEST_F(ElementEditor, CancelAfterSeveralEditsShowsTheRegionAgain) {
   ORegionEditor e(*Pattern, Region);
   e.Reload();
   const std::vector<TRect> before = Areas(e);
+  e.EditedBoxes.Mark(F::Control1); // the typing is forgotten with the edits
   ASSERT_TRUE(e.StoreNumber(F::Control1, 10) && e.StoreNumber(F::NoPLines, 9) &&
               e.StoreNumber(F::PLine2, 4) && e.StoreRotation(3));
   for (TElementCheck c : {TElementCheck::HFlip, TElementCheck::VFlip, TElementCheck::ImportFlag})
@@ -119,7 +120,7 @@ TEST_F(ElementEditor, CancelAfterSeveralEditsShowsTheRegionAgain) {
   EXPECT_EQ(e.RotationIndex(), 0);
   for (TElementCheck c : {TElementCheck::HFlip, TElementCheck::VFlip, TElementCheck::ImportFlag})
     EXPECT_FALSE(e.Checked(c));
-  EXPECT_FALSE(e.ApplyEnabled() || e.CancelEnabled());
+  EXPECT_FALSE(e.ApplyEnabled() || e.CancelEnabled() || e.EditedBoxes.Holds(F::Control1));
   EXPECT_EQ(Region.PatternArea, (TRect{3, 2, 8, 5}));
 }
 

@@ -95,6 +95,14 @@ TEST_F(PatternSetupEditorTest, ADragOverTheCreelSetsTheControlsItCovers) {
   EXPECT_EQ(E.Drag(TSetupGrid::Creel, 1, 2).Grids, // the pairs the design table greys
             (std::vector<TSetupGrid>{TSetupGrid::Creel, TSetupGrid::DesignTable}));
   EXPECT_TRUE(E.YarnPairInUse(2, 2));
+  // Off either end the drag holds at the end: at, first in sight, columns, dragged to.
+  for (auto [at, first, columns, to] : {std::array{-1, 3, 9, 9},
+                                        {0, 3, 9, 3},
+                                        {2, 3, 9, 3},
+                                        {5, 3, 9, 5},
+                                        {9, 3, 9, 9},
+                                        {0, 1, 1, 1}})
+    EXPECT_EQ(OPatternSetupEditor::DraggedTo(at, first, columns), to) << at;
 }
 
 TEST_F(PatternSetupEditorTest, RepeatCopiesTheFirstControlsAcrossTheCreel) {
@@ -103,8 +111,11 @@ TEST_F(PatternSetupEditorTest, RepeatCopiesTheFirstControlsAcrossTheCreel) {
   E.Repeat();
   EXPECT_EQ(Creel(), "ABCCCC");
   E.SetRepeatSize(2);
-  E.Repeat();
-  EXPECT_EQ(Creel(), "ABABAB");
+  EXPECT_FALSE(E.RepeatWith(std::nullopt)); // the size box refused what was typed
+  EXPECT_EQ(Creel(), "ABCCCC");
+  EXPECT_TRUE(E.RepeatWith(3)); // the size is stored before the repeat
+  EXPECT_EQ(Creel(), "ABCABC");
+  EXPECT_EQ(E.RepeatSize(), 3);
   EXPECT_TRUE(E.Modified());
 }
 

@@ -315,6 +315,33 @@ TEST(ControlSetupEditor, AValueOutOfRangeChangesNothing) {
   EXPECT_EQ(e.Editor.WorkingCopy.Offset, -32768);
 }
 
+// Leaving a box stores it only when it was typed in since it last stored; Cancel or an
+// undo showing the working copies again forgets the typing.
+TEST(ControlSetupEditor, OnlyBoxesTypedInSinceTheyStoredWaitToBeStored) {
+  TEditing e;
+  const struct {
+    std::function<void(TEditedBoxes<F>&)> Step;
+    std::vector<F> Waiting;
+  } steps[] = {
+      {[](auto& b) { b.Mark(F::Offset); }, {F::Offset}},
+      {[](auto& b) {
+         b.Mark(F::SizeCode);
+         b.Mark(F::Offset);
+       },
+       {F::Offset, F::SizeCode}},
+      {[](auto& b) { b.Stored(F::Offset); }, {F::SizeCode}},
+      {[](auto& b) { b.Mark(F::NoControls); }, {F::SizeCode, F::NoControls}},
+      {[&](auto&) { e.Editor.Cancel(); }, {}},
+  };
+  for (const auto& step : steps) {
+    step.Step(e.Editor.EditedBoxes);
+    EXPECT_EQ(e.Editor.EditedBoxes.Waiting(), step.Waiting);
+    for (F field : {F::Offset, F::SizeCode, F::NoControls})
+      EXPECT_EQ(e.Editor.EditedBoxes.Holds(field),
+                std::count(step.Waiting.begin(), step.Waiting.end(), field) == 1);
+  }
+}
+
 TEST(ControlSetupEditor, HeaderTextsRefuseQuotesAndLineBreaks) {
   TEditing e;
   ASSERT_TRUE(e.Editor.StoreText(F::SizeCode, "12345678901234567"));

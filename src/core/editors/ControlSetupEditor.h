@@ -84,6 +84,8 @@ public:
 
   // A box's text or number changed: the editor is changed.
   void Edited() { SetModified(true); }
+  // The number and text boxes typed in since they last stored.
+  TEditedBoxes<TSettingsField> EditedBoxes;
   // A box is left: its value goes into the working copy by the field's rule. A value out
   // of range, or a text the field cannot hold, is reported and changes nothing; the result
   // is then false and the box should show the field's value again.
@@ -103,6 +105,7 @@ public:
   void Export();
 
 protected:
+  void ForgetEditedBoxes() override { EditedBoxes.Clear(); }
   void LoadCopies() override;
   void StoreData() override;
   void ApplyToPattern() override;

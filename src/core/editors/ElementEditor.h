@@ -50,6 +50,8 @@ public:
   virtual int Number(TElementField field) const = 0;
   // A box's text changed: the editor is changed.
   void Edited() { Edit.Edited(*this); }
+  // The boxes typed in since they last stored.
+  TEditedBoxes<TElementField> EditedBoxes;
   // A box is left with what was typed in it: read by the box's rule, then stored as
   // StoreNumber does. A refusal is told and leaves the working copy and the changed flag as
   // they were before the edit; the box should keep the text for correction.
@@ -64,6 +66,7 @@ public:
   virtual void Export() = 0;
 
 protected:
+  void ForgetEditedBoxes() override { EditedBoxes.Clear(); }
   // "Apply Region1-2"; without a node name (no tree), "Apply".
   static std::string Named(const char* what, const ODesignData& element) {
     return element.NodeName.empty() ? what : std::string(what) + " " + element.NodeName;

@@ -307,6 +307,18 @@ void OPatternSetupEditor::Repeat() {
   SetModified(true);
 }
 
+bool OPatternSetupEditor::RepeatWith(std::optional<int> size) {
+  if (!size)
+    return false;
+  SetRepeatSize(*size);
+  Repeat();
+  return true;
+}
+
+int OPatternSetupEditor::DraggedTo(int at, int firstInSight, int columns) {
+  return at < 0 ? columns : std::clamp(at, firstInSight, columns);
+}
+
 void OPatternSetupEditor::StripPressed() {
   if (Strip.Changed)
     SetModified(true);

@@ -93,6 +93,10 @@ public:
   // columns): every control between them, both included, takes the selected yarn type, as a
   // click on each would give it. The tables take single clicks only.
   TSetupRedraw Drag(TSetupGrid grid, int from, int to);
+  // The column a drag is at with the mouse over column `at` (0 over the row titles or left
+  // of them, -1 past the last column): past the last counts as the last, left of the cells
+  // as the first in sight, so a fast sweep off either end still reaches it.
+  static int DraggedTo(int at, int firstInSight, int columns);
 
   // Leaving the boxes. A value outside its range shows the range error and changes
   // nothing; an unchanged value changes nothing either. True when something changed.
@@ -102,6 +106,9 @@ public:
   void SetUndefinedIndex(int index);
   // Repeats the first RepeatSize controls' yarn types across the creel.
   void Repeat();
+  // The Repeat button: the size box is stored first, as leaving it would store it; a size
+  // the box refused repeats nothing. True when the repeat ran.
+  bool RepeatWith(std::optional<int> size);
   // After the strip handled a press.
   void StripPressed();
 

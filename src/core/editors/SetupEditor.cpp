@@ -31,6 +31,7 @@ void OSetupEditor::UpdateButtons() const {
 }
 
 void OSetupEditor::ShowData() {
+  ForgetEditedBoxes();
   Changes.Notify({TEditorChange::TKind::Shown});
   SetModified(false);
 }

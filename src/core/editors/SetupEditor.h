@@ -4,6 +4,7 @@
 // a pattern's setup objects or of one element and writes them back on Apply, when its
 // window loses activation and when it closes. The window fills its controls from the editor,
 // forwards every edit, and asks the editor which buttons are enabled; the rules live here.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +24,27 @@ struct TEditorChange {
     Stored,  // the element was applied: its node's look may follow (a region's import flag)
   };
   TKind Kind = TKind::Shown;
+};
+
+// The boxes typed in since each last stored, in the order first typed in. Leaving a box
+// stores it only while it is here, so that leaving an untouched box changes nothing; a
+// refused box stays until it stores or the window shows the working copies again.
+template <class TField> class TEditedBoxes {
+public:
+  void Mark(TField field) {
+    if (!Holds(field))
+      Fields.push_back(field);
+  }
+  bool Holds(TField field) const {
+    return std::find(Fields.begin(), Fields.end(), field) != Fields.end();
+  }
+  void Stored(TField field) { std::erase(Fields, field); }
+  // A copy: storing each of them takes the stored ones out.
+  std::vector<TField> Waiting() const { return Fields; }
+  void Clear() { Fields.clear(); }
+
+private:
+  std::vector<TField> Fields;
 };
 
 class OSetupEditor {
@@ -70,6 +92,8 @@ public:
 protected:
   // Fill the window from the working copies; the editor is clean afterwards.
   void ShowData();
+  // The boxes typed in are shown anew: none waits to be stored.
+  virtual void ForgetEditedBoxes() {}
   // Copy the pattern's objects into the working copies.
   virtual void LoadCopies() = 0;
   // Copy the working copies into the pattern's objects.
