@@ -167,7 +167,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   connect(pbPalette, &TPaletteStrip::Pressed, this, [this] {
     MouseState.StripPressed(pbPalette->Box());
     const QSignalBlocker b(buZoom);
-    buZoom->setChecked(MouseState.ChosenState().Name() == "Zoom");
+    buZoom->setChecked(MouseState.Zooming());
     ShowCursor();
   });
   buFit->setToolTip(QStringLiteral("Show the whole picture (Ctrl+0)"));

@@ -257,6 +257,10 @@ TViewReply OViewMouse::Key(TViewKey key, uint32_t shift) {
   return r;
 }
 
+bool OViewMouse::Zooming() const {
+  return dynamic_cast<const OZoomState*>(Chosen.get()) != nullptr;
+}
+
 void OViewMouse::StripPressed(const OPalettePaintBox& colours) {
   if (dynamic_cast<const OZoomState*>(Chosen.get()))
     Choose(std::make_unique<OPaintState>(colours));

@@ -139,6 +139,8 @@ public:
   // a drag of the view interrupts it).
   const OViewState& State() const { return Interruption ? *Interruption : *Chosen; }
   const OViewState& ChosenState() const { return *Chosen; }
+  // The toolbar's Zoom is the chosen state.
+  bool Zooming() const;
   TViewCursor Cursor() const { return State().Cursor(); }
   TDragState Drag() const { return State().Drag(); }
   // The chosen state's drag, if any, ends first.
