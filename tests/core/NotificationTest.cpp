@@ -147,21 +147,6 @@ TEST_F(Notification, AnEditorsApplyIsToldOnce) {
   }
 }
 
-// A window's hold on its editor ends with the handle it keeps, before or after the editor.
-TEST_F(Notification, AWindowHearsItsEditorUntilItDropsItsSubscription) {
-  auto editor = std::make_unique<OControlSetupEditor>(*p);
-  int told = 0;
-  TSubscription window = editor->Changes.Subscribe([&](const TEditorChange&) { ++told; });
-  editor->Reload();
-  EXPECT_GT(told, 0);
-  window.Reset();
-  told = 0;
-  editor->Reload();
-  EXPECT_EQ(told, 0);
-  window = editor->Changes.Subscribe([&](const TEditorChange&) { ++told; });
-  editor.reset();
-}
-
 TEST_F(Notification, FileFiltersMatchEitherCase) {
   UI.FileAnswers = {std::nullopt};
   p->Palette->Export();
