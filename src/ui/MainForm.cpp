@@ -367,8 +367,8 @@ void TfmMain::EditPreferences() {
 void TfmMain::UsePreferences(const TPreferences& before, const TPreferences& after) {
   ApplyPreferences(before, after, TreeForm->Patterns().OpenPatterns());
   RecoveryTimer->stop();
-  if (RecoveryCopies && after.RecoveryMinutes > 0)
-    RecoveryTimer->start(after.RecoveryMinutes * 60 * 1000);
+  if (const int64_t every = RecoveryInterval(after, RecoveryCopies != nullptr))
+    RecoveryTimer->start(static_cast<int>(every));
 }
 
 void TfmMain::Begin(const QString& recoveryFolder) {
@@ -496,13 +496,7 @@ void TfmMain::SelectTab(size_t index) {
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
-  if (CloseMainWindow(TreeForm->Patterns())) {
-    // A clean close: nothing is left to recover.
-    if (RecoveryCopies)
-      RecoveryCopies->Close();
-    event->accept();
-  } else
-    event->ignore();
+  event->setAccepted(CloseMainWindow(TreeForm->Patterns(), RecoveryCopies.get()));
 }
 
 void TfmMain::changeEvent(QEvent* event) {

@@ -43,20 +43,6 @@ QLabel* Label(QWidget* parent, const char* text, QWidget* buddy) {
   return label;
 }
 
-struct TObjectItem {
-  TSetupObject Object;
-  const char* Name;
-  const char* Import;
-  const char* Export;
-};
-constexpr TObjectItem ObjectItems[] = {
-    {TSetupObject::Creel, "Creel", "Import Creel Data", "Export Creel Data"},
-    {TSetupObject::DesignTable, "DesignTable", "Import Design Table Data",
-     "Export Design Table Data"},
-    {TSetupObject::MachineTable, "MachineTable", "Import Machine Table Data",
-     "Export Machine Table Data"},
-    {TSetupObject::Palette, "Palette", "Import Palette Data", "Export Palette Data"},
-};
 } // namespace
 
 TfmPatternSetup::TfmPatternSetup(OPatternSetupUI& controller)
@@ -193,7 +179,7 @@ void TfmPatternSetup::MakeMenus() {
   pmImport->setObjectName(QStringLiteral("pmImport"));
   pmExport = new QMenu(this);
   pmExport->setObjectName(QStringLiteral("pmExport"));
-  for (const TObjectItem& item : ObjectItems) {
+  for (const TSetupObjectItem& item : SetupObjectItems) {
     QAction* import = pmImport->addAction(QString::fromLatin1(item.Import));
     import->setObjectName(QStringLiteral("miImport") + QString::fromLatin1(item.Name));
     connect(import, &QAction::triggered, this, [this, object = item.Object] {

@@ -226,7 +226,7 @@ void TfmTree::ShowSelected() {
   if (found == Items.end()) {
     // The selected node went: the view has already moved on to another.
     ODesignUI* shown = ControllerOf(TreeView1->currentItem());
-    Tree->Select(shown ? shown : &Tree->Root());
+    Tree->Select(shown); // none: the root
     found = Items.find(Tree->Selected());
   }
   QTreeWidgetItem* item = found != Items.end() ? found->second : nullptr;

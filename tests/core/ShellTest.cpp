@@ -718,6 +718,10 @@ TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
   };
   for (const auto& [preferences, problem] : problems)
     EXPECT_EQ(PreferencesProblem(preferences), problem);
+  // Copies are made every so many minutes, and not at all with none kept or 0 minutes.
+  EXPECT_EQ(RecoveryInterval({256, 2, ""}, true), 120000);
+  EXPECT_EQ(RecoveryInterval({256, 2, ""}, false), 0);
+  EXPECT_EQ(RecoveryInterval({256, 0, ""}, true), 0);
 
   // Save works on the active editor's pattern, else the selected node's; none on the root.
   OPattern& p = shell.AddNew();
@@ -844,7 +848,8 @@ TEST(Recovery, ACrashLeavesCopiesToRestoreUnderTheirNamesAndACleanCloseLeavesNon
   std::filesystem::remove(folder + "/1-9");
   EXPECT_TRUE(copies().empty());
   recovery->Update(open(), true);
-  recovery->Close();
+  shell.Tree.CloseAllUnasked();
+  ASSERT_TRUE(CloseMainWindow(shell.Tree, recovery.get()));
   EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 

@@ -22,6 +22,21 @@ enum class TSetupGrid : uint8_t { Creel, MachineTable, DesignTable };
 
 // The four objects the editor imports and exports, in the order of its menus.
 enum class TSetupObject : uint8_t { Creel, DesignTable, MachineTable, Palette };
+// Each object's name (for its menu entries' names) and its Import and Export entries' texts.
+struct TSetupObjectItem {
+  TSetupObject Object;
+  const char* Name;
+  const char* Import;
+  const char* Export;
+};
+inline constexpr TSetupObjectItem SetupObjectItems[] = {
+    {TSetupObject::Creel, "Creel", "Import Creel Data", "Export Creel Data"},
+    {TSetupObject::DesignTable, "DesignTable", "Import Design Table Data",
+     "Export Design Table Data"},
+    {TSetupObject::MachineTable, "MachineTable", "Import Machine Table Data",
+     "Export Machine Table Data"},
+    {TSetupObject::Palette, "Palette", "Import Palette Data", "Export Palette Data"},
+};
 
 // One cell of a grid as it is drawn. A coloured cell is filled with Fill; a grey one is a
 // combination the creel never uses.

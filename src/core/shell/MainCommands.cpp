@@ -7,6 +7,7 @@
 #include "app/FileIO.h"
 #include "model/Undo.h"
 #include "shell/PatternTree.h"
+#include "shell/Recovery.h"
 
 namespace quillane {
 
@@ -110,12 +111,14 @@ void SaveWindowPosition(OPersist& persist, OPlatform& window) {
   persist.WriteInteger("fmMain.Top", bounds.Top);
 }
 
-bool CloseMainWindow(OPatternTree& tree) {
+bool CloseMainWindow(OPatternTree& tree, ORecovery* recovery) {
   if (!tree.QuerySaveAll())
     return false;
   g.SaveState();
   SaveWindowPosition(g.Persist(), g.UI());
   tree.CloseAllUnasked();
+  if (recovery) // a clean close: nothing is left to recover
+    recovery->Close();
   return true;
 }
 

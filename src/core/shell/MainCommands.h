@@ -10,6 +10,7 @@ namespace quillane {
 
 class OPatternTree;
 class OPersist;
+class ORecovery;
 class OUndoHistory;
 class OPlatform;
 
@@ -61,7 +62,8 @@ TWindowBounds FitToScreens(TWindowBounds bounds, const std::vector<TWindowBounds
 void SaveWindowPosition(OPersist& persist, OPlatform& window);
 // Closing the main window: every modified pattern is asked about first (false, everything
 // kept open, when the user cancels or a save fails); then the current folder and the
-// window's position are stored and every pattern is closed.
-bool CloseMainWindow(OPatternTree& tree);
+// window's position are stored, every pattern is closed and the recovery copies, if kept,
+// go with their folder.
+bool CloseMainWindow(OPatternTree& tree, ORecovery* recovery = nullptr);
 
 } // namespace quillane

@@ -1,5 +1,6 @@
 #include "shell/Preferences.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/App.h"
@@ -52,6 +53,10 @@ void ApplyPreferences(const TPreferences& before, const TPreferences& after,
     pattern->History.SetLimit(undoBytes);
   if (after.DesignFolder != before.DesignFolder && !after.DesignFolder.empty())
     g.SetCurrentDir(after.DesignFolder);
+}
+
+int64_t RecoveryInterval(const TPreferences& preferences, bool keepingCopies) {
+  return keepingCopies ? int64_t{std::max(preferences.RecoveryMinutes, 0)} * 60 * 1000 : 0;
 }
 
 } // namespace quillane

@@ -34,5 +34,8 @@ std::string PreferencesProblem(const TPreferences& preferences);
 // The recovery interval is the caller's timer to set.
 void ApplyPreferences(const TPreferences& before, const TPreferences& after,
                       const std::vector<OPattern*>& open);
+// Milliseconds between two rounds of recovery copies; 0 while no copies are kept or the
+// preferences ask for none.
+int64_t RecoveryInterval(const TPreferences& preferences, bool keepingCopies);
 
 } // namespace quillane
