@@ -29,12 +29,6 @@ std::string Controls(const std::vector<int>& controls) {
   return text;
 }
 
-std::string Shortest(double value) {
-  char text[32];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, error == std::errc() ? end : text);
-}
-
 // Each box: its label, the parameter's name in messages, and where its value lives.
 struct TBox {
   std::string Label;
@@ -64,7 +58,7 @@ std::vector<TParameterField> ParameterFields(const OPattern& pattern,
   TProductionParameters p = parameters;
   std::vector<TParameterField> fields;
   for (const TBox& box : Boxes(pattern, p))
-    fields.push_back({box.Label, Shortest(*box.Value)});
+    fields.push_back({box.Label, NumberText(*box.Value)});
   return fields;
 }
 

@@ -224,14 +224,14 @@ TYarnCount YarnCountField(const TValue& v) {
   return count;
 }
 
-void PutNumber(std::string& out, double v) {
+} // namespace
+
+std::string NumberText(double v) {
   char buffer[32];
   // -0 reads back as 0 anyway; nobody should have to wonder what it means.
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v == 0 ? 0.0 : v);
-  out.append(buffer, error == std::errc() ? end : buffer);
+  return std::string(buffer, error == std::errc() ? end : buffer);
 }
-
-} // namespace
 
 std::string ProductionFileName(const std::string& patternPath) {
   // Only the last extension goes: "rug.v2.pat" keeps its "v2".
@@ -243,14 +243,14 @@ TBytes ProductionParametersBytes(const TProductionParameters& parameters) {
   std::string out = "{\n  \"tuftLength\": [";
   for (size_t s = 0; s < parameters.TuftLength.size(); ++s) {
     out += s ? ", " : "";
-    PutNumber(out, parameters.TuftLength[s]);
+    out += NumberText(parameters.TuftLength[s]);
   }
   out += "],\n  \"yarnTypes\": [";
   for (size_t y = 0; y < parameters.YarnCounts.size(); ++y) {
     const TYarnCount& count = parameters.YarnCounts[y];
     out += y ? ",\n    " : "\n    ";
     out += "{\"yarnCount\": ";
-    PutNumber(out, count.Value);
+    out += NumberText(count.Value);
     out += count.Unit == TYarnCountUnit::Dtex ? ", \"unit\": \"dtex\"}" : ", \"unit\": \"Nm\"}";
   }
   out += parameters.YarnCounts.empty() ? "],\n" : "\n  ],\n";
@@ -258,7 +258,7 @@ TBytes ProductionParametersBytes(const TProductionParameters& parameters) {
                                     {"runLength", parameters.RunLength},
                                     {"waste", parameters.Waste}}) {
     out += std::string("  \"") + name + "\": ";
-    PutNumber(out, value);
+    out += NumberText(value);
     out += name[0] == 'w' ? "\n" : ",\n";
   }
   out += "}\n";

@@ -14,6 +14,8 @@ class OPattern;
 // NAME.production.json beside NAME.pat: the mill's figures stay out of the pattern file,
 // whose bytes the controller and other systems read.
 std::string ProductionFileName(const std::string& patternPath);
+// A number as the file writes it: the shortest text that reads back the same, -0 as 0.
+std::string NumberText(double value);
 
 // The file's bytes: one field a line, so that a message can name the line a person edits.
 TBytes ProductionParametersBytes(const TProductionParameters& parameters);
