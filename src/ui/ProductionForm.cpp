@@ -94,11 +94,8 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   buApply->setEnabled(false);
   connect(buApply, &QToolButton::clicked, this, &TfmProduction::Apply);
 
-  // Whatever can change the cells or the creel changes the figures.
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& change) {
-    using K = TPatternChange::TKind;
-    if (change.Kind == K::All || change.Kind == K::Cells || change.Kind == K::History ||
-        change.Kind == K::Setup)
+    if (ChangesFigures(change))
       RefreshGrids();
   });
   pbNeedles->OnControlClicked = [this](int control) { ShowControl(control); };

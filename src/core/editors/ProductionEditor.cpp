@@ -156,4 +156,10 @@ int ControlAt(double x, double width, size_t bars) {
   return static_cast<int>(std::min(index, bars - 1)) + 1;
 }
 
+bool ChangesFigures(const TPatternChange& change) {
+  using K = TPatternChange::TKind;
+  return change.Kind == K::All || change.Kind == K::Cells || change.Kind == K::History ||
+         change.Kind == K::Setup;
+}
+
 } // namespace quillane

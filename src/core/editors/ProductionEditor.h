@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "data/PatternEvents.h"
 #include "production/Production.h"
 
 namespace quillane {
@@ -54,6 +55,8 @@ std::string KilogramsText(double kilograms);
 // none; a refused file is named in Problem and the defaults used in its place). Nothing but
 // Problem when the figures cannot be worked out.
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile);
+// Whether the figures may have changed: whatever changes the cells or the creel.
+bool ChangesFigures(const TPatternChange& change);
 
 // The parameters file beside the pattern's file; "" for a pattern never saved, whose name
 // names no folder (a file beside it would land wherever the program was started).
