@@ -27,6 +27,7 @@
 
 #include "app/App.h"
 #include "app/FileIO.h"
+#include "editors/Selection.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
@@ -409,6 +410,61 @@ void BitmapImportWhole(benchmark::State& state) {
   p.History.SetLimit(limit);
 }
 
+// A 1,000 x 1,000 block put down across the sections of the first repeat as the view's Paste
+// puts it down (one step of the history), its undo, and a bitmap applied to the same pixels,
+// with its undo step too: a region standing apart from the picture's list, mapping them
+// as the whole pattern's region does. The blocks are copied from further along the same
+// controls, as a designer moves a motif; two take turns, so every run changes cells.
+constexpr TRect PastePixels{400, 5000, 1399, 5999}; // from 0
+
+void PasteBlock(OPattern& p, int turn) {
+  OPicture& picture = *p.Pictures->Get(0);
+  auto copied = [&](int row) {
+    return CopyBlock(
+        picture, TView::Machine,
+        {PastePixels.Left, row, PastePixels.Right, row + PastePixels.Bottom - PastePixels.Top});
+  };
+  static const TBlock blocks[] = {copied(8000), copied(11000)};
+  PaintBlock(p, picture, TView::Machine, blocks[turn % 2], {PastePixels.Left, PastePixels.Top},
+             "Paste");
+}
+
+void BlockPaste(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  p.Pictures->Get(0)->BringUpToDate(TView::Machine);
+  int turn = 0;
+  for (auto _ : state)
+    PasteBlock(p, turn++);
+}
+
+void UndoBlockPaste(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  p.Pictures->Get(0)->BringUpToDate(TView::Machine);
+  int turn = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    PasteBlock(p, turn++);
+    state.ResumeTiming();
+    p.History.Undo();
+  }
+}
+
+void BitmapApplyPasteArea(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  OPicture& picture = *p.Pictures->Get(0);
+  ORegion area(&p, &picture);
+  const TRect cells{PastePixels.Left + 1, PastePixels.Top + 1, PastePixels.Right + 1,
+                    PastePixels.Bottom + 1};
+  area.SetPatternArea(cells);
+  area.SetPictureArea(cells);
+  OBitmapMapping mappings[] = {{area, RandomBitmap(p, area, 95)},
+                               {area, RandomBitmap(p, area, 94)}};
+  picture.BringUpToDate(TView::Machine);
+  int turn = 0;
+  for (auto _ : state)
+    mappings[turn++ % 2].Apply(true);
+}
+
 #ifdef QUILLANE_GUI
 // The view window on the production pattern, its grid 1600 x 1000 pixels.
 constexpr int ViewWidth = 1600, ViewHeight = 1000;
@@ -738,6 +794,9 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
        3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
       {"bitmap import, whole pattern", t("BitmapImportWhole"),
        3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
+      {"paste of a 1,000 x 1,000 block", t("BlockPaste"), 2 * t("BitmapApplyPasteArea"),
+       "2 x bitmap apply of the area"},
+      {"undo of that paste", t("UndoBlockPaste"), t("BlockPaste"), "1 x the paste"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -877,6 +936,9 @@ int main(int argc, char** argv) {
   add("BitmapApply", BitmapApply)->Arg(1)->Iterations(3);
   add("BitmapApply", BitmapApply)->Arg(0)->Iterations(3);
   add("BitmapImportWhole", BitmapImportWhole)->Iterations(3);
+  add("BitmapApplyPasteArea", BitmapApplyPasteArea)->Iterations(3);
+  add("BlockPaste", BlockPaste)->Iterations(3);
+  add("UndoBlockPaste", UndoBlockPaste)->Iterations(3);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);

@@ -5,6 +5,7 @@
 #include "PatternSupport.h"
 #include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
+#include "setup/Creel.h"
 #include "setup/Palette.h"
 #include "wizards/Wizards.h"
 
@@ -51,7 +52,8 @@ std::unique_ptr<OPattern> TwoParts(bool turnedOverlap = false) {
   return p;
 }
 
-void ExpectSameCells(OPattern& a, OPattern& b, TView view) {
+void ExpectSameCells(OPattern& a, OPattern& b, TView view, int line = __builtin_LINE()) {
+  SCOPED_TRACE(line);
   a.Pictures->Get(0)->BringUpToDate(view);
   b.Pictures->Get(0)->BringUpToDate(view);
   EXPECT_TRUE(a.States.Data() == b.States.Data());
@@ -61,46 +63,68 @@ void ExpectSameCells(OPattern& a, OPattern& b, TView view) {
 
 class Selections : public TFlowTest {};
 
+// The halves' edge at pixel 20: mirrored (with a turned region over both halves) or
+// copied as it is, every control carrying the first yarn type.
+std::unique_ptr<OPattern> Halves(bool mirrored) {
+  if (mirrored)
+    return TwoParts(true);
+  std::unique_ptr<OPattern> p =
+      ShownPattern(40, 30, {{{1, 1, 20, 30}, {1, 1, 20, 30}}, {{1, 1, 20, 30}, {21, 1, 40, 30}}});
+  for (int c = 1; c <= 40; ++c)
+    p->Creel->SetYarnType(c, 1);
+  p->ApplyCreel();
+  return p;
+}
+
 TEST_F(Selections, PlacingPaintsAsPressesDoAsOneStepAndUndoes) {
-  // Colour 5 has no state on the first yarn type: its cells are refused, as a press's are.
-  const TBlock block = Block(4, 3, {1, 2, 5, 0, 3, 3, 1, 2, 2, 0, 4, 1});
-  for (const TView view : {TView::Machine, TView::Design}) {
-    SCOPED_TRACE(static_cast<int>(view));
-    std::unique_ptr<OPattern> p = TwoParts(true), byHand = TwoParts(true), fresh = TwoParts(true);
-    OPicture& picture = *p->Pictures->Get(0);
-    OSelection sel(*p, picture);
-    // Floated at the left, moved right and up to straddle the halves' edge at pixel 20,
-    // its top row off the picture's top.
-    sel.Paste(block, {2, 20}, view);
-    EXPECT_TRUE(sel.MoveBy(16, 8));
-    EXPECT_TRUE(sel.Area == (TRect{18, 28, 21, 29}));
-    ExpectSameCells(*p, *fresh, view);
-    const std::string why = sel.Place(view);
-    EXPECT_FALSE(sel.Floating);
-    std::string expectedWhy;
-    for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < 4; ++x)
-        if (28 + y < picture.Height) {
-          std::string w = PaintPixel(*byHand, *byHand->Pictures->Get(0), view, {18 + x, 28 + y},
-                                     block.At(x, y));
-          expectedWhy = expectedWhy.empty() ? w : expectedWhy;
-        }
-    byHand->History.EndStroke();
-    ExpectSameCells(*p, *byHand, view);
-    EXPECT_FALSE(why.empty());
-    EXPECT_EQ(why, expectedWhy);
-    EXPECT_EQ(p->History.UndoCount(), 1);
-    EXPECT_EQ(p->History.UndoLabel(), "Paste");
-    // A copy of the whole picture takes what the view draws afresh.
-    const TBlock all = CopyBlock(picture, view, {0, 0, picture.Width - 1, picture.Height - 1});
-    view == TView::Design ? picture.RenderDesignImage() : picture.RenderMachineImage();
-    const OBitmap24& image = view == TView::Design ? picture.DesignImage : picture.MachineImage;
-    for (int y = 0; y < all.Height; ++y)
-      for (int x = 0; x < all.Width; ++x)
-        ASSERT_EQ(p->Palette->GetColour(all.At(x, y)) & 0xFFFFFF, image.GetPixel(x, y)) << x << y;
-    p->History.Undo();
-    ExpectSameCells(*p, *fresh, view);
+  // As wide as a source and its copy: of two pixels on one cell the later one wins. Colour 5
+  // has no state on the first yarn type: its cells are refused, as a press's are.
+  TBlock blocks[] = {TBlock(24, 3), TBlock(24, 3)};
+  for (size_t i = 0; i < blocks[0].Values.size(); ++i) {
+    blocks[0].Values[i] = static_cast<uint8_t>(i * 7 % 11 % 2 + 1);
+    blocks[1].Values[i] = static_cast<uint8_t>(i * 7 % 6);
   }
+  for (const bool mirrored : {true, false})
+    for (const TView view : {TView::Machine, TView::Design})
+      for (const TBlock& block : blocks) {
+        const bool refused = &block == &blocks[1];
+        SCOPED_TRACE(std::to_string(mirrored) + std::to_string(static_cast<int>(view)) +
+                     std::to_string(refused));
+        std::unique_ptr<OPattern> p = Halves(mirrored), byHand = Halves(mirrored),
+                                  fresh = Halves(mirrored);
+        OPicture& picture = *p->Pictures->Get(0);
+        OSelection sel(*p, picture);
+        // Moved over the edge, its top row off the picture's top.
+        sel.Paste(block, {2, 20}, view);
+        EXPECT_TRUE(sel.MoveBy(-2, 8));
+        EXPECT_TRUE(sel.Area == (TRect{0, 28, 23, 29}));
+        ExpectSameCells(*p, *fresh, view);
+        const std::string why = sel.Place(view);
+        EXPECT_FALSE(sel.Floating);
+        std::string expectedWhy;
+        for (int y = 0; y < 2; ++y)
+          for (int x = 0; x < 24; ++x) {
+            std::string w =
+                PaintPixel(*byHand, *byHand->Pictures->Get(0), view, {x, 28 + y}, block.At(x, y));
+            expectedWhy = expectedWhy.empty() ? w : expectedWhy;
+          }
+        byHand->History.EndStroke();
+        ExpectSameCells(*p, *byHand, view);
+        EXPECT_EQ(why, expectedWhy);
+        EXPECT_TRUE(mirrored || why.empty() != refused);
+        EXPECT_EQ(p->History.UndoCount(), 1);
+        EXPECT_EQ(p->History.UndoLabel(), "Paste");
+        // A copy of the whole picture takes what the view draws afresh.
+        const TBlock all = CopyBlock(picture, view, {0, 0, picture.Width - 1, picture.Height - 1});
+        view == TView::Design ? picture.RenderDesignImage() : picture.RenderMachineImage();
+        const OBitmap24& image = view == TView::Design ? picture.DesignImage : picture.MachineImage;
+        for (int y = 0; y < all.Height; ++y)
+          for (int x = 0; x < all.Width; ++x)
+            ASSERT_EQ(p->Palette->GetColour(all.At(x, y)) & 0xFFFFFF, image.GetPixel(x, y))
+                << x << " " << y;
+        p->History.Undo();
+        ExpectSameCells(*p, *fresh, view);
+      }
 }
 
 TEST_F(Selections, CutPastedBackAndLiftedBlocksRestoreTheCells) {

@@ -1,12 +1,17 @@
 #include "editors/Selection.h"
 
 #include <algorithm>
+#include <span>
 #include <unordered_map>
 
+#include "data/Mapping.h"
 #include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
+#include "elements/Section.h"
 #include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/MachineTable.h"
 
 namespace quillane {
 
@@ -72,17 +77,131 @@ TBlock CopyBlock(OPicture& picture, TView view, const TRect& area) {
   return block;
 }
 
+namespace {
+
+// Pixels `r` (on the picture) painted with `values` (row after row from r.Top, each r's
+// width long) as one area of the open batch, when that gives what pixel after pixel would:
+// every region over them maps them onto cells the same way, unturned and unflipped, inside
+// the grid, and no pixel would be refused. False, with nothing changed, otherwise.
+bool PaintAsArea(OPattern& pattern, const OPicture& picture, const TRect& r,
+                 std::span<const uint8_t> values) {
+  if (pattern.PatternMode != pmStates && pattern.PatternMode != pmColours)
+    return false;
+  const TRect B{r.Left + 1, r.Top + 1, r.Right + 1, r.Bottom + 1}; // positions from 1
+  std::optional<TPoint64> shift;
+  bool covered = false;
+  for (const auto& region : picture.Regions) {
+    const TRect& q = region->PictureArea;
+    if (q.Left > q.Right || q.Top > q.Bottom || q.Left > B.Right || B.Left > q.Right ||
+        q.Top > B.Bottom || B.Top > q.Bottom)
+      continue;
+    auto map = [&](int64_t x, int64_t y) {
+      return MapBackUnchecked(region->PatternArea, q, region->HFlip, region->VFlip,
+                              region->Rotation, x, y);
+    };
+    const TPoint64 o = map(0, 0), ex = map(1, 0), ey = map(0, 1);
+    if (ex.X - o.X != 1 || ex.Y != o.Y || ey.X != o.X || ey.Y - o.Y != 1 ||
+        (shift && (shift->X != o.X || shift->Y != o.Y)))
+      return false;
+    shift = o;
+    covered = covered ||
+              (q.Left <= B.Left && q.Right >= B.Right && q.Top <= B.Top && q.Bottom >= B.Bottom);
+  }
+  if (!covered)
+    return false;
+  const int64_t left = B.Left + shift->X, top = B.Top + shift->Y;
+  const int64_t width = AreaWidth(B), height = AreaHeight(B);
+  if (left < 1 || top < 1 || left + width - 1 > pattern.NoControls ||
+      top + height - 1 > pattern.NoPLines)
+    return false;
+  const TRect cells{static_cast<int32_t>(left), static_cast<int32_t>(top),
+                    static_cast<int32_t>(left + width - 1), static_cast<int32_t>(top + height - 1)};
+  if (pattern.PatternMode == pmStates) {
+    // A press is refused where no cell it reaches has a state for its colour: the source
+    // the first section over the cell takes it from, or a copy of that source.
+    const auto& sections = *pattern.Sections;
+    std::vector<int32_t> first(static_cast<size_t>(width * height), -1);
+    for (int i = sections.Count(); i-- > 0;) {
+      const OSection& section = *sections.Get(i);
+      const TRect& t = section.TargetArea;
+      for (int64_t p = std::max<int64_t>(t.Top, top);
+           p <= std::min<int64_t>(t.Bottom, cells.Bottom); ++p)
+        for (int64_t c = std::max<int64_t>(t.Left, left);
+             c <= std::min<int64_t>(t.Right, cells.Right); ++c)
+          first[static_cast<size_t>((p - top) * width + (c - left))] = i;
+    }
+    std::vector<int16_t> takes(size_t{256} * 256, -1); // [yarn type][colour], -1 not asked
+    auto take = [&](int c, uint8_t v) {
+      const int yarn = pattern.Creel->GetYarnType(c);
+      int16_t& t = takes[static_cast<size_t>(yarn & 0xFF) * 256 + v];
+      if (t < 0)
+        t = pattern.MachineTable->GetState(yarn, v) != 0 ? 1 : 0;
+      return t == 1;
+    };
+    for (int64_t k = 0; k < width * height; ++k) {
+      if (first[static_cast<size_t>(k)] < 0)
+        continue;
+      int32_t c = static_cast<int32_t>(left + k % width), p = static_cast<int32_t>(top + k / width);
+      const uint8_t v = values[static_cast<size_t>(k)];
+      if (!sections.Get(first[static_cast<size_t>(k)])->MapToSource(c, p) ||
+          !pattern.States.Contains(c, p) || take(c, v))
+        continue;
+      bool copied = false;
+      for (const auto& section : sections) {
+        int32_t c2 = c, p2 = p;
+        if (section->MapToTarget(c2, p2) && pattern.States.Contains(c2, p2) && take(c2, v)) {
+          copied = true;
+          break;
+        }
+      }
+      if (!copied)
+        return false;
+    }
+  }
+  // Pixel after pixel goes row after row, each from its left: the last of cells sharing a
+  // source wins in that order.
+  return pattern.BatchPaintArea(cells, values, {1, width + 1});
+}
+
+} // namespace
+
 std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const TBlock& block,
                        TCell at, const std::string& label, const std::optional<TRect>& cleared) {
   // A stroke still open (a button held while a key was pressed) is a step of its own.
   pattern.History.EndStroke();
   picture.BringUpToDate(view);
-  pattern.History.BeginStroke(label);
+  // The parts on the picture: what was lifted, then the block.
+  auto onPicture = [&](int64_t l, int64_t t, int64_t r, int64_t b) -> std::optional<TRect> {
+    l = std::max<int64_t>(l, 0);
+    t = std::max<int64_t>(t, 0);
+    r = std::min<int64_t>(r, int64_t{picture.Width} - 1);
+    b = std::min<int64_t>(b, int64_t{picture.Height} - 1);
+    if (l > r || t > b)
+      return std::nullopt;
+    return TRect{static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r),
+                 static_cast<int32_t>(b)};
+  };
+  const std::optional<TRect> lifted =
+      cleared ? onPicture(cleared->Left, cleared->Top, cleared->Right, cleared->Bottom)
+              : std::nullopt;
+  const std::optional<TRect> placed =
+      onPicture(at.C, at.R, int64_t{at.C} + block.Width - 1, int64_t{at.R} + block.Height - 1);
+  int64_t pixels = 0;
+  for (const auto& part : {lifted, placed})
+    pixels += part ? AreaWidth(*part) * AreaHeight(*part) : 0;
+  // A batch's cells are not noted one by one for the history, which then compares the
+  // grids before and after: for a paint that reaches a fair share of the pattern that costs
+  // less than noting each cell, and areas of the batch cost far less than presses.
+  const bool asArea =
+      view == TView::Machine && pixels * 256 >= int64_t{pattern.NoControls} * pattern.NoPLines;
+  std::optional<OUndoHistory::TChange> change;
+  if (asArea)
+    change.emplace(pattern.History, label);
+  else
+    pattern.History.BeginStroke(label);
   std::string first;
   {
     OPatternEvents::TGroup oneReport(pattern.Events);
-    // Machine-view paints of many cells are the pattern's batch: the same cells as one by
-    // one, the pixels redrawn once.
     struct TBatch {
       OPattern* Pattern;
       explicit TBatch(OPattern* pattern) : Pattern(pattern) {
@@ -93,24 +212,30 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
         if (Pattern)
           Pattern->EndPaintBatch();
       }
-    } batch(view == TView::Machine ? &pattern : nullptr);
-    auto paint = [&](int64_t x, int64_t y, uint8_t v) {
-      if (x < 0 || y < 0 || x >= picture.Width || y >= picture.Height)
+    } batch(asArea ? &pattern : nullptr);
+    auto paint = [&](const TRect& part, auto value) {
+      std::vector<uint8_t> values;
+      values.reserve(static_cast<size_t>(AreaWidth(part) * AreaHeight(part)));
+      for (int y = part.Top; y <= part.Bottom; ++y)
+        for (int x = part.Left; x <= part.Right; ++x)
+          values.push_back(value(x, y));
+      if (asArea && PaintAsArea(pattern, picture, part, values))
         return;
-      std::string why =
-          PaintPixel(pattern, picture, view, {static_cast<int>(x), static_cast<int>(y)}, v);
-      if (first.empty())
-        first = std::move(why);
+      size_t k = 0;
+      for (int y = part.Top; y <= part.Bottom; ++y)
+        for (int x = part.Left; x <= part.Right; ++x) {
+          std::string why = PaintPixel(pattern, picture, view, {x, y}, values[k++]);
+          if (first.empty())
+            first = std::move(why);
+        }
     };
-    if (cleared)
-      for (int64_t y = cleared->Top; y <= cleared->Bottom; ++y)
-        for (int64_t x = cleared->Left; x <= cleared->Right; ++x)
-          paint(x, y, 0);
-    for (int y = 0; y < block.Height; ++y)
-      for (int x = 0; x < block.Width; ++x)
-        paint(int64_t{at.C} + x, int64_t{at.R} + y, block.At(x, y));
+    if (lifted)
+      paint(*lifted, [](int, int) -> uint8_t { return 0; });
+    if (placed)
+      paint(*placed, [&](int x, int y) { return block.At(x - at.C, y - at.R); });
   }
-  pattern.History.EndStroke();
+  if (!asArea)
+    pattern.History.EndStroke();
   return first;
 }
 
