@@ -119,17 +119,6 @@ bool PaintAsArea(OPattern& pattern, const OPicture& picture, const TRect& r,
   if (pattern.PatternMode == pmStates) {
     // A press is refused where no cell it reaches has a state for its colour: the source
     // the first section over the cell takes it from, or a copy of that source.
-    const auto& sections = *pattern.Sections;
-    std::vector<int32_t> first(static_cast<size_t>(width * height), -1);
-    for (int i = sections.Count(); i-- > 0;) {
-      const OSection& section = *sections.Get(i);
-      const TRect& t = section.TargetArea;
-      for (int64_t p = std::max<int64_t>(t.Top, top);
-           p <= std::min<int64_t>(t.Bottom, cells.Bottom); ++p)
-        for (int64_t c = std::max<int64_t>(t.Left, left);
-             c <= std::min<int64_t>(t.Right, cells.Right); ++c)
-          first[static_cast<size_t>((p - top) * width + (c - left))] = i;
-    }
     std::vector<int16_t> takes(size_t{256} * 256, -1); // [yarn type][colour], -1 not asked
     auto take = [&](int c, uint8_t v) {
       const int yarn = pattern.Creel->GetYarnType(c);
@@ -138,24 +127,35 @@ bool PaintAsArea(OPattern& pattern, const OPicture& picture, const TRect& r,
         t = pattern.MachineTable->GetState(yarn, v) != 0 ? 1 : 0;
       return t == 1;
     };
-    for (int64_t k = 0; k < width * height; ++k) {
-      if (first[static_cast<size_t>(k)] < 0)
-        continue;
-      int32_t c = static_cast<int32_t>(left + k % width), p = static_cast<int32_t>(top + k / width);
-      const uint8_t v = values[static_cast<size_t>(k)];
-      if (!sections.Get(first[static_cast<size_t>(k)])->MapToSource(c, p) ||
-          !pattern.States.Contains(c, p) || take(c, v))
-        continue;
-      bool copied = false;
-      for (const auto& section : sections) {
-        int32_t c2 = c, p2 = p;
-        if (section->MapToTarget(c2, p2) && pattern.States.Contains(c2, p2) && take(c2, v)) {
-          copied = true;
-          break;
+    const auto& sections = *pattern.Sections;
+    // A bit a cell: a cell found under one section is past the later ones.
+    std::vector<bool> found(static_cast<size_t>(width * height));
+    for (const auto& section : sections) {
+      const TRect& t = section->TargetArea;
+      for (int64_t p = std::max<int64_t>(t.Top, top);
+           p <= std::min<int64_t>(t.Bottom, cells.Bottom); ++p)
+        for (int64_t c = std::max<int64_t>(t.Left, left);
+             c <= std::min<int64_t>(t.Right, cells.Right); ++c) {
+          const size_t k = static_cast<size_t>((p - top) * width + (c - left));
+          if (found[k])
+            continue;
+          found[k] = true;
+          int32_t sc = static_cast<int32_t>(c), sp = static_cast<int32_t>(p);
+          if (!section->MapToSource(sc, sp) || !pattern.States.Contains(sc, sp) ||
+              take(sc, values[k]))
+            continue;
+          bool copied = false;
+          for (const auto& other : sections) {
+            int32_t c2 = sc, p2 = sp;
+            if (other->MapToTarget(c2, p2) && pattern.States.Contains(c2, p2) &&
+                take(c2, values[k])) {
+              copied = true;
+              break;
+            }
+          }
+          if (!copied)
+            return false;
         }
-      }
-      if (!copied)
-        return false;
     }
   }
   // Pixel after pixel goes row after row, each from its left: the last of cells sharing a
