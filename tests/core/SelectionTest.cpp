@@ -140,9 +140,11 @@ TEST_F(Selections, CutPastedBackAndLiftedBlocksRestoreTheCells) {
   EXPECT_EQ(sel.Floating->Block, cells);
   EXPECT_EQ(sel.Place(TView::Machine), "");
   sel.FlipHorizontal(TView::Machine);
-  EXPECT_TRUE(sel.MoveBy(-3, 0));
-  sel.Cancel();
+  EXPECT_TRUE(sel.Key(TViewKey::Left) && sel.Key(TViewKey::Up));
+  EXPECT_TRUE(sel.Area == (TRect{1, 3, 13, 9}));
+  EXPECT_TRUE(sel.Key(TViewKey::Escape));
   EXPECT_TRUE(sel.Area == (TRect{2, 2, 14, 8}));
+  EXPECT_FALSE(sel.Key(TViewKey::Left));
   EXPECT_EQ(sel.Copy(TView::Machine), cells);
   EXPECT_EQ(p->History.UndoCount(), 1);
 

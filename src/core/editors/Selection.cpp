@@ -340,6 +340,29 @@ void OSelection::Cancel() {
   AreaBefore.reset();
 }
 
+bool OSelection::Key(TViewKey key) {
+  switch (key) {
+  case TViewKey::Left:
+    return MoveBy(-1, 0);
+  case TViewKey::Right:
+    return MoveBy(1, 0);
+  case TViewKey::Up:
+    return MoveBy(0, 1);
+  case TViewKey::Down:
+    return MoveBy(0, -1);
+  case TViewKey::Escape:
+    if (Floating)
+      Cancel();
+    else if (Area)
+      SelectNothing();
+    else
+      return false;
+    return true;
+  default:
+    return false;
+  }
+}
+
 void OSelection::Transform(TView view, TBlock (*transform)(const TBlock&), const char* label) {
   if (!Floating) {
     if (!Area)

@@ -19,6 +19,7 @@ namespace quillane {
 class OBitmap24;
 class OPattern;
 class OPicture;
+enum class TViewKey : uint8_t;
 
 // Width x Height palette values, row after row from the row nearest PLine 1 (the bottom
 // one in the view), each row from its left. The undefined colour stands where a pixel shows
@@ -111,6 +112,9 @@ public:
   std::string Place(TView view);
   // Escape: the floating block is dropped, the selection is what it was.
   void Cancel();
+  // The arrows move a floating block by a pixel; Escape drops it, or with none floating
+  // selects nothing. False when the key did nothing here, for the view to scroll.
+  bool Key(TViewKey key);
 
   // Each turns the floating block; without one, the selected pixels are lifted into a
   // floating block first, their place cleared when it is put down.
