@@ -36,8 +36,8 @@ TBlock FlippedVertically(const TBlock& block) {
 }
 
 TBlock TurnedClockwise(const TBlock& block) {
-  // Rows count upwards, so what the eye sees turn clockwise is, in the rows' own order,
-  // the left column becoming the top row read from the right.
+  // Turned clockwise as the eye sees it, the left column read upwards becomes the top row
+  // read to the right; rows count upwards, so that top row is the block's last.
   TBlock out(block.Height, block.Width);
   for (int y = 0; y < block.Height; ++y)
     for (int x = 0; x < block.Width; ++x)
