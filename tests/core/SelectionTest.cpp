@@ -170,7 +170,7 @@ TEST_F(Selections, CutPastedBackAndLiftedBlocksRestoreTheCells) {
   EXPECT_EQ(sel.Copy(TView::Machine), TBlock(13, 7, 0));
 }
 
-TEST_F(Selections, ImagesTakeTheBitmapImportsColoursTopRowOnTop) {
+TEST_F(Selections, ImagesTakeTheBitmapImportsColoursTopRowOnTopAndBlocksGoOutAsImages) {
   std::unique_ptr<OPattern> p = Halves(true);
   OPicture& picture = *p->Pictures->Get(0);
   const uint32_t third = p->Palette->GetColour(3);
@@ -180,7 +180,11 @@ TEST_F(Selections, ImagesTakeTheBitmapImportsColoursTopRowOnTop) {
   for (int i = 0; i < 6; ++i)
     image.SetPixel(i % 3, i / 3, pixels[i]);
   // Colour 3 kept its entry; the new ones took the lowest free ones, met column by column.
-  EXPECT_EQ(BlockFromImage(*p, picture, image), Block(3, 2, {1, 2, 3, 1, 3, 4}));
+  const TBlock block = BlockFromImage(*p, picture, image);
+  EXPECT_EQ(block, Block(3, 2, {1, 2, 3, 1, 3, 4}));
+  // Out to another program and back, in colours the palette holds, as it was.
+  EXPECT_EQ(BlockImage(block, *p->Palette).GetPixel(2, 0), p->Palette->GetColour(4));
+  EXPECT_EQ(BlockFromImage(*p, picture, BlockImage(block, *p->Palette)), block);
 }
 
 } // namespace

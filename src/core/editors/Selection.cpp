@@ -12,6 +12,7 @@
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
+#include "setup/Palette.h"
 
 namespace quillane {
 
@@ -258,6 +259,15 @@ TBlock BlockFromImage(OPattern& pattern, OPicture& picture, const OBitmap24& ima
         block.At(x, y) = found->second;
   }
   return block;
+}
+
+OBitmap24 BlockImage(const TBlock& block, const OPalette& palette) {
+  OBitmap24 image;
+  image.SetSize(block.Width, block.Height);
+  for (int y = 0; y < block.Height; ++y)
+    for (int x = 0; x < block.Width; ++x)
+      image.SetPixel(x, block.Height - 1 - y, palette.GetColour(block.At(x, y)));
+  return image;
 }
 
 std::string OSelection::Select(TCell from, TCell to, TView view) {

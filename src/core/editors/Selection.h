@@ -17,6 +17,7 @@
 namespace quillane {
 
 class OBitmap24;
+class OPalette;
 class OPattern;
 class OPicture;
 enum class TViewKey : uint8_t;
@@ -69,6 +70,9 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
 // keep the palette entry that has their colour or else the lowest one unused; a colour
 // past the palette's size is the undefined colour. The image's top row comes out on top.
 TBlock BlockFromImage(OPattern& pattern, OPicture& picture, const OBitmap24& image);
+
+// The block as an image for other programs: each value's palette colour, its top row first.
+OBitmap24 BlockImage(const TBlock& block, const OPalette& palette);
 
 // The selection of one view window: the selected pixels and a block floating over them
 // until it is put down or dropped. The pattern changes only by Cut, Delete and Place.
