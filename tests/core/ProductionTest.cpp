@@ -6,6 +6,7 @@
 #include "editors/ProductionEditor.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
+#include "production/Sheet.h"
 
 namespace quillane::test {
 namespace {
@@ -300,6 +301,95 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
       EXPECT_THROW(ApplyParameterFields(*p, parameters, edited), EProduction);
     }
   }
+}
+
+// UTPA with three yarn types, the creel A B C A B C ..., needles 5 mm and PLines 2.5 mm apart.
+TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
+  auto p = MakePattern(0, 12, 8, 3);
+  p->FileName = "/mill/rug.pat";
+  p->Settings->NeedleSpacing = 5;
+  p->Settings->PLineSpacing = 2.5f;
+  OPicture& picture = *p->Pictures->Get(0);
+  picture.SetWidth(6);
+  picture.SetHeight(8);
+  picture.Update();
+  SetCells(*p, std::vector<const char*>(8, "112211221122"));
+  const TProductionParameters parameters = DefaultProductionParameters(*p);
+  const TProductionFigures f = ComputeProduction(*p, parameters);
+  const TSheet sheet = BuildSheet(*p, parameters, f, "2026-12-07");
+  auto block = [&sheet](std::string_view title) {
+    for (const TSheetBlock& b : sheet.Blocks)
+      if (b.Title.starts_with(title))
+        return b;
+    ADD_FAILURE() << title;
+    return TSheetBlock{};
+  };
+  EXPECT_EQ(sheet.Blocks[0].Title, "Production sheet: rug.pat");
+  EXPECT_EQ(sheet.Blocks[0].Rows[1][1].Text, "12 controls x 8 PLines (0.06 m x 0.02 m)");
+  // 6 pixels across 8 PLines drawn half as long as they are wide: 6 / (8 x 0.5).
+  EXPECT_EQ(block("Picture").Aspect, 1.5);
+  const TSheetBlock creel = block("Creel");
+  EXPECT_EQ(creel.Title, "Creel: needles 1-3 repeated across all 12");
+  ASSERT_EQ(creel.Rows.size(), 3u);
+  EXPECT_EQ(creel.Rows[2][1].Text, "C");
+  EXPECT_EQ(creel.Rows[2][2].Swatch, p->Palette->GetColour(p->MachineTable->GetColour(3, 1)));
+  const TSheetBlock yarn = block("Yarn");
+  ASSERT_EQ(yarn.Rows.size(), 5u); // A, B, C, total and the note
+  EXPECT_EQ(yarn.Rows[3][2].Text, MetresText(f.Length));
+  EXPECT_EQ(yarn.Rows[3][5].Text, std::to_string(f.Cones));
+  EXPECT_EQ(yarn.Rows[1][1].Text, "1300 dtex");
+  EXPECT_EQ(block("Yarn per needle").Bars.size(), 12u);
+  EXPECT_EQ(block("Palette").Rows[0][1].Text, "A High");
+  EXPECT_EQ(block("States").Rows[2][2].Text, std::to_string(f.TuftsPerState[0]));
+
+  const struct {
+    std::vector<uint8_t> YarnTypes;
+    int Period;
+  } creels[] = {{{1, 2, 1, 2, 1}, 2}, {{1, 1, 1}, 1}, {{1, 2, 1, 1}, 3}, {{1, 1, 2}, 3}, {{}, 0}};
+  for (const auto& k : creels)
+    EXPECT_EQ(CreelPeriod(k.YarnTypes), k.Period) << k.YarnTypes.size();
+  for (const char* letter : {"US", "ca", "MX", "PH"})
+    EXPECT_TRUE(UsesLetterPaper(letter)) << letter;
+  for (const char* a4 : {"DE", "GB", "BR", "", "USA"})
+    EXPECT_FALSE(UsesLetterPaper(a4)) << a4;
+}
+
+TEST_F(Production, SheetTablesRunOnOverPagesAndChartsStayWhole) {
+  TSheet sheet{"rug.pat", "2026-12-07", {}};
+  TSheetBlock table;
+  table.Title = "Palette";
+  table.Columns = {"Colour", "Tufted as"};
+  for (int i = 0; i < 40; ++i)
+    table.Rows.push_back({{std::to_string(i), {}}, {"A High", {}}});
+  TSheetBlock picture;
+  picture.Kind = TSheetBlockKind::Picture;
+  picture.Title = "Picture";
+  TSheetBlock shortTable = table;
+  shortTable.Rows.resize(8);
+  // Lines: the table 42 + 1, the picture 8 + 2, the short table 10 + 1.
+  sheet.Blocks = {table, picture, shortTable, picture};
+  const std::vector<TSheetPage> pages = LayOutSheet(sheet, 20);
+  std::vector<std::string> titles;
+  std::vector<TSheetCell> rows;
+  for (const TSheetPage& page : pages) {
+    int lines = 0;
+    for (const TSheetBlock& b : page.Blocks) {
+      lines += SheetBlockLines(b);
+      titles.push_back(b.Title + " " + std::to_string(b.Rows.size()));
+      if (b.Title.starts_with("Palette") && b.Rows.size() != 8)
+        for (const auto& row : b.Rows)
+          rows.push_back(row[0]);
+    }
+    EXPECT_LE(lines, 20);
+  }
+  EXPECT_EQ(titles, (std::vector<std::string>{"Palette 17", "Palette (continued) 17",
+                                              "Palette (continued) 6", "Picture 0", "Palette 8",
+                                              "Picture 0"}));
+  ASSERT_EQ(rows.size(), 40u);
+  for (int i = 0; i < 40; ++i)
+    EXPECT_EQ(rows[static_cast<size_t>(i)].Text, std::to_string(i));
+  ASSERT_EQ(pages.size(), 5u);
+  EXPECT_EQ(pages[4].Footer, "rug.pat, 2026-12-07, page 5 of 5");
 }
 
 } // namespace

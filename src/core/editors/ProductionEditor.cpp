@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <exception>
 
 #include "app/FileIO.h"
@@ -15,19 +14,6 @@
 namespace quillane {
 
 namespace {
-
-std::string Fixed(double value, int decimals, const char* unit) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
-  return text;
-}
-
-std::string Controls(const std::vector<int>& controls) {
-  std::string text;
-  for (int control : controls)
-    text += (text.empty() ? "" : ", ") + std::to_string(control);
-  return text;
-}
 
 // Each box: its label, the parameter's name in messages, and where its value lives.
 struct TBox {
@@ -98,14 +84,6 @@ void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& 
   SaveProductionParameters(file, read);
 }
 
-std::string MetresText(double metres) {
-  return Fixed(metres, 2, "m");
-}
-
-std::string KilogramsText(double kilograms) {
-  return Fixed(kilograms, 3, "kg");
-}
-
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile) {
   TProductionView view;
   TProductionParameters parameters;
@@ -131,17 +109,7 @@ TProductionView BuildProductionView(const OPattern& pattern, const std::string& 
     view.YarnTypes.push_back({YarnTypeLetter(y.YarnType), MetresText(y.Length),
                               KilogramsText(y.Weight), KilogramsText(y.WeightWithWaste),
                               std::to_string(y.Cones)});
-  const TNeedleBalance& b = f.Balance;
-  if (b.MaxToMean <= 0.0)
-    view.Balance = "Needle balance: no needle takes yarn";
-  else {
-    char ratio[32];
-    std::snprintf(ratio, sizeof ratio, "%.2f", b.MaxToMean);
-    view.Balance = "Needle balance: min " + MetresText(b.Min) + ", mean " + MetresText(b.Mean) +
-                   ", max " + MetresText(b.Max) + ", max/mean " + ratio;
-    if (!b.FurthestAboveMean.empty())
-      view.Balance += "; furthest above the mean: " + Controls(b.FurthestAboveMean);
-  }
+  view.Balance = BalanceText(f.Balance);
   for (const TNeedleFigures& n : f.Needles) {
     view.NeedleLengths.push_back(n.Length);
     view.LongestNeedle = std::max(view.LongestNeedle, n.Length);

@@ -46,11 +46,6 @@ std::vector<TParameterField> ParameterFields(const OPattern& pattern,
 TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
                                           const std::vector<std::string>& texts);
 
-// "12.35 m", "0.125 kg": a length to the centimetre and a weight to the gram, which is what
-// a mill can weigh and measure.
-std::string MetresText(double metres);
-std::string KilogramsText(double kilograms);
-
 // The pattern's figures with the parameters of `parametersFile` (the defaults when there is
 // none; a refused file is named in Problem and the defaults used in its place). Nothing but
 // Problem when the figures cannot be worked out.
