@@ -46,6 +46,8 @@ public:
   QLabel* laBalance;
   TNeedleChart* pbNeedles;
   QToolButton* buApply;
+  QToolButton* buSaveSheet;
+  QToolButton* buPrint;
   // One a parameter, in the order the parameters' boxes come.
   std::vector<QLineEdit*> Boxes;
 
@@ -54,6 +56,9 @@ public:
   void ShowControl(int control);
   // Writes the boxes to the parameters file beside the pattern, once every one is usable.
   void Apply();
+  // The production sheet of the figures shown, as a PDF file the user names or on paper.
+  void SaveSheet();
+  void PrintSheet();
 
 protected:
   void Destroy() override;

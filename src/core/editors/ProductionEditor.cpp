@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 
+#include "app/App.h"
 #include "app/FileIO.h"
 #include "model/Pattern.h"
 #include "production/Production.h"
@@ -115,6 +117,26 @@ TProductionView BuildProductionView(const OPattern& pattern, const std::string& 
     view.LongestNeedle = std::max(view.LongestNeedle, n.Length);
   }
   return view;
+}
+
+TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& parameters,
+                       const std::string& date) {
+  return BuildSheet(pattern, parameters, ComputeProduction(pattern, parameters), date);
+}
+
+std::string AskSheetFile(const OPattern& pattern) {
+  TFileDialog& dialog = g.UI().SaveDialog;
+  dialog.DefaultExt = "pdf";
+  dialog.FileName =
+      pattern.FileName.empty()
+          ? "Untitled.pdf"
+          : std::filesystem::path(pattern.FileName).replace_extension(".pdf").filename().string();
+  dialog.Filters = {TFileFilter::ForExtension("PDF files (*.PDF)", "PDF")};
+  const std::string folder = FolderOf(pattern.FileName);
+  dialog.InitialDir = folder.empty() ? g.CurrentDir : folder;
+  dialog.Title = "Save Sheet as PDF";
+  dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofPathMustExist;
+  return ExecuteSaveDialog(dialog) ? dialog.FileName : std::string();
 }
 
 int ControlAt(double x, double width, size_t bars) {

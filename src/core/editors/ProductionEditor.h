@@ -6,6 +6,7 @@
 
 #include "data/PatternEvents.h"
 #include "production/Production.h"
+#include "production/Sheet.h"
 
 namespace quillane {
 
@@ -60,6 +61,14 @@ std::string ParametersFileOf(const OPattern& pattern);
 // Throws EProduction for a refused box or a pattern never saved, and the file errors.
 void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& parameters,
                           const std::vector<std::string>& texts);
+
+// The sheet of the figures the window shows, dated `date`. Throws EProduction when the
+// figures cannot be worked out.
+TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& parameters,
+                       const std::string& date);
+// Asks where the sheet's PDF goes, proposing the pattern's name with ".pdf" in its folder;
+// "" when the user cancels.
+std::string AskSheetFile(const OPattern& pattern);
 
 // The control (from 1) whose bar lies under `x` in a chart `width` wide of `bars` bars of
 // equal width; 0 beside the chart or without bars.
