@@ -74,6 +74,7 @@ public:
   }
 
   int LinesPerPage() const { return static_cast<int>(std::floor(Page.height() / Line)) - 2; }
+  double WidthInLines() const { return Page.width() / Line; }
 
   void DrawPage(const TSheetPage& page) {
     double y = Page.top();
@@ -213,7 +214,8 @@ void PaintSheet(QPagedPaintDevice& device, const TSheet& sheet, const OPattern& 
   if (!painter.begin(&device))
     throw Exception("Cannot draw the production sheet");
   TSheetPainter draw(painter, QRectF(0, 0, device.width(), device.height()), pattern);
-  const std::vector<TSheetPage> pages = LayOutSheet(sheet, draw.LinesPerPage());
+  const std::vector<TSheetPage> pages =
+      LayOutSheet(sheet, draw.LinesPerPage(), draw.WidthInLines());
   for (size_t i = 0; i < pages.size(); ++i) {
     if (i > 0)
       device.newPage();

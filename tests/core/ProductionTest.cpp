@@ -368,7 +368,10 @@ TEST_F(Production, SheetTablesRunOnOverPagesAndChartsStayWhole) {
   shortTable.Rows.resize(8);
   // Lines: the table 42 + 1, the picture 8 + 2, the short table 10 + 1.
   sheet.Blocks = {table, picture, shortTable, picture};
-  const std::vector<TSheetPage> pages = LayOutSheet(sheet, 20);
+  // A wide picture is as long as it is drawn; a long one takes two fifths of the page.
+  sheet.Blocks[3].Aspect = 4;
+  EXPECT_EQ(LayOutSheet(sheet, 20, 14).back().Blocks.back().Lines, 4);
+  const std::vector<TSheetPage> pages = LayOutSheet(sheet, 20, 30);
   std::vector<std::string> titles;
   std::vector<TSheetCell> rows;
   for (const TSheetPage& page : pages) {

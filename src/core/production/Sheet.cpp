@@ -243,7 +243,7 @@ int SheetBlockLines(const TSheetBlock& block) {
          static_cast<int>(block.Rows.size()) + block.Lines + 1;
 }
 
-std::vector<TSheetPage> LayOutSheet(const TSheet& sheet, int linesPerPage) {
+std::vector<TSheetPage> LayOutSheet(const TSheet& sheet, int linesPerPage, double widthInLines) {
   // Fewer lines than this leave no room for a picture beside its title.
   linesPerPage = std::max(linesPerPage, 16);
   // Rows a table must carry onto a page for its title and header to be worth starting there.
@@ -259,9 +259,12 @@ std::vector<TSheetPage> LayOutSheet(const TSheet& sheet, int linesPerPage) {
     pages.back().Blocks.push_back(std::move(block));
   };
   for (TSheetBlock block : sheet.Blocks) {
-    if (block.Kind == TSheetBlockKind::Picture)
+    if (block.Kind == TSheetBlockKind::Picture) {
+      const double length = std::ceil(widthInLines / block.Aspect);
       block.Lines = linesPerPage * 2 / 5;
-    else if (block.Kind == TSheetBlockKind::Bars)
+      if (length >= 1 && length < block.Lines)
+        block.Lines = static_cast<int>(length);
+    } else if (block.Kind == TSheetBlockKind::Bars)
       block.Lines = linesPerPage / 5;
     const bool pageEmpty = pages.back().Blocks.empty();
     if (SheetBlockLines(block) <= left || (pageEmpty && block.Kind != TSheetBlockKind::Table)) {

@@ -54,9 +54,10 @@ struct TSheet {
 TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& parameters,
                   const TProductionFigures& figures, const std::string& date);
 
-// The blocks on pages of `linesPerPage` lines. A table too long for the page goes on over
-// the next with its header again; a picture or chart is never cut.
-std::vector<TSheetPage> LayOutSheet(const TSheet& sheet, int linesPerPage);
+// The blocks on pages of `linesPerPage` lines, each page `widthInLines` lines wide. A table
+// too long for the page goes on over the next with its header again; a picture or chart is
+// never cut. A picture takes the page's width, or two fifths of its length if that is less.
+std::vector<TSheetPage> LayOutSheet(const TSheet& sheet, int linesPerPage, double widthInLines);
 
 // The lines a block takes on the page: its title, header and rows (or drawing), and the gap
 // below it.
