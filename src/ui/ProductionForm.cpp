@@ -119,7 +119,8 @@ void TfmProduction::ShowControl(int control) {
 }
 
 void TfmProduction::RefreshGrids() {
-  const TProductionView view = BuildProductionView(Pattern, ParametersFileOf(Pattern));
+  const TProductionView view =
+      BuildProductionView(Pattern, ParametersFile, ParametersFileOf(Pattern));
   laTotals->setText(QString::fromStdString(view.Totals.empty() ? view.Problem : view.Totals));
   tbYarnTypes->setRowCount(static_cast<int>(view.YarnTypes.size()));
   for (int r = 0; r < tbYarnTypes->rowCount(); ++r) {

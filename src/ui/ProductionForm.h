@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/PatternEvents.h"
+#include "editors/ProductionEditor.h"
 #include "production/Production.h"
 #include "ui/DesignForm.h"
 
@@ -66,6 +67,7 @@ protected:
 private:
   OPattern& Pattern;
   OPatternEvents::TSubscription Subscription;
+  OParametersFile ParametersFile;
   QFormLayout* Parameters;
   // What the figures were worked out with; the boxes edit a copy.
   TProductionParameters Shown;

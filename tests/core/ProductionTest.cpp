@@ -241,6 +241,31 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternOrSaysWhyNot) {
   }
 }
 
+// The window's file is read again when it changes, not at every change of the pattern.
+TEST_F(Production, ParametersFileIsReadAgainOnlyWhenItChanges) {
+  auto p = MakePattern(0, 3, 2, 1);
+  const std::string file = Current.File("p.production.json");
+  OParametersFile cache;
+  EXPECT_EQ(cache.Load(file, *p).Waste, 3); // none yet: the defaults
+  WriteBytes(file, Text("{\"waste\": 20}"));
+  EXPECT_EQ(cache.Load(file, *p).Waste, 20);
+  const auto time = std::filesystem::last_write_time(file);
+  WriteBytes(file, Text("{\"waste\": 30}"));
+  std::filesystem::last_write_time(file, time);
+  EXPECT_EQ(cache.Load(file, *p).Waste, 20); // the same size and time: not read
+  std::filesystem::last_write_time(file, time + std::chrono::seconds(1));
+  EXPECT_EQ(cache.Load(file, *p).Waste, 30);
+  // What is read stays completed for the pattern as it is now.
+  p->SetNoYarnTypes(2);
+  p->Changed();
+  EXPECT_EQ(cache.Load(file, *p).YarnCounts.size(), 2u);
+  WriteBytes(file, Text("{\"waste\": 300}"));
+  for (int i = 0; i < 2; ++i)
+    EXPECT_THROW(cache.Load(file, *p), EProduction);
+  std::filesystem::remove(file);
+  EXPECT_EQ(cache.Load(file, *p).Waste, 3);
+}
+
 TEST_F(Production, ChartClickHitsTheBarUnderIt) {
   const struct {
     double X, Width;

@@ -86,11 +86,45 @@ void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& 
   SaveProductionParameters(file, read);
 }
 
+TProductionParameters OParametersFile::Load(const std::string& path, const OPattern& pattern) {
+  // What a stat tells of the file; a file that is not there has a stamp of its own.
+  std::error_code ec;
+  const auto time = std::filesystem::last_write_time(path, ec);
+  std::string stamp = "-";
+  if (!ec) {
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    stamp = std::to_string(time.time_since_epoch().count()) + " " +
+            std::to_string(ec ? uintmax_t{0} : size);
+  }
+  if (path != Path || stamp != Stamp) {
+    Path = path;
+    Stamp = stamp;
+    Problem.clear();
+    try {
+      Read = ReadProductionParametersFile(path);
+    } catch (const std::exception& e) {
+      Read = {};
+      Problem = e.what();
+    }
+  }
+  if (!Problem.empty())
+    throw EProduction(Problem);
+  TProductionParameters parameters = Read;
+  CompleteProductionParameters(parameters, pattern);
+  return parameters;
+}
+
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile) {
+  OParametersFile file;
+  return BuildProductionView(pattern, file, parametersFile);
+}
+
+TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& file,
+                                    const std::string& parametersFile) {
   TProductionView view;
   TProductionParameters parameters;
   try {
-    parameters = LoadProductionParameters(parametersFile, pattern);
+    parameters = file.Load(parametersFile, pattern);
   } catch (const std::exception& e) {
     view.Problem = e.what();
     parameters = DefaultProductionParameters(pattern);

@@ -47,9 +47,27 @@ std::vector<TParameterField> ParameterFields(const OPattern& pattern,
 TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
                                           const std::vector<std::string>& texts);
 
+// A parameters file as last read: read again only when its name, size or time stamp
+// changed (Apply wrote it, someone edited it), not at every stroke of the pattern.
+class OParametersFile {
+public:
+  // The file's parameters (the defaults when there is none) completed for the pattern's
+  // states and yarn types. Throws EProduction as ReadProductionParametersFile does, for as
+  // long as the refused file stays as it is.
+  TProductionParameters Load(const std::string& path, const OPattern& pattern);
+
+private:
+  std::string Path;
+  std::string Stamp; // "" before the first read
+  TProductionParameters Read;
+  std::string Problem;
+};
+
 // The pattern's figures with the parameters of `parametersFile` (the defaults when there is
 // none; a refused file is named in Problem and the defaults used in its place). Nothing but
 // Problem when the figures cannot be worked out.
+TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& file,
+                                    const std::string& parametersFile);
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile);
 // Whether the figures may have changed: whatever changes the cells or the creel.
 bool ChangesFigures(const TPatternChange& change);
