@@ -328,11 +328,12 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
   }
 }
 
-// UTPA with three yarn types, the creel A B C A B C ..., needles 5 mm and PLines 2.5 mm apart.
+// UTPA with three yarn types, the creel A B C A B C ..., needles 5.1 mm and PLines 2.5 mm
+// apart.
 TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   auto p = MakePattern(0, 12, 8, 3);
   p->FileName = "/mill/rug.pat";
-  p->Settings->NeedleSpacing = 5;
+  p->Settings->NeedleSpacing = 5.1f;
   p->Settings->PLineSpacing = 2.5f;
   OPicture& picture = *p->Pictures->Get(0);
   picture.SetWidth(6);
@@ -351,8 +352,9 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   };
   EXPECT_EQ(sheet.Blocks[0].Title, "Production sheet: rug.pat");
   EXPECT_EQ(sheet.Blocks[0].Rows[1][1].Text, "12 controls x 8 PLines (0.06 m x 0.02 m)");
-  // 6 pixels across 8 PLines drawn half as long as they are wide: 6 / (8 x 0.5).
-  EXPECT_EQ(block("Picture").Aspect, 1.5);
+  EXPECT_EQ(block("Control settings").Rows[1][1].Text, "5.1 mm");
+  // 6 pixels across 8 PLines drawn 2.5 / 5.1 as long as they are wide.
+  EXPECT_NEAR(block("Picture").Aspect, 6 / (8 * 2.5 / 5.1), 1e-6);
   const TSheetBlock creel = block("Creel");
   EXPECT_EQ(creel.Title, "Creel: needles 1-3 repeated across all 12");
   ASSERT_EQ(creel.Rows.size(), 3u);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -159,8 +160,13 @@ TSheetBlock CreelBlock(const OPattern& pattern) {
 
 TSheetBlock SettingsBlock(const OPattern& pattern) {
   const OSettings& s = *pattern.Settings;
+  // The settings are single precision: "3.175", not the double nearest to that float.
   auto given = [](float value, const char* unit) {
-    return Known(value) ? Number(value, unit) : std::string("not set");
+    if (!Known(value))
+      return std::string("not set");
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, error == std::errc() ? end : text) + (*unit ? " " : "") + unit;
   };
   std::vector<std::pair<std::string, std::string>> facts = {
       {"Machine type", MachineTypeInfo(s.MachineType).Name},
