@@ -105,8 +105,14 @@ private:
   QFont Font, Bold;
   double Line = 0;
 
+  // Cut short with an ellipsis where the page ends: a long list of what a colour tufts
+  // must not run off the paper.
   void Text(const QRectF& rect, const std::string& text, Qt::Alignment align) {
-    P.drawText(rect, static_cast<int>(align | Qt::AlignVCenter), Q(text));
+    QRectF shown = rect;
+    shown.setRight(std::min(rect.right(), Page.right()));
+    const QString elided =
+        QFontMetricsF(P.font(), P.device()).elidedText(Q(text), Qt::ElideRight, shown.width());
+    P.drawText(shown, static_cast<int>(align | Qt::AlignVCenter), elided);
   }
 
   double Swatch() const { return Line * 0.7; }

@@ -365,7 +365,10 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(yarn.Rows[3][2].Text, MetresText(f.Length));
   EXPECT_EQ(yarn.Rows[3][5].Text, std::to_string(f.Cones));
   EXPECT_EQ(yarn.Rows[1][1].Text, "1300 dtex");
-  EXPECT_EQ(block("Yarn per needle").Bars.size(), 12u);
+  const TSheetBlock bars = block("Yarn per needle");
+  EXPECT_EQ(bars.Bars.size(), 12u);
+  ASSERT_EQ(bars.Rows.size(), 2u);
+  EXPECT_EQ(bars.Rows[1][0].Text.rfind("Furthest above the mean: ", 0), 0u);
   EXPECT_EQ(block("Palette").Rows[0][1].Text, "A High");
   EXPECT_EQ(block("States").Rows[2][2].Text, std::to_string(f.TuftsPerState[0]));
 

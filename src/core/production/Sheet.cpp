@@ -235,7 +235,15 @@ TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& paramete
   bars.Title = "Yarn per needle";
   for (const TNeedleFigures& n : f.Needles)
     bars.Bars.push_back(n.Length);
-  bars.Rows.push_back({{BalanceText(f.Balance), {}}});
+  // Two lines: with five needles named, one is wider than the page.
+  const std::string balance = BalanceText(f.Balance);
+  const size_t split = balance.find("; ");
+  bars.Rows.push_back({{balance.substr(0, split), {}}});
+  if (split != std::string::npos) {
+    std::string furthest = balance.substr(split + 2);
+    furthest[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(furthest[0])));
+    bars.Rows.push_back({{furthest, {}}});
+  }
   sheet.Blocks.push_back(std::move(bars));
   sheet.Blocks.push_back(CreelBlock(pattern));
   sheet.Blocks.push_back(PaletteBlock(pattern));
