@@ -79,6 +79,7 @@ public:
   void DrawPage(const TSheetPage& page) {
     double y = Page.top();
     for (const TSheetBlock& block : page.Blocks) {
+      const double top = y;
       if (!block.Title.empty()) {
         P.setFont(Bold);
         Text(QRectF(Page.left(), y, Page.width(), Line), block.Title, Qt::AlignLeft);
@@ -90,9 +91,9 @@ public:
         DrawPicture(block, drawing);
       else if (block.Kind == TSheetBlockKind::Bars)
         DrawBars(block, drawing);
-      y += block.Lines * Line;
-      DrawTable(block, y);
-      y += static_cast<double>((block.Columns.empty() ? 0 : 1) + block.Rows.size() + 1) * Line;
+      DrawTable(block, y + block.Lines * Line);
+      // The lines the layout gave it, so that the page holds what the layout put on it.
+      y = top + SheetBlockLines(block) * Line;
     }
     Text(QRectF(Page.left(), Page.bottom() - Line, Page.width(), Line), page.Footer,
          Qt::AlignRight);
