@@ -1,13 +1,18 @@
-// The report command: a pattern's production figures as JSON or CSV.
+// The report command: a pattern's production figures as JSON or CSV, or its production
+// sheet as PDF.
+#include <QDate>
+#include <QGuiApplication>
 #include <charconv>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "Cli.h"
+#include "SheetPdf.h"
 #include "app/FileIO.h"
 #include "model/Pattern.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
+#include "production/Sheet.h"
 #include "setup/Creel.h"
 
 namespace quillane {
@@ -106,6 +111,19 @@ std::string ReportCsv(const TProductionFigures& f) {
   return out;
 }
 
+// Text on a PDF takes Qt's fonts, which take an application object. Nothing is shown, so
+// the offscreen platform serves wherever the command runs, unless the user chose another.
+std::unique_ptr<QGuiApplication> PdfApplication() {
+  if (QGuiApplication::instance())
+    return nullptr;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "quillane-cli";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 } // namespace
 
 void AddReportCommand(CLI::App& app, TCommands& commands) {
@@ -123,19 +141,17 @@ void AddReportCommand(CLI::App& app, TCommands& commands) {
   cmd->add_option("--parameters", a->Parameters,
                   "The production parameters (default: NAME.production.json beside the "
                   "pattern, else built-in defaults)");
-  cmd->add_option("-o,--output", a->Out, "OUT.json, OUT.csv, or - for JSON on standard output")
+  cmd->add_option("-o,--output", a->Out,
+                  "OUT.json, OUT.csv, OUT.pdf (the production sheet), or - for JSON on "
+                  "standard output")
       ->required();
   commands.push_back(
       {cmd, [a] {
          const std::string ext = LowerExtension(a->Out);
-         if (ext == ".pdf")
+         // Standard output takes JSON: the format follows the name, and "-" names none.
+         if (a->Out != StandardOutputName && ext != ".json" && ext != ".csv" && ext != ".pdf")
            throw CLI::ValidationError("--output",
-                                      "the production sheet cannot be written as PDF yet; "
-                                      "write .json or .csv: " +
-                                          a->Out);
-         if (a->Out != StandardOutputName && ext != ".json" && ext != ".csv")
-           throw CLI::ValidationError("--output",
-                                      "a report is written as .json or .csv: " + a->Out);
+                                      "a report is written as .json, .csv or .pdf: " + a->Out);
          if (a->RunLength)
            if (const std::string problem = ParameterValueProblem("runLength", *a->RunLength);
                !problem.empty())
@@ -147,18 +163,28 @@ void AddReportCommand(CLI::App& app, TCommands& commands) {
            throw TCliFailure("Error, production parameters file not found: " + parametersFile);
 
          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
-         std::string text;
+         TProductionParameters parameters;
+         TProductionFigures f;
          try {
-           TProductionParameters parameters = LoadProductionParameters(parametersFile, *pattern);
+           parameters = LoadProductionParameters(parametersFile, *pattern);
            if (a->RunLength)
              parameters.RunLength = *a->RunLength;
-           const TProductionFigures f = ComputeProduction(*pattern, parameters);
-           text = ext == ".csv" ? ReportCsv(f) : ReportJson(*pattern, parameters, f).dump(2) + "\n";
+           f = ComputeProduction(*pattern, parameters);
          } catch (const EProduction& e) {
            throw TCliFailure(e.what());
          }
+         TBytes bytes;
+         if (ext == ".pdf") {
+           const std::unique_ptr<QGuiApplication> application = PdfApplication();
+           const std::string date = QDate::currentDate().toString(Qt::ISODate).toStdString();
+           bytes = SheetPdfBytes(BuildSheet(*pattern, parameters, f, date), *pattern);
+         } else {
+           const std::string text =
+               ext == ".csv" ? ReportCsv(f) : ReportJson(*pattern, parameters, f).dump(2) + "\n";
+           bytes.assign(text.begin(), text.end());
+         }
          try {
-           WriteFileAtomic(a->Out, TBytes(text.begin(), text.end()));
+           WriteFileAtomic(a->Out, bytes);
          } catch (const EStreamError& e) {
            throw TCliFailure(Named(e, a->Out));
          }

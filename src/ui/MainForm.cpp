@@ -211,7 +211,10 @@ void TfmMain::CreateMenus() {
   file->addSeparator();
   RecentMenu = file->addMenu(QStringLiteral("&Recent Patterns"));
   RecentMenu->setObjectName(QStringLiteral("miRecentPatterns"));
-  connect(file, &QMenu::aboutToShow, this, [this] { ListRecentPatterns(); });
+  connect(file, &QMenu::aboutToShow, this, [this] {
+    ListRecentPatterns();
+    miProduction->setEnabled(TreeForm && TreeForm->Patterns().Buttons().Production);
+  });
   miSavePattern =
       item(file, "miSavePattern", "Save &Pattern", [patterns] { patterns().SaveActive(); });
   keys(miSavePattern, QKeySequence::Save);
@@ -226,6 +229,9 @@ void TfmMain::CreateMenus() {
   file->addSeparator();
   miSaveAllPatterns =
       item(file, "miSaveAllPatterns", "&Save All Patterns", [patterns] { patterns().SaveAll(); });
+  file->addSeparator();
+  miProduction =
+      item(file, "miProduction", "Pro&duction", [patterns] { patterns().RunProduction(); });
   file->addSeparator();
   item(file, "miExplorer", "&Explorer", [] { OpenExplorer(); });
   item(file, "miFolder", "&Folder", [] { ChooseFolder(); });

@@ -81,6 +81,8 @@ private:
   QAction *miSavePattern = nullptr, *miSavePatternAs = nullptr, *miCloseWindow = nullptr;
   TUndoActions* UndoActions = nullptr; // a child of this window
   QAction *miCloseAllPatterns = nullptr, *miSaveAllPatterns = nullptr;
+  // The tree's Production for the node chosen there, enabled as the tree's button is.
+  QAction* miProduction = nullptr;
   QWidget *buCloseAll = nullptr, *buSaveAll = nullptr;
   TfmHelp* HelpWindow = nullptr;
   std::unique_ptr<ORecovery> RecoveryCopies;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include <QDate>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,10 +11,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "SheetPdf.h"
 #include "app/App.h"
 #include "editors/ProductionEditor.h"
 #include "model/Pattern.h"
@@ -60,7 +64,9 @@ TfmProduction::TfmProduction(ODesignUI& controller)
     : TfmEditorForm(controller), laTotals(new QLabel(Panel1)),
       tbYarnTypes(new QTableWidget(Panel1)), laBalance(new QLabel(Panel1)),
       pbNeedles(new TNeedleChart(Panel1)), buApply(AddButton("buApply", " &Apply ")),
-      Pattern(*controller.Pattern), Parameters(new QFormLayout) {
+      buSaveSheet(AddButton("buSaveSheet", " Save Sheet as P&DF... ")),
+      buPrint(AddButton("buPrint", " P&rint... ")), Pattern(*controller.Pattern),
+      Parameters(new QFormLayout) {
   setObjectName(QStringLiteral("fmProduction"));
   setWindowTitle(QStringLiteral("Production"));
   laTotals->setObjectName(QStringLiteral("laTotals"));
@@ -93,6 +99,10 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   layout->addWidget(pbNeedles, 1);
   buApply->setEnabled(false);
   connect(buApply, &QToolButton::clicked, this, &TfmProduction::Apply);
+  buSaveSheet->setAccessibleName(QStringLiteral("Save Sheet as PDF"));
+  buPrint->setAccessibleName(QStringLiteral("Print"));
+  connect(buSaveSheet, &QToolButton::clicked, this, &TfmProduction::SaveSheet);
+  connect(buPrint, &QToolButton::clicked, this, &TfmProduction::PrintSheet);
 
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& change) {
     if (ChangesFigures(change))
@@ -109,7 +119,8 @@ void TfmProduction::ShowControl(int control) {
 }
 
 void TfmProduction::RefreshGrids() {
-  const TProductionView view = BuildProductionView(Pattern, ParametersFileOf(Pattern));
+  const TProductionView view =
+      BuildProductionView(Pattern, ParametersFile, ParametersFileOf(Pattern));
   laTotals->setText(QString::fromStdString(view.Totals.empty() ? view.Problem : view.Totals));
   tbYarnTypes->setRowCount(static_cast<int>(view.YarnTypes.size()));
   for (int r = 0; r < tbYarnTypes->rowCount(); ++r) {
@@ -173,6 +184,44 @@ void TfmProduction::Apply() {
   }
   Edited = false;
   RefreshGrids();
+}
+
+namespace {
+
+std::string Today() {
+  return QDate::currentDate().toString(Qt::ISODate).toStdString();
+}
+
+} // namespace
+
+void TfmProduction::SaveSheet() {
+  try {
+    const TSheet sheet = ProductionSheet(Pattern, Shown, Today());
+    const std::string file = AskSheetFile(Pattern);
+    if (file.empty())
+      return;
+    OWaitCursor wait;
+    SaveSheetPdf(file, sheet, Pattern);
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+  }
+}
+
+void TfmProduction::PrintSheet() {
+  try {
+    const TSheet sheet = ProductionSheet(Pattern, Shown, Today());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(LocalPageSize());
+    printer.setDocName(QString::fromStdString("Production sheet: " + sheet.Name));
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print Production Sheet"));
+    if (dialog.exec() != QDialog::Accepted)
+      return;
+    OWaitCursor wait;
+    PaintSheet(printer, sheet, Pattern);
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+  }
 }
 
 void TfmProduction::Destroy() {

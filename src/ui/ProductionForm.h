@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/PatternEvents.h"
+#include "editors/ProductionEditor.h"
 #include "production/Production.h"
 #include "ui/DesignForm.h"
 
@@ -46,6 +47,8 @@ public:
   QLabel* laBalance;
   TNeedleChart* pbNeedles;
   QToolButton* buApply;
+  QToolButton* buSaveSheet;
+  QToolButton* buPrint;
   // One a parameter, in the order the parameters' boxes come.
   std::vector<QLineEdit*> Boxes;
 
@@ -54,6 +57,9 @@ public:
   void ShowControl(int control);
   // Writes the boxes to the parameters file beside the pattern, once every one is usable.
   void Apply();
+  // The production sheet of the figures shown, as a PDF file the user names or on paper.
+  void SaveSheet();
+  void PrintSheet();
 
 protected:
   void Destroy() override;
@@ -61,6 +67,7 @@ protected:
 private:
   OPattern& Pattern;
   OPatternEvents::TSubscription Subscription;
+  OParametersFile ParametersFile;
   QFormLayout* Parameters;
   // What the figures were worked out with; the boxes edit a copy.
   TProductionParameters Shown;

@@ -1,8 +1,12 @@
 #include "CliSupport.h"
 #include "InterchangeSupport.h"
 
+#include <filesystem>
 #include <numeric>
+#include <regex>
+#include <sstream>
 
+#include "production/Production.h"
 #include "production/ProductionFile.h"
 
 namespace quillane::test {
@@ -64,18 +68,57 @@ TEST_F(ReportCli, TotalsAreTheSumsOfTheRowsInJsonAndCsv) {
             std::string::npos);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 12 + 1 + 1 + 3 + 1);
 
-  // Refused before anything is written: a PDF, for now, and a run length out of range.
+  // Refused before anything is written: a format we do not write, a run length out of range.
   for (const char* line :
-       {"report rug.pat -o rug.pdf", "report rug.pat --run-length -1 -o r.json"}) {
+       {"report rug.pat -o rug.txt", "report rug.pat --run-length -1 -o r.json"}) {
     const TCliResult r = RunLine(Current.Path, line);
     EXPECT_EQ(r.Status, 2) << line;
-    EXPECT_FALSE(FileExists(Current.File("rug.pdf")) || FileExists(Current.File("r.json")));
+    EXPECT_FALSE(FileExists(Current.File("rug.txt")) || FileExists(Current.File("r.json")));
   }
   WriteBytes(Current.File("bad.json"), Text("{\n\"waste\": -1}"));
   const TCliResult bad = RunLine(Current.Path, "report rug.pat --parameters bad.json -o r.json");
   EXPECT_EQ(bad.Status, 1);
   EXPECT_EQ(bad.Err, "Error reading production parameters: bad.json: line 2: waste must be from "
                      "0 to 100 %\n");
+}
+
+// The sheet's yarn table shows the JSON's figures as the Production window rounds them;
+// the pattern is large enough for the weights with and without waste to differ.
+TEST_F(ReportCli, SheetPdfOpensAndHoldsTheYarnTableOfTheJson) {
+  if (std::system("command -v pdftotext >/dev/null && command -v pdfinfo >/dev/null") != 0)
+    GTEST_SKIP() << "pdftotext and pdfinfo (poppler-utils) are not installed";
+  ASSERT_EQ(RunLine(Current.Path, "wizard plain --controls 400 --plines 300 -o p.pat").Status, 0);
+  const TCliResult json = RunLine(Current.Path, "report p.pat -o -");
+  ASSERT_EQ(json.Status, 0) << json.Err;
+  const TCliResult pdf = RunLine(Current.Path, "report p.pat -o p.pdf");
+  ASSERT_EQ(pdf.Status, 0) << pdf.Err;
+  const std::string folder = ShellQuote(Current.Path);
+  EXPECT_EQ(std::system(("cd " + folder + " && pdfinfo p.pdf >/dev/null 2>&1").c_str()), 0);
+  ASSERT_EQ(std::system(("cd " + folder + " && pdftotext -layout p.pdf p.txt").c_str()), 0);
+  std::istringstream lines(ReadText(Current.File("p.txt")));
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(lines, line);)
+    rows.push_back(line);
+  const nlohmann::json j = json.Json();
+  std::vector<nlohmann::json> yarn(j["yarnTypes"].begin(), j["yarnTypes"].end());
+  yarn.push_back(j["totals"]);
+  yarn.back()["yarnType"] = "Total";
+  ASSERT_EQ(yarn.size(), 4u);
+  for (const nlohmann::json& y : yarn) {
+    const std::string row = "^\\s*" + y["yarnType"].get<std::string>() + "\\s.*\\s" +
+                            MetresText(y["length"].get<double>()) + "\\s+" +
+                            KilogramsText(y["weight"].get<double>()) + "\\s+" +
+                            KilogramsText(y["weightWithWaste"].get<double>()) + "\\s+" +
+                            std::to_string(y["cones"].get<uint64_t>()) + "\\s*$";
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                            [&](const std::string& line) {
+                              return std::regex_search(line, std::regex(row));
+                            }),
+              1)
+        << row;
+  }
+  // Written whole under its name: the pattern, the sheet and its text, nothing beside them.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Current.Path), {}), 3);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "editors/ProductionEditor.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
+#include "production/Sheet.h"
 
 namespace quillane::test {
 namespace {
@@ -240,6 +241,31 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternOrSaysWhyNot) {
   }
 }
 
+// The window's file is read again when it changes, not at every change of the pattern.
+TEST_F(Production, ParametersFileIsReadAgainOnlyWhenItChanges) {
+  auto p = MakePattern(0, 3, 2, 1);
+  const std::string file = Current.File("p.production.json");
+  OParametersFile cache;
+  EXPECT_EQ(cache.Load(file, *p).Waste, 3); // none yet: the defaults
+  WriteBytes(file, Text("{\"waste\": 20}"));
+  EXPECT_EQ(cache.Load(file, *p).Waste, 20);
+  const auto time = std::filesystem::last_write_time(file);
+  WriteBytes(file, Text("{\"waste\": 30}"));
+  std::filesystem::last_write_time(file, time);
+  EXPECT_EQ(cache.Load(file, *p).Waste, 20); // the same size and time: not read
+  std::filesystem::last_write_time(file, time + std::chrono::seconds(1));
+  EXPECT_EQ(cache.Load(file, *p).Waste, 30);
+  // What is read stays completed for the pattern as it is now.
+  p->SetNoYarnTypes(2);
+  p->Changed();
+  EXPECT_EQ(cache.Load(file, *p).YarnCounts.size(), 2u);
+  WriteBytes(file, Text("{\"waste\": 300}"));
+  for (int i = 0; i < 2; ++i)
+    EXPECT_THROW(cache.Load(file, *p), EProduction);
+  std::filesystem::remove(file);
+  EXPECT_EQ(cache.Load(file, *p).Waste, 3);
+}
+
 TEST_F(Production, ChartClickHitsTheBarUnderIt) {
   const struct {
     double X, Width;
@@ -300,6 +326,103 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
       EXPECT_THROW(ApplyParameterFields(*p, parameters, edited), EProduction);
     }
   }
+}
+
+// UTPA with three yarn types, the creel A B C A B C ..., needles 5.1 mm and PLines 2.5 mm
+// apart.
+TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
+  auto p = MakePattern(0, 12, 8, 3);
+  p->FileName = "/mill/rug.pat";
+  p->Settings->NeedleSpacing = 5.1f;
+  p->Settings->PLineSpacing = 2.5f;
+  OPicture& picture = *p->Pictures->Get(0);
+  picture.SetWidth(6);
+  picture.SetHeight(8);
+  picture.Update();
+  SetCells(*p, std::vector<const char*>(8, "112211221122"));
+  const TProductionParameters parameters = DefaultProductionParameters(*p);
+  const TProductionFigures f = ComputeProduction(*p, parameters);
+  const TSheet sheet = BuildSheet(*p, parameters, f, "2026-12-07");
+  auto block = [&sheet](std::string_view title) {
+    for (const TSheetBlock& b : sheet.Blocks)
+      if (b.Title.starts_with(title))
+        return b;
+    ADD_FAILURE() << title;
+    return TSheetBlock{};
+  };
+  EXPECT_EQ(sheet.Blocks[0].Title, "Production sheet: rug.pat");
+  EXPECT_EQ(sheet.Blocks[0].Rows[1][1].Text, "12 controls x 8 PLines (0.06 m x 0.02 m)");
+  EXPECT_EQ(block("Control settings").Rows[1][1].Text, "5.1 mm");
+  // 6 pixels across 8 PLines drawn 2.5 / 5.1 as long as they are wide.
+  EXPECT_NEAR(block("Picture").Aspect, 6 / (8 * 2.5 / 5.1), 1e-6);
+  const TSheetBlock creel = block("Creel");
+  EXPECT_EQ(creel.Title, "Creel: needles 1-3 repeated across all 12");
+  ASSERT_EQ(creel.Rows.size(), 3u);
+  EXPECT_EQ(creel.Rows[2][1].Text, "C");
+  EXPECT_EQ(creel.Rows[2][2].Swatch, p->Palette->GetColour(p->MachineTable->GetColour(3, 1)));
+  const TSheetBlock yarn = block("Yarn");
+  ASSERT_EQ(yarn.Rows.size(), 5u); // A, B, C, total and the note
+  EXPECT_EQ(yarn.Rows[3][2].Text, MetresText(f.Length));
+  EXPECT_EQ(yarn.Rows[3][5].Text, std::to_string(f.Cones));
+  EXPECT_EQ(yarn.Rows[1][1].Text, "1300 dtex");
+  const TSheetBlock bars = block("Yarn per needle");
+  EXPECT_EQ(bars.Bars.size(), 12u);
+  ASSERT_EQ(bars.Rows.size(), 2u);
+  EXPECT_EQ(bars.Rows[1][0].Text.rfind("Furthest above the mean: ", 0), 0u);
+  EXPECT_EQ(block("Palette").Rows[0][1].Text, "A High");
+  EXPECT_EQ(block("States").Rows[2][2].Text, std::to_string(f.TuftsPerState[0]));
+
+  const struct {
+    std::vector<uint8_t> YarnTypes;
+    int Period;
+  } creels[] = {{{1, 2, 1, 2, 1}, 2}, {{1, 1, 1}, 1}, {{1, 2, 1, 1}, 3}, {{1, 1, 2}, 3}, {{}, 0}};
+  for (const auto& k : creels)
+    EXPECT_EQ(CreelPeriod(k.YarnTypes), k.Period) << k.YarnTypes.size();
+  for (const char* letter : {"US", "ca", "MX", "PH"})
+    EXPECT_TRUE(UsesLetterPaper(letter)) << letter;
+  for (const char* a4 : {"DE", "GB", "BR", "", "USA"})
+    EXPECT_FALSE(UsesLetterPaper(a4)) << a4;
+}
+
+TEST_F(Production, SheetTablesRunOnOverPagesAndChartsStayWhole) {
+  TSheet sheet{"rug.pat", "2026-12-07", {}};
+  TSheetBlock table;
+  table.Title = "Palette";
+  table.Columns = {"Colour", "Tufted as"};
+  for (int i = 0; i < 40; ++i)
+    table.Rows.push_back({{std::to_string(i), {}}, {"A High", {}}});
+  TSheetBlock picture;
+  picture.Kind = TSheetBlockKind::Picture;
+  picture.Title = "Picture";
+  TSheetBlock shortTable = table;
+  shortTable.Rows.resize(8);
+  // Lines: the table 42 + 1, the picture 8 + 2, the short table 10 + 1.
+  sheet.Blocks = {table, picture, shortTable, picture};
+  // A wide picture is as long as it is drawn; a long one takes two fifths of the page.
+  sheet.Blocks[3].Aspect = 4;
+  EXPECT_EQ(LayOutSheet(sheet, 20, 14).back().Blocks.back().Lines, 4);
+  const std::vector<TSheetPage> pages = LayOutSheet(sheet, 20, 30);
+  std::vector<std::string> titles;
+  std::vector<TSheetCell> rows;
+  for (const TSheetPage& page : pages) {
+    int lines = 0;
+    for (const TSheetBlock& b : page.Blocks) {
+      lines += SheetBlockLines(b);
+      titles.push_back(b.Title + " " + std::to_string(b.Rows.size()));
+      if (b.Title.starts_with("Palette") && b.Rows.size() != 8)
+        for (const auto& row : b.Rows)
+          rows.push_back(row[0]);
+    }
+    EXPECT_LE(lines, 20);
+  }
+  EXPECT_EQ(titles, (std::vector<std::string>{"Palette 17", "Palette (continued) 17",
+                                              "Palette (continued) 6", "Picture 0", "Palette 8",
+                                              "Picture 0"}));
+  ASSERT_EQ(rows.size(), 40u);
+  for (int i = 0; i < 40; ++i)
+    EXPECT_EQ(rows[static_cast<size_t>(i)].Text, std::to_string(i));
+  ASSERT_EQ(pages.size(), 5u);
+  EXPECT_EQ(pages[4].Footer, "rug.pat, 2026-12-07, page 5 of 5");
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
 // wizard1.png to wizard5.png, window-machine.png, window-design.png, control-setup.png,
 // pattern-setup.png, picture.png, region.png, section.png, bitmap-import.png, edit-menu.png,
-// recent-patterns.png and preferences.png.
+// recent-patterns.png, preferences.png and production.png; production-sheet.pdf, whose first
+// page tools/screenshots turns into a picture.
 #include <QApplication>
 #include <QDir>
 #include <QMdiSubWindow>
@@ -15,12 +16,15 @@
 #include <QTreeWidget>
 
 #include "ImageIO.h"
+#include "SheetPdf.h"
 #include "UiSupport.h"
 #include "app/App.h"
+#include "editors/ProductionEditor.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
+#include "setup/Settings.h"
 #include "shell/DesignUI.h"
 #include "shell/RecentPatterns.h"
 #include "ui/AboutForm.h"
@@ -31,6 +35,7 @@
 #include "ui/PaletteStrip.h"
 #include "ui/PatternSetupForm.h"
 #include "ui/PreferencesForm.h"
+#include "ui/ProductionForm.h"
 #include "ui/QtPlatform.h"
 #include "ui/SelectDirForm.h"
 #include "ui/TreeForm.h"
@@ -87,6 +92,37 @@ QMenu* OpenMenu(TfmMain& main, int index) {
   QMenu* menu = action->menu();
   menu->popup(main.menuBar()->mapToGlobal(main.menuBar()->actionGeometry(action).bottomLeft()));
   return menu;
+}
+
+// The Production window and sheet of a runner in three yarn types: diamonds of high pile on
+// low, needles 1/8 inch and PLines 2.5 mm apart.
+bool ShootProduction(TfmMain& main, const QDir& out) {
+  std::unique_ptr<OPattern> runner = GenerateWizard(TPlainWizard{120, 80, TWizardLayout::Section1});
+  runner->FileName = out.filePath(QStringLiteral("Diamond Runner.pat")).toStdString();
+  runner->Settings->NeedleSpacing = 3.175f;
+  runner->Settings->PLineSpacing = 2.5f;
+  runner->SetNoYarnTypes(3);
+  runner->Changed();
+  for (int c = 1; c <= runner->NoControls; ++c)
+    runner->Creel->SetYarnType(c, static_cast<OYarnType>((c - 1) / 10 % 3 + 1));
+  runner->ApplyCreel();
+  for (int c = 1; c <= runner->NoControls; ++c)
+    for (int p = 1; p <= runner->NoPLines; ++p)
+      runner->SetState(c, p, (std::abs(c % 40 - 20) + std::abs(p % 40 - 20)) < 14 ? 1 : 2);
+  runner->Changed();
+  OPatternTree& tree = main.Tree().Patterns();
+  OPatternUI& node = tree.AddPattern(std::move(runner));
+  OPattern& pattern = *node.Pattern;
+  node.Production();
+  auto* form = main.findChild<TfmProduction*>();
+  if (!form)
+    return false;
+  form->SubWindow()->setGeometry(20, 20, 860, 560);
+  bool ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("production.png")));
+  const TProductionParameters parameters = DefaultProductionParameters(pattern);
+  SaveSheetPdf(out.filePath(QStringLiteral("production-sheet.pdf")).toStdString(),
+               ProductionSheet(pattern, parameters, "2026-12-07"), pattern);
+  return ok;
 }
 
 } // namespace
@@ -220,6 +256,7 @@ int main(int argc, char* argv[]) {
   TfmBitmap bitmap(*drawn->Pictures->Get(0)->Regions.Get(0),
                    LoadImage(QUILLANE_TEST_DATA "/drawing.png"), &main);
   ok = SaveShown(bitmap, out.filePath(QStringLiteral("bitmap-import.png"))) && ok;
+  ok = ShootProduction(main, out) && ok;
   TfmAbout about(&main);
   ok = SaveShown(about, out.filePath(QStringLiteral("about.png"))) && ok;
   TfmSelectDir folder(QDir::homePath(), &main);

@@ -245,8 +245,8 @@ private slots:
         {"  &File",
          {"&New Pattern\tCtrl+N", "&Open Pattern\tCtrl+O", "-", "&Recent Patterns",
           "Save &Pattern\tCtrl+S", "Save Pattern &As\tCtrl+Shift+S", "Close &Window\tCtrl+W", "-",
-          "&Close All Patterns", "-", "&Save All Patterns", "-", "&Explorer", "&Folder", "-",
-          "E&xit"}},
+          "&Close All Patterns", "-", "&Save All Patterns", "-", "Pro&duction", "-", "&Explorer",
+          "&Folder", "-", "E&xit"}},
         {"&Edit", {"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "-", "&Preferences"}},
         {"Wi&zards",
          {"New &Pattern", "New &Rug Pattern", "New &Carpet Pattern", "New &Half Drop Pattern",
@@ -287,12 +287,20 @@ private slots:
   void productionWindowShowsTheCoresTotalsAndFollowsThePattern() {
     TProgram program(Ini());
     OPatternTree& tree = program.Main.Tree().Patterns();
+    // File, Production is enabled as the tree's button is, for the node chosen there.
+    auto* entry = program.Main.findChild<QAction*>(QStringLiteral("miProduction"));
+    auto* button = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buProduction"));
+    auto fileMenuShown = [&program] {
+      emit program.Main.findChild<QMenu*>(QStringLiteral("miFile"))->aboutToShow();
+    };
+    fileMenuShown();
+    QVERIFY(!entry->isEnabled() && !button->isEnabled());
     OPattern& pattern =
         *tree.AddPattern(GenerateWizard(TPlainWizard{12, 8, TWizardLayout::Section1})).Pattern;
-    auto* button = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buProduction"));
     QCOMPARE(button->accessibleName(), QStringLiteral("Production"));
-    QVERIFY(button->isEnabled());
-    button->click();
+    fileMenuShown();
+    QVERIFY(entry->isEnabled() && button->isEnabled());
+    entry->trigger();
     auto* form = program.Main.findChild<TfmProduction*>();
     QVERIFY(form);
     QCOMPARE(program.Main.MdiArea->activeSubWindow()->windowTitle(),
@@ -336,6 +344,17 @@ private slots:
              std::vector<std::string>{"Waste (%): waste must be from 0 to 100 %"});
     QCOMPARE(LoadProductionParameters(file.toStdString(), pattern).Waste, 10.0);
     QVERIFY(!form->buApply->isEnabled());
+
+    // The sheet goes where the save dialog says, proposed beside the pattern.
+    const QString sheet = Dir.filePath(QStringLiteral("sheet.pdf"));
+    program.Platform.Files.push_back(sheet.toStdString());
+    QCOMPARE(form->buSaveSheet->accessibleName(), QStringLiteral("Save Sheet as PDF"));
+    form->buSaveSheet->click();
+    QCOMPARE(program.Platform.SaveDialog.InitialDir, Dir.path().toStdString());
+    QCOMPARE(program.Platform.SaveDialog.FileName, sheet.toStdString());
+    QFile pdf(sheet);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    QVERIFY(pdf.readAll().startsWith("%PDF-"));
   }
 
   void enterMovesTheFocusAndACommitRunsTheFieldsExit() {

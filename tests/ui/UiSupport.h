@@ -19,8 +19,8 @@
 
 namespace quillane::test {
 
-// The real seam, but errors, plain messages and questions are recorded and the open dialog
-// answers from a queue.
+// The real seam, but errors, plain messages and questions are recorded and the open and save
+// dialogs answer from one queue.
 class TTestPlatform : public OQtPlatform {
 public:
   using OQtPlatform::OQtPlatform;
@@ -49,6 +49,7 @@ public:
     Files.pop_front();
     return true;
   }
+  bool RunSaveDialog(TFileDialog& dialog) override { return RunOpenDialog(dialog); }
 };
 
 // A test class with a folder of its own for the settings file and whatever else it writes.

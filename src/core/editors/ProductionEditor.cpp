@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <exception>
+#include <filesystem>
 
+#include "app/App.h"
 #include "app/FileIO.h"
 #include "model/Pattern.h"
 #include "production/Production.h"
@@ -15,19 +16,6 @@
 namespace quillane {
 
 namespace {
-
-std::string Fixed(double value, int decimals, const char* unit) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
-  return text;
-}
-
-std::string Controls(const std::vector<int>& controls) {
-  std::string text;
-  for (int control : controls)
-    text += (text.empty() ? "" : ", ") + std::to_string(control);
-  return text;
-}
 
 // Each box: its label, the parameter's name in messages, and where its value lives.
 struct TBox {
@@ -98,19 +86,45 @@ void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& 
   SaveProductionParameters(file, read);
 }
 
-std::string MetresText(double metres) {
-  return Fixed(metres, 2, "m");
-}
-
-std::string KilogramsText(double kilograms) {
-  return Fixed(kilograms, 3, "kg");
+TProductionParameters OParametersFile::Load(const std::string& path, const OPattern& pattern) {
+  // What a stat tells of the file; a file that is not there has a stamp of its own.
+  std::error_code ec;
+  const auto time = std::filesystem::last_write_time(path, ec);
+  std::string stamp = "-";
+  if (!ec) {
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    stamp = std::to_string(time.time_since_epoch().count()) + " " +
+            std::to_string(ec ? uintmax_t{0} : size);
+  }
+  if (path != Path || stamp != Stamp) {
+    Path = path;
+    Stamp = stamp;
+    Problem.clear();
+    try {
+      Read = ReadProductionParametersFile(path);
+    } catch (const std::exception& e) {
+      Read = {};
+      Problem = e.what();
+    }
+  }
+  if (!Problem.empty())
+    throw EProduction(Problem);
+  TProductionParameters parameters = Read;
+  CompleteProductionParameters(parameters, pattern);
+  return parameters;
 }
 
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile) {
+  OParametersFile file;
+  return BuildProductionView(pattern, file, parametersFile);
+}
+
+TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& file,
+                                    const std::string& parametersFile) {
   TProductionView view;
   TProductionParameters parameters;
   try {
-    parameters = LoadProductionParameters(parametersFile, pattern);
+    parameters = file.Load(parametersFile, pattern);
   } catch (const std::exception& e) {
     view.Problem = e.what();
     parameters = DefaultProductionParameters(pattern);
@@ -131,22 +145,32 @@ TProductionView BuildProductionView(const OPattern& pattern, const std::string& 
     view.YarnTypes.push_back({YarnTypeLetter(y.YarnType), MetresText(y.Length),
                               KilogramsText(y.Weight), KilogramsText(y.WeightWithWaste),
                               std::to_string(y.Cones)});
-  const TNeedleBalance& b = f.Balance;
-  if (b.MaxToMean <= 0.0)
-    view.Balance = "Needle balance: no needle takes yarn";
-  else {
-    char ratio[32];
-    std::snprintf(ratio, sizeof ratio, "%.2f", b.MaxToMean);
-    view.Balance = "Needle balance: min " + MetresText(b.Min) + ", mean " + MetresText(b.Mean) +
-                   ", max " + MetresText(b.Max) + ", max/mean " + ratio;
-    if (!b.FurthestAboveMean.empty())
-      view.Balance += "; furthest above the mean: " + Controls(b.FurthestAboveMean);
-  }
+  view.Balance = BalanceText(f.Balance);
   for (const TNeedleFigures& n : f.Needles) {
     view.NeedleLengths.push_back(n.Length);
     view.LongestNeedle = std::max(view.LongestNeedle, n.Length);
   }
   return view;
+}
+
+TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& parameters,
+                       const std::string& date) {
+  return BuildSheet(pattern, parameters, ComputeProduction(pattern, parameters), date);
+}
+
+std::string AskSheetFile(const OPattern& pattern) {
+  TFileDialog& dialog = g.UI().SaveDialog;
+  dialog.DefaultExt = "pdf";
+  dialog.FileName =
+      pattern.FileName.empty()
+          ? "Untitled.pdf"
+          : std::filesystem::path(pattern.FileName).replace_extension(".pdf").filename().string();
+  dialog.Filters = {TFileFilter::ForExtension("PDF files (*.PDF)", "PDF")};
+  const std::string folder = FolderOf(pattern.FileName);
+  dialog.InitialDir = folder.empty() ? g.CurrentDir : folder;
+  dialog.Title = "Save Sheet as PDF";
+  dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofPathMustExist;
+  return ExecuteSaveDialog(dialog) ? dialog.FileName : std::string();
 }
 
 int ControlAt(double x, double width, size_t bars) {

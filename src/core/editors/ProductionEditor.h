@@ -6,6 +6,7 @@
 
 #include "data/PatternEvents.h"
 #include "production/Production.h"
+#include "production/Sheet.h"
 
 namespace quillane {
 
@@ -46,14 +47,27 @@ std::vector<TParameterField> ParameterFields(const OPattern& pattern,
 TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
                                           const std::vector<std::string>& texts);
 
-// "12.35 m", "0.125 kg": a length to the centimetre and a weight to the gram, which is what
-// a mill can weigh and measure.
-std::string MetresText(double metres);
-std::string KilogramsText(double kilograms);
+// A parameters file as last read: read again only when its name, size or time stamp
+// changed (Apply wrote it, someone edited it), not at every stroke of the pattern.
+class OParametersFile {
+public:
+  // The file's parameters (the defaults when there is none) completed for the pattern's
+  // states and yarn types. Throws EProduction as ReadProductionParametersFile does, for as
+  // long as the refused file stays as it is.
+  TProductionParameters Load(const std::string& path, const OPattern& pattern);
+
+private:
+  std::string Path;
+  std::string Stamp; // "" before the first read
+  TProductionParameters Read;
+  std::string Problem;
+};
 
 // The pattern's figures with the parameters of `parametersFile` (the defaults when there is
 // none; a refused file is named in Problem and the defaults used in its place). Nothing but
 // Problem when the figures cannot be worked out.
+TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& file,
+                                    const std::string& parametersFile);
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile);
 // Whether the figures may have changed: whatever changes the cells or the creel.
 bool ChangesFigures(const TPatternChange& change);
@@ -65,6 +79,14 @@ std::string ParametersFileOf(const OPattern& pattern);
 // Throws EProduction for a refused box or a pattern never saved, and the file errors.
 void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& parameters,
                           const std::vector<std::string>& texts);
+
+// The sheet of the figures the window shows, dated `date`. Throws EProduction when the
+// figures cannot be worked out.
+TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& parameters,
+                       const std::string& date);
+// Asks where the sheet's PDF goes, proposing the pattern's name with ".pdf" in its folder;
+// "" when the user cancels.
+std::string AskSheetFile(const OPattern& pattern);
 
 // The control (from 1) whose bar lies under `x` in a chart `width` wide of `bars` bars of
 // equal width; 0 beside the chart or without bars.

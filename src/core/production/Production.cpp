@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 #include "files/ControlCells.h"
 #include "model/Pattern.h"
@@ -232,6 +233,37 @@ TProductionFigures ComputeProduction(const OPattern& pattern,
       b.FurthestAboveMean.push_back(above[i]->Control);
   }
   return f;
+}
+
+namespace {
+
+std::string Fixed(double value, int decimals, const char* unit) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
+  return text;
+}
+
+} // namespace
+
+std::string MetresText(double metres) {
+  return Fixed(metres, 2, "m");
+}
+
+std::string KilogramsText(double kilograms) {
+  return Fixed(kilograms, 3, "kg");
+}
+
+std::string BalanceText(const TNeedleBalance& b) {
+  if (b.MaxToMean <= 0.0)
+    return "Needle balance: no needle takes yarn";
+  char ratio[32];
+  std::snprintf(ratio, sizeof ratio, "%.2f", b.MaxToMean);
+  std::string text = "Needle balance: min " + MetresText(b.Min) + ", mean " + MetresText(b.Mean) +
+                     ", max " + MetresText(b.Max) + ", max/mean " + ratio;
+  for (size_t i = 0; i < b.FurthestAboveMean.size(); ++i)
+    text +=
+        (i == 0 ? "; furthest above the mean: " : ", ") + std::to_string(b.FurthestAboveMean[i]);
+  return text;
 }
 
 } // namespace quillane

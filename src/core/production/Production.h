@@ -98,4 +98,11 @@ constexpr size_t FurthestNeedles = 5;
 TProductionFigures ComputeProduction(const OPattern& pattern,
                                      const TProductionParameters& parameters);
 
+// "12.35 m", "0.125 kg": a length to the centimetre and a weight to the gram, which is what
+// a mill can weigh and measure.
+std::string MetresText(double metres);
+std::string KilogramsText(double kilograms);
+// "Needle balance: min 1.00 m, mean ..., max/mean 1.25; furthest above the mean: 3, 7".
+std::string BalanceText(const TNeedleBalance& balance);
+
 } // namespace quillane

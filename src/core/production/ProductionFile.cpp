@@ -297,15 +297,18 @@ TProductionParameters ReadProductionParameters(std::span<const uint8_t> bytes) {
   return parameters;
 }
 
-TProductionParameters LoadProductionParameters(const std::string& path, const OPattern& pattern) {
-  TProductionParameters parameters;
-  if (FileExists(path)) {
-    try {
-      parameters = ReadProductionParameters(ReadFileBytes(path));
-    } catch (const std::exception& e) {
-      throw EProduction("Error reading production parameters: " + path + ": " + e.what());
-    }
+TProductionParameters ReadProductionParametersFile(const std::string& path) {
+  if (!FileExists(path))
+    return {};
+  try {
+    return ReadProductionParameters(ReadFileBytes(path));
+  } catch (const std::exception& e) {
+    throw EProduction("Error reading production parameters: " + path + ": " + e.what());
   }
+}
+
+TProductionParameters LoadProductionParameters(const std::string& path, const OPattern& pattern) {
+  TProductionParameters parameters = ReadProductionParametersFile(path);
   CompleteProductionParameters(parameters, pattern);
   return parameters;
 }

@@ -25,6 +25,9 @@ TBytes ProductionParametersBytes(const TProductionParameters& parameters);
 // Throws EProduction "line N: ..." naming the first refused field or the fault.
 TProductionParameters ReadProductionParameters(std::span<const uint8_t> bytes);
 
+// The parameters of `path` as the file gives them; the defaults when there is no such file.
+// Throws EProduction "Error reading production parameters: PATH: ..." when it is refused.
+TProductionParameters ReadProductionParametersFile(const std::string& path);
 // The pattern's parameters from `path`, completed for its states and yarn types; the
 // defaults when there is no such file. Throws EProduction "Error reading production
 // parameters: PATH: ..." when the file is there but refused.

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "production/Production.h"
+
+namespace quillane {
+
+class OPattern;
+
+// Whether paper in the country of this ISO 3166 code ("US", "de") is US Letter rather
+// than A4.
+bool UsesLetterPaper(std::string_view territory);
+
+// A cell of a sheet's table; a swatch is a palette colour (0x00BBGGRR) drawn before the text.
+struct TSheetCell {
+  std::string Text;
+  std::optional<uint32_t> Swatch;
+  friend bool operator==(const TSheetCell&, const TSheetCell&) = default;
+};
+
+enum class TSheetBlockKind : uint8_t { Table, Picture, Bars };
+
+// One block of the production sheet, drawn top down in lines of the sheet's text.
+struct TSheetBlock {
+  TSheetBlockKind Kind = TSheetBlockKind::Table;
+  std::string Title;                         // bold, above the block; "" for none
+  std::vector<std::string> Columns;          // a table's header; none for a list of facts
+  std::vector<bool> RightAligned;            // by column: numbers line up on the right
+  std::vector<std::vector<TSheetCell>> Rows; // a table's rows; under a chart, its caption
+  std::vector<double> Bars;                  // m of yarn per control
+  int Picture = -1;                          // the pattern's picture, from 0
+  double Aspect = 1.0;                       // the picture's width over its length on the goods
+  int Lines = 0;                             // lines a picture or chart takes, set by the layout
+};
+
+struct TSheetPage {
+  std::vector<TSheetBlock> Blocks;
+  std::string Footer; // "rug.pat, 2026-12-07, page 1 of 2"
+};
+
+struct TSheet {
+  std::string Name, Date;
+  std::vector<TSheetBlock> Blocks;
+};
+
+// What the mill gets on paper: the pattern's name, size and date, its first picture as the
+// design view shows it, the palette and states, the creel, the control settings, the yarn
+// with its cones and the yarn per needle.
+TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& parameters,
+                  const TProductionFigures& figures, const std::string& date);
+
+// The blocks on pages of `linesPerPage` lines, each page `widthInLines` lines wide. A table
+// too long for the page goes on over the next with its header again; a picture or chart is
+// never cut. A picture takes the page's width, or two fifths of its length if that is less.
+std::vector<TSheetPage> LayOutSheet(const TSheet& sheet, int linesPerPage, double widthInLines);
+
+// The lines a block takes on the page: its title, header and rows (or drawing), and the gap
+// below it.
+int SheetBlockLines(const TSheetBlock& block);
+
+// The length of the shortest run of yarn types the creel repeats across all its controls.
+int CreelPeriod(const std::vector<uint8_t>& yarnTypes);
+
+} // namespace quillane
