@@ -230,6 +230,10 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternOrSaysWhyNot) {
     else
       EXPECT_EQ(v.Totals, k.Totals);
     EXPECT_EQ(v.NeedleLengths.size(), v.Totals.empty() ? 0u : 3u);
+    // The creel needs no parameters: it stays shown when the figures cannot be had.
+    EXPECT_EQ(v.Creel.Title, "Creel: one yarn type on all 3 needles");
+    ASSERT_EQ(v.Creel.Rows.size(), 1u);
+    EXPECT_EQ(v.Creel.Rows[0][0].Text + v.Creel.Rows[0][1].Text, "1A");
     if (k.File != good)
       continue;
     EXPECT_EQ(v.YarnTypes,

@@ -122,6 +122,7 @@ TProductionView BuildProductionView(const OPattern& pattern, const std::string& 
 TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& file,
                                     const std::string& parametersFile) {
   TProductionView view;
+  view.Creel = CreelChart(pattern);
   TProductionParameters parameters;
   try {
     parameters = file.Load(parametersFile, pattern);

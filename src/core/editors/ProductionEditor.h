@@ -28,6 +28,8 @@ struct TProductionView {
   std::string Balance;
   std::vector<double> NeedleLengths; // m, controls 1 to NoControls
   double LongestNeedle = 0.0;
+  // The sheet's creel chart: it needs no parameters, so a refused file leaves it shown.
+  TSheetBlock Creel;
   // What the figures were worked out with: the file's, completed, or the defaults.
   TProductionParameters Parameters;
 };

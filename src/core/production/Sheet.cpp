@@ -123,41 +123,6 @@ TSheetBlock StatesBlock(const OPattern& pattern, const TProductionParameters& pa
   return b;
 }
 
-// Needle ranges of one yarn type; a creel that repeats shows its first repeat only.
-TSheetBlock CreelBlock(const OPattern& pattern) {
-  std::vector<uint8_t> yarns;
-  for (int control = 1; control <= pattern.NoControls; ++control)
-    yarns.push_back(pattern.Creel->GetYarnType(control));
-  const int period = CreelPeriod(yarns);
-  std::vector<std::string> columns = {"Needles", "Yarn type"};
-  for (int state = 1; state <= pattern.NoStates; ++state)
-    columns.push_back(pattern.GetStateName(state));
-  const std::string all = std::to_string(pattern.NoControls);
-  TSheetBlock b = Table(period == pattern.NoControls ? "Creel"
-                        : period == 1 ? "Creel: one yarn type on all " + all + " needles"
-                                      : "Creel: needles 1-" + std::to_string(period) +
-                                            " repeated across all " + all,
-                        std::move(columns), std::vector<bool>(2 + pattern.NoStates, false));
-  for (int first = 1; first <= period;) {
-    const uint8_t y = yarns[static_cast<size_t>(first - 1)];
-    int last = first;
-    while (last < period && yarns[static_cast<size_t>(last)] == y)
-      ++last;
-    std::vector<TSheetCell> row = {{Range(first, last), {}},
-                                   {y == 0 ? "none" : YarnTypeLetter(y), {}}};
-    for (int state = 1; state <= pattern.NoStates; ++state) {
-      const OPaletteEntry colour = y == 0 ? 0 : pattern.MachineTable->GetColour(y, state);
-      if (colour == 0)
-        row.push_back({"", {}});
-      else
-        row.push_back({std::to_string(colour), pattern.Palette->GetColour(colour)});
-    }
-    b.Rows.push_back(std::move(row));
-    first = last + 1;
-  }
-  return b;
-}
-
 TSheetBlock SettingsBlock(const OPattern& pattern) {
   const OSettings& s = *pattern.Settings;
   // The settings are single precision: "3.175", not the double nearest to that float.
@@ -206,6 +171,40 @@ TSheetBlock YarnBlock(const TProductionParameters& parameters, const TProduction
 
 } // namespace
 
+TSheetBlock CreelChart(const OPattern& pattern) {
+  std::vector<uint8_t> yarns;
+  for (int control = 1; control <= pattern.NoControls; ++control)
+    yarns.push_back(pattern.Creel->GetYarnType(control));
+  const int period = CreelPeriod(yarns);
+  std::vector<std::string> columns = {"Needles", "Yarn type"};
+  for (int state = 1; state <= pattern.NoStates; ++state)
+    columns.push_back(pattern.GetStateName(state));
+  const std::string all = std::to_string(pattern.NoControls);
+  TSheetBlock b = Table(period == pattern.NoControls ? "Creel"
+                        : period == 1 ? "Creel: one yarn type on all " + all + " needles"
+                                      : "Creel: needles 1-" + std::to_string(period) +
+                                            " repeated across all " + all,
+                        std::move(columns), std::vector<bool>(2 + pattern.NoStates, false));
+  for (int first = 1; first <= period;) {
+    const uint8_t y = yarns[static_cast<size_t>(first - 1)];
+    int last = first;
+    while (last < period && yarns[static_cast<size_t>(last)] == y)
+      ++last;
+    std::vector<TSheetCell> row = {{Range(first, last), {}},
+                                   {y == 0 ? "none" : YarnTypeLetter(y), {}}};
+    for (int state = 1; state <= pattern.NoStates; ++state) {
+      const OPaletteEntry colour = y == 0 ? 0 : pattern.MachineTable->GetColour(y, state);
+      if (colour == 0)
+        row.push_back({"", {}});
+      else
+        row.push_back({std::to_string(colour), pattern.Palette->GetColour(colour)});
+    }
+    b.Rows.push_back(std::move(row));
+    first = last + 1;
+  }
+  return b;
+}
+
 TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& parameters,
                   const TProductionFigures& f, const std::string& date) {
   TSheet sheet;
@@ -245,7 +244,7 @@ TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& paramete
     bars.Rows.push_back({{furthest, {}}});
   }
   sheet.Blocks.push_back(std::move(bars));
-  sheet.Blocks.push_back(CreelBlock(pattern));
+  sheet.Blocks.push_back(CreelChart(pattern));
   sheet.Blocks.push_back(PaletteBlock(pattern));
   sheet.Blocks.push_back(StatesBlock(pattern, parameters, f));
   sheet.Blocks.push_back(SettingsBlock(pattern));

@@ -54,6 +54,11 @@ struct TSheet {
 TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& parameters,
                   const TProductionFigures& figures, const std::string& date);
 
+// Needle ranges of one yarn type, with the colour each state of it shows; a creel that
+// repeats shows its first repeat only. The sheet and the Production window share it, so
+// the operator's paper and the designer's screen cannot disagree.
+TSheetBlock CreelChart(const OPattern& pattern);
+
 // The blocks on pages of `linesPerPage` lines, each page `widthInLines` lines wide. A table
 // too long for the page goes on over the next with its header again; a picture or chart is
 // never cut. A picture takes the page's width, or two fifths of its length if that is less.
