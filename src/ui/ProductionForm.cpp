@@ -5,18 +5,22 @@
 
 #include <QDate>
 #include <QFormLayout>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ImageIO.h"
 #include "SheetPdf.h"
 #include "app/App.h"
 #include "editors/ProductionEditor.h"
@@ -60,9 +64,22 @@ void TNeedleChart::mousePressEvent(QMouseEvent* event) {
     OnControlClicked(control);
 }
 
+namespace {
+
+// No column hidden, whatever the rows; a long creel scrolls rather than pushing the chart
+// off the window.
+void FitWidthToColumns(QTableWidget& table) {
+  table.resizeColumnsToContents();
+  table.setMinimumWidth(table.horizontalHeader()->length() + 2 * table.frameWidth() +
+                        table.verticalScrollBar()->sizeHint().width());
+}
+
+} // namespace
+
 TfmProduction::TfmProduction(ODesignUI& controller)
     : TfmEditorForm(controller), laTotals(new QLabel(Panel1)),
-      tbYarnTypes(new QTableWidget(Panel1)), laBalance(new QLabel(Panel1)),
+      tbYarnTypes(new QTableWidget(Panel1)), laCreel(new QLabel(Panel1)),
+      tbCreel(new QTableWidget(Panel1)), laBalance(new QLabel(Panel1)),
       pbNeedles(new TNeedleChart(Panel1)), buApply(AddButton("buApply", " &Apply ")),
       buSaveSheet(AddButton("buSaveSheet", " Save Sheet as P&DF... ")),
       buPrint(AddButton("buPrint", " P&rint... ")), Pattern(*controller.Pattern),
@@ -87,18 +104,31 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   tbYarnTypes->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tbYarnTypes->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
+  laCreel->setObjectName(QStringLiteral("laCreel"));
+  laCreel->setBuddy(tbCreel);
+  tbCreel->setObjectName(QStringLiteral("tbCreel"));
+  tbCreel->setAccessibleName(QStringLiteral("Creel"));
+  tbCreel->verticalHeader()->hide();
+  tbCreel->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tbCreel->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
   auto* layout = new QVBoxLayout(Panel1);
-  auto* top = new QHBoxLayout;
-  auto* figures = new QVBoxLayout;
-  figures->addWidget(laTotals);
-  figures->addWidget(tbYarnTypes, 1);
-  top->addLayout(figures, 1);
-  top->addLayout(Parameters);
+  // The creel beside the yarn table, not under it: the chart keeps the height it needs to
+  // show an imbalance.
+  auto* top = new QGridLayout;
+  top->addWidget(laTotals, 0, 0);
+  top->addWidget(tbYarnTypes, 1, 0);
+  top->addWidget(laCreel, 0, 1, Qt::AlignBottom);
+  top->addWidget(tbCreel, 1, 1);
+  top->addLayout(Parameters, 0, 2, 2, 1);
+  top->setColumnStretch(1, 1);
+  top->setRowStretch(1, 1);
   layout->addLayout(top, 1);
   layout->addWidget(laBalance);
   layout->addWidget(pbNeedles, 1);
   buApply->setEnabled(false);
   connect(buApply, &QToolButton::clicked, this, &TfmProduction::Apply);
+  buApply->setAccessibleName(QStringLiteral("Apply"));
   buSaveSheet->setAccessibleName(QStringLiteral("Save Sheet as PDF"));
   buPrint->setAccessibleName(QStringLiteral("Print"));
   connect(buSaveSheet, &QToolButton::clicked, this, &TfmProduction::SaveSheet);
@@ -133,12 +163,49 @@ void TfmProduction::RefreshGrids() {
       tbYarnTypes->setItem(r, c, item);
     }
   }
+  FitWidthToColumns(*tbYarnTypes);
+  ShowCreel(view.Creel);
+  FitWidthToColumns(*tbCreel);
   laBalance->setText(QString::fromStdString(view.Balance));
   pbNeedles->SetLengths(view.NeedleLengths, view.LongestNeedle);
   Shown = view.Parameters;
   ShowParameters();
   if (!view.Problem.empty())
     g.UI().ShowStatus(view.Problem);
+}
+
+void TfmProduction::ShowCreel(const TSheetBlock& creel) {
+  // The title says whether the rows are the whole creel or its first repeat.
+  laCreel->setText(QString::fromStdString(creel.Title));
+  tbCreel->setAccessibleDescription(laCreel->text());
+  QStringList columns;
+  for (const std::string& column : creel.Columns)
+    columns.push_back(QString::fromStdString(column));
+  tbCreel->setColumnCount(static_cast<int>(columns.size()));
+  tbCreel->setHorizontalHeaderLabels(columns);
+  tbCreel->setRowCount(static_cast<int>(creel.Rows.size()));
+  const int side = fontMetrics().height() * 2 / 3;
+  for (int r = 0; r < tbCreel->rowCount(); ++r) {
+    const std::vector<TSheetCell>& row = creel.Rows[static_cast<size_t>(r)];
+    for (int c = 0; c < tbCreel->columnCount(); ++c) {
+      auto* item = new QTableWidgetItem;
+      if (static_cast<size_t>(c) < row.size()) {
+        const TSheetCell& cell = row[static_cast<size_t>(c)];
+        item->setText(QString::fromStdString(cell.Text));
+        if (cell.Swatch) {
+          QPixmap swatch(side, side);
+          swatch.fill(QColor::fromRgb(ToQRgb(*cell.Swatch)));
+          // A frame keeps a swatch the colour of the table's base from vanishing into it.
+          QPainter painter(&swatch);
+          painter.setPen(palette().text().color());
+          painter.drawRect(0, 0, side - 1, side - 1);
+          painter.end();
+          item->setIcon(QIcon(swatch));
+        }
+      }
+      tbCreel->setItem(r, c, item);
+    }
+  }
 }
 
 void TfmProduction::ShowParameters() {
@@ -163,6 +230,13 @@ void TfmProduction::ShowParameters() {
       Parameters->addRow(label, box);
       Boxes.push_back(box);
     }
+    // New boxes land at the end of the focus chain; Tab goes through the tables, then the
+    // boxes, then to Apply that takes them.
+    QWidget* previous = tbCreel;
+    setTabOrder(tbYarnTypes, tbCreel);
+    for (QLineEdit* box : Boxes)
+      setTabOrder(std::exchange(previous, box), box);
+    setTabOrder(previous, buApply);
   }
   if (Edited)
     return;

@@ -44,6 +44,9 @@ public:
 
   QLabel* laTotals;
   QTableWidget* tbYarnTypes;
+  QLabel* laCreel;
+  // Needle ranges, their yarn type and the colour each state of it shows, as on the sheet.
+  QTableWidget* tbCreel;
   QLabel* laBalance;
   TNeedleChart* pbNeedles;
   QToolButton* buApply;
@@ -74,6 +77,7 @@ private:
   // The boxes hold the user's typing: a change of the pattern leaves them alone.
   bool Edited = false;
   void ShowParameters();
+  void ShowCreel(const TSheetBlock& creel);
 };
 
 } // namespace quillane

@@ -313,6 +313,18 @@ private slots:
     const QString before = coreLength();
     QVERIFY2(form->laTotals->text().contains(before), qPrintable(form->laTotals->text()));
     QCOMPARE(form->tbYarnTypes->rowCount(), static_cast<int>(pattern.NoYarnTypes));
+    // The creel's one yarn type, a swatch by each state's colour; Tab goes from the tables to
+    // the parameters.
+    QCOMPARE(form->laCreel->text(), QStringLiteral("Creel: one yarn type on all 12 needles"));
+    QCOMPARE(form->tbCreel->rowCount(), 1);
+    QVERIFY(!form->tbCreel->item(0, 2)->icon().isNull() &&
+            form->tbCreel->item(0, 1)->icon().isNull());
+    QStringList tabs;
+    for (QWidget* w = form->tbYarnTypes; tabs.size() < 3; w = w->nextInFocusChain())
+      if (w->focusPolicy() & Qt::TabFocus)
+        tabs.push_back(w->accessibleName());
+    QCOMPARE(tabs, (QStringList{QStringLiteral("Yarn types"), QStringLiteral("Creel"),
+                                form->Boxes.front()->accessibleName()}));
     // A painted cell changes the figures shown.
     pattern.PaintMachineColour(1, 1, 2);
     QVERIFY(coreLength() != before);
