@@ -1,9 +1,12 @@
 #include "TestSupport.h"
 
+#include <tuple>
+
 #include "app/Exceptions.h"
 #include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
+#include "model/BitmapStates.h"
 #include "model/Pattern.h"
 #include "wizards/Wizards.h"
 
@@ -68,6 +71,70 @@ TEST_F(BitmapMapping, KeepsTheFirstColoursFoundColumnByColumn) {
   EXPECT_EQ(m.BitmapColours[16], colour(15));
   EXPECT_EQ(m.Mapping[16], 16);
   EXPECT_EQ(m.MappedColour(colour(16)), 0) << "a dropped colour paints undefined";
+}
+
+// Shades near the two entries yarn type A shows, and a teal near neither: Nearest keeps
+// to the entries that give a state and drops nothing; Exact gives teal free entry 3, which
+// gives no state, and the cells count it.
+TEST_F(BitmapMapping, NearestKeepsToStatedEntriesAndExactsMissesAreCounted) {
+  auto p = Pattern(4, 2);
+  OBitmap24 b = Bitmap(4, 2, 0x0808F0);
+  b.SetPixel(1, 0, 0x0000B8);
+  b.SetPixel(2, 1, Teal);
+  OBitmapMapping m(RegionOf(*p), b);
+  m.States = StatedEntries(*p, true);
+  const std::vector<OPaletteEntry> candidates = m.Candidates();
+  ASSERT_EQ(candidates, (std::vector<OPaletteEntry>{1, 2}));
+  const TCellValues exact = m.Cells(true, true);
+  EXPECT_EQ(exact.NoUnstated, 1);
+  m.Assign({TColourMode::Nearest}, true);
+  EXPECT_EQ(m.NoBitmapColours, 2);
+  const TCellValues cells = m.Cells(true, true);
+  ASSERT_EQ(cells.Across * cells.Down, 8u);
+  EXPECT_EQ(cells.NoUnstated, 0);
+  // Row 0 of the cells is the bitmap's bottom row.
+  EXPECT_EQ(std::vector<uint8_t>(cells.Values.begin(), cells.Values.end()),
+            (std::vector<uint8_t>{1, 1, 2, 1, 1, 2, 1, 1}));
+  ASSERT_TRUE(m.Apply(true));
+  EXPECT_EQ(p->GetMachineColour(2, 2), 2);
+  EXPECT_EQ(p->GetMachineColour(3, 1), 2) << "teal takes the nearer entry, not undefined";
+}
+
+// A bitmap twice as wide as the region, red columns between white ones: the cells' centres
+// fall on the red ones in every mode.
+TEST_F(BitmapMapping, ReduceIsRepeatableKeepsToItsCountAndSamplesCellCentres) {
+  auto p = Pattern(4, 4);
+  OBitmap24 b = Bitmap(8, 4);
+  for (int x = 1; x < 8; x += 2)
+    for (int y = 0; y < 4; ++y)
+      b.SetPixel(x, y, y < 2 ? Red : 0x00C000);
+  OBitmapMapping m(RegionOf(*p), b);
+  for (const auto& [n, take, dither] : {std::tuple{1, false, TDither::None},
+                                        {2, true, TDither::FloydSteinberg},
+                                        {5, true, TDither::Ordered}}) {
+    SCOPED_TRACE(n);
+    const TAssignment a{TColourMode::Reduce, n, dither, take};
+    m.Assign(a, true);
+    const std::vector<uint32_t> first(m.BitmapColours.begin(), m.BitmapColours.end());
+    m.Assign(a, true);
+    EXPECT_EQ(std::vector<uint32_t>(m.BitmapColours.begin(), m.BitmapColours.end()), first);
+    EXPECT_EQ(m.NoBitmapColours, std::min(n, 2)) << "no white sampled";
+    EXPECT_EQ(m.PaletteChanged, take);
+    if (take) // each reduced colour its own entry, which takes the colour
+      for (int i = 1; i <= m.NoBitmapColours; ++i)
+        EXPECT_EQ(m.WorkPalette.GetColour(m.Mapping[static_cast<size_t>(i)]),
+                  m.BitmapColours[static_cast<size_t>(i)]);
+    auto entryOf = [&](uint32_t colour) {
+      for (int i = 1; i <= m.NoBitmapColours; ++i)
+        if (m.BitmapColours[static_cast<size_t>(i)] == colour || n == 1)
+          return m.Mapping[static_cast<size_t>(i)];
+      return OPaletteEntry{0};
+    };
+    // The first two rows of cells are the bitmap's bottom rows.
+    const TCellValues cells = m.Cells(true, false);
+    for (size_t k = 0; k < cells.Values.size(); ++k)
+      EXPECT_EQ(cells.Values[k], entryOf(k < 8 ? 0x00C000 : Red)) << k;
+  }
 }
 
 // The window's colour columns with three colours: five rows of a fifth of the height.
