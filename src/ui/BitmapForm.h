@@ -6,8 +6,11 @@
 
 #include "elements/BitmapMapping.h"
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QRadioButton;
+class QSpinBox;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -62,6 +65,11 @@ public:
   QToolBar* ToolBar1;
   QToolButton *buPalette, *buCancel, *buApply;
   QRadioButton *rbDesign, *rbMachine;
+  // How the colours are assigned, and whether the preview shows the drawing or its cells.
+  QComboBox *cbColours, *cbDither;
+  QSpinBox* seReduce;
+  QCheckBox *cbTakeColours, *cbOriginal;
+  QLabel* lbUnstated;
   TBitmapPreview* imBitmap;
   TPaletteStrip* pbPalette;
   TColourColumn *pbBitmapColours, *pbPaletteColours;
@@ -69,6 +77,8 @@ public:
 
   // The user's choice carried out: the mapping applied under a progress report.
   void ApplyChoice();
+  // The cells again after the assignment changed, and the preview with them.
+  void CellsChanged();
 
 public slots:
   // The close box and Escape: "Apply changes" decides, unless a button already did.
@@ -79,8 +89,12 @@ protected:
   void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+  TCellValues Cells;
   void ShowHint(const std::string& text);
   void Repaint();
+  // The controls' choices into the mapping, the ini and the enabled controls.
+  void Choose();
+  TImportChoices Chosen() const;
 };
 
 // "Export Mode": which view a state pattern's bitmap export shows.

@@ -8,6 +8,7 @@
 #include "elements/Picture.h"
 #include "model/BitmapStates.h"
 #include "model/Pattern.h"
+#include "setup/PalettePaintBox.h"
 #include "wizards/Wizards.h"
 
 namespace quillane::test {
@@ -135,6 +136,45 @@ TEST_F(BitmapMapping, ReduceIsRepeatableKeepsToItsCountAndSamplesCellCentres) {
     for (size_t k = 0; k < cells.Values.size(); ++k)
       EXPECT_EQ(cells.Values[k], entryOf(k < 8 ? 0x00C000 : Red)) << k;
   }
+}
+
+// Two cells, the right one unstated, in the design view: blocks twice as wide as high,
+// the bitmap's top row first, a cross through the unstated one; a narrow box shows every
+// other cell. Choices kept in the ini come back, forged ones as the defaults.
+TEST_F(BitmapMapping, CellPictureAndKeptChoices) {
+  auto p = Pattern(4, 4);
+  TCellValues cells;
+  cells.Across = 2;
+  cells.Down = 2;
+  cells.Values = TZeroedBytes(4);
+  cells.Unstated = TZeroedBytes(4);
+  cells.Values[0] = 1, cells.Values[1] = 16, cells.Values[2] = 2, cells.Values[3] = 2;
+  cells.Unstated[1] = 1;
+  const OPalette& palette = *p->Palette;
+  const uint32_t white = palette.GetColour(16), ink = LabelInk(white);
+  const OBitmap24 big = CellPicture(cells, palette, false, 40, 9);
+  ASSERT_EQ(big.Width() * 100 + big.Height(), 16'08);
+  EXPECT_EQ(big.GetPixel(0, 0), palette.GetColour(2));
+  EXPECT_EQ(big.GetPixel(0, 4), palette.GetColour(1));
+  EXPECT_EQ(big.GetPixel(8, 4), ink);
+  EXPECT_EQ(big.GetPixel(9, 4), ink);
+  EXPECT_EQ(big.GetPixel(10, 4), white);
+  EXPECT_EQ(big.GetPixel(14, 5), white);
+  EXPECT_EQ(big.GetPixel(14, 7), ink);
+  const OBitmap24 small = CellPicture(cells, palette, true, 1, 1);
+  ASSERT_EQ(small.Width() * 100 + small.Height(), 1'01);
+  EXPECT_EQ(small.GetPixel(0, 0), palette.GetColour(2));
+
+  OMemoryPersist ini;
+  const TImportChoices chosen{{TColourMode::Reduce, 5, TDither::Ordered, true}, true};
+  chosen.Write(ini);
+  const TImportChoices back = TImportChoices::Read(ini, true, 16);
+  EXPECT_TRUE(back.Assignment == chosen.Assignment && back.Machine);
+  EXPECT_EQ(TImportChoices::Read(ini, true, 4).Assignment.ReduceTo, 4);
+  ini.Values["App.fmBitmap.Colours"] = ini.Values["fmBitmap.Colours"] = "7";
+  ini.Values["fmBitmap.Machine"] = "0";
+  const TImportChoices forged = TImportChoices::Read(ini, false, 16);
+  EXPECT_TRUE(forged.Assignment.Mode == TColourMode::Exact && forged.Machine);
 }
 
 // The window's colour columns with three colours: five rows of a fifth of the height.

@@ -743,6 +743,71 @@ bool OBitmapMapping::Apply(bool machine) {
   return true;
 }
 
+TImportChoices TImportChoices::Read(OPersist& persist, bool offersDesign, int paletteColours) {
+  TImportChoices c;
+  const int mode = persist.ReadInteger("fmBitmap.Colours", 0);
+  const int dither = persist.ReadInteger("fmBitmap.Dither", 0);
+  c.Assignment.Mode = mode >= 0 && mode <= 2 ? static_cast<TColourMode>(mode) : TColourMode::Exact;
+  c.Assignment.Dither = dither >= 0 && dither <= 2 ? static_cast<TDither>(dither) : TDither::None;
+  c.Assignment.ReduceTo =
+      std::clamp(persist.ReadInteger("fmBitmap.ReduceTo", paletteColours), 0, paletteColours);
+  c.Assignment.TakeColours = persist.ReadInteger("fmBitmap.TakeColours", 0) != 0;
+  c.Machine = !offersDesign || persist.ReadInteger("fmBitmap.Machine", 0) != 0;
+  return c;
+}
+
+void TImportChoices::Write(OPersist& persist) const {
+  persist.WriteInteger("fmBitmap.Colours", static_cast<int>(Assignment.Mode));
+  persist.WriteInteger("fmBitmap.Dither", static_cast<int>(Assignment.Dither));
+  persist.WriteInteger("fmBitmap.ReduceTo", Assignment.ReduceTo);
+  persist.WriteInteger("fmBitmap.TakeColours", Assignment.TakeColours ? 1 : 0);
+  persist.WriteInteger("fmBitmap.Machine", Machine ? 1 : 0);
+}
+
+std::string UnstatedText(int64_t cells) {
+  if (cells <= 0)
+    return "";
+  return std::to_string(cells) + (cells == 1 ? " cell has" : " cells have") +
+         " no state for its yarn type";
+}
+
+OBitmap24 CellPicture(const TCellValues& cells, const OPalette& palette, bool machine, int maxWidth,
+                      int maxHeight) {
+  OBitmap24 out;
+  const int64_t wide = machine ? 1 : 2;
+  const int64_t across = static_cast<int64_t>(cells.Across),
+                down = static_cast<int64_t>(cells.Down);
+  if (across == 0 || down == 0 || maxWidth < wide || maxHeight < 1)
+    return out;
+  const int64_t block = std::max<int64_t>(
+      1, std::min((maxWidth / wide) / across, static_cast<int64_t>(maxHeight) / down));
+  // More cells than pixels: every k-th cell, one pixel (two across in the design view).
+  const int64_t every = std::max<int64_t>(
+      {1, (across * wide + maxWidth - 1) / maxWidth, (down + maxHeight - 1) / maxHeight});
+  const int64_t shownAcross = (across + every - 1) / every, shownDown = (down + every - 1) / every;
+  const int64_t blockWidth = block * wide;
+  out.SetSize(static_cast<int>(shownAcross * blockWidth), static_cast<int>(shownDown * block));
+  for (int64_t r = 0; r < shownDown; ++r) {
+    const size_t j = static_cast<size_t>(down - 1 - r * every); // the bitmap's top row first
+    for (int64_t k = 0; k < shownAcross; ++k) {
+      const size_t i = static_cast<size_t>(k * every), at = j * cells.Across + i;
+      const uint32_t colour = palette.GetColour(cells.Values[at]);
+      const bool crossed = !cells.Unstated.empty() && cells.Unstated[at] != 0;
+      const uint32_t ink = LabelInk(colour);
+      for (int64_t y = 0; y < block; ++y) {
+        uint32_t* row = out.Row(static_cast<int>(r * block + y)) + k * blockWidth;
+        for (int64_t x = 0; x < blockWidth; ++x) {
+          // Both diagonals of the block; a block too small for a cross is all ink.
+          const int64_t bx = x / wide;
+          const bool onCross = block < 3 || bx == y || bx == block - 1 - y;
+          row[x] = crossed && onCross ? ink : colour;
+        }
+      }
+    }
+  }
+  return out;
+}
+
 OBitmap24 ExportBitmap(ORegion& region, bool machine) {
   const int64_t w = region.PatternWidth, h = region.PatternHeight;
   if (w < 1 || h < 1)

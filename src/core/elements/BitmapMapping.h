@@ -142,6 +142,28 @@ private:
   TZeroedBytes DitheredValues(const std::vector<int>& xs, const std::vector<int>& ys) const;
 };
 
+class OPersist;
+
+// The import window's choices, kept in the ini from one import to the next.
+struct TImportChoices {
+  TAssignment Assignment;
+  bool Machine = false;
+  // What was kept, as far as it still makes sense: a colour pattern has only the machine
+  // view, and a reduction is to at most the palette's count.
+  static TImportChoices Read(OPersist& persist, bool offersDesign, int paletteColours);
+  void Write(OPersist& persist) const;
+};
+
+// The status bar's word on cells whose entry gives no state; empty when there are none.
+std::string UnstatedText(int64_t cells);
+
+// The cells as the region receives them, for a preview: one block of pixels a cell, each in
+// its palette colour, the bitmap's top row first, a design-view cell twice as wide; an
+// unstated cell crossed through. Blocks are as large as fit in maxWidth x maxHeight; an
+// area with more cells than that shows every k-th cell as one pixel.
+OBitmap24 CellPicture(const TCellValues& cells, const OPalette& palette, bool machine, int maxWidth,
+                      int maxHeight);
+
 // The part of the picture's machine or design image that belongs to the region, the
 // region's first PLine as the bottom row. Throws Exception when the region's pattern area
 // is empty or too large for an image.
