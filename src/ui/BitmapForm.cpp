@@ -259,6 +259,10 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
   cbOriginal->setObjectName(QStringLiteral("cbOriginal"));
   cbOriginal->setAccessibleName(QStringLiteral("Original"));
   cbOriginal->setToolTip(QStringLiteral("Show the drawing instead of its cells"));
+  // Tab goes as the controls are laid out, then through the preview's neighbours.
+  QWidget* order[] = {cbColours, seReduce, cbTakeColours, cbDither, cbOriginal};
+  for (size_t i = 1; i < std::size(order); ++i)
+    QWidget::setTabOrder(order[i - 1], order[i]);
   lbUnstated->setObjectName(QStringLiteral("lbUnstated"));
   StatusBar1->addPermanentWidget(lbUnstated);
 
