@@ -121,10 +121,11 @@ TEST_F(BitmapMapping, ReduceIsRepeatableKeepsToItsCountAndSamplesCellCentres) {
     EXPECT_EQ(std::vector<uint32_t>(m.BitmapColours.begin(), m.BitmapColours.end()), first);
     EXPECT_EQ(m.NoBitmapColours, std::min(n, 2)) << "no white sampled";
     EXPECT_EQ(m.PaletteChanged, take);
-    if (take) // each reduced colour its own entry, which takes the colour
+    if (take) { // each reduced colour its own entry, which takes the colour
       for (int i = 1; i <= m.NoBitmapColours; ++i)
         EXPECT_EQ(m.WorkPalette.GetColour(m.Mapping[static_cast<size_t>(i)]),
                   m.BitmapColours[static_cast<size_t>(i)]);
+    }
     auto entryOf = [&](uint32_t colour) {
       for (int i = 1; i <= m.NoBitmapColours; ++i)
         if (m.BitmapColours[static_cast<size_t>(i)] == colour || n == 1)

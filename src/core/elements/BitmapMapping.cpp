@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <optional>
 #include <span>
 #include <vector>
@@ -387,12 +388,16 @@ void OBitmapMapping::Assign(const TAssignment& assignment, bool machine) {
     return;
   // The colours of the cells the region will show, not of every pixel: a bitmap larger
   // than the region loses the colours between the samples.
+  // A few million of them, evenly spread, tell their colours as well as all of them.
+  const double cells = static_cast<double>(xs.size()) * static_cast<double>(ys.size());
+  const size_t every = std::max<size_t>(1, static_cast<size_t>(std::ceil(std::sqrt(cells / 4e6))));
   TMedianCut cut;
-  std::vector<uint32_t> row(xs.size());
-  for (const int y : ys) {
-    const uint32_t* pixels = Image.Row(y);
-    for (size_t i = 0; i < xs.size(); ++i)
-      row[i] = pixels[xs[i]];
+  std::vector<uint32_t> row;
+  for (size_t j = 0; j < ys.size(); j += every) {
+    const uint32_t* pixels = Image.Row(ys[j]);
+    row.clear();
+    for (size_t i = 0; i < xs.size(); i += every)
+      row.push_back(pixels[xs[i]]);
     cut.Add(row.data(), row.size());
   }
   const int n = Current.ReduceTo <= 0 ? MaxColours : std::min(Current.ReduceTo, MaxColours);

@@ -13,24 +13,19 @@ TNearest::TNearest(std::vector<uint32_t> colours) : Set(std::move(colours)) {
     Set.resize(255);
   for (const uint32_t c : Set)
     Labs.push_back(LabOf(c));
-  if (!Set.empty())
-    Known = TZeroedBytes(size_t{1} << 24);
+  Near.assign(size_t{1} << 15, 0);
 }
 
-int TNearest::Find(uint32_t colour) {
-  if (Set.empty())
-    return -1;
-  uint8_t& known = Known[colour & 0xFFFFFFu];
-  if (known == 0) {
-    const TLab lab = LabOf(colour);
-    double best = std::numeric_limits<double>::infinity();
-    for (size_t i = 0; i < Labs.size(); ++i)
-      if (const double d = DeltaE2000(lab, Labs[i]); d < best) {
-        best = d;
-        known = static_cast<uint8_t>(i + 1);
-      }
-  }
-  return known - 1;
+uint8_t TNearest::Search(uint32_t colour) const {
+  const TLab lab = LabOf(colour);
+  double best = std::numeric_limits<double>::infinity();
+  uint8_t found = 1;
+  for (size_t i = 0; i < Labs.size(); ++i)
+    if (const double d = DeltaE2000(lab, Labs[i]); d < best) {
+      best = d;
+      found = static_cast<uint8_t>(i + 1);
+    }
+  return found;
 }
 
 namespace {
@@ -142,8 +137,10 @@ std::vector<uint32_t> TMedianCut::Cut(int n) const {
 TDitherer::TDitherer(TNearest& nearest, TDither dither, size_t width)
     : Nearest(nearest), Dither(dither), Width(width) {
   if (Dither == TDither::FloydSteinberg) {
-    Error.assign(3 * (Width + 2), 0.0f);
+    Error.assign(3 * (Width + 2), 0);
     NextError = Error;
+    for (const uint32_t c : Nearest.Colours())
+      Channels.insert(Channels.end(), {RedOf(c), GreenOf(c), BlueOf(c)});
   }
   if (Dither == TDither::Ordered) {
     // How far apart the set's colours lie: the mean over them of the largest channel step
@@ -190,30 +187,36 @@ void TDitherer::Row(const uint32_t* colours, uint8_t* indices) {
     break;
   }
   case TDither::FloydSteinberg: {
-    std::fill(NextError.begin(), NextError.end(), 0.0f);
-    const auto& set = Nearest.Colours();
-    for (size_t i = 0; i < Width; ++i) {
-      float* e = Error.data() + 3 * (i + 1);
-      float* below = NextError.data() + 3 * (i + 1);
+    if (Channels.empty()) {
+      std::fill(indices, indices + Width, uint8_t{0});
+      break;
+    }
+    // Each cell's error goes 7/16 right, 3/16 below left, 5/16 below, 1/16 below right. What
+    // goes right, and what the row below has gathered so far, stay in registers: the next
+    // cell waits for them.
+    const int* have = Channels.data();
+    const int* above = Error.data() + 3;
+    int* below = NextError.data() + 3;
+    int right[3] = {0, 0, 0}, gathered[3] = {0, 0, 0}, last[3] = {0, 0, 0};
+    for (size_t i = 0; i < Width; ++i, above += 3, below += 3) {
       const uint32_t c = colours[i];
-      const std::array<float, 3> want = {RedOf(c) + e[0], GreenOf(c) + e[1], BlueOf(c) + e[2]};
-      auto byte = [](float v) { return static_cast<int>(std::clamp(v + 0.5f, 0.0f, 255.0f)); };
-      const int found = Nearest.FindNear(RGBOf(byte(want[0]), byte(want[1]), byte(want[2])));
-      indices[i] = index(found);
-      if (found < 0)
-        continue;
-      const uint32_t got = set[static_cast<size_t>(found)];
-      const std::array<int, 3> have = {RedOf(got), GreenOf(got), BlueOf(got)};
+      // The error of a colour out of the cube's reach is not passed on: it would pile up.
+      const int want[3] = {std::clamp(RedOf(c) + ((above[0] + right[0] + 8) >> 4), 0, 255),
+                           std::clamp(GreenOf(c) + ((above[1] + right[1] + 8) >> 4), 0, 255),
+                           std::clamp(BlueOf(c) + ((above[2] + right[2] + 8) >> 4), 0, 255)};
+      const int found = Nearest.FindNear(RGBOf(want[0], want[1], want[2]));
+      indices[i] = static_cast<uint8_t>(found);
+      const int* got = have + 3 * found;
       for (int k = 0; k < 3; ++k) {
-        // The error of a colour out of the cube's reach is not passed on: it would pile up.
-        const size_t ch = static_cast<size_t>(k);
-        const float err = std::clamp(want[ch], 0.0f, 255.0f) - static_cast<float>(have[ch]);
-        e[3 + k] += err * 7 / 16;
-        below[k - 3] += err * 3 / 16;
-        below[k] += err * 5 / 16;
-        below[k + 3] += err * 1 / 16;
+        const int err = want[k] - got[k];
+        below[k - 3] = gathered[k] + 3 * err; // the cell below left is complete
+        gathered[k] = 5 * err + last[k];
+        last[k] = err;
+        right[k] = 7 * err;
       }
     }
+    for (int k = 0; k < 3; ++k)
+      below[k - 3] = gathered[k];
     std::swap(Error, NextError);
     break;
   }

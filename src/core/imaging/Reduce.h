@@ -15,16 +15,36 @@ class TNearest {
 public:
   // At most 255 colours; none answers -1 for every colour.
   explicit TNearest(std::vector<uint32_t> colours);
-  int Find(uint32_t colour);
-  // Colours near each other share one answer: a dithered colour is only a step in a sum,
-  // and answering each exactly would weigh every one of millions of them.
-  int FindNear(uint32_t colour) { return Find((colour & 0xFCFCFCu) | 0x020202u); }
+  int Find(uint32_t colour) {
+    if (Set.empty())
+      return -1;
+    if (Known.empty())
+      Known = TZeroedBytes(size_t{1} << 24);
+    uint8_t& known = Known[colour & 0xFFFFFFu];
+    if (known == 0)
+      known = Search(colour);
+    return known - 1;
+  }
+  // Colours within 8 steps of a channel share the answer for their middle one: a dithered
+  // colour is only a step in a sum, and a small table stays in the cache as millions of
+  // them are asked for.
+  int FindNear(uint32_t colour) {
+    if (Set.empty())
+      return -1;
+    uint8_t& known = Near[(colour >> 3 & 0x1Fu) | (colour >> 6 & 0x3E0u) | (colour >> 9 & 0x7C00u)];
+    if (known == 0)
+      known = Search((colour & 0xF8F8F8u) | 0x040404u);
+    return known - 1;
+  }
   const std::vector<uint32_t>& Colours() const { return Set; }
 
 private:
   std::vector<uint32_t> Set;
   std::vector<TLab> Labs;
-  TZeroedBytes Known; // index + 1 of each colour asked for, by its value
+  // Index + 1 of each colour asked for, by its value; the whole table only once asked.
+  TZeroedBytes Known;
+  std::vector<uint8_t> Near;
+  uint8_t Search(uint32_t colour) const;
 };
 
 // At most n colours that stand for the colours added, by cutting the box of their colours in
@@ -59,7 +79,9 @@ private:
   TNearest& Nearest;
   TDither Dither;
   size_t Width, RowNo = 0;
-  std::vector<float> Error, NextError; // three channels a cell, one cell of margin each side
+  // Sixteenths of a channel step, three channels a cell, one cell of margin each side.
+  std::vector<int> Error, NextError;
+  std::vector<int> Channels; // of the set's colours, three each
   float Spread = 0;
 };
 
