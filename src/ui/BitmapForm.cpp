@@ -421,7 +421,7 @@ void TfmBitmap::ApplyChoice() {
   Work.Finish(rbMachine->isChecked());
 }
 
-void TfmBitmap::Execute(ORegion& region, QWidget* parent) {
+void TfmBitmap::Execute(ORegion& region, QWidget* parent, std::optional<bool> machine) {
   std::unique_ptr<TfmBitmap> form;
   try {
     OWaitCursor wait;
@@ -430,6 +430,8 @@ void TfmBitmap::Execute(ORegion& region, QWidget* parent) {
     g.UI().ShowError(e.what());
     return;
   }
+  if (machine && (*machine || form->rbDesign->isEnabled()))
+    (*machine ? form->rbMachine : form->rbDesign)->setChecked(true);
   form->exec();
   form->hide();
   form->ApplyChoice();

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QImage>
 #include <memory>
+#include <optional>
 
 #include "elements/BitmapMapping.h"
 
@@ -57,8 +58,9 @@ public:
   ~TfmBitmap() override;
 
   // Loads the file the region names, shows the window modally and applies what the user
-  // chose. A file that cannot be read is reported with its own message.
-  static void Execute(ORegion& region, QWidget* parent);
+  // chose. A file that cannot be read is reported with its own message. The view starts as
+  // `machine` says when given (a window shows the picture so), else as the last import left it.
+  static void Execute(ORegion& region, QWidget* parent, std::optional<bool> machine = {});
 
   OBitmapMapping Work;
 

@@ -18,6 +18,7 @@
 #include "model/Pattern.h"
 #include "ui/BitmapForm.h"
 #include "ui/PaletteStrip.h"
+#include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
 using namespace quillane;
@@ -130,6 +131,28 @@ private slots:
         form->buCancel->click();
       });
     }
+  }
+
+  // A view window on the picture shows the machine view: the import starts in it, though
+  // it would start in the design view otherwise.
+  void importStartsInTheViewAWindowShows() {
+    TProgram program(Ini());
+    g.Persist().WriteInteger("fmBitmap.Machine", 0);
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    tree.AddPattern(GenerateWizard(TPlainWizard{120, 80, TWizardLayout::Section1}));
+    auto* window = OpenEditor<TfmWindow, OWindowUI>(tree);
+    QVERIFY(window && window->rbMachine->isChecked());
+    tree.Select(FindNode<ORegionUI>(tree));
+    program.Platform.Files = {QUILLANE_TEST_DATA "/drawing.png"};
+    bool machine = false;
+    QTimer::singleShot(0, [&machine] {
+      auto* form = qobject_cast<TfmBitmap*>(QApplication::activeModalWidget());
+      machine = form && form->rbMachine->isChecked();
+      if (form)
+        form->buCancel->click();
+    });
+    program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buImport"))->click();
+    QVERIFY(machine);
   }
 };
 
