@@ -304,6 +304,16 @@ TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
       EXPECT_FALSE(m.Cancelled);
       EXPECT_EQ(RecordBytes(*p), RecordBytes(*painted));
     }
+  // Dithering comes first, and may be cancelled as well.
+  auto p = Pattern(40, 30);
+  OBitmapMapping m(RegionOf(*p), Bitmap(1, 2, Teal));
+  m.Assign({TColourMode::Nearest, 0, TDither::FloydSteinberg}, true);
+  const Bytes before = RecordBytes(*p);
+  UI.CancelAtStep = 10;
+  UI.ProgressTexts.clear();
+  EXPECT_TRUE(!m.Apply(true) && m.Cancelled && UI.ProgressDepth == 0);
+  EXPECT_EQ(UI.ProgressTexts, std::vector<std::string>{"Assigning colours"});
+  EXPECT_EQ(RecordBytes(*p), before);
 }
 
 // Leaving the window: the close box asks once unless a button decided, and only an apply

@@ -428,8 +428,8 @@ void OBitmapMapping::Assign(const TAssignment& assignment, bool machine) {
     UpdatePalette();
 }
 
-TZeroedBytes OBitmapMapping::DitheredValues(const std::vector<int>& xs,
-                                            const std::vector<int>& ys) const {
+TZeroedBytes OBitmapMapping::DitheredValues(const std::vector<int>& xs, const std::vector<int>& ys,
+                                            OProgress* progress) const {
   const size_t across = xs.size(), down = ys.size();
   TZeroedBytes values(across * down);
   if (NoBitmapColours == 0)
@@ -438,7 +438,10 @@ TZeroedBytes OBitmapMapping::DitheredValues(const std::vector<int>& xs,
   TDitherer ditherer(nearest, Current.Dither, across);
   std::vector<uint32_t> row(across);
   std::vector<uint8_t> indices(across);
+  const size_t every = std::max<size_t>(1, down / 200);
   for (size_t j = 0; j < down; ++j) {
+    if (progress && j % every == 0 && !progress->Step(static_cast<int64_t>(j)))
+      return {};
     const uint32_t* pixels = Image.Row(ys[j]);
     for (size_t i = 0; i < across; ++i)
       row[i] = pixels[xs[i]];
@@ -609,9 +612,17 @@ bool OBitmapMapping::Apply(bool machine) {
   OWaitCursor wait;
   ODesignOwner& pattern = *Region.Owner;
   OPicture& picture = *Region.Picture;
-  // Nearest and Reduce look at each cell's neighbours: every value comes first.
-  const TZeroedBytes assigned =
-      Current.Mode == TColourMode::Exact ? TZeroedBytes() : DitheredValues(sampleX, sampleY);
+  // Nearest and Reduce look at each cell's neighbours: every value comes first, under a
+  // progress of its own that may be cancelled too.
+  TZeroedBytes assigned;
+  if (Current.Mode != TColourMode::Exact) {
+    OProgress assigning("Assigning colours", static_cast<int64_t>(sampleY.size()));
+    assigned = DitheredValues(sampleX, sampleY, &assigning);
+    if (assigned.empty()) {
+      Cancelled = true;
+      return false;
+    }
+  }
 
   std::vector<std::pair<uint32_t, uint8_t>> entries;
   for (int i = 1; i <= NoBitmapColours; ++i)

@@ -138,8 +138,10 @@ private:
   void AssignColours();
   // The bitmap column and row of each cell's sample; false for an area too large to paint.
   bool Samples(bool machine, std::vector<int>& xs, std::vector<int>& ys) const;
-  // The values of Nearest and Reduce, one row of samples after another.
-  TZeroedBytes DitheredValues(const std::vector<int>& xs, const std::vector<int>& ys) const;
+  // The values of Nearest and Reduce, one row of samples after another; empty when the
+  // user cancels the progress, if one is given.
+  TZeroedBytes DitheredValues(const std::vector<int>& xs, const std::vector<int>& ys,
+                              OProgress* progress = nullptr) const;
 };
 
 class OPersist;
