@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -33,6 +34,7 @@
 #include "elements/Section.h"
 #include "files/Export.h"
 #include "files/TuftImport.h"
+#include "model/BitmapStates.h"
 #include "model/Pattern.h"
 #include "platform/ScriptedPlatform.h"
 #include "production/Production.h"
@@ -465,6 +467,51 @@ void BitmapApplyPasteArea(benchmark::State& state) {
     mappings[turn++ % 2].Apply(true);
 }
 
+// A photo of the whole pattern's region: neighbours of near colours along a smooth path
+// through 100,000 of them, with a little noise, from a fixed seed.
+OBitmap24 PhotoBitmap(const ORegion& region) {
+  std::vector<uint32_t> colours(100'000);
+  for (size_t k = 0; k < colours.size(); ++k) {
+    const double t = static_cast<double>(k);
+    auto channel = [t](double rate, double phase) {
+      return static_cast<int>(127.5 + 127.5 * std::sin(t * rate + phase));
+    };
+    colours[k] = static_cast<uint32_t>(channel(0.00071, 0)) |
+                 static_cast<uint32_t>(channel(0.00113, 1)) << 8 |
+                 static_cast<uint32_t>(channel(0.00131, 2)) << 16;
+  }
+  OBitmap24 bitmap;
+  bitmap.SetSize(region.PictureWidth, region.PictureHeight);
+  std::mt19937 random(97);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    uint32_t* row = bitmap.Row(y);
+    for (int x = 0; x < bitmap.Width(); ++x)
+      row[x] = colours[(static_cast<size_t>(x) * 37 + static_cast<size_t>(y) * 5 + random() % 64) %
+                       colours.size()];
+  }
+  return bitmap;
+}
+
+// That photo into the whole pattern: reduced to the palette's count with Floyd-Steinberg
+// (argument 1), the reduction counted in, or applied Exact (0).
+void BitmapPhoto(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  OPicture& picture = *p.Pictures->Get(0);
+  ORegion& whole = *picture.Regions.Get(0);
+  static const OBitmap24 bitmap = PhotoBitmap(whole);
+  OBitmapMapping mapping(whole, bitmap);
+  mapping.States = StatedEntries(p, true);
+  picture.BringUpToDate(TView::Machine);
+  const size_t limit = p.History.Limit();
+  p.History.SetLimit(0);
+  for (auto _ : state) {
+    if (state.range(0) != 0)
+      mapping.Assign({TColourMode::Reduce, 0, TDither::FloydSteinberg}, true);
+    mapping.Apply(true);
+  }
+  p.History.SetLimit(limit);
+}
+
 #ifdef QUILLANE_GUI
 // The view window on the production pattern, its grid 1600 x 1000 pixels.
 constexpr int ViewWidth = 1600, ViewHeight = 1000;
@@ -797,6 +844,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"paste of a 1,000 x 1,000 block", t("BlockPaste"), 2 * t("BitmapApplyPasteArea"),
        "2 x bitmap apply of the area"},
       {"undo of that paste", t("UndoBlockPaste"), t("BlockPaste"), "1 x the paste"},
+      {"bitmap photo reduced + dithered, whole pattern", t("BitmapPhoto/1"), 2 * t("BitmapPhoto/0"),
+       "2 x the Exact apply"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -939,6 +988,8 @@ int main(int argc, char** argv) {
   add("BitmapApplyPasteArea", BitmapApplyPasteArea)->Iterations(3);
   add("BlockPaste", BlockPaste)->Iterations(3);
   add("UndoBlockPaste", UndoBlockPaste)->Iterations(3);
+  add("BitmapPhoto", BitmapPhoto)->Arg(0)->Iterations(3);
+  add("BitmapPhoto", BitmapPhoto)->Arg(1)->Iterations(3);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Includes run downward only:
-#   platform <- app <- data <- setup <- elements <- model <- files, wizards <- production
+#   platform <- app <- data, imaging <- setup <- elements <- model <- files, wizards <- production
 #   <- shell, editors <- qtio <- cli, ui <- app (the desktop program, which shows the ui's windows)
 # A folder may include its own headers and those of any folder ranked below it; folders of
 # equal rank (files and wizards, shell and editors) may not include each other. Elements
@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 declare -A rank=(
-  [core/platform]=0 [core/app]=1 [core/data]=2 [core/setup]=3 [core/elements]=4
+  [core/platform]=0 [core/app]=1 [core/data]=2 [core/imaging]=2 [core/setup]=3 [core/elements]=4
   [core/model]=5 [core/files]=6 [core/wizards]=6 [core/production]=7 [core/shell]=8
   [core/editors]=8 [qtio]=9 [cli]=10 [ui]=10 [app]=11
 )
@@ -61,7 +61,7 @@ for folder in "${!rank[@]}"; do
              '^#include "[^"]+"' "$dir" | sed -E 's/#include "([^"]+)"/\1/')
 done
 
-below_pattern=(src/core/platform src/core/app src/core/data src/core/setup src/core/elements)
+below_pattern=(src/core/platform src/core/app src/core/data src/core/imaging src/core/setup src/core/elements)
 while IFS=: read -r file _; do
   report "$file: OPattern"
 done < <(grep -rlw OPattern "${below_pattern[@]}" | sed 's/$/:/')

@@ -7,6 +7,7 @@
 #include "app/Exceptions.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
+#include "model/BitmapStates.h"
 #include "model/Pattern.h"
 
 namespace quillane {
@@ -17,6 +18,8 @@ struct TBitmapArgs {
   std::string In, Image, View, Out;
   int Picture = 1, Region = 1;
   bool UpdatePalette = false;
+  std::string Colours = "exact", Dither = "none";
+  int Reduce = 0;
 };
 
 void AddRegionOptions(CLI::App* cmd, TBitmapArgs& a) {
@@ -49,7 +52,17 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
     AddRegionOptions(cmd, *a);
     cmd->add_option("IMAGE", a->Image, "The image file")->required();
     cmd->add_flag("--update-palette", a->UpdatePalette,
-                  "Give the assigned palette entries the image's exact colours");
+                  "Give the assigned palette entries the image's exact colours (with reduce: "
+                  "the reduced colours, each its own entry)");
+    cmd->add_option("--colours", a->Colours,
+                    "exact: the first colours found, each its own entry; nearest: every "
+                    "colour the entry that looks nearest; reduce: a few colours first")
+        ->check(CLI::IsMember({"exact", "nearest", "reduce"}));
+    cmd->add_option("--reduce", a->Reduce,
+                    "With --colours reduce: at most this many colours (default: the palette's)")
+        ->check(CLI::Range(1, 255));
+    cmd->add_option("--dither", a->Dither, "With nearest or reduce, cell by cell")
+        ->check(CLI::IsMember({"none", "floyd-steinberg", "ordered"}));
     cmd->add_option("-o,--output", a->Out, "The pattern file to write")->required();
     commands.push_back(
         {cmd, [a] {
@@ -57,6 +70,23 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
            std::unique_ptr<OPattern> pattern = OpenPatternToChange(a->In);
            ORegion& region = RegionNumber(PictureNumber(*pattern, a->Picture), a->Region);
            const bool machine = MachineView(*pattern, a->View);
+           TAssignment assignment;
+           assignment.Mode = a->Colours == "nearest"  ? TColourMode::Nearest
+                             : a->Colours == "reduce" ? TColourMode::Reduce
+                                                      : TColourMode::Exact;
+           if (a->Reduce != 0 && assignment.Mode != TColourMode::Reduce)
+             throw CLI::ValidationError("--reduce", "only with --colours reduce");
+           if (a->Reduce > pattern->Palette->NoColours())
+             throw CLI::ValidationError(
+                 "--reduce", "at most the palette's " +
+                                 std::to_string(pattern->Palette->NoColours()) + " colours");
+           assignment.ReduceTo = a->Reduce;
+           assignment.Dither = a->Dither == "floyd-steinberg" ? TDither::FloydSteinberg
+                               : a->Dither == "ordered"       ? TDither::Ordered
+                                                              : TDither::None;
+           if (assignment.Dither != TDither::None && assignment.Mode == TColourMode::Exact)
+             throw CLI::ValidationError("--dither", "only with --colours nearest or reduce");
+           assignment.TakeColours = a->UpdatePalette;
            OBitmap24 image;
            try {
              const int64_t pixels = int64_t{region.Picture->Width} * region.Picture->Height;
@@ -66,6 +96,10 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
            }
            OBitmapMapping mapping(region, std::move(image));
            region.BitmapFileName = a->Image;
+           if (assignment.Mode != TColourMode::Exact) {
+             mapping.States = StatedEntries(*pattern, machine);
+             mapping.Assign(assignment, machine);
+           }
            if (a->UpdatePalette)
              mapping.UpdatePalette();
            const TGrid& cells =

@@ -1,14 +1,20 @@
 #include "ui/BitmapForm.h"
 
+#include <functional>
+
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -19,27 +25,44 @@
 #include "data/DesignOwner.h"
 #include "editors/ViewStates.h"
 #include "elements/Region.h"
+#include "model/BitmapStates.h"
+#include "model/Pattern.h"
 #include "ui/DesignForm.h"
 #include "ui/PaletteStrip.h"
 
 namespace quillane {
 
-// The drawing, scaled to fit with its proportions kept.
+// The cells the region will receive, a block each and never smoothed, or at a toggle the
+// drawing itself scaled to fit; both keep their proportions.
 class TBitmapPreview : public QFrame {
 public:
   TBitmapPreview(QWidget* parent, const OBitmap24& bitmap)
-      : QFrame(parent), Source(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32) {
+      : QFrame(parent), Source(ToImage(bitmap)) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    for (int y = 0; y < bitmap.Height(); ++y) {
-      auto* line = reinterpret_cast<QRgb*>(Source.scanLine(y));
-      const uint32_t* row = bitmap.Row(y);
-      for (int x = 0; x < bitmap.Width(); ++x)
-        line[x] = ToQRgb(row[x]);
-    }
     setAccessibleName(QStringLiteral("Bitmap"));
     setMinimumSize(160, 120);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setMouseTracking(true);
+  }
+  // Builds the cells' picture for a size; called again as the size changes.
+  std::function<QImage(QSize)> MakeCells;
+  bool Original = false;
+  void Refresh() {
+    Cells = MakeCells ? MakeCells(contentsRect().size()) : QImage();
+    Scale();
+    update();
+  }
+  const QImage& Shown() const { return Scaled; }
+
+  static QImage ToImage(const OBitmap24& bitmap) {
+    QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+      const uint32_t* row = bitmap.Row(y);
+      for (int x = 0; x < bitmap.Width(); ++x)
+        line[x] = ToQRgb(row[x]);
+    }
+    return image;
   }
 
 protected:
@@ -50,14 +73,21 @@ protected:
     painter.drawImage(inside.x() + (inside.width() - Scaled.width()) / 2,
                       inside.y() + (inside.height() - Scaled.height()) / 2, Scaled);
   }
-  // Scaled once per size, not per paint: the drawing may be large.
   void resizeEvent(QResizeEvent* event) override {
     QFrame::resizeEvent(event);
-    Scaled = Source.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    Refresh();
   }
 
 private:
-  QImage Source, Scaled;
+  QImage Source, Cells, Scaled;
+  // Scaled once per size, not per paint: the drawing may be large.
+  void Scale() {
+    const QSize size = contentsRect().size();
+    if (Original || Cells.isNull())
+      Scaled = Source.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    else
+      Scaled = Cells.scaled(size, Qt::KeepAspectRatio, Qt::FastTransformation);
+  }
 };
 
 TColourColumn::TColourColumn(TfmBitmap& form, bool palette, const char* name)
@@ -151,6 +181,7 @@ void TColourColumn::Hint(int row) {
 void TColourColumn::Changed(int row) {
   Form.pbBitmapColours->update();
   Form.pbPaletteColours->update();
+  Form.CellsChanged();
   Hint(row);
 }
 
@@ -175,6 +206,9 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
       buApply(AddToolButton(*ToolBar1, "buApply", "Apply", "Apply Bitmap")),
       rbDesign(NewRadio(this, "rbDesign", "Design", "Design View")),
       rbMachine(NewRadio(this, "rbMachine", "Machine", "Machine View")),
+      cbColours(new QComboBox(this)), cbDither(new QComboBox(this)), seReduce(new QSpinBox(this)),
+      cbTakeColours(new QCheckBox(QStringLiteral("&Take colours into palette"), this)),
+      cbOriginal(new QCheckBox(QStringLiteral("&Original"), this)), lbUnstated(new QLabel(this)),
       imBitmap(new TBitmapPreview(this, Work.Bitmap())),
       pbPalette(new TPaletteStrip(this, &Work.WorkPalette, false)),
       pbBitmapColours(new TColourColumn(*this, false, "pbBitmapColours")),
@@ -198,6 +232,40 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
   StatusBar1->setAccessibleName(QStringLiteral("Status"));
   StatusBar1->setSizeGripEnabled(false);
 
+  // The assignment: its mode, the reduction's count, the dithering; then the preview's toggle.
+  auto* choices = new QHBoxLayout;
+  choices->setContentsMargins(8, 4, 8, 0);
+  auto labelled = [&](QWidget* control, const char* name, const char* caption) {
+    control->setObjectName(QString::fromLatin1(name));
+    auto* label = new QLabel(QString::fromLatin1(caption), this);
+    label->setBuddy(control);
+    control->setAccessibleName(label->text().remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+    choices->addWidget(label);
+    choices->addWidget(control);
+  };
+  cbColours->addItems(
+      {QStringLiteral("Exact"), QStringLiteral("Nearest"), QStringLiteral("Reduce")});
+  cbDither->addItems(
+      {QStringLiteral("None"), QStringLiteral("Floyd-Steinberg"), QStringLiteral("Ordered")});
+  seReduce->setRange(1, std::max(1, Work.MaxColours));
+  labelled(cbColours, "cbColours", "&Colours:");
+  labelled(seReduce, "seReduce", "&Reduce to:");
+  choices->addWidget(cbTakeColours);
+  labelled(cbDither, "cbDither", "D&ithering:");
+  choices->addStretch(1);
+  choices->addWidget(cbOriginal);
+  cbTakeColours->setObjectName(QStringLiteral("cbTakeColours"));
+  cbTakeColours->setAccessibleName(QStringLiteral("Take colours into palette"));
+  cbOriginal->setObjectName(QStringLiteral("cbOriginal"));
+  cbOriginal->setAccessibleName(QStringLiteral("Original"));
+  cbOriginal->setToolTip(QStringLiteral("Show the drawing instead of its cells"));
+  // Tab goes as the controls are laid out, then through the preview's neighbours.
+  QWidget* order[] = {cbColours, seReduce, cbTakeColours, cbDither, cbOriginal};
+  for (size_t i = 1; i < std::size(order); ++i)
+    QWidget::setTabOrder(order[i - 1], order[i]);
+  lbUnstated->setObjectName(QStringLiteral("lbUnstated"));
+  StatusBar1->addPermanentWidget(lbUnstated);
+
   auto* body = new QHBoxLayout;
   body->setContentsMargins(8, 8, 8, 8);
   body->setSpacing(8);
@@ -209,19 +277,44 @@ TfmBitmap::TfmBitmap(ORegion& region, OBitmap24 bitmap, QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(ToolBar1);
+  layout->addLayout(choices);
   layout->addLayout(body, 1);
   layout->addWidget(StatusBar1);
   resize(640, 440);
   setMouseTracking(true);
 
-  rbDesign->setChecked(true);
-  if (!OffersDesignView(*region.Owner)) {
-    rbDesign->setEnabled(false);
-    rbMachine->setChecked(true);
-  }
+  // The choices of the last import, the design view at first.
+  const bool offersDesign = OffersDesignView(*region.Owner);
+  const TImportChoices kept = TImportChoices::Read(g.Persist(), offersDesign, Work.MaxColours);
+  rbDesign->setEnabled(offersDesign);
+  (kept.Machine ? rbMachine : rbDesign)->setChecked(true);
+  cbColours->setCurrentIndex(static_cast<int>(kept.Assignment.Mode));
+  cbDither->setCurrentIndex(static_cast<int>(kept.Assignment.Dither));
+  seReduce->setValue(kept.Assignment.ReduceTo > 0 ? kept.Assignment.ReduceTo : Work.MaxColours);
+  cbTakeColours->setChecked(kept.Assignment.TakeColours);
+  imBitmap->MakeCells = [this](QSize size) {
+    const bool machine = rbMachine->isChecked();
+    return TBitmapPreview::ToImage(
+        CellPicture(Cells, Work.WorkPalette, machine, size.width(), size.height()));
+  };
+  Choose();
+  for (QRadioButton* radio : {rbDesign, rbMachine})
+    connect(radio, &QRadioButton::toggled, this, [this](bool on) {
+      if (on)
+        Choose();
+    });
+  connect(cbColours, &QComboBox::currentIndexChanged, this, [this] { Choose(); });
+  connect(cbDither, &QComboBox::currentIndexChanged, this, [this] { Choose(); });
+  connect(seReduce, &QSpinBox::valueChanged, this, [this] { Choose(); });
+  connect(cbTakeColours, &QCheckBox::toggled, this, [this] { Choose(); });
+  connect(cbOriginal, &QCheckBox::toggled, this, [this](bool on) {
+    imBitmap->Original = on;
+    imBitmap->Refresh();
+  });
   connect(buPalette, &QToolButton::clicked, this, [this] {
     Work.UpdatePalette();
     Repaint();
+    CellsChanged();
   });
   connect(buCancel, &QToolButton::clicked, this, [this] {
     Work.Choice = OBitmapMapping::TChoice::Cancel;
@@ -249,6 +342,45 @@ void TfmBitmap::Repaint() {
   pbPalette->update();
   pbBitmapColours->update();
   pbPaletteColours->update();
+}
+
+TImportChoices TfmBitmap::Chosen() const {
+  TImportChoices c;
+  c.Machine = rbMachine->isChecked();
+  c.Assignment.Mode = static_cast<TColourMode>(std::max(0, cbColours->currentIndex()));
+  c.Assignment.Dither = static_cast<TDither>(std::max(0, cbDither->currentIndex()));
+  c.Assignment.ReduceTo = seReduce->value();
+  c.Assignment.TakeColours = cbTakeColours->isChecked();
+  return c;
+}
+
+void TfmBitmap::Choose() {
+  const TImportChoices c = Chosen();
+  c.Write(g.Persist());
+  const bool exact = c.Assignment.Mode == TColourMode::Exact,
+             reduce = c.Assignment.Mode == TColourMode::Reduce;
+  seReduce->setEnabled(reduce);
+  cbTakeColours->setEnabled(reduce);
+  cbDither->setEnabled(!exact);
+  {
+    OWaitCursor wait;
+    if (auto* pattern = dynamic_cast<OPattern*>(Work.Region.Owner))
+      Work.States = StatedEntries(*pattern, c.Machine);
+    // Exact's rows are the drawing's colours in either view; the user's choices stay.
+    if (!(exact && Work.Assignment().Mode == TColourMode::Exact))
+      Work.Assign(c.Assignment, c.Machine);
+  }
+  Repaint();
+  CellsChanged();
+}
+
+void TfmBitmap::CellsChanged() {
+  {
+    OWaitCursor wait;
+    Cells = Work.Cells(rbMachine->isChecked(), true);
+  }
+  lbUnstated->setText(QString::fromStdString(UnstatedText(Cells.NoUnstated)));
+  imBitmap->Refresh();
 }
 
 void TfmBitmap::reject() {
@@ -289,7 +421,7 @@ void TfmBitmap::ApplyChoice() {
   Work.Finish(rbMachine->isChecked());
 }
 
-void TfmBitmap::Execute(ORegion& region, QWidget* parent) {
+void TfmBitmap::Execute(ORegion& region, QWidget* parent, std::optional<bool> machine) {
   std::unique_ptr<TfmBitmap> form;
   try {
     OWaitCursor wait;
@@ -298,6 +430,8 @@ void TfmBitmap::Execute(ORegion& region, QWidget* parent) {
     g.UI().ShowError(e.what());
     return;
   }
+  if (machine && (*machine || form->rbDesign->isEnabled()))
+    (*machine ? form->rbMachine : form->rbDesign)->setChecked(true);
   form->exec();
   form->hide();
   form->ApplyChoice();

@@ -3,11 +3,15 @@
 #include <QDialog>
 #include <QImage>
 #include <memory>
+#include <optional>
 
 #include "elements/BitmapMapping.h"
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QRadioButton;
+class QSpinBox;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -54,14 +58,20 @@ public:
   ~TfmBitmap() override;
 
   // Loads the file the region names, shows the window modally and applies what the user
-  // chose. A file that cannot be read is reported with its own message.
-  static void Execute(ORegion& region, QWidget* parent);
+  // chose. A file that cannot be read is reported with its own message. The view starts as
+  // `machine` says when given (a window shows the picture so), else as the last import left it.
+  static void Execute(ORegion& region, QWidget* parent, std::optional<bool> machine = {});
 
   OBitmapMapping Work;
 
   QToolBar* ToolBar1;
   QToolButton *buPalette, *buCancel, *buApply;
   QRadioButton *rbDesign, *rbMachine;
+  // How the colours are assigned, and whether the preview shows the drawing or its cells.
+  QComboBox *cbColours, *cbDither;
+  QSpinBox* seReduce;
+  QCheckBox *cbTakeColours, *cbOriginal;
+  QLabel* lbUnstated;
   TBitmapPreview* imBitmap;
   TPaletteStrip* pbPalette;
   TColourColumn *pbBitmapColours, *pbPaletteColours;
@@ -69,6 +79,8 @@ public:
 
   // The user's choice carried out: the mapping applied under a progress report.
   void ApplyChoice();
+  // The cells again after the assignment changed, and the preview with them.
+  void CellsChanged();
 
 public slots:
   // The close box and Escape: "Apply changes" decides, unless a button already did.
@@ -79,8 +91,12 @@ protected:
   void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+  TCellValues Cells;
   void ShowHint(const std::string& text);
   void Repaint();
+  // The controls' choices into the mapping, the ini and the enabled controls.
+  void Choose();
+  TImportChoices Chosen() const;
 };
 
 // "Export Mode": which view a state pattern's bitmap export shows.

@@ -1,6 +1,7 @@
 #include "ui/TreeForm.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include <QApplication>
@@ -293,7 +294,15 @@ TEditorWindow TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
 }
 
 void TfmTree::RunBitmapImport(ORegion& region) {
-  TfmBitmap::Execute(region, &Main);
+  // The import paints in the view the designer is looking at, if a window shows the picture.
+  std::optional<bool> machine;
+  for (const OTabRegistry::TTab& tab : Main.Tabs.Tabs())
+    if (const auto* window = dynamic_cast<const TfmWindow*>(tab.Form);
+        window && &window->Mouse().Picture == region.Picture) {
+      machine = window->Mouse().View == TView::Machine;
+      break;
+    }
+  TfmBitmap::Execute(region, &Main, machine);
 }
 
 bool TfmTree::AskExportMode(bool& machine) {

@@ -142,6 +142,9 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
       {"paint in.pat --picture 1 --view machine 6,0,1 -o x.pat", 2, "6,0,1"},
       {"import-bitmap painted.pat img.bmp --picture 1 --region 1 --view machine -o x.pat", 0,
        "0 cells changed"},
+      {"import-bitmap painted.pat img.bmp --picture 1 --region 1 --view machine --dither ordered "
+       "-o x.pat",
+       2, "--dither: only with --colours nearest or reduce"},
       {"--dir nowhere new -o x.pat", 2, "nowhere"},
       {"frobnicate", 2, "unknown command frobnicate"},
       {"dump bad\x1b[2J.SET", 1, "bad\\x1b[2J.SET"},

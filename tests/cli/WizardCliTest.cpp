@@ -66,6 +66,11 @@ TEST_F(WizardCli, BitmapsGoIntoARegionAndComeBackOut) {
   const nlohmann::json states = {{2, 2, 1, 1}, {1, 2, 1, 0}};
   EXPECT_EQ(j["States"], states);
   EXPECT_EQ(j["Palette"]["Colours"][3], Teal);
+  // Nearest gives the new colour the nearer of the two entries yarn type A shows.
+  r = RunLine(Current.Path, "import-bitmap p.pat in.bmp" + region + "--colours nearest -o n.pat");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(RunCli(Current.Path, {"dump", "n.pat"}).Json()["States"],
+            nlohmann::json({{2, 2, 1, 1}, {1, 2, 1, 2}}));
 
   // Exported, BMP and PNG, and imported into a fresh pattern: the same cells.
   for (const std::string image : {"out.bmp", "out.png"}) {

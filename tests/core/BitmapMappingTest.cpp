@@ -1,10 +1,14 @@
 #include "TestSupport.h"
 
+#include <tuple>
+
 #include "app/Exceptions.h"
 #include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
+#include "model/BitmapStates.h"
 #include "model/Pattern.h"
+#include "setup/PalettePaintBox.h"
 #include "wizards/Wizards.h"
 
 namespace quillane::test {
@@ -68,6 +72,110 @@ TEST_F(BitmapMapping, KeepsTheFirstColoursFoundColumnByColumn) {
   EXPECT_EQ(m.BitmapColours[16], colour(15));
   EXPECT_EQ(m.Mapping[16], 16);
   EXPECT_EQ(m.MappedColour(colour(16)), 0) << "a dropped colour paints undefined";
+}
+
+// Shades near the two entries yarn type A shows, and a teal near neither: Nearest keeps
+// to the entries that give a state and drops nothing; Exact gives teal free entry 3, which
+// gives no state, and the cells count it.
+TEST_F(BitmapMapping, NearestKeepsToStatedEntriesAndExactsMissesAreCounted) {
+  auto p = Pattern(4, 2);
+  OBitmap24 b = Bitmap(4, 2, 0x0808F0);
+  b.SetPixel(1, 0, 0x0000B8);
+  b.SetPixel(2, 1, Teal);
+  OBitmapMapping m(RegionOf(*p), b);
+  m.States = StatedEntries(*p, true);
+  const std::vector<OPaletteEntry> candidates = m.Candidates();
+  ASSERT_EQ(candidates, (std::vector<OPaletteEntry>{1, 2}));
+  const TCellValues exact = m.Cells(true, true);
+  EXPECT_EQ(exact.NoUnstated, 1);
+  m.Assign({TColourMode::Nearest}, true);
+  EXPECT_EQ(m.NoBitmapColours, 2);
+  const TCellValues cells = m.Cells(true, true);
+  ASSERT_EQ(cells.Across * cells.Down, 8u);
+  EXPECT_EQ(cells.NoUnstated, 0);
+  // Row 0 of the cells is the bitmap's bottom row.
+  EXPECT_EQ(std::vector<uint8_t>(cells.Values.begin(), cells.Values.end()),
+            (std::vector<uint8_t>{1, 1, 2, 1, 1, 2, 1, 1}));
+  ASSERT_TRUE(m.Apply(true));
+  EXPECT_EQ(p->GetMachineColour(2, 2), 2);
+  EXPECT_EQ(p->GetMachineColour(3, 1), 2) << "teal takes the nearer entry, not undefined";
+}
+
+// A bitmap twice as wide as the region, red columns between white ones: the cells' centres
+// fall on the red ones in every mode.
+TEST_F(BitmapMapping, ReduceIsRepeatableKeepsToItsCountAndSamplesCellCentres) {
+  auto p = Pattern(4, 4);
+  OBitmap24 b = Bitmap(8, 4);
+  for (int x = 1; x < 8; x += 2)
+    for (int y = 0; y < 4; ++y)
+      b.SetPixel(x, y, y < 2 ? Red : 0x00C000);
+  OBitmapMapping m(RegionOf(*p), b);
+  for (const auto& [n, take, dither] : {std::tuple{1, false, TDither::None},
+                                        {2, true, TDither::FloydSteinberg},
+                                        {5, true, TDither::Ordered}}) {
+    SCOPED_TRACE(n);
+    const TAssignment a{TColourMode::Reduce, n, dither, take};
+    m.Assign(a, true);
+    const std::vector<uint32_t> first(m.BitmapColours.begin(), m.BitmapColours.end());
+    m.Assign(a, true);
+    EXPECT_EQ(std::vector<uint32_t>(m.BitmapColours.begin(), m.BitmapColours.end()), first);
+    EXPECT_EQ(m.NoBitmapColours, std::min(n, 2)) << "no white sampled";
+    EXPECT_EQ(m.PaletteChanged, take);
+    if (take) { // each reduced colour its own entry, which takes the colour
+      for (int i = 1; i <= m.NoBitmapColours; ++i)
+        EXPECT_EQ(m.WorkPalette.GetColour(m.Mapping[static_cast<size_t>(i)]),
+                  m.BitmapColours[static_cast<size_t>(i)]);
+    }
+    auto entryOf = [&](uint32_t colour) {
+      for (int i = 1; i <= m.NoBitmapColours; ++i)
+        if (m.BitmapColours[static_cast<size_t>(i)] == colour || n == 1)
+          return m.Mapping[static_cast<size_t>(i)];
+      return OPaletteEntry{0};
+    };
+    // The first two rows of cells are the bitmap's bottom rows.
+    const TCellValues cells = m.Cells(true, false);
+    for (size_t k = 0; k < cells.Values.size(); ++k)
+      EXPECT_EQ(cells.Values[k], entryOf(k < 8 ? 0x00C000 : Red)) << k;
+  }
+}
+
+// Two cells, the right one unstated, in the design view: blocks twice as wide as high,
+// the bitmap's top row first, a cross through the unstated one; a narrow box shows every
+// other cell. Choices kept in the ini come back, forged ones as the defaults.
+TEST_F(BitmapMapping, CellPictureAndKeptChoices) {
+  auto p = Pattern(4, 4);
+  TCellValues cells;
+  cells.Across = 2;
+  cells.Down = 2;
+  cells.Values = TZeroedBytes(4);
+  cells.Unstated = TZeroedBytes(4);
+  cells.Values[0] = 1, cells.Values[1] = 16, cells.Values[2] = 2, cells.Values[3] = 2;
+  cells.Unstated[1] = 1;
+  const OPalette& palette = *p->Palette;
+  const uint32_t white = palette.GetColour(16), ink = LabelInk(white);
+  const OBitmap24 big = CellPicture(cells, palette, false, 40, 9);
+  ASSERT_EQ(big.Width() * 100 + big.Height(), 16'08);
+  EXPECT_EQ(big.GetPixel(0, 0), palette.GetColour(2));
+  EXPECT_EQ(big.GetPixel(0, 4), palette.GetColour(1));
+  EXPECT_EQ(big.GetPixel(8, 4), ink);
+  EXPECT_EQ(big.GetPixel(9, 4), ink);
+  EXPECT_EQ(big.GetPixel(10, 4), white);
+  EXPECT_EQ(big.GetPixel(14, 5), white);
+  EXPECT_EQ(big.GetPixel(14, 7), ink);
+  const OBitmap24 small = CellPicture(cells, palette, true, 1, 1);
+  ASSERT_EQ(small.Width() * 100 + small.Height(), 1'01);
+  EXPECT_EQ(small.GetPixel(0, 0), palette.GetColour(2));
+
+  OMemoryPersist ini;
+  const TImportChoices chosen{{TColourMode::Reduce, 5, TDither::Ordered, true}, true};
+  chosen.Write(ini);
+  const TImportChoices back = TImportChoices::Read(ini, true, 16);
+  EXPECT_TRUE(back.Assignment == chosen.Assignment && back.Machine);
+  EXPECT_EQ(TImportChoices::Read(ini, true, 4).Assignment.ReduceTo, 4);
+  ini.Values["App.fmBitmap.Colours"] = ini.Values["fmBitmap.Colours"] = "7";
+  ini.Values["fmBitmap.Machine"] = "0";
+  const TImportChoices forged = TImportChoices::Read(ini, false, 16);
+  EXPECT_TRUE(forged.Assignment.Mode == TColourMode::Exact && forged.Machine);
 }
 
 // The window's colour columns with three colours: five rows of a fifth of the height.
@@ -196,6 +304,16 @@ TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
       EXPECT_FALSE(m.Cancelled);
       EXPECT_EQ(RecordBytes(*p), RecordBytes(*painted));
     }
+  // Dithering comes first, and may be cancelled as well.
+  auto p = Pattern(40, 30);
+  OBitmapMapping m(RegionOf(*p), Bitmap(1, 2, Teal));
+  m.Assign({TColourMode::Nearest, 0, TDither::FloydSteinberg}, true);
+  const Bytes before = RecordBytes(*p);
+  UI.CancelAtStep = 10;
+  UI.ProgressTexts.clear();
+  EXPECT_TRUE(!m.Apply(true) && m.Cancelled && UI.ProgressDepth == 0);
+  EXPECT_EQ(UI.ProgressTexts, std::vector<std::string>{"Assigning colours"});
+  EXPECT_EQ(RecordBytes(*p), before);
 }
 
 // Leaving the window: the close box asks once unless a button decided, and only an apply

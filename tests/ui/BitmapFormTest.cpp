@@ -1,10 +1,14 @@
 // A drawing brought into a region through the import window, and the region written out as
 // an image, on the offscreen platform.
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QtTest>
+#include <set>
 
 #include "ImageIO.h"
 #include "UiSupport.h"
@@ -14,6 +18,7 @@
 #include "model/Pattern.h"
 #include "ui/BitmapForm.h"
 #include "ui/PaletteStrip.h"
+#include "ui/WindowForm.h"
 #include "wizards/Wizards.h"
 
 using namespace quillane;
@@ -96,6 +101,58 @@ private slots:
       for (int x = 0; x < 120; ++x)
         QCOMPARE(back.Row(y)[x],
                  x >= 80 && x <= 112 && y >= 55 && y <= 72 ? 0x800000u : original.Row(y)[x]);
+
+    // Nearest chosen by keyboard: the preview shows palette colours only, block by block,
+    // and the next import starts with it.
+    for (const int round : {0, 1}) {
+      program.Platform.Files = {drawing};
+      run("buImport", [&](QWidget* window) {
+        auto* form = qobject_cast<TfmBitmap*>(window);
+        QVERIFY(form);
+        if (round == 0) {
+          QVERIFY(QTest::qWaitForWindowActive(form));
+          QTest::keyClick(form, Qt::Key_C, Qt::AltModifier);
+          QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->cbColours));
+          QTest::keyClick(form->cbColours, Qt::Key_Down);
+        }
+        QCOMPARE(form->Work.Assignment().Mode, TColourMode::Nearest);
+        QVERIFY(form->cbDither->isEnabled() && !form->seReduce->isEnabled());
+        QVERIFY(form->lbUnstated->text().isEmpty());
+        const QImage shown =
+            form->findChild<QWidget*>(QStringLiteral("imBitmap"))->grab().toImage();
+        const QRect inside = form->findChild<QFrame*>(QStringLiteral("imBitmap"))->contentsRect();
+        std::set<QRgb> colours;
+        for (int y = inside.top() + 4; y < inside.bottom() - 4; y += 3)
+          colours.insert(shown.pixel(inside.center().x(), y));
+        for (const QRgb c : colours)
+          QVERIFY2(form->Work.WorkPalette.FindColour(FromQRgb(c)) != 0 ||
+                       c == QApplication::palette().color(QPalette::Window).rgb(),
+                   qPrintable(QString::number(c, 16)));
+        form->buCancel->click();
+      });
+    }
+  }
+
+  // A view window on the picture shows the machine view: the import starts in it, though
+  // it would start in the design view otherwise.
+  void importStartsInTheViewAWindowShows() {
+    TProgram program(Ini());
+    g.Persist().WriteInteger("fmBitmap.Machine", 0);
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    tree.AddPattern(GenerateWizard(TPlainWizard{120, 80, TWizardLayout::Section1}));
+    auto* window = OpenEditor<TfmWindow, OWindowUI>(tree);
+    QVERIFY(window && window->rbMachine->isChecked());
+    tree.Select(FindNode<ORegionUI>(tree));
+    program.Platform.Files = {QUILLANE_TEST_DATA "/drawing.png"};
+    bool machine = false;
+    QTimer::singleShot(0, [&machine] {
+      auto* form = qobject_cast<TfmBitmap*>(QApplication::activeModalWidget());
+      machine = form && form->rbMachine->isChecked();
+      if (form)
+        form->buCancel->click();
+    });
+    program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buImport"))->click();
+    QVERIFY(machine);
   }
 };
 

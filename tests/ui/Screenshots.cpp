@@ -1,9 +1,13 @@
 // Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
 // wizard1.png to wizard5.png, window-machine.png, window-design.png, control-setup.png,
-// pattern-setup.png, picture.png, region.png, section.png, bitmap-import.png, edit-menu.png,
-// recent-patterns.png, preferences.png and production.png; production-sheet.pdf, whose first
-// page tools/screenshots turns into a picture.
+// pattern-setup.png, picture.png, region.png, section.png, bitmap-import.png, bitmap-exact.png,
+// bitmap-nearest.png, bitmap-reduce.png, edit-menu.png, recent-patterns.png, preferences.png
+// and production.png; production-sheet.pdf, whose first page tools/screenshots turns into a
+// picture.
+#include <tuple>
+
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -11,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QThread>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -71,6 +76,45 @@ bool SaveShown(QWidget& dialog, const QString& path) {
   const bool saved = Save(dialog, path);
   dialog.hide();
   return saved;
+}
+
+// An anti-aliased drawing, soft edges and a gradient, imported in each way of assigning
+// colours: bitmap-exact.png, bitmap-nearest.png and bitmap-reduce.png (to 6, Floyd-Steinberg).
+bool BitmapModes(QWidget& main, const QDir& out) {
+  QImage drawing(160, 100, QImage::Format_RGB32);
+  drawing.fill(Qt::white);
+  {
+    QPainter painter(&drawing);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 100);
+    sky.setColorAt(0, QColor(250, 200, 210));
+    sky.setColorAt(1, QColor(120, 170, 230));
+    painter.fillRect(drawing.rect(), sky);
+    painter.setPen(QPen(QColor(20, 90, 30), 3));
+    painter.setBrush(QColor(230, 60, 40));
+    painter.drawEllipse(QPointF(55, 50), 32, 32);
+    painter.setBrush(QColor(250, 210, 40));
+    painter.drawEllipse(QPointF(112, 58), 24, 18);
+  }
+  OBitmap24 bitmap;
+  bitmap.SetSize(drawing.width(), drawing.height());
+  for (int y = 0; y < drawing.height(); ++y)
+    for (int x = 0; x < drawing.width(); ++x)
+      bitmap.SetPixel(x, y, FromQRgb(drawing.pixel(x, y)));
+  std::unique_ptr<OPattern> drawn = GenerateWizard(TPlainWizard{80, 50, TWizardLayout::Section1});
+  drawn->SetMachineType(11); // a colour pattern: every entry paints
+  drawn->Changed();
+  bool ok = true;
+  for (const auto& [mode, dither, file] : {std::tuple{0, 0, "bitmap-exact.png"},
+                                           {1, 0, "bitmap-nearest.png"},
+                                           {2, 1, "bitmap-reduce.png"}}) {
+    TfmBitmap form(*drawn->Pictures->Get(0)->Regions.Get(0), bitmap, &main);
+    form.seReduce->setValue(6);
+    form.cbColours->setCurrentIndex(mode);
+    form.cbDither->setCurrentIndex(dither);
+    ok = SaveShown(form, out.filePath(QString::fromLatin1(file))) && ok;
+  }
+  return ok;
 }
 
 // The window with its open menus drawn over it where they stand on the screen.
@@ -257,6 +301,7 @@ int main(int argc, char* argv[]) {
                    LoadImage(QUILLANE_TEST_DATA "/drawing.png"), &main);
   ok = SaveShown(bitmap, out.filePath(QStringLiteral("bitmap-import.png"))) && ok;
   ok = ShootProduction(main, out) && ok;
+  ok = BitmapModes(main, out) && ok;
   TfmAbout about(&main);
   ok = SaveShown(about, out.filePath(QStringLiteral("about.png"))) && ok;
   TfmSelectDir folder(QDir::homePath(), &main);

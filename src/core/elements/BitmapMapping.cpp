@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <optional>
 #include <span>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "data/Mapping.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
+#include "imaging/Colour.h"
 #include "platform/Platform.h"
 
 namespace quillane {
@@ -321,6 +323,180 @@ void OBitmapMapping::AssignColours() {
   }
 }
 
+bool TStatedEntries::Has(int64_t control, OPaletteEntry entry) const {
+  if (RowOfControl.empty())
+    return true;
+  if (control < 1 || control >= static_cast<int64_t>(RowOfControl.size()))
+    return false;
+  const size_t row = RowOfControl[static_cast<size_t>(control)];
+  return row < Stated.size() && entry < Stated[row].size() && Stated[row][entry];
+}
+
+std::vector<OPaletteEntry> OBitmapMapping::Candidates() const {
+  std::vector<OPaletteEntry> every, all, any;
+  for (int e = 1; e <= MaxColours; ++e)
+    every.push_back(static_cast<OPaletteEntry>(e));
+  if (States.RowOfControl.empty())
+    return every;
+  // The yarn types (or pairs) of the controls the region shows.
+  std::vector<bool> used(States.Stated.size(), false);
+  const TRect& area = Region.PatternArea;
+  const int64_t last = static_cast<int64_t>(States.RowOfControl.size()) - 1;
+  const int64_t from = std::max<int64_t>(1, std::min(area.Left, area.Right)),
+                to = std::min<int64_t>(last, std::max(area.Left, area.Right));
+  for (int64_t c = from; c <= to; ++c)
+    if (const size_t row = States.RowOfControl[static_cast<size_t>(c)]; row < used.size())
+      used[row] = true;
+  for (const OPaletteEntry e : every) {
+    bool inAll = true, inAny = false;
+    for (size_t row = 0; row < used.size(); ++row)
+      if (used[row]) {
+        const bool has = e < States.Stated[row].size() && States.Stated[row][e];
+        inAll = inAll && has;
+        inAny = inAny || has;
+      }
+    if (inAll && inAny)
+      all.push_back(e);
+    if (inAny)
+      any.push_back(e);
+  }
+  return !all.empty() ? all : !any.empty() ? any : every;
+}
+
+void OBitmapMapping::Assign(const TAssignment& assignment, bool machine) {
+  Current = assignment;
+  WorkPalette.Assign(Region.Owner->GetPalette());
+  PaletteChanged = false;
+  std::fill(BitmapColours.begin(), BitmapColours.end(), clGrey);
+  std::fill(Mapping.begin(), Mapping.end(), OPaletteEntry{0});
+  NoBitmapColours = 0;
+  if (Current.Mode == TColourMode::Exact) {
+    CollectColours();
+    AssignColours();
+    return;
+  }
+  const std::vector<OPaletteEntry> candidates = Candidates();
+  if (Current.Mode == TColourMode::Nearest) {
+    for (const OPaletteEntry e : candidates) {
+      BitmapColours[static_cast<size_t>(++NoBitmapColours)] = WorkPalette.GetColour(e);
+      Mapping[static_cast<size_t>(NoBitmapColours)] = e;
+    }
+    return;
+  }
+  std::vector<int> xs, ys;
+  if (!Samples(machine, xs, ys) || MaxColours == 0)
+    return;
+  // The colours of the cells the region will show, not of every pixel: a bitmap larger
+  // than the region loses the colours between the samples.
+  // A few million of them, evenly spread, tell their colours as well as all of them.
+  const double cells = static_cast<double>(xs.size()) * static_cast<double>(ys.size());
+  const size_t every = std::max<size_t>(1, static_cast<size_t>(std::ceil(std::sqrt(cells / 4e6))));
+  TMedianCut cut;
+  std::vector<uint32_t> row;
+  for (size_t j = 0; j < ys.size(); j += every) {
+    const uint32_t* pixels = Image.Row(ys[j]);
+    row.clear();
+    for (size_t i = 0; i < xs.size(); i += every)
+      row.push_back(pixels[xs[i]]);
+    cut.Add(row.data(), row.size());
+  }
+  const int n = Current.ReduceTo <= 0 ? MaxColours : std::min(Current.ReduceTo, MaxColours);
+  const std::vector<uint32_t> reduced = cut.Cut(n);
+  std::vector<TLab> labs;
+  for (const OPaletteEntry e : candidates)
+    labs.push_back(LabOf(WorkPalette.GetColour(e)));
+  std::vector<bool> taken(candidates.size(), false);
+  for (const uint32_t colour : reduced) {
+    const TLab lab = LabOf(colour);
+    // Taking colours into the palette wants an entry of its own for each while any is left.
+    const bool own =
+        Current.TakeColours && std::find(taken.begin(), taken.end(), false) != taken.end();
+    size_t best = 0;
+    double nearest = -1;
+    for (size_t k = 0; k < candidates.size(); ++k) {
+      const double d = DeltaE2000(lab, labs[k]);
+      if (!(own && taken[k]) && (nearest < 0 || d < nearest)) {
+        nearest = d;
+        best = k;
+      }
+    }
+    taken[best] = true;
+    BitmapColours[static_cast<size_t>(++NoBitmapColours)] = colour;
+    Mapping[static_cast<size_t>(NoBitmapColours)] = candidates[best];
+  }
+  if (Current.TakeColours)
+    UpdatePalette();
+}
+
+TZeroedBytes OBitmapMapping::DitheredValues(const std::vector<int>& xs, const std::vector<int>& ys,
+                                            OProgress* progress) const {
+  const size_t across = xs.size(), down = ys.size();
+  TZeroedBytes values(across * down);
+  if (NoBitmapColours == 0)
+    return values; // all undefined
+  TNearest nearest({BitmapColours.begin() + 1, BitmapColours.begin() + 1 + NoBitmapColours});
+  TDitherer ditherer(nearest, Current.Dither, across);
+  std::vector<uint32_t> row(across);
+  std::vector<uint8_t> indices(across);
+  const size_t every = std::max<size_t>(1, down / 200);
+  for (size_t j = 0; j < down; ++j) {
+    if (progress && j % every == 0 && !progress->Step(static_cast<int64_t>(j)))
+      return {};
+    const uint32_t* pixels = Image.Row(ys[j]);
+    for (size_t i = 0; i < across; ++i)
+      row[i] = pixels[xs[i]];
+    ditherer.Row(row.data(), indices.data());
+    uint8_t* out = values.data() + j * across;
+    for (size_t i = 0; i < across; ++i)
+      out[i] = Mapping[size_t{indices[i]} + 1];
+  }
+  return values;
+}
+
+TCellValues OBitmapMapping::Cells(bool machine, bool marks) const {
+  TCellValues cells;
+  std::vector<int> xs, ys;
+  if (!Samples(machine, xs, ys))
+    return cells;
+  const size_t across = cells.Across = xs.size(), down = cells.Down = ys.size();
+  if (Current.Mode != TColourMode::Exact) {
+    cells.Values = DitheredValues(xs, ys);
+  } else {
+    cells.Values = TZeroedBytes(across * down);
+    TColourTable mapped;
+    for (int i = 1; i <= NoBitmapColours; ++i)
+      mapped.Add(BitmapColours[static_cast<size_t>(i)], Mapping[static_cast<size_t>(i)]);
+    for (size_t j = 0; j < down; ++j) {
+      const uint32_t* pixels = Image.Row(ys[j]);
+      for (size_t i = 0; i < across; ++i)
+        cells.Values[j * across + i] =
+            static_cast<uint8_t>(std::max(0, mapped.Find(pixels[xs[i]])));
+    }
+  }
+  if (States.RowOfControl.empty())
+    return cells;
+  if (marks)
+    cells.Unstated = TZeroedBytes(across * down);
+  const ORegion& r = Region;
+  const int64_t step = machine ? 1 : 2;
+  for (size_t j = 0; j < down; ++j)
+    for (size_t i = 0; i < across; ++i) {
+      const OPaletteEntry v = cells.Values[j * across + i];
+      if (v == 0) // the undefined colour is asked for, not missed
+        continue;
+      const int64_t x = r.PictureArea.Left + static_cast<int64_t>(i) * step,
+                    y = r.PictureArea.Top + static_cast<int64_t>(j);
+      const int64_t control =
+          MapBackUnchecked(r.PatternArea, r.PictureArea, r.HFlip, r.VFlip, r.Rotation, x, y).X;
+      if (!States.Has(control, v)) {
+        ++cells.NoUnstated;
+        if (marks)
+          cells.Unstated[j * across + i] = 1;
+      }
+    }
+  return cells;
+}
+
 void OBitmapMapping::SetMapping(int row, OPaletteEntry index) {
   if (row >= 1 && row <= NoBitmapColours)
     Mapping[static_cast<size_t>(row)] = index;
@@ -397,18 +573,13 @@ void OBitmapMapping::Finish(bool machine) {
     g.UI().ShowMessage("The region's picture area is empty: there is nothing to import into");
 }
 
-bool OBitmapMapping::Apply(bool machine) {
-  Cancelled = false;
+bool OBitmapMapping::Samples(bool machine, std::vector<int>& xs, std::vector<int>& ys) const {
   const TRect B = Region.PictureArea;
   const int64_t w = AreaWidth(B), h = AreaHeight(B);
   // No picture holds more pixels than this; only a forged region asks for more, and
   // painting it would not end.
   if (w < 1 || h < 1 || w > OPicture::MaxPixels / h)
     return false;
-  OWaitCursor wait;
-  ODesignOwner& pattern = *Region.Owner;
-  OPicture& picture = *Region.Picture;
-
   const int W = Image.Width(), H = Image.Height();
   // Samples at the centre of each cell's share of the bitmap, in 4-byte reals as the
   // stored patterns were made with; a design-view sample covers a control pair.
@@ -417,6 +588,41 @@ bool OBitmapMapping::Apply(bool machine) {
   const float sy = static_cast<float>(static_cast<double>(H) / static_cast<double>(h));
   const float x0 = sx / 2;
   const float y0 = static_cast<float>(H - static_cast<double>(sy) / 2);
+  auto position = [](float f, int size) {
+    return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(f), 0, size - 1));
+  };
+  // Summed step by step as the painting loops go.
+  const int64_t step = machine ? 1 : 2;
+  float fx = x0, fy = y0;
+  xs.clear();
+  ys.clear();
+  for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, fx += sx)
+    xs.push_back(position(fx, W));
+  for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy)
+    ys.push_back(position(fy, H));
+  return true;
+}
+
+bool OBitmapMapping::Apply(bool machine) {
+  Cancelled = false;
+  const TRect B = Region.PictureArea;
+  std::vector<int> sampleX, sampleY;
+  if (!Samples(machine, sampleX, sampleY))
+    return false;
+  OWaitCursor wait;
+  ODesignOwner& pattern = *Region.Owner;
+  OPicture& picture = *Region.Picture;
+  // Nearest and Reduce look at each cell's neighbours: every value comes first, under a
+  // progress of its own that may be cancelled too.
+  TZeroedBytes assigned;
+  if (Current.Mode != TColourMode::Exact) {
+    OProgress assigning("Assigning colours", static_cast<int64_t>(sampleY.size()));
+    assigned = DitheredValues(sampleX, sampleY, &assigning);
+    if (assigned.empty()) {
+      Cancelled = true;
+      return false;
+    }
+  }
 
   std::vector<std::pair<uint32_t, uint8_t>> entries;
   for (int i = 1; i <= NoBitmapColours; ++i)
@@ -427,17 +633,7 @@ bool OBitmapMapping::Apply(bool machine) {
   if (!isDirect)
     for (const auto& [colour, value] : entries)
       mapped.Add(colour, value);
-  auto position = [](float f, int size) {
-    return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(f), 0, size - 1));
-  };
-  // The bitmap column and row of each sample, summed step by step as the loops below do.
-  std::vector<int> sampleX, sampleY;
   const int64_t step = machine ? 1 : 2;
-  float fx = x0, fy = y0;
-  for (int64_t X = int64_t{B.Left} - 1; X < B.Right; X += step, fx += sx)
-    sampleX.push_back(position(fx, W));
-  for (int64_t Y = int64_t{B.Top} - 1; Y <= int64_t{B.Bottom} - 1; ++Y, fy -= sy)
-    sampleY.push_back(position(fy, H));
 
   // A bitmap the size of the area is sampled pixel after pixel along its rows.
   bool straight = true;
@@ -447,6 +643,10 @@ bool OBitmapMapping::Apply(bool machine) {
   const size_t across = sampleX.size(), down = sampleY.size();
   // Samples i0 to i0 + n - 1 of row j.
   auto sample = [&](size_t j, size_t i0, size_t n, uint8_t* out) {
+    if (!assigned.empty()) {
+      std::copy_n(assigned.data() + j * across + i0, n, out);
+      return;
+    }
     const uint32_t* row = Image.Row(sampleY[j]);
     // One probe finds nearly every colour; remembering the last one would only add a
     // branch that busy drawings mispredict.
@@ -557,6 +757,71 @@ bool OBitmapMapping::Apply(bool machine) {
   }
   progress.Step(steps);
   return true;
+}
+
+TImportChoices TImportChoices::Read(OPersist& persist, bool offersDesign, int paletteColours) {
+  TImportChoices c;
+  const int mode = persist.ReadInteger("fmBitmap.Colours", 0);
+  const int dither = persist.ReadInteger("fmBitmap.Dither", 0);
+  c.Assignment.Mode = mode >= 0 && mode <= 2 ? static_cast<TColourMode>(mode) : TColourMode::Exact;
+  c.Assignment.Dither = dither >= 0 && dither <= 2 ? static_cast<TDither>(dither) : TDither::None;
+  c.Assignment.ReduceTo =
+      std::clamp(persist.ReadInteger("fmBitmap.ReduceTo", paletteColours), 0, paletteColours);
+  c.Assignment.TakeColours = persist.ReadInteger("fmBitmap.TakeColours", 0) != 0;
+  c.Machine = !offersDesign || persist.ReadInteger("fmBitmap.Machine", 0) != 0;
+  return c;
+}
+
+void TImportChoices::Write(OPersist& persist) const {
+  persist.WriteInteger("fmBitmap.Colours", static_cast<int>(Assignment.Mode));
+  persist.WriteInteger("fmBitmap.Dither", static_cast<int>(Assignment.Dither));
+  persist.WriteInteger("fmBitmap.ReduceTo", Assignment.ReduceTo);
+  persist.WriteInteger("fmBitmap.TakeColours", Assignment.TakeColours ? 1 : 0);
+  persist.WriteInteger("fmBitmap.Machine", Machine ? 1 : 0);
+}
+
+std::string UnstatedText(int64_t cells) {
+  if (cells <= 0)
+    return "";
+  return std::to_string(cells) + (cells == 1 ? " cell has" : " cells have") +
+         " no state for its yarn type";
+}
+
+OBitmap24 CellPicture(const TCellValues& cells, const OPalette& palette, bool machine, int maxWidth,
+                      int maxHeight) {
+  OBitmap24 out;
+  const int64_t wide = machine ? 1 : 2;
+  const int64_t across = static_cast<int64_t>(cells.Across),
+                down = static_cast<int64_t>(cells.Down);
+  if (across == 0 || down == 0 || maxWidth < wide || maxHeight < 1)
+    return out;
+  const int64_t block = std::max<int64_t>(
+      1, std::min((maxWidth / wide) / across, static_cast<int64_t>(maxHeight) / down));
+  // More cells than pixels: every k-th cell, one pixel (two across in the design view).
+  const int64_t every = std::max<int64_t>(
+      {1, (across * wide + maxWidth - 1) / maxWidth, (down + maxHeight - 1) / maxHeight});
+  const int64_t shownAcross = (across + every - 1) / every, shownDown = (down + every - 1) / every;
+  const int64_t blockWidth = block * wide;
+  out.SetSize(static_cast<int>(shownAcross * blockWidth), static_cast<int>(shownDown * block));
+  for (int64_t r = 0; r < shownDown; ++r) {
+    const size_t j = static_cast<size_t>(down - 1 - r * every); // the bitmap's top row first
+    for (int64_t k = 0; k < shownAcross; ++k) {
+      const size_t i = static_cast<size_t>(k * every), at = j * cells.Across + i;
+      const uint32_t colour = palette.GetColour(cells.Values[at]);
+      const bool crossed = !cells.Unstated.empty() && cells.Unstated[at] != 0;
+      const uint32_t ink = LabelInk(colour);
+      for (int64_t y = 0; y < block; ++y) {
+        uint32_t* row = out.Row(static_cast<int>(r * block + y)) + k * blockWidth;
+        for (int64_t x = 0; x < blockWidth; ++x) {
+          // Both diagonals of the block; a block too small for a cross is all ink.
+          const int64_t bx = x / wide;
+          const bool onCross = block < 3 || bx == y || bx == block - 1 - y;
+          row[x] = crossed && onCross ? ink : colour;
+        }
+      }
+    }
+  }
+  return out;
 }
 
 OBitmap24 ExportBitmap(ORegion& region, bool machine) {

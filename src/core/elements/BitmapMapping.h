@@ -4,13 +4,51 @@
 #include <string>
 #include <vector>
 
+#include "app/LargeBuffer.h"
 #include "elements/Bitmap.h"
+#include "imaging/Reduce.h"
 #include "setup/Palette.h"
 #include "setup/PalettePaintBox.h"
 
 namespace quillane {
 
 class ORegion;
+
+// Which palette entries give a cell a state in one view, as the pattern's creel and tables
+// allow: a control's yarn type (machine view) or its pair's (design view) decides.
+struct TStatedEntries {
+  // The row of Stated for each control from 1; empty: every entry gives every cell a state,
+  // as in a colour pattern.
+  std::vector<uint16_t> RowOfControl;
+  std::vector<std::vector<bool>> Stated; // [row][entry]
+  bool Has(int64_t control, OPaletteEntry entry) const;
+};
+
+// How the bitmap's colours become palette entries. Exact keeps the first colours found and
+// gives them their own or free entries; Nearest gives every colour the entry that looks
+// nearest; Reduce first reduces the bitmap to a few colours that stand for all of them.
+enum class TColourMode : uint8_t { Exact, Nearest, Reduce };
+struct TAssignment {
+  TColourMode Mode = TColourMode::Exact;
+  // Reduce: at most this many colours; 0, or more than the palette holds, the palette's count.
+  int ReduceTo = 0;
+  // Nearest and Reduce, cell by cell.
+  TDither Dither = TDither::None;
+  // Reduce: the entries picked take the reduced colours, as "Update Palette" does.
+  bool TakeColours = false;
+  bool operator==(const TAssignment&) const = default;
+};
+
+// The value each cell of the region's picture area takes: Across samples a row (a control
+// pair each in the design view), Down rows, the picture area's top row first.
+struct TCellValues {
+  size_t Across = 0, Down = 0;
+  TZeroedBytes Values;
+  // Cells whose entry gives no state for their yarn type, flagged 1 when asked for, and
+  // their count.
+  TZeroedBytes Unstated;
+  int64_t NoUnstated = 0;
+};
 
 // One bitmap import into a region: the bitmap's colours, the palette index assigned to
 // each, and a working copy of the pattern's palette. Nothing in the pattern changes until
@@ -33,6 +71,20 @@ public:
   bool PaletteChanged = false;
 
   const OBitmap24& Bitmap() const { return Image; }
+
+  // What entries give a state where; set before Assign, else every entry counts.
+  TStatedEntries States;
+  // Assigns the colours again as `assignment` says, for the view the import paints: the
+  // rows of Exact are the bitmap's colours, those of Nearest the palette's entries that give
+  // a state, those of Reduce the reduced colours. The working palette and the user's choices
+  // start again from the pattern's.
+  void Assign(const TAssignment& assignment, bool machine);
+  const TAssignment& Assignment() const { return Current; }
+  // The entries Nearest picks from, in order: those giving a state to every yarn type of the
+  // region, else to any of them, else every entry.
+  std::vector<OPaletteEntry> Candidates() const;
+  // Every cell as Apply would paint it; `marks` flags the unstated ones too.
+  TCellValues Cells(bool machine, bool marks) const;
 
   // The user's choice for bitmap colour `row`; rows outside the used ones change nothing.
   void SetMapping(int row, OPaletteEntry index);
@@ -81,9 +133,38 @@ public:
 
 private:
   OBitmap24 Image;
+  TAssignment Current;
   void CollectColours();
   void AssignColours();
+  // The bitmap column and row of each cell's sample; false for an area too large to paint.
+  bool Samples(bool machine, std::vector<int>& xs, std::vector<int>& ys) const;
+  // The values of Nearest and Reduce, one row of samples after another; empty when the
+  // user cancels the progress, if one is given.
+  TZeroedBytes DitheredValues(const std::vector<int>& xs, const std::vector<int>& ys,
+                              OProgress* progress = nullptr) const;
 };
+
+class OPersist;
+
+// The import window's choices, kept in the ini from one import to the next.
+struct TImportChoices {
+  TAssignment Assignment;
+  bool Machine = false;
+  // What was kept, as far as it still makes sense: a colour pattern has only the machine
+  // view, and a reduction is to at most the palette's count.
+  static TImportChoices Read(OPersist& persist, bool offersDesign, int paletteColours);
+  void Write(OPersist& persist) const;
+};
+
+// The status bar's word on cells whose entry gives no state; empty when there are none.
+std::string UnstatedText(int64_t cells);
+
+// The cells as the region receives them, for a preview: one block of pixels a cell, each in
+// its palette colour, the bitmap's top row first, a design-view cell twice as wide; an
+// unstated cell crossed through. Blocks are as large as fit in maxWidth x maxHeight; an
+// area with more cells than that shows every k-th cell as one pixel.
+OBitmap24 CellPicture(const TCellValues& cells, const OPalette& palette, bool machine, int maxWidth,
+                      int maxHeight);
 
 // The part of the picture's machine or design image that belongs to the region, the
 // region's first PLine as the bottom row. Throws Exception when the region's pattern area

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "app/LargeBuffer.h"
+#include "imaging/Colour.h"
+
+namespace quillane {
+
+// The colour of a set nearest to any colour by CIEDE2000, the first of equals, each answer
+// kept: a photo has many thousand colours and most cells repeat their neighbour's.
+class TNearest {
+public:
+  // At most 255 colours; none answers -1 for every colour.
+  explicit TNearest(std::vector<uint32_t> colours);
+  int Find(uint32_t colour) {
+    if (Set.empty())
+      return -1;
+    if (Known.empty())
+      Known = TZeroedBytes(size_t{1} << 24);
+    uint8_t& known = Known[colour & 0xFFFFFFu];
+    if (known == 0)
+      known = Search(colour);
+    return known - 1;
+  }
+  // Colours within 8 steps of a channel share the answer for their middle one: a dithered
+  // colour is only a step in a sum, and a small table stays in the cache as millions of
+  // them are asked for.
+  int FindNear(uint32_t colour) {
+    if (Set.empty())
+      return -1;
+    uint8_t& known = Near[(colour >> 3 & 0x1Fu) | (colour >> 6 & 0x3E0u) | (colour >> 9 & 0x7C00u)];
+    if (known == 0)
+      known = Search((colour & 0xF8F8F8u) | 0x040404u);
+    return known - 1;
+  }
+  const std::vector<uint32_t>& Colours() const { return Set; }
+
+private:
+  std::vector<uint32_t> Set;
+  std::vector<TLab> Labs;
+  // Index + 1 of each colour asked for, by its value; the whole table only once asked.
+  TZeroedBytes Known;
+  std::vector<uint8_t> Near;
+  uint8_t Search(uint32_t colour) const;
+};
+
+// At most n colours that stand for the colours added, by cutting the box of their colours in
+// Lab at the median of its longest side until n boxes or single colours are left; the same
+// colours give the same answer. Colours within 8 steps of a channel count as one.
+class TMedianCut {
+public:
+  TMedianCut();
+  void Add(const uint32_t* colours, size_t n);
+  std::vector<uint32_t> Cut(int n) const;
+
+private:
+  struct TBin {
+    uint64_t Count = 0, Red = 0, Green = 0, Blue = 0;
+  };
+  std::vector<TBin> Bins;
+};
+
+enum class TDither : uint8_t { None, FloydSteinberg, Ordered };
+
+// Gives each cell of a grid, row after row, a colour of a set; with dithering, an area's
+// mix of colours comes near its own colour. Floyd-Steinberg passes each cell's error on to
+// the cells right and below; ordered dithering shifts each cell by its place in a 4 x 4
+// Bayer matrix, as far as the set's colours lie apart.
+class TDitherer {
+public:
+  TDitherer(TNearest& nearest, TDither dither, size_t width);
+  // The index in the set of each colour of the next row.
+  void Row(const uint32_t* colours, uint8_t* indices);
+
+private:
+  TNearest& Nearest;
+  TDither Dither;
+  size_t Width, RowNo = 0;
+  // Sixteenths of a channel step, three channels a cell, one cell of margin each side.
+  std::vector<int> Error, NextError;
+  std::vector<int> Channels; // of the set's colours, three each
+  float Spread = 0;
+};
+
+} // namespace quillane
