@@ -209,7 +209,8 @@ void TfmWindow::SetZoomMode(bool on) {
 
 void TfmWindow::ShowCursor() {
   static constexpr Qt::CursorShape shapes[] = {Qt::ArrowCursor, Qt::SizeAllCursor,
-                                               Qt::ClosedHandCursor};
+                                               Qt::ClosedHandCursor, Qt::CrossCursor,
+                                               Qt::PointingHandCursor};
   const Qt::CursorShape shape = shapes[static_cast<int>(MouseState.Cursor())];
   if (PaintBox1->cursor().shape() != shape)
     PaintBox1->setCursor(shape);

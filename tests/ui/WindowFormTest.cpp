@@ -145,7 +145,7 @@ private slots:
     QCOMPARE(w.pbPalette->Box().RightIndex, 3);
     QVERIFY(!w.buZoom->isChecked());
     QCOMPARE(w.Mouse().State().Name(), "Paint");
-    QCOMPARE(w.PaintBox1->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(w.PaintBox1->cursor().shape(), Qt::CrossCursor);
     QTest::mouseMove(w.pbPalette, QPoint(5, 1));
     QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=0, B=0"));
     // The hint follows the colour while the bar shows it; the cell under the mouse goes

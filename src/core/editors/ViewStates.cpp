@@ -119,6 +119,58 @@ std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell c
   return {};
 }
 
+std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,
+                        uint8_t index, const std::string& label, TCell* refused) {
+  picture.BringUpToDate(view);
+  // A stroke notes every cell it writes; past a share of the grids, comparing them before
+  // and after takes less memory than the notes would.
+  const bool large = PixelCount(pixels) > static_cast<int64_t>(pattern.States.Data().size() / 16);
+  std::optional<OUndoHistory::TChange> change;
+  if (large)
+    change.emplace(pattern.History, label);
+  else
+    pattern.History.BeginStroke(label);
+  // Machine-view paints in a batch give the same cells, their pixels drawn once at the end.
+  struct TBatch {
+    OPattern& Pattern;
+    bool Open;
+    TBatch(OPattern& p, bool open) : Pattern(p), Open(open) {
+      if (Open)
+        Pattern.BeginPaintBatch();
+    }
+    ~TBatch() {
+      if (Open)
+        Pattern.EndPaintBatch();
+    }
+  } batch(pattern, large && view == TView::Machine);
+  std::string first;
+  {
+    OPatternEvents::TGroup oneReport(pattern.Events);
+    for (const TPixelRun& run : pixels)
+      for (int c = run.C0; c <= run.C1; ++c)
+        if (std::string why = PaintPixel(pattern, picture, view, {c, run.R}, index);
+            !why.empty() && first.empty()) {
+          first = std::move(why);
+          if (refused)
+            *refused = {c, run.R};
+        }
+  }
+  if (!large)
+    pattern.History.EndStroke();
+  return first;
+}
+
+std::optional<uint8_t> PickPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell) {
+  picture.BringUpToDate(view);
+  const TGrid& colours = view == TView::Design ? pattern.DesignColours : pattern.MachineColours;
+  for (const auto& region : picture.Regions) {
+    int32_t c = cell.C + 1, p = cell.R + 1;
+    if (region->MapPixelToCell(c, p) && colours.Contains(c, p))
+      return colours.Get(c, p);
+  }
+  return std::nullopt;
+}
+
 TViewReply OViewState::Move(OViewMouse& mouse, const TViewInput& in) {
   TViewReply r;
   r.Status = CellText(mouse.Geometry.CellAt(in.X, in.Y));
@@ -164,49 +216,216 @@ TViewReply OZoomState::Press(OViewMouse& mouse, const TViewInput& in) {
   return r;
 }
 
-TViewReply OPaintState::PaintAt(OViewMouse& mouse, const TViewInput& in) {
-  TViewReply r;
+namespace {
+
+// The picture pixel under a point of the grid, also beyond the picture's edges.
+TCell PixelUnder(const OViewGeometry& g, int x, int y) {
+  return {g.HorzPos() + static_cast<int>(std::floor(x / double{g.Zoom()})),
+          -g.VertPos() + static_cast<int>(std::floor((g.BoxHeight() - 1 - y) / g.RowHeight()))};
+}
+
+// Paints the pixels within the open stroke, as presses do: the first refusal's text.
+std::optional<std::string> PaintInStroke(OViewMouse& mouse, const TPixelRuns& pixels,
+                                         uint8_t index) {
+  std::optional<std::string> refused;
+  OPatternEvents::TGroup oneReport(mouse.Pattern.Events);
+  for (const TPixelRun& run : pixels)
+    for (int c = run.C0; c <= run.C1; ++c)
+      if (std::string why = PaintPixel(mouse.Pattern, mouse.Picture, mouse.View, {c, run.R}, index);
+          !why.empty() && !refused)
+        refused = std::move(why);
+  return refused;
+}
+
+TPixelRuns BrushedLine(const OViewMouse& mouse, TCell from, TCell to) {
+  return Brushed(LineCells(from, to), mouse.Brush, mouse.Picture.Width, mouse.Picture.Height);
+}
+
+} // namespace
+
+TViewReply ODrawState::Press(OViewMouse& mouse, const TViewInput& in) {
+  if (in.Button == TMouseButton::Middle)
+    return Held ? TViewReply{} : BeginPan(mouse, in);
   const std::optional<TCell> cell = mouse.Geometry.CellAt(in.X, in.Y);
+  TViewReply r;
   if (!cell) {
     r.Status = std::string();
     return r;
   }
-  if (std::string why = PaintPixel(mouse.Pattern, mouse.Picture, mouse.View, *cell, Index);
-      !why.empty())
-    r.Status = std::move(why);
-  return r;
-}
-
-TViewReply OPaintState::Press(OViewMouse& mouse, const TViewInput& in) {
-  if (in.Button == TMouseButton::Middle)
-    return Held ? TViewReply{} : BeginPan(mouse, in);
-  // A stroke begins on the picture only; a second button pressed during one takes it on.
-  if (!mouse.Geometry.CellAt(in.X, in.Y))
-    return PaintAt(mouse, in);
+  if (Held)
+    return Again(mouse, *cell, in.Shift);
+  const bool left = in.Button == TMouseButton::Left;
+  if (in.Shift & ssAlt) {
+    if (const std::optional<uint8_t> v =
+            PickPixel(mouse.Pattern, mouse.Picture, mouse.View, *cell)) {
+      (left ? Colours.LeftIndex : Colours.RightIndex) = *v;
+      Colours.Changes.Notify(TStripChange::Selection);
+      r.Status = "Palette Color " + std::to_string(*v);
+    }
+    return r;
+  }
   Held = in.Button;
-  Index = in.Button == TMouseButton::Left ? Colours.LeftIndex : Colours.RightIndex;
-  return PaintAt(mouse, in);
+  Index = left ? Colours.LeftIndex : Colours.RightIndex;
+  return Begin(mouse, *cell, in.Shift);
 }
 
-TViewReply OPaintState::Move(OViewMouse& mouse, const TViewInput& in) {
+TViewReply ODrawState::Move(OViewMouse& mouse, const TViewInput& in) {
   if (!Held)
     return OViewState::Move(mouse, in);
-  TViewReply r = PaintAt(mouse, in);
+  TViewReply r = DragTo(mouse, PixelUnder(mouse.Geometry, in.X, in.Y), in.Shift);
   if (!r.Status)
     r.Status = CellText(mouse.Geometry.CellAt(in.X, in.Y));
   return r;
 }
 
-TViewReply OPaintState::Release(OViewMouse& mouse, const TViewInput& in) {
-  if (in.Button != TMouseButton::Middle)
-    Leave(mouse);
+TViewReply ODrawState::Release(OViewMouse& mouse, const TViewInput& in) {
+  if (in.Button == TMouseButton::Middle || !Held)
+    return {};
+  TViewReply r = Finish(mouse, PixelUnder(mouse.Geometry, in.X, in.Y), in.Shift);
+  const TRect was = PixelBounds(Shown);
+  Leave(mouse);
+  if (was.Left <= was.Right && !r.Preview)
+    r.Preview = was;
+  return r;
+}
+
+TViewReply ODrawState::Key(OViewMouse& mouse, TViewKey key, uint32_t shift) {
+  if (key != TViewKey::Escape || !Held)
+    return OViewState::Key(mouse, key, shift);
+  TViewReply r;
+  ShowPreview(r, {});
+  Leave(mouse);
+  return r;
+}
+
+void ODrawState::Leave(OViewMouse& mouse) {
+  Held.reset();
+  Shown.clear();
+  End(mouse);
+}
+
+TViewReply ODrawState::DragTo(OViewMouse&, TCell, uint32_t) {
   return {};
 }
 
-void OPaintState::Leave(OViewMouse& mouse) {
+TViewReply ODrawState::Finish(OViewMouse&, TCell, uint32_t) {
+  return {};
+}
+
+TViewReply ODrawState::Again(OViewMouse&, TCell, uint32_t) {
+  return {};
+}
+
+void ODrawState::End(OViewMouse&) {}
+
+void ODrawState::ShowPreview(TViewReply& reply, TPixelRuns pixels) {
+  const TRect was = PixelBounds(Shown), now = PixelBounds(pixels);
+  Shown = std::move(pixels);
+  if (was.Left > was.Right && now.Left > now.Right)
+    return;
+  if (was.Left > was.Right)
+    reply.Preview = now;
+  else if (now.Left > now.Right)
+    reply.Preview = was;
+  else
+    reply.Preview = TRect{std::min(was.Left, now.Left), std::min(was.Top, now.Top),
+                          std::max(was.Right, now.Right), std::max(was.Bottom, now.Bottom)};
+}
+
+TViewReply OPaintState::Begin(OViewMouse& mouse, TCell at, uint32_t) {
+  Last = at;
+  TViewReply r;
+  r.Status = PaintInStroke(mouse, BrushedLine(mouse, at, at), Index);
+  return r;
+}
+
+TViewReply OPaintState::DragTo(OViewMouse& mouse, TCell at, uint32_t) {
+  TViewReply r;
+  if (at == Last)
+    return r;
+  // The line's first cell was painted by the step before.
+  std::vector<TCell> path = LineCells(Last, at);
+  path.erase(path.begin());
+  Last = at;
+  r.Status = PaintInStroke(
+      mouse, Brushed(path, mouse.Brush, mouse.Picture.Width, mouse.Picture.Height), Index);
+  return r;
+}
+
+TViewReply OPaintState::Again(OViewMouse& mouse, TCell at, uint32_t shift) {
+  // The stroke goes on in the new button's colour.
+  Index = Held == TMouseButton::Left ? Colours.RightIndex : Colours.LeftIndex;
+  Held = Held == TMouseButton::Left ? TMouseButton::Right : TMouseButton::Left;
+  return Begin(mouse, at, shift);
+}
+
+void OPaintState::End(OViewMouse& mouse) {
   // The stroke becomes one step of the pattern's history.
-  Held.reset();
   mouse.Pattern.History.EndStroke();
+}
+
+TViewReply OLineState::Begin(OViewMouse& mouse, TCell at, uint32_t) {
+  Anchor = at;
+  TViewReply r;
+  ShowPreview(r, BrushedLine(mouse, at, at));
+  return r;
+}
+
+TViewReply OLineState::DragTo(OViewMouse& mouse, TCell at, uint32_t shift) {
+  TViewReply r;
+  ShowPreview(r, BrushedLine(mouse, Anchor, shift & ssShift ? Straightened(Anchor, at) : at));
+  return r;
+}
+
+TViewReply OLineState::Finish(OViewMouse& mouse, TCell at, uint32_t shift) {
+  TViewReply r = DragTo(mouse, at, shift);
+  if (std::string why = PaintPixels(mouse.Pattern, mouse.Picture, mouse.View, Shown, Index, "Line");
+      !why.empty())
+    r.Status = std::move(why);
+  return r;
+}
+
+TViewReply ORectangleState::Begin(OViewMouse& mouse, TCell at, uint32_t shift) {
+  Anchor = at;
+  return DragTo(mouse, at, shift);
+}
+
+TViewReply ORectangleState::DragTo(OViewMouse& mouse, TCell at, uint32_t shift) {
+  TViewReply r;
+  ShowPreview(r, RectanglePixels(Anchor, at, Filled || (shift & ssShift) != 0, mouse.Picture.Width,
+                                 mouse.Picture.Height));
+  return r;
+}
+
+TViewReply ORectangleState::Finish(OViewMouse& mouse, TCell at, uint32_t shift) {
+  TViewReply r = DragTo(mouse, at, shift);
+  if (std::string why =
+          PaintPixels(mouse.Pattern, mouse.Picture, mouse.View, Shown, Index, "Rectangle");
+      !why.empty())
+    r.Status = std::move(why);
+  return r;
+}
+
+TViewReply OFillState::Begin(OViewMouse& mouse, TCell at, uint32_t shift) {
+  mouse.Picture.BringUpToDate(mouse.View);
+  const OBitmap24& image =
+      mouse.View == TView::Design ? mouse.Picture.DesignImage : mouse.Picture.MachineImage;
+  TViewReply r;
+  if (std::string why = PaintPixels(mouse.Pattern, mouse.Picture, mouse.View,
+                                    FillPixels(image, at, (shift & ssShift) != 0), Index, "Fill");
+      !why.empty())
+    r.Status = std::move(why);
+  return r;
+}
+
+TViewReply OPickState::Begin(OViewMouse& mouse, TCell at, uint32_t) {
+  TViewReply r;
+  if (const std::optional<uint8_t> v = PickPixel(mouse.Pattern, mouse.Picture, mouse.View, at)) {
+    (Held == TMouseButton::Left ? Colours.LeftIndex : Colours.RightIndex) = *v;
+    Colours.Changes.Notify(TStripChange::Selection);
+    r.Status = "Palette Color " + std::to_string(*v);
+  }
+  return r;
 }
 
 TViewReply OPanState::Move(OViewMouse& mouse, const TViewInput& in) {
@@ -261,7 +480,7 @@ bool OViewMouse::Zooming() const {
   return dynamic_cast<const OZoomState*>(Chosen.get()) != nullptr;
 }
 
-void OViewMouse::StripPressed(const OPalettePaintBox& colours) {
+void OViewMouse::StripPressed(OPalettePaintBox& colours) {
   if (dynamic_cast<const OZoomState*>(Chosen.get()))
     Choose(std::make_unique<OPaintState>(colours));
 }
@@ -291,6 +510,57 @@ TViewReply OViewMouse::Wheel(int across, int up, const TViewInput& at) {
     r.Moved = true;
   }
   return r;
+}
+
+} // namespace quillane
+
+namespace quillane {
+
+const TDrawToolInfo DrawToolInfos[6] = {
+    {TDrawTool::Zoom, 'Z', "Zoom", "Zoom (Z)", "Left click zooms in, right click zooms out"},
+    {TDrawTool::Pencil, 'B', "Pencil", "Pencil (B)",
+     "Drag to paint with the button's colour; Alt+click picks a colour"},
+    {TDrawTool::Line, 'L', "Line", "Line (L)",
+     "Drag to draw a line; Shift keeps it horizontal, vertical or diagonal"},
+    {TDrawTool::Rectangle, 'U', "Rectangle", "Rectangle (U)",
+     "Drag to draw a rectangle; Shift fills it"},
+    {TDrawTool::Fill, 'G', "Fill", "Fill (G)",
+     "Click to fill the area of one colour; Shift fills every pixel of that colour"},
+    {TDrawTool::Picker, 'I', "Picker", "Picker (I)",
+     "Click to take a colour into the button pressed"},
+};
+
+std::unique_ptr<OViewState> MakeToolState(TDrawTool tool, OPalettePaintBox& colours) {
+  switch (tool) {
+  case TDrawTool::Pencil:
+    return std::make_unique<OPaintState>(colours);
+  case TDrawTool::Line:
+    return std::make_unique<OLineState>(colours);
+  case TDrawTool::Rectangle:
+    return std::make_unique<ORectangleState>(colours, false);
+  case TDrawTool::Fill:
+    return std::make_unique<OFillState>(colours);
+  case TDrawTool::Picker:
+    return std::make_unique<OPickState>(colours);
+  case TDrawTool::Zoom:
+    break;
+  }
+  return std::make_unique<OZoomState>();
+}
+
+TDrawTool ChosenTool(const OViewMouse& mouse) {
+  const OViewState& s = mouse.ChosenState();
+  if (dynamic_cast<const OPaintState*>(&s))
+    return TDrawTool::Pencil;
+  if (dynamic_cast<const OLineState*>(&s))
+    return TDrawTool::Line;
+  if (dynamic_cast<const ORectangleState*>(&s))
+    return TDrawTool::Rectangle;
+  if (dynamic_cast<const OFillState*>(&s))
+    return TDrawTool::Fill;
+  if (dynamic_cast<const OPickState*>(&s))
+    return TDrawTool::Picker;
+  return TDrawTool::Zoom;
 }
 
 } // namespace quillane
