@@ -116,18 +116,23 @@ private slots:
         if (design)
           QTest::mouseClick(w.rbDesign, Qt::LeftButton);
         const int bottom = w.PaintBox1->height() - 1;
-        // Across PLines 1 and 2, then off the picture to the left, which paints nothing.
-        const QPoint stroke[] = {{3, bottom}, {5, bottom}, {5, bottom - 1}, {-4, bottom - 1}};
+        // Across PLines 1 and 2, then off the picture to the left: at zoom 1 every pixel on
+        // the way, up to the picture's edge.
+        const QPoint stroke[] = {{3, bottom}, {7, bottom}, {7, bottom - 1}, {-4, bottom - 1}};
         auto reference = TwoParts();
         OPicture& picture = *reference->Pictures->Get(0);
         picture.BringUpToDate(design ? TView::Design : TView::Machine);
         const uint8_t index = button == Qt::LeftButton ? 1 : 2;
+        TCell last{3, 0};
         for (const QPoint& at : stroke) {
           Mouse(w.PaintBox1, at == stroke[0] ? QEvent::MouseButtonPress : QEvent::MouseMove, button,
                 at);
-          if (std::optional<TCell> cell = w.Geometry().CellAt(at.x(), at.y()))
-            design ? picture.PaintDesignPixel(cell->C, cell->R, index)
-                   : picture.PaintMachinePixel(cell->C, cell->R, index);
+          const TCell to{at.x(), bottom - at.y()};
+          for (const TCell& cell : LineCells(last, to))
+            if (cell.C >= 0)
+              design ? picture.PaintDesignPixel(cell.C, cell.R, index)
+                     : picture.PaintMachinePixel(cell.C, cell.R, index);
+          last = to;
         }
         Mouse(w.PaintBox1, QEvent::MouseButtonRelease, button, stroke[3]);
         QCOMPARE(o.Status(), QString());
