@@ -1,5 +1,6 @@
 // The pattern view window on the offscreen platform: what a new window shows, zooming,
 // strokes in both views, the palette strip and colour patterns.
+#include <QComboBox>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QRadioButton>
@@ -140,6 +141,38 @@ private slots:
         QVERIFY(o.Pattern->States.Data() == reference->States.Data());
         QVERIFY(o.Pattern->MachineColours.Data() == reference->MachineColours.Data());
       }
+  }
+
+  void toolKeysDrawALineShownUntilReleaseAndAltClickPicks() {
+    TOpened o(Ini(), TwoParts());
+    TfmWindow& w = *o.Window;
+    w.PaintBox1->setFocus();
+    QTest::keyClick(w.PaintBox1, Qt::Key_L);
+    QVERIFY(w.ToolButtons[1]->isChecked() && !w.buZoom->isChecked());
+    QCOMPARE(w.PaintBox1->cursor().shape(), Qt::CrossCursor);
+    QCOMPARE(
+        o.Status(),
+        QStringLiteral("Drag to draw a line; Shift keeps it horizontal, vertical or diagonal"));
+    w.cbBrush->setCurrentIndex(2);
+    QCOMPARE(w.Mouse().Brush, 3);
+    const int y = w.PaintBox1->height() - 6; // PLine 6 at zoom 1
+    const auto before = o.Pattern->States.Data();
+    Mouse(w.PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, {2, y});
+    Mouse(w.PaintBox1, QEvent::MouseMove, Qt::LeftButton, {12, y});
+    // Three PLines of the left button's red are shown, and nothing is painted yet.
+    const QImage shown = w.PaintBox1->grab().toImage();
+    for (const int dy : {-2, -1, 0, 1, 2})
+      QCOMPARE(shown.pixel(7, y + dy) == qRgb(255, 0, 0), std::abs(dy) <= 1);
+    QVERIFY(o.Pattern->States.Data() == before);
+    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, {12, y});
+    QCOMPARE(o.Pattern->History.UndoLabel(), "Line");
+    QVERIFY(!(o.Pattern->States.Data() == before));
+    // With any tool, Alt and a click take the colour into the button pressed.
+    QTest::keyClick(w.PaintBox1, Qt::Key_G);
+    QCOMPARE(w.Mouse().State().Name(), "Fill");
+    QTest::mouseClick(w.PaintBox1, Qt::RightButton, Qt::AltModifier, QPoint(7, y));
+    QCOMPARE(w.pbPalette->Box().RightIndex, 1);
+    QCOMPARE(o.Pattern->History.UndoLabel(), "Line");
   }
 
   void stripPressSwitchesToPaintModeAndColourPatternsShowTheMachineView() {
