@@ -5,13 +5,15 @@
 
 #include "PatternSupport.h"
 #include "editors/ViewStates.h"
+#include "setup/Creel.h"
 
 namespace quillane::test {
 namespace {
 
 // 40 controls by 12 PLines: controls 1-20 are copied onto 21-40; the picture shows 1-20 on
 // pixels 0-19 and 21-40 mirrored on 20-39. Pixels 4 and 5 (a pair in the design view) are
-// painted with colour 2 beforehand, so they show again at 34 and 35.
+// painted with colour 2 beforehand, so they show again at 34 and 35. Controls 7 and 8 have
+// yarn type B, whose states show colour 4, which yarn type A has none for.
 std::unique_ptr<OPattern> Mirrored(TView view) {
   auto p = BarePattern(40, 12);
   AddSection(*p, {1, 1, 20, 12}, {1, 1, 20, 12});
@@ -19,6 +21,9 @@ std::unique_ptr<OPattern> Mirrored(TView view) {
   OPicture& picture = AddPicture(*p, 40, 12);
   AddRegion(picture, {1, 1, 20, 12}, {1, 1, 20, 12});
   AddRegion(picture, {21, 1, 40, 12}, {21, 1, 40, 12}, 1);
+  p->Creel->SetYarnType(7, 2);
+  p->Creel->SetYarnType(8, 2);
+  p->ApplyCreel();
   p->Changed();
   for (int r = 0; r < 12; ++r)
     PaintPixels(*p, picture, view, {{r, 4, 5}}, 2, "Paint");
@@ -47,7 +52,7 @@ TEST_F(DrawTools, EachToolLeavesThePatternAsPressingItsPixelsOneByOne) {
       {"a fast drag leaves no gap", TDrawTool::Pencil, 1, "PL 0 0, ML 39 0, RL 39 0", 1, "0 0 39 0",
        "Paint 40 L=1 R=2"},
       {"the right button with a brush of 3", TDrawTool::Pencil, 3, "PR 10 5, MR 14 5, RR 14 5", 2,
-       "9 4 15 6", "Paint 21 L=1 R=2"},
+       "9 4 15 6", "Paint 21 L=2 R=2"},
       {"Shift keeps a line horizontal", TDrawTool::Line, 1, "PL 0 0, ML 10 3 S, RL 10 3 S", 1,
        "0 0 10 0", "Line 11 L=1 R=2"},
       {"a diagonal with a brush of 2", TDrawTool::Line, 2, "PL 2 2, ML 6 6, RL 6 6", 1,
@@ -64,6 +69,8 @@ TEST_F(DrawTools, EachToolLeavesThePatternAsPressingItsPixelsOneByOne) {
        "Fill 48 L=1 R=2"},
       {"Shift fills the colour everywhere", TDrawTool::Fill, 1, "PL 0 0 S, RL 0 0", 1,
        "0 0 3 11; 6 0 33 11; 36 0 39 11", "Fill 432 L=1 R=2"},
+      {"a colour only some yarn types take paints only there", TDrawTool::Fill, 1,
+       "PL 0 0 S, RL 0 0", 4, "0 0 3 11; 6 0 33 11; 36 0 39 11", "Fill 432 L=4 R=2"},
       {"Escape drops a line", TDrawTool::Line, 1, "PL 0 0, ML 9 0, K, RL 9 0", 1, "",
        "- 0 L=1 R=2"},
       {"Alt picks instead of drawing", TDrawTool::Line, 1, "PL 4 3 A, RL 4 3", 1, "",
@@ -80,6 +87,7 @@ TEST_F(DrawTools, EachToolLeavesThePatternAsPressingItsPixelsOneByOne) {
       g.SetBox(40, 12);
       g.SetPicture(40, 12, 1);
       OPalettePaintBox colours(p->Palette.get(), false);
+      colours.LeftIndex = static_cast<uint8_t>(row.Colour);
       OViewMouse mouse(*p, picture, g);
       mouse.ShowView(view);
       mouse.Brush = row.Brush;

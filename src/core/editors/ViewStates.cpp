@@ -102,13 +102,10 @@ TRedraw RedrawFor(const TPatternChange& change, const OPicture& picture, TView v
   return r;
 }
 
-std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell,
-                       uint8_t index) {
-  picture.BringUpToDate(view);
-  // Such a paint would store the colour beside a state that does not show it, unseen until
-  // an undo or a second view drew the stored colour.
-  if (std::string why = NothingTakes(picture, pattern, cell, index, view); !why.empty())
-    return why;
+namespace {
+
+// A paint NothingTakes let through.
+void PaintTaken(OPattern& pattern, OPicture& picture, TView view, TCell cell, uint8_t index) {
   // The stroke begins with its first paint, after the view's grid was brought up to date:
   // that is no change of the user's.
   pattern.History.BeginStroke();
@@ -116,6 +113,60 @@ std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell c
     picture.PaintDesignPixel(cell.C, cell.R, index);
   else
     picture.PaintMachinePixel(cell.C, cell.R, index);
+}
+
+// Whether NothingTakes may refuse some pixel: a control (in the design view, a pair) whose
+// yarn types have no state for the colour. Most colours have one everywhere, and then a large
+// area need not ask for each pixel.
+bool MayRefuse(const OPattern& p, TView view, uint8_t v) {
+  if (p.PatternMode != pmStates)
+    return false;
+  for (int c = 1; c <= p.NoControls; c += view == TView::Design ? 2 : 1) {
+    const int a = p.Creel->GetYarnType(c);
+    if (view != TView::Design
+            ? p.MachineTable->GetState(a, v) == 0
+            : p.DesignTable->GetOddState(
+                  a, p.Creel->GetYarnType(c + 1 <= p.NoControls ? c + 1 : c - 1), v) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Each pixel of the runs, a column at a time from the left, each column from the lowest row:
+// the order a batch of paints finds its sections fastest in. Paints of one colour leave
+// the same cells in any order.
+template <class TPaint> void ColumnByColumn(const TPixelRuns& runs, TPaint paint) {
+  // Each row's runs, and the first of them not yet passed.
+  std::vector<size_t> first, end;
+  for (size_t i = 0; i < runs.size(); ++i)
+    if (i == 0 || runs[i].R != runs[i - 1].R) {
+      first.push_back(i);
+      end.push_back(i);
+    }
+  for (size_t g = 0; g + 1 < end.size(); ++g)
+    end[g] = first[g + 1];
+  if (!end.empty())
+    end.back() = runs.size();
+  const TRect bounds = PixelBounds(runs);
+  for (int c = bounds.Left; c <= bounds.Right; ++c)
+    for (size_t g = 0; g < first.size(); ++g) {
+      while (first[g] < end[g] && runs[first[g]].C1 < c)
+        ++first[g];
+      if (first[g] < end[g] && runs[first[g]].C0 <= c)
+        paint(TCell{c, runs[first[g]].R});
+    }
+}
+
+} // namespace
+
+std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell,
+                       uint8_t index) {
+  picture.BringUpToDate(view);
+  // Such a paint would store the colour beside a state that does not show it, unseen until
+  // an undo or a second view drew the stored colour.
+  if (std::string why = NothingTakes(picture, pattern, cell, index, view); !why.empty())
+    return why;
+  PaintTaken(pattern, picture, view, cell, index);
   return {};
 }
 
@@ -143,17 +194,29 @@ std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const 
         Pattern.EndPaintBatch();
     }
   } batch(pattern, large && view == TView::Machine);
+  const bool ask = MayRefuse(pattern, view, index);
   std::string first;
-  {
-    OPatternEvents::TGroup oneReport(pattern.Events);
-    for (const TPixelRun& run : pixels)
-      for (int c = run.C0; c <= run.C1; ++c)
-        if (std::string why = PaintPixel(pattern, picture, view, {c, run.R}, index);
-            !why.empty() && first.empty()) {
+  auto paint = [&](TCell cell) {
+    if (ask)
+      if (std::string why = NothingTakes(picture, pattern, cell, index, view); !why.empty()) {
+        if (first.empty()) {
           first = std::move(why);
           if (refused)
-            *refused = {c, run.R};
+            *refused = cell;
         }
+        return;
+      }
+    PaintTaken(pattern, picture, view, cell, index);
+  };
+  {
+    OPatternEvents::TGroup oneReport(pattern.Events);
+    if (large) {
+      ColumnByColumn(pixels, paint);
+    } else {
+      for (const TPixelRun& run : pixels)
+        for (int c = run.C0; c <= run.C1; ++c)
+          paint({c, run.R});
+    }
   }
   if (!large)
     pattern.History.EndStroke();
