@@ -6,6 +6,7 @@
 #include "PatternSupport.h"
 #include "editors/ViewStates.h"
 #include "setup/Creel.h"
+#include "setup/MachineTable.h"
 
 namespace quillane::test {
 namespace {
@@ -13,7 +14,7 @@ namespace {
 // 40 controls by 12 PLines: controls 1-20 are copied onto 21-40; the picture shows 1-20 on
 // pixels 0-19 and 21-40 mirrored on 20-39. Pixels 4 and 5 (a pair in the design view) are
 // painted with colour 2 beforehand, so they show again at 34 and 35. Controls 7 and 8 have
-// yarn type B, whose states show colour 4, which yarn type A has none for.
+// yarn type B, whose states show colours 1 and 4; yarn type A has no state for 4.
 std::unique_ptr<OPattern> Mirrored(TView view) {
   auto p = BarePattern(40, 12);
   AddSection(*p, {1, 1, 20, 12}, {1, 1, 20, 12});
@@ -24,6 +25,9 @@ std::unique_ptr<OPattern> Mirrored(TView view) {
   p->Creel->SetYarnType(7, 2);
   p->Creel->SetYarnType(8, 2);
   p->ApplyCreel();
+  p->MachineTable->SetColour(2, 1, 1);
+  p->MachineTable->SetColour(2, 2, 4);
+  p->ApplyMachineTable();
   p->Changed();
   for (int r = 0; r < 12; ++r)
     PaintPixels(*p, picture, view, {{r, 4, 5}}, 2, "Paint");

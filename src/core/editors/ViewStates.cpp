@@ -1,6 +1,7 @@
 #include "editors/ViewStates.h"
 
 #include <cmath>
+#include <map>
 
 #include "elements/Picture.h"
 #include "elements/Section.h"
@@ -157,6 +158,70 @@ template <class TPaint> void ColumnByColumn(const TPixelRuns& runs, TPaint paint
     }
 }
 
+// One colour for every cell of an area.
+class TOneColour : public OAreaValues {
+public:
+  TOneColour(uint8_t v, size_t count) : V(v), N(count) {}
+  size_t Count() const override { return N; }
+  const uint8_t* Row(int64_t, int64_t, size_t n) override {
+    if (Values.size() < n)
+      Values.assign(n, V);
+    return Values.data();
+  }
+
+private:
+  uint8_t V;
+  size_t N;
+  std::vector<uint8_t> Values;
+};
+
+// The runs as rectangles of pixels (from 0): runs over the same columns in rows one above
+// another make one, so that a fill of a plain area is a few.
+std::vector<TRect> Rectangles(const TPixelRuns& runs) {
+  std::vector<TRect> rects;
+  std::map<std::pair<int, int>, size_t> open; // by columns, the one reaching highest
+  for (const TPixelRun& run : runs) {
+    const auto at = open.find({run.C0, run.C1});
+    if (at != open.end() && rects[at->second].Bottom == run.R - 1) {
+      rects[at->second].Bottom = run.R;
+    } else {
+      open[{run.C0, run.C1}] = rects.size();
+      rects.push_back({run.C0, run.R, run.C1, run.R});
+    }
+  }
+  return rects;
+}
+
+// Paints the machine view's pixels of `rect` (from 0) where `region` shows cells, as
+// PaintMachinePixel paints them one by one: as one area of cells where the batch can take
+// it, else cell by cell.
+void PaintShown(OPattern& p, const ORegion& region, const TRect& rect, uint8_t v) {
+  const TRect& shown = region.PictureArea;
+  const int x0 = std::max(rect.Left + 1, shown.Left), x1 = std::min(rect.Right + 1, shown.Right);
+  const int y0 = std::max(rect.Top + 1, shown.Top), y1 = std::min(rect.Bottom + 1, shown.Bottom);
+  if (x0 > x1 || y0 > y1)
+    return;
+  // A region moves, flips and turns its pixels whole: the corners give the cells.
+  int32_t ca = x0, pa = y0, cb = x1, pb = y1;
+  region.MapPixelToCell(ca, pa);
+  region.MapPixelToCell(cb, pb);
+  const TRect cells{std::max(std::min(ca, cb), 1), std::max(std::min(pa, pb), 1),
+                    std::min<int32_t>(std::max(ca, cb), p.NoControls),
+                    std::min<int32_t>(std::max(pa, pb), p.NoPLines)};
+  if (cells.Left > cells.Right || cells.Top > cells.Bottom)
+    return;
+  TOneColour values(v, static_cast<size_t>(cells.Right - cells.Left + 1) *
+                           static_cast<size_t>(cells.Bottom - cells.Top + 1));
+  if (p.BatchPaintArea(cells, values))
+    return;
+  for (int x = x0; x <= x1; ++x)
+    for (int y = y0; y <= y1; ++y) {
+      int32_t c = x, pl = y;
+      if (region.MapPixelToCell(c, pl))
+        p.PaintMachineColour(c, pl, v);
+    }
+}
+
 } // namespace
 
 std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell,
@@ -210,7 +275,12 @@ std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const 
   };
   {
     OPatternEvents::TGroup oneReport(pattern.Events);
-    if (large) {
+    if (large && view == TView::Machine && !ask) {
+      // No pixel is refused: each rectangle of them is painted region by region.
+      for (const TRect& rect : Rectangles(pixels))
+        for (const auto& region : picture.Regions)
+          PaintShown(pattern, *region, rect, index);
+    } else if (large) {
       ColumnByColumn(pixels, paint);
     } else {
       for (const TPixelRun& run : pixels)
