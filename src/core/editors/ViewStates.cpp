@@ -195,7 +195,10 @@ std::vector<TRect> Rectangles(const TPixelRuns& runs) {
 // Paints the machine view's pixels of `rect` (from 0) where `region` shows cells, as
 // PaintMachinePixel paints them one by one: as one area of cells where the batch can take
 // it, else cell by cell.
-void PaintShown(OPattern& p, const ORegion& region, const TRect& rect, uint8_t v) {
+// Cells painted already (in `done`) are left: painting a cell again with the colour it was
+// given changes nothing.
+void PaintShown(OPattern& p, const ORegion& region, const TRect& rect, uint8_t v,
+                std::vector<TRect>& done) {
   const TRect& shown = region.PictureArea;
   const int x0 = std::max(rect.Left + 1, shown.Left), x1 = std::min(rect.Right + 1, shown.Right);
   const int y0 = std::max(rect.Top + 1, shown.Top), y1 = std::min(rect.Bottom + 1, shown.Bottom);
@@ -210,9 +213,15 @@ void PaintShown(OPattern& p, const ORegion& region, const TRect& rect, uint8_t v
                     std::min<int32_t>(std::max(pa, pb), p.NoPLines)};
   if (cells.Left > cells.Right || cells.Top > cells.Bottom)
     return;
+  for (const TRect& d : done)
+    if (d.Left <= cells.Left && d.Right >= cells.Right && d.Top <= cells.Top &&
+        d.Bottom >= cells.Bottom)
+      return;
+  done.push_back(cells);
   TOneColour values(v, static_cast<size_t>(cells.Right - cells.Left + 1) *
                            static_cast<size_t>(cells.Bottom - cells.Top + 1));
-  if (p.BatchPaintArea(cells, values))
+  // Cells that share a source all give it the one colour: any order of them does.
+  if (p.BatchPaintArea(cells, values, {1, int64_t{p.NoControls} + 1}))
     return;
   for (int x = x0; x <= x1; ++x)
     for (int y = y0; y <= y1; ++y) {
@@ -277,9 +286,10 @@ std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const 
     OPatternEvents::TGroup oneReport(pattern.Events);
     if (large && view == TView::Machine && !ask) {
       // No pixel is refused: each rectangle of them is painted region by region.
+      std::vector<TRect> done;
       for (const TRect& rect : Rectangles(pixels))
         for (const auto& region : picture.Regions)
-          PaintShown(pattern, *region, rect, index);
+          PaintShown(pattern, *region, rect, index, done);
     } else if (large) {
       ColumnByColumn(pixels, paint);
     } else {
