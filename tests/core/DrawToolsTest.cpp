@@ -161,3 +161,35 @@ TEST_F(DrawTools, EachToolLeavesThePatternAsPressingItsPixelsOneByOne) {
 
 } // namespace
 } // namespace quillane::test
+
+namespace quillane::test {
+namespace {
+
+TEST(DrawToolsFill, ReachesRoundCornersAndStopsAtDiagonals) {
+  // Row 0 is the first line; '#' a second colour.
+  const char* rows[] = {"..#...", ".##.#.", "....#.", "###..."};
+  OBitmap24 image;
+  image.SetSize(6, 4);
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 6; ++c)
+      image.SetPixel(c, r, rows[r][c] == '#' ? 0x0000FF : 0xFFFFFF);
+  struct TFillRow {
+    TCell At;
+    bool Everywhere;
+    int64_t Count;
+    TRect Bounds;
+  };
+  const TFillRow table[] = {{{0, 0}, false, 16, {0, 0, 5, 3}},
+                            {{1, 1}, false, 3, {1, 0, 2, 1}},
+                            {{1, 1}, true, 8, {0, 0, 4, 3}},
+                            {{6, 0}, false, 0, {0, 0, -1, -1}}};
+  for (const TFillRow& row : table) {
+    const TPixelRuns runs = FillPixels(image, row.At, row.Everywhere);
+    EXPECT_EQ(PixelCount(runs), row.Count) << row.At.C << "," << row.At.R;
+    EXPECT_EQ(PixelBounds(runs), row.Bounds) << row.At.C << "," << row.At.R;
+    EXPECT_EQ(Merged(runs), runs);
+  }
+}
+
+} // namespace
+} // namespace quillane::test

@@ -146,13 +146,21 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
     }
     return runs;
   }
-  // A row's run of the colour is taken whole, so a seed in a run already taken is the
-  // only check needed; each run taken seeds the runs it touches above and below.
+  // A row's run of the colour is taken whole, so one pixel tells whether a run is taken;
+  // each run taken seeds the runs it touches above and below.
   std::vector<uint64_t> taken((static_cast<size_t>(w) * static_cast<size_t>(h) + 63) / 64);
   auto index = [w](int r, int c) {
     return static_cast<size_t>(r) * static_cast<size_t>(w) + static_cast<size_t>(c);
   };
   auto isTaken = [&](size_t i) { return (taken[i >> 6] >> (i & 63)) & 1; };
+  auto take = [&](size_t i, size_t n) {
+    for (; n > 0 && (i & 63) != 0; --n, ++i)
+      taken[i >> 6] |= uint64_t{1} << (i & 63);
+    for (; n >= 64; n -= 64, i += 64)
+      taken[i >> 6] = ~uint64_t{0};
+    for (; n > 0; --n, ++i)
+      taken[i >> 6] |= uint64_t{1} << (i & 63);
+  };
   std::vector<TCell> seeds{at};
   while (!seeds.empty()) {
     const TCell seed = seeds.back();
@@ -165,19 +173,20 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
       --c0;
     while (c1 + 1 < w && row[c1 + 1] == colour)
       ++c1;
-    for (int c = c0; c <= c1; ++c)
-      taken[index(seed.R, c) >> 6] |= uint64_t{1} << (index(seed.R, c) & 63);
+    take(index(seed.R, c0), static_cast<size_t>(c1 - c0 + 1));
     runs.push_back({seed.R, c0, c1});
     for (const int r : {seed.R - 1, seed.R + 1}) {
       if (r < 0 || r >= h)
         continue;
       const uint32_t* next = image.Row(r);
       for (int c = c0; c <= c1; ++c) {
-        if (next[c] != colour || isTaken(index(r, c)))
+        if (next[c] != colour)
           continue;
-        seeds.push_back({c, r});
+        const int start = c;
         while (c + 1 <= c1 && next[c + 1] == colour)
           ++c;
+        if (!isTaken(index(r, start)))
+          seeds.push_back({start, r});
       }
     }
   }
