@@ -182,11 +182,24 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
       for (int c = c0; c <= c1; ++c) {
         if (next[c] != colour)
           continue;
-        const int start = c;
-        while (c + 1 <= c1 && next[c + 1] == colour)
-          ++c;
-        if (!isTaken(index(r, start)))
-          seeds.push_back({start, r});
+        if (!isTaken(index(r, c))) {
+          seeds.push_back({c, r});
+          while (c + 1 <= c1 && next[c + 1] == colour)
+            ++c;
+          continue;
+        }
+        // A run taken already ends where its marks do: passed a word at a time where it can.
+        size_t i = index(r, c);
+        const size_t last = index(r, c1);
+        while (i < last) {
+          if ((i & 63) == 63 && i + 64 <= last && taken[(i + 1) >> 6] == ~uint64_t{0})
+            i += 64;
+          else if (isTaken(i + 1))
+            ++i;
+          else
+            break;
+        }
+        c += static_cast<int>(i - index(r, c));
       }
     }
   }
