@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -138,11 +139,13 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   buZoom->setCheckable(true);
   buZoom->setChecked(true);
   buZoom->setToolTip(QString::fromLatin1(DrawToolInfos[0].Hint));
-  // The drawing tools stand between Fit and the views, each with its own key.
-  QAction* views = nullptr;
-  for (QAction* action : ToolBar1->actions())
-    if (ToolBar1->widgetForAction(action) == rbDesign)
-      views = action;
+  // The drawing tools have a bar of their own under the window's, each tool its own key.
+  ToolBar2 = new QToolBar(this);
+  ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+  ToolBar2->setAccessibleName(QStringLiteral("Drawing Tools"));
+  ToolBar2->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  if (auto* column = qobject_cast<QBoxLayout*>(layout()))
+    column->insertWidget(1, ToolBar2);
   for (const TDrawToolInfo& info : DrawToolInfos) {
     const TDrawTool tool = info.Tool;
     auto* key = new QAction(this);
@@ -152,25 +155,27 @@ TfmWindow::TfmWindow(OWindowUI& controller)
     connect(key, &QAction::triggered, this, [this, tool] { ChooseTool(tool); });
     if (tool == TDrawTool::Zoom)
       continue;
-    auto* button = new QToolButton(ToolBar1);
+    auto* button = new QToolButton(ToolBar2);
     button->setObjectName(QStringLiteral("bu") + QString::fromLatin1(info.Caption));
     button->setText(QString::fromLatin1(info.Caption));
     button->setAccessibleName(QString::fromLatin1(info.Caption));
     button->setToolTip(QString::fromLatin1(info.Hint));
     button->setCheckable(true);
     button->setFocusPolicy(Qt::TabFocus);
-    ToolBar1->insertWidget(views, button);
+    ToolBar2->addWidget(button);
     connect(button, &QToolButton::clicked, this, [this, tool] { ChooseTool(tool); });
     ToolButtons.push_back(button);
   }
-  cbBrush = new QComboBox(ToolBar1);
+  ToolBar2->addSeparator();
+  ToolBar2->addWidget(new QLabel(QStringLiteral(" Brush "), ToolBar2));
+  cbBrush = new QComboBox(ToolBar2);
   cbBrush->setObjectName(QStringLiteral("cbBrush"));
   cbBrush->setAccessibleName(QStringLiteral("Brush Size"));
   cbBrush->setToolTip(QStringLiteral("The pencil's and the line's brush, pixels across"));
   cbBrush->setFocusPolicy(Qt::TabFocus);
   for (const int size : BrushSizes)
     cbBrush->addItem(QString::number(size), size);
-  ToolBar1->insertWidget(views, cbBrush);
+  ToolBar2->addWidget(cbBrush);
   connect(cbBrush, &QComboBox::currentIndexChanged, this,
           [this] { MouseState.Brush = cbBrush->currentData().toInt(); });
   rbMachine->setChecked(true);

@@ -14,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QRadioButton;
 class QScrollBar;
+class QToolBar;
 class QToolButton;
 
 namespace quillane {
@@ -34,7 +35,9 @@ public:
 
   QToolButton* buZoom;
   QToolButton* buFit;
-  // The drawing tools after Zoom, in the order of DrawToolInfos, and the brush's size.
+  // The drawing tools after Zoom, in the order of DrawToolInfos, and the brush's size, on
+  // a bar of their own.
+  QToolBar* ToolBar2;
   std::vector<QToolButton*> ToolButtons;
   QComboBox* cbBrush;
   QRadioButton* rbDesign;
