@@ -161,14 +161,18 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
     for (; n > 0; --n, ++i)
       taken[i >> 6] |= uint64_t{1} << (i & 63);
   };
-  std::vector<TCell> seeds{at};
+  // A pixel of a run not taken yet, and the last pixel of the colour seen from it on.
+  struct TSeed {
+    int C, R, End;
+  };
+  std::vector<TSeed> seeds{{at.C, at.R, at.C}};
   while (!seeds.empty()) {
-    const TCell seed = seeds.back();
+    const TSeed seed = seeds.back();
     seeds.pop_back();
     if (isTaken(index(seed.R, seed.C)))
       continue;
     const uint32_t* row = image.Row(seed.R);
-    int c0 = seed.C, c1 = seed.C;
+    int c0 = seed.C, c1 = seed.End;
     while (c0 > 0 && row[c0 - 1] == colour)
       --c0;
     while (c1 + 1 < w && row[c1 + 1] == colour)
@@ -183,9 +187,10 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
         if (next[c] != colour)
           continue;
         if (!isTaken(index(r, c))) {
-          seeds.push_back({c, r});
+          const int start = c;
           while (c + 1 <= c1 && next[c + 1] == colour)
             ++c;
+          seeds.push_back({start, r, c});
           continue;
         }
         // A run taken already ends where its marks do: passed a word at a time where it can.
