@@ -29,6 +29,7 @@
 #include "app/App.h"
 #include "app/FileIO.h"
 #include "editors/Selection.h"
+#include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
@@ -48,6 +49,7 @@
 #ifdef QUILLANE_GUI
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTableView>
@@ -279,6 +281,31 @@ void RenderMachineImage(benchmark::State& state) {
   p.Pictures->Get(0)->RenderMachineImage();
   for (auto _ : state)
     p.Pictures->Get(0)->RenderMachineImage();
+}
+
+// The fill tool over a picture of one colour (one yarn type, every cell in state 1): every
+// pixel the regions show painted as a press paints it, as one step of the history, the
+// colours of states 1 and 2 taking turns.
+void FillWhole(benchmark::State& state) {
+  static const std::unique_ptr<OPattern> p = [] {
+    std::unique_ptr<OPattern> q = ProductionPattern(Controls, PLines, SectionControls, false);
+    for (int c = 1; c <= q->NoControls; ++c)
+      q->Creel->SetYarnType(c, 1);
+    q->ApplyCreel();
+    q->States.Fill(1);
+    q->Changed();
+    q->Pictures->Get(0)->BringUpToDate(TView::Machine);
+    return q;
+  }();
+  OPicture& picture = *p->Pictures->Get(0);
+  const uint8_t colours[] = {p->MachineTable->GetColour(1, 2), p->MachineTable->GetColour(1, 1)};
+  size_t turn = 0;
+  for (auto _ : state) {
+    const OBitmap24& image = picture.MachineImage;
+    const TPixelRuns pixels = FillPixels(image, {0, 0}, false);
+    if (!PaintPixels(*p, picture, TView::Machine, pixels, colours[turn++ % 2], "Fill").empty())
+      state.SkipWithError("the fill was refused");
+  }
 }
 
 // The controller's file set and reading it back.
@@ -659,6 +686,28 @@ void WindowPaintPress(benchmark::State& state) {
   }
 }
 
+// The line tool's preview across the whole width at zoom 1/2 (900 screen pixels for 1,800
+// controls): one move of its far end, the line worked out again and its repaint.
+void WindowLinePreview(benchmark::State& state) {
+  TGui& gui = Gui();
+  gui.ZoomTo(0.5f);
+  TfmWindow& w = gui.Window();
+  w.ToolButtons[1]->click();
+  const int y = ViewHeight / 2;
+  w.GridPress(Qt::LeftButton, QPoint(0, y));
+  int turn = 0;
+  for (auto _ : state) {
+    const int end = y + (turn++ % 2 == 0 ? 40 : -40);
+    QMouseEvent move(QEvent::MouseMove, QPointF(Controls / 2 - 1, end),
+                     QPointF(Controls / 2 - 1, end), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.PaintBox1, &move);
+    w.PaintBox1->repaint();
+  }
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(w.PaintBox1, &escape);
+  w.buZoom->setChecked(true);
+}
+
 // Opening the window node: the window, the first render of its image and the first paint.
 void WindowOpen(benchmark::State& state) {
   TGui& gui = Gui();
@@ -846,6 +895,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"undo of that paste", t("UndoBlockPaste"), t("BlockPaste"), "1 x the paste"},
       {"bitmap photo reduced + dithered, whole pattern", t("BitmapPhoto/1"), 2 * t("BitmapPhoto/0"),
        "2 x the Exact apply"},
+      {"fill of the whole picture", t("FillWhole"),
+       3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -859,6 +910,7 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"view window open", t("WindowOpen"), 1.2 * (t("RenderBeforeOpen") + draw),
        "1.2 x (RenderMachineImage + B_draw)"},
       {"stroke of 200 moves, largest gap", largestGap, 2 * draw, "2 x B_draw"},
+      {"line preview across 1,800 cells", t("WindowLinePreview"), 2 * draw, "2 x B_draw"},
       {"pattern setup open + paint", t("PatternSetupOpen"), 3 * draw, "3 x B_draw"},
       {"pattern setup design click", t("PatternSetupDesignClick"), draw, "1 x B_draw"},
   };
@@ -990,6 +1042,7 @@ int main(int argc, char** argv) {
   add("UndoBlockPaste", UndoBlockPaste)->Iterations(3);
   add("BitmapPhoto", BitmapPhoto)->Arg(0)->Iterations(3);
   add("BitmapPhoto", BitmapPhoto)->Arg(1)->Iterations(3);
+  add("FillWhole", FillWhole)->Iterations(1);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);
@@ -1000,6 +1053,7 @@ int main(int argc, char** argv) {
   add("RenderBeforeOpen", RenderMachineImage);
   add("WindowOpen", WindowOpen)->Iterations(3);
   add("WindowStroke", WindowStroke)->Iterations(3);
+  add("WindowLinePreview", WindowLinePreview);
   add("PatternSetupOpen", PatternSetupOpen)->Iterations(5);
   add("PatternSetupDesignClick", PatternSetupDesignClick);
 #endif

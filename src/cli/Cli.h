@@ -64,6 +64,32 @@ void AddWizardCommands(CLI::App& app, TCommands& commands);
 void AddBitmapCommands(CLI::App& app, TCommands& commands);
 void AddReportCommand(CLI::App& app, TCommands& commands);
 
+// What a tool of the draw command works on: the pattern opened to change, its picture shown
+// in a view, the command's options and the tool's own words.
+struct TDrawJob {
+  OPattern& Pattern;
+  OPicture& Picture;
+  TView View;
+  int Brush;
+  bool Filled, All;
+  const std::vector<std::string>& Words;
+};
+// A tool of the draw command: its name, its words as the help shows them and how many there
+// are, which of --brush, --filled and --all it takes, and what it does. It answers whether
+// the pattern is written to -o; a tool that writes nothing refuses -o.
+struct TDrawCommandTool {
+  std::string Name, Usage;
+  size_t Words = 1;
+  bool Brush = false, Filled = false, All = false, Writes = true;
+  std::function<bool(TDrawJob&)> Run;
+};
+// The draw command with its line, rect, fill and pick, and `more` tools.
+void AddDrawCommand(CLI::App& app, TCommands& commands, std::vector<TDrawCommandTool> more = {});
+// Whole numbers from "A,B,...", as many as `ranges` has, each within its range; `what`
+// names the form for the usage error.
+std::vector<int> NumberList(const std::string& text, const std::vector<std::pair<int, int>>& ranges,
+                            const std::string& what);
+
 // Checked before anything is opened, so that a refused command leaves every file as it was:
 // the output is none of the inputs (after links are followed), its folder can take it, and
 // an image's name says a format we write. A file set is not written to standard output

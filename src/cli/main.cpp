@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
   AddWizardCommands(app, commands);
   AddBitmapCommands(app, commands);
   AddReportCommand(app, commands);
+  AddDrawCommand(app, commands);
   RequirePlainDecimals(app);
 
   const std::string name = CommandName(argc, argv);

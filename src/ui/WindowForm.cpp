@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -136,10 +138,50 @@ TfmWindow::TfmWindow(OWindowUI& controller)
 
   buZoom->setCheckable(true);
   buZoom->setChecked(true);
+  buZoom->setToolTip(QString::fromLatin1(DrawToolInfos[0].Hint));
+  // The drawing tools have a bar of their own under the window's, each tool its own key.
+  ToolBar2 = new QToolBar(this);
+  ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+  ToolBar2->setAccessibleName(QStringLiteral("Drawing Tools"));
+  ToolBar2->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  if (auto* column = qobject_cast<QBoxLayout*>(layout()))
+    column->insertWidget(1, ToolBar2);
+  for (const TDrawToolInfo& info : DrawToolInfos) {
+    const TDrawTool tool = info.Tool;
+    auto* key = new QAction(this);
+    key->setShortcut(QKeySequence(QChar(info.Key)));
+    key->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(key);
+    connect(key, &QAction::triggered, this, [this, tool] { ChooseTool(tool); });
+    if (tool == TDrawTool::Zoom)
+      continue;
+    auto* button = new QToolButton(ToolBar2);
+    button->setObjectName(QStringLiteral("bu") + QString::fromLatin1(info.Caption));
+    button->setText(QString::fromLatin1(info.Caption));
+    button->setAccessibleName(QString::fromLatin1(info.Caption));
+    button->setToolTip(QString::fromLatin1(info.Hint));
+    button->setCheckable(true);
+    button->setFocusPolicy(Qt::TabFocus);
+    ToolBar2->addWidget(button);
+    connect(button, &QToolButton::clicked, this, [this, tool] { ChooseTool(tool); });
+    ToolButtons.push_back(button);
+  }
+  ToolBar2->addSeparator();
+  ToolBar2->addWidget(new QLabel(QStringLiteral(" Brush "), ToolBar2));
+  cbBrush = new QComboBox(ToolBar2);
+  cbBrush->setObjectName(QStringLiteral("cbBrush"));
+  cbBrush->setAccessibleName(QStringLiteral("Brush Size"));
+  cbBrush->setToolTip(QStringLiteral("The pencil's and the line's brush, pixels across"));
+  cbBrush->setFocusPolicy(Qt::TabFocus);
+  for (const int size : BrushSizes)
+    cbBrush->addItem(QString::number(size), size);
+  ToolBar2->addWidget(cbBrush);
+  connect(cbBrush, &QComboBox::currentIndexChanged, this,
+          [this] { MouseState.Brush = cbBrush->currentData().toInt(); });
   rbMachine->setChecked(true);
-  auto* views = new QButtonGroup(this);
-  views->addButton(rbDesign);
-  views->addButton(rbMachine);
+  auto* viewGroup = new QButtonGroup(this);
+  viewGroup->addButton(rbDesign);
+  viewGroup->addButton(rbMachine);
 
   connect(buZoom, &QToolButton::toggled, this, &TfmWindow::SetZoomMode);
   connect(rbDesign, &QRadioButton::toggled, this, &TfmWindow::ViewChosen);
@@ -166,8 +208,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
     });
   connect(pbPalette, &TPaletteStrip::Pressed, this, [this] {
     MouseState.StripPressed(pbPalette->Box());
-    const QSignalBlocker b(buZoom);
-    buZoom->setChecked(MouseState.Zooming());
+    ShowTool();
     ShowCursor();
   });
   buFit->setToolTip(QStringLiteral("Show the whole picture (Ctrl+0)"));
@@ -200,22 +241,46 @@ void TfmWindow::Status(const std::string& text) {
 }
 
 void TfmWindow::SetZoomMode(bool on) {
-  if (on)
-    MouseState.Choose(std::make_unique<OZoomState>());
-  else
-    MouseState.Choose(std::make_unique<OPaintState>(pbPalette->Box()));
-  ShowCursor();
+  ChooseTool(on ? TDrawTool::Zoom : TDrawTool::Pencil);
+}
+
+void TfmWindow::ChooseTool(TDrawTool tool) {
+  // A line being dragged goes, and its preview with it.
+  TViewReply gone;
+  if (const auto* drawing = dynamic_cast<const ODrawState*>(&MouseState.ChosenState()))
+    if (const TRect was = PixelBounds(drawing->Preview()); was.Left <= was.Right)
+      gone.Preview = was;
+  MouseState.Choose(MakeToolState(tool, pbPalette->Box()));
+  ShowTool();
+  Follow(gone);
+  for (const TDrawToolInfo& info : DrawToolInfos)
+    if (info.Tool == tool && isVisible())
+      Status(info.Status);
+}
+
+void TfmWindow::ShowTool() {
+  const TDrawTool chosen = ChosenTool(MouseState);
+  const QSignalBlocker b(buZoom);
+  buZoom->setChecked(chosen == TDrawTool::Zoom);
+  for (size_t i = 0; i < ToolButtons.size(); ++i)
+    ToolButtons[i]->setChecked(DrawToolInfos[i + 1].Tool == chosen);
 }
 
 void TfmWindow::ShowCursor() {
   static constexpr Qt::CursorShape shapes[] = {Qt::ArrowCursor, Qt::SizeAllCursor,
-                                               Qt::ClosedHandCursor};
+                                               Qt::ClosedHandCursor, Qt::CrossCursor,
+                                               Qt::PointingHandCursor};
   const Qt::CursorShape shape = shapes[static_cast<int>(MouseState.Cursor())];
   if (PaintBox1->cursor().shape() != shape)
     PaintBox1->setCursor(shape);
 }
 
 void TfmWindow::Follow(const TViewReply& reply) {
+  if (reply.Preview) {
+    const TScreenRect r = View.ScreenRect(*reply.Preview);
+    if (!r.Empty())
+      PaintBox1->update(QRect(r.Left - 1, r.Top - 1, r.Right - r.Left + 2, r.Bottom - r.Top + 2));
+  }
   if (reply.Moved) {
     SyncGeometry();
     PaintBox1->update();
@@ -370,6 +435,19 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   QPainter painter(PaintBox1);
   for (const QRect& rect : exposed)
     painter.drawImage(rect.topLeft(), Drawn.Image, rect);
+  // What a tool would paint on release, in the colour it paints with, over the picture.
+  if (const auto* drawing = dynamic_cast<const ODrawState*>(&MouseState.ChosenState());
+      drawing && !drawing->Preview().empty()) {
+    painter.setClipRegion(exposed);
+    const QColor colour(ToQRgb(Palette->GetColour(drawing->Colour())));
+    const TRect shown{f.X0, f.Y0, f.X1 - 1, f.Y1 - 1};
+    for (const TPixelRun& run : drawing->Preview()) {
+      if (run.R < shown.Top || run.R > shown.Bottom || run.C1 < shown.Left || run.C0 > shown.Right)
+        continue;
+      const TScreenRect r = View.ScreenRect({run.C0, run.R, run.C1, run.R});
+      painter.fillRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top), colour);
+    }
+  }
 }
 
 void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride) {

@@ -10,9 +10,11 @@
 #include "editors/ViewStates.h"
 #include "ui/DesignForm.h"
 
+class QComboBox;
 class QLabel;
 class QRadioButton;
 class QScrollBar;
+class QToolBar;
 class QToolButton;
 
 namespace quillane {
@@ -24,7 +26,7 @@ class OWindowUI;
 class TPaletteStrip;
 
 // The pattern view window: a picture of the pattern, one pixel per cell enlarged by the
-// zoom, PLine 1 at the bottom; clicks zoom or paint with the strip's button colours.
+// zoom, PLine 1 at the bottom; clicks zoom or draw with the strip's button colours.
 class TfmWindow : public TfmEditorForm {
   Q_OBJECT
 public:
@@ -33,6 +35,11 @@ public:
 
   QToolButton* buZoom;
   QToolButton* buFit;
+  // The drawing tools after Zoom, in the order of DrawToolInfos, and the brush's size, on
+  // a bar of their own.
+  QToolBar* ToolBar2;
+  std::vector<QToolButton*> ToolButtons;
+  QComboBox* cbBrush;
   QRadioButton* rbDesign;
   QRadioButton* rbMachine;
   QToolButton* buSetUndefined;
@@ -114,6 +121,10 @@ private:
   void Status(const std::string& text);
 
   void SetZoomMode(bool on);
+  // Takes up a drawing tool (or Zoom) as its button or key does.
+  void ChooseTool(TDrawTool tool);
+  // The tool buttons show the tool chosen.
+  void ShowTool();
   // What an event of the grid asks besides the pattern's change notices.
   void Follow(const TViewReply& reply);
   void ShowCursor();

@@ -1,5 +1,6 @@
 // The pattern view window on the offscreen platform: what a new window shows, zooming,
 // strokes in both views, the palette strip and colour patterns.
+#include <QComboBox>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QRadioButton>
@@ -116,18 +117,23 @@ private slots:
         if (design)
           QTest::mouseClick(w.rbDesign, Qt::LeftButton);
         const int bottom = w.PaintBox1->height() - 1;
-        // Across PLines 1 and 2, then off the picture to the left, which paints nothing.
-        const QPoint stroke[] = {{3, bottom}, {5, bottom}, {5, bottom - 1}, {-4, bottom - 1}};
+        // Across PLines 1 and 2, then off the picture to the left: at zoom 1 every pixel on
+        // the way, up to the picture's edge.
+        const QPoint stroke[] = {{3, bottom}, {7, bottom}, {7, bottom - 1}, {-4, bottom - 1}};
         auto reference = TwoParts();
         OPicture& picture = *reference->Pictures->Get(0);
         picture.BringUpToDate(design ? TView::Design : TView::Machine);
         const uint8_t index = button == Qt::LeftButton ? 1 : 2;
+        TCell last{3, 0};
         for (const QPoint& at : stroke) {
           Mouse(w.PaintBox1, at == stroke[0] ? QEvent::MouseButtonPress : QEvent::MouseMove, button,
                 at);
-          if (std::optional<TCell> cell = w.Geometry().CellAt(at.x(), at.y()))
-            design ? picture.PaintDesignPixel(cell->C, cell->R, index)
-                   : picture.PaintMachinePixel(cell->C, cell->R, index);
+          const TCell to{at.x(), bottom - at.y()};
+          for (const TCell& cell : LineCells(last, to))
+            if (cell.C >= 0)
+              design ? picture.PaintDesignPixel(cell.C, cell.R, index)
+                     : picture.PaintMachinePixel(cell.C, cell.R, index);
+          last = to;
         }
         Mouse(w.PaintBox1, QEvent::MouseButtonRelease, button, stroke[3]);
         QCOMPARE(o.Status(), QString());
@@ -135,6 +141,38 @@ private slots:
         QVERIFY(o.Pattern->States.Data() == reference->States.Data());
         QVERIFY(o.Pattern->MachineColours.Data() == reference->MachineColours.Data());
       }
+  }
+
+  void toolKeysDrawALineShownUntilReleaseAndAltClickPicks() {
+    TOpened o(Ini(), TwoParts());
+    TfmWindow& w = *o.Window;
+    w.PaintBox1->setFocus();
+    QTest::keyClick(w.PaintBox1, Qt::Key_L);
+    QVERIFY(w.ToolButtons[1]->isChecked() && !w.buZoom->isChecked());
+    QCOMPARE(w.PaintBox1->cursor().shape(), Qt::CrossCursor);
+    QCOMPARE(
+        o.Status(),
+        QStringLiteral("Drag to draw a line; Shift keeps it horizontal, vertical or diagonal"));
+    w.cbBrush->setCurrentIndex(2);
+    QCOMPARE(w.Mouse().Brush, 3);
+    const int y = w.PaintBox1->height() - 6; // PLine 6 at zoom 1
+    const auto before = o.Pattern->States.Data();
+    Mouse(w.PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, {2, y});
+    Mouse(w.PaintBox1, QEvent::MouseMove, Qt::LeftButton, {12, y});
+    // Three PLines of the left button's red are shown, and nothing is painted yet.
+    const QImage shown = w.PaintBox1->grab().toImage();
+    for (const int dy : {-2, -1, 0, 1, 2})
+      QCOMPARE(shown.pixel(7, y + dy) == qRgb(255, 0, 0), std::abs(dy) <= 1);
+    QVERIFY(o.Pattern->States.Data() == before);
+    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, {12, y});
+    QCOMPARE(o.Pattern->History.UndoLabel(), "Line");
+    QVERIFY(!(o.Pattern->States.Data() == before));
+    // With any tool, Alt and a click take the colour into the button pressed.
+    QTest::keyClick(w.PaintBox1, Qt::Key_G);
+    QCOMPARE(w.Mouse().State().Name(), "Fill");
+    QTest::mouseClick(w.PaintBox1, Qt::RightButton, Qt::AltModifier, QPoint(7, y));
+    QCOMPARE(w.pbPalette->Box().RightIndex, 1);
+    QCOMPARE(o.Pattern->History.UndoLabel(), "Line");
   }
 
   void stripPressSwitchesToPaintModeAndColourPatternsShowTheMachineView() {
@@ -145,7 +183,7 @@ private slots:
     QCOMPARE(w.pbPalette->Box().RightIndex, 3);
     QVERIFY(!w.buZoom->isChecked());
     QCOMPARE(w.Mouse().State().Name(), "Paint");
-    QCOMPARE(w.PaintBox1->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(w.PaintBox1->cursor().shape(), Qt::CrossCursor);
     QTest::mouseMove(w.pbPalette, QPoint(5, 1));
     QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=0, B=0"));
     // The hint follows the colour while the bar shows it; the cell under the mouse goes

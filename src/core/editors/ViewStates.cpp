@@ -1,6 +1,7 @@
 #include "editors/ViewStates.h"
 
 #include <cmath>
+#include <map>
 
 #include "elements/Picture.h"
 #include "elements/Section.h"
@@ -102,13 +103,10 @@ TRedraw RedrawFor(const TPatternChange& change, const OPicture& picture, TView v
   return r;
 }
 
-std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell,
-                       uint8_t index) {
-  picture.BringUpToDate(view);
-  // Such a paint would store the colour beside a state that does not show it, unseen until
-  // an undo or a second view drew the stored colour.
-  if (std::string why = NothingTakes(picture, pattern, cell, index, view); !why.empty())
-    return why;
+namespace {
+
+// A paint NothingTakes let through.
+void PaintTaken(OPattern& pattern, OPicture& picture, TView view, TCell cell, uint8_t index) {
   // The stroke begins with its first paint, after the view's grid was brought up to date:
   // that is no change of the user's.
   pattern.History.BeginStroke();
@@ -116,7 +114,204 @@ std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell c
     picture.PaintDesignPixel(cell.C, cell.R, index);
   else
     picture.PaintMachinePixel(cell.C, cell.R, index);
+}
+
+// Whether NothingTakes may refuse some pixel: a control (in the design view, a pair) whose
+// yarn types have no state for the colour. Most colours have one everywhere, and then a large
+// area need not ask for each pixel.
+bool MayRefuse(const OPattern& p, TView view, uint8_t v) {
+  if (p.PatternMode != pmStates)
+    return false;
+  for (int c = 1; c <= p.NoControls; c += view == TView::Design ? 2 : 1) {
+    const int a = p.Creel->GetYarnType(c);
+    if (view != TView::Design
+            ? p.MachineTable->GetState(a, v) == 0
+            : p.DesignTable->GetOddState(
+                  a, p.Creel->GetYarnType(c + 1 <= p.NoControls ? c + 1 : c - 1), v) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Each pixel of the runs, a column at a time from the left, each column from the lowest row:
+// the order a batch of paints finds its sections fastest in. Paints of one colour leave
+// the same cells in any order.
+template <class TPaint> void ColumnByColumn(const TPixelRuns& runs, TPaint paint) {
+  // Each row's runs, and the first of them not yet passed.
+  std::vector<size_t> first, end;
+  for (size_t i = 0; i < runs.size(); ++i)
+    if (i == 0 || runs[i].R != runs[i - 1].R) {
+      first.push_back(i);
+      end.push_back(i);
+    }
+  for (size_t g = 0; g + 1 < end.size(); ++g)
+    end[g] = first[g + 1];
+  if (!end.empty())
+    end.back() = runs.size();
+  const TRect bounds = PixelBounds(runs);
+  for (int c = bounds.Left; c <= bounds.Right; ++c)
+    for (size_t g = 0; g < first.size(); ++g) {
+      while (first[g] < end[g] && runs[first[g]].C1 < c)
+        ++first[g];
+      if (first[g] < end[g] && runs[first[g]].C0 <= c)
+        paint(TCell{c, runs[first[g]].R});
+    }
+}
+
+// One colour for every cell of an area.
+class TOneColour : public OAreaValues {
+public:
+  TOneColour(uint8_t v, size_t count) : V(v), N(count) {}
+  size_t Count() const override { return N; }
+  const uint8_t* Row(int64_t, int64_t, size_t n) override {
+    if (Values.size() < n)
+      Values.assign(n, V);
+    return Values.data();
+  }
+
+private:
+  uint8_t V;
+  size_t N;
+  std::vector<uint8_t> Values;
+};
+
+// The runs as rectangles of pixels (from 0): runs over the same columns in rows one above
+// another make one, so that a fill of a plain area is a few.
+std::vector<TRect> Rectangles(const TPixelRuns& runs) {
+  std::vector<TRect> rects;
+  std::map<std::pair<int, int>, size_t> open; // by columns, the one reaching highest
+  for (const TPixelRun& run : runs) {
+    const auto at = open.find({run.C0, run.C1});
+    if (at != open.end() && rects[at->second].Bottom == run.R - 1) {
+      rects[at->second].Bottom = run.R;
+    } else {
+      open[{run.C0, run.C1}] = rects.size();
+      rects.push_back({run.C0, run.R, run.C1, run.R});
+    }
+  }
+  return rects;
+}
+
+// Paints the machine view's pixels of `rect` (from 0) where `region` shows cells, as
+// PaintMachinePixel paints them one by one: as one area of cells where the batch can take
+// it, else cell by cell.
+// Cells painted already (in `done`) are left: painting a cell again with the colour it was
+// given changes nothing.
+void PaintShown(OPattern& p, const ORegion& region, const TRect& rect, uint8_t v,
+                std::vector<TRect>& done) {
+  const TRect& shown = region.PictureArea;
+  const int x0 = std::max(rect.Left + 1, shown.Left), x1 = std::min(rect.Right + 1, shown.Right);
+  const int y0 = std::max(rect.Top + 1, shown.Top), y1 = std::min(rect.Bottom + 1, shown.Bottom);
+  if (x0 > x1 || y0 > y1)
+    return;
+  // A region moves, flips and turns its pixels whole: the corners give the cells.
+  int32_t ca = x0, pa = y0, cb = x1, pb = y1;
+  region.MapPixelToCell(ca, pa);
+  region.MapPixelToCell(cb, pb);
+  const TRect cells{std::max(std::min(ca, cb), 1), std::max(std::min(pa, pb), 1),
+                    std::min<int32_t>(std::max(ca, cb), p.NoControls),
+                    std::min<int32_t>(std::max(pa, pb), p.NoPLines)};
+  if (cells.Left > cells.Right || cells.Top > cells.Bottom)
+    return;
+  for (const TRect& d : done)
+    if (d.Left <= cells.Left && d.Right >= cells.Right && d.Top <= cells.Top &&
+        d.Bottom >= cells.Bottom)
+      return;
+  done.push_back(cells);
+  TOneColour values(v, static_cast<size_t>(cells.Right - cells.Left + 1) *
+                           static_cast<size_t>(cells.Bottom - cells.Top + 1));
+  // Cells that share a source all give it the one colour: any order of them does.
+  if (p.BatchPaintArea(cells, values, {1, int64_t{p.NoControls} + 1}))
+    return;
+  for (int x = x0; x <= x1; ++x)
+    for (int y = y0; y <= y1; ++y) {
+      int32_t c = x, pl = y;
+      if (region.MapPixelToCell(c, pl))
+        p.PaintMachineColour(c, pl, v);
+    }
+}
+
+} // namespace
+
+std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell,
+                       uint8_t index) {
+  picture.BringUpToDate(view);
+  // Such a paint would store the colour beside a state that does not show it, unseen until
+  // an undo or a second view drew the stored colour.
+  if (std::string why = NothingTakes(picture, pattern, cell, index, view); !why.empty())
+    return why;
+  PaintTaken(pattern, picture, view, cell, index);
   return {};
+}
+
+std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,
+                        uint8_t index, const std::string& label, TCell* refused) {
+  picture.BringUpToDate(view);
+  // A stroke notes every cell it writes; past a share of the grids, comparing them before
+  // and after takes less memory than the notes would.
+  const bool large = PixelCount(pixels) > static_cast<int64_t>(pattern.States.Data().size() / 16);
+  std::optional<OUndoHistory::TChange> change;
+  if (large)
+    change.emplace(pattern.History, label);
+  else
+    pattern.History.BeginStroke(label);
+  // Machine-view paints in a batch give the same cells, their pixels drawn once at the end.
+  struct TBatch {
+    OPattern& Pattern;
+    bool Open;
+    TBatch(OPattern& p, bool open) : Pattern(p), Open(open) {
+      if (Open)
+        Pattern.BeginPaintBatch();
+    }
+    ~TBatch() {
+      if (Open)
+        Pattern.EndPaintBatch();
+    }
+  } batch(pattern, large && view == TView::Machine);
+  const bool ask = MayRefuse(pattern, view, index);
+  std::string first;
+  auto paint = [&](TCell cell) {
+    if (ask)
+      if (std::string why = NothingTakes(picture, pattern, cell, index, view); !why.empty()) {
+        if (first.empty()) {
+          first = std::move(why);
+          if (refused)
+            *refused = cell;
+        }
+        return;
+      }
+    PaintTaken(pattern, picture, view, cell, index);
+  };
+  {
+    OPatternEvents::TGroup oneReport(pattern.Events);
+    if (large && view == TView::Machine && !ask) {
+      // No pixel is refused: each rectangle of them is painted region by region.
+      std::vector<TRect> done;
+      for (const TRect& rect : Rectangles(pixels))
+        for (const auto& region : picture.Regions)
+          PaintShown(pattern, *region, rect, index, done);
+    } else if (large) {
+      ColumnByColumn(pixels, paint);
+    } else {
+      for (const TPixelRun& run : pixels)
+        for (int c = run.C0; c <= run.C1; ++c)
+          paint({c, run.R});
+    }
+  }
+  if (!large)
+    pattern.History.EndStroke();
+  return first;
+}
+
+std::optional<uint8_t> PickPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell) {
+  picture.BringUpToDate(view);
+  const TGrid& colours = view == TView::Design ? pattern.DesignColours : pattern.MachineColours;
+  for (const auto& region : picture.Regions) {
+    int32_t c = cell.C + 1, p = cell.R + 1;
+    if (region->MapPixelToCell(c, p) && colours.Contains(c, p))
+      return colours.Get(c, p);
+  }
+  return std::nullopt;
 }
 
 TViewReply OViewState::Move(OViewMouse& mouse, const TViewInput& in) {
@@ -164,49 +359,216 @@ TViewReply OZoomState::Press(OViewMouse& mouse, const TViewInput& in) {
   return r;
 }
 
-TViewReply OPaintState::PaintAt(OViewMouse& mouse, const TViewInput& in) {
-  TViewReply r;
+namespace {
+
+// The picture pixel under a point of the grid, also beyond the picture's edges.
+TCell PixelUnder(const OViewGeometry& g, int x, int y) {
+  return {g.HorzPos() + static_cast<int>(std::floor(x / double{g.Zoom()})),
+          -g.VertPos() + static_cast<int>(std::floor((g.BoxHeight() - 1 - y) / g.RowHeight()))};
+}
+
+// Paints the pixels within the open stroke, as presses do: the first refusal's text.
+std::optional<std::string> PaintInStroke(OViewMouse& mouse, const TPixelRuns& pixels,
+                                         uint8_t index) {
+  std::optional<std::string> refused;
+  OPatternEvents::TGroup oneReport(mouse.Pattern.Events);
+  for (const TPixelRun& run : pixels)
+    for (int c = run.C0; c <= run.C1; ++c)
+      if (std::string why = PaintPixel(mouse.Pattern, mouse.Picture, mouse.View, {c, run.R}, index);
+          !why.empty() && !refused)
+        refused = std::move(why);
+  return refused;
+}
+
+TPixelRuns BrushedLine(const OViewMouse& mouse, TCell from, TCell to) {
+  return Brushed(LineCells(from, to), mouse.Brush, mouse.Picture.Width, mouse.Picture.Height);
+}
+
+} // namespace
+
+TViewReply ODrawState::Press(OViewMouse& mouse, const TViewInput& in) {
+  if (in.Button == TMouseButton::Middle)
+    return Held ? TViewReply{} : BeginPan(mouse, in);
   const std::optional<TCell> cell = mouse.Geometry.CellAt(in.X, in.Y);
+  TViewReply r;
   if (!cell) {
     r.Status = std::string();
     return r;
   }
-  if (std::string why = PaintPixel(mouse.Pattern, mouse.Picture, mouse.View, *cell, Index);
-      !why.empty())
-    r.Status = std::move(why);
-  return r;
-}
-
-TViewReply OPaintState::Press(OViewMouse& mouse, const TViewInput& in) {
-  if (in.Button == TMouseButton::Middle)
-    return Held ? TViewReply{} : BeginPan(mouse, in);
-  // A stroke begins on the picture only; a second button pressed during one takes it on.
-  if (!mouse.Geometry.CellAt(in.X, in.Y))
-    return PaintAt(mouse, in);
+  if (Held)
+    return Again(mouse, *cell, in.Shift);
+  const bool left = in.Button == TMouseButton::Left;
+  if (in.Shift & ssAlt) {
+    if (const std::optional<uint8_t> v =
+            PickPixel(mouse.Pattern, mouse.Picture, mouse.View, *cell)) {
+      (left ? Colours.LeftIndex : Colours.RightIndex) = *v;
+      Colours.Changes.Notify(TStripChange::Selection);
+      r.Status = "Palette Color " + std::to_string(*v);
+    }
+    return r;
+  }
   Held = in.Button;
-  Index = in.Button == TMouseButton::Left ? Colours.LeftIndex : Colours.RightIndex;
-  return PaintAt(mouse, in);
+  Index = left ? Colours.LeftIndex : Colours.RightIndex;
+  return Begin(mouse, *cell, in.Shift);
 }
 
-TViewReply OPaintState::Move(OViewMouse& mouse, const TViewInput& in) {
+TViewReply ODrawState::Move(OViewMouse& mouse, const TViewInput& in) {
   if (!Held)
     return OViewState::Move(mouse, in);
-  TViewReply r = PaintAt(mouse, in);
+  TViewReply r = DragTo(mouse, PixelUnder(mouse.Geometry, in.X, in.Y), in.Shift);
   if (!r.Status)
     r.Status = CellText(mouse.Geometry.CellAt(in.X, in.Y));
   return r;
 }
 
-TViewReply OPaintState::Release(OViewMouse& mouse, const TViewInput& in) {
-  if (in.Button != TMouseButton::Middle)
-    Leave(mouse);
+TViewReply ODrawState::Release(OViewMouse& mouse, const TViewInput& in) {
+  if (in.Button == TMouseButton::Middle || !Held)
+    return {};
+  TViewReply r = Finish(mouse, PixelUnder(mouse.Geometry, in.X, in.Y), in.Shift);
+  const TRect was = PixelBounds(Shown);
+  Leave(mouse);
+  if (was.Left <= was.Right && !r.Preview)
+    r.Preview = was;
+  return r;
+}
+
+TViewReply ODrawState::Key(OViewMouse& mouse, TViewKey key, uint32_t shift) {
+  if (key != TViewKey::Escape || !Held)
+    return OViewState::Key(mouse, key, shift);
+  TViewReply r;
+  ShowPreview(r, {});
+  Leave(mouse);
+  return r;
+}
+
+void ODrawState::Leave(OViewMouse& mouse) {
+  Held.reset();
+  Shown.clear();
+  End(mouse);
+}
+
+TViewReply ODrawState::DragTo(OViewMouse&, TCell, uint32_t) {
   return {};
 }
 
-void OPaintState::Leave(OViewMouse& mouse) {
+TViewReply ODrawState::Finish(OViewMouse&, TCell, uint32_t) {
+  return {};
+}
+
+TViewReply ODrawState::Again(OViewMouse&, TCell, uint32_t) {
+  return {};
+}
+
+void ODrawState::End(OViewMouse&) {}
+
+void ODrawState::ShowPreview(TViewReply& reply, TPixelRuns pixels) {
+  const TRect was = PixelBounds(Shown), now = PixelBounds(pixels);
+  Shown = std::move(pixels);
+  if (was.Left > was.Right && now.Left > now.Right)
+    return;
+  if (was.Left > was.Right)
+    reply.Preview = now;
+  else if (now.Left > now.Right)
+    reply.Preview = was;
+  else
+    reply.Preview = TRect{std::min(was.Left, now.Left), std::min(was.Top, now.Top),
+                          std::max(was.Right, now.Right), std::max(was.Bottom, now.Bottom)};
+}
+
+TViewReply OPaintState::Begin(OViewMouse& mouse, TCell at, uint32_t) {
+  Last = at;
+  TViewReply r;
+  r.Status = PaintInStroke(mouse, BrushedLine(mouse, at, at), Index);
+  return r;
+}
+
+TViewReply OPaintState::DragTo(OViewMouse& mouse, TCell at, uint32_t) {
+  TViewReply r;
+  if (at == Last)
+    return r;
+  // The line's first cell was painted by the step before.
+  std::vector<TCell> path = LineCells(Last, at);
+  path.erase(path.begin());
+  Last = at;
+  r.Status = PaintInStroke(
+      mouse, Brushed(path, mouse.Brush, mouse.Picture.Width, mouse.Picture.Height), Index);
+  return r;
+}
+
+TViewReply OPaintState::Again(OViewMouse& mouse, TCell at, uint32_t shift) {
+  // The stroke goes on in the new button's colour.
+  Index = Held == TMouseButton::Left ? Colours.RightIndex : Colours.LeftIndex;
+  Held = Held == TMouseButton::Left ? TMouseButton::Right : TMouseButton::Left;
+  return Begin(mouse, at, shift);
+}
+
+void OPaintState::End(OViewMouse& mouse) {
   // The stroke becomes one step of the pattern's history.
-  Held.reset();
   mouse.Pattern.History.EndStroke();
+}
+
+TViewReply OLineState::Begin(OViewMouse& mouse, TCell at, uint32_t) {
+  Anchor = at;
+  TViewReply r;
+  ShowPreview(r, BrushedLine(mouse, at, at));
+  return r;
+}
+
+TViewReply OLineState::DragTo(OViewMouse& mouse, TCell at, uint32_t shift) {
+  TViewReply r;
+  ShowPreview(r, BrushedLine(mouse, Anchor, shift & ssShift ? Straightened(Anchor, at) : at));
+  return r;
+}
+
+TViewReply OLineState::Finish(OViewMouse& mouse, TCell at, uint32_t shift) {
+  TViewReply r = DragTo(mouse, at, shift);
+  if (std::string why = PaintPixels(mouse.Pattern, mouse.Picture, mouse.View, Shown, Index, "Line");
+      !why.empty())
+    r.Status = std::move(why);
+  return r;
+}
+
+TViewReply ORectangleState::Begin(OViewMouse& mouse, TCell at, uint32_t shift) {
+  Anchor = at;
+  return DragTo(mouse, at, shift);
+}
+
+TViewReply ORectangleState::DragTo(OViewMouse& mouse, TCell at, uint32_t shift) {
+  TViewReply r;
+  ShowPreview(r, RectanglePixels(Anchor, at, Filled || (shift & ssShift) != 0, mouse.Picture.Width,
+                                 mouse.Picture.Height));
+  return r;
+}
+
+TViewReply ORectangleState::Finish(OViewMouse& mouse, TCell at, uint32_t shift) {
+  TViewReply r = DragTo(mouse, at, shift);
+  if (std::string why =
+          PaintPixels(mouse.Pattern, mouse.Picture, mouse.View, Shown, Index, "Rectangle");
+      !why.empty())
+    r.Status = std::move(why);
+  return r;
+}
+
+TViewReply OFillState::Begin(OViewMouse& mouse, TCell at, uint32_t shift) {
+  mouse.Picture.BringUpToDate(mouse.View);
+  const OBitmap24& image =
+      mouse.View == TView::Design ? mouse.Picture.DesignImage : mouse.Picture.MachineImage;
+  TViewReply r;
+  if (std::string why = PaintPixels(mouse.Pattern, mouse.Picture, mouse.View,
+                                    FillPixels(image, at, (shift & ssShift) != 0), Index, "Fill");
+      !why.empty())
+    r.Status = std::move(why);
+  return r;
+}
+
+TViewReply OPickState::Begin(OViewMouse& mouse, TCell at, uint32_t) {
+  TViewReply r;
+  if (const std::optional<uint8_t> v = PickPixel(mouse.Pattern, mouse.Picture, mouse.View, at)) {
+    (Held == TMouseButton::Left ? Colours.LeftIndex : Colours.RightIndex) = *v;
+    Colours.Changes.Notify(TStripChange::Selection);
+    r.Status = "Palette Color " + std::to_string(*v);
+  }
+  return r;
 }
 
 TViewReply OPanState::Move(OViewMouse& mouse, const TViewInput& in) {
@@ -261,7 +623,7 @@ bool OViewMouse::Zooming() const {
   return dynamic_cast<const OZoomState*>(Chosen.get()) != nullptr;
 }
 
-void OViewMouse::StripPressed(const OPalettePaintBox& colours) {
+void OViewMouse::StripPressed(OPalettePaintBox& colours) {
   if (dynamic_cast<const OZoomState*>(Chosen.get()))
     Choose(std::make_unique<OPaintState>(colours));
 }
@@ -291,6 +653,57 @@ TViewReply OViewMouse::Wheel(int across, int up, const TViewInput& at) {
     r.Moved = true;
   }
   return r;
+}
+
+} // namespace quillane
+
+namespace quillane {
+
+const TDrawToolInfo DrawToolInfos[6] = {
+    {TDrawTool::Zoom, 'Z', "Zoom", "Zoom (Z)", "Left click zooms in, right click zooms out"},
+    {TDrawTool::Pencil, 'B', "Pencil", "Pencil (B)",
+     "Drag to paint with the button's colour; Alt+click picks a colour"},
+    {TDrawTool::Line, 'L', "Line", "Line (L)",
+     "Drag to draw a line; Shift keeps it horizontal, vertical or diagonal"},
+    {TDrawTool::Rectangle, 'U', "Rectangle", "Rectangle (U)",
+     "Drag to draw a rectangle; Shift fills it"},
+    {TDrawTool::Fill, 'G', "Fill", "Fill (G)",
+     "Click to fill the area of one colour; Shift fills every pixel of that colour"},
+    {TDrawTool::Picker, 'I', "Picker", "Picker (I)",
+     "Click to take a colour into the button pressed"},
+};
+
+std::unique_ptr<OViewState> MakeToolState(TDrawTool tool, OPalettePaintBox& colours) {
+  switch (tool) {
+  case TDrawTool::Pencil:
+    return std::make_unique<OPaintState>(colours);
+  case TDrawTool::Line:
+    return std::make_unique<OLineState>(colours);
+  case TDrawTool::Rectangle:
+    return std::make_unique<ORectangleState>(colours, false);
+  case TDrawTool::Fill:
+    return std::make_unique<OFillState>(colours);
+  case TDrawTool::Picker:
+    return std::make_unique<OPickState>(colours);
+  case TDrawTool::Zoom:
+    break;
+  }
+  return std::make_unique<OZoomState>();
+}
+
+TDrawTool ChosenTool(const OViewMouse& mouse) {
+  const OViewState& s = mouse.ChosenState();
+  if (dynamic_cast<const OPaintState*>(&s))
+    return TDrawTool::Pencil;
+  if (dynamic_cast<const OLineState*>(&s))
+    return TDrawTool::Line;
+  if (dynamic_cast<const ORectangleState*>(&s))
+    return TDrawTool::Rectangle;
+  if (dynamic_cast<const OFillState*>(&s))
+    return TDrawTool::Fill;
+  if (dynamic_cast<const OPickState*>(&s))
+    return TDrawTool::Picker;
+  return TDrawTool::Zoom;
 }
 
 } // namespace quillane

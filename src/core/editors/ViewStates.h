@@ -1,8 +1,8 @@
 #pragma once
 
 // How the pattern view takes the mouse and the keys. The view is in one state at a time:
-// zooming, painting, or dragging the picture with the middle button. Each state turns
-// presses, moves, releases and keys into changes of the view or commands on the pattern, and
+// zooming, one of the drawing tools, or dragging the picture with the middle button. Each state
+// turns presses, moves, releases and keys into changes of the view or commands on the pattern, and
 // says which cursor the grid shows and what the status bar says. The window forwards its
 // events here and draws; what a press changed in the pattern reaches it as a change notice.
 // A new tool is one more state: a class of OViewState given to OViewMouse::Choose.
@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "data/PatternEvents.h"
+#include "editors/DrawTools.h"
 #include "editors/ViewGeometry.h"
 #include "setup/PalettePaintBox.h"
 
@@ -23,7 +24,7 @@ class OPattern;
 class OPicture;
 
 // The grid's cursor; the window shows the platform's shape of that name.
-enum class TViewCursor : uint8_t { Arrow, SizeAll, ClosedHand };
+enum class TViewCursor : uint8_t { Arrow, SizeAll, ClosedHand, Cross, PointingHand };
 
 // The keys the states know; any other key is Other.
 enum class TViewKey : uint8_t { Left, Right, Up, Down, PageUp, PageDown, Home, End, Escape, Other };
@@ -45,6 +46,8 @@ struct TViewReply {
   bool Taken = true;  // false: a key no state uses, for the window to pass on
   bool Moved = false; // zoom or scroll changed: the scroll bars follow and the grid repaints
   std::optional<std::string> Status; // the status bar's new text
+  // Pixels whose look the tool's preview changed (from 0, inclusive): drawn again.
+  std::optional<TRect> Preview;
 };
 
 class OViewMouse;
@@ -79,31 +82,111 @@ public:
   TViewReply Press(OViewMouse& mouse, const TViewInput& in) override;
 };
 
-// A press on the picture paints its pixel with the colour of the button pressed (the strip's
-// left colour for the left button, its right one for any other); moving with the button held
-// paints a stroke, which becomes one step of the pattern's history on release.
-class OPaintState : public OViewState {
+// A drawing tool: a press of the left button draws with the strip's left colour, of any
+// other but the middle one with its right colour; the middle button drags the picture, and
+// Alt with a press takes the colour under the mouse into that button instead. A press
+// off the picture starts nothing.
+class ODrawState : public OViewState {
 public:
-  explicit OPaintState(const OPalettePaintBox& colours) : Colours(colours) {}
-  std::string_view Name() const override { return "Paint"; }
-  TViewCursor Cursor() const override { return TViewCursor::Arrow; }
+  explicit ODrawState(OPalettePaintBox& colours) : Colours(colours) {}
+  TViewCursor Cursor() const override { return TViewCursor::Cross; }
   TDragState Drag() const override { return Held ? TDragState::Stroke : TDragState::None; }
-  // The button held and the colour it paints, while a stroke goes on.
+  // The button held and the colour it draws, while a drag goes on.
   std::optional<TMouseButton> Button() const { return Held; }
   uint8_t Colour() const { return Index; }
+  // What a release would paint, which the view shows meanwhile over the picture.
+  const TPixelRuns& Preview() const { return Shown; }
 
-  TViewReply Press(OViewMouse& mouse, const TViewInput& in) override;
-  TViewReply Move(OViewMouse& mouse, const TViewInput& in) override;
-  TViewReply Release(OViewMouse& mouse, const TViewInput& in) override;
-  void Leave(OViewMouse& mouse) override;
+  TViewReply Press(OViewMouse& mouse, const TViewInput& in) final;
+  TViewReply Move(OViewMouse& mouse, const TViewInput& in) final;
+  TViewReply Release(OViewMouse& mouse, const TViewInput& in) final;
+  // Escape ends the drag: what would be painted on release is not.
+  TViewReply Key(OViewMouse& mouse, TViewKey key, uint32_t shift) override;
+  void Leave(OViewMouse& mouse) final;
 
-private:
-  const OPalettePaintBox& Colours;
+protected:
+  OPalettePaintBox& Colours;
   std::optional<TMouseButton> Held;
   uint8_t Index = 0;
-  // Paints the pixel under the point, if any: the refusal's text, the cell's, or none
-  // (nothing) off the picture.
-  TViewReply PaintAt(OViewMouse& mouse, const TViewInput& in);
+  TPixelRuns Shown;
+  // The pixel pressed, the one the mouse moved to (beyond the picture too) and the one
+  // released on, with the keys then held.
+  virtual TViewReply Begin(OViewMouse& mouse, TCell at, uint32_t shift) = 0;
+  virtual TViewReply DragTo(OViewMouse& mouse, TCell at, uint32_t shift);
+  virtual TViewReply Finish(OViewMouse& mouse, TCell at, uint32_t shift);
+  // A second button pressed while one is held; the drag ends without a release.
+  virtual TViewReply Again(OViewMouse& mouse, TCell at, uint32_t shift);
+  virtual void End(OViewMouse& mouse);
+  // Shows `pixels` as the preview: the reply names what to draw again.
+  void ShowPreview(TViewReply& reply, TPixelRuns pixels);
+};
+
+// The pencil: a press paints the brush's square under the mouse, a drag every square along
+// the line the mouse took, however fast it went; the stroke becomes one step of the
+// pattern's history on release.
+class OPaintState : public ODrawState {
+public:
+  using ODrawState::ODrawState;
+  std::string_view Name() const override { return "Paint"; }
+
+private:
+  TCell Last{};
+  TViewReply Begin(OViewMouse& mouse, TCell at, uint32_t shift) override;
+  TViewReply DragTo(OViewMouse& mouse, TCell at, uint32_t shift) override;
+  TViewReply Again(OViewMouse& mouse, TCell at, uint32_t shift) override;
+  void End(OViewMouse& mouse) override;
+};
+
+// A line with the brush from the press to the release, shown meanwhile; Shift keeps it
+// horizontal, vertical or diagonal.
+class OLineState : public ODrawState {
+public:
+  using ODrawState::ODrawState;
+  std::string_view Name() const override { return "Line"; }
+
+private:
+  TCell Anchor{};
+  TViewReply Begin(OViewMouse& mouse, TCell at, uint32_t shift) override;
+  TViewReply DragTo(OViewMouse& mouse, TCell at, uint32_t shift) override;
+  TViewReply Finish(OViewMouse& mouse, TCell at, uint32_t shift) override;
+};
+
+// A rectangle from the press to the release, shown meanwhile: its outline, or with Shift
+// (or when made filled) all of it.
+class ORectangleState : public ODrawState {
+public:
+  ORectangleState(OPalettePaintBox& colours, bool filled) : ODrawState(colours), Filled(filled) {}
+  std::string_view Name() const override { return Filled ? "Filled Rectangle" : "Rectangle"; }
+
+private:
+  bool Filled;
+  TCell Anchor{};
+  TViewReply Begin(OViewMouse& mouse, TCell at, uint32_t shift) override;
+  TViewReply DragTo(OViewMouse& mouse, TCell at, uint32_t shift) override;
+  TViewReply Finish(OViewMouse& mouse, TCell at, uint32_t shift) override;
+};
+
+// A press fills the area of the pressed pixel's colour that hangs together through its
+// sides; with Shift, every pixel of that colour in the picture.
+class OFillState : public ODrawState {
+public:
+  using ODrawState::ODrawState;
+  std::string_view Name() const override { return "Fill"; }
+  TViewCursor Cursor() const override { return TViewCursor::PointingHand; }
+
+private:
+  TViewReply Begin(OViewMouse& mouse, TCell at, uint32_t shift) override;
+};
+
+// A press takes the colour of the pixel under the mouse into the button pressed.
+class OPickState : public ODrawState {
+public:
+  using ODrawState::ODrawState;
+  std::string_view Name() const override { return "Picker"; }
+  TViewCursor Cursor() const override { return TViewCursor::PointingHand; }
+
+private:
+  TViewReply Begin(OViewMouse& mouse, TCell at, uint32_t shift) override;
 };
 
 // The picture follows the mouse from where the middle button went down until it comes up;
@@ -134,6 +217,8 @@ public:
   OPicture& Picture;
   OViewGeometry& Geometry;
   TView View = TView::Machine;
+  // The pencil's and the line's square brush, pixels across: one of BrushSizes.
+  int Brush = 1;
 
   // The state that takes the events now, and the one the toolbar chose (they differ while
   // a drag of the view interrupts it).
@@ -154,8 +239,8 @@ public:
   TViewReply Release(const TViewInput& in) { return Dispatch(&OViewState::Release, in); }
   TViewReply Key(TViewKey key, uint32_t shift);
   // A press on the palette strip picks a colour to paint with: a zooming view starts painting
-  // with `colours`; a painting one goes on, its stroke too.
-  void StripPressed(const OPalettePaintBox& colours);
+  // with `colours`; a drawing one goes on, its drag too.
+  void StripPressed(OPalettePaintBox& colours);
   // Shows `wanted` where the pattern offers it, else the machine view; answers the view shown.
   TView ShowView(TView wanted);
   // A turn of the wheel by these angles (Notch a notch): it scrolls up and down, across
@@ -198,5 +283,27 @@ TRedraw RedrawFor(const TPatternChange& change, const OPicture& picture, TView v
 // brought up to date first, which is no change of the user's; then the pattern's stroke is
 // opened, if it is not, to take the cells painted. Whoever paints closes it.
 std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell, uint8_t index);
+// Paints each of `pixels` as PaintPixel does, as one step of the history named `label`.
+// Answers the first refusal's text (and its pixel in `refused`), empty when none.
+std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,
+                        uint8_t index, const std::string& label, TCell* refused = nullptr);
+// The palette index the view shows at a picture pixel: the view's colour of the first
+// region's cell there; none where no region places a cell of the pattern.
+std::optional<uint8_t> PickPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell);
+
+// The view's tools as the window offers them: its key, its button's text, the hint of its
+// button and what the status bar says when it is chosen.
+enum class TDrawTool : uint8_t { Zoom, Pencil, Line, Rectangle, Fill, Picker };
+struct TDrawToolInfo {
+  TDrawTool Tool;
+  char Key;
+  const char* Caption;
+  const char* Hint;
+  const char* Status;
+};
+extern const TDrawToolInfo DrawToolInfos[6];
+std::unique_ptr<OViewState> MakeToolState(TDrawTool tool, OPalettePaintBox& colours);
+// The tool whose state takes the events chosen (Zoom for none of the drawing tools').
+TDrawTool ChosenTool(const OViewMouse& mouse);
 
 } // namespace quillane

@@ -1,0 +1,214 @@
+#include "editors/DrawTools.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "elements/Bitmap.h"
+
+namespace quillane {
+
+namespace {
+
+// Columns c0..c1 of row r, the part inside the picture.
+void AddClipped(TPixelRuns& runs, int64_t r, int64_t c0, int64_t c1, int width, int height) {
+  c0 = std::max<int64_t>(c0, 0);
+  c1 = std::min<int64_t>(c1, int64_t{width} - 1);
+  if (r >= 0 && r < height && c0 <= c1)
+    runs.push_back({static_cast<int>(r), static_cast<int>(c0), static_cast<int>(c1)});
+}
+
+} // namespace
+
+TPixelRuns Merged(TPixelRuns runs) {
+  std::sort(runs.begin(), runs.end(), [](const TPixelRun& a, const TPixelRun& b) {
+    return a.R != b.R ? a.R < b.R : a.C0 < b.C0;
+  });
+  size_t kept = 0;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (kept > 0 && runs[kept - 1].R == runs[i].R &&
+        int64_t{runs[i].C0} <= int64_t{runs[kept - 1].C1} + 1)
+      runs[kept - 1].C1 = std::max(runs[kept - 1].C1, runs[i].C1);
+    else
+      runs[kept++] = runs[i];
+  }
+  runs.resize(kept);
+  return runs;
+}
+
+int64_t PixelCount(const TPixelRuns& runs) {
+  int64_t n = 0;
+  for (const TPixelRun& run : runs)
+    n += int64_t{run.C1} - run.C0 + 1;
+  return n;
+}
+
+TRect PixelBounds(const TPixelRuns& runs) {
+  if (runs.empty())
+    return {0, 0, -1, -1};
+  TRect r{runs.front().C0, runs.front().R, runs.front().C1, runs.back().R};
+  for (const TPixelRun& run : runs) {
+    r.Left = std::min(r.Left, run.C0);
+    r.Right = std::max(r.Right, run.C1);
+  }
+  return r;
+}
+
+bool Contains(const TPixelRuns& runs, TCell cell) {
+  const auto at = std::upper_bound(runs.begin(), runs.end(), cell, [](TCell c, const TPixelRun& r) {
+    return c.R != r.R ? c.R < r.R : c.C < r.C0;
+  });
+  if (at == runs.begin())
+    return false;
+  const TPixelRun& run = *(at - 1);
+  return run.R == cell.R && cell.C >= run.C0 && cell.C <= run.C1;
+}
+
+std::vector<TCell> LineCells(TCell from, TCell to) {
+  // Wide enough that no error term overflows, whatever the ends.
+  const int64_t dx = std::llabs(int64_t{to.C} - from.C), dy = -std::llabs(int64_t{to.R} - from.R);
+  const int sx = from.C < to.C ? 1 : -1, sy = from.R < to.R ? 1 : -1;
+  std::vector<TCell> cells;
+  cells.reserve(static_cast<size_t>(std::max(dx, -dy)) + 1);
+  int64_t error = dx + dy;
+  for (TCell at = from;;) {
+    cells.push_back(at);
+    if (at == to)
+      break;
+    const int64_t twice = 2 * error;
+    if (twice >= dy) {
+      error += dy;
+      at.C += sx;
+    }
+    if (twice <= dx) {
+      error += dx;
+      at.R += sy;
+    }
+  }
+  return cells;
+}
+
+TCell Straightened(TCell from, TCell to) {
+  const int64_t dx = int64_t{to.C} - from.C, dy = int64_t{to.R} - from.R;
+  const int64_t ax = std::llabs(dx), ay = std::llabs(dy);
+  // Split at 22.5 degrees either side of each axis (29/70 is near enough its tangent).
+  if (70 * ay < 29 * ax)
+    return {to.C, from.R};
+  if (70 * ax < 29 * ay)
+    return {from.C, to.R};
+  const int64_t d = std::max(ax, ay);
+  return {static_cast<int>(from.C + (dx < 0 ? -d : d)),
+          static_cast<int>(from.R + (dy < 0 ? -d : d))};
+}
+
+TPixelRuns Brushed(const std::vector<TCell>& path, int brush, int width, int height) {
+  const int lo = -(std::max(brush, 1) - 1) / 2, hi = std::max(brush, 1) / 2;
+  TPixelRuns runs;
+  for (const TCell& cell : path)
+    for (int64_t r = int64_t{cell.R} + lo; r <= int64_t{cell.R} + hi; ++r)
+      AddClipped(runs, r, int64_t{cell.C} + lo, int64_t{cell.C} + hi, width, height);
+  return Merged(std::move(runs));
+}
+
+TPixelRuns RectanglePixels(TCell a, TCell b, bool filled, int width, int height) {
+  const int64_t c0 = std::min(a.C, b.C), c1 = std::max(a.C, b.C);
+  const int64_t r0 = std::max<int64_t>(std::min(a.R, b.R), 0);
+  const int64_t r1 = std::min<int64_t>(std::max(a.R, b.R), int64_t{height} - 1);
+  TPixelRuns runs;
+  for (int64_t r = r0; r <= r1; ++r) {
+    if (filled || r == std::min(a.R, b.R) || r == std::max(a.R, b.R)) {
+      AddClipped(runs, r, c0, c1, width, height);
+    } else {
+      AddClipped(runs, r, c0, c0, width, height);
+      if (c1 != c0)
+        AddClipped(runs, r, c1, c1, width, height);
+    }
+  }
+  return runs;
+}
+
+TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
+  const int w = image.Width(), h = image.Height();
+  if (!image.Contains(at.C, at.R))
+    return {};
+  const uint32_t colour = image.GetPixel(at.C, at.R);
+  TPixelRuns runs;
+  if (everywhere) {
+    for (int r = 0; r < h; ++r) {
+      const uint32_t* row = image.Row(r);
+      for (int c = 0; c < w; ++c) {
+        if (row[c] != colour)
+          continue;
+        const int c0 = c;
+        while (c + 1 < w && row[c + 1] == colour)
+          ++c;
+        runs.push_back({r, c0, c});
+      }
+    }
+    return runs;
+  }
+  // A row's run of the colour is taken whole, so one pixel tells whether a run is taken;
+  // each run taken seeds the runs it touches above and below.
+  std::vector<uint64_t> taken((static_cast<size_t>(w) * static_cast<size_t>(h) + 63) / 64);
+  auto index = [w](int r, int c) {
+    return static_cast<size_t>(r) * static_cast<size_t>(w) + static_cast<size_t>(c);
+  };
+  auto isTaken = [&](size_t i) { return (taken[i >> 6] >> (i & 63)) & 1; };
+  auto take = [&](size_t i, size_t n) {
+    for (; n > 0 && (i & 63) != 0; --n, ++i)
+      taken[i >> 6] |= uint64_t{1} << (i & 63);
+    for (; n >= 64; n -= 64, i += 64)
+      taken[i >> 6] = ~uint64_t{0};
+    for (; n > 0; --n, ++i)
+      taken[i >> 6] |= uint64_t{1} << (i & 63);
+  };
+  // A pixel of a run not taken yet, and the last pixel of the colour seen from it on.
+  struct TSeed {
+    int C, R, End;
+  };
+  std::vector<TSeed> seeds{{at.C, at.R, at.C}};
+  while (!seeds.empty()) {
+    const TSeed seed = seeds.back();
+    seeds.pop_back();
+    if (isTaken(index(seed.R, seed.C)))
+      continue;
+    const uint32_t* row = image.Row(seed.R);
+    int c0 = seed.C, c1 = seed.End;
+    while (c0 > 0 && row[c0 - 1] == colour)
+      --c0;
+    while (c1 + 1 < w && row[c1 + 1] == colour)
+      ++c1;
+    take(index(seed.R, c0), static_cast<size_t>(c1 - c0 + 1));
+    runs.push_back({seed.R, c0, c1});
+    for (const int r : {seed.R - 1, seed.R + 1}) {
+      if (r < 0 || r >= h)
+        continue;
+      const uint32_t* next = image.Row(r);
+      for (int c = c0; c <= c1; ++c) {
+        if (next[c] != colour)
+          continue;
+        if (!isTaken(index(r, c))) {
+          const int start = c;
+          while (c + 1 <= c1 && next[c + 1] == colour)
+            ++c;
+          seeds.push_back({start, r, c});
+          continue;
+        }
+        // A run taken already ends where its marks do: passed a word at a time where it can.
+        size_t i = index(r, c);
+        const size_t last = index(r, c1);
+        while (i < last) {
+          if ((i & 63) == 63 && i + 64 <= last && taken[(i + 1) >> 6] == ~uint64_t{0})
+            i += 64;
+          else if (isTaken(i + 1))
+            ++i;
+          else
+            break;
+        }
+        c += static_cast<int>(i - index(r, c));
+      }
+    }
+  }
+  return Merged(std::move(runs));
+}
+
+} // namespace quillane
