@@ -75,16 +75,18 @@ struct TDrawJob {
   const std::vector<std::string>& Words;
 };
 // A tool of the draw command: its name, its words as the help shows them and how many there
-// are, which of --brush, --filled and --all it takes, and what it does. It answers whether
-// the pattern is written to -o; a tool that writes nothing refuses -o.
+// are, which of --brush, --filled and --all it takes, the files its words name (for the output
+// check), and what it does. It answers whether the pattern is written to -o; a tool that
+// writes nothing refuses -o.
 struct TDrawCommandTool {
   std::string Name, Usage;
   size_t Words = 1;
   bool Brush = false, Filled = false, All = false, Writes = true;
+  std::function<std::vector<std::string>(const std::vector<std::string>&)> Inputs;
   std::function<bool(TDrawJob&)> Run;
 };
-// The draw command with its line, rect, fill and pick, and `more` tools.
-void AddDrawCommand(CLI::App& app, TCommands& commands, std::vector<TDrawCommandTool> more = {});
+// The draw command with its line, rect, fill, pick and paste.
+void AddDrawCommand(CLI::App& app, TCommands& commands);
 // Whole numbers from "A,B,...", as many as `ranges` has, each within its range; `what`
 // names the form for the usage error.
 std::vector<int> NumberList(const std::string& text, const std::vector<std::pair<int, int>>& ranges,

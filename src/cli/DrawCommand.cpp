@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "Cli.h"
+#include "DrawPasteCommand.h"
 #include "app/Exceptions.h"
 #include "editors/ViewStates.h"
 #include "elements/Picture.h"
@@ -101,25 +102,32 @@ std::vector<TDrawCommandTool> Tools() {
            [](TDrawJob& job) {
              return Drag(job, TDrawTool::Fill, job.All ? uint32_t{ssShift} : 0);
            }),
-      Tool("pick", "X,Y", [](TDrawJob& job) {
-        const std::vector<int> n = NumberList(job.Words[0], Ranges(job, "XY"), "X,Y");
-        const std::optional<uint8_t> v =
-            PickPixel(job.Pattern, job.Picture, job.View, {n[0], n[1]});
-        if (!v)
-          throw Exception(job.Words[0] + ": no region of the picture shows a cell there");
-        std::cout << int{*v} << '\n';
-        return false;
+      Tool("pick", "X,Y",
+           [](TDrawJob& job) {
+             const std::vector<int> n = NumberList(job.Words[0], Ranges(job, "XY"), "X,Y");
+             const std::optional<uint8_t> v =
+                 PickPixel(job.Pattern, job.Picture, job.View, {n[0], n[1]});
+             if (!v)
+               throw Exception(job.Words[0] + ": no region of the picture shows a cell there");
+             std::cout << int{*v} << '\n';
+             return false;
+           }),
+      Tool("paste", "IMAGE X,Y", [](TDrawJob& job) {
+        RunDrawPaste(job.Pattern, job.Picture, job.View, job.Words);
+        return true;
       })};
   tools[0].Brush = true;
   tools[1].Filled = true;
   tools[2].All = true;
   tools[3].Writes = false;
+  tools[4].Words = 2;
+  tools[4].Inputs = DrawPasteInputs;
   return tools;
 }
 
 } // namespace
 
-void AddDrawCommand(CLI::App& app, TCommands& commands, std::vector<TDrawCommandTool> more) {
+void AddDrawCommand(CLI::App& app, TCommands& commands) {
   struct TArgs {
     std::string In, View, Out, Tool;
     int Picture = 1, Brush = 1;
@@ -129,8 +137,6 @@ void AddDrawCommand(CLI::App& app, TCommands& commands, std::vector<TDrawCommand
   };
   auto a = std::make_shared<TArgs>();
   a->Tools = Tools();
-  for (TDrawCommandTool& tool : more)
-    a->Tools.push_back(std::move(tool));
   std::string usage, names;
   for (const TDrawCommandTool& tool : a->Tools) {
     usage += (usage.empty() ? "" : ", ") + tool.Name + " " + tool.Usage;
@@ -170,8 +176,13 @@ void AddDrawCommand(CLI::App& app, TCommands& commands, std::vector<TDrawCommand
                           throw CLI::RequiredError("--output");
                         if (a->Words.size() != tool->Words)
                           throw CLI::ValidationError("WORDS", a->Tool + " takes " + tool->Usage);
-                        if (tool->Writes)
-                          CheckOutput(a->Out, {a->In});
+                        if (tool->Writes) {
+                          std::vector<std::string> inputs{a->In};
+                          if (tool->Inputs)
+                            for (std::string& name : tool->Inputs(a->Words))
+                              inputs.push_back(std::move(name));
+                          CheckOutput(a->Out, inputs);
+                        }
                         std::unique_ptr<OPattern> pattern =
                             tool->Writes ? OpenPatternToChange(a->In) : OpenPattern(a->In);
                         TDrawJob job{*pattern,

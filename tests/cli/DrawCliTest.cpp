@@ -44,10 +44,21 @@ TEST_F(DrawCli, ToolsDrawAsPressesAndRefuseWhatTheyCannotDo) {
       {"draw a.pat --picture 1 --view machine spray 0,0 -o out.pat", nullptr, 2,
        "TOOL: no tool spray"},
       {"draw a.pat --picture 1 --view machine line 0,0,1,1,1", nullptr, 2, "--output is required"},
+      // A wall as the view shows it, pasted back where it was, is that wall again.
+      {"draw full.pat --picture 1 --view machine paste wall.png 0,0 -o out.pat",
+       "draw full.pat --picture 1 --view machine line 0,3,99,3,2", 0, ""},
+      {"draw full.pat --picture 1 --view machine paste wall.png 1,0 -o out.pat", nullptr, 2,
+       "paste: the picture is 100 x 100 pixels; a 100 x 100 image at 1,0 reaches past it"},
   };
   auto run = [&](const std::string& line) { return RunLine(Current.Path, line); };
   ASSERT_EQ(run("new -o a.pat").Status, 0);
   ASSERT_EQ(run("draw a.pat --picture 1 --view machine line 0,3,99,3,2 -o wall.pat").Status, 0);
+  // The undefined colour shows as Palette Color 14's grey, so the pasted picture is painted all
+  // over.
+  ASSERT_EQ(
+      run("draw a.pat --picture 1 --view machine rect 0,0,99,99,1 --filled -o full.pat").Status, 0);
+  ASSERT_EQ(run("draw full.pat --picture 1 --view machine line 0,3,99,3,2 -o w.pat").Status, 0);
+  ASSERT_EQ(run("render w.pat --picture 1 --view machine -o wall.png").Status, 0);
   auto cells = [&](const char* file) {
     const nlohmann::json j = run(std::string("dump --derived ") + file).Json();
     return j["States"].dump() + j["MachineColours"].dump() + j["DesignColours"].dump();
