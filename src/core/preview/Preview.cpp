@@ -1,0 +1,380 @@
+#include "preview/Preview.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+#include "elements/Section.h"
+#include "model/Pattern.h"
+#include "production/Production.h"
+#include "setup/Creel.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "setup/Settings.h"
+
+namespace quillane {
+
+namespace {
+
+// One tenth of an inch, a common gauge, as the production figures assume without spacing.
+constexpr double DefaultSpacing = 2.54;
+// Undyed backing cloth, where no yarn is tufted.
+constexpr uint32_t Backing = 0xD6CBB0;
+// Goods wider than this are a mistake, not a floor.
+constexpr double MaxGoodsControls = 1 << 20;
+
+bool Usable(double spacing) {
+  return std::isfinite(spacing) && spacing > 0 && spacing < 1000;
+}
+
+// The light falls from the upper left at 45 degrees; z looks out of the carpet.
+constexpr double LightX = -0.5, LightY = -0.5, LightZ = 0.7071;
+
+// A repeatable speckle for the fibre ends of a cut tip, -1 to 1.
+double Speckle(int u, int v) {
+  uint32_t h = static_cast<uint32_t>(u) * 73856093u ^ static_cast<uint32_t>(v) * 19349663u;
+  h ^= h >> 13;
+  h *= 0x5BD1E995u;
+  h ^= h >> 15;
+  return static_cast<double>(h & 0xFFFF) / 32767.5 - 1.0;
+}
+
+// The shade of one point of a cell, 1 for the cell's colour as it is.
+double Shade(const TPile& pile, double tallest, int uq, int vq, int steps) {
+  const double u = (uq + 0.5) / steps, v = (vq + 0.5) / steps;
+  if (pile.Kind == TPileKind::Bare) {
+    // A plain weave: squares of warp and weft, darker where the threads cross.
+    double f = ((uq / 4 + vq / 4) & 1) ? 0.9 : 1.05;
+    if (uq % 8 == 0 || vq % 8 == 0)
+      f *= 0.85;
+    return f;
+  }
+  // Taller pile splays further over its cell; what no tuft covers lies deep in shade.
+  const double hn = std::clamp(pile.Height / tallest, 0.0, 1.0);
+  const bool loop = pile.Kind == TPileKind::Loop;
+  const double a = loop ? 0.30 + 0.14 * hn : 0.30 + 0.17 * hn;
+  const double b = loop ? 0.36 + 0.13 * hn : a;
+  const double dx = u - 0.5, dy = v - 0.5;
+  const double nx = dx / a, ny = dy / b, r2 = nx * nx + ny * ny;
+  if (r2 >= 1)
+    return 0.28;
+  const double nz = std::sqrt(1 - r2);
+  double f = 0.30 + 0.95 * std::max(0.0, nx * LightX + ny * LightY + nz * LightZ);
+  if (loop && std::abs(dx) < 0.06 && r2 < 0.5)
+    f *= 0.7; // the loop's opening, seen from above
+  if (!loop)
+    f *= 1 + 0.12 * Speckle(uq, vq);
+  return f;
+}
+
+uint32_t ToRgb(uint32_t platform) {
+  return ((platform & 0xFF) << 16) | (platform & 0xFF00) | ((platform >> 16) & 0xFF);
+}
+
+} // namespace
+
+TPile DefaultPile(std::string_view stateName) {
+  // The heights the production figures propose for the same names.
+  if (stateName == "High")
+    return {TPileKind::Loop, 10.0};
+  if (stateName == "Medium")
+    return {TPileKind::Loop, 7.5};
+  if (stateName == "Low")
+    return {TPileKind::Loop, 5.0};
+  if (stateName == "Cut")
+    return {TPileKind::Cut, 8.0};
+  if (stateName == "Off")
+    return {TPileKind::Bare, 0.0};
+  return {TPileKind::Loop, 8.0};
+}
+
+std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters) {
+  std::vector<TPile> piles{{TPileKind::Bare, 0.0}};
+  const double spacing = pattern.Settings->PLineSpacing;
+  const double along = Usable(spacing) ? spacing : DefaultSpacing;
+  for (int s = 1; s <= pattern.NoStates; ++s) {
+    TPile pile = DefaultPile(pattern.GetStateName(s));
+    const auto index = static_cast<size_t>(s - 1);
+    if (parameters && index < parameters->TuftLength.size()) {
+      const double length = parameters->TuftLength[index];
+      if (!(length > 0)) {
+        pile = {TPileKind::Bare, 0.0};
+      } else {
+        if (pile.Kind == TPileKind::Bare)
+          pile.Kind = TPileKind::Loop;
+        // A length shorter than the step along still makes a tuft, a very short one.
+        pile.Height = std::max(0.5, (length - along) / 2);
+      }
+    }
+    piles.push_back(pile);
+  }
+  return piles;
+}
+
+TCellSize CellSizeOf(const OPattern& pattern) {
+  const double needle = pattern.Settings->NeedleSpacing, line = pattern.Settings->PLineSpacing;
+  const double fallback = Usable(needle) ? needle : Usable(line) ? line : DefaultSpacing;
+  return {Usable(needle) ? needle : fallback, Usable(line) ? line : fallback};
+}
+
+bool IsHalfDrop(const OPattern& pattern) {
+  // The repeat across is the smallest step a block of the same band is copied by; a half
+  // drop's next band is copied shifted by part of it.
+  int32_t across = 0;
+  std::vector<int32_t> nextBand;
+  for (int i = 0; i < pattern.Sections->Count(); ++i) {
+    const OSection& s = *pattern.Sections->Get(i);
+    if (s.HFlip || s.VFlip || s.Rotation)
+      continue;
+    const int32_t shift = std::abs(s.TargetArea.Left - s.SourceArea.Left);
+    if (s.TargetArea.Top == s.SourceArea.Top && shift > 0)
+      across = across ? std::min(across, shift) : shift;
+    else if (s.TargetArea.Top == s.SourceArea.Bottom + 1)
+      nextBand.push_back(shift);
+  }
+  if (across == 0)
+    across = pattern.NoControls;
+  return std::any_of(nextBand.begin(), nextBand.end(),
+                     [across](int32_t shift) { return shift % across != 0; });
+}
+
+TGoodsLayout GoodsAcross(const OPattern& pattern, double widthMetres) {
+  if (!(widthMetres > 0))
+    return {pattern.NoControls, pattern.NoPLines, 0};
+  const double controls = std::round(widthMetres * 1000 / CellSizeOf(pattern).Across);
+  return {static_cast<int>(std::clamp(controls, 1.0, MaxGoodsControls)), 2 * pattern.NoPLines,
+          IsHalfDrop(pattern) ? pattern.NoPLines / 2 : 0};
+}
+
+OPreview::OPreview(const OPattern& pattern) : Pattern(pattern) {
+  PileOf = PreviewPiles(pattern, nullptr);
+  Refresh();
+}
+
+void OPreview::Refresh() {
+  const OPattern& p = Pattern;
+  Size = CellSizeOf(p);
+  if (OwnWidth) {
+    Layout = GoodsAcross(p, 0);
+  } else {
+    Layout.PLines = 2 * p.NoPLines;
+    Layout.Drop = IsHalfDrop(p) ? p.NoPLines / 2 : 0;
+  }
+  ColourOf.assign(size_t{p.NoYarnTypes} + 1, {});
+  for (int y = 1; y <= p.NoYarnTypes; ++y)
+    for (int s = 1; s <= p.NoStates; ++s) {
+      const uint8_t colour = p.MachineTable->ColourEntry(y, s);
+      ColourOf[static_cast<size_t>(y)][static_cast<size_t>(s)] = colour <= p.NoColours ? colour : 0;
+    }
+  YarnTypeOf.assign(size_t{p.NoControls} + 1, 0);
+  for (int c = 1; c <= p.NoControls; ++c) {
+    const uint8_t y = p.Creel->YarnTypeEntry(c);
+    YarnTypeOf[static_cast<size_t>(c)] = y <= p.NoYarnTypes ? y : 0;
+  }
+  Rgb.fill(0);
+  for (int i = 0; i <= p.NoColours; ++i)
+    Rgb[static_cast<size_t>(i)] = ToRgb(p.Palette->GetColour(i));
+  // States the pattern gained take their defaults; the ones it kept keep what was set.
+  std::vector<TPile> piles = PreviewPiles(p, nullptr);
+  for (size_t s = 1; s < piles.size() && s < PileOf.size(); ++s)
+    piles[s] = PileOf[s];
+  PileOf = std::move(piles);
+  MakeShapes();
+}
+
+void OPreview::SetPiles(std::vector<TPile> piles) {
+  piles.resize(size_t{Pattern.NoStates} + 1);
+  piles[0] = {TPileKind::Bare, 0.0};
+  PileOf = std::move(piles);
+  MakeShapes();
+}
+
+void OPreview::SetGoods(const TGoodsLayout& goods) {
+  Layout = goods;
+  Layout.Controls = std::max(Layout.Controls, 1);
+  Layout.PLines = std::max(Layout.PLines, 1);
+  Layout.Drop = Pattern.NoPLines > 0 ? std::abs(Layout.Drop) % Pattern.NoPLines : 0;
+  OwnWidth = Layout == GoodsAcross(Pattern, 0);
+}
+
+void OPreview::MakeShapes() {
+  Tallest = 1.0;
+  for (const TPile& pile : PileOf)
+    Tallest = std::max(Tallest, pile.Height);
+  Shapes.assign(PileOf.size(), {});
+  for (size_t s = 0; s < PileOf.size(); ++s)
+    for (int v = 0; v < Steps; ++v)
+      for (int u = 0; u < Steps; ++u)
+        Shapes[s][static_cast<size_t>(v * Steps + u)] =
+            static_cast<uint16_t>(std::lround(256 * Shade(PileOf[s], Tallest, u, v, Steps)));
+}
+
+int64_t OPreview::GoodsWidth(double scale) const {
+  return static_cast<int64_t>(std::ceil(Layout.Controls * Size.Across * scale));
+}
+
+int64_t OPreview::GoodsHeight(double scale) const {
+  return static_cast<int64_t>(std::ceil(Layout.PLines * Size.Along * scale));
+}
+
+double OPreview::FitScale(int width, int height) const {
+  const double across = Layout.Controls * Size.Across, along = Layout.PLines * Size.Along;
+  return std::max(1e-6, std::min(std::max(width, 1) / across, std::max(height, 1) / along));
+}
+
+void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& asked) const {
+  const TPixelRect area{std::max(asked.Left, 0), std::max(asked.Top, 0),
+                        std::min(asked.Right, view.Width), std::min(asked.Bottom, view.Height)};
+  if (area.Empty() || !(view.Scale > 0))
+    return;
+  const OPattern& p = Pattern;
+  const int pc = p.NoControls, pp = p.NoPLines;
+  const double cellWidth = Size.Across * view.Scale, cellHeight = Size.Along * view.Scale;
+  const bool colours = p.PatternMode == pmColours;
+
+  // Where each goods column comes from in the pattern: its control, and the PLines its copy
+  // of the pattern is dropped by.
+  struct TSource {
+    int Control = 0, Drop = 0;
+  };
+  auto sourceOf = [&](int64_t x) -> TSource {
+    if (x < 0 || pc == 0 || pp == 0)
+      return {};
+    const int64_t copy = x / pc;
+    return {static_cast<int>(x % pc) + 1, static_cast<int>(copy * Layout.Drop % pp)};
+  };
+  struct TColumn {
+    int64_t Goods;
+    TSource Here, Left;
+  };
+  const int width = area.Right - area.Left;
+  std::vector<int32_t> slot(static_cast<size_t>(width), -1);
+  std::vector<uint16_t> uStep(static_cast<size_t>(width), 0);
+  std::vector<TColumn> columns;
+  for (int j = 0; j < width; ++j) {
+    const double x = (static_cast<double>(view.Left + area.Left + j) + 0.5) / cellWidth;
+    if (x < 0 || x >= Layout.Controls)
+      continue;
+    const auto goods = static_cast<int64_t>(x);
+    uStep[static_cast<size_t>(j)] = static_cast<uint16_t>(
+        std::min<int64_t>(Steps - 1, static_cast<int64_t>((x - goods) * Steps)));
+    if (columns.empty() || columns.back().Goods != goods)
+      columns.push_back({goods, sourceOf(goods), sourceOf(goods - 1)});
+    slot[static_cast<size_t>(j)] = static_cast<int32_t>(columns.size() - 1);
+  }
+
+  // A cell's colour index and state; index 0 is bare.
+  auto cellAt = [&](const TSource& source, int64_t row, uint8_t& state) -> uint8_t {
+    state = 0;
+    if (source.Control == 0 || row < 0 || row >= Layout.PLines)
+      return 0;
+    const int line = static_cast<int>((row + source.Drop) % pp) + 1;
+    if (colours) {
+      const uint8_t index = p.MachineColours.Row(line)[source.Control];
+      state = index && PileOf.size() > 1 ? 1 : 0;
+      return index;
+    }
+    state = p.States.Row(line)[source.Control];
+    if (state >= PileOf.size())
+      state = 0;
+    return ColourOf[YarnTypeOf[static_cast<size_t>(source.Control)]][state];
+  };
+  auto heightAt = [&](const TSource& source, int64_t row) {
+    uint8_t state = 0;
+    return cellAt(source, row, state) ? PileOf[state].Height : 0.0;
+  };
+
+  struct TLook {
+    uint32_t R = 0, G = 0, B = 0;
+    const uint16_t* Shape = nullptr;
+  };
+  std::vector<TLook> strip(columns.size());
+  int64_t stripRow = -1;
+  for (int i = area.Top; i < area.Bottom; ++i) {
+    uint32_t* out = pixels + static_cast<size_t>(i) * static_cast<size_t>(view.Width) + area.Left;
+    const double fromTop = (static_cast<double>(view.Top + i) + 0.5) / cellHeight;
+    if (fromTop < 0 || fromTop >= Layout.PLines) {
+      std::fill(out, out + width, Background);
+      continue;
+    }
+    const auto t = static_cast<int64_t>(fromTop);
+    const int64_t row = Layout.PLines - 1 - t; // PLine 1 at the bottom
+    const size_t vStep = static_cast<size_t>(
+        std::min<int64_t>(Steps - 1, static_cast<int64_t>((fromTop - t) * Steps)));
+    if (row != stripRow) {
+      stripRow = row;
+      for (size_t k = 0; k < columns.size(); ++k) {
+        const TColumn& column = columns[k];
+        uint8_t state = 0;
+        const uint8_t index = cellAt(column.Here, row, state);
+        const TPile& pile = PileOf[index ? state : 0];
+        const bool bare = index == 0 || pile.Kind == TPileKind::Bare;
+        const double height = bare ? 0.0 : pile.Height;
+        // Higher pile catches more light; pile lower than its neighbours towards the light
+        // lies in their shadow.
+        const double shadow =
+            std::max(heightAt(column.Left, row), heightAt(column.Here, row + 1)) - height;
+        const double level = (0.55 + 0.45 * std::min(1.0, height / Tallest)) *
+                             (1 - 0.4 * std::clamp(shadow / Tallest, 0.0, 1.0));
+        const auto scale = static_cast<uint32_t>(std::lround(level * 256));
+        const uint32_t rgb = bare ? Backing : Rgb[index];
+        strip[k] = {((rgb >> 16) & 0xFF) * scale, ((rgb >> 8) & 0xFF) * scale, (rgb & 0xFF) * scale,
+                    Shapes[bare ? 0 : state].data()};
+      }
+    }
+    for (int j = 0; j < width; ++j) {
+      const int32_t s = slot[static_cast<size_t>(j)];
+      if (s < 0) {
+        out[j] = Background;
+        continue;
+      }
+      const TLook& look = strip[static_cast<size_t>(s)];
+      const uint32_t f = look.Shape[vStep * Steps + uStep[static_cast<size_t>(j)]];
+      out[j] = 0xFF000000u | std::min<uint32_t>(255, (look.R * f) >> 16) << 16 |
+               std::min<uint32_t>(255, (look.G * f) >> 16) << 8 |
+               std::min<uint32_t>(255, (look.B * f) >> 16);
+    }
+  }
+}
+
+std::vector<TPixelRect> OPreview::PixelsOfCells(const TPreviewView& view,
+                                                const TRect& cells) const {
+  std::vector<TPixelRect> rects;
+  const int pc = Pattern.NoControls, pp = Pattern.NoPLines;
+  if (pc == 0 || pp == 0 || !(view.Scale > 0))
+    return rects;
+  const double cellWidth = Size.Across * view.Scale, cellHeight = Size.Along * view.Scale;
+  const int64_t copies = (Layout.Controls + pc - 1) / pc;
+  for (int64_t copy = 0; copy < copies; ++copy) {
+    // One cell more on every side: a neighbour's shadow follows the cell.
+    const int64_t x0 = std::max<int64_t>(0, copy * pc + cells.Left - 2);
+    const int64_t x1 = std::min<int64_t>(Layout.Controls - 1, copy * pc + cells.Right);
+    if (x0 > x1)
+      continue;
+    const int64_t drop = copy * Layout.Drop % pp;
+    for (int64_t base = -pp; base < Layout.PLines + pp; base += pp) {
+      const int64_t y0 = std::max<int64_t>(0, base + cells.Top - 1 - drop - 1);
+      const int64_t y1 = std::min<int64_t>(Layout.PLines - 1, base + cells.Bottom - 1 - drop + 1);
+      if (y0 > y1)
+        continue;
+      const int64_t t0 = Layout.PLines - 1 - y1, t1 = Layout.PLines - 1 - y0;
+      const TPixelRect r{
+          static_cast<int>(std::clamp<int64_t>(
+              static_cast<int64_t>(std::floor(x0 * cellWidth)) - 1 - view.Left, 0, view.Width)),
+          static_cast<int>(std::clamp<int64_t>(
+              static_cast<int64_t>(std::floor(t0 * cellHeight)) - 1 - view.Top, 0, view.Height)),
+          static_cast<int>(std::clamp<int64_t>(
+              static_cast<int64_t>(std::ceil((x1 + 1) * cellWidth)) + 1 - view.Left, 0,
+              view.Width)),
+          static_cast<int>(std::clamp<int64_t>(
+              static_cast<int64_t>(std::ceil((t1 + 1) * cellHeight)) + 1 - view.Top, 0,
+              view.Height))};
+      if (!r.Empty())
+        rects.push_back(r);
+    }
+  }
+  return rects;
+}
+
+} // namespace quillane

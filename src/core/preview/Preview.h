@@ -1,0 +1,119 @@
+#pragma once
+
+// The pattern as carpet: every cell a tuft at its real size, shaded by its pile, in the
+// colour its yarn shows. Only the pixels asked for are drawn, so a frame costs what the
+// window shows, not what the pattern holds.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/Record.h"
+
+namespace quillane {
+
+class OPattern;
+struct TProductionParameters;
+
+enum class TPileKind : uint8_t { Bare, Loop, Cut };
+
+struct TPile {
+  TPileKind Kind = TPileKind::Loop;
+  double Height = 8.0; // mm
+  friend bool operator==(const TPile&, const TPile&) = default;
+};
+
+// What a state's name says about its tuft: "High" a tall loop, "Medium" a middle one, "Low"
+// a short one, "Cut" a cut tip, "Off" none.
+TPile DefaultPile(std::string_view stateName);
+// States 0 (no state: bare backing) to NoStates. A state's tuft length in the production
+// parameters, where given, sets its height: the yarn goes up the pile, down again and on to
+// the next PLine.
+std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters);
+
+// mm from one needle to the next and from one PLine to the next. A spacing the control
+// settings leave at 0 takes the other's, or a tenth of an inch when neither is given.
+struct TCellSize {
+  double Across = 2.54, Along = 2.54;
+};
+TCellSize CellSizeOf(const OPattern& pattern);
+
+// The goods: `Controls` cells across, `PLines` along. Every pattern width across is one
+// more copy of the pattern, shifted `Drop` PLines along from the one before.
+struct TGoodsLayout {
+  int Controls = 0;
+  int PLines = 0;
+  int Drop = 0;
+  friend bool operator==(const TGoodsLayout&, const TGoodsLayout&) = default;
+};
+// Whether the sections lay the pattern out as a half drop: a block of the next band taken
+// from its source shifted sideways by part of the repeat across, as the half-drop wizard
+// lays it.
+bool IsHalfDrop(const OPattern& pattern);
+// Goods `widthMetres` wide, with two pattern lengths so that the match shows; the pattern
+// alone when the width is not positive.
+TGoodsLayout GoodsAcross(const OPattern& pattern, double widthMetres);
+
+// A rectangle of output pixels, Right and Bottom exclusive.
+struct TPixelRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  bool Empty() const { return Right <= Left || Bottom <= Top; }
+  friend bool operator==(const TPixelRect&, const TPixelRect&) = default;
+};
+
+// The part of the goods an image shows: `Scale` pixels per mm, the image's top left pixel
+// at (Left, Top) of the goods drawn whole at that scale, PLine 1 at the bottom.
+struct TPreviewView {
+  double Scale = 1.0;
+  int64_t Left = 0, Top = 0;
+  int Width = 0, Height = 0;
+};
+
+class OPreview {
+public:
+  explicit OPreview(const OPattern& pattern);
+
+  // Reads the colours, the creel and the spacings again, keeping the piles and the goods
+  // (a pattern that changed size gets its own width back).
+  void Refresh();
+  void SetPiles(std::vector<TPile> piles);
+  const std::vector<TPile>& Piles() const { return PileOf; }
+  void SetGoods(const TGoodsLayout& goods);
+  const TGoodsLayout& Goods() const { return Layout; }
+  const TCellSize& CellSize() const { return Size; }
+
+  // The goods' size in pixels at `scale`.
+  int64_t GoodsWidth(double scale) const;
+  int64_t GoodsHeight(double scale) const;
+  // The largest scale at which the whole goods fit a box of this size.
+  double FitScale(int width, int height) const;
+
+  // Pixels `area` of the view into `pixels` (view.Width a row, 0xFFRRGGBB); the rest of the
+  // image is left alone. Outside the goods, Background.
+  void Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const;
+  // The pixels of the view whose look depends on cells `cells` (controls by PLines, from 1,
+  // inclusive) in any copy of the pattern; a tuft's shade follows its neighbours too.
+  std::vector<TPixelRect> PixelsOfCells(const TPreviewView& view, const TRect& cells) const;
+
+  uint32_t Background = 0xFF3C3C3C;
+
+private:
+  const OPattern& Pattern;
+  TCellSize Size;
+  TGoodsLayout Layout;
+  std::vector<TPile> PileOf;
+  bool OwnWidth = true; // the goods are the pattern alone
+  // The palette index each yarn type shows in each state, and each index as 0xRRGGBB.
+  std::vector<std::array<uint8_t, 256>> ColourOf;
+  std::vector<uint8_t> YarnTypeOf; // by control
+  std::array<uint32_t, 256> Rgb{};
+  // Per state, and one for a cell without a colour: the tuft's shade at 32 x 32 points of
+  // its cell, in 256ths.
+  static constexpr int Steps = 32;
+  std::vector<std::array<uint16_t, Steps * Steps>> Shapes;
+  double Tallest = 1.0;
+  void MakeShapes();
+};
+
+} // namespace quillane
