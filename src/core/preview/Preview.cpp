@@ -8,6 +8,7 @@
 #include "elements/Section.h"
 #include "model/Pattern.h"
 #include "production/Production.h"
+#include "production/ProductionFile.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
@@ -110,6 +111,18 @@ std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParame
     piles.push_back(pile);
   }
   return piles;
+}
+
+std::vector<TPile> PreviewPilesBeside(const OPattern& pattern, std::string& problem) {
+  problem.clear();
+  try {
+    const TProductionParameters parameters =
+        LoadProductionParameters(ProductionFileName(pattern.FileName), pattern);
+    return PreviewPiles(pattern, &parameters);
+  } catch (const Exception& e) {
+    problem = e.what();
+    return PreviewPiles(pattern, nullptr);
+  }
 }
 
 TCellSize CellSizeOf(const OPattern& pattern) {

@@ -31,6 +31,9 @@ TPile DefaultPile(std::string_view stateName);
 // parameters, where given, sets its height: the yarn goes up the pile, down again and on to
 // the next PLine.
 std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters);
+// The same with the parameters file beside the pattern's file, when there is one. A file
+// that is refused gives the defaults, and `problem` says why.
+std::vector<TPile> PreviewPilesBeside(const OPattern& pattern, std::string& problem);
 
 // mm from one needle to the next and from one PLine to the next. A spacing the control
 // settings leave at 0 takes the other's, or a tenth of an inch when neither is given.
