@@ -158,5 +158,25 @@ TEST_F(Preview, AHalfDropIsTiledAcrossOffsetByHalfItsLength) {
   }
 }
 
+// A pan moves what is in sight and draws the strips it uncovers: the same pixels as drawing
+// the view afresh, also where it stops at the goods' edge or jumps further than the box.
+TEST_F(Preview, APanShowsWhatAFreshDrawingShows) {
+  auto p = GreyPattern(4, {"1231", "3120", "2013"});
+  OPreview preview(*p);
+  preview.SetGoods(GoodsAcross(*p, 0.02)); // 20 x 6 cells of 1 mm
+  OPreviewCanvas canvas(preview);
+  canvas.SetBox(60, 40);
+  canvas.ZoomAt(0, 0, 2);
+  const std::pair<int, int> pans[] = {{-7, -5}, {-13, 0}, {0, -9}, {5, 3}, {-200, 0}, {3, 1000}};
+  for (const auto& [dx, dy] : pans) {
+    SCOPED_TRACE(std::to_string(dx) + "," + std::to_string(dy));
+    canvas.Pan(dx, dy);
+    const std::vector<uint32_t> panned = canvas.Pixels();
+    canvas.DrawAll();
+    EXPECT_EQ(panned, canvas.Pixels());
+  }
+  EXPECT_EQ(canvas.View().Top, 0) << "stopped at the far end";
+}
+
 } // namespace
 } // namespace quillane::test

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numeric>
 
@@ -388,6 +389,97 @@ std::vector<TPixelRect> OPreview::PixelsOfCells(const TPreviewView& view,
     }
   }
   return rects;
+}
+
+void OPreviewCanvas::SetBox(int width, int height) {
+  Shown.Width = std::max(width, 0);
+  Shown.Height = std::max(height, 0);
+  Buffer.assign(static_cast<size_t>(Shown.Width) * static_cast<size_t>(Shown.Height),
+                Preview.Background);
+  if (!(Shown.Scale > 0))
+    Shown.Scale = Preview.FitScale(Shown.Width, Shown.Height);
+  Clamp();
+  DrawAll();
+}
+
+void OPreviewCanvas::Fit() {
+  Shown.Scale = Preview.FitScale(Shown.Width, Shown.Height);
+  Clamp();
+  DrawAll();
+}
+
+void OPreviewCanvas::ZoomAt(int x, int y, int steps) {
+  const double fit = Preview.FitScale(Shown.Width, Shown.Height);
+  const double most = 64 / std::min(Preview.CellSize().Across, Preview.CellSize().Along);
+  const double scale =
+      std::clamp(Shown.Scale * std::pow(2.0, steps), std::min(fit / 4, most), std::max(fit, most));
+  // The goods' point under (x, y), in mm, stays there.
+  const double gx = (Shown.Left + x + 0.5) / Shown.Scale, gy = (Shown.Top + y + 0.5) / Shown.Scale;
+  Shown.Scale = scale;
+  Shown.Left = std::llround(gx * scale - 0.5 - x);
+  Shown.Top = std::llround(gy * scale - 0.5 - y);
+  Clamp();
+  DrawAll();
+}
+
+void OPreviewCanvas::Clamp() {
+  auto clamp = [](int64_t& at, int64_t goods, int box) {
+    at = goods <= box ? -(box - goods) / 2 : std::clamp<int64_t>(at, 0, goods - box);
+  };
+  clamp(Shown.Left, Preview.GoodsWidth(Shown.Scale), Shown.Width);
+  clamp(Shown.Top, Preview.GoodsHeight(Shown.Scale), Shown.Height);
+}
+
+std::pair<int, int> OPreviewCanvas::Pan(int dx, int dy) {
+  const int64_t wasLeft = Shown.Left, wasTop = Shown.Top;
+  Shown.Left -= dx;
+  Shown.Top -= dy;
+  Clamp();
+  // The move made, as the pixels on screen move.
+  const int64_t mx = wasLeft - Shown.Left, my = wasTop - Shown.Top;
+  const int w = Shown.Width, h = Shown.Height;
+  if (std::abs(mx) >= w || std::abs(my) >= h) {
+    DrawAll();
+    return {static_cast<int>(mx), static_cast<int>(my)};
+  }
+  if (mx == 0 && my == 0)
+    return {0, 0};
+  const int ax = static_cast<int>(mx), ay = static_cast<int>(my);
+  // The pixels still in sight move with the goods; the strips uncovered are drawn.
+  const int rows = h - std::abs(ay), cols = w - std::abs(ax);
+  const auto stride = static_cast<size_t>(w);
+  auto moveRow = [&](int y) {
+    uint32_t* to = Buffer.data() + static_cast<size_t>(y + ay) * stride + std::max(ax, 0);
+    const uint32_t* from = Buffer.data() + static_cast<size_t>(y) * stride + std::max(-ax, 0);
+    std::memmove(to, from, static_cast<size_t>(cols) * sizeof(uint32_t));
+  };
+  if (ay > 0)
+    for (int y = rows - 1; y >= 0; --y)
+      moveRow(y);
+  else
+    for (int y = -ay; y < h; ++y)
+      moveRow(y);
+  if (ay != 0)
+    Preview.Render(Shown, Buffer.data(),
+                   ay > 0 ? TPixelRect{0, 0, w, ay} : TPixelRect{0, h + ay, w, h});
+  if (ax != 0) {
+    const int top = std::max(ay, 0), bottom = h + std::min(ay, 0);
+    Preview.Render(Shown, Buffer.data(),
+                   ax > 0 ? TPixelRect{0, top, ax, bottom} : TPixelRect{w + ax, top, w, bottom});
+  }
+  return {ax, ay};
+}
+
+std::vector<TPixelRect> OPreviewCanvas::CellsChanged(const TRect& cells) {
+  std::vector<TPixelRect> rects = Preview.PixelsOfCells(Shown, cells);
+  for (const TPixelRect& r : rects)
+    Preview.Render(Shown, Buffer.data(), r);
+  return rects;
+}
+
+void OPreviewCanvas::DrawAll() {
+  Buffer.resize(static_cast<size_t>(Shown.Width) * static_cast<size_t>(Shown.Height));
+  Preview.Render(Shown, Buffer.data(), {0, 0, Shown.Width, Shown.Height});
 }
 
 } // namespace quillane

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/Record.h"
@@ -117,6 +118,42 @@ private:
   std::vector<std::array<uint16_t, Steps * Steps>> Shapes;
   double Tallest = 1.0;
   void MakeShapes();
+};
+
+// What the Preview window shows: the goods at a scale, moved about in a box, kept as the
+// box's pixels. Every change draws only what it brings into sight, so a pan costs the
+// strip it uncovers and a paint the cells it changed.
+class OPreviewCanvas {
+public:
+  explicit OPreviewCanvas(OPreview& preview) : Preview(preview) {}
+  OPreview& Preview;
+
+  const TPreviewView& View() const { return Shown; }
+  // 0xFFRRGGBB, View().Width a row.
+  const std::vector<uint32_t>& Pixels() const { return Buffer; }
+
+  // A box of a new size keeps the goods' point at its top left where it was.
+  void SetBox(int width, int height);
+  // The whole goods in the box, centred.
+  void Fit();
+  // Each step doubles the scale (halves it when negative), keeping the goods' point under
+  // (x, y) there, between a quarter of Fit and 64 pixels a cell.
+  void ZoomAt(int x, int y, int steps);
+  double Scale() const { return Shown.Scale; }
+  // Moves the goods by this many pixels (right and down positive) as far as they go: a
+  // side that fits the box stays centred, a longer one keeps the box filled. Answers the
+  // move made.
+  std::pair<int, int> Pan(int dx, int dy);
+  // Draws again what cells `cells` (controls by PLines from 1) show; answers where.
+  std::vector<TPixelRect> CellsChanged(const TRect& cells);
+  // After the pattern or the preview's settings changed.
+  void DrawAll();
+
+private:
+  TPreviewView Shown{0.0}; // fitted when the box is first given
+  std::vector<uint32_t> Buffer;
+  // Left and Top into their ranges for the scale and box.
+  void Clamp();
 };
 
 } // namespace quillane
