@@ -20,6 +20,7 @@
 #include "production/Production.h"
 #include "production/ProductionFile.h"
 #include "ui/DesignForm.h"
+#include "ui/PreviewForm.h"
 #include "ui/ProductionForm.h"
 #include "ui/TreeForm.h"
 #include "ui/WindowForm.h"
@@ -282,6 +283,35 @@ private slots:
       QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
       QCOMPARE(button->accessibleName(), QString::fromLatin1(hint));
     }
+  }
+
+  // The picture's Preview button and its view window's open one preview, which redraws
+  // what a paint changed and nothing it did not.
+  void previewFollowsPaintsAndIsOfferedByThePictureAndItsWindow() {
+    TProgram program(Ini());
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    OPattern& pattern =
+        *tree.AddPattern(GenerateWizard(TPlainWizard{12, 8, TWizardLayout::Section1})).Pattern;
+    program.Main.resize(900, 700);
+    program.Main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.Main));
+    auto* button = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buPreview"));
+    QVERIFY(!button->isEnabled());
+    tree.Select(FindNode<OPictureUI>(tree, &pattern));
+    QVERIFY(button->isEnabled());
+    button->click();
+    auto* form = program.Main.findChild<TfmPreview*>();
+    QVERIFY(form);
+    const QImage before = OnScreen(form->pbPreview);
+    pattern.PaintMachineColour(1, 1, 2);
+    const QImage after = OnScreen(form->pbPreview);
+    QVERIFY(after != before);
+    QCOMPARE(after, form->pbPreview->grab().toImage().convertToFormat(after.format()));
+
+    auto* view = OpenEditor<TfmWindow, OWindowUI>(tree, &pattern);
+    view->findChild<QToolButton*>(QStringLiteral("buPreview"))->click();
+    QCOMPARE(program.Main.findChildren<TfmPreview*>().size(), 1);
+    QCOMPARE(program.Main.MdiArea->activeSubWindow()->widget(), form);
   }
 
   void productionWindowShowsTheCoresTotalsAndFollowsThePattern() {

@@ -472,6 +472,14 @@ std::pair<int, int> OPreviewCanvas::Pan(int dx, int dy) {
 
 std::vector<TPixelRect> OPreviewCanvas::CellsChanged(const TRect& cells) {
   std::vector<TPixelRect> rects = Preview.PixelsOfCells(Shown, cells);
+  int64_t area = 0;
+  for (const TPixelRect& r : rects)
+    area += int64_t{r.Right - r.Left} * (r.Bottom - r.Top);
+  // Copies all over the goods (a paint through many sections): one drawing of the box.
+  if (area >= int64_t{Shown.Width} * Shown.Height) {
+    DrawAll();
+    return {{0, 0, Shown.Width, Shown.Height}};
+  }
   for (const TPixelRect& r : rects)
     Preview.Render(Shown, Buffer.data(), r);
   return rects;
