@@ -396,13 +396,14 @@ void OPreviewCanvas::SetBox(int width, int height) {
   Shown.Height = std::max(height, 0);
   Buffer.assign(static_cast<size_t>(Shown.Width) * static_cast<size_t>(Shown.Height),
                 Preview.Background);
-  if (!(Shown.Scale > 0))
+  if (Fitted)
     Shown.Scale = Preview.FitScale(Shown.Width, Shown.Height);
   Clamp();
   DrawAll();
 }
 
 void OPreviewCanvas::Fit() {
+  Fitted = true;
   Shown.Scale = Preview.FitScale(Shown.Width, Shown.Height);
   Clamp();
   DrawAll();
@@ -416,6 +417,7 @@ void OPreviewCanvas::ZoomAt(int x, int y, int steps) {
   // The goods' point under (x, y), in mm, stays there.
   const double gx = (Shown.Left + x + 0.5) / Shown.Scale, gy = (Shown.Top + y + 0.5) / Shown.Scale;
   Shown.Scale = scale;
+  Fitted = false;
   Shown.Left = std::llround(gx * scale - 0.5 - x);
   Shown.Top = std::llround(gy * scale - 0.5 - y);
   Clamp();
@@ -437,13 +439,14 @@ std::pair<int, int> OPreviewCanvas::Pan(int dx, int dy) {
   Clamp();
   // The move made, as the pixels on screen move.
   const int64_t mx = wasLeft - Shown.Left, my = wasTop - Shown.Top;
+  if (mx == 0 && my == 0)
+    return {0, 0};
+  Fitted = false;
   const int w = Shown.Width, h = Shown.Height;
   if (std::abs(mx) >= w || std::abs(my) >= h) {
     DrawAll();
     return {static_cast<int>(mx), static_cast<int>(my)};
   }
-  if (mx == 0 && my == 0)
-    return {0, 0};
   const int ax = static_cast<int>(mx), ay = static_cast<int>(my);
   // The pixels still in sight move with the goods; the strips uncovered are drawn.
   const int rows = h - std::abs(ay), cols = w - std::abs(ax);

@@ -132,7 +132,8 @@ public:
   // 0xFFRRGGBB, View().Width a row.
   const std::vector<uint32_t>& Pixels() const { return Buffer; }
 
-  // A box of a new size keeps the goods' point at its top left where it was.
+  // A box of a new size keeps the goods' point at its top left where it was, or fits the
+  // goods again while they have not been zoomed or moved since they were fitted.
   void SetBox(int width, int height);
   // The whole goods in the box, centred.
   void Fit();
@@ -150,7 +151,8 @@ public:
   void DrawAll();
 
 private:
-  TPreviewView Shown{0.0}; // fitted when the box is first given
+  TPreviewView Shown;
+  bool Fitted = true;
   std::vector<uint32_t> Buffer;
   // Left and Top into their ranges for the scale and box.
   void Clamp();
