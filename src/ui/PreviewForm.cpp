@@ -1,10 +1,14 @@
 #include "ui/PreviewForm.h"
 
+#include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -78,7 +82,8 @@ TfmPreview::TfmPreview(OPreviewUI& controller)
       buZoomOut(AddButton("buZoomOut", " Zoom Out ")), buFit(AddButton("buFit", " Fit ")),
       edWidth(new QDoubleSpinBox(ToolBar1)), edSize(new QSpinBox(ToolBar1)),
       edDpi(new QSpinBox(ToolBar1)), buExport(nullptr), pbPreview(nullptr),
-      Pattern(*controller.Pattern), Carpet(Pattern), Canvas(Carpet) {
+      tbPiles(new QTableWidget(Panel1)), Pattern(*controller.Pattern), Carpet(Pattern),
+      Canvas(Carpet) {
   setObjectName(QStringLiteral("fmPreview"));
   setWindowTitle(QString::fromStdString(controller.Name()));
   auto labelled = [this](QWidget* box, const char* name, const char* caption) {
@@ -107,9 +112,19 @@ TfmPreview::TfmPreview(OPreviewUI& controller)
   buExport = AddButton("buExport", " Export PNG ");
 
   pbPreview = new TPreviewBox(Panel1, Canvas);
-  auto* layout = new QVBoxLayout(Panel1);
+  tbPiles->setObjectName(QStringLiteral("tbPiles"));
+  tbPiles->setAccessibleName(QStringLiteral("Piles"));
+  tbPiles->setColumnCount(3);
+  tbPiles->setHorizontalHeaderLabels(
+      {QStringLiteral("State"), QStringLiteral("Tuft"), QStringLiteral("Pile (mm)")});
+  tbPiles->verticalHeader()->hide();
+  tbPiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tbPiles->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  tbPiles->setMaximumWidth(260);
+  auto* layout = new QHBoxLayout(Panel1);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(pbPreview);
+  layout->addWidget(pbPreview, 1);
+  layout->addWidget(tbPiles);
   setFocusProxy(pbPreview);
 
   auto zoom = [this](int steps) {
@@ -152,10 +167,50 @@ void TfmPreview::ExportImage(const std::string& path) {
   }
 }
 
+void TfmPreview::ShowPiles() {
+  const std::vector<TPile>& piles = Carpet.Piles();
+  const bool fromFile = PileHeightsFromFile(Pattern);
+  tbPiles->setRowCount(static_cast<int>(piles.size()) - 1);
+  for (int row = 0; row < tbPiles->rowCount(); ++row) {
+    const TPile& pile = piles[static_cast<size_t>(row) + 1];
+    tbPiles->setItem(row, 0,
+                     new QTableWidgetItem(QString::fromStdString(Pattern.GetStateName(row + 1))));
+    auto* kind = new QComboBox(tbPiles);
+    kind->addItems({QStringLiteral("Bare"), QStringLiteral("Loop"), QStringLiteral("Cut")});
+    kind->setCurrentIndex(static_cast<int>(pile.Kind));
+    auto* height = new QDoubleSpinBox(tbPiles);
+    height->setRange(0, 100);
+    height->setDecimals(1);
+    height->setValue(pile.Height);
+    height->setEnabled(!fromFile && pile.Kind != TPileKind::Bare);
+    if (fromFile)
+      height->setToolTip(QStringLiteral("From the tuft lengths of the production parameters"));
+    tbPiles->setCellWidget(row, 1, kind);
+    tbPiles->setCellWidget(row, 2, height);
+    connect(kind, &QComboBox::currentIndexChanged, this, [this, row] { PileChosen(row); });
+    connect(height, &QDoubleSpinBox::editingFinished, this, [this, row] { PileChosen(row); });
+  }
+}
+
+void TfmPreview::PileChosen(int row) {
+  auto* kind = static_cast<QComboBox*>(tbPiles->cellWidget(row, 1));
+  auto* height = static_cast<QDoubleSpinBox*>(tbPiles->cellWidget(row, 2));
+  TPile pile{static_cast<TPileKind>(kind->currentIndex()), height->value()};
+  if (pile.Kind != TPileKind::Bare && !(pile.Height > 0))
+    pile.Height = DefaultPile(Pattern.GetStateName(row + 1)).Height;
+  RememberPile(g.Persist(), Pattern.GetStateName(row + 1), pile);
+  height->setEnabled(height->toolTip().isEmpty() && pile.Kind != TPileKind::Bare);
+  std::string problem;
+  Carpet.SetPiles(PreviewPilesBeside(Pattern, problem, &g.Persist()));
+  Canvas.DrawAll();
+  pbPreview->update();
+}
+
 void TfmPreview::RefreshGrids() {
   std::string problem;
   Carpet.Refresh();
-  Carpet.SetPiles(PreviewPilesBeside(Pattern, problem));
+  Carpet.SetPiles(PreviewPilesBeside(Pattern, problem, &g.Persist()));
+  ShowPiles();
   if (!problem.empty())
     g.UI().ShowWarning(problem + " The preview takes the default piles.");
   Canvas.DrawAll();

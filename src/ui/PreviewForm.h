@@ -10,6 +10,7 @@
 
 class QDoubleSpinBox;
 class QSpinBox;
+class QTableWidget;
 
 namespace quillane {
 
@@ -50,6 +51,8 @@ public:
   QSpinBox* edDpi;
   QToolButton* buExport;
   TPreviewBox* pbPreview;
+  // A row a state: its name, its tuft (Loop, Cut, Bare) and its pile height in mm.
+  QTableWidget* tbPiles;
 
   void RefreshGrids() override;
   // Writes the whole goods to a PNG file of the chosen size and dots per inch.
@@ -64,6 +67,10 @@ private:
   OPreviewCanvas Canvas;
   OPatternEvents::TSubscription Subscription;
   void Changed(const TPatternChange& change);
+  void ShowPiles();
+  // The user chose a tuft or height for the state in `row`: it holds for the state's name
+  // from now on.
+  void PileChosen(int row);
 };
 
 } // namespace quillane

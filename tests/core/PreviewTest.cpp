@@ -1,6 +1,7 @@
 #include "InterchangeSupport.h"
 #include "PatternSupport.h"
 
+#include "app/App.h"
 #include "preview/Preview.h"
 #include "production/Production.h"
 #include "setup/MachineTable.h"
@@ -50,14 +51,19 @@ TEST_F(Preview, HigherPileReadsLighterAndOffShowsTheBacking) {
     uint8_t MachineType;
     std::vector<double> TuftLength; // from the production parameters; empty: none
     uint8_t Lighter, Darker;        // states
+    std::vector<std::pair<std::string, std::string>> Remembered; // the user's, by state name
   };
   const TCase cases[] = {
-      {"High over Low", 0, {}, 1, 2},
-      {"High over Medium", 3, {}, 1, 2},
-      {"Cut over Low", 4, {}, 2, 1},
-      {"On over Off", 1, {}, 1, 2},
+      {"High over Low", 0, {}, 1, 2, {}},
+      {"High over Medium", 3, {}, 1, 2, {}},
+      {"Cut over Low", 4, {}, 2, 1, {}},
+      {"On over Off", 1, {}, 1, 2, {}},
       // 1 mm PLines: a 7 mm tuft is a 3 mm pile, a 21 mm one 10 mm.
-      {"tuft lengths turn Low higher than High", 0, {7, 21}, 2, 1},
+      {"tuft lengths turn Low higher than High", 0, {7, 21}, 2, 1, {}},
+      {"the user's Low is higher", 0, {}, 2, 1, {{"Low", "loop 12"}, {"High", "cut x"}}},
+      // The file's heights win over the user's; a kind is the user's alone.
+      {"the user's Off is a tuft", 1, {}, 2, 1, {{"Off", "cut 20"}}},
+      {"the file's heights over the user's", 0, {21, 7}, 1, 2, {{"Low", "loop 12"}}},
   };
   for (const TCase& k : cases) {
     SCOPED_TRACE(k.Name);
@@ -67,8 +73,10 @@ TEST_F(Preview, HigherPileReadsLighterAndOffShowsTheBacking) {
     OPreview preview(*p);
     TProductionParameters parameters;
     parameters.TuftLength = k.TuftLength;
-    if (!k.TuftLength.empty())
-      preview.SetPiles(PreviewPiles(*p, &parameters));
+    OMemoryPersist settings;
+    for (const auto& [name, pile] : k.Remembered)
+      settings.WriteString("Preview.Pile." + name, pile);
+    preview.SetPiles(PreviewPiles(*p, k.TuftLength.empty() ? nullptr : &parameters, &settings));
     const std::vector<uint32_t> image = RenderAll(preview, 8.0);
     double sum[3] = {}, count[3] = {};
     int backing = 0;
@@ -81,7 +89,7 @@ TEST_F(Preview, HigherPileReadsLighterAndOffShowsTheBacking) {
       backing += ((image[i] >> 16) & 0xFF) > (image[i] & 0xFF) + 8;
     }
     EXPECT_GT(sum[k.Lighter] / count[k.Lighter], 1.1 * sum[k.Darker] / count[k.Darker]);
-    EXPECT_EQ(backing > 0, k.MachineType == 1) << backing;
+    EXPECT_EQ(backing > 0, k.MachineType == 1 && k.Remembered.empty()) << backing;
   }
 }
 

@@ -103,7 +103,7 @@ bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
     auto* form = dynamic_cast<TfmPreview*>(tree.Tabs.Tabs().back().Form);
     if (!form)
       return false;
-    form->SubWindow()->setGeometry(30, 30, 760, 520);
+    form->SubWindow()->setGeometry(30, 30, 960, 540);
     form->edWidth->setValue(widthMetres);
     return Save(*form->SubWindow(), out.filePath(QString::fromLatin1(file)));
   };

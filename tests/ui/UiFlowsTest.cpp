@@ -1,5 +1,6 @@
 // The desktop program's user flows, on the offscreen platform: start-up and its settings,
 // the tree, New and Open from the menus, and the menus and toolbar as the user reads them.
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -307,6 +308,12 @@ private slots:
     const QImage after = OnScreen(form->pbPreview);
     QVERIFY(after != before);
     QCOMPARE(after, form->pbPreview->grab().toImage().convertToFormat(after.format()));
+    // Cut pile chosen for High and Low shows at once and holds for the names from now on.
+    QCOMPARE(form->tbPiles->item(0, 0)->text(), QStringLiteral("High"));
+    for (int row : {0, 1})
+      static_cast<QComboBox*>(form->tbPiles->cellWidget(row, 1))->setCurrentIndex(2);
+    QVERIFY(OnScreen(form->pbPreview) != after);
+    QCOMPARE(g.Persist().ReadString("Preview.Pile.High", ""), std::string("cut 10"));
 
     auto* view = OpenEditor<TfmWindow, OWindowUI>(tree, &pattern);
     view->findChild<QToolButton*>(QStringLiteral("buPreview"))->click();

@@ -1,11 +1,14 @@
 #include "preview/Preview.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <numeric>
 
+#include "app/App.h"
+#include "app/FileIO.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
 #include "production/Production.h"
@@ -23,6 +26,10 @@ namespace {
 constexpr double DefaultSpacing = 2.54;
 // Undyed backing cloth, where no yarn is tufted.
 constexpr uint32_t Backing = 0xD6CBB0;
+// Where the program's settings keep the user's pile for a state name.
+const std::string PileKey = "Preview.Pile.";
+// mm; a taller pile is no carpet.
+constexpr double MaxPile = 100;
 // Goods wider than this are a mistake, not a floor.
 constexpr double MaxGoodsControls = 1 << 20;
 
@@ -91,12 +98,47 @@ TPile DefaultPile(std::string_view stateName) {
   return {TPileKind::Loop, 8.0};
 }
 
-std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters) {
+std::string PileText(const TPile& pile) {
+  static const char* const kinds[] = {"bare", "loop", "cut"};
+  return std::string(kinds[static_cast<int>(pile.Kind)]) + " " + NumberText(pile.Height);
+}
+
+std::optional<TPile> ReadPileText(std::string_view text) {
+  const size_t space = text.find(' ');
+  if (space == std::string_view::npos)
+    return std::nullopt;
+  const std::string_view kind = text.substr(0, space), number = text.substr(space + 1);
+  TPile pile;
+  if (kind == "bare")
+    pile.Kind = TPileKind::Bare;
+  else if (kind == "cut")
+    pile.Kind = TPileKind::Cut;
+  else if (kind != "loop")
+    return std::nullopt;
+  const auto [end, error] =
+      std::from_chars(number.data(), number.data() + number.size(), pile.Height);
+  if (error != std::errc() || end != number.data() + number.size() || !(pile.Height >= 0) ||
+      pile.Height > MaxPile)
+    return std::nullopt;
+  return pile;
+}
+
+void RememberPile(OPersist& settings, const std::string& stateName, const TPile& pile) {
+  settings.WriteString(PileKey + stateName, PileText(pile));
+}
+
+std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters,
+                                OPersist* remembered) {
   std::vector<TPile> piles{{TPileKind::Bare, 0.0}};
   const double spacing = pattern.Settings->PLineSpacing;
   const double along = Usable(spacing) ? spacing : DefaultSpacing;
   for (int s = 1; s <= pattern.NoStates; ++s) {
-    TPile pile = DefaultPile(pattern.GetStateName(s));
+    const std::string name = pattern.GetStateName(s);
+    TPile pile = DefaultPile(name);
+    if (remembered)
+      if (const std::optional<TPile> chosen =
+              ReadPileText(remembered->ReadString(PileKey + name, "")))
+        pile = *chosen;
     const auto index = static_cast<size_t>(s - 1);
     if (parameters && index < parameters->TuftLength.size()) {
       const double length = parameters->TuftLength[index];
@@ -106,7 +148,7 @@ std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParame
         if (pile.Kind == TPileKind::Bare)
           pile.Kind = TPileKind::Loop;
         // A length shorter than the step along still makes a tuft, a very short one.
-        pile.Height = std::max(0.5, (length - along) / 2);
+        pile.Height = std::clamp((length - along) / 2, 0.5, MaxPile);
       }
     }
     piles.push_back(pile);
@@ -114,16 +156,23 @@ std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParame
   return piles;
 }
 
-std::vector<TPile> PreviewPilesBeside(const OPattern& pattern, std::string& problem) {
+std::vector<TPile> PreviewPilesBeside(const OPattern& pattern, std::string& problem,
+                                      OPersist* remembered) {
   problem.clear();
+  if (!PileHeightsFromFile(pattern))
+    return PreviewPiles(pattern, nullptr, remembered);
   try {
     const TProductionParameters parameters =
         LoadProductionParameters(ProductionFileName(pattern.FileName), pattern);
-    return PreviewPiles(pattern, &parameters);
+    return PreviewPiles(pattern, &parameters, remembered);
   } catch (const Exception& e) {
     problem = e.what();
-    return PreviewPiles(pattern, nullptr);
+    return PreviewPiles(pattern, nullptr, remembered);
   }
+}
+
+bool PileHeightsFromFile(const OPattern& pattern) {
+  return FileExists(ProductionFileName(pattern.FileName));
 }
 
 TCellSize CellSizeOf(const OPattern& pattern) {

@@ -5,6 +5,7 @@
 // window shows, not what the pattern holds.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +16,7 @@
 namespace quillane {
 
 class OPattern;
+class OPersist;
 struct TProductionParameters;
 
 enum class TPileKind : uint8_t { Bare, Loop, Cut };
@@ -28,13 +30,24 @@ struct TPile {
 // What a state's name says about its tuft: "High" a tall loop, "Medium" a middle one, "Low"
 // a short one, "Cut" a cut tip, "Off" none.
 TPile DefaultPile(std::string_view stateName);
-// States 0 (no state: bare backing) to NoStates. A state's tuft length in the production
-// parameters, where given, sets its height: the yarn goes up the pile, down again and on to
-// the next PLine.
-std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters);
+// A pile as the program's settings keep it: "loop 10", "cut 8", "bare 0"; none for text
+// that is not one.
+std::string PileText(const TPile& pile);
+std::optional<TPile> ReadPileText(std::string_view text);
+// The user's choice for every state of this name, in every pattern, from now on.
+void RememberPile(OPersist& settings, const std::string& stateName, const TPile& pile);
+
+// States 0 (no state: bare backing) to NoStates: what the user chose for the state's name,
+// else its default. A state's tuft length in the production parameters, where given, sets
+// its height: the yarn goes up the pile, down again and on to the next PLine.
+std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters,
+                                OPersist* remembered = nullptr);
 // The same with the parameters file beside the pattern's file, when there is one. A file
-// that is refused gives the defaults, and `problem` says why.
-std::vector<TPile> PreviewPilesBeside(const OPattern& pattern, std::string& problem);
+// that is refused gives the heights no say, and `problem` says why.
+std::vector<TPile> PreviewPilesBeside(const OPattern& pattern, std::string& problem,
+                                      OPersist* remembered = nullptr);
+// Whether that file is there, so that it sets every state's height.
+bool PileHeightsFromFile(const OPattern& pattern);
 
 // mm from one needle to the next and from one PLine to the next. A spacing the control
 // settings leave at 0 takes the other's, or a tenth of an inch when neither is given.
