@@ -34,7 +34,7 @@ constexpr double MaxPile = 100;
 constexpr double MaxGoodsControls = 1 << 20;
 
 bool Usable(double spacing) {
-  return std::isfinite(spacing) && spacing > 0 && spacing < 1000;
+  return std::isfinite(spacing) && spacing >= 0.01 && spacing < 1000;
 }
 
 // The light falls from the upper left at 45 degrees; z looks out of the carpet.
@@ -131,7 +131,8 @@ std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParame
                                 OPersist* remembered) {
   std::vector<TPile> piles{{TPileKind::Bare, 0.0}};
   const double spacing = pattern.Settings->PLineSpacing;
-  const double along = Usable(spacing) ? spacing : DefaultSpacing;
+  // As the production figures proposed the tuft lengths, so that a proposal reads back.
+  const double along = std::isfinite(spacing) && spacing > 0 ? spacing : DefaultSpacing;
   for (int s = 1; s <= pattern.NoStates; ++s) {
     const std::string name = pattern.GetStateName(s);
     TPile pile = DefaultPile(name);
@@ -282,7 +283,8 @@ int64_t OPreview::GoodsHeight(double scale) const {
 }
 
 double OPreview::FitScale(int width, int height) const {
-  const double across = Layout.Controls * Size.Across, along = Layout.PLines * Size.Along;
+  const double across = std::max(Layout.Controls, 1) * Size.Across;
+  const double along = std::max(Layout.PLines, 1) * Size.Along;
   return std::max(1e-6, std::min(std::max(width, 1) / across, std::max(height, 1) / along));
 }
 
@@ -292,7 +294,9 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
   if (area.Empty() || !(view.Scale > 0))
     return;
   const OPattern& p = Pattern;
-  const int pc = p.NoControls, pp = p.NoPLines;
+  // A pattern that grew since the last Refresh shows its new controls once it is heard of.
+  const int pc = std::min<int>(p.NoControls, static_cast<int>(YarnTypeOf.size()) - 1);
+  const int pp = p.NoPLines;
   const double cellWidth = Size.Across * view.Scale, cellHeight = Size.Along * view.Scale;
   const bool colours = p.PatternMode == pmColours;
 
@@ -408,8 +412,13 @@ std::vector<TPixelRect> OPreview::PixelsOfCells(const TPreviewView& view,
   if (pc == 0 || pp == 0 || !(view.Scale > 0))
     return rects;
   const double cellWidth = Size.Across * view.Scale, cellHeight = Size.Along * view.Scale;
-  const int64_t copies = (Layout.Controls + pc - 1) / pc;
-  for (int64_t copy = 0; copy < copies; ++copy) {
+  // Only the copies in sight, and their neighbours' shadows.
+  const double copyWidth = pc * cellWidth;
+  const int64_t first = std::max<int64_t>(0, static_cast<int64_t>(view.Left / copyWidth) - 1);
+  const int64_t last =
+      std::min<int64_t>((Layout.Controls + pc - 1) / pc - 1,
+                        static_cast<int64_t>((view.Left + view.Width) / copyWidth) + 1);
+  for (int64_t copy = first; copy <= last; ++copy) {
     // One cell more on every side: a neighbour's shadow follows the cell.
     const int64_t x0 = std::max<int64_t>(0, copy * pc + cells.Left - 2);
     const int64_t x1 = std::min<int64_t>(Layout.Controls - 1, copy * pc + cells.Right);

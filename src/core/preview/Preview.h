@@ -50,7 +50,8 @@ std::vector<TPile> PreviewPilesBeside(const OPattern& pattern, std::string& prob
 bool PileHeightsFromFile(const OPattern& pattern);
 
 // mm from one needle to the next and from one PLine to the next. A spacing the control
-// settings leave at 0 takes the other's, or a tenth of an inch when neither is given.
+// settings leave at 0 (or give below 0.01 mm or from 1 m) takes the other's, or a tenth of
+// an inch when neither is usable.
 struct TCellSize {
   double Across = 2.54, Along = 2.54;
 };
