@@ -7,7 +7,7 @@
 # build on the setup objects (a bitmap's colours go through a working palette), never the
 # other way round. Below the pattern nothing names OPattern: the objects reach the pattern
 # through ODesignOwner. Exits non-zero on the first listing of faults. The build proves the
-# same order between the core's four libraries: each layer is linked alone with only the
+# same order between the core's libraries: each layer is linked alone with only the
 # layers below it (src/core/CMakeLists.txt).
 set -euo pipefail
 cd "$(dirname "$0")/.."
