@@ -9,9 +9,7 @@
 namespace quillane {
 
 double PreviewExportScale(const OPreview& preview, int longest) {
-  const double fit = preview.FitScale(longest, longest);
-  const double cell = std::min(preview.CellSize().Across, preview.CellSize().Along);
-  return std::min(fit, PreviewMostPixelsPerCell / cell);
+  return preview.FitScale(longest, longest);
 }
 
 void SavePreviewImage(const OPreview& preview, double scale, const std::string& path,

@@ -8,9 +8,8 @@
 namespace quillane {
 
 // The size an exported preview takes by default: the whole goods, the longer side this
-// many pixels, but never more than a tuft's worth of pixels per needle.
+// many pixels.
 constexpr int PreviewLongestSide = 2000;
-constexpr double PreviewMostPixelsPerCell = 12;
 // Pixels per mm for the whole goods with the longer side `longest` pixels.
 double PreviewExportScale(const OPreview& preview, int longest);
 

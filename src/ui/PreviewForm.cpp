@@ -34,11 +34,17 @@ void TPreviewBox::paintEvent(QPaintEvent* event) {
   const TPreviewView& view = Canvas.View();
   if (view.Width != width() || view.Height != height())
     Canvas.SetBox(width(), height());
-  // The canvas's pixels as they are: no copy.
-  const QImage image(reinterpret_cast<const uchar*>(Canvas.Pixels().data()), view.Width,
+  // The canvas's pixels as they lie in its buffer: no copy.
+  const QImage image(reinterpret_cast<const uchar*>(Canvas.Buffer().data()), view.Width,
                      view.Height, view.Width * 4, QImage::Format_RGB32);
   QPainter painter(this);
-  painter.drawImage(event->rect(), image, event->rect());
+  const QRect r = event->rect();
+  for (const OPreviewCanvas::TPiece& piece :
+       Canvas.Pieces({r.left(), r.top(), r.right() + 1, r.bottom() + 1})) {
+    const QRect box(piece.Box.Left, piece.Box.Top, piece.Box.Right - piece.Box.Left,
+                    piece.Box.Bottom - piece.Box.Top);
+    painter.drawImage(box, image, box.translated(piece.X - box.left(), piece.Y - box.top()));
+  }
 }
 
 void TPreviewBox::resizeEvent(QResizeEvent*) {

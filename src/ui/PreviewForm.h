@@ -54,6 +54,7 @@ public:
   // A row a state: its name, its tuft (Loop, Cut, Bare) and its pile height in mm.
   QTableWidget* tbPiles;
 
+  const OPreviewCanvas& Shown() const { return Canvas; }
   void RefreshGrids() override;
   // Writes the whole goods to a PNG file of the chosen size and dots per inch.
   void ExportImage(const std::string& path);

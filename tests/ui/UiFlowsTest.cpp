@@ -314,6 +314,18 @@ private slots:
       static_cast<QComboBox*>(form->tbPiles->cellWidget(row, 1))->setCurrentIndex(2);
     QVERIFY(OnScreen(form->pbPreview) != after);
     QCOMPARE(g.Persist().ReadString("Preview.Pile.High", ""), std::string("cut 10"));
+    // A drag after zooming in shows the goods moved, drawn from the canvas's wrapped buffer.
+    form->buZoomIn->click();
+    QTest::mousePress(form->pbPreview, Qt::LeftButton, {}, QPoint(200, 150));
+    QTest::mouseMove(form->pbPreview, QPoint(140, 110));
+    QTest::mouseRelease(form->pbPreview, Qt::LeftButton, {}, QPoint(140, 110));
+    const TPreviewView& v = form->Shown().View();
+    const std::vector<uint32_t> pixels = form->Shown().Pixels();
+    const QImage expected(reinterpret_cast<const uchar*>(pixels.data()), v.Width, v.Height,
+                          v.Width * 4, QImage::Format_RGB32);
+    const QImage dragged = OnScreen(form->pbPreview);
+    QVERIFY(dragged != after);
+    QCOMPARE(dragged, expected.convertToFormat(dragged.format()));
 
     auto* view = OpenEditor<TfmWindow, OWindowUI>(tree, &pattern);
     view->findChild<QToolButton*>(QStringLiteral("buPreview"))->click();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <tuple>
 
 #include "app/App.h"
 #include "app/FileIO.h"
@@ -275,11 +276,12 @@ void OPreview::MakeShapes() {
 }
 
 int64_t OPreview::GoodsWidth(double scale) const {
-  return static_cast<int64_t>(std::ceil(Layout.Controls * Size.Across * scale));
+  // A fitted side is as many pixels as it was fitted to, whatever the rounding.
+  return static_cast<int64_t>(std::ceil(Layout.Controls * Size.Across * scale - 1e-6));
 }
 
 int64_t OPreview::GoodsHeight(double scale) const {
-  return static_cast<int64_t>(std::ceil(Layout.PLines * Size.Along * scale));
+  return static_cast<int64_t>(std::ceil(Layout.PLines * Size.Along * scale - 1e-6));
 }
 
 double OPreview::FitScale(int width, int height) const {
@@ -452,8 +454,6 @@ std::vector<TPixelRect> OPreview::PixelsOfCells(const TPreviewView& view,
 void OPreviewCanvas::SetBox(int width, int height) {
   Shown.Width = std::max(width, 0);
   Shown.Height = std::max(height, 0);
-  Buffer.assign(static_cast<size_t>(Shown.Width) * static_cast<size_t>(Shown.Height),
-                Preview.Background);
   if (Fitted)
     Shown.Scale = Preview.FitScale(Shown.Width, Shown.Height);
   Clamp();
@@ -490,6 +490,49 @@ void OPreviewCanvas::Clamp() {
   clamp(Shown.Top, Preview.GoodsHeight(Shown.Scale), Shown.Height);
 }
 
+std::vector<OPreviewCanvas::TPiece> OPreviewCanvas::Pieces(const TPixelRect& asked) const {
+  const int w = Shown.Width, h = Shown.Height;
+  const TPixelRect area{std::max(asked.Left, 0), std::max(asked.Top, 0), std::min(asked.Right, w),
+                        std::min(asked.Bottom, h)};
+  std::vector<TPiece> pieces;
+  if (area.Empty())
+    return pieces;
+  // The box's columns before the buffer's edge, and after it.
+  const int splitX = w - OffsetX, splitY = h - OffsetY;
+  for (const auto& [top, bottom, y] :
+       {std::tuple{area.Top, std::min(area.Bottom, splitY), OffsetY},
+        std::tuple{std::max(area.Top, splitY), area.Bottom, -splitY}})
+    for (const auto& [left, right, x] :
+         {std::tuple{area.Left, std::min(area.Right, splitX), OffsetX},
+          std::tuple{std::max(area.Left, splitX), area.Right, -splitX}})
+      if (left < right && top < bottom)
+        pieces.push_back({{left, top, right, bottom}, left + x, top + y});
+  return pieces;
+}
+
+std::vector<uint32_t> OPreviewCanvas::Pixels() const {
+  std::vector<uint32_t> pixels(Wrapped.size());
+  const auto w = static_cast<size_t>(Shown.Width);
+  for (const TPiece& piece : Pieces({0, 0, Shown.Width, Shown.Height}))
+    for (int y = piece.Box.Top; y < piece.Box.Bottom; ++y)
+      std::copy_n(Wrapped.data() + static_cast<size_t>(piece.Y + y - piece.Box.Top) * w + piece.X,
+                  piece.Box.Right - piece.Box.Left,
+                  pixels.data() + static_cast<size_t>(y) * w + piece.Box.Left);
+  return pixels;
+}
+
+void OPreviewCanvas::Draw(const TPixelRect& area) {
+  for (const TPiece& piece : Pieces(area)) {
+    // The view as the buffer holds it: its pixel (X, Y) shows the box's piece.Box corner.
+    TPreviewView view = Shown;
+    view.Left += piece.Box.Left - piece.X;
+    view.Top += piece.Box.Top - piece.Y;
+    Preview.Render(view, Wrapped.data(),
+                   {piece.X, piece.Y, piece.X + piece.Box.Right - piece.Box.Left,
+                    piece.Y + piece.Box.Bottom - piece.Box.Top});
+  }
+}
+
 std::pair<int, int> OPreviewCanvas::Pan(int dx, int dy) {
   const int64_t wasLeft = Shown.Left, wasTop = Shown.Top;
   Shown.Left -= dx;
@@ -506,27 +549,15 @@ std::pair<int, int> OPreviewCanvas::Pan(int dx, int dy) {
     return {static_cast<int>(mx), static_cast<int>(my)};
   }
   const int ax = static_cast<int>(mx), ay = static_cast<int>(my);
-  // The pixels still in sight move with the goods; the strips uncovered are drawn.
-  const int rows = h - std::abs(ay), cols = w - std::abs(ax);
-  const auto stride = static_cast<size_t>(w);
-  auto moveRow = [&](int y) {
-    uint32_t* to = Buffer.data() + static_cast<size_t>(y + ay) * stride + std::max(ax, 0);
-    const uint32_t* from = Buffer.data() + static_cast<size_t>(y) * stride + std::max(-ax, 0);
-    std::memmove(to, from, static_cast<size_t>(cols) * sizeof(uint32_t));
-  };
-  if (ay > 0)
-    for (int y = rows - 1; y >= 0; --y)
-      moveRow(y);
-  else
-    for (int y = -ay; y < h; ++y)
-      moveRow(y);
+  // The pixels still in sight stay where they are in the buffer; the box starts elsewhere
+  // in it, and the strips uncovered are drawn.
+  OffsetX = ((OffsetX - ax) % w + w) % w;
+  OffsetY = ((OffsetY - ay) % h + h) % h;
   if (ay != 0)
-    Preview.Render(Shown, Buffer.data(),
-                   ay > 0 ? TPixelRect{0, 0, w, ay} : TPixelRect{0, h + ay, w, h});
+    Draw(ay > 0 ? TPixelRect{0, 0, w, ay} : TPixelRect{0, h + ay, w, h});
   if (ax != 0) {
     const int top = std::max(ay, 0), bottom = h + std::min(ay, 0);
-    Preview.Render(Shown, Buffer.data(),
-                   ax > 0 ? TPixelRect{0, top, ax, bottom} : TPixelRect{w + ax, top, w, bottom});
+    Draw(ax > 0 ? TPixelRect{0, top, ax, bottom} : TPixelRect{w + ax, top, w, bottom});
   }
   return {ax, ay};
 }
@@ -542,13 +573,14 @@ std::vector<TPixelRect> OPreviewCanvas::CellsChanged(const TRect& cells) {
     return {{0, 0, Shown.Width, Shown.Height}};
   }
   for (const TPixelRect& r : rects)
-    Preview.Render(Shown, Buffer.data(), r);
+    Draw(r);
   return rects;
 }
 
 void OPreviewCanvas::DrawAll() {
-  Buffer.resize(static_cast<size_t>(Shown.Width) * static_cast<size_t>(Shown.Height));
-  Preview.Render(Shown, Buffer.data(), {0, 0, Shown.Width, Shown.Height});
+  Wrapped.resize(static_cast<size_t>(Shown.Width) * static_cast<size_t>(Shown.Height));
+  OffsetX = OffsetY = 0;
+  Preview.Render(Shown, Wrapped.data(), {0, 0, Shown.Width, Shown.Height});
 }
 
 } // namespace quillane

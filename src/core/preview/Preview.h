@@ -143,8 +143,17 @@ public:
   OPreview& Preview;
 
   const TPreviewView& View() const { return Shown; }
-  // 0xFFRRGGBB, View().Width a row.
-  const std::vector<uint32_t>& Pixels() const { return Buffer; }
+  // The box's pixels lie in a buffer of the box's size (0xFFRRGGBB, View().Width a row)
+  // that wraps round at its edges, so that a pan moves no pixel: the part of `area` (of the
+  // box) at `Box` is found in the buffer from (X, Y) on.
+  struct TPiece {
+    TPixelRect Box;
+    int X = 0, Y = 0;
+  };
+  std::vector<TPiece> Pieces(const TPixelRect& area) const;
+  const std::vector<uint32_t>& Buffer() const { return Wrapped; }
+  // The box's pixels in order, unwrapped.
+  std::vector<uint32_t> Pixels() const;
 
   // A box of a new size keeps the goods' point at its top left where it was, or fits the
   // goods again while they have not been zoomed or moved since they were fitted.
@@ -167,9 +176,11 @@ public:
 private:
   TPreviewView Shown;
   bool Fitted = true;
-  std::vector<uint32_t> Buffer;
+  std::vector<uint32_t> Wrapped;
+  int OffsetX = 0, OffsetY = 0; // where the box's top left pixel lies in the buffer
   // Left and Top into their ranges for the scale and box.
   void Clamp();
+  void Draw(const TPixelRect& area);
 };
 
 } // namespace quillane
