@@ -313,12 +313,14 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
     const int64_t copy = x / pc;
     return {static_cast<int>(x % pc) + 1, static_cast<int>(copy * Layout.Drop % pp)};
   };
+  // The goods' columns in sight, each over a run of output pixels: the goods lie in one
+  // run of the area's width, background on either side.
   struct TColumn {
     int64_t Goods;
     TSource Here, Left;
+    int First, End; // output pixels, from the area's left
   };
   const int width = area.Right - area.Left;
-  std::vector<int32_t> slot(static_cast<size_t>(width), -1);
   std::vector<uint16_t> uStep(static_cast<size_t>(width), 0);
   std::vector<TColumn> columns;
   for (int j = 0; j < width; ++j) {
@@ -329,29 +331,39 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
     uStep[static_cast<size_t>(j)] = static_cast<uint16_t>(
         std::min<int64_t>(Steps - 1, static_cast<int64_t>((x - goods) * Steps)));
     if (columns.empty() || columns.back().Goods != goods)
-      columns.push_back({goods, sourceOf(goods), sourceOf(goods - 1)});
-    slot[static_cast<size_t>(j)] = static_cast<int32_t>(columns.size() - 1);
+      columns.push_back({goods, sourceOf(goods), sourceOf(goods - 1), j, j});
+    columns.back().End = j + 1;
   }
+  const int goodsFirst = columns.empty() ? width : columns.front().First;
+  const int goodsEnd = columns.empty() ? width : columns.back().End;
 
   // A cell's colour index and state; index 0 is bare.
   auto cellAt = [&](const TSource& source, int64_t row, uint8_t& state) -> uint8_t {
     state = 0;
     if (source.Control == 0 || row < 0 || row >= Layout.PLines)
       return 0;
-    const int line = static_cast<int>((row + source.Drop) % pp) + 1;
+    int64_t line = row + source.Drop;
+    if (line >= pp)
+      line %= pp;
+    const int at = static_cast<int>(line) + 1;
     if (colours) {
-      const uint8_t index = p.MachineColours.Row(line)[source.Control];
+      const uint8_t index = p.MachineColours.Row(at)[source.Control];
       state = index && PileOf.size() > 1 ? 1 : 0;
       return index;
     }
-    state = p.States.Row(line)[source.Control];
+    state = p.States.Row(at)[source.Control];
     if (state >= PileOf.size())
       state = 0;
     return ColourOf[YarnTypeOf[static_cast<size_t>(source.Control)]][state];
   };
+  auto heightOf = [&](uint8_t index, uint8_t state) {
+    const TPile& pile = PileOf[state];
+    return index && pile.Kind != TPileKind::Bare ? pile.Height : 0.0;
+  };
   auto heightAt = [&](const TSource& source, int64_t row) {
     uint8_t state = 0;
-    return cellAt(source, row, state) ? PileOf[state].Height : 0.0;
+    const uint8_t index = cellAt(source, row, state);
+    return heightOf(index, state);
   };
 
   struct TLook {
@@ -359,6 +371,9 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
     const uint16_t* Shape = nullptr;
   };
   std::vector<TLook> strip(columns.size());
+  // The strip's cells' heights, and the row above's: a cell's neighbours towards the light
+  // are mostly cells already looked up.
+  std::vector<double> heights(columns.size()), above(columns.size());
   int64_t stripRow = -1;
   for (int i = area.Top; i < area.Bottom; ++i) {
     uint32_t* out = pixels + static_cast<size_t>(i) * static_cast<size_t>(view.Width) + area.Left;
@@ -372,37 +387,42 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
     const size_t vStep = static_cast<size_t>(
         std::min<int64_t>(Steps - 1, static_cast<int64_t>((fromTop - t) * Steps)));
     if (row != stripRow) {
+      const bool aboveKnown = stripRow == row + 1;
+      heights.swap(above);
       stripRow = row;
       for (size_t k = 0; k < columns.size(); ++k) {
         const TColumn& column = columns[k];
         uint8_t state = 0;
         const uint8_t index = cellAt(column.Here, row, state);
-        const TPile& pile = PileOf[index ? state : 0];
-        const bool bare = index == 0 || pile.Kind == TPileKind::Bare;
-        const double height = bare ? 0.0 : pile.Height;
+        const double height = heightOf(index, state);
+        heights[k] = height;
+        const double left = k > 0 && columns[k - 1].Goods + 1 == column.Goods
+                                ? heights[k - 1]
+                                : heightAt(column.Left, row);
+        const double up = aboveKnown ? above[k] : heightAt(column.Here, row + 1);
         // Higher pile catches more light; pile lower than its neighbours towards the light
         // lies in their shadow.
-        const double shadow =
-            std::max(heightAt(column.Left, row), heightAt(column.Here, row + 1)) - height;
+        const double shadow = std::max(left, up) - height;
         const double level = (0.55 + 0.45 * std::min(1.0, height / Tallest)) *
                              (1 - 0.4 * std::clamp(shadow / Tallest, 0.0, 1.0));
-        const auto scale = static_cast<uint32_t>(std::lround(level * 256));
+        const auto scale = static_cast<uint32_t>(level * 256 + 0.5);
+        const bool bare = height == 0.0;
         const uint32_t rgb = bare ? Backing : Rgb[index];
         strip[k] = {((rgb >> 16) & 0xFF) * scale, ((rgb >> 8) & 0xFF) * scale, (rgb & 0xFF) * scale,
                     Shapes[bare ? 0 : state].data()};
       }
     }
-    for (int j = 0; j < width; ++j) {
-      const int32_t s = slot[static_cast<size_t>(j)];
-      if (s < 0) {
-        out[j] = Background;
-        continue;
+    std::fill(out, out + goodsFirst, Background);
+    std::fill(out + goodsEnd, out + width, Background);
+    for (size_t k = 0; k < columns.size(); ++k) {
+      const TLook look = strip[k];
+      const uint16_t* shape = look.Shape + vStep * Steps;
+      for (int j = columns[k].First; j < columns[k].End; ++j) {
+        const uint32_t f = shape[uStep[static_cast<size_t>(j)]];
+        out[j] = 0xFF000000u | std::min<uint32_t>(255, (look.R * f) >> 16) << 16 |
+                 std::min<uint32_t>(255, (look.G * f) >> 16) << 8 |
+                 std::min<uint32_t>(255, (look.B * f) >> 16);
       }
-      const TLook& look = strip[static_cast<size_t>(s)];
-      const uint32_t f = look.Shape[vStep * Steps + uStep[static_cast<size_t>(j)]];
-      out[j] = 0xFF000000u | std::min<uint32_t>(255, (look.R * f) >> 16) << 16 |
-               std::min<uint32_t>(255, (look.G * f) >> 16) << 8 |
-               std::min<uint32_t>(255, (look.B * f) >> 16);
     }
   }
 }
