@@ -581,19 +581,27 @@ struct TPreviewGui {
   OPreviewCanvas Canvas{Carpet};
   TPreviewBox Box{nullptr, Canvas};
   OPatternEvents::TSubscription Subscription;
+  int Redrawn = 0; // changes that showed in the box
+  int Frame = 0;   // of the drag, over every run: the drag comes back to where it began
   TPreviewGui() {
     Box.resize(ViewWidth, ViewHeight);
     Box.show();
     QApplication::processEvents();
     Canvas.SetBox(ViewWidth, ViewHeight);
+    Centre();
+    Subscription = Fix().Pattern->Events.Subscribe([this](const TPatternChange& c) {
+      if (c.Kind == TPatternChange::TKind::Cells)
+        for (const TPixelRect& r : Canvas.CellsChanged(c.Area)) {
+          Box.update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
+          ++Redrawn;
+        }
+    });
+  }
+  // The middle of the pattern.
+  void Centre() {
     Canvas.Fit();
     while (Canvas.Scale() * Carpet.CellSize().Across < 6)
       Canvas.ZoomAt(ViewWidth / 2, ViewHeight / 2, 1);
-    Subscription = Fix().Pattern->Events.Subscribe([this](const TPatternChange& c) {
-      if (c.Kind == TPatternChange::TKind::Cells)
-        for (const TPixelRect& r : Canvas.CellsChanged(c.Area))
-          Box.update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
-    });
   }
 };
 TPreviewGui& PreviewGui() {
@@ -605,9 +613,8 @@ TPreviewGui& PreviewGui() {
 // repainted; the drag turns back every 20 frames, so it never stops at an edge.
 void PreviewPan(benchmark::State& state) {
   TPreviewGui& gui = PreviewGui();
-  int frame = 0;
   for (auto _ : state) {
-    const int way = frame++ / 20 % 2 ? -1 : 1;
+    const int way = gui.Frame++ / 20 % 2 ? -1 : 1;
     gui.Canvas.Pan(37 * way, 23 * way);
     gui.Box.repaint();
   }
@@ -619,14 +626,22 @@ void PreviewPaintPress(benchmark::State& state) {
   TPreviewGui& gui = PreviewGui();
   OPicture& picture = *Fix().Pattern->Pictures->Get(0);
   picture.BringUpToDate(TView::Machine);
-  const int x = Fix().Pattern->NoControls / 2, y = Fix().Pattern->NoPLines / 2;
-  uint8_t v = 1;
+  const OPattern& p = *Fix().Pattern;
+  const int x = p.NoControls / 2, y = p.NoPLines / 2;
+  // The two colours the control's yarn shows, taking turns: each press changes the cell.
+  const int yarn = p.Creel->GetYarnType(x + 1);
+  const uint8_t colours[2] = {p.MachineTable->GetColour(yarn, 1),
+                              p.MachineTable->GetColour(yarn, 2)};
+  int turn = 0;
+  gui.Centre();
+  gui.Redrawn = 0;
   for (auto _ : state) {
-    picture.PaintMachinePixel(x, y, v);
+    picture.PaintMachinePixel(x, y, colours[turn]);
     QApplication::processEvents();
-    v = static_cast<uint8_t>(3 - v);
+    turn = 1 - turn;
   }
-  (void)gui;
+  if (gui.Redrawn == 0)
+    state.SkipWithError("the preview showed none of the paints");
 }
 
 // Opening the pattern setup editor on 99 yarn types x 4 states and painting it.
