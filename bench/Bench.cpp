@@ -55,9 +55,11 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include "preview/Preview.h"
 #include "shell/DesignUI.h"
 #include "shell/PatternTree.h"
 #include "ui/PatternSetupForm.h"
+#include "ui/PreviewForm.h"
 #include "ui/SetupGridView.h"
 #include "ui/WindowForm.h"
 #endif
@@ -724,6 +726,76 @@ void WindowOpen(benchmark::State& state) {
   }
 }
 
+// The carpet preview of the production pattern, 1600 x 1000 pixels, a tuft about 6 pixels
+// across, following the pattern's paints as the Preview window does.
+struct TPreviewGui {
+  OPreview Carpet{*Fix().Pattern};
+  OPreviewCanvas Canvas{Carpet};
+  TPreviewBox Box{nullptr, Canvas};
+  OPatternEvents::TSubscription Subscription;
+  int Redrawn = 0; // changes that showed in the box
+  int Frame = 0;   // of the drag, over every run: the drag comes back to where it began
+  TPreviewGui() {
+    Box.resize(ViewWidth, ViewHeight);
+    Box.show();
+    QApplication::processEvents();
+    Canvas.SetBox(ViewWidth, ViewHeight);
+    Centre();
+    Subscription = Fix().Pattern->Events.Subscribe([this](const TPatternChange& c) {
+      if (c.Kind == TPatternChange::TKind::Cells)
+        for (const TPixelRect& r : Canvas.CellsChanged(c.Area)) {
+          Box.update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
+          ++Redrawn;
+        }
+    });
+  }
+  // The middle of the pattern.
+  void Centre() {
+    Canvas.Fit();
+    while (Canvas.Scale() * Carpet.CellSize().Across < 6)
+      Canvas.ZoomAt(ViewWidth / 2, ViewHeight / 2, 1);
+  }
+};
+TPreviewGui& PreviewGui() {
+  static auto* gui = new TPreviewGui;
+  return *gui;
+}
+
+// One frame of a drag: the pixels in sight move, the strips uncovered are drawn and the box
+// repainted; the drag turns back every 20 frames, so it never stops at an edge.
+void PreviewPan(benchmark::State& state) {
+  TPreviewGui& gui = PreviewGui();
+  for (auto _ : state) {
+    const int way = gui.Frame++ / 20 % 2 ? -1 : 1;
+    gui.Canvas.Pan(37 * way, 23 * way);
+    gui.Box.repaint();
+  }
+}
+
+// A press in the view with the preview open: the paint, and the preview redrawing and
+// repainting what it changed.
+void PreviewPaintPress(benchmark::State& state) {
+  TPreviewGui& gui = PreviewGui();
+  OPicture& picture = *Fix().Pattern->Pictures->Get(0);
+  picture.BringUpToDate(TView::Machine);
+  const OPattern& p = *Fix().Pattern;
+  const int x = p.NoControls / 2, y = p.NoPLines / 2;
+  // The two colours the control's yarn shows, taking turns: each press changes the cell.
+  const int yarn = p.Creel->GetYarnType(x + 1);
+  const uint8_t colours[2] = {p.MachineTable->GetColour(yarn, 1),
+                              p.MachineTable->GetColour(yarn, 2)};
+  int turn = 0;
+  gui.Centre();
+  gui.Redrawn = 0;
+  for (auto _ : state) {
+    picture.PaintMachinePixel(x, y, colours[turn]);
+    QApplication::processEvents();
+    turn = 1 - turn;
+  }
+  if (gui.Redrawn == 0)
+    state.SkipWithError("the preview showed none of the paints");
+}
+
 // Opening the pattern setup editor on 99 yarn types x 4 states and painting it.
 void PatternSetupOpen(benchmark::State& state) {
   TGui& gui = Gui();
@@ -913,6 +985,9 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"line preview across 1,800 cells", t("WindowLinePreview"), 2 * draw, "2 x B_draw"},
       {"pattern setup open + paint", t("PatternSetupOpen"), 3 * draw, "3 x B_draw"},
       {"pattern setup design click", t("PatternSetupDesignClick"), draw, "1 x B_draw"},
+      {"preview pan, 1600 x 1000", t("PreviewPan"), 3 * draw, "3 x B_draw"},
+      {"view press + preview update", t("PreviewPaintPress"), t("PaintLarge") + draw,
+       "PaintMachinePixel + B_draw"},
   };
   goals.insert(goals.end(), gui.begin(), gui.end());
 #else
@@ -1056,6 +1131,8 @@ int main(int argc, char** argv) {
   add("WindowLinePreview", WindowLinePreview);
   add("PatternSetupOpen", PatternSetupOpen)->Iterations(5);
   add("PatternSetupDesignClick", PatternSetupDesignClick);
+  add("PreviewPan", PreviewPan);
+  add("PreviewPaintPress", PreviewPaintPress);
 #endif
   TCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);

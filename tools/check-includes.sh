@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Includes run downward only:
 #   platform <- app <- data, imaging <- setup <- elements <- model <- files, wizards <- production
-#   <- shell, editors <- qtio <- cli, ui <- app (the desktop program, which shows the ui's windows)
+#   <- shell, editors, preview <- qtio <- cli, ui <- app (the desktop program, which shows the ui's windows)
 # A folder may include its own headers and those of any folder ranked below it; folders of
-# equal rank (files and wizards, shell and editors) may not include each other. Elements
+# equal rank (files and wizards; shell, editors and preview) may not include each other. Elements
 # build on the setup objects (a bitmap's colours go through a working palette), never the
 # other way round. Below the pattern nothing names OPattern: the objects reach the pattern
 # through ODesignOwner. Exits non-zero on the first listing of faults. The build proves the
-# same order between the core's four libraries: each layer is linked alone with only the
+# same order between the core's libraries: each layer is linked alone with only the
 # layers below it (src/core/CMakeLists.txt).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 declare -A rank=(
   [core/platform]=0 [core/app]=1 [core/data]=2 [core/imaging]=2 [core/setup]=3 [core/elements]=4
   [core/model]=5 [core/files]=6 [core/wizards]=6 [core/production]=7 [core/shell]=8
-  [core/editors]=8 [qtio]=9 [cli]=10 [ui]=10 [app]=11
+  [core/editors]=8 [core/preview]=8 [qtio]=9 [cli]=10 [ui]=10 [app]=11
 )
 # The folder an include path names: "setup/Palette.h" is core/setup.
 target_of() {

@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 #include "ImageIO.h"
+#include "PreviewImage.h"
 #include "app/App.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
@@ -10,6 +11,7 @@
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
+#include "preview/Preview.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
@@ -204,25 +206,66 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     struct TArgs {
       std::string In, View, Out;
       int Picture = 1;
+      bool Preview = false;
+      double WidthM = 0;
+      int Size = PreviewLongestSide, Dpi = 0;
     };
     auto a = std::make_shared<TArgs>();
     CLI::App* cmd = app.add_subcommand(
-        "render", "Write a picture as the view shows it (PLine 1 at the bottom) to BMP or PNG");
+        "render", "Write a picture as the view shows it (PLine 1 at the bottom) to BMP or PNG, "
+                  "or with --preview the pattern as carpet");
     cmd->add_option("IN", a->In, "The pattern file")->required();
-    cmd->add_option("--picture", a->Picture, "The picture, from 1")->required();
-    AddViewOption(cmd, a->View);
+    CLI::Option* picture = cmd->add_option("--picture", a->Picture, "The picture, from 1");
+    CLI::Option* view = cmd->add_option("--view", a->View, "machine or design")
+                            ->check(CLI::IsMember({"machine", "design"}));
+    CLI::Option* preview =
+        cmd->add_flag("--preview", a->Preview,
+                      "The pattern as tufted: each tuft shaded by its pile, at the real "
+                      "proportions of the needle and PLine spacings");
+    picture->excludes(preview);
+    view->excludes(preview);
+    cmd->add_option("--width-m", a->WidthM,
+                    "With --preview: goods this many metres wide, the pattern repeated "
+                    "across (a half drop dropped by half its length), two lengths long")
+        ->check(CLI::Range(0.001, 1000.0))
+        ->needs(preview);
+    cmd->add_option("--size", a->Size, "With --preview: pixels of the longer side")
+        ->check(CLI::Range(16, 100000))
+        ->needs(preview);
+    cmd->add_option("--dpi", a->Dpi, "With --preview: the dots per inch the file states")
+        ->check(CLI::Range(1, 100000))
+        ->needs(preview);
     cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
     commands.push_back(
-        {cmd, [a] {
+        {cmd, [a, picture, view] {
+           if (!a->Preview) {
+             if (!*picture)
+               throw CLI::RequiredError("--picture");
+             if (!*view)
+               throw CLI::RequiredError("--view");
+           }
            CheckOutput(a->Out, {a->In}, TOutputKind::Image);
            std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
-           OPicture& picture = PictureNumber(*pattern, a->Picture);
-           const TView view = ViewNumber(a->View);
-           const int band = BandRows(picture, picture.Height);
+           if (a->Preview) {
+             OPreview carpet(*pattern);
+             std::string problem;
+             carpet.SetPiles(PreviewPilesBeside(*pattern, problem));
+             if (!problem.empty())
+               g.UI().ShowError(problem + "\nThe preview takes the default piles.");
+             carpet.SetGoods(GoodsAcross(*pattern, a->WidthM));
+             const double scale = PreviewExportScale(carpet, a->Size);
+             SavePreviewImage(
+                 carpet, scale, a->Out, a->Dpi,
+                 ProgressFor("render", carpet.GoodsWidth(scale) * carpet.GoodsHeight(scale)));
+             return 0;
+           }
+           OPicture& shown = PictureNumber(*pattern, a->Picture);
+           const TView chosen = ViewNumber(a->View);
+           const int band = BandRows(shown, shown.Height);
            SaveImageRows(
-               a->Out, picture.Width, picture.Height, band, true,
-               [&](int first, OBitmap24& rows) { picture.RenderRows(view, first, rows); },
-               ProgressFor("render", int64_t{picture.Width} * picture.Height));
+               a->Out, shown.Width, shown.Height, band, true,
+               [&](int first, OBitmap24& rows) { shown.RenderRows(chosen, first, rows); },
+               ProgressFor("render", int64_t{shown.Width} * shown.Height));
            return 0;
          }});
   }

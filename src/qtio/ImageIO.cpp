@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -118,7 +119,7 @@ uint64_t BmpStride(int width) {
 }
 
 // The header Qt writes of a 24-bit image, so that either way gives the same file.
-std::vector<uint8_t> BmpHeader(int width, int height) {
+std::vector<uint8_t> BmpHeader(int width, int height, uint32_t dotsPerMetre) {
   const uint64_t pixels = BmpStride(width) * static_cast<uint64_t>(height);
   if (pixels > 0xFFFFFFFFu - 54)
     throw Exception("The picture is too large for BMP (" + std::to_string(width) + " x " +
@@ -138,8 +139,8 @@ std::vector<uint8_t> BmpHeader(int width, int height) {
   put(24, 2);
   put(0, 4);
   put(pixels, 4);
-  put(DotsPerMetre, 4);
-  put(DotsPerMetre, 4);
+  put(dotsPerMetre, 4);
+  put(dotsPerMetre, 4);
   put(0, 8);
   return header;
 }
@@ -150,7 +151,7 @@ std::vector<uint8_t> BmpHeader(int width, int height) {
 class TPngEncoder {
 public:
   // Appends the signature and the header chunks to `out`; later chunks go there too.
-  TPngEncoder(int width, int height, std::vector<uint8_t>& out) : Out(out) {
+  TPngEncoder(int width, int height, uint32_t dotsPerMetre, std::vector<uint8_t>& out) : Out(out) {
     if (deflateInit(&Stream, Z_DEFAULT_COMPRESSION) != Z_OK)
       throw Exception("Not enough memory to compress the image");
     static constexpr uint8_t Signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -161,8 +162,8 @@ public:
     header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, deflate, filters, no interlace
     Chunk("IHDR", header);
     std::vector<uint8_t> density;
-    Big(density, DotsPerMetre);
-    Big(density, DotsPerMetre);
+    Big(density, dotsPerMetre);
+    Big(density, dotsPerMetre);
     density.push_back(1); // per metre
     Chunk("pHYs", density);
     Deflated.resize(IdatSize);
@@ -257,7 +258,10 @@ void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtB
 }
 
 void SaveImageRows(const std::string& path, int width, int height, int bandRows,
-                   bool pLineOneAtBottom, const TDrawRows& draw, const TImageProgress& progress) {
+                   bool pLineOneAtBottom, const TDrawRows& draw, const TImageProgress& progress,
+                   int dotsPerInch) {
+  const uint32_t dotsPerMetre =
+      dotsPerInch > 0 ? static_cast<uint32_t>(std::lround(dotsPerInch / 0.0254)) : DotsPerMetre;
   const std::string format = ImageFormatFor(path);
   if (format.empty())
     throw Exception("Cannot write an image of this kind (use .bmp or .png): " + path);
@@ -274,9 +278,9 @@ void SaveImageRows(const std::string& path, int width, int height, int bandRows,
                       std::to_string(width) + " x " + std::to_string(height) +
                       " pixels; PNG takes at most " + std::to_string(PngLargestSide) +
                       " a side): BMP can hold it, use .bmp");
-    encoder.emplace(width, height, out);
+    encoder.emplace(width, height, dotsPerMetre, out);
   } else {
-    out = BmpHeader(width, height);
+    out = BmpHeader(width, height, dotsPerMetre);
     stride = BmpStride(width);
   }
   // A BMP holds the image's bottom row first, a PNG its top row; the image's top row is

@@ -38,10 +38,10 @@ void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtB
 using TDrawRows = std::function<void(int first, OBitmap24& band)>;
 // Writes a `width` x `height` image drawn `bandRows` rows at a time, atomically, in the
 // format its name asks for, band after band: only one band is held, with its bytes (and,
-// for a PNG, the compressor's state).
+// for a PNG, the compressor's state). The file says `dotsPerInch`, or 100 for 0.
 void SaveImageRows(const std::string& path, int width, int height, int bandRows,
                    bool pLineOneAtBottom, const TDrawRows& draw,
-                   const TImageProgress& progress = {});
+                   const TImageProgress& progress = {}, int dotsPerInch = 0);
 
 // Decodes an image file's bytes; its size is checked against what a picture can hold
 // before anything is allocated. Throws Exception naming `path` and the reason.

@@ -26,6 +26,7 @@
 #include "ui/MainForm.h"
 #include "ui/PatternSetupForm.h"
 #include "ui/PictureForm.h"
+#include "ui/PreviewForm.h"
 #include "ui/ProductionForm.h"
 #include "ui/RegionForm.h"
 #include "ui/SectionForm.h"
@@ -65,6 +66,7 @@ TfmTree::TfmTree(TfmMain& main)
       buImport(AddButton("buImport", " Import ")), buExport(AddButton("buExport", " Export ")),
       buClose(AddButton("buClose", " Close ")),
       buProduction(AddToolButton(*ToolBar1, "buProduction", " &Production ", "Production")),
+      buPreview(AddToolButton(*ToolBar1, "buPreview", " Pre&view ", "Preview")),
       Watcher(new QFileSystemWatcher(this)), WatchDelay(new QTimer(this)) {
   setObjectName(QStringLiteral("fmTree"));
   setWindowTitle(QStringLiteral("Tree"));
@@ -113,7 +115,8 @@ TfmTree::TfmTree(TfmMain& main)
       {buImport, &OPatternTree::RunImport},
       {buExport, &OPatternTree::RunExport},
       {buClose, &OPatternTree::RunClose},
-      {buProduction, &OPatternTree::RunProduction}};
+      {buProduction, &OPatternTree::RunProduction},
+      {buPreview, &OPatternTree::RunPreview}};
   for (const auto& [button, command] : commands)
     connect(button, &QToolButton::clicked, this, [this, run = command] { (*Tree.*run)(); });
 
@@ -251,6 +254,7 @@ void TfmTree::UpdateButtons() {
   buExport->setEnabled(b.Export);
   buClose->setEnabled(b.Close);
   buProduction->setEnabled(b.Production);
+  buPreview->setEnabled(b.Preview);
   buImport->setText(QString::fromStdString(b.ImportCaption));
   buExport->setText(QString::fromStdString(b.ExportCaption));
   buImport->setAccessibleName(buImport->text().trimmed());
@@ -281,6 +285,9 @@ TEditorWindow TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     break;
   case TEditorKind::Production:
     form = new TfmProduction(controller);
+    break;
+  case TEditorKind::Preview:
+    form = new TfmPreview(static_cast<OPreviewUI&>(controller));
     break;
   }
   // The frame says whose window it is, in the Window menu and when tiled: two patterns'

@@ -221,6 +221,8 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   addAction(fit);
   connect(fit, &QAction::triggered, this, &TfmWindow::Fit);
   setFocusProxy(PaintBox1);
+  connect(AddButton("buPreview", " Preview "), &QToolButton::clicked, this,
+          [this] { Controller.Preview(); });
 
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
   SetZoomMode(true);

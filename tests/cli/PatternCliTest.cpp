@@ -68,6 +68,17 @@ TEST_F(PatternCli, NewPaintDumpAndRenderShowThePaintedCells) {
     return uint32_t(bmp[at + 2]) | uint32_t(bmp[at + 1]) << 8 | uint32_t(bmp[at]) << 16;
   };
   EXPECT_EQ(pixel(4, 6), colours[2].get<uint32_t>());
+
+  // Without spacings a cell is a tenth of an inch: 0.508 m is two pattern widths, shown two
+  // lengths long, the longer side 2,000 pixels; the file states the dots per inch asked.
+  Ok("render b.pat --preview --width-m 0.508 --dpi 300 -o p.png");
+  const Bytes png = FileBytes(Current.File("p.png"));
+  auto be32 = [&](size_t at) {
+    return uint32_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+  };
+  ASSERT_GT(png.size(), 50u);
+  EXPECT_EQ(std::vector<uint32_t>({be32(16), be32(20), be32(41)}),
+            (std::vector<uint32_t>{2000, 2000, 11811}));
   EXPECT_EQ(pixel(5, 6), colours[0].get<uint32_t>());
   EXPECT_EQ(pixel(4, 93), colours[0].get<uint32_t>());
 
@@ -110,7 +121,8 @@ TEST_F(PatternCli, ExtractWritesEachObjectAsItsExchangeFile) {
 
   for (const char* wrong :
        {"extract a.pat --kind SEC --index 2 -o y", "extract a.pat --kind TUF -o y",
-        "render a.pat --picture 0 --view machine -o y.bmp",
+        "render a.pat --picture 0 --view machine -o y.bmp", "render a.pat --view machine -o y.bmp",
+        "render a.pat --width-m 2 -o y.png", "render a.pat --preview --view design -o y.png",
         "paint a.pat --picture 1 --view machine 1,1,256 -o y.pat"}) {
     TCliResult r = RunLine(Current.Path, wrong);
     EXPECT_EQ(r.Status, 2) << wrong;

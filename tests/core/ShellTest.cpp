@@ -131,7 +131,7 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
     return std::string(b.New ? "N" : "") + (b.Open ? "O" : "") + (b.Save ? "S" : "") +
            (b.SaveAs ? "A" : "") + (b.Delete ? "D" : "") + (b.Import ? "I" : "") +
            (b.Export ? "E" : "") + (b.Close ? "C" : "") + (b.Production ? "P" : "") +
-           b.ExportCaption + "|" + b.ImportCaption;
+           (b.Preview ? "V" : "") + b.ExportCaption + "|" + b.ImportCaption;
   };
   EXPECT_EQ(buttons(shell.Tree.Root()), "NO Export | Import ");
   OPattern& p = shell.AddNew();
@@ -142,7 +142,7 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
   EXPECT_EQ(buttons(patternNode), "AECP Export Tuft | Import ");
   EXPECT_EQ(buttons(shell.Node("ControlSetup" + std::to_string(n))), "OA Export | Import ");
   EXPECT_EQ(buttons(shell.Node("Pictures")), "NA Export | Import ");
-  EXPECT_EQ(buttons(shell.Node(N("Picture", n, 1))), "OAD Export | Import ");
+  EXPECT_EQ(buttons(shell.Node(N("Picture", n, 1))), "OADV Export | Import ");
   EXPECT_EQ(buttons(shell.Node(N("Region", n, 1))), "OADIE Export Bitmap | Import Bitmap ");
   ODesignUI& window = shell.Node(N("Window", n, 1));
   EXPECT_EQ(buttons(window), "OAD Export | Import ");
@@ -154,6 +154,15 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
   // A click on the production chart brings the pattern's view window up.
   EXPECT_EQ(shell.Tree.ShowViewWindow(p), &window);
   EXPECT_NE(window.Editor(), nullptr);
+
+  // The preview is the picture's, whichever asks for it, and goes when the picture goes.
+  shell.Tree.Select(&shell.Node(N("Picture", n, 1)));
+  shell.Tree.RunPreview();
+  window.Preview();
+  EXPECT_EQ(shell.TabCaptions,
+            (std::vector<std::string>{"Tree", N("Window", n, 1), N("Picture", n, 1) + " Preview"}));
+  shell.Tree.RunDelete();
+  EXPECT_EQ(shell.TabCaptions, std::vector<std::string>{"Tree"});
 }
 
 TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {

@@ -1,14 +1,12 @@
-// Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
-// wizard1.png to wizard5.png, window-machine.png, window-design.png, window-tools.png,
-// control-setup.png, pattern-setup.png, picture.png, region.png, section.png,
-// bitmap-import.png, bitmap-exact.png, bitmap-nearest.png, bitmap-reduce.png, edit-menu.png,
-// recent-patterns.png, preferences.png and production.png; production-sheet.pdf, whose first
-// page tools/screenshots turns into a picture.
+// Pictures of the desktop program's windows and dialogs, one PNG file each, written to
+// OUTDIR under the names main() gives them (tools/screenshots lists what each shows);
+// production-sheet.pdf as well, whose first page tools/screenshots turns into a picture.
 #include <tuple>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -29,6 +27,8 @@
 #include "elements/Region.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
 #include "setup/Settings.h"
 #include "shell/DesignUI.h"
 #include "shell/RecentPatterns.h"
@@ -40,6 +40,7 @@
 #include "ui/PaletteStrip.h"
 #include "ui/PatternSetupForm.h"
 #include "ui/PreferencesForm.h"
+#include "ui/PreviewForm.h"
 #include "ui/ProductionForm.h"
 #include "ui/QtPlatform.h"
 #include "ui/SelectDirForm.h"
@@ -186,6 +187,52 @@ bool SaveDrawingTools(TfmWindow& window, const QString& path) {
   return saved;
 }
 
+// The Preview window of the painted rug, of a half-drop carpet two widths wide and of a
+// cut and loop pattern in one colour, where only the pile draws the figure.
+bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
+  auto shoot = [&](OPattern& pattern, double widthMetres, const char* file) {
+    FindNode<OPictureUI>(tree, &pattern)->Preview();
+    auto* form = dynamic_cast<TfmPreview*>(tree.Tabs.Tabs().back().Form);
+    if (!form)
+      return false;
+    form->SubWindow()->setGeometry(30, 30, 960, 540);
+    form->edWidth->setValue(widthMetres);
+    return Save(*form->SubWindow(), out.filePath(QString::fromLatin1(file)));
+  };
+  bool ok = shoot(rug, 0, "preview-rug.png");
+
+  // A diamond in a tile of 24 x 20, the half drop's second band shifted by half a tile.
+  const THalfDropWizard halfDrop{96, 40, 24, 20, false, 1, 1};
+  std::unique_ptr<OPattern> carpet = GenerateWizard(halfDrop);
+  for (int c = 1; c <= 24; ++c)
+    for (int p = 1; p <= 20; ++p)
+      carpet->SetState(c, p, std::abs(c - 12) * 20 + std::abs(p - 10) * 24 < 200 ? 1 : 2);
+  carpet->Changed();
+  ok = shoot(*tree.AddPattern(std::move(carpet)).Pattern, 0.5, "preview-half-drop.png") && ok;
+
+  // Low loops, cut pile and high loops in camel wool: squares of cut in a loop ground with a
+  // high border.
+  std::unique_ptr<OPattern> cutLoop = GenerateWizard(TPlainWizard{60, 48, TWizardLayout::Section1});
+  cutLoop->Settings->MachineType = 4; // Low, Cut, High
+  cutLoop->Settings->NeedleSpacing = 3.175f;
+  cutLoop->Settings->PLineSpacing = 2.5f;
+  cutLoop->ApplySettings();
+  cutLoop->Palette->SetColour(1, 0x4A7FB8);
+  for (int y = 1; y <= cutLoop->NoYarnTypes; ++y)
+    for (int st = 1; st <= cutLoop->NoStates; ++st)
+      cutLoop->MachineTable->SetColour(y, st, 1);
+  cutLoop->MachineTable->Validate();
+  for (int c = 1; c <= 60; ++c)
+    for (int p = 1; p <= 48; ++p) {
+      const bool border = c <= 4 || c > 56 || p <= 4 || p > 44;
+      const bool square = (c - 5) % 13 < 8 && (p - 5) % 10 < 6;
+      cutLoop->SetState(c, p, border ? 3 : square ? 2 : 1);
+    }
+  cutLoop->Changed();
+  ok = shoot(*tree.AddPattern(std::move(cutLoop)).Pattern, 0, "preview-cut-loop.png") && ok;
+  return ok;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -276,6 +323,7 @@ int main(int argc, char* argv[]) {
   stroke(Qt::RightButton, 2, 45, 17, 10);
   ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-design.png"))) && ok;
   ok = SaveDrawingTools(*window, out.filePath(QStringLiteral("window-tools.png"))) && ok;
+  ok = SavePreviews(tree, rugPattern, out) && ok;
 
   // The settings of the same rug pattern.
   tree.Activate(*FindNode<OControlSetupUI>(tree, &rugPattern));

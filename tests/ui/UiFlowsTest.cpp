@@ -1,5 +1,6 @@
 // The desktop program's user flows, on the offscreen platform: start-up and its settings,
 // the tree, New and Open from the menus, and the menus and toolbar as the user reads them.
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include "production/Production.h"
 #include "production/ProductionFile.h"
 #include "ui/DesignForm.h"
+#include "ui/PreviewForm.h"
 #include "ui/ProductionForm.h"
 #include "ui/TreeForm.h"
 #include "ui/WindowForm.h"
@@ -282,6 +284,53 @@ private slots:
       QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
       QCOMPARE(button->accessibleName(), QString::fromLatin1(hint));
     }
+  }
+
+  // The picture's Preview button and its view window's open one preview, which redraws
+  // what a paint changed and nothing it did not.
+  void previewFollowsPaintsAndIsOfferedByThePictureAndItsWindow() {
+    TProgram program(Ini());
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    OPattern& pattern =
+        *tree.AddPattern(GenerateWizard(TPlainWizard{12, 8, TWizardLayout::Section1})).Pattern;
+    program.Main.resize(900, 700);
+    program.Main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.Main));
+    auto* button = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buPreview"));
+    QVERIFY(!button->isEnabled());
+    tree.Select(FindNode<OPictureUI>(tree, &pattern));
+    QVERIFY(button->isEnabled());
+    button->click();
+    auto* form = program.Main.findChild<TfmPreview*>();
+    QVERIFY(form);
+    const QImage before = OnScreen(form->pbPreview);
+    pattern.PaintMachineColour(1, 1, 2);
+    const QImage after = OnScreen(form->pbPreview);
+    QVERIFY(after != before);
+    QCOMPARE(after, form->pbPreview->grab().toImage().convertToFormat(after.format()));
+    // Cut pile chosen for High and Low shows at once and holds for the names from now on.
+    QCOMPARE(form->tbPiles->item(0, 0)->text(), QStringLiteral("High"));
+    for (int row : {0, 1})
+      static_cast<QComboBox*>(form->tbPiles->cellWidget(row, 1))->setCurrentIndex(2);
+    QVERIFY(OnScreen(form->pbPreview) != after);
+    QCOMPARE(g.Persist().ReadString("Preview.Pile.High", ""), std::string("cut 10"));
+    // A drag after zooming in shows the goods moved, drawn from the canvas's wrapped buffer.
+    form->buZoomIn->click();
+    QTest::mousePress(form->pbPreview, Qt::LeftButton, {}, QPoint(200, 150));
+    QTest::mouseMove(form->pbPreview, QPoint(140, 110));
+    QTest::mouseRelease(form->pbPreview, Qt::LeftButton, {}, QPoint(140, 110));
+    const TPreviewView& v = form->Shown().View();
+    const std::vector<uint32_t> pixels = form->Shown().Pixels();
+    const QImage expected(reinterpret_cast<const uchar*>(pixels.data()), v.Width, v.Height,
+                          v.Width * 4, QImage::Format_RGB32);
+    const QImage dragged = OnScreen(form->pbPreview);
+    QVERIFY(dragged != after);
+    QCOMPARE(dragged, expected.convertToFormat(dragged.format()));
+
+    auto* view = OpenEditor<TfmWindow, OWindowUI>(tree, &pattern);
+    view->findChild<QToolButton*>(QStringLiteral("buPreview"))->click();
+    QCOMPARE(program.Main.findChildren<TfmPreview*>().size(), 1);
+    QCOMPARE(program.Main.MdiArea->activeSubWindow()->widget(), form);
   }
 
   void productionWindowShowsTheCoresTotalsAndFollowsThePattern() {

@@ -241,6 +241,12 @@ OPictureUI::OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
                     TEditorKind::Picture),
       Picture(picture) {}
 
+void OPictureUI::Preview() {
+  if (!PreviewNode)
+    PreviewNode = std::make_unique<OPreviewUI>(Tree, *Pattern, Picture, Name());
+  PreviewNode->Open();
+}
+
 void OPictureUI::Delete() {
   OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
   Pattern->History.Remove(*Pattern->Pictures, &Picture);
@@ -330,6 +336,12 @@ OWindowUI::OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, s
     : OEditorNodeUI(tree, name.empty() ? pattern.NewWindowName() : std::move(name), pattern,
                     TEditorKind::Window),
       Picture(picture) {}
+
+void OWindowUI::Preview() {
+  for (ODesignUI* node = Parent; node; node = node->Parent)
+    if (auto* picture = dynamic_cast<OPictureUI*>(node))
+      return picture->Preview();
+}
 
 OSectionsUI::OSectionsUI(OPatternTree& tree, OPattern& pattern)
     : ODesignUI(tree, "Sections", &pattern) {}

@@ -21,6 +21,7 @@ enum TCommandBits : uint8_t {
   cmNew = 1,
   cmOpen = 2,
   cmProduction = 4,
+  cmPreview = 8,
   cmDelete = 16,
   cmImport = 32,
   cmExport = 64,
@@ -45,7 +46,8 @@ enum class TEditorKind : uint8_t {
   Region,
   Window,
   Section,
-  Production
+  Production,
+  Preview
 };
 
 // The controller behind one node of the pattern tree: its name, its pattern, its element,
@@ -82,6 +84,8 @@ public:
   virtual void Open() {}
   // The pattern's yarn figures in the Production window.
   virtual void Production() {}
+  // The picture's pattern as carpet in its Preview window.
+  virtual void Preview() {}
   // Writes the pattern to its file; a pattern never saved asks where, as Save As does.
   // False when nothing was written (cancelled or failed, the failure shown).
   virtual bool Save();
@@ -175,12 +179,25 @@ public:
   uint8_t GetCommands() const override { return cmNew; }
 };
 
+// The Preview window of a picture: no node of the tree, but the picture's, which goes with it.
+class OPreviewUI : public ODesignUI {
+public:
+  OPreviewUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, const std::string& name)
+      : ODesignUI(tree, name + " Preview", &pattern), Picture(picture) {}
+  OPicture& Picture;
+  void Open() override { OpenEditor(TEditorKind::Preview); }
+};
+
 class OPictureUI : public OEditorNodeUI {
 public:
   OPictureUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
   OPicture& Picture;
   void Delete() override;
-  uint8_t GetCommands() const override { return cmOpen | cmDelete; }
+  void Preview() override;
+  uint8_t GetCommands() const override { return cmOpen | cmDelete | cmPreview; }
+
+private:
+  std::unique_ptr<OPreviewUI> PreviewNode;
 };
 
 class ORegionsUI : public ODesignUI {
@@ -219,6 +236,8 @@ public:
   // Without a name: a new one.
   OWindowUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, std::string name = {});
   OPicture& Picture;
+  // The preview of the window's picture.
+  void Preview() override;
   uint8_t GetCommands() const override { return cmOpen | cmDelete; }
 };
 

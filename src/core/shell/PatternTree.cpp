@@ -341,6 +341,7 @@ TTreeButtons OPatternTree::Buttons() const {
   b.Import = bits & cmImport;
   b.Export = bits & cmExport;
   b.Production = bits & cmProduction;
+  b.Preview = bits & cmPreview;
   b.Close = (bits & cmClose) || c.Editor();
   b.SaveAs = c.Pattern != nullptr;
   b.Save = c.Pattern && c.Pattern->Modified();
@@ -392,6 +393,10 @@ void OPatternTree::RunExport() {
 
 void OPatternTree::RunProduction() {
   RunOnSelected(&TTreeButtons::Production, [](ODesignUI& c) { c.Production(); });
+}
+
+void OPatternTree::RunPreview() {
+  RunOnSelected(&TTreeButtons::Preview, [](ODesignUI& c) { c.Preview(); });
 }
 
 void OPatternTree::RunDelete() {

@@ -66,6 +66,7 @@ public:
 struct TTreeButtons {
   bool New = false, Open = false, Save = false, SaveAs = false;
   bool Delete = false, Import = false, Export = false, Close = false, Production = false;
+  bool Preview = false;
   std::string ExportCaption = " Export ";
   std::string ImportCaption = " Import ";
   friend bool operator==(const TTreeButtons&, const TTreeButtons&) = default;
@@ -153,6 +154,7 @@ public:
   void RunExport();
   void RunClose();
   void RunProduction();
+  void RunPreview();
   void Activate(ODesignUI& node);
 
   // The pattern File, Save works on: the active editor window's, else (the tree window

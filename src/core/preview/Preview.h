@@ -1,0 +1,186 @@
+#pragma once
+
+// The pattern as carpet: every cell a tuft at its real size, shaded by its pile, in the
+// colour its yarn shows. Only the pixels asked for are drawn, so a frame costs what the
+// window shows, not what the pattern holds.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "data/Record.h"
+
+namespace quillane {
+
+class OPattern;
+class OPersist;
+struct TProductionParameters;
+
+enum class TPileKind : uint8_t { Bare, Loop, Cut };
+
+struct TPile {
+  TPileKind Kind = TPileKind::Loop;
+  double Height = 8.0; // mm
+  friend bool operator==(const TPile&, const TPile&) = default;
+};
+
+// What a state's name says about its tuft: "High" a tall loop, "Medium" a middle one, "Low"
+// a short one, "Cut" a cut tip, "Off" none.
+TPile DefaultPile(std::string_view stateName);
+// A pile as the program's settings keep it: "loop 10", "cut 8", "bare 0"; none for text
+// that is not one.
+std::string PileText(const TPile& pile);
+std::optional<TPile> ReadPileText(std::string_view text);
+// The user's choice for every state of this name, in every pattern, from now on.
+void RememberPile(OPersist& settings, const std::string& stateName, const TPile& pile);
+
+// States 0 (no state: bare backing) to NoStates: what the user chose for the state's name,
+// else its default. A state's tuft length in the production parameters, where given, sets
+// its height: the yarn goes up the pile, down again and on to the next PLine.
+std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters,
+                                OPersist* remembered = nullptr);
+// The same with the parameters file beside the pattern's file, when there is one. A file
+// that is refused gives the heights no say, and `problem` says why.
+std::vector<TPile> PreviewPilesBeside(const OPattern& pattern, std::string& problem,
+                                      OPersist* remembered = nullptr);
+// Whether that file is there, so that it sets every state's height.
+bool PileHeightsFromFile(const OPattern& pattern);
+
+// mm from one needle to the next and from one PLine to the next. A spacing the control
+// settings leave at 0 (or give below 0.01 mm or from 1 m) takes the other's, or a tenth of
+// an inch when neither is usable.
+struct TCellSize {
+  double Across = 2.54, Along = 2.54;
+};
+TCellSize CellSizeOf(const OPattern& pattern);
+
+// The goods: `Controls` cells across, `PLines` along. Every pattern width across is one
+// more copy of the pattern, shifted `Drop` PLines along from the one before.
+struct TGoodsLayout {
+  int Controls = 0;
+  int PLines = 0;
+  int Drop = 0;
+  friend bool operator==(const TGoodsLayout&, const TGoodsLayout&) = default;
+};
+// Whether the sections lay the pattern out as a half drop: a block of the next band taken
+// from its source shifted sideways by part of the repeat across, as the half-drop wizard
+// lays it.
+bool IsHalfDrop(const OPattern& pattern);
+// Goods `widthMetres` wide, with two pattern lengths so that the match shows; the pattern
+// alone when the width is not positive.
+TGoodsLayout GoodsAcross(const OPattern& pattern, double widthMetres);
+
+// A rectangle of output pixels, Right and Bottom exclusive.
+struct TPixelRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  bool Empty() const { return Right <= Left || Bottom <= Top; }
+  friend bool operator==(const TPixelRect&, const TPixelRect&) = default;
+};
+
+// The part of the goods an image shows: `Scale` pixels per mm, the image's top left pixel
+// at (Left, Top) of the goods drawn whole at that scale, PLine 1 at the bottom.
+struct TPreviewView {
+  double Scale = 1.0;
+  int64_t Left = 0, Top = 0;
+  int Width = 0, Height = 0;
+};
+
+class OPreview {
+public:
+  explicit OPreview(const OPattern& pattern);
+
+  // Reads the colours, the creel and the spacings again, keeping the piles and the goods
+  // (a pattern that changed size gets its own width back).
+  void Refresh();
+  void SetPiles(std::vector<TPile> piles);
+  const std::vector<TPile>& Piles() const { return PileOf; }
+  void SetGoods(const TGoodsLayout& goods);
+  const TGoodsLayout& Goods() const { return Layout; }
+  const TCellSize& CellSize() const { return Size; }
+
+  // The goods' size in pixels at `scale`.
+  int64_t GoodsWidth(double scale) const;
+  int64_t GoodsHeight(double scale) const;
+  // The largest scale at which the whole goods fit a box of this size.
+  double FitScale(int width, int height) const;
+
+  // Pixels `area` of the view into `pixels` (view.Width a row, 0xFFRRGGBB); the rest of the
+  // image is left alone. Outside the goods, Background.
+  void Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const;
+  // The pixels of the view whose look depends on cells `cells` (controls by PLines, from 1,
+  // inclusive) in any copy of the pattern; a tuft's shade follows its neighbours too.
+  std::vector<TPixelRect> PixelsOfCells(const TPreviewView& view, const TRect& cells) const;
+
+  uint32_t Background = 0xFF3C3C3C;
+
+private:
+  const OPattern& Pattern;
+  TCellSize Size;
+  TGoodsLayout Layout;
+  std::vector<TPile> PileOf;
+  bool OwnWidth = true; // the goods are the pattern alone
+  // The palette index each yarn type shows in each state, and each index as 0xRRGGBB.
+  std::vector<std::array<uint8_t, 256>> ColourOf;
+  std::vector<uint8_t> YarnTypeOf; // by control
+  std::array<uint32_t, 256> Rgb{};
+  // Per state, and one for a cell without a colour: the tuft's shade at 32 x 32 points of
+  // its cell, in 256ths.
+  static constexpr int Steps = 32;
+  std::vector<std::array<uint16_t, Steps * Steps>> Shapes;
+  double Tallest = 1.0;
+  void MakeShapes();
+};
+
+// What the Preview window shows: the goods at a scale, moved about in a box, kept as the
+// box's pixels. Every change draws only what it brings into sight, so a pan costs the
+// strip it uncovers and a paint the cells it changed.
+class OPreviewCanvas {
+public:
+  explicit OPreviewCanvas(OPreview& preview) : Preview(preview) {}
+  OPreview& Preview;
+
+  const TPreviewView& View() const { return Shown; }
+  // The box's pixels lie in a buffer of the box's size (0xFFRRGGBB, View().Width a row)
+  // that wraps round at its edges, so that a pan moves no pixel: the part of `area` (of the
+  // box) at `Box` is found in the buffer from (X, Y) on.
+  struct TPiece {
+    TPixelRect Box;
+    int X = 0, Y = 0;
+  };
+  std::vector<TPiece> Pieces(const TPixelRect& area) const;
+  const std::vector<uint32_t>& Buffer() const { return Wrapped; }
+  // The box's pixels in order, unwrapped.
+  std::vector<uint32_t> Pixels() const;
+
+  // A box of a new size keeps the goods' point at its top left where it was, or fits the
+  // goods again while they have not been zoomed or moved since they were fitted.
+  void SetBox(int width, int height);
+  // The whole goods in the box, centred.
+  void Fit();
+  // Each step doubles the scale (halves it when negative), keeping the goods' point under
+  // (x, y) there, between a quarter of Fit and 64 pixels a cell.
+  void ZoomAt(int x, int y, int steps);
+  double Scale() const { return Shown.Scale; }
+  // Moves the goods by this many pixels (right and down positive) as far as they go: a
+  // side that fits the box stays centred, a longer one keeps the box filled. Answers the
+  // move made.
+  std::pair<int, int> Pan(int dx, int dy);
+  // Draws again what cells `cells` (controls by PLines from 1) show; answers where.
+  std::vector<TPixelRect> CellsChanged(const TRect& cells);
+  // After the pattern or the preview's settings changed.
+  void DrawAll();
+
+private:
+  TPreviewView Shown;
+  bool Fitted = true;
+  std::vector<uint32_t> Wrapped;
+  int OffsetX = 0, OffsetY = 0; // where the box's top left pixel lies in the buffer
+  // Left and Top into their ranges for the scale and box.
+  void Clamp();
+  void Draw(const TPixelRect& area);
+};
+
+} // namespace quillane

@@ -1,0 +1,190 @@
+#include "InterchangeSupport.h"
+#include "PatternSupport.h"
+
+#include "app/App.h"
+#include "preview/Preview.h"
+#include "production/Production.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+#include "wizards/Wizards.h"
+
+namespace quillane::test {
+namespace {
+
+using Preview = TFlowTest;
+
+constexpr uint32_t Grey = 0x808080, Red = 0x0000FF; // platform colours: red in the low byte
+
+// Every yarn type shows palette colour 1 (grey) in every state, so only the pile tells the
+// states apart; 1 mm spacings unless given.
+std::unique_ptr<OPattern> GreyPattern(uint8_t machineType, const std::vector<const char*>& cells) {
+  auto p = MakePattern(machineType, static_cast<uint16_t>(std::strlen(cells[0])),
+                       static_cast<uint16_t>(cells.size()), 1);
+  p->Settings->NeedleSpacing = p->Settings->PLineSpacing = 1.0f;
+  p->Palette->SetColour(1, Grey);
+  p->Palette->SetColour(2, Red);
+  for (int s = 1; s <= p->NoStates; ++s)
+    p->MachineTable->SetColour(1, s, 1);
+  p->MachineTable->Validate();
+  SetCells(*p, cells);
+  return p;
+}
+
+std::vector<uint32_t> RenderAll(const OPreview& preview, double scale,
+                                TPreviewView* shown = nullptr) {
+  TPreviewView view{scale, 0, 0, static_cast<int>(preview.GoodsWidth(scale)),
+                    static_cast<int>(preview.GoodsHeight(scale))};
+  std::vector<uint32_t> image(static_cast<size_t>(view.Width) * static_cast<size_t>(view.Height));
+  preview.Render(view, image.data(), {0, 0, view.Width, view.Height});
+  if (shown)
+    *shown = view;
+  return image;
+}
+
+double Brightness(uint32_t pixel) {
+  return ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF);
+}
+
+TEST_F(Preview, HigherPileReadsLighterAndOffShowsTheBacking) {
+  struct TCase {
+    const char* Name;
+    uint8_t MachineType;
+    std::vector<double> TuftLength; // from the production parameters; empty: none
+    uint8_t Lighter, Darker;        // states
+    std::vector<std::pair<std::string, std::string>> Remembered; // the user's, by state name
+  };
+  const TCase cases[] = {
+      {"High over Low", 0, {}, 1, 2, {}},
+      {"High over Medium", 3, {}, 1, 2, {}},
+      {"Cut over Low", 4, {}, 2, 1, {}},
+      {"On over Off", 1, {}, 1, 2, {}},
+      // 1 mm PLines: a 7 mm tuft is a 3 mm pile, a 21 mm one 10 mm.
+      {"tuft lengths turn Low higher than High", 0, {7, 21}, 2, 1, {}},
+      {"the user's Low is higher", 0, {}, 2, 1, {{"Low", "loop 12"}, {"High", "cut x"}}},
+      // The file's heights win over the user's; a kind is the user's alone.
+      {"the user's Off is a tuft", 1, {}, 2, 1, {{"Off", "cut 20"}}},
+      {"the file's heights over the user's", 0, {21, 7}, 1, 2, {{"Low", "loop 12"}}},
+  };
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Name);
+    const char a = static_cast<char>('0' + k.Lighter), b = static_cast<char>('0' + k.Darker);
+    const std::string even{a, b, a, b, a, b}, odd{b, a, b, a, b, a};
+    auto p = GreyPattern(k.MachineType, {even.c_str(), odd.c_str(), even.c_str(), odd.c_str()});
+    OPreview preview(*p);
+    TProductionParameters parameters;
+    parameters.TuftLength = k.TuftLength;
+    OMemoryPersist settings;
+    for (const auto& [name, pile] : k.Remembered)
+      settings.WriteString("Preview.Pile." + name, pile);
+    preview.SetPiles(PreviewPiles(*p, k.TuftLength.empty() ? nullptr : &parameters, &settings));
+    const std::vector<uint32_t> image = RenderAll(preview, 8.0);
+    double sum[3] = {}, count[3] = {};
+    int backing = 0;
+    for (size_t i = 0; i < image.size(); ++i) {
+      const int x = static_cast<int>(i % 48) / 8, y = 3 - static_cast<int>(i / 48) / 8;
+      const int state = p->GetState(x + 1, y + 1);
+      sum[state] += Brightness(image[i]);
+      count[state] += 1;
+      // Grey yarn never turns warmer; the backing cloth is.
+      backing += ((image[i] >> 16) & 0xFF) > (image[i] & 0xFF) + 8;
+    }
+    EXPECT_GT(sum[k.Lighter] / count[k.Lighter], 1.1 * sum[k.Darker] / count[k.Darker]);
+    EXPECT_EQ(backing > 0, k.MachineType == 1 && k.Remembered.empty()) << backing;
+  }
+}
+
+TEST_F(Preview, TheGoodsTakeTheProportionsOfTheSpacings) {
+  struct TCase {
+    float Needle, PLine;
+    double Across, Along; // mm of a 10 x 5 pattern
+  };
+  const TCase cases[] = {{1, 1, 10, 5}, {2, 4, 20, 20}, {0, 3, 30, 15}, {0, 0, 25.4, 12.7}};
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Needle);
+    auto p = GreyPattern(0, {"1111111111", "1111111111", "1111111111", "1111111111", "1111111111"});
+    p->Settings->NeedleSpacing = k.Needle;
+    p->Settings->PLineSpacing = k.PLine;
+    OPreview preview(*p);
+    const double scale = preview.FitScale(200, 200);
+    TPreviewView view{scale, 0, 0, 200, 200};
+    std::vector<uint32_t> image(200 * 200, 0);
+    preview.Render(view, image.data(), {0, 0, 200, 200});
+    int right = 0, bottom = 0;
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 200; ++x)
+        if (image[static_cast<size_t>(y * 200 + x)] != preview.Background) {
+          right = std::max(right, x + 1);
+          bottom = std::max(bottom, y + 1);
+        }
+    EXPECT_NEAR(right / static_cast<double>(bottom), k.Across / k.Along, 0.02);
+    EXPECT_EQ(std::max(right, bottom), 200);
+  }
+}
+
+// PLine 1 of control 1 is red; the second pattern width across is dropped by half a length,
+// and a change of that cell redraws it in both widths.
+TEST_F(Preview, AHalfDropIsTiledAcrossOffsetByHalfItsLength) {
+  THalfDropWizard w;
+  w.PatternControls = 8;
+  w.PatternPLines = 6;
+  w.RegionControls = 4;
+  w.RegionPLines = 3;
+  auto p = GenerateWizard(w);
+  TCarpetWizard carpet;
+  carpet.PatternControls = 8;
+  carpet.PatternPLines = 6;
+  carpet.SectionControls = 4;
+  EXPECT_FALSE(IsHalfDrop(*GenerateWizard(carpet)));
+  ASSERT_TRUE(IsHalfDrop(*p));
+  p->Settings->NeedleSpacing = p->Settings->PLineSpacing = 1.0f;
+  p->Palette->SetColour(2, Red);
+  p->MachineTable->SetColour(1, 1, 2);
+  p->MachineTable->Validate();
+  p->Creel->SetYarnType(1, 1);
+  p->SetState(1, 1, 1);
+  OPreview preview(*p);
+  preview.SetGoods(GoodsAcross(*p, 0.016)); // two widths
+  EXPECT_EQ(preview.Goods(), (TGoodsLayout{16, 12, 3}));
+  TPreviewView view;
+  const std::vector<uint32_t> image = RenderAll(preview, 4.0, &view);
+  std::vector<std::pair<int, int>> red; // goods cells, row 0 at PLine 1
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 16; ++x) {
+      const uint32_t centre = image[static_cast<size_t>((47 - 4 * y - 2) * 64 + 4 * x + 2)];
+      if (((centre >> 16) & 0xFF) > 2 * (centre & 0xFF) + 20)
+        red.emplace_back(x, y);
+    }
+  EXPECT_EQ(red, (std::vector<std::pair<int, int>>{{0, 0}, {8, 3}, {0, 6}, {8, 9}}));
+  const std::vector<TPixelRect> redrawn = preview.PixelsOfCells(view, {1, 1, 1, 1});
+  for (const auto& [x, y] : red) {
+    const int px = 4 * x + 2, py = 47 - 4 * y - 2;
+    EXPECT_TRUE(std::any_of(redrawn.begin(), redrawn.end(),
+                            [&](const TPixelRect& r) {
+                              return px >= r.Left && px < r.Right && py >= r.Top && py < r.Bottom;
+                            }))
+        << x << "," << y;
+  }
+}
+
+// A pan moves what is in sight and draws the strips it uncovers: the same pixels as drawing
+// the view afresh, also where it stops at the goods' edge or jumps further than the box.
+TEST_F(Preview, APanShowsWhatAFreshDrawingShows) {
+  auto p = GreyPattern(4, {"1231", "3120", "2013"});
+  OPreview preview(*p);
+  preview.SetGoods(GoodsAcross(*p, 0.02)); // 20 x 6 cells of 1 mm
+  OPreviewCanvas canvas(preview);
+  canvas.SetBox(60, 40);
+  canvas.ZoomAt(0, 0, 2);
+  const std::pair<int, int> pans[] = {{-7, -5}, {-13, 0}, {0, -9}, {5, 3}, {-200, 0}, {3, 1000}};
+  for (const auto& [dx, dy] : pans) {
+    SCOPED_TRACE(std::to_string(dx) + "," + std::to_string(dy));
+    canvas.Pan(dx, dy);
+    const std::vector<uint32_t> panned = canvas.Pixels();
+    canvas.DrawAll();
+    EXPECT_EQ(panned, canvas.Pixels());
+  }
+  EXPECT_EQ(canvas.View().Top, 0) << "stopped at the far end";
+}
+
+} // namespace
+} // namespace quillane::test
