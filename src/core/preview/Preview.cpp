@@ -86,17 +86,11 @@ uint32_t ToRgb(uint32_t platform) {
 
 TPile DefaultPile(std::string_view stateName) {
   // The heights the production figures propose for the same names.
-  if (stateName == "High")
-    return {TPileKind::Loop, 10.0};
-  if (stateName == "Medium")
-    return {TPileKind::Loop, 7.5};
-  if (stateName == "Low")
-    return {TPileKind::Loop, 5.0};
-  if (stateName == "Cut")
-    return {TPileKind::Cut, 8.0};
-  if (stateName == "Off")
-    return {TPileKind::Bare, 0.0};
-  return {TPileKind::Loop, 8.0};
+  const double height = DefaultPileHeight(stateName);
+  return {height == 0.0        ? TPileKind::Bare
+          : stateName == "Cut" ? TPileKind::Cut
+                               : TPileKind::Loop,
+          height};
 }
 
 std::string PileText(const TPile& pile) {

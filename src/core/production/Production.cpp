@@ -17,22 +17,6 @@ namespace {
 // One tenth of an inch, a common gauge, when the control settings give no PLine spacing.
 constexpr double FallbackPLineSpacing = 2.54;
 
-double PileHeightFor(const std::string& stateName) {
-  static const std::array<std::pair<const char*, double>, 7> piles{{
-      {"High", 10.0},
-      {"Medium", 7.5},
-      {"Low", 5.0},
-      {"Cut", 8.0},
-      {"On", 8.0},
-      {"Color", 8.0},
-      {"Off", 0.0},
-  }};
-  for (const auto& [name, pile] : piles)
-    if (stateName == name)
-      return pile;
-  return 8.0;
-}
-
 double SpacingOf(const OPattern& pattern) {
   const double spacing = pattern.Settings->PLineSpacing;
   return std::isfinite(spacing) && spacing > 0 ? spacing : FallbackPLineSpacing;
@@ -77,6 +61,22 @@ std::string Number(double v) {
 
 } // namespace
 
+double DefaultPileHeight(std::string_view stateName) {
+  static const std::array<std::pair<const char*, double>, 7> piles{{
+      {"High", 10.0},
+      {"Medium", 7.5},
+      {"Low", 5.0},
+      {"Cut", 8.0},
+      {"On", 8.0},
+      {"Color", 8.0},
+      {"Off", 0.0},
+  }};
+  for (const auto& [name, pile] : piles)
+    if (stateName == name)
+      return pile;
+  return 8.0;
+}
+
 std::string ParameterValueProblem(std::string_view field, double value) {
   for (const TLimit& limit : Limits) {
     if (field != limit.Name)
@@ -105,7 +105,7 @@ TProductionParameters DefaultProductionParameters(const OPattern& pattern) {
 void CompleteProductionParameters(TProductionParameters& parameters, const OPattern& pattern) {
   for (size_t s = parameters.TuftLength.size() + 1; s <= pattern.NoStates; ++s)
     parameters.TuftLength.push_back(ProposedTuftLength(
-        PileHeightFor(pattern.GetStateName(static_cast<int>(s))), SpacingOf(pattern)));
+        DefaultPileHeight(pattern.GetStateName(static_cast<int>(s))), SpacingOf(pattern)));
   if (parameters.YarnCounts.size() < pattern.NoYarnTypes)
     parameters.YarnCounts.resize(pattern.NoYarnTypes);
 }

@@ -98,6 +98,10 @@ constexpr size_t FurthestNeedles = 5;
 TProductionFigures ComputeProduction(const OPattern& pattern,
                                      const TProductionParameters& parameters);
 
+// The pile height in millimetres a state of that name is taken to have until the mill says
+// otherwise: "High" 10, "Medium" 7.5, "Low" 5, "Off" none, any other 8.
+double DefaultPileHeight(std::string_view stateName);
+
 // "12.35 m", "0.125 kg": a length to the centimetre and a weight to the gram, which is what
 // a mill can weigh and measure.
 std::string MetresText(double metres);
