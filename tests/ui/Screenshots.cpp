@@ -2,8 +2,8 @@
 // wizard1.png to wizard5.png, window-machine.png, window-design.png, window-tools.png,
 // control-setup.png, pattern-setup.png, picture.png, region.png, section.png,
 // bitmap-import.png, bitmap-exact.png, bitmap-nearest.png, bitmap-reduce.png, edit-menu.png,
-// recent-patterns.png, preferences.png and production.png; production-sheet.pdf, whose first
-// page tools/screenshots turns into a picture.
+// history.png, recent-patterns.png, preferences.png and production.png; production-sheet.pdf, whose
+// first page tools/screenshots turns into a picture.
 #include <tuple>
 
 #include <QApplication>
@@ -36,6 +36,7 @@
 #include "ui/BitmapForm.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/DesignForm.h"
+#include "ui/HistoryForm.h"
 #include "ui/MainForm.h"
 #include "ui/PaletteStrip.h"
 #include "ui/PatternSetupForm.h"
@@ -186,6 +187,20 @@ bool SaveDrawingTools(TfmWindow& window, const QString& path) {
   return saved;
 }
 
+// Edit > History on a painted pattern whose last stroke was undone: the current step in
+// bold, the one Redo would do again in grey.
+bool SaveHistory(TfmMain& main, OPattern& pattern, const QString& path) {
+  pattern.History.Undo();
+  main.findChild<QAction*>(QStringLiteral("miHistory"))->trigger();
+  auto* form = main.findChild<TfmHistory*>();
+  if (!form)
+    return false;
+  const bool saved = Save(*form, path);
+  form->hide();
+  pattern.History.Redo();
+  return saved;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -276,6 +291,7 @@ int main(int argc, char* argv[]) {
   stroke(Qt::RightButton, 2, 45, 17, 10);
   ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-design.png"))) && ok;
   ok = SaveDrawingTools(*window, out.filePath(QStringLiteral("window-tools.png"))) && ok;
+  ok = SaveHistory(main, rugPattern, out.filePath(QStringLiteral("history.png"))) && ok;
 
   // The settings of the same rug pattern.
   tree.Activate(*FindNode<OControlSetupUI>(tree, &rugPattern));
