@@ -280,14 +280,10 @@ TEST_F(Undo, TheMemoryBoundDropsTheOldestStepsAndANewStepTheRedoBranch) {
 TEST_F(Undo, TheHistoryListGoesToAnyStepInOneMoveHeardOnce) {
   EXPECT_TRUE(HistoryList(nullptr).Rows.empty());
   std::vector<Bytes> states{State(*P)};
-  Stroke(*P, TView::Machine, 2, 0, 19, 5);
-  states.push_back(State(*P));
-  Stroke(*P, TView::Machine, 2, 0, 19, 6);
-  states.push_back(State(*P));
-  P->SetUndefined();
-  states.push_back(State(*P));
-  Stroke(*P, TView::Machine, 2, 0, 9, 7);
-  states.push_back(State(*P));
+  for (int row = 5; row <= 8; ++row) {
+    row == 7 ? P->SetUndefined() : Stroke(*P, TView::Machine, 2, 0, 19, row);
+    states.push_back(State(*P));
+  }
   int history = 0, cells = 0;
   auto subscription = P->Events.Subscribe([&](const TPatternChange& c) {
     history += c.Kind == TPatternChange::TKind::History;
