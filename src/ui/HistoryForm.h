@@ -24,6 +24,7 @@ public:
   QListWidget* lbHistory;
   // The active window or the tree's selection changed: show the pattern now active.
   void Follow();
+  // Edit > History: the window in front on the active pattern, the list taking the keys.
   void ShowUp();
 
 private:
