@@ -287,8 +287,9 @@ void RenderMachineImage(benchmark::State& state) {
 
 // The fill tool over a picture of one colour (one yarn type, every cell in state 1): every
 // pixel the regions show painted as a press paints it, as one step of the history, the
-// colours of states 1 and 2 taking turns.
-void FillWhole(benchmark::State& state) {
+// colours of states 1 and 2 taking turns; and its undo, the image made again included, as
+// the fill draws it.
+OPattern& FillPattern() {
   static const std::unique_ptr<OPattern> p = [] {
     std::unique_ptr<OPattern> q = ProductionPattern(Controls, PLines, SectionControls, false);
     for (int c = 1; c <= q->NoControls; ++c)
@@ -299,14 +300,36 @@ void FillWhole(benchmark::State& state) {
     q->Pictures->Get(0)->BringUpToDate(TView::Machine);
     return q;
   }();
-  OPicture& picture = *p->Pictures->Get(0);
-  const uint8_t colours[] = {p->MachineTable->GetColour(1, 2), p->MachineTable->GetColour(1, 1)};
-  size_t turn = 0;
-  for (auto _ : state) {
-    const OBitmap24& image = picture.MachineImage;
-    const TPixelRuns pixels = FillPixels(image, {0, 0}, false);
-    if (!PaintPixels(*p, picture, TView::Machine, pixels, colours[turn++ % 2], "Fill").empty())
+  return *p;
+}
+
+// Every pixel the other colour of the two the picture takes turns between.
+bool FillOnce(OPattern& p) {
+  OPicture& picture = *p.Pictures->Get(0);
+  const uint8_t colours[] = {p.MachineTable->GetColour(1, 2), p.MachineTable->GetColour(1, 1)};
+  const uint8_t colour = colours[p.States.Get(1, 1) == 2 ? 1 : 0];
+  const TPixelRuns pixels = FillPixels(picture.MachineImage, {0, 0}, false);
+  return PaintPixels(p, picture, TView::Machine, pixels, colour, "Fill").empty();
+}
+
+void FillWhole(benchmark::State& state) {
+  OPattern& p = FillPattern();
+  for (auto _ : state)
+    if (!FillOnce(p))
       state.SkipWithError("the fill was refused");
+}
+
+void UndoFillWhole(benchmark::State& state) {
+  OPattern& p = FillPattern();
+  for (auto _ : state) {
+    state.PauseTiming();
+    const bool filled = FillOnce(p);
+    const int steps = p.History.UndoCount();
+    state.ResumeTiming();
+    p.History.Undo();
+    p.Pictures->Get(0)->BringUpToDate(TView::Machine);
+    if (!filled || p.History.UndoCount() != steps - 1)
+      state.SkipWithError("the fill was refused or not undone");
   }
 }
 
@@ -477,6 +500,41 @@ void UndoBlockPaste(benchmark::State& state) {
     PasteBlock(p, turn++);
     state.ResumeTiming();
     p.History.Undo();
+  }
+}
+
+// The line tool's release: a line of one pixel across the whole width, rising 40 PLines,
+// as one step of the history; and its undo. The two colours of the paint rows take turns.
+bool DrawLineAcross(OPattern& p, int turn) {
+  OPicture& picture = *p.Pictures->Get(0);
+  const int y = picture.Height / 2;
+  const TPixelRuns pixels =
+      Brushed(LineCells({0, y}, {picture.Width - 1, y + 40}), 1, picture.Width, picture.Height);
+  return PaintPixels(p, picture, TView::Machine, pixels, static_cast<uint8_t>(1 + turn % 2), "Line")
+      .empty();
+}
+
+void LineAcross(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  p.Pictures->Get(0)->BringUpToDate(TView::Machine);
+  int turn = 0;
+  for (auto _ : state)
+    if (!DrawLineAcross(p, turn++))
+      state.SkipWithError("the line was refused");
+}
+
+void UndoLineAcross(benchmark::State& state) {
+  OPattern& p = *Fix().Pattern;
+  p.Pictures->Get(0)->BringUpToDate(TView::Machine);
+  int turn = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const bool drawn = DrawLineAcross(p, turn++);
+    const int steps = p.History.UndoCount();
+    state.ResumeTiming();
+    p.History.Undo();
+    if (!drawn || p.History.UndoCount() != steps - 1)
+      state.SkipWithError("the line was refused or not undone");
   }
 }
 
@@ -969,6 +1027,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
        "2 x the Exact apply"},
       {"fill of the whole picture", t("FillWhole"),
        3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
+      {"undo of that fill", t("UndoFillWhole"), t("FillWhole"), "1 x the fill"},
+      {"undo of a line across 1,800 cells", t("UndoLineAcross"), t("LineAcross"), "1 x the line"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -1118,6 +1178,9 @@ int main(int argc, char** argv) {
   add("BitmapPhoto", BitmapPhoto)->Arg(0)->Iterations(3);
   add("BitmapPhoto", BitmapPhoto)->Arg(1)->Iterations(3);
   add("FillWhole", FillWhole)->Iterations(1);
+  add("UndoFillWhole", UndoFillWhole)->Iterations(1);
+  add("LineAcross", LineAcross)->Unit(benchmark::kMicrosecond);
+  add("UndoLineAcross", UndoLineAcross)->Unit(benchmark::kMicrosecond);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);

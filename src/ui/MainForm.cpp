@@ -32,6 +32,7 @@
 #include "shell/Recovery.h"
 #include "ui/AboutForm.h"
 #include "ui/HelpForm.h"
+#include "ui/HistoryForm.h"
 #include "ui/PreferencesForm.h"
 #include "ui/TreeForm.h"
 #include "ui/UndoActions.h"
@@ -240,6 +241,11 @@ void TfmMain::CreateMenus() {
 
   QMenu* edit = menu("miEdit", "&Edit");
   UndoActions = new TUndoActions(*edit, *this, patterns);
+  item(edit, "miHistory", "&History...", [this, patterns] {
+    if (!HistoryWindow)
+      HistoryWindow = new TfmHistory(*this, patterns);
+    HistoryWindow->ShowUp();
+  });
   edit->addSeparator();
   item(edit, "miPreferences", "&Preferences", [this] { EditPreferences(); });
 
@@ -408,6 +414,8 @@ void TfmMain::UpdateCommands() {
   // The active pattern may be another one now: Edit follows its history.
   if (UndoActions)
     UndoActions->Follow();
+  if (HistoryWindow)
+    HistoryWindow->Follow();
 }
 
 bool TfmMain::ShowHelpPage(const std::string& file) {

@@ -20,6 +20,7 @@ namespace quillane {
 class ORecovery;
 class TfmDesignForm;
 class TfmHelp;
+class TfmHistory;
 class TfmTree;
 class TUndoActions;
 
@@ -80,6 +81,7 @@ private:
   QMenu* RecentMenu = nullptr;
   QAction *miSavePattern = nullptr, *miSavePatternAs = nullptr, *miCloseWindow = nullptr;
   TUndoActions* UndoActions = nullptr; // a child of this window
+  TfmHistory* HistoryWindow = nullptr; // made on first use, a child of this window
   QAction *miCloseAllPatterns = nullptr, *miSaveAllPatterns = nullptr;
   // The tree's Production for the node chosen there, enabled as the tree's button is.
   QAction* miProduction = nullptr;

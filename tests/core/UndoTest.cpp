@@ -277,5 +277,50 @@ TEST_F(Undo, TheMemoryBoundDropsTheOldestStepsAndANewStepTheRedoBranch) {
   EXPECT_EQ(P->History.UndoCount() + P->History.RedoCount(), 0);
 }
 
+TEST_F(Undo, TheHistoryListGoesToAnyStepInOneMoveHeardOnce) {
+  EXPECT_TRUE(HistoryList(nullptr).Rows.empty());
+  std::vector<Bytes> states{State(*P)};
+  for (int row = 5; row <= 8; ++row) {
+    row == 7 ? P->SetUndefined() : Stroke(*P, TView::Machine, 2, 0, 19, row);
+    states.push_back(State(*P));
+  }
+  int history = 0, cells = 0;
+  auto subscription = P->Events.Subscribe([&](const TPatternChange& c) {
+    history += c.Kind == TPatternChange::TKind::History;
+    cells += c.Kind == TPatternChange::TKind::Cells;
+  });
+  const struct {
+    int Row;
+    int Steps; // as the list gives them: back when less than 0
+    const char* Accessible;
+  } moves[] = {{2, -2, "Paint, current"},         {0, -2, "(Start), current"},
+               {0, 0, "(Start), current"},        {4, 4, "Paint, current"},
+               {3, -1, "Set Undefined, current"}, {9, 0, nullptr}};
+  for (const auto& move : moves) {
+    SCOPED_TRACE(move.Row);
+    const THistoryList before = HistoryList(&P->History);
+    ASSERT_EQ(before.Rows.size(), 5U);
+    EXPECT_EQ(before.StepsTo(move.Row), move.Steps);
+    history = cells = 0;
+    GoToHistoryRow(P->History, move.Row);
+    const THistoryList list = HistoryList(&P->History);
+    if (!move.Accessible) {
+      EXPECT_EQ(list.Current, before.Current);
+      continue;
+    }
+    EXPECT_TRUE(Same(State(*P), states[static_cast<size_t>(move.Row)]));
+    EXPECT_EQ(list.Current, move.Row);
+    EXPECT_EQ(list.Rows[static_cast<size_t>(move.Row)].Accessible, move.Accessible);
+    EXPECT_EQ(list.Rows.back().Undone, move.Row < 4);
+    EXPECT_EQ(history, move.Steps != 0 ? 1 : 0);
+    EXPECT_LE(cells, 1);
+  }
+  // A stroke still open when the list is clicked is the newest step.
+  PaintPixel(*P, *P->Pictures->Get(0), TView::Machine, {0, 9}, 2);
+  GoToHistoryRow(P->History, 3);
+  EXPECT_TRUE(Same(State(*P), states[3]));
+  EXPECT_EQ(HistoryList(&P->History).Rows.back().Text, "Paint");
+}
+
 } // namespace
 } // namespace quillane::test

@@ -36,6 +36,7 @@
 #include "ui/BitmapForm.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/DesignForm.h"
+#include "ui/HistoryForm.h"
 #include "ui/MainForm.h"
 #include "ui/PaletteStrip.h"
 #include "ui/PatternSetupForm.h"
@@ -233,6 +234,20 @@ bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
   return ok;
 }
 
+// Edit > History on a painted pattern whose last stroke was undone: the current step in
+// bold, the one Redo would do again in grey.
+bool SaveHistory(TfmMain& main, OPattern& pattern, const QString& path) {
+  pattern.History.Undo();
+  main.findChild<QAction*>(QStringLiteral("miHistory"))->trigger();
+  auto* form = main.findChild<TfmHistory*>();
+  if (!form)
+    return false;
+  const bool saved = Save(*form, path);
+  form->hide();
+  pattern.History.Redo();
+  return saved;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -324,6 +339,7 @@ int main(int argc, char* argv[]) {
   ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-design.png"))) && ok;
   ok = SaveDrawingTools(*window, out.filePath(QStringLiteral("window-tools.png"))) && ok;
   ok = SavePreviews(tree, rugPattern, out) && ok;
+  ok = SaveHistory(main, rugPattern, out.filePath(QStringLiteral("history.png"))) && ok;
 
   // The settings of the same rug pattern.
   tree.Activate(*FindNode<OControlSetupUI>(tree, &rugPattern));

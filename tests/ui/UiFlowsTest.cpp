@@ -249,7 +249,7 @@ private slots:
           "Save &Pattern\tCtrl+S", "Save Pattern &As\tCtrl+Shift+S", "Close &Window\tCtrl+W", "-",
           "&Close All Patterns", "-", "&Save All Patterns", "-", "Pro&duction", "-", "&Explorer",
           "&Folder", "-", "E&xit"}},
-        {"&Edit", {"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "-", "&Preferences"}},
+        {"&Edit", {"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "&History...", "-", "&Preferences"}},
         {"Wi&zards",
          {"New &Pattern", "New &Rug Pattern", "New &Carpet Pattern", "New &Half Drop Pattern",
           "New Pattern From &Orlek Control File (.TUF)",

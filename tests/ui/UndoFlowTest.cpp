@@ -1,14 +1,17 @@
 // Undo and redo from the keyboard while the view window has the focus, and from the Edit
 // menu, which names the step and brings a deleted element back with its editor.
+#include <QListWidget>
 #include <QMenu>
 #include <QToolButton>
 #include <QtTest>
 
 #include "UiSupport.h"
+#include "editors/ViewStates.h"
 #include "elements/Picture.h"
 #include "elements/Region.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
+#include "ui/HistoryForm.h"
 #include "ui/RegionForm.h"
 #include "ui/TreeForm.h"
 #include "ui/WindowForm.h"
@@ -93,6 +96,39 @@ private slots:
         QStringLiteral("Regions"), Qt::MatchExactly | Qt::MatchRecursive)[0];
     QCOMPARE(regions->child(0)->text(0), QString::fromStdString(name));
     QVERIFY(undo->text().startsWith(QStringLiteral("&Undo New Region")));
+  }
+
+  void theHistoryWindowTakesTheClickedStepAndFollowsTheTreesPattern() {
+    TProgram program(Ini());
+    auto owned = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
+    OPattern& p = *owned;
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    tree.AddPattern(std::move(owned));
+    program.Main.show();
+    for (const int x : {2, 3}) {
+      PaintPixel(p, *p.Pictures->Get(0), TView::Machine, {x, 2}, 1);
+      p.History.EndStroke();
+    }
+    program.Trigger("miHistory");
+    auto* form = program.Main.findChild<TfmHistory*>();
+    QVERIFY(form && form->isVisible());
+    QListWidget* list = form->lbHistory;
+    QCOMPARE(list->count(), 3);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    QCOMPARE(p.History.UndoCount(), 0);
+    QVERIFY(list->item(0)->font().bold() && list->item(2)->font().italic());
+    // The arrows only choose; Enter takes the pattern there.
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(p.History.UndoCount(), 0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(p.History.UndoCount(), 1);
+
+    tree.AddPattern(GenerateWizard(TPlainWizard{20, 20, TWizardLayout::Sections2h}));
+    QCOMPARE(list->count(), 1);
+    tree.Select(FindNode<OPatternUI>(tree, &p));
+    QCOMPARE(list->count(), 3);
+    QVERIFY(list->item(1)->font().bold());
   }
 };
 

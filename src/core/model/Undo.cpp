@@ -81,6 +81,8 @@ void OUndoHistory::SetDefaultLimit(size_t bytes) {
 }
 
 void OUndoHistory::Notify() {
+  if (Quiet)
+    return;
   Pattern.Events.Notify({TPatternChange::TKind::History});
 }
 
@@ -281,6 +283,46 @@ void OUndoHistory::Redo() {
   Put(step, true);
   Done.push_back(std::move(step));
   Resize(Done.back());
+  Notify();
+}
+
+std::vector<std::string> OUndoHistory::UndoLabels() const {
+  std::vector<std::string> labels;
+  for (const TStep& step : Done)
+    labels.push_back(step.Label);
+  return labels;
+}
+
+std::vector<std::string> OUndoHistory::RedoLabels() const {
+  std::vector<std::string> labels;
+  for (auto step = Undone.rbegin(); step != Undone.rend(); ++step)
+    labels.push_back(step->Label);
+  return labels;
+}
+
+void OUndoHistory::Undo(int steps) {
+  Take(steps, true);
+}
+
+void OUndoHistory::Redo(int steps) {
+  Take(steps, false);
+}
+
+void OUndoHistory::Take(int steps, bool undo) {
+  if (steps <= 0 || Quiet)
+    return;
+  {
+    // A step that puts back more than cells is told at once (its elements may be gone when
+    // it returns); the views still paint once, after all of them.
+    OPatternEvents::TGroup oneReport(Pattern.Events);
+    struct TLoud {
+      bool& Flag;
+      ~TLoud() { Flag = false; }
+    } loud{Quiet};
+    Quiet = true;
+    for (int i = 0; i < steps; ++i)
+      undo ? Undo() : Redo();
+  }
   Notify();
 }
 

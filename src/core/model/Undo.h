@@ -62,6 +62,14 @@ public:
   std::string RedoLabel() const;
   void Undo();
   void Redo();
+  // The labels of the steps Undo would take back, the oldest first, and of those Redo would
+  // do again, the next first.
+  std::vector<std::string> UndoLabels() const;
+  std::vector<std::string> RedoLabels() const;
+  // Several steps at once, heard as one: the cells and pixels they put back in one report
+  // each, the history once at the end.
+  void Undo(int steps);
+  void Redo(int steps);
   void Clear();
   // An undo or redo is putting the pattern back (the tree follows the element lists then).
   bool Restoring() const { return RestoringFlag; }
@@ -183,6 +191,7 @@ private:
   int Depth = 0;
   std::unique_ptr<TSnapshot> Before;
   bool RestoringFlag = false;
+  bool Quiet = false; // taking several steps at once: the history is told at the end
   // Elements an undo took out of the pattern, kept until every view has let them go.
   std::vector<std::unique_ptr<ODesignData>> Removed;
 
@@ -194,6 +203,7 @@ private:
   void Resize(TStep& step);
   void Put(TStep& step, bool after);
   void Trim();
+  void Take(int steps, bool undo);
   // The pattern's listeners hear that what Undo and Redo offer may have changed.
   void Notify();
 };

@@ -132,6 +132,36 @@ TMenuEntry UndoMenuEntry(const OUndoHistory* history, bool undo) {
   return entry;
 }
 
+int THistoryList::StepsTo(int row) const {
+  return row < 0 || row >= static_cast<int>(Rows.size()) ? 0 : row - Current;
+}
+
+THistoryList HistoryList(const OUndoHistory* history) {
+  THistoryList list;
+  if (!history)
+    return list;
+  auto add = [&list](std::string text, bool undone) {
+    list.Rows.push_back({text, undone, text + (undone ? ", undone" : "")});
+  };
+  add(HistoryStartText, false);
+  for (std::string& label : history->UndoLabels())
+    add(std::move(label), false);
+  list.Current = static_cast<int>(list.Rows.size()) - 1;
+  list.Rows.back().Accessible += ", current";
+  for (std::string& label : history->RedoLabels())
+    add(std::move(label), true);
+  return list;
+}
+
+void GoToHistoryRow(OUndoHistory& history, int row) {
+  // A stroke still open is the newest step the list did not show yet: it counts as taken.
+  history.EndStroke();
+  if (row < 0 || row > history.UndoCount() + history.RedoCount())
+    return;
+  const int steps = row - history.UndoCount();
+  steps < 0 ? history.Undo(-steps) : history.Redo(steps);
+}
+
 std::string NumberedMenuEntry(int number, const std::string& text, bool tenth) {
   std::string entry = number < 10             ? "&" + std::to_string(number) + " "
                       : number == 10 && tenth ? "1&0 "

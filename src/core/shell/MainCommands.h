@@ -46,6 +46,26 @@ struct TMenuEntry {
   std::string Caption;
 };
 TMenuEntry UndoMenuEntry(const OUndoHistory* history, bool undo);
+
+// Edit > History: a first row for the pattern before every step kept, then the steps in
+// the order they were taken, those Redo would do again after the current one.
+inline const char* const HistoryStartText = "(Start)";
+struct THistoryRow {
+  std::string Text;
+  bool Undone = false; // a step Redo would do again
+  // What a screen reader says: the text and where the row stands ("Paint, current").
+  std::string Accessible;
+};
+struct THistoryList {
+  std::vector<THistoryRow> Rows; // none when no pattern is active
+  int Current = -1;              // the row the pattern stands just after
+  // The steps a click on `row` takes: redone when more than 0, undone when less.
+  int StepsTo(int row) const;
+};
+THistoryList HistoryList(const OUndoHistory* history);
+// A click or Enter on a row of HistoryList: the pattern goes to just after that step in
+// one move; a row out of the list changes nothing.
+void GoToHistoryRow(OUndoHistory& history, int row);
 // An entry of a menu's numbered list (open windows, recent patterns): "&1 " to "&9 " give
 // the first nine their mnemonic, the tenth gets "1&0 " where `tenth` and the rest nothing;
 // an & of the text itself is shown, not taken for a mnemonic.
