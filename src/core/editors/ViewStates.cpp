@@ -790,7 +790,7 @@ const TDrawToolInfo DrawToolInfos[7] = {
      "Click to fill the area of one colour; Shift fills every pixel of that colour"},
     {TDrawTool::Picker, 'I', "Picker", "Picker (I)",
      "Click to take a colour into the button pressed"},
-    {TDrawTool::Selection, 'M', "Selection", "Selection (M)",
+    {TDrawTool::Selection, 'M', "Select", "Select (M)",
      "Drag to select; a pasted block moves with the mouse or the arrows, Enter puts it down"},
 };
 
