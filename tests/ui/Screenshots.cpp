@@ -1,9 +1,9 @@
 // Pictures of the desktop program's windows: OUTDIR/main.png, about.png, folder.png,
 // wizard1.png to wizard5.png, window-machine.png, window-design.png, window-tools.png,
-// control-setup.png, pattern-setup.png, picture.png, region.png, section.png,
-// bitmap-import.png, bitmap-exact.png, bitmap-nearest.png, bitmap-reduce.png, edit-menu.png,
-// recent-patterns.png, preferences.png and production.png; production-sheet.pdf, whose first
-// page tools/screenshots turns into a picture.
+// window-selection.png, control-setup.png, pattern-setup.png, picture.png, region.png,
+// section.png, bitmap-import.png, bitmap-exact.png, bitmap-nearest.png, bitmap-reduce.png,
+// edit-menu.png, recent-patterns.png, preferences.png and production.png;
+// production-sheet.pdf, whose first page tools/screenshots turns into a picture.
 #include <tuple>
 
 #include <QApplication>
@@ -167,22 +167,47 @@ bool ShootProduction(TfmMain& main, const QDir& out) {
   SaveSheetPdf(out.filePath(QStringLiteral("production-sheet.pdf")).toStdString(),
                ProductionSheet(pattern, parameters, "2026-12-07"), pattern);
   return ok;
-  // The view window with the line tool chosen and a 3-pixel line being dragged: its preview
-  // over the picture, nothing painted until the button comes up.
-  bool SaveDrawingTools(TfmWindow & window, const QString& path) {
-    window.SubWindow()->setGeometry(10, 10, 760, 400);
-    Settle();
-    window.rbMachine->click();
-    window.ToolButtons[1]->click();
-    window.cbBrush->setCurrentIndex(2);
-    const int bottom = window.PaintBox1->height() - 1;
-    window.GridPress(Qt::LeftButton, QPoint(30 * 4 + 1, bottom - 5 * 4 - 1));
-    window.GridMove(QPoint(75 * 4 + 1, bottom - 35 * 4 - 1));
-    const bool saved = Save(*window.SubWindow(), path);
-    window.GridKey(Qt::Key_Escape, {});
-    window.SubWindow()->setGeometry(10, 10, 580, 360);
-    return saved;
-  }
+}
+
+// The view window with the line tool chosen and a 3-pixel line being dragged: its preview
+// over the picture, nothing painted until the button comes up.
+bool SaveDrawingTools(TfmWindow& window, const QString& path) {
+  window.SubWindow()->setGeometry(10, 10, 760, 400);
+  Settle();
+  window.rbMachine->click();
+  window.ToolButtons[1]->click();
+  window.cbBrush->setCurrentIndex(2);
+  const int bottom = window.PaintBox1->height() - 1;
+  window.GridPress(Qt::LeftButton, QPoint(30 * 4 + 1, bottom - 5 * 4 - 1));
+  window.GridMove(QPoint(75 * 4 + 1, bottom - 35 * 4 - 1));
+  const bool saved = Save(*window.SubWindow(), path);
+  window.GridKey(Qt::Key_Escape, {});
+  window.SubWindow()->setGeometry(10, 10, 580, 360);
+  return saved;
+}
+
+// The Select tool: the lower half of a cross copied, pasted, flipped and moved up and right,
+// floating in its dashed outline until Enter puts it down.
+bool SaveSelection(TfmWindow& window, const QString& path) {
+  window.SubWindow()->setGeometry(10, 10, 760, 400);
+  Settle();
+  window.rbMachine->click();
+  window.ToolButtons[5]->click();
+  const int bottom = window.PaintBox1->height() - 1;
+  window.GridPress(Qt::LeftButton, QPoint(1 * 4 + 1, bottom - 1 * 4 - 1));
+  window.GridMove(QPoint(16 * 4 + 1, bottom - 21 * 4 - 1));
+  window.GridRelease(Qt::LeftButton, QPoint(16 * 4 + 1, bottom - 21 * 4 - 1));
+  window.SelectionCommand(TSelectionCommand::Copy);
+  window.SelectionCommand(TSelectionCommand::Paste);
+  window.SelectionCommand(TSelectionCommand::FlipHorizontal);
+  for (int i = 0; i < 60; ++i)
+    window.GridKey(i < 22 ? Qt::Key_Right : Qt::Key_Up, {});
+  const bool saved = Save(*window.SubWindow(), path);
+  window.GridKey(Qt::Key_Escape, {});
+  window.GridKey(Qt::Key_Escape, {});
+  window.SubWindow()->setGeometry(10, 10, 580, 360);
+  return saved;
+}
 
 } // namespace
 
@@ -274,6 +299,7 @@ int main(int argc, char* argv[]) {
   stroke(Qt::RightButton, 2, 45, 17, 10);
   ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("window-design.png"))) && ok;
   ok = SaveDrawingTools(*window, out.filePath(QStringLiteral("window-tools.png"))) && ok;
+  ok = SaveSelection(*window, out.filePath(QStringLiteral("window-selection.png"))) && ok;
 
   // The settings of the same rug pattern.
   tree.Activate(*FindNode<OControlSetupUI>(tree, &rugPattern));
