@@ -391,6 +391,7 @@ void TfmWindow::Changed(const TPatternChange& change) {
     if (!Painting && !redraw.Repaint.Empty())
       PaintBox1->update(rect(redraw.Repaint));
   } else if (redraw.Kind == TRedraw::TKind::Everything) {
+    MouseState.Selection.KeepToPicture();
     Reduced.Of = nullptr;
     Drawn.Of = nullptr;
     SyncGeometry();

@@ -257,6 +257,12 @@ TEST_F(Selections, TheToolSelectsMovesAndPlacesAndTheCommandsFollowWhatIsSelecte
   mouse.Choose(std::make_unique<OZoomState>());
   EXPECT_EQ(p->History.UndoCount(), 3);
   EXPECT_FALSE(sel.Area || sel.Floating);
+  // A picture made smaller keeps what is selected on it.
+  mouse.Choose(std::make_unique<OSelectState>());
+  drag({30, 25}, {39, 29});
+  picture.Width = 35;
+  mouse.Selection.KeepToPicture();
+  EXPECT_TRUE(sel.Area == (TRect{30, 25, 34, 29}));
 }
 
 TEST(Blocks, ClipboardBytesRoundTripAndStrangeBytesAreRefused) {

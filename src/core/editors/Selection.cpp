@@ -328,6 +328,14 @@ std::string OSelection::Select(TCell from, TCell to, TView view) {
   return why;
 }
 
+void OSelection::KeepToPicture() {
+  if (Floating)
+    Follow();
+  else if (Area)
+    Area = SelectionArea({Area->Left, Area->Top}, {Area->Right, Area->Bottom}, Picture.Width,
+                         Picture.Height);
+}
+
 TBlock OSelection::Copy(TView view) const {
   return Area ? CopyBlock(Picture, view, *Area) : TBlock();
 }

@@ -104,6 +104,8 @@ public:
   // down first, as a click beside it does.
   std::string Select(TCell from, TCell to, TView view);
   void SelectNothing() { Area.reset(); }
+  // The picture changed its size: what is selected keeps to it.
+  void KeepToPicture();
 
   // The selected values; empty without a selection.
   TBlock Copy(TView view) const;
