@@ -1,5 +1,6 @@
 // The pattern view window on the offscreen platform: what a new window shows, zooming,
 // strokes in both views, the palette strip and colour patterns.
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -206,6 +207,19 @@ private slots:
     for (int c = 2; c <= 4; ++c)
       for (const TCell at : {TCell{c + 1, 2}, TCell{c, 1}})
         QCOMPARE(PickPixel(*o.Pattern, picture, TView::Machine, at).value_or(0), c % 2 + 1);
+    // Another program's image floats in the colours the bitmap import would give it.
+    QImage image(2, 1, QImage::Format_RGB32);
+    image.setPixel(0, 0, qRgb(1, 2, 3));
+    image.setPixel(1, 0, qRgb(255, 0, 0));
+    QGuiApplication::clipboard()->setImage(image);
+    QTest::keyClick(w.PaintBox1, Qt::Key_V, Qt::ControlModifier);
+    OBitmap24 same;
+    same.SetSize(2, 1);
+    same.SetPixel(0, 0, 0x030201);
+    same.SetPixel(1, 0, 0x0000FF);
+    QVERIFY(w.Mouse().Selection.Floating);
+    QCOMPARE(w.Mouse().Selection.Floating->Block, BlockFromImage(*o.Pattern, picture, same));
+    QCOMPARE(w.Mouse().Selection.Floating->Block.Values[1], 1);
   }
 
   void stripPressSwitchesToPaintModeAndColourPatternsShowTheMachineView() {
