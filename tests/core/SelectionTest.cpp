@@ -198,7 +198,8 @@ TEST_F(Selections, TheToolSelectsMovesAndPlacesAndTheCommandsFollowWhatIsSelecte
   g.SetBox(80, 60);
   g.SetPicture(picture.Width, picture.Height, 1);
   OViewMouse mouse(*p, picture, g);
-  mouse.Choose(std::make_unique<OSelectState>());
+  OPalettePaintBox colours(p->Palette.get(), false);
+  mouse.Choose(MakeToolState(TDrawTool::Selection, colours));
   EXPECT_EQ(ChosenTool(mouse), TDrawTool::Selection);
   const OSelection& sel = mouse.Selection;
   auto at = [](int c, int r) { return TViewInput{c, 59 - r}; }; // zoom 1, PLine 1 at the bottom
@@ -242,6 +243,10 @@ TEST_F(Selections, TheToolSelectsMovesAndPlacesAndTheCommandsFollowWhatIsSelecte
   EXPECT_EQ(p->History.UndoLabel(), "Paste");
   EXPECT_EQ(sel.Copy(TView::Machine), block);
   EXPECT_FALSE(mouse.Key(TViewKey::Enter, 0).Taken);
+  // Alt picks, with the selection kept.
+  EXPECT_EQ(mouse.Press({6, 59 - 8, TMouseButton::Right, ssAlt}).Status, "Palette Color 4");
+  EXPECT_EQ(colours.RightIndex, 4);
+  EXPECT_TRUE(sel.Area == (TRect{5, 7, 6, 8}));
 
   // Escape drops the block, then the selection, then is the window's.
   PasteInView(mouse, Block(1, 1, {3}));
@@ -258,7 +263,7 @@ TEST_F(Selections, TheToolSelectsMovesAndPlacesAndTheCommandsFollowWhatIsSelecte
   EXPECT_EQ(p->History.UndoCount(), 3);
   EXPECT_FALSE(sel.Area || sel.Floating);
   // A picture made smaller keeps what is selected on it.
-  mouse.Choose(std::make_unique<OSelectState>());
+  mouse.Choose(MakeToolState(TDrawTool::Selection, colours));
   drag({30, 25}, {39, 29});
   picture.Width = 35;
   mouse.Selection.KeepToPicture();

@@ -381,6 +381,17 @@ std::optional<std::string> PaintInStroke(OViewMouse& mouse, const TPixelRuns& pi
   return refused;
 }
 
+// Alt and a press: the colour under the mouse goes into the button pressed.
+TViewReply PickInto(OViewMouse& mouse, OPalettePaintBox& colours, TCell cell, bool left) {
+  TViewReply r;
+  if (const std::optional<uint8_t> v = PickPixel(mouse.Pattern, mouse.Picture, mouse.View, cell)) {
+    (left ? colours.LeftIndex : colours.RightIndex) = *v;
+    colours.Changes.Notify(TStripChange::Selection);
+    r.Status = "Palette Color " + std::to_string(*v);
+  }
+  return r;
+}
+
 TPixelRuns BrushedLine(const OViewMouse& mouse, TCell from, TCell to) {
   return Brushed(LineCells(from, to), mouse.Brush, mouse.Picture.Width, mouse.Picture.Height);
 }
@@ -399,15 +410,8 @@ TViewReply ODrawState::Press(OViewMouse& mouse, const TViewInput& in) {
   if (Held)
     return Again(mouse, *cell, in.Shift);
   const bool left = in.Button == TMouseButton::Left;
-  if (in.Shift & ssAlt) {
-    if (const std::optional<uint8_t> v =
-            PickPixel(mouse.Pattern, mouse.Picture, mouse.View, *cell)) {
-      (left ? Colours.LeftIndex : Colours.RightIndex) = *v;
-      Colours.Changes.Notify(TStripChange::Selection);
-      r.Status = "Palette Color " + std::to_string(*v);
-    }
-    return r;
-  }
+  if (in.Shift & ssAlt)
+    return PickInto(mouse, Colours, *cell, left);
   Held = in.Button;
   Index = left ? Colours.LeftIndex : Colours.RightIndex;
   return Begin(mouse, *cell, in.Shift);
@@ -693,6 +697,10 @@ TViewReply OSelectState::Press(OViewMouse& mouse, const TViewInput& in) {
     return Held ? TViewReply{} : BeginPan(mouse, in);
   if (Held)
     return {};
+  if (in.Shift & ssAlt) {
+    const std::optional<TCell> cell = mouse.Geometry.CellAt(in.X, in.Y);
+    return cell ? PickInto(mouse, Colours, *cell, in.Button == TMouseButton::Left) : TViewReply{};
+  }
   OSelection& s = mouse.Selection;
   const std::optional<TRect> before = SelectionBounds(s);
   const TCell at = PixelUnder(mouse.Geometry, in.X, in.Y);
@@ -807,7 +815,7 @@ std::unique_ptr<OViewState> MakeToolState(TDrawTool tool, OPalettePaintBox& colo
   case TDrawTool::Picker:
     return std::make_unique<OPickState>(colours);
   case TDrawTool::Selection:
-    return std::make_unique<OSelectState>();
+    return std::make_unique<OSelectState>(colours);
   case TDrawTool::Zoom:
     break;
   }

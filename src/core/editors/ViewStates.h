@@ -205,9 +205,11 @@ private:
 // The selection tool: a drag selects the pixels between its ends and a click selects nothing;
 // a drag that starts on a floating block moves it, a press beside it puts it down first.
 // Enter puts the block down, the arrows move it and Escape drops it (or, with none floating,
-// the selection). Another tool taken up puts the block down and selects nothing.
+// the selection). Another tool taken up puts the block down and selects nothing. Alt and a
+// press pick a colour, as with the drawing tools.
 class OSelectState : public OViewState {
 public:
+  explicit OSelectState(OPalettePaintBox& colours) : Colours(colours) {}
   std::string_view Name() const override { return "Selection"; }
   TViewCursor Cursor() const override { return Moving ? TViewCursor::SizeAll : TViewCursor::Cross; }
   TDragState Drag() const override { return Held ? TDragState::Stroke : TDragState::None; }
@@ -218,6 +220,7 @@ public:
   void Leave(OViewMouse& mouse) override;
 
 private:
+  OPalettePaintBox& Colours;
   bool Held = false, Moving = false, Dragged = false;
   TCell Anchor{}, Last{};
 };
