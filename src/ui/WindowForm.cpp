@@ -66,6 +66,16 @@ protected:
     if (!Window.GridKey(event->key(), event->modifiers()))
       QWidget::keyPressEvent(event);
   }
+  bool event(QEvent* event) override {
+    // The form's Enter moves the focus on unless a floating block waits to be put down.
+    if (event->type() == QEvent::ShortcutOverride && Window.GridTakesEnter())
+      if (const int key = static_cast<QKeyEvent*>(event)->key();
+          key == Qt::Key_Return || key == Qt::Key_Enter) {
+        event->accept();
+        return true;
+      }
+    return QWidget::event(event);
+  }
   void wheelEvent(QWheelEvent* event) override {
     Window.GridWheel(event->angleDelta(), event->modifiers(), event->position().toPoint());
   }
@@ -178,6 +188,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   ToolBar2->addWidget(cbBrush);
   connect(cbBrush, &QComboBox::currentIndexChanged, this,
           [this] { MouseState.Brush = cbBrush->currentData().toInt(); });
+  BuildSelectionMenu();
   rbMachine->setChecked(true);
   auto* viewGroup = new QButtonGroup(this);
   viewGroup->addButton(rbDesign);
@@ -252,6 +263,8 @@ void TfmWindow::ChooseTool(TDrawTool tool) {
   if (const auto* drawing = dynamic_cast<const ODrawState*>(&MouseState.ChosenState()))
     if (const TRect was = PixelBounds(drawing->Preview()); was.Left <= was.Right)
       gone.Preview = was;
+  if (!gone.Preview) // a selection goes too
+    gone.Preview = SelectionBounds(MouseState.Selection);
   MouseState.Choose(MakeToolState(tool, pbPalette->Box()));
   ShowTool();
   Follow(gone);
@@ -290,6 +303,7 @@ void TfmWindow::Follow(const TViewReply& reply) {
   if (reply.Status)
     Status(*reply.Status);
   ShowCursor();
+  ShowSelectionCommands();
 }
 
 void TfmWindow::ViewChosen() {
@@ -379,6 +393,7 @@ void TfmWindow::Changed(const TPatternChange& change) {
     if (!Painting && !redraw.Repaint.Empty())
       PaintBox1->update(rect(redraw.Repaint));
   } else if (redraw.Kind == TRedraw::TKind::Everything) {
+    MouseState.Selection.KeepToPicture();
     Reduced.Of = nullptr;
     Drawn.Of = nullptr;
     SyncGeometry();
@@ -450,6 +465,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
       painter.fillRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top), colour);
     }
   }
+  PaintSelection(painter, exposed);
 }
 
 void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride) {
@@ -560,7 +576,8 @@ bool TfmWindow::GridKey(int key, Qt::KeyboardModifiers modifiers) {
       {Qt::Key_Up, TViewKey::Up},         {Qt::Key_Down, TViewKey::Down},
       {Qt::Key_PageUp, TViewKey::PageUp}, {Qt::Key_PageDown, TViewKey::PageDown},
       {Qt::Key_Home, TViewKey::Home},     {Qt::Key_End, TViewKey::End},
-      {Qt::Key_Escape, TViewKey::Escape}};
+      {Qt::Key_Escape, TViewKey::Escape}, {Qt::Key_Return, TViewKey::Enter},
+      {Qt::Key_Enter, TViewKey::Enter}};
   TViewKey k = TViewKey::Other;
   for (const auto& [code, which] : keys)
     if (key == code)

@@ -12,6 +12,8 @@
 
 class QComboBox;
 class QLabel;
+class QMenu;
+class QPainter;
 class QRadioButton;
 class QScrollBar;
 class QToolBar;
@@ -40,6 +42,10 @@ public:
   QToolBar* ToolBar2;
   std::vector<QToolButton*> ToolButtons;
   QComboBox* cbBrush;
+  // The selection's commands, on a menu button of the tools' bar, in the order of
+  // TSelectionCommand; their keys work while the window has the focus.
+  QMenu* SelectionMenu;
+  std::vector<QAction*> SelectionActions;
   QRadioButton* rbDesign;
   QRadioButton* rbMachine;
   QToolButton* buSetUndefined;
@@ -74,6 +80,10 @@ public:
   void ShowControl(int control);
   // False for a key the grid does not use.
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
+  // Enter puts a floating block down rather than moving the focus on.
+  bool GridTakesEnter() const { return MouseState.Selection.Floating.has_value(); }
+  // A command of the selection menu, as its item or key runs it (WindowSelection.cpp).
+  void SelectionCommand(TSelectionCommand command);
 
 protected:
   // The window stops following the pattern: its picture may go before the window does.
@@ -119,6 +129,11 @@ private:
   QPointer<QLabel> StatusLabel;
   std::string ShownStatus;
   void Status(const std::string& text);
+  // The selection's menu and clipboard, and its outline and floating block over the grid.
+  bool ClipboardHasBlock = false;
+  void BuildSelectionMenu();
+  void ShowSelectionCommands();
+  void PaintSelection(QPainter& painter, const QRegion& exposed);
 
   void SetZoomMode(bool on);
   // Takes up a drawing tool (or Zoom) as its button or key does.

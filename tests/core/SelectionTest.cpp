@@ -2,6 +2,9 @@
 // across a section's edge in both views, cut and paste back, lifted blocks put down or
 // dropped, undo, and images mapped as the bitmap import maps them.
 #include "editors/Selection.h"
+
+#include <array>
+
 #include "PatternSupport.h"
 #include "editors/ViewStates.h"
 #include "setup/Creel.h"
@@ -185,6 +188,119 @@ TEST_F(Selections, ImagesTakeTheBitmapImportsColoursTopRowOnTopAndBlocksGoOutAsI
   // Out to another program and back, in colours the palette holds, as it was.
   EXPECT_EQ(BlockImage(block, *p->Palette).GetPixel(2, 0), p->Palette->GetColour(4));
   EXPECT_EQ(BlockFromImage(*p, picture, BlockImage(block, *p->Palette)), block);
+}
+
+TEST_F(Selections, TheToolSelectsMovesAndPlacesAndTheCommandsFollowWhatIsSelected) {
+  std::unique_ptr<OPattern> p = Halves(true);
+  p->PatternMode = pmColours; // every colour takes: the steps are the tool's alone
+  OPicture& picture = *p->Pictures->Get(0);
+  OViewGeometry g;
+  g.SetBox(80, 60);
+  g.SetPicture(picture.Width, picture.Height, 1);
+  OViewMouse mouse(*p, picture, g);
+  OPalettePaintBox colours(p->Palette.get(), false);
+  mouse.Choose(MakeToolState(TDrawTool::Selection, colours));
+  EXPECT_EQ(ChosenTool(mouse), TDrawTool::Selection);
+  const OSelection& sel = mouse.Selection;
+  auto at = [](int c, int r) { return TViewInput{c, 59 - r}; }; // zoom 1, PLine 1 at the bottom
+  auto drag = [&](TCell from, TCell to) {
+    mouse.Press(at(from.C, from.R));
+    mouse.Move(at(to.C, to.R));
+    return mouse.Release(at(to.C, to.R));
+  };
+  using C = TSelectionCommand;
+  // Copy, Cut, Delete | Paste with a block on the clipboard | flips and turn.
+  auto enabled = [&](std::array<bool, 3> want) {
+    for (const bool clip : {false, true}) {
+      EXPECT_EQ(SelectionCommandEnabled(sel, C::Copy, clip), want[0]);
+      EXPECT_EQ(SelectionCommandEnabled(sel, C::Delete, clip), want[0]);
+      EXPECT_EQ(SelectionCommandEnabled(sel, C::Paste, clip), clip);
+      EXPECT_EQ(SelectionCommandEnabled(sel, C::Turn, clip), want[2]);
+    }
+  };
+  enabled({false, false, false});
+  EXPECT_TRUE(drag({5, 7}, {2, 3}).Preview == (TRect{2, 3, 5, 7}));
+  EXPECT_TRUE(sel.Area == (TRect{2, 3, 5, 7}));
+  enabled({true, true, true});
+  drag({9, 9}, {9, 9}); // a click
+  EXPECT_FALSE(sel.Area);
+  drag({2, 3}, {5, 7});
+
+  const TBlock block = Block(2, 2, {1, 2, 3, 4});
+  PasteInView(mouse, block); // its top left on the selection's
+  EXPECT_TRUE(sel.Floating && sel.Floating->At == (TCell{2, 6}));
+  enabled({false, true, true});
+  mouse.Press(at(3, 7)); // on the block: it moves, the pattern waits
+  EXPECT_EQ(mouse.Cursor(), TViewCursor::SizeAll);
+  EXPECT_TRUE(mouse.Move(at(6, 7)).Preview == (TRect{2, 6, 6, 7}));
+  mouse.Release(at(6, 7));
+  EXPECT_TRUE(mouse.Key(TViewKey::Up, 0).Taken);
+  EXPECT_FALSE(mouse.Key(TViewKey::Up, ssCtrl).Taken);
+  EXPECT_TRUE(sel.Floating->At == (TCell{5, 7}));
+  EXPECT_EQ(p->History.UndoCount(), 0);
+  EXPECT_TRUE(mouse.Key(TViewKey::Enter, 0).Taken);
+  EXPECT_EQ(p->History.UndoCount(), 1);
+  EXPECT_EQ(p->History.UndoLabel(), "Paste");
+  EXPECT_EQ(sel.Copy(TView::Machine), block);
+  EXPECT_FALSE(mouse.Key(TViewKey::Enter, 0).Taken);
+  // Alt picks, with the selection kept.
+  EXPECT_EQ(mouse.Press({6, 59 - 8, TMouseButton::Right, ssAlt}).Status, "Palette Color 4");
+  EXPECT_EQ(colours.RightIndex, 4);
+  EXPECT_TRUE(sel.Area == (TRect{5, 7, 6, 8}));
+
+  // Escape drops the block, then the selection, then is the window's.
+  PasteInView(mouse, Block(1, 1, {3}));
+  for (const bool taken : {true, true, false})
+    EXPECT_EQ(mouse.Key(TViewKey::Escape, 0).Taken, taken);
+  EXPECT_EQ(p->History.UndoCount(), 1);
+  // Nothing selected, a block goes to the top left pixel in sight; a press beside it and
+  // another tool each put one down.
+  PasteInView(mouse, block);
+  EXPECT_TRUE(sel.Floating->At == (TCell{0, 28}));
+  drag({20, 20}, {20, 20});
+  PasteInView(mouse, FlippedVertically(block));
+  mouse.Choose(std::make_unique<OZoomState>());
+  EXPECT_EQ(p->History.UndoCount(), 3);
+  EXPECT_FALSE(sel.Area || sel.Floating);
+  // A picture made smaller keeps what is selected on it.
+  mouse.Choose(MakeToolState(TDrawTool::Selection, colours));
+  drag({30, 25}, {39, 29});
+  picture.Width = 35;
+  mouse.Selection.KeepToPicture();
+  EXPECT_TRUE(sel.Area == (TRect{30, 25, 34, 29}));
+}
+
+TEST(Blocks, ClipboardBytesRoundTripAndStrangeBytesAreRefused) {
+  const TBlock block = Block(3, 2, {1, 2, 3, 4, 5, 6});
+  const std::vector<uint8_t> bytes = BlockBytes(block);
+  EXPECT_EQ(bytes,
+            (std::vector<uint8_t>{'Q', 'L', 'B', 'K', 3, 0, 0, 0, 2, 0, 0, 0, 1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(BlockFromBytes(bytes.data(), bytes.size()), block);
+  auto header = [](uint32_t w, uint32_t h) {
+    std::vector<uint8_t> b{'Q', 'L', 'B', 'K'};
+    for (const uint32_t v : {w, h})
+      for (int i = 0; i < 32; i += 8)
+        b.push_back(static_cast<uint8_t>(v >> i));
+    return b;
+  };
+  std::vector<uint8_t> wrongMagic = bytes;
+  wrongMagic[3] = 'X';
+  const std::vector<uint8_t> hostile[] = {
+      {},
+      {bytes.begin(), bytes.end() - 1},
+      {bytes.begin(), bytes.begin() + 11},
+      wrongMagic,
+      header(0, 0),
+      header(65536, 65536),   // wraps to 0 in 32 bits
+      header(0x80000000u, 1), // past an int
+      [&] {
+        auto b = bytes;
+        b.push_back(0);
+        return b;
+      }(),
+  };
+  for (const auto& b : hostile)
+    EXPECT_FALSE(BlockFromBytes(b.data(), b.size())) << b.size();
 }
 
 } // namespace

@@ -248,6 +248,29 @@ bool SaveHistory(TfmMain& main, OPattern& pattern, const QString& path) {
   return saved;
 }
 
+// The Select tool: the lower half of a cross copied, pasted, flipped and moved up and right,
+// floating in its dashed outline until Enter puts it down.
+bool SaveSelection(TfmWindow& window, const QString& path) {
+  window.SubWindow()->setGeometry(10, 10, 760, 400);
+  Settle();
+  window.rbMachine->click();
+  window.ToolButtons[5]->click();
+  const int bottom = window.PaintBox1->height() - 1;
+  window.GridPress(Qt::LeftButton, QPoint(1 * 4 + 1, bottom - 1 * 4 - 1));
+  window.GridMove(QPoint(16 * 4 + 1, bottom - 21 * 4 - 1));
+  window.GridRelease(Qt::LeftButton, QPoint(16 * 4 + 1, bottom - 21 * 4 - 1));
+  window.SelectionCommand(TSelectionCommand::Copy);
+  window.SelectionCommand(TSelectionCommand::Paste);
+  window.SelectionCommand(TSelectionCommand::FlipHorizontal);
+  for (int i = 0; i < 60; ++i)
+    window.GridKey(i < 22 ? Qt::Key_Right : Qt::Key_Up, {});
+  const bool saved = Save(*window.SubWindow(), path);
+  window.GridKey(Qt::Key_Escape, {});
+  window.GridKey(Qt::Key_Escape, {});
+  window.SubWindow()->setGeometry(10, 10, 580, 360);
+  return saved;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -340,6 +363,7 @@ int main(int argc, char* argv[]) {
   ok = SaveDrawingTools(*window, out.filePath(QStringLiteral("window-tools.png"))) && ok;
   ok = SavePreviews(tree, rugPattern, out) && ok;
   ok = SaveHistory(main, rugPattern, out.filePath(QStringLiteral("history.png"))) && ok;
+  ok = SaveSelection(*window, out.filePath(QStringLiteral("window-selection.png"))) && ok;
 
   // The settings of the same rug pattern.
   tree.Activate(*FindNode<OControlSetupUI>(tree, &rugPattern));

@@ -1,5 +1,6 @@
 // The pattern view window on the offscreen platform: what a new window shows, zooming,
 // strokes in both views, the palette strip and colour patterns.
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -173,6 +174,52 @@ private slots:
     QTest::mouseClick(w.PaintBox1, Qt::RightButton, Qt::AltModifier, QPoint(7, y));
     QCOMPARE(w.pbPalette->Box().RightIndex, 1);
     QCOMPARE(o.Pattern->History.UndoLabel(), "Line");
+  }
+
+  void selectionCopiedPastedMovedAndPutDownByKeysIsOneStep() {
+    auto pattern = TwoParts();
+    OPicture& picture = *pattern->Pictures->Get(0);
+    picture.BringUpToDate(TView::Machine);
+    for (int c = 2; c <= 4; ++c) // colours 1, 2 and 1 on PLine 2
+      picture.PaintMachinePixel(c, 1, static_cast<uint8_t>(c % 2 + 1));
+    pattern->History.EndStroke();
+    TOpened o(Ini(), std::move(pattern));
+    TfmWindow& w = *o.Window;
+    w.PaintBox1->setFocus();
+    QTest::keyClick(w.PaintBox1, Qt::Key_M);
+    QCOMPARE(w.Mouse().State().Name(), "Selection");
+    QVERIFY(!w.SelectionActions[0]->isEnabled());
+    const int bottom = w.PaintBox1->height() - 1;
+    Mouse(w.PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, {2, bottom - 1});
+    Mouse(w.PaintBox1, QEvent::MouseMove, Qt::LeftButton, {4, bottom - 1});
+    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, {4, bottom - 1});
+    QVERIFY(w.SelectionActions[0]->isEnabled());
+    const auto before = o.Pattern->States.Data();
+    QTest::keyClick(w.PaintBox1, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(w.PaintBox1, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(w.PaintBox1, Qt::Key_Up);
+    QTest::keyClick(w.PaintBox1, Qt::Key_Right);
+    // Drawn over the grid one PLine up and a control right; the pattern waits for Enter.
+    QCOMPARE(w.PaintBox1->grab().toImage().pixel(3, bottom - 2), qRgb(255, 0, 0));
+    QVERIFY(o.Pattern->States.Data() == before);
+    QTest::keyClick(w.PaintBox1, Qt::Key_Return);
+    QCOMPARE(o.Pattern->History.UndoLabel(), "Paste");
+    for (int c = 2; c <= 4; ++c)
+      for (const TCell at : {TCell{c + 1, 2}, TCell{c, 1}})
+        QCOMPARE(PickPixel(*o.Pattern, picture, TView::Machine, at).value_or(0), c % 2 + 1);
+    // Another program's image floats in the colours the bitmap import would give it.
+    QImage image(2, 1, QImage::Format_RGB32);
+    image.setPixel(0, 0, qRgb(1, 2, 3));
+    image.setPixel(1, 0, qRgb(255, 0, 0));
+    QGuiApplication::clipboard()->setImage(image);
+    QTest::keyClick(w.PaintBox1, Qt::Key_V, Qt::ControlModifier);
+    OBitmap24 same;
+    same.SetSize(2, 1);
+    same.SetPixel(0, 0, 0x030201);
+    same.SetPixel(1, 0, 0x0000FF);
+    QVERIFY(w.Mouse().Selection.Floating);
+    QCOMPARE(w.Mouse().Selection.Floating->Block, BlockFromImage(*o.Pattern, picture, same));
+    QCOMPARE(w.Mouse().Selection.Floating->Block.Values[1], 1);
   }
 
   void stripPressSwitchesToPaintModeAndColourPatternsShowTheMachineView() {

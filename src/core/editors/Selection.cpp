@@ -270,10 +270,70 @@ OBitmap24 BlockImage(const TBlock& block, const OPalette& palette) {
   return image;
 }
 
+namespace {
+constexpr uint8_t BlockMagic[4] = {'Q', 'L', 'B', 'K'};
+constexpr size_t BlockHeader = 12;
+} // namespace
+
+std::vector<uint8_t> BlockBytes(const TBlock& block) {
+  std::vector<uint8_t> bytes(BlockMagic, BlockMagic + 4);
+  for (const int size : {block.Width, block.Height})
+    for (int shift = 0; shift < 32; shift += 8)
+      bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(size) >> shift));
+  bytes.insert(bytes.end(), block.Values.begin(), block.Values.end());
+  return bytes;
+}
+
+std::optional<TBlock> BlockFromBytes(const uint8_t* data, size_t size) {
+  if (!data || size < BlockHeader || !std::equal(BlockMagic, BlockMagic + 4, data))
+    return std::nullopt;
+  auto number = [data](size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+      v = v << 8 | data[at + static_cast<size_t>(i)];
+    return v;
+  };
+  const uint32_t width = number(4), height = number(8);
+  // Each size below 2^31, so their product cannot wrap in 64 bits.
+  if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
+      uint64_t{width} * height != size - BlockHeader)
+    return std::nullopt;
+  TBlock block;
+  block.Width = static_cast<int>(width);
+  block.Height = static_cast<int>(height);
+  block.Values.assign(data + BlockHeader, data + size);
+  return block;
+}
+
+bool SelectionCommandEnabled(const OSelection& selection, TSelectionCommand command,
+                             bool clipboardHasBlock) {
+  switch (command) {
+  case TSelectionCommand::Copy:
+  case TSelectionCommand::Cut:
+  case TSelectionCommand::Delete:
+    return selection.Area && !selection.Floating;
+  case TSelectionCommand::Paste:
+    return clipboardHasBlock;
+  case TSelectionCommand::FlipHorizontal:
+  case TSelectionCommand::FlipVertical:
+  case TSelectionCommand::Turn:
+    return selection.Area || selection.Floating;
+  }
+  return false;
+}
+
 std::string OSelection::Select(TCell from, TCell to, TView view) {
   std::string why = Floating ? Place(view) : std::string();
   Area = SelectionArea(from, to, Picture.Width, Picture.Height);
   return why;
+}
+
+void OSelection::KeepToPicture() {
+  if (Floating)
+    Follow();
+  else if (Area)
+    Area = SelectionArea({Area->Left, Area->Top}, {Area->Right, Area->Bottom}, Picture.Width,
+                         Picture.Height);
 }
 
 TBlock OSelection::Copy(TView view) const {

@@ -74,6 +74,14 @@ TBlock BlockFromImage(OPattern& pattern, OPicture& picture, const OBitmap24& ima
 // The block as an image for other programs: each value's palette colour, its top row first.
 OBitmap24 BlockImage(const TBlock& block, const OPalette& palette);
 
+// A block as the clipboard carries it between this program's windows: "QLBK", the width and
+// the height as 32-bit little-endian numbers, then the values row after row as TBlock holds
+// them.
+std::vector<uint8_t> BlockBytes(const TBlock& block);
+// Bytes from the clipboard, which anyone may have put there: none unless the header is ours
+// and the sizes account for the bytes exactly.
+std::optional<TBlock> BlockFromBytes(const uint8_t* data, size_t size);
+
 // The selection of one view window: the selected pixels and a block floating over them
 // until it is put down or dropped. The pattern changes only by Cut, Delete and Place.
 class OSelection {
@@ -96,6 +104,8 @@ public:
   // down first, as a click beside it does.
   std::string Select(TCell from, TCell to, TView view);
   void SelectNothing() { Area.reset(); }
+  // The picture changed its size: what is selected keeps to it.
+  void KeepToPicture();
 
   // The selected values; empty without a selection.
   TBlock Copy(TView view) const;
@@ -134,5 +144,21 @@ private:
   void Transform(TView view, TBlock (*transform)(const TBlock&), const char* label);
   void Follow(); // the selection follows the floating block
 };
+
+// The commands a view window offers on its selection.
+enum class TSelectionCommand : uint8_t {
+  Copy,
+  Cut,
+  Paste,
+  Delete,
+  FlipHorizontal,
+  FlipVertical,
+  Turn
+};
+// Copy, Cut and Delete take the selected pixels, which a floating block hides until it is
+// put down; the flips and the turn take the floating block or the selected pixels; Paste
+// wants a block or an image on the clipboard.
+bool SelectionCommandEnabled(const OSelection& selection, TSelectionCommand command,
+                             bool clipboardHasBlock);
 
 } // namespace quillane

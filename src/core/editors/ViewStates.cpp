@@ -1,5 +1,6 @@
 #include "editors/ViewStates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -380,6 +381,17 @@ std::optional<std::string> PaintInStroke(OViewMouse& mouse, const TPixelRuns& pi
   return refused;
 }
 
+// Alt and a press: the colour under the mouse goes into the button pressed.
+TViewReply PickInto(OViewMouse& mouse, OPalettePaintBox& colours, TCell cell, bool left) {
+  TViewReply r;
+  if (const std::optional<uint8_t> v = PickPixel(mouse.Pattern, mouse.Picture, mouse.View, cell)) {
+    (left ? colours.LeftIndex : colours.RightIndex) = *v;
+    colours.Changes.Notify(TStripChange::Selection);
+    r.Status = "Palette Color " + std::to_string(*v);
+  }
+  return r;
+}
+
 TPixelRuns BrushedLine(const OViewMouse& mouse, TCell from, TCell to) {
   return Brushed(LineCells(from, to), mouse.Brush, mouse.Picture.Width, mouse.Picture.Height);
 }
@@ -398,15 +410,8 @@ TViewReply ODrawState::Press(OViewMouse& mouse, const TViewInput& in) {
   if (Held)
     return Again(mouse, *cell, in.Shift);
   const bool left = in.Button == TMouseButton::Left;
-  if (in.Shift & ssAlt) {
-    if (const std::optional<uint8_t> v =
-            PickPixel(mouse.Pattern, mouse.Picture, mouse.View, *cell)) {
-      (left ? Colours.LeftIndex : Colours.RightIndex) = *v;
-      Colours.Changes.Notify(TStripChange::Selection);
-      r.Status = "Palette Color " + std::to_string(*v);
-    }
-    return r;
-  }
+  if (in.Shift & ssAlt)
+    return PickInto(mouse, Colours, *cell, left);
   Held = in.Button;
   Index = left ? Colours.LeftIndex : Colours.RightIndex;
   return Begin(mouse, *cell, in.Shift);
@@ -588,7 +593,7 @@ TViewReply OPanState::Release(OViewMouse& mouse, const TViewInput& in) {
 }
 
 OViewMouse::OViewMouse(OPattern& pattern, OPicture& picture, OViewGeometry& geometry)
-    : Pattern(pattern), Picture(picture), Geometry(geometry),
+    : Pattern(pattern), Picture(picture), Geometry(geometry), Selection(pattern, picture),
       Chosen(std::make_unique<OZoomState>()) {}
 
 void OViewMouse::Choose(std::unique_ptr<OViewState> state) {
@@ -659,7 +664,129 @@ TViewReply OViewMouse::Wheel(int across, int up, const TViewInput& at) {
 
 namespace quillane {
 
-const TDrawToolInfo DrawToolInfos[6] = {
+std::optional<TRect> SelectionBounds(const OSelection& selection) {
+  std::optional<TRect> r = selection.Area;
+  if (const auto& f = selection.Floating) {
+    // Wherever it floats, also beside the picture.
+    const TRect block{f->At.C, f->At.R, f->At.C + f->Block.Width - 1,
+                      f->At.R + f->Block.Height - 1};
+    r = r ? TRect{std::min(r->Left, block.Left), std::min(r->Top, block.Top),
+                  std::max(r->Right, block.Right), std::max(r->Bottom, block.Bottom)}
+          : block;
+  }
+  return r;
+}
+
+namespace {
+
+// The reply draws again what the selection covered before and covers now.
+void Redraw(TViewReply& reply, const std::optional<TRect>& before, const OSelection& selection) {
+  const std::optional<TRect> now = SelectionBounds(selection);
+  if (before && now)
+    reply.Preview =
+        TRect{std::min(before->Left, now->Left), std::min(before->Top, now->Top),
+              std::max(before->Right, now->Right), std::max(before->Bottom, now->Bottom)};
+  else
+    reply.Preview = before ? before : now;
+}
+
+} // namespace
+
+TViewReply OSelectState::Press(OViewMouse& mouse, const TViewInput& in) {
+  if (in.Button == TMouseButton::Middle)
+    return Held ? TViewReply{} : BeginPan(mouse, in);
+  if (Held)
+    return {};
+  if (in.Shift & ssAlt) {
+    const std::optional<TCell> cell = mouse.Geometry.CellAt(in.X, in.Y);
+    return cell ? PickInto(mouse, Colours, *cell, in.Button == TMouseButton::Left) : TViewReply{};
+  }
+  OSelection& s = mouse.Selection;
+  const std::optional<TRect> before = SelectionBounds(s);
+  const TCell at = PixelUnder(mouse.Geometry, in.X, in.Y);
+  TViewReply r;
+  Held = true;
+  Dragged = false;
+  Anchor = Last = at;
+  const auto& f = s.Floating;
+  Moving = f && at.C >= f->At.C && at.C < f->At.C + f->Block.Width && at.R >= f->At.R &&
+           at.R < f->At.R + f->Block.Height;
+  if (f && !Moving)
+    if (std::string why = s.Place(mouse.View); !why.empty())
+      r.Status = std::move(why);
+  Redraw(r, before, s);
+  return r;
+}
+
+TViewReply OSelectState::Move(OViewMouse& mouse, const TViewInput& in) {
+  if (!Held)
+    return OViewState::Move(mouse, in);
+  OSelection& s = mouse.Selection;
+  const std::optional<TRect> before = SelectionBounds(s);
+  const TCell at = PixelUnder(mouse.Geometry, in.X, in.Y);
+  TViewReply r;
+  if (Moving) {
+    s.MoveBy(at.C - Last.C, at.R - Last.R);
+  } else if (Dragged || at != Anchor) {
+    Dragged = true;
+    s.Select(Anchor, at, mouse.View);
+  }
+  Last = at;
+  r.Status = CellText(mouse.Geometry.CellAt(in.X, in.Y));
+  Redraw(r, before, s);
+  return r;
+}
+
+TViewReply OSelectState::Release(OViewMouse& mouse, const TViewInput& in) {
+  if (in.Button == TMouseButton::Middle || !Held)
+    return {};
+  const std::optional<TRect> before = SelectionBounds(mouse.Selection);
+  TViewReply r = Move(mouse, in);
+  if (!Moving && !Dragged)
+    mouse.Selection.SelectNothing();
+  Held = Moving = false;
+  Redraw(r, before, mouse.Selection);
+  return r;
+}
+
+TViewReply OSelectState::Key(OViewMouse& mouse, TViewKey key, uint32_t shift) {
+  OSelection& s = mouse.Selection;
+  const std::optional<TRect> before = SelectionBounds(s);
+  TViewReply r;
+  if (key == TViewKey::Enter && s.Floating) {
+    if (std::string why = s.Place(mouse.View); !why.empty())
+      r.Status = std::move(why);
+  } else if ((shift & (ssShift | ssAlt | ssCtrl)) != 0 || key == TViewKey::Enter || !s.Key(key)) {
+    return OViewState::Key(mouse, key, shift);
+  }
+  // A drag going on when its block went would select afresh on the next move.
+  Held = Moving = false;
+  Redraw(r, before, s);
+  return r;
+}
+
+void OSelectState::Leave(OViewMouse& mouse) {
+  Held = Moving = false;
+  mouse.Selection.Place(mouse.View);
+  mouse.Selection.SelectNothing();
+}
+
+std::string PasteInView(OViewMouse& mouse, TBlock block) {
+  OSelection& s = mouse.Selection;
+  TCell corner;
+  if (s.Area) {
+    corner = {s.Area->Left, s.Area->Bottom};
+  } else {
+    // The grid's top left point may lie above or beside a small picture.
+    corner = PixelUnder(mouse.Geometry, 0, 0);
+    corner = {std::clamp(corner.C, 0, std::max(mouse.Picture.Width - 1, 0)),
+              std::clamp(corner.R, 0, std::max(mouse.Picture.Height - 1, 0))};
+  }
+  const int height = block.Height;
+  return s.Paste(std::move(block), {corner.C, corner.R - height + 1}, mouse.View);
+}
+
+const TDrawToolInfo DrawToolInfos[7] = {
     {TDrawTool::Zoom, 'Z', "Zoom", "Zoom (Z)", "Left click zooms in, right click zooms out"},
     {TDrawTool::Pencil, 'B', "Pencil", "Pencil (B)",
      "Drag to paint with the button's colour; Alt+click picks a colour"},
@@ -671,6 +798,8 @@ const TDrawToolInfo DrawToolInfos[6] = {
      "Click to fill the area of one colour; Shift fills every pixel of that colour"},
     {TDrawTool::Picker, 'I', "Picker", "Picker (I)",
      "Click to take a colour into the button pressed"},
+    {TDrawTool::Selection, 'M', "Select", "Select (M)",
+     "Drag to select; a pasted block moves with the mouse or the arrows, Enter puts it down"},
 };
 
 std::unique_ptr<OViewState> MakeToolState(TDrawTool tool, OPalettePaintBox& colours) {
@@ -685,6 +814,8 @@ std::unique_ptr<OViewState> MakeToolState(TDrawTool tool, OPalettePaintBox& colo
     return std::make_unique<OFillState>(colours);
   case TDrawTool::Picker:
     return std::make_unique<OPickState>(colours);
+  case TDrawTool::Selection:
+    return std::make_unique<OSelectState>(colours);
   case TDrawTool::Zoom:
     break;
   }
@@ -703,6 +834,8 @@ TDrawTool ChosenTool(const OViewMouse& mouse) {
     return TDrawTool::Fill;
   if (dynamic_cast<const OPickState*>(&s))
     return TDrawTool::Picker;
+  if (dynamic_cast<const OSelectState*>(&s))
+    return TDrawTool::Selection;
   return TDrawTool::Zoom;
 }
 

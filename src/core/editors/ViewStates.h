@@ -14,6 +14,7 @@
 
 #include "data/PatternEvents.h"
 #include "editors/DrawTools.h"
+#include "editors/Selection.h"
 #include "editors/ViewGeometry.h"
 #include "setup/PalettePaintBox.h"
 
@@ -27,7 +28,19 @@ class OPicture;
 enum class TViewCursor : uint8_t { Arrow, SizeAll, ClosedHand, Cross, PointingHand };
 
 // The keys the states know; any other key is Other.
-enum class TViewKey : uint8_t { Left, Right, Up, Down, PageUp, PageDown, Home, End, Escape, Other };
+enum class TViewKey : uint8_t {
+  Left,
+  Right,
+  Up,
+  Down,
+  PageUp,
+  PageDown,
+  Home,
+  End,
+  Escape,
+  Enter,
+  Other
+};
 
 // What the mouse is dragging while a button is held.
 enum class TDragState : uint8_t { None, Stroke, View };
@@ -189,6 +202,33 @@ private:
   TViewReply Begin(OViewMouse& mouse, TCell at, uint32_t shift) override;
 };
 
+// The selection tool: a drag selects the pixels between its ends and a click selects nothing;
+// a drag that starts on a floating block moves it, a press beside it puts it down first.
+// Enter puts the block down, the arrows move it and Escape drops it (or, with none floating,
+// the selection). Another tool taken up puts the block down and selects nothing. Alt and a
+// press pick a colour, as with the drawing tools.
+class OSelectState : public OViewState {
+public:
+  explicit OSelectState(OPalettePaintBox& colours) : Colours(colours) {}
+  std::string_view Name() const override { return "Selection"; }
+  TViewCursor Cursor() const override { return Moving ? TViewCursor::SizeAll : TViewCursor::Cross; }
+  TDragState Drag() const override { return Held ? TDragState::Stroke : TDragState::None; }
+  TViewReply Press(OViewMouse& mouse, const TViewInput& in) override;
+  TViewReply Move(OViewMouse& mouse, const TViewInput& in) override;
+  TViewReply Release(OViewMouse& mouse, const TViewInput& in) override;
+  TViewReply Key(OViewMouse& mouse, TViewKey key, uint32_t shift) override;
+  void Leave(OViewMouse& mouse) override;
+
+private:
+  OPalettePaintBox& Colours;
+  bool Held = false, Moving = false, Dragged = false;
+  TCell Anchor{}, Last{};
+};
+
+// The pixels a selection's outline and floating block cover, to be drawn again when they
+// change; none when nothing is selected or floating.
+std::optional<TRect> SelectionBounds(const OSelection& selection);
+
 // The picture follows the mouse from where the middle button went down until it comes up;
 // then the state it interrupted goes on.
 class OPanState : public OViewState {
@@ -219,6 +259,9 @@ public:
   TView View = TView::Machine;
   // The pencil's and the line's square brush, pixels across: one of BrushSizes.
   int Brush = 1;
+  // What the selection tool selected; it outlives the tool's state so that the window's
+  // commands reach it.
+  OSelection Selection;
 
   // The state that takes the events now, and the one the toolbar chose (they differ while
   // a drag of the view interrupts it).
@@ -255,6 +298,10 @@ private:
                       const TViewInput& in);
   void Settle();
 };
+
+// Floats a pasted block with its top left pixel on the selection's, or else on the top left
+// pixel in sight; answers why a block put down first was refused.
+std::string PasteInView(OViewMouse& mouse, TBlock block);
 
 // A colour pattern has one view: its window and its bitmap import offer the machine view
 // only.
@@ -293,7 +340,7 @@ std::optional<uint8_t> PickPixel(OPattern& pattern, OPicture& picture, TView vie
 
 // The view's tools as the window offers them: its key, its button's text, the hint of its
 // button and what the status bar says when it is chosen.
-enum class TDrawTool : uint8_t { Zoom, Pencil, Line, Rectangle, Fill, Picker };
+enum class TDrawTool : uint8_t { Zoom, Pencil, Line, Rectangle, Fill, Picker, Selection };
 struct TDrawToolInfo {
   TDrawTool Tool;
   char Key;
@@ -301,7 +348,7 @@ struct TDrawToolInfo {
   const char* Hint;
   const char* Status;
 };
-extern const TDrawToolInfo DrawToolInfos[6];
+extern const TDrawToolInfo DrawToolInfos[7];
 std::unique_ptr<OViewState> MakeToolState(TDrawTool tool, OPalettePaintBox& colours);
 // The tool whose state takes the events chosen (Zoom for none of the drawing tools').
 TDrawTool ChosenTool(const OViewMouse& mouse);
