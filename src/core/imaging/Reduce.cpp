@@ -22,11 +22,16 @@ TNearest::TNearest(std::vector<uint32_t> colours) : Set(std::move(colours)) {
 uint8_t TNearest::Search(uint32_t colour) const {
   const TLab lab = LabOf(colour);
   // Most colours of the set lie too far in lightness alone to be nearest: the distance is
-  // at least the lightness term, so those are passed over once one near in lightness is
-  // known. The margin keeps rounding from passing over a colour as near as the best.
+  // at least the lightness term, so those are passed over once a near one is known, the
+  // nearest in plain Lab distance. The margin keeps rounding from passing over a colour as
+  // near as the best.
+  auto plain = [&lab](const TLab& other) {
+    const double l = other.L - lab.L, a = other.A - lab.A, b = other.B - lab.B;
+    return l * l + a * a + b * b;
+  };
   size_t first = 0;
   for (size_t i = 1; i < Labs.size(); ++i)
-    if (std::abs(Labs[i].L - lab.L) < std::abs(Labs[first].L - lab.L))
+    if (plain(Labs[i]) < plain(Labs[first]))
       first = i;
   double best = DeltaE2000(lab, Labs[first]);
   size_t found = first;
@@ -205,11 +210,6 @@ void TDitherer::FloydSteinberg(const uint32_t* const* rows, uint8_t* indices, co
   const int16_t* have = Channels.data();
   const uint8_t* near = Nearest.NearTable();
   const size_t width = Width;
-  auto found = [&](int red, int green, int blue) {
-    const size_t slot = TNearest::NearSlot(red, green, blue);
-    const uint8_t known = near[slot];
-    return (known != 0 ? known : Nearest.FillNear(slot)) - 1;
-  };
 #if defined(QUILLANE_SSE2)
   // The three channels side by side in one register.
   struct TLine {
@@ -219,7 +219,8 @@ void TDitherer::FloydSteinberg(const uint32_t* const* rows, uint8_t* indices, co
     uint8_t* Out;
     __m128i Last, Gathered;
   };
-  const __m128i zero = _mm_setzero_si128(), eight = _mm_set1_epi16(8), top = _mm_set1_epi16(255);
+  const __m128i zero = _mm_setzero_si128(), eight = _mm_set1_epi16(8), top = _mm_set1_epi16(255),
+                weights = _mm_setr_epi16(1, 32, 1024, 0, 0, 0, 0, 0);
   auto cell = [&](TLine& l, size_t i) {
     const __m128i colour =
         _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(l.Colours[i])), zero);
@@ -231,8 +232,12 @@ void TDitherer::FloydSteinberg(const uint32_t* const* rows, uint8_t* indices, co
                           _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(above, right), eight), 4)),
             zero),
         top);
-    const int rg = _mm_cvtsi128_si32(want);
-    const int index = found(rg & 0xFFFF, rg >> 16, _mm_extract_epi16(want, 2));
+    // The slot as FindNear's: the channels' top five bits, red lowest.
+    const __m128i parts = _mm_madd_epi16(_mm_srli_epi16(want, 3), weights);
+    const size_t slot =
+        static_cast<size_t>(_mm_cvtsi128_si32(_mm_add_epi32(parts, _mm_srli_epi64(parts, 32))));
+    const uint8_t known = near[slot];
+    const int index = (known != 0 ? known : Nearest.FillNear(slot)) - 1;
     l.Out[i] = as[index];
     const __m128i err =
         _mm_sub_epi16(want, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(have + 4 * index)));
@@ -250,6 +255,11 @@ void TDitherer::FloydSteinberg(const uint32_t* const* rows, uint8_t* indices, co
                  zero};
   };
 #else
+  auto found = [&](int red, int green, int blue) {
+    const size_t slot = TNearest::NearSlot(red, green, blue);
+    const uint8_t known = near[slot];
+    return (known != 0 ? known : Nearest.FillNear(slot)) - 1;
+  };
   struct TLine {
     const uint32_t* Colours;
     const int16_t* Above;
@@ -296,7 +306,14 @@ void TDitherer::FloydSteinberg(const uint32_t* const* rows, uint8_t* indices, co
       else if (i == width)
         end(l, i);
     };
-    for (size_t t = 0; t <= width + Lag * (N - 1); ++t)
+    // Every row is within its cells from the last row's start to the first row's end.
+    constexpr size_t stagger = Lag * (N - 1);
+    size_t t = 0;
+    for (; t < std::min(stagger, width); ++t)
+      (step(lines[R], t - Lag * R), ...);
+    for (; t < width; ++t)
+      (cell(lines[R], t - Lag * R), ...);
+    for (; t <= width + stagger; ++t)
       (step(lines[R], t - Lag * R), ...);
   }
   (std::make_index_sequence<N>{});
