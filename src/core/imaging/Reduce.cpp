@@ -324,16 +324,11 @@ void TDitherer::Rows(const uint32_t* const* rows, uint8_t* indices, size_t n, co
   if (Dither == TDither::FloydSteinberg) {
     for (; n >= Together; n -= Together, rows += Together, indices += Together * Width)
       FloydSteinberg<Together>(rows, indices, as);
-    switch (n) {
-    case 3:
-      return FloydSteinberg<3>(rows, indices, as);
-    case 2:
-      return FloydSteinberg<2>(rows, indices, as);
-    case 1:
-      return FloydSteinberg<1>(rows, indices, as);
-    default:
-      return;
+    [&]<size_t... K>(std::index_sequence<K...>) {
+      ((n == K + 1 ? FloydSteinberg<K + 1>(rows, indices, as) : void()), ...);
     }
+    (std::make_index_sequence<Together - 1>{});
+    return;
   }
   auto index = [](int found) { return static_cast<uint8_t>(std::max(found, 0)); };
   for (size_t r = 0; r < n; ++r, indices += Width, ++RowNo) {

@@ -87,7 +87,7 @@ public:
   // the row above, whose errors it needs: one row alone waits at every cell for the cell
   // before, and the rows' waits overlap. The answers are those of one row at a time.
   void Rows(const uint32_t* const* rows, uint8_t* indices, size_t n, const uint8_t* as = nullptr);
-  static constexpr size_t Together = 4;
+  static constexpr size_t Together = 6;
 
 private:
   TNearest& Nearest;
