@@ -52,6 +52,54 @@ TEST(Colour, NearestTakesTheCloseLookingColourNotTheCloseNumber) {
   EXPECT_EQ(TNearest({}).Find(0x123456), -1);
 }
 
+// Passing over colours far in lightness, and answering from the table of 8-step slots,
+// keep the plain search's answer, the first of equals (the set holds a colour twice).
+TEST(Colour, NearestAgreesWithTheSearchOfEveryColour) {
+  const std::vector<uint32_t> set = {0x204080, 0xFFFFFF, 0x000000, 0x2040F0,
+                                     0x808080, 0x204080, 0x10C040, 0xF0F010};
+  std::vector<TLab> labs;
+  for (const uint32_t c : set)
+    labs.push_back(LabOf(c));
+  TNearest nearest(set);
+  for (uint32_t c = 0x010203; c < 0xFFFFFF; c += 0x00B1D3) {
+    auto plain = [&](uint32_t colour) {
+      std::vector<double> d;
+      for (const TLab& lab : labs)
+        d.push_back(DeltaE2000(LabOf(colour), lab));
+      return static_cast<int>(std::min_element(d.begin(), d.end()) - d.begin());
+    };
+    ASSERT_EQ(nearest.Find(c), plain(c)) << std::hex << c;
+    ASSERT_EQ(nearest.FindNear(c), plain((c & 0xF8F8F8) | 0x040404)) << std::hex << c;
+  }
+}
+
+// Rows dithered together answer as they do one at a time, each index through `as`.
+TEST(Colour, DitheringRowsTogetherAnswersAsOneAtATime) {
+  constexpr size_t width = 37, height = 11;
+  std::vector<uint32_t> image(width * height);
+  for (size_t k = 0; k < image.size(); ++k)
+    image[k] = static_cast<uint32_t>(k * 2654435761u) & 0xFFFFFF;
+  std::vector<const uint32_t*> rows;
+  for (size_t y = 0; y < height; ++y)
+    rows.push_back(image.data() + y * width);
+  std::array<uint8_t, 256> as{};
+  for (size_t i = 0; i < as.size(); ++i)
+    as[i] = static_cast<uint8_t>(100 + i);
+  for (const TDither dither : {TDither::FloydSteinberg, TDither::Ordered, TDither::None}) {
+    TNearest one({0x000000, 0xFFFFFF, 0x0000FF, 0x00C000, 0xC00000, 0x808080});
+    TNearest all(one.Colours());
+    TDitherer single(one, dither, width), together(all, dither, width);
+    std::vector<uint8_t> expected(width * height), got(width * height);
+    for (size_t y = 0; y < height; ++y) {
+      single.Row(rows[y], expected.data() + y * width);
+      for (size_t x = 0; x < width; ++x)
+        expected[y * width + x] = as[expected[y * width + x]];
+    }
+    together.Rows(rows.data(), got.data(), height, as.data());
+    EXPECT_EQ(got, expected) << static_cast<int>(dither);
+  }
+}
+
 // A ramp of greys, a red and a green: the same answer each time, never more than asked for.
 TEST(Colour, MedianCutIsRepeatableAndKeepsToItsCount) {
   std::vector<uint32_t> cells;

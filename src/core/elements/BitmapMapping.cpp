@@ -436,19 +436,40 @@ TZeroedBytes OBitmapMapping::DitheredValues(const std::vector<int>& xs, const st
     return values; // all undefined
   TNearest nearest({BitmapColours.begin() + 1, BitmapColours.begin() + 1 + NoBitmapColours});
   TDitherer ditherer(nearest, Current.Dither, across);
-  std::vector<uint32_t> row(across);
-  std::vector<uint8_t> indices(across);
+  // The entry of each index in the set, in a table of its own: a store of a byte could
+  // change Mapping for all the compiler knows.
+  std::array<OPaletteEntry, 256> entry{};
+  for (int i = 0; i < NoBitmapColours; ++i)
+    entry[static_cast<size_t>(i)] = Mapping[static_cast<size_t>(i) + 1];
+  // A bitmap the size of the area is read where it lies, else its samples are gathered.
+  bool straight = true;
+  for (size_t i = 1; i < across && straight; ++i)
+    straight = xs[i] == xs[0] + static_cast<int>(i);
+  constexpr size_t together = TDitherer::Together;
+  std::vector<uint32_t> gathered(straight ? 0 : together * across);
+  std::array<const uint32_t*, together> rows{};
   const size_t every = std::max<size_t>(1, down / 200);
-  for (size_t j = 0; j < down; ++j) {
-    if (progress && j % every == 0 && !progress->Step(static_cast<int64_t>(j)))
-      return {};
-    const uint32_t* pixels = Image.Row(ys[j]);
-    for (size_t i = 0; i < across; ++i)
-      row[i] = pixels[xs[i]];
-    ditherer.Row(row.data(), indices.data());
+  size_t next = 0;
+  for (size_t j = 0; j < down; j += together) {
+    if (progress && j >= next) {
+      if (!progress->Step(static_cast<int64_t>(j)))
+        return {};
+      next = j + every;
+    }
+    const size_t n = std::min(together, down - j);
+    for (size_t r = 0; r < n; ++r) {
+      const uint32_t* pixels = Image.Row(ys[j + r]);
+      if (straight) {
+        rows[r] = pixels + xs[0];
+        continue;
+      }
+      uint32_t* row = gathered.data() + r * across;
+      for (size_t i = 0; i < across; ++i)
+        row[i] = pixels[xs[i]];
+      rows[r] = row;
+    }
     uint8_t* out = values.data() + j * across;
-    for (size_t i = 0; i < across; ++i)
-      out[i] = Mapping[size_t{indices[i]} + 1];
+    ditherer.Rows(rows.data(), out, n, entry.data());
   }
   return values;
 }

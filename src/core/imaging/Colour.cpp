@@ -47,6 +47,17 @@ TLab LabOf(uint32_t colour) {
   return {116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)};
 }
 
+namespace {
+double LightnessWeight(double meanL) {
+  const double l50 = (meanL - 50) * (meanL - 50);
+  return 1 + 0.015 * l50 / std::sqrt(20 + l50);
+}
+} // namespace
+
+double LightnessTerm(const TLab& one, const TLab& two) {
+  return std::abs((two.L - one.L) / LightnessWeight((one.L + two.L) / 2));
+}
+
 double DeltaE2000(const TLab& one, const TLab& two) {
   constexpr double pow25to7 = 6103515625.0;
   const double c1 = std::hypot(one.A, one.B), c2 = std::hypot(two.A, two.B);
@@ -88,8 +99,7 @@ double DeltaE2000(const TLab& one, const TLab& two) {
   const double dTheta = 30 * std::exp(-std::pow((meanH - 275) / 25, 2));
   const double meanCp7 = Pow7(meanCp);
   const double rc = 2 * std::sqrt(meanCp7 / (meanCp7 + pow25to7));
-  const double l50 = (meanL - 50) * (meanL - 50);
-  const double sl = 1 + 0.015 * l50 / std::sqrt(20 + l50);
+  const double sl = LightnessWeight(meanL);
   const double sc = 1 + 0.045 * meanCp, sh = 1 + 0.015 * meanCp * t;
   const double rt = -std::sin(2 * dTheta / Degrees) * rc;
   const double l = dL / sl, c = dC / sc, h = dH / sh;

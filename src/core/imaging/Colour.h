@@ -15,6 +15,8 @@ TLab LabOf(uint32_t colour);
 // CIEDE2000 with unit weights: how different two colours look, 1 about the least a trained
 // eye sees side by side.
 double DeltaE2000(const TLab& one, const TLab& two);
+// The part of DeltaE2000 lightness alone gives, never more than the whole.
+double LightnessTerm(const TLab& one, const TLab& two);
 
 inline int RedOf(uint32_t colour) {
   return static_cast<int>(colour & 0xFF);

@@ -5,6 +5,9 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <utility>
+
+#include "app/Simd.h"
 
 namespace quillane {
 
@@ -18,14 +21,38 @@ TNearest::TNearest(std::vector<uint32_t> colours) : Set(std::move(colours)) {
 
 uint8_t TNearest::Search(uint32_t colour) const {
   const TLab lab = LabOf(colour);
-  double best = std::numeric_limits<double>::infinity();
-  uint8_t found = 1;
-  for (size_t i = 0; i < Labs.size(); ++i)
-    if (const double d = DeltaE2000(lab, Labs[i]); d < best) {
+  // Most colours of the set lie too far in lightness alone to be nearest: the distance is
+  // at least the lightness term, so those are passed over once a near one is known, the
+  // nearest in plain Lab distance. The margin keeps rounding from passing over a colour as
+  // near as the best.
+  auto plain = [&lab](const TLab& other) {
+    const double l = other.L - lab.L, a = other.A - lab.A, b = other.B - lab.B;
+    return l * l + a * a + b * b;
+  };
+  size_t first = 0;
+  for (size_t i = 1; i < Labs.size(); ++i)
+    if (plain(Labs[i]) < plain(Labs[first]))
+      first = i;
+  double best = DeltaE2000(lab, Labs[first]);
+  size_t found = first;
+  for (size_t i = 0; i < Labs.size(); ++i) {
+    if (i == first || LightnessTerm(lab, Labs[i]) * (1 - 1e-9) > best)
+      continue;
+    // The first of equals.
+    if (const double d = DeltaE2000(lab, Labs[i]); d < best || (d == best && i < found)) {
       best = d;
-      found = static_cast<uint8_t>(i + 1);
+      found = i;
     }
-  return found;
+  }
+  return static_cast<uint8_t>(found + 1);
+}
+
+uint8_t TNearest::FillNear(size_t slot) {
+  // The middle colour of the slot's 8 x 8 x 8 steps.
+  const uint32_t colour = static_cast<uint32_t>((slot & 0x1F) << 3 | (slot >> 5 & 0x1F) << 11 |
+                                                (slot >> 10 & 0x1F) << 19) |
+                          0x040404u;
+  return Near[slot] = Search(colour);
 }
 
 namespace {
@@ -137,10 +164,12 @@ std::vector<uint32_t> TMedianCut::Cut(int n) const {
 TDitherer::TDitherer(TNearest& nearest, TDither dither, size_t width)
     : Nearest(nearest), Dither(dither), Width(width) {
   if (Dither == TDither::FloydSteinberg) {
-    Error.assign(3 * (Width + 2), 0);
-    NextError = Error;
+    for (auto& errors : Errors)
+      errors.assign(4 * (Width + 2), 0);
     for (const uint32_t c : Nearest.Colours())
-      Channels.insert(Channels.end(), {RedOf(c), GreenOf(c), BlueOf(c)});
+      Channels.insert(Channels.end(),
+                      {static_cast<int16_t>(RedOf(c)), static_cast<int16_t>(GreenOf(c)),
+                       static_cast<int16_t>(BlueOf(c)), 0});
   }
   if (Dither == TDither::Ordered) {
     // How far apart the set's colours lie: the mean over them of the largest channel step
@@ -160,68 +189,182 @@ TDitherer::TDitherer(TNearest& nearest, TDither dither, size_t width)
   }
 }
 
-void TDitherer::Row(const uint32_t* colours, uint8_t* indices) {
+template <size_t N>
+void TDitherer::FloydSteinberg(const uint32_t* const* rows, uint8_t* indices, const uint8_t* as) {
+  RowNo += N;
+  if (Channels.empty()) {
+    std::fill(indices, indices + N * Width, as ? as[0] : uint8_t{0});
+    return;
+  }
+  static constexpr std::array<uint8_t, 256> same = [] {
+    std::array<uint8_t, 256> a{};
+    for (size_t i = 0; i < a.size(); ++i)
+      a[i] = static_cast<uint8_t>(i);
+    return a;
+  }();
+  if (!as)
+    as = same.data();
+  // Each cell's error goes 7/16 right, 3/16 below left, 5/16 below, 1/16 below right. A
+  // row keeps the error of its last cell and what the row below has gathered so far; the
+  // error of a colour out of the cube's reach is not passed on, as it would pile up.
+  const int16_t* have = Channels.data();
+  const uint8_t* near = Nearest.NearTable();
+  const size_t width = Width;
+#if defined(QUILLANE_SSE2)
+  // The three channels side by side in one register.
+  struct TLine {
+    const uint32_t* Colours;
+    const int16_t* Above;
+    int16_t* Below;
+    uint8_t* Out;
+    __m128i Last, Gathered;
+  };
+  const __m128i zero = _mm_setzero_si128(), eight = _mm_set1_epi16(8), top = _mm_set1_epi16(255),
+                weights = _mm_setr_epi16(1, 32, 1024, 0, 0, 0, 0, 0);
+  auto cell = [&](TLine& l, size_t i) {
+    const __m128i colour =
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(l.Colours[i])), zero);
+    const __m128i above = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(l.Above + 4 * i));
+    const __m128i right = _mm_sub_epi16(_mm_slli_epi16(l.Last, 3), l.Last);
+    const __m128i want = _mm_min_epi16(
+        _mm_max_epi16(
+            _mm_add_epi16(colour,
+                          _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(above, right), eight), 4)),
+            zero),
+        top);
+    // The slot as FindNear's: the channels' top five bits, red lowest.
+    const __m128i parts = _mm_madd_epi16(_mm_srli_epi16(want, 3), weights);
+    const size_t slot =
+        static_cast<size_t>(_mm_cvtsi128_si32(_mm_add_epi32(parts, _mm_srli_epi64(parts, 32))));
+    const uint8_t known = near[slot];
+    const int index = (known != 0 ? known : Nearest.FillNear(slot)) - 1;
+    l.Out[i] = as[index];
+    const __m128i err =
+        _mm_sub_epi16(want, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(have + 4 * index)));
+    // The cell below left is complete.
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(l.Below + 4 * i - 4),
+                     _mm_add_epi16(l.Gathered, _mm_add_epi16(_mm_slli_epi16(err, 1), err)));
+    l.Gathered = _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(err, 2), err), l.Last);
+    l.Last = err;
+  };
+  auto end = [](TLine& l, size_t i) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(l.Below + 4 * i - 4), l.Gathered);
+  };
+  auto line = [&](size_t r) {
+    return TLine{rows[r], Errors[r].data() + 4, Errors[r + 1].data() + 4, indices + r * width, zero,
+                 zero};
+  };
+#else
+  auto found = [&](int red, int green, int blue) {
+    const size_t slot = TNearest::NearSlot(red, green, blue);
+    const uint8_t known = near[slot];
+    return (known != 0 ? known : Nearest.FillNear(slot)) - 1;
+  };
+  struct TLine {
+    const uint32_t* Colours;
+    const int16_t* Above;
+    int16_t* Below;
+    uint8_t* Out;
+    int Last[3], Gathered[3];
+  };
+  auto cell = [&](TLine& l, size_t i) {
+    const uint32_t c = l.Colours[i];
+    const int16_t* above = l.Above + 4 * i;
+    int want[3];
+    for (int k = 0; k < 3; ++k)
+      want[k] = std::clamp(
+          static_cast<int>(c >> 8 * k & 0xFF) + ((above[k] + 7 * l.Last[k] + 8) >> 4), 0, 255);
+    const int index = found(want[0], want[1], want[2]);
+    l.Out[i] = as[index];
+    int16_t* below = l.Below + 4 * i - 4; // the cell below left is complete
+    for (int k = 0; k < 3; ++k) {
+      const int err = want[k] - have[4 * index + k];
+      below[k] = static_cast<int16_t>(l.Gathered[k] + 3 * err);
+      l.Gathered[k] = 5 * err + l.Last[k];
+      l.Last[k] = err;
+    }
+  };
+  auto end = [](TLine& l, size_t i) {
+    for (int k = 0; k < 3; ++k)
+      l.Below[4 * i - 4 + k] = static_cast<int16_t>(l.Gathered[k]);
+  };
+  auto line = [&](size_t r) {
+    return TLine{
+        rows[r],  Errors[r].data() + 4, Errors[r + 1].data() + 4, indices + r * width, {0, 0, 0},
+        {0, 0, 0}};
+  };
+#endif
+  // Row r runs Lag cells behind row r - 1, which completes a cell of r's errors as it
+  // leaves the cell right of it; a row past its end completes its last cell. Each row's
+  // state is a variable of its own, so that it stays in registers.
+  constexpr size_t Lag = 2;
+  [&]<size_t... R>(std::index_sequence<R...>) {
+    std::array<TLine, N> lines{line(R)...};
+    auto step = [&](TLine& l, size_t i) {
+      if (i < width) // wraps round to a large number before the row starts
+        cell(l, i);
+      else if (i == width)
+        end(l, i);
+    };
+    // Every row is within its cells from the last row's start to the first row's end.
+    constexpr size_t stagger = Lag * (N - 1);
+    size_t t = 0;
+    for (; t < std::min(stagger, width); ++t)
+      (step(lines[R], t - Lag * R), ...);
+    for (; t < width; ++t)
+      (cell(lines[R], t - Lag * R), ...);
+    for (; t <= width + stagger; ++t)
+      (step(lines[R], t - Lag * R), ...);
+  }
+  (std::make_index_sequence<N>{});
+  std::swap(Errors[0], Errors[N]);
+}
+
+void TDitherer::Rows(const uint32_t* const* rows, uint8_t* indices, size_t n, const uint8_t* as) {
+  if (Dither == TDither::FloydSteinberg) {
+    for (; n >= Together; n -= Together, rows += Together, indices += Together * Width)
+      FloydSteinberg<Together>(rows, indices, as);
+    [&]<size_t... K>(std::index_sequence<K...>) {
+      ((n == K + 1 ? FloydSteinberg<K + 1>(rows, indices, as) : void()), ...);
+    }
+    (std::make_index_sequence<Together - 1>{});
+    return;
+  }
   auto index = [](int found) { return static_cast<uint8_t>(std::max(found, 0)); };
-  switch (Dither) {
-  case TDither::None: {
-    uint32_t last = 0xFFFFFFFFu;
-    uint8_t lastIndex = 0;
-    for (size_t i = 0; i < Width; ++i) {
-      if (colours[i] != last)
-        lastIndex = index(Nearest.Find(last = colours[i]));
-      indices[i] = lastIndex;
-    }
-    break;
-  }
-  case TDither::Ordered: {
-    static constexpr std::array<int, 16> bayer = {0, 8,  2, 10, 12, 4, 14, 6,
-                                                  3, 11, 1, 9,  15, 7, 13, 5};
-    const int* line = bayer.data() + 4 * (RowNo % 4);
-    for (size_t i = 0; i < Width; ++i) {
-      const int shift = static_cast<int>(std::lround(Spread * ((line[i % 4] + 0.5f) / 16 - 0.5f)));
-      const uint32_t c = colours[i];
-      auto channel = [shift](int v) { return std::clamp(v + shift, 0, 255); };
-      indices[i] = index(
-          Nearest.FindNear(RGBOf(channel(RedOf(c)), channel(GreenOf(c)), channel(BlueOf(c)))));
-    }
-    break;
-  }
-  case TDither::FloydSteinberg: {
-    if (Channels.empty()) {
-      std::fill(indices, indices + Width, uint8_t{0});
+  for (size_t r = 0; r < n; ++r, indices += Width, ++RowNo) {
+    const uint32_t* colours = rows[r];
+    switch (Dither) {
+    case TDither::None: {
+      uint32_t last = 0xFFFFFFFFu;
+      uint8_t lastIndex = 0;
+      for (size_t i = 0; i < Width; ++i) {
+        if (colours[i] != last)
+          lastIndex = index(Nearest.Find(last = colours[i]));
+        indices[i] = lastIndex;
+      }
       break;
     }
-    // Each cell's error goes 7/16 right, 3/16 below left, 5/16 below, 1/16 below right. What
-    // goes right, and what the row below has gathered so far, stay in registers: the next
-    // cell waits for them.
-    const int* have = Channels.data();
-    const int* above = Error.data() + 3;
-    int* below = NextError.data() + 3;
-    int right[3] = {0, 0, 0}, gathered[3] = {0, 0, 0}, last[3] = {0, 0, 0};
-    for (size_t i = 0; i < Width; ++i, above += 3, below += 3) {
-      const uint32_t c = colours[i];
-      // The error of a colour out of the cube's reach is not passed on: it would pile up.
-      const int want[3] = {std::clamp(RedOf(c) + ((above[0] + right[0] + 8) >> 4), 0, 255),
-                           std::clamp(GreenOf(c) + ((above[1] + right[1] + 8) >> 4), 0, 255),
-                           std::clamp(BlueOf(c) + ((above[2] + right[2] + 8) >> 4), 0, 255)};
-      const int found = Nearest.FindNear(RGBOf(want[0], want[1], want[2]));
-      indices[i] = static_cast<uint8_t>(found);
-      const int* got = have + 3 * found;
-      for (int k = 0; k < 3; ++k) {
-        const int err = want[k] - got[k];
-        below[k - 3] = gathered[k] + 3 * err; // the cell below left is complete
-        gathered[k] = 5 * err + last[k];
-        last[k] = err;
-        right[k] = 7 * err;
+    case TDither::Ordered: {
+      static constexpr std::array<int, 16> bayer = {0, 8,  2, 10, 12, 4, 14, 6,
+                                                    3, 11, 1, 9,  15, 7, 13, 5};
+      const int* line = bayer.data() + 4 * (RowNo % 4);
+      for (size_t i = 0; i < Width; ++i) {
+        const int shift =
+            static_cast<int>(std::lround(Spread * ((line[i % 4] + 0.5f) / 16 - 0.5f)));
+        const uint32_t c = colours[i];
+        auto channel = [shift](int v) { return std::clamp(v + shift, 0, 255); };
+        indices[i] = index(
+            Nearest.FindNear(RGBOf(channel(RedOf(c)), channel(GreenOf(c)), channel(BlueOf(c)))));
       }
+      break;
     }
-    for (int k = 0; k < 3; ++k)
-      below[k - 3] = gathered[k];
-    std::swap(Error, NextError);
-    break;
+    default:
+      break;
+    }
+    if (as)
+      for (size_t i = 0; i < Width; ++i)
+        indices[i] = as[indices[i]];
   }
-  }
-  ++RowNo;
 }
 
 } // namespace quillane

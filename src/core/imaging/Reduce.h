@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,11 +32,17 @@ public:
   int FindNear(uint32_t colour) {
     if (Set.empty())
       return -1;
-    uint8_t& known = Near[(colour >> 3 & 0x1Fu) | (colour >> 6 & 0x3E0u) | (colour >> 9 & 0x7C00u)];
-    if (known == 0)
-      known = Search((colour & 0xF8F8F8u) | 0x040404u);
-    return known - 1;
+    const size_t slot = NearSlot(RedOf(colour), GreenOf(colour), BlueOf(colour));
+    const uint8_t known = Near[slot];
+    return (known != 0 ? known : FillNear(slot)) - 1;
   }
+  static size_t NearSlot(int red, int green, int blue) {
+    return static_cast<size_t>(red >> 3 | (green >> 3) << 5 | (blue >> 3) << 10);
+  }
+  // FindNear's answers by slot, index + 1, 0 until asked for; a loop that holds the table
+  // itself spares the compiler reading it again after every byte it stores.
+  const uint8_t* NearTable() const { return Near.data(); }
+  uint8_t FillNear(size_t slot);
   const std::vector<uint32_t>& Colours() const { return Set; }
 
 private:
@@ -73,16 +80,27 @@ class TDitherer {
 public:
   TDitherer(TNearest& nearest, TDither dither, size_t width);
   // The index in the set of each colour of the next row.
-  void Row(const uint32_t* colours, uint8_t* indices);
+  void Row(const uint32_t* colours, uint8_t* indices) { Rows(&colours, indices, 1); }
+  // The next n rows, the colours of each at rows[r], their indices one row after another,
+  // or with `as` the value it gives each index.
+  // Floyd-Steinberg works on up to Together of them side by side, each a few cells behind
+  // the row above, whose errors it needs: one row alone waits at every cell for the cell
+  // before, and the rows' waits overlap. The answers are those of one row at a time.
+  void Rows(const uint32_t* const* rows, uint8_t* indices, size_t n, const uint8_t* as = nullptr);
+  static constexpr size_t Together = 6;
 
 private:
   TNearest& Nearest;
   TDither Dither;
   size_t Width, RowNo = 0;
-  // Sixteenths of a channel step, three channels a cell, one cell of margin each side.
-  std::vector<int> Error, NextError;
-  std::vector<int> Channels; // of the set's colours, three each
+  // Sixteenths of a channel step, four a cell (red, green, blue, none), one cell of margin
+  // each side: the errors passed to the next row first, then those each row of a batch
+  // passes on. No sum of them leaves 16 bits.
+  std::array<std::vector<int16_t>, Together + 1> Errors;
+  std::vector<int16_t> Channels; // of the set's colours, four each as the errors
   float Spread = 0;
+  template <size_t N>
+  void FloydSteinberg(const uint32_t* const* rows, uint8_t* indices, const uint8_t* as);
 };
 
 } // namespace quillane
