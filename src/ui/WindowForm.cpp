@@ -211,7 +211,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
     ShowTool();
     ShowCursor();
   });
-  buFit->setToolTip(QStringLiteral("Show the whole picture (Ctrl+0)"));
+  buFit->setToolTip(QStringLiteral("Show the whole picture (0 or Ctrl+0)"));
   connect(buFit, &QToolButton::clicked, this, &TfmWindow::Fit);
   // Each view window's own: a button's shortcut would be the main window's, and two
   // windows' would cancel each other.
@@ -222,9 +222,12 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   connect(fit, &QAction::triggered, this, &TfmWindow::Fit);
   setFocusProxy(PaintBox1);
 
+  AddViewKeys();
+
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
   SetZoomMode(true);
   RefreshGrids();
+  RestoreView();
 }
 
 TfmWindow::~TfmWindow() {
@@ -350,6 +353,7 @@ void TfmWindow::showEvent(QShowEvent* event) {
 }
 
 void TfmWindow::Destroy() {
+  SaveView();
   Subscription.Reset();
   TfmEditorForm::Destroy();
 }

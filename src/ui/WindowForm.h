@@ -74,6 +74,8 @@ public:
   void ShowControl(int control);
   // False for a key the grid does not use.
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
+  // A rung of zoom in (1) or out (-1) around the middle of the grid, as `+` and `-` do.
+  void ZoomStep(int steps);
 
 protected:
   // The window stops following the pattern: its picture may go before the window does.
@@ -119,6 +121,13 @@ private:
   QPointer<QLabel> StatusLabel;
   std::string ShownStatus;
   void Status(const std::string& text);
+
+  // WindowView.cpp: the zoom keys, and the zoom, scroll and view kept in the ini per pattern
+  // file and window.
+  void AddViewKeys();
+  std::string SavedViewKey() const;
+  void RestoreView();
+  void SaveView();
 
   void SetZoomMode(bool on);
   // Takes up a drawing tool (or Zoom) as its button or key does.

@@ -108,7 +108,8 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
       {"in from 1", 1, 1, {37, 21}, 2},
       {"out from 4", 4, -1, {50, 40}, 2},
       {"two notches at once", 1, 2, {10, 50}, 4},
-      {"off the ladder: from the nearest rung", 3.1f, 1, {40, 30}, 8},
+      {"fitted: in to the next rung", 3.1f, 1, {40, 30}, 4},
+      {"fitted: out to the rung below", 3.1f, -1, {40, 30}, 2},
       {"stops at the top", 64, 1, {40, 30}, 64},
   };
   for (const TRow& row : rows) {
@@ -125,19 +126,65 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
   g.ZoomAround(70, 10, -1);
   EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
 
-  // Fit: the largest rung that shows it all, PLine 1 at the bottom left.
+  // Fit: the largest zoom that shows it all, PLine 1 at the bottom left.
   const std::tuple<int, int, float, float> fits[] = {
-      {100, 50, 1, 0.5f},         // 80 x 60 holds 100 x 50 at 1/2
-      {10, 10, 1, 4},             // and 10 x 10 at 4 (at 8 too high)
-      {10, 10, 2, 2},             // PLines twice as high: 10 rows at 2 take 40 of 60
+      {100, 50, 1, 0.8f},         // 80 x 60 holds 100 x 50 at 0.8
+      {10, 10, 1, 6},             // and 10 x 10 at 6, as high as the grid
+      {30, 7, 3, 80.0f / 30},     // PLines three times as high: 7 rows take 56 of 60
       {5000, 5000, 1, 1.0f / 16}, // too large even for the smallest rung
   };
   for (const auto& [w, h, s, zoom] : fits) {
     g = Geometry(w, h, s, 1, 3, -3);
     g.Fit();
-    EXPECT_EQ(g.Zoom(), zoom) << w << "x" << h;
+    EXPECT_FLOAT_EQ(g.Zoom(), zoom) << w << "x" << h;
     EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
+    const TViewFrame f = g.Frame();
+    if (zoom > OViewGeometry::MinZoom) {
+      EXPECT_EQ(TPoint(f.X1, f.Y1), TPoint(w, h)) << "all of it in sight";
+    }
+    EXPECT_TRUE(f.DR <= 80 && f.DH <= 60) << "within the grid";
   }
+}
+
+TEST(ViewGeometry, AtAnyZoomThePointAndTheCellDrawnThereAgree) {
+  // Every point of the grid lies in the screen rectangle of the cell under it, so a press,
+  // a stroke and the paint agree on fractional zooms as on the ladder's.
+  for (const float zoom : {0.37f, 0.8f, 1.0f, 1.5f, 2.0f / 3, 3.3f, 6.7f}) {
+    for (const float s : {1.0f, 1.7f}) {
+      const OViewGeometry g = Geometry(200, 90, s, zoom, 7, -5);
+      int seen = 0;
+      for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+          if (const TMaybeCell cell = g.CellAt(x, y)) {
+            const TScreenRect r = g.ScreenRect({cell->C, cell->R, cell->C, cell->R});
+            ASSERT_TRUE(x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom)
+                << zoom << " " << s << " at " << x << "," << y;
+            ++seen;
+          }
+      EXPECT_GT(seen, 80 * 60 / 3) << zoom;
+    }
+  }
+}
+
+TEST(ViewGeometry, TheIniKeepsTheZoomAndScrollAndRefusesWhatIsNotThem) {
+  OViewGeometry g = Geometry(100, 50, 1, 0.8f, 12, -7);
+  OViewGeometry back = Geometry(100, 50, 1, 4, 0, 0);
+  ASSERT_TRUE(back.Restore(g.Saved()));
+  EXPECT_EQ(std::tuple(back.Zoom(), back.HorzPos(), back.VertPos()), std::tuple(0.8f, 12, -7));
+  // Out of range: clamped as a wheel or scroll bar would be.
+  ASSERT_TRUE(back.Restore("1000,500,-9999"));
+  EXPECT_EQ(std::tuple(back.Zoom(), back.HorzPos(), back.VertPos()), std::tuple(64.0f, 100, -50));
+  for (const char* bad :
+       {"", "2", "2,3", "2,3,4,", "2,3,4,5", "x,1,1", "nan,1,1", "2;3;4", " 2,3,4"})
+    EXPECT_FALSE(back.Restore(bad)) << bad;
+  EXPECT_EQ(back.Zoom(), 64.0f);
+  // A key per file and window, of characters an ini key may hold.
+  const std::string key = SavedViewKey("/home/a/b c=d.qpt", "Window [1]");
+  EXPECT_EQ(
+      key.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._"),
+      std::string::npos);
+  EXPECT_NE(key, SavedViewKey("/home/a/b c=d2.qpt", "Window [1]"));
+  EXPECT_NE(key, SavedViewKey("/home/a/b c=d.qpt", "Window [2]"));
 }
 
 TEST(ViewGeometry, WheelAndKeysScrollWithinThePicture) {

@@ -95,14 +95,38 @@ private slots:
     QCOMPARE(grid->cursor().shape(), Qt::SizeAllCursor);
     QCOMPARE(position(), std::make_pair(22, -10));
     QVERIFY(!OpenPatterns(program)[0]->Modified());
+    // Fit (Ctrl+0 or 0) at whatever ratio shows it all; + and - climb the ladder from it.
     QTest::keyClick(&w, Qt::Key_0, Qt::ControlModifier);
-    QCOMPARE(std::make_pair(w.Geometry().Zoom(), position()),
-             std::make_pair(0.25f, std::make_pair(0, 0)));
+    const float fitted = w.Geometry().Zoom();
+    QCOMPARE(std::make_pair(w.Geometry().Frame().X1, w.Geometry().Frame().Y1),
+             std::make_pair(1000, 800));
+    QCOMPARE(position(), std::make_pair(0, 0));
+    QVERIFY(fitted > 0.25f && fitted < 0.5f);
+    QTest::keyClick(grid, Qt::Key_Plus, Qt::ShiftModifier);
+    QCOMPARE(w.Geometry().Zoom(), 0.5f);
+    QTest::keyClick(grid, Qt::Key_Minus);
+    QTest::keyClick(grid, Qt::Key_Minus);
+    QCOMPARE(w.Geometry().Zoom(), 0.125f);
+    QTest::keyClick(grid, Qt::Key_0);
+    QCOMPARE(w.Geometry().Zoom(), fitted);
 
+    // The window reopens as it was left, the key its pattern file's and its own.
+    OpenPatterns(program)[0]->FileName = Dir.filePath(QStringLiteral("view.pat")).toStdString();
+    Wheel(grid, {30, 30}, 120 * 3, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_Right);
+    const auto shown = std::make_pair(w.Geometry().Zoom(), position());
     // Ctrl+W closes the active editor, and on the tree does nothing.
     QTest::keyClick(&program.Main, Qt::Key_W, Qt::ControlModifier);
     QApplication::processEvents();
     QVERIFY(!node->Editor());
+    node->Open();
+    auto& again = *dynamic_cast<TfmWindow*>(node->Editor());
+    QCOMPARE(std::make_pair(again.Geometry().Zoom(),
+                            std::make_pair(again.sbHorz->value(), again.sbVert->value())),
+             shown);
+    QVERIFY(shown.first == 2.0f && shown.second.first > 0);
+    again.SubWindow()->close();
+    QApplication::processEvents();
     const qsizetype windows = program.Main.MdiArea->subWindowList().size();
     QTest::keyClick(&program.Main, Qt::Key_W, Qt::ControlModifier);
     QCOMPARE(program.Main.MdiArea->subWindowList().size(), windows);
