@@ -69,6 +69,7 @@ protected:
   void wheelEvent(QWheelEvent* event) override {
     Window.GridWheel(event->angleDelta(), event->modifiers(), event->position().toPoint());
   }
+  void leaveEvent(QEvent*) override { Window.GridLeave(); }
 
 private:
   TfmWindow& Window;
@@ -223,6 +224,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   setFocusProxy(PaintBox1);
 
   AddViewKeys();
+  AddRulers();
 
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
   SetZoomMode(true);
@@ -333,10 +335,14 @@ void TfmWindow::SyncGeometry() {
 
 void TfmWindow::LayOut() {
   const int w = Panel1->width(), h = Panel1->height();
+  const QSize ruler = RulerSize();
+  const int left = StripWidth + ruler.width(), top = ruler.height();
   pbPalette->setGeometry(0, 0, StripWidth, h);
   sbHorz->setGeometry(StripWidth, h - BarSize, w - StripWidth - BarSize, BarSize);
   sbVert->setGeometry(w - BarSize, 0, BarSize, h - BarSize);
-  PaintBox1->setGeometry(StripWidth, 0, w - StripWidth - BarSize, h - BarSize);
+  PaintBox1->setGeometry(left, top, w - left - BarSize, h - top - BarSize);
+  RulerTop->setGeometry(left, 0, w - left - BarSize, top);
+  RulerLeft->setGeometry(StripWidth, top, ruler.width(), h - top - BarSize);
   Corner->setGeometry(w - BarSize, h - BarSize, BarSize, BarSize);
   SyncGeometry();
 }
@@ -452,6 +458,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
       painter.fillRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top), colour);
     }
   }
+  PaintMarks(painter, exposed);
 }
 
 void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride) {
@@ -530,6 +537,7 @@ void TfmWindow::GridPress(Qt::MouseButton button, QPoint at, Qt::KeyboardModifie
 
 void TfmWindow::GridMove(QPoint at, Qt::KeyboardModifiers modifiers) {
   Follow(MouseState.Move(Input(at, modifiers)));
+  HoverAt(View.CellAt(at.x(), at.y()));
 }
 
 void TfmWindow::GridRelease(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers) {

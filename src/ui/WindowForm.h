@@ -3,7 +3,9 @@
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/PatternEvents.h"
@@ -12,6 +14,7 @@
 
 class QComboBox;
 class QLabel;
+class QPainter;
 class QRadioButton;
 class QScrollBar;
 class QToolBar;
@@ -76,6 +79,13 @@ public:
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
   // A rung of zoom in (1) or out (-1) around the middle of the grid, as `+` and `-` do.
   void ZoomStep(int steps);
+  // The mouse left the grid: no cell is highlighted.
+  void GridLeave();
+  // The cell under the mouse, highlighted on the grid and the rulers.
+  const std::optional<TCell>& Hovered() const { return Hover; }
+  // The rulers along the top (controls) and the left (PLines).
+  QWidget* RulerTop;
+  QWidget* RulerLeft;
 
 protected:
   // The window stops following the pattern: its picture may go before the window does.
@@ -125,6 +135,15 @@ private:
   // WindowView.cpp: the zoom keys, and the zoom, scroll and view kept in the ini per pattern
   // file and window.
   void AddViewKeys();
+  // WindowRulers.cpp: the rulers, the cell grid and the highlighted cell over the picture.
+  void AddRulers();
+  // The rulers' thickness: the left one's width and the top one's height.
+  QSize RulerSize() const;
+  void PaintMarks(QPainter& painter, const QRegion& exposed);
+  void HoverAt(const std::optional<TCell>& cell);
+  std::optional<TCell> Hover;
+  // What the rulers were last drawn for: they repaint when the grid shows something else.
+  std::tuple<TViewFrame, float, int, int> RulersDrawn;
   std::string SavedViewKey() const;
   void RestoreView();
   void SaveView();

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "editors/ViewGeometry.h"
+#include "editors/ViewMarks.h"
 
 namespace quillane::test {
 namespace {
@@ -185,6 +186,49 @@ TEST(ViewGeometry, TheIniKeepsTheZoomAndScrollAndRefusesWhatIsNotThem) {
       std::string::npos);
   EXPECT_NE(key, SavedViewKey("/home/a/b c=d2.qpt", "Window [1]"));
   EXPECT_NE(key, SavedViewKey("/home/a/b c=d.qpt", "Window [2]"));
+}
+
+TEST(ViewGeometry, GridLinesAndRulersCoverTheVisibleCellsAndLabelsNeverOverlap) {
+  // 200 x 90 at zoom 8, from column 5 and PLine 3: controls 6..15, PLines 3..10 in 80 x 60.
+  OViewGeometry g = Geometry(200, 90, 1, 8, 5, -2);
+  EXPECT_EQ(LabelStep(8, 20), 5);
+  EXPECT_EQ(ColumnMarks(g, 20).front(), (TRulerMark{4, 6, false}));
+  EXPECT_EQ(ColumnMarks(g, 20)[4], (TRulerMark{36, 10, true}));
+  EXPECT_EQ(RowMarks(g, 20).front(), (TRulerMark{56, 3, false})); // PLine 3 on the bottom row
+  EXPECT_EQ(RowMarks(g, 20)[2], (TRulerMark{40, 5, true}));
+  const TGridLines lines = GridLines(g);
+  EXPECT_EQ(lines.X.size(), 9u);
+  EXPECT_EQ(std::make_pair(lines.X.front(), lines.Y.front()), std::make_pair(8, 52));
+  g.SetZoom(3.9f);
+  EXPECT_TRUE(GridLines(g).X.empty() && GridLines(g).Y.empty()) << "below zoom 4";
+  // At any zoom the written numbers stand a label apart, the ticks at least MinTickPixels,
+  // each on its cell; only visible cells count.
+  for (const float zoom : {1.0f / 16, 0.37f, 0.7f, 1.0f, 2.5f, 2.8f, 6.7f, 64.0f})
+    for (const int label : {1, 14, 33}) {
+      g = Geometry(5000, 9000, 1.5f, zoom, 1234, -4321);
+      const TViewFrame f = g.Frame();
+      for (const bool rows : {false, true}) {
+        const auto marks = rows ? RowMarks(g, label) : ColumnMarks(g, label);
+        ASSERT_FALSE(marks.empty()) << zoom;
+        int lastLabel = -1000000, lastTick = -1000000;
+        for (const TRulerMark& m : marks) {
+          const int at = rows ? -m.Pixel : m.Pixel;
+          EXPECT_GE(at - lastTick, std::min(MinTickPixels, label)) << zoom;
+          lastTick = at;
+          if (m.Labelled) {
+            EXPECT_GE(at - lastLabel, label) << zoom << " " << m.Number;
+            lastLabel = at;
+          }
+          const int n = m.Number - 1;
+          const TScreenRect r =
+              g.ScreenRect(rows ? TRect{f.X0, n, f.X0, n} : TRect{n, f.Y0, n, f.Y0});
+          EXPECT_TRUE(rows ? m.Pixel >= r.Top && m.Pixel < r.Bottom
+                           : m.Pixel >= r.Left && m.Pixel < r.Right)
+              << zoom << " " << m.Number;
+          EXPECT_TRUE(m.Number > (rows ? f.Y0 : f.X0) && m.Number <= (rows ? f.Y1 : f.X1));
+        }
+      }
+    }
 }
 
 TEST(ViewGeometry, WheelAndKeysScrollWithinThePicture) {

@@ -14,6 +14,7 @@
 
 #include "ImageIO.h"
 #include "UiSupport.h"
+#include "editors/ViewMarks.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
@@ -152,11 +153,18 @@ private slots:
       auto opened = OpenPatternFile(saved.toStdString());
       OPicture& picture = *opened->Pictures->Get(0);
       picture.BringUpToDate(TView::Machine);
+      w.GridLeave(); // no cell highlighted
       const QImage shown = OnScreen(w.PaintBox1);
+      // The cell grid's lines are drawn over the cells.
+      const TGridLines lines = GridLines(w.Geometry());
+      auto onLine = [](const std::vector<int>& at, int v) {
+        return std::find(at.begin(), at.end(), v) != at.end();
+      };
       int compared = 0;
       for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
-          if (const auto cell = w.Geometry().CellAt(x, y)) {
+          if (const auto cell = w.Geometry().CellAt(x, y);
+              cell && !onLine(lines.X, x) && !onLine(lines.Y, y)) {
             ++compared;
             if (shown.pixel(x, y) !=
                 (ToQRgb(picture.GetMachinePixel(cell->C, cell->R)) | 0xFF000000u)) {

@@ -167,22 +167,24 @@ bool ShootProduction(TfmMain& main, const QDir& out) {
   SaveSheetPdf(out.filePath(QStringLiteral("production-sheet.pdf")).toStdString(),
                ProductionSheet(pattern, parameters, "2026-12-07"), pattern);
   return ok;
-  // The view window with the line tool chosen and a 3-pixel line being dragged: its preview
-  // over the picture, nothing painted until the button comes up.
-  bool SaveDrawingTools(TfmWindow & window, const QString& path) {
-    window.SubWindow()->setGeometry(10, 10, 760, 400);
-    Settle();
-    window.rbMachine->click();
-    window.ToolButtons[1]->click();
-    window.cbBrush->setCurrentIndex(2);
-    const int bottom = window.PaintBox1->height() - 1;
-    window.GridPress(Qt::LeftButton, QPoint(30 * 4 + 1, bottom - 5 * 4 - 1));
-    window.GridMove(QPoint(75 * 4 + 1, bottom - 35 * 4 - 1));
-    const bool saved = Save(*window.SubWindow(), path);
-    window.GridKey(Qt::Key_Escape, {});
-    window.SubWindow()->setGeometry(10, 10, 580, 360);
-    return saved;
-  }
+}
+
+// The view window with the line tool chosen and a 3-pixel line being dragged: its preview
+// over the picture, nothing painted until the button comes up.
+bool SaveDrawingTools(TfmWindow& window, const QString& path) {
+  window.SubWindow()->setGeometry(10, 10, 760, 400);
+  Settle();
+  window.rbMachine->click();
+  window.ToolButtons[1]->click();
+  window.cbBrush->setCurrentIndex(2);
+  const int bottom = window.PaintBox1->height() - 1;
+  window.GridPress(Qt::LeftButton, QPoint(30 * 4 + 1, bottom - 5 * 4 - 1));
+  window.GridMove(QPoint(75 * 4 + 1, bottom - 35 * 4 - 1));
+  const bool saved = Save(*window.SubWindow(), path);
+  window.GridKey(Qt::Key_Escape, {});
+  window.SubWindow()->setGeometry(10, 10, 580, 360);
+  return saved;
+}
 
 } // namespace
 
