@@ -2,8 +2,12 @@
 
 #include <functional>
 
+#include "PatternSupport.h"
 #include "editors/ViewGeometry.h"
 #include "editors/ViewMarks.h"
+#include "model/BitmapStates.h"
+#include "setup/Creel.h"
+#include "setup/MachineTable.h"
 
 namespace quillane::test {
 namespace {
@@ -229,6 +233,62 @@ TEST(ViewGeometry, GridLinesAndRulersCoverTheVisibleCellsAndLabelsNeverOverlap) 
         }
       }
     }
+}
+
+TEST(ViewGeometry, UnstatedCellsAreCountedAsTheyChangeAndFoundUnderTheirPixels) {
+  // 20 controls by 6 PLines; controls 7 and 8 have yarn type B, whose states show colours 1
+  // and 4; yarn type A has no state for 4. The picture shows the pattern mirrored.
+  auto p = BarePattern(20, 6);
+  OPicture& picture = AddPicture(*p, 20, 6);
+  AddRegion(picture, {1, 1, 20, 6}, {1, 1, 20, 6}, 1);
+  p->Creel->SetYarnType(7, 2);
+  p->Creel->SetYarnType(8, 2);
+  p->ApplyCreel();
+  p->MachineTable->SetColour(2, 1, 1);
+  p->MachineTable->SetColour(2, 2, 4);
+  p->ApplyMachineTable();
+  p->Changed();
+  auto brute = [&] {
+    const TStatedEntries states = StatedEntries(*p, true);
+    int64_t n = 0;
+    for (int c = 1; c <= 20; ++c)
+      for (int l = 1; l <= 6; ++l)
+        n += p->GetMachineColour(c, l) != 0 && !states.Has(c, p->GetMachineColour(c, l));
+    return n;
+  };
+  ASSERT_EQ(brute(), 0);
+  OUnstatedCells count;
+  count.Recount(*p, quillane::TView::Machine);
+  // Cells written without their states, as an import may, each heard as its notice says.
+  const std::tuple<const char*, TRect, uint8_t, int64_t> edits[] = {
+      {"colour 4 on yarn type A", {3, 2, 5, 3}, 4, 6},
+      {"and on B, where it has a state", {6, 2, 8, 2}, 4, 7},
+      {"colour 2 on B has none", {7, 5, 7, 6}, 2, 9},
+      {"the undefined colour is never missed", {3, 3, 5, 3}, 0, 6},
+  };
+  for (const auto& [what, area, colour, expected] : edits) {
+    for (int c = area.Left; c <= area.Right; ++c)
+      for (int l = area.Top; l <= area.Bottom; ++l)
+        p->SetMachineColour(c, l, colour);
+    EXPECT_TRUE(count.Heard(*p, {TPatternChange::TKind::Cells, area}));
+    EXPECT_EQ(count.Total(), expected) << what;
+    EXPECT_EQ(brute(), expected) << what;
+  }
+  EXPECT_FALSE(count.Heard(*p, {TPatternChange::TKind::Modified}));
+  // Control c lies under pixel 20 - c: PLine 2's controls 3 to 6 (A) under 17 to 14, and
+  // control 7 (B) of PLines 5 and 6 under 13; an area past the picture is cut to it.
+  EXPECT_EQ(count.InPixels(*p, picture, {12, 1, 17, 1}),
+            (std::vector<TCell>{{14, 1}, {15, 1}, {16, 1}, {17, 1}}));
+  EXPECT_EQ(count.InPixels(*p, picture, {-5, 2, 99, 9}), (std::vector<TCell>{{13, 4}, {13, 5}}));
+  // A table that gives A a state for 4 is a setup change: all of it counted again.
+  p->MachineTable->SetColour(1, 2, 4);
+  p->ApplyMachineTable();
+  EXPECT_TRUE(count.Heard(*p, {TPatternChange::TKind::Setup}));
+  EXPECT_EQ(count.Total(), brute());
+  EXPECT_EQ(count.Total(), 2);
+  EXPECT_EQ(UnstatedStatus(2), "2 cells have no state for their yarn type");
+  EXPECT_EQ(UnstatedStatus(1), "1 cell has no state for its yarn type");
+  EXPECT_EQ(UnstatedStatus(0), "");
 }
 
 TEST(ViewGeometry, WheelAndKeysScrollWithinThePicture) {

@@ -1,7 +1,13 @@
 #include "editors/ViewMarks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+
+#include "elements/BitmapMapping.h"
+#include "elements/Region.h"
+#include "model/BitmapStates.h"
+#include "model/Pattern.h"
 
 namespace quillane {
 
@@ -78,6 +84,99 @@ std::vector<TRulerMark> ColumnMarks(const OViewGeometry& view, int labelPixels) 
 std::vector<TRulerMark> RowMarks(const OViewGeometry& view, int labelPixels) {
   const TViewFrame f = view.Frame();
   return Marks(f.Y0, f.Y1, view.BoxHeight(), -view.RowHeight(), labelPixels, view.BoxHeight());
+}
+
+namespace {
+
+const TGrid& Colours(const OPattern& pattern, TView view) {
+  return view == TView::Design ? pattern.DesignColours : pattern.MachineColours;
+}
+
+} // namespace
+
+void OUnstatedCells::Recount(const OPattern& pattern, TView view) {
+  Counted = view;
+  NoState.clear();
+  RowOf.assign(size_t{pattern.NoControls} + 1, 0);
+  PerPLine.assign(size_t{pattern.NoPLines} + 1, 0);
+  Sum = 0;
+  const TStatedEntries states = StatedEntries(pattern, view != TView::Design);
+  if (states.RowOfControl.empty())
+    return; // a colour pattern: every colour is its own state
+  for (const std::vector<bool>& stated : states.Stated)
+    for (size_t e = 0; e < 256; ++e)
+      // The undefined colour is asked for, not missed; an entry past the palette has none.
+      NoState.push_back(e != 0 && (e >= stated.size() || !stated[e]) ? 1 : 0);
+  for (size_t c = 1; c < RowOf.size() && c < states.RowOfControl.size(); ++c)
+    RowOf[c] = states.RowOfControl[c] * 256u;
+  CountPLines(pattern, 1, pattern.NoPLines);
+}
+
+void OUnstatedCells::CountPLines(const OPattern& pattern, int first, int last) {
+  const TGrid& grid = Colours(pattern, Counted);
+  first = std::max(first, 1);
+  last = std::min({last, grid.PLines(), static_cast<int>(PerPLine.size()) - 1});
+  const int controls = std::min(grid.Controls(), static_cast<int>(RowOf.size()) - 1);
+  if (NoState.empty())
+    return;
+  for (int p = first; p <= last; ++p) {
+    const uint8_t* row = grid.Row(p);
+    int32_t n = 0;
+    for (int c = 1; c <= controls; ++c)
+      n += NoState[RowOf[static_cast<size_t>(c)] + row[c]];
+    Sum += n - PerPLine[static_cast<size_t>(p)];
+    PerPLine[static_cast<size_t>(p)] = n;
+  }
+}
+
+bool OUnstatedCells::Heard(const OPattern& pattern, const TPatternChange& change) {
+  using K = TPatternChange::TKind;
+  switch (change.Kind) {
+  case K::All:
+  case K::Setup:
+    Recount(pattern, Counted);
+    return true;
+  case K::Cells:
+    // The pattern's size changes only with an All.
+    CountPLines(pattern, change.Area.Top, change.Area.Bottom);
+    return true;
+  default:
+    return false;
+  }
+}
+
+bool OUnstatedCells::Unstated(const OPattern& pattern, int control, int pline) const {
+  const TGrid& grid = Colours(pattern, Counted);
+  if (NoState.empty() || !grid.Contains(control, pline) ||
+      static_cast<size_t>(control) >= RowOf.size())
+    return false;
+  return NoState[RowOf[static_cast<size_t>(control)] + grid.Get(control, pline)] != 0;
+}
+
+std::vector<TCell> OUnstatedCells::InPixels(const OPattern& pattern, const OPicture& picture,
+                                            const TRect& area) const {
+  std::vector<TCell> found;
+  if (Sum == 0)
+    return found;
+  const TGrid& grid = Colours(pattern, Counted);
+  for (int r = std::max(area.Top, 0); r <= std::min(area.Bottom, picture.Height - 1); ++r)
+    for (int x = std::max(area.Left, 0); x <= std::min(area.Right, picture.Width - 1); ++x)
+      for (const auto& region : picture.Regions) {
+        int32_t c = x + 1, p = r + 1;
+        if (region->MapPixelToCell(c, p) && grid.Contains(c, p)) {
+          if (Unstated(pattern, c, p))
+            found.push_back({x, r});
+          break;
+        }
+      }
+  return found;
+}
+
+std::string UnstatedStatus(int64_t cells) {
+  if (cells <= 0)
+    return "";
+  return cells == 1 ? "1 cell has no state for its yarn type"
+                    : std::to_string(cells) + " cells have no state for their yarn type";
 }
 
 } // namespace quillane

@@ -3,11 +3,16 @@
 // What the view window draws over the picture to help the eye: the cell grid, the rulers'
 // ticks and numbers. Each is worked out for the visible part only, so that a paint costs
 // what the screen shows, not what the pattern holds.
+#include <cstdint>
 #include <vector>
 
+#include "data/PatternEvents.h"
 #include "editors/ViewGeometry.h"
+#include "elements/Picture.h"
 
 namespace quillane {
+
+class OPattern;
 
 // Below this zoom the grid's lines would hide the cells they part.
 constexpr float MinGridZoom = 4.0f;
@@ -40,5 +45,38 @@ int LabelStep(double cellPixels, int labelPixels);
 // every few, always dividing the label step; numbers at multiples of the label step.
 std::vector<TRulerMark> ColumnMarks(const OViewGeometry& view, int labelPixels);
 std::vector<TRulerMark> RowMarks(const OViewGeometry& view, int labelPixels);
+
+// The cells whose colour in a view gives no state for their yarn type (in the design view,
+// their pair's), which a paint then leaves without a tuft: counted per PLine, so that a
+// change of a few PLines recounts only those and the whole pattern is counted only when
+// the tables, the creel, the palette, the view or everything changed.
+class OUnstatedCells {
+public:
+  // Counts afresh, in the view's colours.
+  void Recount(const OPattern& pattern, TView view);
+  // Follows a change notice of the pattern; answers whether the count may have changed.
+  bool Heard(const OPattern& pattern, const TPatternChange& change);
+  int64_t Total() const { return Sum; }
+  TView View() const { return Counted; }
+  // Control and PLine from 1.
+  bool Unstated(const OPattern& pattern, int control, int pline) const;
+  // The picture pixels of `area` (from 0, inclusive) whose cell, through the first region
+  // that places one there as a press does, is unstated. Nothing to look up when none is.
+  std::vector<TCell> InPixels(const OPattern& pattern, const OPicture& picture,
+                              const TRect& area) const;
+
+private:
+  TView Counted = TView::None;
+  // A 256-entry row of flags per distinct yarn type (or pair), and each control's row.
+  std::vector<uint8_t> NoState;
+  std::vector<uint32_t> RowOf;
+  std::vector<int32_t> PerPLine;
+  int64_t Sum = 0;
+  void CountPLines(const OPattern& pattern, int first, int last);
+};
+
+// The status bar's word on them: "N cells have no state for their yarn type", empty for
+// none.
+std::string UnstatedStatus(int64_t cells);
 
 } // namespace quillane
