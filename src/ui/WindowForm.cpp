@@ -241,8 +241,10 @@ TfmWindow::~TfmWindow() {
 void TfmWindow::Status(const std::string& text) {
   if (!StatusLabel)
     StatusLabel = window()->findChild<QLabel*>(QStringLiteral("sbMainMessage"));
-  g.UI().ShowStatus(text);
-  ShownStatus = text;
+  StatusBase = text;
+  const std::string warning = UnstatedStatus(Unstated.Total());
+  ShownStatus = warning.empty() ? text : text.empty() ? warning : text + "; " + warning;
+  g.UI().ShowStatus(ShownStatus);
 }
 
 void TfmWindow::SetZoomMode(bool on) {
@@ -365,6 +367,7 @@ void TfmWindow::Destroy() {
 }
 
 void TfmWindow::Changed(const TPatternChange& change) {
+  CountUnstated(change);
   const TRedraw redraw = RedrawFor(change, Picture, MouseState.View, View);
   auto rect = [](const TScreenRect& r) {
     return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);

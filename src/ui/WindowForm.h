@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/PatternEvents.h"
+#include "editors/ViewMarks.h"
 #include "editors/ViewStates.h"
 #include "ui/DesignForm.h"
 
@@ -142,6 +143,15 @@ private:
   void PaintMarks(QPainter& painter, const QRegion& exposed);
   void HoverAt(const std::optional<TCell>& cell);
   std::optional<TCell> Hover;
+  // Cells whose colour has no state for their yarn type: crossed on the grid and counted in
+  // the status bar. The count follows each change notice of cells; a notice of everything or
+  // of a setup object is counted once, in the next paint, when the view's colours are up to
+  // date.
+  OUnstatedCells Unstated;
+  bool UnstatedDue = true;
+  std::string StatusBase, UnstatedShown;
+  void CountUnstated(const TPatternChange& change);
+  void ShowUnstated();
   // What the rulers were last drawn for: they repaint when the grid shows something else.
   std::tuple<TViewFrame, float, int, int> RulersDrawn;
   std::string SavedViewKey() const;

@@ -96,6 +96,33 @@ void TfmWindow::PaintMarks(QPainter& painter, const QRegion& exposed) {
       if (y >= bounds.top() && y <= bounds.bottom())
         painter.drawLine(image.left(), y, image.right(), y);
   }
+  if (UnstatedDue || Unstated.View() != MouseState.View) {
+    UnstatedDue = false;
+    Unstated.Recount(Pattern, MouseState.View);
+    ShowUnstated();
+  }
+  if (Unstated.Total() > 0 && View.Zoom() >= MinGridZoom && !image.isEmpty()) {
+    // The picture pixels of the exposed part only.
+    const QRect part = bounds & image;
+    const double z = View.Zoom(), zs = View.RowHeight();
+    const int bottom = View.BoxHeight() - 1;
+    const TRect area{f.X0 + static_cast<int>(part.left() / z),
+                     f.Y0 + static_cast<int>((bottom - part.bottom()) / zs),
+                     f.X0 + static_cast<int>(part.right() / z),
+                     f.Y0 + static_cast<int>((bottom - part.top()) / zs)};
+    for (const TCell& cell : Unstated.InPixels(Pattern, Picture, area)) {
+      const QRect r = Shown(View.ScreenRect({cell.C, cell.R, cell.C, cell.R}));
+      if (r.isEmpty())
+        continue;
+      // Dark on a light cell, light on a dark one.
+      const QRgb under = Drawn.Image.pixel(r.center());
+      painter.setPen(qGray(under) > 110 ? Qt::black : Qt::white);
+      const int dx = r.width() / 4, dy = r.height() / 4;
+      const QRect x = r.adjusted(dx, dy, -dx - 1, -dy - 1);
+      painter.drawLine(x.topLeft(), x.bottomRight());
+      painter.drawLine(x.bottomLeft(), x.topRight());
+    }
+  }
   if (Hover) {
     const TScreenRect r = View.ScreenRect({Hover->C, Hover->R, Hover->C, Hover->R});
     if (!r.Empty()) {
@@ -128,6 +155,24 @@ void TfmWindow::HoverAt(const std::optional<TCell>& cell) {
   Hover = cell;
   RulerTop->update();
   RulerLeft->update();
+}
+
+void TfmWindow::CountUnstated(const TPatternChange& change) {
+  using K = TPatternChange::TKind;
+  if (change.Kind == K::All || change.Kind == K::Setup)
+    UnstatedDue = true;
+  else if (!UnstatedDue && Unstated.Heard(Pattern, change))
+    ShowUnstated();
+}
+
+void TfmWindow::ShowUnstated() {
+  // Only the window at work speaks, and only when the count's word changes; another's
+  // count waits for its mouse.
+  const std::string word = UnstatedStatus(Unstated.Total());
+  if (word != UnstatedShown && (PaintBox1->hasFocus() || PaintBox1->underMouse())) {
+    UnstatedShown = word;
+    Status(StatusBase);
+  }
 }
 
 void TfmWindow::GridLeave() {

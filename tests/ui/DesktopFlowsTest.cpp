@@ -254,6 +254,24 @@ private slots:
     QVERIFY(matches());
     w.SubWindow()->resize(520, 380);
     QVERIFY(matches());
+
+    // Cells written without their states, as an import may: counted in the status bar and,
+    // from zoom 4, crossed on the grid.
+    w.PaintBox1->setFocus();
+    while (w.Geometry().Zoom() < 4)
+      Wheel(w.PaintBox1, {5, 5}, 120, Qt::ControlModifier);
+    QTest::keyClick(w.PaintBox1, Qt::Key_Home);
+    const QImage plain = OnScreen(w.PaintBox1);
+    for (const int c : {1, 2})
+      p.SetMachineColour(c, 1, none);
+    p.Events.CellsChanged({1, 1, 2, 1});
+    QApplication::processEvents();
+    const QString status = program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"))->text();
+    QVERIFY2(status.endsWith(QStringLiteral("cells have no state for their yarn type")),
+             qPrintable(status));
+    // (The pixels are drawn again, as a paint's would be.)
+    w.PaintBox1->update();
+    QVERIFY(OnScreen(w.PaintBox1) != plain);
   }
 
   void recentPatternsAreKeptAndAGoneOneIsDropped() {
