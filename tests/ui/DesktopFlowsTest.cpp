@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QtTest>
@@ -115,6 +116,7 @@ private slots:
     OpenPatterns(program)[0]->FileName = Dir.filePath(QStringLiteral("view.pat")).toStdString();
     Wheel(grid, {30, 30}, 120 * 3, Qt::ControlModifier);
     QTest::keyClick(grid, Qt::Key_Right);
+    w.rbDesign->click();
     const auto shown = std::make_pair(w.Geometry().Zoom(), position());
     // Ctrl+W closes the active editor, and on the tree does nothing.
     QTest::keyClick(&program.Main, Qt::Key_W, Qt::ControlModifier);
@@ -125,7 +127,7 @@ private slots:
     QCOMPARE(std::make_pair(again.Geometry().Zoom(),
                             std::make_pair(again.sbHorz->value(), again.sbVert->value())),
              shown);
-    QVERIFY(shown.first == 2.0f && shown.second.first > 0);
+    QVERIFY(shown.first == 2.0f && shown.second.first > 0 && again.rbDesign->isChecked());
     again.SubWindow()->close();
     QApplication::processEvents();
     const qsizetype windows = program.Main.MdiArea->subWindowList().size();
