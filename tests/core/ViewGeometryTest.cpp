@@ -126,6 +126,12 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
     EXPECT_EQ(g.Zoom(), row.Expected);
     EXPECT_EQ(g.CellAt(row.At.first, row.At.second), before);
   }
+  // The Zoom tool's click from a fitted zoom takes the next rung too.
+  for (const auto& [in, expected] : {std::pair(true, 1.0f), std::pair(false, 0.5f)}) {
+    OViewGeometry fitted = Geometry(100, 50, 1, 0.8f, 0, 0);
+    fitted.ZoomAt(40, 30, in);
+    EXPECT_EQ(fitted.Zoom(), expected) << in;
+  }
   // Near the corner the scroll ranges win over the point.
   OViewGeometry g = Geometry(100, 50, 1, 2, 0, 0);
   g.ZoomAround(70, 10, -1);
