@@ -79,6 +79,7 @@ protected:
   void wheelEvent(QWheelEvent* event) override {
     Window.GridWheel(event->angleDelta(), event->modifiers(), event->position().toPoint());
   }
+  void leaveEvent(QEvent*) override { Window.GridLeave(); }
 
 private:
   TfmWindow& Window;
@@ -222,7 +223,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
     ShowTool();
     ShowCursor();
   });
-  buFit->setToolTip(QStringLiteral("Show the whole picture (Ctrl+0)"));
+  buFit->setToolTip(QStringLiteral("Show the whole picture (0 or Ctrl+0)"));
   connect(buFit, &QToolButton::clicked, this, &TfmWindow::Fit);
   // Each view window's own: a button's shortcut would be the main window's, and two
   // windows' would cancel each other.
@@ -235,9 +236,13 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   connect(AddButton("buPreview", " Preview "), &QToolButton::clicked, this,
           [this] { Controller.Preview(); });
 
+  AddViewKeys();
+  AddRulers();
+
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
   SetZoomMode(true);
   RefreshGrids();
+  RestoreView();
 }
 
 TfmWindow::~TfmWindow() {
@@ -249,8 +254,10 @@ TfmWindow::~TfmWindow() {
 void TfmWindow::Status(const std::string& text) {
   if (!StatusLabel)
     StatusLabel = window()->findChild<QLabel*>(QStringLiteral("sbMainMessage"));
-  g.UI().ShowStatus(text);
-  ShownStatus = text;
+  StatusBase = text;
+  const std::string warning = UnstatedStatus(Unstated.Total());
+  ShownStatus = warning.empty() ? text : text.empty() ? warning : text + "; " + warning;
+  g.UI().ShowStatus(ShownStatus);
 }
 
 void TfmWindow::SetZoomMode(bool on) {
@@ -346,10 +353,14 @@ void TfmWindow::SyncGeometry() {
 
 void TfmWindow::LayOut() {
   const int w = Panel1->width(), h = Panel1->height();
+  const QSize ruler = RulerSize();
+  const int left = StripWidth + ruler.width(), top = ruler.height();
   pbPalette->setGeometry(0, 0, StripWidth, h);
   sbHorz->setGeometry(StripWidth, h - BarSize, w - StripWidth - BarSize, BarSize);
   sbVert->setGeometry(w - BarSize, 0, BarSize, h - BarSize);
-  PaintBox1->setGeometry(StripWidth, 0, w - StripWidth - BarSize, h - BarSize);
+  PaintBox1->setGeometry(left, top, w - left - BarSize, h - top - BarSize);
+  RulerTop->setGeometry(left, 0, w - left - BarSize, top);
+  RulerLeft->setGeometry(StripWidth, top, ruler.width(), h - top - BarSize);
   Corner->setGeometry(w - BarSize, h - BarSize, BarSize, BarSize);
   SyncGeometry();
 }
@@ -366,11 +377,13 @@ void TfmWindow::showEvent(QShowEvent* event) {
 }
 
 void TfmWindow::Destroy() {
+  SaveView();
   Subscription.Reset();
   TfmEditorForm::Destroy();
 }
 
 void TfmWindow::Changed(const TPatternChange& change) {
+  CountUnstated(change);
   const TRedraw redraw = RedrawFor(change, Picture, MouseState.View, View);
   auto rect = [](const TScreenRect& r) {
     return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
@@ -465,6 +478,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
       painter.fillRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top), colour);
     }
   }
+  PaintMarks(painter, exposed);
   PaintSelection(painter, exposed);
 }
 
@@ -544,6 +558,7 @@ void TfmWindow::GridPress(Qt::MouseButton button, QPoint at, Qt::KeyboardModifie
 
 void TfmWindow::GridMove(QPoint at, Qt::KeyboardModifiers modifiers) {
   Follow(MouseState.Move(Input(at, modifiers)));
+  HoverAt(View.CellAt(at.x(), at.y()));
 }
 
 void TfmWindow::GridRelease(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers) {

@@ -3,10 +3,13 @@
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/PatternEvents.h"
+#include "editors/ViewMarks.h"
 #include "editors/ViewStates.h"
 #include "ui/DesignForm.h"
 
@@ -84,6 +87,15 @@ public:
   bool GridTakesEnter() const { return MouseState.Selection.Floating.has_value(); }
   // A command of the selection menu, as its item or key runs it (WindowSelection.cpp).
   void SelectionCommand(TSelectionCommand command);
+  // A rung of zoom in (1) or out (-1) around the middle of the grid, as `+` and `-` do.
+  void ZoomStep(int steps);
+  // The mouse left the grid: no cell is highlighted.
+  void GridLeave();
+  // The cell under the mouse, highlighted on the grid and the rulers.
+  const std::optional<TCell>& Hovered() const { return Hover; }
+  // The rulers along the top (controls) and the left (PLines).
+  QWidget* RulerTop;
+  QWidget* RulerLeft;
 
 protected:
   // The window stops following the pattern: its picture may go before the window does.
@@ -134,6 +146,31 @@ private:
   void BuildSelectionMenu();
   void ShowSelectionCommands();
   void PaintSelection(QPainter& painter, const QRegion& exposed);
+
+  // WindowView.cpp: the zoom keys, and the zoom, scroll and view kept in the ini per pattern
+  // file and window.
+  void AddViewKeys();
+  // WindowRulers.cpp: the rulers, the cell grid and the highlighted cell over the picture.
+  void AddRulers();
+  // The rulers' thickness: the left one's width and the top one's height.
+  QSize RulerSize() const;
+  void PaintMarks(QPainter& painter, const QRegion& exposed);
+  void HoverAt(const std::optional<TCell>& cell);
+  std::optional<TCell> Hover;
+  // Cells whose colour has no state for their yarn type: crossed on the grid and counted in
+  // the status bar. The count follows each change notice of cells; a notice of everything or
+  // of a setup object is counted once, in the next paint, when the view's colours are up to
+  // date.
+  OUnstatedCells Unstated;
+  bool UnstatedDue = true;
+  std::string StatusBase, UnstatedShown;
+  void CountUnstated(const TPatternChange& change);
+  void ShowUnstated();
+  // What the rulers were last drawn for: they repaint when the grid shows something else.
+  std::tuple<TViewFrame, float, int, int> RulersDrawn;
+  std::string SavedViewKey() const;
+  void RestoreView();
+  void SaveView();
 
   void SetZoomMode(bool on);
   // Takes up a drawing tool (or Zoom) as its button or key does.

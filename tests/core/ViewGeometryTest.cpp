@@ -2,7 +2,12 @@
 
 #include <functional>
 
+#include "PatternSupport.h"
 #include "editors/ViewGeometry.h"
+#include "editors/ViewMarks.h"
+#include "model/BitmapStates.h"
+#include "setup/Creel.h"
+#include "setup/MachineTable.h"
 
 namespace quillane::test {
 namespace {
@@ -108,7 +113,8 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
       {"in from 1", 1, 1, {37, 21}, 2},
       {"out from 4", 4, -1, {50, 40}, 2},
       {"two notches at once", 1, 2, {10, 50}, 4},
-      {"off the ladder: from the nearest rung", 3.1f, 1, {40, 30}, 8},
+      {"fitted: in to the next rung", 3.1f, 1, {40, 30}, 4},
+      {"fitted: out to the rung below", 3.1f, -1, {40, 30}, 2},
       {"stops at the top", 64, 1, {40, 30}, 64},
   };
   for (const TRow& row : rows) {
@@ -120,24 +126,174 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
     EXPECT_EQ(g.Zoom(), row.Expected);
     EXPECT_EQ(g.CellAt(row.At.first, row.At.second), before);
   }
+  // The Zoom tool's click from a fitted zoom takes the next rung too.
+  for (const auto& [in, expected] : {std::pair(true, 1.0f), std::pair(false, 0.5f)}) {
+    OViewGeometry fitted = Geometry(100, 50, 1, 0.8f, 0, 0);
+    fitted.ZoomAt(40, 30, in);
+    EXPECT_EQ(fitted.Zoom(), expected) << in;
+  }
   // Near the corner the scroll ranges win over the point.
   OViewGeometry g = Geometry(100, 50, 1, 2, 0, 0);
   g.ZoomAround(70, 10, -1);
   EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
 
-  // Fit: the largest rung that shows it all, PLine 1 at the bottom left.
+  // Fit: the largest zoom that shows it all, PLine 1 at the bottom left.
   const std::tuple<int, int, float, float> fits[] = {
-      {100, 50, 1, 0.5f},         // 80 x 60 holds 100 x 50 at 1/2
-      {10, 10, 1, 4},             // and 10 x 10 at 4 (at 8 too high)
-      {10, 10, 2, 2},             // PLines twice as high: 10 rows at 2 take 40 of 60
+      {100, 50, 1, 0.8f},         // 80 x 60 holds 100 x 50 at 0.8
+      {10, 10, 1, 6},             // and 10 x 10 at 6, as high as the grid
+      {30, 7, 3, 80.0f / 30},     // PLines three times as high: 7 rows take 56 of 60
       {5000, 5000, 1, 1.0f / 16}, // too large even for the smallest rung
   };
   for (const auto& [w, h, s, zoom] : fits) {
     g = Geometry(w, h, s, 1, 3, -3);
     g.Fit();
-    EXPECT_EQ(g.Zoom(), zoom) << w << "x" << h;
+    EXPECT_FLOAT_EQ(g.Zoom(), zoom) << w << "x" << h;
     EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
+    const TViewFrame f = g.Frame();
+    if (zoom > OViewGeometry::MinZoom) {
+      EXPECT_EQ(TPoint(f.X1, f.Y1), TPoint(w, h)) << "all of it in sight";
+    }
+    EXPECT_TRUE(f.DR <= 80 && f.DH <= 60) << "within the grid";
   }
+}
+
+TEST(ViewGeometry, AtAnyZoomThePointAndTheCellDrawnThereAgree) {
+  // Every point of the grid lies in the screen rectangle of the cell under it, so a press,
+  // a stroke and the paint agree on fractional zooms as on the ladder's.
+  for (const float zoom : {0.37f, 0.8f, 1.0f, 1.5f, 2.0f / 3, 3.3f, 6.7f}) {
+    for (const float s : {1.0f, 1.7f}) {
+      const OViewGeometry g = Geometry(200, 90, s, zoom, 7, -5);
+      int seen = 0;
+      for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+          if (const TMaybeCell cell = g.CellAt(x, y)) {
+            const TScreenRect r = g.ScreenRect({cell->C, cell->R, cell->C, cell->R});
+            ASSERT_TRUE(x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom)
+                << zoom << " " << s << " at " << x << "," << y;
+            ++seen;
+          }
+      EXPECT_GT(seen, 80 * 60 / 3) << zoom;
+    }
+  }
+}
+
+TEST(ViewGeometry, TheIniKeepsTheZoomAndScrollAndRefusesWhatIsNotThem) {
+  OViewGeometry g = Geometry(100, 50, 1, 0.8f, 12, -7);
+  OViewGeometry back = Geometry(100, 50, 1, 4, 0, 0);
+  ASSERT_TRUE(back.Restore(g.Saved()));
+  EXPECT_EQ(std::tuple(back.Zoom(), back.HorzPos(), back.VertPos()), std::tuple(0.8f, 12, -7));
+  // Out of range: clamped as a wheel or scroll bar would be.
+  ASSERT_TRUE(back.Restore("1000,500,-9999"));
+  EXPECT_EQ(std::tuple(back.Zoom(), back.HorzPos(), back.VertPos()), std::tuple(64.0f, 100, -50));
+  for (const char* bad :
+       {"", "2", "2,3", "2,3,4,", "2,3,4,5", "x,1,1", "nan,1,1", "2;3;4", " 2,3,4"})
+    EXPECT_FALSE(back.Restore(bad)) << bad;
+  EXPECT_EQ(back.Zoom(), 64.0f);
+  // A key per file and window, of characters an ini key may hold.
+  const std::string key = SavedViewKey("/home/a/b c=d.qpt", "Window [1]");
+  EXPECT_EQ(
+      key.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._"),
+      std::string::npos);
+  EXPECT_NE(key, SavedViewKey("/home/a/b c=d2.qpt", "Window [1]"));
+  EXPECT_NE(key, SavedViewKey("/home/a/b c=d.qpt", "Window [2]"));
+}
+
+TEST(ViewGeometry, GridLinesAndRulersCoverTheVisibleCellsAndLabelsNeverOverlap) {
+  // 200 x 90 at zoom 8, from column 5 and PLine 3: controls 6..15, PLines 3..10 in 80 x 60.
+  OViewGeometry g = Geometry(200, 90, 1, 8, 5, -2);
+  EXPECT_EQ(LabelStep(8, 20), 5);
+  EXPECT_EQ(ColumnMarks(g, 20).front(), (TRulerMark{4, 6, false}));
+  EXPECT_EQ(ColumnMarks(g, 20)[4], (TRulerMark{36, 10, true}));
+  EXPECT_EQ(RowMarks(g, 20).front(), (TRulerMark{56, 3, false})); // PLine 3 on the bottom row
+  EXPECT_EQ(RowMarks(g, 20)[2], (TRulerMark{40, 5, true}));
+  const TGridLines lines = GridLines(g);
+  EXPECT_EQ(lines.X.size(), 9u);
+  EXPECT_EQ(std::make_pair(lines.X.front(), lines.Y.front()), std::make_pair(8, 52));
+  g.SetZoom(3.9f);
+  EXPECT_TRUE(GridLines(g).X.empty() && GridLines(g).Y.empty()) << "below zoom 4";
+  // At any zoom the written numbers stand a label apart, the ticks at least MinTickPixels,
+  // each on its cell; only visible cells count.
+  for (const float zoom : {1.0f / 16, 0.37f, 0.7f, 1.0f, 2.5f, 2.8f, 6.7f, 64.0f})
+    for (const int label : {1, 14, 33}) {
+      g = Geometry(5000, 9000, 1.5f, zoom, 1234, -4321);
+      const TViewFrame f = g.Frame();
+      for (const bool rows : {false, true}) {
+        const auto marks = rows ? RowMarks(g, label) : ColumnMarks(g, label);
+        ASSERT_FALSE(marks.empty()) << zoom;
+        int lastLabel = -1000000, lastTick = -1000000;
+        for (const TRulerMark& m : marks) {
+          const int at = rows ? -m.Pixel : m.Pixel;
+          EXPECT_GE(at - lastTick, std::min(MinTickPixels, label)) << zoom;
+          lastTick = at;
+          if (m.Labelled) {
+            EXPECT_GE(at - lastLabel, label) << zoom << " " << m.Number;
+            lastLabel = at;
+          }
+          const int n = m.Number - 1;
+          const TScreenRect r =
+              g.ScreenRect(rows ? TRect{f.X0, n, f.X0, n} : TRect{n, f.Y0, n, f.Y0});
+          EXPECT_TRUE(rows ? m.Pixel >= r.Top && m.Pixel < r.Bottom
+                           : m.Pixel >= r.Left && m.Pixel < r.Right)
+              << zoom << " " << m.Number;
+          EXPECT_TRUE(m.Number > (rows ? f.Y0 : f.X0) && m.Number <= (rows ? f.Y1 : f.X1));
+        }
+      }
+    }
+}
+
+TEST(ViewGeometry, UnstatedCellsAreCountedAsTheyChangeAndFoundUnderTheirPixels) {
+  // 20 controls by 6 PLines; controls 7 and 8 have yarn type B, whose states show colours 1
+  // and 4; yarn type A has no state for 4. The picture shows the pattern mirrored.
+  auto p = BarePattern(20, 6);
+  OPicture& picture = AddPicture(*p, 20, 6);
+  AddRegion(picture, {1, 1, 20, 6}, {1, 1, 20, 6}, 1);
+  p->Creel->SetYarnType(7, 2);
+  p->Creel->SetYarnType(8, 2);
+  p->ApplyCreel();
+  p->MachineTable->SetColour(2, 1, 1);
+  p->MachineTable->SetColour(2, 2, 4);
+  p->ApplyMachineTable();
+  p->Changed();
+  auto brute = [&] {
+    const TStatedEntries states = StatedEntries(*p, true);
+    int64_t n = 0;
+    for (int c = 1; c <= 20; ++c)
+      for (int l = 1; l <= 6; ++l)
+        n += p->GetMachineColour(c, l) != 0 && !states.Has(c, p->GetMachineColour(c, l));
+    return n;
+  };
+  ASSERT_EQ(brute(), 0);
+  OUnstatedCells count;
+  count.Recount(*p, quillane::TView::Machine);
+  // Cells written without their states, as an import may, each heard as its notice says.
+  const std::tuple<const char*, TRect, uint8_t, int64_t> edits[] = {
+      {"colour 4 on yarn type A", {3, 2, 5, 3}, 4, 6},
+      {"and on B, where it has a state", {6, 2, 8, 2}, 4, 7},
+      {"colour 2 on B has none", {7, 5, 7, 6}, 2, 9},
+      {"the undefined colour is never missed", {3, 3, 5, 3}, 0, 6},
+  };
+  for (const auto& [what, area, colour, expected] : edits) {
+    for (int c = area.Left; c <= area.Right; ++c)
+      for (int l = area.Top; l <= area.Bottom; ++l)
+        p->SetMachineColour(c, l, colour);
+    EXPECT_TRUE(count.Heard(*p, {TPatternChange::TKind::Cells, area}));
+    EXPECT_EQ(count.Total(), expected) << what;
+    EXPECT_EQ(brute(), expected) << what;
+  }
+  EXPECT_FALSE(count.Heard(*p, {TPatternChange::TKind::Modified}));
+  // Control c lies under pixel 20 - c: PLine 2's controls 3 to 6 (A) under 17 to 14, and
+  // control 7 (B) of PLines 5 and 6 under 13; an area past the picture is cut to it.
+  EXPECT_EQ(count.InPixels(*p, picture, {12, 1, 17, 1}),
+            (std::vector<TCell>{{14, 1}, {15, 1}, {16, 1}, {17, 1}}));
+  EXPECT_EQ(count.InPixels(*p, picture, {-5, 2, 99, 9}), (std::vector<TCell>{{13, 4}, {13, 5}}));
+  // A table that gives A a state for 4 is a setup change: all of it counted again.
+  p->MachineTable->SetColour(1, 2, 4);
+  p->ApplyMachineTable();
+  EXPECT_TRUE(count.Heard(*p, {TPatternChange::TKind::Setup}));
+  EXPECT_EQ(count.Total(), brute());
+  EXPECT_EQ(count.Total(), 2);
+  EXPECT_EQ(UnstatedStatus(2) + UnstatedStatus(0) + "; " + UnstatedStatus(1),
+            "2 cells have no state for their yarn type; 1 cell has no state for its yarn type");
 }
 
 TEST(ViewGeometry, WheelAndKeysScrollWithinThePicture) {

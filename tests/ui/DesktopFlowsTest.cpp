@@ -8,12 +8,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QtTest>
 
 #include "ImageIO.h"
 #include "UiSupport.h"
+#include "editors/ViewMarks.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
@@ -95,14 +97,36 @@ private slots:
     QCOMPARE(grid->cursor().shape(), Qt::SizeAllCursor);
     QCOMPARE(position(), std::make_pair(22, -10));
     QVERIFY(!OpenPatterns(program)[0]->Modified());
+    // Fit (Ctrl+0 or 0) at whatever ratio shows it all; + and - climb the ladder from it.
     QTest::keyClick(&w, Qt::Key_0, Qt::ControlModifier);
-    QCOMPARE(std::make_pair(w.Geometry().Zoom(), position()),
-             std::make_pair(0.25f, std::make_pair(0, 0)));
+    const float fitted = w.Geometry().Zoom();
+    QVERIFY(w.Geometry().Frame().X1 == 1000 && w.Geometry().Frame().Y1 == 800);
+    QVERIFY(position() == std::make_pair(0, 0) && fitted > 0.25f && fitted < 0.5f);
+    QTest::keyClick(grid, Qt::Key_Plus, Qt::ShiftModifier);
+    QCOMPARE(w.Geometry().Zoom(), 0.5f);
+    QTest::keyClicks(grid, QStringLiteral("--"));
+    QCOMPARE(w.Geometry().Zoom(), 0.125f);
+    QTest::keyClick(grid, Qt::Key_0);
+    QCOMPARE(w.Geometry().Zoom(), fitted);
 
+    // The window reopens as it was left, the key its pattern file's and its own.
+    OpenPatterns(program)[0]->FileName = Dir.filePath(QStringLiteral("view.pat")).toStdString();
+    Wheel(grid, {30, 30}, 120 * 3, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_Right);
+    w.rbDesign->click();
+    const auto shown = std::make_pair(w.Geometry().Zoom(), position());
     // Ctrl+W closes the active editor, and on the tree does nothing.
     QTest::keyClick(&program.Main, Qt::Key_W, Qt::ControlModifier);
     QApplication::processEvents();
     QVERIFY(!node->Editor());
+    node->Open();
+    auto& again = *dynamic_cast<TfmWindow*>(node->Editor());
+    QCOMPARE(std::make_pair(again.Geometry().Zoom(),
+                            std::make_pair(again.sbHorz->value(), again.sbVert->value())),
+             shown);
+    QVERIFY(shown.first == 2.0f && shown.second.first > 0 && again.rbDesign->isChecked());
+    again.SubWindow()->close();
+    QApplication::processEvents();
     const qsizetype windows = program.Main.MdiArea->subWindowList().size();
     QTest::keyClick(&program.Main, Qt::Key_W, Qt::ControlModifier);
     QCOMPARE(program.Main.MdiArea->subWindowList().size(), windows);
@@ -128,11 +152,18 @@ private slots:
       auto opened = OpenPatternFile(saved.toStdString());
       OPicture& picture = *opened->Pictures->Get(0);
       picture.BringUpToDate(TView::Machine);
+      w.GridLeave(); // no cell highlighted
       const QImage shown = OnScreen(w.PaintBox1);
+      // The cell grid's lines are drawn over the cells.
+      const TGridLines lines = GridLines(w.Geometry());
+      auto onLine = [](const std::vector<int>& at, int v) {
+        return std::find(at.begin(), at.end(), v) != at.end();
+      };
       int compared = 0;
       for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
-          if (const auto cell = w.Geometry().CellAt(x, y)) {
+          if (const auto cell = w.Geometry().CellAt(x, y);
+              cell && !onLine(lines.X, x) && !onLine(lines.Y, y)) {
             ++compared;
             if (shown.pixel(x, y) !=
                 (ToQRgb(picture.GetMachinePixel(cell->C, cell->R)) | 0xFF000000u)) {
@@ -222,6 +253,23 @@ private slots:
     QVERIFY(matches());
     w.SubWindow()->resize(520, 380);
     QVERIFY(matches());
+
+    // Cells written without their states, as an import may: counted in the status bar and,
+    // from zoom 4, crossed on the grid.
+    w.PaintBox1->setFocus();
+    while (w.Geometry().Zoom() < 4)
+      Wheel(w.PaintBox1, {5, 5}, 120, Qt::ControlModifier);
+    QTest::keyClick(w.PaintBox1, Qt::Key_Home);
+    const QImage plain = OnScreen(w.PaintBox1);
+    for (const int c : {1, 2})
+      p.SetMachineColour(c, 1, none);
+    p.Events.CellsChanged({1, 1, 2, 1});
+    QApplication::processEvents();
+    const QString status = program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"))->text();
+    QVERIFY2(status.endsWith(QStringLiteral("cells have no state for their yarn type")),
+             qPrintable(status));
+    w.PaintBox1->update(); // the pixels are drawn again, as a paint's would be
+    QVERIFY(OnScreen(w.PaintBox1) != plain);
   }
 
   void recentPatternsAreKeptAndAGoneOneIsDropped() {

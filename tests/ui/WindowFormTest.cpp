@@ -74,7 +74,12 @@ private slots:
     QCOMPARE(w.Geometry().Zoom(), 1.0f);
     const QSize panel = w.Panel1->size();
     QCOMPARE(w.pbPalette->geometry(), QRect(0, 0, 30, panel.height()));
-    QCOMPARE(w.PaintBox1->geometry(), QRect(30, 0, panel.width() - 46, panel.height() - 16));
+    // The rulers along the grid's top and left.
+    const int left = w.RulerLeft->width(), top = w.RulerTop->height();
+    QCOMPARE(w.PaintBox1->geometry(),
+             QRect(30 + left, top, panel.width() - 46 - left, panel.height() - 16 - top));
+    QCOMPARE(w.RulerTop->geometry(), QRect(30 + left, 0, panel.width() - 46 - left, top));
+    QCOMPARE(w.RulerLeft->geometry(), QRect(30, top, left, panel.height() - 16 - top));
     QCOMPARE(w.sbHorz->geometry(), QRect(30, panel.height() - 16, panel.width() - 46, 16));
     QCOMPARE(w.sbVert->geometry(), QRect(panel.width() - 16, 0, 16, panel.height() - 16));
     QCOMPARE(std::make_pair(w.sbVert->minimum(), w.sbVert->maximum()), std::make_pair(-30, 0));

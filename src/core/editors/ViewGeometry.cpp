@@ -1,8 +1,10 @@
 #include "editors/ViewGeometry.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace quillane {
 
@@ -74,7 +76,12 @@ std::optional<TCell> OViewGeometry::CellAt(int x, int y) const {
 
 void OViewGeometry::ZoomAt(int x, int y, bool in) {
   const std::optional<TCell> cell = CellAt(x, y);
-  SetZoom(in ? ZoomFactor * 2 : ZoomFactor / 2);
+  // Off the ladder (fitted), the zoom takes the next rung, as the wheel does.
+  const int rung = std::ilogb(ZoomFactor);
+  if (std::ldexp(1.0f, rung) == ZoomFactor)
+    SetZoom(in ? ZoomFactor * 2 : ZoomFactor / 2);
+  else
+    SetZoom(std::ldexp(1.0f, rung + (in ? 1 : 0)));
   if (cell)
     SetScroll(std::max(0, cell->C - static_cast<int>(PW / (2.0 * ZoomFactor))),
               -std::max(0, cell->R - static_cast<int>(PH / (2.0 * RowHeight()))));
@@ -85,22 +92,63 @@ void OViewGeometry::ZoomAround(int x, int y, int steps) {
   const double z = ZoomFactor, zs = RowHeight();
   const int c = Horz + static_cast<int>(std::floor(x / z));
   const int r = -Vert + static_cast<int>(std::floor((PH - 1 - y) / zs));
-  // Rungs -4 .. 6: MinZoom .. MaxZoom.
-  const int rung = std::clamp(static_cast<int>(std::lround(std::log2(ZoomFactor))) + steps, -4, 6);
+  // Rungs -4 .. 6: MinZoom .. MaxZoom. A zoom between two rungs counts as the lower one
+  // going in and the upper one going out, so that the first step is never a jump of two.
+  int from = std::ilogb(ZoomFactor);
+  if (steps < 0 && std::ldexp(1.0f, from) != ZoomFactor)
+    ++from;
+  const int rung = std::clamp(from + steps, -4, 6);
   SetZoom(std::ldexp(1.0f, rung));
   SetScroll(c - static_cast<int>(std::floor(x / double{ZoomFactor})),
             -(r - static_cast<int>(std::floor((PH - 1 - y) / RowHeight()))));
 }
 
 void OViewGeometry::Fit() {
-  float zoom = MinZoom;
-  for (float z = MaxZoom; z > MinZoom; z /= 2)
-    if (W * double{z} <= PW && H * z * Aspect <= PH) {
-      zoom = z;
-      break;
-    }
-  SetZoom(zoom);
+  double z = MaxZoom;
+  if (W > 0)
+    z = std::min(z, static_cast<double>(PW) / W);
+  if (H > 0)
+    z = std::min(z, PH / (H * Aspect));
+  // A float rounded up a hair still ends the image within the grid: its size is truncated.
+  SetZoom(static_cast<float>(z));
   SetScroll(0, 0);
+}
+
+std::string OViewGeometry::Saved() const {
+  char text[32];
+  auto end = std::to_chars(text, text + sizeof text, ZoomFactor).ptr;
+  return std::string(text, end) + "," + std::to_string(Horz) + "," + std::to_string(Vert);
+}
+
+bool OViewGeometry::Restore(const std::string& saved) {
+  float zoom = 0;
+  int horz = 0, vert = 0;
+  const char *at = saved.data(), *end = at + saved.size();
+  auto field = [&](auto& value, bool last) {
+    const auto [next, error] = std::from_chars(at, end, value);
+    if (error != std::errc() || next == end ? !last : (last || *next != ','))
+      return false;
+    at = next + (last ? 0 : 1);
+    return true;
+  };
+  if (!field(zoom, false) || !field(horz, false) || !field(vert, true) || !std::isfinite(zoom))
+    return false;
+  SetZoom(zoom);
+  SetScroll(horz, vert);
+  return true;
+}
+
+std::string SavedViewKey(const std::string& patternFile, const std::string& window) {
+  // FNV-1a: stable from run to run and build to build, unlike std::hash.
+  uint64_t hash = 14695981039346656037ull;
+  for (const unsigned char c : patternFile)
+    hash = (hash ^ c) * 1099511628211ull;
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  std::string name;
+  for (const char c : window)
+    name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return "fmWindow." + std::string(text) + "." + name;
 }
 
 int OViewGeometry::ShownColumns() const {

@@ -41,7 +41,8 @@ struct TViewFrame {
   friend bool operator==(const TViewFrame&, const TViewFrame&) = default;
 };
 
-// Owns the zoom (screen pixels per control, a power of two) and the arithmetic of the view.
+// Owns the zoom (screen pixels per control: a power of two from the ladder, or what makes the
+// picture fit) and the arithmetic of the view.
 class OViewGeometry {
 public:
   static constexpr float MinZoom = 1.0f / 16;
@@ -81,13 +82,18 @@ public:
   std::optional<TCell> CellAt(int x, int y) const;
   // Zooms in (or out) and, when the point lies on the picture, centres its cell.
   void ZoomAt(int x, int y, bool in);
-  // Moves `steps` rungs up (or down) the ladder of powers of two between the clamps, from
-  // the rung nearest the zoom, keeping the cell under (x, y) under it where the scroll
-  // ranges allow.
+  // Moves `steps` rungs up (or down) the ladder of powers of two between the clamps, the
+  // first step to the next rung past a zoom off the ladder, keeping the cell under (x, y)
+  // under it where the scroll ranges allow.
   void ZoomAround(int x, int y, int steps);
-  // The largest rung at which the whole picture fits the grid (the smallest when none
-  // does), scrolled to PLine 1 at the bottom left.
+  // The largest zoom, of any ratio, at which the whole picture fits the grid (the smallest
+  // zoom when none does), scrolled to PLine 1 at the bottom left.
   void Fit();
+
+  // The zoom and scroll as a line of the ini ("zoom,horz,vert"), and taken back from one:
+  // false, and nothing changed, for a line that is not one.
+  std::string Saved() const;
+  bool Restore(const std::string& saved);
 
   // Scrolling by the wheel and the keys. A line is about LinePixels of the screen, at least
   // a cell; a page is what the grid shows less one cell. Steps towards the end stop where the
@@ -122,6 +128,10 @@ public:
 private:
   int Pending = 0;
 };
+
+// The ini key under which a view window of a pattern file keeps its zoom, scroll and view:
+// the file's path is hashed, since an ini key may not hold every character a path does.
+std::string SavedViewKey(const std::string& patternFile, const std::string& window);
 
 // "Control=c+1, PLine=r+1" for a cell, empty for none.
 std::string CellText(const std::optional<TCell>& cell);

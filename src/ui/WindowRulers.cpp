@@ -1,0 +1,182 @@
+// The view window's rulers, its cell grid and the cell under the mouse. What is drawn where
+// is the core's (ViewMarks.h); this only draws it.
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "editors/ViewMarks.h"
+#include "ui/WindowForm.h"
+
+namespace quillane {
+
+namespace {
+
+QRect Shown(const TScreenRect& r) {
+  return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+}
+
+// A ruler beside the grid: ticks and numbers of the visible controls (across the top) or
+// PLines (down the left side), and a band over the cell under the mouse.
+class TViewRuler : public QWidget {
+public:
+  TViewRuler(QWidget* parent, const TfmWindow& window, bool rows)
+      : QWidget(parent), Window(window), Rows(rows) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setObjectName(rows ? QStringLiteral("RulerLeft") : QStringLiteral("RulerTop"));
+    setAccessibleName(rows ? QStringLiteral("PLine Ruler") : QStringLiteral("Control Ruler"));
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    const OViewGeometry& view = Window.Geometry();
+    const QFontMetrics fm = fontMetrics();
+    const int digits =
+        static_cast<int>(std::to_string(Rows ? view.VertMin() * -1 : view.HorzMax()).size());
+    // Across, a label takes its widest number and a gap; down, a line of text.
+    const int label = Rows ? fm.height() : fm.horizontalAdvance(QString(digits, u'8')) + 8;
+    if (const auto& cell = Window.Hovered()) {
+      const TScreenRect r = view.ScreenRect({cell->C, cell->R, cell->C, cell->R});
+      if (!r.Empty())
+        p.fillRect(Rows ? QRect(0, r.Top, width(), r.Bottom - r.Top)
+                        : QRect(r.Left, 0, r.Right - r.Left, height()),
+                   palette().highlight());
+    }
+    p.setPen(palette().windowText().color());
+    const int thick = Rows ? width() : height();
+    for (const TRulerMark& m : Rows ? RowMarks(view, label) : ColumnMarks(view, label)) {
+      const int tick = m.Labelled ? thick / 3 : thick / 6;
+      if (Rows)
+        p.drawLine(thick - tick, m.Pixel, thick - 1, m.Pixel);
+      else
+        p.drawLine(m.Pixel, thick - tick, m.Pixel, thick - 1);
+      if (!m.Labelled)
+        continue;
+      const QString text = QString::number(m.Number);
+      if (Rows)
+        p.drawText(QRect(0, m.Pixel - label / 2, thick - thick / 3 - 2, label),
+                   Qt::AlignRight | Qt::AlignVCenter, text);
+      else
+        p.drawText(QRect(m.Pixel - label / 2, 0, label, thick - thick / 3),
+                   Qt::AlignHCenter | Qt::AlignVCenter, text);
+    }
+  }
+
+private:
+  const TfmWindow& Window;
+  bool Rows;
+};
+
+} // namespace
+
+void TfmWindow::AddRulers() {
+  RulerTop = new TViewRuler(Panel1, *this, false);
+  RulerLeft = new TViewRuler(Panel1, *this, true);
+}
+
+QSize TfmWindow::RulerSize() const {
+  const QFontMetrics fm = fontMetrics();
+  // Room for a PLine of six figures; tens of thousands are common.
+  return {fm.horizontalAdvance(QStringLiteral("888888")) + 10, fm.height() + 8};
+}
+
+void TfmWindow::PaintMarks(QPainter& painter, const QRegion& exposed) {
+  painter.setClipRegion(exposed);
+  const TViewFrame f = View.Frame();
+  const QRect bounds = exposed.boundingRect();
+  const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
+  const TGridLines lines = GridLines(View);
+  if (!lines.X.empty() || !lines.Y.empty()) {
+    // Darkens what it crosses: seen on all but the darkest cells, hiding none.
+    painter.setPen(QColor(0, 0, 0, 70));
+    for (const int x : lines.X)
+      if (x >= bounds.left() && x <= bounds.right())
+        painter.drawLine(x, image.top(), x, image.bottom());
+    for (const int y : lines.Y)
+      if (y >= bounds.top() && y <= bounds.bottom())
+        painter.drawLine(image.left(), y, image.right(), y);
+  }
+  if (UnstatedDue || Unstated.View() != MouseState.View) {
+    UnstatedDue = false;
+    Unstated.Recount(Pattern, MouseState.View);
+    ShowUnstated();
+  }
+  if (Unstated.Total() > 0 && View.Zoom() >= MinGridZoom && !image.isEmpty()) {
+    // The picture pixels of the exposed part only.
+    const QRect part = bounds & image;
+    const double z = View.Zoom(), zs = View.RowHeight();
+    const int bottom = View.BoxHeight() - 1;
+    const TRect area{f.X0 + static_cast<int>(part.left() / z),
+                     f.Y0 + static_cast<int>((bottom - part.bottom()) / zs),
+                     f.X0 + static_cast<int>(part.right() / z),
+                     f.Y0 + static_cast<int>((bottom - part.top()) / zs)};
+    for (const TCell& cell : Unstated.InPixels(Pattern, Picture, area)) {
+      const QRect r = Shown(View.ScreenRect({cell.C, cell.R, cell.C, cell.R}));
+      if (r.isEmpty())
+        continue;
+      // Dark on a light cell, light on a dark one.
+      const QRgb under = Drawn.Image.pixel(r.center());
+      painter.setPen(qGray(under) > 110 ? Qt::black : Qt::white);
+      const int dx = r.width() / 4, dy = r.height() / 4;
+      const QRect x = r.adjusted(dx, dy, -dx - 1, -dy - 1);
+      painter.drawLine(x.topLeft(), x.bottomRight());
+      painter.drawLine(x.bottomLeft(), x.topRight());
+    }
+  }
+  if (Hover) {
+    const TScreenRect r = View.ScreenRect({Hover->C, Hover->R, Hover->C, Hover->R});
+    if (!r.Empty()) {
+      // Black and white, so that it shows on any colour.
+      const QRect cell = Shown(r);
+      painter.setPen(Qt::black);
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(cell.adjusted(-1, -1, 0, 0));
+      painter.setPen(Qt::white);
+      painter.drawRect(cell.adjusted(0, 0, -1, -1));
+    }
+  }
+  const auto drawn = std::make_tuple(f, View.Zoom(), View.BoxWidth(), View.BoxHeight());
+  if (drawn != RulersDrawn) {
+    RulersDrawn = drawn;
+    RulerTop->update();
+    RulerLeft->update();
+  }
+}
+
+void TfmWindow::HoverAt(const std::optional<TCell>& cell) {
+  if (cell == Hover)
+    return;
+  for (const std::optional<TCell>& c : {Hover, cell})
+    if (c) {
+      const TScreenRect r = View.ScreenRect({c->C, c->R, c->C, c->R});
+      if (!r.Empty())
+        PaintBox1->update(Shown(r).adjusted(-2, -2, 2, 2));
+    }
+  Hover = cell;
+  RulerTop->update();
+  RulerLeft->update();
+}
+
+void TfmWindow::CountUnstated(const TPatternChange& change) {
+  using K = TPatternChange::TKind;
+  if (change.Kind == K::All || change.Kind == K::Setup)
+    UnstatedDue = true;
+  else if (!UnstatedDue && Unstated.Heard(Pattern, change))
+    ShowUnstated();
+}
+
+void TfmWindow::ShowUnstated() {
+  // Only the window at work speaks, and only when the count's word changes; another's
+  // count waits for its mouse.
+  const std::string word = UnstatedStatus(Unstated.Total());
+  if (word != UnstatedShown && (PaintBox1->hasFocus() || PaintBox1->underMouse())) {
+    UnstatedShown = word;
+    Status(StatusBase);
+  }
+}
+
+void TfmWindow::GridLeave() {
+  HoverAt(std::nullopt);
+}
+
+} // namespace quillane
