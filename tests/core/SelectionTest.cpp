@@ -171,6 +171,10 @@ TEST_F(Selections, CutPastedBackAndLiftedBlocksRestoreTheCells) {
   EXPECT_EQ(sel.Delete(TView::Machine), "");
   EXPECT_EQ(p->History.UndoLabel(), "Delete");
   EXPECT_EQ(sel.Copy(TView::Machine), TBlock(13, 7, 0));
+  // A block from a pattern with a larger palette floats nowhere.
+  EXPECT_EQ(sel.Paste(TBlock(2, 2, 17), {2, 2}, TView::Machine),
+            "The block holds Palette Color 17, which this pattern's palette does not have");
+  EXPECT_FALSE(sel.Floating);
 }
 
 TEST_F(Selections, ImagesTakeTheBitmapImportsColoursTopRowOnTopAndBlocksGoOutAsImages) {

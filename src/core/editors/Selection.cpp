@@ -373,6 +373,13 @@ void OSelection::Follow() {
 }
 
 std::string OSelection::Paste(TBlock block, TCell at, TView view) {
+  // A block from another pattern's window may hold colours this palette lacks; stored, they
+  // would reach the files as indices the controller cannot show.
+  const int colours = Pattern.Palette->NoColours();
+  for (const uint8_t v : block.Values)
+    if (v > colours)
+      return "The block holds Palette Color " + std::to_string(v) +
+             ", which this pattern's palette does not have";
   std::string why = Floating ? Place(view) : std::string();
   if (!block.Empty())
     Float(std::move(block), at, std::nullopt, "Paste");
