@@ -392,6 +392,8 @@ void TfmWindow::Changed(const TPatternChange& change) {
         const QRect r =
             QRect(s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top).adjusted(-1, -1, 1, 1);
         Drawn.Stale += r;
+        if (Drawn.Stale.rectCount() > 64)
+          Drawn.Stale = Drawn.Stale.boundingRect();
         PaintBox1->update(r);
       }
   const TRedraw redraw = RedrawFor(change, Picture, MouseState.View, View);
