@@ -178,9 +178,9 @@ void TfmWindow::CountUnstatedLater() {
     UnstatedLater = new QTimer(this);
     UnstatedLater->setInterval(0);
     connect(UnstatedLater, &QTimer::timeout, this, [this] {
-      // About a million cells a slice: the window stays quick to answer meanwhile. A count
-      // due afresh starts again from the next paint.
-      const int plines = std::max(1, (1 << 20) / std::max<int>(Pattern.NoControls, 1));
+      // A quarter of a million cells a slice, a fraction of a millisecond: a press meanwhile
+      // waits no longer than that. A count due afresh starts again from the next paint.
+      const int plines = std::max(1, (1 << 18) / std::max<int>(Pattern.NoControls, 1));
       if (UnstatedDue || Unstated.CountMore(Pattern, plines)) {
         UnstatedLater->stop();
         ShowUnstated();
