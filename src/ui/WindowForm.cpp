@@ -255,7 +255,7 @@ void TfmWindow::Status(const std::string& text) {
   if (!StatusLabel)
     StatusLabel = window()->findChild<QLabel*>(QStringLiteral("sbMainMessage"));
   StatusBase = text;
-  const std::string warning = UnstatedStatus(Unstated.Total());
+  const std::string warning = UnstatedStatus(Unstated.Complete() ? Unstated.Total() : 0);
   ShownStatus = warning.empty() ? text : text.empty() ? warning : text + "; " + warning;
   g.UI().ShowStatus(ShownStatus);
 }
@@ -384,6 +384,18 @@ void TfmWindow::Destroy() {
 
 void TfmWindow::Changed(const TPatternChange& change) {
   CountUnstated(change);
+  if (change.Kind == TPatternChange::TKind::Cells && Unstated.AnyColour() &&
+      View.Zoom() >= MinGridZoom)
+    // A cell's cross may come or go while its colour on screen stays.
+    for (const TRect& pixels : PixelsOfCells(Picture, change.Area))
+      if (const TScreenRect s = View.ScreenRect(pixels); !s.Empty()) {
+        const QRect r =
+            QRect(s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top).adjusted(-1, -1, 1, 1);
+        Drawn.Stale += r;
+        if (Drawn.Stale.rectCount() > 64)
+          Drawn.Stale = Drawn.Stale.boundingRect();
+        PaintBox1->update(r);
+      }
   const TRedraw redraw = RedrawFor(change, Picture, MouseState.View, View);
   auto rect = [](const TScreenRect& r) {
     return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
@@ -442,6 +454,12 @@ void TfmWindow::PaintGrid(const QRegion& region) {
     Drawn.Background = background;
     Drawn.Stale = QRegion(box);
   }
+  if (UnstatedDue || Unstated.View() != MouseState.View) {
+    UnstatedDue = false;
+    Unstated.Begin(Pattern, MouseState.View);
+    Drawn.Stale = QRegion(box); // the crosses may be others
+    CountUnstatedLater();
+  }
   const QRegion exposed = region & box;
   const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
   QRgb* pixels = reinterpret_cast<QRgb*>(Drawn.Image.bits());
@@ -461,6 +479,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
     if (!shown.isEmpty())
       Sample(f, shown, pixels + shown.top() * stride + shown.left(), stride);
   }
+  MarkCells(stale);
   Drawn.Stale -= exposed;
   QPainter painter(PaintBox1);
   for (const QRect& rect : exposed)

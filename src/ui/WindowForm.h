@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
+#include <QTimer>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -155,14 +156,20 @@ private:
   // The rulers' thickness: the left one's width and the top one's height.
   QSize RulerSize() const;
   void PaintMarks(QPainter& painter, const QRegion& exposed);
+  // The grid's lines and the crosses of unstated cells, drawn into the cached image as its
+  // stale parts are sampled again, so that a repaint from the cache costs no more for them.
+  void MarkCells(const QRegion& sampled);
   void HoverAt(const std::optional<TCell>& cell);
   std::optional<TCell> Hover;
   // Cells whose colour has no state for their yarn type: crossed on the grid and counted in
   // the status bar. The count follows each change notice of cells; a notice of everything or
-  // of a setup object is counted once, in the next paint, when the view's colours are up to
-  // date.
+  // of a setup object is counted again from the next paint, when the view's colours are up to
+  // date, a slice of PLines at a time while the window is idle, so that the picture shows
+  // first.
   OUnstatedCells Unstated;
   bool UnstatedDue = true;
+  QTimer* UnstatedLater = nullptr;
+  void CountUnstatedLater();
   std::string StatusBase, UnstatedShown;
   void CountUnstated(const TPatternChange& change);
   void ShowUnstated();

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "editors/ViewMarks.h"
+#include "model/Pattern.h"
 #include "ui/WindowForm.h"
 
 namespace quillane {
@@ -80,49 +81,56 @@ QSize TfmWindow::RulerSize() const {
   return {fm.horizontalAdvance(QStringLiteral("888888")) + 10, fm.height() + 8};
 }
 
+void TfmWindow::MarkCells(const QRegion& sampled) {
+  const TViewFrame f = View.Frame();
+  const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
+  const QRect bounds = sampled.boundingRect() & image;
+  if (bounds.isEmpty() || View.Zoom() < MinGridZoom)
+    return;
+  QPainter painter(&Drawn.Image);
+  painter.setClipRegion(sampled & image);
+  const TGridLines lines = GridLines(View);
+  QVector<QLine> drawn;
+  for (const int x : lines.X)
+    if (x >= bounds.left() && x <= bounds.right())
+      drawn.append(QLine(x, image.top(), x, image.bottom()));
+  for (const int y : lines.Y)
+    if (y >= bounds.top() && y <= bounds.bottom())
+      drawn.append(QLine(image.left(), y, image.right(), y));
+  // Darkens what it crosses: seen on all but the darkest cells, hiding none.
+  painter.setPen(QColor(0, 0, 0, 70));
+  painter.drawLines(drawn);
+  // The picture pixels of the sampled part only.
+  const double z = View.Zoom(), zs = View.RowHeight();
+  const int bottom = View.BoxHeight() - 1;
+  const TRect area{f.X0 + static_cast<int>(bounds.left() / z),
+                   f.Y0 + static_cast<int>((bottom - bounds.bottom()) / zs),
+                   f.X0 + static_cast<int>(bounds.right() / z),
+                   f.Y0 + static_cast<int>((bottom - bounds.top()) / zs)};
+  const OBitmap24& picture =
+      MouseState.View == TView::Design ? Picture.DesignImage : Picture.MachineImage;
+  QVector<QLine> dark, light;
+  for (const TCell& cell : Unstated.InPixels(Pattern, Picture, area)) {
+    const QRect r = Shown(View.ScreenRect({cell.C, cell.R, cell.C, cell.R}));
+    if (r.isEmpty())
+      continue;
+    // Dark on a light cell, light on a dark one: the picture's colour, as the cache may
+    // hold an earlier cross where the cell's middle lies outside what is sampled now.
+    QVector<QLine>& to = qGray(picture.GetPixel(cell.C, cell.R)) > 110 ? dark : light;
+    const int dx = r.width() / 4, dy = r.height() / 4;
+    const QRect x = r.adjusted(dx, dy, -dx - 1, -dy - 1);
+    to.append(QLine(x.topLeft(), x.bottomRight()));
+    to.append(QLine(x.bottomLeft(), x.topRight()));
+  }
+  painter.setPen(Qt::black);
+  painter.drawLines(dark);
+  painter.setPen(Qt::white);
+  painter.drawLines(light);
+}
+
 void TfmWindow::PaintMarks(QPainter& painter, const QRegion& exposed) {
   painter.setClipRegion(exposed);
   const TViewFrame f = View.Frame();
-  const QRect bounds = exposed.boundingRect();
-  const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
-  const TGridLines lines = GridLines(View);
-  if (!lines.X.empty() || !lines.Y.empty()) {
-    // Darkens what it crosses: seen on all but the darkest cells, hiding none.
-    painter.setPen(QColor(0, 0, 0, 70));
-    for (const int x : lines.X)
-      if (x >= bounds.left() && x <= bounds.right())
-        painter.drawLine(x, image.top(), x, image.bottom());
-    for (const int y : lines.Y)
-      if (y >= bounds.top() && y <= bounds.bottom())
-        painter.drawLine(image.left(), y, image.right(), y);
-  }
-  if (UnstatedDue || Unstated.View() != MouseState.View) {
-    UnstatedDue = false;
-    Unstated.Recount(Pattern, MouseState.View);
-    ShowUnstated();
-  }
-  if (Unstated.Total() > 0 && View.Zoom() >= MinGridZoom && !image.isEmpty()) {
-    // The picture pixels of the exposed part only.
-    const QRect part = bounds & image;
-    const double z = View.Zoom(), zs = View.RowHeight();
-    const int bottom = View.BoxHeight() - 1;
-    const TRect area{f.X0 + static_cast<int>(part.left() / z),
-                     f.Y0 + static_cast<int>((bottom - part.bottom()) / zs),
-                     f.X0 + static_cast<int>(part.right() / z),
-                     f.Y0 + static_cast<int>((bottom - part.top()) / zs)};
-    for (const TCell& cell : Unstated.InPixels(Pattern, Picture, area)) {
-      const QRect r = Shown(View.ScreenRect({cell.C, cell.R, cell.C, cell.R}));
-      if (r.isEmpty())
-        continue;
-      // Dark on a light cell, light on a dark one.
-      const QRgb under = Drawn.Image.pixel(r.center());
-      painter.setPen(qGray(under) > 110 ? Qt::black : Qt::white);
-      const int dx = r.width() / 4, dy = r.height() / 4;
-      const QRect x = r.adjusted(dx, dy, -dx - 1, -dy - 1);
-      painter.drawLine(x.topLeft(), x.bottomRight());
-      painter.drawLine(x.bottomLeft(), x.topRight());
-    }
-  }
   if (Hover) {
     const TScreenRect r = View.ScreenRect({Hover->C, Hover->R, Hover->C, Hover->R});
     if (!r.Empty()) {
@@ -165,9 +173,28 @@ void TfmWindow::CountUnstated(const TPatternChange& change) {
     ShowUnstated();
 }
 
+void TfmWindow::CountUnstatedLater() {
+  if (!UnstatedLater) {
+    UnstatedLater = new QTimer(this);
+    UnstatedLater->setInterval(0);
+    connect(UnstatedLater, &QTimer::timeout, this, [this] {
+      // A quarter of a million cells a slice, a fraction of a millisecond: a press meanwhile
+      // waits no longer than that. A count due afresh starts again from the next paint.
+      const int plines = std::max(1, (1 << 18) / std::max<int>(Pattern.NoControls, 1));
+      if (UnstatedDue || Unstated.CountMore(Pattern, plines)) {
+        UnstatedLater->stop();
+        ShowUnstated();
+      }
+    });
+  }
+  UnstatedLater->start();
+}
+
 void TfmWindow::ShowUnstated() {
   // Only the window at work speaks, and only when the count's word changes; another's
   // count waits for its mouse.
+  if (!Unstated.Complete())
+    return;
   const std::string word = UnstatedStatus(Unstated.Total());
   if (word != UnstatedShown && (PaintBox1->hasFocus() || PaintBox1->underMouse())) {
     UnstatedShown = word;

@@ -286,12 +286,28 @@ TEST(ViewGeometry, UnstatedCellsAreCountedAsTheyChangeAndFoundUnderTheirPixels) 
   EXPECT_EQ(count.InPixels(*p, picture, {12, 1, 17, 1}),
             (std::vector<TCell>{{14, 1}, {15, 1}, {16, 1}, {17, 1}}));
   EXPECT_EQ(count.InPixels(*p, picture, {-5, 2, 99, 9}), (std::vector<TCell>{{13, 4}, {13, 5}}));
+  // Their pixels, mirrored, for a change of those cells; none for cells past the region.
+  EXPECT_EQ(PixelsOfCells(picture, {3, 2, 6, 3}), (std::vector<TRect>{{14, 1, 17, 2}}));
+  EXPECT_TRUE(PixelsOfCells(picture, {21, 1, 30, 6}).empty());
   // A table that gives A a state for 4 is a setup change: all of it counted again.
   p->MachineTable->SetColour(1, 2, 4);
   p->ApplyMachineTable();
   EXPECT_TRUE(count.Heard(*p, {TPatternChange::TKind::Setup}));
   EXPECT_EQ(count.Total(), brute());
   EXPECT_EQ(count.Total(), 2);
+  // Counted in steps, with changes heard before and after their PLines are counted: the
+  // same total in the end, and the cells are found before it is known.
+  OUnstatedCells steps;
+  steps.Begin(*p, quillane::TView::Machine);
+  EXPECT_FALSE(steps.CountMore(*p, 3));
+  EXPECT_EQ(steps.InPixels(*p, picture, {13, 4, 13, 5}), (std::vector<TCell>{{13, 4}, {13, 5}}));
+  for (const int l : {1, 6}) {
+    p->SetMachineColour(8, l, 2);
+    steps.Heard(*p, {TPatternChange::TKind::Cells, {8, l, 8, l}});
+  }
+  EXPECT_TRUE(steps.CountMore(*p, 3));
+  EXPECT_EQ(steps.Total(), brute());
+  EXPECT_EQ(steps.Total(), 4);
   EXPECT_EQ(UnstatedStatus(2) + UnstatedStatus(0) + "; " + UnstatedStatus(1),
             "2 cells have no state for their yarn type; 1 cell has no state for its yarn type");
 }

@@ -1,8 +1,10 @@
 #include "editors/ViewMarks.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "elements/BitmapMapping.h"
 #include "elements/Region.h"
@@ -95,21 +97,44 @@ const TGrid& Colours(const OPattern& pattern, TView view) {
 } // namespace
 
 void OUnstatedCells::Recount(const OPattern& pattern, TView view) {
+  Begin(pattern, view);
+  CountMore(pattern, pattern.NoPLines);
+}
+
+bool OUnstatedCells::CountMore(const OPattern& pattern, int plines) {
+  const int last = static_cast<int>(PerPLine.size()) - 1;
+  if (Next <= last) {
+    const int upTo =
+        static_cast<int>(std::min<int64_t>(int64_t{Next} + std::max(plines, 1) - 1, last));
+    CountPLines(pattern, Next, upTo);
+    Next = upTo + 1;
+  }
+  return Complete();
+}
+
+void OUnstatedCells::Begin(const OPattern& pattern, TView view) {
   Counted = view;
   NoState.clear();
   RowOf.assign(size_t{pattern.NoControls} + 1, 0);
   PerPLine.assign(size_t{pattern.NoPLines} + 1, 0);
   Sum = 0;
+  Next = 1;
   const TStatedEntries states = StatedEntries(pattern, view != TView::Design);
-  if (states.RowOfControl.empty())
-    return; // a colour pattern: every colour is its own state
+  if (states.RowOfControl.empty()) {
+    Next = static_cast<int>(PerPLine.size()); // a colour pattern: every colour is its own state
+    return;
+  }
   for (const std::vector<bool>& stated : states.Stated)
     for (size_t e = 0; e < 256; ++e)
       // The undefined colour is asked for, not missed; an entry past the palette has none.
       NoState.push_back(e != 0 && (e >= stated.size() || !stated[e]) ? 1 : 0);
+  if (std::find(NoState.begin(), NoState.end(), uint8_t{1}) == NoState.end()) {
+    NoState.clear(); // every colour has a state: nothing to count
+    Next = static_cast<int>(PerPLine.size());
+    return;
+  }
   for (size_t c = 1; c < RowOf.size() && c < states.RowOfControl.size(); ++c)
     RowOf[c] = states.RowOfControl[c] * 256u;
-  CountPLines(pattern, 1, pattern.NoPLines);
 }
 
 void OUnstatedCells::CountPLines(const OPattern& pattern, int first, int last) {
@@ -156,7 +181,7 @@ bool OUnstatedCells::Unstated(const OPattern& pattern, int control, int pline) c
 std::vector<TCell> OUnstatedCells::InPixels(const OPattern& pattern, const OPicture& picture,
                                             const TRect& area) const {
   std::vector<TCell> found;
-  if (Sum == 0)
+  if (NoState.empty() || (Complete() && Sum == 0))
     return found;
   const TGrid& grid = Colours(pattern, Counted);
   for (int r = std::max(area.Top, 0); r <= std::min(area.Bottom, picture.Height - 1); ++r)
@@ -169,6 +194,30 @@ std::vector<TCell> OUnstatedCells::InPixels(const OPattern& pattern, const OPict
           break;
         }
       }
+  return found;
+}
+
+std::vector<TRect> PixelsOfCells(const OPicture& picture, const TRect& cells) {
+  std::vector<TRect> found;
+  for (const auto& region : picture.Regions) {
+    const TRect& a = region->PatternArea;
+    const int32_t left = std::max(cells.Left, a.Left), right = std::min(cells.Right, a.Right);
+    const int32_t top = std::max(cells.Top, a.Top), bottom = std::min(cells.Bottom, a.Bottom);
+    if (left > right || top > bottom)
+      continue;
+    // Flipped or turned, the area's corners still land on the corners of its pixels.
+    TRect pixels{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    for (const auto& [c, p] :
+         {std::pair{left, top}, {right, top}, {left, bottom}, {right, bottom}}) {
+      int32_t x = c, y = p;
+      if (!region->MapCellToPixel(x, y))
+        continue;
+      pixels = {std::min(pixels.Left, x - 1), std::min(pixels.Top, y - 1),
+                std::max(pixels.Right, x - 1), std::max(pixels.Bottom, y - 1)};
+    }
+    if (pixels.Left <= pixels.Right)
+      found.push_back(pixels);
+  }
   return found;
 }
 

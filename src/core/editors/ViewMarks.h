@@ -54,6 +54,13 @@ class OUnstatedCells {
 public:
   // Counts afresh, in the view's colours.
   void Recount(const OPattern& pattern, TView view);
+  // The same in steps, so that a window opens without waiting for a count over tens of
+  // millions of cells: Begin knows which colours miss a state and counts nothing yet;
+  // each CountMore counts up to `plines` more and answers whether all are counted. Changes
+  // heard in between are counted as they come.
+  void Begin(const OPattern& pattern, TView view);
+  bool CountMore(const OPattern& pattern, int plines);
+  bool Complete() const { return Next > static_cast<int>(PerPLine.size()) - 1; }
   // Follows a change notice of the pattern; answers whether the count may have changed.
   bool Heard(const OPattern& pattern, const TPatternChange& change);
   int64_t Total() const { return Sum; }
@@ -61,9 +68,12 @@ public:
   // Control and PLine from 1.
   bool Unstated(const OPattern& pattern, int control, int pline) const;
   // The picture pixels of `area` (from 0, inclusive) whose cell, through the first region
-  // that places one there as a press does, is unstated. Nothing to look up when none is.
+  // that places one there as a press does, is unstated. Nothing to look up when no colour
+  // lacks a state, or when the count has found none.
   std::vector<TCell> InPixels(const OPattern& pattern, const OPicture& picture,
                               const TRect& area) const;
+  // Whether any colour lacks a state: else no cell is crossed.
+  bool AnyColour() const { return !NoState.empty(); }
 
 private:
   TView Counted = TView::None;
@@ -72,8 +82,14 @@ private:
   std::vector<uint32_t> RowOf;
   std::vector<int32_t> PerPLine;
   int64_t Sum = 0;
+  int Next = 1; // the first PLine not counted yet
   void CountPLines(const OPattern& pattern, int first, int last);
 };
+
+// The picture pixels (from 0, inclusive) showing the cells of `cells` (from 1), a rectangle
+// per region placing some: what to draw again when their state may be another though their
+// colour on screen is not.
+std::vector<TRect> PixelsOfCells(const OPicture& picture, const TRect& cells);
 
 // The status bar's word on them: "N cells have no state for their yarn type", empty for
 // none.
