@@ -1,9 +1,11 @@
 // Pictures of the desktop program's windows and dialogs, one PNG file each, written to
 // OUTDIR under the names main() gives them (tools/screenshots lists what each shows);
 // production-sheet.pdf as well, whose first page tools/screenshots turns into a picture.
+#include <random>
 #include <tuple>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -81,7 +83,10 @@ bool SaveShown(QWidget& dialog, const QString& path) {
 }
 
 // An anti-aliased drawing, soft edges and a gradient, imported in each way of assigning
-// colours: bitmap-exact.png, bitmap-nearest.png and bitmap-reduce.png (to 6, Floyd-Steinberg).
+// colours: bitmap-exact.png, bitmap-nearest.png and bitmap-reduce.png (to 6, Floyd-Steinberg);
+// and a photo of thousands of colours, a dusk sky over a hill with the grain of a sensor:
+// bitmap-photo-nearest.png (Floyd-Steinberg) and bitmap-photo-reduce.png (to 8, ordered, its
+// colours taken into the palette).
 bool BitmapModes(QWidget& main, const QDir& out) {
   QImage drawing(160, 100, QImage::Format_RGB32);
   drawing.fill(Qt::white);
@@ -106,14 +111,33 @@ bool BitmapModes(QWidget& main, const QDir& out) {
   std::unique_ptr<OPattern> drawn = GenerateWizard(TPlainWizard{80, 50, TWizardLayout::Section1});
   drawn->SetMachineType(11); // a colour pattern: every entry paints
   drawn->Changed();
+  OBitmap24 photo;
+  photo.SetSize(160, 100);
+  std::mt19937 grain(7);
+  for (int y = 0; y < photo.Height(); ++y)
+    for (int x = 0; x < photo.Width(); ++x) {
+      const bool hill = y > 70 - 12 * std::sin(x / 25.0);
+      const double t = y / 100.0, noise = static_cast<double>(grain() % 21) - 10;
+      auto channel = [noise](double v) {
+        return static_cast<uint32_t>(std::clamp(v + noise, 0.0, 255.0));
+      };
+      const uint32_t r = channel(hill ? 40 + x / 4.0 : 250 - 120 * t),
+                     g = channel(hill ? 90 - y / 3.0 : 140 + 40 * t),
+                     b = channel(hill ? 30 : 120 + 110 * t);
+      photo.SetPixel(x, y, r | g << 8 | b << 16);
+    }
   bool ok = true;
-  for (const auto& [mode, dither, file] : {std::tuple{0, 0, "bitmap-exact.png"},
-                                           {1, 0, "bitmap-nearest.png"},
-                                           {2, 1, "bitmap-reduce.png"}}) {
-    TfmBitmap form(*drawn->Pictures->Get(0)->Regions.Get(0), bitmap, &main);
-    form.seReduce->setValue(6);
+  for (const auto& [image, mode, dither, reduce, file] :
+       {std::tuple{&bitmap, 0, 0, 6, "bitmap-exact.png"},
+        {&bitmap, 1, 0, 6, "bitmap-nearest.png"},
+        {&bitmap, 2, 1, 6, "bitmap-reduce.png"},
+        {&photo, 1, 1, 6, "bitmap-photo-nearest.png"},
+        {&photo, 2, 2, 8, "bitmap-photo-reduce.png"}}) {
+    TfmBitmap form(*drawn->Pictures->Get(0)->Regions.Get(0), *image, &main);
+    form.seReduce->setValue(reduce);
     form.cbColours->setCurrentIndex(mode);
     form.cbDither->setCurrentIndex(dither);
+    form.cbTakeColours->setChecked(reduce == 8);
     ok = SaveShown(form, out.filePath(QString::fromLatin1(file))) && ok;
   }
   return ok;
