@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 #include <unordered_map>
+#include <utility>
 
 #include "data/Mapping.h"
 #include "editors/ViewStates.h"
@@ -20,30 +21,34 @@ TBlock::TBlock(int width, int height, uint8_t value)
     : Width(std::max(width, 0)), Height(std::max(height, 0)),
       Values(static_cast<size_t>(Width) * static_cast<size_t>(Height), value) {}
 
-TBlock FlippedHorizontally(const TBlock& block) {
-  TBlock out(block.Width, block.Height);
+namespace {
+// The block with each value moved to where `to` sends it, in a block `width` by `height`.
+template <class TTo> TBlock Moved(const TBlock& block, int width, int height, TTo to) {
+  TBlock out(width, height);
   for (int y = 0; y < block.Height; ++y)
-    for (int x = 0; x < block.Width; ++x)
-      out.At(block.Width - 1 - x, y) = block.At(x, y);
+    for (int x = 0; x < block.Width; ++x) {
+      const auto [toX, toY] = to(x, y);
+      out.At(toX, toY) = block.At(x, y);
+    }
   return out;
+}
+} // namespace
+
+TBlock FlippedHorizontally(const TBlock& block) {
+  return Moved(block, block.Width, block.Height,
+               [&](int x, int y) { return std::pair(block.Width - 1 - x, y); });
 }
 
 TBlock FlippedVertically(const TBlock& block) {
-  TBlock out(block.Width, block.Height);
-  for (int y = 0; y < block.Height; ++y)
-    for (int x = 0; x < block.Width; ++x)
-      out.At(x, block.Height - 1 - y) = block.At(x, y);
-  return out;
+  return Moved(block, block.Width, block.Height,
+               [&](int x, int y) { return std::pair(x, block.Height - 1 - y); });
 }
 
 TBlock TurnedClockwise(const TBlock& block) {
   // Turned clockwise as the eye sees it, the left column read upwards becomes the top row
   // read to the right; rows count upwards, so that top row is the block's last.
-  TBlock out(block.Height, block.Width);
-  for (int y = 0; y < block.Height; ++y)
-    for (int x = 0; x < block.Width; ++x)
-      out.At(y, block.Width - 1 - x) = block.At(x, y);
-  return out;
+  return Moved(block, block.Height, block.Width,
+               [&](int x, int y) { return std::pair(y, block.Width - 1 - x); });
 }
 
 std::optional<TRect> SelectionArea(TCell from, TCell to, int width, int height) {
