@@ -125,9 +125,8 @@ void RememberPile(OPersist& settings, const std::string& stateName, const TPile&
 std::vector<TPile> PreviewPiles(const OPattern& pattern, const TProductionParameters* parameters,
                                 OPersist* remembered) {
   std::vector<TPile> piles{{TPileKind::Bare, 0.0}};
-  const double spacing = pattern.Settings->PLineSpacing;
   // As the production figures proposed the tuft lengths, so that a proposal reads back.
-  const double along = std::isfinite(spacing) && spacing > 0 ? spacing : DefaultSpacing;
+  const double along = PLineSpacingOf(pattern);
   for (int s = 1; s <= pattern.NoStates; ++s) {
     const std::string name = pattern.GetStateName(s);
     TPile pile = DefaultPile(name);

@@ -17,11 +17,6 @@ namespace {
 // One tenth of an inch, a common gauge, when the control settings give no PLine spacing.
 constexpr double FallbackPLineSpacing = 2.54;
 
-double SpacingOf(const OPattern& pattern) {
-  const double spacing = pattern.Settings->PLineSpacing;
-  return std::isfinite(spacing) && spacing > 0 ? spacing : FallbackPLineSpacing;
-}
-
 // The run's PLines. The control settings' PLine spacing is read as millimetres of goods
 // from one PLine to the next, and every control makes one tuft per PLine (the yarn per tuft
 // covers the stitches of a backing step); the run tufts the pattern's PLines over and over
@@ -60,6 +55,11 @@ std::string Number(double v) {
 }
 
 } // namespace
+
+double PLineSpacingOf(const OPattern& pattern) {
+  const double spacing = pattern.Settings->PLineSpacing;
+  return std::isfinite(spacing) && spacing > 0 ? spacing : FallbackPLineSpacing;
+}
 
 double DefaultPileHeight(std::string_view stateName) {
   static const std::array<std::pair<const char*, double>, 7> piles{{
@@ -105,7 +105,7 @@ TProductionParameters DefaultProductionParameters(const OPattern& pattern) {
 void CompleteProductionParameters(TProductionParameters& parameters, const OPattern& pattern) {
   for (size_t s = parameters.TuftLength.size() + 1; s <= pattern.NoStates; ++s)
     parameters.TuftLength.push_back(ProposedTuftLength(
-        DefaultPileHeight(pattern.GetStateName(static_cast<int>(s))), SpacingOf(pattern)));
+        DefaultPileHeight(pattern.GetStateName(static_cast<int>(s))), PLineSpacingOf(pattern)));
   if (parameters.YarnCounts.size() < pattern.NoYarnTypes)
     parameters.YarnCounts.resize(pattern.NoYarnTypes);
 }

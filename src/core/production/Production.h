@@ -98,6 +98,10 @@ constexpr size_t FurthestNeedles = 5;
 TProductionFigures ComputeProduction(const OPattern& pattern,
                                      const TProductionParameters& parameters);
 
+// The control settings' PLine spacing in millimetres, or a tenth of an inch where they give
+// none: the spacing the tuft lengths are proposed from.
+double PLineSpacingOf(const OPattern& pattern);
+
 // The pile height in millimetres a state of that name is taken to have until the mill says
 // otherwise: "High" 10, "Medium" 7.5, "Low" 5, "Off" none, any other 8.
 double DefaultPileHeight(std::string_view stateName);
