@@ -107,6 +107,14 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
          ASSERT_TRUE(e.Apply());
        },
        "Apply Pattern Setup"},
+      {"a few cells changed", TView::None,
+       [](OPattern& p, auto&) {
+         OUndoHistory::TChange step(p.History, "Change Cells");
+         for (int c = 1; c <= 5; ++c)
+           p.States.Set(c, 7, static_cast<uint8_t>(p.States.Get(c, 7) % 2 + 1));
+         p.Changed();
+       },
+       "Change Cells"},
       {"deleted section", TView::None,
        [](OPattern& p, auto&) {
          OUndoHistory::TChange step(p.History, "Delete Section1-1");
@@ -136,10 +144,30 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
          ASSERT_TRUE(m.Apply(true));
        },
        "Import Bitmap"},
+      // From a plain ground to a busy one: the history keeps one grid as runs, the other whole.
+      {"checkered bitmap applied", TView::None,
+       [](OPattern& p, auto&) {
+         OBitmap24 b;
+         b.SetSize(20, 30);
+         for (int y = 0; y < 30; ++y)
+           for (int x = 0; x < 20; ++x)
+             b.SetPixel(x, y, (x + y) % 2 != 0 ? 0x0000FF : 0x654321);
+         OBitmapMapping m(*p.Pictures->Get(0)->Regions.Get(0), b);
+         m.UpdatePalette();
+         ASSERT_TRUE(m.Apply(true));
+       },
+       "Import Bitmap"},
   };
+  // A plain ground is kept as runs of one value, a busy one cell by cell.
+  for (const bool busy : {false, true})
   for (const TRow& row : rows) {
-    SCOPED_TRACE(row.Name);
+    SCOPED_TRACE(std::string(row.Name) + (busy ? ", on a busy ground" : ""));
     auto p = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
+    for (int c = 1; busy && c <= p->NoControls; ++c)
+      for (int pl = 1; pl <= p->NoPLines; ++pl)
+        p->States.Set(c, pl, static_cast<uint8_t>((c + pl) % 2 + 1));
+    p->Changed();
+    p->History.Clear();
     Stroke(*p, TView::Machine, 1, 0, 15, 3);
     if (row.View != TView::None)
       p->Pictures->Get(0)->BringUpToDate(row.View);

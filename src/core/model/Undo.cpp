@@ -38,21 +38,41 @@ void AddRun(TCellRuns& runs, uint64_t index, const uint8_t* other, size_t n, con
 }
 
 // The blocks that differ between two grids of one size, with their values from before;
-// false when they come to more than half the grid, which is then better kept whole.
-bool Difference(const TGrid& before, const TGrid& after, TCellRuns& runs) {
-  const uint8_t* a = before.Data().data();
+// false when they come to more than half the grid, which is then better kept whole. The
+// runs are found before any value is copied: a change of most of the grid copies nothing.
+bool Difference(const TPackedGrid& before, const TGrid& after, TCellRuns& runs) {
+  TPackedGrid::TReader was(before);
   const uint8_t* b = after.Data().data();
   const size_t n = after.Data().size();
   constexpr size_t Block = 64;
+  uint8_t a[Block];
+  size_t total = 0;
   for (size_t i = 0; i < n; i += Block) {
     const size_t m = std::min(Block, n - i);
-    if (std::memcmp(a + i, b + i, m) != 0) {
-      AddRun(runs, i, a + i, m, b);
-      if (runs.Values.size() > n / 2) {
-        runs = {};
-        return false;
-      }
+    was.Read(i, m, a);
+    if (std::memcmp(a, b + i, m) == 0)
+      continue;
+    const uint64_t end = runs.Starts.empty() ? 0 : runs.Starts.back() + runs.Lengths.back();
+    if (!runs.Starts.empty() && i - end <= Gap && runs.Lengths.back() + (i - end) + m < UINT32_MAX) {
+      runs.Lengths.back() += static_cast<uint32_t>(i - end + m);
+      total += i - end + m;
+    } else {
+      runs.Starts.push_back(i);
+      runs.Lengths.push_back(static_cast<uint32_t>(m));
+      total += m;
     }
+    if (total > n / 2) {
+      runs = {};
+      return false;
+    }
+  }
+  // Cells between a run's changed blocks did not change: before holds their values too.
+  runs.Values.resize(total);
+  TPackedGrid::TReader again(before);
+  uint8_t* to = runs.Values.data();
+  for (size_t r = 0; r < runs.Starts.size(); ++r) {
+    again.Read(runs.Starts[r], runs.Lengths[r], to);
+    to += runs.Lengths[r];
   }
   return true;
 }
@@ -168,7 +188,7 @@ void OUndoHistory::BeginChange(std::string label) {
   Before = std::make_unique<TSnapshot>();
   Before->Label = std::move(label);
   for (int i = 0; i < 3; ++i)
-    Before->Grids[static_cast<size_t>(i)] = Grid(i);
+    Before->Grids[static_cast<size_t>(i)] = TPackedGrid::Of(Grid(i));
   Before->Objects = Objects();
 }
 
@@ -186,7 +206,7 @@ void OUndoHistory::EndChange() {
   }
   bool resized = false;
   for (int i = 0; i < 3; ++i) {
-    const TGrid& was = before->Grids[static_cast<size_t>(i)];
+    const TPackedGrid& was = before->Grids[static_cast<size_t>(i)];
     resized = resized || was.Controls() != Grid(i).Controls() || was.PLines() != Grid(i).PLines();
   }
   bool any = !step.ObjectsBefore.empty() || !step.Edits.empty();
@@ -230,7 +250,7 @@ size_t OUndoHistory::SizeOf(const TStep& step) {
   for (const TElementEdit& edit : step.Edits)
     bytes += edit.Held ? edit.Bytes : sizeof(TElementEdit);
   for (size_t i = 0; i < 3; ++i)
-    bytes += step.Cells[i].Bytes() + step.Grids[i].Data().size();
+    bytes += step.Cells[i].Bytes() + step.Grids[i].Bytes();
   return bytes;
 }
 
@@ -349,10 +369,14 @@ void OUndoHistory::Put(TStep& step, bool after) {
   if (!step.Stroke) {
     // Grids of the right size first: putting back the settings then finds them so.
     for (int i = 0; i < 3; ++i) {
-      if (step.Whole[static_cast<size_t>(i)])
-        std::swap(Grid(i), step.Grids[static_cast<size_t>(i)]);
-      else
+      if (step.Whole[static_cast<size_t>(i)]) {
+        TPackedGrid& kept = step.Grids[static_cast<size_t>(i)];
+        TPackedGrid now = TPackedGrid::Taking(Grid(i));
+        kept.PutInto(Grid(i));
+        kept = std::move(now);
+      } else {
         writeCells(i);
+      }
     }
     // The elements themselves next, the last put in or taken out first on the way back, so
     // that the records below are read into the very objects they came from.

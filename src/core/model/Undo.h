@@ -18,6 +18,7 @@
 
 #include "data/DesignData.h"
 #include "data/DesignList.h"
+#include "data/PackedGrid.h"
 #include "data/Grid.h"
 
 namespace quillane {
@@ -167,7 +168,7 @@ private:
     // Whole grids, swapped in and out as Values are: when the size changed, or when most
     // cells did.
     std::array<bool, 3> Whole{};
-    std::array<TGrid, 3> Grids;
+    std::array<TPackedGrid, 3> Grids;
     TBytes ObjectsBefore, ObjectsAfter;
     bool Stroke = false;
     // The view a stroke was drawn in: the grid it kept beside the states.
@@ -175,7 +176,7 @@ private:
     size_t Bytes = 0;
   };
   struct TSnapshot {
-    std::array<TGrid, 3> Grids;
+    std::array<TPackedGrid, 3> Grids;
     TBytes Objects;
     std::string Label;
     std::vector<TElementEdit> Edits;
