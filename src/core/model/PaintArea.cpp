@@ -590,8 +590,14 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
   std::vector<TShownImage> shown;
   std::array<uint32_t, 256> colours{};
   // A PLine's sources as drawn, and whether they are (where the source took a state);
-  // then the PLine's copies as drawn and where they are.
+  // then the PLine's copies as drawn and, only when some source took no state, where they
+  // are: most PLines of a plain area are drawn whole.
   std::vector<uint32_t> sourceDrawn, sourceWhere, rowDrawn, rowWhere;
+  struct TDrawnCopy {
+    int64_t C0;
+    size_t From, N; // in the PLine's sources
+  };
+  std::vector<TDrawnCopy> drawnCopies;
   if (drawNow) {
     for (const auto& picture : *P.Pictures)
       if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
@@ -608,7 +614,8 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
   for (int64_t sp = Sources.Top; sp <= Sources.Bottom; ++sp) {
     int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLine's cells drawn now
     const size_t k0 = At(Sources.Left, sp);
-    bool sourcesDrawn = false;
+    bool sourcesDrawn = false, sourcesStated = true;
+    drawnCopies.clear();
     for (const TCopy& copy : copies) {
       const TArea& from = copy.From;
       if (sp < from.Top || sp > from.Bottom)
@@ -648,12 +655,13 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
           for (size_t i = 0; i < static_cast<size_t>(Width); ++i) {
             sourceDrawn[i] = colours[Value[k0 + i]];
             sourceWhere[i] = !States || SourceState[k0 + i] != 0 ? ~0u : 0u;
+            sourcesStated = sourcesStated && sourceWhere[i] != 0;
           }
           sourcesDrawn = true;
         }
         const int64_t c0 = from.Left + copy.Shift->DC;
         std::memcpy(rowDrawn.data() + c0, sourceDrawn.data() + (k - k0), n * sizeof(uint32_t));
-        std::memcpy(rowWhere.data() + c0, sourceWhere.data() + (k - k0), n * sizeof(uint32_t));
+        drawnCopies.push_back({c0, k - k0, n});
         lo = std::min(lo, c0);
         hi = std::max(hi, c0 + static_cast<int64_t>(n) - 1);
       } else if (!States) {
@@ -663,15 +671,20 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
     if (lo > hi)
       continue;
     // Cells between the drawn copies that no plain copy wrote keep their pixels here; a
-    // PLine drawn whole is copied into each region's pixels.
-    uint32_t whole = ~0u;
-    for (int64_t c = lo; c <= hi; ++c)
-      whole &= rowWhere[static_cast<size_t>(c)];
+    // PLine drawn whole is copied into each region's pixels. Copies never overlap.
+    size_t covered = 0;
+    for (const TDrawnCopy& d : drawnCopies)
+      covered += d.N;
+    const bool whole = sourcesStated && covered == static_cast<size_t>(hi - lo + 1);
+    if (!whole)
+      for (const TDrawnCopy& d : drawnCopies)
+        std::memcpy(rowWhere.data() + d.C0, sourceWhere.data() + d.From, d.N * sizeof(uint32_t));
     for (const TShownImage& image : shown)
       for (const TShownArea& where : image.Areas)
-        DrawShown(where, sp, lo, hi, rowDrawn.data() + lo,
-                  whole == ~0u ? nullptr : rowWhere.data() + lo, *image.Image);
-    std::fill(rowWhere.begin() + lo, rowWhere.begin() + hi + 1, 0u);
+        DrawShown(where, sp, lo, hi, rowDrawn.data() + lo, whole ? nullptr : rowWhere.data() + lo,
+                  *image.Image);
+    if (!whole)
+      std::fill(rowWhere.begin() + lo, rowWhere.begin() + hi + 1, 0u);
   }
 }
 
