@@ -27,9 +27,11 @@ public:
   }
 
 protected:
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* e) override {
+    // The cell under the mouse moves a band of a few pixels: only what meets it is drawn.
+    const QRect due = e->rect();
     QPainter p(this);
-    p.fillRect(rect(), palette().window());
+    p.fillRect(due, palette().window());
     const OViewGeometry& view = Window.Geometry();
     const QFontMetrics fm = fontMetrics();
     const int digits =
@@ -46,6 +48,9 @@ protected:
     p.setPen(palette().windowText().color());
     const int thick = Rows ? width() : height();
     for (const TRulerMark& m : Rows ? RowMarks(view, label) : ColumnMarks(view, label)) {
+      if (m.Pixel + label / 2 + 1 < (Rows ? due.top() : due.left()) ||
+          m.Pixel - label / 2 - 1 > (Rows ? due.bottom() : due.right()))
+        continue;
       const int tick = m.Labelled ? thick / 3 : thick / 6;
       if (Rows)
         p.drawLine(thick - tick, m.Pixel, thick - 1, m.Pixel);
@@ -157,12 +162,13 @@ void TfmWindow::HoverAt(const std::optional<TCell>& cell) {
   for (const std::optional<TCell>& c : {Hover, cell})
     if (c) {
       const TScreenRect r = View.ScreenRect({c->C, c->R, c->C, c->R});
-      if (!r.Empty())
-        PaintBox1->update(Shown(r).adjusted(-2, -2, 2, 2));
+      if (r.Empty())
+        continue;
+      PaintBox1->update(Shown(r).adjusted(-2, -2, 2, 2));
+      RulerTop->update(r.Left - 1, 0, r.Right - r.Left + 2, RulerTop->height());
+      RulerLeft->update(0, r.Top - 1, RulerLeft->width(), r.Bottom - r.Top + 2);
     }
   Hover = cell;
-  RulerTop->update();
-  RulerLeft->update();
 }
 
 void TfmWindow::CountUnstated(const TPatternChange& change) {
