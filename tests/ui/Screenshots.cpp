@@ -295,6 +295,51 @@ bool SaveSelection(TfmWindow& window, const QString& path) {
   return saved;
 }
 
+// The pencil after one fast drag across forty cells, a rectangle being dragged, a fill of
+// the ground and the picker's colour taken into the right button: each undone afterwards.
+bool SaveEachTool(TfmWindow& window, const QDir& out) {
+  window.SubWindow()->setGeometry(10, 10, 520, 400);
+  Settle();
+  window.rbMachine->click();
+  window.cbBrush->setCurrentIndex(0);
+  const int bottom = window.PaintBox1->height() - 1;
+  auto at = [bottom](int x, int y) { return QPoint(x * 4 + 1, bottom - y * 4 - 1); };
+  auto shoot = [&](const char* file) {
+    return Save(*window.SubWindow(), out.filePath(QString::fromLatin1(file)));
+  };
+  window.ToolButtons[0]->click();
+  window.GridPress(Qt::LeftButton, at(4, 8));
+  window.GridMove(at(44, 52)); // one move: every cell between is painted all the same
+  window.GridRelease(Qt::LeftButton, at(44, 52));
+  bool ok = shoot("window-pencil.png");
+  window.ToolButtons[2]->click();
+  window.GridPress(Qt::RightButton, at(50, 10));
+  window.GridMove(at(90, 40));
+  ok = shoot("window-rectangle.png") && ok;
+  window.GridKey(Qt::Key_Escape, {});
+  window.ToolButtons[3]->click();
+  window.GridPress(Qt::LeftButton, at(20, 58));
+  window.GridRelease(Qt::LeftButton, at(20, 58));
+  ok = shoot("window-fill.png") && ok;
+  window.Pattern.History.Undo(2);
+  window.ToolButtons[4]->click();
+  const uint8_t right = window.pbPalette->Box().RightIndex;
+  // The lowest cell of the figure's green in sight goes into the right button.
+  QPoint picked = at(5, 1);
+  for (int p = 40; p >= 1; --p)
+    for (int c = 1; c <= 40; ++c)
+      if (window.Pattern.GetMachineColour(c, p) == window.pbPalette->Box().LeftIndex)
+        picked = at(c - 1, p - 1);
+  window.GridPress(Qt::RightButton, picked);
+  window.GridRelease(Qt::RightButton, picked);
+  window.GridMove(picked);
+  ok = shoot("window-picker.png") && ok;
+  window.pbPalette->Box().RightIndex = right;
+  window.pbPalette->update();
+  window.SubWindow()->setGeometry(10, 10, 580, 360);
+  return ok;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -388,6 +433,7 @@ int main(int argc, char* argv[]) {
   ok = SavePreviews(tree, rugPattern, out) && ok;
   ok = SaveHistory(main, rugPattern, out.filePath(QStringLiteral("history.png"))) && ok;
   ok = SaveSelection(*window, out.filePath(QStringLiteral("window-selection.png"))) && ok;
+  ok = SaveEachTool(*window, out) && ok;
 
   // The settings of the same rug pattern.
   tree.Activate(*FindNode<OControlSetupUI>(tree, &rugPattern));
