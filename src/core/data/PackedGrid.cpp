@@ -111,4 +111,11 @@ void TPackedGrid::TReader::Read(size_t at, size_t n, uint8_t* to) {
   }
 }
 
+const uint8_t* TPackedGrid::TReader::Cells(size_t at, size_t n, uint8_t* scratch) {
+  if (Packed.Lengths.empty())
+    return Packed.Whole.Data().data() + at;
+  Read(at, n, scratch);
+  return scratch;
+}
+
 } // namespace quillane

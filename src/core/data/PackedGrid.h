@@ -31,6 +31,8 @@ public:
   public:
     explicit TReader(const TPackedGrid& packed) : Packed(packed) {}
     void Read(size_t at, size_t n, uint8_t* to);
+    // The same cells where they lie, or read into `scratch` (n bytes) when they are runs.
+    const uint8_t* Cells(size_t at, size_t n, uint8_t* scratch);
 
   private:
     const TPackedGrid& Packed;

@@ -45,12 +45,11 @@ bool Difference(const TPackedGrid& before, const TGrid& after, TCellRuns& runs) 
   const uint8_t* b = after.Data().data();
   const size_t n = after.Data().size();
   constexpr size_t Block = 64;
-  uint8_t a[Block];
+  uint8_t scratch[Block];
   size_t total = 0;
   for (size_t i = 0; i < n; i += Block) {
     const size_t m = std::min(Block, n - i);
-    was.Read(i, m, a);
-    if (std::memcmp(a, b + i, m) == 0)
+    if (std::memcmp(was.Cells(i, m, scratch), b + i, m) == 0)
       continue;
     const uint64_t end = runs.Starts.empty() ? 0 : runs.Starts.back() + runs.Lengths.back();
     if (!runs.Starts.empty() && i - end <= Gap && runs.Lengths.back() + (i - end) + m < UINT32_MAX) {
