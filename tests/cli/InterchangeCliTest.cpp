@@ -15,44 +15,36 @@ protected:
   }
 };
 
+// Every machine type's round trip is the import's own; here the commands carry the three
+// files and the importer's warning.
 TEST_F(InterchangeCli, ExportThenImportGivesBackCellsAndCreel) {
-  for (uint8_t type : {4, 11}) { // HLCS (states), COLORTEC (colours)
-    SCOPED_TRACE(int(type));
-    auto p = MakePattern(type, 12, 5, 3);
-    for (int pl = 1; pl <= 5; ++pl)
-      for (int c = 1; c <= 12; ++c)
-        type == 4 ? p->SetState(c, pl, (c + pl) % 3 + 1)
-                  : p->SetMachineColour(c, pl, (c * pl) % 3 + 1);
-    SaveAs(*p, "in.pat");
-    std::remove(Current.File("OUT.CLR").c_str());
-    TCliResult e = RunCli(Current.Path, {"export", "in.pat", "OUT.TUF"});
-    ASSERT_EQ(e.Status, 0) << e.Err;
-    EXPECT_EQ(e.Err, "");
-    EXPECT_EQ(FileExists(Current.File("OUT.CLR")), type == 4);
-
+  auto p = MakePattern(4, 12, 5, 3); // HLCS: a state pattern, so a colour file too
+  for (int pl = 1; pl <= 5; ++pl)
+    for (int c = 1; c <= 12; ++c)
+      p->SetState(c, pl, (c + pl) % 3 + 1);
+  SaveAs(*p, "in.pat");
+  TCliResult e = RunCli(Current.Path, {"export", "in.pat", "OUT.TUF"});
+  ASSERT_EQ(e.Status, 0) << e.Err;
+  EXPECT_EQ(e.Err, "");
+  const nlohmann::json before = RunCli(Current.Path, {"dump", "in.pat"}).Json();
+  // A colour file one byte too long is passed over, with the reason: the creel then comes
+  // from the control file as it was.
+  for (const bool damaged : {false, true}) {
+    if (damaged) {
+      Bytes clr = FileBytes(Current.File("OUT.CLR"));
+      clr.push_back(0);
+      WriteBytes(Current.File("OUT.CLR"), clr);
+    }
     TCliResult i = RunCli(Current.Path, {"import-tuf", "OUT.TUF", "-o", "back.pat"});
     ASSERT_EQ(i.Status, 0) << i.Err;
-    nlohmann::json before = RunCli(Current.Path, {"dump", "in.pat"}).Json();
-    nlohmann::json after = RunCli(Current.Path, {"dump", "back.pat"}).Json();
-    const char* grid = type == 4 ? "States" : "MachineColours";
-    EXPECT_EQ(after[grid], before[grid]);
+    EXPECT_EQ(i.Err, damaged ? "Warning: Colour file passed over: OUT.CLR (its length does not "
+                               "fit its count of controls); the creel comes from the control "
+                               "file.\n"
+                             : "");
+    const nlohmann::json after = RunCli(Current.Path, {"dump", "back.pat"}).Json();
+    for (const char* key : {"States", "MachineType", "NoYarnTypes"})
+      EXPECT_EQ(after[key], before[key]) << key;
     EXPECT_EQ(after["Creel"]["YarnTypes"], before["Creel"]["YarnTypes"]);
-    EXPECT_EQ(after["MachineType"], type);
-    if (type != 4)
-      continue;
-    // A colour file one byte too long is passed over, with the reason: the creel then
-    // comes from the control file as it was.
-    Bytes clr = FileBytes(Current.File("OUT.CLR"));
-    clr.push_back(0);
-    WriteBytes(Current.File("OUT.CLR"), clr);
-    i = RunCli(Current.Path, {"import-tuf", "OUT.TUF", "-o", "back.pat"});
-    ASSERT_EQ(i.Status, 0) << i.Err;
-    EXPECT_EQ(i.Err,
-              "Warning: Colour file passed over: OUT.CLR (its length does not fit its count of "
-              "controls); the creel comes from the control file.\n");
-    after = RunCli(Current.Path, {"dump", "back.pat"}).Json();
-    EXPECT_EQ(after["Creel"]["YarnTypes"], before["Creel"]["YarnTypes"]);
-    EXPECT_EQ(after["NoYarnTypes"], before["NoYarnTypes"]);
   }
 }
 
