@@ -318,9 +318,11 @@ TEST(ControlSetupEditor, AValueOutOfRangeChangesNothing) {
 TEST(ControlSetupEditor, OnlyBoxesTypedInSinceTheyStoredWaitToBeStored) {
   TEditing e;
   auto& boxes = e.Editor.EditedBoxes;
-  for (F field : {F::Offset, F::SizeCode, F::Offset, F::NoControls})
+  for (F field : {F::Offset, F::SizeCode, F::Offset})
     boxes.Mark(field);
+  EXPECT_EQ(boxes.Waiting(), (std::vector{F::Offset, F::SizeCode}));
   boxes.Stored(F::Offset);
+  boxes.Mark(F::NoControls);
   EXPECT_EQ(boxes.Waiting(), (std::vector{F::SizeCode, F::NoControls}));
   e.Editor.Cancel();
   EXPECT_TRUE(boxes.Waiting().empty());
