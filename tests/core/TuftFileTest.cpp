@@ -65,10 +65,6 @@ TEST(TuftFile1, ControlBytesAndReverseByteFollowPlaneZeroOnly) {
   t.SetControlYarn(2, 1);
   t.SetControlYarn(3, 0);
   EXPECT_EQ(Snapshot(back), Snapshot(t));
-
-  t.SetNoPlanes(2); // flag bit 1
-  const Bytes two = t.SaveToBytes();
-  EXPECT_EQ(Bytes(two.begin(), two.begin() + 8), Text("3,2,51\r\n"));
 }
 
 // Packed rows match the bit-by-bit coding at every width, reversed or not.
