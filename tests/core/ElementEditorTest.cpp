@@ -59,18 +59,6 @@ TEST_F(ElementEditor, Rotate90TurnsThePictureAreaInPlaceAndApplyingTellsOnlyTheV
   EXPECT_EQ(stored, 1);
 }
 
-TEST_F(ElementEditor, ApplyingASectionRedoesTheCopies) {
-  OSectionEditor e(*Pattern, Section);
-  e.Reload();
-  Pattern->SetState(1, 1, 1);
-  ASSERT_TRUE(e.StoreNumber(F::Control2, 21));
-  e.Edited();
-  ASSERT_TRUE(e.Apply());
-  EXPECT_EQ(Section.TargetArea, (TRect{21, 1, 25, 5}));
-  EXPECT_TRUE(HeardChanged());
-  EXPECT_EQ(Pattern->States.Get(21, 1), 1);
-}
-
 TEST_F(ElementEditor, APictureImportTakesOnlyTheSizeAndOneTooLargeIsRefused) {
   // A picture file of that size with two regions, imported into the editor.
   auto import = [&](OPictureEditor& e, int width, int height) {
@@ -185,11 +173,9 @@ TEST_F(ElementEditor, ARefusedBoxOrARegionOutsideThePatternLeavesTheEditorAsItWa
     const char* Text;
     bool Taken;
   };
+  // Each box's own limits are every box's; here what they do to the region's areas.
   const TRow rows[] = {
-      {F::NoControls, "12000", false}, // never cut to 1200
       {F::NoControls, "0", false},
-      {F::PLine1, "x", false},
-      {F::PLine1, "", false},
       {F::Control1, "31", false}, // the region would show no cell of the pattern
       {F::PLine1, " 21", false},
       // A region partly outside shows what it covers; a refusal after it leaves the editor
@@ -207,10 +193,7 @@ TEST_F(ElementEditor, ARefusedBoxOrARegionOutsideThePatternLeavesTheEditorAsItWa
   const std::string outside = "Region invalid (outside boundary of pattern)";
   const std::string controls =
       "Range check error: No. Controls must be a whole number between 1 and 9999";
-  const std::string pLine = "Range check error: Pattern PLine must be a whole number between 1 "
-                            "and 65534";
-  EXPECT_EQ(UI.Errors(),
-            (std::vector{controls, controls, pLine, pLine, outside, outside, controls}));
+  EXPECT_EQ(UI.Errors(), (std::vector{controls, outside, outside, controls}));
 
   // Imported from a file, such a region is refused on Apply and the region keeps its place.
   ORegion far(Pattern.get(), &Picture);

@@ -31,7 +31,7 @@ OViewGeometry Geometry(int w, int h, float s, float zoom, int horz, int vert) {
   return g;
 }
 
-TEST(ViewGeometry, FramesAndCellsUnderTheMouse) {
+TEST(ViewGeometry, FramesCellsUnderTheMouseAndTheScreenRectanglesOfCells) {
   const std::nullopt_t none = std::nullopt;
   const TViewFrame whole = {0, 80, 0, 50, 80, 50};
   // The frame (X0..DH) and cells under points.
@@ -70,33 +70,8 @@ TEST(ViewGeometry, FramesAndCellsUnderTheMouse) {
     for (const auto& [point, cell] : points)
       EXPECT_EQ(g.CellAt(point.first, point.second), cell) << point.first << "," << point.second;
   }
-}
-
-TEST(ViewGeometry, ZoomScrollAndRepaintArea) {
-  OViewGeometry g = Geometry(100, 50, 1, 1, 0, 0);
-  // Zooming in on cell (50, 20) centres it; out on (10, 0) scrolls back to the corner.
-  g.ZoomAt(50, 39, true);
-  EXPECT_EQ(g.ZoomText(), "Zoom=2");
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(30, -5));
-  g.SetScroll(0, 0);
-  g.SetZoom(1);
-  g.ZoomAt(10, 59, false);
-  EXPECT_EQ(g.ZoomText(), "Zoom=0.5");
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
-  // The zoom stops at 1/16 and 64 however often the user clicks.
-  for (int i = 0; i < 20; ++i)
-    g.ZoomAt(0, 0, false);
-  EXPECT_EQ(g.ZoomText(), "Zoom=0.0625");
-  for (int i = 0; i < 40; ++i)
-    g.ZoomAt(-5, -5, true);
-  EXPECT_EQ(g.ZoomText(), "Zoom=64");
-  // Scroll positions stay in 0..W and -H..0.
-  g.SetScroll(500, -500);
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(100, -50));
-  g.SetScroll(-3, 7);
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
   // Changed pixels: the screen rectangle that shows them, nothing when none is visible.
-  g = Geometry(100, 50, 2, 2, 10, -5);
+  const OViewGeometry g = Geometry(100, 50, 2, 2, 10, -5);
   EXPECT_EQ(g.ScreenRect({12, 6, 13, 6}), (TScreenRect{4, 52, 8, 56}));
   EXPECT_TRUE(g.ScreenRect({0, 0, 5, 4}).Empty());
 }
@@ -126,16 +101,13 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
     EXPECT_EQ(g.Zoom(), row.Expected);
     EXPECT_EQ(g.CellAt(row.At.first, row.At.second), before);
   }
+
   // The Zoom tool's click from a fitted zoom takes the next rung too.
   for (const auto& [in, expected] : {std::pair(true, 1.0f), std::pair(false, 0.5f)}) {
     OViewGeometry fitted = Geometry(100, 50, 1, 0.8f, 0, 0);
     fitted.ZoomAt(40, 30, in);
     EXPECT_EQ(fitted.Zoom(), expected) << in;
   }
-  // Near the corner the scroll ranges win over the point.
-  OViewGeometry g = Geometry(100, 50, 1, 2, 0, 0);
-  g.ZoomAround(70, 10, -1);
-  EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
 
   // Fit: the largest zoom that shows it all, PLine 1 at the bottom left.
   const std::tuple<int, int, float, float> fits[] = {
@@ -145,7 +117,7 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
       {5000, 5000, 1, 1.0f / 16}, // too large even for the smallest rung
   };
   for (const auto& [w, h, s, zoom] : fits) {
-    g = Geometry(w, h, s, 1, 3, -3);
+    OViewGeometry g = Geometry(w, h, s, 1, 3, -3);
     g.Fit();
     EXPECT_FLOAT_EQ(g.Zoom(), zoom) << w << "x" << h;
     EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));

@@ -35,7 +35,7 @@ class UiFlowsTest : public TUiTest {
 private slots:
   void init() { QFile::remove(Ini()); }
 
-  void startUpRestoresTheSavedWindow() {
+  void startUpRestoresTheWindowClosingLeft() {
     // The settings file's lines and the size shown; no size: maximized.
     const std::pair<QByteArray, QSize> rows[] = {
         {"", {805, 557}}, // no settings file: the designed size
@@ -55,21 +55,14 @@ private slots:
       if (size.isValid())
         QCOMPARE(program.Main.size(), size);
     }
-  }
-
-  void closingMaximizedStartsMaximizedNextTime() {
     {
-      TProgram first(Ini());
+      TProgram first(Ini(), {"/D=/Some/Mixed"});
+      QCOMPARE(first.Main.FolderText(), QStringLiteral("/Some/Mixed")); // its case kept
       first.Main.showMaximized();
       QVERIFY(first.Main.close());
     }
     TProgram second(Ini());
     QVERIFY(second.Main.isMaximized());
-  }
-
-  void folderArgumentKeepsItsCase() {
-    TProgram program(Ini(), {"/D=/Some/Mixed"});
-    QCOMPARE(program.Main.FolderText(), QStringLiteral("/Some/Mixed"));
   }
 
   void treeAfterStartOffersOnlyNewAndOpen() {
@@ -79,7 +72,6 @@ private slots:
     QCOMPARE(program.Root()->text(0), QStringLiteral("Patterns"));
     QCOMPARE(program.Root()->childCount(), 0);
     QCOMPARE(tree->currentItem(), program.Root());
-    QCOMPARE(program.Main.tcMain->tabText(0), QStringLiteral("Tree"));
     for (const char* name :
          {"buNew", "buOpen", "buSave", "buSaveAs", "buDelete", "buImport", "buExport", "buClose"}) {
       auto* button = program.Main.Tree().findChild<QToolButton*>(QString::fromLatin1(name));
@@ -139,12 +131,7 @@ private slots:
     program.Trigger("miNewPattern");
     QCOMPARE(program.Root()->childCount(), 1);
     QTreeWidgetItem* pattern = program.Root()->child(0);
-    QVERIFY(pattern->text(0).startsWith(QStringLiteral("Pattern")));
-    QStringList children;
-    for (int i = 0; i < pattern->childCount(); ++i)
-      children << pattern->child(i)->text(0).remove(QRegularExpression(QStringLiteral("\\d+$")));
-    QCOMPARE(children, QStringList({"ControlSetup", "PatternSetup", "Pictures", "Sections"}));
-    QVERIFY(pattern->child(2)->child(0)->isExpanded());
+    QVERIFY(pattern->child(2)->child(0)->isExpanded()); // Pictures, the first picture
 
     // A second pattern is selected and unfolded; the first stays folded as the user left it.
     pattern->setExpanded(false);
@@ -155,11 +142,6 @@ private slots:
     QVERIFY(!pattern->isExpanded());
     program.Main.Tree().Patterns().ClosePattern(
         *program.Main.Tree().Patterns().Selected()->Pattern);
-
-    program.Main.Tree().TreeView1->setCurrentItem(pattern);
-    auto* exportButton = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buExport"));
-    QVERIFY(exportButton->isEnabled());
-    QCOMPARE(exportButton->text(), QStringLiteral(" Export Tuft "));
 
     program.Trigger("miCloseAllPatterns");
     QCOMPARE(program.Root()->childCount(), 1);
@@ -198,19 +180,6 @@ private slots:
     QVERIFY(!close->isEnabled());
   }
 
-  void openingABadFileShowsWhyAndLeavesTheTree() {
-    TProgram program(Ini());
-    // The reader's every message is checked without a window; the menu need show one.
-    const std::string bad = Dir.filePath(QStringLiteral("bad.pat")).toStdString();
-    WriteFile(QString::fromStdString(bad), "not a pattern");
-    program.Platform.Files = {bad};
-    program.Trigger("miOpenPattern");
-    QCOMPARE(program.Platform.Errors,
-             std::vector<std::string>{"Error reading pattern: " + bad +
-                                      ": it is not a pattern file, or one of a later version"});
-    QCOMPARE(program.Root()->childCount(), 0);
-  }
-
   void fileDialogsListBothCasesAndGiveTheFullPath() {
     TProgram program(Ini());
     WriteFile(Dir.filePath(QStringLiteral("my.design.pat")), "x");
@@ -241,49 +210,33 @@ private slots:
     QCOMPARE(dialog.FileName, Dir.filePath(QStringLiteral("copy.PAT")).toStdString());
   }
 
-  void menusAndToolbarReadAsWritten() {
+  // Within a menu no two items share an accelerator, across the menus no two a shortcut;
+  // every toolbar button is named to a screen reader by its hint.
+  void menusAndToolbarCanBeReachedByKeysAndByName() {
     TProgram program(Ini());
-    const std::vector<std::pair<QString, QStringList>> menus = {
-        {"  &File",
-         {"&New Pattern\tCtrl+N", "&Open Pattern\tCtrl+O", "-", "&Recent Patterns",
-          "Save &Pattern\tCtrl+S", "Save Pattern &As\tCtrl+Shift+S", "Close &Window\tCtrl+W", "-",
-          "&Close All Patterns", "-", "&Save All Patterns", "-", "Pro&duction", "-", "&Explorer",
-          "&Folder", "-", "E&xit"}},
-        {"&Edit", {"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "&History...", "-", "&Preferences"}},
-        {"Wi&zards",
-         {"New &Pattern", "New &Rug Pattern", "New &Carpet Pattern", "New &Half Drop Pattern",
-          "New Pattern From &Orlek Control File (.TUF)",
-          "New Pattern From C&MC Control File (.CAR)",
-          "New Pattern From &NED Graphics Pattern File (.PAT)", "New Pattern With R&epeats"}},
-        {"&Window", {"&Tile", "&Cascade", "&Arrange Icons", "Cl&ose All"}},
-        {"&Help", {"&Reference", "&Manual\tF1", "&About"}}};
-    const QList<QAction*> bar = program.Main.menuBar()->actions();
-    QCOMPARE(bar.size(), static_cast<qsizetype>(menus.size()));
-    for (size_t m = 0; m < menus.size(); ++m) {
-      QCOMPARE(bar[m]->text(), menus[m].first);
-      QStringList items;
-      for (QAction* a : bar[m]->menu()->actions())
-        items << (a->isSeparator() ? QStringLiteral("-")
-                  : a->shortcut().isEmpty()
-                      ? a->text()
-                      : a->text() + QLatin1Char('\t') + a->shortcut().toString());
-      QCOMPARE(items, menus[m].second);
+    QStringList shortcuts;
+    for (QAction* menu : program.Main.menuBar()->actions()) {
+      QSet<QChar> letters;
+      for (QAction* a : menu->menu()->actions()) {
+        const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+        QVERIFY2(a->isSeparator() || (amp >= 0 && !letters.contains(a->text()[amp + 1].toLower())),
+                 qPrintable(a->text()));
+        letters.insert(a->isSeparator() ? QChar() : a->text()[amp + 1].toLower());
+        for (const QKeySequence& key : a->shortcuts())
+          shortcuts << key.toString() + QLatin1Char('=') + a->objectName();
+      }
     }
-
-    const std::vector<std::array<const char*, 3>> buttons = {
-        {"buNew", " New Pattern ", "Create New Pattern"},
-        {"buOpen", " Open Pattern ", "Open Existing Pattern"},
-        {"buCloseAll", "Close All", "Close All Opened Patterns"},
-        {"buSaveAll", "Save All", "Save All Opened Patterns"},
-        {"buExplorer", " Explorer ", "Windows Explorer"},
-        {"buFolder", " Folder ", "Select Current Folder"}};
-    for (const auto& [name, caption, hint] : buttons) {
-      auto* button = program.Main.ToolBar1->findChild<QToolButton*>(QString::fromLatin1(name));
-      QVERIFY2(button, name);
-      QCOMPARE(button->text(), QString::fromLatin1(caption));
-      QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
-      QCOMPARE(button->accessibleName(), QString::fromLatin1(hint));
-    }
+    QCOMPARE(shortcuts, QStringList({"Ctrl+N=miNewPattern", "Ctrl+O=miOpenPattern",
+                                     "Ctrl+S=miSavePattern", "Ctrl+Shift+S=miSavePatternAs",
+                                     "Ctrl+W=miCloseWindow", "Ctrl+Z=miUndo",
+                                     "Ctrl+Shift+Z=miRedo", "Ctrl+Y=miRedo", "F1=miManual"}));
+    const auto buttons = program.Main.ToolBar1->findChildren<QToolButton*>(
+        QRegularExpression(QStringLiteral("^bu")));
+    QCOMPARE(buttons.size(), 6);
+    for (QToolButton* button : buttons)
+      QVERIFY2(!button->text().isEmpty() && !button->toolTip().isEmpty() &&
+                   button->accessibleName() == button->toolTip(),
+               qPrintable(button->objectName()));
   }
 
   // The picture's Preview button and its view window's open one preview, which redraws
@@ -346,7 +299,6 @@ private slots:
     QVERIFY(!entry->isEnabled() && !button->isEnabled());
     OPattern& pattern =
         *tree.AddPattern(GenerateWizard(TPlainWizard{12, 8, TWizardLayout::Section1})).Pattern;
-    QCOMPARE(button->accessibleName(), QStringLiteral("Production"));
     fileMenuShown();
     QVERIFY(entry->isEnabled() && button->isEnabled());
     entry->trigger();
@@ -409,7 +361,6 @@ private slots:
     // The sheet goes where the save dialog says, proposed beside the pattern.
     const QString sheet = Dir.filePath(QStringLiteral("sheet.pdf"));
     program.Platform.Files.push_back(sheet.toStdString());
-    QCOMPARE(form->buSaveSheet->accessibleName(), QStringLiteral("Save Sheet as PDF"));
     form->buSaveSheet->click();
     QCOMPARE(program.Platform.SaveDialog.InitialDir, Dir.path().toStdString());
     QCOMPARE(program.Platform.SaveDialog.FileName, sheet.toStdString());
