@@ -207,12 +207,7 @@ TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
     auto q = BarePattern(5, 5);
     q->FileName = p->FileName;
     row.Overfill(*q);
-    try {
-      q->SaveToFile();
-      ADD_FAILURE() << row.Message;
-    } catch (const Exception& e) {
-      EXPECT_STREQ(e.what(), row.Message);
-    }
+    EXPECT_EQ(Thrown<Exception>([&] { q->SaveToFile(); }), row.Message);
     EXPECT_EQ(q->Modified(), 1);
     EXPECT_EQ(FileBytes(p->FileName), saved);
   }

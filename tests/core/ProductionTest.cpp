@@ -91,10 +91,9 @@ TEST_F(Production, CountsYarnPerNeedleYarnTypeAndStateAsTheExportCodesCells) {
       needleMg += n.Weight * 1e6;
     EXPECT_NEAR(needleMg, sumMg, 1e-9);
     EXPECT_NEAR(f.Balance.Mean * 1000, sumMm / static_cast<double>(k.NeedleMm.size()), 1e-9);
-    EXPECT_NEAR(f.Balance.Max * 1000, *std::max_element(k.NeedleMm.begin(), k.NeedleMm.end()),
-                1e-9);
-    EXPECT_NEAR(f.Balance.Min * 1000, *std::min_element(k.NeedleMm.begin(), k.NeedleMm.end()),
-                1e-9);
+    const auto [least, most] = std::minmax_element(k.NeedleMm.begin(), k.NeedleMm.end());
+    EXPECT_NEAR(f.Balance.Min * 1000, *least, 1e-9);
+    EXPECT_NEAR(f.Balance.Max * 1000, *most, 1e-9);
     EXPECT_EQ(f.Balance.FurthestAboveMean, k.Furthest);
   }
 }
@@ -121,12 +120,7 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
   for (const auto& k : cases) {
     TProductionParameters q = parameters;
     k.Change(q);
-    try {
-      ComputeProduction(*p, q);
-      ADD_FAILURE() << k.Message;
-    } catch (const EProduction& e) {
-      EXPECT_STREQ(e.what(), k.Message);
-    }
+    EXPECT_EQ(Thrown<EProduction>([&] { ComputeProduction(*p, q); }), k.Message);
   }
 }
 
@@ -175,26 +169,14 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
       {std::string(12, '[') + std::string(12, ']'), "line 1: nested too deeply"},
       {"{\"x\": \"" + std::string(70000, 'x') + "\"}", "line 1: the file is larger than 64 KB"},
   };
-  for (const auto& [bytes, message] : hostile) {
-    SCOPED_TRACE(message);
-    try {
-      ReadProductionParameters(Text(bytes));
-      ADD_FAILURE();
-    } catch (const EProduction& e) {
-      EXPECT_EQ(e.what(), message);
-    }
-  }
+  for (const auto& [bytes, message] : hostile)
+    EXPECT_EQ(Thrown<EProduction>([&] { ReadProductionParameters(Text(bytes)); }), message);
   // Unknown keys are for later versions; a refused file names itself.
   EXPECT_EQ(
       ReadProductionParameters(Text("{\"later\": {\"a\": [1, \"\\n\"]}, \"waste\": 7}")).Waste, 7);
   WriteBytes(file, Text("{\"waste\": 101}"));
-  try {
-    LoadProductionParameters(file, *p);
-    ADD_FAILURE();
-  } catch (const EProduction& e) {
-    EXPECT_EQ(e.what(), "Error reading production parameters: " + file +
-                            ": line 1: waste must be from 0 to 100 %");
-  }
+  EXPECT_EQ(Thrown<EProduction>([&] { LoadProductionParameters(file, *p); }),
+            "Error reading production parameters: " + file + ": line 1: waste must be from 0 to 100 %");
 }
 
 // Tufts of 1 m and 0.5 m of a 10 g/m yarn make figures the window shows to the gram.

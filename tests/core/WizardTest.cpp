@@ -55,12 +55,7 @@ protected:
       SCOPED_TRACE("row " + std::to_string(i++));
       ASSERT_EQ(ValidateWizard(row.W), "");
       if (row.Sections.rfind("Section #", 0) == 0) { // a layout leaving the pattern: refused
-        EXPECT_THROW(
-            try { GenerateWizard(row.W); } catch (const Exception& e) {
-              EXPECT_EQ(e.what(), row.Sections);
-              throw;
-            },
-            Exception);
+        EXPECT_EQ(Thrown<Exception>([&] { GenerateWizard(row.W); }), row.Sections);
         continue;
       }
       std::unique_ptr<OPattern> p = GenerateWizard(row.W);
