@@ -178,8 +178,11 @@ TEST_F(BitmapMapping, CellPictureAndKeptChoices) {
   EXPECT_TRUE(forged.Assignment.Mode == TColourMode::Exact && forged.Machine);
 }
 
-// The window's colour columns with three colours: five rows of a fifth of the height.
-TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
+// The window's colour column with three colours, five rows of a fifth of its height: a press
+// changes only the used row under it; Up and Down move the row and the strip's colours only
+// within what there is, Space gives a row a button's colour. A colour pattern imports into its
+// machine view only.
+TEST_F(BitmapMapping, PressesAndKeysStayWithinTheColoursAndColourPatternsOfferNoDesignView) {
   auto p = Pattern(4, 4);
   OBitmap24 b = Bitmap(3, 1, Red);
   b.SetPixel(1, 0, White);
@@ -216,17 +219,7 @@ TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
     EXPECT_EQ(m.Press(row.Button, strip, 40, row.Height, row.X, row.Y), row.Row != 0);
     EXPECT_EQ(m.Mapping, expected);
   }
-}
 
-// The window's keys: Up and Down move the column's row and the strip's colours only within
-// what there is, Space gives a row a button's colour. A colour pattern imports into its
-// machine view only.
-TEST_F(BitmapMapping, KeysStayWithinTheColoursAndColourPatternsOfferNoDesignView) {
-  auto p = Pattern(4, 4);
-  OBitmap24 b = Bitmap(3, 1, Red);
-  b.SetPixel(1, 0, White);
-  b.SetPixel(2, 0, Teal);
-  OBitmapMapping m(RegionOf(*p), b);
   struct TRowKey {
     int Row, Delta, Reached;
   };
@@ -234,10 +227,8 @@ TEST_F(BitmapMapping, KeysStayWithinTheColoursAndColourPatternsOfferNoDesignView
        {TRowKey{0, 0, 1}, {9, 0, 3}, {1, -1, 1}, {1, 1, 2}, {3, 1, 3}, {3, -2, 1}})
     EXPECT_EQ(m.KeyRow(k.Row, k.Delta), k.Reached) << k.Row << " by " << k.Delta;
 
-  OPalettePaintBox strip(&m.WorkPalette, false);
-  strip.LeftIndex = 7;
-  strip.RightIndex = 9;
-  std::vector<OPaletteEntry> expected = m.Mapping;
+  m.Mapping = automatic;
+  std::vector<OPaletteEntry> expected = automatic;
   expected[2] = 7;
   expected[3] = 9;
   m.KeyAssign(2, strip, false);
