@@ -155,13 +155,11 @@ TEST_F(BitmapMapping, CellPictureAndKeptChoices) {
   const uint32_t white = palette.GetColour(16), ink = LabelInk(white);
   const OBitmap24 big = CellPicture(cells, palette, false, 40, 9);
   ASSERT_EQ(big.Width() * 100 + big.Height(), 16'08);
-  EXPECT_EQ(big.GetPixel(0, 0), palette.GetColour(2));
-  EXPECT_EQ(big.GetPixel(0, 4), palette.GetColour(1));
-  EXPECT_EQ(big.GetPixel(8, 4), ink);
-  EXPECT_EQ(big.GetPixel(9, 4), ink);
-  EXPECT_EQ(big.GetPixel(10, 4), white);
-  EXPECT_EQ(big.GetPixel(14, 5), white);
-  EXPECT_EQ(big.GetPixel(14, 7), ink);
+  std::vector<uint32_t> pixels;
+  for (auto [x, y] : {std::pair{0, 0}, {0, 4}, {8, 4}, {9, 4}, {10, 4}, {14, 5}, {14, 7}})
+    pixels.push_back(big.GetPixel(x, y));
+  EXPECT_EQ(pixels, (std::vector<uint32_t>{palette.GetColour(2), palette.GetColour(1), ink, ink,
+                                           white, white, ink}));
   const OBitmap24 small = CellPicture(cells, palette, true, 1, 1);
   ASSERT_EQ(small.Width() * 100 + small.Height(), 1'01);
   EXPECT_EQ(small.GetPixel(0, 0), palette.GetColour(2));

@@ -241,11 +241,8 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
     first.MachineImage.Fill(0x0A0B0C);
     first.DesignImage.Fill(0x0A0B0C);
     const TZeroedBytes before = p->States.Data();
-    const uint8_t v = row.Design ? 3 : 2;
-    if (row.Design)
-      p->PaintDesignColour(row.Painted.first, row.Painted.second, v);
-    else
-      p->PaintMachineColour(row.Painted.first, row.Painted.second, v);
+    const auto [c, pl] = row.Painted;
+    row.Design ? p->PaintDesignColour(c, pl, 3) : p->PaintMachineColour(c, pl, 2);
 
     EXPECT_EQ(ChangedStates(*p, before), row.States) << row.What;
     const OBitmap24& image = row.Design ? first.DesignImage : first.MachineImage;

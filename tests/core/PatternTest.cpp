@@ -83,7 +83,7 @@ std::string ReadFailure(const Bytes& file, OPattern& q) {
   return "";
 }
 
-TEST_F(PatternDocument, FileIsWrittenFieldByFieldAndReadBack) {
+TEST_F(PatternDocument, FileIsWrittenFieldByFieldReadBackAndRefusedWhenForged) {
   TSmallFile f = SmallFile();
   EXPECT_EQ(RecordBytes(*f.Pattern), f.File);
 
@@ -110,33 +110,8 @@ TEST_F(PatternDocument, FileIsWrittenFieldByFieldAndReadBack) {
     EXPECT_EQ(ReadFailure(bad, q), "Error reading pattern data") << at << " " << value;
     EXPECT_EQ(q.NoControls + q.Settings->NoControls, 0);
   }
-}
 
-TEST_F(PatternDocument, RoundTripsKeepEveryMachineType) {
-  for (uint8_t type : {0, 1, 3, 4, 11, 12, 13}) {
-    auto p = BarePattern(17, 11, type);
-    const bool states = p->PatternMode == pmStates;
-    AddSection(*p, {1, 1, 17, 11}, {1, 1, 17, 11});
-    AddSection(*p, {1, 1, 4, 4}, {10, 5, 13, 8}, 1, 0, 3);
-    AddRegion(AddPicture(*p, 30, 8), {1, 1, 8, 4}, {1, 1, 4, 8}, 0, 1, 1);
-    p->MachineTable->SetUndefinedState(p->NoStates); // a fresh table's 0 reads back as 1
-    for (int c = 1; c <= 17; ++c)
-      p->Creel->SetYarnType(c, static_cast<uint8_t>(1 + c % 3));
-    TGrid& primary = states ? p->States : p->MachineColours;
-    for (int c = 1; c <= 17; ++c)
-      for (int pl = 1; pl <= 11; ++pl)
-        primary.Set(c, pl, static_cast<uint8_t>((c * 3 + pl) % ((states ? p->NoStates : 16) + 1)));
-    p->Changed();
-    const Bytes file = RecordBytes(*p);
-    OPattern q;
-    ASSERT_EQ(ReadFailure(file, q), "") << int(type);
-    EXPECT_EQ(RecordBytes(q), file) << int(type);
-    EXPECT_EQ((states ? q.States : q.MachineColours).Data(), primary.Data()) << int(type);
-  }
-}
-
-TEST_F(PatternDocument, HostileFilesFailBeforeAllocating) {
-  TSmallFile f = SmallFile();
+  // Counts and sizes forged past what the file holds fail before anything is allocated.
   const size_t cellsAt = f.SectionCountAt - 6, picturesAt = f.SectionCountAt + 2 + 3 * 37;
   struct TForgery {
     const char* What;
@@ -180,6 +155,29 @@ TEST_F(PatternDocument, HostileFilesFailBeforeAllocating) {
   OPattern q;
   EXPECT_EQ(ReadFailure(two, q), "Error reading picture data");
   EXPECT_EQ(q.Pictures->Get(1)->Width, 0) << "refused before its images were made";
+}
+
+TEST_F(PatternDocument, RoundTripsKeepEveryMachineType) {
+  for (uint8_t type : {0, 1, 3, 4, 11, 12, 13}) {
+    auto p = BarePattern(17, 11, type);
+    const bool states = p->PatternMode == pmStates;
+    AddSection(*p, {1, 1, 17, 11}, {1, 1, 17, 11});
+    AddSection(*p, {1, 1, 4, 4}, {10, 5, 13, 8}, 1, 0, 3);
+    AddRegion(AddPicture(*p, 30, 8), {1, 1, 8, 4}, {1, 1, 4, 8}, 0, 1, 1);
+    p->MachineTable->SetUndefinedState(p->NoStates); // a fresh table's 0 reads back as 1
+    for (int c = 1; c <= 17; ++c)
+      p->Creel->SetYarnType(c, static_cast<uint8_t>(1 + c % 3));
+    TGrid& primary = states ? p->States : p->MachineColours;
+    for (int c = 1; c <= 17; ++c)
+      for (int pl = 1; pl <= 11; ++pl)
+        primary.Set(c, pl, static_cast<uint8_t>((c * 3 + pl) % ((states ? p->NoStates : 16) + 1)));
+    p->Changed();
+    const Bytes file = RecordBytes(*p);
+    OPattern q;
+    ASSERT_EQ(ReadFailure(file, q), "") << int(type);
+    EXPECT_EQ(RecordBytes(q), file) << int(type);
+    EXPECT_EQ((states ? q.States : q.MachineColours).Data(), primary.Data()) << int(type);
+  }
 }
 
 TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
