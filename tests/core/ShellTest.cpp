@@ -159,8 +159,7 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
   EXPECT_NE(window.Editor(), nullptr);
 
   // The preview is the picture's, whichever asks for it, and goes when the picture goes.
-  shell.Tree.Select(&shell.Node(N("Picture", n, 1)));
-  shell.Tree.RunPreview();
+  shell.Run(N("Picture", n, 1), &OPatternTree::RunPreview);
   window.Preview();
   EXPECT_EQ(shell.TabCaptions,
             (std::vector<std::string>{"Tree", N("Window", n, 1), N("Picture", n, 1) + " Preview"}));
@@ -299,32 +298,24 @@ TEST(PatternTree, ClosingAModifiedPatternAsksAndEachAnswerKeepsTheWork) {
   OPattern& p = shell.AddNew();
   ODesignUI& node = *shell.Tree.PatternNode(p);
   shell.Tree.Select(&node);
-
-  shell.UI.SaveAnswers = {TSaveChoice::Cancel};
-  shell.Tree.RunClose();
+  auto close = [&](TSaveChoice choice, std::optional<std::string> file = std::nullopt) {
+    shell.UI.SaveAnswers = {choice};
+    shell.UI.FileAnswers = {file};
+    shell.Tree.RunClose();
+    return shell.Tree.PatternNode(p) != nullptr;
+  };
+  ASSERT_TRUE(close(TSaveChoice::Cancel));
   EXPECT_EQ(shell.UI.Shown.back().Text, "Save changes to " + node.Name() + "?");
-  ASSERT_NE(shell.Tree.PatternNode(p), nullptr);
-
   // Save on a pattern never saved asks where; cancelling that keeps it open too.
-  shell.UI.SaveAnswers = {TSaveChoice::Save};
-  shell.UI.FileAnswers = {std::nullopt};
-  shell.Tree.RunClose();
-  ASSERT_NE(shell.Tree.PatternNode(p), nullptr);
+  ASSERT_TRUE(close(TSaveChoice::Save));
   EXPECT_EQ(shell.UI.DialogsRun.back().Title, "Save Pattern");
   EXPECT_EQ(shell.UI.DialogsRun.back().InitialDir, dir.Path);
-
   // A save that fails keeps it open with the reason shown.
-  shell.UI.SaveAnswers = {TSaveChoice::Save};
-  shell.UI.FileAnswers = {dir.File("missing/x.pat")};
-  shell.Tree.RunClose();
-  ASSERT_NE(shell.Tree.PatternNode(p), nullptr);
+  ASSERT_TRUE(close(TSaveChoice::Save, dir.File("missing/x.pat")));
   EXPECT_EQ(shell.UI.Errors().back().rfind("Error saving pattern: " + dir.File("missing/x.pat"), 0),
             0u);
   EXPECT_EQ(node.Name(), StripExtension(p.FileName)); // the name did not move either
-
-  shell.UI.SaveAnswers = {TSaveChoice::Save};
-  shell.UI.FileAnswers = {dir.File("kept.design.pat")};
-  shell.Tree.RunClose();
+  EXPECT_FALSE(close(TSaveChoice::Save, dir.File("kept.design.pat")));
   EXPECT_TRUE(FileExists(dir.File("kept.design.pat")));
   EXPECT_EQ(shell.Tree.Registry().size(), 0u);
 
@@ -705,10 +696,9 @@ TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
   EXPECT_EQ(RecoveryInterval({256, 2, ""}, false), 0);
   EXPECT_EQ(RecoveryInterval({256, 0, ""}, true), 0);
 
-  // Save works on the active editor's pattern, else the selected node's; none on the root.
   OPattern& p = shell.AddNew();
+  const std::string first = std::to_string(OPattern::PatternsCreated());
   OPattern& q = shell.AddNew();
-
   // New preferences reach every open pattern and the next one; a new design folder becomes
   // the current one, an unchanged one leaves where the designer went since.
   const size_t defaultLimit = OUndoHistory::DefaultLimit();
@@ -722,16 +712,14 @@ TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
   for (const OPattern* open : std::initializer_list<const OPattern*>{&p, &q, &later})
     EXPECT_EQ(open->History.Limit(), size_t{512} << 20);
   OUndoHistory::SetDefaultLimit(defaultLimit);
+  // Save works on the active editor's pattern, else the selected node's; none on the root.
   shell.Tree.Select(&shell.Tree.Root());
   EXPECT_EQ(shell.Tree.ActivePatternNode(), nullptr);
   shell.Tree.Select(shell.Tree.Registry().back().get()); // q's last section
   EXPECT_EQ(shell.Tree.ActivePatternNode(), shell.Tree.PatternNode(q));
-  ODesignUI* setup = shell.Tree.PatternNode(p);
-  for (const auto& node : shell.Tree.Registry())
-    if (node->Pattern == &p && dynamic_cast<OControlSetupUI*>(node.get()))
-      setup = node.get();
-  setup->Open();
-  EXPECT_EQ(shell.Tree.ActiveEditor(), setup->Editor());
+  ODesignUI& setup = shell.Node("ControlSetup" + first);
+  setup.Open();
+  EXPECT_EQ(shell.Tree.ActiveEditor(), setup.Editor());
   EXPECT_EQ(shell.Tree.ActivePatternNode(), shell.Tree.PatternNode(p));
   shell.UI.FileAnswers = {dir.File("first.pat")};
   shell.Tree.SaveActive(); // never saved: asks where
