@@ -1,4 +1,5 @@
 #include <cmath>
+#include <numeric>
 
 #include "InterchangeSupport.h"
 #include "PatternSupport.h"
@@ -68,27 +69,24 @@ TEST_F(Production, CountsYarnPerNeedleYarnTypeAndStateAsTheExportCodesCells) {
     const TProductionFigures f = ComputeProduction(*p, parameters);
 
     ASSERT_EQ(f.Needles.size(), k.NeedleMm.size());
-    double sumMm = 0;
+    double needleMg = 0;
     for (size_t c = 0; c < f.Needles.size(); ++c) {
       EXPECT_NEAR(f.Needles[c].Length * 1000, k.NeedleMm[c], 1e-9) << "control " << c + 1;
       EXPECT_EQ(f.Needles[c].YarnType, p->Creel->GetYarnType(static_cast<int>(c + 1)));
-      sumMm += k.NeedleMm[c];
+      needleMg += f.Needles[c].Weight * 1e6;
     }
     ASSERT_EQ(f.YarnTypes.size(), k.YarnMm.size());
-    double sumMg = 0;
     for (size_t y = 0; y < f.YarnTypes.size(); ++y) {
       EXPECT_NEAR(f.YarnTypes[y].Length * 1000, k.YarnMm[y], 1e-9) << "yarn type " << y + 1;
       EXPECT_NEAR(f.YarnTypes[y].Weight * 1e6, k.YarnMg[y], 1e-9) << "yarn type " << y + 1;
       EXPECT_NEAR(f.YarnTypes[y].WeightWithWaste * 1e6, k.YarnMg[y] * 1.1, 1e-9);
       EXPECT_EQ(f.YarnTypes[y].Cones, k.Cones[y]) << "yarn type " << y + 1;
-      sumMg += k.YarnMg[y];
     }
+    const double sumMm = std::accumulate(k.NeedleMm.begin(), k.NeedleMm.end(), 0.0);
+    const double sumMg = std::accumulate(k.YarnMg.begin(), k.YarnMg.end(), 0.0);
     EXPECT_EQ(f.TuftsPerState, k.Tufts);
     EXPECT_NEAR(f.Length * 1000, sumMm, 1e-9);
     EXPECT_NEAR(f.Weight * 1e6, sumMg, 1e-9);
-    double needleMg = 0;
-    for (const TNeedleFigures& n : f.Needles)
-      needleMg += n.Weight * 1e6;
     EXPECT_NEAR(needleMg, sumMg, 1e-9);
     EXPECT_NEAR(f.Balance.Mean * 1000, sumMm / static_cast<double>(k.NeedleMm.size()), 1e-9);
     const auto [least, most] = std::minmax_element(k.NeedleMm.begin(), k.NeedleMm.end());
