@@ -174,7 +174,8 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
       ReadProductionParameters(Text("{\"later\": {\"a\": [1, \"\\n\"]}, \"waste\": 7}")).Waste, 7);
   WriteBytes(file, Text("{\"waste\": 101}"));
   EXPECT_EQ(Thrown<EProduction>([&] { LoadProductionParameters(file, *p); }),
-            "Error reading production parameters: " + file + ": line 1: waste must be from 0 to 100 %");
+            "Error reading production parameters: " + file +
+                ": line 1: waste must be from 0 to 100 %");
 }
 
 // Tufts of 1 m and 0.5 m of a 10 g/m yarn make figures the window shows to the gram.

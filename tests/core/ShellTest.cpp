@@ -404,7 +404,8 @@ TEST(PatternTree, AnOutsideChangeIsAskedAboutBeforeItIsOverwrittenAndAFileOpensO
   EXPECT_EQ(shell.Tree.Selected(), reloaded);
   // A file that fails opens nothing and uses up no pattern number; one a Wizards import
   // reads says which.
-  const std::string notPattern = ": it is not a pattern file, or one of a later version\n\nThis is ";
+  const std::string notPattern =
+      ": it is not a pattern file, or one of a later version\n\nThis is ";
   const std::tuple<std::string, std::optional<TBytes>, std::string> failures[] = {
       {"bad.pat", Hex("0502 ff"), ": the settings record is damaged"},
       {"gone.pat", std::nullopt, ""},
