@@ -197,12 +197,9 @@ TEST(PatternTree, DeletingANodeClosesTheEditorsBelowBeforeTheElementGoes) {
 
 TEST(PatternTree, EveryCloseOfAnEditorIsItsNodeLettingGoOnceTheWindowAgrees) {
   enum TPath { User, TreeClose, DeleteNode, ClosePattern };
-  const struct {
-    TPath Path;
-    bool Stays;
-    std::vector<std::string> Log; // S: the section's window, W: the picture's view
-    bool SectionOpen;
-  } rows[] = {
+  // How it closes, whether the section's window keeps it open, what the windows were told
+  // (S: the section's window, W: the picture's view), and whether the section's stays open.
+  const std::tuple<TPath, bool, std::vector<std::string>, bool> rows[] = {
       {User, true, {"ask S"}, true},
       {User, false, {"ask S", "destroy S"}, false},
       {TreeClose, true, {"ask S"}, true},
@@ -211,7 +208,7 @@ TEST(PatternTree, EveryCloseOfAnEditorIsItsNodeLettingGoOnceTheWindowAgrees) {
       {ClosePattern, true, {"ask W", "ask S"}, true},
       {ClosePattern, false, {"ask W", "ask S", "destroy S", "destroy W"}, false},
   };
-  for (const auto& row : rows) {
+  for (const auto& [path, stays, told, sectionOpen] : rows) {
     TShell shell;
     OPattern& p = shell.AddNew();
     p.SetModified(0);
@@ -219,31 +216,31 @@ TEST(PatternTree, EveryCloseOfAnEditorIsItsNodeLettingGoOnceTheWindowAgrees) {
     ODesignUI& section = shell.Node(N("Section", n, 1));
     shell.Tree.Activate(shell.Node(N("Window", n, 1)));
     shell.Tree.Activate(section);
-    static_cast<TEditor*>(section.Editor())->Stays = row.Stays;
+    static_cast<TEditor*>(section.Editor())->Stays = stays;
     shell.Log.clear();
-    if (row.Path == User) {
-      EXPECT_EQ(section.CloseEditorAsked(), !row.Stays);
+    if (path == User) {
+      EXPECT_EQ(section.CloseEditorAsked(), !stays);
     }
     shell.Tree.Select(&section);
-    if (row.Path == TreeClose)
+    if (path == TreeClose)
       shell.Tree.RunClose();
-    if (row.Path == DeleteNode)
+    if (path == DeleteNode)
       shell.Tree.RunDelete();
-    if (row.Path == ClosePattern) {
-      EXPECT_EQ(shell.Tree.QueryClosePattern(p), !row.Stays);
+    if (path == ClosePattern) {
+      EXPECT_EQ(shell.Tree.QueryClosePattern(p), !stays);
     }
     std::vector<std::string> log;
     for (std::string line : shell.Log)
       log.push_back(line.substr(0, line.find(' ') + 2));
-    EXPECT_EQ(log, row.Log) << row.Path;
-    const bool patternGone = row.Path == ClosePattern && !row.Stays;
-    EXPECT_EQ(shell.Tree.Registry().size(), patternGone ? 0u : row.Path == DeleteNode ? 10u : 11u);
-    if (row.Path != DeleteNode && !patternGone) {
-      EXPECT_EQ(section.Editor() != nullptr, row.SectionOpen) << row.Path;
+    EXPECT_EQ(log, told) << path;
+    const bool patternGone = path == ClosePattern && !stays;
+    EXPECT_EQ(shell.Tree.Registry().size(), patternGone ? 0u : path == DeleteNode ? 10u : 11u);
+    if (path != DeleteNode && !patternGone) {
+      EXPECT_EQ(section.Editor() != nullptr, sectionOpen) << path;
     }
     // Each open window keeps its tab; a closed one leaves the tree in front.
-    EXPECT_EQ(shell.TabCaptions.size(), 1u + row.SectionOpen + !patternGone) << row.Path;
-    EXPECT_EQ(shell.Tabs.Selected(), row.SectionOpen ? 2u : 0u) << row.Path;
+    EXPECT_EQ(shell.TabCaptions.size(), 1u + sectionOpen + !patternGone) << path;
+    EXPECT_EQ(shell.Tabs.Selected(), sectionOpen ? 2u : 0u) << path;
   }
 }
 
@@ -452,28 +449,26 @@ TEST(PatternTree, ALongOpenShowsProgressThatCancelsWithNothingLeftOpen) {
     p.WriteCopy(dir.File(name));
     return dir.File(name);
   };
-  const struct {
-    int Sections;
-    std::optional<int64_t> CancelAt;
-    bool Opened, Reported;
-  } rows[] = {{200, 0, true, false}, {201, std::nullopt, true, true}, {201, 0, false, true}};
-  for (const auto& row : rows) {
-    const std::string file = write(
-        std::to_string(row.Sections) + (row.Opened ? "" : "cancelled") + ".pat", row.Sections);
+  // Sections, the step a Cancel comes at, whether the pattern opens and whether progress shows.
+  const std::tuple<int, std::optional<int64_t>, bool, bool> rows[] = {
+      {200, 0, true, false}, {201, std::nullopt, true, true}, {201, 0, false, true}};
+  for (const auto& [sections, cancelAt, opens, reported] : rows) {
+    const std::string file =
+        write(std::to_string(sections) + (opens ? "" : "cancelled") + ".pat", sections);
     shell.UI.ProgressTexts.clear();
-    shell.UI.CancelAtStep = row.CancelAt;
+    shell.UI.CancelAtStep = cancelAt;
     const size_t nodes = shell.Order.size();
     const int created = OPattern::PatternsCreated();
     shell.Tree.OpenPatternPath(file);
     SCOPED_TRACE(file);
     OPatternUI* opened = shell.Tree.PatternOfFile(file);
-    EXPECT_EQ(opened != nullptr, row.Opened);
-    EXPECT_EQ(shell.Order.size() == nodes, !row.Opened);
-    EXPECT_EQ(OPattern::PatternsCreated(), created + row.Opened);
+    EXPECT_EQ(opened != nullptr, opens);
+    EXPECT_EQ(shell.Order.size() == nodes, !opens);
+    EXPECT_EQ(OPattern::PatternsCreated(), created + opens);
     if (opened) {
       EXPECT_EQ(opened->Pattern->GetState(101, 1), 2);
     }
-    EXPECT_EQ(shell.UI.ProgressTexts.size(), size_t{row.Reported});
+    EXPECT_EQ(shell.UI.ProgressTexts.size(), size_t{reported});
     EXPECT_EQ(shell.UI.ProgressDepth, 0);
   }
   EXPECT_TRUE(shell.UI.Shown.empty());
@@ -624,17 +619,14 @@ TEST(MainCommands, HelpFolderAndClosingTheMainWindow) {
 }
 
 TEST(MainCommands, NumberedEntriesGiveTheFirstNineOrTenAMnemonicAndShowTheirOwnAmpersand) {
-  struct TRow {
-    int Number;
-    bool Tenth;
-    const char* Text;
-  } rows[] = {{1, false, "&1 R&&D.pat"},
-              {9, true, "&9 R&&D.pat"},
-              {10, true, "1&0 R&&D.pat"},
-              {10, false, "R&&D.pat"},
-              {11, true, "R&&D.pat"}};
-  for (const TRow& row : rows)
-    EXPECT_EQ(NumberedMenuEntry(row.Number, "R&D.pat", row.Tenth), row.Text) << row.Number;
+  // The entry's number, whether the tenth has a mnemonic too, and what the menu shows.
+  const std::tuple<int, bool, const char*> rows[] = {{1, false, "&1 R&&D.pat"},
+                                                     {9, true, "&9 R&&D.pat"},
+                                                     {10, true, "1&0 R&&D.pat"},
+                                                     {10, false, "R&&D.pat"},
+                                                     {11, true, "R&&D.pat"}};
+  for (const auto& [number, tenth, text] : rows)
+    EXPECT_EQ(NumberedMenuEntry(number, "R&D.pat", tenth), text) << number;
 }
 
 TEST(RecentPatterns, MostRecentFirstWithoutDuplicates) {
