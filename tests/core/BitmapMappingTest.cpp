@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <array>
 #include <tuple>
 
 #include "app/Exceptions.h"
@@ -190,13 +191,9 @@ TEST_F(BitmapMapping, PressesAndKeysStayWithinTheColoursAndColourPatternsOfferNo
   OPalettePaintBox strip(&m.WorkPalette, false);
   strip.LeftIndex = 7;
   strip.RightIndex = 9;
-  struct TRow {
-    TMouseButton Button;
-    int X, Y, Height;
-    int Row; // 0: nothing changes
-    OPaletteEntry Index;
-  };
-  const TRow rows[] = {
+  // The button, where it is pressed in a column of this height, the row it changes (0: none)
+  // and the entry the row takes.
+  const std::tuple<TMouseButton, int, int, int, int, OPaletteEntry> rows[] = {
       {TMouseButton::Left, 0, 0, 100, 1, 7},   {TMouseButton::Right, 39, 59, 100, 3, 9},
       {TMouseButton::Left, 5, 60, 100, 0, 0},  // below the used rows
       {TMouseButton::Left, 40, 10, 100, 0, 0}, // right of the column
@@ -206,24 +203,20 @@ TEST_F(BitmapMapping, PressesAndKeysStayWithinTheColoursAndColourPatternsOfferNo
       {TMouseButton::Left, 5, 2, 3, 3, 7},     // rows of one pixel in a short column
       {TMouseButton::Right, 5, 0, 0, 0, 0},    // a column of no height
   };
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(std::to_string(row.Y) + " of " + std::to_string(row.Height));
+  for (const auto& [button, x, y, height, row, index] : rows) {
+    SCOPED_TRACE(std::to_string(y) + " of " + std::to_string(height));
     m.Mapping = automatic;
     std::vector<OPaletteEntry> expected = automatic;
-    if (row.Row)
-      expected[static_cast<size_t>(row.Row)] = row.Index;
-    EXPECT_EQ(m.RowAt(40, row.Height, row.X, row.Y),
-              row.Button == TMouseButton::Middle ? 1 : row.Row);
-    EXPECT_EQ(m.Press(row.Button, strip, 40, row.Height, row.X, row.Y), row.Row != 0);
+    if (row)
+      expected[static_cast<size_t>(row)] = index;
+    EXPECT_EQ(m.RowAt(40, height, x, y), button == TMouseButton::Middle ? 1 : row);
+    EXPECT_EQ(m.Press(button, strip, 40, height, x, y), row != 0);
     EXPECT_EQ(m.Mapping, expected);
   }
 
-  struct TRowKey {
-    int Row, Delta, Reached;
-  };
-  for (const TRowKey k :
-       {TRowKey{0, 0, 1}, {9, 0, 3}, {1, -1, 1}, {1, 1, 2}, {3, 1, 3}, {3, -2, 1}})
-    EXPECT_EQ(m.KeyRow(k.Row, k.Delta), k.Reached) << k.Row << " by " << k.Delta;
+  for (auto [row, delta, reached] :
+       {std::array{0, 0, 1}, {9, 0, 3}, {1, -1, 1}, {1, 1, 2}, {3, 1, 3}, {3, -2, 1}})
+    EXPECT_EQ(m.KeyRow(row, delta), reached) << row << " by " << delta;
 
   m.Mapping = automatic;
   std::vector<OPaletteEntry> expected = automatic;
@@ -236,19 +229,15 @@ TEST_F(BitmapMapping, PressesAndKeysStayWithinTheColoursAndColourPatternsOfferNo
 
   const int n = m.WorkPalette.NoColours();
   strip.Height = 400;
-  struct TStripKey {
-    bool Right;
-    int Delta, Left, RightIndex;
-  };
-  for (const TStripKey k : {TStripKey{false, -1, 6, 9},
-                            {true, 1, 6, 10},
-                            {false, -9, 1, 10},
-                            {true, 99, 1, n},
-                            {false, 0, 1, n}}) {
-    ASSERT_TRUE(strip.Step(k.Right, k.Delta));
-    EXPECT_EQ(std::pair(int(strip.LeftIndex), int(strip.RightIndex)),
-              std::pair(k.Left, k.RightIndex));
-    const int index = k.Right ? k.RightIndex : k.Left;
+  // Right or left button's colour, the step, and both colours after it.
+  for (auto [right, delta, left, rightIndex] : {std::tuple{false, -1, 6, 9},
+                                                {true, 1, 6, 10},
+                                                {false, -9, 1, 10},
+                                                {true, 99, 1, n},
+                                                {false, 0, 1, n}}) {
+    ASSERT_TRUE(strip.Step(right, delta));
+    EXPECT_EQ(std::pair(int(strip.LeftIndex), int(strip.RightIndex)), std::pair(left, rightIndex));
+    const int index = right ? rightIndex : left;
     EXPECT_EQ(strip.HintText.rfind("Palette Color " + std::to_string(index) + ":", 0), 0u)
         << strip.HintText;
   }
@@ -310,68 +299,64 @@ TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
 TEST_F(BitmapMapping, LeavingAsksOnceUnlessDecidedAndTellsOnlyOfAnEmptyArea) {
   using TChoice = OBitmapMapping::TChoice;
   using TBox = OScriptedPlatform::TBox;
-  struct TRow {
-    TChoice Choice;
-    bool Answer, Applies, Asked, EmptyArea, CancelProgress, Painted;
-  };
-  const TRow rows[] = {
+  // The button that decided, the answer to the question, whether leaving applies, whether it
+  // asked, whether the region's area is empty, whether the progress is cancelled, and
+  // whether the pattern was painted.
+  const std::tuple<TChoice, bool, bool, bool, bool, bool, bool> rows[] = {
       {TChoice::Open, true, true, true, false, false, true},
       {TChoice::Open, false, false, true, false, false, false},
       {TChoice::Apply, false, true, false, true, false, false},
       {TChoice::Apply, false, true, false, false, true, false},
       {TChoice::Cancel, true, false, false, false, false, false},
   };
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(&row - rows);
+  for (const auto& [choice, answer, applies, asked, emptyArea, cancelProgress, painted] : rows) {
+    SCOPED_TRACE(std::to_string(int(choice)) + (answer ? " yes" : " no") +
+                 (emptyArea ? " empty" : "") + (cancelProgress ? " cancelled" : ""));
     UI.Shown.clear();
-    UI.ConfirmAnswers = {row.Answer};
-    UI.CancelAtStep = row.CancelProgress ? std::optional<int64_t>(1) : std::nullopt;
+    UI.ConfirmAnswers = {answer};
+    UI.CancelAtStep = cancelProgress ? std::optional<int64_t>(1) : std::nullopt;
     auto p = Pattern(4, 4);
-    if (row.EmptyArea)
+    if (emptyArea)
       RegionOf(*p).SetPictureArea({5, 1, 4, 5});
     const Bytes before = RecordBytes(*p);
     OBitmapMapping m(RegionOf(*p), Bitmap(2, 2, Red));
-    m.Choice = row.Choice;
-    EXPECT_EQ(m.Close(), row.Applies);
-    EXPECT_EQ(m.Close(), row.Applies) << "asked again";
+    m.Choice = choice;
+    EXPECT_EQ(m.Close(), applies);
+    EXPECT_EQ(m.Close(), applies) << "asked again";
     m.Finish(true);
     std::vector<std::pair<TBox, std::string>> told, expected;
     for (const auto& shown : UI.Shown)
       told.emplace_back(shown.Box, shown.Text);
-    if (row.Asked)
+    if (asked)
       expected.emplace_back(TBox::Confirm, "Apply changes");
-    if (row.EmptyArea)
+    if (emptyArea)
       expected.emplace_back(TBox::Message,
                             "The region's picture area is empty: there is nothing to import into");
     EXPECT_EQ(told, expected);
-    EXPECT_EQ(RecordBytes(*p) != before, row.Painted);
+    EXPECT_EQ(RecordBytes(*p) != before, painted);
   }
 }
 
 // Which bitmap pixels are sampled: the expected sample points are red (entry 1), the first
 // PLine's first one entry 2, everything else a colour that paints nothing.
 TEST_F(BitmapMapping, SamplesCellCentresUpsideDownInBothViews) {
-  struct TRow {
-    bool Machine;
-    std::vector<int> Xs;
-  };
-  const TRow rows[] = {{true, {5, 15, 25, 35, 45, 55, 65, 75, 85, 95}},
-                       {false, {10, 30, 50, 70, 90}}};
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(row.Machine ? "machine" : "design");
+  const std::pair<bool, std::vector<int>> rows[] = {{true, {5, 15, 25, 35, 45, 55, 65, 75, 85, 95}},
+                                                    {false, {10, 30, 50, 70, 90}}};
+  for (const auto& [machine, xs] : rows) {
+    SCOPED_TRACE(machine ? "machine" : "design");
     auto p = Pattern(10, 5);
     OBitmap24 b = Bitmap(100, 50);
-    for (int x : row.Xs)
+    for (int x : xs)
       for (int y : {45, 35, 25, 15, 5})
         b.SetPixel(x, y, Red);
-    b.SetPixel(row.Xs[0], 45, Entry2);
+    b.SetPixel(xs[0], 45, Entry2);
     OBitmapMapping m(RegionOf(*p), b);
-    ASSERT_TRUE(m.Apply(row.Machine));
+    ASSERT_TRUE(m.Apply(machine));
     // A design-view sample paints a pair of controls.
     for (int c = 1; c <= 10; ++c)
       for (int pl = 1; pl <= 5; ++pl)
-        EXPECT_EQ(row.Machine ? p->GetMachineColour(c, pl) : p->GetDesignColour(c, pl),
-                  c <= (row.Machine ? 1 : 2) && pl == 1 ? 2 : 1)
+        EXPECT_EQ(machine ? p->GetMachineColour(c, pl) : p->GetDesignColour(c, pl),
+                  c <= (machine ? 1 : 2) && pl == 1 ? 2 : 1)
             << c << "," << pl;
   }
 }

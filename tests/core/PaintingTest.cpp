@@ -123,31 +123,25 @@ TEST_F(Painting, ApplySectionsChangesALoneStateAnywhereInAWideCopy) {
 TEST_F(Painting, ApplySectionsSkipsIdenticalAreasAndStopsAtAnInvalidSection) {
   const TRect whole{1, 1, 30, 20}, left{1, 1, 10, 10}, right{11, 1, 20, 10};
   const std::string invalid = " invalid (outside boundary of pattern)";
-  struct TSectionRow {
-    TRect Source, Target;
-    uint8_t HFlip;
-  };
-  const struct {
-    std::vector<TSectionRow> Sections;
-    std::string Message;
-  } rows[] = {
+  // Sections as source, target and flip, and what applying them says.
+  const std::pair<std::vector<std::tuple<TRect, TRect, uint8_t>>, std::string> rows[] = {
       {{{whole, whole, 0}, {left, left, 1}}, ""}, // onto itself, even flipped
       {{{{1, 1, 0, 10}, right, 0}, {left, right, 0}}, "Section #1" + invalid},
       {{{left, right, 0}, {left, {1, 12, 10, 21}, 0}}, "Section #2" + invalid},
       {{{{0, 1, 9, 10}, right, 0}}, "Section #1" + invalid},
   };
-  for (const auto& row : rows) {
+  for (const auto& [sections, message] : rows) {
     auto p = BarePattern(30, 20);
-    for (const TSectionRow& s : row.Sections)
-      AddSection(*p, s.Source, s.Target, s.HFlip);
+    for (const auto& [source, target, hFlip] : sections)
+      AddSection(*p, source, target, hFlip);
     for (size_t i = 0; i < p->States.Data().size(); ++i)
       p->States.Data()[i] = static_cast<uint8_t>(i % 3);
     const TZeroedBytes before = p->States.Data();
     UI.Shown.clear();
     p->ApplySections();
-    EXPECT_EQ(p->States.Data(), before) << row.Message;
-    EXPECT_EQ(p->ValidateSections(), row.Message.empty());
-    EXPECT_EQ(UI.Shown.empty() ? "" : UI.Shown[0].Text, row.Message);
+    EXPECT_EQ(p->States.Data(), before) << message;
+    EXPECT_EQ(p->ValidateSections(), message.empty());
+    EXPECT_EQ(UI.Shown.empty() ? "" : UI.Shown[0].Text, message);
   }
 }
 

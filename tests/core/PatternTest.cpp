@@ -1,6 +1,6 @@
 #include "PatternSupport.h"
 
-#include <functional>
+#include <tuple>
 
 #include "app/Exceptions.h"
 #include "setup/Creel.h"
@@ -113,13 +113,8 @@ TEST_F(PatternDocument, FileIsWrittenFieldByFieldReadBackAndRefusedWhenForged) {
 
   // Counts and sizes forged past what the file holds fail before anything is allocated.
   const size_t cellsAt = f.SectionCountAt - 6, picturesAt = f.SectionCountAt + 2 + 3 * 37;
-  struct TForgery {
-    const char* What;
-    size_t At;
-    Bytes Value;
-    bool PictureError; // "Error reading picture data"; else a short read
-  };
-  const TForgery forgeries[] = {
+  // What is forged, where, its bytes, and whether it is a picture's error or a short read.
+  const std::tuple<const char*, size_t, Bytes, bool> forgeries[] = {
       {"settings of 65535 x 65535 cells", 5, {0xFF, 0xFF, 0xFF, 0xFF}, false},
       {"grid of 65535 x 65535 cells", cellsAt - 4, {0xFF, 0xFF, 0xFF, 0xFF}, false},
       {"65535 sections", f.SectionCountAt, {0xFF, 0xFF}, false},
@@ -132,14 +127,13 @@ TEST_F(PatternDocument, FileIsWrittenFieldByFieldReadBackAndRefusedWhenForged) {
        {0xFF, 0xFF, 0xFF, 0x7F, 0, 0xFF, 0xFF, 0xFF, 0x7F},
        true},
   };
-  for (const TForgery& forged : forgeries) {
+  for (const auto& [what, at, value, pictureError] : forgeries) {
     Bytes bad = f.File;
-    std::copy(forged.Value.begin(), forged.Value.end(), bad.begin() + static_cast<long>(forged.At));
+    std::copy(value.begin(), value.end(), bad.begin() + static_cast<long>(at));
     OPattern q;
-    EXPECT_EQ(ReadFailure(bad, q),
-              forged.PictureError ? "Error reading picture data" : "short read")
-        << forged.What;
-    EXPECT_LE(q.States.Data().size(), size_t{100 * 100 + 202}) << forged.What;
+    EXPECT_EQ(ReadFailure(bad, q), pictureError ? "Error reading picture data" : "short read")
+        << what;
+    EXPECT_LE(q.States.Data().size(), size_t{100 * 100 + 202}) << what;
   }
 
   // The pictures of one file share one pixel limit.
@@ -186,10 +180,7 @@ TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
   p->SaveToFile();
   const Bytes saved = FileBytes(p->FileName);
 
-  const struct {
-    const char* Message;
-    std::function<void(OPattern&)> Overfill;
-  } rows[] = {
+  const std::pair<const char*, void (*)(OPattern&)> rows[] = {
       {"A pattern can hold at most 255 pictures; this one has 256.",
        [](OPattern& q) {
          for (int i = 0; i < 256; ++i)
@@ -201,11 +192,11 @@ TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
            AddSection(q, {}, {});
        }},
   };
-  for (const auto& row : rows) {
+  for (const auto& [message, overfill] : rows) {
     auto q = BarePattern(5, 5);
     q->FileName = p->FileName;
-    row.Overfill(*q);
-    EXPECT_EQ(Thrown<Exception>([&] { q->SaveToFile(); }), row.Message);
+    overfill(*q);
+    EXPECT_EQ(Thrown<Exception>([&] { q->SaveToFile(); }), message);
     EXPECT_EQ(q->Modified(), 1);
     EXPECT_EQ(FileBytes(p->FileName), saved);
   }

@@ -103,10 +103,7 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
   EXPECT_EQ(parameters.TuftLength, (std::vector<double>{2 * 8 + 2.54, 0}));
   EXPECT_EQ(parameters.YarnCounts.size(), 2u);
   EXPECT_NO_THROW(ComputeProduction(*p, parameters));
-  const struct {
-    void (*Change)(TProductionParameters&);
-    const char* Message;
-  } cases[] = {
+  const std::pair<void (*)(TProductionParameters&), const char*> cases[] = {
       {[](TProductionParameters& q) { q.RunLength = 10; },
        "The control settings give no PLine spacing, so a run length cannot be laid out in "
        "PLines"},
@@ -115,10 +112,10 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
       {[](TProductionParameters& q) { q.TuftLength.pop_back(); },
        "The production parameters do not cover the pattern's states and yarn types"},
   };
-  for (const auto& k : cases) {
+  for (const auto& [change, message] : cases) {
     TProductionParameters q = parameters;
-    k.Change(q);
-    EXPECT_EQ(Thrown<EProduction>([&] { ComputeProduction(*p, q); }), k.Message);
+    change(q);
+    EXPECT_EQ(Thrown<EProduction>([&] { ComputeProduction(*p, q); }), message);
   }
 }
 
@@ -249,15 +246,12 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternReadOnlyWhenItC
 }
 
 TEST_F(Production, ChartClickHitsTheBarUnderIt) {
-  const struct {
-    double X, Width;
-    size_t Bars;
-    int Control;
-  } cases[] = {{0, 100, 4, 1},     {24.9, 100, 4, 1}, {25, 100, 4, 2},
-               {99.99, 100, 4, 4}, {100, 100, 4, 0},  {-0.1, 100, 4, 0},
-               {50, 100, 0, 0},    {50, 0, 4, 0},     {150, 300, 1000, 501}};
-  for (const auto& k : cases)
-    EXPECT_EQ(ControlAt(k.X, k.Width, k.Bars), k.Control) << k.X << " of " << k.Width;
+  // Where on the chart, its width, the bars on it, and the control hit (0: none).
+  const std::tuple<double, double, size_t, int> cases[] = {
+      {0, 100, 4, 1},    {24.9, 100, 4, 1}, {25, 100, 4, 2}, {99.99, 100, 4, 4},   {100, 100, 4, 0},
+      {-0.1, 100, 4, 0}, {50, 100, 0, 0},   {50, 0, 4, 0},   {150, 300, 1000, 501}};
+  for (const auto& [x, width, bars, control] : cases)
+    EXPECT_EQ(ControlAt(x, width, bars), control) << x << " of " << width;
 }
 
 TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
@@ -354,12 +348,10 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(block("Palette").Rows[0][1].Text, "A High");
   EXPECT_EQ(block("States").Rows[2][2].Text, std::to_string(f.TuftsPerState[0]));
 
-  const struct {
-    std::vector<uint8_t> YarnTypes;
-    int Period;
-  } creels[] = {{{1, 2, 1, 2, 1}, 2}, {{1, 1, 1}, 1}, {{1, 2, 1, 1}, 3}, {{1, 1, 2}, 3}, {{}, 0}};
-  for (const auto& k : creels)
-    EXPECT_EQ(CreelPeriod(k.YarnTypes), k.Period) << k.YarnTypes.size();
+  const std::pair<std::vector<uint8_t>, int> creels[] = {
+      {{1, 2, 1, 2, 1}, 2}, {{1, 1, 1}, 1}, {{1, 2, 1, 1}, 3}, {{1, 1, 2}, 3}, {{}, 0}};
+  for (const auto& [yarnTypes, period] : creels)
+    EXPECT_EQ(CreelPeriod(yarnTypes), period) << yarnTypes.size();
   for (const char* letter : {"US", "ca", "MX", "PH"})
     EXPECT_TRUE(UsesLetterPaper(letter)) << letter;
   for (const char* a4 : {"DE", "GB", "BR", "", "USA"})

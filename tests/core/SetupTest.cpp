@@ -46,19 +46,16 @@ TEST(Creel, CountChangesTakeEffectAtValidation) {
 }
 
 TEST(Creel, RepeatCopiesTheFirstControlsAcross) {
-  const struct {
-    std::vector<int> Before;
-    int Size;
-    std::vector<int> After;
-  } cases[] = {{{1, 3, 2, 2, 1}, 2, {1, 3, 1, 3, 1}},
-               {{1, 3, 2, 2, 1}, 0, {1, 3, 2, 2, 1}},
-               {{1, 2, 3, 3, 3, 3}, 2, {1, 2, 1, 2, 1, 2}},
-               {{1, 2, 3}, 9, {1, 2, 3}}};
-  for (const auto& t : cases) {
+  using Types = std::vector<int>;
+  const std::tuple<Types, int, Types> cases[] = {{{1, 3, 2, 2, 1}, 2, {1, 3, 1, 3, 1}},
+                                                 {{1, 3, 2, 2, 1}, 0, {1, 3, 2, 2, 1}},
+                                                 {{1, 2, 3, 3, 3, 3}, 2, {1, 2, 1, 2, 1, 2}},
+                                                 {{1, 2, 3}, 9, {1, 2, 3}}};
+  for (const auto& [before, size, after] : cases) {
     OCreel c(nullptr);
-    Fill(c, t.Before, 3);
-    c.Repeat(t.Size);
-    EXPECT_EQ(YarnTypes(c), t.After) << t.Size;
+    Fill(c, before, 3);
+    c.Repeat(size);
+    EXPECT_EQ(YarnTypes(c), after) << size;
   }
 }
 
