@@ -182,10 +182,8 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternReadOnlyWhenItC
   const std::string file = Current.File("p.production.json");
   const std::string good = "{\"tuftLength\": [1000, 500], \"coneWeight\": 0.05, \"waste\": 20,"
                            " \"yarnTypes\": [{\"yarnCount\": 0.1, \"unit\": \"Nm\"}]}";
-  const struct {
-    std::string File;            // "": none
-    std::string Problem, Totals; // Totals "?": the defaults' figures
-  } cases[] = {
+  // The file ("": none), the problem shown, and the totals ("?": the defaults' figures).
+  const std::tuple<std::string, std::string, std::string> cases[] = {
       {good, "", "Yarn for 2 PLines: 5.00 m, 0.050 kg (0.060 kg with waste), 2 cones"},
       {"", "", "?"},
       // A refused file is named and the defaults stand in for it.
@@ -196,23 +194,23 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternReadOnlyWhenItC
        "The control settings give no PLine spacing, so a run length cannot be laid out in PLines",
        ""},
   };
-  for (const auto& k : cases) {
-    SCOPED_TRACE(k.File);
+  for (const auto& [json, problem, totals] : cases) {
+    SCOPED_TRACE(json);
     std::filesystem::remove(file);
-    if (!k.File.empty())
-      WriteBytes(file, Bytes(k.File.begin(), k.File.end()));
+    if (!json.empty())
+      WriteBytes(file, Bytes(json.begin(), json.end()));
     const TProductionView v = BuildProductionView(*p, file);
-    EXPECT_EQ(v.Problem, k.Problem);
-    if (k.Totals == "?")
+    EXPECT_EQ(v.Problem, problem);
+    if (totals == "?")
       EXPECT_FALSE(v.Totals.empty());
     else
-      EXPECT_EQ(v.Totals, k.Totals);
+      EXPECT_EQ(v.Totals, totals);
     EXPECT_EQ(v.NeedleLengths.size(), v.Totals.empty() ? 0u : 3u);
     // The creel needs no parameters: it stays shown when the figures cannot be had.
     EXPECT_EQ(v.Creel.Title, "Creel: one yarn type on all 3 needles");
     ASSERT_EQ(v.Creel.Rows.size(), 1u);
     EXPECT_EQ(v.Creel.Rows[0][0].Text + v.Creel.Rows[0][1].Text, "1A");
-    if (k.File != good)
+    if (json != good)
       continue;
     EXPECT_EQ(v.YarnTypes,
               (std::vector<TYarnTypeRow>{{"A", "5.00 m", "0.050 kg", "0.060 kg", "2"}}));
@@ -270,15 +268,11 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
   EXPECT_EQ(ParametersFileOf(*p), "");
   EXPECT_THROW(ApplyParameterFields(*p, parameters, texts), EProduction);
   p->FileName = Current.File("p.pat");
-  const struct {
-    size_t Box;
-    const char* Text;
-    const char* Message; // "": read, shown as Shown and saved as read
-    const char* Shown = "";
-  } cases[] = {
-      {0, " 21.50 ", "", "21.5"},
-      {3, "0.5", "", "0.5"},
-      {6, "0", "", "0"},
+  // The box, what is typed in it, and what it then shows or why it is refused.
+  const std::tuple<size_t, const char*, const char*> cases[] = {
+      {0, " 21.50 ", "21.5"},
+      {3, "0.5", "0.5"},
+      {6, "0", "0"},
       {1, "", "Tuft length Low (mm): \"\" is not a number"},
       {4, "2,5", "Cone weight (kg): \"2,5\" is not a number"},
       {5, "1e999", "Run length (m): \"1e999\" is not a number"},
@@ -287,18 +281,18 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
       {0, "1001", "Tuft length High (mm): tuftLength must be from 0 to 1000 mm"},
   };
   const std::string file = Current.File("p.production.json");
-  for (const auto& k : cases) {
-    SCOPED_TRACE(k.Text);
+  for (const auto& [box, text, expected] : cases) {
+    SCOPED_TRACE(text);
     std::vector<std::string> edited = texts;
-    edited[k.Box] = k.Text;
-    try {
-      const TProductionParameters read = ReadParameterFields(*p, parameters, edited);
-      EXPECT_STREQ("", k.Message);
-      EXPECT_EQ(ParameterFields(*p, read)[k.Box].Text, k.Shown);
-      ApplyParameterFields(*p, parameters, edited);
+    edited[box] = text;
+    TProductionParameters read;
+    const std::string refused =
+        Thrown<EProduction>([&] { read = ReadParameterFields(*p, parameters, edited); });
+    EXPECT_EQ(refused.empty() ? ParameterFields(*p, read)[box].Text : refused, expected);
+    if (refused.empty()) {
+      ApplyParameterFields(*p, parameters, edited); // saved as read
       EXPECT_EQ(LoadProductionParameters(file, *p), read);
-    } catch (const EProduction& e) {
-      EXPECT_STREQ(e.what(), k.Message);
+    } else {
       EXPECT_THROW(ApplyParameterFields(*p, parameters, edited), EProduction);
     }
   }
