@@ -203,16 +203,13 @@ std::vector<std::pair<int, int>> ChangedPixels(const OBitmap24& image, uint32_t 
 }
 
 TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
-  struct TRow {
-    const char* What;
-    bool CopyFirst, CopyOnly, Flip, Design;
-    std::pair<int, int> Painted;
-    TStates States;                          // cells changed, with their new state
-    std::vector<std::pair<int, int>> Pixels; // machine or design pixels redrawn
-  };
-  // Machine colour 2 is state 2 on yarn type A; design colour 3 is the pair (2, 1).
+  using TCell = std::pair<int, int>;
+  // The case; the copy before the whole section or alone, flipped, in the design view; the cell
+  // painted, the cells changed with their new state, and the pixels redrawn. Machine colour 2
+  // is state 2 on yarn type A; design colour 3 is the pair (2, 1).
   // clang-format off
-  const TRow rows[] = {
+  const std::tuple<const char*, bool, bool, bool, bool, TCell, TStates, std::vector<TCell>>
+      rows[] = {
       {"copy source", true, false, false, false, {3, 4}, {{3, 4, 2}, {13, 4, 2}}, {{2, 3}, {12, 3}}},
       {"copy target", true, false, false, false, {13, 4}, {{3, 4, 2}, {13, 4, 2}}, {{2, 3}, {12, 3}}},
       {"whole section first", false, false, false, false, {13, 4}, {{13, 4, 2}}, {{12, 3}}},
@@ -222,25 +219,25 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
        {{3, 4, 2}, {4, 4, 1}, {13, 4, 2}, {14, 4, 1}}, {{2, 3}, {3, 3}, {12, 3}, {13, 3}}},
   };
   // clang-format on
-  for (const TRow& row : rows) {
+  for (const auto& [what, copyFirst, copyOnly, flip, design, painted, states, pixels] : rows) {
     auto p = BarePattern(30, 20);
     const TRect left{1, 1, 10, 10}, right{11, 1, 20, 10}, whole{1, 1, 30, 20};
-    if (!row.CopyFirst && !row.CopyOnly)
+    if (!copyFirst && !copyOnly)
       AddSection(*p, whole, whole);
-    AddSection(*p, left, right, row.Flip ? 1 : 0);
-    if (row.CopyFirst)
+    AddSection(*p, left, right, flip ? 1 : 0);
+    if (copyFirst)
       AddSection(*p, whole, whole);
     OPicture& first = AddPicture(*p, 30, 20);
     AddRegion(first, whole, whole);
     first.MachineImage.Fill(0x0A0B0C);
     first.DesignImage.Fill(0x0A0B0C);
     const TZeroedBytes before = p->States.Data();
-    const auto [c, pl] = row.Painted;
-    row.Design ? p->PaintDesignColour(c, pl, 3) : p->PaintMachineColour(c, pl, 2);
+    const auto [c, pl] = painted;
+    design ? p->PaintDesignColour(c, pl, 3) : p->PaintMachineColour(c, pl, 2);
 
-    EXPECT_EQ(ChangedStates(*p, before), row.States) << row.What;
-    const OBitmap24& image = row.Design ? first.DesignImage : first.MachineImage;
-    EXPECT_EQ(ChangedPixels(image, 0x0A0B0C), row.Pixels) << row.What;
+    EXPECT_EQ(ChangedStates(*p, before), states) << what;
+    const OBitmap24& image = design ? first.DesignImage : first.MachineImage;
+    EXPECT_EQ(ChangedPixels(image, 0x0A0B0C), pixels) << what;
   }
 }
 

@@ -462,60 +462,56 @@ TEST_F(SetupFiles, ImportFitsTheFileToThePattern) {
 
 // Wrong headers and counts promising more bytes than remain fail and leave the object as it was.
 TEST(SetupRecords, BadRecordsFailAndChangeNothing) {
-  struct TCase {
-    std::function<std::unique_ptr<ODesignData>()> Make;
-    Bytes Good;
-    std::vector<Bytes> Forged;
-    std::vector<std::pair<int, int>> BadHeaders;
-    const char* HeaderError;
-  };
-  const TCase cases[] = {
-      {[] { return std::make_unique<OPalette>(nullptr); },
-       {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8},
-       {{4, 2, 255, 1, 2, 3, 4}},
-       {{9, 2}, {4, 0}, {4, 3}},
-       "Error reading palette data"},
-      {[] { return std::make_unique<OCreel>(nullptr); },
-       {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2},
-       {{1, 1, 2, 1, 255, 255, 1, 2, 3, 1, 2}},
-       {{2, 1}, {1, 0}, {1, 2}},
-       "Error reading creel data"},
-      {[] { return std::make_unique<OMachineTable>(nullptr); },
-       {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-       {{3, 2, 255, 255, 1, 2, 3}, {3, 1, 1, 1, 1, 255, 255, 0}},
-       {{2, 2}, {3, 0}, {3, 3}},
-       "Error reading machine table data"},
-      {[] { return std::make_unique<ODesignTable>(nullptr); },
-       {2, 1, 1, 2, 5, 1, 2, 3, 4},
-       {{2, 1, 255, 255, 16, 1, 2, 3}}, // four gigabytes promised
-       {{1, 1}, {2, 0}, {2, 2}},
-       "Error reading design table data"},
-      {[] { return std::make_unique<OSettings>(nullptr); },
-       RecordBytes(OSettings(nullptr)),
-       {},
-       {{4, 1}, {9, 0}, {9, 2}},
-       "Error reading settings data"},
-  };
-  for (const TCase& c : cases) {
-    std::unique_ptr<ODesignData> d = c.Make();
-    OReader good(c.Good);
+  // A new object, a good record, forged ones, wrong kinds and versions, and the error they give.
+  const std::tuple<std::function<std::unique_ptr<ODesignData>()>, Bytes, std::vector<Bytes>,
+                   std::vector<std::pair<int, int>>, const char*>
+      cases[] = {
+          {[] { return std::make_unique<OPalette>(nullptr); },
+           {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8},
+           {{4, 2, 255, 1, 2, 3, 4}},
+           {{9, 2}, {4, 0}, {4, 3}},
+           "Error reading palette data"},
+          {[] { return std::make_unique<OCreel>(nullptr); },
+           {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2},
+           {{1, 1, 2, 1, 255, 255, 1, 2, 3, 1, 2}},
+           {{2, 1}, {1, 0}, {1, 2}},
+           "Error reading creel data"},
+          {[] { return std::make_unique<OMachineTable>(nullptr); },
+           {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+           {{3, 2, 255, 255, 1, 2, 3}, {3, 1, 1, 1, 1, 255, 255, 0}},
+           {{2, 2}, {3, 0}, {3, 3}},
+           "Error reading machine table data"},
+          {[] { return std::make_unique<ODesignTable>(nullptr); },
+           {2, 1, 1, 2, 5, 1, 2, 3, 4},
+           {{2, 1, 255, 255, 16, 1, 2, 3}}, // four gigabytes promised
+           {{1, 1}, {2, 0}, {2, 2}},
+           "Error reading design table data"},
+          {[] { return std::make_unique<OSettings>(nullptr); },
+           RecordBytes(OSettings(nullptr)),
+           {},
+           {{4, 1}, {9, 0}, {9, 2}},
+           "Error reading settings data"},
+      };
+  for (const auto& [make, goodBytes, forgeries, badHeaders, headerError] : cases) {
+    std::unique_ptr<ODesignData> d = make();
+    OReader good(goodBytes);
     d->ReadFromStream(good);
     EXPECT_EQ(good.Remaining(), 0u);
     const Bytes before = RecordBytes(*d);
 
-    for (auto [kind, version] : c.BadHeaders) {
-      Bytes b = c.Good;
+    for (auto [kind, version] : badHeaders) {
+      Bytes b = goodBytes;
       b[0] = static_cast<uint8_t>(kind);
       b[1] = static_cast<uint8_t>(version);
       OReader r(b);
-      EXPECT_EQ(Thrown<EDesignData>([&] { d->ReadFromStream(r); }), c.HeaderError)
+      EXPECT_EQ(Thrown<EDesignData>([&] { d->ReadFromStream(r); }), headerError)
           << kind << ", " << version;
       EXPECT_EQ(r.Position(), 2u);
     }
-    for (const Bytes& forged : c.Forged) {
+    for (const Bytes& forged : forgeries) {
       OReader r(forged);
-      EXPECT_THROW(d->ReadFromStream(r), EReadError) << c.HeaderError << " " << forged.size();
-      EXPECT_EQ(RecordBytes(*d), before) << c.HeaderError << " " << forged.size();
+      EXPECT_THROW(d->ReadFromStream(r), EReadError) << headerError << " " << forged.size();
+      EXPECT_EQ(RecordBytes(*d), before) << headerError << " " << forged.size();
     }
   }
 }
