@@ -35,7 +35,7 @@ protected:
   static ORegion& RegionOf(OPattern& p) { return *p.Pictures->Get(0)->Regions.Get(0); }
 };
 
-TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndices) {
+TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndicesForTheFirstSixteenColours) {
   auto p = Pattern(4, 4);
   OBitmap24 b = Bitmap(3, 2, Red);
   b.SetPixel(1, 1, White);
@@ -59,20 +59,18 @@ TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndices) {
   // ... until applying replaces the pattern's palette.
   ASSERT_TRUE(m.Apply(true));
   EXPECT_EQ(p->Palette->GetColour(2), Teal);
-}
 
-TEST_F(BitmapMapping, KeepsTheFirstColoursFoundColumnByColumn) {
-  auto p = Pattern(4, 4);
-  // 20 colours, none in the palette, found in order down each column.
+  // Of 20 colours, none in the palette, the first 16 found down each column are kept.
   auto colour = [](int k) { return 0x100000u + static_cast<uint32_t>(k); };
-  OBitmap24 b = Bitmap(5, 4);
+  OBitmap24 many = Bitmap(5, 4);
   for (int k = 0; k < 20; ++k)
-    b.SetPixel(k / 4, k % 4, colour(k));
-  OBitmapMapping m(RegionOf(*p), b);
-  ASSERT_EQ(m.NoBitmapColours, 16);
-  EXPECT_EQ(m.BitmapColours[16], colour(15));
-  EXPECT_EQ(m.Mapping[16], 16);
-  EXPECT_EQ(m.MappedColour(colour(16)), 0) << "a dropped colour paints undefined";
+    many.SetPixel(k / 4, k % 4, colour(k));
+  auto q = Pattern(4, 4);
+  OBitmapMapping kept(RegionOf(*q), many);
+  ASSERT_EQ(kept.NoBitmapColours, 16);
+  EXPECT_EQ(kept.BitmapColours[16], colour(15));
+  EXPECT_EQ(kept.Mapping[16], 16);
+  EXPECT_EQ(kept.MappedColour(colour(16)), 0) << "a dropped colour paints undefined";
 }
 
 // Shades near the two entries yarn type A shows, and a teal near neither: Nearest keeps

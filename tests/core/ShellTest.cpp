@@ -618,18 +618,7 @@ TEST(MainCommands, HelpFolderAndClosingTheMainWindow) {
   EXPECT_EQ(g.Persist().ReadInteger("fmMain.Width", -1), 800);
 }
 
-TEST(MainCommands, NumberedEntriesGiveTheFirstNineOrTenAMnemonicAndShowTheirOwnAmpersand) {
-  // The entry's number, whether the tenth has a mnemonic too, and what the menu shows.
-  const std::tuple<int, bool, const char*> rows[] = {{1, false, "&1 R&&D.pat"},
-                                                     {9, true, "&9 R&&D.pat"},
-                                                     {10, true, "1&0 R&&D.pat"},
-                                                     {10, false, "R&&D.pat"},
-                                                     {11, true, "R&&D.pat"}};
-  for (const auto& [number, tenth, text] : rows)
-    EXPECT_EQ(NumberedMenuEntry(number, "R&D.pat", tenth), text) << number;
-}
-
-TEST(RecentPatterns, MostRecentFirstWithoutDuplicates) {
+TEST(RecentPatterns, MostRecentFirstWithoutDuplicatesAndNumberedInTheMenu) {
   TTempDir dir;
   TShell shell;
   g.Start({}, std::make_unique<OMemoryPersist>());
@@ -655,6 +644,16 @@ TEST(RecentPatterns, MostRecentFirstWithoutDuplicates) {
   RemoveRecentPattern(ini, dir.File("p12.pat"));
   EXPECT_EQ(RecentPatterns(ini).size(), 9u);
   EXPECT_EQ(ini.ReadString("RecentPattern10", "x"), "");
+
+  // In the menu the first nine or ten get a mnemonic, and a name's own ampersand shows:
+  // the number, whether the tenth gets one too, and what the menu shows.
+  const std::tuple<int, bool, const char*> rows[] = {{1, false, "&1 R&&D.pat"},
+                                                     {9, true, "&9 R&&D.pat"},
+                                                     {10, true, "1&0 R&&D.pat"},
+                                                     {10, false, "R&&D.pat"},
+                                                     {11, true, "R&&D.pat"}};
+  for (const auto& [number, tenth, text] : rows)
+    EXPECT_EQ(NumberedMenuEntry(number, "R&D.pat", tenth), text) << number;
 }
 
 TEST(MainCommands, CommandLinePatternsPreferencesAndTheActivePattern) {
