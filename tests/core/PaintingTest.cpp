@@ -100,20 +100,18 @@ TEST_F(Painting, ApplySectionsMatchesTheCellByCellCopy) {
       ASSERT_TRUE(FastCopyMatches(*p, grid)) << "type " << int(type) << " round " << round;
       ASSERT_TRUE(UI.Shown.empty());
     }
-}
 
-// One state the table changes, anywhere in a wide copy of kept states, is still changed.
-TEST_F(Painting, ApplySectionsChangesALoneStateAnywhereInAWideCopy) {
-  const int W = 82, H = 2, half = W / 2;
+  // One state the table changes, anywhere in a wide copy of kept states, is still changed.
+  const int wide = 82, half = wide / 2;
   for (int at = 1; at <= half; ++at) {
-    auto p = BarePattern(W, H, 0);
+    auto p = BarePattern(wide, 2, 0);
     // The second state shows no colour, so its copy takes no state.
     for (int y = 1; y <= p->NoYarnTypes; ++y)
       p->MachineTable->SetColour(y, 2, 0);
     p->MachineTable->Validate();
-    AddSection(*p, {1, 1, half, H}, {half + 1, 1, W, H}, 0, 0, 0);
+    AddSection(*p, {1, 1, half, 2}, {half + 1, 1, wide, 2}, 0, 0, 0);
     for (int c = 1; c <= half; ++c)
-      for (int pl = 1; pl <= H; ++pl)
+      for (int pl = 1; pl <= 2; ++pl)
         p->States.Set(c, pl, static_cast<uint8_t>(c == at && pl == 2 ? 2 : (c + pl) % 2));
     ASSERT_TRUE(FastCopyMatches(*p, p->States)) << "state 2 at control " << at;
     ASSERT_EQ(p->States.Get(half + at, 2), 0);
