@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <array>
 #include <tuple>
 
 #include "app/Exceptions.h"
@@ -34,7 +35,7 @@ protected:
   static ORegion& RegionOf(OPattern& p) { return *p.Pictures->Get(0)->Regions.Get(0); }
 };
 
-TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndices) {
+TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndicesForTheFirstSixteenColours) {
   auto p = Pattern(4, 4);
   OBitmap24 b = Bitmap(3, 2, Red);
   b.SetPixel(1, 1, White);
@@ -58,20 +59,18 @@ TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndices) {
   // ... until applying replaces the pattern's palette.
   ASSERT_TRUE(m.Apply(true));
   EXPECT_EQ(p->Palette->GetColour(2), Teal);
-}
 
-TEST_F(BitmapMapping, KeepsTheFirstColoursFoundColumnByColumn) {
-  auto p = Pattern(4, 4);
-  // 20 colours, none in the palette, found in order down each column.
+  // Of 20 colours, none in the palette, the first 16 found down each column are kept.
   auto colour = [](int k) { return 0x100000u + static_cast<uint32_t>(k); };
-  OBitmap24 b = Bitmap(5, 4);
+  OBitmap24 many = Bitmap(5, 4);
   for (int k = 0; k < 20; ++k)
-    b.SetPixel(k / 4, k % 4, colour(k));
-  OBitmapMapping m(RegionOf(*p), b);
-  ASSERT_EQ(m.NoBitmapColours, 16);
-  EXPECT_EQ(m.BitmapColours[16], colour(15));
-  EXPECT_EQ(m.Mapping[16], 16);
-  EXPECT_EQ(m.MappedColour(colour(16)), 0) << "a dropped colour paints undefined";
+    many.SetPixel(k / 4, k % 4, colour(k));
+  auto q = Pattern(4, 4);
+  OBitmapMapping kept(RegionOf(*q), many);
+  ASSERT_EQ(kept.NoBitmapColours, 16);
+  EXPECT_EQ(kept.BitmapColours[16], colour(15));
+  EXPECT_EQ(kept.Mapping[16], 16);
+  EXPECT_EQ(kept.MappedColour(colour(16)), 0) << "a dropped colour paints undefined";
 }
 
 // Shades near the two entries yarn type A shows, and a teal near neither: Nearest keeps
@@ -155,13 +154,11 @@ TEST_F(BitmapMapping, CellPictureAndKeptChoices) {
   const uint32_t white = palette.GetColour(16), ink = LabelInk(white);
   const OBitmap24 big = CellPicture(cells, palette, false, 40, 9);
   ASSERT_EQ(big.Width() * 100 + big.Height(), 16'08);
-  EXPECT_EQ(big.GetPixel(0, 0), palette.GetColour(2));
-  EXPECT_EQ(big.GetPixel(0, 4), palette.GetColour(1));
-  EXPECT_EQ(big.GetPixel(8, 4), ink);
-  EXPECT_EQ(big.GetPixel(9, 4), ink);
-  EXPECT_EQ(big.GetPixel(10, 4), white);
-  EXPECT_EQ(big.GetPixel(14, 5), white);
-  EXPECT_EQ(big.GetPixel(14, 7), ink);
+  std::vector<uint32_t> pixels;
+  for (auto [x, y] : {std::pair{0, 0}, {0, 4}, {8, 4}, {9, 4}, {10, 4}, {14, 5}, {14, 7}})
+    pixels.push_back(big.GetPixel(x, y));
+  EXPECT_EQ(pixels, (std::vector<uint32_t>{palette.GetColour(2), palette.GetColour(1), ink, ink,
+                                           white, white, ink}));
   const OBitmap24 small = CellPicture(cells, palette, true, 1, 1);
   ASSERT_EQ(small.Width() * 100 + small.Height(), 1'01);
   EXPECT_EQ(small.GetPixel(0, 0), palette.GetColour(2));
@@ -178,8 +175,11 @@ TEST_F(BitmapMapping, CellPictureAndKeptChoices) {
   EXPECT_TRUE(forged.Assignment.Mode == TColourMode::Exact && forged.Machine);
 }
 
-// The window's colour columns with three colours: five rows of a fifth of the height.
-TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
+// The window's colour column with three colours, five rows of a fifth of its height: a press
+// changes only the used row under it; Up and Down move the row and the strip's colours only
+// within what there is, Space gives a row a button's colour. A colour pattern imports into its
+// machine view only.
+TEST_F(BitmapMapping, PressesAndKeysStayWithinTheColoursAndColourPatternsOfferNoDesignView) {
   auto p = Pattern(4, 4);
   OBitmap24 b = Bitmap(3, 1, Red);
   b.SetPixel(1, 0, White);
@@ -189,13 +189,9 @@ TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
   OPalettePaintBox strip(&m.WorkPalette, false);
   strip.LeftIndex = 7;
   strip.RightIndex = 9;
-  struct TRow {
-    TMouseButton Button;
-    int X, Y, Height;
-    int Row; // 0: nothing changes
-    OPaletteEntry Index;
-  };
-  const TRow rows[] = {
+  // The button, where it is pressed in a column of this height, the row it changes (0: none)
+  // and the entry the row takes.
+  const std::tuple<TMouseButton, int, int, int, int, OPaletteEntry> rows[] = {
       {TMouseButton::Left, 0, 0, 100, 1, 7},   {TMouseButton::Right, 39, 59, 100, 3, 9},
       {TMouseButton::Left, 5, 60, 100, 0, 0},  // below the used rows
       {TMouseButton::Left, 40, 10, 100, 0, 0}, // right of the column
@@ -205,39 +201,23 @@ TEST_F(BitmapMapping, PressesChangeOnlyTheUsedRowUnderThem) {
       {TMouseButton::Left, 5, 2, 3, 3, 7},     // rows of one pixel in a short column
       {TMouseButton::Right, 5, 0, 0, 0, 0},    // a column of no height
   };
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(std::to_string(row.Y) + " of " + std::to_string(row.Height));
+  for (const auto& [button, x, y, height, row, index] : rows) {
+    SCOPED_TRACE(std::to_string(y) + " of " + std::to_string(height));
     m.Mapping = automatic;
     std::vector<OPaletteEntry> expected = automatic;
-    if (row.Row)
-      expected[static_cast<size_t>(row.Row)] = row.Index;
-    EXPECT_EQ(m.RowAt(40, row.Height, row.X, row.Y),
-              row.Button == TMouseButton::Middle ? 1 : row.Row);
-    EXPECT_EQ(m.Press(row.Button, strip, 40, row.Height, row.X, row.Y), row.Row != 0);
+    if (row)
+      expected[static_cast<size_t>(row)] = index;
+    EXPECT_EQ(m.RowAt(40, height, x, y), button == TMouseButton::Middle ? 1 : row);
+    EXPECT_EQ(m.Press(button, strip, 40, height, x, y), row != 0);
     EXPECT_EQ(m.Mapping, expected);
   }
-}
 
-// The window's keys: Up and Down move the column's row and the strip's colours only within
-// what there is, Space gives a row a button's colour. A colour pattern imports into its
-// machine view only.
-TEST_F(BitmapMapping, KeysStayWithinTheColoursAndColourPatternsOfferNoDesignView) {
-  auto p = Pattern(4, 4);
-  OBitmap24 b = Bitmap(3, 1, Red);
-  b.SetPixel(1, 0, White);
-  b.SetPixel(2, 0, Teal);
-  OBitmapMapping m(RegionOf(*p), b);
-  struct TRowKey {
-    int Row, Delta, Reached;
-  };
-  for (const TRowKey k :
-       {TRowKey{0, 0, 1}, {9, 0, 3}, {1, -1, 1}, {1, 1, 2}, {3, 1, 3}, {3, -2, 1}})
-    EXPECT_EQ(m.KeyRow(k.Row, k.Delta), k.Reached) << k.Row << " by " << k.Delta;
+  for (auto [row, delta, reached] :
+       {std::array{0, 0, 1}, {9, 0, 3}, {1, -1, 1}, {1, 1, 2}, {3, 1, 3}, {3, -2, 1}})
+    EXPECT_EQ(m.KeyRow(row, delta), reached) << row << " by " << delta;
 
-  OPalettePaintBox strip(&m.WorkPalette, false);
-  strip.LeftIndex = 7;
-  strip.RightIndex = 9;
-  std::vector<OPaletteEntry> expected = m.Mapping;
+  m.Mapping = automatic;
+  std::vector<OPaletteEntry> expected = automatic;
   expected[2] = 7;
   expected[3] = 9;
   m.KeyAssign(2, strip, false);
@@ -247,19 +227,15 @@ TEST_F(BitmapMapping, KeysStayWithinTheColoursAndColourPatternsOfferNoDesignView
 
   const int n = m.WorkPalette.NoColours();
   strip.Height = 400;
-  struct TStripKey {
-    bool Right;
-    int Delta, Left, RightIndex;
-  };
-  for (const TStripKey k : {TStripKey{false, -1, 6, 9},
-                            {true, 1, 6, 10},
-                            {false, -9, 1, 10},
-                            {true, 99, 1, n},
-                            {false, 0, 1, n}}) {
-    ASSERT_TRUE(strip.Step(k.Right, k.Delta));
-    EXPECT_EQ(std::pair(int(strip.LeftIndex), int(strip.RightIndex)),
-              std::pair(k.Left, k.RightIndex));
-    const int index = k.Right ? k.RightIndex : k.Left;
+  // Right or left button's colour, the step, and both colours after it.
+  for (auto [right, delta, left, rightIndex] : {std::tuple{false, -1, 6, 9},
+                                                {true, 1, 6, 10},
+                                                {false, -9, 1, 10},
+                                                {true, 99, 1, n},
+                                                {false, 0, 1, n}}) {
+    ASSERT_TRUE(strip.Step(right, delta));
+    EXPECT_EQ(std::pair(int(strip.LeftIndex), int(strip.RightIndex)), std::pair(left, rightIndex));
+    const int index = right ? rightIndex : left;
     EXPECT_EQ(strip.HintText.rfind("Palette Color " + std::to_string(index) + ":", 0), 0u)
         << strip.HintText;
   }
@@ -321,68 +297,64 @@ TEST_F(BitmapMapping, CancelledApplyLeavesPatternAndPaletteAsTheyWere) {
 TEST_F(BitmapMapping, LeavingAsksOnceUnlessDecidedAndTellsOnlyOfAnEmptyArea) {
   using TChoice = OBitmapMapping::TChoice;
   using TBox = OScriptedPlatform::TBox;
-  struct TRow {
-    TChoice Choice;
-    bool Answer, Applies, Asked, EmptyArea, CancelProgress, Painted;
-  };
-  const TRow rows[] = {
+  // The button that decided, the answer to the question, whether leaving applies, whether it
+  // asked, whether the region's area is empty, whether the progress is cancelled, and
+  // whether the pattern was painted.
+  const std::tuple<TChoice, bool, bool, bool, bool, bool, bool> rows[] = {
       {TChoice::Open, true, true, true, false, false, true},
       {TChoice::Open, false, false, true, false, false, false},
       {TChoice::Apply, false, true, false, true, false, false},
       {TChoice::Apply, false, true, false, false, true, false},
       {TChoice::Cancel, true, false, false, false, false, false},
   };
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(&row - rows);
+  for (const auto& [choice, answer, applies, asked, emptyArea, cancelProgress, painted] : rows) {
+    SCOPED_TRACE(std::to_string(int(choice)) + (answer ? " yes" : " no") +
+                 (emptyArea ? " empty" : "") + (cancelProgress ? " cancelled" : ""));
     UI.Shown.clear();
-    UI.ConfirmAnswers = {row.Answer};
-    UI.CancelAtStep = row.CancelProgress ? std::optional<int64_t>(1) : std::nullopt;
+    UI.ConfirmAnswers = {answer};
+    UI.CancelAtStep = cancelProgress ? std::optional<int64_t>(1) : std::nullopt;
     auto p = Pattern(4, 4);
-    if (row.EmptyArea)
+    if (emptyArea)
       RegionOf(*p).SetPictureArea({5, 1, 4, 5});
     const Bytes before = RecordBytes(*p);
     OBitmapMapping m(RegionOf(*p), Bitmap(2, 2, Red));
-    m.Choice = row.Choice;
-    EXPECT_EQ(m.Close(), row.Applies);
-    EXPECT_EQ(m.Close(), row.Applies) << "asked again";
+    m.Choice = choice;
+    EXPECT_EQ(m.Close(), applies);
+    EXPECT_EQ(m.Close(), applies) << "asked again";
     m.Finish(true);
     std::vector<std::pair<TBox, std::string>> told, expected;
     for (const auto& shown : UI.Shown)
       told.emplace_back(shown.Box, shown.Text);
-    if (row.Asked)
+    if (asked)
       expected.emplace_back(TBox::Confirm, "Apply changes");
-    if (row.EmptyArea)
+    if (emptyArea)
       expected.emplace_back(TBox::Message,
                             "The region's picture area is empty: there is nothing to import into");
     EXPECT_EQ(told, expected);
-    EXPECT_EQ(RecordBytes(*p) != before, row.Painted);
+    EXPECT_EQ(RecordBytes(*p) != before, painted);
   }
 }
 
 // Which bitmap pixels are sampled: the expected sample points are red (entry 1), the first
 // PLine's first one entry 2, everything else a colour that paints nothing.
 TEST_F(BitmapMapping, SamplesCellCentresUpsideDownInBothViews) {
-  struct TRow {
-    bool Machine;
-    std::vector<int> Xs;
-  };
-  const TRow rows[] = {{true, {5, 15, 25, 35, 45, 55, 65, 75, 85, 95}},
-                       {false, {10, 30, 50, 70, 90}}};
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(row.Machine ? "machine" : "design");
+  const std::pair<bool, std::vector<int>> rows[] = {{true, {5, 15, 25, 35, 45, 55, 65, 75, 85, 95}},
+                                                    {false, {10, 30, 50, 70, 90}}};
+  for (const auto& [machine, xs] : rows) {
+    SCOPED_TRACE(machine ? "machine" : "design");
     auto p = Pattern(10, 5);
     OBitmap24 b = Bitmap(100, 50);
-    for (int x : row.Xs)
+    for (int x : xs)
       for (int y : {45, 35, 25, 15, 5})
         b.SetPixel(x, y, Red);
-    b.SetPixel(row.Xs[0], 45, Entry2);
+    b.SetPixel(xs[0], 45, Entry2);
     OBitmapMapping m(RegionOf(*p), b);
-    ASSERT_TRUE(m.Apply(row.Machine));
+    ASSERT_TRUE(m.Apply(machine));
     // A design-view sample paints a pair of controls.
     for (int c = 1; c <= 10; ++c)
       for (int pl = 1; pl <= 5; ++pl)
-        EXPECT_EQ(row.Machine ? p->GetMachineColour(c, pl) : p->GetDesignColour(c, pl),
-                  c <= (row.Machine ? 1 : 2) && pl == 1 ? 2 : 1)
+        EXPECT_EQ(machine ? p->GetMachineColour(c, pl) : p->GetDesignColour(c, pl),
+                  c <= (machine ? 1 : 2) && pl == 1 ? 2 : 1)
             << c << "," << pl;
   }
 }

@@ -100,20 +100,18 @@ TEST_F(Painting, ApplySectionsMatchesTheCellByCellCopy) {
       ASSERT_TRUE(FastCopyMatches(*p, grid)) << "type " << int(type) << " round " << round;
       ASSERT_TRUE(UI.Shown.empty());
     }
-}
 
-// One state the table changes, anywhere in a wide copy of kept states, is still changed.
-TEST_F(Painting, ApplySectionsChangesALoneStateAnywhereInAWideCopy) {
-  const int W = 82, H = 2, half = W / 2;
+  // One state the table changes, anywhere in a wide copy of kept states, is still changed.
+  const int wide = 82, half = wide / 2;
   for (int at = 1; at <= half; ++at) {
-    auto p = BarePattern(W, H, 0);
+    auto p = BarePattern(wide, 2, 0);
     // The second state shows no colour, so its copy takes no state.
     for (int y = 1; y <= p->NoYarnTypes; ++y)
       p->MachineTable->SetColour(y, 2, 0);
     p->MachineTable->Validate();
-    AddSection(*p, {1, 1, half, H}, {half + 1, 1, W, H}, 0, 0, 0);
+    AddSection(*p, {1, 1, half, 2}, {half + 1, 1, wide, 2}, 0, 0, 0);
     for (int c = 1; c <= half; ++c)
-      for (int pl = 1; pl <= H; ++pl)
+      for (int pl = 1; pl <= 2; ++pl)
         p->States.Set(c, pl, static_cast<uint8_t>(c == at && pl == 2 ? 2 : (c + pl) % 2));
     ASSERT_TRUE(FastCopyMatches(*p, p->States)) << "state 2 at control " << at;
     ASSERT_EQ(p->States.Get(half + at, 2), 0);
@@ -123,31 +121,25 @@ TEST_F(Painting, ApplySectionsChangesALoneStateAnywhereInAWideCopy) {
 TEST_F(Painting, ApplySectionsSkipsIdenticalAreasAndStopsAtAnInvalidSection) {
   const TRect whole{1, 1, 30, 20}, left{1, 1, 10, 10}, right{11, 1, 20, 10};
   const std::string invalid = " invalid (outside boundary of pattern)";
-  struct TSectionRow {
-    TRect Source, Target;
-    uint8_t HFlip;
-  };
-  const struct {
-    std::vector<TSectionRow> Sections;
-    std::string Message;
-  } rows[] = {
+  // Sections as source, target and flip, and what applying them says.
+  const std::pair<std::vector<std::tuple<TRect, TRect, uint8_t>>, std::string> rows[] = {
       {{{whole, whole, 0}, {left, left, 1}}, ""}, // onto itself, even flipped
       {{{{1, 1, 0, 10}, right, 0}, {left, right, 0}}, "Section #1" + invalid},
       {{{left, right, 0}, {left, {1, 12, 10, 21}, 0}}, "Section #2" + invalid},
       {{{{0, 1, 9, 10}, right, 0}}, "Section #1" + invalid},
   };
-  for (const auto& row : rows) {
+  for (const auto& [sections, message] : rows) {
     auto p = BarePattern(30, 20);
-    for (const TSectionRow& s : row.Sections)
-      AddSection(*p, s.Source, s.Target, s.HFlip);
+    for (const auto& [source, target, hFlip] : sections)
+      AddSection(*p, source, target, hFlip);
     for (size_t i = 0; i < p->States.Data().size(); ++i)
       p->States.Data()[i] = static_cast<uint8_t>(i % 3);
     const TZeroedBytes before = p->States.Data();
     UI.Shown.clear();
     p->ApplySections();
-    EXPECT_EQ(p->States.Data(), before) << row.Message;
-    EXPECT_EQ(p->ValidateSections(), row.Message.empty());
-    EXPECT_EQ(UI.Shown.empty() ? "" : UI.Shown[0].Text, row.Message);
+    EXPECT_EQ(p->States.Data(), before) << message;
+    EXPECT_EQ(p->ValidateSections(), message.empty());
+    EXPECT_EQ(UI.Shown.empty() ? "" : UI.Shown[0].Text, message);
   }
 }
 
@@ -209,16 +201,13 @@ std::vector<std::pair<int, int>> ChangedPixels(const OBitmap24& image, uint32_t 
 }
 
 TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
-  struct TRow {
-    const char* What;
-    bool CopyFirst, CopyOnly, Flip, Design;
-    std::pair<int, int> Painted;
-    TStates States;                          // cells changed, with their new state
-    std::vector<std::pair<int, int>> Pixels; // machine or design pixels redrawn
-  };
-  // Machine colour 2 is state 2 on yarn type A; design colour 3 is the pair (2, 1).
+  using TCell = std::pair<int, int>;
+  // The case; the copy before the whole section or alone, flipped, in the design view; the cell
+  // painted, the cells changed with their new state, and the pixels redrawn. Machine colour 2
+  // is state 2 on yarn type A; design colour 3 is the pair (2, 1).
   // clang-format off
-  const TRow rows[] = {
+  const std::tuple<const char*, bool, bool, bool, bool, TCell, TStates, std::vector<TCell>>
+      rows[] = {
       {"copy source", true, false, false, false, {3, 4}, {{3, 4, 2}, {13, 4, 2}}, {{2, 3}, {12, 3}}},
       {"copy target", true, false, false, false, {13, 4}, {{3, 4, 2}, {13, 4, 2}}, {{2, 3}, {12, 3}}},
       {"whole section first", false, false, false, false, {13, 4}, {{13, 4, 2}}, {{12, 3}}},
@@ -228,28 +217,25 @@ TEST_F(Painting, PaintsTheSourceCellAndEveryCopyAndRedrawsThem) {
        {{3, 4, 2}, {4, 4, 1}, {13, 4, 2}, {14, 4, 1}}, {{2, 3}, {3, 3}, {12, 3}, {13, 3}}},
   };
   // clang-format on
-  for (const TRow& row : rows) {
+  for (const auto& [what, copyFirst, copyOnly, flip, design, painted, states, pixels] : rows) {
     auto p = BarePattern(30, 20);
     const TRect left{1, 1, 10, 10}, right{11, 1, 20, 10}, whole{1, 1, 30, 20};
-    if (!row.CopyFirst && !row.CopyOnly)
+    if (!copyFirst && !copyOnly)
       AddSection(*p, whole, whole);
-    AddSection(*p, left, right, row.Flip ? 1 : 0);
-    if (row.CopyFirst)
+    AddSection(*p, left, right, flip ? 1 : 0);
+    if (copyFirst)
       AddSection(*p, whole, whole);
     OPicture& first = AddPicture(*p, 30, 20);
     AddRegion(first, whole, whole);
     first.MachineImage.Fill(0x0A0B0C);
     first.DesignImage.Fill(0x0A0B0C);
     const TZeroedBytes before = p->States.Data();
-    const uint8_t v = row.Design ? 3 : 2;
-    if (row.Design)
-      p->PaintDesignColour(row.Painted.first, row.Painted.second, v);
-    else
-      p->PaintMachineColour(row.Painted.first, row.Painted.second, v);
+    const auto [c, pl] = painted;
+    design ? p->PaintDesignColour(c, pl, 3) : p->PaintMachineColour(c, pl, 2);
 
-    EXPECT_EQ(ChangedStates(*p, before), row.States) << row.What;
-    const OBitmap24& image = row.Design ? first.DesignImage : first.MachineImage;
-    EXPECT_EQ(ChangedPixels(image, 0x0A0B0C), row.Pixels) << row.What;
+    EXPECT_EQ(ChangedStates(*p, before), states) << what;
+    const OBitmap24& image = design ? first.DesignImage : first.MachineImage;
+    EXPECT_EQ(ChangedPixels(image, 0x0A0B0C), pixels) << what;
   }
 }
 

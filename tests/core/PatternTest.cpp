@@ -1,6 +1,6 @@
 #include "PatternSupport.h"
 
-#include <functional>
+#include <tuple>
 
 #include "app/Exceptions.h"
 #include "setup/Creel.h"
@@ -83,7 +83,7 @@ std::string ReadFailure(const Bytes& file, OPattern& q) {
   return "";
 }
 
-TEST_F(PatternDocument, FileIsWrittenFieldByFieldAndReadBack) {
+TEST_F(PatternDocument, FileIsWrittenFieldByFieldReadBackAndRefusedWhenForged) {
   TSmallFile f = SmallFile();
   EXPECT_EQ(RecordBytes(*f.Pattern), f.File);
 
@@ -110,6 +110,45 @@ TEST_F(PatternDocument, FileIsWrittenFieldByFieldAndReadBack) {
     EXPECT_EQ(ReadFailure(bad, q), "Error reading pattern data") << at << " " << value;
     EXPECT_EQ(q.NoControls + q.Settings->NoControls, 0);
   }
+
+  // Counts and sizes forged past what the file holds fail before anything is allocated.
+  const size_t cellsAt = f.SectionCountAt - 6, picturesAt = f.SectionCountAt + 2 + 3 * 37;
+  // What is forged, where, its bytes, and whether it is a picture's error or a short read.
+  const std::tuple<const char*, size_t, Bytes, bool> forgeries[] = {
+      {"settings of 65535 x 65535 cells", 5, {0xFF, 0xFF, 0xFF, 0xFF}, false},
+      {"grid of 65535 x 65535 cells", cellsAt - 4, {0xFF, 0xFF, 0xFF, 0xFF}, false},
+      {"65535 sections", f.SectionCountAt, {0xFF, 0xFF}, false},
+      {"255 pictures", picturesAt, {0xFF}, false},
+      {"255 regions", picturesAt + 16, {0xFF}, false},
+      {"negative height", picturesAt + 7, {0xFF, 0xFF, 0xFF, 0xFF}, true},
+      {"negative width", picturesAt + 12, {0xFF, 0xFF, 0xFF, 0xFF}, true},
+      {"an image too large to allocate",
+       picturesAt + 7,
+       {0xFF, 0xFF, 0xFF, 0x7F, 0, 0xFF, 0xFF, 0xFF, 0x7F},
+       true},
+  };
+  for (const auto& [what, at, value, pictureError] : forgeries) {
+    Bytes bad = f.File;
+    std::copy(value.begin(), value.end(), bad.begin() + static_cast<long>(at));
+    OPattern q;
+    EXPECT_EQ(ReadFailure(bad, q), pictureError ? "Error reading picture data" : "short read")
+        << what;
+    EXPECT_LE(q.States.Data().size(), size_t{100 * 100 + 202}) << what;
+  }
+
+  // The pictures of one file share one pixel limit.
+  Bytes two(f.File.begin(), f.File.begin() + static_cast<long>(picturesAt));
+  Put(two, {2});
+  two.insert(two.end(), f.File.begin() + static_cast<long>(picturesAt) + 1, f.File.end());
+  Put(two, {6, 1});
+  PutSingle(two, 1.0f);
+  PutCardinal(two, static_cast<uint32_t>(OPicture::MaxPixels / 2));
+  Put(two, {0});
+  PutCardinal(two, 2);
+  Put(two, {0});
+  OPattern q;
+  EXPECT_EQ(ReadFailure(two, q), "Error reading picture data");
+  EXPECT_EQ(q.Pictures->Get(1)->Width, 0) << "refused before its images were made";
 }
 
 TEST_F(PatternDocument, RoundTripsKeepEveryMachineType) {
@@ -135,63 +174,13 @@ TEST_F(PatternDocument, RoundTripsKeepEveryMachineType) {
   }
 }
 
-TEST_F(PatternDocument, HostileFilesFailBeforeAllocating) {
-  TSmallFile f = SmallFile();
-  const size_t cellsAt = f.SectionCountAt - 6, picturesAt = f.SectionCountAt + 2 + 3 * 37;
-  struct TForgery {
-    const char* What;
-    size_t At;
-    Bytes Value;
-    bool PictureError; // "Error reading picture data"; else a short read
-  };
-  const TForgery forgeries[] = {
-      {"settings of 65535 x 65535 cells", 5, {0xFF, 0xFF, 0xFF, 0xFF}, false},
-      {"grid of 65535 x 65535 cells", cellsAt - 4, {0xFF, 0xFF, 0xFF, 0xFF}, false},
-      {"65535 sections", f.SectionCountAt, {0xFF, 0xFF}, false},
-      {"255 pictures", picturesAt, {0xFF}, false},
-      {"255 regions", picturesAt + 16, {0xFF}, false},
-      {"negative height", picturesAt + 7, {0xFF, 0xFF, 0xFF, 0xFF}, true},
-      {"negative width", picturesAt + 12, {0xFF, 0xFF, 0xFF, 0xFF}, true},
-      {"an image too large to allocate",
-       picturesAt + 7,
-       {0xFF, 0xFF, 0xFF, 0x7F, 0, 0xFF, 0xFF, 0xFF, 0x7F},
-       true},
-  };
-  for (const TForgery& forged : forgeries) {
-    Bytes bad = f.File;
-    std::copy(forged.Value.begin(), forged.Value.end(), bad.begin() + static_cast<long>(forged.At));
-    OPattern q;
-    EXPECT_EQ(ReadFailure(bad, q),
-              forged.PictureError ? "Error reading picture data" : "short read")
-        << forged.What;
-    EXPECT_LE(q.States.Data().size(), size_t{100 * 100 + 202}) << forged.What;
-  }
-
-  // The pictures of one file share one pixel limit.
-  Bytes two(f.File.begin(), f.File.begin() + static_cast<long>(picturesAt));
-  Put(two, {2});
-  two.insert(two.end(), f.File.begin() + static_cast<long>(picturesAt) + 1, f.File.end());
-  Put(two, {6, 1});
-  PutSingle(two, 1.0f);
-  PutCardinal(two, static_cast<uint32_t>(OPicture::MaxPixels / 2));
-  Put(two, {0});
-  PutCardinal(two, 2);
-  Put(two, {0});
-  OPattern q;
-  EXPECT_EQ(ReadFailure(two, q), "Error reading picture data");
-  EXPECT_EQ(q.Pictures->Get(1)->Width, 0) << "refused before its images were made";
-}
-
 TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
   auto p = BarePattern(5, 5);
   p->FileName = Current.File("keep.pat");
   p->SaveToFile();
   const Bytes saved = FileBytes(p->FileName);
 
-  const struct {
-    const char* Message;
-    std::function<void(OPattern&)> Overfill;
-  } rows[] = {
+  const std::pair<const char*, void (*)(OPattern&)> rows[] = {
       {"A pattern can hold at most 255 pictures; this one has 256.",
        [](OPattern& q) {
          for (int i = 0; i < 256; ++i)
@@ -203,16 +192,11 @@ TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
            AddSection(q, {}, {});
        }},
   };
-  for (const auto& row : rows) {
+  for (const auto& [message, overfill] : rows) {
     auto q = BarePattern(5, 5);
     q->FileName = p->FileName;
-    row.Overfill(*q);
-    try {
-      q->SaveToFile();
-      ADD_FAILURE() << row.Message;
-    } catch (const Exception& e) {
-      EXPECT_STREQ(e.what(), row.Message);
-    }
+    overfill(*q);
+    EXPECT_EQ(Thrown<Exception>([&] { q->SaveToFile(); }), message);
     EXPECT_EQ(q->Modified(), 1);
     EXPECT_EQ(FileBytes(p->FileName), saved);
   }

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <numeric>
 
 #include "InterchangeSupport.h"
 #include "PatternSupport.h"
@@ -68,33 +69,29 @@ TEST_F(Production, CountsYarnPerNeedleYarnTypeAndStateAsTheExportCodesCells) {
     const TProductionFigures f = ComputeProduction(*p, parameters);
 
     ASSERT_EQ(f.Needles.size(), k.NeedleMm.size());
-    double sumMm = 0;
+    double needleMg = 0;
     for (size_t c = 0; c < f.Needles.size(); ++c) {
       EXPECT_NEAR(f.Needles[c].Length * 1000, k.NeedleMm[c], 1e-9) << "control " << c + 1;
       EXPECT_EQ(f.Needles[c].YarnType, p->Creel->GetYarnType(static_cast<int>(c + 1)));
-      sumMm += k.NeedleMm[c];
+      needleMg += f.Needles[c].Weight * 1e6;
     }
     ASSERT_EQ(f.YarnTypes.size(), k.YarnMm.size());
-    double sumMg = 0;
     for (size_t y = 0; y < f.YarnTypes.size(); ++y) {
       EXPECT_NEAR(f.YarnTypes[y].Length * 1000, k.YarnMm[y], 1e-9) << "yarn type " << y + 1;
       EXPECT_NEAR(f.YarnTypes[y].Weight * 1e6, k.YarnMg[y], 1e-9) << "yarn type " << y + 1;
       EXPECT_NEAR(f.YarnTypes[y].WeightWithWaste * 1e6, k.YarnMg[y] * 1.1, 1e-9);
       EXPECT_EQ(f.YarnTypes[y].Cones, k.Cones[y]) << "yarn type " << y + 1;
-      sumMg += k.YarnMg[y];
     }
+    const double sumMm = std::accumulate(k.NeedleMm.begin(), k.NeedleMm.end(), 0.0);
+    const double sumMg = std::accumulate(k.YarnMg.begin(), k.YarnMg.end(), 0.0);
     EXPECT_EQ(f.TuftsPerState, k.Tufts);
     EXPECT_NEAR(f.Length * 1000, sumMm, 1e-9);
     EXPECT_NEAR(f.Weight * 1e6, sumMg, 1e-9);
-    double needleMg = 0;
-    for (const TNeedleFigures& n : f.Needles)
-      needleMg += n.Weight * 1e6;
     EXPECT_NEAR(needleMg, sumMg, 1e-9);
     EXPECT_NEAR(f.Balance.Mean * 1000, sumMm / static_cast<double>(k.NeedleMm.size()), 1e-9);
-    EXPECT_NEAR(f.Balance.Max * 1000, *std::max_element(k.NeedleMm.begin(), k.NeedleMm.end()),
-                1e-9);
-    EXPECT_NEAR(f.Balance.Min * 1000, *std::min_element(k.NeedleMm.begin(), k.NeedleMm.end()),
-                1e-9);
+    const auto [least, most] = std::minmax_element(k.NeedleMm.begin(), k.NeedleMm.end());
+    EXPECT_NEAR(f.Balance.Min * 1000, *least, 1e-9);
+    EXPECT_NEAR(f.Balance.Max * 1000, *most, 1e-9);
     EXPECT_EQ(f.Balance.FurthestAboveMean, k.Furthest);
   }
 }
@@ -106,10 +103,7 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
   EXPECT_EQ(parameters.TuftLength, (std::vector<double>{2 * 8 + 2.54, 0}));
   EXPECT_EQ(parameters.YarnCounts.size(), 2u);
   EXPECT_NO_THROW(ComputeProduction(*p, parameters));
-  const struct {
-    void (*Change)(TProductionParameters&);
-    const char* Message;
-  } cases[] = {
+  const std::pair<void (*)(TProductionParameters&), const char*> cases[] = {
       {[](TProductionParameters& q) { q.RunLength = 10; },
        "The control settings give no PLine spacing, so a run length cannot be laid out in "
        "PLines"},
@@ -118,15 +112,10 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
       {[](TProductionParameters& q) { q.TuftLength.pop_back(); },
        "The production parameters do not cover the pattern's states and yarn types"},
   };
-  for (const auto& k : cases) {
+  for (const auto& [change, message] : cases) {
     TProductionParameters q = parameters;
-    k.Change(q);
-    try {
-      ComputeProduction(*p, q);
-      ADD_FAILURE() << k.Message;
-    } catch (const EProduction& e) {
-      EXPECT_STREQ(e.what(), k.Message);
-    }
+    change(q);
+    EXPECT_EQ(Thrown<EProduction>([&] { ComputeProduction(*p, q); }), message);
   }
 }
 
@@ -175,39 +164,26 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
       {std::string(12, '[') + std::string(12, ']'), "line 1: nested too deeply"},
       {"{\"x\": \"" + std::string(70000, 'x') + "\"}", "line 1: the file is larger than 64 KB"},
   };
-  for (const auto& [bytes, message] : hostile) {
-    SCOPED_TRACE(message);
-    try {
-      ReadProductionParameters(Text(bytes));
-      ADD_FAILURE();
-    } catch (const EProduction& e) {
-      EXPECT_EQ(e.what(), message);
-    }
-  }
+  for (const auto& [bytes, message] : hostile)
+    EXPECT_EQ(Thrown<EProduction>([&] { ReadProductionParameters(Text(bytes)); }), message);
   // Unknown keys are for later versions; a refused file names itself.
   EXPECT_EQ(
       ReadProductionParameters(Text("{\"later\": {\"a\": [1, \"\\n\"]}, \"waste\": 7}")).Waste, 7);
   WriteBytes(file, Text("{\"waste\": 101}"));
-  try {
-    LoadProductionParameters(file, *p);
-    ADD_FAILURE();
-  } catch (const EProduction& e) {
-    EXPECT_EQ(e.what(), "Error reading production parameters: " + file +
-                            ": line 1: waste must be from 0 to 100 %");
-  }
+  EXPECT_EQ(Thrown<EProduction>([&] { LoadProductionParameters(file, *p); }),
+            "Error reading production parameters: " + file +
+                ": line 1: waste must be from 0 to 100 %");
 }
 
 // Tufts of 1 m and 0.5 m of a 10 g/m yarn make figures the window shows to the gram.
-TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternOrSaysWhyNot) {
+TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternReadOnlyWhenItChanges) {
   auto p = MakePattern(0, 3, 2, 1);
   SetCells(*p, {"112", "121"});
   const std::string file = Current.File("p.production.json");
   const std::string good = "{\"tuftLength\": [1000, 500], \"coneWeight\": 0.05, \"waste\": 20,"
                            " \"yarnTypes\": [{\"yarnCount\": 0.1, \"unit\": \"Nm\"}]}";
-  const struct {
-    std::string File;            // "": none
-    std::string Problem, Totals; // Totals "?": the defaults' figures
-  } cases[] = {
+  // The file ("": none), the problem shown, and the totals ("?": the defaults' figures).
+  const std::tuple<std::string, std::string, std::string> cases[] = {
       {good, "", "Yarn for 2 PLines: 5.00 m, 0.050 kg (0.060 kg with waste), 2 cones"},
       {"", "", "?"},
       // A refused file is named and the defaults stand in for it.
@@ -218,23 +194,23 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternOrSaysWhyNot) {
        "The control settings give no PLine spacing, so a run length cannot be laid out in PLines",
        ""},
   };
-  for (const auto& k : cases) {
-    SCOPED_TRACE(k.File);
+  for (const auto& [json, problem, totals] : cases) {
+    SCOPED_TRACE(json);
     std::filesystem::remove(file);
-    if (!k.File.empty())
-      WriteBytes(file, Bytes(k.File.begin(), k.File.end()));
+    if (!json.empty())
+      WriteBytes(file, Bytes(json.begin(), json.end()));
     const TProductionView v = BuildProductionView(*p, file);
-    EXPECT_EQ(v.Problem, k.Problem);
-    if (k.Totals == "?")
+    EXPECT_EQ(v.Problem, problem);
+    if (totals == "?")
       EXPECT_FALSE(v.Totals.empty());
     else
-      EXPECT_EQ(v.Totals, k.Totals);
+      EXPECT_EQ(v.Totals, totals);
     EXPECT_EQ(v.NeedleLengths.size(), v.Totals.empty() ? 0u : 3u);
     // The creel needs no parameters: it stays shown when the figures cannot be had.
     EXPECT_EQ(v.Creel.Title, "Creel: one yarn type on all 3 needles");
     ASSERT_EQ(v.Creel.Rows.size(), 1u);
     EXPECT_EQ(v.Creel.Rows[0][0].Text + v.Creel.Rows[0][1].Text, "1A");
-    if (k.File != good)
+    if (json != good)
       continue;
     EXPECT_EQ(v.YarnTypes,
               (std::vector<TYarnTypeRow>{{"A", "5.00 m", "0.050 kg", "0.060 kg", "2"}}));
@@ -243,12 +219,9 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternOrSaysWhyNot) {
     EXPECT_EQ(v.NeedleLengths, (std::vector<double>{2, 1.5, 1.5}));
     EXPECT_EQ(v.LongestNeedle, 2);
   }
-}
 
-// The window's file is read again when it changes, not at every change of the pattern.
-TEST_F(Production, ParametersFileIsReadAgainOnlyWhenItChanges) {
-  auto p = MakePattern(0, 3, 2, 1);
-  const std::string file = Current.File("p.production.json");
+  // The window's file is read again when it changes, not at every change of the pattern.
+  std::filesystem::remove(file);
   OParametersFile cache;
   EXPECT_EQ(cache.Load(file, *p).Waste, 3); // none yet: the defaults
   WriteBytes(file, Text("{\"waste\": 20}"));
@@ -271,15 +244,12 @@ TEST_F(Production, ParametersFileIsReadAgainOnlyWhenItChanges) {
 }
 
 TEST_F(Production, ChartClickHitsTheBarUnderIt) {
-  const struct {
-    double X, Width;
-    size_t Bars;
-    int Control;
-  } cases[] = {{0, 100, 4, 1},     {24.9, 100, 4, 1}, {25, 100, 4, 2},
-               {99.99, 100, 4, 4}, {100, 100, 4, 0},  {-0.1, 100, 4, 0},
-               {50, 100, 0, 0},    {50, 0, 4, 0},     {150, 300, 1000, 501}};
-  for (const auto& k : cases)
-    EXPECT_EQ(ControlAt(k.X, k.Width, k.Bars), k.Control) << k.X << " of " << k.Width;
+  // Where on the chart, its width, the bars on it, and the control hit (0: none).
+  const std::tuple<double, double, size_t, int> cases[] = {
+      {0, 100, 4, 1},    {24.9, 100, 4, 1}, {25, 100, 4, 2}, {99.99, 100, 4, 4},   {100, 100, 4, 0},
+      {-0.1, 100, 4, 0}, {50, 100, 0, 0},   {50, 0, 4, 0},   {150, 300, 1000, 501}};
+  for (const auto& [x, width, bars, control] : cases)
+    EXPECT_EQ(ControlAt(x, width, bars), control) << x << " of " << width;
 }
 
 TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
@@ -298,15 +268,11 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
   EXPECT_EQ(ParametersFileOf(*p), "");
   EXPECT_THROW(ApplyParameterFields(*p, parameters, texts), EProduction);
   p->FileName = Current.File("p.pat");
-  const struct {
-    size_t Box;
-    const char* Text;
-    const char* Message; // "": read, shown as Shown and saved as read
-    const char* Shown = "";
-  } cases[] = {
-      {0, " 21.50 ", "", "21.5"},
-      {3, "0.5", "", "0.5"},
-      {6, "0", "", "0"},
+  // The box, what is typed in it, and what it then shows or why it is refused.
+  const std::tuple<size_t, const char*, const char*> cases[] = {
+      {0, " 21.50 ", "21.5"},
+      {3, "0.5", "0.5"},
+      {6, "0", "0"},
       {1, "", "Tuft length Low (mm): \"\" is not a number"},
       {4, "2,5", "Cone weight (kg): \"2,5\" is not a number"},
       {5, "1e999", "Run length (m): \"1e999\" is not a number"},
@@ -315,18 +281,18 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
       {0, "1001", "Tuft length High (mm): tuftLength must be from 0 to 1000 mm"},
   };
   const std::string file = Current.File("p.production.json");
-  for (const auto& k : cases) {
-    SCOPED_TRACE(k.Text);
+  for (const auto& [box, text, expected] : cases) {
+    SCOPED_TRACE(text);
     std::vector<std::string> edited = texts;
-    edited[k.Box] = k.Text;
-    try {
-      const TProductionParameters read = ReadParameterFields(*p, parameters, edited);
-      EXPECT_STREQ("", k.Message);
-      EXPECT_EQ(ParameterFields(*p, read)[k.Box].Text, k.Shown);
-      ApplyParameterFields(*p, parameters, edited);
+    edited[box] = text;
+    TProductionParameters read;
+    const std::string refused =
+        Thrown<EProduction>([&] { read = ReadParameterFields(*p, parameters, edited); });
+    EXPECT_EQ(refused.empty() ? ParameterFields(*p, read)[box].Text : refused, expected);
+    if (refused.empty()) {
+      ApplyParameterFields(*p, parameters, edited); // saved as read
       EXPECT_EQ(LoadProductionParameters(file, *p), read);
-    } catch (const EProduction& e) {
-      EXPECT_STREQ(e.what(), k.Message);
+    } else {
       EXPECT_THROW(ApplyParameterFields(*p, parameters, edited), EProduction);
     }
   }
@@ -376,12 +342,10 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(block("Palette").Rows[0][1].Text, "A High");
   EXPECT_EQ(block("States").Rows[2][2].Text, std::to_string(f.TuftsPerState[0]));
 
-  const struct {
-    std::vector<uint8_t> YarnTypes;
-    int Period;
-  } creels[] = {{{1, 2, 1, 2, 1}, 2}, {{1, 1, 1}, 1}, {{1, 2, 1, 1}, 3}, {{1, 1, 2}, 3}, {{}, 0}};
-  for (const auto& k : creels)
-    EXPECT_EQ(CreelPeriod(k.YarnTypes), k.Period) << k.YarnTypes.size();
+  const std::pair<std::vector<uint8_t>, int> creels[] = {
+      {{1, 2, 1, 2, 1}, 2}, {{1, 1, 1}, 1}, {{1, 2, 1, 1}, 3}, {{1, 1, 2}, 3}, {{}, 0}};
+  for (const auto& [yarnTypes, period] : creels)
+    EXPECT_EQ(CreelPeriod(yarnTypes), period) << yarnTypes.size();
   for (const char* letter : {"US", "ca", "MX", "PH"})
     EXPECT_TRUE(UsesLetterPaper(letter)) << letter;
   for (const char* a4 : {"DE", "GB", "BR", "", "USA"})

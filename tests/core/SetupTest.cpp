@@ -46,43 +46,16 @@ TEST(Creel, CountChangesTakeEffectAtValidation) {
 }
 
 TEST(Creel, RepeatCopiesTheFirstControlsAcross) {
-  const struct {
-    std::vector<int> Before;
-    int Size;
-    std::vector<int> After;
-  } cases[] = {{{1, 3, 2, 2, 1}, 2, {1, 3, 1, 3, 1}},
-               {{1, 3, 2, 2, 1}, 0, {1, 3, 2, 2, 1}},
-               {{1, 2, 3, 3, 3, 3}, 2, {1, 2, 1, 2, 1, 2}},
-               {{1, 2, 3}, 9, {1, 2, 3}}};
-  for (const auto& t : cases) {
+  using Types = std::vector<int>;
+  const std::tuple<Types, int, Types> cases[] = {{{1, 3, 2, 2, 1}, 2, {1, 3, 1, 3, 1}},
+                                                 {{1, 3, 2, 2, 1}, 0, {1, 3, 2, 2, 1}},
+                                                 {{1, 2, 3, 3, 3, 3}, 2, {1, 2, 1, 2, 1, 2}},
+                                                 {{1, 2, 3}, 9, {1, 2, 3}}};
+  for (const auto& [before, size, after] : cases) {
     OCreel c(nullptr);
-    Fill(c, t.Before, 3);
-    c.Repeat(t.Size);
-    EXPECT_EQ(YarnTypes(c), t.After) << t.Size;
-  }
-}
-
-class CreelFlows : public TFlowTest {};
-
-TEST_F(CreelFlows, ImportFitsTheFileToThePattern) {
-  Bytes file = {1, 1, 3, 0};
-  PutWord(file, 200);
-  for (int c = 1; c <= 200; ++c)
-    file.push_back(static_cast<uint8_t>(c % 5)); // yarn type 4 exceeds the pattern's 3
-  const std::string name = Current.File("wide.CRE");
-  WriteBytes(name, file);
-  for (int controls : {100, 300}) {
-    OPattern p;
-    p.SetNoControls(static_cast<uint16_t>(controls));
-    p.SetNoYarnTypes(3);
-    UI.FileAnswers = {name};
-    p.Creel->Import();
-    ASSERT_TRUE(UI.Errors().empty());
-    EXPECT_FALSE(p.Creel->NeedsValidating());
-    std::vector<int> expected;
-    for (int c = 1; c <= controls; ++c)
-      expected.push_back(c > 200 || c % 5 == 4 ? 0 : c % 5);
-    EXPECT_EQ(YarnTypes(*p.Creel), expected) << controls;
+    Fill(c, before, 3);
+    c.Repeat(size);
+    EXPECT_EQ(YarnTypes(c), after) << size;
   }
 }
 
@@ -204,26 +177,6 @@ TEST_F(MachineTable, ShrinkingCountsClearsWhatNoLongerFits) {
   EXPECT_EQ(Colours(t), (std::vector<int>{1, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST_F(MachineTable, AssignAndImportFollowThePattern) {
-  OPattern p;
-  p.SetNoStates(2);
-  p.SetNoYarnTypes(2);
-  p.SetNoColours(8);
-  OMachineTable edited(&p);
-  Defaults(edited, 4, 2, 8);
-  edited.SetUndefinedState(2);
-  p.MachineTable->Assign(edited);
-
-  // A file for 3 yarn types with colours up to 12: fitted to 4 yarn types and 8 colours.
-  const std::string name = Current.File("t.MCH");
-  WriteBytes(name, {3, 2, 3, 2, 9, 10, 11, 12, 3, 4, 2});
-  UI.FileAnswers = {name};
-  p.MachineTable->Import();
-  ASSERT_TRUE(UI.Errors().empty());
-  EXPECT_EQ(Colours(*p.MachineTable), (std::vector<int>{0, 0, 0, 0, 3, 4, 0, 0}));
-  EXPECT_EQ(p.NoYarnTypes, 4);
-}
-
 void Counts(ODesignTable& t, uint8_t y, uint8_t s, uint8_t c) {
   t.SetNoYarnTypes(y);
   t.SetNoStates(s);
@@ -297,24 +250,6 @@ TEST_F(DesignTable, CountChangesKeepTheOverlapAndValidationClears) {
   }
 }
 
-// A file with 16 colours is fitted to the pattern's 4 colours before it is taken.
-TEST_F(DesignTable, ImportFitsTheFileToThePattern) {
-  OPattern p;
-  p.SetNoStates(2);
-  p.SetNoYarnTypes(2);
-  p.SetNoColours(4);
-  Bytes file = {2, 1, 2, 2, 16};
-  for (int i = 1; i <= 16; ++i)
-    file.push_back(static_cast<uint8_t>(i));
-  const std::string name = Current.File("t.DES");
-  WriteBytes(name, file);
-  UI.FileAnswers = {name};
-  p.DesignTable->Import();
-  ASSERT_TRUE(UI.Errors().empty());
-  EXPECT_EQ(Colours(*p.DesignTable),
-            (std::vector<int>{1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
 TEST(YarnPairs, OddControlsPairWithTheirNeighbour) {
   using Pairs = std::vector<std::pair<int, int>>;
   const std::pair<std::vector<int>, Pairs> cases[] = {
@@ -365,19 +300,6 @@ void FillDistinct(OSettings& s) {
   s.TestFlag = 1;
 }
 
-TEST(Settings, OversizedLengthBytesAreClampedToTheField) {
-  OSettings s(nullptr);
-  OWriter w;
-  s.WriteToStream(w);
-  Bytes b = w.Bytes();
-  b[10] = 200; // SizeCode's length byte
-  b[49] = 255; // Description's length byte
-  OReader r(b);
-  s.ReadFromStream(r);
-  EXPECT_EQ(s.GetSizeCode().size(), 15u);
-  EXPECT_EQ(s.GetDescription().size(), 64u);
-}
-
 // The option file of each version for FillDistinct's values.
 Bytes ExpectedOptionFile(int version) {
   const Bytes tail =
@@ -399,32 +321,21 @@ Bytes ExpectedOptionFile(int version) {
   return e;
 }
 
-TEST(Settings, OptionFileOfEveryVersionHasItsExactLayout) {
+// Each version writes its own layout and reads back the fields it carries, keeping the rest.
+TEST(Settings, OptionFileOfEveryVersionIsExactAndReadsBackWhatItCarries) {
   for (int version : {0, 1, 2, 3, 4, 5, 6, 7, 255}) {
-    OSettings s(nullptr);
-    FillDistinct(s);
-    s.SetFileVersion(static_cast<uint8_t>(version));
-    EXPECT_EQ(s.OptionFileBytes(), ExpectedOptionFile(version)) << "version " << version;
-  }
-}
-
-TEST(Settings, OptionFileReadsBackTheFieldsItCarriesAndKeepsTheRest) {
-  for (int version = 0; version <= 7; ++version) {
     OSettings source(nullptr);
     FillDistinct(source);
     source.SetFileVersion(static_cast<uint8_t>(version));
-    Bytes file = source.OptionFileBytes();
+    const Bytes file = source.OptionFileBytes();
+    EXPECT_EQ(file, ExpectedOptionFile(version)) << "version " << version;
 
     OSettings target(nullptr);
     target.SetDescription("before");
     target.CamStart = 9;
-    target.OffsetMode = 0;
-    target.AutoStart = 0;
     target.ControlMode = 1;
     target.ReadOptionBytes(file);
-
     EXPECT_EQ(target.FileVersion, version);
-
     const bool any = version >= 1 && version <= 6;
     EXPECT_EQ(target.ControlMode, any ? 2 : 1) << version;
     EXPECT_EQ(target.Offset, any ? -300 : 0) << version;
@@ -438,17 +349,37 @@ TEST(Settings, OptionFileReadsBackTheFieldsItCarriesAndKeepsTheRest) {
   }
 }
 
-TEST(Settings, OptionFileDescriptionWithoutZeroIsCutToItsLimit) {
+// Text lengths a file claims are held to their fields: a description without its zero, and
+// length bytes past the field in a settings record.
+TEST(Settings, ForgedTextLengthsAreCutToTheirFields) {
   OSettings source(nullptr);
   FillDistinct(source);
   Bytes file = source.OptionFileBytes();
   std::fill(file.end() - 3 - 1 - 64, file.end() - 3 - 1, 'D'); // 64 characters, no zero
-  OSettings target(nullptr);
-  target.ReadOptionBytes(file);
-  EXPECT_EQ(target.GetDescription(), std::string(63, 'D'));
+  OSettings s(nullptr);
+  s.ReadOptionBytes(file);
+  EXPECT_EQ(s.GetDescription(), std::string(63, 'D'));
+
+  Bytes b = RecordBytes(OSettings(nullptr));
+  b[10] = 200; // SizeCode's length byte
+  b[49] = 255; // Description's length byte
+  OReader r(b);
+  s.ReadFromStream(r);
+  EXPECT_EQ(s.GetSizeCode().size(), 15u);
+  EXPECT_EQ(s.GetDescription().size(), 64u);
 }
 
-class SetupFiles : public TFlowTest {};
+class SetupFiles : public TFlowTest {
+protected:
+  // Imports these bytes as the object's exchange file.
+  void Import(ODesignData& d, const Bytes& bytes) {
+    const std::string in = Current.File("in." + d.GetExtension());
+    WriteBytes(in, bytes);
+    UI.FileAnswers = {in};
+    d.Import();
+    EXPECT_TRUE(UI.Errors().empty()) << d.GetExtension();
+  }
+};
 
 // Each kind's exchange file, imported into a pattern it fits, exports byte for byte.
 TEST_F(SetupFiles, EveryKindRoundTripsThroughItsExchangeFile) {
@@ -476,82 +407,111 @@ TEST_F(SetupFiles, EveryKindRoundTripsThroughItsExchangeFile) {
       {p.MachineTable.get(), {3, 2, 3, 2, 16, 15, 14, 13, 12, 11, 2}},
       {p.DesignTable.get(), design}};
   for (const auto& [object, bytes] : cases) {
-    const std::string in = Current.File("in." + object->GetExtension());
+    Import(*object, bytes);
     const std::string out = Current.File("out." + object->GetExtension());
-    WriteBytes(in, bytes);
-    UI.FileAnswers = {in, out};
-    object->Import();
+    UI.FileAnswers = {out};
     object->Export();
-    EXPECT_TRUE(UI.Errors().empty()) << object->GetExtension();
     EXPECT_EQ(FileBytes(out), bytes) << object->GetExtension();
   }
+  EXPECT_TRUE(UI.Errors().empty());
   EXPECT_EQ(p.Creel->GetYarnType(5), 3);
   EXPECT_EQ(p.MachineTable->GetState(3, 11), 2);
   EXPECT_EQ(p.DesignTable->GetOddState(1, 1, 16), 1);
 }
 
+// Files made for another pattern are fitted to this one before they are taken.
+TEST_F(SetupFiles, ImportFitsTheFileToThePattern) {
+  // A creel of 200 controls with yarn type 4, above the pattern's 3.
+  Bytes creel = {1, 1, 3, 0};
+  PutWord(creel, 200);
+  for (int c = 1; c <= 200; ++c)
+    creel.push_back(static_cast<uint8_t>(c % 5));
+  for (int controls : {100, 300}) {
+    OPattern p;
+    p.SetNoControls(static_cast<uint16_t>(controls));
+    p.SetNoYarnTypes(3);
+    Import(*p.Creel, creel);
+    EXPECT_FALSE(p.Creel->NeedsValidating());
+    std::vector<int> expected;
+    for (int c = 1; c <= controls; ++c)
+      expected.push_back(c > 200 || c % 5 == 4 ? 0 : c % 5);
+    EXPECT_EQ(YarnTypes(*p.Creel), expected) << controls;
+  }
+  // A machine table for 3 yarn types with colours up to 12 into 4 yarn types and 8 colours,
+  // and a design table of 16 colours into 4.
+  OPattern p, q;
+  for (OPattern* r : {&p, &q}) {
+    r->SetNoStates(2);
+    r->SetNoYarnTypes(2);
+    r->SetNoColours(r == &p ? 8 : 4);
+  }
+  OMachineTable edited(&p);
+  Defaults(edited, 4, 2, 8);
+  edited.SetUndefinedState(2);
+  p.MachineTable->Assign(edited);
+  Import(*p.MachineTable, {3, 2, 3, 2, 9, 10, 11, 12, 3, 4, 2});
+  EXPECT_EQ(Colours(*p.MachineTable), (std::vector<int>{0, 0, 0, 0, 3, 4, 0, 0}));
+  EXPECT_EQ(p.NoYarnTypes, 4);
+  Bytes design = {2, 1, 2, 2, 16};
+  for (int i = 1; i <= 16; ++i)
+    design.push_back(static_cast<uint8_t>(i));
+  Import(*q.DesignTable, design);
+  EXPECT_EQ(Colours(*q.DesignTable),
+            (std::vector<int>{1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
 // Wrong headers and counts promising more bytes than remain fail and leave the object as it was.
 TEST(SetupRecords, BadRecordsFailAndChangeNothing) {
-  struct TCase {
-    std::function<std::unique_ptr<ODesignData>()> Make;
-    Bytes Good;
-    std::vector<Bytes> Forged;
-    std::vector<std::pair<int, int>> BadHeaders;
-    const char* HeaderError;
-  };
-  const TCase cases[] = {
-      {[] { return std::make_unique<OPalette>(nullptr); },
-       {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8},
-       {{4, 2, 255, 1, 2, 3, 4}},
-       {{9, 2}, {4, 0}, {4, 3}},
-       "Error reading palette data"},
-      {[] { return std::make_unique<OCreel>(nullptr); },
-       {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2},
-       {{1, 1, 2, 1, 255, 255, 1, 2, 3, 1, 2}},
-       {{2, 1}, {1, 0}, {1, 2}},
-       "Error reading creel data"},
-      {[] { return std::make_unique<OMachineTable>(nullptr); },
-       {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-       {{3, 2, 255, 255, 1, 2, 3}, {3, 1, 1, 1, 1, 255, 255, 0}},
-       {{2, 2}, {3, 0}, {3, 3}},
-       "Error reading machine table data"},
-      {[] { return std::make_unique<ODesignTable>(nullptr); },
-       {2, 1, 1, 2, 5, 1, 2, 3, 4},
-       {{2, 1, 255, 255, 16, 1, 2, 3}}, // four gigabytes promised
-       {{1, 1}, {2, 0}, {2, 2}},
-       "Error reading design table data"},
-      {[] { return std::make_unique<OSettings>(nullptr); },
-       RecordBytes(OSettings(nullptr)),
-       {},
-       {{4, 1}, {9, 0}, {9, 2}},
-       "Error reading settings data"},
-  };
-  for (const TCase& c : cases) {
-    std::unique_ptr<ODesignData> d = c.Make();
-    OReader good(c.Good);
+  // A new object, a good record, forged ones, wrong kinds and versions, and the error they give.
+  const std::tuple<std::function<std::unique_ptr<ODesignData>()>, Bytes, std::vector<Bytes>,
+                   std::vector<std::pair<int, int>>, const char*>
+      cases[] = {
+          {[] { return std::make_unique<OPalette>(nullptr); },
+           {4, 1, 2, 1, 2, 3, 4, 5, 6, 7, 8},
+           {{4, 2, 255, 1, 2, 3, 4}},
+           {{9, 2}, {4, 0}, {4, 3}},
+           "Error reading palette data"},
+          {[] { return std::make_unique<OCreel>(nullptr); },
+           {1, 1, 2, 1, 5, 0, 1, 2, 3, 1, 2},
+           {{1, 1, 2, 1, 255, 255, 1, 2, 3, 1, 2}},
+           {{2, 1}, {1, 0}, {1, 2}},
+           "Error reading creel data"},
+          {[] { return std::make_unique<OMachineTable>(nullptr); },
+           {3, 1, 3, 2, 1, 2, 3, 4, 5, 6, 4, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+           {{3, 2, 255, 255, 1, 2, 3}, {3, 1, 1, 1, 1, 255, 255, 0}},
+           {{2, 2}, {3, 0}, {3, 3}},
+           "Error reading machine table data"},
+          {[] { return std::make_unique<ODesignTable>(nullptr); },
+           {2, 1, 1, 2, 5, 1, 2, 3, 4},
+           {{2, 1, 255, 255, 16, 1, 2, 3}}, // four gigabytes promised
+           {{1, 1}, {2, 0}, {2, 2}},
+           "Error reading design table data"},
+          {[] { return std::make_unique<OSettings>(nullptr); },
+           RecordBytes(OSettings(nullptr)),
+           {},
+           {{4, 1}, {9, 0}, {9, 2}},
+           "Error reading settings data"},
+      };
+  for (const auto& [make, goodBytes, forgeries, badHeaders, headerError] : cases) {
+    std::unique_ptr<ODesignData> d = make();
+    OReader good(goodBytes);
     d->ReadFromStream(good);
     EXPECT_EQ(good.Remaining(), 0u);
     const Bytes before = RecordBytes(*d);
 
-    for (auto [kind, version] : c.BadHeaders) {
-      Bytes b = c.Good;
+    for (auto [kind, version] : badHeaders) {
+      Bytes b = goodBytes;
       b[0] = static_cast<uint8_t>(kind);
       b[1] = static_cast<uint8_t>(version);
       OReader r(b);
-      try {
-        d->ReadFromStream(r);
-        ADD_FAILURE() << c.HeaderError << ": accepted " << kind << ", " << version;
-      } catch (const EDesignData& e) {
-        EXPECT_STREQ(e.what(), c.HeaderError);
-      }
+      EXPECT_EQ(Thrown<EDesignData>([&] { d->ReadFromStream(r); }), headerError)
+          << kind << ", " << version;
       EXPECT_EQ(r.Position(), 2u);
     }
-    std::vector<OReader> readers;
-    for (const Bytes& f : c.Forged)
-      readers.emplace_back(f);
-    for (OReader& r : readers) {
-      EXPECT_THROW(d->ReadFromStream(r), EReadError) << c.HeaderError << " " << r.TotalSize();
-      EXPECT_EQ(RecordBytes(*d), before) << c.HeaderError << " " << r.TotalSize();
+    for (const Bytes& forged : forgeries) {
+      OReader r(forged);
+      EXPECT_THROW(d->ReadFromStream(r), EReadError) << headerError << " " << forged.size();
+      EXPECT_EQ(RecordBytes(*d), before) << headerError << " " << forged.size();
     }
   }
 }

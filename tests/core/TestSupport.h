@@ -74,6 +74,16 @@ inline Bytes Text(const std::string& s) {
   return Bytes(s.begin(), s.end());
 }
 
+// What `f` throws as a TException, or "" when it returns: one line per refused case.
+template <class TException = std::exception, class TFunction> std::string Thrown(TFunction&& f) {
+  try {
+    f();
+  } catch (const TException& e) {
+    return e.what();
+  }
+  return "";
+}
+
 // Little-endian helpers for building expected bytes by hand.
 inline void Put(Bytes& b, std::initializer_list<int> values) {
   for (int v : values)
