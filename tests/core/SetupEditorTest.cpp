@@ -300,9 +300,11 @@ TEST(ControlSetupEditor, AMachineTypeThatDropsCellsAsksFirst) {
 
 TEST(ControlSetupEditor, AValueOutOfRangeChangesNothing) {
   // Every box's limits are the number boxes' own; here a refusal leaves the copy as it was.
-  const std::pair<F, double> cases[] = {
-      {F::NoControls, 0},      {F::Offset, 32768},        {F::Offset, -32769},
-      {F::StepsPerPLine, 256}, {F::NeedleSpacing, 1e30}};
+  const std::pair<F, double> cases[] = {{F::NoControls, 0},
+                                        {F::Offset, 32768},
+                                        {F::Offset, -32769},
+                                        {F::StepsPerPLine, 256},
+                                        {F::NeedleSpacing, 1e30}};
   TEditing e;
   const Bytes before = RecordBytes(e.Editor.WorkingCopy);
   for (auto [field, value] : cases)

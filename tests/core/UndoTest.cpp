@@ -160,44 +160,44 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
   };
   // A plain ground is kept as runs of one value, a busy one cell by cell.
   for (const bool busy : {false, true})
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(std::string(row.Name) + (busy ? ", on a busy ground" : ""));
-    auto p = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
-    for (int c = 1; busy && c <= p->NoControls; ++c)
-      for (int pl = 1; pl <= p->NoPLines; ++pl)
-        p->States.Set(c, pl, static_cast<uint8_t>((c + pl) % 2 + 1));
-    p->Changed();
-    p->History.Clear();
-    Stroke(*p, TView::Machine, 1, 0, 15, 3);
-    if (row.View != TView::None)
-      p->Pictures->Get(0)->BringUpToDate(row.View);
-    p->SetModified(0);
-    const Bytes before = State(*p);
-    int heard = 0; // what Edit hears: once at least for the step, its undo and its redo
-    auto subscription = p->Events.Subscribe(
-        [&heard](const TPatternChange& c) { heard += c.Kind == TPatternChange::TKind::History; });
-    row.Step(*p, UI);
-    const Bytes after = State(*p);
-    ASSERT_FALSE(Same(before, after));
-    ASSERT_EQ(p->History.UndoCount(), 2); // the stroke before and this step
-    EXPECT_EQ(p->History.UndoLabel(), row.Label);
-    EXPECT_GE(std::exchange(heard, 0), 1);
-    p->SetModified(0);
-    p->History.Undo();
-    EXPECT_TRUE(Same(State(*p), before));
-    EXPECT_EQ(p->Modified(), 1);
-    EXPECT_EQ(p->History.UndoLabel(), "Paint");
-    EXPECT_EQ(UndoMenuEntry(&p->History, false).Caption, std::string("&Redo ") + row.Label);
-    EXPECT_GE(std::exchange(heard, 0), 1);
-    p->History.Redo();
-    EXPECT_TRUE(Same(State(*p), after));
-    EXPECT_GE(heard, 1);
-    p->History.Undo();
-    p->History.Undo();
-    p->History.Redo();
-    EXPECT_TRUE(Same(State(*p), before));
-    EXPECT_EQ(p->History.RedoCount(), 1);
-  }
+    for (const TRow& row : rows) {
+      SCOPED_TRACE(std::string(row.Name) + (busy ? ", on a busy ground" : ""));
+      auto p = GenerateWizard(TPlainWizard{40, 30, TWizardLayout::Sections2h});
+      for (int c = 1; busy && c <= p->NoControls; ++c)
+        for (int pl = 1; pl <= p->NoPLines; ++pl)
+          p->States.Set(c, pl, static_cast<uint8_t>((c + pl) % 2 + 1));
+      p->Changed();
+      p->History.Clear();
+      Stroke(*p, TView::Machine, 1, 0, 15, 3);
+      if (row.View != TView::None)
+        p->Pictures->Get(0)->BringUpToDate(row.View);
+      p->SetModified(0);
+      const Bytes before = State(*p);
+      int heard = 0; // what Edit hears: once at least for the step, its undo and its redo
+      auto subscription = p->Events.Subscribe(
+          [&heard](const TPatternChange& c) { heard += c.Kind == TPatternChange::TKind::History; });
+      row.Step(*p, UI);
+      const Bytes after = State(*p);
+      ASSERT_FALSE(Same(before, after));
+      ASSERT_EQ(p->History.UndoCount(), 2); // the stroke before and this step
+      EXPECT_EQ(p->History.UndoLabel(), row.Label);
+      EXPECT_GE(std::exchange(heard, 0), 1);
+      p->SetModified(0);
+      p->History.Undo();
+      EXPECT_TRUE(Same(State(*p), before));
+      EXPECT_EQ(p->Modified(), 1);
+      EXPECT_EQ(p->History.UndoLabel(), "Paint");
+      EXPECT_EQ(UndoMenuEntry(&p->History, false).Caption, std::string("&Redo ") + row.Label);
+      EXPECT_GE(std::exchange(heard, 0), 1);
+      p->History.Redo();
+      EXPECT_TRUE(Same(State(*p), after));
+      EXPECT_GE(heard, 1);
+      p->History.Undo();
+      p->History.Undo();
+      p->History.Redo();
+      EXPECT_TRUE(Same(State(*p), before));
+      EXPECT_EQ(p->History.RedoCount(), 1);
+    }
 }
 
 TEST_F(Undo, AStrokeGivesBackItsPixelsAndAnOpenEditorFollows) {

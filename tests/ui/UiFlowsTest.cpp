@@ -226,10 +226,10 @@ private slots:
           shortcuts << key.toString() + QLatin1Char('=') + a->objectName();
       }
     }
-    QCOMPARE(shortcuts, QStringList({"Ctrl+N=miNewPattern", "Ctrl+O=miOpenPattern",
-                                     "Ctrl+S=miSavePattern", "Ctrl+Shift+S=miSavePatternAs",
-                                     "Ctrl+W=miCloseWindow", "Ctrl+Z=miUndo",
-                                     "Ctrl+Shift+Z=miRedo", "Ctrl+Y=miRedo", "F1=miManual"}));
+    QCOMPARE(shortcuts,
+             QStringList({"Ctrl+N=miNewPattern", "Ctrl+O=miOpenPattern", "Ctrl+S=miSavePattern",
+                          "Ctrl+Shift+S=miSavePatternAs", "Ctrl+W=miCloseWindow", "Ctrl+Z=miUndo",
+                          "Ctrl+Shift+Z=miRedo", "Ctrl+Y=miRedo", "F1=miManual"}));
     const auto buttons = program.Main.ToolBar1->findChildren<QToolButton*>(
         QRegularExpression(QStringLiteral("^bu")));
     QCOMPARE(buttons.size(), 6);

@@ -102,21 +102,33 @@ private slots:
     const QString strip = "cbCenter=0 edPatternOffset[1,9999]=1 edNoRepeats[1,99]=1 buOK buCancel";
     const std::tuple<TMake, QString, QString, TFields, std::string> rows[] = {
         // One control cannot be halved: the mirrored half would lie outside the pattern.
-        {Make<TfmWizard1>(), "New Pattern",
+        {Make<TfmWizard1>(),
+         "New Pattern",
          "edNoControls[1,9999]=1 edNoPLines[1,65534]=1 " + layouts + "buOK buCancel",
-         {{"rbSection2h", 0}}, "Section #2 invalid (outside boundary of pattern)"},
-        {Make<TfmWizard2>(), "New Rug Pattern",
+         {{"rbSection2h", 0}},
+         "Section #2 invalid (outside boundary of pattern)"},
+        {Make<TfmWizard2>(),
+         "New Rug Pattern",
          sizes + "edNoPLines2[1,65534]=1 edNoControls3[0,9999]=1 edNoPLines3[0,65534]=1- " +
              "cbMirror=0 edControlOffset[1,9999]=1 edPLineOffset[1,9999]=1 " + layouts +
              "buOK buCancel",
-         {{"edNoPLines2", 2}}, "Invalid Rug Size - No. PLines"},
-        {Make<TfmWizard3>(), "New Carpet Pattern", sizes + "edNoPLines2[1,65534]=1- " + strip,
-         {{"edNoControls2", 2}}, "Invalid Section Size - No. Controls"},
-        {Make<TfmWizard4>(), "New Half Drop Pattern", sizes + "edNoPLines2[1,65534]=1- " + strip,
-         {{"edNoControls2", 2}}, "Invalid Region Size - No. Controls"},
-        {Make<TfmWizard5>(), "New Pattern With Repeats",
+         {{"edNoPLines2", 2}},
+         "Invalid Rug Size - No. PLines"},
+        {Make<TfmWizard3>(),
+         "New Carpet Pattern",
+         sizes + "edNoPLines2[1,65534]=1- " + strip,
+         {{"edNoControls2", 2}},
+         "Invalid Section Size - No. Controls"},
+        {Make<TfmWizard4>(),
+         "New Half Drop Pattern",
+         sizes + "edNoPLines2[1,65534]=1- " + strip,
+         {{"edNoControls2", 2}},
+         "Invalid Region Size - No. Controls"},
+        {Make<TfmWizard5>(),
+         "New Pattern With Repeats",
          sizes + "edNoPLines2[1,65534]=1 edNoRepeats[1,99]=1 buOK buCancel",
-         {{"edNoPLines2", 2}}, "Invalid Section Size - No. PLines"}};
+         {{"edNoPLines2", 2}},
+         "Invalid Section Size - No. PLines"}};
     for (const auto& [make, caption, controls, fields, message] : rows) {
       std::unique_ptr<TfmWizard> dialog = make(&program.Main);
       QCOMPARE(dialog->windowTitle(), caption);

@@ -52,7 +52,8 @@ bool Difference(const TPackedGrid& before, const TGrid& after, TCellRuns& runs) 
     if (std::memcmp(was.Cells(i, m, scratch), b + i, m) == 0)
       continue;
     const uint64_t end = runs.Starts.empty() ? 0 : runs.Starts.back() + runs.Lengths.back();
-    if (!runs.Starts.empty() && i - end <= Gap && runs.Lengths.back() + (i - end) + m < UINT32_MAX) {
+    if (!runs.Starts.empty() && i - end <= Gap &&
+        runs.Lengths.back() + (i - end) + m < UINT32_MAX) {
       runs.Lengths.back() += static_cast<uint32_t>(i - end + m);
       total += i - end + m;
     } else {

@@ -18,8 +18,8 @@
 
 #include "data/DesignData.h"
 #include "data/DesignList.h"
-#include "data/PackedGrid.h"
 #include "data/Grid.h"
+#include "data/PackedGrid.h"
 
 namespace quillane {
 
