@@ -33,6 +33,8 @@ size_t SameUntil(const uint8_t* d, size_t from, size_t n, uint8_t v) {
 // Runs pay while they take a small share of the cells' own bytes; the scan stops as soon as
 // they would not, so a busy grid costs a short look before its copy.
 bool TPackedGrid::Pack(const TGrid& grid) {
+  NoControls = grid.Controls();
+  NoPLines = grid.PLines();
   const uint8_t* d = grid.Data().data();
   const size_t n = grid.Data().size();
   const size_t most = n / 40 + 1;
@@ -51,28 +53,20 @@ bool TPackedGrid::Pack(const TGrid& grid) {
     }
     i = end;
   }
-  NoControls = grid.Controls();
-  NoPLines = grid.PLines();
   return true;
 }
 
 TPackedGrid TPackedGrid::Of(const TGrid& grid) {
   TPackedGrid packed;
-  if (!packed.Pack(grid)) {
+  if (!packed.Pack(grid))
     packed.Whole = grid;
-    packed.NoControls = grid.Controls();
-    packed.NoPLines = grid.PLines();
-  }
   return packed;
 }
 
 TPackedGrid TPackedGrid::Taking(TGrid& grid) {
   TPackedGrid packed;
-  if (!packed.Pack(grid)) {
-    packed.NoControls = grid.Controls();
-    packed.NoPLines = grid.PLines();
+  if (!packed.Pack(grid))
     packed.Whole = std::move(grid);
-  }
   return packed;
 }
 

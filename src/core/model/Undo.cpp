@@ -22,18 +22,26 @@ const char* const ChangeLabel = "Change";
 // A run takes in up to this many unchanged cells rather than start anew.
 constexpr uint64_t Gap = 16;
 
+// Takes cells [index, index + n) into the runs: the last run grows across up to Gap
+// unchanged cells rather than a new one starting. Answers how many cells the runs grew by.
+size_t Extend(TCellRuns& runs, uint64_t index, size_t n) {
+  const uint64_t end = runs.Starts.empty() ? 0 : runs.Starts.back() + runs.Lengths.back();
+  if (!runs.Starts.empty() && index >= end && index - end <= Gap &&
+      runs.Lengths.back() + (index - end) + n < UINT32_MAX) {
+    runs.Lengths.back() += static_cast<uint32_t>(index - end + n);
+    return static_cast<size_t>(index - end) + n;
+  }
+  runs.Starts.push_back(index);
+  runs.Lengths.push_back(static_cast<uint32_t>(n));
+  return n;
+}
+
 // Adds cells [index, index + n) with their other values; `cells` is the grid, which gives
 // the values of unchanged cells taken into a run.
 void AddRun(TCellRuns& runs, uint64_t index, const uint8_t* other, size_t n, const uint8_t* cells) {
   const uint64_t end = runs.Starts.empty() ? 0 : runs.Starts.back() + runs.Lengths.back();
-  if (!runs.Starts.empty() && index >= end && index - end <= Gap &&
-      runs.Lengths.back() + (index - end) + n < UINT32_MAX) {
+  if (Extend(runs, index, n) > n)
     runs.Values.insert(runs.Values.end(), cells + end, cells + index);
-    runs.Lengths.back() += static_cast<uint32_t>(index - end + n);
-  } else {
-    runs.Starts.push_back(index);
-    runs.Lengths.push_back(static_cast<uint32_t>(n));
-  }
   runs.Values.insert(runs.Values.end(), other, other + n);
 }
 
@@ -51,16 +59,7 @@ bool Difference(const TPackedGrid& before, const TGrid& after, TCellRuns& runs) 
     const size_t m = std::min(Block, n - i);
     if (std::memcmp(was.Cells(i, m, scratch), b + i, m) == 0)
       continue;
-    const uint64_t end = runs.Starts.empty() ? 0 : runs.Starts.back() + runs.Lengths.back();
-    if (!runs.Starts.empty() && i - end <= Gap &&
-        runs.Lengths.back() + (i - end) + m < UINT32_MAX) {
-      runs.Lengths.back() += static_cast<uint32_t>(i - end + m);
-      total += i - end + m;
-    } else {
-      runs.Starts.push_back(i);
-      runs.Lengths.push_back(static_cast<uint32_t>(m));
-      total += m;
-    }
+    total += Extend(runs, i, m);
     if (total > n / 2) {
       runs = {};
       return false;
