@@ -121,6 +121,31 @@ TEST_F(Preview, TheGoodsTakeTheProportionsOfTheSpacings) {
   }
 }
 
+// A cell is shown as the export codes it, so the preview tufts what the yarn figures count:
+// a cell without a state in the undefined state, a colour no yarn type shows not at all.
+TEST_F(Preview, ACellShowsWhatTheExportCodesItAs) {
+  struct TCase {
+    const char* Name;
+    uint8_t MachineType, Undefined; // 0: as the table has it
+    uint8_t Cell, CodedAs;          // the value at control 3 of PLine 2
+  };
+  const TCase cases[] = {{"undefined is High", 0, 0, 0, 1},
+                         {"undefined set to Low", 0, 2, 0, 2},
+                         {"undefined set to Cut", 4, 2, 0, 2},
+                         {"a colour no yarn type shows", 11, 0, 2, 0}};
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Name);
+    auto p = GreyPattern(k.MachineType, {"1111", "1111", "1111"});
+    if (k.Undefined)
+      p->MachineTable->SetUndefinedState(k.Undefined);
+    auto shown = [&](uint8_t value) {
+      p->PatternMode == pmStates ? p->SetState(3, 2, value) : p->SetMachineColour(3, 2, value);
+      return RenderAll(OPreview(*p), 8.0);
+    };
+    EXPECT_EQ(shown(k.Cell), shown(k.CodedAs));
+  }
+}
+
 // PLine 1 of control 1 is red; the second pattern width across is dropped by half a length,
 // and a change of that cell redraws it in both widths.
 TEST_F(Preview, AHalfDropIsTiledAcrossOffsetByHalfItsLength) {
@@ -137,11 +162,17 @@ TEST_F(Preview, AHalfDropIsTiledAcrossOffsetByHalfItsLength) {
   EXPECT_FALSE(IsHalfDrop(*GenerateWizard(carpet)));
   ASSERT_TRUE(IsHalfDrop(*p));
   p->Settings->NeedleSpacing = p->Settings->PLineSpacing = 1.0f;
+  p->Palette->SetColour(1, Grey);
   p->Palette->SetColour(2, Red);
   p->MachineTable->SetColour(1, 1, 2);
+  p->MachineTable->SetColour(1, 2, 1);
   p->MachineTable->Validate();
-  p->Creel->SetYarnType(1, 1);
-  p->SetState(1, 1, 1);
+  // Low elsewhere: a cell without a state would tuft High, red.
+  for (int c = 1; c <= 8; ++c) {
+    p->Creel->SetYarnType(c, 1);
+    for (int l = 1; l <= 6; ++l)
+      p->SetState(c, l, c == 1 && l == 1 ? 1 : 2);
+  }
   OPreview preview(*p);
   preview.SetGoods(GoodsAcross(*p, 0.016)); // two widths
   EXPECT_EQ(preview.Goods(), (TGoodsLayout{16, 12, 3}));

@@ -11,6 +11,7 @@
 #include "app/App.h"
 #include "app/FileIO.h"
 #include "elements/Section.h"
+#include "files/ControlCells.h"
 #include "model/Pattern.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
@@ -230,6 +231,20 @@ void OPreview::Refresh() {
     const uint8_t y = p.Creel->YarnTypeEntry(c);
     YarnTypeOf[static_cast<size_t>(c)] = y <= p.NoYarnTypes ? y : 0;
   }
+  // The preview shows what the machine will tuft, so a cell is read as the export codes it:
+  // a cell without a state tufts the undefined state, a colour no yarn type shows nothing.
+  if (p.PatternMode == pmColours) {
+    TuftOf.fill(1);
+    TuftOf[0] = 0;
+    // A table being edited cannot say yet; its colours show as they are.
+    if (!p.MachineTable->NeedsValidating()) {
+      const std::array<uint8_t, 256> yarnOf = ExportedYarnTypes(p);
+      for (size_t v = 0; v < TuftOf.size(); ++v)
+        TuftOf[v] = yarnOf[v] != 0;
+    }
+  } else {
+    TuftOf = ExportedStates(p);
+  }
   Rgb.fill(0);
   for (int i = 0; i <= p.NoColours; ++i)
     Rgb[static_cast<size_t>(i)] = ToRgb(p.Palette->GetColour(i));
@@ -340,11 +355,12 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
       line %= pp;
     const int at = static_cast<int>(line) + 1;
     if (colours) {
-      const uint8_t index = p.MachineColours.Row(at)[source.Control];
+      const uint8_t cell = p.MachineColours.Row(at)[source.Control];
+      const uint8_t index = TuftOf[cell] ? cell : 0;
       state = index && PileOf.size() > 1 ? 1 : 0;
       return index;
     }
-    state = p.States.Row(at)[source.Control];
+    state = TuftOf[p.States.Row(at)[source.Control]];
     if (state >= PileOf.size())
       state = 0;
     return ColourOf[YarnTypeOf[static_cast<size_t>(source.Control)]][state];

@@ -126,6 +126,8 @@ private:
   std::vector<std::array<uint8_t, 256>> ColourOf;
   std::vector<uint8_t> YarnTypeOf; // by control
   std::array<uint32_t, 256> Rgb{};
+  // By cell value: the state it tufts in a state pattern, whether it tufts in a colour one.
+  std::array<uint8_t, 256> TuftOf{};
   // Per state, and one for a cell without a colour: the tuft's shade at 32 x 32 points of
   // its cell, in 256ths.
   static constexpr int Steps = 32;
