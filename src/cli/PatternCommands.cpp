@@ -226,7 +226,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     view->excludes(preview);
     cmd->add_option("--width-m", a->WidthM,
                     "With --preview: goods this many metres wide, the pattern repeated "
-                    "across (a half drop dropped by half its length), two lengths long")
+                    "across so that its repeat carries on over each seam, two lengths long")
         ->check(CLI::Range(0.001, 1000.0))
         ->needs(preview);
     cmd->add_option("--size", a->Size, "With --preview: pixels of the longer side")

@@ -108,8 +108,9 @@ TfmPreview::TfmPreview(OPreviewUI& controller)
   edWidth->setDecimals(2);
   edWidth->setSingleStep(0.5);
   edWidth->setSpecialValueText(QStringLiteral("pattern"));
-  edWidth->setToolTip(QStringLiteral("Goods this many metres wide, the pattern repeated across; "
-                                     "a half drop drops each width by half its length"));
+  edWidth->setToolTip(
+      QStringLiteral("Goods this many metres wide, the pattern repeated across; "
+                     "each width continues the pattern's own repeat across the seam"));
   labelled(edWidth, "edWidth", " &Width (m) ");
   ToolBar1->addSeparator();
   edSize->setRange(16, 20000);

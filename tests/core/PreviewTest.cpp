@@ -1,7 +1,10 @@
 #include "InterchangeSupport.h"
 #include "PatternSupport.h"
 
+#include <functional>
+
 #include "app/App.h"
+#include "elements/Picture.h"
 #include "preview/Preview.h"
 #include "production/Production.h"
 #include "setup/MachineTable.h"
@@ -146,21 +149,65 @@ TEST_F(Preview, ACellShowsWhatTheExportCodesItAs) {
   }
 }
 
-// PLine 1 of control 1 is red; the second pattern width across is dropped by half a length,
-// and a change of that cell redraws it in both widths.
-TEST_F(Preview, AHalfDropIsTiledAcrossOffsetByHalfItsLength) {
-  THalfDropWizard w;
-  w.PatternControls = 8;
-  w.PatternPLines = 6;
-  w.RegionControls = 4;
-  w.RegionPLines = 3;
+// A wizard's pattern laid twice across is the same wizard run at twice the width: each
+// width is dropped so that the pattern's own repeat carries on across the seam, whether the
+// width holds an odd or an even number of tiles, or ends half a tile in.
+TEST_F(Preview, TwoWidthsOfAWizardPatternAreTheWizardRunTwiceAsWide) {
+  struct TCase {
+    const char* Name;
+    std::function<std::unique_ptr<OPattern>(uint16_t controls)> Make;
+    uint16_t Controls;
+    int Drop; // PLines between the widths
+  };
+  auto halfDrop = [](bool centre) {
+    return [centre](uint16_t controls) {
+      return GenerateWizard(THalfDropWizard{controls, 6, 4, 3, centre, 1, 1});
+    };
+  };
+  auto carpet = [](uint16_t controls) {
+    return GenerateWizard(TCarpetWizard{controls, 6, 4, 6, false, 1, 1});
+  };
+  auto repeats = [](uint16_t controls) {
+    return GenerateWizard(TRepeatsWizard{controls, 6, 4, 3, 1});
+  };
+  const TCase cases[] = {{"half drop, three tiles", halfDrop(false), 12, 0},
+                         {"half drop, two tiles", halfDrop(false), 8, 0},
+                         {"half drop, two and a half tiles", halfDrop(false), 10, 3},
+                         {"centred half drop, two tiles", halfDrop(true), 8, 0},
+                         {"carpet, three strips", carpet, 12, 0},
+                         {"repeats, two blocks", repeats, 8, 0}};
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.Name);
+    auto shown = [&](uint16_t controls) {
+      std::unique_ptr<OPattern> p = k.Make(controls);
+      p->Settings->NeedleSpacing = p->Settings->PLineSpacing = 1.0f;
+      for (int c = 1; c <= p->NoControls; ++c)
+        p->Creel->SetYarnType(c, 1);
+      // A motif without symmetry in the region the wizard leaves to draw in; the sections
+      // copy it.
+      const OPicture& picture = *p->Pictures->Get(0);
+      const TRect tile = picture.Regions.Get(picture.Regions.Count() - 1)->PatternArea;
+      for (int c = tile.Left; c <= tile.Right; ++c)
+        for (int l = tile.Top; l <= tile.Bottom; ++l)
+          p->SetState(c, l, ((c - tile.Left) * 3 + l * 5) % 7 < 3 ? 1 : 2);
+      p->ApplySections();
+      OPreview preview(*p);
+      preview.SetGoods(GoodsAcross(*p, 2 * k.Controls / 1000.0));
+      EXPECT_EQ(preview.Goods().Controls, 2 * k.Controls);
+      if (controls == k.Controls) {
+        EXPECT_EQ(preview.Goods().Drop, k.Drop);
+      }
+      return RenderAll(preview, 3.0);
+    };
+    EXPECT_EQ(shown(k.Controls), shown(static_cast<uint16_t>(2 * k.Controls)));
+  }
+}
+
+// PLine 1 of control 1 is red; a half drop ending half a tile in drops the second width by
+// a band, and a change of that cell redraws it in both widths.
+TEST_F(Preview, AChangedCellIsRedrawnInEveryWidth) {
+  THalfDropWizard w{10, 6, 4, 3, false, 1, 1};
   auto p = GenerateWizard(w);
-  TCarpetWizard carpet;
-  carpet.PatternControls = 8;
-  carpet.PatternPLines = 6;
-  carpet.SectionControls = 4;
-  EXPECT_FALSE(IsHalfDrop(*GenerateWizard(carpet)));
-  ASSERT_TRUE(IsHalfDrop(*p));
   p->Settings->NeedleSpacing = p->Settings->PLineSpacing = 1.0f;
   p->Palette->SetColour(1, Grey);
   p->Palette->SetColour(2, Red);
@@ -168,24 +215,24 @@ TEST_F(Preview, AHalfDropIsTiledAcrossOffsetByHalfItsLength) {
   p->MachineTable->SetColour(1, 2, 1);
   p->MachineTable->Validate();
   // Low elsewhere: a cell without a state would tuft High, red.
-  for (int c = 1; c <= 8; ++c) {
+  for (int c = 1; c <= 10; ++c) {
     p->Creel->SetYarnType(c, 1);
     for (int l = 1; l <= 6; ++l)
       p->SetState(c, l, c == 1 && l == 1 ? 1 : 2);
   }
   OPreview preview(*p);
-  preview.SetGoods(GoodsAcross(*p, 0.016)); // two widths
-  EXPECT_EQ(preview.Goods(), (TGoodsLayout{16, 12, 3}));
+  preview.SetGoods(GoodsAcross(*p, 0.020)); // two widths
+  EXPECT_EQ(preview.Goods(), (TGoodsLayout{20, 12, 3}));
   TPreviewView view;
   const std::vector<uint32_t> image = RenderAll(preview, 4.0, &view);
   std::vector<std::pair<int, int>> red; // goods cells, row 0 at PLine 1
   for (int y = 0; y < 12; ++y)
-    for (int x = 0; x < 16; ++x) {
-      const uint32_t centre = image[static_cast<size_t>((47 - 4 * y - 2) * 64 + 4 * x + 2)];
+    for (int x = 0; x < 20; ++x) {
+      const uint32_t centre = image[static_cast<size_t>((47 - 4 * y - 2) * 80 + 4 * x + 2)];
       if (((centre >> 16) & 0xFF) > 2 * (centre & 0xFF) + 20)
         red.emplace_back(x, y);
     }
-  EXPECT_EQ(red, (std::vector<std::pair<int, int>>{{0, 0}, {8, 3}, {0, 6}, {8, 9}}));
+  EXPECT_EQ(red, (std::vector<std::pair<int, int>>{{0, 0}, {10, 3}, {0, 6}, {10, 9}}));
   const std::vector<TPixelRect> redrawn = preview.PixelsOfCells(view, {1, 1, 1, 1});
   for (const auto& [x, y] : red) {
     const int px = 4 * x + 2, py = 47 - 4 * y - 2;

@@ -177,33 +177,57 @@ TCellSize CellSizeOf(const OPattern& pattern) {
   return {Usable(needle) ? needle : fallback, Usable(line) ? line : fallback};
 }
 
-bool IsHalfDrop(const OPattern& pattern) {
-  // The repeat across is the smallest step a block of the same band is copied by; a half
-  // drop's next band is copied shifted by part of it.
-  int32_t across = 0;
-  std::vector<int32_t> nextBand;
+int SeamDrop(const OPattern& pattern) {
+  const int pc = pattern.NoControls, pp = pattern.NoPLines;
+  if (pc <= 0 || pp <= 0)
+    return 0;
+  // The repeat across is the smallest step a block of the same band is copied by; a block of
+  // a later band copied sideways by part of it is the drop the repeat holds (target cell
+  // (c + step, p + down) shows source cell (c, p)).
+  int32_t across = 0, step = 0, down = 0;
   for (int i = 0; i < pattern.Sections->Count(); ++i) {
     const OSection& s = *pattern.Sections->Get(i);
     if (s.HFlip || s.VFlip || s.Rotation)
       continue;
-    const int32_t shift = std::abs(s.TargetArea.Left - s.SourceArea.Left);
-    if (s.TargetArea.Top == s.SourceArea.Top && shift > 0)
-      across = across ? std::min(across, shift) : shift;
-    else if (s.TargetArea.Top == s.SourceArea.Bottom + 1)
-      nextBand.push_back(shift);
+    const int32_t shift = s.TargetArea.Left - s.SourceArea.Left;
+    if (s.TargetArea.Top == s.SourceArea.Top && shift != 0)
+      across = across ? std::min(across, std::abs(shift)) : std::abs(shift);
   }
   if (across == 0)
-    across = pattern.NoControls;
-  return std::any_of(nextBand.begin(), nextBand.end(),
-                     [across](int32_t shift) { return shift % across != 0; });
+    across = pc;
+  for (int i = 0; i < pattern.Sections->Count() && down == 0; ++i) {
+    const OSection& s = *pattern.Sections->Get(i);
+    const int32_t shift = s.TargetArea.Left - s.SourceArea.Left;
+    if (!s.HFlip && !s.VFlip && !s.Rotation && s.TargetArea.Top > s.SourceArea.Top &&
+        shift % across != 0) {
+      step = (shift % across + across) % across;
+      down = (s.TargetArea.Top - s.SourceArea.Top) % pp;
+    }
+  }
+  // The next width starts where the pattern starts: it continues the repeat when the width
+  // ends at a whole repeat across (no drop), or at a step of the drop, whose PLines it then
+  // makes up (a step back, the other way).
+  auto gap = [across](int32_t a, int32_t b) {
+    const int32_t d = ((a - b) % across + across) % across;
+    return std::min(d, across - d);
+  };
+  const int32_t end = pc % across;
+  int drop = 0, best = gap(end, 0);
+  if (down != 0)
+    for (const auto& [to, by] : {std::pair{step, pp - down}, {across - step, down}})
+      if (gap(end, to) < best) {
+        best = gap(end, to);
+        drop = by % pp;
+      }
+  return drop;
 }
 
 TGoodsLayout GoodsAcross(const OPattern& pattern, double widthMetres) {
   if (!(widthMetres > 0))
     return {pattern.NoControls, pattern.NoPLines, 0};
   const double controls = std::round(widthMetres * 1000 / CellSizeOf(pattern).Across);
-  return {static_cast<int>(std::clamp(controls, 1.0, MaxGoodsControls)), 2 * pattern.NoPLines,
-          IsHalfDrop(pattern) ? pattern.NoPLines / 2 : 0};
+  const int across = static_cast<int>(std::clamp(controls, 1.0, MaxGoodsControls));
+  return {across, 2 * pattern.NoPLines, SeamDrop(pattern)};
 }
 
 OPreview::OPreview(const OPattern& pattern) : Pattern(pattern) {
@@ -218,7 +242,7 @@ void OPreview::Refresh() {
     Layout = GoodsAcross(p, 0);
   } else {
     Layout.PLines = 2 * p.NoPLines;
-    Layout.Drop = IsHalfDrop(p) ? p.NoPLines / 2 : 0;
+    Layout.Drop = SeamDrop(p);
   }
   ColourOf.assign(size_t{p.NoYarnTypes} + 1, {});
   for (int y = 1; y <= p.NoYarnTypes; ++y)

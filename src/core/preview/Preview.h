@@ -65,10 +65,12 @@ struct TGoodsLayout {
   int Drop = 0;
   friend bool operator==(const TGoodsLayout&, const TGoodsLayout&) = default;
 };
-// Whether the sections lay the pattern out as a half drop: a block of the next band taken
-// from its source shifted sideways by part of the repeat across, as the half-drop wizard
-// lays it.
-bool IsHalfDrop(const OPattern& pattern);
+// The PLines each width of the pattern lies dropped against the one before, so that the
+// repeat the sections lay inside the pattern carries on across the seam: 0 where the pattern
+// width holds whole repeats across, a band's length where it ends half a half drop's tile in
+// (as the half-drop wizard lays it at an odd number of half tiles). Where no drop continues
+// the repeat, the one that leaves the smaller step across at the seam.
+int SeamDrop(const OPattern& pattern);
 // Goods `widthMetres` wide, with two pattern lengths so that the match shows; the pattern
 // alone when the width is not positive.
 TGoodsLayout GoodsAcross(const OPattern& pattern, double widthMetres);
