@@ -226,7 +226,8 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     view->excludes(preview);
     cmd->add_option("--width-m", a->WidthM,
                     "With --preview: goods this many metres wide, the pattern repeated "
-                    "across so that its repeat carries on over each seam, two lengths long")
+                    "across so that its repeat carries on over each seam, two lengths long "
+                    "(between half and twice the width)")
         ->check(CLI::Range(0.001, 1000.0))
         ->needs(preview);
     cmd->add_option("--size", a->Size, "With --preview: pixels of the longer side")

@@ -244,6 +244,23 @@ TEST_F(Preview, AChangedCellIsRedrawnInEveryWidth) {
   }
 }
 
+// Two pattern lengths, kept between half and twice the goods' width: a 20,000-PLine
+// pattern on goods 4 m wide is no sliver, nor a short one on wide goods.
+TEST_F(Preview, TheGoodsKeepAUsableShape) {
+  struct TCase {
+    uint16_t Controls, PLines;
+    double Metres;
+    int Length;
+  };
+  const TCase cases[] = {{10, 5, 0.01, 10}, {10, 20000, 4, 8000}, {10, 2, 0.1, 50}, {10, 5, 0, 5}};
+  for (const TCase& k : cases) {
+    SCOPED_TRACE(k.PLines);
+    auto p = MakePattern(0, k.Controls, k.PLines, 1);
+    p->Settings->NeedleSpacing = p->Settings->PLineSpacing = 1.0f;
+    EXPECT_EQ(GoodsAcross(*p, k.Metres).PLines, k.Length);
+  }
+}
+
 // A pan moves what is in sight and draws the strips it uncovers: the same pixels as drawing
 // the view afresh, also where it stops at the goods' edge or jumps further than the box.
 TEST_F(Preview, APanShowsWhatAFreshDrawingShows) {

@@ -222,12 +222,19 @@ int SeamDrop(const OPattern& pattern) {
   return drop;
 }
 
+int GoodsLength(const OPattern& pattern, int controls) {
+  const TCellSize size = CellSizeOf(pattern);
+  const double width = controls * size.Across;
+  const double length = std::clamp(2.0 * pattern.NoPLines * size.Along, width / 2, width * 2);
+  return static_cast<int>(std::clamp(std::round(length / size.Along), 1.0, MaxGoodsControls));
+}
+
 TGoodsLayout GoodsAcross(const OPattern& pattern, double widthMetres) {
   if (!(widthMetres > 0))
     return {pattern.NoControls, pattern.NoPLines, 0};
   const double controls = std::round(widthMetres * 1000 / CellSizeOf(pattern).Across);
   const int across = static_cast<int>(std::clamp(controls, 1.0, MaxGoodsControls));
-  return {across, 2 * pattern.NoPLines, SeamDrop(pattern)};
+  return {across, GoodsLength(pattern, across), SeamDrop(pattern)};
 }
 
 OPreview::OPreview(const OPattern& pattern) : Pattern(pattern) {
@@ -241,7 +248,7 @@ void OPreview::Refresh() {
   if (OwnWidth) {
     Layout = GoodsAcross(p, 0);
   } else {
-    Layout.PLines = 2 * p.NoPLines;
+    Layout.PLines = GoodsLength(p, Layout.Controls);
     Layout.Drop = SeamDrop(p);
   }
   ColourOf.assign(size_t{p.NoYarnTypes} + 1, {});

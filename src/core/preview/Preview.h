@@ -71,9 +71,13 @@ struct TGoodsLayout {
 // (as the half-drop wizard lays it at an odd number of half tiles). Where no drop continues
 // the repeat, the one that leaves the smaller step across at the seam.
 int SeamDrop(const OPattern& pattern);
-// Goods `widthMetres` wide, with two pattern lengths so that the match shows; the pattern
-// alone when the width is not positive.
+// Goods `widthMetres` wide, GoodsLength long so that the match shows; the pattern alone
+// when the width is not positive.
 TGoodsLayout GoodsAcross(const OPattern& pattern, double widthMetres);
+// The PLines goods this many controls wide show: two pattern lengths, but never longer than
+// twice the width nor shorter than half of it, so that a long pattern on narrow goods (or a
+// short one on wide goods) still makes a picture rather than a sliver.
+int GoodsLength(const OPattern& pattern, int controls);
 
 // A rectangle of output pixels, Right and Bottom exclusive.
 struct TPixelRect {
