@@ -184,12 +184,13 @@ int SeamDrop(const OPattern& pattern) {
   // The repeat across is the smallest step a block of the same band is copied by; a block of
   // a later band copied sideways by part of it is the drop the repeat holds (target cell
   // (c + step, p + down) shows source cell (c, p)).
-  int32_t across = 0, step = 0, down = 0;
+  // In 64 bits: a section read from a file may lie anywhere until it is applied.
+  int64_t across = 0, step = 0, down = 0;
   for (int i = 0; i < pattern.Sections->Count(); ++i) {
     const OSection& s = *pattern.Sections->Get(i);
     if (s.HFlip || s.VFlip || s.Rotation)
       continue;
-    const int32_t shift = s.TargetArea.Left - s.SourceArea.Left;
+    const int64_t shift = int64_t{s.TargetArea.Left} - s.SourceArea.Left;
     if (s.TargetArea.Top == s.SourceArea.Top && shift != 0)
       across = across ? std::min(across, std::abs(shift)) : std::abs(shift);
   }
@@ -197,29 +198,29 @@ int SeamDrop(const OPattern& pattern) {
     across = pc;
   for (int i = 0; i < pattern.Sections->Count() && down == 0; ++i) {
     const OSection& s = *pattern.Sections->Get(i);
-    const int32_t shift = s.TargetArea.Left - s.SourceArea.Left;
+    const int64_t shift = int64_t{s.TargetArea.Left} - s.SourceArea.Left;
     if (!s.HFlip && !s.VFlip && !s.Rotation && s.TargetArea.Top > s.SourceArea.Top &&
         shift % across != 0) {
       step = (shift % across + across) % across;
-      down = (s.TargetArea.Top - s.SourceArea.Top) % pp;
+      down = (int64_t{s.TargetArea.Top} - s.SourceArea.Top) % pp;
     }
   }
   // The next width starts where the pattern starts: it continues the repeat when the width
   // ends at a whole repeat across (no drop), or at a step of the drop, whose PLines it then
   // makes up (a step back, the other way).
-  auto gap = [across](int32_t a, int32_t b) {
-    const int32_t d = ((a - b) % across + across) % across;
+  auto gap = [across](int64_t a, int64_t b) {
+    const int64_t d = ((a - b) % across + across) % across;
     return std::min(d, across - d);
   };
-  const int32_t end = pc % across;
-  int drop = 0, best = gap(end, 0);
+  const int64_t end = pc % across;
+  int64_t drop = 0, best = gap(end, 0);
   if (down != 0)
     for (const auto& [to, by] : {std::pair{step, pp - down}, {across - step, down}})
       if (gap(end, to) < best) {
         best = gap(end, to);
         drop = by % pp;
       }
-  return drop;
+  return static_cast<int>(drop);
 }
 
 int GoodsLength(const OPattern& pattern, int controls) {
