@@ -65,6 +65,11 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
     const std::string longest(255 - 1 - c.Ext.size(), 'L');
     if (full)
       fs::create_symlink("/dev/full", Current.File("full." + c.Ext));
+    // Pipes no reader opens: writing to one would wait for ever.
+    for (const std::string& name : {"fifo." + c.Ext, std::string("fifoset.DAT")}) {
+      if (!fs::is_fifo(Current.File(name)))
+        ASSERT_EQ(::mkfifo(Current.File(name).c_str(), 0600), 0);
+    }
     // The output, the exit status, and the file that may change.
     const struct {
       std::string Out;
@@ -80,6 +85,10 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
         {longest + "." + c.Ext, single ? 0 : -1, longest + "."},
         {"-", single ? 0 : 2, ""},
         {"out.gif", c.Ext == "bmp" || c.Ext == "png" ? 2 : -1, ""},
+        {"fifo." + c.Ext, 1, ""},
+        {"/dev/null", c.Ext == "bmp" || c.Ext == "png" || c.Ext == "json" ? -1 : 1, ""},
+        {"fifoset.TUF", single ? -1 : 1, ""},
+        {"." + c.Ext, single ? -1 : 1, ""},
     };
     for (const auto& k : cases) {
       if (k.Status < 0 || k.Out.empty())
