@@ -3,7 +3,6 @@
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
-#include <tuple>
 
 #include "files/Export.h"
 
@@ -123,41 +122,30 @@ TEST_F(Export, StopsAtTheFirstFileThatFails) {
 }
 
 TEST_F(Export, LeavesTheOldSetWholeWhenAnyOfItsFilesCannotBeReplacedOrRemoved) {
-  auto states = MakePattern(0, 10, 3, 3);
-  auto colours = MakePattern(11, 20, 30, 3);
+  auto states = MakePattern(0, 10, 3, 3), colours = MakePattern(11, 20, 30, 3);
   for (int pl = 1; pl <= 30; ++pl)
     for (int c = 1; c <= 20; ++c)
       colours->SetMachineColour(c, pl, 1);
   TTempDir d;
   ASSERT_EQ(::mkfifo(d.File("P.DAT").c_str(), 0600), 0);
+  ASSERT_TRUE(ExportAs(*states, d.File("X.TUF")));
+  const Bytes old = Cat({FileBytes(d.File("X.TUF")), FileBytes(d.File("X.DAT"))});
+  std::filesystem::remove(d.File("X.CLR")); // the colour export must remove it: a folder now
+  std::filesystem::create_directory(d.File("X.CLR"));
   const std::string noFile = "\": not a regular file but ";
-  // The name given, what lies in the set's place, and the error.
-  const std::tuple<std::string, std::string, std::string> cases[] = {
-      // The colour export must remove the old colour file, which became a folder.
-      {"X.TUF", "X.CLR", "Cannot delete file \"" + d.File("X.CLR") + "\". Is a directory"},
-      // Opening a pipe would wait for a reader; a device takes bytes where it is.
-      {"P.TUF", "", "Cannot create file \"" + d.File("P.DAT") + noFile + "a pipe"},
-      {"/dev/null", "", "Cannot create file \"/dev/null" + noFile + "a device"},
-      {".TUF", "", "Error, filename can not be empty: " + d.File(".TUF")},
+  const std::pair<std::string, std::string> cases[] = {
+      {d.File("X.TUF"), "Cannot delete file \"" + d.File("X.CLR") + "\". Is a directory"},
+      {d.File("P.TUF"), "Cannot create file \"" + d.File("P.DAT") + noFile + "a pipe"},
+      {"/dev/null", "Cannot create file \"/dev/null" + noFile + "a device"},
+      {d.File(".TUF"), "Error, filename can not be empty: " + d.File(".TUF")},
   };
-  for (const auto& [name, folder, error] : cases) {
-    SCOPED_TRACE(name);
-    const std::string file = name[0] == '/' ? name : d.File(name);
-    if (!folder.empty()) {
-      ASSERT_TRUE(ExportAs(*states, file));
-      std::filesystem::remove(d.File(folder));
-      std::filesystem::create_directory(d.File(folder));
-    }
-    const auto before = FilesIn(d.Path);
-    const Bytes tuf = folder.empty() ? Bytes{} : FileBytes(file);
+  for (const auto& [file, error] : cases) {
     UI.Shown.clear();
     EXPECT_FALSE(ExportAs(*colours, file));
     EXPECT_EQ(UI.Errors(), Names{error});
-    EXPECT_EQ(FilesIn(d.Path), before);
-    if (!folder.empty()) {
-      EXPECT_EQ(FileBytes(file), tuf);
-    }
+    EXPECT_EQ(FilesIn(d.Path), (Names{"P.DAT", "X.CLR", "X.DAT", "X.TUF"}));
   }
+  EXPECT_EQ(Cat({FileBytes(d.File("X.TUF")), FileBytes(d.File("X.DAT"))}), old);
   EXPECT_FALSE(std::filesystem::exists("/dev/null.DAT"));
 }
 
