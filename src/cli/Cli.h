@@ -32,6 +32,10 @@ class TCliPlatform : public ODirectPlatform {
 public:
   TCliPlatform();
   std::string SavingFile;
+  // The pattern file the command works on: the texts that speak of its content without
+  // naming it (a section outside the pattern, what the colour file cannot hold) name it.
+  std::string PatternFile;
+  std::string NamingPattern(const std::string& text) const;
   // The option that answers OK to a question, when the command offers one.
   std::string YesOption;
   // Each text once: a pattern's problem comes up at every step that checks it.
@@ -88,13 +92,18 @@ struct TDrawCommandTool {
 // The draw command with its line, rect, fill, pick and paste.
 void AddDrawCommand(CLI::App& app, TCommands& commands);
 // Whole numbers from "A,B,...", as many as `ranges` has, each within its range; `what`
-// names the form for the usage error.
+// names the form ("X1,Y1,V") and so the number a usage error blames.
 std::vector<int> NumberList(const std::string& text, const std::vector<std::pair<int, int>>& ranges,
                             const std::string& what);
+// The range of each number of a form: X from 0 to width - 1, Y to height - 1, any other
+// (V) to `colours`.
+std::vector<std::pair<int, int>> NumberRanges(const std::string& form, int width, int height,
+                                              int colours);
 
 // Checked before anything is opened, so that a refused command leaves every file as it was:
-// the output is none of the inputs (after links are followed), its folder can take it, and
-// an image's name says a format we write. A file set is not written to standard output
+// the output is none of the inputs (after links are followed), it is no folder, pipe,
+// device, link loop or read-only file, its folder can take it, and an image's name says a
+// format we write. A file set is not written to standard output
 // ("-"), and its flow checks the folder itself.
 enum class TOutputKind { Any, Image, FileSet };
 void CheckOutput(const std::string& out, const std::vector<std::string>& inputs,

@@ -16,20 +16,37 @@ namespace quillane {
 std::vector<int> NumberList(const std::string& text, const std::vector<std::pair<int, int>>& ranges,
                             const std::string& what) {
   std::vector<int> numbers;
-  size_t at = 0;
+  size_t at = 0, nameAt = 0;
   for (const auto& [low, high] : ranges) {
-    const size_t end = numbers.size() + 1 < ranges.size() ? text.find(',', at) : text.size();
-    const std::optional<int64_t> n =
-        end == std::string::npos
-            ? std::nullopt
-            : DecimalNumber(std::string_view(text).substr(at, end - at), low, high);
+    const bool last = numbers.size() + 1 == ranges.size();
+    const size_t end = last ? text.size() : text.find(',', at);
+    const size_t nameEnd = std::min(what.find(',', nameAt), what.size());
+    if (end == std::string::npos || (last && text.find(',', at) != std::string::npos))
+      throw CLI::ValidationError(what, "expected " + what + ": " + text);
+    // The number at fault is named, so that a script's author need not guess which.
+    const std::string_view number = std::string_view(text).substr(at, end - at);
+    const std::optional<int64_t> n = DecimalNumber(number, low, high);
     if (!n)
-      throw CLI::ValidationError(what, "expected " + what +
-                                           " within the picture and the palette: " + text);
+      throw CLI::ValidationError(what, what.substr(nameAt, nameEnd - nameAt) +
+                                           " must be a whole number from " + std::to_string(low) +
+                                           " to " + std::to_string(high) + ": " + text);
     numbers.push_back(static_cast<int>(*n));
     at = end + 1;
+    nameAt = nameEnd + 1;
   }
   return numbers;
+}
+
+std::vector<std::pair<int, int>> NumberRanges(const std::string& form, int width, int height,
+                                              int colours) {
+  std::vector<std::pair<int, int>> ranges;
+  for (size_t at = 0;; at = form.find(',', at) + 1) {
+    ranges.push_back(form[at] == 'X'   ? std::pair(0, width - 1)
+                     : form[at] == 'Y' ? std::pair(0, height - 1)
+                                       : std::pair(0, colours));
+    if (form.find(',', at) == std::string::npos)
+      return ranges;
+  }
 }
 
 namespace {
@@ -53,13 +70,9 @@ struct TScriptView {
 };
 
 // The ranges of X, Y and V on the job's picture and palette.
-std::vector<std::pair<int, int>> Ranges(const TDrawJob& job, const char* form) {
-  std::vector<std::pair<int, int>> ranges;
-  for (const char* f = form; *f; ++f)
-    ranges.push_back(*f == 'X'   ? std::pair(0, job.Picture.Width - 1)
-                     : *f == 'Y' ? std::pair(0, job.Picture.Height - 1)
-                                 : std::pair(0, int{job.Pattern.Palette->NoColours()}));
-  return ranges;
+std::vector<std::pair<int, int>> Ranges(const TDrawJob& job, const std::string& form) {
+  return NumberRanges(form, job.Picture.Width, job.Picture.Height,
+                      job.Pattern.Palette->NoColours());
 }
 
 // A press at the first pixel and a release at the second with the colour; a refusal fails
@@ -68,8 +81,8 @@ std::vector<std::pair<int, int>> Ranges(const TDrawJob& job, const char* form) {
 bool Drag(TDrawJob& job, TDrawTool tool, uint32_t shift) {
   const std::string& text = job.Words[0];
   const bool two = tool != TDrawTool::Fill;
-  const std::vector<int> n =
-      NumberList(text, Ranges(job, two ? "XYXYV" : "XYV"), two ? "X1,Y1,X2,Y2,V" : "X,Y,V");
+  const std::string form = two ? "X1,Y1,X2,Y2,V" : "X,Y,V";
+  const std::vector<int> n = NumberList(text, Ranges(job, form), form);
   TScriptView view(job, tool);
   view.Colours.LeftIndex = static_cast<uint8_t>(n.back());
   const TViewInput from = view.At(n[0], n[1], shift);
@@ -104,7 +117,7 @@ std::vector<TDrawCommandTool> Tools() {
            }),
       Tool("pick", "X,Y",
            [](TDrawJob& job) {
-             const std::vector<int> n = NumberList(job.Words[0], Ranges(job, "XY"), "X,Y");
+             const std::vector<int> n = NumberList(job.Words[0], Ranges(job, "X,Y"), "X,Y");
              const std::optional<uint8_t> v =
                  PickPixel(job.Pattern, job.Picture, job.View, {n[0], n[1]});
              if (!v)
@@ -123,6 +136,14 @@ std::vector<TDrawCommandTool> Tools() {
   tools[4].Words = 2;
   tools[4].Inputs = DrawPasteInputs;
   return tools;
+}
+
+// What can be judged without the pattern is judged before it is opened: a number that no
+// picture or palette takes.
+void CheckNumbersBeforeOpening(const TDrawCommandTool& tool,
+                               const std::vector<std::string>& words) {
+  if (tool.Words == 1)
+    NumberList(words[0], NumberRanges(tool.Usage, INT32_MAX, INT32_MAX, 255), tool.Usage);
 }
 
 } // namespace
@@ -176,6 +197,7 @@ void AddDrawCommand(CLI::App& app, TCommands& commands) {
                           throw CLI::RequiredError("--output");
                         if (a->Words.size() != tool->Words)
                           throw CLI::ValidationError("WORDS", a->Tool + " takes " + tool->Usage);
+                        CheckNumbersBeforeOpening(*tool, a->Words);
                         if (tool->Writes) {
                           std::vector<std::string> inputs{a->In};
                           if (tool->Inputs)

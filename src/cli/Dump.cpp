@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <functional>
 #include <iostream>
 
@@ -30,6 +31,12 @@ Json SettingsJson(const OSettings& s) {
       [&](const char* name, const auto& field) {
         if constexpr (requires { field.Text(); })
           j[name] = Windows1252ToUtf8(field.Text());
+        else if constexpr (std::is_floating_point_v<std::decay_t<decltype(field)>>)
+          // JSON has no NaN or infinity and would print null, as if the field were missing:
+          // a damaged value is shown as what it is, in the words JavaScript uses.
+          j[name] = std::isfinite(field) ? Json(field)
+                    : std::isnan(field)  ? Json("NaN")
+                                         : Json(field > 0 ? "Infinity" : "-Infinity");
         else
           j[name] = field;
       },

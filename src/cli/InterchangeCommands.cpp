@@ -66,7 +66,8 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
     cmd->add_flag("--yes", a->Yes, "Answer OK when the export asks whether to export anyway");
     commands.push_back({cmd, [a] {
                           // The companions take the control file's base name in its folder.
-                          const std::string base = StripExtension(a->Out);
+                          const std::string base =
+                              JoinPath(FolderOf(a->Out), StripExtension(a->Out));
                           for (const std::string& out : {a->Out, base + ".DAT", base + ".CLR"})
                             CheckOutput(out, {a->In}, TOutputKind::FileSet);
                           std::unique_ptr<OPattern> pattern = OpenPatternToChange(a->In);

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Cli.h"
@@ -32,24 +31,17 @@ void CheckOutput(const std::string& out, const std::vector<std::string>& inputs,
   for (const std::string& in : inputs)
     if (fs::equivalent(out, in, ec))
       throw CLI::ValidationError(option, "would write over the input file " + in);
-  // A link loop names no file to write through to; replacing the link would lose it.
-  struct stat named {};
-  if (::stat(out.c_str(), &named) != 0 && errno == ELOOP)
-    throw TCliFailure("Cannot create file \"" + out + "\". " + std::strerror(ELOOP));
-  // A device or pipe takes the bytes where it is; a file needs a folder that takes it. A
-  // file set's flow reports its own folder failure.
+  // A link loop, a folder, a pipe, a device or a read-only file is no output; "-" streams.
+  if (std::optional<std::string> refusal = ReplaceRefusal(out))
+    throw TCliFailure(*refusal);
+  // A file needs a folder that takes it. A file set's flow reports its own folder failure.
   if (kind == TOutputKind::FileSet)
-    return;
-  const fs::file_status status = fs::status(out, ec);
-  if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status))
     return;
   std::string folder = FolderOf(fs::weakly_canonical(out, ec).string());
   if (folder.empty())
     folder = ".";
   int error = 0;
-  if (fs::is_directory(status))
-    error = EISDIR;
-  else if (!fs::is_directory(folder, ec))
+  if (!fs::is_directory(folder, ec))
     error = fs::exists(folder, ec) ? ENOTDIR : ENOENT;
   else if (::access(folder.c_str(), W_OK | X_OK) != 0)
     error = errno;

@@ -22,6 +22,8 @@
 namespace quillane {
 
 std::unique_ptr<OPattern> OpenPattern(const std::string& path, bool applySections) {
+  if (auto* platform = dynamic_cast<TCliPlatform*>(&g.UI()))
+    platform->PatternFile = path;
   std::unique_ptr<OPattern> pattern;
   try {
     pattern = ReadPatternFile(path, applySections);
@@ -112,19 +114,13 @@ struct TPaintStroke {
   int X, Y, V;
 };
 
-TPaintStroke ParseStroke(const std::string& text) {
-  // Each number whole and in range: 4294967296 is no way of writing 0.
-  const size_t first = text.find(','), second = text.find(',', first + 1);
-  std::optional<int64_t> x, y, v;
-  if (first != std::string::npos && second != std::string::npos) {
-    const std::string_view t = text;
-    x = DecimalNumber(t.substr(0, first), INT32_MIN, INT32_MAX);
-    y = DecimalNumber(t.substr(first + 1, second - first - 1), INT32_MIN, INT32_MAX);
-    v = DecimalNumber(t.substr(second + 1), 0, 255);
-  }
-  if (!x || !y || !v)
-    throw CLI::ValidationError("X,Y,V", "expected X,Y,V with V from 0 to 255: " + text);
-  return {static_cast<int>(*x), static_cast<int>(*y), static_cast<int>(*v)};
+// Each number whole and in range: 4294967296 is no way of writing 0. The picture's and the
+// palette's own sizes are checked once the pattern is open.
+TPaintStroke ParseStroke(const std::string& text, int width = INT32_MAX, int height = INT32_MAX,
+                         int colours = 255) {
+  const std::vector<int> n =
+      NumberList(text, NumberRanges("X,Y,V", width, height, colours), "X,Y,V");
+  return {n[0], n[1], n[2]};
 }
 
 // Each pixel a click of the left button in the view, at zoom 1 with the whole picture in
@@ -294,16 +290,9 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                           OPicture& picture = PictureNumber(*pattern, a->Picture);
                           const TView view = ViewNumber(a->View);
                           // The view ignores such presses; asked for by name they are mistakes.
-                          for (const TPaintStroke& s : strokes)
-                            if (s.X < 0 || s.Y < 0 || s.X >= picture.Width ||
-                                s.Y >= picture.Height || s.V > pattern->Palette->NoColours())
-                              throw CLI::ValidationError(
-                                  "X,Y,V", "the picture is " + std::to_string(picture.Width) +
-                                               " x " + std::to_string(picture.Height) +
-                                               " pixels and the palette has colours 0 to " +
-                                               std::to_string(pattern->Palette->NoColours()) +
-                                               ": " + std::to_string(s.X) + "," +
-                                               std::to_string(s.Y) + "," + std::to_string(s.V));
+                          for (const std::string& text : a->Strokes)
+                            ParseStroke(text, picture.Width, picture.Height,
+                                        pattern->Palette->NoColours());
                           PaintAsPresses(*pattern, picture, view, strokes);
                           SavePattern(*pattern, a->Out);
                           return 0;

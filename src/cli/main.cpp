@@ -1,6 +1,7 @@
 #include <QtGlobal>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -46,11 +47,25 @@ std::string PlainDecimal(std::string& text) {
   return DecimalNumber(text, INT64_MIN, INT64_MAX) ? "" : "not a decimal number: " + text;
 }
 
+// A real number the same way: digits with at most one point, a '-' before them, nothing else
+// (no "0x10", no " 1", no "1e3", no "inf").
+std::string PlainReal(std::string& text) {
+  const size_t digits = text.rfind('-', 0) == 0 ? 1 : 0;
+  const std::string body = text.substr(digits);
+  const size_t point = body.find('.');
+  const bool plain = body.find_first_not_of("0123456789.") == std::string::npos &&
+                     body.find_first_of("0123456789") != std::string::npos &&
+                     (point == std::string::npos || body.find('.', point + 1) == std::string::npos);
+  return plain ? "" : "not a decimal number: " + text;
+}
+
 void RequirePlainDecimals(CLI::App& app) {
   for (CLI::Option* option : app.get_options()) {
     const std::string type = option->get_type_name();
     if (type.rfind("INT", 0) == 0 || type.rfind("UINT", 0) == 0)
       option->check(CLI::Validator(PlainDecimal, ""));
+    else if (type.rfind("FLOAT", 0) == 0)
+      option->check(CLI::Validator(PlainReal, ""));
   }
   for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
     RequirePlainDecimals(*sub);
@@ -75,7 +90,14 @@ void TCliPlatform::ShowError(const std::string& text) {
   if (!ErrorsPrinted.insert(text).second)
     return;
   PrintLine(!SavingFile.empty() && text == "Error saving tuft file" ? text + ": " + SavingFile
-                                                                    : text);
+                                                                    : NamingPattern(text));
+}
+
+std::string TCliPlatform::NamingPattern(const std::string& text) const {
+  const bool aboutPattern = text.starts_with("Section #") ||
+                            text.starts_with("Error, the colour file can hold") ||
+                            text.starts_with("The control settings give no PLine spacing");
+  return !PatternFile.empty() && aboutPattern ? text + ": " + PatternFile : text;
 }
 
 void TCliPlatform::ShowMessage(const std::string& text) {
@@ -122,6 +144,9 @@ std::string PrintableLine(const std::string& text) {
 
 int main(int argc, char** argv) {
   qInstallMessageHandler(Quiet);
+  // Past a file size limit a write fails with its reason, which names the file and lets
+  // the temporary be removed, rather than the signal ending the command silently.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app{"Quillane: tufting pattern design from the command line", "quillane-cli"};
   app.set_version_flag("--version", "quillane-cli " + g.Version.ProductVersion + " (" +
                                         g.Version.FileVersion + ")");
@@ -175,12 +200,14 @@ int main(int argc, char** argv) {
     try {
       status = command.Run();
     } catch (const CLI::ParseError& e) {
+      // A number the pattern shows out of range is a usage error like any other.
       PrintLine(e.what());
+      PrintLine("Run with --help for more information.");
       return 2;
     } catch (const std::exception& e) {
       // An empty message was shown already, by the platform.
       if (*e.what())
-        PrintLine(e.what());
+        PrintLine(platform.NamingPattern(e.what()));
       return 1;
     }
     return StandardOutputWritten() ? status : 1;

@@ -1,5 +1,7 @@
 #include "CliSupport.h"
 
+#include <limits>
+
 #include "model/Pattern.h"
 #include "setup/Settings.h"
 
@@ -22,6 +24,9 @@ TEST_F(Cli, UsageErrorsExitTwo) {
       {"paint a.pat --picture 4294967297 --view machine 0,0,1 -o b.pat", 2},
       {"paint a.pat --picture 0x1 --view machine 0,0,1 -o b.pat", 2},
       {"wizard plain --controls 10 --plines 1e1 -o b.pat", 2},
+      {"render a.pat --preview --width-m=\t1 -o b.png", 2},
+      {"render a.pat --preview --width-m=-.5 -o b.png", 2},
+      {"render a.pat --preview --width-m 0.5 -o b.png", 0},
       {"paint a.pat --picture 1 --view machine 99,99,2 -o b.pat", 0},
   };
   for (const auto& [line, status] : cases)
@@ -33,6 +38,8 @@ TEST_F(Cli, DumpShowsASettingsFileWrittenByTheExportFlow) {
   OSettings s(none);
   s.SetDefaults();
   s.SetStyleCode("Caf\xE9");
+  s.PLineSpacing = std::numeric_limits<float>::quiet_NaN();
+  s.NeedleSpacing = -std::numeric_limits<float>::infinity();
   const std::string file = Current.File("X.SET");
   UI.FileAnswers.push_back(file);
   s.Export();
@@ -42,6 +49,9 @@ TEST_F(Cli, DumpShowsASettingsFileWrittenByTheExportFlow) {
   ASSERT_EQ(r.Status, 0) << r.Err;
   nlohmann::json j = r.Json();
   EXPECT_EQ(j["StyleCode"], "Caf\xC3\xA9") << "texts come out as UTF-8";
+  // JSON would print null, as if the field were missing.
+  EXPECT_EQ(j["PLineSpacing"], "NaN");
+  EXPECT_EQ(j["NeedleSpacing"], "-Infinity");
 }
 
 TEST_F(Cli, DumpOfAMissingFileUsesTheProgramsMessage) {

@@ -38,8 +38,7 @@ TEST_F(DrawCli, ToolsDrawAsPressesAndRefuseWhatTheyCannotDo) {
       {"draw wall.pat --picture 1 --view machine fill 0,0,5 -o out.pat", nullptr, 1,
        "0,0,5: Palette Color 5 has no state for Yarn Type A in the machine table"},
       {"draw a.pat --picture 1 --view machine line 0,0,100,0,1 -o out.pat", nullptr, 2,
-       "X1,Y1,X2,Y2,V: expected X1,Y1,X2,Y2,V within the picture and the palette: "
-       "0,0,100,0,1"},
+       "X1,Y1,X2,Y2,V: X2 must be a whole number from 0 to 99: 0,0,100,0,1"},
       {"draw a.pat --picture 1 --view machine fill 0,0,1 --brush 3 -o out.pat", nullptr, 2,
        "--brush: fill does not take --brush"},
       {"draw a.pat --picture 1 --view machine pick 0,0 -o out.pat", nullptr, 2,

@@ -55,7 +55,9 @@ TEST_F(InterchangeCli, ProblemsAreSaidOnceAndFailOnlyWhatWrites) {
   auto colours = MakePattern(11, 4, 2, 3);
   colours->SetMachineColour(1, 1, 16);
   SaveAs(*colours, "colours.pat");
-  const std::string invalid = "Section #1 invalid (outside boundary of pattern)\n";
+  auto crowded = MakePattern(0, 4, 2, 27);
+  SaveAs(*crowded, "crowded.pat");
+  const std::string invalid = "Section #1 invalid (outside boundary of pattern): bad.pat\n";
   const std::string question = RunLine(Current.Path, "export colours.pat C.TUF").Err;
   const std::tuple<std::string, int, std::string> cases[] = {
       // Reading commands say it and go on; writing ones fail.
@@ -63,7 +65,10 @@ TEST_F(InterchangeCli, ProblemsAreSaidOnceAndFailOnlyWhatWrites) {
       {"render bad.pat --picture 1 --view machine -o bad.bmp", 0, invalid},
       {"paint bad.pat --picture 1 --view machine 0,0,1 -o out.pat", 1, invalid},
       {"export bad.pat OUT.TUF", 1, invalid},
-      {"export colours.pat colours.pat", 2, "OUT: would write over the input file colours.pat\n"},
+      {"export crowded.pat OUT.TUF", 1,
+       "Error, the colour file can hold at most 26 yarn types; this pattern has 27: crowded.pat\n"},
+      {"export colours.pat colours.pat", 2,
+       "OUT: would write over the input file colours.pat\nRun with --help for more information.\n"},
       {"export colours.pat C.TUF", 1, question},
       {"export colours.pat C.TUF --yes", 0, question.substr(0, question.find('\n') + 1)},
   };

@@ -1,6 +1,7 @@
 #include "CliSupport.h"
 #include "InterchangeSupport.h"
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
@@ -64,6 +65,11 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
     const std::string longest(255 - 1 - c.Ext.size(), 'L');
     if (full)
       fs::create_symlink("/dev/full", Current.File("full." + c.Ext));
+    // Pipes no reader opens: writing to one would wait for ever.
+    for (const std::string& name : {"fifo." + c.Ext, std::string("fifoset.DAT")}) {
+      if (!fs::is_fifo(Current.File(name)))
+        ASSERT_EQ(::mkfifo(Current.File(name).c_str(), 0600), 0);
+    }
     // The output, the exit status, and the file that may change.
     const struct {
       std::string Out;
@@ -79,6 +85,10 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
         {longest + "." + c.Ext, single ? 0 : -1, longest + "."},
         {"-", single ? 0 : 2, ""},
         {"out.gif", c.Ext == "bmp" || c.Ext == "png" ? 2 : -1, ""},
+        {"fifo." + c.Ext, 1, ""},
+        {"/dev/null", c.Ext == "bmp" || c.Ext == "png" || c.Ext == "json" ? -1 : 1, ""},
+        {"fifoset.TUF", single ? -1 : 1, ""},
+        {"." + c.Ext, single ? -1 : 1, ""},
     };
     for (const auto& k : cases) {
       if (k.Status < 0 || k.Out.empty())
@@ -93,8 +103,10 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
         EXPECT_EQ(r.Err, "") << what;
         EXPECT_EQ(r.Out.empty(), k.Out != "-") << what;
       } else {
-        EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << what;
-        EXPECT_NE(r.Err.find(k.Out == "-" ? "standard output" : k.Out), std::string::npos) << what;
+        EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), k.Status == 2 ? 2 : 1) << what;
+        // A set's refusal may name the companion at fault.
+        const std::string named = single ? k.Out : k.Out.substr(0, k.Out.rfind('.'));
+        EXPECT_NE(r.Err.find(k.Out == "-" ? "standard output" : named), std::string::npos) << what;
       }
       // The export's companions take the name given, not the link's target.
       auto mayChange = [&](const std::string& file) {
@@ -139,7 +151,19 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
       {"--dir fifo new -o x.pat", 0, "Damaged default file ignored: fifo/DEFAULT.PAL"},
       {"--dir dir new -o x.pat", 0, "Damaged default file ignored: dir/DEFAULT.SET"},
       {"--dir zero new -o x.pat", 0, "Damaged default file ignored: zero/DEFAULT.PAT"},
-      {"paint in.pat --picture 1 --view machine 6,0,1 -o x.pat", 2, "6,0,1"},
+      {"paint in.pat --picture 1 --view machine 6,0,1 -o x.pat", 2,
+       "X must be a whole number "
+       "from 0 to 5: 6,0,1"},
+      // Judged before the pattern (which is not there) is opened, the number at fault named.
+      {"paint none.pat --picture 1 --view machine 4294967296,0,1 -o x.pat", 2, "X must be"},
+      {"paint none.pat --picture 1 --view machine 0,-1,1 -o x.pat", 2, "Y must be"},
+      {"draw none.pat --picture 1 --view machine line 0,0,1,1,256 -o x.pat", 2, "V must be"},
+      {"draw in.pat --picture 1 --view machine fill 0,4,1 -o x.pat", 2,
+       "Y must be a whole number "
+       "from 0 to 3: 0,4,1"},
+      {"render in.pat --preview --width-m 0x10 -o x.png", 2, "not a decimal number: 0x10"},
+      {"report in.pat --run-length 10 -o x.json", 1, "laid out in PLines: in.pat"},
+      {"render in.pat --preview --width-m 1e1 -o x.png", 2, "not a decimal number: 1e1"},
       {"import-bitmap painted.pat img.bmp --picture 1 --region 1 --view machine -o x.pat", 0,
        "0 cells changed"},
       {"import-bitmap painted.pat img.bmp --picture 1 --region 1 --view machine --dither ordered "
@@ -158,6 +182,7 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
                                 ? r.Err.substr(0, r.Err.size() - help.size())
                                 : r.Err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << row.Line << "\n" << r.Err;
+    EXPECT_EQ(r.Err.ends_with(help), row.Status == 2) << row.Line << "\n" << r.Err;
     EXPECT_NE(err.find(row.Says), std::string::npos) << row.Line << "\n" << r.Err;
     EXPECT_EQ(fs::exists(Current.File("x.pat")), row.Status == 0) << row.Line;
   }
@@ -168,6 +193,17 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
   if (fs::is_character_file("/dev/full")) {
     EXPECT_NE(std::system(dump.c_str()), 0);
   }
+
+  // Past the file size limit the write fails with its reason; no temporary is left.
+  const std::string limited = "cd " + ShellQuote(Current.Path) + " && ulimit -f 8 && " +
+                              ShellQuote(QUILLANE_CLI) +
+                              " wizard plain --controls 400 --plines 400 -o big.pat 2>err";
+  const int raw = std::system(limited.c_str());
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+  EXPECT_EQ(ReadText(Current.File("err")),
+            "Cannot write file \"big.pat\". " + std::string(std::strerror(EFBIG)) + "\n");
+  for (const auto& entry : fs::directory_iterator(Current.Path))
+    EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
 }
 
 TEST_F(OutputSafety, ConcurrentExportsToOneNameLeaveTheSetWholeAndOfOneWriter) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 #if defined(__GLIBC__)
@@ -189,6 +191,31 @@ TEST(AtomicWrite, RemovesOnlyTheTemporariesNoLiveWriterHolds) {
   live.Commit(); // its temporary is still there to be put in place
   EXPECT_EQ(FileBytes(target), first);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
+}
+
+// The rename that puts a save in place needs only the folder's permission: root may write
+// any file, so the save is made as nobody, who may write the folder but not the file.
+TEST(AtomicWrite, RefusesToReplaceAFileTheUserMayNotWrite) {
+  TTempDir dir;
+  const std::string file = dir.File("keep.pat");
+  WriteBytes(file, {1});
+  ASSERT_EQ(::chmod(file.c_str(), 0444) | ::chmod(dir.Path.c_str(), 0777), 0);
+  if (const pid_t child = ::fork(); child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(3);
+    try {
+      WriteFileAtomic(file, Bytes{2});
+    } catch (const EFCreateError& e) {
+      ::_exit(e.what() == "Cannot replace file \"" + file + "\": it is read-only" ? 0 : 2);
+    }
+    ::_exit(1);
+  } else {
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path), {}), 1); // no temporary
+  EXPECT_EQ(FileBytes(file), Bytes{1});
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "InterchangeSupport.h"
 
 #include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
 
 #include "files/Export.h"
 
@@ -117,6 +119,34 @@ TEST_F(Export, StopsAtTheFirstFileThatFails) {
   ASSERT_EQ(UI.Errors().size(), 1u);
   EXPECT_NE(UI.Errors()[0].find(d.File("RUG1.DAT")), std::string::npos) << UI.Errors()[0];
   EXPECT_EQ(FilesIn(d.Path), (Names{"RUG1.DAT"}));
+}
+
+TEST_F(Export, LeavesTheOldSetWholeWhenAnyOfItsFilesCannotBeReplacedOrRemoved) {
+  auto states = MakePattern(0, 10, 3, 3), colours = MakePattern(11, 20, 30, 3);
+  for (int pl = 1; pl <= 30; ++pl)
+    for (int c = 1; c <= 20; ++c)
+      colours->SetMachineColour(c, pl, 1);
+  TTempDir d;
+  ASSERT_EQ(::mkfifo(d.File("P.DAT").c_str(), 0600), 0);
+  ASSERT_TRUE(ExportAs(*states, d.File("X.TUF")));
+  const Bytes old = Cat({FileBytes(d.File("X.TUF")), FileBytes(d.File("X.DAT"))});
+  std::filesystem::remove(d.File("X.CLR")); // the colour export must remove it: a folder now
+  std::filesystem::create_directory(d.File("X.CLR"));
+  const std::string noFile = "\": not a regular file but ";
+  const std::pair<std::string, std::string> cases[] = {
+      {d.File("X.TUF"), "Cannot delete file \"" + d.File("X.CLR") + "\". Is a directory"},
+      {d.File("P.TUF"), "Cannot create file \"" + d.File("P.DAT") + noFile + "a pipe"},
+      {"/dev/null", "Cannot create file \"/dev/null" + noFile + "a device"},
+      {d.File(".TUF"), "Error, filename can not be empty: " + d.File(".TUF")},
+  };
+  for (const auto& [file, error] : cases) {
+    UI.Shown.clear();
+    EXPECT_FALSE(ExportAs(*colours, file));
+    EXPECT_EQ(UI.Errors(), Names{error});
+    EXPECT_EQ(FilesIn(d.Path), (Names{"P.DAT", "X.CLR", "X.DAT", "X.TUF"}));
+  }
+  EXPECT_EQ(Cat({FileBytes(d.File("X.TUF")), FileBytes(d.File("X.DAT"))}), old);
+  EXPECT_FALSE(std::filesystem::exists("/dev/null.DAT"));
 }
 
 TEST_F(Export, RefusesWhatTheFilesCannotHoldBeforeWritingAnything) {

@@ -87,6 +87,7 @@ TEST_F(Import, TuftFilesOfBothVariants) {
     int YarnTypes;
     std::vector<uint32_t> Palette; // the colours 1, 2, ... that are not the defaults
     const char* PassedOver = "";   // why the colour file was passed over, if it was
+    const char* Named = "b.clr";   // the file the warning names
   };
   // Colour of state s, yarn type y: 27 (s - 1) + y; yarn type y shows colours 2y - 1, 2y.
   Bytes clr = {2};
@@ -114,6 +115,9 @@ TEST_F(Import, TuftFilesOfBothVariants) {
       {"UTPA", Utpa, {}, 0, utpaCells, {1, 1, 2, 1}, 2, {}},
       {"control bytes 0", Cat({Text("4,2,1\r\n\"\",\"\"\r\n\x05\x0A"), {0, 0, 0, 0, 0}}), {}, 0,
        utpaCells, {1, 1, 1, 1}, 1, {}},
+      // No more yarn types than a colour file holds: a control naming more carries none.
+      {"control byte 255", Cat({Text("4,2,1\r\n\"\",\"\"\r\n\x05\x0A"), {1, 2, 255, 1, 0}}), {}, 0,
+       utpaCells, {1, 2, 0, 1}, 26, {}, "control 3 carries yarn type 255", "B.TUF"},
       {"colour file", Utpa, clr, 0, utpaCells, {2, 2, 1, 1}, 2, {1, 28, 2, 29}},
       // Passed over at state 2 of yarn type 2; the colours taken before stay.
       {"negative colour", Utpa, negative, 0, utpaCells, {1, 1, 2, 1}, 2, {1, 28, 2},
@@ -151,7 +155,7 @@ TEST_F(Import, TuftFilesOfBothVariants) {
     // The warning names the file and why; none when the colour file was taken or missing.
     if (*k.PassedOver)
       EXPECT_THAT(UI.Status, ::testing::AllOf(::testing::HasSubstr(k.PassedOver),
-                                              ::testing::HasSubstr(d.File("b.clr"))));
+                                              ::testing::HasSubstr(d.File(k.Named))));
     else
       EXPECT_EQ(UI.Status, "");
   }

@@ -396,9 +396,13 @@ TEST(PatternTree, AnOutsideChangeIsAskedAboutBeforeItIsOverwrittenAndAFileOpensO
   // The same file by another spelling is not read twice: its branch is selected.
   shell.Tree.Select(&shell.Tree.Root());
   const int created = OPattern::PatternsCreated();
-  shell.Tree.OpenPatternPath(dir.Path + "/sub/../good.pat");
-  EXPECT_EQ(shell.Tree.Registry().size(), 11u);
-  EXPECT_EQ(shell.Tree.Selected(), reloaded);
+  std::filesystem::create_symlink("good.pat", dir.File("link.pat"));
+  for (const std::string& other : {dir.Path + "/sub/../good.pat", dir.File("link.pat")}) {
+    shell.Tree.Select(&shell.Tree.Root());
+    shell.Tree.OpenPatternPath(other);
+    EXPECT_EQ(shell.Tree.Registry().size(), 11u) << other;
+    EXPECT_EQ(shell.Tree.Selected(), reloaded) << other;
+  }
   // A file that fails opens nothing and uses up no pattern number; one a Wizards import
   // reads says which.
   const std::string notPattern =

@@ -61,8 +61,15 @@ std::string KindOf(mode_t mode) {
   return "a device";
 }
 
-std::string NotRegular(const std::string& path, mode_t mode) {
-  return "Cannot open file \"" + path + "\": not a regular file but " + KindOf(mode);
+std::string NotRegular(const std::string& path, mode_t mode, const char* verb = "open") {
+  return std::string("Cannot ") + verb + " file \"" + path + "\": not a regular file but " +
+         KindOf(mode);
+}
+
+// Whether the user may not write the file, though the folder may let it be replaced.
+bool ReadOnly(const std::string& path) {
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 &&
+         (errno == EACCES || errno == EPERM);
 }
 } // namespace
 
@@ -233,20 +240,10 @@ TPendingWrite::TPendingWrite(const std::string& path, const std::function<int(in
     WriteDirect(STDOUT_FILENO, "standard output", write);
     return;
   }
-  // Opened by the name given: /dev/stdout's link names no file of its own.
-  struct stat old {};
-  if (::stat(path.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
-    throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(EISDIR));
-  if (::stat(path.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
-    OFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-    if (fd.Get() < 0)
-      throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
-    WriteDirect(fd.Get(), path, write);
-    if (::close(fd.Release()) != 0)
-      throw EWriteError(WriteFailureText(path, errno));
-    return;
-  }
+  if (std::optional<std::string> refusal = ReplaceRefusal(path))
+    throw EFCreateError(*refusal);
   Target = LinkTarget(path);
+  struct stat old {};
   if (::lstat(Target.c_str(), &old) == 0 && S_ISLNK(old.st_mode))
     throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(ELOOP));
   const bool existed = ::stat(Target.c_str(), &old) == 0;
@@ -354,6 +351,47 @@ void WriteFileAtomic(const std::string& path,
     }
     return 0;
   }).Commit();
+}
+
+std::optional<std::string> ReplaceRefusal(const std::string& path) {
+  if (path == StandardOutputName)
+    return std::nullopt;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT
+               ? std::nullopt
+               : std::optional("Cannot create file \"" + path + "\". " + std::strerror(errno));
+  if (S_ISDIR(st.st_mode))
+    return "Cannot create file \"" + path + "\". " + std::strerror(EISDIR);
+  // Opening a pipe waits for a reader and a device may act on what it is given: only
+  // standard output ("-") streams.
+  if (!S_ISREG(st.st_mode))
+    return NotRegular(path, st.st_mode, "create");
+  // The rename needs only the folder's permission: without this, a file the user may not
+  // write would be replaced by one of the user's own.
+  if (ReadOnly(path))
+    return "Cannot replace file \"" + path + "\": it is read-only";
+  return std::nullopt;
+}
+
+std::optional<std::string> RemoveRefusal(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0)
+    return errno == ENOENT
+               ? std::nullopt
+               : std::optional("Cannot delete file \"" + path + "\". " + std::strerror(errno));
+  if (S_ISDIR(st.st_mode))
+    return "Cannot delete file \"" + path + "\". " + std::strerror(EISDIR);
+  if (S_ISLNK(st.st_mode)) // the link goes, not what it names
+    return std::nullopt;
+  if (!S_ISREG(st.st_mode))
+    return NotRegular(path, st.st_mode, "delete");
+  const std::string folder = FolderOf(path);
+  if (::faccessat(AT_FDCWD, folder.empty() ? "." : folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    return "Cannot delete file \"" + path + "\". " + std::strerror(errno);
+  if (ReadOnly(path))
+    return "Cannot delete file \"" + path + "\": it is read-only";
+  return std::nullopt;
 }
 
 bool FileExists(const std::string& path) {

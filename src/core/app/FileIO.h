@@ -33,10 +33,11 @@ inline const std::string StandardOutputName = "-";
 // byte is on disk, so a failed write never destroys the previous file. The writer holds an
 // advisory lock on its temporary until it is renamed or removed; a successful write removes
 // the temporaries of the same file that no process holds (saves killed half-way). A link is
-// written through, beside its target (a link loop is refused); a device or pipe (and "-",
-// standard output) takes the bytes directly. Throws EFCreateError when the temporary
-// cannot be created (nothing is left behind) and EWriteError, naming the file and the
-// system's reason, when writing or the rename fails (the temporary is removed).
+// written through, beside its target (a link loop is refused); "-" is standard output,
+// which takes the bytes directly. Throws EFCreateError, before anything is written, for an
+// output ReplaceRefusal refuses and when the temporary cannot be created (nothing is left
+// behind), and EWriteError, naming the file and the system's reason, when writing or the
+// rename fails (the temporary is removed).
 void WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes);
 // The same for a file made of several parts, written in order without joining them first
 // (a pattern's cells go straight from its grid to the file).
@@ -48,8 +49,8 @@ void WriteFileAtomic(const std::string& path,
                      const std::function<std::span<const uint8_t>()>& next);
 
 // The first half of an atomic write, for files that must be replaced together: the bytes
-// go to a temporary beside the file they will replace (a link's target); a device, pipe or
-// standard output takes them directly. Commit puts the temporary in place; one that is
+// go to a temporary beside the file they will replace (a link's target); standard output
+// takes them directly. Commit puts the temporary in place; one that is
 // dropped uncommitted is removed. Throws as WriteFileAtomic does.
 class TPendingWrite {
 public:
@@ -84,6 +85,14 @@ public:
 private:
   int Fd;
 };
+
+// Why `path` (a link followed) may not be replaced by a file written there, or nothing: it
+// is a folder, a pipe, a device or a socket, a link loop, or a file the user may not write.
+// Standard output ("-") is never refused; a missing file neither.
+std::optional<std::string> ReplaceRefusal(const std::string& path);
+// The same for removing `path` (a link itself goes): a folder or other file that is not
+// regular, a read-only file, or a folder that does not let it go.
+std::optional<std::string> RemoveRefusal(const std::string& path);
 
 bool FileExists(const std::string& path);
 // Whether two names lead to one file, of any kind (std::filesystem::equivalent refuses two

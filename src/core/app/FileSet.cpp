@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -17,8 +18,12 @@ void WriteFileSetAtomic(std::span<const TFilePart> files, size_t& failed) {
   std::vector<TPendingWrite> pending;
   pending.reserve(files.size());
   for (failed = 0; failed < files.size(); ++failed) {
-    if (files[failed].Remove)
+    // A part that could not go would fail only after the others were put in place.
+    if (files[failed].Remove) {
+      if (std::optional<std::string> refusal = RemoveRefusal(files[failed].Path))
+        throw EWriteError(*refusal);
       continue;
+    }
     const std::span<const uint8_t> whole[] = {files[failed].Bytes};
     pending.emplace_back(files[failed].Path, whole);
   }

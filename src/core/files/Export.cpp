@@ -231,6 +231,11 @@ bool ExportControlFiles(OPattern& pattern) {
     ui.ShowError("Error, filename can not exceed 8 characters: " + base);
     return false;
   }
+  // ".TUF" would give hidden companions ".DAT" and ".CLR" that the controller never finds.
+  if (base.empty()) {
+    ui.ShowError("Error, filename can not be empty: " + fileName);
+    return false;
+  }
 
   const bool states = pattern.PatternMode == pmStates;
   TControlFileSet set;

@@ -136,6 +136,19 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
   uint8_t yarnTypes = 0;
   for (int c = 1; c <= t.NoControls(); ++c)
     yarnTypes = std::max(yarnTypes, fileYarn(c));
+  // A state pattern has no more yarn types than its colour file holds, or it could not be
+  // exported again. Past that the count is cut as the creel's validation cuts a control's
+  // yarn type: the controls that name more carry none, and the user is told.
+  constexpr uint8_t MostYarnTypes = TColorsFile::NoYarnTypes - 1;
+  if (yarnTypes > MostYarnTypes) {
+    int first = 1;
+    while (fileYarn(first) <= MostYarnTypes)
+      ++first;
+    g.UI().ShowWarning("Yarn types above " + std::to_string(MostYarnTypes) + " passed over: " +
+                       fileName + " (control " + std::to_string(first) + " carries yarn type " +
+                       std::to_string(fileYarn(first)) + "); such controls carry no yarn type.");
+    yarnTypes = MostYarnTypes;
+  }
   SetUpImportedPattern(*p, yarnTypes);
   p->Changed();
 

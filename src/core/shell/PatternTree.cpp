@@ -500,9 +500,11 @@ std::unique_ptr<OPattern> ReadPattern(const std::string& path) {
 
 OPatternUI* OPatternTree::PatternOfFile(const std::string& path) const {
   const std::string normal = NormalPatternPath(path);
+  // A link, a second mount or a hard link leads to the same file by another name.
   for (const auto& entry : Entries)
     if (auto* node = dynamic_cast<OPatternUI*>(entry.get()))
-      if (HasFile(*node->Pattern) && NormalPatternPath(node->Pattern->FileName) == normal)
+      if (HasFile(*node->Pattern) && (NormalPatternPath(node->Pattern->FileName) == normal ||
+                                      SameFile(node->Pattern->FileName, path)))
         return node;
   return nullptr;
 }
