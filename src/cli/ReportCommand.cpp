@@ -2,7 +2,6 @@
 // sheet as PDF.
 #include <QDate>
 #include <QGuiApplication>
-#include <charconv>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -42,6 +41,7 @@ Json ReportJson(const OPattern& pattern, const TProductionParameters& parameters
   p["tuftLength"] = parameters.TuftLength;
   p["coneWeight"] = parameters.ConeWeight;
   p["waste"] = parameters.Waste;
+  p["backupPackage"] = parameters.BackupPackage;
   Json& states = j["states"] = Json::array();
   for (size_t s = 1; s < f.TuftsPerState.size(); ++s)
     states.push_back({{"state", pattern.GetStateName(static_cast<int>(s))},
@@ -61,7 +61,8 @@ Json ReportJson(const OPattern& pattern, const TProductionParameters& parameters
                      {"length", y.Length},
                      {"weight", y.Weight},
                      {"weightWithWaste", y.WeightWithWaste},
-                     {"cones", y.Cones}});
+                     {"ends", y.Ends},
+                     {"packages", y.Packages}});
   const TNeedleBalance& b = f.Balance;
   j["balance"] = {{"min", b.Min},
                   {"mean", b.Mean},
@@ -75,40 +76,14 @@ Json ReportJson(const OPattern& pattern, const TProductionParameters& parameters
                  {"length", f.Length},
                  {"weight", f.Weight},
                  {"weightWithWaste", f.WeightWithWaste},
-                 {"cones", f.Cones}};
+                 {"packages", f.Packages}};
+  // The end whose package runs out first; left out when no needle takes yarn.
+  if (const TFirstEmpty& first = f.FirstEmpty; first.Control != 0)
+    j["firstEmpty"] = {{"control", first.Control},
+                       {"yarnType", YarnTypeLetter(first.YarnType)},
+                       {"weightWithWaste", first.WeightWithWaste},
+                       {"packages", first.Packages}};
   return j;
-}
-
-void PutNumber(std::string& out, double v) {
-  char buffer[32];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  out.append(buffer, error == std::errc() ? end : buffer);
-}
-
-// Two tables for a spreadsheet, a blank line between them; lengths in m, weights in kg.
-std::string ReportCsv(const TProductionFigures& f) {
-  std::string out = "control,yarnType,length_m,weight_kg\r\n";
-  for (const TNeedleFigures& n : f.Needles) {
-    out += std::to_string(n.Control) + "," + YarnTypeLetter(n.YarnType) + ",";
-    PutNumber(out, n.Length);
-    out += ",";
-    PutNumber(out, n.Weight);
-    out += "\r\n";
-  }
-  out += "\r\nyarnType,length_m,weight_kg,weightWithWaste_kg,cones\r\n";
-  auto row = [&](const std::string& name, double length, double weight, double withWaste,
-                 uint64_t cones) {
-    out += name + ",";
-    for (double v : {length, weight, withWaste}) {
-      PutNumber(out, v);
-      out += ",";
-    }
-    out += std::to_string(cones) + "\r\n";
-  };
-  for (const TYarnTypeFigures& y : f.YarnTypes)
-    row(YarnTypeLetter(y.YarnType), y.Length, y.Weight, y.WeightWithWaste, y.Cones);
-  row("total", f.Length, f.Weight, f.WeightWithWaste, f.Cones);
-  return out;
 }
 
 // Text on a PDF takes Qt's fonts, which take an application object. Nothing is shown, so
@@ -159,7 +134,7 @@ void AddReportCommand(CLI::App& app, TCommands& commands) {
          const bool given = !a->Parameters.empty();
          const std::string parametersFile = given ? a->Parameters : ProductionFileName(a->In);
          CheckOutput(a->Out, {a->In, parametersFile});
-         if (given && !FileExists(parametersFile))
+         if (given && NoSuchFile(parametersFile))
            throw TCliFailure("Error, production parameters file not found: " + parametersFile);
 
          std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
@@ -179,8 +154,9 @@ void AddReportCommand(CLI::App& app, TCommands& commands) {
            const std::string date = QDate::currentDate().toString(Qt::ISODate).toStdString();
            bytes = SheetPdfBytes(BuildSheet(*pattern, parameters, f, date), *pattern);
          } else {
-           const std::string text =
-               ext == ".csv" ? ReportCsv(f) : ReportJson(*pattern, parameters, f).dump(2) + "\n";
+           const std::string text = ext == ".csv"
+                                        ? ProductionCsv(*pattern, f)
+                                        : ReportJson(*pattern, parameters, f).dump(2) + "\n";
            bytes.assign(text.begin(), text.end());
          }
          try {

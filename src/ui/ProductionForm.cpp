@@ -3,9 +3,12 @@
 #include <cmath>
 #include <utility>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDate>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -77,29 +80,35 @@ void FitWidthToColumns(QTableWidget& table) {
 } // namespace
 
 TfmProduction::TfmProduction(ODesignUI& controller)
-    : TfmEditorForm(controller), laTotals(new QLabel(Panel1)),
+    : TfmEditorForm(controller), laTotals(new QLabel(Panel1)), laFirstEmpty(new QLabel(Panel1)),
       tbYarnTypes(new QTableWidget(Panel1)), laCreel(new QLabel(Panel1)),
       tbCreel(new QTableWidget(Panel1)), laBalance(new QLabel(Panel1)),
       pbNeedles(new TNeedleChart(Panel1)), buApply(AddButton("buApply", " &Apply ")),
       buSaveSheet(AddButton("buSaveSheet", " Save Sheet as P&DF... ")),
-      buPrint(AddButton("buPrint", " P&rint... ")), Pattern(*controller.Pattern),
-      Parameters(new QFormLayout) {
+      buSaveCsv(AddButton("buSaveCsv", " Save Figures as &CSV... ")),
+      buPrint(AddButton("buPrint", " P&rint... ")),
+      cbBackup(new QCheckBox(QStringLiteral("&Backup package on every needle end"), Panel1)),
+      Pattern(*controller.Pattern), Parameters(new QFormLayout) {
   setObjectName(QStringLiteral("fmProduction"));
   setWindowTitle(QStringLiteral("Production"));
   laTotals->setObjectName(QStringLiteral("laTotals"));
   laTotals->setAccessibleName(QStringLiteral("Totals"));
   laTotals->setTextInteractionFlags(Qt::TextSelectableByMouse);
   laTotals->setWordWrap(true);
+  laFirstEmpty->setObjectName(QStringLiteral("laFirstEmpty"));
+  laFirstEmpty->setAccessibleName(QStringLiteral("First package to run out"));
+  laFirstEmpty->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  laFirstEmpty->setWordWrap(true);
   laBalance->setObjectName(QStringLiteral("laBalance"));
   laBalance->setAccessibleName(QStringLiteral("Needle balance"));
   laBalance->setTextInteractionFlags(Qt::TextSelectableByMouse);
   laBalance->setWordWrap(true);
   tbYarnTypes->setObjectName(QStringLiteral("tbYarnTypes"));
   tbYarnTypes->setAccessibleName(QStringLiteral("Yarn types"));
-  tbYarnTypes->setColumnCount(5);
+  tbYarnTypes->setColumnCount(6);
   tbYarnTypes->setHorizontalHeaderLabels({QStringLiteral("Yarn type"), QStringLiteral("Length"),
                                           QStringLiteral("Weight"), QStringLiteral("With waste"),
-                                          QStringLiteral("Cones")});
+                                          QStringLiteral("Ends"), QStringLiteral("Packages")});
   tbYarnTypes->verticalHeader()->hide();
   tbYarnTypes->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tbYarnTypes->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -124,6 +133,7 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   top->setColumnStretch(1, 1);
   top->setRowStretch(1, 1);
   layout->addLayout(top, 1);
+  layout->addWidget(laFirstEmpty);
   layout->addWidget(laBalance);
   layout->addWidget(pbNeedles, 1);
   buApply->setEnabled(false);
@@ -133,6 +143,14 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   buPrint->setAccessibleName(QStringLiteral("Print"));
   connect(buSaveSheet, &QToolButton::clicked, this, &TfmProduction::SaveSheet);
   connect(buPrint, &QToolButton::clicked, this, &TfmProduction::PrintSheet);
+  buSaveCsv->setAccessibleName(QStringLiteral("Save Figures as CSV"));
+  connect(buSaveCsv, &QToolButton::clicked, this, &TfmProduction::SaveCsv);
+  cbBackup->setObjectName(QStringLiteral("cbBackup"));
+  cbBackup->setAccessibleName(QStringLiteral("Backup package on every needle end"));
+  connect(cbBackup, &QCheckBox::clicked, this, [this] {
+    Edited = true;
+    buApply->setEnabled(true);
+  });
 
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& change) {
     if (ChangesFigures(change))
@@ -152,12 +170,13 @@ void TfmProduction::RefreshGrids() {
   const TProductionView view =
       BuildProductionView(Pattern, ParametersFile, ParametersFileOf(Pattern));
   laTotals->setText(QString::fromStdString(view.Totals.empty() ? view.Problem : view.Totals));
+  laFirstEmpty->setText(QString::fromStdString(view.FirstEmpty));
   tbYarnTypes->setRowCount(static_cast<int>(view.YarnTypes.size()));
   for (int r = 0; r < tbYarnTypes->rowCount(); ++r) {
     const TYarnTypeRow& row = view.YarnTypes[static_cast<size_t>(r)];
-    const std::string* cells[] = {&row.YarnType, &row.Length, &row.Weight, &row.WithWaste,
-                                  &row.Cones};
-    for (int c = 0; c < 5; ++c) {
+    const std::string* cells[] = {&row.YarnType,  &row.Length, &row.Weight,
+                                  &row.WithWaste, &row.Ends,   &row.Packages};
+    for (int c = 0; c < 6; ++c) {
       auto* item = new QTableWidgetItem(QString::fromStdString(*cells[c]));
       item->setTextAlignment(c == 0 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
       tbYarnTypes->setItem(r, c, item);
@@ -215,43 +234,74 @@ void TfmProduction::ShowParameters() {
     same = Boxes[i]->accessibleName() == QString::fromStdString(fields[i].Label);
   if (!same) {
     // The pattern's states or yarn types changed: what was typed no longer fits.
+    // The backup's box stays: only the boxes of the states and yarn types go.
+    if (Parameters->rowCount() > 0)
+      Parameters->takeRow(cbBackup);
     while (Parameters->rowCount() > 0)
       Parameters->removeRow(0);
     Boxes.clear();
+    Units.clear();
     Edited = false;
+    auto edited = [this] {
+      Edited = true;
+      buApply->setEnabled(true);
+    };
     for (const TParameterField& field : fields) {
       auto* box = new QLineEdit(Panel1);
       const QString label = QString::fromStdString(field.Label);
       box->setAccessibleName(label);
-      connect(box, &QLineEdit::textEdited, this, [this] {
-        Edited = true;
-        buApply->setEnabled(true);
-      });
-      Parameters->addRow(label, box);
+      connect(box, &QLineEdit::textEdited, this, edited);
+      QComboBox* unit = nullptr;
+      if (field.Unit.empty()) {
+        Parameters->addRow(label, box);
+      } else {
+        unit = new QComboBox(Panel1);
+        unit->addItems({QStringLiteral("dtex"), QStringLiteral("Nm")});
+        unit->setAccessibleName(label + QStringLiteral(" unit"));
+        connect(unit, &QComboBox::activated, this, edited);
+        auto* row = new QHBoxLayout;
+        row->addWidget(box, 1);
+        row->addWidget(unit);
+        Parameters->addRow(label, row);
+      }
       Boxes.push_back(box);
+      Units.push_back(unit);
     }
+    Parameters->addRow(cbBackup);
     // New boxes land at the end of the focus chain; Tab goes through the tables, then the
     // boxes, then to Apply that takes them.
     QWidget* previous = tbCreel;
     setTabOrder(tbYarnTypes, tbCreel);
-    for (QLineEdit* box : Boxes)
-      setTabOrder(std::exchange(previous, box), box);
+    for (size_t i = 0; i < Boxes.size(); ++i) {
+      setTabOrder(std::exchange(previous, Boxes[i]), Boxes[i]);
+      if (Units[i])
+        setTabOrder(std::exchange(previous, Units[i]), Units[i]);
+    }
+    setTabOrder(std::exchange(previous, cbBackup), cbBackup);
     setTabOrder(previous, buApply);
   }
   if (Edited)
     return;
-  for (size_t i = 0; i < fields.size(); ++i)
+  for (size_t i = 0; i < fields.size(); ++i) {
     Boxes[i]->setText(QString::fromStdString(fields[i].Text));
+    if (Units[i])
+      Units[i]->setCurrentText(QString::fromStdString(fields[i].Unit));
+  }
+  cbBackup->setChecked(Shown.BackupPackage);
   buApply->setEnabled(false);
 }
 
 void TfmProduction::Apply() {
   CommitFocusedField();
-  std::vector<std::string> texts;
-  for (const QLineEdit* box : Boxes)
-    texts.push_back(box->text().toStdString());
+  std::vector<std::string> texts, units;
+  for (size_t i = 0; i < Boxes.size(); ++i) {
+    texts.push_back(Boxes[i]->text().toStdString());
+    units.push_back(Units[i] ? Units[i]->currentText().toStdString() : std::string());
+  }
+  TProductionParameters parameters = Shown;
+  parameters.BackupPackage = cbBackup->isChecked();
   try {
-    ApplyParameterFields(Pattern, Shown, texts);
+    ApplyParameterFields(Pattern, parameters, texts, units);
   } catch (const std::exception& e) {
     g.UI().ShowError(e.what());
     return;
@@ -281,12 +331,25 @@ void TfmProduction::SaveSheet() {
   }
 }
 
+void TfmProduction::SaveCsv() {
+  try {
+    const std::string file = AskFiguresFile(Pattern);
+    if (file.empty())
+      return;
+    OWaitCursor wait;
+    SaveFiguresCsv(file, Pattern, Shown);
+  } catch (const std::exception& e) {
+    g.UI().ShowError(e.what());
+  }
+}
+
 void TfmProduction::PrintSheet() {
   try {
     const TSheet sheet = ProductionSheet(Pattern, Shown, Today());
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(LocalPageSize());
-    printer.setDocName(QString::fromStdString("Production sheet: " + sheet.Name));
+    // A print to file proposes this name: no colon or slash in it.
+    printer.setDocName(QString::fromStdString(SheetDocumentName(sheet)));
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("Print Production Sheet"));
     if (dialog.exec() != QDialog::Accepted)

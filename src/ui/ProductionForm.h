@@ -8,6 +8,8 @@
 #include "production/Production.h"
 #include "ui/DesignForm.h"
 
+class QCheckBox;
+class QComboBox;
 class QFormLayout;
 class QLabel;
 class QLineEdit;
@@ -43,6 +45,7 @@ public:
   explicit TfmProduction(ODesignUI& controller);
 
   QLabel* laTotals;
+  QLabel* laFirstEmpty;
   QTableWidget* tbYarnTypes;
   QLabel* laCreel;
   // Needle ranges, their yarn type and the colour each state of it shows, as on the sheet.
@@ -51,9 +54,13 @@ public:
   TNeedleChart* pbNeedles;
   QToolButton* buApply;
   QToolButton* buSaveSheet;
+  QToolButton* buSaveCsv;
   QToolButton* buPrint;
-  // One a parameter, in the order the parameters' boxes come.
+  // One a parameter, in the order the parameters' boxes come; beside a yarn count's box its
+  // unit (none beside the others).
   std::vector<QLineEdit*> Boxes;
+  std::vector<QComboBox*> Units;
+  QCheckBox* cbBackup;
 
   void RefreshGrids() override;
   // The pattern's view window comes up with the control in the middle.
@@ -63,6 +70,8 @@ public:
   // The production sheet of the figures shown, as a PDF file the user names or on paper.
   void SaveSheet();
   void PrintSheet();
+  // The figures as the command line's CSV, to a file the user names.
+  void SaveCsv();
 
 protected:
   void Destroy() override;

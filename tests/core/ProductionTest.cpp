@@ -14,8 +14,9 @@ namespace {
 
 using Production = TFlowTest;
 
-// Yarn A 1000 dtex (100 g/km), yarn B 20 Nm (50 g/km), 1 mg cones and 10 % waste make the
-// weights milligrams that can be checked by hand; PLines lie 2.5 mm apart.
+// Yarn A 1000 dtex (100 g/km), yarn B 20 Nm (50 g/km) and 10 % waste make the weights
+// milligrams that can be checked by hand (to a millionth); PLines lie 2.5 mm apart.
+// Packages hold 10 g.
 TEST_F(Production, CountsYarnPerNeedleYarnTypeAndStateAsTheExportCodesCells) {
   struct TCase {
     const char* Name;
@@ -26,26 +27,36 @@ TEST_F(Production, CountsYarnPerNeedleYarnTypeAndStateAsTheExportCodesCells) {
     double RunLength;
     bool Sections; // controls 1 and 2 copied onto 3 and 4
     std::vector<double> NeedleMm, YarnMm, YarnMg;
-    std::vector<uint64_t> Cones, Tufts; // Tufts from state 0
+    std::vector<uint64_t> Tufts; // from state 0
     std::vector<int> Furthest;
+    // Per yarn type the ends and their packages without a backup; the end that runs out first.
+    std::vector<uint64_t> Ends, Packages;
+    int FirstControl, FirstYarnType;
   };
   // clang-format off
   const TCase cases[] = {
       // 3 PLines of the 2: the second pass stops after PLine 1. A cell without a state is
       // the undefined state, High.
       {"one yarn, two states", 0, 1, {}, {"1122", "1210"}, {20, 10}, 0.0075, false,
-       {60, 50, 40, 40}, {190}, {19}, {21}, {0, 7, 5}, {1, 2}},
+       {60, 50, 40, 40}, {190}, {19}, {0, 7, 5}, {1, 2}, {4}, {4}, 1, 1},
       // The copies count as they were tufted, not as the empty cells under them.
       {"sections", 0, 1, {}, {"1200", "2200"}, {20, 10}, 0, true,
-       {30, 20, 30, 20}, {100}, {10}, {11}, {0, 2, 6}, {1, 3}},
+       {30, 20, 30, 20}, {100}, {10}, {0, 2, 6}, {1, 3}, {4}, {4}, 1, 1},
       {"creel A B A B", 0, 2, {}, {"1111", "2222"}, {20, 10}, 0, false,
-       {30, 30, 30, 30}, {60, 60}, {6, 3}, {7, 4}, {0, 4, 4}, {}},
-      // Colour 1 is yarn A, 2 yarn B, whatever the creel; 0 and 3 no yarn type shows.
+       {30, 30, 30, 30}, {60, 60}, {6, 3}, {0, 4, 4}, {}, {2, 2}, {2, 2}, 1, 1},
+      // 25 m is 10000 PLines, the pattern 5000 times: 150 m on every needle, 16.5 g with
+      // waste of A (two packages of 10 g each end), 8.25 g of B (one each end).
+      {"creel A B A B over 25 m", 0, 2, {}, {"1111", "2222"}, {20, 10}, 25, false,
+       {150000, 150000, 150000, 150000}, {300000, 300000}, {30000, 15000}, {0, 20000, 20000},
+       {}, {2, 2}, {4, 2}, 1, 1},
+      // Colour 1 is yarn A, 2 yarn B, whatever the creel; 0 and 3 no yarn type shows. A needle
+      // takes a package of each yarn type it tufts: A on 1, 3, 4 and B on 1, 2; needle 1's A
+      // is the first of the heaviest ends (2 mg each).
       {"colour pattern", 11, 2, {}, {"1203", "2211"}, {20}, 0, false,
-       {40, 40, 20, 20}, {60, 60}, {6, 3}, {7, 4}, {2, 6}, {1, 2}},
-      // Off takes no yarn, nor does a control without a yarn type.
+       {40, 40, 20, 20}, {60, 60}, {6, 3}, {2, 6}, {1, 2}, {3, 2}, {3, 2}, 1, 1},
+      // Off takes no yarn, nor does a control without a yarn type: no package on either.
       {"off and no yarn type", 1, 1, {1, 1, 0}, {"122", "111"}, {20, 0}, 0, false,
-       {40, 20, 0}, {60}, {6}, {7}, {0, 4, 2}, {1}},
+       {40, 20, 0}, {60}, {6}, {0, 4, 2}, {1}, {2}, {2}, 1, 1},
   };
   // clang-format on
   for (const TCase& k : cases) {
@@ -63,35 +74,52 @@ TEST_F(Production, CountsYarnPerNeedleYarnTypeAndStateAsTheExportCodesCells) {
     TProductionParameters parameters;
     parameters.TuftLength = k.TuftLength;
     parameters.YarnCounts = {{1000, TYarnCountUnit::Dtex}, {20, TYarnCountUnit::Nm}};
-    parameters.ConeWeight = 1e-6;
+    parameters.ConeWeight = 0.01;
     parameters.Waste = 10;
     parameters.RunLength = k.RunLength;
+    parameters.BackupPackage = false;
     const TProductionFigures f = ComputeProduction(*p, parameters);
+    // A backup adds one package on every end and changes nothing else.
+    parameters.BackupPackage = true;
+    const TProductionFigures backed = ComputeProduction(*p, parameters);
+    uint64_t packages = 0, ends = 0;
+    for (size_t y = 0; y < k.Packages.size(); ++y) {
+      EXPECT_EQ(f.YarnTypes[y].Ends, k.Ends[y]) << "yarn type " << y + 1;
+      EXPECT_EQ(f.YarnTypes[y].Packages, k.Packages[y]) << "yarn type " << y + 1;
+      EXPECT_EQ(backed.YarnTypes[y].Packages, k.Packages[y] + k.Ends[y]) << "yarn type " << y + 1;
+      packages += k.Packages[y];
+      ends += k.Ends[y];
+    }
+    EXPECT_EQ(f.Packages, packages);
+    EXPECT_EQ(backed.Packages, packages + ends);
+    EXPECT_EQ(backed.Weight, f.Weight);
+    EXPECT_EQ(std::pair(f.FirstEmpty.Control, int{f.FirstEmpty.YarnType}),
+              std::pair(k.FirstControl, k.FirstYarnType));
+    EXPECT_EQ(backed.FirstEmpty.Packages, f.FirstEmpty.Packages + 1);
 
     ASSERT_EQ(f.Needles.size(), k.NeedleMm.size());
     double needleMg = 0;
     for (size_t c = 0; c < f.Needles.size(); ++c) {
-      EXPECT_NEAR(f.Needles[c].Length * 1000, k.NeedleMm[c], 1e-9) << "control " << c + 1;
+      EXPECT_NEAR(f.Needles[c].Length * 1000, k.NeedleMm[c], 1e-6) << "control " << c + 1;
       EXPECT_EQ(f.Needles[c].YarnType, p->Creel->GetYarnType(static_cast<int>(c + 1)));
       needleMg += f.Needles[c].Weight * 1e6;
     }
     ASSERT_EQ(f.YarnTypes.size(), k.YarnMm.size());
     for (size_t y = 0; y < f.YarnTypes.size(); ++y) {
-      EXPECT_NEAR(f.YarnTypes[y].Length * 1000, k.YarnMm[y], 1e-9) << "yarn type " << y + 1;
-      EXPECT_NEAR(f.YarnTypes[y].Weight * 1e6, k.YarnMg[y], 1e-9) << "yarn type " << y + 1;
-      EXPECT_NEAR(f.YarnTypes[y].WeightWithWaste * 1e6, k.YarnMg[y] * 1.1, 1e-9);
-      EXPECT_EQ(f.YarnTypes[y].Cones, k.Cones[y]) << "yarn type " << y + 1;
+      EXPECT_NEAR(f.YarnTypes[y].Length * 1000, k.YarnMm[y], 1e-6) << "yarn type " << y + 1;
+      EXPECT_NEAR(f.YarnTypes[y].Weight * 1e6, k.YarnMg[y], 1e-6) << "yarn type " << y + 1;
+      EXPECT_NEAR(f.YarnTypes[y].WeightWithWaste * 1e6, k.YarnMg[y] * 1.1, 1e-6);
     }
     const double sumMm = std::accumulate(k.NeedleMm.begin(), k.NeedleMm.end(), 0.0);
     const double sumMg = std::accumulate(k.YarnMg.begin(), k.YarnMg.end(), 0.0);
     EXPECT_EQ(f.TuftsPerState, k.Tufts);
-    EXPECT_NEAR(f.Length * 1000, sumMm, 1e-9);
-    EXPECT_NEAR(f.Weight * 1e6, sumMg, 1e-9);
-    EXPECT_NEAR(needleMg, sumMg, 1e-9);
-    EXPECT_NEAR(f.Balance.Mean * 1000, sumMm / static_cast<double>(k.NeedleMm.size()), 1e-9);
+    EXPECT_NEAR(f.Length * 1000, sumMm, 1e-6);
+    EXPECT_NEAR(f.Weight * 1e6, sumMg, 1e-6);
+    EXPECT_NEAR(needleMg, sumMg, 1e-6);
+    EXPECT_NEAR(f.Balance.Mean * 1000, sumMm / static_cast<double>(k.NeedleMm.size()), 1e-6);
     const auto [least, most] = std::minmax_element(k.NeedleMm.begin(), k.NeedleMm.end());
-    EXPECT_NEAR(f.Balance.Min * 1000, *least, 1e-9);
-    EXPECT_NEAR(f.Balance.Max * 1000, *most, 1e-9);
+    EXPECT_NEAR(f.Balance.Min * 1000, *least, 1e-6);
+    EXPECT_NEAR(f.Balance.Max * 1000, *most, 1e-6);
     EXPECT_EQ(f.Balance.FurthestAboveMean, k.Furthest);
   }
 }
@@ -107,7 +135,15 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
       {[](TProductionParameters& q) { q.RunLength = 10; },
        "The control settings give no PLine spacing, so a run length cannot be laid out in "
        "PLines"},
-      {[](TProductionParameters& q) { q.YarnCounts[1].Value = 0; }, "yarnCount must be positive"},
+      {[](TProductionParameters& q) { q.YarnCounts[1].Value = 0; },
+       "yarnCount must be from 1 to 100000 dtex"},
+      // Counts and cones no mill means, which ended in infinite weights or no package.
+      {[](TProductionParameters& q) {
+         q.YarnCounts[0] = {5e-324, TYarnCountUnit::Nm};
+       },
+       "yarnCount must be from 0.01 to 1000 Nm"},
+      {[](TProductionParameters& q) { q.ConeWeight = 1e-320; },
+       "coneWeight must be from 0.01 to 100 kg"},
       {[](TProductionParameters& q) { q.Waste = std::nan(""); }, "waste must be from 0 to 100 %"},
       {[](TProductionParameters& q) { q.TuftLength.pop_back(); },
        "The production parameters do not cover the pattern's states and yarn types"},
@@ -117,6 +153,12 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
     change(q);
     EXPECT_EQ(Thrown<EProduction>([&] { ComputeProduction(*p, q); }), message);
   }
+  // A run must come to at least one PLine.
+  auto spaced = MakePattern(1, 4, 2, 2);
+  spaced->Settings->PLineSpacing = 30;
+  parameters.RunLength = 0.01;
+  EXPECT_EQ(Thrown<EProduction>([&] { ComputeProduction(*spaced, parameters); }),
+            "The run length is shorter than one PLine");
 }
 
 TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
@@ -124,6 +166,7 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
   parameters.TuftLength = {22.5, 0};
   parameters.YarnCounts = {{1300, TYarnCountUnit::Dtex}, {12.5, TYarnCountUnit::Nm}};
   parameters.RunLength = 25;
+  parameters.BackupPackage = false;
   const std::string text = "{\n"
                            "  \"tuftLength\": [22.5, 0],\n"
                            "  \"yarnTypes\": [\n"
@@ -132,7 +175,8 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
                            "  ],\n"
                            "  \"coneWeight\": 5,\n"
                            "  \"runLength\": 25,\n"
-                           "  \"waste\": 3\n"
+                           "  \"waste\": 3,\n"
+                           "  \"backupPackage\": false\n"
                            "}\n";
   TTempDir d;
   const std::string file = ProductionFileName(d.File("rug.pat"));
@@ -148,14 +192,27 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
 
   const std::pair<std::string, std::string> hostile[] = {
       {"{\n  \"waste\": 3,\n  \"yarnTypes\": [\n    {\"yarnCount\": -1}\n  ]\n}",
-       "line 4: yarnCount must be positive"},
-      {"{\"tuftLength\": [1,\n 1001]}", "line 2: tuftLength must be from 0 to 1000 mm"},
+       "line 4: yarnCount must be from 1 to 100000 dtex"},
+      // The count's range is its unit's, which may come after it.
+      {"{\"yarnTypes\": [\n{\"yarnCount\": 5e-324,\n \"unit\": \"Nm\"}]}",
+       "line 2: yarnCount must be from 0.01 to 1000 Nm"},
+      {"{\"yarnTypes\": [{\"yarnCount\": 1300, \"unit\": \"Nm\"}]}",
+       "line 1: yarnCount must be from 0.01 to 1000 Nm"},
+      {"{\"yarnTypes\": [{\"yarnCount\": 12,\n \"yarnCount\": 13}]}",
+       "line 2: yarnCount is given twice"},
+      {"{\"yarnTypes\": [{\"unit\": \"Nm\", \"yarnCount\": 12, \"unit\": \"dtex\"}]}",
+       "line 1: unit is given twice"},
+      {"{\"tuftLength\": [1,\n 501]}", "line 2: tuftLength must be from 0 to 500 mm"},
+      {"{\"coneWeight\": 1e-320}", "line 1: coneWeight must be from 0.01 to 100 kg"},
+      {"{\"runLength\": 100001}", "line 1: runLength must be 0 or from 0.001 to 100000 m"},
+      {"{\"backupPackage\": 1}", "line 1: backupPackage must be true or false"},
+      {"{\"backupPackage\": truest}", "line 1: expected a number, a text, true, false, [ or {"},
       {"{\"yarnTypes\": [{\"unit\": \"tex\", \"yarnCount\": 5}]}",
        "line 1: unit must be \"dtex\" or \"Nm\""},
       {"{\"yarnTypes\": [{}]}", "line 1: yarnCount is missing"},
       {"{\"waste\": \"3\"}", "line 1: waste must be a number"},
       {"{\"waste\": 3, \"waste\": 4}", "line 1: waste is given twice"},
-      {"{\"coneWeight\": 0}", "line 1: coneWeight must be positive"},
+      {"{\"coneWeight\": 0}", "line 1: coneWeight must be from 0.01 to 100 kg"},
       {"{\"runLength\": 1e999}", "line 1: a number is out of range"},
       {"{\"runLength\": 01}", "line 1: a number is not written as JSON writes numbers"},
       {"{\"runLength\": 1", "line 1: expected ',' or '}'"},
@@ -169,22 +226,31 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
   // Unknown keys are for later versions; a refused file names itself.
   EXPECT_EQ(
       ReadProductionParameters(Text("{\"later\": {\"a\": [1, \"\\n\"]}, \"waste\": 7}")).Waste, 7);
+  EXPECT_TRUE(ReadProductionParameters(Text("{\"backupPackage\": true }")).BackupPackage);
+  // Only a name that leads nowhere means "no parameters"; a folder or a pipe is refused.
+  std::filesystem::create_directory(d.File("dir.production.json"));
+  EXPECT_NE(Thrown<EProduction>([&] {
+              LoadProductionParameters(d.File("dir.production.json"), *p);
+            }).find("not a regular file but a folder"),
+            std::string::npos);
   WriteBytes(file, Text("{\"waste\": 101}"));
   EXPECT_EQ(Thrown<EProduction>([&] { LoadProductionParameters(file, *p); }),
             "Error reading production parameters: " + file +
                 ": line 1: waste must be from 0 to 100 %");
 }
 
-// Tufts of 1 m and 0.5 m of a 10 g/m yarn make figures the window shows to the gram.
+// Tufts of 0.5 m and 0.25 m of a 20 g/m yarn make figures the window shows to the gram.
 TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternReadOnlyWhenItChanges) {
   auto p = MakePattern(0, 3, 2, 1);
   SetCells(*p, {"112", "121"});
   const std::string file = Current.File("p.production.json");
-  const std::string good = "{\"tuftLength\": [1000, 500], \"coneWeight\": 0.05, \"waste\": 20,"
-                           " \"yarnTypes\": [{\"yarnCount\": 0.1, \"unit\": \"Nm\"}]}";
+  const std::string good = "{\"tuftLength\": [500, 250], \"coneWeight\": 0.05, \"waste\": 20,"
+                           " \"yarnTypes\": [{\"yarnCount\": 0.05, \"unit\": \"Nm\"}]}";
   // The file ("": none), the problem shown, and the totals ("?": the defaults' figures).
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      {good, "", "Yarn for 2 PLines: 5.00 m, 0.050 kg (0.060 kg with waste), 2 cones"},
+      {good, "",
+       "Yarn for 2 PLines: 2.50 m, 0.050 kg (0.060 kg with waste), 6 packages of 0.05 kg, a "
+       "backup on every needle end included"},
       {"", "", "?"},
       // A refused file is named and the defaults stand in for it.
       {"{\"waste\": 500}",
@@ -212,12 +278,15 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternReadOnlyWhenItC
     EXPECT_EQ(v.Creel.Rows[0][0].Text + v.Creel.Rows[0][1].Text, "1A");
     if (json != good)
       continue;
+    // Needle 1 takes 1 m, 20 g, 24 g with waste: one package and its backup, as the others.
     EXPECT_EQ(v.YarnTypes,
-              (std::vector<TYarnTypeRow>{{"A", "5.00 m", "0.050 kg", "0.060 kg", "2"}}));
-    EXPECT_EQ(v.Balance, "Needle balance: min 1.50 m, mean 1.67 m, max 2.00 m, max/mean 1.20; "
+              (std::vector<TYarnTypeRow>{{"A", "2.50 m", "0.050 kg", "0.060 kg", "3", "6"}}));
+    EXPECT_EQ(v.FirstEmpty,
+              "Needle 1 (yarn type A) empties its package first: it takes 0.024 kg with waste");
+    EXPECT_EQ(v.Balance, "Needle balance: min 0.75 m, mean 0.83 m, max 1.00 m, max/mean 1.20; "
                          "furthest above the mean: 1");
-    EXPECT_EQ(v.NeedleLengths, (std::vector<double>{2, 1.5, 1.5}));
-    EXPECT_EQ(v.LongestNeedle, 2);
+    EXPECT_EQ(v.NeedleLengths, (std::vector<double>{1, 0.75, 0.75}));
+    EXPECT_EQ(v.LongestNeedle, 1);
   }
 
   // The window's file is read again when it changes, not at every change of the pattern.
@@ -257,43 +326,55 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
   TProductionParameters parameters = DefaultProductionParameters(*p);
   parameters.YarnCounts[1] = {12.5, TYarnCountUnit::Nm};
   const std::vector<TParameterField> fields = ParameterFields(*p, parameters);
-  std::vector<std::string> labels, texts;
+  std::vector<std::string> labels, texts, units;
   for (const TParameterField& f : fields)
-    labels.push_back(f.Label), texts.push_back(f.Text);
+    labels.push_back(f.Label), texts.push_back(f.Text), units.push_back(f.Unit);
   EXPECT_EQ(labels, (std::vector<std::string>{"Tuft length High (mm)", "Tuft length Low (mm)",
-                                              "Yarn count A (dtex)", "Yarn count B (Nm)",
-                                              "Cone weight (kg)", "Run length (m)", "Waste (%)"}));
+                                              "Yarn count A", "Yarn count B", "Cone weight (kg)",
+                                              "Run length (m)", "Waste (%)"}));
+  EXPECT_EQ(units, (std::vector<std::string>{"", "", "dtex", "Nm", "", "", ""}));
   EXPECT_EQ(ReadParameterFields(*p, parameters, texts), parameters);
+  EXPECT_EQ(ReadParameterFields(*p, parameters, texts, units), parameters);
   // A pattern never saved has no folder to keep its parameters in.
   EXPECT_EQ(ParametersFileOf(*p), "");
   EXPECT_THROW(ApplyParameterFields(*p, parameters, texts), EProduction);
   p->FileName = Current.File("p.pat");
-  // The box, what is typed in it, and what it then shows or why it is refused.
-  const std::tuple<size_t, const char*, const char*> cases[] = {
-      {0, " 21.50 ", "21.5"},
-      {3, "0.5", "0.5"},
-      {6, "0", "0"},
-      {1, "", "Tuft length Low (mm): \"\" is not a number"},
-      {4, "2,5", "Cone weight (kg): \"2,5\" is not a number"},
-      {5, "1e999", "Run length (m): \"1e999\" is not a number"},
-      {2, "0", "Yarn count A (dtex): yarnCount must be positive"},
-      {6, "nan", "Waste (%): waste must be from 0 to 100 %"},
-      {0, "1001", "Tuft length High (mm): tuftLength must be from 0 to 1000 mm"},
+  // The box, what is typed in it, the unit chosen beside it ("": as shown), and what it then
+  // shows or why it is refused, in the window's words and with the range the file takes.
+  const std::tuple<size_t, const char*, const char*, const char*> cases[] = {
+      {0, " 21.50 ", "", "21.5"},
+      {3, "0.5", "", "0.5"},
+      {6, "0", "", "0"},
+      {2, "12.5", "Nm", "12.5 Nm"},
+      {3, "1300", "dtex", "1300 dtex"},
+      {1, "", "", "Tuft length Low (mm): \"\" is not a number"},
+      {4, "2,5", "", "Cone weight (kg): \"2,5\" is not a number"},
+      {5, "1e999", "", "Run length (m): \"1e999\" is not a number"},
+      {2, "0", "", "Yarn count A must be from 1 to 100000 dtex"},
+      {2, "1300", "Nm", "Yarn count A must be from 0.01 to 1000 Nm"},
+      {2, "1300", "tex", "Yarn count A: the unit must be dtex or Nm"},
+      {4, "0", "", "Cone weight must be from 0.01 to 100 kg"},
+      {6, "nan", "", "Waste must be from 0 to 100 %"},
+      {0, "501", "", "Tuft length High must be from 0 to 500 mm"},
   };
   const std::string file = Current.File("p.production.json");
-  for (const auto& [box, text, expected] : cases) {
+  for (const auto& [box, text, unit, expected] : cases) {
     SCOPED_TRACE(text);
-    std::vector<std::string> edited = texts;
+    std::vector<std::string> edited = texts, chosen = units;
     edited[box] = text;
+    if (*unit)
+      chosen[box] = unit;
     TProductionParameters read;
     const std::string refused =
-        Thrown<EProduction>([&] { read = ReadParameterFields(*p, parameters, edited); });
-    EXPECT_EQ(refused.empty() ? ParameterFields(*p, read)[box].Text : refused, expected);
+        Thrown<EProduction>([&] { read = ReadParameterFields(*p, parameters, edited, chosen); });
+    const TParameterField shown =
+        refused.empty() ? ParameterFields(*p, read)[box] : TParameterField{};
+    EXPECT_EQ(refused.empty() ? shown.Text + (*unit ? " " + shown.Unit : "") : refused, expected);
     if (refused.empty()) {
-      ApplyParameterFields(*p, parameters, edited); // saved as read
+      ApplyParameterFields(*p, parameters, edited, chosen); // saved as read
       EXPECT_EQ(LoadProductionParameters(file, *p), read);
     } else {
-      EXPECT_THROW(ApplyParameterFields(*p, parameters, edited), EProduction);
+      EXPECT_THROW(ApplyParameterFields(*p, parameters, edited, chosen), EProduction);
     }
   }
 }
@@ -331,9 +412,16 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(creel.Rows[2][1].Text, "C");
   EXPECT_EQ(creel.Rows[2][2].Swatch, p->Palette->GetColour(p->MachineTable->GetColour(3, 1)));
   const TSheetBlock yarn = block("Yarn");
-  ASSERT_EQ(yarn.Rows.size(), 5u); // A, B, C, total and the note
+  ASSERT_EQ(yarn.Rows.size(), 6u); // A, B, C, total, the packages and the first to run out
   EXPECT_EQ(yarn.Rows[3][2].Text, MetresText(f.Length));
-  EXPECT_EQ(yarn.Rows[3][5].Text, std::to_string(f.Cones));
+  EXPECT_EQ(yarn.Rows[3][5].Text, "12"); // every needle one end
+  EXPECT_EQ(yarn.Rows[3][6].Text, "24"); // and a package and its backup on each
+  EXPECT_EQ(yarn.Rows[4][0].Text,
+            "24 packages of 5 kg, a backup on every needle end included; 3 % waste");
+  EXPECT_EQ(yarn.Rows[5][0].Text.rfind("Needle 1 (yarn type A) empties its package first", 0), 0u);
+  // The name a print to file proposes holds no character a file name cannot.
+  EXPECT_EQ(SheetDocumentName(sheet), "Production sheet - rug");
+  EXPECT_EQ(SheetDocumentName({"t3: a\\b?\x01.pat", "", {}}), "Production sheet - t3_ a_b__");
   EXPECT_EQ(yarn.Rows[1][1].Text, "1300 dtex");
   const TSheetBlock bars = block("Yarn per needle");
   EXPECT_EQ(bars.Bars.size(), 12u);
@@ -341,6 +429,19 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(bars.Rows[1][0].Text.rfind("Furthest above the mean: ", 0), 0u);
   EXPECT_EQ(block("Palette").Rows[0][1].Text, "A High");
   EXPECT_EQ(block("States").Rows[2][2].Text, std::to_string(f.TuftsPerState[0]));
+
+  // Rows rounded to what the sheet shows add up to the total as printed: 26.66, not
+  // 26.660000000000004 against 26.659999999999997.
+  const std::tuple<std::vector<double>, double, std::vector<int64_t>> sums[] = {
+      {{13.33, 13.33}, 0.01, {1333, 1333}},
+      {{0.004, 0.004, 0.004}, 0.01, {1, 0, 0}},
+      {{1.006, 2.006, 3.006}, 0.01, {101, 201, 300}},
+      {{0.0014, 0.0026}, 0.001, {1, 3}},
+  };
+  for (const auto& [values, unit, units] : sums)
+    EXPECT_EQ(RoundedToTotal(values, unit), units) << values.size();
+  EXPECT_EQ(DecimalText(2666, 2) + " " + DecimalText(5, 3) + " " + DecimalText(-120, 2),
+            "26.66 0.005 -1.20");
 
   const std::pair<std::vector<uint8_t>, int> creels[] = {
       {{1, 2, 1, 2, 1}, 2}, {{1, 1, 1}, 1}, {{1, 2, 1, 1}, 3}, {{1, 1, 2}, 3}, {{}, 0}};

@@ -1,5 +1,6 @@
 // The desktop program's user flows, on the offscreen platform: start-up and its settings,
 // the tree, New and Open from the menus, and the menus and toolbar as the user reads them.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -353,10 +354,24 @@ private slots:
       QVERIFY(form->buApply->isEnabled());
       form->buApply->click();
     }
-    QCOMPARE(program.Platform.Errors,
-             std::vector<std::string>{"Waste (%): waste must be from 0 to 100 %"});
+    QCOMPARE(program.Platform.Errors, std::vector<std::string>{"Waste must be from 0 to 100 %"});
     QCOMPARE(LoadProductionParameters(file.toStdString(), pattern).Waste, 10.0);
     QVERIFY(!form->buApply->isEnabled());
+    // A yarn count in Nm, and no backups.
+    const auto count = static_cast<size_t>(pattern.NoStates);
+    form->Boxes[count]->setText(QStringLiteral("12.5"));
+    form->Units[count]->setCurrentText(QStringLiteral("Nm"));
+    form->cbBackup->click();
+    form->buApply->click();
+    const TProductionParameters applied = LoadProductionParameters(file.toStdString(), pattern);
+    QVERIFY(applied.YarnCounts[0] == (TYarnCount{12.5, TYarnCountUnit::Nm}));
+    QVERIFY(!applied.BackupPackage);
+    // The figures as the command line's CSV.
+    const QString csv = Dir.filePath(QStringLiteral("figures.csv"));
+    program.Platform.Files.push_back(csv.toStdString());
+    form->buSaveCsv->click();
+    QFile figures(csv);
+    QVERIFY(figures.open(QIODevice::ReadOnly) && figures.readAll().startsWith("control,"));
 
     // The sheet goes where the save dialog says, proposed beside the pattern.
     const QString sheet = Dir.filePath(QStringLiteral("sheet.pdf"));

@@ -17,25 +17,32 @@ namespace quillane {
 
 namespace {
 
-// Each box: its label, the parameter's name in messages, and where its value lives.
+// Each box: its label, the parameter's name in the window's words, the field it is, where
+// its value lives, and for a yarn count the unit it is given in.
 struct TBox {
-  std::string Label;
+  std::string Name, Unit;
   const char* Field;
   double* Value;
+  TYarnCountUnit* CountUnit = nullptr;
+  std::string Label() const { return CountUnit ? Name : Name + " (" + Unit + ")"; }
 };
+
+const char* UnitName(TYarnCountUnit unit) {
+  return unit == TYarnCountUnit::Dtex ? "dtex" : "Nm";
+}
 
 std::vector<TBox> Boxes(const OPattern& pattern, TProductionParameters& p) {
   std::vector<TBox> boxes;
   for (size_t s = 0; s < pattern.NoStates && s < p.TuftLength.size(); ++s)
-    boxes.push_back({"Tuft length " + pattern.GetStateName(static_cast<int>(s + 1)) + " (mm)",
+    boxes.push_back({"Tuft length " + pattern.GetStateName(static_cast<int>(s + 1)), "mm",
                      "tuftLength", &p.TuftLength[s]});
   for (size_t y = 0; y < pattern.NoYarnTypes && y < p.YarnCounts.size(); ++y)
-    boxes.push_back({"Yarn count " + YarnTypeLetter(static_cast<OYarnType>(y + 1)) +
-                         (p.YarnCounts[y].Unit == TYarnCountUnit::Dtex ? " (dtex)" : " (Nm)"),
-                     "yarnCount", &p.YarnCounts[y].Value});
-  boxes.push_back({"Cone weight (kg)", "coneWeight", &p.ConeWeight});
-  boxes.push_back({"Run length (m)", "runLength", &p.RunLength});
-  boxes.push_back({"Waste (%)", "waste", &p.Waste});
+    boxes.push_back({"Yarn count " + YarnTypeLetter(static_cast<OYarnType>(y + 1)),
+                     UnitName(p.YarnCounts[y].Unit), "yarnCount", &p.YarnCounts[y].Value,
+                     &p.YarnCounts[y].Unit});
+  boxes.push_back({"Cone weight", "kg", "coneWeight", &p.ConeWeight});
+  boxes.push_back({"Run length", "m", "runLength", &p.RunLength});
+  boxes.push_back({"Waste", "%", "waste", &p.Waste});
   return boxes;
 }
 
@@ -46,17 +53,19 @@ std::vector<TParameterField> ParameterFields(const OPattern& pattern,
   TProductionParameters p = parameters;
   std::vector<TParameterField> fields;
   for (const TBox& box : Boxes(pattern, p))
-    fields.push_back({box.Label, NumberText(*box.Value)});
+    fields.push_back({box.Label(), NumberText(*box.Value), box.CountUnit ? box.Unit : ""});
   return fields;
 }
 
 TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
-                                          const std::vector<std::string>& texts) {
+                                          const std::vector<std::string>& texts,
+                                          const std::vector<std::string>& units) {
   const std::vector<TBox> boxes = Boxes(pattern, parameters);
-  if (texts.size() != boxes.size())
+  if (texts.size() != boxes.size() || (!units.empty() && units.size() != boxes.size()))
     throw EProduction("The production parameters do not match the pattern's states and yarn "
                       "types");
   for (size_t i = 0; i < boxes.size(); ++i) {
+    const TBox& box = boxes[i];
     std::string_view text = texts[i];
     while (!text.empty() && text.front() == ' ')
       text.remove_prefix(1);
@@ -65,10 +74,17 @@ TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionPa
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
-      throw EProduction(boxes[i].Label + ": \"" + texts[i] + "\" is not a number");
-    if (const std::string problem = ParameterValueProblem(boxes[i].Field, value); !problem.empty())
-      throw EProduction(boxes[i].Label + ": " + problem);
-    *boxes[i].Value = value;
+      throw EProduction(box.Label() + ": \"" + texts[i] + "\" is not a number");
+    if (box.CountUnit && !units.empty()) {
+      if (units[i] != "dtex" && units[i] != "Nm")
+        throw EProduction(box.Name + ": the unit must be dtex or Nm");
+      *box.CountUnit = units[i] == "dtex" ? TYarnCountUnit::Dtex : TYarnCountUnit::Nm;
+    }
+    const TYarnCountUnit unit = box.CountUnit ? *box.CountUnit : TYarnCountUnit::Dtex;
+    if (const std::string problem = ParameterValueProblem(box.Field, value, box.Name, unit);
+        !problem.empty())
+      throw EProduction(problem);
+    *box.Value = value;
   }
   return parameters;
 }
@@ -78,8 +94,9 @@ std::string ParametersFileOf(const OPattern& pattern) {
 }
 
 void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& parameters,
-                          const std::vector<std::string>& texts) {
-  const TProductionParameters read = ReadParameterFields(pattern, parameters, texts);
+                          const std::vector<std::string>& texts,
+                          const std::vector<std::string>& units) {
+  const TProductionParameters read = ReadParameterFields(pattern, parameters, texts, units);
   const std::string file = ParametersFileOf(pattern);
   if (file.empty())
     throw EProduction("Save the pattern first: its production parameters are kept beside it");
@@ -139,13 +156,22 @@ TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& fi
     view.Problem += (view.Problem.empty() ? "" : "; ") + std::string(e.what());
     return view;
   }
-  view.Totals = "Yarn for " + std::to_string(f.PLines) + " PLines: " + MetresText(f.Length) + ", " +
-                KilogramsText(f.Weight) + " (" + KilogramsText(f.WeightWithWaste) +
-                " with waste), " + std::to_string(f.Cones) + (f.Cones == 1 ? " cone" : " cones");
-  for (const TYarnTypeFigures& y : f.YarnTypes)
-    view.YarnTypes.push_back({YarnTypeLetter(y.YarnType), MetresText(y.Length),
-                              KilogramsText(y.Weight), KilogramsText(y.WeightWithWaste),
-                              std::to_string(y.Cones)});
+  // The totals as the table's rows add up, rounded as they are.
+  const std::vector<TPrintedYarn> printed = PrintedYarnTable(f);
+  const TPrintedYarn& total = printed.back();
+  view.Totals = "Yarn for " + std::to_string(f.PLines) +
+                " PLines: " + DecimalText(total.Centimetres, 2) + " m, " +
+                DecimalText(total.Grams, 3) + " kg (" + DecimalText(total.GramsWithWaste, 3) +
+                " kg with waste), " + PackagesText(parameters, f.Packages);
+  view.FirstEmpty = FirstEmptyText(f.FirstEmpty);
+  for (size_t i = 0; i < f.YarnTypes.size(); ++i) {
+    const TYarnTypeFigures& y = f.YarnTypes[i];
+    view.YarnTypes.push_back({YarnTypeLetter(y.YarnType),
+                              DecimalText(printed[i].Centimetres, 2) + " m",
+                              DecimalText(printed[i].Grams, 3) + " kg",
+                              DecimalText(printed[i].GramsWithWaste, 3) + " kg",
+                              std::to_string(y.Ends), std::to_string(y.Packages)});
+  }
   view.Balance = BalanceText(f.Balance);
   for (const TNeedleFigures& n : f.Needles) {
     view.NeedleLengths.push_back(n.Length);
@@ -172,6 +198,27 @@ std::string AskSheetFile(const OPattern& pattern) {
   dialog.Title = "Save Sheet as PDF";
   dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofPathMustExist;
   return ExecuteSaveDialog(dialog) ? dialog.FileName : std::string();
+}
+
+std::string AskFiguresFile(const OPattern& pattern) {
+  TFileDialog& dialog = g.UI().SaveDialog;
+  dialog.DefaultExt = "csv";
+  dialog.FileName =
+      pattern.FileName.empty()
+          ? "Untitled.csv"
+          : std::filesystem::path(pattern.FileName).replace_extension(".csv").filename().string();
+  dialog.Filters = {TFileFilter::ForExtension("CSV files (*.CSV)", "CSV")};
+  const std::string folder = FolderOf(pattern.FileName);
+  dialog.InitialDir = folder.empty() ? g.CurrentDir : folder;
+  dialog.Title = "Save Figures as CSV";
+  dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofPathMustExist;
+  return ExecuteSaveDialog(dialog) ? dialog.FileName : std::string();
+}
+
+void SaveFiguresCsv(const std::string& path, const OPattern& pattern,
+                    const TProductionParameters& parameters) {
+  const std::string text = ProductionCsv(pattern, ComputeProduction(pattern, parameters));
+  WriteFileAtomic(path, TBytes(text.begin(), text.end()));
 }
 
 int ControlAt(double x, double width, size_t bars) {

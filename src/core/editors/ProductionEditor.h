@@ -14,7 +14,7 @@ class OPattern;
 
 // One row of the yarn table, as the window shows it.
 struct TYarnTypeRow {
-  std::string YarnType, Length, Weight, WithWaste, Cones;
+  std::string YarnType, Length, Weight, WithWaste, Ends, Packages;
   friend bool operator==(const TYarnTypeRow&, const TYarnTypeRow&) = default;
 };
 
@@ -24,6 +24,7 @@ struct TProductionView {
   // Why the parameters file was passed over or nothing could be worked out; "" when neither.
   std::string Problem;
   std::string Totals;
+  std::string FirstEmpty; // the needle end whose package runs out first
   std::vector<TYarnTypeRow> YarnTypes;
   std::string Balance;
   std::vector<double> NeedleLengths; // m, controls 1 to NoControls
@@ -34,9 +35,11 @@ struct TProductionView {
   TProductionParameters Parameters;
 };
 
-// A parameter as the window's box shows it: "Tuft length High (mm)" and "22.54".
+// A parameter as the window's box shows it: "Tuft length High (mm)" and "22.54"; a yarn
+// count's label names no unit, as a choice of "dtex" or "Nm" stands beside its box.
 struct TParameterField {
   std::string Label, Text;
+  std::string Unit; // a yarn count's, "" for any other box
   friend bool operator==(const TParameterField&, const TParameterField&) = default;
 };
 
@@ -44,10 +47,13 @@ struct TParameterField {
 // parameters give it), the cone weight, the run length and the waste.
 std::vector<TParameterField> ParameterFields(const OPattern& pattern,
                                              const TProductionParameters& parameters);
-// `parameters` with the boxes' texts read into it, in the order ParameterFields gives them.
-// Throws EProduction "LABEL: ..." for the first box that is not a usable number.
+// `parameters` with the boxes' texts read into it, in the order ParameterFields gives them,
+// and the yarn counts in the units chosen beside them (none given: the units as they were).
+// Throws EProduction "LABEL: ... is not a number" or "NAME must be from ..." in the window's
+// words for the first box that is not usable.
 TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
-                                          const std::vector<std::string>& texts);
+                                          const std::vector<std::string>& texts,
+                                          const std::vector<std::string>& units = {});
 
 // A parameters file as last read: read again only when its name, size or time stamp
 // changed (Apply wrote it, someone edited it), not at every stroke of the pattern.
@@ -80,7 +86,8 @@ std::string ParametersFileOf(const OPattern& pattern);
 // Apply: the boxes read as ReadParameterFields does and written to ParametersFileOf.
 // Throws EProduction for a refused box or a pattern never saved, and the file errors.
 void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& parameters,
-                          const std::vector<std::string>& texts);
+                          const std::vector<std::string>& texts,
+                          const std::vector<std::string>& units = {});
 
 // The sheet of the figures the window shows, dated `date`. Throws EProduction when the
 // figures cannot be worked out.
@@ -89,6 +96,13 @@ TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& par
 // Asks where the sheet's PDF goes, proposing the pattern's name with ".pdf" in its folder;
 // "" when the user cancels.
 std::string AskSheetFile(const OPattern& pattern);
+
+// Asks where the figures' CSV goes, as AskSheetFile does for the sheet.
+std::string AskFiguresFile(const OPattern& pattern);
+// The figures as `report -o NAME.csv` writes them, written atomically to `path`. Throws
+// EProduction when they cannot be worked out, and the file errors.
+void SaveFiguresCsv(const std::string& path, const OPattern& pattern,
+                    const TProductionParameters& parameters);
 
 // The control (from 1) whose bar lies under `x` in a chart `width` wide of `bars` bars of
 // equal width; 0 beside the chart or without bars.

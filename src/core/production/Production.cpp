@@ -29,21 +29,28 @@ uint64_t TuftedPLines(const OPattern& pattern, double runLength) {
     throw EProduction("The control settings give no PLine spacing, so a run length cannot be "
                       "laid out in PLines");
   const double pLines = std::round(runLength * 1000.0 / spacing);
-  if (pLines > 1e15)
+  // A billion PLines is 100 km at a tenth of a millimetre; it keeps every sum exact in
+  // whole centimetres and grams.
+  if (pLines > 1e9)
     throw EProduction("The run length is too long for the PLine spacing");
+  if (pLines < 1)
+    throw EProduction("The run length is shorter than one PLine");
   return static_cast<uint64_t>(pLines);
 }
 
+// The ranges a mill could mean. A value of 0 is usable where it means none (a state that
+// takes no yarn, the pattern's length once, no waste); a tiny count, cone or run is not,
+// as it would end in an infinite weight, no package or no PLine.
 struct TLimit {
   const char* Name;
   double Low, High;
-  bool LowOpen; // the low end itself is refused
   const char* Unit;
+  bool ZeroToo; // 0 is usable though below Low
 };
 constexpr TLimit Limits[] = {
-    {"tuftLength", 0, 1000, false, " mm"}, {"yarnCount", 0, 100000, true, ""},
-    {"coneWeight", 0, 1000, true, " kg"},  {"runLength", 0, 1000000, false, " m"},
-    {"waste", 0, 100, false, " %"},
+    {"tuftLength", 0, 500, " mm", false},     {"yarnCount", 1, 100000, " dtex", false},
+    {"yarnCount", 0.01, 1000, " Nm", false},  {"coneWeight", 0.01, 100, " kg", false},
+    {"runLength", 0.001, 100000, " m", true}, {"waste", 0, 100, " %", false},
 };
 
 std::string Number(double v) {
@@ -77,17 +84,17 @@ double DefaultPileHeight(std::string_view stateName) {
   return 8.0;
 }
 
-std::string ParameterValueProblem(std::string_view field, double value) {
+std::string ParameterValueProblem(std::string_view field, double value, std::string_view shownAs,
+                                  TYarnCountUnit unit) {
+  const bool nm = field == "yarnCount" && unit == TYarnCountUnit::Nm;
   for (const TLimit& limit : Limits) {
-    if (field != limit.Name)
+    if (field != limit.Name || (field == "yarnCount" && nm != (limit.Unit[1] == 'N')))
       continue;
-    const bool low = limit.LowOpen ? !(value > limit.Low) : !(value >= limit.Low);
-    if (limit.LowOpen && low)
-      return std::string(limit.Name) + " must be positive";
-    if (low || !(value <= limit.High))
-      return std::string(limit.Name) + " must be from " + Number(limit.Low) + " to " +
-             Number(limit.High) + limit.Unit;
-    return "";
+    if ((limit.ZeroToo && value == 0) || (value >= limit.Low && value <= limit.High))
+      return "";
+    return std::string(shownAs.empty() ? field : shownAs) + " must be " +
+           (limit.ZeroToo ? "0 or " : "") + "from " + Number(limit.Low) + " to " +
+           Number(limit.High) + limit.Unit;
   }
   return "";
 }
@@ -117,7 +124,7 @@ std::string ProductionParameterProblem(const TProductionParameters& parameters) 
       problem = ParameterValueProblem("tuftLength", length);
   for (const TYarnCount& count : parameters.YarnCounts)
     if (problem.empty())
-      problem = ParameterValueProblem("yarnCount", count.Value);
+      problem = ParameterValueProblem("yarnCount", count.Value, {}, count.Unit);
   for (const auto& [name, value] : {std::pair{"coneWeight", parameters.ConeWeight},
                                     {"runLength", parameters.RunLength},
                                     {"waste", parameters.Waste}})
@@ -175,7 +182,12 @@ TProductionFigures ComputeProduction(const OPattern& pattern,
   }
   f.TuftsPerState.assign(noStates + 1, 0);
   f.Needles.resize(controls);
+  const double wasteFactor = 1.0 + parameters.Waste / 100.0;
+  const uint64_t backup = parameters.BackupPackage ? 1 : 0;
+  // A needle's yarn of each yarn type: one yarn type in a state pattern, any in a colour one.
+  std::vector<double> endLength(noYarnTypes + 1);
   for (size_t c = 0; c < controls; ++c) {
+    std::fill(endLength.begin(), endLength.end(), 0.0);
     TNeedleFigures& needle = f.Needles[c];
     needle.Control = static_cast<int>(c + 1);
     needle.YarnType = pattern.Creel->GetYarnType(needle.Control);
@@ -192,6 +204,23 @@ TProductionFigures ComputeProduction(const OPattern& pattern,
       needle.Length += length;
       needle.Weight += length * gramsPerKm[yarnType] / 1e6;
       f.YarnTypes[yarnType - 1].Length += length;
+      endLength[yarnType] += length;
+    }
+    for (size_t y = 1; y <= noYarnTypes; ++y) {
+      if (!(endLength[y] > 0))
+        continue;
+      const double withWaste = endLength[y] * gramsPerKm[y] / 1e6 * wasteFactor;
+      // A hair over a whole package from rounding is not another package.
+      const uint64_t packages = static_cast<uint64_t>(std::max(
+                                    1.0, std::ceil(withWaste / parameters.ConeWeight - 1e-9))) +
+                                backup;
+      TYarnTypeFigures& yarn = f.YarnTypes[y - 1];
+      ++yarn.Ends;
+      yarn.Packages += packages;
+      f.Packages += packages;
+      // The heaviest end runs out first; of equals, the first needle's (ends come in order).
+      if (withWaste > f.FirstEmpty.WeightWithWaste)
+        f.FirstEmpty = {needle.Control, static_cast<uint8_t>(y), withWaste, packages};
     }
     for (size_t s = 0; s <= noStates; ++s)
       f.TuftsPerState[s] += needle.Tufts[s];
@@ -199,14 +228,9 @@ TProductionFigures ComputeProduction(const OPattern& pattern,
     f.Weight += needle.Weight;
   }
 
-  const double wasteFactor = 1.0 + parameters.Waste / 100.0;
   for (TYarnTypeFigures& yarn : f.YarnTypes) {
     yarn.Weight = yarn.Length * yarn.GramsPerKm / 1e6;
     yarn.WeightWithWaste = yarn.Weight * wasteFactor;
-    // A hair over a whole cone from rounding is not another cone.
-    yarn.Cones = static_cast<uint64_t>(
-        std::max(0.0, std::ceil(yarn.WeightWithWaste / parameters.ConeWeight - 1e-9)));
-    f.Cones += yarn.Cones;
   }
   f.WeightWithWaste = f.Weight * wasteFactor;
 
@@ -253,6 +277,44 @@ std::string KilogramsText(double kilograms) {
   return Fixed(kilograms, 3, "kg");
 }
 
+std::vector<int64_t> RoundedToTotal(const std::vector<double>& values, double unit) {
+  // Each value rounded down, then the units the sum still lacks go to the values that lost
+  // the most (the largest remainders), the first of equals first.
+  std::vector<int64_t> units(values.size());
+  std::vector<std::pair<double, size_t>> remainders;
+  double sum = 0;
+  int64_t given = 0;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const double scaled = values[i] / unit;
+    units[i] = static_cast<int64_t>(std::floor(scaled));
+    remainders.emplace_back(scaled - static_cast<double>(units[i]), i);
+    sum += values[i];
+    given += units[i];
+  }
+  const int64_t total = static_cast<int64_t>(std::llround(sum / unit));
+  std::stable_sort(remainders.begin(), remainders.end(),
+                   [](const auto& x, const auto& y) { return x.first > y.first; });
+  for (size_t i = 0; given < total && i < remainders.size(); ++i, ++given)
+    ++units[remainders[i].second];
+  return units;
+}
+
+std::string PackagesText(const TProductionParameters& parameters, uint64_t packages) {
+  char weight[32];
+  std::snprintf(weight, sizeof weight, "%g", parameters.ConeWeight);
+  return std::to_string(packages) + (packages == 1 ? " package of " : " packages of ") + weight +
+         " kg" +
+         (parameters.BackupPackage ? ", a backup on every needle end included" : ", no backups");
+}
+
+std::string FirstEmptyText(const TFirstEmpty& first) {
+  if (first.Control == 0)
+    return "No needle takes yarn";
+  return "Needle " + std::to_string(first.Control) + " (yarn type " +
+         YarnTypeLetter(first.YarnType) + ") empties its package first: it takes " +
+         KilogramsText(first.WeightWithWaste) + " with waste";
+}
+
 std::string BalanceText(const TNeedleBalance& b) {
   if (b.MaxToMean <= 0.0)
     return "Needle balance: no needle takes yarn";
@@ -264,6 +326,61 @@ std::string BalanceText(const TNeedleBalance& b) {
     text +=
         (i == 0 ? "; furthest above the mean: " : ", ") + std::to_string(b.FurthestAboveMean[i]);
   return text;
+}
+
+std::string DecimalText(int64_t units, int decimals) {
+  std::string digits = std::to_string(units < 0 ? -units : units);
+  if (digits.size() <= static_cast<size_t>(decimals))
+    digits.insert(0, static_cast<size_t>(decimals) + 1 - digits.size(), '0');
+  digits.insert(digits.size() - static_cast<size_t>(decimals), ".");
+  return (units < 0 ? "-" : "") + digits;
+}
+
+std::vector<TPrintedYarn> PrintedYarnTable(const TProductionFigures& f) {
+  std::vector<double> lengths, weights, withWaste;
+  for (const TYarnTypeFigures& y : f.YarnTypes) {
+    lengths.push_back(y.Length);
+    weights.push_back(y.Weight);
+    withWaste.push_back(y.WeightWithWaste);
+  }
+  const std::vector<int64_t> cm = RoundedToTotal(lengths, 0.01), g = RoundedToTotal(weights, 0.001),
+                             gWaste = RoundedToTotal(withWaste, 0.001);
+  std::vector<TPrintedYarn> rows(f.YarnTypes.size() + 1);
+  for (size_t i = 0; i < f.YarnTypes.size(); ++i) {
+    rows[i] = {cm[i], g[i], gWaste[i]};
+    rows.back().Centimetres += cm[i];
+    rows.back().Grams += g[i];
+    rows.back().GramsWithWaste += gWaste[i];
+  }
+  return rows;
+}
+
+std::string ProductionCsv(const OPattern& pattern, const TProductionFigures& f) {
+  std::string out = "control,yarnType,length_m,weight_kg\r\n";
+  for (const TNeedleFigures& n : f.Needles)
+    out += std::to_string(n.Control) + "," + YarnTypeLetter(n.YarnType) + "," +
+           DecimalText(std::llround(n.Length * 100), 2) + "," +
+           DecimalText(std::llround(n.Weight * 1000), 3) + "\r\n";
+  out += "\r\nyarnType,length_m,weight_kg,weightWithWaste_kg,ends,packages\r\n";
+  const std::vector<TPrintedYarn> printed = PrintedYarnTable(f);
+  uint64_t ends = 0;
+  for (size_t i = 0; i < printed.size(); ++i) {
+    const bool total = i == f.YarnTypes.size();
+    if (!total)
+      ends += f.YarnTypes[i].Ends;
+    out += (total ? std::string("total") : YarnTypeLetter(f.YarnTypes[i].YarnType)) + "," +
+           DecimalText(printed[i].Centimetres, 2) + "," + DecimalText(printed[i].Grams, 3) + "," +
+           DecimalText(printed[i].GramsWithWaste, 3) + "," +
+           std::to_string(total ? ends : f.YarnTypes[i].Ends) + "," +
+           std::to_string(total ? f.Packages : f.YarnTypes[i].Packages) + "\r\n";
+  }
+  out += "\r\nstate,tufts\r\n";
+  for (size_t s = 1; s < f.TuftsPerState.size(); ++s)
+    out += pattern.GetStateName(static_cast<int>(s)) + "," + std::to_string(f.TuftsPerState[s]) +
+           "\r\n";
+  if (!f.TuftsPerState.empty())
+    out += "no tuft," + std::to_string(f.TuftsPerState[0]) + "\r\n";
+  return out;
 }
 
 } // namespace quillane

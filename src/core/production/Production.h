@@ -25,9 +25,12 @@ struct TYarnCount {
 struct TProductionParameters {
   std::vector<double> TuftLength;     // mm of yarn one tuft takes, for states 1, 2, ...
   std::vector<TYarnCount> YarnCounts; // for yarn types 1, 2, ...
-  double ConeWeight = 5.0;            // kg of yarn on one cone
+  double ConeWeight = 5.0;            // kg of yarn on one cone (package)
   double RunLength = 0.0;             // m of goods; 0 tufts the pattern's PLines once
-  double Waste = 3.0;                 // % of the weight added before cones are counted
+  double Waste = 3.0;                 // % of the weight added before packages are counted
+  // One more package on every needle end, its head tied to the tail of the running one, so
+  // the machine need not stop when a package runs out.
+  bool BackupPackage = true;
   bool operator==(const TProductionParameters&) const = default;
 };
 
@@ -47,8 +50,13 @@ TProductionParameters DefaultProductionParameters(const OPattern& pattern);
 // entries beyond the pattern's counts stay (they are the file's) but are not used.
 void CompleteProductionParameters(TProductionParameters& parameters, const OPattern& pattern);
 // Why a value of the named field (tuftLength, yarnCount, coneWeight, runLength, waste) is
-// refused, "NAME must be ...", or "" when it is usable.
-std::string ParameterValueProblem(std::string_view field, double value);
+// refused, "NAME must be from LOW to HIGH UNIT", or "" when it is usable: every range is
+// one a mill could mean, so no figure worked out from them is infinite, undefined or 0 where
+// yarn is used. NAME is `shownAs`, or the field's own name when that is empty. A yarn count
+// is judged in its unit.
+std::string ParameterValueProblem(std::string_view field, double value,
+                                  std::string_view shownAs = {},
+                                  TYarnCountUnit unit = TYarnCountUnit::Dtex);
 // The first refused value as "NAME must be ...", or "" when all are usable.
 std::string ProductionParameterProblem(const TProductionParameters& parameters);
 
@@ -66,7 +74,16 @@ struct TYarnTypeFigures {
   double Length = 0.0;          // m
   double Weight = 0.0;          // kg, without waste
   double WeightWithWaste = 0.0; // kg
-  uint64_t Cones = 0;
+  uint64_t Ends = 0;            // needle ends that take this yarn type
+  uint64_t Packages = 0;        // on those ends, backups included
+};
+
+// The needle end that takes the most yarn, so that its package runs out first.
+struct TFirstEmpty {
+  int Control = 0; // 0 when no needle takes yarn
+  uint8_t YarnType = 0;
+  double WeightWithWaste = 0.0; // kg over the run
+  uint64_t Packages = 0;        // on that end, a backup included
 };
 
 struct TNeedleBalance {
@@ -82,7 +99,8 @@ struct TProductionFigures {
   std::vector<TNeedleFigures> Needles;     // controls 1 to NoControls
   std::vector<TYarnTypeFigures> YarnTypes; // yarn types 1 to NoYarnTypes
   double Length = 0.0, Weight = 0.0, WeightWithWaste = 0.0;
-  uint64_t Cones = 0;
+  uint64_t Packages = 0;
+  TFirstEmpty FirstEmpty;
   TNeedleBalance Balance;
 };
 
@@ -110,7 +128,28 @@ double DefaultPileHeight(std::string_view stateName);
 // a mill can weigh and measure.
 std::string MetresText(double metres);
 std::string KilogramsText(double kilograms);
+// Whole units (of `unit`, 0.01 for a length in metres) of each value, rounded so that they
+// add up to the rounded sum: a table's rows add up to its total as printed. Each row is
+// within one unit of its value.
+std::vector<int64_t> RoundedToTotal(const std::vector<double>& values, double unit);
+// The yarn table as the sheet, the window and the CSV print it: each yarn type, then the
+// total, in centimetres and grams, the rows adding up to the total.
+struct TPrintedYarn {
+  int64_t Centimetres = 0, Grams = 0, GramsWithWaste = 0;
+};
+std::vector<TPrintedYarn> PrintedYarnTable(const TProductionFigures& figures);
+// "12.35" for 1235 units of 0.01: whole units as a decimal, no binary fraction showing.
+std::string DecimalText(int64_t units, int decimals);
+// "Packages: 3600 (one per needle end and a backup), 5 kg each"
+std::string PackagesText(const TProductionParameters& parameters, uint64_t packages);
+// "Needle 17 (yarn type A) empties its package first: it takes 0.052 kg"
+std::string FirstEmptyText(const TFirstEmpty& first);
 // "Needle balance: min 1.00 m, mean ..., max/mean 1.25; furthest above the mean: 3, 7".
 std::string BalanceText(const TNeedleBalance& balance);
+
+// The figures for a spreadsheet: the needles, the yarn types with their total and the
+// states, each table under its header and a blank line between them; lengths in m, weights
+// in kg, each to the figure the sheet shows.
+std::string ProductionCsv(const OPattern& pattern, const TProductionFigures& figures);
 
 } // namespace quillane

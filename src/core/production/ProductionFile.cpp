@@ -1,5 +1,6 @@
 #include "production/ProductionFile.h"
 
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <memory>
@@ -17,9 +18,10 @@ constexpr int MaxDepth = 8;
 constexpr size_t MaxEntries = 255; // states and yarn types are bytes
 
 struct TValue {
-  enum class TKind : uint8_t { Object, Array, Number, String } Kind = TKind::Number;
+  enum class TKind : uint8_t { Object, Array, Number, String, Boolean } Kind = TKind::Number;
   int Line = 1;
   double Number = 0;
+  bool Truth = false;
   std::string Text;
   // An array's items; an object's member values, named by Keys (a pair holding a TValue
   // could not be declared inside it).
@@ -103,10 +105,28 @@ private:
       v.Text = String();
     } else if (c == '-' || (c >= '0' && c <= '9')) {
       v.Number = Number();
+    } else if (Word("true")) {
+      v.Kind = TValue::TKind::Boolean;
+      v.Truth = true;
+    } else if (Word("false")) {
+      v.Kind = TValue::TKind::Boolean;
     } else {
-      Refuse(Line, c < 0 ? "unexpected end of the file" : "expected a number, a text, [ or {");
+      Refuse(Line, c < 0 ? "unexpected end of the file"
+                         : "expected a number, a text, true, false, [ or {");
     }
     return v;
+  }
+
+  // Takes `word` when it stands here, not run on into letters or digits.
+  bool Word(std::string_view word) {
+    if (Bytes.size() - At < word.size() ||
+        std::string_view(reinterpret_cast<const char*>(Bytes.data()) + At, word.size()) != word)
+      return false;
+    const size_t end = At + word.size();
+    if (end < Bytes.size() && std::isalnum(Bytes[end]))
+      return false;
+    At = end;
+    return true;
   }
 
   // After an item: true when another follows, false at the closing bracket.
@@ -202,25 +222,40 @@ const std::vector<TValue>& ArrayField(const TValue& v, const char* name) {
   return v.Items;
 }
 
+// An object's members, each key at most once.
+void RefuseRepeatedKeys(const TValue& v) {
+  for (size_t i = 1; i < v.Keys.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (v.Keys[j] == v.Keys[i])
+        Refuse(v.Items[i].Line, v.Keys[i] + " is given twice");
+}
+
 TYarnCount YarnCountField(const TValue& v) {
   if (v.Kind != TValue::TKind::Object)
     Refuse(v.Line, "each of yarnTypes must be an object in { }");
+  RefuseRepeatedKeys(v);
   TYarnCount count;
-  bool given = false;
+  const TValue* value = nullptr;
   for (size_t i = 0; i < v.Keys.size(); ++i) {
     const std::string& key = v.Keys[i];
     const TValue& member = v.Items[i];
     if (key == "yarnCount") {
-      count.Value = NumberField(member, "yarnCount");
-      given = true;
+      if (member.Kind != TValue::TKind::Number)
+        Refuse(member.Line, "yarnCount must be a number");
+      value = &member;
     } else if (key == "unit") {
       if (member.Kind != TValue::TKind::String || (member.Text != "dtex" && member.Text != "Nm"))
         Refuse(member.Line, "unit must be \"dtex\" or \"Nm\"");
       count.Unit = member.Text == "dtex" ? TYarnCountUnit::Dtex : TYarnCountUnit::Nm;
     }
   }
-  if (!given)
+  if (!value)
     Refuse(v.Line, "yarnCount is missing");
+  // The range is the unit's, which may come after the count.
+  if (const std::string problem = ParameterValueProblem("yarnCount", value->Number, {}, count.Unit);
+      !problem.empty())
+    Refuse(value->Line, problem);
+  count.Value = value->Number;
   return count;
 }
 
@@ -259,9 +294,10 @@ TBytes ProductionParametersBytes(const TProductionParameters& parameters) {
                                     {"waste", parameters.Waste}}) {
     out += std::string("  \"") + name + "\": ";
     out += NumberText(value);
-    out += name[0] == 'w' ? "\n" : ",\n";
+    out += ",\n";
   }
-  out += "}\n";
+  out += parameters.BackupPackage ? "  \"backupPackage\": true\n}\n"
+                                  : "  \"backupPackage\": false\n}\n";
   return TBytes(out.begin(), out.end());
 }
 
@@ -272,14 +308,10 @@ TProductionParameters ReadProductionParameters(std::span<const uint8_t> bytes) {
   if (document.Kind != TValue::TKind::Object)
     Refuse(document.Line, "the file must hold one object in { }");
   TProductionParameters parameters;
-  std::vector<std::string> seen;
+  RefuseRepeatedKeys(document);
   for (size_t i = 0; i < document.Keys.size(); ++i) {
     const std::string& key = document.Keys[i];
     const TValue& v = document.Items[i];
-    for (const std::string& earlier : seen)
-      if (earlier == key)
-        Refuse(v.Line, key + " is given twice");
-    seen.push_back(key);
     if (key == "tuftLength") {
       for (const TValue& item : ArrayField(v, "tuftLength"))
         parameters.TuftLength.push_back(NumberField(item, "tuftLength"));
@@ -292,13 +324,24 @@ TProductionParameters ReadProductionParameters(std::span<const uint8_t> bytes) {
       parameters.RunLength = NumberField(v, "runLength");
     } else if (key == "waste") {
       parameters.Waste = NumberField(v, "waste");
+    } else if (key == "backupPackage") {
+      if (v.Kind != TValue::TKind::Boolean)
+        Refuse(v.Line, "backupPackage must be true or false");
+      parameters.BackupPackage = v.Truth;
     }
   }
   return parameters;
 }
 
+bool NoSuchFile(const std::string& path) {
+  // Only a name that leads nowhere means "no parameters": a pipe, a device, a folder or a
+  // link loop under that name is refused as any input is.
+  std::error_code ec;
+  return std::filesystem::status(path, ec).type() == std::filesystem::file_type::not_found;
+}
+
 TProductionParameters ReadProductionParametersFile(const std::string& path) {
-  if (!FileExists(path))
+  if (NoSuchFile(path))
     return {};
   try {
     return ReadProductionParameters(ReadFileBytes(path));

@@ -25,6 +25,9 @@ TBytes ProductionParametersBytes(const TProductionParameters& parameters);
 // Throws EProduction "line N: ..." naming the first refused field or the fault.
 TProductionParameters ReadProductionParameters(std::span<const uint8_t> bytes);
 
+// Whether nothing at all lies under `path` (a dangling link neither): not a pipe, a folder,
+// a device or a link loop, which are refused when read.
+bool NoSuchFile(const std::string& path);
 // The parameters of `path` as the file gives them; the defaults when there is no such file.
 // Throws EProduction "Error reading production parameters: PATH: ..." when it is refused.
 TProductionParameters ReadProductionParametersFile(const std::string& path);

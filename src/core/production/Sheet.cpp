@@ -146,26 +146,33 @@ TSheetBlock SettingsBlock(const OPattern& pattern) {
 }
 
 TSheetBlock YarnBlock(const TProductionParameters& parameters, const TProductionFigures& f) {
-  TSheetBlock b = Table("Yarn", {"Yarn type", "Count", "Length", "Weight", "With waste", "Cones"},
-                        {false, true, true, true, true, true});
-  for (const TYarnTypeFigures& y : f.YarnTypes) {
-    const TYarnCount& count = parameters.YarnCounts[y.YarnType - 1u];
-    b.Rows.push_back({{YarnTypeLetter(y.YarnType), {}},
-                      {Number(count.Value, count.Unit == TYarnCountUnit::Dtex ? "dtex" : "Nm"), {}},
-                      {MetresText(y.Length), {}},
-                      {KilogramsText(y.Weight), {}},
-                      {KilogramsText(y.WeightWithWaste), {}},
-                      {std::to_string(y.Cones), {}}});
+  TSheetBlock b =
+      Table("Yarn", {"Yarn type", "Count", "Length", "Weight", "With waste", "Ends", "Packages"},
+            {false, true, true, true, true, true, true});
+  const std::vector<TPrintedYarn> printed = PrintedYarnTable(f);
+  uint64_t ends = 0;
+  for (size_t i = 0; i < printed.size(); ++i) {
+    const bool total = i == f.YarnTypes.size();
+    std::string name = "Total", count;
+    if (!total) {
+      const TYarnTypeFigures& y = f.YarnTypes[i];
+      const TYarnCount& c = parameters.YarnCounts[y.YarnType - 1u];
+      name = YarnTypeLetter(y.YarnType);
+      count = Number(c.Value, c.Unit == TYarnCountUnit::Dtex ? "dtex" : "Nm");
+      ends += y.Ends;
+    }
+    b.Rows.push_back({{name, {}},
+                      {count, {}},
+                      {DecimalText(printed[i].Centimetres, 2) + " m", {}},
+                      {DecimalText(printed[i].Grams, 3) + " kg", {}},
+                      {DecimalText(printed[i].GramsWithWaste, 3) + " kg", {}},
+                      {std::to_string(total ? ends : f.YarnTypes[i].Ends), {}},
+                      {std::to_string(total ? f.Packages : f.YarnTypes[i].Packages), {}}});
   }
-  b.Rows.push_back({{"Total", {}},
-                    {"", {}},
-                    {MetresText(f.Length), {}},
-                    {KilogramsText(f.Weight), {}},
-                    {KilogramsText(f.WeightWithWaste), {}},
-                    {std::to_string(f.Cones), {}}});
-  b.Rows.push_back({{"Cones of " + Number(parameters.ConeWeight, "kg") + ", " +
-                         Number(parameters.Waste, "%") + " waste",
-                     {}}});
+  b.Rows.push_back(
+      {{PackagesText(parameters, f.Packages) + "; " + Number(parameters.Waste, "%") + " waste",
+        {}}});
+  b.Rows.push_back({{FirstEmptyText(f.FirstEmpty), {}}});
   return b;
 }
 
@@ -203,6 +210,16 @@ TSheetBlock CreelChart(const OPattern& pattern) {
     first = last + 1;
   }
   return b;
+}
+
+std::string SheetDocumentName(const TSheet& sheet) {
+  std::string name = std::filesystem::path(sheet.Name).stem().string();
+  // What Windows refuses in a name is refused by some file systems everywhere.
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 ||
+        std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos)
+      c = '_';
+  return "Production sheet - " + (name.empty() ? std::string("Untitled") : name);
 }
 
 TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& parameters,

@@ -54,6 +54,10 @@ struct TSheet {
 TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& parameters,
                   const TProductionFigures& figures, const std::string& date);
 
+// The name a printed sheet goes by, which a print dialog proposes as a file name:
+// "Production sheet - rug", with no character that a file name cannot hold.
+std::string SheetDocumentName(const TSheet& sheet);
+
 // Needle ranges of one yarn type, with the colour each state of it shows; a creel that
 // repeats shows its first repeat only. The sheet and the Production window share it, so
 // the operator's paper and the designer's screen cannot disagree.
