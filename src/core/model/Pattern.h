@@ -197,6 +197,13 @@ public:
   // pattern; shows nothing, so a caller can report it once in its own way.
   std::string SectionsProblem() const;
   void ApplySections();
+  // The cells ApplySections would copy, sources clipped to the grid. A file whose
+  // sections ask for more than MaxSectionWork times the pattern's cells is refused: no
+  // wizard, import or editor makes one, and a few megabytes of them asked for minutes.
+  int64_t SectionWork() const;
+  static constexpr int64_t MaxSectionWork = 16;
+  // SectionWork within that bound; else the refusal's text, naming the count.
+  std::string SectionWorkProblem() const;
   void PaintMachineColour(int32_t c, int32_t p, uint8_t v) override;
   // Many machine-view paints in a row (a bitmap applied to a region): while a batch is
   // open, PaintMachineColour gives the same cells as one by one but redraws the pixels
