@@ -268,6 +268,10 @@ TEST_F(DrawTools, AFillOfManyCellsEqualsPaintingThemOneByOne) {
 TEST_F(DrawTools, ALargeFillShowsProgressAndACancelChangesNothing) {
   UI.CancelAtStep = 1;
   auto p = ShownPattern(2000, 2001);
+  for (int c = 1; c <= 2000; ++c) // every control takes the colour
+    p->Creel->SetYarnType(c, 1);
+  p->ApplyCreel();
+  p->Changed();
   OPicture& picture = *p->Pictures->Get(0);
   const TZeroedBytes states = p->States.Data();
   const OBitmap24 image = picture.MachineImage;

@@ -133,13 +133,23 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
   uint8_t* colourCells = MachineColours.Data().data();
   // Calls write(index, control, copy) for every cell written: the sources, then each
   // section's copies of them that lie in the grid.
+  // What a write gives a cell of each control: `want` the state (0: the state stays), and
+  // whether a copy is written at all (a source always takes the colour).
+  std::vector<uint8_t> want(static_cast<size_t>(controls) + 1), takes(want.size(), 1);
+  for (int64_t c = 1; c <= controls && states; ++c) {
+    const uint8_t st = stateOf[static_cast<size_t>(c)];
+    want[static_cast<size_t>(c)] = st <= NoStates ? st : 0;
+    takes[static_cast<size_t>(c)] = st != 0;
+  }
+  // Calls write(index, control, n, copy, PLine) for every piece of a PLine written: the
+  // sources, then each section's copies of them that lie in the grid.
   auto eachWrite = [&](auto write) {
     for (int64_t p = lo; p <= hi; ++p) {
       RunsOf(source.data() + static_cast<size_t>(p) * stride, 1, controls, runs);
       for (const TRun& r : runs)
-        for (int64_t c = r.First; c <= r.Last; ++c)
-          if (!write(static_cast<size_t>(p) * stride + static_cast<size_t>(c), c, false))
-            return false;
+        if (!write(static_cast<size_t>(p) * stride + static_cast<size_t>(r.First), r.First,
+                   static_cast<size_t>(r.Last - r.First + 1), false, p))
+          return false;
     }
     for (const auto& sectionPtr : *Sections) {
       const OSection& s = *sectionPtr;
@@ -150,56 +160,88 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
       for (int64_t p = std::max<int64_t>(r.Top, lo); p <= std::min<int64_t>(r.Bottom, hi); ++p) {
         RunsOf(source.data() + static_cast<size_t>(p) * stride, std::max<int64_t>(r.Left, 1),
                std::min<int64_t>(r.Right, controls), runs);
-        for (const TRun& run : runs)
-          for (int64_t c = run.First; c <= run.Last; ++c) {
-            int64_t c2 = c + dc, p2 = p + dp;
-            if (!straight) {
-              int32_t mc = static_cast<int32_t>(c), mp = static_cast<int32_t>(p);
-              s.MapToTarget(mc, mp);
-              c2 = mc, p2 = mp;
-            }
-            if (c2 < 1 || c2 > controls || p2 < 1 || p2 > pLines)
+        for (const TRun& run : runs) {
+          if (straight) {
+            const int64_t c0 = std::max<int64_t>(run.First + dc, 1);
+            const int64_t c1 = std::min<int64_t>(run.Last + dc, controls), p2 = p + dp;
+            if (c0 > c1 || p2 < 1 || p2 > pLines)
               continue;
-            if (!write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c2), c2, true))
+            if (!write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c0), c0,
+                       static_cast<size_t>(c1 - c0 + 1), true, p2))
+              return false;
+            continue;
+          }
+          for (int64_t c = run.First; c <= run.Last; ++c) {
+            int32_t c2 = static_cast<int32_t>(c), p2 = static_cast<int32_t>(p);
+            s.MapToTarget(c2, p2);
+            if (c2 >= 1 && c2 <= controls && p2 >= 1 && p2 <= pLines &&
+                !write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c2), c2, 1, true, p2))
               return false;
           }
+        }
       }
     }
     return true;
   };
-  auto stateFor = [&](int64_t c) { return states ? stateOf[static_cast<size_t>(c)] : uint8_t{1}; };
   // A write that changes nothing in the grids still redraws a copy's pixels.
-  const bool changes = !eachWrite([&](size_t i, int64_t c, bool copy) {
-    const uint8_t s = stateFor(c);
-    if (copy && s == 0)
-      return true;
-    const bool stateChanges = states && s != 0 && s <= NoStates && stateCells[i] != s;
-    return !stateChanges && colourCells[i] == v;
+  const bool changes = !eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t) {
+    const uint8_t* w = want.data() + c0;
+    const uint8_t* t = takes.data() + c0;
+    unsigned same = 1;
+    for (size_t k = 0; k < n; ++k) {
+      const unsigned written = copy ? t[k] : 1u;
+      same &= static_cast<unsigned>(
+          !written || ((w[k] == 0 || stateCells[i0 + k] == w[k]) && colourCells[i0 + k] == v));
+    }
+    return same != 0;
   });
   if (goOn && !goOn())
     return TCellPaint::Cancelled;
 
-  // 3. The writes, as one step when they change a cell; the pixels of every copy.
+  // 3. The writes, as one step when they change a cell; each copy's pixels as it is written.
   std::optional<OUndoHistory::TChange> step;
   if (changes) {
     step.emplace(History, label);
     SetModified(1);
   }
   OPatternEvents::TGroup oneReport(Events);
-  TZeroedBytes redrawn(cells.size());
+  const uint32_t colour = Palette->GetColour(v) & 0x00FFFFFFu;
+  const std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1, colour);
+  std::vector<uint32_t> mask(static_cast<size_t>(controls) + 1);
+  struct TShownImage {
+    OPicture* Picture;
+    std::vector<TShownArea> Areas;
+  };
+  std::vector<TShownImage> shown;
+  for (const auto& picture : *Pictures)
+    if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
+      shown.push_back({picture.get(), ShownAreas(*picture, NoControls, NoPLines)});
   int64_t top = INT64_MAX, bottom = INT64_MIN, first = INT64_MAX, last = INT64_MIN;
-  eachWrite([&](size_t i, int64_t c, bool copy) {
-    const uint8_t s = stateFor(c);
-    if (copy && s == 0)
-      return true;
-    if (states && s != 0 && s <= NoStates)
-      stateCells[i] = s;
-    colourCells[i] = v;
-    const int64_t p = static_cast<int64_t>(i / stride);
+  eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t p) {
+    const uint8_t* w = want.data() + c0;
+    const uint8_t* t = takes.data() + c0;
+    bool all = true;
+    for (size_t k = 0; k < n; ++k) {
+      if (copy && !t[k]) {
+        all = false;
+        continue;
+      }
+      if (w[k] != 0)
+        stateCells[i0 + k] = w[k];
+      colourCells[i0 + k] = v;
+    }
     top = std::min(top, p), bottom = std::max(bottom, p);
-    first = std::min(first, c), last = std::max(last, c);
-    if (copy)
-      redrawn[i] = 1;
+    first = std::min(first, c0), last = std::max(last, c0 + static_cast<int64_t>(n) - 1);
+    if (!copy)
+      return true;
+    // A copy is redrawn where it was written.
+    if (!all)
+      for (size_t k = 0; k < n; ++k)
+        mask[static_cast<size_t>(c0) + k] = t[k] ? ~0u : 0u;
+    for (const TShownImage& image : shown)
+      for (const TShownArea& area : image.Areas)
+        DrawShown(area, p, c0, c0 + static_cast<int64_t>(n) - 1, drawn.data() + c0,
+                  all ? nullptr : mask.data() + c0, image.Picture->MachineImage);
     return true;
   });
   if (top > bottom)
@@ -207,26 +249,11 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
   const TRect changed{static_cast<int32_t>(first), static_cast<int32_t>(top),
                       static_cast<int32_t>(last), static_cast<int32_t>(bottom)};
   Events.CellsChanged(changed);
-
-  const uint32_t colour = Palette->GetColour(v) & 0x00FFFFFFu;
-  const std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1, colour);
-  std::vector<uint32_t> mask(static_cast<size_t>(controls) + 1);
-  for (const auto& picture : *Pictures) {
-    OBitmap24& image = picture->MachineImage;
-    if (image.Width() <= 0 || image.Height() <= 0)
-      continue;
-    const std::vector<TShownArea> areas = ShownAreas(*picture, NoControls, NoPLines);
-    for (int64_t p = top; p <= bottom; ++p) {
-      RunsOf(redrawn.data() + static_cast<size_t>(p) * stride, first, last, runs);
-      for (const TRun& r : runs)
-        for (const TShownArea& area : areas)
-          DrawShown(area, p, r.First, r.Last, drawn.data() + r.First, nullptr, image);
-    }
-    for (const TShownArea& area : areas)
-      if (const TRect px = ShownPixels(area, changed, image);
+  for (const TShownImage& image : shown)
+    for (const TShownArea& area : image.Areas)
+      if (const TRect px = ShownPixels(area, changed, image.Picture->MachineImage);
           px.Left <= px.Right && px.Top <= px.Bottom)
-        Events.PixelsChanged(picture.get(), false, px);
-  }
+        Events.PixelsChanged(image.Picture, false, px);
   return TCellPaint::Done;
 }
 
