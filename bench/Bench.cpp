@@ -43,6 +43,7 @@
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
+#include "setup/PalettePaintBox.h"
 #include "setup/Settings.h"
 #include "wizards/Wizards.h"
 
@@ -331,6 +332,142 @@ void UndoFillWhole(benchmark::State& state) {
     if (!filled || p.History.UndoCount() != steps - 1)
       state.SkipWithError("the fill was refused or not undone");
   }
+}
+
+// A designer's carpet (1,800 x 20,000, a motif imported into the carpet wizard's design
+// region: large areas of one state), read with its sections from ../shared/bench beside
+// the repository or from --carpet=FILE (.pat, or .pat.gz unpacked into the bench's folder).
+std::string CarpetFile;
+
+OPattern* Carpet() {
+  static const std::unique_ptr<OPattern> p = []() -> std::unique_ptr<OPattern> {
+    std::string file = CarpetFile;
+#ifdef QUILLANE_SOURCE_DIR
+    if (file.empty())
+      file = std::string(QUILLANE_SOURCE_DIR) + "/../shared/bench/carpet-motif.pat.gz";
+#endif
+    if (file.empty() || !fs::exists(file))
+      return nullptr;
+    if (file.size() > 3 && file.compare(file.size() - 3, 3, ".gz") == 0) {
+      const std::string unpacked = JoinPath(Fix().Folder, "carpet-motif.pat");
+      const std::string command = "gzip -dc '" + file + "' > '" + unpacked + "'";
+      if (std::system(command.c_str()) != 0)
+        return nullptr;
+      file = unpacked;
+    }
+    std::unique_ptr<OPattern> q = OpenPatternFile(file);
+    q->Pictures->Get(0)->BringUpToDate(TView::Machine);
+    return q;
+  }();
+  return p.get();
+}
+
+// The fill tool pressed on a pixel of picture 1's machine view, as the view and the
+// command line's draw press it.
+void PressFill(OPattern& p, TCell at, uint8_t colour) {
+  OPicture& picture = *p.Pictures->Get(0);
+  OViewGeometry geometry;
+  geometry.SetPicture(picture.Width, picture.Height, 1.0f);
+  geometry.SetBox(picture.Width, picture.Height);
+  OPalettePaintBox colours(p.Palette.get(), false);
+  OViewMouse mouse(p, picture, geometry);
+  mouse.View = TView::Machine;
+  mouse.Choose(MakeToolState(TDrawTool::Fill, colours));
+  colours.LeftIndex = colour;
+  const TViewInput in{at.C, geometry.BoxHeight() - 1 - at.R, TMouseButton::Left, 0};
+  mouse.Press(in);
+  mouse.Release(in);
+}
+
+// The carpet's largest area: the pixel of the design region at which a designer filled it.
+constexpr TCell CarpetArea{879, 5800};
+
+void CarpetApplySections(benchmark::State& state) {
+  OPattern* p = Carpet();
+  if (!p)
+    return state.SkipWithError("no carpet-motif.pat.gz beside the repository");
+  for (auto _ : state)
+    p->ApplySections();
+}
+
+// The area filled with the other colour of its yarn type, the two taking turns.
+void CarpetFillLargest(benchmark::State& state) {
+  OPattern* p = Carpet();
+  if (!p)
+    return state.SkipWithError("no carpet-motif.pat.gz beside the repository");
+  OPicture& picture = *p->Pictures->Get(0);
+  for (auto _ : state) {
+    int32_t c = CarpetArea.C + 1, pl = CarpetArea.R + 1;
+    for (const auto& region : picture.Regions)
+      if (region->MapPixelToCell(c, pl))
+        break;
+    const int yarn = p->Creel->GetYarnType(c);
+    const uint8_t now = p->States.Get(c, pl);
+    const uint8_t other = static_cast<uint8_t>(now == 1 ? 2 : 1);
+    PressFill(*p, CarpetArea, p->MachineTable->GetColour(yarn, other));
+    if (p->States.Get(c, pl) != other)
+      state.SkipWithError("the fill changed nothing");
+  }
+}
+
+// The same area filled with the colour it has: nothing changes.
+void CarpetFillSame(benchmark::State& state) {
+  OPattern* p = Carpet();
+  if (!p)
+    return state.SkipWithError("no carpet-motif.pat.gz beside the repository");
+  const int steps = p->History.UndoCount();
+  for (auto _ : state) {
+    int32_t c = CarpetArea.C + 1, pl = CarpetArea.R + 1;
+    const auto& regions = p->Pictures->Get(0)->Regions;
+    for (const auto& region : regions)
+      if (region->MapPixelToCell(c, pl))
+        break;
+    PressFill(*p, CarpetArea, p->MachineColours.Get(c, pl));
+  }
+  if (p->History.UndoCount() != steps)
+    state.SkipWithError("the fill changed something");
+}
+
+void CarpetSetUndefined(benchmark::State& state) {
+  OPattern* p = Carpet();
+  if (!p)
+    return state.SkipWithError("no carpet-motif.pat.gz beside the repository");
+  for (auto _ : state)
+    p->SetUndefined();
+}
+
+// The section bomb's kind of file within the bound: 1,000 x 1,000 cells and 1,000 sections
+// of 100 x 100 cells that neither flip nor turn, placed at fixed pseudo-random places
+// (overlapping their sources or not), together copying 10 times the pattern's cells.
+constexpr int64_t BombCopied = 1000 * 100 * 100;
+
+void ManySections(benchmark::State& state) {
+  static const std::unique_ptr<OPattern> p = [] {
+    auto q = std::make_unique<OPattern>();
+    q->InitNew();
+    q->Settings->NoControls = 1000;
+    q->Settings->NoPLines = 1000;
+    q->ApplySettings();
+    std::mt19937 random(4321);
+    for (int pl = 1; pl <= q->NoPLines; ++pl)
+      for (int c = 1; c <= q->NoControls; ++c)
+        q->States.Row(pl)[c] = static_cast<uint8_t>(1 + random() % q->NoStates);
+    q->Sections->Clear();
+    for (int i = 0; i < 1000; ++i) {
+      auto at = [&] { return static_cast<int32_t>(1 + random() % 901); };
+      OSection* section = q->Sections->Add(std::make_unique<OSection>(q.get()));
+      section->SetDefaults();
+      const int32_t sc = at(), sp = at(), tc = at(), tp = at();
+      section->SetSourceArea({sc, sp, sc + 99, sp + 99});
+      section->TargetArea = {tc, tp, tc + 99, tp + 99};
+    }
+    q->Changed();
+    return q;
+  }();
+  if (p->SectionWork() != BombCopied)
+    return state.SkipWithError("the sections do not copy 10 times the cells");
+  for (auto _ : state)
+    p->ApplySections();
 }
 
 // The controller's file set and reading it back.
@@ -1029,6 +1166,14 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
        3 * (t("ApplySections") + t("RenderMachineImage")), "3 x (ApplySections + Render)"},
       {"undo of that fill", t("UndoFillWhole"), t("FillWhole"), "1 x the fill"},
       {"undo of a line across 1,800 cells", t("UndoLineAcross"), t("LineAcross"), "1 x the line"},
+      {"carpet: fill of the largest area", t("CarpetFillLargest"), 3 * t("CarpetApplySections"),
+       "3 x the carpet's ApplySections"},
+      {"carpet: fill that changes nothing", t("CarpetFillSame"), b1, "1 x B1"},
+      {"carpet: Set Undefined", t("CarpetSetUndefined"), 2 * t("CarpetApplySections"),
+       "2 x the carpet's ApplySections"},
+      {"1,000 sections copying 10 x cells", t("ManySections"),
+       3 * b1 * static_cast<double>(BombCopied) / static_cast<double>(Cells()),
+       "3 x B1 over the copied cells"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -1135,6 +1280,14 @@ void PrintRenderMemory(const std::string& folder, const std::string& file,
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--open-and-view") == 0)
     return OpenAndView(argv[2]);
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--carpet=", 9) == 0) {
+      CarpetFile = argv[i] + 9;
+      for (int j = i; j + 1 < argc; ++j)
+        argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
 
 #ifdef QUILLANE_GUI
   if (!std::getenv("QT_QPA_PLATFORM"))
@@ -1179,6 +1332,11 @@ int main(int argc, char** argv) {
   add("BitmapPhoto", BitmapPhoto)->Arg(1)->Iterations(3);
   add("FillWhole", FillWhole)->Iterations(1);
   add("UndoFillWhole", UndoFillWhole)->Iterations(1);
+  add("CarpetApplySections", CarpetApplySections);
+  add("CarpetFillLargest", CarpetFillLargest)->Iterations(3);
+  add("CarpetFillSame", CarpetFillSame)->Iterations(3);
+  add("CarpetSetUndefined", CarpetSetUndefined)->Iterations(3);
+  add("ManySections", ManySections);
   add("LineAcross", LineAcross)->Unit(benchmark::kMicrosecond);
   add("UndoLineAcross", UndoLineAcross)->Unit(benchmark::kMicrosecond);
 #ifdef QUILLANE_GUI

@@ -1,6 +1,8 @@
 // The drawing tools against the pencil: whatever a tool draws must leave the pattern as
 // pressing each of its pixels one at a time does, through sections and mirrored regions, in
 // both views, as one named step that undo takes back whole.
+#include <algorithm>
+#include <random>
 #include <sstream>
 
 #include "PatternSupport.h"
@@ -189,6 +191,113 @@ TEST(DrawToolsFill, ReachesRoundCornersAndStopsAtDiagonals) {
     EXPECT_EQ(PixelBounds(runs), row.Bounds) << row.At.C << "," << row.At.R;
     EXPECT_EQ(Merged(runs), runs);
   }
+}
+
+// A random layout: sections that shift (some overlapping their sources, some reaching past
+// the pattern with their targets), now and then one that flips or turns; two regions, one
+// mirrored and turned; random cells and pixels. The same seed makes the same pattern.
+std::unique_ptr<OPattern> RandomLayout(unsigned seed, uint8_t type) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int W = 16, H = 10;
+  auto p = BarePattern(W, H, type);
+  for (int c = 1; c <= W; ++c)
+    p->Creel->SetYarnType(c, static_cast<uint8_t>(pick(1, 3)));
+  p->ApplyCreel();
+  for (int y = 1; y <= 3 && type == 0; ++y) // some colours without a state on some yarn types
+    p->MachineTable->SetColour(y, 2, static_cast<uint8_t>(pick(1, 4)));
+  p->ApplyMachineTable();
+  if (pick(0, 1))
+    AddSection(*p, {1, 1, W, H}, {1, 1, W, H});
+  for (int i = pick(1, 4); i > 0; --i) {
+    const int w = pick(1, 7), h = pick(1, 7), l = pick(1, W - w + 1), t = pick(1, H - h + 1);
+    const bool turned = pick(0, 4) == 0 && w == h;
+    const int tl = std::clamp(l + pick(-3, 9), 1, W - w + 1),
+              tt = std::clamp(t + pick(-3, 3), 1, H - h + 1);
+    // Now and then a target wider than its source: its last column has no source.
+    const int wider = !turned && pick(0, 3) == 0 && tl + w <= W ? 1 : 0;
+    AddSection(*p, {l, t, l + w - 1, t + h - 1}, {tl, tt, tl + w - 1 + wider, tt + h - 1},
+               turned ? static_cast<uint8_t>(pick(0, 1)) : 0, 0,
+               turned ? static_cast<uint8_t>(pick(0, 3)) : 0);
+  }
+  OPicture& picture = AddPicture(*p, 28, 12);
+  AddRegion(picture, {1, 1, W, H}, {1, 1, W, H});
+  AddRegion(picture, {3, 2, 10, 9}, {19, 3, 26, 10}, 0, 1, pick(0, 1) ? 1 : 3);
+  TGrid& primary = type == 0 ? p->States : p->MachineColours;
+  for (uint8_t& cell : primary.Data())
+    cell = static_cast<uint8_t>(pick(1, type == 0 ? 2 : 4));
+  p->Changed();
+  picture.BringUpToDate(TView::Machine);
+  for (int64_t y = 0; y < 12; ++y) // pixels a paint left stale
+    picture.SetMachinePixel(pick(0, 27), y, 0x123456);
+  p->History.Clear();
+  return p;
+}
+
+TEST_F(DrawTools, AFillOfManyCellsEqualsPaintingThemOneByOne) {
+  std::mt19937 rng(3);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (uint8_t type : {0, 11})
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+      auto p = RandomLayout(seed, type), expected = RandomLayout(seed, type);
+      TPixelRuns pixels;
+      for (int i = pick(1, 6); i > 0; --i) {
+        const int r = pick(0, 11), c0 = pick(0, 27);
+        pixels.push_back({r, c0, std::min(27, c0 + pick(0, 14))});
+      }
+      pixels = Merged(pixels);
+      const uint8_t v = static_cast<uint8_t>(pick(1, 4));
+      const TZeroedBytes cells = ShownCells(*p, *p->Pictures->Get(0), pixels);
+      ASSERT_EQ(p->PaintMachineCells({cells.data(), cells.size()}, v, "Fill"), TCellPaint::Done);
+      OPicture& reference = *expected->Pictures->Get(0);
+      for (const TPixelRun& run : pixels)
+        for (int x = run.C0; x <= run.C1; ++x)
+          reference.PaintMachinePixel(x, run.R, v);
+      const std::string where = "type " + std::to_string(type) + " seed " + std::to_string(seed);
+      ASSERT_TRUE(p->States.Data() == expected->States.Data()) << where;
+      ASSERT_TRUE(p->MachineColours.Data() == expected->MachineColours.Data()) << where;
+      ASSERT_TRUE(p->Pictures->Get(0)->MachineImage == reference.MachineImage) << where;
+      // One step, or none when nothing changed.
+      const bool changed =
+          !(p->States.Data() == RandomLayout(seed, type)->States.Data() &&
+            p->MachineColours.Data() == RandomLayout(seed, type)->MachineColours.Data());
+      ASSERT_EQ(p->History.UndoCount(), changed ? 1 : 0) << where;
+    }
+}
+
+TEST_F(DrawTools, ALargeFillShowsProgressAndACancelChangesNothing) {
+  UI.CancelAtStep = 1;
+  auto p = ShownPattern(2000, 2001);
+  for (int c = 1; c <= 2000; ++c) // every control takes the colour
+    p->Creel->SetYarnType(c, 1);
+  p->ApplyCreel();
+  p->Changed();
+  OPicture& picture = *p->Pictures->Get(0);
+  const TZeroedBytes states = p->States.Data();
+  const OBitmap24 image = picture.MachineImage;
+  OViewGeometry g;
+  g.SetBox(2000, 2001);
+  g.SetPicture(2000, 2001, 1);
+  OPalettePaintBox colours(p->Palette.get(), false);
+  colours.LeftIndex = p->MachineTable->GetColour(1, 2);
+  OViewMouse mouse(*p, picture, g);
+  mouse.ShowView(TView::Machine);
+  mouse.Choose(MakeToolState(TDrawTool::Fill, colours));
+  for (const uint32_t shift : {0u, uint32_t{ssShift}}) {
+    mouse.Press({5, 5, TMouseButton::Left, shift});
+    mouse.Release({5, 5, TMouseButton::Left, shift});
+    EXPECT_TRUE(p->States.Data() == states);
+    EXPECT_TRUE(picture.MachineImage == image);
+    EXPECT_EQ(p->History.UndoCount(), 0);
+  }
+  EXPECT_EQ(UI.ProgressTexts, (std::vector<std::string>{"Filling", "Filling"}));
+  // Without a cancel the same press fills it all, as one step.
+  UI.CancelAtStep.reset();
+  mouse.Press({5, 5, TMouseButton::Left, 0});
+  mouse.Release({5, 5, TMouseButton::Left, 0});
+  EXPECT_EQ(p->States.Get(1, 1), 2);
+  EXPECT_EQ(p->States.Get(2000, 2001), 2);
+  EXPECT_EQ(p->History.UndoLabel(), "Fill");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "PatternSupport.h"
 
+#include <algorithm>
 #include <random>
 
 #include "setup/Creel.h"
@@ -85,6 +86,9 @@ TEST_F(Painting, ApplySectionsMatchesTheCellByCellCopy) {
         TRect target{pick(1, W - tw + 1), pick(1, H - th + 1), 0, 0};
         if (pick(0, 5) == 0 && sl + tw - 1 <= W && st + th - 1 <= H) // sometimes onto itself
           target = {sl, st, 0, 0};
+        else if (straight && pick(0, 1) == 0) // or a step aside, overlapping its source
+          target = {std::clamp(sl + pick(-2, 2), 1, W - tw + 1),
+                    std::clamp(st + pick(-2, 2), 1, H - th + 1), 0, 0};
         target.Right = target.Left + tw - 1;
         target.Bottom = target.Top + th - 1;
         AddSection(*p, {sl, st, sl + w - 1, st + h - 1}, target,
@@ -294,6 +298,60 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
       }
     }
   }
+}
+
+TEST_F(Painting, SetUndefinedMatchesTheCellByCellRule) {
+  // Sections anywhere, reversed or reaching past the pattern; a region mirrored and turned.
+  std::mt19937 rng(9);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int W = 14, H = 10;
+  for (uint8_t type : {0, 11})
+    for (int round = 0; round < 40; ++round) {
+      auto p = BarePattern(W, H, type);
+      for (int c = 1; c <= W; ++c)
+        p->Creel->SetYarnType(c, static_cast<uint8_t>(pick(1, 3)));
+      p->ApplyCreel();
+      p->MachineTable->SetUndefinedState(static_cast<uint8_t>(pick(0, 3))); // 3: refused
+      p->ApplyMachineTable();
+      auto area = [&] {
+        return TRect{pick(-1, W + 1), pick(-1, H + 1), pick(-1, W + 1), pick(-1, H + 1)};
+      };
+      for (int i = pick(1, 4); i > 0; --i)
+        AddSection(*p, area(), area());
+      OPicture& picture = AddPicture(*p, 24, 14);
+      AddRegion(picture, {1, 1, W, H}, {1, 1, W, H});
+      AddRegion(picture, {2, 2, 9, 9}, {16, 3, 23, 10}, 1, 0, 1);
+      for (uint8_t& cell : p->States.Data())
+        cell = static_cast<uint8_t>(pick(1, 2));
+      for (uint8_t& cell : p->MachineColours.Data())
+        cell = static_cast<uint8_t>(pick(1, 16));
+      for (int64_t y = 0; y < 14; ++y)
+        for (int64_t x = 0; x < 24; ++x)
+          picture.SetMachinePixel(x, y, static_cast<uint32_t>(pick(0, 0xFFFFFF)));
+      TZeroedBytes states = p->States.Data(), colours = p->MachineColours.Data();
+      OBitmap24 image = picture.MachineImage;
+      for (int c = 1; c <= W; ++c)
+        for (int pl = 1; pl <= H; ++pl) {
+          bool uncovered = false;
+          for (const auto& section : *p->Sections)
+            uncovered = uncovered || !section->Covers(c, pl);
+          if (!uncovered)
+            continue;
+          const uint8_t s = p->MachineTable->GetState(p->Creel->GetYarnType(c), 0);
+          if (type == 0 && s <= p->NoStates)
+            states[p->States.Index(c, pl)] = s;
+          colours[p->States.Index(c, pl)] = 0;
+          for (const auto& r : picture.Regions) {
+            int32_t x = c, y = pl;
+            if (r->MapCellToPixel(x, y))
+              image.SetPixel(x - 1, y - 1, p->Palette->GetUndefinedColour());
+          }
+        }
+      p->SetUndefined();
+      ASSERT_TRUE(p->States.Data() == states) << int(type) << " round " << round;
+      ASSERT_TRUE(p->MachineColours.Data() == colours) << int(type) << " round " << round;
+      ASSERT_TRUE(picture.MachineImage == image) << int(type) << " round " << round;
+    }
 }
 
 TEST_F(Painting, AViewIsComputedOnceUntilThePatternChanges) {

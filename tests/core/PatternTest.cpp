@@ -191,6 +191,12 @@ TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
          for (int i = 0; i < 65536; ++i)
            AddSection(q, {}, {});
        }},
+      {"The sections of a pattern may copy at most 16 times its cells; its sections copy 420 "
+       "cells, more than 16 times its 25 cells.",
+       [](OPattern& q) {
+         for (int i = 0; i < 21; ++i)
+           AddSection(q, {1, 1, 5, 4}, {1, 2, 5, 5});
+       }},
   };
   for (const auto& [message, overfill] : rows) {
     auto q = BarePattern(5, 5);
@@ -205,6 +211,40 @@ TEST_F(PatternDocument, SavingRefusesWhatTheFileCannotHoldAndKeepsTheOldFile) {
   SetWriteFailureForTesting(100);
   EXPECT_THROW(p->SaveToFile(), EWriteError);
   EXPECT_EQ(p->Modified(), 1);
+}
+
+TEST_F(PatternDocument, SectionsAreCopiedOnceAndBoundedWhereTheFileIsRead) {
+  // A default pattern whose one section moves PLines 2-5 up by one: each copy moves them
+  // again, so PLines 1 and 3 tell how often it was applied (once 1 1, twice 2 2).
+  auto p = BarePattern(5, 5);
+  AddSection(*p, {1, 2, 5, 5}, {1, 1, 5, 4});
+  for (int pl = 1; pl <= 5; ++pl)
+    for (int c = 1; c <= 5; ++c)
+      p->States.Set(c, pl, static_cast<uint8_t>(pl % 2 + 1));
+  WriteBytes(Current.File("DEFAULT.PAT"), RecordBytes(*p)); // as stored: not yet copied
+  OPattern fresh;
+  fresh.InitNew();
+  EXPECT_EQ(std::pair(fresh.GetState(1, 1), fresh.GetState(1, 3)),
+            std::pair(uint8_t{1}, uint8_t{1}));
+
+  // 20 sections each copying 20 of the 25 cells copy 16 times the cells and are read; one
+  // more is refused where the file is read, by name and count.
+  auto q = BarePattern(5, 5);
+  for (int i = 0; i < 20; ++i)
+    AddSection(*q, {1, 1, 5, 4}, {1, 2, 5, 5});
+  const Bytes file = RecordBytes(*q);
+  const std::string path = Current.File("bomb.pat");
+  WriteBytes(path, file);
+  EXPECT_NO_THROW(OpenPatternFile(path));
+  Bytes bomb = file;
+  const size_t countAt = file.size() - 1 - 20 * OSection::RecordSize - 2;
+  ASSERT_EQ(bomb[countAt], 20);
+  bomb[countAt] = 21;
+  bomb.insert(bomb.end() - 1, file.end() - 1 - OSection::RecordSize, file.end() - 1);
+  WriteBytes(path, bomb);
+  EXPECT_EQ(Thrown<Exception>([&] { OpenPatternFile(path); }),
+            "Error reading pattern: " + path +
+                ": its sections copy 420 cells, more than 16 times its 25 cells");
 }
 
 TEST_F(PatternDocument, ResizingKeepsCellsAndOutOfRangeWritesAreRefused) {

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/Simd.h"
 #include "elements/Bitmap.h"
+#include "elements/Picture.h"
+#include "model/Pattern.h"
 
 namespace quillane {
 
@@ -146,7 +149,8 @@ TPixelRuns RectanglePixels(TCell a, TCell b, bool filled, int width, int height)
   return runs;
 }
 
-TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
+TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
+                      const std::function<bool()>& goOn) {
   const int w = image.Width(), h = image.Height();
   if (!image.Contains(at.C, at.R))
     return {};
@@ -154,6 +158,8 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
   TPixelRuns runs;
   if (everywhere) {
     for (int r = 0; r < h; ++r) {
+      if (goOn && (r & 1023) == 0 && !goOn())
+        return {};
       const uint32_t* row = image.Row(r);
       for (int c = 0; c < w; ++c) {
         if (row[c] != colour)
@@ -185,7 +191,9 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
     int C, R, End;
   };
   std::vector<TSeed> seeds{{at.C, at.R, at.C}};
-  while (!seeds.empty()) {
+  for (size_t asked = 0; !seeds.empty(); ++asked) {
+    if (goOn && (asked & 4095) == 4095 && !goOn())
+      return {};
     const TSeed seed = seeds.back();
     seeds.pop_back();
     if (isTaken(index(seed.R, seed.C)))
@@ -226,6 +234,45 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere) {
     }
   }
   return Merged(std::move(runs));
+}
+
+TZeroedBytes ShownCells(const OPattern& pattern, const OPicture& picture,
+                        const TPixelRuns& pixels) {
+  const TGrid& grid = pattern.States;
+  TZeroedBytes cells(grid.Data().size());
+  for (const auto& region : picture.Regions) {
+    const TRect& shown = region->PictureArea;
+    for (const TPixelRun& run : pixels) {
+      // A region moves, flips and turns its pixels whole: a piece of a pixel row shows a
+      // piece of a PLine or of a control, and its ends say which.
+      const int64_t y = int64_t{run.R} + 1;
+      const int64_t x0 = std::max<int64_t>(int64_t{run.C0} + 1, shown.Left);
+      const int64_t x1 = std::min<int64_t>(int64_t{run.C1} + 1, shown.Right);
+      if (y < shown.Top || y > shown.Bottom || x0 > x1)
+        continue;
+      int32_t ca = static_cast<int32_t>(x0), pa = static_cast<int32_t>(y);
+      int32_t cb = static_cast<int32_t>(x1), pb = static_cast<int32_t>(y);
+      if (!region->MapPixelToCell(ca, pa) || !region->MapPixelToCell(cb, pb))
+        continue;
+      if (pa == pb) {
+        if (pa < 1 || pa > grid.PLines())
+          continue;
+        const int64_t c0 = std::max<int64_t>(std::min(ca, cb), 1);
+        const int64_t c1 = std::min<int64_t>(std::max(ca, cb), grid.Controls());
+        if (c0 <= c1)
+          std::memset(cells.data() + grid.Index(static_cast<int>(c0), pa), 1,
+                      static_cast<size_t>(c1 - c0 + 1));
+      } else {
+        if (ca != cb || ca < 1 || ca > grid.Controls())
+          continue;
+        const int64_t p0 = std::max<int64_t>(std::min(pa, pb), 1);
+        const int64_t p1 = std::min<int64_t>(std::max(pa, pb), grid.PLines());
+        for (int64_t p = p0; p <= p1; ++p)
+          cells[grid.Index(ca, static_cast<int>(p))] = 1;
+      }
+    }
+  }
+  return cells;
 }
 
 } // namespace quillane

@@ -5,14 +5,18 @@
 // path as a press, as one step of the history. Pixels are picture pixels from 0 (column,
 // row), as TCell holds them.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
+#include "app/LargeBuffer.h"
 #include "data/Record.h"
 #include "editors/ViewGeometry.h"
 
 namespace quillane {
 
 class OBitmap24;
+class OPattern;
+class OPicture;
 
 // Columns C0 to C1 (inclusive) of row R.
 struct TPixelRun {
@@ -47,7 +51,16 @@ TPixelRuns Brushed(const std::vector<TCell>& path, int brush, int width, int hei
 // The rectangle with corners `a` and `b`: its edge one pixel wide, or all of it.
 TPixelRuns RectanglePixels(TCell a, TCell b, bool filled, int width, int height);
 // The pixels of the image's colour at `at` that can be reached from it through pixels of
-// that colour, left, right, up and down; `everywhere`: every pixel of that colour.
-TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere);
+// that colour, left, right, up and down; `everywhere`: every pixel of that colour. `goOn`,
+// asked now and then, may stop the search: then none.
+TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
+                      const std::function<bool()>& goOn = {});
+
+// A fill of a picture of more pixels than this shows its progress, with Cancel.
+inline constexpr int64_t LargeFill = 4'000'000;
+
+// The cells the picture's regions show through the pixels: a byte per cell, laid out as
+// the pattern's grids, 1 where shown.
+TZeroedBytes ShownCells(const OPattern& pattern, const OPicture& picture, const TPixelRuns& pixels);
 
 } // namespace quillane

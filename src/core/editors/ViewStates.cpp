@@ -7,6 +7,7 @@
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
+#include "platform/Platform.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
@@ -559,8 +560,33 @@ TViewReply OFillState::Begin(OViewMouse& mouse, TCell at, uint32_t shift) {
   const OBitmap24& image =
       mouse.View == TView::Design ? mouse.Picture.DesignImage : mouse.Picture.MachineImage;
   TViewReply r;
-  if (std::string why = PaintPixels(mouse.Pattern, mouse.Picture, mouse.View,
-                                    FillPixels(image, at, (shift & ssShift) != 0), Index, "Fill");
+  // A carpet's large areas take a moment: progress with Cancel, which the search and the
+  // sorting out of the cells heed before anything changed.
+  std::optional<OProgress> progress;
+  constexpr int64_t Steps = 1000;
+  int64_t asked = 0;
+  bool cancelled = false;
+  std::function<bool()> goOn;
+  if (int64_t{image.Width()} * image.Height() > LargeFill) {
+    progress.emplace("Filling", Steps);
+    goOn = [&] {
+      cancelled = cancelled || !progress->Step(std::min(++asked, Steps - 1));
+      return !cancelled;
+    };
+  }
+  const TPixelRuns pixels = FillPixels(image, at, (shift & ssShift) != 0, goOn);
+  if (cancelled)
+    return r;
+  OPattern& p = mouse.Pattern;
+  if (mouse.View == TView::Machine &&
+      PixelCount(pixels) > static_cast<int64_t>(p.States.Data().size() / 16) &&
+      !MayRefuse(p, mouse.View, Index)) {
+    const TZeroedBytes cells = ShownCells(p, mouse.Picture, pixels);
+    const TCellPaint done = p.PaintMachineCells({cells.data(), cells.size()}, Index, "Fill", goOn);
+    if (done != TCellPaint::Cannot)
+      return r;
+  }
+  if (std::string why = PaintPixels(p, mouse.Picture, mouse.View, pixels, Index, "Fill");
       !why.empty())
     r.Status = std::move(why);
   return r;

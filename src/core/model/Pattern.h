@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -50,6 +51,8 @@ struct TResizeReport {
   // One message naming every element that changed, for a pattern now `controls` x `pLines`.
   std::string Message(int controls, int pLines) const;
 };
+
+enum class TCellPaint { Done, Cannot, Cancelled };
 
 // The document: one tufting pattern with its setup objects, elements and cell grids.
 class OPattern final : public ODesignOwner {
@@ -197,6 +200,13 @@ public:
   // pattern; shows nothing, so a caller can report it once in its own way.
   std::string SectionsProblem() const;
   void ApplySections();
+  // The cells ApplySections would copy, sources clipped to the grid. A file whose
+  // sections ask for more than MaxSectionWork times the pattern's cells is refused: no
+  // wizard, import or editor makes one, and a few megabytes of them asked for minutes.
+  int64_t SectionWork() const;
+  static constexpr int64_t MaxSectionWork = 16;
+  // SectionWork within that bound; else the refusal's text, naming the count.
+  std::string SectionWorkProblem() const;
   void PaintMachineColour(int32_t c, int32_t p, uint8_t v) override;
   // Many machine-view paints in a row (a bitmap applied to a region): while a batch is
   // open, PaintMachineColour gives the same cells as one by one but redraws the pixels
@@ -213,6 +223,14 @@ public:
   using ODesignOwner::BatchPaintArea;
   bool BatchPaintArea(const TRect& area, OAreaValues& values, TPaintOrder order = {}) override;
   void PaintDesignColour(int32_t c, int32_t p, uint8_t v) override;
+  // Paints colour `v` on every cell marked (not 0) in `cells`, a byte per cell laid out as
+  // the grids, as PaintMachineColour would one cell after another in any order: with one
+  // colour the order does not matter. One step of the history, `label`, taken only when a
+  // cell changes. `goOn`, asked now and then before anything changed, may cancel. Cannot
+  // (changing nothing) when a stroke is open, a section lies outside the pattern or there
+  // are more sections than it sorts out quickly.
+  TCellPaint PaintMachineCells(std::span<const uint8_t> cells, uint8_t v, const std::string& label,
+                               const std::function<bool()>& goOn = {});
   void RedrawMachineCell(int32_t c, int32_t p, uint32_t colour);
   void RedrawDesignCell(int32_t c, int32_t p, uint32_t colour);
   void SetUndefined();

@@ -48,15 +48,24 @@ void OPattern::InitNew() {
 bool OPattern::LoadDefault() {
   return LoadDefaultFile(GetExtension(), [this](const TBytes& bytes) {
     // A trial read first: a truncated default must not leave sections or pictures behind.
+    // Neither read copies the sections: the new pattern's Changed does, once.
     {
       OPattern trial{TUncounted{}};
       trial.Quiet = true;
+      trial.ApplySectionsOnRead = false;
       OReader stream(bytes);
       trial.ReadFromStream(stream);
       stream.RequireEnd();
     }
+    const bool apply = std::exchange(ApplySectionsOnRead, false);
     OReader stream(bytes);
-    ReadFromStream(stream);
+    try {
+      ReadFromStream(stream);
+    } catch (...) {
+      ApplySectionsOnRead = apply;
+      throw;
+    }
+    ApplySectionsOnRead = apply;
     return true;
   });
 }
@@ -104,6 +113,9 @@ OPattern::TFileParts OPattern::FileParts() const {
   if (NoControls == 0 || NoPLines == 0)
     throw Exception("A pattern needs at least one control and one PLine; this one has " +
                     std::to_string(NoControls) + " x " + std::to_string(NoPLines) + ".");
+  if (std::string problem = SectionWorkProblem(); !problem.empty())
+    throw Exception("The sections of a pattern may copy at most " + std::to_string(MaxSectionWork) +
+                    " times its cells; " + problem + ".");
   if (pixels > OPicture::MaxPixels)
     throw Exception("The pictures of a pattern can hold at most " +
                     std::to_string(OPicture::MaxPixels) + " pixels in all; this one's hold " +
@@ -188,6 +200,12 @@ const char* PartReason(TPatternPart part) {
   return "there are bytes after the last picture";
 }
 
+// Sections asking for more copying than any pattern needs; the text says how much.
+class ETooMuchSectionWork : public Exception {
+public:
+  using Exception::Exception;
+};
+
 // Reads the record into `p`, keeping `part` at the part being read so that a failure can
 // say where the file is damaged.
 void ReadPattern(OPattern& p, OReader& s, TPatternPart& part) {
@@ -247,6 +265,8 @@ void ReadPattern(OPattern& p, OReader& s, TPatternPart& part) {
   s.Require(size_t(sectionCount) * OSection::RecordSize);
   for (int i = 0; i < sectionCount; ++i)
     p.Sections->Add(std::make_unique<OSection>(&p))->ReadFromStream(s);
+  if (std::string problem = p.SectionWorkProblem(); !problem.empty())
+    throw ETooMuchSectionWork(problem);
   part = TPatternPart::Pictures;
   const int pictureCount = s.ReadByte();
   // One limit for all pictures: a few bytes per picture must not reserve gigabytes.
@@ -301,6 +321,8 @@ std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySec
     stream.RequireEnd();
   } catch (const EOpenCancelled&) {
     throw;
+  } catch (const ETooMuchSectionWork& e) {
+    throw Exception("Error reading pattern: " + path + ": " + e.what());
   } catch (const std::exception&) {
     throw Exception("Error reading pattern: " + path + ": " + PartReason(part));
   }

@@ -11,6 +11,7 @@
 
 #include "app/App.h"
 #include "app/ByteRows.h"
+#include "elements/Picture.h"
 #include "elements/Section.h"
 #include "platform/Platform.h"
 #include "setup/Creel.h"
@@ -39,6 +40,70 @@ int64_t CopiedCells(const OSection& section) {
 // Copies up to about this many cells take a moment; more are worth a progress report.
 constexpr int64_t LargeSectionCopy = 4'000'000;
 
+// What a copy does to a value on each source control: in a state pattern, the state that
+// shows the source's colour on the control's yarn type; in a colour pattern, nothing.
+struct TCopyMaps {
+  std::vector<const uint8_t*> Of;   // per control, or empty: values copy as they are
+  std::vector<int16_t> UnchangedTo; // per control: values up to this one copy as they are
+};
+
+// Cells `from` to `from + n` copied onto `to` as cell after cell would, left to right: on
+// one PLine a copy may overlap its source, and a copy to the right then reads cells it
+// wrote (the cell-by-cell order repeats the cells it reached first).
+void CopyRow(const uint8_t* from, uint8_t* to, size_t n, const uint8_t* const* maps,
+             int unchangedUpTo) {
+  const bool plain = !maps || (unchangedUpTo >= 0 && RangeOf(from, n).Hi <= unchangedUpTo);
+  if (plain && (to <= from || to >= from + n)) {
+    std::memmove(to, from, n);
+    return;
+  }
+  for (size_t i = 0; i < n; ++i)
+    to[i] = plain ? from[i] : maps[i][from[i]];
+}
+
+// A section that neither flips nor turns, moving its source `src` by (dc, dp), copied as
+// whole pieces of PLines in an order that reads every cell as the cell-by-cell order does
+// (controls from the left, each from the top): where copy and source overlap, that order
+// reads some cells before and some after they were written.
+void CopyShifted(const TRect& src, int64_t dc, int64_t dp, TGrid& grid, const TCopyMaps& maps) {
+  // The cells both inside the grid where they are read and where they are written.
+  const int64_t c0 = std::max<int64_t>({src.Left, 1, 1 - dc});
+  const int64_t c1 = std::min<int64_t>({src.Right, grid.Controls(), grid.Controls() - dc});
+  const int64_t p0 = std::max<int64_t>({src.Top, 1, 1 - dp});
+  const int64_t p1 = std::min<int64_t>({src.Bottom, grid.PLines(), grid.PLines() - dp});
+  if (c0 > c1 || p0 > p1)
+    return;
+  const bool apart = c1 + dc < c0 || c0 + dc > c1 || p1 + dp < p0 || p0 + dp > p1;
+  // Columns c to c + n - 1 of PLines from `first` to `last` by `step`.
+  auto copy = [&](int64_t c, int64_t n, int64_t first, int64_t last, int64_t step) {
+    int unchangedUpTo = 255;
+    if (!maps.Of.empty())
+      for (int64_t i = c; i < c + n; ++i)
+        unchangedUpTo = std::min<int>(unchangedUpTo, maps.UnchangedTo[static_cast<size_t>(i)]);
+    const uint8_t* const* of = maps.Of.empty() ? nullptr : maps.Of.data() + c;
+    for (int64_t p = first; step > 0 ? p <= last : p >= last; p += step)
+      CopyRow(grid.Row(static_cast<int>(p)) + c, grid.Row(static_cast<int>(p + dp)) + c + dc,
+              static_cast<size_t>(n), of, unchangedUpTo);
+  };
+  const int64_t width = c1 - c0 + 1;
+  if (apart || dp == 0) {
+    copy(c0, width, p0, p1, 1); // nothing read was written, or each PLine on its own
+  } else if (dc == 0) {
+    copy(c0, width, p0, p1, 1); // a cell reads what the one dp above it wrote
+  } else if (dc < 0) {
+    // Nothing is read after it was written: take each PLine before its copy lands on it.
+    if (dp > 0)
+      copy(c0, width, p1, p0, -1);
+    else
+      copy(c0, width, p0, p1, 1);
+  } else {
+    // A column reads what the column dc to its left wrote: dc columns at a time, each
+    // strip written before the next reads it.
+    for (int64_t c = c0; c <= c1; c += dc)
+      copy(c, std::min(dc, c1 - c + 1), p0, p1, 1);
+  }
+}
+
 } // namespace
 
 bool OPattern::ValidateSections() {
@@ -62,6 +127,27 @@ std::string OPattern::SectionsProblem() const {
   return "";
 }
 
+int64_t OPattern::SectionWork() const {
+  int64_t cells = 0;
+  for (const auto& section : *Sections) {
+    const TRect& r = section->SourceArea;
+    if (r == section->TargetArea)
+      continue;
+    const int64_t w = std::min<int64_t>(r.Right, NoControls) - std::max<int64_t>(r.Left, 1) + 1;
+    const int64_t h = std::min<int64_t>(r.Bottom, NoPLines) - std::max<int64_t>(r.Top, 1) + 1;
+    cells += std::max<int64_t>(w, 0) * std::max<int64_t>(h, 0);
+  }
+  return cells;
+}
+
+std::string OPattern::SectionWorkProblem() const {
+  const int64_t cells = int64_t{NoControls} * NoPLines, work = SectionWork();
+  if (work <= MaxSectionWork * cells)
+    return "";
+  return "its sections copy " + std::to_string(work) + " cells, more than " +
+         std::to_string(MaxSectionWork) + " times its " + std::to_string(cells) + " cells";
+}
+
 void OPattern::ApplySections() {
   if (!ValidateSections())
     return;
@@ -70,19 +156,23 @@ void OPattern::ApplySections() {
   // the source control's yarn type. The colour comes from the source's state rather than
   // the machine-view grid, which is stale after painting in the design view.
   std::vector<TByteMap> copyOf;
-  std::vector<const uint8_t*> mapOfControl;
+  TCopyMaps maps;
   if (states) {
     const OMachineTable& table = *MachineTable;
     copyOf = PerYarnType(HighestYarnTypeInUse(),
                          [&](int y, int s) { return table.GetState(y, table.GetColour(y, s)); });
-    mapOfControl.resize(size_t{NoControls} + 1);
-    for (int c = 1; c <= NoControls; ++c)
-      mapOfControl[static_cast<size_t>(c)] = copyOf[Creel->GetYarnType(c)].data();
+    std::vector<int16_t> unchanged(copyOf.size());
+    for (size_t y = 0; y < copyOf.size(); ++y)
+      unchanged[y] = static_cast<int16_t>(UnchangedUpTo(copyOf[y].data()));
+    maps.Of.resize(size_t{NoControls} + 1);
+    maps.UnchangedTo.resize(size_t{NoControls} + 1);
+    for (int c = 1; c <= NoControls; ++c) {
+      maps.Of[static_cast<size_t>(c)] = copyOf[Creel->GetYarnType(c)].data();
+      maps.UnchangedTo[static_cast<size_t>(c)] = unchanged[Creel->GetYarnType(c)];
+    }
   }
   TGrid& grid = states ? States : MachineColours;
-  auto copied = [&](int c, uint8_t v) {
-    return states ? mapOfControl[static_cast<size_t>(c)][v] : v;
-  };
+  auto copied = [&](int c, uint8_t v) { return states ? maps.Of[static_cast<size_t>(c)][v] : v; };
 
   // A few megabytes of sections can ask for minutes of copies while a file opens. The
   // cancel comes before a section, and the half-copied pattern goes with the read.
@@ -107,47 +197,9 @@ void OPattern::ApplySections() {
       continue;
     const bool straight =
         section.HFlip != 1 && section.VFlip != 1 && (section.Rotation < 1 || section.Rotation > 3);
-    const int64_t dc = int64_t{section.TargetArea.Left} - src.Left;
-    const int64_t dp = int64_t{section.TargetArea.Top} - src.Top;
-    // A plain shift whose copy does not overlap its source reads nothing it wrote, so it
-    // can go a PLine at a time; anything else keeps the cell-by-cell order exactly.
-    const bool apart = src.Right + dc < src.Left || src.Left + dc > src.Right ||
-                       src.Bottom + dp < src.Top || src.Top + dp > src.Bottom;
-    if (straight && apart) {
-      // The columns both inside the grid where they are read and where they are written.
-      const int64_t c0 = std::max<int64_t>({src.Left, 1, 1 - dc});
-      const int64_t c1 = std::min<int64_t>({src.Right, NoControls, NoControls - dc});
-      if (c0 > c1)
-        continue;
-      const size_t width = static_cast<size_t>(c1 - c0 + 1);
-      // One map for the whole span when every source control has the same one (a creel of
-      // one yarn type, or a colour pattern, where the copy is the value itself).
-      const uint8_t* uniform = states ? mapOfControl[static_cast<size_t>(c0)] : nullptr;
-      bool same = true;
-      // Values up to this one copy as they are through every source control's map (the
-      // usual machine table gives each state its own colour), so a PLine holding no
-      // larger value is a plain copy.
-      int unchangedUpTo = states ? 255 : -1;
-      for (int64_t c = c0; states && c <= c1; ++c) {
-        same = same && mapOfControl[static_cast<size_t>(c)] == uniform;
-        unchangedUpTo =
-            std::min(unchangedUpTo, UnchangedUpTo(mapOfControl[static_cast<size_t>(c)]));
-      }
-      for (int64_t p = std::max<int64_t>({src.Top, 1, 1 - dp});
-           p <= std::min<int64_t>({src.Bottom, NoPLines, NoPLines - dp}); ++p) {
-        const uint8_t* from = grid.Row(static_cast<int>(p)) + c0;
-        uint8_t* to = grid.Row(static_cast<int>(p + dp)) + c0 + dc;
-        if (!states || (unchangedUpTo >= 0 && RangeOf(from, width).Hi <= unchangedUpTo)) {
-          std::memcpy(to, from, width);
-        } else if (same) {
-          for (size_t i = 0; i < width; ++i)
-            to[i] = uniform[from[i]];
-        } else {
-          const uint8_t* const* maps = mapOfControl.data() + c0;
-          for (size_t i = 0; i < width; ++i)
-            to[i] = maps[i][from[i]];
-        }
-      }
+    if (straight) {
+      CopyShifted(src, int64_t{section.TargetArea.Left} - src.Left,
+                  int64_t{section.TargetArea.Top} - src.Top, grid, maps);
       continue;
     }
     // Validated areas lie inside the grid, so these loops are bounded by its size.
@@ -160,41 +212,119 @@ void OPattern::ApplySections() {
   }
 }
 
+namespace {
+
+// Columns [First, Last] of a PLine.
+struct TSpan {
+  int64_t First, Last;
+};
+
+// The columns of PLine `p` that a section covers, as source or as target, inside the grid.
+std::vector<TSpan> CoveredBy(const OSection& section, int64_t p, int64_t controls) {
+  std::vector<TSpan> spans;
+  for (const TRect* r : {&section.SourceArea, &section.TargetArea}) {
+    const TSpan s{std::max<int64_t>(r->Left, 1), std::min<int64_t>(r->Right, controls)};
+    if (p >= r->Top && p <= r->Bottom && s.First <= s.Last)
+      spans.push_back(s);
+  }
+  if (spans.size() == 2 && spans[1].First <= spans[0].Last && spans[0].First <= spans[1].Last)
+    spans = {{std::min(spans[0].First, spans[1].First), std::max(spans[0].Last, spans[1].Last)}};
+  return spans;
+}
+
+} // namespace
+
 void OPattern::SetUndefined() {
   OUndoHistory::TChange step(History, "Set Undefined");
-  const uint32_t undefined = Palette->GetUndefinedColour();
+  const uint32_t undefined = Palette->GetUndefinedColour() & 0x00FFFFFFu;
   SetModified(1);
   if (Sections->Count() == 0)
     return;
   OPatternEvents::TGroup oneReport(Events);
   Events.CellsChanged({1, 1, NoControls, NoPLines});
-  // Every cell against every section: a second on a carpet. Cells change as it goes, so
-  // it offers no Cancel that would leave half of them behind.
-  std::optional<OProgress> progress;
-  if (int64_t{NoControls} * NoPLines * Sections->Count() > LargeSectionCopy) {
-    progress.emplace("Setting undefined cells", NoControls);
-    progress->CannotCancel();
-  }
-  const int every = std::max(1, NoControls / 200);
+  // A cell is uncovered where fewer sections cover it than there are. What a section covers
+  // changes only where one of its areas begins or ends: there its count is taken off the
+  // columns and put back, and the PLines up to the next such place are made undefined
+  // alike, a piece of a PLine at a time, their pixels drawn the same way.
+  std::vector<std::pair<int64_t, size_t>> edges; // PLine, section
+  for (size_t i = 0; i < static_cast<size_t>(Sections->Count()); ++i)
+    for (const TRect* r : {&Sections->Get(static_cast<int>(i))->SourceArea,
+                           &Sections->Get(static_cast<int>(i))->TargetArea})
+      for (const int64_t e : {int64_t{1}, int64_t{r->Top}, int64_t{r->Bottom} + 1})
+        edges.push_back({std::clamp<int64_t>(e, 1, int64_t{NoPLines} + 1), i});
+  std::sort(edges.begin(), edges.end());
+  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+  std::vector<int64_t> count(size_t{NoControls} + 2); // sections covering each column
+  std::vector<std::vector<TSpan>> covering(static_cast<size_t>(Sections->Count()));
+  auto add = [&](const std::vector<TSpan>& spans, int64_t by) {
+    for (const TSpan& s : spans)
+      for (int64_t c = s.First; c <= s.Last; ++c)
+        count[static_cast<size_t>(c)] += by;
+  };
+
   const bool states = PatternMode == pmStates;
-  for (int c = 1; c <= NoControls; ++c) {
-    if (progress && c % every == 0)
-      progress->Step(c);
-    const uint8_t undefinedState = states ? MachineTable->GetState(Creel->GetYarnType(c), 0) : 0;
-    for (int p = 1; p <= NoPLines; ++p) {
-      bool uncovered = false;
-      for (const auto& section : *Sections)
-        if (!section->Covers(c, p)) {
-          uncovered = true;
-          break;
-        }
-      if (!uncovered)
-        continue;
-      if (states)
-        SetState(c, p, undefinedState);
-      SetMachineColour(c, p, 0);
-      RedrawMachineCell(c, p, undefined);
+  std::vector<uint8_t> undefinedState(size_t{NoControls} + 1);
+  std::vector<uint8_t> takes(size_t{NoControls} + 1); // the setter takes the state
+  for (int c = 1; c <= NoControls && states; ++c) {
+    undefinedState[static_cast<size_t>(c)] = MachineTable->GetState(Creel->GetYarnType(c), 0);
+    takes[static_cast<size_t>(c)] = undefinedState[static_cast<size_t>(c)] <= NoStates;
+  }
+  struct TShownImage {
+    OPicture* Picture;
+    std::vector<TShownArea> Areas;
+  };
+  std::vector<TShownImage> shown;
+  for (const auto& picture : *Pictures)
+    if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
+      shown.push_back({picture.get(), ShownAreas(*picture, NoControls, NoPLines)});
+  const std::vector<uint32_t> drawn(size_t{NoControls} + 1, undefined);
+
+  const int64_t all = Sections->Count();
+  for (size_t e = 0; e < edges.size();) {
+    const int64_t top = edges[e].first;
+    for (; e < edges.size() && edges[e].first == top; ++e) {
+      const size_t i = edges[e].second;
+      add(covering[i], -1);
+      covering[i] = CoveredBy(*Sections->Get(static_cast<int>(i)), top, NoControls);
+      add(covering[i], 1);
     }
+    const int64_t bottom = e < edges.size() ? edges[e].first - 1 : NoPLines;
+    if (top > bottom)
+      continue;
+    std::vector<TSpan> uncovered;
+    for (int64_t c = 1; c <= NoControls; ++c)
+      if (count[static_cast<size_t>(c)] < all) {
+        if (!uncovered.empty() && uncovered.back().Last == c - 1)
+          uncovered.back().Last = c;
+        else
+          uncovered.push_back({c, c});
+      }
+    if (uncovered.empty())
+      continue;
+    for (int64_t p = top; p <= bottom; ++p) {
+      uint8_t* stateRow = States.Row(static_cast<int>(p));
+      uint8_t* colourRow = MachineColours.Row(static_cast<int>(p));
+      for (const TSpan& s : uncovered) {
+        for (int64_t c = s.First; c <= s.Last && states; ++c)
+          if (takes[static_cast<size_t>(c)])
+            stateRow[c] = undefinedState[static_cast<size_t>(c)];
+        std::memset(colourRow + s.First, 0, static_cast<size_t>(s.Last - s.First + 1));
+        for (const TShownImage& image : shown)
+          for (const TShownArea& area : image.Areas)
+            DrawShown(area, p, s.First, s.Last, drawn.data() + s.First, nullptr,
+                      image.Picture->MachineImage);
+      }
+    }
+    for (const TShownImage& image : shown)
+      for (const TShownArea& area : image.Areas)
+        for (const TSpan& s : uncovered)
+          if (const TRect px =
+                  ShownPixels(area,
+                              {static_cast<int32_t>(s.First), static_cast<int32_t>(top),
+                               static_cast<int32_t>(s.Last), static_cast<int32_t>(bottom)},
+                              image.Picture->MachineImage);
+              px.Left <= px.Right && px.Top <= px.Bottom)
+            Events.PixelsChanged(image.Picture, false, px);
   }
 }
 

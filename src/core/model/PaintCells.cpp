@@ -1,0 +1,260 @@
+// Painting many cells with one colour at once: a fill of a large area.
+#include "model/PaintBatch.h"
+#include "model/Pattern.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "app/ByteRows.h"
+#include "elements/Picture.h"
+#include "elements/Section.h"
+#include "setup/Creel.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
+
+namespace quillane {
+
+namespace {
+
+// Columns [First, Last] of a PLine.
+struct TRun {
+  int64_t First, Last;
+};
+
+// The runs of non-zero bytes among row[first..last].
+void RunsOf(const uint8_t* row, int64_t first, int64_t last, std::vector<TRun>& runs) {
+  runs.clear();
+  for (int64_t c = first; c <= last;) {
+    // Most of a large fill's PLines are long runs: zeros and the rest eight at a time.
+    for (; c + 8 <= last + 1; c += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, row + c, 8);
+      if (eight != 0)
+        break;
+    }
+    while (c <= last && row[c] == 0)
+      ++c;
+    if (c > last)
+      break;
+    const int64_t start = c;
+    for (; c + 8 <= last + 1; c += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, row + c, 8);
+      if (NonZeroBytes(eight) != 0x0101010101010101u)
+        break;
+    }
+    while (c <= last && row[c] != 0)
+      ++c;
+    runs.push_back({start, c - 1});
+  }
+}
+
+} // namespace
+
+TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v,
+                                       const std::string& label,
+                                       const std::function<bool()>& goOn) {
+  // Sections outside the pattern could take cells outside the grid to sources inside it;
+  // a large list is sorted out cell by cell as before.
+  if (History.Journaling || v > NoColours || cells.size() != States.Data().size() ||
+      Sections->Count() > 256 || !SectionsProblem().empty())
+    return TCellPaint::Cannot;
+  const bool states = PatternMode == pmStates;
+  const size_t stride = States.Stride();
+  const int64_t controls = NoControls, pLines = NoPLines;
+
+  // 1. Each painted cell's source: through the first section whose target holds it.
+  TZeroedBytes source(cells.size());
+  int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLines holding sources
+  std::vector<TRun> runs, pieces, left;
+  for (int64_t p = 1; p <= pLines; ++p) {
+    RunsOf(cells.data() + static_cast<size_t>(p) * stride, 1, controls, runs);
+    if (runs.empty())
+      continue;
+    if (goOn && (p & 255) == 0 && !goOn())
+      return TCellPaint::Cancelled;
+    pieces = runs;
+    for (const auto& sectionPtr : *Sections) {
+      if (pieces.empty())
+        break;
+      const OSection& s = *sectionPtr;
+      const TRect& t = s.TargetArea;
+      if (p < t.Top || p > t.Bottom || t.Left > t.Right)
+        continue;
+      const bool straight = s.HFlip != 1 && s.VFlip != 1 && (s.Rotation < 1 || s.Rotation > 3);
+      left.clear();
+      for (const TRun& piece : pieces) {
+        const int64_t a = std::max<int64_t>(piece.First, t.Left);
+        const int64_t b = std::min<int64_t>(piece.Last, t.Right);
+        if (a > b) {
+          left.push_back(piece);
+          continue;
+        }
+        if (piece.First < a)
+          left.push_back({piece.First, a - 1});
+        if (b < piece.Last)
+          left.push_back({b + 1, piece.Last});
+        if (straight) {
+          // A source outside the grid (a target larger than its source) paints nothing.
+          const int64_t sp = p - (int64_t{t.Top} - s.SourceArea.Top);
+          const int64_t dc = int64_t{t.Left} - s.SourceArea.Left;
+          const int64_t sa = std::max<int64_t>(a - dc, 1), sb = std::min(b - dc, controls);
+          if (sp < 1 || sp > pLines || sa > sb)
+            continue;
+          std::memset(source.data() + static_cast<size_t>(sp) * stride + static_cast<size_t>(sa), 1,
+                      static_cast<size_t>(sb - sa + 1));
+          lo = std::min(lo, sp), hi = std::max(hi, sp);
+          continue;
+        }
+        for (int64_t c = a; c <= b; ++c) {
+          int32_t sc = static_cast<int32_t>(c), sp = static_cast<int32_t>(p);
+          if (s.MapToSource(sc, sp) && States.Contains(sc, sp)) {
+            source[static_cast<size_t>(sp) * stride + static_cast<size_t>(sc)] = 1;
+            lo = std::min<int64_t>(lo, sp), hi = std::max<int64_t>(hi, sp);
+          }
+        }
+      }
+      pieces.swap(left);
+    }
+  }
+  if (lo > hi)
+    return TCellPaint::Done; // no painted cell has a source: as one by one, nothing happens
+
+  // 2. What each write does: a source takes the colour, and the state that shows it on its
+  // yarn type where there is one; a copy takes both only where there is one. Every paint
+  // gives the same colour, so the writes give the same cells in any order.
+  std::vector<uint8_t> stateOf(static_cast<size_t>(controls) + 1);
+  for (int64_t c = 1; c <= controls && states; ++c)
+    stateOf[static_cast<size_t>(c)] =
+        MachineTable->GetState(Creel->GetYarnType(static_cast<int>(c)), v);
+  uint8_t* stateCells = States.Data().data();
+  uint8_t* colourCells = MachineColours.Data().data();
+  // Calls write(index, control, copy) for every cell written: the sources, then each
+  // section's copies of them that lie in the grid.
+  // What a write gives a cell of each control: `want` the state (0: the state stays), and
+  // whether a copy is written at all (a source always takes the colour).
+  std::vector<uint8_t> want(static_cast<size_t>(controls) + 1), takes(want.size(), 1);
+  for (int64_t c = 1; c <= controls && states; ++c) {
+    const uint8_t st = stateOf[static_cast<size_t>(c)];
+    want[static_cast<size_t>(c)] = st <= NoStates ? st : 0;
+    takes[static_cast<size_t>(c)] = st != 0;
+  }
+  // Calls write(index, control, n, copy, PLine) for every piece of a PLine written: the
+  // sources, then each section's copies of them that lie in the grid.
+  auto eachWrite = [&](auto write) {
+    for (int64_t p = lo; p <= hi; ++p) {
+      RunsOf(source.data() + static_cast<size_t>(p) * stride, 1, controls, runs);
+      for (const TRun& r : runs)
+        if (!write(static_cast<size_t>(p) * stride + static_cast<size_t>(r.First), r.First,
+                   static_cast<size_t>(r.Last - r.First + 1), false, p))
+          return false;
+    }
+    for (const auto& sectionPtr : *Sections) {
+      const OSection& s = *sectionPtr;
+      const TRect& r = s.SourceArea;
+      const bool straight = s.HFlip != 1 && s.VFlip != 1 && (s.Rotation < 1 || s.Rotation > 3);
+      const int64_t dc = int64_t{s.TargetArea.Left} - r.Left,
+                    dp = int64_t{s.TargetArea.Top} - r.Top;
+      for (int64_t p = std::max<int64_t>(r.Top, lo); p <= std::min<int64_t>(r.Bottom, hi); ++p) {
+        RunsOf(source.data() + static_cast<size_t>(p) * stride, std::max<int64_t>(r.Left, 1),
+               std::min<int64_t>(r.Right, controls), runs);
+        for (const TRun& run : runs) {
+          if (straight) {
+            const int64_t c0 = std::max<int64_t>(run.First + dc, 1);
+            const int64_t c1 = std::min<int64_t>(run.Last + dc, controls), p2 = p + dp;
+            if (c0 > c1 || p2 < 1 || p2 > pLines)
+              continue;
+            if (!write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c0), c0,
+                       static_cast<size_t>(c1 - c0 + 1), true, p2))
+              return false;
+            continue;
+          }
+          for (int64_t c = run.First; c <= run.Last; ++c) {
+            int32_t c2 = static_cast<int32_t>(c), p2 = static_cast<int32_t>(p);
+            s.MapToTarget(c2, p2);
+            if (c2 >= 1 && c2 <= controls && p2 >= 1 && p2 <= pLines &&
+                !write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c2), c2, 1, true, p2))
+              return false;
+          }
+        }
+      }
+    }
+    return true;
+  };
+  // A write that changes nothing in the grids still redraws a copy's pixels.
+  const bool changes = !eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t) {
+    const uint8_t* w = want.data() + c0;
+    const uint8_t* t = takes.data() + c0;
+    unsigned same = 1;
+    for (size_t k = 0; k < n; ++k) {
+      const unsigned written = copy ? t[k] : 1u;
+      same &= static_cast<unsigned>(
+          !written || ((w[k] == 0 || stateCells[i0 + k] == w[k]) && colourCells[i0 + k] == v));
+    }
+    return same != 0;
+  });
+  if (goOn && !goOn())
+    return TCellPaint::Cancelled;
+
+  // 3. The writes, as one step when they change a cell; each copy's pixels as it is written.
+  std::optional<OUndoHistory::TChange> step;
+  if (changes) {
+    step.emplace(History, label);
+    SetModified(1);
+  }
+  OPatternEvents::TGroup oneReport(Events);
+  const uint32_t colour = Palette->GetColour(v) & 0x00FFFFFFu;
+  const std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1, colour);
+  std::vector<uint32_t> mask(static_cast<size_t>(controls) + 1);
+  struct TShownImage {
+    OPicture* Picture;
+    std::vector<TShownArea> Areas;
+  };
+  std::vector<TShownImage> shown;
+  for (const auto& picture : *Pictures)
+    if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
+      shown.push_back({picture.get(), ShownAreas(*picture, NoControls, NoPLines)});
+  int64_t top = INT64_MAX, bottom = INT64_MIN, first = INT64_MAX, last = INT64_MIN;
+  eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t p) {
+    const uint8_t* w = want.data() + c0;
+    const uint8_t* t = takes.data() + c0;
+    bool all = true;
+    for (size_t k = 0; k < n; ++k) {
+      if (copy && !t[k]) {
+        all = false;
+        continue;
+      }
+      if (w[k] != 0)
+        stateCells[i0 + k] = w[k];
+      colourCells[i0 + k] = v;
+    }
+    top = std::min(top, p), bottom = std::max(bottom, p);
+    first = std::min(first, c0), last = std::max(last, c0 + static_cast<int64_t>(n) - 1);
+    if (!copy)
+      return true;
+    // A copy is redrawn where it was written.
+    if (!all)
+      for (size_t k = 0; k < n; ++k)
+        mask[static_cast<size_t>(c0) + k] = t[k] ? ~0u : 0u;
+    for (const TShownImage& image : shown)
+      for (const TShownArea& area : image.Areas)
+        DrawShown(area, p, c0, c0 + static_cast<int64_t>(n) - 1, drawn.data() + c0,
+                  all ? nullptr : mask.data() + c0, image.Picture->MachineImage);
+    return true;
+  });
+  if (top > bottom)
+    return TCellPaint::Done;
+  const TRect changed{static_cast<int32_t>(first), static_cast<int32_t>(top),
+                      static_cast<int32_t>(last), static_cast<int32_t>(bottom)};
+  Events.CellsChanged(changed);
+  for (const TShownImage& image : shown)
+    for (const TShownArea& area : image.Areas)
+      if (const TRect px = ShownPixels(area, changed, image.Picture->MachineImage);
+          px.Left <= px.Right && px.Top <= px.Bottom)
+        Events.PixelsChanged(image.Picture, false, px);
+  return TCellPaint::Done;
+}
+
+} // namespace quillane
