@@ -219,11 +219,7 @@ TEST_F(PatternCli, RenderedImagesAreThePicturesRender) {
 TEST_F(PatternCli, HostilePictureSizesAreRefusedOrWrittenInSmallBands) {
   auto save = [&](const std::string& name, int width, int height, bool overlapping) {
     OPattern p;
-    p.InitNew();
-    p.Settings->NoControls = 30;
-    p.Settings->NoPLines = 20;
-    p.ApplySettings();
-    p.Changed();
+    p.InitNew(); // 100 x 100
     for (int c = 1; c <= 30; ++c)
       for (int pl = 1; pl <= 20; ++pl)
         p.States.Row(pl)[c] = static_cast<uint8_t>((c + 3 * pl) % 3);
