@@ -16,18 +16,6 @@
 namespace quillane::test {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool AddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool AddressSanitizer = true;
-#else
-constexpr bool AddressSanitizer = false;
-#endif
-#else
-constexpr bool AddressSanitizer = false;
-#endif
-
 class PatternCli : public TFlowTest {
 protected:
   nlohmann::json Dump(const std::vector<std::string>& args) {
@@ -238,14 +226,11 @@ TEST_F(PatternCli, HostilePictureSizesAreRefusedOrWrittenInSmallBands) {
   save("zero-wide.pat", 0, 3, false);
   save("zero-high.pat", 2147483647, 0, false);
   for (const std::string name : {"zero-wide.pat", "zero-high.pat"})
-    for (const std::string options : {"", " --picture 1 --view machine -o r.bmp",
-                                      " --picture 1 --region 1 --view machine -o r.bmp"}) {
-      const std::string command = options.empty()                               ? "info "
-                                  : options.find("region") != std::string::npos ? "export-bitmap "
-                                                                                : "render ";
-      const TCliResult r = RunLine(Current.Path, command + name + options);
-      EXPECT_EQ(r.Status, 1) << command << name;
-      EXPECT_EQ(r.Err.rfind("Error reading pattern: " + name, 0), 0u) << command << r.Err;
+    for (const std::string command : {"render ", "export-bitmap --region 1 "}) {
+      const TCliResult r =
+          RunLine(Current.Path, command + name + " --picture 1 --view machine -o r.bmp");
+      EXPECT_TRUE(r.Status == 1 && r.Err.rfind("Error reading pattern: " + name, 0) == 0)
+          << command << r.Err;
     }
   EXPECT_FALSE(std::filesystem::exists(Current.File("r.bmp")));
   std::filesystem::create_directory(Current.File("d"));
@@ -255,28 +240,25 @@ TEST_F(PatternCli, HostilePictureSizesAreRefusedOrWrittenInSmallBands) {
   EXPECT_NE(made.Err.find("DEFAULT.PAT"), std::string::npos) << made.Err;
   Ok("render n.pat --picture 1 --view machine -o n.bmp");
 
-  // The same region's pixels from a picture 120 wide and one 2^27 wide.
-  save("narrow.pat", 120, 100, true);
+  // The same region's pixels from a picture 120 wide and one 2^27 wide, under a bound on
+  // memory (a tenth of what a band as wide as the picture took) where the address
+  // sanitizer's reservations allow one.
+  save("narrow.pat", 120, 1, true);
   save("wide.pat", 1 << 27, 1, true);
-  save("narrow-row.pat", 120, 1, true);
+#ifdef __SANITIZE_ADDRESS__
+  const std::string limit;
+#else
+  const std::string limit = "ulimit -v 1500000 && ";
+#endif
   for (const std::string region : {"1", "2"}) {
-    Ok("export-bitmap narrow-row.pat --picture 1 --region " + region + " --view machine -o n.bmp");
-    // Under a bound on memory (a tenth of what a band as wide as the picture took), where
-    // the address sanitizer's own reservations do not forbid one.
-    const std::string limit = AddressSanitizer ? "" : "ulimit -v 1500000 && ";
+    const std::string options = " --picture 1 --region " + region + " --view machine -o ";
+    Ok("export-bitmap narrow.pat" + options + "n.bmp");
     const std::string run = "cd " + ShellQuote(Current.Path) + " && " + limit +
-                            ShellQuote(QUILLANE_CLI) +
-                            " export-bitmap wide.pat --picture 1 "
-                            "--region " +
-                            region + " --view machine -o w.bmp 2>&1";
-    EXPECT_EQ(std::system(run.c_str()), 0) << region;
+                            ShellQuote(QUILLANE_CLI) + " export-bitmap wide.pat" + options +
+                            "w.bmp";
+    ASSERT_EQ(std::system(run.c_str()), 0) << region;
     EXPECT_EQ(FileBytes(Current.File("w.bmp")), FileBytes(Current.File("n.bmp"))) << region;
   }
-  // Overlapping regions on a picture of several bands: the same as the image the view shows.
-  std::unique_ptr<OPattern> narrow = OpenPatternFile(Current.File("narrow.pat"));
-  Ok("export-bitmap narrow.pat --picture 1 --region 2 --view machine -o b.bmp");
-  EXPECT_EQ(LoadImage(Current.File("b.bmp")),
-            ExportBitmap(*narrow->Pictures->Get(0)->Regions.Get(1), true));
 }
 
 } // namespace
