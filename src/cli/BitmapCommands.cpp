@@ -88,6 +88,7 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
              throw CLI::ValidationError("--dither", "only with --colours nearest or reduce");
            assignment.TakeColours = a->UpdatePalette;
            OBitmap24 image;
+           SayWhenOutOfMemory("import the image", a->Image);
            try {
              const int64_t pixels = int64_t{region.Picture->Width} * region.Picture->Height;
              image = LoadImage(a->Image, ProgressFor("import-bitmap", pixels));
@@ -132,28 +133,31 @@ void AddBitmapCommands(CLI::App& app, TCommands& commands) {
            if (w < 1 || h < 1 || w * h > OPicture::MaxPixels)
              (void)ExportBitmap(region, machine); // refuses it, saying why
            // The picture's pixels under the region's pattern area, PLine 1 at the
-           // bottom, as ExportBitmap takes them, drawn a band of rows at a time as
-           // render draws them.
+           // bottom, as ExportBitmap takes them, drawn a band at a time as render draws
+           // them: no band is wider or taller than the region, however large the picture.
            OPicture& picture = *region.Picture;
            const int64_t left = int64_t{region.PatternArea.Left} - 1,
                          top = int64_t{region.PatternArea.Top} - 1;
-           const int band = BandRows(picture, static_cast<int>(h));
-           OBitmap24 rows;
+           OBitmap24 shown;
+           SayWhenOutOfMemory("export the bitmap", a->In);
            SaveImageRows(
-               a->Out, static_cast<int>(w), static_cast<int>(h), band, false,
-               [&](int first, OBitmap24& out) {
-                 // Out row r is picture row top + h - 1 - r.
-                 const int n = out.Height();
-                 const int64_t from = top + h - first - n;
-                 rows.SetSize(picture.Width, n);
-                 picture.RenderRows(machine ? TView::Machine : TView::Design, from, rows);
+               a->Out, static_cast<int>(w), static_cast<int>(h), ImageBandPixels, false,
+               [&](int first, int column, OBitmap24& out) {
+                 // Out row r is picture row top + h - 1 - r; pixels off the picture are 0.
+                 const int n = out.Height(), m = out.Width();
+                 const int64_t from = top + h - first - n, x0 = left + column;
+                 const int64_t y1 = std::max<int64_t>(from, 0),
+                               y2 = std::min<int64_t>(from + n, picture.Height),
+                               x1 = std::max<int64_t>(x0, 0),
+                               x2 = std::min<int64_t>(x0 + m, picture.Width);
+                 shown.SetSize(static_cast<int>(std::max<int64_t>(x2 - x1, 0)),
+                               static_cast<int>(std::max<int64_t>(y2 - y1, 0)));
+                 picture.RenderRows(machine ? TView::Machine : TView::Design, y1, x1, shown);
                  for (int r = 0; r < n; ++r) {
-                   const int64_t y = n - 1 - r; // in the band
+                   const int64_t y = from + n - 1 - r; // in the picture
                    uint32_t* row = out.Row(r);
-                   for (int64_t x = 0; x < w; ++x)
-                     row[x] = from + y >= 0 && from + y < picture.Height
-                                  ? rows.GetPixel(left + x, y)
-                                  : 0;
+                   for (int x = 0; x < m; ++x)
+                     row[x] = shown.GetPixel(x0 + x - x1, y - y1);
                  }
                },
                ProgressFor("export-bitmap", w * h));

@@ -121,9 +121,11 @@ std::unique_ptr<OPattern> OpenPattern(const std::string& path, bool applySection
 std::unique_ptr<OPattern> OpenPatternToChange(const std::string& path);
 // Saves the pattern under `path`, or fails with the reason.
 void SavePattern(OPattern& pattern, const std::string& path);
-// How many rows of an image `height` rows tall to draw at a time: about 16 MB of the picture's
-// width, the image may be far larger than the pattern; regions that share pixels draw whole.
-int BandRows(const OPicture& picture, int height);
+// The failure of an operation that ran out of memory, naming the file it worked on.
+std::string NotEnoughMemory(const std::string& operation, const std::string& path);
+// What the command says when it runs out of memory from here on (else it names itself).
+void SayWhenOutOfMemory(const std::string& operation, const std::string& path);
+const std::string& OutOfMemoryText();
 // Picture N and region N of it, numbered from 1, or a usage failure.
 OPicture& PictureNumber(OPattern& pattern, int number);
 ORegion& RegionNumber(OPicture& picture, int number);

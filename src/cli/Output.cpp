@@ -56,6 +56,22 @@ std::string Named(const std::exception& e, const std::string& path) {
   return named ? text : text + ": " + path;
 }
 
+std::string NotEnoughMemory(const std::string& operation, const std::string& path) {
+  return "Not enough memory to " + operation + ": " + path;
+}
+
+namespace {
+std::string OutOfMemory;
+} // namespace
+
+void SayWhenOutOfMemory(const std::string& operation, const std::string& path) {
+  OutOfMemory = NotEnoughMemory(operation, path);
+}
+
+const std::string& OutOfMemoryText() {
+  return OutOfMemory;
+}
+
 std::function<void(int)> ProgressFor(const char* what, int64_t pixels) {
   // Only work that takes a moment; the platform shows it only to a person at a terminal. The
   // line is cleared when the work ends, however it ends.

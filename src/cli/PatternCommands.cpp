@@ -29,6 +29,8 @@ std::unique_ptr<OPattern> OpenPattern(const std::string& path, bool applySection
     pattern = ReadPatternFile(path, applySections);
   } catch (const Exception& e) {
     throw TCliFailure(e.what());
+  } catch (const std::bad_alloc&) {
+    throw TCliFailure(NotEnoughMemory("open the pattern", path));
   }
   // Said whether or not opening applied the sections; the platform says each text once.
   if (const std::string problem = pattern->SectionsProblem(); !problem.empty())
@@ -50,13 +52,6 @@ void SavePattern(OPattern& pattern, const std::string& path) {
   } catch (const EStreamError& e) {
     throw TCliFailure(Named(e, path));
   }
-}
-
-int BandRows(const OPicture& picture, int height) {
-  // Each band is drawn as wide as the picture, whatever part of it is written.
-  return picture.RegionsDrawApart()
-             ? std::min(height, std::max(1, (16 << 20) / (4 * picture.Width)))
-             : height;
 }
 
 OPicture& PictureNumber(OPattern& pattern, int number) {
@@ -258,10 +253,10 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
            }
            OPicture& shown = PictureNumber(*pattern, a->Picture);
            const TView chosen = ViewNumber(a->View);
-           const int band = BandRows(shown, shown.Height);
+           SayWhenOutOfMemory("render the picture", a->In);
            SaveImageRows(
-               a->Out, shown.Width, shown.Height, band, true,
-               [&](int first, OBitmap24& rows) { shown.RenderRows(chosen, first, rows); },
+               a->Out, shown.Width, shown.Height, ImageBandPixels, true,
+               [&](int y, int x, OBitmap24& band) { shown.RenderRows(chosen, y, x, band); },
                ProgressFor("render", int64_t{shown.Width} * shown.Height));
            return 0;
          }});

@@ -204,6 +204,10 @@ int main(int argc, char** argv) {
       PrintLine(e.what());
       PrintLine("Run with --help for more information.");
       return 2;
+    } catch (const std::bad_alloc&) {
+      // Not the library's own words, which name neither the work nor the file.
+      PrintLine(OutOfMemoryText().empty() ? "Not enough memory to run " + name : OutOfMemoryText());
+      return 1;
     } catch (const std::exception& e) {
       // An empty message was shown already, by the platform.
       if (*e.what())

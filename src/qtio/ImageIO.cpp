@@ -247,17 +247,16 @@ std::string ImageFormatFor(const std::string& path) {
 void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom,
                const TImageProgress& progress) {
   // The image is held already; the bands only keep the copy small.
-  const int band = std::max(1, (1 << 20) / std::max(1, image.Width()));
   SaveImageRows(
-      path, image.Width(), image.Height(), band, pLineOneAtBottom,
-      [&](int first, OBitmap24& rows) {
+      path, image.Width(), image.Height(), 1 << 20, pLineOneAtBottom,
+      [&](int first, int column, OBitmap24& rows) {
         for (int y = 0; y < rows.Height(); ++y)
-          std::copy_n(image.Row(first + y), image.Width(), rows.Row(y));
+          std::copy_n(image.Row(first + y) + column, rows.Width(), rows.Row(y));
       },
       progress);
 }
 
-void SaveImageRows(const std::string& path, int width, int height, int bandRows,
+void SaveImageRows(const std::string& path, int width, int height, int64_t bandPixels,
                    bool pLineOneAtBottom, const TDrawRows& draw, const TImageProgress& progress,
                    int dotsPerInch) {
   const uint32_t dotsPerMetre =
@@ -266,7 +265,7 @@ void SaveImageRows(const std::string& path, int width, int height, int bandRows,
   if (format.empty())
     throw Exception("Cannot write an image of this kind (use .bmp or .png): " + path);
   if (width <= 0 || height <= 0)
-    throw Exception("The image is empty");
+    throw Exception("The image is empty: " + path);
   const bool png = format == "png";
   std::vector<uint8_t> out; // the bytes the next part hands to the file
   std::optional<TPngEncoder> encoder;
@@ -286,13 +285,17 @@ void SaveImageRows(const std::string& path, int width, int height, int bandRows,
   // A BMP holds the image's bottom row first, a PNG its top row; the image's top row is
   // the core's last when PLine 1 is at the bottom.
   const bool lastFirst = png == pLineOneAtBottom;
-  bandRows = std::clamp(bandRows, 1, height);
+  // Whole rows as many as the band holds, or one row a piece at a time when a row alone
+  // is more than a band.
+  bandPixels = std::max<int64_t>(bandPixels, 1);
+  const int bandRows = static_cast<int>(std::clamp<int64_t>(bandPixels / width, 1, height));
+  const int pieceColumns = static_cast<int>(std::min<int64_t>(bandPixels, width));
   OBitmap24 band;
-  std::vector<uint8_t> rowBytes; // a PNG band's rows, each after its filter byte
-  const size_t pngRow = 1 + 3 * static_cast<size_t>(width);
-  std::vector<uint8_t> above(png ? pngRow - 1 : 0); // the row before, as the file has it
+  std::vector<uint8_t> pngRows; // a PNG band's rows, each after its filter byte
+  std::vector<uint8_t> above(png ? 3 * static_cast<size_t>(width) : 0); // the row before
   TRowProgress rows(progress, height, 0, 100);
-  int done = 0; // rows written, in the file's order
+  int done = 0;   // rows written, in the file's order
+  int column = 0; // where the next piece of a row starts
   bool handedOut = false;
   WriteFileAtomic(path, [&]() -> std::span<const uint8_t> {
     if (handedOut)
@@ -300,44 +303,49 @@ void SaveImageRows(const std::string& path, int width, int height, int bandRows,
     handedOut = true;
     // The compressor may keep a band's bytes to itself: draw until something comes out.
     while (out.empty() && done < height) {
-      const int n = std::min(bandRows, height - done);
+      const int n = pieceColumns < width ? 1 : std::min(bandRows, height - done);
+      const int m = std::min(pieceColumns, width - column);
       const int first = lastFirst ? height - done - n : done;
-      band.SetSize(width, n);
-      draw(first, band);
-      if (png)
-        rowBytes.resize(static_cast<size_t>(n) * pngRow);
-      else
-        out.assign(stride * static_cast<uint64_t>(n), 0);
+      band.SetSize(m, n);
+      draw(first, column, band);
+      const size_t rowBytes = (png && column == 0 ? 1 : 0) + 3 * static_cast<size_t>(m);
+      const bool rowEnds = column + m == width;
+      const size_t padding = png || !rowEnds ? 0 : stride - 3 * static_cast<size_t>(width);
+      std::vector<uint8_t>& to = png ? pngRows : out;
+      to.assign(static_cast<size_t>(n) * (rowBytes + padding), 0);
       for (int i = 0; i < n; ++i) {
         const uint32_t* src = band.Row(lastFirst ? n - 1 - i : i);
+        uint8_t* dst = to.data() + static_cast<size_t>(i) * (rowBytes + padding);
         if (png) {
           // Each byte less the one above it: a pattern's colours mostly go on down the
           // rows, and the zeros this leaves compress to half of what the bytes themselves
           // do, at the cost of one subtraction.
-          uint8_t* dst = rowBytes.data() + static_cast<size_t>(i) * pngRow;
-          *dst++ = 2; // the filter "up"
-          for (int x = 0; x < width; ++x, dst += 3) {
+          if (column == 0)
+            *dst++ = 2; // the filter "up"
+          uint8_t* up = above.data() + 3 * static_cast<size_t>(column);
+          for (int x = 0; x < m; ++x, dst += 3, up += 3) {
             const uint8_t rgb[3] = {static_cast<uint8_t>(src[x]), static_cast<uint8_t>(src[x] >> 8),
                                     static_cast<uint8_t>(src[x] >> 16)};
-            uint8_t* up = above.data() + 3 * static_cast<size_t>(x);
             for (int k = 0; k < 3; ++k) {
               dst[k] = static_cast<uint8_t>(rgb[k] - up[k]);
               up[k] = rgb[k];
             }
           }
         } else {
-          uint8_t* dst = out.data() + stride * static_cast<uint64_t>(i);
-          for (int x = 0; x < width; ++x, dst += 3) {
+          for (int x = 0; x < m; ++x, dst += 3) {
             dst[0] = static_cast<uint8_t>(src[x] >> 16); // blue, green, red
             dst[1] = static_cast<uint8_t>(src[x] >> 8);
             dst[2] = static_cast<uint8_t>(src[x]);
           }
         }
-        rows.Row(done + i);
+        if (rowEnds)
+          rows.Row(done + i);
       }
-      done += n;
+      column = rowEnds ? 0 : column + m;
+      if (rowEnds)
+        done += n;
       if (png)
-        encoder->Deflate(rowBytes, done == height);
+        encoder->Deflate(pngRows, done == height);
     }
     return out;
   });
@@ -354,37 +362,57 @@ OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
   std::optional<TQuietDecoders> quiet(std::in_place);
-  // The header's size is checked here, before the decoder allocates; Qt's own cap is far
-  // below the largest picture a pattern holds.
+  // The header's size is checked here, before the decoder allocates: the decoded image
+  // and the bitmap made from it are held together, so both are bounded.
   const QSize size = reader.size();
-  if (size.isValid() && (size.width() < 1 || size.height() < 1 ||
-                         int64_t{size.width()} * size.height() > OPicture::MaxPixels))
-    throw Exception("The image is too large (" + std::to_string(size.width()) + " x " +
-                    std::to_string(size.height()) + " pixels; a picture holds at most " +
-                    std::to_string(OPicture::MaxPixels) + "): " + path);
-  // Qt's cap is lifted for the one image checked here only; a reader that tells no size
-  // before decoding keeps it.
+  if (size.isValid()) {
+    const int64_t pixels = int64_t{std::max(size.width(), 0)} * std::max(size.height(), 0);
+    const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+    const int64_t decoded = pixels * std::max(depth / 8, 4);
+    if (size.width() < 1 || size.height() < 1 || pixels > OPicture::MaxPixels ||
+        decoded > ImageDecodeBudget)
+      throw Exception("The image is too large (" + std::to_string(size.width()) + " x " +
+                      std::to_string(size.height()) + " pixels, " +
+                      std::to_string((decoded + (1 << 20) - 1) >> 20) + " MB decoded; at most " +
+                      std::to_string(ImageDecodeBudget >> 20) + " MB): " + path);
+  }
+  // Qt's own cap, the same budget, holds for a reader that tells no size before decoding.
   struct TLimit {
     const int Kept = QImageReader::allocationLimit();
     ~TLimit() { QImageReader::setAllocationLimit(Kept); }
   } limit;
-  if (size.isValid())
-    QImageReader::setAllocationLimit(0);
+  QImageReader::setAllocationLimit(static_cast<int>(ImageDecodeBudget >> 20));
   QImage in = reader.read();
   quiet.reset();
   if (in.isNull())
     throw Exception(failure);
   if (progress)
     progress(40);
-  if (in.format() != QImage::Format_RGB32 && in.format() != QImage::Format_ARGB32)
-    in = in.convertToFormat(QImage::Format_RGB32);
+  const std::string noMemory = "Not enough memory to read the image: " + path;
   OBitmap24 bitmap;
-  bitmap.SetSize(in.width(), in.height());
+  try {
+    bitmap.SetSize(in.width(), in.height());
+    bitmap.Allocate({});
+  } catch (const std::bad_alloc&) {
+    throw Exception(noMemory);
+  }
+  // Other formats are converted a band of rows at a time, so that no second whole image
+  // is held beside the decoded one and the bitmap.
+  const bool direct = in.format() == QImage::Format_RGB32 || in.format() == QImage::Format_ARGB32;
+  const int width = in.width(), bandRows = std::max(1, (1 << 20) / width);
+  QImage band;
   TRowProgress rows(progress, in.height(), 40, 100);
   for (int y = 0; y < in.height(); ++y) {
-    const auto* src = reinterpret_cast<const QRgb*>(in.constScanLine(y));
+    if (!direct && y % bandRows == 0) {
+      band = in.copy(0, y, width, std::min(bandRows, in.height() - y))
+                 .convertToFormat(QImage::Format_RGB32);
+      if (band.isNull())
+        throw Exception(noMemory);
+    }
+    const auto* src = reinterpret_cast<const QRgb*>(direct ? in.constScanLine(y)
+                                                           : band.constScanLine(y % bandRows));
     uint32_t* dst = bitmap.Row(y);
-    for (int x = 0; x < in.width(); ++x)
+    for (int x = 0; x < width; ++x)
       dst[x] = FromQRgb(src[x]);
     rows.Row(y);
   }

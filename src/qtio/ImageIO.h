@@ -34,17 +34,25 @@ std::string ImageFormatFor(const std::string& path);
 void SaveImage(const OBitmap24& image, const std::string& path, bool pLineOneAtBottom,
                const TImageProgress& progress = {});
 
-// Draws rows `first` on into `band` (as wide as the image).
-using TDrawRows = std::function<void(int first, OBitmap24& band)>;
-// Writes a `width` x `height` image drawn `bandRows` rows at a time, atomically, in the
-// format its name asks for, band after band: only one band is held, with its bytes (and,
-// for a PNG, the compressor's state). The file says `dotsPerInch`, or 100 for 0.
-void SaveImageRows(const std::string& path, int width, int height, int bandRows,
+// Draws the pixels from row `firstRow` and column `firstColumn` on into `band`, as many as
+// it holds: whole rows, or a piece of one row when a row alone is more than a band.
+using TDrawRows = std::function<void(int firstRow, int firstColumn, OBitmap24& band)>;
+// Pixels a band holds when an image is written a band at a time: 16 MB of them.
+constexpr int64_t ImageBandPixels = int64_t{4} << 20;
+// Writes a `width` x `height` image drawn at most `bandPixels` pixels at a time, atomically,
+// in the format its name asks for, band after band: only one band is held, with its bytes
+// (and, for a PNG, the compressor's state and one row). The file says `dotsPerInch`, or 100
+// for 0.
+void SaveImageRows(const std::string& path, int width, int height, int64_t bandPixels,
                    bool pLineOneAtBottom, const TDrawRows& draw,
                    const TImageProgress& progress = {}, int dotsPerInch = 0);
 
-// Decodes an image file's bytes; its size is checked against what a picture can hold
-// before anything is allocated. Throws Exception naming `path` and the reason.
+// The most an image may take decoded, at 4 bytes a pixel or its format's depth: an 8,192 x
+// 8,192 image with alpha, far more than a region needs.
+constexpr int64_t ImageDecodeBudget = int64_t{256} << 20;
+// Decodes an image file's bytes; its size is checked against what a picture can hold and
+// against the budget before anything is allocated. Throws Exception naming `path` and the
+// reason.
 OBitmap24 DecodeImage(const TBytes& bytes, const std::string& path,
                       const TImageProgress& progress = {});
 OBitmap24 LoadImage(const std::string& path, const TImageProgress& progress = {});

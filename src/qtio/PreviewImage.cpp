@@ -19,19 +19,19 @@ void SavePreviewImage(const OPreview& preview, double scale, const std::string& 
     throw Exception("The preview would be " + std::to_string(width) + " x " +
                     std::to_string(height) + " pixels; choose a smaller size");
   const int w = static_cast<int>(width), h = static_cast<int>(height);
-  const int band = std::max(1, (1 << 20) / std::max(1, w));
   std::vector<uint32_t> rows;
   SaveImageRows(
-      path, w, h, band, false,
-      [&](int first, OBitmap24& out) {
-        const TPreviewView view{scale, 0, first, w, out.Height()};
-        rows.resize(static_cast<size_t>(w) * static_cast<size_t>(out.Height()));
-        preview.Render(view, rows.data(), {0, 0, w, out.Height()});
+      path, w, h, 1 << 20, false,
+      [&](int first, int column, OBitmap24& out) {
+        const int cols = out.Width();
+        const TPreviewView view{scale, column, first, cols, out.Height()};
+        rows.resize(static_cast<size_t>(cols) * static_cast<size_t>(out.Height()));
+        preview.Render(view, rows.data(), {0, 0, cols, out.Height()});
         // The preview draws 0xRRGGBB, the bitmap holds the platform's 0xBBGGRR.
         for (int y = 0; y < out.Height(); ++y) {
-          const uint32_t* from = rows.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+          const uint32_t* from = rows.data() + static_cast<size_t>(y) * static_cast<size_t>(cols);
           uint32_t* to = out.Row(y);
-          for (int x = 0; x < w; ++x)
+          for (int x = 0; x < cols; ++x)
             to[x] = (from[x] >> 16 & 0xFF) | (from[x] & 0xFF00) | (from[x] & 0xFF) << 16;
         }
       },

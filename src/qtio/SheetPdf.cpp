@@ -40,24 +40,33 @@ QImage PictureImage(OPicture& picture, QSize size) {
   QPainter painter(&image);
   const bool shrinks = picture.Width > size.width() || picture.Height > size.height();
   painter.setRenderHint(QPainter::SmoothPixmapTransform, shrinks);
-  const int bandRows = picture.RegionsDrawApart()
-                           ? std::clamp((16 << 20) / (4 * picture.Width), 1, picture.Height)
-                           : picture.Height;
+  if (picture.Width < 1 || picture.Height < 1)
+    return image;
+  // Whole rows while a row fits in a band, else a row in pieces.
+  const int bandRows =
+      static_cast<int>(std::clamp<int64_t>(ImageBandPixels / picture.Width, 1, picture.Height));
+  const int bandColumns = static_cast<int>(std::min<int64_t>(ImageBandPixels, picture.Width));
   const double rowHeight = size.height() / static_cast<double>(picture.Height);
+  const double columnWidth = size.width() / static_cast<double>(picture.Width);
   OBitmap24 band;
   for (int first = 0; first < picture.Height; first += bandRows) {
     const int rows = std::min(bandRows, picture.Height - first);
-    band.SetSize(picture.Width, rows);
-    picture.RenderRows(TView::Design, first, band);
-    QImage part(picture.Width, rows, QImage::Format_RGB32);
-    for (int y = 0; y < rows; ++y) {
-      auto* line = reinterpret_cast<QRgb*>(part.scanLine(rows - 1 - y));
-      const uint32_t* source = band.Row(y);
-      for (int x = 0; x < picture.Width; ++x)
-        line[x] = ToQRgb(source[x]);
+    for (int column = 0; column < picture.Width; column += bandColumns) {
+      const int columns = std::min(bandColumns, picture.Width - column);
+      band.SetSize(columns, rows);
+      picture.RenderRows(TView::Design, first, column, band);
+      QImage part(columns, rows, QImage::Format_RGB32);
+      for (int y = 0; y < rows; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(part.scanLine(rows - 1 - y));
+        const uint32_t* source = band.Row(y);
+        for (int x = 0; x < columns; ++x)
+          line[x] = ToQRgb(source[x]);
+      }
+      const double bottom = size.height() - first * rowHeight;
+      painter.drawImage(QRectF(column * columnWidth, bottom - rows * rowHeight,
+                               columns * columnWidth, rows * rowHeight),
+                        part);
     }
-    const double bottom = size.height() - first * rowHeight;
-    painter.drawImage(QRectF(0, bottom - rows * rowHeight, size.width(), rows * rowHeight), part);
   }
   return image;
 }

@@ -4,6 +4,7 @@
 #include <QImageWriter>
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 #include <unistd.h>
 
 #include "ImageIO.h"
@@ -52,11 +53,13 @@ TEST(ImageFiles, ColoursCrossByValueAndSizesReachTheLargestPicture) {
 
   // Headers announcing more pixels a side than a picture holds, in a few bytes: refused
   // from the header with the loader's message, before the decoder allocates.
-  auto forgedPng = [&](uint32_t side) {
+  auto forgedPng = [&](uint32_t side, uint32_t height = 0, uint8_t bits = 8, uint8_t type = 2) {
     Bytes forged(png.begin(), png.end());
     for (size_t at : {16, 20})
       for (int k = 0; k < 4; ++k)
-        forged[at + k] = static_cast<uint8_t>(side >> (24 - 8 * k));
+        forged[at + k] = static_cast<uint8_t>((at == 20 && height ? height : side) >> (24 - 8 * k));
+    forged[24] = bits;
+    forged[25] = type;
     uint32_t crc = ~0u; // of the header chunk's type and data
     for (size_t i = 12; i < 29; ++i) {
       crc ^= forged[i];
@@ -90,6 +93,24 @@ TEST(ImageFiles, ColoursCrossByValueAndSizesReachTheLargestPicture) {
       EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << "[" << e.what() << "]";
     }
   }
+
+  // Decoded, an image may take 256 MB, at 4 bytes a pixel or more: an 8,192 x 8,192 image
+  // (only too short here), not one row more, nor a 16-bit image with alpha (8 bytes a
+  // pixel) of the size read above.
+  for (const auto& [width, height, bits, megabytes] : {std::tuple{8192, 8192, 8, 0},
+                                                       {8192, 8193, 8, 257},
+                                                       {5800, 5800, 16, 257},
+                                                       {16384, 8192, 16, 1024}})
+    try {
+      DecodeImage(forgedPng(width, height, static_cast<uint8_t>(bits), bits == 8 ? 2 : 6), "x");
+      ADD_FAILURE() << width << " x " << height << " was decoded";
+    } catch (const Exception& e) {
+      const std::string size = std::to_string(width) + " x " + std::to_string(height);
+      EXPECT_EQ(e.what(), megabytes == 0
+                              ? "Error reading bitmap file: x"
+                              : "The image is too large (" + size + " pixels, " +
+                                    std::to_string(megabytes) + " MB decoded; at most 256 MB): x");
+    }
 }
 
 // Our one line says what failed: libpng and Qt print nothing of their own, and a picture
@@ -111,11 +132,12 @@ TEST(ImageFiles, FailuresAreOneLineOfOurs) {
     } catch (const Exception& e) {
       failures += std::string(e.what()) + "\n";
     }
-  try {
-    SaveImage(tall, dir.File("tall.png"), true);
-  } catch (const Exception& e) {
-    failures += std::string(e.what()) + "\n";
-  }
+  for (const OBitmap24& image : {tall, OBitmap24()})
+    try {
+      SaveImage(image, dir.File("tall.png"), true);
+    } catch (const Exception& e) {
+      failures += std::string(e.what()) + "\n";
+    }
   std::fflush(stderr);
   ::dup2(saved, STDERR_FILENO);
   ::close(saved);
@@ -124,7 +146,9 @@ TEST(ImageFiles, FailuresAreOneLineOfOurs) {
   std::fclose(captured);
   EXPECT_EQ(failures, "Error reading bitmap file: cut.png\nError reading bitmap file: cut.png\n"
                       "The picture is too tall for PNG (1 x 1000001 pixels; PNG takes at most "
-                      "1000000 a side): BMP can hold it, use .bmp\n");
+                      "1000000 a side): BMP can hold it, use .bmp\n"
+                      "The image is empty: " +
+                          dir.File("tall.png") + "\n");
   EXPECT_FALSE(std::filesystem::exists(dir.File("tall.png")));
   SaveImage(tall, dir.File("tall.bmp"), true);
   EXPECT_EQ(FileBytes(dir.File("tall.bmp")).size(), 54 + 4 * 1000001);
@@ -136,13 +160,14 @@ TEST(ImageFiles, FailuresAreOneLineOfOurs) {
 // and leave the compressor holding some bands whole.
 TEST(ImageFiles, BandsGiveTheWholeImage) {
   TTempDir dir;
+  // Bands of so many pixels: whole rows, or pieces of a row when they hold less than one.
   const struct {
     int Width, Height;
     std::vector<int> Bands;
-  } sizes[] = {{1, 1, {1}}, {1, 5, {1, 2, 5}}, {2, 5, {2}},    {3, 5, {1, 2, 5}},
-               {4, 5, {2}}, {7, 1, {1}},       {7, 5, {2, 5}}, {300, 701, {7, 701}}};
+  } sizes[] = {{1, 1, {1}},    {1, 5, {1, 2, 5}}, {2, 5, {2, 4}},         {3, 5, {1, 2, 6, 15}},
+               {4, 5, {3, 8}}, {7, 1, {1, 7}},    {7, 5, {3, 4, 14, 35}}, {300, 701, {77, 2100}}};
   for (const auto& size : sizes)
-    for (int bandRows : size.Bands)
+    for (int bandPixels : size.Bands)
       for (bool pLineOneAtBottom : {false, true}) {
         const int width = size.Width, height = size.Height;
         OBitmap24 whole;
@@ -154,14 +179,14 @@ TEST(ImageFiles, BandsGiveTheWholeImage) {
                            width < 100 ? 0x010203u * static_cast<uint32_t>(1 + x + 7 * y)
                                        : (noise = noise * 1664525u + 1013904223u) >> 8);
         const std::string at = std::to_string(width) + " x " + std::to_string(height) +
-                               ", bands of " + std::to_string(bandRows) + ", " +
+                               ", bands of " + std::to_string(bandPixels) + ", " +
                                std::to_string(pLineOneAtBottom);
         for (const std::string format : {"bmp", "png"}) {
           const std::string path = dir.File("band." + format);
-          SaveImageRows(path, width, height, bandRows, pLineOneAtBottom,
-                        [&](int first, OBitmap24& band) {
+          SaveImageRows(path, width, height, bandPixels, pLineOneAtBottom,
+                        [&](int first, int column, OBitmap24& band) {
                           for (int y = 0; y < band.Height(); ++y)
-                            std::copy_n(whole.Row(first + y), width, band.Row(y));
+                            std::copy_n(whole.Row(first + y) + column, band.Width(), band.Row(y));
                         });
           if (format == "bmp") {
             ASSERT_EQ(FileBytes(path), QtBmp(whole, pLineOneAtBottom)) << at;

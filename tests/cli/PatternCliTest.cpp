@@ -201,5 +201,65 @@ TEST_F(PatternCli, RenderedImagesAreThePicturesRender) {
   }
 }
 
+// A picture record names its size in a few bytes. One with no columns but some rows (or
+// the other way round) is refused where it is read, as the default of `new` too; a picture
+// of 2^27 x 1 whose regions overlap is written a region's size at a time, in little memory.
+TEST_F(PatternCli, HostilePictureSizesAreRefusedOrWrittenInSmallBands) {
+  auto save = [&](const std::string& name, int width, int height, bool overlapping) {
+    OPattern p;
+    p.InitNew(); // 100 x 100
+    for (int c = 1; c <= 30; ++c)
+      for (int pl = 1; pl <= 20; ++pl)
+        p.States.Row(pl)[c] = static_cast<uint8_t>((c + 3 * pl) % 3);
+    OPicture& picture = *p.Pictures->Get(0);
+    picture.SetWidth(width);
+    picture.SetHeight(height);
+    if (overlapping) { // a second view of the cells, flipped, two pixels to the right
+      ORegion* r = picture.Regions.Add(std::make_unique<ORegion>(&p, &picture));
+      r->SetPatternArea({1, 1, 25, 20});
+      r->SetPictureArea({3, 1, 27, 20});
+      r->HFlip = 1;
+    }
+    p.FileName = Current.File(name);
+    p.SaveToFile();
+  };
+  save("zero-wide.pat", 0, 3, false);
+  save("zero-high.pat", 2147483647, 0, false);
+  for (const std::string name : {"zero-wide.pat", "zero-high.pat"})
+    for (const std::string command : {"render ", "export-bitmap --region 1 "}) {
+      const TCliResult r =
+          RunLine(Current.Path, command + name + " --picture 1 --view machine -o r.bmp");
+      EXPECT_TRUE(r.Status == 1 && r.Err.rfind("Error reading pattern: " + name, 0) == 0)
+          << command << r.Err;
+    }
+  EXPECT_FALSE(std::filesystem::exists(Current.File("r.bmp")));
+  std::filesystem::create_directory(Current.File("d"));
+  std::filesystem::copy_file(Current.File("zero-wide.pat"), Current.File("d/DEFAULT.PAT"));
+  const TCliResult made = RunLine(Current.Path, "--dir d new -o n.pat");
+  EXPECT_EQ(made.Status, 0) << made.Err;
+  EXPECT_NE(made.Err.find("DEFAULT.PAT"), std::string::npos) << made.Err;
+  Ok("render n.pat --picture 1 --view machine -o n.bmp");
+
+  // The same region's pixels from a picture 120 wide and one 2^27 wide, under a bound on
+  // memory (a tenth of what a band as wide as the picture took) where the address
+  // sanitizer's reservations allow one.
+  save("narrow.pat", 120, 1, true);
+  save("wide.pat", 1 << 27, 1, true);
+#ifdef __SANITIZE_ADDRESS__
+  const std::string limit;
+#else
+  const std::string limit = "ulimit -v 1500000 && ";
+#endif
+  for (const std::string region : {"1", "2"}) {
+    const std::string options = " --picture 1 --region " + region + " --view machine -o ";
+    Ok("export-bitmap narrow.pat" + options + "n.bmp");
+    const std::string run = "cd " + ShellQuote(Current.Path) + " && " + limit +
+                            ShellQuote(QUILLANE_CLI) + " export-bitmap wide.pat" + options +
+                            "w.bmp";
+    ASSERT_EQ(std::system(run.c_str()), 0) << region;
+    EXPECT_EQ(FileBytes(Current.File("w.bmp")), FileBytes(Current.File("n.bmp"))) << region;
+  }
+}
+
 } // namespace
 } // namespace quillane::test

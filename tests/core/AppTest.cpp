@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -189,6 +191,18 @@ TEST(AtomicWrite, RemovesOnlyTheTemporariesNoLiveWriterHolds) {
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 2);
   live.Commit(); // its temporary is still there to be put in place
+  EXPECT_EQ(FileBytes(target), first);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
+
+  // A writer that runs out of memory half-way leaves the old file and no temporary.
+  bool given = false;
+  EXPECT_THROW(WriteFileAtomic(target,
+                               [&]() -> std::span<const uint8_t> {
+                                 if (std::exchange(given, true))
+                                   throw std::bad_alloc();
+                                 return second;
+                               }),
+               std::bad_alloc);
   EXPECT_EQ(FileBytes(target), first);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
 }

@@ -145,6 +145,24 @@ TEST(Picture, RecordSizesAndCopies) {
   EXPECT_THROW(back.ReadFromStream(limited, 11), EDesignData);
   EXPECT_EQ(back.Regions.Count(), 2);
   EXPECT_EQ(back.Width, 4);
+
+  // An image of no columns but some rows, or the other way round, is no image: refused as
+  // the announced sizes are. No picture at all is one.
+  for (const auto& [width, height] : {std::pair{0, 3}, {4, 0}, {0, 1 << 27}, {0, 0}}) {
+    Bytes forged = w.Bytes();
+    for (int k = 0; k < 4; ++k) {
+      forged[6 + k] = static_cast<uint8_t>(height >> (8 * k));
+      forged[11 + k] = static_cast<uint8_t>(width >> (8 * k));
+    }
+    OReader sized(forged);
+    bool refused = false;
+    try {
+      OPicture(nullptr).ReadFromStream(sized);
+    } catch (const EDesignData&) {
+      refused = true;
+    }
+    EXPECT_EQ(refused, width || height) << width << " x " << height;
+  }
 }
 
 TEST(Picture, AspectRatioIsAPositiveFiniteRatioOrOne) {

@@ -249,24 +249,36 @@ TEST_F(PaintBatch, ABitmapAppliedInTheMachineViewPaintsAsPixelByPixel) {
     }
 }
 
-// A picture written out a band at a time: every band size gives the rows of its image,
-// turned and flipped regions included.
+// A picture written out a band at a time: every band of rows, and every piece of a row,
+// gives those pixels of its image, turned and flipped regions included, and regions that
+// put different cells on one pixel (where the last cell drawn wins) too.
 TEST_F(PaintBatch, BandsOfRowsAreTheRenderedImagesRows) {
   for (unsigned seed = 1; seed <= 8; ++seed) {
     auto p = Strips(seed, 0);
     OPicture& picture = *p->Pictures->Get(0);
+    if (seed % 2 == 0) {
+      AddRegion(picture, {1, 1, 40, 12}, {5, 3, 44, 14}, 1, 0, 0);
+      AddRegion(picture, {3, 2, 14, 9}, {8, 30, 15, 41}, 0, 1, 3);
+      p->Changed();
+    }
+    ASSERT_EQ(picture.RegionsDrawApart(), seed % 2 == 1) << seed;
     for (TView view : {TView::Machine, TView::Design}) {
       picture.BringUpToDate(view);
       const OBitmap24& whole = view == TView::Machine ? picture.MachineImage : picture.DesignImage;
-      for (int rows : {1, 7, picture.Height}) {
+      for (const auto& [rows, columns] :
+           {std::pair{1, 1}, {7, 5}, {3, picture.Width}, {picture.Height, picture.Width}}) {
         OBitmap24 band;
-        for (int first = 0; first < picture.Height; first += rows) {
-          band.SetSize(picture.Width, std::min(rows, picture.Height - first));
-          picture.RenderRows(view, first, band);
-          for (int y = 0; y < band.Height(); ++y)
-            ASSERT_TRUE(std::equal(band.Row(y), band.Row(y) + band.Width(), whole.Row(first + y)))
-                << seed << ", view " << int(view) << ", bands of " << rows << ", row " << first + y;
-        }
+        for (int first = 0; first < picture.Height; first += rows)
+          for (int column = 0; column < picture.Width; column += columns) {
+            band.SetSize(std::min(columns, picture.Width - column),
+                         std::min(rows, picture.Height - first));
+            picture.RenderRows(view, first, column, band);
+            for (int y = 0; y < band.Height(); ++y)
+              ASSERT_TRUE(std::equal(band.Row(y), band.Row(y) + band.Width(),
+                                     whole.Row(first + y) + column))
+                  << seed << ", view " << int(view) << ", bands of " << rows << " x " << columns
+                  << ", row " << first + y << ", column " << column;
+          }
       }
     }
   }

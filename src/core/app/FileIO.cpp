@@ -282,7 +282,15 @@ TPendingWrite::TPendingWrite(const std::string& path, const std::function<int(in
     throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
   }
   Fd = raw;
-  int e = write(Fd);
+  int e = 0;
+  try {
+    e = write(Fd);
+  } catch (...) {
+    // A writer that fails (out of memory, say) leaves no half-written temporary: the
+    // destructor does not run for an object that was never made.
+    Discard();
+    throw;
+  }
   if (e == 0 && ::fsync(Fd) != 0)
     e = errno;
   // Keep the old file's permissions where there was one.

@@ -1,7 +1,9 @@
 #include "elements/Picture.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "app/Exceptions.h"
@@ -156,7 +158,7 @@ void OPicture::PaintDesignPixel(int32_t x, int32_t y, uint8_t v) {
 void OPicture::RenderMachineImage(const TWorkDone& done) {
   if (!Owner)
     return;
-  Render(Owner->MachineColours, MachineImage, 0, done);
+  Render(Owner->MachineColours, MachineImage, 0, 0, done);
   Owner->Events.PixelsChanged(this, false,
                               {0, 0, MachineImage.Width() - 1, MachineImage.Height() - 1});
 }
@@ -164,7 +166,7 @@ void OPicture::RenderMachineImage(const TWorkDone& done) {
 void OPicture::RenderDesignImage(const TWorkDone& done) {
   if (!Owner)
     return;
-  Render(Owner->DesignColours, DesignImage, 0, done);
+  Render(Owner->DesignColours, DesignImage, 0, 0, done);
   Owner->Events.PixelsChanged(this, true,
                               {0, 0, DesignImage.Width() - 1, DesignImage.Height() - 1});
 }
@@ -233,14 +235,32 @@ bool OPicture::RegionsDrawApart() const {
 }
 
 void OPicture::RenderRows(TView view, int64_t first, OBitmap24& band) {
+  RenderRows(view, first, 0, band);
+}
+
+void OPicture::RenderRows(TView view, int64_t firstRow, int64_t firstColumn, OBitmap24& band) {
   if (!Owner || band.Width() <= 0 || band.Height() <= 0)
     return;
   Owner->BringUpToDate(view);
   band.Fill(OBitmap24::DefaultColour);
-  Render(view == TView::Design ? Owner->DesignColours : Owner->MachineColours, band, first);
+  Render(view == TView::Design ? Owner->DesignColours : Owner->MachineColours, band, firstRow,
+         firstColumn);
 }
 
-void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
+namespace {
+// The values of t in [from, to] for which origin + step * t lies in [low, high]; a step of
+// 0 leaves them all. Empty when from > to.
+std::pair<int64_t, int64_t> Within(int64_t origin, int64_t step, int64_t from, int64_t to,
+                                   int64_t low, int64_t high) {
+  if (step > 0)
+    return {std::max(from, low - origin), std::min(to, high - origin)};
+  if (step < 0)
+    return {std::max(from, origin - high), std::min(to, origin - low)};
+  return {from, to};
+}
+} // namespace
+
+void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow, int64_t firstColumn,
                       const TWorkDone& done) {
   std::array<uint32_t, 256> colours{};
   for (int i = 0; i < 256; ++i)
@@ -252,8 +272,9 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
   for (const auto& region : Regions) {
     footprints.push_back(FootprintOf(*region, grid));
     const TFootprint& f = footprints.back();
-    covered = covered || (!f.Empty && f.X0 <= 0 && f.Y0 <= firstRow && f.X1 >= image.Width() - 1 &&
-                          f.Y1 >= firstRow + image.Height() - 1);
+    covered = covered ||
+              (!f.Empty && f.X0 <= firstColumn && f.Y0 <= firstRow &&
+               f.X1 >= firstColumn + image.Width() - 1 && f.Y1 >= firstRow + image.Height() - 1);
     for (size_t i = 0; i + 1 < footprints.size() && !overlapping; ++i)
       overlapping = Conflict(footprints[i], footprints.back());
   }
@@ -278,8 +299,9 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
       const int64_t pictureRow = firstRow + edges[i];
       spans.clear();
       for (const TFootprint& f : footprints) {
-        // A footprint may reach past either side of the picture.
-        const int64_t from = std::max<int64_t>(f.X0, 0), to = std::min(f.X1, width - 1);
+        // A footprint may reach past either side of the picture, or of the band.
+        const int64_t from = std::max<int64_t>(f.X0 - firstColumn, 0),
+                      to = std::min(f.X1 - firstColumn, width - 1);
         if (!f.Empty && pictureRow >= f.Y0 && pictureRow <= f.Y1 && from <= to)
           spans.emplace_back(from, to);
       }
@@ -303,16 +325,38 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
 
   if (overlapping) {
     // Where regions share pixels the last cell in control-then-PLine order wins, as the
-    // cell-by-cell definition says; this path keeps that order exactly.
-    for (int c = 1; c <= grid.Controls(); ++c) {
+    // cell-by-cell definition says; this path keeps that order exactly. Only the cells some
+    // region puts in this band are visited: leaving out cells that draw nothing here keeps
+    // the order of those that do, and a picture written a band at a time goes over its cells
+    // about once, not once a band.
+    int64_t c0 = INT64_MAX, c1 = INT64_MIN, p0 = INT64_MAX, p1 = INT64_MIN;
+    for (const TFootprint& f : footprints) {
+      if (f.Empty)
+        continue;
+      // Pixel (from 1) = origin + C * stepC + P * stepP; a region's map takes each of C and
+      // P to one of the axes.
+      const int64_t left = firstColumn + 1, right = firstColumn + image.Width(), top = firstRow + 1,
+                    bottom = firstRow + image.Height();
+      auto [fc0, fc1] = Within(f.Origin.X, f.StepC.X, f.C0, f.C1, left, right);
+      std::tie(fc0, fc1) = Within(f.Origin.Y, f.StepC.Y, fc0, fc1, top, bottom);
+      auto [fp0, fp1] = Within(f.Origin.X, f.StepP.X, f.P0, f.P1, left, right);
+      std::tie(fp0, fp1) = Within(f.Origin.Y, f.StepP.Y, fp0, fp1, top, bottom);
+      if (fc0 > fc1 || fp0 > fp1)
+        continue;
+      c0 = std::min(c0, fc0);
+      c1 = std::max(c1, fc1);
+      p0 = std::min(p0, fp0);
+      p1 = std::max(p1, fp1);
+    }
+    for (int64_t c = c0; c <= c1; ++c) {
       if (done)
-        done(c - 1, grid.Controls());
-      for (int p = 1; p <= grid.PLines(); ++p) {
-        const uint32_t colour = colours[grid.Get(c, p)];
+        done(c - c0, c1 - c0 + 1);
+      for (int64_t p = p0; p <= p1; ++p) {
+        const uint32_t colour = colours[grid.Get(static_cast<int>(c), static_cast<int>(p))];
         for (const auto& region : Regions) {
-          int32_t x = c, y = p;
+          int32_t x = static_cast<int32_t>(c), y = static_cast<int32_t>(p);
           if (region->MapCellToPixel(x, y))
-            image.SetPixel(int64_t{x} - 1, int64_t{y} - 1 - firstRow, colour);
+            image.SetPixel(int64_t{x} - 1 - firstColumn, int64_t{y} - 1 - firstRow, colour);
         }
       }
     }
@@ -332,7 +376,7 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
       if (done)
         done(drawn++, pLines);
       const uint8_t* row = grid.Row(static_cast<int>(p));
-      int64_t x = origin.X + dxC * f.C0 + dxP * p - 1;
+      int64_t x = origin.X + dxC * f.C0 + dxP * p - 1 - firstColumn;
       int64_t y = origin.Y + dyC * f.C0 + dyP * p - 1 - firstRow;
       if (dyC == 0 && (y < 0 || y >= image.Height()))
         continue; // a PLine of another band
@@ -344,16 +388,15 @@ void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow,
           *out++ = colours[row[c]];
         continue;
       }
-      // A turned PLine runs down the image: only its controls in this band are drawn.
-      int64_t c0 = f.C0, c1 = f.C1;
-      if (dyC != 0) {
-        const int64_t lo = dyC > 0 ? -y : y - (image.Height() - 1),
-                      hi = dyC > 0 ? image.Height() - 1 - y : y;
-        c0 = std::max(c0, f.C0 + lo);
-        c1 = std::min(c1, f.C0 + hi);
-        x += dxC * (c0 - f.C0);
-        y += dyC * (c0 - f.C0);
-      }
+      // Only the controls of a PLine that land in this band are drawn: a turned PLine runs
+      // down the image, one that is not may run past the band's sides.
+      if (dyC != 0 && (x < 0 || x >= image.Width()))
+        continue;
+      const auto [c0, c1] = dyC != 0
+                                ? Within(y - dyC * f.C0, dyC, f.C0, f.C1, 0, image.Height() - 1)
+                                : Within(x - dxC * f.C0, dxC, f.C0, f.C1, 0, image.Width() - 1);
+      x += dxC * (c0 - f.C0);
+      y += dyC * (c0 - f.C0);
       for (int64_t c = c0; c <= c1; ++c, x += dxC, y += dyC)
         image.SetPixel(x, y, colours[row[c]]);
     }
@@ -386,8 +429,11 @@ void OPicture::ReadFromStream(OReader& stream, int64_t pixelLimit) {
   const int32_t height = stream.ReadInteger();
   stream.Skip(1);
   const int32_t width = stream.ReadInteger();
-  // Images are allocated from these sizes, so a forged record must not reach them.
-  if (height < 0 || width < 0 || int64_t{width} * height > std::min(pixelLimit, MaxPixels))
+  // Images are allocated from these sizes, so a forged record must not reach them. An
+  // image with no columns but rows (or the other way round) is no image: the bands that
+  // write it out are sized by its width.
+  if (height < 0 || width < 0 || (width == 0) != (height == 0) ||
+      int64_t{width} * height > std::min(pixelLimit, MaxPixels))
     throw EDesignData(texts.HeaderError);
   const uint8_t count = stream.ReadByte();
   std::vector<std::unique_ptr<ORegion>> read;

@@ -70,9 +70,11 @@ public:
   void RenderDesignImage(const TWorkDone& done = {});
   // Rows `first` on of the image of `view` as a fresh render draws
   // them, into `band` (as wide as the picture): a picture is written out a band at a time
-  // without its whole image in memory. Regions that do not draw apart need the whole
-  // image in one band.
+  // without its whole image in memory.
   void RenderRows(TView view, int64_t first, OBitmap24& band);
+  // The same for a band of columns `firstColumn` on, as wide as `band`: a picture far wider
+  // than the part written out is drawn no wider than that part.
+  void RenderRows(TView view, int64_t firstRow, int64_t firstColumn, OBitmap24& band);
 
   void Assign(const OPicture& source);
 
@@ -92,7 +94,7 @@ private:
   bool Switching = false; // SwitchView is under way
   void MakeView(TView view, const TWorkDone& done);
   // Into `image`, which holds the rows from `firstRow` on.
-  void Render(const TGrid& grid, OBitmap24& image, int64_t firstRow = 0,
+  void Render(const TGrid& grid, OBitmap24& image, int64_t firstRow = 0, int64_t firstColumn = 0,
               const TWorkDone& done = {});
 };
 
