@@ -203,28 +203,20 @@ TEST_F(Selections, CutPastedBackAndLiftedBlocksRestoreTheCells) {
 // A block floating when the view switches or the window closes is put down where it floats,
 // in the view it was taken in, as Enter puts it down: neither loses it.
 TEST_F(Selections, AFloatingBlockGoesDownWhenTheViewSwitchesOrTheWindowCloses) {
-  for (const bool closing : {false, true}) {
-    SCOPED_TRACE(closing);
-    std::unique_ptr<OPattern> p = Halves(false);
-    OPicture& picture = *p->Pictures->Get(0);
-    OViewGeometry geometry;
-    geometry.SetBox(80, 60);
-    geometry.SetPicture(picture.Width, picture.Height, 1);
-    OViewMouse mouse(*p, picture, geometry);
-    mouse.ShowView(TView::Machine);
-    EXPECT_EQ(mouse.Selection.Paste(TBlock(2, 2, 1), {5, 5}, TView::Machine), "");
-    std::string why = "unset";
-    if (closing)
-      why = mouse.PutDown();
-    else
-      EXPECT_EQ(mouse.ShowView(TView::Design, &why), TView::Design);
-    EXPECT_EQ(why, "");
-    EXPECT_FALSE(mouse.Selection.Floating);
-    EXPECT_EQ(p->History.UndoLabel(), "Paste");
-    EXPECT_EQ(CopyBlock(picture, TView::Machine, {5, 5, 6, 6}), TBlock(2, 2, 1));
-    EXPECT_EQ(mouse.PutDown(), "");
-    EXPECT_EQ(p->History.UndoCount(), 1);
-  }
+  std::unique_ptr<OPattern> p = Halves(false);
+  OPicture& picture = *p->Pictures->Get(0);
+  OViewGeometry geometry;
+  OViewMouse mouse(*p, picture, geometry);
+  std::string why = "unset";
+  mouse.Selection.Paste(TBlock(2, 2, 1), {5, 5}, TView::Machine);
+  EXPECT_EQ(mouse.ShowView(TView::Design, &why), TView::Design);
+  EXPECT_TRUE(!mouse.Selection.Floating && p->History.UndoCount() == 1);
+  mouse.Selection.Paste(TBlock(2, 2, 2), {8, 5}, TView::Design);
+  EXPECT_EQ(why + mouse.PutDown() + mouse.PutDown(), "");
+  EXPECT_FALSE(mouse.Selection.Floating);
+  EXPECT_EQ(p->History.UndoLabels(), (std::vector<std::string>{"Paste", "Paste"}));
+  EXPECT_EQ(CopyBlock(picture, TView::Machine, {5, 5, 6, 6}), TBlock(2, 2, 1));
+  EXPECT_EQ(CopyBlock(picture, TView::Design, {8, 5, 9, 6}), TBlock(2, 2, 2));
 }
 
 TEST_F(Selections, ImagesTakeTheBitmapImportsColoursTopRowOnTopAndBlocksGoOutAsImages) {
