@@ -5,6 +5,7 @@
 #include "Cli.h"
 #include "DrawPasteCommand.h"
 #include "app/Exceptions.h"
+#include "editors/Selection.h"
 #include "editors/ViewStates.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
@@ -125,8 +126,18 @@ std::vector<TDrawCommandTool> Tools() {
              std::cout << int{*v} << '\n';
              return false;
            }),
-      Tool("paste", "IMAGE X,Y", [](TDrawJob& job) {
-        RunDrawPaste(job.Pattern, job.Picture, job.View, job.Words);
+      Tool("paste", "IMAGE X,Y",
+           [](TDrawJob& job) {
+             RunDrawPaste(job.Pattern, job.Picture, job.View, job.Words);
+             return true;
+           }),
+      // The selection's Delete: the pixels between the corners made undefined.
+      Tool("clear", "X1,Y1,X2,Y2", [](TDrawJob& job) {
+        const std::vector<int> n = NumberList(job.Words[0], Ranges(job, "XYXY"), "X1,Y1,X2,Y2");
+        OSelection selection(job.Pattern, job.Picture);
+        selection.Area =
+            SelectionArea({n[0], n[1]}, {n[2], n[3]}, job.Picture.Width, job.Picture.Height);
+        selection.Delete(job.View);
         return true;
       })};
   tools[0].Brush = true;

@@ -379,7 +379,8 @@ void TfmBitmap::CellsChanged() {
     OWaitCursor wait;
     Cells = Work.Cells(rbMachine->isChecked(), true);
   }
-  lbUnstated->setText(QString::fromStdString(UnstatedText(Cells.NoUnstated)));
+  lbUnstated->setText(QString::fromStdString(
+      UnstatedText(Cells.NoUnstated, Work.Region.Owner->PatternMode == pmColours)));
   imBitmap->Refresh();
 }
 

@@ -255,7 +255,8 @@ void TfmWindow::Status(const std::string& text) {
   if (!StatusLabel)
     StatusLabel = window()->findChild<QLabel*>(QStringLiteral("sbMainMessage"));
   StatusBase = text;
-  const std::string warning = UnstatedStatus(Unstated.Complete() ? Unstated.Total() : 0);
+  const std::string warning =
+      UnstatedStatus(Unstated.Complete() ? Unstated.Total() : 0, Pattern.PatternMode == pmColours);
   ShownStatus = warning.empty() ? text : text.empty() ? warning : text + "; " + warning;
   g.UI().ShowStatus(ShownStatus);
 }
@@ -318,6 +319,9 @@ void TfmWindow::ViewChosen() {
   // made here rather than in the paint so that its progress can show; until they are
   // made, the view shows the other image.
   OWaitCursor wait(g.UI());
+  // A block floating goes down in the view it was taken in, before the other is made.
+  if (const std::string why = MouseState.PutDown(); !why.empty())
+    Status(why);
   Picture.SwitchView(rbDesign->isChecked() ? TView::Design : TView::Machine);
   RefreshGrids(); // the view the button shows from here on
 }
@@ -374,6 +378,12 @@ bool TfmWindow::eventFilter(QObject* watched, QEvent* event) {
 void TfmWindow::showEvent(QShowEvent* event) {
   TfmDesignForm::showEvent(event);
   PaintBox1->setFocus();
+}
+
+bool TfmWindow::QueryClose() {
+  if (const std::string why = MouseState.PutDown(); !why.empty())
+    Status(why);
+  return true;
 }
 
 void TfmWindow::Destroy() {

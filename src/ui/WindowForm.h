@@ -98,6 +98,9 @@ public:
   QWidget* RulerTop;
   QWidget* RulerLeft;
 
+  // A block floating is put down before the window closes.
+  bool QueryClose() override;
+
 protected:
   // The window stops following the pattern: its picture may go before the window does.
   void Destroy() override;

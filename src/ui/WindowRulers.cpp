@@ -201,7 +201,7 @@ void TfmWindow::ShowUnstated() {
   // count waits for its mouse.
   if (!Unstated.Complete())
     return;
-  const std::string word = UnstatedStatus(Unstated.Total());
+  const std::string word = UnstatedStatus(Unstated.Total(), Pattern.PatternMode == pmColours);
   if (word != UnstatedShown && (PaintBox1->hasFocus() || PaintBox1->underMouse())) {
     UnstatedShown = word;
     Status(StatusBase);

@@ -35,6 +35,13 @@ TEST_F(DrawCli, ToolsDrawAsPressesAndRefuseWhatTheyCannotDo) {
       {"draw wall.pat --picture 1 --view machine fill 7,1,1 --all -o out.pat",
        "draw full.pat --picture 1 --view machine line 0,3,99,3,2", 0, ""},
       {"draw wall.pat --picture 1 --view machine pick 50,3", nullptr, 0, "2"},
+      // clear makes cells undefined as Delete does, though no state shows colour 0.
+      {"draw wall.pat --picture 1 --view machine clear 99,0,50,3 -o out.pat",
+       "draw a.pat --picture 1 --view machine line 0,3,49,3,2", 0, ""},
+      {"draw full.pat --picture 1 --view design clear 0,0,99,99 -o out.pat",
+       "draw a.pat --picture 1 --view machine clear 0,0,0,0", 0, ""},
+      {"draw a.pat --picture 1 --view machine clear 0,0,100,0 -o out.pat", nullptr, 2,
+       "X1,Y1,X2,Y2: expected X1,Y1,X2,Y2 within the picture and the palette: 0,0,100,0"},
       {"draw wall.pat --picture 1 --view machine fill 0,0,5 -o out.pat", nullptr, 1,
        "0,0,5: Palette Color 5 has no state for Yarn Type A in the machine table"},
       {"draw a.pat --picture 1 --view machine line 0,0,100,0,1 -o out.pat", nullptr, 2,

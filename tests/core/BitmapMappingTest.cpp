@@ -4,11 +4,13 @@
 #include <tuple>
 
 #include "app/Exceptions.h"
+#include "editors/ViewMarks.h"
 #include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "model/BitmapStates.h"
 #include "model/Pattern.h"
+#include "setup/MachineTable.h"
 #include "setup/PalettePaintBox.h"
 #include "wizards/Wizards.h"
 
@@ -75,29 +77,58 @@ TEST_F(BitmapMapping, ExactMatchesFirstThenLowestFreeIndicesForTheFirstSixteenCo
 
 // Shades near the two entries yarn type A shows, and a teal near neither: Nearest keeps
 // to the entries that give a state and drops nothing; Exact gives teal free entry 3, which
-// gives no state, and the cells count it.
+// gives no state, and the cells count it. In a colour pattern whose yarn types show only
+// entries 1 and 2 the same holds of the colours that tuft; a press refuses the others and
+// the view counts them.
 TEST_F(BitmapMapping, NearestKeepsToStatedEntriesAndExactsMissesAreCounted) {
-  auto p = Pattern(4, 2);
-  OBitmap24 b = Bitmap(4, 2, 0x0808F0);
-  b.SetPixel(1, 0, 0x0000B8);
-  b.SetPixel(2, 1, Teal);
-  OBitmapMapping m(RegionOf(*p), b);
-  m.States = StatedEntries(*p, true);
-  const std::vector<OPaletteEntry> candidates = m.Candidates();
-  ASSERT_EQ(candidates, (std::vector<OPaletteEntry>{1, 2}));
-  const TCellValues exact = m.Cells(true, true);
-  EXPECT_EQ(exact.NoUnstated, 1);
-  m.Assign({TColourMode::Nearest}, true);
-  EXPECT_EQ(m.NoBitmapColours, 2);
-  const TCellValues cells = m.Cells(true, true);
-  ASSERT_EQ(cells.Across * cells.Down, 8u);
-  EXPECT_EQ(cells.NoUnstated, 0);
-  // Row 0 of the cells is the bitmap's bottom row.
-  EXPECT_EQ(std::vector<uint8_t>(cells.Values.begin(), cells.Values.end()),
-            (std::vector<uint8_t>{1, 1, 2, 1, 1, 2, 1, 1}));
-  ASSERT_TRUE(m.Apply(true));
-  EXPECT_EQ(p->GetMachineColour(2, 2), 2);
-  EXPECT_EQ(p->GetMachineColour(3, 1), 2) << "teal takes the nearer entry, not undefined";
+  for (const bool colours : {false, true}) {
+    SCOPED_TRACE(colours);
+    auto p = Pattern(4, 2);
+    if (colours) {
+      p->SetMachineType(11);
+      ASSERT_GE(p->NoYarnTypes, 2);
+      for (int y = 1; y <= p->NoYarnTypes; ++y)
+        p->MachineTable->SetColour(y, 1, static_cast<OPaletteEntry>(y <= 2 ? y : 0));
+      p->ApplyMachineTable();
+      p->Changed();
+    }
+    OBitmap24 b = Bitmap(4, 2, 0x0808F0);
+    b.SetPixel(1, 0, 0x0000B8);
+    b.SetPixel(2, 1, Teal);
+    OBitmapMapping m(RegionOf(*p), b);
+    m.States = StatedEntries(*p, true);
+    const std::vector<OPaletteEntry> candidates = m.Candidates();
+    ASSERT_EQ(candidates, (std::vector<OPaletteEntry>{1, 2}));
+    const TCellValues exact = m.Cells(true, true);
+    EXPECT_EQ(exact.NoUnstated, 1);
+    for (const TColourMode mode : {TColourMode::Reduce, TColourMode::Nearest}) {
+      m.Assign({mode, 2, TDither::None, true}, true);
+      EXPECT_EQ(m.NoBitmapColours, 2);
+      const TCellValues cells = m.Cells(true, true);
+      ASSERT_EQ(cells.Across * cells.Down, 8u);
+      EXPECT_EQ(cells.NoUnstated, 0);
+    }
+    // Row 0 of the cells is the bitmap's bottom row.
+    const TCellValues cells = m.Cells(true, true);
+    EXPECT_EQ(std::vector<uint8_t>(cells.Values.begin(), cells.Values.end()),
+              (std::vector<uint8_t>{1, 1, 2, 1, 1, 2, 1, 1}));
+    ASSERT_TRUE(m.Apply(true));
+    EXPECT_EQ(p->GetMachineColour(2, 2), 2);
+    EXPECT_EQ(p->GetMachineColour(3, 1), 2) << "teal takes the nearer entry, not undefined";
+    OPicture& picture = *p->Pictures->Get(0);
+    EXPECT_EQ(PaintPixel(*p, picture, TView::Machine, {0, 0}, 3),
+              colours ? "Palette Color 3 has no yarn type in the machine table"
+                      : "Palette Color 3 has no state for Yarn Type A in the machine table");
+    p->History.EndStroke();
+    OBitmapMapping teal(RegionOf(*p), b);
+    ASSERT_TRUE(teal.Apply(true));
+    OUnstatedCells unstated;
+    unstated.Recount(*p, TView::Machine);
+    EXPECT_EQ(unstated.Total(), 1);
+    EXPECT_EQ(UnstatedStatus(unstated.Total(), colours),
+              colours ? "1 cell has a colour that no yarn type shows"
+                      : "1 cell has no state for its yarn type");
+  }
 }
 
 // A bitmap twice as wide as the region, red columns between white ones: the cells' centres

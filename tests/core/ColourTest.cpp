@@ -123,17 +123,20 @@ TEST(Colour, MedianCutIsRepeatableAndKeepsToItsCount) {
 }
 
 // A flat area between black and white, and one between red and blue, each dithered to its
-// two colours: the mix comes out at the area's colour, ordered dithering within one of its
-// sixteen levels.
+// two colours: the mix comes out at the area's colour, Floyd-Steinberg within a few steps,
+// ordered dithering exactly at the nearest sixteenth of the way between the two (64 of 255
+// is 4.02 sixteenths, 95 of 255 below white 5.96), with no bias to either side.
 TEST(Colour, DitheringKeepsAFlatAreasMeanColour) {
   struct {
     TDither Dither;
     uint32_t Flat, Dark, Light;
+    std::array<double, 3> Mean;
     double Tolerance;
-  } rows[] = {{TDither::FloydSteinberg, 0x404040, 0x000000, 0xFFFFFF, 4},
-              {TDither::FloydSteinberg, 0x800080, 0xFF0000, 0x0000FF, 4},
-              {TDither::Ordered, 0x404040, 0x000000, 0xFFFFFF, 17},
-              {TDither::Ordered, 0xA0A0A0, 0x000000, 0xFFFFFF, 17}};
+  } rows[] = {{TDither::FloydSteinberg, 0x404040, 0x000000, 0xFFFFFF, {64, 64, 64}, 4},
+              {TDither::FloydSteinberg, 0x800080, 0xFF0000, 0x0000FF, {128, 0, 128}, 4},
+              {TDither::Ordered, 0x404040, 0x000000, 0xFFFFFF, {63.75, 63.75, 63.75}, 0},
+              {TDither::Ordered, 0xA0A0A0, 0x000000, 0xFFFFFF, {159.375, 159.375, 159.375}, 0},
+              {TDither::Ordered, 0x800080, 0xFF0000, 0x0000FF, {127.5, 0, 127.5}, 0}};
   constexpr size_t side = 32;
   for (const auto& r : rows) {
     TNearest nearest({r.Dark, r.Light});
@@ -148,9 +151,8 @@ TEST(Colour, DitheringKeepsAFlatAreasMeanColour) {
         sum[0] += RedOf(c), sum[1] += GreenOf(c), sum[2] += BlueOf(c);
       }
     }
-    const int want[] = {RedOf(r.Flat), GreenOf(r.Flat), BlueOf(r.Flat)};
     for (size_t k = 0; k < 3; ++k)
-      EXPECT_NEAR(sum[k] / (side * side), want[k], r.Tolerance) << std::hex << r.Flat << " " << k;
+      EXPECT_NEAR(sum[k] / (side * side), r.Mean[k], r.Tolerance) << std::hex << r.Flat << " " << k;
   }
   // Without dithering the same area takes one colour.
   TNearest nearest({0x000000, 0xFFFFFF});

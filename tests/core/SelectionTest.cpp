@@ -8,6 +8,7 @@
 #include "PatternSupport.h"
 #include "editors/ViewStates.h"
 #include "setup/Creel.h"
+#include "setup/MachineTable.h"
 #include "setup/Palette.h"
 #include "wizards/Wizards.h"
 
@@ -96,6 +97,11 @@ TEST_F(Selections, PlacingPaintsAsPressesDoAsOneStepAndUndoes) {
         std::string expectedWhy;
         for (int y = 0; y < 2; ++y)
           for (int x = 0; x < 24; ++x) {
+            // The undefined colour makes its cells undefined, as Delete does.
+            if (block.At(x, y) == 0) {
+              UndefinePixel(*byHand, *byHand->Pictures->Get(0), view, {x, 28 + y});
+              continue;
+            }
             std::string w =
                 PaintPixel(*byHand, *byHand->Pictures->Get(0), view, {x, 28 + y}, block.At(x, y));
             expectedWhy = expectedWhy.empty() ? w : expectedWhy;
@@ -129,10 +135,27 @@ TEST_F(Selections, CutPastedBackAndLiftedBlocksRestoreTheCells) {
   sel.Select({14, 8}, {2, 2}, TView::Machine);
   const TBlock cells = sel.Copy(TView::Machine);
   EXPECT_EQ(cells.At(1, 1), 1); // pixel (3, 3)
-  // The tables give the undefined colour no state: as a press with it, Delete is refused.
-  EXPECT_EQ(sel.Delete(TView::Machine).rfind("Palette Color 0 has no state", 0), 0u);
+  // Delete makes the cells undefined as Set Undefined does, though no state shows the
+  // undefined colour, and the mirrored copies with them, in either view, as one step.
+  for (const TView view : {TView::Machine, TView::Design}) {
+    SCOPED_TRACE(static_cast<int>(view));
+    const Bytes before(p->States.Data().begin(), p->States.Data().end());
+    EXPECT_EQ(sel.Delete(view), "");
+    EXPECT_EQ(p->History.UndoLabel(), "Delete");
+    for (int c = 1; c <= 40; ++c)
+      for (int l = 1; l <= 30; ++l)
+        ASSERT_TRUE(p->GetMachineColour(c, l) == 0 &&
+                    p->GetState(c, l) == p->MachineTable->GetState(p->Creel->GetYarnType(c), 0))
+            << c << "," << l;
+    EXPECT_EQ(sel.Copy(view), TBlock(13, 7, 0));
+    p->History.Undo();
+    EXPECT_TRUE(Bytes(p->States.Data().begin(), p->States.Data().end()) == before);
+  }
+  EXPECT_EQ(sel.Copy(TView::Machine), cells);
   EXPECT_EQ(p->History.UndoCount(), 1);
-  p->PatternMode = pmColours;
+  // In the design view a colour no state shows on a pair of one yarn type names it once.
+  EXPECT_EQ(PaintPixel(*p, picture, TView::Design, {3, 3}, 5),
+            "Palette Color 5 has no states for Yarn Type A in the design table");
 
   // A lifted block turned or flipped back to itself and put down, or one dropped, changes
   // nothing.
@@ -177,6 +200,25 @@ TEST_F(Selections, CutPastedBackAndLiftedBlocksRestoreTheCells) {
   EXPECT_FALSE(sel.Floating);
 }
 
+// A block floating when the view switches or the window closes is put down where it floats,
+// in the view it was taken in, as Enter puts it down: neither loses it.
+TEST_F(Selections, AFloatingBlockGoesDownWhenTheViewSwitchesOrTheWindowCloses) {
+  std::unique_ptr<OPattern> p = Halves(false);
+  OPicture& picture = *p->Pictures->Get(0);
+  OViewGeometry geometry;
+  OViewMouse mouse(*p, picture, geometry);
+  std::string why = "unset";
+  mouse.Selection.Paste(TBlock(2, 2, 1), {5, 5}, TView::Machine);
+  EXPECT_EQ(mouse.ShowView(TView::Design, &why), TView::Design);
+  EXPECT_TRUE(!mouse.Selection.Floating && p->History.UndoCount() == 1);
+  mouse.Selection.Paste(TBlock(2, 2, 2), {8, 5}, TView::Design);
+  EXPECT_EQ(why + mouse.PutDown() + mouse.PutDown(), "");
+  EXPECT_FALSE(mouse.Selection.Floating);
+  EXPECT_EQ(p->History.UndoLabels(), (std::vector<std::string>{"Paste", "Paste"}));
+  EXPECT_EQ(CopyBlock(picture, TView::Machine, {5, 5, 6, 6}), TBlock(2, 2, 1));
+  EXPECT_EQ(CopyBlock(picture, TView::Design, {8, 5, 9, 6}), TBlock(2, 2, 2));
+}
+
 TEST_F(Selections, ImagesTakeTheBitmapImportsColoursTopRowOnTopAndBlocksGoOutAsImages) {
   std::unique_ptr<OPattern> p = Halves(true);
   OPicture& picture = *p->Pictures->Get(0);
@@ -196,7 +238,13 @@ TEST_F(Selections, ImagesTakeTheBitmapImportsColoursTopRowOnTopAndBlocksGoOutAsI
 
 TEST_F(Selections, TheToolSelectsMovesAndPlacesAndTheCommandsFollowWhatIsSelected) {
   std::unique_ptr<OPattern> p = Halves(true);
-  p->PatternMode = pmColours; // every colour takes: the steps are the tool's alone
+  // A colour pattern whose yarn types show colours 1 to 4: every colour of the blocks takes,
+  // so the steps are the tool's alone.
+  p->PatternMode = pmColours;
+  p->SetNoYarnTypes(4);
+  for (int y = 1; y <= 4; ++y)
+    p->MachineTable->SetColour(y, 1, static_cast<uint8_t>(y));
+  p->ApplyMachineTable();
   OPicture& picture = *p->Pictures->Get(0);
   OViewGeometry g;
   g.SetBox(80, 60);

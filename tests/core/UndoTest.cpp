@@ -200,6 +200,33 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
     }
 }
 
+// Three steps taken back at once from the History, the second failing in a listener half
+// way: the third is undone, the second counts as undone (what it put back only a redo takes
+// forward again), the first stays, and Edit's captions are told so.
+TEST_F(Undo, AStepFailingInASeveralStepUndoLeavesTheCaptionsAtWhatWasTaken) {
+  for (const char* label : {"One", "Two", "Three"}) {
+    OUndoHistory::TChange step(P->History, label);
+    P->SetMachineColour(1, static_cast<int>(P->History.UndoCount()) + 10, 2);
+  }
+  int alls = 0;
+  std::vector<std::string> captions;
+  const auto listening = P->Events.Subscribe([&](const TPatternChange& c) {
+    if (c.Kind == TPatternChange::TKind::All && ++alls == 2)
+      throw Exception("a view failed");
+    if (c.Kind == TPatternChange::TKind::History)
+      captions.push_back(UndoMenuEntry(&P->History, true).Caption + "/" +
+                         UndoMenuEntry(&P->History, false).Caption);
+  });
+  EXPECT_THROW(P->History.Undo(3), Exception);
+  EXPECT_EQ(P->History.UndoLabels(), std::vector<std::string>{"One"});
+  EXPECT_EQ(P->History.RedoLabels(), (std::vector<std::string>{"Two", "Three"}));
+  ASSERT_FALSE(captions.empty());
+  EXPECT_EQ(captions.back(), "&Undo One/&Redo Two");
+  P->History.Redo(2);
+  EXPECT_EQ(P->History.UndoLabels(), (std::vector<std::string>{"One", "Two", "Three"}));
+  EXPECT_EQ(P->GetMachineColour(1, 12), 2);
+}
+
 TEST_F(Undo, AStrokeGivesBackItsPixelsAndAnOpenEditorFollows) {
   OControlSetupEditor editor(*P);
   editor.Reload();

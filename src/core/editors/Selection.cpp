@@ -1,6 +1,7 @@
 #include "editors/Selection.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 #include <unordered_map>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
+#include "model/BitmapStates.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
@@ -93,6 +95,15 @@ bool PaintAsArea(OPattern& pattern, const OPicture& picture, const TRect& r,
                  std::span<const uint8_t> values) {
   if (pattern.PatternMode != pmStates && pattern.PatternMode != pmColours)
     return false;
+  if (pattern.PatternMode == pmColours) {
+    // A colour no yarn type shows is refused pixel by pixel, as a press refuses it.
+    std::array<bool, 256> refused{};
+    for (int v = 1; v < 256; ++v)
+      refused[static_cast<size_t>(v)] = !ColourTufts(pattern, static_cast<uint8_t>(v));
+    for (const uint8_t v : values)
+      if (refused[v])
+        return false;
+  }
   const TRect B{r.Left + 1, r.Top + 1, r.Right + 1, r.Bottom + 1}; // positions from 1
   std::optional<TPoint64> shift;
   bool covered = false;
@@ -198,8 +209,14 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
   // A batch's cells are not noted one by one for the history, which then compares the
   // grids before and after: for a paint that reaches a fair share of the pattern that costs
   // less than noting each cell, and areas of the batch cost far less than presses.
-  const bool asArea =
-      view == TView::Machine && pixels * 256 >= int64_t{pattern.NoControls} * pattern.NoPLines;
+  // The undefined colour in a state pattern's block is no paint (no state shows it): its
+  // cells are made undefined one by one, in the order the other pixels paint.
+  const bool states = pattern.PatternMode == pmStates;
+  const bool holdsUndefined =
+      states && placed &&
+      std::find(block.Values.begin(), block.Values.end(), 0) != block.Values.end();
+  const bool asArea = view == TView::Machine && !holdsUndefined &&
+                      pixels * 256 >= int64_t{pattern.NoControls} * pattern.NoPLines;
   std::optional<OUndoHistory::TChange> change;
   if (asArea)
     change.emplace(pattern.History, label);
@@ -208,6 +225,14 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
   std::string first;
   {
     OPatternEvents::TGroup oneReport(pattern.Events);
+    // The place a block leaves is made undefined as Set Undefined makes a cell, not painted
+    // with colour 0: in a state pattern no state shows that colour, and a paint would be
+    // refused.
+    auto undefine = [&](int x, int y) { UndefinePixel(pattern, picture, view, {x, y}); };
+    if (lifted)
+      for (int y = lifted->Top; y <= lifted->Bottom; ++y)
+        for (int x = lifted->Left; x <= lifted->Right; ++x)
+          undefine(x, y);
     struct TBatch {
       OPattern* Pattern;
       explicit TBatch(OPattern* pattern) : Pattern(pattern) {
@@ -230,13 +255,16 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
       size_t k = 0;
       for (int y = part.Top; y <= part.Bottom; ++y)
         for (int x = part.Left; x <= part.Right; ++x) {
+          if (states && values[k] == 0) {
+            ++k;
+            undefine(x, y);
+            continue;
+          }
           std::string why = PaintPixel(pattern, picture, view, {x, y}, values[k++]);
           if (first.empty())
             first = std::move(why);
         }
     };
-    if (lifted)
-      paint(*lifted, [](int, int) -> uint8_t { return 0; });
     if (placed)
       paint(*placed, [&](int x, int y) { return block.At(x - at.C, y - at.R); });
   }
@@ -348,8 +376,7 @@ TBlock OSelection::Copy(TView view) const {
 TBlock OSelection::Cut(TView view, std::string* why) {
   TBlock block = Copy(view);
   if (!block.Empty()) {
-    std::string refused = PaintBlock(Pattern, Picture, view, TBlock(block.Width, block.Height),
-                                     {Area->Left, Area->Top}, "Cut");
+    std::string refused = PaintBlock(Pattern, Picture, view, TBlock(), {}, "Cut", Area);
     if (why)
       *why = std::move(refused);
   }
@@ -359,9 +386,7 @@ TBlock OSelection::Cut(TView view, std::string* why) {
 std::string OSelection::Delete(TView view) {
   if (!Area)
     return {};
-  return PaintBlock(Pattern, Picture, view,
-                    TBlock(Area->Right - Area->Left + 1, Area->Bottom - Area->Top + 1),
-                    {Area->Left, Area->Top}, "Delete");
+  return PaintBlock(Pattern, Picture, view, TBlock(), {}, "Delete", Area);
 }
 
 void OSelection::Float(TBlock block, TCell at, std::optional<TRect> lifted, std::string label) {

@@ -121,7 +121,7 @@ void OUnstatedCells::Begin(const OPattern& pattern, TView view) {
   Next = 1;
   const TStatedEntries states = StatedEntries(pattern, view != TView::Design);
   if (states.RowOfControl.empty()) {
-    Next = static_cast<int>(PerPLine.size()); // a colour pattern: every colour is its own state
+    Next = static_cast<int>(PerPLine.size()); // no table to ask
     return;
   }
   for (const std::vector<bool>& stated : states.Stated)
@@ -221,11 +221,8 @@ std::vector<TRect> PixelsOfCells(const OPicture& picture, const TRect& cells) {
   return found;
 }
 
-std::string UnstatedStatus(int64_t cells) {
-  if (cells <= 0)
-    return "";
-  return cells == 1 ? "1 cell has no state for its yarn type"
-                    : std::to_string(cells) + " cells have no state for their yarn type";
+std::string UnstatedStatus(int64_t cells, bool colourPattern) {
+  return UnstatedText(cells, colourPattern);
 }
 
 } // namespace quillane

@@ -4,6 +4,7 @@
 // ticks and numbers. Each is worked out for the visible part only, so that a paint costs
 // what the screen shows, not what the pattern holds.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "data/PatternEvents.h"
@@ -47,9 +48,9 @@ std::vector<TRulerMark> ColumnMarks(const OViewGeometry& view, int labelPixels);
 std::vector<TRulerMark> RowMarks(const OViewGeometry& view, int labelPixels);
 
 // The cells whose colour in a view gives no state for their yarn type (in the design view,
-// their pair's), which a paint then leaves without a tuft: counted per PLine, so that a
-// change of a few PLines recounts only those and the whole pattern is counted only when
-// the tables, the creel, the palette, the view or everything changed.
+// their pair's; in a colour pattern, whose colour no yarn type shows), which make no tuft: counted
+// per PLine, so that a change of a few PLines recounts only those and the whole pattern is counted
+// only when the tables, the creel, the palette, the view or everything changed.
 class OUnstatedCells {
 public:
   // Counts afresh, in the view's colours.
@@ -91,8 +92,8 @@ private:
 // colour on screen is not.
 std::vector<TRect> PixelsOfCells(const OPicture& picture, const TRect& cells);
 
-// The status bar's word on them: "N cells have no state for their yarn type", empty for
-// none.
-std::string UnstatedStatus(int64_t cells);
+// The status bar's word on them: "N cells have no state for their yarn type" (in a colour
+// pattern, "N cells have colours that no yarn type shows"), empty for none.
+std::string UnstatedStatus(int64_t cells, bool colourPattern = false);
 
 } // namespace quillane

@@ -6,6 +6,7 @@
 
 #include "elements/Picture.h"
 #include "elements/Section.h"
+#include "model/BitmapStates.h"
 #include "model/Pattern.h"
 #include "platform/Platform.h"
 #include "setup/Creel.h"
@@ -25,6 +26,23 @@ std::string YarnTypeText(int yarnType) {
 // The cells and copies are those the pattern's paint operations visit.
 std::string NothingTakes(const OPicture& picture, const OPattern& p, TCell cell, uint8_t v,
                          TView view) {
+  if (p.PatternMode == pmColours) {
+    // The undefined colour is asked for, not missed.
+    if (v == 0 || ColourTufts(p, v))
+      return {};
+    for (const auto& region : picture.Regions) {
+      int32_t c = cell.C + 1, pl = cell.R + 1;
+      if (!region->MapPixelToCell(c, pl))
+        continue;
+      for (const auto& section : *p.Sections)
+        if (int32_t sc = c, sp = pl; section->MapToSource(sc, sp)) {
+          if (p.States.Contains(sc, sp))
+            return "Palette Color " + std::to_string(v) + " has no yarn type in the machine table";
+          break;
+        }
+    }
+    return {};
+  }
   if (p.PatternMode != pmStates)
     return {};
   const bool design = view == TView::Design;
@@ -67,8 +85,11 @@ std::string NothingTakes(const OPicture& picture, const OPattern& p, TCell cell,
     return colour + " has no state for Yarn Type " + YarnTypeText(p.Creel->GetYarnType(refused)) +
            " in the machine table";
   const int odd = (refused - 1) | 1, even = odd + 1 <= p.NoControls ? odd + 1 : odd - 1;
-  return colour + " has no states for Yarn Types " + YarnTypeText(p.Creel->GetYarnType(odd)) +
-         " and " + YarnTypeText(p.Creel->GetYarnType(even)) + " in the design table";
+  const int a = p.Creel->GetYarnType(odd), b = p.Creel->GetYarnType(even);
+  if (a == b)
+    return colour + " has no states for Yarn Type " + YarnTypeText(a) + " in the design table";
+  return colour + " has no states for Yarn Types " + YarnTypeText(a) + " and " + YarnTypeText(b) +
+         " in the design table";
 }
 
 } // namespace
@@ -122,6 +143,8 @@ void PaintTaken(OPattern& pattern, OPicture& picture, TView view, TCell cell, ui
 // yarn types have no state for the colour. Most colours have one everywhere, and then a large
 // area need not ask for each pixel.
 bool MayRefuse(const OPattern& p, TView view, uint8_t v) {
+  if (p.PatternMode == pmColours)
+    return v != 0 && !ColourTufts(p, v);
   if (p.PatternMode != pmStates)
     return false;
   for (int c = 1; c <= p.NoControls; c += view == TView::Design ? 2 : 1) {
@@ -244,6 +267,18 @@ std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell c
     return why;
   PaintTaken(pattern, picture, view, cell, index);
   return {};
+}
+
+void UndefinePixel(OPattern& pattern, const OPicture& picture, TView view, TCell cell) {
+  for (const auto& region : picture.Regions) {
+    int32_t c = cell.C + 1, p = cell.R + 1;
+    if (!region->MapPixelToCell(c, p))
+      continue;
+    if (view == TView::Design)
+      pattern.UndefineDesignCell(c, p);
+    else
+      pattern.UndefineMachineCell(c, p);
+  }
 }
 
 std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,
@@ -659,9 +694,22 @@ void OViewMouse::StripPressed(OPalettePaintBox& colours) {
     Choose(std::make_unique<OPaintState>(colours));
 }
 
-TView OViewMouse::ShowView(TView wanted) {
-  View = wanted == TView::Design && OffersDesignView(Pattern) ? TView::Design : TView::Machine;
+TView OViewMouse::ShowView(TView wanted, std::string* why) {
+  const TView shown =
+      wanted == TView::Design && OffersDesignView(Pattern) ? TView::Design : TView::Machine;
+  // The block holds the colours of the view it was taken in, which the other view would
+  // read as its own.
+  if (shown != View) {
+    std::string refused = PutDown();
+    if (why)
+      *why = std::move(refused);
+  }
+  View = shown;
   return View;
+}
+
+std::string OViewMouse::PutDown() {
+  return Selection.Floating ? Selection.Place(View) : std::string();
 }
 
 TViewReply OViewMouse::Wheel(int across, int up, const TViewInput& at) {

@@ -285,7 +285,12 @@ public:
   // with `colours`; a drawing one goes on, its drag too.
   void StripPressed(OPalettePaintBox& colours);
   // Shows `wanted` where the pattern offers it, else the machine view; answers the view shown.
-  TView ShowView(TView wanted);
+  // A block floating is put down first, in the view it was taken in (`why` then says why a
+  // paint of it was refused, if one was).
+  TView ShowView(TView wanted, std::string* why = nullptr);
+  // The window closes: a block floating is put down as Enter puts it down, so that closing
+  // never loses it; answers why a paint of it was refused, empty when none was.
+  std::string PutDown();
   // A turn of the wheel by these angles (Notch a notch): it scrolls up and down, across
   // with Shift, and zooms around the mouse with Ctrl.
   TViewReply Wheel(int across, int up, const TViewInput& at);
@@ -330,6 +335,10 @@ TRedraw RedrawFor(const TPatternChange& change, const OPicture& picture, TView v
 // brought up to date first, which is no change of the user's; then the pattern's stroke is
 // opened, if it is not, to take the cells painted. Whoever paints closes it.
 std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell, uint8_t index);
+// Makes the cells a press on the pixel reaches undefined, with their copies, as Set
+// Undefined makes a cell (the machine table's state for colour 0, machine colour 0): what
+// Delete does where no state shows the undefined colour and a paint of it would be refused.
+void UndefinePixel(OPattern& pattern, const OPicture& picture, TView view, TCell cell);
 // Paints each of `pixels` as PaintPixel does, as one step of the history named `label`.
 // Answers the first refusal's text (and its pixel in `refused`), empty when none.
 std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,

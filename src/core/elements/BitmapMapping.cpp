@@ -801,11 +801,14 @@ void TImportChoices::Write(OPersist& persist) const {
   persist.WriteInteger("fmBitmap.Machine", Machine ? 1 : 0);
 }
 
-std::string UnstatedText(int64_t cells) {
+std::string UnstatedText(int64_t cells, bool colourPattern) {
   if (cells <= 0)
     return "";
-  return std::to_string(cells) + (cells == 1 ? " cell has" : " cells have") +
-         " no state for its yarn type";
+  if (colourPattern)
+    return cells == 1 ? "1 cell has a colour that no yarn type shows"
+                      : std::to_string(cells) + " cells have colours that no yarn type shows";
+  return cells == 1 ? "1 cell has no state for its yarn type"
+                    : std::to_string(cells) + " cells have no state for their yarn type";
 }
 
 OBitmap24 CellPicture(const TCellValues& cells, const OPalette& palette, bool machine, int maxWidth,

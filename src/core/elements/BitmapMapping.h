@@ -156,8 +156,9 @@ struct TImportChoices {
   void Write(OPersist& persist) const;
 };
 
-// The status bar's word on cells whose entry gives no state; empty when there are none.
-std::string UnstatedText(int64_t cells);
+// The status bar's word on cells whose entry gives no state (in a colour pattern, whose
+// colour no yarn type shows); empty when there are none.
+std::string UnstatedText(int64_t cells, bool colourPattern = false);
 
 // The cells as the region receives them, for a preview: one block of pixels a cell, each in
 // its palette colour, the bitmap's top row first, a design-view cell twice as wide; an

@@ -171,22 +171,46 @@ TDitherer::TDitherer(TNearest& nearest, TDither dither, size_t width)
                       {static_cast<int16_t>(RedOf(c)), static_cast<int16_t>(GreenOf(c)),
                        static_cast<int16_t>(BlueOf(c)), 0});
   }
-  if (Dither == TDither::Ordered) {
-    // How far apart the set's colours lie: the mean over them of the largest channel step
-    // to the nearest other one, so that a cell between two of them can reach either.
-    const auto& set = Nearest.Colours();
-    double sum = 0;
-    for (size_t i = 0; i < set.size(); ++i) {
-      int step = 255;
-      for (size_t k = 0; k < set.size(); ++k)
-        if (k != i)
-          step = std::min(step, std::max({std::abs(RedOf(set[i]) - RedOf(set[k])),
-                                          std::abs(GreenOf(set[i]) - GreenOf(set[k])),
-                                          std::abs(BlueOf(set[i]) - BlueOf(set[k]))}));
-      sum += step;
+  if (Dither == TDither::Ordered)
+    Pairs.assign(size_t{1} << 15, 0);
+}
+
+uint32_t TDitherer::PairOf(uint32_t colour) {
+  const int red = RedOf(colour), green = GreenOf(colour), blue = BlueOf(colour);
+  uint32_t& pair = Pairs[TNearest::NearSlot(red, green, blue)];
+  if (pair != 0)
+    return pair;
+  const auto& set = Nearest.Colours();
+  const int a = Nearest.FindNear(colour);
+  // The colour that mixes with the nearest one closest to the slot's middle: the cells of
+  // the slot then lie between the two, where a share of each gives their colour.
+  const double mid[3] = {(red & ~7) + 4.0, (green & ~7) + 4.0, (blue & ~7) + 4.0};
+  const double from[3] = {static_cast<double>(RedOf(set[static_cast<size_t>(a)])),
+                          static_cast<double>(GreenOf(set[static_cast<size_t>(a)])),
+                          static_cast<double>(BlueOf(set[static_cast<size_t>(a)]))};
+  double best = 0;
+  for (int k = 0; k < 3; ++k)
+    best += (mid[k] - from[k]) * (mid[k] - from[k]);
+  int b = a;
+  for (size_t i = 0; i < set.size(); ++i) {
+    const double d[3] = {RedOf(set[i]) - from[0], GreenOf(set[i]) - from[1],
+                         BlueOf(set[i]) - from[2]};
+    const double dd = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+    if (dd == 0)
+      continue;
+    double t = 0;
+    for (int k = 0; k < 3; ++k)
+      t += (mid[k] - from[k]) * d[k];
+    t = std::clamp(t / dd, 0.0, 1.0);
+    double error = 0;
+    for (int k = 0; k < 3; ++k)
+      error += (mid[k] - from[k] - t * d[k]) * (mid[k] - from[k] - t * d[k]);
+    if (error < best) {
+      best = error;
+      b = static_cast<int>(i);
     }
-    Spread = set.size() > 1 ? static_cast<float>(sum / static_cast<double>(set.size())) : 0.0f;
   }
+  return pair = static_cast<uint32_t>(a + 1) | static_cast<uint32_t>(b + 1) << 8;
 }
 
 template <size_t N>
@@ -345,16 +369,39 @@ void TDitherer::Rows(const uint32_t* const* rows, uint8_t* indices, size_t n, co
       break;
     }
     case TDither::Ordered: {
+      // Each cell takes the second colour of its pair where its place in the 4 x 4 Bayer
+      // matrix lies below the colour's share of it, in sixteenths: every 4 x 4 block of a
+      // flat area then mixes the two as the area's colour lies between them.
       static constexpr std::array<int, 16> bayer = {0, 8,  2, 10, 12, 4, 14, 6,
                                                     3, 11, 1, 9,  15, 7, 13, 5};
       const int* line = bayer.data() + 4 * (RowNo % 4);
+      const auto& set = Nearest.Colours();
+      uint32_t last = 0xFFFFFFFFu;
+      int a = 0, b = 0, level = 0;
       for (size_t i = 0; i < Width; ++i) {
-        const int shift =
-            static_cast<int>(std::lround(Spread * ((line[i % 4] + 0.5f) / 16 - 0.5f)));
         const uint32_t c = colours[i];
-        auto channel = [shift](int v) { return std::clamp(v + shift, 0, 255); };
-        indices[i] = index(
-            Nearest.FindNear(RGBOf(channel(RedOf(c)), channel(GreenOf(c)), channel(BlueOf(c)))));
+        if (set.empty()) {
+          indices[i] = 0;
+          continue;
+        }
+        if (c != last) {
+          last = c;
+          const uint32_t pair = PairOf(c);
+          a = static_cast<int>(pair & 0xFF) - 1;
+          b = static_cast<int>(pair >> 8) - 1;
+          level = 0;
+          if (a != b) {
+            const uint32_t ca = set[static_cast<size_t>(a)], cb = set[static_cast<size_t>(b)];
+            const int d[3] = {RedOf(cb) - RedOf(ca), GreenOf(cb) - GreenOf(ca),
+                              BlueOf(cb) - BlueOf(ca)};
+            const int e[3] = {RedOf(c) - RedOf(ca), GreenOf(c) - GreenOf(ca),
+                              BlueOf(c) - BlueOf(ca)};
+            const double dd = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+            const double de = d[0] * e[0] + d[1] * e[1] + d[2] * e[2];
+            level = static_cast<int>(std::clamp<long>(std::lround(16 * de / dd), 0, 16));
+          }
+        }
+        indices[i] = index(line[i % 4] < level ? b : a);
       }
       break;
     }

@@ -74,8 +74,10 @@ enum class TDither : uint8_t { None, FloydSteinberg, Ordered };
 
 // Gives each cell of a grid, row after row, a colour of a set; with dithering, an area's
 // mix of colours comes near its own colour. Floyd-Steinberg passes each cell's error on to
-// the cells right and below; ordered dithering shifts each cell by its place in a 4 x 4
-// Bayer matrix, as far as the set's colours lie apart.
+// the cells right and below; ordered dithering mixes the nearest colour with the one that
+// mixes with it nearest the cell's, in sixteenths, by the cell's place in a 4 x 4 Bayer
+// matrix, so that a flat area's mean is the area's colour to within a sixteenth of their
+// distance.
 class TDitherer {
 public:
   TDitherer(TNearest& nearest, TDither dither, size_t width);
@@ -98,7 +100,10 @@ private:
   // passes on. No sum of them leaves 16 bits.
   std::array<std::vector<int16_t>, Together + 1> Errors;
   std::vector<int16_t> Channels; // of the set's colours, four each as the errors
-  float Spread = 0;
+  // Ordered: for each slot of TNearest's, the nearest colour + 1 and the one it mixes with
+  // + 1 (bits 8 and up); 0 until asked.
+  std::vector<uint32_t> Pairs;
+  uint32_t PairOf(uint32_t colour);
   template <size_t N>
   void FloydSteinberg(const uint32_t* const* rows, uint8_t* indices, const uint8_t* as);
 };

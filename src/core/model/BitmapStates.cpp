@@ -9,8 +9,21 @@
 
 namespace quillane {
 
+bool ColourTufts(const OPattern& pattern, uint8_t colour) {
+  return pattern.PatternMode != pmColours || pattern.MachineTable->GetYarnType(colour, 1) != 0;
+}
+
 TStatedEntries StatedEntries(const OPattern& pattern, bool machine) {
   TStatedEntries states;
+  if (pattern.PatternMode == pmColours) {
+    // Any needle may carry any yarn: a colour tufts where some yarn type shows it, as the
+    // export codes the cell with that yarn type's number.
+    std::vector<bool>& stated = states.Stated.emplace_back(size_t{pattern.NoColours} + 1, false);
+    for (int e = 1; e <= pattern.NoColours; ++e)
+      stated[static_cast<size_t>(e)] = ColourTufts(pattern, static_cast<uint8_t>(e));
+    states.RowOfControl.assign(size_t{pattern.NoControls} + 1, 0);
+    return states;
+  }
   if (pattern.PatternMode != pmStates)
     return states;
   const OCreel& creel = *pattern.Creel;

@@ -231,6 +231,12 @@ public:
   // are more sections than it sorts out quickly.
   TCellPaint PaintMachineCells(std::span<const uint8_t> cells, uint8_t v, const std::string& label,
                                const std::function<bool()>& goOn = {});
+  // The cell a paint of (C, P) would reach, and every copy the sections make of it, made
+  // undefined as SetUndefined makes a cell: the machine table's state for colour 0 on its
+  // yarn type and machine colour 0. In the design view the cell's pair goes with it, and
+  // its design colour follows the pair's states. Outside every section nothing changes.
+  void UndefineMachineCell(int32_t c, int32_t p);
+  void UndefineDesignCell(int32_t c, int32_t p);
   void RedrawMachineCell(int32_t c, int32_t p, uint32_t colour);
   void RedrawDesignCell(int32_t c, int32_t p, uint32_t colour);
   void SetUndefined();

@@ -1,6 +1,8 @@
 // Painting a cell at a time: the painted cell, its copies and their pixels.
 #include "model/Pattern.h"
 
+#include <algorithm>
+
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "setup/Creel.h"
@@ -100,6 +102,72 @@ void OPattern::PaintDesignColour(int32_t c, int32_t p, uint8_t v) {
     int32_t c2 = c, p2 = p;
     if (section->MapToTarget(c2, p2) && States.Contains(c2, p2))
       paintPair(c2, p2, true, colour);
+  }
+}
+
+namespace {
+// The section whose source a paint of (C, P) reaches, (C, P) then that source cell; none
+// outside every section or the grid.
+const OSection* SourceOf(const OSectionList& sections, const TGrid& grid, int32_t& c, int32_t& p) {
+  for (const auto& section : sections)
+    if (section->MapToSource(c, p))
+      return grid.Contains(c, p) ? section.get() : nullptr;
+  return nullptr;
+}
+} // namespace
+
+void OPattern::UndefineMachineCell(int32_t c, int32_t p) {
+  if (!SourceOf(*Sections, States, c, p))
+    return;
+  OPatternEvents::TGroup oneReport(Events);
+  SetModified(1);
+  const uint32_t undefined = Palette->GetUndefinedColour();
+  const bool states = PatternMode == pmStates;
+  auto undefine = [&](int32_t cc, int32_t pp) {
+    if (states)
+      SetState(cc, pp, MachineTable->GetState(Creel->GetYarnType(cc), 0));
+    SetMachineColour(cc, pp, 0);
+    Events.CellsChanged({cc, pp, cc, pp});
+    RedrawMachineCell(cc, pp, undefined);
+  };
+  undefine(c, p);
+  for (const auto& section : *Sections) {
+    int32_t c2 = c, p2 = p;
+    if (section->MapToTarget(c2, p2) && States.Contains(c2, p2))
+      undefine(c2, p2);
+  }
+}
+
+void OPattern::UndefineDesignCell(int32_t c, int32_t p) {
+  if (PatternMode != pmStates) {
+    UndefineMachineCell(c, p); // a colour pattern has the one view
+    return;
+  }
+  if (!SourceOf(*Sections, States, c, p))
+    return;
+  OPatternEvents::TGroup oneReport(Events);
+  SetModified(1);
+  auto undefinePair = [&](int32_t cc, int32_t pp) {
+    const int odd = OddControl(cc), even = Partner(odd);
+    const int last = std::min<int>(odd + 1, NoControls);
+    for (int x = odd; x <= last; ++x) {
+      SetState(x, pp, MachineTable->GetState(Creel->GetYarnType(x), 0));
+      SetMachineColour(x, pp, 0);
+    }
+    // The pair's colour as the design view works it out from the states.
+    const uint8_t k = DesignTable->GetColour(Creel->GetYarnType(odd), Creel->GetYarnType(even),
+                                             States.Get(odd, pp), States.Get(even, pp));
+    for (int x = odd; x <= last; ++x) {
+      SetDesignColour(x, pp, k);
+      RedrawDesignCell(x, pp, Palette->GetColour(DesignColours.Get(x, pp)));
+    }
+    Events.CellsChanged({odd, pp, last, pp});
+  };
+  undefinePair(c, p);
+  for (const auto& section : *Sections) {
+    int32_t c2 = c, p2 = p;
+    if (section->MapToTarget(c2, p2) && States.Contains(c2, p2))
+      undefinePair(c2, p2);
   }
 }
 

@@ -288,7 +288,16 @@ void OUndoHistory::Undo() {
     return;
   TStep step = std::move(Done.back());
   Done.pop_back();
-  Put(step, false);
+  // A step that fails half way has put back what it reached, which only going the other
+  // way takes back again: it counts as taken, and Edit says so.
+  try {
+    Put(step, false);
+  } catch (...) {
+    Undone.push_back(std::move(step));
+    Resize(Undone.back());
+    Notify();
+    throw;
+  }
   Undone.push_back(std::move(step));
   Resize(Undone.back());
   Notify();
@@ -299,7 +308,14 @@ void OUndoHistory::Redo() {
     return;
   TStep step = std::move(Undone.back());
   Undone.pop_back();
-  Put(step, true);
+  try {
+    Put(step, true);
+  } catch (...) {
+    Done.push_back(std::move(step));
+    Resize(Done.back());
+    Notify();
+    throw;
+  }
   Done.push_back(std::move(step));
   Resize(Done.back());
   Notify();
@@ -339,8 +355,15 @@ void OUndoHistory::Take(int steps, bool undo) {
       ~TLoud() { Flag = false; }
     } loud{Quiet};
     Quiet = true;
-    for (int i = 0; i < steps; ++i)
-      undo ? Undo() : Redo();
+    try {
+      for (int i = 0; i < steps; ++i)
+        undo ? Undo() : Redo();
+    } catch (...) {
+      // The steps taken before the failing one stay taken: the captions follow them.
+      Quiet = false;
+      Notify();
+      throw;
+    }
   }
   Notify();
 }
