@@ -1,7 +1,10 @@
 #include "ui/HelpForm.h"
 
+#include <algorithm>
+
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QImage>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
@@ -11,7 +14,56 @@
 
 namespace quillane {
 
-TfmHelp::TfmHelp(QWidget* parent) : QWidget(parent, Qt::Window), Browser(new QTextBrowser(this)) {
+namespace {
+
+// The manual is written for web browsers. Qt's rich text knows no <figure>: it set each
+// picture inline in the paragraph around it, as a tall blank line with the picture pushed
+// out of sight beside or below it; as blocks of their own they show. A picture wider than the
+// window is scaled down to it, as the manual's style asks of a browser, rather than bring a
+// scroll bar to every page.
+class THelpBrowser : public QTextBrowser {
+public:
+  using QTextBrowser::QTextBrowser;
+
+  QVariant loadResource(int type, const QUrl& name) override {
+    QVariant resource = QTextBrowser::loadResource(type, name);
+    if (type == QTextDocument::HtmlResource) {
+      QString page = resource.typeId() == QMetaType::QString
+                         ? resource.toString()
+                         : QString::fromUtf8(resource.toByteArray());
+      // A picture's line keeps the page's line spacing, which would add half a picture of
+      // blank below it.
+      page.replace(QStringLiteral("<figure>"),
+                   QStringLiteral("<div class=\"figure\" style=\"line-height: 100%\">"))
+          .replace(QStringLiteral("</figure>"), QStringLiteral("</div>"))
+          .replace(QStringLiteral("<figcaption>"), QStringLiteral("<p class=\"caption\">"))
+          .replace(QStringLiteral("</figcaption>"), QStringLiteral("</p>"))
+          // Rich text reads these as a height of its own and leaves the rest blank.
+          .replace(QStringLiteral("height: auto;"), QString())
+          .replace(QStringLiteral("max-width: 100%;"), QString());
+      return page;
+    }
+    if (type == QTextDocument::ImageResource) {
+      QImage image;
+      if (resource.typeId() == QMetaType::QByteArray)
+        image.loadFromData(resource.toByteArray());
+      else
+        image = resource.value<QImage>();
+      // Room beside a list's indent, the page's margins and the scroll bar; the window's
+      // width, since the page may load before the window has laid itself out.
+      const int room = std::max(160, window()->width() - 140);
+      if (!image.isNull() && image.width() > room)
+        return image.scaledToWidth(room, Qt::SmoothTransformation);
+      if (!image.isNull())
+        return image;
+    }
+    return resource;
+  }
+};
+
+} // namespace
+
+TfmHelp::TfmHelp(QWidget* parent) : QWidget(parent, Qt::Window), Browser(new THelpBrowser(this)) {
   setObjectName(QStringLiteral("fmHelp"));
   setWindowTitle(QStringLiteral("Quillane Help"));
   resize(760, 640);

@@ -1,7 +1,9 @@
 #include "ui/MainForm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -87,12 +89,41 @@ QIcon ProgramIcon() {
 
 } // namespace
 
+namespace {
+
+// A modal dialog that closes hands the keyboard back to the window it was over. A window
+// manager does that, but without one (a bare X server, a kiosk) the focus went with the
+// dialog: the menus' shortcuts, which act in the active window only, did nothing until
+// the designer clicked into the program again.
+class TDialogCloseWatch : public QObject {
+public:
+  explicit TDialogCloseWatch(QWidget& main) : QObject(&main), Main(main) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide)
+      if (auto* dialog = qobject_cast<QDialog*>(watched); dialog && dialog->isModal())
+        QTimer::singleShot(0, &Main, [main = &Main] {
+          if (!QApplication::activeWindow() && !QApplication::activeModalWidget() &&
+              main->isVisible())
+            main->activateWindow();
+        });
+    return false;
+  }
+
+private:
+  QWidget& Main;
+};
+
+} // namespace
+
 TfmMain::TfmMain()
     : Tabs(this), ToolBar1(new QToolBar(this)), tcMain(new QTabBar(this)),
       MdiArea(new QMdiArea(this)), StatusPanel(new QLabel(this)), FolderPanel(new QLabel(this)),
       RecoveryTimer(new QTimer(this)) {
   setObjectName(QStringLiteral("fmMain"));
   setAcceptDrops(true);
+  qApp->installEventFilter(new TDialogCloseWatch(*this));
   connect(RecoveryTimer, &QTimer::timeout, this, [this] { WriteRecovery(); });
   setWindowTitle(QStringLiteral("Quillane"));
   setWindowIcon(ProgramIcon());

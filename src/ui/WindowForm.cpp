@@ -215,6 +215,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   });
   for (QScrollBar* bar : {sbHorz, sbVert})
     connect(bar, &QScrollBar::valueChanged, this, [this] {
+      KeepFitted = false;
       View.SetScroll(sbHorz->value(), sbVert->value());
       PaintBox1->update();
     });
@@ -299,6 +300,8 @@ void TfmWindow::ShowCursor() {
 }
 
 void TfmWindow::Follow(const TViewReply& reply) {
+  if (reply.Moved)
+    KeepFitted = false; // the designer zoomed or scrolled
   if (reply.Preview) {
     const TScreenRect r = View.ScreenRect(*reply.Preview);
     if (!r.Empty())
@@ -366,6 +369,11 @@ void TfmWindow::LayOut() {
   RulerTop->setGeometry(left, 0, w - left - BarSize, top);
   RulerLeft->setGeometry(StripWidth, top, ruler.width(), h - top - BarSize);
   Corner->setGeometry(w - BarSize, h - BarSize, BarSize, BarSize);
+  if (KeepFitted) {
+    View.SetPicture(Picture.Width, Picture.Height, Picture.AspectRatio);
+    View.SetBox(PaintBox1->width(), PaintBox1->height());
+    View.Fit();
+  }
   SyncGeometry();
 }
 
@@ -608,6 +616,7 @@ void TfmWindow::Fit() {
 }
 
 void TfmWindow::ShowControl(int control) {
+  KeepFitted = false;
   View.SetBox(PaintBox1->width(), PaintBox1->height());
   View.CentreColumn(control - 1);
   SyncGeometry();

@@ -88,7 +88,8 @@ public:
   bool GridTakesEnter() const { return MouseState.Selection.Floating.has_value(); }
   // A command of the selection menu, as its item or key runs it (WindowSelection.cpp).
   void SelectionCommand(TSelectionCommand command);
-  // A rung of zoom in (1) or out (-1) around the middle of the grid, as `+` and `-` do.
+  // A rung of zoom in (1) or out (-1) around the middle of the picture in sight, as `+` and
+  // `-` do.
   void ZoomStep(int steps);
   // The mouse left the grid: no cell is highlighted.
   void GridLeave();
@@ -179,6 +180,9 @@ private:
   // What the rulers were last drawn for: they repaint when the grid shows something else.
   std::tuple<TViewFrame, float, int, int> RulersDrawn;
   std::string SavedViewKey() const;
+  // A window opens showing the whole picture (unless it reopens as it was left), and keeps
+  // it fitted as its size settles, until the designer zooms or scrolls.
+  bool KeepFitted = true;
   void RestoreView();
   void SaveView();
 

@@ -31,8 +31,9 @@ void TfmWindow::AddViewKeys() {
 }
 
 void TfmWindow::ZoomStep(int steps) {
+  KeepFitted = false;
   View.SetBox(PaintBox1->width(), PaintBox1->height());
-  View.ZoomAround(View.BoxWidth() / 2, View.BoxHeight() / 2, steps);
+  View.ZoomSteps(steps);
   TViewReply zoomed;
   zoomed.Moved = true;
   zoomed.Status = View.ZoomText();
@@ -58,6 +59,7 @@ void TfmWindow::RestoreView() {
   const std::string view = saved.substr(comma + 1);
   if (!View.Restore(saved.substr(0, comma)))
     return;
+  KeepFitted = false;
   if (view == "D" && rbDesign->isEnabled())
     rbDesign->setChecked(true); // makes the design image, as a click does
   SyncGeometry();

@@ -5,6 +5,7 @@
 
 #include "PatternSupport.h"
 #include "editors/ControlSetupEditor.h"
+#include "editors/NumberField.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
 #include "wizards/Wizards.h"
@@ -44,6 +45,21 @@ TEST(ControlSetupEditor, StitchCountIsStoredAsItsReciprocalAndShownAgainAfterCan
     EXPECT_EQ(e.Editor.Number(F::StitchCount), 4.0);
     EXPECT_FALSE(e.Editor.Modified());
   }
+}
+
+// A number the box refused stays in it for correction: Cancel and Apply stay offered, and
+// Cancel shows the stored value again.
+TEST(ControlSetupEditor, CancelAfterARefusedNumberShowsTheStoredValueAgain) {
+  TEditing e(120, 10);
+  TNumberEdit edit;
+  e.Editor.EditedBoxes.Mark(F::NoControls);
+  edit.Edited(e.Editor);
+  const TNumberField field = NumberFieldOf(OControlSetupEditor::Info(F::NoControls));
+  EXPECT_FALSE(edit.Leave(field, "123456789012345", e.Editor));
+  EXPECT_TRUE(!e.Editor.Modified() && e.Editor.CancelEnabled() && e.Editor.ApplyEnabled());
+  e.Editor.Cancel();
+  EXPECT_EQ(e.Editor.Number(F::NoControls), 120);
+  EXPECT_FALSE(e.Editor.CancelEnabled() || e.Editor.EditedBoxes.Holds(F::NoControls));
 }
 
 TEST(ControlSetupEditor, ApplyingScroll3GivesThreeStatesAndEnablesSave) {

@@ -109,23 +109,48 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
     EXPECT_EQ(fitted.Zoom(), expected) << in;
   }
 
-  // Fit: the largest zoom that shows it all, PLine 1 at the bottom left.
-  const std::tuple<int, int, float, float> fits[] = {
-      {100, 50, 1, 0.8f},         // 80 x 60 holds 100 x 50 at 0.8
-      {10, 10, 1, 6},             // and 10 x 10 at 6, as high as the grid
-      {30, 7, 3, 80.0f / 30},     // PLines three times as high: 7 rows take 56 of 60
-      {5000, 5000, 1, 1.0f / 16}, // too large even for the smallest rung
+  // Fit: the largest zoom that shows it all, PLine 1 at the bottom left, however large; the
+  // status bar shows it rounded. The keys then zoom around the middle of the part in sight,
+  // which the grid's middle beside a tall picture is not, and out no further than the rung
+  // that still shows it all.
+  const std::tuple<int, int, float, float, const char*> fits[] = {
+      {100, 50, 1, 0.8f, "Zoom=0.8"},         // 80 x 60 holds 100 x 50 at 0.8
+      {10, 10, 1, 6, "Zoom=6"},               // and 10 x 10 at 6, as high as the grid
+      {30, 7, 3, 80.0f / 30, "Zoom=2.67"},    // PLines three times as high: 7 rows take 56
+      {5000, 5000, 1, 0.012f, "Zoom=0.012"},  // below the ladder's 1/16
+      {1800, 20000, 1, 0.003f, "Zoom=0.003"}, // a carpet: a sliver at the left
+      {20000, 3, 0.5f, 0.004f, "Zoom=0.004"}, // a long one lying down
   };
-  for (const auto& [w, h, s, zoom] : fits) {
+  for (const auto& [w, h, s, zoom, text] : fits) {
+    SCOPED_TRACE(text);
     OViewGeometry g = Geometry(w, h, s, 1, 3, -3);
     g.Fit();
-    EXPECT_FLOAT_EQ(g.Zoom(), zoom) << w << "x" << h;
+    EXPECT_FLOAT_EQ(g.Zoom(), zoom);
+    EXPECT_EQ(g.ZoomText(), text);
     EXPECT_EQ(TPoint(g.HorzPos(), g.VertPos()), TPoint(0, 0));
-    const TViewFrame f = g.Frame();
-    if (zoom > OViewGeometry::MinZoom) {
-      EXPECT_EQ(TPoint(f.X1, f.Y1), TPoint(w, h)) << "all of it in sight";
-    }
+    TViewFrame f = g.Frame();
+    EXPECT_EQ(TPoint(f.X1, f.Y1), TPoint(w, h)) << "all of it in sight";
     EXPECT_TRUE(f.DR <= 80 && f.DH <= 60) << "within the grid";
+    for (int step = 1; step <= 6; ++step) {
+      const TMaybeCell middle =
+          g.CellAt((std::min(f.DR, 80) - 1) / 2, 59 - (std::min(f.DH, 60) - 1) / 2);
+      g.ZoomSteps(1);
+      f = g.Frame();
+      EXPECT_TRUE(f.DR > 0 && f.DH > 0) << step;
+      ASSERT_TRUE(middle);
+      EXPECT_TRUE(middle->C >= f.X0 && middle->C < f.X1 && middle->R >= f.Y0 && middle->R < f.Y1)
+          << step;
+    }
+    // The wheel over the grid beside the picture keeps the picture's nearest cell there.
+    g.Fit();
+    g.ZoomAround(79, 0, 3);
+    f = g.Frame();
+    EXPECT_TRUE(f.DR > 0 && f.DH > 0);
+    g.Fit();
+    for (int step = 1; step <= 3; ++step)
+      g.ZoomSteps(-1);
+    EXPECT_GE(g.Zoom(), std::min(zoom, 1.0f / 16) / 2);
+    EXPECT_EQ(TPoint(g.Frame().X1, g.Frame().Y1), TPoint(w, h));
   }
 }
 

@@ -93,7 +93,17 @@ private slots:
     QCOMPARE(o.Pattern->NoControls, 130);
     QVERIFY(!f.buApply->isEnabled() && !f.buSave->isEnabled() && !o.Pattern->Modified());
 
-    // A refused text is told and kept, selected for correction; the editor stays as it was.
+    // A number out of range is told and kept for correction; Cancel, offered meanwhile, shows
+    // the stored value again.
+    o.Type(TSettingsField::NoControls, "123456789012345");
+    QCOMPARE(o.Program.Platform.Errors.back(),
+             "Range check error: No. Controls must be a whole number between 1 and 9999");
+    QVERIFY(f.buCancel->isEnabled() && f.buApply->isEnabled());
+    f.buCancel->click();
+    QCOMPARE(o.Box(TSettingsField::NoControls)->text(), QStringLiteral("130"));
+    QVERIFY(!f.buCancel->isEnabled() && !f.buApply->isEnabled());
+
+    // A refused text is told and kept, selected for correction; the settings stay as they were.
     auto* size = qobject_cast<QLineEdit*>(f.Control(TSettingsField::SizeCode));
     size->setFocus();
     QTest::keyClicks(size, QStringLiteral("6\" wide"));
@@ -101,7 +111,7 @@ private slots:
     QCOMPARE(o.Program.Platform.Messages.size(), size_t(1));
     QTRY_COMPARE(QApplication::focusWidget(), size);
     QCOMPARE(size->selectedText(), QStringLiteral("6\" wide"));
-    QVERIFY(!f.buApply->isEnabled());
+    QVERIFY(!f.Model.Modified() && f.buCancel->isEnabled());
     QTest::keyClicks(size, QStringLiteral("6 wide"));
     QTest::keyClick(size, Qt::Key_Return);
     QCOMPARE(o.Form->Model.WorkingCopy.GetSizeCode(), std::string("6 wide"));
@@ -156,6 +166,7 @@ private slots:
     auto* window = OpenEditor<TfmWindow, OWindowUI>(tree);
     QVERIFY(window);
     window->SubWindow()->resize(400, 300);
+    AtZoomOne(*window);
     auto sections = [&] {
       std::vector<OSectionUI*> nodes;
       for (const auto& node : tree.Registry())

@@ -71,8 +71,10 @@ private slots:
     program.Main.show();
     w.SubWindow()->resize(400, 300);
     QVERIFY(QTest::qWaitForWindowActive(&program.Main));
-    OpenPatterns(program)[0]->SetModified(0);           // navigation changes nothing
-    QCOMPARE(QApplication::focusWidget(), w.PaintBox1); // the keys scroll from the start
+    OpenPatterns(program)[0]->SetModified(0);              // navigation changes nothing
+    QCOMPARE(QApplication::focusWidget(), w.PaintBox1);    // the keys scroll from the start
+    QCOMPARE(w.Geometry().Zoom(), w.Geometry().FitZoom()); // opened showing it all
+    AtZoomOne(w);
     auto position = [&] { return std::make_pair(w.sbHorz->value(), w.sbVert->value()); };
     QWidget* grid = w.PaintBox1;
     // A notch up shows higher PLines, Shift turns it across; Ctrl zooms, the cell under the

@@ -9,8 +9,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -22,6 +25,7 @@
 #include "production/Production.h"
 #include "production/ProductionFile.h"
 #include "ui/DesignForm.h"
+#include "ui/HelpForm.h"
 #include "ui/PreviewForm.h"
 #include "ui/ProductionForm.h"
 #include "ui/TreeForm.h"
@@ -238,6 +242,36 @@ private slots:
       QVERIFY2(!button->text().isEmpty() && !button->toolTip().isEmpty() &&
                    button->accessibleName() == button->toolTip(),
                qPrintable(button->objectName()));
+  }
+
+  // Every picture of the manual loads and stands in a block of its own, no wider than the
+  // window, so that none leaves a blank gap in its paragraph or a scroll bar across.
+  void theHelpWindowShowsEveryPictureOfTheManual() {
+    QFile manual(QStringLiteral(QUILLANE_MANUAL));
+    QVERIFY(manual.open(QIODevice::ReadOnly));
+    const qsizetype written = QString::fromUtf8(manual.readAll()).count(QStringLiteral("<img "));
+    TfmHelp help;
+    QVERIFY(help.ShowPage(manual.fileName()));
+    QApplication::processEvents();
+    QTextDocument& page = *help.Browser->document();
+    int shown = 0;
+    for (QTextBlock block = page.begin(); block.isValid(); block = block.next())
+      for (auto part = block.begin(); !part.atEnd(); ++part) {
+        if (!part.fragment().charFormat().isImageFormat())
+          continue;
+        const QString name = part.fragment().charFormat().toImageFormat().name();
+        const QVariant resource = page.resource(QTextDocument::ImageResource, QUrl(name));
+        const QImage image = resource.typeId() == QMetaType::QPixmap
+                                 ? resource.value<QPixmap>().toImage()
+                                 : resource.value<QImage>();
+        QVERIFY2(!image.isNull(), qPrintable(name));
+        QVERIFY2(image.width() < help.Browser->viewport()->width(), qPrintable(name));
+        QCOMPARE(block.text().trimmed(), QString(QChar::ObjectReplacementCharacter));
+        ++shown;
+      }
+    QCOMPARE(shown, written);
+    QVERIFY(shown > 0);
+    QCOMPARE(help.Browser->horizontalScrollBar()->maximum(), 0);
   }
 
   // The picture's Preview button and its view window's open one preview, which redraws

@@ -100,6 +100,17 @@ TForm* OpenEditor(OPatternTree& tree, const OPattern* of = nullptr) {
   return dynamic_cast<TForm*>(node->Editor());
 }
 
+// A view window at zoom 1 with PLine 1 in the bottom left corner, where the flows that
+// count pixels start; a window opens fitted.
+template <class TWindow> void AtZoomOne(TWindow& window) {
+  QApplication::processEvents();
+  while (window.Geometry().Zoom() > 1)
+    QTest::keyClick(window.PaintBox1, Qt::Key_Minus);
+  while (window.Geometry().Zoom() < 1)
+    QTest::keyClick(window.PaintBox1, Qt::Key_Plus);
+  QTest::keyClick(window.PaintBox1, Qt::Key_Home);
+}
+
 // What the pattern writes to its file.
 inline TBytes PatternBytes(const OPattern& pattern) {
   OWriter w;

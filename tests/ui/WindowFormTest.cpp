@@ -42,7 +42,8 @@ struct TOpened {
   TProgram Program;
   OPattern* Pattern;
   TfmWindow* Window = nullptr;
-  TOpened(const QString& ini, std::unique_ptr<OPattern> pattern) : Program(ini) {
+  TOpened(const QString& ini, std::unique_ptr<OPattern> pattern, bool fitted = false)
+      : Program(ini) {
     Pattern = pattern.get();
     OPatternTree& tree = Program.Main.Tree().Patterns();
     tree.AddPattern(std::move(pattern));
@@ -50,6 +51,8 @@ struct TOpened {
     Program.Main.show();
     Window->SubWindow()->resize(400, 300);
     QApplication::processEvents();
+    if (!fitted)
+      AtZoomOne(*Window);
   }
   QString Status() {
     return Program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"))->text();
@@ -65,12 +68,19 @@ private slots:
     auto pattern = TwoParts();
     pattern->Pictures->Get(0)->BringUpToDate(TView::Machine);
     pattern->Pictures->Get(0)->PaintMachinePixel(0, 0, 1); // control 1, PLine 1: red
-    TOpened o(Ini(), std::move(pattern));
+    TOpened o(Ini(), std::move(pattern), true);
     TfmWindow& w = *o.Window;
     QCOMPARE(w.windowTitle().toStdString(), w.Controller.Name());
     QVERIFY(w.buZoom->isChecked() && w.rbMachine->isChecked());
     QCOMPARE(w.Mouse().State().Name(), "Zoom");
     QCOMPARE(w.PaintBox1->cursor().shape(), Qt::SizeAllCursor);
+    // It opens showing the whole picture; `-` steps down the ladder from there.
+    QApplication::processEvents();
+    QCOMPARE(w.Geometry().Zoom(), w.Geometry().FitZoom());
+    QVERIFY(w.Geometry().Zoom() > 2 && w.Geometry().Frame().X1 == 40 &&
+            w.Geometry().Frame().Y1 == 30);
+    while (w.Geometry().Zoom() > 1)
+      QTest::keyClick(w.PaintBox1, Qt::Key_Minus);
     QCOMPARE(w.Geometry().Zoom(), 1.0f);
     const QSize panel = w.Panel1->size();
     QCOMPARE(w.pbPalette->geometry(), QRect(0, 0, 30, panel.height()));

@@ -106,6 +106,7 @@ public:
 
 protected:
   void ForgetEditedBoxes() override { EditedBoxes.Clear(); }
+  bool HoldsRefusedText() const override { return !EditedBoxes.Empty(); }
   void LoadCopies() override;
   void StoreData() override;
   void ApplyToPattern() override;

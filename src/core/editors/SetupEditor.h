@@ -39,6 +39,7 @@ public:
     return std::find(Fields.begin(), Fields.end(), field) != Fields.end();
   }
   void Stored(TField field) { std::erase(Fields, field); }
+  bool Empty() const { return Fields.empty(); }
   // A copy: storing each of them takes the stored ones out.
   std::vector<TField> Waiting() const { return Fields; }
   void Clear() { Fields.clear(); }
@@ -68,8 +69,10 @@ public:
   void SetModified(bool modified);
 
   bool SaveEnabled() const;
-  bool CancelEnabled() const { return ModifiedFlag; }
-  bool ApplyEnabled() const { return ModifiedFlag; }
+  // Also while a box holds a text it refused: Cancel shows the stored value again, Apply
+  // reads the box again.
+  bool CancelEnabled() const { return ModifiedFlag || HoldsRefusedText(); }
+  bool ApplyEnabled() const { return ModifiedFlag || HoldsRefusedText(); }
 
   // Writes the working copies back to the pattern, when there are changes, and tells
   // whoever needs to know. False when the user chose to keep the pattern as it is (a question
@@ -94,6 +97,8 @@ protected:
   void ShowData();
   // The boxes typed in are shown anew: none waits to be stored.
   virtual void ForgetEditedBoxes() {}
+  // A box was typed in and not stored: its text was refused, or is still being typed.
+  virtual bool HoldsRefusedText() const { return false; }
   // Copy the pattern's objects into the working copies.
   virtual void LoadCopies() = 0;
   // Copy the working copies into the pattern's objects.

@@ -14,9 +14,17 @@ void OViewGeometry::SetZoom(float zoom) {
 }
 
 std::string OViewGeometry::ZoomText() const {
-  char text[32];
-  auto end = std::to_chars(text, text + sizeof text, ZoomFactor).ptr;
-  return "Zoom=" + std::string(text, end);
+  // A fitted zoom is any ratio: "23.566668" says no more to the designer than "23.6".
+  const int decimals = std::max(0, 2 - static_cast<int>(std::floor(std::log10(ZoomFactor))));
+  char text[48];
+  std::snprintf(text, sizeof text, "%.*f", decimals, double{ZoomFactor});
+  std::string shown = text;
+  if (shown.find('.') != std::string::npos) {
+    shown.erase(shown.find_last_not_of('0') + 1);
+    if (shown.back() == '.')
+      shown.pop_back();
+  }
+  return "Zoom=" + shown;
 }
 
 void OViewGeometry::SetPicture(int width, int height, float aspectRatio) {
@@ -51,6 +59,12 @@ TViewFrame OViewGeometry::Frame() const {
   f.Y0 = -Vert;
   f.Y1 = static_cast<int>(std::min<double>(f.Y0 + std::ceil(PH / zs), H));
   f.DH = static_cast<int>((f.Y1 - f.Y0) * zs);
+  // A fitted carpet's width, or a long picture's height, may come to less than a pixel: it
+  // still shows as one.
+  if (f.X1 > f.X0 && f.Y1 > f.Y0) {
+    f.DR = std::max(f.DR, 1);
+    f.DH = std::max(f.DH, 1);
+  }
   if (f.DR <= 0 || f.DH <= 0) {
     // Nothing of the picture is visible: an empty grid.
     f.X1 = f.X0;
@@ -74,12 +88,18 @@ std::optional<TCell> OViewGeometry::CellAt(int x, int y) const {
   return TCell{c, r};
 }
 
+int OViewGeometry::LowestRung() const {
+  // The rung at or below the fitted zoom shows the whole picture.
+  return std::min(std::ilogb(LadderBottom), std::ilogb(FitZoom()));
+}
+
 void OViewGeometry::ZoomAt(int x, int y, bool in) {
   const std::optional<TCell> cell = CellAt(x, y);
   // Off the ladder (fitted), the zoom takes the next rung, as the wheel does.
   const int rung = std::ilogb(ZoomFactor);
+  const float lowest = std::ldexp(1.0f, LowestRung());
   if (std::ldexp(1.0f, rung) == ZoomFactor)
-    SetZoom(in ? ZoomFactor * 2 : ZoomFactor / 2);
+    SetZoom(in ? ZoomFactor * 2 : std::max(ZoomFactor / 2, std::min(lowest, ZoomFactor)));
   else
     SetZoom(std::ldexp(1.0f, rung + (in ? 1 : 0)));
   if (cell)
@@ -88,29 +108,44 @@ void OViewGeometry::ZoomAt(int x, int y, bool in) {
 }
 
 void OViewGeometry::ZoomAround(int x, int y, int steps) {
-  // The cell under the point, also beyond the picture's edges.
+  // The cell under the point, or the picture's cell nearest to it.
   const double z = ZoomFactor, zs = RowHeight();
-  const int c = Horz + static_cast<int>(std::floor(x / z));
-  const int r = -Vert + static_cast<int>(std::floor((PH - 1 - y) / zs));
-  // Rungs -4 .. 6: MinZoom .. MaxZoom. A zoom between two rungs counts as the lower one
+  const int c = std::clamp(Horz + static_cast<int>(std::floor(x / z)), 0, std::max(W - 1, 0));
+  const int r =
+      std::clamp(-Vert + static_cast<int>(std::floor((PH - 1 - y) / zs)), 0, std::max(H - 1, 0));
+  // Rungs LowestRung() .. 6: up to MaxZoom. A zoom between two rungs counts as the lower one
   // going in and the upper one going out, so that the first step is never a jump of two.
   int from = std::ilogb(ZoomFactor);
   if (steps < 0 && std::ldexp(1.0f, from) != ZoomFactor)
     ++from;
-  const int rung = std::clamp(from + steps, -4, 6);
+  const int lowest = std::min(LowestRung(), from);
+  const int rung = std::clamp(from + steps, lowest, std::ilogb(MaxZoom));
   SetZoom(std::ldexp(1.0f, rung));
   SetScroll(c - static_cast<int>(std::floor(x / double{ZoomFactor})),
             -(r - static_cast<int>(std::floor((PH - 1 - y) / RowHeight()))));
 }
 
-void OViewGeometry::Fit() {
+void OViewGeometry::ZoomSteps(int steps) {
+  // The grid's middle may lie off the picture (beside a fitted one): the middle of what is
+  // in sight of it stays where it is.
+  const TViewFrame f = Frame();
+  if (f.DR <= 0 || f.DH <= 0)
+    return ZoomAround(PW / 2, PH / 2, steps);
+  ZoomAround((std::min(f.DR, PW) - 1) / 2, PH - 1 - (std::min(f.DH, PH) - 1) / 2, steps);
+}
+
+float OViewGeometry::FitZoom() const {
   double z = MaxZoom;
   if (W > 0)
     z = std::min(z, static_cast<double>(PW) / W);
   if (H > 0)
     z = std::min(z, PH / (H * Aspect));
   // A float rounded up a hair still ends the image within the grid: its size is truncated.
-  SetZoom(static_cast<float>(z));
+  return std::max(static_cast<float>(z), MinZoom);
+}
+
+void OViewGeometry::Fit() {
+  SetZoom(FitZoom());
   SetScroll(0, 0);
 }
 

@@ -45,13 +45,17 @@ struct TViewFrame {
 // picture fit) and the arithmetic of the view.
 class OViewGeometry {
 public:
-  static constexpr float MinZoom = 1.0f / 16;
+  // The ladder runs from 1/16 up to MaxZoom, and further down as far as a large picture
+  // needs to fit; MinZoom only stops a zoom no picture could need.
+  static constexpr float LadderBottom = 1.0f / 16;
+  static constexpr float MinZoom = 1.0f / (1 << 20);
   static constexpr float MaxZoom = 64.0f;
 
   float Zoom() const { return ZoomFactor; }
   // Clamped to MinZoom .. MaxZoom.
   void SetZoom(float zoom);
-  // "Zoom=" and the zoom in its shortest decimal form.
+  // "Zoom=" and the zoom rounded to three significant digits (a rung of the ladder down to
+  // 1/16 is exact: "Zoom=2", "Zoom=0.0625").
   std::string ZoomText() const;
 
   // The picture's size in pixels and how many times higher than wide a PLine is drawn.
@@ -84,11 +88,16 @@ public:
   void ZoomAt(int x, int y, bool in);
   // Moves `steps` rungs up (or down) the ladder of powers of two between the clamps, the
   // first step to the next rung past a zoom off the ladder, keeping the cell under (x, y)
-  // under it where the scroll ranges allow.
+  // under it where the scroll ranges allow. A point off the picture keeps the picture's
+  // nearest cell there, so that the picture never zooms out of sight.
   void ZoomAround(int x, int y, int steps);
-  // The largest zoom, of any ratio, at which the whole picture fits the grid (the smallest
-  // zoom when none does), scrolled to PLine 1 at the bottom left.
+  // As the keys zoom: around the middle of the part of the picture in sight.
+  void ZoomSteps(int steps);
+  // The largest zoom, of any ratio, at which the whole picture fits the grid, however large
+  // the picture (a zoom below 1 samples it), scrolled to PLine 1 at the bottom left.
   void Fit();
+  // That zoom, without moving the view.
+  float FitZoom() const;
 
   // The zoom and scroll as a line of the ini ("zoom,horz,vert"), and taken back from one:
   // false, and nothing changed, for a line that is not one.
@@ -116,6 +125,9 @@ private:
   int Horz = 0, Vert = 0;
   // Moves the first visible column and row by these many, stopping as ScrollLines says.
   void ScrollCells(int columns, int rows);
+  // The ladder's lowest rung for this picture and grid: 1/16, or lower where the picture
+  // needs it to fit.
+  int LowestRung() const;
 };
 
 // Wheel turns add up until they make whole notches (a fine-grained wheel or a touchpad
