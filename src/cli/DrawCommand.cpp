@@ -133,7 +133,8 @@ std::vector<TDrawCommandTool> Tools() {
            }),
       // The selection's Delete: the pixels between the corners made undefined.
       Tool("clear", "X1,Y1,X2,Y2", [](TDrawJob& job) {
-        const std::vector<int> n = NumberList(job.Words[0], Ranges(job, "XYXY"), "X1,Y1,X2,Y2");
+        const std::vector<int> n =
+            NumberList(job.Words[0], Ranges(job, "X1,Y1,X2,Y2"), "X1,Y1,X2,Y2");
         OSelection selection(job.Pattern, job.Picture);
         selection.Area =
             SelectionArea({n[0], n[1]}, {n[2], n[3]}, job.Picture.Width, job.Picture.Height);

@@ -41,7 +41,7 @@ TEST_F(DrawCli, ToolsDrawAsPressesAndRefuseWhatTheyCannotDo) {
       {"draw full.pat --picture 1 --view design clear 0,0,99,99 -o out.pat",
        "draw a.pat --picture 1 --view machine clear 0,0,0,0", 0, ""},
       {"draw a.pat --picture 1 --view machine clear 0,0,100,0 -o out.pat", nullptr, 2,
-       "X1,Y1,X2,Y2: expected X1,Y1,X2,Y2 within the picture and the palette: 0,0,100,0"},
+       "X1,Y1,X2,Y2: X2 must be a whole number from 0 to 99: 0,0,100,0"},
       {"draw wall.pat --picture 1 --view machine fill 0,0,5 -o out.pat", nullptr, 1,
        "0,0,5: Palette Color 5 has no state for Yarn Type A in the machine table"},
       {"draw a.pat --picture 1 --view machine line 0,0,100,0,1 -o out.pat", nullptr, 2,
