@@ -207,6 +207,15 @@ TEST_F(ElementEditor, ARefusedBoxOrARegionOutsideThePatternLeavesTheEditorAsItWa
   EXPECT_EQ(UI.Errors(), std::vector{outside});
   EXPECT_EQ(Region.PatternArea, (TRect{3, 2, 8, 5}));
   EXPECT_TRUE(e.ApplyEnabled());
+
+  // A refused text keeps Cancel offered, and Cancel shows the stored value again.
+  e.Cancel();
+  e.EditedBoxes.Mark(F::NoControls);
+  e.Edited();
+  EXPECT_FALSE(e.StoreText(F::NoControls, "0"));
+  EXPECT_TRUE(!e.Modified() && e.CancelEnabled());
+  e.Cancel();
+  EXPECT_FALSE(e.CancelEnabled() || e.EditedBoxes.Holds(F::NoControls));
 }
 
 } // namespace

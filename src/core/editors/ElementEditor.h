@@ -67,6 +67,7 @@ public:
 
 protected:
   void ForgetEditedBoxes() override { EditedBoxes.Clear(); }
+  bool HoldsRefusedText() const override { return !EditedBoxes.Empty(); }
   // "Apply Region1-2"; without a node name (no tree), "Apply".
   static std::string Named(const char* what, const ODesignData& element) {
     return element.NodeName.empty() ? what : std::string(what) + " " + element.NodeName;
