@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QStandardPaths>
+#include <csignal>
 
 #include "app/App.h"
 #include "ui/IniPersist.h"
@@ -9,6 +10,11 @@
 using namespace quillane;
 
 int main(int argc, char* argv[]) {
+#ifdef SIGXFSZ
+  // A save past the file size limit then fails with its message and keeps the old file,
+  // instead of the signal ending the program with every open pattern's work in it.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   // Lets the desktop match our windows to the installed quillane.desktop and its icon.
