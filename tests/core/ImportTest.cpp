@@ -159,6 +159,14 @@ TEST_F(Import, TuftFilesOfBothVariants) {
     else
       EXPECT_EQ(UI.Status, "");
   }
+  // With a colour file beside it, the creel comes from that file and nothing is passed over.
+  TTempDir d;
+  UI.Status.clear();
+  WriteBytes(d.File("B.TUF"), Cat({Text("4,2,1\r\n\"\",\"\"\r\n\x05\x0A"), {1, 2, 255, 1, 0}}));
+  WriteBytes(d.File("B.DAT"), {7});
+  WriteBytes(d.File("B.CLR"), clr);
+  EXPECT_EQ(CreelOf(*NewPatternFromTuftFile(d.File("B.TUF"))), (std::vector<int>{2, 2, 1, 1}));
+  EXPECT_EQ(UI.Status, "");
 }
 
 TEST_F(Import, CmcAndNedFiles) {

@@ -139,14 +139,17 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
   // A state pattern has no more yarn types than its colour file holds, or it could not be
   // exported again. Past that the count is cut as the creel's validation cuts a control's
   // yarn type: the controls that name more carry none, and the user is told.
+  // Said only when the creel does come from the control file: a colour file beside it
+  // gives every control its yarn type.
   constexpr uint8_t MostYarnTypes = TColorsFile::NoYarnTypes - 1;
+  std::string tooMany;
   if (yarnTypes > MostYarnTypes) {
     int first = 1;
     while (fileYarn(first) <= MostYarnTypes)
       ++first;
-    g.UI().ShowWarning("Yarn types above " + std::to_string(MostYarnTypes) + " passed over: " +
-                       fileName + " (control " + std::to_string(first) + " carries yarn type " +
-                       std::to_string(fileYarn(first)) + "); such controls carry no yarn type.");
+    tooMany = "Yarn types above " + std::to_string(MostYarnTypes) + " passed over: " + fileName +
+              " (control " + std::to_string(first) + " carries yarn type " +
+              std::to_string(fileYarn(first)) + "); such controls carry no yarn type.";
     yarnTypes = MostYarnTypes;
   }
   SetUpImportedPattern(*p, yarnTypes);
@@ -157,6 +160,8 @@ std::unique_ptr<OPattern> ImportVariant1(const std::string& fileName,
     if (!passedOver->empty())
       g.UI().ShowWarning("Colour file passed over: " + colourFile + " (" + *passedOver +
                          "); the creel comes from the control file.");
+    if (!tooMany.empty())
+      g.UI().ShowWarning(tooMany);
     for (int c = 1; c <= p->NoControls; ++c)
       p->Creel->SetYarnType(c, fileYarn(c));
   }
