@@ -140,7 +140,7 @@ struct TPrintedYarn {
 std::vector<TPrintedYarn> PrintedYarnTable(const TProductionFigures& figures);
 // "12.35" for 1235 units of 0.01: whole units as a decimal, no binary fraction showing.
 std::string DecimalText(int64_t units, int decimals);
-// "Packages: 3600 (one per needle end and a backup), 5 kg each"
+// "3600 packages of 5 kg, a backup on every needle end included"
 std::string PackagesText(const TProductionParameters& parameters, uint64_t packages);
 // "Needle 17 (yarn type A) empties its package first: it takes 0.052 kg"
 std::string FirstEmptyText(const TFirstEmpty& first);
