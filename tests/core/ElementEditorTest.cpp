@@ -218,5 +218,24 @@ TEST_F(ElementEditor, ARefusedBoxOrARegionOutsideThePatternLeavesTheEditorAsItWa
   EXPECT_FALSE(e.CancelEnabled() || e.EditedBoxes.Holds(F::NoControls));
 }
 
+// A pattern whose sections copy more than a pattern file may ask for could not be saved.
+TEST_F(ElementEditor, ASectionThatWouldMakeThePatternUnsavableIsRefusedOnApply) {
+  for (int i = 0; i < 31; ++i) // 31 x 300 of the 30 x 20 pattern's 16 x 600 cells
+    AddSection(*Pattern, {1, 1, 30, 10}, {1, 11, 30, 20});
+  OSectionEditor e(*Pattern, Section);
+  e.Reload();
+  const std::tuple<F, const char*, bool> rows[] = {{F::NoPLines, "20", true},
+                                                   {F::NoControls, "16", false}};
+  for (const auto& [field, text, applied] : rows) {
+    e.Edited();
+    ASSERT_TRUE(e.StoreText(field, text));
+    EXPECT_EQ(e.Apply(), applied) << text;
+  }
+  EXPECT_EQ(Section.SourceArea, (TRect{1, 1, 5, 20}));
+  EXPECT_EQ(UI.Errors(), std::vector<std::string>{
+                             "The sections of a pattern may copy at most 16 times its cells; its "
+                             "sections copy 9620 cells, more than 16 times its 600 cells."});
+}
+
 } // namespace
 } // namespace quillane::test

@@ -334,6 +334,14 @@ std::span<const char* const> OSectionEditor::Groups() const {
   return SectionGroups;
 }
 
+bool OSectionEditor::ConfirmApply() {
+  const std::string refusal = Pattern.SectionWorkRefusal(
+      Pattern.SectionWork() - Pattern.SectionWork(Element) + Pattern.SectionWork(WorkingCopy));
+  if (!refusal.empty())
+    g.UI().ShowError(refusal);
+  return refusal.empty();
+}
+
 void OSectionEditor::ApplyToPattern() {
   Pattern.Changed();
 }

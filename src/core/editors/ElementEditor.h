@@ -200,6 +200,9 @@ public:
   std::span<const char* const> Groups() const override;
 
 protected:
+  // Refuses a section that would make the pattern's sections copy more than a pattern file
+  // may ask for: the pattern could not be saved.
+  bool ConfirmApply() override;
   void ApplyToPattern() override;
   TAreas State() const override;
   void SetState(const TAreas& areas) override;

@@ -204,9 +204,14 @@ public:
   // sections ask for more than MaxSectionWork times the pattern's cells is refused: no
   // wizard, import or editor makes one, and a few megabytes of them asked for minutes.
   int64_t SectionWork() const;
+  // The cells one section copies.
+  int64_t SectionWork(const OSection& section) const;
   static constexpr int64_t MaxSectionWork = 16;
-  // SectionWork within that bound; else the refusal's text, naming the count.
-  std::string SectionWorkProblem() const;
+  // `work` (by default SectionWork) within that bound; else the refusal's text, naming it.
+  std::string SectionWorkProblem() const { return SectionWorkProblem(SectionWork()); }
+  std::string SectionWorkProblem(int64_t work) const;
+  // The same as a sentence of its own, for whoever would save or apply such sections.
+  std::string SectionWorkRefusal(int64_t work) const;
   void PaintMachineColour(int32_t c, int32_t p, uint8_t v) override;
   // Many machine-view paints in a row (a bitmap applied to a region): while a batch is
   // open, PaintMachineColour gives the same cells as one by one but redraws the pixels

@@ -113,9 +113,8 @@ OPattern::TFileParts OPattern::FileParts() const {
   if (NoControls == 0 || NoPLines == 0)
     throw Exception("A pattern needs at least one control and one PLine; this one has " +
                     std::to_string(NoControls) + " x " + std::to_string(NoPLines) + ".");
-  if (std::string problem = SectionWorkProblem(); !problem.empty())
-    throw Exception("The sections of a pattern may copy at most " + std::to_string(MaxSectionWork) +
-                    " times its cells; " + problem + ".");
+  if (std::string refusal = SectionWorkRefusal(SectionWork()); !refusal.empty())
+    throw Exception(refusal);
   if (pixels > OPicture::MaxPixels)
     throw Exception("The pictures of a pattern can hold at most " +
                     std::to_string(OPicture::MaxPixels) + " pixels in all; this one's hold " +

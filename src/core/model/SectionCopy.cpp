@@ -127,25 +127,36 @@ std::string OPattern::SectionsProblem() const {
   return "";
 }
 
+int64_t OPattern::SectionWork(const OSection& section) const {
+  const TRect& r = section.SourceArea;
+  if (r == section.TargetArea)
+    return 0;
+  const int64_t w = std::min<int64_t>(r.Right, NoControls) - std::max<int64_t>(r.Left, 1) + 1;
+  const int64_t h = std::min<int64_t>(r.Bottom, NoPLines) - std::max<int64_t>(r.Top, 1) + 1;
+  return std::max<int64_t>(w, 0) * std::max<int64_t>(h, 0);
+}
+
 int64_t OPattern::SectionWork() const {
   int64_t cells = 0;
-  for (const auto& section : *Sections) {
-    const TRect& r = section->SourceArea;
-    if (r == section->TargetArea)
-      continue;
-    const int64_t w = std::min<int64_t>(r.Right, NoControls) - std::max<int64_t>(r.Left, 1) + 1;
-    const int64_t h = std::min<int64_t>(r.Bottom, NoPLines) - std::max<int64_t>(r.Top, 1) + 1;
-    cells += std::max<int64_t>(w, 0) * std::max<int64_t>(h, 0);
-  }
+  for (const auto& section : *Sections)
+    cells += SectionWork(*section);
   return cells;
 }
 
-std::string OPattern::SectionWorkProblem() const {
-  const int64_t cells = int64_t{NoControls} * NoPLines, work = SectionWork();
+std::string OPattern::SectionWorkProblem(int64_t work) const {
+  const int64_t cells = int64_t{NoControls} * NoPLines;
   if (work <= MaxSectionWork * cells)
     return "";
   return "its sections copy " + std::to_string(work) + " cells, more than " +
          std::to_string(MaxSectionWork) + " times its " + std::to_string(cells) + " cells";
+}
+
+std::string OPattern::SectionWorkRefusal(int64_t work) const {
+  const std::string problem = SectionWorkProblem(work);
+  return problem.empty()
+             ? problem
+             : "The sections of a pattern may copy at most " + std::to_string(MaxSectionWork) +
+                   " times its cells; " + problem + ".";
 }
 
 void OPattern::ApplySections() {
