@@ -67,8 +67,9 @@ TEST_F(OutputSafety, EveryWritingCommandRefusesBeforeTouchingAFileAndWritesThrou
       fs::create_symlink("/dev/full", Current.File("full." + c.Ext));
     // Pipes no reader opens: writing to one would wait for ever.
     for (const std::string& name : {"fifo." + c.Ext, std::string("fifoset.DAT")}) {
-      if (!fs::is_fifo(Current.File(name)))
+      if (!fs::is_fifo(Current.File(name))) {
         ASSERT_EQ(::mkfifo(Current.File(name).c_str(), 0600), 0);
+      }
     }
     // The output, the exit status, and the file that may change.
     const struct {

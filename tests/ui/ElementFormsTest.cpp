@@ -74,8 +74,12 @@ private slots:
                  "Range check error: No. Controls must be a whole number between 1 and 9999"});
     QTRY_COMPARE(QApplication::focusWidget(), box);
     QCOMPARE(box->selectedText(), QStringLiteral("12000"));
-    QVERIFY(!form->buApply->isEnabled());
     QCOMPARE(node->Region.PatternArea, before);
+    // The refused digits keep Cancel offered, and Cancel shows the stored value again.
+    QVERIFY(form->buApply->isEnabled() && form->buCancel->isEnabled());
+    form->buCancel->click();
+    QCOMPARE(box->text(), QString::number(before.Right - before.Left + 1));
+    QVERIFY(!form->buApply->isEnabled() && !form->buCancel->isEnabled());
   }
 
   void anImportRegionTurnsRedWhenApplied() {
