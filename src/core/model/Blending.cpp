@@ -65,6 +65,15 @@ void DrawMasked(const uint32_t* drawn, const uint32_t* mask, size_t n, uint32_t*
 
 } // namespace
 
+std::vector<TShownImage> ShownMachineImages(const OPictureList& pictures, int noControls,
+                                            int noPLines) {
+  std::vector<TShownImage> shown;
+  for (const auto& picture : pictures)
+    if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
+      shown.push_back({picture.get(), ShownAreas(*picture, noControls, noPLines)});
+  return shown;
+}
+
 std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines) {
   std::vector<TShownArea> shown;
   for (const auto& region : picture.Regions) {

@@ -132,6 +132,13 @@ struct TShownArea {
   int64_t DxC, DyC, DxP, DyP;
 };
 std::vector<TShownArea> ShownAreas(const OPicture& picture, int noControls, int noPLines);
+// The pictures whose machine image shows cells, each with the areas it shows them through.
+struct TShownImage {
+  OPicture* Picture;
+  std::vector<TShownArea> Areas;
+};
+std::vector<TShownImage> ShownMachineImages(const OPictureList& pictures, int noControls,
+                                            int noPLines);
 // The pixels (from 0) through which `area` shows `cells`, clipped to the image; empty
 // where it shows none of them.
 TRect ShownPixels(const TShownArea& area, const TRect& cells, const OBitmap24& image);

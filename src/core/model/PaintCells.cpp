@@ -208,14 +208,7 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
   const uint32_t colour = Palette->GetColour(v) & 0x00FFFFFFu;
   const std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1, colour);
   std::vector<uint32_t> mask(static_cast<size_t>(controls) + 1);
-  struct TShownImage {
-    OPicture* Picture;
-    std::vector<TShownArea> Areas;
-  };
-  std::vector<TShownImage> shown;
-  for (const auto& picture : *Pictures)
-    if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
-      shown.push_back({picture.get(), ShownAreas(*picture, NoControls, NoPLines)});
+  const std::vector<TShownImage> shown = ShownMachineImages(*Pictures, NoControls, NoPLines);
   int64_t top = INT64_MAX, bottom = INT64_MIN, first = INT64_MAX, last = INT64_MIN;
   eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t p) {
     const uint8_t* w = want.data() + c0;

@@ -280,14 +280,7 @@ void OPattern::SetUndefined() {
     undefinedState[static_cast<size_t>(c)] = MachineTable->GetState(Creel->GetYarnType(c), 0);
     takes[static_cast<size_t>(c)] = undefinedState[static_cast<size_t>(c)] <= NoStates;
   }
-  struct TShownImage {
-    OPicture* Picture;
-    std::vector<TShownArea> Areas;
-  };
-  std::vector<TShownImage> shown;
-  for (const auto& picture : *Pictures)
-    if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
-      shown.push_back({picture.get(), ShownAreas(*picture, NoControls, NoPLines)});
+  const std::vector<TShownImage> shown = ShownMachineImages(*Pictures, NoControls, NoPLines);
   const std::vector<uint32_t> drawn(size_t{NoControls} + 1, undefined);
 
   const int64_t all = Sections->Count();
