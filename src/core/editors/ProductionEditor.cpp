@@ -185,34 +185,32 @@ TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& par
   return BuildSheet(pattern, parameters, ComputeProduction(pattern, parameters), date);
 }
 
-std::string AskSheetFile(const OPattern& pattern) {
+namespace {
+// `ext` in lower case as proposed, `filterExt` as the filter shows it.
+std::string AskOutputFile(const OPattern& pattern, const std::string& ext,
+                          const std::string& filterExt, const char* filter, const char* title) {
   TFileDialog& dialog = g.UI().SaveDialog;
-  dialog.DefaultExt = "pdf";
-  dialog.FileName =
-      pattern.FileName.empty()
-          ? "Untitled.pdf"
-          : std::filesystem::path(pattern.FileName).replace_extension(".pdf").filename().string();
-  dialog.Filters = {TFileFilter::ForExtension("PDF files (*.PDF)", "PDF")};
+  dialog.DefaultExt = ext;
+  dialog.FileName = pattern.FileName.empty() ? "Untitled." + ext
+                                             : std::filesystem::path(pattern.FileName)
+                                                   .replace_extension("." + ext)
+                                                   .filename()
+                                                   .string();
+  dialog.Filters = {TFileFilter::ForExtension(filter, filterExt)};
   const std::string folder = FolderOf(pattern.FileName);
   dialog.InitialDir = folder.empty() ? g.CurrentDir : folder;
-  dialog.Title = "Save Sheet as PDF";
+  dialog.Title = title;
   dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofPathMustExist;
   return ExecuteSaveDialog(dialog) ? dialog.FileName : std::string();
 }
+} // namespace
+
+std::string AskSheetFile(const OPattern& pattern) {
+  return AskOutputFile(pattern, "pdf", "PDF", "PDF files (*.PDF)", "Save Sheet as PDF");
+}
 
 std::string AskFiguresFile(const OPattern& pattern) {
-  TFileDialog& dialog = g.UI().SaveDialog;
-  dialog.DefaultExt = "csv";
-  dialog.FileName =
-      pattern.FileName.empty()
-          ? "Untitled.csv"
-          : std::filesystem::path(pattern.FileName).replace_extension(".csv").filename().string();
-  dialog.Filters = {TFileFilter::ForExtension("CSV files (*.CSV)", "CSV")};
-  const std::string folder = FolderOf(pattern.FileName);
-  dialog.InitialDir = folder.empty() ? g.CurrentDir : folder;
-  dialog.Title = "Save Figures as CSV";
-  dialog.Options = ofOverwritePrompt | ofHideReadOnly | ofPathMustExist;
-  return ExecuteSaveDialog(dialog) ? dialog.FileName : std::string();
+  return AskOutputFile(pattern, "csv", "CSV", "CSV files (*.CSV)", "Save Figures as CSV");
 }
 
 void SaveFiguresCsv(const std::string& path, const OPattern& pattern,

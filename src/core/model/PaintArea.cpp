@@ -583,11 +583,11 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
   bool drawNow = true;
   for (const TCopy& copy : copies)
     drawNow = drawNow && copy.Shift->DP == 0;
-  struct TShownImage {
+  struct TImageAreas {
     OBitmap24* Image;
     std::vector<TShownArea> Areas;
   };
-  std::vector<TShownImage> shown;
+  std::vector<TImageAreas> shown;
   std::array<uint32_t, 256> colours{};
   // A PLine's sources as drawn, and whether they are (where the source took a state);
   // then the PLine's copies as drawn and, only when some source took no state, where they
@@ -679,7 +679,7 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
     if (!whole)
       for (const TDrawnCopy& d : drawnCopies)
         std::memcpy(rowWhere.data() + d.C0, sourceWhere.data() + d.From, d.N * sizeof(uint32_t));
-    for (const TShownImage& image : shown)
+    for (const TImageAreas& image : shown)
       for (const TShownArea& where : image.Areas)
         DrawShown(where, sp, lo, hi, rowDrawn.data() + lo, whole ? nullptr : rowWhere.data() + lo,
                   *image.Image);

@@ -288,19 +288,7 @@ void OUndoHistory::Undo() {
     return;
   TStep step = std::move(Done.back());
   Done.pop_back();
-  // A step that fails half way has put back what it reached, which only going the other
-  // way takes back again: it counts as taken, and Edit says so.
-  try {
-    Put(step, false);
-  } catch (...) {
-    Undone.push_back(std::move(step));
-    Resize(Undone.back());
-    Notify();
-    throw;
-  }
-  Undone.push_back(std::move(step));
-  Resize(Undone.back());
-  Notify();
+  PutInto(std::move(step), false, Undone);
 }
 
 void OUndoHistory::Redo() {
@@ -308,17 +296,24 @@ void OUndoHistory::Redo() {
     return;
   TStep step = std::move(Undone.back());
   Undone.pop_back();
-  try {
-    Put(step, true);
-  } catch (...) {
-    Done.push_back(std::move(step));
-    Resize(Done.back());
+  PutInto(std::move(step), true, Done);
+}
+
+// A step that fails half way has put back what it reached, which only going the other way
+// takes back again: it counts as taken, and Edit says so.
+template <class TList> void OUndoHistory::PutInto(TStep step, bool after, TList& list) {
+  auto taken = [&] {
+    list.push_back(std::move(step));
+    Resize(list.back());
     Notify();
+  };
+  try {
+    Put(step, after);
+  } catch (...) {
+    taken();
     throw;
   }
-  Done.push_back(std::move(step));
-  Resize(Done.back());
-  Notify();
+  taken();
 }
 
 std::vector<std::string> OUndoHistory::UndoLabels() const {

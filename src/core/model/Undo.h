@@ -203,6 +203,8 @@ private:
   static size_t SizeOf(const TStep& step);
   void Resize(TStep& step);
   void Put(TStep& step, bool after);
+  // Puts `step` back and keeps it in `list`, the history it now belongs to.
+  template <class TList> void PutInto(TStep step, bool after, TList& list);
   void Trim();
   void Take(int steps, bool undo);
   // The pattern's listeners hear that what Undo and Redo offer may have changed.
