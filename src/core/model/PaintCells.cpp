@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 #include "app/ByteRows.h"
@@ -183,27 +182,22 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
     }
     return true;
   };
-  // A write that changes nothing in the grids still redraws a copy's pixels.
-  const bool changes = !eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t) {
-    const uint8_t* w = want.data() + c0;
-    const uint8_t* t = takes.data() + c0;
-    unsigned same = 1;
-    for (size_t k = 0; k < n; ++k) {
-      const unsigned written = copy ? t[k] : 1u;
-      same &= static_cast<unsigned>(
-          !written || ((w[k] == 0 || stateCells[i0 + k] == w[k]) && colourCells[i0 + k] == v));
-    }
-    return same != 0;
-  });
+  // Copies take a colour only on the controls whose yarn type has a state for it; sources
+  // always take it.
+  const std::vector<uint8_t> always(static_cast<size_t>(controls) + 1, 1);
+  auto taking = [&](bool copy, int64_t c0) { return (copy ? takes : always).data() + c0; };
+  // A fill that changes no cell leaves the pattern, its history and its pictures as they are.
+  if (eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t) {
+        return !TakenDiffers(taking(copy, c0), want.data() + c0, stateCells + i0, colourCells + i0,
+                             n, v);
+      }))
+    return TCellPaint::Done;
   if (goOn && !goOn())
     return TCellPaint::Cancelled;
 
-  // 3. The writes, as one step when they change a cell; each copy's pixels as it is written.
-  std::optional<OUndoHistory::TChange> step;
-  if (changes) {
-    step.emplace(History, label);
-    SetModified(1);
-  }
+  // 3. The writes, as one step; each copy's pixels as it is written.
+  OUndoHistory::TChange step(History, label);
+  SetModified(1);
   OPatternEvents::TGroup oneReport(Events);
   const uint32_t colour = Palette->GetColour(v) & 0x00FFFFFFu;
   const std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1, colour);
@@ -211,23 +205,14 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
   const std::vector<TShownImage> shown = ShownMachineImages(*Pictures, NoControls, NoPLines);
   int64_t top = INT64_MAX, bottom = INT64_MIN, first = INT64_MAX, last = INT64_MIN;
   eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t p) {
-    const uint8_t* w = want.data() + c0;
-    const uint8_t* t = takes.data() + c0;
-    bool all = true;
-    for (size_t k = 0; k < n; ++k) {
-      if (copy && !t[k]) {
-        all = false;
-        continue;
-      }
-      if (w[k] != 0)
-        stateCells[i0 + k] = w[k];
-      colourCells[i0 + k] = v;
-    }
+    const uint8_t* t = taking(copy, c0);
+    WriteTaken(t, want.data() + c0, stateCells + i0, colourCells + i0, n, v);
     top = std::min(top, p), bottom = std::max(bottom, p);
     first = std::min(first, c0), last = std::max(last, c0 + static_cast<int64_t>(n) - 1);
     if (!copy)
       return true;
     // A copy is redrawn where it was written.
+    const bool all = std::memchr(t, 0, n) == nullptr;
     if (!all)
       for (size_t k = 0; k < n; ++k)
         mask[static_cast<size_t>(c0) + k] = t[k] ? ~0u : 0u;
