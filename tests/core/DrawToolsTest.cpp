@@ -264,6 +264,18 @@ TEST_F(DrawTools, AFillOfManyCellsEqualsPaintingThemOneByOne) {
       const OPicture& drawn = changed ? reference : *before->Pictures->Get(0);
       ASSERT_TRUE(p->Pictures->Get(0)->MachineImage == drawn.MachineImage) << where;
       ASSERT_EQ(p->History.UndoCount(), changed ? 1 : 0) << where;
+      // Made undefined (Delete, Cut) all at once as one by one, within the caller's step.
+      auto bulk = RandomLayout(seed, type), single = RandomLayout(seed, type);
+      ASSERT_TRUE(bulk->UndefineMachineCells({cells.data(), cells.size()})) << where;
+      for (const TPixelRun& run : pixels)
+        for (int x = run.C0; x <= run.C1; ++x)
+          UndefinePixel(*single, *single->Pictures->Get(0), TView::Machine, {x, run.R});
+      ASSERT_TRUE(bulk->States.Data() == single->States.Data()) << where;
+      ASSERT_TRUE(bulk->MachineColours.Data() == single->MachineColours.Data()) << where;
+      if (!(bulk->MachineColours.Data() == before->MachineColours.Data()))
+        ASSERT_TRUE(bulk->Pictures->Get(0)->MachineImage == single->Pictures->Get(0)->MachineImage)
+            << where;
+      ASSERT_EQ(bulk->History.UndoCount(), 0) << where;
     }
 }
 

@@ -17,7 +17,7 @@ void TakeUpTo(const uint8_t* __restrict from, uint8_t* __restrict to, size_t n, 
 void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, uint8_t zero,
                uint8_t one);
 
-// Where take[i] is not 0: states[i] = want[i] where that is not 0, and colours[i] = v.
+// Where take[i] has bit 2: states[i] = want[i]; where it has bit 1: colours[i] = v.
 void WriteTaken(const uint8_t* __restrict take, const uint8_t* __restrict want,
                 uint8_t* __restrict states, uint8_t* __restrict colours, size_t n, uint8_t v);
 // Whether WriteTaken would change a byte.

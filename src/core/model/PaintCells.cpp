@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "app/ByteRows.h"
@@ -54,6 +55,16 @@ void RunsOf(const uint8_t* row, int64_t first, int64_t last, std::vector<TRun>& 
 
 TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v,
                                        const std::string& label,
+                                       const std::function<bool()>& goOn) {
+  return WriteMachineCells(cells, v, &label, goOn);
+}
+
+bool OPattern::UndefineMachineCells(std::span<const uint8_t> cells) {
+  return WriteMachineCells(cells, 0, nullptr, {}) != TCellPaint::Cannot;
+}
+
+TCellPaint OPattern::WriteMachineCells(std::span<const uint8_t> cells, uint8_t v,
+                                       const std::string* label,
                                        const std::function<bool()>& goOn) {
   // Sections outside the pattern could take cells outside the grid to sources inside it;
   // a large list is sorted out cell by cell as before.
@@ -121,25 +132,23 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
   if (lo > hi)
     return TCellPaint::Done; // no painted cell has a source: as one by one, nothing happens
 
-  // 2. What each write does: a source takes the colour, and the state that shows it on its
-  // yarn type where there is one; a copy takes both only where there is one. Every paint
-  // gives the same colour, so the writes give the same cells in any order.
-  std::vector<uint8_t> stateOf(static_cast<size_t>(controls) + 1);
-  for (int64_t c = 1; c <= controls && states; ++c)
-    stateOf[static_cast<size_t>(c)] =
-        MachineTable->GetState(Creel->GetYarnType(static_cast<int>(c)), v);
+  // 2. What each write does to a cell of each control: bit 1, it takes the colour; bit 2, it
+  // takes `want`, the state. A paint's source takes the colour, and the state that shows it
+  // on its yarn type where there is one; a copy takes both only where there is one. Making
+  // cells undefined gives source and copy alike colour 0 and the state for it. Every write
+  // gives one colour, so the writes give the same cells in any order.
+  const bool undefine = label == nullptr;
+  std::vector<uint8_t> want(static_cast<size_t>(controls) + 1);
+  std::vector<uint8_t> sourceTakes(want.size(), 1), copyTakes(want.size(), 1);
+  for (int64_t c = 1; c <= controls && states; ++c) {
+    const size_t i = static_cast<size_t>(c);
+    const uint8_t st = MachineTable->GetState(Creel->GetYarnType(static_cast<int>(c)), v);
+    want[i] = st <= NoStates ? st : 0;
+    sourceTakes[i] = static_cast<uint8_t>(1 | (st <= NoStates && (undefine || st != 0) ? 2 : 0));
+    copyTakes[i] = undefine || st != 0 ? sourceTakes[i] : 0;
+  }
   uint8_t* stateCells = States.Data().data();
   uint8_t* colourCells = MachineColours.Data().data();
-  // Calls write(index, control, copy) for every cell written: the sources, then each
-  // section's copies of them that lie in the grid.
-  // What a write gives a cell of each control: `want` the state (0: the state stays), and
-  // whether a copy is written at all (a source always takes the colour).
-  std::vector<uint8_t> want(static_cast<size_t>(controls) + 1), takes(want.size(), 1);
-  for (int64_t c = 1; c <= controls && states; ++c) {
-    const uint8_t st = stateOf[static_cast<size_t>(c)];
-    want[static_cast<size_t>(c)] = st <= NoStates ? st : 0;
-    takes[static_cast<size_t>(c)] = st != 0;
-  }
   // Calls write(index, control, n, copy, PLine) for every piece of a PLine written: the
   // sources, then each section's copies of them that lie in the grid.
   auto eachWrite = [&](auto write) {
@@ -182,10 +191,7 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
     }
     return true;
   };
-  // Copies take a colour only on the controls whose yarn type has a state for it; sources
-  // always take it.
-  const std::vector<uint8_t> always(static_cast<size_t>(controls) + 1, 1);
-  auto taking = [&](bool copy, int64_t c0) { return (copy ? takes : always).data() + c0; };
+  auto taking = [&](bool copy, int64_t c0) { return (copy ? copyTakes : sourceTakes).data() + c0; };
   // A fill that changes no cell leaves the pattern, its history and its pictures as they are.
   if (eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t) {
         return !TakenDiffers(taking(copy, c0), want.data() + c0, stateCells + i0, colourCells + i0,
@@ -195,11 +201,15 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
   if (goOn && !goOn())
     return TCellPaint::Cancelled;
 
-  // 3. The writes, as one step; each copy's pixels as it is written.
-  OUndoHistory::TChange step(History, label);
+  // 3. The writes, as one step of their own unless the caller's; each copy's pixels (and
+  // an undefined source's) as it is written.
+  std::optional<OUndoHistory::TChange> step;
+  if (label)
+    step.emplace(History, *label);
   SetModified(1);
   OPatternEvents::TGroup oneReport(Events);
-  const uint32_t colour = Palette->GetColour(v) & 0x00FFFFFFu;
+  const uint32_t colour =
+      (undefine ? Palette->GetUndefinedColour() : Palette->GetColour(v)) & 0x00FFFFFFu;
   const std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1, colour);
   std::vector<uint32_t> mask(static_cast<size_t>(controls) + 1);
   const std::vector<TShownImage> shown = ShownMachineImages(*Pictures, NoControls, NoPLines);
@@ -209,7 +219,7 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
     WriteTaken(t, want.data() + c0, stateCells + i0, colourCells + i0, n, v);
     top = std::min(top, p), bottom = std::max(bottom, p);
     first = std::min(first, c0), last = std::max(last, c0 + static_cast<int64_t>(n) - 1);
-    if (!copy)
+    if (!copy && !undefine)
       return true;
     // A copy is redrawn where it was written.
     const bool all = std::memchr(t, 0, n) == nullptr;
