@@ -256,12 +256,26 @@ TEST_F(DrawTools, AFillOfManyCellsEqualsPaintingThemOneByOne) {
       const std::string where = "type " + std::to_string(type) + " seed " + std::to_string(seed);
       ASSERT_TRUE(p->States.Data() == expected->States.Data()) << where;
       ASSERT_TRUE(p->MachineColours.Data() == expected->MachineColours.Data()) << where;
-      ASSERT_TRUE(p->Pictures->Get(0)->MachineImage == reference.MachineImage) << where;
-      // One step, or none when nothing changed.
-      const bool changed =
-          !(p->States.Data() == RandomLayout(seed, type)->States.Data() &&
-            p->MachineColours.Data() == RandomLayout(seed, type)->MachineColours.Data());
+      // One step, or none when nothing changed; then no pixel is drawn either, not even one
+      // a paint left stale.
+      const auto before = RandomLayout(seed, type);
+      const bool changed = !(p->States.Data() == before->States.Data() &&
+                             p->MachineColours.Data() == before->MachineColours.Data());
+      const OPicture& drawn = changed ? reference : *before->Pictures->Get(0);
+      ASSERT_TRUE(p->Pictures->Get(0)->MachineImage == drawn.MachineImage) << where;
       ASSERT_EQ(p->History.UndoCount(), changed ? 1 : 0) << where;
+      // Made undefined (Delete, Cut) all at once as one by one, within the caller's step.
+      auto bulk = RandomLayout(seed, type), single = RandomLayout(seed, type);
+      ASSERT_TRUE(bulk->UndefineMachineCells({cells.data(), cells.size()})) << where;
+      for (const TPixelRun& run : pixels)
+        for (int x = run.C0; x <= run.C1; ++x)
+          UndefinePixel(*single, *single->Pictures->Get(0), TView::Machine, {x, run.R});
+      ASSERT_TRUE(bulk->States.Data() == single->States.Data()) << where;
+      ASSERT_TRUE(bulk->MachineColours.Data() == single->MachineColours.Data()) << where;
+      if (!(bulk->MachineColours.Data() == before->MachineColours.Data()))
+        ASSERT_TRUE(bulk->Pictures->Get(0)->MachineImage == single->Pictures->Get(0)->MachineImage)
+            << where;
+      ASSERT_EQ(bulk->History.UndoCount(), 0) << where;
     }
 }
 

@@ -28,6 +28,41 @@ void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, 
   }
 }
 
+void WriteTaken(const uint8_t* __restrict take, const uint8_t* __restrict want,
+                uint8_t* __restrict states, uint8_t* __restrict colours, size_t n, uint8_t v) {
+  auto one = [&](size_t k) {
+    states[k] = (take[k] & 2) != 0 ? want[k] : states[k];
+    colours[k] = (take[k] & 1) != 0 ? v : colours[k];
+  };
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16)
+    for (size_t k = i; k < i + 16; ++k)
+      one(k);
+  for (; i < n; ++i)
+    one(i);
+}
+
+bool TakenDiffers(const uint8_t* __restrict take, const uint8_t* __restrict want,
+                  const uint8_t* __restrict states, const uint8_t* __restrict colours, size_t n,
+                  uint8_t v) {
+  auto differs = [&](size_t k) {
+    return static_cast<uint8_t>(((take[k] >> 1) & (states[k] != want[k])) |
+                                (take[k] & (colours[k] != v) & 1));
+  };
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    uint8_t any = 0;
+    for (size_t k = i; k < i + 16; ++k)
+      any |= differs(k);
+    if (any != 0)
+      return true;
+  }
+  for (; i < n; ++i)
+    if (differs(i) != 0)
+      return true;
+  return false;
+}
+
 TByteRange RangeOf(const uint8_t* bytes, size_t n) {
   TByteRange r{bytes[0], bytes[0]};
   size_t i = 0;

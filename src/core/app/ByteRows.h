@@ -17,6 +17,14 @@ void TakeUpTo(const uint8_t* __restrict from, uint8_t* __restrict to, size_t n, 
 void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, uint8_t zero,
                uint8_t one);
 
+// Where take[i] has bit 2: states[i] = want[i]; where it has bit 1: colours[i] = v.
+void WriteTaken(const uint8_t* __restrict take, const uint8_t* __restrict want,
+                uint8_t* __restrict states, uint8_t* __restrict colours, size_t n, uint8_t v);
+// Whether WriteTaken would change a byte.
+bool TakenDiffers(const uint8_t* __restrict take, const uint8_t* __restrict want,
+                  const uint8_t* __restrict states, const uint8_t* __restrict colours, size_t n,
+                  uint8_t v);
+
 // Eight bytes read as one little-endian word, a byte at a time: 1 in each byte that is not
 // 0, and a word of bytes 0 or 1 gathered into 8 bits, byte i to bit i.
 inline uint64_t NonZeroBytes(uint64_t eight) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "data/Mapping.h"
+#include "editors/DrawTools.h"
 #include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
@@ -229,7 +230,17 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
     // with colour 0: in a state pattern no state shows that colour, and a paint would be
     // refused.
     auto undefine = [&](int x, int y) { UndefinePixel(pattern, picture, view, {x, y}); };
-    if (lifted)
+    // A large place is made undefined a piece of a PLine at a time.
+    auto undefineAll = [&](const TRect& part) {
+      if (!asArea)
+        return false;
+      TPixelRuns rows;
+      for (int y = part.Top; y <= part.Bottom; ++y)
+        rows.push_back({y, part.Left, part.Right});
+      const TZeroedBytes cells = ShownCells(pattern, picture, rows);
+      return pattern.UndefineMachineCells({cells.data(), cells.size()});
+    };
+    if (lifted && !undefineAll(*lifted))
       for (int y = lifted->Top; y <= lifted->Bottom; ++y)
         for (int x = lifted->Left; x <= lifted->Right; ++x)
           undefine(x, y);

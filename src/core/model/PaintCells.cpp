@@ -56,6 +56,16 @@ void RunsOf(const uint8_t* row, int64_t first, int64_t last, std::vector<TRun>& 
 TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v,
                                        const std::string& label,
                                        const std::function<bool()>& goOn) {
+  return WriteMachineCells(cells, v, &label, goOn);
+}
+
+bool OPattern::UndefineMachineCells(std::span<const uint8_t> cells) {
+  return WriteMachineCells(cells, 0, nullptr, {}) != TCellPaint::Cannot;
+}
+
+TCellPaint OPattern::WriteMachineCells(std::span<const uint8_t> cells, uint8_t v,
+                                       const std::string* label,
+                                       const std::function<bool()>& goOn) {
   // Sections outside the pattern could take cells outside the grid to sources inside it;
   // a large list is sorted out cell by cell as before.
   if (History.Journaling || v > NoColours || cells.size() != States.Data().size() ||
@@ -122,25 +132,23 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
   if (lo > hi)
     return TCellPaint::Done; // no painted cell has a source: as one by one, nothing happens
 
-  // 2. What each write does: a source takes the colour, and the state that shows it on its
-  // yarn type where there is one; a copy takes both only where there is one. Every paint
-  // gives the same colour, so the writes give the same cells in any order.
-  std::vector<uint8_t> stateOf(static_cast<size_t>(controls) + 1);
-  for (int64_t c = 1; c <= controls && states; ++c)
-    stateOf[static_cast<size_t>(c)] =
-        MachineTable->GetState(Creel->GetYarnType(static_cast<int>(c)), v);
+  // 2. What each write does to a cell of each control: bit 1, it takes the colour; bit 2, it
+  // takes `want`, the state. A paint's source takes the colour, and the state that shows it
+  // on its yarn type where there is one; a copy takes both only where there is one. Making
+  // cells undefined gives source and copy alike colour 0 and the state for it. Every write
+  // gives one colour, so the writes give the same cells in any order.
+  const bool undefine = label == nullptr;
+  std::vector<uint8_t> want(static_cast<size_t>(controls) + 1);
+  std::vector<uint8_t> sourceTakes(want.size(), 1), copyTakes(want.size(), 1);
+  for (int64_t c = 1; c <= controls && states; ++c) {
+    const size_t i = static_cast<size_t>(c);
+    const uint8_t st = MachineTable->GetState(Creel->GetYarnType(static_cast<int>(c)), v);
+    want[i] = st <= NoStates ? st : 0;
+    sourceTakes[i] = static_cast<uint8_t>(1 | (st <= NoStates && (undefine || st != 0) ? 2 : 0));
+    copyTakes[i] = undefine || st != 0 ? sourceTakes[i] : 0;
+  }
   uint8_t* stateCells = States.Data().data();
   uint8_t* colourCells = MachineColours.Data().data();
-  // Calls write(index, control, copy) for every cell written: the sources, then each
-  // section's copies of them that lie in the grid.
-  // What a write gives a cell of each control: `want` the state (0: the state stays), and
-  // whether a copy is written at all (a source always takes the colour).
-  std::vector<uint8_t> want(static_cast<size_t>(controls) + 1), takes(want.size(), 1);
-  for (int64_t c = 1; c <= controls && states; ++c) {
-    const uint8_t st = stateOf[static_cast<size_t>(c)];
-    want[static_cast<size_t>(c)] = st <= NoStates ? st : 0;
-    takes[static_cast<size_t>(c)] = st != 0;
-  }
   // Calls write(index, control, n, copy, PLine) for every piece of a PLine written: the
   // sources, then each section's copies of them that lie in the grid.
   auto eachWrite = [&](auto write) {
@@ -183,51 +191,38 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
     }
     return true;
   };
-  // A write that changes nothing in the grids still redraws a copy's pixels.
-  const bool changes = !eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t) {
-    const uint8_t* w = want.data() + c0;
-    const uint8_t* t = takes.data() + c0;
-    unsigned same = 1;
-    for (size_t k = 0; k < n; ++k) {
-      const unsigned written = copy ? t[k] : 1u;
-      same &= static_cast<unsigned>(
-          !written || ((w[k] == 0 || stateCells[i0 + k] == w[k]) && colourCells[i0 + k] == v));
-    }
-    return same != 0;
-  });
+  auto taking = [&](bool copy, int64_t c0) { return (copy ? copyTakes : sourceTakes).data() + c0; };
+  // A fill that changes no cell leaves the pattern, its history and its pictures as they are.
+  if (eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t) {
+        return !TakenDiffers(taking(copy, c0), want.data() + c0, stateCells + i0, colourCells + i0,
+                             n, v);
+      }))
+    return TCellPaint::Done;
   if (goOn && !goOn())
     return TCellPaint::Cancelled;
 
-  // 3. The writes, as one step when they change a cell; each copy's pixels as it is written.
+  // 3. The writes, as one step of their own unless the caller's; each copy's pixels (and
+  // an undefined source's) as it is written.
   std::optional<OUndoHistory::TChange> step;
-  if (changes) {
-    step.emplace(History, label);
-    SetModified(1);
-  }
+  if (label)
+    step.emplace(History, *label);
+  SetModified(1);
   OPatternEvents::TGroup oneReport(Events);
-  const uint32_t colour = Palette->GetColour(v) & 0x00FFFFFFu;
+  const uint32_t colour =
+      (undefine ? Palette->GetUndefinedColour() : Palette->GetColour(v)) & 0x00FFFFFFu;
   const std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1, colour);
   std::vector<uint32_t> mask(static_cast<size_t>(controls) + 1);
   const std::vector<TShownImage> shown = ShownMachineImages(*Pictures, NoControls, NoPLines);
   int64_t top = INT64_MAX, bottom = INT64_MIN, first = INT64_MAX, last = INT64_MIN;
   eachWrite([&](size_t i0, int64_t c0, size_t n, bool copy, int64_t p) {
-    const uint8_t* w = want.data() + c0;
-    const uint8_t* t = takes.data() + c0;
-    bool all = true;
-    for (size_t k = 0; k < n; ++k) {
-      if (copy && !t[k]) {
-        all = false;
-        continue;
-      }
-      if (w[k] != 0)
-        stateCells[i0 + k] = w[k];
-      colourCells[i0 + k] = v;
-    }
+    const uint8_t* t = taking(copy, c0);
+    WriteTaken(t, want.data() + c0, stateCells + i0, colourCells + i0, n, v);
     top = std::min(top, p), bottom = std::max(bottom, p);
     first = std::min(first, c0), last = std::max(last, c0 + static_cast<int64_t>(n) - 1);
-    if (!copy)
+    if (!copy && !undefine)
       return true;
     // A copy is redrawn where it was written.
+    const bool all = std::memchr(t, 0, n) == nullptr;
     if (!all)
       for (size_t k = 0; k < n; ++k)
         mask[static_cast<size_t>(c0) + k] = t[k] ? ~0u : 0u;

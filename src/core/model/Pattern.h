@@ -236,6 +236,10 @@ public:
   // are more sections than it sorts out quickly.
   TCellPaint PaintMachineCells(std::span<const uint8_t> cells, uint8_t v, const std::string& label,
                                const std::function<bool()>& goOn = {});
+  // Makes undefined every cell marked in `cells` (laid out as for PaintMachineCells), as
+  // UndefineMachineCell would one after another, within the caller's step of the history;
+  // false, changing nothing, where PaintMachineCells cannot.
+  bool UndefineMachineCells(std::span<const uint8_t> cells);
   // The cell a paint of (C, P) would reach, and every copy the sections make of it, made
   // undefined as SetUndefined makes a cell: the machine table's state for colour 0 on its
   // yarn type and machine colour 0. In the design view the cell's pair goes with it, and
@@ -264,6 +268,9 @@ public:
   OUndoHistory History{*this};
 
 private:
+  // PaintMachineCells, or with no label UndefineMachineCells.
+  TCellPaint WriteMachineCells(std::span<const uint8_t> cells, uint8_t v, const std::string* label,
+                               const std::function<bool()>& goOn);
   uint8_t ModifiedFlag = 0;
   int32_t OwnNumber = 0;
   void Resynchronise(bool copySections);
