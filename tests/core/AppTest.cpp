@@ -205,6 +205,12 @@ TEST(AtomicWrite, RemovesOnlyTheTemporariesNoLiveWriterHolds) {
                std::bad_alloc);
   EXPECT_EQ(FileBytes(target), first);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
+
+  // Through a link the file it leads to is written, and the link stays.
+  fs::create_symlink("t.pat", dir.File("link.pat"));
+  WriteFileAtomic(dir.File("link.pat"), second);
+  EXPECT_TRUE(fs::is_symlink(dir.File("link.pat")));
+  EXPECT_EQ(FileBytes(target), second);
 }
 
 // The rename that puts a save in place needs only the folder's permission: root may write

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <numeric>
+#include <string>
 #include <vector>
 
 #include "imaging/Colour.h"
@@ -154,8 +155,23 @@ TEST(Colour, DitheringKeepsAFlatAreasMeanColour) {
     for (size_t k = 0; k < 3; ++k)
       EXPECT_NEAR(sum[k] / (side * side), r.Mean[k], r.Tolerance) << std::hex << r.Flat << " " << k;
   }
-  // Without dithering the same area takes one colour.
+  // Floyd-Steinberg on 6 x 4 cells of grey 96 between black and white, exactly: the first
+  // row wants 96, 138, 45, 116, 147, 49 as 7/16 of each error runs on right; the rows below
+  // take 5/16 of the error above, 3/16 of the one above right, 1/16 of the one above left.
+  // Any two weights swapped give other cells.
   TNearest nearest({0x000000, 0xFFFFFF});
+  TDitherer spread(nearest, TDither::FloydSteinberg, 6);
+  const std::vector<uint32_t> grey(6, 0x606060);
+  std::string cells;
+  for (int row = 0; row < 4; ++row) {
+    std::vector<uint8_t> indices(6, 9);
+    spread.Row(grey.data(), indices.data());
+    for (const uint8_t i : indices)
+      cells += static_cast<char>('0' + i);
+    cells += row < 3 ? " " : "";
+  }
+  EXPECT_EQ(cells, "010010 001001 101010 010010");
+  // Without dithering the same area takes one colour.
   TDitherer plain(nearest, TDither::None, 4);
   const std::vector<uint32_t> flat(4, 0x404040);
   std::vector<uint8_t> indices(4, 9);

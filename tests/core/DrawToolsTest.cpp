@@ -182,6 +182,7 @@ TEST(DrawToolsFill, ReachesRoundCornersAndStopsAtDiagonals) {
     TRect Bounds;
   };
   const TFillRow table[] = {{{0, 0}, false, 16, {0, 0, 5, 3}},
+                            {{3, 0}, false, 16, {0, 0, 5, 3}}, // runs reaching column 0
                             {{1, 1}, false, 3, {1, 0, 2, 1}},
                             {{1, 1}, true, 8, {0, 0, 4, 3}},
                             {{6, 0}, false, 0, {0, 0, -1, -1}}};

@@ -147,16 +147,5 @@ TEST_F(Notification, AnEditorsApplyIsToldOnce) {
   }
 }
 
-TEST_F(Notification, FileFiltersMatchEitherCase) {
-  UI.FileAnswers = {std::nullopt};
-  p->Palette->Export();
-  ASSERT_EQ(UI.DialogsRun.size(), 1u);
-  const TFileFilter& filter = UI.DialogsRun[0].Filters.at(0);
-  for (const char* name : {"rug.pal", "/mill/RUG.PAL"})
-    EXPECT_TRUE(filter.Matches(name)) << name;
-  for (const char* name : {"rug.pat", "rug.pal.bak"})
-    EXPECT_FALSE(filter.Matches(name)) << name;
-}
-
 } // namespace
 } // namespace quillane::test

@@ -80,7 +80,12 @@ TEST_F(Preview, HigherPileReadsLighterAndOffShowsTheBacking) {
     OMemoryPersist settings;
     for (const auto& [name, pile] : k.Remembered)
       settings.WriteString("Preview.Pile." + name, pile);
-    preview.SetPiles(PreviewPiles(*p, k.TuftLength.empty() ? nullptr : &parameters, &settings));
+    const std::vector<TPile> piles =
+        PreviewPiles(*p, k.TuftLength.empty() ? nullptr : &parameters, &settings);
+    // The yarn goes up and down the pile and one PLine on: a 7 mm tuft is a 3 mm pile.
+    for (size_t s = 0; s < k.TuftLength.size(); ++s)
+      EXPECT_DOUBLE_EQ(piles[s + 1].Height, (k.TuftLength[s] - 1) / 2) << s;
+    preview.SetPiles(piles);
     const std::vector<uint32_t> image = RenderAll(preview, 8.0);
     double sum[3] = {}, count[3] = {};
     int backing = 0;

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <functional>
 #include <numeric>
 
 #include "InterchangeSupport.h"
@@ -8,6 +9,7 @@
 #include "production/Production.h"
 #include "production/ProductionFile.h"
 #include "production/Sheet.h"
+#include "setup/Creel.h"
 
 namespace quillane::test {
 namespace {
@@ -49,10 +51,10 @@ TEST_F(Production, CountsYarnPerNeedleYarnTypeAndStateAsTheExportCodesCells) {
       {"creel A B A B over 25 m", 0, 2, {}, {"1111", "2222"}, {20, 10}, 25, false,
        {150000, 150000, 150000, 150000}, {300000, 300000}, {30000, 15000}, {0, 20000, 20000},
        {}, {2, 2}, {4, 2}, 1, 1},
-      // Colour 1 is yarn A, 2 yarn B, whatever the creel; 0 and 3 no yarn type shows. A needle
-      // takes a package of each yarn type it tufts: A on 1, 3, 4 and B on 1, 2; needle 1's A
-      // is the first of the heaviest ends (2 mg each).
-      {"colour pattern", 11, 2, {}, {"1203", "2211"}, {20}, 0, false,
+      // Colour 1 is yarn A, 2 yarn B, whatever the creel (all B here); 0 and 3 no yarn type
+      // shows. A needle takes a package of each yarn type it tufts: A on 1, 3, 4 and B on 1, 2;
+      // needle 1's A is the first of the heaviest ends (2 mg each).
+      {"colour pattern", 11, 2, {2, 2, 2, 2}, {"1203", "2211"}, {20}, 0, false,
        {40, 40, 20, 20}, {60, 60}, {6, 3}, {2, 6}, {1, 2}, {3, 2}, {3, 2}, 1, 1},
       // Off takes no yarn, nor does a control without a yarn type: no package on either.
       {"off and no yarn type", 1, 1, {1, 1, 0}, {"122", "111"}, {20, 0}, 0, false,
@@ -310,6 +312,51 @@ TEST_F(Production, WindowShowsTheFiguresOfTheFileBesideThePatternReadOnlyWhenItC
     EXPECT_THROW(cache.Load(file, *p), EProduction);
   std::filesystem::remove(file);
   EXPECT_EQ(cache.Load(file, *p).Waste, 3);
+}
+
+// The window works the figures out again however the cells or the creel change: a cell
+// painted alone, a step, its undo and redo, an applied creel.
+TEST_F(Production, WindowFollowsTheCellsAndTheCreelAsTheyChange) {
+  auto p = MakePattern(0, 3, 2, 2);
+  SetCells(*p, {"112", "121"});
+  auto figures = [&](const TProductionView& v) {
+    return std::tuple(v.NeedleLengths, v.YarnTypes, v.Creel.Title);
+  };
+  TProductionView shown = BuildProductionView(*p, "");
+  int worked = 0;
+  const auto listening = p->Events.Subscribe([&](const TPatternChange& c) {
+    if (ChangesFigures(c)) {
+      shown = BuildProductionView(*p, "");
+      ++worked;
+    }
+  });
+  const std::pair<const char*, std::function<void()>> changes[] = {
+      {"a cell painted", [&] { p->PaintMachineColour(1, 1, 2); }},
+      {"a step",
+       [&] {
+         OUndoHistory::TChange step(p->History, "Paint");
+         p->PaintMachineColour(3, 2, 2);
+       }},
+      {"undo", [&] { p->History.Undo(); }},
+      {"redo", [&] { p->History.Redo(); }},
+      {"the creel",
+       [&] {
+         p->Creel->SetYarnType(3, 2);
+         p->ApplyCreel();
+       }},
+  };
+  for (const auto& [name, change] : changes) {
+    SCOPED_TRACE(name);
+    const auto before = figures(shown);
+    change();
+    EXPECT_NE(figures(BuildProductionView(*p, "")), before);
+    EXPECT_EQ(figures(shown), figures(BuildProductionView(*p, "")));
+    // The view showing the change draws its pixels again, which changes no figure.
+    worked = 0;
+    ASSERT_EQ(p->Pictures->Count(), 1);
+    p->Pictures->Get(0)->BringUpToDate(TView::Machine);
+    EXPECT_EQ(worked, 0);
+  }
 }
 
 TEST_F(Production, ChartClickHitsTheBarUnderIt) {

@@ -60,19 +60,5 @@ TEST_F(Regression, KeptFuzzInputsAreRefusedOrReadCleanly) {
   EXPECT_GT(replayed, 0);
 }
 
-TEST(AtomicWrite, WritesThroughLinksAndClearsStaleTemporaries) {
-  namespace fs = std::filesystem;
-  TTempDir dir;
-  const std::string target = dir.File("target.pat"), link = dir.File("link.pat");
-  const std::string stale = dir.File(".target.pat.tmp-Ab12Cd");
-  WriteBytes(target, {1});
-  fs::create_symlink("target.pat", link);
-  WriteBytes(stale, {2}); // left by a killed save of the same file
-  WriteFileAtomic(link, Bytes{4, 5});
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(FileBytes(target), (Bytes{4, 5}));
-  EXPECT_FALSE(fs::exists(stale));
-}
-
 } // namespace
 } // namespace quillane::test

@@ -88,6 +88,18 @@ TEST_F(PaletteFlows, DefaultFileNeverSuppliesTheSpecialColours) {
   EXPECT_EQ(d.Background, clSilver);
 }
 
+TEST_F(PaletteFlows, ExportFiltersMatchEitherCase) {
+  UI.FileAnswers = {std::nullopt};
+  OPalette palette(nullptr);
+  palette.Export();
+  ASSERT_EQ(UI.DialogsRun.size(), 1u);
+  const TFileFilter& filter = UI.DialogsRun[0].Filters.at(0);
+  for (const char* name : {"rug.pal", "/mill/RUG.PAL"})
+    EXPECT_TRUE(filter.Matches(name)) << name;
+  for (const char* name : {"rug.pat", "rug.pal.bak"})
+    EXPECT_FALSE(filter.Matches(name)) << name;
+}
+
 TEST_F(PaletteFlows, StripHintsAndAShortStripStillHitsItsRows) {
   OPalette p(nullptr);
   p.SetNoColours(6);

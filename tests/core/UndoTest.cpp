@@ -364,6 +364,11 @@ TEST_F(Undo, TheHistoryListGoesToAnyStepInOneMoveHeardOnce) {
       continue;
     }
     EXPECT_TRUE(Same(State(*P), states[static_cast<size_t>(move.Row)]));
+    std::vector<std::string> texts;
+    for (const auto& row : list.Rows)
+      texts.push_back(row.Text);
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"(Start)", "Paint", "Paint", "Set Undefined", "Paint"}));
     EXPECT_EQ(list.Current, move.Row);
     EXPECT_EQ(list.Rows[static_cast<size_t>(move.Row)].Accessible, move.Accessible);
     EXPECT_EQ(list.Rows.back().Undone, move.Row < 4);

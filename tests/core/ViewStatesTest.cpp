@@ -215,12 +215,12 @@ TEST_F(ViewStates, ChangesRedrawWhatTheyTouchAndAColourPatternShowsTheMachineVie
     K Kind;
     bool Other, Design; // another picture's pixels; the design image's
     TRect Area;
-    const char* Redraw; // for the machine view at zoom 1, cell (c, r) at (c, 59 - r)
+    const char* Redraw;
   };
   const TChangeRow rows[] = {
-      {K::Pixels, false, false, {3, 0, 4, 1}, "Pixels machine 3 0 4 1, 2 57 6 61, 3 58 5 60"},
-      {K::Pixels, false, true, {3, 0, 4, 1}, "Pixels design 3 0 4 1, 2 57 6 61, 0 0 0 0"},
-      {K::Pixels, false, false, {50, 0, 55, 1}, "Pixels machine 50 0 55 1, 0 0 0 0, 0 0 0 0"},
+      {K::Pixels, false, false, {3, 0, 4, 1}, "Pixels machine 3 0 4 1"},
+      {K::Pixels, false, true, {3, 0, 4, 1}, "Pixels design 3 0 4 1"},
+      {K::Pixels, false, false, {50, 0, 55, 1}, "Pixels machine 50 0 55 1"},
       {K::Pixels, true, false, {3, 0, 4, 1}, "Nothing"},
       {K::Cells, false, false, {1, 1, 2, 2}, "Nothing"},
       {K::Modified, false, false, {}, "Nothing"},
@@ -234,11 +234,6 @@ TEST_F(ViewStates, ChangesRedrawWhatTheyTouchAndAColourPatternShowsTheMachineVie
   OViewGeometry g;
   g.SetBox(80, 60);
   g.SetPicture(picture.Width, picture.Height, 1);
-  auto text = [](const auto& r) {
-    std::ostringstream o;
-    o << r.Left << " " << r.Top << " " << r.Right << " " << r.Bottom;
-    return o.str();
-  };
   for (const TChangeRow& row : rows) {
     TPatternChange change{row.Kind, row.Area, row.Other ? q->Pictures->Get(0) : &picture,
                           row.Design};
@@ -246,9 +241,44 @@ TEST_F(ViewStates, ChangesRedrawWhatTheyTouchAndAColourPatternShowsTheMachineVie
     static constexpr const char* kinds[] = {"Nothing", "Pixels", "Everything"};
     std::string got = kinds[static_cast<int>(r.Kind)];
     if (r.Kind == TRedraw::TKind::Pixels)
-      got += std::string(r.DesignImage ? " design " : " machine ") + text(r.Area) + ", " +
-             text(r.Stale) + ", " + text(r.Repaint);
+      got += std::string(r.DesignImage ? " design " : " machine ") + std::to_string(r.Area.Left) +
+             " " + std::to_string(r.Area.Top) + " " + std::to_string(r.Area.Right) + " " +
+             std::to_string(r.Area.Bottom);
     EXPECT_EQ(got, row.Redraw) << static_cast<int>(row.Kind);
+  }
+  // At any zoom, every screen pixel showing a changed pixel is stale, and repainted when the
+  // view shows that image; nothing more than a pixel away is; an area out of sight is neither.
+  auto inside = [](const TScreenRect& s, int x, int y) {
+    return x >= s.Left && x < s.Right && y >= s.Top && y < s.Bottom;
+  };
+  for (const float zoom : {1.0f, 1.5f, 2.5f, 4.0f}) {
+    g.SetZoom(zoom);
+    g.SetScroll(0, 0);
+    for (const bool design : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "zoom " << zoom << (design ? " design" : " machine"));
+      const TRedraw r =
+          RedrawFor({K::Pixels, {3, 0, 4, 1}, &picture, design}, picture, TView::Machine, g);
+      EXPECT_EQ(r.Repaint.Empty(), design);
+      int shown = 0;
+      for (int y = 0; y < g.BoxHeight(); ++y)
+        for (int x = 0; x < g.BoxWidth(); ++x) {
+          const std::optional<TCell> c = g.CellAt(x, y);
+          const bool changed = c && c->C >= 3 && c->C <= 4 && c->R >= 0 && c->R <= 1;
+          const bool near = c && c->C >= 2 && c->C <= 5 && c->R >= -1 && c->R <= 2;
+          shown += changed;
+          if (changed) {
+            ASSERT_TRUE(inside(r.Stale, x, y) && (design || inside(r.Repaint, x, y)))
+                << x << "," << y;
+          }
+          if (inside(r.Stale, x, y) || inside(r.Repaint, x, y)) {
+            ASSERT_TRUE(near) << x << "," << y;
+          }
+        }
+      EXPECT_GT(shown, 0);
+    }
+    const TRedraw away =
+        RedrawFor({K::Pixels, {50, 0, 55, 1}, &picture, false}, picture, TView::Machine, g);
+    EXPECT_TRUE(away.Stale.Empty() && away.Repaint.Empty());
   }
   OViewMouse mouse(*p, *p->Pictures->Get(0), g);
   EXPECT_EQ(mouse.ShowView(TView::Design), TView::Design);
