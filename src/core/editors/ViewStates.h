@@ -16,6 +16,7 @@
 #include "editors/DrawTools.h"
 #include "editors/Selection.h"
 #include "editors/ViewGeometry.h"
+#include "model/PaintRules.h"
 #include "setup/PalettePaintBox.h"
 
 namespace quillane {
@@ -327,25 +328,6 @@ struct TRedraw {
 };
 TRedraw RedrawFor(const TPatternChange& change, const OPicture& picture, TView view,
                   const OViewGeometry& geometry);
-
-// Paints a picture pixel in a view as a press there does: the pixel is mapped through the
-// picture's regions onto pattern cells, which the pattern paints. A paint that no cell it
-// reaches can take (the tables give no state that shows the colour on those controls' yarn
-// types) is not made: the answer then says why, for the status bar. The view's image is
-// brought up to date first, which is no change of the user's; then the pattern's stroke is
-// opened, if it is not, to take the cells painted. Whoever paints closes it.
-std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell, uint8_t index);
-// Makes the cells a press on the pixel reaches undefined, with their copies, as Set
-// Undefined makes a cell (the machine table's state for colour 0, machine colour 0): what
-// Delete does where no state shows the undefined colour and a paint of it would be refused.
-void UndefinePixel(OPattern& pattern, const OPicture& picture, TView view, TCell cell);
-// Paints each of `pixels` as PaintPixel does, as one step of the history named `label`.
-// Answers the first refusal's text (and its pixel in `refused`), empty when none.
-std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,
-                        uint8_t index, const std::string& label, TCell* refused = nullptr);
-// The palette index the view shows at a picture pixel: the view's colour of the first
-// region's cell there; none where no region places a cell of the pattern.
-std::optional<uint8_t> PickPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell);
 
 // The view's tools as the window offers them: its key, its button's text, the hint of its
 // button and what the status bar says when it is chosen.
