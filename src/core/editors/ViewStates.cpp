@@ -71,6 +71,11 @@ TViewReply OViewState::Key(OViewMouse& mouse, TViewKey key, uint32_t shift) {
 
 void OViewState::Leave(OViewMouse&) {}
 
+TToolPreview OViewState::Preview() const {
+  static const TPixelRuns none;
+  return {none};
+}
+
 TViewReply OViewState::BeginPan(OViewMouse& mouse, const TViewInput& in) {
   mouse.Interrupt(std::make_unique<OPanState>(mouse.Geometry, in.X, in.Y));
   return {};
@@ -368,11 +373,11 @@ TViewReply OViewMouse::Key(TViewKey key, uint32_t shift) {
 }
 
 bool OViewMouse::Zooming() const {
-  return dynamic_cast<const OZoomState*>(Chosen.get()) != nullptr;
+  return Chosen->Tool() == TDrawTool::Zoom;
 }
 
 void OViewMouse::StripPressed(OPalettePaintBox& colours) {
-  if (dynamic_cast<const OZoomState*>(Chosen.get()))
+  if (Zooming())
     Choose(std::make_unique<OPaintState>(colours));
 }
 
@@ -579,20 +584,7 @@ std::unique_ptr<OViewState> MakeToolState(TDrawTool tool, OPalettePaintBox& colo
 }
 
 TDrawTool ChosenTool(const OViewMouse& mouse) {
-  const OViewState& s = mouse.ChosenState();
-  if (dynamic_cast<const OPaintState*>(&s))
-    return TDrawTool::Pencil;
-  if (dynamic_cast<const OLineState*>(&s))
-    return TDrawTool::Line;
-  if (dynamic_cast<const ORectangleState*>(&s))
-    return TDrawTool::Rectangle;
-  if (dynamic_cast<const OFillState*>(&s))
-    return TDrawTool::Fill;
-  if (dynamic_cast<const OPickState*>(&s))
-    return TDrawTool::Picker;
-  if (dynamic_cast<const OSelectState*>(&s))
-    return TDrawTool::Selection;
-  return TDrawTool::Zoom;
+  return mouse.ChosenState().Tool();
 }
 
 } // namespace quillane
