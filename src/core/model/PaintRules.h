@@ -35,9 +35,10 @@ std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const 
 // The palette index the view shows at a picture pixel: the view's colour of the first
 // region's cell there; none where no region places a cell of the pattern.
 std::optional<uint8_t> PickPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell);
-// The pixels a fill found, painted as PaintPixels paints them; a large area of the machine
-// view that no pixel refuses goes to the pattern as one mask of cells (PaintMachineCells),
-// whose `goOn` may cancel it before anything changed.
+// The pixels a fill found in the view's image (brought up to date to find them), painted as
+// PaintPixels paints them; a large area of the machine view that no pixel refuses goes to the
+// pattern as one mask of cells (PaintMachineCells), whose `goOn` may cancel it before
+// anything changed.
 std::string PaintFilled(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,
                         uint8_t index, const std::string& label,
                         const std::function<bool()>& goOn = {});
