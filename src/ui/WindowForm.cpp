@@ -269,9 +269,9 @@ void TfmWindow::SetZoomMode(bool on) {
 void TfmWindow::ChooseTool(TDrawTool tool) {
   // A line being dragged goes, and its preview with it.
   TViewReply gone;
-  if (const auto* drawing = dynamic_cast<const ODrawState*>(&MouseState.ChosenState()))
-    if (const TRect was = PixelBounds(drawing->Preview()); was.Left <= was.Right)
-      gone.Preview = was;
+  if (const TRect was = PixelBounds(MouseState.ChosenState().Preview().Pixels);
+      was.Left <= was.Right)
+    gone.Preview = was;
   if (!gone.Preview) // a selection goes too
     gone.Preview = SelectionBounds(MouseState.Selection);
   MouseState.Choose(MakeToolState(tool, pbPalette->Box()));
@@ -503,12 +503,11 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   for (const QRect& rect : exposed)
     painter.drawImage(rect.topLeft(), Drawn.Image, rect);
   // What a tool would paint on release, in the colour it paints with, over the picture.
-  if (const auto* drawing = dynamic_cast<const ODrawState*>(&MouseState.ChosenState());
-      drawing && !drawing->Preview().empty()) {
+  if (const TToolPreview preview = MouseState.ChosenState().Preview(); !preview.Pixels.empty()) {
     painter.setClipRegion(exposed);
-    const QColor colour(ToQRgb(Palette->GetColour(drawing->Colour())));
+    const QColor colour(ToQRgb(Palette->GetColour(preview.Colour)));
     const TRect shown{f.X0, f.Y0, f.X1 - 1, f.Y1 - 1};
-    for (const TPixelRun& run : drawing->Preview()) {
+    for (const TPixelRun& run : preview.Pixels) {
       if (run.R < shown.Top || run.R > shown.Bottom || run.C1 < shown.Left || run.C0 > shown.Right)
         continue;
       const TScreenRect r = View.ScreenRect({run.C0, run.R, run.C1, run.R});

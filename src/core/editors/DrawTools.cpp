@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/Simd.h"
 #include "elements/Bitmap.h"
-#include "elements/Picture.h"
-#include "model/Pattern.h"
 
 namespace quillane {
 
@@ -41,50 +38,6 @@ int SameUntil(const uint32_t* row, int from, int to, uint32_t colour) {
 }
 
 } // namespace
-
-TPixelRuns Merged(TPixelRuns runs) {
-  std::sort(runs.begin(), runs.end(), [](const TPixelRun& a, const TPixelRun& b) {
-    return a.R != b.R ? a.R < b.R : a.C0 < b.C0;
-  });
-  size_t kept = 0;
-  for (size_t i = 0; i < runs.size(); ++i) {
-    if (kept > 0 && runs[kept - 1].R == runs[i].R &&
-        int64_t{runs[i].C0} <= int64_t{runs[kept - 1].C1} + 1)
-      runs[kept - 1].C1 = std::max(runs[kept - 1].C1, runs[i].C1);
-    else
-      runs[kept++] = runs[i];
-  }
-  runs.resize(kept);
-  return runs;
-}
-
-int64_t PixelCount(const TPixelRuns& runs) {
-  int64_t n = 0;
-  for (const TPixelRun& run : runs)
-    n += int64_t{run.C1} - run.C0 + 1;
-  return n;
-}
-
-TRect PixelBounds(const TPixelRuns& runs) {
-  if (runs.empty())
-    return {0, 0, -1, -1};
-  TRect r{runs.front().C0, runs.front().R, runs.front().C1, runs.back().R};
-  for (const TPixelRun& run : runs) {
-    r.Left = std::min(r.Left, run.C0);
-    r.Right = std::max(r.Right, run.C1);
-  }
-  return r;
-}
-
-bool Contains(const TPixelRuns& runs, TCell cell) {
-  const auto at = std::upper_bound(runs.begin(), runs.end(), cell, [](TCell c, const TPixelRun& r) {
-    return c.R != r.R ? c.R < r.R : c.C < r.C0;
-  });
-  if (at == runs.begin())
-    return false;
-  const TPixelRun& run = *(at - 1);
-  return run.R == cell.R && cell.C >= run.C0 && cell.C <= run.C1;
-}
 
 std::vector<TCell> LineCells(TCell from, TCell to) {
   // Wide enough that no error term overflows, whatever the ends.
@@ -254,45 +207,6 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
     }
   }
   return runs;
-}
-
-TZeroedBytes ShownCells(const OPattern& pattern, const OPicture& picture,
-                        const TPixelRuns& pixels) {
-  const TGrid& grid = pattern.States;
-  TZeroedBytes cells(grid.Data().size());
-  for (const auto& region : picture.Regions) {
-    const TRect& shown = region->PictureArea;
-    for (const TPixelRun& run : pixels) {
-      // A region moves, flips and turns its pixels whole: a piece of a pixel row shows a
-      // piece of a PLine or of a control, and its ends say which.
-      const int64_t y = int64_t{run.R} + 1;
-      const int64_t x0 = std::max<int64_t>(int64_t{run.C0} + 1, shown.Left);
-      const int64_t x1 = std::min<int64_t>(int64_t{run.C1} + 1, shown.Right);
-      if (y < shown.Top || y > shown.Bottom || x0 > x1)
-        continue;
-      int32_t ca = static_cast<int32_t>(x0), pa = static_cast<int32_t>(y);
-      int32_t cb = static_cast<int32_t>(x1), pb = static_cast<int32_t>(y);
-      if (!region->MapPixelToCell(ca, pa) || !region->MapPixelToCell(cb, pb))
-        continue;
-      if (pa == pb) {
-        if (pa < 1 || pa > grid.PLines())
-          continue;
-        const int64_t c0 = std::max<int64_t>(std::min(ca, cb), 1);
-        const int64_t c1 = std::min<int64_t>(std::max(ca, cb), grid.Controls());
-        if (c0 <= c1)
-          std::memset(cells.data() + grid.Index(static_cast<int>(c0), pa), 1,
-                      static_cast<size_t>(c1 - c0 + 1));
-      } else {
-        if (ca != cb || ca < 1 || ca > grid.Controls())
-          continue;
-        const int64_t p0 = std::max<int64_t>(std::min(pa, pb), 1);
-        const int64_t p1 = std::min<int64_t>(std::max(pa, pb), grid.PLines());
-        for (int64_t p = p0; p <= p1; ++p)
-          cells[grid.Index(ca, static_cast<int>(p))] = 1;
-      }
-    }
-  }
-  return cells;
 }
 
 } // namespace quillane

@@ -8,33 +8,12 @@
 #include <functional>
 #include <vector>
 
-#include "app/LargeBuffer.h"
-#include "data/Record.h"
 #include "editors/ViewGeometry.h"
+#include "elements/PixelRuns.h"
 
 namespace quillane {
 
 class OBitmap24;
-class OPattern;
-class OPicture;
-
-// Columns C0 to C1 (inclusive) of row R.
-struct TPixelRun {
-  int R = 0;
-  int C0 = 0;
-  int C1 = 0;
-  friend bool operator==(const TPixelRun&, const TPixelRun&) = default;
-};
-// Row by row from the lowest, each row's runs left to right, none overlapping or touching
-// another: a pixel is in the set once.
-using TPixelRuns = std::vector<TPixelRun>;
-
-// Any runs brought into that order, overlapping and touching ones joined.
-TPixelRuns Merged(TPixelRuns runs);
-int64_t PixelCount(const TPixelRuns& runs);
-// The smallest rectangle around the runs; Right < Left when there are none.
-TRect PixelBounds(const TPixelRuns& runs);
-bool Contains(const TPixelRuns& runs, TCell cell);
 
 // The cells of the line from `from` to `to`, both included, in that order: one per step
 // along the longer axis, as near the true line as whole cells go.
@@ -58,9 +37,5 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
 
 // A fill of a picture of more pixels than this shows its progress, with Cancel.
 inline constexpr int64_t LargeFill = 4'000'000;
-
-// The cells the picture's regions show through the pixels: a byte per cell, laid out as
-// the pattern's grids, 1 where shown.
-TZeroedBytes ShownCells(const OPattern& pattern, const OPicture& picture, const TPixelRuns& pixels);
 
 } // namespace quillane

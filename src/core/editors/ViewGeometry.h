@@ -8,6 +8,7 @@
 #include <string>
 
 #include "data/Record.h"
+#include "elements/PixelRuns.h"
 
 namespace quillane {
 
@@ -22,13 +23,6 @@ struct TScreenRect {
   int Bottom = 0;
   bool Empty() const { return Right <= Left || Bottom <= Top; }
   friend bool operator==(const TScreenRect&, const TScreenRect&) = default;
-};
-
-// A picture pixel, both from 0: column (control - 1) and row (PLine - 1).
-struct TCell {
-  int C = 0;
-  int R = 0;
-  friend bool operator==(const TCell&, const TCell&) = default;
 };
 
 // The visible part of the picture and where it is drawn.

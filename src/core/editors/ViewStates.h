@@ -16,6 +16,7 @@
 #include "editors/DrawTools.h"
 #include "editors/Selection.h"
 #include "editors/ViewGeometry.h"
+#include "model/PaintRules.h"
 #include "setup/PalettePaintBox.h"
 
 namespace quillane {
@@ -63,14 +64,29 @@ struct TViewReply {
   std::optional<TRect> Preview;
 };
 
+// The view's tools, each a button of the window's toolbar.
+enum class TDrawTool : uint8_t { Zoom, Pencil, Line, Rectangle, Fill, Picker, Selection };
+
+// What a release would paint, which the view shows meanwhile over the picture in the colour
+// it would paint with.
+struct TToolPreview {
+  const TPixelRuns& Pixels;
+  uint8_t Colour = 0;
+};
+
 class OViewMouse;
 
 class OViewState {
 public:
   virtual ~OViewState() = default;
   virtual std::string_view Name() const = 0;
+  // The tool whose button chose the state; a state no drawing tool's button chooses shows
+  // the toolbar's Zoom.
+  virtual TDrawTool Tool() const { return TDrawTool::Zoom; }
   virtual TViewCursor Cursor() const = 0;
   virtual TDragState Drag() const { return TDragState::None; }
+  // None unless a drag of a drawing tool goes on.
+  virtual TToolPreview Preview() const;
 
   virtual TViewReply Press(OViewMouse& mouse, const TViewInput& in) = 0;
   // Shows the cell under the mouse.
@@ -104,11 +120,9 @@ public:
   explicit ODrawState(OPalettePaintBox& colours) : Colours(colours) {}
   TViewCursor Cursor() const override { return TViewCursor::Cross; }
   TDragState Drag() const override { return Held ? TDragState::Stroke : TDragState::None; }
-  // The button held and the colour it draws, while a drag goes on.
+  // The button held, while a drag goes on.
   std::optional<TMouseButton> Button() const { return Held; }
-  uint8_t Colour() const { return Index; }
-  // What a release would paint, which the view shows meanwhile over the picture.
-  const TPixelRuns& Preview() const { return Shown; }
+  TToolPreview Preview() const override { return {Shown, Index}; }
 
   TViewReply Press(OViewMouse& mouse, const TViewInput& in) final;
   TViewReply Move(OViewMouse& mouse, const TViewInput& in) final;
@@ -141,6 +155,7 @@ class OPaintState : public ODrawState {
 public:
   using ODrawState::ODrawState;
   std::string_view Name() const override { return "Paint"; }
+  TDrawTool Tool() const override { return TDrawTool::Pencil; }
 
 private:
   TCell Last{};
@@ -156,6 +171,7 @@ class OLineState : public ODrawState {
 public:
   using ODrawState::ODrawState;
   std::string_view Name() const override { return "Line"; }
+  TDrawTool Tool() const override { return TDrawTool::Line; }
 
 private:
   TCell Anchor{};
@@ -170,6 +186,7 @@ class ORectangleState : public ODrawState {
 public:
   ORectangleState(OPalettePaintBox& colours, bool filled) : ODrawState(colours), Filled(filled) {}
   std::string_view Name() const override { return Filled ? "Filled Rectangle" : "Rectangle"; }
+  TDrawTool Tool() const override { return TDrawTool::Rectangle; }
 
 private:
   bool Filled;
@@ -185,6 +202,7 @@ class OFillState : public ODrawState {
 public:
   using ODrawState::ODrawState;
   std::string_view Name() const override { return "Fill"; }
+  TDrawTool Tool() const override { return TDrawTool::Fill; }
   TViewCursor Cursor() const override { return TViewCursor::PointingHand; }
 
 private:
@@ -196,6 +214,7 @@ class OPickState : public ODrawState {
 public:
   using ODrawState::ODrawState;
   std::string_view Name() const override { return "Picker"; }
+  TDrawTool Tool() const override { return TDrawTool::Picker; }
   TViewCursor Cursor() const override { return TViewCursor::PointingHand; }
 
 private:
@@ -211,6 +230,7 @@ class OSelectState : public OViewState {
 public:
   explicit OSelectState(OPalettePaintBox& colours) : Colours(colours) {}
   std::string_view Name() const override { return "Selection"; }
+  TDrawTool Tool() const override { return TDrawTool::Selection; }
   TViewCursor Cursor() const override { return Moving ? TViewCursor::SizeAll : TViewCursor::Cross; }
   TDragState Drag() const override { return Held ? TDragState::Stroke : TDragState::None; }
   TViewReply Press(OViewMouse& mouse, const TViewInput& in) override;
@@ -328,28 +348,8 @@ struct TRedraw {
 TRedraw RedrawFor(const TPatternChange& change, const OPicture& picture, TView view,
                   const OViewGeometry& geometry);
 
-// Paints a picture pixel in a view as a press there does: the pixel is mapped through the
-// picture's regions onto pattern cells, which the pattern paints. A paint that no cell it
-// reaches can take (the tables give no state that shows the colour on those controls' yarn
-// types) is not made: the answer then says why, for the status bar. The view's image is
-// brought up to date first, which is no change of the user's; then the pattern's stroke is
-// opened, if it is not, to take the cells painted. Whoever paints closes it.
-std::string PaintPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell, uint8_t index);
-// Makes the cells a press on the pixel reaches undefined, with their copies, as Set
-// Undefined makes a cell (the machine table's state for colour 0, machine colour 0): what
-// Delete does where no state shows the undefined colour and a paint of it would be refused.
-void UndefinePixel(OPattern& pattern, const OPicture& picture, TView view, TCell cell);
-// Paints each of `pixels` as PaintPixel does, as one step of the history named `label`.
-// Answers the first refusal's text (and its pixel in `refused`), empty when none.
-std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,
-                        uint8_t index, const std::string& label, TCell* refused = nullptr);
-// The palette index the view shows at a picture pixel: the view's colour of the first
-// region's cell there; none where no region places a cell of the pattern.
-std::optional<uint8_t> PickPixel(OPattern& pattern, OPicture& picture, TView view, TCell cell);
-
 // The view's tools as the window offers them: its key, its button's text, the hint of its
 // button and what the status bar says when it is chosen.
-enum class TDrawTool : uint8_t { Zoom, Pencil, Line, Rectangle, Fill, Picker, Selection };
 struct TDrawToolInfo {
   TDrawTool Tool;
   char Key;
