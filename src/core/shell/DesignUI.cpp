@@ -137,7 +137,7 @@ bool ODesignUI::SaveAs() {
 void ODesignUI::CloseEditor() {
   // Forgotten before it goes, so whatever its closing calls back finds no window here.
   if (TEditorWindow window = std::move(Window)) {
-    Tree.Tabs.RemoveTab(*window);
+    Tree.Tabs.RemoveTab(*this);
     Tree.Tabs.SelectTree();
   }
 }
@@ -155,7 +155,7 @@ bool ODesignUI::CloseEditorAsked() {
 void ODesignUI::OpenEditor(TEditorKind kind) {
   if (!Window)
     Window = Tree.View.CreateEditor(*this, kind);
-  Tree.Tabs.ShowTab(Name(), *Window, this);
+  Tree.Tabs.ShowTab(*this);
 }
 
 OWindowUI* ODesignUI::ShowViewWindow() {
