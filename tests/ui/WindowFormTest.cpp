@@ -277,26 +277,18 @@ private slots:
     TOpened o(Ini(), TwoParts());
     OWindowUI* node = FindNode<OWindowUI>(o.Program.Main.Tree().Patterns());
     QPointer<QMdiSubWindow> frame = o.Window->SubWindow();
-    QPointer<TfmWindow> form = o.Window;
-    for (int round = 0; round < 2; ++round) {
-      frame->close(); // the close box
-      QVERIFY(!node->Editor());
-      QCOMPARE(o.Program.Main.tcMain->count(), 1);
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-      QVERIFY(!frame && !form);
-      QCOMPARE(o.Program.Main.MdiArea->subWindowList().size(), qsizetype(1)); // the tree's
-      // The pattern changes after the window went: its cells, its pixels, everything.
-      OPicture& picture = *o.Pattern->Pictures->Get(0);
-      picture.BringUpToDate(TView::Machine);
-      picture.PaintMachinePixel(round, 0, 1);
-      o.Pattern->Changed();
-      QApplication::processEvents();
-      node->Open();
-      form = dynamic_cast<TfmWindow*>(node->Editor());
-      QVERIFY(form);
-      frame = form->SubWindow();
-      QCOMPARE(o.Program.Main.tcMain->count(), 2);
-    }
+    frame->close(); // the close box
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!frame && !node->Editor());
+    QCOMPARE(o.Program.Main.MdiArea->subWindowList().size(), qsizetype(1)); // the tree's
+    // Its pattern changes after it went (under valgrind: no freed memory is touched).
+    OPicture& picture = *o.Pattern->Pictures->Get(0);
+    picture.BringUpToDate(TView::Machine);
+    picture.PaintMachinePixel(0, 0, 1);
+    o.Pattern->Changed();
+    node->Open();
+    QVERIFY(node->Editor());
+    QCOMPARE(o.Program.Main.tcMain->count(), 2);
   }
 };
 
