@@ -252,6 +252,11 @@ TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirName
   auto saved = [&p] { return RecordBytes(p); };
   shell.Run("Sections", &OPatternTree::RunNew);
   EXPECT_EQ(p.History.UndoLabel(), "New " + N("Section", n, 2));
+  // One node: the tree placed it, and the pattern's notice of the new section adds none.
+  EXPECT_EQ(
+      std::ranges::count_if(
+          shell.Order, [&](const ODesignUI* node) { return node->Name() == N("Section", n, 2); }),
+      1);
   const TBytes start = saved();
   const std::string startOutline = shell.Outline();
   const OSection* section = p.Sections->Get(0);
