@@ -177,7 +177,7 @@ TfmMain::TfmMain()
   // Tab runs along the toolbar, then to the tabs and into the windows.
   setTabOrder(ToolBar1->findChild<QToolButton*>(QStringLiteral("buFolder")), tcMain);
   TreeForm = new TfmTree(*this);
-  Tabs.AddTab("Tree", *TreeForm);
+  Tabs.AddTree(*TreeForm);
   UpdateCommands();
 }
 
@@ -197,8 +197,10 @@ TfmMain::~TfmMain() {
 }
 
 QMdiSubWindow* TfmMain::AddForm(TfmDesignForm& form) {
+  // Not deleted on close, as the area would have it: the form's controller frees the window
+  // (Destroy), its one owner.
   QMdiSubWindow* window = MdiArea->addSubWindow(&form);
-  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->setAttribute(Qt::WA_DeleteOnClose, false);
   // Ctrl+W is the File menu's Close Window, which leaves the tree open; the window's own
   // Close would make the key ambiguous, and neither would run.
   if (QMenu* menu = window->systemMenu())

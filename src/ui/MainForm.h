@@ -38,7 +38,7 @@ public:
   QMdiArea* MdiArea;
 
   TfmTree& Tree() { return *TreeForm; }
-  // Shows the form in its own MDI window, freed when the window closes.
+  // Shows the form in its own MDI window, which the form's Destroy frees.
   QMdiSubWindow* AddForm(TfmDesignForm& form);
 
   void ShowStatus(const QString& text);

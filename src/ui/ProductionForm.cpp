@@ -33,7 +33,7 @@
 
 namespace quillane {
 
-TNeedleChart::TNeedleChart(QWidget* parent) : QWidget(parent) {
+TNeedleChart::TNeedleChart(TfmProduction& form, QWidget* parent) : QWidget(parent), Form(form) {
   setObjectName(QStringLiteral("pbNeedles"));
   setAccessibleName(QStringLiteral("Yarn per needle"));
   setMinimumHeight(120);
@@ -63,8 +63,8 @@ void TNeedleChart::paintEvent(QPaintEvent*) {
 
 void TNeedleChart::mousePressEvent(QMouseEvent* event) {
   const int control = ControlAt(event->position().x(), width(), Lengths.size());
-  if (control > 0 && OnControlClicked)
-    OnControlClicked(control);
+  if (control > 0)
+    Form.ShowControl(control);
 }
 
 namespace {
@@ -83,7 +83,7 @@ TfmProduction::TfmProduction(ODesignUI& controller)
     : TfmEditorForm(controller), laTotals(new QLabel(Panel1)), laFirstEmpty(new QLabel(Panel1)),
       tbYarnTypes(new QTableWidget(Panel1)), laCreel(new QLabel(Panel1)),
       tbCreel(new QTableWidget(Panel1)), laBalance(new QLabel(Panel1)),
-      pbNeedles(new TNeedleChart(Panel1)), buApply(AddButton("buApply", " &Apply ")),
+      pbNeedles(new TNeedleChart(*this, Panel1)), buApply(AddButton("buApply", " &Apply ")),
       buSaveSheet(AddButton("buSaveSheet", " Save Sheet as P&DF... ")),
       buSaveCsv(AddButton("buSaveCsv", " Save Figures as &CSV... ")),
       buPrint(AddButton("buPrint", " P&rint... ")),
@@ -156,7 +156,6 @@ TfmProduction::TfmProduction(ODesignUI& controller)
     if (ChangesFigures(change))
       RefreshGrids();
   });
-  pbNeedles->OnControlClicked = [this](int control) { ShowControl(control); };
   RefreshGrids();
 }
 

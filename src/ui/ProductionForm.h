@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include "data/PatternEvents.h"
@@ -18,21 +17,22 @@ class QTableWidget;
 namespace quillane {
 
 class OPattern;
+class TfmProduction;
 
 // Yarn per needle across the width, one bar a control, so that a needle that takes far
-// more than the rest stands out; a click names the control under it.
+// more than the rest stands out; a click shows the control under it in the view window.
 class TNeedleChart : public QWidget {
   Q_OBJECT
 public:
-  explicit TNeedleChart(QWidget* parent);
+  TNeedleChart(TfmProduction& form, QWidget* parent);
   void SetLengths(std::vector<double> lengths, double longest);
-  std::function<void(int control)> OnControlClicked;
 
 protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 
 private:
+  TfmProduction& Form;
   std::vector<double> Lengths;
   double Longest = 0.0;
 };

@@ -304,7 +304,8 @@ void TfmTree::RunBitmapImport(ORegion& region) {
   // The import paints in the view the designer is looking at, if a window shows the picture.
   std::optional<bool> machine;
   for (const OTabRegistry::TTab& tab : Main.Tabs.Tabs())
-    if (const auto* window = dynamic_cast<const TfmWindow*>(tab.Form);
+    if (const auto* window =
+            dynamic_cast<const TfmWindow*>(tab.Node ? tab.Node->Editor() : nullptr);
         window && &window->Mouse().Picture == region.Picture) {
       machine = window->Mouse().View == TView::Machine;
       break;

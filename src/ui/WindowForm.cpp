@@ -329,12 +329,6 @@ void TfmWindow::ViewChosen() {
   RefreshGrids(); // the view the button shows from here on
 }
 
-void TfmWindow::Refresh() {
-  Palette = Pattern.Palette.get();
-  pbPalette->SetPalette(Palette);
-  RefreshGrids();
-}
-
 void TfmWindow::RefreshGrids() {
   rbDesign->setEnabled(OffersDesignView(Pattern));
   const TView shown = MouseState.ShowView(rbDesign->isChecked() ? TView::Design : TView::Machine);
@@ -436,12 +430,14 @@ void TfmWindow::Changed(const TPatternChange& change) {
     if (!Painting && !redraw.Repaint.Empty())
       PaintBox1->update(rect(redraw.Repaint));
   } else if (redraw.Kind == TRedraw::TKind::Everything) {
+    // The one way the window hears that everything changed: the tree's refresh of the
+    // pattern's editors passes it by.
     MouseState.Selection.KeepToPicture();
     Reduced.Of = nullptr;
     Drawn.Of = nullptr;
-    SyncGeometry();
-    PaintBox1->update();
-    pbPalette->update();
+    Palette = Pattern.Palette.get();
+    pbPalette->SetPalette(Palette);
+    RefreshGrids();
   }
 }
 

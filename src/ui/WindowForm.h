@@ -66,7 +66,6 @@ public:
   const OViewGeometry& Geometry() const { return View; }
   const OViewMouse& Mouse() const { return MouseState; }
 
-  void Refresh() override;
   void RefreshGrids() override;
   // The grid lays itself out by hand, so the window says how large it likes to open (and
   // to be cascaded).

@@ -49,7 +49,7 @@ struct TShell : OTreeView, OTabBar {
   OScriptedPlatform UI;
   OPlatformScope Scope{UI};
 
-  TShell() { Tabs.AddTab("Tree", TreeForm); }
+  TShell() { Tabs.AddTree(TreeForm); }
   void AddNode(ODesignUI& node, ODesignUI* parent) override { InsertNode(node, parent, -1); }
   void InsertNode(ODesignUI& node, ODesignUI* parent, int index) override {
     auto at = Order.end();
@@ -252,6 +252,11 @@ TEST(PatternTree, UndoingDeletionsBringsTheSameElementsBackInPlaceUnderTheirName
   auto saved = [&p] { return RecordBytes(p); };
   shell.Run("Sections", &OPatternTree::RunNew);
   EXPECT_EQ(p.History.UndoLabel(), "New " + N("Section", n, 2));
+  // One node: the tree placed it, and the pattern's notice of the new section adds none.
+  EXPECT_EQ(
+      std::ranges::count_if(
+          shell.Order, [&](const ODesignUI* node) { return node->Name() == N("Section", n, 2); }),
+      1);
   const TBytes start = saved();
   const std::string startOutline = shell.Outline();
   const OSection* section = p.Sections->Get(0);
@@ -507,28 +512,30 @@ TEST(PatternTree, FileCommandsAreEnabledExactlyWhereTheyAct) {
   }
 }
 
-TEST(TabRegistry, TabsFollowTheirWindowsNotTheirCaptions) {
+TEST(TabRegistry, TabsFollowTheirControllersAndForgetAClosedWindow) {
   TShell shell;
   OPattern& p = shell.AddNew();
   OPattern& other = shell.AddNew();
-  const ODesignUI* node = shell.Tree.PatternNode(p);
-  TEditor a{&shell.Log, node}, b{&shell.Log, node};
-  TEditor c{&shell.Log, shell.Tree.PatternNode(other)};
-  shell.Tabs.ShowTab("Same", a, a.Node);
-  shell.Tabs.ShowTab("Same", b, b.Node);
-  shell.Tabs.ShowTab("Same", a); // selects, adds nothing
-  shell.Tabs.ShowTab("Other", c, c.Node);
+  OEditorNodeUI a(shell.Tree, "Same", p, TEditorKind::Section);
+  OEditorNodeUI b(shell.Tree, "Same", p, TEditorKind::Section);
+  OEditorNodeUI c(shell.Tree, "Other", other, TEditorKind::Section);
+  a.Open();
+  b.Open();
+  a.Open(); // selects, adds nothing
+  c.Open();
   EXPECT_EQ(shell.TabCaptions, (std::vector<std::string>{"Tree", "Same", "Same", "Other"}));
   EXPECT_EQ(shell.Tabs.Selected(), 3u);
-  shell.Tabs.RemoveTab(b);
-  EXPECT_EQ(shell.Tabs.Tabs()[1].Form, &a);
+  // The window goes with its tab, and nothing keeps it: a change of its pattern reaches
+  // only the window still open (a freed one would be called here).
+  b.CloseEditor();
+  EXPECT_EQ(shell.Tabs.Window(1), a.Editor());
+  EXPECT_EQ(shell.Tabs.Window(0), &shell.TreeForm);
   shell.Log.clear();
   p.Changed();
-  EXPECT_EQ(shell.Log, std::vector<std::string>{"refresh " + node->Name()});
-  shell.Tabs.RemoveTab("Same");
-  shell.Tabs.RemoveTab("Same");
+  EXPECT_EQ(shell.Log, std::vector<std::string>{"refresh Same"});
+  a.CloseEditor();
   EXPECT_EQ(shell.TabCaptions, (std::vector<std::string>{"Tree", "Other"}));
-  EXPECT_EQ(shell.Tabs.Selected(), 1u);
+  EXPECT_EQ(shell.Tabs.Selected(), 0u);
 }
 
 TEST(MainCommands, HelpFolderAndClosingTheMainWindow) {

@@ -217,7 +217,7 @@ bool SaveDrawingTools(TfmWindow& window, const QString& path) {
 bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
   auto shoot = [&](OPattern& pattern, double widthMetres, const char* file) {
     FindNode<OPictureUI>(tree, &pattern)->Preview();
-    auto* form = dynamic_cast<TfmPreview*>(tree.Tabs.Tabs().back().Form);
+    auto* form = dynamic_cast<TfmPreview*>(tree.Tabs.Tabs().back().Node->Editor());
     if (!form)
       return false;
     form->SubWindow()->setGeometry(30, 30, 960, 540);
@@ -437,7 +437,7 @@ int main(int argc, char* argv[]) {
 
   // The settings of the same rug pattern.
   tree.Activate(*FindNode<OControlSetupUI>(tree, &rugPattern));
-  auto* settings = dynamic_cast<TfmControlSetup*>(main.Tabs.Tabs().back().Form);
+  auto* settings = dynamic_cast<TfmControlSetup*>(main.Tabs.Tabs().back().Node->Editor());
   if (!settings)
     return 1;
   settings->SubWindow()->adjustSize();
@@ -461,7 +461,7 @@ int main(int argc, char* argv[]) {
   auto shoot = [&](auto* kind, const std::string& name, const char* file) {
     if (auto* node = FindNode<std::remove_pointer_t<decltype(kind)>>(tree, nullptr, name))
       node->Open();
-    auto* form = dynamic_cast<TfmDesignForm*>(main.Tabs.Tabs().back().Form);
+    auto* form = dynamic_cast<TfmDesignForm*>(main.Tabs.Tabs().back().Node->Editor());
     if (!form || !form->SubWindow())
       return false;
     form->SubWindow()->adjustSize();

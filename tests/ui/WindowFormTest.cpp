@@ -3,9 +3,12 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -268,6 +271,24 @@ private slots:
     w.SubWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(o.Status(), QString());
+  }
+
+  void aClosedWindowIsFreedByItsNodeAndLaterChangesPassItBy() {
+    TOpened o(Ini(), TwoParts());
+    OWindowUI* node = FindNode<OWindowUI>(o.Program.Main.Tree().Patterns());
+    QPointer<QMdiSubWindow> frame = o.Window->SubWindow();
+    frame->close(); // the close box
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!frame && !node->Editor());
+    QCOMPARE(o.Program.Main.MdiArea->subWindowList().size(), qsizetype(1)); // the tree's
+    // Its pattern changes after it went (under valgrind: no freed memory is touched).
+    OPicture& picture = *o.Pattern->Pictures->Get(0);
+    picture.BringUpToDate(TView::Machine);
+    picture.PaintMachinePixel(0, 0, 1);
+    o.Pattern->Changed();
+    node->Open();
+    QVERIFY(node->Editor());
+    QCOMPARE(o.Program.Main.tcMain->count(), 2);
   }
 };
 

@@ -116,9 +116,6 @@ public:
   // fits is cut to the pattern, or taken out when nothing of it is left. Sections lie
   // inside the pattern afterwards. Called before Changed.
   TResizeReport FollowResize(int oldControls, int oldPLines);
-  // The pattern took elements out itself (a resize did) since the tree last looked: the
-  // tree brings its nodes in line at the next change notification, as after an undo.
-  bool ElementsTakenOut = false;
 
   // Re-synchronisation after a setup object was replaced or edited; each is reported.
   void ApplySettings() override;

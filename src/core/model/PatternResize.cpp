@@ -176,8 +176,6 @@ TResizeReport OPattern::FollowResize(int oldControls, int oldPLines) {
     for (int c = oldControls + 1; c <= NoControls; ++c)
       Creel->SetYarnType(c, Creel->YarnTypeEntry((c - 1) % repeat + 1));
 
-  if (!report.Removed.empty())
-    ElementsTakenOut = true;
   return report;
 }
 

@@ -137,7 +137,7 @@ bool ODesignUI::SaveAs() {
 void ODesignUI::CloseEditor() {
   // Forgotten before it goes, so whatever its closing calls back finds no window here.
   if (TEditorWindow window = std::move(Window)) {
-    Tree.Tabs.RemoveTab(*window);
+    Tree.Tabs.RemoveTab(*this);
     Tree.Tabs.SelectTree();
   }
 }
@@ -155,7 +155,7 @@ bool ODesignUI::CloseEditorAsked() {
 void ODesignUI::OpenEditor(TEditorKind kind) {
   if (!Window)
     Window = Tree.View.CreateEditor(*this, kind);
-  Tree.Tabs.ShowTab(Name(), *Window, this);
+  Tree.Tabs.ShowTab(*this);
 }
 
 OWindowUI* ODesignUI::ShowViewWindow() {
@@ -186,9 +186,10 @@ void OPatternsUI::Open() {
 OPatternUI::OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern)
     : ODesignUI(tree, StripExtension(pattern->FileName), pattern.get()), Owned(std::move(pattern)) {
   Subscription = Owned->Events.Subscribe([this](const TPatternChange& change) {
+    // An undo, a redo or a resize may have taken elements out or put them back.
+    if (change.Kind == TPatternChange::TKind::All || change.Kind == TPatternChange::TKind::Elements)
+      Tree.ElementsMayHaveChanged(*Pattern);
     if (change.Kind == TPatternChange::TKind::All) {
-      if (Pattern->History.Restoring() || std::exchange(Pattern->ElementsTakenOut, false))
-        Tree.SyncElements(*Pattern);
       Tree.Tabs.RefreshEditors(*Pattern);
     } else if (change.Kind == TPatternChange::TKind::Modified) {
       Tree.View.UpdateButtons();
@@ -226,6 +227,7 @@ void OPicturesUI::New() {
   if (RefuseBeyond(Pattern->Pictures->Count(), OPattern::MaxPictures,
                    "A pattern can hold at most 255 pictures."))
     return;
+  OPatternTree::TOwnEdit own(Tree);
   auto added = std::make_unique<OPicture>(Pattern);
   added->SetDefaults();
   added->NodeName = Pattern->NewPictureName();
@@ -248,6 +250,7 @@ void OPictureUI::Preview() {
 }
 
 void OPictureUI::Delete() {
+  OPatternTree::TOwnEdit own(Tree);
   OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
   Pattern->History.Remove(*Pattern->Pictures, &Picture);
   Pattern->Changed();
@@ -260,6 +263,7 @@ void ORegionsUI::New() {
   if (RefuseBeyond(Picture.Regions.Count(), OPicture::MaxRegions,
                    "A picture can hold at most 255 regions."))
     return;
+  OPatternTree::TOwnEdit own(Tree);
   auto added = std::make_unique<ORegion>(Pattern, &Picture);
   added->SetDefaults();
   added->NodeName = Pattern->NewRegionName();
@@ -279,6 +283,7 @@ bool ORegionUI::StandsOut() const {
 }
 
 void ORegionUI::Delete() {
+  OPatternTree::TOwnEdit own(Tree);
   OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
   Pattern->History.Remove(Picture.Regions, &Region);
   Pattern->Changed();
@@ -350,6 +355,7 @@ void OSectionsUI::New() {
   if (RefuseBeyond(Pattern->Sections->Count(), OPattern::MaxSections,
                    "A pattern can hold at most 65535 sections."))
     return;
+  OPatternTree::TOwnEdit own(Tree);
   auto added = std::make_unique<OSection>(Pattern);
   added->SetDefaults();
   added->NodeName = Pattern->NewSectionName();
@@ -365,6 +371,7 @@ OSectionUI::OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section)
       Section(section) {}
 
 void OSectionUI::Delete() {
+  OPatternTree::TOwnEdit own(Tree);
   OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
   Pattern->History.Remove(*Pattern->Sections, &Section);
   Pattern->Changed();

@@ -596,7 +596,7 @@ void OPatternTree::OpenPatternPaths(const std::vector<std::string>& paths) {
 OEditor* OPatternTree::ActiveEditor() const {
   const auto& tabs = Tabs.Tabs();
   const size_t index = Tabs.Selected();
-  return index < tabs.size() && tabs[index].Node ? tabs[index].Form : nullptr;
+  return index < tabs.size() && tabs[index].Node ? tabs[index].Node->Editor() : nullptr;
 }
 
 OPatternUI* OPatternTree::ActivePatternNode() const {

@@ -135,10 +135,29 @@ public:
   void RecoveryFollows();
   // Saves every pattern in the order they were opened.
   void SaveAll();
-  // After an undo or redo: nodes whose element left the pattern go (their editors with
-  // them), and elements without a node get one at their index, under the name they had and
-  // with the editor they had open when they left.
+  // After an undo, a redo or a resize: nodes whose element left the pattern go (their
+  // editors with them), and elements without a node get one at their index, under the name
+  // they had and with the editor they had open when they left.
   void SyncElements(OPattern& pattern);
+  // While one lives, the tree is adding or removing an element itself and places its nodes
+  // itself: the pattern's notices of it leave the nodes alone (a node deleting its own
+  // element must not be freed under its feet).
+  class TOwnEdit {
+  public:
+    explicit TOwnEdit(OPatternTree& tree) : Tree(tree) { ++Tree.OwnEdits; }
+    ~TOwnEdit() { --Tree.OwnEdits; }
+    TOwnEdit(const TOwnEdit&) = delete;
+    TOwnEdit& operator=(const TOwnEdit&) = delete;
+
+  private:
+    OPatternTree& Tree;
+  };
+  // The pattern announced a change of its elements, or of everything: the nodes follow,
+  // unless the tree made the change itself.
+  void ElementsMayHaveChanged(OPattern& pattern) {
+    if (OwnEdits == 0)
+      SyncElements(pattern);
+  }
   // Removes the node with every node below it, their editors closed first.
   void DeleteNode(ODesignUI& node);
 
@@ -195,6 +214,7 @@ private:
                   const std::function<void(ODesignUI&)>& run);
   void RunOnSelected(bool TTreeButtons::*enabled, const std::function<void(ODesignUI&)>& run);
   bool Asking = false; // a question about a changed file is open
+  int OwnEdits = 0;
   // Nodes of elements that left the pattern with their editor open; their names are never
   // given twice.
   std::vector<std::string> LeftOpen;

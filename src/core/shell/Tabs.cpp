@@ -11,12 +11,23 @@ void OEditor::SetModified(uint8_t modified) {
   UpdateButtons();
 }
 
-size_t OTabRegistry::AddTab(const std::string& caption, OEditor& form, const ODesignUI* node) {
-  Entries.push_back({caption, &form, node});
+OEditor* OTabRegistry::Window(size_t index) const {
+  if (index >= Entries.size())
+    return nullptr;
+  return Entries[index].Node ? Entries[index].Node->Editor() : TreeWindow;
+}
+
+size_t OTabRegistry::Add(const std::string& caption, const ODesignUI* node) {
+  Entries.push_back({caption, node});
   size_t index = Entries.size() - 1;
   if (View)
     View->InsertTab(index, caption);
   return index;
+}
+
+void OTabRegistry::AddTree(OEditor& tree) {
+  TreeWindow = &tree;
+  Add("Tree", nullptr);
 }
 
 void OTabRegistry::Remove(size_t index) {
@@ -27,51 +38,46 @@ void OTabRegistry::Remove(size_t index) {
     View->RemoveTab(index);
 }
 
-void OTabRegistry::RemoveTab(const std::string& caption) {
+void OTabRegistry::RemoveTab(const ODesignUI& node) {
   for (size_t i = 0; i < Entries.size(); ++i)
-    if (Entries[i].Caption == caption)
+    if (Entries[i].Node == &node)
       return Remove(i);
 }
 
-void OTabRegistry::RemoveTab(const OEditor& form) {
+void OTabRegistry::ShowTab(const ODesignUI& node) {
   for (size_t i = 0; i < Entries.size(); ++i)
-    if (Entries[i].Form == &form)
-      return Remove(i);
-}
-
-void OTabRegistry::ShowTab(const std::string& caption, OEditor& form, const ODesignUI* node) {
-  for (size_t i = 0; i < Entries.size(); ++i)
-    if (Entries[i].Form == &form)
+    if (Entries[i].Node == &node)
       return SelectTab(i);
-  SelectTab(AddTab(caption, form, node));
+  SelectTab(Add(node.Name(), &node));
 }
 
 void OTabRegistry::SelectTab(size_t index) {
-  if (index >= Entries.size())
+  OEditor* form = Window(index);
+  if (!form)
     return;
   SelectedIndex = index;
   if (View)
     View->SelectTab(index);
-  Entries[index].Form->BringToFront();
-  Entries[index].Form->UpdateButtons();
+  form->BringToFront();
+  form->UpdateButtons();
 }
 
 void OTabRegistry::FormActivated(const OEditor& form) {
   for (size_t i = 0; i < Entries.size(); ++i)
-    if (Entries[i].Form == &form && i != SelectedIndex) {
+    if (Window(i) == &form && i != SelectedIndex) {
       SelectedIndex = i;
       if (View)
         View->SelectTab(i);
-      Entries[i].Form->UpdateButtons();
+      Window(i)->UpdateButtons();
     }
 }
 
 void OTabRegistry::RefreshEditors(const OPattern& pattern) {
   // By index: an editor's Refresh may open or close others.
-  for (size_t i = 0; i < Entries.size(); ++i) {
+  for (size_t i = 0; i < Entries.size(); ++i)
     if (Entries[i].Node && Entries[i].Node->Pattern == &pattern)
-      Entries[i].Form->Refresh();
-  }
+      if (OEditor* form = Window(i))
+        form->Refresh();
 }
 
 } // namespace quillane

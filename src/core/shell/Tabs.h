@@ -57,13 +57,14 @@ public:
 };
 
 // The main window's tabs: one per editor window, in the order they were added. The first
-// is the tree window's "Tree", which is never removed.
+// is the tree window's "Tree", which is never removed. A tab names the controller whose
+// window it shows, never the window itself: the controller owns its window, and the tab
+// goes before the controller lets go of it.
 class OTabRegistry {
 public:
   struct TTab {
     std::string Caption;
-    OEditor* Form = nullptr;
-    // The controller that owns the window; none for the tree window.
+    // The controller whose window the tab shows; none for the tree window.
     const ODesignUI* Node = nullptr;
   };
 
@@ -73,15 +74,17 @@ public:
   const std::vector<TTab>& Tabs() const { return Entries; }
   // The selected tab's index; meaningless while there are no tabs.
   size_t Selected() const { return SelectedIndex; }
+  // The window the tab shows: the tree window for the first, else its controller's
+  // window; none for an index past the tabs.
+  OEditor* Window(size_t index) const;
 
-  size_t AddTab(const std::string& caption, OEditor& form, const ODesignUI* node = nullptr);
-  // The first tab whose caption is `caption`, exactly.
-  void RemoveTab(const std::string& caption);
-  // The tab of this window, whatever its caption: closing one editor never takes another
-  // editor's tab of the same name.
-  void RemoveTab(const OEditor& form);
-  // Selects the form's tab, adding one with `caption` when it has none.
-  void ShowTab(const std::string& caption, OEditor& form, const ODesignUI* node = nullptr);
+  // The first tab, "Tree": the tree window, which lives as long as the main window.
+  void AddTree(OEditor& tree);
+  // Selects the node's tab, adding one captioned with the node's name when it has none.
+  void ShowTab(const ODesignUI& node);
+  // The node's tab, if it has one: closing one editor never takes another editor's tab of
+  // the same name.
+  void RemoveTab(const ODesignUI& node);
   // Selects a tab as a click on it does: its window comes to the front and updates its
   // buttons.
   void SelectTab(size_t index);
@@ -96,6 +99,8 @@ private:
   std::vector<TTab> Entries;
   size_t SelectedIndex = 0;
   OTabBar* View;
+  OEditor* TreeWindow = nullptr;
+  size_t Add(const std::string& caption, const ODesignUI* node);
   void Remove(size_t index);
 };
 
