@@ -7,12 +7,12 @@
 #include <utility>
 
 #include "data/Mapping.h"
-#include "editors/DrawTools.h"
 #include "editors/ViewStates.h"
 #include "elements/BitmapMapping.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/BitmapStates.h"
+#include "model/PaintRules.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "setup/MachineTable.h"
