@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <malloc.h>
 #endif
 
+#include "app/ByteRows.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "app/LargeBuffer.h"
@@ -53,6 +55,34 @@ TEST_F(StartUp, FolderFromTheLastRunUnlessTheCommandLineGivesOne) {
   g.Start({"/x=/nowhere", "/d"}, Ini());
   EXPECT_EQ(g.CurrentDir, Start.Path);
   EXPECT_EQ(UI.Caption, "Quillane - V3.31 - 3.31");
+}
+
+// The fill's sixteen-at-a-time writes against the rule they follow, byte by byte, at every
+// length and misalignment round a block of sixteen.
+TEST(SharedRoutines, TakenWritesFollowEachByteOfTheirTake) {
+  std::mt19937 rng(7);
+  auto bytes = [&](size_t n, int hi) {
+    std::vector<uint8_t> b(n);
+    for (uint8_t& x : b)
+      x = static_cast<uint8_t>(std::uniform_int_distribution<int>(0, hi)(rng));
+    return b;
+  };
+  for (size_t n = 0; n <= 50; ++n)
+    for (int round = 0; round < 20; ++round) {
+      const auto take = bytes(n + 3, round % 4 == 0 ? 0 : 3), want = bytes(n + 3, 2);
+      auto states = bytes(n + 3, 2), colours = bytes(n + 3, 2);
+      const uint8_t v = static_cast<uint8_t>(round % 3), at = static_cast<uint8_t>(round % 4);
+      auto wantStates = states, wantColours = colours;
+      for (size_t k = at; k < at + n; ++k) {
+        wantStates[k] = take[k] & 2 ? want[k] : states[k];
+        wantColours[k] = take[k] & 1 ? v : colours[k];
+      }
+      const bool differs = wantStates != states || wantColours != colours;
+      EXPECT_EQ(TakenDiffers(&take[at], &want[at], &states[at], &colours[at], n, v), differs) << n;
+      WriteTaken(&take[at], &want[at], &states[at], &colours[at], n, v);
+      ASSERT_EQ(states, wantStates) << n;
+      ASSERT_EQ(colours, wantColours) << n;
+    }
 }
 
 TEST(SharedRoutines, StripExtension) {

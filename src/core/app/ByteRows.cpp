@@ -28,37 +28,62 @@ void TakeByBit(const uint8_t* __restrict bit, uint8_t* __restrict to, size_t n, 
   }
 }
 
+#if defined(QUILLANE_SSE2)
+namespace {
+// The masks of take's bit 1 (colour) and bit 2 (state) for sixteen bytes.
+struct TTakeMasks {
+  __m128i Colour, State;
+};
+TTakeMasks MasksOf(const uint8_t* take) {
+  const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(take));
+  const __m128i one = _mm_set1_epi8(1), two = _mm_set1_epi8(2);
+  return {_mm_cmpeq_epi8(_mm_and_si128(t, one), one), _mm_cmpeq_epi8(_mm_and_si128(t, two), two)};
+}
+__m128i Load(const uint8_t* from) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+}
+__m128i Blend(__m128i mask, __m128i taken, __m128i kept) {
+  return _mm_or_si128(_mm_and_si128(mask, taken), _mm_andnot_si128(mask, kept));
+}
+} // namespace
+#endif
+
 void WriteTaken(const uint8_t* __restrict take, const uint8_t* __restrict want,
                 uint8_t* __restrict states, uint8_t* __restrict colours, size_t n, uint8_t v) {
-  auto one = [&](size_t k) {
-    states[k] = (take[k] & 2) != 0 ? want[k] : states[k];
-    colours[k] = (take[k] & 1) != 0 ? v : colours[k];
-  };
   size_t i = 0;
-  for (; i + 16 <= n; i += 16)
-    for (size_t k = i; k < i + 16; ++k)
-      one(k);
-  for (; i < n; ++i)
-    one(i);
+#if defined(QUILLANE_SSE2)
+  const __m128i each = _mm_set1_epi8(static_cast<char>(v));
+  for (; i + 16 <= n; i += 16) {
+    const TTakeMasks m = MasksOf(take + i);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(states + i),
+                     Blend(m.State, Load(want + i), Load(states + i)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours + i),
+                     Blend(m.Colour, each, Load(colours + i)));
+  }
+#endif
+  for (; i < n; ++i) {
+    states[i] = (take[i] & 2) != 0 ? want[i] : states[i];
+    colours[i] = (take[i] & 1) != 0 ? v : colours[i];
+  }
 }
 
 bool TakenDiffers(const uint8_t* __restrict take, const uint8_t* __restrict want,
                   const uint8_t* __restrict states, const uint8_t* __restrict colours, size_t n,
                   uint8_t v) {
-  auto differs = [&](size_t k) {
-    return static_cast<uint8_t>(((take[k] >> 1) & (states[k] != want[k])) |
-                                (take[k] & (colours[k] != v) & 1));
-  };
   size_t i = 0;
+#if defined(QUILLANE_SSE2)
+  const __m128i each = _mm_set1_epi8(static_cast<char>(v));
   for (; i + 16 <= n; i += 16) {
-    uint8_t any = 0;
-    for (size_t k = i; k < i + 16; ++k)
-      any |= differs(k);
-    if (any != 0)
+    const TTakeMasks m = MasksOf(take + i);
+    const __m128i sameState = _mm_cmpeq_epi8(Load(states + i), Load(want + i));
+    const __m128i sameColour = _mm_cmpeq_epi8(Load(colours + i), each);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_andnot_si128(sameState, m.State),
+                                       _mm_andnot_si128(sameColour, m.Colour))) != 0)
       return true;
   }
+#endif
   for (; i < n; ++i)
-    if (differs(i) != 0)
+    if (((take[i] & 2) != 0 && states[i] != want[i]) || ((take[i] & 1) != 0 && colours[i] != v))
       return true;
   return false;
 }
