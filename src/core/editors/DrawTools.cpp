@@ -19,20 +19,21 @@ void AddClipped(TPixelRuns& runs, int64_t r, int64_t c0, int64_t c1, int width, 
     runs.push_back({static_cast<int>(r), static_cast<int>(c0), static_cast<int>(c1)});
 }
 
-// The first of row[from, to) that is not `colour`, else `to`. A fill of a large plain area
-// reads every pixel of it through here, so four at a time where the build can.
-int SameUntil(const uint32_t* row, int from, int to, uint32_t colour) {
+// The first of row[from, to) that is `colour` (`is`) or is not (`!is`), else `to`. A fill of a
+// large plain area reads every pixel of it and the rows beside its runs through here, so four
+// at a time where the build can.
+int FirstWhere(const uint32_t* row, int from, int to, uint32_t colour, bool is) {
   int c = from;
 #if defined(QUILLANE_SSE2)
   const __m128i each = _mm_set1_epi32(static_cast<int>(colour));
   for (; c + 4 <= to; c += 4) {
     const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + c));
     const int same = _mm_movemask_epi8(_mm_cmpeq_epi32(four, each));
-    if (same != 0xFFFF)
-      return c + std::countr_one(static_cast<unsigned>(same)) / 4;
+    if (const int hits = is ? same : ~same & 0xFFFF; hits != 0)
+      return c + std::countr_zero(static_cast<unsigned>(hits)) / 4;
   }
 #endif
-  while (c < to && row[c] == colour)
+  while (c < to && (row[c] == colour) != is)
     ++c;
   return c;
 }
@@ -115,10 +116,10 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
         return {};
       const uint32_t* row = image.Row(r);
       for (int c = 0; c < w; ++c) {
-        if (row[c] != colour)
-          continue;
+        if ((c = FirstWhere(row, c, w, colour, true)) == w)
+          break;
         const int c0 = c;
-        c = SameUntil(row, c + 1, w, colour) - 1;
+        c = FirstWhere(row, c + 1, w, colour, false) - 1;
         runs.push_back({r, c0, c});
       }
     }
@@ -156,7 +157,7 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
     int c0 = seed.C, c1 = seed.End;
     while (c0 > 0 && row[c0 - 1] == colour)
       --c0;
-    c1 = SameUntil(row, c1 + 1, w, colour) - 1;
+    c1 = FirstWhere(row, c1 + 1, w, colour, false) - 1;
     take(index(seed.R, c0), static_cast<size_t>(c1 - c0 + 1));
     top = std::min(top, seed.R), bottom = std::max(bottom, seed.R);
     for (const int r : {seed.R - 1, seed.R + 1}) {
@@ -164,11 +165,11 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
         continue;
       const uint32_t* next = image.Row(r);
       for (int c = c0; c <= c1; ++c) {
-        if (next[c] != colour)
-          continue;
+        if ((c = FirstWhere(next, c, c1 + 1, colour, true)) > c1)
+          break;
         if (!isTaken(index(r, c))) {
           const int start = c;
-          c = SameUntil(next, c + 1, c1 + 1, colour) - 1;
+          c = FirstWhere(next, c + 1, c1 + 1, colour, false) - 1;
           seeds.push_back({start, r, c});
           continue;
         }
