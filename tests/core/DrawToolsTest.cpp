@@ -248,8 +248,8 @@ TEST_F(DrawTools, AFillOfManyCellsEqualsPaintingThemOneByOne) {
       }
       pixels = Merged(pixels);
       const uint8_t v = static_cast<uint8_t>(pick(1, 4));
-      const TZeroedBytes cells = ShownCells(*p, *p->Pictures->Get(0), pixels);
-      ASSERT_EQ(p->PaintMachineCells({cells.data(), cells.size()}, v, "Fill"), TCellPaint::Done);
+      const TCellBits cells = ShownCells(*p, *p->Pictures->Get(0), pixels);
+      ASSERT_EQ(p->PaintMachineCells(cells, v, "Fill"), TCellPaint::Done);
       OPicture& reference = *expected->Pictures->Get(0);
       for (const TPixelRun& run : pixels)
         for (int x = run.C0; x <= run.C1; ++x)
@@ -267,7 +267,7 @@ TEST_F(DrawTools, AFillOfManyCellsEqualsPaintingThemOneByOne) {
       ASSERT_EQ(p->History.UndoCount(), changed ? 1 : 0) << where;
       // Made undefined (Delete, Cut) all at once as one by one, within the caller's step.
       auto bulk = RandomLayout(seed, type), single = RandomLayout(seed, type);
-      ASSERT_TRUE(bulk->UndefineMachineCells({cells.data(), cells.size()})) << where;
+      ASSERT_TRUE(bulk->UndefineMachineCells(cells)) << where;
       for (const TPixelRun& run : pixels)
         for (int x = run.C0; x <= run.C1; ++x)
           UndefinePixel(*single, *single->Pictures->Get(0), TView::Machine, {x, run.R});

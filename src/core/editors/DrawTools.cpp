@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdlib>
 
+#include "app/CellBits.h"
 #include "app/Simd.h"
 #include "elements/Bitmap.h"
 
@@ -127,18 +128,9 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
   }
   // A row's run of the colour is taken whole, so one pixel tells whether a run is taken;
   // each run taken seeds the runs it touches above and below.
-  std::vector<uint64_t> taken((static_cast<size_t>(w) * static_cast<size_t>(h) + 63) / 64);
+  TCellBits taken(static_cast<size_t>(w) * static_cast<size_t>(h));
   auto index = [w](int r, int c) {
     return static_cast<size_t>(r) * static_cast<size_t>(w) + static_cast<size_t>(c);
-  };
-  auto isTaken = [&](size_t i) { return (taken[i >> 6] >> (i & 63)) & 1; };
-  auto take = [&](size_t i, size_t n) {
-    for (; n > 0 && (i & 63) != 0; --n, ++i)
-      taken[i >> 6] |= uint64_t{1} << (i & 63);
-    for (; n >= 64; n -= 64, i += 64)
-      taken[i >> 6] = ~uint64_t{0};
-    for (; n > 0; --n, ++i)
-      taken[i >> 6] |= uint64_t{1} << (i & 63);
   };
   // A pixel of a run not taken yet, and the last pixel of the colour seen from it on.
   struct TSeed {
@@ -151,14 +143,14 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
       return {};
     const TSeed seed = seeds.back();
     seeds.pop_back();
-    if (isTaken(index(seed.R, seed.C)))
+    if (taken.Test(index(seed.R, seed.C)))
       continue;
     const uint32_t* row = image.Row(seed.R);
     int c0 = seed.C, c1 = seed.End;
     while (c0 > 0 && row[c0 - 1] == colour)
       --c0;
     c1 = FirstWhere(row, c1 + 1, w, colour, false) - 1;
-    take(index(seed.R, c0), static_cast<size_t>(c1 - c0 + 1));
+    taken.Set(index(seed.R, c0), static_cast<size_t>(c1 - c0 + 1));
     top = std::min(top, seed.R), bottom = std::max(bottom, seed.R);
     for (const int r : {seed.R - 1, seed.R + 1}) {
       if (r < 0 || r >= h)
@@ -167,44 +159,24 @@ TPixelRuns FillPixels(const OBitmap24& image, TCell at, bool everywhere,
       for (int c = c0; c <= c1; ++c) {
         if ((c = FirstWhere(next, c, c1 + 1, colour, true)) > c1)
           break;
-        if (!isTaken(index(r, c))) {
+        if (!taken.Test(index(r, c))) {
           const int start = c;
           c = FirstWhere(next, c + 1, c1 + 1, colour, false) - 1;
           seeds.push_back({start, r, c});
           continue;
         }
-        // A run taken already ends where its marks do: passed a word at a time where it can.
-        size_t i = index(r, c);
-        const size_t last = index(r, c1);
-        while (i < last) {
-          if ((i & 63) == 63 && i + 64 <= last && taken[(i + 1) >> 6] == ~uint64_t{0})
-            i += 64;
-          else if (isTaken(i + 1))
-            ++i;
-          else
-            break;
-        }
-        c += static_cast<int>(i - index(r, c));
+        // A run taken already ends where its marks do, found a word at a time.
+        c = static_cast<int>(taken.Next(index(r, c), index(r, c1) + 1, false) - index(r, 0)) - 1;
       }
     }
   }
   // The marks give the runs in order, joined, without sorting a large fill's million runs.
-  auto next = [&](size_t i, size_t end, bool set) {
-    while (i < end) {
-      const uint64_t word = set ? taken[i >> 6] : ~taken[i >> 6];
-      const uint64_t ahead = word >> (i & 63);
-      if (ahead != 0)
-        return std::min(end, i + static_cast<size_t>(std::countr_zero(ahead)));
-      i = (i | 63) + 1;
-    }
-    return end;
-  };
   for (int r = top; r <= bottom; ++r) {
     const size_t start = index(r, 0), end = start + static_cast<size_t>(w);
-    for (size_t i = next(start, end, true); i < end;) {
-      const size_t stop = next(i, end, false);
+    for (size_t i = taken.Next(start, end, true); i < end;) {
+      const size_t stop = taken.Next(i, end, false);
       runs.push_back({r, static_cast<int>(i - start), static_cast<int>(stop - 1 - start)});
-      i = next(stop, end, true);
+      i = taken.Next(stop, end, true);
     }
   }
   return runs;

@@ -237,8 +237,7 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
       TPixelRuns rows;
       for (int y = part.Top; y <= part.Bottom; ++y)
         rows.push_back({y, part.Left, part.Right});
-      const TZeroedBytes cells = ShownCells(pattern, picture, rows);
-      return pattern.UndefineMachineCells({cells.data(), cells.size()});
+      return pattern.UndefineMachineCells(ShownCells(pattern, picture, rows));
     };
     if (lifted && !undefineAll(*lifted))
       for (int y = lifted->Top; y <= lifted->Bottom; ++y)

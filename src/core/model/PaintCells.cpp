@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/ByteRows.h"
+#include "app/CellBits.h"
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "setup/Creel.h"
@@ -23,48 +24,30 @@ struct TRun {
   int64_t First, Last;
 };
 
-// The runs of non-zero bytes among row[first..last].
-void RunsOf(const uint8_t* row, int64_t first, int64_t last, std::vector<TRun>& runs) {
+// The runs of marked cells among controls first..last of the PLine at `row`.
+void RunsOf(const TCellBits& bits, size_t row, int64_t first, int64_t last,
+            std::vector<TRun>& runs) {
   runs.clear();
-  for (int64_t c = first; c <= last;) {
-    // Most of a large fill's PLines are long runs: zeros and the rest eight at a time.
-    for (; c + 8 <= last + 1; c += 8) {
-      uint64_t eight;
-      std::memcpy(&eight, row + c, 8);
-      if (eight != 0)
-        break;
-    }
-    while (c <= last && row[c] == 0)
-      ++c;
-    if (c > last)
-      break;
-    const int64_t start = c;
-    for (; c + 8 <= last + 1; c += 8) {
-      uint64_t eight;
-      std::memcpy(&eight, row + c, 8);
-      if (NonZeroBytes(eight) != 0x0101010101010101u)
-        break;
-    }
-    while (c <= last && row[c] != 0)
-      ++c;
-    runs.push_back({start, c - 1});
+  const size_t end = row + static_cast<size_t>(last) + 1;
+  for (size_t i = bits.Next(row + static_cast<size_t>(first), end, true); i < end;) {
+    const size_t stop = bits.Next(i, end, false);
+    runs.push_back({static_cast<int64_t>(i - row), static_cast<int64_t>(stop - 1 - row)});
+    i = bits.Next(stop, end, true);
   }
 }
 
 } // namespace
 
-TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v,
-                                       const std::string& label,
+TCellPaint OPattern::PaintMachineCells(const TCellBits& cells, uint8_t v, const std::string& label,
                                        const std::function<bool()>& goOn) {
   return WriteMachineCells(cells, v, &label, goOn);
 }
 
-bool OPattern::UndefineMachineCells(std::span<const uint8_t> cells) {
+bool OPattern::UndefineMachineCells(const TCellBits& cells) {
   return WriteMachineCells(cells, 0, nullptr, {}) != TCellPaint::Cannot;
 }
 
-TCellPaint OPattern::WriteMachineCells(std::span<const uint8_t> cells, uint8_t v,
-                                       const std::string* label,
+TCellPaint OPattern::WriteMachineCells(const TCellBits& cells, uint8_t v, const std::string* label,
                                        const std::function<bool()>& goOn) {
   // Sections outside the pattern could take cells outside the grid to sources inside it;
   // a large list is sorted out cell by cell as before.
@@ -76,11 +59,11 @@ TCellPaint OPattern::WriteMachineCells(std::span<const uint8_t> cells, uint8_t v
   const int64_t controls = NoControls, pLines = NoPLines;
 
   // 1. Each painted cell's source: through the first section whose target holds it.
-  TZeroedBytes source(cells.size());
+  TCellBits source(cells.size());
   int64_t lo = INT64_MAX, hi = INT64_MIN; // the PLines holding sources
   std::vector<TRun> runs, pieces, left;
   for (int64_t p = 1; p <= pLines; ++p) {
-    RunsOf(cells.data() + static_cast<size_t>(p) * stride, 1, controls, runs);
+    RunsOf(cells, static_cast<size_t>(p) * stride, 1, controls, runs);
     if (runs.empty())
       continue;
     if (goOn && (p & 255) == 0 && !goOn())
@@ -113,15 +96,15 @@ TCellPaint OPattern::WriteMachineCells(std::span<const uint8_t> cells, uint8_t v
           const int64_t sa = std::max<int64_t>(a - dc, 1), sb = std::min(b - dc, controls);
           if (sp < 1 || sp > pLines || sa > sb)
             continue;
-          std::memset(source.data() + static_cast<size_t>(sp) * stride + static_cast<size_t>(sa), 1,
-                      static_cast<size_t>(sb - sa + 1));
+          source.Set(static_cast<size_t>(sp) * stride + static_cast<size_t>(sa),
+                     static_cast<size_t>(sb - sa + 1));
           lo = std::min(lo, sp), hi = std::max(hi, sp);
           continue;
         }
         for (int64_t c = a; c <= b; ++c) {
           int32_t sc = static_cast<int32_t>(c), sp = static_cast<int32_t>(p);
           if (s.MapToSource(sc, sp) && States.Contains(sc, sp)) {
-            source[static_cast<size_t>(sp) * stride + static_cast<size_t>(sc)] = 1;
+            source.Set(static_cast<size_t>(sp) * stride + static_cast<size_t>(sc));
             lo = std::min<int64_t>(lo, sp), hi = std::max<int64_t>(hi, sp);
           }
         }
@@ -153,7 +136,7 @@ TCellPaint OPattern::WriteMachineCells(std::span<const uint8_t> cells, uint8_t v
   // sources, then each section's copies of them that lie in the grid.
   auto eachWrite = [&](auto write) {
     for (int64_t p = lo; p <= hi; ++p) {
-      RunsOf(source.data() + static_cast<size_t>(p) * stride, 1, controls, runs);
+      RunsOf(source, static_cast<size_t>(p) * stride, 1, controls, runs);
       for (const TRun& r : runs)
         if (!write(static_cast<size_t>(p) * stride + static_cast<size_t>(r.First), r.First,
                    static_cast<size_t>(r.Last - r.First + 1), false, p))
@@ -166,7 +149,7 @@ TCellPaint OPattern::WriteMachineCells(std::span<const uint8_t> cells, uint8_t v
       const int64_t dc = int64_t{s.TargetArea.Left} - r.Left,
                     dp = int64_t{s.TargetArea.Top} - r.Top;
       for (int64_t p = std::max<int64_t>(r.Top, lo); p <= std::min<int64_t>(r.Bottom, hi); ++p) {
-        RunsOf(source.data() + static_cast<size_t>(p) * stride, std::max<int64_t>(r.Left, 1),
+        RunsOf(source, static_cast<size_t>(p) * stride, std::max<int64_t>(r.Left, 1),
                std::min<int64_t>(r.Right, controls), runs);
         for (const TRun& run : runs) {
           if (straight) {

@@ -231,10 +231,9 @@ bool Large(const OPattern& pattern, const TPixelRuns& pixels) {
 
 } // namespace
 
-TZeroedBytes ShownCells(const OPattern& pattern, const OPicture& picture,
-                        const TPixelRuns& pixels) {
+TCellBits ShownCells(const OPattern& pattern, const OPicture& picture, const TPixelRuns& pixels) {
   const TGrid& grid = pattern.States;
-  TZeroedBytes cells(grid.Data().size());
+  TCellBits cells(grid.Data().size());
   for (const auto& region : picture.Regions) {
     const TRect& shown = region->PictureArea;
     for (const TPixelRun& run : pixels) {
@@ -255,15 +254,14 @@ TZeroedBytes ShownCells(const OPattern& pattern, const OPicture& picture,
         const int64_t c0 = std::max<int64_t>(std::min(ca, cb), 1);
         const int64_t c1 = std::min<int64_t>(std::max(ca, cb), grid.Controls());
         if (c0 <= c1)
-          std::memset(cells.data() + grid.Index(static_cast<int>(c0), pa), 1,
-                      static_cast<size_t>(c1 - c0 + 1));
+          cells.Set(grid.Index(static_cast<int>(c0), pa), static_cast<size_t>(c1 - c0 + 1));
       } else {
         if (ca != cb || ca < 1 || ca > grid.Controls())
           continue;
         const int64_t p0 = std::max<int64_t>(std::min(pa, pb), 1);
         const int64_t p1 = std::min<int64_t>(std::max(pa, pb), grid.PLines());
         for (int64_t p = p0; p <= p1; ++p)
-          cells[grid.Index(ca, static_cast<int>(p))] = 1;
+          cells.Set(grid.Index(ca, static_cast<int>(p)));
       }
     }
   }
@@ -355,8 +353,7 @@ std::string PaintFilled(OPattern& pattern, OPicture& picture, TView view, const 
                         const std::function<bool()>& goOn) {
   // A large area of the machine view that no pixel refuses is painted as one mask of cells.
   if (view == TView::Machine && Large(pattern, pixels) && !MayRefuse(pattern, view, index)) {
-    const TZeroedBytes cells = ShownCells(pattern, picture, pixels);
-    if (pattern.PaintMachineCells({cells.data(), cells.size()}, index, label, goOn) !=
+    if (pattern.PaintMachineCells(ShownCells(pattern, picture, pixels), index, label, goOn) !=
         TCellPaint::Cannot)
       return {};
   }

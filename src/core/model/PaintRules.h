@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/LargeBuffer.h"
+#include "app/CellBits.h"
 #include "data/Record.h"
 #include "elements/PixelRuns.h"
 
@@ -45,6 +45,6 @@ std::string PaintFilled(OPattern& pattern, OPicture& picture, TView view, const 
 
 // The cells the picture's regions show through the pixels: a byte per cell, laid out as
 // the pattern's grids, 1 where shown.
-TZeroedBytes ShownCells(const OPattern& pattern, const OPicture& picture, const TPixelRuns& pixels);
+TCellBits ShownCells(const OPattern& pattern, const OPicture& picture, const TPixelRuns& pixels);
 
 } // namespace quillane

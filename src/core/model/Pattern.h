@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CellBits.h"
 #include "app/Exceptions.h"
 #include "data/DesignData.h"
 #include "data/DesignList.h"
@@ -231,12 +232,12 @@ public:
   // cell changes. `goOn`, asked now and then before anything changed, may cancel. Cannot
   // (changing nothing) when a stroke is open, a section lies outside the pattern or there
   // are more sections than it sorts out quickly.
-  TCellPaint PaintMachineCells(std::span<const uint8_t> cells, uint8_t v, const std::string& label,
+  TCellPaint PaintMachineCells(const TCellBits& cells, uint8_t v, const std::string& label,
                                const std::function<bool()>& goOn = {});
   // Makes undefined every cell marked in `cells` (laid out as for PaintMachineCells), as
   // UndefineMachineCell would one after another, within the caller's step of the history;
   // false, changing nothing, where PaintMachineCells cannot.
-  bool UndefineMachineCells(std::span<const uint8_t> cells);
+  bool UndefineMachineCells(const TCellBits& cells);
   // The cell a paint of (C, P) would reach, and every copy the sections make of it, made
   // undefined as SetUndefined makes a cell: the machine table's state for colour 0 on its
   // yarn type and machine colour 0. In the design view the cell's pair goes with it, and
@@ -266,7 +267,7 @@ public:
 
 private:
   // PaintMachineCells, or with no label UndefineMachineCells.
-  TCellPaint WriteMachineCells(std::span<const uint8_t> cells, uint8_t v, const std::string* label,
+  TCellPaint WriteMachineCells(const TCellBits& cells, uint8_t v, const std::string* label,
                                const std::function<bool()>& goOn);
   uint8_t ModifiedFlag = 0;
   int32_t OwnNumber = 0;
