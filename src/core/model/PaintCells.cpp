@@ -201,7 +201,7 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
   // 3. The writes, as one step when they change a cell; each copy's pixels as it is written.
   std::optional<OUndoHistory::TChange> step;
   if (changes) {
-    step.emplace(History, label);
+    step.emplace(History, label, RowsWritten(lo, hi));
     SetModified(1);
   }
   OPatternEvents::TGroup oneReport(Events);
@@ -237,6 +237,8 @@ TCellPaint OPattern::PaintMachineCells(std::span<const uint8_t> cells, uint8_t v
                   all ? nullptr : mask.data() + c0, image.Picture->MachineImage);
     return true;
   });
+  if (step)
+    step->Commit();
   if (top > bottom)
     return TCellPaint::Done;
   const TRect changed{static_cast<int32_t>(first), static_cast<int32_t>(top),
