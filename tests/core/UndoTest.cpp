@@ -280,6 +280,22 @@ TEST_F(Undo, AChangeThrowingHalfWayLeavesThePatternAndTheHistoryAsBefore) {
   EXPECT_EQ(P->History.UndoLabels(), std::vector<std::string>{"Kept"});
 }
 
+// A fill keeps the PLines its section copies reach as well as its own.
+TEST_F(Undo, AFillCopiedToOtherPLinesTakesItsCopiesBackToo) {
+  auto p = BarePattern(20, 30);
+  AddSection(*p, {1, 1, 20, 10}, {1, 1, 20, 10});
+  AddSection(*p, {1, 1, 20, 10}, {1, 21, 20, 30});
+  p->Changed();
+  const Bytes before = State(*p);
+  std::vector<uint8_t> cells(p->States.Data().size());
+  for (int c = 3; c <= 8; ++c)
+    cells[p->States.Index(c, 2)] = cells[p->States.Index(c, 3)] = 1;
+  ASSERT_EQ(p->PaintMachineCells(cells, 2, "Fill", {}), TCellPaint::Done);
+  ASSERT_EQ(p->GetMachineColour(5, 23), 2);
+  p->History.Undo();
+  EXPECT_TRUE(Same(State(*p), before));
+}
+
 TEST_F(Undo, AStrokeGivesBackItsPixelsAndAnOpenEditorFollows) {
   OControlSetupEditor editor(*P);
   editor.Reload();
