@@ -211,15 +211,20 @@ TEST_F(Notification, AnUndoTellsWhatItsStepChanged) {
             p->Palette->GetColour(p->GetMachineColour(13, 5)) & 0xFFFFFFu);
 }
 
-// The production figures are worked out again when a step ends, not at every paint of it;
-// without a history every paint is a step of its own.
+// The production figures are worked out again when a stroke ends, not at every move of it.
 TEST_F(Notification, TheFiguresFollowTheStepNotEachPaint) {
   const TPatternChange cells{TKind::Cells, {1, 1, 1, 1}};
-  EXPECT_FALSE(ChangesFigures(cells, p->History));
-  EXPECT_TRUE(ChangesFigures({TKind::History}, p->History));
-  EXPECT_FALSE(ChangesFigures({TKind::Pixels, {0, 0, 0, 0}}, p->History));
-  p->History.SetLimit(0);
   EXPECT_TRUE(ChangesFigures(cells, p->History));
+  p->History.BeginStroke();
+  EXPECT_FALSE(ChangesFigures(cells, p->History));
+  EXPECT_FALSE(ChangesFigures({TKind::Pixels, {0, 0, 0, 0}}, p->History));
+  p->History.EndStroke();
+  EXPECT_TRUE(ChangesFigures({TKind::History}, p->History));
+  // Without a history a stroke keeps no step, and each paint counts.
+  p->History.SetLimit(0);
+  p->History.BeginStroke();
+  EXPECT_TRUE(ChangesFigures(cells, p->History));
+  p->History.EndStroke();
 }
 
 TEST_F(Notification, FileFiltersMatchEitherCase) {

@@ -229,7 +229,7 @@ int ControlAt(double x, double width, size_t bars) {
 bool ChangesFigures(const TPatternChange& change, const OUndoHistory& history) {
   using K = TPatternChange::TKind;
   return change.Kind == K::All || change.Kind == K::History || change.Kind == K::Setup ||
-         (change.Kind == K::Cells && history.Limit() == 0);
+         (change.Kind == K::Cells && !history.StrokeOpen());
 }
 
 } // namespace quillane

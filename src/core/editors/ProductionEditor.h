@@ -78,9 +78,8 @@ private:
 TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& file,
                                     const std::string& parametersFile);
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile);
-// Whether the figures may have changed: whatever changes the cells or the creel. Cells are
-// counted when their step ends (the history tells), not at every paint of a stroke; a
-// pattern whose history keeps no steps counts them at once.
+// Whether the figures may have changed: whatever changes the cells or the creel. Cells
+// painted in a stroke are counted when it ends and the history tells, not at every move.
 bool ChangesFigures(const TPatternChange& change, const OUndoHistory& history);
 
 // The parameters file beside the pattern's file; "" for a pattern never saved, whose name
