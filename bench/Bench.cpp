@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -426,6 +427,60 @@ void CarpetFillSame(benchmark::State& state) {
   }
   if (p->History.UndoCount() != steps)
     state.SkipWithError("the fill changed something");
+}
+
+// The undo of that fill, the pictures brought up to date with it.
+void CarpetUndoFillLargest(benchmark::State& state) {
+  OPattern* p = Carpet();
+  if (!p)
+    return state.SkipWithError("no carpet-motif.pat.gz beside the repository");
+  for (auto _ : state) {
+    if (p->History.UndoCount() == 0) {
+      state.SkipWithError("no fill to undo: run CarpetFillLargest first");
+      break;
+    }
+    p->History.Undo();
+    p->Pictures->Get(0)->BringUpToDate(TView::Machine);
+    state.PauseTiming();
+    p->History.Redo(); // the next round undoes the same fill
+    p->Pictures->Get(0)->BringUpToDate(TView::Machine);
+    state.ResumeTiming();
+  }
+}
+
+// The fill's own grid diff: the bytes from the first it changed to the last in the two grids
+// it writes (the states and the machine colours), compared raw, before against after.
+void CarpetFillGridDiff(benchmark::State& state) {
+  OPattern* p = Carpet();
+  if (!p || p->History.UndoCount() == 0)
+    return state.SkipWithError("no carpet fill to compare: run CarpetFillLargest first");
+  std::array<TBytes, 2> after{
+      TBytes(p->States.Data().begin(), p->States.Data().end()),
+      TBytes(p->MachineColours.Data().begin(), p->MachineColours.Data().end())};
+  p->History.Undo();
+  std::array<TBytes, 2> before{
+      TBytes(p->States.Data().begin(), p->States.Data().end()),
+      TBytes(p->MachineColours.Data().begin(), p->MachineColours.Data().end())};
+  p->History.Redo();
+  p->Pictures->Get(0)->BringUpToDate(TView::Machine);
+  // From the first changed byte to the last, in each grid.
+  std::array<std::pair<size_t, size_t>, 2> spans{};
+  for (size_t g = 0; g < 2; ++g) {
+    const auto a = std::mismatch(before[g].begin(), before[g].end(), after[g].begin()).first;
+    const auto z = std::mismatch(before[g].rbegin(), before[g].rend(), after[g].rbegin()).first;
+    const auto first = static_cast<size_t>(a - before[g].begin());
+    const auto last = before[g].size() - static_cast<size_t>(z - before[g].rbegin());
+    spans[g] = {first, std::max(first, last)};
+  }
+  // Every byte is compared (memcmp would stop at the first difference).
+  for (auto _ : state)
+    for (size_t g = 0; g < 2; ++g) {
+      const auto [first, last] = spans[g];
+      size_t differing = 0;
+      for (size_t i = first; i < last; ++i)
+        differing += before[g][i] != after[g][i];
+      benchmark::DoNotOptimize(differing);
+    }
 }
 
 void CarpetSetUndefined(benchmark::State& state) {
@@ -1169,6 +1224,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"carpet: fill of the largest area", t("CarpetFillLargest"), 3 * t("CarpetApplySections"),
        "3 x the carpet's ApplySections"},
       {"carpet: fill that changes nothing", t("CarpetFillSame"), b1, "1 x B1"},
+      {"carpet: undo of the largest fill", t("CarpetUndoFillLargest"), 2 * t("CarpetFillGridDiff"),
+       "2 x the fill's grid diff"},
       {"carpet: Set Undefined", t("CarpetSetUndefined"), 2 * t("CarpetApplySections"),
        "2 x the carpet's ApplySections"},
       {"1,000 sections copying 10 x cells", t("ManySections"),
@@ -1335,6 +1392,8 @@ int main(int argc, char** argv) {
   add("CarpetApplySections", CarpetApplySections);
   add("CarpetFillLargest", CarpetFillLargest)->Iterations(3);
   add("CarpetFillSame", CarpetFillSame)->Iterations(3);
+  add("CarpetUndoFillLargest", CarpetUndoFillLargest)->Iterations(3);
+  add("CarpetFillGridDiff", CarpetFillGridDiff)->Iterations(3);
   add("CarpetSetUndefined", CarpetSetUndefined)->Iterations(3);
   add("ManySections", ManySections);
   add("LineAcross", LineAcross)->Unit(benchmark::kMicrosecond);

@@ -153,7 +153,7 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   });
 
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& change) {
-    if (ChangesFigures(change))
+    if (ChangesFigures(change, Pattern.History))
       RefreshGrids();
   });
   RefreshGrids();

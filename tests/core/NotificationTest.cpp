@@ -3,6 +3,8 @@
 #include "editors/ControlSetupEditor.h"
 #include "editors/ElementEditor.h"
 #include "editors/PatternSetupEditor.h"
+#include "editors/ProductionEditor.h"
+#include "setup/Creel.h"
 #include "setup/Palette.h"
 
 namespace quillane::test {
@@ -121,30 +123,108 @@ TEST_F(Notification, ADroppedSubscriptionHearsNothingAndMayOutliveThePattern) {
   p.reset(); // the subscription is dropped after the pattern
 }
 
-// Apply writes back every object an editor holds; the views hear that once, not once per
-// object and again for the whole pattern.
-TEST_F(Notification, AnEditorsApplyIsToldOnce) {
+// Apply writes back every object an editor holds; the views hear of each object once, not
+// once per write and again for the whole pattern.
+TEST_F(Notification, AnEditorsApplyTellsEachObjectItWroteOnce) {
   using TMake = std::function<std::unique_ptr<OSetupEditor>()>;
-  const std::tuple<TMake, TKind> rows[] = {
-      {[&] { return std::make_unique<OPatternSetupEditor>(*p); }, TKind::All},
-      {[&] { return std::make_unique<OControlSetupEditor>(*p); }, TKind::All},
-      {[&] { return std::make_unique<OPictureEditor>(*p, *picture); }, TKind::Elements},
+  using THeard = std::vector<std::pair<TKind, TDesignRecordKind>>;
+  const std::tuple<TMake, THeard> rows[] = {
+      {[&] { return std::make_unique<OPatternSetupEditor>(*p); },
+       {{TKind::Setup, TDesignRecordKind::Creel},
+        {TKind::Setup, TDesignRecordKind::DesignTable},
+        {TKind::Setup, TDesignRecordKind::MachineTable},
+        {TKind::Setup, TDesignRecordKind::Palette}}},
+      {[&] { return std::make_unique<OControlSetupEditor>(*p); },
+       {{TKind::Setup, TDesignRecordKind::Settings}}},
+      {[&] { return std::make_unique<OPictureEditor>(*p, *picture); },
+       {{TKind::Elements, TDesignRecordKind::Picture}}},
       {[&] { return std::make_unique<ORegionEditor>(*p, *picture->Regions.Get(0)); },
-       TKind::Elements},
-      {[&] { return std::make_unique<OSectionEditor>(*p, *p->Sections->Get(0)); }, TKind::All},
+       {{TKind::Elements, TDesignRecordKind::Region}}},
+      // The copies are cells of the target.
+      {[&] { return std::make_unique<OSectionEditor>(*p, *p->Sections->Get(0)); },
+       {{TKind::Cells, TDesignRecordKind::Pattern}, {TKind::Elements, TDesignRecordKind::Section}}},
   };
-  for (const auto& [make, kind] : rows) {
+  for (const auto& [make, expected] : rows) {
     const std::unique_ptr<OSetupEditor> editor = make();
     editor->Reload();
     editor->SetModified(true);
     changes.clear();
     ASSERT_TRUE(editor->Apply());
-    std::erase_if(changes, [](const TPatternChange& c) {
-      return c.Kind == TKind::Modified || c.Kind == TKind::History;
-    });
-    ASSERT_EQ(changes.size(), 1u) << editor->ApplyLabel();
-    EXPECT_EQ(changes[0].Kind, kind) << editor->ApplyLabel();
+    THeard told;
+    for (const TPatternChange& c : changes)
+      if (c.Kind != TKind::Modified && c.Kind != TKind::History)
+        told.emplace_back(c.Kind, c.Object);
+    EXPECT_EQ(told, expected) << editor->ApplyLabel();
   }
+}
+
+// Undoing a step tells what the step changed, as the step itself did: its cells and the
+// pixels showing them, or its objects; never everything.
+TEST_F(Notification, AnUndoTellsWhatItsStepChanged) {
+  const std::tuple<const char*, std::function<void()>, TKind, TDesignRecordKind> rows[] = {
+      {"cells",
+       [&] {
+         OUndoHistory::TChange step(p->History, "Fill");
+         for (int c = 12; c <= 14; ++c) // through 2-4
+           p->PaintMachineColour(c, 5, 2);
+         step.Commit();
+       },
+       TKind::Cells, TDesignRecordKind::Pattern},
+      {"creel",
+       [&] {
+         OUndoHistory::TChange step(p->History, "Creel");
+         p->Creel->SetYarnType(3, p->Creel->GetYarnType(3) == 1 ? 2 : 1);
+         p->ApplyCreel();
+         step.Commit();
+       },
+       TKind::Setup, TDesignRecordKind::Creel},
+      {"picture",
+       [&] {
+         OUndoHistory::TChange step(p->History, "New Picture",
+                                    OUndoHistory::TTouches::ObjectsOnly());
+         p->History.Add(*p->Pictures, std::make_unique<OPicture>(p.get()));
+         step.Commit();
+       },
+       TKind::Elements, TDesignRecordKind::Picture},
+  };
+  for (const auto& [name, edit, kind, object] : rows) {
+    edit();
+    ASSERT_EQ(p->History.UndoLabels().size(), 1u) << name;
+    changes.clear();
+    p->History.Undo();
+    EXPECT_TRUE(Of(TKind::All).empty()) << name;
+    ASSERT_EQ(Of(kind).size(), 1u) << name;
+    EXPECT_EQ(Of(kind)[0].Object, object) << name;
+    p->History.Clear();
+  }
+  // The cells' undo redraws the pixels they show, where they are, in the view drawn.
+  picture->BringUpToDate(TView::Machine);
+  std::get<1>(rows[0])();
+  changes.clear();
+  p->History.Undo();
+  const TRect cells = Of(TKind::Cells).at(0).Area, pixels = Of(TKind::Pixels).at(0).Area;
+  EXPECT_TRUE(cells.Left <= 2 && cells.Right >= 14 && cells.Top <= 5 && cells.Bottom >= 5 &&
+              cells.Bottom - cells.Top < 9)
+      << "the painted cells and a few PLines beside them";
+  EXPECT_TRUE(pixels.Left <= 1 && pixels.Right >= 13 && pixels.Top <= 4 && pixels.Bottom >= 4);
+  EXPECT_EQ(picture->MachineImage.GetPixel(12, 4) & 0xFFFFFFu,
+            p->Palette->GetColour(p->GetMachineColour(13, 5)) & 0xFFFFFFu);
+}
+
+// The production figures are worked out again when a stroke ends, not at every move of it.
+TEST_F(Notification, TheFiguresFollowTheStepNotEachPaint) {
+  const TPatternChange cells{TKind::Cells, {1, 1, 1, 1}};
+  EXPECT_TRUE(ChangesFigures(cells, p->History));
+  p->History.BeginStroke();
+  EXPECT_FALSE(ChangesFigures(cells, p->History));
+  EXPECT_FALSE(ChangesFigures({TKind::Pixels, {0, 0, 0, 0}}, p->History));
+  p->History.EndStroke();
+  EXPECT_TRUE(ChangesFigures({TKind::History}, p->History));
+  // Without a history a stroke keeps no step, and each paint counts.
+  p->History.SetLimit(0);
+  p->History.BeginStroke();
+  EXPECT_TRUE(ChangesFigures(cells, p->History));
+  p->History.EndStroke();
 }
 
 } // namespace

@@ -204,9 +204,13 @@ TEST_F(Undo, EveryKindOfStepUndoesAndRedoesBitForBitUnderItsName) {
 // way: the third is undone, the second counts as undone (what it put back only a redo takes
 // forward again), the first stays, and Edit's captions are told so.
 TEST_F(Undo, AStepFailingInASeveralStepUndoLeavesTheCaptionsAtWhatWasTaken) {
+  // Each renames a state too: a step that changes what kind of pattern it is tells
+  // everything, at once.
   for (const char* label : {"One", "Two", "Three"}) {
     OUndoHistory::TChange step(P->History, label);
     P->SetMachineColour(1, static_cast<int>(P->History.UndoCount()) + 10, 2);
+    P->StateNames[0] = label;
+    step.Commit();
   }
   int alls = 0;
   std::vector<std::string> captions;
@@ -225,6 +229,71 @@ TEST_F(Undo, AStepFailingInASeveralStepUndoLeavesTheCaptionsAtWhatWasTaken) {
   P->History.Redo(2);
   EXPECT_EQ(P->History.UndoLabels(), (std::vector<std::string>{"One", "Two", "Three"}));
   EXPECT_EQ(P->GetMachineColour(1, 12), 2);
+}
+
+// A change left by an exception half way puts back what it reached and keeps no step,
+// whatever it said it would write.
+TEST_F(Undo, AChangeThrowingHalfWayLeavesThePatternAndTheHistoryAsBefore) {
+  {
+    OUndoHistory::TChange step(P->History, "Kept");
+    P->SetMachineColour(2, 2, 2);
+    step.Commit();
+  }
+  P->SetModified(0);
+  using TTouches = OUndoHistory::TTouches;
+  const std::pair<const char*, TTouches> rows[] = {
+      {"anything", TTouches{}},
+      {"its PLines", TTouches::Rows(4, 6)},
+      {"objects", TTouches::ObjectsOnly()},
+  };
+  for (const auto& [name, touches] : rows) {
+    const Bytes before = State(*P);
+    const int pictures = P->Pictures->Count();
+    EXPECT_THROW(
+        {
+          OUndoHistory::TChange step(P->History, "Fill", touches);
+          P->History.Add(*P->Pictures, std::make_unique<OPicture>(P.get()));
+          if (touches.Kind != TTouches::TKind::Objects)
+            for (int c = 3; c <= 12; ++c) {
+              if (c == 8)
+                throw Exception("half way");
+              P->PaintMachineColour(c, 5, 1);
+            }
+          throw Exception("half way");
+        },
+        Exception)
+        << name;
+    EXPECT_TRUE(Same(State(*P), before)) << name;
+    EXPECT_EQ(P->Pictures->Count(), pictures) << name;
+    EXPECT_EQ(P->Modified(), 0) << name;
+    EXPECT_EQ(P->History.UndoLabels(), std::vector<std::string>{"Kept"}) << name;
+    EXPECT_EQ(P->History.RedoCount(), 0) << name;
+  }
+  // A change that keeps its PLines keeps no more than them.
+  {
+    OUndoHistory::TChange step(P->History, "Rows", TTouches::Rows(5, 5));
+    P->PaintMachineColour(3, 5, 2);
+    step.Commit();
+  }
+  EXPECT_LT(P->History.Bytes(), size_t{2} * 1024);
+  P->History.Undo();
+  EXPECT_EQ(P->History.UndoLabels(), std::vector<std::string>{"Kept"});
+}
+
+// A fill keeps the PLines its section copies reach as well as its own.
+TEST_F(Undo, AFillCopiedToOtherPLinesTakesItsCopiesBackToo) {
+  auto p = BarePattern(20, 30);
+  AddSection(*p, {1, 1, 20, 10}, {1, 1, 20, 10});
+  AddSection(*p, {1, 1, 20, 10}, {1, 21, 20, 30});
+  p->Changed();
+  const Bytes before = State(*p);
+  std::vector<uint8_t> cells(p->States.Data().size());
+  for (int c = 3; c <= 8; ++c)
+    cells[p->States.Index(c, 2)] = cells[p->States.Index(c, 3)] = 1;
+  ASSERT_EQ(p->PaintMachineCells(cells, 2, "Fill", {}), TCellPaint::Done);
+  ASSERT_EQ(p->GetMachineColour(5, 23), 2);
+  p->History.Undo();
+  EXPECT_TRUE(Same(State(*p), before));
 }
 
 TEST_F(Undo, AStrokeGivesBackItsPixelsAndAnOpenEditorFollows) {

@@ -314,6 +314,7 @@ void OControlSetupEditor::LoadCopies() {
 
 void OControlSetupEditor::StoreData() {
   SizeBefore = {Pattern.NoControls, Pattern.NoPLines};
+  ModeBefore = Pattern.PatternMode;
   // A state pattern becoming a colour pattern keeps the colours its states show, whichever
   // view was painted last.
   if (Pattern.PatternMode == pmStates && WorkingCopy.MachineType <= MaxMachineType &&
@@ -334,9 +335,14 @@ void OControlSetupEditor::ApplyToPattern() {
   // The elements follow the new size before Changed copies the sections; those taken out
   // stay alive until every view has heard of the change.
   TResizeReport report;
-  if (SizeBefore != std::pair<int, int>{Pattern.NoControls, Pattern.NoPLines})
+  const bool resized = SizeBefore != std::pair<int, int>{Pattern.NoControls, Pattern.NoPLines};
+  if (resized)
     report = Pattern.FollowResize(SizeBefore.first, SizeBefore.second);
-  Pattern.Changed();
+  // Another size or kind of pattern is a new pattern to every view; else the settings changed.
+  if (resized || ModeBefore != Pattern.PatternMode)
+    Pattern.Changed();
+  else
+    Pattern.Changed({TDesignRecordKind::Settings});
   if (!report.Empty())
     g.UI().ShowMessage(report.Message(Pattern.NoControls, Pattern.NoPLines));
 }

@@ -115,6 +115,7 @@ protected:
   bool ConfirmApply() override;
   // The pattern's size before the store under way.
   std::pair<int, int> SizeBefore{0, 0};
+  uint8_t ModeBefore = 0;
 };
 
 // How many cells outside `noControls` x `noPLines` hold a state or colour.

@@ -343,7 +343,7 @@ bool OSectionEditor::ConfirmApply() {
 }
 
 void OSectionEditor::ApplyToPattern() {
-  Pattern.Changed();
+  Pattern.Changed({TDesignRecordKind::Section});
 }
 
 OAreaEditor::TAreas OSectionEditor::State() const {

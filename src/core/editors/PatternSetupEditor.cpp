@@ -90,7 +90,8 @@ void OPatternSetupEditor::ApplyToPattern() {
       for (int c = 1; c <= Pattern.NoControls; ++c)
         if (Pattern.GetMachineColour(c, p) > Pattern.NoColours)
           Pattern.SetMachineColour(c, p, 0);
-  Pattern.Changed();
+  Pattern.Changed({TDesignRecordKind::Creel, TDesignRecordKind::DesignTable,
+                   TDesignRecordKind::MachineTable, TDesignRecordKind::Palette});
 }
 
 bool OPatternSetupEditor::ConfirmApply() {

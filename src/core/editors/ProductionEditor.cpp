@@ -226,10 +226,10 @@ int ControlAt(double x, double width, size_t bars) {
   return static_cast<int>(std::min(index, bars - 1)) + 1;
 }
 
-bool ChangesFigures(const TPatternChange& change) {
+bool ChangesFigures(const TPatternChange& change, const OUndoHistory& history) {
   using K = TPatternChange::TKind;
-  return change.Kind == K::All || change.Kind == K::Cells || change.Kind == K::History ||
-         change.Kind == K::Setup;
+  return change.Kind == K::All || change.Kind == K::History || change.Kind == K::Setup ||
+         (change.Kind == K::Cells && !history.StrokeOpen());
 }
 
 } // namespace quillane

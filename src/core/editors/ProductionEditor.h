@@ -11,6 +11,7 @@
 namespace quillane {
 
 class OPattern;
+class OUndoHistory;
 
 // One row of the yarn table, as the window shows it.
 struct TYarnTypeRow {
@@ -77,8 +78,9 @@ private:
 TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& file,
                                     const std::string& parametersFile);
 TProductionView BuildProductionView(const OPattern& pattern, const std::string& parametersFile);
-// Whether the figures may have changed: whatever changes the cells or the creel.
-bool ChangesFigures(const TPatternChange& change);
+// Whether the figures may have changed: whatever changes the cells or the creel. Cells
+// painted in a stroke are counted when it ends and the history tells, not at every move.
+bool ChangesFigures(const TPatternChange& change, const OUndoHistory& history);
 
 // The parameters file beside the pattern's file; "" for a pattern never saved, whose name
 // names no folder (a file beside it would land wherever the program was started).

@@ -278,7 +278,9 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
     if (placed)
       paint(*placed, [&](int x, int y) { return block.At(x - at.C, y - at.R); });
   }
-  if (!asArea)
+  if (asArea)
+    change->Commit();
+  else
     pattern.History.EndStroke();
   return first;
 }

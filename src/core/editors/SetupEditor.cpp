@@ -10,8 +10,16 @@ namespace quillane {
 
 OSetupEditor::OSetupEditor(OPattern& pattern) : Pattern(pattern) {
   Subscription = pattern.Events.Subscribe([this](const TPatternChange& change) {
-    if (change.Kind == TPatternChange::TKind::All && !ModifiedFlag && !Applying)
+    using K = TPatternChange::TKind;
+    // An object the editor shows may be among those a step changed or an undo put back
+    // (working copies tell of themselves too, outside any step).
+    const bool step = Pattern.History.Restoring() || Pattern.History.ChangeOpen();
+    const bool objects =
+        change.Kind == K::All || ((change.Kind == K::Setup || change.Kind == K::Elements) && step);
+    if (objects && !ModifiedFlag && !Applying && !Reloading) {
+      const TScopedFlag reloading(Reloading);
       Reload();
+    }
   });
 }
 
@@ -56,11 +64,15 @@ bool OSetupEditor::Apply() {
       DeclinedQuestion.clear();
       AgreedQuestions.clear();
       OUndoHistory::TChange step(Pattern.History, ApplyLabel());
-      // The views hear the apply once, however many objects it wrote back.
-      OPatternEvents::TGroup oneReport(Pattern.Events);
-      StoreData();
-      ModifiedFlag = false;
-      ApplyToPattern();
+      {
+        // The views hear the apply once, however many objects it wrote back, while it is
+        // still a step.
+        OPatternEvents::TGroup oneReport(Pattern.Events);
+        StoreData();
+        ModifiedFlag = false;
+        ApplyToPattern();
+      }
+      step.Commit();
     }
   }
   UpdateButtons();

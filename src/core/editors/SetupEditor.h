@@ -123,6 +123,7 @@ private:
   // An apply is under way (a question may be open): leaving the window meanwhile must not
   // start another.
   bool Applying = false;
+  bool Reloading = false; // the working copies tell of their own lists while loaded
   OPatternEvents::TSubscription Subscription;
   std::string DeclinedQuestion;
   std::vector<std::string> AgreedQuestions;

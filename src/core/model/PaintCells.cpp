@@ -188,7 +188,7 @@ TCellPaint OPattern::WriteMachineCells(const TCellBits& cells, uint8_t v, const 
   // an undefined source's) as it is written.
   std::optional<OUndoHistory::TChange> step;
   if (label)
-    step.emplace(History, *label);
+    step.emplace(History, *label, RowsWritten(lo, hi));
   SetModified(1);
   OPatternEvents::TGroup oneReport(Events);
   const uint32_t colour =
@@ -215,6 +215,8 @@ TCellPaint OPattern::WriteMachineCells(const TCellBits& cells, uint8_t v, const 
                   all ? nullptr : mask.data() + c0, image.Picture->MachineImage);
     return true;
   });
+  if (step)
+    step->Commit();
   if (top > bottom)
     return TCellPaint::Done;
   const TRect changed{static_cast<int32_t>(first), static_cast<int32_t>(top),

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -145,6 +146,14 @@ public:
   // The same after an undo or redo put the pattern back: the section copies were put back
   // with it, so they are not made again.
   void Restored();
+  // The same when the caller knows which objects it changed, the pattern keeping its size
+  // and kind: the views hear of those objects (and a section's copies) rather than of
+  // everything.
+  void Changed(std::initializer_list<TDesignRecordKind> objects);
+  void Restored(std::span<const TDesignRecordKind> objects);
+  // What a write of the cells of PLines first..last may change, their section copies with
+  // them, for the step that keeps it.
+  OUndoHistory::TTouches RowsWritten(int64_t first, int64_t last) const;
   void BeginStep() override { History.BeginChange(); }
   void BeginStep(const std::string& label) override { History.BeginChange(label); }
   void EndStep() override { History.EndChange(); }
@@ -271,7 +280,7 @@ private:
                                const std::function<bool()>& goOn);
   uint8_t ModifiedFlag = 0;
   int32_t OwnNumber = 0;
-  void Resynchronise(bool copySections);
+  void Resynchronise(bool copySections, std::span<const TDesignRecordKind> objects);
   bool BatchGrouped = false; // the open batch holds a group of the events open
   void SetupApplied(TDesignRecordKind kind);
 

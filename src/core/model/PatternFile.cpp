@@ -1,6 +1,8 @@
 // The pattern's life cycle: new patterns, the pattern file and the change notification.
 #include "model/Pattern.h"
 
+#include <algorithm>
+
 #include "app/ByteRows.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
@@ -331,18 +333,30 @@ std::unique_ptr<OPattern> ReadPatternFile(const std::string& path, bool applySec
 }
 
 void OPattern::Changed() {
-  Resynchronise(true);
+  Resynchronise(true, {});
+}
+
+void OPattern::Changed(std::initializer_list<TDesignRecordKind> objects) {
+  Resynchronise(true, std::span(objects.begin(), objects.size()));
 }
 
 void OPattern::Restored() {
-  Resynchronise(false);
+  Resynchronise(false, {});
 }
 
-void OPattern::Resynchronise(bool copySections) {
+void OPattern::Restored(std::span<const TDesignRecordKind> objects) {
+  Resynchronise(false, objects);
+}
+
+// Without a list of objects anything may have changed.
+void OPattern::Resynchronise(bool copySections, std::span<const TDesignRecordKind> objects) {
   SetModified(1);
   UpToDate = TView::None;
   Settings->Update();
-  Palette->Update();
+  // The palette brought up to date tells of itself: only when it is among those changed.
+  if (objects.empty() ||
+      std::find(objects.begin(), objects.end(), TDesignRecordKind::Palette) != objects.end())
+    Palette->Update();
   MachineTable->Update();
   DesignTable->Update();
   Creel->Update();
@@ -352,7 +366,31 @@ void OPattern::Resynchronise(bool copySections) {
     section->Update();
   for (const auto& picture : *Pictures)
     picture->Update();
-  Events.Notify({TPatternChange::TKind::All});
+  if (objects.empty()) {
+    Events.Notify({TPatternChange::TKind::All});
+    return;
+  }
+  OPatternEvents::TGroup oneReport(Events);
+  for (const TDesignRecordKind kind : objects) {
+    switch (kind) {
+    case TDesignRecordKind::Section:
+      // The copies are the section's cells.
+      for (const auto& section : *Sections) {
+        const TRect& t = section->TargetArea;
+        Events.CellsChanged({std::max(t.Left, 1), std::max(t.Top, 1),
+                             std::min<int32_t>(t.Right, NoControls),
+                             std::min<int32_t>(t.Bottom, NoPLines)});
+      }
+      [[fallthrough]];
+    case TDesignRecordKind::Picture:
+    case TDesignRecordKind::Region:
+      ElementsChanged(kind, nullptr);
+      break;
+    default:
+      SetupApplied(kind);
+      break;
+    }
+  }
 }
 
 } // namespace quillane

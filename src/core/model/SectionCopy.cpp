@@ -250,7 +250,7 @@ void OPattern::SetUndefined() {
   const uint32_t undefined = Palette->GetUndefinedColour() & 0x00FFFFFFu;
   SetModified(1);
   if (Sections->Count() == 0)
-    return;
+    return step.Commit();
   OPatternEvents::TGroup oneReport(Events);
   Events.CellsChanged({1, 1, NoControls, NoPLines});
   // A cell is uncovered where fewer sections cover it than there are. What a section covers
@@ -330,6 +330,24 @@ void OPattern::SetUndefined() {
               px.Left <= px.Right && px.Top <= px.Bottom)
             Events.PixelsChanged(image.Picture, false, px);
   }
+  step.Commit();
+}
+
+OUndoHistory::TTouches OPattern::RowsWritten(int64_t first, int64_t last) const {
+  int64_t top = first, bottom = last;
+  // A copy lies in its target, or where its source's PLines land when it is only moved.
+  for (const auto& section : *Sections) {
+    const TRect& s = section->SourceArea;
+    const TRect& t = section->TargetArea;
+    if (s.Bottom < first || s.Top > last)
+      continue;
+    const int64_t down = int64_t{t.Top} - s.Top;
+    top = std::min({top, int64_t{t.Top}, std::max<int64_t>(s.Top, first) + down});
+    bottom = std::max({bottom, int64_t{t.Bottom}, std::min<int64_t>(s.Bottom, last) + down});
+  }
+  top = std::clamp<int64_t>(top, 0, NoPLines);
+  bottom = std::clamp<int64_t>(bottom, -1, NoPLines);
+  return OUndoHistory::TTouches::Rows(static_cast<int>(top), static_cast<int>(bottom));
 }
 
 } // namespace quillane

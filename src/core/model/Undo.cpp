@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "elements/Picture.h"
+#include "elements/Region.h"
 #include "elements/Section.h"
+#include "model/PaintBatch.h"
 #include "model/Pattern.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
@@ -74,6 +76,37 @@ bool Difference(const TPackedGrid& before, const TGrid& after, TCellRuns& runs) 
     to += runs.Lengths[r];
   }
   return true;
+}
+
+// The blocks of `after` from index `start` on that differ from `before`, the cells the
+// grid held there when the change began, with those cells' values.
+void RowsDifference(const TBytes& before, size_t start, const TGrid& after, TCellRuns& runs) {
+  const uint8_t* b = after.Data().data() + start;
+  const size_t n =
+      std::min(before.size(), after.Data().size() - std::min(start, after.Data().size()));
+  constexpr size_t Block = 64;
+  size_t total = 0;
+  for (size_t i = 0; i < n; i += Block) {
+    const size_t m = std::min(Block, n - i);
+    if (std::memcmp(before.data() + i, b + i, m) != 0)
+      total += Extend(runs, start + i, m);
+  }
+  runs.Values.resize(total);
+  uint8_t* to = runs.Values.data();
+  for (size_t r = 0; r < runs.Starts.size(); ++r) {
+    std::memcpy(to, before.data() + (runs.Starts[r] - start), runs.Lengths[r]);
+    to += runs.Lengths[r];
+  }
+}
+
+// The cell indices of PLines first..last of `grid`, clipped to it.
+std::pair<size_t, size_t> RowSpan(const TGrid& grid, int first, int last) {
+  const size_t size = grid.Data().size();
+  if (last < first || last < 0)
+    return {0, 0};
+  const size_t from = std::min(size, static_cast<size_t>(std::max(first, 0)) * grid.Stride());
+  const size_t to = std::min(size, (static_cast<size_t>(last) + 1) * grid.Stride());
+  return {from, std::max(from, to)};
 }
 
 void WriteText(OWriter& s, const std::string& text) {
@@ -181,14 +214,73 @@ void OUndoHistory::BeginChange() {
 }
 
 void OUndoHistory::BeginChange(std::string label) {
+  BeginChange(std::move(label), TTouches{});
+}
+
+void OUndoHistory::BeginChange(std::string label, TTouches touches) {
   if (Depth++ > 0 || RestoringFlag || LimitBytes == 0)
     return;
   EndStroke();
   Before = std::make_unique<TSnapshot>();
   Before->Label = std::move(label);
+  Before->Touches = touches;
+  Before->Modified = Pattern.Modified();
+  Before->Controls = Grid(0).Controls();
+  Before->PLines = Grid(0).PLines();
+  for (int i = 0; i < 3; ++i) {
+    const auto k = static_cast<size_t>(i);
+    const TGrid& grid = Grid(i);
+    if (touches.Kind == TTouches::TKind::Anything) {
+      Before->Grids[k] = TPackedGrid::Of(grid);
+    } else if (touches.Kind == TTouches::TKind::Rows) {
+      const auto [from, to] = RowSpan(grid, touches.First, touches.Last);
+      Before->RowsStart[k] = from;
+      Before->Rows[k].assign(grid.Data().data() + from, grid.Data().data() + to);
+    }
+  }
+  Before->Objects = Objects(&Before->Ends);
+}
+
+bool OUndoHistory::StepSince(TSnapshot& before, TStep& step) {
+  step.Label = before.Label;
+  step.Edits = std::move(before.Edits);
+  step.View = Pattern.UpToDate;
+  TPartEnds ends{};
+  TBytes objects = Objects(&ends);
+  if (objects != before.Objects) {
+    step.Parts = PartsDiffering(before.Objects, before.Ends, objects, ends);
+    step.ObjectsBefore = std::move(before.Objects);
+    step.ObjectsAfter = std::move(objects);
+  }
+  bool any = !step.ObjectsBefore.empty() || !step.Edits.empty();
+  bool resized = false;
   for (int i = 0; i < 3; ++i)
-    Before->Grids[static_cast<size_t>(i)] = TPackedGrid::Of(Grid(i));
-  Before->Objects = Objects();
+    resized = resized || Grid(i).Controls() != before.Controls || Grid(i).PLines() != before.PLines;
+  switch (before.Touches.Kind) {
+  case TTouches::TKind::Objects:
+    break;
+  case TTouches::TKind::Rows:
+    // A change that said it writes some PLines cannot take back a new size: the steps
+    // before it no longer fit the pattern either.
+    if (resized)
+      throw EAssertionFailed("Undo needs the pattern's size");
+    for (int i = 0; i < 3; ++i) {
+      const auto k = static_cast<size_t>(i);
+      RowsDifference(before.Rows[k], before.RowsStart[k], Grid(i), step.Cells[k]);
+      any = any || !step.Cells[k].Empty();
+    }
+    break;
+  case TTouches::TKind::Anything:
+    for (int i = 0; i < 3; ++i) {
+      const auto k = static_cast<size_t>(i);
+      step.Whole[k] = resized || !Difference(before.Grids[k], Grid(i), step.Cells[k]);
+      if (step.Whole[k])
+        step.Grids[k] = std::move(before.Grids[k]);
+      any = any || step.Whole[k] || !step.Cells[k].Empty();
+    }
+    break;
+  }
+  return any;
 }
 
 void OUndoHistory::EndChange() {
@@ -196,28 +288,22 @@ void OUndoHistory::EndChange() {
     return;
   std::unique_ptr<TSnapshot> before = std::move(Before);
   TStep step;
-  step.Label = std::move(before->Label);
-  step.Edits = std::move(before->Edits);
-  TBytes objects = Objects();
-  if (objects != before->Objects) {
-    step.ObjectsBefore = std::move(before->Objects);
-    step.ObjectsAfter = std::move(objects);
-  }
-  bool resized = false;
-  for (int i = 0; i < 3; ++i) {
-    const TPackedGrid& was = before->Grids[static_cast<size_t>(i)];
-    resized = resized || was.Controls() != Grid(i).Controls() || was.PLines() != Grid(i).PLines();
-  }
-  bool any = !step.ObjectsBefore.empty() || !step.Edits.empty();
-  for (int i = 0; i < 3; ++i) {
-    const auto k = static_cast<size_t>(i);
-    step.Whole[k] = resized || !Difference(before->Grids[k], Grid(i), step.Cells[k]);
-    if (step.Whole[k])
-      step.Grids[k] = std::move(before->Grids[k]);
-    any = any || step.Whole[k] || !step.Cells[k].Empty();
-  }
-  if (any)
+  if (StepSince(*before, step))
     Push(std::move(step));
+}
+
+void OUndoHistory::AbandonChange() noexcept {
+  if (--Depth > 0 || !Before)
+    return;
+  std::unique_ptr<TSnapshot> before = std::move(Before);
+  try {
+    TStep step;
+    if (StepSince(*before, step))
+      Put(step, false);
+    Pattern.SetModified(before->Modified);
+  } catch (...) {
+    // Nothing more can be put back: the pattern keeps what the change reached.
+  }
 }
 
 void OUndoHistory::Push(TStep step) {
@@ -341,24 +427,25 @@ void OUndoHistory::Redo(int steps) {
 void OUndoHistory::Take(int steps, bool undo) {
   if (steps <= 0 || Quiet)
     return;
-  {
-    // A step that puts back more than cells is told at once (its elements may be gone when
-    // it returns); the views still paint once, after all of them.
-    OPatternEvents::TGroup oneReport(Pattern.Events);
+  try {
+    // The elements the steps take out live until the views have heard of it, and the
+    // history counts as restoring until then.
     struct TLoud {
-      bool& Flag;
-      ~TLoud() { Flag = false; }
-    } loud{Quiet};
+      OUndoHistory& History;
+      ~TLoud() {
+        History.Quiet = false;
+        History.Removed.clear();
+      }
+    } loud{*this};
     Quiet = true;
-    try {
-      for (int i = 0; i < steps; ++i)
-        undo ? Undo() : Redo();
-    } catch (...) {
-      // The steps taken before the failing one stay taken: the captions follow them.
-      Quiet = false;
-      Notify();
-      throw;
-    }
+    // The views paint once, after all of them.
+    OPatternEvents::TGroup oneReport(Pattern.Events);
+    for (int i = 0; i < steps; ++i)
+      undo ? Undo() : Redo();
+  } catch (...) {
+    // The steps taken before the failing one stay taken: the captions follow them.
+    Notify();
+    throw;
   }
   Notify();
 }
@@ -369,77 +456,103 @@ void OUndoHistory::Put(TStep& step, bool after) {
     OUndoHistory& History;
     ~TDone() {
       History.RestoringFlag = false;
-      History.Removed.clear();
+      if (!History.Quiet)
+        History.Removed.clear();
     }
   } done{*this};
+  // The views hear the step once, when all of it is back.
+  OPatternEvents::TGroup oneReport(Pattern.Events);
 
-  auto writeCells = [&](int i) {
-    TCellRuns& runs = step.Cells[static_cast<size_t>(i)];
-    uint8_t* cells = Grid(i).Data().data();
-    uint8_t* values = runs.Values.data();
-    for (size_t r = 0; r < runs.Starts.size(); ++r) {
-      std::swap_ranges(values, values + runs.Lengths[r], cells + runs.Starts[r]);
-      values += runs.Lengths[r];
-    }
-  };
-
-  if (!step.Stroke) {
-    // Grids of the right size first: putting back the settings then finds them so.
-    for (int i = 0; i < 3; ++i) {
-      if (step.Whole[static_cast<size_t>(i)]) {
-        TPackedGrid& kept = step.Grids[static_cast<size_t>(i)];
-        TPackedGrid now = TPackedGrid::Taking(Grid(i));
-        kept.PutInto(Grid(i));
-        kept = std::move(now);
-      } else {
-        writeCells(i);
+  bool resized = false;
+  for (int i = 0; i < 3; ++i) {
+    const auto k = static_cast<size_t>(i);
+    if (step.Whole[k]) {
+      const TPackedGrid& kept = step.Grids[k];
+      resized =
+          resized || kept.Controls() != Grid(i).Controls() || kept.PLines() != Grid(i).PLines();
+      // Grids of the right size first: putting back the settings then finds them so.
+      TPackedGrid now = TPackedGrid::Taking(Grid(i));
+      step.Grids[k].PutInto(Grid(i));
+      step.Grids[k] = std::move(now);
+    } else {
+      TCellRuns& runs = step.Cells[k];
+      uint8_t* cells = Grid(i).Data().data();
+      uint8_t* values = runs.Values.data();
+      for (size_t r = 0; r < runs.Starts.size(); ++r) {
+        std::swap_ranges(values, values + runs.Lengths[r], cells + runs.Starts[r]);
+        values += runs.Lengths[r];
       }
     }
-    // The elements themselves next, the last put in or taken out first on the way back, so
-    // that the records below are read into the very objects they came from.
-    auto& edits = step.Edits;
-    if (after)
-      for (TElementEdit& edit : edits)
-        edit.Put(edit.Held, edit.Added);
-    else
-      for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
-        edit->Put(edit->Held, !edit->Added);
-    const TBytes& objects = after ? step.ObjectsAfter : step.ObjectsBefore;
-    if (!objects.empty() && (edits.empty() || Objects() != objects))
-      RestoreObjects(objects);
+  }
+  // The elements themselves next, the last put in or taken out first on the way back, so
+  // that the records below are read into the very objects they came from.
+  auto& edits = step.Edits;
+  if (after)
+    for (TElementEdit& edit : edits)
+      edit.Put(edit.Held, edit.Added);
+  else
+    for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
+      edit->Put(edit->Held, !edit->Added);
+  const TBytes& objects = after ? step.ObjectsAfter : step.ObjectsBefore;
+  const uint8_t parts = resized ? static_cast<uint8_t>((1u << PartCount) - 1) : step.Parts;
+  if (!objects.empty() && (edits.empty() || Objects() != objects))
+    RestoreObjects(objects, parts);
+  // A new size or kind of pattern changes everything; else the objects put back say which
+  // they were, and the cells which.
+  if (resized || (parts & (1u << Fields)) != 0) {
     Pattern.Restored();
     return;
   }
+  if (parts != 0) {
+    std::vector<TDesignRecordKind> kinds;
+    const TDesignRecordKind of[] = {TDesignRecordKind::Settings,     TDesignRecordKind::Palette,
+                                    TDesignRecordKind::MachineTable, TDesignRecordKind::DesignTable,
+                                    TDesignRecordKind::Creel,        TDesignRecordKind::Section,
+                                    TDesignRecordKind::Picture};
+    for (int part = 0; part < Fields; ++part)
+      if ((parts & (1u << part)) != 0)
+        kinds.push_back(of[part]);
+    Pattern.Restored(kinds);
+  }
+  PutCells(step, parts == 0);
+}
 
-  // A stroke's cells go back as a stroke drew them: their areas and their pixels.
-  OPatternEvents::TGroup oneReport(Pattern.Events);
-  const int stride = static_cast<int>(Grid(0).Stride());
-  for (int i = 0; i < 3; ++i) {
-    writeCells(i);
-    const TCellRuns& runs = step.Cells[static_cast<size_t>(i)];
-    for (size_t r = 0; r < runs.Starts.size(); ++r) {
-      const auto first = static_cast<int64_t>(runs.Starts[r]);
-      const int64_t last = first + runs.Lengths[r] - 1;
+void OUndoHistory::PutCells(TStep& step, bool pixels) {
+  const TGrid& states = Grid(0);
+  const auto stride = static_cast<uint64_t>(states.Stride());
+  const int controls = Pattern.NoControls;
+  // Calls each(first, last) for each span of grid i's cells the step holds.
+  auto eachSpan = [&](int i, auto each) {
+    const auto k = static_cast<size_t>(i);
+    if (step.Whole[k]) {
+      if (!Grid(i).Data().empty())
+        each(uint64_t{0}, static_cast<uint64_t>(Grid(i).Data().size()) - 1);
+      return;
+    }
+    const TCellRuns& runs = step.Cells[k];
+    for (size_t r = 0; r < runs.Starts.size(); ++r)
+      each(runs.Starts[r], runs.Starts[r] + runs.Lengths[r] - 1);
+  };
+  for (int i = 0; i < 3; ++i)
+    eachSpan(i, [&](uint64_t first, uint64_t last) {
       const auto p0 = static_cast<int32_t>(first / stride),
                  p1 = static_cast<int32_t>(last / stride);
       if (p0 == p1)
         Pattern.Events.CellsChanged(
             {static_cast<int32_t>(first % stride), p0, static_cast<int32_t>(last % stride), p1});
       else
-        Pattern.Events.CellsChanged({1, p0, Pattern.NoControls, p1});
-    }
-  }
+        Pattern.Events.CellsChanged({1, p0, controls, p1});
+    });
+  Pattern.SetModified(1);
   // Only the grid the pictures show makes pixels.
   // The grids are numbered as the views: the states 0, the machine colours 1, the design 2.
   const int shown = Pattern.UpToDate == TView::None ? -1 : static_cast<int>(Pattern.UpToDate);
-  if (shown < 0) {
-    Pattern.SetModified(1);
+  if (shown < 0 || !pixels)
     return;
-  }
   TGrid& grid = Grid(shown);
   auto redraw = [&](uint64_t index) {
-    const auto c = static_cast<int32_t>(index % static_cast<uint64_t>(stride));
-    const auto p = static_cast<int32_t>(index / static_cast<uint64_t>(stride));
+    const auto c = static_cast<int32_t>(index % stride);
+    const auto p = static_cast<int32_t>(index / stride);
     const uint32_t colour = Pattern.Palette->GetColour(grid.Data()[index]);
     if (shown == 1)
       Pattern.RedrawMachineCell(c, p, colour);
@@ -447,14 +560,12 @@ void OUndoHistory::Put(TStep& step, bool after) {
       Pattern.RedrawDesignCell(c, p, colour);
   };
   if (Pattern.PatternMode == pmStates && step.View != Pattern.UpToDate) {
-    // Drawn in the other view: the grid shown now was made from the states since, and is
+    // Made in the other view: the grid shown now was made from the states since, and is
     // made again for the states put back, so that it shows what they hold.
-    const int controls = Pattern.NoControls;
-    const TCellRuns& runs = step.Cells[0];
-    for (size_t r = 0; r < runs.Starts.size(); ++r)
-      for (uint64_t index = runs.Starts[r]; index < runs.Starts[r] + runs.Lengths[r]; ++index) {
-        const auto c = static_cast<int>(index % static_cast<uint64_t>(stride));
-        const auto p = static_cast<int>(index / static_cast<uint64_t>(stride));
+    eachSpan(0, [&](uint64_t first, uint64_t last) {
+      for (uint64_t index = first; index <= last; ++index) {
+        const auto c = static_cast<int>(index % stride);
+        const auto p = static_cast<int>(index / stride);
         if (c < 1 || c > controls)
           continue;
         if (shown == 1) {
@@ -473,31 +584,81 @@ void OUndoHistory::Put(TStep& step, bool after) {
           redraw(grid.Index(pc, p));
         }
       }
-  } else {
-    const TCellRuns& runs = step.Cells[static_cast<size_t>(shown)];
-    for (size_t r = 0; r < runs.Starts.size(); ++r)
-      for (uint64_t index = runs.Starts[r]; index < runs.Starts[r] + runs.Lengths[r]; ++index)
-        redraw(index);
+    });
+    return;
   }
-  Pattern.SetModified(1);
+  if (shown != 1) {
+    eachSpan(shown, [&](uint64_t first, uint64_t last) {
+      for (uint64_t index = first; index <= last; ++index)
+        redraw(index);
+    });
+    return;
+  }
+  // The machine images are drawn a piece of a PLine at a time, as a fill draws them.
+  const std::vector<TShownImage> images =
+      ShownMachineImages(*Pattern.Pictures, Pattern.NoControls, Pattern.NoPLines);
+  if (images.empty())
+    return;
+  std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1);
+  const uint8_t* cells = grid.Data().data();
+  int64_t top = INT64_MAX, bottom = INT64_MIN, left = INT64_MAX, right = INT64_MIN;
+  eachSpan(1, [&](uint64_t first, uint64_t last) {
+    for (uint64_t p = first / stride; p <= last / stride; ++p) {
+      const int64_t c0 = std::max<int64_t>(1, p == first / stride ? int64_t(first % stride) : 1);
+      const int64_t c1 =
+          std::min<int64_t>(controls, p == last / stride ? int64_t(last % stride) : controls);
+      if (c0 > c1 || p < 1 || p > static_cast<uint64_t>(Pattern.NoPLines))
+        continue;
+      const uint8_t* row = cells + p * stride;
+      for (int64_t c = c0; c <= c1; ++c)
+        drawn[static_cast<size_t>(c)] = Pattern.Palette->GetColour(row[c]) & 0x00FFFFFFu;
+      for (const TShownImage& image : images)
+        for (const TShownArea& area : image.Areas)
+          DrawShown(area, static_cast<int64_t>(p), c0, c1, drawn.data() + c0, nullptr,
+                    image.Picture->MachineImage);
+      top = std::min(top, static_cast<int64_t>(p)),
+      bottom = std::max(bottom, static_cast<int64_t>(p));
+      left = std::min(left, c0), right = std::max(right, c1);
+    }
+  });
+  if (top > bottom)
+    return;
+  const TRect changed{static_cast<int32_t>(left), static_cast<int32_t>(top),
+                      static_cast<int32_t>(right), static_cast<int32_t>(bottom)};
+  for (const TShownImage& image : images)
+    for (const TShownArea& area : image.Areas)
+      if (const TRect px = ShownPixels(area, changed, image.Picture->MachineImage);
+          px.Left <= px.Right && px.Top <= px.Bottom)
+        Pattern.Events.PixelsChanged(image.Picture, false, px);
 }
 
 // Everything of the pattern but its cells: the setup records, the elements' records, and
 // what the pattern keeps beside them.
-TBytes OUndoHistory::Objects() const {
+TBytes OUndoHistory::Objects(TPartEnds* ends) const {
   const OPattern& p = Pattern;
   OWriter s;
+  auto ended = [&](TPart part) {
+    if (ends)
+      (*ends)[part] = s.Bytes().size();
+  };
   p.Settings->WriteToStream(s);
+  ended(Settings);
   p.Palette->WriteToStream(s);
+  ended(Palette);
   p.MachineTable->WriteToStream(s);
+  ended(MachineTable);
   p.DesignTable->WriteToStream(s);
+  ended(DesignTable);
   p.Creel->WriteToStream(s);
+  ended(Creel);
   s.WriteCardinal(static_cast<uint32_t>(p.Sections->Count()));
   for (const auto& section : *p.Sections)
     section->WriteToStream(s);
+  ended(Sections);
   s.WriteCardinal(static_cast<uint32_t>(p.Pictures->Count()));
   for (const auto& picture : *p.Pictures)
     picture->WriteToStream(s);
+  ended(Pictures);
   s.WriteWord(p.NoControls);
   s.WriteWord(p.NoPLines);
   s.WriteByte(p.MachineType);
@@ -505,27 +666,48 @@ TBytes OUndoHistory::Objects() const {
   s.WriteByte(p.ControlDataFormat);
   for (const std::string& name : p.StateNames)
     WriteText(s, name);
+  ended(Fields);
   return std::move(s.Bytes());
+}
+
+uint8_t OUndoHistory::PartsDiffering(const TBytes& a, const TPartEnds& aEnds, const TBytes& b,
+                                     const TPartEnds& bEnds) {
+  uint8_t parts = 0;
+  size_t aFrom = 0, bFrom = 0;
+  for (size_t part = 0; part < PartCount; ++part) {
+    const size_t n = aEnds[part] - aFrom;
+    if (n != bEnds[part] - bFrom || std::memcmp(a.data() + aFrom, b.data() + bFrom, n) != 0)
+      parts = static_cast<uint8_t>(parts | (1u << part));
+    aFrom = aEnds[part], bFrom = bEnds[part];
+  }
+  return parts;
 }
 
 // The objects are read back into the ones the pattern holds, so that the tree's nodes and
 // the open editors keep showing them; only a list that grows or shrinks does so at its end.
-void OUndoHistory::RestoreObjects(const TBytes& bytes) {
+// Only the setup objects among `parts` are applied (and so announced).
+void OUndoHistory::RestoreObjects(const TBytes& bytes, uint8_t parts) {
   OPattern& p = Pattern;
   OReader s(bytes);
+  auto changed = [parts](TPart part) { return (parts & (1u << part)) != 0; };
   p.Settings->ReadFromStream(s);
-  p.ApplySettings();
+  if (changed(Settings))
+    p.ApplySettings();
   p.Palette->ReadFromStream(s);
-  p.ApplyPalette();
+  if (changed(Palette))
+    p.ApplyPalette();
   p.MachineTable->ReadFromStream(s);
   // A read takes an undefined state of 0 for 1; a table that never had one keeps its 0.
   p.MachineTable->Undefined = bytes[s.Position() - 1];
-  p.ApplyMachineTable();
+  if (changed(MachineTable))
+    p.ApplyMachineTable();
   p.DesignTable->ReadFromStream(s);
-  p.ApplyDesignTable();
+  if (changed(DesignTable))
+    p.ApplyDesignTable();
   p.Creel->ReadFromStream(s);
   p.Creel->SetNoYarnTypes(p.MachineTable->NoYarnTypes());
-  p.ApplyCreel();
+  if (changed(Creel))
+    p.ApplyCreel();
 
   const int sections = static_cast<int>(s.ReadCardinal());
   for (int i = 0; i < sections; ++i) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -73,7 +74,9 @@ public:
   void Redo(int steps);
   void Clear();
   // An undo or redo is putting the pattern back (the tree follows the element lists then).
-  bool Restoring() const { return RestoringFlag; }
+  bool Restoring() const { return RestoringFlag || Quiet; }
+  // A change is being made (what it announces belongs to a step).
+  bool ChangeOpen() const { return Depth > 0; }
 
   // A stroke: the cells painted from the first paint until EndStroke make one step, labelled
   // "Paint" unless told otherwise.
@@ -81,23 +84,61 @@ public:
   void BeginStroke(std::string label);
   void EndStroke();
   bool StrokeOpen() const { return Journaling; }
+  // What a change may write, so that it copies no more than that beforehand: anything
+  // (the grids are kept whole until the change ends and are compared then), only setup
+  // objects and elements (no cell at all), or only the cells of PLines First..Last.
+  struct TTouches {
+    enum class TKind : uint8_t { Anything, Objects, Rows };
+    TKind Kind = TKind::Anything;
+    int First = 0, Last = -1;
+    static TTouches ObjectsOnly() { return {TKind::Objects}; }
+    static TTouches Rows(int first, int last) { return {TKind::Rows, first, last}; }
+  };
   // Anything else: the pattern is compared before and after; a change begun inside
-  // another belongs to the outer one, under the outer one's label.
+  // another belongs to the outer one, under the outer one's label. A change that is not
+  // committed puts the pattern back as it found it and leaves the history as it was.
   void BeginChange();
   void BeginChange(std::string label);
+  void BeginChange(std::string label, TTouches touches);
   void EndChange();
+  void AbandonChange() noexcept;
   class TChange {
   public:
     explicit TChange(OUndoHistory& history) : History(history) { History.BeginChange(); }
     TChange(OUndoHistory& history, std::string label) : History(history) {
       History.BeginChange(std::move(label));
     }
-    ~TChange() { History.EndChange(); }
+    TChange(OUndoHistory& history, std::string label, TTouches touches) : History(history) {
+      History.BeginChange(std::move(label), touches);
+    }
+    // The step is kept here, not in the destructor: a change left by an exception is
+    // taken back instead.
+    void Commit() {
+      if (!Open)
+        return;
+      Open = false;
+      History.EndChange();
+    }
+    ~TChange() {
+      if (!Open)
+        return;
+      // Callers that have not learnt to commit still keep their step when they return.
+      if (std::uncaught_exceptions() > Unwinding)
+        History.AbandonChange();
+      else
+        try {
+          History.EndChange();
+        } catch (...) {
+          History.AbandonChange();
+        }
+    }
     TChange(const TChange&) = delete;
     TChange& operator=(const TChange&) = delete;
 
   private:
     OUndoHistory& History;
+    bool Open = true;
+    int Unwinding = std::uncaught_exceptions();
   };
 
   // Element lists change through these inside a change, so that the step keeps the element
@@ -170,14 +211,35 @@ private:
     std::array<bool, 3> Whole{};
     std::array<TPackedGrid, 3> Grids;
     TBytes ObjectsBefore, ObjectsAfter;
+    uint8_t Parts = 0; // which of the objects' parts differ (bits by TPart)
     bool Stroke = false;
     // The view a stroke was drawn in: the grid it kept beside the states.
     TView View = TView::None;
     size_t Bytes = 0;
   };
+  // The parts of the objects' record, in the order written.
+  enum TPart : uint8_t {
+    Settings,
+    Palette,
+    MachineTable,
+    DesignTable,
+    Creel,
+    Sections,
+    Pictures,
+    Fields,
+    PartCount
+  };
+  using TPartEnds = std::array<size_t, PartCount>;
   struct TSnapshot {
+    TTouches Touches;
     std::array<TPackedGrid, 3> Grids;
+    // A change of some PLines only: their cells from index RowsStart on, and the size.
+    std::array<TBytes, 3> Rows;
+    std::array<size_t, 3> RowsStart{};
+    int Controls = 0, PLines = 0;
     TBytes Objects;
+    TPartEnds Ends{};
+    uint8_t Modified = 0;
     std::string Label;
     std::vector<TElementEdit> Edits;
   };
@@ -197,8 +259,15 @@ private:
   std::vector<std::unique_ptr<ODesignData>> Removed;
 
   TGrid& Grid(int i);
-  TBytes Objects() const;
-  void RestoreObjects(const TBytes& bytes);
+  TBytes Objects(TPartEnds* ends = nullptr) const;
+  static uint8_t PartsDiffering(const TBytes& a, const TPartEnds& aEnds, const TBytes& b,
+                                const TPartEnds& bEnds);
+  void RestoreObjects(const TBytes& bytes, uint8_t parts);
+  // The step that takes `before` to the pattern as it is now; false when nothing changed.
+  bool StepSince(TSnapshot& before, TStep& step);
+  // Writes back the cells of a step that kept its grids' size and tells what they show.
+  // `pixels`: redraw what the pictures show of them (else the pictures are made again).
+  void PutCells(TStep& step, bool pixels);
   void Push(TStep step);
   static size_t SizeOf(const TStep& step);
   void Resize(TStep& step);

@@ -186,10 +186,12 @@ void OPatternsUI::Open() {
 OPatternUI::OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern)
     : ODesignUI(tree, StripExtension(pattern->FileName), pattern.get()), Owned(std::move(pattern)) {
   Subscription = Owned->Events.Subscribe([this](const TPatternChange& change) {
-    // An undo, a redo or a resize may have taken elements out or put them back.
+    // An undo, a redo or a resize may have taken elements out or put them back; an undo
+    // tells of the elements it put back rather than of everything.
     if (change.Kind == TPatternChange::TKind::All || change.Kind == TPatternChange::TKind::Elements)
       Tree.ElementsMayHaveChanged(*Pattern);
-    if (change.Kind == TPatternChange::TKind::All) {
+    if (change.Kind == TPatternChange::TKind::All ||
+        (change.Kind == TPatternChange::TKind::Elements && Pattern->History.Restoring())) {
       Tree.Tabs.RefreshEditors(*Pattern);
     } else if (change.Kind == TPatternChange::TKind::Modified) {
       Tree.View.UpdateButtons();
@@ -231,10 +233,12 @@ void OPicturesUI::New() {
   auto added = std::make_unique<OPicture>(Pattern);
   added->SetDefaults();
   added->NodeName = Pattern->NewPictureName();
-  OUndoHistory::TChange step(Pattern->History, "New " + added->NodeName);
+  OUndoHistory::TChange step(Pattern->History, "New " + added->NodeName,
+                             OUndoHistory::TTouches::ObjectsOnly());
   OPicture* picture = Pattern->History.Add(*Pattern->Pictures, std::move(added));
   Tree.AddPictureBranch(*picture, *this);
   Pattern->Changed();
+  step.Commit();
   Tree.View.ExpandBranch(*this);
 }
 
@@ -251,9 +255,11 @@ void OPictureUI::Preview() {
 
 void OPictureUI::Delete() {
   OPatternTree::TOwnEdit own(Tree);
-  OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
+  OUndoHistory::TChange step(Pattern->History, "Delete " + Name(),
+                             OUndoHistory::TTouches::ObjectsOnly());
   Pattern->History.Remove(*Pattern->Pictures, &Picture);
   Pattern->Changed();
+  step.Commit();
 }
 
 ORegionsUI::ORegionsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture)
@@ -267,10 +273,12 @@ void ORegionsUI::New() {
   auto added = std::make_unique<ORegion>(Pattern, &Picture);
   added->SetDefaults();
   added->NodeName = Pattern->NewRegionName();
-  OUndoHistory::TChange step(Pattern->History, "New " + added->NodeName);
+  OUndoHistory::TChange step(Pattern->History, "New " + added->NodeName,
+                             OUndoHistory::TTouches::ObjectsOnly());
   ORegion* region = Pattern->History.Add(Picture.Regions, std::move(added));
   Tree.AddController(std::make_unique<ORegionUI>(Tree, *Pattern, Picture, *region), *this);
   Pattern->Changed();
+  step.Commit();
 }
 
 ORegionUI::ORegionUI(OPatternTree& tree, OPattern& pattern, OPicture& picture, ORegion& region)
@@ -284,9 +292,11 @@ bool ORegionUI::StandsOut() const {
 
 void ORegionUI::Delete() {
   OPatternTree::TOwnEdit own(Tree);
-  OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
+  OUndoHistory::TChange step(Pattern->History, "Delete " + Name(),
+                             OUndoHistory::TTouches::ObjectsOnly());
   Pattern->History.Remove(Picture.Regions, &Region);
   Pattern->Changed();
+  step.Commit();
 }
 
 void ORegionUI::Import() {
@@ -363,6 +373,7 @@ void OSectionsUI::New() {
   OSection* section = Pattern->History.Add(*Pattern->Sections, std::move(added));
   Tree.AddController(std::make_unique<OSectionUI>(Tree, *Pattern, *section), *this);
   Pattern->Changed();
+  step.Commit();
 }
 
 OSectionUI::OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section)
@@ -375,6 +386,7 @@ void OSectionUI::Delete() {
   OUndoHistory::TChange step(Pattern->History, "Delete " + Name());
   Pattern->History.Remove(*Pattern->Sections, &Section);
   Pattern->Changed();
+  step.Commit();
 }
 
 } // namespace quillane
