@@ -273,9 +273,10 @@ TEST_F(DrawTools, AFillOfManyCellsEqualsPaintingThemOneByOne) {
           UndefinePixel(*single, *single->Pictures->Get(0), TView::Machine, {x, run.R});
       ASSERT_TRUE(bulk->States.Data() == single->States.Data()) << where;
       ASSERT_TRUE(bulk->MachineColours.Data() == single->MachineColours.Data()) << where;
-      if (!(bulk->MachineColours.Data() == before->MachineColours.Data()))
+      if (!(bulk->MachineColours.Data() == before->MachineColours.Data())) {
         ASSERT_TRUE(bulk->Pictures->Get(0)->MachineImage == single->Pictures->Get(0)->MachineImage)
             << where;
+      }
       ASSERT_EQ(bulk->History.UndoCount(), 0) << where;
     }
 }

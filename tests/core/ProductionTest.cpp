@@ -325,7 +325,7 @@ TEST_F(Production, WindowFollowsTheCellsAndTheCreelAsTheyChange) {
   TProductionView shown = BuildProductionView(*p, "");
   int worked = 0;
   const auto listening = p->Events.Subscribe([&](const TPatternChange& c) {
-    if (ChangesFigures(c)) {
+    if (ChangesFigures(c, p->History)) {
       shown = BuildProductionView(*p, "");
       ++worked;
     }
@@ -336,6 +336,7 @@ TEST_F(Production, WindowFollowsTheCellsAndTheCreelAsTheyChange) {
        [&] {
          OUndoHistory::TChange step(p->History, "Paint");
          p->PaintMachineColour(3, 2, 2);
+         step.Commit();
        }},
       {"undo", [&] { p->History.Undo(); }},
       {"redo", [&] { p->History.Redo(); }},

@@ -287,9 +287,9 @@ TEST_F(Undo, AFillCopiedToOtherPLinesTakesItsCopiesBackToo) {
   AddSection(*p, {1, 1, 20, 10}, {1, 21, 20, 30});
   p->Changed();
   const Bytes before = State(*p);
-  std::vector<uint8_t> cells(p->States.Data().size());
-  for (int c = 3; c <= 8; ++c)
-    cells[p->States.Index(c, 2)] = cells[p->States.Index(c, 3)] = 1;
+  TCellBits cells(p->States.Data().size());
+  for (int p0 : {2, 3})
+    cells.Set(p->States.Index(3, p0), 6);
   ASSERT_EQ(p->PaintMachineCells(cells, 2, "Fill", {}), TCellPaint::Done);
   ASSERT_EQ(p->GetMachineColour(5, 23), 2);
   p->History.Undo();
