@@ -612,6 +612,7 @@ void TfmWindow::Fit() {
   fitted.Moved = true;
   fitted.Status = View.ZoomText();
   Follow(fitted);
+  KeepFitted = true; // until the designer zooms or scrolls again, as in a new window
 }
 
 void TfmWindow::ShowControl(int control) {

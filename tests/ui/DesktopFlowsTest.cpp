@@ -110,6 +110,10 @@ private slots:
     QCOMPARE(w.Geometry().Zoom(), 0.125f);
     QTest::keyClick(grid, Qt::Key_0);
     QCOMPARE(w.Geometry().Zoom(), fitted);
+    // Fitted again, the picture follows the window's size.
+    w.SubWindow()->resize(500, 400);
+    QApplication::processEvents();
+    QVERIFY(w.Geometry().Zoom() == w.Geometry().FitZoom() && w.Geometry().Zoom() > fitted);
 
     // The window reopens as it was left, the key its pattern file's and its own.
     OpenPatterns(program)[0]->FileName = Dir.filePath(QStringLiteral("view.pat")).toStdString();
