@@ -83,12 +83,13 @@ TEST(ViewGeometry, FramesCellsUnderTheMouseAndTheScreenRectanglesOfCells) {
             (TScreenRect{64, 42, 65, 43}));
   // Held whole one way, the picture does not scroll that way, whatever asks it to; it still
   // scrolls the other.
-  for (const auto& [zoom, horz, vert] : {std::tuple(0.5f, 0, 0), std::tuple(1.0f, 20, 0)}) {
+  for (const auto& [zoom, set, end] : {std::tuple(0.5f, 0, 0), std::tuple(1.0f, 12, 20)}) {
     OViewGeometry centred = Geometry(100, 50, 1, zoom, 12, -7);
-    EXPECT_EQ(std::tuple(centred.HorzMax(), centred.VertMin()), std::tuple(horz > 0 ? 100 : 0, 0));
+    EXPECT_EQ(std::tuple(centred.HorzMax(), centred.VertMin()), std::tuple(set > 0 ? 100 : 0, 0));
+    EXPECT_EQ(TPoint(centred.HorzPos(), centred.VertPos()), TPoint(set, 0)) << zoom;
     centred.ScrollKey(OViewGeometry::TScrollKey::End);
     centred.ScrollLines(0, 3);
-    EXPECT_EQ(TPoint(centred.HorzPos(), centred.VertPos()), TPoint(horz, vert)) << zoom;
+    EXPECT_EQ(TPoint(centred.HorzPos(), centred.VertPos()), TPoint(end, 0)) << zoom;
   }
 }
 
