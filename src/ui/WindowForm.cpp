@@ -475,17 +475,21 @@ void TfmWindow::PaintGrid(const QRegion& region) {
     CountUnstatedLater();
   }
   const QRegion exposed = region & box;
-  const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
+  const QRect image(f.Left, f.Bottom - f.DH, f.DR, f.DH);
   QRgb* pixels = reinterpret_cast<QRgb*>(Drawn.Image.bits());
   const qsizetype stride = Drawn.Image.bytesPerLine() / 4;
   const QRegion stale = exposed & Drawn.Stale;
   for (const QRect& rect : stale) {
-    // The background above and right of the image.
+    // The background around the image.
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
       QRgb* line = pixels + y * stride;
-      if (y < image.top())
+      if (y < image.top() || y > image.bottom()) {
         std::fill(line + rect.left(), line + rect.right() + 1, background);
-      else if (rect.right() > image.right())
+        continue;
+      }
+      if (rect.left() < image.left())
+        std::fill(line + rect.left(), line + std::min(rect.right() + 1, image.left()), background);
+      if (rect.right() > image.right())
         std::fill(line + std::max(rect.left(), image.right() + 1), line + rect.right() + 1,
                   background);
     }
@@ -518,12 +522,12 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
   const OBitmap24& image =
       MouseState.View == TView::Design ? Picture.DesignImage : Picture.MachineImage;
   const double z = View.Zoom(), zs = View.RowHeight();
-  const int width = part.width(), bottom = View.BoxHeight() - 1;
+  const int width = part.width(), bottom = f.Bottom - 1;
   // The picture column each screen column shows, once for the whole part.
   Columns.resize(static_cast<size_t>(width));
   for (int x = 0; x < width; ++x)
     Columns[static_cast<size_t>(x)] =
-        std::min(f.X0 + static_cast<int>(std::floor((part.left() + x) / z)), f.X1 - 1);
+        std::min(f.X0 + static_cast<int>(std::floor((part.left() - f.Left + x) / z)), f.X1 - 1);
   const bool straight = z == 1.0f;
   // Zoomed out by a power of two, the columns shown are every Step-th from the first.
   const int step = z < 1.0f ? static_cast<int>(std::lround(1.0 / z)) : 1;
@@ -608,6 +612,7 @@ void TfmWindow::Fit() {
   fitted.Moved = true;
   fitted.Status = View.ZoomText();
   Follow(fitted);
+  KeepFitted = true; // until the designer zooms or scrolls again, as in a new window
 }
 
 void TfmWindow::ShowControl(int control) {

@@ -35,7 +35,7 @@ protected:
     const OViewGeometry& view = Window.Geometry();
     const QFontMetrics fm = fontMetrics();
     const int digits =
-        static_cast<int>(std::to_string(Rows ? view.VertMin() * -1 : view.HorzMax()).size());
+        static_cast<int>(std::to_string(Rows ? view.PictureHeight() : view.PictureWidth()).size());
     // Across, a label takes its widest number and a gap; down, a line of text.
     const int label = Rows ? fm.height() : fm.horizontalAdvance(QString(digits, u'8')) + 8;
     if (const auto& cell = Window.Hovered()) {
@@ -88,7 +88,7 @@ QSize TfmWindow::RulerSize() const {
 
 void TfmWindow::MarkCells(const QRegion& sampled) {
   const TViewFrame f = View.Frame();
-  const QRect image(0, View.BoxHeight() - f.DH, f.DR, f.DH);
+  const QRect image(f.Left, f.Bottom - f.DH, f.DR, f.DH);
   const QRect bounds = sampled.boundingRect() & image;
   if (bounds.isEmpty() || View.Zoom() < MinGridZoom)
     return;
@@ -107,10 +107,10 @@ void TfmWindow::MarkCells(const QRegion& sampled) {
   painter.drawLines(drawn);
   // The picture pixels of the sampled part only.
   const double z = View.Zoom(), zs = View.RowHeight();
-  const int bottom = View.BoxHeight() - 1;
-  const TRect area{f.X0 + static_cast<int>(bounds.left() / z),
+  const int bottom = f.Bottom - 1;
+  const TRect area{f.X0 + static_cast<int>((bounds.left() - f.Left) / z),
                    f.Y0 + static_cast<int>((bottom - bounds.bottom()) / zs),
-                   f.X0 + static_cast<int>(bounds.right() / z),
+                   f.X0 + static_cast<int>((bounds.right() - f.Left) / z),
                    f.Y0 + static_cast<int>((bottom - bounds.top()) / zs)};
   const OBitmap24& picture =
       MouseState.View == TView::Design ? Picture.DesignImage : Picture.MachineImage;

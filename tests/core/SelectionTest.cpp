@@ -254,7 +254,11 @@ TEST_F(Selections, TheToolSelectsMovesAndPlacesAndTheCommandsFollowWhatIsSelecte
   mouse.Choose(MakeToolState(TDrawTool::Selection, colours));
   EXPECT_EQ(ChosenTool(mouse), TDrawTool::Selection);
   const OSelection& sel = mouse.Selection;
-  auto at = [](int c, int r) { return TViewInput{c, 59 - r}; }; // zoom 1, PLine 1 at the bottom
+  // Zoom 1, the picture in the middle of the grid.
+  auto at = [&](int c, int r) {
+    const TScreenRect cell = g.ScreenRect({c, r, c, r});
+    return TViewInput{cell.Left, cell.Top};
+  };
   auto drag = [&](TCell from, TCell to) {
     mouse.Press(at(from.C, from.R));
     mouse.Move(at(to.C, to.R));
@@ -296,7 +300,10 @@ TEST_F(Selections, TheToolSelectsMovesAndPlacesAndTheCommandsFollowWhatIsSelecte
   EXPECT_EQ(sel.Copy(TView::Machine), block);
   EXPECT_FALSE(mouse.Key(TViewKey::Enter, 0).Taken);
   // Alt picks, with the selection kept.
-  EXPECT_EQ(mouse.Press({6, 59 - 8, TMouseButton::Right, ssAlt}).Status, "Palette Color 4");
+  TViewInput pick = at(6, 8);
+  pick.Button = TMouseButton::Right;
+  pick.Shift = ssAlt;
+  EXPECT_EQ(mouse.Press(pick).Status, "Palette Color 4");
   EXPECT_EQ(colours.RightIndex, 4);
   EXPECT_TRUE(sel.Area == (TRect{5, 7, 6, 8}));
 

@@ -33,31 +33,36 @@ OViewGeometry Geometry(int w, int h, float s, float zoom, int horz, int vert) {
 
 TEST(ViewGeometry, FramesCellsUnderTheMouseAndTheScreenRectanglesOfCells) {
   const std::nullopt_t none = std::nullopt;
-  const TViewFrame whole = {0, 80, 0, 50, 80, 50};
-  // The frame (X0..DH) and cells under points.
+  const TViewFrame whole = {0, 80, 0, 50, 80, 50, 0, 55};
+  // The frame (X0..Bottom) and cells under points.
   using TRow =
       std::tuple<const char*, TView, TViewFrame, std::vector<std::pair<TPoint, TMaybeCell>>>;
   const TRow rows[] = {
-      {"zoom 1: PLine 1 on the bottom edge, the picture shorter than the grid",
+      {"zoom 1: the picture shorter than the grid stands in the middle of its height",
        {100, 50, 1, 1, 0, 0},
        whole,
-       {{{0, 59}, TCell{0, 0}},
-        {{79, 10}, TCell{79, 49}},
-        {{0, 9}, none},
+       {{{0, 54}, TCell{0, 0}},
+        {{79, 5}, TCell{79, 49}},
+        {{0, 4}, none},
         // left of and below the image, where truncating towards zero would give 0
-        {{-1, 59}, none},
-        {{0, 60}, none}}},
+        {{-1, 54}, none},
+        {{0, 55}, none}}},
       {"zoom 2, each PLine 4 pixels high (s = 2), scrolled",
        {100, 50, 2, 2, 10, -5},
-       {10, 50, 5, 20, 80, 60},
+       {10, 50, 5, 20, 80, 60, 0, 60},
        {{{1, 59}, TCell{10, 5}}, {{3, 56}, TCell{11, 5}}, {{3, 55}, TCell{11, 6}}}},
-      {"zoom 0.5: the whole picture and background right of it",
+      {"zoom 0.5: the whole picture in the middle, the grid's middle on the picture's",
        {100, 50, 1, 0.5f, 0, 0},
-       {0, 100, 0, 50, 50, 25},
-       {{{49, 59}, TCell{98, 0}}, {{50, 59}, none}, {{0, 34}, none}}},
+       {0, 100, 0, 50, 50, 25, 15, 43},
+       {{{40, 30}, TCell{50, 24}},
+        {{64, 42}, TCell{98, 0}},
+        {{65, 42}, none},
+        {{14, 42}, none},
+        {{15, 17}, none},
+        {{15, 43}, none}}},
       {"a picture without width: an empty grid",
        {0, 10, 1, 1, 5, -3},
-       {0, 0, 3, 3, 0, 0},
+       {0, 0, 0, 0, 0, 0, 0, 35},
        {{{0, 59}, none}}},
       {"a spacing of 0 draws PLines square", {100, 50, 0, 1, 0, 0}, whole, {}},
   };
@@ -65,8 +70,8 @@ TEST(ViewGeometry, FramesCellsUnderTheMouseAndTheScreenRectanglesOfCells) {
     SCOPED_TRACE(what);
     const OViewGeometry g = Geometry(v.W, v.H, v.S, v.Zoom, v.Horz, v.Vert);
     const TViewFrame f = g.Frame();
-    EXPECT_EQ(std::vector<int>({f.X0, f.X1, f.Y0, f.Y1, f.DR, f.DH}),
-              std::vector<int>({e.X0, e.X1, e.Y0, e.Y1, e.DR, e.DH}));
+    EXPECT_EQ(std::vector<int>({f.X0, f.X1, f.Y0, f.Y1, f.DR, f.DH, f.Left, f.Bottom}),
+              std::vector<int>({e.X0, e.X1, e.Y0, e.Y1, e.DR, e.DH, e.Left, e.Bottom}));
     for (const auto& [point, cell] : points)
       EXPECT_EQ(g.CellAt(point.first, point.second), cell) << point.first << "," << point.second;
   }
@@ -74,6 +79,18 @@ TEST(ViewGeometry, FramesCellsUnderTheMouseAndTheScreenRectanglesOfCells) {
   const OViewGeometry g = Geometry(100, 50, 2, 2, 10, -5);
   EXPECT_EQ(g.ScreenRect({12, 6, 13, 6}), (TScreenRect{4, 52, 8, 56}));
   EXPECT_TRUE(g.ScreenRect({0, 0, 5, 4}).Empty());
+  EXPECT_EQ(Geometry(100, 50, 1, 0.5f, 0, 0).ScreenRect({98, 0, 99, 0}),
+            (TScreenRect{64, 42, 65, 43}));
+  // Held whole one way, the picture does not scroll that way, whatever asks it to; it still
+  // scrolls the other.
+  for (const auto& [zoom, set, end] : {std::tuple(0.5f, 0, 0), std::tuple(1.0f, 12, 20)}) {
+    OViewGeometry centred = Geometry(100, 50, 1, zoom, 12, -7);
+    EXPECT_EQ(std::tuple(centred.HorzMax(), centred.VertMin()), std::tuple(set > 0 ? 100 : 0, 0));
+    EXPECT_EQ(TPoint(centred.HorzPos(), centred.VertPos()), TPoint(set, 0)) << zoom;
+    centred.ScrollKey(OViewGeometry::TScrollKey::End);
+    centred.ScrollLines(0, 3);
+    EXPECT_EQ(TPoint(centred.HorzPos(), centred.VertPos()), TPoint(end, 0)) << zoom;
+  }
 }
 
 TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture) {
@@ -118,7 +135,7 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
       {10, 10, 1, 6, "Zoom=6"},               // and 10 x 10 at 6, as high as the grid
       {30, 7, 3, 80.0f / 30, "Zoom=2.67"},    // PLines three times as high: 7 rows take 56
       {5000, 5000, 1, 0.012f, "Zoom=0.012"},  // below the ladder's 1/16
-      {1800, 20000, 1, 0.003f, "Zoom=0.003"}, // a carpet: a sliver at the left
+      {1800, 20000, 1, 0.003f, "Zoom=0.003"}, // a carpet: a sliver in the middle
       {20000, 3, 0.5f, 0.004f, "Zoom=0.004"}, // a long one lying down
   };
   for (const auto& [w, h, s, zoom, text] : fits) {
@@ -132,8 +149,8 @@ TEST(ViewGeometry, WheelZoomKeepsTheCellUnderTheMouseAndFitShowsTheWholePicture)
     EXPECT_EQ(TPoint(f.X1, f.Y1), TPoint(w, h)) << "all of it in sight";
     EXPECT_TRUE(f.DR <= 80 && f.DH <= 60) << "within the grid";
     for (int step = 1; step <= 6; ++step) {
-      const TMaybeCell middle =
-          g.CellAt((std::min(f.DR, 80) - 1) / 2, 59 - (std::min(f.DH, 60) - 1) / 2);
+      const TMaybeCell middle = g.CellAt(f.Left + (std::min(f.DR, 80) - 1) / 2,
+                                         f.Bottom - 1 - (std::min(f.DH, 60) - 1) / 2);
       g.ZoomSteps(1);
       f = g.Frame();
       EXPECT_TRUE(f.DR > 0 && f.DH > 0) << step;
@@ -175,10 +192,10 @@ TEST(ViewGeometry, AtAnyZoomThePointAndTheCellDrawnThereAgree) {
 }
 
 TEST(ViewGeometry, TheIniKeepsTheZoomAndScrollAndRefusesWhatIsNotThem) {
-  OViewGeometry g = Geometry(100, 50, 1, 0.8f, 12, -7);
+  OViewGeometry g = Geometry(100, 50, 1, 1.5f, 12, -7);
   OViewGeometry back = Geometry(100, 50, 1, 4, 0, 0);
   ASSERT_TRUE(back.Restore(g.Saved()));
-  EXPECT_EQ(std::tuple(back.Zoom(), back.HorzPos(), back.VertPos()), std::tuple(0.8f, 12, -7));
+  EXPECT_EQ(std::tuple(back.Zoom(), back.HorzPos(), back.VertPos()), std::tuple(1.5f, 12, -7));
   // Out of range: clamped as a wheel or scroll bar would be.
   ASSERT_TRUE(back.Restore("1000,500,-9999"));
   EXPECT_EQ(std::tuple(back.Zoom(), back.HorzPos(), back.VertPos()), std::tuple(64.0f, 100, -50));

@@ -22,7 +22,9 @@ std::unique_ptr<OPattern> TwoParts() {
 // other) or M (middle) at X Y; K a key: KR the right arrow, KC the same with Ctrl, KE
 // Escape; W a wheel turn of Y with Ctrl at X 40; Z and D choose zooming and painting; S a
 // press on the palette strip.
-// Bottom left of the 80 x 60 grid is pixel (0, 59): at zoom 1, cell (c, r) lies at (c, 59 - r).
+// Bottom left of the 80 x 60 grid is pixel (0, 59): at zoom 1, cell (c, r) of the picture, larger
+// than the grid, lies at (c, 59 - r). At zoom 0.5 the picture stands in the middle: cell (c, r)
+// at (15 + c / 2, 49 - r / 2).
 struct TRow {
   const char* Name;
   const char* Start; // the chosen state, the view, the zoom and scroll
@@ -37,6 +39,10 @@ struct TRow {
 
 class ViewStates : public TFlowTest {};
 
+std::unique_ptr<OPattern> LargerThanTheGrid() {
+  return GenerateWizard(TPlainWizard{100, 80, TWizardLayout::Sections2h});
+}
+
 TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
   const TRow rows[] = {
       {"left zooms in around the cell",
@@ -46,7 +52,7 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
        "0 closed, 2 at 10 -5, 'Zoom=2', taken, Zoom SizeAll None"},
       {"right zooms out, moves show the cell",
        "zoom machine 1 0 0",
-       "PR 3 58, ML 3 59",
+       "PR 3 58, ML 18 49",
        {},
        "0 closed, 0.5 at 0 0, 'Control=7, PLine=1', taken, Zoom SizeAll None"},
       {"a left stroke is one step",
@@ -64,11 +70,16 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
        "PL 3 59, ML 6 59, ML -1 59",
        {{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, {3, 0, 1}, {4, 0, 1}, {5, 0, 1}, {6, 0, 1}},
        "0 open, 1 at 0 0, '', taken, Paint Cross Stroke"},
-      {"a press off the picture starts none",
-       "paint machine 1 0 0",
-       "PL 50 59, ML 3 59, RL 3 59",
+      {"a press beside the centred picture starts none",
+       "paint machine 0.5 0 0",
+       "PL 5 49, ML 18 49, RL 18 49",
        {},
-       "0 closed, 1 at 0 0, 'Control=4, PLine=1', taken, Paint Cross None"},
+       "0 closed, 0.5 at 0 0, 'Control=7, PLine=1', taken, Paint Cross None"},
+      {"a press on the centred picture paints the pixel under it",
+       "paint machine 0.5 0 0",
+       "PL 16 47, RL 16 47",
+       {{2, 4, 1}},
+       "1 closed, 0.5 at 0 0, '', taken, Paint Cross None"},
       {"the design view",
        "paint design 1 0 0",
        "PL 3 57, RL 3 57",
@@ -114,7 +125,7 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
        "zoom machine 4 0 0",
        "PM 0 0, KR, RM 0 0, KR",
        {},
-       "0 closed, 4 at 20 0, '', taken, Zoom SizeAll None"},
+       "0 closed, 4 at 24 0, '', taken, Zoom SizeAll None"},
       {"Escape and keys with Ctrl are not the grid's",
        "paint machine 4 0 0",
        "KC, KE",
@@ -131,7 +142,7 @@ TEST_F(ViewStates, EventsZoomPaintStrokesPanAndScrollAsTheViewDoes) {
   static constexpr const char* drags[] = {"None", "Stroke", "View"};
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Name);
-    std::unique_ptr<OPattern> p = TwoParts(), expected = TwoParts();
+    std::unique_ptr<OPattern> p = LargerThanTheGrid(), expected = LargerThanTheGrid();
     OPicture& picture = *p->Pictures->Get(0);
     char state[8], view[8];
     float zoom = 1;
@@ -264,7 +275,12 @@ TEST_F(ViewStates, ChangesRedrawWhatTheyTouchAndAColourPatternShowsTheMachineVie
         for (int x = 0; x < g.BoxWidth(); ++x) {
           const std::optional<TCell> c = g.CellAt(x, y);
           const bool changed = c && c->C >= 3 && c->C <= 4 && c->R >= 0 && c->R <= 1;
-          const bool near = c && c->C >= 2 && c->C <= 5 && c->R >= -1 && c->R <= 2;
+          // Also a pixel beside the centred picture, on the background.
+          bool near = false;
+          for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+              if (const std::optional<TCell> n = g.CellAt(x + dx, y + dy))
+                near = near || (n->C >= 2 && n->C <= 5 && n->R >= -1 && n->R <= 2);
           shown += changed;
           if (changed) {
             ASSERT_TRUE(inside(r.Stale, x, y) && (design || inside(r.Repaint, x, y)))

@@ -192,11 +192,11 @@ private slots:
     QApplication::processEvents();
     const QImage shown = window->PaintBox1->grab().toImage();
     QCOMPARE(window->Geometry().Zoom(), 1.0f);
-    const int bottom = shown.height() - 1;
+    const auto [x0, bottom] = Corner(*window);
     for (int y = 0; y < 30; ++y)
       for (int x = 0; x < 17; ++x) {
         const QRgb expected = x < 15 ? ToQRgb(picture.GetMachinePixel(x, y)) : qRgb(192, 192, 192);
-        QCOMPARE(shown.pixel(x, bottom - y), expected | 0xFF000000u);
+        QCOMPARE(shown.pixel(x0 + x, bottom - y), expected | 0xFF000000u);
       }
     QVERIFY(picture.GetMachinePixel(3, 3) != picture.GetMachinePixel(4, 3)); // painted, shown
   }

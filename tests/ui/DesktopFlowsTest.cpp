@@ -110,6 +110,10 @@ private slots:
     QCOMPARE(w.Geometry().Zoom(), 0.125f);
     QTest::keyClick(grid, Qt::Key_0);
     QCOMPARE(w.Geometry().Zoom(), fitted);
+    // Fitted again, the picture follows the window's size.
+    w.SubWindow()->resize(500, 400);
+    QApplication::processEvents();
+    QVERIFY(w.Geometry().Zoom() == w.Geometry().FitZoom() && w.Geometry().Zoom() > fitted);
 
     // The window reopens as it was left, the key its pattern file's and its own.
     OpenPatterns(program)[0]->FileName = Dir.filePath(QStringLiteral("view.pat")).toStdString();
@@ -177,17 +181,19 @@ private slots:
     };
     auto drag = [&](int row, uint8_t index) {
       w.pbPalette->Box().LeftIndex = index;
-      const int y = w.PaintBox1->height() - 1 - static_cast<int>(row * w.Geometry().RowHeight());
-      QTest::mousePress(w.PaintBox1, Qt::LeftButton, {}, QPoint(2, y));
+      const int y =
+          w.Geometry().Frame().Bottom - 1 - static_cast<int>(row * w.Geometry().RowHeight());
+      const int x0 = w.Geometry().Frame().Left + 2;
+      QTest::mousePress(w.PaintBox1, Qt::LeftButton, {}, QPoint(x0, y));
       auto move = [&](int x) {
         QMouseEvent event(QEvent::MouseMove, QPoint(x, y), w.PaintBox1->mapToGlobal(QPoint(x, y)),
                           Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w.PaintBox1, &event);
       };
-      for (int x = 2; x < w.PaintBox1->width(); x += 3)
+      for (int x = x0; x < w.PaintBox1->width(); x += 3)
         move(x);
-      move(2); // back onto the picture
-      QTest::mouseRelease(w.PaintBox1, Qt::LeftButton, {}, QPoint(2, y));
+      move(x0); // back onto the picture
+      QTest::mouseRelease(w.PaintBox1, Qt::LeftButton, {}, QPoint(x0, y));
     };
     QVERIFY(matches());
     uint8_t none = 1; // a colour no state of the first yarn type shows
@@ -223,7 +229,7 @@ private slots:
     QVERIFY(p.History.UndoCount() == 2);
     QVERIFY(matches());
     const QImage shown = w.PaintBox1->grab().toImage();
-    const int y = w.PaintBox1->height() - 1 - static_cast<int>(25 * w.Geometry().RowHeight());
+    const int y = w.Geometry().Frame().Bottom - 1 - static_cast<int>(25 * w.Geometry().RowHeight());
     int painted = 0;
     for (int x = 0; x < shown.width(); ++x)
       if (const auto cell = w.Geometry().CellAt(x, y); cell && cell->C >= 44 && cell->C <= 58) {

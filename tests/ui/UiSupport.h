@@ -100,8 +100,9 @@ TForm* OpenEditor(OPatternTree& tree, const OPattern* of = nullptr) {
   return dynamic_cast<TForm*>(node->Editor());
 }
 
-// A view window at zoom 1 with PLine 1 in the bottom left corner, where the flows that
-// count pixels start; a window opens fitted.
+// A view window at zoom 1 with PLine 1 in the bottom left corner of the picture (the grid's,
+// or where a smaller picture stands in the grid's middle: Corner), where the flows that count
+// pixels start; a window opens fitted.
 template <class TWindow> void AtZoomOne(TWindow& window) {
   QApplication::processEvents();
   while (window.Geometry().Zoom() > 1)
@@ -109,6 +110,12 @@ template <class TWindow> void AtZoomOne(TWindow& window) {
   while (window.Geometry().Zoom() < 1)
     QTest::keyClick(window.PaintBox1, Qt::Key_Plus);
   QTest::keyClick(window.PaintBox1, Qt::Key_Home);
+}
+
+// The grid point of the picture's bottom left pixel in sight.
+template <class TWindow> QPoint Corner(const TWindow& window) {
+  const auto f = window.Geometry().Frame();
+  return {f.Left, f.Bottom - 1};
 }
 
 // What the pattern writes to its file.

@@ -40,12 +40,12 @@ private slots:
                                                      QKeySequence(QStringLiteral("Ctrl+Y"))}));
 
     QTest::mouseClick(w->buZoom, Qt::LeftButton); // paint mode
-    const int bottom = w->PaintBox1->height() - 1;
-    QTest::mousePress(w->PaintBox1, Qt::LeftButton, {}, QPoint(3, bottom));
-    QMouseEvent move(QEvent::MouseMove, QPoint(9, bottom - 2), w->PaintBox1->mapToGlobal(QPoint()),
+    const QPoint corner = Corner(*w);
+    QTest::mousePress(w->PaintBox1, Qt::LeftButton, {}, corner + QPoint(3, 0));
+    QMouseEvent move(QEvent::MouseMove, corner + QPoint(9, -2), w->PaintBox1->mapToGlobal(QPoint()),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w->PaintBox1, &move);
-    QTest::mouseRelease(w->PaintBox1, Qt::LeftButton, {}, QPoint(9, bottom - 2));
+    QTest::mouseRelease(w->PaintBox1, Qt::LeftButton, {}, corner + QPoint(9, -2));
     const TBytes painted = saved();
     QVERIFY(painted != before);
     QVERIFY(p.History.UndoCount() == 1);

@@ -95,26 +95,33 @@ private slots:
     QCOMPARE(w.RulerLeft->geometry(), QRect(30, top, left, panel.height() - 16 - top));
     QCOMPARE(w.sbHorz->geometry(), QRect(30, panel.height() - 16, panel.width() - 46, 16));
     QCOMPARE(w.sbVert->geometry(), QRect(panel.width() - 16, 0, 16, panel.height() - 16));
-    QCOMPARE(std::make_pair(w.sbVert->minimum(), w.sbVert->maximum()), std::make_pair(-30, 0));
+    // All of it in sight, in the middle of the grid: nothing to scroll.
+    QCOMPARE(std::make_pair(w.sbVert->minimum(), w.sbVert->maximum()), std::make_pair(0, 0));
+    QCOMPARE(std::make_pair(w.sbHorz->minimum(), w.sbHorz->maximum()), std::make_pair(0, 0));
     // A page is the part in sight: at zoom 1 a column and a PLine are a pixel each.
     QCOMPARE(std::make_pair(w.sbHorz->pageStep(), w.sbVert->pageStep()),
              std::make_pair(w.PaintBox1->width(), w.PaintBox1->height()));
     const QImage shown = w.PaintBox1->grab().toImage();
-    const int bottom = shown.height() - 1;
-    QCOMPARE(shown.pixel(0, bottom), qRgb(255, 0, 0));
-    QCOMPARE(shown.pixel(1, bottom), qRgb(128, 128, 128));      // undefined
-    QCOMPARE(shown.pixel(0, bottom - 30), qRgb(192, 192, 192)); // background above PLine 30
+    const auto [x0, bottom] = Corner(w);
+    QCOMPARE(QPoint(x0, bottom),
+             QPoint((shown.width() - 40) / 2, shown.height() - 1 - (shown.height() - 30) / 2));
+    QCOMPARE(shown.pixel(x0, bottom), qRgb(255, 0, 0));
+    QCOMPARE(shown.pixel(x0 + 1, bottom), qRgb(128, 128, 128));  // undefined
+    QCOMPARE(shown.pixel(x0, bottom - 30), qRgb(192, 192, 192)); // background above PLine 30,
+    QCOMPARE(shown.pixel(x0 - 1, bottom), qRgb(192, 192, 192));  // left of control 1
+    QCOMPARE(shown.pixel(x0, bottom + 1), qRgb(192, 192, 192));  // and below PLine 1
 
     const std::pair<Qt::MouseButton, const char*> clicks[] = {
         {Qt::LeftButton, "Zoom=2"}, {Qt::RightButton, "Zoom=1"}, {Qt::RightButton, "Zoom=0.5"}};
     for (auto [button, text] : clicks) {
-      QTest::mouseClick(w.PaintBox1, button, {}, QPoint(2, bottom));
+      QTest::mouseClick(w.PaintBox1, button, {}, Corner(w) + QPoint(2, 0));
       QCOMPARE(o.Status(), QString::fromLatin1(text));
       if (w.Geometry().Zoom() == 2) { // the red cell two pixels wide and high
         const QImage zoomed = w.PaintBox1->grab().toImage();
-        QCOMPARE(zoomed.pixel(1, bottom - 1), qRgb(255, 0, 0));
-        QCOMPARE(zoomed.pixel(2, bottom), qRgb(128, 128, 128));
-        QCOMPARE(zoomed.pixel(1, bottom - 2), qRgb(128, 128, 128));
+        const auto [x, y] = Corner(w);
+        QCOMPARE(zoomed.pixel(x + 1, y - 1), qRgb(255, 0, 0));
+        QCOMPARE(zoomed.pixel(x + 2, y), qRgb(128, 128, 128));
+        QCOMPARE(zoomed.pixel(x + 1, y - 2), qRgb(128, 128, 128));
         // Drawn inside the whole window, and through a buffer into a 24-bit image, alike.
         const QRect at(w.PaintBox1->mapTo(&w, QPoint()), w.PaintBox1->size());
         QImage packed(w.PaintBox1->size(), QImage::Format_RGB888);
@@ -135,10 +142,11 @@ private slots:
         QTest::mouseClick(w.buZoom, Qt::LeftButton);
         if (design)
           QTest::mouseClick(w.rbDesign, Qt::LeftButton);
-        const int bottom = w.PaintBox1->height() - 1;
+        const auto [x0, bottom] = Corner(w);
         // Across PLines 1 and 2, then off the picture to the left: at zoom 1 every pixel on
         // the way, up to the picture's edge.
-        const QPoint stroke[] = {{3, bottom}, {7, bottom}, {7, bottom - 1}, {-4, bottom - 1}};
+        const QPoint stroke[] = {
+            {x0 + 3, bottom}, {x0 + 7, bottom}, {x0 + 7, bottom - 1}, {x0 - 4, bottom - 1}};
         auto reference = TwoParts();
         OPicture& picture = *reference->Pictures->Get(0);
         picture.BringUpToDate(design ? TView::Design : TView::Machine);
@@ -147,7 +155,7 @@ private slots:
         for (const QPoint& at : stroke) {
           Mouse(w.PaintBox1, at == stroke[0] ? QEvent::MouseButtonPress : QEvent::MouseMove, button,
                 at);
-          const TCell to{at.x(), bottom - at.y()};
+          const TCell to{at.x() - x0, bottom - at.y()};
           for (const TCell& cell : LineCells(last, to))
             if (cell.C >= 0)
               design ? picture.PaintDesignPixel(cell.C, cell.R, index)
@@ -174,22 +182,23 @@ private slots:
         QStringLiteral("Drag to draw a line; Shift keeps it horizontal, vertical or diagonal"));
     w.cbBrush->setCurrentIndex(2);
     QCOMPARE(w.Mouse().Brush, 3);
-    const int y = w.PaintBox1->height() - 6; // PLine 6 at zoom 1
+    const auto [x0, bottom] = Corner(w);
+    const int y = bottom - 5; // PLine 6 at zoom 1
     const auto before = o.Pattern->States.Data();
-    Mouse(w.PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, {2, y});
-    Mouse(w.PaintBox1, QEvent::MouseMove, Qt::LeftButton, {12, y});
+    Mouse(w.PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, {x0 + 2, y});
+    Mouse(w.PaintBox1, QEvent::MouseMove, Qt::LeftButton, {x0 + 12, y});
     // Three PLines of the left button's red are shown, and nothing is painted yet.
     const QImage shown = w.PaintBox1->grab().toImage();
     for (const int dy : {-2, -1, 0, 1, 2})
-      QCOMPARE(shown.pixel(7, y + dy) == qRgb(255, 0, 0), std::abs(dy) <= 1);
+      QCOMPARE(shown.pixel(x0 + 7, y + dy) == qRgb(255, 0, 0), std::abs(dy) <= 1);
     QVERIFY(o.Pattern->States.Data() == before);
-    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, {12, y});
+    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, {x0 + 12, y});
     QCOMPARE(o.Pattern->History.UndoLabel(), "Line");
     QVERIFY(!(o.Pattern->States.Data() == before));
     // With any tool, Alt and a click take the colour into the button pressed.
     QTest::keyClick(w.PaintBox1, Qt::Key_G);
     QCOMPARE(w.Mouse().State().Name(), "Fill");
-    QTest::mouseClick(w.PaintBox1, Qt::RightButton, Qt::AltModifier, QPoint(7, y));
+    QTest::mouseClick(w.PaintBox1, Qt::RightButton, Qt::AltModifier, QPoint(x0 + 7, y));
     QCOMPARE(w.pbPalette->Box().RightIndex, 1);
     QCOMPARE(o.Pattern->History.UndoLabel(), "Line");
   }
@@ -207,10 +216,10 @@ private slots:
     QTest::keyClick(w.PaintBox1, Qt::Key_M);
     QCOMPARE(w.Mouse().State().Name(), "Selection");
     QVERIFY(!w.SelectionActions[0]->isEnabled());
-    const int bottom = w.PaintBox1->height() - 1;
-    Mouse(w.PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, {2, bottom - 1});
-    Mouse(w.PaintBox1, QEvent::MouseMove, Qt::LeftButton, {4, bottom - 1});
-    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, {4, bottom - 1});
+    const auto [x0, bottom] = Corner(w);
+    Mouse(w.PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, {x0 + 2, bottom - 1});
+    Mouse(w.PaintBox1, QEvent::MouseMove, Qt::LeftButton, {x0 + 4, bottom - 1});
+    Mouse(w.PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, {x0 + 4, bottom - 1});
     QVERIFY(w.SelectionActions[0]->isEnabled());
     const auto before = o.Pattern->States.Data();
     QTest::keyClick(w.PaintBox1, Qt::Key_C, Qt::ControlModifier);
@@ -218,7 +227,7 @@ private slots:
     QTest::keyClick(w.PaintBox1, Qt::Key_Up);
     QTest::keyClick(w.PaintBox1, Qt::Key_Right);
     // Drawn over the grid one PLine up and a control right; the pattern waits for Enter.
-    QCOMPARE(w.PaintBox1->grab().toImage().pixel(3, bottom - 2), qRgb(255, 0, 0));
+    QCOMPARE(w.PaintBox1->grab().toImage().pixel(x0 + 3, bottom - 2), qRgb(255, 0, 0));
     QVERIFY(o.Pattern->States.Data() == before);
     QTest::keyClick(w.PaintBox1, Qt::Key_Return);
     QCOMPARE(o.Pattern->History.UndoLabel(), "Paste");
@@ -257,7 +266,7 @@ private slots:
     o.Pattern->Changed();
     QApplication::processEvents();
     QCOMPARE(o.Status(), QStringLiteral("Palette Color 1: R=255, G=128, B=0"));
-    QTest::mouseMove(w.PaintBox1, QPoint(3, w.PaintBox1->height() - 1));
+    QTest::mouseMove(w.PaintBox1, Corner(w) + QPoint(3, 0));
     QCOMPARE(o.Status(), QStringLiteral("Control=4, PLine=1"));
 
     QTest::mouseClick(w.rbDesign, Qt::LeftButton);

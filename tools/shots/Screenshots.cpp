@@ -203,9 +203,9 @@ bool SaveDrawingTools(TfmWindow& window, const QString& path) {
   window.rbMachine->click();
   window.ToolButtons[1]->click();
   window.cbBrush->setCurrentIndex(2);
-  const int bottom = window.PaintBox1->height() - 1;
-  window.GridPress(Qt::LeftButton, QPoint(30 * 4 + 1, bottom - 5 * 4 - 1));
-  window.GridMove(QPoint(75 * 4 + 1, bottom - 35 * 4 - 1));
+  const auto [x0, bottom] = Corner(window);
+  window.GridPress(Qt::LeftButton, QPoint(x0 + 30 * 4 + 1, bottom - 5 * 4 - 1));
+  window.GridMove(QPoint(x0 + 75 * 4 + 1, bottom - 35 * 4 - 1));
   const bool saved = Save(*window.SubWindow(), path);
   window.GridKey(Qt::Key_Escape, {});
   window.SubWindow()->setGeometry(10, 10, 580, 360);
@@ -279,10 +279,10 @@ bool SaveSelection(TfmWindow& window, const QString& path) {
   Settle();
   window.rbMachine->click();
   window.ToolButtons[5]->click();
-  const int bottom = window.PaintBox1->height() - 1;
-  window.GridPress(Qt::LeftButton, QPoint(1 * 4 + 1, bottom - 1 * 4 - 1));
-  window.GridMove(QPoint(16 * 4 + 1, bottom - 21 * 4 - 1));
-  window.GridRelease(Qt::LeftButton, QPoint(16 * 4 + 1, bottom - 21 * 4 - 1));
+  const auto [x0, bottom] = Corner(window);
+  window.GridPress(Qt::LeftButton, QPoint(x0 + 1 * 4 + 1, bottom - 1 * 4 - 1));
+  window.GridMove(QPoint(x0 + 16 * 4 + 1, bottom - 21 * 4 - 1));
+  window.GridRelease(Qt::LeftButton, QPoint(x0 + 16 * 4 + 1, bottom - 21 * 4 - 1));
   window.SelectionCommand(TSelectionCommand::Copy);
   window.SelectionCommand(TSelectionCommand::Paste);
   window.SelectionCommand(TSelectionCommand::FlipHorizontal);
@@ -302,8 +302,8 @@ bool SaveEachTool(TfmWindow& window, const QDir& out) {
   Settle();
   window.rbMachine->click();
   window.cbBrush->setCurrentIndex(0);
-  const int bottom = window.PaintBox1->height() - 1;
-  auto at = [bottom](int x, int y) { return QPoint(x * 4 + 1, bottom - y * 4 - 1); };
+  const QPoint corner = Corner(window);
+  auto at = [corner](int x, int y) { return corner + QPoint(x * 4 + 1, -y * 4 - 1); };
   auto shoot = [&](const char* file) {
     return Save(*window.SubWindow(), out.filePath(QString::fromLatin1(file)));
   };
@@ -396,9 +396,8 @@ int main(int argc, char* argv[]) {
     return 1;
   window->SubWindow()->setGeometry(10, 10, 580, 360);
   Settle();
-  const int bottom = window->PaintBox1->height() - 1;
   for (int i = 0; i < 2; ++i)
-    window->GridPress(Qt::LeftButton, QPoint(1, bottom));
+    window->GridPress(Qt::LeftButton, Corner(*window) + QPoint(1, 0));
   // Paint mode with lime on the left button and maroon on the right.
   const int cell = window->pbPalette->Box().CellHeight();
   for (auto [button, row] : {std::pair(Qt::LeftButton, 4), std::pair(Qt::RightButton, 3)}) {
@@ -406,18 +405,19 @@ int main(int argc, char* argv[]) {
                       button, Qt::NoModifier);
     QApplication::sendEvent(window->pbPalette, &press);
   }
+  const auto [x0, bottom] = Corner(*window);
   auto stroke = [&](Qt::MouseButton button, int c0, int r0, int c1, int r1) {
     const int steps = std::max(std::abs(c1 - c0), std::abs(r1 - r0));
     for (int i = 0; i <= steps; ++i) {
       const int c = c0 + (c1 - c0) * i / std::max(steps, 1);
       const int r = r0 + (r1 - r0) * i / std::max(steps, 1);
-      const QPoint at(c * 4 + 1, bottom - r * 4 - 1);
+      const QPoint at(x0 + c * 4 + 1, bottom - r * 4 - 1);
       if (i == 0)
         window->GridPress(button, at);
       else
         window->GridMove(at);
     }
-    window->GridRelease(button, QPoint(c1 * 4 + 1, bottom - r1 * 4 - 1));
+    window->GridRelease(button, QPoint(x0 + c1 * 4 + 1, bottom - r1 * 4 - 1));
   };
   stroke(Qt::LeftButton, 2, 2, 15, 40);
   stroke(Qt::LeftButton, 2, 40, 15, 2);

@@ -11,6 +11,7 @@ namespace quillane {
 void OViewGeometry::SetZoom(float zoom) {
   // Not-a-number fails both comparisons and falls to the smallest zoom.
   ZoomFactor = zoom >= MinZoom ? std::min(zoom, MaxZoom) : MinZoom;
+  SetScroll(Horz, Vert);
 }
 
 std::string OViewGeometry::ZoomText() const {
@@ -39,11 +40,37 @@ void OViewGeometry::SetPicture(int width, int height, float aspectRatio) {
 void OViewGeometry::SetBox(int width, int height) {
   PW = std::max(width, 0);
   PH = std::max(height, 0);
+  SetScroll(Horz, Vert);
 }
 
 void OViewGeometry::SetScroll(int horz, int vert) {
-  Horz = std::clamp(horz, 0, W);
-  Vert = std::clamp(vert, -H, 0);
+  Horz = std::clamp(horz, 0, HorzMax());
+  Vert = std::clamp(vert, VertMin(), 0);
+}
+
+// The image's size is truncated as Frame has it, so a fitted picture a float's hair wider than
+// the grid still counts as held whole.
+bool OViewGeometry::CentredAcross() const {
+  return W > 0 && static_cast<int64_t>(W * double{ZoomFactor}) <= PW;
+}
+
+bool OViewGeometry::CentredUp() const {
+  return H > 0 && static_cast<int64_t>(H * RowHeight()) <= PH;
+}
+
+int OViewGeometry::ImageLeft() const {
+  if (!CentredAcross())
+    return 0;
+  // A picture narrower than a pixel still shows as one.
+  const int64_t drawn = std::max<int64_t>(static_cast<int64_t>(W * double{ZoomFactor}), 1);
+  return static_cast<int>(std::max<int64_t>(PW - drawn, 0) / 2);
+}
+
+int OViewGeometry::ImageBottom() const {
+  if (!CentredUp())
+    return PH;
+  const int64_t drawn = std::max<int64_t>(static_cast<int64_t>(H * RowHeight()), 1);
+  return PH - static_cast<int>(std::max<int64_t>(PH - drawn, 0) / 2);
 }
 
 void OViewGeometry::CentreColumn(int column) {
@@ -71,6 +98,8 @@ TViewFrame OViewGeometry::Frame() const {
     f.Y1 = f.Y0;
     f.DR = f.DH = 0;
   }
+  f.Left = ImageLeft();
+  f.Bottom = ImageBottom();
   return f;
 }
 
@@ -78,14 +107,18 @@ std::optional<TCell> OViewGeometry::CellAt(int x, int y) const {
   const TViewFrame f = Frame();
   // Outside the drawn image, also left of or below it, where truncating towards zero
   // would still give column or row 0.
-  if (x < 0 || x >= f.DR || y < PH - f.DH || y >= PH)
+  if (x < f.Left || x >= f.Left + f.DR || y < f.Bottom - f.DH || y >= f.Bottom)
     return std::nullopt;
-  // The bottom pixel row of the grid shows row Y0.
-  const int c = f.X0 + static_cast<int>(std::floor(x / double{ZoomFactor}));
-  const int r = f.Y0 + static_cast<int>(std::floor((PH - 1 - y) / RowHeight()));
-  if (c >= f.X1 || r >= f.Y1)
+  const TCell cell = CellNear(x, y);
+  if (cell.C >= f.X1 || cell.R >= f.Y1)
     return std::nullopt;
-  return TCell{c, r};
+  return cell;
+}
+
+TCell OViewGeometry::CellNear(int x, int y) const {
+  // The image's bottom pixel row shows row Y0.
+  return {Horz + static_cast<int>(std::floor((x - ImageLeft()) / double{ZoomFactor})),
+          -Vert + static_cast<int>(std::floor((ImageBottom() - 1 - y) / RowHeight()))};
 }
 
 int OViewGeometry::LowestRung() const {
@@ -109,10 +142,9 @@ void OViewGeometry::ZoomAt(int x, int y, bool in) {
 
 void OViewGeometry::ZoomAround(int x, int y, int steps) {
   // The cell under the point, or the picture's cell nearest to it.
-  const double z = ZoomFactor, zs = RowHeight();
-  const int c = std::clamp(Horz + static_cast<int>(std::floor(x / z)), 0, std::max(W - 1, 0));
-  const int r =
-      std::clamp(-Vert + static_cast<int>(std::floor((PH - 1 - y) / zs)), 0, std::max(H - 1, 0));
+  const TCell near = CellNear(x, y);
+  const int c = std::clamp(near.C, 0, std::max(W - 1, 0));
+  const int r = std::clamp(near.R, 0, std::max(H - 1, 0));
   // Rungs LowestRung() .. 6: up to MaxZoom. A zoom between two rungs counts as the lower one
   // going in and the upper one going out, so that the first step is never a jump of two.
   int from = std::ilogb(ZoomFactor);
@@ -121,8 +153,9 @@ void OViewGeometry::ZoomAround(int x, int y, int steps) {
   const int lowest = std::min(LowestRung(), from);
   const int rung = std::clamp(from + steps, lowest, std::ilogb(MaxZoom));
   SetZoom(std::ldexp(1.0f, rung));
-  SetScroll(c - static_cast<int>(std::floor(x / double{ZoomFactor})),
-            -(r - static_cast<int>(std::floor((PH - 1 - y) / RowHeight()))));
+  // Whether the picture is centred depends on the zoom alone, not on the scroll.
+  SetScroll(c - static_cast<int>(std::floor((x - ImageLeft()) / double{ZoomFactor})),
+            -(r - static_cast<int>(std::floor((ImageBottom() - 1 - y) / RowHeight()))));
 }
 
 void OViewGeometry::ZoomSteps(int steps) {
@@ -131,7 +164,8 @@ void OViewGeometry::ZoomSteps(int steps) {
   const TViewFrame f = Frame();
   if (f.DR <= 0 || f.DH <= 0)
     return ZoomAround(PW / 2, PH / 2, steps);
-  ZoomAround((std::min(f.DR, PW) - 1) / 2, PH - 1 - (std::min(f.DH, PH) - 1) / 2, steps);
+  ZoomAround(f.Left + (std::min(f.DR, PW) - 1) / 2, f.Bottom - 1 - (std::min(f.DH, PH) - 1) / 2,
+             steps);
 }
 
 float OViewGeometry::FitZoom() const {
@@ -250,10 +284,10 @@ TScreenRect OViewGeometry::ScreenRect(const TRect& area) const {
     return {};
   const double z = ZoomFactor, zs = RowHeight();
   TScreenRect r;
-  r.Left = std::max(0, static_cast<int>(std::floor((left - f.X0) * z)));
-  r.Right = std::min(f.DR, static_cast<int>(std::ceil((right - f.X0) * z)));
-  r.Top = std::max(PH - f.DH, static_cast<int>(std::floor(PH - (bottom - f.Y0) * zs)));
-  r.Bottom = std::min(PH, static_cast<int>(std::ceil(PH - (top - f.Y0) * zs)));
+  r.Left = f.Left + std::max(0, static_cast<int>(std::floor((left - f.X0) * z)));
+  r.Right = f.Left + std::min(f.DR, static_cast<int>(std::ceil((right - f.X0) * z)));
+  r.Top = std::max(f.Bottom - f.DH, static_cast<int>(std::floor(f.Bottom - (bottom - f.Y0) * zs)));
+  r.Bottom = std::min(f.Bottom, static_cast<int>(std::ceil(f.Bottom - (top - f.Y0) * zs)));
   return r.Empty() ? TScreenRect{} : r;
 }
 

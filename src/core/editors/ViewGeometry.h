@@ -29,9 +29,12 @@ struct TScreenRect {
 struct TViewFrame {
   int X0 = 0, X1 = 0; // visible columns [X0, X1)
   int Y0 = 0, Y1 = 0; // visible rows [Y0, Y1), row 0 is PLine 1
-  // The image's width and height on screen. It is drawn upside down in the grid's bottom
-  // left corner, row Y0 on the bottom edge; the background fills the rest.
+  // The image's width and height on screen. It is drawn upside down, row Y0 on the bottom
+  // edge, from the grid's bottom left corner or, across or up where the whole picture is
+  // smaller than the grid, in the middle; the background fills the rest.
   int DR = 0, DH = 0;
+  // The image's left column and the grid row below its bottom edge.
+  int Left = 0, Bottom = 0;
   friend bool operator==(const TViewFrame&, const TViewFrame&) = default;
 };
 
@@ -58,11 +61,16 @@ public:
   void SetBox(int width, int height);
   int BoxWidth() const { return PW; }
   int BoxHeight() const { return PH; }
+  int PictureWidth() const { return W; }
+  int PictureHeight() const { return H; }
 
   // Horizontal: first visible column, 0 .. W. Vertical: minus the first visible row from
-  // the bottom, -H .. 0. Positions are clamped into their ranges.
-  int HorzMax() const { return W; }
-  int VertMin() const { return -H; }
+  // the bottom, -H .. 0. Positions are clamped into their ranges. A picture the grid holds
+  // whole across (or up) stands centred that way and does not scroll: its range is 0.
+  int HorzMax() const { return CentredAcross() ? 0 : W; }
+  int VertMin() const { return CentredUp() ? 0 : -H; }
+  bool CentredAcross() const;
+  bool CentredUp() const;
   int HorzPos() const { return Horz; }
   int VertPos() const { return Vert; }
   // Whole columns and PLines the grid shows: the scroll bars' page steps.
@@ -78,6 +86,8 @@ public:
   TViewFrame Frame() const;
   // The picture pixel drawn under a point of the grid; none outside the drawn image.
   std::optional<TCell> CellAt(int x, int y) const;
+  // The same, also beyond the picture's edges (a stroke dragged past them).
+  TCell CellNear(int x, int y) const;
   // Zooms in (or out) and, when the point lies on the picture, centres its cell.
   void ZoomAt(int x, int y, bool in);
   // Moves `steps` rungs up (or down) the ladder of powers of two between the clamps, the
@@ -119,6 +129,9 @@ private:
   int Horz = 0, Vert = 0;
   // Moves the first visible column and row by these many, stopping as ScrollLines says.
   void ScrollCells(int columns, int rows);
+  // Where the image starts on the grid: its left column and the row below its bottom edge.
+  int ImageLeft() const;
+  int ImageBottom() const;
   // The ladder's lowest rung for this picture and grid: 1/16, or lower where the picture
   // needs it to fit.
   int LowestRung() const;

@@ -71,21 +71,21 @@ TGridLines GridLines(const OViewGeometry& view) {
   const TViewFrame f = view.Frame();
   const double z = view.Zoom(), zs = view.RowHeight();
   for (int c = f.X0 + 1; c < f.X1; ++c)
-    lines.X.push_back(static_cast<int>(std::floor((c - f.X0) * z)));
+    lines.X.push_back(f.Left + static_cast<int>(std::floor((c - f.X0) * z)));
   // Between rows r - 1 and r, on the top pixel row of r - 1 (PLine 1 is at the bottom).
   for (int r = f.Y0 + 1; r < f.Y1; ++r)
-    lines.Y.push_back(static_cast<int>(std::floor(view.BoxHeight() - (r - f.Y0) * zs)));
+    lines.Y.push_back(static_cast<int>(std::floor(f.Bottom - (r - f.Y0) * zs)));
   return lines;
 }
 
 std::vector<TRulerMark> ColumnMarks(const OViewGeometry& view, int labelPixels) {
   const TViewFrame f = view.Frame();
-  return Marks(f.X0, f.X1, 0, view.Zoom(), labelPixels, view.BoxWidth());
+  return Marks(f.X0, f.X1, f.Left, view.Zoom(), labelPixels, view.BoxWidth());
 }
 
 std::vector<TRulerMark> RowMarks(const OViewGeometry& view, int labelPixels) {
   const TViewFrame f = view.Frame();
-  return Marks(f.Y0, f.Y1, view.BoxHeight(), -view.RowHeight(), labelPixels, view.BoxHeight());
+  return Marks(f.Y0, f.Y1, f.Bottom, -view.RowHeight(), labelPixels, view.BoxHeight());
 }
 
 namespace {

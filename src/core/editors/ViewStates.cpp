@@ -93,12 +93,6 @@ TViewReply OZoomState::Press(OViewMouse& mouse, const TViewInput& in) {
 
 namespace {
 
-// The picture pixel under a point of the grid, also beyond the picture's edges.
-TCell PixelUnder(const OViewGeometry& g, int x, int y) {
-  return {g.HorzPos() + static_cast<int>(std::floor(x / double{g.Zoom()})),
-          -g.VertPos() + static_cast<int>(std::floor((g.BoxHeight() - 1 - y) / g.RowHeight()))};
-}
-
 // Paints the pixels within the open stroke, as presses do: the first refusal's text.
 std::optional<std::string> PaintInStroke(OViewMouse& mouse, const TPixelRuns& pixels,
                                          uint8_t index) {
@@ -151,7 +145,7 @@ TViewReply ODrawState::Press(OViewMouse& mouse, const TViewInput& in) {
 TViewReply ODrawState::Move(OViewMouse& mouse, const TViewInput& in) {
   if (!Held)
     return OViewState::Move(mouse, in);
-  TViewReply r = DragTo(mouse, PixelUnder(mouse.Geometry, in.X, in.Y), in.Shift);
+  TViewReply r = DragTo(mouse, mouse.Geometry.CellNear(in.X, in.Y), in.Shift);
   if (!r.Status)
     r.Status = CellText(mouse.Geometry.CellAt(in.X, in.Y));
   return r;
@@ -160,7 +154,7 @@ TViewReply ODrawState::Move(OViewMouse& mouse, const TViewInput& in) {
 TViewReply ODrawState::Release(OViewMouse& mouse, const TViewInput& in) {
   if (in.Button == TMouseButton::Middle || !Held)
     return {};
-  TViewReply r = Finish(mouse, PixelUnder(mouse.Geometry, in.X, in.Y), in.Shift);
+  TViewReply r = Finish(mouse, mouse.Geometry.CellNear(in.X, in.Y), in.Shift);
   const TRect was = PixelBounds(Shown);
   Leave(mouse);
   if (was.Left <= was.Right && !r.Preview)
@@ -464,7 +458,7 @@ TViewReply OSelectState::Press(OViewMouse& mouse, const TViewInput& in) {
   }
   OSelection& s = mouse.Selection;
   const std::optional<TRect> before = SelectionBounds(s);
-  const TCell at = PixelUnder(mouse.Geometry, in.X, in.Y);
+  const TCell at = mouse.Geometry.CellNear(in.X, in.Y);
   TViewReply r;
   Held = true;
   Dragged = false;
@@ -484,7 +478,7 @@ TViewReply OSelectState::Move(OViewMouse& mouse, const TViewInput& in) {
     return OViewState::Move(mouse, in);
   OSelection& s = mouse.Selection;
   const std::optional<TRect> before = SelectionBounds(s);
-  const TCell at = PixelUnder(mouse.Geometry, in.X, in.Y);
+  const TCell at = mouse.Geometry.CellNear(in.X, in.Y);
   TViewReply r;
   if (Moving) {
     s.MoveBy(at.C - Last.C, at.R - Last.R);
@@ -539,7 +533,7 @@ std::string PasteInView(OViewMouse& mouse, TBlock block) {
     corner = {s.Area->Left, s.Area->Bottom};
   } else {
     // The grid's top left point may lie above or beside a small picture.
-    corner = PixelUnder(mouse.Geometry, 0, 0);
+    corner = mouse.Geometry.CellNear(0, 0);
     corner = {std::clamp(corner.C, 0, std::max(mouse.Picture.Width - 1, 0)),
               std::clamp(corner.R, 0, std::max(mouse.Picture.Height - 1, 0))};
   }
