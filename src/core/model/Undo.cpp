@@ -221,6 +221,11 @@ void OUndoHistory::BeginChange(std::string label, TTouches touches) {
   if (Depth++ > 0 || RestoringFlag || LimitBytes == 0)
     return;
   EndStroke();
+  // Most of the PLines are kept packed as a whole grid is: their bytes as they are would
+  // cost more fresh memory than the packing costs time.
+  if (touches.Kind == TTouches::TKind::Rows &&
+      2 * (int64_t{touches.Last} - touches.First + 1) > Grid(0).PLines())
+    touches = TTouches{};
   Before = std::make_unique<TSnapshot>();
   Before->Label = std::move(label);
   Before->Touches = touches;
