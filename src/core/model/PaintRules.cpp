@@ -300,19 +300,6 @@ std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const 
     change.emplace(pattern.History, label);
   else
     pattern.History.BeginStroke(label);
-  // Machine-view paints in a batch give the same cells, their pixels drawn once at the end.
-  struct TBatch {
-    OPattern& Pattern;
-    bool Open;
-    TBatch(OPattern& p, bool open) : Pattern(p), Open(open) {
-      if (Open)
-        Pattern.BeginPaintBatch();
-    }
-    ~TBatch() {
-      if (Open)
-        Pattern.EndPaintBatch();
-    }
-  } batch(pattern, large && view == TView::Machine);
   const bool ask = MayRefuse(pattern, view, index);
   std::string first;
   auto paint = [&](TCell cell) {
@@ -328,6 +315,19 @@ std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const 
     PaintTaken(pattern, picture, view, cell, index);
   };
   {
+    // Machine-view paints in a batch give the same cells, their pixels drawn once at the end.
+    struct TBatch {
+      OPattern& Pattern;
+      bool Open;
+      TBatch(OPattern& p, bool open) : Pattern(p), Open(open) {
+        if (Open)
+          Pattern.BeginPaintBatch();
+      }
+      ~TBatch() {
+        if (Open)
+          Pattern.EndPaintBatch();
+      }
+    } batch(pattern, large && view == TView::Machine);
     OPatternEvents::TGroup oneReport(pattern.Events);
     if (large && view == TView::Machine && !ask) {
       // No pixel is refused: each rectangle of them is painted region by region.
@@ -343,7 +343,10 @@ std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const 
           paint({c, run.R});
     }
   }
-  if (!large)
+  // The batch's pixels are drawn before the step is taken.
+  if (change)
+    change->Commit();
+  else
     pattern.History.EndStroke();
   return first;
 }

@@ -122,7 +122,8 @@ public:
     ~TChange() {
       if (!Open)
         return;
-      // Callers that have not learnt to commit still keep their step when they return.
+      // A change left without Commit() still keeps its step: a forgotten call must not
+      // lose the designer's work.
       if (std::uncaught_exceptions() > Unwinding)
         History.AbandonChange();
       else
