@@ -243,17 +243,7 @@ std::string PaintBlock(OPattern& pattern, OPicture& picture, TView view, const T
       for (int y = lifted->Top; y <= lifted->Bottom; ++y)
         for (int x = lifted->Left; x <= lifted->Right; ++x)
           undefine(x, y);
-    struct TBatch {
-      OPattern* Pattern;
-      explicit TBatch(OPattern* pattern) : Pattern(pattern) {
-        if (Pattern)
-          Pattern->BeginPaintBatch();
-      }
-      ~TBatch() {
-        if (Pattern)
-          Pattern->EndPaintBatch();
-      }
-    } batch(asArea ? &pattern : nullptr);
+    TPaintBatchScope batch(pattern, asArea);
     auto paint = [&](const TRect& part, auto value) {
       std::vector<uint8_t> values;
       values.reserve(static_cast<size_t>(AreaWidth(part) * AreaHeight(part)));

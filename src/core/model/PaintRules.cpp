@@ -291,6 +291,17 @@ void UndefinePixel(OPattern& pattern, const OPicture& picture, TView view, TCell
   }
 }
 
+TPaintBatchScope::TPaintBatchScope(OPattern& pattern, bool open)
+    : Pattern(open ? &pattern : nullptr) {
+  if (Pattern)
+    Pattern->BeginPaintBatch();
+}
+
+TPaintBatchScope::~TPaintBatchScope() {
+  if (Pattern)
+    Pattern->EndPaintBatch();
+}
+
 std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const TPixelRuns& pixels,
                         uint8_t index, const std::string& label, TCell* refused) {
   picture.BringUpToDate(view);
@@ -315,19 +326,7 @@ std::string PaintPixels(OPattern& pattern, OPicture& picture, TView view, const 
     PaintTaken(pattern, picture, view, cell, index);
   };
   {
-    // Machine-view paints in a batch give the same cells, their pixels drawn once at the end.
-    struct TBatch {
-      OPattern& Pattern;
-      bool Open;
-      TBatch(OPattern& p, bool open) : Pattern(p), Open(open) {
-        if (Open)
-          Pattern.BeginPaintBatch();
-      }
-      ~TBatch() {
-        if (Open)
-          Pattern.EndPaintBatch();
-      }
-    } batch(pattern, large && view == TView::Machine);
+    TPaintBatchScope batch(pattern, large && view == TView::Machine);
     OPatternEvents::TGroup oneReport(pattern.Events);
     if (large && view == TView::Machine && !ask) {
       // No pixel is refused: each rectangle of them is painted region by region.

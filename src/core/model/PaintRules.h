@@ -17,6 +17,19 @@ namespace quillane {
 class OPattern;
 class OPicture;
 
+// Holds the pattern's paint batch open for a scope when `open`: paints in a batch give the
+// same cells, their pixels drawn once when it closes.
+class TPaintBatchScope {
+public:
+  TPaintBatchScope(OPattern& pattern, bool open);
+  ~TPaintBatchScope();
+  TPaintBatchScope(const TPaintBatchScope&) = delete;
+  TPaintBatchScope& operator=(const TPaintBatchScope&) = delete;
+
+private:
+  OPattern* Pattern;
+};
+
 // Paints a picture pixel in a view as a press there does: the pixel is mapped through the
 // picture's regions onto pattern cells, which the pattern paints. A paint that no cell it
 // reaches can take (the tables give no state that shows the colour on those controls' yarn
