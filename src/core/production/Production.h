@@ -31,6 +31,12 @@ struct TProductionParameters {
   // One more package on every needle end, its head tied to the tail of the running one, so
   // the machine need not stop when a package runs out.
   bool BackupPackage = true;
+  // The machine profile the pattern is checked against, by name; "" checks against none.
+  std::string Machine;
+  // The goods as the run lays them across the machine: m wide (0: the machine's working
+  // width) with mm of selvage on each side.
+  double GoodsWidth = 0.0;
+  double Selvage = 0.0;
   bool operator==(const TProductionParameters&) const = default;
 };
 
