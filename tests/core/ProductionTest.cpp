@@ -187,6 +187,19 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
   SaveProductionParameters(file, parameters);
   EXPECT_EQ(FileBytes(file), Text(text));
   EXPECT_EQ(ReadProductionParameters(Text(text)), parameters);
+  // The machine and the goods go in only when set, before the last line.
+  parameters.Machine = "Tufter \"4\"";
+  parameters.GoodsWidth = 4;
+  parameters.Selvage = 12.5;
+  const std::string named = text.substr(0, text.size() - 27) +
+                            "  \"machine\": \"Tufter \\\"4\\\"\",\n"
+                            "  \"goodsWidth\": 4,\n"
+                            "  \"selvage\": 12.5,\n"
+                            "  \"backupPackage\": false\n"
+                            "}\n";
+  SaveProductionParameters(file, parameters);
+  EXPECT_EQ(FileBytes(file), Text(named));
+  EXPECT_EQ(ReadProductionParameters(Text(named)), parameters);
   // Missing: the defaults, for the pattern's two states and three yarn types.
   auto p = MakePattern(0, 4, 2, 3);
   EXPECT_EQ(LoadProductionParameters(d.File("none.production.json"), *p),
@@ -207,6 +220,16 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
       {"{\"tuftLength\": [1,\n 501]}", "line 2: tuftLength must be from 0 to 500 mm"},
       {"{\"coneWeight\": 1e-320}", "line 1: coneWeight must be from 0.01 to 100 kg"},
       {"{\"runLength\": 100001}", "line 1: runLength must be 0 or from 0.001 to 100000 m"},
+      {"{\"goodsWidth\": 0.09}", "line 1: goodsWidth must be 0 or from 0.1 to 20 m"},
+      {"{\"selvage\": -1}", "line 1: selvage must be from 0 to 500 mm"},
+      {"{\"machine\": 4}", "line 1: machine must be a text"},
+      // The name is a file's: it may not lead out of the design folder.
+      {"{\n\"machine\": \"../tufter\"}",
+       "line 2: machine must be a name of at most 64 characters, without control characters, / "
+       "or \\"},
+      {"{\"machine\": \"" + std::string(65, 'm') + "\"}",
+       "line 1: machine must be a name of at most 64 characters, without control characters, / "
+       "or \\"},
       {"{\"backupPackage\": 1}", "line 1: backupPackage must be true or false"},
       {"{\"backupPackage\": truest}", "line 1: expected a number, a text, true, false, [ or {"},
       {"{\"yarnTypes\": [{\"unit\": \"tex\", \"yarnCount\": 5}]}",
