@@ -424,6 +424,9 @@ TEST_F(Production, MachineProfileRoundTripsAndRefusesByLineAndField) {
   EXPECT_EQ(MachineProfileBytes({}), Text("{\n}\n"));
   EXPECT_EQ(ReadMachineProfile(Text("{\n}\n")), TMachineProfile{});
   EXPECT_EQ(WorkingWidthMm(tufter), 4572.0);
+  // The example beside the manual is as the writer writes it.
+  const Bytes example = FileBytes(std::string(QUILLANE_SOURCE_DIR) + "/docs/tufter-4.machine.json");
+  EXPECT_EQ(MachineProfileBytes(ReadMachineProfile(example)), example);
   tufter.Gauge.reset();
   EXPECT_EQ(WorkingWidthMm(tufter), std::nullopt);
   // What a mill writes on the plate, from 1/20 to 1/4 inch; anything else is no gauge.
