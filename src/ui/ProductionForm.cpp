@@ -283,8 +283,8 @@ void TfmProduction::ShowParameters() {
       Units.push_back(unit);
     }
     Parameters->addRow(cbBackup);
-    // New boxes land at the end of the focus chain; Tab goes through the tables, then the
-    // boxes, then to Apply that takes them.
+    // New boxes land at the end of the focus chain; Tab goes through the tables, the machine,
+    // then the boxes, then to Apply that takes them.
     QWidget* previous = cbMachine;
     setTabOrder(tbYarnTypes, tbCreel);
     setTabOrder(tbCreel, cbMachine);
