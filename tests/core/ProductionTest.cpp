@@ -148,6 +148,11 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
       {[](TProductionParameters& q) { q.ConeWeight = 1e-320; },
        "coneWeight must be from 0.01 to 100 kg"},
       {[](TProductionParameters& q) { q.Waste = std::nan(""); }, "waste must be from 0 to 100 %"},
+      {[](TProductionParameters& q) { q.GoodsWidth = 25; },
+       "goodsWidth must be 0 or from 0.1 to 20 m"},
+      {[](TProductionParameters& q) { q.Selvage = 501; }, "selvage must be from 0 to 500 mm"},
+      {[](TProductionParameters& q) { q.Machine = "a\tb"; },
+       "machine must be a name of at most 64 characters, without control characters, / or \\"},
       {[](TProductionParameters& q) { q.TuftLength.pop_back(); },
        "The production parameters do not cover the pattern's states and yarn types"},
   };
