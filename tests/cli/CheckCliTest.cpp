@@ -137,7 +137,7 @@ TEST_F(CheckCli, MistakesAndRefusedProfilesAreNamed) {
   } rows[] = {
       {"check fits.pat --rules float,", 2, "no rule is named \"\""},
       {"check fits.pat -o c.xml", 2, "a check is written as .json, .csv or .txt: c.xml"},
-      {"check fits.pat -o fits.pat", 2, "would write over the input file fits.pat"},
+      {"check fits.pat -o fits.production.json", 2, "would write over the input file"},
       // A profile is read as hostile: the refusal names its line and field.
       {"check fits.pat --machine bad.json -o c.json", 1, "bad.json: line 3: needles"},
       {"check ghost.pat -o c.json", 1, "Machine profile Ghost not found"},
