@@ -1,8 +1,6 @@
-#include "InterchangeSupport.h"
+#include <gtest/gtest.h>
 
 #include "production/CheckReport.h"
-#include "production/ProductionFile.h"
-#include "shell/PatternCheck.h"
 
 namespace quillane::test {
 namespace {
@@ -38,17 +36,12 @@ TEST(CheckReport, TextJsonAndCsvCarryEveryFindingEscapedForTheirReader) {
             "\"plines\": [1, 1], \"message\": \"State \xC3\x96"
             "ff\\u0001\\\\\"}\n"
             "  ]\n}\n");
-  EXPECT_EQ(FindingsJson({}, "Any machine"), "{\n  \"machine\": \"Any machine\",\n"
-                                             "  \"errors\": 0,\n  \"warnings\": 0,\n"
-                                             "  \"findings\": []\n}\n");
   EXPECT_EQ(FindingsCsv(Findings),
             "rule,severity,firstNeedle,lastNeedle,firstPLine,lastPLine,message\r\n"
             "float,error,17,17,19990,12,Needle 17 floats 31 PLines\r\n"
             "short-run,warning,1,4,5,5,\"a, \"\"b\"\"\r\nc\"\r\n"
             "state,error,3,3,1,1,State \xC3\x96"
             "ff\x01\\\r\n");
-  EXPECT_EQ(FindingsCsv({}),
-            "rule,severity,firstNeedle,lastNeedle,firstPLine,lastPLine,message\r\n");
 }
 
 TEST(CheckReport, TheExportQuestionNamesTheFirstErrorsAndCountsTheRest) {
@@ -64,8 +57,6 @@ TEST(CheckReport, TheExportQuestionNamesTheFirstErrorsAndCountsTheRest) {
   } rows[] = {
       // Warnings alone are no reason to ask.
       {errors(0), "Tufter 4", "", "1 warning against Tufter 4"},
-      {errors(1), "Tufter 4", "1 error against Tufter 4: E1. Export anyway?",
-       "1 error, 1 warning against Tufter 4"},
       {errors(3), "Tufter 4", "3 errors against Tufter 4: E1; E2; E3. Export anyway?",
        "3 errors, 1 warning against Tufter 4"},
       {errors(5), "Tufter 4", "5 errors against Tufter 4: E1; E2; E3 … and 2 more. Export anyway?",
@@ -76,7 +67,6 @@ TEST(CheckReport, TheExportQuestionNamesTheFirstErrorsAndCountsTheRest) {
        "Any machine",
        "1 error: Colour 9 shows no yarn. Export anyway?",
        "1 error"},
-      {{}, "Tufter 4", "", ""},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(ExportQuestion(row.Found, row.Machine), row.Question);
@@ -85,23 +75,6 @@ TEST(CheckReport, TheExportQuestionNamesTheFirstErrorsAndCountsTheRest) {
       ++(f.Severity == TSeverity::Error ? e : w);
     EXPECT_EQ(CheckStatus(e, w, row.Machine), row.Status);
   }
-}
-
-using PatternCheck = TFlowTest;
-
-// Parameters that cannot be read may name a machine: the export asks, saying why.
-TEST_F(PatternCheck, TheExportAsksOnlyWhenItCannotTellThePatternFits) {
-  auto p = MakePattern(4, 6, 4, 2);
-  const std::string path = Current.File("rug.pat");
-  EXPECT_EQ(ExportCheckQuestion(*p, path), "");
-  EXPECT_EQ(ExportCheckQuestion(*p, ""), "");
-  WriteBytes(ProductionFileName(path), Text("{\n\"waste\": -1}"));
-  const std::string question = ExportCheckQuestion(*p, path);
-  EXPECT_EQ(question.rfind("Error reading production parameters: " + ProductionFileName(path), 0),
-            0u)
-      << question;
-  EXPECT_NE(question.find("line 2: waste"), std::string::npos) << question;
-  EXPECT_TRUE(question.ends_with(". Export anyway?")) << question;
 }
 
 } // namespace
