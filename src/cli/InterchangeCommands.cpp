@@ -1,6 +1,7 @@
 // Commands between patterns and the controllers' files: export, import-tuf, import-car,
 // import-ned.
 #include <filesystem>
+#include <sstream>
 
 #include "Cli.h"
 #include "app/App.h"
@@ -12,6 +13,8 @@
 #include "files/TuftImport.h"
 #include "model/Pattern.h"
 #include "platform/DirectPlatform.h"
+#include "production/CheckReport.h"
+#include "shell/PatternCheck.h"
 
 namespace quillane {
 
@@ -63,7 +66,9 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
                     "The tuft control file; the companions take its base name (at most 8 "
                     "characters) in its folder")
         ->required();
-    cmd->add_flag("--yes", a->Yes, "Answer OK when the export asks whether to export anyway");
+    cmd->add_flag("--yes", a->Yes,
+                  "Answer OK when the export asks whether to export anyway, as it does "
+                  "when the check against the pattern's machine finds errors");
     commands.push_back({cmd, [a] {
                           // The companions take the control file's base name in its folder.
                           const std::string base =
@@ -79,6 +84,17 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
                             platform->SavingFile = a->Out;
                             platform->ConfirmAnswer = a->Yes;
                             platform->YesOption = "--yes";
+                          }
+                          // A pattern meant for a machine that cannot tuft it is stopped
+                          // here, not at the machine; one that names no machine exports as
+                          // it always has.
+                          const TExportCheck check = ExportCheck(*pattern, a->In);
+                          if (!check.Question.empty()) {
+                            std::istringstream lines(FindingsText(check.Findings));
+                            for (std::string line; std::getline(lines, line);)
+                              g.UI().ShowMessage(line);
+                            if (!g.UI().Confirm(check.Question))
+                              return 1;
                           }
                           return ExportControlFiles(*pattern) ? 0 : 1;
                         }});
