@@ -8,7 +8,7 @@
 
 #include "elements/BitmapMapping.h"
 #include "elements/Region.h"
-#include "model/BitmapStates.h"
+#include "files/ControlCells.h"
 #include "model/Pattern.h"
 
 namespace quillane {
@@ -119,22 +119,13 @@ void OUnstatedCells::Begin(const OPattern& pattern, TView view) {
   PerPLine.assign(size_t{pattern.NoPLines} + 1, 0);
   Sum = 0;
   Next = 1;
-  const TStatedEntries states = StatedEntries(pattern, view != TView::Design);
-  if (states.RowOfControl.empty()) {
-    Next = static_cast<int>(PerPLine.size()); // no table to ask
+  TUnstatedColours unstated = UnstatedColours(pattern, view != TView::Design);
+  if (unstated.NoState.empty()) {
+    Next = static_cast<int>(PerPLine.size()); // nothing to count
     return;
   }
-  for (const std::vector<bool>& stated : states.Stated)
-    for (size_t e = 0; e < 256; ++e)
-      // The undefined colour is asked for, not missed; an entry past the palette has none.
-      NoState.push_back(e != 0 && (e >= stated.size() || !stated[e]) ? 1 : 0);
-  if (std::find(NoState.begin(), NoState.end(), uint8_t{1}) == NoState.end()) {
-    NoState.clear(); // every colour has a state: nothing to count
-    Next = static_cast<int>(PerPLine.size());
-    return;
-  }
-  for (size_t c = 1; c < RowOf.size() && c < states.RowOfControl.size(); ++c)
-    RowOf[c] = states.RowOfControl[c] * 256u;
+  NoState = std::move(unstated.NoState);
+  RowOf = std::move(unstated.RowOf);
 }
 
 void OUnstatedCells::CountPLines(const OPattern& pattern, int first, int last) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace quillane {
 
@@ -19,5 +20,16 @@ uint8_t UndefinedStateOf(const OPattern& pattern);
 std::array<uint8_t, 256> ExportedStates(const OPattern& pattern);
 // Colour pattern: the yarn number of each colour, 0 for a colour no yarn type shows.
 std::array<uint8_t, 256> ExportedYarnTypes(const OPattern& pattern);
+
+// The colours of a view that give a cell no state for its control's yarn type (in the
+// design view, its pair's; in a colour pattern, the colours no yarn type shows), which the
+// export codes as the undefined state: 256 flags per row, RowOf[control] * 256 the row of
+// each control from 1. NoState is empty when no colour misses a state (or the pattern has
+// no tables to ask), so that nobody need look.
+struct TUnstatedColours {
+  std::vector<uint8_t> NoState;
+  std::vector<uint32_t> RowOf;
+};
+TUnstatedColours UnstatedColours(const OPattern& pattern, bool machine);
 
 } // namespace quillane

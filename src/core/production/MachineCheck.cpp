@@ -1,61 +1,740 @@
 #include "production/MachineCheck.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "files/ControlCells.h"
+#include "model/Pattern.h"
+#include "setup/Creel.h"
+#include "setup/Settings.h"
+
 namespace quillane {
 
-std::string_view RuleName(TRule) {
-  return "";
+namespace {
+
+struct TRuleInfo {
+  const char* Name;
+  TSeverity Severity;
+};
+constexpr std::array<TRuleInfo, RuleCount> Rules{{
+    {"needles", TSeverity::Error},
+    {"pline-spacing", TSeverity::Error},
+    {"state", TSeverity::Error},
+    {"no-state", TSeverity::Error},
+    {"colour", TSeverity::Error},
+    {"float", TSeverity::Error},
+    {"short-run", TSeverity::Error},
+    {"pile-step", TSeverity::Error},
+    {"creel-yarn-types", TSeverity::Error},
+    {"creel-positions", TSeverity::Error},
+    {"imbalance", TSeverity::Warning},
+    {"goods-width", TSeverity::Warning},
+}};
+
+// The rules that find places along one needle, in the order each needle keeps them.
+constexpr std::array<TRule, 6> NeedleRules{TRule::State, TRule::NoState,  TRule::Colour,
+                                           TRule::Float, TRule::ShortRun, TRule::PileStep};
+constexpr size_t NeedleRuleCount = NeedleRules.size();
+size_t NeedleSlot(TRule rule) {
+  return static_cast<size_t>(rule) - static_cast<size_t>(TRule::State);
 }
-std::optional<TRule> RuleNamed(std::string_view) {
+
+// A state pattern's cell is kept as the state the export codes for it, with this bit when its
+// colour gives it no state for its yarn type; a colour pattern's as its colour.
+constexpr uint8_t NoStateBit = 0x80;
+
+// "2", "2.5", "0.125": as few decimals as the value needs, at most three.
+std::string Num(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  std::string s = text;
+  s.erase(s.find_last_not_of('0') + 1);
+  if (s.back() == '.')
+    s.pop_back();
+  return s;
+}
+
+std::string PLinesText(int64_t n) {
+  return std::to_string(n) + (n == 1 ? " PLine" : " PLines");
+}
+
+// The first index after `i` whose byte differs from col[i], or n: eight bytes at a time, as
+// a designer's pattern holds long runs of one state.
+int NextChange(const uint8_t* col, int i, int n) {
+  const uint8_t v = col[i];
+  const uint64_t all = 0x0101010101010101ull * v;
+  int j = i + 1;
+  for (; j + 8 <= n; j += 8) {
+    uint64_t w;
+    std::memcpy(&w, col + j, 8);
+    if (const uint64_t x = w ^ all; x != 0)
+      return j + std::countr_zero(x) / 8; // the grid is little-endian on every target we build
+  }
+  while (j < n && col[j] == v)
+    ++j;
+  return j;
+}
+
+// A place found along one needle: PLines from 1; First > Last wraps through the repeat.
+struct TSpan {
+  int First = 0, Last = 0;
+  double Value = 0; // the state or colour, or the pile step
+};
+
+} // namespace
+
+std::string_view RuleName(TRule rule) {
+  const auto i = static_cast<size_t>(rule);
+  return i < Rules.size() ? Rules[i].Name : "";
+}
+
+std::optional<TRule> RuleNamed(std::string_view name) {
+  for (size_t i = 0; i < Rules.size(); ++i)
+    if (name == Rules[i].Name)
+      return static_cast<TRule>(i);
   return std::nullopt;
 }
-TSeverity RuleSeverity(TRule) {
-  return TSeverity::Error;
+
+TSeverity RuleSeverity(TRule rule) {
+  const auto i = static_cast<size_t>(rule);
+  return i < Rules.size() ? Rules[i].Severity : TSeverity::Error;
 }
+
 std::string_view SeverityName(TSeverity severity) {
   return severity == TSeverity::Error ? "error" : "warning";
 }
+
 TRuleSet AllRules() {
   return TRuleSet(RuleCount, true);
 }
-std::vector<double> CheckPileHeights(const OPattern&, const TProductionParameters&) {
-  return {};
-}
-std::vector<TFinding> CheckPattern(const OPattern&, const TMachineProfile&,
-                                   const TProductionParameters&, const TRuleSet&) {
-  return {};
+
+std::vector<double> CheckPileHeights(const OPattern& pattern,
+                                     const TProductionParameters& parameters) {
+  std::vector<double> heights(size_t{pattern.NoStates} + 1, 0.0);
+  const double spacing = PLineSpacingOf(pattern);
+  for (size_t s = 1; s < heights.size(); ++s)
+    heights[s] = s <= parameters.TuftLength.size()
+                     ? (parameters.TuftLength[s - 1] > 0
+                            ? std::max(0.0, (parameters.TuftLength[s - 1] - spacing) / 2)
+                            : 0.0)
+                     : DefaultPileHeight(pattern.GetStateName(static_cast<int>(s)));
+  return heights;
 }
 
+std::vector<TFinding> CheckPattern(const OPattern& pattern, const TMachineProfile& profile,
+                                   const TProductionParameters& parameters, const TRuleSet& rules) {
+  OMachineCheck check;
+  check.Begin(pattern, profile, parameters, rules);
+  while (!check.CheckMore(pattern, pattern.NoPLines))
+    ;
+  return check.Findings();
+}
+
+// The pattern is kept needle by needle (a transposed copy, each needle's PLines contiguous,
+// coded as the export codes them), so that the rules along a needle read runs of bytes
+// rather than a column across tens of thousands of rows, and a change is told from the
+// cells it overwrote.
 struct OMachineCheck::TState {
   TMachineProfile Profile;
+  TRuleSet On = AllRules();
+  bool States = true; // a state pattern
+  int Controls = 0, PLines = 0;
+  std::vector<uint8_t> Copy; // [(control - 1) * PLines + PLine - 1]
+  int Next = 1;              // the first needle not read yet
+  // Of each kept byte.
+  std::array<uint8_t, 256> StateOf{}, NoTuft{}, Kind{}, BadState{}, Unshown{};
+  std::array<double, 256> Height{};
+  std::array<uint8_t, 256> CodeOfState{}; // state grid value to kept byte, without the bit
+  TUnstatedColours Unstated;
+  std::vector<uint8_t> Threaded; // per control from 1: it carries a yarn
+  std::vector<std::string> StateNames;
+  // Per needle from 1, per needle rule.
+  std::vector<std::array<std::vector<TSpan>, NeedleRuleCount>> Spans;
+  std::vector<TFinding> Whole; // the findings of rules that look at the pattern as a whole
+  int FirstSpare = 0;          // the first needle the machine lacks; 0 when none
+  bool Balance = false;
+  TProductionParameters Parameters;
+  TCellCounts Counts;
+  std::vector<double> Above; // per control from 1: % above the mean, or 0
+  // Findings() as last made, until a change.
+  mutable bool Listed = false;
+  mutable std::vector<TFinding> List;
+  mutable int64_t ErrorCount = 0, WarningCount = 0;
+  std::vector<int> Scratch;    // the starts of a needle's runs of one byte
+  std::vector<int> GroupStart; // the groups of runs a rule sees as one, while reading
+
+  bool Checks(TRule rule) const { return On[static_cast<size_t>(rule)]; }
+  uint8_t Code(int control, uint8_t state, uint8_t colour) const {
+    if (!States)
+      return colour;
+    const uint8_t code = CodeOfState[state];
+    return !Unstated.NoState.empty() &&
+                   Unstated.NoState[Unstated.RowOf[static_cast<size_t>(control)] + colour]
+               ? static_cast<uint8_t>(code | NoStateBit)
+               : code;
+  }
+  void ReadNeedles(const OPattern& pattern, int first, int last);
+  void Examine(int control);
+  void Count(int control, int sign);
+  void WeighBalance(const OPattern& pattern);
+  std::string Name() const { return Profile.Name.empty() ? "the machine" : Profile.Name; }
+  std::string StateText(int state) const {
+    const std::string name = static_cast<size_t>(state) < StateNames.size()
+                                 ? StateNames[static_cast<size_t>(state)]
+                                 : "";
+    return "state " + std::to_string(state) + (name.empty() ? "" : " (" + name + ")");
+  }
+  std::string Message(TRule rule, int first, int last, const TSpan& span) const;
 };
+
 OMachineCheck::OMachineCheck() : State(std::make_unique<TState>()) {}
 OMachineCheck::~OMachineCheck() = default;
 OMachineCheck::OMachineCheck(OMachineCheck&&) noexcept = default;
 OMachineCheck& OMachineCheck::operator=(OMachineCheck&&) noexcept = default;
-void OMachineCheck::Begin(const OPattern&, const TMachineProfile& profile,
-                          const TProductionParameters&, const TRuleSet&) {
-  State->Profile = profile;
+
+void OMachineCheck::Begin(const OPattern& pattern, const TMachineProfile& profile,
+                          const TProductionParameters& parameters, const TRuleSet& rules) {
+  auto fresh = std::make_unique<TState>();
+  TState& s = *fresh;
+  s.Profile = profile;
+  for (size_t r = 0; r < s.On.size(); ++r)
+    s.On[r] = r < rules.size() && rules[r];
+  s.States = pattern.PatternMode == pmStates;
+  s.Controls = pattern.NoControls;
+  s.PLines = pattern.NoPLines;
+  s.Parameters = parameters;
+  const std::string name = s.Name();
+  const TRect all{1, 1, s.Controls, s.PLines};
+  auto whole = [&](TRule rule, const TRect& area, std::string message) {
+    s.Whole.push_back({rule, RuleSeverity(rule), area.Left, area.Right, area.Top, area.Bottom,
+                       std::move(message)});
+  };
+
+  // The machine as a whole.
+  if (profile.Needles && s.Checks(TRule::Needles) && s.Controls > *profile.Needles) {
+    s.FirstSpare = *profile.Needles + 1;
+    whole(TRule::Needles, {s.FirstSpare, 1, s.Controls, s.PLines},
+          "The pattern needs " + std::to_string(s.Controls) + " needles; " + name + " has " +
+              std::to_string(*profile.Needles));
+  }
+  if (profile.PLineSpacingMm && s.Checks(TRule::PLineSpacing)) {
+    const double spacing = PLineSpacingOf(pattern);
+    const auto [low, high] = *profile.PLineSpacingMm;
+    if (spacing < low - 1e-9 || spacing > high + 1e-9)
+      whole(TRule::PLineSpacing, all,
+            "The PLine spacing of " + Num(spacing) + " mm is outside " + name + "'s range of " +
+                Num(low) + " to " + Num(high) + " mm");
+  }
+  std::set<int> yarnTypes;
+  int64_t ends = 0;
+  s.Threaded.assign(size_t(s.Controls) + 1, s.States ? 0 : 1);
+  for (int c = 1; c <= s.Controls; ++c)
+    if (const int y = pattern.Creel->GetYarnType(c); y != 0) {
+      yarnTypes.insert(y);
+      ++ends;
+      s.Threaded[static_cast<size_t>(c)] = 1;
+    }
+  if (profile.CreelYarnTypes && s.Checks(TRule::CreelYarnTypes) &&
+      static_cast<int64_t>(yarnTypes.size()) > *profile.CreelYarnTypes)
+    whole(TRule::CreelYarnTypes, all,
+          "The creel carries " + std::to_string(yarnTypes.size()) + " yarn types; " + name +
+              " holds at most " + std::to_string(*profile.CreelYarnTypes));
+  const int64_t packages = ends * (parameters.BackupPackage ? 2 : 1);
+  if (profile.CreelPositions && s.Checks(TRule::CreelPositions) &&
+      packages > *profile.CreelPositions)
+    whole(TRule::CreelPositions, all,
+          "The creel needs " + std::to_string(packages) + " packages (" + std::to_string(ends) +
+              " needle ends" + (parameters.BackupPackage ? ", a backup on each" : "") + "); " +
+              name + " holds " + std::to_string(*profile.CreelPositions));
+  if (s.Checks(TRule::GoodsWidth)) {
+    const double goods = parameters.GoodsWidth > 0 ? parameters.GoodsWidth * 1000.0
+                                                   : WorkingWidthMm(profile).value_or(0.0);
+    std::optional<double> needle;
+    if (profile.Gauge)
+      if (const auto inches = GaugeInches(*profile.Gauge))
+        needle = *inches * 25.4;
+    if (!needle && !profile.Gauge && pattern.Settings->NeedleSpacing > 0)
+      needle = pattern.Settings->NeedleSpacing;
+    const double selvage = std::max(0.0, parameters.Selvage);
+    if (goods > 0 && needle && s.Controls > 0) {
+      const double width = s.Controls * *needle, inner = goods - 2 * selvage;
+      const double repeats = inner / width;
+      // A mill cuts goods to the millimetre.
+      if (std::abs(repeats - std::round(repeats)) * width > 0.5 || std::round(repeats) < 1) {
+        const double fits = std::max(1.0, std::round(repeats)) * width + 2 * selvage;
+        whole(TRule::GoodsWidth, all,
+              "The goods are " + Num(goods / 1000.0) +
+                  " m wide: not a whole number of pattern "
+                  "widths (" +
+                  Num(width) + " mm) plus " + Num(selvage) + " mm selvage on each side; " +
+                  Num(fits / 1000.0) + " m would fit");
+      }
+    }
+  }
+
+  // What each kept byte means. A state leaves no tuft when the profile marks it so, or, where
+  // the profile lists no states, when its name gives it no pile ("Off").
+  for (int st = 0; st <= pattern.NoStates; ++st)
+    s.StateNames.push_back(pattern.GetStateName(st));
+  std::array<uint8_t, 256> noTuftState{}, badState{};
+  for (int st = 1; st < 256; ++st) {
+    if (profile.States.empty()) {
+      noTuftState[static_cast<size_t>(st)] =
+          st <= pattern.NoStates && DefaultPileHeight(pattern.GetStateName(st)) == 0;
+      continue;
+    }
+    const auto at = std::find_if(profile.States.begin(), profile.States.end(),
+                                 [&](const TProfileState& x) { return x.State == st; });
+    badState[static_cast<size_t>(st)] = at == profile.States.end();
+    noTuftState[static_cast<size_t>(st)] = at != profile.States.end() && at->Tuft == TTuft::None;
+  }
+  const std::vector<double> heights = CheckPileHeights(pattern, parameters);
+  auto heightOf = [&](int st) {
+    return noTuftState[static_cast<size_t>(st)] || static_cast<size_t>(st) >= heights.size()
+               ? 0.0
+               : heights[static_cast<size_t>(st)];
+  };
+  if (s.States) {
+    // No state pattern has near 128 states; a value past them is kept as the last.
+    const std::array<uint8_t, 256> exported = ExportedStates(pattern);
+    for (size_t v = 0; v < 256; ++v)
+      s.CodeOfState[v] = std::min<uint8_t>(exported[v], NoStateBit - 1);
+    if (s.Checks(TRule::NoState))
+      s.Unstated = UnstatedColours(pattern, true);
+    for (int b = 0; b < 256; ++b) {
+      const int st = b & (NoStateBit - 1);
+      const auto i = static_cast<size_t>(b);
+      s.StateOf[i] = static_cast<uint8_t>(st);
+      s.NoTuft[i] = noTuftState[static_cast<size_t>(st)];
+      s.Height[i] = heightOf(st);
+      s.BadState[i] = s.Checks(TRule::State) && badState[static_cast<size_t>(st)];
+    }
+  } else {
+    const std::array<uint8_t, 256> yarnOf = ExportedYarnTypes(pattern);
+    // A colour pattern tufts in its one state where a yarn type shows the colour.
+    const bool tufts = pattern.NoStates > 0 && !noTuftState[1];
+    for (size_t b = 0; b < 256; ++b) {
+      s.StateOf[b] = yarnOf[b] != 0 && pattern.NoStates > 0 ? 1 : 0;
+      s.NoTuft[b] = !(yarnOf[b] != 0 && tufts);
+      s.Height[b] = s.NoTuft[b] ? 0.0 : heightOf(1);
+      s.Unshown[b] = s.Checks(TRule::Colour) && b != 0 && yarnOf[b] == 0;
+    }
+  }
+
+  s.Balance = profile.LargestImbalancePercent && s.Checks(TRule::Imbalance);
+  if (s.Balance) {
+    s.Counts = EmptyCellCounts(pattern, parameters);
+    for (size_t b = 0; b < 256; ++b) {
+      const size_t st = s.StateOf[b];
+      s.Kind[b] =
+          s.States ? (st < s.Counts.Kinds ? static_cast<uint8_t>(st) : 0) : s.Counts.KindOf[b];
+    }
+  }
+  s.Above.assign(size_t(s.Controls) + 1, 0.0);
+  s.Spans.assign(size_t(s.Controls) + 1, {});
+  s.Copy.assign(size_t(s.Controls) * size_t(s.PLines), 0);
+  if (s.PLines == 0)
+    s.Next = s.Controls + 1;
+  State = std::move(fresh);
 }
-bool OMachineCheck::CheckMore(const OPattern&, int) {
-  return true;
+
+void OMachineCheck::TState::ReadNeedles(const OPattern& pattern, int first, int last) {
+  const size_t n = static_cast<size_t>(PLines);
+  const TGrid& grid = States ? pattern.States : pattern.MachineColours;
+  const bool colours = States && !Unstated.NoState.empty();
+  for (int p = 1; p <= PLines; ++p) {
+    const uint8_t* row = grid.Row(p);
+    const uint8_t* colour = colours ? pattern.MachineColours.Row(p) : row;
+    uint8_t* at = Copy.data() + static_cast<size_t>(first - 1) * n + static_cast<size_t>(p - 1);
+    if (!States)
+      for (int c = first; c <= last; ++c, at += n)
+        *at = row[c];
+    else if (!colours)
+      for (int c = first; c <= last; ++c, at += n)
+        *at = CodeOfState[row[c]];
+    else
+      for (int c = first; c <= last; ++c, at += n)
+        *at = Code(c, row[c], colour[c]);
+  }
+  for (int c = first; c <= last; ++c) {
+    Examine(c);
+    if (Balance)
+      Count(c, 1);
+  }
 }
+
+// Adds (or takes away) the needle's cells to the counts the yarn figures are made from.
+void OMachineCheck::TState::Count(int control, int sign) {
+  const uint8_t* col = Copy.data() + size_t(control - 1) * size_t(PLines);
+  uint32_t* pass = Counts.Pass.data() + size_t(control - 1) * Counts.Kinds;
+  uint32_t* part = Counts.Part.data() + size_t(control - 1) * Counts.Kinds;
+  for (int i = 0; i < PLines;) {
+    const int j = NextChange(col, i, PLines);
+    const uint8_t k = Kind[col[i]];
+    pass[k] += static_cast<uint32_t>(sign * (j - i));
+    if (i < Counts.PartPLines)
+      part[k] += static_cast<uint32_t>(sign * (std::min(j, Counts.PartPLines) - i));
+    i = j;
+  }
+}
+
+// Finds the places along one needle afresh from its kept bytes, a run of one byte at a time.
+void OMachineCheck::TState::Examine(int control) {
+  auto& spans = Spans[static_cast<size_t>(control)];
+  for (auto& list : spans)
+    list.clear();
+  const uint8_t* col = Copy.data() + size_t(control - 1) * size_t(PLines);
+  std::vector<int>& starts = Scratch;
+  starts.clear();
+  for (int i = 0; i < PLines; i = NextChange(col, i, PLines))
+    starts.push_back(i);
+  const size_t runs = starts.size();
+  if (runs == 0)
+    return;
+  starts.push_back(PLines);
+  auto byteOf = [&](size_t r) { return col[starts[r]]; };
+  auto lengthOf = [&](size_t r) { return starts[r + 1] - starts[r]; };
+
+  // Runs of cells a rule flags, along the needle as it is drawn.
+  auto flagged = [&](TRule rule, auto key) {
+    for (size_t r = 0; r < runs;) {
+      const int k = key(byteOf(r));
+      size_t e = r + 1;
+      while (e < runs && key(byteOf(e)) == k)
+        ++e;
+      if (k != 0)
+        spans[NeedleSlot(rule)].push_back({starts[r] + 1, starts[e], double(k)});
+      r = e;
+    }
+  };
+  if (States) {
+    flagged(TRule::State, [&](uint8_t b) { return BadState[b] ? int(StateOf[b]) : 0; });
+    flagged(TRule::NoState, [&](uint8_t b) { return b & NoStateBit ? 1 : 0; });
+  } else {
+    flagged(TRule::Colour, [&](uint8_t b) { return Unshown[b] ? int(b) : 0; });
+  }
+  if (!Threaded[static_cast<size_t>(control)])
+    return; // a needle without yarn leaves nothing on the back and feeds no roll
+
+  // Runs of one key through the repeat: the goods tuft the pattern's PLines over and over.
+  // Calls report(first PLine, length, key) for each; false when the whole needle is one.
+  auto cyclic = [&](auto key, auto report) {
+    std::vector<int>& group = GroupStart;
+    group.clear();
+    for (size_t r = 0; r < runs; ++r)
+      if (r == 0 || key(byteOf(r)) != key(byteOf(r - 1)))
+        group.push_back(static_cast<int>(r));
+    if (group.size() == 1)
+      return false;
+    // The last group goes on into the first when they share a key.
+    const bool joined = key(byteOf(0)) == key(byteOf(runs - 1));
+    for (size_t g = joined ? 1 : 0; g < group.size(); ++g) {
+      const int first = starts[static_cast<size_t>(group[g])];
+      int end = g + 1 < group.size() ? starts[static_cast<size_t>(group[g + 1])] : PLines;
+      if (joined && g + 1 == group.size())
+        end = PLines + starts[static_cast<size_t>(group[1])];
+      report(first, end - first, key(byteOf(static_cast<size_t>(group[g]))));
+    }
+    return true;
+  };
+  auto span = [&](int first, int length, double value) {
+    return TSpan{first + 1, (first + length - 1) % PLines + 1, value};
+  };
+  if (Profile.LongestFloatPLines && Checks(TRule::Float)) {
+    const int limit = *Profile.LongestFloatPLines;
+    auto& list = spans[NeedleSlot(TRule::Float)];
+    const bool changes = cyclic([&](uint8_t b) { return NoTuft[b]; },
+                                [&](int first, int length, int noTuft) {
+                                  if (noTuft && length > limit)
+                                    list.push_back(span(first, length, length));
+                                });
+    if (!changes && NoTuft[col[0]])
+      list.push_back({1, PLines, -1}); // never tufts
+  }
+  if (Profile.ShortestStateRunPLines && Checks(TRule::ShortRun)) {
+    const int limit = *Profile.ShortestStateRunPLines;
+    auto& list = spans[NeedleSlot(TRule::ShortRun)];
+    cyclic([&](uint8_t b) { return StateOf[b]; },
+           [&](int first, int length, int state) {
+             if (length < limit)
+               list.push_back(span(first, length, state));
+           });
+  }
+  if (Profile.LargestPileStepMm && Checks(TRule::PileStep) && runs > 1) {
+    const double limit = *Profile.LargestPileStepMm + 1e-9;
+    auto& list = spans[NeedleSlot(TRule::PileStep)];
+    // Boundary r lies before run r, boundary 0 between the last PLine and the first. Steps
+    // on either side of a single PLine are one place.
+    auto step = [&](size_t r) {
+      return std::abs(Height[byteOf(r)] - Height[byteOf(r == 0 ? runs - 1 : r - 1)]);
+    };
+    auto joins = [&](size_t r) { return step(r) > limit && lengthOf(r) == 1; };
+    size_t from = 0;
+    while (from < runs && step(from) > limit && joins(from == 0 ? runs - 1 : from - 1))
+      ++from;
+    if (from == runs) { // every PLine a step from the last
+      double most = 0;
+      for (size_t r = 0; r < runs; ++r)
+        most = std::max(most, step(r));
+      list.push_back({1, PLines, most});
+    } else {
+      for (size_t i = 0; i < runs; ++i) {
+        size_t r = (from + i) % runs;
+        if (!(step(r) > limit))
+          continue;
+        double most = step(r);
+        const int first = (starts[r] + PLines - 1) % PLines; // the PLine before the step
+        int length = 2;
+        while (joins(r) && i + 1 < runs && step((r + 1) % runs) > limit) {
+          ++i, r = (r + 1) % runs, ++length;
+          most = std::max(most, step(r));
+        }
+        list.push_back(span(first, length, most));
+      }
+    }
+  }
+  for (auto& list : spans)
+    std::sort(list.begin(), list.end(),
+              [](const TSpan& x, const TSpan& y) { return x.First < y.First; });
+}
+
+void OMachineCheck::TState::WeighBalance(const OPattern& pattern) {
+  std::fill(Above.begin(), Above.end(), 0.0);
+  if (!Balance)
+    return;
+  const TProductionFigures f = ProductionFromCounts(pattern, Parameters, Counts);
+  const double mean = f.Balance.Mean, limit = *Profile.LargestImbalancePercent;
+  if (!(mean > 0))
+    return;
+  for (const TNeedleFigures& needle : f.Needles) {
+    const double above = (needle.Length / mean - 1) * 100;
+    if (above > limit + 1e-9)
+      Above[static_cast<size_t>(needle.Control)] = above;
+  }
+}
+
+bool OMachineCheck::CheckMore(const OPattern& pattern, int plines) {
+  TState& s = *State;
+  if (Complete())
+    return true;
+  // Needles a band at a time: a band's bytes of a PLine lie side by side in the grid, and
+  // its needles' kept bytes stay in the cache while they are examined.
+  constexpr int Band = 64;
+  int64_t budget = int64_t{std::max(plines, 1)} * std::max(s.Controls, 1);
+  while (s.Next <= s.Controls && budget > 0) {
+    const int last = std::min(s.Controls, s.Next + Band - 1);
+    s.ReadNeedles(pattern, s.Next, last);
+    budget -= int64_t{last - s.Next + 1} * s.PLines;
+    s.Next = last + 1;
+  }
+  if (s.Next > s.Controls) {
+    s.Next = s.Controls + 2; // complete
+    s.WeighBalance(pattern);
+    s.Listed = false;
+  }
+  return Complete();
+}
+
 bool OMachineCheck::Complete() const {
-  return true;
+  return State->Next > State->Controls + 1;
 }
-void OMachineCheck::Recheck(const OPattern&, const TRect&) {}
+
+void OMachineCheck::Recheck(const OPattern& pattern, const TRect& area) {
+  TState& s = *State;
+  if (pattern.NoControls != s.Controls || pattern.NoPLines != s.PLines)
+    return; // a change of size begins again
+  // Needles not read yet are read as they are now when their turn comes.
+  const int left = std::max(area.Left, 1), right = std::min({area.Right, s.Controls, s.Next - 1});
+  const int top = std::max(area.Top, 1), bottom = std::min(area.Bottom, s.PLines);
+  if (left > right || top > bottom)
+    return;
+  const TGrid& grid = s.States ? pattern.States : pattern.MachineColours;
+  const size_t n = static_cast<size_t>(s.PLines);
+  bool any = false;
+  for (int c = left; c <= right; ++c) {
+    uint8_t* col = s.Copy.data() + size_t(c - 1) * n;
+    uint32_t* pass = s.Balance ? s.Counts.Pass.data() + size_t(c - 1) * s.Counts.Kinds : nullptr;
+    uint32_t* part = s.Balance ? s.Counts.Part.data() + size_t(c - 1) * s.Counts.Kinds : nullptr;
+    bool changed = false;
+    for (int p = top; p <= bottom; ++p) {
+      const uint8_t now =
+          s.States ? s.Code(c, grid.Get(c, p), pattern.MachineColours.Get(c, p)) : grid.Get(c, p);
+      uint8_t& was = col[p - 1];
+      if (now == was)
+        continue;
+      if (pass) {
+        --pass[s.Kind[was]], ++pass[s.Kind[now]];
+        if (p <= s.Counts.PartPLines)
+          --part[s.Kind[was]], ++part[s.Kind[now]];
+      }
+      was = now;
+      changed = true;
+    }
+    if (changed)
+      s.Examine(c);
+    any = any || changed;
+  }
+  if (!any)
+    return;
+  s.Listed = false;
+  if (Complete())
+    s.WeighBalance(pattern);
+}
+
+std::string OMachineCheck::TState::Message(TRule rule, int first, int last,
+                                           const TSpan& span) const {
+  const std::string needles =
+      first == last ? "Needle " + std::to_string(first)
+                    : "Needles " + std::to_string(first) + " to " + std::to_string(last);
+  const int length = (span.Last - span.First + PLines) % PLines + 1;
+  switch (rule) {
+  case TRule::State:
+    return "State " + StateText(int(span.Value)).substr(6) + " is not one " + Name() + " can tuft";
+  case TRule::NoState:
+    return "The colours of these cells give no state for their yarn type; the export codes "
+           "them as " +
+           StateText(CodeOfState[0]);
+  case TRule::Colour:
+    return "No yarn type shows colour " + std::to_string(int(span.Value)) +
+           "; these cells leave no tuft";
+  case TRule::Float:
+    if (span.Value < 0)
+      return needles + " never tufts; " + Name() + " allows at most " +
+             PLinesText(*Profile.LongestFloatPLines) + " without a tuft";
+    return needles + " goes " + std::to_string(length) + " PLines without a tuft; " + Name() +
+           " allows at most " + std::to_string(*Profile.LongestFloatPLines);
+  case TRule::ShortRun:
+    return needles + " keeps " + StateText(int(span.Value)) + " for only " + PLinesText(length) +
+           "; " + Name() + " needs at least " + std::to_string(*Profile.ShortestStateRunPLines);
+  case TRule::PileStep:
+    return needles + " steps " + Num(span.Value) + " mm in pile height; " + Name() +
+           " allows at most " + Num(*Profile.LargestPileStepMm) + " mm";
+  default:
+    return "";
+  }
+}
+
 std::vector<TFinding> OMachineCheck::Findings() const {
-  return {};
+  const TState& s = *State;
+  if (s.Listed)
+    return s.List;
+  std::vector<TFinding> list;
+  auto add = [&](TFinding finding) {
+    (finding.Severity == TSeverity::Error ? s.ErrorCount : s.WarningCount) += 1;
+    list.push_back(std::move(finding));
+  };
+  s.ErrorCount = s.WarningCount = 0;
+  for (const TFinding& f : s.Whole)
+    if (f.Rule < TRule::State)
+      add(f);
+  for (const TRule rule : NeedleRules) {
+    const size_t slot = NeedleSlot(rule);
+    // A block of flagged cells is one place: needles side by side with the same PLines.
+    const bool across = rule == TRule::State || rule == TRule::NoState || rule == TRule::Colour;
+    std::vector<TFinding> found;
+    for (int c = 1; c <= s.Controls; ++c)
+      for (const TSpan& span : s.Spans[static_cast<size_t>(c)][slot]) {
+        if (across && c > 1) {
+          const auto& before = s.Spans[static_cast<size_t>(c - 1)][slot];
+          const auto it =
+              std::lower_bound(before.begin(), before.end(), span.First,
+                               [](const TSpan& x, int first) { return x.First < first; });
+          if (it != before.end() && it->First == span.First && it->Last == span.Last &&
+              it->Value == span.Value)
+            continue; // a needle to the left carries it
+        }
+        int last = c;
+        if (across)
+          for (; last < s.Controls; ++last) {
+            const auto& next = s.Spans[static_cast<size_t>(last + 1)][slot];
+            const auto it =
+                std::lower_bound(next.begin(), next.end(), span.First,
+                                 [](const TSpan& x, int first) { return x.First < first; });
+            if (it == next.end() || it->First != span.First || it->Last != span.Last ||
+                it->Value != span.Value)
+              break;
+          }
+        found.push_back({rule, RuleSeverity(rule), c, last, span.First, span.Last,
+                         s.Message(rule, c, last, span)});
+      }
+    std::stable_sort(found.begin(), found.end(), [](const TFinding& x, const TFinding& y) {
+      return x.FirstNeedle != y.FirstNeedle ? x.FirstNeedle < y.FirstNeedle
+                                            : x.FirstPLine < y.FirstPLine;
+    });
+    for (TFinding& f : found)
+      add(std::move(f));
+  }
+  for (const TFinding& f : s.Whole)
+    if (f.Rule > TRule::PileStep && f.Rule < TRule::Imbalance)
+      add(f);
+  if (s.Balance)
+    for (int c = 1; c <= s.Controls; ++c)
+      if (const double above = s.Above[static_cast<size_t>(c)]; above > 0) {
+        char percent[32];
+        std::snprintf(percent, sizeof percent, "%.1f", above);
+        add({TRule::Imbalance, TSeverity::Warning, c, c, 1, s.PLines,
+             "Needle " + std::to_string(c) + " takes " + percent + " % more yarn than the mean; " +
+                 s.Name() + " runs well with at most " + Num(*s.Profile.LargestImbalancePercent) +
+                 " %"});
+      }
+  for (const TFinding& f : s.Whole)
+    if (f.Rule > TRule::Imbalance)
+      add(f);
+  s.List = list;
+  s.Listed = true;
+  return list;
 }
+
 int64_t OMachineCheck::Errors() const {
-  return 0;
+  Findings();
+  return State->ErrorCount;
 }
+
 int64_t OMachineCheck::Warnings() const {
-  return 0;
+  Findings();
+  return State->WarningCount;
 }
+
 const TMachineProfile& OMachineCheck::Profile() const {
   return State->Profile;
 }
-bool OMachineCheck::Marked(int, int, const TRuleSet&) const {
+
+bool OMachineCheck::Marked(int control, int pline, const TRuleSet& shown) const {
+  const TState& s = *State;
+  if (control < 1 || control > s.Controls || pline < 1 || pline > s.PLines)
+    return false;
+  auto on = [&](TRule rule) {
+    const auto i = static_cast<size_t>(rule);
+    return i < shown.size() && shown[i];
+  };
+  if (s.FirstSpare && control >= s.FirstSpare && on(TRule::Needles))
+    return true;
+  if (s.Balance && on(TRule::Imbalance) && s.Above[static_cast<size_t>(control)] > 0)
+    return true;
+  if (control >= s.Next)
+    return false; // not read yet
+  const auto& spans = s.Spans[static_cast<size_t>(control)];
+  for (const TRule rule : NeedleRules) {
+    const auto& list = spans[NeedleSlot(rule)];
+    if (list.empty() || !on(rule))
+      continue;
+    // The last span that starts at or before the PLine, and the one that wraps to it.
+    auto it = std::upper_bound(list.begin(), list.end(), pline,
+                               [](int p, const TSpan& x) { return p < x.First; });
+    if (it != list.begin()) {
+      const TSpan& x = *std::prev(it);
+      if (x.First <= x.Last ? pline <= x.Last : true)
+        return true;
+    }
+    const TSpan& wrap = list.back();
+    if (wrap.First > wrap.Last && pline <= wrap.Last)
+      return true;
+  }
   return false;
 }
 

@@ -133,8 +133,7 @@ std::string ProductionParameterProblem(const TProductionParameters& parameters) 
   return problem;
 }
 
-TProductionFigures ComputeProduction(const OPattern& pattern,
-                                     const TProductionParameters& parameters) {
+TCellCounts EmptyCellCounts(const OPattern& pattern, const TProductionParameters& parameters) {
   if (const std::string problem = ProductionParameterProblem(parameters); !problem.empty())
     throw EProduction(problem);
   const bool states = pattern.PatternMode == pmStates;
@@ -143,35 +142,51 @@ TProductionFigures ComputeProduction(const OPattern& pattern,
     throw EProduction("The production parameters do not cover the pattern's states and yarn "
                       "types");
 
+  TCellCounts counts;
   // Each cell is counted under one index per control: its state for a state pattern, its
   // yarn type for a colour pattern; index 0 takes no yarn.
-  const size_t kinds = (states ? noStates : noYarnTypes) + 1;
-  std::array<uint8_t, 256> indexOf{};
+  counts.Kinds = (states ? noStates : noYarnTypes) + 1;
   const std::array<uint8_t, 256> coded =
       states ? ExportedStates(pattern) : ExportedYarnTypes(pattern);
-  for (size_t v = 0; v < indexOf.size(); ++v)
-    indexOf[v] = coded[v] < kinds ? coded[v] : 0;
-
-  TProductionFigures f;
-  f.PLines = TuftedPLines(pattern, parameters.RunLength);
+  for (size_t v = 0; v < counts.KindOf.size(); ++v)
+    counts.KindOf[v] = coded[v] < counts.Kinds ? coded[v] : 0;
+  counts.RunPLines = TuftedPLines(pattern, parameters.RunLength);
   const uint64_t noPLines = static_cast<uint64_t>(pattern.NoPLines);
-  f.FullRepeats = noPLines ? f.PLines / noPLines : 0;
-  const int rest = noPLines ? static_cast<int>(f.PLines % noPLines) : 0;
+  counts.PartPLines = noPLines ? static_cast<int>(counts.RunPLines % noPLines) : 0;
+  counts.Pass.assign(size_t{pattern.NoControls} * counts.Kinds, 0);
+  counts.Part.assign(counts.Pass.size(), 0);
+  return counts;
+}
 
+TProductionFigures ComputeProduction(const OPattern& pattern,
+                                     const TProductionParameters& parameters) {
+  TCellCounts counts = EmptyCellCounts(pattern, parameters);
   // One pass over the grid; the counts when the run's last part ends are kept on the way.
-  const size_t controls = pattern.NoControls;
-  const TGrid& grid = states ? pattern.States : pattern.MachineColours;
-  std::vector<uint32_t> pass(controls * kinds), part;
+  const size_t controls = pattern.NoControls, kinds = counts.Kinds;
+  const TGrid& grid = pattern.PatternMode == pmStates ? pattern.States : pattern.MachineColours;
   for (int p = 1; p <= pattern.NoPLines; ++p) {
     const uint8_t* row = grid.Row(p) + 1;
-    uint32_t* counts = pass.data();
-    for (size_t c = 0; c < controls; ++c, counts += kinds)
-      ++counts[indexOf[row[c]]];
-    if (p == rest)
-      part = pass;
+    uint32_t* at = counts.Pass.data();
+    for (size_t c = 0; c < controls; ++c, at += kinds)
+      ++at[counts.KindOf[row[c]]];
+    if (p == counts.PartPLines)
+      counts.Part = counts.Pass;
   }
-  if (part.empty())
-    part.assign(pass.size(), 0);
+  return ProductionFromCounts(pattern, parameters, counts);
+}
+
+TProductionFigures ProductionFromCounts(const OPattern& pattern,
+                                        const TProductionParameters& parameters,
+                                        const TCellCounts& counts) {
+  const bool states = pattern.PatternMode == pmStates;
+  const size_t noStates = pattern.NoStates, noYarnTypes = pattern.NoYarnTypes;
+  const size_t kinds = counts.Kinds;
+  const std::vector<uint32_t>&pass = counts.Pass, &part = counts.Part;
+  TProductionFigures f;
+  f.PLines = counts.RunPLines;
+  const uint64_t noPLines = static_cast<uint64_t>(pattern.NoPLines);
+  f.FullRepeats = noPLines ? f.PLines / noPLines : 0;
+  const size_t controls = pattern.NoControls;
 
   std::vector<double> gramsPerKm(noYarnTypes + 1, 0.0);
   f.YarnTypes.resize(noYarnTypes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -121,6 +122,24 @@ constexpr size_t FurthestNeedles = 5;
 // when they are refused or the run cannot be laid out in PLines.
 TProductionFigures ComputeProduction(const OPattern& pattern,
                                      const TProductionParameters& parameters);
+
+// How ComputeProduction counts the cells, so that a check that keeps its own counts up to
+// date as cells change gets the very same figures: each control's cells of each kind (a
+// state pattern's state, a colour pattern's yarn type; kind 0 takes no yarn) over the
+// pattern's PLines (Pass) and over the first PartPLines of them, the run's last partial
+// repeat (Part); index (control - 1) * Kinds + kind.
+struct TCellCounts {
+  size_t Kinds = 0;
+  std::array<uint8_t, 256> KindOf{}; // of each cell value, as the export codes it
+  uint64_t RunPLines = 0;
+  int PartPLines = 0;
+  std::vector<uint32_t> Pass, Part;
+};
+// The counts set up for the pattern, all 0; throws as ComputeProduction does.
+TCellCounts EmptyCellCounts(const OPattern& pattern, const TProductionParameters& parameters);
+TProductionFigures ProductionFromCounts(const OPattern& pattern,
+                                        const TProductionParameters& parameters,
+                                        const TCellCounts& counts);
 
 // The control settings' PLine spacing in millimetres, or a tenth of an inch where they give
 // none: the spacing the tuft lengths are proposed from.
