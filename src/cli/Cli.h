@@ -67,6 +67,7 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands);
 void AddWizardCommands(CLI::App& app, TCommands& commands);
 void AddBitmapCommands(CLI::App& app, TCommands& commands);
 void AddReportCommand(CLI::App& app, TCommands& commands);
+void AddCheckCommand(CLI::App& app, TCommands& commands);
 
 // What a tool of the draw command works on: the pattern opened to change, its picture shown
 // in a view, the command's options and the tool's own words.

@@ -1,6 +1,7 @@
 // Commands between patterns and the controllers' files: export, import-tuf, import-car,
 // import-ned.
 #include <filesystem>
+#include <sstream>
 
 #include "Cli.h"
 #include "app/App.h"
@@ -12,6 +13,8 @@
 #include "files/TuftImport.h"
 #include "model/Pattern.h"
 #include "platform/DirectPlatform.h"
+#include "production/CheckReport.h"
+#include "shell/PatternCheck.h"
 
 namespace quillane {
 
@@ -79,6 +82,17 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
                             platform->SavingFile = a->Out;
                             platform->ConfirmAnswer = a->Yes;
                             platform->YesOption = "--yes";
+                          }
+                          // A pattern meant for a machine that cannot tuft it is stopped
+                          // here, not at the machine; one that names no machine exports as
+                          // it always has.
+                          const TExportCheck check = ExportCheck(*pattern, a->In);
+                          if (!check.Question.empty()) {
+                            std::istringstream lines(FindingsText(check.Findings));
+                            for (std::string line; std::getline(lines, line);)
+                              g.UI().ShowMessage(line);
+                            if (!g.UI().Confirm(check.Question))
+                              return 1;
                           }
                           return ExportControlFiles(*pattern) ? 0 : 1;
                         }});

@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "quillane-cli " + g.Version.ProductVersion + " (" +
                                         g.Version.FileVersion + ")");
   app.require_subcommand(1);
-  app.footer("Exit status: 0 success, 1 the operation failed, 2 usage error. "
+  app.footer("Exit status: 0 success, 1 the operation failed (check: errors found; export: "
+             "refused for the check's errors without --yes), 2 usage error. "
              "\"-o -\" writes to standard output.");
   std::string dir;
   app.add_option("--dir", dir,
@@ -166,6 +167,7 @@ int main(int argc, char** argv) {
   AddWizardCommands(app, commands);
   AddBitmapCommands(app, commands);
   AddReportCommand(app, commands);
+  AddCheckCommand(app, commands);
   AddDrawCommand(app, commands);
   RequirePlainDecimals(app);
 

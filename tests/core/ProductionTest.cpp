@@ -6,6 +6,7 @@
 #include "PatternSupport.h"
 
 #include "editors/ProductionEditor.h"
+#include "production/MachineProfile.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
 #include "production/Sheet.h"
@@ -187,6 +188,19 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
   SaveProductionParameters(file, parameters);
   EXPECT_EQ(FileBytes(file), Text(text));
   EXPECT_EQ(ReadProductionParameters(Text(text)), parameters);
+  // The machine and the goods go in only when set, before the last line.
+  parameters.Machine = "Tufter \"4\"";
+  parameters.GoodsWidth = 4;
+  parameters.Selvage = 12.5;
+  const std::string named = text.substr(0, text.size() - 27) +
+                            "  \"machine\": \"Tufter \\\"4\\\"\",\n"
+                            "  \"goodsWidth\": 4,\n"
+                            "  \"selvage\": 12.5,\n"
+                            "  \"backupPackage\": false\n"
+                            "}\n";
+  SaveProductionParameters(file, parameters);
+  EXPECT_EQ(FileBytes(file), Text(named));
+  EXPECT_EQ(ReadProductionParameters(Text(named)), parameters);
   // Missing: the defaults, for the pattern's two states and three yarn types.
   auto p = MakePattern(0, 4, 2, 3);
   EXPECT_EQ(LoadProductionParameters(d.File("none.production.json"), *p),
@@ -207,6 +221,16 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
       {"{\"tuftLength\": [1,\n 501]}", "line 2: tuftLength must be from 0 to 500 mm"},
       {"{\"coneWeight\": 1e-320}", "line 1: coneWeight must be from 0.01 to 100 kg"},
       {"{\"runLength\": 100001}", "line 1: runLength must be 0 or from 0.001 to 100000 m"},
+      {"{\"goodsWidth\": 0.09}", "line 1: goodsWidth must be 0 or from 0.1 to 20 m"},
+      {"{\"selvage\": -1}", "line 1: selvage must be from 0 to 500 mm"},
+      {"{\"machine\": 4}", "line 1: machine must be a text"},
+      // The name is a file's: it may not lead out of the design folder.
+      {"{\n\"machine\": \"../tufter\"}",
+       "line 2: machine must be a name of at most 64 characters, without control characters, / "
+       "or \\"},
+      {"{\"machine\": \"" + std::string(65, 'm') + "\"}",
+       "line 1: machine must be a name of at most 64 characters, without control characters, / "
+       "or \\"},
       {"{\"backupPackage\": 1}", "line 1: backupPackage must be true or false"},
       {"{\"backupPackage\": truest}", "line 1: expected a number, a text, true, false, [ or {"},
       {"{\"yarnTypes\": [{\"unit\": \"tex\", \"yarnCount\": 5}]}",
@@ -358,6 +382,137 @@ TEST_F(Production, WindowFollowsTheCellsAndTheCreelAsTheyChange) {
     p->Pictures->Get(0)->BringUpToDate(TView::Machine);
     EXPECT_EQ(worked, 0);
   }
+}
+
+TEST_F(Production, MachineProfileRoundTripsAndRefusesByLineAndField) {
+  TMachineProfile tufter;
+  tufter.Name = "Tufter 4";
+  tufter.Needles = 1800;
+  tufter.Gauge = "1/10";
+  tufter.States = {{1, TTuft::Cut}, {3, TTuft::Loop}, {2, TTuft::None}};
+  tufter.LongestFloatPLines = 8;
+  tufter.ShortestStateRunPLines = 2;
+  tufter.LargestPileStepMm = 6.5;
+  tufter.CreelPositions = 4000;
+  tufter.CreelYarnTypes = 8;
+  tufter.LargestStitchesPerMinute = 800;
+  tufter.PLineSpacingMm = std::pair(1.5, 4.0);
+  tufter.LargestImbalancePercent = 3;
+  const std::string text = "{\n"
+                           "  \"name\": \"Tufter 4\",\n"
+                           "  \"needles\": 1800,\n"
+                           "  \"gauge\": \"1/10\",\n"
+                           "  \"states\": [\n"
+                           "    {\"state\": 1, \"tuft\": \"cut\"},\n"
+                           "    {\"state\": 3, \"tuft\": \"loop\"},\n"
+                           "    {\"state\": 2, \"tuft\": \"none\"}\n"
+                           "  ],\n"
+                           "  \"longestFloatPLines\": 8,\n"
+                           "  \"shortestStateRunPLines\": 2,\n"
+                           "  \"largestPileStepMm\": 6.5,\n"
+                           "  \"creelPositions\": 4000,\n"
+                           "  \"creelYarnTypes\": 8,\n"
+                           "  \"largestStitchesPerMinute\": 800,\n"
+                           "  \"pLineSpacingMm\": [1.5, 4],\n"
+                           "  \"largestImbalancePercent\": 3\n"
+                           "}\n";
+  TTempDir d, beside;
+  SaveMachineProfile(MachineProfileFileName(d.Path, "tufter-4"), tufter);
+  EXPECT_EQ(FileBytes(d.File("tufter-4.machine.json")), Text(text));
+  EXPECT_EQ(ReadMachineProfile(Text(text)), tufter);
+  // A profile that limits nothing is written as nothing, and read back as nothing.
+  EXPECT_EQ(MachineProfileBytes({}), Text("{\n}\n"));
+  EXPECT_EQ(ReadMachineProfile(Text("{\n}\n")), TMachineProfile{});
+  EXPECT_EQ(WorkingWidthMm(tufter), 4572.0);
+  tufter.Gauge.reset();
+  EXPECT_EQ(WorkingWidthMm(tufter), std::nullopt);
+  // What a mill writes on the plate, from 1/20 to 1/4 inch; anything else is no gauge.
+  const std::pair<const char*, double> gauges[] = {
+      {"1/10", 0.1}, {"5/32", 5.0 / 32}, {"1/20", 0.05}, {"1/4", 0.25}, {"3/16", 3.0 / 16},
+      {"1/21", 0},   {"1/3", 0},         {"1/10.5", 0},  {"01/10", 0},  {"1/0", 0},
+      {"10", 0},     {"1 /10", 0},       {"", 0},        {"/", 0},      {"1/10/2", 0}};
+  for (const auto& [gauge, inches] : gauges)
+    EXPECT_EQ(GaugeInches(gauge).value_or(0), inches) << gauge;
+
+  const std::string bounds = " must be a whole number from ";
+  const std::pair<std::string, std::string> hostile[] = {
+      {"{\"needles\": 0}", "line 1: needles" + bounds + "1 to 10000"},
+      {"{\"needles\": 10000.5}", "line 1: needles" + bounds + "1 to 10000"},
+      {"{\"needles\": \"1800\"}", "line 1: needles" + bounds + "1 to 10000"},
+      {"{\n\"longestFloatPLines\": 100001}",
+       "line 2: longestFloatPLines" + bounds + "1 to 100000 PLines"},
+      {"{\"shortestStateRunPLines\": 1.5}",
+       "line 1: shortestStateRunPLines" + bounds + "1 to 100000 PLines"},
+      {"{\"largestPileStepMm\": -0.1}",
+       "line 1: largestPileStepMm must be a number from 0 to 100 mm"},
+      {"{\"creelPositions\": 0}", "line 1: creelPositions" + bounds + "1 to 100000"},
+      {"{\"creelYarnTypes\": 256}", "line 1: creelYarnTypes" + bounds + "1 to 255"},
+      {"{\"largestStitchesPerMinute\": 1e5}",
+       "line 1: largestStitchesPerMinute must be a number from 1 to 10000"},
+      {"{\"largestImbalancePercent\": 1001}",
+       "line 1: largestImbalancePercent must be a number from 0 to 1000 %"},
+      {"{\"pLineSpacingMm\": [0.05, 4]}",
+       "line 1: pLineSpacingMm must be a number from 0.1 to 100 mm"},
+      {"{\"pLineSpacingMm\": [4,\n 1.5]}",
+       "line 2: pLineSpacingMm must give the smallest spacing first"},
+      {"{\"pLineSpacingMm\": 2.5}",
+       "line 1: pLineSpacingMm must be a list of two numbers, [min, max]"},
+      {"{\"gauge\": \"1/10.5\"}", "line 1: gauge must be a fraction of an inch from 1/20 to 1/4, "
+                                  "such as \"1/10\" or \"5/32\""},
+      {"{\"name\": \"\"}",
+       "line 1: name must be a text of 1 to 64 characters without control characters"},
+      {"{\"name\": \"Tufter\\t4\"}",
+       "line 1: name must be a text of 1 to 64 characters without control characters"},
+      {"{\"states\": []}", "line 1: states must be a list in [ ] of 1 to 255 states"},
+      {"{\"states\": [1]}", "line 1: each of states must be an object in { }"},
+      {"{\"states\": [\n{\"tuft\": \"cut\"}]}", "line 2: state is missing"},
+      {"{\"states\": [{\"state\": 1}]}", "line 1: tuft is missing"},
+      {"{\"states\": [{\"state\": 1, \"tuft\": \"Cut\"}]}",
+       "line 1: tuft must be \"cut\", \"loop\" or \"none\""},
+      {"{\"states\": [{\"state\": 256, \"tuft\": \"cut\"}]}",
+       "line 1: state" + bounds + "1 to 255"},
+      {"{\"states\": [{\"state\": 2, \"tuft\": \"cut\"},\n {\"state\": 2, \"tuft\": \"loop\"}]}",
+       "line 2: state 2 is given twice"},
+      {"{\"states\": [{\"state\": 2, \"tuft\": \"cut\", \"tuft\": \"loop\"}]}",
+       "line 1: tuft is given twice"},
+      {"{\"needles\": 8,\n\"gauge\": \"1/8\",\n\"needles\": 9}", "line 3: needles is given twice"},
+      {"[]", "line 1: the file must hold one object in { }"},
+      {"{\"name\": \"" + std::string(70000, 'x') + "\"}", "line 1: the file is larger than 64 KB"},
+  };
+  for (const auto& [bytes, message] : hostile)
+    EXPECT_EQ(Thrown<EProduction>([&] { ReadMachineProfile(Text(bytes)); }), message);
+
+  // The profiles of a folder are its NAME.machine.json files; "Any machine" is built in.
+  WriteBytes(d.File("tufter-2.machine.json"), Text("{\"needles\": 900}"));
+  WriteBytes(d.File("Any machine.machine.json"), Text("{}"));
+  WriteBytes(d.File("notes.json"), Text("{}"));
+  std::filesystem::create_directory(d.File("old.machine.json"));
+  WriteBytes(beside.File("tufter-9.machine.json"), Text("{\"needles\": 0}"));
+  EXPECT_EQ(MachineProfileNames(d.Path), (std::vector<std::string>{"tufter-2", "tufter-4"}));
+  EXPECT_EQ(MachineProfileNames(d.File("none")), std::vector<std::string>{});
+  EXPECT_EQ(MachineProfileNames(""), std::vector<std::string>{});
+  const std::vector<std::string> folders{d.Path, beside.Path};
+  EXPECT_EQ(FindMachineProfile("", folders), AnyMachine());
+  EXPECT_EQ(FindMachineProfile(AnyMachineName, folders), AnyMachine());
+  tufter.Gauge = "1/10";
+  EXPECT_EQ(FindMachineProfile("tufter-4", folders), tufter);
+  // A profile without a name goes by its file's.
+  EXPECT_EQ(FindMachineProfile("tufter-2", folders).Name, "tufter-2");
+  EXPECT_EQ(Thrown<EProduction>([&] { FindMachineProfile("tufter-9", folders); }),
+            "Error reading machine profile: " + beside.File("tufter-9.machine.json") +
+                ": line 1: needles" + bounds + "1 to 10000");
+  EXPECT_EQ(Thrown<EProduction>([&] { FindMachineProfile("tufter-5", folders); }),
+            "Machine profile tufter-5 not found in " + d.Path + " or " + beside.Path);
+  EXPECT_NE(Thrown<EProduction>([&] {
+              FindMachineProfile("old", folders);
+            }).find("not a regular file but a folder"),
+            std::string::npos);
+  EXPECT_EQ(Thrown<EProduction>([&] { FindMachineProfile("../tufter-4", {beside.Path}); }),
+            "Machine profile ../tufter-4 not found in any folder");
+  // What could not be read back is not written.
+  tufter.Needles = 0;
+  EXPECT_THROW(SaveMachineProfile(d.File("tufter-4.machine.json"), tufter), EProduction);
+  EXPECT_EQ(FileBytes(d.File("tufter-4.machine.json")), Text(text));
 }
 
 TEST_F(Production, ChartClickHitsTheBarUnderIt) {

@@ -51,6 +51,7 @@ constexpr TLimit Limits[] = {
     {"tuftLength", 0, 500, " mm", false},     {"yarnCount", 1, 100000, " dtex", false},
     {"yarnCount", 0.01, 1000, " Nm", false},  {"coneWeight", 0.01, 100, " kg", false},
     {"runLength", 0.001, 100000, " m", true}, {"waste", 0, 100, " %", false},
+    {"goodsWidth", 0.1, 20, " m", true},      {"selvage", 0, 500, " mm", false},
 };
 
 std::string Number(double v) {
@@ -127,10 +128,26 @@ std::string ProductionParameterProblem(const TProductionParameters& parameters) 
       problem = ParameterValueProblem("yarnCount", count.Value, {}, count.Unit);
   for (const auto& [name, value] : {std::pair{"coneWeight", parameters.ConeWeight},
                                     {"runLength", parameters.RunLength},
-                                    {"waste", parameters.Waste}})
+                                    {"waste", parameters.Waste},
+                                    {"goodsWidth", parameters.GoodsWidth},
+                                    {"selvage", parameters.Selvage}})
     if (problem.empty())
       problem = ParameterValueProblem(name, value);
-  return problem;
+  return problem.empty() ? MachineNameProblem(parameters.Machine) : problem;
+}
+
+std::string MachineNameProblem(std::string_view name) {
+  // Characters, not bytes: a name in UTF-8 counts each of its letters once.
+  const auto characters = std::count_if(name.begin(), name.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  });
+  const bool refused = std::any_of(name.begin(), name.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F || c == '/' || c == '\\';
+  });
+  if (characters <= 64 && !refused)
+    return "";
+  return "machine must be a name of at most 64 characters, without control characters, / or \\";
 }
 
 TCellCounts EmptyCellCounts(const OPattern& pattern, const TProductionParameters& parameters) {

@@ -56,7 +56,8 @@ TProductionParameters DefaultProductionParameters(const OPattern& pattern);
 // Fills in what a file left out for this pattern's states and yarn types from the defaults;
 // entries beyond the pattern's counts stay (they are the file's) but are not used.
 void CompleteProductionParameters(TProductionParameters& parameters, const OPattern& pattern);
-// Why a value of the named field (tuftLength, yarnCount, coneWeight, runLength, waste) is
+// Why a value of the named field (tuftLength, yarnCount, coneWeight, runLength, waste,
+// goodsWidth, selvage) is
 // refused, "NAME must be from LOW to HIGH UNIT", or "" when it is usable: every range is
 // one a mill could mean, so no figure worked out from them is infinite, undefined or 0 where
 // yarn is used. NAME is `shownAs`, or the field's own name when that is empty. A yarn count
@@ -66,6 +67,10 @@ std::string ParameterValueProblem(std::string_view field, double value,
                                   TYarnCountUnit unit = TYarnCountUnit::Dtex);
 // The first refused value as "NAME must be ...", or "" when all are usable.
 std::string ProductionParameterProblem(const TProductionParameters& parameters);
+// Why a name is refused as the profile the parameters name, or "" when it is usable ("" is
+// none): it is the NAME of NAME.machine.json, so at most 64 characters, none of them a
+// control character or a folder's separator.
+std::string MachineNameProblem(std::string_view name);
 
 struct TNeedleFigures {
   int Control = 0;

@@ -26,5 +26,12 @@ TPatternCheckSetup PatternCheckSetup(const OPattern& pattern, const std::string&
 // asking, as it does for a pattern that names no profile. A profile that cannot be read is
 // itself a reason to ask.
 std::string ExportCheckQuestion(const OPattern& pattern, const std::string& patternPath);
+// The same with the findings behind the question, for a caller that lists them (the command
+// line prints them before it refuses); none when the question is not about findings.
+struct TExportCheck {
+  std::vector<TFinding> Findings;
+  std::string Question;
+};
+TExportCheck ExportCheck(const OPattern& pattern, const std::string& patternPath);
 
 } // namespace quillane
