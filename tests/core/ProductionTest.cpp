@@ -534,8 +534,9 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
     labels.push_back(f.Label), texts.push_back(f.Text), units.push_back(f.Unit);
   EXPECT_EQ(labels, (std::vector<std::string>{"Tuft length High (mm)", "Tuft length Low (mm)",
                                               "Yarn count A", "Yarn count B", "Cone weight (kg)",
-                                              "Run length (m)", "Waste (%)"}));
-  EXPECT_EQ(units, (std::vector<std::string>{"", "", "dtex", "Nm", "", "", ""}));
+                                              "Run length (m)", "Goods width (m)", "Selvage (mm)",
+                                              "Waste (%)"}));
+  EXPECT_EQ(units, (std::vector<std::string>{"", "", "dtex", "Nm", "", "", "", "", ""}));
   EXPECT_EQ(ReadParameterFields(*p, parameters, texts), parameters);
   EXPECT_EQ(ReadParameterFields(*p, parameters, texts, units), parameters);
   // A pattern never saved has no folder to keep its parameters in.
@@ -547,7 +548,9 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
   const std::tuple<size_t, const char*, const char*, const char*> cases[] = {
       {0, " 21.50 ", "", "21.5"},
       {3, "0.5", "", "0.5"},
-      {6, "0", "", "0"},
+      {8, "0", "", "0"},
+      {6, "0.1", "", "0.1"},
+      {7, "500", "", "500"},
       {2, "12.5", "Nm", "12.5 Nm"},
       {3, "1300", "dtex", "1300 dtex"},
       {1, "", "", "Tuft length Low (mm): \"\" is not a number"},
@@ -557,7 +560,9 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
       {2, "1300", "Nm", "Yarn count A must be from 0.01 to 1000 Nm"},
       {2, "1300", "tex", "Yarn count A: the unit must be dtex or Nm"},
       {4, "0", "", "Cone weight must be from 0.01 to 100 kg"},
-      {6, "nan", "", "Waste must be from 0 to 100 %"},
+      {8, "nan", "", "Waste must be from 0 to 100 %"},
+      {6, "0.05", "", "Goods width must be 0 or from 0.1 to 20 m"},
+      {7, "-1", "", "Selvage must be from 0 to 500 mm"},
       {0, "501", "", "Tuft length High must be from 0 to 500 mm"},
   };
   const std::string file = Current.File("p.production.json");
@@ -580,6 +585,47 @@ TEST_F(Production, ParameterBoxesReadBackWhatTheyShowAndRefuseByLabel) {
       EXPECT_THROW(ApplyParameterFields(*p, parameters, edited, chosen), EProduction);
     }
   }
+}
+
+// The window offers the profiles of the design folder and of the pattern's own, and what it
+// applies names the chosen one, or none for "Any machine".
+TEST_F(Production, WindowChoosesTheMachineAmongTheProfilesOfTheDesignFolderAndThePattern) {
+  TTempDir beside;
+  for (const std::string& file :
+       {Current.File("tufter-4.machine.json"), Current.File("tufter-2.machine.json"),
+        beside.File("tufter-4.machine.json"), beside.File("loom-1.machine.json")})
+    WriteBytes(file, Text("{}"));
+  auto p = MakePattern(0, 3, 2, 1);
+  const TProductionParameters parameters = DefaultProductionParameters(*p);
+  std::vector<std::string> texts;
+  for (const TParameterField& f : ParameterFields(*p, parameters))
+    texts.push_back(f.Text);
+  auto names = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), AnyMachineName);
+    return more;
+  };
+  EXPECT_EQ(MachineChoices(*p, ""), (TMachineChoices{names({"tufter-2", "tufter-4"}), 0}));
+  p->FileName = beside.File("p.pat");
+  const std::string file = beside.File("p.production.json");
+  // The machine chosen and saved, and the choices then offered with the one chosen.
+  const std::tuple<std::string, TMachineChoices> cases[] = {
+      {"tufter-2", {names({"loom-1", "tufter-2", "tufter-4"}), 2}},
+      {"loom-1", {names({"loom-1", "tufter-2", "tufter-4"}), 1}},
+      // A profile since removed stays the pattern's until another is chosen.
+      {"tufter-1", {names({"loom-1", "tufter-1", "tufter-2", "tufter-4"}), 2}},
+      {AnyMachineName, {names({"loom-1", "tufter-2", "tufter-4"}), 0}},
+  };
+  for (const auto& [choice, offered] : cases) {
+    SCOPED_TRACE(choice);
+    TProductionParameters chosen = parameters;
+    chosen.Machine = MachineOfChoice(choice);
+    ApplyParameterFields(*p, chosen, texts);
+    const TProductionParameters read = LoadProductionParameters(file, *p);
+    EXPECT_EQ(read.Machine, choice == AnyMachineName ? "" : choice);
+    EXPECT_EQ(MachineChoices(*p, read.Machine), offered);
+  }
+  // "Any machine" leaves the file as it was before machines were known.
+  EXPECT_EQ(FileBytes(file), ProductionParametersBytes(parameters));
 }
 
 // UTPA with three yarn types, the creel A B C A B C ..., needles 5.1 mm and PLines 2.5 mm

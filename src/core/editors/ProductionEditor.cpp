@@ -9,6 +9,7 @@
 #include "app/App.h"
 #include "app/FileIO.h"
 #include "model/Pattern.h"
+#include "production/MachineProfile.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
 #include "setup/Creel.h"
@@ -42,6 +43,8 @@ std::vector<TBox> Boxes(const OPattern& pattern, TProductionParameters& p) {
                      &p.YarnCounts[y].Unit});
   boxes.push_back({"Cone weight", "kg", "coneWeight", &p.ConeWeight});
   boxes.push_back({"Run length", "m", "runLength", &p.RunLength});
+  boxes.push_back({"Goods width", "m", "goodsWidth", &p.GoodsWidth});
+  boxes.push_back({"Selvage", "mm", "selvage", &p.Selvage});
   boxes.push_back({"Waste", "%", "waste", &p.Waste});
   return boxes;
 }
@@ -87,6 +90,34 @@ TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionPa
     *box.Value = value;
   }
   return parameters;
+}
+
+std::vector<std::string> MachineProfileFolders(const OPattern& pattern) {
+  std::vector<std::string> folders{g.CurrentDir};
+  if (const std::string beside = FolderOf(pattern.FileName); !beside.empty())
+    folders.push_back(beside);
+  return folders;
+}
+
+TMachineChoices MachineChoices(const OPattern& pattern, const std::string& machine) {
+  std::vector<std::string> names;
+  for (const std::string& folder : MachineProfileFolders(pattern))
+    for (std::string& name : MachineProfileNames(folder))
+      names.push_back(std::move(name));
+  if (!machine.empty() && machine != AnyMachineName)
+    names.push_back(machine);
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  TMachineChoices choices;
+  choices.Names.push_back(AnyMachineName);
+  choices.Names.insert(choices.Names.end(), names.begin(), names.end());
+  if (const auto chosen = std::find(names.begin(), names.end(), machine); chosen != names.end())
+    choices.Chosen = static_cast<size_t>(chosen - names.begin()) + 1;
+  return choices;
+}
+
+std::string MachineOfChoice(const std::string& choice) {
+  return choice == AnyMachineName ? std::string() : choice;
 }
 
 std::string ParametersFileOf(const OPattern& pattern) {

@@ -45,7 +45,8 @@ struct TParameterField {
 };
 
 // A box for the tuft length of every state, the count of every yarn type (in the unit the
-// parameters give it), the cone weight, the run length and the waste.
+// parameters give it), the cone weight, the run length, the goods' width and selvage and the
+// waste.
 std::vector<TParameterField> ParameterFields(const OPattern& pattern,
                                              const TProductionParameters& parameters);
 // `parameters` with the boxes' texts read into it, in the order ParameterFields gives them,
@@ -55,6 +56,21 @@ std::vector<TParameterField> ParameterFields(const OPattern& pattern,
 TProductionParameters ReadParameterFields(const OPattern& pattern, TProductionParameters parameters,
                                           const std::vector<std::string>& texts,
                                           const std::vector<std::string>& units = {});
+
+// Where a pattern's machine profile is looked up: the current design directory, then the
+// pattern's own folder (none for a pattern never saved).
+std::vector<std::string> MachineProfileFolders(const OPattern& pattern);
+// The window's choice of machine: "Any machine", then the profiles of those folders, each
+// name once and sorted. A machine the parameters name that no folder holds stays offered
+// (and chosen), so that opening the window and applying it loses nothing.
+struct TMachineChoices {
+  std::vector<std::string> Names;
+  size_t Chosen = 0;
+  friend bool operator==(const TMachineChoices&, const TMachineChoices&) = default;
+};
+TMachineChoices MachineChoices(const OPattern& pattern, const std::string& machine);
+// The parameters' machine for a choice: "" for "Any machine", which names no profile.
+std::string MachineOfChoice(const std::string& choice);
 
 // A parameters file as last read: read again only when its name, size or time stamp
 // changed (Apply wrote it, someone edited it), not at every stroke of the pattern.
