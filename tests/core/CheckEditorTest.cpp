@@ -130,6 +130,8 @@ TEST_F(CheckEditor, FollowsChangesMarksShownRulesAndSaysTheCount) {
   profile.Name = "Tufter 4";
   profile.LongestFloatPLines = 2;
   profile.States = {{1, TTuft::Cut}, {2, TTuft::None}};
+  OPicture& picture = AddPicture(*p, 3, 4);
+  AddRegion(picture, {1, 1, 3, 4}, {1, 1, 3, 4});
   int reads = 0;
   std::vector<TCheckNotice> heard;
   const TSubscription listening =
@@ -154,8 +156,6 @@ TEST_F(CheckEditor, FollowsChangesMarksShownRulesAndSaysTheCount) {
   EXPECT_TRUE(check->Marked(2, 1) && check->Marked(2, 3));
   EXPECT_FALSE(check->Marked(2, 4) || check->Marked(1, 2));
   EXPECT_TRUE(heard.back().Everything);
-  OPicture& picture = AddPicture(*p, 3, 4);
-  AddRegion(picture, {1, 1, 3, 4}, {1, 1, 3, 4});
   EXPECT_EQ(check->MarkedPixels(picture, {0, 0, 2, 1}), (std::vector<TRect>{{1, 0, 1, 1}}));
   check->SetRuleShown(TRule::Float, false);
   EXPECT_FALSE(check->Marked(2, 2));
