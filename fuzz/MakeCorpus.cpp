@@ -11,6 +11,7 @@
 #include "files/Colors.h"
 #include "files/TuftFile.h"
 #include "model/Pattern.h"
+#include "production/MachineProfile.h"
 #include "production/ProductionFile.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
@@ -90,6 +91,20 @@ int main(int argc, char** argv) {
   TProductionParameters production = DefaultProductionParameters(p);
   production.YarnCounts.back() = {12.5, TYarnCountUnit::Nm};
   Seed("fuzz_production", "rug.production.json", ProductionParametersBytes(production));
+  TMachineProfile machine;
+  machine.Name = "Tufter 4";
+  machine.Needles = 1800;
+  machine.Gauge = "5/32";
+  machine.States = {{1, TTuft::Cut}, {2, TTuft::Loop}, {3, TTuft::None}};
+  machine.LongestFloatPLines = 8;
+  machine.ShortestStateRunPLines = 2;
+  machine.LargestPileStepMm = 6.5;
+  machine.CreelPositions = 4000;
+  machine.CreelYarnTypes = 8;
+  machine.LargestStitchesPerMinute = 800;
+  machine.PLineSpacingMm = std::pair(1.5, 4.0);
+  machine.LargestImbalancePercent = 3;
+  Seed("fuzz_machine", "tufter-4.machine.json", MachineProfileBytes(machine));
 
   for (uint8_t version = 0; version <= 7; ++version) {
     p.Settings->SetFileVersion(version);

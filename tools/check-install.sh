@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build folder (default build/, with the desktop program) into a temporary prefix
-# and checks that exactly the programs, the manual with its pictures, the desktop entry, the
-# pattern file's MIME type and the icons land there: never a test or benchmark program.
+# and checks that exactly the programs, the manual with its pictures and example profile, the
+# desktop entry, the pattern file's MIME type and the icons land there: never a test or
+# benchmark program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -11,6 +12,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 expected=(bin/quillane bin/quillane-cli share/applications/quillane.desktop
   share/doc/quillane/copyright share/quillane/quillane-manual.html
+  share/quillane/tufter-4.machine.json
   share/icons/hicolor/48x48/apps/quillane.png share/icons/hicolor/256x256/apps/quillane.png
   share/icons/hicolor/scalable/apps/quillane.svg share/mime/packages/quillane.xml)
 for image in docs/images/*.png; do

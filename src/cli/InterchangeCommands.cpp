@@ -66,7 +66,9 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
                     "The tuft control file; the companions take its base name (at most 8 "
                     "characters) in its folder")
         ->required();
-    cmd->add_flag("--yes", a->Yes, "Answer OK when the export asks whether to export anyway");
+    cmd->add_flag("--yes", a->Yes,
+                  "Answer OK when the export asks whether to export anyway, as it does "
+                  "when the check against the pattern's machine finds errors");
     commands.push_back({cmd, [a] {
                           // The companions take the control file's base name in its folder.
                           const std::string base =

@@ -88,6 +88,7 @@ TfmProduction::TfmProduction(ODesignUI& controller)
       buSaveCsv(AddButton("buSaveCsv", " Save Figures as &CSV... ")),
       buPrint(AddButton("buPrint", " P&rint... ")),
       cbBackup(new QCheckBox(QStringLiteral("&Backup package on every needle end"), Panel1)),
+      laMachine(new QLabel(QStringLiteral("&Machine"), Panel1)), cbMachine(new QComboBox(Panel1)),
       Pattern(*controller.Pattern), Parameters(new QFormLayout) {
   setObjectName(QStringLiteral("fmProduction"));
   setWindowTitle(QStringLiteral("Production"));
@@ -129,7 +130,14 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   top->addWidget(tbYarnTypes, 1, 0);
   top->addWidget(laCreel, 0, 1, Qt::AlignBottom);
   top->addWidget(tbCreel, 1, 1);
-  top->addLayout(Parameters, 0, 2, 2, 1);
+  // The machine above the figures it is run with.
+  auto* machine = new QFormLayout;
+  machine->addRow(laMachine, cbMachine);
+  auto* right = new QVBoxLayout;
+  right->addLayout(machine);
+  right->addLayout(Parameters);
+  right->addStretch();
+  top->addLayout(right, 0, 2, 2, 1);
   top->setColumnStretch(1, 1);
   top->setRowStretch(1, 1);
   layout->addLayout(top, 1);
@@ -148,6 +156,14 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   cbBackup->setObjectName(QStringLiteral("cbBackup"));
   cbBackup->setAccessibleName(QStringLiteral("Backup package on every needle end"));
   connect(cbBackup, &QCheckBox::clicked, this, [this] {
+    Edited = true;
+    buApply->setEnabled(true);
+  });
+  laMachine->setObjectName(QStringLiteral("laMachine"));
+  laMachine->setBuddy(cbMachine);
+  cbMachine->setObjectName(QStringLiteral("cbMachine"));
+  cbMachine->setAccessibleName(QStringLiteral("Machine"));
+  connect(cbMachine, &QComboBox::activated, this, [this] {
     Edited = true;
     buApply->setEnabled(true);
   });
@@ -267,10 +283,11 @@ void TfmProduction::ShowParameters() {
       Units.push_back(unit);
     }
     Parameters->addRow(cbBackup);
-    // New boxes land at the end of the focus chain; Tab goes through the tables, then the
-    // boxes, then to Apply that takes them.
-    QWidget* previous = tbCreel;
+    // New boxes land at the end of the focus chain; Tab goes through the tables, the machine,
+    // then the boxes, then to Apply that takes them.
+    QWidget* previous = cbMachine;
     setTabOrder(tbYarnTypes, tbCreel);
+    setTabOrder(tbCreel, cbMachine);
     for (size_t i = 0; i < Boxes.size(); ++i) {
       setTabOrder(std::exchange(previous, Boxes[i]), Boxes[i]);
       if (Units[i])
@@ -287,7 +304,19 @@ void TfmProduction::ShowParameters() {
       Units[i]->setCurrentText(QString::fromStdString(fields[i].Unit));
   }
   cbBackup->setChecked(Shown.BackupPackage);
+  ShowMachines();
   buApply->setEnabled(false);
+}
+
+void TfmProduction::ShowMachines() {
+  // Read again with the figures: a profile copied into the folder shows without reopening.
+  const TMachineChoices choices = MachineChoices(Pattern, Shown.Machine);
+  QStringList names;
+  for (const std::string& name : choices.Names)
+    names.push_back(QString::fromStdString(name));
+  cbMachine->clear();
+  cbMachine->addItems(names);
+  cbMachine->setCurrentIndex(static_cast<int>(choices.Chosen));
 }
 
 void TfmProduction::Apply() {
@@ -299,6 +328,7 @@ void TfmProduction::Apply() {
   }
   TProductionParameters parameters = Shown;
   parameters.BackupPackage = cbBackup->isChecked();
+  parameters.Machine = MachineOfChoice(cbMachine->currentText().toStdString());
   try {
     ApplyParameterFields(Pattern, parameters, texts, units);
   } catch (const std::exception& e) {

@@ -61,6 +61,10 @@ public:
   std::vector<QLineEdit*> Boxes;
   std::vector<QComboBox*> Units;
   QCheckBox* cbBackup;
+  // The machine profile the pattern is checked against: "Any machine" or one of the design
+  // folder's.
+  QLabel* laMachine;
+  QComboBox* cbMachine;
 
   void RefreshGrids() override;
   // The pattern's view window comes up with the control in the middle.
@@ -86,6 +90,7 @@ private:
   // The boxes hold the user's typing: a change of the pattern leaves them alone.
   bool Edited = false;
   void ShowParameters();
+  void ShowMachines();
   void ShowCreel(const TSheetBlock& creel);
 };
 

@@ -1,7 +1,6 @@
 #include "CliSupport.h"
 #include "InterchangeSupport.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -11,18 +10,10 @@
 namespace quillane::test {
 namespace {
 
-// An ICN machine of 4 needles: On tufts, Off leaves no tuft; 8 PLines without a tuft at most.
-const char* const Tufter4 = R"({
-  "name": "Tufter 4",
-  "needles": 4,
-  "states": [{"state": 1, "tuft": "cut"}, {"state": 2, "tuft": "none"}],
-  "longestFloatPLines": 8
-})";
-
 class CheckCli : public TFlowTest {
 protected:
-  // A pattern of 4 needles and 20 PLines, all On but for `offNeedle` (0: none), which never
-  // tufts; its parameters name `machine`.
+  // 4 needles and 20 PLines of an ICN machine, all On but `offNeedle` (0: none), which never
+  // tufts; the parameters name `machine`.
   void SavePattern(const std::string& name, int offNeedle, const std::string& machine) {
     auto p = MakePattern(1, 4, 20, 1);
     for (int pl = 1; pl <= 20; ++pl)
@@ -36,159 +27,101 @@ protected:
   }
   void SetUp() override {
     TFlowTest::SetUp();
-    WriteBytes(Current.File("Tufter 4.machine.json"), Text(Tufter4));
+    // Off leaves no tuft; 8 PLines without one at most.
+    const std::string states = R"("states": [{"state": 1, "tuft": "cut"}, {"state": 2, )"
+                               R"("tuft": "none"}], "longestFloatPLines": 8})";
+    WriteBytes(Current.File("Tufter 4.machine.json"),
+               Text(R"({"name": "Tufter 4", "needles": 4, )" + states));
+    WriteBytes(Current.File("narrow.json"), Text(R"({"name": "Narrow", "needles": 3, )" + states));
     SavePattern("fits.pat", 0, "Tufter 4");
     SavePattern("float.pat", 2, "Tufter 4");
     SavePattern("free.pat", 2, "");
     SavePattern("ghost.pat", 0, "Ghost");
+    std::filesystem::create_directory(Current.File("empty"));
   }
   TCliResult Run(const std::string& line) { return RunLine(Current.Path, line); }
 };
 
-// The findings of each row: rule, severity and needles; the PLines are the rules' to say.
-using TFound = std::vector<std::string>;
-TFound FromText(const std::string& text) {
-  TFound found;
+// "rule severity firstNeedle" of each line, the fields split at `separator`.
+std::vector<std::string> Keys(const std::string& text, char separator) {
+  std::vector<std::string> keys;
   std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);)
-    found.push_back(line.substr(0, line.find(' ', line.find(' ', line.find(' ') + 1) + 1)));
-  return found;
-}
-TFound FromJson(const nlohmann::json& j) {
-  TFound found;
-  for (const auto& f : j["findings"]) {
-    const int first = f["needles"][0], last = f["needles"][1];
-    found.push_back(f["rule"].get<std::string>() + " " + f["severity"].get<std::string>() + " " +
-                    std::to_string(first) + (first == last ? "" : "-" + std::to_string(last)));
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string rule, severity, needle;
+    std::getline(fields, rule, separator), std::getline(fields, severity, separator);
+    std::getline(fields, needle, separator == ' ' ? '-' : separator);
+    keys.push_back(rule + " " + severity + " " + needle.substr(0, needle.find(' ')));
   }
-  return found;
-}
-TFound FromCsv(const std::string& text) {
-  TFound found;
-  std::istringstream lines(text);
-  std::string line;
-  std::getline(lines, line);
-  EXPECT_EQ(line, "rule,severity,firstNeedle,lastNeedle,firstPLine,lastPLine,message\r");
-  while (std::getline(lines, line)) {
-    std::vector<std::string> cells;
-    std::istringstream row(line);
-    for (std::string cell; cells.size() < 4 && std::getline(row, cell, ',');)
-      cells.push_back(cell);
-    found.push_back(cells[0] + " " + cells[1] + " " + cells[2] +
-                    (cells[2] == cells[3] ? "" : "-" + cells[3]));
-  }
-  return found;
+  return keys;
 }
 
 TEST_F(CheckCli, FindingsComeAsTextJsonOrCsvAndErrorsExitOne) {
-  WriteBytes(Current.File("narrow.json"),
-             Text(R"({"name": "Narrow", "needles": 3, "longestFloatPLines": 8,
-                      "states": [{"state": 1, "tuft": "cut"}, {"state": 2, "tuft": "none"}]})"));
   const struct {
-    std::string Args;
+    std::string Line;
     int Status;
-    TFound Found;
+    std::vector<std::string> Found;
     std::string Machine;
   } rows[] = {
-      {"fits.pat", 0, {}, "Tufter 4"},
-      // A needle that never tufts floats past any limit.
-      {"float.pat", 1, {"float error 2"}, "Tufter 4"},
+      {"check fits.pat", 0, {}, "Tufter 4"},
+      // A needle that never tufts floats past any limit; the profile is found in the design
+      // directory or else beside the pattern.
+      {"check float.pat", 1, {"float error 2"}, "Tufter 4"},
+      {"--dir empty check float.pat", 1, {"float error 2"}, "Tufter 4"},
       // A pattern wider than the machine; --machine wins over the profile the pattern names.
-      {"fits.pat --machine narrow.json", 1, {"needles error 4"}, "Narrow"},
-      {"float.pat --machine narrow.json --rules float", 1, {"float error 2"}, "Narrow"},
-      {"float.pat --machine narrow.json --rules needles,needles", 1, {"needles error 4"}, "Narrow"},
+      {"check fits.pat --machine narrow.json", 1, {"needles error 4"}, "Narrow"},
+      {"check float.pat --machine narrow.json --rules float", 1, {"float error 2"}, "Narrow"},
       // No profile named: "Any machine", whose rules need no limit, finds nothing here.
-      {"free.pat", 0, {}, "Any machine"},
+      {"check free.pat", 0, {}, "Any machine"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.Args);
-    const TCliResult text = Run("check " + row.Args);
-    EXPECT_EQ(text.Status, row.Status) << text.Err;
-    EXPECT_EQ(FromText(text.Out), row.Found) << text.Out;
-    // Exit 1 says why in one line; the findings are on standard output all the same.
-    EXPECT_EQ(text.Err, row.Status ? std::to_string(row.Found.size()) + " error" +
-                                         (row.Found.size() == 1 ? "" : "s") + " against " +
-                                         row.Machine + "\n"
-                                   : "");
-    for (const char* out : {"c.json", "c.csv", "c.txt"}) {
-      std::filesystem::remove(Current.File(out));
-      const TCliResult r = Run("check " + row.Args + " -o " + out);
-      EXPECT_EQ(r.Status, row.Status) << out << r.Err;
-      EXPECT_EQ(r.Out, "");
-      const std::string written = ReadText(Current.File(out));
-      if (std::string(out) == "c.json") {
-        const nlohmann::json j = nlohmann::json::parse(written);
-        EXPECT_EQ(FromJson(j), row.Found);
-        EXPECT_EQ(j["machine"], row.Machine);
-        EXPECT_EQ(j["errors"], row.Status ? row.Found.size() : 0);
-      } else {
-        EXPECT_EQ(std::string(out) == "c.csv" ? FromCsv(written) : FromText(written), row.Found);
-      }
-    }
+    SCOPED_TRACE(row.Line);
+    const TCliResult text = Run(row.Line);
+    EXPECT_EQ(text.Status, row.Status);
+    EXPECT_EQ(Keys(text.Out, ' '), row.Found);
+    // Exit 1 says why on one line; the findings are written all the same.
+    EXPECT_EQ(text.Err, row.Status ? "1 error against " + row.Machine + "\n" : "");
+    EXPECT_EQ(Run(row.Line + " -o c.csv").Status, row.Status);
+    std::vector<std::string> csv = Keys(ReadText(Current.File("c.csv")), ',');
+    EXPECT_EQ(csv.front(), "rule severity firstNeedle");
+    EXPECT_EQ(std::vector<std::string>(csv.begin() + 1, csv.end()), row.Found);
+    EXPECT_EQ(Run(row.Line + " -o c.json").Status, row.Status);
+    const nlohmann::json j = nlohmann::json::parse(ReadText(Current.File("c.json")));
+    std::vector<std::string> found;
+    for (const auto& f : j["findings"])
+      found.push_back(f["rule"].get<std::string>() + " " + f["severity"].get<std::string>() + " " +
+                      std::to_string(f["needles"][0].get<int>()));
+    EXPECT_EQ(found, row.Found);
+    EXPECT_EQ(j["machine"], row.Machine);
+    EXPECT_EQ(j["errors"], row.Found.size());
   }
 }
 
-TEST_F(CheckCli, MistakesAndRefusedProfilesAreNamed) {
-  WriteBytes(Current.File("bad.json"), Text("{\n  \"name\": \"Bad\",\n  \"needles\": -4\n}"));
-  const struct {
-    std::string Line;
-    int Status;
-    std::string Says;
-  } rows[] = {
-      {"check fits.pat --rules float,", 2, "no rule is named \"\""},
-      {"check fits.pat -o c.xml", 2, "a check is written as .json, .csv or .txt: c.xml"},
-      {"check fits.pat -o fits.pat", 2, "would write over the input file fits.pat"},
-      // A profile is read as hostile: the refusal names its line and field.
-      {"check fits.pat --machine bad.json -o c.json", 1, "bad.json: line 3: needles"},
-      {"check ghost.pat -o c.json", 1, "Machine profile Ghost not found"},
-  };
-  for (const auto& row : rows) {
-    const TCliResult r = Run(row.Line);
-    EXPECT_EQ(r.Status, row.Status) << row.Line << "\n" << r.Err;
-    EXPECT_NE(r.Err.find(row.Says), std::string::npos) << row.Line << "\n" << r.Err;
-    EXPECT_EQ(r.Out, "") << row.Line;
-    EXPECT_FALSE(FileExists(Current.File("c.json"))) << row.Line;
-  }
-}
-
-// A pattern meant for a machine that cannot tuft it is refused with the findings; --yes
-// writes it anyway; a pattern that names no machine exports as it always has.
+// Refused with the findings and the question on stderr, nothing written; --yes writes it;
+// parameters that cannot be read may name a machine, so they are asked about too.
 TEST_F(CheckCli, ExportRefusesAPatternItsMachineCannotTuftUnlessAnsweredYes) {
+  WriteBytes(Current.File("broken.pat"), FileBytes(Current.File("fits.pat")));
+  WriteBytes(Current.File("broken.production.json"), Text("{\n\"waste\": -1}"));
+  const std::string cancel = "Answered Cancel; run again with --yes to answer OK.\n";
   const struct {
-    std::string Line;
-    int Status;
-    std::vector<std::string> Err; // the lines of stderr, each the start of one
+    std::string Line, Err;
   } rows[] = {
-      {"export float.pat A.TUF",
-       1,
-       {"float error 2 ",
-        "1 error against Tufter 4: ", "Answered Cancel; run again with --yes to answer OK."}},
-      {"export --yes float.pat B.TUF", 0, {"float error 2 ", "1 error against Tufter 4: "}},
-      {"export ghost.pat C.TUF",
-       1,
-       {"Machine profile Ghost not found", "Answered Cancel; run again with --yes"}},
-      {"export fits.pat D.TUF", 0, {}},
-      {"export free.pat E.TUF", 0, {}},
+      {"export float.pat A.TUF", "float error 2 "},
+      {"export --yes float.pat B.TUF", "float error 2 "},
+      {"export ghost.pat C.TUF", "Machine profile Ghost not found in "},
+      {"export broken.pat D.TUF", "Error reading production parameters: "},
+      {"export fits.pat E.TUF", ""},
   };
   for (const auto& row : rows) {
     const TCliResult r = Run(row.Line);
-    EXPECT_EQ(r.Status, row.Status) << row.Line << "\n" << r.Err;
-    std::istringstream lines(r.Err);
-    std::vector<std::string> err;
-    for (std::string line; std::getline(lines, line);)
-      err.push_back(line);
-    ASSERT_EQ(err.size(), row.Err.size()) << row.Line << "\n" << r.Err;
-    for (size_t i = 0; i < err.size(); ++i)
-      EXPECT_EQ(err[i].rfind(row.Err[i], 0), 0u) << row.Line << "\n" << r.Err;
-    if (!row.Err.empty()) {
-      EXPECT_TRUE(std::any_of(err.begin(), err.end(), [](const std::string& l) {
-        return l.ends_with(". Export anyway?");
-      })) << r.Err;
-    }
-    const std::string tuf = row.Line.substr(row.Line.size() - 5);
-    EXPECT_EQ(FileExists(Current.File(tuf)), row.Status == 0) << row.Line;
+    const bool yes = row.Line.find("--yes") != std::string::npos;
+    EXPECT_EQ(r.Status, row.Err.empty() || yes ? 0 : 1) << row.Line << "\n" << r.Err;
+    EXPECT_EQ(r.Err.rfind(row.Err, 0), 0u) << row.Line << "\n" << r.Err;
+    EXPECT_EQ(r.Err.ends_with(". Export anyway?\n" + (yes ? "" : cancel)), !row.Err.empty())
+        << r.Err;
+    EXPECT_EQ(FileExists(Current.File(row.Line.substr(row.Line.size() - 5))), r.Status == 0);
   }
-  // Without a machine the set is the one the pattern always made.
+  // Without a machine the set is the one the pattern made before there were profiles.
   ASSERT_EQ(Run("export free.pat F.TUF").Status, 0);
   const Bytes tuf = FileBytes(Current.File("F.TUF")), dat = FileBytes(Current.File("F.DAT"));
   std::filesystem::remove(ProductionFileName(Current.File("free.pat")));

@@ -140,6 +140,7 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
   for (const char* folder : {"fifo", "dir", "dir/DEFAULT.SET", "zero"})
     fs::create_directory(Current.File(folder));
   ASSERT_EQ(::mkfifo(Current.File("fifo.pat").c_str(), 0600), 0);
+  WriteBytes(Current.File("bad.json"), Text("{\n  \"name\": \"Bad\",\n  \"needles\": -4\n}"));
   ASSERT_EQ(::mkfifo(Current.File("fifo/DEFAULT.PAL").c_str(), 0600), 0);
   fs::create_symlink("/dev/zero", Current.File("zero/DEFAULT.PAT"));
   const struct {
@@ -168,6 +169,8 @@ TEST_F(OutputSafety, MistakesAndNoOpsAreReportedOnOneLine) {
       {"report in.pat --run-length 10 -o x.json", 1, "laid out in PLines: in.pat"},
       {"check in.pat --rules nosuch", 2, "--rules: no rule is named \"nosuch\""},
       {"check in.pat --machine none.json", 1, "Error, machine profile file not found: none.json"},
+      // A profile is read as hostile: the refusal names its line and field.
+      {"check in.pat --machine bad.json", 1, "bad.json: line 3: needles"},
       {"render in.pat --preview --width-m 1e1 -o x.png", 2, "not a decimal number: 1e1"},
       {"import-bitmap painted.pat img.bmp --picture 1 --region 1 --view machine -o x.pat", 0,
        "0 cells changed"},

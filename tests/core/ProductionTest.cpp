@@ -148,6 +148,11 @@ TEST_F(Production, RefusesWhatCannotBeWorkedOut) {
       {[](TProductionParameters& q) { q.ConeWeight = 1e-320; },
        "coneWeight must be from 0.01 to 100 kg"},
       {[](TProductionParameters& q) { q.Waste = std::nan(""); }, "waste must be from 0 to 100 %"},
+      {[](TProductionParameters& q) { q.GoodsWidth = 25; },
+       "goodsWidth must be 0 or from 0.1 to 20 m"},
+      {[](TProductionParameters& q) { q.Selvage = 501; }, "selvage must be from 0 to 500 mm"},
+      {[](TProductionParameters& q) { q.Machine = "a\tb"; },
+       "machine must be a name of at most 64 characters, without control characters, / or \\"},
       {[](TProductionParameters& q) { q.TuftLength.pop_back(); },
        "The production parameters do not cover the pattern's states and yarn types"},
   };
@@ -424,6 +429,9 @@ TEST_F(Production, MachineProfileRoundTripsAndRefusesByLineAndField) {
   EXPECT_EQ(MachineProfileBytes({}), Text("{\n}\n"));
   EXPECT_EQ(ReadMachineProfile(Text("{\n}\n")), TMachineProfile{});
   EXPECT_EQ(WorkingWidthMm(tufter), 4572.0);
+  // The example beside the manual is as the writer writes it.
+  const Bytes example = FileBytes(std::string(QUILLANE_SOURCE_DIR) + "/docs/tufter-4.machine.json");
+  EXPECT_EQ(MachineProfileBytes(ReadMachineProfile(example)), example);
   tufter.Gauge.reset();
   EXPECT_EQ(WorkingWidthMm(tufter), std::nullopt);
   // What a mill writes on the plate, from 1/20 to 1/4 inch; anything else is no gauge.

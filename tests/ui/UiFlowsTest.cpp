@@ -435,11 +435,13 @@ private slots:
     QVERIFY(!form->tbCreel->item(0, 2)->icon().isNull() &&
             form->tbCreel->item(0, 1)->icon().isNull());
     QStringList tabs;
-    for (QWidget* w = form->tbYarnTypes; tabs.size() < 3; w = w->nextInFocusChain())
+    for (QWidget* w = form->tbYarnTypes; tabs.size() < 4; w = w->nextInFocusChain())
       if (w->focusPolicy() & Qt::TabFocus)
         tabs.push_back(w->accessibleName());
     QCOMPARE(tabs, (QStringList{QStringLiteral("Yarn types"), QStringLiteral("Creel"),
-                                form->Boxes.front()->accessibleName()}));
+                                QStringLiteral("Machine"), form->Boxes.front()->accessibleName()}));
+    QCOMPARE(form->laMachine->buddy(), form->cbMachine);
+    QCOMPARE(form->cbMachine->currentText(), QStringLiteral("Any machine"));
     // A painted cell changes the figures shown.
     pattern.PaintMachineColour(1, 1, 2);
     QVERIFY(coreLength() != before);
@@ -460,6 +462,10 @@ private slots:
     // Typed parameters are written beside the pattern on Apply, a refused one not at all.
     pattern.FileName = Dir.filePath(QStringLiteral("wiz.pat")).toStdString();
     const QString file = Dir.filePath(QStringLiteral("wiz.production.json"));
+    // A profile beside the pattern is offered once the window reads its folder again.
+    QFile profile(Dir.filePath(QStringLiteral("tufter-4.machine.json")));
+    QVERIFY(profile.open(QIODevice::WriteOnly) && profile.write("{}") == 2);
+    profile.close();
     QLineEdit* waste = form->Boxes.back();
     for (const char* typed : {"250", "10"}) {
       waste->selectAll();
@@ -475,8 +481,13 @@ private slots:
     form->Boxes[count]->setText(QStringLiteral("12.5"));
     form->Units[count]->setCurrentText(QStringLiteral("Nm"));
     form->cbBackup->click();
+    QCOMPARE(form->cbMachine->count(), 2);
+    form->cbMachine->setFocus();
+    QTest::keyClick(form->cbMachine, Qt::Key_Down);
     form->buApply->click();
     const TProductionParameters applied = LoadProductionParameters(file.toStdString(), pattern);
+    QCOMPARE(applied.Machine, std::string("tufter-4"));
+    QCOMPARE(form->cbMachine->currentText(), QStringLiteral("tufter-4"));
     QVERIFY(applied.YarnCounts[0] == (TYarnCount{12.5, TYarnCountUnit::Nm}));
     QVERIFY(!applied.BackupPackage);
     // The figures as the command line's CSV.

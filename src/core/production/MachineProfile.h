@@ -43,8 +43,8 @@ struct TMachineProfile {
 inline constexpr const char* AnyMachineName = "Any machine";
 TMachineProfile AnyMachine();
 
-// Inches from needle to needle of a gauge such as "1/10" (1/20 to 1/4 inch), or none for
-// text that is not one.
+// Inches from needle to needle of a gauge such as "1/10" or "5/32" (a fraction of whole
+// numbers from 1/20 to 1/4 inch, as a mill writes it), or none for text that is not one.
 std::optional<double> GaugeInches(const std::string& gauge);
 // The width the machine tufts, in mm: its needles at its gauge; none when either is unknown.
 std::optional<double> WorkingWidthMm(const TMachineProfile& profile);
@@ -52,7 +52,8 @@ std::optional<double> WorkingWidthMm(const TMachineProfile& profile);
 // NAME.machine.json in `folder`.
 std::string MachineProfileFileName(const std::string& folder, const std::string& name);
 // The names of the profiles in `folder` (the file names without ".machine.json"), sorted;
-// none when the folder cannot be listed.
+// none when the folder cannot be listed or is "". A name the production parameters could not
+// name, a folder, and "Any machine" (which is built in) are left out.
 std::vector<std::string> MachineProfileNames(const std::string& folder);
 
 // The file's bytes: one field a line, as the production parameters are written.
@@ -62,15 +63,17 @@ TBytes MachineProfileBytes(const TMachineProfile& profile);
 // "line N: FIELD ..." naming the first refused field.
 TMachineProfile ReadMachineProfile(std::span<const uint8_t> bytes);
 // Throws EProduction "Error reading machine profile: PATH: ..." when the file is missing or
-// refused.
+// refused. A profile without a name takes its file's NAME.
 TMachineProfile ReadMachineProfileFile(const std::string& path);
-// Writes atomically; throws the file errors of WriteFileAtomic.
+// Writes atomically; throws the file errors of WriteFileAtomic, and EProduction (writing
+// nothing) for a profile ReadMachineProfile would refuse.
 void SaveMachineProfile(const std::string& path, const TMachineProfile& profile);
 
 // The profile a pattern's production parameters name, looked up as NAME.machine.json in
 // each of `folders` in turn; "Any machine" when they name none (or name it). Throws
-// EProduction "Machine profile NAME not found in FOLDER" when no folder has it, and the
-// reading errors when the file is refused.
+// EProduction "Machine profile NAME not found in FOLDER" (the folders searched, joined by
+// " or "; "" folders are passed over) when no folder has it, and the reading errors when the
+// file is refused.
 TMachineProfile FindMachineProfile(const std::string& name,
                                    const std::vector<std::string>& folders);
 
