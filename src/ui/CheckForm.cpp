@@ -1,5 +1,7 @@
 #include "ui/CheckForm.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -159,10 +161,14 @@ void TfmCheck::FillList() {
     top->setData(0, RuleRole, static_cast<int>(group.Rule));
     top->setFlags(top->flags() | Qt::ItemIsUserCheckable);
     top->setCheckState(0, Editor->RuleShown(group.Rule) ? Qt::Checked : Qt::Unchecked);
-    for (const size_t i : group.Findings) {
+    const size_t listed = std::min(group.Findings.size(), MaxListedFindings);
+    for (size_t k = 0; k < listed; ++k) {
+      const size_t i = group.Findings[k];
       auto* item = new QTreeWidgetItem(top, {QString::fromStdString(FindingText(Listed[i]))});
       item->setData(0, FindingRole, static_cast<qulonglong>(i));
     }
+    if (listed < group.Findings.size())
+      new QTreeWidgetItem(top, {QString::fromStdString(MoreText(group.Findings.size() - listed))});
     top->setExpanded(true);
   }
   Filling = false;

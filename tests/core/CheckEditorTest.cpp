@@ -51,6 +51,8 @@ TEST(CheckWindow, GroupsFindingsByRuleInRuleOrderWithCountsAndFilters) {
     EXPECT_EQ(GroupFindings(findings, row.Filter), row.Groups);
   }
   EXPECT_TRUE(GroupFindings({}, {}).empty());
+  EXPECT_EQ(MoreText(7), "7 more");
+  EXPECT_EQ(MoreText(1234567), "1,234,567 more");
 }
 
 TEST(CheckWindow, FindingsNameTheirCellsAndRunsWrapThroughTheRepeat) {

@@ -328,10 +328,13 @@ private slots:
     OPatternTree& tree = program.Main.Tree().Patterns();
     OPattern& pattern =
         *tree.AddPattern(GenerateWizard(TPlainWizard{40, 8, TWizardLayout::Section1})).Pattern;
-    // The pattern names a machine ten needles short of it.
-    pattern.FileName = Dir.filePath(QStringLiteral("chk.pat")).toStdString();
-    WriteFile(Dir.filePath(QStringLiteral("chk.production.json")), "{\"machine\": \"Tufter 4\"}\n");
-    WriteFile(Dir.filePath(QStringLiteral("Tufter 4.machine.json")),
+    // The pattern names a machine ten needles short of it, in a folder of its own that other
+    // flows do not list profiles from.
+    QVERIFY(QDir(Dir.path()).mkpath(QStringLiteral("check")));
+    pattern.FileName = Dir.filePath(QStringLiteral("check/chk.pat")).toStdString();
+    WriteFile(Dir.filePath(QStringLiteral("check/chk.production.json")),
+              "{\"machine\": \"Tufter 4\"}\n");
+    WriteFile(Dir.filePath(QStringLiteral("check/Tufter 4.machine.json")),
               "{\"name\": \"Tufter 4\", \"needles\": 30}\n");
     program.Main.resize(900, 700);
     program.Main.show();
@@ -389,7 +392,7 @@ private slots:
 
     // Export asks first, and No writes nothing and asks for no name.
     tree.Select(tree.PatternNode(pattern));
-    program.Platform.Files = {Dir.filePath(QStringLiteral("CHK.TUF")).toStdString()};
+    program.Platform.Files = {Dir.filePath(QStringLiteral("check/CHK.TUF")).toStdString()};
     program.Platform.Confirms = {false};
     tree.RunExport();
     QCOMPARE(program.Platform.Questions.size(), size_t{1});
@@ -397,7 +400,7 @@ private slots:
                  program.Platform.Questions[0].ends_with("Export anyway?"),
              program.Platform.Questions[0].c_str());
     QCOMPARE(program.Platform.Files.size(), size_t{1});
-    QVERIFY(!QFile::exists(Dir.filePath(QStringLiteral("CHK.TUF"))));
+    QVERIFY(!QFile::exists(Dir.filePath(QStringLiteral("check/CHK.TUF"))));
   }
 
   void productionWindowShowsTheCoresTotalsAndFollowsThePattern() {

@@ -48,6 +48,13 @@ bool TCheckFilter::Passes(const TFinding& finding) const {
   return (!Rule || finding.Rule == *Rule) && (!Severity || finding.Severity == *Severity);
 }
 
+std::string MoreText(size_t more) {
+  std::string digits = std::to_string(more);
+  for (size_t at = digits.size(); at > 3; at -= 3)
+    digits.insert(at - 3, ",");
+  return digits + " more";
+}
+
 std::string CountText(size_t count, TSeverity severity) {
   const std::string word = severity == TSeverity::Error ? "error" : "warning";
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");

@@ -37,6 +37,11 @@ struct TCheckGroup {
 // The findings that pass the filter, grouped by rule in rule order.
 std::vector<TCheckGroup> GroupFindings(const std::vector<TFinding>& findings,
                                        const TCheckFilter& filter);
+// A rule's findings the window lists at most: a pattern full of cells without a state may
+// have hundreds of thousands, which the marks show better than a list can.
+constexpr size_t MaxListedFindings = 1000;
+// The line under a rule's listed findings that says how many more it has: "12,345 more".
+std::string MoreText(size_t more);
 // "1 error", "3 warnings".
 std::string CountText(size_t count, TSeverity severity);
 // A finding's line in the list: "Needle 17, PLines 19990-12: MESSAGE".
