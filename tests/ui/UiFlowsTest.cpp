@@ -381,6 +381,16 @@ private slots:
     const OViewGeometry& shown = view->Geometry();
     QVERIFY(shown.HorzPos() > 0);
     QCOMPARE(shown.HorzPos(), std::clamp(34 - shown.ShownColumns() / 2, 0, shown.HorzMax()));
+    // The finding's cells washed over, the cell beside it as it was (the plain pattern is
+    // one colour).
+    auto middle = [&](int pixel) {
+      const TScreenRect r = shown.ScreenRect({pixel, 3, pixel, 3});
+      return r.Empty()
+                 ? QRgb{}
+                 : OnScreen(view->PaintBox1).pixel((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    };
+    QVERIFY(middle(30) != middle(29));
+    QCOMPARE(middle(28), middle(29));
     view->PaintBox1->setFocus();
     view->GridMove(QPoint(1, 1));
     auto* status = program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"));
