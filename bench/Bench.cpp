@@ -39,6 +39,7 @@
 #include "model/BitmapStates.h"
 #include "model/Pattern.h"
 #include "platform/ScriptedPlatform.h"
+#include "production/MachineCheck.h"
 #include "production/Production.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
@@ -489,6 +490,72 @@ void CarpetSetUndefined(benchmark::State& state) {
     return state.SkipWithError("no carpet-motif.pat.gz beside the repository");
   for (auto _ : state)
     p->SetUndefined();
+}
+
+// The design check of the carpet against a machine that limits every rule the cells meet:
+// its states cut, floats, runs, pile steps and the needles' balance.
+TMachineProfile CarpetMachine(const OPattern& p) {
+  TMachineProfile m;
+  m.Name = "Tufter 4";
+  m.Needles = p.NoControls;
+  for (int s = 1; s <= p.NoStates; ++s)
+    m.States.push_back({s, TTuft::Cut});
+  m.LongestFloatPLines = 8, m.ShortestStateRunPLines = 2, m.LargestPileStepMm = 5;
+  m.CreelPositions = 2 * p.NoControls, m.CreelYarnTypes = p.NoYarnTypes;
+  m.LargestImbalancePercent = 3;
+  return m;
+}
+
+void CarpetCheck(benchmark::State& state) {
+  OPattern* p = Carpet();
+  if (!p)
+    return state.SkipWithError("no carpet-motif.pat.gz beside the repository");
+  const TMachineProfile machine = CarpetMachine(*p);
+  const TProductionParameters parameters = DefaultProductionParameters(*p);
+  // As the view window's check begins again after a change that is not a stroke.
+  OMachineCheck check;
+  size_t findings = 0;
+  for (auto _ : state) {
+    check.Begin(*p, machine, parameters);
+    check.CheckMore(*p, p->NoPLines);
+    findings = check.Findings().size();
+  }
+  state.counters["findings"] = static_cast<double>(findings);
+}
+
+void Stroke(OPattern& p, uint8_t v);
+
+// The stroke of 200 presses along the middle PLine, as the view window's check hears of it
+// (the stroke's cells as one area, their section copies with them), rechecked.
+void CarpetRecheckStroke(benchmark::State& state) {
+  OPattern* p = Carpet();
+  if (!p)
+    return state.SkipWithError("no carpet-motif.pat.gz beside the repository");
+  OMachineCheck check;
+  check.Begin(*p, CarpetMachine(*p), DefaultProductionParameters(*p));
+  check.CheckMore(*p, p->NoPLines);
+  std::vector<TRect> areas;
+  auto heard = p->Events.Subscribe([&](const TPatternChange& change) {
+    if (change.Kind == TPatternChange::TKind::Cells)
+      areas.push_back(change.Area);
+  });
+  p->Pictures->Get(0)->BringUpToDate(TView::Machine);
+  uint8_t v = 1;
+  int64_t cells = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    areas.clear();
+    Stroke(*p, p->MachineTable->GetColour(1, v));
+    v = static_cast<uint8_t>(3 - v);
+    state.ResumeTiming();
+    for (const TRect& area : areas)
+      check.Recheck(*p, area);
+    benchmark::DoNotOptimize(check.Errors());
+    cells = 0;
+    for (const TRect& a : areas)
+      cells += int64_t{a.Right - a.Left + 1} * (a.Bottom - a.Top + 1);
+  }
+  state.counters["cells"] = static_cast<double>(cells);
 }
 
 // The section bomb's kind of file within the bound: 1,000 x 1,000 cells and 1,000 sections
@@ -1228,6 +1295,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
        "2 x the fill's grid diff"},
       {"carpet: Set Undefined", t("CarpetSetUndefined"), 2 * t("CarpetApplySections"),
        "2 x the carpet's ApplySections"},
+      {"carpet: design check", t("CarpetCheck"), 2 * b1, "2 x B1"},
+      {"carpet: recheck after a stroke of 200 presses", t("CarpetRecheckStroke"), 0.001, "1 ms"},
       {"1,000 sections copying 10 x cells", t("ManySections"),
        3 * b1 * static_cast<double>(BombCopied) / static_cast<double>(Cells()),
        "3 x B1 over the copied cells"},
@@ -1395,6 +1464,8 @@ int main(int argc, char** argv) {
   add("CarpetUndoFillLargest", CarpetUndoFillLargest)->Iterations(3);
   add("CarpetFillGridDiff", CarpetFillGridDiff)->Iterations(3);
   add("CarpetSetUndefined", CarpetSetUndefined)->Iterations(3);
+  add("CarpetCheck", CarpetCheck)->Iterations(3);
+  add("CarpetRecheckStroke", CarpetRecheckStroke)->Unit(benchmark::kMicrosecond)->Iterations(20);
   add("ManySections", ManySections);
   add("LineAcross", LineAcross)->Unit(benchmark::kMicrosecond);
   add("UndoLineAcross", UndoLineAcross)->Unit(benchmark::kMicrosecond);

@@ -248,6 +248,7 @@ void TfmMain::CreateMenus() {
   connect(file, &QMenu::aboutToShow, this, [this] {
     ListRecentPatterns();
     miProduction->setEnabled(TreeForm && TreeForm->Patterns().Buttons().Production);
+    miCheck->setEnabled(TreeForm && TreeForm->Patterns().Buttons().Check);
   });
   miSavePattern =
       item(file, "miSavePattern", "Save &Pattern", [patterns] { patterns().SaveActive(); });
@@ -266,6 +267,7 @@ void TfmMain::CreateMenus() {
   file->addSeparator();
   miProduction =
       item(file, "miProduction", "Pro&duction", [patterns] { patterns().RunProduction(); });
+  miCheck = item(file, "miCheck", "Chec&k", [patterns] { patterns().RunCheck(); });
   file->addSeparator();
   item(file, "miExplorer", "&Explorer", [] { OpenExplorer(); });
   item(file, "miFolder", "&Folder", [] { ChooseFolder(); });

@@ -85,6 +85,8 @@ private:
   QAction *miCloseAllPatterns = nullptr, *miSaveAllPatterns = nullptr;
   // The tree's Production for the node chosen there, enabled as the tree's button is.
   QAction* miProduction = nullptr;
+  // The tree's Check, enabled as its button is.
+  QAction* miCheck = nullptr;
   QWidget *buCloseAll = nullptr, *buSaveAll = nullptr;
   TfmHelp* HelpWindow = nullptr;
   std::unique_ptr<ORecovery> RecoveryCopies;

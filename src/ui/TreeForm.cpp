@@ -22,6 +22,7 @@
 #include "ImageIO.h"
 #include "elements/Region.h"
 #include "ui/BitmapForm.h"
+#include "ui/CheckForm.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/MainForm.h"
 #include "ui/PatternSetupForm.h"
@@ -66,6 +67,7 @@ TfmTree::TfmTree(TfmMain& main)
       buImport(AddButton("buImport", " Import ")), buExport(AddButton("buExport", " Export ")),
       buClose(AddButton("buClose", " Close ")),
       buProduction(AddToolButton(*ToolBar1, "buProduction", " &Production ", "Production")),
+      buCheck(AddToolButton(*ToolBar1, "buCheck", " Chec&k ", "Check")),
       buPreview(AddToolButton(*ToolBar1, "buPreview", " Pre&view ", "Preview")),
       Watcher(new QFileSystemWatcher(this)), WatchDelay(new QTimer(this)) {
   setObjectName(QStringLiteral("fmTree"));
@@ -116,6 +118,7 @@ TfmTree::TfmTree(TfmMain& main)
       {buExport, &OPatternTree::RunExport},
       {buClose, &OPatternTree::RunClose},
       {buProduction, &OPatternTree::RunProduction},
+      {buCheck, &OPatternTree::RunCheck},
       {buPreview, &OPatternTree::RunPreview}};
   for (const auto& [button, command] : commands)
     connect(button, &QToolButton::clicked, this, [this, run = command] { (*Tree.*run)(); });
@@ -254,6 +257,7 @@ void TfmTree::UpdateButtons() {
   buExport->setEnabled(b.Export);
   buClose->setEnabled(b.Close);
   buProduction->setEnabled(b.Production);
+  buCheck->setEnabled(b.Check);
   buPreview->setEnabled(b.Preview);
   buImport->setText(QString::fromStdString(b.ImportCaption));
   buExport->setText(QString::fromStdString(b.ExportCaption));
@@ -288,6 +292,9 @@ TEditorWindow TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     break;
   case TEditorKind::Preview:
     form = new TfmPreview(static_cast<OPreviewUI&>(controller));
+    break;
+  case TEditorKind::Check:
+    form = new TfmCheck(controller);
     break;
   }
   // The frame says whose window it is, in the Window menu and when tiled: two patterns'

@@ -239,6 +239,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
 
   AddViewKeys();
   AddRulers();
+  FollowCheck();
 
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
   SetZoomMode(true);
@@ -256,8 +257,11 @@ void TfmWindow::Status(const std::string& text) {
   if (!StatusLabel)
     StatusLabel = window()->findChild<QLabel*>(QStringLiteral("sbMainMessage"));
   StatusBase = text;
-  const std::string warning =
+  std::string warning =
       UnstatedStatus(Unstated.Complete() ? Unstated.Total() : 0, Pattern.PatternMode == pmColours);
+  CheckShown = CheckWord();
+  if (!CheckShown.empty())
+    warning = warning.empty() ? CheckShown : warning + "; " + CheckShown;
   ShownStatus = warning.empty() ? text : text.empty() ? warning : text + "; " + warning;
   g.UI().ShowStatus(ShownStatus);
 }
@@ -391,6 +395,7 @@ bool TfmWindow::QueryClose() {
 void TfmWindow::Destroy() {
   SaveView();
   Subscription.Reset();
+  CheckNotices.Reset();
   TfmEditorForm::Destroy();
 }
 
@@ -498,6 +503,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
       Sample(f, shown, pixels + shown.top() * stride + shown.left(), stride);
   }
   MarkCells(stale);
+  MarkFindings(stale);
   Drawn.Stale -= exposed;
   QPainter painter(PaintBox1);
   for (const QRect& rect : exposed)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/PatternEvents.h"
+#include "data/Signal.h"
 #include "editors/ViewMarks.h"
 #include "editors/ViewStates.h"
 #include "ui/DesignForm.h"
@@ -81,6 +82,9 @@ public:
   void Fit();
   // Scrolls the control into the middle of the grid.
   void ShowControl(int control);
+  // Scrolls the pixel that shows the cell (control and PLine from 1) into the middle of the
+  // grid (WindowCheck.cpp); nothing when the picture shows it nowhere.
+  void ShowCell(int control, int pline);
   // False for a key the grid does not use.
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
   // Enter puts a floating block down rather than moving the focus on.
@@ -176,6 +180,13 @@ private:
   std::string StatusBase, UnstatedShown;
   void CountUnstated(const TPatternChange& change);
   void ShowUnstated();
+  // WindowCheck.cpp: the cells of the pattern's check marked over the picture, drawn into
+  // the cached image as the crosses are, and its count in the status bar.
+  TSubscription CheckNotices;
+  void FollowCheck();
+  void MarkFindings(const QRegion& sampled);
+  std::string CheckWord() const;
+  std::string CheckShown;
   // What the rulers were last drawn for: they repaint when the grid shows something else.
   std::tuple<TViewFrame, float, int, int> RulersDrawn;
   std::string SavedViewKey() const;

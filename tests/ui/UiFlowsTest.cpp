@@ -22,8 +22,10 @@
 
 #include "UiSupport.h"
 #include "editors/ProductionEditor.h"
+#include "production/CheckReport.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
+#include "ui/CheckForm.h"
 #include "ui/DesignForm.h"
 #include "ui/HelpForm.h"
 #include "ui/PreviewForm.h"
@@ -319,6 +321,96 @@ private slots:
     view->findChild<QToolButton*>(QStringLiteral("buPreview"))->click();
     QCOMPARE(program.Main.findChildren<TfmPreview*>().size(), 1);
     QCOMPARE(program.Main.MdiArea->activeSubWindow()->widget(), form);
+  }
+
+  void checkWindowListsFindingsAndGoesToOneInTheViewWindow() {
+    TProgram program(Ini());
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    OPattern& pattern =
+        *tree.AddPattern(GenerateWizard(TPlainWizard{40, 8, TWizardLayout::Section1})).Pattern;
+    // The pattern names a machine ten needles short of it, in a folder of its own that other
+    // flows do not list profiles from.
+    QVERIFY(QDir(Dir.path()).mkpath(QStringLiteral("check")));
+    pattern.FileName = Dir.filePath(QStringLiteral("check/chk.pat")).toStdString();
+    WriteFile(Dir.filePath(QStringLiteral("check/chk.production.json")),
+              "{\"machine\": \"Tufter 4\"}\n");
+    WriteFile(Dir.filePath(QStringLiteral("check/Tufter 4.machine.json")),
+              "{\"name\": \"Tufter 4\", \"needles\": 30}\n");
+    program.Main.resize(900, 700);
+    program.Main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.Main));
+    auto* view = OpenEditor<TfmWindow, OWindowUI>(tree, &pattern);
+    QVERIFY(view);
+
+    tree.Select(tree.PatternNode(pattern));
+    auto* button = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buCheck"));
+    QVERIFY(button && button->isEnabled());
+    button->click();
+    auto* form = program.Main.findChild<TfmCheck*>();
+    QVERIFY(form);
+    QTRY_VERIFY(form->Check().Complete());
+    QCOMPARE(form->laMachine->text(), QStringLiteral("Machine: Tufter 4"));
+    QCOMPARE(form->laSummary->text(),
+             QString::fromStdString(CheckStatus(form->Check().Errors(), 0, "Tufter 4")));
+    QCOMPARE(form->tvFindings->topLevelItemCount(), 1);
+    QTreeWidgetItem* group = form->tvFindings->topLevelItem(0);
+    QCOMPARE(group->text(0), QStringLiteral("needles: 1 error"));
+    QTreeWidgetItem* finding = group->child(0);
+    QVERIFY2(finding->text(0).startsWith(QStringLiteral("Needles 31-40, PLines 1-8: ")),
+             qPrintable(finding->text(0)));
+    // A filter that leaves nothing, and back.
+    form->cbSeverity->setCurrentIndex(2);
+    QCOMPARE(form->tvFindings->topLevelItemCount(), 0);
+    form->cbSeverity->setCurrentIndex(0);
+    QStringList tabs;
+    for (QWidget* w = form->cbRule; tabs.size() < 4; w = w->nextInFocusChain())
+      if (w->focusPolicy() & Qt::TabFocus)
+        tabs.push_back(w->accessibleName());
+    QCOMPARE(tabs, (QStringList{QStringLiteral("Rule"), QStringLiteral("Severity"),
+                                QStringLiteral("Show marks"), QStringLiteral("Findings by rule")}));
+
+    // Zoomed in so far that the picture scrolls, a double click brings the view window up on
+    // the middle of the finding, marked; the status bar counts the error.
+    view->ZoomStep(8);
+    QVERIFY(view->Geometry().HorzMax() > 0);
+    finding = form->tvFindings->topLevelItem(0)->child(0);
+    emit form->tvFindings->itemDoubleClicked(finding, 0);
+    QCOMPARE(program.Main.MdiArea->activeSubWindow()->widget(), view);
+    QVERIFY(form->Check().Marked(31, 1) && form->Check().Marked(40, 8));
+    QVERIFY(!form->Check().Marked(30, 4));
+    const OViewGeometry& shown = view->Geometry();
+    QVERIFY(shown.HorzPos() > 0);
+    QCOMPARE(shown.HorzPos(), std::clamp(34 - shown.ShownColumns() / 2, 0, shown.HorzMax()));
+    // The finding's cells washed over, the cell beside it as it was (the plain pattern is
+    // one colour).
+    auto middle = [&](int pixel) {
+      const TScreenRect r = shown.ScreenRect({pixel, 3, pixel, 3});
+      return r.Empty()
+                 ? QRgb{}
+                 : OnScreen(view->PaintBox1).pixel((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    };
+    QVERIFY(middle(30) != middle(29));
+    QCOMPARE(middle(28), middle(29));
+    view->PaintBox1->setFocus();
+    view->GridMove(QPoint(1, 1));
+    auto* status = program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"));
+    QVERIFY2(status->text().contains(QString::fromStdString(CheckStatus(1, 0, "Tufter 4"))),
+             qPrintable(status->text()));
+    // Closing the Check window takes the marks with it.
+    form->Controller.CloseEditor();
+    QCOMPARE(OCheckEditor::Of(pattern), nullptr);
+
+    // Export asks first, and No writes nothing and asks for no name.
+    tree.Select(tree.PatternNode(pattern));
+    program.Platform.Files = {Dir.filePath(QStringLiteral("check/CHK.TUF")).toStdString()};
+    program.Platform.Confirms = {false};
+    tree.RunExport();
+    QCOMPARE(program.Platform.Questions.size(), size_t{1});
+    QVERIFY2(program.Platform.Questions[0].find("Tufter 4") != std::string::npos &&
+                 program.Platform.Questions[0].ends_with("Export anyway?"),
+             program.Platform.Questions[0].c_str());
+    QCOMPARE(program.Platform.Files.size(), size_t{1});
+    QVERIFY(!QFile::exists(Dir.filePath(QStringLiteral("check/CHK.TUF"))));
   }
 
   void productionWindowShowsTheCoresTotalsAndFollowsThePattern() {

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -36,6 +38,7 @@
 #include "shell/RecentPatterns.h"
 #include "ui/AboutForm.h"
 #include "ui/BitmapForm.h"
+#include "ui/CheckForm.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/DesignForm.h"
 #include "ui/HistoryForm.h"
@@ -192,6 +195,51 @@ bool ShootProduction(TfmMain& main, const QDir& out) {
   const TProductionParameters parameters = DefaultProductionParameters(pattern);
   SaveSheetPdf(out.filePath(QStringLiteral("production-sheet.pdf")).toStdString(),
                ProductionSheet(pattern, parameters, "2026-12-07"), pattern);
+  return ok;
+}
+
+// The Check window on a runner of high diamonds on low pile, against a machine ten needles
+// narrower whose yarn-feed rolls follow no run shorter than 3 PLines, and the view window with
+// the marks of the short runs at the diamonds' tips.
+bool ShootCheck(TfmMain& main, const QDir& out) {
+  // The pattern's sidecars go into a folder of their own, not among the pictures.
+  static QTemporaryDir folder;
+  std::unique_ptr<OPattern> runner = GenerateWizard(TPlainWizard{60, 40, TWizardLayout::Section1});
+  runner->FileName = folder.filePath(QStringLiteral("Diamond Runner.pat")).toStdString();
+  for (int c = 1; c <= runner->NoControls; ++c)
+    for (int p = 1; p <= runner->NoPLines; ++p)
+      runner->SetState(c, p, (std::abs(c % 20 - 10) + std::abs(p % 20 - 10)) < 7 ? 1 : 2);
+  runner->Changed();
+  auto write = [&](const char* name, const char* text) {
+    QFile file(folder.filePath(QString::fromUtf8(name)));
+    return file.open(QIODevice::WriteOnly) && file.write(text) > 0;
+  };
+  if (!write("Diamond Runner.production.json", "{\"machine\": \"Tufter 4\"}\n") ||
+      !write("Tufter 4.machine.json", "{\"name\": \"Tufter 4\", \"needles\": 50, "
+                                      "\"shortestStateRunPLines\": 3}\n"))
+    return false;
+  OPatternTree& tree = main.Tree().Patterns();
+  OPatternUI& node = tree.AddPattern(std::move(runner));
+  OPattern& pattern = *node.Pattern;
+  auto* window = OpenEditor<TfmWindow, OWindowUI>(tree, &pattern);
+  node.Check();
+  auto* form = main.findChild<TfmCheck*>();
+  if (!form || !window)
+    return false;
+  while (!form->Check().Complete())
+    QApplication::processEvents();
+  form->cbShowMarks->setChecked(true);
+  form->SubWindow()->setGeometry(20, 20, 620, 420);
+  Settle();
+  bool ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("check.png")));
+  window->SubWindow()->setGeometry(10, 10, 580, 400);
+  window->SubWindow()->raise();
+  Settle();
+  window->Fit();
+  Settle();
+  ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("check-marks.png"))) && ok;
+  form->Controller.CloseEditor();
+  window->Controller.CloseEditor();
   return ok;
 }
 
@@ -477,6 +525,7 @@ int main(int argc, char* argv[]) {
                    LoadImage(QUILLANE_TEST_DATA "/drawing.png"), &main);
   ok = SaveShown(bitmap, out.filePath(QStringLiteral("bitmap-import.png"))) && ok;
   ok = ShootProduction(main, out) && ok;
+  ok = ShootCheck(main, out) && ok;
   ok = BitmapModes(main, out) && ok;
   TfmAbout about(&main);
   ok = SaveShown(about, out.filePath(QStringLiteral("about.png"))) && ok;

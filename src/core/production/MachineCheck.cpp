@@ -144,8 +144,11 @@ struct OMachineCheck::TState {
   TRuleSet On = AllRules();
   bool States = true; // a state pattern
   int Controls = 0, PLines = 0;
-  std::vector<uint8_t> Copy; // [(control - 1) * PLines + PLine - 1]
-  int Next = 1;              // the first needle not read yet
+  // [(control - 1) * PLines + PLine - 1]; in huge pages, as fresh memory faulted in a page
+  // at a time would cost more than the whole check.
+  TZeroedBytes Copy;
+  int NextPLine = 1; // the first PLine not read yet
+  int Next = 1;      // then the first needle not examined yet
   // Of each kept byte.
   std::array<uint8_t, 256> StateOf{}, NoTuft{}, Kind{}, BadState{}, Unshown{};
   std::array<double, 256> Height{};
@@ -162,7 +165,7 @@ struct OMachineCheck::TState {
   TCellCounts Counts;
   std::vector<double> Above; // per control from 1: % above the mean, or 0
   // Findings() as last made, until a change.
-  mutable bool Listed = false;
+  mutable bool Listed = false, Counted = false; // the counts alone are cheaper
   mutable std::vector<TFinding> List;
   mutable int64_t ErrorCount = 0, WarningCount = 0;
   std::vector<int> Scratch;    // the starts of a needle's runs of one byte
@@ -178,7 +181,7 @@ struct OMachineCheck::TState {
                ? static_cast<uint8_t>(code | NoStateBit)
                : code;
   }
-  void ReadNeedles(const OPattern& pattern, int first, int last);
+  void ReadPLines(const OPattern& pattern, int first, int last);
   void Examine(int control);
   void Count(int control, int sign);
   void WeighBalance(const OPattern& pattern);
@@ -190,6 +193,8 @@ struct OMachineCheck::TState {
     return "state " + std::to_string(state) + (name.empty() ? "" : " (" + name + ")");
   }
   std::string Message(TRule rule, int first, int last, const TSpan& span) const;
+  // The findings in order, with their messages or only counted.
+  std::vector<TFinding> Collect(bool messages) const;
 };
 
 OMachineCheck::OMachineCheck() : State(std::make_unique<TState>()) {}
@@ -337,35 +342,61 @@ void OMachineCheck::Begin(const OPattern& pattern, const TMachineProfile& profil
   }
   s.Above.assign(size_t(s.Controls) + 1, 0.0);
   s.Spans.assign(size_t(s.Controls) + 1, {});
-  s.Copy.assign(size_t(s.Controls) * size_t(s.PLines), 0);
-  if (s.PLines == 0)
-    s.Next = s.Controls + 1;
+  // Every kept byte is read afresh, so a check begun again keeps its block when it fits.
+  const size_t cells = size_t(s.Controls) * size_t(s.PLines);
+  if (State && State->Copy.size() == cells)
+    s.Copy = std::move(State->Copy);
+  else
+    s.Copy = TZeroedBytes(cells);
+  if (s.PLines == 0 || s.Controls == 0)
+    s.NextPLine = s.PLines + 1, s.Next = s.Controls + 1;
   State = std::move(fresh);
 }
 
-void OMachineCheck::TState::ReadNeedles(const OPattern& pattern, int first, int last) {
+// Reads PLines first..last into the kept bytes, eight at a time where it can, so that each
+// needle's bytes are written a word at a time while the grid is read as it lies.
+void OMachineCheck::TState::ReadPLines(const OPattern& pattern, int first, int last) {
   const size_t n = static_cast<size_t>(PLines);
   const TGrid& grid = States ? pattern.States : pattern.MachineColours;
   const bool colours = States && !Unstated.NoState.empty();
-  for (int p = 1; p <= PLines; ++p) {
-    const uint8_t* row = grid.Row(p);
-    const uint8_t* colour = colours ? pattern.MachineColours.Row(p) : row;
-    uint8_t* at = Copy.data() + static_cast<size_t>(first - 1) * n + static_cast<size_t>(p - 1);
-    if (!States)
-      for (int c = first; c <= last; ++c, at += n)
-        *at = row[c];
-    else if (!colours)
-      for (int c = first; c <= last; ++c, at += n)
-        *at = CodeOfState[row[c]];
-    else
-      for (int c = first; c <= last; ++c, at += n)
-        *at = Code(c, row[c], colour[c]);
-  }
-  for (int c = first; c <= last; ++c) {
-    Examine(c);
-    if (Balance)
-      Count(c, 1);
-  }
+  // code(control's table of unstated colours, state or colour, colour)
+  auto read = [&](auto code) {
+    const uint8_t* noState = Unstated.NoState.data();
+    auto table = [&](int c) {
+      return colours ? noState + Unstated.RowOf[static_cast<size_t>(c)] : nullptr;
+    };
+    int p = first;
+    for (; p + 7 <= last; p += 8) {
+      std::array<const uint8_t*, 8> rows, shown;
+      for (int j = 0; j < 8; ++j) {
+        rows[size_t(j)] = grid.Row(p + j);
+        shown[size_t(j)] = colours ? pattern.MachineColours.Row(p + j) : rows[size_t(j)];
+      }
+      uint8_t* at = Copy.data() + static_cast<size_t>(p - 1);
+      for (int c = 1; c <= Controls; ++c, at += n) {
+        const uint8_t* unstated = table(c);
+        uint64_t word = 0;
+        for (int j = 0; j < 8; ++j)
+          word |= uint64_t{code(unstated, rows[size_t(j)][c], shown[size_t(j)][c])} << (8 * j);
+        std::memcpy(at, &word, 8);
+      }
+    }
+    for (; p <= last; ++p) {
+      const uint8_t* row = grid.Row(p);
+      const uint8_t* colour = colours ? pattern.MachineColours.Row(p) : row;
+      uint8_t* at = Copy.data() + static_cast<size_t>(p - 1);
+      for (int c = 1; c <= Controls; ++c, at += n)
+        *at = code(table(c), row[c], colour[c]);
+    }
+  };
+  if (!States)
+    read([](const uint8_t*, uint8_t v, uint8_t) { return v; });
+  else if (!colours)
+    read([&](const uint8_t*, uint8_t v, uint8_t) { return CodeOfState[v]; });
+  else
+    read([&](const uint8_t* unstated, uint8_t v, uint8_t colour) {
+      return static_cast<uint8_t>(CodeOfState[v] | unstated[colour] << 7);
+    });
 }
 
 // Adds (or takes away) the needle's cells to the counts the yarn figures are made from.
@@ -522,20 +553,25 @@ bool OMachineCheck::CheckMore(const OPattern& pattern, int plines) {
   TState& s = *State;
   if (Complete())
     return true;
-  // Needles a band at a time: a band's bytes of a PLine lie side by side in the grid, and
-  // its needles' kept bytes stay in the cache while they are examined.
-  constexpr int Band = 64;
+  // The grid as it lies, then needle by needle along the kept bytes.
   int64_t budget = int64_t{std::max(plines, 1)} * std::max(s.Controls, 1);
-  while (s.Next <= s.Controls && budget > 0) {
-    const int last = std::min(s.Controls, s.Next + Band - 1);
-    s.ReadNeedles(pattern, s.Next, last);
-    budget -= int64_t{last - s.Next + 1} * s.PLines;
-    s.Next = last + 1;
+  while (s.NextPLine <= s.PLines && budget > 0) {
+    const int last = static_cast<int>(
+        std::min<int64_t>(s.PLines, s.NextPLine + std::max<int64_t>(8, budget / s.Controls) - 1));
+    s.ReadPLines(pattern, s.NextPLine, last);
+    budget -= int64_t{last - s.NextPLine + 1} * s.Controls;
+    s.NextPLine = last + 1;
+  }
+  for (; s.Next <= s.Controls && budget > 0; ++s.Next) {
+    s.Examine(s.Next);
+    if (s.Balance)
+      s.Count(s.Next, 1);
+    budget -= s.PLines;
   }
   if (s.Next > s.Controls) {
     s.Next = s.Controls + 2; // complete
     s.WeighBalance(pattern);
-    s.Listed = false;
+    s.Listed = s.Counted = false;
   }
   return Complete();
 }
@@ -548,40 +584,45 @@ void OMachineCheck::Recheck(const OPattern& pattern, const TRect& area) {
   TState& s = *State;
   if (pattern.NoControls != s.Controls || pattern.NoPLines != s.PLines)
     return; // a change of size begins again
-  // Needles not read yet are read as they are now when their turn comes.
-  const int left = std::max(area.Left, 1), right = std::min({area.Right, s.Controls, s.Next - 1});
-  const int top = std::max(area.Top, 1), bottom = std::min(area.Bottom, s.PLines);
+  // PLines not read yet are read as they are now when their turn comes; needles not
+  // examined yet are examined (and counted) as their bytes are then.
+  const int left = std::max(area.Left, 1), right = std::min(area.Right, s.Controls);
+  const int top = std::max(area.Top, 1), bottom = std::min(area.Bottom, s.NextPLine - 1);
   if (left > right || top > bottom)
     return;
   const TGrid& grid = s.States ? pattern.States : pattern.MachineColours;
   const size_t n = static_cast<size_t>(s.PLines);
-  bool any = false;
-  for (int c = left; c <= right; ++c) {
-    uint8_t* col = s.Copy.data() + size_t(c - 1) * n;
-    uint32_t* pass = s.Balance ? s.Counts.Pass.data() + size_t(c - 1) * s.Counts.Kinds : nullptr;
-    uint32_t* part = s.Balance ? s.Counts.Part.data() + size_t(c - 1) * s.Counts.Kinds : nullptr;
-    bool changed = false;
-    for (int p = top; p <= bottom; ++p) {
-      const uint8_t now =
-          s.States ? s.Code(c, grid.Get(c, p), pattern.MachineColours.Get(c, p)) : grid.Get(c, p);
-      uint8_t& was = col[p - 1];
-      if (now == was)
+  // Row by row as the grid lies; the area's needles' kept bytes stay in the cache meanwhile.
+  std::vector<uint8_t> changed(size_t(right - left) + 1, 0);
+  for (int p = top; p <= bottom; ++p) {
+    const uint8_t* row = grid.Row(p);
+    const uint8_t* colour = pattern.MachineColours.Row(p);
+    uint8_t* was = s.Copy.data() + size_t(left - 1) * n + size_t(p - 1);
+    for (int c = left; c <= right; ++c, was += n) {
+      const uint8_t now = s.States ? s.Code(c, row[c], colour[c]) : row[c];
+      if (now == *was)
         continue;
-      if (pass) {
-        --pass[s.Kind[was]], ++pass[s.Kind[now]];
+      if (s.Balance && c < s.Next) { // counted already
+        uint32_t* pass = s.Counts.Pass.data() + size_t(c - 1) * s.Counts.Kinds;
+        uint32_t* part = s.Counts.Part.data() + size_t(c - 1) * s.Counts.Kinds;
+        --pass[s.Kind[*was]], ++pass[s.Kind[now]];
         if (p <= s.Counts.PartPLines)
-          --part[s.Kind[was]], ++part[s.Kind[now]];
+          --part[s.Kind[*was]], ++part[s.Kind[now]];
       }
-      was = now;
-      changed = true;
+      *was = now;
+      changed[size_t(c - left)] = 1;
     }
-    if (changed)
-      s.Examine(c);
-    any = any || changed;
   }
+  bool any = false;
+  for (int c = left; c <= right; ++c)
+    if (changed[size_t(c - left)]) {
+      any = true;
+      if (c < s.Next)
+        s.Examine(c);
+    }
   if (!any)
     return;
-  s.Listed = false;
+  s.Listed = s.Counted = false;
   if (Complete())
     s.WeighBalance(pattern);
 }
@@ -621,8 +662,15 @@ std::string OMachineCheck::TState::Message(TRule rule, int first, int last,
 
 std::vector<TFinding> OMachineCheck::Findings() const {
   const TState& s = *State;
-  if (s.Listed)
-    return s.List;
+  if (!s.Listed) {
+    s.List = s.Collect(true);
+    s.Listed = s.Counted = true;
+  }
+  return s.List;
+}
+
+std::vector<TFinding> OMachineCheck::TState::Collect(bool messages) const {
+  const TState& s = *this;
   std::vector<TFinding> list;
   auto add = [&](TFinding finding) {
     (finding.Severity == TSeverity::Error ? s.ErrorCount : s.WarningCount) += 1;
@@ -660,7 +708,7 @@ std::vector<TFinding> OMachineCheck::Findings() const {
               break;
           }
         found.push_back({rule, RuleSeverity(rule), c, last, span.First, span.Last,
-                         s.Message(rule, c, last, span)});
+                         messages ? s.Message(rule, c, last, span) : std::string()});
       }
     std::stable_sort(found.begin(), found.end(), [](const TFinding& x, const TFinding& y) {
       return x.FirstNeedle != y.FirstNeedle ? x.FirstNeedle < y.FirstNeedle
@@ -685,18 +733,17 @@ std::vector<TFinding> OMachineCheck::Findings() const {
   for (const TFinding& f : s.Whole)
     if (f.Rule > TRule::Imbalance)
       add(f);
-  s.List = list;
-  s.Listed = true;
   return list;
 }
 
 int64_t OMachineCheck::Errors() const {
-  Findings();
+  if (!State->Counted)
+    State->Collect(false), State->Counted = true;
   return State->ErrorCount;
 }
 
 int64_t OMachineCheck::Warnings() const {
-  Findings();
+  Errors();
   return State->WarningCount;
 }
 

@@ -11,6 +11,7 @@
 #include "elements/Section.h"
 #include "files/Export.h"
 #include "model/Pattern.h"
+#include "shell/PatternCheck.h"
 #include "shell/PatternTree.h"
 #include "shell/RecentPatterns.h"
 #include "shell/Tabs.h"
@@ -211,6 +212,11 @@ bool OPatternUI::ChangedOnDisk() const {
 }
 
 void OPatternUI::Export() {
+  // A pattern that names its machine is checked against it before anything is asked or
+  // written; one that names none exports as it always did.
+  if (const std::string question = ExportCheckQuestion(*Pattern, Pattern->FileName);
+      !question.empty() && !g.UI().Confirm(question))
+    return;
   ExportControlFiles(*Pattern);
 }
 

@@ -17,7 +17,7 @@ class OSection;
 class OWindowUI;
 
 // The commands a node offers in the tree, as bits of GetCommands.
-enum TCommandBits : uint8_t {
+enum TCommandBits : uint16_t {
   cmNew = 1,
   cmOpen = 2,
   cmProduction = 4,
@@ -26,6 +26,7 @@ enum TCommandBits : uint8_t {
   cmImport = 32,
   cmExport = 64,
   cmClose = 128,
+  cmCheck = 256,
 };
 
 // A file as it stood on disk: whether another program has written it since, without
@@ -47,7 +48,8 @@ enum class TEditorKind : uint8_t {
   Window,
   Section,
   Production,
-  Preview
+  Preview,
+  Check
 };
 
 // The controller behind one node of the pattern tree: its name, its pattern, its element,
@@ -86,6 +88,8 @@ public:
   virtual void Production() {}
   // The picture's pattern as carpet in its Preview window.
   virtual void Preview() {}
+  // The pattern's findings against its machine in the Check window.
+  virtual void Check() {}
   // Writes the pattern to its file; a pattern never saved asks where, as Save As does.
   // False when nothing was written (cancelled or failed, the failure shown).
   virtual bool Save();
@@ -101,7 +105,7 @@ public:
   OWindowUI* ShowViewWindow();
   // A double click on the node.
   virtual void Activate() {}
-  virtual uint8_t GetCommands() const { return 0; }
+  virtual uint16_t GetCommands() const { return 0; }
   virtual const char* ExportCaption() const { return " Export "; }
   virtual const char* ImportCaption() const { return " Import "; }
   // Whether the tree shows the node standing out: a region a bitmap is imported into.
@@ -124,7 +128,7 @@ public:
   explicit OPatternsUI(OPatternTree& tree);
   void New() override;
   void Open() override;
-  uint8_t GetCommands() const override { return cmNew | cmOpen; }
+  uint16_t GetCommands() const override { return cmNew | cmOpen; }
 };
 
 // A pattern's node. It owns the pattern: closing the branch frees it.
@@ -134,7 +138,8 @@ public:
   ~OPatternUI() override;
   void Export() override;
   void Production() override { OpenEditor(TEditorKind::Production); }
-  uint8_t GetCommands() const override { return cmExport | cmClose | cmProduction; }
+  void Check() override { OpenEditor(TEditorKind::Check); }
+  uint16_t GetCommands() const override { return cmExport | cmClose | cmProduction | cmCheck; }
   const char* ExportCaption() const override { return " Export Tuft "; }
 
   // The file as this program last read or wrote it, and the outside change the user chose
@@ -156,7 +161,7 @@ public:
       : ODesignUI(tree, std::move(name), &pattern), Kind(kind) {}
   void Open() override { OpenEditor(Kind); }
   void Activate() override { Open(); }
-  uint8_t GetCommands() const override { return cmOpen; }
+  uint16_t GetCommands() const override { return cmOpen; }
 
 private:
   TEditorKind Kind;
@@ -176,7 +181,7 @@ class OPicturesUI : public ODesignUI {
 public:
   OPicturesUI(OPatternTree& tree, OPattern& pattern);
   void New() override;
-  uint8_t GetCommands() const override { return cmNew; }
+  uint16_t GetCommands() const override { return cmNew; }
 };
 
 // The Preview window of a picture: no node of the tree, but the picture's, which goes with it.
@@ -194,7 +199,7 @@ public:
   OPicture& Picture;
   void Delete() override;
   void Preview() override;
-  uint8_t GetCommands() const override { return cmOpen | cmDelete | cmPreview; }
+  uint16_t GetCommands() const override { return cmOpen | cmDelete | cmPreview; }
 
 private:
   std::unique_ptr<OPreviewUI> PreviewNode;
@@ -205,7 +210,7 @@ public:
   ORegionsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
   OPicture& Picture;
   void New() override;
-  uint8_t GetCommands() const override { return cmNew; }
+  uint16_t GetCommands() const override { return cmNew; }
 };
 
 class ORegionUI : public OEditorNodeUI {
@@ -217,7 +222,7 @@ public:
   // "Import Bitmap" and "Export Bitmap".
   void Import() override;
   void Export() override;
-  uint8_t GetCommands() const override { return cmOpen | cmDelete | cmImport | cmExport; }
+  uint16_t GetCommands() const override { return cmOpen | cmDelete | cmImport | cmExport; }
   const char* ExportCaption() const override { return " Export Bitmap "; }
   const char* ImportCaption() const override { return " Import Bitmap "; }
   bool StandsOut() const override;
@@ -228,7 +233,7 @@ public:
   OWindowsUI(OPatternTree& tree, OPattern& pattern, OPicture& picture);
   OPicture& Picture;
   void New() override;
-  uint8_t GetCommands() const override { return cmNew; }
+  uint16_t GetCommands() const override { return cmNew; }
 };
 
 class OWindowUI : public OEditorNodeUI {
@@ -238,14 +243,14 @@ public:
   OPicture& Picture;
   // The preview of the window's picture.
   void Preview() override;
-  uint8_t GetCommands() const override { return cmOpen | cmDelete; }
+  uint16_t GetCommands() const override { return cmOpen | cmDelete; }
 };
 
 class OSectionsUI : public ODesignUI {
 public:
   OSectionsUI(OPatternTree& tree, OPattern& pattern);
   void New() override;
-  uint8_t GetCommands() const override { return cmNew; }
+  uint16_t GetCommands() const override { return cmNew; }
 };
 
 class OSectionUI : public OEditorNodeUI {
@@ -253,7 +258,7 @@ public:
   OSectionUI(OPatternTree& tree, OPattern& pattern, OSection& section);
   OSection& Section;
   void Delete() override;
-  uint8_t GetCommands() const override { return cmOpen | cmDelete; }
+  uint16_t GetCommands() const override { return cmOpen | cmDelete; }
 };
 
 } // namespace quillane

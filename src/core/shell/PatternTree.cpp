@@ -334,13 +334,14 @@ TTreeButtons OPatternTree::Buttons() const {
   TTreeButtons b;
   b.ExportCaption = c.ExportCaption();
   b.ImportCaption = c.ImportCaption();
-  uint8_t bits = c.GetCommands();
+  const uint16_t bits = c.GetCommands();
   b.New = bits & cmNew;
   b.Open = bits & cmOpen;
   b.Delete = bits & cmDelete;
   b.Import = bits & cmImport;
   b.Export = bits & cmExport;
   b.Production = bits & cmProduction;
+  b.Check = bits & cmCheck;
   b.Preview = bits & cmPreview;
   b.Close = (bits & cmClose) || c.Editor();
   b.SaveAs = c.Pattern != nullptr;
@@ -393,6 +394,10 @@ void OPatternTree::RunExport() {
 
 void OPatternTree::RunProduction() {
   RunOnSelected(&TTreeButtons::Production, [](ODesignUI& c) { c.Production(); });
+}
+
+void OPatternTree::RunCheck() {
+  RunOnSelected(&TTreeButtons::Check, [](ODesignUI& c) { c.Check(); });
 }
 
 void OPatternTree::RunPreview() {

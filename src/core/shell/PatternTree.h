@@ -66,7 +66,7 @@ public:
 struct TTreeButtons {
   bool New = false, Open = false, Save = false, SaveAs = false;
   bool Delete = false, Import = false, Export = false, Close = false, Production = false;
-  bool Preview = false;
+  bool Preview = false, Check = false;
   std::string ExportCaption = " Export ";
   std::string ImportCaption = " Import ";
   friend bool operator==(const TTreeButtons&, const TTreeButtons&) = default;
@@ -173,6 +173,7 @@ public:
   void RunExport();
   void RunClose();
   void RunProduction();
+  void RunCheck();
   void RunPreview();
   void Activate(ODesignUI& node);
 
