@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -77,6 +78,21 @@ int NextChange(const uint8_t* col, int i, int n) {
   }
   while (j < n && col[j] == v)
     ++j;
+  return j;
+}
+
+// The first index of the run of one byte that holds col[i].
+int RunStart(const uint8_t* col, int i) {
+  const uint64_t all = 0x0101010101010101ull * col[i];
+  int j = i; // col[j..i] are col[i]
+  for (; j >= 8; j -= 8) {
+    uint64_t w;
+    std::memcpy(&w, col + j - 8, 8);
+    if (const uint64_t x = w ^ all; x != 0)
+      return j - std::countl_zero(x) / 8;
+  }
+  while (j > 0 && col[j - 1] == col[i])
+    --j;
   return j;
 }
 
@@ -163,7 +179,11 @@ struct OMachineCheck::TState {
   bool Balance = false;
   TProductionParameters Parameters;
   TCellCounts Counts;
-  std::vector<double> Above; // per control from 1: % above the mean, or 0
+  // Per control from 1: % above the mean, or 0; weighed when asked after a change, as the
+  // figures take every needle.
+  mutable std::vector<double> Above;
+  mutable bool Weighed = false;
+  const OPattern* Pattern = nullptr; // the one last read
   // Findings() as last made, until a change.
   mutable bool Listed = false, Counted = false; // the counts alone are cheaper
   mutable std::vector<TFinding> List;
@@ -184,7 +204,30 @@ struct OMachineCheck::TState {
   void ReadPLines(const OPattern& pattern, int first, int last);
   void Examine(int control);
   void Count(int control, int sign);
-  void WeighBalance(const OPattern& pattern);
+  void WeighBalance() const;
+  // Whether the needle has the very place `span` under the rule of `slot`.
+  bool Carries(int control, size_t slot, const TSpan& span) const {
+    const auto& list = Spans[static_cast<size_t>(control)][slot];
+    const auto it = std::lower_bound(list.begin(), list.end(), span.First,
+                                     [](const TSpan& x, int first) { return x.First < first; });
+    return it != list.end() && it->First == span.First && it->Last == span.Last &&
+           it->Value == span.Value;
+  }
+  // The areas heard of and not read yet.
+  std::vector<TRect> Pending;
+  void Flush();
+  void RecheckNow(const TRect& area);
+  // Examines the needle again around PLines first..last only, to the ends of the runs
+  // through them; false when they take in the whole needle, which Examine must then see.
+  bool ExamineAround(int control, int first, int last, unsigned rules);
+  // The needle rules (bits by NeedleSlot) whose reading of a cell differs between two bytes.
+  unsigned Differ(uint8_t was, uint8_t now) const {
+    auto bad = [&](uint8_t b) { return BadState[b] ? StateOf[b] : 0; };
+    return (bad(was) != bad(now) ? 1u : 0u) | ((was ^ now) & NoStateBit && States ? 2u : 0u) |
+           (Unshown[was] != Unshown[now] || (Unshown[was] && was != now) ? 4u : 0u) |
+           (NoTuft[was] != NoTuft[now] ? 8u : 0u) | (StateOf[was] != StateOf[now] ? 16u : 0u) |
+           (Height[was] != Height[now] ? 32u : 0u);
+  }
   std::string Name() const { return Profile.Name.empty() ? "the machine" : Profile.Name; }
   std::string StateText(int state) const {
     const std::string name = static_cast<size_t>(state) < StateNames.size()
@@ -193,8 +236,8 @@ struct OMachineCheck::TState {
     return "state " + std::to_string(state) + (name.empty() ? "" : " (" + name + ")");
   }
   std::string Message(TRule rule, int first, int last, const TSpan& span) const;
-  // The findings in order, with their messages or only counted.
-  std::vector<TFinding> Collect(bool messages) const;
+  // The findings in order.
+  std::vector<TFinding> Collect() const;
 };
 
 OMachineCheck::OMachineCheck() : State(std::make_unique<TState>()) {}
@@ -534,11 +577,175 @@ void OMachineCheck::TState::Examine(int control) {
               [](const TSpan& x, const TSpan& y) { return x.First < y.First; });
 }
 
-void OMachineCheck::TState::WeighBalance(const OPattern& pattern) {
-  std::fill(Above.begin(), Above.end(), 0.0);
-  if (!Balance)
+bool OMachineCheck::TState::ExamineAround(int control, int first, int last, unsigned rules) {
+  const int n = PLines;
+  const uint8_t* col = Copy.data() + size_t(control - 1) * size_t(n);
+  auto at = [&](int64_t i) { return col[((i % n) + n) % n]; };
+  auto& spans = Spans[static_cast<size_t>(control)];
+  // Takes out the places of a rule that meet cells a..b (from 0, b - a < n, a may be below 0).
+  auto clear = [&](std::vector<TSpan>& list, int64_t a, int64_t b) {
+    const int64_t lo = ((a % n) + n) % n, hi = lo + (b - a); // hi may pass n: it wraps
+    std::erase_if(list, [&](const TSpan& x) {
+      const int64_t f = x.First - 1, l = x.Last - 1 + (x.Last < x.First ? n : 0);
+      for (int64_t shift : {int64_t{-n}, int64_t{0}, int64_t{n}})
+        if (f + shift <= hi && l + shift >= lo)
+          return true;
+      return false;
+    });
+  };
+  auto span = [&](int64_t from, int64_t length, double value) {
+    const int first0 = static_cast<int>(((from % n) + n) % n);
+    return TSpan{first0 + 1, static_cast<int>((first0 + length - 1) % n) + 1, value};
+  };
+  auto sorted = [](std::vector<TSpan>& list) {
+    std::sort(list.begin(), list.end(),
+              [](const TSpan& x, const TSpan& y) { return x.First < y.First; });
+  };
+  // The cells of the key's group around i, going back (or on) over runs of one byte;
+  // bounded by the needle's ends unless it wraps, and by a whole turn.
+  // A walk of more than `far` cells stops there, `partial`: the group is known to be long.
+  bool partial = false;
+  auto back = [&](auto key, int64_t i, bool wraps, int64_t far = INT64_MAX) -> int64_t {
+    const auto k = key(at(i));
+    for (int64_t walked = 0;;) {
+      const int m = static_cast<int>(((i % n) + n) % n);
+      const int s = RunStart(col, m);
+      i -= m - s, walked += m - s;
+      if (walked > far && walked < n)
+        return partial = true, i;
+      if (walked >= n || (!wraps && s == 0) || key(at(i - 1)) != k)
+        return walked >= n ? INT64_MIN : i;
+      --i, ++walked;
+    }
+  };
+  auto on = [&](auto key, int64_t i, bool wraps, int64_t cap = INT64_MAX,
+                int64_t far = INT64_MAX) -> int64_t {
+    const auto k = key(at(i));
+    for (int64_t walked = 0;;) {
+      const int m = static_cast<int>(((i % n) + n) % n);
+      const int e = NextChange(col, m, n) - 1;
+      i += e - m, walked += e - m;
+      if (i >= cap)
+        return cap;
+      if (walked > far && walked < n)
+        return partial = true, i;
+      if (walked >= n || (!wraps && e == n - 1) || key(at(i + 1)) != k)
+        return walked >= n ? INT64_MAX : i;
+      ++i, ++walked;
+    }
+  };
+  // Finds the groups of the key through the cells of PLines first - 1 to last + 1 again,
+  // taken out to the ends of the groups there (only of those a place is made of, when
+  // `every` is false: a group of key 0 makes none).
+  // A group longer than `far` makes no place (a run long enough), so the walk to its end
+  // can stop there; the group cut short at either end is then not reported.
+  auto redo = [&](TRule rule, bool wraps, bool every, auto key, auto report,
+                  int64_t far = INT64_MAX) {
+    int64_t a = first - 2, b = last;
+    if (!wraps)
+      a = std::max<int64_t>(a, 0), b = std::min<int64_t>(b, n - 1);
+    bool cutA = false, cutB = false;
+    if (every || key(at(a)) != 0)
+      partial = false, a = back(key, a, wraps, far), cutA = partial;
+    if (every || key(at(b)) != 0)
+      partial = false, b = on(key, b, wraps, INT64_MAX, far), cutB = partial;
+    auto& list = spans[NeedleSlot(rule)];
+    if (a == INT64_MIN || b == INT64_MAX) {
+      if (!every)
+        return false; // a needle that never tufts is one place, found as a whole
+      list.clear();   // one state all along: no run is short
+      return true;
+    }
+    if (wraps && b - a + 1 >= n) {
+      if (cutA || cutB)
+        return false;
+      b = a + n - 1; // the group through the window wraps round to it
+    }
+    clear(list, a, b);
+    for (int64_t i = a; i <= b;) {
+      const int64_t e = on(key, i, wraps, b);
+      if (!(i == a && cutA) && !(e == b && cutB))
+        report(list, i, e - i + 1, key(at(i)));
+      i = e + 1;
+    }
+    sorted(list);
+    return true;
+  };
+  auto flag = [&](std::vector<TSpan>& list, int64_t i, int64_t length, int k) {
+    if (k != 0)
+      list.push_back(span(i, length, k));
+  };
+  if (States) {
+    if (!redo(
+            TRule::State, false, false,
+            [&](uint8_t b) { return BadState[b] ? int(StateOf[b]) : 0; }, flag) ||
+        !redo(
+            TRule::NoState, false, false, [&](uint8_t b) { return b & NoStateBit ? 1 : 0; }, flag))
+      return false;
+  } else if (!States && (rules & 4) &&
+             !redo(
+                 TRule::Colour, false, false, [&](uint8_t b) { return Unshown[b] ? int(b) : 0; },
+                 flag))
+    return false;
+  if (!Threaded[static_cast<size_t>(control)])
+    return true;
+  if (Profile.LongestFloatPLines && Checks(TRule::Float) && (rules & 8)) {
+    const int limit = *Profile.LongestFloatPLines;
+    if (!redo(
+            TRule::Float, true, false, [&](uint8_t b) { return int(NoTuft[b]); },
+            [&](std::vector<TSpan>& list, int64_t i, int64_t length, int noTuft) {
+              if (noTuft && length > limit)
+                list.push_back(span(i, length, double(length)));
+            }))
+      return false;
+  }
+  if (Profile.ShortestStateRunPLines && Checks(TRule::ShortRun) && (rules & 16)) {
+    const int limit = *Profile.ShortestStateRunPLines;
+    if (!redo(
+            TRule::ShortRun, true, true, [&](uint8_t b) { return int(StateOf[b]); },
+            [&](std::vector<TSpan>& list, int64_t i, int64_t length, int state) {
+              if (length < limit)
+                list.push_back(span(i, length, state));
+            },
+            limit))
+      return false;
+  }
+  if (Profile.LargestPileStepMm && Checks(TRule::PileStep) && (rules & 32)) {
+    const double limit = *Profile.LargestPileStepMm + 1e-9;
+    // Boundary q lies between cells q and q + 1; steps side by side are one place.
+    auto step = [&](int64_t q) { return std::abs(Height[at(q + 1)] - Height[at(q)]); };
+    int64_t qa = first - 3, qb = last;
+    while (step(qa) > limit && last - qa < n)
+      --qa;
+    while (step(qb) > limit && qb - qa < n)
+      ++qb;
+    if (qb - qa >= n)
+      return false;
+    auto& list = spans[NeedleSlot(TRule::PileStep)];
+    clear(list, qa + 1, qb);
+    for (int64_t q = qa + 1; q < qb; ++q) {
+      if (!(step(q) > limit))
+        continue;
+      double most = step(q);
+      int64_t e = q;
+      while (e + 1 < qb && step(e + 1) > limit)
+        most = std::max(most, step(++e));
+      list.push_back(span(q, e - q + 2, most));
+      q = e;
+    }
+    sorted(list);
+  }
+  return true;
+}
+
+void OMachineCheck::TState::WeighBalance() const {
+  if (Weighed)
     return;
-  const TProductionFigures f = ProductionFromCounts(pattern, Parameters, Counts);
+  Weighed = true;
+  std::fill(Above.begin(), Above.end(), 0.0);
+  if (!Balance || !Pattern || Next <= Controls + 1)
+    return;
+  const TProductionFigures f = ProductionFromCounts(*Pattern, Parameters, Counts);
   const double mean = f.Balance.Mean, limit = *Profile.LargestImbalancePercent;
   if (!(mean > 0))
     return;
@@ -551,6 +758,8 @@ void OMachineCheck::TState::WeighBalance(const OPattern& pattern) {
 
 bool OMachineCheck::CheckMore(const OPattern& pattern, int plines) {
   TState& s = *State;
+  s.Pattern = &pattern;
+  s.Flush();
   if (Complete())
     return true;
   // The grid as it lies, then needle by needle along the kept bytes.
@@ -570,7 +779,7 @@ bool OMachineCheck::CheckMore(const OPattern& pattern, int plines) {
   }
   if (s.Next > s.Controls) {
     s.Next = s.Controls + 2; // complete
-    s.WeighBalance(pattern);
+    s.Weighed = false;
     s.Listed = s.Counted = false;
   }
   return Complete();
@@ -582,8 +791,47 @@ bool OMachineCheck::Complete() const {
 
 void OMachineCheck::Recheck(const OPattern& pattern, const TRect& area) {
   TState& s = *State;
+  s.Pattern = &pattern;
   if (pattern.NoControls != s.Controls || pattern.NoPLines != s.PLines)
     return; // a change of size begins again
+  // A stroke tells of each press, the press and its section copies as one area; the presses
+  // of a stroke along a PLine (or a needle) overlap, and are read as one, once, when the
+  // findings are next asked for.
+  TRect merged = area;
+  for (bool again = true; again;) {
+    again = false;
+    for (auto it = s.Pending.begin(); it != s.Pending.end(); ++it) {
+      const TRect& p = *it;
+      const bool within = p.Left <= merged.Left && p.Top <= merged.Top && p.Right >= merged.Right &&
+                          p.Bottom >= merged.Bottom;
+      const bool row = p.Top == merged.Top && p.Bottom == merged.Bottom &&
+                       p.Left <= merged.Right + 1 && merged.Left <= p.Right + 1;
+      const bool column = p.Left == merged.Left && p.Right == merged.Right &&
+                          p.Top <= merged.Bottom + 1 && merged.Top <= p.Bottom + 1;
+      if (within || row || column) {
+        merged = {std::min(p.Left, merged.Left), std::min(p.Top, merged.Top),
+                  std::max(p.Right, merged.Right), std::max(p.Bottom, merged.Bottom)};
+        s.Pending.erase(it);
+        again = true;
+        break;
+      }
+    }
+  }
+  s.Pending.push_back(merged);
+  if (s.Pending.size() > 64)
+    s.Flush();
+}
+
+void OMachineCheck::TState::Flush() {
+  std::vector<TRect> pending;
+  pending.swap(Pending);
+  for (const TRect& area : pending)
+    RecheckNow(area);
+}
+
+void OMachineCheck::TState::RecheckNow(const TRect& area) {
+  TState& s = *this;
+  const OPattern& pattern = *Pattern;
   // PLines not read yet are read as they are now when their turn comes; needles not
   // examined yet are examined (and counted) as their bytes are then.
   const int left = std::max(area.Left, 1), right = std::min(area.Right, s.Controls);
@@ -592,39 +840,71 @@ void OMachineCheck::Recheck(const OPattern& pattern, const TRect& area) {
     return;
   const TGrid& grid = s.States ? pattern.States : pattern.MachineColours;
   const size_t n = static_cast<size_t>(s.PLines);
-  // Row by row as the grid lies; the area's needles' kept bytes stay in the cache meanwhile.
+  // Row by row as the grid lies, eight PLines to a word of each needle's kept bytes: most
+  // of a stroke's area is as it was, and a word that is says so at once.
+  const bool colours = s.States && !s.Unstated.NoState.empty();
   std::vector<uint8_t> changed(size_t(right - left) + 1, 0);
-  for (int p = top; p <= bottom; ++p) {
+  std::vector<const uint8_t*> unstated(changed.size(), nullptr);
+  if (colours)
+    for (int c = left; c <= right; ++c)
+      unstated[size_t(c - left)] =
+          s.Unstated.NoState.data() + s.Unstated.RowOf[static_cast<size_t>(c)];
+  auto code = [&](size_t i, uint8_t v, uint8_t colour) -> uint8_t {
+    if (!s.States)
+      return v;
+    return colours ? static_cast<uint8_t>(s.CodeOfState[v] | unstated[i][colour] << 7)
+                   : s.CodeOfState[v];
+  };
+  auto take = [&](int c, int p, uint8_t now) {
+    uint8_t& was = s.Copy[size_t(c - 1) * n + size_t(p - 1)];
+    if (now == was)
+      return;
+    if (s.Balance && c < s.Next) { // counted already
+      uint32_t* pass = s.Counts.Pass.data() + size_t(c - 1) * s.Counts.Kinds;
+      uint32_t* part = s.Counts.Part.data() + size_t(c - 1) * s.Counts.Kinds;
+      --pass[s.Kind[was]], ++pass[s.Kind[now]];
+      if (p <= s.Counts.PartPLines)
+        --part[s.Kind[was]], ++part[s.Kind[now]];
+    }
+    changed[size_t(c - left)] |= static_cast<uint8_t>(s.Differ(was, now) | 128u);
+    was = now;
+  };
+  int p = top;
+  for (; p + 7 <= bottom; p += 8) {
+    std::array<const uint8_t*, 8> rows, shown;
+    for (int j = 0; j < 8; ++j) {
+      rows[size_t(j)] = grid.Row(p + j);
+      shown[size_t(j)] = pattern.MachineColours.Row(p + j);
+    }
+    const uint8_t* was = s.Copy.data() + size_t(left - 1) * n + size_t(p - 1);
+    for (int c = left; c <= right; ++c, was += n) {
+      const size_t i = size_t(c - left);
+      uint64_t word = 0, old;
+      for (int j = 0; j < 8; ++j)
+        word |= uint64_t{code(i, rows[size_t(j)][c], shown[size_t(j)][c])} << (8 * j);
+      std::memcpy(&old, was, 8);
+      if (word != old)
+        for (int j = 0; j < 8; ++j)
+          take(c, p + j, static_cast<uint8_t>(word >> (8 * j)));
+    }
+  }
+  for (; p <= bottom; ++p) {
     const uint8_t* row = grid.Row(p);
     const uint8_t* colour = pattern.MachineColours.Row(p);
-    uint8_t* was = s.Copy.data() + size_t(left - 1) * n + size_t(p - 1);
-    for (int c = left; c <= right; ++c, was += n) {
-      const uint8_t now = s.States ? s.Code(c, row[c], colour[c]) : row[c];
-      if (now == *was)
-        continue;
-      if (s.Balance && c < s.Next) { // counted already
-        uint32_t* pass = s.Counts.Pass.data() + size_t(c - 1) * s.Counts.Kinds;
-        uint32_t* part = s.Counts.Part.data() + size_t(c - 1) * s.Counts.Kinds;
-        --pass[s.Kind[*was]], ++pass[s.Kind[now]];
-        if (p <= s.Counts.PartPLines)
-          --part[s.Kind[*was]], ++part[s.Kind[now]];
-      }
-      *was = now;
-      changed[size_t(c - left)] = 1;
-    }
+    for (int c = left; c <= right; ++c)
+      take(c, p, code(size_t(c - left), row[c], colour[c]));
   }
   bool any = false;
   for (int c = left; c <= right; ++c)
     if (changed[size_t(c - left)]) {
       any = true;
-      if (c < s.Next)
+      if (c < s.Next && (changed[size_t(c - left)] & 127) &&
+          !s.ExamineAround(c, top, bottom, changed[size_t(c - left)]))
         s.Examine(c);
     }
   if (!any)
     return;
-  s.Listed = s.Counted = false;
-  if (Complete())
-    s.WeighBalance(pattern);
+  s.Listed = s.Counted = s.Weighed = false;
 }
 
 std::string OMachineCheck::TState::Message(TRule rule, int first, int last,
@@ -661,16 +941,18 @@ std::string OMachineCheck::TState::Message(TRule rule, int first, int last,
 }
 
 std::vector<TFinding> OMachineCheck::Findings() const {
+  State->Flush();
   const TState& s = *State;
   if (!s.Listed) {
-    s.List = s.Collect(true);
+    s.List = s.Collect();
     s.Listed = s.Counted = true;
   }
   return s.List;
 }
 
-std::vector<TFinding> OMachineCheck::TState::Collect(bool messages) const {
+std::vector<TFinding> OMachineCheck::TState::Collect() const {
   const TState& s = *this;
+  WeighBalance();
   std::vector<TFinding> list;
   auto add = [&](TFinding finding) {
     (finding.Severity == TSeverity::Error ? s.ErrorCount : s.WarningCount) += 1;
@@ -688,27 +970,17 @@ std::vector<TFinding> OMachineCheck::TState::Collect(bool messages) const {
     for (int c = 1; c <= s.Controls; ++c)
       for (const TSpan& span : s.Spans[static_cast<size_t>(c)][slot]) {
         if (across && c > 1) {
-          const auto& before = s.Spans[static_cast<size_t>(c - 1)][slot];
-          const auto it =
-              std::lower_bound(before.begin(), before.end(), span.First,
-                               [](const TSpan& x, int first) { return x.First < first; });
-          if (it != before.end() && it->First == span.First && it->Last == span.Last &&
-              it->Value == span.Value)
+          if (s.Carries(c - 1, slot, span))
             continue; // a needle to the left carries it
         }
         int last = c;
         if (across)
           for (; last < s.Controls; ++last) {
-            const auto& next = s.Spans[static_cast<size_t>(last + 1)][slot];
-            const auto it =
-                std::lower_bound(next.begin(), next.end(), span.First,
-                                 [](const TSpan& x, int first) { return x.First < first; });
-            if (it == next.end() || it->First != span.First || it->Last != span.Last ||
-                it->Value != span.Value)
+            if (!s.Carries(last + 1, slot, span))
               break;
           }
         found.push_back({rule, RuleSeverity(rule), c, last, span.First, span.Last,
-                         messages ? s.Message(rule, c, last, span) : std::string()});
+                         s.Message(rule, c, last, span)});
       }
     std::stable_sort(found.begin(), found.end(), [](const TFinding& x, const TFinding& y) {
       return x.FirstNeedle != y.FirstNeedle ? x.FirstNeedle < y.FirstNeedle
@@ -737,9 +1009,28 @@ std::vector<TFinding> OMachineCheck::TState::Collect(bool messages) const {
 }
 
 int64_t OMachineCheck::Errors() const {
-  if (!State->Counted)
-    State->Collect(false), State->Counted = true;
-  return State->ErrorCount;
+  TState& s = *State;
+  s.Flush();
+  if (s.Counted)
+    return s.ErrorCount;
+  // As Collect lists them, without making them: the status bar asks after every stroke.
+  s.WeighBalance();
+  s.ErrorCount = s.WarningCount = 0;
+  for (const TFinding& f : s.Whole)
+    ++(f.Severity == TSeverity::Error ? s.ErrorCount : s.WarningCount);
+  for (const TRule rule : NeedleRules) {
+    const size_t slot = NeedleSlot(rule);
+    const bool across = rule == TRule::State || rule == TRule::NoState || rule == TRule::Colour;
+    for (int c = 1; c <= s.Controls; ++c)
+      for (const TSpan& span : s.Spans[static_cast<size_t>(c)][slot])
+        if (!across || c == 1 || !s.Carries(c - 1, slot, span))
+          ++s.ErrorCount;
+  }
+  if (s.Balance)
+    for (int c = 1; c <= s.Controls; ++c)
+      s.WarningCount += s.Above[static_cast<size_t>(c)] > 0;
+  s.Counted = true;
+  return s.ErrorCount;
 }
 
 int64_t OMachineCheck::Warnings() const {
@@ -752,6 +1043,8 @@ const TMachineProfile& OMachineCheck::Profile() const {
 }
 
 bool OMachineCheck::Marked(int control, int pline, const TRuleSet& shown) const {
+  if (!State->Pending.empty())
+    State->Flush();
   const TState& s = *State;
   if (control < 1 || control > s.Controls || pline < 1 || pline > s.PLines)
     return false;
@@ -761,7 +1054,7 @@ bool OMachineCheck::Marked(int control, int pline, const TRuleSet& shown) const 
   };
   if (s.FirstSpare && control >= s.FirstSpare && on(TRule::Needles))
     return true;
-  if (s.Balance && on(TRule::Imbalance) && s.Above[static_cast<size_t>(control)] > 0)
+  if (s.Balance && on(TRule::Imbalance) && (s.WeighBalance(), s.Above[size_t(control)] > 0))
     return true;
   if (control >= s.Next)
     return false; // not read yet

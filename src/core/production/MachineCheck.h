@@ -58,12 +58,19 @@ TRuleSet AllRules();
 
 // Pile height in mm of states 0 (no tuft) to NoStates: from the tuft lengths of the
 // production parameters (the yarn goes up the pile, down again and on to the next PLine),
-// else from the state's name.
+// else from the state's name. A state the profile marks `none` counts as 0 in the check.
 std::vector<double> CheckPileHeights(const OPattern& pattern,
                                      const TProductionParameters& parameters);
 
 // Every finding of the pattern against the profile, in rule order, then needle, then PLine.
-// The parameters must be complete for the pattern.
+// The parameters must be complete for the pattern; with an imbalance limit they must also
+// give the production figures (throws their EProduction otherwise).
+// Cells are read as the export codes them. A cell leaves no tuft when its state is marked
+// `none`, or, where the profile lists no states, when the state's name gives it no pile
+// ("Off"); in a colour pattern, when no yarn type shows its colour. Float, short run and pile
+// step run along each needle through the repeat, and pass over needles that carry no yarn;
+// state, no-state and colour places are blocks of cells (needles side by side with the same
+// PLines are one place); a needle that never tufts is one place over all its PLines.
 std::vector<TFinding> CheckPattern(const OPattern& pattern, const TMachineProfile& profile,
                                    const TProductionParameters& parameters,
                                    const TRuleSet& rules = AllRules());
@@ -81,10 +88,13 @@ public:
 
   void Begin(const OPattern& pattern, const TMachineProfile& profile,
              const TProductionParameters& parameters, const TRuleSet& rules = AllRules());
-  // Checks up to `plines` more PLines' worth of cells; answers whether the check is complete.
+  // Checks up to `plines` more PLines' worth of cells (reading the grid, then examining the
+  // needles, each a pass); answers whether the check is complete.
   bool CheckMore(const OPattern& pattern, int plines);
   bool Complete() const;
-  // The cells of `area` (controls and PLines from 1) changed.
+  // The cells of `area` (controls and PLines from 1) changed. Areas are gathered (a stroke's
+  // presses along one PLine are one) and read when the findings, the counts or the marks are
+  // next asked for, so the pattern must outlive the check or Begin it again.
   void Recheck(const OPattern& pattern, const TRect& area);
 
   // Valid once complete; in rule order, then needle, then PLine.
@@ -93,7 +103,9 @@ public:
   int64_t Warnings() const;
   const TMachineProfile& Profile() const;
   // Whether the cell (control and PLine from 1) lies in a finding of a shown rule: what the
-  // view windows mark.
+  // view windows mark. The rules that look at the pattern as a whole (PLine spacing, creel,
+  // goods width) mark no cell; the needles the machine lacks and the imbalanced needles are
+  // marked whole. A binary search in the needle's own list: cheap enough per painted cell.
   bool Marked(int control, int pline, const TRuleSet& shown = AllRules()) const;
 
 private:
