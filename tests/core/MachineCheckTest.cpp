@@ -68,6 +68,13 @@ TEST(MachineCheck, FindsEachPlantedFaultAtItsEdgesAndNothingElse) {
        [](P& p, R&, OPattern&) { p.ShortestStateRunPLines = 3; },
        {{TRule::ShortRun, 2, 2, 2, 3}, {TRule::ShortRun, 3, 3, 6, 1}},
        "Needle 2 keeps state 2 (Low) for only 2 PLines; Tufter 4 needs at least 3"},
+      // A stripe across the goods is one place, not one per needle.
+      {"short run across needles",
+       0,
+       {"1112", "2222", "1112"},
+       [](P& p, R&, OPattern&) { p.ShortestStateRunPLines = 2; },
+       {{TRule::ShortRun, 1, 3, 2, 2}},
+       "Needles 1 to 3 keep state 2 (Low) for only 1 PLine; Tufter 4 needs at least 2"},
       // High to Medium is 2.5 mm, at the limit; High to Low twice that. Steps either side of
       // one PLine are one place, also through the repeat (needle 4).
       {"pile step",
@@ -203,6 +210,26 @@ TEST(MachineCheck, WizardPatternsFitAProfileMadeForThem) {
     const TProductionParameters parameters = DefaultProductionParameters(*p);
     EXPECT_EQ(Places(CheckPattern(*p, profile, parameters)), std::vector<Place>{});
   }
+}
+
+// A needle that switches state on every PLine breaks the roll's rule 20,002 times: the list
+// stops, says how many more there are, and the count still holds them all.
+TEST(MachineCheck, ListsAFewThousandPlacesOfARuleAndCountsTheRest) {
+  auto p = MakePattern(3, 1, 20002, 3);
+  for (int pl = 1; pl <= p->NoPLines; ++pl)
+    p->SetState(1, pl, static_cast<uint8_t>(1 + pl % 2));
+  TMachineProfile profile = Tufter();
+  profile.ShortestStateRunPLines = 2;
+  OMachineCheck check;
+  check.Begin(*p, profile, DefaultProductionParameters(*p));
+  while (!check.CheckMore(*p, 5000))
+    ;
+  EXPECT_EQ(check.Errors(), 20002);
+  const std::vector<TFinding> findings = check.Findings();
+  ASSERT_EQ(findings.size(), MaxListedPerRule + 1);
+  EXPECT_EQ(findings.back().Message, "10002 more places break this rule; the first 10000 are "
+                                     "listed");
+  EXPECT_EQ(check.Errors(), 20002);
 }
 
 // Strokes of random cells rechecked as they come, some while the check is still reading,

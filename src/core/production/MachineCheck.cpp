@@ -909,9 +909,10 @@ void OMachineCheck::TState::RecheckNow(const TRect& area) {
 
 std::string OMachineCheck::TState::Message(TRule rule, int first, int last,
                                            const TSpan& span) const {
+  const bool one = first == last;
   const std::string needles =
-      first == last ? "Needle " + std::to_string(first)
-                    : "Needles " + std::to_string(first) + " to " + std::to_string(last);
+      one ? "Needle " + std::to_string(first)
+          : "Needles " + std::to_string(first) + " to " + std::to_string(last);
   const int length = (span.Last - span.First + PLines) % PLines + 1;
   switch (rule) {
   case TRule::State:
@@ -925,16 +926,18 @@ std::string OMachineCheck::TState::Message(TRule rule, int first, int last,
            "; these cells leave no tuft";
   case TRule::Float:
     if (span.Value < 0)
-      return needles + " never tufts; " + Name() + " allows at most " +
+      return needles + (one ? " never tufts; " : " never tuft; ") + Name() + " allows at most " +
              PLinesText(*Profile.LongestFloatPLines) + " without a tuft";
-    return needles + " goes " + std::to_string(length) + " PLines without a tuft; " + Name() +
-           " allows at most " + std::to_string(*Profile.LongestFloatPLines);
+    return needles + (one ? " goes " : " go ") + std::to_string(length) +
+           " PLines without a tuft; " + Name() + " allows at most " +
+           std::to_string(*Profile.LongestFloatPLines);
   case TRule::ShortRun:
-    return needles + " keeps " + StateText(int(span.Value)) + " for only " + PLinesText(length) +
-           "; " + Name() + " needs at least " + std::to_string(*Profile.ShortestStateRunPLines);
+    return needles + (one ? " keeps " : " keep ") + StateText(int(span.Value)) + " for only " +
+           PLinesText(length) + "; " + Name() + " needs at least " +
+           std::to_string(*Profile.ShortestStateRunPLines);
   case TRule::PileStep:
-    return needles + " steps " + Num(span.Value) + " mm in pile height; " + Name() +
-           " allows at most " + Num(*Profile.LargestPileStepMm) + " mm";
+    return needles + (one ? " steps " : " step ") + Num(span.Value) + " mm in pile height; " +
+           Name() + " allows at most " + Num(*Profile.LargestPileStepMm) + " mm";
   default:
     return "";
   }
@@ -964,21 +967,16 @@ std::vector<TFinding> OMachineCheck::TState::Collect() const {
       add(f);
   for (const TRule rule : NeedleRules) {
     const size_t slot = NeedleSlot(rule);
-    // A block of flagged cells is one place: needles side by side with the same PLines.
-    const bool across = rule == TRule::State || rule == TRule::NoState || rule == TRule::Colour;
+    // Needles side by side with the same place are one finding: a stripe across the goods
+    // is one fault to mend, not one per needle.
     std::vector<TFinding> found;
     for (int c = 1; c <= s.Controls; ++c)
       for (const TSpan& span : s.Spans[static_cast<size_t>(c)][slot]) {
-        if (across && c > 1) {
-          if (s.Carries(c - 1, slot, span))
-            continue; // a needle to the left carries it
-        }
+        if (c > 1 && s.Carries(c - 1, slot, span))
+          continue; // a needle to the left carries it
         int last = c;
-        if (across)
-          for (; last < s.Controls; ++last) {
-            if (!s.Carries(last + 1, slot, span))
-              break;
-          }
+        while (last < s.Controls && s.Carries(last + 1, slot, span))
+          ++last;
         found.push_back({rule, RuleSeverity(rule), c, last, span.First, span.Last,
                          s.Message(rule, c, last, span)});
       }
@@ -986,8 +984,18 @@ std::vector<TFinding> OMachineCheck::TState::Collect() const {
       return x.FirstNeedle != y.FirstNeedle ? x.FirstNeedle < y.FirstNeedle
                                             : x.FirstPLine < y.FirstPLine;
     });
+    // A pattern that breaks a rule everywhere would otherwise list millions of places, each
+    // worded, and take gigabytes to say what its first few already say.
+    const size_t unlisted = found.size() > MaxListedPerRule ? found.size() - MaxListedPerRule : 0;
+    found.resize(found.size() - unlisted);
     for (TFinding& f : found)
       add(std::move(f));
+    if (unlisted > 0) {
+      add({rule, RuleSeverity(rule), 1, s.Controls, 1, s.PLines,
+           std::to_string(unlisted) + " more places break this rule; the first " +
+               std::to_string(MaxListedPerRule) + " are listed"});
+      s.ErrorCount += static_cast<int64_t>(unlisted) - 1;
+    }
   }
   for (const TFinding& f : s.Whole)
     if (f.Rule > TRule::PileStep && f.Rule < TRule::Imbalance)
@@ -1020,10 +1028,9 @@ int64_t OMachineCheck::Errors() const {
     ++(f.Severity == TSeverity::Error ? s.ErrorCount : s.WarningCount);
   for (const TRule rule : NeedleRules) {
     const size_t slot = NeedleSlot(rule);
-    const bool across = rule == TRule::State || rule == TRule::NoState || rule == TRule::Colour;
     for (int c = 1; c <= s.Controls; ++c)
       for (const TSpan& span : s.Spans[static_cast<size_t>(c)][slot])
-        if (!across || c == 1 || !s.Carries(c - 1, slot, span))
+        if (c == 1 || !s.Carries(c - 1, slot, span))
           ++s.ErrorCount;
   }
   if (s.Balance)

@@ -79,6 +79,10 @@ std::vector<TFinding> CheckPattern(const OPattern& pattern, const TMachineProfil
 // for a stroke: Begin, then CheckMore in idle slices until Complete; after a change of
 // cells, Recheck the needles and PLines it touched. Any other change (setup, size, profile,
 // parameters) begins again.
+// The places of one rule listed at most; the rest are counted, in one more finding that
+// says how many.
+inline constexpr size_t MaxListedPerRule = 10000;
+
 class OMachineCheck {
 public:
   OMachineCheck();
