@@ -53,13 +53,7 @@ void TfmWindow::MarkFindings(const QRegion& sampled) {
   if (bounds.isEmpty())
     return;
   // The picture pixels of the sampled part only, as the crosses take them.
-  const double z = View.Zoom(), zs = View.RowHeight();
-  const int bottom = f.Bottom - 1;
-  const TRect area{f.X0 + static_cast<int>((bounds.left() - f.Left) / z),
-                   f.Y0 + static_cast<int>((bottom - bounds.bottom()) / zs),
-                   f.X0 + static_cast<int>((bounds.right() - f.Left) / z),
-                   f.Y0 + static_cast<int>((bottom - bounds.top()) / zs)};
-  const std::vector<TRect> marked = check->MarkedPixels(Picture, area);
+  const std::vector<TRect> marked = check->MarkedPixels(Picture, PixelsUnder(bounds));
   if (marked.empty())
     return;
   QPainter painter(&Drawn.Image);
@@ -74,7 +68,7 @@ void TfmWindow::MarkFindings(const QRegion& sampled) {
     if (r.isEmpty())
       continue;
     painter.fillRect(r, wash);
-    if (z >= MinGridZoom) {
+    if (View.Zoom() >= MinGridZoom) {
       painter.setPen(mark);
       painter.drawRect(r.adjusted(0, 0, -1, -1));
     }

@@ -166,6 +166,8 @@ private:
   // The grid's lines and the crosses of unstated cells, drawn into the cached image as its
   // stale parts are sampled again, so that a repaint from the cache costs no more for them.
   void MarkCells(const QRegion& sampled);
+  // The picture pixels (from 0, inclusive) drawn in `screen`, a part of the picture's image.
+  TRect PixelsUnder(const QRect& screen) const;
   void HoverAt(const std::optional<TCell>& cell);
   std::optional<TCell> Hover;
   // Cells whose colour has no state for their yarn type: crossed on the grid and counted in

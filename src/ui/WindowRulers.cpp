@@ -86,6 +86,16 @@ QSize TfmWindow::RulerSize() const {
   return {fm.horizontalAdvance(QStringLiteral("888888")) + 10, fm.height() + 8};
 }
 
+TRect TfmWindow::PixelsUnder(const QRect& screen) const {
+  const TViewFrame f = View.Frame();
+  const double z = View.Zoom(), zs = View.RowHeight();
+  const int bottom = f.Bottom - 1;
+  return {f.X0 + static_cast<int>((screen.left() - f.Left) / z),
+          f.Y0 + static_cast<int>((bottom - screen.bottom()) / zs),
+          f.X0 + static_cast<int>((screen.right() - f.Left) / z),
+          f.Y0 + static_cast<int>((bottom - screen.top()) / zs)};
+}
+
 void TfmWindow::MarkCells(const QRegion& sampled) {
   const TViewFrame f = View.Frame();
   const QRect image(f.Left, f.Bottom - f.DH, f.DR, f.DH);
@@ -106,12 +116,7 @@ void TfmWindow::MarkCells(const QRegion& sampled) {
   painter.setPen(QColor(0, 0, 0, 70));
   painter.drawLines(drawn);
   // The picture pixels of the sampled part only.
-  const double z = View.Zoom(), zs = View.RowHeight();
-  const int bottom = f.Bottom - 1;
-  const TRect area{f.X0 + static_cast<int>((bounds.left() - f.Left) / z),
-                   f.Y0 + static_cast<int>((bottom - bounds.bottom()) / zs),
-                   f.X0 + static_cast<int>((bounds.right() - f.Left) / z),
-                   f.Y0 + static_cast<int>((bottom - bounds.top()) / zs)};
+  const TRect area = PixelsUnder(bounds);
   const OBitmap24& picture =
       MouseState.View == TView::Design ? Picture.DesignImage : Picture.MachineImage;
   QVector<QLine> dark, light;
