@@ -396,9 +396,6 @@ private slots:
     auto* status = program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"));
     QVERIFY2(status->text().contains(QString::fromStdString(CheckStatus(1, 0, "Tufter 4"))),
              qPrintable(status->text()));
-    // Closing the Check window takes the marks with it.
-    form->Controller.CloseEditor();
-    QCOMPARE(OCheckEditor::Of(pattern), nullptr);
 
     // Export asks first, and No writes nothing and asks for no name.
     tree.Select(tree.PatternNode(pattern));
@@ -411,6 +408,23 @@ private slots:
              program.Platform.Questions[0].c_str());
     QCOMPARE(program.Platform.Files.size(), size_t{1});
     QVERIFY(!QFile::exists(Dir.filePath(QStringLiteral("check/CHK.TUF"))));
+
+    // Another machine chosen in the Production window is checked against at once.
+    tree.Select(tree.PatternNode(pattern));
+    program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buProduction"))->click();
+    auto* production = program.Main.findChild<TfmProduction*>();
+    QVERIFY(production);
+    QCOMPARE(production->cbMachine->currentText(), QStringLiteral("Tufter 4"));
+    production->cbMachine->setFocus();
+    QTest::keyClick(production->cbMachine, Qt::Key_Up);
+    QVERIFY(production->buApply->isEnabled());
+    production->buApply->click();
+    QTRY_VERIFY(form->Check().Complete());
+    QCOMPARE(form->laMachine->text(), QStringLiteral("Machine: Any machine"));
+    QCOMPARE(form->tvFindings->topLevelItemCount(), 0);
+    // Closing the Check window takes the marks with it.
+    form->Controller.CloseEditor();
+    QCOMPARE(OCheckEditor::Of(pattern), nullptr);
   }
 
   void productionWindowShowsTheCoresTotalsAndFollowsThePattern() {

@@ -177,10 +177,12 @@ void OCheckEditor::Begin() {
     ProblemText = e.what();
     Basis = {};
     Begun = false;
-    Found.clear();
-    PickedIndex.reset();
-    MarkAgain();
   }
+  // What was found may not hold against what the pattern is checked against now; the
+  // notice also wakes the window's idle slices when someone else began the check again.
+  Found.clear();
+  PickedIndex.reset();
+  MarkAgain();
 }
 
 bool OCheckEditor::Complete() const {

@@ -203,6 +203,25 @@ OPatternUI::OPatternUI(OPatternTree& tree, std::unique_ptr<OPattern> pattern)
 
 OPatternUI::~OPatternUI() = default;
 
+namespace {
+
+// The Check window of a pattern: no node of the tree, but the pattern's, which goes with it,
+// so that it stands beside the pattern's Production window rather than taking its place.
+class OCheckUI : public ODesignUI {
+public:
+  OCheckUI(OPatternTree& tree, OPattern& pattern, const std::string& name)
+      : ODesignUI(tree, name, &pattern) {}
+  void Open() override { OpenEditor(TEditorKind::Check); }
+};
+
+} // namespace
+
+void OPatternUI::Check() {
+  if (!CheckNode)
+    CheckNode = std::make_unique<OCheckUI>(Tree, *Pattern, Name());
+  CheckNode->Open();
+}
+
 bool OPatternUI::ChangedOnDisk() const {
   if (!DiskStamp.Exists)
     return false;

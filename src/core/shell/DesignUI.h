@@ -138,7 +138,7 @@ public:
   ~OPatternUI() override;
   void Export() override;
   void Production() override { OpenEditor(TEditorKind::Production); }
-  void Check() override { OpenEditor(TEditorKind::Check); }
+  void Check() override;
   uint16_t GetCommands() const override { return cmExport | cmClose | cmProduction | cmCheck; }
   const char* ExportCaption() const override { return " Export Tuft "; }
 
@@ -152,6 +152,8 @@ public:
 private:
   std::unique_ptr<OPattern> Owned;
   OPatternEvents::TSubscription Subscription;
+  // After the pattern it checks, so that it goes first.
+  std::unique_ptr<ODesignUI> CheckNode;
 };
 
 // A node whose Open, and a double click on it, shows its editor window.
