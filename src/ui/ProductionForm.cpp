@@ -26,6 +26,7 @@
 #include "ImageIO.h"
 #include "SheetPdf.h"
 #include "app/App.h"
+#include "editors/CheckEditor.h"
 #include "editors/ProductionEditor.h"
 #include "model/Pattern.h"
 #include "shell/DesignUI.h"
@@ -337,6 +338,9 @@ void TfmProduction::Apply() {
   }
   Edited = false;
   RefreshGrids();
+  // An open Check window checks against the machine just chosen.
+  if (OCheckEditor* check = OCheckEditor::Of(Pattern))
+    check->Begin();
 }
 
 namespace {
