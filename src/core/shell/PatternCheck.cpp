@@ -27,9 +27,8 @@ TPatternCheckSetup PatternCheckSetup(const OPattern& pattern, const std::string&
   }
   // The design directory first, as DEFAULT files are looked up, then the pattern's folder.
   std::vector<std::string> folders;
-  for (std::string folder : {g.CurrentDir, FolderOf(patternPath)}) {
-    if (folder.empty())
-      folder = ".";
+  for (const std::string& given : {g.CurrentDir, FolderOf(patternPath)}) {
+    const std::string folder = given.empty() ? std::string(".") : given;
     if (folders.empty() || !SameFile(folders.front(), folder))
       folders.push_back(folder);
   }
