@@ -190,7 +190,8 @@ bool ShootProduction(TfmMain& main, const QDir& out) {
   auto* form = main.findChild<TfmProduction*>();
   if (!form)
     return false;
-  form->SubWindow()->setGeometry(20, 20, 860, 560);
+  // Wide enough for the parameters' column beside the two tables, with nothing scrolled.
+  form->SubWindow()->setGeometry(20, 20, 1040, 560);
   bool ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("production.png")));
   const TProductionParameters parameters = DefaultProductionParameters(pattern);
   SaveSheetPdf(out.filePath(QStringLiteral("production-sheet.pdf")).toStdString(),
