@@ -27,6 +27,8 @@ enum class TDesignRecordKind : uint8_t {
   Region = 7,
   Section = 8,
   Settings = 9,
+  // Never in a file: the notice that the pattern's colourways, or the one shown, changed.
+  Colourways = 10,
 };
 
 // An area of the pattern: controls across, PLines down, both from 1 and inclusive.

@@ -17,6 +17,7 @@
 #include "data/Grid.h"
 #include "data/Record.h"
 #include "model/Undo.h"
+#include "setup/Colourways.h"
 
 namespace quillane {
 
@@ -270,6 +271,21 @@ public:
   // pattern was made last. 0 for a trial read.
   int32_t Number() const { return OwnNumber; }
 
+  // The pattern's colourways, the first its own palette. They are kept beside the pattern
+  // file, not in it; each change is an undo step ("Add Colourway Harbour") and is heard as
+  // the Colourways object.
+  const TColourways& Colourways() const { return ColourwayList; }
+  void SetColourways(TColourways colourways, const std::string& label);
+  // The colourway the views draw in: a display choice, never saved or undone, heard as the
+  // Colourways object. Painting still takes palette indices. 0 is the palette.
+  int ShownColourway() const { return Shown; }
+  void ShowColourway(int index);
+  // Every palette index as the views show it now.
+  std::array<uint32_t, 256> ShownColours() const;
+  // Puts colourway `index`'s colours into the palette as one undo step ("Make Palette
+  // Harbour").
+  void MakePalette(int index);
+
   // Undo and redo; it lives and dies with the pattern, so saving keeps it and closing the
   // pattern drops it.
   OUndoHistory History{*this};
@@ -280,6 +296,8 @@ private:
                                const std::function<bool()>& goOn);
   uint8_t ModifiedFlag = 0;
   int32_t OwnNumber = 0;
+  TColourways ColourwayList;
+  int Shown = 0;
   void Resynchronise(bool copySections, std::span<const TDesignRecordKind> objects);
   bool BatchGrouped = false; // the open batch holds a group of the events open
   void SetupApplied(TDesignRecordKind kind);

@@ -1,0 +1,5 @@
+#include "production/ColourwaysFile.h"
+
+namespace quillane {
+// Stubs until the colourways land.
+} // namespace quillane
