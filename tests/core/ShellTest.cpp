@@ -10,6 +10,7 @@
 #include "elements/Region.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
+#include "production/ColourwaysFile.h"
 #include "shell/MainCommands.h"
 #include "shell/PatternTree.h"
 #include "shell/Preferences.h"
@@ -325,6 +326,47 @@ TEST(PatternTree, ClosingAModifiedPatternAsksAndEachAnswerKeepsTheWork) {
   shell.UI.SaveAnswers = {TSaveChoice::Discard};
   EXPECT_TRUE(shell.Tree.CloseAll());
   EXPECT_EQ(shell.Tree.PatternNode(q), nullptr);
+}
+
+TEST(PatternTree, ColourwaysAreSavedBesideThePatternAndOpenedWithIt) {
+  TTempDir dir;
+  TShell shell;
+  OPattern& p = shell.AddNew();
+  TColourways c = p.Colourways();
+  c.List.push_back(NewColourway("Harbour", *p.Palette, *p.MachineTable));
+  p.SetColourways(c, "Add Colourway Harbour");
+  shell.UI.FileAnswers = {dir.File("rug.pat")};
+  ASSERT_TRUE(shell.Tree.PatternNode(p)->SaveAs());
+  namespace fs = std::filesystem;
+  fs::copy_file(dir.File("rug.pat"), dir.File("good.pat"));
+  fs::copy_file(dir.File("rug.colourways.json"), dir.File("good.colourways.json"));
+  fs::copy_file(dir.File("rug.pat"), dir.File("bad.pat"));
+  const TBytes bad = Text("{\"colourways\": 3}");
+  WriteBytes(dir.File("bad.colourways.json"), bad);
+
+  // Opened, they are the pattern's as read: no step, not modified.
+  shell.Tree.OpenPatternPath(dir.File("good.pat"));
+  const OPattern& good = *shell.Tree.PatternOfFile(dir.File("good.pat"))->Pattern;
+  EXPECT_EQ(good.Colourways(), c);
+  EXPECT_FALSE(good.Modified());
+  EXPECT_EQ(good.History.UndoCount(), 0);
+  // A file that cannot be read is told of, the pattern opens without it, and saving leaves
+  // the file until the designer makes colourways again; only the Original removes it.
+  shell.Tree.OpenPatternPath(dir.File("bad.pat"));
+  EXPECT_EQ(shell.UI.Errors().back(),
+            "Error reading colourways: " + dir.File("bad.colourways.json") +
+                "\nline 1: colourways must be a list in [ ]");
+  OPatternUI& opened = *shell.Tree.PatternOfFile(dir.File("bad.pat"));
+  EXPECT_TRUE(opened.Pattern->Colourways().Trivial());
+  opened.Pattern->SetModified(1);
+  ASSERT_TRUE(opened.Save());
+  EXPECT_EQ(FileBytes(dir.File("bad.colourways.json")), bad);
+  opened.Pattern->SetColourways(c, "Add Colourway Harbour");
+  ASSERT_TRUE(opened.Save());
+  EXPECT_EQ(LoadColourways(dir.File("bad.pat")), c);
+  opened.Pattern->SetColourways(TColourways{}, "Delete Colourway Harbour");
+  ASSERT_TRUE(opened.Save());
+  EXPECT_FALSE(FileExists(dir.File("bad.colourways.json")));
 }
 
 TEST(PatternTree, SaveAsNamesTheNodeAfterTheFileAndLaterSavesAskNothing) {
