@@ -103,8 +103,6 @@ TEST(Colourways, HostileFilesAreRefusedNamingLineAndField) {
       {second("\"shade\": 1"), "line 2: shade is not known"},
       {second("\"colours\": {\"0\": \"#000000\"}"),
        "line 2: colours \"0\" is not a palette index from 1 to 255"},
-      {second("\"colours\": {\"01\": \"#000000\"}"),
-       "line 2: colours \"01\" is not a palette index from 1 to 255"},
       {second("\"colours\": {\"1\": \"#12345G\"}"),
        "line 2: colours 1 must be a colour written #RRGGBB"},
       {second("\"colours\": {\"1\": \"#000000\", \"1\": \"#000000\"}"), "line 2: 1 is given twice"},
@@ -183,7 +181,6 @@ TEST(Colourways, CloseYarnsAndDuplicatesFollowTheirThresholds) {
   const uint32_t red = palette.GetColour(1), green = palette.GetColour(4);
   ASSERT_LT(DeltaE2000(LabOf(0x0000FE), LabOf(red)), 1);
   EXPECT_EQ(DuplicateOf(list, add(0x0000FE, green), palette, table), 0);
-  ASSERT_GT(DeltaE2000(LabOf(0x808080), LabOf(0x838383)), 1);
   const int grey = add(0x808080, green);
   EXPECT_EQ(DuplicateOf(list, grey, palette, table), -1);
   EXPECT_EQ(DuplicateOf(list, add(0x808080, 0x00FE00), palette, table), grey);

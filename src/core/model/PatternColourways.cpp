@@ -9,7 +9,8 @@
 namespace quillane {
 
 void OPattern::SetColourways(TColourways colourways, const std::string& label) {
-  if (colourways == ColourwayList)
+  // The Original always leads: a list without it is no list of this pattern's.
+  if (colourways == ColourwayList || colourways.List.empty())
     return;
   OUndoHistory::TChange step(History, label, OUndoHistory::TTouches::ObjectsOnly());
   ColourwayList = std::move(colourways);
