@@ -65,6 +65,8 @@ TEST(Colourways, FileIsWrittenAMemberALineAndReadBackEqual) {
                                "}\n";
   EXPECT_EQ(ColourwaysBytes(c), Text(expected));
   EXPECT_EQ(ReadColourwaysBytes(Text(expected)), c);
+  for (size_t n = 0; n + 1 < expected.size(); ++n) // all but the last line end
+    EXPECT_THROW(ReadColourwaysBytes(Text(expected.substr(0, n))), EProduction) << n;
 
   // The most a file may describe: every index and code, the codes escaped throughout.
   TColourways most;
