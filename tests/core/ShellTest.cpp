@@ -777,6 +777,9 @@ TEST(Recovery, ACrashLeavesCopiesToRestoreUnderTheirNamesAndACleanCloseLeavesNon
   OPattern& saved = shell.AddNew();
   saved.FileName = dir.File("rug.pat");
   saved.SaveToFile();
+  TColourways colourways;
+  colourways.List[0].SetCode(1, "NB-204");
+  SaveColourways(saved.FileName, colourways);
   OPattern& fresh = shell.AddNew();
   fresh.Changed();
   auto copies = [&] {
@@ -820,6 +823,7 @@ TEST(Recovery, ACrashLeavesCopiesToRestoreUnderTheirNamesAndACleanCloseLeavesNon
   std::vector<OPattern*> restored = shell.Tree.OpenPatterns();
   ASSERT_EQ(restored.size(), 2u);
   EXPECT_EQ(restored[0]->FileName, dir.File("rug.pat"));
+  EXPECT_EQ(restored[0]->Colourways(), colourways); // saving it keeps them
   EXPECT_EQ(restored[1]->FileName,
             "Pattern" + std::to_string(OPattern::PatternsCreated()) + ".pat");
   for (OPattern* p : restored)

@@ -12,6 +12,7 @@
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "model/Pattern.h"
+#include "production/ColourwaysFile.h"
 #include "shell/PatternTree.h"
 
 namespace quillane {
@@ -237,6 +238,17 @@ std::unique_ptr<OPattern> ORecovery::Restore(const TRecoveredCopy& copy) {
   std::unique_ptr<OPattern> pattern = OpenPatternFile(copy.CopyPath);
   pattern->FileName =
       copy.NeverSaved() ? "Pattern" + std::to_string(pattern->Number()) + ".pat" : copy.FileName;
+  // The copy holds no colourways: those last saved beside the pattern are its, or saving it
+  // would take them away. One that cannot be read stays on disk when the pattern is saved.
+  if (!copy.NeverSaved())
+    try {
+      TColourways colourways = LoadColourways(copy.FileName);
+      if (!colourways.Trivial()) {
+        pattern->SetColourways(std::move(colourways), "");
+        pattern->History.Clear();
+      }
+    } catch (const std::exception&) {
+    }
   pattern->SetModified(1);
   // Safe in this program's folder before the old copy goes; when it cannot be written
   // there, the old copy stays to be offered again.
