@@ -22,16 +22,17 @@ std::string KnownNames(const TColourways& colourways) {
 }
 
 // A name a new colourway (or a renamed one) may take.
-void CheckNewName(const TColourways& colourways, const std::string& name) {
+void CheckNewName(const TColourways& colourways, const std::string& name,
+                  const std::string& option) {
   if (name.empty() || name.size() > MaxColourwayName)
-    throw CLI::ValidationError("NAME", "a colourway's name is 1 to " +
+    throw CLI::ValidationError(option, "a colourway's name is 1 to " +
                                            std::to_string(MaxColourwayName) + " characters: \"" +
                                            name + "\"");
   for (const char c : name)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-      throw CLI::ValidationError("NAME", "a colourway's name holds no control characters");
+      throw CLI::ValidationError(option, "a colourway's name holds no control characters");
   if (colourways.Find(name) >= 0)
-    throw CLI::ValidationError("NAME", "there is a colourway " + name + " already");
+    throw CLI::ValidationError(option, "there is a colourway " + name + " already");
 }
 
 int YarnTypeNamed(const OPattern& pattern, const std::string& letter) {
@@ -146,7 +147,7 @@ void AddColourwayCommand(CLI::App& app, TCommands& commands) {
            return 0;
          }
          if (add->parsed()) {
-           CheckNewName(colourways, a->Name);
+           CheckNewName(colourways, a->Name, "NAME");
            if (colourways.List.size() >= MaxColourways)
              throw TCliFailure("A pattern holds at most " + std::to_string(MaxColourways) +
                                " colourways");
@@ -175,7 +176,7 @@ void AddColourwayCommand(CLI::App& app, TCommands& commands) {
                                (rename->parsed() ? "renamed" : "removed"));
            } else if (rename->parsed()) {
              if (a->NewName != c.Name)
-               CheckNewName(colourways, a->NewName);
+               CheckNewName(colourways, a->NewName, "NEW");
              c.Name = a->NewName;
            } else {
              colourways.List.erase(colourways.List.begin() + index);
