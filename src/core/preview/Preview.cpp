@@ -352,18 +352,27 @@ void OPreview::RenderShades(const TPreviewView& view, uint32_t* shades,
 
 void OPreview::ColourShades(const uint32_t* shades, size_t count,
                             const std::array<uint32_t, 256>& colours, uint32_t* pixels) const {
-  std::array<uint32_t, 258> rgb{};
+  // Red and blue ride one 64-bit product: blue times a shade stays below 2^32. The
+  // background is shaded by exactly 1, so every pixel takes the same steps.
+  struct TChannels {
+    uint64_t RB = 0;
+    uint32_t G = 0;
+  };
+  std::array<TChannels, 258> table{};
+  auto channels = [](uint32_t rgb) {
+    return TChannels{uint64_t{(rgb >> 16) & 0xFF} << 32 | (rgb & 0xFF), (rgb >> 8) & 0xFF};
+  };
   for (size_t i = 0; i < 256; ++i)
-    rgb[i] = ToRgb(colours[i]);
-  rgb[BackingSlot] = Backing;
-  rgb[BackgroundSlot] = Background;
+    table[i] = channels(ToRgb(colours[i]));
+  table[BackingSlot] = channels(Backing);
+  table[BackgroundSlot] = channels(Background);
   for (size_t i = 0; i < count; ++i) {
-    const uint32_t slot = ColourSlotOf(shades[i]), f = ShadeOf(shades[i]), c = rgb[slot];
-    pixels[i] = slot == BackgroundSlot
-                    ? c
-                    : 0xFF000000u | std::min<uint32_t>(255, ((c >> 16) & 0xFF) * f >> 16) << 16 |
-                          std::min<uint32_t>(255, ((c >> 8) & 0xFF) * f >> 16) << 8 |
-                          std::min<uint32_t>(255, (c & 0xFF) * f >> 16);
+    const uint32_t f = ShadeOf(shades[i]);
+    const TChannels& c = table[ColourSlotOf(shades[i])];
+    const uint64_t rb = c.RB * f;
+    pixels[i] = 0xFF000000u | std::min<uint32_t>(255, static_cast<uint32_t>(rb >> 48)) << 16 |
+                std::min<uint32_t>(255, (c.G * f) >> 16) << 8 |
+                std::min<uint32_t>(255, static_cast<uint32_t>(rb) >> 16);
   }
 }
 
@@ -450,7 +459,7 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
     const uint16_t* Shape = nullptr;
     uint32_t Slot = 0, Scale = 0;
   };
-  const uint32_t background = Shaded ? BackgroundSlot << 17 : Background;
+  const uint32_t background = Shaded ? BackgroundSlot << 17 | 1u << 16 : Background;
   std::vector<TLook> strip(columns.size());
   // The strip's cells' heights, and the row above's: a cell's neighbours towards the light
   // are mostly cells already looked up.

@@ -121,7 +121,7 @@ public:
   // shades (ColourSlotOf: a palette index, BackingSlot or BackgroundSlot).
   void RenderShades(const TPreviewView& view, uint32_t* shades, const TPixelRect& area) const;
   // Colours `count` shades into pixels as Render draws them, each palette index in the
-  // colour of `colours` (0x00BBGGRR, as the palette keeps them).
+  // colour of `colours` (0x00BBGGRR, as the palette keeps them); the background opaque.
   void ColourShades(const uint32_t* shades, size_t count, const std::array<uint32_t, 256>& colours,
                     uint32_t* pixels) const;
   static constexpr uint32_t BackingSlot = 256, BackgroundSlot = 257;
