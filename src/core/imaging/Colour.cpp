@@ -1,5 +1,6 @@
 #include "imaging/Colour.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -45,6 +46,54 @@ TLab LabOf(uint32_t colour) {
   const double z = (0.0193339 * r + 0.1191920 * g + 0.9503041 * b) / 1.08883;
   const double fx = LabCurve(x), fy = LabCurve(y), fz = LabCurve(z);
   return {116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)};
+}
+
+namespace {
+
+double LabCurveInverse(double t) {
+  constexpr double delta = 6.0 / 29.0;
+  return t > delta ? t * t * t : 3 * delta * delta * (t - 4.0 / 29.0);
+}
+
+// Linear sRGB of a L*a*b* colour, each channel possibly outside 0..1.
+std::array<double, 3> LinearOf(const TLab& lab) {
+  const double fy = (lab.L + 16) / 116, fx = fy + lab.A / 500, fz = fy - lab.B / 200;
+  const double x = LabCurveInverse(fx) * 0.95047, y = LabCurveInverse(fy),
+               z = LabCurveInverse(fz) * 1.08883;
+  return {3.2404542 * x - 1.5371385 * y - 0.4985314 * z,
+          -0.9692660 * x + 1.8760108 * y + 0.0415560 * z,
+          0.0556434 * x - 0.2040259 * y + 1.0572252 * z};
+}
+
+bool InGamut(const std::array<double, 3>& rgb) {
+  constexpr double slack = 1e-9;
+  for (double c : rgb)
+    if (c < -slack || c > 1 + slack)
+      return false;
+  return true;
+}
+
+int ByteOf(double linear) {
+  const double c = std::clamp(linear, 0.0, 1.0);
+  const double v = c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+  return static_cast<int>(std::lround(v * 255));
+}
+
+} // namespace
+
+uint32_t ColourOfLab(const TLab& lab) {
+  const TLab grey{std::clamp(lab.L, 0.0, 100.0), 0, 0};
+  std::array<double, 3> rgb = LinearOf({grey.L, lab.A, lab.B});
+  if (!InGamut(rgb)) {
+    // The greys are all inside, so the chroma that still fits lies between none and all.
+    double low = 0, high = 1;
+    for (int i = 0; i < 40; ++i) {
+      const double mid = (low + high) / 2;
+      (InGamut(LinearOf({grey.L, lab.A * mid, lab.B * mid})) ? low : high) = mid;
+    }
+    rgb = LinearOf({grey.L, lab.A * low, lab.B * low});
+  }
+  return RGBOf(ByteOf(rgb[0]), ByteOf(rgb[1]), ByteOf(rgb[2]));
 }
 
 namespace {

@@ -12,6 +12,10 @@ struct TLab {
 // A colour value 0x00BBGGRR as an sRGB screen shows it.
 TLab LabOf(uint32_t colour);
 
+// The nearest colour value an sRGB screen shows: a colour outside the screen's gamut loses
+// chroma at the same hue and lightness until it fits, so a lightness step survives.
+uint32_t ColourOfLab(const TLab& lab);
+
 // CIEDE2000 with unit weights: how different two colours look, 1 about the least a trained
 // eye sees side by side.
 double DeltaE2000(const TLab& one, const TLab& two);

@@ -285,6 +285,10 @@ public:
   // Puts colourway `index`'s colours into the palette as one undo step ("Make Palette
   // Harbour").
   void MakePalette(int index);
+  // A yarn type's colour, or one palette entry, of colourway `colourway` as one undo step
+  // ("Colour Harbour A"); in the Original that is the palette's entry itself.
+  void SetYarnColour(int colourway, int yarnType, uint32_t colour);
+  void SetEntryColour(int colourway, int index, uint32_t colour);
 
   // Undo and redo; it lives and dies with the pattern, so saving keeps it and closing the
   // pattern drops it.
@@ -298,6 +302,10 @@ private:
   int32_t OwnNumber = 0;
   TColourways ColourwayList;
   int Shown = 0;
+  // Undo puts the colourways back with the setup objects, without a step of its own.
+  friend class OUndoHistory;
+  // Writes a colourway's set colours into the palette as one step.
+  void PutInPalette(const TColourway& colours, const std::string& label);
   void Resynchronise(bool copySections, std::span<const TDesignRecordKind> objects);
   bool BatchGrouped = false; // the open batch holds a group of the events open
   void SetupApplied(TDesignRecordKind kind);

@@ -499,7 +499,7 @@ void OUndoHistory::Put(TStep& step, bool after) {
     for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
       edit->Put(edit->Held, !edit->Added);
   const TBytes& objects = after ? step.ObjectsAfter : step.ObjectsBefore;
-  const uint8_t parts = resized ? static_cast<uint8_t>((1u << PartCount) - 1) : step.Parts;
+  const uint16_t parts = resized ? static_cast<uint16_t>((1u << PartCount) - 1) : step.Parts;
   if (!objects.empty() && (edits.empty() || Objects() != objects))
     RestoreObjects(objects, parts);
   // A new size or kind of pattern changes everything; else the objects put back say which
@@ -513,7 +513,7 @@ void OUndoHistory::Put(TStep& step, bool after) {
     const TDesignRecordKind of[] = {TDesignRecordKind::Settings,     TDesignRecordKind::Palette,
                                     TDesignRecordKind::MachineTable, TDesignRecordKind::DesignTable,
                                     TDesignRecordKind::Creel,        TDesignRecordKind::Section,
-                                    TDesignRecordKind::Picture};
+                                    TDesignRecordKind::Picture,      TDesignRecordKind::Colourways};
     for (int part = 0; part < Fields; ++part)
       if ((parts & (1u << part)) != 0)
         kinds.push_back(of[part]);
@@ -664,6 +664,8 @@ TBytes OUndoHistory::Objects(TPartEnds* ends) const {
   for (const auto& picture : *p.Pictures)
     picture->WriteToStream(s);
   ended(Pictures);
+  WriteColourways(s, p.Colourways());
+  ended(Colourways);
   s.WriteWord(p.NoControls);
   s.WriteWord(p.NoPLines);
   s.WriteByte(p.MachineType);
@@ -675,14 +677,14 @@ TBytes OUndoHistory::Objects(TPartEnds* ends) const {
   return std::move(s.Bytes());
 }
 
-uint8_t OUndoHistory::PartsDiffering(const TBytes& a, const TPartEnds& aEnds, const TBytes& b,
-                                     const TPartEnds& bEnds) {
-  uint8_t parts = 0;
+uint16_t OUndoHistory::PartsDiffering(const TBytes& a, const TPartEnds& aEnds, const TBytes& b,
+                                      const TPartEnds& bEnds) {
+  uint16_t parts = 0;
   size_t aFrom = 0, bFrom = 0;
   for (size_t part = 0; part < PartCount; ++part) {
     const size_t n = aEnds[part] - aFrom;
     if (n != bEnds[part] - bFrom || std::memcmp(a.data() + aFrom, b.data() + bFrom, n) != 0)
-      parts = static_cast<uint8_t>(parts | (1u << part));
+      parts = static_cast<uint16_t>(parts | (1u << part));
     aFrom = aEnds[part], bFrom = bEnds[part];
   }
   return parts;
@@ -691,7 +693,7 @@ uint8_t OUndoHistory::PartsDiffering(const TBytes& a, const TPartEnds& aEnds, co
 // The objects are read back into the ones the pattern holds, so that the tree's nodes and
 // the open editors keep showing them; only a list that grows or shrinks does so at its end.
 // Only the setup objects among `parts` are applied (and so announced).
-void OUndoHistory::RestoreObjects(const TBytes& bytes, uint8_t parts) {
+void OUndoHistory::RestoreObjects(const TBytes& bytes, uint16_t parts) {
   OPattern& p = Pattern;
   OReader s(bytes);
   auto changed = [parts](TPart part) { return (parts & (1u << part)) != 0; };
@@ -745,6 +747,11 @@ void OUndoHistory::RestoreObjects(const TBytes& bytes, uint8_t parts) {
   }
   while (p.Pictures->Count() > pictures)
     Removed.push_back(p.Pictures->Take(p.Pictures->Count() - 1));
+
+  p.ColourwayList = ReadColourways(s);
+  // The colourway shown may be one the step takes away.
+  if (static_cast<size_t>(p.Shown) >= p.ColourwayList.List.size())
+    p.Shown = 0;
 
   p.SetNoControls(s.ReadWord());
   p.SetNoPLines(s.ReadWord());

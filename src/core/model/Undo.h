@@ -212,7 +212,7 @@ private:
     std::array<bool, 3> Whole{};
     std::array<TPackedGrid, 3> Grids;
     TBytes ObjectsBefore, ObjectsAfter;
-    uint8_t Parts = 0; // which of the objects' parts differ (bits by TPart)
+    uint16_t Parts = 0; // which of the objects' parts differ (bits by TPart)
     bool Stroke = false;
     // The view a stroke was drawn in: the grid it kept beside the states.
     TView View = TView::None;
@@ -227,6 +227,7 @@ private:
     Creel,
     Sections,
     Pictures,
+    Colourways,
     Fields,
     PartCount
   };
@@ -261,9 +262,9 @@ private:
 
   TGrid& Grid(int i);
   TBytes Objects(TPartEnds* ends = nullptr) const;
-  static uint8_t PartsDiffering(const TBytes& a, const TPartEnds& aEnds, const TBytes& b,
-                                const TPartEnds& bEnds);
-  void RestoreObjects(const TBytes& bytes, uint8_t parts);
+  static uint16_t PartsDiffering(const TBytes& a, const TPartEnds& aEnds, const TBytes& b,
+                                 const TPartEnds& bEnds);
+  void RestoreObjects(const TBytes& bytes, uint16_t parts);
   // The step that takes `before` to the pattern as it is now; false when nothing changed.
   bool StepSince(TSnapshot& before, TStep& step);
   // Writes back the cells of a step that kept its grids' size and tells what they show.

@@ -13,7 +13,6 @@ namespace quillane {
 
 namespace {
 
-constexpr size_t MaxFileSize = 64 * 1024;
 constexpr int MaxDepth = 8;
 
 class TParser {
@@ -195,9 +194,9 @@ void RefuseJson(int line, const std::string& what) {
   throw EProduction("line " + std::to_string(line) + ": " + what);
 }
 
-TJsonValue ReadJsonObject(std::span<const uint8_t> bytes) {
-  if (bytes.size() > MaxFileSize)
-    RefuseJson(1, "the file is larger than 64 KB");
+TJsonValue ReadJsonObject(std::span<const uint8_t> bytes, size_t maxSize) {
+  if (bytes.size() > maxSize)
+    RefuseJson(1, "the file is larger than " + std::to_string(maxSize / 1024) + " KB");
   TJsonValue document = TParser(bytes).Document();
   if (document.Kind != TJsonValue::TKind::Object)
     RefuseJson(document.Line, "the file must hold one object in { }");

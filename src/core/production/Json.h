@@ -27,7 +27,8 @@ struct TJsonValue {
 
 // The one object a sidecar file holds: at most 64 KB, nested at most 8 deep, its keys each
 // given once. Throws EProduction "line N: ..." for the first fault.
-TJsonValue ReadJsonObject(std::span<const uint8_t> bytes);
+// A file that describes more may allow more bytes, given in whole KB.
+TJsonValue ReadJsonObject(std::span<const uint8_t> bytes, size_t maxSize = 64 * 1024);
 // Throws EProduction "line N: KEY is given twice" for an object's repeated key.
 void RefuseRepeatedKeys(const TJsonValue& object);
 

@@ -64,7 +64,8 @@ TColourway NewColourway(const std::string& name, const OPalette& palette,
                         const OMachineTable& table);
 // Sets a yarn type's colour: its first state's entry to `colour`, each other state's entry
 // to the same hue at the lightness step it had from the first state's entry in `palette`,
-// so that High and Low stay apart. For the Original (index 0 of a TColourways) the caller
+// so that High and Low stay apart. A palette index two yarn types share takes the colour of
+// whichever yarn type was set last. For the Original (index 0 of a TColourways) the caller
 // writes the result into the palette instead.
 void SetYarnColour(TColourway& colourway, const OPalette& palette, const OMachineTable& table,
                    int yarnType, uint32_t colour);

@@ -11,6 +11,7 @@
 #include "elements/Section.h"
 #include "files/Export.h"
 #include "model/Pattern.h"
+#include "production/ColourwaysFile.h"
 #include "shell/PatternCheck.h"
 #include "shell/PatternTree.h"
 #include "shell/RecentPatterns.h"
@@ -28,6 +29,26 @@ TFileFilter PatternFilter() {
 // Writes the pattern to its file under the hourglass; a failure is shown and the pattern
 // stays modified. The file as written is what later outside changes are measured from.
 bool WritePattern(OPatternTree& tree, OPattern& pattern) {
+  // The colourways first: when they cannot be written the pattern stays modified, so that
+  // closing it still asks.
+  try {
+    const TColourways& colourways = pattern.Colourways();
+    bool keep = false;
+    // A file that could not be read holds the designer's colourways; none made here yet
+    // must not take its place.
+    if (colourways.Trivial())
+      try {
+        LoadColourways(pattern.FileName);
+      } catch (const std::exception&) {
+        keep = true;
+      }
+    if (!keep)
+      SaveColourways(pattern.FileName, colourways);
+  } catch (const std::exception& e) {
+    g.UI().ShowError("Error saving colourways: " + ColourwaysFileName(pattern.FileName) + "\n" +
+                     e.what());
+    return false;
+  }
   try {
     OWaitCursor wait;
     pattern.SaveToFile();

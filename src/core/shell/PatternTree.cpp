@@ -13,6 +13,7 @@
 #include "files/CmcFile.h"
 #include "files/NedFile.h"
 #include "model/Pattern.h"
+#include "production/ColourwaysFile.h"
 #include "shell/RecentPatterns.h"
 #include "shell/Recovery.h"
 #include "shell/Tabs.h"
@@ -487,12 +488,28 @@ std::string ImportHint(const std::string& path) {
   return std::string("\n\nThis is ") + kind + ": Wizards, " + item + " reads it.";
 }
 
+// The colourways beside the pattern as part of what was read, not a step to undo. A file
+// that cannot be read costs them, not the pattern; it stays until colourways replace it.
+void ReadColourways(OPattern& pattern) {
+  try {
+    TColourways colourways = LoadColourways(pattern.FileName);
+    if (!colourways.Trivial()) {
+      pattern.SetColourways(std::move(colourways), "");
+      pattern.History.Clear();
+    }
+  } catch (const std::exception& e) {
+    g.UI().ShowError("Error reading colourways: " + ColourwaysFileName(pattern.FileName) + "\n" +
+                     e.what());
+  }
+}
+
 // The pattern read from the file, or the failure shown. A file that fails, or whose read
 // the user cancels, does not use up a pattern number.
 std::unique_ptr<OPattern> ReadPattern(const std::string& path) {
   const int32_t created = OPattern::PatternsCreated();
   try {
     std::unique_ptr<OPattern> pattern = ReadPatternFile(path, true, true);
+    ReadColourways(*pattern);
     // Just read, it holds nothing the file does not.
     pattern->SetModified(0);
     return pattern;
