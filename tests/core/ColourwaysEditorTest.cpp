@@ -1,6 +1,7 @@
 // The Colourways window's model, driven without a window.
 #include "editors/ColourwaysEditor.h"
 #include "PatternSupport.h"
+#include "editors/ShownColours.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
 
@@ -160,12 +161,12 @@ TEST_F(ColourwaysEditorTest, EveryChangeIsOneUndoStepHeardByTheWindow) {
       {1, [&] { return E.Rename("Sea"); }, "Rename Colourway Harbour"},
       {1, [&] { return E.Delete(); }, "Delete Colourway Harbour"},
       {1, [&] { return E.MoveDown(); }, "Move Colourway Harbour"},
-      {2, [&] { return E.SetYarnColour(1, 0x123456); }, "Colour Yarn 1 in Moss"},
-      {2, [&] { return E.SetEntryColour(1, 0x123456); }, "Colour Entry 1 in Moss"},
+      {2, [&] { return E.SetYarnColour(1, 0x123456); }, "Colour Moss A"},
+      {2, [&] { return E.SetEntryColour(1, 0x123456); }, "Colour Moss 1"},
       {2, [&] { return E.Enter(1, "MX-1"); }, "Shade Code Yarn 1 in Moss"},
       // The Original's colours are the palette's.
-      {0, [&] { return E.SetYarnColour(1, 0x123456); }, "Colour Yarn 1"},
-      {0, [&] { return E.SetEntryColour(1, 0x654321); }, "Colour Entry 1"},
+      {0, [&] { return E.SetYarnColour(1, 0x123456); }, "Colour Original A"},
+      {0, [&] { return E.SetEntryColour(1, 0x654321); }, "Colour Original 1"},
       {2, [&] { return E.MakePalette(); }, "Make Palette Moss"},
   };
   for (const auto& row : rows) {
@@ -196,6 +197,8 @@ TEST_F(ColourwaysEditorTest, ShowInViewsFollowsTheColourwayItShows) {
   EXPECT_TRUE(E.ShownInViews());
   const uint8_t index = YarnColourIndex(*P->MachineTable, 1);
   EXPECT_EQ(P->ShownColours()[index], 0x302010u);
+  EXPECT_EQ(ShownColourwayText(*P), "Colourway: Harbour");
+  EXPECT_EQ(ShownSwap(*P)(P->Palette->GetColour(index)), 0x302010u);
   // Moved, it stays shown; deleted, the views go back to the palette.
   E.Select(2);
   ASSERT_EQ(E.MoveUp(), "");
@@ -204,6 +207,35 @@ TEST_F(ColourwaysEditorTest, ShowInViewsFollowsTheColourwayItShows) {
   ASSERT_EQ(E.Delete(), "");
   EXPECT_EQ(P->ShownColourway(), 0);
   EXPECT_EQ(P->ShownColours()[index], P->Palette->GetColour(index));
+  EXPECT_EQ(ShownColourwayText(*P), "");
+  EXPECT_TRUE(ShownSwap(*P).Identity());
+}
+
+} // namespace
+} // namespace quillane::test
+
+namespace quillane::test {
+namespace {
+
+TEST(ColourSwap, DrawsEachPaletteColourAsTheColourwaysAndLeavesOthersAlone) {
+  std::array<uint32_t, 256> palette{}, shown{};
+  palette[0] = 0x000000, shown[0] = 0x000000;
+  palette[1] = 0x0000FF, shown[1] = 0x00FF00;
+  palette[2] = 0x0000FF, shown[2] = 0xFF0000; // shares index 1's colour: index 1 decides
+  palette[3] = 0x123456, shown[3] = 0x123456;
+  palette[4] = 0xABCDEF, shown[4] = 0x111111; // beyond the palette's last index
+  OColourSwap swap;
+  swap.Set(palette, shown, 3);
+  EXPECT_FALSE(swap.Identity());
+  const std::pair<uint32_t, uint32_t> rows[] = {
+      {0x000000, 0x000000}, {0x0000FF, 0x00FF00}, {0xFF0000FF, 0x00FF00}, // the top byte
+      {0x123456, 0x123456}, {0xABCDEF, 0xABCDEF}, {0x00FF00, 0x00FF00},   // not a palette colour
+  };
+  for (const auto& [pixel, expected] : rows)
+    EXPECT_EQ(swap(pixel), expected) << std::hex << pixel;
+  // Nothing that changes: the views take their straight path.
+  swap.Set(palette, palette, 3);
+  EXPECT_TRUE(swap.Identity());
 }
 
 } // namespace

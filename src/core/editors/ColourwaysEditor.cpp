@@ -208,58 +208,15 @@ std::vector<TYarnSwatch> OColourwaysEditor::Swatches() const {
 std::string OColourwaysEditor::SetYarnColour(int yarnType, uint32_t colour) {
   if (yarnType < 1 || yarnType > Pattern.NoYarnTypes)
     return "There is no yarn type " + std::to_string(yarnType);
-  colour &= 0xFFFFFF;
-  const OPalette& palette = *Pattern.Palette;
-  const OMachineTable& table = *Pattern.MachineTable;
-  const std::string label = "Colour Yarn " + std::to_string(yarnType);
-  if (SelectedIndex == 0) {
-    // The Original is the palette: its entries take the colours, as one step.
-    TColourway way = At(0);
-    way.Set = {};
-    quillane::SetYarnColour(way, palette, table, yarnType, colour);
-    bool any = false;
-    for (int i = 1; i < 256 && !any; ++i)
-      any = way.Set[static_cast<size_t>(i)] &&
-            way.Colours[static_cast<size_t>(i)] != palette.GetColour(i);
-    if (!any)
-      return {};
-    ODesignOwner::TStep step(Pattern, label);
-    for (int i = 1; i < 256; ++i)
-      if (way.Set[static_cast<size_t>(i)] && i <= palette.NoColours())
-        Pattern.Palette->SetColour(i, way.Colours[static_cast<size_t>(i)]);
-    Pattern.ApplyPalette();
-    Pattern.Changed({TDesignRecordKind::Palette});
-    return {};
-  }
-  TColourways list = Pattern.Colourways();
-  TColourway& way = list.List[static_cast<size_t>(SelectedIndex)];
-  quillane::SetYarnColour(way, palette, table, yarnType, colour);
-  if (list == Pattern.Colourways())
-    return {};
-  Store(std::move(list), label + " in " + way.Name, way.Name);
+  // The Original's colours are the palette's: the pattern writes them there.
+  Pattern.SetYarnColour(SelectedIndex, yarnType, colour & 0xFFFFFF);
   return {};
 }
 
 std::string OColourwaysEditor::SetEntryColour(int index, uint32_t colour) {
   if (index < 0 || index > Pattern.Palette->NoColours())
     return "There is no palette entry " + std::to_string(index);
-  colour &= 0xFFFFFF;
-  const std::string label = "Colour Entry " + std::to_string(index);
-  if (SelectedIndex == 0) {
-    if (Pattern.Palette->GetColour(index) == colour)
-      return {};
-    ODesignOwner::TStep step(Pattern, label);
-    Pattern.Palette->SetColour(index, colour);
-    Pattern.ApplyPalette();
-    Pattern.Changed({TDesignRecordKind::Palette});
-    return {};
-  }
-  TColourways list = Pattern.Colourways();
-  TColourway& way = list.List[static_cast<size_t>(SelectedIndex)];
-  quillane::SetEntryColour(way, index, colour);
-  if (list == Pattern.Colourways())
-    return {};
-  Store(std::move(list), label + " in " + way.Name, way.Name);
+  Pattern.SetEntryColour(SelectedIndex, index, colour & 0xFFFFFF);
   return {};
 }
 
