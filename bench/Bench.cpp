@@ -861,6 +861,42 @@ void BitmapPhoto(benchmark::State& state) {
   p.History.SetLimit(limit);
 }
 
+// A 1600 x 1000 preview of the middle of the pattern, a tuft about 6 pixels across: drawn
+// in the palette's colours, and in eight colourings at once from one sampling of its cells.
+TPreviewView MiddlePreview(const OPreview& preview) {
+  TPreviewView view{6 / preview.CellSize().Across, 0, 0, 1600, 1000};
+  view.Left = std::max<int64_t>(0, (preview.GoodsWidth(view.Scale) - view.Width) / 2);
+  view.Top = std::max<int64_t>(0, (preview.GoodsHeight(view.Scale) - view.Height) / 2);
+  return view;
+}
+
+void PreviewOne(benchmark::State& state) {
+  const OPreview preview(*Fix().Pattern);
+  const TPreviewView view = MiddlePreview(preview);
+  std::vector<uint32_t> pixels(size_t{1600} * 1000);
+  for (auto _ : state) {
+    preview.Render(view, pixels.data(), {0, 0, view.Width, view.Height});
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
+void PreviewEightColourways(benchmark::State& state) {
+  const OPreview preview(*Fix().Pattern);
+  const TPreviewView view = MiddlePreview(preview);
+  std::vector<uint32_t> shades(size_t{1600} * 1000);
+  std::vector<std::vector<uint32_t>> pixels(8, std::vector<uint32_t>(shades.size()));
+  std::vector<std::array<uint32_t, 256>> colourings(8);
+  for (size_t k = 0; k < colourings.size(); ++k)
+    for (size_t i = 0; i < 256; ++i)
+      colourings[k][i] = static_cast<uint32_t>((i * 2654435761u + k * 40503u) & 0xFFFFFF);
+  for (auto _ : state) {
+    preview.RenderShades(view, shades.data(), {0, 0, view.Width, view.Height});
+    for (size_t k = 0; k < colourings.size(); ++k)
+      preview.ColourShades(shades.data(), shades.size(), colourings[k], pixels[k].data());
+    benchmark::DoNotOptimize(pixels.back().data());
+  }
+}
+
 #ifdef QUILLANE_GUI
 // The view window on the production pattern, its grid 1600 x 1000 pixels.
 constexpr int ViewWidth = 1600, ViewHeight = 1000;
@@ -1303,6 +1339,8 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"1,000 sections copying 10 x cells", t("ManySections"),
        3 * b1 * static_cast<double>(BombCopied) / static_cast<double>(Cells()),
        "3 x B1 over the copied cells"},
+      {"eight colourway previews, 1600 x 1000", t("PreviewEightColourways"), 8 * t("PreviewOne"),
+       "8 x one preview"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -1472,6 +1510,8 @@ int main(int argc, char** argv) {
   add("ManySections", ManySections);
   add("LineAcross", LineAcross)->Unit(benchmark::kMicrosecond);
   add("UndoLineAcross", UndoLineAcross)->Unit(benchmark::kMicrosecond);
+  add("PreviewOne", PreviewOne);
+  add("PreviewEightColourways", PreviewEightColourways);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);

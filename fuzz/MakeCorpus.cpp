@@ -11,6 +11,7 @@
 #include "files/Colors.h"
 #include "files/TuftFile.h"
 #include "model/Pattern.h"
+#include "production/ColourwaysFile.h"
 #include "production/MachineProfile.h"
 #include "production/ProductionFile.h"
 #include "setup/Creel.h"
@@ -105,6 +106,12 @@ int main(int argc, char** argv) {
   machine.PLineSpacingMm = std::pair(1.5, 4.0);
   machine.LargestImbalancePercent = 3;
   Seed("fuzz_machine", "tufter-4.machine.json", MachineProfileBytes(machine));
+
+  TColourways colourways;
+  colourways.List[0].SetCode(1, "NB-204");
+  colourways.List.push_back(NewColourway("Harbour", *p.Palette, *p.MachineTable));
+  colourways.List.back().SetCode(2, "NB \"311\"");
+  Seed("fuzz_colourways", "rug.colourways.json", ColourwaysBytes(colourways));
 
   for (uint8_t version = 0; version <= 7; ++version) {
     p.Settings->SetFileVersion(version);

@@ -12,6 +12,9 @@
 
 #include "data/Record.h"
 #include "platform/DirectPlatform.h"
+#include "setup/Colourways.h"
+
+class QGuiApplication;
 
 namespace quillane {
 
@@ -68,6 +71,18 @@ void AddWizardCommands(CLI::App& app, TCommands& commands);
 void AddBitmapCommands(CLI::App& app, TCommands& commands);
 void AddReportCommand(CLI::App& app, TCommands& commands);
 void AddCheckCommand(CLI::App& app, TCommands& commands);
+void AddColourwayCommand(CLI::App& app, TCommands& commands);
+
+// The colourways beside a pattern file (only the Original when there are none), or the
+// failure to read them, naming their file.
+TColourways ColourwaysBeside(const std::string& patternPath);
+// The index of the colourway of this name, or a usage error for `option` naming it and the
+// pattern's colourways.
+int ColourwayNamed(const TColourways& colourways, const std::string& name,
+                   const std::string& option);
+// An application object for drawing text with Qt's fonts, on the offscreen platform unless
+// the user chose another; none when there is one already.
+std::unique_ptr<QGuiApplication> TextApplication();
 
 // What a tool of the draw command works on: the pattern opened to change, its picture shown
 // in a view, the command's options and the tool's own words.

@@ -14,6 +14,7 @@
 #include "model/Pattern.h"
 #include "platform/DirectPlatform.h"
 #include "production/CheckReport.h"
+#include "setup/Palette.h"
 #include "shell/PatternCheck.h"
 
 namespace quillane {
@@ -55,7 +56,7 @@ void AddImportCommand(CLI::App& app, TCommands& commands, const char* name, cons
 void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
   {
     struct TArgs {
-      std::string In, Out;
+      std::string In, Out, Colourway;
       bool Yes = false;
     };
     auto a = std::make_shared<TArgs>();
@@ -69,6 +70,9 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
     cmd->add_flag("--yes", a->Yes,
                   "Answer OK when the export asks whether to export anyway, as it does "
                   "when the check against the pattern's machine finds errors");
+    cmd->add_option("--colourway", a->Colourway,
+                    "The colour file (.CLR) in this colourway's colours; the pattern file is "
+                    "not changed");
     commands.push_back({cmd, [a] {
                           // The companions take the control file's base name in its folder.
                           const std::string base =
@@ -76,6 +80,17 @@ void AddInterchangeCommands(CLI::App& app, TCommands& commands) {
                           for (const std::string& out : {a->Out, base + ".DAT", base + ".CLR"})
                             CheckOutput(out, {a->In}, TOutputKind::FileSet);
                           std::unique_ptr<OPattern> pattern = OpenPatternToChange(a->In);
+                          if (!a->Colourway.empty()) {
+                            // Exported as if the colourway were the palette: only the colours
+                            // differ from the pattern's own export.
+                            const TColourways colourways = ColourwaysBeside(a->In);
+                            const std::array<uint32_t, 256> colours =
+                                ColoursOf(colourways.List[static_cast<size_t>(ColourwayNamed(
+                                              colourways, a->Colourway, "--colourway"))],
+                                          *pattern->Palette);
+                            for (int i = 0; i <= pattern->Palette->NoColours(); ++i)
+                              pattern->Palette->SetColour(i, colours[static_cast<size_t>(i)]);
+                          }
                           // The save dialog is answered with the name given; the export
                           // prints its own messages, and a question is answered Cancel.
                           auto* platform = dynamic_cast<TCliPlatform*>(&g.UI());

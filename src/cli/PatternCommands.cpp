@@ -1,4 +1,5 @@
 // Commands that make, change and show patterns: new, extract, render, paint.
+#include <QGuiApplication>
 #include <iostream>
 
 #include "Cli.h"
@@ -197,7 +198,8 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     struct TArgs {
       std::string In, View, Out;
       int Picture = 1;
-      bool Preview = false;
+      bool Preview = false, AllColourways = false;
+      std::string Colourway;
       double WidthM = 0;
       int Size = PreviewLongestSide, Dpi = 0;
     };
@@ -227,6 +229,13 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
     cmd->add_option("--dpi", a->Dpi, "With --preview: the dots per inch the file states")
         ->check(CLI::Range(1, 100000))
         ->needs(preview);
+    CLI::Option* one =
+        cmd->add_option("--colourway", a->Colourway, "With --preview: in this colourway's colours")
+            ->needs(preview);
+    cmd->add_flag("--colourways", a->AllColourways,
+                  "With --preview: every colourway side by side, each under its name")
+        ->needs(preview)
+        ->excludes(one);
     cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
     commands.push_back(
         {cmd, [a, picture, view] {
@@ -246,6 +255,24 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                g.UI().ShowError(problem + "\nThe preview takes the default piles.");
              carpet.SetGoods(GoodsAcross(*pattern, a->WidthM));
              const double scale = PreviewExportScale(carpet, a->Size);
+             if (a->AllColourways || !a->Colourway.empty()) {
+               const TColourways colourways = ColourwaysBeside(a->In);
+               if (!a->AllColourways) {
+                 const TColourway& shown = colourways.List[static_cast<size_t>(
+                     ColourwayNamed(colourways, a->Colourway, "--colourway"))];
+                 carpet.SetColours(ColoursOf(shown, *pattern->Palette));
+               } else {
+                 std::vector<TPreviewColouring> colourings;
+                 for (const TColourway& c : colourways.List)
+                   colourings.push_back({c.Name, ColoursOf(c, *pattern->Palette)});
+                 const std::unique_ptr<QGuiApplication> application = TextApplication();
+                 SavePreviewColouringsImage(
+                     carpet, scale, colourings, a->Out, a->Dpi,
+                     ProgressFor("render", carpet.GoodsWidth(scale) * carpet.GoodsHeight(scale) *
+                                               static_cast<int64_t>(colourings.size())));
+                 return 0;
+               }
+             }
              SavePreviewImage(
                  carpet, scale, a->Out, a->Dpi,
                  ProgressFor("render", carpet.GoodsWidth(scale) * carpet.GoodsHeight(scale)));

@@ -13,6 +13,8 @@
 #include "production/ProductionFile.h"
 #include "production/Sheet.h"
 #include "setup/Creel.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
 
 namespace quillane {
 
@@ -86,9 +88,41 @@ Json ReportJson(const OPattern& pattern, const TProductionParameters& parameters
   return j;
 }
 
-// Text on a PDF takes Qt's fonts, which take an application object. Nothing is shown, so
-// the offscreen platform serves wherever the command runs, unless the user chose another.
-std::unique_ptr<QGuiApplication> PdfApplication() {
+// Each yarn type's colour and shade code in a colourway.
+Json ColourwayJson(const OPattern& pattern, const TColourway& colourway) {
+  Json yarns = Json::array();
+  for (int y = 1; y <= pattern.NoYarnTypes; ++y)
+    yarns.push_back(
+        {{"yarnType", YarnTypeLetter(static_cast<OYarnType>(y))},
+         {"colour", HexColour(YarnColour(colourway, *pattern.Palette, *pattern.MachineTable, y))},
+         {"code", colourway.Code(y)}});
+  return {{"name", colourway.Name}, {"yarnTypes", yarns}};
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos)
+    return text;
+  std::string quoted = "\"";
+  for (const char c : text)
+    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+std::string ColourwaysCsv(const OPattern& pattern, const std::vector<const TColourway*>& shown) {
+  std::string out = "\r\ncolourway,yarnType,colour,code\r\n";
+  for (const TColourway* c : shown)
+    for (int y = 1; y <= pattern.NoYarnTypes; ++y)
+      out += CsvField(c->Name) + "," + YarnTypeLetter(static_cast<OYarnType>(y)) + "," +
+             HexColour(YarnColour(*c, *pattern.Palette, *pattern.MachineTable, y)) + "," +
+             CsvField(c->Code(y)) + "\r\n";
+  return out;
+}
+
+} // namespace
+
+// Text takes Qt's fonts, which take an application object. Nothing is shown, so the
+// offscreen platform serves wherever the command runs, unless the user chose another.
+std::unique_ptr<QGuiApplication> TextApplication() {
   if (QGuiApplication::instance())
     return nullptr;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -99,12 +133,11 @@ std::unique_ptr<QGuiApplication> PdfApplication() {
   return std::make_unique<QGuiApplication>(argc, argv);
 }
 
-} // namespace
-
 void AddReportCommand(CLI::App& app, TCommands& commands) {
   struct TArgs {
-    std::string In, Out, Parameters;
+    std::string In, Out, Parameters, Colourway;
     std::optional<double> RunLength;
+    bool AllColourways = false;
   };
   auto a = std::make_shared<TArgs>();
   CLI::App* cmd = app.add_subcommand(
@@ -120,6 +153,12 @@ void AddReportCommand(CLI::App& app, TCommands& commands) {
                   "OUT.json, OUT.csv, OUT.pdf (the production sheet), or - for JSON on "
                   "standard output")
       ->required();
+  CLI::Option* one =
+      cmd->add_option("--colourway", a->Colourway,
+                      "In this colourway: its name, and each yarn type's colour and shade code");
+  cmd->add_flag("--all-colourways", a->AllColourways,
+                "Every colourway: the sheet a part for each, from a new page")
+      ->excludes(one);
   commands.push_back(
       {cmd, [a] {
          const std::string ext = LowerExtension(a->Out);
@@ -148,15 +187,43 @@ void AddReportCommand(CLI::App& app, TCommands& commands) {
          } catch (const EProduction& e) {
            throw TCliFailure(e.what());
          }
+         TColourways colourways;
+         std::vector<const TColourway*> shown;
+         if (a->AllColourways || !a->Colourway.empty()) {
+           colourways = ColourwaysBeside(a->In);
+           if (a->AllColourways)
+             for (const TColourway& c : colourways.List)
+               shown.push_back(&c);
+           else
+             shown.push_back(&colourways.List[static_cast<size_t>(
+                 ColourwayNamed(colourways, a->Colourway, "--colourway"))]);
+         }
          TBytes bytes;
          if (ext == ".pdf") {
-           const std::unique_ptr<QGuiApplication> application = PdfApplication();
+           const std::unique_ptr<QGuiApplication> application = TextApplication();
            const std::string date = QDate::currentDate().toString(Qt::ISODate).toStdString();
-           bytes = SheetPdfBytes(BuildSheet(*pattern, parameters, f, date), *pattern);
+           const TSheet sheet =
+               a->AllColourways ? BuildColourwaysSheet(*pattern, parameters, f, date, colourways)
+                                : BuildSheet(*pattern, parameters, f, date,
+                                             shown.empty() ? nullptr : shown.front());
+           bytes = SheetPdfBytes(sheet, *pattern);
          } else {
-           const std::string text = ext == ".csv"
-                                        ? ProductionCsv(*pattern, f)
-                                        : ReportJson(*pattern, parameters, f).dump(2) + "\n";
+           std::string text;
+           if (ext == ".csv") {
+             text = ProductionCsv(*pattern, f);
+             if (!shown.empty())
+               text += ColourwaysCsv(*pattern, shown);
+           } else {
+             Json j = ReportJson(*pattern, parameters, f);
+             if (a->AllColourways) {
+               Json& list = j["colourways"] = Json::array();
+               for (const TColourway* c : shown)
+                 list.push_back(ColourwayJson(*pattern, *c));
+             } else if (!shown.empty()) {
+               j["colourway"] = ColourwayJson(*pattern, *shown.front());
+             }
+             text = j.dump(2) + "\n";
+           }
            bytes.assign(text.begin(), text.end());
          }
          try {

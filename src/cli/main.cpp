@@ -168,6 +168,7 @@ int main(int argc, char** argv) {
   AddBitmapCommands(app, commands);
   AddReportCommand(app, commands);
   AddCheckCommand(app, commands);
+  AddColourwayCommand(app, commands);
   AddDrawCommand(app, commands);
   RequirePlainDecimals(app);
 

@@ -1,5 +1,9 @@
 #include "PreviewImage.h"
 
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <algorithm>
 #include <vector>
 
@@ -34,6 +38,80 @@ void SavePreviewImage(const OPreview& preview, double scale, const std::string& 
           for (int x = 0; x < cols; ++x)
             to[x] = (from[x] >> 16 & 0xFF) | (from[x] & 0xFF00) | (from[x] & 0xFF) << 16;
         }
+      },
+      progress, dotsPerInch);
+}
+
+void SavePreviewColouringsImage(const OPreview& preview, double scale,
+                                const std::vector<TPreviewColouring>& colourings,
+                                const std::string& path, int dotsPerInch,
+                                const TImageProgress& progress) {
+  const int64_t n = std::max<int64_t>(1, static_cast<int64_t>(colourings.size()));
+  const int64_t panelWidth = preview.GoodsWidth(scale), panelHeight = preview.GoodsHeight(scale);
+  const int64_t width = n * panelWidth + (n + 1) * PreviewPanelGap;
+  const int64_t height = PreviewLabelHeight + panelHeight + PreviewPanelGap;
+  if (width > 1000000 || height > 1000000)
+    throw Exception("The preview would be " + std::to_string(width) + " x " +
+                    std::to_string(height) + " pixels; choose a smaller size");
+  const int pw = static_cast<int>(panelWidth), ph = static_cast<int>(panelHeight);
+  const uint32_t background = FromQRgb(preview.Background);
+  // Each name once, in the bitmap's colours, cut short where the panel ends.
+  std::vector<QImage> labels;
+  for (const TPreviewColouring& c : colourings) {
+    QImage label(std::max(pw, 1), PreviewLabelHeight, QImage::Format_RGB32);
+    label.fill(QColor::fromRgb(preview.Background));
+    QPainter painter(&label);
+    QFont font;
+    font.setPixelSize(PreviewLabelHeight / 2);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    const QString name = QFontMetrics(font).elidedText(QString::fromUtf8(c.Name.c_str()),
+                                                       Qt::ElideRight, std::max(pw, 1));
+    painter.drawText(QRect(0, 0, label.width(), label.height() - 4),
+                     Qt::AlignLeft | Qt::AlignBottom, name);
+    painter.end();
+    labels.push_back(std::move(label));
+  }
+  std::vector<uint32_t> shades, coloured;
+  SaveImageRows(
+      path, static_cast<int>(width), static_cast<int>(height), 1 << 20, false,
+      [&](int first, int column, OBitmap24& out) {
+        const int cols = out.Width(), rows = out.Height();
+        for (int y = 0; y < rows; ++y)
+          std::fill_n(out.Row(y), cols, background);
+        // The band's rows of the goods, sampled once for every panel.
+        const int top = std::max(first, PreviewLabelHeight);
+        const int bottom = std::min(first + rows, PreviewLabelHeight + ph);
+        if (top < bottom && pw > 0) {
+          const TPreviewView view{scale, 0, top - PreviewLabelHeight, pw, bottom - top};
+          shades.resize(static_cast<size_t>(pw) * static_cast<size_t>(bottom - top));
+          coloured.resize(shades.size());
+          preview.RenderShades(view, shades.data(), {0, 0, pw, bottom - top});
+          for (size_t k = 0; k < colourings.size(); ++k) {
+            const int64_t left = PreviewPanelGap + static_cast<int64_t>(k) * (pw + PreviewPanelGap);
+            const int64_t from = std::max<int64_t>(left, column);
+            const int64_t to = std::min<int64_t>(left + pw, int64_t{column} + cols);
+            if (from >= to)
+              continue;
+            preview.ColourShades(shades.data(), shades.size(), colourings[k].Colours,
+                                 coloured.data());
+            for (int y = top; y < bottom; ++y) {
+              const uint32_t* row =
+                  coloured.data() + static_cast<size_t>(y - top) * static_cast<size_t>(pw);
+              uint32_t* to24 = out.Row(y - first);
+              for (int64_t x = from; x < to; ++x)
+                to24[x - column] = FromQRgb(row[x - left]);
+            }
+          }
+        }
+        for (int y = first; y < std::min(first + rows, PreviewLabelHeight); ++y)
+          for (size_t k = 0; k < labels.size(); ++k) {
+            const int64_t left = PreviewPanelGap + static_cast<int64_t>(k) * (pw + PreviewPanelGap);
+            const auto* row = reinterpret_cast<const QRgb*>(labels[k].constScanLine(y));
+            for (int64_t x = std::max<int64_t>(left, column);
+                 x < std::min<int64_t>(left + pw, int64_t{column} + cols); ++x)
+              out.Row(y - first)[x - column] = FromQRgb(row[x - left]);
+          }
       },
       progress, dotsPerInch);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "ImageIO.h"
 #include "preview/Preview.h"
@@ -17,5 +19,19 @@ double PreviewExportScale(const OPreview& preview, int longest);
 // the file gives `dotsPerInch` (0: 100). Throws Exception as SaveImageRows does.
 void SavePreviewImage(const OPreview& preview, double scale, const std::string& path,
                       int dotsPerInch = 0, const TImageProgress& progress = {});
+
+// Several colourings of the same goods side by side, each under its name, on the preview's
+// background: the cells are looked up once for all of them. Needs an application object
+// for the names' font. Throws Exception as SavePreviewImage does.
+struct TPreviewColouring {
+  std::string Name; // UTF-8
+  std::array<uint32_t, 256> Colours{};
+};
+void SavePreviewColouringsImage(const OPreview& preview, double scale,
+                                const std::vector<TPreviewColouring>& colourings,
+                                const std::string& path, int dotsPerInch = 0,
+                                const TImageProgress& progress = {});
+// Where the panels lie in that image: a margin round and between them, the names above.
+constexpr int PreviewPanelGap = 16, PreviewLabelHeight = 32;
 
 } // namespace quillane

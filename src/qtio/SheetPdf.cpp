@@ -131,7 +131,7 @@ private:
   // header (a note under a table) run across.
   void DrawTable(const TSheetBlock& block, double y) {
     const QFontMetricsF metrics(Bold, P.device());
-    const double gap = metrics.horizontalAdvance(QStringLiteral("MMM"));
+    double gap = metrics.horizontalAdvance(QStringLiteral("MMM"));
     std::vector<double> widths(block.Columns.size());
     for (size_t c = 0; c < block.Columns.size(); ++c)
       widths[c] = metrics.horizontalAdvance(Q(block.Columns[c]));
@@ -142,6 +142,13 @@ private:
           widths[c] = std::max(widths[c], metrics.horizontalAdvance(Q(row[c].Text)) +
                                               (row[c].Swatch ? Swatch() * 1.5 : 0.0));
       }
+    // A wide table closes up its gaps before its last column runs off the page.
+    double total = 0;
+    for (const double w : widths)
+      total += w;
+    if (widths.size() > 1)
+      gap = std::clamp((Page.width() - total) / static_cast<double>(widths.size() - 1),
+                       metrics.horizontalAdvance(QStringLiteral("M")), gap);
     auto drawRow = [&](const std::vector<TSheetCell>& cells, bool header) {
       P.setFont(header ? Bold : Font);
       double x = Page.left();

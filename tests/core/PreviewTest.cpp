@@ -277,5 +277,51 @@ TEST_F(Preview, APanShowsWhatAFreshDrawingShows) {
   EXPECT_EQ(canvas.View().Top, 0) << "stopped at the far end";
 }
 
+// A colouring shown by a preview, or coloured from one sampling of the cells, draws the
+// pixels the pattern draws with those colours made its palette, the backing and the space
+// round the goods included.
+TEST_F(Preview, AColouringDrawsWhatThePaletteMadeOfItDraws) {
+  auto p = GreyPattern(4, {"1231", "3120", "2013"});
+  p->MachineTable->SetColour(1, 2, 2);
+  p->MachineTable->Validate();
+  OPreview preview(*p);
+  const TPreviewView view{6, -5, -3, 40, 32}; // the goods (24 x 18) with a margin round
+  const TPixelRect all{0, 0, view.Width, view.Height};
+  std::vector<uint32_t> shades(size_t{40} * 32), coloured(shades.size()), drawn(shades.size());
+  preview.RenderShades(view, shades.data(), all);
+  std::array<uint32_t, 256> colours{};
+  for (int i = 0; i <= p->NoColours; ++i)
+    colours[static_cast<size_t>(i)] = p->Palette->GetColour(i);
+  const std::array<uint32_t, 256> palette = colours;
+  colours[1] = 0x30A0F0;
+  colours[2] = 0x104020;
+  for (const auto& colouring : {palette, colours}) {
+    preview.ColourShades(shades.data(), shades.size(), colouring, coloured.data());
+    preview.SetColours(colouring);
+    preview.Render(view, drawn.data(), all);
+    EXPECT_EQ(coloured, drawn);
+    auto made = GreyPattern(4, {"1231", "3120", "2013"});
+    made->MachineTable->SetColour(1, 2, 2);
+    made->MachineTable->Validate();
+    for (int i = 1; i <= 2; ++i)
+      made->Palette->SetColour(i, colouring[static_cast<size_t>(i)]);
+    OPreview plain(*made);
+    plain.Render(view, drawn.data(), all);
+    EXPECT_EQ(coloured, drawn);
+  }
+  EXPECT_EQ(coloured.front(), preview.Background);
+  // The palette again, and a change to it heard.
+  preview.UsePaletteColours();
+  p->Palette->SetColour(1, 0x0000FF);
+  preview.Refresh();
+  preview.Render(view, drawn.data(), all);
+  preview.ColourShades(shades.data(), shades.size(), palette, coloured.data());
+  EXPECT_NE(coloured, drawn);
+  colours = palette;
+  colours[1] = 0x0000FF;
+  preview.ColourShades(shades.data(), shades.size(), colours, coloured.data());
+  EXPECT_EQ(coloured, drawn);
+}
+
 } // namespace
 } // namespace quillane::test

@@ -670,22 +670,50 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(creel.Rows[2][2].Swatch, p->Palette->GetColour(p->MachineTable->GetColour(3, 1)));
   const TSheetBlock yarn = block("Yarn");
   ASSERT_EQ(yarn.Rows.size(), 6u); // A, B, C, total, the packages and the first to run out
-  EXPECT_EQ(yarn.Rows[3][2].Text, MetresText(f.Length));
-  EXPECT_EQ(yarn.Rows[3][5].Text, "12"); // every needle one end
-  EXPECT_EQ(yarn.Rows[3][6].Text, "24"); // and a package and its backup on each
+  EXPECT_EQ(yarn.Rows[3][3].Text, MetresText(f.Length));
+  EXPECT_EQ(yarn.Rows[3][6].Text, "12"); // every needle one end
+  EXPECT_EQ(yarn.Rows[3][7].Text, "24"); // and a package and its backup on each
   EXPECT_EQ(yarn.Rows[4][0].Text,
             "24 packages of 5 kg, a backup on every needle end included; 3 % waste");
   EXPECT_EQ(yarn.Rows[5][0].Text.rfind("Needle 1 (yarn type A) empties its package first", 0), 0u);
   // The name a print to file proposes holds no character a file name cannot.
   EXPECT_EQ(SheetDocumentName(sheet), "Production sheet - rug");
   EXPECT_EQ(SheetDocumentName({"t3: a\\b?\x01.pat", "", {}}), "Production sheet - t3_ a_b__");
-  EXPECT_EQ(yarn.Rows[1][1].Text, "1300 dtex");
+  EXPECT_EQ(yarn.Rows[1][2].Text, "1300 dtex");
   const TSheetBlock bars = block("Yarn per needle");
   EXPECT_EQ(bars.Bars.size(), 12u);
   ASSERT_EQ(bars.Rows.size(), 2u);
   EXPECT_EQ(bars.Rows[1][0].Text.rfind("Furthest above the mean: ", 0), 0u);
   EXPECT_EQ(block("Palette").Rows[0][1].Text, "A High");
   EXPECT_EQ(block("States").Rows[2][2].Text, std::to_string(f.TuftsPerState[0]));
+
+  // In a colourway its yarn colours and shade codes stand where the palette's did, and every
+  // colourway's sheet starts a page of its own.
+  TColourways colourways;
+  colourways.List.push_back(NewColourway("Harbour", *p->Palette, *p->MachineTable));
+  TColourway& harbour = colourways.List.back();
+  SetYarnColour(harbour, *p->Palette, *p->MachineTable, 3, 0x5F3A1E);
+  harbour.SetCode(3, "NB-204");
+  const TSheet in = BuildSheet(*p, parameters, f, "2026-12-07", &harbour);
+  EXPECT_EQ(in.Blocks[0].Title, "Production sheet: rug.pat, colourway Harbour");
+  const TSheetBlock& inYarn = in.Blocks[2];
+  ASSERT_EQ(inYarn.Title, "Yarn");
+  EXPECT_EQ(inYarn.Rows[2][0].Swatch, 0x5F3A1Eu);
+  EXPECT_EQ(inYarn.Rows[2][1].Text, "NB-204");
+  EXPECT_EQ(inYarn.Rows[0][0].Swatch, yarn.Rows[0][0].Swatch);
+  EXPECT_EQ(yarn.Rows[2][1].Text, "");
+  for (const TSheetBlock& b : in.Blocks)
+    if (b.Title.starts_with("Creel"))
+      EXPECT_EQ(b.Rows[2][2].Swatch, 0x5F3A1Eu);
+    else if (b.Title == "Palette")
+      EXPECT_EQ(b.Rows[4][0].Swatch, 0x5F3A1Eu);
+  const TSheet all = BuildColourwaysSheet(*p, parameters, f, "2026-12-07", colourways);
+  ASSERT_EQ(all.Blocks.size(), 2 * sheet.Blocks.size());
+  std::vector<std::string> starts;
+  for (const TSheetPage& page : LayOutSheet(all, 200, 40))
+    starts.push_back(page.Blocks.front().Title);
+  EXPECT_EQ(starts, (std::vector<std::string>{"Production sheet: rug.pat, colourway Original",
+                                              "Production sheet: rug.pat, colourway Harbour"}));
 
   // Rows rounded to what the sheet shows add up to the total as printed: 26.66, not
   // 26.660000000000004 against 26.659999999999997.

@@ -279,13 +279,24 @@ void OPreview::Refresh() {
   }
   Rgb.fill(0);
   for (int i = 0; i <= p.NoColours; ++i)
-    Rgb[static_cast<size_t>(i)] = ToRgb(p.Palette->GetColour(i));
+    Rgb[static_cast<size_t>(i)] =
+        ToRgb(Chosen ? (*Chosen)[static_cast<size_t>(i)] : p.Palette->GetColour(i));
   // States the pattern gained take their defaults; the ones it kept keep what was set.
   std::vector<TPile> piles = PreviewPiles(p, nullptr);
   for (size_t s = 1; s < piles.size() && s < PileOf.size(); ++s)
     piles[s] = PileOf[s];
   PileOf = std::move(piles);
   MakeShapes();
+}
+
+void OPreview::SetColours(const std::array<uint32_t, 256>& colours) {
+  Chosen = colours;
+  Refresh();
+}
+
+void OPreview::UsePaletteColours() {
+  Chosen.reset();
+  Refresh();
 }
 
 void OPreview::SetPiles(std::vector<TPile> piles) {
@@ -330,7 +341,34 @@ double OPreview::FitScale(int width, int height) const {
   return std::max(1e-6, std::min(std::max(width, 1) / across, std::max(height, 1) / along));
 }
 
-void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& asked) const {
+void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const {
+  Draw<false>(view, pixels, area);
+}
+
+void OPreview::RenderShades(const TPreviewView& view, uint32_t* shades,
+                            const TPixelRect& area) const {
+  Draw<true>(view, shades, area);
+}
+
+void OPreview::ColourShades(const uint32_t* shades, size_t count,
+                            const std::array<uint32_t, 256>& colours, uint32_t* pixels) const {
+  std::array<uint32_t, 258> rgb{};
+  for (size_t i = 0; i < 256; ++i)
+    rgb[i] = ToRgb(colours[i]);
+  rgb[BackingSlot] = Backing;
+  rgb[BackgroundSlot] = Background;
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t slot = ColourSlotOf(shades[i]), f = ShadeOf(shades[i]), c = rgb[slot];
+    pixels[i] = slot == BackgroundSlot
+                    ? c
+                    : 0xFF000000u | std::min<uint32_t>(255, ((c >> 16) & 0xFF) * f >> 16) << 16 |
+                          std::min<uint32_t>(255, ((c >> 8) & 0xFF) * f >> 16) << 8 |
+                          std::min<uint32_t>(255, (c & 0xFF) * f >> 16);
+  }
+}
+
+template <bool Shaded>
+void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect& asked) const {
   const TPixelRect area{std::max(asked.Left, 0), std::max(asked.Top, 0),
                         std::min(asked.Right, view.Width), std::min(asked.Bottom, view.Height)};
   if (area.Empty() || !(view.Scale > 0))
@@ -410,7 +448,9 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
   struct TLook {
     uint32_t R = 0, G = 0, B = 0;
     const uint16_t* Shape = nullptr;
+    uint32_t Slot = 0, Scale = 0;
   };
+  const uint32_t background = Shaded ? BackgroundSlot << 17 : Background;
   std::vector<TLook> strip(columns.size());
   // The strip's cells' heights, and the row above's: a cell's neighbours towards the light
   // are mostly cells already looked up.
@@ -420,7 +460,7 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
     uint32_t* out = pixels + static_cast<size_t>(i) * static_cast<size_t>(view.Width) + area.Left;
     const double fromTop = (static_cast<double>(view.Top + i) + 0.5) / cellHeight;
     if (fromTop < 0 || fromTop >= Layout.PLines) {
-      std::fill(out, out + width, Background);
+      std::fill(out, out + width, background);
       continue;
     }
     const auto t = static_cast<int64_t>(fromTop);
@@ -449,15 +489,22 @@ void OPreview::Render(const TPreviewView& view, uint32_t* pixels, const TPixelRe
         const auto scale = static_cast<uint32_t>(level * 256 + 0.5);
         const bool bare = height == 0.0;
         const uint32_t rgb = bare ? Backing : Rgb[index];
-        strip[k] = {((rgb >> 16) & 0xFF) * scale, ((rgb >> 8) & 0xFF) * scale, (rgb & 0xFF) * scale,
-                    Shapes[bare ? 0 : state].data()};
+        strip[k] = {((rgb >> 16) & 0xFF) * scale, ((rgb >> 8) & 0xFF) * scale,
+                    (rgb & 0xFF) * scale,         Shapes[bare ? 0 : state].data(),
+                    bare ? BackingSlot : index,   scale};
       }
     }
-    std::fill(out, out + goodsFirst, Background);
-    std::fill(out + goodsEnd, out + width, Background);
+    std::fill(out, out + goodsFirst, background);
+    std::fill(out + goodsEnd, out + width, background);
     for (size_t k = 0; k < columns.size(); ++k) {
       const TLook look = strip[k];
       const uint16_t* shape = look.Shape + vStep * Steps;
+      if constexpr (Shaded) {
+        // Scale (at most 256) times a shape's shade (under 512) stays within 17 bits.
+        for (int j = columns[k].First; j < columns[k].End; ++j)
+          out[j] = look.Slot << 17 | look.Scale * shape[uStep[static_cast<size_t>(j)]];
+        continue;
+      }
       for (int j = columns[k].First; j < columns[k].End; ++j) {
         const uint32_t f = shape[uStep[static_cast<size_t>(j)]];
         out[j] = 0xFF000000u | std::min<uint32_t>(255, (look.R * f) >> 16) << 16 |

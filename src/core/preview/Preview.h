@@ -116,6 +116,22 @@ public:
   // Pixels `area` of the view into `pixels` (view.Width a row, 0xFFRRGGBB); the rest of the
   // image is left alone. Outside the goods, Background.
   void Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const;
+  // The same pixels kept apart from their colours, so that one design can be shown in many
+  // colourings while its cells are looked up once: per pixel a shade (ShadeOf) and what it
+  // shades (ColourSlotOf: a palette index, BackingSlot or BackgroundSlot).
+  void RenderShades(const TPreviewView& view, uint32_t* shades, const TPixelRect& area) const;
+  // Colours `count` shades into pixels as Render draws them, each palette index in the
+  // colour of `colours` (0x00BBGGRR, as the palette keeps them).
+  void ColourShades(const uint32_t* shades, size_t count, const std::array<uint32_t, 256>& colours,
+                    uint32_t* pixels) const;
+  static constexpr uint32_t BackingSlot = 256, BackgroundSlot = 257;
+  static uint32_t ShadeOf(uint32_t shade) { return shade & 0x1FFFF; }
+  static uint32_t ColourSlotOf(uint32_t shade) { return shade >> 17; }
+
+  // Each palette index drawn in these colours (0x00BBGGRR) instead of the palette's, until
+  // UsePaletteColours; Refresh keeps the choice.
+  void SetColours(const std::array<uint32_t, 256>& colours);
+  void UsePaletteColours();
   // The pixels of the view whose look depends on cells `cells` (controls by PLines, from 1,
   // inclusive) in any copy of the pattern; a tuft's shade follows its neighbours too.
   std::vector<TPixelRect> PixelsOfCells(const TPreviewView& view, const TRect& cells) const;
@@ -132,6 +148,7 @@ private:
   std::vector<std::array<uint8_t, 256>> ColourOf;
   std::vector<uint8_t> YarnTypeOf; // by control
   std::array<uint32_t, 256> Rgb{};
+  std::optional<std::array<uint32_t, 256>> Chosen;
   // By cell value: the state it tufts in a state pattern, whether it tufts in a colour one.
   std::array<uint8_t, 256> TuftOf{};
   // Per state, and one for a cell without a colour: the tuft's shade at 32 x 32 points of
@@ -140,6 +157,8 @@ private:
   std::vector<std::array<uint16_t, Steps * Steps>> Shapes;
   double Tallest = 1.0;
   void MakeShapes();
+  template <bool Shaded>
+  void Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const;
 };
 
 // What the Preview window shows: the goods at a scale, moved about in a box, kept as the

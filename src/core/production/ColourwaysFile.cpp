@@ -13,8 +13,9 @@ namespace quillane {
 
 namespace {
 
-// 64 colourways, each with every palette index and a long code for every lettered yarn type.
-constexpr size_t MaxFileSize = 1024 * 1024;
+// 64 colourways, each with every palette index and a code of 32 escaped bytes for every
+// lettered yarn type, come to about 1.2 MB.
+constexpr size_t MaxFileSize = 2 * 1024 * 1024;
 // The yarn types that have a letter of their own (YarnTypeLetter's bytes end there).
 constexpr int LetteredYarnTypes = 255 - 64;
 

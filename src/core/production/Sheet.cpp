@@ -97,7 +97,17 @@ TSheetBlock HeadBlock(const OPattern& pattern, const TProductionParameters& para
   return Facts("Production sheet: " + name, std::move(facts));
 }
 
-TSheetBlock PaletteBlock(const OPattern& pattern) {
+// The colour of every palette index as the sheet shows it.
+std::array<uint32_t, 256> SheetColours(const OPattern& pattern, const TColourway* colourway) {
+  if (colourway)
+    return ColoursOf(*colourway, *pattern.Palette);
+  std::array<uint32_t, 256> colours{};
+  for (int i = 0; i <= pattern.Palette->NoColours(); ++i)
+    colours[static_cast<size_t>(i)] = pattern.Palette->GetColour(i);
+  return colours;
+}
+
+TSheetBlock PaletteBlock(const OPattern& pattern, const std::array<uint32_t, 256>& colours) {
   TSheetBlock b = Table("Palette", {"Colour", "Tufted as"}, {false, false});
   const OMachineTable& table = *pattern.MachineTable;
   for (int colour = 1; colour <= pattern.Palette->NoColours(); ++colour) {
@@ -106,7 +116,7 @@ TSheetBlock PaletteBlock(const OPattern& pattern) {
       if (const OYarnType y = table.GetYarnType(colour, state); y != 0)
         shows +=
             (shows.empty() ? "" : ", ") + YarnTypeLetter(y) + " " + pattern.GetStateName(state);
-    b.Rows.push_back({{std::to_string(colour), pattern.Palette->GetColour(colour)},
+    b.Rows.push_back({{std::to_string(colour), colours[static_cast<size_t>(colour)]},
                       {shows.empty() ? "no yarn" : shows, {}}});
   }
   return b;
@@ -145,23 +155,32 @@ TSheetBlock SettingsBlock(const OPattern& pattern) {
   return Facts("Control settings", std::move(facts));
 }
 
-TSheetBlock YarnBlock(const TProductionParameters& parameters, const TProductionFigures& f) {
-  TSheetBlock b =
-      Table("Yarn", {"Yarn type", "Count", "Length", "Weight", "With waste", "Ends", "Packages"},
-            {false, true, true, true, true, true, true});
+TSheetBlock YarnBlock(const OPattern& pattern, const TProductionParameters& parameters,
+                      const TProductionFigures& f, const std::array<uint32_t, 256>& colours,
+                      const TColourway* colourway) {
+  TSheetBlock b = Table(
+      "Yarn", {"Yarn type", "Shade", "Count", "Length", "Weight", "With waste", "Ends", "Packages"},
+      {false, false, true, true, true, true, true, true});
   const std::vector<TPrintedYarn> printed = PrintedYarnTable(f);
   uint64_t ends = 0;
   for (size_t i = 0; i < printed.size(); ++i) {
     const bool total = i == f.YarnTypes.size();
-    std::string name = "Total", count;
+    std::string name = "Total", count, code;
+    std::optional<uint32_t> swatch;
     if (!total) {
       const TYarnTypeFigures& y = f.YarnTypes[i];
       const TYarnCount& c = parameters.YarnCounts[y.YarnType - 1u];
       name = YarnTypeLetter(y.YarnType);
+      // The colour the yarn type's first state shows, the one a designer picks it by.
+      if (const uint8_t index = YarnColourIndex(*pattern.MachineTable, y.YarnType); index != 0)
+        swatch = colours[index];
+      if (colourway)
+        code = colourway->Code(y.YarnType);
       count = Number(c.Value, c.Unit == TYarnCountUnit::Dtex ? "dtex" : "Nm");
       ends += y.Ends;
     }
-    b.Rows.push_back({{name, {}},
+    b.Rows.push_back({{name, swatch},
+                      {code, {}},
                       {count, {}},
                       {DecimalText(printed[i].Centimetres, 2) + " m", {}},
                       {DecimalText(printed[i].Grams, 3) + " kg", {}},
@@ -178,7 +197,7 @@ TSheetBlock YarnBlock(const TProductionParameters& parameters, const TProduction
 
 } // namespace
 
-TSheetBlock CreelChart(const OPattern& pattern) {
+TSheetBlock CreelChart(const OPattern& pattern, const std::array<uint32_t, 256>* colours) {
   std::vector<uint8_t> yarns;
   for (int control = 1; control <= pattern.NoControls; ++control)
     yarns.push_back(pattern.Creel->GetYarnType(control));
@@ -204,7 +223,8 @@ TSheetBlock CreelChart(const OPattern& pattern) {
       if (colour == 0)
         row.push_back({"", {}});
       else
-        row.push_back({std::to_string(colour), pattern.Palette->GetColour(colour)});
+        row.push_back({std::to_string(colour),
+                       colours ? (*colours)[colour] : pattern.Palette->GetColour(colour)});
     }
     b.Rows.push_back(std::move(row));
     first = last + 1;
@@ -223,13 +243,17 @@ std::string SheetDocumentName(const TSheet& sheet) {
 }
 
 TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& parameters,
-                  const TProductionFigures& f, const std::string& date) {
+                  const TProductionFigures& f, const std::string& date,
+                  const TColourway* colourway) {
   TSheet sheet;
   sheet.Name = std::filesystem::path(pattern.FileName).filename().string();
   if (sheet.Name.empty())
     sheet.Name = "Untitled";
   sheet.Date = date;
-  sheet.Blocks.push_back(HeadBlock(pattern, parameters, f, sheet.Name, date));
+  const std::array<uint32_t, 256> colours = SheetColours(pattern, colourway);
+  sheet.Blocks.push_back(
+      HeadBlock(pattern, parameters, f,
+                colourway ? sheet.Name + ", colourway " + colourway->Name : sheet.Name, date));
   if (pattern.Pictures->Count() > 0) {
     const OPicture& picture = *pattern.Pictures->Get(0);
     if (picture.Width > 0 && picture.Height > 0) {
@@ -245,7 +269,7 @@ TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& paramete
       sheet.Blocks.push_back(std::move(b));
     }
   }
-  sheet.Blocks.push_back(YarnBlock(parameters, f));
+  sheet.Blocks.push_back(YarnBlock(pattern, parameters, f, colours, colourway));
   TSheetBlock bars;
   bars.Kind = TSheetBlockKind::Bars;
   bars.Title = "Yarn per needle";
@@ -261,10 +285,25 @@ TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& paramete
     bars.Rows.push_back({{furthest, {}}});
   }
   sheet.Blocks.push_back(std::move(bars));
-  sheet.Blocks.push_back(CreelChart(pattern));
-  sheet.Blocks.push_back(PaletteBlock(pattern));
+  sheet.Blocks.push_back(CreelChart(pattern, &colours));
+  sheet.Blocks.push_back(PaletteBlock(pattern, colours));
   sheet.Blocks.push_back(StatesBlock(pattern, parameters, f));
   sheet.Blocks.push_back(SettingsBlock(pattern));
+  return sheet;
+}
+
+TSheet BuildColourwaysSheet(const OPattern& pattern, const TProductionParameters& parameters,
+                            const TProductionFigures& figures, const std::string& date,
+                            const TColourways& colourways) {
+  TSheet sheet;
+  for (const TColourway& colourway : colourways.List) {
+    TSheet one = BuildSheet(pattern, parameters, figures, date, &colourway);
+    one.Blocks.front().NewPage = true;
+    sheet.Name = one.Name;
+    sheet.Date = one.Date;
+    for (TSheetBlock& block : one.Blocks)
+      sheet.Blocks.push_back(std::move(block));
+  }
   return sheet;
 }
 
@@ -296,6 +335,8 @@ std::vector<TSheetPage> LayOutSheet(const TSheet& sheet, int linesPerPage, doubl
         block.Lines = static_cast<int>(length);
     } else if (block.Kind == TSheetBlockKind::Bars)
       block.Lines = linesPerPage / 5;
+    if (block.NewPage && !pages.back().Blocks.empty())
+      newPage();
     const bool pageEmpty = pages.back().Blocks.empty();
     if (SheetBlockLines(block) <= left || (pageEmpty && block.Kind != TSheetBlockKind::Table)) {
       place(std::move(block));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "production/Production.h"
+#include "setup/Colourways.h"
 
 namespace quillane {
 
@@ -36,6 +38,7 @@ struct TSheetBlock {
   int Picture = -1;                          // the pattern's picture, from 0
   double Aspect = 1.0;                       // the picture's width over its length on the goods
   int Lines = 0;                             // lines a picture or chart takes, set by the layout
+  bool NewPage = false;                      // starts a page of its own
 };
 
 struct TSheetPage {
@@ -50,9 +53,17 @@ struct TSheet {
 
 // What the mill gets on paper: the pattern's name, size and date, its first picture as the
 // design view shows it, the palette and states, the creel, the control settings, the yarn
-// with its cones and the yarn per needle.
+// with its cones and the yarn per needle. In a colourway, the title names it and its colours
+// and shade codes stand in the yarn, creel and palette tables; else the palette's.
 TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& parameters,
-                  const TProductionFigures& figures, const std::string& date);
+                  const TProductionFigures& figures, const std::string& date,
+                  const TColourway* colourway = nullptr);
+// Every colourway's sheet in turn, each from a new page: each colourway runs as an order of
+// its own, and its pages go to the creel with its yarn, so none may send the operator to
+// another colourway's pages for the figures.
+TSheet BuildColourwaysSheet(const OPattern& pattern, const TProductionParameters& parameters,
+                            const TProductionFigures& figures, const std::string& date,
+                            const TColourways& colourways);
 
 // The name a printed sheet goes by, which a print dialog proposes as a file name:
 // "Production sheet - rug", with no character that a file name cannot hold.
@@ -61,7 +72,8 @@ std::string SheetDocumentName(const TSheet& sheet);
 // Needle ranges of one yarn type, with the colour each state of it shows; a creel that
 // repeats shows its first repeat only. The sheet and the Production window share it, so
 // the operator's paper and the designer's screen cannot disagree.
-TSheetBlock CreelChart(const OPattern& pattern);
+// `colours` (0x00BBGGRR by palette index) are a colourway's; the palette's when none.
+TSheetBlock CreelChart(const OPattern& pattern, const std::array<uint32_t, 256>* colours = nullptr);
 
 // The blocks on pages of `linesPerPage` lines, each page `widthInLines` lines wide. A table
 // too long for the page goes on over the next with its header again; a picture or chart is

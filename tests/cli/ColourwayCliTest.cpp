@@ -1,0 +1,176 @@
+#include "CliSupport.h"
+#include "InterchangeSupport.h"
+
+#include <filesystem>
+
+#include "PreviewImage.h"
+#include "elements/Bitmap.h"
+#include "model/Pattern.h"
+#include "preview/Preview.h"
+#include "production/ColourwaysFile.h"
+#include "setup/Palette.h"
+
+namespace quillane::test {
+namespace {
+
+using ColourwayCli = TFlowTest;
+
+// A rug of three yarn types in two states, a few cells in the other state.
+void MakeRug(const std::string& folder) {
+  for (const char* line :
+       {"wizard rug --pattern-controls 24 --pattern-plines 30 --rug-controls 16 --rug-plines 20 "
+        "-o w.pat",
+        "paint w.pat --picture 1 --view machine 1,1,2 2,2,2 3,3,2 -o rug.pat"})
+    ASSERT_EQ(RunLine(folder, line).Status, 0) << line;
+}
+
+TEST_F(ColourwayCli, CommandsChangeOnlyTheColourwaysFileAndRefuseWhatCannotBe) {
+  MakeRug(Current.Path);
+  const Bytes pattern = FileBytes(Current.File("rug.pat"));
+  const std::string file = Current.File("rug.colourways.json");
+  struct TCase {
+    const char* Line;
+    int Status;
+    const char* Err; // the start of its first line
+  };
+  const TCase cases[] = {
+      {"colourway rug.pat add Harbour --yarn A=#1E3A5F:NB-204 --yarn B=#C8B88A", 0, ""},
+      {"colourway rug.pat add Dusk --from Harbour --yarn C=#6A4C93:PL-17", 0, ""},
+      {"colourway rug.pat set Dusk --yarn A=#102030", 0, ""},
+      {"colourway rug.pat rename Dusk Evening", 0, ""},
+      {"colourway rug.pat add Gone", 0, ""},
+      {"colourway rug.pat remove Gone", 0, ""},
+      {"colourway rug.pat set Original --yarn A=#FF0000:R1", 0, ""}, // a code, the same colour
+      // Refused: the file stays as it is.
+      {"colourway rug.pat rename Original X", 1,
+       "The Original is the pattern's palette and cannot be renamed"},
+      {"colourway rug.pat remove Original", 1,
+       "The Original is the pattern's palette and cannot be removed"},
+      {"colourway rug.pat set Original --yarn A=#000000", 1, "The colours of the Original are"},
+      {"colourway rug.pat remove Nope", 2,
+       "NAME: no colourway Nope; the pattern's colourways: Original, Harbour, Evening"},
+      {"colourway rug.pat add Harbour", 2, "NAME: there is a colourway Harbour already"},
+      {"colourway rug.pat rename Harbour Evening", 2, "NEW: there is a colourway Evening already"},
+      {"colourway rug.pat add Dusk --from Nope", 2, "--from: no colourway Nope"},
+      {"colourway rug.pat set Evening --yarn D=#000000", 2, "--yarn: expected A=#RRGGBB[:CODE]"},
+      {"colourway rug.pat set Evening --yarn A=#12345", 2, "--yarn: expected a colour #RRGGBB"},
+      {"colourway rug.pat set Evening --yarn A=#123456:123456789012345678901234567890123", 2,
+       "--yarn: a shade code is at most 32 characters"},
+      {"colourway rug.pat", 2, "A subcommand is required"},
+      {"colourway none.pat list", 1, "Error, pattern file not found"},
+      {"render rug.pat --preview --colourway Nope -o n.png", 2, "--colourway: no colourway Nope"},
+      {"report rug.pat --colourway Nope -o n.json", 2, "--colourway: no colourway Nope"},
+      {"export rug.pat out/RUG.TUF --colourway Nope", 2, "--colourway: no colourway Nope"},
+  };
+  std::filesystem::create_directory(Current.File("out"));
+  Bytes before;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Line);
+    const TCliResult r = RunLine(Current.Path, c.Line);
+    EXPECT_EQ(r.Status, c.Status) << r.Err;
+    EXPECT_EQ(r.Err.rfind(c.Err, 0), 0u) << r.Err;
+    if (c.Status != 0)
+      EXPECT_EQ(FileBytes(file), before);
+    before = FileBytes(file);
+    EXPECT_EQ(FileBytes(Current.File("rug.pat")), pattern);
+  }
+  EXPECT_FALSE(FileExists(Current.File("n.png")) || FileExists(Current.File("n.json")) ||
+               FileExists(Current.File("out/RUG.TUF")));
+  const TCliResult list = RunLine(Current.Path, "colourway rug.pat list");
+  ASSERT_EQ(list.Status, 0) << list.Err;
+  EXPECT_EQ(list.Out, "Original\n  A #FF0000 R1\n  B #800000\n  C #00C000\n"
+                      "Harbour\n  A #1E3A5F NB-204\n  B #C8B88A\n  C #00C000\n"
+                      "Evening\n  A #102030 NB-204\n  B #C8B88A\n  C #6A4C93 PL-17\n");
+  // The report carries the same, in JSON and CSV.
+  const TCliResult json = RunLine(Current.Path, "report rug.pat --colourway Evening -o -");
+  ASSERT_EQ(json.Status, 0) << json.Err;
+  EXPECT_EQ(json.Json()["colourway"]["name"], "Evening");
+  EXPECT_EQ(json.Json()["colourway"]["yarnTypes"][2],
+            (nlohmann::json{{"yarnType", "C"}, {"colour", "#6A4C93"}, {"code", "PL-17"}}));
+  ASSERT_EQ(RunLine(Current.Path, "report rug.pat --all-colourways -o r.csv").Status, 0);
+  const std::string csv = ReadText(Current.File("r.csv"));
+  EXPECT_NE(csv.find("\r\ncolourway,yarnType,colour,code\r\nOriginal,A,#FF0000,R1\r\n"),
+            std::string::npos);
+  EXPECT_NE(csv.find("\r\nEvening,C,#6A4C93,PL-17\r\n"), std::string::npos);
+
+  // A file that cannot be read is named, and left for the designer to mend.
+  WriteBytes(file, Text("{\"colourways\": 7}"));
+  for (const char* line : {"colourway rug.pat list", "colourway rug.pat add More"}) {
+    const TCliResult r = RunLine(Current.Path, line);
+    EXPECT_EQ(r.Status, 1) << line;
+    EXPECT_NE(r.Err.find("rug.colourways.json"), std::string::npos) << r.Err;
+  }
+  EXPECT_EQ(ReadText(file), "{\"colourways\": 7}");
+}
+
+// Only the colour file differs from the pattern's own export, and the export of the pattern
+// whose palette was made of the colourway equals it byte for byte.
+TEST_F(ColourwayCli, ExportInAColourwayIsTheExportOfThePaletteMadeOfIt) {
+  MakeRug(Current.Path);
+  ASSERT_EQ(RunLine(Current.Path, "colourway rug.pat add Harbour --yarn A=#1E3A5F --yarn "
+                                  "B=#C8B88A --yarn C=#6A4C93")
+                .Status,
+            0);
+  for (const char* folder : {"own", "in", "made"})
+    std::filesystem::create_directory(Current.File(folder));
+  auto made = ReadPatternFile(Current.File("rug.pat"), true);
+  const TColourways colourways = LoadColourways(Current.File("rug.pat"));
+  const std::array<uint32_t, 256> colours = ColoursOf(colourways.List[1], *made->Palette);
+  for (int i = 0; i <= made->Palette->NoColours(); ++i)
+    made->Palette->SetColour(i, colours[static_cast<size_t>(i)]);
+  made->FileName = Current.File("made/rug.pat");
+  made->SaveToFile();
+  for (const char* line :
+       {"export rug.pat own/RUG.TUF", "export rug.pat in/RUG.TUF --colourway Harbour",
+        "export made/rug.pat made/RUG.TUF"})
+    ASSERT_EQ(RunLine(Current.Path, line).Status, 0) << line;
+  for (const char* name : {"RUG.TUF", "RUG.DAT", "RUG.CLR"}) {
+    SCOPED_TRACE(name);
+    const Bytes in = FileBytes(Current.File(std::string("in/") + name));
+    EXPECT_EQ(in, FileBytes(Current.File(std::string("made/") + name)));
+    EXPECT_EQ(in == FileBytes(Current.File(std::string("own/") + name)),
+              std::string(name) != "RUG.CLR");
+  }
+}
+
+// Every colourway side by side under its name, each panel the picture of that colourway
+// alone.
+TEST_F(ColourwayCli, RenderDrawsEveryColourwayBesideTheOthers) {
+  MakeRug(Current.Path);
+  ASSERT_EQ(RunLine(Current.Path, "colourway rug.pat add Harbour --yarn A=#1E3A5F --yarn C=#FFFF00")
+                .Status,
+            0);
+  const TCliResult r =
+      RunLine(Current.Path, "render rug.pat --preview --colourways --size 64 -o all.bmp");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  const OBitmap24 all = LoadImage(Current.File("all.bmp"));
+  const std::string names[] = {"Original", "Harbour"};
+  OBitmap24 panels[2];
+  for (int k = 0; k < 2; ++k) {
+    const std::string out = names[k] + ".bmp";
+    ASSERT_EQ(RunCli(Current.Path, {"render", "rug.pat", "--preview", "--colourway", names[k],
+                                    "--size", "64", "-o", out})
+                  .Status,
+              0);
+    panels[k] = LoadImage(Current.File(out));
+  }
+  const int w = panels[0].Width(), h = panels[0].Height();
+  ASSERT_EQ(all.Width(), 2 * w + 3 * PreviewPanelGap);
+  ASSERT_EQ(all.Height(), PreviewLabelHeight + h + PreviewPanelGap);
+  EXPECT_NE(panels[0].Row(h / 2)[w / 2], panels[1].Row(h / 2)[w / 2]);
+  for (int k = 0; k < 2; ++k)
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        ASSERT_EQ(all.Row(PreviewLabelHeight + y)[PreviewPanelGap + k * (w + PreviewPanelGap) + x],
+                  panels[k].Row(y)[x])
+            << names[k] << " " << x << "," << y;
+  // The names are written above the panels, on the background between them.
+  int written = 0;
+  for (int y = 0; y < PreviewLabelHeight; ++y)
+    for (int x = 0; x < all.Width(); ++x)
+      written += all.Row(y)[x] != all.Row(0)[0];
+  EXPECT_GT(written, 50);
+}
+
+} // namespace
+} // namespace quillane::test
