@@ -18,6 +18,7 @@
 #include "ImageIO.h"
 #include "app/App.h"
 #include "model/Pattern.h"
+#include "setup/Palette.h"
 #include "shell/DesignUI.h"
 
 namespace quillane {
@@ -351,8 +352,7 @@ void TfmColourways::FillPreviews() {
   for (int i = 0; i < Model->Count(); ++i)
     names.push_back(Model->At(i).Name);
   if (names == PreviewNames) {
-    for (TColourwayBox* box : Previews)
-      box->update();
+    ColourPreviews();
     return;
   }
   PreviewNames = names;
@@ -384,6 +384,20 @@ void TfmColourways::FillPreviews() {
     Previews.push_back(box);
     Carpets.push_back(std::move(carpet));
   }
+  ColourPreviews(true);
+}
+
+void TfmColourways::ColourPreviews(bool all) {
+  for (size_t i = 0; i < Carpets.size() && i < Previews.size(); ++i) {
+    const std::array<uint32_t, 256> colours =
+        ColoursOf(Model->At(static_cast<int>(i)), *Model->Pattern.Palette);
+    if (!all && colours == Carpets[i].Colours)
+      continue;
+    Carpets[i].Colours = colours;
+    Carpets[i].Carpet->SetColours(colours);
+    Carpets[i].Canvas->DrawAll();
+    Previews[i]->update();
+  }
 }
 
 void TfmColourways::PanAll(int dx, int dy) {
@@ -406,12 +420,9 @@ void TfmColourways::Changed(const TPatternChange& change) {
       for (const TPixelRect& r : box->Canvas.CellsChanged(change.Area))
         box->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
   } else if (change.Kind == K::All || change.Kind == K::Setup) {
-    for (TPreviewOf& carpet : Carpets) {
+    for (TPreviewOf& carpet : Carpets)
       carpet.Carpet->Refresh();
-      carpet.Canvas->DrawAll();
-    }
-    for (TColourwayBox* box : Previews)
-      box->update();
+    ColourPreviews(true);
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -84,6 +85,7 @@ private:
   struct TPreviewOf {
     std::unique_ptr<OPreview> Carpet;
     std::unique_ptr<OPreviewCanvas> Canvas;
+    std::array<uint32_t, 256> Colours{};
   };
   std::vector<TPreviewOf> Carpets;
   std::vector<std::string> PreviewNames;
@@ -93,6 +95,8 @@ private:
   void FillList();
   void FillSwatches();
   void FillPreviews();
+  // Each preview in its colourway's colours, drawn again where they changed (or all).
+  void ColourPreviews(bool all = false);
   void Changed(const TPatternChange& change);
   void PickColour(int yarnType);
 };

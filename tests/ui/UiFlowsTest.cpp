@@ -466,6 +466,9 @@ private slots:
     QTest::keyClick(field, Qt::Key_Return);
     QCOMPARE(YarnColour(pattern.Colourways().List[1], *pattern.Palette, *pattern.MachineTable, 1),
              0x794E1Fu);
+    // Side by side, the new colourway's preview shows its own colour.
+    QCOMPARE(form->Previews.size(), size_t{2});
+    QVERIFY(form->Previews[0]->grab().toImage() != form->Previews[1]->grab().toImage());
     // The view in front, as it stays while the button is pressed beside it.
     program.Main.MdiArea->setActiveSubWindow(view->SubWindow());
     QCOMPARE(OnScreen(view->PaintBox1), before); // typed, not shown yet
