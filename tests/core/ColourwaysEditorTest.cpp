@@ -1,6 +1,7 @@
 // The Colourways window's model, driven without a window.
 #include "editors/ColourwaysEditor.h"
 #include "PatternSupport.h"
+#include "editors/ProductionEditor.h"
 #include "editors/ShownColours.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
@@ -236,6 +237,35 @@ TEST(ColourSwap, DrawsEachPaletteColourAsTheColourwaysAndLeavesOthersAlone) {
   // Nothing that changes: the views take their straight path.
   swap.Set(palette, palette, 3);
   EXPECT_TRUE(swap.Identity());
+}
+
+} // namespace
+} // namespace quillane::test
+
+namespace quillane::test {
+namespace {
+
+TEST_F(ColourwaysEditorTest, TheProductionSheetIsInTheColourwayChosen) {
+  ASSERT_EQ(E.Add("Harbour"), "");
+  const std::vector<std::string> choices = ColourwayChoices(*P);
+  ASSERT_EQ(choices, (std::vector<std::string>{"Original", "Harbour", "All colourways"}));
+  const TProductionParameters parameters = DefaultProductionParameters(*P);
+  const struct {
+    int choice;
+    std::string title; // after the pattern's name
+    size_t pages; // blocks that start a page of their own
+  } rows[] = {{0, "", 0}, {1, ", colourway Harbour", 0}, {2, ", colourway Original", 2}};
+  for (const auto& row : rows) {
+    const TSheet sheet = ProductionSheet(*P, parameters, "2026-12-08", row.choice);
+    ASSERT_FALSE(sheet.Blocks.empty());
+    const std::string& title = sheet.Blocks.front().Title;
+    const size_t at = title.find(", colourway");
+    EXPECT_EQ(at == std::string::npos ? std::string() : title.substr(at), row.title) << title;
+    EXPECT_EQ(std::count_if(sheet.Blocks.begin(), sheet.Blocks.end(),
+                            [](const TSheetBlock& b) { return b.NewPage; }),
+              static_cast<ptrdiff_t>(row.pages))
+        << row.choice;
+  }
 }
 
 } // namespace

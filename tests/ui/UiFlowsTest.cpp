@@ -519,11 +519,13 @@ private slots:
     QVERIFY(!form->tbCreel->item(0, 2)->icon().isNull() &&
             form->tbCreel->item(0, 1)->icon().isNull());
     QStringList tabs;
-    for (QWidget* w = form->tbYarnTypes; tabs.size() < 4; w = w->nextInFocusChain())
+    for (QWidget* w = form->tbYarnTypes; tabs.size() < 5; w = w->nextInFocusChain())
       if (w->focusPolicy() & Qt::TabFocus)
         tabs.push_back(w->accessibleName());
     QCOMPARE(tabs, (QStringList{QStringLiteral("Yarn types"), QStringLiteral("Creel"),
-                                QStringLiteral("Machine"), form->Boxes.front()->accessibleName()}));
+                                QStringLiteral("Machine"), QStringLiteral("Colourway"),
+                                form->Boxes.front()->accessibleName()}));
+    QCOMPARE(form->cbColourway->count(), 2); // the Original and "All colourways"
     QCOMPARE(form->laMachine->buddy(), form->cbMachine);
     QCOMPARE(form->cbMachine->currentText(), QStringLiteral("Any machine"));
     // A painted cell changes the figures shown.
