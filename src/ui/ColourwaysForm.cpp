@@ -313,6 +313,9 @@ void TfmColourways::FillSwatches() {
       RefreshGrids();
     });
     Swatches.push_back(row);
+    // The rows stand at the top, whatever their number.
+    SwatchGrid->setRowStretch(y - 1, 0);
+    SwatchGrid->setRowStretch(y, 1);
   }
   for (size_t i = 0; i < Swatches.size(); ++i) {
     const bool shown = i < swatches.size();
@@ -356,13 +359,17 @@ void TfmColourways::FillPreviews() {
     return;
   }
   PreviewNames = names;
-  for (TColourwayBox* box : Previews)
-    delete box;
-  Previews.clear();
+  // Each cell a layout of its caption over its preview: both go with it.
   while (QLayoutItem* item = PreviewGrid->takeAt(0)) {
+    if (QLayout* cell = item->layout())
+      while (QLayoutItem* part = cell->takeAt(0)) {
+        delete part->widget();
+        delete part;
+      }
     delete item->widget();
     delete item;
   }
+  Previews.clear();
   Carpets.clear();
   const int count = static_cast<int>(names.size());
   const int columns = count <= 1 ? 1 : count <= 4 ? 2 : count <= 9 ? 3 : 4;
