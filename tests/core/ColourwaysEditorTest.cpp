@@ -253,7 +253,7 @@ TEST_F(ColourwaysEditorTest, TheProductionSheetIsInTheColourwayChosen) {
   const struct {
     int choice;
     std::string title; // after the pattern's name
-    size_t pages; // blocks that start a page of their own
+    size_t pages;      // blocks that start a page of their own
   } rows[] = {{0, "", 0}, {1, ", colourway Harbour", 0}, {2, ", colourway Original", 2}};
   for (const auto& row : rows) {
     const TSheet sheet = ProductionSheet(*P, parameters, "2026-12-08", row.choice);
