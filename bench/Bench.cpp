@@ -1044,6 +1044,32 @@ void WindowPaintPress(benchmark::State& state) {
   }
 }
 
+// Show in views: the view window switches to another colourway and back, each switch the
+// grid drawn again in the other colours with nothing rendered again.
+void WindowColourwaySwitch(benchmark::State& state) {
+  TGui& gui = Gui();
+  gui.ZoomTo(1);
+  TfmWindow& w = gui.Window();
+  OPattern& p = *Fix().Pattern;
+  if (p.Colourways().List.size() < 2) {
+    TColourways list = p.Colourways();
+    TColourway way = NewColourway("Harbour", *p.Palette, *p.MachineTable);
+    for (size_t i = 1; i < way.Colours.size(); ++i)
+      if (way.Set[i])
+        way.Colours[i] ^= 0x405060;
+    list.List.push_back(way);
+    p.SetColourways(list, "Add Colourway Harbour");
+  }
+  int shown = 0;
+  for (auto _ : state) {
+    shown = 1 - shown;
+    p.ShowColourway(shown);
+    w.PaintBox1->repaint();
+  }
+  p.ShowColourway(0);
+  w.PaintBox1->repaint();
+}
+
 // The line tool's preview across the whole width at zoom 1/2 (900 screen pixels for 1,800
 // controls): one move of its far end, the line worked out again and its repaint.
 void WindowLinePreview(benchmark::State& state) {
@@ -1360,6 +1386,7 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
       {"preview pan, 1600 x 1000", t("PreviewPan"), 3 * draw, "3 x B_draw"},
       {"view press + preview update", t("PreviewPaintPress"), t("PaintLarge") + draw,
        "PaintMachinePixel + B_draw"},
+      {"views switch colourway", t("WindowColourwaySwitch"), 2 * draw, "2 x B_draw"},
   };
   goals.insert(goals.end(), gui.begin(), gui.end());
 #else
@@ -1527,6 +1554,7 @@ int main(int argc, char** argv) {
   add("PatternSetupDesignClick", PatternSetupDesignClick);
   add("PreviewPan", PreviewPan);
   add("PreviewPaintPress", PreviewPaintPress);
+  add("WindowColourwaySwitch", WindowColourwaySwitch);
 #endif
   TCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);

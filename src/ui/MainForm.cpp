@@ -249,6 +249,7 @@ void TfmMain::CreateMenus() {
     ListRecentPatterns();
     miProduction->setEnabled(TreeForm && TreeForm->Patterns().Buttons().Production);
     miCheck->setEnabled(TreeForm && TreeForm->Patterns().Buttons().Check);
+    miColourways->setEnabled(TreeForm && TreeForm->Patterns().Buttons().Colourways);
   });
   miSavePattern =
       item(file, "miSavePattern", "Save &Pattern", [patterns] { patterns().SaveActive(); });
@@ -268,6 +269,8 @@ void TfmMain::CreateMenus() {
   miProduction =
       item(file, "miProduction", "Pro&duction", [patterns] { patterns().RunProduction(); });
   miCheck = item(file, "miCheck", "Chec&k", [patterns] { patterns().RunCheck(); });
+  miColourways =
+      item(file, "miColourways", "Colo&urways...", [patterns] { patterns().RunColourways(); });
   file->addSeparator();
   item(file, "miExplorer", "&Explorer", [] { OpenExplorer(); });
   item(file, "miFolder", "&Folder", [] { ChooseFolder(); });

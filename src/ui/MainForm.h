@@ -87,6 +87,7 @@ private:
   QAction* miProduction = nullptr;
   // The tree's Check, enabled as its button is.
   QAction* miCheck = nullptr;
+  QAction* miColourways = nullptr;
   QWidget *buCloseAll = nullptr, *buSaveAll = nullptr;
   TfmHelp* HelpWindow = nullptr;
   std::unique_ptr<ORecovery> RecoveryCopies;

@@ -90,7 +90,8 @@ TfmProduction::TfmProduction(ODesignUI& controller)
       buPrint(AddButton("buPrint", " P&rint... ")),
       cbBackup(new QCheckBox(QStringLiteral("&Backup package on every needle end"), Panel1)),
       laMachine(new QLabel(QStringLiteral("&Machine"), Panel1)), cbMachine(new QComboBox(Panel1)),
-      Pattern(*controller.Pattern), Parameters(new QFormLayout) {
+      cbColourway(new QComboBox(Panel1)), Pattern(*controller.Pattern),
+      Parameters(new QFormLayout) {
   setObjectName(QStringLiteral("fmProduction"));
   setWindowTitle(QStringLiteral("Production"));
   laTotals->setObjectName(QStringLiteral("laTotals"));
@@ -134,6 +135,11 @@ TfmProduction::TfmProduction(ODesignUI& controller)
   // The machine above the figures it is run with.
   auto* machine = new QFormLayout;
   machine->addRow(laMachine, cbMachine);
+  auto* colourway = new QLabel(QStringLiteral("Co&lourway"), Panel1);
+  colourway->setBuddy(cbColourway);
+  cbColourway->setObjectName(QStringLiteral("cbColourway"));
+  cbColourway->setAccessibleName(QStringLiteral("Colourway"));
+  machine->addRow(colourway, cbColourway);
   auto* right = new QVBoxLayout;
   right->addLayout(machine);
   right->addLayout(Parameters);
@@ -183,6 +189,18 @@ void TfmProduction::ShowControl(int control) {
 }
 
 void TfmProduction::RefreshGrids() {
+  // The choice stays on its colourway by name while the list changes.
+  QStringList choices, now;
+  for (const std::string& name : ColourwayChoices(Pattern))
+    choices << QString::fromStdString(name);
+  for (int i = 0; i < cbColourway->count(); ++i)
+    now << cbColourway->itemText(i);
+  if (choices != now) {
+    const QString chosen = cbColourway->currentText();
+    cbColourway->clear();
+    cbColourway->addItems(choices);
+    cbColourway->setCurrentIndex(std::max(0, static_cast<int>(choices.indexOf(chosen))));
+  }
   const TProductionView view =
       BuildProductionView(Pattern, ParametersFile, ParametersFileOf(Pattern));
   laTotals->setText(QString::fromStdString(view.Totals.empty() ? view.Problem : view.Totals));
@@ -286,9 +304,10 @@ void TfmProduction::ShowParameters() {
     Parameters->addRow(cbBackup);
     // New boxes land at the end of the focus chain; Tab goes through the tables, the machine,
     // then the boxes, then to Apply that takes them.
-    QWidget* previous = cbMachine;
+    QWidget* previous = cbColourway;
     setTabOrder(tbYarnTypes, tbCreel);
     setTabOrder(tbCreel, cbMachine);
+    setTabOrder(cbMachine, cbColourway);
     for (size_t i = 0; i < Boxes.size(); ++i) {
       setTabOrder(std::exchange(previous, Boxes[i]), Boxes[i]);
       if (Units[i])
@@ -353,7 +372,7 @@ std::string Today() {
 
 void TfmProduction::SaveSheet() {
   try {
-    const TSheet sheet = ProductionSheet(Pattern, Shown, Today());
+    const TSheet sheet = ProductionSheet(Pattern, Shown, Today(), cbColourway->currentIndex());
     const std::string file = AskSheetFile(Pattern);
     if (file.empty())
       return;
@@ -378,7 +397,7 @@ void TfmProduction::SaveCsv() {
 
 void TfmProduction::PrintSheet() {
   try {
-    const TSheet sheet = ProductionSheet(Pattern, Shown, Today());
+    const TSheet sheet = ProductionSheet(Pattern, Shown, Today(), cbColourway->currentIndex());
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(LocalPageSize());
     // A print to file proposes this name: no colon or slash in it.

@@ -65,6 +65,8 @@ public:
   // folder's.
   QLabel* laMachine;
   QComboBox* cbMachine;
+  // The colourway the sheet and print are in: each by name, then "All colourways".
+  QComboBox* cbColourway;
 
   void RefreshGrids() override;
   // The pattern's view window comes up with the control in the middle.

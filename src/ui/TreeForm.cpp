@@ -23,6 +23,7 @@
 #include "elements/Region.h"
 #include "ui/BitmapForm.h"
 #include "ui/CheckForm.h"
+#include "ui/ColourwaysForm.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/MainForm.h"
 #include "ui/PatternSetupForm.h"
@@ -68,6 +69,7 @@ TfmTree::TfmTree(TfmMain& main)
       buClose(AddButton("buClose", " Close ")),
       buProduction(AddToolButton(*ToolBar1, "buProduction", " &Production ", "Production")),
       buCheck(AddToolButton(*ToolBar1, "buCheck", " Chec&k ", "Check")),
+      buColourways(AddToolButton(*ToolBar1, "buColourways", " Colo&urways ", "Colourways")),
       buPreview(AddToolButton(*ToolBar1, "buPreview", " Pre&view ", "Preview")),
       Watcher(new QFileSystemWatcher(this)), WatchDelay(new QTimer(this)) {
   setObjectName(QStringLiteral("fmTree"));
@@ -119,6 +121,7 @@ TfmTree::TfmTree(TfmMain& main)
       {buClose, &OPatternTree::RunClose},
       {buProduction, &OPatternTree::RunProduction},
       {buCheck, &OPatternTree::RunCheck},
+      {buColourways, &OPatternTree::RunColourways},
       {buPreview, &OPatternTree::RunPreview}};
   for (const auto& [button, command] : commands)
     connect(button, &QToolButton::clicked, this, [this, run = command] { (*Tree.*run)(); });
@@ -258,6 +261,7 @@ void TfmTree::UpdateButtons() {
   buClose->setEnabled(b.Close);
   buProduction->setEnabled(b.Production);
   buCheck->setEnabled(b.Check);
+  buColourways->setEnabled(b.Colourways);
   buPreview->setEnabled(b.Preview);
   buImport->setText(QString::fromStdString(b.ImportCaption));
   buExport->setText(QString::fromStdString(b.ExportCaption));
@@ -295,6 +299,9 @@ TEditorWindow TfmTree::CreateEditor(ODesignUI& controller, TEditorKind kind) {
     break;
   case TEditorKind::Check:
     form = new TfmCheck(controller);
+    break;
+  case TEditorKind::Colourways:
+    form = new TfmColourways(controller);
     break;
   }
   // The frame says whose window it is, in the Window menu and when tiled: two patterns'

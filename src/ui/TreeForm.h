@@ -49,7 +49,7 @@ private:
   std::map<const ODesignUI*, QTreeWidgetItem*> Items;
   std::unique_ptr<OPatternTree> Tree;
   QToolButton *buNew, *buOpen, *buSave, *buSaveAs, *buDelete, *buImport, *buExport, *buClose,
-      *buProduction, *buCheck, *buPreview;
+      *buProduction, *buCheck, *buColourways, *buPreview;
   // While the core changes the nodes, the view's own selection changes are not the user's.
   bool Changing = false;
   // The open patterns' files; a change is looked at once the writer has had a moment to

@@ -241,6 +241,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   AddRulers();
   FollowCheck();
 
+  Swap = ShownSwap(Pattern);
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
   SetZoomMode(true);
   RefreshGrids();
@@ -262,6 +263,8 @@ void TfmWindow::Status(const std::string& text) {
   CheckShown = CheckWord();
   if (!CheckShown.empty())
     warning = warning.empty() ? CheckShown : warning + "; " + CheckShown;
+  if (const std::string colourway = ShownColourwayText(Pattern); !colourway.empty())
+    warning = warning.empty() ? colourway : warning + "; " + colourway;
   ShownStatus = warning.empty() ? text : text.empty() ? warning : text + "; " + warning;
   g.UI().ShowStatus(ShownStatus);
 }
@@ -399,7 +402,24 @@ void TfmWindow::Destroy() {
   TfmEditorForm::Destroy();
 }
 
+void TfmWindow::FollowColourway() {
+  if (OColourSwap next = ShownSwap(Pattern); !(next == Swap)) {
+    Swap = next;
+    // What is on screen is sampled again through the new swap: one pass, no render.
+    Drawn.Of = nullptr;
+    Reduced.Of = nullptr;
+    PaintBox1->update();
+  }
+  Status(StatusBase);
+}
+
 void TfmWindow::Changed(const TPatternChange& change) {
+  if (change.Kind == TPatternChange::TKind::Setup &&
+      change.Object == TDesignRecordKind::Colourways) {
+    // Only the colours drawn change: no cell, no geometry, no count.
+    FollowColourway();
+    return;
+  }
   CountUnstated(change);
   if (change.Kind == TPatternChange::TKind::Cells && Unstated.AnyColour() &&
       View.Zoom() >= MinGridZoom)
@@ -442,6 +462,7 @@ void TfmWindow::Changed(const TPatternChange& change) {
     Drawn.Of = nullptr;
     Palette = Pattern.Palette.get();
     pbPalette->SetPalette(Palette);
+    Swap = ShownSwap(Pattern);
     RefreshGrids();
   }
 }
@@ -511,7 +532,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   // What a tool would paint on release, in the colour it paints with, over the picture.
   if (const TToolPreview preview = MouseState.ChosenState().Preview(); !preview.Pixels.empty()) {
     painter.setClipRegion(exposed);
-    const QColor colour(ToQRgb(Palette->GetColour(preview.Colour)));
+    const QColor colour(ToQRgb(Swap(Palette->GetColour(preview.Colour))));
     const TRect shown{f.X0, f.Y0, f.X1 - 1, f.Y1 - 1};
     for (const TPixelRun& run : preview.Pixels) {
       if (run.R < shown.Top || run.R > shown.Bottom || run.C1 < shown.Left || run.C0 > shown.Right)
@@ -556,42 +577,59 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
   const size_t across =
       reduced ? static_cast<size_t>((Reduced.Width - phase + step - 1) / step) : 0;
   const size_t first = reduced ? static_cast<size_t>((Columns[0] - phase) / step) : 0;
-  int shownRow = -1;
-  const QRgb* shownLine = nullptr;
-  for (int y = 0; y < part.height(); ++y, to += stride) {
-    const int row =
-        std::min(f.Y0 + static_cast<int>(std::floor((bottom - part.top() - y) / zs)), f.Y1 - 1);
-    if (row == shownRow) {
-      // The screen rows of one PLine are alike.
-      std::memcpy(to, shownLine, sizeof(QRgb) * static_cast<size_t>(width));
-      continue;
-    }
-    if (reduced) {
-      QRgb* line = Reduced.Pixels.data() + static_cast<size_t>(row) * across;
-      if (!Reduced.RowReady[static_cast<size_t>(row)]) {
-        const uint32_t* from = image.Row(row) + phase;
-        for (size_t j = 0; j < across; ++j)
-          line[j] = Shown(from[j * static_cast<size_t>(step)]);
-        Reduced.RowReady[static_cast<size_t>(row)] = 1;
+  // The rows, with each pixel looked up as `look` says.
+  auto rows = [&](auto look) {
+    int shownRow = -1;
+    const QRgb* shownLine = nullptr;
+    for (int y = 0; y < part.height(); ++y, to += stride) {
+      const int row =
+          std::min(f.Y0 + static_cast<int>(std::floor((bottom - part.top() - y) / zs)), f.Y1 - 1);
+      if (row == shownRow) {
+        // The screen rows of one PLine are alike.
+        std::memcpy(to, shownLine, sizeof(QRgb) * static_cast<size_t>(width));
+        continue;
       }
-      std::memcpy(to, line + first, sizeof(QRgb) * static_cast<size_t>(width));
+      if (reduced) {
+        QRgb* line = Reduced.Pixels.data() + static_cast<size_t>(row) * across;
+        if (!Reduced.RowReady[static_cast<size_t>(row)]) {
+          const uint32_t* from = image.Row(row) + phase;
+          for (size_t j = 0; j < across; ++j)
+            line[j] = look(from[j * static_cast<size_t>(step)]);
+          Reduced.RowReady[static_cast<size_t>(row)] = 1;
+        }
+        std::memcpy(to, line + first, sizeof(QRgb) * static_cast<size_t>(width));
+        shownRow = row;
+        shownLine = to;
+        continue;
+      }
+      const uint32_t* from = image.Row(row);
+      if (straight) {
+        from += Columns[0];
+        for (int x = 0; x < width; ++x)
+          to[x] = look(from[x]);
+      } else {
+        const int* column = Columns.data();
+        for (int x = 0; x < width; ++x)
+          to[x] = look(from[column[x]]);
+      }
       shownRow = row;
       shownLine = to;
-      continue;
     }
-    const uint32_t* from = image.Row(row);
-    if (straight) {
-      from += Columns[0];
-      for (int x = 0; x < width; ++x)
-        to[x] = Shown(from[x]);
-    } else {
-      const int* column = Columns.data();
-      for (int x = 0; x < width; ++x)
-        to[x] = Shown(from[column[x]]);
-    }
-    shownRow = row;
-    shownLine = to;
+  };
+  if (Swap.Identity()) {
+    rows([](uint32_t pixel) { return Shown(pixel); });
+    return;
   }
+  // A colourway shown: neighbouring pixels are mostly alike, so the last look-up is kept.
+  uint32_t lastPixel = 0xFFFFFFFFu;
+  QRgb lastShown = 0;
+  rows([&](uint32_t pixel) {
+    if (pixel != lastPixel) {
+      lastPixel = pixel;
+      lastShown = Shown(Swap(pixel));
+    }
+    return lastShown;
+  });
 }
 
 void TfmWindow::GridPress(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers) {

@@ -11,6 +11,7 @@
 
 #include "data/PatternEvents.h"
 #include "data/Signal.h"
+#include "editors/ShownColours.h"
 #include "editors/ViewMarks.h"
 #include "editors/ViewStates.h"
 #include "ui/DesignForm.h"
@@ -114,6 +115,10 @@ protected:
 
 private:
   OPalette* Palette;
+  // The colourway the views show, as a swap of the images' palette colours.
+  OColourSwap Swap;
+  // Takes up the colourway shown; the grid is drawn again when its colours changed.
+  void FollowColourway();
   OViewGeometry View;
   OViewMouse MouseState;
   OPatternEvents::TSubscription Subscription;

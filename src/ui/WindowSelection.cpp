@@ -196,7 +196,7 @@ void TfmWindow::PaintSelection(QPainter& painter, const QRegion& exposed) {
         auto* line = reinterpret_cast<QRgb*>(part.scanLine(top - r));
         for (int c = left; c <= right; ++c)
           line[c - left] =
-              ToQRgb(Palette->GetColour(block.At(c - floating->At.C, r - floating->At.R)));
+              ToQRgb(Swap(Palette->GetColour(block.At(c - floating->At.C, r - floating->At.R))));
       }
       const TScreenRect s = View.ScreenRect({left, bottom, right, top});
       painter.drawImage(QRect(s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top), part);

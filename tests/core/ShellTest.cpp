@@ -137,15 +137,16 @@ TEST(PatternTree, ToolbarFollowsTheSelectedNodeAndTheModifiedFlag) {
     return std::string(b.New ? "N" : "") + (b.Open ? "O" : "") + (b.Save ? "S" : "") +
            (b.SaveAs ? "A" : "") + (b.Delete ? "D" : "") + (b.Import ? "I" : "") +
            (b.Export ? "E" : "") + (b.Close ? "C" : "") + (b.Production ? "P" : "") +
-           (b.Check ? "K" : "") + (b.Preview ? "V" : "") + b.ExportCaption + "|" + b.ImportCaption;
+           (b.Check ? "K" : "") + (b.Colourways ? "W" : "") + (b.Preview ? "V" : "") +
+           b.ExportCaption + "|" + b.ImportCaption;
   };
   EXPECT_EQ(buttons(shell.Tree.Root()), "NO Export | Import ");
   OPattern& p = shell.AddNew();
   const int n = OPattern::PatternsCreated();
   ODesignUI& patternNode = *shell.Tree.PatternNode(p);
-  EXPECT_EQ(buttons(patternNode), "SAECPK Export Tuft | Import ");
+  EXPECT_EQ(buttons(patternNode), "SAECPKW Export Tuft | Import ");
   p.SetModified(0);
-  EXPECT_EQ(buttons(patternNode), "AECPK Export Tuft | Import ");
+  EXPECT_EQ(buttons(patternNode), "AECPKW Export Tuft | Import ");
   EXPECT_EQ(buttons(shell.Node("ControlSetup" + std::to_string(n))), "OA Export | Import ");
   EXPECT_EQ(buttons(shell.Node("Pictures")), "NA Export | Import ");
   EXPECT_EQ(buttons(shell.Node(N("Picture", n, 1))), "OADV Export | Import ");

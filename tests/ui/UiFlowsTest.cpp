@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -25,7 +26,9 @@
 #include "production/CheckReport.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
+#include "setup/MachineTable.h"
 #include "ui/CheckForm.h"
+#include "ui/ColourwaysForm.h"
 #include "ui/DesignForm.h"
 #include "ui/HelpForm.h"
 #include "ui/PreviewForm.h"
@@ -427,6 +430,60 @@ private slots:
     QCOMPARE(OCheckEditor::Of(pattern), nullptr);
   }
 
+  void colourwaysWindowShowsATypedYarnColourInTheViewsUntilUndone() {
+    TProgram program(Ini());
+    OPatternTree& tree = program.Main.Tree().Patterns();
+    OPattern& pattern =
+        *tree.AddPattern(GenerateWizard(TPlainWizard{12, 8, TWizardLayout::Section1})).Pattern;
+    // Every cell in yarn type A's first colour, so the whole picture shows it.
+    const uint8_t index = YarnColourIndex(*pattern.MachineTable, 1);
+    for (int p = 1; p <= 8; ++p)
+      for (int c = 1; c <= 12; ++c)
+        pattern.PaintMachineColour(c, p, index);
+    program.Main.resize(900, 700);
+    program.Main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.Main));
+    auto* view = OpenEditor<TfmWindow, OWindowUI>(tree, &pattern);
+    QVERIFY(view);
+    const QImage before = OnScreen(view->PaintBox1);
+    const QPoint corner = Corner(*view) + QPoint(1, -1);
+
+    tree.Select(tree.PatternNode(pattern));
+    auto* button = program.Main.Tree().findChild<QToolButton*>(QStringLiteral("buColourways"));
+    QVERIFY(button && button->isEnabled());
+    button->click();
+    auto* form = program.Main.findChild<TfmColourways*>();
+    QVERIFY(form);
+    QVERIFY(!form->buDelete->isEnabled()); // the Original
+    form->buAdd->click();
+    QCOMPARE(form->lbColourways->count(), 2);
+    QVERIFY(form->buDelete->isEnabled());
+    auto* field = form->findChild<QLineEdit*>(QStringLiteral("edYarn1"));
+    QVERIFY(field);
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("#1F4E79"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(YarnColour(pattern.Colourways().List[1], *pattern.Palette, *pattern.MachineTable, 1),
+             0x794E1Fu);
+    // Side by side, the new colourway's preview shows its own colour.
+    QCOMPARE(form->Previews.size(), size_t{2});
+    QVERIFY(form->Previews[0]->grab().toImage() != form->Previews[1]->grab().toImage());
+    // The view in front, as it stays while the button is pressed beside it.
+    program.Main.MdiArea->setActiveSubWindow(view->SubWindow());
+    QCOMPARE(OnScreen(view->PaintBox1), before); // typed, not shown yet
+    form->buShowInViews->click();
+    const QImage shown = OnScreen(view->PaintBox1);
+    QCOMPARE(shown.pixel(corner) & 0xFFFFFFu, 0x1F4E79u);
+    QVERIFY(program.Main.findChild<QLabel*>(QStringLiteral("sbMainMessage"))
+                ->text()
+                .contains(QStringLiteral("Colourway: Colourway 1")));
+    // Undoing the colour shows the palette's again; the window's swatch follows.
+    program.Main.findChild<QAction*>(QStringLiteral("miUndo"))->trigger();
+    QCOMPARE(OnScreen(view->PaintBox1), before);
+    QCOMPARE(field->text(), QString::fromStdString(HexColour(pattern.Palette->GetColour(index))));
+  }
+
   void productionWindowShowsTheCoresTotalsAndFollowsThePattern() {
     TProgram program(Ini());
     OPatternTree& tree = program.Main.Tree().Patterns();
@@ -462,11 +519,13 @@ private slots:
     QVERIFY(!form->tbCreel->item(0, 2)->icon().isNull() &&
             form->tbCreel->item(0, 1)->icon().isNull());
     QStringList tabs;
-    for (QWidget* w = form->tbYarnTypes; tabs.size() < 4; w = w->nextInFocusChain())
+    for (QWidget* w = form->tbYarnTypes; tabs.size() < 5; w = w->nextInFocusChain())
       if (w->focusPolicy() & Qt::TabFocus)
         tabs.push_back(w->accessibleName());
     QCOMPARE(tabs, (QStringList{QStringLiteral("Yarn types"), QStringLiteral("Creel"),
-                                QStringLiteral("Machine"), form->Boxes.front()->accessibleName()}));
+                                QStringLiteral("Machine"), QStringLiteral("Colourway"),
+                                form->Boxes.front()->accessibleName()}));
+    QCOMPARE(form->cbColourway->count(), 2); // the Original and "All colourways"
     QCOMPARE(form->laMachine->buddy(), form->cbMachine);
     QCOMPARE(form->cbMachine->currentText(), QStringLiteral("Any machine"));
     // A painted cell changes the figures shown.

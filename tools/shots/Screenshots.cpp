@@ -39,6 +39,7 @@
 #include "ui/AboutForm.h"
 #include "ui/BitmapForm.h"
 #include "ui/CheckForm.h"
+#include "ui/ColourwaysForm.h"
 #include "ui/ControlSetupForm.h"
 #include "ui/DesignForm.h"
 #include "ui/HistoryForm.h"
@@ -241,6 +242,32 @@ bool ShootCheck(TfmMain& main, const QDir& out) {
   ok = Save(*window->SubWindow(), out.filePath(QStringLiteral("check-marks.png"))) && ok;
   form->Controller.CloseEditor();
   window->Controller.CloseEditor();
+  return ok;
+}
+
+// The Colourways window on a runner of high diamonds on low pile in three colourings, the
+// last with two yarn types close enough to be marked.
+bool ShootColourways(TfmMain& main, const QDir& out) {
+  std::unique_ptr<OPattern> runner = GenerateWizard(TPlainWizard{60, 40, TWizardLayout::Section1});
+  for (int c = 1; c <= runner->NoControls; ++c)
+    for (int p = 1; p <= runner->NoPLines; ++p)
+      runner->SetState(c, p, (std::abs(c % 20 - 10) + std::abs(p % 20 - 10)) < 7 ? 1 : 2);
+  runner->Changed();
+  OPatternTree& tree = main.Tree().Patterns();
+  OPatternUI& node = tree.AddPattern(std::move(runner));
+  node.Colourways();
+  auto* form = main.findChild<TfmColourways*>();
+  if (!form)
+    return false;
+  OColourwaysEditor& e = form->Editor();
+  const std::pair<const char*, const char*> ways[] = {{"Harbour", "#1F4E79"}, {"Moss", "#4A5D23"}};
+  for (const auto& [name, colour] : ways)
+    if (!e.Add(name).empty() || !e.Enter(1, colour).empty() || !e.Enter(1, "NY 4410").empty())
+      return false;
+  form->SubWindow()->setGeometry(10, 10, 900, 520);
+  Settle();
+  const bool ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("colourways.png")));
+  form->Controller.CloseEditor();
   return ok;
 }
 
@@ -527,6 +554,7 @@ int main(int argc, char* argv[]) {
   ok = SaveShown(bitmap, out.filePath(QStringLiteral("bitmap-import.png"))) && ok;
   ok = ShootProduction(main, out) && ok;
   ok = ShootCheck(main, out) && ok;
+  ok = ShootColourways(main, out) && ok;
   ok = BitmapModes(main, out) && ok;
   TfmAbout about(&main);
   ok = SaveShown(about, out.filePath(QStringLiteral("about.png"))) && ok;

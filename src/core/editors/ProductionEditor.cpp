@@ -211,9 +211,25 @@ TProductionView BuildProductionView(const OPattern& pattern, OParametersFile& fi
   return view;
 }
 
+std::vector<std::string> ColourwayChoices(const OPattern& pattern) {
+  std::vector<std::string> choices;
+  for (const TColourway& way : pattern.Colourways().List)
+    choices.push_back(way.Name);
+  choices.push_back("All colourways");
+  return choices;
+}
+
 TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& parameters,
-                       const std::string& date) {
-  return BuildSheet(pattern, parameters, ComputeProduction(pattern, parameters), date);
+                       const std::string& date, int colourway) {
+  const auto& list = pattern.Colourways().List;
+  const TProductionFigures figures = ComputeProduction(pattern, parameters);
+  if (colourway == static_cast<int>(list.size()))
+    return BuildColourwaysSheet(pattern, parameters, figures, date, pattern.Colourways());
+  // The Original is the palette: its sheet is the one without a colourway.
+  const TColourway* chosen = colourway > 0 && colourway < static_cast<int>(list.size())
+                                 ? &list[static_cast<size_t>(colourway)]
+                                 : nullptr;
+  return BuildSheet(pattern, parameters, figures, date, chosen);
 }
 
 namespace {

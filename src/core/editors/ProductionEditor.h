@@ -107,10 +107,14 @@ void ApplyParameterFields(const OPattern& pattern, const TProductionParameters& 
                           const std::vector<std::string>& texts,
                           const std::vector<std::string>& units = {});
 
-// The sheet of the figures the window shows, dated `date`. Throws EProduction when the
-// figures cannot be worked out.
+// What the window's colourway box offers: each colourway by name, the Original first, then
+// "All colourways".
+std::vector<std::string> ColourwayChoices(const OPattern& pattern);
+// The sheet of the figures the window shows, dated `date`, in the colourway chosen (an index
+// of ColourwayChoices: 0 the palette's, the last every colourway's). Throws EProduction when
+// the figures cannot be worked out.
 TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& parameters,
-                       const std::string& date);
+                       const std::string& date, int colourway = 0);
 // Asks where the sheet's PDF goes, proposing the pattern's name with ".pdf" in its folder;
 // "" when the user cancels.
 std::string AskSheetFile(const OPattern& pattern);

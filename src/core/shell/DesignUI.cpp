@@ -226,21 +226,32 @@ OPatternUI::~OPatternUI() = default;
 
 namespace {
 
-// The Check window of a pattern: no node of the tree, but the pattern's, which goes with it,
-// so that it stands beside the pattern's Production window rather than taking its place.
-class OCheckUI : public ODesignUI {
+// The Check and Colourways windows of a pattern: no node of the tree, but the pattern's,
+// which goes with them, so that they stand beside the pattern's Production window rather
+// than taking its place.
+class OSideWindowUI : public ODesignUI {
 public:
-  OCheckUI(OPatternTree& tree, OPattern& pattern, const std::string& name)
-      : ODesignUI(tree, name, &pattern) {}
-  void Open() override { OpenEditor(TEditorKind::Check); }
+  OSideWindowUI(OPatternTree& tree, OPattern& pattern, const std::string& name, TEditorKind kind)
+      : ODesignUI(tree, name, &pattern), Kind(kind) {}
+  void Open() override { OpenEditor(Kind); }
+
+private:
+  TEditorKind Kind;
 };
 
 } // namespace
 
 void OPatternUI::Check() {
   if (!CheckNode)
-    CheckNode = std::make_unique<OCheckUI>(Tree, *Pattern, Name());
+    CheckNode = std::make_unique<OSideWindowUI>(Tree, *Pattern, Name(), TEditorKind::Check);
   CheckNode->Open();
+}
+
+void OPatternUI::Colourways() {
+  if (!ColourwaysNode)
+    ColourwaysNode =
+        std::make_unique<OSideWindowUI>(Tree, *Pattern, Name(), TEditorKind::Colourways);
+  ColourwaysNode->Open();
 }
 
 bool OPatternUI::ChangedOnDisk() const {

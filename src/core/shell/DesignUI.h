@@ -27,6 +27,7 @@ enum TCommandBits : uint16_t {
   cmExport = 64,
   cmClose = 128,
   cmCheck = 256,
+  cmColourways = 512,
 };
 
 // A file as it stood on disk: whether another program has written it since, without
@@ -49,7 +50,8 @@ enum class TEditorKind : uint8_t {
   Section,
   Production,
   Preview,
-  Check
+  Check,
+  Colourways
 };
 
 // The controller behind one node of the pattern tree: its name, its pattern, its element,
@@ -90,6 +92,8 @@ public:
   virtual void Preview() {}
   // The pattern's findings against its machine in the Check window.
   virtual void Check() {}
+  // The pattern's colourways side by side in the Colourways window.
+  virtual void Colourways() {}
   // Writes the pattern to its file; a pattern never saved asks where, as Save As does.
   // False when nothing was written (cancelled or failed, the failure shown).
   virtual bool Save();
@@ -139,7 +143,10 @@ public:
   void Export() override;
   void Production() override { OpenEditor(TEditorKind::Production); }
   void Check() override;
-  uint16_t GetCommands() const override { return cmExport | cmClose | cmProduction | cmCheck; }
+  void Colourways() override;
+  uint16_t GetCommands() const override {
+    return cmExport | cmClose | cmProduction | cmCheck | cmColourways;
+  }
   const char* ExportCaption() const override { return " Export Tuft "; }
 
   // The file as this program last read or wrote it, and the outside change the user chose
@@ -154,6 +161,7 @@ private:
   OPatternEvents::TSubscription Subscription;
   // After the pattern it checks, so that it goes first.
   std::unique_ptr<ODesignUI> CheckNode;
+  std::unique_ptr<ODesignUI> ColourwaysNode;
 };
 
 // A node whose Open, and a double click on it, shows its editor window.

@@ -343,6 +343,7 @@ TTreeButtons OPatternTree::Buttons() const {
   b.Export = bits & cmExport;
   b.Production = bits & cmProduction;
   b.Check = bits & cmCheck;
+  b.Colourways = bits & cmColourways;
   b.Preview = bits & cmPreview;
   b.Close = (bits & cmClose) || c.Editor();
   b.SaveAs = c.Pattern != nullptr;
@@ -399,6 +400,10 @@ void OPatternTree::RunProduction() {
 
 void OPatternTree::RunCheck() {
   RunOnSelected(&TTreeButtons::Check, [](ODesignUI& c) { c.Check(); });
+}
+
+void OPatternTree::RunColourways() {
+  RunOnSelected(&TTreeButtons::Colourways, [](ODesignUI& c) { c.Colourways(); });
 }
 
 void OPatternTree::RunPreview() {

@@ -66,7 +66,7 @@ public:
 struct TTreeButtons {
   bool New = false, Open = false, Save = false, SaveAs = false;
   bool Delete = false, Import = false, Export = false, Close = false, Production = false;
-  bool Preview = false, Check = false;
+  bool Preview = false, Check = false, Colourways = false;
   std::string ExportCaption = " Export ";
   std::string ImportCaption = " Import ";
   friend bool operator==(const TTreeButtons&, const TTreeButtons&) = default;
@@ -174,6 +174,7 @@ public:
   void RunClose();
   void RunProduction();
   void RunCheck();
+  void RunColourways();
   void RunPreview();
   void Activate(ODesignUI& node);
 
