@@ -83,7 +83,7 @@ public:
   ~TFolderLock();
 
 private:
-  int Fd;
+  intptr_t Handle;
 };
 
 // Why `path` (a link followed) may not be replaced by a file written there, or nothing: it
