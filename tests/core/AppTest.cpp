@@ -214,13 +214,15 @@ TEST(LargeBlocks, AreZeroWholeAndApartAtEverySizeAroundAHugePage) {
 TEST(AtomicWrite, RemovesOnlyTheTemporariesNoLiveWriterHolds) {
   namespace fs = std::filesystem;
   TTempDir dir;
-  const std::string target = dir.File("t.pat"), stale = dir.File(".t.pat.tmp-Ab12Cd");
+  // A name beyond ASCII, which Windows is given as UTF-16.
+  const std::string name = "M\xC3\xBCster.pat", target = dir.File(name);
+  const std::string stale = dir.File("." + name + ".tmp-Ab12Cd");
   WriteBytes(stale, {2}); // a killed save's
   const Bytes first = {1}, second = {3};
   const std::span<const uint8_t> whole[] = {first};
   TPendingWrite live(target, whole); // another writer, half-way
   WriteFileAtomic(target, second);
-  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_FALSE(FileExists(stale));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 2);
   live.Commit(); // its temporary is still there to be put in place
   EXPECT_EQ(FileBytes(target), first);
@@ -240,7 +242,7 @@ TEST(AtomicWrite, RemovesOnlyTheTemporariesNoLiveWriterHolds) {
 
   // Through a link the file it leads to is written, and the link stays.
   SKIP_ON_WINDOWS("links need the administrator's right");
-  fs::create_symlink("t.pat", dir.File("link.pat"));
+  fs::create_symlink(name, dir.File("link.pat"));
   WriteFileAtomic(dir.File("link.pat"), second);
   EXPECT_TRUE(fs::is_symlink(dir.File("link.pat")));
   EXPECT_EQ(FileBytes(target), second);

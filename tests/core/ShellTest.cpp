@@ -742,7 +742,7 @@ TEST(Recovery, ACrashLeavesCopiesToRestoreUnderTheirNamesAndACleanCloseLeavesNon
     std::vector<std::string> names;
     for (const auto& item : std::filesystem::recursive_directory_iterator(folder))
       if (item.path().extension() == ".pat")
-        names.push_back(item.path().filename().string());
+        names.push_back(sys::NameOf(item.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
   };

@@ -39,12 +39,12 @@ public:
     for (auto base = std::filesystem::temp_directory_path(); Path.empty();)
       if (auto p = base / ("quillane-" + std::to_string(random())); create_directory(p, ec))
         Path = sys::NameOf(p);
-    return;
-#endif
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "quillane-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back(0);
     Path = ::mkdtemp(buffer.data());
+#endif
   }
   ~TTempDir() {
     std::error_code ec;

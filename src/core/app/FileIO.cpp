@@ -326,10 +326,10 @@ void TPendingWrite::Commit() {
   sys::Close(std::exchange(Fd, -1));
 }
 
-TFolderLock::TFolderLock(const std::string& folder) : Handle(sys::LockFolder(folder)) {}
+TFolderLock::TFolderLock(const std::string& folder) : Fd(sys::LockFolder(folder)) {}
 
 TFolderLock::~TFolderLock() {
-  sys::UnlockFolder(Handle);
+  sys::UnlockFolder(Fd);
 }
 void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
   TPendingWrite(path, parts).Commit();

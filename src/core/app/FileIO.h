@@ -83,7 +83,7 @@ public:
   ~TFolderLock();
 
 private:
-  intptr_t Handle;
+  int Fd;
 };
 
 // Why `path` (a link followed) may not be replaced by a file written there, or nothing: it

@@ -105,7 +105,9 @@ HANDLE HandleOf(int fd) {
   return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
 }
 
-int Describe(HANDLE h, TFileStatus& status) {
+// A handle opened on a link itself (`link`) describes the link; otherwise a reparse point is
+// what it holds (a cloud file's placeholder, say), not a link.
+int Describe(HANDLE h, TFileStatus& status, bool link = false) {
   status = {};
   switch (::GetFileType(h)) {
   case FILE_TYPE_PIPE:
@@ -123,9 +125,10 @@ int Describe(HANDLE h, TFileStatus& status) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(h, &info))
     return ErrnoOf(::GetLastError());
-  status.Kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)       ? TFileKind::Folder
-                : (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? TFileKind::Link
-                                                                         : TFileKind::Regular;
+  const DWORD attributes = info.dwFileAttributes;
+  status.Kind = link && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? TFileKind::Link
+                : (attributes & FILE_ATTRIBUTE_DIRECTORY)           ? TFileKind::Folder
+                                                                    : TFileKind::Regular;
   status.Size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   status.Volume = info.dwVolumeSerialNumber;
   status.Index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
@@ -147,7 +150,7 @@ int Status(const std::string& path, bool followLinks, TFileStatus& status) {
     const int e = ErrnoOf(::GetLastError());
     return e;
   }
-  const int e = Describe(h, status);
+  const int e = Describe(h, status, !followLinks);
   ::CloseHandle(h);
   return e;
 }
@@ -223,8 +226,7 @@ void KeepMode(int fd, unsigned mode) {
 }
 
 int StandardOutput() {
-  ::_setmode(1, _O_BINARY); // the bytes as they are, no line ends added
-  return 1;
+  return 1; // written with WriteFile, past the C runtime's text mode
 }
 
 bool StandardErrorIsTerminal() {
@@ -264,7 +266,7 @@ int MayChangeFolder(const std::string& folder) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : ENOTDIR;
 }
 
-intptr_t LockFolder(const std::string& folder) {
+int LockFolder(const std::string& folder) {
   // A folder takes no byte-range lock: a mutex named after the folder's identity stands in
   // for it, between programs and threads alike.
   HANDLE dir = OpenHandle(folder.empty() ? "." : folder, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
@@ -287,13 +289,14 @@ intptr_t LockFolder(const std::string& folder) {
     ::CloseHandle(mutex);
     return -1;
   }
-  return reinterpret_cast<intptr_t>(mutex);
+  // Kernel handles keep to 32 bits on 64-bit Windows, so that 32-bit programs can share them.
+  return static_cast<int>(reinterpret_cast<intptr_t>(mutex));
 }
 
-void UnlockFolder(intptr_t lock) {
+void UnlockFolder(int lock) {
   if (lock == -1)
     return;
-  HANDLE mutex = reinterpret_cast<HANDLE>(lock);
+  HANDLE mutex = reinterpret_cast<HANDLE>(static_cast<intptr_t>(lock));
   ::ReleaseMutex(mutex);
   ::CloseHandle(mutex);
 }
@@ -435,16 +438,16 @@ int MayChangeFolder(const std::string& folder) {
   return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-intptr_t LockFolder(const std::string& folder) {
+int LockFolder(const std::string& folder) {
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0)
     Lock(fd, true);
   return fd;
 }
 
-void UnlockFolder(intptr_t lock) {
+void UnlockFolder(int lock) {
   if (lock >= 0)
-    ::close(static_cast<int>(lock));
+    ::close(lock);
 }
 
 int ProcessId() {

@@ -65,8 +65,8 @@ int MayChangeFolder(const std::string& folder);
 
 // An exclusive lock on a folder, between programs and threads, waited for; -1 when the folder
 // cannot be opened. Unlocked with UnlockFolder.
-intptr_t LockFolder(const std::string& folder);
-void UnlockFolder(intptr_t lock);
+int LockFolder(const std::string& folder);
+void UnlockFolder(int lock);
 
 int ProcessId();
 
