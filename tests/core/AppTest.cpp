@@ -120,13 +120,18 @@ TEST(SharedRoutines, DialogRunnerFollowsTheChosenFolder) {
   OScriptedPlatform ui;
   OPlatformScope scope(ui);
   TFileDialog dialog;
-  ui.FileAnswers = {std::string("/mill/designs/rug.PAT"), std::nullopt, std::string("/x.PAT")};
+#ifdef _WIN32
+  const std::string root = "C:\\", folder = "C:\\mill\\designs";
+#else
+  const std::string root = "/", folder = "/mill/designs";
+#endif
+  ui.FileAnswers = {folder + "/rug.PAT", std::nullopt, root + "x.PAT"};
   EXPECT_TRUE(ExecuteOpenDialog(dialog));
-  EXPECT_EQ(g.CurrentDir, "/mill/designs");
+  EXPECT_EQ(g.CurrentDir, folder);
   EXPECT_FALSE(ExecuteSaveDialog(dialog));
-  EXPECT_EQ(g.CurrentDir, "/mill/designs");
+  EXPECT_EQ(g.CurrentDir, folder);
   EXPECT_TRUE(ExecuteSaveDialog(dialog));
-  EXPECT_EQ(g.CurrentDir, "/") << "the root keeps its separator";
+  EXPECT_EQ(g.CurrentDir, root) << "the root keeps its separator";
 }
 
 TEST(Text, Windows1252RoundTripsThroughUtf8) {

@@ -678,7 +678,12 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(yarn.Rows[5][0].Text.rfind("Needle 1 (yarn type A) empties its package first", 0), 0u);
   // The name a print to file proposes holds no character a file name cannot.
   EXPECT_EQ(SheetDocumentName(sheet), "Production sheet - rug");
+#ifdef _WIN32
+  // Windows takes "t3:" for a drive and the backslash for a separator.
+  EXPECT_EQ(SheetDocumentName({"t3: a\\b?\x01.pat", "", {}}), "Production sheet - b__");
+#else
   EXPECT_EQ(SheetDocumentName({"t3: a\\b?\x01.pat", "", {}}), "Production sheet - t3_ a_b__");
+#endif
   EXPECT_EQ(yarn.Rows[1][1].Text, "1300 dtex");
   const TSheetBlock bars = block("Yarn per needle");
   EXPECT_EQ(bars.Bars.size(), 12u);

@@ -21,7 +21,7 @@ namespace {
 std::optional<size_t> WriteFailure;
 
 #ifdef _WIN32
-constexpr const char* Separators = "/\\";
+constexpr const char* Separators = "\\/"; // the first joins
 #else
 constexpr const char* Separators = "/";
 #endif
@@ -412,16 +412,24 @@ std::string FolderOf(const std::string& path) {
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty())
     return name;
-  if (std::string_view(Separators).find(folder.back()) != std::string_view::npos)
-    return folder + name;
-  return folder + "/" + name;
+  std::string path = folder;
+  if (std::string_view(Separators).find(folder.back()) == std::string_view::npos)
+    path += Separators[0];
+  path += name;
+#ifdef _WIN32
+  // One spelling of a path, as the system's own dialogs and lexically_normal give it.
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return path;
 }
 
 std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
                                                 const std::string& name) {
   std::string exact = JoinPath(folder, name);
+#ifndef _WIN32
   if (FileExists(exact))
     return exact;
+#endif
   std::error_code ec;
   std::string wanted = Lower(name);
   std::optional<std::string> found;
@@ -436,6 +444,11 @@ std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
     if (!found || full < *found)
       found = full;
   }
+#ifdef _WIN32
+  // Found under the spelling it has on disk; one the system matches beyond ASCII as asked.
+  if (!found && FileExists(exact))
+    return exact;
+#endif
   return found;
 }
 
