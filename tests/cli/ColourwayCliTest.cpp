@@ -67,8 +67,9 @@ TEST_F(ColourwayCli, CommandsChangeOnlyTheColourwaysFileAndRefuseWhatCannotBe) {
     const TCliResult r = RunLine(Current.Path, c.Line);
     EXPECT_EQ(r.Status, c.Status) << r.Err;
     EXPECT_EQ(r.Err.rfind(c.Err, 0), 0u) << r.Err;
-    if (c.Status != 0)
+    if (c.Status != 0) {
       EXPECT_EQ(FileBytes(file), before);
+    }
     before = FileBytes(file);
     EXPECT_EQ(FileBytes(Current.File("rug.pat")), pattern);
   }

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <new>
 #include <random>
+#include <utility>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <utility>
+#endif
 #include <vector>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -118,13 +120,18 @@ TEST(SharedRoutines, DialogRunnerFollowsTheChosenFolder) {
   OScriptedPlatform ui;
   OPlatformScope scope(ui);
   TFileDialog dialog;
-  ui.FileAnswers = {std::string("/mill/designs/rug.PAT"), std::nullopt, std::string("/x.PAT")};
+#ifdef _WIN32
+  const std::string root = "C:\\", folder = "C:\\mill\\designs";
+#else
+  const std::string root = "/", folder = "/mill/designs";
+#endif
+  ui.FileAnswers = {folder + "/rug.PAT", std::nullopt, root + "x.PAT"};
   EXPECT_TRUE(ExecuteOpenDialog(dialog));
-  EXPECT_EQ(g.CurrentDir, "/mill/designs");
+  EXPECT_EQ(g.CurrentDir, folder);
   EXPECT_FALSE(ExecuteSaveDialog(dialog));
-  EXPECT_EQ(g.CurrentDir, "/mill/designs");
+  EXPECT_EQ(g.CurrentDir, folder);
   EXPECT_TRUE(ExecuteSaveDialog(dialog));
-  EXPECT_EQ(g.CurrentDir, "/") << "the root keeps its separator";
+  EXPECT_EQ(g.CurrentDir, root) << "the root keeps its separator";
 }
 
 TEST(Text, Windows1252RoundTripsThroughUtf8) {
@@ -212,13 +219,15 @@ TEST(LargeBlocks, AreZeroWholeAndApartAtEverySizeAroundAHugePage) {
 TEST(AtomicWrite, RemovesOnlyTheTemporariesNoLiveWriterHolds) {
   namespace fs = std::filesystem;
   TTempDir dir;
-  const std::string target = dir.File("t.pat"), stale = dir.File(".t.pat.tmp-Ab12Cd");
+  // A name beyond ASCII, which Windows is given as UTF-16.
+  const std::string name = "M\xC3\xBCster.pat", target = dir.File(name);
+  const std::string stale = dir.File("." + name + ".tmp-Ab12Cd");
   WriteBytes(stale, {2}); // a killed save's
   const Bytes first = {1}, second = {3};
   const std::span<const uint8_t> whole[] = {first};
   TPendingWrite live(target, whole); // another writer, half-way
   WriteFileAtomic(target, second);
-  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_FALSE(FileExists(stale));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 2);
   live.Commit(); // its temporary is still there to be put in place
   EXPECT_EQ(FileBytes(target), first);
@@ -237,7 +246,8 @@ TEST(AtomicWrite, RemovesOnlyTheTemporariesNoLiveWriterHolds) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
 
   // Through a link the file it leads to is written, and the link stays.
-  fs::create_symlink("t.pat", dir.File("link.pat"));
+  SKIP_ON_WINDOWS("links need the administrator's right");
+  fs::create_symlink(name, dir.File("link.pat"));
   WriteFileAtomic(dir.File("link.pat"), second);
   EXPECT_TRUE(fs::is_symlink(dir.File("link.pat")));
   EXPECT_EQ(FileBytes(target), second);
@@ -249,6 +259,13 @@ TEST(AtomicWrite, RefusesToReplaceAFileTheUserMayNotWrite) {
   TTempDir dir;
   const std::string file = dir.File("keep.pat");
   WriteBytes(file, {1});
+#ifdef _WIN32
+  // Windows has no permission bits beyond read-only, which binds everyone.
+  std::filesystem::permissions(sys::PathOf(file), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  EXPECT_EQ(Thrown([&] { WriteFileAtomic(file, Bytes{2}); }),
+            "Cannot replace file \"" + file + "\": it is read-only");
+#else
   ASSERT_EQ(::chmod(file.c_str(), 0444) | ::chmod(dir.Path.c_str(), 0777), 0);
   if (const pid_t child = ::fork(); child == 0) {
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
@@ -264,6 +281,7 @@ TEST(AtomicWrite, RefusesToReplaceAFileTheUserMayNotWrite) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_EQ(status, 0);
   }
+#endif
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path), {}), 1); // no temporary
   EXPECT_EQ(FileBytes(file), Bytes{1});
 }

@@ -87,7 +87,7 @@ inline Bytes Ned(int controls, int pLines, const Bytes& cells) {
 inline std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
+    names.push_back(sys::NameOf(entry.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -678,7 +678,12 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(yarn.Rows[5][0].Text.rfind("Needle 1 (yarn type A) empties its package first", 0), 0u);
   // The name a print to file proposes holds no character a file name cannot.
   EXPECT_EQ(SheetDocumentName(sheet), "Production sheet - rug");
+#ifdef _WIN32
+  // Windows takes "t3:" for a drive and the backslash for a separator.
+  EXPECT_EQ(SheetDocumentName({"t3: a\\b?\x01.pat", "", {}}), "Production sheet - b__");
+#else
   EXPECT_EQ(SheetDocumentName({"t3: a\\b?\x01.pat", "", {}}), "Production sheet - t3_ a_b__");
+#endif
   EXPECT_EQ(yarn.Rows[1][2].Text, "1300 dtex");
   const TSheetBlock bars = block("Yarn per needle");
   EXPECT_EQ(bars.Bars.size(), 12u);
@@ -702,11 +707,13 @@ TEST_F(Production, SheetHoldsTheNameSizeCreelAndYarnTableOfThePattern) {
   EXPECT_EQ(inYarn.Rows[2][1].Text, "NB-204");
   EXPECT_EQ(inYarn.Rows[0][0].Swatch, yarn.Rows[0][0].Swatch);
   EXPECT_EQ(yarn.Rows[2][1].Text, "");
-  for (const TSheetBlock& b : in.Blocks)
-    if (b.Title.starts_with("Creel"))
+  for (const TSheetBlock& b : in.Blocks) {
+    if (b.Title.starts_with("Creel")) {
       EXPECT_EQ(b.Rows[2][2].Swatch, 0x5F3A1Eu);
-    else if (b.Title == "Palette")
+    } else if (b.Title == "Palette") {
       EXPECT_EQ(b.Rows[4][0].Swatch, 0x5F3A1Eu);
+    }
+  }
   const TSheet all = BuildColourwaysSheet(*p, parameters, f, "2026-12-07", colourways);
   ASSERT_EQ(all.Blocks.size(), 2 * sheet.Blocks.size());
   std::vector<std::string> starts;

@@ -4,22 +4,27 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
+#include <string_view>
 #include <utility>
 
 #include "app/Exceptions.h"
+#include "platform/FileSystem.h"
 
 namespace quillane {
 namespace fs = std::filesystem;
+using sys::TFileKind;
+using sys::TFileStatus;
 
 namespace {
 std::optional<size_t> WriteFailure;
+
+#ifdef _WIN32
+constexpr const char* Separators = "\\/"; // the first joins
+#else
+constexpr const char* Separators = "/";
+#endif
 
 std::string Lower(std::string s) {
   for (char& c : s)
@@ -33,7 +38,7 @@ public:
   explicit OFd(int fd) : Fd(fd) {}
   ~OFd() {
     if (Fd >= 0)
-      ::close(Fd);
+      sys::Close(Fd);
   }
   OFd(const OFd&) = delete;
   OFd& operator=(const OFd&) = delete;
@@ -51,43 +56,36 @@ private:
 
 namespace {
 // What a file that is not a regular file is, in the user's words.
-std::string KindOf(mode_t mode) {
-  if (S_ISDIR(mode))
+std::string KindOf(TFileKind kind) {
+  if (kind == TFileKind::Folder)
     return "a folder";
-  if (S_ISFIFO(mode))
+  if (kind == TFileKind::Pipe)
     return "a pipe";
-  if (S_ISSOCK(mode))
+  if (kind == TFileKind::Socket)
     return "a socket";
   return "a device";
 }
 
-std::string NotRegular(const std::string& path, mode_t mode, const char* verb = "open") {
+std::string NotRegular(const std::string& path, TFileKind kind, const char* verb = "open") {
   return std::string("Cannot ") + verb + " file \"" + path + "\": not a regular file but " +
-         KindOf(mode);
-}
-
-// Whether the user may not write the file, though the folder may let it be replaced.
-bool ReadOnly(const std::string& path) {
-  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 &&
-         (errno == EACCES || errno == EPERM);
+         KindOf(kind);
 }
 } // namespace
 
 TBytes ReadFileBytes(const std::string& path) {
   // Judged by its name first, so a pipe is never opened (opening one waits for a writer) nor
   // a device (opening one may act on it).
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    const int e = errno;
+  TFileStatus st;
+  if (const int e = sys::Status(path, true, st)) {
     const std::string text = "Cannot open file \"" + path + "\". " + std::strerror(e);
     if (e == ENOENT || e == ENOTDIR)
       throw EFOpenError(text);
     throw EUnreadableFile(text);
   }
-  if (!S_ISREG(st.st_mode))
-    throw EUnreadableFile(NotRegular(path, st.st_mode));
+  if (st.Kind != TFileKind::Regular)
+    throw EUnreadableFile(NotRegular(path, st.Kind));
   // Not blocking, should the name have been replaced by a pipe since.
-  OFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  OFd fd(sys::OpenForReading(path));
   if (fd.Get() < 0) {
     const int e = errno;
     const std::string text = "Cannot open file \"" + path + "\". " + std::strerror(e);
@@ -95,14 +93,12 @@ TBytes ReadFileBytes(const std::string& path) {
       throw EFOpenError(text);
     throw EUnreadableFile(text);
   }
-  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-    throw EUnreadableFile(NotRegular(path, st.st_mode));
-  TBytes bytes(static_cast<size_t>(st.st_size));
+  if (sys::Status(fd.Get(), st) != 0 || st.Kind != TFileKind::Regular)
+    throw EUnreadableFile(NotRegular(path, st.Kind));
+  TBytes bytes(static_cast<size_t>(st.Size));
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
+    const std::ptrdiff_t n = sys::Read(fd.Get(), bytes.data() + done, bytes.size() - done);
     if (n < 0)
       throw EReadError("Cannot read file \"" + path + "\". " + std::strerror(errno));
     if (n == 0)
@@ -127,9 +123,9 @@ int WriteAll(int fd, std::span<const std::span<const uint8_t>> parts) {
   size_t limit = total;
   if (WriteFailure && *WriteFailure < limit)
     limit = *WriteFailure;
-  // Gather the parts a batch at a time; a short write resumes where it stopped.
+  // A short write resumes where it stopped.
   size_t done = 0, index = 0, offset = 0;
-  std::vector<iovec> batch;
+  std::vector<std::span<const uint8_t>> batch;
   while (done < limit) {
     batch.clear();
     size_t room = limit - done;
@@ -137,12 +133,10 @@ int WriteAll(int fd, std::span<const std::span<const uint8_t>> parts) {
          ++i, o = 0) {
       const size_t n = std::min(parts[i].size() - o, room);
       if (n > 0)
-        batch.push_back({const_cast<uint8_t*>(parts[i].data() + o), n});
+        batch.push_back(parts[i].subspan(o, n));
       room -= n;
     }
-    ssize_t n = ::writev(fd, batch.data(), static_cast<int>(batch.size()));
-    if (n < 0 && errno == EINTR)
-      continue;
+    const std::ptrdiff_t n = sys::Write(fd, batch);
     if (n <= 0)
       return n < 0 ? errno : ENOSPC;
     done += static_cast<size_t>(n);
@@ -166,7 +160,7 @@ std::string WriteFailureText(const std::string& path, int error) {
 // Follows links to the file they name, so that the link itself stays; a dangling link
 // names the file to create.
 std::string LinkTarget(const std::string& path) {
-  fs::path p = path;
+  fs::path p = sys::PathOf(path);
   for (int hops = 0; hops < 40; ++hops) {
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(p, ec)))
@@ -176,7 +170,7 @@ std::string LinkTarget(const std::string& path) {
       break;
     p = next.is_absolute() ? next : p.parent_path() / next;
   }
-  return p.string();
+  return sys::NameOf(p);
 }
 
 const std::string TemporaryMark = ".tmp-";
@@ -192,8 +186,8 @@ std::string TemporaryPrefix(const std::string& base) {
   return "." + base.substr(0, keep) + TemporaryMark;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+bool SameFile(const TFileStatus& a, const TFileStatus& b) {
+  return a.Volume == b.Volume && a.Index == b.Index;
 }
 
 // A save killed half-way leaves its temporary behind; the next save of the same file
@@ -203,21 +197,21 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& base,
                             const std::string& keep) {
   const std::string prefix = TemporaryPrefix(base);
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    const std::string path = it->path().string();
+  for (fs::directory_iterator it(sys::PathOf(folder), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = sys::NameOf(it->path().filename());
+    const std::string path = JoinPath(folder, name);
     if (name.size() != prefix.size() + TemporarySuffix ||
         name.compare(0, prefix.size(), prefix) != 0 || path == keep)
       continue;
-    OFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-    struct stat held {};
-    struct stat named {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &held) != 0 || !S_ISREG(held.st_mode) ||
-        ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
+    OFd fd(sys::OpenForReading(path, true));
+    TFileStatus held, named;
+    if (fd.Get() < 0 || sys::Status(fd.Get(), held) != 0 || held.Kind != TFileKind::Regular ||
+        !sys::Lock(fd.Get(), false))
       continue;
     // Still the file we locked, not one renamed into place or created since.
-    if (::lstat(path.c_str(), &named) == 0 && SameFile(held, named))
-      ::unlink(path.c_str());
+    if (sys::Status(path, false, named) == 0 && SameFile(held, named))
+      sys::Remove(path);
   }
 }
 
@@ -225,8 +219,8 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& base,
 void WriteDirect(int fd, const std::string& name, const std::function<int(int)>& write) {
   if (const int e = write(fd))
     throw EWriteError(WriteFailureText(name, e));
-  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
-    throw EWriteError(WriteFailureText(name, errno));
+  if (const int e = sys::Flush(fd))
+    throw EWriteError(WriteFailureText(name, e));
 }
 } // namespace
 
@@ -237,20 +231,20 @@ TPendingWrite::TPendingWrite(const std::string& path,
 TPendingWrite::TPendingWrite(const std::string& path, const std::function<int(int fd)>& write)
     : Path(path) {
   if (path == StandardOutputName) {
-    WriteDirect(STDOUT_FILENO, "standard output", write);
+    WriteDirect(sys::StandardOutput(), "standard output", write);
     return;
   }
   if (std::optional<std::string> refusal = ReplaceRefusal(path))
     throw EFCreateError(*refusal);
   Target = LinkTarget(path);
-  struct stat old {};
-  if (::lstat(Target.c_str(), &old) == 0 && S_ISLNK(old.st_mode))
+  TFileStatus old;
+  if (sys::Status(Target, false, old) == 0 && old.Kind == TFileKind::Link)
     throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(ELOOP));
-  const bool existed = ::stat(Target.c_str(), &old) == 0;
+  const bool existed = sys::Status(Target, true, old) == 0;
 
   const std::string folder = FolderOf(Target);
   const std::string dir = folder.empty() ? std::string(".") : folder;
-  const std::string prefix = TemporaryPrefix(fs::path(Target).filename().string());
+  const std::string prefix = TemporaryPrefix(sys::NameOf(sys::PathOf(Target).filename()));
   static const char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::random_device rd;
   int raw = -1;
@@ -259,7 +253,7 @@ TPendingWrite::TPendingWrite(const std::string& path, const std::function<int(in
     for (size_t i = 0; i < TemporarySuffix; ++i)
       suffix += Letters[rd() % (sizeof Letters - 1)];
     Temp = JoinPath(dir, prefix + suffix);
-    raw = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    raw = sys::CreateNew(Temp);
     if (raw < 0 && errno != EEXIST)
       break;
     if (raw < 0)
@@ -267,12 +261,10 @@ TPendingWrite::TPendingWrite(const std::string& path, const std::function<int(in
     // Locked before a byte is written; a cleaner that took it for a dead save's in the
     // moment between has removed it, and we start again. A file system without locks
     // is written unlocked.
-    struct stat held {};
-    struct stat named {};
-    if (::flock(raw, LOCK_EX) == 0 &&
-        (::fstat(raw, &held) != 0 || ::lstat(Temp.c_str(), &named) != 0 ||
-         !SameFile(held, named))) {
-      ::close(raw);
+    TFileStatus held, named;
+    if (sys::Lock(raw, true) && (sys::Status(raw, held) != 0 ||
+                                 sys::Status(Temp, false, named) != 0 || !SameFile(held, named))) {
+      sys::Close(raw);
       raw = -1;
       errno = EEXIST;
     }
@@ -291,11 +283,11 @@ TPendingWrite::TPendingWrite(const std::string& path, const std::function<int(in
     Discard();
     throw;
   }
-  if (e == 0 && ::fsync(Fd) != 0)
-    e = errno;
+  if (e == 0)
+    e = sys::Flush(Fd);
   // Keep the old file's permissions where there was one.
   if (e == 0 && existed)
-    ::fchmod(Fd, old.st_mode & 07777);
+    sys::KeepMode(Fd, old.Mode);
   if (e != 0) {
     Discard();
     throw EWriteError(WriteFailureText(path, e));
@@ -313,37 +305,31 @@ TPendingWrite::~TPendingWrite() {
 void TPendingWrite::Discard() {
   // Removed while still locked, so no cleaner judges it in between.
   if (!Temp.empty())
-    ::unlink(Temp.c_str());
+    sys::Remove(Temp);
   Temp.clear();
   if (Fd >= 0)
-    ::close(Fd);
+    sys::Close(Fd);
   Fd = -1;
 }
 
 void TPendingWrite::Commit() {
   if (Temp.empty())
     return; // written directly
-  if (::rename(Temp.c_str(), Target.c_str()) != 0) {
-    const int e = errno;
+  if (const int e = sys::Replace(Temp, Target)) {
     Discard();
     throw EWriteError(WriteFailureText(Path, e));
   }
   const std::string folder = FolderOf(Target);
   RemoveStaleTemporaries(folder.empty() ? std::string(".") : folder,
-                         fs::path(Target).filename().string(), Temp);
+                         sys::NameOf(sys::PathOf(Target).filename()), Temp);
   Temp.clear();
-  ::close(std::exchange(Fd, -1));
+  sys::Close(std::exchange(Fd, -1));
 }
 
-TFolderLock::TFolderLock(const std::string& folder)
-    : Fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-  while (Fd >= 0 && ::flock(Fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-}
+TFolderLock::TFolderLock(const std::string& folder) : Fd(sys::LockFolder(folder)) {}
 
 TFolderLock::~TFolderLock() {
-  if (Fd >= 0)
-    ::close(Fd);
+  sys::UnlockFolder(Fd);
 }
 void WriteFileAtomic(const std::string& path, std::span<const std::span<const uint8_t>> parts) {
   TPendingWrite(path, parts).Commit();
@@ -364,83 +350,92 @@ void WriteFileAtomic(const std::string& path,
 std::optional<std::string> ReplaceRefusal(const std::string& path) {
   if (path == StandardOutputName)
     return std::nullopt;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0)
-    return errno == ENOENT
-               ? std::nullopt
-               : std::optional("Cannot create file \"" + path + "\". " + std::strerror(errno));
-  if (S_ISDIR(st.st_mode))
+  TFileStatus st;
+  if (const int e = sys::Status(path, true, st))
+    return e == ENOENT ? std::nullopt
+                       : std::optional("Cannot create file \"" + path + "\". " + std::strerror(e));
+  if (st.Kind == TFileKind::Folder)
     return "Cannot create file \"" + path + "\". " + std::strerror(EISDIR);
   // Opening a pipe waits for a reader and a device may act on what it is given: only
   // standard output ("-") streams.
-  if (!S_ISREG(st.st_mode))
-    return NotRegular(path, st.st_mode, "create");
+  if (st.Kind != TFileKind::Regular)
+    return NotRegular(path, st.Kind, "create");
   // The rename needs only the folder's permission: without this, a file the user may not
   // write would be replaced by one of the user's own.
-  if (ReadOnly(path))
+  if (sys::ReadOnly(path))
     return "Cannot replace file \"" + path + "\": it is read-only";
   return std::nullopt;
 }
 
 std::optional<std::string> RemoveRefusal(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0)
-    return errno == ENOENT
-               ? std::nullopt
-               : std::optional("Cannot delete file \"" + path + "\". " + std::strerror(errno));
-  if (S_ISDIR(st.st_mode))
+  TFileStatus st;
+  if (const int e = sys::Status(path, false, st))
+    return e == ENOENT ? std::nullopt
+                       : std::optional("Cannot delete file \"" + path + "\". " + std::strerror(e));
+  if (st.Kind == TFileKind::Folder)
     return "Cannot delete file \"" + path + "\". " + std::strerror(EISDIR);
-  if (S_ISLNK(st.st_mode)) // the link goes, not what it names
+  if (st.Kind == TFileKind::Link) // the link goes, not what it names
     return std::nullopt;
-  if (!S_ISREG(st.st_mode))
-    return NotRegular(path, st.st_mode, "delete");
+  if (st.Kind != TFileKind::Regular)
+    return NotRegular(path, st.Kind, "delete");
   const std::string folder = FolderOf(path);
-  if (::faccessat(AT_FDCWD, folder.empty() ? "." : folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-    return "Cannot delete file \"" + path + "\". " + std::strerror(errno);
-  if (ReadOnly(path))
+  if (const int e = sys::MayChangeFolder(folder.empty() ? "." : folder))
+    return "Cannot delete file \"" + path + "\". " + std::strerror(e);
+  if (sys::ReadOnly(path))
     return "Cannot delete file \"" + path + "\": it is read-only";
   return std::nullopt;
 }
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return fs::is_regular_file(path, ec);
+  return fs::is_regular_file(sys::PathOf(path), ec);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {
-  }, sb{};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && SameFile(sa, sb);
+  TFileStatus sa, sb;
+  return sys::Status(a, true, sa) == 0 && sys::Status(b, true, sb) == 0 && SameFile(sa, sb);
 }
 
 std::string FolderOf(const std::string& path) {
-  size_t cut = path.find_last_of('/');
+  size_t cut = path.find_last_of(Separators);
   if (cut == std::string::npos)
     return "";
   if (cut == 0)
     return "/";
+#ifdef _WIN32
+  if (cut == 2 && path[1] == ':') // a drive's root keeps its separator
+    return path.substr(0, 3);
+#endif
   return path.substr(0, cut);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty())
     return name;
-  if (folder.back() == '/')
-    return folder + name;
-  return folder + "/" + name;
+  std::string path = folder;
+  if (std::string_view(Separators).find(folder.back()) == std::string_view::npos)
+    path += Separators[0];
+  path += name;
+#ifdef _WIN32
+  // One spelling of a path, as the system's own dialogs and lexically_normal give it.
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return path;
 }
 
 std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
                                                 const std::string& name) {
   std::string exact = JoinPath(folder, name);
+#ifndef _WIN32
   if (FileExists(exact))
     return exact;
+#endif
   std::error_code ec;
   std::string wanted = Lower(name);
   std::optional<std::string> found;
-  for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    std::string candidate = it->path().filename().string();
+  for (fs::directory_iterator it(sys::PathOf(folder.empty() ? "." : folder), ec), end;
+       !ec && it != end; it.increment(ec)) {
+    std::string candidate = sys::NameOf(it->path().filename());
     if (Lower(candidate) != wanted || !it->is_regular_file(ec))
       continue;
     // Several spellings: take the first in name order so the choice does not depend on
@@ -449,6 +444,11 @@ std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
     if (!found || full < *found)
       found = full;
   }
+#ifdef _WIN32
+  // Found under the spelling it has on disk; one the system matches beyond ASCII as asked.
+  if (!found && FileExists(exact))
+    return exact;
+#endif
   return found;
 }
 

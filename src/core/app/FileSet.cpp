@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <unistd.h>
 #include <vector>
 
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
+#include "platform/FileSystem.h"
 
 namespace quillane {
 
@@ -35,8 +35,8 @@ void WriteFileSetAtomic(std::span<const TFilePart> files, size_t& failed) {
       continue;
     }
     const std::string& path = files[failed].Path;
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-      throw EWriteError("Cannot delete file \"" + path + "\". " + std::strerror(errno));
+    if (const int e = sys::Remove(path); e != 0 && e != ENOENT)
+      throw EWriteError("Cannot delete file \"" + path + "\". " + std::strerror(e));
   }
 }
 

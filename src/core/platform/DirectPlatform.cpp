@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include <unistd.h>
+#include "platform/FileSystem.h"
 
 namespace quillane {
 
@@ -10,7 +10,7 @@ ODirectPlatform::ODirectPlatform(std::ostream& messages, bool terminal)
     : Out(messages), Terminal(terminal) {}
 
 bool ODirectPlatform::StderrIsTerminal() {
-  return ::isatty(STDERR_FILENO) == 1;
+  return sys::StandardErrorIsTerminal();
 }
 
 bool ODirectPlatform::RunFile(TFileDialog& dialog) {

@@ -203,7 +203,9 @@ std::string MachineProfileFileName(const std::string& folder, const std::string&
   if (folder.empty())
     return name + std::string(ProfileExtension);
   const bool separated = folder.back() == '/' || folder.back() == '\\';
-  return folder + (separated ? "" : "/") + name + std::string(ProfileExtension);
+  if (!separated) // joined with the system's own separator
+    return JoinPath(folder, name + std::string(ProfileExtension));
+  return folder + name + std::string(ProfileExtension);
 }
 
 std::vector<std::string> MachineProfileNames(const std::string& folder) {

@@ -4,14 +4,11 @@
 #include <cerrno>
 #include <filesystem>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include "app/App.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
 #include "model/Pattern.h"
+#include "platform/FileSystem.h"
 #include "production/ColourwaysFile.h"
 #include "shell/PatternTree.h"
 
@@ -25,16 +22,16 @@ namespace {
 constexpr size_t MaxNameBytes = 4096;
 
 std::string NamePath(const std::string& copyPath) {
-  return fs::path(copyPath).replace_extension(".name").string();
+  return sys::NameOf(sys::PathOf(copyPath).replace_extension(".name"));
 }
 
 // The file locked for this program, or -1 when another program holds it.
-int LockFile(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+int LockFile(const std::string& path, bool mustBeNew) {
+  const int fd = sys::OpenLockFile(path, true, mustBeNew);
   if (fd < 0)
     return -1;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
+  if (!sys::Lock(fd, false)) {
+    sys::Close(fd);
     return -1;
   }
   return fd;
@@ -42,7 +39,7 @@ int LockFile(const std::string& path, int flags) {
 
 std::string ReadName(const std::string& path) {
   std::error_code ec;
-  const auto size = fs::file_size(path, ec);
+  const auto size = fs::file_size(sys::PathOf(path), ec);
   if (ec || size > MaxNameBytes)
     return {};
   try {
@@ -86,21 +83,21 @@ struct ORecovery::TClaimed {
 
 ORecovery::ORecovery(std::string folder) : Folder(std::move(folder)) {
   std::error_code ec;
-  fs::create_directories(Folder, ec);
+  fs::create_directories(sys::PathOf(Folder), ec);
   // The lock comes first and the folder after it, so that a folder another program can
   // see is always locked while its program runs.
-  const std::string pid = std::to_string(::getpid());
+  const std::string pid = std::to_string(sys::ProcessId());
   for (int n = 1; n <= 1000 && LockHandle < 0; ++n) {
     const std::string session = JoinPath(Folder, pid + "-" + std::to_string(n));
-    const int fd = LockFile(session + ".lock", O_CREAT | O_EXCL);
+    const int fd = LockFile(session + ".lock", true);
     if (fd < 0)
       continue;
-    if (fs::create_directory(session, ec)) {
+    if (fs::create_directory(sys::PathOf(session), ec)) {
       LockHandle = fd;
       Session = session;
     } else {
-      ::unlink((session + ".lock").c_str());
-      ::close(fd);
+      sys::Remove(session + ".lock");
+      sys::Close(fd);
     }
   }
   if (LockHandle < 0)
@@ -110,9 +107,9 @@ ORecovery::ORecovery(std::string folder) : Folder(std::move(folder)) {
 ORecovery::~ORecovery() {
   Entries.clear();
   for (const TClaimed& c : Claimed)
-    ::close(c.Handle);
+    sys::Close(c.Handle);
   if (LockHandle >= 0)
-    ::close(LockHandle);
+    sys::Close(LockHandle);
 }
 
 ORecovery::TEntry& ORecovery::Track(OPattern& pattern) {
@@ -134,8 +131,8 @@ ORecovery::TEntry& ORecovery::Track(OPattern& pattern) {
 void ORecovery::RemoveFiles(const TEntry& entry) const {
   std::error_code ec;
   const std::string copy = entry.CopyPath(Session);
-  fs::remove(copy, ec);
-  fs::remove(NamePath(copy), ec);
+  fs::remove(sys::PathOf(copy), ec);
+  fs::remove(sys::PathOf(NamePath(copy)), ec);
 }
 
 void ORecovery::Write(TEntry& entry) {
@@ -196,11 +193,11 @@ void ORecovery::Close() {
   Entries.clear();
   std::error_code ec;
   if (!Session.empty()) {
-    fs::remove_all(Session, ec);
-    ::unlink((Session + ".lock").c_str());
+    fs::remove_all(sys::PathOf(Session), ec);
+    sys::Remove(Session + ".lock");
   }
   if (LockHandle >= 0)
-    ::close(LockHandle);
+    sys::Close(LockHandle);
   LockHandle = -1;
   Session.clear();
 }
@@ -210,23 +207,24 @@ std::vector<TRecoveredCopy> ORecovery::ClaimOrphans() {
   std::error_code ec;
   std::vector<std::string> folders;
   // Links are passed over: a discard must never reach files outside the recovery folder.
-  for (const auto& item : fs::directory_iterator(Folder, ec))
-    if (!item.is_symlink(ec) && item.is_directory(ec) && item.path().string() != Session)
-      folders.push_back(item.path().string());
+  for (const auto& item : fs::directory_iterator(sys::PathOf(Folder), ec))
+    if (const std::string name = JoinPath(Folder, sys::NameOf(item.path().filename()));
+        !item.is_symlink(ec) && item.is_directory(ec) && name != Session)
+      folders.push_back(name);
   std::sort(folders.begin(), folders.end());
   for (const std::string& folder : folders) {
     if (std::any_of(Claimed.begin(), Claimed.end(),
                     [&](const TClaimed& c) { return c.Folder == folder; }))
       continue;
     // A folder without its lock file lost its program too.
-    const int fd = LockFile(folder + ".lock", O_CREAT);
+    const int fd = LockFile(folder + ".lock", false);
     if (fd < 0)
       continue;
     Claimed.push_back({folder, folder + ".lock", fd});
     std::vector<std::string> found;
-    for (const auto& item : fs::directory_iterator(folder, ec))
+    for (const auto& item : fs::directory_iterator(sys::PathOf(folder), ec))
       if (!item.is_symlink(ec) && item.is_regular_file(ec) && item.path().extension() == ".pat")
-        found.push_back(item.path().string());
+        found.push_back(JoinPath(folder, sys::NameOf(item.path().filename())));
     std::sort(found.begin(), found.end());
     for (const std::string& copy : found)
       copies.push_back({copy, ReadName(NamePath(copy))});
@@ -262,8 +260,8 @@ std::unique_ptr<OPattern> ORecovery::Restore(const TRecoveredCopy& copy) {
 
 void ORecovery::Discard(const TRecoveredCopy& copy) {
   std::error_code ec;
-  fs::remove(copy.CopyPath, ec);
-  fs::remove(NamePath(copy.CopyPath), ec);
+  fs::remove(sys::PathOf(copy.CopyPath), ec);
+  fs::remove(sys::PathOf(NamePath(copy.CopyPath)), ec);
 }
 
 void ORecovery::ReleaseOrphans() {
@@ -271,13 +269,13 @@ void ORecovery::ReleaseOrphans() {
   for (const TClaimed& c : Claimed) {
     // A copy still there (its restore could not be kept here) is offered again next time.
     bool kept = false;
-    for (const auto& item : fs::directory_iterator(c.Folder, ec))
+    for (const auto& item : fs::directory_iterator(sys::PathOf(c.Folder), ec))
       kept = kept || item.path().extension() == ".pat";
     if (!kept) {
-      fs::remove_all(c.Folder, ec);
-      ::unlink(c.LockPath.c_str());
+      fs::remove_all(sys::PathOf(c.Folder), ec);
+      sys::Remove(c.LockPath);
     }
-    ::close(c.Handle);
+    sys::Close(c.Handle);
   }
   Claimed.clear();
 }
