@@ -5,12 +5,7 @@
 #                                           QUILLANE_GTEST_ARGS, e.g. --gtest_filter=App*)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null ||
-  [ ! -f /usr/src/googletest/CMakeLists.txt ]; then
-  echo "Needs: apt-get install --no-install-recommends g++-mingw-w64-x86-64" \
-    "libz-mingw-w64-dev googletest wine64 wine" >&2
-  exit 1
-fi
+tools/install-deps.sh g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest wine64 wine
 build=${1:-build-windows}
 launcher=()
 if command -v ccache >/dev/null; then

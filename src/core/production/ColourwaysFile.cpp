@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/FileIO.h"
+#include "model/Pattern.h"
 #include "production/Json.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
@@ -202,6 +203,14 @@ void SaveColourways(const std::string& patternPath, const TColourways& colourway
   // pattern's colourways at the next open.
   ReadColourwaysBytes(bytes);
   WriteFileAtomic(path, bytes);
+}
+
+void AdoptColourways(OPattern& pattern, const std::string& patternPath) {
+  TColourways colourways = LoadColourways(patternPath);
+  if (colourways.Trivial())
+    return;
+  pattern.SetColourways(std::move(colourways), "");
+  pattern.History.Clear();
 }
 
 } // namespace quillane

@@ -9,6 +9,8 @@
 
 namespace quillane {
 
+class OPattern;
+
 // NAME.colourways.json beside NAME.pat.
 std::string ColourwaysFileName(const std::string& patternPath);
 
@@ -22,5 +24,9 @@ TColourways ReadColourwaysBytes(std::span<const uint8_t> bytes);
 TColourways LoadColourways(const std::string& patternPath);
 // Written atomically beside the pattern; trivial colourways remove an old file instead.
 void SaveColourways(const std::string& patternPath, const TColourways& colourways);
+
+// Takes the colourways saved beside `patternPath` into the pattern as part of what was read,
+// not as a step to undo. Throws as LoadColourways does, leaving the pattern as it was.
+void AdoptColourways(OPattern& pattern, const std::string& patternPath);
 
 } // namespace quillane

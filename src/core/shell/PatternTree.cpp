@@ -492,11 +492,7 @@ std::string ImportHint(const std::string& path) {
 // that cannot be read costs them, not the pattern; it stays until colourways replace it.
 void ReadColourways(OPattern& pattern) {
   try {
-    TColourways colourways = LoadColourways(pattern.FileName);
-    if (!colourways.Trivial()) {
-      pattern.SetColourways(std::move(colourways), "");
-      pattern.History.Clear();
-    }
+    AdoptColourways(pattern, pattern.FileName);
   } catch (const std::exception& e) {
     g.UI().ShowError("Error reading colourways: " + ColourwaysFileName(pattern.FileName) + "\n" +
                      e.what());

@@ -240,11 +240,7 @@ std::unique_ptr<OPattern> ORecovery::Restore(const TRecoveredCopy& copy) {
   // would take them away. One that cannot be read stays on disk when the pattern is saved.
   if (!copy.NeverSaved())
     try {
-      TColourways colourways = LoadColourways(copy.FileName);
-      if (!colourways.Trivial()) {
-        pattern->SetColourways(std::move(colourways), "");
-        pattern->History.Clear();
-      }
+      AdoptColourways(*pattern, copy.FileName);
     } catch (const std::exception&) {
     }
   pattern->SetModified(1);
