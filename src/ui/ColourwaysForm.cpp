@@ -18,6 +18,7 @@
 #include "ImageIO.h"
 #include "app/App.h"
 #include "model/Pattern.h"
+#include "setup/Creel.h"
 #include "setup/Palette.h"
 #include "shell/DesignUI.h"
 
@@ -285,7 +286,7 @@ void TfmColourways::FillSwatches() {
   const std::vector<TYarnSwatch> swatches = Model->Swatches();
   while (Swatches.size() < swatches.size()) {
     const int y = static_cast<int>(Swatches.size()) + 1;
-    const QString yarn = QStringLiteral("Yarn %1").arg(y);
+    const QString yarn = QStringLiteral("Yarn ") + Q(YarnTypeLetter(static_cast<OYarnType>(y)));
     TSwatchRow row{new QLabel(yarn, SwatchPanel), new QToolButton(SwatchPanel),
                    new QLineEdit(SwatchPanel), new QLabel(SwatchPanel)};
     row.Swatch->setObjectName(QStringLiteral("buSwatch%1").arg(y));
