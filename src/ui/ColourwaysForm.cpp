@@ -7,8 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
+#include <QPixmap>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QToolBar>
@@ -39,58 +38,17 @@ QIcon SwatchIcon(uint32_t colour) {
 } // namespace
 
 TColourwayBox::TColourwayBox(QWidget* parent, TfmColourways& form, OPreviewCanvas& canvas)
-    : QWidget(parent), Canvas(canvas), Form(form) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setCursor(Qt::OpenHandCursor);
+    : TPreviewBox(parent, canvas), Form(form) {
+  setFocusPolicy(Qt::NoFocus);
   setMinimumSize(96, 64);
 }
 
-void TColourwayBox::paintEvent(QPaintEvent* event) {
-  const TPreviewView& view = Canvas.View();
-  if (view.Width != width() || view.Height != height())
-    Canvas.SetBox(width(), height());
-  QPainter painter(this);
-  const QRect r = event->rect();
-  const uint32_t* buffer = Canvas.Buffer().data();
-  for (const OPreviewCanvas::TPiece& piece :
-       Canvas.Pieces({r.left(), r.top(), r.right() + 1, r.bottom() + 1})) {
-    const QImage image(
-        reinterpret_cast<const uchar*>(
-            buffer + static_cast<size_t>(piece.Y) * static_cast<size_t>(view.Width) + piece.X),
-        piece.Box.Right - piece.Box.Left, piece.Box.Bottom - piece.Box.Top, view.Width * 4,
-        QImage::Format_RGB32);
-    painter.drawImage(QPoint(piece.Box.Left, piece.Box.Top), image);
-  }
+void TColourwayBox::Pan(int dx, int dy) {
+  Form.PanAll(dx, dy);
 }
 
-void TColourwayBox::resizeEvent(QResizeEvent*) {
-  Canvas.SetBox(width(), height());
-}
-
-void TColourwayBox::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton)
-    return;
-  DragFrom = event->position().toPoint();
-  Dragging = true;
-  setCursor(Qt::ClosedHandCursor);
-}
-
-void TColourwayBox::mouseMoveEvent(QMouseEvent* event) {
-  if (!Dragging)
-    return;
-  const QPoint at = event->position().toPoint();
-  Form.PanAll(at.x() - DragFrom.x(), at.y() - DragFrom.y());
-  DragFrom = at;
-}
-
-void TColourwayBox::mouseReleaseEvent(QMouseEvent*) {
-  Dragging = false;
-  setCursor(Qt::OpenHandCursor);
-}
-
-void TColourwayBox::wheelEvent(QWheelEvent* event) {
-  if (const int notches = Wheel.Take(event->angleDelta().y()); notches != 0)
-    Form.ZoomAll(event->position().toPoint().x(), event->position().toPoint().y(), notches);
+void TColourwayBox::Zoom(int x, int y, int steps) {
+  Form.ZoomAll(x, y, steps);
 }
 
 TfmColourways::TfmColourways(ODesignUI& controller)

@@ -10,6 +10,7 @@
 #include "editors/ViewGeometry.h"
 #include "preview/Preview.h"
 #include "ui/DesignForm.h"
+#include "ui/PreviewForm.h"
 
 class QGridLayout;
 class QLabel;
@@ -21,25 +22,17 @@ namespace quillane {
 class TfmColourways;
 
 // One colourway's pile preview; a drag or the wheel moves every preview of the window alike.
-class TColourwayBox : public QWidget {
+class TColourwayBox : public TPreviewBox {
   Q_OBJECT
 public:
   TColourwayBox(QWidget* parent, TfmColourways& form, OPreviewCanvas& canvas);
-  OPreviewCanvas& Canvas;
 
 protected:
-  void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
+  void Pan(int dx, int dy) override;
+  void Zoom(int x, int y, int steps) override;
 
 private:
   TfmColourways& Form;
-  QPoint DragFrom;
-  bool Dragging = false;
-  OWheelSteps Wheel;
 };
 
 // "Colourways": the pattern's colourings, a swatch per yarn type of the one selected, and a

@@ -66,10 +66,18 @@ void TPreviewBox::mouseMoveEvent(QMouseEvent* event) {
   if (!Dragging)
     return;
   const QPoint at = event->position().toPoint();
-  const auto [dx, dy] = Canvas.Pan(at.x() - DragFrom.x(), at.y() - DragFrom.y());
+  Pan(at.x() - DragFrom.x(), at.y() - DragFrom.y());
   DragFrom = at;
-  if (dx || dy)
+}
+
+void TPreviewBox::Pan(int dx, int dy) {
+  if (const auto [x, y] = Canvas.Pan(dx, dy); x || y)
     update();
+}
+
+void TPreviewBox::Zoom(int x, int y, int steps) {
+  Canvas.ZoomAt(x, y, steps);
+  update();
 }
 
 void TPreviewBox::mouseReleaseEvent(QMouseEvent*) {
@@ -82,8 +90,7 @@ void TPreviewBox::wheelEvent(QWheelEvent* event) {
   if (notches == 0)
     return;
   const QPoint at = event->position().toPoint();
-  Canvas.ZoomAt(at.x(), at.y(), notches);
-  update();
+  Zoom(at.x(), at.y(), notches);
 }
 
 TfmPreview::TfmPreview(OPreviewUI& controller)

@@ -21,6 +21,7 @@ class TPreviewBox : public QWidget {
   Q_OBJECT
 public:
   TPreviewBox(QWidget* parent, OPreviewCanvas& canvas);
+  OPreviewCanvas& Canvas;
 
 protected:
   void paintEvent(QPaintEvent* event) override;
@@ -29,9 +30,11 @@ protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  // What a drag and a wheel notch do: this box's goods alone, unless told otherwise.
+  virtual void Pan(int dx, int dy);
+  virtual void Zoom(int x, int y, int steps);
 
 private:
-  OPreviewCanvas& Canvas;
   QPoint DragFrom;
   bool Dragging = false;
   OWheelSteps Wheel;
