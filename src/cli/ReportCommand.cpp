@@ -99,25 +99,6 @@ Json ColourwayJson(const OPattern& pattern, const TColourway& colourway) {
   return {{"name", colourway.Name}, {"yarnTypes", yarns}};
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos)
-    return text;
-  std::string quoted = "\"";
-  for (const char c : text)
-    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
-std::string ColourwaysCsv(const OPattern& pattern, const std::vector<const TColourway*>& shown) {
-  std::string out = "\r\ncolourway,yarnType,colour,code\r\n";
-  for (const TColourway* c : shown)
-    for (int y = 1; y <= pattern.NoYarnTypes; ++y)
-      out += CsvField(c->Name) + "," + YarnTypeLetter(static_cast<OYarnType>(y)) + "," +
-             HexColour(YarnColour(*c, *pattern.Palette, *pattern.MachineTable, y)) + "," +
-             CsvField(c->Code(y)) + "\r\n";
-  return out;
-}
-
 } // namespace
 
 // Text takes Qt's fonts, which take an application object. Nothing is shown, so the

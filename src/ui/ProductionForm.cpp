@@ -389,7 +389,7 @@ void TfmProduction::SaveCsv() {
     if (file.empty())
       return;
     OWaitCursor wait;
-    SaveFiguresCsv(file, Pattern, Shown);
+    SaveFiguresCsv(file, Pattern, Shown, cbColourway->currentIndex());
   } catch (const std::exception& e) {
     g.UI().ShowError(e.what());
   }

@@ -265,6 +265,13 @@ TEST_F(ColourwaysEditorTest, TheProductionSheetIsInTheColourwayChosen) {
                             [](const TSheetBlock& b) { return b.NewPage; }),
               static_cast<ptrdiff_t>(row.pages))
         << row.choice;
+    // The figures' CSV names the same colourways as the sheet.
+    const TTempDir dir;
+    SaveFiguresCsv(dir.File("f.csv"), *P, parameters, row.choice);
+    const Bytes bytes = FileBytes(dir.File("f.csv"));
+    const std::string csv(bytes.begin(), bytes.end());
+    EXPECT_EQ(csv.find("\r\nHarbour,A,") != std::string::npos, row.choice >= 1) << row.choice;
+    EXPECT_EQ(csv.find("\r\nOriginal,A,") != std::string::npos, row.choice == 2) << row.choice;
   }
 }
 

@@ -219,17 +219,28 @@ std::vector<std::string> ColourwayChoices(const OPattern& pattern) {
   return choices;
 }
 
+namespace {
+// The colourways a choice of ColourwayChoices names: none for the Original, whose sheet and
+// figures are the palette's own, one, or every colourway for the last choice.
+std::vector<const TColourway*> Chosen(const OPattern& pattern, int colourway) {
+  const auto& list = pattern.Colourways().List;
+  std::vector<const TColourway*> chosen;
+  if (colourway == static_cast<int>(list.size()))
+    for (const TColourway& way : list)
+      chosen.push_back(&way);
+  else if (colourway > 0 && colourway < static_cast<int>(list.size()))
+    chosen.push_back(&list[static_cast<size_t>(colourway)]);
+  return chosen;
+}
+} // namespace
+
 TSheet ProductionSheet(const OPattern& pattern, const TProductionParameters& parameters,
                        const std::string& date, int colourway) {
-  const auto& list = pattern.Colourways().List;
   const TProductionFigures figures = ComputeProduction(pattern, parameters);
-  if (colourway == static_cast<int>(list.size()))
+  if (colourway == static_cast<int>(pattern.Colourways().List.size()))
     return BuildColourwaysSheet(pattern, parameters, figures, date, pattern.Colourways());
-  // The Original is the palette: its sheet is the one without a colourway.
-  const TColourway* chosen = colourway > 0 && colourway < static_cast<int>(list.size())
-                                 ? &list[static_cast<size_t>(colourway)]
-                                 : nullptr;
-  return BuildSheet(pattern, parameters, figures, date, chosen);
+  const std::vector<const TColourway*> chosen = Chosen(pattern, colourway);
+  return BuildSheet(pattern, parameters, figures, date, chosen.empty() ? nullptr : chosen[0]);
 }
 
 namespace {
@@ -261,8 +272,10 @@ std::string AskFiguresFile(const OPattern& pattern) {
 }
 
 void SaveFiguresCsv(const std::string& path, const OPattern& pattern,
-                    const TProductionParameters& parameters) {
-  const std::string text = ProductionCsv(pattern, ComputeProduction(pattern, parameters));
+                    const TProductionParameters& parameters, int colourway) {
+  std::string text = ProductionCsv(pattern, ComputeProduction(pattern, parameters));
+  if (const std::vector<const TColourway*> chosen = Chosen(pattern, colourway); !chosen.empty())
+    text += ColourwaysCsv(pattern, chosen);
   WriteFileAtomic(path, TBytes(text.begin(), text.end()));
 }
 

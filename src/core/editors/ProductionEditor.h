@@ -121,10 +121,11 @@ std::string AskSheetFile(const OPattern& pattern);
 
 // Asks where the figures' CSV goes, as AskSheetFile does for the sheet.
 std::string AskFiguresFile(const OPattern& pattern);
-// The figures as `report -o NAME.csv` writes them, written atomically to `path`. Throws
-// EProduction when they cannot be worked out, and the file errors.
+// The figures as `report -o NAME.csv` writes them, in the colourway chosen as for
+// ProductionSheet, written atomically to `path`. Throws EProduction when they cannot be
+// worked out, and the file errors.
 void SaveFiguresCsv(const std::string& path, const OPattern& pattern,
-                    const TProductionParameters& parameters);
+                    const TProductionParameters& parameters, int colourway = 0);
 
 // The control (from 1) whose bar lies under `x` in a chart `width` wide of `bars` bars of
 // equal width; 0 beside the chart or without bars.

@@ -7,7 +7,10 @@
 
 #include "files/ControlCells.h"
 #include "model/Pattern.h"
+#include "setup/Colourways.h"
 #include "setup/Creel.h"
+#include "setup/MachineTable.h"
+#include "setup/Palette.h"
 #include "setup/Settings.h"
 
 namespace quillane {
@@ -412,6 +415,28 @@ std::string ProductionCsv(const OPattern& pattern, const TProductionFigures& f) 
            "\r\n";
   if (!f.TuftsPerState.empty())
     out += "no tuft," + std::to_string(f.TuftsPerState[0]) + "\r\n";
+  return out;
+}
+
+namespace {
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos)
+    return text;
+  std::string quoted = "\"";
+  for (const char c : text)
+    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+} // namespace
+
+std::string ColourwaysCsv(const OPattern& pattern, const std::vector<const TColourway*>& shown) {
+  std::string out = "\r\ncolourway,yarnType,colour,code\r\n";
+  for (const TColourway* c : shown)
+    for (int y = 1; y <= pattern.NoYarnTypes; ++y)
+      out += CsvField(c->Name) + "," + YarnTypeLetter(static_cast<OYarnType>(y)) + "," +
+             HexColour(YarnColour(*c, *pattern.Palette, *pattern.MachineTable, y)) + "," +
+             CsvField(c->Code(y)) + "\r\n";
   return out;
 }
 

@@ -11,6 +11,7 @@
 namespace quillane {
 
 class OPattern;
+struct TColourway;
 
 // How a yarn's count is given: decitex (grams per 10 km) or metric count (km per kg).
 enum class TYarnCountUnit : uint8_t { Dtex, Nm };
@@ -181,5 +182,8 @@ std::string BalanceText(const TNeedleBalance& balance);
 // states, each table under its header and a blank line between them; lengths in m, weights
 // in kg, each to the figure the sheet shows.
 std::string ProductionCsv(const OPattern& pattern, const TProductionFigures& figures);
+// The table that follows those for a sheet in colourways: each colourway's yarn types with
+// their colour and shade code.
+std::string ColourwaysCsv(const OPattern& pattern, const std::vector<const TColourway*>& shown);
 
 } // namespace quillane
