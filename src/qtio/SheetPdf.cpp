@@ -16,9 +16,11 @@
 #include "ImageIO.h"
 #include "app/Exceptions.h"
 #include "app/FileIO.h"
+#include "editors/ShownColours.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
 #include "production/Sheet.h"
+#include "setup/Palette.h"
 
 namespace quillane {
 
@@ -34,7 +36,7 @@ QString Q(const std::string& text) {
 
 // The picture as the design view shows it, PLine 1 at the bottom, scaled to `size` band by
 // band so that a carpet's full image is never held.
-QImage PictureImage(OPicture& picture, QSize size) {
+QImage PictureImage(OPicture& picture, QSize size, const OColourSwap& swap) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
@@ -60,7 +62,7 @@ QImage PictureImage(OPicture& picture, QSize size) {
         auto* line = reinterpret_cast<QRgb*>(part.scanLine(rows - 1 - y));
         const uint32_t* source = band.Row(y);
         for (int x = 0; x < columns; ++x)
-          line[x] = ToQRgb(source[x]);
+          line[x] = ToQRgb(swap(source[x]));
       }
       const double bottom = size.height() - first * rowHeight;
       painter.drawImage(QRectF(column * columnWidth, bottom - rows * rowHeight,
@@ -193,7 +195,17 @@ private:
     const double scale = std::min(1.0, PictureImageSide / longest);
     const QSize size(std::max(1, static_cast<int>(std::lround(fit.width() * scale))),
                      std::max(1, static_cast<int>(std::lround(fit.height() * scale))));
-    P.drawImage(target, PictureImage(picture, size));
+    // In a colourway the palette's colours the image holds give way to the colourway's.
+    OColourSwap swap;
+    if (block.Colours.size() == 256) {
+      std::array<uint32_t, 256> palette{}, shown{};
+      for (size_t i = 0; i < palette.size(); ++i) {
+        palette[i] = Pattern.Palette->GetColour(static_cast<int>(i));
+        shown[i] = block.Colours[i];
+      }
+      swap.Set(palette, shown, Pattern.Palette->NoColours());
+    }
+    P.drawImage(target, PictureImage(picture, size, swap));
     P.setPen(Qt::black);
     P.setBrush(Qt::NoBrush);
     P.drawRect(target);

@@ -5,6 +5,7 @@
 
 #include "PreviewImage.h"
 #include "elements/Bitmap.h"
+#include "imaging/Colour.h"
 #include "model/Pattern.h"
 #include "preview/Preview.h"
 #include "production/ColourwaysFile.h"
@@ -134,6 +135,36 @@ TEST_F(ColourwayCli, ExportAndRenderInAColourwayAreThoseOfThePaletteMadeOfIt) {
         ASSERT_EQ(all.Row(PreviewLabelHeight + y)[PreviewPanelGap + k * (w + PreviewPanelGap) + x],
                   panels[k].Row(y)[x])
             << k << ": " << x << "," << y;
+}
+
+// The sheet in a colourway shows its picture in the colourway's colours, not the palette's.
+TEST_F(ColourwayCli, TheSheetInAColourwayShowsItsPictureInItsColours) {
+  if (std::system("command -v pdftoppm >/dev/null") != 0)
+    GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+  for (const char* line :
+       {"wizard plain --controls 24 --plines 30 -o w.pat",
+        "draw w.pat rect 0,0,23,29,1 --filled --picture 1 --view design -o p.pat",
+        "colourway p.pat add Evening --yarn A=#102030",
+        "report p.pat --colourway Evening -o e.pdf"})
+    ASSERT_EQ(RunLine(Current.Path, line).Status, 0) << line;
+  ASSERT_EQ(
+      std::system(
+          ("cd " + ShellQuote(Current.Path) + " && pdftoppm -r 40 -f 1 -l 1 e.pdf e").c_str()),
+      0);
+  const std::string ppm = ReadText(Current.File("e-1.ppm"));
+  const uint32_t palette = ReadPatternFile(Current.File("p.pat"), true)->Palette->GetColour(1);
+  // Counts the pixels within a few steps of a colour (the PDF's image may be rounded), the
+  // triples starting where the pixels after the header line up.
+  auto near = [&](uint32_t colour) {
+    int n = 0;
+    for (size_t i = ppm.size() % 3; i + 2 < ppm.size(); i += 3)
+      n += std::abs(static_cast<uint8_t>(ppm[i]) - RedOf(colour)) < 4 &&
+           std::abs(static_cast<uint8_t>(ppm[i + 1]) - GreenOf(colour)) < 4 &&
+           std::abs(static_cast<uint8_t>(ppm[i + 2]) - BlueOf(colour)) < 4;
+    return n;
+  };
+  EXPECT_GT(near(RGBOf(0x10, 0x20, 0x30)), 5000);
+  EXPECT_EQ(near(palette), 0);
 }
 
 } // namespace

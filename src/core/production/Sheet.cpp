@@ -261,6 +261,8 @@ TSheet BuildSheet(const OPattern& pattern, const TProductionParameters& paramete
       b.Kind = TSheetBlockKind::Picture;
       b.Title = picture.NodeName.empty() ? "Picture" : "Picture: " + picture.NodeName;
       b.Picture = 0;
+      if (colourway)
+        b.Colours.assign(colours.begin(), colours.end());
       // Rows stand as far apart as the PLines; the view's own bounds on the ratio hold.
       const float ratio = picture.AspectRatio;
       const double rowHeight =
