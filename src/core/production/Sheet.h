@@ -36,12 +36,12 @@ struct TSheetBlock {
   std::vector<std::vector<TSheetCell>> Rows; // a table's rows; under a chart, its caption
   std::vector<double> Bars;                  // m of yarn per control
   int Picture = -1;                          // the pattern's picture, from 0
+  double Aspect = 1.0;                       // the picture's width over its length on the goods
+  int Lines = 0;                             // lines a picture or chart takes, set by the layout
+  bool NewPage = false;                      // starts a page of its own
   // A picture in a colourway: each palette index's colour (0x00BBGGRR) as drawn; empty for
   // the palette's own.
   std::vector<uint32_t> Colours;
-  double Aspect = 1.0;  // the picture's width over its length on the goods
-  int Lines = 0;        // lines a picture or chart takes, set by the layout
-  bool NewPage = false; // starts a page of its own
 };
 
 struct TSheetPage {
