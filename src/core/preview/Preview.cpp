@@ -572,21 +572,26 @@ void OPreviewCanvas::SetBox(int width, int height) {
   Shown.Width = std::max(width, 0);
   Shown.Height = std::max(height, 0);
   if (Fitted)
-    Shown.Scale = Preview.FitScale(Shown.Width, Shown.Height);
+    Shown.Scale = Shows->FitScale(Shown.Width, Shown.Height);
   Clamp();
   DrawAll();
 }
 
+void OPreviewCanvas::Show(const OCarpetPicture& picture) {
+  Shows = &picture;
+  Fit();
+}
+
 void OPreviewCanvas::Fit() {
   Fitted = true;
-  Shown.Scale = Preview.FitScale(Shown.Width, Shown.Height);
+  Shown.Scale = Shows->FitScale(Shown.Width, Shown.Height);
   Clamp();
   DrawAll();
 }
 
 void OPreviewCanvas::ZoomAt(int x, int y, int steps) {
-  const double fit = Preview.FitScale(Shown.Width, Shown.Height);
-  const double most = 64 / std::min(Preview.CellSize().Across, Preview.CellSize().Along);
+  const double fit = Shows->FitScale(Shown.Width, Shown.Height);
+  const double most = 64 / std::min(Shows->CellSize().Across, Shows->CellSize().Along);
   const double scale =
       std::clamp(Shown.Scale * std::pow(2.0, steps), std::min(fit / 4, most), std::max(fit, most));
   // The goods' point under (x, y), in mm, stays there.
@@ -603,8 +608,8 @@ void OPreviewCanvas::Clamp() {
   auto clamp = [](int64_t& at, int64_t goods, int box) {
     at = goods <= box ? -(box - goods) / 2 : std::clamp<int64_t>(at, 0, goods - box);
   };
-  clamp(Shown.Left, Preview.GoodsWidth(Shown.Scale), Shown.Width);
-  clamp(Shown.Top, Preview.GoodsHeight(Shown.Scale), Shown.Height);
+  clamp(Shown.Left, Shows->GoodsWidth(Shown.Scale), Shown.Width);
+  clamp(Shown.Top, Shows->GoodsHeight(Shown.Scale), Shown.Height);
 }
 
 std::vector<OPreviewCanvas::TPiece> OPreviewCanvas::Pieces(const TPixelRect& asked) const {
@@ -644,9 +649,9 @@ void OPreviewCanvas::Draw(const TPixelRect& area) {
     TPreviewView view = Shown;
     view.Left += piece.Box.Left - piece.X;
     view.Top += piece.Box.Top - piece.Y;
-    Preview.Render(view, Wrapped.data(),
-                   {piece.X, piece.Y, piece.X + piece.Box.Right - piece.Box.Left,
-                    piece.Y + piece.Box.Bottom - piece.Box.Top});
+    Shows->Render(view, Wrapped.data(),
+                  {piece.X, piece.Y, piece.X + piece.Box.Right - piece.Box.Left,
+                   piece.Y + piece.Box.Bottom - piece.Box.Top});
   }
 }
 
@@ -680,7 +685,7 @@ std::pair<int, int> OPreviewCanvas::Pan(int dx, int dy) {
 }
 
 std::vector<TPixelRect> OPreviewCanvas::CellsChanged(const TRect& cells) {
-  std::vector<TPixelRect> rects = Preview.PixelsOfCells(Shown, cells);
+  std::vector<TPixelRect> rects = Shows->PixelsOfCells(Shown, cells);
   int64_t area = 0;
   for (const TPixelRect& r : rects)
     area += int64_t{r.Right - r.Left} * (r.Bottom - r.Top);
@@ -697,7 +702,7 @@ std::vector<TPixelRect> OPreviewCanvas::CellsChanged(const TRect& cells) {
 void OPreviewCanvas::DrawAll() {
   Wrapped.resize(static_cast<size_t>(Shown.Width) * static_cast<size_t>(Shown.Height));
   OffsetX = OffsetY = 0;
-  Preview.Render(Shown, Wrapped.data(), {0, 0, Shown.Width, Shown.Height});
+  Shows->Render(Shown, Wrapped.data(), {0, 0, Shown.Width, Shown.Height});
 }
 
 } // namespace quillane

@@ -94,7 +94,28 @@ struct TPreviewView {
   int Width = 0, Height = 0;
 };
 
-class OPreview {
+// A picture of carpet at any scale, drawn a rectangle at a time: the goods off the machine,
+// or the goods as they are installed.
+class OCarpetPicture {
+public:
+  virtual ~OCarpetPicture() = default;
+  // The picture's size in pixels at `scale` pixels per mm.
+  virtual int64_t GoodsWidth(double scale) const = 0;
+  virtual int64_t GoodsHeight(double scale) const = 0;
+  // The largest scale at which the whole picture fits a box of this size.
+  virtual double FitScale(int width, int height) const = 0;
+  // Pixels `area` of the view into `pixels` (view.Width a row, 0xFFRRGGBB); the rest of the
+  // image is left alone. Outside the picture, the background.
+  virtual void Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const = 0;
+  // The pixels of the view whose look depends on cells `cells` (controls by PLines, from 1,
+  // inclusive) wherever the picture shows them.
+  virtual std::vector<TPixelRect> PixelsOfCells(const TPreviewView& view,
+                                                const TRect& cells) const = 0;
+  // mm from one needle to the next and from one PLine to the next.
+  virtual const TCellSize& CellSize() const = 0;
+};
+
+class OPreview : public OCarpetPicture {
 public:
   explicit OPreview(const OPattern& pattern);
 
@@ -105,17 +126,14 @@ public:
   const std::vector<TPile>& Piles() const { return PileOf; }
   void SetGoods(const TGoodsLayout& goods);
   const TGoodsLayout& Goods() const { return Layout; }
-  const TCellSize& CellSize() const { return Size; }
+  const TCellSize& CellSize() const override { return Size; }
 
   // The goods' size in pixels at `scale`.
-  int64_t GoodsWidth(double scale) const;
-  int64_t GoodsHeight(double scale) const;
-  // The largest scale at which the whole goods fit a box of this size.
-  double FitScale(int width, int height) const;
-
-  // Pixels `area` of the view into `pixels` (view.Width a row, 0xFFRRGGBB); the rest of the
-  // image is left alone. Outside the goods, Background.
-  void Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const;
+  int64_t GoodsWidth(double scale) const override;
+  int64_t GoodsHeight(double scale) const override;
+  double FitScale(int width, int height) const override;
+  // Outside the goods, Background.
+  void Render(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const override;
   // The same pixels kept apart from their colours, so that one design can be shown in many
   // colourings while its cells are looked up once: per pixel a shade (ShadeOf) and what it
   // shades (ColourSlotOf: a palette index, BackingSlot or BackgroundSlot).
@@ -132,9 +150,9 @@ public:
   // UsePaletteColours; Refresh keeps the choice.
   void SetColours(const std::array<uint32_t, 256>& colours);
   void UsePaletteColours();
-  // The pixels of the view whose look depends on cells `cells` (controls by PLines, from 1,
-  // inclusive) in any copy of the pattern; a tuft's shade follows its neighbours too.
-  std::vector<TPixelRect> PixelsOfCells(const TPreviewView& view, const TRect& cells) const;
+  // In any copy of the pattern; a tuft's shade follows its neighbours too.
+  std::vector<TPixelRect> PixelsOfCells(const TPreviewView& view,
+                                        const TRect& cells) const override;
 
   uint32_t Background = 0xFF3C3C3C;
 
@@ -166,8 +184,12 @@ private:
 // strip it uncovers and a paint the cells it changed.
 class OPreviewCanvas {
 public:
-  explicit OPreviewCanvas(OPreview& preview) : Preview(preview) {}
+  explicit OPreviewCanvas(OPreview& preview) : Preview(preview), Shows(&preview) {}
   OPreview& Preview;
+  // What the box shows: the preview's goods unless told otherwise; the picture must outlive
+  // the canvas or be replaced first. Fits the new picture in the box.
+  void Show(const OCarpetPicture& picture);
+  const OCarpetPicture& Picture() const { return *Shows; }
 
   const TPreviewView& View() const { return Shown; }
   // The box's pixels lie in a buffer of the box's size (0xFFRRGGBB, View().Width a row)
@@ -201,6 +223,7 @@ public:
   void DrawAll();
 
 private:
+  const OCarpetPicture* Shows;
   TPreviewView Shown;
   bool Fitted = true;
   std::vector<uint32_t> Wrapped;
