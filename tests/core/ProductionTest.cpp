@@ -6,6 +6,7 @@
 #include "PatternSupport.h"
 
 #include "editors/ProductionEditor.h"
+#include "production/Json.h"
 #include "production/MachineProfile.h"
 #include "production/Production.h"
 #include "production/ProductionFile.h"
@@ -248,12 +249,25 @@ TEST_F(Production, ParametersFileRoundTripsAndRefusesByLineAndField) {
       {"{\"runLength\": 01}", "line 1: a number is not written as JSON writes numbers"},
       {"{\"runLength\": 1", "line 1: expected ',' or '}'"},
       {"{\"a\": \"b\n\"}", "line 1: a text runs past the end of its line"},
-      {"{\"a\": \"\\u00e9\"}", "line 1: a text holds an escape this file does not use"},
+      {"{\"a\": \"\\x41\"}", "line 1: a text holds an escape this file does not use"},
+      {"{\"a\": \"\\u00g9\"}", "line 1: a text has a \\u escape without four hex digits"},
+      {"{\"a\": \"\\u00e", "line 1: a text has a \\u escape without four hex digits"},
+      {"{\"a\": \"\\ud83d\"}", "line 1: a text has a \\u escape that is half a character"},
+      {"{\"a\": \"\\ude00\\ud83d\"}", "line 1: a text has a \\u escape that is half a character"},
       {std::string(12, '[') + std::string(12, ']'), "line 1: nested too deeply"},
       {"{\"x\": \"" + std::string(70000, 'x') + "\"}", "line 1: the file is larger than 64 KB"},
   };
   for (const auto& [bytes, message] : hostile)
     EXPECT_EQ(Thrown<EProduction>([&] { ReadProductionParameters(Text(bytes)); }), message);
+  // Another tool's escapes read as the characters they mean, and every text written, control
+  // characters too, reads back as it was.
+  EXPECT_EQ(
+      ReadProductionParameters(Text("{\"machine\": \"T\\u00FCfter \\ud83d\\ude00\"}")).Machine,
+      "T\xC3\xBC"
+      "fter \xF0\x9F\x98\x80");
+  const std::string awkward = "a\x01\x1f\"\\\n\xE2\x82\xAC";
+  const std::string json = "{\"t\": " + JsonText(awkward) + "}";
+  EXPECT_EQ(ReadJsonObject(Bytes(json.begin(), json.end())).Items.at(0).Text, awkward);
   // Unknown keys are for later versions; a refused file names itself.
   EXPECT_EQ(
       ReadProductionParameters(Text("{\"later\": {\"a\": [1, \"\\n\"]}, \"waste\": 7}")).Waste, 7);

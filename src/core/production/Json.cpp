@@ -141,6 +141,12 @@ private:
       if (At >= Bytes.size())
         break;
       const uint8_t e = Bytes[At++];
+      if (e == 'u') {
+        // Other tools write every character past ASCII this way (Python's json does unless
+        // told otherwise), so a file they wrote reads as the characters it means.
+        AppendUtf8(text, CodePoint());
+        continue;
+      }
       const char* const plain = "\"\\/bfnrt";
       const char* const meant = "\"\\/\b\f\n\r\t";
       const char* found =
@@ -150,6 +156,56 @@ private:
       text += meant[found - plain];
     }
     RefuseJson(Line, "a text has no closing double quote");
+  }
+
+  // Four hex digits after "\\u", and a second escape after a high surrogate.
+  uint32_t Hex4() {
+    if (Bytes.size() - At < 4)
+      RefuseJson(Line, "a text has a \\u escape without four hex digits");
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      const char c = static_cast<char>(Bytes[At++]);
+      const int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+      if (digit < 0)
+        RefuseJson(Line, "a text has a \\u escape without four hex digits");
+      value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    return value;
+  }
+  uint32_t CodePoint() {
+    const uint32_t first = Hex4();
+    if (first >= 0xDC00 && first < 0xE000)
+      RefuseJson(Line, "a text has a \\u escape that is half a character");
+    if (first < 0xD800 || first >= 0xDC00)
+      return first;
+    if (Bytes.size() - At < 2 || Bytes[At] != '\\' || Bytes[At + 1] != 'u')
+      RefuseJson(Line, "a text has a \\u escape that is half a character");
+    At += 2;
+    const uint32_t second = Hex4();
+    if (second < 0xDC00 || second >= 0xE000)
+      RefuseJson(Line, "a text has a \\u escape that is half a character");
+    return 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00);
+  }
+  static void AppendUtf8(std::string& text, uint32_t c) {
+    auto put = [&](uint32_t byte) { text += static_cast<char>(byte); };
+    if (c < 0x80) {
+      put(c);
+    } else if (c < 0x800) {
+      put(0xC0 | c >> 6);
+      put(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      put(0xE0 | c >> 12);
+      put(0x80 | (c >> 6 & 0x3F));
+      put(0x80 | (c & 0x3F));
+    } else {
+      put(0xF0 | c >> 18);
+      put(0x80 | (c >> 12 & 0x3F));
+      put(0x80 | (c >> 6 & 0x3F));
+      put(0x80 | (c & 0x3F));
+    }
   }
 
   double Number() {
@@ -246,7 +302,15 @@ std::string JsonText(const std::string& text) {
       out += "\\t";
       break;
     default:
-      out += c;
+      if (static_cast<unsigned char>(c) < 0x20) {
+        // Raw, a control character would end the text for every reader.
+        static constexpr char Hex[] = "0123456789abcdef";
+        out += "\\u00";
+        out += Hex[c >> 4];
+        out += Hex[c & 0xF];
+      } else {
+        out += c;
+      }
     }
   }
   return out + "\"";
