@@ -787,18 +787,26 @@ TEST(Recovery, ACrashLeavesCopiesToRestoreUnderTheirNamesAndACleanCloseLeavesNon
   auto copies = [&] {
     std::vector<std::string> names;
     for (const auto& item : std::filesystem::recursive_directory_iterator(folder))
-      if (item.path().extension() == ".pat")
+      if (item.is_regular_file() && item.path().extension() != ".name" &&
+          item.path().extension() != ".lock")
         names.push_back(sys::NameOf(item.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
   };
   // Only modified patterns are copied, and only when they changed since.
   EXPECT_TRUE(recovery->Update(shell.Tree.OpenPatterns(), true).empty());
-  EXPECT_EQ(copies(), (std::vector<std::string>{"2.pat"}));
+  EXPECT_EQ(copies(), (std::vector<std::string>{"2.colourways.json", "2.pat"}));
   saved.SetNoPLines(saved.NoPLines + 3);
   saved.Changed();
+  // Colourways made since the last save, or in a pattern never saved, are in the copies.
+  TColourways edited = colourways, made;
+  edited.List.push_back(NewColourway("Harbour", *saved.Palette, *saved.MachineTable));
+  saved.SetColourways(edited, "Add Colourway Harbour");
+  made.List.push_back(NewColourway("Dune", *fresh.Palette, *fresh.MachineTable));
+  fresh.SetColourways(made, "Add Colourway Dune");
   recovery->Update(shell.Tree.OpenPatterns(), true);
-  EXPECT_EQ(copies(), (std::vector<std::string>{"1.pat", "2.pat"}));
+  EXPECT_EQ(copies(),
+            (std::vector<std::string>{"1.colourways.json", "1.pat", "2.colourways.json", "2.pat"}));
   const auto written = std::filesystem::last_write_time(recovery->SessionFolder() + "/1.pat");
   std::filesystem::last_write_time(recovery->SessionFolder() + "/1.pat",
                                    written - std::chrono::hours(1));
@@ -825,17 +833,19 @@ TEST(Recovery, ACrashLeavesCopiesToRestoreUnderTheirNamesAndACleanCloseLeavesNon
   std::vector<OPattern*> restored = shell.Tree.OpenPatterns();
   ASSERT_EQ(restored.size(), 2u);
   EXPECT_EQ(restored[0]->FileName, dir.File("rug.pat"));
-  EXPECT_EQ(restored[0]->Colourways(), colourways); // saving it keeps them
+  EXPECT_EQ(restored[0]->Colourways(), edited);
+  EXPECT_EQ(restored[1]->Colourways(), made);
   EXPECT_EQ(restored[1]->FileName,
             "Pattern" + std::to_string(OPattern::PatternsCreated()) + ".pat");
   for (OPattern* p : restored)
     EXPECT_TRUE(p->Modified());
   // The copies now belong to this program, until the pattern is saved or closed.
-  EXPECT_EQ(copies(), (std::vector<std::string>{"1.pat", "2.pat"}));
+  EXPECT_EQ(copies(),
+            (std::vector<std::string>{"1.colourways.json", "1.pat", "2.colourways.json", "2.pat"}));
   // The tree keeps them: saving or closing a pattern takes its copy away.
   shell.Tree.KeepRecovery(recovery.get());
   restored[0]->SaveToFile();
-  EXPECT_EQ(copies(), (std::vector<std::string>{"2.pat"}));
+  EXPECT_EQ(copies(), (std::vector<std::string>{"2.colourways.json", "2.pat"}));
   shell.Tree.CloseAllUnasked();
   EXPECT_TRUE(copies().empty());
   shell.Tree.KeepRecovery(nullptr);

@@ -133,6 +133,7 @@ void ORecovery::RemoveFiles(const TEntry& entry) const {
   const std::string copy = entry.CopyPath(Session);
   fs::remove(sys::PathOf(copy), ec);
   fs::remove(sys::PathOf(NamePath(copy)), ec);
+  fs::remove(sys::PathOf(ColourwaysFileName(copy)), ec);
 }
 
 void ORecovery::Write(TEntry& entry) {
@@ -147,6 +148,9 @@ void ORecovery::Write(TEntry& entry) {
   }
   *entry.Dirty = false;
   try {
+    // The colourways before the pattern, even when only the Original is left: a copy on disk
+    // has the colourways it was made with, not those last saved.
+    WriteFileAtomic(ColourwaysFileName(copy), ColourwaysBytes(entry.Pattern->Colourways()));
     entry.Pattern->WriteCopy(copy);
   } catch (...) {
     *entry.Dirty = true;
@@ -236,11 +240,13 @@ std::unique_ptr<OPattern> ORecovery::Restore(const TRecoveredCopy& copy) {
   std::unique_ptr<OPattern> pattern = OpenPatternFile(copy.CopyPath);
   pattern->FileName =
       copy.NeverSaved() ? "Pattern" + std::to_string(pattern->Number()) + ".pat" : copy.FileName;
-  // The copy holds no colourways: those last saved beside the pattern are its, or saving it
-  // would take them away. One that cannot be read stays on disk when the pattern is saved.
-  if (!copy.NeverSaved())
+  // The colourways as they were at the copy. A copy made before copies held them takes those
+  // last saved beside the pattern, or saving it would take them away. One that cannot be
+  // read stays on disk when the pattern is saved.
+  const bool ownColourways = FileExists(ColourwaysFileName(copy.CopyPath));
+  if (ownColourways || !copy.NeverSaved())
     try {
-      AdoptColourways(*pattern, copy.FileName);
+      AdoptColourways(*pattern, ownColourways ? copy.CopyPath : copy.FileName);
     } catch (const std::exception&) {
     }
   pattern->SetModified(1);
@@ -258,6 +264,7 @@ void ORecovery::Discard(const TRecoveredCopy& copy) {
   std::error_code ec;
   fs::remove(sys::PathOf(copy.CopyPath), ec);
   fs::remove(sys::PathOf(NamePath(copy.CopyPath)), ec);
+  fs::remove(sys::PathOf(ColourwaysFileName(copy.CopyPath)), ec);
 }
 
 void ORecovery::ReleaseOrphans() {
