@@ -291,6 +291,23 @@ TEST(TuftFile2, BadDataFailsWithTheDataError) {
   }
 }
 
+// The variant is told by the file's first byte, whatever the file's name holds.
+TEST(TuftFile, VersionIsReadFromTheFirstByteOfAnyNamedFile) {
+  TTempDir dir;
+  const std::string name = dir.File("M\xC3\xBCster.TUF");
+  TTuftFile t(name);
+  for (const auto& [first, version] : {std::pair<uint8_t, uint8_t>{0, 2}, {'5', 1}}) {
+    WriteBytes(name, Bytes{first, 7});
+    EXPECT_EQ(t.ReadVersion(), version);
+    EXPECT_EQ(t.Version, version);
+  }
+  WriteBytes(name, Bytes{});
+  EXPECT_THROW(t.ReadVersion(), EReadError);
+  EXPECT_EQ(t.Version, 1);
+  TTuftFile missing(dir.File("none.TUF"));
+  EXPECT_THROW(missing.ReadVersion(), EFOpenError);
+}
+
 TEST(TuftFile2, SaveRefusesValuesTheHeaderCannotHold) {
   TTempDir dir;
   TTuftFile2 t(dir.File("V.TUF"));

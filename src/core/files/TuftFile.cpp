@@ -14,6 +14,7 @@
 #include "app/FileIO.h"
 #include "app/Simd.h"
 #include "data/Record.h"
+#include "platform/FileSystem.h"
 
 namespace quillane {
 
@@ -127,7 +128,8 @@ void PackRow(const uint8_t* cells, int32_t n, uint8_t* packed) {
 // --- TTuftFile -------------------------------------------------------------------------
 
 uint8_t TTuftFile::ReadVersion() {
-  std::ifstream in(FileName, std::ios::binary);
+  // By path, so that a name outside the system code page opens on Windows too.
+  std::ifstream in(sys::PathOf(FileName), std::ios::binary);
   if (!in)
     throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
   char first = 0;
