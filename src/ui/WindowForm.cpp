@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include <QAction>
 #include <QBoxLayout>
@@ -241,7 +242,7 @@ TfmWindow::TfmWindow(OWindowUI& controller)
   AddRulers();
   FollowCheck();
 
-  Swap = ShownSwap(Pattern);
+  TakeSwap();
   Subscription = Pattern.Events.Subscribe([this](const TPatternChange& c) { Changed(c); });
   SetZoomMode(true);
   RefreshGrids();
@@ -402,13 +403,34 @@ void TfmWindow::Destroy() {
   TfmEditorForm::Destroy();
 }
 
+void TfmWindow::TakeSwap() {
+  Swap = ShownSwap(Pattern);
+  ++SwapCount;
+  const std::array<uint32_t, OColourKeys::MaxKeys> shown = Keys.Shown(Swap);
+  for (size_t k = 0; k < shown.size(); ++k)
+    KeyColours[k] = Shown(shown[k]);
+}
+
+void TfmWindow::ForgetKeys() {
+  // Room for the colours on screen now; the zoomed-out copy's keys go with the old ones.
+  Keys.Clear();
+  KeysLost = false;
+  Reduced.Of = nullptr;
+}
+
+bool TfmWindow::WantKeys() const {
+  return Pattern.Colourways().List.size() > 1;
+}
+
 void TfmWindow::FollowColourway() {
   if (OColourSwap next = ShownSwap(Pattern); !(next == Swap)) {
-    Swap = next;
-    // What is on screen is sampled again through the new swap: one pass, no render.
-    Drawn.Of = nullptr;
+    TakeSwap();
+    // The grid is recoloured from its keys at the next paint; the zoomed-out copy holds
+    // colours as shown, so it is taken again.
     Reduced.Of = nullptr;
     PaintBox1->update();
+  } else if (WantKeys() != Drawn.Keyed) {
+    PaintBox1->update(); // sampled afresh, with keys or without
   }
   Status(StatusBase);
 }
@@ -462,7 +484,9 @@ void TfmWindow::Changed(const TPatternChange& change) {
     Drawn.Of = nullptr;
     Palette = Pattern.Palette.get();
     pbPalette->SetPalette(Palette);
-    Swap = ShownSwap(Pattern);
+    // The palette's colours may have gone: keys start again.
+    ForgetKeys();
+    TakeSwap();
     RefreshGrids();
   }
 }
@@ -480,11 +504,18 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   const OBitmap24& picture =
       MouseState.View == TView::Design ? Picture.DesignImage : Picture.MachineImage;
   const QRgb background = ToQRgb(Palette->Background);
+  const bool keyed = WantKeys();
   if (Drawn.Image.size() != box.size() || Drawn.Of != &picture || Drawn.Width != picture.Width() ||
       Drawn.Height != picture.Height() || Drawn.Frame != f || Drawn.Zoom != View.Zoom() ||
-      Drawn.RowHeight != View.RowHeight() || Drawn.Background != background) {
+      Drawn.RowHeight != View.RowHeight() || Drawn.Background != background ||
+      Drawn.Keyed != keyed) {
     if (Drawn.Image.size() != box.size())
       Drawn.Image = QImage(box.size(), QImage::Format_RGB32);
+    if (KeysLost)
+      ForgetKeys();
+    Drawn.Keyed = keyed;
+    Drawn.Keys.resize(keyed ? static_cast<size_t>(box.width()) * box.height() : 0);
+    Drawn.Swapped = SwapCount;
     Drawn.Of = &picture;
     Drawn.Width = picture.Width();
     Drawn.Height = picture.Height();
@@ -502,6 +533,17 @@ void TfmWindow::PaintGrid(const QRegion& region) {
   }
   const QRegion exposed = region & box;
   const QRect image(f.Left, f.Bottom - f.DH, f.DR, f.DH);
+  if (Drawn.Swapped != SwapCount) {
+    // Other colours shown: only the colours change, so the kept grid is recoloured from
+    // its keys rather than sampled again, unless it has none.
+    Drawn.Swapped = SwapCount;
+    if (Drawn.Keyed && !KeysLost) {
+      RecolourDrawn(image & box);
+    } else {
+      ForgetKeys();
+      Drawn.Stale = QRegion(box);
+    }
+  }
   QRgb* pixels = reinterpret_cast<QRgb*>(Drawn.Image.bits());
   const qsizetype stride = Drawn.Image.bytesPerLine() / 4;
   const QRegion stale = exposed & Drawn.Stale;
@@ -564,72 +606,120 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
     reduced = (Columns[static_cast<size_t>(x)] - phase) % step == 0 &&
               Columns[static_cast<size_t>(x)] == Columns[0] + x * step;
   if (reduced && (Reduced.Of != &image || Reduced.Step != step || Reduced.Phase != phase ||
-                  Reduced.Width != image.Width() || Reduced.Height != image.Height())) {
+                  Reduced.Width != image.Width() || Reduced.Height != image.Height() ||
+                  Reduced.Keyed != Drawn.Keyed)) {
     Reduced.Of = &image;
     Reduced.Step = step;
     Reduced.Phase = phase;
     Reduced.Width = image.Width();
     Reduced.Height = image.Height();
+    Reduced.Keyed = Drawn.Keyed;
     const size_t across = static_cast<size_t>((image.Width() - phase + step - 1) / step);
     Reduced.Pixels.assign(across * static_cast<size_t>(std::max(image.Height(), 0)), 0);
+    Reduced.Keys.assign(Reduced.Keyed ? Reduced.Pixels.size() : 0, 0);
     Reduced.RowReady.assign(static_cast<size_t>(std::max(image.Height(), 0)), 0);
   }
   const size_t across =
       reduced ? static_cast<size_t>((Reduced.Width - phase + step - 1) / step) : 0;
   const size_t first = reduced ? static_cast<size_t>((Columns[0] - phase) / step) : 0;
-  // The rows, with each pixel looked up as `look` says.
-  auto rows = [&](auto look) {
+  const qsizetype keyStride = Drawn.Image.width();
+  uint8_t* keys = Drawn.Keyed ? Drawn.Keys.data() + part.top() * keyStride + part.left() : nullptr;
+  // The rows, with each pixel looked up as `look` says, and with `keyed` its key kept beside
+  // it.
+  auto rows = [&](auto keyed, auto look) {
+    constexpr bool Keyed = decltype(keyed)::value;
+    const size_t wide = static_cast<size_t>(width);
     int shownRow = -1;
     const QRgb* shownLine = nullptr;
-    for (int y = 0; y < part.height(); ++y, to += stride) {
+    const uint8_t* shownKeys = nullptr;
+    for (int y = 0; y < part.height(); ++y, to += stride, keys += Keyed ? keyStride : 0) {
       const int row =
           std::min(f.Y0 + static_cast<int>(std::floor((bottom - part.top() - y) / zs)), f.Y1 - 1);
       if (row == shownRow) {
         // The screen rows of one PLine are alike.
-        std::memcpy(to, shownLine, sizeof(QRgb) * static_cast<size_t>(width));
+        std::memcpy(to, shownLine, sizeof(QRgb) * wide);
+        if constexpr (Keyed)
+          std::memcpy(keys, shownKeys, wide);
         continue;
       }
+      shownRow = row;
+      shownLine = to;
+      shownKeys = keys;
       if (reduced) {
-        QRgb* line = Reduced.Pixels.data() + static_cast<size_t>(row) * across;
+        const size_t at = static_cast<size_t>(row) * across;
+        QRgb* line = Reduced.Pixels.data() + at;
+        uint8_t* lineKeys = Keyed ? Reduced.Keys.data() + at : nullptr;
         if (!Reduced.RowReady[static_cast<size_t>(row)]) {
           const uint32_t* from = image.Row(row) + phase;
           for (size_t j = 0; j < across; ++j)
-            line[j] = look(from[j * static_cast<size_t>(step)]);
+            line[j] = look(from[j * static_cast<size_t>(step)], Keyed ? lineKeys + j : nullptr);
           Reduced.RowReady[static_cast<size_t>(row)] = 1;
         }
-        std::memcpy(to, line + first, sizeof(QRgb) * static_cast<size_t>(width));
-        shownRow = row;
-        shownLine = to;
+        std::memcpy(to, line + first, sizeof(QRgb) * wide);
+        if constexpr (Keyed)
+          std::memcpy(keys, lineKeys + first, wide);
         continue;
       }
       const uint32_t* from = image.Row(row);
       if (straight) {
         from += Columns[0];
         for (int x = 0; x < width; ++x)
-          to[x] = look(from[x]);
+          to[x] = look(from[x], Keyed ? keys + x : nullptr);
       } else {
         const int* column = Columns.data();
         for (int x = 0; x < width; ++x)
-          to[x] = look(from[column[x]]);
+          to[x] = look(from[column[x]], Keyed ? keys + x : nullptr);
       }
-      shownRow = row;
-      shownLine = to;
     }
   };
-  if (Swap.Identity()) {
-    rows([](uint32_t pixel) { return Shown(pixel); });
-    return;
-  }
-  // A colourway shown: neighbouring pixels are mostly alike, so the last look-up is kept.
+  // Neighbouring pixels are mostly alike, so the last look-up is kept.
   uint32_t lastPixel = 0xFFFFFFFFu;
   QRgb lastShown = 0;
-  rows([&](uint32_t pixel) {
+  if (Drawn.Keyed) {
+    uint8_t lastKey = 0;
+    rows(std::true_type{}, [&](uint32_t pixel, uint8_t* key) {
+      if (pixel != lastPixel) {
+        lastPixel = pixel;
+        lastShown = Shown(Swap(pixel));
+        const int known = Keys.Count();
+        const int k = Keys.KeyOf(pixel);
+        if (k < 0)
+          KeysLost = true;
+        else if (k >= known)
+          KeyColours[static_cast<size_t>(k)] = lastShown;
+        lastKey = static_cast<uint8_t>(std::max(k, 0));
+      }
+      *key = lastKey;
+      return lastShown;
+    });
+    return;
+  }
+  if (Swap.Identity()) {
+    rows(std::false_type{}, [](uint32_t pixel, uint8_t*) { return Shown(pixel); });
+    return;
+  }
+  rows(std::false_type{}, [&](uint32_t pixel, uint8_t*) {
     if (pixel != lastPixel) {
       lastPixel = pixel;
       lastShown = Shown(Swap(pixel));
     }
     return lastShown;
   });
+}
+
+void TfmWindow::RecolourDrawn(const QRect& image) {
+  if (image.isEmpty())
+    return;
+  const qsizetype stride = Drawn.Image.bytesPerLine() / 4, keyStride = Drawn.Image.width();
+  Recolour.Set(KeyColours, Keys.Count());
+  Recolour(Drawn.Keys.data() + image.top() * keyStride + image.left(), keyStride,
+           reinterpret_cast<QRgb*>(Drawn.Image.bits()) + image.top() * stride + image.left(),
+           stride, image.width(), image.height());
+  // The lines and marks over the picture, as a fresh sample draws them; what is stale is
+  // sampled and marked when it shows.
+  const QRegion kept = QRegion(image) - Drawn.Stale;
+  MarkCells(kept);
+  MarkFindings(kept);
 }
 
 void TfmWindow::GridPress(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers) {

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QRegion>
 #include <QTimer>
+#include <array>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -115,9 +116,21 @@ protected:
 
 private:
   OPalette* Palette;
-  // The colourway the views show, as a swap of the images' palette colours.
+  // The colourway the views show, as a swap of the images' palette colours; SwapCount counts
+  // its changes.
   OColourSwap Swap;
-  // Takes up the colourway shown; the grid is drawn again when its colours changed.
+  int SwapCount = 0;
+  // The picture colours the grid was sampled in, and each as the grid shows it now. A
+  // colour past the keys' room loses them all until the grid is sampled afresh.
+  OColourKeys Keys;
+  std::array<QRgb, OColourKeys::MaxKeys> KeyColours{};
+  bool KeysLost = false;
+  ORecolour Recolour;
+  void TakeSwap();
+  void ForgetKeys();
+  // Keys are kept while the pattern has colourways to switch between.
+  bool WantKeys() const;
+  // Takes up the colourway shown; the grid is recoloured when its colours changed.
   void FollowColourway();
   OViewGeometry View;
   OViewMouse MouseState;
@@ -136,6 +149,11 @@ private:
     double RowHeight = 0;
     QRgb Background = 0;
     QRegion Stale;
+    // Beside each pixel of the picture's part, the key of the picture colour sampled there,
+    // under the grid's lines and marks; and the swap the pixels were drawn through.
+    std::vector<uint8_t> Keys;
+    bool Keyed = false;
+    int Swapped = 0;
   } Drawn;
   // Zoomed out, every Step-th column of the shown image from column Phase, converted for the
   // screen, a PLine at a time as first drawn: a repaint then reads a few contiguous pixels
@@ -146,6 +164,8 @@ private:
     int Step = 0, Phase = 0, Width = 0, Height = 0;
     std::vector<QRgb> Pixels;
     std::vector<uint8_t> RowReady;
+    bool Keyed = false;
+    std::vector<uint8_t> Keys;
   } Reduced;
   std::vector<int> Columns;
   bool Painting = false;
@@ -219,6 +239,8 @@ private:
   // Draws the picture's pixels shown in `part` of the grid, whose top left pixel is at `to`,
   // rows `stride` pixels apart.
   void Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride);
+  // The grid drawn again through the swap from its keys, its lines and marks over it.
+  void RecolourDrawn(const QRect& image);
 };
 
 } // namespace quillane

@@ -1,5 +1,8 @@
 // The Colourways window's model, driven without a window.
 #include "editors/ColourwaysEditor.h"
+
+#include <random>
+
 #include "PatternSupport.h"
 #include "editors/ProductionEditor.h"
 #include "editors/ShownColours.h"
@@ -237,6 +240,44 @@ TEST(ColourSwap, DrawsEachPaletteColourAsTheColourwaysAndLeavesOthersAlone) {
   // Nothing that changes: the views take their straight path.
   swap.Set(palette, palette, 3);
   EXPECT_TRUE(swap.Identity());
+}
+
+TEST(ColourKeys, KeepAKeyPerColourUntilTheirRoomIsFull) {
+  OColourKeys keys;
+  EXPECT_EQ(keys.KeyOf(0x0000FF), 0);
+  EXPECT_EQ(keys.KeyOf(0x00FF00), 1);
+  EXPECT_EQ(keys.KeyOf(0xFF0000FF), 0); // the top byte is no part of the colour
+  for (uint32_t c = 1; keys.Count() < OColourKeys::MaxKeys; ++c)
+    keys.KeyOf(c << 8 | 0x80);
+  EXPECT_EQ(keys.KeyOf(0x123456), -1);
+  EXPECT_EQ(keys.KeyOf(0x00FF00), 1);
+  keys.Clear();
+  EXPECT_EQ(keys.KeyOf(0x123456), 0);
+}
+
+TEST(Recolour, DrawsEachPixelInItsKeysColourAndNothingBesideTheBlock) {
+  // Few keys go two at a time through the table of pairs, many one at a time; widths around
+  // the eight taken at once leave ends of every length.
+  std::mt19937 random(7);
+  for (const int count : {1, 5, 64, 65, 256})
+    for (const int width : {1, 7, 8, 9, 23}) {
+      std::array<uint32_t, OColourKeys::MaxKeys> colours{};
+      for (auto& c : colours)
+        c = random();
+      const int height = 3, keyStride = width + 2, stride = width + 5;
+      std::vector<uint8_t> keys(static_cast<size_t>(keyStride * height));
+      for (auto& k : keys)
+        k = static_cast<uint8_t>(random() % count);
+      std::vector<uint32_t> pixels(static_cast<size_t>(stride * height), 0xDEADBEEF);
+      ORecolour recolour;
+      recolour.Set(colours, count);
+      recolour(keys.data(), keyStride, pixels.data(), stride, width, height);
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < stride; ++x)
+          ASSERT_EQ(pixels[static_cast<size_t>(y * stride + x)],
+                    x < width ? colours[keys[static_cast<size_t>(y * keyStride + x)]] : 0xDEADBEEF)
+              << count << " keys, " << width << " wide, at " << x << "," << y;
+    }
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "UiSupport.h"
 #include "elements/Picture.h"
 #include "model/Pattern.h"
+#include "setup/Colourways.h"
 #include "setup/Palette.h"
 #include "setup/Settings.h"
 #include "shell/DesignUI.h"
@@ -280,6 +281,61 @@ private slots:
     w.SubWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(o.Status(), QString());
+  }
+
+  void colourwaysSwitchedAroundAStrokeShowWhatAFreshWindowShows() {
+    // At zoom 4 the cell grid's lines lie over the cells; at 1/2 every second column comes
+    // from a copy kept beside the image.
+    for (const float zoom : {1.0f, 4.0f, 0.5f}) {
+      auto pattern = TwoParts();
+      pattern->FileName = Dir.filePath(QStringLiteral("two.pat")).toStdString(); // keys the view
+      OPicture& picture = *pattern->Pictures->Get(0);
+      picture.BringUpToDate(TView::Machine);
+      for (int r = 0; r < 30; ++r) // stripes of three colours, a few cells left undefined
+        for (int c = r % 7; c < 40; ++c)
+          picture.PaintMachinePixel(c, r, static_cast<uint8_t>(1 + (c / 3 + r) % 3));
+      pattern->History.EndStroke();
+      TColourways list = pattern->Colourways();
+      list.List.push_back(NewColourway("Harbour", *pattern->Palette, *pattern->MachineTable));
+      for (uint32_t& colour : list.List[1].Colours)
+        colour ^= 0x405060;
+      pattern->SetColourways(list, "Add Colourway Harbour");
+      TOpened o(Ini(), std::move(pattern));
+      TfmWindow* w = o.Window;
+      while (w->Geometry().Zoom() < zoom)
+        QTest::keyClick(w->PaintBox1, Qt::Key_Plus);
+      while (w->Geometry().Zoom() > zoom)
+        QTest::keyClick(w->PaintBox1, Qt::Key_Minus);
+      QCOMPARE(w->Geometry().Zoom(), zoom);
+      const QImage original = OnScreen(w->PaintBox1);
+      o.Pattern->ShowColourway(1);
+      QVERIFY(OnScreen(w->PaintBox1) != original);
+      // A stroke across both parts in the colourway, shown in it and then in the palette.
+      QTest::mouseClick(w->buZoom, Qt::LeftButton);
+      const QPoint at = Corner(*w) + QPoint(std::max(1, static_cast<int>(zoom)), -1);
+      const QPoint to = at + QPoint(static_cast<int>(30 * zoom), -static_cast<int>(2 * zoom));
+      Mouse(w->PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, at);
+      Mouse(w->PaintBox1, QEvent::MouseMove, Qt::LeftButton, to);
+      Mouse(w->PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, to);
+      w->GridLeave();
+      const QImage painted = OnScreen(w->PaintBox1);
+      o.Pattern->ShowColourway(0);
+      const QImage back = OnScreen(w->PaintBox1);
+      QVERIFY(back != original && back != painted); // painted, in other colours
+      // The same view opened afresh, in each colourway.
+      auto reopened = [&] {
+        QPointer<QMdiSubWindow> frame = w->SubWindow();
+        frame->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w = OpenEditor<TfmWindow, OWindowUI>(o.Program.Main.Tree().Patterns());
+        w->SubWindow()->resize(400, 300);
+        QApplication::processEvents();
+        return OnScreen(w->PaintBox1);
+      };
+      QCOMPARE(reopened(), back);
+      o.Pattern->ShowColourway(1);
+      QCOMPARE(reopened(), painted);
+    }
   }
 
   void aClosedWindowIsFreedByItsNodeAndLaterChangesPassItBy() {
