@@ -383,6 +383,13 @@ void OStrikeOff::Render(const TPreviewView& view, uint32_t* pixels, const TPixel
                                area.Top, area.Bottom);
   };
   const auto roomLeft = static_cast<int>(column(0)), roomRight = static_cast<int>(column(RoomW));
+  // The tufts looked up lately, by their cell across and along: every tile shows the same
+  // cells, and a tuft many pixels high is met again on the rows below.
+  struct TKnown {
+    int64_t X = std::numeric_limits<int64_t>::min(), Row = 0;
+    OPreview::TTuft Tuft;
+  };
+  std::vector<TKnown> tufts(4096);
   for (int y = area.Top; y < area.Bottom; ++y) {
     uint32_t* out = pixels + static_cast<size_t>(y) * stride;
     const double ry = (static_cast<double>(view.Top + y) + 0.5) / scale;
@@ -402,17 +409,14 @@ void OStrikeOff::Render(const TPreviewView& view, uint32_t* pixels, const TPixel
         continue;
       const auto from = static_cast<int>(column(std::max(piece.X, 0.0)));
       const auto to = static_cast<int>(column(std::min(piece.X + piece.Width, RoomW)));
-      int64_t lastX = std::numeric_limits<int64_t>::min(), lastRow = 0;
-      OPreview::TTuft tuft;
       const TLine goods = LineOf(piece, ry);
       for (int x = from; x < to; ++x) {
         const double lx = (static_cast<double>(view.Left + x) + 0.5) * perPixel - piece.X;
         const TGoodsPoint at = goods.At(lx, GoodsPLines);
-        if (at.X != lastX || at.Row != lastRow) {
-          tuft = Preview.TuftAt(at.X, at.Row);
-          lastX = at.X;
-          lastRow = at.Row;
-        }
+        TKnown& known = tufts[static_cast<size_t>((at.X & 255) | (at.Row & 15) << 8)];
+        if (known.X != at.X || known.Row != at.Row)
+          known = {at.X, at.Row, Preview.TuftAt(at.X, at.Row)};
+        const OPreview::TTuft& tuft = known.Tuft;
         const uint32_t f = tuft.Shape[at.V * ShapeSteps + at.U];
         out[x] = 0xFF000000u | std::min<uint32_t>(255, (tuft.R * f) >> 16) << 16 |
                  std::min<uint32_t>(255, (tuft.G * f) >> 16) << 8 |
