@@ -248,10 +248,11 @@ TEST(StrikeOffLayout, BroadloomWidthsAreTrimmedDroppedAndDistorted) {
     for (int x = 0; x < flat.Width; ++x)
       wrong += dropped.At(x, y) != flat.At(x, x >= 32 && x < 64 ? y + 10 : y);
   EXPECT_EQ(wrong, 0);
-  // A bow of 1 mm (4 pixels) in the middle of the 8 mm width; a skew of 2 mm at its end.
+  // A bow of 1 mm (4 pixels) in the middle of the 8 mm width; a skew of 2 mm at its end; none
+  // that is no number.
   s.Match = TMatch::Set;
   for (const auto& [bow, skew, column, rows] :
-       {std::tuple{1.0, 0.0, 16, 4}, {0.0, 2.0, 31, 8}, {0.0, 0.0, 16, 0}}) {
+       {std::tuple{1.0, 0.0, 16, 4}, {0.0, 2.0, 31, 8}, {std::nan(""), -HUGE_VAL, 16, 0}}) {
     s.BowMm = bow;
     s.SkewMm = skew;
     const TImage bent = Whole(OStrikeOff(preview, s), 4);
