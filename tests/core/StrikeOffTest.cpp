@@ -407,8 +407,9 @@ TEST(StrikeOffLayout, AChangedCellIsRedrawnInEveryPiece) {
   auto p = PatternOf(Motif);
   const OPreview preview(*p);
   const OStrikeOff room(preview, TilesOf(4, TInstall::Ashlar));
-  for (const auto& [scale, left, top] : {std::tuple{0.0, 0, 0},
+  for (const auto& [scale, left, top] : {std::tuple{0.0, int64_t{0}, int64_t{0}},
                                          {std::nan(""), 0, 0},
+                                         {1e300, 0, 0},
                                          {4.0, int64_t{1} << 40, 3},
                                          {1e6, 5000000, 5000000}}) {
     std::vector<uint32_t> pixels(20 * 10, 7);

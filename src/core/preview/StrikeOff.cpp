@@ -380,13 +380,15 @@ void OStrikeOff::Render(const TPreviewView& view, uint32_t* pixels, const TPixel
   }
   const double perPixel = 1 / scale; // mm
   // The pixel whose centre lies at or after `mm`, across and along.
+  // Within what an int64_t holds, however large the scale.
+  auto pixelOf = [&](double mm) {
+    return static_cast<int64_t>(std::clamp(std::ceil(mm * scale - 0.5), -1e18, 1e18));
+  };
   auto column = [&](double mm) {
-    return std::clamp<int64_t>(static_cast<int64_t>(std::ceil(mm * scale - 0.5)) - view.Left,
-                               area.Left, area.Right);
+    return std::clamp<int64_t>(pixelOf(mm) - view.Left, area.Left, area.Right);
   };
   auto line = [&](double mm) {
-    return std::clamp<int64_t>(static_cast<int64_t>(std::ceil(mm * scale - 0.5)) - view.Top,
-                               area.Top, area.Bottom);
+    return std::clamp<int64_t>(pixelOf(mm) - view.Top, area.Top, area.Bottom);
   };
   const auto roomLeft = static_cast<int>(column(0)), roomRight = static_cast<int>(column(RoomW));
   // The tufts looked up lately, by their cell across and along: every tile shows the same
