@@ -351,6 +351,7 @@ TEST(StrikeOffLayout, ThePiecesCoverTheRoom) {
         {K::Tiles, TInstall::Ashlar, 500.0, 1200.0, 1000.0, 1200.0, 1000.0, 7.0},
         {K::Tiles, TInstall::HalfDrop, nan, -5.0, nan, 2000.0, 2000.0, 20.0},
         {K::Tiles, TInstall::QuarterTurn, 1e-9, 1e6, 1e6, 1e6, 1e6, 1 << 20},
+        {K::Tiles, TInstall::Monolithic, 1e6, 1000.0, 1000.0, 1000.0, 1000.0, 1.0},
         {K::Broadloom, TInstall::Monolithic, 9.5, 0.0, 0.0, 24.0, 10.0, 3.0},
         {K::Broadloom, TInstall::Monolithic, -1.0, 1e300, 0.0, 1e6, 3657.6, 274.0}}) {
     TStrikeOffSettings s;
@@ -368,6 +369,7 @@ TEST(StrikeOffLayout, ThePiecesCoverTheRoom) {
       covered += (std::min(piece.X + piece.Width, shownW) - std::max(piece.X, 0.0)) *
                  (std::min(piece.Y + piece.Length, shownL) - std::max(piece.Y, 0.0));
     EXPECT_NEAR(covered, shownW * shownL, 1e-6 * shownW * shownL);
+    EXPECT_LE(room.EdgeMatch().Tufts, 26 * 65536);
   }
 }
 

@@ -544,7 +544,9 @@ TEdgeMatch OStrikeOff::EdgeMatch() const {
   const double roomL = widths ? std::max(4 * HalfRepeatMm, Tile) : 4 * Tile;
   const std::vector<TStrikePiece> pieces = LayOver(roomW, roomL);
   const TCellSize& cell = Preview.CellSize();
-  const double pitch = std::min(cell.Across, cell.Along);
+  // A tuft at a time, but no more than 2^16 a tile side: a kilometre's tile is not counted
+  // tuft by tuft.
+  const double pitch = std::max(std::min(cell.Across, cell.Along), Tile / 65536);
   // Just either side of a join: the tufts that meet there.
   const double side = pitch / 64;
   auto tuftAt = [&](double x, double y) -> std::optional<OPreview::TTuft> {
