@@ -177,15 +177,16 @@ TCellSize CellSizeOf(const OPattern& pattern) {
   return {Usable(needle) ? needle : fallback, Usable(line) ? line : fallback};
 }
 
-int SeamDrop(const OPattern& pattern) {
+TSectionSteps SectionSteps(const OPattern& pattern) {
   const int pc = pattern.NoControls, pp = pattern.NoPLines;
+  TSectionSteps steps;
   if (pc <= 0 || pp <= 0)
-    return 0;
+    return steps;
   // The repeat across is the smallest step a block of the same band is copied by; a block of
   // a later band copied sideways by part of it is the drop the repeat holds (target cell
   // (c + step, p + down) shows source cell (c, p)).
   // In 64 bits: a section read from a file may lie anywhere until it is applied.
-  int64_t across = 0, step = 0, down = 0;
+  int64_t& across = steps.Across;
   for (int i = 0; i < pattern.Sections->Count(); ++i) {
     const OSection& s = *pattern.Sections->Get(i);
     if (s.HFlip || s.VFlip || s.Rotation)
@@ -196,15 +197,30 @@ int SeamDrop(const OPattern& pattern) {
   }
   if (across == 0)
     across = pc;
-  for (int i = 0; i < pattern.Sections->Count() && down == 0; ++i) {
+  for (int i = 0; i < pattern.Sections->Count(); ++i) {
     const OSection& s = *pattern.Sections->Get(i);
     const int64_t shift = int64_t{s.TargetArea.Left} - s.SourceArea.Left;
-    if (!s.HFlip && !s.VFlip && !s.Rotation && s.TargetArea.Top > s.SourceArea.Top &&
-        shift % across != 0) {
-      step = (shift % across + across) % across;
-      down = (int64_t{s.TargetArea.Top} - s.SourceArea.Top) % pp;
+    const int64_t down = int64_t{s.TargetArea.Top} - s.SourceArea.Top;
+    if (s.HFlip || s.VFlip || s.Rotation || down <= 0)
+      continue;
+    if (shift % across != 0 && steps.Down == 0) {
+      steps.Step = (shift % across + across) % across;
+      steps.Down = down % pp;
+    } else if (shift % across == 0 && pp % down == 0) {
+      steps.Along = steps.Along ? std::min(steps.Along, down) : down;
     }
   }
+  if (steps.Along == 0)
+    steps.Along = pp;
+  return steps;
+}
+
+int SeamDrop(const OPattern& pattern) {
+  const int pc = pattern.NoControls, pp = pattern.NoPLines;
+  if (pc <= 0 || pp <= 0)
+    return 0;
+  const TSectionSteps steps = SectionSteps(pattern);
+  const int64_t across = steps.Across, step = steps.Step, down = steps.Down;
   // The next width starts where the pattern starts: it continues the repeat when the width
   // ends at a whole repeat across (no drop), or at a step of the drop, whose PLines it then
   // makes up (a step back, the other way).
@@ -252,6 +268,7 @@ void OPreview::Refresh() {
     Layout.PLines = GoodsLength(p, Layout.Controls);
     Layout.Drop = SeamDrop(p);
   }
+  EndlessDrop = SeamDrop(p);
   ColourOf.assign(size_t{p.NoYarnTypes} + 1, {});
   for (int y = 1; y <= p.NoYarnTypes; ++y)
     for (int s = 1; s <= p.NoStates; ++s) {
@@ -376,6 +393,77 @@ void OPreview::ColourShades(const uint32_t* shades, size_t count,
   }
 }
 
+uint8_t OPreview::CellAt(int control, int line, uint8_t& state) const {
+  const OPattern& p = Pattern;
+  if (p.PatternMode == pmColours) {
+    const uint8_t cell = p.MachineColours.Row(line)[control];
+    const uint8_t index = TuftOf[cell] ? cell : 0;
+    state = index && PileOf.size() > 1 ? 1 : 0;
+    return index;
+  }
+  state = TuftOf[p.States.Row(line)[control]];
+  if (state >= PileOf.size())
+    state = 0;
+  return ColourOf[YarnTypeOf[static_cast<size_t>(control)]][state];
+}
+
+double OPreview::HeightOf(uint8_t index, uint8_t state) const {
+  const TPile& pile = PileOf[state];
+  return index && pile.Kind != TPileKind::Bare ? pile.Height : 0.0;
+}
+
+uint32_t OPreview::LightOf(double height, double left, double up) const {
+  // Higher pile catches more light; pile lower than its neighbours towards the light lies in
+  // their shadow.
+  const double shadow = std::max(left, up) - height;
+  const double level = (0.55 + 0.45 * std::min(1.0, height / Tallest)) *
+                       (1 - 0.4 * std::clamp(shadow / Tallest, 0.0, 1.0));
+  return static_cast<uint32_t>(level * 256 + 0.5);
+}
+
+OPreview::TTuft OPreview::TuftAt(int64_t x, int64_t row) const {
+  const int pc = std::min<int>(Pattern.NoControls, static_cast<int>(YarnTypeOf.size()) - 1);
+  const int pp = Pattern.NoPLines;
+  TTuft tuft;
+  tuft.Shape = Shapes[0].data();
+  if (pc <= 0 || pp <= 0) {
+    const uint32_t light = LightOf(0, 0, 0);
+    tuft.R = ((Backing >> 16) & 0xFF) * light;
+    tuft.G = ((Backing >> 8) & 0xFF) * light;
+    tuft.B = (Backing & 0xFF) * light;
+    return tuft;
+  }
+  // Each copy of the pattern across is dropped as wide goods drop it; a cell's neighbours
+  // towards the light are found from it, without dividing again.
+  // Most cells lie in the first copy and length: those cost no division.
+  const int64_t copy = x >= 0 ? (x < pc ? 0 : x / pc) : -((-x - 1) / pc) - 1;
+  const auto control = static_cast<int>(x - copy * pc) + 1;
+  const int64_t along = row + (copy == 0 ? 0 : (copy % pp + pp) % pp * EndlessDrop % pp);
+  const auto line = static_cast<int>(along >= 0 && along < pp ? along : (along % pp + pp) % pp) + 1;
+  auto heightAt = [this](int c, int l) {
+    uint8_t s = 0;
+    const uint8_t i = CellAt(c, l, s);
+    return HeightOf(i, s);
+  };
+  uint8_t state = 0;
+  const uint8_t index = CellAt(control, line, state);
+  const double height = HeightOf(index, state);
+  // The copy before lies dropped by one drop less.
+  const double left = control > 1 ? heightAt(control - 1, line)
+                                  : heightAt(pc, (line - 1 - EndlessDrop % pp + pp) % pp + 1);
+  const double up = heightAt(control, line % pp + 1);
+  const uint32_t light = LightOf(height, left, up);
+  const bool bare = height == 0.0;
+  const uint32_t rgb = bare ? Backing : Rgb[index];
+  tuft.R = ((rgb >> 16) & 0xFF) * light;
+  tuft.G = ((rgb >> 8) & 0xFF) * light;
+  tuft.B = (rgb & 0xFF) * light;
+  tuft.Shape = Shapes[bare ? 0 : state].data();
+  tuft.Index = index;
+  tuft.Pile = bare ? TPile{TPileKind::Bare, 0.0} : PileOf[state];
+  return tuft;
+}
+
 template <bool Shaded>
 void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect& asked) const {
   const TPixelRect area{std::max(asked.Left, 0), std::max(asked.Top, 0),
@@ -387,7 +475,6 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
   const int pc = std::min<int>(p.NoControls, static_cast<int>(YarnTypeOf.size()) - 1);
   const int pp = p.NoPLines;
   const double cellWidth = Size.Across * view.Scale, cellHeight = Size.Along * view.Scale;
-  const bool colours = p.PatternMode == pmColours;
 
   // Where each goods column comes from in the pattern: its control, and the PLines its copy
   // of the pattern is dropped by.
@@ -432,22 +519,9 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
     int64_t line = row + source.Drop;
     if (line >= pp)
       line %= pp;
-    const int at = static_cast<int>(line) + 1;
-    if (colours) {
-      const uint8_t cell = p.MachineColours.Row(at)[source.Control];
-      const uint8_t index = TuftOf[cell] ? cell : 0;
-      state = index && PileOf.size() > 1 ? 1 : 0;
-      return index;
-    }
-    state = TuftOf[p.States.Row(at)[source.Control]];
-    if (state >= PileOf.size())
-      state = 0;
-    return ColourOf[YarnTypeOf[static_cast<size_t>(source.Control)]][state];
+    return CellAt(source.Control, static_cast<int>(line) + 1, state);
   };
-  auto heightOf = [&](uint8_t index, uint8_t state) {
-    const TPile& pile = PileOf[state];
-    return index && pile.Kind != TPileKind::Bare ? pile.Height : 0.0;
-  };
+  auto heightOf = [&](uint8_t index, uint8_t state) { return HeightOf(index, state); };
   auto heightAt = [&](const TSource& source, int64_t row) {
     uint8_t state = 0;
     const uint8_t index = cellAt(source, row, state);
@@ -490,12 +564,7 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
                                 ? heights[k - 1]
                                 : heightAt(column.Left, row);
         const double up = aboveKnown ? above[k] : heightAt(column.Here, row + 1);
-        // Higher pile catches more light; pile lower than its neighbours towards the light
-        // lies in their shadow.
-        const double shadow = std::max(left, up) - height;
-        const double level = (0.55 + 0.45 * std::min(1.0, height / Tallest)) *
-                             (1 - 0.4 * std::clamp(shadow / Tallest, 0.0, 1.0));
-        const auto scale = static_cast<uint32_t>(level * 256 + 0.5);
+        const uint32_t scale = LightOf(height, left, up);
         const bool bare = height == 0.0;
         const uint32_t rgb = bare ? Backing : Rgb[index];
         strip[k] = {((rgb >> 16) & 0xFF) * scale, ((rgb >> 8) & 0xFF) * scale,

@@ -65,6 +65,15 @@ struct TGoodsLayout {
   int Drop = 0;
   friend bool operator==(const TGoodsLayout&, const TGoodsLayout&) = default;
 };
+// What the pattern's sections repeat inside it: the smallest step across a block is copied by
+// in its own band (the pattern's width where none is), a block of a later band copied Step
+// controls across (within that step) and Down PLines along (0 and 0 where none is), and the
+// smallest step along a block is copied straight down by that divides the pattern's length
+// (its length where none does).
+struct TSectionSteps {
+  int64_t Across = 0, Step = 0, Down = 0, Along = 0;
+};
+TSectionSteps SectionSteps(const OPattern& pattern);
 // The PLines each width of the pattern lies dropped against the one before, so that the
 // repeat the sections lay inside the pattern carries on across the seam: 0 where the pattern
 // width holds whole repeats across, a band's length where it ends half a half drop's tile in
@@ -127,6 +136,7 @@ public:
   void SetGoods(const TGoodsLayout& goods);
   const TGoodsLayout& Goods() const { return Layout; }
   const TCellSize& CellSize() const override { return Size; }
+  const OPattern& Source() const { return Pattern; }
 
   // The goods' size in pixels at `scale`.
   int64_t GoodsWidth(double scale) const override;
@@ -154,6 +164,19 @@ public:
   std::vector<TPixelRect> PixelsOfCells(const TPreviewView& view,
                                         const TRect& cells) const override;
 
+  // One tuft as Render draws it, of the goods repeated without end both ways (each copy of
+  // the pattern across dropped as wide goods drop it): cell x from 0 across, row 0 at PLine 1
+  // and rows below it negative. Its colour times its light (in 256ths), the shade of its pile
+  // at ShapeSteps x ShapeSteps points of its cell (rows from the top), and what it tufts.
+  static constexpr int ShapeSteps = 32;
+  struct TTuft {
+    uint32_t R = 0, G = 0, B = 0;
+    const uint16_t* Shape = nullptr;
+    uint8_t Index = 0; // 0: bare
+    TPile Pile{TPileKind::Bare, 0.0};
+  };
+  TTuft TuftAt(int64_t x, int64_t row) const;
+
   uint32_t Background = 0xFF3C3C3C;
 
 private:
@@ -171,10 +194,16 @@ private:
   std::array<uint8_t, 256> TuftOf{};
   // Per state, and one for a cell without a colour: the tuft's shade at 32 x 32 points of
   // its cell, in 256ths.
-  static constexpr int Steps = 32;
+  static constexpr int Steps = ShapeSteps;
   std::vector<std::array<uint16_t, Steps * Steps>> Shapes;
   double Tallest = 1.0;
+  int EndlessDrop = 0;
   void MakeShapes();
+  // The colour index and state (by `state`) cell (control, line) tufts, both from 1.
+  uint8_t CellAt(int control, int line, uint8_t& state) const;
+  double HeightOf(uint8_t index, uint8_t state) const;
+  // In 256ths, a tuft this high with these neighbours towards the light.
+  uint32_t LightOf(double height, double left, double up) const;
   template <bool Shaded>
   void Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const;
 };
