@@ -177,15 +177,16 @@ TCellSize CellSizeOf(const OPattern& pattern) {
   return {Usable(needle) ? needle : fallback, Usable(line) ? line : fallback};
 }
 
-int SeamDrop(const OPattern& pattern) {
+TSectionSteps SectionSteps(const OPattern& pattern) {
   const int pc = pattern.NoControls, pp = pattern.NoPLines;
+  TSectionSteps steps;
   if (pc <= 0 || pp <= 0)
-    return 0;
+    return steps;
   // The repeat across is the smallest step a block of the same band is copied by; a block of
   // a later band copied sideways by part of it is the drop the repeat holds (target cell
   // (c + step, p + down) shows source cell (c, p)).
   // In 64 bits: a section read from a file may lie anywhere until it is applied.
-  int64_t across = 0, step = 0, down = 0;
+  int64_t& across = steps.Across;
   for (int i = 0; i < pattern.Sections->Count(); ++i) {
     const OSection& s = *pattern.Sections->Get(i);
     if (s.HFlip || s.VFlip || s.Rotation)
@@ -196,15 +197,30 @@ int SeamDrop(const OPattern& pattern) {
   }
   if (across == 0)
     across = pc;
-  for (int i = 0; i < pattern.Sections->Count() && down == 0; ++i) {
+  for (int i = 0; i < pattern.Sections->Count(); ++i) {
     const OSection& s = *pattern.Sections->Get(i);
     const int64_t shift = int64_t{s.TargetArea.Left} - s.SourceArea.Left;
-    if (!s.HFlip && !s.VFlip && !s.Rotation && s.TargetArea.Top > s.SourceArea.Top &&
-        shift % across != 0) {
-      step = (shift % across + across) % across;
-      down = (int64_t{s.TargetArea.Top} - s.SourceArea.Top) % pp;
+    const int64_t down = int64_t{s.TargetArea.Top} - s.SourceArea.Top;
+    if (s.HFlip || s.VFlip || s.Rotation || down <= 0)
+      continue;
+    if (shift % across != 0 && steps.Down == 0) {
+      steps.Step = (shift % across + across) % across;
+      steps.Down = down % pp;
+    } else if (shift % across == 0 && pp % down == 0) {
+      steps.Along = steps.Along ? std::min(steps.Along, down) : down;
     }
   }
+  if (steps.Along == 0)
+    steps.Along = pp;
+  return steps;
+}
+
+int SeamDrop(const OPattern& pattern) {
+  const int pc = pattern.NoControls, pp = pattern.NoPLines;
+  if (pc <= 0 || pp <= 0)
+    return 0;
+  const TSectionSteps steps = SectionSteps(pattern);
+  const int64_t across = steps.Across, step = steps.Step, down = steps.Down;
   // The next width starts where the pattern starts: it continues the repeat when the width
   // ends at a whole repeat across (no drop), or at a step of the drop, whose PLines it then
   // makes up (a step back, the other way).

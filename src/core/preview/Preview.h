@@ -65,6 +65,15 @@ struct TGoodsLayout {
   int Drop = 0;
   friend bool operator==(const TGoodsLayout&, const TGoodsLayout&) = default;
 };
+// What the pattern's sections repeat inside it: the smallest step across a block is copied by
+// in its own band (the pattern's width where none is), a block of a later band copied Step
+// controls across (within that step) and Down PLines along (0 and 0 where none is), and the
+// smallest step along a block is copied straight down by that divides the pattern's length
+// (its length where none does).
+struct TSectionSteps {
+  int64_t Across = 0, Step = 0, Down = 0, Along = 0;
+};
+TSectionSteps SectionSteps(const OPattern& pattern);
 // The PLines each width of the pattern lies dropped against the one before, so that the
 // repeat the sections lay inside the pattern carries on across the seam: 0 where the pattern
 // width holds whole repeats across, a band's length where it ends half a half drop's tile in
