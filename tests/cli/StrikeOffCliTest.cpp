@@ -220,7 +220,9 @@ TEST_F(StrikeOffCli, TheTrueSizePrintIsTheRealSizeOnTheChosenPaper) {
         << info;
   }
 
-  Ok("render p.pat --preview --true-size -o s.pdf");
+  // A stripe of low pile, controls 21 to 60: 101.6 mm wide, 50.8 mm in from the left.
+  Ok("draw p.pat rect 20,0,59,99,2 --filled --picture 1 --view machine -o q.pat");
+  Ok("render q.pat --preview --true-size -o s.pdf");
   Shell("pdftoppm -gray -r 254 -f 1 -l 1 -singlefile s.pdf s");
   std::istringstream pgm(ReadText(Current.File("s.pgm")));
   std::string magic;
@@ -257,6 +259,27 @@ TEST_F(StrikeOffCli, TheTrueSizePrintIsTheRealSizeOnTheChosenPaper) {
     }
   EXPECT_NEAR(first, TrueSizeMarginLeft * 10, 16);
   EXPECT_NEAR(last + 1 - first, 2032, 16);
+  // The stripe's edges, where the tufts' shading averaged down the part and over a tuft
+  // across crosses halfway between the stripe's and the rest's: the image is at 1:1 too.
+  std::vector<double> profile(size_t(width), 0.0), smooth(size_t(width), 0.0);
+  for (int y = int((TrueSizeMarginTop + 20) * 10); y < int((TrueSizeMarginTop + 140) * 10); ++y)
+    for (int x = 0; x < width; ++x)
+      profile[size_t(x)] += pixels[size_t(y) * width + x];
+  for (int x = first + 13; x + 13 < last; ++x)
+    for (int k = -12; k <= 12; ++k)
+      smooth[size_t(x)] += profile[size_t(x + k)] / 25;
+  const auto [low, high] =
+      std::minmax_element(smooth.begin() + first + 13, smooth.begin() + last - 13);
+  const double half = (*low + *high) / 2;
+  int down = -1, up = -1;
+  for (int x = first + 14; x + 13 < last; ++x) {
+    if (down < 0 && smooth[size_t(x)] < half && smooth[size_t(x - 1)] >= half)
+      down = x;
+    if (down >= 0 && up < 0 && smooth[size_t(x)] >= half && smooth[size_t(x - 1)] < half)
+      up = x;
+  }
+  EXPECT_NEAR(down, TrueSizeMarginLeft * 10 + 508, 16);
+  EXPECT_NEAR(up - down, 1016, 16);
 }
 
 } // namespace
