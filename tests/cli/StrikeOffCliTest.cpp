@@ -5,8 +5,11 @@
 #include <regex>
 #include <sstream>
 
+#include "ImageIO.h"
+#include "PreviewImage.h"
 #include "TrueSizePdf.h"
 #include "app/Exceptions.h"
+#include "elements/Bitmap.h"
 #include "model/Pattern.h"
 #include "setup/Settings.h"
 
@@ -139,6 +142,26 @@ TEST_F(StrikeOffCli, ARoomImageIsTheRoomAtTheChosenScale) {
     Ok(line);
     EXPECT_EQ(PngSize(FileBytes(Current.File("r.png"))), row.Size) << line;
   }
+  // The scale bar in the corner: 2 m of a 9 m room at a tenth of a pixel a mm, in black.
+  Ok("render p.pat --preview --tiles 500mm --room 9x13m --size 1300 -o r.bmp");
+  const OBitmap24 bmp = LoadImage(Current.File("r.bmp"));
+  int longest = 0, barRows = 0;
+  for (int y = 0; y < bmp.Height(); ++y) {
+    int widest = 0;
+    for (int x = 0, run = 0; x < bmp.Width(); ++x)
+      widest = std::max(widest, run = bmp.Row(y)[x] == 0 ? run + 1 : 0);
+    longest = std::max(longest, widest);
+    barRows += widest == 200;
+  }
+  EXPECT_EQ(longest, 200);
+  EXPECT_EQ(barRows, ScaleBarPixels);
+  for (const auto& [width, bar] : {std::pair(9000.0, 2000.0),
+                                   {4000.0, 1000.0},
+                                   {3999.0, 500.0},
+                                   {1000.0, 200.0},
+                                   {20000.0, 5000.0},
+                                   {0.0, 0.0}})
+    EXPECT_EQ(ScaleBarMm(width), bar) << width;
 }
 
 // The sheets an area takes: the paper turned whichever way takes fewer, each sheet's part
