@@ -31,9 +31,6 @@ protected:
     p->FileName = Current.File("p.pat");
     p->SaveToFile();
   }
-  bool Has(const char* tools) {
-    return std::system(("command -v " + std::string(tools) + " >/dev/null").c_str()) == 0;
-  }
   std::string Shell(const std::string& line) {
     const std::string out = Current.File(".shell-out");
     EXPECT_EQ(std::system(("cd " + ShellQuote(Current.Path) + " && " + line + " >" +
@@ -211,7 +208,7 @@ TEST(TrueSizePages, TheAreaIsCutIntoTheFewestSheets) {
 // The print is on the paper asked for, a sheet per part, and what it draws is as long on
 // paper as it says: read back at 10 pixels a mm.
 TEST_F(StrikeOffCli, TheTrueSizePrintIsTheRealSizeOnTheChosenPaper) {
-  if (!Has("pdfinfo") || !Has("pdftoppm"))
+  if (std::system("command -v pdfinfo >/dev/null && command -v pdftoppm >/dev/null") != 0)
     GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
   Plain(80, 100, 2.54f); // one repeat: 203.2 x 254 mm
   const struct {
@@ -229,10 +226,8 @@ TEST_F(StrikeOffCli, TheTrueSizePrintIsTheRealSizeOnTheChosenPaper) {
                              (*row.Options ? " " : "") + "-o s.pdf";
     Ok(line);
     const std::string info = Shell("pdfinfo s.pdf");
-    EXPECT_NE(info.find("Pages:           " + std::to_string(row.Pages) + "\n"), std::string::npos)
-        << line << "\n"
-        << info;
-    EXPECT_TRUE(std::regex_search(info, std::regex(std::string("Page size: +") + row.Size)))
+    EXPECT_TRUE(std::regex_search(
+        info, std::regex("Pages: +" + std::to_string(row.Pages) + "\n[^]*Page size: +" + row.Size)))
         << line << "\n"
         << info;
   }
