@@ -21,6 +21,7 @@ namespace quillane {
 class OBitmap24;
 class OPattern;
 class OPicture;
+class OPreview;
 class ORegion;
 
 // A failure of the operation: the message is printed on stderr as it stands, exit 1.
@@ -128,6 +129,27 @@ void CheckOutput(const std::string& out, const std::vector<std::string>& inputs,
 std::string Named(const std::exception& e, const std::string& path);
 // Progress of long image work on stderr, only when a person is watching it.
 std::function<void(int)> ProgressFor(const char* what, int64_t pixels);
+
+// The strike-off options of render: tiles or broadloom widths over a room, and a print at true
+// size. Their lengths are kept as typed and read with their units when used.
+struct TStrikeOffArgs {
+  std::string Tiles, Install, Broadloom, Match, Bow, Skew, Room, Area, Paper;
+  bool NoJoins = false, TrueSize = false;
+};
+// Adds them to `cmd` under --preview; tiles and widths refuse `notWithStrikeOff` (other goods'
+// options), the print refuses `notWithTrueSize` (an image's).
+void AddStrikeOffOptions(CLI::App& cmd, TStrikeOffArgs& args, CLI::Option* preview,
+                         const std::vector<CLI::Option*>& notWithStrikeOff,
+                         const std::vector<CLI::Option*>& notWithTrueSize);
+bool StrikeOffAsked(const TStrikeOffArgs& args);
+// The usage errors the options' own checks cannot see, before any file is opened.
+void CheckStrikeOffArgs(const TStrikeOffArgs& args, const std::string& out);
+// Writes the image or the print they ask for, of the preview's goods as `in` holds them.
+void RenderStrikeOff(OPreview& carpet, const OPattern& pattern, const TStrikeOffArgs& args,
+                     const std::string& in, const std::string& out, int size, int dpi);
+// info's --fit: the width in mm, none when not asked; its check at parse time.
+std::optional<double> FitWidth(const std::string& text);
+void AddFitCheck(CLI::Option* fit);
 
 // Opens a pattern file as the desktop program does, or fails with its message. Commands
 // that only look at the file leave its sections uncopied.

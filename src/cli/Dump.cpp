@@ -15,6 +15,7 @@
 #include "elements/Picture.h"
 #include "elements/Section.h"
 #include "model/Pattern.h"
+#include "preview/StrikeOff.h"
 #include "setup/Creel.h"
 #include "setup/DesignTable.h"
 #include "setup/MachineTable.h"
@@ -312,7 +313,33 @@ void PrintPattern(OPattern& p, bool derived, bool cells) {
 }
 } // namespace
 
-int PrintInfo(const std::string& path) {
+namespace {
+// Millimetres to a hundredth and inches to a thousandth: what a mill measures to, without a
+// binary fraction's tail.
+double Rounded(double value, double steps) {
+  return std::round(value * steps) / steps;
+}
+
+// What a broadloom width makes of the pattern's repeat across, in mm and in inches.
+Json FitJson(const OPattern& pattern, double widthMm) {
+  const TRepeatFit fit = RepeatFit(pattern, widthMm);
+  Json j;
+  auto both = [&](const std::string& name, double mm) {
+    j[name + "Mm"] = Rounded(mm, 100);
+    j[name + "In"] = Rounded(mm / 25.4, 1000);
+  };
+  both("Width", widthMm);
+  both("RepeatAcross", fit.RepeatAcrossMm);
+  both("RepeatAlong", fit.RepeatAlongMm);
+  j["RepeatsAcross"] = fit.RepeatsAcross;
+  both("Selvage", fit.SelvageMm);
+  both("ShortPerRepeat", fit.ShortPerRepeatMm);
+  both("WastePerCut", fit.WastePerCutMm);
+  return j;
+}
+} // namespace
+
+int PrintInfo(const std::string& path, std::optional<double> fitWidth) {
   std::unique_ptr<OPattern> p = OpenPattern(path, false);
   const TGrid& grid = p->PatternMode == pmStates ? p->States : p->MachineColours;
   std::array<uint64_t, 256> counts{};
@@ -337,6 +364,8 @@ int PrintInfo(const std::string& path) {
   j["Pictures"] = p->Pictures->Count();
   j["Regions"] = regions;
   j[p->PatternMode == pmStates ? "StateCounts" : "ColourCounts"] = cellCounts;
+  if (fitWidth)
+    j["RepeatFit"] = FitJson(*p, *fitWidth);
   Print("pattern", j);
   return 0;
 }
@@ -391,7 +420,12 @@ void AddDumpCommand(CLI::App& app, TCommands& commands) {
   CLI::App* info = app.add_subcommand(
       "info", "Print a pattern's size, machine type, counts of its objects and of its cell values");
   info->add_option("FILE", *infoPath, "The pattern file (.PAT)")->required();
-  commands.push_back({info, [infoPath] { return PrintInfo(*infoPath); }});
+  auto fit = std::make_shared<std::string>();
+  AddFitCheck(info->add_option(
+      "--fit", *fit,
+      "Also the repeat fit across broadloom this wide (12ft, 4m): whole repeats across, the "
+      "selvage each side, how short one more repeat comes out each, the goods wasted per cut"));
+  commands.push_back({info, [infoPath, fit] { return PrintInfo(*infoPath, FitWidth(*fit)); }});
 }
 
 } // namespace quillane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 namespace quillane {
@@ -33,7 +34,8 @@ nlohmann::ordered_json PatternTailJson(const OPattern& pattern);
 // PLine by PLine as they are written (`derived` adds both views' colour grids, `cells`
 // false leaves every grid out). Failures throw with the program's own message.
 int DumpFile(const std::string& path, bool derived, bool cells);
-// A pattern's sizes, counts of its objects and of each value in its cells, as JSON.
-int PrintInfo(const std::string& path);
+// A pattern's sizes, counts of its objects and of each value in its cells, as JSON; with a
+// width, also the repeat fit across broadloom that wide.
+int PrintInfo(const std::string& path, std::optional<double> fitWidth = std::nullopt);
 
 } // namespace quillane

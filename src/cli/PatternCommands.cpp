@@ -202,6 +202,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
       std::string Colourway;
       double WidthM = 0;
       int Size = PreviewLongestSide, Dpi = 0;
+      TStrikeOffArgs Strike;
     };
     auto a = std::make_shared<TArgs>();
     CLI::App* cmd = app.add_subcommand(
@@ -217,26 +218,34 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                       "proportions of the needle and PLine spacings");
     picture->excludes(preview);
     view->excludes(preview);
-    cmd->add_option("--width-m", a->WidthM,
-                    "With --preview: goods this many metres wide, the pattern repeated "
-                    "across so that its repeat carries on over each seam, two lengths long "
-                    "(between half and twice the width)")
-        ->check(CLI::Range(0.001, 1000.0))
-        ->needs(preview);
-    cmd->add_option("--size", a->Size, "With --preview: pixels of the longer side")
-        ->check(CLI::Range(16, 100000))
-        ->needs(preview);
-    cmd->add_option("--dpi", a->Dpi, "With --preview: the dots per inch the file states")
+    CLI::Option* widthM =
+        cmd->add_option("--width-m", a->WidthM,
+                        "With --preview: goods this many metres wide, the pattern repeated "
+                        "across so that its repeat carries on over each seam, two lengths long "
+                        "(between half and twice the width)")
+            ->check(CLI::Range(0.001, 1000.0))
+            ->needs(preview);
+    CLI::Option* size =
+        cmd->add_option("--size", a->Size, "With --preview: pixels of the longer side")
+            ->check(CLI::Range(16, 100000))
+            ->needs(preview);
+    cmd->add_option("--dpi", a->Dpi,
+                    "With --preview: the dots per inch the file states (with --true-size, the "
+                    "carpet's, 72 to 300, default 150)")
         ->check(CLI::Range(1, 100000))
         ->needs(preview);
     CLI::Option* one =
         cmd->add_option("--colourway", a->Colourway, "With --preview: in this colourway's colours")
             ->needs(preview);
-    cmd->add_flag("--colourways", a->AllColourways,
-                  "With --preview: every colourway side by side, each under its name")
-        ->needs(preview)
-        ->excludes(one);
-    cmd->add_option("-o,--output", a->Out, "The image file (.bmp or .png)")->required();
+    CLI::Option* all =
+        cmd->add_flag("--colourways", a->AllColourways,
+                      "With --preview: every colourway side by side, each under its name")
+            ->needs(preview)
+            ->excludes(one);
+    AddStrikeOffOptions(*cmd, a->Strike, preview, {widthM, all}, {size, all});
+    cmd->add_option("-o,--output", a->Out,
+                    "The image file (.bmp or .png), or with --true-size the PDF")
+        ->required();
     commands.push_back(
         {cmd, [a, picture, view] {
            if (!a->Preview) {
@@ -245,7 +254,8 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
              if (!*view)
                throw CLI::RequiredError("--view");
            }
-           CheckOutput(a->Out, {a->In}, TOutputKind::Image);
+           CheckStrikeOffArgs(a->Strike, a->Out);
+           CheckOutput(a->Out, {a->In}, a->Strike.TrueSize ? TOutputKind::Any : TOutputKind::Image);
            std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
            if (a->Preview) {
              OPreview carpet(*pattern);
@@ -272,6 +282,10 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
                                                static_cast<int64_t>(colourings.size())));
                  return 0;
                }
+             }
+             if (StrikeOffAsked(a->Strike)) {
+               RenderStrikeOff(carpet, *pattern, a->Strike, a->In, a->Out, a->Size, a->Dpi);
+               return 0;
              }
              SavePreviewImage(
                  carpet, scale, a->Out, a->Dpi,

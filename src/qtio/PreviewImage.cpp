@@ -12,11 +12,11 @@
 
 namespace quillane {
 
-double PreviewExportScale(const OPreview& preview, int longest) {
+double PreviewExportScale(const OCarpetPicture& preview, int longest) {
   return preview.FitScale(longest, longest);
 }
 
-void SavePreviewImage(const OPreview& preview, double scale, const std::string& path,
+void SavePreviewImage(const OCarpetPicture& preview, double scale, const std::string& path,
                       int dotsPerInch, const TImageProgress& progress) {
   const int64_t width = preview.GoodsWidth(scale), height = preview.GoodsHeight(scale);
   if (width > 1000000 || height > 1000000)

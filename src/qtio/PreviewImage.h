@@ -9,15 +9,17 @@
 
 namespace quillane {
 
-// The size an exported preview takes by default: the whole goods, the longer side this
-// many pixels.
+// The size an exported preview takes by default: the whole goods (or room), the longer side
+// this many pixels.
 constexpr int PreviewLongestSide = 2000;
-// Pixels per mm for the whole goods with the longer side `longest` pixels.
-double PreviewExportScale(const OPreview& preview, int longest);
+// Pixels per mm for the whole picture with the longer side `longest` pixels.
+double PreviewExportScale(const OCarpetPicture& preview, int longest);
 
-// Writes the whole goods at `scale` pixels per mm, atomically, a band of rows at a time;
-// the file gives `dotsPerInch` (0: 100). Throws Exception as SaveImageRows does.
-void SavePreviewImage(const OPreview& preview, double scale, const std::string& path,
+// Writes the whole picture (the goods, or a room of tiles or widths) at `scale` pixels per
+// mm, atomically, a band of rows at a time, so that a room at one pixel a tuft takes the
+// memory of a band; the file gives `dotsPerInch` (0: 100). Throws Exception as SaveImageRows
+// does.
+void SavePreviewImage(const OCarpetPicture& preview, double scale, const std::string& path,
                       int dotsPerInch = 0, const TImageProgress& progress = {});
 
 // Several colourings of the same goods side by side, each under its name, on the preview's
