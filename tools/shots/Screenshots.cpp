@@ -1,6 +1,7 @@
 // Pictures of the desktop program's windows and dialogs, one PNG file each, written to
 // OUTDIR under the names main() gives them (tools/screenshots lists what each shows);
-// production-sheet.pdf as well, whose first page tools/screenshots turns into a picture.
+// production-sheet.pdf and strikeoff-print.pdf as well, whose first pages tools/screenshots
+// turns into pictures.
 #include <random>
 #include <tuple>
 
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +20,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -288,6 +291,53 @@ bool SaveDrawingTools(TfmWindow& window, const QString& path) {
   return saved;
 }
 
+// The Preview window's strike-off of a half-drop carpet: its tiles in each installation
+// (strikeoff-monolithic.png, strikeoff-quarter-turn.png, strikeoff-ashlar.png,
+// strikeoff-half-drop.png), a broadloom seam with a bow of 2 in (strikeoff-broadloom.png), a
+// room of 9 x 13 m (strikeoff-room.png) and the part of the tiles shown saved at true size
+// (strikeoff-print.pdf, whose first page tools/screenshots turns into a picture).
+bool SaveStrikeOffs(OPatternTree& tree, OPattern& pattern, const QDir& out) {
+  FindNode<OPictureUI>(tree, &pattern)->Preview();
+  auto* form = dynamic_cast<TfmPreview*>(tree.Tabs.Tabs().back().Node->Editor());
+  if (!form)
+    return false;
+  form->SubWindow()->setGeometry(30, 30, 1180, 720);
+  auto enter = [](QWidget* field, const char* text) {
+    if (auto* list = qobject_cast<QComboBox*>(field))
+      list->setEditText(QString::fromLatin1(text));
+    else
+      static_cast<QLineEdit*>(field)->setText(QString::fromLatin1(text));
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return);
+  };
+  form->cbCarpet->setCurrentIndex(1);
+  enter(form->cbTileSize, "18 in");
+  bool ok = true;
+  static const char* const files[] = {"strikeoff-monolithic.png", "strikeoff-quarter-turn.png",
+                                      "strikeoff-ashlar.png", "strikeoff-half-drop.png"};
+  for (size_t i = 0; i < form->rbInstall.size(); ++i) {
+    form->rbInstall[i]->click();
+    ok = Save(*form->SubWindow(), out.filePath(QString::fromLatin1(files[i]))) && ok;
+  }
+  // Zoomed in on a few tiles, as a paper strike-off would carry them.
+  form->rbInstall[1]->click();
+  form->buZoomIn->click();
+  form->buZoomIn->click();
+  form->SavePdf(out.filePath(QStringLiteral("strikeoff-print.pdf")).toStdString());
+
+  form->cbCarpet->setCurrentIndex(2);
+  form->cbMatch->setCurrentIndex(1);
+  enter(form->edBow, "2 in");
+  // The seam between the first two widths, near enough to see the bow meet it.
+  form->buZoomIn->click();
+  ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("strikeoff-broadloom.png"))) && ok;
+
+  form->cbCarpet->setCurrentIndex(1);
+  enter(form->edRoom, "9 x 13 m");
+  ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("strikeoff-room.png"))) && ok;
+  return ok;
+}
+
 // The Preview window of the painted rug, of a half-drop carpet two widths wide and of a
 // cut and loop pattern in one colour, where only the pile draws the figure.
 bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
@@ -309,7 +359,9 @@ bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
     for (int p = 1; p <= 20; ++p)
       carpet->SetState(c, p, std::abs(c - 12) * 20 + std::abs(p - 10) * 24 < 200 ? 1 : 2);
   carpet->Changed();
-  ok = shoot(*tree.AddPattern(std::move(carpet)).Pattern, 0.5, "preview-half-drop.png") && ok;
+  OPattern& halfDropPattern = *tree.AddPattern(std::move(carpet)).Pattern;
+  ok = shoot(halfDropPattern, 0.5, "preview-half-drop.png") && ok;
+  ok = SaveStrikeOffs(tree, halfDropPattern, out) && ok;
 
   // Low loops, cut pile and high loops in camel wool: squares of cut in a loop ground with a
   // high border.
