@@ -403,7 +403,15 @@ void TfmPreview::Typed(QWidget* field, const std::string& problem) {
 
 void TfmPreview::StrikeOffChanged() {
   ShowStrikeOffFields();
-  Canvas.Show(Strike.Picture());
+  // A new picture, or one of a new size, is fitted; a change within the same room (joins,
+  // bow, an installation) keeps the place and zoom the user chose.
+  const OCarpetPicture& picture = Strike.Picture();
+  const std::pair<int64_t, int64_t> size{picture.GoodsWidth(1000), picture.GoodsHeight(1000)};
+  if (&picture != &Canvas.Picture() || size != ShownSize)
+    Canvas.Show(picture);
+  else
+    Canvas.DrawAll();
+  ShownSize = size;
   pbPreview->update();
 }
 

@@ -107,6 +107,7 @@ private:
   OStrikeOffEditor Strike;
   // Scores compared again once painting pauses, not at every stroke.
   QTimer* ScoreTimer;
+  std::pair<int64_t, int64_t> ShownSize; // the picture's, in um
   OPatternEvents::TSubscription Subscription;
   void Changed(const TPatternChange& change);
   QWidget* MakeStrikeOffPanel();

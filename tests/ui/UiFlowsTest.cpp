@@ -347,6 +347,11 @@ private slots:
     QTest::keyClick(form->cbTileSize, Qt::Key_Return);
     QCOMPARE(form->StrikeOff().Settings().TileMm, 609.6);
     QVERIFY(OnScreen(form->pbPreview) != tiles);
+    form->buZoomIn->click();
+    const double zoomed = form->Shown().Scale();
+    form->rbInstall[1]->click(); // laid otherwise, the same room keeps its zoom
+    QCOMPARE(form->StrikeOff().Settings().Install, TInstall::QuarterTurn);
+    QCOMPARE(form->Shown().Scale(), zoomed);
     std::vector<QWidget*> reached;
     for (QWidget* w = form->cbCarpet; reached.size() < 40; w = w->nextInFocusChain())
       if (w->focusPolicy() & Qt::TabFocus)
