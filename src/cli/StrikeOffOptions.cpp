@@ -2,6 +2,7 @@
 // written as an image or printed at true size, and the repeat fit of a broadloom width.
 #include <QGuiApplication>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -34,7 +35,25 @@ constexpr TLengthRange WidthRange{100, 10000, "from 100 mm to 10 m"};
 constexpr TLengthRange ToleranceRange{0, 1000, "from 0 to 1 m"};
 constexpr TLengthRange RoomRange{1, 100000, "from 1 mm to 100 m"};
 
+// A bow or skew of nothing: 0 in any unit, so it needs none.
+bool Nothing(const std::string& text) {
+  std::string number = text, unit;
+  while (!number.empty() && std::isalpha(static_cast<unsigned char>(number.back()))) {
+    unit.insert(unit.begin(), static_cast<char>(std::tolower(number.back())));
+    number.pop_back();
+  }
+  while (!number.empty() && number.back() == ' ')
+    number.pop_back();
+  double value = 1;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  return !number.empty() && error == std::errc() && end == number.data() + number.size() &&
+         value == 0 &&
+         (unit.empty() || unit == "mm" || unit == "m" || unit == "in" || unit == "ft");
+}
+
 double Length(const std::string& text, const std::string& option, const TLengthRange& range) {
+  if (range.Low == 0 && Nothing(text))
+    return 0;
   std::string problem;
   const std::optional<double> mm = ReadLength(text, problem);
   if (!mm)
