@@ -377,8 +377,12 @@ private slots:
     QCOMPARE(form->StrikeOff().StrikeOff().RoomWidth(), 4000.0);
     const QString png = Dir.filePath(QStringLiteral("room.png"));
     const QString pdf = Dir.filePath(QStringLiteral("room.pdf"));
-    program.Platform.Files = {png.toStdString(), pdf.toStdString()};
+    program.Platform.Files = {png.toStdString(), png.toStdString(), pdf.toStdString()};
     form->edSize->setValue(400);
+    program.Platform.CancelAt = 1;
+    form->buExport->click(); // cancelled: no file, and no error either
+    QVERIFY(!QFile::exists(png));
+    program.Platform.CancelAt = -1;
     form->buExport->click();
     QCOMPARE(QImage(png).size(), QSize(400, 300));
     form->buSavePdf->click();
