@@ -136,6 +136,7 @@ TEST(StrikeOffScores, AShareIsNeverRoundedToAMatchOrToAll) {
 }
 
 TEST_F(TEditorTest, APlainPatternMatchesInEveryInstallation) {
+  Editor.SetView(TStrikeView::Tiles);
   ASSERT_EQ(Editor.InstallScores().size(), std::size(AllInstalls));
   for (const std::string& score : Editor.InstallScores())
     EXPECT_EQ(score, "0% differ");

@@ -269,7 +269,13 @@ void OStrikeOffEditor::Refresh() {
 }
 
 void OStrikeOffEditor::Score() {
-  // Every installation is laid and compared: only when the tiles or the pattern change.
+  // Every installation is laid and compared: only for tiles shown, and only when the tiles
+  // or the pattern change.
+  if (Shows != TStrikeView::Tiles) {
+    ScoredTileMm = -1;
+    Scores.assign(std::size(AllInstalls), "");
+    return;
+  }
   if (ScoredTileMm == Settings().TileMm)
     return;
   ScoredTileMm = Settings().TileMm;

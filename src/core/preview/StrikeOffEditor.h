@@ -83,7 +83,7 @@ public:
   // After the pattern or the preview changed: the scores and texts are worked out again.
   void Refresh();
 
-  // Beside each installation, in the order of AllInstalls.
+  // Beside each installation, in the order of AllInstalls, while tiles are shown.
   const std::vector<std::string>& InstallScores() const { return Scores; }
   // Where the tile cuts the pattern; the repeat fit of the broadloom width; "" otherwise.
   std::string TileCutText() const;
