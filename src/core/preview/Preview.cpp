@@ -268,6 +268,7 @@ void OPreview::Refresh() {
     Layout.PLines = GoodsLength(p, Layout.Controls);
     Layout.Drop = SeamDrop(p);
   }
+  EndlessDrop = SeamDrop(p);
   ColourOf.assign(size_t{p.NoYarnTypes} + 1, {});
   for (int y = 1; y <= p.NoYarnTypes; ++y)
     for (int s = 1; s <= p.NoStates; ++s) {
@@ -392,6 +393,77 @@ void OPreview::ColourShades(const uint32_t* shades, size_t count,
   }
 }
 
+uint8_t OPreview::CellAt(int control, int line, uint8_t& state) const {
+  const OPattern& p = Pattern;
+  if (p.PatternMode == pmColours) {
+    const uint8_t cell = p.MachineColours.Row(line)[control];
+    const uint8_t index = TuftOf[cell] ? cell : 0;
+    state = index && PileOf.size() > 1 ? 1 : 0;
+    return index;
+  }
+  state = TuftOf[p.States.Row(line)[control]];
+  if (state >= PileOf.size())
+    state = 0;
+  return ColourOf[YarnTypeOf[static_cast<size_t>(control)]][state];
+}
+
+double OPreview::HeightOf(uint8_t index, uint8_t state) const {
+  const TPile& pile = PileOf[state];
+  return index && pile.Kind != TPileKind::Bare ? pile.Height : 0.0;
+}
+
+uint32_t OPreview::LightOf(double height, double left, double up) const {
+  // Higher pile catches more light; pile lower than its neighbours towards the light lies in
+  // their shadow.
+  const double shadow = std::max(left, up) - height;
+  const double level = (0.55 + 0.45 * std::min(1.0, height / Tallest)) *
+                       (1 - 0.4 * std::clamp(shadow / Tallest, 0.0, 1.0));
+  return static_cast<uint32_t>(level * 256 + 0.5);
+}
+
+OPreview::TTuft OPreview::TuftAt(int64_t x, int64_t row) const {
+  const int pc = std::min<int>(Pattern.NoControls, static_cast<int>(YarnTypeOf.size()) - 1);
+  const int pp = Pattern.NoPLines;
+  TTuft tuft;
+  tuft.Shape = Shapes[0].data();
+  if (pc <= 0 || pp <= 0) {
+    const uint32_t light = LightOf(0, 0, 0);
+    tuft.R = ((Backing >> 16) & 0xFF) * light;
+    tuft.G = ((Backing >> 8) & 0xFF) * light;
+    tuft.B = (Backing & 0xFF) * light;
+    return tuft;
+  }
+  // Each copy of the pattern across is dropped as wide goods drop it; a cell's neighbours
+  // towards the light are found from it, without dividing again.
+  // Most cells lie in the first copy and length: those cost no division.
+  const int64_t copy = x >= 0 ? (x < pc ? 0 : x / pc) : -((-x - 1) / pc) - 1;
+  const auto control = static_cast<int>(x - copy * pc) + 1;
+  const int64_t along = row + (copy == 0 ? 0 : (copy % pp + pp) % pp * EndlessDrop % pp);
+  const auto line = static_cast<int>(along >= 0 && along < pp ? along : (along % pp + pp) % pp) + 1;
+  auto heightAt = [this](int c, int l) {
+    uint8_t s = 0;
+    const uint8_t i = CellAt(c, l, s);
+    return HeightOf(i, s);
+  };
+  uint8_t state = 0;
+  const uint8_t index = CellAt(control, line, state);
+  const double height = HeightOf(index, state);
+  // The copy before lies dropped by one drop less.
+  const double left = control > 1 ? heightAt(control - 1, line)
+                                  : heightAt(pc, (line - 1 - EndlessDrop % pp + pp) % pp + 1);
+  const double up = heightAt(control, line % pp + 1);
+  const uint32_t light = LightOf(height, left, up);
+  const bool bare = height == 0.0;
+  const uint32_t rgb = bare ? Backing : Rgb[index];
+  tuft.R = ((rgb >> 16) & 0xFF) * light;
+  tuft.G = ((rgb >> 8) & 0xFF) * light;
+  tuft.B = (rgb & 0xFF) * light;
+  tuft.Shape = Shapes[bare ? 0 : state].data();
+  tuft.Index = index;
+  tuft.Pile = bare ? TPile{TPileKind::Bare, 0.0} : PileOf[state];
+  return tuft;
+}
+
 template <bool Shaded>
 void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect& asked) const {
   const TPixelRect area{std::max(asked.Left, 0), std::max(asked.Top, 0),
@@ -403,7 +475,6 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
   const int pc = std::min<int>(p.NoControls, static_cast<int>(YarnTypeOf.size()) - 1);
   const int pp = p.NoPLines;
   const double cellWidth = Size.Across * view.Scale, cellHeight = Size.Along * view.Scale;
-  const bool colours = p.PatternMode == pmColours;
 
   // Where each goods column comes from in the pattern: its control, and the PLines its copy
   // of the pattern is dropped by.
@@ -448,22 +519,9 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
     int64_t line = row + source.Drop;
     if (line >= pp)
       line %= pp;
-    const int at = static_cast<int>(line) + 1;
-    if (colours) {
-      const uint8_t cell = p.MachineColours.Row(at)[source.Control];
-      const uint8_t index = TuftOf[cell] ? cell : 0;
-      state = index && PileOf.size() > 1 ? 1 : 0;
-      return index;
-    }
-    state = TuftOf[p.States.Row(at)[source.Control]];
-    if (state >= PileOf.size())
-      state = 0;
-    return ColourOf[YarnTypeOf[static_cast<size_t>(source.Control)]][state];
+    return CellAt(source.Control, static_cast<int>(line) + 1, state);
   };
-  auto heightOf = [&](uint8_t index, uint8_t state) {
-    const TPile& pile = PileOf[state];
-    return index && pile.Kind != TPileKind::Bare ? pile.Height : 0.0;
-  };
+  auto heightOf = [&](uint8_t index, uint8_t state) { return HeightOf(index, state); };
   auto heightAt = [&](const TSource& source, int64_t row) {
     uint8_t state = 0;
     const uint8_t index = cellAt(source, row, state);
@@ -506,12 +564,7 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
                                 ? heights[k - 1]
                                 : heightAt(column.Left, row);
         const double up = aboveKnown ? above[k] : heightAt(column.Here, row + 1);
-        // Higher pile catches more light; pile lower than its neighbours towards the light
-        // lies in their shadow.
-        const double shadow = std::max(left, up) - height;
-        const double level = (0.55 + 0.45 * std::min(1.0, height / Tallest)) *
-                             (1 - 0.4 * std::clamp(shadow / Tallest, 0.0, 1.0));
-        const auto scale = static_cast<uint32_t>(level * 256 + 0.5);
+        const uint32_t scale = LightOf(height, left, up);
         const bool bare = height == 0.0;
         const uint32_t rgb = bare ? Backing : Rgb[index];
         strip[k] = {((rgb >> 16) & 0xFF) * scale, ((rgb >> 8) & 0xFF) * scale,

@@ -136,6 +136,7 @@ public:
   void SetGoods(const TGoodsLayout& goods);
   const TGoodsLayout& Goods() const { return Layout; }
   const TCellSize& CellSize() const override { return Size; }
+  const OPattern& Source() const { return Pattern; }
 
   // The goods' size in pixels at `scale`.
   int64_t GoodsWidth(double scale) const override;
@@ -163,6 +164,19 @@ public:
   std::vector<TPixelRect> PixelsOfCells(const TPreviewView& view,
                                         const TRect& cells) const override;
 
+  // One tuft as Render draws it, of the goods repeated without end both ways (each copy of
+  // the pattern across dropped as wide goods drop it): cell x from 0 across, row 0 at PLine 1
+  // and rows below it negative. Its colour times its light (in 256ths), the shade of its pile
+  // at ShapeSteps x ShapeSteps points of its cell (rows from the top), and what it tufts.
+  static constexpr int ShapeSteps = 32;
+  struct TTuft {
+    uint32_t R = 0, G = 0, B = 0;
+    const uint16_t* Shape = nullptr;
+    uint8_t Index = 0; // 0: bare
+    TPile Pile{TPileKind::Bare, 0.0};
+  };
+  TTuft TuftAt(int64_t x, int64_t row) const;
+
   uint32_t Background = 0xFF3C3C3C;
 
 private:
@@ -180,10 +194,16 @@ private:
   std::array<uint8_t, 256> TuftOf{};
   // Per state, and one for a cell without a colour: the tuft's shade at 32 x 32 points of
   // its cell, in 256ths.
-  static constexpr int Steps = 32;
+  static constexpr int Steps = ShapeSteps;
   std::vector<std::array<uint16_t, Steps * Steps>> Shapes;
   double Tallest = 1.0;
+  int EndlessDrop = 0;
   void MakeShapes();
+  // The colour index and state (by `state`) cell (control, line) tufts, both from 1.
+  uint8_t CellAt(int control, int line, uint8_t& state) const;
+  double HeightOf(uint8_t index, uint8_t state) const;
+  // In 256ths, a tuft this high with these neighbours towards the light.
+  uint32_t LightOf(double height, double left, double up) const;
   template <bool Shaded>
   void Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect& area) const;
 };

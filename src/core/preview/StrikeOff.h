@@ -142,7 +142,29 @@ private:
   TStrikeOffSettings Chosen;
   double RoomW = 0, RoomL = 0;
   std::vector<TStrikePiece> Laid;
+  // A tile's side, or a width as trimmed; half the repeat along; the preview's goods length
+  // when laid, which the pieces' goods are measured from.
+  double Tile = 500, HalfRepeatMm = 0;
+  int64_t GoodsPLines = 0;
   void Lay();
+  std::vector<TStrikePiece> LayOver(double roomW, double roomL) const;
+  // A point of the room in a piece, as the goods cell it shows (row 0 at PLine 1) and where in
+  // that cell, in shape steps.
+  struct TGoodsPoint {
+    int64_t X = 0, Row = 0;
+    int U = 0, V = 0;
+  };
+  TGoodsPoint GoodsPointOf(const TStrikePiece& piece, double x, double y) const;
+  // Along a line of the room through a piece, the goods cell at lx mm from the piece's left:
+  // cells X0 + X1 lx across and Y0 + Y1 lx along from the goods' top, less the bow and skew
+  // of a width.
+  struct TLine {
+    double X0 = 0, X1 = 0, Y0 = 0, Y1 = 0;
+    double Bow = 0, Skew = 0, Width = 0; // cells along; mm
+    TGoodsPoint At(double lx, int64_t goodsPLines) const;
+  };
+  TLine LineOf(const TStrikePiece& piece, double y) const;
+  const TStrikePiece* PieceAt(const std::vector<TStrikePiece>& pieces, double x, double y) const;
 };
 
 // The edge match of tiles of this size in every installation, in the order of AllInstalls.
