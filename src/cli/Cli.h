@@ -143,7 +143,7 @@ void AddStrikeOffOptions(CLI::App& cmd, TStrikeOffArgs& args, CLI::Option* previ
                          const std::vector<CLI::Option*>& notWithTrueSize);
 bool StrikeOffAsked(const TStrikeOffArgs& args);
 // The usage errors the options' own checks cannot see, before any file is opened.
-void CheckStrikeOffArgs(const TStrikeOffArgs& args, const std::string& out);
+void CheckStrikeOffArgs(const TStrikeOffArgs& args, const std::string& out, int dpi);
 // Writes the image or the print they ask for, of the preview's goods as `in` holds them.
 void RenderStrikeOff(OPreview& carpet, const OPattern& pattern, const TStrikeOffArgs& args,
                      const std::string& in, const std::string& out, int size, int dpi);

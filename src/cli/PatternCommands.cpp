@@ -254,7 +254,7 @@ void AddPatternCommands(CLI::App& app, TCommands& commands) {
              if (!*view)
                throw CLI::RequiredError("--view");
            }
-           CheckStrikeOffArgs(a->Strike, a->Out);
+           CheckStrikeOffArgs(a->Strike, a->Out, a->Dpi);
            CheckOutput(a->Out, {a->In}, a->Strike.TrueSize ? TOutputKind::Any : TOutputKind::Image);
            std::unique_ptr<OPattern> pattern = OpenPattern(a->In);
            if (a->Preview) {

@@ -183,7 +183,7 @@ bool StrikeOffAsked(const TStrikeOffArgs& a) {
   return !a.Tiles.empty() || !a.Broadloom.empty() || a.TrueSize;
 }
 
-void CheckStrikeOffArgs(const TStrikeOffArgs& a, const std::string& out) {
+void CheckStrikeOffArgs(const TStrikeOffArgs& a, const std::string& out, int dpi) {
   const bool laid = !a.Tiles.empty() || !a.Broadloom.empty();
   if (!a.Room.empty() && !laid)
     throw CLI::ValidationError("--room", "needs --tiles or --broadloom");
@@ -194,6 +194,9 @@ void CheckStrikeOffArgs(const TStrikeOffArgs& a, const std::string& out) {
     throw CLI::ValidationError("--output", "a print at true size is written as .pdf: " + out);
   if (!a.TrueSize && pdf)
     throw CLI::ValidationError("--output", "a PDF is written with --true-size: " + out);
+  if (a.TrueSize && dpi != 0 && (dpi < TrueSizeDpiLowest || dpi > TrueSizeDpiHighest))
+    throw CLI::ValidationError("--dpi", "a print is drawn at " + std::to_string(TrueSizeDpiLowest) +
+                                            " to " + std::to_string(TrueSizeDpiHighest) + " dpi");
 }
 
 void RenderStrikeOff(OPreview& carpet, const OPattern& pattern, const TStrikeOffArgs& a,
@@ -260,20 +263,21 @@ void RenderStrikeOff(OPreview& carpet, const OPattern& pattern, const TStrikeOff
 
   if (!a.TrueSize) {
     const double scale = PreviewExportScale(picture, size);
-    SavePreviewImage(picture, scale, out, dpi,
-                     ProgressFor("render", picture.GoodsWidth(scale) * picture.GoodsHeight(scale)));
+    const auto progress =
+        ProgressFor("render", picture.GoodsWidth(scale) * picture.GoodsHeight(scale));
+    if (strike) {
+      const std::unique_ptr<QGuiApplication> application = TextApplication();
+      SaveRoomImage(picture, scale, out, dpi, progress);
+    } else {
+      SavePreviewImage(picture, scale, out, dpi, progress);
+    }
     return;
   }
   if (!a.Area.empty())
     std::tie(print.Width, print.Length) = Area(a.Area, "--area");
   print.Paper = a.Paper == "letter" ? TPaper::Letter : TPaper::A4;
-  if (dpi != 0) {
-    if (dpi < TrueSizeDpiLowest || dpi > TrueSizeDpiHighest)
-      throw CLI::ValidationError("--dpi", "a print is drawn at " +
-                                              std::to_string(TrueSizeDpiLowest) + " to " +
-                                              std::to_string(TrueSizeDpiHighest) + " dpi");
+  if (dpi != 0)
     print.Dpi = dpi;
-  }
   print.Title = title;
   const std::unique_ptr<QGuiApplication> application = TextApplication();
   try {

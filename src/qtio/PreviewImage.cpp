@@ -5,10 +5,12 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "app/Exceptions.h"
 #include "elements/Bitmap.h"
+#include "preview/StrikeOff.h"
 
 namespace quillane {
 
@@ -16,8 +18,13 @@ double PreviewExportScale(const OCarpetPicture& preview, int longest) {
   return preview.FitScale(longest, longest);
 }
 
-void SavePreviewImage(const OCarpetPicture& preview, double scale, const std::string& path,
-                      int dotsPerInch, const TImageProgress& progress) {
+namespace {
+
+// Writes the picture band by band, with `overlay` (when not null) over its pixels from
+// `at` on.
+void SaveCarpetImage(const OCarpetPicture& preview, double scale, const std::string& path,
+                     int dotsPerInch, const TImageProgress& progress, const QImage* overlay,
+                     QPoint at) {
   const int64_t width = preview.GoodsWidth(scale), height = preview.GoodsHeight(scale);
   if (width > 1000000 || height > 1000000)
     throw Exception("The preview would be " + std::to_string(width) + " x " +
@@ -38,8 +45,72 @@ void SavePreviewImage(const OCarpetPicture& preview, double scale, const std::st
           for (int x = 0; x < cols; ++x)
             to[x] = (from[x] >> 16 & 0xFF) | (from[x] & 0xFF00) | (from[x] & 0xFF) << 16;
         }
+        if (!overlay)
+          return;
+        const int top = std::max(first, at.y());
+        const int bottom = std::min(first + out.Height(), at.y() + overlay->height());
+        const int left = std::max(column, at.x());
+        const int right = std::min(column + cols, at.x() + overlay->width());
+        for (int y = top; y < bottom; ++y) {
+          const auto* line = reinterpret_cast<const QRgb*>(overlay->constScanLine(y - at.y()));
+          for (int x = left; x < right; ++x)
+            out.Row(y - first)[x - column] = FromQRgb(line[x - at.x()]);
+        }
       },
       progress, dotsPerInch);
+}
+
+} // namespace
+
+void SavePreviewImage(const OCarpetPicture& preview, double scale, const std::string& path,
+                      int dotsPerInch, const TImageProgress& progress) {
+  SaveCarpetImage(preview, scale, path, dotsPerInch, progress, nullptr, {});
+}
+
+double ScaleBarMm(double widthMm) {
+  if (!(widthMm > 0) || !std::isfinite(widthMm))
+    return 0;
+  const double most = widthMm / 4;
+  double bar = std::pow(10.0, std::floor(std::log10(most)));
+  for (const double step : {5.0, 2.0})
+    if (bar * step <= most * (1 + 1e-9)) {
+      bar *= step;
+      break;
+    }
+  return bar;
+}
+
+void SaveRoomImage(const OCarpetPicture& room, double scale, const std::string& path,
+                   int dotsPerInch, const TImageProgress& progress) {
+  const int64_t width = room.GoodsWidth(scale), height = room.GoodsHeight(scale);
+  const double barMm = ScaleBarMm(static_cast<double>(width) / scale);
+  const int bar = static_cast<int>(std::lround(barMm * scale));
+  QFont font;
+  font.setPixelSize(ScaleBarFontPixels);
+  const QFontMetrics metrics(font);
+  const QString label = QString::fromStdString(LengthText(barMm, false));
+  const int pad = 8;
+  const QSize box(std::max(bar, metrics.horizontalAdvance(label)) + 2 * pad,
+                  pad + metrics.height() + 2 + ScaleBarPixels + pad);
+  // A room too small for its bar is shown without one rather than hidden under it.
+  if (bar < 1 || box.width() + 2 * ScaleBarMargin > width ||
+      box.height() + 2 * ScaleBarMargin > height) {
+    SavePreviewImage(room, scale, path, dotsPerInch, progress);
+    return;
+  }
+  QImage overlay(box, QImage::Format_RGB32);
+  overlay.fill(Qt::white);
+  {
+    QPainter painter(&overlay);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(0, pad, box.width(), metrics.height()), Qt::AlignCenter, label);
+    painter.fillRect(
+        QRect((box.width() - bar) / 2, box.height() - pad - ScaleBarPixels, bar, ScaleBarPixels),
+        Qt::black);
+  }
+  SaveCarpetImage(room, scale, path, dotsPerInch, progress, &overlay,
+                  QPoint(ScaleBarMargin, static_cast<int>(height) - ScaleBarMargin - box.height()));
 }
 
 void SavePreviewColouringsImage(const OPreview& preview, double scale,

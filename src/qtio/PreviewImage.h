@@ -22,6 +22,16 @@ double PreviewExportScale(const OCarpetPicture& preview, int longest);
 void SavePreviewImage(const OCarpetPicture& preview, double scale, const std::string& path,
                       int dotsPerInch = 0, const TImageProgress& progress = {});
 
+// A room's image carries a scale bar in its bottom left corner, on white, so that the room
+// can be measured however the image is shown: a bar of ScaleBarMm of the room's width,
+// ScaleBarPixels thick, named in mm or m above it. A room too small to hold it goes without.
+// Needs an application object for the name's font. Throws Exception as SavePreviewImage does.
+void SaveRoomImage(const OCarpetPicture& room, double scale, const std::string& path,
+                   int dotsPerInch = 0, const TImageProgress& progress = {});
+// 1, 2 or 5 times a power of ten mm, the longest such at most a quarter of `widthMm`.
+double ScaleBarMm(double widthMm);
+constexpr int ScaleBarPixels = 6, ScaleBarFontPixels = 14, ScaleBarMargin = 16;
+
 // Several colourings of the same goods side by side, each under its name, on the preview's
 // background: the cells are looked up once for all of them. Needs an application object
 // for the names' font. Throws Exception as SavePreviewImage does.

@@ -60,7 +60,7 @@ TTrueSizeLayout TrueSizePages(const TTrueSizeOptions& options);
 // Draws sheet `index` of the layout with the painter: the carpet, its crop marks when there
 // are several sheets, the edges' ticks, the scale bars and the sheet's place. `paper` is the
 // whole sheet in the painter's units, so the same drawing goes to a PDF or, through a printer
-// set to its full page, to paper.
+// set to its full page and turned as the layout says, to paper.
 void PaintTrueSizePage(QPainter& painter, const QRectF& paper, const OCarpetPicture& picture,
                        const TTrueSizeOptions& options, const TTrueSizeLayout& layout,
                        size_t index);

@@ -5,8 +5,11 @@
 #include <regex>
 #include <sstream>
 
+#include "ImageIO.h"
+#include "PreviewImage.h"
 #include "TrueSizePdf.h"
 #include "app/Exceptions.h"
+#include "elements/Bitmap.h"
 #include "model/Pattern.h"
 #include "setup/Settings.h"
 
@@ -27,9 +30,6 @@ protected:
     p->Settings->NeedleSpacing = p->Settings->PLineSpacing = spacing;
     p->FileName = Current.File("p.pat");
     p->SaveToFile();
-  }
-  bool Has(const char* tools) {
-    return std::system(("command -v " + std::string(tools) + " >/dev/null").c_str()) == 0;
   }
   std::string Shell(const std::string& line) {
     const std::string out = Current.File(".shell-out");
@@ -57,9 +57,7 @@ TEST_F(StrikeOffCli, OptionsThatCannotMeanCarpetAreUsageErrors) {
     const char* Blamed; // the option the message names
   } rows[] = {
       {"render p.pat --preview --tiles 500 -o y.png", "--tiles"}, // 500 what?
-      {"render p.pat --preview --broadloom 12 -o y.png", "--broadloom"},
       {"render p.pat --preview --broadloom 4m --bow 1 -o y.png", "--bow"},
-      {"render p.pat --preview --broadloom 4m --skew 2 -o y.png", "--skew"},
       {"render p.pat --preview --tiles 500mm --room 9x13 -o y.png", "--room"},
       {"render p.pat --preview --true-size --area 1x1 -o y.pdf", "--area"},
       {"info p.pat --fit 12", "--fit"},
@@ -67,17 +65,14 @@ TEST_F(StrikeOffCli, OptionsThatCannotMeanCarpetAreUsageErrors) {
       {"render p.pat --preview --tiles 500mm --broadloom 4m -o y.png", "--broadloom"},
       {"render p.pat --preview --tiles 500mm --width-m 2 -o y.png", "--width-m"},
       {"render p.pat --preview --broadloom 4m --install ashlar -o y.png", "--install"},
-      {"render p.pat --preview --tiles 500mm --install diagonal -o y.png", "--install"},
       {"render p.pat --preview --tiles 500mm --match drop -o y.png", "--match"},
       {"render p.pat --preview --tiles 500mm --bow 1in -o y.png", "--bow"},
       {"render p.pat --preview --room 9x13m -o y.png", "--room"},
       {"render p.pat --preview --no-joins -o y.png", "--no-joins"},
-      {"render p.pat --tiles 500mm -o y.png", "--preview"},
       {"render p.pat --preview --true-size -o y.png", "--output"},
       {"render p.pat --preview --tiles 500mm -o y.pdf", "--output"},
       {"render p.pat --preview --area 1x1m -o y.png", "--area"},
       {"render p.pat --preview --true-size --size 500 -o y.pdf", "--size"},
-      {"render p.pat --preview --true-size --paper a3 -o y.pdf", "--paper"},
       {"render p.pat --preview --true-size --dpi 1200 -o y.pdf", "--dpi"},
   };
   for (const auto& row : rows) {
@@ -101,7 +96,6 @@ TEST_F(StrikeOffCli, InfoFitGivesTheRepeatFitInMmAndInches) {
     double SelvageMm, ShortMm;
   } rows[] = {
       {"12ft", 7, 8.125 * 25.4, 0.25 * 25.4},
-      {"144in", 7, 8.125 * 25.4, 0.25 * 25.4},
       {"4m", 8, (4000 - 8 * 463.55) / 2, (9 * 463.55 - 4000) / 9},
   };
   for (const auto& row : rows) {
@@ -139,6 +133,26 @@ TEST_F(StrikeOffCli, ARoomImageIsTheRoomAtTheChosenScale) {
     Ok(line);
     EXPECT_EQ(PngSize(FileBytes(Current.File("r.png"))), row.Size) << line;
   }
+  // The scale bar in the corner: 2 m of a 9 m room at a tenth of a pixel a mm, in black.
+  Ok("render p.pat --preview --tiles 500mm --room 9x13m --size 1300 -o r.bmp");
+  const OBitmap24 bmp = LoadImage(Current.File("r.bmp"));
+  int longest = 0, barRows = 0;
+  for (int y = 0; y < bmp.Height(); ++y) {
+    int widest = 0;
+    for (int x = 0, run = 0; x < bmp.Width(); ++x)
+      widest = std::max(widest, run = bmp.Row(y)[x] == 0 ? run + 1 : 0);
+    longest = std::max(longest, widest);
+    barRows += widest == 200;
+  }
+  EXPECT_EQ(longest, 200);
+  EXPECT_EQ(barRows, ScaleBarPixels);
+  for (const auto& [width, bar] : {std::pair(9000.0, 2000.0),
+                                   {4000.0, 1000.0},
+                                   {3999.0, 500.0},
+                                   {1000.0, 200.0},
+                                   {20000.0, 5000.0},
+                                   {0.0, 0.0}})
+    EXPECT_EQ(ScaleBarMm(width), bar) << width;
 }
 
 // The sheets an area takes: the paper turned whichever way takes fewer, each sheet's part
@@ -194,7 +208,7 @@ TEST(TrueSizePages, TheAreaIsCutIntoTheFewestSheets) {
 // The print is on the paper asked for, a sheet per part, and what it draws is as long on
 // paper as it says: read back at 10 pixels a mm.
 TEST_F(StrikeOffCli, TheTrueSizePrintIsTheRealSizeOnTheChosenPaper) {
-  if (!Has("pdfinfo") || !Has("pdftoppm"))
+  if (std::system("command -v pdfinfo >/dev/null && command -v pdftoppm >/dev/null") != 0)
     GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
   Plain(80, 100, 2.54f); // one repeat: 203.2 x 254 mm
   const struct {
@@ -212,10 +226,8 @@ TEST_F(StrikeOffCli, TheTrueSizePrintIsTheRealSizeOnTheChosenPaper) {
                              (*row.Options ? " " : "") + "-o s.pdf";
     Ok(line);
     const std::string info = Shell("pdfinfo s.pdf");
-    EXPECT_NE(info.find("Pages:           " + std::to_string(row.Pages) + "\n"), std::string::npos)
-        << line << "\n"
-        << info;
-    EXPECT_TRUE(std::regex_search(info, std::regex(std::string("Page size: +") + row.Size)))
+    EXPECT_TRUE(std::regex_search(
+        info, std::regex("Pages: +" + std::to_string(row.Pages) + "\n[^]*Page size: +" + row.Size)))
         << line << "\n"
         << info;
   }
