@@ -82,6 +82,10 @@ TEST_F(TEditorTest, TypedSizesAreTakenWithTheirUnitsOrRefusedKeepingTheLastGoodO
     EXPECT_EQ((Editor.*k.Show)(), k.Shown);
   }
   EXPECT_NEAR(Editor.Settings().TileMm, 457.2, 1e-9);
+  // The scale bar speaks the tiles' units, or the room's once there is one.
+  EXPECT_EQ(Editor.ScaleBar(0.5).Label, "1 ft");
+  EXPECT_EQ(Editor.SetRoom("9 x 13 m"), "");
+  EXPECT_EQ(Editor.ScaleBar(0.5).Label, "20 cm");
   EXPECT_EQ(Editor.StrikeOff().Settings(), Editor.Settings());
 }
 

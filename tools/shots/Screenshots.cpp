@@ -291,9 +291,10 @@ bool SaveDrawingTools(TfmWindow& window, const QString& path) {
   return saved;
 }
 
-// The Preview window's strike-off of a half-drop carpet: its tiles in each installation
+// The Preview window's strike-off of a striped carpet: its tiles in each installation
 // (strikeoff-monolithic.png, strikeoff-quarter-turn.png, strikeoff-ashlar.png,
-// strikeoff-half-drop.png), a broadloom seam with a bow of 2 in (strikeoff-broadloom.png), a
+// strikeoff-half-drop.png), a broadloom seam in set match with a bow of 2 in
+// (strikeoff-broadloom.png), a
 // room of 9 x 13 m (strikeoff-room.png) and the part of the tiles shown saved at true size
 // (strikeoff-print.pdf, whose first page tools/screenshots turns into a picture).
 bool SaveStrikeOffs(OPatternTree& tree, OPattern& pattern, const QDir& out) {
@@ -326,13 +327,20 @@ bool SaveStrikeOffs(OPatternTree& tree, OPattern& pattern, const QDir& out) {
   form->SavePdf(out.filePath(QStringLiteral("strikeoff-print.pdf")).toStdString());
 
   form->cbCarpet->setCurrentIndex(2);
-  form->cbMatch->setCurrentIndex(1);
   enter(form->edBow, "2 in");
   // The seam between the first two widths, near enough to see the bow meet it.
-  form->buZoomIn->click();
+  for (int i = 0; i < 3; ++i) {
+    const TPreviewView& view = form->Shown().View();
+    const QPointF at(3657.6 * view.Scale - static_cast<double>(view.Left), view.Height / 2.0);
+    QWheelEvent wheel(at, form->pbPreview->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form->pbPreview, &wheel);
+  }
   ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("strikeoff-broadloom.png"))) && ok;
 
   form->cbCarpet->setCurrentIndex(1);
+  form->rbInstall[0]->click();
+  form->cbJoins->setChecked(false);
   enter(form->edRoom, "9 x 13 m");
   ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("strikeoff-room.png"))) && ok;
   return ok;
@@ -361,7 +369,24 @@ bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
   carpet->Changed();
   OPattern& halfDropPattern = *tree.AddPattern(std::move(carpet)).Pattern;
   ok = shoot(halfDropPattern, 0.5, "preview-half-drop.png") && ok;
-  ok = SaveStrikeOffs(tree, halfDropPattern, out) && ok;
+
+  // Diagonal stripes of navy on cream with a band across, an 18 in square at an eighth of
+  // an inch: the joins and seams show where the stripes no longer meet.
+  std::unique_ptr<OPattern> stripes =
+      GenerateWizard(TPlainWizard{144, 144, TWizardLayout::Section1});
+  stripes->Settings->NeedleSpacing = stripes->Settings->PLineSpacing = 3.175f;
+  stripes->ApplySettings();
+  stripes->Palette->SetColour(1, 0xC8E6F0);
+  stripes->Palette->SetColour(2, 0x5A2814);
+  for (int y = 1; y <= stripes->NoYarnTypes; ++y)
+    for (int st = 1; st <= stripes->NoStates; ++st)
+      stripes->MachineTable->SetColour(y, st, static_cast<uint8_t>(st == 1 ? 2 : 1));
+  stripes->MachineTable->Validate();
+  for (int c = 1; c <= 144; ++c)
+    for (int p = 1; p <= 144; ++p)
+      stripes->SetState(c, p, (c + 2 * p) % 48 < 14 || p % 72 < 8 ? 1 : 2);
+  stripes->Changed();
+  ok = SaveStrikeOffs(tree, *tree.AddPattern(std::move(stripes)).Pattern, out) && ok;
 
   // Low loops, cut pile and high loops in camel wool: squares of cut in a loop ground with a
   // high border.

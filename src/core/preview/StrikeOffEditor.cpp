@@ -311,6 +311,9 @@ std::string OStrikeOffEditor::RepeatFitText() const {
 }
 
 bool OStrikeOffEditor::Imperial() const {
+  // A room is measured in the units it was given in.
+  if (Shows != TStrikeView::Goods && Settings().RoomWidthMm > 0 && Settings().RoomLengthMm > 0)
+    return RoomImperial;
   switch (Shows) {
   case TStrikeView::Tiles:
     return TileImperial;

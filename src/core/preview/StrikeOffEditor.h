@@ -89,7 +89,8 @@ public:
   std::string TileCutText() const;
   std::string RepeatFitText() const;
 
-  // The scale bar for the box at `scale` pixels per mm, in the units of what is shown.
+  // The scale bar for the box at `scale` pixels per mm, in the units of the room, else of the
+  // tiles or widths shown.
   TScaleBar ScaleBar(double scale) const { return ScaleBarAt(scale, Imperial()); }
 
   // Exporting and printing: the name the file is offered under (after the pattern's), the
