@@ -342,6 +342,9 @@ bool SaveStrikeOffs(OPatternTree& tree, OPattern& pattern, const QDir& out) {
   form->rbInstall[0]->click();
   form->cbJoins->setChecked(false);
   enter(form->edRoom, "9 x 13 m");
+  // Near enough that a tuft is a pixel or more: the whole room would draw its tufts smaller.
+  for (int i = 0; i < 3; ++i)
+    form->buZoomIn->click();
   ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("strikeoff-room.png"))) && ok;
   return ok;
 }
@@ -370,8 +373,8 @@ bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
   OPattern& halfDropPattern = *tree.AddPattern(std::move(carpet)).Pattern;
   ok = shoot(halfDropPattern, 0.5, "preview-half-drop.png") && ok;
 
-  // Diagonal stripes of navy on cream with a band across, an 18 in square at an eighth of
-  // an inch: the joins and seams show where the stripes no longer meet.
+  // Diagonal stripes of navy on cream with a band across its middle, an 18 in square at an eighth
+  // of an inch: the joins and seams show where the stripes no longer meet.
   std::unique_ptr<OPattern> stripes =
       GenerateWizard(TPlainWizard{144, 144, TWizardLayout::Section1});
   stripes->Settings->NeedleSpacing = stripes->Settings->PLineSpacing = 3.175f;
@@ -384,7 +387,7 @@ bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
   stripes->MachineTable->Validate();
   for (int c = 1; c <= 144; ++c)
     for (int p = 1; p <= 144; ++p)
-      stripes->SetState(c, p, (c + 2 * p) % 48 < 14 || p % 72 < 8 ? 1 : 2);
+      stripes->SetState(c, p, (c + 2 * p) % 48 < 14 || (p + 72) % 144 < 8 ? 1 : 2);
   stripes->Changed();
   ok = SaveStrikeOffs(tree, *tree.AddPattern(std::move(stripes)).Pattern, out) && ok;
 
