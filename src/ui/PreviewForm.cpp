@@ -459,8 +459,14 @@ void TfmPreview::ExportImage(const std::string& path) {
 
 void TfmPreview::SavePdf(const std::string& path) {
   try {
+    const TTrueSizeOptions options = TrueSizeOptions(Strike, Canvas.View(), windowTitle());
+    const TTrueSizeLayout layout = TrueSizePages(options);
+    if (layout.Pages.size() > 1 &&
+        !g.UI().Confirm(OStrikeOffEditor::PagesQuestion(
+            layout.Columns, layout.Rows, options.Paper == TPaper::Letter ? "Letter" : "A4", false)))
+      return;
     OWaitCursor wait(g.UI());
-    SaveTrueSizePdf(path, Strike.Picture(), TrueSizeOptions(Strike, Canvas.View(), windowTitle()));
+    SaveTrueSizePdf(path, Strike.Picture(), options);
   } catch (const std::exception& e) {
     g.UI().ShowError(e.what());
   }
@@ -479,8 +485,9 @@ void TfmPreview::Print() {
     const bool letter = printer.pageLayout().pageSize().id() == QPageSize::Letter;
     options.Paper = letter ? TPaper::Letter : TPaper::A4;
     const TTrueSizeLayout layout = TrueSizePages(options);
-    if (layout.Pages.size() > 1 && !g.UI().Confirm(OStrikeOffEditor::PagesQuestion(
-                                       layout.Columns, layout.Rows, letter ? "Letter" : "A4")))
+    if (layout.Pages.size() > 1 &&
+        !g.UI().Confirm(OStrikeOffEditor::PagesQuestion(layout.Columns, layout.Rows,
+                                                        letter ? "Letter" : "A4", true)))
       return;
     // The whole sheet is drawn on, so that a millimetre of the drawing is one of paper.
     printer.setFullPage(true);

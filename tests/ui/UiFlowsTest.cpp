@@ -385,6 +385,14 @@ private slots:
     program.Platform.CancelAt = -1;
     form->buExport->click();
     QCOMPARE(QImage(png).size(), QSize(400, 300));
+    form->buSavePdf->click(); // the whole room at true size: asked, and declined
+    QCOMPARE(program.Platform.Questions.size(), size_t{1});
+    QVERIFY(program.Platform.Questions[0].starts_with("The part shown takes "));
+    QVERIFY(!QFile::exists(pdf));
+    program.Platform.Files.push_back(pdf.toStdString());
+    for (int i = 0; i < 4; ++i)
+      form->buZoomIn->click();
+    program.Platform.Confirms = {true};
     form->buSavePdf->click();
     QFile written(pdf);
     QVERIFY(written.open(QIODevice::ReadOnly));

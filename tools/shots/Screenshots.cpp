@@ -324,7 +324,13 @@ bool SaveStrikeOffs(OPatternTree& tree, OPattern& pattern, const QDir& out) {
   form->rbInstall[1]->click();
   form->buZoomIn->click();
   form->buZoomIn->click();
-  form->SavePdf(out.filePath(QStringLiteral("strikeoff-print.pdf")).toStdString());
+  {
+    // Yes to the question of how many pages.
+    TTestPlatform answers(*qobject_cast<TfmMain*>(form->window()));
+    answers.Confirms = {true};
+    OPlatformScope scope(answers);
+    form->SavePdf(out.filePath(QStringLiteral("strikeoff-print.pdf")).toStdString());
+  }
 
   form->cbCarpet->setCurrentIndex(2);
   enter(form->edBow, "2 in");

@@ -407,11 +407,13 @@ TPrintArea OStrikeOffEditor::PrintArea(const TPreviewView& view) const {
   return area;
 }
 
-std::string OStrikeOffEditor::PagesQuestion(int columns, int rows, const std::string& paper) {
+std::string OStrikeOffEditor::PagesQuestion(int columns, int rows, const std::string& paper,
+                                            bool print) {
   const int pages = columns * rows;
   return "The part shown takes " + std::to_string(pages) + " pages of " + paper + " (" +
          std::to_string(columns) + " across, " + std::to_string(rows) +
-         " down), to be trimmed at their crop marks and taped together. Print them?";
+         " down), to be trimmed at their crop marks and taped together. " +
+         (print ? "Print them?" : "Save them?");
 }
 
 } // namespace quillane

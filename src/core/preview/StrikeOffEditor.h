@@ -99,8 +99,8 @@ public:
   std::string ExportSuffix() const;
   std::string ExportTitle() const;
   TPrintArea PrintArea(const TPreviewView& view) const;
-  // The question before a print of several pages.
-  static std::string PagesQuestion(int columns, int rows, const std::string& paper);
+  // The question before a print, or a PDF, of several pages.
+  static std::string PagesQuestion(int columns, int rows, const std::string& paper, bool print);
 
 private:
   TStrikeView Shows = TStrikeView::Goods;
