@@ -39,6 +39,7 @@
 #include "model/BitmapStates.h"
 #include "model/Pattern.h"
 #include "platform/ScriptedPlatform.h"
+#include "preview/StrikeOff.h"
 #include "production/MachineCheck.h"
 #include "production/Production.h"
 #include "setup/Creel.h"
@@ -897,6 +898,54 @@ void PreviewEightColourways(benchmark::State& state) {
   }
 }
 
+// A 9 x 13 m room of the production carpet at one pixel a tuft (3,543 x 5,118 pixels at a
+// tenth of an inch), drawn in bands of rows as the image writer draws them: 500 mm tiles laid
+// quarter-turn, or 12 ft widths in drop match with the mills' bow and skew.
+TStrikeOffSettings RoomOf(int kind) {
+  TStrikeOffSettings s;
+  s.RoomWidthMm = 9000;
+  s.RoomLengthMm = 13000;
+  if (kind == 0) {
+    s.Install = TInstall::QuarterTurn;
+  } else {
+    s.Kind = TStrikeOffSettings::TKind::Broadloom;
+    s.Match = TMatch::Drop;
+    s.BowMm = DefaultBow(s.WidthMm);
+    s.SkewMm = DefaultSkewMm;
+  }
+  return s;
+}
+
+void StrikeOffRoom(benchmark::State& state) {
+  const OPreview preview(*Fix().Pattern);
+  const OStrikeOff room(preview, RoomOf(static_cast<int>(state.range(0))));
+  const double scale = 1 / preview.CellSize().Across;
+  const auto width = static_cast<int>(room.GoodsWidth(scale));
+  const auto height = static_cast<int>(room.GoodsHeight(scale));
+  const int rows = std::max(1, (1 << 20) / width);
+  std::vector<uint32_t> band(static_cast<size_t>(width) * static_cast<size_t>(rows));
+  for (auto _ : state)
+    for (int top = 0; top < height; top += rows) {
+      const TPreviewView view{scale, 0, top, width, std::min(rows, height - top)};
+      room.Render(view, band.data(), {0, 0, view.Width, view.Height});
+      benchmark::DoNotOptimize(band.data());
+    }
+}
+
+// The same room in a 1600 x 1000 window, a tuft about 6 pixels across, in its middle.
+void StrikeOffWindow(benchmark::State& state) {
+  const OPreview preview(*Fix().Pattern);
+  const OStrikeOff room(preview, RoomOf(static_cast<int>(state.range(0))));
+  TPreviewView view{6 / preview.CellSize().Across, 0, 0, 1600, 1000};
+  view.Left = (room.GoodsWidth(view.Scale) - view.Width) / 2;
+  view.Top = (room.GoodsHeight(view.Scale) - view.Height) / 2;
+  std::vector<uint32_t> pixels(size_t{1600} * 1000);
+  for (auto _ : state) {
+    room.Render(view, pixels.data(), {0, 0, view.Width, view.Height});
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
 #ifdef QUILLANE_GUI
 // The view window on the production pattern, its grid 1600 x 1000 pixels.
 constexpr int ViewWidth = 1600, ViewHeight = 1000;
@@ -1367,6 +1416,12 @@ void PrintReport(const TCollector& c, long peakKiB, double largestGap) {
        "3 x B1 over the copied cells"},
       {"eight colourway previews, 1600 x 1000", t("PreviewEightColourways"), 8 * t("PreviewOne"),
        "8 x one preview"},
+      {"room of quarter-turn tiles, 9 x 13 m, a pixel a tuft", t("StrikeOffRoom/0"), 3.0, "3 s"},
+      {"room of broadloom with bow, 9 x 13 m, a pixel a tuft", t("StrikeOffRoom/1"), 3.0, "3 s"},
+      {"room of quarter-turn tiles, 1600 x 1000 view", t("StrikeOffWindow/0"), 3 * t("PreviewOne"),
+       "3 x one preview"},
+      {"room of broadloom with bow, 1600 x 1000 view", t("StrikeOffWindow/1"), 3 * t("PreviewOne"),
+       "3 x one preview"},
       {"peak memory, open + one view", peakKiB * 1024.0, 1.25 * (grids + image) * 1024.0,
        "1.25 x (3 grids + 1 image)"},
   };
@@ -1539,6 +1594,8 @@ int main(int argc, char** argv) {
   add("UndoLineAcross", UndoLineAcross)->Unit(benchmark::kMicrosecond);
   add("PreviewOne", PreviewOne);
   add("PreviewEightColourways", PreviewEightColourways);
+  add("StrikeOffRoom", StrikeOffRoom)->Arg(0)->Arg(1)->Iterations(3);
+  add("StrikeOffWindow", StrikeOffWindow)->Arg(0)->Arg(1);
 #ifdef QUILLANE_GUI
   add("BDraw", BDraw);
   add("WindowRepaintZoom1", WindowRepaintZoom1);

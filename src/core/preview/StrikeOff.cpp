@@ -227,6 +227,12 @@ void OStrikeOff::Lay() {
   const TRepeatFit fit =
       RepeatFit(PatternRepeat(Preview.Source()), cell, LengthOr(Chosen.WidthMm, 3657.6));
   HalfRepeatMm = fit.RepeatAlongMm / 2;
+  // A bow or skew that is no number bends nothing; one longer than a room is a room long.
+  auto bend = [](double mm) {
+    return std::isfinite(mm) ? std::clamp(mm, -LongestMm, LongestMm) : 0;
+  };
+  Bow = bend(Chosen.BowMm);
+  Skew = bend(Chosen.SkewMm);
   if (Chosen.Kind == TStrikeOffSettings::TKind::Tiles) {
     Tile = LengthOr(Chosen.TileMm, 500);
     RoomW = LengthOr(Chosen.RoomWidthMm, 4 * Tile);
@@ -306,8 +312,8 @@ OStrikeOff::TLine OStrikeOff::LineOf(const TStrikePiece& piece, double y) const 
   line.Y0 = (piece.GoodsY + v0) / cell.Along;
   line.Y1 = v1 / cell.Along;
   if (Chosen.Kind == TStrikeOffSettings::TKind::Broadloom && piece.Width > 0) {
-    line.Bow = Chosen.BowMm / cell.Along;
-    line.Skew = Chosen.SkewMm / cell.Along;
+    line.Bow = Bow / cell.Along;
+    line.Skew = Skew / cell.Along;
     line.Width = piece.Width;
   }
   return line;
@@ -374,15 +380,24 @@ void OStrikeOff::Render(const TPreviewView& view, uint32_t* pixels, const TPixel
   }
   const double perPixel = 1 / scale; // mm
   // The pixel whose centre lies at or after `mm`, across and along.
+  // Within what an int64_t holds, however large the scale.
+  auto pixelOf = [&](double mm) {
+    return static_cast<int64_t>(std::clamp(std::ceil(mm * scale - 0.5), -1e18, 1e18));
+  };
   auto column = [&](double mm) {
-    return std::clamp<int64_t>(static_cast<int64_t>(std::ceil(mm * scale - 0.5)) - view.Left,
-                               area.Left, area.Right);
+    return std::clamp<int64_t>(pixelOf(mm) - view.Left, area.Left, area.Right);
   };
   auto line = [&](double mm) {
-    return std::clamp<int64_t>(static_cast<int64_t>(std::ceil(mm * scale - 0.5)) - view.Top,
-                               area.Top, area.Bottom);
+    return std::clamp<int64_t>(pixelOf(mm) - view.Top, area.Top, area.Bottom);
   };
   const auto roomLeft = static_cast<int>(column(0)), roomRight = static_cast<int>(column(RoomW));
+  // The tufts looked up lately, by their cell across and along: every tile shows the same
+  // cells, and a tuft many pixels high is met again on the rows below.
+  struct TKnown {
+    int64_t X = std::numeric_limits<int64_t>::min(), Row = 0;
+    OPreview::TTuft Tuft;
+  };
+  std::vector<TKnown> tufts(4096);
   for (int y = area.Top; y < area.Bottom; ++y) {
     uint32_t* out = pixels + static_cast<size_t>(y) * stride;
     const double ry = (static_cast<double>(view.Top + y) + 0.5) / scale;
@@ -402,21 +417,50 @@ void OStrikeOff::Render(const TPreviewView& view, uint32_t* pixels, const TPixel
         continue;
       const auto from = static_cast<int>(column(std::max(piece.X, 0.0)));
       const auto to = static_cast<int>(column(std::min(piece.X + piece.Width, RoomW)));
-      int64_t lastX = std::numeric_limits<int64_t>::min(), lastRow = 0;
-      OPreview::TTuft tuft;
       const TLine goods = LineOf(piece, ry);
+      // Along a goods row only the cell across and where in it change, but for a bow.
+      const bool alongRow = goods.Y1 == 0;
+      const double perWidth = goods.Width > 0 ? 1 / goods.Width : 0;
+      const double lx0 = (static_cast<double>(view.Left + from) + 0.5) * perPixel - piece.X;
+      const double step = goods.X1 * perPixel;
+      TGoodsPoint at = goods.At(lx0, GoodsPLines);
+      const OPreview::TTuft* tuft = nullptr;
       for (int x = from; x < to; ++x) {
-        const double lx = (static_cast<double>(view.Left + x) + 0.5) * perPixel - piece.X;
-        const TGoodsPoint at = goods.At(lx, GoodsPLines);
-        if (at.X != lastX || at.Row != lastRow) {
-          tuft = Preview.TuftAt(at.X, at.Row);
-          lastX = at.X;
-          lastRow = at.Row;
+        if (alongRow) {
+          const double c = goods.X0 + goods.X1 * lx0 + step * (x - from);
+          const int64_t whole = FloorOf(c);
+          at.U = std::min(static_cast<int>((c - static_cast<double>(whole)) * ShapeSteps),
+                          ShapeSteps - 1);
+          int64_t row = at.Row;
+          if (perWidth > 0) {
+            const double f = std::clamp((lx0 + perPixel * (x - from)) * perWidth, 0.0, 1.0);
+            const double cy = goods.Y0 - goods.Bow * 4 * f * (1 - f) - goods.Skew * f;
+            const int64_t fromTop = FloorOf(cy);
+            row = GoodsPLines - 1 - fromTop;
+            at.V = std::min(static_cast<int>((cy - static_cast<double>(fromTop)) * ShapeSteps),
+                            ShapeSteps - 1);
+          }
+          if (tuft && whole == at.X && row == at.Row) {
+            const uint32_t f = tuft->Shape[at.V * ShapeSteps + at.U];
+            out[x] = 0xFF000000u | std::min<uint32_t>(255, (tuft->R * f) >> 16) << 16 |
+                     std::min<uint32_t>(255, (tuft->G * f) >> 16) << 8 |
+                     std::min<uint32_t>(255, (tuft->B * f) >> 16);
+            continue;
+          }
+          at.X = whole;
+          at.Row = row;
+        } else {
+          at = goods.At((static_cast<double>(view.Left + x) + 0.5) * perPixel - piece.X,
+                        GoodsPLines);
         }
-        const uint32_t f = tuft.Shape[at.V * ShapeSteps + at.U];
-        out[x] = 0xFF000000u | std::min<uint32_t>(255, (tuft.R * f) >> 16) << 16 |
-                 std::min<uint32_t>(255, (tuft.G * f) >> 16) << 8 |
-                 std::min<uint32_t>(255, (tuft.B * f) >> 16);
+        TKnown& known = tufts[static_cast<size_t>((at.X & 255) | (at.Row & 15) << 8)];
+        if (known.X != at.X || known.Row != at.Row)
+          known = {at.X, at.Row, Preview.TuftAt(at.X, at.Row)};
+        tuft = &known.Tuft;
+        const uint32_t f = tuft->Shape[at.V * ShapeSteps + at.U];
+        out[x] = 0xFF000000u | std::min<uint32_t>(255, (tuft->R * f) >> 16) << 16 |
+                 std::min<uint32_t>(255, (tuft->G * f) >> 16) << 8 |
+                 std::min<uint32_t>(255, (tuft->B * f) >> 16);
       }
       if (!Chosen.Joins)
         continue;
@@ -452,7 +496,7 @@ std::vector<TPixelRect> OStrikeOff::PixelsOfCells(const TPreviewView& view,
     return false;
   };
   const TCellSize& cell = Preview.CellSize();
-  const double margin = std::abs(Chosen.BowMm) + std::abs(Chosen.SkewMm);
+  const double margin = std::abs(Bow) + std::abs(Skew);
   for (const TStrikePiece& piece : Laid) {
     const bool turned = piece.Turns % 2 != 0;
     const double gw = turned ? piece.Length : piece.Width, gl = turned ? piece.Width : piece.Length;
@@ -500,7 +544,9 @@ TEdgeMatch OStrikeOff::EdgeMatch() const {
   const double roomL = widths ? std::max(4 * HalfRepeatMm, Tile) : 4 * Tile;
   const std::vector<TStrikePiece> pieces = LayOver(roomW, roomL);
   const TCellSize& cell = Preview.CellSize();
-  const double pitch = std::min(cell.Across, cell.Along);
+  // A tuft at a time, but no more than 2^16 a tile side: a kilometre's tile is not counted
+  // tuft by tuft.
+  const double pitch = std::max(std::min(cell.Across, cell.Along), Tile / 65536);
   // Just either side of a join: the tufts that meet there.
   const double side = pitch / 64;
   auto tuftAt = [&](double x, double y) -> std::optional<OPreview::TTuft> {

@@ -144,7 +144,7 @@ private:
   std::vector<TStrikePiece> Laid;
   // A tile's side, or a width as trimmed; half the repeat along; the preview's goods length
   // when laid, which the pieces' goods are measured from.
-  double Tile = 500, HalfRepeatMm = 0;
+  double Tile = 500, HalfRepeatMm = 0, Bow = 0, Skew = 0;
   int64_t GoodsPLines = 0;
   void Lay();
   std::vector<TStrikePiece> LayOver(double roomW, double roomL) const;
