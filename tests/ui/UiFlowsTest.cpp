@@ -362,10 +362,13 @@ private slots:
       QVERIFY2(std::count(reached.begin(), reached.end(), field), qPrintable(field->objectName()));
       QVERIFY(!field->accessibleName().isEmpty());
     }
-    // A paint shows in the strike-off too.
+    // A paint shows in the strike-off too, and the joins are scored again once painting
+    // pauses: the pattern's last cell lies along a join of tiles holding whole repeats.
     const QImage unpainted = OnScreen(form->pbPreview);
-    pattern.PaintMachineColour(2, 2, 2);
+    const QString scored = form->lbScore[1]->text();
+    pattern.PaintMachineColour(12, 8, 2);
     QVERIFY(OnScreen(form->pbPreview) != unpainted);
+    QTRY_VERIFY(form->lbScore[1]->text() != scored);
 
     // Broadloom says what the width makes of the repeat; the room is exported and printed.
     form->cbCarpet->setCurrentIndex(2);
