@@ -2,6 +2,7 @@
 // the tree, New and Open from the menus, and the menus and toolbar as the user reads them.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -10,7 +11,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTextBlock>
@@ -318,7 +321,86 @@ private slots:
                           v.Width * 4, QImage::Format_RGB32);
     const QImage dragged = OnScreen(form->pbPreview);
     QVERIFY(dragged != after);
-    QCOMPARE(dragged, expected.convertToFormat(dragged.format()));
+    // Above the scale bar, drawn over the goods in their bottom left corner.
+    const QRect goods(0, 0, v.Width,
+                      v.Height - TPreviewBox::ScaleBarMargin - TPreviewBox::ScaleBarHeight);
+    QCOMPARE(dragged.copy(goods), expected.convertToFormat(dragged.format()).copy(goods));
+    QVERIFY(dragged != expected.convertToFormat(dragged.format()));
+
+    // The strike-off: tiles, a size typed without its unit refused, one with it taken, and
+    // every field of it reachable by Tab and named.
+    form->cbCarpet->setCurrentIndex(1);
+    QCOMPARE(&form->Shown().Picture(),
+             static_cast<const OCarpetPicture*>(&form->StrikeOff().StrikeOff()));
+    QVERIFY(form->cbTileSize->isEnabled() && form->rbInstall[3]->isEnabled());
+    QVERIFY(!form->cbBroadloom->isEnabled() && !form->edWidth->isEnabled());
+    for (QLabel* score : form->lbScore)
+      QVERIFY(!score->text().isEmpty());
+    const QImage tiles = OnScreen(form->pbPreview);
+    form->cbTileSize->setFocus();
+    form->cbTileSize->setEditText(QStringLiteral("24"));
+    QTest::keyClick(form->cbTileSize, Qt::Key_Return);
+    QCOMPARE(program.Platform.Messages.back(),
+             std::string("Tile size: \"24\" needs a unit: mm, m, in or ft."));
+    QCOMPARE(form->cbTileSize->currentText(), QStringLiteral("500 mm"));
+    form->cbTileSize->setEditText(QStringLiteral("24 in"));
+    QTest::keyClick(form->cbTileSize, Qt::Key_Return);
+    QCOMPARE(form->StrikeOff().Settings().TileMm, 609.6);
+    QVERIFY(OnScreen(form->pbPreview) != tiles);
+    form->buZoomIn->click();
+    const double zoomed = form->Shown().Scale();
+    form->rbInstall[1]->click(); // laid otherwise, the same room keeps its zoom
+    QCOMPARE(form->StrikeOff().Settings().Install, TInstall::QuarterTurn);
+    QCOMPARE(form->Shown().Scale(), zoomed);
+    std::vector<QWidget*> reached;
+    for (QWidget* w = form->cbCarpet; reached.size() < 40; w = w->nextInFocusChain())
+      if (w->focusPolicy() & Qt::TabFocus)
+        reached.push_back(w);
+    for (QWidget* field : std::initializer_list<QWidget*>{
+             form->cbTileSize, form->rbInstall[0], form->cbJoins, form->cbBroadloom, form->cbMatch,
+             form->edBow, form->edSkew, form->edRoom}) {
+      QVERIFY2(std::count(reached.begin(), reached.end(), field), qPrintable(field->objectName()));
+      QVERIFY(!field->accessibleName().isEmpty());
+    }
+    // A paint shows in the strike-off too, and the joins are scored again once painting
+    // pauses: the pattern's last cell lies along a join of tiles holding whole repeats.
+    const QImage unpainted = OnScreen(form->pbPreview);
+    const QString scored = form->lbScore[1]->text();
+    pattern.PaintMachineColour(12, 8, 2);
+    QVERIFY(OnScreen(form->pbPreview) != unpainted);
+    QTRY_VERIFY(form->lbScore[1]->text() != scored);
+
+    // Broadloom says what the width makes of the repeat; the room is exported and printed.
+    form->cbCarpet->setCurrentIndex(2);
+    QVERIFY(form->edBow->isEnabled() && !form->cbTileSize->isEnabled());
+    QCOMPARE(form->edBow->text(), QStringLiteral("1 in"));
+    QVERIFY(form->lbRepeatFit->text().startsWith(QStringLiteral("A 12 ft width holds ")));
+    form->edRoom->setText(QStringLiteral("4 x 3 m"));
+    QMetaObject::invokeMethod(form->edRoom, "editingFinished");
+    QCOMPARE(form->StrikeOff().StrikeOff().RoomWidth(), 4000.0);
+    const QString png = Dir.filePath(QStringLiteral("room.png"));
+    const QString pdf = Dir.filePath(QStringLiteral("room.pdf"));
+    program.Platform.Files = {png.toStdString(), png.toStdString(), pdf.toStdString()};
+    form->edSize->setValue(400);
+    program.Platform.CancelAt = 1;
+    form->buExport->click(); // cancelled: no file, and no error either
+    QVERIFY(!QFile::exists(png));
+    program.Platform.CancelAt = -1;
+    form->buExport->click();
+    QCOMPARE(QImage(png).size(), QSize(400, 300));
+    form->buSavePdf->click(); // the whole room at true size: asked, and declined
+    QCOMPARE(program.Platform.Questions.size(), size_t{1});
+    QVERIFY(program.Platform.Questions[0].starts_with("The part shown takes "));
+    QVERIFY(!QFile::exists(pdf));
+    program.Platform.Files.push_back(pdf.toStdString());
+    for (int i = 0; i < 4; ++i)
+      form->buZoomIn->click();
+    program.Platform.Confirms = {true};
+    form->buSavePdf->click();
+    QFile written(pdf);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.read(5) == "%PDF-");
+    QVERIFY(program.Platform.Errors.empty());
 
     auto* view = OpenEditor<TfmWindow, OWindowUI>(tree, &pattern);
     view->findChild<QToolButton*>(QStringLiteral("buPreview"))->click();

@@ -50,6 +50,11 @@ public:
     return true;
   }
   bool RunSaveDialog(TFileDialog& dialog) override { return RunOpenDialog(dialog); }
+  // The user cancels once this many steps are done; never while negative.
+  int64_t CancelAt = -1;
+  bool Progress(int64_t done) override {
+    return (CancelAt < 0 || done < CancelAt) && OQtPlatform::Progress(done);
+  }
 };
 
 // A test class with a folder of its own for the settings file and whatever else it writes.

@@ -1,6 +1,7 @@
 // Pictures of the desktop program's windows and dialogs, one PNG file each, written to
 // OUTDIR under the names main() gives them (tools/screenshots lists what each shows);
-// production-sheet.pdf as well, whose first page tools/screenshots turns into a picture.
+// production-sheet.pdf and strikeoff-print.pdf as well, whose first pages tools/screenshots
+// turns into pictures.
 #include <random>
 #include <tuple>
 
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +20,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -288,6 +291,70 @@ bool SaveDrawingTools(TfmWindow& window, const QString& path) {
   return saved;
 }
 
+// The Preview window's strike-off of a striped carpet: its tiles in each installation
+// (strikeoff-monolithic.png, strikeoff-quarter-turn.png, strikeoff-ashlar.png,
+// strikeoff-half-drop.png), a broadloom seam in set match with a bow of 2 in
+// (strikeoff-broadloom.png), a
+// room of 9 x 13 m (strikeoff-room.png) and the part of the tiles shown saved at true size
+// (strikeoff-print.pdf, whose first page tools/screenshots turns into a picture).
+bool SaveStrikeOffs(OPatternTree& tree, OPattern& pattern, const QDir& out) {
+  FindNode<OPictureUI>(tree, &pattern)->Preview();
+  auto* form = dynamic_cast<TfmPreview*>(tree.Tabs.Tabs().back().Node->Editor());
+  if (!form)
+    return false;
+  form->SubWindow()->setGeometry(30, 30, 1180, 720);
+  auto enter = [](QWidget* field, const char* text) {
+    if (auto* list = qobject_cast<QComboBox*>(field))
+      list->setEditText(QString::fromLatin1(text));
+    else
+      static_cast<QLineEdit*>(field)->setText(QString::fromLatin1(text));
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return);
+  };
+  form->cbCarpet->setCurrentIndex(1);
+  enter(form->cbTileSize, "18 in");
+  bool ok = true;
+  static const char* const files[] = {"strikeoff-monolithic.png", "strikeoff-quarter-turn.png",
+                                      "strikeoff-ashlar.png", "strikeoff-half-drop.png"};
+  for (size_t i = 0; i < form->rbInstall.size(); ++i) {
+    form->rbInstall[i]->click();
+    ok = Save(*form->SubWindow(), out.filePath(QString::fromLatin1(files[i]))) && ok;
+  }
+  // Zoomed in on a few tiles, as a paper strike-off would carry them.
+  form->rbInstall[1]->click();
+  form->buZoomIn->click();
+  form->buZoomIn->click();
+  {
+    // Yes to the question of how many pages.
+    TTestPlatform answers(*qobject_cast<TfmMain*>(form->window()));
+    answers.Confirms = {true};
+    OPlatformScope scope(answers);
+    form->SavePdf(out.filePath(QStringLiteral("strikeoff-print.pdf")).toStdString());
+  }
+
+  form->cbCarpet->setCurrentIndex(2);
+  enter(form->edBow, "2 in");
+  // The seam between the first two widths, near enough to see the bow meet it.
+  for (int i = 0; i < 3; ++i) {
+    const TPreviewView& view = form->Shown().View();
+    const QPointF at(3657.6 * view.Scale - static_cast<double>(view.Left), view.Height / 2.0);
+    QWheelEvent wheel(at, form->pbPreview->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form->pbPreview, &wheel);
+  }
+  ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("strikeoff-broadloom.png"))) && ok;
+
+  form->cbCarpet->setCurrentIndex(1);
+  form->rbInstall[0]->click();
+  form->cbJoins->setChecked(false);
+  enter(form->edRoom, "9 x 13 m");
+  // Near enough that a tuft is a pixel or more: the whole room would draw its tufts smaller.
+  for (int i = 0; i < 3; ++i)
+    form->buZoomIn->click();
+  ok = Save(*form->SubWindow(), out.filePath(QStringLiteral("strikeoff-room.png"))) && ok;
+  return ok;
+}
+
 // The Preview window of the painted rug, of a half-drop carpet two widths wide and of a
 // cut and loop pattern in one colour, where only the pile draws the figure.
 bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
@@ -309,7 +376,26 @@ bool SavePreviews(OPatternTree& tree, OPattern& rug, const QDir& out) {
     for (int p = 1; p <= 20; ++p)
       carpet->SetState(c, p, std::abs(c - 12) * 20 + std::abs(p - 10) * 24 < 200 ? 1 : 2);
   carpet->Changed();
-  ok = shoot(*tree.AddPattern(std::move(carpet)).Pattern, 0.5, "preview-half-drop.png") && ok;
+  OPattern& halfDropPattern = *tree.AddPattern(std::move(carpet)).Pattern;
+  ok = shoot(halfDropPattern, 0.5, "preview-half-drop.png") && ok;
+
+  // Diagonal stripes of navy on cream with a band across its middle, an 18 in square at an eighth
+  // of an inch: the joins and seams show where the stripes no longer meet.
+  std::unique_ptr<OPattern> stripes =
+      GenerateWizard(TPlainWizard{144, 144, TWizardLayout::Section1});
+  stripes->Settings->NeedleSpacing = stripes->Settings->PLineSpacing = 3.175f;
+  stripes->ApplySettings();
+  stripes->Palette->SetColour(1, 0xC8E6F0);
+  stripes->Palette->SetColour(2, 0x5A2814);
+  for (int y = 1; y <= stripes->NoYarnTypes; ++y)
+    for (int st = 1; st <= stripes->NoStates; ++st)
+      stripes->MachineTable->SetColour(y, st, static_cast<uint8_t>(st == 1 ? 2 : 1));
+  stripes->MachineTable->Validate();
+  for (int c = 1; c <= 144; ++c)
+    for (int p = 1; p <= 144; ++p)
+      stripes->SetState(c, p, (c + 2 * p) % 48 < 14 || (p + 72) % 144 < 8 ? 1 : 2);
+  stripes->Changed();
+  ok = SaveStrikeOffs(tree, *tree.AddPattern(std::move(stripes)).Pattern, out) && ok;
 
   // Low loops, cut pile and high loops in camel wool: squares of cut in a loop ground with a
   // high border.
