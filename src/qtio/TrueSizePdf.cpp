@@ -58,7 +58,12 @@ public:
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(sizeMm * Unit))));
     P.setFont(font);
     P.setPen(Qt::black);
-    P.drawText(Box(x, y, w, h), static_cast<int>(align | Qt::AlignVCenter), text);
+    const QRectF box = Box(x, y, w, h);
+    P.drawText(
+        box, static_cast<int>(align | Qt::AlignVCenter),
+        text.contains(QLatin1Char('\n'))
+            ? text
+            : P.fontMetrics().elidedText(text, Qt::ElideRight, static_cast<int>(box.width())));
   }
 
 private:
@@ -189,9 +194,10 @@ void PaintTrueSizePage(QPainter& painter, const QRectF& paper, const OCarpetPict
   const double width = layout.PaperWidth - left - TrueSizeMarginRight;
   const QString area = MmText(options.Width) + QStringLiteral(" x ") + MmText(options.Length);
   draw.Text(left, 4, width * 0.65, 8,
-            QString::fromUtf8(options.Title.c_str()) +
+            // The size first: a long title is cut short, never the figures.
+            QStringLiteral("Actual size, ") + area +
                 (options.Title.empty() ? QString() : QStringLiteral(": ")) +
-                QStringLiteral("actual size, ") + area,
+                QString::fromUtf8(options.Title.c_str()),
             Qt::AlignLeft);
   draw.Text(left + width * 0.65, 4, width * 0.35, 8,
             QStringLiteral("page %1 of %2, column %3, row %4")

@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "elements/Picture.h"
 #include "preview/Preview.h"
+#include "preview/StrikeOff.h"
 #include "production/Production.h"
 #include "setup/MachineTable.h"
 #include "setup/Palette.h"
@@ -34,7 +35,7 @@ std::unique_ptr<OPattern> GreyPattern(uint8_t machineType, const std::vector<con
   return p;
 }
 
-std::vector<uint32_t> RenderAll(const OPreview& preview, double scale,
+std::vector<uint32_t> RenderAll(const OCarpetPicture& preview, double scale,
                                 TPreviewView* shown = nullptr) {
   TPreviewView view{scale, 0, 0, static_cast<int>(preview.GoodsWidth(scale)),
                     static_cast<int>(preview.GoodsHeight(scale))};
@@ -99,6 +100,23 @@ TEST_F(Preview, HigherPileReadsLighterAndOffShowsTheBacking) {
     }
     EXPECT_GT(sum[k.Lighter] / count[k.Lighter], 1.1 * sum[k.Darker] / count[k.Darker]);
     EXPECT_EQ(backing > 0, k.MachineType == 1 && k.Remembered.empty()) << backing;
+  }
+}
+
+// Seen whole, a carpet of one pile is one even shade, not a moire of tufts and the gaps
+// between them, in the goods and in the room alike.
+TEST_F(Preview, TuftsUnderTwoPixelsAreDrawnInTheirMeanShade) {
+  auto p = GreyPattern(0, {"1111111111", "1111111111", "1111111111", "1111111111"});
+  OPreview preview(*p);
+  for (const double scale : {0.7, 1.5}) {
+    const std::vector<uint32_t> goods = RenderAll(preview, scale);
+    EXPECT_EQ(std::count(goods.begin(), goods.end(), goods[0]), std::ssize(goods)) << scale;
+    TStrikeOffSettings tiles;
+    tiles.TileMm = 7;
+    tiles.Joins = false;
+    const OStrikeOff room(preview, tiles);
+    const std::vector<uint32_t> laid = RenderAll(room, scale);
+    EXPECT_EQ(std::count(laid.begin(), laid.end(), goods[0]), std::ssize(laid)) << scale;
   }
 }
 

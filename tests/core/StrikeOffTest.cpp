@@ -326,6 +326,7 @@ TEST(StrikeOffLayout, WhereTheTileCutsTheRepeat) {
        {std::tuple{200, 300, 2.54, 500.0,
                    "The tile cuts the repeat at control 197 of 200 and PLine 197 of 300"},
         {10, 5, 1.0, 20.0, "The tile holds 2 x 4 repeats"},
+        {10, 10, 2.0, 20.0, "The tile holds the repeat once"},
         {8, 5, 1.0, 20.0, "The tile cuts the repeat at control 4 of 8"},
         {10, 30, 1.0, 20.0, "The tile cuts the repeat at PLine 20 of 30"},
         {10, 5, 1.0, 0.005, "The tile cuts the repeat at control 1 of 10 and PLine 1 of 5"}}) {

@@ -335,12 +335,16 @@ void OPreview::MakeShapes() {
   Tallest = 1.0;
   for (const TPile& pile : PileOf)
     Tallest = std::max(Tallest, pile.Height);
-  Shapes.assign(PileOf.size(), {});
-  for (size_t s = 0; s < PileOf.size(); ++s)
+  const size_t n = PileOf.size();
+  Shapes.assign(2 * n, {});
+  for (size_t s = 0; s < n; ++s) {
     for (int v = 0; v < Steps; ++v)
       for (int u = 0; u < Steps; ++u)
         Shapes[s][static_cast<size_t>(v * Steps + u)] =
             static_cast<uint16_t>(std::lround(256 * Shade(PileOf[s], Tallest, u, v, Steps)));
+    const uint32_t sum = std::accumulate(Shapes[s].begin(), Shapes[s].end(), 0u);
+    Shapes[n + s].fill(static_cast<uint16_t>((sum + Steps * Steps / 2) / (Steps * Steps)));
+  }
 }
 
 int64_t OPreview::GoodsWidth(double scale) const {
@@ -539,6 +543,7 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
   // are mostly cells already looked up.
   std::vector<double> heights(columns.size()), above(columns.size());
   int64_t stripRow = -1;
+  const bool small = cellWidth < SmallestShaped || cellHeight < SmallestShaped;
   for (int i = area.Top; i < area.Bottom; ++i) {
     uint32_t* out = pixels + static_cast<size_t>(i) * static_cast<size_t>(view.Width) + area.Left;
     const double fromTop = (static_cast<double>(view.Top + i) + 0.5) / cellHeight;
@@ -567,8 +572,9 @@ void OPreview::Draw(const TPreviewView& view, uint32_t* pixels, const TPixelRect
         const uint32_t scale = LightOf(height, left, up);
         const bool bare = height == 0.0;
         const uint32_t rgb = bare ? Backing : Rgb[index];
+        const uint16_t* shape = Shapes[bare ? 0 : state].data();
         strip[k] = {((rgb >> 16) & 0xFF) * scale, ((rgb >> 8) & 0xFF) * scale,
-                    (rgb & 0xFF) * scale,         Shapes[bare ? 0 : state].data(),
+                    (rgb & 0xFF) * scale,         small ? Blurred(shape) : shape,
                     bare ? BackingSlot : index,   scale};
       }
     }

@@ -176,6 +176,14 @@ public:
     TPile Pile{TPileKind::Bare, 0.0};
   };
   TTuft TuftAt(int64_t x, int64_t row) const;
+  // A tuft under this many pixels across or along is drawn in its pile's mean shade: a point
+  // of its shape would fall on the gaps between tufts as often as on a tuft, and a room seen
+  // whole turns dark and striped.
+  static constexpr double SmallestShaped = 2.0;
+  // The mean shade of the pile whose shape this is, laid out as the shape is.
+  const uint16_t* Blurred(const uint16_t* shape) const {
+    return shape + Shapes.size() / 2 * Steps * Steps;
+  }
 
   uint32_t Background = 0xFF3C3C3C;
 
@@ -193,7 +201,7 @@ private:
   // By cell value: the state it tufts in a state pattern, whether it tufts in a colour one.
   std::array<uint8_t, 256> TuftOf{};
   // Per state, and one for a cell without a colour: the tuft's shade at 32 x 32 points of
-  // its cell, in 256ths.
+  // its cell, in 256ths; then each of them again, in its mean shade throughout.
   static constexpr int Steps = ShapeSteps;
   std::vector<std::array<uint16_t, Steps * Steps>> Shapes;
   double Tallest = 1.0;

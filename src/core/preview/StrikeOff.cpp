@@ -398,6 +398,8 @@ void OStrikeOff::Render(const TPreviewView& view, uint32_t* pixels, const TPixel
     OPreview::TTuft Tuft;
   };
   std::vector<TKnown> tufts(4096);
+  const bool small =
+      std::min(CellSize().Across, CellSize().Along) * scale < OPreview::SmallestShaped;
   for (int y = area.Top; y < area.Bottom; ++y) {
     uint32_t* out = pixels + static_cast<size_t>(y) * stride;
     const double ry = (static_cast<double>(view.Top + y) + 0.5) / scale;
@@ -454,8 +456,11 @@ void OStrikeOff::Render(const TPreviewView& view, uint32_t* pixels, const TPixel
                         GoodsPLines);
         }
         TKnown& known = tufts[static_cast<size_t>((at.X & 255) | (at.Row & 15) << 8)];
-        if (known.X != at.X || known.Row != at.Row)
+        if (known.X != at.X || known.Row != at.Row) {
           known = {at.X, at.Row, Preview.TuftAt(at.X, at.Row)};
+          if (small)
+            known.Tuft.Shape = Preview.Blurred(known.Tuft.Shape);
+        }
         tuft = &known.Tuft;
         const uint32_t f = tuft->Shape[at.V * ShapeSteps + at.U];
         out[x] = 0xFF000000u | std::min<uint32_t>(255, (tuft->R * f) >> 16) << 16 |
@@ -591,9 +596,11 @@ std::string OStrikeOff::TileCut() const {
            std::round(cells / step) >= 1;
   };
   const bool wholeAcross = whole(across, repeat.Controls), wholeAlong = whole(along, repeat.PLines);
-  if (wholeAcross && wholeAlong)
-    return "The tile holds " + NumberText(std::round(across / repeat.Controls)) + " x " +
-           NumberText(std::round(along / repeat.PLines)) + " repeats";
+  if (wholeAcross && wholeAlong) {
+    const double a = std::round(across / repeat.Controls), b = std::round(along / repeat.PLines);
+    return a * b == 1 ? "The tile holds the repeat once"
+                      : "The tile holds " + NumberText(a) + " x " + NumberText(b) + " repeats";
+  }
   // The last tuft the tile shows, part of it or whole.
   auto cut = [](double cells, int step) {
     const auto last = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(cells - 0.01)));
