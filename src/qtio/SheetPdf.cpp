@@ -248,6 +248,8 @@ void PaintSheet(QPagedPaintDevice& device, const TSheet& sheet, const OPattern& 
   QPainter painter;
   if (!painter.begin(&device))
     throw Exception("Cannot draw the production sheet");
+  // The picture and swatches in the yarns' own colours, not as JPEG would shift them.
+  painter.setRenderHint(QPainter::LosslessImageRendering);
   TSheetPainter draw(painter, QRectF(0, 0, device.width(), device.height()), pattern);
   const std::vector<TSheetPage> pages =
       LayOutSheet(sheet, draw.LinesPerPage(), draw.WidthInLines());

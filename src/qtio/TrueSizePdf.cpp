@@ -156,6 +156,9 @@ void PaintTrueSizePage(QPainter& painter, const QRectF& paper, const OCarpetPict
   const TPreviewView view{scale, static_cast<int64_t>(x0), static_cast<int64_t>(y0), w, h};
   picture.Render(view, reinterpret_cast<uint32_t*>(image.bits()), {0, 0, w, h});
   painter.save();
+  // Colours are what a strike-off is approved on: a print's file keeps them exact rather
+  // than as JPEG, which also smears the tufts' edges.
+  painter.setRenderHint(QPainter::LosslessImageRendering);
   painter.setClipRect(draw.Box(left, top, page.Width, page.Length));
   painter.drawImage(
       draw.Box(left + x0 / scale - page.Left, top + y0 / scale - page.Top, w / scale, h / scale),

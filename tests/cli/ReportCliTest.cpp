@@ -128,6 +128,8 @@ TEST_F(ReportCli, SheetPdfOpensAndHoldsTheYarnTableOfTheJson) {
   ASSERT_EQ(pdf.Status, 0) << pdf.Err;
   const std::string folder = ShellQuote(Current.Path);
   EXPECT_EQ(std::system(("cd " + folder + " && pdfinfo p.pdf >/dev/null 2>&1").c_str()), 0);
+  // The yarns' colours as they are: no picture in it is a JPEG.
+  EXPECT_EQ(ReadText(Current.File("p.pdf")).find("/DCTDecode"), std::string::npos);
   ASSERT_EQ(std::system(("cd " + folder + " && pdftotext -layout p.pdf p.txt").c_str()), 0);
   std::istringstream lines(ReadText(Current.File("p.txt")));
   std::vector<std::string> rows;

@@ -230,6 +230,8 @@ TEST_F(StrikeOffCli, TheTrueSizePrintIsTheRealSizeOnTheChosenPaper) {
         info, std::regex("Pages: +" + std::to_string(row.Pages) + "\n[^]*Page size: +" + row.Size)))
         << line << "\n"
         << info;
+    // The carpet's colours are kept exact, not as JPEG.
+    EXPECT_EQ(ReadText(Current.File("s.pdf")).find("/DCTDecode"), std::string::npos) << line;
   }
 
   // A stripe of low pile, controls 21 to 60: 101.6 mm wide, 50.8 mm in from the left.
