@@ -43,7 +43,7 @@ std::string TfmWindow::CheckWord() const {
   return check ? check->Status() : std::string();
 }
 
-void TfmWindow::MarkFindings(const QRegion& sampled) {
+void TfmWindow::MarkFindings(QPainter& painter, const QRegion& sampled) {
   const OCheckEditor* check = OCheckEditor::Of(Pattern);
   if (!check)
     return;
@@ -56,7 +56,6 @@ void TfmWindow::MarkFindings(const QRegion& sampled) {
   const std::vector<TRect> marked = check->MarkedPixels(Picture, PixelsUnder(bounds));
   if (marked.empty())
     return;
-  QPainter painter(&Drawn.Image);
   painter.setClipRegion(sampled & image);
   // A wash the cells' colours still show through, and zoomed in a frame round each finding,
   // in a colour few palettes use for yarn.

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRadioButton>
@@ -524,6 +525,7 @@ void TfmWindow::PaintGrid(const QRegion& region) {
     Drawn.RowHeight = View.RowHeight();
     Drawn.Background = background;
     Drawn.Stale = QRegion(box);
+    Drawn.Uncoloured = QRegion();
   }
   if (UnstatedDue || Unstated.View() != MouseState.View) {
     UnstatedDue = false;
@@ -538,10 +540,12 @@ void TfmWindow::PaintGrid(const QRegion& region) {
     // its keys rather than sampled again, unless it has none.
     Drawn.Swapped = SwapCount;
     if (Drawn.Keyed && !KeysLost) {
-      RecolourDrawn(image & box);
+      Recolour.Set(KeyColours, Keys.Count());
+      Drawn.Uncoloured = QRegion(image & box) - Drawn.Stale;
     } else {
       ForgetKeys();
       Drawn.Stale = QRegion(box);
+      Drawn.Uncoloured = QRegion();
     }
   }
   QRgb* pixels = reinterpret_cast<QRgb*>(Drawn.Image.bits());
@@ -565,11 +569,26 @@ void TfmWindow::PaintGrid(const QRegion& region) {
     if (!shown.isEmpty())
       Sample(f, shown, pixels + shown.top() * stride + shown.left(), stride);
   }
-  MarkCells(stale);
-  MarkFindings(stale);
+  if (!stale.isEmpty()) {
+    QPainter marks(&Drawn.Image);
+    MarkCells(marks, stale);
+    MarkFindings(marks, stale);
+  }
   Drawn.Stale -= exposed;
+  Drawn.Uncoloured -= stale;
   QPainter painter(PaintBox1);
-  for (const QRect& rect : exposed)
+  QRegion copied = exposed;
+  if (const QRegion uncoloured = exposed & Drawn.Uncoloured; !uncoloured.isEmpty()) {
+    if (RecolourOnto(painter, uncoloured)) {
+      // On screen straight from the keys: the kept grid follows only where it is copied
+      // from, so that switching colourways back and forth never touches it.
+      copied -= uncoloured;
+    } else {
+      RecolourDrawn(uncoloured);
+      Drawn.Uncoloured -= uncoloured;
+    }
+  }
+  for (const QRect& rect : copied)
     painter.drawImage(rect.topLeft(), Drawn.Image, rect);
   // What a tool would paint on release, in the colour it paints with, over the picture.
   if (const TToolPreview preview = MouseState.ChosenState().Preview(); !preview.Pixels.empty()) {
@@ -707,19 +726,53 @@ void TfmWindow::Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizety
   });
 }
 
-void TfmWindow::RecolourDrawn(const QRect& image) {
-  if (image.isEmpty())
-    return;
-  const qsizetype stride = Drawn.Image.bytesPerLine() / 4, keyStride = Drawn.Image.width();
-  Recolour.Set(KeyColours, Keys.Count());
-  Recolour(Drawn.Keys.data() + image.top() * keyStride + image.left(), keyStride,
-           reinterpret_cast<QRgb*>(Drawn.Image.bits()) + image.top() * stride + image.left(),
-           stride, image.width(), image.height());
-  // The lines and marks over the picture, as a fresh sample draws them; what is stale is
-  // sampled and marked when it shows.
-  const QRegion kept = QRegion(image) - Drawn.Stale;
-  MarkCells(kept);
-  MarkFindings(kept);
+void TfmWindow::RecolourDrawn(const QRegion& kept) {
+  const qsizetype stride = Drawn.Image.bytesPerLine() / 4;
+  for (const QRect& part : kept)
+    RecolourPart(part,
+                 reinterpret_cast<QRgb*>(Drawn.Image.bits()) + part.top() * stride + part.left(),
+                 stride);
+  // The lines and marks over the picture, as a fresh sample draws them.
+  QPainter marks(&Drawn.Image);
+  MarkCells(marks, kept);
+  MarkFindings(marks, kept);
+}
+
+bool TfmWindow::RecolourOnto(QPainter& painter, const QRegion& kept) {
+  // The window's own pixels when it is painted straight into an image of them at one device
+  // pixel a pixel, as the raster backing stores are; anything else (a grab, a scaled screen)
+  // is copied from the recoloured grid instead.
+  QPaintEngine* engine = painter.paintEngine();
+  QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+  if (!device || device->devType() != QInternal::Image)
+    return false;
+  QImage& screen = *static_cast<QImage*>(device);
+  const QTransform to = painter.deviceTransform();
+  if ((screen.format() != QImage::Format_RGB32 &&
+       screen.format() != QImage::Format_ARGB32_Premultiplied) ||
+      to.type() > QTransform::TxTranslate || to.dx() != std::floor(to.dx()) ||
+      to.dy() != std::floor(to.dy()))
+    return false;
+  const QPoint offset(static_cast<int>(to.dx()), static_cast<int>(to.dy()));
+  if (!screen.rect().contains(kept.boundingRect().translated(offset)))
+    return false;
+  const qsizetype stride = screen.bytesPerLine() / 4;
+  QRgb* pixels = reinterpret_cast<QRgb*>(screen.bits());
+  for (const QRect& part : kept) {
+    const QPoint at = part.topLeft() + offset;
+    RecolourPart(part, pixels + at.y() * stride + at.x(), stride);
+  }
+  painter.save();
+  MarkCells(painter, kept);
+  MarkFindings(painter, kept);
+  painter.restore();
+  return true;
+}
+
+void TfmWindow::RecolourPart(const QRect& part, QRgb* to, qsizetype stride) const {
+  const qsizetype keyStride = Drawn.Image.width();
+  Recolour(Drawn.Keys.data() + part.top() * keyStride + part.left(), keyStride, to, stride,
+           part.width(), part.height());
 }
 
 void TfmWindow::GridPress(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers) {

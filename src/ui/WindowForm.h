@@ -149,6 +149,9 @@ private:
     double RowHeight = 0;
     QRgb Background = 0;
     QRegion Stale;
+    // Kept parts whose pixels are still in colours shown before: drawn on screen from their
+    // keys, and recoloured in here only when they are copied from.
+    QRegion Uncoloured;
     // Beside each pixel of the picture's part, the key of the picture colour sampled there,
     // under the grid's lines and marks; and the swap the pixels were drawn through.
     std::vector<uint8_t> Keys;
@@ -190,7 +193,7 @@ private:
   void PaintMarks(QPainter& painter, const QRegion& exposed);
   // The grid's lines and the crosses of unstated cells, drawn into the cached image as its
   // stale parts are sampled again, so that a repaint from the cache costs no more for them.
-  void MarkCells(const QRegion& sampled);
+  void MarkCells(QPainter& painter, const QRegion& sampled);
   // The picture pixels (from 0, inclusive) drawn in `screen`, a part of the picture's image.
   TRect PixelsUnder(const QRect& screen) const;
   void HoverAt(const std::optional<TCell>& cell);
@@ -211,7 +214,7 @@ private:
   // the cached image as the crosses are, and its count in the status bar.
   TSubscription CheckNotices;
   void FollowCheck();
-  void MarkFindings(const QRegion& sampled);
+  void MarkFindings(QPainter& painter, const QRegion& sampled);
   std::string CheckWord() const;
   std::string CheckShown;
   // What the rulers were last drawn for: they repaint when the grid shows something else.
@@ -239,8 +242,13 @@ private:
   // Draws the picture's pixels shown in `part` of the grid, whose top left pixel is at `to`,
   // rows `stride` pixels apart.
   void Sample(const TViewFrame& f, const QRect& part, QRgb* to, qsizetype stride);
-  // The grid drawn again through the swap from its keys, its lines and marks over it.
-  void RecolourDrawn(const QRect& image);
+  // The kept grid's pixels in `kept` drawn again from their keys through the colours set in
+  // Recolour, its lines and marks over them.
+  void RecolourDrawn(const QRegion& kept);
+  // The same drawn straight onto what `painter` paints the window into, when that is an
+  // image of its pixels; false, drawing nothing, when it is not.
+  bool RecolourOnto(QPainter& painter, const QRegion& kept);
+  void RecolourPart(const QRect& part, QRgb* to, qsizetype stride) const;
 };
 
 } // namespace quillane

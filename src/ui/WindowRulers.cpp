@@ -96,13 +96,12 @@ TRect TfmWindow::PixelsUnder(const QRect& screen) const {
           f.Y0 + static_cast<int>((bottom - screen.top()) / zs)};
 }
 
-void TfmWindow::MarkCells(const QRegion& sampled) {
+void TfmWindow::MarkCells(QPainter& painter, const QRegion& sampled) {
   const TViewFrame f = View.Frame();
   const QRect image(f.Left, f.Bottom - f.DH, f.DR, f.DH);
   const QRect bounds = sampled.boundingRect() & image;
   if (bounds.isEmpty() || View.Zoom() < MinGridZoom)
     return;
-  QPainter painter(&Drawn.Image);
   painter.setClipRegion(sampled & image);
   const TGridLines lines = GridLines(View);
   QVector<QLine> drawn;

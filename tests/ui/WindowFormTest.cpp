@@ -309,7 +309,16 @@ private slots:
       QCOMPARE(w->Geometry().Zoom(), zoom);
       const QImage original = OnScreen(w->PaintBox1);
       o.Pattern->ShowColourway(1);
-      QVERIFY(OnScreen(w->PaintBox1) != original);
+      w->PaintBox1->repaint(0, 0, 8, 8); // a corner first: the rest follows in the same colours
+      const QImage shown = OnScreen(w->PaintBox1).convertToFormat(QImage::Format_RGB32);
+      QVERIFY(shown != original);
+      // Drawn on screen from the keys, and on a screen of two device pixels a pixel copied
+      // from the grid kept for repaints.
+      QImage twice(2 * shown.size(), QImage::Format_RGB32);
+      twice.setDevicePixelRatio(2);
+      w->PaintBox1->render(&twice);
+      twice.setDevicePixelRatio(1);
+      QCOMPARE(twice.scaled(shown.size()), shown);
       // A stroke across both parts in the colourway, shown in it and then in the palette.
       QTest::mouseClick(w->buZoom, Qt::LeftButton);
       const QPoint at = Corner(*w) + QPoint(std::max(1, static_cast<int>(zoom)), -1);
