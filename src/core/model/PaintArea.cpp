@@ -602,8 +602,7 @@ void OPattern::TPaintBatch::TAreaPaint::PaintCopies() {
     for (const auto& picture : *P.Pictures)
       if (picture->MachineImage.Width() > 0 && picture->MachineImage.Height() > 0)
         shown.push_back({&picture->MachineImage, ShownAreas(*picture, P.NoControls, P.NoPLines)});
-    for (int i = 0; i < 256; ++i)
-      colours[static_cast<size_t>(i)] = P.Palette->GetColour(i) & 0x00FFFFFFu;
+    colours = P.Palette->PixelColours();
     sourceDrawn.resize(static_cast<size_t>(Width));
     sourceWhere.resize(static_cast<size_t>(Width));
     rowDrawn.resize(size_t{P.NoControls} + 1);

@@ -165,9 +165,7 @@ void OPattern::EndPaintBatch() {
       for (const TShownArea& area : ShownAreas(*picture, NoControls, NoPLines))
         Events.PixelsChanged(picture.get(), false,
                              ShownPixels(area, *cells, picture->MachineImage));
-  std::array<uint32_t, 256> colours{};
-  for (int i = 0; i < 256; ++i)
-    colours[static_cast<size_t>(i)] = Palette->GetColour(i) & 0x00FFFFFFu;
+  const std::array<uint32_t, 256> colours = Palette->PixelColours();
   // Each redrawn cell's pixels in every region that shows it; regions draw apart, so the
   // order does not matter. A PLine's colours and which of its cells were redrawn are worked
   // out once, then drawn into every region that shows the PLine.

@@ -605,6 +605,7 @@ void OUndoHistory::PutCells(TStep& step, bool pixels) {
   if (images.empty())
     return;
   std::vector<uint32_t> drawn(static_cast<size_t>(controls) + 1);
+  const std::array<uint32_t, 256> colours = Pattern.Palette->PixelColours();
   const uint8_t* cells = grid.Data().data();
   int64_t top = INT64_MAX, bottom = INT64_MIN, left = INT64_MAX, right = INT64_MIN;
   eachSpan(1, [&](uint64_t first, uint64_t last) {
@@ -616,7 +617,7 @@ void OUndoHistory::PutCells(TStep& step, bool pixels) {
         continue;
       const uint8_t* row = cells + p * stride;
       for (int64_t c = c0; c <= c1; ++c)
-        drawn[static_cast<size_t>(c)] = Pattern.Palette->GetColour(row[c]) & 0x00FFFFFFu;
+        drawn[static_cast<size_t>(c)] = colours[row[c]];
       for (const TShownImage& image : images)
         for (const TShownArea& area : image.Areas)
           DrawShown(area, static_cast<int64_t>(p), c0, c1, drawn.data() + c0, nullptr,

@@ -24,6 +24,13 @@ uint32_t OPalette::GetColour(int index) const {
   return Colours.empty() ? 0 : Colours[0];
 }
 
+std::array<uint32_t, 256> OPalette::PixelColours() const {
+  std::array<uint32_t, 256> colours{};
+  for (int i = 0; i < 256; ++i)
+    colours[static_cast<size_t>(i)] = GetColour(i) & 0x00FFFFFFu;
+  return colours;
+}
+
 void OPalette::SetColour(int index, uint32_t colour) {
   if (index >= 0 && static_cast<size_t>(index) < Colours.size())
     Colours[static_cast<size_t>(index)] = colour;

@@ -34,6 +34,9 @@ public:
   // Ignored outside 0 to NoColours.
   void SetColour(int index, uint32_t colour);
   uint32_t GetUndefinedColour() const { return GetColour(0); }
+  // Every index's colour as the images hold it (the top byte clear), for drawing many cells
+  // with a look-up each rather than a call.
+  std::array<uint32_t, 256> PixelColours() const;
   void SetUndefinedColour(uint32_t colour) { SetColour(0, colour); }
   // Keeps the colours both sizes share; added colours are grey.
   void SetNoColours(uint8_t n);
