@@ -161,8 +161,8 @@ TEST_F(TEditorTest, APrintCarriesThePartShownWithTheRepeatsInIt) {
   EXPECT_NEAR(area.Top, 0, 1e-9);
   EXPECT_NEAR(area.Width, 264, 1e-9); // the goods are 464 px wide at this scale
   EXPECT_NEAR(area.Length, 254, 1e-9);
-  ASSERT_EQ(area.EdgesAcross.size(), 1u); // the second repeat's left
-  EXPECT_NEAR(area.EdgesAcross[0], 263.55, 1e-3);
+  ASSERT_EQ(area.EdgesAcross.size(), 1u); // the second repeat's left, from the goods' left
+  EXPECT_NEAR(area.EdgesAcross[0], 463.55, 1e-3);
   ASSERT_EQ(area.EdgesAlong.size(), 2u);
   EXPECT_NEAR(area.EdgesAlong[0], 0, 1e-3);
   EXPECT_NEAR(area.EdgesAlong[1], 254, 1e-3);

@@ -19,21 +19,6 @@ constexpr double NarrowestWidthMm = 500, WidestWidthMm = 10000;
 constexpr double LargestDistortionMm = 500;
 constexpr double SmallestRoomMm = 100, LargestRoomMm = 50000;
 
-// Inches or feet anywhere in it ("30ftx40ft", "18 in").
-bool TypedImperial(const std::string& text) {
-  std::string word;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) {
-      word += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-    } else {
-      if (word == "in" || word == "ft")
-        return true;
-      word.clear();
-    }
-  }
-  return false;
-}
-
 // "0", "0 in": no bow or skew at all, which a length (more than 0) is not.
 bool TypedNothing(const std::string& text) {
   const char* start = text.c_str();
@@ -380,7 +365,7 @@ TPrintArea OStrikeOffEditor::PrintArea(const TPreviewView& view) const {
     std::vector<double> inside;
     for (double edge : edges)
       if (edge >= from - 1e-6 && edge <= from + length + 1e-6)
-        inside.push_back(edge - from);
+        inside.push_back(edge);
     std::sort(inside.begin(), inside.end());
     inside.erase(std::unique(inside.begin(), inside.end(),
                              [](double a, double b) { return std::abs(a - b) < 1e-6; }),

@@ -28,8 +28,9 @@ TScaleBar ScaleBarAt(double scale, bool imperial);
 // from the one across, never rounded down to a match that is not one.
 std::string EdgeMatchText(const TEdgeMatch& match);
 
-// The part of the picture a print carries at true size, mm from its top left, and where its
-// repeat (or tiles, or widths) begins and ends inside it.
+// The part of the picture a print carries at true size, and where its repeat (or tiles, or
+// widths) begins and ends inside it: all in mm from the picture's top left, as the print
+// takes them.
 struct TPrintArea {
   double Left = 0, Top = 0, Width = 0, Length = 0;
   std::vector<double> EdgesAcross, EdgesAlong;
