@@ -118,13 +118,6 @@ std::vector<double> Steps(double at, double step, double from, double to) {
   return out;
 }
 
-// A length typed in inches or feet is named in them again.
-bool Imperial(const std::string& typed) {
-  const size_t end = typed.find_last_not_of(' ');
-  const std::string unit = end == std::string::npos || end < 1 ? "" : typed.substr(end - 1, 2);
-  return unit == "in" || unit == "ft" || unit == "IN" || unit == "FT";
-}
-
 std::string FileTitle(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -224,14 +217,14 @@ void RenderStrikeOff(OPreview& carpet, const OPattern& pattern, const TStrikeOff
       s.Install =
           ReadInstall(a.Install.empty() ? "monolithic" : a.Install).value_or(TInstall::Monolithic);
       title += ", " + std::string(InstallName(s.Install)) + ", tiles of " +
-               LengthText(s.TileMm, Imperial(a.Tiles));
+               LengthText(s.TileMm, TypedImperial(a.Tiles));
     } else {
       s.Kind = TStrikeOffSettings::TKind::Broadloom;
       s.WidthMm = Length(a.Broadloom, "--broadloom", WidthRange);
       s.Match = ReadMatch(a.Match.empty() ? "set" : a.Match).value_or(TMatch::Set);
       s.BowMm = a.Bow.empty() ? DefaultBow(s.WidthMm) : Length(a.Bow, "--bow", ToleranceRange);
       s.SkewMm = a.Skew.empty() ? DefaultSkewMm : Length(a.Skew, "--skew", ToleranceRange);
-      title += ", broadloom " + LengthText(s.WidthMm, Imperial(a.Broadloom)) + ", " +
+      title += ", broadloom " + LengthText(s.WidthMm, TypedImperial(a.Broadloom)) + ", " +
                std::string(MatchKey(s.Match)) + " match";
     }
     if (!a.Room.empty())

@@ -262,9 +262,7 @@ std::pair<int64_t, int64_t> Within(int64_t origin, int64_t step, int64_t from, i
 
 void OPicture::Render(const TGrid& grid, OBitmap24& image, int64_t firstRow, int64_t firstColumn,
                       const TWorkDone& done) {
-  std::array<uint32_t, 256> colours{};
-  for (int i = 0; i < 256; ++i)
-    colours[static_cast<size_t>(i)] = Owner->GetPalette().GetColour(i) & 0x00FFFFFFu; // as SetPixel
+  const std::array<uint32_t, 256> colours = Owner->GetPalette().PixelColours(); // as SetPixel
 
   std::vector<TFootprint> footprints;
   footprints.reserve(static_cast<size_t>(Regions.Count()));

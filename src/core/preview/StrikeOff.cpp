@@ -122,6 +122,20 @@ std::optional<std::pair<double, double>> ReadArea(std::string_view text, std::st
   return std::pair{*width, *length};
 }
 
+bool TypedImperial(const std::string& text) {
+  std::string word;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) {
+      word += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    } else {
+      if (word == "in" || word == "ft")
+        return true;
+      word.clear();
+    }
+  }
+  return false;
+}
+
 std::string LengthText(double mm, bool imperial) {
   if (imperial) {
     // Tiles and repeats are named in inches, widths and rooms in feet.

@@ -24,6 +24,9 @@ std::optional<std::pair<double, double>> ReadArea(std::string_view text, std::st
 // A length as the program shows it: "500 mm", "4 m", "18 in", "12 ft", "18.25 in"; in inches
 // and feet when `imperial`, in mm below a metre and m from one otherwise.
 std::string LengthText(double mm, bool imperial);
+// Whether a length or area was typed in inches or feet anywhere ("30ftx40ft", "18 In"), so
+// that it is named in them again.
+bool TypedImperial(const std::string& text);
 
 // How tiles are laid: all one way; each turned a quarter from its neighbours (tile (column
 // i, row j) turned 90 x ((i + j) % 2 + 2 x (j % 2)) degrees clockwise, so that every

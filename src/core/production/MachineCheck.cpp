@@ -427,7 +427,7 @@ void OMachineCheck::TState::ReadPLines(const OPattern& pattern, int first, int l
 #ifdef QUILLANE_SSE2
       // Sixteen needles at a time: eight rows of sixteen bytes turned into sixteen words.
       for (; c + 15 <= Controls; c += 16, at += 16 * n) {
-        std::array<__m128i, 8> r;
+        __m128i r[8];
         for (size_t j = 0; j < 8; ++j)
           r[j] = _mm_loadu_si128(
               reinterpret_cast<const __m128i*>(coded.data() + j * width + size_t(c)));
