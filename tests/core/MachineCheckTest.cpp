@@ -5,6 +5,7 @@
 #include "InterchangeSupport.h"
 #include "PatternSupport.h"
 
+#include "files/ControlCells.h"
 #include "production/MachineCheck.h"
 #include "setup/Creel.h"
 #include "wizards/Wizards.h"
@@ -230,6 +231,44 @@ TEST(MachineCheck, ListsAFewThousandPlacesOfARuleAndCountsTheRest) {
   EXPECT_EQ(findings.back().Message, "10002 more places break this rule; the first 10000 are "
                                      "listed");
   EXPECT_EQ(check.Errors(), 20002);
+}
+
+// Each cell's own state and colour decide whether it is marked, whichever needles share its
+// yarn type, however wide the runs of them, and whatever a damaged file put in the cells.
+TEST(MachineCheck, MarksExactlyTheCellsWithABadStateOrNoStateForTheirYarnType) {
+  auto p = MakePattern(3, 75, 20, 2);
+  p->MachineTable->SetUndefinedState(3);   // undefined cells go out as Low, a bad state here
+  for (int c = 1; c <= p->NoControls; ++c) // runs of 16 and more, and single needles
+    p->Creel->SetYarnType(c, c <= 20 || (c > 40 && c % 2) ? 1 : 2);
+  std::mt19937 random(11);
+  for (int pl = 1; pl <= p->NoPLines; ++pl)
+    for (int c = 1; c <= p->NoControls; ++c) {
+      const uint32_t r = random();
+      // Mostly states 0 to 3, now and then a value past them; colours 0 to 7.
+      p->States.Set(c, pl, static_cast<uint8_t>(r % 17 == 0 ? 4 + r % 200 : r % 4));
+      p->MachineColours.Set(c, pl, static_cast<uint8_t>((r >> 8) % 8));
+    }
+  TMachineProfile profile = Tufter();
+  profile.States = {{1, TTuft::Cut}, {2, TTuft::Loop}};
+  TRuleSet rules(RuleCount, false);
+  rules[static_cast<size_t>(TRule::State)] = rules[static_cast<size_t>(TRule::NoState)] = true;
+  OMachineCheck check;
+  check.Begin(*p, profile, DefaultProductionParameters(*p), rules);
+  while (!check.CheckMore(*p, 7)) // a block of eight and single PLines
+    ;
+  int marked = 0;
+  for (int pl = 1; pl <= p->NoPLines; ++pl)
+    for (int c = 1; c <= p->NoControls; ++c) {
+      const uint8_t v = p->States.Get(c, pl), colour = p->MachineColours.Get(c, pl);
+      const int state = v == 0 ? UndefinedStateOf(*p) : std::min<int>(v, 127); // as exported
+      const bool bad = state != 1 && state != 2;
+      const bool unstated =
+          colour != 0 && p->MachineTable->GetState(p->Creel->GetYarnType(c), colour) == 0;
+      ASSERT_EQ(check.Marked(c, pl), bad || unstated) << c << "," << pl;
+      marked += bad || unstated;
+    }
+  EXPECT_GT(marked, 300);
+  EXPECT_LT(marked, 1200);
 }
 
 // Strokes of random cells rechecked as they come, some while the check is still reading,

@@ -189,6 +189,20 @@ struct OMachineCheck::TState {
   mutable bool Listed = false, Counted = false; // the counts alone are cheaper
   mutable std::vector<TFinding> List;
   mutable int64_t ErrorCount = 0, WarningCount = 0;
+  // Needles side by side that share a table of unstated colours, and the colours it
+  // states (besides 0, which is asked for) when there are few: the coding of a PLine then
+  // goes sixteen cells at a time.
+  struct TCodeRun {
+    int First = 1, Last = 0;
+    int StatedCount = -1; // -1: too many to compare against
+    std::array<uint8_t, 8> Stated{};
+  };
+  std::vector<TCodeRun> CodeRuns;
+  // States up to this many are coded by comparing against each; 0: none are.
+  int FewStates = 0;
+  void PlanCoding();
+  int CodeSixteens(const uint8_t* state, const uint8_t* colour, uint8_t* out,
+                   const TCodeRun& run) const;
   std::vector<int> Scratch;    // the starts of a needle's runs of one byte
   std::vector<int> GroupStart; // the groups of runs a rule sees as one, while reading
 
@@ -394,7 +408,76 @@ void OMachineCheck::Begin(const OPattern& pattern, const TMachineProfile& profil
     s.Copy = TZeroedBytes(cells);
   if (s.PLines == 0 || s.Controls == 0)
     s.NextPLine = s.PLines + 1, s.Next = s.Controls + 1;
+  s.PlanCoding();
   State = std::move(fresh);
+}
+
+void OMachineCheck::TState::PlanCoding() {
+  CodeRuns.clear();
+  FewStates = 0;
+#ifdef QUILLANE_SSE2
+  if (!States)
+    return;
+  // A carpet has a handful of states; a value past them (a damaged file) is coded one by one.
+  FewStates = std::min<int>(static_cast<int>(StateNames.size()), 8);
+  const bool tables = !Unstated.NoState.empty();
+  for (int c = 1; c <= Controls; ++c) {
+    const uint32_t row = tables ? Unstated.RowOf[static_cast<size_t>(c)] : 0;
+    if (!CodeRuns.empty() && (!tables || Unstated.RowOf[size_t(CodeRuns.back().Last)] == row)) {
+      CodeRuns.back().Last = c;
+      continue;
+    }
+    TCodeRun run;
+    run.First = run.Last = c;
+    run.StatedCount = 0;
+    for (size_t e = 1; tables && e < 256 && run.StatedCount >= 0; ++e)
+      if (!Unstated.NoState[row + e])
+        run.StatedCount = run.StatedCount < 8 ? run.StatedCount + 1 : -1;
+    for (size_t e = 1, k = 0; tables && run.StatedCount > 0 && e < 256; ++e)
+      if (!Unstated.NoState[row + e])
+        run.Stated[k++] = static_cast<uint8_t>(e);
+    CodeRuns.push_back(run);
+  }
+#endif
+}
+
+// Codes the run's cells sixteen at a time from its first on, as Code does; gives the first
+// cell left for the caller.
+int OMachineCheck::TState::CodeSixteens([[maybe_unused]] const uint8_t* state,
+                                        [[maybe_unused]] const uint8_t* colour,
+                                        [[maybe_unused]] uint8_t* out, const TCodeRun& run) const {
+  int c = run.First;
+#ifdef QUILLANE_SSE2
+  if (FewStates == 0 || run.StatedCount < 0)
+    return c;
+  const bool tables = !Unstated.NoState.empty();
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i top = _mm_set1_epi8(static_cast<char>(FewStates - 1));
+  const __m128i unstatedBit = _mm_set1_epi8(static_cast<char>(NoStateBit));
+  for (; c + 15 <= run.Last; c += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + c));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(v, top), zero)) != 0xFFFF) {
+      for (int k = c; k < c + 16; ++k)
+        out[k] = Code(k, state[k], colour[k]);
+      continue;
+    }
+    __m128i code = zero;
+    for (int st = 0; st < FewStates; ++st)
+      code = _mm_or_si128(code,
+                          _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(st))),
+                                        _mm_set1_epi8(static_cast<char>(CodeOfState[size_t(st)]))));
+    if (tables) {
+      const __m128i col = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colour + c));
+      __m128i stated = _mm_cmpeq_epi8(col, zero);
+      for (size_t k = 0; k < size_t(run.StatedCount); ++k)
+        stated = _mm_or_si128(stated,
+                              _mm_cmpeq_epi8(col, _mm_set1_epi8(static_cast<char>(run.Stated[k]))));
+      code = _mm_or_si128(code, _mm_andnot_si128(stated, unstatedBit));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + c), code);
+  }
+#endif
+  return c;
 }
 
 // Reads PLines first..last into the kept bytes, eight at a time where it can: each of the
@@ -415,7 +498,12 @@ void OMachineCheck::TState::ReadPLines(const OPattern& pattern, int first, int l
     auto codeRow = [&](int p, uint8_t* out) {
       const uint8_t* row = grid.Row(p);
       const uint8_t* colour = colours ? pattern.MachineColours.Row(p) : row;
-      for (int c = 1; c <= Controls; ++c)
+      int c = 1;
+      for (const TCodeRun& run : CodeRuns) {
+        for (c = CodeSixteens(row, colour, out, run); c <= run.Last; ++c)
+          out[c] = code(table(c), row[c], colour[c]);
+      }
+      for (; c <= Controls; ++c)
         out[c] = code(table(c), row[c], colour[c]);
     };
     int p = first;
