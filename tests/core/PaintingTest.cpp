@@ -273,14 +273,22 @@ TEST_F(Painting, PixelsPaintThroughEveryRegionAndOddLastControlsAlone) {
             std::pair(uint8_t{6}, uint8_t{0}));
 }
 
-TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
-  // Copying left onto right leaves controls 11-20 and 31-40 out, whatever else covers them.
+TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOutAndUndoPutsThemBack) {
+  // Copying left onto right leaves controls 11-20 and 31-40 out, whatever else covers them;
+  // copying PLines 1-3 onto 6-10 leaves out PLines 4 and 5 (a step of a few PLines).
   const TRect whole{1, 1, 40, 10}, left{1, 1, 10, 10}, right{21, 1, 30, 10};
-  const std::vector<std::pair<TRect, TRect>> rows[] = {{{whole, whole}},
-                                                       {{whole, whole}, {left, right}}};
-  for (const auto& row : rows) {
+  const struct {
+    std::vector<std::pair<TRect, TRect>> Sections;
+    std::function<bool(int, int)> Cleared;
+  } cases[] = {
+      {{{whole, whole}}, [](int, int) { return false; }},
+      {{{whole, whole}, {left, right}}, [](int c, int) { return c >= 31 || (c >= 11 && c <= 20); }},
+      {{{whole, whole}, {{1, 1, 40, 3}, {1, 6, 40, 10}}},
+       [](int, int pl) { return pl == 4 || pl == 5; }},
+  };
+  for (const auto& [sections, cleared] : cases) {
     auto p = BarePattern(40, 10);
-    for (const auto& [s, t] : row)
+    for (const auto& [s, t] : sections)
       AddSection(*p, s, t);
     OPicture& picture = AddPicture(*p, 40, 10);
     AddRegion(picture, whole, whole);
@@ -288,15 +296,26 @@ TEST_F(Painting, SetUndefinedClearsCellsSomeSectionLeavesOut) {
     p->MachineColours.Fill(1);
     picture.MachineImage.Fill(0x0A0B0C);
     p->SetUndefined();
-    for (int c = 1; c <= 40; ++c) {
-      const bool cleared = row.size() == 2 && (c >= 31 || (c >= 11 && c <= 20));
+    for (int c = 1; c <= 40; ++c)
       for (int pl = 1; pl <= 10; ++pl) {
-        EXPECT_EQ(p->GetState(c, pl), cleared ? p->MachineTable->GetState(1, 0) : 1) << c;
-        EXPECT_EQ(p->GetMachineColour(c, pl), cleared ? 0 : 1) << c;
+        const bool out = cleared(c, pl);
+        EXPECT_EQ(p->GetState(c, pl), out ? p->MachineTable->GetState(1, 0) : 1) << c;
+        EXPECT_EQ(p->GetMachineColour(c, pl), out ? 0 : 1) << c;
         EXPECT_EQ(picture.GetMachinePixel(c - 1, pl - 1),
-                  cleared ? p->Palette->GetUndefinedColour() : 0x0A0B0Cu);
+                  out ? p->Palette->GetUndefinedColour() : 0x0A0B0Cu);
       }
-    }
+    // Asked again, nothing is left to change and no step is kept.
+    const int steps = p->History.UndoCount();
+    p->SetUndefined();
+    EXPECT_EQ(p->History.UndoCount(), steps);
+    if (steps == 0)
+      continue;
+    p->History.Undo();
+    for (int c = 1; c <= 40; ++c)
+      for (int pl = 1; pl <= 10; ++pl)
+        ASSERT_EQ(std::pair(p->GetState(c, pl), p->GetMachineColour(c, pl)),
+                  std::pair(uint8_t{1}, uint8_t{1}))
+            << c << "," << pl;
   }
 }
 

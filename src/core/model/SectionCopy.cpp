@@ -243,93 +243,133 @@ std::vector<TSpan> CoveredBy(const OSection& section, int64_t p, int64_t control
   return spans;
 }
 
-} // namespace
+// PLines Top..Bottom, on which the columns of Spans are covered by fewer sections than there
+// are.
+struct TUncovered {
+  int64_t Top, Bottom;
+  std::vector<TSpan> Spans;
+};
 
-void OPattern::SetUndefined() {
-  OUndoHistory::TChange step(History, "Set Undefined");
-  const uint32_t undefined = Palette->GetUndefinedColour() & 0x00FFFFFFu;
-  SetModified(1);
-  if (Sections->Count() == 0)
-    return step.Commit();
-  OPatternEvents::TGroup oneReport(Events);
-  Events.CellsChanged({1, 1, NoControls, NoPLines});
-  // A cell is uncovered where fewer sections cover it than there are. What a section covers
-  // changes only where one of its areas begins or ends: there its count is taken off the
-  // columns and put back, and the PLines up to the next such place are made undefined
-  // alike, a piece of a PLine at a time, their pixels drawn the same way.
+// What a section covers changes only where one of its areas begins or ends: there its count
+// is taken off the columns and put back, and the PLines up to the next such place are alike.
+std::vector<TUncovered> UncoveredBands(const OSectionList& sections, int64_t controls,
+                                       int64_t pLines) {
+  std::vector<TUncovered> bands;
+  if (sections.Count() == 0)
+    return bands;
   std::vector<std::pair<int64_t, size_t>> edges; // PLine, section
-  for (size_t i = 0; i < static_cast<size_t>(Sections->Count()); ++i)
-    for (const TRect* r : {&Sections->Get(static_cast<int>(i))->SourceArea,
-                           &Sections->Get(static_cast<int>(i))->TargetArea})
+  for (size_t i = 0; i < static_cast<size_t>(sections.Count()); ++i)
+    for (const TRect* r : {&sections.Get(static_cast<int>(i))->SourceArea,
+                           &sections.Get(static_cast<int>(i))->TargetArea})
       for (const int64_t e : {int64_t{1}, int64_t{r->Top}, int64_t{r->Bottom} + 1})
-        edges.push_back({std::clamp<int64_t>(e, 1, int64_t{NoPLines} + 1), i});
+        edges.push_back({std::clamp<int64_t>(e, 1, pLines + 1), i});
   std::sort(edges.begin(), edges.end());
   edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-  std::vector<int64_t> count(size_t{NoControls} + 2); // sections covering each column
-  std::vector<std::vector<TSpan>> covering(static_cast<size_t>(Sections->Count()));
+  std::vector<int64_t> count(size_t(controls) + 2); // sections covering each column
+  std::vector<std::vector<TSpan>> covering(static_cast<size_t>(sections.Count()));
   auto add = [&](const std::vector<TSpan>& spans, int64_t by) {
     for (const TSpan& s : spans)
       for (int64_t c = s.First; c <= s.Last; ++c)
         count[static_cast<size_t>(c)] += by;
   };
-
-  const bool states = PatternMode == pmStates;
-  std::vector<uint8_t> undefinedState(size_t{NoControls} + 1);
-  std::vector<uint8_t> takes(size_t{NoControls} + 1); // the setter takes the state
-  for (int c = 1; c <= NoControls && states; ++c) {
-    undefinedState[static_cast<size_t>(c)] = MachineTable->GetState(Creel->GetYarnType(c), 0);
-    takes[static_cast<size_t>(c)] = undefinedState[static_cast<size_t>(c)] <= NoStates;
-  }
-  const std::vector<TShownImage> shown = ShownMachineImages(*Pictures, NoControls, NoPLines);
-  const std::vector<uint32_t> drawn(size_t{NoControls} + 1, undefined);
-
-  const int64_t all = Sections->Count();
+  const int64_t all = sections.Count();
   for (size_t e = 0; e < edges.size();) {
     const int64_t top = edges[e].first;
     for (; e < edges.size() && edges[e].first == top; ++e) {
       const size_t i = edges[e].second;
       add(covering[i], -1);
-      covering[i] = CoveredBy(*Sections->Get(static_cast<int>(i)), top, NoControls);
+      covering[i] = CoveredBy(*sections.Get(static_cast<int>(i)), top, controls);
       add(covering[i], 1);
     }
-    const int64_t bottom = e < edges.size() ? edges[e].first - 1 : NoPLines;
+    const int64_t bottom = e < edges.size() ? edges[e].first - 1 : pLines;
     if (top > bottom)
       continue;
     std::vector<TSpan> uncovered;
-    for (int64_t c = 1; c <= NoControls; ++c)
+    for (int64_t c = 1; c <= controls; ++c)
       if (count[static_cast<size_t>(c)] < all) {
         if (!uncovered.empty() && uncovered.back().Last == c - 1)
           uncovered.back().Last = c;
         else
           uncovered.push_back({c, c});
       }
-    if (uncovered.empty())
-      continue;
-    for (int64_t p = top; p <= bottom; ++p) {
-      uint8_t* stateRow = States.Row(static_cast<int>(p));
-      uint8_t* colourRow = MachineColours.Row(static_cast<int>(p));
-      for (const TSpan& s : uncovered) {
-        for (int64_t c = s.First; c <= s.Last && states; ++c)
-          if (takes[static_cast<size_t>(c)])
-            stateRow[c] = undefinedState[static_cast<size_t>(c)];
-        std::memset(colourRow + s.First, 0, static_cast<size_t>(s.Last - s.First + 1));
-        for (const TShownImage& image : shown)
-          for (const TShownArea& area : image.Areas)
-            DrawShown(area, p, s.First, s.Last, drawn.data() + s.First, nullptr,
-                      image.Picture->MachineImage);
-      }
-    }
+    if (!uncovered.empty())
+      bands.push_back({top, bottom, std::move(uncovered)});
+  }
+  return bands;
+}
+
+} // namespace
+
+void OPattern::SetUndefined() {
+  const std::vector<TUncovered> bands = UncoveredBands(*Sections, NoControls, NoPLines);
+  // What making a cell undefined writes on each control (as a fill's write): bit 1, colour 0;
+  // bit 2, `want`, the state for it, where the machine table gives one.
+  const bool states = PatternMode == pmStates;
+  std::vector<uint8_t> want(size_t{NoControls} + 1), take(size_t{NoControls} + 1, 1);
+  for (int c = 1; c <= NoControls && states; ++c) {
+    const auto i = static_cast<size_t>(c);
+    want[i] = MachineTable->GetState(Creel->GetYarnType(c), 0);
+    take[i] = want[i] <= NoStates ? 3 : 1;
+  }
+  // Calls write(PLine, span) for every piece of a PLine made undefined, while it says go on.
+  auto eachPiece = [&](auto write) {
+    for (const TUncovered& band : bands)
+      for (int64_t p = band.Top; p <= band.Bottom; ++p)
+        for (const TSpan& s : band.Spans)
+          if (!write(p, s))
+            return false;
+    return true;
+  };
+  auto at = [&](TGrid& grid, int64_t p, const TSpan& s) {
+    return grid.Row(static_cast<int>(p)) + s.First;
+  };
+  // Asked of a pattern made undefined already, nothing is written or kept: the step keeps
+  // only the PLines the bands lie on.
+  const bool changes = !eachPiece([&](int64_t p, const TSpan& s) {
+    return !TakenDiffers(take.data() + s.First, want.data() + s.First, at(States, p, s),
+                         at(MachineColours, p, s), static_cast<size_t>(s.Last - s.First + 1), 0);
+  });
+  OUndoHistory::TChange step(
+      History, "Set Undefined",
+      !changes ? OUndoHistory::TTouches::ObjectsOnly()
+               : OUndoHistory::TTouches::Rows(static_cast<int>(bands.front().Top),
+                                              static_cast<int>(bands.back().Bottom)));
+  SetModified(1);
+  if (!changes)
+    return step.Commit();
+  OPatternEvents::TGroup oneReport(Events);
+  TRect changed{NoControls, static_cast<int32_t>(bands.front().Top), 1,
+                static_cast<int32_t>(bands.back().Bottom)};
+  for (const TUncovered& band : bands) {
+    changed.Left = std::min(changed.Left, static_cast<int32_t>(band.Spans.front().First));
+    changed.Right = std::max(changed.Right, static_cast<int32_t>(band.Spans.back().Last));
+  }
+  Events.CellsChanged(changed);
+
+  // The pixels of a piece are drawn as it is written.
+  const uint32_t undefined = Palette->GetUndefinedColour() & 0x00FFFFFFu;
+  const std::vector<TShownImage> shown = ShownMachineImages(*Pictures, NoControls, NoPLines);
+  const std::vector<uint32_t> drawn(size_t{NoControls} + 1, undefined);
+  eachPiece([&](int64_t p, const TSpan& s) {
+    WriteTaken(take.data() + s.First, want.data() + s.First, at(States, p, s),
+               at(MachineColours, p, s), static_cast<size_t>(s.Last - s.First + 1), 0);
     for (const TShownImage& image : shown)
       for (const TShownArea& area : image.Areas)
-        for (const TSpan& s : uncovered)
+        DrawShown(area, p, s.First, s.Last, drawn.data() + s.First, nullptr,
+                  image.Picture->MachineImage);
+    return true;
+  });
+  for (const TUncovered& band : bands)
+    for (const TShownImage& image : shown)
+      for (const TShownArea& area : image.Areas)
+        for (const TSpan& s : band.Spans)
           if (const TRect px =
                   ShownPixels(area,
-                              {static_cast<int32_t>(s.First), static_cast<int32_t>(top),
-                               static_cast<int32_t>(s.Last), static_cast<int32_t>(bottom)},
+                              {static_cast<int32_t>(s.First), static_cast<int32_t>(band.Top),
+                               static_cast<int32_t>(s.Last), static_cast<int32_t>(band.Bottom)},
                               image.Picture->MachineImage);
               px.Left <= px.Right && px.Top <= px.Bottom)
             Events.PixelsChanged(image.Picture, false, px);
-  }
   step.Commit();
 }
 
