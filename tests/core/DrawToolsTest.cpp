@@ -192,6 +192,16 @@ TEST(DrawToolsFill, ReachesRoundCornersAndStopsAtDiagonals) {
     EXPECT_EQ(PixelBounds(runs), row.Bounds) << row.At.C << "," << row.At.R;
     EXPECT_EQ(Merged(runs), runs);
   }
+  // One odd pixel at every place of a long row: the run must end just before it, and the
+  // odd one alone must be found wherever it lies in a block scanned at once.
+  OBitmap24 row;
+  row.SetSize(70, 1);
+  for (int k = 1; k < 70; ++k) {
+    for (int c = 0; c < 70; ++c)
+      row.SetPixel(c, 0, c == k ? 0x0000FF : 0xFFFFFF);
+    EXPECT_EQ(PixelBounds(FillPixels(row, {0, 0}, false)), (TRect{0, 0, k - 1, 0})) << k;
+    EXPECT_EQ(PixelBounds(FillPixels(row, {k, 0}, true)), (TRect{k, 0, k, 0})) << k;
+  }
 }
 
 // A random layout: sections that shift (some overlapping their sources, some reaching past

@@ -20,12 +20,16 @@ public:
   void Set(size_t i) { Words[i >> 6] |= uint64_t{1} << (i & 63); }
   // Sets [i, i + n).
   void Set(size_t i, size_t n) {
-    for (; n > 0 && (i & 63) != 0; --n, ++i)
-      Set(i);
+    // A word's part at each end in one go: a fill marks a million short runs.
+    if (n > 0 && (i & 63) != 0) {
+      const size_t here = std::min(n, 64 - (i & 63));
+      Words[i >> 6] |= (~uint64_t{0} >> (64 - here)) << (i & 63);
+      i += here, n -= here;
+    }
     for (; n >= 64; n -= 64, i += 64)
       Words[i >> 6] = ~uint64_t{0};
-    for (; n > 0; --n, ++i)
-      Set(i);
+    if (n > 0)
+      Words[i >> 6] |= ~uint64_t{0} >> (64 - n);
   }
   // The first of [i, end) that is set (`set`) or clear (`!set`), else `end`.
   size_t Next(size_t i, size_t end, bool set) const {

@@ -27,10 +27,20 @@ int FirstWhere(const uint32_t* row, int from, int to, uint32_t colour, bool is) 
   int c = from;
 #if defined(QUILLANE_SSE2)
   const __m128i each = _mm_set1_epi32(static_cast<int>(colour));
+  auto same = [&](int at) {
+    return _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + at)), each);
+  };
+  // Sixteen at a time over a long run (a carpet's plain rows), then four to find the one.
+  for (; c + 16 <= to; c += 16) {
+    const __m128i a = same(c), b = same(c + 4), d = same(c + 8), e = same(c + 12);
+    const int all = is ? _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(d, e)))
+                       : _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(d, e)));
+    if (all != (is ? 0 : 0xFFFF))
+      break;
+  }
   for (; c + 4 <= to; c += 4) {
-    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + c));
-    const int same = _mm_movemask_epi8(_mm_cmpeq_epi32(four, each));
-    if (const int hits = is ? same : ~same & 0xFFFF; hits != 0)
+    const int mask = _mm_movemask_epi8(same(c));
+    if (const int hits = is ? mask : ~mask & 0xFFFF; hits != 0)
       return c + std::countr_zero(static_cast<unsigned>(hits)) / 4;
   }
 #endif

@@ -132,29 +132,42 @@ TCellPaint OPattern::WriteMachineCells(const TCellBits& cells, uint8_t v, const 
   }
   uint8_t* stateCells = States.Data().data();
   uint8_t* colourCells = MachineColours.Data().data();
-  // Calls write(index, control, n, copy, PLine) for every piece of a PLine written: the
-  // sources, then each section's copies of them that lie in the grid.
+  // Calls write(index, control, n, copy, PLine) for every piece of a PLine written: a PLine's
+  // sources, then each section's copies of them that lie in the grid. A PLine at a time, so
+  // that the copies of a carpet's sections, which lie beside their source, are written while
+  // its PLine is in the cache.
+  struct TCopy {
+    const OSection* Section;
+    bool Straight;
+    int64_t Dc, Dp;
+  };
+  std::vector<TCopy> copies;
+  for (const auto& sectionPtr : *Sections) {
+    const OSection& s = *sectionPtr;
+    copies.push_back({&s, s.HFlip != 1 && s.VFlip != 1 && (s.Rotation < 1 || s.Rotation > 3),
+                      int64_t{s.TargetArea.Left} - s.SourceArea.Left,
+                      int64_t{s.TargetArea.Top} - s.SourceArea.Top});
+  }
   auto eachWrite = [&](auto write) {
     for (int64_t p = lo; p <= hi; ++p) {
-      RunsOf(source, static_cast<size_t>(p) * stride, 1, controls, runs);
+      const size_t row = static_cast<size_t>(p) * stride;
+      RunsOf(source, row, 1, controls, runs);
       for (const TRun& r : runs)
-        if (!write(static_cast<size_t>(p) * stride + static_cast<size_t>(r.First), r.First,
+        if (!write(row + static_cast<size_t>(r.First), r.First,
                    static_cast<size_t>(r.Last - r.First + 1), false, p))
           return false;
-    }
-    for (const auto& sectionPtr : *Sections) {
-      const OSection& s = *sectionPtr;
-      const TRect& r = s.SourceArea;
-      const bool straight = s.HFlip != 1 && s.VFlip != 1 && (s.Rotation < 1 || s.Rotation > 3);
-      const int64_t dc = int64_t{s.TargetArea.Left} - r.Left,
-                    dp = int64_t{s.TargetArea.Top} - r.Top;
-      for (int64_t p = std::max<int64_t>(r.Top, lo); p <= std::min<int64_t>(r.Bottom, hi); ++p) {
-        RunsOf(source, static_cast<size_t>(p) * stride, std::max<int64_t>(r.Left, 1),
-               std::min<int64_t>(r.Right, controls), runs);
+      for (const TCopy& copy : copies) {
+        const TRect& area = copy.Section->SourceArea;
+        if (p < area.Top || p > area.Bottom)
+          continue;
         for (const TRun& run : runs) {
-          if (straight) {
-            const int64_t c0 = std::max<int64_t>(run.First + dc, 1);
-            const int64_t c1 = std::min<int64_t>(run.Last + dc, controls), p2 = p + dp;
+          const int64_t a = std::max<int64_t>(run.First, area.Left);
+          const int64_t b = std::min<int64_t>(run.Last, area.Right);
+          if (a > b)
+            continue;
+          if (copy.Straight) {
+            const int64_t c0 = std::max<int64_t>(a + copy.Dc, 1);
+            const int64_t c1 = std::min<int64_t>(b + copy.Dc, controls), p2 = p + copy.Dp;
             if (c0 > c1 || p2 < 1 || p2 > pLines)
               continue;
             if (!write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c0), c0,
@@ -162,9 +175,9 @@ TCellPaint OPattern::WriteMachineCells(const TCellBits& cells, uint8_t v, const 
               return false;
             continue;
           }
-          for (int64_t c = run.First; c <= run.Last; ++c) {
+          for (int64_t c = a; c <= b; ++c) {
             int32_t c2 = static_cast<int32_t>(c), p2 = static_cast<int32_t>(p);
-            s.MapToTarget(c2, p2);
+            copy.Section->MapToTarget(c2, p2);
             if (c2 >= 1 && c2 <= controls && p2 >= 1 && p2 <= pLines &&
                 !write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c2), c2, 1, true, p2))
               return false;
