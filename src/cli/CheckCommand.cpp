@@ -1,6 +1,5 @@
 // The check command: a pattern's findings against the machine that will tuft it, as text,
 // JSON or CSV.
-#include <filesystem>
 
 #include "Cli.h"
 #include "app/App.h"
@@ -14,13 +13,6 @@
 namespace quillane {
 
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
 
 std::string RuleNames() {
   std::string names;

@@ -125,6 +125,8 @@ std::vector<std::pair<int, int>> NumberRanges(const std::string& form, int width
 enum class TOutputKind { Any, Image, FileSet };
 void CheckOutput(const std::string& out, const std::vector<std::string>& inputs,
                  TOutputKind kind = TOutputKind::Any);
+// A file name's extension in lower case, with its dot ("" for none, and for ".pdf" alone).
+std::string LowerExtension(const std::string& path);
 // A file's failure text that names the file, whether or not the core's text did.
 std::string Named(const std::exception& e, const std::string& path);
 // Progress of long image work on stderr, only when a person is watching it.

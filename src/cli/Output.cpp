@@ -1,4 +1,5 @@
 // What every command checks and reports about the files it writes.
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -54,6 +55,13 @@ std::string Named(const std::exception& e, const std::string& path) {
   const std::string text = e.what();
   const bool named = text.find(path) != std::string::npos || text.find('"') != std::string::npos;
   return named ? text : text + ": " + path;
+}
+
+std::string LowerExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
 }
 
 std::string NotEnoughMemory(const std::string& operation, const std::string& path) {

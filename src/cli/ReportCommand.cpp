@@ -22,13 +22,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string LowerExtension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
-
 Json ReportJson(const OPattern& pattern, const TProductionParameters& parameters,
                 const TProductionFigures& f) {
   Json j;

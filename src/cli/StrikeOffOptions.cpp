@@ -17,14 +17,6 @@ namespace quillane {
 
 namespace {
 
-std::string LowerExtension(const std::string& path) {
-  const size_t dot = path.find_last_of("./\\");
-  std::string ext = dot == std::string::npos || path[dot] != '.' ? "" : path.substr(dot);
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
-
 // What a size on the command line must stay within to mean carpet, in mm.
 struct TLengthRange {
   double Low, High;
