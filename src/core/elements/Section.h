@@ -36,6 +36,8 @@ public:
   bool MapToSource(int32_t& c, int32_t& p) const {
     return MapBack(SourceArea, TargetArea, HFlip, VFlip, Rotation, c, p);
   }
+  // The target is the source moved, neither mirrored nor turned: copied as pieces of PLines.
+  bool Shifts() const { return HFlip != 1 && VFlip != 1 && (Rotation < 1 || Rotation > 3); }
   bool Covers(int32_t c, int32_t p) const {
     return InArea(SourceArea, c, p) || InArea(TargetArea, c, p);
   }

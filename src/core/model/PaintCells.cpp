@@ -76,7 +76,7 @@ TCellPaint OPattern::WriteMachineCells(const TCellBits& cells, uint8_t v, const 
       const TRect& t = s.TargetArea;
       if (p < t.Top || p > t.Bottom || t.Left > t.Right)
         continue;
-      const bool straight = s.HFlip != 1 && s.VFlip != 1 && (s.Rotation < 1 || s.Rotation > 3);
+      const bool straight = s.Shifts();
       left.clear();
       for (const TRun& piece : pieces) {
         const int64_t a = std::max<int64_t>(piece.First, t.Left);
@@ -136,18 +136,6 @@ TCellPaint OPattern::WriteMachineCells(const TCellBits& cells, uint8_t v, const 
   // sources, then each section's copies of them that lie in the grid. A PLine at a time, so
   // that the copies of a carpet's sections, which lie beside their source, are written while
   // its PLine is in the cache.
-  struct TCopy {
-    const OSection* Section;
-    bool Straight;
-    int64_t Dc, Dp;
-  };
-  std::vector<TCopy> copies;
-  for (const auto& sectionPtr : *Sections) {
-    const OSection& s = *sectionPtr;
-    copies.push_back({&s, s.HFlip != 1 && s.VFlip != 1 && (s.Rotation < 1 || s.Rotation > 3),
-                      int64_t{s.TargetArea.Left} - s.SourceArea.Left,
-                      int64_t{s.TargetArea.Top} - s.SourceArea.Top});
-  }
   auto eachWrite = [&](auto write) {
     for (int64_t p = lo; p <= hi; ++p) {
       const size_t row = static_cast<size_t>(p) * stride;
@@ -156,28 +144,31 @@ TCellPaint OPattern::WriteMachineCells(const TCellBits& cells, uint8_t v, const 
         if (!write(row + static_cast<size_t>(r.First), r.First,
                    static_cast<size_t>(r.Last - r.First + 1), false, p))
           return false;
-      for (const TCopy& copy : copies) {
-        const TRect& area = copy.Section->SourceArea;
+      for (const auto& sectionPtr : *Sections) {
+        const OSection& s = *sectionPtr;
+        const TRect& area = s.SourceArea;
         if (p < area.Top || p > area.Bottom)
           continue;
+        const int64_t dc = int64_t{s.TargetArea.Left} - area.Left;
+        const int64_t shiftedP = p + s.TargetArea.Top - area.Top; // a shifted copy's PLine
         for (const TRun& run : runs) {
           const int64_t a = std::max<int64_t>(run.First, area.Left);
           const int64_t b = std::min<int64_t>(run.Last, area.Right);
           if (a > b)
             continue;
-          if (copy.Straight) {
-            const int64_t c0 = std::max<int64_t>(a + copy.Dc, 1);
-            const int64_t c1 = std::min<int64_t>(b + copy.Dc, controls), p2 = p + copy.Dp;
-            if (c0 > c1 || p2 < 1 || p2 > pLines)
+          if (s.Shifts()) {
+            const int64_t c0 = std::max<int64_t>(a + dc, 1),
+                          c1 = std::min<int64_t>(b + dc, controls);
+            if (c0 > c1 || shiftedP < 1 || shiftedP > pLines)
               continue;
-            if (!write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c0), c0,
-                       static_cast<size_t>(c1 - c0 + 1), true, p2))
+            if (!write(static_cast<size_t>(shiftedP) * stride + static_cast<size_t>(c0), c0,
+                       static_cast<size_t>(c1 - c0 + 1), true, shiftedP))
               return false;
             continue;
           }
           for (int64_t c = a; c <= b; ++c) {
             int32_t c2 = static_cast<int32_t>(c), p2 = static_cast<int32_t>(p);
-            copy.Section->MapToTarget(c2, p2);
+            s.MapToTarget(c2, p2);
             if (c2 >= 1 && c2 <= controls && p2 >= 1 && p2 <= pLines &&
                 !write(static_cast<size_t>(p2) * stride + static_cast<size_t>(c2), c2, 1, true, p2))
               return false;

@@ -206,9 +206,7 @@ void OPattern::ApplySections() {
     const TRect& src = section.SourceArea;
     if (src == section.TargetArea)
       continue;
-    const bool straight =
-        section.HFlip != 1 && section.VFlip != 1 && (section.Rotation < 1 || section.Rotation > 3);
-    if (straight) {
+    if (section.Shifts()) {
       CopyShifted(src, int64_t{section.TargetArea.Left} - src.Left,
                   int64_t{section.TargetArea.Top} - src.Top, grid, maps);
       continue;
